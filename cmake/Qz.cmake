@@ -1,0 +1,41 @@
+# Helpers shared by every folder of the tree.
+
+include(GoogleTest)
+
+# Compiler warnings for the project's own targets.
+function(qz_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  if(QZ_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# qz_add_library(name SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+# A static library whose public include root is src/, so that headers are
+# included as "platform/automation/Variant.h", "core/ModErrors.h", ...
+function(qz_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  qz_warnings(${name})
+endfunction()
+
+# qz_add_test(name LABELS a;b SOURCES ... DEPS ...)
+# One GoogleTest binary; every test case becomes a CTest test carrying the
+# labels, so that `ctest -L script` runs one group.
+function(qz_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    QZ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    QZ_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+  qz_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+endfunction()

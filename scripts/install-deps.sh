@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need.
+# Idempotent: packages already present are skipped, and the package index is
+# updated once, only when something is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # libraries
+  libpugixml-dev libsqlite3-dev libicu-dev libpcre2-dev libcli11-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+  echo "install-deps: could not install: ${missing[*]}" >&2
+  exit 1
+fi

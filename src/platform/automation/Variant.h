@@ -1,0 +1,163 @@
+// Variant: the automation value. Sixteen bytes, a subtype tag and a payload;
+// strings, objects and arrays are shared through intrusive reference counts.
+//
+// Strings are UTF-16, as script programs see them (Len, Mid and AscW count
+// UTF-16 code units); fromUtf8/toUtf8 convert at the edges of the system.
+//
+// Coercions follow the automation rules the script language relies on: they
+// read the thread's current locale (LocaleFormat.h) where the result depends on
+// it and throw AutomationError with the script run-time number on failure
+// (13 type mismatch, 6 overflow, 94 invalid use of Null).
+#pragma once
+
+#include "AutomationError.h"
+#include "Ref.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qz {
+
+// Subtype codes, as VarType() reports them.
+enum class VarType : std::uint16_t {
+    Empty = 0,
+    Null = 1,
+    Integer = 2,
+    Long = 3,
+    Single = 4,
+    Double = 5,
+    Currency = 6,
+    Date = 7,
+    String = 8,
+    Object = 9,
+    Error = 10,
+    Boolean = 11,
+    Variant = 12,
+    Byte = 17,
+    Array = 0x2000, // or'ed with the element type; script arrays are Array|Variant
+};
+
+class Dispatch;
+class SafeArray;
+class Variant;
+
+// An immutable shared UTF-16 string.
+class StringBox final : public RefCounted {
+public:
+    explicit StringBox(std::u16string s) : value(std::move(s)) {}
+    std::u16string value;
+};
+
+class Variant {
+public:
+    Variant() noexcept : type_(VarType::Empty) { u_.i64 = 0; }
+    Variant(const Variant& o) noexcept;
+    Variant(Variant&& o) noexcept : type_(o.type_), u_(o.u_) { o.type_ = VarType::Empty; }
+    Variant& operator=(const Variant& o) noexcept;
+    Variant& operator=(Variant&& o) noexcept;
+    ~Variant() { if (isShared()) releasePayload(); }
+
+    // Constructors choose the subtype from the C++ type.
+    Variant(bool b) noexcept;                    // Boolean (-1 / 0)
+    Variant(std::uint8_t v) noexcept;            // Byte
+    Variant(std::int16_t v) noexcept;            // Integer
+    Variant(std::int32_t v) noexcept;            // Long
+    Variant(float v) noexcept;                   // Single
+    Variant(double v) noexcept;                  // Double
+    Variant(std::u16string s);                   // String
+    Variant(std::u16string_view s);              // String
+    Variant(const char16_t* s);                  // String
+    Variant(Ref<Dispatch> obj) noexcept;         // Object (Nothing when null)
+    Variant(Ref<SafeArray> arr) noexcept;        // Array|Variant
+    Variant(const char*) = delete;               // use fromUtf8: no silent bool
+
+    static Variant null() noexcept;
+    static Variant nothing() noexcept;           // Object subtype, no object
+    static Variant currency(std::int64_t scaledBy10000) noexcept;
+    static Variant date(double daysSince18991230) noexcept;
+    static Variant error(std::int32_t scode) noexcept;  // Error subtype (missing argument, CVErr)
+    static Variant fromUtf8(std::string_view utf8);
+
+    // Subtype
+    VarType type() const noexcept { return type_; }
+    std::uint16_t varType() const noexcept { return static_cast<std::uint16_t>(type_); }
+    bool isEmpty() const noexcept { return type_ == VarType::Empty; }
+    bool isNull() const noexcept { return type_ == VarType::Null; }
+    bool isString() const noexcept { return type_ == VarType::String; }
+    bool isObject() const noexcept { return type_ == VarType::Object; }
+    bool isArray() const noexcept;
+    bool isNumeric() const noexcept; // Integer..Currency, Byte, Boolean? (no: numeric subtypes only)
+
+    // Raw payload access; valid only for the matching subtype.
+    bool boolValue() const noexcept { return u_.i16 != 0; }
+    std::uint8_t byteValue() const noexcept { return u_.u8; }
+    std::int16_t integerValue() const noexcept { return u_.i16; }
+    std::int32_t longValue() const noexcept { return u_.i32; }
+    float singleValue() const noexcept { return u_.f32; }
+    double doubleValue() const noexcept { return u_.f64; }
+    std::int64_t currencyValue() const noexcept { return u_.i64; }
+    double dateValue() const noexcept { return u_.f64; }
+    std::int32_t errorValue() const noexcept { return u_.i32; }
+    const std::u16string& stringValue() const noexcept; // String subtype only
+    Dispatch* objectValue() const noexcept { return type_ == VarType::Object ? u_.obj : nullptr; }
+    SafeArray* arrayValue() const noexcept { return isArray() ? u_.arr : nullptr; }
+
+    // Coercions (CBool, CByte, CInt, CLng, CSng, CDbl, CCur, CDate, CStr).
+    // An object is first asked for its default value.
+    bool toBool() const;
+    std::uint8_t toByte() const;
+    std::int16_t toInteger() const;
+    std::int32_t toLong() const;
+    float toSingle() const;
+    double toDouble() const;
+    std::int64_t toCurrency() const;
+    double toDate() const;
+    std::u16string toString() const;
+    std::string toUtf8() const;
+    Ref<Dispatch> toObject() const;        // 424 "Object required" unless Object subtype
+    Variant convertTo(VarType target) const;
+
+    // The default value of an object (its default member), or *this otherwise.
+    Variant dereference() const;
+
+private:
+    bool isShared() const noexcept {
+        return type_ == VarType::String || type_ == VarType::Object ||
+               (static_cast<std::uint16_t>(type_) & static_cast<std::uint16_t>(VarType::Array));
+    }
+    void releasePayload() noexcept;
+
+    VarType type_;
+    union Payload {
+        std::int16_t i16;
+        std::int32_t i32;
+        std::int64_t i64;
+        std::uint8_t u8;
+        float f32;
+        double f64;
+        StringBox* str;
+        Dispatch* obj;
+        SafeArray* arr;
+    } u_;
+};
+
+// A script array: up to 60 dimensions, each with a lower bound and a count,
+// elements stored with the first index varying fastest. Arrays are assigned by
+// value; the engine copies (or copies on write) before mutating a shared one.
+class SafeArray final : public RefCounted {
+public:
+    struct Bound {
+        std::int32_t lower = 0;
+        std::int32_t count = 0;
+    };
+    static constexpr int kMaxDimensions = 60;
+
+    std::vector<Bound> bounds;
+    std::vector<Variant> data;
+    bool fixedSize = false;  // declared with dimensions: ReDim refuses it
+    int locks = 0;           // For Each / ByRef element in use: ReDim refuses it
+};
+
+} // namespace qz
