@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
   libpugixml-dev libsqlite3-dev libicu-dev libpcre2-dev libcli11-dev
+  unixodbc-dev odbc-postgresql
 )
 
 missing=()
