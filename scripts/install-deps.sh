@@ -12,6 +12,7 @@ packages=(
   # libraries
   libpugixml-dev libsqlite3-dev libicu-dev libpcre2-dev libcli11-dev
   unixodbc-dev odbc-postgresql
+  libsqliteodbc tdsodbc mdbtools-dev libfreexl-dev python3-xlwt
 )
 
 missing=()
