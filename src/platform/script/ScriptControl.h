@@ -1,0 +1,118 @@
+// ScriptControl: hosts the VBScript engine for the rest of the system.
+//
+// Typical use (the production engine):
+//     qz::script::ScriptControl sc;            // Language "VBScript", AllowUI false
+//     sc.AddObject("oRun", runObject, false);  // host objects, reached by name
+//     sc.onError = [&] { ... sc.Error().Line, sc.Error().Text ... };
+//     sc.setTimeout(5000);
+//     sc.AddCode(program);                     // compiles, then runs module-level code
+//     sc.Run("Main");                          // calls a procedure of the program
+//
+// Every failure (compilation or run time) fills Error(), raises onError before
+// the call returns, and then reaches the caller as qz::AutomationError with the
+// script's number, source and description. Lines and columns are 1-based within
+// the text given to the AddCode / Eval / ExecuteStatement call that failed.
+//
+// Strings at this interface are UTF-8.
+#pragma once
+
+#include "platform/automation/AutomationError.h"
+#include "platform/automation/Dispatch.h"
+#include "platform/automation/Ref.h"
+#include "platform/automation/Variant.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qz::ui { class UiHost; }
+
+namespace qz::script {
+
+class Engine;
+
+// Sources of script errors, as Err.Source and Error.Source report them.
+inline constexpr const char* kRuntimeErrorSource = "Microsoft VBScript runtime error";
+inline constexpr const char* kCompileErrorSource = "Microsoft VBScript compilation error";
+
+// Error number of a script stopped by the time-out.
+inline constexpr std::int32_t kTimeoutErrorNumber = static_cast<std::int32_t>(0x80004004u);
+
+// The control's Error object: the last error of AddCode, Run, Eval or ExecuteStatement.
+struct ScriptError {
+    std::int32_t Number = 0;
+    std::string Source;
+    std::string Description;
+    std::string Text;        // the source line where the error occurred (trimmed)
+    std::int32_t Line = 0;   // 1-based, 0 when unknown
+    std::int32_t Column = 0; // 1-based, 0 when unknown
+    void Clear() { *this = ScriptError(); }
+};
+
+class ScriptControl {
+public:
+    ScriptControl();
+    ~ScriptControl();
+    ScriptControl(const ScriptControl&) = delete;
+    ScriptControl& operator=(const ScriptControl&) = delete;
+
+    // Only "VBScript" is accepted (without regard to case); anything else throws.
+    std::string Language() const { return "VBScript"; }
+    void setLanguage(std::string_view language);
+
+    // Makes an object reachable from the script under a name. With addMembers
+    // its members are also reachable as global names.
+    // Errors: empty name (5), name already added (457 "This key is already
+    // associated with an element of this collection").
+    void AddObject(std::string_view name, Ref<Dispatch> object, bool addMembers = false);
+
+    // Compiles the code (several procedures, classes and module-level
+    // statements) and runs its module-level statements at once.
+    void AddCode(std::string_view code);
+
+    // Calls a Sub or Function of the added code; returns its value (Empty for a Sub).
+    // Arguments are passed by reference: a ByRef parameter may write back.
+    Variant Run(std::string_view procedureName, std::span<Variant> args = {});
+
+    // Evaluates an expression in the global scope.
+    Variant Eval(std::string_view expression);
+
+    // Runs statements in the global scope.
+    void ExecuteStatement(std::string_view statement);
+
+    // Drops all code, variables and added objects; settings stay.
+    void Reset();
+
+    // Run-time limit of one call into the script, in milliseconds; 0 or -1: none.
+    std::int32_t Timeout() const { return timeout_; }
+    void setTimeout(std::int32_t ms) { timeout_ = ms; }
+
+    // Whether MsgBox and InputBox may show anything (through the UI host).
+    bool AllowUI() const { return allowUI_; }
+    void setAllowUI(bool allow) { allowUI_ = allow; }
+    void setUiHost(ui::UiHost* host) { uiHost_ = host; }
+    ui::UiHost* uiHost() const { return uiHost_; }
+
+    ScriptError& Error() { return error_; }
+    const ScriptError& Error() const { return error_; }
+
+    // Events: raised on the calling thread before the failing call returns.
+    std::function<void()> onError;
+    std::function<void()> onTimeout;
+
+private:
+    friend class Engine;
+    template <class F> auto guarded(F&& f, std::string_view source) -> decltype(f());
+    void reportError(const AutomationError& e, std::string_view source, bool timedOut);
+
+    std::unique_ptr<Engine> engine_;
+    std::int32_t timeout_ = 10000;
+    bool allowUI_ = false;
+    ui::UiHost* uiHost_ = nullptr;
+    ScriptError error_;
+};
+
+} // namespace qz::script
