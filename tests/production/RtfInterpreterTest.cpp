@@ -1,0 +1,238 @@
+#include "production/RtfInterpreter.h"
+#include "platform/automation/AutomationError.h"
+
+#include "TemplateRtf.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace qz;
+using namespace qz::production;
+using qz::test::expressionField;
+using qz::test::rtfDocument;
+using qz::test::statementField;
+
+namespace {
+
+std::int32_t ownError(std::int32_t id) { return kOwnErrorBase + id; }
+
+// The number of the error that f raises, 0 when it raises none.
+template <class F>
+std::int32_t errorOf(F&& f) {
+    try {
+        f();
+    } catch (const AutomationError& e) {
+        return e.Number;
+    }
+    return 0;
+}
+
+RtfInterpreter parse(std::string_view text) {
+    RtfInterpreter r;
+    r.ExtractRTFAndQzFields(text);
+    return r;
+}
+
+// Element i rendered as "R<pos>", "S<pos>" or "E<pos>", joined, to compare sequences.
+std::string sequence(const RtfInterpreter& r) {
+    std::string s;
+    for (std::int32_t i = 0; i < r.NbElement(); ++i) {
+        s += "RSE"[r.GetElementType(i)];
+        s += std::to_string(r.GetElementPosition(i));
+        s += ' ';
+    }
+    return s;
+}
+
+} // namespace
+
+TEST(RtfTemplateFile, ChecksTheSignatureAndRemovesCrLfPairsOnly) {
+    test::TempDir dir;
+    const std::string good = dir.write("good.rtf", "{\\rtf1 a\r\nb\rc\nd}\r\n");
+    EXPECT_EQ(RtfInterpreter::ReadAllFile(good), "{\\rtf1 ab\rc\nd}");
+
+    EXPECT_EQ(errorOf([&] { RtfInterpreter::ReadAllFile(dir.write("upper.rtf", "{\\RTF1 x}")); }),
+              ownError(3003));
+    EXPECT_EQ(errorOf([&] { RtfInterpreter::ReadAllFile(dir.write("empty.rtf", "")); }),
+              ownError(3003));
+    EXPECT_EQ(errorOf([&] { RtfInterpreter::ReadAllFile(dir.write("short.rtf", "{\\rt")); }),
+              ownError(3003));
+    EXPECT_NE(errorOf([&] { RtfInterpreter::ReadAllFile(dir.path() + "/missing.rtf"); }), 0);
+
+    RtfInterpreter r;
+    r.TemplateFile(dir.write("t.rtf", rtfDocument("Hello " + statementField("L", "x = 1"))));
+    r.ParseRtfTemplate();
+    EXPECT_EQ(sequence(r), "R0 S0 R1 ");
+}
+
+TEST(RtfTemplateSplit, BraceChecks) {
+    EXPECT_EQ(errorOf([] { parse("{\\rtf1 {x}"); }), ownError(3112));
+    EXPECT_EQ(errorOf([] { parse("{\\rtf1 x}}"); }), ownError(3112));
+    EXPECT_EQ(errorOf([] { parse("no braces at all"); }), ownError(3112));
+    // Escaped braces are not counted.
+    EXPECT_EQ(errorOf([] { parse("{\\rtf1 \\{ x}"); }), 0);
+    // Counts balance but the field group never closes.
+    EXPECT_EQ(errorOf([] { parse("{\\rtf1 }}{\\field{x}"); }), ownError(3112));
+}
+
+TEST(RtfTemplateSplit, TextWithoutFieldsIsOneRun) {
+    const std::string text = "{\\rtf1 {\\field{\\*\\fldinst PAGE }{\\fldrslt 1}} page\\par }";
+    RtfInterpreter r = parse(text);
+    EXPECT_EQ(sequence(r), "R0 ");
+    EXPECT_EQ(r.GetRtfCode(0), text);
+    EXPECT_EQ(r.NbRtfPureElement(), 1);
+}
+
+TEST(RtfTemplateSplit, RunsAndFieldsReproduceTheTextInOrder) {
+    const std::string s1 = statementField("Loop", "Do While Not rs.EOF");
+    const std::string e1 = expressionField("Name", "rs(\"Name\")", "String;UseDefaultProperties:-1");
+    const std::string s2 = statementField("Next", "rs.MoveNext_QZCRLFLoop");
+    const std::string page = "{\\field{\\*\\fldinst PAGE }{\\fldrslt 1}}";
+    const std::string head = "{\\rtf1\\ansi Before ";
+    const std::string mid = " between " + page + " ";
+    const std::string tail = " after\\par }";
+    RtfInterpreter r = parse(head + s1 + mid + e1 + s2 + tail);
+
+    // Two adjacent fields leave no empty run between them; a page field stays in its run.
+    EXPECT_EQ(sequence(r), "R0 S0 R1 E0 S1 R2 ");
+    EXPECT_EQ(r.GetRtfCode(0), head);
+    EXPECT_EQ(r.GetRtfCode(1), mid);
+    EXPECT_EQ(r.GetRtfCode(2), tail);
+    EXPECT_EQ(r.GetStatementLabel(0), "Loop");
+    EXPECT_EQ(r.GetStatementCode(1), "rs.MoveNext\r\nLoop");
+    EXPECT_EQ(r.GetExpressionCode(0), "rs(\"Name\")");
+
+    EXPECT_EQ(errorOf([&] { r.GetRtfCode(3); }), 9);
+    EXPECT_EQ(errorOf([&] { r.GetStatementCode(-1); }), 9);
+    EXPECT_EQ(errorOf([&] { r.GetElementType(6); }), 9);
+}
+
+TEST(RtfTemplateSplit, FieldAtTheVeryEndAndAtTheStart) {
+    // A rest of a single character after the last field is still a run.
+    const std::string f = statementField("L", "x = 1");
+    RtfInterpreter r = parse("{\\rtf1 " + f + "}");
+    EXPECT_EQ(sequence(r), "R0 S0 R1 ");
+    EXPECT_EQ(r.GetRtfCode(1), "}");
+}
+
+TEST(RtfTemplateSplit, ManyElementsKeepTheirPositions) {
+    std::string body;
+    for (int i = 0; i < 1100; ++i) body += "r" + statementField("L" + std::to_string(i), "x = " + std::to_string(i));
+    RtfInterpreter r = parse(rtfDocument(body));
+    ASSERT_EQ(r.NbElement(), 2201);
+    EXPECT_EQ(r.NbRtfPureElement(), 1101);
+    EXPECT_EQ(r.GetElementPosition(2200), 1100);
+    EXPECT_EQ(r.GetStatementLabel(1001), "L1001");
+    EXPECT_EQ(r.GetStatementCode(1099), "x = 1099");
+}
+
+TEST(RtfTemplateSplit, FieldsNestedInAFieldOfTheSystemAreNotElements) {
+    // A statement field inside an expression field's result: the group holds
+    // both macro names, is read as the expression, and the statement is no element.
+    std::string outer = expressionField("Out", "x", "String;UseDefaultProperties:-1");
+    const std::string tail = "{\\fldrslt }}";
+    outer.replace(outer.rfind(tail), tail.size(),
+                  "{\\fldrslt " + statementField("In", "y = 1") + "}}");
+    RtfInterpreter r = parse(rtfDocument(outer));
+    EXPECT_EQ(sequence(r), "R0 E0 R1 ");
+    EXPECT_EQ(r.GetExpressionLabel(0), "Out");
+}
+
+TEST(RtfFieldRecords, StatementCodeAndLabel) {
+    StatementRecord s = RtfInterpreter::ParseRTFStatementCode(
+        statementField("Caf\xe9  {x}", "If a = \"{\\}\" Then_QZCRLF  b = 1_QZCRLFEnd If  "));
+    EXPECT_EQ(s.Label, "Caf\xc3\xa9  {x}");  // not trimmed, é decoded to UTF-8
+    EXPECT_EQ(s.Code, "If a = \"{\\}\" Then\r\n  b = 1\r\nEnd If");
+
+    // A label split into formatted runs, with a non-breaking space (dropped).
+    std::string f = statementField("AB", "x");
+    f.replace(f.find("AB"), 2, "{\\b A}\\~{\\i B}");
+    EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(f).Label, "AB");
+
+    // A paragraph mark inside the instruction; bullet text groups are skipped.
+    f = statementField("P", "a = 1");
+    f.replace(f.find("a = 1"), 5, "a = 1\\par {\\listtext 1.}{\\pntext x}b = 2");
+    EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(f).Code, "a = 1\r\nb = 2");
+
+    // The escape a7 in upper case stays four characters of text.
+    f = statementField("P", "s = 1");
+    f.replace(f.find("s = 1"), 5, "s = \"\\'A7\\'e9\"");
+    EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(f).Code, "s = \"\\'A7\xc3\xa9\"");
+}
+
+TEST(RtfFieldRecords, ExpressionPayload) {
+    ExpressionRecord e = RtfInterpreter::ParseRTFExpressionCode(
+        expressionField("Total", "rs(\"Total\")", "Currency;NumDigits:2", "1036", "\\f2\\fs20 "));
+    EXPECT_EQ(e.Label, "Total");
+    EXPECT_EQ(e.Code, "rs(\"Total\")");
+    EXPECT_EQ(e.Format, "Currency;NumDigits:2");
+    EXPECT_EQ(e.Locale, 1036);
+    EXPECT_EQ(e.Font, "\\f2\\fs20 ");
+
+    // Only the last two separators split; earlier ones belong to the code.
+    e = RtfInterpreter::ParseRTFExpressionCode(
+        expressionField("S", "\"a\xa7" "b\" & x_QZCRLF", "String;MaxLength:5", "-1"));
+    EXPECT_EQ(e.Code, "\"a\\'a7b\" & x\r\n");
+    EXPECT_EQ(e.Format, "String;MaxLength:5");
+    EXPECT_EQ(e.Locale, -1);
+
+    // An instruction that starts with plain text has no font.
+    std::string f = expressionField("N", "1", "Number", "-1");
+    f.replace(f.find("{\\f0\\fs24\\cf0  SET"), 18, "{ SET");
+    EXPECT_EQ(RtfInterpreter::ParseRTFExpressionCode(f).Font, "");
+}
+
+TEST(RtfFieldRecords, PayloadErrors) {
+    auto expr = [](std::string payload) {
+        return errorOf([&] {
+            RtfInterpreter::ParseRTFExpressionCode(test::systemField(true, "L", payload));
+        });
+    };
+    EXPECT_EQ(expr("x\\'a7String"), ownError(4052));              // one separator
+    EXPECT_EQ(expr("x\\'a7\\'a7-1"), ownError(4052));             // empty format
+    EXPECT_EQ(expr("x\\'a7String\\'a7"), ownError(4051));         // empty locale
+    EXPECT_EQ(expr("x\\'A7String\\'A7-1"), ownError(4052));       // upper case is no separator
+    EXPECT_EQ(expr("x\\'a7String\\'a7abc"), 13);                  // locale is no number
+    EXPECT_EQ(expr("x\\'a7String\\'a7 -1 "), 0);
+
+    std::string noName = test::systemField(true, "L", "x\\'a7String\\'a7-1");
+    noName.replace(noName.find("QZExpression377"), 15, "QZExpression378");
+    EXPECT_EQ(errorOf([&] { RtfInterpreter::ParseRTFExpressionCode(noName); }), ownError(4009));
+    std::string noStmt = statementField("L", "x = 1");
+    noStmt.replace(noStmt.find("QZStatement377"), 14, "qzstatement377");
+    EXPECT_EQ(errorOf([&] { RtfInterpreter::ParseRTFStatementCode(noStmt); }), ownError(4010));
+
+    // A field group that ends before the SET field's result.
+    std::string cut = statementField("L", "x = 1");
+    cut = cut.substr(0, cut.find("{\\fldrslt }}}}")) + "}}}";
+    EXPECT_EQ(errorOf([&] { RtfInterpreter::ParseRTFStatementCode(cut); }), ownError(3112));
+    // Delimiters written as plain symbols (no nested fields).
+    EXPECT_EQ(errorOf([] {
+                  RtfInterpreter::ParseRTFStatementCode(
+                      "{\\field{\\*\\fldinst MACROBUTTON modStatementMacro \\'d7L\\'d8}{\\fldrslt }}");
+              }),
+              ownError(3112));
+}
+
+TEST(RtfTemplateSplit, TruncatedAndDamagedTextsFailCleanly) {
+    const std::string text = rtfDocument(
+        "A " + statementField("S", "If x Then") + expressionField("E", "x", "Number;NumDigits:2") +
+        statementField("T", "End If") + " z");
+    std::mt19937 rng(7);
+    for (std::size_t n = 0; n <= text.size(); ++n) {
+        std::string t = text.substr(0, n);
+        try { parse(t); } catch (const AutomationError&) {}
+        if (n == 0) continue;
+        std::string d = text;
+        d[rng() % d.size()] = "{}\\' a\xa7"[rng() % 7];
+        try { parse(d); } catch (const AutomationError&) {}
+    }
+    for (int i = 0; i < 300; ++i) {
+        std::string r(1 + rng() % 200, ' ');
+        for (char& c : r) c = "{}\\'fieldx0a7 "[rng() % 14];
+        try { parse(r); } catch (const AutomationError&) {}
+    }
+    SUCCEED();
+}
