@@ -1,0 +1,323 @@
+#include "core/ModErrors.h"
+
+#include "core/ModGlobal.h"
+#include "core/WinDirs.h"
+#include "core/frmErrors.h"
+#include "platform/system/Folders.h"
+#include "platform/system/Locales.h"
+#include "platform/system/CodePage.h"
+#include "platform/ui/UiHost.h"
+#include "resources/MessageTable.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <mutex>
+#include <new>
+#include <unistd.h>
+
+namespace qz {
+namespace {
+
+// The log state: recomputed before every write.
+thread_local std::string tLogPrefix;
+thread_local std::string tLogFileName;
+
+std::mutex gClockMutex;
+std::function<std::chrono::system_clock::time_point()> gClock;
+
+std::chrono::system_clock::time_point now() {
+    std::lock_guard<std::mutex> lock(gClockMutex);
+    return gClock ? gClock() : std::chrono::system_clock::now();
+}
+
+std::tm localTime(std::chrono::system_clock::time_point tp) {
+    std::time_t t = std::chrono::system_clock::to_time_t(tp);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm;
+}
+
+std::string twoDigits(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%02d", v);
+    return b;
+}
+
+// Formats a time in a Windows picture ("M/d/yyyy", "h:mm:ss tt").
+std::string formatPicture(const std::u16string& picture, const std::tm& tm, const LocaleFormat& f) {
+    std::string out;
+    std::string p = sys::utf16ToUtf8(picture);
+    for (std::size_t i = 0; i < p.size();) {
+        char c = p[i];
+        if (c == '\'') {
+            std::size_t j = p.find('\'', i + 1);
+            if (j == std::string::npos) j = p.size();
+            out += p.substr(i + 1, j - i - 1);
+            i = j + 1;
+            continue;
+        }
+        std::size_t n = 1;
+        while (i + n < p.size() && p[i + n] == c) ++n;
+        int hour12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
+        switch (c) {
+        case 'y': out += n <= 2 ? twoDigits(tm.tm_year % 100) : std::to_string(tm.tm_year + 1900); break;
+        case 'M':
+            if (n == 1) out += std::to_string(tm.tm_mon + 1);
+            else if (n == 2) out += twoDigits(tm.tm_mon + 1);
+            else if (n == 3) out += sys::utf16ToUtf8(f.abbrevMonthNames[tm.tm_mon]);
+            else out += sys::utf16ToUtf8(f.monthNames[tm.tm_mon]);
+            break;
+        case 'd':
+            if (n == 1) out += std::to_string(tm.tm_mday);
+            else if (n == 2) out += twoDigits(tm.tm_mday);
+            else if (n == 3) out += sys::utf16ToUtf8(f.abbrevDayNames[tm.tm_wday]);
+            else out += sys::utf16ToUtf8(f.dayNames[tm.tm_wday]);
+            break;
+        case 'h': out += n == 1 ? std::to_string(hour12) : twoDigits(hour12); break;
+        case 'H': out += n == 1 ? std::to_string(tm.tm_hour) : twoDigits(tm.tm_hour); break;
+        case 'm': out += n == 1 ? std::to_string(tm.tm_min) : twoDigits(tm.tm_min); break;
+        case 's': out += n == 1 ? std::to_string(tm.tm_sec) : twoDigits(tm.tm_sec); break;
+        case 't': {
+            std::string ap = sys::utf16ToUtf8(tm.tm_hour < 12 ? f.am : f.pm);
+            out += n == 1 ? ap.substr(0, 1) : ap;
+            break;
+        }
+        case 'g': break;
+        default: out.append(n, c); break;
+        }
+        i += n;
+    }
+    return out;
+}
+
+// The default text form of a date and time in the user's regional settings.
+std::string timeStamp(std::chrono::system_clock::time_point tp) {
+    std::tm tm = localTime(tp);
+    const LocaleFormat* f = sys::localeFormatFor(sys::userDefaultLcid());
+    if (!f) f = sys::localeFormatFor(1033);
+    if (!f) {
+        char b[64];
+        std::strftime(b, sizeof b, "%x %X", &tm);
+        return b;
+    }
+    std::string s = formatPicture(f->shortDate, tm, *f);
+    // Midnight exactly is written as the date alone, as a date value's text is.
+    if (tm.tm_hour || tm.tm_min || tm.tm_sec) s += " " + formatPicture(f->timeFormat, tm, *f);
+    return s;
+}
+
+bool trimmedEmpty(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+
+// Appends one record with a single write to a file opened for appending, so
+// that records of two processes never mix within a record.
+bool appendRecord(const std::string& file, const std::string& record) {
+    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const char* p = record.data();
+    std::size_t left = record.size();
+    bool ok = true;
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+std::string GetResourceString(std::int32_t id) {
+    auto app = GetApplicationObject();
+    if (app && app->Locale == 1025) {
+        // The second block of texts; the table has none, so the base text
+        // serves rather than an empty one.
+        std::string_view t = res::messageText(id + 10000);
+        if (!t.empty()) return std::string(t);
+    }
+    return std::string(res::messageText(id));
+}
+
+void CaptureErrorInfo(const AutomationError& err, ErrorInfo& info) {
+    info.Description = err.Description;
+    info.HelpContext = err.HelpContext;
+    info.HelpFile = err.HelpFile;
+    info.LastDllError = err.SystemErrorCode;
+    info.Number = err.Number;
+    info.Source = err.Source;
+}
+
+void RestoreErrorInfo(const ErrorInfo& info, AutomationError& err) {
+    if (info.LastDllError != 0) err.SystemErrorCode = info.LastDllError;
+    err.Number = info.Number;
+    err.Description = info.Description;
+    err.Source = info.Source;
+    err.HelpContext = info.HelpContext;
+    err.HelpFile = info.HelpFile;
+}
+
+void GetResourceErrorDescription(ErrorInfo& info) {
+    std::int32_t id = static_cast<std::int32_t>(static_cast<std::uint32_t>(info.Number) -
+                                                static_cast<std::uint32_t>(kOwnErrorBase));
+    std::string text = GetResourceString(id);
+    info.Description = text.empty() ? GetResourceString(2009) : text;
+}
+
+bool IsUnexpectedErrorNumber(std::int32_t number, std::int32_t& messageId) {
+    std::int64_t id = static_cast<std::int64_t>(number) - static_cast<std::int64_t>(kOwnErrorBase);
+    if (id >= 3000 && id <= 3116) return false;
+    if (id >= 3117 && id <= 3999) { messageId = 3000; return true; }
+    if (id >= 4000 && id <= 4200) return false;
+    if (id >= 4201 && id <= 4999) { messageId = 4000; return true; }
+    messageId = 0;
+    return false;
+}
+
+std::string GetSystemErrorMessage(std::int32_t code) {
+    char buf[256];
+    const char* text = nullptr;
+    // GNU strerror_r returns the text (possibly a static one).
+    text = ::strerror_r(code, buf, sizeof buf);
+    if (!text || !*text || std::strncmp(text, "Unknown error", 13) == 0)
+        return GetResourceString(1001);
+    std::string s(text);
+    if (s.size() > 254) s.resize(254);
+    return s + "\r\n";
+}
+
+void ShowErrorDialog(const std::string& message, const std::string& frameCaption) {
+    try {
+        frmErrors form;
+        form.InitForm(message, "", frameCaption);
+        form.ShowModal();
+        form.Unload();
+    } catch (...) {
+        try {
+            ui::currentHost().msgBox("An error occured while trying to display an Quorvane error.",
+                                     ui::vbOKOnly | ui::vbCritical, "");
+        } catch (...) {
+        }
+    }
+}
+
+void InitializeErrorLog() {
+    std::string folder;
+    try {
+        folder = WinDirs::GetApplicationDataPath();
+    } catch (...) {
+        folder.clear();
+    }
+    if (folder.empty() || ::access(folder.c_str(), W_OK) != 0) {
+        // The application-data folder cannot take the log: use a per-user
+        // folder that can (the library's folder is not writable here).
+        folder = sys::userStateFolder();
+        if (!folder.empty()) folder += "/" + std::string(sys::kProductSubfolder);
+        if (folder.empty() || sys::createFolderTree(folder) != 0 || ::access(folder.c_str(), W_OK) != 0)
+            folder = sys::tempFolder();
+    }
+    SetErrorLogFileName(folder + "/qzStudioErr");
+}
+
+void SetErrorLogFileName(const std::string& prefix) {
+    tLogPrefix = prefix;
+    std::tm tm = localTime(now());
+    char date[40];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    tLogFileName = prefix + "_" + date + ".log";
+}
+
+std::string ErrorLogFileName() {
+    InitializeErrorLog();
+    return tLogFileName;
+}
+
+void WriteErrorLog(const ErrorInfo& info, std::string_view module, std::string_view routine,
+                   std::string_view detail) {
+    InitializeErrorLog();
+    const std::string head = timeStamp(now()) + "\t" + std::string(module) + "\t" + std::string(routine) + "\t";
+    std::string record = head + info.Source + "\t" + std::to_string(info.Number) + "\t" +
+                         info.Description + "\r\n";
+    if (info.LastDllError != 0)
+        record += head + "LastDllError\t" + std::to_string(info.LastDllError) + "\t" +
+                  GetSystemErrorMessage(info.LastDllError) + "\r\n";
+    if (!trimmedEmpty(detail)) record += head + "Detail\t" + std::string(detail) + "\r\n";
+    appendRecord(tLogFileName, record);
+}
+
+void HandleError(AutomationError& err, std::string_view module, std::string_view routine,
+                 int flags, std::string_view detail) {
+    ErrorInfo info;
+    CaptureErrorInfo(err, info);
+    try {
+        if (info.Description.empty() || info.Description == "Automation error" ||
+            info.Description == "Erreur Automation")
+            GetResourceErrorDescription(info);
+    } catch (...) {
+    }
+    if (flags & kErrLog) {
+        try {
+            WriteErrorLog(info, module, routine, detail);
+        } catch (...) {
+        }
+    }
+    if (flags & kErrShow) {
+        try {
+            std::int32_t id = 0;
+            if (IsUnexpectedErrorNumber(info.Number, id)) ShowErrorDialog(GetResourceString(id), "");
+            else ShowErrorDialog(info.Description, "");
+        } catch (...) {
+        }
+    }
+    if (flags & kErrRaise)
+        throw AutomationError(info.Number, info.Source, info.Description, info.HelpFile, info.HelpContext);
+    RestoreErrorInfo(info, err);
+}
+
+AutomationError HandleError(std::string_view module, std::string_view routine, int flags,
+                            std::string_view detail) {
+    AutomationError err = CurrentError();
+    HandleError(err, module, routine, flags, detail);
+    return err;
+}
+
+AutomationError CurrentError() {
+    std::exception_ptr ep = std::current_exception();
+    if (!ep) return AutomationError(kErrorFail, std::string(kErrorSource), "Unspecified error");
+    try {
+        std::rethrow_exception(ep);
+    } catch (const AutomationError& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return AutomationError(7, std::string(kErrorSource), "Out of memory");
+    } catch (const std::exception& e) {
+        return AutomationError(kErrorFail, std::string(kErrorSource), e.what());
+    } catch (...) {
+        return AutomationError(kErrorFail, std::string(kErrorSource), "Unspecified error");
+    }
+}
+
+AutomationError OwnError(std::int32_t id) {
+    return AutomationError(OwnErrorNumber(id), std::string(kErrorSource), GetResourceString(id));
+}
+
+AutomationError OwnError(std::int32_t id, std::string description) {
+    return AutomationError(OwnErrorNumber(id), std::string(kErrorSource), std::move(description));
+}
+
+void RaiseError(std::int32_t id) { throw OwnError(id); }
+
+void RaiseError(std::int32_t id, std::string description) { throw OwnError(id, std::move(description)); }
+
+void SetErrorLogClock(std::function<std::chrono::system_clock::time_point()> clock) {
+    std::lock_guard<std::mutex> lock(gClockMutex);
+    gClock = std::move(clock);
+}
+
+} // namespace qz

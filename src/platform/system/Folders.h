@@ -1,0 +1,43 @@
+// The folders of the platform, by the XDG rules: where per-user data,
+// documents, shared files and the library's own files live.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qz::sys {
+
+// The maker and product folders below the per-user data folder.
+inline constexpr std::string_view kProductSubfolder = "Pellitron/Quorvane Studio 2004";
+
+// $HOME, or the password database's home; "" when neither is known.
+std::string homeFolder();
+// $XDG_DATA_HOME, or ~/.local/share; "" when there is no home.
+std::string userDataFolder();
+// $XDG_CONFIG_HOME, or ~/.config.
+std::string userConfigFolder();
+// $XDG_STATE_HOME, or ~/.local/state: per-user files that are not data (logs).
+std::string userStateFolder();
+// The user's documents folder: XDG_DOCUMENTS_DIR (environment, then
+// user-dirs.dirs), else the home folder.
+std::string personalFolder();
+// Files shared by programs of every maker: <install prefix>/share.
+std::string commonFilesFolder();
+// The first of $XDG_CONFIG_DIRS, or /etc/xdg: machine-wide settings.
+std::string machineConfigFolder();
+// $TMPDIR, or /tmp.
+std::string tempFolder();
+// The folder of the library's own files (script libraries, help): the
+// QZ_LIBRARY_DIR environment variable when set, else the folder of the
+// running program.
+std::string libraryFolder();
+
+// Creates a folder and its missing parents. 0 on success (also when it
+// exists already), else the errno of the failing step.
+int createFolderTree(const std::string& path);
+// True when the path names an existing folder.
+bool folderExists(const std::string& path);
+// True when the path names an existing file (not a folder).
+bool fileExists(const std::string& path);
+
+} // namespace qz::sys

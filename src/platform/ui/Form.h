@@ -1,0 +1,65 @@
+// Toolkit-free forms. A dialog of the system is a class derived from Form
+// that holds the state of its controls and its event handlers; a UiHost
+// shows it (headless in tests and on the command line, with real windows in
+// the desktop host). Every live form is on its thread's list of loaded forms,
+// so that shutdown can unload whatever is still open.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qz::ui {
+
+class Form {
+public:
+    explicit Form(std::string name, std::string caption = {});
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    const std::string& Name() const noexcept { return name_; }
+
+    std::string Caption;
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+
+    bool Visible() const noexcept { return visible_; }
+    bool Loaded() const noexcept { return loaded_; }
+
+    // Shows the form modally through the current host; returns when the form
+    // is hidden (by a button's handler or by closing the window).
+    void ShowModal();
+    // Shows the form without waiting (a busy window, for example).
+    void ShowModeless();
+    void Hide() noexcept { visible_ = false; }
+    // Hides the form and takes it off the list of loaded forms. The object
+    // stays usable; showing it again loads it again.
+    void Unload();
+
+    // The user closed the window with its close box. The default hides it;
+    // dialogs that treat closing as Cancel override this.
+    virtual void OnClose() { Hide(); }
+
+protected:
+    // Runs when the form is (re)loaded: first creation or a show after Unload.
+    virtual void OnLoad() {}
+    // Runs when the form is unloaded.
+    virtual void OnUnload() {}
+
+private:
+    friend class HeadlessUiHost;
+    void ensureLoaded();
+    void setVisible(bool v) noexcept { visible_ = v; }
+
+    std::string name_;
+    bool visible_ = false;
+    bool loaded_ = false;
+    bool everLoaded_ = false;
+};
+
+// The forms of this thread that are loaded, oldest first.
+std::vector<Form*> loadedForms();
+// Unloads every loaded form of this thread, oldest first; failures of one
+// form do not stop the others.
+void unloadAllForms() noexcept;
+
+} // namespace qz::ui

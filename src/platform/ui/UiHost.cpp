@@ -1,0 +1,177 @@
+#include "platform/ui/UiHost.h"
+
+#include <atomic>
+#include <unistd.h>
+
+namespace qz::ui {
+namespace {
+
+std::atomic<UiHost*> gHost{nullptr};
+
+template <typename T>
+bool popFront(std::deque<T>& q, T& out) {
+    if (q.empty()) return false;
+    out = std::move(q.front());
+    q.pop_front();
+    return true;
+}
+
+} // namespace
+
+int defaultMsgBoxResult(int style) noexcept {
+    static constexpr int kButtons[6][3] = {
+        {vbOK, vbOK, vbOK},
+        {vbOK, vbCancel, vbOK},
+        {vbAbort, vbRetry, vbIgnore},
+        {vbYes, vbNo, vbCancel},
+        {vbYes, vbNo, vbYes},
+        {vbRetry, vbCancel, vbRetry},
+    };
+    int buttons = style & 0x7;
+    if (buttons > 5) buttons = 0;
+    int def = (style & 0xF00) >> 8;  // 0, 1 or 2
+    if (def > 2) def = 0;
+    return kButtons[buttons][def];
+}
+
+HeadlessUiHost& defaultHeadlessHost() {
+    static HeadlessUiHost host;
+    return host;
+}
+
+UiHost& currentHost() {
+    UiHost* h = gHost.load(std::memory_order_acquire);
+    return h ? *h : defaultHeadlessHost();
+}
+
+void setCurrentHost(UiHost* host) { gHost.store(host, std::memory_order_release); }
+
+std::vector<UiRequest> HeadlessUiHost::requests(UiRequest::Kind kind) const {
+    std::vector<UiRequest> out;
+    for (const auto& r : requests_)
+        if (r.kind == kind) out.push_back(r);
+    return out;
+}
+
+void HeadlessUiHost::clear() {
+    requests_.clear();
+    formActions_.clear();
+    msgBoxResults_.clear();
+    inputAnswers_.clear();
+    fileAnswers_.clear();
+    folderAnswers_.clear();
+    printAnswers_.clear();
+    busy_ = false;
+}
+
+void HeadlessUiHost::showModal(Form& form) {
+    UiRequest r;
+    r.kind = UiRequest::Modal;
+    r.formName = form.Name();
+    r.title = form.Caption;
+    requests_.push_back(std::move(r));
+    form.setVisible(true);
+    ++modalDepth_;
+    struct Depth {
+        int& d;
+        ~Depth() { --d; }
+    } depth{modalDepth_};
+    FormAction action;
+    if (popFront(formActions_, action) && action) action(form);
+    // Nobody pressed a button that hides the form: the user closes it.
+    if (form.Visible()) form.OnClose();
+    // A modal show never returns with the form still up.
+    form.setVisible(false);
+}
+
+void HeadlessUiHost::showModeless(Form& form) {
+    UiRequest r;
+    r.kind = UiRequest::Modeless;
+    r.formName = form.Name();
+    r.title = form.Caption;
+    requests_.push_back(std::move(r));
+    form.setVisible(true);
+}
+
+int HeadlessUiHost::msgBox(const std::string& prompt, int style, const std::string& title) {
+    UiRequest r;
+    r.kind = UiRequest::MsgBox;
+    r.prompt = prompt;
+    r.title = title;
+    r.style = style;
+    requests_.push_back(std::move(r));
+    int result = 0;
+    if (popFront(msgBoxResults_, result)) return result;
+    return defaultMsgBoxResult(style);
+}
+
+std::optional<std::string> HeadlessUiHost::inputBox(const std::string& prompt,
+                                                    const std::string& title,
+                                                    const std::string& defaultText) {
+    UiRequest r;
+    r.kind = UiRequest::InputBox;
+    r.prompt = prompt;
+    r.title = title;
+    r.text = defaultText;
+    requests_.push_back(std::move(r));
+    std::optional<std::string> answer;
+    if (popFront(inputAnswers_, answer)) return answer;
+    return defaultText;
+}
+
+FileDialogResult HeadlessUiHost::fileDialog(const FileDialogRequest& request) {
+    UiRequest r;
+    r.kind = UiRequest::FileDialog;
+    r.title = request.title;
+    r.text = request.initialFolder;
+    r.file = request;
+    requests_.push_back(std::move(r));
+    FileDialogResult result;
+    if (popFront(fileAnswers_, result)) return result;
+    return FileDialogResult{};
+}
+
+std::optional<std::string> HeadlessUiHost::folderDialog(const std::string& title,
+                                                        const std::string& startFolder) {
+    UiRequest r;
+    r.kind = UiRequest::FolderDialog;
+    r.title = title;
+    r.text = startFolder;
+    requests_.push_back(std::move(r));
+    std::optional<std::string> answer;
+    if (popFront(folderAnswers_, answer)) return answer;
+    return std::nullopt;
+}
+
+PrintDialogResult HeadlessUiHost::printDialog(const PrintDialogRequest& request) {
+    UiRequest r;
+    r.kind = UiRequest::PrintDialog;
+    r.print = request;
+    requests_.push_back(std::move(r));
+    PrintDialogResult result;
+    if (popFront(printAnswers_, result)) return result;
+    return PrintDialogResult{false, request.current};
+}
+
+void HeadlessUiHost::setBusyCursor(bool busy) {
+    UiRequest r;
+    r.kind = UiRequest::BusyCursor;
+    r.style = busy ? 1 : 0;
+    requests_.push_back(std::move(r));
+    busy_ = busy;
+}
+
+std::intptr_t HeadlessUiHost::showHelp(const std::string& helpFile, HelpCommand command,
+                                       std::int32_t data) {
+    UiRequest r;
+    r.kind = UiRequest::Help;
+    r.prompt = helpFile;
+    r.style = command;
+    r.data = data;
+    requests_.push_back(std::move(r));
+    if (command == HelpCloseAll) return 0;
+    if (helpFile.empty() || ::access(helpFile.c_str(), R_OK) != 0) return 0;
+    return 1;
+}
+
+} // namespace qz::ui

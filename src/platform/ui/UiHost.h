@@ -1,0 +1,180 @@
+// The user interface that the system's code reaches: modal and modeless
+// forms, message and input boxes, the common dialogs, the busy cursor and the
+// help viewer. The process has one current host; it starts as a headless host
+// that answers from scripted answers, and the desktop application installs a
+// windowed one.
+#pragma once
+
+#include "platform/ui/Form.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qz::ui {
+
+// Message box buttons, icons, default button and results, as the script's
+// MsgBox numbers them.
+enum MsgBoxStyle : int {
+    vbOKOnly = 0, vbOKCancel = 1, vbAbortRetryIgnore = 2, vbYesNoCancel = 3, vbYesNo = 4,
+    vbRetryCancel = 5,
+    vbCritical = 16, vbQuestion = 32, vbExclamation = 48, vbInformation = 64,
+    vbDefaultButton1 = 0, vbDefaultButton2 = 256, vbDefaultButton3 = 512,
+};
+enum MsgBoxResult : int {
+    vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7,
+};
+
+// The result the default button of a style gives (Enter pressed at once).
+int defaultMsgBoxResult(int style) noexcept;
+
+struct FileDialogRequest {
+    bool save = false;                // false: open
+    std::string title;
+    // (description, pattern) pairs, e.g. {"Rich Text Format (*.rtf)", "*.rtf"}
+    std::vector<std::pair<std::string, std::string>> filters;
+    int filterIndex = 1;              // counted from 1
+    std::string initialFolder;
+    std::string defaultExt;
+    std::string fileName;             // proposed name
+    bool overwritePrompt = false;
+    bool fileMustExist = false;
+};
+
+struct FileDialogResult {
+    enum Outcome { Ok, Cancelled, Failed } outcome = Cancelled;
+    std::string path;                 // set when Ok
+    int errorCode = 0;                // set when Failed
+};
+
+struct PrintSettings {
+    std::string printerName;
+    int copies = 1;
+    int orientation = 1;              // 1 portrait, 2 landscape
+    int paperSize = 1;                // 1 letter, 9 A4, ...
+    int duplex = 1;                   // 1 simplex, 2 vertical, 3 horizontal
+    int printQuality = -4;            // -4 high ... -1 draft, or dots per inch
+    int colorMode = 2;                // 1 monochrome, 2 colour
+    int defaultSource = 7;            // 7 automatic
+};
+
+struct PrintDialogRequest {
+    PrintSettings current;            // what the dialog opens with
+    std::vector<std::string> printers;
+    bool allowSelection = false;      // offer "Selection" as a print range
+};
+
+struct PrintDialogResult {
+    bool ok = false;
+    PrintSettings settings;
+};
+
+// Help viewer commands.
+enum HelpCommand : int { HelpDisplayTopic = 0, HelpContext = 15, HelpCloseAll = 18 };
+
+class UiHost {
+public:
+    virtual ~UiHost() = default;
+
+    // Shows the form modally; returns when the form is hidden or unloaded.
+    virtual void showModal(Form& form) = 0;
+    virtual void showModeless(Form& form) = 0;
+    virtual int msgBox(const std::string& prompt, int style, const std::string& title) = 0;
+    // The typed text, or nothing when the user cancelled.
+    virtual std::optional<std::string> inputBox(const std::string& prompt,
+                                                const std::string& title,
+                                                const std::string& defaultText) = 0;
+    virtual FileDialogResult fileDialog(const FileDialogRequest& request) = 0;
+    // The chosen folder, or nothing when the user cancelled.
+    virtual std::optional<std::string> folderDialog(const std::string& title,
+                                                    const std::string& startFolder) = 0;
+    virtual PrintDialogResult printDialog(const PrintDialogRequest& request) = 0;
+    // The busy (hourglass) cursor on or off.
+    virtual void setBusyCursor(bool busy) = 0;
+    // Opens the help file at a topic, a context id, or closes all help
+    // windows. Returns a non-zero handle of the help window, 0 on failure.
+    virtual std::intptr_t showHelp(const std::string& helpFile, HelpCommand command,
+                                   std::int32_t data) = 0;
+};
+
+// The process-wide current host; never null. Until one is installed this is
+// a HeadlessUiHost.
+UiHost& currentHost();
+// Installs a host (nullptr restores the default headless one). The caller
+// keeps the host alive while it is installed.
+void setCurrentHost(UiHost* host);
+
+// What a headless host was asked, one record per call.
+struct UiRequest {
+    enum Kind { Modal, Modeless, MsgBox, InputBox, FileDialog, FolderDialog, PrintDialog,
+                BusyCursor, Help } kind;
+    std::string formName;   // Modal, Modeless
+    std::string prompt;     // MsgBox, InputBox; help file for Help
+    std::string title;      // MsgBox, InputBox, FolderDialog, FileDialog
+    int style = 0;          // MsgBox style; Help command; BusyCursor 1/0
+    std::string text;       // InputBox default; FolderDialog start; FileDialog folder
+    FileDialogRequest file; // FileDialog
+    PrintDialogRequest print;
+    std::int32_t data = 0;  // Help data
+};
+
+// A host without windows. Each kind of question is answered from its own
+// queue of scripted answers, first in first out; with no answer queued it
+// answers as a user who presses Enter at once would (the default button, the
+// default text, Cancel for the common dialogs). Every call is recorded.
+class HeadlessUiHost : public UiHost {
+public:
+    // What the "user" does while a modal form is up: drive its controls and
+    // press its buttons. When the form is still visible afterwards, it is
+    // closed with its close box (Form::OnClose).
+    using FormAction = std::function<void(Form&)>;
+
+    void queueFormAction(FormAction action) { formActions_.push_back(std::move(action)); }
+    void queueMsgBoxResult(int result) { msgBoxResults_.push_back(result); }
+    void queueInputBox(std::optional<std::string> answer) { inputAnswers_.push_back(std::move(answer)); }
+    void queueFileDialog(FileDialogResult result) { fileAnswers_.push_back(std::move(result)); }
+    void queueFolderDialog(std::optional<std::string> folder) { folderAnswers_.push_back(std::move(folder)); }
+    void queuePrintDialog(PrintDialogResult result) { printAnswers_.push_back(std::move(result)); }
+
+    const std::vector<UiRequest>& requests() const noexcept { return requests_; }
+    // The requests of one kind, in order.
+    std::vector<UiRequest> requests(UiRequest::Kind kind) const;
+    bool busy() const noexcept { return busy_; }
+    // Forgets the recorded requests and every queued answer.
+    void clear();
+
+    void showModal(Form& form) override;
+    void showModeless(Form& form) override;
+    int msgBox(const std::string& prompt, int style, const std::string& title) override;
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& defaultText) override;
+    FileDialogResult fileDialog(const FileDialogRequest& request) override;
+    std::optional<std::string> folderDialog(const std::string& title,
+                                            const std::string& startFolder) override;
+    PrintDialogResult printDialog(const PrintDialogRequest& request) override;
+    void setBusyCursor(bool busy) override;
+    // Succeeds (a non-zero handle) when the help file exists and is readable.
+    std::intptr_t showHelp(const std::string& helpFile, HelpCommand command,
+                           std::int32_t data) override;
+
+private:
+    std::vector<UiRequest> requests_;
+    std::deque<FormAction> formActions_;
+    std::deque<int> msgBoxResults_;
+    std::deque<std::optional<std::string>> inputAnswers_;
+    std::deque<FileDialogResult> fileAnswers_;
+    std::deque<std::optional<std::string>> folderAnswers_;
+    std::deque<PrintDialogResult> printAnswers_;
+    bool busy_ = false;
+    int modalDepth_ = 0;
+};
+
+// The default host, installed while no other host is.
+HeadlessUiHost& defaultHeadlessHost();
+
+} // namespace qz::ui
