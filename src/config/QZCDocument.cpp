@@ -1,0 +1,402 @@
+#include "config/QZCDocument.h"
+
+#include "core/ModErrors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qz::qzc {
+
+namespace {
+
+// --- reading ---------------------------------------------------------------
+
+bool readWholeFile(const std::string& path, std::string& out) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    out.clear();
+    out.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+// The path of an existing file whose name matches without regard to ASCII
+// letter case, when exactly one does; otherwise the path as given. Files
+// written on Windows may name the extension ".Qzc" or ".QZC".
+std::string resolveCaseInsensitive(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) return path;
+    std::filesystem::path p(path);
+    std::string wanted = foldKey(p.filename().string());
+    std::filesystem::path dir = p.parent_path();
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return path;
+    std::string found;
+    int matches = 0;
+    while (dirent* e = ::readdir(d)) {
+        if (foldKey(e->d_name) == wanted) {
+            found = e->d_name;
+            ++matches;
+        }
+    }
+    ::closedir(d);
+    if (matches != 1) return path;
+    return (dir / found).string();
+}
+
+// True for text in UTF-16 or UTF-32 (by byte-order mark or by the zero bytes
+// around the first "<"), which the parser converts itself.
+bool isWideEncoding(std::string_view s) {
+    if (s.size() < 2) return false;
+    auto b0 = static_cast<unsigned char>(s[0]), b1 = static_cast<unsigned char>(s[1]);
+    return (b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || b0 == 0 || b1 == 0;
+}
+
+bool isValidUtf8(std::string_view s) {
+    std::size_t i = 0, n = s.size();
+    while (i < n) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) { ++i; continue; }
+        std::size_t len;
+        std::uint32_t cp;
+        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
+        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
+        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
+        else return false;
+        if (i + len > n) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+            cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+// --- writing ---------------------------------------------------------------
+
+void appendEscaped(std::string& out, std::string_view text, bool attribute) {
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        switch (ch) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        // A carriage return is written as a reference, so that CR LF line
+        // breaks in values (SQL text) survive a reader's end-of-line handling.
+        case '\r': out += "&#13;"; break;
+        case '"':
+            if (attribute) out += "&quot;";
+            else out += ch;
+            break;
+        case '\n':
+            if (attribute) out += "&#10;";
+            else out += ch;
+            break;
+        case '\t':
+            if (attribute) out += "&#9;";
+            else out += ch;
+            break;
+        default:
+            if (c < 0x20) {
+                static const char hex[] = "0123456789ABCDEF";
+                out += "&#x";
+                if (c >= 0x10) out += hex[c >> 4];
+                out += hex[c & 0xF];
+                out += ';';
+            } else {
+                out += ch;
+            }
+        }
+    }
+}
+
+void appendStartTag(std::string& out, pugi::xml_node node, bool empty) {
+    out += '<';
+    out += node.name();
+    for (pugi::xml_attribute a : node.attributes()) {
+        out += ' ';
+        out += a.name();
+        out += "=\"";
+        appendEscaped(out, a.value(), true);
+        out += '"';
+    }
+    out += empty ? "/>" : ">";
+}
+
+// Writes one node that has no children of its own (or the opening of an element).
+void appendLeaf(std::string& out, pugi::xml_node node) {
+    switch (node.type()) {
+    case pugi::node_pcdata:
+    case pugi::node_cdata:
+        // Character data is written escaped: the same text, and no "]]>" trouble.
+        appendEscaped(out, node.value(), false);
+        break;
+    case pugi::node_comment:
+        out += "<!--";
+        out += node.value();
+        out += "-->";
+        break;
+    case pugi::node_pi:
+        out += "<?";
+        out += node.name();
+        if (*node.value()) {
+            out += ' ';
+            out += node.value();
+        }
+        out += "?>";
+        break;
+    case pugi::node_declaration:
+        out += "<?";
+        out += node.name();
+        for (pugi::xml_attribute a : node.attributes()) {
+            out += ' ';
+            out += a.name();
+            out += "=\"";
+            appendEscaped(out, a.value(), true);
+            out += '"';
+        }
+        out += "?>";
+        break;
+    case pugi::node_doctype:
+        out += "<!DOCTYPE ";
+        out += node.value();
+        out += '>';
+        break;
+    default:
+        break;
+    }
+}
+
+std::string errnoText(int code) {
+    char buf[256];
+    // GNU strerror_r returns the text (possibly not in buf).
+    const char* s = ::strerror_r(code, buf, sizeof buf);
+    return s ? s : "";
+}
+
+[[noreturn]] void raiseWriteError(const std::string& path, int code) {
+    raiseError(kErrorFail, "Cannot write the qzc file '" + path + "': " + errnoText(code), code);
+}
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+[[noreturn]] void raiseMessage(std::int32_t id) { RaiseError(id); }
+
+[[noreturn]] void raiseError(std::int32_t number, std::string description, std::int32_t systemErrorCode) {
+    throw AutomationError(number, std::string(kErrorSource), std::move(description), {}, 0, systemErrorCode);
+}
+
+[[noreturn]] void handleFailure(const char* object, const char* routine) {
+    // Logs the failure under this routine's name and raises it again.
+    throw HandleError(object, routine, kErrLog | kErrRaise);
+}
+
+pugi::xml_node boundNode(const QZCNode& n) {
+    if (!n) raiseError(91, "The object is not bound to a qzc element.");
+    return nodeOf(n);
+}
+
+bool isBlankText(pugi::xml_node node) noexcept {
+    if (node.type() != pugi::node_pcdata) return false;
+    for (const char* p = node.value(); *p; ++p) {
+        if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n') return false;
+    }
+    return true;
+}
+
+std::string textOf(pugi::xml_node node) {
+    std::string out;
+    pugi::xml_node cur = node.first_child();
+    while (cur) {
+        if (cur.type() == pugi::node_pcdata || cur.type() == pugi::node_cdata) out += cur.value();
+        if (cur.first_child()) {
+            cur = cur.first_child();
+            continue;
+        }
+        while (cur && !cur.next_sibling() && cur != node) cur = cur.parent();
+        if (!cur || cur == node) break;
+        cur = cur.next_sibling();
+    }
+    return out;
+}
+
+void setText(pugi::xml_node node, std::string_view text) {
+    node.remove_children();
+    if (!text.empty()) node.append_child(pugi::node_pcdata).set_value(std::string(text).c_str());
+}
+
+std::string readId(pugi::xml_node element, const char* elementKind) {
+    pugi::xml_attribute id = element.attribute("ID");
+    if (!id) {
+        std::string name = element.type() == pugi::node_element ? element.name() : "(not an element)";
+        raiseError(91, std::string("The qzc ") + elementKind + " item '" + name +
+                           "' has no ID attribute.");
+    }
+    return id.value();
+}
+
+std::string foldKey(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
+    std::string resolved = resolveCaseInsensitive(path);
+    std::string bytes;
+    if (!readWholeFile(resolved, bytes)) raiseMessage(kCannotOpen);
+    if (!isWideEncoding(bytes)) {
+        std::string_view body = bytes;
+        if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
+        if (!isValidUtf8(body)) raiseMessage(kCannotOpen);
+    }
+
+    auto doc = std::make_shared<QZCDocument>();
+    // The fragment mode keeps text that stands outside the root, so that it
+    // can be refused; whitespace-only text is kept while parsing because a
+    // value may consist of spaces alone, and dropped from containers later.
+    constexpr unsigned kFlags = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
+                                pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi |
+                                pugi::parse_comments | pugi::parse_ws_pcdata | pugi::parse_fragment;
+    pugi::xml_parse_result r = doc->xml.load_buffer(bytes.data(), bytes.size(), kFlags, pugi::encoding_auto);
+    if (!r) raiseMessage(kCannotOpen);
+
+    // A well-formed document has exactly one top-level element and no text
+    // outside it; anything else beside it (declaration, comment, processing
+    // instruction, document type) is refused as an invalid qzc file.
+    int elements = 0, nodes = 0;
+    pugi::xml_node top = doc->xml.first_child();
+    while (top) {
+        pugi::xml_node next = top.next_sibling();
+        if (isBlankText(top)) {
+            doc->xml.remove_child(top);
+        } else {
+            if (top.type() == pugi::node_pcdata || top.type() == pugi::node_cdata) raiseMessage(kCannotOpen);
+            if (top.type() == pugi::node_element) ++elements;
+            ++nodes;
+        }
+        top = next;
+    }
+    if (elements != 1) raiseMessage(kCannotOpen);
+    if (nodes != 1) raiseMessage(kInvalidFile);
+    doc->url = std::move(resolved);
+    return doc;
+}
+
+std::string serialize(const pugi::xml_document& xml, pugi::xml_node skip) {
+    std::string out;
+    pugi::xml_node cur = xml.first_child();
+    while (cur) {
+        if (cur == skip) {
+            // left out
+        } else if (cur.type() == pugi::node_element) {
+            bool hasChildren = static_cast<bool>(cur.first_child());
+            appendStartTag(out, cur, !hasChildren);
+            if (hasChildren) {
+                cur = cur.first_child();
+                continue;
+            }
+        } else {
+            appendLeaf(out, cur);
+        }
+        // Climb out of finished elements, closing each.
+        while (cur && !cur.next_sibling()) {
+            cur = cur.parent();
+            if (!cur || cur.type() == pugi::node_document) return out;
+            out += "</";
+            out += cur.name();
+            out += '>';
+        }
+        if (cur) cur = cur.next_sibling();
+    }
+    return out;
+}
+
+void writeDocument(const QZCDocument& doc, pugi::xml_node skip) {
+    const std::string data = serialize(doc.xml, skip);
+
+    // Write through symbolic links to the file they name.
+    std::string target = doc.url;
+    if (char* real = ::realpath(doc.url.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+    }
+
+    struct stat st;
+    bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists) {
+        if (!S_ISREG(st.st_mode)) raiseWriteError(doc.url, EISDIR);
+        // A file without write permission is read-only for us too, even for
+        // a user whom the system would let write it.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
+            raiseWriteError(doc.url, EACCES);
+    }
+
+    std::filesystem::path tp(target);
+    std::string dir = tp.parent_path().empty() ? std::string(".") : tp.parent_path().string();
+    std::string base = tp.filename().string();
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) raiseWriteError(doc.url, errno);
+
+    int failure = 0;
+    if (!writeAll(fd, data) || ::fsync(fd) != 0) failure = errno ? errno : EIO;
+    if (!failure && exists && ::fchmod(fd, st.st_mode & 07777) != 0) failure = errno;
+    if (::close(fd) != 0 && !failure) failure = errno;
+    if (!failure && ::rename(tmp.c_str(), target.c_str()) != 0) failure = errno;
+    if (failure) {
+        ::unlink(tmp.c_str());
+        raiseWriteError(doc.url, failure);
+    }
+    // Make the rename itself durable.
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+} // namespace qz::qzc
