@@ -2,6 +2,19 @@
 
 #include "core/ModErrors.h"
 #include "core/WinDirs.h"
+#include "platform/system/Folders.h"
+#include "platform/system/Settings.h"
+#include "platform/system/SystemError.h"
+#include "platform/ui/Form.h"
+#include "platform/ui/UiHost.h"
+
+#include <cerrno>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
 
 namespace qz {
 
@@ -12,6 +25,32 @@ thread_local bool gbScriptErrorOccurred = false;
 namespace {
 thread_local std::shared_ptr<QZApplication> tApp;
 thread_local bool tMainDone = false;
+
+std::optional<sys::SettingsScope> scopeOf(std::uint32_t root) {
+    if (root == HKEY_CURRENT_USER) return sys::SettingsScope::User;
+    if (root == HKEY_LOCAL_MACHINE) return sys::SettingsScope::Machine;
+    return std::nullopt;
+}
+
+// Reads the digits at the start of each "."-separated field.
+std::vector<long long> versionFields(const std::string& v) {
+    std::vector<long long> out;
+    std::size_t i = 0;
+    while (i <= v.size()) {
+        std::size_t dot = v.find('.', i);
+        std::string f = v.substr(i, dot == std::string::npos ? std::string::npos : dot - i);
+        long long n = 0;
+        for (char c : f) {
+            if (c < '0' || c > '9') break;
+            if (n < 1000000000000LL) n = n * 10 + (c - '0');
+        }
+        out.push_back(n);
+        if (dot == std::string::npos) break;
+        i = dot + 1;
+    }
+    return out;
+}
+
 } // namespace
 
 QZApplication::QZApplication() {
@@ -38,12 +77,120 @@ void SetApplicationObject(std::shared_ptr<QZApplication> app) { tApp = std::move
 void Main() {
     if (tMainDone) return;
     try {
-        tMainDone = true;
+        // The locale table of the thread starts unloaded: it is per thread
+        // and filled on first use.
         SetApplicationObject(std::make_shared<QZApplication>());
+        tMainDone = true;
     } catch (...) {
-        tMainDone = false;
         HandleError("ModGlobal", "Main", kErrLog | kErrRaise);
     }
 }
+
+TerminationCleanup::TerminationCleanup() { Main(); }
+
+TerminationCleanup::~TerminationCleanup() {
+    try { goDesigner = nullptr; } catch (...) {}
+    try { SetApplicationObject(nullptr); } catch (...) {}
+    try { ui::unloadAllForms(); } catch (...) {}
+}
+
+HelpCenter::HelpCenter()
+    : helpFile_(AddBackSlashInPath(sys::libraryFolder()) + "Help/" + HelpFileName) {}
+
+void HelpCenter::showMissing() {
+    ui::currentHost().msgBox("Cannot open the Quorvane Studio 2004 Help file.\r\n" + helpFile_,
+                             ui::vbOKOnly | ui::vbInformation, "Quorvane Studio");
+}
+
+void HelpCenter::OpenGeneralHelpCenter() {
+    glHelpWindowHandle = ui::currentHost().showHelp(helpFile_, ui::HelpDisplayTopic, 0);
+    if (glHelpWindowHandle == 0) showMissing();
+}
+
+void HelpCenter::OpenHelpCenter(std::intptr_t, std::int32_t helpContextId) {
+    glHelpWindowHandle = ui::currentHost().showHelp(helpFile_, ui::HelpContext, helpContextId);
+    if (glHelpWindowHandle == 0) {
+        showMissing();
+        ui::currentHost().showHelp("", ui::HelpCloseAll, 0);
+    }
+}
+
+std::string AddBackSlashInPath(const std::string& path) {
+    if (!path.empty() && (path.back() == '/' || path.back() == '\\')) return path;
+    return path + "/";
+}
+
+std::string ExtractFileFromPath(const std::string& path) {
+    try {
+        return WinDirs::GetFileName(path);
+    } catch (...) {
+        return {};
+    }
+}
+
+bool ReadRegistryValue(std::uint32_t root, const std::string& subKey, const std::string& name,
+                       std::string& value) {
+    value.clear();
+    auto scope = scopeOf(root);
+    if (!scope || !sys::settingsKeyExists(*scope, subKey)) return false;
+    auto v = sys::readSetting(*scope, subKey, name);
+    // The value and its terminating zero must fit the 1,024-byte buffer.
+    if (!v || v->size() + 1 > 1024) return false;
+    value = *v;
+    return true;
+}
+
+void StartSysInfo() {
+    std::string program;
+    std::string found;
+    if (ReadRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", found) &&
+        !found.empty()) {
+        program = found;
+    } else if (ReadRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location",
+                                 "MSINFO", found) &&
+               sys::fileExists(AddBackSlashInPath(found) + "MSINFO32.EXE")) {
+        program = AddBackSlashInPath(found) + "MSINFO32.EXE";
+    }
+    try {
+        if (program.empty()) throw sys::systemError(ENOENT);
+        pid_t pid = 0;
+        char* argv[] = {program.data(), nullptr};
+        int rc = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+        if (rc != 0) throw sys::systemError(rc);
+        // Reap the tool when it ends, without making the caller wait.
+        std::thread([pid] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (...) {
+        AutomationError err = HandleError("ModGlobal", "StartSysInfo", kErrLog);
+        err.Description = "System Information is unavailable at this time.";
+        ShowErrorDialog(err.Description, "");
+    }
+}
+
+namespace ModSystemRequirements {
+
+std::int32_t Check() {
+    try {
+        std::string version;
+        if (!ReadRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer", "Version",
+                               version))
+            return 2;
+        std::vector<long long> have = versionFields(version);
+        const std::vector<long long> need = versionFields("5.00.2014.0216");
+        for (std::size_t i = 0; i < need.size(); ++i) {
+            long long h = i < have.size() ? have[i] : 0;
+            if (h != need[i]) return h < need[i] ? 2 : 0;
+        }
+        return 0;
+    } catch (...) {
+        HandleError("ModSystemRequirements", "Check", kErrLog | kErrRaise);
+    }
+    return 2;
+}
+
+} // namespace ModSystemRequirements
 
 } // namespace qz

@@ -1,9 +1,11 @@
-// The per-thread state shared by the subsystems: the application object, the
-// designer reference and the flags, set up by Main on the thread's first use.
+// The per-thread state shared by the subsystems (the application object, the
+// designer reference, the flags), the thread's start-up and shutdown, the
+// help opener, and small path and settings routines.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qz {
@@ -14,7 +16,7 @@ class Designer;
 class QZApplication {
 public:
     QZApplication();   // runs Initialize; raises what it raises
-    std::int32_t Locale = 1056;   // locale of the message lookup
+    std::int32_t Locale = 1056;   // locale of the message lookup; 1025 selects id + 10000
     std::string LogPathName;      // the application-data folder, with a trailing separator
 
 private:
@@ -24,13 +26,64 @@ private:
 std::shared_ptr<QZApplication> GetApplicationObject();
 void SetApplicationObject(std::shared_ptr<QZApplication> app);
 
-// The thread's start-up: runs once per thread, before the first object of
-// the system does its work. Public constructors call it.
+// The thread's start-up: creates the application object. Runs once per
+// thread (later calls return at once); public constructors call it.
 void Main();
 
 // Globals of the thread (each thread has its own).
-extern thread_local Designer* goDesigner;
-extern thread_local std::intptr_t glHelpWindowHandle;
+extern thread_local Designer* goDesigner;            // the thread's designer, or null
+extern thread_local std::intptr_t glHelpWindowHandle; // 0 when opening help failed
 extern thread_local bool gbScriptErrorOccurred;
+
+// Releasing the last TerminationCleanup of a thread shuts the thread's state
+// down: the designer reference and the application object are cleared and
+// every loaded form is unloaded. Nothing of this fails.
+class TerminationCleanup {
+public:
+    TerminationCleanup();
+    ~TerminationCleanup();
+    TerminationCleanup(const TerminationCleanup&) = delete;
+    TerminationCleanup& operator=(const TerminationCleanup&) = delete;
+};
+
+// Opens the product's help file: <library folder>/Help/<HelpFileName>.
+class HelpCenter {
+public:
+    static constexpr const char* HelpFileName = "qzStudio.chm";
+    HelpCenter();
+    const std::string& HelpFilePath() const noexcept { return helpFile_; }
+    void OpenGeneralHelpCenter();
+    void OpenHelpCenter(std::intptr_t ownerWindow, std::int32_t helpContextId);
+
+private:
+    void showMissing();
+    std::string helpFile_;
+};
+
+// The path with the separator appended unless it ends with one ("" -> "/").
+std::string AddBackSlashInPath(const std::string& path);
+// The last component of a path; "" on any failure.
+std::string ExtractFileFromPath(const std::string& path);
+
+// Roots of the settings store, numbered as the registry's.
+inline constexpr std::uint32_t HKEY_CLASSES_ROOT = 0x80000000u;
+inline constexpr std::uint32_t HKEY_CURRENT_USER = 0x80000001u;
+inline constexpr std::uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
+inline constexpr std::uint32_t HKEY_USERS = 0x80000003u;
+
+// Reads a text value (read access only). False, with `value` empty, when the
+// key or the value cannot be read.
+bool ReadRegistryValue(std::uint32_t root, const std::string& subKey, const std::string& name,
+                       std::string& value);
+
+// Starts this machine's system-information tool; when there is none, says
+// "System Information is unavailable at this time." in the error dialog.
+void StartSysInfo();
+
+namespace ModSystemRequirements {
+// 0 when the web browser component is present and recent enough
+// (version 5.00.2014.0216 or later, compared number by number), 2 otherwise.
+std::int32_t Check();
+} // namespace ModSystemRequirements
 
 } // namespace qz

@@ -1,9 +1,70 @@
 #include "core/WinDirs.h"
 
 #include "core/ModErrors.h"
+#include "core/ModGlobal.h"
 #include "platform/system/Folders.h"
+#include "platform/system/SystemError.h"
+#include "platform/system/TempFiles.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qz {
+namespace {
+
+std::string withoutTrailingSeparator(std::string p) {
+    while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
+    return p;
+}
+
+// Copies a file's bytes to a new file beside the target, then renames it
+// over the target, so that a failed copy leaves the old target intact.
+int copyBytes(const std::string& source, const std::string& target) {
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return errno;
+    struct stat st;
+    if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(in);
+        return e;
+    }
+    std::string tmp = target + ".qzcopy";
+    int out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
+    if (out < 0) {
+        int e = errno;
+        ::close(in);
+        return e;
+    }
+    int rc = 0;
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(in, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            rc = errno;
+            break;
+        }
+        for (ssize_t off = 0; off < n && rc == 0;) {
+            ssize_t w = ::write(out, buf + off, static_cast<std::size_t>(n - off));
+            if (w < 0) {
+                if (errno != EINTR) rc = errno;
+                continue;
+            }
+            off += w;
+        }
+        if (rc) break;
+    }
+    ::close(in);
+    if (::close(out) != 0 && rc == 0) rc = errno;
+    if (rc == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) rc = errno;
+    if (rc != 0) ::unlink(tmp.c_str());
+    return rc;
+}
+
+} // namespace
 
 std::string WinDirs::GetApplicationDataPath() {
     try {
@@ -11,7 +72,9 @@ std::string WinDirs::GetApplicationDataPath() {
         std::string path;
         if (!root.empty()) {
             path = root + "/" + std::string(sys::kProductSubfolder);
-            if (sys::createFolderTree(path) != 0) path.clear();
+            // Created here without the logging folder routine: the log
+            // itself asks for this folder.
+            if (int e = sys::createFolderTree(path)) throw sys::systemError(e);
         }
         if (path.empty()) throw AutomationError(OwnErrorNumber(2003), std::string(kErrorSource), "");
         return path;
@@ -21,9 +84,97 @@ std::string WinDirs::GetApplicationDataPath() {
     return {};
 }
 
-std::string AddBackSlashInPath(const std::string& path) {
-    if (!path.empty() && (path.back() == '/' || path.back() == '\\')) return path;
-    return path + "/";
+std::string WinDirs::GetTemporaryFileName(const std::string& prefix) {
+    try {
+        std::string folder = GetApplicationDataPath();
+        int err = 0;
+        std::string name = sys::createTempFile(folder, prefix, err);
+        if (name.empty()) throw sys::systemError(err);
+        return name;
+    } catch (...) {
+        AutomationError err = CurrentError();
+        HandleError(err, "WinDirs", "GetTemporaryFilename", kErrLog);
+        if (err.Number != OwnErrorNumber(2011)) {
+            err.Number = OwnErrorNumber(2011);
+            HandleError(err, "WinDirs", "GetTemporaryFilename", kErrLog | kErrRaise);
+        }
+        HandleError(err, "WinDirs", "GetTemporaryFilename", kErrRaise);
+    }
+    return {};
+}
+
+void WinDirs::CopyFile(const std::string& source, const std::string& destinationFolder,
+                       bool overwrite) {
+    try {
+        std::string folder = AddBackSlashInPath(destinationFolder);
+        // A copy into a folder that is not there did not happen: say so.
+        if (!sys::folderExists(withoutTrailingSeparator(folder))) throw sys::systemError(ENOTDIR);
+        if (!sys::fileExists(source)) throw sys::systemError(ENOENT);
+        std::string target = folder + GetFileName(source);
+        struct stat st;
+        if (::stat(target.c_str(), &st) == 0) {
+            if (!overwrite) throw sys::systemError(EEXIST);
+            if (S_ISDIR(st.st_mode)) throw sys::systemError(EISDIR);
+            // A read-only target is replaced only because overwrite asks for it.
+            if ((st.st_mode & S_IWUSR) == 0) ::chmod(target.c_str(), st.st_mode | S_IWUSR);
+        }
+        if (int e = copyBytes(source, target)) throw sys::systemError(e);
+    } catch (...) {
+        HandleError("WinDirs", "CopyFile", kErrLog | kErrRaise);
+    }
+}
+
+void WinDirs::CreateFolder(const std::string& path) {
+    try {
+        std::string p = withoutTrailingSeparator(path);
+        if (p.empty()) throw sys::systemError(ENOENT);
+        if (!sys::folderExists(p) && ::mkdir(p.c_str(), 0777) != 0 && errno != EEXIST)
+            throw sys::systemError(errno);
+    } catch (...) {
+        HandleError("WinDirs", "CreateFolder", kErrLog | kErrRaise);
+    }
+}
+
+std::string WinDirs::GetFileName(const std::string& path) {
+    try {
+        std::string p = withoutTrailingSeparator(path);
+        auto pos = p.find_last_of("/\\");
+        if (pos == std::string::npos) return p == "/" ? std::string{} : p;
+        return p.substr(pos + 1);
+    } catch (...) {
+        HandleError("WinDirs", "GetFileName", kErrLog | kErrRaise);
+    }
+    return {};
+}
+
+std::string WinDirs::GetProgramFilesCommonPath() {
+    try {
+        std::string p = sys::commonFilesFolder();
+        if (p.empty()) throw AutomationError(OwnErrorNumber(2003), std::string(kErrorSource), "");
+        return p;
+    } catch (...) {
+        HandleError("WinDirs", "GetProgramFilesCommonPath", kErrLog);
+    }
+    return {};
+}
+
+std::string WinDirs::GetPersonalPath() {
+    try {
+        std::string p = sys::personalFolder();
+        if (p.empty()) throw AutomationError(OwnErrorNumber(2003), std::string(kErrorSource), "");
+        return p;
+    } catch (...) {
+        HandleError("WinDirs", "GetPersonalPath", kErrLog);
+    }
+    return {};
+}
+
+void WinDirs::CreateFolderTree(const std::string& path) {
+    try {
+        if (int e = sys::createFolderTree(withoutTrailingSeparator(path))) throw sys::systemError(e);
+    } catch (...) {
+        HandleError("WinDirs", "CreateFolder", kErrLog | kErrRaise);
+    }
 }
 
 } // namespace qz

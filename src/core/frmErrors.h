@@ -24,6 +24,8 @@ public:
 
     void cmdOk_Click() { Hide(); }
 
+    std::vector<ui::Control*> Controls() override { return {&fraMain, &txtError, &cmdOk, &cmdHelp}; }
+
 protected:
     void OnLoad() override;
 };

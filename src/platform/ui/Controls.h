@@ -9,6 +9,7 @@
 namespace qz::ui {
 
 struct Control {
+    virtual ~Control() = default;
     std::string Name;
     bool Enabled = true;
     bool Visible = true;
@@ -83,5 +84,11 @@ private:
 };
 
 using ListBox = ComboBox;
+
+// A strip of tabs; the selected tab counts from 0.
+struct TabStrip : Control {
+    std::vector<std::string> TabCaptions;
+    int SelectedTab = 0;
+};
 
 } // namespace qz::ui

@@ -5,10 +5,13 @@
 // so that shutdown can unload whatever is still open.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace qz::ui {
+
+struct Control;
 
 class Form {
 public:
@@ -21,6 +24,11 @@ public:
 
     std::string Caption;
     int Left = 0, Top = 0, Width = 0, Height = 0;
+    std::int32_t HelpContextID = 0;
+
+    // The form's controls, in tab order; forms list theirs so that generic
+    // code (translation, views) can walk them.
+    virtual std::vector<Control*> Controls() { return {}; }
 
     bool Visible() const noexcept { return visible_; }
     bool Loaded() const noexcept { return loaded_; }

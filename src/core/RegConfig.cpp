@@ -1,0 +1,73 @@
+#include "core/RegConfig.h"
+
+#include "core/ModErrors.h"
+#include "core/ModGlobal.h"
+#include "platform/system/Settings.h"
+
+#include <optional>
+
+namespace qz {
+namespace {
+
+std::optional<sys::SettingsScope> scopeOf(std::uint32_t root) {
+    if (root == HKEY_CURRENT_USER) return sys::SettingsScope::User;
+    if (root == HKEY_LOCAL_MACHINE) return sys::SettingsScope::Machine;
+    return std::nullopt;
+}
+
+std::string valueName(const std::string& name) { return name == "*" ? std::string{} : name; }
+
+bool blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
+
+} // namespace
+
+std::string RegConfig::GetData(std::int32_t datum) {
+    try {
+        if (datum != 2) RaiseError(2001);
+        auto it = data_.find("Personal");
+        if (it == data_.end())
+            it = data_.emplace("Personal",
+                               GetSetting(HKEY_CURRENT_USER,
+                                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\",
+                                          "Personal", ""))
+                     .first;
+        return it->second;
+    } catch (...) {
+        HandleError("RegConfig", "GetData", kErrLog | kErrRaise);
+    }
+    return {};
+}
+
+std::string RegConfig::GetSetting(std::uint32_t root, const std::string& keyPath, const std::string& name,
+                                  const std::string& defaultText) {
+    try {
+        auto scope = scopeOf(root);
+        if (!scope || !sys::settingsKeyExists(*scope, keyPath)) RaiseError(2002);
+        auto value = sys::readSetting(*scope, keyPath, valueName(name));
+        if (!value) RaiseError(2002);
+        return value->empty() ? defaultText : *value;
+    } catch (...) {
+        HandleError("RegConfig", "GetSetting", kErrLog | kErrRaise);
+    }
+    return {};
+}
+
+bool RegConfig::SetRegistryValue(std::uint32_t root, const std::string& keyPath, const std::string& name,
+                                 const std::string& text) {
+    auto scope = scopeOf(root);
+    return scope && sys::writeSetting(*scope, keyPath, valueName(name), text) == 0;
+}
+
+bool RegConfig::DeleteRegistryValue(std::uint32_t root, const std::string& keyPath, const std::string& name) {
+    if (blank(name)) return SetRegistryValue(root, keyPath, "", "");
+    auto scope = scopeOf(root);
+    return scope && sys::deleteSetting(*scope, keyPath, valueName(name)) == 0;
+}
+
+std::string RegConfig::GetVendorKeyPath(const std::string& subKey) {
+    std::string path = "Software\\Pellitron Inc.\\Version 8.1";
+    if (!subKey.empty()) path += "\\" + subKey;
+    return path;
+}
+
+} // namespace qz

@@ -1,0 +1,303 @@
+#include "platform/system/Settings.h"
+
+#include "platform/system/Folders.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace qz::sys {
+namespace {
+
+struct Value {
+    std::string name;
+    std::string data;
+};
+struct Key {
+    std::string path;
+    std::vector<Value> values;
+};
+using Store = std::vector<Key>;
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+// "\Software\\X\" -> "Software\X": no leading, trailing or doubled separators.
+std::string normalKey(std::string_view key) {
+    std::string out;
+    for (char c : key) {
+        if (c == '/') c = '\\';
+        if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
+        out.push_back(c);
+    }
+    while (!out.empty() && out.back() == '\\') out.pop_back();
+    return out;
+}
+
+std::string escape(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// Reads a quoted text starting at s[i] == '"'; advances i past the closing quote.
+bool unquote(const std::string& s, std::size_t& i, std::string& out) {
+    if (i >= s.size() || s[i] != '"') return false;
+    out.clear();
+    for (++i; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == '"') { ++i; return true; }
+        if (c == '\\' && i + 1 < s.size()) {
+            char n = s[++i];
+            out.push_back(n == 'n' ? '\n' : n == 'r' ? '\r' : n);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return false;
+}
+
+// The file's text form:
+//   [Software\Pellitron Inc.\Version 8.1]
+//   "Name"="value"
+//   @="default value"
+Store parse(std::istream& in) {
+    Store store;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            auto end = line.rfind(']');
+            if (end == std::string::npos || end == 0) continue;
+            store.push_back({normalKey(std::string_view(line).substr(1, end - 1)), {}});
+            continue;
+        }
+        if (store.empty()) continue;
+        Value v;
+        std::size_t i = 0;
+        if (line[0] == '@') {
+            i = 1;
+        } else if (!unquote(line, i, v.name)) {
+            continue;
+        }
+        if (i >= line.size() || line[i] != '=') continue;
+        ++i;
+        if (!unquote(line, i, v.data)) continue;
+        store.back().values.push_back(std::move(v));
+    }
+    return store;
+}
+
+std::string serialize(const Store& store) {
+    std::ostringstream out;
+    for (const auto& k : store) {
+        out << '[' << k.path << "]\n";
+        for (const auto& v : k.values) {
+            if (v.name.empty()) out << '@';
+            else out << '"' << escape(v.name) << '"';
+            out << "=\"" << escape(v.data) << "\"\n";
+        }
+        out << '\n';
+    }
+    return out.str();
+}
+
+Store load(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return {};
+    return parse(in);
+}
+
+Key* findKey(Store& store, std::string_view key) {
+    std::string k = normalKey(key);
+    for (auto& e : store)
+        if (sameName(e.path, k)) return &e;
+    return nullptr;
+}
+
+// Values the operating system keeps, answered as a fresh installation does.
+std::optional<std::string> systemValue(SettingsScope scope, const std::string& key,
+                                       std::string_view name) {
+    if (scope == SettingsScope::Machine) {
+        if (sameName(key, "SOFTWARE\\Microsoft\\Internet Explorer") && sameName(name, "Version"))
+            return std::string("9.11.19041.0");
+        std::string tool = systemInfoTool();
+        if (!tool.empty()) {
+            if (sameName(key, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") && sameName(name, "PATH"))
+                return tool;
+            if (sameName(key, "SOFTWARE\\Microsoft\\Shared Tools Location") && sameName(name, "MSINFO"))
+                return tool.substr(0, tool.rfind('/'));
+        }
+    } else {
+        if (sameName(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders") &&
+            sameName(name, "Personal"))
+            return personalFolder();
+    }
+    return std::nullopt;
+}
+
+bool systemKey(SettingsScope scope, const std::string& key) {
+    if (scope == SettingsScope::Machine)
+        return sameName(key, "SOFTWARE\\Microsoft\\Internet Explorer") ||
+               (!systemInfoTool().empty() &&
+                (sameName(key, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") ||
+                 sameName(key, "SOFTWARE\\Microsoft\\Shared Tools Location")));
+    return sameName(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+}
+
+// Changes the store under an exclusive lock and replaces the file whole, so
+// that readers see the old or the new file, never a part of one.
+template <typename Change>
+int update(SettingsScope scope, Change change) {
+    std::string file = settingsFile(scope);
+    if (file.empty()) return ENOENT;
+    std::string folder = file.substr(0, file.rfind('/'));
+    if (int e = createFolderTree(folder)) return e;
+    std::string lockName = file + ".lock";
+    int lock = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock < 0) return errno;
+    while (::flock(lock, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            int e = errno;
+            ::close(lock);
+            return e;
+        }
+    }
+    Store store = load(file);
+    int rc = change(store);
+    if (rc == 0) {
+        std::string tmp = file + ".new";
+        std::string text = serialize(store);
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            rc = errno;
+        } else {
+            const char* p = text.data();
+            std::size_t left = text.size();
+            while (left > 0 && rc == 0) {
+                ssize_t n = ::write(fd, p, left);
+                if (n < 0) {
+                    if (errno != EINTR) rc = errno;
+                    continue;
+                }
+                p += n;
+                left -= static_cast<std::size_t>(n);
+            }
+            if (rc == 0 && ::fsync(fd) != 0) rc = errno;
+            ::close(fd);
+            if (rc == 0 && ::rename(tmp.c_str(), file.c_str()) != 0) rc = errno;
+            if (rc != 0) ::unlink(tmp.c_str());
+        }
+    }
+    ::flock(lock, LOCK_UN);
+    ::close(lock);
+    return rc;
+}
+
+} // namespace
+
+std::string settingsFile(SettingsScope scope) {
+    std::string base = scope == SettingsScope::User ? userConfigFolder() : machineConfigFolder();
+    if (base.empty()) return {};
+    return base + "/" + std::string(kProductSubfolder) +
+           (scope == SettingsScope::User ? "/user.reg" : "/machine.reg");
+}
+
+bool settingsKeyExists(SettingsScope scope, std::string_view key) {
+    std::string k = normalKey(key);
+    if (k.empty()) return true;   // the root itself
+    Store store = load(settingsFile(scope));
+    if (findKey(store, k)) return true;
+    // A key exists also when one of its subkeys does.
+    for (const auto& e : store)
+        if (e.path.size() > k.size() && e.path[k.size()] == '\\' &&
+            sameName(std::string_view(e.path).substr(0, k.size()), k))
+            return true;
+    return systemKey(scope, k);
+}
+
+std::optional<std::string> readSetting(SettingsScope scope, std::string_view key,
+                                       std::string_view name) {
+    std::string k = normalKey(key);
+    Store store = load(settingsFile(scope));
+    if (Key* e = findKey(store, k)) {
+        for (const auto& v : e->values)
+            if (sameName(v.name, name)) return v.data;
+    }
+    return systemValue(scope, k, name);
+}
+
+int writeSetting(SettingsScope scope, std::string_view key, std::string_view name,
+                 std::string_view value) {
+    std::string k = normalKey(key);
+    if (k.empty()) return EINVAL;
+    return update(scope, [&](Store& store) {
+        Key* e = findKey(store, k);
+        if (!e) {
+            store.push_back({k, {}});
+            e = &store.back();
+        }
+        for (auto& v : e->values)
+            if (sameName(v.name, name)) {
+                v.data = std::string(value);
+                return 0;
+            }
+        e->values.push_back({std::string(name), std::string(value)});
+        return 0;
+    });
+}
+
+int deleteSetting(SettingsScope scope, std::string_view key, std::string_view name) {
+    std::string k = normalKey(key);
+    return update(scope, [&](Store& store) {
+        Key* e = findKey(store, k);
+        if (!e) return ENOENT;
+        for (auto it = e->values.begin(); it != e->values.end(); ++it)
+            if (sameName(it->name, name)) {
+                e->values.erase(it);
+                return 0;
+            }
+        return ENOENT;
+    });
+}
+
+std::string systemInfoTool() {
+    const char* path = std::getenv("PATH");
+    if (!path) return {};
+    static const char* const kTools[] = {"hardinfo2", "hardinfo", "gnome-system-monitor",
+                                         "plasma-systemmonitor", "ksysguard"};
+    for (const char* tool : kTools) {
+        std::string_view rest(path);
+        while (!rest.empty()) {
+            auto colon = rest.find(':');
+            std::string dir(rest.substr(0, colon));
+            rest = colon == std::string_view::npos ? std::string_view{} : rest.substr(colon + 1);
+            if (dir.empty() || dir[0] != '/') continue;
+            std::string candidate = dir + "/" + tool;
+            if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        }
+    }
+    return {};
+}
+
+} // namespace qz::sys
