@@ -13,7 +13,9 @@
 #include "AutomationError.h"
 #include "Ref.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +81,9 @@ public:
     static Variant date(double daysSince18991230) noexcept;
     static Variant error(std::int32_t scode) noexcept;  // Error subtype (missing argument, CVErr)
     static Variant fromUtf8(std::string_view utf8);
+    // An omitted optional argument: the Error subtype with DISP_E_PARAMNOTFOUND.
+    static Variant missing() noexcept { return error(kMissingScode); }
+    static constexpr std::int32_t kMissingScode = static_cast<std::int32_t>(0x80020004u);
 
     // Subtype
     VarType type() const noexcept { return type_; }
@@ -87,8 +92,14 @@ public:
     bool isNull() const noexcept { return type_ == VarType::Null; }
     bool isString() const noexcept { return type_ == VarType::String; }
     bool isObject() const noexcept { return type_ == VarType::Object; }
-    bool isArray() const noexcept;
-    bool isNumeric() const noexcept; // Integer..Currency, Byte, Boolean? (no: numeric subtypes only)
+    bool isArray() const noexcept {
+        return (static_cast<std::uint16_t>(type_) & static_cast<std::uint16_t>(VarType::Array)) != 0;
+    }
+    // Integer, Long, Single, Double, Currency, Byte (not Boolean, not Date).
+    bool isNumeric() const noexcept;
+    bool isMissing() const noexcept {
+        return type_ == VarType::Error && u_.i32 == kMissingScode;
+    }
 
     // Raw payload access; valid only for the matching subtype.
     bool boolValue() const noexcept { return u_.i16 != 0; }
@@ -156,8 +167,32 @@ public:
 
     std::vector<Bound> bounds;
     std::vector<Variant> data;
+
+    // A one-dimensional array indexed from 0 holding the given items.
+    static Ref<SafeArray> fromVector(std::vector<Variant> items) {
+        Ref<SafeArray> a(new SafeArray);
+        a->bounds.push_back({0, static_cast<std::int32_t>(items.size())});
+        a->data = std::move(items);
+        return a;
+    }
+    // The flat position of an element, or -1 when an index is out of range
+    // or the number of indices does not match the dimensions.
+    std::ptrdiff_t offsetOf(std::span<const std::int32_t> indices) const noexcept {
+        if (indices.size() != bounds.size()) return -1;
+        std::ptrdiff_t offset = 0, stride = 1;
+        for (std::size_t d = 0; d < bounds.size(); ++d) {
+            std::int64_t i = static_cast<std::int64_t>(indices[d]) - bounds[d].lower;
+            if (i < 0 || i >= bounds[d].count) return -1;
+            offset += static_cast<std::ptrdiff_t>(i) * stride;
+            stride *= bounds[d].count;
+        }
+        return offset;
+    }
     bool fixedSize = false;  // declared with dimensions: ReDim refuses it
     int locks = 0;           // For Each / ByRef element in use: ReDim refuses it
 };
 
 } // namespace qz
+
+// Every user of Variant may hold objects: make Dispatch complete for Ref<Dispatch>.
+#include "Dispatch.h"
