@@ -1,0 +1,281 @@
+#include "platform/ado/AdoTypes.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace qz::ado {
+
+namespace {
+
+const char* adoText(std::int32_t code) {
+    switch (code) {
+    case kErrInvalidArgument:
+        return "Arguments are of the wrong type, are out of acceptable range, or are in conflict "
+               "with one another.";
+    case kErrNoCurrentRecord:
+        return "Either BOF or EOF is True, or the current record has been deleted. Requested "
+               "operation requires a current record.";
+    case kErrNotUpdatable: return "Current Recordset does not support updating.";
+    case kErrItemNotFound:
+        return "Item cannot be found in the collection corresponding to the requested name or "
+               "ordinal.";
+    case kErrObjectClosed: return "Operation is not allowed when the object is closed.";
+    case kErrObjectOpen: return "Operation is not allowed when the object is open.";
+    case kErrProviderNotFound: return "Provider cannot be found. It may not be properly installed.";
+    case kErrInvalidConnection:
+        return "The connection cannot be used to perform this operation. It is either closed or "
+               "invalid in this context.";
+    default: return "Unexpected error.";
+    }
+}
+
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+bool readInt(std::string_view s, std::size_t& i, std::size_t digits, int& out) {
+    if (i + digits > s.size()) return false;
+    int v = 0;
+    for (std::size_t k = 0; k < digits; ++k) {
+        char c = s[i + k];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    i += digits;
+    out = v;
+    return true;
+}
+
+bool parseTime(std::string_view s, std::size_t& i, int& h, int& mi, double& sec) {
+    if (!readInt(s, i, 2, h)) {
+        // one-digit hour
+        if (!readInt(s, i, 1, h)) return false;
+    }
+    if (i >= s.size() || s[i] != ':') return false;
+    ++i;
+    if (!readInt(s, i, 2, mi)) return false;
+    sec = 0;
+    if (i < s.size() && s[i] == ':') {
+        ++i;
+        int whole = 0;
+        if (!readInt(s, i, 2, whole)) return false;
+        sec = whole;
+        if (i < s.size() && s[i] == '.') {
+            ++i;
+            double scale = 0.1;
+            while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+                sec += (s[i] - '0') * scale;
+                scale /= 10;
+                ++i;
+            }
+        }
+    }
+    return h < 24 && mi < 60 && sec < 61;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' ||
+                          s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool parseDouble(std::string_view s, double& out) {
+    s = trimmed(s);
+    if (s.empty()) return false;
+    if (s.front() == '+') s.remove_prefix(1);
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && p == s.data() + s.size() && std::isfinite(out);
+}
+
+bool parseInt64(std::string_view s, std::int64_t& out) {
+    s = trimmed(s);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return false;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && p == s.data() + s.size();
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void raiseAdo(std::int32_t code, std::string_view source) {
+    throw AutomationError(adoErrorNumber(code), std::string(source), adoText(code));
+}
+
+void raiseProvider(std::string_view source, std::string description) {
+    throw AutomationError(kErrorFail, std::string(source), std::move(description));
+}
+
+double oleDateFromParts(int year, int month, int day, int hour, int minute, double second) {
+    const double days = static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month),
+                                                          static_cast<unsigned>(day)) -
+                                            daysFromCivil(1899, 12, 30));
+    const double frac = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+    return days < 0 ? days - frac : days + frac;
+}
+
+bool parseIsoDateTime(std::string_view text, double& oleDate) {
+    std::string_view s = trimmed(text);
+    std::size_t i = 0;
+    int y = 0, m = 0, d = 0, h = 0, mi = 0;
+    double sec = 0;
+    if (s.size() >= 5 && s[2] == ':') { // a time alone
+        if (!parseTime(s, i, h, mi, sec) || i != s.size()) return false;
+        oleDate = (h * 3600.0 + mi * 60.0 + sec) / 86400.0;
+        return true;
+    }
+    if (!readInt(s, i, 4, y) || i >= s.size() || (s[i] != '-' && s[i] != '/')) return false;
+    ++i;
+    if (!readInt(s, i, 2, m) || i >= s.size() || (s[i] != '-' && s[i] != '/')) return false;
+    ++i;
+    if (!readInt(s, i, 2, d)) return false;
+    if (m < 1 || m > 12 || d < 1 || d > 31 || y < 100) return false;
+    if (i < s.size()) {
+        if (s[i] != ' ' && s[i] != 'T') return false;
+        ++i;
+        if (!parseTime(s, i, h, mi, sec)) return false;
+        // A zone suffix ("Z", "+01:00") is ignored: the values are local as stored.
+    }
+    oleDate = oleDateFromParts(y, m, d, h, mi, sec);
+    return true;
+}
+
+Variant valueFromInt(std::int64_t v, std::int32_t type) {
+    switch (type) {
+    case adBoolean: return Variant(v != 0);
+    case adSingle:
+    case adDouble:
+    case adNumeric:
+    case adDecimal: return Variant(static_cast<double>(v));
+    case adCurrency:
+        if (v > std::numeric_limits<std::int64_t>::max() / 10000 ||
+            v < std::numeric_limits<std::int64_t>::min() / 10000)
+            return Variant(static_cast<double>(v));
+        return Variant::currency(v * 10000);
+    case adSmallInt:
+        if (v >= INT16_MIN && v <= INT16_MAX) return Variant(static_cast<std::int16_t>(v));
+        break;
+    case adUnsignedTinyInt:
+        if (v >= 0 && v <= 255) return Variant(static_cast<std::uint8_t>(v));
+        break;
+    default: break;
+    }
+    if (isStringType(type)) return Variant::fromUtf8(std::to_string(v));
+    if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<std::int32_t>(v));
+    return Variant(static_cast<double>(v));
+}
+
+Variant valueFromDouble(double v, std::int32_t type) {
+    if (type == adCurrency && std::fabs(v) < 9.2e14) return Variant::currency(std::llround(v * 10000));
+    if (type == adSingle) return Variant(static_cast<float>(v));
+    if (type == adBoolean) return Variant(v != 0);
+    if (isIntegerType(type) && v == std::floor(v) && std::fabs(v) < 2147483648.0)
+        return valueFromInt(static_cast<std::int64_t>(v), type);
+    return Variant(v);
+}
+
+Variant valueFromBytes(const void* data, std::size_t size) {
+    Ref<SafeArray> arr = makeRef<SafeArray>();
+    arr->bounds.push_back({0, static_cast<std::int32_t>(size)});
+    arr->data.reserve(size);
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    for (std::size_t i = 0; i < size; ++i) arr->data.emplace_back(p[i]);
+    return Variant(arr);
+}
+
+Variant valueFromText(std::string_view text, std::int32_t type) {
+    if (isStringType(type) || type == adGUID) return Variant::fromUtf8(text);
+    if (type == adBoolean) {
+        std::string_view t = trimmed(text);
+        if (equalsNoCase(t, "true") || t == "1" || t == "-1" || equalsNoCase(t, "yes"))
+            return Variant(true);
+        if (equalsNoCase(t, "false") || t == "0" || equalsNoCase(t, "no")) return Variant(false);
+    } else if (isDateType(type)) {
+        double d = 0;
+        if (parseIsoDateTime(text, d)) return Variant::date(d);
+    } else if (isIntegerType(type)) {
+        std::int64_t v = 0;
+        if (parseInt64(text, v)) return valueFromInt(v, type);
+        double dv = 0;
+        if (parseDouble(text, dv)) return Variant(dv);
+    } else if (type == adDouble || type == adSingle || type == adNumeric || type == adDecimal ||
+               type == adCurrency) {
+        double dv = 0;
+        if (parseDouble(text, dv)) return valueFromDouble(dv, type);
+    }
+    return Variant::fromUtf8(text);
+}
+
+bool isStringType(std::int32_t t) {
+    return t == adChar || t == adVarChar || t == adLongVarChar || t == adBSTR || t == adWChar ||
+           t == adVarWChar || t == adLongVarWChar;
+}
+
+bool isIntegerType(std::int32_t t) {
+    return t == adSmallInt || t == adInteger || t == adTinyInt || t == adUnsignedTinyInt ||
+           t == adBigInt || t == 18 || t == 19 || t == 21;
+}
+
+bool isDateType(std::int32_t t) {
+    return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp;
+}
+
+std::int32_t typeFromDeclaration(std::string_view decl, std::int32_t& definedSize) {
+    std::string up;
+    up.reserve(decl.size());
+    definedSize = 0;
+    for (char c : decl) up.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+    auto has = [&](const char* w) { return up.find(w) != std::string::npos; };
+    int size = 0;
+    if (auto p = up.find('('); p != std::string::npos) {
+        std::size_t i = p + 1;
+        while (i < up.size() && up[i] == ' ') ++i;
+        while (i < up.size() && up[i] >= '0' && up[i] <= '9' && size < 100000000)
+            size = size * 10 + (up[i++] - '0');
+    }
+    if (up.empty()) return adEmpty;
+    if (has("BOOL") || up == "BIT") { definedSize = 2; return adBoolean; }
+    if (has("BIGINT") || has("INT8")) { definedSize = 8; return adBigInt; }
+    if (has("SMALLINT") || has("INT2")) { definedSize = 2; return adSmallInt; }
+    if (has("TINYINT")) { definedSize = 1; return adUnsignedTinyInt; }
+    if (has("INT")) { definedSize = 4; return adInteger; }
+    if (has("MONEY") || has("CURRENCY")) { definedSize = 8; return adCurrency; }
+    if (has("DATETIME") || has("TIMESTAMP")) { definedSize = 16; return adDBTimeStamp; }
+    if (has("DATE")) { definedSize = 6; return adDBDate; }
+    if (has("TIME")) { definedSize = 6; return adDBTime; }
+    if (has("GUID") || has("UUID")) { definedSize = 16; return adGUID; }
+    if (has("TEXT") || has("CLOB") || has("MEMO")) { definedSize = kLongDefinedSize; return adLongVarWChar; }
+    if (has("CHAR") || has("STRING")) {
+        definedSize = size;
+        if (size == 0) { definedSize = kLongDefinedSize; return adLongVarWChar; }
+        return has("VAR") ? adVarWChar : adWChar;
+    }
+    if (has("BLOB") || has("BINARY") || has("BYTEA") || has("IMAGE")) {
+        definedSize = size ? size : kLongDefinedSize;
+        return size ? adVarBinary : adLongVarBinary;
+    }
+    if (has("REAL") || has("FLOA") || has("DOUB")) { definedSize = 8; return adDouble; }
+    if (has("DEC") || has("NUM")) { definedSize = 19; return adNumeric; }
+    return adVarWChar; // an unknown declared type keeps its values as text
+}
+
+} // namespace qz::ado

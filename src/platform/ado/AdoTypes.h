@@ -1,0 +1,78 @@
+// Data type codes, object states and errors of the data-access layer, with the
+// numbers and texts that callers and templates have always seen from it.
+#pragma once
+
+#include "platform/automation/AutomationError.h"
+#include "platform/automation/Variant.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qz::ado {
+
+// Field type codes (the Type of a Field, of a catalog Column).
+enum DataType : std::int32_t {
+    adEmpty = 0, adSmallInt = 2, adInteger = 3, adSingle = 4, adDouble = 5, adCurrency = 6,
+    adDate = 7, adBSTR = 8, adError = 10, adBoolean = 11, adVariant = 12, adDecimal = 14,
+    adTinyInt = 16, adUnsignedTinyInt = 17, adBigInt = 20, adGUID = 72, adBinary = 128,
+    adChar = 129, adWChar = 130, adNumeric = 131, adDBDate = 133, adDBTime = 134,
+    adDBTimeStamp = 135, adChapter = 136, adVarChar = 200, adLongVarChar = 201,
+    adVarWChar = 202, adLongVarWChar = 203, adVarBinary = 204, adLongVarBinary = 205,
+};
+
+inline constexpr std::int32_t adStateClosed = 0;
+inline constexpr std::int32_t adStateOpen = 1;
+inline constexpr std::int32_t adUseClient = 3;
+inline constexpr std::int32_t adCmdFile = 256;
+inline constexpr std::int32_t kLongDefinedSize = 1073741823; // memo and long binary columns
+
+// Error codes of the layer (raised as 0x800A0000 + code, as the library did).
+enum AdoError : std::int32_t {
+    kErrInvalidArgument = 3001,
+    kErrNoCurrentRecord = 3021,
+    kErrNotUpdatable = 3251,
+    kErrItemNotFound = 3265,
+    kErrObjectClosed = 3704,
+    kErrObjectOpen = 3705,
+    kErrProviderNotFound = 3706,
+    kErrInvalidConnection = 3709,
+};
+
+inline constexpr std::int32_t adoErrorNumber(std::int32_t code) {
+    return static_cast<std::int32_t>(0x800A0000u) + code;
+}
+
+// Raises one of the layer's own errors with its standard text.
+[[noreturn]] void raiseAdo(std::int32_t code, std::string_view source);
+// Raises a failure reported by a data source (number E_FAIL, its own text).
+[[noreturn]] void raiseProvider(std::string_view source, std::string description);
+
+// Dates are automation dates: days since 30 December 1899, the time as the
+// fraction of a day (before 1899 the fraction counts away from zero).
+double oleDateFromParts(int year, int month, int day, int hour, int minute, double second);
+// Reads "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]" (or with "T"), "HH:MM[:SS]".
+bool parseIsoDateTime(std::string_view text, double& oleDate);
+
+// The Variant for a text read from a data source, converted to the subtype of
+// the field type (numbers, dates, booleans); a text that does not fit the type
+// is kept as a String so that no data is lost.
+Variant valueFromText(std::string_view text, std::int32_t type);
+
+// Integer and floating values for a field type.
+Variant valueFromInt(std::int64_t v, std::int32_t type);
+Variant valueFromDouble(double v, std::int32_t type);
+// A Byte array holding the bytes.
+Variant valueFromBytes(const void* data, std::size_t size);
+
+// The field type for a declared SQL column type ("VARCHAR(40)", "INTEGER",
+// "DATETIME"...), with the defined size (0 when the type has none). An empty
+// declaration gives adEmpty: the caller decides by the values.
+std::int32_t typeFromDeclaration(std::string_view decl, std::int32_t& definedSize);
+
+// True for the string, numeric... kinds of field types.
+bool isStringType(std::int32_t type);
+bool isIntegerType(std::int32_t type);
+bool isDateType(std::int32_t type);
+
+} // namespace qz::ado

@@ -1,0 +1,63 @@
+// What a connection needs of the database behind it. Two kinds exist: SQLite
+// (a database file, or an in-memory database that a file source was read
+// into) and ODBC.
+#pragma once
+
+#include "platform/ado/Catalog.h"
+#include "platform/ado/Recordset.h"
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace qz::ado {
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // Runs a statement and reads every row.
+    virtual Ref<RecordsetData> query(std::string_view sql) = 0;
+    // The columns a statement would give, without running it.
+    virtual Ref<RecordsetData> describe(std::string_view sql) = 0;
+    virtual std::vector<CatalogTable> catalog() = 0;
+};
+
+class SqliteBackend final : public Backend {
+public:
+    // Opens an existing database file (never creates one).
+    static std::unique_ptr<SqliteBackend> openFile(const std::string& path);
+    static std::unique_ptr<SqliteBackend> openMemory();
+    ~SqliteBackend() override;
+
+    Ref<RecordsetData> query(std::string_view sql) override;
+    Ref<RecordsetData> describe(std::string_view sql) override;
+    std::vector<CatalogTable> catalog() override;
+
+    sqlite3* handle() const { return db_; }
+    // Runs statements that give no rows (the importers' CREATE and INSERT).
+    void exec(const std::string& sql);
+
+private:
+    explicit SqliteBackend(sqlite3* db) : db_(db) {}
+    sqlite3* db_;
+};
+
+// ODBC through the driver manager; the string is an ODBC connection string.
+std::unique_ptr<Backend> openOdbc(const std::string& odbcString);
+
+// The name of an installed ODBC driver for Oracle, "" when there is none.
+std::string installedOracleDriver();
+
+// File sources brought into an in-memory SQLite database.
+std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter);
+std::unique_ptr<Backend> importExcel(const std::string& path, bool header);
+std::unique_ptr<Backend> importAccess(const std::string& path);
+
+// "SQLite format 3" file header test.
+bool isSqliteFile(const std::string& path);
+// Quotes a name for SQL as "name".
+std::string quoteSqlName(std::string_view name);
+
+} // namespace qz::ado

@@ -1,0 +1,71 @@
+// The connection: opened by a connection string, whose provider chooses the
+// database behind it (see Connection.cpp for the forms). A failed Open raises
+// the database's own message and keeps it in Errors; passwords never appear
+// in either.
+#pragma once
+
+#include "platform/ado/Catalog.h"
+#include "platform/ado/Recordset.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qz::ado {
+
+class Backend;
+
+struct ProviderError {
+    std::int32_t number = 0;
+    std::string description;
+    std::string source;
+    std::string sqlState;
+    std::int32_t nativeError = 0;
+};
+
+class Connection final : public Dispatch {
+public:
+    Connection();
+    ~Connection() override;
+
+    void open(const std::string& connectionString);
+    void close();
+    bool isOpen() const { return backend_ != nullptr; }
+    std::int32_t state() const { return isOpen() ? adStateOpen : adStateClosed; }
+    const std::string& connectionString() const { return connectionString_; }
+
+    // Runs a statement and returns all of its rows as an open recordset.
+    Ref<Recordset> execute(std::string_view sql);
+    // The columns of a statement, read by preparing it only (no rows, and a
+    // statement with "?" parameters still gives its columns).
+    Ref<Recordset> describe(std::string_view sql);
+    std::vector<CatalogTable> catalog();
+
+    const std::vector<ProviderError>& errors() const { return errors_; }
+
+    std::int32_t memberId(std::u16string_view name) override;
+    Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
+    std::u16string typeName() const override { return u"Connection"; }
+
+private:
+    template <class F> auto guarded(F&& f) -> decltype(f());
+    void requireOpen() const;
+
+    std::unique_ptr<Backend> backend_;
+    std::string connectionString_;
+    std::vector<ProviderError> errors_;
+    std::int32_t cursorLocation_ = 2;
+    std::int32_t connectionTimeout_ = 15;
+    std::int32_t commandTimeout_ = 30;
+};
+
+// The backend for a connection string (exposed for the catalog and tests).
+std::unique_ptr<Backend> openBackend(const std::string& connectionString);
+
+// Makes "ADODB.Connection", "ADODB.Recordset" and "ADOX.Catalog" creatable
+// from scripts, through the script runtime's registerCreatable (passed in, so
+// that this layer does not depend on the script engine).
+using CreatableRegistrar = void (*)(std::u16string_view progId, Ref<Dispatch> (*factory)());
+void registerCreatables(CreatableRegistrar registrar);
+
+} // namespace qz::ado

@@ -1,0 +1,430 @@
+// The Jet provider's file sources, each read into an in-memory SQLite
+// database so that the same SQL (bracketed names included) runs on them:
+//   a folder of delimited text files, one table per file ("orders#csv", and
+//   the name "orders.csv" as a view); an Excel workbook, one table per sheet
+//   named as Jet names them ("Sheet1$"); an Access database through mdbtools,
+//   its relationships kept as foreign keys.
+#include "platform/ado/Backend.h"
+
+#include <freexl.h>
+#include <mdbtools.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace qz::ado {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSource = "Jet";
+
+// A table to create: column names and, per row, its values as text
+// (std::nullopt for null). Column types are inferred from the values.
+struct TableText {
+    std::string name;
+    std::vector<std::string> columns;
+    std::vector<std::string> declared; // empty: inferred
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    std::vector<std::string> foreignKeys; // "FOREIGN KEY (...) REFERENCES ..." clauses
+};
+
+bool isInteger(const std::string& s) {
+    std::size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    if (i >= s.size() || s.size() - i > 9) return false;
+    for (; i < s.size(); ++i)
+        if (s[i] < '0' || s[i] > '9') return false;
+    return true;
+}
+
+bool isNumber(const std::string& s) {
+    char* end = nullptr;
+    std::strtod(s.c_str(), &end);
+    return end && *end == '\0' && !s.empty() && s.find_first_of("xXnN") == std::string::npos &&
+           s.front() != ' ';
+}
+
+std::string inferType(const TableText& t, std::size_t c) {
+    bool ints = true, nums = true, dates = true, any = false;
+    std::size_t longest = 0;
+    for (const auto& row : t.rows) {
+        if (c >= row.size() || !row[c]) continue;
+        const std::string& v = *row[c];
+        any = true;
+        longest = std::max(longest, v.size());
+        if (ints && !isInteger(v)) ints = false;
+        if (nums && !isNumber(v)) nums = false;
+        double d;
+        if (dates && !parseIsoDateTime(v, d)) dates = false;
+    }
+    if (!any) return "VARCHAR(255)";
+    if (ints) return "INTEGER";
+    if (nums) return "DOUBLE";
+    if (dates) return "DATETIME";
+    return longest > 255 ? "TEXT" : "VARCHAR(255)";
+}
+
+void uniqueNames(std::vector<std::string>& names) {
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string n = names[i];
+        if (n.empty()) n = "F" + std::to_string(i + 1);
+        std::string base = n;
+        for (int k = 1; seen.count([&] { std::string l = n; for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch))); return l; }()); ++k)
+            n = base + "_" + std::to_string(k);
+        std::string l = n;
+        for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        seen.insert(l);
+        names[i] = n;
+    }
+}
+
+void createTable(SqliteBackend& db, TableText& t) {
+    uniqueNames(t.columns);
+    std::string sql = "CREATE TABLE " + quoteSqlName(t.name) + " (";
+    for (std::size_t c = 0; c < t.columns.size(); ++c) {
+        if (c) sql += ", ";
+        const std::string type = c < t.declared.size() && !t.declared[c].empty() ? t.declared[c] : inferType(t, c);
+        sql += quoteSqlName(t.columns[c]) + " " + type;
+    }
+    for (const std::string& fk : t.foreignKeys) sql += ", " + fk;
+    sql += ")";
+    db.exec(sql);
+    if (t.columns.empty()) return;
+    std::string ins = "INSERT INTO " + quoteSqlName(t.name) + " VALUES (";
+    for (std::size_t c = 0; c < t.columns.size(); ++c) ins += c ? ",?" : "?";
+    ins += ")";
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db.handle(), ins.c_str(), -1, &st, nullptr) != SQLITE_OK)
+        raiseProvider(kSource, sqlite3_errmsg(db.handle()));
+    db.exec("BEGIN");
+    for (const auto& row : t.rows) {
+        for (std::size_t c = 0; c < t.columns.size(); ++c) {
+            if (c < row.size() && row[c])
+                sqlite3_bind_text(st, static_cast<int>(c + 1), row[c]->data(), static_cast<int>(row[c]->size()),
+                                  SQLITE_STATIC);
+            else
+                sqlite3_bind_null(st, static_cast<int>(c + 1));
+        }
+        if (sqlite3_step(st) != SQLITE_DONE) {
+            std::string msg = sqlite3_errmsg(db.handle());
+            sqlite3_finalize(st);
+            raiseProvider(kSource, std::move(msg));
+        }
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    db.exec("COMMIT");
+}
+
+// ---------------------------------------------------------------- text
+
+bool validUtf8(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + static_cast<std::size_t>(extra) >= s.size() + (extra == 0 ? 1 : 0)) return false;
+        for (int k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) >> 6) != 2) return false;
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return true;
+}
+
+// Text that is not UTF-8 is read as Windows-1252, the code page such files
+// were written in.
+std::string fromWindows1252(const std::string& s) {
+    static const char16_t high[32] = {
+        0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x8D, 0x017D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(s.size() + s.size() / 8);
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        const unsigned cp = c < 0x80 ? c : (c < 0xA0 ? high[c - 0x80] : c);
+        if (cp < 0x80) out.push_back(static_cast<char>(cp));
+        else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// Delimited records: quoted fields may hold the delimiter, doubled quotes and
+// line breaks. An unquoted empty field is null.
+std::vector<std::vector<std::optional<std::string>>> parseDelimited(const std::string& text, char delim) {
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    std::vector<std::optional<std::string>> row;
+    std::string field;
+    bool quoted = false, wasQuoted = false, any = false;
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    auto endField = [&] {
+        if (field.empty() && !wasQuoted) row.emplace_back(std::nullopt);
+        else row.emplace_back(std::move(field));
+        field.clear();
+        wasQuoted = false;
+    };
+    while (i < n) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < n && text[i + 1] == '"') { field.push_back('"'); i += 2; continue; }
+                quoted = false;
+                ++i;
+                continue;
+            }
+            field.push_back(c);
+            ++i;
+            continue;
+        }
+        if (c == '"' && field.empty() && !wasQuoted) { quoted = wasQuoted = any = true; ++i; continue; }
+        if (c == delim) { endField(); any = true; ++i; continue; }
+        if (c == '\r' || c == '\n') {
+            if (any || !field.empty()) { endField(); rows.push_back(std::move(row)); row.clear(); }
+            any = false;
+            i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
+            continue;
+        }
+        field.push_back(c);
+        any = true;
+        ++i;
+    }
+    if (any || !field.empty() || quoted) { endField(); rows.push_back(std::move(row)); }
+    return rows;
+}
+
+} // namespace
+
+std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter) {
+    auto db = SqliteBackend::openMemory();
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec)) {
+        std::string ext = e.path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (e.is_regular_file(ec) && (ext == ".csv" || ext == ".txt" || ext == ".tab" || ext == ".asc"))
+            files.push_back(e.path());
+    }
+    if (ec) raiseProvider(kSource, "The folder '" + folder + "' cannot be read: " + ec.message());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& p : files) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream buf;
+        buf << in.rdbuf();
+        std::string text = buf.str();
+        if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+        if (!validUtf8(text)) text = fromWindows1252(text);
+        TableText t;
+        const std::string file = p.filename().string();
+        t.name = file;
+        std::replace(t.name.begin(), t.name.end(), '.', '#');
+        t.rows = parseDelimited(text, delimiter);
+        std::size_t width = 0;
+        for (const auto& r : t.rows) width = std::max(width, r.size());
+        if (header && !t.rows.empty()) {
+            for (const auto& v : t.rows.front()) t.columns.push_back(v ? *v : std::string());
+            t.rows.erase(t.rows.begin());
+        }
+        for (std::size_t c = t.columns.size(); c < width; ++c) t.columns.push_back("F" + std::to_string(c + 1));
+        if (t.columns.empty()) t.columns.push_back("F1");
+        createTable(*db, t);
+        db->exec("CREATE TEMP VIEW " + quoteSqlName(file) + " AS SELECT * FROM " + quoteSqlName(t.name));
+    }
+    return db;
+}
+
+std::unique_ptr<Backend> importExcel(const std::string& path, bool header) {
+    const void* xls = nullptr;
+    if (freexl_open(path.c_str(), &xls) != FREEXL_OK) {
+        if (xls) freexl_close(xls);
+        raiseProvider(kSource, "The file '" + path + "' is not an Excel workbook that can be read "
+                               "(only the .xls format of Excel 97 to 2003 is read).");
+    }
+    struct Closer { const void* h; ~Closer() { freexl_close(h); } } closer{xls};
+    auto db = SqliteBackend::openMemory();
+    unsigned int sheets = 0;
+    freexl_get_info(xls, FREEXL_BIFF_SHEET_COUNT, &sheets);
+    for (unsigned short s = 0; s < sheets; ++s) {
+        const char* name = nullptr;
+        if (freexl_get_worksheet_name(xls, s, &name) != FREEXL_OK || !name) continue;
+        if (freexl_select_active_worksheet(xls, s) != FREEXL_OK) continue;
+        unsigned int rows = 0;
+        unsigned short cols = 0;
+        if (freexl_worksheet_dimensions(xls, &rows, &cols) != FREEXL_OK) continue;
+        TableText t;
+        t.name = std::string(name) + "$";
+        std::vector<std::string> kinds(cols);
+        for (unsigned int r = 0; r < rows; ++r) {
+            std::vector<std::optional<std::string>> row(cols);
+            bool any = false;
+            for (unsigned short c = 0; c < cols; ++c) {
+                FreeXL_CellValue v;
+                if (freexl_get_cell_value(xls, r, c, &v) != FREEXL_OK) continue;
+                switch (v.type) {
+                case FREEXL_CELL_INT: row[c] = std::to_string(v.value.int_value); break;
+                case FREEXL_CELL_DOUBLE: {
+                    char b[64];
+                    std::snprintf(b, sizeof b, "%.17g", v.value.double_value);
+                    double back = 0;
+                    for (int prec = 15; prec <= 17; ++prec) { // the shortest text that reads back
+                        std::snprintf(b, sizeof b, "%.*g", prec, v.value.double_value);
+                        back = std::strtod(b, nullptr);
+                        if (back == v.value.double_value) break;
+                    }
+                    row[c] = b;
+                    break;
+                }
+                case FREEXL_CELL_TEXT:
+                case FREEXL_CELL_SST_TEXT:
+                case FREEXL_CELL_DATE:
+                case FREEXL_CELL_DATETIME:
+                case FREEXL_CELL_TIME:
+                    if (v.value.text_value) row[c] = v.value.text_value;
+                    break;
+                default: break;
+                }
+                if (row[c]) any = true;
+            }
+            if (header && t.columns.empty()) {
+                for (unsigned short c = 0; c < cols; ++c) t.columns.push_back(row[c] ? *row[c] : std::string());
+                continue;
+            }
+            if (any) t.rows.push_back(std::move(row));
+        }
+        if (t.columns.empty())
+            for (unsigned short c = 0; c < cols; ++c) t.columns.push_back("F" + std::to_string(c + 1));
+        if (t.columns.empty()) t.columns.push_back("F1");
+        createTable(*db, t);
+    }
+    return db;
+}
+
+std::unique_ptr<Backend> importAccess(const std::string& path) {
+    MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    if (!mdb)
+        raiseProvider(kSource, "The file '" + path + "' is not a database that can be read (an "
+                               "Access .mdb file or an SQLite database file is expected).");
+    struct Closer { MdbHandle* h; ~Closer() { mdb_close(h); } } closer{mdb};
+    mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
+    mdb_set_bind_size(mdb, 65536);
+    if (!mdb_read_catalog(mdb, MDB_TABLE))
+        raiseProvider(kSource, "The catalog of the database '" + path + "' cannot be read.");
+
+    auto readTable = [&](MdbCatalogEntry* entry, TableText& t) {
+        MdbTableDef* table = mdb_read_table(entry);
+        if (!table) return false;
+        mdb_read_columns(table);
+        mdb_rewind_table(table);
+        const unsigned n = table->num_cols;
+        std::vector<std::vector<char>> bound(n, std::vector<char>(65536 + 1));
+        std::vector<int> lens(n, 0);
+        std::vector<int> types(n);
+        for (unsigned i = 0; i < n; ++i) {
+            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+            t.columns.emplace_back(col->name);
+            types[i] = col->col_type;
+            std::string decl;
+            switch (col->col_type) {
+            case MDB_BOOL: decl = "BOOLEAN"; break;
+            case MDB_BYTE: decl = "TINYINT"; break;
+            case MDB_INT: decl = "SMALLINT"; break;
+            case MDB_LONGINT: decl = "INTEGER"; break;
+            case MDB_MONEY: decl = "CURRENCY"; break;
+            case MDB_FLOAT:
+            case MDB_DOUBLE: decl = "DOUBLE"; break;
+            case MDB_DATETIME: decl = "DATETIME"; break;
+            case MDB_TEXT: decl = "VARCHAR(" + std::to_string(col->col_size > 0 ? col->col_size : 255) + ")"; break;
+            case MDB_MEMO: decl = "TEXT"; break;
+            case MDB_NUMERIC: decl = "NUMERIC"; break;
+            case MDB_REPID: decl = "GUID"; break;
+            default: decl = "BLOB"; break;
+            }
+            t.declared.push_back(decl);
+            mdb_bind_column(table, static_cast<int>(i + 1), bound[i].data(), &lens[i]);
+        }
+        while (mdb_fetch_row(table)) {
+            std::vector<std::optional<std::string>> row(n);
+            for (unsigned i = 0; i < n; ++i) {
+                // Binary and OLE objects are not brought over; a zero length is null.
+                if (types[i] == MDB_OLE || types[i] == MDB_BINARY || types[i] == MDB_COMPLEX) continue;
+                if (types[i] == MDB_BOOL) { row[i] = std::string(bound[i].data()); continue; }
+                if (lens[i] <= 0) continue;
+                row[i] = std::string(bound[i].data(), static_cast<std::size_t>(std::min(lens[i], 65536)));
+            }
+            t.rows.push_back(std::move(row));
+        }
+        mdb_free_tabledef(table);
+        return true;
+    };
+
+    std::vector<TableText> tables;
+    std::map<std::string, std::vector<std::array<std::string, 5>>> relations; // child -> rows
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (entry->object_type != MDB_TABLE) continue;
+        const std::string name = entry->object_name;
+        if (name == "MSysRelationships") {
+            TableText rel;
+            if (!readTable(entry, rel)) continue;
+            auto col = [&](const char* n) {
+                for (std::size_t c = 0; c < rel.columns.size(); ++c)
+                    if (rel.columns[c] == n) return static_cast<int>(c);
+                return -1;
+            };
+            const int obj = col("szObject"), oc = col("szColumn"), ref = col("szReferencedObject"),
+                      rc = col("szReferencedColumn"), rn = col("szRelationship");
+            if (obj < 0 || oc < 0 || ref < 0 || rc < 0 || rn < 0) continue;
+            for (auto& r : rel.rows) {
+                auto get = [&](int c) { return r[static_cast<std::size_t>(c)].value_or(""); };
+                relations[get(obj)].push_back({get(rn), get(oc), get(ref), get(rc), ""});
+            }
+            continue;
+        }
+        if (name.rfind("MSys", 0) == 0 || name.rfind("~", 0) == 0) continue;
+        TableText t;
+        t.name = name;
+        if (readTable(entry, t)) tables.push_back(std::move(t));
+    }
+    auto db = SqliteBackend::openMemory();
+    for (TableText& t : tables) {
+        auto it = relations.find(t.name);
+        if (it != relations.end()) {
+            std::map<std::string, std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> byName;
+            std::vector<std::string> order;
+            for (const auto& r : it->second) {
+                if (!byName.count(r[0])) order.push_back(r[0]);
+                auto& k = byName[r[0]];
+                k.first = r[2];
+                k.second.emplace_back(r[1], r[3]);
+            }
+            for (const std::string& kn : order) {
+                const auto& k = byName[kn];
+                std::string from, to;
+                for (const auto& [a, b] : k.second) {
+                    from += (from.empty() ? "" : ", ") + quoteSqlName(a);
+                    to += (to.empty() ? "" : ", ") + quoteSqlName(b);
+                }
+                t.foreignKeys.push_back("FOREIGN KEY (" + from + ") REFERENCES " + quoteSqlName(k.first) + " (" + to + ")");
+            }
+        }
+        createTable(*db, t);
+    }
+    return db;
+}
+
+} // namespace qz::ado

@@ -1,0 +1,296 @@
+// ODBC through the unixODBC driver manager: statements run with SQLExecDirect
+// and every row fetched at once; the catalog comes from SQLTables,
+// SQLColumns and SQLForeignKeys.
+#include "platform/ado/Backend.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+namespace qz::ado {
+
+namespace {
+
+constexpr const char* kSource = "ODBC";
+
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE h) {
+    std::string out;
+    SQLCHAR state[8];
+    SQLCHAR text[1024];
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    for (SQLSMALLINT i = 1; i < 8; ++i) {
+        if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, text, sizeof text, &len))) break;
+        if (!out.empty()) out += "\n";
+        out += reinterpret_cast<char*>(text);
+    }
+    return out.empty() ? "The ODBC driver reported an error without a message." : out;
+}
+
+// One environment for the process: ODBC 3 behaviour.
+SQLHENV environment() {
+    static SQLHENV env = [] {
+        SQLHENV e = SQL_NULL_HENV;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e)))
+            return SQLHENV(SQL_NULL_HENV);
+        SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return e;
+    }();
+    if (env == SQL_NULL_HENV) raiseProvider(kSource, "The ODBC driver manager cannot be started.");
+    return env;
+}
+
+struct Stmt {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    explicit Stmt(SQLHDBC dbc) {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h)))
+            raiseProvider(kSource, diagnostics(SQL_HANDLE_DBC, dbc));
+    }
+    ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
+    void check(SQLRETURN rc) const {
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) raiseProvider(kSource, diagnostics(SQL_HANDLE_STMT, h));
+    }
+};
+
+std::int32_t adoType(SQLSMALLINT sqlType, SQLULEN size, std::int32_t& definedSize) {
+    definedSize = static_cast<std::int32_t>(size > 0x3FFFFFFF ? kLongDefinedSize : size);
+    switch (sqlType) {
+    case SQL_CHAR: return adChar;
+    case SQL_VARCHAR: return adVarChar;
+    case SQL_LONGVARCHAR: definedSize = kLongDefinedSize; return adLongVarChar;
+    case SQL_WCHAR: return adWChar;
+    case SQL_WVARCHAR: return adVarWChar;
+    case SQL_WLONGVARCHAR: definedSize = kLongDefinedSize; return adLongVarWChar;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC: definedSize = 19; return adNumeric;
+    case SQL_INTEGER: definedSize = 4; return adInteger;
+    case SQL_SMALLINT: definedSize = 2; return adSmallInt;
+    case SQL_BIGINT: definedSize = 8; return adBigInt;
+    case SQL_TINYINT: definedSize = 1; return adTinyInt;
+    case SQL_BIT: definedSize = 2; return adBoolean;
+    case SQL_REAL: definedSize = 4; return adSingle;
+    case SQL_FLOAT:
+    case SQL_DOUBLE: definedSize = 8; return adDouble;
+    case SQL_TYPE_DATE:
+    case SQL_DATE: definedSize = 6; return adDBDate;
+    case SQL_TYPE_TIME:
+    case SQL_TIME: definedSize = 6; return adDBTime;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP: definedSize = 16; return adDBTimeStamp;
+    case SQL_BINARY: return adBinary;
+    case SQL_VARBINARY: return adVarBinary;
+    case SQL_LONGVARBINARY: definedSize = kLongDefinedSize; return adLongVarBinary;
+    case SQL_GUID: definedSize = 16; return adGUID;
+    default: return adVariant;
+    }
+}
+
+void describeColumns(const Stmt& s, RecordsetData& data) {
+    SQLSMALLINT n = 0;
+    s.check(SQLNumResultCols(s.h, &n));
+    for (SQLSMALLINT i = 1; i <= n; ++i) {
+        SQLCHAR name[512];
+        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        s.check(SQLDescribeCol(s.h, static_cast<SQLUSMALLINT>(i), name, sizeof name, &nameLen, &type, &size,
+                               &digits, &nullable));
+        std::int32_t defined = 0;
+        const std::int32_t t = adoType(type, size, defined);
+        Column c(reinterpret_cast<char*>(name), t, defined);
+        c.precision = static_cast<std::int32_t>(size);
+        c.numericScale = digits;
+        data.columns.push_back(std::move(c));
+    }
+}
+
+// Reads a text or binary value in pieces (long values come in several).
+bool readChunks(const Stmt& s, SQLUSMALLINT col, SQLSMALLINT cType, std::string& out) {
+    out.clear();
+    char buf[4096];
+    const std::size_t terminator = cType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : (cType == SQL_C_CHAR ? 1 : 0);
+    for (;;) {
+        SQLLEN ind = 0;
+        const SQLRETURN rc = SQLGetData(s.h, col, cType, buf, sizeof buf, &ind);
+        if (rc == SQL_NO_DATA) break;
+        s.check(rc);
+        if (ind == SQL_NULL_DATA) return false;
+        const std::size_t room = sizeof buf - terminator;
+        if (ind == SQL_NO_TOTAL || static_cast<std::size_t>(ind) > room) {
+            out.append(buf, room - (cType == SQL_C_WCHAR ? room % sizeof(SQLWCHAR) : 0));
+            if (rc == SQL_SUCCESS) break;
+            continue;
+        }
+        out.append(buf, static_cast<std::size_t>(ind));
+        break;
+    }
+    return true;
+}
+
+Variant fetchValue(const Stmt& s, SQLUSMALLINT col, std::int32_t type, std::string& scratch) {
+    SQLLEN ind = 0;
+    if (isIntegerType(type) || type == adBoolean) {
+        SQLBIGINT v = 0;
+        s.check(SQLGetData(s.h, col, SQL_C_SBIGINT, &v, 0, &ind));
+        return ind == SQL_NULL_DATA ? Variant::null() : valueFromInt(v, type);
+    }
+    if (type == adSingle || type == adDouble || type == adCurrency) {
+        double v = 0;
+        s.check(SQLGetData(s.h, col, SQL_C_DOUBLE, &v, 0, &ind));
+        return ind == SQL_NULL_DATA ? Variant::null() : valueFromDouble(v, type);
+    }
+    if (isDateType(type)) {
+        SQL_TIMESTAMP_STRUCT ts{};
+        s.check(SQLGetData(s.h, col, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind));
+        if (ind == SQL_NULL_DATA) return Variant::null();
+        if (type == adDBTime)
+            return Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0);
+        return Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
+                                              ts.second + ts.fraction / 1e9));
+    }
+    if (type == adBinary || type == adVarBinary || type == adLongVarBinary) {
+        if (!readChunks(s, col, SQL_C_BINARY, scratch)) return Variant::null();
+        return valueFromBytes(scratch.data(), scratch.size());
+    }
+    // Text, numeric (read as text so that no digit is lost), GUID, others.
+    if (!readChunks(s, col, SQL_C_WCHAR, scratch)) return Variant::null();
+    std::u16string text(scratch.size() / sizeof(SQLWCHAR), u'\0');
+    std::memcpy(text.data(), scratch.data(), text.size() * sizeof(char16_t));
+    if (type == adNumeric || type == adDecimal) return valueFromText(Variant(text).toUtf8(), type);
+    return Variant(std::move(text));
+}
+
+std::string columnText(const Stmt& s, SQLUSMALLINT col) {
+    std::string out;
+    if (!readChunks(s, col, SQL_C_CHAR, out)) return {};
+    return out;
+}
+
+class OdbcBackend final : public Backend {
+public:
+    explicit OdbcBackend(SQLHDBC dbc) : dbc_(dbc) {}
+    ~OdbcBackend() override {
+        SQLDisconnect(dbc_);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    }
+
+    Ref<RecordsetData> query(std::string_view sql) override {
+        Stmt s(dbc_);
+        const std::string text(sql);
+        s.check(SQLExecDirect(s.h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS));
+        Ref<RecordsetData> data = makeRef<RecordsetData>();
+        describeColumns(s, *data);
+        if (data->columns.empty()) return data;
+        const std::size_t n = data->columns.size();
+        std::string scratch;
+        SQLRETURN rc;
+        while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
+            s.check(rc);
+            Variant* row = data->addRow();
+            for (std::size_t c = 0; c < n; ++c)
+                row[c] = fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), data->columns[c].type, scratch);
+        }
+        return data;
+    }
+
+    Ref<RecordsetData> describe(std::string_view sql) override {
+        Stmt s(dbc_);
+        const std::string text(sql);
+        s.check(SQLPrepare(s.h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS));
+        Ref<RecordsetData> data = makeRef<RecordsetData>();
+        describeColumns(s, *data);
+        return data;
+    }
+
+    std::vector<CatalogTable> catalog() override {
+        std::vector<CatalogTable> tables;
+        {
+            Stmt s(dbc_);
+            s.check(SQLTables(s.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0));
+            while (SQL_SUCCEEDED(SQLFetch(s.h))) {
+                CatalogTable t;
+                t.name = columnText(s, 3);
+                t.type = columnText(s, 4);
+                if (t.type == "TABLE" || t.type == "VIEW" || t.type == "SYSTEM TABLE" || t.type == "SYSTEM VIEW")
+                    tables.push_back(std::move(t));
+            }
+        }
+        for (CatalogTable& t : tables) {
+            {
+                Stmt s(dbc_);
+                s.check(SQLColumns(s.h, nullptr, 0, nullptr, 0,
+                                   reinterpret_cast<SQLCHAR*>(t.name.data()), SQL_NTS, nullptr, 0));
+                while (SQL_SUCCEEDED(SQLFetch(s.h))) {
+                    CatalogColumn c;
+                    c.name = columnText(s, 4);
+                    SQLSMALLINT type = 0;
+                    SQLINTEGER size = 0;
+                    SQLLEN ind = 0;
+                    SQLGetData(s.h, 5, SQL_C_SSHORT, &type, 0, &ind);
+                    SQLGetData(s.h, 7, SQL_C_SLONG, &size, 0, &ind);
+                    if (ind == SQL_NULL_DATA) size = 0;
+                    c.type = adoType(type, static_cast<SQLULEN>(size < 0 ? 0 : size), c.definedSize);
+                    t.columns.push_back(std::move(c));
+                }
+            }
+            Stmt s(dbc_);
+            const SQLRETURN rc = SQLForeignKeys(s.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                                                reinterpret_cast<SQLCHAR*>(t.name.data()), SQL_NTS);
+            if (!SQL_SUCCEEDED(rc)) continue; // a driver without foreign keys
+            while (SQL_SUCCEEDED(SQLFetch(s.h))) {
+                const std::string pkTable = columnText(s, 3), pkColumn = columnText(s, 4);
+                const std::string fkColumn = columnText(s, 8);
+                std::string name = columnText(s, 12);
+                SQLSMALLINT seq = 0;
+                SQLLEN ind = 0;
+                SQLGetData(s.h, 9, SQL_C_SSHORT, &seq, 0, &ind);
+                if (name.empty()) name = "FK_" + t.name + "_" + pkTable;
+                if (seq <= 1 || t.keys.empty() || t.keys.back().name != name) {
+                    CatalogKey k;
+                    k.name = name;
+                    k.relatedTable = pkTable;
+                    t.keys.push_back(std::move(k));
+                }
+                t.keys.back().columns.push_back({fkColumn, pkColumn});
+            }
+        }
+        return tables;
+    }
+
+private:
+    SQLHDBC dbc_;
+};
+
+} // namespace
+
+std::unique_ptr<Backend> openOdbc(const std::string& odbcString) {
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
+        raiseProvider(kSource, "An ODBC connection cannot be allocated.");
+    SQLCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(odbcString.c_str())),
+                                          SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        std::string msg = diagnostics(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        raiseProvider(kSource, std::move(msg));
+    }
+    return std::make_unique<OdbcBackend>(dbc);
+}
+
+std::string installedOracleDriver() {
+    SQLCHAR name[256], attrs[1024];
+    SQLSMALLINT nameLen = 0, attrsLen = 0;
+    SQLUSMALLINT dir = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDrivers(environment(), dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen))) {
+        dir = SQL_FETCH_NEXT;
+        std::string n(reinterpret_cast<char*>(name));
+        std::string low = n;
+        for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (low.find("oracle") != std::string::npos) return n;
+    }
+    return {};
+}
+
+} // namespace qz::ado

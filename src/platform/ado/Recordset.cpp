@@ -1,0 +1,357 @@
+#include "platform/ado/Recordset.h"
+
+#include "platform/ado/Connection.h"
+#include "platform/ado/ConnectionString.h"
+#include "platform/ado/Members.h"
+
+namespace qz::ado {
+
+void raiseNotSupported(std::string_view source) {
+    throw AutomationError(438, std::string(source), "Object doesn't support this property or method");
+}
+
+Column::Column(std::string n, std::int32_t t, std::int32_t size)
+    : name(std::move(n)), type(t), definedSize(size) {
+    name16 = Variant::fromUtf8(name).stringValue();
+}
+
+const Variant& RecordsetData::current(std::size_t col) const {
+    if (!open) raiseAdo(kErrObjectClosed, "ADODB.Field");
+    if (eof() || bof()) raiseAdo(kErrNoCurrentRecord, "ADODB.Field");
+    return cells[static_cast<std::size_t>(pos) * columns.size() + col];
+}
+
+std::int64_t RecordsetData::find(std::u16string_view name) const {
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (equalsFolded(columns[i].name16, name)) return static_cast<std::int64_t>(i);
+    return -1;
+}
+
+// ---------------------------------------------------------------- Recordset
+
+namespace {
+
+enum RsMember : std::int32_t {
+    kRsFields = kDispidValue, kRsEOF = 1, kRsBOF, kRsRecordCount, kRsMoveFirst, kRsMoveNext,
+    kRsMovePrevious, kRsMoveLast, kRsMove, kRsAbsolutePosition, kRsState, kRsClose, kRsOpen,
+    kRsCursorLocation, kRsCursorType, kRsLockType, kRsSource, kRsActiveConnection, kRsCollect,
+};
+
+constexpr MemberName kRsMembers[] = {
+    {u"Fields", kRsFields}, {u"EOF", kRsEOF}, {u"BOF", kRsBOF},
+    {u"RecordCount", kRsRecordCount}, {u"MoveFirst", kRsMoveFirst}, {u"MoveNext", kRsMoveNext},
+    {u"MovePrevious", kRsMovePrevious}, {u"MoveLast", kRsMoveLast}, {u"Move", kRsMove},
+    {u"AbsolutePosition", kRsAbsolutePosition}, {u"State", kRsState}, {u"Close", kRsClose},
+    {u"Open", kRsOpen}, {u"CursorLocation", kRsCursorLocation},
+    {u"CursorType", kRsCursorType}, {u"LockType", kRsLockType}, {u"Source", kRsSource},
+    {u"ActiveConnection", kRsActiveConnection}, {u"Collect", kRsCollect},
+};
+
+constexpr const char* kRsSourceName = "ADODB.Recordset";
+
+Variant arg(std::span<Variant> args, std::size_t i) {
+    return isMissing(args, i) ? Variant() : args[i].dereference();
+}
+
+std::int32_t argLong(std::span<Variant> args, std::size_t i, std::int32_t dflt) {
+    return isMissing(args, i) ? dflt : args[i].toLong();
+}
+
+} // namespace
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+
+void Recordset::attach(Ref<RecordsetData> data, std::u16string source) {
+    data_ = std::move(data);
+    data_->open = true;
+    data_->pos = 0;
+    fields_.reset();
+    source_ = std::move(source);
+}
+
+void Recordset::requireOpen() const {
+    if (!isOpen()) raiseAdo(kErrObjectClosed, kRsSourceName);
+}
+
+void Recordset::open(const Variant& source, const Variant& activeConnection, std::int32_t options) {
+    if (isOpen()) raiseAdo(kErrObjectOpen, kRsSourceName);
+    if (source.isObject() || source.isArray()) raiseAdo(kErrInvalidArgument, kRsSourceName);
+    const std::string text = source.isEmpty() ? std::string() : source.toUtf8();
+    std::string connText;
+    Connection* conn = nullptr;
+    if (activeConnection.isObject()) {
+        conn = dynamic_cast<Connection*>(activeConnection.objectValue());
+        if (!conn) raiseAdo(kErrInvalidArgument, kRsSourceName);
+    } else if (!activeConnection.isEmpty() && !activeConnection.isNull()) {
+        connText = activeConnection.toUtf8();
+    }
+    const bool saved = (options & adCmdFile) != 0 ||
+                       (!conn && equalsNoCaseAscii(findValue(connText, "Provider"), "MSPersist"));
+    Ref<Recordset> result;
+    if (saved) {
+        if (text.empty()) raiseAdo(kErrInvalidArgument, kRsSourceName);
+        result = loadSavedRecordset(text);
+    } else if (conn) {
+        result = conn->execute(text);
+        activeConnection_ = Ref<Dispatch>(conn);
+    } else if (!connText.empty()) {
+        Ref<Connection> own = makeRef<Connection>();
+        own->open(connText);
+        result = own->execute(text);
+        own->close();
+    } else {
+        raiseAdo(kErrInvalidConnection, kRsSourceName);
+    }
+    attach(Ref<RecordsetData>(result->data()), source.isEmpty() ? std::u16string() : source.toString());
+}
+
+void Recordset::close() {
+    requireOpen();
+    data_->open = false;
+    activeConnection_.reset();
+}
+
+bool Recordset::eof() const { requireOpen(); return data_->eof(); }
+bool Recordset::bof() const { requireOpen(); return data_->bof(); }
+std::int64_t Recordset::recordCount() const {
+    requireOpen();
+    return static_cast<std::int64_t>(data_->rowCount);
+}
+
+void Recordset::moveFirst() { requireOpen(); data_->pos = 0; }
+void Recordset::moveLast() {
+    requireOpen();
+    data_->pos = data_->rowCount ? static_cast<std::int64_t>(data_->rowCount) - 1 : 0;
+}
+void Recordset::moveNext() {
+    requireOpen();
+    if (data_->eof()) raiseAdo(kErrNoCurrentRecord, kRsSourceName);
+    ++data_->pos;
+}
+void Recordset::movePrevious() {
+    requireOpen();
+    if (data_->bof()) raiseAdo(kErrNoCurrentRecord, kRsSourceName);
+    --data_->pos;
+}
+void Recordset::move(std::int64_t n) {
+    requireOpen();
+    if (n == 0) return;
+    if ((n > 0 && data_->eof()) || (n < 0 && data_->bof())) raiseAdo(kErrNoCurrentRecord, kRsSourceName);
+    std::int64_t p = data_->pos + n;
+    const auto count = static_cast<std::int64_t>(data_->rowCount);
+    data_->pos = p < 0 ? -1 : (p > count ? count : p);
+}
+
+std::size_t Recordset::fieldCount() const { requireOpen(); return data_->columns.size(); }
+const Column& Recordset::column(std::size_t i) const {
+    requireOpen();
+    if (i >= data_->columns.size()) raiseAdo(kErrItemNotFound, kRsSourceName);
+    return data_->columns[i];
+}
+const Variant& Recordset::value(std::size_t col) const {
+    requireOpen();
+    if (col >= data_->columns.size()) raiseAdo(kErrItemNotFound, kRsSourceName);
+    return data_->current(col);
+}
+const Variant& Recordset::value(std::u16string_view name) const {
+    requireOpen();
+    const std::int64_t i = data_->find(name);
+    if (i < 0) raiseAdo(kErrItemNotFound, kRsSourceName);
+    return data_->current(static_cast<std::size_t>(i));
+}
+
+Ref<Fields> Recordset::fields() {
+    requireOpen();
+    if (!fields_) fields_ = makeRef<Fields>(data_);
+    return fields_;
+}
+
+std::int32_t Recordset::memberId(std::u16string_view name) { return findMember(kRsMembers, name); }
+
+Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
+    const bool put = (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) != 0;
+    if (put && args.empty()) raiseAdo(kErrInvalidArgument, kRsSourceName);
+    switch (id) {
+    case kRsFields:
+        if (put) break;
+        if (isMissing(args, 0)) return Variant(Ref<Dispatch>(fields()));
+        return Variant(Ref<Dispatch>(fields()->item(args[0].dereference())));
+    case kRsCollect: {
+        if (put) break;
+        Ref<Field> f = fields()->item(arg(args, 0));
+        return f->value();
+    }
+    case kRsEOF: if (!put) return Variant(eof()); break;
+    case kRsBOF: if (!put) return Variant(bof()); break;
+    case kRsRecordCount:
+        if (!put) {
+            const std::int64_t n = recordCount();
+            return n <= INT32_MAX ? Variant(static_cast<std::int32_t>(n)) : Variant(static_cast<double>(n));
+        }
+        break;
+    case kRsMoveFirst: moveFirst(); return Variant();
+    case kRsMoveNext: moveNext(); return Variant();
+    case kRsMovePrevious: movePrevious(); return Variant();
+    case kRsMoveLast: moveLast(); return Variant();
+    case kRsMove: move(argLong(args, 0, 0)); return Variant();
+    case kRsAbsolutePosition:
+        requireOpen();
+        if (put) {
+            const std::int32_t p = args.back().toLong();
+            if (p < 1 || static_cast<std::size_t>(p) > data_->rowCount)
+                raiseAdo(kErrInvalidArgument, kRsSourceName);
+            data_->pos = p - 1;
+            return Variant();
+        }
+        // -1 unknown, -2 BOF, -3 EOF, as the library reports them
+        if (data_->rowCount == 0) return Variant(std::int32_t{-1});
+        if (data_->pos < 0) return Variant(std::int32_t{-2});
+        if (data_->eof()) return Variant(std::int32_t{-3});
+        return Variant(static_cast<std::int32_t>(data_->pos + 1));
+    case kRsState: if (!put) return Variant(state()); break;
+    case kRsClose: close(); return Variant();
+    case kRsOpen:
+        open(arg(args, 0), arg(args, 1), argLong(args, 4, -1) == -1 ? 0 : argLong(args, 4, 0));
+        if (!isMissing(args, 2)) cursorType_ = args[2].toLong();
+        if (!isMissing(args, 3)) lockType_ = args[3].toLong();
+        return Variant();
+    case kRsCursorLocation:
+        if (put) { cursorLocation_ = args.back().toLong(); return Variant(); }
+        return Variant(cursorLocation_);
+    case kRsCursorType:
+        if (put) { cursorType_ = args.back().toLong(); return Variant(); }
+        return Variant(cursorType_);
+    case kRsLockType:
+        if (put) { lockType_ = args.back().toLong(); return Variant(); }
+        return Variant(lockType_);
+    case kRsSource:
+        if (put) { if (isOpen()) raiseAdo(kErrObjectOpen, kRsSourceName); source_ = args.back().toString(); return Variant(); }
+        return Variant(source_);
+    case kRsActiveConnection:
+        if (put) {
+            if (isOpen()) raiseAdo(kErrObjectOpen, kRsSourceName);
+            activeConnection_ = args.back().isObject() ? args.back().toObject() : Ref<Dispatch>();
+            return Variant();
+        }
+        return activeConnection_ ? Variant(activeConnection_) : Variant::nothing();
+    default: break;
+    }
+    raiseNotSupported(kRsSourceName);
+}
+
+// ---------------------------------------------------------------- Field
+
+namespace {
+
+enum FieldMember : std::int32_t {
+    kFValue = kDispidValue, kFName = 1, kFType, kFDefinedSize, kFActualSize, kFPrecision,
+    kFNumericScale, kFOriginalValue, kFUnderlyingValue, kFAttributes,
+};
+
+constexpr MemberName kFieldMembers[] = {
+    {u"Value", kFValue}, {u"Name", kFName}, {u"Type", kFType},
+    {u"DefinedSize", kFDefinedSize}, {u"ActualSize", kFActualSize},
+    {u"Precision", kFPrecision}, {u"NumericScale", kFNumericScale},
+    {u"OriginalValue", kFOriginalValue}, {u"UnderlyingValue", kFUnderlyingValue},
+    {u"Attributes", kFAttributes},
+};
+
+} // namespace
+
+std::int32_t Field::memberId(std::u16string_view name) { return findMember(kFieldMembers, name); }
+
+Variant Field::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
+    if (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) {
+        if (id == kFValue) raiseAdo(kErrNotUpdatable, "ADODB.Field");
+        raiseNotSupported("ADODB.Field");
+    }
+    if (!data_->open) raiseAdo(kErrObjectClosed, "ADODB.Field");
+    const Column& c = column();
+    switch (id) {
+    case kFValue:
+    case kFOriginalValue:
+    case kFUnderlyingValue: return value();
+    case kFName: return Variant(c.name16);
+    case kFType: return Variant(c.type);
+    case kFDefinedSize: return Variant(c.definedSize);
+    case kFActualSize: {
+        const Variant& v = value();
+        if (v.isNull()) return Variant(std::int32_t{-1});
+        if (v.isString()) {
+            const std::size_t n = v.stringValue().size();
+            return Variant(static_cast<std::int32_t>(isStringType(c.type) && c.type >= adWChar ? n * 2 : n));
+        }
+        if (v.isArray()) return Variant(static_cast<std::int32_t>(v.arrayValue()->data.size()));
+        return Variant(c.definedSize);
+    }
+    case kFPrecision: return Variant(static_cast<std::uint8_t>(c.precision));
+    case kFNumericScale: return Variant(static_cast<std::uint8_t>(c.numericScale));
+    case kFAttributes: return Variant(std::int32_t{0x60}); // may be null, unknown updatability
+    default: break;
+    }
+    raiseNotSupported("ADODB.Field");
+}
+
+// ---------------------------------------------------------------- Fields
+
+namespace {
+
+enum FieldsMember : std::int32_t { kFsItem = kDispidValue, kFsCount = 1, kFsRefresh };
+
+constexpr MemberName kFieldsMembers[] = {
+    {u"Item", kFsItem}, {u"Count", kFsCount}, {u"Refresh", kFsRefresh},
+};
+
+class FieldsEnum final : public Enumerator {
+public:
+    explicit FieldsEnum(Ref<Fields> f) : fields_(std::move(f)) {}
+    bool next(Variant& out) override {
+        if (i_ >= fields_->count()) return false;
+        out = Variant(Ref<Dispatch>(fields_->at(i_++)));
+        return true;
+    }
+
+private:
+    Ref<Fields> fields_;
+    std::size_t i_ = 0;
+};
+
+} // namespace
+
+Fields::Fields(Ref<RecordsetData> data) : data_(std::move(data)) {
+    items_.reserve(data_->columns.size());
+    for (std::size_t i = 0; i < data_->columns.size(); ++i) items_.push_back(makeRef<Field>(data_, i));
+}
+
+Ref<Field> Fields::item(const Variant& index) {
+    if (!data_->open) raiseAdo(kErrObjectClosed, "ADODB.Fields");
+    if (index.isString()) {
+        const std::int64_t i = data_->find(index.stringValue());
+        if (i < 0) raiseAdo(kErrItemNotFound, "ADODB.Fields");
+        return items_[static_cast<std::size_t>(i)];
+    }
+    if (index.isEmpty() || index.isNull() || index.isObject()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
+    const std::int32_t i = index.toLong();
+    if (i < 0 || static_cast<std::size_t>(i) >= items_.size()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
+    return items_[static_cast<std::size_t>(i)];
+}
+
+std::int32_t Fields::memberId(std::u16string_view name) { return findMember(kFieldsMembers, name); }
+
+Variant Fields::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
+    if (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) raiseNotSupported("ADODB.Fields");
+    switch (id) {
+    case kFsItem:
+        if (isMissing(args, 0)) raiseAdo(kErrItemNotFound, "ADODB.Fields");
+        return Variant(Ref<Dispatch>(item(args[0].dereference())));
+    case kFsCount: return Variant(static_cast<std::int32_t>(items_.size()));
+    case kFsRefresh: return Variant();
+    default: break;
+    }
+    raiseNotSupported("ADODB.Fields");
+}
+
+Ref<Enumerator> Fields::newEnum() { return makeRef<FieldsEnum>(Ref<Fields>(this)); }
+
+} // namespace qz::ado

@@ -1,0 +1,143 @@
+// Client-side recordsets: every row is fetched when the recordset opens, so the
+// recordset stays usable after its connection closes. Templates reach it by
+// member name (Orders.Fields("Total").Value, Orders("Total"), Orders.EOF,
+// Orders.MoveNext, For Each f In Orders.Fields); C++ callers use the same
+// object through its typed members.
+#pragma once
+
+#include "platform/ado/AdoTypes.h"
+#include "platform/automation/Dispatch.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qz::ado {
+
+class Connection;
+class Field;
+class Fields;
+
+struct Column {
+    std::string name;          // UTF-8
+    std::u16string name16;     // as scripts compare it
+    std::int32_t type = adVarWChar;
+    std::int32_t definedSize = 0;
+    std::int32_t precision = 0;
+    std::int32_t numericScale = 0;
+    Column() = default;
+    Column(std::string n, std::int32_t t, std::int32_t size);
+};
+
+// The rows and the position, shared by the recordset and its field objects
+// (a script may keep a Field after it dropped the recordset).
+class RecordsetData final : public RefCounted {
+public:
+    std::vector<Column> columns;
+    std::vector<Variant> cells; // row after row, columns.size() values each
+    std::size_t rowCount = 0;
+    std::int64_t pos = 0;       // -1 before the first row, rowCount after the last
+    bool open = false;
+
+    bool eof() const { return rowCount == 0 || pos >= static_cast<std::int64_t>(rowCount); }
+    bool bof() const { return rowCount == 0 || pos < 0; }
+    // Appends one row; the caller fills columns.size() values.
+    Variant* addRow() {
+        cells.resize(cells.size() + columns.size());
+        ++rowCount;
+        return cells.data() + (cells.size() - columns.size());
+    }
+    // The value of a column in the current row (3021 at BOF or EOF).
+    const Variant& current(std::size_t col) const;
+    // Index of a column by name without regard to case, or -1.
+    std::int64_t find(std::u16string_view name) const;
+};
+
+class Recordset final : public Dispatch {
+public:
+    Recordset();
+    ~Recordset() override;
+
+    // Opens the recordset over rows a provider has read.
+    void attach(Ref<RecordsetData> data, std::u16string source = {});
+
+    // The ADO Open: source text, active connection (a Connection object or a
+    // connection string), cursor type, lock type, options (256: a saved file).
+    void open(const Variant& source, const Variant& activeConnection, std::int32_t options);
+    void close();
+
+    bool isOpen() const { return data_ && data_->open; }
+    std::int32_t state() const { return isOpen() ? adStateOpen : adStateClosed; }
+    bool eof() const;
+    bool bof() const;
+    std::int64_t recordCount() const;
+    void moveFirst();
+    void moveNext();
+    void movePrevious();
+    void moveLast();
+    void move(std::int64_t n);
+    std::size_t fieldCount() const;
+    const Column& column(std::size_t i) const;
+    // The value in the current row (3021 at BOF/EOF, 3265 for no such field).
+    const Variant& value(std::size_t col) const;
+    const Variant& value(std::u16string_view name) const;
+    RecordsetData* data() const { return data_.get(); }
+
+    // Automation
+    std::int32_t memberId(std::u16string_view name) override;
+    Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
+    std::u16string typeName() const override { return u"Recordset"; }
+
+    Ref<Fields> fields();
+
+private:
+    void requireOpen() const;
+
+    Ref<RecordsetData> data_;
+    Ref<Fields> fields_;
+    Ref<Dispatch> activeConnection_;
+    std::u16string source_;
+    std::int32_t cursorLocation_ = 2;
+    std::int32_t cursorType_ = 0;
+    std::int32_t lockType_ = 1;
+};
+
+class Field final : public Dispatch {
+public:
+    Field(Ref<RecordsetData> data, std::size_t index) : data_(std::move(data)), index_(index) {}
+    const Column& column() const { return data_->columns[index_]; }
+    const Variant& value() const { return data_->current(index_); }
+
+    std::int32_t memberId(std::u16string_view name) override;
+    Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
+    std::u16string typeName() const override { return u"Field"; }
+
+private:
+    Ref<RecordsetData> data_;
+    std::size_t index_;
+};
+
+class Fields final : public Dispatch {
+public:
+    explicit Fields(Ref<RecordsetData> data);
+    std::size_t count() const { return items_.size(); }
+    // By position (a number) or by name (a text), 3265 when there is none.
+    Ref<Field> item(const Variant& index);
+    Ref<Field> at(std::size_t i) { return items_.at(i); }
+
+    std::int32_t memberId(std::u16string_view name) override;
+    Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
+    std::u16string typeName() const override { return u"Fields"; }
+    Ref<Enumerator> newEnum() override;
+
+private:
+    Ref<RecordsetData> data_;
+    std::vector<Ref<Field>> items_;
+};
+
+// Reads a recordset saved in the XML persistence format (schema, rows and
+// nested rows of child recordsets) from a file or from a text.
+Ref<Recordset> loadSavedRecordset(const std::string& path);
+Ref<Recordset> parseSavedRecordset(std::string_view xml, std::string_view sourceName);
+
+} // namespace qz::ado

@@ -1,0 +1,254 @@
+// The SQLite provider: database files opened directly, and the in-memory
+// databases that the file sources are read into.
+#include "platform/ado/Backend.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+
+namespace qz::ado {
+
+namespace {
+
+constexpr const char* kSource = "SQLite";
+
+[[noreturn]] void fail(sqlite3* db, std::string_view what) {
+    std::string msg(what);
+    if (db) {
+        msg += ": ";
+        msg += sqlite3_errmsg(db);
+    }
+    raiseProvider(kSource, std::move(msg));
+}
+
+struct Statement {
+    sqlite3_stmt* st = nullptr;
+    ~Statement() { sqlite3_finalize(st); }
+};
+
+// Prepares the one statement of sql; more than one is refused rather than
+// silently cut.
+void prepare(sqlite3* db, std::string_view sql, Statement& s) {
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &s.st, &tail) != SQLITE_OK)
+        fail(db, "The statement cannot be prepared");
+    if (!s.st) raiseProvider(kSource, "The command text holds no statement.");
+    for (const char* p = tail; p && p < sql.data() + sql.size(); ++p) {
+        if (*p == ';' || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') continue;
+        raiseProvider(kSource, "The command text holds more than one statement.");
+    }
+}
+
+void describeColumns(sqlite3_stmt* st, RecordsetData& data) {
+    const int n = sqlite3_column_count(st);
+    data.columns.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const char* name = sqlite3_column_name(st, i);
+        const char* decl = sqlite3_column_decltype(st, i);
+        std::int32_t size = 0;
+        const std::int32_t type = typeFromDeclaration(decl ? decl : "", size);
+        data.columns.emplace_back(name ? name : "", type, size);
+    }
+}
+
+Variant dateFromNumber(sqlite3_stmt* st, int i, int storage) {
+    // Numbers in a date column: REAL is a Julian day, INTEGER Unix seconds,
+    // the two conventions of SQLite's own date functions.
+    if (storage == SQLITE_FLOAT) return Variant::date(sqlite3_column_double(st, i) - 2415018.5);
+    return Variant::date(25569.0 + static_cast<double>(sqlite3_column_int64(st, i)) / 86400.0);
+}
+
+} // namespace
+
+bool isSqliteFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[16] = {};
+    return in.read(head, 16) && std::memcmp(head, "SQLite format 3", 16) == 0;
+}
+
+std::string quoteSqlName(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+    return out;
+}
+
+std::unique_ptr<SqliteBackend> SqliteBackend::openFile(const std::string& path) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = "The database file '" + path + "' cannot be opened: " +
+                          (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close(db);
+        raiseProvider(kSource, std::move(msg));
+    }
+    sqlite3_busy_timeout(db, 5000);
+    // A file that is not a database fails here rather than at the first query.
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::string msg = "The file '" + path + "' is not a usable database: " + sqlite3_errmsg(db);
+        sqlite3_close(db);
+        raiseProvider(kSource, std::move(msg));
+    }
+    return std::unique_ptr<SqliteBackend>(new SqliteBackend(db));
+}
+
+std::unique_ptr<SqliteBackend> SqliteBackend::openMemory() {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        raiseProvider(kSource, "An in-memory database cannot be created.");
+    }
+    return std::unique_ptr<SqliteBackend>(new SqliteBackend(db));
+}
+
+SqliteBackend::~SqliteBackend() { sqlite3_close(db_); }
+
+void SqliteBackend::exec(const std::string& sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string msg = err ? err : "unknown error";
+        sqlite3_free(err);
+        raiseProvider(kSource, std::move(msg));
+    }
+}
+
+Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
+    Statement s;
+    prepare(db_, sql, s);
+    Ref<RecordsetData> data = makeRef<RecordsetData>();
+    describeColumns(s.st, *data);
+    const std::size_t n = data->columns.size();
+    // Columns without a declared type (expressions) take the type of their
+    // first value.
+    std::vector<int> firstStorage(n, 0);
+    int rc;
+    while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
+        Variant* row = data->addRow();
+        for (std::size_t c = 0; c < n; ++c) {
+            const int i = static_cast<int>(c);
+            const int storage = sqlite3_column_type(s.st, i);
+            const std::int32_t type = data->columns[c].type;
+            if (storage != SQLITE_NULL && !firstStorage[c]) firstStorage[c] = storage;
+            switch (storage) {
+            case SQLITE_NULL: row[c] = Variant::null(); break;
+            case SQLITE_INTEGER:
+                row[c] = isDateType(type) ? dateFromNumber(s.st, i, storage)
+                                          : valueFromInt(sqlite3_column_int64(s.st, i), type);
+                break;
+            case SQLITE_FLOAT:
+                row[c] = isDateType(type) ? dateFromNumber(s.st, i, storage)
+                                          : valueFromDouble(sqlite3_column_double(s.st, i), type);
+                break;
+            case SQLITE_TEXT: {
+                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s.st, i));
+                const std::string_view text(t, static_cast<std::size_t>(sqlite3_column_bytes(s.st, i)));
+                row[c] = (type == adEmpty || isStringType(type)) ? Variant::fromUtf8(text)
+                                                                 : valueFromText(text, type);
+                break;
+            }
+            default: {
+                const void* b = sqlite3_column_blob(s.st, i);
+                const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.st, i));
+                if (isStringType(type))
+                    row[c] = Variant::fromUtf8(std::string_view(static_cast<const char*>(b), size));
+                else
+                    row[c] = valueFromBytes(b, size);
+            }
+            }
+        }
+    }
+    if (rc != SQLITE_DONE) fail(db_, "The statement failed");
+    for (std::size_t c = 0; c < n; ++c) {
+        Column& col = data->columns[c];
+        if (col.type != adEmpty) continue;
+        switch (firstStorage[c]) {
+        case SQLITE_INTEGER: col.type = adInteger; col.definedSize = 4; break;
+        case SQLITE_FLOAT: col.type = adDouble; col.definedSize = 8; break;
+        case SQLITE_BLOB: col.type = adLongVarBinary; col.definedSize = kLongDefinedSize; break;
+        default: col.type = adVarWChar; col.definedSize = 255; break;
+        }
+        // Integers too large for a Long were kept as Double.
+        if (col.type == adInteger)
+            for (std::size_t r = 0; r < data->rowCount; ++r)
+                if (data->cells[r * n + c].type() == VarType::Double) { col.type = adDouble; col.definedSize = 8; break; }
+    }
+    return data;
+}
+
+Ref<RecordsetData> SqliteBackend::describe(std::string_view sql) {
+    Statement s;
+    prepare(db_, sql, s);
+    Ref<RecordsetData> data = makeRef<RecordsetData>();
+    describeColumns(s.st, *data);
+    for (Column& c : data->columns)
+        if (c.type == adEmpty) c.type = adVariant;
+    return data;
+}
+
+std::vector<CatalogTable> SqliteBackend::catalog() {
+    std::vector<CatalogTable> tables;
+    {
+        Statement s;
+        prepare(db_, "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view') "
+                     "ORDER BY name COLLATE NOCASE", s);
+        while (sqlite3_step(s.st) == SQLITE_ROW) {
+            CatalogTable t;
+            t.name = reinterpret_cast<const char*>(sqlite3_column_text(s.st, 0));
+            const bool view = std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(s.st, 1)), "view") == 0;
+            const bool system = t.name.rfind("sqlite_", 0) == 0;
+            t.type = system ? (view ? "SYSTEM VIEW" : "SYSTEM TABLE") : (view ? "VIEW" : "TABLE");
+            tables.push_back(std::move(t));
+        }
+    }
+    Statement cols, keys, pk;
+    prepare(db_, "SELECT name, type FROM pragma_table_xinfo(?1) WHERE hidden IN (0,2,3) ORDER BY cid", cols);
+    prepare(db_, "SELECT id, \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq", keys);
+    prepare(db_, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk", pk);
+    auto text = [](sqlite3_stmt* st, int i) {
+        const unsigned char* t = sqlite3_column_text(st, i);
+        return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+    };
+    for (CatalogTable& t : tables) {
+        sqlite3_bind_text(cols.st, 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(cols.st) == SQLITE_ROW) {
+            CatalogColumn c;
+            c.name = text(cols.st, 0);
+            c.type = typeFromDeclaration(text(cols.st, 1), c.definedSize);
+            if (c.type == adEmpty) c.type = adVariant;
+            t.columns.push_back(std::move(c));
+        }
+        sqlite3_reset(cols.st);
+        sqlite3_bind_text(keys.st, 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
+        std::int64_t lastId = -1;
+        while (sqlite3_step(keys.st) == SQLITE_ROW) {
+            const std::int64_t id = sqlite3_column_int64(keys.st, 0);
+            if (id != lastId) {
+                CatalogKey k;
+                k.relatedTable = text(keys.st, 1);
+                k.name = "FK_" + t.name + "_" + k.relatedTable + (id ? "_" + std::to_string(id) : "");
+                t.keys.push_back(std::move(k));
+                lastId = id;
+            }
+            CatalogKeyColumn kc{text(keys.st, 2), text(keys.st, 3)};
+            t.keys.back().columns.push_back(std::move(kc));
+        }
+        sqlite3_reset(keys.st);
+        // A key written without the parent's columns refers to its primary key.
+        for (CatalogKey& k : t.keys) {
+            if (k.columns.empty() || !k.columns.front().relatedColumn.empty()) continue;
+            sqlite3_bind_text(pk.st, 1, k.relatedTable.c_str(), -1, SQLITE_TRANSIENT);
+            for (std::size_t i = 0; i < k.columns.size() && sqlite3_step(pk.st) == SQLITE_ROW; ++i)
+                k.columns[i].relatedColumn = text(pk.st, 0);
+            sqlite3_reset(pk.st);
+        }
+    }
+    return tables;
+}
+
+} // namespace qz::ado

@@ -1,0 +1,228 @@
+// The SQLite provider and the recordset as templates use them.
+#include "AdoTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace qz::ado::test {
+namespace {
+
+class SqliteRecordset : public ::testing::Test {
+protected:
+    void SetUp() override {
+        makeSqlite(dir.file("shop.db"),
+                   "CREATE TABLE Customers (CustomerID INTEGER PRIMARY KEY, Name VARCHAR(40));"
+                   "CREATE TABLE Orders (ID INTEGER PRIMARY KEY, CustomerID INTEGER REFERENCES Customers,"
+                   " Name VARCHAR(40), Total DOUBLE, Created TIMESTAMP, Paid BOOLEAN, Price CURRENCY,"
+                   " Note TEXT, Qty SMALLINT, Amount NUMERIC(10,2));"
+                   "INSERT INTO Customers VALUES (1, 'Anna'), (2, 'Bob');"
+                   "INSERT INTO Orders VALUES (1, 1, 'Tea', 12.5, '2024-03-01 10:30:00', 1, 3.25, 'n1', 7, 9.99);"
+                   "INSERT INTO Orders VALUES (2, 2, 'Café', 3, '2024-03-02', 0, 1, NULL, 2, 1);"
+                   "INSERT INTO Orders VALUES (3, 1, 'Cake', NULL, NULL, NULL, NULL, 'x', NULL, NULL);"
+                   "CREATE VIEW BigOrders AS SELECT ID, Total * 2 AS Twice FROM Orders;");
+        conn = makeRef<Connection>();
+        conn->open("Data Source=" + dir.file("shop.db"));
+    }
+
+    TempDir dir;
+    Ref<Connection> conn;
+};
+
+TEST_F(SqliteRecordset, FieldTypesAndValueSubtypes) {
+    Ref<Recordset> rs = conn->execute("SELECT ID, Name, Total, Created, Paid, Price, Note, Qty, Amount FROM Orders ORDER BY ID");
+    const std::vector<std::int32_t> types{adInteger, adVarWChar, adDouble, adDBTimeStamp, adBoolean,
+                                          adCurrency, adLongVarWChar, adSmallInt, adNumeric};
+    ASSERT_EQ(rs->fieldCount(), types.size());
+    for (std::size_t i = 0; i < types.size(); ++i) EXPECT_EQ(rs->column(i).type, types[i]) << i;
+    EXPECT_EQ(rs->column(1).definedSize, 40);
+
+    EXPECT_EQ(rs->value(0).type(), VarType::Long);
+    EXPECT_EQ(text(rs->value(1)), "Tea");
+    EXPECT_EQ(rs->value(2).type(), VarType::Double);
+    EXPECT_DOUBLE_EQ(rs->value(2).doubleValue(), 12.5);
+    ASSERT_EQ(rs->value(3).type(), VarType::Date);
+    EXPECT_DOUBLE_EQ(rs->value(3).dateValue(), 45352.0 + 10.5 / 24); // 1 March 2024 10:30
+    EXPECT_EQ(rs->value(4).type(), VarType::Boolean);
+    EXPECT_TRUE(rs->value(4).boolValue());
+    ASSERT_EQ(rs->value(5).type(), VarType::Currency);
+    EXPECT_EQ(rs->value(5).currencyValue(), 32500);
+    EXPECT_EQ(rs->value(7).type(), VarType::Integer);
+
+    rs->moveNext();
+    EXPECT_EQ(text(rs->value(u"name")), "Café");
+    EXPECT_DOUBLE_EQ(rs->value(3).dateValue(), 45353.0);
+    EXPECT_FALSE(rs->value(4).boolValue());
+    EXPECT_TRUE(rs->value(6).isNull());
+    rs->moveNext();
+    for (std::size_t i = 2; i < types.size(); ++i) {
+        if (i == 6) continue;
+        EXPECT_TRUE(rs->value(i).isNull()) << i;
+    }
+}
+
+TEST_F(SqliteRecordset, NavigationFollowsEofAndBof) {
+    Ref<Recordset> rs = conn->execute("SELECT ID FROM Orders ORDER BY ID");
+    EXPECT_EQ(rs->recordCount(), 3);
+    EXPECT_FALSE(rs->bof());
+    std::vector<std::int32_t> ids;
+    while (!rs->eof()) {
+        ids.push_back(rs->value(0).longValue());
+        rs->moveNext();
+    }
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{1, 2, 3}));
+    EXPECT_THROW(rs->moveNext(), AutomationError);
+    EXPECT_THROW(rs->value(0), AutomationError);
+    rs->moveLast();
+    EXPECT_EQ(rs->value(0).longValue(), 3);
+    rs->movePrevious();
+    rs->movePrevious();
+    rs->movePrevious();
+    EXPECT_TRUE(rs->bof());
+    EXPECT_THROW(rs->movePrevious(), AutomationError);
+    rs->moveFirst();
+    EXPECT_EQ(rs->value(0).longValue(), 1);
+
+    Ref<Recordset> empty = conn->execute("SELECT ID FROM Orders WHERE ID > 99");
+    EXPECT_TRUE(empty->eof());
+    EXPECT_TRUE(empty->bof());
+    EXPECT_EQ(empty->recordCount(), 0);
+    EXPECT_EQ(empty->column(0).type, adInteger);
+}
+
+TEST_F(SqliteRecordset, ScriptStyleCallsByMemberName) {
+    Ref<Recordset> rs = conn->execute("SELECT Name, Total FROM Orders ORDER BY ID");
+    Variant r(Ref<Dispatch>(rs.get()));
+    // Orders.Fields("Total").Value
+    EXPECT_DOUBLE_EQ(call(call(r, u"FIELDS", {Variant(u"total")}), u"Value").toDouble(), 12.5);
+    // Orders("Name") through the default members
+    Variant field = rs->invoke(kDispidValue, kInvokePropertyGet | kInvokeMethod,
+                               std::span<Variant>(std::vector<Variant>{Variant(u"Name")}.data(), 1));
+    EXPECT_EQ(text(field.dereference()), "Tea");
+    EXPECT_EQ(text(call(call(r, u"Fields", {Variant(std::int32_t{1})}), u"Name")), "Total");
+    EXPECT_EQ(call(r, u"RecordCount").toLong(), 3);
+    EXPECT_EQ(call(r, u"AbsolutePosition").toLong(), 1);
+    call(r, u"MoveNext");
+    EXPECT_EQ(call(r, u"AbsolutePosition").toLong(), 2);
+    EXPECT_FALSE(call(r, u"EOF").toBool());
+    call(r, u"MoveLast");
+    call(r, u"MoveNext");
+    EXPECT_TRUE(call(r, u"EOF").toBool());
+
+    // For Each f In Orders.Fields
+    Ref<Enumerator> e = call(r, u"Fields").objectValue()->newEnum();
+    ASSERT_TRUE(e);
+    std::vector<std::string> names;
+    for (Variant f; e->next(f);) names.push_back(text(call(f, u"Name")));
+    EXPECT_EQ(names, (std::vector<std::string>{"Name", "Total"}));
+
+    try {
+        call(r, u"Fields", {Variant(u"Missing")});
+        FAIL();
+    } catch (const AutomationError& err) {
+        EXPECT_EQ(err.Number, adoErrorNumber(kErrItemNotFound));
+    }
+    call(r, u"Close");
+    EXPECT_EQ(call(r, u"State").toLong(), adStateClosed);
+    EXPECT_THROW(call(r, u"EOF"), AutomationError);
+}
+
+TEST_F(SqliteRecordset, OpenThroughTheRecordsetAsTheDesignerDoes) {
+    Ref<Recordset> rs = makeRef<Recordset>();
+    Variant r(Ref<Dispatch>(rs.get()));
+    rs->invokeByName(u"CursorLocation", kInvokePropertyPut,
+                     std::span<Variant>(std::vector<Variant>{Variant(std::int32_t{3})}.data(), 1));
+    std::vector<Variant> args{Variant(u"SELECT c.Name AS Customer, o.Name FROM Orders o JOIN Customers c ON c.CustomerID = o.CustomerID ORDER BY o.ID"),
+                              Variant(Ref<Dispatch>(conn.get())), Variant(std::int32_t{2}),
+                              Variant(std::int32_t{2})};
+    call(r, u"Open", args);
+    EXPECT_EQ(call(r, u"State").toLong(), adStateOpen);
+    EXPECT_EQ(text(rs->value(u"Customer")), "Anna");
+    // The recordset keeps its rows after the connection closes.
+    conn->close();
+    rs->moveNext();
+    EXPECT_EQ(text(rs->value(u"Customer")), "Bob");
+
+    // A connection string in place of the connection object.
+    Ref<Recordset> rs2 = makeRef<Recordset>();
+    rs2->open(Variant(u"SELECT count(*) AS n FROM Orders"),
+              Variant::fromUtf8("Provider=SQLite;Data Source=" + dir.file("shop.db")), 0);
+    EXPECT_EQ(rs2->value(0).longValue(), 3);
+    EXPECT_EQ(rs2->column(0).type, adInteger); // typed by its value
+}
+
+TEST_F(SqliteRecordset, DescribeReadsColumnsWithoutRunning) {
+    Ref<Recordset> rs = conn->describe("SELECT Name, Total FROM Orders WHERE ID = ?");
+    EXPECT_EQ(rs->fieldCount(), 2u);
+    EXPECT_EQ(rs->column(1).type, adDouble);
+    EXPECT_EQ(rs->recordCount(), 0);
+    // Preparing a statement does not run it.
+    conn->describe("DELETE FROM Orders");
+    EXPECT_EQ(conn->execute("SELECT count(*) FROM Orders")->value(0).longValue(), 3);
+}
+
+TEST_F(SqliteRecordset, FailuresCarryTheDatabaseMessage) {
+    try {
+        conn->execute("SELECT Nope FROM Orders");
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("no such column: Nope"), std::string::npos) << e.Description;
+    }
+    ASSERT_EQ(conn->errors().size(), 1u);
+    EXPECT_THROW(conn->execute("SELECT 1; SELECT 2"), AutomationError);
+
+    Ref<Connection> bad = makeRef<Connection>();
+    EXPECT_THROW(bad->open("Data Source=" + dir.file("missing.db")), AutomationError);
+    dir.write("junk.db", std::string(4096, 'x'));
+    Ref<Connection> junk = makeRef<Connection>();
+    EXPECT_THROW(junk->open("Provider=SQLite;Data Source=" + dir.file("junk.db") + ";Password=s3cret!"),
+                 AutomationError);
+    ASSERT_EQ(junk->errors().size(), 1u);
+    EXPECT_EQ(junk->errors()[0].description.find("s3cret!"), std::string::npos);
+    Variant errs = call(junk.get(), u"Errors");
+    EXPECT_EQ(call(errs, u"Count").toLong(), 1);
+    EXPECT_FALSE(text(call(call(errs, u"Item", {Variant(std::int32_t{0})}), u"Description")).empty());
+    EXPECT_EQ(text(call(junk.get(), u"ConnectionString")).find("s3cret!"), std::string::npos);
+
+    Ref<Connection> unknown = makeRef<Connection>();
+    try {
+        unknown->open("Provider=Acme.Widgets.1;Data Source=x");
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Number, adoErrorNumber(kErrProviderNotFound));
+        EXPECT_NE(e.Description.find("Acme.Widgets.1"), std::string::npos);
+    }
+    EXPECT_THROW(unknown->open(""), AutomationError);
+}
+
+TEST_F(SqliteRecordset, CatalogListsTablesViewsColumnsAndKeys) {
+    std::vector<CatalogTable> tables = conn->catalog();
+    ASSERT_EQ(tables.size(), 3u);
+    EXPECT_EQ(tables[0].name, "BigOrders");
+    EXPECT_EQ(tables[0].type, "VIEW");
+    EXPECT_EQ(tables[2].name, "Orders");
+    EXPECT_EQ(tables[2].type, "TABLE");
+    EXPECT_EQ(tables[2].columns[2].name, "Name");
+    EXPECT_EQ(tables[2].columns[2].type, adVarWChar);
+    EXPECT_EQ(tables[2].columns[2].definedSize, 40);
+    ASSERT_EQ(tables[2].keys.size(), 1u);
+    EXPECT_EQ(tables[2].keys[0].relatedTable, "Customers");
+    ASSERT_EQ(tables[2].keys[0].columns.size(), 1u);
+    EXPECT_EQ(tables[2].keys[0].columns[0].name, "CustomerID");
+    EXPECT_EQ(tables[2].keys[0].columns[0].relatedColumn, "CustomerID"); // from the primary key
+
+    // The same through the catalog object, as late-bound callers read it.
+    Ref<Dispatch> cat = createCatalog();
+    std::vector<Variant> set{Variant(Ref<Dispatch>(conn.get()))};
+    cat->invokeByName(u"ActiveConnection", kInvokePropertyPutRef, set);
+    Variant orders = call(call(cat.get(), u"Tables"), u"Item", {Variant(u"orders")});
+    EXPECT_EQ(text(call(orders, u"Type")), "TABLE");
+    Variant key = call(call(orders, u"Keys"), u"Item", {Variant(std::int32_t{0})});
+    EXPECT_EQ(call(key, u"Type").toLong(), adKeyForeign);
+    EXPECT_EQ(text(call(key, u"RelatedTable")), "Customers");
+    Variant kc = call(call(key, u"Columns"), u"Item", {Variant(std::int32_t{0})});
+    EXPECT_EQ(text(call(kc, u"RelatedColumn")), "CustomerID");
+    Variant col = call(call(orders, u"Columns"), u"Item", {Variant(u"Total")});
+    EXPECT_EQ(call(col, u"Type").toLong(), adDouble);
+}
+
+} // namespace
+} // namespace qz::ado::test
