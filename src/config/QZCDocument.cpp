@@ -98,6 +98,30 @@ bool isValidUtf8(std::string_view s) {
     return true;
 }
 
+// The deepest nesting of elements in the document. The XML library frees
+// subtrees recursively, so documents nested deeper than any real QZC file
+// (five levels) are refused rather than risking the stack.
+constexpr int kMaxDepth = 256;
+
+bool nestedTooDeep(const pugi::xml_document& xml) {
+    int depth = 0;
+    pugi::xml_node cur = xml.first_child();
+    while (cur) {
+        if (cur.first_child()) {
+            cur = cur.first_child();
+            if (++depth > kMaxDepth) return true;
+            continue;
+        }
+        while (cur && !cur.next_sibling()) {
+            cur = cur.parent();
+            --depth;
+            if (!cur || cur.type() == pugi::node_document) return false;
+        }
+        if (cur) cur = cur.next_sibling();
+    }
+    return false;
+}
+
 // --- writing ---------------------------------------------------------------
 
 void appendEscaped(std::string& out, std::string_view text, bool attribute) {
@@ -297,7 +321,7 @@ std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
                                 pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi |
                                 pugi::parse_comments | pugi::parse_ws_pcdata | pugi::parse_fragment;
     pugi::xml_parse_result r = doc->xml.load_buffer(bytes.data(), bytes.size(), kFlags, pugi::encoding_auto);
-    if (!r) raiseMessage(kCannotOpen);
+    if (!r || nestedTooDeep(doc->xml)) raiseMessage(kCannotOpen);
 
     // A well-formed document has exactly one top-level element and no text
     // outside it; anything else beside it (declaration, comment, processing
