@@ -195,29 +195,29 @@ bool escaped(std::string_view t, std::size_t i) { return i > 0 && t[i - 1] == '\
 } // namespace
 
 std::int32_t RtfInterpreter::GetElementPosition(std::int32_t i) const {
-    if (i < 0 || i >= NbElement()) raiseScriptError(kScriptSubscriptOutOfRange);
+    if (i < 0 || i >= NbElement()) throwRuntimeError(err::SubscriptOutOfRange);
     return elements_[static_cast<std::size_t>(i)].position;
 }
 
 std::int32_t RtfInterpreter::GetElementType(std::int32_t i) const {
-    if (i < 0 || i >= NbElement()) raiseScriptError(kScriptSubscriptOutOfRange);
+    if (i < 0 || i >= NbElement()) throwRuntimeError(err::SubscriptOutOfRange);
     return elements_[static_cast<std::size_t>(i)].type;
 }
 
 const std::string& RtfInterpreter::GetRtfCode(std::int32_t i) const {
-    if (i < 0 || i >= NbRtfPureElement()) raiseScriptError(kScriptSubscriptOutOfRange);
+    if (i < 0 || i >= NbRtfPureElement()) throwRuntimeError(err::SubscriptOutOfRange);
     return runs_[static_cast<std::size_t>(i)];
 }
 
 const ExpressionRecord& RtfInterpreter::expression(std::int32_t i) const {
     if (i < 0 || static_cast<std::size_t>(i) >= expressions_.size())
-        raiseScriptError(kScriptSubscriptOutOfRange);
+        throwRuntimeError(err::SubscriptOutOfRange);
     return expressions_[static_cast<std::size_t>(i)];
 }
 
 const StatementRecord& RtfInterpreter::statement(std::int32_t i) const {
     if (i < 0 || static_cast<std::size_t>(i) >= statements_.size())
-        raiseScriptError(kScriptSubscriptOutOfRange);
+        throwRuntimeError(err::SubscriptOutOfRange);
     return statements_[static_cast<std::size_t>(i)];
 }
 

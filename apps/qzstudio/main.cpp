@@ -1,0 +1,144 @@
+// qzstudio: produces a document from a template on the command line, driving
+// the production engine as any client would.
+//
+//   qzstudio produce invoice.rtf -o out.rtf --xml-recordset Orders=orders.xml \
+//            --property Customer="ACME" --timeout 30000
+#include "core/ModErrors.h"
+#include "production/Production.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifndef QZ_VERSION
+#define QZ_VERSION "0.0.0"
+#endif
+
+namespace {
+
+using qz::production::ExecutionErrorInfo;
+using qz::production::Production;
+
+// "NAME=VALUE" split at the first "=".
+bool splitAssignment(const std::string& s, std::string& name, std::string& value) {
+    const std::size_t eq = s.find('=');
+    if (eq == std::string::npos || eq == 0) return false;
+    name = s.substr(0, eq);
+    value = s.substr(eq + 1);
+    return true;
+}
+
+const char* fieldKindName(qz::production::qzstFieldType t) {
+    switch (t) {
+    case qz::production::qzstFieldExpression: return "expression";
+    case qz::production::qzstFieldStatement: return "statement";
+    case qz::production::qzstFieldModule: return "module";
+    default: return "none";
+    }
+}
+
+void reportScriptError(const ExecutionErrorInfo& e) {
+    std::cerr << "qzstudio: script error " << e.lNumber << ": " << e.sDescription << "\n"
+              << "  source: " << e.sSource << "\n"
+              << "  field kind: " << static_cast<int>(e.eQzFieldType) << " ("
+              << fieldKindName(e.eQzFieldType) << ")\n"
+              << "  field label: " << e.sFieldLabel << "\n"
+              << "  field line: " << e.lFieldLine << "\n"
+              << "  text: " << e.sText << "\n";
+}
+
+// Reports a failure with the system's message id when it is one of its own.
+void reportError(const qz::AutomationError& e) {
+    const std::uint32_t n = static_cast<std::uint32_t>(e.Number);
+    const std::uint32_t base = static_cast<std::uint32_t>(qz::kOwnErrorBase);
+    std::cerr << "qzstudio: ";
+    if (n >= base && n < base + 0x10000)
+        std::cerr << "error " << (n - base) << ": ";
+    else
+        std::cerr << "error " << e.Number << ": ";
+    std::cerr << e.Description << "\n";
+}
+
+struct ProduceOptions {
+    std::string templateFile;
+    std::string outputFile;
+    std::vector<std::string> properties;
+    std::vector<std::string> xmlRecordsets;
+    double timeOut = 0;
+};
+
+int produce(const ProduceOptions& o) {
+    bool scriptFailed = false;
+    bool timedOut = false;
+    try {
+        Production p;
+        p.UseEventError(true);
+        p.ExecutionError = [&](const ExecutionErrorInfo& e) {
+            scriptFailed = true;
+            reportScriptError(e);
+        };
+        p.ExecutionTimeOut = [&] { timedOut = true; };
+
+        for (const std::string& a : o.properties) {
+            std::string name, value;
+            if (!splitAssignment(a, name, value)) {
+                std::cerr << "qzstudio: --property needs NAME=VALUE, got \"" << a << "\"\n";
+                return 2;
+            }
+            p.AddProperty(name, qz::Variant::fromUtf8(value));
+        }
+        for (const std::string& a : o.xmlRecordsets) {
+            std::string name, file;
+            if (!splitAssignment(a, name, file)) {
+                std::cerr << "qzstudio: --xml-recordset needs NAME=FILE, got \"" << a << "\"\n";
+                return 2;
+            }
+            p.AddXmlRecordset(name, file);
+        }
+        p.TemplateFile(o.templateFile);
+        p.OutputFile(o.outputFile);
+        p.TimeOut(o.timeOut);
+        p.Execute();
+    } catch (const qz::AutomationError& e) {
+        // A compile error was already reported through the event.
+        if (!scriptFailed) reportError(e);
+        if (timedOut) std::cerr << "qzstudio: the script was stopped by the time-out\n";
+        return 1;
+    }
+    if (timedOut) std::cerr << "qzstudio: the script was stopped by the time-out\n";
+    if (scriptFailed || timedOut) {
+        std::cerr << "qzstudio: " << o.outputFile << " may hold a partial document\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Quorvane Studio: produces RTF documents from templates and data", "qzstudio"};
+    app.set_version_flag("--version", std::string("qzstudio ") + QZ_VERSION);
+    app.require_subcommand(1);
+
+    ProduceOptions o;
+    CLI::App* cmd = app.add_subcommand("produce", "Produce a document from a template");
+    cmd->add_option("template", o.templateFile, "The template (.rtf; its .qzc file lies beside it)")
+        ->required();
+    cmd->add_option("-o,--output", o.outputFile, "The RTF document to write")->required();
+    cmd->add_option("-p,--property", o.properties,
+                    "A value for the script: NAME=VALUE, read as NAME.Value (repeatable)");
+    cmd->add_option("-x,--xml-recordset", o.xmlRecordsets,
+                    "A saved recordset (XML) for the script: NAME=FILE (repeatable)");
+    cmd->add_option("-t,--timeout", o.timeOut, "Script time-out in milliseconds (0: none)")
+        ->check(CLI::NonNegativeNumber);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    return produce(o);
+}

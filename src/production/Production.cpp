@@ -1,0 +1,391 @@
+#include "production/Production.h"
+
+#include "production/Errors.h"
+
+#include "config/QZCFile.h"
+#include "core/ModGlobal.h"
+#include "platform/ado/Recordset.h"
+#include "platform/script/ScriptControl.h"
+#include "platform/system/CodePage.h"
+
+#include <dlfcn.h>
+
+#include <cmath>
+#include <filesystem>
+
+namespace qz::production {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kModule = "Production";
+constexpr std::int32_t kErrNoTemplate = 3001;
+constexpr std::int32_t kErrNoQzc = 3002;
+constexpr std::int32_t kErrRunFailed = 3005;
+constexpr std::int32_t kErrBadName = 3007;
+constexpr std::int32_t kErrNameTaken = 3008;
+constexpr std::int32_t kErrNoFile = 3010;
+constexpr std::int32_t kErrObjectValue = 3117;
+constexpr std::int32_t kErrNoQzLib = 4011;
+
+std::string trimBlanks(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return std::string(s);
+}
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// FileExist: whether a regular file exists; failures count as "no" (logged).
+bool FileExist(const std::string& path) {
+    try {
+        std::error_code ec;
+        return !path.empty() && fs::is_regular_file(path, ec);
+    } catch (...) {
+        HandleError(kModule, "FileExist", kErrLog);
+        return false;
+    }
+}
+
+// The path of an existing file whose name equals the given one without regard
+// to case (file names compare that way throughout the system), or "".
+std::string FindFileNoCase(const std::string& path) {
+    if (FileExist(path)) return path;
+    const fs::path p(path);
+    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    const std::string name = p.filename().string();
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (equalNoCase(it->path().filename().string(), name) && it->is_regular_file(ec))
+            return it->path().string();
+    }
+    return {};
+}
+
+// A script library as program text: Windows-1252 (UTF-8 when the file starts
+// with a byte-order mark), line ends made CR LF so that lines count and map
+// back the same way whatever system wrote the file.
+std::string ReadLibraryText(const std::string& path) {
+    std::string bytes = readWholeFile(path);
+    std::string text;
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) text = bytes.substr(3);
+    else text = sys::cp1252ToUtf8(bytes);
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// CountLines: CR LF pairs + 1.
+std::int32_t CountLines(std::string_view text) {
+    std::int32_t n = 1;
+    for (std::size_t p = text.find("\r\n"); p != std::string_view::npos; p = text.find("\r\n", p + 2))
+        ++n;
+    return n;
+}
+
+// The folder of the module (program or shared library) that holds this code.
+std::string ModuleFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&ModuleFolder), &info) && info.dli_fname) {
+        const fs::path p(info.dli_fname);
+        if (p.extension() == ".so" || p.string().find(".so.") != std::string::npos)
+            return p.parent_path().string();
+    }
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+// The time-out in whole milliseconds, halves to the even neighbour.
+std::int32_t RoundTimeOut(double ms) {
+    if (!std::isfinite(ms)) return ms > 0 ? INT32_MAX : 0;
+    const double r = std::nearbyint(ms);  // default rounding mode: to nearest, ties to even
+    if (r >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+    if (r <= static_cast<double>(INT32_MIN)) return INT32_MIN;
+    return static_cast<std::int32_t>(r);
+}
+
+} // namespace
+
+Production::Production()
+    : scriptControl_(std::make_unique<script::ScriptControl>()),
+      runTime_(makeRef<RunTime>()),
+      programFolder_(ModuleFolder()) {
+    Main();
+    scriptControl_->setAllowUI(false);
+    scriptControl_->setLanguage("VBScript");
+    scriptControl_->onError = [this] { OnScriptError(); };
+    scriptControl_->onTimeout = [this] { OnScriptTimeout(); };
+}
+
+Production::~Production() {
+    runTime_->CloseOutputFileClean();
+}
+
+bool Production::AllowUI() const { return scriptControl_->AllowUI(); }
+void Production::AllowUI(bool allow) { scriptControl_->setAllowUI(allow); }
+
+void Production::TemplateFile(const std::string& path) {
+    guarded(kModule, "TemplateFile", [&] {
+        if (!FileExist(path)) raiseOwnError(kErrNoFile);
+        templateFile_ = path;
+        built_flag_ = false;
+    });
+}
+
+std::vector<std::string> Production::ObjectNames() const {
+    std::vector<std::string> names;
+    for (const ObjectRecord& r : objects_) names.push_back(r.Name);
+    return names;
+}
+
+void Production::AddObject(const std::string& sName, Ref<Dispatch> oObject) {
+    guarded(kModule, "AddObject", [&] {
+        std::string name = trimBlanks(sName);
+        if (name.empty()) raiseOwnError(kErrBadName);
+        const std::string key = upper(name);
+        for (const ObjectRecord& r : objects_)
+            if (upper(r.Name) == key) raiseOwnError(kErrNameTaken);
+        objects_.push_back({std::move(oObject), std::move(name)});
+    });
+}
+
+void Production::AddProperty(const std::string& sName, const Variant& vntValue) {
+    guarded(kModule, "AddProperty", [&] {
+        if (vntValue.isObject()) raiseOwnError(kErrObjectValue);
+        Ref<QZObject> o = makeRef<QZObject>();
+        o->Name(sName);
+        o->Value(vntValue);
+        AddObject(o->Name(), o);
+    });
+}
+
+void Production::AddXmlRecordset(const std::string& sName, const std::string& sXmlFileName) {
+    guarded(kModule, "AddXmlRecordset", [&] {
+        if (!FileExist(sXmlFileName)) raiseOwnError(kErrNoFile);
+        Ref<ado::Recordset> rs = makeRef<ado::Recordset>();
+        Variant clientCursor(static_cast<std::int32_t>(3));
+        rs->invokeByName(u"CursorLocation", kInvokePropertyPut, std::span<Variant>(&clientCursor, 1));
+        rs->open(Variant::fromUtf8(sXmlFileName), Variant::fromUtf8("Provider=MSPersist;"), 256);
+        AddObject(sName, rs);
+    });
+}
+
+void Production::ClearObjects() {
+    guarded(kModule, "ClearObjects", [&] {
+        objects_.clear();
+        objects_.shrink_to_fit();
+        scriptControl_->Reset();
+    });
+}
+
+void Production::Reset() {
+    guarded(kModule, "Reset", [&] {
+        ClearObjects();
+        built_.Program.clear();
+        built_flag_ = false;
+    });
+}
+
+void Production::GetQzcGlobalInfo(const std::string& qzcPath) {
+    guarded(kModule, "GetQzcGlobalInfo", [&] {
+        QZCFile file;
+        file.Load(qzcPath);
+        const auto& props = file.TemplateProperties();
+        if (!props) return;
+        // Each default is read on its own: one that cannot be read keeps its value.
+        try { defaults_.Locale = convertToLong(props->Locale); } catch (...) {}
+        defaults_.CurrencyFormat = props->CurrencyFormat;
+        defaults_.DateTimeFormat = props->DateTimeFormat;
+        defaults_.NumberFormat = props->NumberFormat;
+        defaults_.PercentFormat = props->PercentFormat;
+        defaults_.StringFormat = props->StringFormat;
+    });
+}
+
+void Production::RetrieveQzTemplateGlobalInfo() {
+    guarded(kModule, "RetrieveQzTemplateGlobalInfo", [&] {
+        if (!FileExist(templateFile_)) raiseOwnError(kErrNoTemplate);
+        const std::string base = templateFile_.substr(0, templateFile_.size() >= 4 ? templateFile_.size() - 4 : 0);
+        const std::string qzc = FindFileNoCase(base + ".qzc");
+        if (qzc.empty()) raiseOwnError(kErrNoQzc);
+        GetQzcGlobalInfo(qzc);
+    });
+}
+
+void Production::AddModuleUtility(BuiltProgram& b) {
+    guarded(kModule, "AddModuleUtility", [&] {
+        std::string front;
+        // AddTemplateModule: the template's own module beside it.
+        b.ModuleLines = 0;
+        b.ModuleFileName.clear();
+        std::string module;
+        try {
+            if (!templateFile_.empty()) {
+                const std::string path = FindFileNoCase(
+                    templateFile_.substr(0, templateFile_.size() >= 4 ? templateFile_.size() - 4 : 0) + ".vbs");
+                if (!path.empty()) {
+                    module = ReadLibraryText(path);
+                    b.ModuleLines = CountLines(module);
+                    b.ModuleFileName = fs::path(path).filename().string();
+                }
+            }
+        } catch (...) {
+            HandleError(kModule, "AddTemplateModule", kErrLog);
+        }
+        // AddCustomModule: the customer's library, when present.
+        b.QzCustomLines = 0;
+        std::string custom;
+        try {
+            const std::string path = FindFileNoCase(programFolder_ + "/qzCustom.vbs");
+            if (!path.empty()) {
+                custom = ReadLibraryText(path);
+                b.QzCustomLines = CountLines(custom);
+            }
+        } catch (...) {
+            HandleError(kModule, "AddCustomModule", kErrLog);
+        }
+        // AddQzLibModule: the program's library, required.
+        b.QzLibLines = 0;
+        const std::string lib = guarded(kModule, "AddQzLibModule", [&] {
+            const std::string path = FindFileNoCase(programFolder_ + "/qzLib.vbs");
+            if (path.empty()) raiseOwnError(kErrNoQzLib);
+            return ReadLibraryText(path);
+        });
+        b.QzLibLines = CountLines(lib);
+
+        front.reserve(lib.size() + custom.size() + module.size() + 6 + b.Program.size());
+        front += "\r\n";
+        front += lib;
+        if (b.QzCustomLines) {
+            front += "\r\n";
+            front += custom;
+        }
+        if (b.ModuleLines) {
+            front += "\r\n";
+            front += module;
+        }
+        front += b.Program;
+        b.Program.swap(front);
+    });
+}
+
+void Production::ParseQzTemplate() {
+    guarded(kModule, "ParseQzTemplate", [&] {
+        if (built_flag_ && built_.Program.find_first_not_of(' ') != std::string::npos) return;
+        built_flag_ = false;
+        built_ = BuiltProgram();
+        runs_.reset();
+
+        BuiltProgram b;
+        RtfInterpreter reader;
+        guarded(kModule, "ParseRtfTemplate", [&] {
+            reader.TemplateFile(templateFile_);
+            reader.ParseRtfTemplate();
+        });
+        b.Program = CreateVirtualProgram(reader, defaults_, b.Table);
+        auto runs = std::make_shared<const RtfRuns>(reader.TakeRtfRuns());
+        AddModuleUtility(b);
+
+        built_ = std::move(b);
+        runs_ = std::move(runs);
+        built_flag_ = true;
+    });
+}
+
+void Production::RunVirtualProgram() {
+    try {
+        scriptControl_->Run("Main");
+    } catch (...) {
+        AutomationError e = CurrentError();
+        e.Number = OwnErrorNumber(kErrRunFailed);
+        HandleError(e, kModule, "RunVirtualProgram", useEventError_ ? kErrLog : kErrLog | kErrRaise);
+    }
+}
+
+void Production::Execute() {
+    try {
+        RetrieveQzTemplateGlobalInfo();
+        ParseQzTemplate();
+
+        runTime_->OutputFile(outputFile_);
+        runTime_->OpenOutputFile();
+        runTime_->RtfCollection(runs_);
+
+        scriptControl_->Reset();
+        for (const ObjectRecord& r : objects_) scriptControl_->AddObject(r.Name, r.Object, false);
+        scriptControl_->AddObject("oRun", runTime_, false);
+        scriptControl_->setTimeout(RoundTimeOut(timeOut_));
+
+        guarded(kModule, "AddCodeToScriptControl", [&] { scriptControl_->AddCode(built_.Program); });
+        RunVirtualProgram();
+        runTime_->CloseOutputFile();
+    } catch (...) {
+        AutomationError e = CurrentError();
+        runTime_->CloseOutputFileClean();
+        HandleError(e, kModule, "Execute", kErrLog | kErrRaise);
+    }
+}
+
+// The script control's error event: maps the error back to its field and
+// reports it. Never fails.
+void Production::OnScriptError() {
+    try {
+        const script::ScriptError& err = scriptControl_->Error();
+        QzFieldInfo info;
+        try {
+            if (err.Line != 0) info = RetrieveQzFieldInfo(built_, err.Line);
+        } catch (...) {
+        }
+        ExecutionErrorInfo e;
+        e.lNumber = err.Number;
+        e.sSource = err.Source;
+        e.sDescription = MappedDescription(info, err.Number, err.Description);
+        e.sText = info.Text;
+        e.lFieldLine = info.FieldLine;
+        e.sFieldLabel = info.SourceName;
+        e.eQzFieldType = info.Location;
+        if (useEventError_ && ExecutionError) ExecutionError(e);
+    } catch (...) {
+    }
+    gbScriptErrorOccurred = true;
+}
+
+// The script control's time-out event. A failure of the receiver is logged;
+// it cannot be raised back through the script control.
+void Production::OnScriptTimeout() {
+    try {
+        if (ExecutionTimeOut) ExecutionTimeOut();
+    } catch (...) {
+        HandleError(kModule, "m_oScriptControl_Timeout", kErrLog);
+    }
+}
+
+} // namespace qz::production

@@ -1,0 +1,89 @@
+// RunTime: the object the generated program knows as oRun. It owns the
+// output RTF file while a production runs and writes into it, in program
+// order, the template's pure RTF runs (PrintRtf) and the values of expression
+// fields (PrintExp), escaping plain text for RTF on the way. Every write is
+// one line: the piece followed by CR LF, in Windows-1252; characters outside
+// that code page are written as RTF Unicode escapes (\uN?).
+//
+// QZObject: the name/value object in which Production.AddProperty wraps a
+// plain value; the script reads it as the member Value (also its default
+// member, so the bare name works in expressions).
+#pragma once
+
+#include "platform/automation/SimpleDispatch.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qz::production {
+
+// The pure RTF runs of a template, Windows-1252 bytes, indexed from 0.
+using RtfRuns = std::vector<std::string>;
+
+class RunTime final : public SimpleDispatch<RunTime> {
+public:
+    RunTime() = default;
+    ~RunTime() override;
+
+    void RtfCollection(std::shared_ptr<const RtfRuns> runs) { runs_ = std::move(runs); }
+    void OutputFile(std::string path) { outputFile_ = std::move(path); }
+    const std::string& OutputFile() const { return outputFile_; }
+
+    // Opens OutputFile for writing, replacing an existing file.
+    void OpenOutputFile();
+    void CloseOutputFile();
+    void CloseOutputFileClean() noexcept;
+    bool IsOpen() const { return file_ != nullptr; }
+
+    // Writes run Index (0-based).
+    void PrintRtf(std::int32_t index);
+    // Writes one field value as an RTF group.
+    void PrintExp(const Variant& value, bool blankProtect, std::string_view font, bool isRtf);
+
+    // The RTF group that PrintExp writes for a value already made text (UTF-16),
+    // without the line break.
+    static std::string FormatExp(std::u16string_view value, bool blankProtect,
+                                 std::string_view font, bool isRtf);
+
+    static const MemberTable<RunTime>& members();
+    std::u16string typeName() const override { return u"RunTime"; }
+
+private:
+    Variant memberRtfCollection(std::uint8_t, std::span<Variant> args);
+    Variant memberOutputFile(std::uint8_t kind, std::span<Variant> args);
+    Variant memberOpenOutputFile(std::uint8_t, std::span<Variant>);
+    Variant memberCloseOutputFile(std::uint8_t, std::span<Variant>);
+    Variant memberCloseOutputFileClean(std::uint8_t, std::span<Variant>);
+    Variant memberPrintRtf(std::uint8_t, std::span<Variant> args);
+    Variant memberPrintExp(std::uint8_t, std::span<Variant> args);
+
+    void writeLine(std::string_view piece);
+
+    std::shared_ptr<const RtfRuns> runs_;
+    std::string outputFile_;
+    std::FILE* file_ = nullptr;
+    std::string buffer_;
+};
+
+class QZObject final : public SimpleDispatch<QZObject> {
+public:
+    const std::string& Name() const { return name_; }
+    void Name(std::string name) { name_ = std::move(name); }
+    const Variant& Value() const { return value_; }
+    void Value(Variant value) { value_ = std::move(value); }
+
+    static const MemberTable<QZObject>& members();
+    std::u16string typeName() const override { return u"QZObject"; }
+
+private:
+    Variant memberName(std::uint8_t kind, std::span<Variant> args);
+    Variant memberValue(std::uint8_t kind, std::span<Variant> args);
+
+    std::string name_;
+    Variant value_;
+};
+
+} // namespace qz::production
