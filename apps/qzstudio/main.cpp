@@ -1,7 +1,7 @@
 // qzstudio: produces a document from a template on the command line, driving
 // the production engine as any client would.
 //
-//   qzstudio produce invoice.rtf -o out.rtf --xml-recordset Orders=orders.xml \
+//   qzstudio produce invoice.rtf -o out.rtf --xml-recordset Orders=orders.xml
 //            --property Customer="ACME" --timeout 30000
 #include "core/ModErrors.h"
 #include "production/Production.h"
