@@ -50,6 +50,7 @@ std::u16string plain(std::u16string s) {
     for (auto& c : s) {
         if (c == u'\u2212') c = u'-';
         else if (c == u'\u202F') c = u'\u00A0';
+        else if (c == u'\uFFE5') c = u'\u00A5';  // fullwidth yen
         else if (c == u'\u200E' || c == u'\u200F' || c == u'\u061C') c = 0;  // direction marks
     }
     s.erase(std::remove(s.begin(), s.end(), char16_t(0)), s.end());
@@ -58,7 +59,10 @@ std::u16string plain(std::u16string s) {
 
 // ICU date pattern -> Windows date/time picture.
 std::u16string windowsPicture(const icu::UnicodeString& icuPattern, bool fourDigitYear) {
-    std::u16string p = toU16(icuPattern), out;
+    std::u16string p = plain(toU16(icuPattern)), out;
+    // Pictures separate with plain spaces.
+    for (auto& c : p)
+        if (c == u'\u00A0') c = u' ';
     std::u16string literal;
     auto flushLiteral = [&] {
         if (literal.empty()) return;
@@ -173,8 +177,9 @@ LocaleFormat build(const LcidEntry& e) {
     UErrorCode st = U_ZERO_ERROR;
     icu::Locale loc(e.icu);
 
-    // Numbers
-    icu::DecimalFormatSymbols sym(loc, st);
+    // Numbers, in Latin digits as Windows writes them
+    icu::Locale numLoc((std::string(e.icu) + "@numbers=latn").c_str());
+    icu::DecimalFormatSymbols sym(numLoc, st);
     if (U_SUCCESS(st)) {
         f.decimalSep = plain(toU16(sym.getSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol)));
         f.groupSep = plain(toU16(sym.getSymbol(icu::DecimalFormatSymbols::kGroupingSeparatorSymbol)));
@@ -189,7 +194,7 @@ LocaleFormat build(const LcidEntry& e) {
     f.leadingZero = 1;
 
     st = U_ZERO_ERROR;
-    std::unique_ptr<icu::NumberFormat> nf(icu::NumberFormat::createInstance(loc, st));
+    std::unique_ptr<icu::NumberFormat> nf(icu::NumberFormat::createInstance(numLoc, st));
     if (U_SUCCESS(st)) {
         if (auto* df = dynamic_cast<icu::DecimalFormat*>(nf.get())) {
             int p, s;
@@ -205,7 +210,7 @@ LocaleFormat build(const LcidEntry& e) {
     }
 
     st = U_ZERO_ERROR;
-    std::unique_ptr<icu::NumberFormat> cf(icu::NumberFormat::createCurrencyInstance(loc, st));
+    std::unique_ptr<icu::NumberFormat> cf(icu::NumberFormat::createCurrencyInstance(numLoc, st));
     if (U_SUCCESS(st)) {
         if (auto* df = dynamic_cast<icu::DecimalFormat*>(cf.get())) {
             int p, s;
