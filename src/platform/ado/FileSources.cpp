@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -208,6 +210,28 @@ std::vector<std::vector<std::optional<std::string>>> parseDelimited(const std::s
     return rows;
 }
 
+std::string isoFromOleDate(double v) {
+    double day = v >= 0 ? std::floor(v) : std::ceil(v);
+    double frac = std::fabs(v - day);
+    long long secs = std::llround(frac * 86400.0);
+    if (secs >= 86400) { secs -= 86400; day += v >= 0 ? 1 : -1; }
+    // civil from days (days since 1970-01-01); 1899-12-30 is day -25569
+    long long z = static_cast<long long>(day) - 25569 + 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    long long y = yoe + era * 400;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const long long d = doy - (153 * mp + 2) / 5 + 1;
+    const long long m = mp < 10 ? mp + 3 : mp - 9;
+    if (m <= 2) ++y;
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", y, m, d, secs / 3600,
+                  (secs / 60) % 60, secs % 60);
+    return buf;
+}
+
 } // namespace
 
 std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter) {
@@ -334,8 +358,10 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
         std::vector<std::vector<char>> bound(n, std::vector<char>(65536 + 1));
         std::vector<int> lens(n, 0);
         std::vector<int> types(n);
+        std::vector<MdbColumn*> cols(n);
         for (unsigned i = 0; i < n; ++i) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+            cols[i] = col;
             t.columns.emplace_back(col->name);
             types[i] = col->col_type;
             std::string decl;
@@ -348,7 +374,12 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
             case MDB_FLOAT:
             case MDB_DOUBLE: decl = "DOUBLE"; break;
             case MDB_DATETIME: decl = "DATETIME"; break;
-            case MDB_TEXT: decl = "VARCHAR(" + std::to_string(col->col_size > 0 ? col->col_size : 255) + ")"; break;
+            case MDB_TEXT: {
+                // Jet 4 stores text sizes in bytes of UTF-16; a text holds at most 255 characters.
+                const int size = col->col_size > 255 ? col->col_size / 2 : col->col_size;
+                decl = "VARCHAR(" + std::to_string(size > 0 ? size : 255) + ")";
+                break;
+            }
             case MDB_MEMO: decl = "TEXT"; break;
             case MDB_NUMERIC: decl = "NUMERIC"; break;
             case MDB_REPID: decl = "GUID"; break;
@@ -364,6 +395,12 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
                 if (types[i] == MDB_OLE || types[i] == MDB_BINARY || types[i] == MDB_COMPLEX) continue;
                 if (types[i] == MDB_BOOL) { row[i] = std::string(bound[i].data()); continue; }
                 if (lens[i] <= 0) continue;
+                if (types[i] == MDB_DATETIME && cols[i]->cur_value_len == 8) {
+                    // The stored value is an automation date already; the
+                    // library's own formatting fails before 1900.
+                    row[i] = isoFromOleDate(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start));
+                    continue;
+                }
                 row[i] = std::string(bound[i].data(), static_cast<std::size_t>(std::min(lens[i], 65536)));
             }
             t.rows.push_back(std::move(row));
@@ -395,7 +432,7 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
             }
             continue;
         }
-        if (name.rfind("MSys", 0) == 0 || name.rfind("~", 0) == 0) continue;
+        if (mdb_is_system_table(entry) || name.rfind("MSys", 0) == 0 || name.rfind("~", 0) == 0) continue;
         TableText t;
         t.name = name;
         if (readTable(entry, t)) tables.push_back(std::move(t));
