@@ -139,7 +139,8 @@ std::unique_ptr<Backend> openOracle(const std::vector<ConnectionPair>& pairs) {
 
 std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
     const std::string path = localPath(value(pairs, "Data Source"));
-    const std::string ext = lower(value(pairs, "Extended Properties"));
+    const std::string extText = value(pairs, "Extended Properties");
+    const std::string ext = lower(extText);
     if (path.empty()) raiseProvider(kConnSource, "The connection string names no data source file.");
     const auto props = parseConnectionString(ext);
     if (ext.find("outlook") != std::string::npos || ext.find("exchange") != std::string::npos)
@@ -151,11 +152,12 @@ std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
         if (!fs::is_directory(folder, ec))
             raiseProvider(kConnSource, "The folder '" + path + "' of the text files cannot be found.");
         const std::string hdr = value(props, "HDR");
-        const std::string fmt = value(props, "FMT");
+        // FMT=Delimited(x) names the separator, which may itself be ";".
         char delimiter = ',';
-        if (equalsNoCaseAscii(fmt, "TabDelimited")) delimiter = '\t';
-        else if (const auto p = fmt.find('('); p != std::string::npos && p + 1 < fmt.size() && fmt[p + 1] != ')')
-            delimiter = fmt[p + 1];
+        if (ext.find("fmt=tabdelimited") != std::string::npos) delimiter = '\t';
+        else if (const auto p = ext.find("fmt=delimited("); p != std::string::npos && p + 14 < ext.size() &&
+                 extText[p + 14] != ')')
+            delimiter = extText[p + 14];
         return importTextFolder(folder.string(), hdr.empty() || isYes(hdr), delimiter);
     }
     if (!fs::is_regular_file(path, ec))

@@ -1,0 +1,161 @@
+// The Jet provider's file sources, read into SQLite: delimited text, Excel
+// workbooks and Access databases; and the same data read from every form.
+#include "SameData.h"
+
+#include <gtest/gtest.h>
+
+namespace qz::ado::test {
+namespace {
+
+const char* kQuery = "SELECT ID, Customer, Total, Created FROM %s ORDER BY ID";
+
+std::string query(const char* table) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, kQuery, table);
+    return buf;
+}
+
+std::string textString(const std::string& folder, const char* hdr) {
+    return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + folder +
+           "\";Extended Properties=\"text;HDR=" + hdr + ";FMT=Delimited\"";
+}
+
+TEST(FileSources, TheSameDataReadsTheSameFromEveryForm) {
+    TempDir dir;
+    makeSqlite(dir.file("same.db"), kSameSql);
+    Ref<Connection> sqlite = makeRef<Connection>();
+    sqlite->open("Data Source=" + dir.file("same.db"));
+    const std::string expected = dump(*sqlite->execute(query("Orders")));
+    EXPECT_NE(expected.find("Two\nLines"), std::string::npos);
+
+    // Jet's name for an SQLite file: the same file through the Jet provider.
+    Ref<Connection> jet = makeRef<Connection>();
+    jet->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("same.db") + "\"");
+    EXPECT_EQ(dump(*jet->execute(query("Orders"))), expected);
+
+    std::filesystem::create_directories(dir.file("csv"));
+    std::ofstream(dir.file("csv/orders.csv"), std::ios::binary) << kSameCsv;
+    Ref<Connection> text = makeRef<Connection>();
+    text->open(textString(dir.file("csv"), "YES"));
+    EXPECT_EQ(dump(*text->execute(query("[orders.csv]"))), expected);
+    EXPECT_EQ(dump(*text->execute(query("[orders#csv]"))), expected);
+
+    ASSERT_TRUE(writeSameXls(dir.file("same.xls"), dir.str()));
+    Ref<Connection> xls = makeRef<Connection>();
+    xls->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("same.xls") +
+              "\";Extended Properties=Excel 8.0;");
+    EXPECT_EQ(dump(*xls->execute(query("[Orders$]"))), expected);
+
+    EXPECT_EQ(dump(*parseSavedRecordset(sameXml(), "same.xml")), expected);
+}
+
+TEST(FileSources, TextFilesWithoutHeaderAndOtherSeparators) {
+    TempDir dir;
+    dir.write("a.txt", "x;\"1;2\"\r\ny;\r\n\r\n");
+    dir.write("ignored.dat", "not a table");
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.str() +
+            "\";Extended Properties=\"text;HDR=NO;FMT=Delimited(;)\"");
+    Ref<Recordset> rs = c->execute("SELECT * FROM [a.txt]");
+    ASSERT_EQ(rs->fieldCount(), 2u);
+    EXPECT_EQ(rs->column(0).name, "F1");
+    EXPECT_EQ(rs->recordCount(), 2);
+    EXPECT_EQ(text(rs->value(1)), "1;2");
+    rs->moveNext();
+    EXPECT_TRUE(rs->value(1).isNull());
+    std::vector<CatalogTable> tables = c->catalog();
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0].name, "a#txt");
+
+    // Text in the Windows code page is read as such.
+    dir.write("b.csv", "Name\r\nCaf\xE9\r\n");
+    Ref<Connection> c2 = makeRef<Connection>();
+    c2->open(textString(dir.str(), "YES"));
+    EXPECT_EQ(text(c2->execute("SELECT Name FROM [b.csv]")->value(0)), "Caf\xC3\xA9");
+
+    Ref<Connection> missing = makeRef<Connection>();
+    EXPECT_THROW(missing->open(textString(dir.file("nope"), "YES")), AutomationError);
+}
+
+TEST(FileSources, WorkbookSheetsAreTables) {
+    TempDir dir;
+    ASSERT_TRUE(writeSameXls(dir.file("book.xls"), dir.str()));
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("book.xls") +
+            "\";Extended Properties=\"Excel 8.0;HDR=YES\"");
+    std::vector<CatalogTable> tables = c->catalog();
+    ASSERT_EQ(tables.size(), 2u);
+    EXPECT_EQ(tables[0].name, "Notes$");
+    EXPECT_EQ(tables[1].name, "Orders$");
+    EXPECT_EQ(text(c->execute("SELECT Text FROM [Notes$]")->value(0)), "hello");
+
+    dir.write("fake.xls", "this is not a workbook");
+    Ref<Connection> bad = makeRef<Connection>();
+    try {
+        bad->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("fake.xls") +
+                  "\";Extended Properties=Excel 8.0;");
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("fake.xls"), std::string::npos);
+        ASSERT_EQ(bad->errors().size(), 1u);
+    }
+}
+
+std::string fixture(const std::string& name, const TempDir& dir) {
+    const std::string src = std::string(QZ_SOURCE_DIR) + "/../shared/fixtures/access/" + name;
+    const std::string dst = dir.file(name);
+    std::filesystem::copy_file(src, dst);
+    std::filesystem::permissions(dst, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    return dst;
+}
+
+TEST(FileSources, AccessOrdersJoinTheirCustomers) {
+    TempDir dir;
+    if (!std::filesystem::exists(std::string(QZ_SOURCE_DIR) + "/../shared/fixtures/access/nwind.mdb"))
+        GTEST_SKIP() << "the Access fixtures are not beside the source tree";
+    const std::string path = fixture("nwind.mdb", dir);
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + path + "\"");
+    Ref<Recordset> rs = c->execute(
+        "SELECT Orders.OrderID, Orders.OrderDate, Orders.Freight, Customers.CompanyName FROM Orders "
+        "INNER JOIN Customers ON Orders.CustomerID = Customers.CustomerID ORDER BY Orders.OrderID");
+    EXPECT_EQ(rs->recordCount(), 830);
+    EXPECT_EQ(rs->column(1).type, adDBTimeStamp);
+    EXPECT_EQ(rs->column(2).type, adCurrency);
+    EXPECT_EQ(rs->value(0).longValue(), 10248);
+    EXPECT_EQ(text(rs->value(3)), "Vins et alcools Chevalier");
+    EXPECT_EQ(rs->value(1).type(), VarType::Date);
+    EXPECT_EQ(rs->value(2).currencyValue(), 323800);
+
+    // Relationships become foreign keys of the catalog; names with spaces and
+    // letters outside ASCII work in brackets.
+    bool found = false;
+    for (const CatalogTable& t : c->catalog())
+        if (t.name == "Order Details")
+            for (const CatalogKey& k : t.keys) found |= k.relatedTable == "Orders" && k.columns[0].name == "OrderID";
+    EXPECT_TRUE(found);
+    EXPECT_GT(c->execute("SELECT count(*) FROM [Umsätze]")->value(0).longValue(), -1);
+    EXPECT_EQ(c->execute("SELECT count(*) FROM [Order Details]")->value(0).longValue(), 2155);
+}
+
+TEST(FileSources, AccessDatesBefore1900AndAfter2100) {
+    TempDir dir;
+    if (!std::filesystem::exists(std::string(QZ_SOURCE_DIR) + "/../shared/fixtures/access/DateTestDatabase.mdb"))
+        GTEST_SKIP() << "the Access fixtures are not beside the source tree";
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + fixture("DateTestDatabase.mdb", dir) + "\"");
+    Ref<Recordset> rs = c->execute("SELECT IDCol, DateTimeCol FROM DateTest ORDER BY IDCol");
+    for (; !rs->eof(); rs->moveNext()) {
+        const Variant& v = rs->value(1);
+        if (v.isNull()) continue;
+        EXPECT_EQ(v.type(), VarType::Date) << "row " << rs->value(0).longValue() << ": " << v.toUtf8();
+    }
+
+    dir.write("junk.mdb", std::string(8192, '\x07'));
+    Ref<Connection> bad = makeRef<Connection>();
+    EXPECT_THROW(bad->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("junk.mdb") + "\""),
+                 AutomationError);
+}
+
+} // namespace
+} // namespace qz::ado::test
