@@ -1,0 +1,112 @@
+#include "designer/ModMsWordCurrentDocument.h"
+
+#include "core/ModErrors.h"
+#include "core/WinDirs.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace qz::designer {
+
+namespace {
+constexpr std::string_view kModule = "ModMsWordCurrentDocument";
+}
+
+std::string ModMsWordCurrentDocument::GetActiveDocumentName() { return app_.ActiveDocument().Name(); }
+
+bool ModMsWordCurrentDocument::IsActiveDocumentSaved() {
+    word::Document& doc = app_.ActiveDocument();
+    return doc.Saved() && !doc.Path().empty();
+}
+
+bool ModMsWordCurrentDocument::IsActiveDocumentReadOnly() { return app_.ActiveDocument().ReadOnly(); }
+
+std::string ModMsWordCurrentDocument::CurrentDocumentPath() {
+    try {
+        std::string path = app_.ActiveDocument().Path();
+        if (!path.empty()) return path;
+        return WinDirs::GetPersonalPath();
+    } catch (...) {
+        HandleError(kModule, "CurrentDocumentPath", kErrLog | kErrRaise);
+    }
+    return {};
+}
+
+bool ModMsWordCurrentDocument::PropertyExist(const std::string& name) {
+    try {
+        for (const word::CustomProperty& p : app_.ActiveDocument().CustomDocumentProperties())
+            if (p.Name == name) return true;
+        return false;
+    } catch (...) {
+        HandleError(kModule, "PropertyExist", kErrLog | kErrRaise);
+    }
+    return false;
+}
+
+std::string ModMsWordCurrentDocument::RetrieveCustomDocumentProperty() {
+    if (!PropertyExist(kVersionProperty)) return {};
+    return app_.ActiveDocument().CustomDocumentProperties().Item(std::string(kVersionProperty)).Value;
+}
+
+void ModMsWordCurrentDocument::ModifyCurrentDocument() {
+    try {
+        word::Selection& sel = app_.GetSelection();
+        long s = sel.Start(), e = sel.End();
+        if (s != e) {
+            if (s > 0) sel.MoveLeft(word::kUnitCharacter, 1);
+            else sel.MoveRight(word::kUnitCharacter, 1);
+        }
+        sel.TypeText(" ");
+        sel.MoveLeft(word::kUnitCharacter, 1, word::kExtend);
+        sel.Delete(word::kUnitCharacter, 1);
+        sel.SetEnd(e);
+        sel.SetStart(s);
+        if (s != e) sel.Select();
+    } catch (...) {
+        HandleError(kModule, "ModifyCurrentDocument", kErrLog | kErrRaise);
+    }
+}
+
+void ModMsWordCurrentDocument::SaveCurrentDocument(std::int32_t mode, const std::string& name) {
+    try {
+        if (mode == 1) app_.ActiveDocument().SaveAs(name, 6);
+        else if (mode == 2) app_.ActiveDocument().Save();
+    } catch (...) {
+        HandleError(kModule, "SaveCurrentDocument", kErrLog | kErrRaise);
+    }
+}
+
+bool ModMsWordCurrentDocument::DocumentAlreadyOpen(const std::string& name) {
+    namespace fs = std::filesystem;
+    try {
+        std::error_code ec;
+        fs::path target = fs::weakly_canonical(fs::path(name), ec);
+        if (ec) target = fs::path(name).lexically_normal();
+        word::Documents& docs = app_.GetDocuments();
+        for (int i = 1; i <= docs.Count(); ++i) {
+            word::Document& d = docs.Item(i);
+            if (d.FullName() == name) return true;
+            if (d.Path().empty()) continue;
+            std::error_code ec2;
+            fs::path open = fs::weakly_canonical(fs::path(d.FullName()), ec2);
+            if (!ec2 && open == target) return true;
+        }
+        return false;
+    } catch (...) {
+        HandleError(kModule, "DocumentAlreadyOpen", kErrRaise);
+    }
+    return false;
+}
+
+void ModMsWordCurrentDocument::UpdateCustomDocumentProperty(const std::string& value) {
+    try {
+        word::CustomProperties& props = app_.ActiveDocument().CustomDocumentProperties();
+        if (PropertyExist(kVersionProperty)) props.Item(std::string(kVersionProperty)).Value = value;
+        else props.Add(kVersionProperty, false, value, 4);
+        ModifyCurrentDocument();
+    } catch (...) {
+        HandleError(kModule, "UpdateCustomDocumentProperty", kErrLog | kErrRaise);
+    }
+}
+
+} // namespace qz::designer

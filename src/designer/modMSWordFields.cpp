@@ -1,0 +1,472 @@
+#include "designer/modMSWordFields.h"
+
+#include "core/ModErrors.h"
+#include "platform/word/Utf8.h"
+
+#include <vector>
+
+namespace qz::designer {
+
+namespace {
+
+constexpr std::string_view kModule = "modMSWordFields";
+
+const std::string kStatementMacro = "modStatementMacro";
+const std::string kExpressionMacro = "modExpressionMacro";
+const std::string kStatementName = "QZStatement377";
+const std::string kExpressionName = "QZExpression377";
+
+std::string MacroKey(bool statement) {
+    return modMSWordFields::GetMacroButtonKeyword() + " " + (statement ? kStatementMacro : kExpressionMacro);
+}
+// " SET _QZStatement377"; the trimmed key drops the leading blank.
+std::string SetKey(bool statement) {
+    return modMSWordFields::GetSetKeyword() + " _" + (statement ? kStatementName : kExpressionName);
+}
+std::string TrimmedSetKey(bool statement) { return SetKey(statement).substr(1); }
+
+std::string LTrim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(' ');
+    return b == std::string::npos ? std::string() : s.substr(b);
+}
+
+std::string Trim(const std::string& s) {
+    std::string t = LTrim(s);
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    return t;
+}
+
+bool StartsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
+
+
+} // namespace
+
+// Runs one public operation: between Begin/EndFieldManipulation, with the
+// document's edits journalled. On failure the error is logged as it came, the
+// document, selection and saved state are restored, the view is put back,
+// and the operation's own message is logged and raised.
+template <class Fn>
+void modMSWordFields::Guarded(const char* routine, std::int32_t messageId, Fn&& fn) {
+    word::Document* doc = app_.Active();
+    std::size_t mark = 0;
+    word::Story* selStory = nullptr;
+    long selStart = 0, selEnd = 0;
+    bool wasSaved = true;
+    if (doc) {
+        mark = doc->BeginJournal();
+        word::Selection& sel = doc->GetSelection();
+        selStory = sel.GetStory();
+        selStart = sel.Start();
+        selEnd = sel.End();
+        wasSaved = doc->Saved();
+    }
+    bool saved = false;
+    bool begun = false;
+    try {
+        BeginFieldManipulation(saved);
+        begun = true;
+        fn();
+        EndFieldManipulation(saved);
+        if (doc) doc->EndJournal();
+    } catch (...) {
+        HandleError(kModule, routine, kErrLog);
+        if (doc) {
+            doc->RollBack(mark);
+            doc->EndJournal();
+            doc->GetSelection().MoveTo(selStory, selStart, selEnd);
+            doc->SetSaved(wasSaved);
+        }
+        if (begun) {
+            try {
+                EndFieldManipulation(saved);
+            } catch (...) {
+            }
+        }
+        AutomationError own = OwnError(messageId, std::string());
+        HandleError(own, kModule, routine, kErrLog | kErrRaise);
+    }
+}
+
+void modMSWordFields::BeginFieldManipulation(bool& saved) {
+    try {
+        app_.ScreenUpdating = false;
+        word::View& view = app_.ActiveWindow().GetView();
+        saved = view.ShowFieldCodes;
+        viewType_ = view.Type;
+        view.ShowFieldCodes = true;
+    } catch (...) {
+        HandleError(kModule, "BeginFieldManipulation", kErrLog | kErrRaise);
+    }
+}
+
+void modMSWordFields::EndFieldManipulation(bool saved) {
+    try {
+        word::View& view = app_.ActiveWindow().GetView();
+        view.ShowFieldCodes = saved;
+        view.Type = viewType_;
+        app_.ScreenUpdating = true;
+    } catch (...) {
+        HandleError(kModule, "EndFieldManipulation", kErrLog | kErrRaise);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Inserting
+
+void modMSWordFields::InsertField(bool statement, const std::string& label, const std::string& payload) {
+    word::Selection& sel = app_.GetSelection();
+    word::Range at = sel.GetRange();
+    sel.GetFields().Add(at, word::kFieldMacroButton, statement ? kStatementMacro : kExpressionMacro, false);
+    sel.MoveLeft(word::kUnitCharacter, 1);
+    sel.GetFont().SetColorIndex(statement ? 6 : 9);
+    if (statement) sel.InsertSymbol(215, "Wingdings");
+    else sel.InsertSymbol(-3978, "Wingdings", true);
+    sel.TypeText(label);
+    if (statement) sel.InsertSymbol(216, "Wingdings");
+    else sel.InsertSymbol(-3978, "Wingdings", true);
+    sel.GetFont().SetColorIndex(0);
+    word::Range setAt = sel.GetRange();
+    word::Field f = sel.GetFields().Add(setAt, word::kFieldSet, std::string(), false);
+    word::Range code = f.Code();
+    code.SetText(" " + Trim(code.Text()) + " _" + (statement ? kStatementName : kExpressionName) + " " + payload);
+    f.Code().Select();
+    sel.MoveRight(word::kUnitCharacter, 3);
+}
+
+void modMSWordFields::InsertStatementField(const StatementFieldInfo& info) {
+    Guarded("InsertStatementField", 4058, [&] { InsertField(true, info.Label, info.Code); });
+}
+
+void modMSWordFields::InsertExpressionField(const std::string& label, const std::string& expression,
+                                            const std::string& format, const std::string& locale) {
+    Guarded("InsertExpressionField", 4061, [&] {
+        InsertField(false, label, expression + kFieldSeparator + format + kFieldSeparator + locale);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+void modMSWordFields::SetUpFind() {
+    word::Find& find = app_.GetSelection().GetFind();
+    find.Forward = true;
+    find.ClearFormatting();
+    find.MatchWholeWord = false;
+    find.MatchCase = false;
+    find.Wrap = 0;
+}
+
+void modMSWordFields::ExtractStatementCode(StatementFieldInfo& rec, long s, long e) {
+    word::Selection& sel = app_.GetSelection();
+    sel.SetRange(s, e);
+    const std::string key = TrimmedSetKey(true);
+    bool found = false;
+    for (const word::Field& f : sel.GetFields().All()) {
+        if (StartsWith(LTrim(f.Code().Text()), key)) {
+            f.Select();
+            found = true;
+        }
+    }
+    if (!found) return;
+    rec.CodeEnd = static_cast<std::int32_t>(sel.End() - 1);
+    if (!sel.GetFind().Execute(SetKey(true))) RaiseError(4010);
+    rec.CodeStart = static_cast<std::int32_t>(sel.End() + 1);
+    if (rec.CodeStart != rec.CodeEnd) {
+        sel.SetRange(rec.CodeStart, rec.CodeEnd);
+        rec.Code = sel.Text();
+    }
+}
+
+void modMSWordFields::ExtractLabel(bool statement, std::int32_t& labelStart, std::int32_t& labelEnd,
+                                   std::string& label, long s, long e) {
+    word::Selection& sel = app_.GetSelection();
+    sel.SetRange(s, e);
+    const std::string macroKey = MacroKey(statement);
+    const std::string setKey = TrimmedSetKey(statement);
+    long setStart = 0;
+    bool found = false;
+    for (const word::Field& f : sel.GetFields().All()) {
+        word::Range code = f.Code();
+        std::string text = LTrim(code.Text());
+        if (StartsWith(text, macroKey)) {
+            f.Select();
+            found = true;
+        } else if (StartsWith(text, setKey)) {
+            setStart = code.Start();
+        }
+    }
+    if (setStart == 0 || !found) return;
+    if (!sel.GetFind().Execute(statement ? kStatementMacro : kExpressionMacro)) RaiseError(statement ? 4010 : 4009);
+    labelStart = static_cast<std::int32_t>(sel.End() + 2);
+    labelEnd = static_cast<std::int32_t>(setStart - 2);
+    if (labelEnd < labelStart) RaiseError(statement ? 4010 : 4009);
+    if (labelStart != labelEnd) {
+        sel.SetRange(labelStart, labelEnd);
+        label = sel.Text();
+    }
+}
+
+void modMSWordFields::ExtractStatementLabel(StatementFieldInfo& rec, long s, long e) {
+    ExtractLabel(true, rec.LabelStart, rec.LabelEnd, rec.Label, s, e);
+}
+
+void modMSWordFields::ExtractExpressionLabel(ExpressionFieldInfo& rec, long s, long e) {
+    ExtractLabel(false, rec.LabelStart, rec.LabelEnd, rec.Label, s, e);
+}
+
+// Splits the payload at its last two section signs, as the production
+// engine does, so that an expression may itself hold the sign.
+void modMSWordFields::ExtractExpressionInfo(ExpressionFieldInfo& rec, long s, long e) {
+    word::Selection& sel = app_.GetSelection();
+    sel.SetRange(s, e);
+    rec.CodeEnd = static_cast<std::int32_t>(sel.End() - 2);
+    if (!sel.GetFind().Execute(SetKey(false))) RaiseError(4009);
+    rec.CodeStart = static_cast<std::int32_t>(sel.End() + 1);
+    std::string payload;
+    if (rec.CodeStart < rec.CodeEnd) {
+        sel.SetRange(rec.CodeStart, rec.CodeEnd);
+        payload = sel.Text();
+    }
+    const std::string sep = kFieldSeparator;
+    std::size_t j = payload.rfind(sep);
+    if (j == std::string::npos) RaiseError(4052);
+    std::size_t i = j == 0 ? std::string::npos : payload.rfind(sep, j - 1);
+    if (i == std::string::npos) RaiseError(4051);
+    rec.Expression = payload.substr(0, i);
+    rec.Format = payload.substr(i + sep.size(), j - i - sep.size());
+    rec.Locale = payload.substr(j + sep.size());
+}
+
+StatementFieldInfo modMSWordFields::ReadStatementField() {
+    StatementFieldInfo rec;
+    Guarded("ReadStatementField", 4057, [&] {
+        word::Selection& sel = app_.GetSelection();
+        if (sel.Start() == sel.End()) return;
+        long s = sel.Start(), e = sel.End();
+        SetUpFind();
+        ExtractStatementCode(rec, s, e);
+        ExtractStatementLabel(rec, s, e);
+    });
+    return rec;
+}
+
+ExpressionFieldInfo modMSWordFields::ReadExpressionField() {
+    ExpressionFieldInfo rec;
+    Guarded("ReadExpressionField", 4060, [&] {
+        word::Selection& sel = app_.GetSelection();
+        if (sel.Start() == sel.End()) return;
+        long s = sel.Start(), e = sel.End();
+        SetUpFind();
+        ExtractExpressionInfo(rec, s, e);
+        ExtractExpressionLabel(rec, s, e);
+    });
+    return rec;
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+void modMSWordFields::SaveField(std::int32_t labelStart, std::int32_t labelEnd, const std::string& label,
+                                std::int32_t codeStart, std::int32_t codeEnd, const std::string& payload) {
+    word::Selection& sel = app_.GetSelection();
+    // A record that was not read from a field of this story is refused
+    // rather than written at position 0.
+    long len = sel.StoryLength();
+    if (labelStart <= 0 || labelStart > labelEnd || labelEnd >= codeStart || codeStart > codeEnd || codeEnd > len)
+        RaiseError(4057);
+    sel.SetRange(labelStart, labelEnd);
+    word::Range labelRange = sel.GetRange();
+    labelRange.SetText(label);
+    long delta = (labelRange.End() - labelRange.Start()) - (labelEnd - labelStart);
+    long start = codeStart + delta, end = codeEnd + delta;
+    sel.SetRange(start, end);
+    word::Range codeRange = sel.GetRange();
+    codeRange.SetText(payload);
+    sel.SetRange(start, codeRange.End());
+    sel.MoveRight(word::kUnitCharacter, 3);
+}
+
+void modMSWordFields::SaveStatementField(const StatementFieldInfo& info) {
+    Guarded("SaveStatementField", 4059, [&] {
+        SaveField(info.LabelStart, info.LabelEnd, info.Label, info.CodeStart, info.CodeEnd, info.Code);
+    });
+}
+
+void modMSWordFields::SaveExpressionField(const ExpressionFieldInfo& info) {
+    Guarded("SaveExpressionField", 4062, [&] {
+        SaveField(info.LabelStart, info.LabelEnd, info.Label, info.CodeStart, info.CodeEnd,
+                  info.Expression + kFieldSeparator + info.Format + kFieldSeparator + info.Locale);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Maintenance
+
+void modMSWordFields::CorrectMacroName() {
+    try {
+        word::Selection& sel = app_.GetSelection();
+        sel.HomeKey(word::kUnitStory);
+        word::Find& find = sel.GetFind();
+        for (bool statement : {true, false}) {
+            const std::pair<std::string, std::string> pairs[2] = {
+                {"  " + MacroKey(statement), " " + MacroKey(statement)},
+                {" " + SetKey(statement), SetKey(statement)},
+            };
+            for (const auto& [from, to] : pairs) {
+                find.ClearFormatting();
+                find.GetReplacement.ClearFormatting();
+                find.Execute(from, 2, to, true);
+            }
+        }
+    } catch (...) {
+        HandleError(kModule, "CorrectMacroName", kErrLog | kErrRaise);
+    }
+}
+
+// Colours the delimiters and label of every field of one kind in the story
+// of the selection. The search for the nested SET field is bounded by the
+// outer field, so a damaged field never colours the text after it.
+void modMSWordFields::ColorPass(bool statement) {
+    word::Selection& sel = app_.GetSelection();
+    word::Story& story = *sel.GetStory();
+    word::Find& find = sel.GetFind();
+    sel.HomeKey(word::kUnitStory);
+    for (;;) {
+        find.ClearFormatting();
+        if (!find.Execute(MacroKey(statement))) return;
+        long keyStart = sel.Start();
+        long a = statement ? sel.End() : sel.End() + 1;
+        // The outer field: the innermost field begin before the key that is still open.
+        long fb = -1;
+        int depth = 0;
+        for (long i = keyStart - 1; i >= 0; --i) {
+            word::AtomKind k = story[static_cast<std::size_t>(i)].Kind();
+            if (k == word::AtomKind::FieldEnd) ++depth;
+            else if (k == word::AtomKind::FieldBegin && depth-- == 0) {
+                fb = i;
+                break;
+            }
+        }
+        long fe = fb < 0 ? -1 : word::MatchingFieldEnd(story, fb);
+        if (fe < 0) {
+            sel.SetRange(sel.End(), sel.End());
+            continue;
+        }
+        sel.SetRange(a, fe);
+        find.ClearFormatting();
+        if (a >= fe || !find.Execute(SetKey(statement))) {
+            sel.SetRange(fe, fe);
+            continue;
+        }
+        long b = sel.Start() - 1;
+        word::Range r = sel.GetRange();
+        r.SetRange(a, b);
+        r.Select();
+        sel.GetFont().SetColorIndex(statement ? 6 : 9);
+        sel.MoveRight(word::kUnitCharacter, 1);
+    }
+}
+
+void modMSWordFields::ColorFieldLabels() {
+    try {
+        ColorPass(true);
+        ColorPass(false);
+    } catch (...) {
+        HandleError(kModule, "ColorFieldLabels", kErrLog | kErrRaise);
+    }
+}
+
+void modMSWordFields::RestoreFieldsColor() {
+    Guarded("RestoreFieldsColor", 4063, [&] {
+        word::Document& doc = app_.ActiveDocument();
+        // Headers, footers and the main text of every section.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int i = 1; i <= doc.SectionCount(); ++i) {
+                word::Section& sec = doc.Sections(i);
+                for (int h = 1; h <= 3; ++h) {
+                    for (word::HeaderFooter* hf : {&sec.Headers(h), &sec.Footers(h)}) {
+                        if (!hf->Exists()) continue;
+                        hf->GetRange().Select();
+                        if (pass == 0) CorrectMacroName();
+                        else ColorFieldLabels();
+                    }
+                }
+                sec.GetRange().Select();
+                if (pass == 0) CorrectMacroName();
+                else ColorFieldLabels();
+            }
+        }
+    });
+}
+
+void modMSWordFields::InsertConditionalParagraph() {
+    Guarded("InsertConditionalParagraph", 4064, [&] {
+        word::Selection& sel = app_.GetSelection();
+        InsertStatementField({0, 0, "If", 0, 0, "if()Then"});
+        sel.EndKey();
+        sel.TypeText(" Text if true ");
+        InsertStatementField({0, 0, "Else", 0, 0, "Else"});
+        sel.EndKey();
+        sel.TypeText(" Text if False ");
+        InsertStatementField({0, 0, "EndIf", 0, 0, "End If"});
+        sel.EndKey();
+    });
+}
+
+void modMSWordFields::OpenSelectedField() {
+    std::int32_t command = 0;
+    Guarded("OpenSelectedField", 4046, [&] {
+        word::Selection& sel = app_.GetSelection();
+        word::Range r = sel.GetRange();
+        word::Find& find = sel.GetFind();
+        find.Forward = true;
+        find.Wrap = 0;
+        long s = find.Execute(MacroKey(true)) ? sel.Start() : 0;
+        r.Select();
+        long x = find.Execute(MacroKey(false)) ? sel.Start() : 0;
+        long pos;
+        if (x != 0 && (x < s || s == 0)) {
+            pos = x;
+            command = qzCmdEditExpressionField;
+        } else if (s != 0) {
+            pos = s;
+            command = qzCmdEditStatementField;
+        } else {
+            r.Select();
+            return;
+        }
+        sel.SetRange(pos, pos);
+        sel.MoveLeft(word::kUnitCharacter, 2);
+        sel.MoveRight(word::kUnitWord, 1, word::kExtend);
+    });
+    if (command == 0) return;
+    try {
+        if (!designer_) RaiseError(4046);
+        designer_->HandleCmd(command);
+    } catch (...) {
+        HandleError(kModule, "OpenSelectedField", kErrLog);
+        AutomationError own = OwnError(4046, std::string());
+        HandleError(own, kModule, "OpenSelectedField", kErrLog | kErrRaise);
+    }
+}
+
+void modMSWordFields::ConvertFields51629To60000() {
+    Guarded("ConvertFields51629To60000", 4065, [&] {
+        word::Selection& sel = app_.GetSelection();
+        word::Find& find = sel.GetFind();
+        const std::string mb = GetMacroButtonKeyword() + " ";
+        const std::string set = GetSetKeyword() + " _";
+        for (bool statement : {true, false}) {
+            const std::string old = statement ? "AplStmnt" : "AplValue";
+            sel.HomeKey(word::kUnitStory);
+            find.ClearFormatting();
+            find.GetReplacement.ClearFormatting();
+            find.Execute(mb + old, 2, MacroKey(statement), true);
+            find.ClearFormatting();
+            find.GetReplacement.ClearFormatting();
+            find.Execute(set + old, 2, SetKey(statement), true);
+        }
+    });
+}
+
+} // namespace qz::designer

@@ -1,0 +1,291 @@
+#include "platform/word/Document.h"
+
+#include "platform/word/Application.h"
+#include "platform/word/Range.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <system_error>
+#include <unistd.h>
+
+namespace qz::word {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Custom properties
+
+CustomProperty& CustomProperties::Item(int index) {
+    if (index < 1 || index > Count()) RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    return items_[static_cast<std::size_t>(index - 1)];
+}
+
+CustomProperty* CustomProperties::Find(const std::string& name) {
+    for (auto& p : items_)
+        if (p.Name == name) return &p;
+    return nullptr;
+}
+
+CustomProperty& CustomProperties::Item(const std::string& name) {
+    if (auto* p = Find(name)) return *p;
+    RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+}
+
+CustomProperty& CustomProperties::Add(const std::string& name, bool linkToContent,
+                                      const std::string& value, int type) {
+    if (name.empty() || Find(name)) RaiseWordError(kErrBadParameter, "The property name is empty or already used.");
+    if (type < 1 || type > 5) RaiseWordError(kErrBadParameter, "The property type is not valid.");
+    items_.push_back(CustomProperty{name, value, type, linkToContent});
+    return items_.back();
+}
+
+// ---------------------------------------------------------------------------
+// Sections, headers and footers
+
+Range HeaderFooter::GetRange() { return Range(doc, &story, 0, static_cast<long>(story.size())); }
+
+HeaderFooter& Section::Headers(int index) {
+    if (index < 1 || index > 3) RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    return headers[static_cast<std::size_t>(index - 1)];
+}
+
+HeaderFooter& Section::Footers(int index) {
+    if (index < 1 || index > 3) RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    return footers[static_cast<std::size_t>(index - 1)];
+}
+
+Range Section::GetRange() {
+    // Section i runs from after the i-th section break to the next one.
+    Story& s = doc->MainStory();
+    long n = static_cast<long>(s.size());
+    long start = 0;
+    int seen = 0;
+    for (long i = 0; i < n; ++i) {
+        const Atom& a = s[static_cast<std::size_t>(i)];
+        if (a.Kind() == AtomKind::ParaEnd && doc->ParaEnd(a.value).word == "sect") {
+            if (seen == index) return Range(doc, &s, start, i);
+            ++seen;
+            start = i + 1;
+        }
+    }
+    return Range(doc, &s, start, n);
+}
+
+// ---------------------------------------------------------------------------
+// Document
+
+namespace {
+// The palette of colour indexes 1..16.
+constexpr std::int32_t kPalette[16] = {
+    0x000000, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0xFFFF00, 0xFFFFFF,
+    0x000080, 0x008080, 0x008000, 0x800080, 0x800000, 0x808000, 0x808080, 0xC0C0C0,
+};
+} // namespace
+
+std::int32_t PaletteRgb(int index) { return index >= 1 && index <= 16 ? kPalette[index - 1] : -1; }
+
+int PaletteIndex(std::int32_t rgb) {
+    if (rgb < 0) return 0;
+    for (int i = 0; i < 16; ++i)
+        if (kPalette[i] == rgb) return i + 1;
+    return 0;
+}
+
+std::size_t Document::FormatHash::operator()(const CharFormat& f) const noexcept {
+    std::size_t h = std::hash<std::string>()(f.extra);
+    auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    mix(static_cast<std::size_t>(f.font));
+    mix(static_cast<std::size_t>(f.size));
+    mix(static_cast<std::size_t>(f.color));
+    mix((f.bold ? 1u : 0u) | (f.italic ? 2u : 0u) | (f.underline ? 4u : 0u));
+    return h;
+}
+
+Document::Document(Application* app) : app_(app) {
+    fonts.push_back(FontDef{0, "\\froman\\fcharset0\\fprq2", "Times New Roman", 0});
+    fonts.push_back(FontDef{1, "\\fnil\\fcharset2\\fprq2", "Wingdings", 2});
+    colors.push_back(-1);
+    for (auto c : kPalette) colors.push_back(c);
+    CharFormat def;
+    def.font = 0;
+    def.size = 24;
+    defaultFormat_ = InternFormat(def);
+    auto sec = std::make_unique<Section>();
+    sec->doc = this;
+    for (auto& h : sec->headers) h.doc = this;
+    for (auto& h : sec->footers) h.doc = this;
+    sections_.push_back(std::move(sec));
+    selection_ = std::make_unique<Selection>(this);
+}
+
+Document::~Document() = default;
+
+std::string Document::FullName() const {
+    if (path_.empty()) return name_;
+    return path_ == "/" ? "/" + name_ : path_ + "/" + name_;
+}
+
+void Document::SetFileName(const std::string& fullName) {
+    fs::path p = fs::absolute(fs::path(fullName)).lexically_normal();
+    name_ = p.filename().string();
+    std::string dir = p.parent_path().string();
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    path_ = dir;
+}
+
+Section& Document::Sections(int index) {
+    if (index < 1 || index > SectionCount()) RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    return *sections_[static_cast<std::size_t>(index - 1)];
+}
+
+Range Document::Content() { return Range(this, &main_, 0, static_cast<long>(main_.size())); }
+
+std::uint32_t Document::InternFormat(const CharFormat& f) {
+    auto it = formatIds_.find(f);
+    if (it != formatIds_.end()) return it->second;
+    auto id = static_cast<std::uint32_t>(formats_.size());
+    formats_.push_back(f);
+    formatIds_.emplace(f, id);
+    return id;
+}
+
+std::uint32_t Document::InternParaEnd(const std::string& word, const std::string& props) {
+    std::string key = word;
+    key += '\0';
+    key += props;
+    auto it = paraEndIds_.find(key);
+    if (it != paraEndIds_.end()) return it->second;
+    auto id = static_cast<std::uint32_t>(paraEnds_.size());
+    paraEnds_.push_back(ParaEndInfo{word, props});
+    paraEndIds_.emplace(std::move(key), id);
+    return id;
+}
+
+std::uint32_t Document::AddFieldInfo(FieldInfo fi) {
+    fieldInfos_.push_back(std::move(fi));
+    return static_cast<std::uint32_t>(fieldInfos_.size() - 1);
+}
+
+std::uint32_t Document::AddOpaque(std::string rtf) {
+    opaques_.push_back(std::move(rtf));
+    return static_cast<std::uint32_t>(opaques_.size() - 1);
+}
+
+const FontDef* Document::FontByNumber(int number) const {
+    for (const auto& f : fonts)
+        if (f.number == number) return &f;
+    return nullptr;
+}
+
+int Document::FontNumber(const std::string& name) {
+    int maxNumber = -1;
+    for (const auto& f : fonts) {
+        if (f.name == name) return f.number;
+        maxNumber = std::max(maxNumber, f.number);
+    }
+    bool symbol = name == "Wingdings" || name == "Symbol" || name == "Webdings";
+    fonts.push_back(FontDef{maxNumber + 1,
+                            symbol ? "\\fnil\\fcharset2\\fprq2" : "\\fnil\\fcharset0\\fprq2", name,
+                            symbol ? 2 : 0});
+    return maxNumber + 1;
+}
+
+int Document::ColorEntry(std::int32_t rgb) {
+    for (std::size_t i = 0; i < colors.size(); ++i)
+        if (colors[i] == rgb) return static_cast<int>(i);
+    if (rgb < 0) return 0;
+    colors.push_back(rgb);
+    return static_cast<int>(colors.size() - 1);
+}
+
+std::int32_t Document::ColorRgb(int entry) const {
+    if (entry < 0 || static_cast<std::size_t>(entry) >= colors.size()) return -1;
+    return colors[static_cast<std::size_t>(entry)];
+}
+
+std::size_t Document::BeginJournal() {
+    ++journalDepth_;
+    return journal_.size();
+}
+
+void Document::EndJournal() {
+    if (journalDepth_ > 0 && --journalDepth_ == 0) journal_.clear();
+}
+
+void Document::Record(Story& story, long start, long end, long newCount) {
+    if (journalDepth_ == 0) return;
+    JournalEntry e{&story, start, newCount, {}};
+    e.old.reserve(static_cast<std::size_t>(end - start));
+    for (long i = start; i < end; ++i) e.old.push_back(story[static_cast<std::size_t>(i)]);
+    journal_.push_back(std::move(e));
+}
+
+void Document::RollBack(std::size_t mark) {
+    while (journal_.size() > mark) {
+        JournalEntry& e = journal_.back();
+        e.story->erase(static_cast<std::size_t>(e.start), static_cast<std::size_t>(e.newCount));
+        e.story->insert(static_cast<std::size_t>(e.start), e.old.data(), e.old.size());
+        journal_.pop_back();
+    }
+}
+
+void Document::LoadRtf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) RaiseWordError(kErrFileOpen, path);
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) RaiseWordError(kErrFileOpen, path);
+    LoadRtfText(data);
+    SetFileName(path);
+    readOnly_ = ::access(path.c_str(), W_OK) != 0;
+    saved_ = true;
+}
+
+namespace {
+// Writes a whole file through a temporary file and a rename, so that a
+// failed write never leaves a half-written document in place.
+void WriteWholeFile(const std::string& path, const std::string& data) {
+    std::string tmp = path + ".~qztmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out) RaiseWordError(kErrFileOpen, path);
+        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::remove(tmp.c_str());
+            RaiseWordError(kErrFileOpen, path);
+        }
+    }
+    std::error_code ec;
+    fs::rename(tmp, path, ec);
+    if (ec) {
+        std::remove(tmp.c_str());
+        RaiseWordError(kErrFileOpen, path);
+    }
+}
+} // namespace
+
+void Document::Save() {
+    if (path_.empty()) RaiseWordError(kErrBadFileName, "The document has never been saved.");
+    if (readOnly_) RaiseWordError(kErrReadOnly, FullName());
+    WriteWholeFile(FullName(), ToRtf());
+    saved_ = true;
+}
+
+void Document::SaveAs(const std::string& fileName, int fileFormat) {
+    if (fileFormat != 6) RaiseWordError(kErrFileFormat);
+    if (fileName.empty() || fileName.back() == '/') RaiseWordError(kErrBadFileName, fileName);
+    std::error_code ec;
+    if (fs::exists(fileName, ec) && ::access(fileName.c_str(), W_OK) != 0)
+        RaiseWordError(kErrReadOnly, fileName);
+    WriteWholeFile(fileName, ToRtf());
+    SetFileName(fileName);
+    readOnly_ = false;
+    saved_ = true;
+}
+
+void Document::Close() { app_->GetDocuments().Close(*this); }
+
+} // namespace qz::word

@@ -1,0 +1,216 @@
+// A word-processor document: its stories, sections, tables of fonts, colours
+// and formats, custom properties, and the members the designer calls.
+#pragma once
+
+#include "platform/word/Story.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace qz::word {
+
+class Application;
+class Document;
+
+// RGB (0xRRGGBB) of a palette colour index 1..16; -1 for 0 (automatic) or others.
+std::int32_t PaletteRgb(int index);
+// Palette index of an RGB value (-1 = automatic gives 0); 0 when outside the palette.
+int PaletteIndex(std::int32_t rgb);
+class Range;
+class Selection;
+
+struct FontDef {
+    int number = 0;       // \fN as written in the file
+    std::string decl;     // control words and groups between \fN and the name, verbatim
+    std::string name;     // UTF-8
+    int charset = 0;
+};
+
+// Paragraph end of some kind, with the paragraph (and row) properties in
+// effect at it, verbatim.
+struct ParaEndInfo {
+    std::string word;  // "par", "cell", "row", "nestcell", "nestrow", "sect"
+    std::string props; // control words after \pard, verbatim
+};
+
+struct FieldInfo {
+    std::string prefix; // control words between \field and the instruction (\fldlock ...)
+    std::string result; // the content of \fldrslt, verbatim
+};
+
+// One custom document property.
+class CustomProperty {
+public:
+    std::string Name;
+    std::string Value;
+    int Type = 4; // 1 number, 2 boolean, 3 date, 4 text, 5 float
+    bool LinkToContent = false;
+};
+
+class CustomProperties {
+public:
+    int Count() const { return static_cast<int>(items_.size()); }
+    // By 1-based index.
+    CustomProperty& Item(int index);
+    // By exact name; an unknown name is an error.
+    CustomProperty& Item(const std::string& name);
+    CustomProperty* Find(const std::string& name);
+    CustomProperty& Add(const std::string& name, bool linkToContent, const std::string& value,
+                        int type);
+    std::vector<CustomProperty>::iterator begin() { return items_.begin(); }
+    std::vector<CustomProperty>::iterator end() { return items_.end(); }
+    std::vector<CustomProperty>::const_iterator begin() const { return items_.begin(); }
+    std::vector<CustomProperty>::const_iterator end() const { return items_.end(); }
+
+private:
+    std::vector<CustomProperty> items_;
+};
+
+// Header and footer indexes, as the automation model numbers them.
+inline constexpr int kHeaderFooterPrimary = 1;
+inline constexpr int kHeaderFooterFirstPage = 2;
+inline constexpr int kHeaderFooterEvenPages = 3;
+
+class Section;
+
+class HeaderFooter {
+public:
+    Range GetRange();
+    bool Exists() const { return story.size() > 0; }
+
+    Document* doc = nullptr;
+    Story story;
+    std::string word;     // "header", "headerr", "footerf", ... as read or to write
+    std::string lastProps; // properties of the story's final paragraph
+};
+
+class Section {
+public:
+    HeaderFooter& Headers(int index);
+    HeaderFooter& Footers(int index);
+    Range GetRange();
+
+    Document* doc = nullptr;
+    int index = 0; // 0-based
+    std::string props; // control words after \sectd, verbatim
+    std::array<HeaderFooter, 3> headers;
+    std::array<HeaderFooter, 3> footers;
+};
+
+class Document {
+public:
+    explicit Document(Application* app);
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // --- automation members ---
+    const std::string& Name() const { return name_; }
+    const std::string& Path() const { return path_; }
+    std::string FullName() const;
+    bool Saved() const { return saved_; }
+    void SetSaved(bool v) { saved_ = v; }
+    bool ReadOnly() const { return readOnly_; }
+    void Save();
+    // Saves as RTF (format 6, the only one offered) and takes the new name.
+    void SaveAs(const std::string& fileName, int fileFormat = 6);
+    CustomProperties& CustomDocumentProperties() { return props_; }
+    const CustomProperties& CustomDocumentProperties() const { return props_; }
+    int SectionCount() const { return static_cast<int>(sections_.size()); }
+    Section& Sections(int index); // 1-based
+    Range Content();
+    Selection& GetSelection() { return *selection_; }
+    Application* GetApplication() const { return app_; }
+    void Close();
+
+    // --- model ---
+    Story& MainStory() { return main_; }
+    const Story& MainStory() const { return main_; }
+    // Marks the document changed (every edit of a story calls it).
+    void Changed() { saved_ = false; }
+
+    // Edit journal: between BeginJournal and EndJournal every change of a
+    // story is recorded, so that RollBack can restore the stories as they
+    // were at a mark. Journals nest; the outermost end forgets the record.
+    std::size_t BeginJournal();
+    void EndJournal();
+    void RollBack(std::size_t mark);
+    // Records that [start, end) of a story is about to become newCount atoms.
+    void Record(Story& story, long start, long end, long newCount);
+
+    std::uint32_t InternFormat(const CharFormat& f);
+    const CharFormat& Format(std::uint32_t id) const { return formats_[id]; }
+    std::uint32_t DefaultFormat() const { return defaultFormat_; }
+    std::uint32_t InternParaEnd(const std::string& word, const std::string& props);
+    const ParaEndInfo& ParaEnd(std::uint32_t id) const { return paraEnds_[id]; }
+    std::uint32_t AddFieldInfo(FieldInfo fi);
+    FieldInfo& FieldInfoAt(std::uint32_t id) { return fieldInfos_[id]; }
+    const FieldInfo& FieldInfoAt(std::uint32_t id) const { return fieldInfos_[id]; }
+    std::uint32_t AddOpaque(std::string rtf);
+    const std::string& Opaque(std::uint32_t id) const { return opaques_[id]; }
+
+    // Font number for a name, adding a font when the table lacks it.
+    int FontNumber(const std::string& name);
+    const FontDef* FontByNumber(int number) const;
+    // Colour-table index of a colour (RGB 0xRRGGBB, -1 automatic), added when missing.
+    int ColorEntry(std::int32_t rgb);
+    std::int32_t ColorRgb(int entry) const;
+
+    // Loads an RTF file into this (new) document. Raises on malformed RTF.
+    void LoadRtf(const std::string& path);
+    void LoadRtfText(std::string_view rtf);
+    std::string ToRtf() const;
+
+    // Sets name and folder from a full file name.
+    void SetFileName(const std::string& fullName);
+    void SetReadOnly(bool v) { readOnly_ = v; }
+    void SetUntitledName(const std::string& name) { name_ = name; path_.clear(); }
+
+    // The tables, for the reader and writer.
+    std::vector<FontDef> fonts;
+    std::vector<std::int32_t> colors; // entry 0 is usually automatic (-1)
+    std::string headWords;  // control words of the header other than \rtf1\ansi\ansicpgN\deffN
+    std::string preamble;   // groups and document control words before the body, verbatim
+    int deff = 0;
+    std::vector<std::unique_ptr<Section>> sections_;
+    std::string mainLastProps; // properties of the main story's final paragraph
+
+private:
+    struct FormatHash {
+        std::size_t operator()(const CharFormat& f) const noexcept;
+    };
+
+    Application* app_;
+    std::string name_;
+    std::string path_;
+    bool saved_ = true;
+    bool readOnly_ = false;
+    CustomProperties props_;
+    Story main_;
+    std::unique_ptr<Selection> selection_;
+
+    std::vector<CharFormat> formats_;
+    std::unordered_map<CharFormat, std::uint32_t, FormatHash> formatIds_;
+    std::uint32_t defaultFormat_ = 0;
+    std::vector<ParaEndInfo> paraEnds_;
+    std::unordered_map<std::string, std::uint32_t> paraEndIds_;
+    std::vector<FieldInfo> fieldInfos_;
+    std::vector<std::string> opaques_;
+
+    struct JournalEntry {
+        Story* story;
+        long start;
+        long newCount;
+        std::vector<Atom> old;
+    };
+    std::vector<JournalEntry> journal_;
+    int journalDepth_ = 0;
+
+    friend class RtfReader;
+    friend class Documents;
+};
+
+} // namespace qz::word

@@ -1,0 +1,582 @@
+#include "platform/word/Range.h"
+
+#include "platform/word/Application.h"
+#include "platform/word/Utf8.h"
+
+#include <algorithm>
+#include <unicode/uchar.h>
+
+namespace qz::word {
+
+// ---------------------------------------------------------------------------
+// Story helpers
+
+char32_t AtomChar(const Document& doc, const Atom& a) {
+    switch (a.Kind()) {
+    case AtomKind::Char: return a.value;
+    case AtomKind::Symbol: return a.value < 0x100 ? 0xF000 + a.value : a.value;
+    case AtomKind::ParaEnd: {
+        const std::string& w = doc.ParaEnd(a.value).word;
+        if (w == "par") return U'\r';
+        if (w == "sect") return U'\f';
+        return U'\a';
+    }
+    case AtomKind::FieldBegin: return kFieldBeginChar;
+    case AtomKind::FieldEnd: return kFieldEndChar;
+    case AtomKind::Opaque: return kObjectChar;
+    }
+    return kObjectChar;
+}
+
+std::string StoryText(const Document& doc, const Story& story, long start, long end) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(std::max(0L, end - start)));
+    for (long i = start; i < end; ++i) AppendUtf8(out, AtomChar(doc, story[static_cast<std::size_t>(i)]));
+    return out;
+}
+
+long MatchingFieldEnd(const Story& story, long begin) {
+    long n = static_cast<long>(story.size());
+    int depth = 0;
+    for (long i = begin; i < n; ++i) {
+        AtomKind k = story[static_cast<std::size_t>(i)].Kind();
+        if (k == AtomKind::FieldBegin) ++depth;
+        else if (k == AtomKind::FieldEnd && --depth == 0) return i;
+    }
+    return -1;
+}
+
+namespace {
+
+long MatchingFieldBegin(const Story& story, long end) {
+    int depth = 0;
+    for (long i = end; i >= 0; --i) {
+        AtomKind k = story[static_cast<std::size_t>(i)].Kind();
+        if (k == AtomKind::FieldEnd) ++depth;
+        else if (k == AtomKind::FieldBegin && --depth == 0) return i;
+    }
+    return -1;
+}
+
+// Properties of the paragraph that holds position pos: those of its end.
+std::uint32_t ParagraphEndAt(Document& doc, const Story& story, long pos) {
+    long n = static_cast<long>(story.size());
+    for (long i = pos; i < n; ++i) {
+        const Atom& a = story[static_cast<std::size_t>(i)];
+        if (a.Kind() == AtomKind::ParaEnd) {
+            const ParaEndInfo& pe = doc.ParaEnd(a.value);
+            return doc.InternParaEnd("par", pe.props);
+        }
+    }
+    return doc.InternParaEnd("par", &story == &doc.MainStory() ? doc.mainLastProps : std::string());
+}
+
+bool IsWordChar(char32_t c) {
+    return c == U'_' || c == U'\'' || u_isalnum(static_cast<UChar32>(c));
+}
+
+std::uint32_t FormatBefore(const Document& doc, const Story& story, long pos) {
+    if (pos > 0) return story[static_cast<std::size_t>(pos - 1)].fmt;
+    if (story.size() > 0) return story[0].fmt;
+    return doc.DefaultFormat();
+}
+
+} // namespace
+
+std::vector<Atom> TextAtoms(Document& doc, const std::string& text, std::uint32_t fmt) {
+    std::vector<Atom> atoms;
+    atoms.reserve(text.size());
+    std::u32string cps = DecodeUtf8(text);
+    std::uint32_t para = static_cast<std::uint32_t>(-1);
+    for (std::size_t i = 0; i < cps.size(); ++i) {
+        char32_t c = cps[i];
+        if (c == U'\r' || c == U'\n') {
+            if (c == U'\r' && i + 1 < cps.size() && cps[i + 1] == U'\n') ++i;
+            if (para == static_cast<std::uint32_t>(-1)) para = doc.InternParaEnd("par", {});
+            atoms.push_back(Atom::Make(AtomKind::ParaEnd, para, fmt));
+        } else if (c == kFieldBeginChar || c == kFieldEndChar || (c < 0x20 && c != U'\t' && c != 0x0B && c != 0x0C)) {
+            continue; // field characters come only from Fields.Add
+        } else {
+            atoms.push_back(Atom::Make(AtomKind::Char, c, fmt));
+        }
+    }
+    return atoms;
+}
+
+void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom* atoms,
+                  std::size_t n) {
+    long len = static_cast<long>(story.size());
+    if (start < 0 || end > len || start > end) RaiseWordError(kErrBadParameter, "The range is outside the story.");
+    // A field is removed whole or not at all.
+    int depth = 0;
+    for (long i = start; i < end; ++i) {
+        AtomKind k = story[static_cast<std::size_t>(i)].Kind();
+        if (k == AtomKind::FieldBegin) ++depth;
+        else if (k == AtomKind::FieldEnd && --depth < 0) break;
+    }
+    if (depth != 0) RaiseWordError(kErrFieldBoundary);
+    // Paragraph marks inserted take the properties of the paragraph they split.
+    std::vector<Atom> fixed;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (atoms[i].Kind() == AtomKind::ParaEnd && doc.ParaEnd(atoms[i].value).props.empty() &&
+            doc.ParaEnd(atoms[i].value).word == "par") {
+            fixed.assign(atoms, atoms + n);
+            std::uint32_t pe = ParagraphEndAt(doc, story, end);
+            for (auto& a : fixed)
+                if (a.Kind() == AtomKind::ParaEnd && doc.ParaEnd(a.value).word == "par" &&
+                    doc.ParaEnd(a.value).props.empty())
+                    a.value = pe;
+            atoms = fixed.data();
+            break;
+        }
+    }
+    doc.Record(story, start, end, static_cast<long>(n));
+    story.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    story.insert(static_cast<std::size_t>(start), atoms, n);
+    doc.Changed();
+}
+
+// ---------------------------------------------------------------------------
+// Range
+
+Range::Range(Document* doc, Story* story, long start, long end)
+    : doc_(doc), story_(story), start_(start), end_(end) {
+    long n = StoryLength();
+    start_ = std::clamp(start_, 0L, n);
+    end_ = std::clamp(end_, start_, n);
+}
+
+void Range::SetStart(long v) {
+    start_ = std::clamp(v, 0L, StoryLength());
+    if (end_ < start_) end_ = start_;
+}
+
+void Range::SetEnd(long v) {
+    end_ = std::clamp(v, 0L, StoryLength());
+    if (start_ > end_) start_ = end_;
+}
+
+void Range::SetRange(long start, long end) {
+    long n = StoryLength();
+    start = std::clamp(start, 0L, n);
+    end = std::clamp(end, 0L, n);
+    if (end < start) std::swap(start, end);
+    start_ = start;
+    end_ = end;
+}
+
+std::string Range::Text() const { return StoryText(*doc_, *story_, start_, end_); }
+
+void Range::SetText(const std::string& text) {
+    std::uint32_t fmt;
+    if (end_ > start_) fmt = (*story_)[static_cast<std::size_t>(start_)].fmt;
+    else if (auto* sel = dynamic_cast<Selection*>(this)) fmt = sel->InsertFormat();
+    else fmt = FormatBefore(*doc_, *story_, start_);
+    std::vector<Atom> atoms = TextAtoms(*doc_, text, fmt);
+    ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
+    long s = start_;
+    SetRange(s, s + static_cast<long>(atoms.size()));
+}
+
+Fields Range::GetFields() { return Fields(*this); }
+
+void Range::Select() { doc_->GetSelection().MoveTo(story_, start_, end_); }
+
+int Range::Delete(int unit, int count) {
+    if (unit != kUnitCharacter) RaiseWordError(kErrBadParameter, "Only characters can be deleted.");
+    long s = start_, e = end_;
+    if (e == s) e = std::min(StoryLength(), s + std::max(count, 0));
+    if (e == s) return 0;
+    ReplaceAtoms(*doc_, *story_, s, e, nullptr, 0);
+    SetRange(s, s);
+    return static_cast<int>(e - s);
+}
+
+// ---------------------------------------------------------------------------
+// Font
+
+int Font::ColorIndex() const {
+    Document& doc = *r_->doc_;
+    std::uint32_t fmt;
+    if (r_->end_ > r_->start_) fmt = (*r_->story_)[static_cast<std::size_t>(r_->start_)].fmt;
+    else if (auto* sel = dynamic_cast<Selection*>(r_)) fmt = sel->InsertFormat();
+    else fmt = FormatBefore(doc, *r_->story_, r_->start_);
+    return PaletteIndex(doc.ColorRgb(doc.Format(fmt).color));
+}
+
+void Font::SetColorIndex(int index) {
+    if (index < 0 || index > 16) RaiseWordError(kErrBadParameter, "The colour index is out of range.");
+    Document& doc = *r_->doc_;
+    int entry = doc.ColorEntry(PaletteRgb(index));
+    auto recolor = [&](std::uint32_t fmt) {
+        CharFormat f = doc.Format(fmt);
+        f.color = entry;
+        return doc.InternFormat(f);
+    };
+    if (r_->end_ == r_->start_) {
+        if (auto* sel = dynamic_cast<Selection*>(r_)) sel->SetPending(recolor(sel->InsertFormat()));
+        return;
+    }
+    // Consecutive atoms mostly share a format: remember the last mapping.
+    doc.Record(*r_->story_, r_->start_, r_->end_, r_->end_ - r_->start_);
+    std::uint32_t lastIn = static_cast<std::uint32_t>(-1), lastOut = 0;
+    for (long i = r_->start_; i < r_->end_; ++i) {
+        Atom& a = r_->story_->at(static_cast<std::size_t>(i));
+        if (a.fmt != lastIn) {
+            lastIn = a.fmt;
+            lastOut = recolor(a.fmt);
+        }
+        a.fmt = lastOut;
+    }
+    doc.Changed();
+}
+
+// ---------------------------------------------------------------------------
+// Fields
+
+Range Field::Code() const {
+    long e = MatchingFieldEnd(*story_, begin_);
+    if (e < 0) RaiseWordError(kErrFieldBoundary);
+    return Range(doc_, story_, begin_ + 1, e);
+}
+
+long Field::End() const {
+    long e = MatchingFieldEnd(*story_, begin_);
+    if (e < 0) RaiseWordError(kErrFieldBoundary);
+    return e + 1;
+}
+
+void Field::Select() const { doc_->GetSelection().MoveTo(story_, begin_, End()); }
+
+int Field::Type() const {
+    std::string code = Code().Text();
+    std::size_t b = code.find_first_not_of(' ');
+    if (b == std::string::npos) return kFieldEmpty;
+    std::size_t e = code.find_first_of(" \\", b);
+    std::string kw = code.substr(b, e == std::string::npos ? std::string::npos : e - b);
+    for (auto& c : kw) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (kw == "SET") return kFieldSet;
+    if (kw == "MACROBUTTON") return kFieldMacroButton;
+    if (kw == "PAGE") return kFieldPage;
+    return kFieldEmpty;
+}
+
+Fields::Fields(Range scope) : scope_(scope) {
+    const Story& s = *scope_.story_;
+    std::vector<long> open;
+    for (long i = scope_.start_; i < scope_.end_; ++i) {
+        AtomKind k = s[static_cast<std::size_t>(i)].Kind();
+        if (k == AtomKind::FieldBegin) open.push_back(i);
+        else if (k == AtomKind::FieldEnd && !open.empty()) {
+            begins_.push_back(open.back());
+            open.pop_back();
+        }
+    }
+    std::sort(begins_.begin(), begins_.end());
+}
+
+Field Fields::Item(int index) const {
+    if (index < 1 || index > Count()) RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    return Field(scope_.doc_, scope_.story_, begins_[static_cast<std::size_t>(index - 1)]);
+}
+
+std::vector<Field> Fields::All() const {
+    std::vector<Field> out;
+    for (long b : begins_) out.emplace_back(scope_.doc_, scope_.story_, b);
+    return out;
+}
+
+Field Fields::Add(Range& range, int type, const std::string& text, bool) {
+    Document& doc = *range.doc_;
+    std::string code;
+    switch (type) {
+    case kFieldEmpty: code = text; break;
+    case kFieldSet: code = " SET "; break;
+    case kFieldMacroButton: code = " MACROBUTTON "; break;
+    case kFieldPage: code = " PAGE "; break;
+    default: RaiseWordError(kErrBadParameter, "The field type is not supported.");
+    }
+    if (type != kFieldEmpty && !text.empty()) code += text + " ";
+    Selection& sel = doc.GetSelection();
+    bool atSelection = sel.GetStory() == range.story_ && sel.Start() >= range.start_ &&
+                       sel.Start() <= range.end_;
+    std::uint32_t fmt = atSelection ? sel.InsertFormat() : FormatBefore(doc, *range.story_, range.start_);
+    std::vector<Atom> atoms;
+    atoms.push_back(Atom::Make(AtomKind::FieldBegin, doc.AddFieldInfo({}), fmt));
+    std::vector<Atom> codeAtoms = TextAtoms(doc, code, fmt);
+    atoms.insert(atoms.end(), codeAtoms.begin(), codeAtoms.end());
+    atoms.push_back(Atom::Make(AtomKind::FieldEnd, 0, fmt));
+    long s = range.start_;
+    ReplaceAtoms(doc, *range.story_, s, range.end_, atoms.data(), atoms.size());
+    long e = s + static_cast<long>(atoms.size());
+    range.SetRange(s, e);
+    if (atSelection) sel.MoveTo(range.story_, e, e);
+    return Field(&doc, range.story_, s);
+}
+
+// ---------------------------------------------------------------------------
+// Find
+
+namespace {
+inline char32_t Fold(char32_t c) {
+    if (c < 0x80) return (c >= U'A' && c <= U'Z') ? c + 32 : c;
+    return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
+}
+} // namespace
+
+long Find::Search(const std::u32string& pat, long from, long to, bool forward) const {
+    const Document& doc = *sel_->doc_;
+    const Story& s = *sel_->story_;
+    long m = static_cast<long>(pat.size());
+    if (m == 0 || to - from < m) return -1;
+    auto matchAt = [&](long i) {
+        for (long k = 0; k < m; ++k) {
+            const Atom& a = s[static_cast<std::size_t>(i + k)];
+            AtomKind kind = a.Kind();
+            if (kind == AtomKind::FieldBegin || kind == AtomKind::FieldEnd) return false;
+            char32_t c = AtomChar(doc, a);
+            if (!MatchCase) c = Fold(c);
+            if (c != pat[static_cast<std::size_t>(k)]) return false;
+        }
+        if (MatchWholeWord) {
+            if (i > 0 && IsWordChar(AtomChar(doc, s[static_cast<std::size_t>(i - 1)]))) return false;
+            if (i + m < static_cast<long>(s.size()) && IsWordChar(AtomChar(doc, s[static_cast<std::size_t>(i + m)])))
+                return false;
+        }
+        return true;
+    };
+    if (forward) {
+        for (long i = from; i + m <= to; ++i)
+            if (matchAt(i)) return i;
+    } else {
+        for (long i = to - m; i >= from; --i)
+            if (matchAt(i)) return i;
+    }
+    return -1;
+}
+
+bool Find::Execute(const std::string& findText) {
+    Text = findText;
+    return Execute();
+}
+
+bool Find::Execute() { return Execute(Text, 0, GetReplacement.Text, Forward); }
+
+bool Find::Execute(const std::string& findText, int replace, const std::string& replaceWith,
+                   bool forward) {
+    Text = findText;
+    Forward = forward;
+    GetReplacement.Text = replaceWith;
+    Found = false;
+    std::u32string pat = DecodeUtf8(findText);
+    if (!MatchCase)
+        for (auto& c : pat) c = Fold(c);
+    Selection& sel = *sel_;
+    long len = sel.StoryLength();
+    long from, to;
+    if (sel.End() > sel.Start()) {
+        from = sel.Start();
+        to = sel.End();
+    } else if (forward) {
+        from = sel.Start();
+        to = len;
+    } else {
+        from = 0;
+        to = sel.Start();
+    }
+    if (replace == 2) {
+        // Every match in scope, left to right; the scope follows the edits.
+        long selStart = sel.Start(), selEnd = sel.End();
+        long pos = from;
+        for (;;) {
+            long at = Search(pat, pos, to, true);
+            if (at < 0) break;
+            Found = true;
+            std::uint32_t fmt = (*sel.story_)[static_cast<std::size_t>(at)].fmt;
+            std::vector<Atom> atoms = TextAtoms(*sel.doc_, replaceWith, fmt);
+            long m = static_cast<long>(pat.size());
+            ReplaceAtoms(*sel.doc_, *sel.story_, at, at + m, atoms.data(), atoms.size());
+            long delta = static_cast<long>(atoms.size()) - m;
+            to += delta;
+            if (selEnd > selStart) selEnd += delta;
+            pos = at + static_cast<long>(atoms.size());
+        }
+        sel.SetRange(selStart, selEnd);
+        return Found;
+    }
+    long at = Search(pat, from, to, forward);
+    if (at < 0) return false;
+    Found = true;
+    long m = static_cast<long>(pat.size());
+    if (replace == 1) {
+        std::uint32_t fmt = (*sel.story_)[static_cast<std::size_t>(at)].fmt;
+        std::vector<Atom> atoms = TextAtoms(*sel.doc_, replaceWith, fmt);
+        ReplaceAtoms(*sel.doc_, *sel.story_, at, at + m, atoms.data(), atoms.size());
+        m = static_cast<long>(atoms.size());
+    }
+    sel.SetRange(at, at + m);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Selection
+
+Selection::Selection(Document* doc) : Range(doc, &doc->MainStory(), 0, 0), find_(this) {}
+
+void Selection::Place(long anchor, long active) {
+    long n = StoryLength();
+    anchor_ = std::clamp(anchor, 0L, n);
+    active_ = std::clamp(active, 0L, n);
+    start_ = std::min(anchor_, active_);
+    end_ = std::max(anchor_, active_);
+    pending_.reset();
+}
+
+void Selection::SetStart(long v) {
+    Range::SetStart(v);
+    Place(start_, end_);
+}
+
+void Selection::SetEnd(long v) {
+    Range::SetEnd(v);
+    Place(start_, end_);
+}
+
+void Selection::SetRange(long start, long end) {
+    Range::SetRange(start, end);
+    Place(start_, end_);
+}
+
+void Selection::MoveTo(Story* story, long start, long end) {
+    story_ = story;
+    SetRange(start, end);
+}
+
+void Selection::Collapse(bool toStart) {
+    long p = toStart ? start_ : end_;
+    Place(p, p);
+}
+
+std::uint32_t Selection::InsertFormat() const {
+    if (pending_) return *pending_;
+    return FormatBefore(*doc_, *story_, start_);
+}
+
+long Selection::Step(long pos, int unit, int dir) const {
+    const Story& s = *story_;
+    long n = StoryLength();
+    if (unit == kUnitCharacter) return std::clamp(pos + dir, 0L, n);
+    if (unit != kUnitWord) RaiseWordError(kErrBadParameter, "The unit is not supported.");
+    auto ch = [&](long i) { return AtomChar(*doc_, s[static_cast<std::size_t>(i)]); };
+    if (dir > 0) {
+        if (pos >= n) return n;
+        if (s[static_cast<std::size_t>(pos)].Kind() == AtomKind::FieldBegin) {
+            long e = MatchingFieldEnd(s, pos);
+            return e < 0 ? pos + 1 : e + 1;
+        }
+        long p = pos;
+        if (IsWordChar(ch(p))) {
+            while (p < n && IsWordChar(ch(p))) ++p;
+        } else {
+            ++p;
+        }
+        while (p < n && ch(p) == U' ') ++p;
+        return p;
+    }
+    if (pos <= 0) return 0;
+    long p = pos;
+    while (p > 0 && ch(p - 1) == U' ') --p;
+    if (p == 0) return 0;
+    if (s[static_cast<std::size_t>(p - 1)].Kind() == AtomKind::FieldEnd) {
+        long b = MatchingFieldBegin(s, p - 1);
+        return b < 0 ? p - 1 : b;
+    }
+    if (IsWordChar(ch(p - 1))) {
+        while (p > 0 && IsWordChar(ch(p - 1))) --p;
+    } else {
+        --p;
+    }
+    return p;
+}
+
+int Selection::Move(int unit, int count, int extend, int dir) {
+    int moved = 0;
+    if (!extend) {
+        long pos;
+        if (start_ != end_) {
+            pos = dir > 0 ? end_ : start_;
+            ++moved;
+            --count;
+        } else {
+            pos = start_;
+        }
+        for (int i = 0; i < count; ++i) {
+            long np = Step(pos, unit, dir);
+            if (np == pos) break;
+            pos = np;
+            ++moved;
+        }
+        Place(pos, pos);
+        return moved;
+    }
+    long p = active_;
+    for (int i = 0; i < count; ++i) {
+        long np = Step(p, unit, dir);
+        if (np == p) break;
+        p = np;
+        ++moved;
+    }
+    Place(anchor_, p);
+    return moved;
+}
+
+int Selection::MoveLeft(int unit, int count, int extend) { return Move(unit, count, extend, -1); }
+int Selection::MoveRight(int unit, int count, int extend) { return Move(unit, count, extend, 1); }
+
+int Selection::HomeKey(int unit, int extend) {
+    long target = 0;
+    if (unit != kUnitStory) {
+        target = active_;
+        while (target > 0 && (*story_)[static_cast<std::size_t>(target - 1)].Kind() != AtomKind::ParaEnd) --target;
+    }
+    long old = active_;
+    Place(extend ? anchor_ : target, target);
+    return old != target ? 1 : 0;
+}
+
+int Selection::EndKey(int unit, int extend) {
+    long n = StoryLength();
+    long target = n;
+    if (unit != kUnitStory) {
+        target = active_;
+        while (target < n && (*story_)[static_cast<std::size_t>(target)].Kind() != AtomKind::ParaEnd) ++target;
+    }
+    long old = active_;
+    Place(extend ? anchor_ : target, target);
+    return old != target ? 1 : 0;
+}
+
+void Selection::TypeText(const std::string& text) {
+    std::optional<std::uint32_t> keep = pending_;
+    std::vector<Atom> atoms = TextAtoms(*doc_, text, InsertFormat());
+    ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
+    long p = start_ + static_cast<long>(atoms.size());
+    Place(p, p);
+    pending_ = keep;
+}
+
+void Selection::InsertSymbol(int characterNumber, const std::string& font, bool unicode) {
+    long code = characterNumber;
+    if (code < 0) code += unicode ? 65536 : 256;
+    if (code < 0 || code > 0xFFFF) RaiseWordError(kErrBadParameter, "The character number is out of range.");
+    std::optional<std::uint32_t> keep = pending_;
+    CharFormat f = doc_->Format(InsertFormat());
+    if (!font.empty()) f.font = doc_->FontNumber(font);
+    Atom a = Atom::Make(AtomKind::Symbol, static_cast<std::uint32_t>(code), doc_->InternFormat(f));
+    ReplaceAtoms(*doc_, *story_, start_, end_, &a, 1);
+    long p = start_ + 1;
+    Place(p, p);
+    pending_ = keep;
+}
+
+} // namespace qz::word

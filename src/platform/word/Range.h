@@ -1,0 +1,200 @@
+// Ranges, the selection, fields and the search of the word processor's
+// automation model, over the stories of a Document.
+#pragma once
+
+#include "platform/word/Document.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qz::word {
+
+class Field;
+class Fields;
+class Find;
+class Range;
+
+// Units of the moving members.
+inline constexpr int kUnitCharacter = 1;
+inline constexpr int kUnitWord = 2;
+inline constexpr int kUnitLine = 5;
+inline constexpr int kUnitStory = 6;
+inline constexpr int kExtend = 1;
+
+// Field types of Fields.Add that the model knows.
+inline constexpr int kFieldEmpty = -1;
+inline constexpr int kFieldSet = 6;
+inline constexpr int kFieldPage = 33;
+inline constexpr int kFieldMacroButton = 51;
+
+// The colour of a range: Font.ColorIndex.
+class Font {
+public:
+    explicit Font(Range* r) : r_(r) {}
+    // The colour index (0 automatic, 1..16 the palette) of the first atom;
+    // a colour outside the palette reads as 0.
+    int ColorIndex() const;
+    void SetColorIndex(int index);
+
+private:
+    Range* r_;
+};
+
+class Range {
+public:
+    Range() = default;
+    Range(Document* doc, Story* story, long start, long end);
+    virtual ~Range() = default;
+
+    long Start() const { return start_; }
+    long End() const { return end_; }
+    // Setting the start past the end moves the end too, and the reverse.
+    virtual void SetStart(long v);
+    virtual void SetEnd(long v);
+    virtual void SetRange(long start, long end);
+    // The text of the range, UTF-8; a paragraph mark reads "\r", field
+    // characters U+0013 and U+0015, kept objects U+FFFC.
+    std::string Text() const;
+    // Replaces the range; the range then covers the new text.
+    void SetText(const std::string& text);
+    Font GetFont() { return Font(this); }
+    Fields GetFields();
+    // Makes this range the document's selection.
+    void Select();
+    // Deletes the range (or, collapsed, count characters after it).
+    int Delete(int unit = kUnitCharacter, int count = 1);
+    Range Duplicate() const { return Range(doc_, story_, start_, end_); }
+
+    Document* GetDocument() const { return doc_; }
+    Story* GetStory() const { return story_; }
+    long StoryLength() const { return static_cast<long>(story_->size()); }
+
+protected:
+    friend class Font;
+    friend class Fields;
+    friend class Find;
+    Document* doc_ = nullptr;
+    Story* story_ = nullptr;
+    long start_ = 0;
+    long end_ = 0;
+};
+
+class Field {
+public:
+    Field(Document* doc, Story* story, long begin) : doc_(doc), story_(story), begin_(begin) {}
+    // The code: the range between the begin and the end character.
+    Range Code() const;
+    // Selects the field, begin through end character.
+    void Select() const;
+    long Start() const { return begin_; }
+    long End() const; // after the end character
+    // The type read from the code's keyword (6, 51, 33, -1 for others).
+    int Type() const;
+
+private:
+    Document* doc_;
+    Story* story_;
+    long begin_;
+};
+
+class Fields {
+public:
+    explicit Fields(Range scope);
+    // The fields wholly inside the scope, in the order of their begin characters.
+    int Count() const { return static_cast<int>(begins_.size()); }
+    Field Item(int index) const; // 1-based
+    std::vector<Field> All() const;
+    // Adds a field at the range, replacing it; the code is " KEYWORD text ".
+    // The selection ends after the new field when the range was the selection.
+    Field Add(Range& range, int type, const std::string& text = {},
+              bool preserveFormatting = false);
+
+private:
+    Range scope_;
+    std::vector<long> begins_;
+};
+
+class Replacement {
+public:
+    std::string Text;
+    void ClearFormatting() {}
+};
+
+// The search of a selection. It never wraps: the scope is the selection when
+// it is not empty, otherwise the cursor to the end of the story (forward) or
+// the start of the story to the cursor (backward). A match never spans a
+// field character.
+class Find {
+public:
+    explicit Find(Selection* sel) : sel_(sel) {}
+    std::string Text;
+    Replacement GetReplacement;
+    bool Forward = true;
+    bool MatchCase = false;
+    bool MatchWholeWord = false;
+    int Wrap = 0;
+    bool Found = false;
+    Replacement& Replacement_() { return GetReplacement; }
+    void ClearFormatting() {}
+    // Finds Text (or the given text); on success selects the match.
+    bool Execute();
+    bool Execute(const std::string& findText);
+    // Replace: 0 none, 1 one, 2 all matches in scope.
+    bool Execute(const std::string& findText, int replace, const std::string& replaceWith,
+                 bool forward);
+
+private:
+    // Position of the next match in [from, to) (forward) or the last one (backward); -1 none.
+    long Search(const std::u32string& pat, long from, long to, bool forward) const;
+    Selection* sel_;
+};
+
+class Selection : public Range {
+public:
+    explicit Selection(Document* doc);
+    void SetStart(long v) override;
+    void SetEnd(long v) override;
+    void SetRange(long start, long end) override;
+    Range GetRange() const { return Duplicate(); }
+    // Moves by characters (1) or words (2); returns the units moved.
+    int MoveLeft(int unit = kUnitCharacter, int count = 1, int extend = 0);
+    int MoveRight(int unit = kUnitCharacter, int count = 1, int extend = 0);
+    // Unit 6: start/end of the story; otherwise the paragraph.
+    int HomeKey(int unit = kUnitLine, int extend = 0);
+    int EndKey(int unit = kUnitLine, int extend = 0);
+    void TypeText(const std::string& text);
+    // A negative number with the Unicode flag means 65536 + n.
+    void InsertSymbol(int characterNumber, const std::string& font = {}, bool unicode = false);
+    Find& GetFind() { return find_; }
+    void Collapse(bool toStart);
+
+    // The format new text takes at the cursor.
+    std::uint32_t InsertFormat() const;
+    void SetPending(std::uint32_t fmt) { pending_ = fmt; }
+    void MoveTo(Story* story, long start, long end);
+
+private:
+    long Step(long pos, int unit, int dir) const;
+    int Move(int unit, int count, int extend, int dir);
+    void Place(long anchor, long active);
+
+    long anchor_ = 0;
+    long active_ = 0;
+    std::optional<std::uint32_t> pending_;
+    Find find_;
+};
+
+// Replaces [start, end) of a story with atoms, refusing to split a field.
+void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom* atoms,
+                  std::size_t n);
+// Atoms for UTF-8 text in one format ("\r" and "\n" become paragraph marks).
+std::vector<Atom> TextAtoms(Document& doc, const std::string& text, std::uint32_t fmt);
+// The end character matching the begin character at pos, or -1.
+long MatchingFieldEnd(const Story& story, long begin);
+// UTF-8 text of a part of a story.
+std::string StoryText(const Document& doc, const Story& story, long start, long end);
+// The code point an atom reads as.
+char32_t AtomChar(const Document& doc, const Atom& a);
+
+} // namespace qz::word

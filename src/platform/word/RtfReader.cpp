@@ -1,0 +1,766 @@
+// RTF in: reads what word processors write into the document model.
+//
+// Text, character formats, paragraph ends and fields become atoms; what the
+// model does not understand is kept: paragraph, row and section properties as
+// verbatim control words, unknown character properties in the format's
+// extra words, and groups (pictures, objects, bookmarks, list texts, ...) as
+// opaque atoms re-emitted unchanged. Headers and footers become stories of
+// their section. SYMBOL fields become symbol atoms.
+#include "platform/word/Application.h"
+#include "platform/word/Document.h"
+#include "platform/word/Range.h"
+#include "platform/word/Utf8.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+namespace qz::word {
+
+namespace {
+
+bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+
+bool In(std::string_view w, std::initializer_list<std::string_view> set) {
+    return std::find(set.begin(), set.end(), w) != set.end();
+}
+
+// Paragraph and table-row properties: kept with the paragraph end.
+bool IsParaWord(std::string_view w) {
+    if (In(w, {"s", "ql", "qc", "qr", "qj", "qd", "li", "ri", "fi", "lin", "rin", "sb", "sa", "sl",
+               "slmult", "sbauto", "saauto", "keep", "keepn", "widctlpar", "nowidctlpar", "intbl",
+               "itap", "ls", "ilvl", "outlinelevel", "pagebb", "noline", "hyphpar", "nohyphpar",
+               "ltrpar", "rtlpar", "adjustright", "nosnaplinegrid", "snaptogrid", "contextualspace",
+               "box", "shading", "cbpat", "cfpat", "pararsid", "yts", "lisa", "lisb", "wrapdefault",
+               "nooverflow", "nocwrap", "nowwrap", "qk", "qt", "ilfomacatclnup", "cellx", "lastrow",
+               "nestcell", "nesttableprops"}))
+        return true;
+    for (std::string_view p : {"tr", "cl", "brdr", "brsp", "tbl", "tx", "tq", "tl", "tb", "fa", "asp",
+                               "bg", "pn", "posx", "posy", "abs", "dx", "dy", "dfrm", "phmrg", "pvmrg",
+                               "pvpg", "phpg", "phcol", "pvpara", "wrap", "nestrow", "trowd"})
+        if (StartsWith(w, p)) return true;
+    return false;
+}
+
+// Section properties: kept with the section.
+bool IsSectWord(std::string_view w) {
+    if (w.size() > 3 && w.substr(w.size() - 3) == "sxn") return true;
+    if (In(w, {"cols", "colsx", "colno", "colsr", "colw", "linemod", "linex", "linestarts",
+               "linerestart", "lineppage", "linecont", "titlepg", "headery", "footery", "endnhere",
+               "ltrsect", "rtlsect", "stextflow", "sectunlocked", "sectdefaultcl", "sectlinegrid",
+               "sectspecifycl", "sectspecifygen", "sectspecifyl", "sectexpand", "sectrsid",
+               "binfsxn", "binsxn", "linebetcol", "pgnrestart", "pgncont"}))
+        return true;
+    for (std::string_view p : {"sbk", "pgn", "pgbrdr", "vertal", "sftn", "saftn", "srauth", "srdate"})
+        if (StartsWith(w, p)) return true;
+    return false;
+}
+
+// Groups that are not plain formatting scopes.
+bool IsDestination(std::string_view w) {
+    return In(w, {"field", "fldinst", "fldrslt", "fonttbl", "colortbl", "stylesheet", "info", "pict",
+                  "object", "shp", "shpgrp", "shppict", "nonshppict", "footnote", "header", "headerl",
+                  "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "listtable",
+                  "listoverridetable", "revtbl", "rsidtbl", "listtext", "pntext", "pn", "pnseclvl",
+                  "xe", "tc", "bkmkstart", "bkmkend", "annotation", "atnid", "atnauthor", "do",
+                  "userprops", "author", "operator", "title", "subject", "keywords", "comment",
+                  "doccomm", "company", "manager", "category", "creatim", "revtim", "printim",
+                  "buptim", "template", "falt", "panose", "txe", "private", "result", "objdata",
+                  "upr", "ud", "pgdsctbl", "generator", "xmlnstbl", "latentstyles", "datastore",
+                  "themedata", "colorschememapping", "filetbl", "mmathPr", "defchp", "defpap",
+                  "background", "sp", "sn", "sv", "nesttableprops", "nonesttables"});
+}
+
+struct Token {
+    enum Type { Open, Close, Word, Sym, Char, End } type = End;
+    std::string_view name; // control word name or symbol character
+    int param = 0;
+    bool hasParam = false;
+    unsigned char ch = 0;  // Char: the byte (from text or \'hh)
+    const char* start = nullptr;
+};
+
+std::string WordText(const Token& t) {
+    std::string s = "\\";
+    s += t.name;
+    if (t.hasParam) s += std::to_string(t.param);
+    return s;
+}
+
+// Appends a control word to a list of words, replacing an earlier setting of
+// the same word so that the list does not grow run after run.
+void SetWord(std::string& list, const Token& t) {
+    std::string key = "\\";
+    key += t.name;
+    std::size_t pos = 0;
+    while ((pos = list.find(key, pos)) != std::string::npos) {
+        std::size_t e = pos + key.size();
+        if (e < list.size() && IsAlpha(list[e])) {
+            pos = e;
+            continue;
+        }
+        while (e < list.size() && (IsDigit(list[e]) || list[e] == '-')) ++e;
+        list.erase(pos, e - pos);
+    }
+    list += WordText(t);
+}
+
+} // namespace
+
+class RtfReader {
+public:
+    RtfReader(Document& doc, std::string_view src)
+        : doc_(doc), p_(src.data()), end_(src.data() + src.size()) {}
+
+    void Run();
+
+private:
+    struct State {
+        CharFormat cf;
+        std::uint32_t fmt = kNoFmt;
+        std::string para;
+        int uc = 1;
+    };
+    static constexpr std::uint32_t kNoFmt = 0xFFFFFFFFu;
+
+    Token Next();
+    void Rewind(const Token& t) { p_ = t.start; }
+    std::string Capture(const char* groupStart);
+    void SkipGroup() { Capture(p_ - 1); }
+
+    void ParseStory(Story& story, State st, bool isMain);
+    void ParseField(Story& story, State& st);
+    void ParseFontTable();
+    void ParseColorTable();
+    void ParseUserProps();
+    std::string ReadGroupText(); // text of a simple group, to its close
+    void AppendChar(Story& story, State& st, char32_t c);
+    void FinishStory(Story& story, std::string& lastProps, const std::string& openProps);
+    void ConvertSymbolField(Story& story, long fb);
+    CharFormat PlainFormat() const {
+        CharFormat f;
+        f.font = doc_.deff;
+        f.size = 24;
+        return f;
+    }
+
+    Document& doc_;
+    const char* p_;
+    const char* end_;
+    int skip_ = 0;          // fallback characters still to skip after \uN
+    char32_t highSurrogate_ = 0;
+    int section_ = 0;
+};
+
+Token RtfReader::Next() {
+    Token t;
+    for (;;) {
+        if (p_ >= end_) {
+            t.type = Token::End;
+            t.start = p_;
+            return t;
+        }
+        char c = *p_;
+        if (c == '\r' || c == '\n' || c == '\0') {
+            ++p_;
+            continue;
+        }
+        break;
+    }
+    t.start = p_;
+    char c = *p_++;
+    if (c == '{') { t.type = Token::Open; return t; }
+    if (c == '}') { t.type = Token::Close; return t; }
+    if (c != '\\') {
+        t.type = Token::Char;
+        t.ch = static_cast<unsigned char>(c);
+        return t;
+    }
+    if (p_ >= end_) { t.type = Token::End; return t; }
+    char d = *p_;
+    if (IsAlpha(d)) {
+        const char* w = p_;
+        while (p_ < end_ && IsAlpha(*p_) && p_ - w < 32) ++p_;
+        t.type = Token::Word;
+        t.name = std::string_view(w, static_cast<std::size_t>(p_ - w));
+        const char* n = p_;
+        if (p_ < end_ && (*p_ == '-' || IsDigit(*p_))) {
+            ++p_;
+            while (p_ < end_ && IsDigit(*p_) && p_ - n < 11) ++p_;
+            long long v = 0;
+            std::from_chars(n, p_, v);
+            t.param = static_cast<int>(std::clamp<long long>(v, -2147483647LL, 2147483647LL));
+            t.hasParam = p_ - n > 1 || IsDigit(*n);
+        }
+        if (p_ < end_ && *p_ == ' ') ++p_;
+        return t;
+    }
+    ++p_;
+    if (d == '\\' || d == '{' || d == '}') {
+        t.type = Token::Char;
+        t.ch = static_cast<unsigned char>(d);
+        return t;
+    }
+    if (d == '\'') {
+        auto hex = [](char h) {
+            if (h >= '0' && h <= '9') return h - '0';
+            if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+            if (h >= 'A' && h <= 'F') return h - 'A' + 10;
+            return -1;
+        };
+        int hi = p_ < end_ ? hex(*p_) : -1;
+        int lo = p_ + 1 < end_ ? hex(p_[1]) : -1;
+        if (hi < 0 || lo < 0) {
+            t.type = Token::Sym;
+            t.name = "'";
+            return t;
+        }
+        p_ += 2;
+        t.type = Token::Char;
+        t.ch = static_cast<unsigned char>(hi * 16 + lo);
+        return t;
+    }
+    if (d == '\r' || d == '\n') { // "\" + line break is a paragraph mark
+        t.type = Token::Word;
+        t.name = "par";
+        return t;
+    }
+    t.type = Token::Sym;
+    t.name = std::string_view(p_ - 1, 1);
+    return t;
+}
+
+// The verbatim text of the group that opens at groupStart, with line breaks
+// removed (a break that ends a control word becomes its blank), so that the
+// group can be written back on one line. \binN data is copied as it is.
+std::string RtfReader::Capture(const char* groupStart) {
+    std::string out;
+    const char* q = groupStart;
+    int depth = 0;
+    bool inWord = false;
+    while (q < end_) {
+        char c = *q;
+        if (c == '\r' || c == '\n') {
+            if (inWord) out += ' ';
+            inWord = false;
+            ++q;
+            continue;
+        }
+        if (c == '\\' && q + 1 < end_) {
+            char d = q[1];
+            if (IsAlpha(d)) {
+                const char* w = q + 1;
+                while (w < end_ && IsAlpha(*w)) ++w;
+                std::string_view name(q + 1, static_cast<std::size_t>(w - q - 1));
+                const char* n = w;
+                if (w < end_ && *w == '-') ++w;
+                while (w < end_ && IsDigit(*w)) ++w;
+                out.append(q, w);
+                if (name == "bin") {
+                    long long len = 0;
+                    std::from_chars(n, w, len);
+                    if (w < end_ && *w == ' ') out += *w++;
+                    len = std::clamp<long long>(len, 0, end_ - w);
+                    out.append(w, static_cast<std::size_t>(len));
+                    q = w + len;
+                    inWord = false;
+                    continue;
+                }
+                q = w;
+                inWord = true;
+                continue;
+            }
+            out += c;
+            out += d;
+            q += 2;
+            inWord = false;
+            continue;
+        }
+        inWord = false;
+        out += c;
+        ++q;
+        if (c == '{') ++depth;
+        else if (c == '}' && --depth == 0) break;
+    }
+    p_ = q;
+    return out;
+}
+
+void RtfReader::AppendChar(Story& story, State& st, char32_t c) {
+    if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
+    story.push_back(Atom::Make(AtomKind::Char, c, st.fmt));
+}
+
+std::string RtfReader::ReadGroupText() {
+    std::string s;
+    int depth = 1;
+    for (;;) {
+        Token t = Next();
+        if (t.type == Token::End) return s;
+        if (t.type == Token::Open) ++depth;
+        else if (t.type == Token::Close) {
+            if (--depth == 0) return s;
+        } else if (t.type == Token::Char) {
+            AppendUtf8(s, Cp1252ToUnicode(t.ch));
+        } else if (t.type == Token::Word && t.name == "u") {
+            AppendUtf8(s, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
+            Token f = Next(); // the fallback character
+            if (f.type != Token::Char) Rewind(f);
+        }
+    }
+}
+
+void RtfReader::ParseFontTable() {
+    int depth = 1;
+    FontDef cur;
+    bool have = false;
+    auto finish = [&]() {
+        if (!have) return;
+        while (!cur.name.empty() && cur.name.back() == ' ') cur.name.pop_back();
+        auto it = std::find_if(doc_.fonts.begin(), doc_.fonts.end(),
+                               [&](const FontDef& f) { return f.number == cur.number; });
+        if (it != doc_.fonts.end()) *it = cur;
+        else doc_.fonts.push_back(cur);
+        cur = FontDef{};
+        have = false;
+    };
+    bool nameDone = false;
+    for (;;) {
+        Token t = Next();
+        if (t.type == Token::End) break;
+        if (t.type == Token::Open) {
+            Token n = Next();
+            bool dest = n.type == Token::Sym && n.name == "*";
+            if (!dest && !(n.type == Token::Word && IsDestination(n.name))) {
+                Rewind(n);
+                ++depth; // an entry's own group
+                continue;
+            }
+            std::string g = Capture(t.start);
+            if (have) cur.decl += g;
+            continue;
+        }
+        if (t.type == Token::Close) {
+            if (depth == 2) finish();
+            if (--depth == 0) break;
+            continue;
+        }
+        if (t.type == Token::Word) {
+            if (t.name == "f" && t.hasParam) {
+                finish();
+                cur.number = t.param;
+                have = true;
+                nameDone = false;
+            } else if (have) {
+                if (t.name == "fcharset") cur.charset = t.param;
+                if (t.name == "u") {
+                    AppendUtf8(cur.name, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
+                    skip_ = 1;
+                } else {
+                    cur.decl += WordText(t);
+                }
+            }
+            continue;
+        }
+        if (t.type == Token::Char && have) {
+            if (skip_ > 0) { --skip_; continue; }
+            if (t.ch == ';') {
+                nameDone = true;
+                if (depth == 1) finish();
+                continue;
+            }
+            if (!nameDone && !(cur.name.empty() && t.ch == ' '))
+                AppendUtf8(cur.name, Cp1252ToUnicode(t.ch));
+        }
+    }
+    finish();
+    skip_ = 0;
+}
+
+void RtfReader::ParseColorTable() {
+    doc_.colors.clear();
+    int r = -1, g = -1, b = -1;
+    for (;;) {
+        Token t = Next();
+        if (t.type == Token::End || t.type == Token::Close) break;
+        if (t.type == Token::Open) { SkipGroup(); continue; }
+        if (t.type == Token::Word) {
+            if (t.name == "red") r = std::clamp(t.param, 0, 255);
+            else if (t.name == "green") g = std::clamp(t.param, 0, 255);
+            else if (t.name == "blue") b = std::clamp(t.param, 0, 255);
+        } else if (t.type == Token::Char && t.ch == ';') {
+            if (r < 0 && g < 0 && b < 0) doc_.colors.push_back(-1);
+            else doc_.colors.push_back((std::max(r, 0) << 16) | (std::max(g, 0) << 8) | std::max(b, 0));
+            r = g = b = -1;
+        }
+    }
+    if (doc_.colors.empty()) doc_.colors.push_back(-1);
+}
+
+void RtfReader::ParseUserProps() {
+    std::string name, value;
+    int type = 4;
+    bool haveName = false;
+    auto flush = [&]() {
+        if (haveName && !name.empty() && !doc_.CustomDocumentProperties().Find(name))
+            doc_.CustomDocumentProperties().Add(name, false, value, type);
+        name.clear();
+        value.clear();
+        type = 4;
+        haveName = false;
+    };
+    for (;;) {
+        Token t = Next();
+        if (t.type == Token::End || t.type == Token::Close) break;
+        if (t.type == Token::Word && t.name == "proptype") {
+            switch (t.param) {
+            case 3: type = 1; break;
+            case 5: type = 5; break;
+            case 11: type = 2; break;
+            case 64: type = 3; break;
+            default: type = 4; break;
+            }
+        } else if (t.type == Token::Open) {
+            Token n = Next();
+            if (n.type == Token::Word && n.name == "propname") {
+                flush();
+                name = ReadGroupText();
+                haveName = true;
+            } else if (n.type == Token::Word && n.name == "staticval") {
+                value = ReadGroupText();
+            } else {
+                SkipGroup();
+            }
+        }
+    }
+    flush();
+}
+
+void RtfReader::Run() {
+    std::string_view all(p_, static_cast<std::size_t>(end_ - p_));
+    if (all.size() < 5 || all.substr(0, 5) != "{\\rtf") RaiseWordError(kErrBadRtf, "The file does not begin with {\\rtf.");
+    ++p_; // the outer group
+    Token rtf = Next();
+    (void)rtf;
+    // Header: fonts, colours, properties and document settings up to the body.
+    for (;;) {
+        Token t = Next();
+        if (t.type == Token::End) break;
+        if (t.type == Token::Close) { p_ = end_; break; }
+        if (t.type == Token::Word) {
+            std::string_view w = t.name;
+            if (w == "deff") { doc_.deff = t.param; continue; }
+            if (In(w, {"ansi", "mac", "pc", "pca", "ansicpg", "rtf"})) continue;
+            if (w == "pard" || w == "plain" || w == "sectd" || w == "par" || IsParaWord(w) ||
+                IsSectWord(w) || In(w, {"f", "fs", "b", "i", "ul", "cf", "u", "tab", "line", "sect", "cell", "row"})) {
+                Rewind(t);
+                break;
+            }
+            doc_.preamble += WordText(t);
+            continue;
+        }
+        if (t.type == Token::Open) {
+            Token n = Next();
+            bool starred = n.type == Token::Sym && n.name == "*";
+            if (starred) n = Next();
+            if (n.type == Token::Word && n.name == "fonttbl") { ParseFontTable(); continue; }
+            if (n.type == Token::Word && n.name == "colortbl") { ParseColorTable(); continue; }
+            if (n.type == Token::Word && n.name == "userprops") { ParseUserProps(); continue; }
+            bool bodyGroup = n.type == Token::Word &&
+                             (In(n.name, {"field", "header", "headerl", "headerr", "headerf", "footer",
+                                          "footerl", "footerr", "footerf", "pict", "shp", "object",
+                                          "shppict", "nonshppict", "bkmkstart", "bkmkend", "listtext",
+                                          "pntext"}));
+            if (starred || (n.type == Token::Word && IsDestination(n.name) && !bodyGroup)) {
+                doc_.preamble += Capture(t.start);
+                continue;
+            }
+            Rewind(t);
+            break;
+        }
+        if (t.type == Token::Char && (t.ch == ' ' || t.ch == '\t')) continue;
+        Rewind(t);
+        break;
+    }
+    // Wingdings is needed by the fields of the system.
+    if (doc_.fonts.empty()) doc_.fonts.push_back(FontDef{0, "\\froman\\fcharset0\\fprq2", "Times New Roman", 0});
+    CharFormat def = PlainFormat();
+    doc_.defaultFormat_ = doc_.InternFormat(def);
+    State st;
+    st.cf = def;
+    ParseStory(doc_.MainStory(), st, true);
+}
+
+void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::string& openProps) {
+    // The last paragraph mark of a story is implicit in the model.
+    if (story.size() > 0) {
+        const Atom& a = story[story.size() - 1];
+        if (a.Kind() == AtomKind::ParaEnd && doc_.ParaEnd(a.value).word == "par") {
+            lastProps = doc_.ParaEnd(a.value).props;
+            story.pop_back();
+            return;
+        }
+    }
+    lastProps = openProps;
+}
+
+void RtfReader::ParseStory(Story& story, State st, bool isMain) {
+    std::vector<State> stack;
+    for (;;) {
+        Token t = Next();
+        switch (t.type) {
+        case Token::End:
+            if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
+            return;
+        case Token::Open: {
+            skip_ = 0;
+            Token n = Next();
+            bool starred = n.type == Token::Sym && n.name == "*";
+            if (starred) n = Next();
+            if (n.type == Token::Word && (starred || IsDestination(n.name))) {
+                std::string_view w = n.name;
+                if (w == "field") {
+                    ParseField(story, st);
+                } else if (isMain && StartsWith(w, "header") && w.size() <= 7) {
+                    Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
+                    HeaderFooter& hf = sec.headers[w == "headerf" ? 1 : w == "headerl" ? 2 : 0];
+                    hf.story.clear();
+                    hf.word = std::string(w);
+                    State hs = st;
+                    hs.para.clear();
+                    ParseStory(hf.story, hs, false);
+                    FinishStory(hf.story, hf.lastProps, {});
+                } else if (isMain && StartsWith(w, "footer") && w.size() <= 7) {
+                    Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
+                    HeaderFooter& hf = sec.footers[w == "footerf" ? 1 : w == "footerl" ? 2 : 0];
+                    hf.story.clear();
+                    hf.word = std::string(w);
+                    State hs = st;
+                    hs.para.clear();
+                    ParseStory(hf.story, hs, false);
+                    FinishStory(hf.story, hf.lastProps, {});
+                } else if (w == "fonttbl") {
+                    ParseFontTable();
+                } else if (w == "colortbl") {
+                    ParseColorTable();
+                } else if (w == "userprops") {
+                    ParseUserProps();
+                } else {
+                    if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
+                    std::uint32_t id = doc_.AddOpaque(Capture(t.start));
+                    story.push_back(Atom::Make(AtomKind::Opaque, id, st.fmt));
+                }
+                break;
+            }
+            Rewind(n);
+            stack.push_back(st);
+            break;
+        }
+        case Token::Close:
+            skip_ = 0;
+            if (stack.empty()) {
+                if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
+                return;
+            }
+            st = std::move(stack.back());
+            stack.pop_back();
+            break;
+        case Token::Char:
+            if (skip_ > 0) { --skip_; break; }
+            if (t.ch == '\t') AppendChar(story, st, U'\t');
+            else AppendChar(story, st, Cp1252ToUnicode(t.ch));
+            break;
+        case Token::Sym:
+            if (skip_ > 0) { --skip_; break; }
+            if (t.name == "~") AppendChar(story, st, 0xA0);
+            else if (t.name == "-") AppendChar(story, st, 0xAD);
+            else if (t.name == "_") AppendChar(story, st, 0x2011);
+            break;
+        case Token::Word: {
+            std::string_view w = t.name;
+            if (skip_ > 0 && w != "u") { --skip_; break; }
+            if (w == "u") {
+                skip_ = st.uc;
+                auto c = static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param);
+                if (c >= 0xD800 && c < 0xDC00) { highSurrogate_ = c; break; }
+                if (c >= 0xDC00 && c < 0xE000) {
+                    if (highSurrogate_) c = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (c - 0xDC00);
+                    else c = 0xFFFD;
+                    highSurrogate_ = 0;
+                }
+                AppendChar(story, st, c);
+                break;
+            }
+            if (w == "uc") { st.uc = std::clamp(t.param, 0, 10); break; }
+            if (In(w, {"par", "cell", "row", "nestcell", "nestrow"}) || (w == "sect" && isMain)) {
+                if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
+                story.push_back(Atom::Make(AtomKind::ParaEnd, doc_.InternParaEnd(std::string(w), st.para), st.fmt));
+                if (w == "sect") {
+                    auto sec = std::make_unique<Section>();
+                    sec->doc = &doc_;
+                    sec->index = static_cast<int>(doc_.sections_.size());
+                    sec->props = doc_.sections_.back()->props;
+                    for (auto& h : sec->headers) h.doc = &doc_;
+                    for (auto& h : sec->footers) h.doc = &doc_;
+                    doc_.sections_.push_back(std::move(sec));
+                    section_ = static_cast<int>(doc_.sections_.size() - 1);
+                }
+                break;
+            }
+            if (w == "pard") { st.para.clear(); break; }
+            if (w == "plain") { st.cf = PlainFormat(); st.fmt = kNoFmt; break; }
+            if (w == "sectd") {
+                if (isMain) doc_.sections_[static_cast<std::size_t>(section_)]->props.clear();
+                break;
+            }
+            if (w == "f") { st.cf.font = t.hasParam ? t.param : doc_.deff; st.fmt = kNoFmt; break; }
+            if (w == "fs") { st.cf.size = t.hasParam ? std::clamp(t.param, 0, 3276) : 24; st.fmt = kNoFmt; break; }
+            if (w == "b") { st.cf.bold = !t.hasParam || t.param != 0; st.fmt = kNoFmt; break; }
+            if (w == "i") { st.cf.italic = !t.hasParam || t.param != 0; st.fmt = kNoFmt; break; }
+            if (w == "ul") { st.cf.underline = !t.hasParam || t.param != 0; st.fmt = kNoFmt; break; }
+            if (w == "ulnone") { st.cf.underline = false; st.fmt = kNoFmt; break; }
+            if (w == "cf") { st.cf.color = std::max(0, t.param); st.fmt = kNoFmt; break; }
+            if (w == "tab") { AppendChar(story, st, U'\t'); break; }
+            if (w == "line") { AppendChar(story, st, 0x0B); break; }
+            if (w == "page") { AppendChar(story, st, 0x0C); break; }
+            if (w == "column") { AppendChar(story, st, 0x0E); break; }
+            if (w == "emdash") { AppendChar(story, st, 0x2014); break; }
+            if (w == "endash") { AppendChar(story, st, 0x2013); break; }
+            if (w == "emspace") { AppendChar(story, st, 0x2003); break; }
+            if (w == "enspace") { AppendChar(story, st, 0x2002); break; }
+            if (w == "qmspace") { AppendChar(story, st, 0x2005); break; }
+            if (w == "bullet") { AppendChar(story, st, 0x2022); break; }
+            if (w == "lquote") { AppendChar(story, st, 0x2018); break; }
+            if (w == "rquote") { AppendChar(story, st, 0x2019); break; }
+            if (w == "ldblquote") { AppendChar(story, st, 0x201C); break; }
+            if (w == "rdblquote") { AppendChar(story, st, 0x201D); break; }
+            if (w == "zwj") { AppendChar(story, st, 0x200D); break; }
+            if (w == "zwnj") { AppendChar(story, st, 0x200C); break; }
+            if (w == "ltrmark") { AppendChar(story, st, 0x200E); break; }
+            if (w == "rtlmark") { AppendChar(story, st, 0x200F); break; }
+            if (In(w, {"chpgn", "chdate", "chtime", "chftn", "chatn", "sectnum", "chftnsep", "chftnsepc"})) {
+                if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
+                story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(WordText(t) + " "), st.fmt));
+                break;
+            }
+            if (w == "bin") { // binary data outside a kept group: skipped
+                p_ += std::clamp<long long>(t.param, 0, end_ - p_);
+                break;
+            }
+            if (IsParaWord(w)) { st.para += WordText(t); break; }
+            if (IsSectWord(w)) {
+                if (isMain) doc_.sections_[static_cast<std::size_t>(section_)]->props += WordText(t);
+                break;
+            }
+            SetWord(st.cf.extra, t);
+            st.fmt = kNoFmt;
+            break;
+        }
+        }
+    }
+}
+
+void RtfReader::ParseField(Story& story, State& st) {
+    if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
+    FieldInfo info;
+    std::uint32_t infoId = doc_.AddFieldInfo({});
+    long fb = static_cast<long>(story.size());
+    story.push_back(Atom::Make(AtomKind::FieldBegin, infoId, st.fmt));
+    State fs = st;
+    for (;;) {
+        Token t = Next();
+        if (t.type == Token::End) break;
+        if (t.type == Token::Close) break;
+        if (t.type == Token::Word) {
+            if (In(t.name, {"fldlock", "flddirty", "fldedit", "fldpriv"})) info.prefix += WordText(t);
+            else if (t.name == "plain") { fs.cf = PlainFormat(); fs.fmt = kNoFmt; }
+            continue;
+        }
+        if (t.type != Token::Open) continue;
+        Token n = Next();
+        bool starred = n.type == Token::Sym && n.name == "*";
+        if (starred) n = Next();
+        if (n.type == Token::Word && n.name == "fldinst") {
+            ParseStory(story, fs, false);
+        } else if (n.type == Token::Word && n.name == "fldrslt") {
+            std::string g = Capture(t.start);
+            // Keep the content between "\fldrslt" and the group's closing brace.
+            std::size_t k = g.find("\\fldrslt");
+            std::size_t b = k == std::string::npos ? 1 : k + 8;
+            if (b < g.size() && g[b] == ' ') ++b;
+            info.result = g.substr(b, g.size() - 1 - b);
+        } else {
+            info.prefix += Capture(t.start);
+        }
+    }
+    if (fs.fmt == kNoFmt) fs.fmt = doc_.InternFormat(fs.cf);
+    story.push_back(Atom::Make(AtomKind::FieldEnd, 0, st.fmt));
+    doc_.FieldInfoAt(infoId) = std::move(info);
+    ConvertSymbolField(story, fb);
+}
+
+// A field "SYMBOL n \f "font" [\u] ..." becomes one symbol atom.
+void RtfReader::ConvertSymbolField(Story& story, long fb) {
+    long fe = static_cast<long>(story.size()) - 1;
+    if (fe - fb > 200) return;
+    std::string code;
+    for (long i = fb + 1; i < fe; ++i) {
+        const Atom& a = story[static_cast<std::size_t>(i)];
+        if (a.Kind() != AtomKind::Char || a.value > 0x7F) return;
+        code += static_cast<char>(a.value);
+    }
+    std::size_t p = code.find_first_not_of(' ');
+    if (p == std::string::npos || code.compare(p, 6, "SYMBOL") != 0) {
+        std::string up = code;
+        for (auto& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (p == std::string::npos || up.compare(p, 6, "SYMBOL") != 0) return;
+    }
+    p += 6;
+    while (p < code.size() && code[p] == ' ') ++p;
+    long number = 0;
+    const char* b = code.data() + p;
+    const char* e = code.data() + code.size();
+    std::from_chars_result r;
+    if (code.compare(p, 2, "0x") == 0 || code.compare(p, 2, "0X") == 0) r = std::from_chars(b + 2, e, number, 16);
+    else r = std::from_chars(b, e, number);
+    if (r.ec != std::errc() || r.ptr == b) return;
+    if (number < 0) number += 65536;
+    if (number < 0 || number > 0xFFFF) return;
+    std::string font;
+    std::size_t fpos = code.find("\\f", static_cast<std::size_t>(r.ptr - code.data()));
+    if (fpos != std::string::npos) {
+        std::size_t q = fpos + 2;
+        while (q < code.size() && code[q] == ' ') ++q;
+        if (q < code.size() && code[q] == '"') {
+            std::size_t close = code.find('"', q + 1);
+            if (close == std::string::npos) return;
+            font = code.substr(q + 1, close - q - 1);
+        } else {
+            std::size_t stop = code.find(' ', q);
+            font = code.substr(q, stop == std::string::npos ? std::string::npos : stop - q);
+        }
+    }
+    std::uint32_t fmtId = fe > fb + 1 ? story[static_cast<std::size_t>(fb + 1)].fmt : story[static_cast<std::size_t>(fb)].fmt;
+    CharFormat f = doc_.Format(fmtId);
+    f.font = doc_.FontNumber(font.empty() ? "Symbol" : font);
+    Atom sym = Atom::Make(AtomKind::Symbol, static_cast<std::uint32_t>(number), doc_.InternFormat(f));
+    story.erase(static_cast<std::size_t>(fb), static_cast<std::size_t>(fe - fb + 1));
+    story.push_back(sym);
+}
+
+void Document::LoadRtfText(std::string_view rtf) {
+    fonts.clear();
+    colors.assign(1, -1);
+    preamble.clear();
+    main_.clear();
+    RtfReader reader(*this, rtf);
+    reader.Run();
+    selection_->MoveTo(&main_, 0, 0);
+}
+
+} // namespace qz::word

@@ -1,0 +1,352 @@
+// RTF out. The production engine reads templates with a plain tokenizer and
+// substring searches, so the writer keeps to a few rules:
+//  - every field is "{\field{\*\fldinst ...}{\fldrslt ...}}", symbols are
+//    nested SYMBOL fields, and a run's format words open its group, so that a
+//    SET field's instruction starts "{\*\fldinst {" + its format words;
+//  - text escapes: braces as \{ \}, a backslash as \'5c (never "\\", so that
+//    neither "\\{" nor "\field" can appear in text), characters of
+//    Windows-1252 above 0x7F as \'hh in lower case (the section sign is the
+//    field separator \'a7), others as \uN\'3f;
+//  - line breaks (CR LF) only before a paragraph's "\pard" outside fields, so
+//    that deleting them never joins two tokens;
+//  - the story ends "\par }", so the file never ends "}}".
+#include "platform/word/Document.h"
+#include "platform/word/Range.h"
+#include "platform/word/Utf8.h"
+
+#include <cctype>
+
+namespace qz::word {
+
+namespace {
+
+void AppendHex(std::string& out, unsigned b) {
+    static const char* hex = "0123456789abcdef";
+    out += "\\'";
+    out += hex[(b >> 4) & 15];
+    out += hex[b & 15];
+}
+
+void AppendEscaped(std::string& out, char32_t c) {
+    switch (c) {
+    case U'\\': out += "\\'5c"; return;
+    case U'{': out += "\\{"; return;
+    case U'}': out += "\\}"; return;
+    case U'\t': out += "\\tab "; return;
+    case 0x0B: out += "\\line "; return;
+    case 0x0C: out += "\\page "; return;
+    case 0x0E: out += "\\column "; return;
+    case 0x2011: out += "\\_"; return;
+    default: break;
+    }
+    if (c < 0x20) return;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
+    int b = UnicodeToCp1252(c);
+    if (b >= 0) {
+        AppendHex(out, static_cast<unsigned>(b));
+        return;
+    }
+    auto unit = [&out](unsigned u) {
+        out += "\\u";
+        out += std::to_string(u >= 0x8000 ? static_cast<int>(u) - 65536 : static_cast<int>(u));
+        out += "\\'3f";
+    };
+    if (c > 0xFFFF) {
+        unsigned v = static_cast<unsigned>(c) - 0x10000;
+        unit(0xD800 + (v >> 10));
+        unit(0xDC00 + (v & 0x3FF));
+    } else {
+        unit(static_cast<unsigned>(c));
+    }
+}
+
+void AppendEscaped(std::string& out, const std::string& utf8) {
+    for (char32_t c : DecodeUtf8(utf8)) AppendEscaped(out, c);
+}
+
+class RtfWriter {
+public:
+    explicit RtfWriter(const Document& doc) : doc_(doc) {}
+    std::string Write();
+
+private:
+    const std::string& Words(std::uint32_t fmt);
+    std::string WordsWithoutFont(std::uint32_t fmt);
+    void WriteStory(const Story& s, const std::string& lastProps, bool isMain);
+    void WriteAtoms(const Story& s, long from, long to, bool display);
+    void WriteSymbol(const Atom& a);
+    void WriteSectionStart(int index);
+    bool IsMacroButton(const Story& s, long fb, long fe, long* displayFrom) const;
+
+    const Document& doc_;
+    std::string out_;
+    std::vector<std::string> words_;
+    std::vector<bool> haveWords_;
+    std::string curLastProps_; // properties of the final paragraph of the story being written
+    bool curIsMain_ = true;
+    int section_ = 0;
+};
+
+const std::string& RtfWriter::Words(std::uint32_t fmt) {
+    if (fmt >= words_.size()) {
+        words_.resize(fmt + 1);
+        haveWords_.resize(fmt + 1);
+    }
+    if (!haveWords_[fmt]) {
+        const CharFormat& f = doc_.Format(fmt);
+        std::string w;
+        if (f.font >= 0) w += "\\f" + std::to_string(f.font);
+        if (f.size > 0) w += "\\fs" + std::to_string(f.size);
+        if (f.bold) w += "\\b";
+        if (f.italic) w += "\\i";
+        if (f.underline) w += "\\ul";
+        w += "\\cf" + std::to_string(f.color);
+        w += f.extra;
+        words_[fmt] = std::move(w);
+        haveWords_[fmt] = true;
+    }
+    return words_[fmt];
+}
+
+std::string RtfWriter::WordsWithoutFont(std::uint32_t fmt) {
+    CharFormat f = doc_.Format(fmt);
+    std::string w;
+    if (f.size > 0) w += "\\fs" + std::to_string(f.size);
+    w += "\\cf" + std::to_string(f.color);
+    return w;
+}
+
+void RtfWriter::WriteSymbol(const Atom& a) {
+    const CharFormat& f = doc_.Format(a.fmt);
+    const FontDef* font = doc_.FontByNumber(f.font);
+    unsigned code = a.value;
+    out_ += "{\\field{\\*\\fldinst {";
+    out_ += WordsWithoutFont(a.fmt);
+    out_ += " SYMBOL ";
+    out_ += std::to_string(code);
+    if (font) {
+        out_ += " \\'5cf \"";
+        AppendEscaped(out_, font->name);
+        out_ += '"';
+    }
+    if (code > 0xFF) out_ += " \\'5cu";
+    out_ += "}}{\\fldrslt {";
+    out_ += Words(a.fmt);
+    out_ += ' ';
+    if (code >= 0xF000 && code <= 0xF0FF) AppendHex(out_, code & 0xFF);
+    else if (code > 0x7F && code <= 0xFF) AppendHex(out_, code);
+    else AppendEscaped(out_, static_cast<char32_t>(code));
+    out_ += "}}}";
+}
+
+// Whether the field fb..fe is a MACROBUTTON field; its display text (what
+// the word processor shows) starts after the macro name and one blank.
+bool RtfWriter::IsMacroButton(const Story& s, long fb, long fe, long* displayFrom) const {
+    long i = fb + 1;
+    auto ch = [&](long k) { return AtomChar(doc_, s[static_cast<std::size_t>(k)]); };
+    while (i < fe && ch(i) == U' ') ++i;
+    static const char kw[] = "MACROBUTTON";
+    for (int k = 0; k < 11; ++k, ++i) {
+        if (i >= fe) return false;
+        char32_t c = ch(i);
+        if (c >= U'a' && c <= U'z') c -= 32;
+        if (c != static_cast<char32_t>(kw[k])) return false;
+    }
+    if (i >= fe || ch(i) != U' ') return false;
+    while (i < fe && ch(i) == U' ') ++i;
+    while (i < fe && ch(i) != U' ' && s[static_cast<std::size_t>(i)].Kind() == AtomKind::Char) ++i;
+    if (i < fe && ch(i) == U' ') ++i;
+    *displayFrom = i;
+    return true;
+}
+
+// Writes atoms [from, to). In display mode (a field result) nested fields
+// are left out and symbols are written as characters of their font.
+void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
+    std::vector<long> open; // begin positions of the open fields
+    long i = from;
+    bool paraStart = !display && (from == 0);
+    while (i < to) {
+        if (paraStart) {
+            // The paragraph's properties are those at its end.
+            long j = i;
+            while (j < static_cast<long>(s.size()) && s[static_cast<std::size_t>(j)].Kind() != AtomKind::ParaEnd) ++j;
+            if (open.empty()) out_ += "\r\n";
+            out_ += "\\pard\\plain";
+            if (j < static_cast<long>(s.size())) out_ += doc_.ParaEnd(s[static_cast<std::size_t>(j)].value).props;
+            else out_ += curLastProps_;
+            out_ += ' ';
+            paraStart = false;
+        }
+        const Atom& a = s[static_cast<std::size_t>(i)];
+        switch (a.Kind()) {
+        case AtomKind::Char: {
+            std::uint32_t fmt = a.fmt;
+            out_ += '{';
+            out_ += Words(fmt);
+            out_ += ' ';
+            while (i < to) {
+                const Atom& c = s[static_cast<std::size_t>(i)];
+                if (c.Kind() != AtomKind::Char || c.fmt != fmt) break;
+                AppendEscaped(out_, static_cast<char32_t>(c.value));
+                ++i;
+            }
+            out_ += '}';
+            continue;
+        }
+        case AtomKind::Symbol:
+            if (display) {
+                out_ += '{';
+                out_ += Words(a.fmt);
+                out_ += ' ';
+                if (a.value >= 0xF000 && a.value <= 0xF0FF) AppendHex(out_, a.value & 0xFF);
+                else if (a.value > 0x7F && a.value <= 0xFF) AppendHex(out_, a.value);
+                else AppendEscaped(out_, static_cast<char32_t>(a.value));
+                out_ += '}';
+            } else {
+                WriteSymbol(a);
+            }
+            break;
+        case AtomKind::ParaEnd: {
+            const ParaEndInfo& pe = doc_.ParaEnd(a.value);
+            if (display) break;
+            out_ += '\\';
+            out_ += pe.word;
+            out_ += ' ';
+            if (pe.word == "sect" && open.empty() && curIsMain_) WriteSectionStart(++section_);
+            paraStart = true;
+            break;
+        }
+        case AtomKind::FieldBegin: {
+            if (display) {
+                long e = MatchingFieldEnd(s, i);
+                if (e < 0 || e >= to) { i = to; continue; }
+                i = e + 1;
+                continue;
+            }
+            const FieldInfo& fi = doc_.FieldInfoAt(a.value);
+            out_ += "{\\field";
+            out_ += fi.prefix;
+            out_ += "{\\*\\fldinst ";
+            open.push_back(i);
+            break;
+        }
+        case AtomKind::FieldEnd: {
+            if (display || open.empty()) break;
+            long fb = open.back();
+            open.pop_back();
+            out_ += "}{\\fldrslt ";
+            long dispFrom = 0;
+            if (IsMacroButton(s, fb, i, &dispFrom)) {
+                WriteAtoms(s, dispFrom, i, true);
+            } else {
+                const FieldInfo& fi = doc_.FieldInfoAt(s[static_cast<std::size_t>(fb)].value);
+                out_ += fi.result;
+            }
+            out_ += "}}";
+            break;
+        }
+        case AtomKind::Opaque:
+            if (!display) out_ += doc_.Opaque(a.value);
+            break;
+        }
+        ++i;
+    }
+    // Fields left open by a damaged story are closed here.
+    while (!open.empty()) {
+        out_ += "}{\\fldrslt }}";
+        open.pop_back();
+    }
+}
+
+void RtfWriter::WriteSectionStart(int index) {
+    const Section& sec = *doc_.sections_[static_cast<std::size_t>(
+        std::min<std::size_t>(static_cast<std::size_t>(index), doc_.sections_.size() - 1))];
+    out_ += "\r\n\\sectd";
+    out_ += sec.props;
+    out_ += ' ';
+    static const char* headerWords[3] = {"header", "headerf", "headerl"};
+    static const char* footerWords[3] = {"footer", "footerf", "footerl"};
+    bool savedMain = curIsMain_;
+    std::string savedLast = curLastProps_;
+    curIsMain_ = false;
+    for (int k = 0; k < 6; ++k) {
+        const HeaderFooter& hf = k < 3 ? sec.headers[static_cast<std::size_t>(k)] : sec.footers[static_cast<std::size_t>(k - 3)];
+        if (!hf.Exists()) continue;
+        out_ += "{\\";
+        out_ += hf.word.empty() ? (k < 3 ? headerWords[k] : footerWords[k - 3]) : hf.word;
+        out_ += ' ';
+        WriteStory(hf.story, hf.lastProps, false);
+        out_ += "}";
+    }
+    curIsMain_ = savedMain;
+    curLastProps_ = savedLast;
+}
+
+void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool isMain) {
+    curIsMain_ = isMain;
+    curLastProps_ = lastProps;
+    long n = static_cast<long>(s.size());
+    WriteAtoms(s, 0, n, false);
+    if (n == 0 || s[static_cast<std::size_t>(n - 1)].Kind() == AtomKind::ParaEnd) {
+        out_ += "\r\n\\pard\\plain";
+        out_ += lastProps;
+        out_ += ' ';
+    }
+    out_ += "\\par ";
+}
+
+std::string RtfWriter::Write() {
+    out_.reserve(doc_.MainStory().size() * 2 + 4096);
+    out_ += "{\\rtf1\\ansi\\ansicpg1252\\deff";
+    out_ += std::to_string(doc_.deff);
+    out_ += "{\\fonttbl";
+    for (const FontDef& f : doc_.fonts) {
+        out_ += "{\\f";
+        out_ += std::to_string(f.number);
+        out_ += f.decl;
+        out_ += ' ';
+        AppendEscaped(out_, f.name);
+        out_ += ";}";
+    }
+    out_ += "}\r\n{\\colortbl";
+    for (std::int32_t c : doc_.colors) {
+        if (c >= 0) {
+            out_ += "\\red" + std::to_string((c >> 16) & 255) + "\\green" + std::to_string((c >> 8) & 255) +
+                    "\\blue" + std::to_string(c & 255);
+        }
+        out_ += ';';
+    }
+    out_ += "}\r\n";
+    out_ += doc_.preamble;
+    const auto& props = doc_.CustomDocumentProperties();
+    if (props.Count() > 0) {
+        out_ += "{\\*\\userprops";
+        for (const CustomProperty& p : props) {
+            static const int kTypes[6] = {30, 3, 11, 64, 30, 5};
+            out_ += "{\\propname ";
+            AppendEscaped(out_, p.Name);
+            out_ += "}\\proptype";
+            out_ += std::to_string(kTypes[p.Type >= 1 && p.Type <= 5 ? p.Type : 0]);
+            out_ += "{\\staticval ";
+            AppendEscaped(out_, p.Value);
+            out_ += '}';
+        }
+        out_ += "}";
+    }
+    section_ = 0;
+    curIsMain_ = true;
+    WriteSectionStart(0);
+    WriteStory(doc_.MainStory(), doc_.mainLastProps, true);
+    out_ += "}";
+    return std::move(out_);
+}
+
+} // namespace
+
+std::string Document::ToRtf() const { return RtfWriter(*this).Write(); }
+
+} // namespace qz::word
