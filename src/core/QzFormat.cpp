@@ -136,10 +136,13 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept {
     return true;
 }
 
+// The member defaults of LocaleFormat are the United States English values.
+const LocaleFormat kUnitedStates{};
+
 // The regional settings of the user's default locale.
 const LocaleFormat& userRegionalSettings() {
     const LocaleFormat* f = sys::localeFormatFor(sys::userDefaultLcid());
-    return f ? *f : LocaleFormat::english();
+    return f ? *f : kUnitedStates;
 }
 
 std::string defaultOptionsText() { return std::string(kUseDefault) + "-1"; }
@@ -238,7 +241,7 @@ QzFormatNumber RetrieveNumberFormat(std::string_view text, bool bCurrency,
 QzFormatNumber RetrieveNumberFormat(std::string_view text, bool bCurrency) {
     if (!UseDefaultTemplateProperties(text)) {
         // Own options: the regional settings are not consulted.
-        return RetrieveNumberFormat(text, bCurrency, LocaleFormat::english());
+        return RetrieveNumberFormat(text, bCurrency, kUnitedStates);
     }
     return RetrieveNumberFormat(text, bCurrency, userRegionalSettings());
 }

@@ -1,0 +1,120 @@
+// Connection strings against the template folder, path comparison, locale
+// texts, line breaks and the naming rule.
+#include "core/ModDesigner.h"
+
+#include "platform/system/Locales.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace qz {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TemplateFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "qzmd-XXXXXX").string();
+        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+        folder = tmpl;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    std::string touch(const std::string& name) {
+        std::string p = folder + "/" + name;
+        std::ofstream(p) << "x";
+        return p;
+    }
+    std::string folder;
+};
+
+constexpr std::string_view kJet = "Provider=Microsoft.Jet.OLEDB.4.0;";
+
+TEST_F(TemplateFolder, JetDataSourceBecomesAbsolute) {
+    const std::string abs = folder + "/db.mdb";
+    EXPECT_EQ(AdjustConnectionString(std::string(kJet) + "Data Source=db.mdb", false, folder),
+              std::string(kJet) + "Data Source=" + abs);
+    // Quotes stay around the new path; the rest of the string is kept.
+    EXPECT_EQ(AdjustConnectionString(std::string(kJet) + "Data Source=\"db.mdb\";Persist Security Info=False", false, folder),
+              std::string(kJet) + "Data Source=\"" + abs + "\";Persist Security Info=False");
+    // Subfolders, "..", and Windows separators.
+    EXPECT_EQ(AdjustConnectionString("provider=microsoft.jet.oledb.4.0;Data Source=data\\sub\\x.xls", false, folder),
+              "provider=microsoft.jet.oledb.4.0;Data Source=" + folder + "/data/sub/x.xls");
+    EXPECT_EQ(AdjustConnectionString(std::string(kJet) + "Data Source=../up.mdb", false, folder + "/t"),
+              std::string(kJet) + "Data Source=" + folder + "/up.mdb");
+    // Only the value is replaced, not the same text elsewhere.
+    EXPECT_EQ(AdjustConnectionString(std::string(kJet) + "Data Source=db;User ID=dbadmin", false, folder),
+              std::string(kJet) + "Data Source=" + folder + "/db;User ID=dbadmin");
+}
+
+TEST_F(TemplateFolder, OtherConnectionStringsStayAsTheyAre) {
+    for (const std::string& s : {
+             std::string(kJet) + "Data Source=/srv/data/db.mdb",
+             std::string(kJet) + "Data Source=C:\\Data\\db.mdb",
+             std::string(kJet) + "Data Source=\\\\server\\share\\db.mdb",
+             std::string(kJet) + "data source=db.mdb", // the key is matched as written
+             std::string(kJet) + "Data Source=;",
+             std::string(kJet) + "Extended Properties=Excel 8.0",
+             std::string("Provider=SQLOLEDB;Data Source=db.mdb;Initial Catalog=x"),
+             std::string("DSN=Sales"),
+             std::string(),
+         }) {
+        EXPECT_EQ(AdjustConnectionString(s, false, folder), s);
+    }
+}
+
+TEST_F(TemplateFolder, SavedRecordsetFileFoundInTheTemplateFolder) {
+    const std::string there = touch("orders.xml");
+    EXPECT_EQ(AdjustConnectionString("orders.xml", true, folder), there);
+    EXPECT_EQ(AdjustConnectionString("C:\\old\\place\\orders.xml", true, folder), there);
+    EXPECT_EQ(AdjustConnectionString("/elsewhere/orders.xml", true, folder), there);
+    // A file that exists where it is named stays; a missing one everywhere too.
+    EXPECT_EQ(AdjustConnectionString(there, true, "/nonexistent"), there);
+    EXPECT_EQ(AdjustConnectionString("missing.xml", true, folder), "missing.xml");
+    EXPECT_EQ(AdjustConnectionString("", true, folder), "");
+    // With the flag false nothing is looked up.
+    EXPECT_EQ(AdjustConnectionString("orders.xml", false, folder), "orders.xml");
+}
+
+TEST_F(TemplateFolder, FileNameIdentical) {
+    EXPECT_TRUE(FileNameIdentical(folder + "/a.rtf", folder + "/./a.rtf"));
+    EXPECT_TRUE(FileNameIdentical(folder + "/a.rtf", folder + "/sub/../a.rtf"));
+    EXPECT_TRUE(FileNameIdentical(folder + "/", folder));
+    EXPECT_FALSE(FileNameIdentical(folder + "/a.rtf", folder + "/A.rtf"));
+    EXPECT_FALSE(FileNameIdentical(folder + "/a.rtf", ""));
+    EXPECT_FALSE(FileNameIdentical("", ""));
+}
+
+TEST(ModDesigner, ManageCarriageReturn) {
+    EXPECT_EQ(ManageCarriageReturn("a\rb\r\nc\nd"), "a\r\nb\r\nc\nd");
+    EXPECT_EQ(ManageCarriageReturn("\r\r\n\r"), "\r\n\r\n\r\n");
+    EXPECT_EQ(ManageCarriageReturn("plain"), "plain");
+    EXPECT_EQ(ManageCarriageReturn(""), "");
+}
+
+TEST(ModDesigner, ValidCnOrCmdName) {
+    for (const char* good : {"Orders2", "order_lines", "A", "x_1_"}) EXPECT_TRUE(ValidCnOrCmdName(good)) << good;
+    for (const char* bad : {"", "2Orders", "_x", "Order Lines", "Ordre-1", "Ordr\xC3\xA9", "A[b", "A^b", "A`b",
+                            "A]b", "A\\b", " x", "x "})
+        EXPECT_FALSE(ValidCnOrCmdName(bad)) << bad;
+}
+
+TEST(ModDesigner, LocaleTexts) {
+    sys::setUserDefaultLcid(1033);
+    EXPECT_EQ(GetLocaleDateFormat(1), *sys::localeInfo(1033, sys::LOCALE_SSHORTDATE));
+    EXPECT_EQ(GetLocaleDateFormat(0), *sys::localeInfo(1033, sys::LOCALE_SLONGDATE));
+    EXPECT_EQ(GetLocaleCurrencySymbol(), "$");
+    sys::setUserDefaultLcid(1036);
+    EXPECT_EQ(GetLocaleCurrencySymbol(), *sys::localeInfo(1036, sys::LOCALE_SCURRENCY));
+    EXPECT_NE(GetLocaleDateFormat(1), GetLocaleDateFormat(0));
+    sys::setUserDefaultLcid(0);
+}
+
+} // namespace
+} // namespace qz
