@@ -13,7 +13,6 @@ packages=(
   libpugixml-dev libsqlite3-dev libicu-dev libpcre2-dev libcli11-dev
   unixodbc-dev odbc-postgresql
   libsqliteodbc tdsodbc mdbtools-dev libfreexl-dev python3-xlwt
-  libreoffice-writer-nogui
 )
 
 missing=()
