@@ -1,0 +1,485 @@
+#include "query/QBSelectQueryParser.h"
+
+#include "platform/automation/AutomationError.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace qz::query {
+
+namespace {
+
+// Token kinds; the numbers of the words follow the dialect's keyword table.
+enum Tok : int {
+    kSelect = 1, kAll, kDistinct, kFrom, kWhere, kOrder, kBy, kAnd, kOr, kEq, kGt, kLt, kGe, kLe,
+    kNe, kIs, kNot, kNull, kLike, kWord, kComma, kInner, kJoin, kOn, kClose, kOpen, kAsc, kDesc,
+    kEnd, kString, kBadString
+};
+
+struct Keyword {
+    std::string_view text;
+    Tok kind;
+};
+constexpr Keyword kKeywords[] = {
+    {"SELECT", kSelect}, {"ALL", kAll},   {"DISTINCT", kDistinct}, {"FROM", kFrom},
+    {"WHERE", kWhere},   {"ORDER", kOrder}, {"BY", kBy},           {"AND", kAnd},
+    {"OR", kOr},         {"=", kEq},      {">", kGt},              {"<", kLt},
+    {">=", kGe},         {"<=", kLe},     {"<>", kNe},             {"IS", kIs},
+    {"NOT", kNot},       {"NULL", kNull}, {"LIKE", kLike},         {"INNER", kInner},
+    {"JOIN", kJoin},     {"ON", kOn},     {"ASC", kAsc},           {"DESC", kDesc}};
+
+struct Refusal {
+    int id;
+    size_t position;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
+
+// The tables of one operand of a join, its leftmost table first.
+struct Source {
+    std::vector<TableRef> tables;
+    bool Holds(const TableRef& t) const {
+        return std::find(tables.begin(), tables.end(), t) != tables.end();
+    }
+};
+
+class Parser {
+public:
+    Parser(QBSelectQuery& q, const std::string& sql) : q_(q), s_(sql) {}
+
+    void Run() {
+        Next();
+        Clause(kErrInvalidSelectList, [&] { ParseSelectList(); });
+        Clause(kErrInvalidTableSource, [&] { ParseTableSource(); });
+        Clause(kErrInvalidSearchCondition, [&] { ParseSearchCondition(); });
+        Clause(kErrInvalidOrderExpression, [&] { ParseOrderExpression(); });
+        CheckTableSelection();
+    }
+
+private:
+    // A model operation that refuses its arguments refuses the clause; any
+    // other failure (the catalog's) is the caller's.
+    template <class F>
+    void Clause(int id, F&& f) {
+        try {
+            f();
+        } catch (const AutomationError& e) {
+            if (e.Number == static_cast<std::int32_t>(0x80070057u) ||
+                e.Number == static_cast<std::int32_t>(0x800A0005u))
+                Refuse(id);
+            throw;
+        }
+    }
+
+    [[noreturn]] void Refuse(int id) { throw Refusal{id, pos_}; }
+
+    // ---- Tokens ------------------------------------------------------------
+
+    void Next() {
+        size_t n = s_.size();
+        while (i_ < n && IsBlank(s_[i_])) ++i_;
+        pos_ = i_ + 1;
+        text_.clear();
+        if (i_ >= n) {
+            kind_ = kEnd;
+            return;
+        }
+        char c = s_[i_];
+        if (c == ',' || c == '(' || c == ')') {
+            kind_ = c == ',' ? kComma : (c == '(' ? kOpen : kClose);
+            text_.assign(1, c);
+            ++i_;
+            return;
+        }
+        if (c == '\'') {
+            // A string literal; '' stands for one apostrophe.
+            ++i_;
+            for (;;) {
+                if (i_ >= n) {
+                    kind_ = kBadString;
+                    return;
+                }
+                if (s_[i_] == '\'') {
+                    if (i_ + 1 < n && s_[i_ + 1] == '\'') {
+                        text_ += '\'';
+                        i_ += 2;
+                        continue;
+                    }
+                    ++i_;
+                    kind_ = kString;
+                    return;
+                }
+                text_ += s_[i_++];
+            }
+        }
+        // A word; inside "[..]", backquotes and double quotes every character belongs to it.
+        size_t start = i_;
+        while (i_ < n) {
+            char ch = s_[i_];
+            if (IsBlank(ch) || ch == ',' || ch == '(' || ch == ')') break;
+            if (ch == '[' || ch == '`' || ch == '"') {
+                char close = ch == '[' ? ']' : ch;
+                size_t j = i_ + 1;
+                for (;;) {
+                    j = s_.find(close, j);
+                    if (j == std::string::npos) { j = n; break; }
+                    if (close != ']' && j + 1 < n && s_[j + 1] == close) { j += 2; continue; }
+                    break;
+                }
+                i_ = j < n ? j + 1 : n;
+                continue;
+            }
+            ++i_;
+        }
+        text_.assign(s_, start, i_ - start);
+        kind_ = kWord;
+        if (text_.size() <= 8)
+            for (const auto& k : kKeywords)
+                if (EqualsNoCase(k.text, text_)) {
+                    kind_ = k.kind;
+                    break;
+                }
+    }
+
+    // ---- Qualified names ---------------------------------------------------
+
+    // The word as "table.column" of an existing column; "*" only when allowed.
+    bool QualifiedColumn(std::string& table, std::string& column, bool allowAll) {
+        if (kind_ != kWord || !SplitFQName(text_, table, column)) return false;
+        if (!q_.ColumnNameExists(table, column)) return false;
+        return allowAll || column != "*";
+    }
+
+    // ---- SELECT ------------------------------------------------------------
+
+    void ParseSelectList() {
+        if (kind_ != kSelect) Refuse(kErrInvalidSelectList);
+        Next();
+        q_.SetRowsToSelect(kRowsAll);
+        if (kind_ == kAll) Next();
+        if (kind_ == kDistinct) {
+            q_.SetRowsToSelect(kRowsDistinct);
+            Next();
+        }
+        if (kind_ != kWord) Refuse(kErrInvalidSelectList);
+        while (kind_ == kWord) {
+            std::string t, c;
+            if (!QualifiedColumn(t, c, true)) Refuse(kErrInvalidSelectList);
+            q_.SelectColumn(t, c); // a column named twice is refused by the list
+            Next();
+            if (kind_ == kComma) Next();
+        }
+    }
+
+    // ---- FROM --------------------------------------------------------------
+
+    void ParseTableSource() {
+        if (kind_ != kFrom) Refuse(kErrInvalidTableSource);
+        Next();
+        int group = 0;
+        do {
+            ParseJoin(++group);
+            if (kind_ == kComma) Next();
+        } while (kind_ == kWord || kind_ == kOpen);
+    }
+
+    Source ParseTableReference(int group) {
+        if (kind_ == kOpen) {
+            Next();
+            Source s = ParseJoin(group);
+            if (kind_ != kClose) Refuse(kErrInvalidTableSource);
+            Next();
+            return s;
+        }
+        if (kind_ != kWord) Refuse(kErrInvalidTableSource);
+        std::string name;
+        if (!TryDecodeName(text_, name)) Refuse(kErrInvalidTableSource);
+        TableRef t = q_.GetCatalog() ? q_.GetCatalog()->FindTable(name) : nullptr;
+        // The model holds each table once: a table named twice cannot be expressed.
+        if (!t || q_.SelectedTableList().FindItem(t->Name)) Refuse(kErrInvalidTableSource);
+        size_t before = q_.ForeignKeyList().Count();
+        q_.SelectTable(t->Name);
+        // A catalog relationship to a table of another comma-separated source
+        // would turn that cross join into an inner join.
+        for (size_t i = before + 1; i <= q_.ForeignKeyList().Count(); ++i) {
+            const auto& r = q_.ForeignKeyList().Item(i);
+            const TableRef& other = r->BaseTable == t ? r->RelatedTable : r->BaseTable;
+            auto g = group_.find(other.get());
+            if (g == group_.end() || g->second != group) Refuse(kErrInvalidTableSource);
+        }
+        group_[t.get()] = group;
+        Next();
+        return Source{{t}};
+    }
+
+    // A join column "table.column" of an existing column (not "*").
+    std::pair<TableRef, ColumnRef> JoinColumn() {
+        std::string t, c;
+        if (!QualifiedColumn(t, c, false)) Refuse(kErrInvalidTableSource);
+        TableRef table = q_.GetCatalog()->FindTable(t);
+        return {table, table->FindColumn(c)};
+    }
+
+    Source ParseJoin(int group) {
+        Source left = ParseTableReference(group);
+        while (kind_ == kInner) {
+            Next();
+            if (kind_ != kJoin) Refuse(kErrInvalidTableSource);
+            Next();
+            Source right = ParseTableReference(group);
+            if (kind_ != kOn) Refuse(kErrInvalidTableSource);
+            Next();
+            if (kind_ != kWord) Refuse(kErrInvalidTableSource);
+            // Each equality names a table of the left operand and one of the
+            // right; equalities of one pair of tables form one relationship,
+            // whose base is the left operand's table.
+            std::vector<std::shared_ptr<QBForeignKey>> keys;
+            while (kind_ == kWord) {
+                auto a = JoinColumn();
+                Next();
+                if (kind_ != kEq) Refuse(kErrInvalidTableSource);
+                Next();
+                auto b = JoinColumn();
+                if (!left.Holds(a.first)) std::swap(a, b);
+                if (!left.Holds(a.first) || !right.Holds(b.first)) Refuse(kErrInvalidTableSource);
+                auto key = std::find_if(keys.begin(), keys.end(), [&](const auto& k) {
+                    return k->BaseTable == a.first && k->RelatedTable == b.first;
+                });
+                if (key == keys.end()) {
+                    auto k = std::make_shared<QBForeignKey>();
+                    k->FKType = kFKTypeUserDefined;
+                    k->BaseTable = a.first;
+                    k->RelatedTable = b.first;
+                    keys.push_back(k);
+                    key = keys.end() - 1;
+                }
+                for (const auto& p : (*key)->ColumnPairs)
+                    if (p.Base == a.second && p.Related == b.second) Refuse(kErrInvalidTableSource);
+                (*key)->ColumnPairs.push_back({a.second, b.second});
+                Next();
+                if (kind_ == kAnd) {
+                    Next();
+                    if (kind_ != kWord) Refuse(kErrInvalidTableSource);
+                }
+            }
+            // Equalities that repeat a relationship of the model (in either
+            // direction) add nothing; the rest form a user-defined one.
+            for (auto& k : keys) {
+                RemoveKnownPairs(*k);
+                if (!k->ColumnPairs.empty()) q_.AddUserDefinedForeignKey(k);
+            }
+            left.tables.insert(left.tables.end(), right.tables.begin(), right.tables.end());
+        }
+        return left;
+    }
+
+    // Removes from the key every pair of each relationship of the model
+    // between the same two tables whose pairs all occur in the key.
+    void RemoveKnownPairs(QBForeignKey& key) const {
+        for (const auto& r : q_.ForeignKeyList()) {
+            bool same = r->BaseTable == key.BaseTable && r->RelatedTable == key.RelatedTable;
+            bool mirrored = r->BaseTable == key.RelatedTable && r->RelatedTable == key.BaseTable;
+            if ((!same && !mirrored) || r->ColumnPairs.empty()) continue;
+            std::vector<size_t> found;
+            for (const auto& p : r->ColumnPairs) {
+                QBColumnPair oriented = same ? p : QBColumnPair{p.Related, p.Base};
+                auto it = std::find_if(key.ColumnPairs.begin(), key.ColumnPairs.end(), [&](const QBColumnPair& k) {
+                    return k.Base == oriented.Base && k.Related == oriented.Related;
+                });
+                if (it == key.ColumnPairs.end()) break;
+                found.push_back(static_cast<size_t>(it - key.ColumnPairs.begin()));
+            }
+            if (found.size() != r->ColumnPairs.size()) continue;
+            std::sort(found.rbegin(), found.rend());
+            for (size_t i : found) key.ColumnPairs.erase(key.ColumnPairs.begin() + static_cast<std::ptrdiff_t>(i));
+            if (key.ColumnPairs.empty()) return;
+        }
+    }
+
+    // ---- WHERE -------------------------------------------------------------
+
+    void ParseSearchCondition() {
+        if (kind_ != kWhere) {
+            if (kind_ == kOrder || kind_ == kEnd) return;
+            Refuse(kErrInvalidSearchCondition);
+        }
+        Next();
+        bool negated = false;
+        if (kind_ == kNot) {
+            Next();
+            if (kind_ != kOpen) Refuse(kErrInvalidSearchCondition);
+            negated = true;
+            Next();
+        }
+        int connector = 0, count = 0;
+        for (;;) {
+            if (kind_ != kWord || count == 6) Refuse(kErrInvalidSearchCondition);
+            ParseCondition(count++);
+            if (kind_ == kAnd || kind_ == kOr) {
+                // One connector throughout: mixing them has no place in the model.
+                if (connector && connector != kind_) Refuse(kErrInvalidSearchCondition);
+                connector = kind_;
+                Next();
+                continue;
+            }
+            if (kind_ == kWord) Refuse(kErrInvalidSearchCondition); // missing connector
+            break;
+        }
+        if (negated) {
+            if (kind_ != kClose) Refuse(kErrInvalidSearchCondition);
+            Next();
+        }
+        int type = negated ? (connector == kAnd ? kMatchNotAll : kMatchNotAny)
+                           : (connector == kOr ? kMatchAny : kMatchAll);
+        q_.SearchConditionList().SetSearchType(type);
+    }
+
+    void ParseCondition(int slot) {
+        std::string t, c;
+        if (!QualifiedColumn(t, c, false)) Refuse(kErrInvalidSelectList);
+        const int kind = q_.GetSearchColumnType(t, c);
+        Next();
+        int op = 0;
+        std::string parameter;
+        switch (kind_) {
+        case kEq: case kGt: case kLt: case kGe: case kLe: case kNe:
+            op = kOpEqual + (kind_ - kEq);
+            Next();
+            parameter = Operand(kind);
+            break;
+        case kIs:
+            Next();
+            if (kind_ == kNot) {
+                Next();
+                if (kind_ != kNull) Refuse(kErrInvalidSearchCondition);
+                op = kOpIsNotNull;
+            } else if (kind_ == kNull) {
+                op = kOpIsNull;
+            } else {
+                Refuse(kErrInvalidSearchCondition);
+            }
+            break;
+        case kLike: {
+            Next();
+            // Only the two patterns the builder writes: '%text%' and 'text%'.
+            if (kind_ != kString || text_.empty() || text_.back() != '%')
+                Refuse(kErrInvalidSearchCondition);
+            if (text_.size() >= 2 && text_.front() == '%') {
+                op = kOpContains;
+                parameter = text_.substr(1, text_.size() - 2);
+            } else if (text_.size() == 1 || text_.front() != '%') {
+                op = kOpStartsWith;
+                parameter = text_.substr(0, text_.size() - 1);
+            }
+            break;
+        }
+        default:
+            Refuse(kErrInvalidSearchCondition);
+        }
+        if (!QBSelectQuery::IsValidParameter(kind, op, parameter)) Refuse(kErrInvalidSearchCondition);
+        q_.SetSearchCondition(slot, t, c, op, parameter);
+        Next();
+    }
+
+    // The operand of a comparison, as the conditions panel holds it.
+    std::string Operand(int kind) {
+        if (kind_ == kWord && text_ == "?") return text_; // the parameter marker
+        switch (kind) {
+        case kKindBoolean:
+            if (kind_ == kWord && (EqualsNoCase(text_, "TRUE") || EqualsNoCase(text_, "FALSE"))) {
+                std::string upper = text_;
+                for (auto& ch : upper) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+                return upper;
+            }
+            [[fallthrough]];
+        case kKindNumeric:
+            if (kind_ == kWord && QBSelectQuery::IsNumericLiteral(text_)) return text_;
+            break;
+        case kKindText:
+            if (kind_ == kString) return text_;
+            break;
+        case kKindDateTime:
+            if (kind_ == kString) return text_;
+            if (kind_ == kWord && text_.size() >= 2 && text_.front() == '#' && text_.back() == '#')
+                return text_.substr(1, text_.size() - 2);
+            break;
+        default:
+            break;
+        }
+        Refuse(kErrInvalidSearchCondition);
+    }
+
+    // ---- ORDER BY ----------------------------------------------------------
+
+    void ParseOrderExpression() {
+        if (kind_ != kOrder) {
+            if (kind_ == kEnd) return;
+            Refuse(kErrInvalidOrderExpression);
+        }
+        Next();
+        if (kind_ != kBy) Refuse(kErrInvalidOrderExpression);
+        Next();
+        if (kind_ != kWord) Refuse(kErrInvalidOrderExpression);
+        int priority = 1;
+        while (kind_ == kWord) {
+            std::string t, c;
+            if (!QualifiedColumn(t, c, false)) Refuse(kErrInvalidSelectList);
+            size_t at = pos_;
+            Next();
+            if (kind_ != kAsc && kind_ != kDesc) Refuse(kErrInvalidOrderExpression);
+            int type = kind_ == kAsc ? 2 : 3;
+            Next();
+            if (kind_ == kComma) Next();
+            TableRef table = q_.GetCatalog()->FindTable(t);
+            if (q_.OrderExpressionList().FindItem(table->Name + "." + table->FindColumn(c)->Name))
+                throw Refusal{kErrInvalidOrderExpression, at};
+            q_.AddOrderExpression(t, c, type, priority++);
+        }
+        // Nothing may follow: it would be lost when the text is written again.
+        if (kind_ != kEnd) Refuse(kErrInvalidOrderExpression);
+    }
+
+    // ---- Tables of the other clauses ---------------------------------------
+
+    void CheckTableSelection() {
+        auto selected = [&](const TableRef& t) {
+            return t && q_.SelectedTableList().FindItem(t->Name) != nullptr;
+        };
+        for (const auto& c : q_.SelectedColumnList())
+            if (!selected(c->Table)) Refuse(kErrMissingTable);
+        for (const auto& s : q_.SearchConditionList())
+            if (s->Operator != kOpNone && !selected(s->Table)) Refuse(kErrMissingTable);
+        for (const auto& o : q_.OrderExpressionList())
+            if (!selected(o->Table)) Refuse(kErrMissingTable);
+    }
+
+    QBSelectQuery& q_;
+    const std::string& s_;
+    size_t i_ = 0;
+    size_t pos_ = 1;
+    Tok kind_ = kEnd;
+    std::string text_;
+    std::unordered_map<const CatalogTable*, int> group_;
+};
+
+} // namespace
+
+bool QBSelectQueryParser::ParseSelectQuery() {
+    if (!query_) throw AutomationError(kErrorFail, "QBSelectQueryParser", "No query model is set.");
+    result_ = Parse(*query_, sql_);
+    return result_.ok;
+}
+
+QBParseResult QBSelectQueryParser::Parse(QBSelectQuery& query, const std::string& sql) {
+    QBParseResult r;
+    try {
+        Parser(query, sql).Run();
+    } catch (const Refusal& refusal) {
+        r.ok = false;
+        r.messageId = refusal.id;
+        r.position = refusal.position;
+    }
+    return r;
+}
+
+} // namespace qz::query

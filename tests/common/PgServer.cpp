@@ -1,0 +1,196 @@
+#include "common/PgServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace qz::test {
+
+namespace {
+
+const char* const kBinDirs[] = {"/usr/lib/postgresql/15/bin", "/usr/lib/postgresql/16/bin",
+                                "/usr/lib/postgresql/17/bin", "/usr/lib/postgresql/14/bin"};
+const char* const kDrivers[] = {"/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so",
+                                "/usr/lib/aarch64-linux-gnu/odbc/psqlodbcw.so",
+                                "/usr/lib/odbc/psqlodbcw.so"};
+
+std::string Quote(const std::string& s) {
+    std::string r = "'";
+    for (char c : s) {
+        if (c == '\'') r += "'\\''";
+        else r += c;
+    }
+    return r + "'";
+}
+
+// Runs a shell command; returns its exit status and its output.
+int Run(const std::string& command, std::string* output) {
+    std::string full = command + " 2>&1";
+    FILE* p = popen(full.c_str(), "r");
+    if (!p) return -1;
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int rc = pclose(p);
+    if (output) *output = out;
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+int FreePort() {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0) return 0;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    int port = 0;
+    socklen_t len = sizeof a;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    close(s);
+    return port;
+}
+
+std::mutex gMutex;
+std::unique_ptr<PgServer> gServer;
+std::string gWhyNot;
+bool gTried = false;
+
+} // namespace
+
+PgServer* PgServer::Instance(std::string* whyNot) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (!gTried) {
+        gTried = true;
+        std::unique_ptr<PgServer> s(new PgServer());
+        if (s->Start(gWhyNot)) gServer = std::move(s);
+    }
+    if (!gServer && whyNot) *whyNot = gWhyNot;
+    return gServer.get();
+}
+
+PgServer::~PgServer() { Stop(); }
+
+bool PgServer::Start(std::string& whyNot) {
+    for (const char* d : kBinDirs)
+        if (fs::exists(fs::path(d) / "initdb") && fs::exists(fs::path(d) / "pg_ctl")) {
+            bin_ = d;
+            break;
+        }
+    if (bin_.empty()) {
+        whyNot = "the PostgreSQL server binaries (initdb, pg_ctl) are not installed";
+        return false;
+    }
+    std::string driver;
+    for (const char* d : kDrivers)
+        if (fs::exists(d)) {
+            driver = d;
+            break;
+        }
+    if (driver.empty()) {
+        whyNot = "the PostgreSQL ODBC driver (odbc-postgresql) is not installed";
+        return false;
+    }
+    char tmpl[] = "/tmp/qzpg-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+        whyNot = "cannot create a temporary folder";
+        return false;
+    }
+    dir_ = tmpl;
+    // initdb refuses to run as root: run the server as an unprivileged user.
+    if (geteuid() == 0) {
+        const char* user = getpwnam("postgres") ? "postgres" : "nobody";
+        passwd* pw = getpwnam(user);
+        if (!pw || chown(dir_.c_str(), pw->pw_uid, pw->pw_gid) != 0) {
+            whyNot = std::string("cannot hand the data folder to the user ") + user;
+            return false;
+        }
+        runAs_ = std::string("runuser -u ") + user + " -- ";
+    }
+    std::string out;
+    std::string data = dir_ + "/data";
+    if (Run(runAs_ + Quote(bin_ + "/initdb") + " -D " + Quote(data) +
+                " -A trust -U postgres -E UTF8 --locale=C --no-sync",
+            &out) != 0) {
+        whyNot = "initdb failed: " + out;
+        return false;
+    }
+    for (int attempt = 0; attempt < 5 && !running_; ++attempt) {
+        port_ = FreePort();
+        std::string opts = "-p " + std::to_string(port_) + " -k " + dir_ +
+                           " -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off"
+                           " -c synchronous_commit=off";
+        if (Run(runAs_ + Quote(bin_ + "/pg_ctl") + " -D " + Quote(data) + " -l " +
+                    Quote(dir_ + "/server.log") + " -w -t 60 -o " + Quote(opts) + " start",
+                &out) == 0)
+            running_ = true;
+    }
+    if (!running_) {
+        whyNot = "the server did not start: " + out;
+        return false;
+    }
+    // An ODBC set-up of our own, independent of the machine's.
+    std::ofstream(dir_ + "/odbcinst.ini") << "[QzPostgreSQL]\nDescription=PostgreSQL Unicode\nDriver="
+                                          << driver << "\nUsageCount=1\n";
+    std::ofstream(dir_ + "/odbc.ini") << "";
+    setenv("ODBCSYSINI", dir_.c_str(), 1);
+    setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);
+    return true;
+}
+
+void PgServer::Stop() {
+    if (running_) {
+        Run(runAs_ + Quote(bin_ + "/pg_ctl") + " -D " + Quote(dir_ + "/data") +
+                " -m immediate -w stop",
+            nullptr);
+        running_ = false;
+    }
+    if (!dir_.empty()) {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+        dir_.clear();
+    }
+}
+
+std::string PgServer::OdbcConnectionString(const std::string& database) const {
+    return "Driver={QzPostgreSQL};Server=127.0.0.1;Port=" + std::to_string(port_) +
+           ";Database=" + database + ";Uid=postgres;Pwd=;BoolsAsChar=0;";
+}
+
+bool PgServer::Execute(const std::string& database, const std::string& sql,
+                       std::string* error) const {
+    char tmpl[] = "/tmp/qzpg-sql-XXXXXX";
+    int fd = mkstemp(tmpl);
+    if (fd < 0) return false;
+    close(fd);
+    std::ofstream(tmpl) << sql;
+    std::string out;
+    int rc = Run(Quote(bin_ + "/psql") + " -X -q -h 127.0.0.1 -p " + std::to_string(port_) +
+                     " -U postgres -d " + Quote(database) + " -v ON_ERROR_STOP=1 -f " + Quote(tmpl),
+                 &out);
+    std::remove(tmpl);
+    if (rc != 0 && error) *error = out;
+    return rc == 0;
+}
+
+bool PgServer::CreateDatabase(const std::string& database, std::string* error) const {
+    return Execute("postgres", "DROP DATABASE IF EXISTS \"" + database + "\";\nCREATE DATABASE \"" +
+                                   database + "\";\n",
+                   error);
+}
+
+} // namespace qz::test

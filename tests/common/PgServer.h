@@ -1,0 +1,43 @@
+// A throw-away PostgreSQL server for integration tests: a fresh cluster in a
+// temporary folder, listening on 127.0.0.1 at a free port, with trust
+// authentication for the user "postgres", and an ODBC driver registered under
+// the name "QzPostgreSQL" in a temporary odbcinst.ini (ODBCSYSINI/ODBCINI
+// point there). Started on first use, stopped when the process ends.
+#pragma once
+
+#include <string>
+
+namespace qz::test {
+
+class PgServer {
+public:
+    // The running server, or null when it cannot run here; whyNot then says
+    // why (the server binaries or the ODBC driver are missing, or start-up failed).
+    static PgServer* Instance(std::string* whyNot = nullptr);
+
+    int Port() const { return port_; }
+    // An ODBC connection string for a database of this server.
+    std::string OdbcConnectionString(const std::string& database) const;
+    // Runs SQL text with psql (ON_ERROR_STOP); false with the output in error.
+    bool Execute(const std::string& database, const std::string& sql,
+                 std::string* error = nullptr) const;
+    // Drops the database if present and creates it empty.
+    bool CreateDatabase(const std::string& database, std::string* error = nullptr) const;
+
+    ~PgServer();
+    PgServer(const PgServer&) = delete;
+    PgServer& operator=(const PgServer&) = delete;
+
+private:
+    PgServer() = default;
+    bool Start(std::string& whyNot);
+    void Stop();
+
+    std::string dir_;
+    std::string bin_;
+    std::string runAs_; // "runuser -u <user> -- " when started as root
+    int port_ = 0;
+    bool running_ = false;
+};
+
+} // namespace qz::test
