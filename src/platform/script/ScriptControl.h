@@ -8,7 +8,8 @@
 //     sc.AddCode(program);                     // compiles, then runs module-level code
 //     sc.Run("Main");                          // calls a procedure of the program
 //
-// Every failure (compilation or run time) fills Error(), raises onError before
+// Every failure (compilation or run time) fills Error() (Source is
+// qz::kRuntimeErrorSource or qz::kCompileErrorSource), raises onError before
 // the call returns, and then reaches the caller as qz::AutomationError with the
 // script's number, source and description. Lines and columns are 1-based within
 // the text given to the AddCode / Eval / ExecuteStatement call that failed.
@@ -18,6 +19,7 @@
 
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Dispatch.h"
+#include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Ref.h"
 #include "platform/automation/Variant.h"
 
@@ -33,10 +35,6 @@ namespace qz::ui { class UiHost; }
 namespace qz::script {
 
 class Engine;
-
-// Sources of script errors, as Err.Source and Error.Source report them.
-inline constexpr const char* kRuntimeErrorSource = "Microsoft VBScript runtime error";
-inline constexpr const char* kCompileErrorSource = "Microsoft VBScript compilation error";
 
 // Error number of a script stopped by the time-out.
 inline constexpr std::int32_t kTimeoutErrorNumber = static_cast<std::int32_t>(0x80004004u);
@@ -105,10 +103,11 @@ public:
 
 private:
     friend class Engine;
-    template <class F> auto guarded(F&& f, std::string_view source) -> decltype(f());
-    void reportError(const AutomationError& e, std::string_view source, bool timedOut);
+    template <class F> auto guarded(F&& f, std::u16string_view source) -> decltype(f());
 
     std::unique_ptr<Engine> engine_;
+    std::uint32_t lcid_;      // the script's locale (SetLocale), kept between calls
+    int busy_ = 0;            // nesting of calls into the script
     std::int32_t timeout_ = 10000;
     bool allowUI_ = false;
     ui::UiHost* uiHost_ = nullptr;

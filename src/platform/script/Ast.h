@@ -1,0 +1,201 @@
+// The syntax tree of a VBScript program. The parser builds it; the binder
+// resolves every name to a slot (local, global, class field, procedure,
+// built-in) so that running it never looks a name up by its text.
+#pragma once
+
+#include "platform/automation/Dispatch.h"
+#include "platform/automation/Variant.h"
+#include "platform/script/Lexer.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qz::script {
+
+struct ProcDef;
+struct ClassDef;
+struct Expr;
+struct Stmt;
+using ExprPtr = std::unique_ptr<Expr>;
+using StmtPtr = std::unique_ptr<Stmt>;
+using StmtList = std::vector<StmtPtr>;
+
+enum class EK : std::uint8_t {
+    Literal,     // value
+    Ident,       // name [ (args) ]
+    Member,      // obj.name [ (args) ]; obj null: the With object
+    Paren,       // ( inner ): a value, never a reference
+    Missing,     // an omitted argument f(1, , 3)
+    Me,
+    New,         // New ClassName
+    Unary,       // op a
+    Binary,      // a op b
+};
+
+enum class Op : std::uint8_t {
+    Neg, Not,
+    Pow, Mul, Div, IntDiv, Mod, Add, Sub, Concat,
+    Eq, Ne, Lt, Le, Gt, Ge, Is,
+    And, Or, Xor, Eqv, Imp,
+};
+
+// What a name was bound to.
+enum class Bind : std::uint8_t {
+    Unbound,
+    Local,       // slot in the frame
+    Global,      // slot in the engine's global table
+    Field,       // field of the running class instance
+    Proc,        // a script procedure (proc)
+    ClassMethod, // member of the running class instance (memberIndex)
+    Builtin,     // run-time library function (builtin index)
+    Intrinsic,   // a function of the engine itself (intrinsic id)
+    HostMember,  // a member of an object added with its members (global slot of the object)
+    Undefined,   // Option Explicit and not declared: error 500 when reached
+};
+
+struct Expr {
+    EK kind;
+    Op op = Op::Add;
+    bool hasArgs = false;      // written with parentheses
+    Bind bind = Bind::Unbound;
+    std::int32_t line = 0, col = 0;
+    std::int32_t slot = -1;    // Local / Global / Field / Builtin / Intrinsic / HostMember index
+    std::u16string name;       // Ident, Member, New
+    Variant value;             // Literal
+    ExprPtr a, b;              // operands; Member: a is the object (null inside With)
+    std::vector<ExprPtr> args;
+    ProcDef* proc = nullptr;   // Bind::Proc
+    // Call-site cache of a member id (host objects and class instances).
+    mutable const void* cacheKey = nullptr;
+    mutable Ref<Dispatch> cacheHold;   // keeps a host object alive so its address stays unique
+    mutable std::int32_t cacheId = -1;
+
+    explicit Expr(EK k) : kind(k) {}
+};
+
+enum class SK : std::uint8_t {
+    Assign,      // target = value (Let)
+    Set,         // Set target = value
+    Call,        // a call statement (expr is Ident / Member with args)
+    Dim,         // array dimensions of Dim, allocated at entry
+    ReDim,
+    Erase,
+    If,
+    Select,
+    For,
+    ForEach,
+    Do,
+    Exit,
+    With,
+    OnError,
+    Nop,
+};
+
+enum class ExitKind : std::uint8_t { None, Do, For, Sub, Function, Property };
+enum class LoopKind : std::uint8_t { None, PreWhile, PreUntil, PostWhile, PostUntil };
+
+struct CaseItem {
+    Op op = Op::Eq;      // Eq for a value, Lt..Ge for "Is op value"
+    ExprPtr lo, hi;      // hi set for "lo To hi"
+};
+struct CaseClause {
+    std::vector<CaseItem> items;  // empty: Case Else
+    StmtList body;
+    std::int32_t line = 0;
+};
+struct IfBranch {
+    ExprPtr cond;        // null: Else
+    StmtList body;
+};
+struct ReDimItem {
+    ExprPtr target;      // an Ident
+    std::vector<ExprPtr> dims;
+};
+
+struct Stmt {
+    SK kind;
+    std::int32_t line = 0, col = 0;
+    ExprPtr target, value, to, step;   // Assign/Set: target, value; For: target, value=from, to, step
+    StmtList body;                     // loops, With
+    std::vector<IfBranch> branches;    // If
+    std::vector<CaseClause> cases;     // Select (value: the tested expression)
+    std::vector<ReDimItem> redims;     // ReDim / Erase (dims empty) / Dim
+    bool preserve = false;             // ReDim Preserve; OnError: true = Resume Next
+    ExitKind exit = ExitKind::None;
+    LoopKind loop = LoopKind::None;
+    std::int32_t withSlot = -1;        // With: frame slot that holds the object
+
+    explicit Stmt(SK k) : kind(k) {}
+};
+
+enum class ProcKind : std::uint8_t { Sub, Function, PropGet, PropLet, PropSet };
+
+struct Param {
+    std::u16string name;
+    bool byRef = true;
+    bool isArray = false;
+};
+
+struct VarDecl {
+    std::u16string name;
+    std::vector<std::int32_t> dims;   // fixed array upper bounds, empty: scalar
+    bool isArray = false;             // "Dim a()": a dynamic array
+    bool isPublic = true;
+    std::int32_t line = 0, col = 0;
+};
+
+struct ConstDecl {
+    std::u16string name;
+    ExprPtr value;
+    bool isPublic = true;
+    std::int32_t line = 0, col = 0;
+};
+
+struct ProcDef {
+    std::u16string name;
+    ProcKind kind = ProcKind::Sub;
+    bool isPublic = true;
+    bool isDefault = false;
+    std::vector<Param> params;
+    StmtList body;
+    std::vector<VarDecl> locals;      // Dim inside the procedure
+    std::vector<ConstDecl> consts;
+    std::int32_t line = 0;
+    // Filled by the binder
+    std::int32_t frameSize = 0;       // parameters, result, locals, implicit locals, With temporaries
+    std::int32_t resultSlot = -1;     // Function / Property Get: the slot named after it
+    std::vector<std::pair<std::int32_t, const VarDecl*>> fixedArrays;
+    std::vector<std::pair<std::int32_t, Variant>> constInits;
+    std::vector<std::u16string> slotNames; // for Execute and Eval inside the procedure
+    ClassDef* owner = nullptr;
+    struct Block* block = nullptr;    // the code block it came from (for error lines)
+};
+
+struct ClassDef : RefCounted {
+    std::u16string name;
+    std::vector<VarDecl> fields;
+    std::vector<std::unique_ptr<ProcDef>> procs;
+    std::int32_t line = 0;
+};
+
+// One unit given to AddCode / ExecuteStatement / Execute: its procedures,
+// classes and module-level statements.
+struct Block {
+    std::vector<std::unique_ptr<ProcDef>> procs;
+    std::vector<Ref<ClassDef>> classes;
+    std::vector<VarDecl> globals;     // module-level Dim / Public / Private
+    std::vector<ConstDecl> consts;
+    StmtList body;                    // module-level statements
+    bool optionExplicit = false;
+    std::u16string source;            // for Error.Text
+    std::int32_t frameSize = 0;       // module level: With temporaries and For Each state
+};
+
+// Parses a whole block. Throws CompileError.
+std::unique_ptr<Block> parseProgram(std::u16string_view src);
+// Parses a lone expression (Eval). Throws CompileError.
+ExprPtr parseExpression(std::u16string_view src);
+
+} // namespace qz::script

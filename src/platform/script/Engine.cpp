@@ -1,0 +1,1465 @@
+// The VBScript engine: binding of names to slots, the tree interpreter,
+// script classes and the engine's own functions (Eval, Execute, GetRef, ...).
+#include "platform/script/Engine.h"
+
+#include "platform/automation/ErrorTexts.h"
+#include "platform/automation/SimpleDispatch.h"
+#include "platform/automation/VariantOps.h"
+#include "platform/script/Intrinsics.h"
+#include "platform/script/ScriptControl.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+
+namespace qz::script {
+
+namespace {
+
+constexpr std::size_t kValueStack = 1u << 16;   // variables of all active frames
+constexpr int kMaxDepth = 3000;                  // nested procedure calls
+constexpr std::int64_t kMaxArrayElements = 1LL << 26;
+
+[[noreturn]] void fail(std::int32_t n) { throwRuntimeError(n); }
+
+bool isIntLike(const Variant& v) {
+    return v.type() == VarType::Integer || v.type() == VarType::Long;
+}
+std::int64_t intOf(const Variant& v) {
+    return v.type() == VarType::Integer ? v.integerValue() : v.longValue();
+}
+Variant typedInt(std::int64_t x, bool allowInteger) {
+    if (allowInteger && x >= -32768 && x <= 32767) return Variant(static_cast<std::int16_t>(x));
+    if (x >= std::numeric_limits<std::int32_t>::min() && x <= std::numeric_limits<std::int32_t>::max())
+        return Variant(static_cast<std::int32_t>(x));
+    return Variant(static_cast<double>(x));
+}
+
+// The value of a Let: an object gives its default value.
+Variant letValue(Variant v) {
+    if (v.isObject()) {
+        if (!v.objectValue()) fail(err::ObjectNotSet);
+        return v.dereference();
+    }
+    return v;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Script classes
+
+struct EngineLink : RefCounted {
+    Engine* engine = nullptr;
+};
+
+struct ClassMember {
+    std::u16string name;
+    bool isPublic = true;
+    std::int32_t field = -1;
+    ProcDef* method = nullptr;   // Sub / Function
+    ProcDef* get = nullptr;
+    ProcDef* let = nullptr;
+    ProcDef* set = nullptr;
+};
+
+struct ClassInfo : RefCounted {
+    Ref<ClassDef> def;
+    std::vector<ClassMember> members;
+    std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> byName;
+    std::int32_t defaultMember = -1;
+    ProcDef* init = nullptr;
+    ProcDef* term = nullptr;
+    std::vector<const VarDecl*> fields;
+};
+
+class ScriptObject final : public Dispatch {
+public:
+    ScriptObject(Ref<ClassInfo> c, Ref<EngineLink> l) : cls(std::move(c)), link(std::move(l)) {
+        fields.resize(cls->fields.size());
+    }
+    std::int32_t memberId(std::u16string_view name) override {
+        auto it = cls->byName.find(name);
+        if (it == cls->byName.end() || !cls->members[it->second].isPublic) return kDispidUnknown;
+        return it->second + 1;
+    }
+    Variant invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) override {
+        if (!link->engine) fail(err::ObjectRequired);
+        return link->engine->invokeClassMember(this, id, kind, args);
+    }
+    std::u16string typeName() const override { return cls->def->name; }
+
+    Ref<ClassInfo> cls;
+    Ref<EngineLink> link;
+    std::vector<Variant> fields;
+    bool terminated = false;
+
+protected:
+    void lastReleased() noexcept override {
+        if (!terminated && cls->term && link->engine) {
+            terminated = true;
+            addRef();
+            link->engine->terminate(this);
+            release();  // deletes through lastReleased unless the script kept a reference
+            return;
+        }
+        delete this;
+    }
+};
+
+// The value of GetRef: calling its default member calls the procedure.
+class ProcRef final : public Dispatch {
+public:
+    ProcRef(ProcDef* p, Ref<EngineLink> l) : proc(p), link(std::move(l)) {}
+    std::int32_t memberId(std::u16string_view) override { return kDispidUnknown; }
+    Variant invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) override;
+    std::u16string typeName() const override { return u"Object"; }
+    ProcDef* proc;
+    Ref<EngineLink> link;
+};
+
+// The Err object.
+class ErrObject final : public SimpleDispatch<ErrObject> {
+public:
+    explicit ErrObject(Engine* e) : engine(e) {}
+    static const MemberTable<ErrObject>& members() {
+        static const MemberTable<ErrObject> t{
+            {u"Number", kGet | kLet, 0, 0, &ErrObject::number, true},
+            {u"Description", kGet | kLet, 0, 0, &ErrObject::description},
+            {u"Source", kGet | kLet, 0, 0, &ErrObject::source},
+            {u"HelpFile", kGet | kLet, 0, 0, &ErrObject::helpFile},
+            {u"HelpContext", kGet | kLet, 0, 0, &ErrObject::helpContext},
+            {u"Raise", kCall, 1, 5, &ErrObject::raise},
+            {u"Clear", kCall, 0, 0, &ErrObject::clear},
+        };
+        return t;
+    }
+    std::u16string typeName() const override { return u"ErrObject"; }
+    Engine* engine;
+
+private:
+    Engine::ErrState& st() { return engine->err; }
+    Variant number(std::uint8_t k, std::span<Variant> a) {
+        if (k & kLet) { st().number = a[0].toLong(); return {}; }
+        return Variant(st().number);
+    }
+    Variant text(std::u16string& field, std::uint8_t k, std::span<Variant> a) {
+        if (k & kLet) { field = a[0].toString(); return {}; }
+        return Variant(field);
+    }
+    Variant description(std::uint8_t k, std::span<Variant> a) { return text(st().description, k, a); }
+    Variant source(std::uint8_t k, std::span<Variant> a) { return text(st().source, k, a); }
+    Variant helpFile(std::uint8_t k, std::span<Variant> a) { return text(st().helpFile, k, a); }
+    Variant helpContext(std::uint8_t k, std::span<Variant> a) {
+        if (k & kLet) { st().helpContext = a[0].toLong(); return {}; }
+        return Variant(st().helpContext);
+    }
+    Variant raise(std::uint8_t, std::span<Variant> a) {
+        std::int32_t n = a[0].toLong();
+        if (n == 0) fail(err::InvalidCall);
+        AutomationError e = runtimeError(n);
+        // An unknown number keeps the generic text of the run time.
+        if (errorText(n).empty()) e.Description = "Unknown runtime error";
+        if (hasArg(a, 1)) e.Source = a[1].toUtf8();
+        if (hasArg(a, 2)) e.Description = a[2].toUtf8();
+        if (hasArg(a, 3)) e.HelpFile = a[3].toUtf8();
+        if (hasArg(a, 4)) e.HelpContext = a[4].toLong();
+        throw e;
+    }
+    Variant clear(std::uint8_t, std::span<Variant>) { engine->clearErr(); return {}; }
+};
+
+Variant Engine::errObjectValue() { return Variant(Ref<Dispatch>(errObject_.get())); }
+
+Variant ProcRef::invoke(std::int32_t id, std::uint8_t, std::span<Variant> args) {
+    if (id != kDispidValue) fail(err::NoSuchMember);
+    if (!link->engine) fail(err::ObjectRequired);
+    return link->engine->invokeProc(*proc, args);
+}
+
+// ---------------------------------------------------------------------------
+// Construction
+
+Engine::Engine(ScriptControl& control) : control_(control), link_(makeRef<EngineLink>()) {
+    link_->engine = this;
+    values_.resize(kValueStack);
+    refs_.resize(kValueStack);
+    errObject_ = makeRef<ErrObject>(this);
+    registerLibrary(builtinIndex_, constants_);
+}
+
+Engine::~Engine() {
+    // Release the script's variables while the engine can still run
+    // Class_Terminate, then cut the link that objects kept outside hold.
+    // Variables first (newest first), so that a Class_Terminate still reaches
+    // the host's objects; then the objects and constants.
+    for (std::size_t i = globals_.size(); i-- > 0;)
+        if (!globalConst_[i]) globals_[i] = Variant();
+    for (std::size_t i = globals_.size(); i-- > 0;) globals_[i] = Variant();
+    globals_.clear();
+    memberObjects_.clear();
+    link_->engine = nullptr;
+    errObject_->engine = nullptr;
+}
+
+void Engine::addObject(const std::u16string& name, Ref<Dispatch> object, bool addMembers) {
+    std::int32_t slot = newGlobal(name, GlobalName::Object);
+    globals_[slot] = Variant(object);
+    if (addMembers && object) memberObjects_.push_back(object);
+}
+
+bool Engine::hasObject(std::u16string_view name) const {
+    auto it = names_.find(name);
+    return it != names_.end() && it->second.kind == GlobalName::Object;
+}
+
+std::int32_t Engine::newGlobal(const std::u16string& name, GlobalName::Kind kind) {
+    auto it = names_.find(name);
+    if (it != names_.end() && it->second.kind != GlobalName::Proc) {
+        it->second.kind = kind;
+        return it->second.slot;
+    }
+    std::int32_t slot = static_cast<std::int32_t>(globals_.size());
+    globals_.emplace_back();
+    globalConst_.push_back(kind == GlobalName::Const || kind == GlobalName::Object);
+    GlobalName g;
+    g.kind = kind;
+    g.slot = slot;
+    names_[name] = g;
+    return slot;
+}
+
+// ---------------------------------------------------------------------------
+// Binding
+
+void Engine::scopeOfFrame(Scope& sc, const Frame& f) {
+    if (f.proc) {
+        for (std::size_t i = 0; i < f.proc->slotNames.size(); ++i)
+            sc.locals[f.proc->slotNames[i]] = static_cast<std::int32_t>(i);
+    }
+    sc.cls = f.me ? f.me->cls.get() : nullptr;
+}
+
+Variant Engine::makeProcRef(std::u16string_view name) {
+    auto it = names_.find(name);
+    if (it == names_.end() || it->second.kind != GlobalName::Proc) fail(err::InvalidCall);
+    return Variant(Ref<Dispatch>(new ProcRef(it->second.proc, link_)));
+}
+
+static Ref<SafeArray> makeArray(const std::vector<std::int32_t>& uppers, bool fixed) {
+    Ref<SafeArray> a(new SafeArray);
+    std::int64_t total = 1;
+    for (auto u : uppers) {
+        if (u < -1) fail(err::SubscriptOutOfRange);
+        a->bounds.push_back({0, u + 1});
+        total *= (u + 1);
+        if (total > kMaxArrayElements) fail(err::OutOfMemory);
+    }
+    a->data.resize(static_cast<std::size_t>(total));
+    a->fixedSize = fixed;
+    return a;
+}
+
+void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
+    Block* b = owned.get();
+    blocks_.push_back(std::move(owned));
+    bool expl = b->optionExplicit || explicitAll_;
+    if (b->optionExplicit) explicitAll_ = true;
+
+    // Classes
+    std::vector<ClassInfo*> newClasses;
+    for (auto& cd : b->classes) {
+        Ref<ClassInfo> ci = makeRef<ClassInfo>();
+        ci->def = cd;
+        auto member = [&](const std::u16string& name) -> ClassMember& {
+            auto it = ci->byName.find(name);
+            if (it != ci->byName.end()) return ci->members[it->second];
+            ci->byName[name] = static_cast<std::int32_t>(ci->members.size());
+            ci->members.emplace_back();
+            ci->members.back().name = name;
+            return ci->members.back();
+        };
+        for (auto& fd : cd->fields) {
+            ClassMember& m = member(fd.name);
+            if (m.field >= 0) throw CompileError{1041, fd.line, fd.col};
+            m.isPublic = fd.isPublic;
+            m.field = static_cast<std::int32_t>(ci->fields.size());
+            ci->fields.push_back(&fd);
+        }
+        for (auto& p : cd->procs) {
+            ProcDef* pd = p.get();
+            if (equalsNoCase(pd->name, u"Class_Initialize") && pd->kind == ProcKind::Sub) {
+                if (!pd->params.empty()) throw CompileError{1053, pd->line, 1};
+                ci->init = pd;
+            }
+            if (equalsNoCase(pd->name, u"Class_Terminate") && pd->kind == ProcKind::Sub) {
+                if (!pd->params.empty()) throw CompileError{1053, pd->line, 1};
+                ci->term = pd;
+            }
+            ClassMember& m = member(pd->name);
+            if (m.field >= 0) throw CompileError{1041, pd->line, 1};
+            ProcDef** dest = pd->kind == ProcKind::PropGet ? &m.get
+                           : pd->kind == ProcKind::PropLet ? &m.let
+                           : pd->kind == ProcKind::PropSet ? &m.set : &m.method;
+            if (*dest || (m.method && pd->kind != ProcKind::Sub && pd->kind != ProcKind::Function) ||
+                (pd->kind <= ProcKind::Function && (m.get || m.let || m.set)))
+                throw CompileError{1041, pd->line, 1};
+            *dest = pd;
+            m.isPublic = pd->isPublic;
+            if (pd->isDefault) {
+                std::int32_t idx = ci->byName[pd->name];
+                if (ci->defaultMember >= 0 && ci->defaultMember != idx) throw CompileError{1052, pd->line, 1};
+                ci->defaultMember = idx;
+            }
+        }
+        newClasses.push_back(ci.get());
+        classes_[cd->name] = std::move(ci);
+    }
+    // Procedures
+    for (auto& p : b->procs) {
+        GlobalName g;
+        g.kind = GlobalName::Proc;
+        g.proc = p.get();
+        names_[p->name] = g;
+    }
+    // Variables
+    for (auto& d : b->globals) {
+        auto it = names_.find(d.name);
+        std::int32_t slot = (it != names_.end() && it->second.kind == GlobalName::Var)
+                                ? it->second.slot : newGlobal(d.name, GlobalName::Var);
+        if (!d.dims.empty()) globals_[slot] = Variant(makeArray(d.dims, true));
+        else if (d.isArray) globals_[slot] = Variant(makeArray({}, false));
+    }
+    // Constants
+    Scope moduleScope;
+    moduleScope.explicitNames = expl;
+    if (caller) scopeOfFrame(moduleScope, *caller);
+    Frame mf;
+    if (caller) {
+        mf = *caller;
+        mf.with = nullptr;
+        mf.resumeNext = false;
+    }
+    mf.block = b;
+    for (auto& c : b->consts) {
+        bindExpr(*c.value, moduleScope);
+        Variant v = letValue(eval(*c.value, mf));
+        std::int32_t slot = newGlobal(c.name, GlobalName::Const);
+        globals_[slot] = std::move(v);
+    }
+    for (auto& p : b->procs) bindProc(*p, nullptr, expl);
+    for (ClassInfo* ci : newClasses)
+        for (auto& p : ci->def->procs) bindProc(*p, ci, expl);
+    bindList(b->body, moduleScope);
+    execList(b->body, mf);
+}
+
+void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
+    Scope sc;
+    sc.proc = &p;
+    sc.cls = cls;
+    sc.explicitNames = explicitNames;
+    sc.canAddLocals = true;
+    auto add = [&](const std::u16string& name, std::int32_t line, std::int32_t col) {
+        if (sc.locals.count(name)) throw CompileError{1041, line, col};
+        std::int32_t slot = sc.frameSize++;
+        sc.locals[name] = slot;
+        p.slotNames.push_back(name);
+        return slot;
+    };
+    for (auto& prm : p.params) add(prm.name, p.line, 1);
+    if (p.kind == ProcKind::Function || p.kind == ProcKind::PropGet) p.resultSlot = add(p.name, p.line, 1);
+    for (auto& d : p.locals) {
+        std::int32_t slot = add(d.name, d.line, d.col);
+        if (!d.dims.empty() || d.isArray) p.fixedArrays.emplace_back(slot, &d);
+    }
+    Frame dummy;
+    dummy.block = p.block;
+    for (auto& c : p.consts) {
+        bindExpr(*c.value, sc);
+        Variant v = letValue(eval(*c.value, dummy));
+        std::int32_t slot = add(c.name, c.line, c.col);
+        p.constInits.emplace_back(slot, std::move(v));
+    }
+    bindList(p.body, sc);
+    p.frameSize = sc.frameSize;
+}
+
+void Engine::bindList(StmtList& list, Scope& sc) {
+    for (auto& s : list) bindStmt(*s, sc);
+}
+
+void Engine::bindStmt(Stmt& s, Scope& sc) {
+    switch (s.kind) {
+    case SK::Assign:
+    case SK::Set:
+        bindExpr(*s.value, sc);
+        if (s.target->kind == EK::Ident) {
+            bindName(*s.target, sc, true);
+            for (auto& a : s.target->args) bindExpr(*a, sc);
+        } else {
+            bindExpr(*s.target, sc);
+        }
+        break;
+    case SK::Call:
+        bindExpr(*s.target, sc);
+        break;
+    case SK::ReDim:
+    case SK::Erase:
+        for (auto& r : s.redims) {
+            bindName(*r.target, sc, true);
+            for (auto& d : r.dims) bindExpr(*d, sc);
+        }
+        break;
+    case SK::If:
+        for (auto& br : s.branches) {
+            if (br.cond) bindExpr(*br.cond, sc);
+            bindList(br.body, sc);
+        }
+        break;
+    case SK::Select:
+        bindExpr(*s.value, sc);
+        for (auto& c : s.cases) {
+            for (auto& it : c.items) {
+                bindExpr(*it.lo, sc);
+                if (it.hi) bindExpr(*it.hi, sc);
+            }
+            bindList(c.body, sc);
+        }
+        break;
+    case SK::For:
+        bindName(*s.target, sc, true);
+        bindExpr(*s.value, sc);
+        bindExpr(*s.to, sc);
+        if (s.step) bindExpr(*s.step, sc);
+        bindList(s.body, sc);
+        break;
+    case SK::ForEach:
+        bindName(*s.target, sc, true);
+        bindExpr(*s.value, sc);
+        bindList(s.body, sc);
+        break;
+    case SK::Do:
+        if (s.value) bindExpr(*s.value, sc);
+        bindList(s.body, sc);
+        break;
+    case SK::With:
+        bindExpr(*s.value, sc);
+        bindList(s.body, sc);
+        break;
+    default:
+        break;
+    }
+}
+
+void Engine::bindExpr(Expr& e, Scope& sc) {
+    switch (e.kind) {
+    case EK::Ident:
+        bindName(e, sc, false);
+        break;
+    case EK::Member:
+        if (e.a) bindExpr(*e.a, sc);
+        break;
+    case EK::Paren:
+    case EK::Unary:
+        bindExpr(*e.a, sc);
+        break;
+    case EK::Binary:
+        bindExpr(*e.a, sc);
+        bindExpr(*e.b, sc);
+        break;
+    case EK::Me:
+        break;
+    default:
+        break;
+    }
+    if (e.kind != EK::Literal)
+        for (auto& a : e.args) bindExpr(*a, sc);
+}
+
+void Engine::bindName(Expr& e, Scope& sc, bool write) {
+    const std::u16string& name = e.name;
+    if (auto it = sc.locals.find(name); it != sc.locals.end()) {
+        // Inside Function F, "F(x)" calls F again; a bare "F" is the result.
+        if (sc.proc && it->second == sc.proc->resultSlot && e.hasArgs && !write) {
+            if (sc.cls) {
+                e.bind = Bind::ClassMethod;
+                e.slot = sc.cls->byName[name];
+            } else {
+                e.bind = Bind::Proc;
+                e.proc = sc.proc;
+            }
+            return;
+        }
+        e.bind = Bind::Local;
+        e.slot = it->second;
+        return;
+    }
+    if (sc.cls) {
+        if (auto it = sc.cls->byName.find(name); it != sc.cls->byName.end()) {
+            const ClassMember& m = sc.cls->members[it->second];
+            if (m.field >= 0) {
+                e.bind = Bind::Field;
+                e.slot = m.field;
+            } else {
+                e.bind = Bind::ClassMethod;
+                e.slot = it->second;
+            }
+            return;
+        }
+    }
+    if (auto it = names_.find(name); it != names_.end()) {
+        if (it->second.kind == GlobalName::Proc) {
+            e.bind = Bind::Proc;
+            e.proc = it->second.proc;
+        } else {
+            e.bind = Bind::Global;
+            e.slot = it->second.slot;
+        }
+        return;
+    }
+    if (!write) {
+        if (auto it = constants_.find(name); it != constants_.end()) {
+            if (!e.hasArgs) {
+                e.kind = EK::Literal;
+                e.value = it->second;
+                return;
+            }
+        }
+    }
+    if (std::int32_t id = intrinsicId(name); id >= 0) {
+        e.bind = Bind::Intrinsic;
+        e.slot = id;
+        return;
+    }
+    if (auto it = builtinIndex_.find(name); it != builtinIndex_.end()) {
+        e.bind = Bind::Builtin;
+        e.slot = it->second;
+        return;
+    }
+    for (std::size_t i = 0; i < memberObjects_.size(); ++i) {
+        std::int32_t id = memberObjects_[i]->memberId(name);
+        if (id != kDispidUnknown) {
+            e.bind = Bind::HostMember;
+            e.slot = static_cast<std::int32_t>(i);
+            e.cacheId = id;
+            return;
+        }
+    }
+    if (sc.explicitNames) {
+        e.bind = Bind::Undefined;
+        return;
+    }
+    if (sc.canAddLocals) {
+        std::int32_t slot = sc.frameSize++;
+        sc.locals[name] = slot;
+        sc.proc->slotNames.push_back(name);
+        e.bind = Bind::Local;
+        e.slot = slot;
+        return;
+    }
+    e.bind = Bind::Global;
+    e.slot = newGlobal(name, GlobalName::Var);
+}
+
+// ---------------------------------------------------------------------------
+// Public entry points
+
+void Engine::startClock(std::int32_t timeoutMs) {
+    if (depth_ > 0 || running_) return;
+    hasDeadline_ = timeoutMs > 0;
+    if (hasDeadline_) deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Stack room of this thread: stop well before its end.
+    thread_local char* limit = [] {
+        pthread_attr_t attr;
+        char* result = nullptr;
+        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+            void* addr = nullptr;
+            std::size_t size = 0;
+            if (pthread_attr_getstack(&attr, &addr, &size) == 0 && addr) {
+                std::size_t margin = std::max<std::size_t>(size / 4, 256 * 1024);
+                if (margin < size) result = static_cast<char*>(addr) + margin;
+            }
+            pthread_attr_destroy(&attr);
+        }
+        return result;
+    }();
+    stackLimit_ = limit;
+}
+
+void Engine::checkClock() {
+    if (hasDeadline_ && std::chrono::steady_clock::now() >= deadline_) throw ScriptAbort{};
+}
+
+void Engine::checkStack() {
+    char here;
+    if (depth_ >= kMaxDepth || (stackLimit_ && &here < stackLimit_)) fail(err::OutOfStack);
+}
+
+namespace {
+struct RunningGuard {
+    bool& flag;
+    bool saved;
+    explicit RunningGuard(bool& f) : flag(f), saved(f) { flag = true; }
+    ~RunningGuard() { flag = saved; }
+};
+} // namespace
+
+void Engine::addCode(std::u16string_view code) {
+    auto block = parseProgram(code);
+    RunningGuard g(running_);
+    loadBlock(std::move(block), nullptr);
+}
+
+void Engine::executeText(std::u16string_view code) {
+    addCode(code);
+}
+
+Variant Engine::evalText(std::u16string_view text) {
+    ExprPtr e = parseExpression(text);
+    Scope sc;
+    sc.explicitNames = explicitAll_;
+    bindExpr(*e, sc);
+    RunningGuard g(running_);
+    Frame f;
+    // Errors of a lone expression are reported on its line 1.
+    auto block = std::make_unique<Block>();
+    block->source.assign(text);
+    f.block = block.get();
+    try {
+        return eval(*e, f);
+    } catch (AutomationError& ex) {
+        throw ScriptFailure{std::move(ex), e->line, e->col, nullptr};
+    }
+}
+
+Variant Engine::run(std::u16string_view name, std::span<Variant> args) {
+    auto it = names_.find(name);
+    if (it == names_.end() || it->second.kind != GlobalName::Proc) {
+        if (it != names_.end() && it->second.kind != GlobalName::Proc) fail(err::NoSuchMember);
+        fail(35);
+    }
+    RunningGuard g(running_);
+    return invokeProc(*it->second.proc, args);
+}
+
+Variant Engine::invokeProc(const ProcDef& p, std::span<Variant> args) {
+    Frame caller;
+    return callProc(p, nullptr, nullptr, args, caller, true);
+}
+
+void Engine::setErr(const AutomationError& e) {
+    err.number = e.Number;
+    err.source = fromUtf8(e.Source);
+    err.description = fromUtf8(e.Description);
+    err.helpFile = fromUtf8(e.HelpFile);
+    err.helpContext = e.HelpContext;
+}
+
+// ---------------------------------------------------------------------------
+// Statements
+
+Flow Engine::execList(const StmtList& list, Frame& f) {
+    for (const auto& sp : list) {
+        const Stmt& s = *sp;
+        try {
+            Flow fl = exec(s, f);
+            if (fl != Flow::Normal) return fl;
+        } catch (ScriptFailure& e) {
+            if (!f.resumeNext) throw;
+            setErr(e.err);
+        } catch (AutomationError& e) {
+            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            setErr(e);
+        } catch (std::bad_alloc&) {
+            AutomationError e = runtimeError(err::OutOfMemory);
+            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            setErr(e);
+        } catch (std::length_error&) {
+            AutomationError e = runtimeError(err::OutOfMemory);
+            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            setErr(e);
+        }
+    }
+    return Flow::Normal;
+}
+
+bool Engine::truth(const Variant& v) {
+    switch (v.type()) {
+    case VarType::Boolean: return v.boolValue();
+    case VarType::Null: return false;
+    case VarType::Empty: return false;
+    case VarType::Integer: return v.integerValue() != 0;
+    case VarType::Long: return v.longValue() != 0;
+    case VarType::Object: return letValue(v).toBool();
+    default: return v.toBool();
+    }
+}
+
+namespace {
+struct WithGuard {
+    Frame& f;
+    const Variant* saved;
+    WithGuard(Frame& fr, const Variant* obj) : f(fr), saved(fr.with) { f.with = obj; }
+    ~WithGuard() { f.with = saved; }
+};
+} // namespace
+
+Flow Engine::exec(const Stmt& s, Frame& f) {
+    switch (s.kind) {
+    case SK::Assign:
+        assign(*s.target, eval(*s.value, f), false, f);
+        return Flow::Normal;
+    case SK::Set: {
+        Variant v = eval(*s.value, f);
+        if (!v.isObject()) fail(err::ObjectRequired);
+        assign(*s.target, std::move(v), true, f);
+        return Flow::Normal;
+    }
+    case SK::Call: {
+        const Expr& t = *s.target;
+        if (t.kind == EK::Ident && t.bind == Bind::Proc) {
+            callProc(*t.proc, nullptr, &t.args, {}, f, false);
+        } else {
+            eval(t, f);
+        }
+        if (hasDeadline_) tick();
+        return Flow::Normal;
+    }
+    case SK::If:
+        for (const auto& br : s.branches) {
+            bool take = true;
+            if (br.cond) {
+                if (f.resumeNext) {
+                    // With Resume Next a failing condition goes on into the branch.
+                    try {
+                        take = truth(eval(*br.cond, f));
+                    } catch (AutomationError& e) {
+                        setErr(e);
+                        take = true;
+                    } catch (ScriptFailure& e) {
+                        setErr(e.err);
+                        take = true;
+                    }
+                } else {
+                    take = truth(eval(*br.cond, f));
+                }
+            }
+            if (take) return execList(br.body, f);
+        }
+        return Flow::Normal;
+    case SK::Select:
+        return execSelect(s, f);
+    case SK::For:
+        return execFor(s, f);
+    case SK::ForEach:
+        return execForEach(s, f);
+    case SK::Do: {
+        const bool isWend = s.preserve;
+        for (;;) {
+            if (s.loop == LoopKind::PreWhile && !truth(eval(*s.value, f))) break;
+            if (s.loop == LoopKind::PreUntil && truth(eval(*s.value, f))) break;
+            Flow fl = execList(s.body, f);
+            if (fl == Flow::ExitDo) {
+                if (isWend) return fl;
+                break;
+            }
+            if (fl != Flow::Normal) return fl;
+            if (s.loop == LoopKind::PostWhile && !truth(eval(*s.value, f))) break;
+            if (s.loop == LoopKind::PostUntil && truth(eval(*s.value, f))) break;
+            tick();
+        }
+        return Flow::Normal;
+    }
+    case SK::Exit:
+        switch (s.exit) {
+        case ExitKind::Do: return Flow::ExitDo;
+        case ExitKind::For: return Flow::ExitFor;
+        default: return Flow::ExitProc;
+        }
+    case SK::With: {
+        Variant obj = eval(*s.value, f);
+        WithGuard g(f, &obj);
+        return execList(s.body, f);
+    }
+    case SK::OnError:
+        f.resumeNext = s.preserve;
+        clearErr();
+        return Flow::Normal;
+    case SK::ReDim:
+        redim(s, f);
+        return Flow::Normal;
+    case SK::Erase:
+        erase(s, f);
+        return Flow::Normal;
+    default:
+        return Flow::Normal;
+    }
+}
+
+Flow Engine::execFor(const Stmt& s, Frame& f) {
+    Variant* var = varRef(*s.target, f);
+    if (!var) fail(err::IllegalAssignment);
+    auto numeric = [&](const Variant& v) {
+        Variant x = letValue(v);
+        if (x.isString()) return Variant(x.toDouble());
+        if (x.isEmpty()) return Variant(static_cast<std::int16_t>(0));
+        if (x.isNull()) fail(err::InvalidNull);
+        if (x.type() == VarType::Boolean) return Variant(static_cast<std::int16_t>(x.boolValue() ? -1 : 0));
+        return x;
+    };
+    Variant start = numeric(eval(*s.value, f));
+    Variant end = numeric(eval(*s.to, f));
+    Variant step = s.step ? numeric(eval(*s.step, f)) : Variant(static_cast<std::int16_t>(1));
+    if (isIntLike(start) && isIntLike(end) && isIntLike(step)) {
+        const bool small = start.type() == VarType::Integer && step.type() == VarType::Integer &&
+                           end.type() == VarType::Integer;
+        const std::int64_t e = intOf(end), st = intOf(step);
+        *var = start;
+        for (;;) {
+            Variant& cur = *var;
+            std::int64_t i;
+            if (isIntLike(cur)) {
+                i = intOf(cur);
+            } else {
+                // The body stored something else in the counter: go on generically.
+                Variant c = numeric(cur);
+                if (!isIntLike(c)) {
+                    double d = c.toDouble();
+                    if (st >= 0 ? d > static_cast<double>(e) : d < static_cast<double>(e)) break;
+                    i = static_cast<std::int64_t>(std::llround(d));
+                } else {
+                    i = intOf(c);
+                }
+            }
+            if (st >= 0 ? i > e : i < e) break;
+            Flow fl = execList(s.body, f);
+            if (fl == Flow::ExitFor) break;
+            if (fl != Flow::Normal) return fl;
+            tick();
+            Variant& after = *var;
+            if (isIntLike(after)) *var = typedInt(intOf(after) + st, small && after.type() == VarType::Integer);
+            else *var = ops::add(after, step);
+        }
+        return Flow::Normal;
+    }
+    // Generic: Double, Currency, Date ...
+    const bool up = ops::compare(step, Variant(static_cast<std::int16_t>(0))) >= 0;
+    *var = start;
+    for (;;) {
+        int c = ops::compare(*var, end);
+        if (up ? c > 0 : c < 0) break;
+        Flow fl = execList(s.body, f);
+        if (fl == Flow::ExitFor) break;
+        if (fl != Flow::Normal) return fl;
+        tick();
+        *var = ops::add(*var, step);
+    }
+    return Flow::Normal;
+}
+
+namespace {
+struct ArrayLock {
+    Ref<SafeArray> a;
+    explicit ArrayLock(SafeArray* p) : a(p) { ++a->locks; }
+    ~ArrayLock() { --a->locks; }
+};
+} // namespace
+
+Flow Engine::execForEach(const Stmt& s, Frame& f) {
+    Variant* var = varRef(*s.target, f);
+    if (!var) fail(err::IllegalAssignment);
+    Variant coll = eval(*s.value, f);
+    if (coll.isArray()) {
+        ArrayLock lock(coll.arrayValue());
+        const std::size_t n = lock.a->data.size();
+        for (std::size_t i = 0; i < n && i < lock.a->data.size(); ++i) {
+            *var = lock.a->data[i];
+            Flow fl = execList(s.body, f);
+            if (fl == Flow::ExitFor) break;
+            if (fl != Flow::Normal) return fl;
+            tick();
+        }
+        return Flow::Normal;
+    }
+    if (!coll.isObject()) fail(err::NotACollection);
+    Dispatch* d = coll.objectValue();
+    if (!d) fail(err::ObjectRequired);
+    Ref<Enumerator> en = d->newEnum();
+    if (!en) fail(err::NotACollection);
+    Variant item;
+    while (en->next(item)) {
+        *var = std::move(item);
+        item = Variant();
+        Flow fl = execList(s.body, f);
+        if (fl == Flow::ExitFor) break;
+        if (fl != Flow::Normal) return fl;
+        tick();
+    }
+    return Flow::Normal;
+}
+
+Flow Engine::execSelect(const Stmt& s, Frame& f) {
+    Variant v = letValue(eval(*s.value, f));
+    const std::uint8_t leftLit = s.value->kind == EK::Literal ? ops::kLeftIsLiteral : 0;
+    for (const auto& c : s.cases) {
+        bool hit = c.items.empty();
+        for (const auto& it : c.items) {
+            if (hit) break;
+            std::uint8_t flags = leftLit | (it.lo->kind == EK::Literal ? ops::kRightIsLiteral : 0);
+            Variant lo = letValue(eval(*it.lo, f));
+            if (it.hi) {
+                Variant hi = letValue(eval(*it.hi, f));
+                std::uint8_t hflags = leftLit | (it.hi->kind == EK::Literal ? ops::kRightIsLiteral : 0);
+                int a = ops::compare(v, lo, ops::CompareMode::Binary, flags);
+                int b = ops::compare(v, hi, ops::CompareMode::Binary, hflags);
+                hit = a != ops::kCompareNull && b != ops::kCompareNull && a >= 0 && b <= 0;
+            } else {
+                ops::Relation r = ops::Relation::Eq;
+                switch (it.op) {
+                case Op::Ne: r = ops::Relation::Ne; break;
+                case Op::Lt: r = ops::Relation::Lt; break;
+                case Op::Le: r = ops::Relation::Le; break;
+                case Op::Gt: r = ops::Relation::Gt; break;
+                case Op::Ge: r = ops::Relation::Ge; break;
+                default: break;
+                }
+                hit = truth(ops::relate(r, v, lo, ops::CompareMode::Binary, flags));
+            }
+        }
+        if (hit) return execList(c.body, f);
+    }
+    return Flow::Normal;
+}
+
+void Engine::redim(const Stmt& s, Frame& f) {
+    for (const auto& item : s.redims) {
+        Variant* var = varRef(*item.target, f);
+        if (!var) fail(err::IllegalAssignment);
+        std::vector<std::int32_t> uppers;
+        for (const auto& d : item.dims) uppers.push_back(letValue(eval(*d, f)).toLong());
+        SafeArray* old = var->arrayValue();
+        if (old && (old->fixedSize || old->locks)) fail(err::ArrayLocked);
+        Ref<SafeArray> fresh = makeArray(uppers, false);
+        if (s.preserve && old && !old->bounds.empty()) {
+            if (old->bounds.size() != fresh->bounds.size()) fail(err::SubscriptOutOfRange);
+            std::size_t stride = 1;
+            for (std::size_t k = 0; k + 1 < old->bounds.size(); ++k) {
+                if (old->bounds[k].count != fresh->bounds[k].count) fail(err::SubscriptOutOfRange);
+                stride *= static_cast<std::size_t>(old->bounds[k].count);
+            }
+            std::size_t keep = stride * static_cast<std::size_t>(
+                std::min(old->bounds.back().count, fresh->bounds.back().count));
+            for (std::size_t k = 0; k < keep; ++k) fresh->data[k] = old->data[k];
+        }
+        *var = Variant(fresh);
+    }
+}
+
+void Engine::erase(const Stmt& s, Frame& f) {
+    for (const auto& item : s.redims) {
+        Variant* var = varRef(*item.target, f);
+        if (!var) fail(err::IllegalAssignment);
+        SafeArray* a = var->arrayValue();
+        if (!a) fail(err::TypeMismatch);
+        if (a->locks) fail(err::ArrayLocked);
+        if (a->fixedSize) {
+            Ref<SafeArray> fresh(new SafeArray);
+            fresh->bounds = a->bounds;
+            fresh->data.resize(a->data.size());
+            fresh->fixedSize = true;
+            *var = Variant(fresh);
+        } else {
+            *var = Variant(makeArray({}, false));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Variables and assignment
+
+Variant* Engine::varRef(const Expr& e, Frame& f) {
+    if (e.kind != EK::Ident || e.hasArgs) return nullptr;
+    switch (e.bind) {
+    case Bind::Local: return f.ref[e.slot];
+    case Bind::Global: return globalConst_[e.slot] ? nullptr : &globals_[e.slot];
+    case Bind::Field: return f.me ? &f.me->fields[e.slot] : nullptr;
+    default: return nullptr;
+    }
+}
+
+Variant& Engine::elementRef(Variant& var, std::span<Variant> idx) {
+    SafeArray* a = var.arrayValue();
+    if (a->refCount() > 1) {
+        // Arrays are values: copy before writing into a shared one.
+        Ref<SafeArray> c(new SafeArray);
+        c->bounds = a->bounds;
+        c->data = a->data;
+        c->fixedSize = a->fixedSize;
+        var = Variant(c);
+        a = c.get();
+    }
+    std::int32_t ix[SafeArray::kMaxDimensions];
+    if (idx.size() > SafeArray::kMaxDimensions) fail(err::SubscriptOutOfRange);
+    for (std::size_t i = 0; i < idx.size(); ++i) ix[i] = letValue(idx[i]).toLong();
+    std::ptrdiff_t off = a->offsetOf(std::span<const std::int32_t>(ix, idx.size()));
+    if (off < 0) fail(err::SubscriptOutOfRange);
+    return a->data[static_cast<std::size_t>(off)];
+}
+
+Variant Engine::indexInto(const Variant& v, std::span<Variant> idx) {
+    if (v.isArray()) {
+        SafeArray* a = v.arrayValue();
+        std::int32_t ix[SafeArray::kMaxDimensions];
+        if (idx.size() > SafeArray::kMaxDimensions) fail(err::SubscriptOutOfRange);
+        for (std::size_t i = 0; i < idx.size(); ++i) ix[i] = letValue(idx[i]).toLong();
+        std::ptrdiff_t off = a->offsetOf(std::span<const std::int32_t>(ix, idx.size()));
+        if (off < 0) fail(err::SubscriptOutOfRange);
+        return a->data[static_cast<std::size_t>(off)];
+    }
+    if (v.isObject()) {
+        Dispatch* d = v.objectValue();
+        if (!d) fail(err::ObjectNotSet);
+        Variant r = d->invoke(kDispidValue, kInvokeMethod | kInvokePropertyGet, idx);
+        if (hasDeadline_) checkClock();
+        return r;
+    }
+    fail(err::TypeMismatch);
+}
+
+void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
+    if (!isSet) value = letValue(std::move(value));
+    if (t.kind == EK::Ident) {
+        if (!t.hasArgs) {
+            switch (t.bind) {
+            case Bind::Local: *f.ref[t.slot] = std::move(value); return;
+            case Bind::Global:
+                if (globalConst_[t.slot]) fail(err::IllegalAssignment);
+                globals_[t.slot] = std::move(value);
+                return;
+            case Bind::Field: f.me->fields[t.slot] = std::move(value); return;
+            case Bind::Undefined: fail(err::UndefinedVariable);
+            case Bind::ClassMethod: {
+                Variant one[1] = {std::move(value)};
+                invokeClassMember(f.me, t.slot + 1, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, one);
+                return;
+            }
+            case Bind::HostMember: {
+                std::vector<Variant> args{std::move(value)};
+                memberObjects_[t.slot]->invoke(t.cacheId, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
+                return;
+            }
+            default: fail(err::IllegalAssignment);
+            }
+        }
+        std::vector<Variant> args;
+        evalArgs(t.args, args, f);
+        switch (t.bind) {
+        case Bind::Local:
+        case Bind::Global:
+        case Bind::Field: {
+            Variant* var = t.bind == Bind::Local ? f.ref[t.slot]
+                         : t.bind == Bind::Global ? &globals_[t.slot] : &f.me->fields[t.slot];
+            if (var->isArray()) {
+                elementRef(*var, args) = std::move(value);
+                return;
+            }
+            if (var->isObject()) {
+                if (!var->objectValue()) fail(err::ObjectNotSet);
+                args.push_back(std::move(value));
+                Ref<Dispatch> hold(var->objectValue());
+                hold->invoke(kDispidValue, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
+                return;
+            }
+            fail(err::TypeMismatch);
+        }
+        case Bind::ClassMethod:
+            args.push_back(std::move(value));
+            invokeClassMember(f.me, t.slot + 1, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
+            return;
+        case Bind::HostMember:
+            args.push_back(std::move(value));
+            memberObjects_[t.slot]->invoke(t.cacheId, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
+            return;
+        case Bind::Undefined: fail(err::UndefinedVariable);
+        default: fail(err::IllegalAssignment);
+        }
+    }
+    if (t.kind == EK::Member) {
+        Variant obj;
+        if (t.a) obj = eval(*t.a, f);
+        else if (f.with) obj = *f.with;
+        else fail(err::ObjectRequired);
+        std::vector<Variant> args;
+        evalArgs(t.args, args, f);
+        if (t.name.empty()) {
+            if (obj.isObject() && obj.objectValue()) {
+                args.push_back(std::move(value));
+                obj.objectValue()->invoke(kDispidValue, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
+                return;
+            }
+            fail(err::TypeMismatch);
+        }
+        args.push_back(std::move(value));
+        invokeOn(obj, t, t.name, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args, f);
+        return;
+    }
+    fail(err::IllegalAssignment);
+}
+
+// ---------------------------------------------------------------------------
+// Expressions
+
+void Engine::evalArgs(const std::vector<ExprPtr>& args, std::vector<Variant>& out, Frame& f) {
+    out.reserve(args.size() + 1);
+    for (const auto& a : args) out.push_back(eval(*a, f));
+}
+
+Variant Engine::eval(const Expr& e, Frame& f) {
+    switch (e.kind) {
+    case EK::Literal: return e.value;
+    case EK::Ident: {
+        // The common case first: a plain variable.
+        if (!e.hasArgs) {
+            if (e.bind == Bind::Local) return *f.ref[e.slot];
+            if (e.bind == Bind::Global) return globals_[e.slot];
+        }
+        return evalIdent(e, f);
+    }
+    case EK::Member: return evalMember(e, f);
+    case EK::Paren: return eval(*e.a, f);
+    case EK::Missing: return Variant::missing();
+    case EK::Me: return Variant(Ref<Dispatch>(f.me));
+    case EK::New: return newObject(e);
+    case EK::Unary: {
+        Variant a = eval(*e.a, f);
+        if (e.op == Op::Neg) {
+            if (a.type() == VarType::Long && a.longValue() != std::numeric_limits<std::int32_t>::min())
+                return Variant(-a.longValue());
+            return ops::negate(a);
+        }
+        return ops::notOp(a);
+    }
+    case EK::Binary: {
+        Variant a = eval(*e.a, f);
+        Variant b = eval(*e.b, f);
+        if (isIntLike(a) && isIntLike(b)) {
+            // Integer arithmetic and comparison without the general rules.
+            const bool bothInt = a.type() == VarType::Integer && b.type() == VarType::Integer;
+            const std::int64_t x = intOf(a), y = intOf(b);
+            switch (e.op) {
+            case Op::Add: return typedInt(x + y, bothInt);
+            case Op::Sub: return typedInt(x - y, bothInt);
+            case Op::Mul: return typedInt(x * y, bothInt);
+            case Op::Eq: return Variant(x == y);
+            case Op::Ne: return Variant(x != y);
+            case Op::Lt: return Variant(x < y);
+            case Op::Le: return Variant(x <= y);
+            case Op::Gt: return Variant(x > y);
+            case Op::Ge: return Variant(x >= y);
+            default: break;
+            }
+        }
+        switch (e.op) {
+        case Op::Add: return ops::add(a, b);
+        case Op::Sub: return ops::subtract(a, b);
+        case Op::Mul: return ops::multiply(a, b);
+        case Op::Div: return ops::divide(a, b);
+        case Op::IntDiv: return ops::intDivide(a, b);
+        case Op::Mod: return ops::mod(a, b);
+        case Op::Pow: return ops::power(a, b);
+        case Op::Concat: return ops::concat(a, b);
+        case Op::And: return ops::andOp(a, b);
+        case Op::Or: return ops::orOp(a, b);
+        case Op::Xor: return ops::xorOp(a, b);
+        case Op::Eqv: return ops::eqvOp(a, b);
+        case Op::Imp: return ops::impOp(a, b);
+        case Op::Is: return Variant(ops::is(a, b));
+        default: {
+            std::uint8_t flags = (e.a->kind == EK::Literal ? ops::kLeftIsLiteral : 0) |
+                                 (e.b->kind == EK::Literal ? ops::kRightIsLiteral : 0);
+            ops::Relation r = ops::Relation::Eq;
+            switch (e.op) {
+            case Op::Ne: r = ops::Relation::Ne; break;
+            case Op::Lt: r = ops::Relation::Lt; break;
+            case Op::Le: r = ops::Relation::Le; break;
+            case Op::Gt: r = ops::Relation::Gt; break;
+            case Op::Ge: r = ops::Relation::Ge; break;
+            default: break;
+            }
+            return ops::relate(r, a, b, ops::CompareMode::Binary, flags);
+        }
+        }
+    }
+    }
+    return Variant();
+}
+
+Variant Engine::evalIdent(const Expr& e, Frame& f) {
+    switch (e.bind) {
+    case Bind::Local:
+    case Bind::Global:
+    case Bind::Field: {
+        const Variant& v = e.bind == Bind::Local ? *f.ref[e.slot]
+                         : e.bind == Bind::Global ? globals_[e.slot] : f.me->fields[e.slot];
+        if (!e.hasArgs) return v;
+        Variant hold = v;  // the element read must not see the variable change under it
+        std::vector<Variant> args;
+        evalArgs(e.args, args, f);
+        if (!hold.isArray() && !hold.isObject()) fail(err::TypeMismatch);
+        return indexInto(hold, args);
+    }
+    case Bind::Proc:
+        return callProc(*e.proc, nullptr, &e.args, {}, f, true);
+    case Bind::ClassMethod:
+        return callClassMember(f.me, e.slot, kInvokeMethod | kInvokePropertyGet, &e.args, {}, f);
+    case Bind::Builtin:
+        return callBuiltin(e, f);
+    case Bind::Intrinsic:
+        return callIntrinsic(e, f);
+    case Bind::HostMember: {
+        std::vector<Variant> args;
+        evalArgs(e.args, args, f);
+        Variant r = memberObjects_[e.slot]->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
+        if (hasDeadline_) checkClock();
+        return r;
+    }
+    case Bind::Undefined:
+        fail(err::UndefinedVariable);
+    default:
+        fail(err::UndefinedVariable);
+    }
+}
+
+Variant Engine::evalMember(const Expr& e, Frame& f) {
+    Variant obj;
+    if (e.a) obj = eval(*e.a, f);
+    else if (f.with) obj = *f.with;
+    else fail(err::ObjectRequired);
+    if (e.name.empty()) {
+        std::vector<Variant> args;
+        evalArgs(e.args, args, f);
+        return indexInto(obj, args);
+    }
+    if (!obj.isObject()) fail(err::ObjectRequired);
+    Dispatch* d = obj.objectValue();
+    if (!d) fail(err::ObjectRequired);
+    if (auto* so = dynamic_cast<ScriptObject*>(d)) {
+        // Script objects: by-reference arguments reach the caller's variables.
+        std::int32_t id;
+        if (e.cacheKey == so->cls.get()) {
+            id = e.cacheId;
+        } else {
+            id = so->memberId(e.name);
+            if (id == kDispidUnknown && so == f.me) {
+                auto it = so->cls->byName.find(e.name);
+                if (it != so->cls->byName.end()) id = it->second + 1;
+            }
+            if (id == kDispidUnknown) fail(err::NoSuchMember);
+            e.cacheKey = so->cls.get();
+            e.cacheHold.reset();
+            e.cacheId = id;
+        }
+        Ref<Dispatch> keep(so);
+        return callClassMember(so, id - 1, kInvokeMethod | kInvokePropertyGet, &e.args, {}, f);
+    }
+    std::vector<Variant> args;
+    evalArgs(e.args, args, f);
+    return invokeOn(obj, e, e.name, kInvokeMethod | kInvokePropertyGet, args, f);
+}
+
+Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
+                         std::uint8_t kind, std::vector<Variant>& args, Frame&) {
+    if (!objv.isObject()) fail(err::ObjectRequired);
+    Dispatch* d = objv.objectValue();
+    if (!d) fail(err::ObjectRequired);
+    Ref<Dispatch> keep(d);
+    if (auto* so = dynamic_cast<ScriptObject*>(d)) {
+        // Script objects are cached by class, never held: Class_Terminate must
+        // run when the script drops its last reference.
+        std::int32_t id;
+        if (site.cacheKey == so->cls.get()) {
+            id = site.cacheId;
+        } else {
+            id = so->memberId(name);
+            if (id == kDispidUnknown) fail(err::NoSuchMember);
+            site.cacheKey = so->cls.get();
+            site.cacheHold.reset();
+            site.cacheId = id;
+        }
+        return invokeClassMember(so, id, kind, args);
+    }
+    std::int32_t id;
+    if (site.cacheKey == d) {
+        id = site.cacheId;
+    } else {
+        id = d->memberId(name);
+        if (id == kDispidUnknown) fail(err::NoSuchMember);
+        site.cacheKey = d;
+        site.cacheHold = keep;
+        site.cacheId = id;
+    }
+    Variant r = d->invoke(id, kind, args);
+    if (hasDeadline_) checkClock();
+    return r;
+}
+
+Variant Engine::newObject(const Expr& e) {
+    auto it = classes_.find(e.name);
+    if (it == classes_.end()) {
+        if (equalsNoCase(e.name, u"RegExp")) return createObjectByProgId(u"VBScript.RegExp");
+        fail(err::ClassNotDefined);
+    }
+    Ref<ScriptObject> obj(new ScriptObject(it->second.get(), link_));
+    ClassInfo& ci = *it->second;
+    for (std::size_t i = 0; i < ci.fields.size(); ++i) {
+        const VarDecl* d = ci.fields[i];
+        if (!d->dims.empty() || d->isArray) obj->fields[i] = Variant(makeArray(d->dims, !d->dims.empty()));
+    }
+    if (ci.init) {
+        Frame caller;
+        callProc(*ci.init, obj.get(), nullptr, {}, caller, false);
+    }
+    return Variant(Ref<Dispatch>(obj.get()));
+}
+
+// ---------------------------------------------------------------------------
+// Calls
+
+namespace {
+struct FrameGuard {
+    std::vector<Variant>& values;
+    std::size_t& sp;
+    std::size_t base, size;
+    int& depth;
+    FrameGuard(std::vector<Variant>& v, std::size_t& s, std::size_t n, int& d)
+        : values(v), sp(s), base(s), size(n), depth(d) {
+        sp += n;
+        ++depth;
+    }
+    ~FrameGuard() {
+        // Release the frame's values (objects may run Class_Terminate).
+        for (std::size_t i = base; i < base + size; ++i) {
+            Variant tmp = std::move(values[i]);
+        }
+        sp = base;
+        --depth;
+    }
+};
+} // namespace
+
+Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
+                         std::span<Variant> argValues, Frame& caller, bool wantResult) {
+    const std::size_t nargs = argExprs ? argExprs->size() : argValues.size();
+    if (nargs != p.params.size()) fail(err::WrongArgCount);
+    checkStack();
+    const std::size_t n = static_cast<std::size_t>(p.frameSize);
+    if (sp_ + n > values_.size()) fail(err::OutOfStack);
+    FrameGuard guard(values_, sp_, n, depth_);
+    const std::size_t base = guard.base;
+    Variant** ref = &refs_[base];
+    for (std::size_t i = 0; i < n; ++i) ref[i] = &values_[base + i];
+    for (std::size_t i = 0; i < nargs; ++i) {
+        const Param& prm = p.params[i];
+        if (argExprs) {
+            const Expr& a = *(*argExprs)[i];
+            if (prm.byRef) {
+                if (Variant* v = varRef(a, caller)) {
+                    ref[i] = v;
+                    continue;
+                }
+            }
+            values_[base + i] = eval(a, caller);
+        } else if (prm.byRef) {
+            ref[i] = &argValues[i];
+        } else {
+            values_[base + i] = argValues[i];
+        }
+    }
+    for (const auto& [slot, decl] : p.fixedArrays)
+        values_[base + slot] = Variant(makeArray(decl->dims, !decl->dims.empty()));
+    for (const auto& [slot, value] : p.constInits) values_[base + slot] = value;
+    Frame f;
+    f.ref = ref;
+    f.me = me;
+    f.proc = &p;
+    f.block = p.block;
+    Ref<Dispatch> keepMe(me);
+    execList(p.body, f);
+    if (hasDeadline_) tick();
+    if (wantResult && p.resultSlot >= 0) return std::move(*ref[p.resultSlot]);
+    return Variant();
+}
+
+Variant Engine::callClassMember(ScriptObject* obj, std::int32_t index, std::uint8_t kind,
+                                const std::vector<ExprPtr>* argExprs, std::span<Variant> argValues,
+                                Frame& caller) {
+    if (index < 0) {
+        index = obj->cls->defaultMember;
+        if (index < 0) fail(err::NoSuchMember);
+    }
+    const ClassMember& m = obj->cls->members[index];
+    const std::size_t nargs = argExprs ? argExprs->size() : argValues.size();
+    if (m.field >= 0) {
+        Variant& fv = obj->fields[m.field];
+        if (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) {
+            // argValues: indices then the value
+            if (nargs == 1) {
+                fv = (kind & kInvokePropertyPutRef) ? argValues[0] : letValue(argValues[0]);
+                return {};
+            }
+            if (fv.isArray()) {
+                elementRef(fv, argValues.subspan(0, nargs - 1)) = argValues[nargs - 1];
+                return {};
+            }
+            fail(err::TypeMismatch);
+        }
+        if (nargs == 0) return fv;
+        std::vector<Variant> args;
+        if (argExprs) evalArgs(*argExprs, args, caller);
+        else args.assign(argValues.begin(), argValues.end());
+        return indexInto(fv, args);
+    }
+    const ProcDef* p = nullptr;
+    if (kind & kInvokePropertyPutRef) p = m.set ? m.set : m.let;
+    else if (kind & kInvokePropertyPut) p = m.let ? m.let : m.set;
+    else p = m.method ? m.method : m.get;
+    if (!p) {
+        if (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) fail(451);
+        fail(err::NoSuchMember);
+    }
+    // A property without arguments that returns an array or object, read with
+    // arguments: index its value.
+    if (nargs > 0 && !argExprs == false && p->kind == ProcKind::PropGet && p->params.empty()) {
+        Variant v = callProc(*p, obj, nullptr, {}, caller, true);
+        std::vector<Variant> args;
+        evalArgs(*argExprs, args, caller);
+        return indexInto(v, args);
+    }
+    return callProc(*p, obj, argExprs, argValues, caller, true);
+}
+
+Variant Engine::invokeClassMember(ScriptObject* obj, std::int32_t id, std::uint8_t kind,
+                                  std::span<Variant> args) {
+    Frame caller;
+    if (id != kDispidValue && (id < 1 || id > static_cast<std::int32_t>(obj->cls->members.size())))
+        fail(err::NoSuchMember);
+    return callClassMember(obj, id - 1, kind, nullptr, args, caller);
+}
+
+void Engine::terminate(ScriptObject* obj) noexcept {
+    try {
+        Frame caller;
+        bool savedRunning = running_;
+        running_ = true;
+        callProc(*obj->cls->term, obj, nullptr, {}, caller, false);
+        running_ = savedRunning;
+    } catch (...) {
+        // Errors in Class_Terminate are not reported.
+    }
+}
+
+} // namespace qz::script

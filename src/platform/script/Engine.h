@@ -1,0 +1,173 @@
+// The VBScript engine: binds parsed code to slots and runs it. Internal to the
+// script folder; the rest of the system uses ScriptControl.
+#pragma once
+
+#include "platform/automation/Text.h"
+#include "platform/script/Ast.h"
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace qz::script {
+
+class ScriptControl;
+class ScriptObject;
+class ErrObject;
+struct ClassInfo;
+struct EngineLink;
+
+enum class Flow : std::uint8_t { Normal, ExitDo, ExitFor, ExitProc };
+
+// A run-time error with the place where it happened.
+struct ScriptFailure {
+    AutomationError err;
+    std::int32_t line = 0;
+    std::int32_t col = 0;
+    const Block* block = nullptr;
+};
+
+// The script was stopped (time-out); On Error Resume Next does not catch it.
+struct ScriptAbort {};
+
+struct Frame {
+    Variant** ref = nullptr;          // ref[slot]: the variable of a slot
+    ScriptObject* me = nullptr;       // running class instance
+    const ProcDef* proc = nullptr;
+    const Block* block = nullptr;
+    const Variant* with = nullptr;    // object of the innermost With
+    bool resumeNext = false;
+};
+
+class Engine {
+public:
+    explicit Engine(ScriptControl& control);
+    ~Engine();
+
+    void addObject(const std::u16string& name, Ref<Dispatch> object, bool addMembers);
+    bool hasObject(std::u16string_view name) const;
+    // Each call below throws CompileError, ScriptFailure or ScriptAbort.
+    void addCode(std::u16string_view code);
+    Variant run(std::u16string_view name, std::span<Variant> args);
+    Variant evalText(std::u16string_view expression);
+    void executeText(std::u16string_view code);
+
+    // Time-out of the outermost call into the script.
+    void startClock(std::int32_t timeoutMs);
+
+    // Error state (the Err object)
+    struct ErrState {
+        std::int32_t number = 0;
+        std::u16string source, description, helpFile;
+        std::int32_t helpContext = 0;
+    } err;
+    void setErr(const AutomationError& e);
+    void clearErr() { err = ErrState(); }
+
+    // Members used by script class instances.
+    Variant invokeClassMember(ScriptObject* obj, std::int32_t id, std::uint8_t kind,
+                              std::span<Variant> args);
+    void terminate(ScriptObject* obj) noexcept;
+    Variant invokeProc(const ProcDef& p, std::span<Variant> args);
+    ScriptControl& control() { return control_; }
+
+private:
+    friend class ScriptObject;
+    struct GlobalName {
+        enum Kind : std::uint8_t { Var, Const, Proc, Object } kind = Var;
+        std::int32_t slot = -1;
+        ProcDef* proc = nullptr;
+    };
+    struct Scope {
+        ProcDef* proc = nullptr;      // procedure being bound (null: module level)
+        ClassInfo* cls = nullptr;
+        std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> locals;
+        bool explicitNames = false;
+        bool canAddLocals = false;
+        std::int32_t frameSize = 0;
+    };
+    struct DepthGuard {
+        int& d;
+        explicit DepthGuard(int& depth) : d(depth) { ++d; }
+        ~DepthGuard() { --d; }
+    };
+    void scopeOfFrame(Scope& sc, const Frame& f);
+    Variant makeProcRef(std::u16string_view name);
+    Variant errObjectValue();
+
+    // Binding
+    void loadBlock(std::unique_ptr<Block> block, Frame* caller);
+    void bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames);
+    void bindList(StmtList& list, Scope& sc);
+    void bindStmt(Stmt& s, Scope& sc);
+    void bindExpr(Expr& e, Scope& sc);
+    void bindName(Expr& e, Scope& sc, bool write);
+    std::int32_t newGlobal(const std::u16string& name, GlobalName::Kind kind);
+    Variant constValue(Expr& e, Scope& sc);
+
+    // Running
+    Flow execList(const StmtList& list, Frame& f);
+    Flow exec(const Stmt& s, Frame& f);
+    Variant eval(const Expr& e, Frame& f);
+    Variant evalIdent(const Expr& e, Frame& f);
+    Variant evalMember(const Expr& e, Frame& f);
+    Variant* varRef(const Expr& e, Frame& f);   // variable of a bound name, or null
+    void assign(const Expr& target, Variant value, bool isSet, Frame& f);
+    void assignIndexed(Variant& var, const Expr& target, Variant&& value, bool isSet, Frame& f);
+    Variant callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
+                     std::span<Variant> argValues, Frame& caller, bool wantResult);
+    Variant callClassMember(ScriptObject* obj, std::int32_t index, std::uint8_t kind,
+                            const std::vector<ExprPtr>* argExprs, std::span<Variant> argValues,
+                            Frame& caller);
+    Variant callBuiltin(const Expr& e, Frame& f);
+    Variant callIntrinsic(const Expr& e, Frame& f);
+    Variant invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
+                     std::uint8_t kind, std::vector<Variant>& args, Frame& f);
+    Variant indexInto(const Variant& v, std::span<Variant> idx);
+    Variant& elementRef(Variant& var, std::span<Variant> idx);
+    void evalArgs(const std::vector<ExprPtr>& args, std::vector<Variant>& out, Frame& f);
+    Variant newObject(const Expr& e);
+    Variant createObjectByProgId(std::u16string_view progId);
+    void redim(const Stmt& s, Frame& f);
+    void erase(const Stmt& s, Frame& f);
+    Flow execFor(const Stmt& s, Frame& f);
+    Flow execForEach(const Stmt& s, Frame& f);
+    Flow execSelect(const Stmt& s, Frame& f);
+    bool truth(const Variant& v);
+    void tick() {
+        if ((++ticks_ & 1023u) == 0) checkClock();
+    }
+    void checkClock();
+    void checkStack();
+    Frame moduleFrame(const Block* b);
+
+    ScriptControl& control_;
+    Ref<EngineLink> link_;
+    std::unordered_map<std::u16string, GlobalName, NoCaseHash, NoCaseEqual> names_;
+    std::deque<Variant> globals_;
+    std::vector<bool> globalConst_;   // constants and added objects: not assignable
+    bool explicitAll_ = false;        // Option Explicit seen in some block
+    bool running_ = false;            // inside a call into the script
+    std::vector<std::unique_ptr<Block>> blocks_;
+    std::unordered_map<std::u16string, Ref<ClassInfo>, NoCaseHash, NoCaseEqual> classes_;
+    std::vector<Ref<Dispatch>> memberObjects_;
+    std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> builtinIndex_;
+    std::unordered_map<std::u16string, Variant, NoCaseHash, NoCaseEqual> constants_;
+    Ref<ErrObject> errObject_;
+
+    // Frame storage: a fixed stack so that variables never move.
+    std::vector<Variant> values_;
+    std::vector<Variant*> refs_;
+    std::size_t sp_ = 0;
+    int depth_ = 0;
+    std::uint32_t ticks_ = 0;
+    bool hasDeadline_ = false;
+    std::chrono::steady_clock::time_point deadline_;
+    char* stackLimit_ = nullptr;
+    bool randomized_ = false;
+};
+
+} // namespace qz::script

@@ -1,0 +1,990 @@
+// Recursive-descent parser of VBScript into the tree of Ast.h.
+#include "platform/script/Ast.h"
+
+namespace qz::script {
+
+namespace {
+
+constexpr int kMaxNesting = 400; // deeper expressions or blocks: "Out of stack space"
+
+bool isReserved(Kw k) {
+    switch (k) {
+    case kwNone: case kwDefault: case kwError: case kwExplicit: case kwGet: case kwProperty:
+    case kwStep: case kwPreserve: case kwResume: case kwStop: case kwRem:
+        return false;
+    default:
+        return true;
+    }
+}
+
+class Parser {
+public:
+    explicit Parser(std::vector<Token> toks) : t_(std::move(toks)) {}
+
+    std::unique_ptr<Block> program();
+    ExprPtr lone();
+
+private:
+    std::vector<Token> t_;
+    size_t p_ = 0;
+    Block* block_ = nullptr;
+    ProcDef* proc_ = nullptr;     // procedure being parsed, null at module level
+    ClassDef* class_ = nullptr;
+    int depth_ = 0;
+    int loopDepth_[2] = {0, 0};   // For, Do
+    bool firstStatement_ = true;
+    int singleLineIf_ = 0;        // inside the statements of a one-line If
+
+    const Token& cur() const { return t_[p_]; }
+    const Token& peek(size_t k = 1) const { return t_[std::min(p_ + k, t_.size() - 1)]; }
+    bool is(Tok k) const { return cur().type == k; }
+    bool isKw(Kw k) const { return cur().type == Tok::Ident && cur().kw == k; }
+    bool atEos() const {
+        return is(Tok::Newline) || is(Tok::End) ||
+               (singleLineIf_ > 0 && (isKw(kwElse) || isKw(kwElseIf)));
+    }
+    [[noreturn]] void fail(std::int32_t num) const { throw CompileError{num, cur().line, cur().col}; }
+    [[noreturn]] void failAt(std::int32_t num, const Token& tk) const { throw CompileError{num, tk.line, tk.col}; }
+    void expect(Tok k, std::int32_t num) { if (!is(k)) fail(num); ++p_; }
+    void expectKw(Kw k, std::int32_t num) { if (!isKw(k)) fail(num); ++p_; }
+    bool acceptKw(Kw k) { if (isKw(k)) { ++p_; return true; } return false; }
+    bool accept(Tok k) { if (is(k)) { ++p_; return true; } return false; }
+    void endOfStatement() { if (!atEos()) fail(1025); }
+    void skipNewlines() { while (is(Tok::Newline)) ++p_; }
+    std::u16string identifier() {
+        if (!is(Tok::Ident) || isReserved(cur().kw)) fail(1010);
+        return t_[p_++].text;
+    }
+    std::u16string memberName() {  // after '.', any word
+        if (!is(Tok::Ident)) fail(1010);
+        return t_[p_++].text;
+    }
+    struct Nest {
+        Parser& p;
+        explicit Nest(Parser& pp) : p(pp) { if (++p.depth_ > kMaxNesting) p.fail(28); }
+        ~Nest() { --p.depth_; }
+    };
+
+    ExprPtr make(EK k, const Token& at) {
+        auto e = std::make_unique<Expr>(k);
+        e->line = at.line;
+        e->col = at.col;
+        return e;
+    }
+    StmtPtr makeS(SK k, const Token& at) {
+        auto s = std::make_unique<Stmt>(k);
+        s->line = at.line;
+        s->col = at.col;
+        return s;
+    }
+
+    // Expressions
+    ExprPtr expr() { Nest n(*this); return binaryLevel(0); }
+    ExprPtr binaryLevel(int level);
+    ExprPtr notLevel();
+    ExprPtr compareLevel();
+    ExprPtr unaryLevel();
+    ExprPtr powLevel();
+    ExprPtr postfix(bool statementHead);
+    ExprPtr primary();
+    void argList(std::vector<ExprPtr>& args);
+    ExprPtr binary(Op op, ExprPtr a, ExprPtr b, const Token& at) {
+        auto e = make(EK::Binary, at);
+        e->op = op;
+        e->a = std::move(a);
+        e->b = std::move(b);
+        return e;
+    }
+
+    // Statements
+    void topLevel();
+    void statement(StmtList& out);
+    void statementsUntilEol(StmtList& out, bool stopAtElse);
+    StmtList blockUntil(std::initializer_list<Kw> ends);
+    void dimList(std::vector<VarDecl>& out, bool isPublic);
+    void constList(bool isPublic);
+    void procedure(bool isPublic, bool isDefault);
+    void classDef();
+    void ifStatement(StmtList& out, const Token& at);
+    void selectStatement(StmtList& out, const Token& at);
+    void forStatement(StmtList& out, const Token& at);
+    void doStatement(StmtList& out, const Token& at);
+    void whileStatement(StmtList& out, const Token& at);
+    void withStatement(StmtList& out, const Token& at);
+    void assignOrCall(StmtList& out, bool isCall);
+    std::int32_t intConstant();
+};
+
+// Binary operators by level, lowest first. Level 5 (Not) and 6 (comparisons)
+// are handled by their own functions.
+ExprPtr Parser::binaryLevel(int level) {
+    struct L { Kw kw; Op op; };
+    static const L kLogic[] = {{kwImp, Op::Imp}, {kwEqv, Op::Eqv}, {kwXor, Op::Xor}, {kwOr, Op::Or}, {kwAnd, Op::And}};
+    if (level >= 5) return notLevel();
+    ExprPtr a = binaryLevel(level + 1);
+    while (isKw(kLogic[level].kw)) {
+        const Token& at = t_[p_++];
+        a = binary(kLogic[level].op, std::move(a), binaryLevel(level + 1), at);
+    }
+    return a;
+}
+
+ExprPtr Parser::notLevel() {
+    if (isKw(kwNot)) {
+        Nest n(*this);
+        const Token& at = t_[p_++];
+        auto e = make(EK::Unary, at);
+        e->op = Op::Not;
+        e->a = notLevel();
+        return e;
+    }
+    return compareLevel();
+}
+
+ExprPtr Parser::compareLevel() {
+    // & sits between comparison and + -.
+    auto concat = [&]() {
+        auto addLevel = [&]() {
+            auto modLevel = [&]() {
+                auto idivLevel = [&]() {
+                    auto mulLevel = [&]() {
+                        ExprPtr a = unaryLevel();
+                        while (is(Tok::Star) || is(Tok::Slash)) {
+                            const Token& at = t_[p_++];
+                            a = binary(at.type == Tok::Star ? Op::Mul : Op::Div, std::move(a), unaryLevel(), at);
+                        }
+                        return a;
+                    };
+                    ExprPtr a = mulLevel();
+                    while (is(Tok::Backslash)) {
+                        const Token& at = t_[p_++];
+                        a = binary(Op::IntDiv, std::move(a), mulLevel(), at);
+                    }
+                    return a;
+                };
+                ExprPtr a = idivLevel();
+                while (isKw(kwMod)) {
+                    const Token& at = t_[p_++];
+                    a = binary(Op::Mod, std::move(a), idivLevel(), at);
+                }
+                return a;
+            };
+            ExprPtr a = modLevel();
+            while (is(Tok::Plus) || is(Tok::Minus)) {
+                const Token& at = t_[p_++];
+                a = binary(at.type == Tok::Plus ? Op::Add : Op::Sub, std::move(a), modLevel(), at);
+            }
+            return a;
+        };
+        ExprPtr a = addLevel();
+        while (is(Tok::Amp)) {
+            const Token& at = t_[p_++];
+            a = binary(Op::Concat, std::move(a), addLevel(), at);
+        }
+        return a;
+    };
+    ExprPtr a = concat();
+    for (;;) {
+        Op op;
+        switch (cur().type) {
+        case Tok::Eq: op = Op::Eq; break;
+        case Tok::Ne: op = Op::Ne; break;
+        case Tok::Lt: op = Op::Lt; break;
+        case Tok::Le: op = Op::Le; break;
+        case Tok::Gt: op = Op::Gt; break;
+        case Tok::Ge: op = Op::Ge; break;
+        case Tok::Ident:
+            if (cur().kw == kwIs) { op = Op::Is; break; }
+            return a;
+        default: return a;
+        }
+        const Token& at = t_[p_++];
+        a = binary(op, std::move(a), concat(), at);
+    }
+}
+
+ExprPtr Parser::unaryLevel() {
+    if (is(Tok::Minus)) {
+        Nest n(*this);
+        const Token& at = t_[p_++];
+        auto e = make(EK::Unary, at);
+        e->op = Op::Neg;
+        e->a = unaryLevel();
+        return e;
+    }
+    if (is(Tok::Plus)) { Nest n(*this); ++p_; return unaryLevel(); }
+    return powLevel();
+}
+
+ExprPtr Parser::powLevel() {
+    ExprPtr a = postfix(false);
+    while (is(Tok::Caret)) {
+        const Token& at = t_[p_++];
+        ExprPtr b;
+        if (is(Tok::Minus) || is(Tok::Plus)) {
+            Nest n(*this);
+            const Token& m = t_[p_++];
+            if (m.type == Tok::Minus) {
+                b = make(EK::Unary, m);
+                b->op = Op::Neg;
+                b->a = postfix(false);
+            } else {
+                b = postfix(false);
+            }
+        } else {
+            b = postfix(false);
+        }
+        a = binary(Op::Pow, std::move(a), std::move(b), at);
+    }
+    return a;
+}
+
+void Parser::argList(std::vector<ExprPtr>& args) {
+    // At '(' : parse up to the matching ')'.
+    ++p_;
+    if (accept(Tok::RParen)) return;
+    for (;;) {
+        if (is(Tok::Comma) || is(Tok::RParen)) {
+            args.push_back(make(EK::Missing, cur()));
+        } else {
+            args.push_back(expr());
+        }
+        if (accept(Tok::Comma)) continue;
+        expect(Tok::RParen, 1006);
+        return;
+    }
+}
+
+ExprPtr Parser::postfix(bool) {
+    ExprPtr e = primary();
+    for (;;) {
+        if (is(Tok::Dot) && !cur().spaceBefore) {
+            const Token& at = t_[p_++];
+            auto m = make(EK::Member, at);
+            m->name = memberName();
+            m->a = std::move(e);
+            e = std::move(m);
+        } else if (is(Tok::LParen) && (e->kind == EK::Ident || e->kind == EK::Member) && !e->hasArgs) {
+            e->hasArgs = true;
+            argList(e->args);
+        } else if (is(Tok::LParen) && (e->kind == EK::Ident || e->kind == EK::Member || e->kind == EK::Me)) {
+            // a(1)(2): index or default member of the result
+            const Token& at = cur();
+            auto m = make(EK::Member, at);
+            m->a = std::move(e);
+            m->hasArgs = true;
+            argList(m->args);
+            e = std::move(m);
+        } else {
+            return e;
+        }
+    }
+}
+
+ExprPtr Parser::primary() {
+    const Token& tk = cur();
+    switch (tk.type) {
+    case Tok::Integer: {
+        auto e = make(EK::Literal, tk);
+        e->value = tk.isLong ? Variant(static_cast<std::int32_t>(tk.ival)) : Variant(static_cast<std::int16_t>(tk.ival));
+        ++p_;
+        return e;
+    }
+    case Tok::Double: {
+        auto e = make(EK::Literal, tk);
+        e->value = Variant(tk.dval);
+        ++p_;
+        return e;
+    }
+    case Tok::Date: {
+        auto e = make(EK::Literal, tk);
+        e->value = Variant::date(tk.dval);
+        ++p_;
+        return e;
+    }
+    case Tok::String: {
+        auto e = make(EK::Literal, tk);
+        e->value = Variant(std::u16string(tk.text));
+        ++p_;
+        return e;
+    }
+    case Tok::LParen: {
+        Nest n(*this);
+        ++p_;
+        auto e = make(EK::Paren, tk);
+        e->a = expr();
+        expect(Tok::RParen, 1006);
+        return e;
+    }
+    case Tok::Dot: {
+        // .member inside With
+        ++p_;
+        auto e = make(EK::Member, tk);
+        e->name = memberName();
+        return e;
+    }
+    case Tok::Ident:
+        switch (tk.kw) {
+        case kwTrue: case kwFalse: {
+            auto e = make(EK::Literal, tk);
+            e->value = Variant(tk.kw == kwTrue);
+            ++p_;
+            return e;
+        }
+        case kwEmpty: { auto e = make(EK::Literal, tk); ++p_; return e; }
+        case kwNull: { auto e = make(EK::Literal, tk); e->value = Variant::null(); ++p_; return e; }
+        case kwNothing: { auto e = make(EK::Literal, tk); e->value = Variant::nothing(); ++p_; return e; }
+        case kwMe: {
+            if (!class_) fail(1037);
+            ++p_;
+            return make(EK::Me, tk);
+        }
+        case kwNew: {
+            ++p_;
+            auto e = make(EK::New, tk);
+            e->name = identifier();
+            return e;
+        }
+        default:
+            break;
+        }
+        if (isReserved(tk.kw)) fail(1023);
+        {
+            auto e = make(EK::Ident, tk);
+            e->name = tk.text;
+            ++p_;
+            return e;
+        }
+    default:
+        fail(1023);
+    }
+}
+
+std::int32_t Parser::intConstant() {
+    bool neg = accept(Tok::Minus);
+    if (!is(Tok::Integer)) fail(1026);
+    std::int64_t v = t_[p_++].ival;
+    return static_cast<std::int32_t>(neg ? -v : v);
+}
+
+void Parser::dimList(std::vector<VarDecl>& out, bool isPublic) {
+    for (;;) {
+        VarDecl d;
+        d.line = cur().line;
+        d.col = cur().col;
+        d.name = identifier();
+        d.isPublic = isPublic;
+        if (accept(Tok::LParen)) {
+            d.isArray = true;
+            if (!accept(Tok::RParen)) {
+                for (;;) {
+                    d.dims.push_back(intConstant());
+                    if (accept(Tok::Comma)) continue;
+                    expect(Tok::RParen, 1006);
+                    break;
+                }
+                if (d.dims.size() > SafeArray::kMaxDimensions) fail(1002);
+            }
+        }
+        out.push_back(std::move(d));
+        if (!accept(Tok::Comma)) break;
+    }
+    endOfStatement();
+}
+
+void Parser::constList(bool isPublic) {
+    for (;;) {
+        ConstDecl c;
+        c.line = cur().line;
+        c.col = cur().col;
+        c.name = identifier();
+        c.isPublic = isPublic;
+        expect(Tok::Eq, 1011);
+        c.value = expr();
+        if (proc_) proc_->consts.push_back(std::move(c));
+        else block_->consts.push_back(std::move(c));
+        if (!accept(Tok::Comma)) break;
+    }
+    endOfStatement();
+}
+
+std::unique_ptr<Block> Parser::program() {
+    auto b = std::make_unique<Block>();
+    block_ = b.get();
+    skipNewlines();
+    while (!is(Tok::End)) {
+        topLevel();
+        skipNewlines();
+    }
+    return b;
+}
+
+ExprPtr Parser::lone() {
+    skipNewlines();
+    ExprPtr e = expr();
+    skipNewlines();
+    if (!is(Tok::End)) fail(1025);
+    return e;
+}
+
+void Parser::topLevel() {
+    const Token& tk = cur();
+    if (tk.type == Tok::Ident) {
+        switch (tk.kw) {
+        case kwOption:
+            ++p_;
+            expectKw(kwExplicit, 1002);
+            if (!firstStatement_) failAt(1042, tk);
+            block_->optionExplicit = true;
+            endOfStatement();
+            return;
+        case kwClass:
+            firstStatement_ = false;
+            classDef();
+            return;
+        case kwSub: case kwFunction:
+            firstStatement_ = false;
+            procedure(true, false);
+            return;
+        case kwPublic: case kwPrivate: {
+            firstStatement_ = false;
+            bool isPublic = tk.kw == kwPublic;
+            ++p_;
+            bool isDefault = false;
+            if (isKw(kwDefault)) {
+                if (!isPublic) fail(1057);
+                isDefault = true;
+                ++p_;
+            }
+            if (isKw(kwSub) || isKw(kwFunction) || isKw(kwProperty)) {
+                if (isKw(kwProperty) && !class_) fail(1048);
+                procedure(isPublic, isDefault);
+                return;
+            }
+            if (isDefault) fail(1002);
+            if (acceptKw(kwConst)) { constList(isPublic); return; }
+            dimList(class_ ? class_->fields : block_->globals, isPublic);
+            return;
+        }
+        case kwProperty:
+            fail(1048);
+        default:
+            break;
+        }
+    }
+    firstStatement_ = false;
+    statement(block_->body);
+}
+
+void Parser::procedure(bool isPublic, bool isDefault) {
+    auto pd = std::make_unique<ProcDef>();
+    const Token& start = cur();
+    pd->line = start.line;
+    pd->isPublic = isPublic;
+    pd->isDefault = isDefault;
+    Kw endKw;
+    if (acceptKw(kwSub)) { pd->kind = ProcKind::Sub; endKw = kwSub; }
+    else if (acceptKw(kwFunction)) { pd->kind = ProcKind::Function; endKw = kwFunction; }
+    else {
+        expectKw(kwProperty, 1002);
+        if (!class_) failAt(1048, start);
+        endKw = kwProperty;
+        if (acceptKw(kwGet)) pd->kind = ProcKind::PropGet;
+        else if (acceptKw(kwLet)) pd->kind = ProcKind::PropLet;
+        else if (acceptKw(kwSet)) pd->kind = ProcKind::PropSet;
+        else fail(1049);
+    }
+    if (isDefault && pd->kind != ProcKind::PropGet && pd->kind != ProcKind::Function &&
+        pd->kind != ProcKind::Sub) fail(1058);
+    pd->name = identifier();
+    if (accept(Tok::LParen)) {
+        if (!accept(Tok::RParen)) {
+            for (;;) {
+                Param prm;
+                if (acceptKw(kwByVal)) prm.byRef = false;
+                else acceptKw(kwByRef);
+                prm.name = identifier();
+                if (accept(Tok::LParen)) { expect(Tok::RParen, 1006); prm.isArray = true; }
+                pd->params.push_back(std::move(prm));
+                if (accept(Tok::Comma)) continue;
+                expect(Tok::RParen, 1006);
+                break;
+            }
+        }
+    }
+    if ((pd->kind == ProcKind::PropLet || pd->kind == ProcKind::PropSet) && pd->params.empty()) fail(1054);
+    endOfStatement();
+    ProcDef* saved = proc_;
+    proc_ = pd.get();
+    int savedLoops[2] = {loopDepth_[0], loopDepth_[1]};
+    loopDepth_[0] = loopDepth_[1] = 0;
+    // Body up to End Sub / End Function / End Property
+    for (;;) {
+        skipNewlines();
+        if (is(Tok::End)) fail(1014);
+        if (isKw(kwEnd) && peek().type == Tok::Ident &&
+            (peek().kw == kwSub || peek().kw == kwFunction || peek().kw == kwProperty)) {
+            if (peek().kw != endKw) {
+                p_++;
+                fail(endKw == kwSub ? 1016 : endKw == kwFunction ? 1015 : 1050);
+            }
+            p_ += 2;
+            endOfStatement();
+            break;
+        }
+        if (isKw(kwSub) || isKw(kwFunction) || isKw(kwClass) || isKw(kwProperty)) fail(1024);
+        if ((isKw(kwPublic) || isKw(kwPrivate))) fail(1024);
+        statement(pd->body);
+    }
+    loopDepth_[0] = savedLoops[0];
+    loopDepth_[1] = savedLoops[1];
+    proc_ = saved;
+    pd->block = block_;
+    if (class_) {
+        pd->owner = class_;
+        class_->procs.push_back(std::move(pd));
+    } else {
+        block_->procs.push_back(std::move(pd));
+    }
+}
+
+void Parser::classDef() {
+    if (class_ || proc_) fail(1024);
+    ++p_;
+    Ref<ClassDef> cd = makeRef<ClassDef>();
+    cd->line = cur().line;
+    cd->name = identifier();
+    endOfStatement();
+    class_ = cd.get();
+    for (;;) {
+        skipNewlines();
+        if (is(Tok::End)) fail(1014);
+        if (isKw(kwEnd)) {
+            ++p_;
+            expectKw(kwClass, 1047);
+            endOfStatement();
+            break;
+        }
+        const Token& tk = cur();
+        if (tk.kw == kwDim) { ++p_; dimList(cd->fields, true); continue; }
+        if (tk.kw == kwPublic || tk.kw == kwPrivate || tk.kw == kwSub || tk.kw == kwFunction ||
+            tk.kw == kwProperty) {
+            if (tk.kw == kwProperty) { procedure(true, false); continue; }
+            if (tk.kw == kwSub || tk.kw == kwFunction) { procedure(true, false); continue; }
+            topLevel();
+            continue;
+        }
+        if (tk.kw == kwConst) { ++p_; constList(true); continue; }
+        fail(1024);
+    }
+    class_ = nullptr;
+    block_->classes.push_back(std::move(cd));
+}
+
+StmtList Parser::blockUntil(std::initializer_list<Kw> ends) {
+    StmtList out;
+    for (;;) {
+        skipNewlines();
+        if (is(Tok::End)) return out;
+        if (is(Tok::Ident)) {
+            for (Kw k : ends) if (cur().kw == k) return out;
+        }
+        statement(out);
+    }
+}
+
+void Parser::statementsUntilEol(StmtList& out, bool stopAtElse) {
+    // Single-line If: statements separated by ':' up to the line's end.
+    for (;;) {
+        if (is(Tok::End) || (is(Tok::Newline) && cur().ival == 0)) return;
+        if (is(Tok::Newline)) { ++p_; continue; }
+        if (stopAtElse && (isKw(kwElse) || isKw(kwElseIf))) return;
+        if (isKw(kwEnd) && peek().type == Tok::Ident && peek().kw == kwIf) {
+            // "If a Then b : End If" on one line is accepted
+            p_ += 2;
+            return;
+        }
+        statement(out);
+    }
+}
+
+void Parser::statement(StmtList& out) {
+    Nest n(*this);
+    const Token& tk = cur();
+    if (tk.type == Tok::Dot) { assignOrCall(out, false); return; }
+    if (tk.type != Tok::Ident) fail(1024);
+    switch (tk.kw) {
+    case kwDim: {
+        ++p_;
+        std::vector<VarDecl> decls;
+        dimList(decls, true);
+        auto& dest = proc_ ? proc_->locals : (class_ ? class_->fields : block_->globals);
+        for (auto& d : decls) dest.push_back(std::move(d));
+        return;
+    }
+    case kwConst: ++p_; constList(true); return;
+    case kwPublic: case kwPrivate:
+        if (proc_) fail(1024);
+        topLevel();
+        return;
+    case kwRedim: {
+        ++p_;
+        auto s = makeS(SK::ReDim, tk);
+        s->preserve = acceptKw(kwPreserve);
+        for (;;) {
+            ReDimItem item;
+            const Token& nt = cur();
+            item.target = make(EK::Ident, nt);
+            item.target->name = identifier();
+            if (!is(Tok::LParen)) fail(1005);
+            argList(item.dims);
+            if (item.dims.empty() || item.dims.size() > SafeArray::kMaxDimensions) fail(1002);
+            for (auto& d : item.dims) if (d->kind == EK::Missing) fail(1023);
+            s->redims.push_back(std::move(item));
+            if (!accept(Tok::Comma)) break;
+        }
+        endOfStatement();
+        out.push_back(std::move(s));
+        return;
+    }
+    case kwErase: {
+        ++p_;
+        auto s = makeS(SK::Erase, tk);
+        for (;;) {
+            ReDimItem item;
+            item.target = make(EK::Ident, cur());
+            item.target->name = identifier();
+            s->redims.push_back(std::move(item));
+            if (!accept(Tok::Comma)) break;
+        }
+        endOfStatement();
+        out.push_back(std::move(s));
+        return;
+    }
+    case kwSet: {
+        ++p_;
+        auto s = makeS(SK::Set, tk);
+        s->target = postfix(true);
+        if (s->target->kind != EK::Ident && s->target->kind != EK::Member) failAt(1002, tk);
+        expect(Tok::Eq, 1011);
+        s->value = expr();
+        endOfStatement();
+        out.push_back(std::move(s));
+        return;
+    }
+    case kwLet:
+        ++p_;
+        assignOrCall(out, false);
+        if (out.empty() || out.back()->kind != SK::Assign) failAt(1011, tk);
+        return;
+    case kwCall:
+        ++p_;
+        assignOrCall(out, true);
+        return;
+    case kwIf: ++p_; ifStatement(out, tk); return;
+    case kwSelect: ++p_; selectStatement(out, tk); return;
+    case kwFor: ++p_; forStatement(out, tk); return;
+    case kwDo: ++p_; doStatement(out, tk); return;
+    case kwWhile: ++p_; whileStatement(out, tk); return;
+    case kwWith: ++p_; withStatement(out, tk); return;
+    case kwExit: {
+        ++p_;
+        auto s = makeS(SK::Exit, tk);
+        if (acceptKw(kwDo)) { if (!loopDepth_[1]) failAt(1039, tk); s->exit = ExitKind::Do; }
+        else if (acceptKw(kwFor)) { if (!loopDepth_[0]) failAt(1039, tk); s->exit = ExitKind::For; }
+        else if (acceptKw(kwSub)) { if (!proc_ || proc_->kind != ProcKind::Sub) failAt(1039, tk); s->exit = ExitKind::Sub; }
+        else if (acceptKw(kwFunction)) { if (!proc_ || proc_->kind != ProcKind::Function) failAt(1039, tk); s->exit = ExitKind::Function; }
+        else if (acceptKw(kwProperty)) {
+            if (!proc_ || proc_->kind == ProcKind::Sub || proc_->kind == ProcKind::Function) failAt(1039, tk);
+            s->exit = ExitKind::Property;
+        } else fail(1039);
+        endOfStatement();
+        out.push_back(std::move(s));
+        return;
+    }
+    case kwOn: {
+        ++p_;
+        expectKw(kwError, 1002);
+        auto s = makeS(SK::OnError, tk);
+        if (acceptKw(kwResume)) {
+            expectKw(kwNext, 1002);
+            s->preserve = true;
+        } else {
+            expectKw(kwGoTo, 1002);
+            if (!is(Tok::Integer) || cur().ival != 0) fail(1002);
+            ++p_;
+        }
+        endOfStatement();
+        out.push_back(std::move(s));
+        return;
+    }
+    case kwStop: ++p_; endOfStatement(); return;
+    case kwOption: fail(1042);
+    case kwNext: fail(1055);
+    case kwLoop: fail(1038);
+    case kwSub: case kwFunction: case kwClass: case kwProperty:
+        if (proc_ || class_) fail(1024);
+        topLevel();
+        return;
+    case kwMe: case kwNone: case kwError: case kwExplicit: case kwGet: case kwStep:
+    case kwPreserve: case kwResume: case kwDefault:
+        assignOrCall(out, false);
+        return;
+    default:
+        fail(1024);
+    }
+}
+
+void Parser::assignOrCall(StmtList& out, bool isCall) {
+    const Token& start = cur();
+    ExprPtr target = postfix(true);
+    if (target->kind != EK::Ident && target->kind != EK::Member && target->kind != EK::Me) failAt(1024, start);
+    if (!isCall && is(Tok::Eq)) {
+        if (target->kind == EK::Me) failAt(1037, start);
+        ++p_;
+        auto s = makeS(SK::Assign, start);
+        s->target = std::move(target);
+        s->value = expr();
+        endOfStatement();
+        out.push_back(std::move(s));
+        return;
+    }
+    auto s = makeS(SK::Call, start);
+    if (isCall) {
+        endOfStatement();
+        s->target = std::move(target);
+        out.push_back(std::move(s));
+        return;
+    }
+    if (target->kind == EK::Me) failAt(1024, start);
+    if (atEos()) {
+        // "f(x)" alone: the parentheses belong to a single by-value argument.
+        if (target->hasArgs && target->args.size() > 1) failAt(1044, start);
+        if (target->hasArgs && target->args.size() == 1) {
+            auto paren = make(EK::Paren, start);
+            paren->a = std::move(target->args[0]);
+            target->args[0] = std::move(paren);
+        }
+        s->target = std::move(target);
+        out.push_back(std::move(s));
+        return;
+    }
+    if (target->hasArgs) {
+        // "f (a) + 1, b" or "f (a), b": reread the parenthesis as the start of
+        // the first argument.
+        size_t q = p_;
+        int depth = 0;
+        // find the '(' that opened the last argument list
+        while (q > 0) {
+            --q;
+            if (t_[q].type == Tok::RParen) ++depth;
+            else if (t_[q].type == Tok::LParen && --depth == 0) break;
+        }
+        target->hasArgs = false;
+        target->args.clear();
+        p_ = q;
+    }
+    s->target = std::move(target);
+    s->target->hasArgs = true;
+    for (;;) {
+        if (is(Tok::Comma)) s->target->args.push_back(make(EK::Missing, cur()));
+        else s->target->args.push_back(expr());
+        if (accept(Tok::Comma)) {
+            if (atEos()) s->target->args.push_back(make(EK::Missing, cur()));
+            else continue;
+        }
+        break;
+    }
+    endOfStatement();
+    out.push_back(std::move(s));
+}
+
+void Parser::ifStatement(StmtList& out, const Token& at) {
+    auto s = makeS(SK::If, at);
+    IfBranch first;
+    first.cond = expr();
+    expectKw(kwThen, 1017);
+    if (!atEos() || (is(Tok::Newline) && cur().ival == 1)) {
+        // single-line form
+        ++singleLineIf_;
+        s->branches.push_back(std::move(first));
+        statementsUntilEol(s->branches.back().body, true);
+        while (isKw(kwElseIf)) {
+            ++p_;
+            IfBranch b;
+            b.cond = expr();
+            expectKw(kwThen, 1017);
+            s->branches.push_back(std::move(b));
+            statementsUntilEol(s->branches.back().body, true);
+        }
+        if (acceptKw(kwElse)) {
+            IfBranch b;
+            s->branches.push_back(std::move(b));
+            statementsUntilEol(s->branches.back().body, false);
+        }
+        --singleLineIf_;
+        out.push_back(std::move(s));
+        return;
+    }
+    first.body = blockUntil({kwElseIf, kwElse, kwEnd});
+    s->branches.push_back(std::move(first));
+    for (;;) {
+        if (acceptKw(kwElseIf)) {
+            IfBranch b;
+            b.cond = expr();
+            expectKw(kwThen, 1017);
+            b.body = blockUntil({kwElseIf, kwElse, kwEnd});
+            s->branches.push_back(std::move(b));
+            continue;
+        }
+        if (acceptKw(kwElse)) {
+            IfBranch b;
+            b.body = blockUntil({kwEnd});
+            s->branches.push_back(std::move(b));
+        }
+        if (!isKw(kwEnd)) fail(1014);
+        ++p_;
+        expectKw(kwIf, 1012);
+        endOfStatement();
+        break;
+    }
+    out.push_back(std::move(s));
+}
+
+void Parser::selectStatement(StmtList& out, const Token& at) {
+    auto s = makeS(SK::Select, at);
+    expectKw(kwCase, 1021);
+    s->value = expr();
+    endOfStatement();
+    skipNewlines();
+    while (isKw(kwCase)) {
+        CaseClause cc;
+        cc.line = cur().line;
+        ++p_;
+        if (acceptKw(kwElse)) {
+            cc.body = blockUntil({kwCase, kwEnd});
+            s->cases.push_back(std::move(cc));
+            break;
+        }
+        for (;;) {
+            CaseItem item;
+            if (acceptKw(kwIs)) {
+                switch (cur().type) {
+                case Tok::Eq: item.op = Op::Eq; break;
+                case Tok::Ne: item.op = Op::Ne; break;
+                case Tok::Lt: item.op = Op::Lt; break;
+                case Tok::Le: item.op = Op::Le; break;
+                case Tok::Gt: item.op = Op::Gt; break;
+                case Tok::Ge: item.op = Op::Ge; break;
+                default: fail(1002);
+                }
+                ++p_;
+                item.lo = expr();
+            } else {
+                item.lo = expr();
+                if (acceptKw(kwTo)) item.hi = expr();
+            }
+            cc.items.push_back(std::move(item));
+            if (!accept(Tok::Comma)) break;
+        }
+        if (!is(Tok::Newline) && !is(Tok::End)) fail(1025);
+        cc.body = blockUntil({kwCase, kwEnd});
+        s->cases.push_back(std::move(cc));
+    }
+    skipNewlines();
+    expectKw(kwEnd, 1014);
+    expectKw(kwSelect, 1022);
+    endOfStatement();
+    out.push_back(std::move(s));
+}
+
+void Parser::forStatement(StmtList& out, const Token& at) {
+    ++loopDepth_[0];
+    if (acceptKw(kwEach)) {
+        auto s = makeS(SK::ForEach, at);
+        s->target = make(EK::Ident, cur());
+        s->target->name = identifier();
+        expectKw(kwIn, 1046);
+        s->value = expr();
+        endOfStatement();
+        s->body = blockUntil({kwNext});
+        expectKw(kwNext, 1020);
+        if (is(Tok::Ident) && !cur().kw) ++p_;
+        endOfStatement();
+        out.push_back(std::move(s));
+        --loopDepth_[0];
+        return;
+    }
+    auto s = makeS(SK::For, at);
+    s->target = make(EK::Ident, cur());
+    s->target->name = identifier();
+    expect(Tok::Eq, 1011);
+    s->value = expr();
+    expectKw(kwTo, 1013);
+    s->to = expr();
+    if (acceptKw(kwStep)) s->step = expr();
+    endOfStatement();
+    s->body = blockUntil({kwNext});
+    expectKw(kwNext, 1020);
+    if (is(Tok::Ident) && !cur().kw) ++p_;
+    endOfStatement();
+    out.push_back(std::move(s));
+    --loopDepth_[0];
+}
+
+void Parser::doStatement(StmtList& out, const Token& at) {
+    ++loopDepth_[1];
+    auto s = makeS(SK::Do, at);
+    if (acceptKw(kwWhile)) { s->loop = LoopKind::PreWhile; s->value = expr(); }
+    else if (acceptKw(kwUntil)) { s->loop = LoopKind::PreUntil; s->value = expr(); }
+    if (!atEos()) fail(1028);
+    s->body = blockUntil({kwLoop});
+    expectKw(kwLoop, 1019);
+    if (s->loop == LoopKind::None) {
+        if (acceptKw(kwWhile)) { s->loop = LoopKind::PostWhile; s->value = expr(); }
+        else if (acceptKw(kwUntil)) { s->loop = LoopKind::PostUntil; s->value = expr(); }
+    }
+    endOfStatement();
+    out.push_back(std::move(s));
+    --loopDepth_[1];
+}
+
+void Parser::whileStatement(StmtList& out, const Token& at) {
+    auto s = makeS(SK::Do, at);
+    s->loop = LoopKind::PreWhile;
+    s->value = expr();
+    endOfStatement();
+    // Exit Do is not valid inside While...Wend, but an enclosing Do stays reachable.
+    s->body = blockUntil({kwWend});
+    expectKw(kwWend, 1018);
+    endOfStatement();
+    s->preserve = true; // marks While...Wend: Exit Do passes through it
+    out.push_back(std::move(s));
+}
+
+void Parser::withStatement(StmtList& out, const Token& at) {
+    auto s = makeS(SK::With, at);
+    s->value = expr();
+    endOfStatement();
+    s->body = blockUntil({kwEnd});
+    expectKw(kwEnd, 1014);
+    expectKw(kwWith, 1029);
+    endOfStatement();
+    out.push_back(std::move(s));
+}
+
+} // namespace
+
+std::unique_ptr<Block> parseProgram(std::u16string_view src) {
+    Parser p(tokenize(src));
+    auto b = p.program();
+    b->source.assign(src);
+    return b;
+}
+
+ExprPtr parseExpression(std::u16string_view src) {
+    Parser p(tokenize(src));
+    return p.lone();
+}
+
+} // namespace qz::script

@@ -1,0 +1,73 @@
+// "Scripting.Dictionary": an ordered map from keys of any subtype (strings
+// compared by the compare mode, numbers by value, objects by identity) to
+// items. Usable from C++ and from scripts.
+#pragma once
+
+#include "platform/automation/SimpleDispatch.h"
+#include "platform/automation/VariantOps.h"
+
+#include <unordered_map>
+#include <vector>
+
+namespace qz::script {
+
+class Dictionary : public SimpleDispatch<Dictionary> {
+public:
+    static const MemberTable<Dictionary>& members();
+    std::u16string typeName() const override { return u"Dictionary"; }
+    Ref<Enumerator> newEnum() override;
+
+    // C++ interface, with the script's errors (457 duplicate key, 32811
+    // missing key, 5 compare mode changed on a filled dictionary).
+    void add(const Variant& key, const Variant& item);
+    bool exists(const Variant& key) const;
+    // The item of a key; reading a missing key adds it with an Empty item.
+    Variant& item(const Variant& key);
+    void setItem(const Variant& key, const Variant& item);
+    void rename(const Variant& oldKey, const Variant& newKey);
+    void remove(const Variant& key);
+    void removeAll() noexcept;
+    std::int32_t count() const noexcept { return static_cast<std::int32_t>(entries_.size()); }
+    std::vector<Variant> keys() const;
+    std::vector<Variant> items() const;
+    ops::CompareMode compareMode() const noexcept { return mode_; }
+    void setCompareMode(std::int32_t mode);
+
+private:
+    struct Entry {
+        Variant key;
+        Variant item;
+    };
+    struct KeyRef {
+        const Dictionary* owner;
+        const Variant* key;
+    };
+    struct Hash {
+        std::size_t operator()(const KeyRef& k) const noexcept;
+    };
+    struct Equal {
+        bool operator()(const KeyRef& a, const KeyRef& b) const noexcept;
+    };
+    static Variant normalizeKey(const Variant& key);
+    std::size_t find(const Variant& key) const; // npos when absent
+    void reindex();
+
+    Variant addMember(std::uint8_t, std::span<Variant>);
+    Variant existsMember(std::uint8_t, std::span<Variant>);
+    Variant itemMember(std::uint8_t, std::span<Variant>);
+    Variant keyMember(std::uint8_t, std::span<Variant>);
+    Variant itemsMember(std::uint8_t, std::span<Variant>);
+    Variant keysMember(std::uint8_t, std::span<Variant>);
+    Variant removeMember(std::uint8_t, std::span<Variant>);
+    Variant removeAllMember(std::uint8_t, std::span<Variant>);
+    Variant countMember(std::uint8_t, std::span<Variant>);
+    Variant compareModeMember(std::uint8_t, std::span<Variant>);
+
+    std::vector<Entry> entries_;
+    // Keys point into entries_: rebuilt whenever entries_ moves.
+    std::unordered_map<KeyRef, std::size_t, Hash, Equal> index_;
+    ops::CompareMode mode_ = ops::CompareMode::Binary;
+    std::int32_t modeValue_ = 0;
+};
+
+} // namespace qz::script
