@@ -1,0 +1,128 @@
+// The ODBC provider over the SQLite ODBC driver, with a data source of a
+// temporary odbc.ini (the driver manager reads its files once per process, so
+// the whole binary shares one set-up made before the first ODBC call).
+#include "SameData.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace qz::ado::test {
+namespace {
+
+std::string sqliteOdbcDriver() {
+    for (const char* p : {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so",
+                          "/usr/lib/aarch64-linux-gnu/odbc/libsqlite3odbc.so", "/usr/lib/odbc/libsqlite3odbc.so"})
+        if (std::filesystem::exists(p)) return p;
+    return {};
+}
+
+class OdbcSetUp : public ::testing::Environment {
+public:
+    void SetUp() override {
+        dir = std::make_unique<TempDir>();
+        makeSqlite(dir->file("shop.db"),
+                   std::string(kSameSql) +
+                       "CREATE TABLE Customers (CustomerID INTEGER PRIMARY KEY, Name VARCHAR(30));"
+                       "CREATE TABLE Sales (SaleID INTEGER, CustomerID INTEGER REFERENCES Customers(CustomerID));");
+        std::ofstream(dir->file("odbcinst.ini")) << "[SQLite3]\nDriver=" << sqliteOdbcDriver() << "\n";
+        std::ofstream(dir->file("odbc.ini")) << "[Shop]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db") << "\n";
+        setenv("ODBCSYSINI", dir->str().c_str(), 1);
+        setenv("ODBCINI", dir->file("odbc.ini").c_str(), 1);
+    }
+    void TearDown() override { dir.reset(); }
+    static inline std::unique_ptr<TempDir> dir;
+};
+
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new OdbcSetUp);
+
+class Odbc : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (sqliteOdbcDriver().empty()) GTEST_SKIP() << "the SQLite ODBC driver is not installed";
+    }
+    std::string expected() {
+        Ref<Connection> c = makeRef<Connection>();
+        c->open("Data Source=" + OdbcSetUp::dir->file("shop.db"));
+        return dump(*c->execute("SELECT ID, Customer, Total, Created FROM Orders ORDER BY ID"));
+    }
+};
+
+TEST_F(Odbc, EveryOdbcFormReadsTheSameRows) {
+    const std::string want = expected();
+    for (const std::string& cs : {std::string("DSN=Shop;uid=;Persist Security Info=False;"),
+                                 std::string("Provider=MSDASQL;Data Source=Shop;"),
+                                 std::string("Provider=MSDASQL;Extended Properties=\"DSN=Shop\""),
+                                 "Driver={SQLite3};Database=" + OdbcSetUp::dir->file("shop.db") + ";"}) {
+        Ref<Connection> c = makeRef<Connection>();
+        c->open(cs);
+        Ref<Recordset> rs = c->execute("SELECT ID, Customer, Total, Created FROM Orders ORDER BY ID");
+        EXPECT_EQ(dump(*rs), want) << cs;
+        EXPECT_EQ(rs->column(3).type, adDBTimeStamp);
+        EXPECT_EQ(rs->column(0).type, adInteger);
+        c->close();
+    }
+}
+
+TEST_F(Odbc, ColumnsOfAParameterisedCommandWithoutRunningIt) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("DSN=Shop;uid=;Persist Security Info=False;");
+    Ref<Recordset> rs = c->describe("SELECT ID, Customer FROM Orders WHERE ID = ?");
+    ASSERT_EQ(rs->fieldCount(), 2u);
+    EXPECT_EQ(rs->column(1).name, "Customer");
+    EXPECT_TRUE(isStringType(rs->column(1).type));
+    EXPECT_EQ(rs->recordCount(), 0);
+}
+
+TEST_F(Odbc, CatalogHasTablesColumnsAndForeignKeys) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("DSN=Shop");
+    std::vector<CatalogTable> tables = c->catalog();
+    const CatalogTable* sales = nullptr;
+    for (const CatalogTable& t : tables)
+        if (t.name == "Sales") sales = &t;
+    ASSERT_NE(sales, nullptr);
+    EXPECT_EQ(sales->type, "TABLE");
+    ASSERT_EQ(sales->columns.size(), 2u);
+    EXPECT_EQ(sales->columns[0].type, adInteger);
+    ASSERT_EQ(sales->keys.size(), 1u);
+    EXPECT_EQ(sales->keys[0].relatedTable, "Customers");
+    EXPECT_EQ(sales->keys[0].columns[0].relatedColumn, "CustomerID");
+}
+
+TEST_F(Odbc, FailuresReportTheDriverManagersMessageWithoutThePassword) {
+    Ref<Connection> c = makeRef<Connection>();
+    try {
+        c->open("DSN=NoSuchSource;uid=ann;Password=Sekrit#1;Persist Security Info=True;");
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("not found"), std::string::npos) << e.Description;
+        EXPECT_EQ(e.Description.find("Sekrit#1"), std::string::npos);
+    }
+    ASSERT_EQ(c->errors().size(), 1u);
+    EXPECT_EQ(c->state(), adStateClosed);
+
+    Ref<Connection> ok = makeRef<Connection>();
+    ok->open("DSN=Shop");
+    EXPECT_THROW(ok->execute("SELECT x FROM nowhere"), AutomationError);
+    ASSERT_EQ(ok->errors().size(), 1u);
+    EXPECT_NE(ok->errors()[0].description.find("nowhere"), std::string::npos) << ok->errors()[0].description;
+
+    Ref<Connection> tds = makeRef<Connection>();
+    try {
+        tds->open("Provider=SQLOLEDB;Data Source=SRV01;database=Sales;Trusted_Connection=Yes;");
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("integrated security"), std::string::npos);
+    }
+    Ref<Connection> ora = makeRef<Connection>();
+    try {
+        ora->open("Provider=MSDAORA;Data Source=ORCL;uid=reader;Persist Security Info=False;");
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("Oracle"), std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace qz::ado::test
