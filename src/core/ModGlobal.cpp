@@ -24,7 +24,6 @@ thread_local bool gbScriptErrorOccurred = false;
 
 namespace {
 thread_local std::shared_ptr<QZApplication> tApp;
-thread_local bool tMainDone = false;
 
 std::optional<sys::SettingsScope> scopeOf(std::uint32_t root) {
     if (root == HKEY_CURRENT_USER) return sys::SettingsScope::User;
@@ -75,12 +74,14 @@ std::shared_ptr<QZApplication> GetApplicationObject() { return tApp; }
 void SetApplicationObject(std::shared_ptr<QZApplication> app) { tApp = std::move(app); }
 
 void Main() {
-    if (tMainDone) return;
+    // Runs whenever the thread has no application object: at the thread's
+    // first use, and again after a TerminationCleanup when the client goes
+    // on creating objects.
+    if (tApp) return;
     try {
         // The locale table of the thread starts unloaded: it is per thread
         // and filled on first use.
         SetApplicationObject(std::make_shared<QZApplication>());
-        tMainDone = true;
     } catch (...) {
         HandleError("ModGlobal", "Main", kErrLog | kErrRaise);
     }

@@ -26,8 +26,8 @@ private:
 std::shared_ptr<QZApplication> GetApplicationObject();
 void SetApplicationObject(std::shared_ptr<QZApplication> app);
 
-// The thread's start-up: creates the application object. Runs once per
-// thread (later calls return at once); public constructors call it.
+// The thread's start-up: creates the application object when the thread has
+// none (later calls return at once); public constructors call it.
 void Main();
 
 // Globals of the thread (each thread has its own).

@@ -92,7 +92,7 @@ constexpr Message kMessages[] = {
     {4041, "The Qzc file '"},
     {4042, "' is read-only."},
     {4045, "Cannot replace files in specified folder. Access is denied."},
-    {4046, "An unexpected error occurred in the component. Impossible to open the Quorvane "
+    {4046, "An unexpected error has occurred in the Quorvane Studio component. Impossible to open the Quorvane "
            "field. Please contact technical support."},
     {4047, "Conversion is abort by the user."},
     {4048, "The template version is more recent than Quorvane version."},
@@ -103,23 +103,23 @@ constexpr Message kMessages[] = {
     {4054, "Cannot update Quorvane files. Access denied."},
     {4055, "Cannot view command properties. Invalid connection type."},
     {4056, "Unexpected error occurred in Data Link Properties window."},
-    {4057, "An unexpected error occurred in the component. Impossible to read the Quorvane "
+    {4057, "An unexpected error has occurred in the Quorvane Studio component. Impossible to read the Quorvane "
            "statement. Please contact technical support."},
-    {4058, "An unexpected error occurred in the component. Impossible to insert the Quorvane "
+    {4058, "An unexpected error has occurred in the Quorvane Studio component. Impossible to insert the Quorvane "
            "statement. Please contact technical support."},
-    {4059, "An unexpected error occurred in the component. Impossible to save the Quorvane "
+    {4059, "An unexpected error has occurred in the Quorvane Studio component. Impossible to save the Quorvane "
            "statement. Please contact technical support."},
-    {4060, "An unexpected error occurred in the component. Impossible to read the Quorvane "
+    {4060, "An unexpected error has occurred in the Quorvane Studio component. Impossible to read the Quorvane "
            "expression. Please contact technical support."},
-    {4061, "An unexpected error occurred in the component. Impossible to insert the Quorvane "
+    {4061, "An unexpected error has occurred in the Quorvane Studio component. Impossible to insert the Quorvane "
            "expression. Please contact technical support."},
-    {4062, "An unexpected error occurred in the component. Impossible to save the Quorvane "
+    {4062, "An unexpected error has occurred in the Quorvane Studio component. Impossible to save the Quorvane "
            "expression. Please contact technical support."},
-    {4063, "An unexpected error occurred in the component. Cannot restore Quorvane fields "
+    {4063, "An unexpected error has occurred in the Quorvane Studio component. Cannot restore Quorvane fields "
            "color. Please contact technical support."},
-    {4064, "An unexpected error occurred in the component. Cannot insert Quorvane conditional "
+    {4064, "An unexpected error has occurred in the Quorvane Studio component. Cannot insert Quorvane conditional "
            "paragraph. Please contact technical support."},
-    {4065, "An unexpected error occurred in the component. Cannot convert Quorvane template "
+    {4065, "An unexpected error has occurred in the Quorvane Studio component. Cannot convert Quorvane template "
            "from version 5.16.29 to version 8.0. Please contact technical support."},
     {4101, "QueryBuilder error: Invalid select list."},
     {4102, "QueryBuilder error: Invalid table source."},
