@@ -41,63 +41,83 @@ std::string_view trimBlanks(std::string_view s) {
 
 // The RTF tokenizer over one buffer (a field group). Reading past the end of
 // the buffer means the group ended before what the caller was looking for.
+// Token texts are views into the buffer wherever the text stands there as it
+// is; only decoded characters and upper-case control words need own storage.
 class Tokenizer {
 public:
     explicit Tokenizer(std::string_view buffer) : buf_(buffer) {}
 
     int type() const { return type_; }
-    const std::string& text() const { return text_; }
+    std::string_view text() const { return text_; }
 
     // A token "named" x: its text without surrounding blanks equals x.
     bool named(std::string_view x) const { return trimBlanks(text_) == x; }
 
     void next() {
-        text_.clear();
         if (pos_ >= buf_.size()) raiseOwnError(kErrBadRtf);
+        const std::size_t start = pos_;
         const char c = buf_[pos_++];
-        if (c == '{') { type_ = kOpen; text_ = "{"; return; }
-        if (c == '}') { type_ = kClose; text_ = "}"; return; }
-        if (c != '\\') { type_ = kText; text_.push_back(c); return; }
-
-        if (pos_ >= buf_.size()) { type_ = kControlSymbol; text_ = "\\"; return; }
+        if (c == '{' || c == '}') {
+            type_ = c == '{' ? kOpen : kClose;
+            text_ = buf_.substr(start, 1);
+            return;
+        }
+        if (c != '\\') {
+            type_ = kText;
+            text_ = buf_.substr(start, 1);
+            return;
+        }
+        if (pos_ >= buf_.size()) {
+            type_ = kControlSymbol;
+            text_ = buf_.substr(start, 1);
+            return;
+        }
         const char d = buf_[pos_++];
         if (isAsciiLetter(d)) {
             type_ = kControlWord;
-            text_.push_back('\\');
-            text_.push_back(lower(d));
+            bool hasUpper = d >= 'A' && d <= 'Z';
             while (pos_ < buf_.size()) {
                 const char e = buf_[pos_];
                 if (isAsciiLetter(e) || isDigit(e) || e == '-') {
-                    text_.push_back(lower(e));
+                    hasUpper = hasUpper || (e >= 'A' && e <= 'Z');
                     ++pos_;
                     continue;
                 }
-                if (e == ' ') { text_.push_back(' '); ++pos_; }
-                break;  // any other delimiter stays for the next token
+                if (e == ' ') ++pos_;  // the blank delimiter belongs to the word
+                break;                 // any other delimiter stays for the next token
+            }
+            text_ = buf_.substr(start, pos_ - start);
+            if (hasUpper) {
+                own_.assign(text_);
+                for (char& x : own_)
+                    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+                text_ = own_;
             }
             return;
         }
-        if (d == '\\' || d == '{' || d == '}') { type_ = kText; text_.push_back(d); return; }
+        if (d == '\\' || d == '{' || d == '}') {
+            type_ = kText;
+            text_ = buf_.substr(start + 1, 1);
+            return;
+        }
         if (d == '\'') {
             if (buf_.size() - pos_ < 2) raiseOwnError(kErrBadRtf);
             const char h1 = buf_[pos_], h2 = buf_[pos_ + 1];
             pos_ += 2;
             type_ = kText;
-            if (lower(h1) == 'a' && h2 == '7') {
+            if ((h1 == 'a' || h1 == 'A') && h2 == '7') {
                 // The section sign stays escaped: it is the separator of expression payloads.
-                text_ = "\\'";
-                text_.push_back(h1);
-                text_.push_back(h2);
+                text_ = buf_.substr(start, 4);
                 return;
             }
             const int hi = hexValue(h1), lo = hexValue(h2);
             if (hi < 0 || lo < 0) raiseOwnError(kErrBadRtf);
-            text_.push_back(static_cast<char>(hi * 16 + lo));
+            decoded_ = static_cast<char>(hi * 16 + lo);
+            text_ = std::string_view(&decoded_, 1);
             return;
         }
         type_ = kControlSymbol;
-        text_.push_back('\\');
-        text_.push_back(d);
+        text_ = buf_.substr(start, 2);
     }
 
     // Reads tokens until one named x (which becomes the current token).
@@ -116,12 +136,12 @@ public:
     }
 
 private:
-    static char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
     std::string_view buf_;
     std::size_t pos_ = 0;
     int type_ = kText;
-    std::string text_;
+    std::string_view text_;
+    std::string own_;
+    char decoded_ = 0;
 };
 
 // The walk shared by both record readers: label, then (for expressions) the
@@ -189,7 +209,15 @@ std::string decodeCode(std::string_view raw) {
     return ansiToUtf8(code);
 }
 
-// Position of the first unescaped brace c at or after pos, npos when none.
+// The position of the next brace at or after pos, npos when none.
+std::size_t nextBrace(std::string_view t, std::size_t pos) {
+    const char* p = t.data();
+    for (std::size_t i = pos, n = t.size(); i < n; ++i)
+        if (p[i] == '{' || p[i] == '}') return i;
+    return std::string_view::npos;
+}
+
+// Whether the character at i is escaped by a backslash before it.
 bool escaped(std::string_view t, std::size_t i) { return i > 0 && t[i - 1] == '\\'; }
 
 } // namespace
@@ -263,8 +291,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
 
         // Brace check: unescaped opening and closing braces must balance.
         std::size_t opened = 0, closed = 0;
-        for (std::size_t i = t.find_first_of("{}"); i != std::string_view::npos;
-             i = t.find_first_of("{}", i + 1)) {
+        for (std::size_t i = nextBrace(t, 0); i != std::string_view::npos; i = nextBrace(t, i + 1)) {
             if (escaped(t, i)) continue;
             if (t[i] == '{') ++opened; else ++closed;
         }
@@ -276,7 +303,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
             if (s == std::string_view::npos) raiseOwnError(kErrBadRtf);
             std::size_t e = s + 1;
             for (int depth = 1;; ++e) {
-                e = t.find_first_of("{}", e);
+                e = nextBrace(t, e);
                 // A group that never closes ends the walk at the end of the text.
                 if (e == std::string_view::npos) raiseOwnError(kErrBadRtf);
                 if (escaped(t, e)) continue;
