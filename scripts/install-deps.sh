@@ -13,6 +13,7 @@ packages=(
   libpugixml-dev libsqlite3-dev libicu-dev libpcre2-dev libcli11-dev
   unixodbc-dev odbc-postgresql
   libsqliteodbc tdsodbc mdbtools-dev libfreexl-dev python3-xlwt
+  lua5.4
 )
 
 missing=()
