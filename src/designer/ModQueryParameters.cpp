@@ -1,0 +1,162 @@
+#include "designer/ModQueryParameters.h"
+
+#include <vector>
+
+namespace qz::designer {
+
+namespace {
+
+// Which characters of the text lie inside a quoted literal or a bracketed
+// name ('...', "...", [...]), and the parenthesis depth of the others.
+struct Scan {
+    std::vector<bool> quoted;
+    std::vector<int> depth;
+};
+
+Scan scan(const std::string& s) {
+    Scan r{std::vector<bool>(s.size(), false), std::vector<int>(s.size(), 0)};
+    char close = 0;
+    int depth = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (close) {
+            r.quoted[i] = true;
+            if (c == close) {
+                if (close != ']' && i + 1 < s.size() && s[i + 1] == close) {
+                    r.quoted[++i] = true; // a doubled quote inside the literal
+                    continue;
+                }
+                close = 0;
+            }
+            r.depth[i] = depth;
+            continue;
+        }
+        if (c == '\'' || c == '"' || c == '[') {
+            close = c == '[' ? ']' : c;
+            r.quoted[i] = true;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && depth > 0) {
+            --depth;
+        }
+        r.depth[i] = c == '(' ? depth - 1 : depth;
+    }
+    return r;
+}
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+bool matchesAt(const std::string& s, std::size_t at, const char* word) {
+    for (std::size_t k = 0; word[k]; ++k)
+        if (at + k >= s.size() || upper(s[at + k]) != word[k]) return false;
+    return true;
+}
+
+bool isWordChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The first occurrence of word (upper case, blanks included) from `from` on,
+// outside literals and at the given depth (any depth when depth < 0).
+std::size_t findWord(const std::string& s, const Scan& sc, const char* word, std::size_t from, int depth) {
+    for (std::size_t i = from; i < s.size(); ++i) {
+        if (sc.quoted[i] || (depth >= 0 && sc.depth[i] != depth)) continue;
+        if (matchesAt(s, i, word)) return i;
+    }
+    return std::string::npos;
+}
+
+std::size_t findWhere(const std::string& s, const Scan& sc) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (sc.quoted[i] || !matchesAt(s, i, "WHERE ")) continue;
+        if (i > 0 && isWordChar(s[i - 1])) continue; // "SOMEWHERE " is no keyword
+        return i;
+    }
+    return std::string::npos;
+}
+
+// The end of the clause that starts at `start`, at depth `depth`.
+std::size_t endOfClause(const std::string& s, const Scan& sc, std::size_t start, int depth) {
+    std::size_t end = s.size();
+    for (const char* kw : {" GROUP BY ", " HAVING ", " ORDER BY ", " WITH "}) {
+        const std::size_t at = findWord(s, sc, kw, start, depth);
+        if (at < end) end = at;
+    }
+    return end;
+}
+
+} // namespace
+
+frmParameters::frmParameters() : ui::Form("frmParameters") {
+    lblValue.Name = "lblValue";
+    lblValue.Caption = "Value:";
+    txtParameter.Name = "txtParameter";
+    cmdOk.Name = "cmdOk";
+    cmdOk.Caption = "&OK";
+    cmdOk.Default = true;
+}
+
+std::size_t FindEndWhereClause(const std::string& sql) {
+    const Scan sc = scan(sql);
+    const std::size_t where = findWhere(sql, sc);
+    const int depth = where == std::string::npos ? 0 : sc.depth[where];
+    const std::size_t end = endOfClause(sql, sc, where == std::string::npos ? 0 : where, depth);
+    return end == sql.size() ? sql.size() : end + 1;
+}
+
+std::string ReplaceParameterFields(const std::string& condition, const ParameterPrompt& prompt) {
+    const Scan sc = scan(condition);
+    std::string out = condition;
+    for (std::size_t i = condition.size(); i-- > 0;) {
+        if (sc.quoted[i]) continue;
+        if (condition[i] == '=') break;
+        if (condition[i] != '?') continue;
+        const std::optional<std::string> value = prompt(condition.substr(0, i + 1));
+        out.replace(i, 1, value.value_or(std::string()));
+    }
+    return out;
+}
+
+std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& prompt) {
+    if (sql.empty()) return sql;
+    const Scan sc = scan(sql);
+    const std::size_t where = findWhere(sql, sc);
+    if (where == std::string::npos) return sql;
+    const std::size_t start = where + 6;
+    const int depth = sc.depth[where];
+    const std::size_t end = endOfClause(sql, sc, start, depth);
+    std::string result = sql.substr(0, start);
+    std::size_t pos = start;
+    while (pos < end) {
+        // The next separator outside literals (inside parentheses too, so
+        // that every condition of a nested group is asked for).
+        std::size_t sep = std::string::npos, sepLen = 0;
+        for (std::size_t i = pos; i < end; ++i) {
+            if (sc.quoted[i]) continue;
+            if (matchesAt(sql, i, " AND ")) { sep = i; sepLen = 5; break; }
+            if (matchesAt(sql, i, " OR ")) { sep = i; sepLen = 4; break; }
+        }
+        if (sep == std::string::npos || sep >= end) {
+            result += ReplaceParameterFields(sql.substr(pos, end - pos), prompt);
+            break;
+        }
+        result += ReplaceParameterFields(sql.substr(pos, sep - pos), prompt);
+        result += sql.substr(sep, sepLen);
+        pos = sep + sepLen;
+    }
+    result += sql.substr(end);
+    return result;
+}
+
+std::string ResolveSqlParameters(const std::string& sql) {
+    return ResolveSqlParameters(sql, [](const std::string& caption) -> std::optional<std::string> {
+        frmParameters form;
+        form.Caption = caption;
+        form.ShowModal();
+        std::string value = form.txtParameter.Text;
+        form.Unload();
+        return value;
+    });
+}
+
+} // namespace qz::designer

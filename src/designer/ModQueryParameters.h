@@ -1,0 +1,46 @@
+// Query parameters: before a command's SQL runs, each "?" of its WHERE
+// conditions is asked for in a small prompt and the typed value takes its
+// place, exactly as typed (no quotes added, nothing escaped).
+#pragma once
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/Form.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace qz::designer {
+
+// The prompt: caption set by the caller, "Value:", a value box, "&OK".
+class frmParameters : public ui::Form {
+public:
+    frmParameters();
+    ui::Label lblValue;
+    ui::TextBox txtParameter;
+    ui::CommandButton cmdOk;
+    std::vector<ui::Control*> Controls() override { return {&lblValue, &txtParameter, &cmdOk}; }
+    void cmdOk_Click() { Hide(); }
+};
+
+// Asks for one value; the caption is the condition up to and including the
+// "?" asked for. No value (a prompt closed without OK) removes the "?".
+using ParameterPrompt = std::function<std::optional<std::string>(const std::string& caption)>;
+
+// The text with every parameter of its WHERE clause replaced. Conditions are
+// split at " AND " and " OR " (kept as written); within a condition the "?"
+// right of its last "=" (or every "?" when it has none) are asked for, right
+// to left. Quoted literals and bracketed names are never split and their "?"
+// are no parameters. The clause ends at the first GROUP BY, HAVING, ORDER BY
+// or WITH after it at its own parenthesis depth.
+std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& prompt);
+// The same with frmParameters shown on the current UI host.
+std::string ResolveSqlParameters(const std::string& sql);
+
+std::string ReplaceParameterFields(const std::string& condition, const ParameterPrompt& prompt);
+// The position (from 1) where the WHERE clause ends: the leading blank of its
+// end keyword, or the length of the text when it has none.
+std::size_t FindEndWhereClause(const std::string& sql);
+
+} // namespace qz::designer

@@ -1,0 +1,87 @@
+#include "designer/ModQueryParameters.h"
+#include "platform/ui/UiHost.h"
+
+#include <gtest/gtest.h>
+
+namespace qz::designer {
+namespace {
+
+// Answers prompts in order and records their captions.
+struct Answers {
+    explicit Answers(std::vector<std::string> v = {}) : values(std::move(v)) {}
+    std::vector<std::string> values;
+    std::vector<std::string> captions;
+    ParameterPrompt prompt() {
+        return [this](const std::string& caption) -> std::optional<std::string> {
+            captions.push_back(caption);
+            if (captions.size() > values.size()) return std::nullopt;
+            return values[captions.size() - 1];
+        };
+    }
+};
+
+TEST(QueryParameters, AsksForEachConditionsParameter) {
+    Answers a({"'Rome'"});
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE City = ?", a.prompt()), "SELECT * FROM T WHERE City = 'Rome'");
+    EXPECT_EQ(a.captions, (std::vector<std::string>{"City = ?"}));
+
+    Answers b({"1", "2"});
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ? and b >= ? ORDER BY c", b.prompt()),
+              "SELECT * FROM T WHERE a = 1 and b >= 2 ORDER BY c");
+    EXPECT_EQ(b.captions, (std::vector<std::string>{"a = ?", "b >= ?"}));
+
+    Answers c({"2", "1"});
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE x IN (?, ?)", c.prompt()), "SELECT * FROM T WHERE x IN (1, 2)");
+    EXPECT_EQ(c.captions, (std::vector<std::string>{"x IN (?, ?", "x IN (?"}));
+
+    Answers none;
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T", none.prompt()), "SELECT * FROM T");
+    EXPECT_EQ(ResolveSqlParameters("", none.prompt()), "");
+    EXPECT_TRUE(none.captions.empty());
+
+    // A prompt left without a value removes its "?".
+    Answers closed;
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ? AND b = 5", closed.prompt()),
+              "SELECT * FROM T WHERE a =  AND b = 5");
+    // Only a "?" right of the condition's last "=" is a parameter.
+    Answers left({"9"});
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE f(?) = ?", left.prompt()), "SELECT * FROM T WHERE f(?) = 9");
+}
+
+TEST(QueryParameters, QuotedTextIsNeitherSplitNorAsked) {
+    Answers a({"3"});
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE Name = 'Tom and Jerry?' AND [Who?] > ?", a.prompt()),
+              "SELECT * FROM T WHERE Name = 'Tom and Jerry?' AND [Who?] > 3");
+    EXPECT_EQ(a.captions, (std::vector<std::string>{"[Who?] > ?"}));
+    Answers b({"x"});
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE Note LIKE 'it''s ?' OR Note = ?", b.prompt()),
+              "SELECT * FROM T WHERE Note LIKE 'it''s ?' OR Note = x");
+}
+
+TEST(QueryParameters, TheClauseEndsAtItsOwnKeyword) {
+    // A GROUP BY of a subquery before WHERE does not end the clause.
+    Answers a({"7"});
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM (SELECT k FROM U GROUP BY k) s WHERE s.k = ? ORDER BY 1", a.prompt()),
+              "SELECT * FROM (SELECT k FROM U GROUP BY k) s WHERE s.k = 7 ORDER BY 1");
+    EXPECT_EQ(FindEndWhereClause("SELECT a FROM T WHERE b = 1 GROUP BY a HAVING count(*) > 1"), 28u);
+    EXPECT_EQ(FindEndWhereClause("SELECT a FROM T WHERE b = 1"), 27u);
+}
+
+TEST(QueryParameters, PromptsThroughTheParameterDialog) {
+    ui::HeadlessUiHost host;
+    ui::setCurrentHost(&host);
+    host.queueFormAction([](ui::Form& f) {
+        auto& p = dynamic_cast<frmParameters&>(f);
+        EXPECT_EQ(p.Caption, "City = ?");
+        EXPECT_EQ(p.lblValue.Caption, "Value:");
+        EXPECT_EQ(p.txtParameter.Text, "");
+        p.txtParameter.Text = "'Oslo'";
+        p.cmdOk_Click();
+    });
+    EXPECT_EQ(ResolveSqlParameters("SELECT Name FROM C WHERE City = ?"), "SELECT Name FROM C WHERE City = 'Oslo'");
+    EXPECT_EQ(host.requests(ui::UiRequest::Modal).size(), 1u);
+    ui::setCurrentHost(nullptr);
+}
+
+} // namespace
+} // namespace qz::designer
