@@ -112,6 +112,11 @@ public:
     double dateValue() const noexcept { return u_.f64; }
     std::int32_t errorValue() const noexcept { return u_.i32; }
     const std::u16string& stringValue() const noexcept; // String subtype only
+    // The text of a String that no other Variant shares, so that it can be
+    // appended to in place (s = s & x in a loop); null for any other value.
+    std::u16string* uniqueString() noexcept {
+        return type_ == VarType::String && u_.str->refCount() == 1 ? &u_.str->value : nullptr;
+    }
     Dispatch* objectValue() const noexcept { return type_ == VarType::Object ? u_.obj : nullptr; }
     SafeArray* arrayValue() const noexcept { return isArray() ? u_.arr : nullptr; }
 
