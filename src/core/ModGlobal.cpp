@@ -18,10 +18,6 @@ extern char** environ;
 
 namespace qz {
 
-thread_local Designer* goDesigner = nullptr;
-thread_local std::intptr_t glHelpWindowHandle = 0;
-thread_local bool gbScriptErrorOccurred = false;
-
 namespace {
 thread_local std::shared_ptr<QZApplication> tApp;
 

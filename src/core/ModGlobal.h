@@ -31,9 +31,9 @@ void SetApplicationObject(std::shared_ptr<QZApplication> app);
 void Main();
 
 // Globals of the thread (each thread has its own).
-extern thread_local Designer* goDesigner;            // the thread's designer, or null
-extern thread_local std::intptr_t glHelpWindowHandle; // 0 when opening help failed
-extern thread_local bool gbScriptErrorOccurred;
+inline thread_local Designer* goDesigner = nullptr;            // the thread's designer, or null
+inline thread_local std::intptr_t glHelpWindowHandle = 0;      // 0 when opening help failed
+inline thread_local bool gbScriptErrorOccurred = false;
 
 // Releasing the last TerminationCleanup of a thread shuts the thread's state
 // down: the designer reference and the application object are cleared and

@@ -12,6 +12,14 @@
 
 namespace qz::test {
 
+// "<prefix><1 to 4 upper-case hex digits>.TMP"
+inline bool isTempName(const std::string& name, const std::string& prefix) {
+    if (name.rfind(prefix, 0) != 0 || name.size() < prefix.size() + 5) return false;
+    std::string hex = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    if (name.substr(name.size() - 4) != ".TMP" || hex.empty() || hex.size() > 4) return false;
+    return hex.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
+
 class ScopedEnv {
 public:
     ~ScopedEnv() {
