@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -122,53 +124,76 @@ bool SqliteRows(const std::string& path, const std::string& sql, Rows& rows, std
     return ok;
 }
 
-bool OdbcRows(const std::string& connectionString, const std::string& sql, Rows& rows,
-              std::string& error) {
-    rows.clear();
+namespace {
+
+// One ODBC connection per connection string, kept for the process: the
+// round trip runs hundreds of statements.
+struct OdbcSession {
     SQLHENV env = nullptr;
     SQLHDBC dbc = nullptr;
-    SQLHSTMT st = nullptr;
-    auto diag = [&](SQLSMALLINT type, SQLHANDLE h) {
+    std::string error;
+    explicit OdbcSession(const std::string& connectionString) {
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+        std::string cs = connectionString;
+        if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS,
+                                            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
+            error = Diag(SQL_HANDLE_DBC, dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+            dbc = nullptr;
+        }
+    }
+    ~OdbcSession() {
+        if (dbc) {
+            SQLDisconnect(dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        }
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+    }
+    static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
         SQLCHAR state[6], msg[1024];
         SQLINTEGER native;
         SQLSMALLINT len;
         if (SQL_SUCCEEDED(SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len)))
-            error = reinterpret_cast<char*>(msg);
-        else
-            error = "ODBC error";
-    };
-    bool ok = false;
-    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    std::string cs = connectionString, text = sql;
-    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS,
-                                        nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
-        diag(SQL_HANDLE_DBC, dbc);
-    } else {
-        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
-        if (!SQL_SUCCEEDED(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS))) {
-            diag(SQL_HANDLE_STMT, st);
-        } else {
-            SQLSMALLINT cols = 0;
-            SQLNumResultCols(st, &cols);
-            ok = true;
-            while (SQL_SUCCEEDED(SQLFetch(st))) {
-                std::vector<std::string> row;
-                for (SQLUSMALLINT c = 1; c <= cols; ++c) {
-                    char buf[1024];
-                    SQLLEN ind = 0;
-                    SQLGetData(st, c, SQL_C_CHAR, buf, sizeof buf, &ind);
-                    row.push_back(ind == SQL_NULL_DATA ? "<null>" : std::string(buf));
-                }
-                rows.push_back(std::move(row));
-            }
-        }
-        SQLFreeHandle(SQL_HANDLE_STMT, st);
-        SQLDisconnect(dbc);
+            return reinterpret_cast<char*>(msg);
+        return "ODBC error";
     }
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
+};
+
+} // namespace
+
+bool OdbcRows(const std::string& connectionString, const std::string& sql, Rows& rows,
+              std::string& error) {
+    static std::map<std::string, std::unique_ptr<OdbcSession>> sessions;
+    auto& session = sessions[connectionString];
+    if (!session) session = std::make_unique<OdbcSession>(connectionString);
+    rows.clear();
+    if (!session->dbc) {
+        error = session->error;
+        return false;
+    }
+    SQLHSTMT st = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, session->dbc, &st);
+    std::string text = sql;
+    bool ok = SQL_SUCCEEDED(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS));
+    if (!ok) {
+        error = OdbcSession::Diag(SQL_HANDLE_STMT, st);
+    } else {
+        SQLSMALLINT cols = 0;
+        SQLNumResultCols(st, &cols);
+        while (SQL_SUCCEEDED(SQLFetch(st))) {
+            std::vector<std::string> row;
+            for (SQLUSMALLINT c = 1; c <= cols; ++c) {
+                char buf[1024];
+                SQLLEN ind = 0;
+                SQLGetData(st, c, SQL_C_CHAR, buf, sizeof buf, &ind);
+                row.push_back(ind == SQL_NULL_DATA ? "<null>" : std::string(buf));
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
     std::sort(rows.begin(), rows.end());
     return ok;
 }

@@ -220,7 +220,7 @@ TEST(QueryRoundTrip, GeneratedModelsReadBackAndReturnTheSameRowsInPostgresThroug
               [&](const std::string& sql, test::Rows& rows, std::string& err) {
                   return test::OdbcRows(cs, sql, rows, err);
               },
-              150, 7);
+              80, 7);
 }
 
 } // namespace

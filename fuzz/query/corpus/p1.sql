@@ -1,0 +1,1 @@
+SELECT DISTINCT Orders.OrderID, Products.ProductName FROM (Orders INNER JOIN ([Order Details] INNER JOIN Products ON [Order Details].ProductID = Products.ProductID) ON Orders.OrderID = [Order Details].OrderID) WHERE NOT ( Orders.Total > 100 OR Products.ProductName LIKE '%Tea%' ) ORDER BY Orders.OrderID DESC

@@ -1,0 +1,1 @@
+SELECT `a]b``c`.[x.y], `a]b``c`.* FROM `a]b``c` INNER JOIN Products ON `a]b``c`.[Order] = Products.ProductID, [Sheet1$] WHERE `a]b``c`.`[z]` = 'O''Brien' AND `Sheet1$`.[Unit Price $] >= ?

@@ -1,0 +1,1 @@
+select customers.* from customers, products where customers.active = true and customers.photo is null order by products.productname asc
