@@ -6,6 +6,7 @@
 #include "platform/system/Folders.h"
 #include "platform/system/Locales.h"
 #include "platform/system/CodePage.h"
+#include "platform/system/SystemError.h"
 #include "platform/ui/UiHost.h"
 #include "resources/MessageTable.h"
 
@@ -15,6 +16,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <unistd.h>
 
 namespace qz {
@@ -296,6 +298,11 @@ AutomationError CurrentError() {
         return e;
     } catch (const std::bad_alloc&) {
         return AutomationError(7, std::string(kErrorSource), "Out of memory");
+    } catch (const std::system_error& e) {
+        // File-system and other system failures keep their errno.
+        if (e.code().category() == std::generic_category() || e.code().category() == std::system_category())
+            return sys::systemError(e.code().value());
+        return AutomationError(kErrorFail, std::string(kErrorSource), e.what());
     } catch (const std::exception& e) {
         return AutomationError(kErrorFail, std::string(kErrorSource), e.what());
     } catch (...) {

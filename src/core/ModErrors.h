@@ -67,8 +67,9 @@ AutomationError HandleError(std::string_view module, std::string_view routine, i
                             std::string_view detail = {});
 
 // The exception in flight as an automation error: an AutomationError as it
-// is, std::bad_alloc as error 7 "Out of memory", any other exception as a
-// generic failure with its text.
+// is, std::bad_alloc as error 7 "Out of memory", a system error (including
+// std::filesystem's) as the runtime's file error with its errno, any other
+// exception as a generic failure with its text.
 AutomationError CurrentError();
 
 // An own error of a message id with the table's text.

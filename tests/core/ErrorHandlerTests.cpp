@@ -4,7 +4,9 @@
 #include "platform/system/Locales.h"
 #include "resources/MessageTable.h"
 
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <ctime>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -184,6 +186,13 @@ TEST_F(CoreFixture, ExceptionsInFlightAreHandledAsAutomationErrors) {
     } catch (...) {
         AutomationError e = HandleError("ModX", "Alloc", kErrLog);
         EXPECT_EQ(e.Number, 7);
+    }
+    try {
+        throw std::filesystem::filesystem_error("copy", std::make_error_code(std::errc::permission_denied));
+    } catch (...) {
+        AutomationError e = CurrentError();
+        EXPECT_EQ(e.Number, 70);
+        EXPECT_EQ(e.SystemErrorCode, EACCES);
     }
     try {
         RaiseError(2018);
