@@ -41,7 +41,7 @@ void saveFields(pugi::xml_node element, std::initializer_list<Field> fields, con
     pugi::xml_node keptChild = kept ? element.child(kept) : pugi::xml_node();
     for (const Field& f : fields) {
         bool has = false;
-        for (const Field* p : present) has = has || p->name == f.name;
+        for (const Field* p : present) has = has || p == &f;
         if (has || f.member->empty()) continue;
         pugi::xml_node added = keptChild ? element.insert_child_before(f.name, keptChild)
                                          : element.append_child(f.name);

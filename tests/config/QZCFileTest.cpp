@@ -2,6 +2,8 @@
 // files written on Windows, and the document checks of Load.
 #include "config/QZCFile.h"
 
+#include "core/ModErrors.h"
+
 #include "QzcTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +90,12 @@ TEST(QZCFile, EveryValueSurvivesSaveAndReload) {
         cmd3->Text = "recordset.xml";
         cmd3->Save();
     }
+
+    // Markup characters are escaped in the file, carriage returns written as
+    // references so that the CR LF pairs of the SQL survive any XML reader.
+    const std::string written = readFile(path);
+    EXPECT_NE(written.find("<CurrencyFormat>&lt;&amp;&gt;\"'</CurrencyFormat>"), std::string::npos);
+    EXPECT_NE(written.find("SELECT *&#13;\nFROM"), std::string::npos);
 
     QZCFile file;
     file.Load(path);
@@ -301,6 +309,30 @@ TEST(QZCFile, FailedLoadLeavesNoObjects) {
     EXPECT_EQ(errorNumberOf([&] { file.Load(bad); }), ownError(2012));
     EXPECT_FALSE(file.TemplateProperties());
     EXPECT_FALSE(file.ConnectionList());
+}
+
+// A failure deep in the file is logged by every Load it passes through, from
+// the innermost outwards, and reaches the caller once.
+TEST(QZCFile, NestedFailureIsLoggedByEachLevel) {
+    TempDir dir;
+    const std::string path = dir.write(
+        "t.qzc", "<QZC><ConnectionList><Connection ID=\"ID1\"><CommandList><Command ID=\"ID1\"><Sql/></Command>"
+                 "</CommandList></Connection></ConnectionList></QZC>");
+    const std::string log = ErrorLogFileName();
+    const std::size_t before = readFile(log).size();
+    QZCFile file;
+    EXPECT_EQ(errorNumberOf([&] { file.Load(path); }), ownError(2012));
+    const std::string added = readFile(log).substr(before);
+    std::vector<std::string> routines;
+    for (std::size_t at = 0; (at = added.find('\t', at)) != std::string::npos;) {
+        std::size_t end = added.find('\t', added.find('\t', at + 1) + 1);
+        routines.push_back(added.substr(at + 1, end - at - 1));
+        at = added.find('\n', at);
+        if (at == std::string::npos) break;
+    }
+    EXPECT_EQ(routines, (std::vector<std::string>{"QZCCommand\tLoad", "QZCCommandList\tLoad", "QZCConnection\tLoad",
+                                                  "QZCConnectionList\tLoad", "QZCFile\tLoad"}));
+    EXPECT_NE(added.find("-2147219492\tInvalid qzc element."), std::string::npos);
 }
 
 TEST(QZCFile, IndentedAndCompactFilesLoadAlike) {

@@ -58,7 +58,7 @@ const std::string kSample =
     "<Connection ID=\"ID2\"><Name>N</Name><CommandList/></Connection></ConnectionList></QZC>";
 
 TEST(QZCRobustness, EveryTruncationFailsCleanly) {
-    TempDir dir;
+    TempDir dir(true);
     int loaded = 0;
     for (std::size_t n = 0; n < kSample.size(); ++n) {
         if (loadAndUse(dir, kSample.substr(0, n))) ++loaded;
@@ -68,7 +68,7 @@ TEST(QZCRobustness, EveryTruncationFailsCleanly) {
 }
 
 TEST(QZCRobustness, RandomMutationsNeverCrash) {
-    TempDir dir;
+    TempDir dir(true);
     std::mt19937 rng(20261207);
     const std::string alphabet = "<>/=\"'&;#!?-[]QZCIDx \t\r\n\xC3\xA9\x00\xFF";
     int loaded = 0;
@@ -96,7 +96,7 @@ TEST(QZCRobustness, RandomMutationsNeverCrash) {
 }
 
 TEST(QZCRobustness, RandomBytesAndDeepNesting) {
-    TempDir dir;
+    TempDir dir(true);
     std::mt19937 rng(7);
     for (int round = 0; round < 500; ++round) {
         std::string bytes(rng() % 200, '\0');

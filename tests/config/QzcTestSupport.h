@@ -16,8 +16,12 @@ namespace qz::test {
 
 class TempDir {
 public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "qzcfg-XXXXXX").string();
+    // inMemory: in a memory file system when there is one (many small writes).
+    explicit TempDir(bool inMemory = false) {
+        std::filesystem::path base = std::filesystem::temp_directory_path();
+        std::error_code ec;
+        if (inMemory && std::filesystem::is_directory("/dev/shm", ec)) base = "/dev/shm";
+        std::string tmpl = (base / "qzcfg-XXXXXX").string();
         if (!mkdtemp(tmpl.data())) std::abort();
         path_ = tmpl;
     }
