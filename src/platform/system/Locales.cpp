@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <mutex>
 
@@ -290,21 +289,25 @@ LocaleFormat build(const LcidEntry& e) {
     return f;
 }
 
-std::mutex gCacheMutex;
-std::map<std::uint32_t, std::unique_ptr<LocaleFormat>>& cache() {
-    static std::map<std::uint32_t, std::unique_ptr<LocaleFormat>> c;
-    return c;
-}
+// One slot per table entry: filled once under the mutex, read without it.
+constexpr std::size_t kLcidCount = std::size(kLcids);
+std::atomic<const LocaleFormat*> gFormats[kLcidCount];
+std::mutex gBuildMutex;
 
 std::atomic<std::uint32_t> gUserLcidOverride{0};
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (auto& c : out) {
-        if (c == '_') c = '-';
-        else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// Locale names compare without regard to case, "_" and "-" alike.
+bool sameTag(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x == '_') x = '-';
+        if (y == '_') y = '-';
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
     }
-    return out;
+    return true;
 }
 
 std::string displayName(const char* icuId, bool languageOnly, bool countryOnly, const char* inLocale) {
@@ -331,11 +334,14 @@ std::string grouping(int primary, int secondary) {
 const LocaleFormat* localeFormatFor(std::uint32_t lcid) {
     const LcidEntry* e = entryOf(lcid);
     if (!e) return nullptr;
-    std::lock_guard<std::mutex> lock(gCacheMutex);
-    auto& c = cache();
-    auto it = c.find(lcid);
-    if (it == c.end()) it = c.emplace(lcid, std::make_unique<LocaleFormat>(build(*e))).first;
-    return it->second.get();
+    auto& slot = gFormats[static_cast<std::size_t>(e - kLcids)];
+    if (const LocaleFormat* f = slot.load(std::memory_order_acquire)) return f;
+    std::lock_guard<std::mutex> lock(gBuildMutex);
+    if (const LocaleFormat* f = slot.load(std::memory_order_acquire)) return f;
+    // Kept for the life of the process, as the callers hold the pointer.
+    const LocaleFormat* made = new LocaleFormat(build(*e));
+    slot.store(made, std::memory_order_release);
+    return made;
 }
 
 bool isValidLcid(std::uint32_t lcid) { return entryOf(lcid) != nullptr; }
@@ -352,10 +358,8 @@ std::uint32_t lcidFromName(std::string_view tag) {
     auto cut = tag.find_first_of(".@");
     if (cut != std::string_view::npos) tag = tag.substr(0, cut);
     if (tag.empty()) return 0;
-    std::string want = lower(tag);
-    for (const auto& e : kLcids) {
-        if (lower(e.name) == want || lower(e.icu) == want) return e.lcid;
-    }
+    for (const auto& e : kLcids)
+        if (sameTag(e.name, tag) || sameTag(e.icu, tag)) return e.lcid;
     // A name ICU knows by another spelling ("iw-IL", "zh-Hant-TW").
     char canon[64];
     UErrorCode st = U_ZERO_ERROR;
