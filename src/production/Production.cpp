@@ -378,9 +378,11 @@ void Production::OnScriptError() {
     gbScriptErrorOccurred = true;
 }
 
-// The script control's time-out event. A failure of the receiver is logged;
-// it cannot be raised back through the script control.
+// The script control's time-out event. The stopped run counts as a script
+// error (the document is incomplete). A failure of the receiver is logged; it
+// cannot be raised back through the script control.
 void Production::OnScriptTimeout() {
+    gbScriptErrorOccurred = true;
     try {
         if (ExecutionTimeOut) ExecutionTimeOut();
     } catch (...) {
