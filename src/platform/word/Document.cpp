@@ -151,14 +151,17 @@ std::uint32_t Document::InternFormat(const CharFormat& f) {
     return id;
 }
 
-std::uint32_t Document::InternParaEnd(const std::string& word, const std::string& props) {
+std::uint32_t Document::InternParaEnd(const std::string& word, const std::string& props,
+                                      const std::string& row) {
     std::string key = word;
     key += '\0';
     key += props;
+    key += '\0';
+    key += row;
     auto it = paraEndIds_.find(key);
     if (it != paraEndIds_.end()) return it->second;
     auto id = static_cast<std::uint32_t>(paraEnds_.size());
-    paraEnds_.push_back(ParaEndInfo{word, props});
+    paraEnds_.push_back(ParaEndInfo{word, props, row});
     paraEndIds_.emplace(std::move(key), id);
     return id;
 }

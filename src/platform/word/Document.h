@@ -34,6 +34,7 @@ struct FontDef {
 struct ParaEndInfo {
     std::string word;  // "par", "cell", "row", "nestcell", "nestrow", "sect"
     std::string props; // control words after \pard, verbatim
+    std::string row;   // table-row properties (\trowd ... \cellx) of a table paragraph
 };
 
 struct FieldInfo {
@@ -144,7 +145,8 @@ public:
     std::uint32_t InternFormat(const CharFormat& f);
     const CharFormat& Format(std::uint32_t id) const { return formats_[id]; }
     std::uint32_t DefaultFormat() const { return defaultFormat_; }
-    std::uint32_t InternParaEnd(const std::string& word, const std::string& props);
+    std::uint32_t InternParaEnd(const std::string& word, const std::string& props,
+                                const std::string& row = {});
     const ParaEndInfo& ParaEnd(std::uint32_t id) const { return paraEnds_[id]; }
     std::uint32_t AddFieldInfo(FieldInfo fi);
     FieldInfo& FieldInfoAt(std::uint32_t id) { return fieldInfos_[id]; }

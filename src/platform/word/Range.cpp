@@ -65,7 +65,7 @@ std::uint32_t ParagraphEndAt(Document& doc, const Story& story, long pos) {
         const Atom& a = story[static_cast<std::size_t>(i)];
         if (a.Kind() == AtomKind::ParaEnd) {
             const ParaEndInfo& pe = doc.ParaEnd(a.value);
-            return doc.InternParaEnd("par", pe.props);
+            return doc.InternParaEnd("par", pe.props, pe.row);
         }
     }
     return doc.InternParaEnd("par", &story == &doc.MainStory() ? doc.mainLastProps : std::string());

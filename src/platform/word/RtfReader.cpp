@@ -124,6 +124,7 @@ private:
         CharFormat cf;
         std::uint32_t fmt = kNoFmt;
         std::string para;
+        std::string row; // not reset by \pard: a row's properties last to its \row
         int uc = 1;
     };
     static constexpr std::uint32_t kNoFmt = 0xFFFFFFFFu;
@@ -155,6 +156,9 @@ private:
     int skip_ = 0;          // fallback characters still to skip after \uN
     char32_t highSurrogate_ = 0;
     int section_ = 0;
+    bool lastRow_ = false; // the last control word was a row property
+    int nesting_ = 0;      // fields and stories being read, one inside the other
+    static constexpr int kMaxNesting = 64;
 };
 
 Token RtfReader::Next() {
@@ -510,6 +514,11 @@ void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::str
 }
 
 void RtfReader::ParseStory(Story& story, State st, bool isMain) {
+    ++nesting_;
+    struct Leave {
+        int& n;
+        ~Leave() { --n; }
+    } leave{nesting_};
     std::vector<State> stack;
     for (;;) {
         Token t = Next();
@@ -524,7 +533,11 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             if (starred) n = Next();
             if (n.type == Token::Word && (starred || IsDestination(n.name))) {
                 std::string_view w = n.name;
-                if (w == "field") {
+                if (nesting_ >= kMaxNesting) {
+                    // Fields and stories nested this deep are kept as they are.
+                    if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
+                    story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start)), st.fmt));
+                } else if (w == "field") {
                     ParseField(story, st);
                 } else if (isMain && StartsWith(w, "header") && w.size() <= 7) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
@@ -544,6 +557,9 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     hs.para.clear();
                     ParseStory(hf.story, hs, false);
                     FinishStory(hf.story, hf.lastProps, {});
+                } else if (isMain && In(w, {"pnseclvl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn"})) {
+                    // Section-level groups stay with the section's properties.
+                    doc_.sections_[static_cast<std::size_t>(section_)]->props += Capture(t.start);
                 } else if (w == "fonttbl") {
                     ParseFontTable();
                 } else if (w == "colortbl") {
@@ -599,7 +615,11 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             if (w == "uc") { st.uc = std::clamp(t.param, 0, 10); break; }
             if (In(w, {"par", "cell", "row", "nestcell", "nestrow"}) || (w == "sect" && isMain)) {
                 if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
-                story.push_back(Atom::Make(AtomKind::ParaEnd, doc_.InternParaEnd(std::string(w), st.para), st.fmt));
+                bool inTable = w != "par" && w != "sect" ? true : st.para.find("\\intbl") != std::string::npos;
+                story.push_back(Atom::Make(AtomKind::ParaEnd,
+                                           doc_.InternParaEnd(std::string(w), st.para, inTable ? st.row : std::string()),
+                                           st.fmt));
+                if (w == "row" || w == "nestrow") st.row.clear(); // each row states its own properties
                 if (w == "sect") {
                     auto sec = std::make_unique<Section>();
                     sec->doc = &doc_;
@@ -650,6 +670,16 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             }
             if (w == "bin") { // binary data outside a kept group: skipped
                 p_ += std::clamp<long long>(t.param, 0, end_ - p_);
+                break;
+            }
+            // Row properties; border words after a row or cell border word belong to it.
+            bool rowWord = w == "trowd" || StartsWith(w, "tr") || StartsWith(w, "cl") || w == "cellx" ||
+                           In(w, {"irow", "irowband", "ts", "ltrrow", "rtlrow", "taprtl", "lastrow"}) ||
+                           StartsWith(w, "tbl") || ((StartsWith(w, "brdr") || w == "brsp") && lastRow_);
+            lastRow_ = rowWord;
+            if (rowWord) {
+                if (w == "trowd") st.row.clear();
+                st.row += WordText(t);
                 break;
             }
             if (IsParaWord(w)) { st.para += WordText(t); break; }

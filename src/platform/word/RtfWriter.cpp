@@ -112,11 +112,10 @@ const std::string& RtfWriter::Words(std::uint32_t fmt) {
 }
 
 std::string RtfWriter::WordsWithoutFont(std::uint32_t fmt) {
-    CharFormat f = doc_.Format(fmt);
-    std::string w;
-    if (f.size > 0) w += "\\fs" + std::to_string(f.size);
-    w += "\\cf" + std::to_string(f.color);
-    return w;
+    const std::string& w = Words(fmt);
+    const CharFormat& f = doc_.Format(fmt);
+    if (f.font < 0) return w;
+    return w.substr(2 + std::to_string(f.font).size()); // drop the leading "\fN"
 }
 
 void RtfWriter::WriteSymbol(const Atom& a) {
@@ -169,6 +168,7 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
     std::vector<long> open; // begin positions of the open fields
     long i = from;
     bool paraStart = !display && (from == 0);
+    bool rowStart = true; // the next paragraph begins a table row
     while (i < to) {
         if (paraStart) {
             // The paragraph's properties are those at its end.
@@ -176,8 +176,14 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             while (j < static_cast<long>(s.size()) && s[static_cast<std::size_t>(j)].Kind() != AtomKind::ParaEnd) ++j;
             if (open.empty()) out_ += "\r\n";
             out_ += "\\pard\\plain";
-            if (j < static_cast<long>(s.size())) out_ += doc_.ParaEnd(s[static_cast<std::size_t>(j)].value).props;
-            else out_ += curLastProps_;
+            if (j < static_cast<long>(s.size())) {
+                const ParaEndInfo& pe = doc_.ParaEnd(s[static_cast<std::size_t>(j)].value);
+                // A row's properties open its first cell.
+                if ((rowStart || pe.word == "row" || pe.word == "nestrow") && !pe.row.empty()) out_ += pe.row;
+                out_ += pe.props;
+            } else {
+                out_ += curLastProps_;
+            }
             out_ += ' ';
             paraStart = false;
         }
@@ -218,6 +224,7 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             out_ += ' ';
             if (pe.word == "sect" && open.empty() && curIsMain_) WriteSectionStart(++section_);
             paraStart = true;
+            rowStart = pe.word != "cell" && pe.word != "nestcell";
             break;
         }
         case AtomKind::FieldBegin: {
@@ -267,7 +274,7 @@ void RtfWriter::WriteSectionStart(int index) {
         std::min<std::size_t>(static_cast<std::size_t>(index), doc_.sections_.size() - 1))];
     out_ += "\r\n\\sectd";
     out_ += sec.props;
-    out_ += ' ';
+    if (sec.props.empty() || sec.props.back() != '}') out_ += ' '; // a blank after a group would be text
     static const char* headerWords[3] = {"header", "headerf", "headerl"};
     static const char* footerWords[3] = {"footer", "footerf", "footerl"};
     bool savedMain = curIsMain_;
