@@ -27,9 +27,9 @@ Variant radixText(const Variant& arg, int base) {
     if (v.isNull()) return Variant::null();
     std::uint32_t bits;
     switch (v.type()) {
-    case VarType::Empty: bits = 0; break;
-    case VarType::Byte: bits = v.byteValue(); break;
-    case VarType::Integer: case VarType::Boolean:
+    case qz::VarType::Empty: bits = 0; break;
+    case qz::VarType::Byte: bits = v.byteValue(); break;
+    case qz::VarType::Integer: case qz::VarType::Boolean:
         bits = static_cast<std::uint16_t>(v.integerValue());
         break;
     default: bits = static_cast<std::uint32_t>(v.toLong()); break;
@@ -44,39 +44,39 @@ Variant truncateNumber(const Variant& arg, bool floorIt) {
     Variant v = valueOf(arg);
     auto cut = [floorIt](double d) { return floorIt ? std::floor(d) : std::trunc(d); };
     switch (v.type()) {
-    case VarType::Null: return Variant::null();
-    case VarType::Empty: return Variant(static_cast<std::int16_t>(0));
-    case VarType::Boolean: return Variant(v.integerValue());
-    case VarType::Byte: case VarType::Integer: case VarType::Long: return v;
-    case VarType::Single: return Variant(static_cast<float>(cut(v.singleValue())));
-    case VarType::Double: return Variant(cut(v.doubleValue()));
-    case VarType::Date: return Variant::date(cut(v.dateValue()));
-    case VarType::Currency: {
+    case qz::VarType::Null: return Variant::null();
+    case qz::VarType::Empty: return Variant(static_cast<std::int16_t>(0));
+    case qz::VarType::Boolean: return Variant(v.integerValue());
+    case qz::VarType::Byte: case qz::VarType::Integer: case qz::VarType::Long: return v;
+    case qz::VarType::Single: return Variant(static_cast<float>(cut(v.singleValue())));
+    case qz::VarType::Double: return Variant(cut(v.doubleValue()));
+    case qz::VarType::Date: return Variant::date(cut(v.dateValue()));
+    case qz::VarType::Currency: {
         std::int64_t c = v.currencyValue(), q = c / 10000, r = c % 10000;
         if (floorIt && r < 0) --q;
         return Variant::currency(q * 10000);
     }
-    case VarType::String: return Variant(cut(v.toDouble()));
+    case qz::VarType::String: return Variant(cut(v.toDouble()));
     default: throwRuntimeError(err::TypeMismatch);
     }
 }
 
-std::u16string typeNameOf(VarType t) {
+std::u16string typeNameOf(qz::VarType t) {
     switch (t) {
-    case VarType::Empty: return u"Empty";
-    case VarType::Null: return u"Null";
-    case VarType::Integer: return u"Integer";
-    case VarType::Long: return u"Long";
-    case VarType::Single: return u"Single";
-    case VarType::Double: return u"Double";
-    case VarType::Currency: return u"Currency";
-    case VarType::Date: return u"Date";
-    case VarType::String: return u"String";
-    case VarType::Object: return u"Object";
-    case VarType::Error: return u"Error";
-    case VarType::Boolean: return u"Boolean";
-    case VarType::Variant: return u"Variant";
-    case VarType::Byte: return u"Byte";
+    case qz::VarType::Empty: return u"Empty";
+    case qz::VarType::Null: return u"Null";
+    case qz::VarType::Integer: return u"Integer";
+    case qz::VarType::Long: return u"Long";
+    case qz::VarType::Single: return u"Single";
+    case qz::VarType::Double: return u"Double";
+    case qz::VarType::Currency: return u"Currency";
+    case qz::VarType::Date: return u"Date";
+    case qz::VarType::String: return u"String";
+    case qz::VarType::Object: return u"Object";
+    case qz::VarType::Error: return u"Error";
+    case qz::VarType::Boolean: return u"Boolean";
+    case qz::VarType::Variant: return u"Variant";
+    case qz::VarType::Byte: return u"Byte";
     default: return u"Unknown";
     }
 }
@@ -109,7 +109,7 @@ Variant IsObject(std::span<Variant> a) { return Variant(a[0].isObject()); }
 
 Variant IsDate(std::span<Variant> a) {
     const Variant& v = a[0];
-    if (v.type() == VarType::Date) return Variant(true);
+    if (v.type() == qz::VarType::Date) return Variant(true);
     if (!v.isString()) return Variant(false);
     double d;
     return Variant(parseDate(v.stringValue(), currentLocale(), d));
@@ -118,10 +118,10 @@ Variant IsDate(std::span<Variant> a) {
 Variant IsNumeric(std::span<Variant> a) {
     const Variant& v = a[0];
     switch (v.type()) {
-    case VarType::Empty: case VarType::Boolean: case VarType::Byte: case VarType::Integer:
-    case VarType::Long: case VarType::Single: case VarType::Double: case VarType::Currency:
+    case qz::VarType::Empty: case qz::VarType::Boolean: case qz::VarType::Byte: case qz::VarType::Integer:
+    case qz::VarType::Long: case qz::VarType::Single: case qz::VarType::Double: case qz::VarType::Currency:
         return Variant(true);
-    case VarType::String: {
+    case qz::VarType::String: {
         double d;
         return Variant(parseNumber(v.stringValue(), currentLocale(), d));
     }
@@ -137,7 +137,7 @@ Variant TypeName(std::span<Variant> a) {
         return Variant(d ? d->typeName() : std::u16string(u"Nothing"));
     }
     if (v.isArray()) {
-        auto elem = static_cast<VarType>(v.varType() & ~static_cast<std::uint16_t>(VarType::Array));
+        auto elem = static_cast<qz::VarType>(v.varType() & ~static_cast<std::uint16_t>(qz::VarType::Array));
         return Variant(typeNameOf(elem) + u"()");
     }
     return Variant(typeNameOf(v.type()));

@@ -49,7 +49,7 @@ Decimal roundDigits(bool negative, std::string digits, int pointPos, int frac) {
 }
 
 Decimal decimalOf(const Variant& v, int frac, double scale) {
-    if (v.type() == VarType::Currency && scale == 1) {
+    if (v.type() == qz::VarType::Currency && scale == 1) {
         std::int64_t c = v.currencyValue();
         bool neg = c < 0;
         std::uint64_t mag = neg ? 0 - static_cast<std::uint64_t>(c) : static_cast<std::uint64_t>(c);

@@ -73,28 +73,28 @@ double roundDigits(double x, int digits) {
 Variant Abs(std::span<Variant> a) {
     Variant v = valueOf(a[0]);
     switch (v.type()) {
-    case VarType::Null: return Variant::null();
-    case VarType::Empty: return Variant(static_cast<std::int16_t>(0));
-    case VarType::Boolean: case VarType::Integer: {
+    case qz::VarType::Null: return Variant::null();
+    case qz::VarType::Empty: return Variant(static_cast<std::int16_t>(0));
+    case qz::VarType::Boolean: case qz::VarType::Integer: {
         std::int32_t x = v.integerValue();
         if (x == -32768) return Variant(std::int32_t{32768});
         return Variant(static_cast<std::int16_t>(x < 0 ? -x : x));
     }
-    case VarType::Byte: return v;
-    case VarType::Long: {
+    case qz::VarType::Byte: return v;
+    case qz::VarType::Long: {
         std::int32_t x = v.longValue();
         if (x == INT32_MIN) return Variant(2147483648.0);
         return Variant(x < 0 ? -x : x);
     }
-    case VarType::Single: return Variant(std::fabs(v.singleValue()));
-    case VarType::Double: return Variant(std::fabs(v.doubleValue()));
-    case VarType::Date: return Variant::date(std::fabs(v.dateValue()));
-    case VarType::Currency: {
+    case qz::VarType::Single: return Variant(std::fabs(v.singleValue()));
+    case qz::VarType::Double: return Variant(std::fabs(v.doubleValue()));
+    case qz::VarType::Date: return Variant::date(std::fabs(v.dateValue()));
+    case qz::VarType::Currency: {
         std::int64_t c = v.currencyValue();
         if (c == INT64_MIN) throwRuntimeError(err::Overflow);
         return Variant::currency(c < 0 ? -c : c);
     }
-    case VarType::String: return Variant(std::fabs(v.toDouble()));
+    case qz::VarType::String: return Variant(std::fabs(v.toDouble()));
     default: throwRuntimeError(err::TypeMismatch);
     }
 }
@@ -144,14 +144,14 @@ Variant Round(std::span<Variant> a) {
     std::int32_t digits = longArg(a, 1, 0);
     if (digits < 0) throwRuntimeError(err::InvalidCall);
     switch (v.type()) {
-    case VarType::Null: return Variant::null();
-    case VarType::Empty: return Variant(static_cast<std::int16_t>(0));
-    case VarType::Boolean: return Variant(v.integerValue());
-    case VarType::Byte: case VarType::Integer: case VarType::Long: return v;
-    case VarType::Single: return Variant(static_cast<float>(roundDigits(v.singleValue(), digits)));
-    case VarType::Double: return Variant(roundDigits(v.doubleValue(), digits));
-    case VarType::Date: return Variant::date(roundDigits(v.dateValue(), digits));
-    case VarType::Currency: {
+    case qz::VarType::Null: return Variant::null();
+    case qz::VarType::Empty: return Variant(static_cast<std::int16_t>(0));
+    case qz::VarType::Boolean: return Variant(v.integerValue());
+    case qz::VarType::Byte: case qz::VarType::Integer: case qz::VarType::Long: return v;
+    case qz::VarType::Single: return Variant(static_cast<float>(roundDigits(v.singleValue(), digits)));
+    case qz::VarType::Double: return Variant(roundDigits(v.doubleValue(), digits));
+    case qz::VarType::Date: return Variant::date(roundDigits(v.dateValue(), digits));
+    case qz::VarType::Currency: {
         if (digits >= 4) return v;
         std::int64_t unit = 1;
         for (int i = digits; i < 4; ++i) unit *= 10;
@@ -161,7 +161,7 @@ Variant Round(std::span<Variant> a) {
         else if (r < -half || (r == -half && (q & 1))) --q;
         return Variant::currency(q * unit);
     }
-    case VarType::String: return Variant(roundDigits(v.toDouble(), digits));
+    case qz::VarType::String: return Variant(roundDigits(v.toDouble(), digits));
     default: throwRuntimeError(err::TypeMismatch);
     }
 }

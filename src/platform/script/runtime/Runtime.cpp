@@ -56,7 +56,7 @@ constexpr BuiltinFunction kFunctions[] = {
     F(MonthName, 1, 2) F(Now, 0, 0) F(Oct, 1, 1) F(Replace, 3, 6) F(RGB, 3, 3)
     F(Right, 2, 2) F(RightB, 2, 2) F(Rnd, 0, 1) F(Round, 1, 2) F(RTrim, 1, 1) F(Second, 1, 1)
     F(Sgn, 1, 1) F(Sin, 1, 1) F(Space, 1, 1) F(Split, 1, 4) F(Sqr, 1, 1) F(StrComp, 2, 3)
-    F(StrReverse, 1, 1) F(String, 2, 2) F(Tan, 1, 1) F(Time, 0, 0) F(Timer, 0, 0)
+    F(String, 2, 2) F(StrReverse, 1, 1) F(Tan, 1, 1) F(Time, 0, 0) F(Timer, 0, 0)
     F(TimeSerial, 3, 3) F(TimeValue, 1, 1) F(Trim, 1, 1) F(TypeName, 1, 1) F(UBound, 1, 2)
     F(UCase, 1, 1) F(Unescape, 1, 1) F(VarType, 1, 1) F(Weekday, 1, 2)
     F(WeekdayName, 1, 3) F(Year, 1, 1)

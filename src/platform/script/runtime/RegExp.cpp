@@ -1,0 +1,321 @@
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include "RegExp.h"
+
+#include "Builtins.h"
+
+#include <pcre2.h>
+
+namespace qz::script {
+
+namespace {
+
+// Backtracking budget of one match attempt; beyond it the match fails with an
+// error rather than running for minutes.
+constexpr std::uint32_t kMatchLimit = 5'000'000;
+constexpr std::uint32_t kDepthLimit = 100'000;
+
+
+// Collection of matches, and the groups of one match.
+class SubMatches final : public SimpleDispatch<SubMatches> {
+public:
+    explicit SubMatches(std::vector<Variant> items) : items_(std::move(items)) {}
+    static const MemberTable<SubMatches>& members() {
+        static const MemberTable<SubMatches> t{
+            {u"Item", kCall | kGet, 1, 1, &SubMatches::item, true},
+            {u"Count", kCall | kGet, 0, 0, &SubMatches::count},
+        };
+        return t;
+    }
+    std::u16string typeName() const override { return u"ISubMatches"; }
+    Ref<Enumerator> newEnum() override;
+    std::vector<Variant> items_;
+
+private:
+    Variant item(std::uint8_t, std::span<Variant> a) {
+        std::int32_t i = a[0].toLong();
+        if (i < 0 || i >= static_cast<std::int32_t>(items_.size())) throwRuntimeError(err::InvalidCall);
+        return items_[static_cast<std::size_t>(i)];
+    }
+    Variant count(std::uint8_t, std::span<Variant>) {
+        return Variant(static_cast<std::int32_t>(items_.size()));
+    }
+};
+
+class VectorEnumerator final : public Enumerator {
+public:
+    explicit VectorEnumerator(std::vector<Variant> items) : items_(std::move(items)) {}
+    bool next(Variant& out) override {
+        if (pos_ >= items_.size()) return false;
+        out = items_[pos_++];
+        return true;
+    }
+
+private:
+    std::vector<Variant> items_;
+    std::size_t pos_ = 0;
+};
+
+Ref<Enumerator> SubMatches::newEnum() { return Ref<Enumerator>(new VectorEnumerator(items_)); }
+
+class Match final : public SimpleDispatch<Match> {
+public:
+    explicit Match(RegExp::MatchData d) : d_(std::move(d)) {}
+    static const MemberTable<Match>& members() {
+        static const MemberTable<Match> t{
+            {u"Value", kGet, 0, 0, &Match::value, true},
+            {u"FirstIndex", kGet, 0, 0, &Match::firstIndex},
+            {u"Length", kGet, 0, 0, &Match::length},
+            {u"SubMatches", kGet, 0, 0, &Match::subMatches},
+        };
+        return t;
+    }
+    std::u16string typeName() const override { return u"IMatch2"; }
+
+private:
+    Variant value(std::uint8_t, std::span<Variant>) { return Variant(d_.value); }
+    Variant firstIndex(std::uint8_t, std::span<Variant>) { return Variant(d_.firstIndex); }
+    Variant length(std::uint8_t, std::span<Variant>) {
+        return Variant(static_cast<std::int32_t>(d_.value.size()));
+    }
+    Variant subMatches(std::uint8_t, std::span<Variant>) {
+        return Variant(Ref<Dispatch>(new SubMatches(d_.subMatches)));
+    }
+    RegExp::MatchData d_;
+};
+
+class Matches final : public SimpleDispatch<Matches> {
+public:
+    explicit Matches(std::vector<Variant> items) : items_(std::move(items)) {}
+    static const MemberTable<Matches>& members() {
+        static const MemberTable<Matches> t{
+            {u"Item", kCall | kGet, 1, 1, &Matches::item, true},
+            {u"Count", kCall | kGet, 0, 0, &Matches::count},
+        };
+        return t;
+    }
+    std::u16string typeName() const override { return u"IMatchCollection2"; }
+    Ref<Enumerator> newEnum() override { return Ref<Enumerator>(new VectorEnumerator(items_)); }
+
+private:
+    Variant item(std::uint8_t, std::span<Variant> a) {
+        std::int32_t i = a[0].toLong();
+        if (i < 0 || i >= static_cast<std::int32_t>(items_.size())) throwRuntimeError(err::InvalidCall);
+        return items_[static_cast<std::size_t>(i)];
+    }
+    Variant count(std::uint8_t, std::span<Variant>) {
+        return Variant(static_cast<std::int32_t>(items_.size()));
+    }
+    std::vector<Variant> items_;
+};
+
+[[noreturn]] void compileError(int code) {
+    switch (code) {
+    case PCRE2_ERROR_MISSING_SQUARE_BRACKET: throwRuntimeError(5019);
+    case PCRE2_ERROR_MISSING_CLOSING_PARENTHESIS: throwRuntimeError(5020);
+    case PCRE2_ERROR_QUANTIFIER_INVALID:
+    case PCRE2_ERROR_QUANTIFIER_OUT_OF_ORDER:
+        throwRuntimeError(5018);
+    case PCRE2_ERROR_CLASS_RANGE_ORDER: throwRuntimeError(5021);
+    default: throwRuntimeError(err::RegExpSyntax);
+    }
+}
+
+} // namespace
+
+struct RegExp::Compiled {
+    std::u16string pattern;
+    bool ignoreCase = false, multiline = false;
+    pcre2_code* code = nullptr;
+    pcre2_match_data* data = nullptr;
+    pcre2_match_context* context = nullptr;
+    ~Compiled() {
+        pcre2_match_data_free(data);
+        pcre2_code_free(code);
+        pcre2_match_context_free(context);
+    }
+};
+
+RegExp::RegExp() = default;
+RegExp::~RegExp() = default;
+
+RegExp::Compiled& RegExp::compiled() {
+    if (compiled_ && compiled_->pattern == pattern && compiled_->ignoreCase == ignoreCase &&
+        compiled_->multiline == multiline)
+        return *compiled_;
+    auto c = std::make_unique<Compiled>();
+    c->pattern = pattern;
+    c->ignoreCase = ignoreCase;
+    c->multiline = multiline;
+    std::uint32_t options = PCRE2_ALT_BSUX | PCRE2_MATCH_UNSET_BACKREF | PCRE2_DOLLAR_ENDONLY;
+    if (ignoreCase) options |= PCRE2_CASELESS;
+    if (multiline) options |= PCRE2_MULTILINE;
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    c->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options,
+                            &error, &offset, nullptr);
+    if (!c->code) compileError(error);
+    c->data = pcre2_match_data_create_from_pattern(c->code, nullptr);
+    c->context = pcre2_match_context_create(nullptr);
+    if (!c->data || !c->context) throwRuntimeError(err::OutOfMemory);
+    pcre2_set_match_limit(c->context, kMatchLimit);
+    pcre2_set_depth_limit(c->context, kDepthLimit);
+    compiled_ = std::move(c);
+    return *compiled_;
+}
+
+bool RegExp::matchAt(std::u16string_view subject, std::size_t start, std::size_t& begin,
+                     std::size_t& end,
+                     std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>>* groups) {
+    Compiled& c = compiled();
+    int rc = pcre2_match(c.code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), start,
+                         0, c.data, c.context);
+    if (rc == PCRE2_ERROR_NOMATCH) return false;
+    if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT)
+        throwRuntimeError(err::OutOfStack, "Regular expression is too complex to match");
+    if (rc < 0) throwRuntimeError(err::InvalidCall);
+    PCRE2_SIZE* ov = pcre2_get_ovector_pointer(c.data);
+    begin = ov[0];
+    end = ov[1];
+    if (groups) {
+        std::uint32_t n = 0;
+        pcre2_pattern_info(c.code, PCRE2_INFO_CAPTURECOUNT, &n);
+        groups->clear();
+        for (std::uint32_t g = 1; g <= n; ++g) {
+            if (static_cast<int>(g) < rc && ov[2 * g] != PCRE2_UNSET)
+                groups->emplace_back(static_cast<std::ptrdiff_t>(ov[2 * g]), static_cast<std::ptrdiff_t>(ov[2 * g + 1]));
+            else
+                groups->emplace_back(-1, -1);
+        }
+    }
+    return true;
+}
+
+bool RegExp::test(std::u16string_view subject) {
+    std::size_t b, e;
+    return matchAt(subject, 0, b, e, nullptr);
+}
+
+std::vector<RegExp::MatchData> RegExp::execute(std::u16string_view subject) {
+    std::vector<MatchData> out;
+    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> groups;
+    std::size_t pos = 0;
+    while (pos <= subject.size()) {
+        std::size_t b, e;
+        if (!matchAt(subject, pos, b, e, &groups)) break;
+        MatchData m;
+        m.firstIndex = static_cast<std::int32_t>(b);
+        m.value = std::u16string(subject.substr(b, e - b));
+        for (auto [gb, ge] : groups)
+            m.subMatches.push_back(gb < 0 ? Variant()
+                                          : Variant(subject.substr(static_cast<std::size_t>(gb),
+                                                                   static_cast<std::size_t>(ge - gb))));
+        out.push_back(std::move(m));
+        if (!global) break;
+        pos = e > b ? e : e + 1; // an empty match moves on by one
+    }
+    return out;
+}
+
+std::u16string RegExp::replace(std::u16string_view subject, std::u16string_view with) {
+    std::u16string out;
+    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> groups;
+    std::size_t pos = 0, copied = 0;
+    while (pos <= subject.size()) {
+        std::size_t b, e;
+        if (!matchAt(subject, pos, b, e, &groups)) break;
+        out.append(subject.substr(copied, b - copied));
+        // Expand $$, $&, $`, $', $n and $nn.
+        for (std::size_t i = 0; i < with.size(); ++i) {
+            char16_t c = with[i];
+            if (c != u'$' || i + 1 >= with.size()) {
+                out += c;
+                continue;
+            }
+            char16_t n = with[i + 1];
+            if (n == u'$') { out += u'$'; ++i; }
+            else if (n == u'&') { out.append(subject.substr(b, e - b)); ++i; }
+            else if (n == u'`') { out.append(subject.substr(0, b)); ++i; }
+            else if (n == u'\'') { out.append(subject.substr(e)); ++i; }
+            else if (n >= u'0' && n <= u'9') {
+                std::size_t g = n - u'0', used = 1;
+                if (i + 2 < with.size() && with[i + 2] >= u'0' && with[i + 2] <= u'9') {
+                    std::size_t g2 = g * 10 + (with[i + 2] - u'0');
+                    if (g2 >= 1 && g2 <= groups.size()) { g = g2; used = 2; }
+                }
+                if (g >= 1 && g <= groups.size()) {
+                    auto [gb, ge] = groups[g - 1];
+                    if (gb >= 0)
+                        out.append(subject.substr(static_cast<std::size_t>(gb), static_cast<std::size_t>(ge - gb)));
+                    i += used;
+                } else {
+                    out += c;
+                }
+            } else {
+                out += c;
+            }
+            checkLength(static_cast<std::int64_t>(out.size()));
+        }
+        copied = e;
+        if (!global) break;
+        if (e == b) {
+            if (e < subject.size()) out += subject[e];
+            copied = e + 1;
+            pos = e + 1;
+        } else {
+            pos = e;
+        }
+    }
+    if (copied < subject.size()) out.append(subject.substr(copied));
+    return out;
+}
+
+const MemberTable<RegExp>& RegExp::members() {
+    static const MemberTable<RegExp> t{
+        {u"Pattern", kGet | kLet, 0, 0, &RegExp::patternMember, true},
+        {u"IgnoreCase", kGet | kLet, 0, 0, &RegExp::ignoreCaseMember},
+        {u"Global", kGet | kLet, 0, 0, &RegExp::globalMember},
+        {u"Multiline", kGet | kLet, 0, 0, &RegExp::multilineMember},
+        {u"Test", kCall, 1, 1, &RegExp::testMember},
+        {u"Execute", kCall, 1, 1, &RegExp::executeMember},
+        {u"Replace", kCall, 2, 2, &RegExp::replaceMember},
+    };
+    return t;
+}
+
+Variant RegExp::patternMember(std::uint8_t kind, std::span<Variant> a) {
+    if (kind & kLet) {
+        pattern = stringArg(valueOf(a.back()));
+        return {};
+    }
+    return Variant(pattern);
+}
+
+#define QZ_BOOL_PROPERTY(member, field)                                  \
+    Variant RegExp::member(std::uint8_t kind, std::span<Variant> a) {    \
+        if (kind & kLet) {                                               \
+            field = a.back().toBool();                                   \
+            return {};                                                   \
+        }                                                                \
+        return Variant(field);                                           \
+    }
+QZ_BOOL_PROPERTY(ignoreCaseMember, ignoreCase)
+QZ_BOOL_PROPERTY(globalMember, global)
+QZ_BOOL_PROPERTY(multilineMember, multiline)
+#undef QZ_BOOL_PROPERTY
+
+Variant RegExp::testMember(std::uint8_t, std::span<Variant> a) {
+    return Variant(test(stringArg(valueOf(a[0]))));
+}
+
+Variant RegExp::executeMember(std::uint8_t, std::span<Variant> a) {
+    std::vector<Variant> items;
+    for (MatchData& m : execute(stringArg(valueOf(a[0]))))
+        items.emplace_back(Ref<Dispatch>(new Match(std::move(m))));
+    return Variant(Ref<Dispatch>(new Matches(std::move(items))));
+}
+
+Variant RegExp::replaceMember(std::uint8_t, std::span<Variant> a) {
+    return Variant(replace(stringArg(valueOf(a[0])), stringArg(valueOf(a[1]))));
+}
+
+} // namespace qz::script
