@@ -44,6 +44,8 @@ void QZCFile::Load(const std::string& path) {
 
 void QZCFile::CreateNew(const std::string& path) {
     qzc::trapped(kObject, "CreateNew", [&] {
+        props_.reset();
+        connections_.reset();
         auto doc = std::make_shared<QZCDocument>();
         doc->url = path;
         pugi::xml_node root = doc->xml.append_child("QZC");

@@ -36,6 +36,8 @@ public:
 
     // Writes a new skeleton file at the path (replacing any file there), then
     // loads it: nine empty template properties and an empty connection list.
+    // A failure (a folder that does not exist, a read-only file) leaves no
+    // objects.
     void CreateNew(const std::string& path);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "core/ModErrors.h"
 #include "platform/system/Locales.h"
+#include "platform/ui/Controls.h"
 
 #include <filesystem>
 
@@ -153,6 +154,14 @@ std::string ManageCarriageReturn(std::string_view text) {
         }
     }
     return out;
+}
+
+void ManageCarriageReturn(ui::TextBox& box) {
+    try {
+        box.Text = ManageCarriageReturn(box.Text);
+    } catch (...) {
+        throw HandleError(kModule, "ManageCarriageReturn", kErrLog | kErrRaise);
+    }
 }
 
 bool ValidCnOrCmdName(std::string_view name) noexcept {

@@ -10,6 +10,10 @@
 
 namespace qz {
 
+namespace ui {
+struct TextBox;
+}
+
 // Makes the data path of a stored connection string absolute against the
 // template folder, just before the connection (or saved recordset) is opened;
 // the stored text itself is never changed.
@@ -36,6 +40,8 @@ std::string GetLocaleCurrencySymbol();
 // A code box's text with every line break as CR LF: CR LF pairs and lone CRs
 // both become CR LF; a lone LF is left as it is.
 std::string ManageCarriageReturn(std::string_view text);
+// The same on a text box's text, in place.
+void ManageCarriageReturn(ui::TextBox& box);
 
 // The naming rule for connections and commands: ASCII letters, digits and
 // "_", not starting with a digit or "_", and not empty. Callers show message

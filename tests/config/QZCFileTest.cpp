@@ -42,6 +42,12 @@ TEST(QZCFile, CreateNewWritesTheSkeletonAndLoadsIt) {
     EXPECT_EQ(file.ConnectionList()->Count(), 0u);
     // Only the file itself is left in the folder: no temporary files.
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"T.qzc"});
+
+    // A file that cannot be written: the error, and no objects of the file
+    // loaded before.
+    EXPECT_EQ(errorNumberOf([&] { file.CreateNew(dir.file("no/such/folder/T.qzc")); }), kErrorFail);
+    EXPECT_FALSE(file.TemplateProperties());
+    EXPECT_FALSE(file.ConnectionList());
 }
 
 // A template's whole configuration survives create, load, edit, save and

@@ -3,6 +3,7 @@
 #include "core/ModDesigner.h"
 
 #include "platform/system/Locales.h"
+#include "platform/ui/Controls.h"
 
 #include <gtest/gtest.h>
 
@@ -96,6 +97,10 @@ TEST(ModDesigner, ManageCarriageReturn) {
     EXPECT_EQ(ManageCarriageReturn("\r\r\n\r"), "\r\n\r\n\r\n");
     EXPECT_EQ(ManageCarriageReturn("plain"), "plain");
     EXPECT_EQ(ManageCarriageReturn(""), "");
+    ui::TextBox box;
+    box.Text = "If x Then\ry\r\nEnd If";
+    ManageCarriageReturn(box);
+    EXPECT_EQ(box.Text, "If x Then\r\ny\r\nEnd If");
 }
 
 TEST(ModDesigner, ValidCnOrCmdName) {
