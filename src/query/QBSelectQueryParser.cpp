@@ -1,6 +1,7 @@
 #include "query/QBSelectQueryParser.h"
 
 #include "platform/automation/AutomationError.h"
+#include "resources/MessageTable.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -463,6 +464,11 @@ private:
 };
 
 } // namespace
+
+AutomationError QBParseError(const QBParseResult& result) {
+    return AutomationError(kOwnErrorBase + result.messageId, "QBSelectQueryParser",
+                           std::string(res::messageText(result.messageId)));
+}
 
 bool QBSelectQueryParser::ParseSelectQuery() {
     if (!query_) throw AutomationError(kErrorFail, "QBSelectQueryParser", "No query model is set.");

@@ -2,6 +2,7 @@
 // refuses it with one of the parser's own message ids 4101 to 4105.
 #pragma once
 
+#include "platform/automation/AutomationError.h"
 #include "query/QBSelectQuery.h"
 
 #include <cstddef>
@@ -23,6 +24,10 @@ struct QBParseResult {
     int messageId = 0;   // 4101..4105 when !ok
     size_t position = 0; // 1-based position in the text of the token that was refused
 };
+
+// A refusal as the system's own error: number 0x80040000 + id, source
+// "QBSelectQueryParser" and the message table's text, for the caller's log.
+AutomationError QBParseError(const QBParseResult& result);
 
 class QBSelectQueryParser {
 public:

@@ -222,6 +222,9 @@ TEST_F(QueryParser, QuotedNamesOfEveryStyleAndRefusalPositions) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.messageId, 4103);
     EXPECT_EQ(r.position, 56u);
+    AutomationError e = QBParseError(r);
+    EXPECT_EQ(e.Number, kOwnErrorBase + 4103);
+    EXPECT_EQ(e.Description, "QueryBuilder error: Invalid search condition.");
 }
 
 } // namespace
