@@ -49,7 +49,7 @@ public:
 // Opens the product's help file: <library folder>/Help/<HelpFileName>.
 class HelpCenter {
 public:
-    static constexpr const char* HelpFileName = "qzStudio.chm";
+    static constexpr const char* HelpFileName = "qzStudio.html";
     HelpCenter();
     const std::string& HelpFilePath() const noexcept { return helpFile_; }
     void OpenGeneralHelpCenter();

@@ -9,7 +9,8 @@ namespace {
 std::atomic<UiHost*> gHost{nullptr};
 
 template <typename T>
-bool popFront(std::deque<T>& q, T& out) {
+bool popFront(std::mutex& m, std::deque<T>& q, T& out) {
+    std::lock_guard<std::mutex> lock(m);
     if (q.empty()) return false;
     out = std::move(q.front());
     q.pop_front();
@@ -46,7 +47,48 @@ UiHost& currentHost() {
 
 void setCurrentHost(UiHost* host) { gHost.store(host, std::memory_order_release); }
 
+void HeadlessUiHost::queueFormAction(FormAction action) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    formActions_.push_back(std::move(action));
+}
+void HeadlessUiHost::queueMsgBoxResult(int result) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    msgBoxResults_.push_back(result);
+}
+void HeadlessUiHost::queueInputBox(std::optional<std::string> answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    inputAnswers_.push_back(std::move(answer));
+}
+void HeadlessUiHost::queueFileDialog(FileDialogResult result) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fileAnswers_.push_back(std::move(result));
+}
+void HeadlessUiHost::queueFolderDialog(std::optional<std::string> folder) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    folderAnswers_.push_back(std::move(folder));
+}
+void HeadlessUiHost::queuePrintDialog(PrintDialogResult result) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    printAnswers_.push_back(std::move(result));
+}
+
+void HeadlessUiHost::record(UiRequest r) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.push_back(std::move(r));
+}
+
+std::vector<UiRequest> HeadlessUiHost::requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+bool HeadlessUiHost::busy() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return busy_;
+}
+
 std::vector<UiRequest> HeadlessUiHost::requests(UiRequest::Kind kind) const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<UiRequest> out;
     for (const auto& r : requests_)
         if (r.kind == kind) out.push_back(r);
@@ -54,6 +96,7 @@ std::vector<UiRequest> HeadlessUiHost::requests(UiRequest::Kind kind) const {
 }
 
 void HeadlessUiHost::clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
     requests_.clear();
     formActions_.clear();
     msgBoxResults_.clear();
@@ -69,15 +112,10 @@ void HeadlessUiHost::showModal(Form& form) {
     r.kind = UiRequest::Modal;
     r.formName = form.Name();
     r.title = form.Caption;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
     form.setVisible(true);
-    ++modalDepth_;
-    struct Depth {
-        int& d;
-        ~Depth() { --d; }
-    } depth{modalDepth_};
     FormAction action;
-    if (popFront(formActions_, action) && action) action(form);
+    if (popFront(mutex_, formActions_, action) && action) action(form);
     // Nobody pressed a button that hides the form: the user closes it.
     if (form.Visible()) form.OnClose();
     // A modal show never returns with the form still up.
@@ -89,7 +127,7 @@ void HeadlessUiHost::showModeless(Form& form) {
     r.kind = UiRequest::Modeless;
     r.formName = form.Name();
     r.title = form.Caption;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
     form.setVisible(true);
 }
 
@@ -99,9 +137,9 @@ int HeadlessUiHost::msgBox(const std::string& prompt, int style, const std::stri
     r.prompt = prompt;
     r.title = title;
     r.style = style;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
     int result = 0;
-    if (popFront(msgBoxResults_, result)) return result;
+    if (popFront(mutex_, msgBoxResults_, result)) return result;
     return defaultMsgBoxResult(style);
 }
 
@@ -113,9 +151,9 @@ std::optional<std::string> HeadlessUiHost::inputBox(const std::string& prompt,
     r.prompt = prompt;
     r.title = title;
     r.text = defaultText;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
     std::optional<std::string> answer;
-    if (popFront(inputAnswers_, answer)) return answer;
+    if (popFront(mutex_, inputAnswers_, answer)) return answer;
     return defaultText;
 }
 
@@ -125,9 +163,9 @@ FileDialogResult HeadlessUiHost::fileDialog(const FileDialogRequest& request) {
     r.title = request.title;
     r.text = request.initialFolder;
     r.file = request;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
     FileDialogResult result;
-    if (popFront(fileAnswers_, result)) return result;
+    if (popFront(mutex_, fileAnswers_, result)) return result;
     return FileDialogResult{};
 }
 
@@ -137,9 +175,9 @@ std::optional<std::string> HeadlessUiHost::folderDialog(const std::string& title
     r.kind = UiRequest::FolderDialog;
     r.title = title;
     r.text = startFolder;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
     std::optional<std::string> answer;
-    if (popFront(folderAnswers_, answer)) return answer;
+    if (popFront(mutex_, folderAnswers_, answer)) return answer;
     return std::nullopt;
 }
 
@@ -147,9 +185,9 @@ PrintDialogResult HeadlessUiHost::printDialog(const PrintDialogRequest& request)
     UiRequest r;
     r.kind = UiRequest::PrintDialog;
     r.print = request;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
     PrintDialogResult result;
-    if (popFront(printAnswers_, result)) return result;
+    if (popFront(mutex_, printAnswers_, result)) return result;
     return PrintDialogResult{false, request.current};
 }
 
@@ -157,7 +195,8 @@ void HeadlessUiHost::setBusyCursor(bool busy) {
     UiRequest r;
     r.kind = UiRequest::BusyCursor;
     r.style = busy ? 1 : 0;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
+    std::lock_guard<std::mutex> lock(mutex_);
     busy_ = busy;
 }
 
@@ -168,7 +207,7 @@ std::intptr_t HeadlessUiHost::showHelp(const std::string& helpFile, HelpCommand 
     r.prompt = helpFile;
     r.style = command;
     r.data = data;
-    requests_.push_back(std::move(r));
+    record(std::move(r));
     if (command == HelpCloseAll) return 0;
     if (helpFile.empty() || ::access(helpFile.c_str(), R_OK) != 0) return 0;
     return 1;

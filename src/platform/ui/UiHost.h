@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -126,7 +127,8 @@ struct UiRequest {
 // A host without windows. Each kind of question is answered from its own
 // queue of scripted answers, first in first out; with no answer queued it
 // answers as a user who presses Enter at once would (the default button, the
-// default text, Cancel for the common dialogs). Every call is recorded.
+// default text, Cancel for the common dialogs). Every call is recorded. It
+// may be called from several threads.
 class HeadlessUiHost : public UiHost {
 public:
     // What the "user" does while a modal form is up: drive its controls and
@@ -134,17 +136,18 @@ public:
     // closed with its close box (Form::OnClose).
     using FormAction = std::function<void(Form&)>;
 
-    void queueFormAction(FormAction action) { formActions_.push_back(std::move(action)); }
-    void queueMsgBoxResult(int result) { msgBoxResults_.push_back(result); }
-    void queueInputBox(std::optional<std::string> answer) { inputAnswers_.push_back(std::move(answer)); }
-    void queueFileDialog(FileDialogResult result) { fileAnswers_.push_back(std::move(result)); }
-    void queueFolderDialog(std::optional<std::string> folder) { folderAnswers_.push_back(std::move(folder)); }
-    void queuePrintDialog(PrintDialogResult result) { printAnswers_.push_back(std::move(result)); }
+    void queueFormAction(FormAction action);
+    void queueMsgBoxResult(int result);
+    void queueInputBox(std::optional<std::string> answer);
+    void queueFileDialog(FileDialogResult result);
+    void queueFolderDialog(std::optional<std::string> folder);
+    void queuePrintDialog(PrintDialogResult result);
 
-    const std::vector<UiRequest>& requests() const noexcept { return requests_; }
+    // Every request so far, in order.
+    std::vector<UiRequest> requests() const;
     // The requests of one kind, in order.
     std::vector<UiRequest> requests(UiRequest::Kind kind) const;
-    bool busy() const noexcept { return busy_; }
+    bool busy() const;
     // Forgets the recorded requests and every queued answer.
     void clear();
 
@@ -163,6 +166,8 @@ public:
                            std::int32_t data) override;
 
 private:
+    void record(UiRequest r);
+    mutable std::mutex mutex_;
     std::vector<UiRequest> requests_;
     std::deque<FormAction> formActions_;
     std::deque<int> msgBoxResults_;
@@ -171,7 +176,6 @@ private:
     std::deque<std::optional<std::string>> folderAnswers_;
     std::deque<PrintDialogResult> printAnswers_;
     bool busy_ = false;
-    int modalDepth_ = 0;
 };
 
 // The default host, installed while no other host is.
