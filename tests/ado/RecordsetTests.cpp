@@ -220,7 +220,8 @@ TEST_F(SqliteRecordset, CatalogListsTablesViewsColumnsAndKeys) {
     EXPECT_EQ(text(call(key, u"RelatedTable")), "Customers");
     Variant kc = call(call(key, u"Columns"), u"Item", {Variant(std::int32_t{0})});
     EXPECT_EQ(text(call(kc, u"RelatedColumn")), "CustomerID");
-    Variant col = call(call(orders, u"Columns"), u"Item", {Variant(u"Total")});
+    EXPECT_EQ(text(call(call(cat.get(), u"Tables", {Variant(u"BIGORDERS")}), u"Type")), "VIEW");
+    Variant col = call(orders, u"Columns", {Variant(u"Total")});
     EXPECT_EQ(call(col, u"Type").toLong(), adDouble);
 }
 

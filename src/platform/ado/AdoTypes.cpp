@@ -159,6 +159,16 @@ bool parseIsoDateTime(std::string_view text, double& oleDate) {
     return true;
 }
 
+Variant stringValue(std::string_view utf8) {
+    std::u16string out(utf8.size(), u'\0');
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x80) return Variant::fromUtf8(utf8);
+        out[i] = c;
+    }
+    return Variant(std::move(out));
+}
+
 Variant valueFromInt(std::int64_t v, std::int32_t type) {
     switch (type) {
     case adBoolean: return Variant(v != 0);
@@ -203,7 +213,7 @@ Variant valueFromBytes(const void* data, std::size_t size) {
 }
 
 Variant valueFromText(std::string_view text, std::int32_t type) {
-    if (isStringType(type) || type == adGUID) return Variant::fromUtf8(text);
+    if (isStringType(type) || type == adGUID) return stringValue(text);
     if (type == adBoolean) {
         std::string_view t = trimmed(text);
         if (equalsNoCase(t, "true") || t == "1" || t == "-1" || equalsNoCase(t, "yes"))
@@ -222,7 +232,7 @@ Variant valueFromText(std::string_view text, std::int32_t type) {
         double dv = 0;
         if (parseDouble(text, dv)) return valueFromDouble(dv, type);
     }
-    return Variant::fromUtf8(text);
+    return stringValue(text);
 }
 
 bool isStringType(std::int32_t t) {

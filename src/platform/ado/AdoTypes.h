@@ -59,6 +59,9 @@ bool parseIsoDateTime(std::string_view text, double& oleDate);
 // is kept as a String so that no data is lost.
 Variant valueFromText(std::string_view text, std::int32_t type);
 
+// A String Variant of UTF-8 text (fast for the common ASCII text).
+Variant stringValue(std::string_view utf8);
+
 // Integer and floating values for a field type.
 Variant valueFromInt(std::int64_t v, std::int32_t type);
 Variant valueFromDouble(double v, std::int32_t type);

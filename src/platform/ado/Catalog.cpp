@@ -77,12 +77,15 @@ public:
             if (equalsFolded(props_[i].first, name)) return static_cast<std::int32_t>(i + 1);
         return kDispidUnknown;
     }
-    Variant invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>) override {
+    Variant invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) override {
         if (id == kDispidValue) id = 1; // Name
         if ((kind & (kInvokePropertyPut | kInvokePropertyPutRef)) || id < 1 ||
             static_cast<std::size_t>(id) > props_.size())
             raiseNotSupported(kCatSource);
-        return props_[static_cast<std::size_t>(id - 1)].second;
+        const Variant& v = props_[static_cast<std::size_t>(id - 1)].second;
+        // Columns(0) reaches the collection's default member.
+        if (v.isObject() && !isMissing(args, 0)) return v.objectValue()->invoke(kDispidValue, kInvokePropertyGet, args);
+        return v;
     }
     std::u16string typeName() const override { return type_; }
 
@@ -171,9 +174,11 @@ public:
                 index.push_back(i);
             }
             Ref<CatalogData> d = data_;
-            return Variant(Ref<Dispatch>(makeRef<ListObject>(
+            Ref<Dispatch> list = makeRef<ListObject>(
                 std::move(names), [d, index](std::size_t i) { return tableObject(d, index[i]); },
-                id == 1 ? u"Tables" : u"Views")));
+                id == 1 ? u"Tables" : u"Views");
+            if (!isMissing(args, 0)) return list->invoke(kDispidValue, kInvokePropertyGet, args);
+            return Variant(list);
         }
         raiseNotSupported(kCatSource);
     }

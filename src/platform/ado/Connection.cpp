@@ -369,7 +369,14 @@ Variant Connection::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant
     }
     case kCnClose: close(); return Variant();
     case kCnState: if (!put) return Variant(state()); break;
-    case kCnErrors: if (!put) return Variant(Ref<Dispatch>(makeRef<ErrorsObject>(Ref<Connection>(this)))); break;
+    case kCnErrors:
+        if (!put) {
+            // Errors(0) reaches the collection's default member.
+            Ref<Dispatch> errs = makeRef<ErrorsObject>(Ref<Connection>(this));
+            if (isMissing(args, 0)) return Variant(errs);
+            return errs->invoke(kDispidValue, kInvokePropertyGet, args);
+        }
+        break;
     case kCnExecute:
         if (isMissing(args, 0)) raiseAdo(kErrInvalidArgument, kConnSource);
         return Variant(Ref<Dispatch>(execute(args[0].toUtf8())));

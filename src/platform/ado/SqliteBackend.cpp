@@ -128,37 +128,36 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
     // first value.
     std::vector<int> firstStorage(n, 0);
     int rc;
+    std::vector<Variant>& cells = data->cells;
+    cells.reserve(64 * n);
     while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
-        Variant* row = data->addRow();
+        ++data->rowCount;
         for (std::size_t c = 0; c < n; ++c) {
             const int i = static_cast<int>(c);
             const int storage = sqlite3_column_type(s.st, i);
             const std::int32_t type = data->columns[c].type;
             if (storage != SQLITE_NULL && !firstStorage[c]) firstStorage[c] = storage;
             switch (storage) {
-            case SQLITE_NULL: row[c] = Variant::null(); break;
+            case SQLITE_NULL: cells.push_back(Variant::null()); break;
             case SQLITE_INTEGER:
-                row[c] = isDateType(type) ? dateFromNumber(s.st, i, storage)
-                                          : valueFromInt(sqlite3_column_int64(s.st, i), type);
+                cells.push_back(isDateType(type) ? dateFromNumber(s.st, i, storage)
+                                                 : valueFromInt(sqlite3_column_int64(s.st, i), type));
                 break;
             case SQLITE_FLOAT:
-                row[c] = isDateType(type) ? dateFromNumber(s.st, i, storage)
-                                          : valueFromDouble(sqlite3_column_double(s.st, i), type);
+                cells.push_back(isDateType(type) ? dateFromNumber(s.st, i, storage)
+                                                 : valueFromDouble(sqlite3_column_double(s.st, i), type));
                 break;
             case SQLITE_TEXT: {
                 const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s.st, i));
                 const std::string_view text(t, static_cast<std::size_t>(sqlite3_column_bytes(s.st, i)));
-                row[c] = (type == adEmpty || isStringType(type)) ? Variant::fromUtf8(text)
-                                                                 : valueFromText(text, type);
+                cells.push_back((type == adEmpty || isStringType(type)) ? stringValue(text) : valueFromText(text, type));
                 break;
             }
             default: {
                 const void* b = sqlite3_column_blob(s.st, i);
                 const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.st, i));
-                if (isStringType(type))
-                    row[c] = Variant::fromUtf8(std::string_view(static_cast<const char*>(b), size));
-                else
-                    row[c] = valueFromBytes(b, size);
+                cells.push_back(isStringType(type) ? stringValue(std::string_view(static_cast<const char*>(b), size))
+                                                   : valueFromBytes(b, size));
             }
             }
         }

@@ -1,0 +1,124 @@
+// Rows per second fetched into a recordset and iterated, next to the raw
+// SQLite C API reading the same rows in the same run, and the memory a
+// fetched row takes.
+#include "platform/ado/Connection.h"
+#include "platform/ado/Recordset.h"
+#ifdef QZ_BENCH_WITH_SCRIPT
+#include "platform/script/ScriptControl.h"
+#endif
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace qz;
+using namespace qz::ado;
+
+constexpr int kRows = 50000;
+constexpr const char* kQuery = "SELECT ID, Name, Total, Created FROM Orders";
+
+const std::string& database() {
+    static const std::string path = [] {
+        std::string p = (std::filesystem::temp_directory_path() / "qz-ado-bench.db").string();
+        std::filesystem::remove(p);
+        sqlite3* db = nullptr;
+        sqlite3_open(p.c_str(), &db);
+        sqlite3_exec(db,
+                     "CREATE TABLE Orders (ID INTEGER, Name VARCHAR(40), Total DOUBLE, Created TIMESTAMP);"
+                     "BEGIN;",
+                     nullptr, nullptr, nullptr);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "INSERT INTO Orders VALUES (?, ?, ?, ?)", -1, &st, nullptr);
+        for (int i = 0; i < kRows; ++i) {
+            const std::string name = "Customer number " + std::to_string(i);
+            sqlite3_bind_int(st, 1, i);
+            sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_double(st, 3, i * 1.25);
+            sqlite3_bind_text(st, 4, "2024-03-01 10:30:00", -1, SQLITE_STATIC);
+            sqlite3_step(st);
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return p;
+    }();
+    return path;
+}
+
+// The floor: the C API stepping through the rows and reading every column.
+void BM_RawSqliteApi(benchmark::State& state) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    for (auto _ : state) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, kQuery, -1, &st, nullptr);
+        long long sum = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            sum += sqlite3_column_int(st, 0);
+            sum += sqlite3_column_bytes(st, 1);
+            benchmark::DoNotOptimize(sqlite3_column_text(st, 1));
+            benchmark::DoNotOptimize(sqlite3_column_double(st, 2));
+            benchmark::DoNotOptimize(sqlite3_column_text(st, 3));
+        }
+        sqlite3_finalize(st);
+        benchmark::DoNotOptimize(sum);
+    }
+    sqlite3_close(db);
+    state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_RawSqliteApi)->Unit(benchmark::kMillisecond);
+
+// Fetching every row into a recordset (typed Variants: Long, String, Double,
+// Date) and walking it with the C++ members.
+void BM_RecordsetFetchAndIterate(benchmark::State& state) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Data Source=" + database());
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        Ref<Recordset> rs = c->execute(kQuery);
+        bytes = mallinfo2().uordblks - before;
+        double sum = 0;
+        for (; !rs->eof(); rs->moveNext()) {
+            sum += rs->value(2).doubleValue();
+            benchmark::DoNotOptimize(rs->value(1));
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+    state.counters["bytes_per_row"] = static_cast<double>(bytes) / kRows;
+}
+BENCHMARK(BM_RecordsetFetchAndIterate)->Unit(benchmark::kMillisecond);
+
+#ifdef QZ_BENCH_WITH_SCRIPT
+// The same rows walked from a template's script: Do While Not R.EOF ... MoveNext.
+void BM_RecordsetFromScript(benchmark::State& state) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Data Source=" + database());
+    for (auto _ : state) {
+        Ref<Recordset> rs = c->execute(kQuery);
+        script::ScriptControl sc;
+        sc.AddObject("Orders", Ref<Dispatch>(rs.get()));
+        sc.AddCode(
+            "Dim n, t\n"
+            "Do While Not Orders.EOF\n"
+            "  t = t + Orders.Fields(\"Total\").Value\n"
+            "  n = Len(Orders(\"Name\"))\n"
+            "  Orders.MoveNext\n"
+            "Loop\n");
+        benchmark::DoNotOptimize(sc.Eval("t"));
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_RecordsetFromScript)->Unit(benchmark::kMillisecond);
+#endif
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,94 @@
+#include "datasources/TemplateData.h"
+
+#include "config/QZCConnection.h"
+#include "config/QZCFile.h"
+#include "core/ModDesigner.h"
+#include "platform/ado/ConnectionString.h"
+
+namespace qz::datasources {
+
+namespace {
+
+bool sameName(const std::string& a, const std::string& b) { return ado::equalsNoCaseAscii(a, b); }
+
+} // namespace
+
+void TemplateData::Open(const std::string& qzcPath, const std::string& templateFolder, const SqlResolver& resolve) {
+    Close();
+    skipped_.clear();
+    QZCFile file;
+    file.Load(qzcPath);
+    if (!file.ConnectionList()) return;
+
+    auto taken = [&](const std::string& name) {
+        for (const auto& [n, rs] : recordsets_)
+            if (sameName(n, name)) return true;
+        return false;
+    };
+    auto add = [&](const std::string& connection, const std::string& command, Ref<ado::Recordset> rs) {
+        if (taken(command)) {
+            skipped_.push_back({connection, command, "another command of the same name comes first"});
+            rs->close();
+            return;
+        }
+        recordsets_.emplace_back(command, std::move(rs));
+    };
+
+    for (const auto& conn : file.ConnectionList()->List()) {
+        const auto& commands = conn->CommandList();
+        if (conn->ConnectionType == "7") {
+            skipped_.push_back({conn->Name, {}, "Outlook contacts cannot be read on this system"});
+            continue;
+        }
+        if (conn->ConnectionType == "8") {
+            if (!commands) continue;
+            for (const auto& cmd : commands->List()) {
+                try {
+                    const std::string path = AdjustConnectionString(cmd->Text, true, templateFolder);
+                    add(conn->Name, cmd->Name, ado::loadSavedRecordset(path));
+                } catch (const AutomationError& e) {
+                    skipped_.push_back({conn->Name, cmd->Name, e.Description});
+                }
+            }
+            continue;
+        }
+        Ref<ado::Connection> c = makeRef<ado::Connection>();
+        try {
+            c->open(AdjustConnectionString(conn->DataSource, false, templateFolder));
+        } catch (const AutomationError& e) {
+            skipped_.push_back({conn->Name, {}, e.Description});
+            continue;
+        }
+        connections_.push_back(c);
+        if (!commands) continue;
+        for (const auto& cmd : commands->List()) {
+            try {
+                const std::string sql = resolve ? resolve(cmd->Text) : cmd->Text;
+                if (sql.empty()) {
+                    skipped_.push_back({conn->Name, cmd->Name, "the command has no SQL text"});
+                    continue;
+                }
+                add(conn->Name, cmd->Name, c->execute(sql));
+            } catch (const AutomationError& e) {
+                skipped_.push_back({conn->Name, cmd->Name, e.Description});
+            } catch (const std::exception& e) {
+                skipped_.push_back({conn->Name, cmd->Name, e.what()});
+            }
+        }
+    }
+}
+
+void TemplateData::Register(const std::function<void(const std::string&, Ref<Dispatch>)>& add) const {
+    for (const auto& [name, rs] : recordsets_) add(name, Ref<Dispatch>(rs.get()));
+}
+
+void TemplateData::Close() {
+    for (auto& [name, rs] : recordsets_)
+        if (rs->isOpen()) rs->close();
+    for (auto& c : connections_)
+        if (c->isOpen()) c->close();
+    recordsets_.clear();
+    connections_.clear();
+}
+
+} // namespace qz::datasources

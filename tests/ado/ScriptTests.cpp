@@ -1,0 +1,98 @@
+// Recordsets and connections as templates reach them from VBScript.
+#include "AdoTestSupport.h"
+
+#include "platform/script/ScriptControl.h"
+#include "platform/script/runtime/Runtime.h"
+
+#include <gtest/gtest.h>
+
+namespace qz::ado::test {
+namespace {
+
+class FromScript : public ::testing::Test {
+protected:
+    void SetUp() override {
+        makeSqlite(dir.file("shop.db"),
+                   "CREATE TABLE Orders (ID INTEGER, Name VARCHAR(20), Total DOUBLE);"
+                   "INSERT INTO Orders VALUES (1, 'Tea', 12.5), (2, 'Cake', 3), (3, 'Jam', NULL);");
+        Ref<Connection> c = makeRef<Connection>();
+        c->open("Data Source=" + dir.file("shop.db"));
+        orders = c->execute("SELECT ID, Name, Total FROM Orders ORDER BY ID");
+        sc.AddObject("Orders", Ref<Dispatch>(orders.get()));
+    }
+    TempDir dir;
+    Ref<Recordset> orders;
+    script::ScriptControl sc;
+};
+
+TEST_F(FromScript, LoopsFieldsAndDefaultMembers) {
+    sc.AddCode(
+        "Function Names()\n"
+        "  Dim s\n"
+        "  Orders.MoveFirst\n"
+        "  Do While Not Orders.EOF\n"
+        "    s = s & Orders.Fields(\"name\").Value & \"=\" & Orders(\"Total\") & \";\"\n"
+        "    Orders.MoveNext\n"
+        "  Loop\n"
+        "  Names = s\n"
+        "End Function\n"
+        "Function Columns()\n"
+        "  Dim f, s\n"
+        "  For Each f In Orders.Fields\n"
+        "    s = s & f.Name & \":\" & f.Type & \" \"\n"
+        "  Next\n"
+        "  Columns = s\n"
+        "End Function\n");
+    EXPECT_EQ(sc.Run("Names").toUtf8(), "Tea=12.5;Cake=3;Jam=;");
+    EXPECT_EQ(sc.Run("Columns").toUtf8(), "ID:3 Name:202 Total:5 ");
+    EXPECT_EQ(sc.Eval("Orders.RecordCount").toLong(), 3);
+    EXPECT_TRUE(sc.Eval("Orders.EOF").toBool());
+    sc.ExecuteStatement("Orders.MoveFirst");
+    EXPECT_EQ(sc.Eval("TypeName(Orders.Fields(\"ID\").Value)").toUtf8(), "Long");
+    EXPECT_EQ(sc.Eval("VarType(Orders.Fields(2).Value)").toLong(), 5);
+    sc.ExecuteStatement("Orders.MoveLast");
+    EXPECT_TRUE(sc.Eval("IsNull(Orders.Fields(\"Total\").Value)").toBool());
+}
+
+TEST_F(FromScript, ErrorsReachTheScript) {
+    sc.AddCode(
+        "Function Missing()\n"
+        "  On Error Resume Next\n"
+        "  Dim v : v = Orders.Fields(\"NoSuchField\").Value\n"
+        "  Missing = Err.Number & \"|\" & Err.Description\n"
+        "End Function\n");
+    const std::string r = sc.Run("Missing").toUtf8();
+    EXPECT_EQ(r.substr(0, r.find('|')), std::to_string(adoErrorNumber(kErrItemNotFound)));
+    EXPECT_NE(r.find("Item cannot be found"), std::string::npos);
+}
+
+TEST_F(FromScript, CreatableConnectionAndRecordset) {
+    registerCreatables(&script::registerCreatable);
+    sc.AddCode(
+        "Function Count(path)\n"
+        "  Dim c, r\n"
+        "  Set c = CreateObject(\"ADODB.Connection\")\n"
+        "  c.Open \"Data Source=\" & path\n"
+        "  Set r = CreateObject(\"ADODB.Recordset\")\n"
+        "  r.CursorLocation = 3\n"
+        "  r.Open \"SELECT count(*) AS n FROM Orders\", c, 2, 2\n"
+        "  Count = r.Fields(\"n\").Value & \"/\" & c.State & \"/\" & r.State\n"
+        "  r.Close\n"
+        "  c.Close\n"
+        "End Function\n"
+        "Function Failure()\n"
+        "  On Error Resume Next\n"
+        "  Dim c\n"
+        "  Set c = CreateObject(\"ADODB.Connection\")\n"
+        "  c.Open \"Provider=SQLite;Data Source=/no/such/file.db\"\n"
+        "  Failure = c.Errors.Count & \"|\" & c.Errors(0).Description\n"
+        "End Function\n");
+    std::vector<Variant> args{Variant::fromUtf8(dir.file("shop.db"))};
+    EXPECT_EQ(sc.Run("Count", args).toUtf8(), "3/1/1");
+    const std::string f = sc.Run("Failure").toUtf8();
+    EXPECT_EQ(f.substr(0, 2), "1|");
+    EXPECT_NE(f.find("/no/such/file.db"), std::string::npos);
+}
+
+} // namespace
+} // namespace qz::ado::test
