@@ -17,7 +17,9 @@ namespace {
 // --- reading ---------------------------------------------------------------
 
 bool readWholeFile(const std::string& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe in place of the file is refused
+    // rather than waited on; it has no effect on regular files.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -387,7 +389,7 @@ void writeDocument(const QZCDocument& doc, pugi::xml_node skip) {
     struct stat st;
     bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists) {
-        if (!S_ISREG(st.st_mode)) raiseWriteError(doc.url, EISDIR);
+        if (!S_ISREG(st.st_mode)) raiseWriteError(doc.url, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         // A file without write permission is read-only for us too, even for
         // a user whom the system would let write it.
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)

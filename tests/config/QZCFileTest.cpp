@@ -10,6 +10,8 @@
 
 #include <array>
 
+#include <sys/stat.h>
+
 namespace qz {
 namespace {
 
@@ -300,6 +302,9 @@ TEST(QZCFile, RefusesMalformedFilesWithTheirMessageIds) {
     QZCFile file;
     EXPECT_EQ(errorNumberOf([&] { file.Load(dir.file("missing.qzc")); }), ownError(2018));
     EXPECT_EQ(errorNumberOf([&] { file.Load(dir.path()); }), ownError(2018)); // a folder
+    const std::string fifo = dir.file("pipe.qzc");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(errorNumberOf([&] { file.Load(fifo); }), ownError(2018)); // refused, not waited on
 }
 
 // A load that fails leaves no half-built model behind, even over a file that
