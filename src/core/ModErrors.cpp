@@ -3,6 +3,7 @@
 #include "core/ModGlobal.h"
 #include "core/WinDirs.h"
 #include "core/frmErrors.h"
+#include "platform/automation/DateTime.h"
 #include "platform/system/Folders.h"
 #include "platform/system/Locales.h"
 #include "platform/system/CodePage.h"
@@ -41,73 +42,15 @@ std::tm localTime(std::chrono::system_clock::time_point tp) {
     return tm;
 }
 
-std::string twoDigits(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%02d", v);
-    return b;
-}
-
-// Formats a time in a Windows picture ("M/d/yyyy", "h:mm:ss tt").
-std::string formatPicture(const std::u16string& picture, const std::tm& tm, const LocaleFormat& f) {
-    std::string out;
-    std::string p = sys::utf16ToUtf8(picture);
-    for (std::size_t i = 0; i < p.size();) {
-        char c = p[i];
-        if (c == '\'') {
-            std::size_t j = p.find('\'', i + 1);
-            if (j == std::string::npos) j = p.size();
-            out += p.substr(i + 1, j - i - 1);
-            i = j + 1;
-            continue;
-        }
-        std::size_t n = 1;
-        while (i + n < p.size() && p[i + n] == c) ++n;
-        int hour12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
-        switch (c) {
-        case 'y': out += n <= 2 ? twoDigits(tm.tm_year % 100) : std::to_string(tm.tm_year + 1900); break;
-        case 'M':
-            if (n == 1) out += std::to_string(tm.tm_mon + 1);
-            else if (n == 2) out += twoDigits(tm.tm_mon + 1);
-            else if (n == 3) out += sys::utf16ToUtf8(f.abbrevMonthNames[tm.tm_mon]);
-            else out += sys::utf16ToUtf8(f.monthNames[tm.tm_mon]);
-            break;
-        case 'd':
-            if (n == 1) out += std::to_string(tm.tm_mday);
-            else if (n == 2) out += twoDigits(tm.tm_mday);
-            else if (n == 3) out += sys::utf16ToUtf8(f.abbrevDayNames[tm.tm_wday]);
-            else out += sys::utf16ToUtf8(f.dayNames[tm.tm_wday]);
-            break;
-        case 'h': out += n == 1 ? std::to_string(hour12) : twoDigits(hour12); break;
-        case 'H': out += n == 1 ? std::to_string(tm.tm_hour) : twoDigits(tm.tm_hour); break;
-        case 'm': out += n == 1 ? std::to_string(tm.tm_min) : twoDigits(tm.tm_min); break;
-        case 's': out += n == 1 ? std::to_string(tm.tm_sec) : twoDigits(tm.tm_sec); break;
-        case 't': {
-            std::string ap = sys::utf16ToUtf8(tm.tm_hour < 12 ? f.am : f.pm);
-            out += n == 1 ? ap.substr(0, 1) : ap;
-            break;
-        }
-        case 'g': break;
-        default: out.append(n, c); break;
-        }
-        i += n;
-    }
-    return out;
-}
-
-// The default text form of a date and time in the user's regional settings.
+// The default text form of a date and time in the user's regional settings
+// (what converting a date value to text gives).
 std::string timeStamp(std::chrono::system_clock::time_point tp) {
     std::tm tm = localTime(tp);
     const LocaleFormat* f = sys::localeFormatFor(sys::userDefaultLcid());
-    if (!f) f = sys::localeFormatFor(1033);
-    if (!f) {
-        char b[64];
-        std::strftime(b, sizeof b, "%x %X", &tm);
-        return b;
-    }
-    std::string s = formatPicture(f->shortDate, tm, *f);
-    // Midnight exactly is written as the date alone, as a date value's text is.
-    if (tm.tm_hour || tm.tm_min || tm.tm_sec) s += " " + formatPicture(f->timeFormat, tm, *f);
-    return s;
+    if (!f) f = &LocaleFormat::english();
+    double serial = static_cast<double>(daysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday));
+    serial = joinDateTime(serial, (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0);
+    return sys::utf16ToUtf8(formatDateDefault(serial, *f));
 }
 
 bool trimmedEmpty(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
