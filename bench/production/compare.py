@@ -9,10 +9,11 @@ side in one run:
                 data from JSON
 
 Each producer runs as its own process (reading its data, writing its
-document); the figures are records per second of wall time and the process's
-peak resident memory. Usage:
+document); the figures are records per second of wall time (best of three
+runs) and the process's peak resident memory. Usage:
 
-  compare.py --qzstudio build/apps/qzstudio/qzstudio [--node-modules DIR] [--n 1000 10000 100000]
+  compare.py --qzstudio build/apps/qzstudio/qzstudio --measure build/bench/production/qz_measure
+             [--node-modules DIR] [--n 1000 10000 100000]
 
 docxtemplater is taken from --node-modules (installed there with npm when
 missing: `npm install --prefix DIR docxtemplater pizzip`).
@@ -23,7 +24,6 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -155,26 +155,32 @@ def saved_recordset(rows, path):
         f.write(ex.saved_recordset(Cursor(), "", types))
 
 
-def run(cmd, env=None):
-    """Runs a command; returns (seconds, peak resident MB)."""
-    start = time.perf_counter()
-    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
-    _, status, usage = os.wait4(proc.pid, 0)
-    elapsed = time.perf_counter() - start
-    err = proc.stderr.read().decode(errors="replace")
-    proc.stderr.close()
-    proc.returncode = os.waitstatus_to_exitcode(status)
-    if proc.returncode != 0:
-        raise RuntimeError("%s failed (%d): %s" % (cmd[0], proc.returncode, err[-2000:]))
-    return elapsed, usage.ru_maxrss / 1024.0
+MEASURE = None  # the qz_measure helper: starts a command from a small process
+
+
+def run(cmd, env=None, repeat=3):
+    """Runs a command `repeat` times; returns (best seconds, peak resident MB)."""
+    best, peak = None, 0.0
+    for _ in range(repeat):
+        proc = subprocess.run([MEASURE] + cmd, capture_output=True, env=env)
+        if proc.returncode != 0:
+            raise RuntimeError("%s failed (%d): %s" % (cmd[0], proc.returncode,
+                                                       proc.stderr.decode(errors="replace")[-2000:]))
+        seconds, mb = proc.stdout.decode().split()[-2:]
+        best = float(seconds) if best is None else min(best, float(seconds))
+        peak = max(peak, float(mb))
+    return best, peak
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--qzstudio", required=True)
+    ap.add_argument("--measure", required=True, help="the qz_measure helper (bench/production)")
     ap.add_argument("--node-modules", default=None)
     ap.add_argument("--n", type=int, nargs="+", default=[1000, 10000, 100000])
     a = ap.parse_args()
+    global MEASURE
+    MEASURE = os.path.abspath(a.measure)
 
     work = tempfile.mkdtemp(prefix="qzbench-")
     with open(os.path.join(work, "lines.rtf"), "wb") as f:
