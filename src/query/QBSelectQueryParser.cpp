@@ -186,10 +186,14 @@ private:
 
     Source ParseTableReference(int group) {
         if (kind_ == kOpen) {
+            // Each nesting level is a table joined in; deeper nesting than the
+            // catalog has tables cannot be valid, and must not exhaust the stack.
+            if (++depth_ > kMaxDepth) Refuse(kErrInvalidTableSource);
             Next();
             Source s = ParseJoin(group);
             if (kind_ != kClose) Refuse(kErrInvalidTableSource);
             Next();
+            --depth_;
             return s;
         }
         if (kind_ != kWord) Refuse(kErrInvalidTableSource);
@@ -461,6 +465,8 @@ private:
     Tok kind_ = kEnd;
     std::string text_;
     std::unordered_map<const CatalogTable*, int> group_;
+    static constexpr int kMaxDepth = 1000;
+    int depth_ = 0;
 };
 
 } // namespace

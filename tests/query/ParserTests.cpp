@@ -124,6 +124,7 @@ TEST_F(QueryParser, RefusalsOutsideTheDialect) {
         {"SELECT Orders.OrderID FROM Orders INNER JOIN Customers ON Orders.CustomerID = Products.ProductID", "4102"},
         {"SELECT Orders.OrderID FROM (Orders", "4102"},
         {"SELECT [Orders.OrderID FROM Orders", "4101"},
+        {"SELECT Orders.OrderID FROM " + std::string(200000, '('), "4102"},
     };
     for (const auto& [sql, id] : cases) EXPECT_EQ(Parse(sql), id) << sql;
 }
