@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up from a clean clone and runs the main job: produces the
-# example invoice (examples/invoice.rtf with its QZC file and data) as
+# example invoice (examples/invoice.rtf with its QZC file, reading the SQLite
+# database examples/invoice.db through the template's own connection) as
 # out/invoice.rtf, which opens in a word processor.
 #   BUILD_DIR  build folder (default: build)
 #   OUT_DIR    where the document goes (default: out)
@@ -12,8 +13,5 @@ out_dir=${OUT_DIR:-$root/out}
 mkdir -p "$out_dir"
 
 "$build_dir/apps/qzstudio/qzstudio" produce "$root/examples/invoice.rtf" \
-  -o "$out_dir/invoice.rtf" \
-  --xml-recordset Invoice="$root/examples/data/Invoice.xml" \
-  --xml-recordset Lines="$root/examples/data/Lines.xml" \
-  --timeout 60000
+  -o "$out_dir/invoice.rtf" --connections --timeout 60000
 echo "run-main: wrote $out_dir/invoice.rtf"

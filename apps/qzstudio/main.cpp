@@ -3,6 +3,8 @@
 //
 //   qzstudio produce invoice.rtf -o out.rtf --xml-recordset Orders=orders.xml
 //            --property Customer="ACME" --timeout 30000
+#include "TemplateConnections.h"
+
 #include "core/ModErrors.h"
 #include "production/Production.h"
 
@@ -67,6 +69,8 @@ struct ProduceOptions {
     std::string outputFile;
     std::vector<std::string> properties;
     std::vector<std::string> xmlRecordsets;
+    bool connections = false;
+    std::vector<std::string> parameters;
     double timeOut = 0;
 };
 
@@ -99,6 +103,9 @@ int produce(const ProduceOptions& o) {
             p.AddXmlRecordset(name, file);
         }
         p.TemplateFile(o.templateFile);
+        std::vector<qz::Ref<qz::ado::Connection>> open;
+        qz::cli::ParameterValues parameters{o.parameters};
+        if (o.connections) qz::cli::AddTemplateConnections(p, o.templateFile, parameters, open);
         p.OutputFile(o.outputFile);
         p.TimeOut(o.timeOut);
         p.Execute();
@@ -132,6 +139,10 @@ int main(int argc, char** argv) {
                     "A value for the script: NAME=VALUE, read as NAME.Value (repeatable)");
     cmd->add_option("-x,--xml-recordset", o.xmlRecordsets,
                     "A saved recordset (XML) for the script: NAME=FILE (repeatable)");
+    cmd->add_flag("-c,--connections", o.connections,
+                  "Open the template's own connections (its .qzc file) and register each command's records");
+    cmd->add_option("--param", o.parameters,
+                    "A value for a \"?\" parameter of the commands' SQL, in the order asked (repeatable)");
     cmd->add_option("-t,--timeout", o.timeOut, "Script time-out in milliseconds (0: none)")
         ->check(CLI::NonNegativeNumber);
 
