@@ -85,26 +85,43 @@ PgServer* PgServer::Instance(std::string* whyNot) {
 
 PgServer::~PgServer() { Stop(); }
 
-bool PgServer::Start(std::string& whyNot) {
+namespace {
+
+bool Locate(std::string& bin, std::string& driver, std::string* whyNot) {
+    bin.clear();
+    driver.clear();
     for (const char* d : kBinDirs)
-        if (fs::exists(fs::path(d) / "initdb") && fs::exists(fs::path(d) / "pg_ctl")) {
-            bin_ = d;
+        if (fs::exists(fs::path(d) / "initdb") && fs::exists(fs::path(d) / "pg_ctl") &&
+            fs::exists(fs::path(d) / "psql")) {
+            bin = d;
             break;
         }
-    if (bin_.empty()) {
-        whyNot = "the PostgreSQL server binaries (initdb, pg_ctl) are not installed";
+    if (bin.empty()) {
+        if (whyNot) *whyNot = "the PostgreSQL server binaries (initdb, pg_ctl, psql) are not installed";
         return false;
     }
-    std::string driver;
     for (const char* d : kDrivers)
         if (fs::exists(d)) {
             driver = d;
             break;
         }
     if (driver.empty()) {
-        whyNot = "the PostgreSQL ODBC driver (odbc-postgresql) is not installed";
+        if (whyNot) *whyNot = "the PostgreSQL ODBC driver (odbc-postgresql) is not installed";
         return false;
     }
+    return true;
+}
+
+} // namespace
+
+bool PgServer::Installed(std::string* whyNot) {
+    std::string bin, driver;
+    return Locate(bin, driver, whyNot);
+}
+
+bool PgServer::Start(std::string& whyNot) {
+    std::string driver;
+    if (!Locate(bin_, driver, &whyNot)) return false;
     char tmpl[] = "/tmp/qzpg-XXXXXX";
     if (!mkdtemp(tmpl)) {
         whyNot = "cannot create a temporary folder";

@@ -14,6 +14,9 @@ public:
     // The running server, or null when it cannot run here; whyNot then says
     // why (the server binaries or the ODBC driver are missing, or start-up failed).
     static PgServer* Instance(std::string* whyNot = nullptr);
+    // True when the server binaries and the ODBC driver are installed, so
+    // that a test may skip only when they are not.
+    static bool Installed(std::string* whyNot = nullptr);
 
     int Port() const { return port_; }
     // An ODBC connection string for a database of this server.

@@ -188,8 +188,9 @@ TEST(QueryRoundTrip, GeneratedModelsReadBackAndReturnTheSameRowsInSqlite) {
 
 TEST(QueryRoundTrip, GeneratedModelsReadBackAndReturnTheSameRowsInPostgresThroughOdbc) {
     std::string whyNot;
+    if (!qz::test::PgServer::Installed(&whyNot)) GTEST_SKIP() << "PostgreSQL is not installed: " << whyNot;
     auto* server = qz::test::PgServer::Instance(&whyNot);
-    if (!server) GTEST_SKIP() << "PostgreSQL is not available: " << whyNot;
+    ASSERT_NE(server, nullptr) << whyNot;
     std::string error;
     ASSERT_TRUE(server->CreateDatabase("qzquery", &error)) << error;
     ASSERT_TRUE(server->Execute("qzquery", test::FixturePostgresSql(), &error)) << error;
