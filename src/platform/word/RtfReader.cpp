@@ -158,6 +158,7 @@ private:
     int section_ = 0;
     bool lastRow_ = false; // the last control word was a row property
     int nesting_ = 0;      // fields and stories being read, one inside the other
+    std::vector<Atom> batch_;
     static constexpr int kMaxNesting = 64;
 };
 
@@ -590,6 +591,21 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             if (skip_ > 0) { --skip_; break; }
             if (t.ch == '\t') AppendChar(story, st, U'\t');
             else AppendChar(story, st, Cp1252ToUnicode(t.ch));
+            // Plain text that follows is taken in one go (the hot path).
+            if (t.start + 1 == p_) {
+                const char* q = p_;
+                while (q < end_ && *q != '\\' && *q != '{' && *q != '}' && *q != '\r' && *q != '\n' && *q != '\0') ++q;
+                if (q > p_) {
+                    std::size_t n = static_cast<std::size_t>(q - p_);
+                    if (batch_.size() < n) batch_.resize(n);
+                    for (std::size_t k = 0; k < n; ++k) {
+                        auto b = static_cast<unsigned char>(p_[k]);
+                        batch_[k] = Atom::Make(AtomKind::Char, b < 0x80 ? b : Cp1252ToUnicode(b), st.fmt);
+                    }
+                    story.insert(story.size(), batch_.data(), n);
+                    p_ = q;
+                }
+            }
             break;
         case Token::Sym:
             if (skip_ > 0) { --skip_; break; }
