@@ -49,6 +49,8 @@ TEST_F(SqliteRecordset, FieldTypesAndValueSubtypes) {
 
     rs->moveNext();
     EXPECT_EQ(text(rs->value(u"name")), "Café");
+    Ref<Recordset> accented = conn->execute("SELECT Name AS Prénom FROM Orders");
+    EXPECT_EQ(text(accented->value(u"PRÉNOM")), "Tea");
     EXPECT_DOUBLE_EQ(rs->value(3).dateValue(), 45353.0);
     EXPECT_FALSE(rs->value(4).boolValue());
     EXPECT_TRUE(rs->value(6).isNull());

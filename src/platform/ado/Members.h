@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/automation/Dispatch.h"
+#include "platform/automation/Text.h"
 
 #include <cstdint>
 #include <span>
@@ -19,12 +20,9 @@ inline char16_t foldAscii(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
 }
 
-inline bool equalsFolded(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-    return true;
-}
+// Names of members, fields, tables and columns compare without regard to
+// case, letters outside ASCII included.
+inline bool equalsFolded(std::u16string_view a, std::u16string_view b) { return equalsNoCase(a, b); }
 
 inline std::int32_t findMember(std::span<const MemberName> table, std::u16string_view name) {
     for (const MemberName& m : table)
