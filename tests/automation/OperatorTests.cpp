@@ -178,6 +178,9 @@ TEST(Comparison, NumbersStringsEmptyAndNull) {
     EXPECT_EQ(compare(I(10), S(u"9"), CompareMode::Binary, kRightIsLiteral), 1);
     EXPECT_EQ(compare(S(u"10"), I(10), CompareMode::Binary, kRightIsLiteral), 0);
     EXPECT_EQ(compare(S(u"abc"), I(10), CompareMode::Binary, kRightIsLiteral), 1);
+    EXPECT_EQ(compare(Variant::date(38001), S(u"1/15/2004"), CompareMode::Binary, kRightIsLiteral), 0);
+    EXPECT_EQ(compare(Variant(true), S(u"true"), CompareMode::Binary, kRightIsLiteral), 0);
+    EXPECT_EQ(compare(Variant::date(38001), S(u"1/15/2004")), -1);
     // Empty is 0 against numbers and "" against strings.
     EXPECT_EQ(compare(Variant(), I(0)), 0);
     EXPECT_EQ(compare(Variant(), I(-1)), 1);

@@ -41,7 +41,9 @@ static void civilFromDays(std::int64_t z, int& y, int& m, int& d) noexcept {
 
 DateParts dateParts(double serial) noexcept {
     DateParts p;
-    if (!std::isfinite(serial)) serial = 0;
+    // Outside the valid range (only reachable from C++ callers) the parts
+    // would overflow: show day zero instead.
+    if (!std::isfinite(serial) || serial < -1e7 || serial > 1e7) serial = 0;
     double whole = std::trunc(serial);
     double frac = std::fabs(serial - whole);
     auto days = static_cast<std::int64_t>(whole);
@@ -125,8 +127,14 @@ std::u16string formatDatePicture(std::u16string_view pic, const DateParts& p,
         case u's': appendNumber(out, p.second, run >= 2 ? 2 : 1); break;
         case u't': {
             const std::u16string& s = p.hour < 12 ? loc.am : loc.pm;
-            if (run == 1) { if (!s.empty()) out += s[0]; }
-            else out += s;
+            // With no designator the space that separated it goes too.
+            if (s.empty()) {
+                if (!out.empty() && out.back() == u' ') out.pop_back();
+            } else if (run == 1) {
+                out += s[0];
+            } else {
+                out += s;
+            }
             break;
         }
         case u'g': break; // era: the Gregorian calendar has none worth printing
@@ -134,8 +142,6 @@ std::u16string formatDatePicture(std::u16string_view pic, const DateParts& p,
         }
         i += run;
     }
-    // A time picture with an empty AM/PM designator leaves a dangling space.
-    while (!out.empty() && out.back() == u' ') out.pop_back();
     return out;
 }
 

@@ -289,10 +289,9 @@ double Variant::toDate() const {
     switch (type_) {
     case VarType::Date: return u_.f64;
     case VarType::String:
-        if (parseDate(u_.str->value, currentLocale(), d)) return d;
-        // A numeric text is taken as a serial date.
-        if (!parseNumber(u_.str->value, currentLocale(), d)) mismatch();
-        break;
+        // Only a text that reads as a date converts (IsDate agrees).
+        if (!parseDate(u_.str->value, currentLocale(), d)) mismatch();
+        return d;
     case VarType::Object: return dereference().toDate();
     default: d = toDouble(); break;
     }

@@ -462,10 +462,24 @@ int compare(const Variant& a0, const Variant& b0, CompareMode mode, std::uint8_t
         // One number, one string.
         const bool stringIsLeft = ta == VT::String;
         if (literalFlags) {
+            // A literal meets the other side on its terms: the string is read
+            // as a date, a Boolean or a number, as the other side is.
             const Variant& s = stringIsLeft ? a : b;
+            const Variant& other = stringIsLeft ? b : a;
+            const std::u16string& text = s.stringValue();
             double d;
-            if (parseNumber(s.stringValue(), currentLocale(), d)) {
-                double n = dblOf(stringIsLeft ? b : a);
+            bool ok;
+            if (other.type() == VT::Date) {
+                ok = parseDate(text, currentLocale(), d);
+            } else if (other.type() == VT::Boolean && equalsNoCase(text, u"True")) {
+                ok = true, d = -1;
+            } else if (other.type() == VT::Boolean && equalsNoCase(text, u"False")) {
+                ok = true, d = 0;
+            } else {
+                ok = parseNumber(text, currentLocale(), d);
+            }
+            if (ok) {
+                double n = dblOf(other);
                 return stringIsLeft ? cmpNum(d, n) : cmpNum(n, d);
             }
         }
