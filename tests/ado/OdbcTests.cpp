@@ -10,12 +10,13 @@
 namespace qz::ado::test {
 namespace {
 
-std::string sqliteOdbcDriver() {
-    for (const char* p : {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so",
-                          "/usr/lib/aarch64-linux-gnu/odbc/libsqlite3odbc.so", "/usr/lib/odbc/libsqlite3odbc.so"})
-        if (std::filesystem::exists(p)) return p;
+std::string driver(const std::string& file) {
+    for (const char* d : {"/usr/lib/x86_64-linux-gnu/odbc/", "/usr/lib/aarch64-linux-gnu/odbc/", "/usr/lib/odbc/"})
+        if (std::filesystem::exists(d + file)) return d + file;
     return {};
 }
+
+std::string sqliteOdbcDriver() { return driver("libsqlite3odbc.so"); }
 
 class OdbcSetUp : public ::testing::Environment {
 public:
@@ -25,7 +26,8 @@ public:
                    std::string(kSameSql) +
                        "CREATE TABLE Customers (CustomerID INTEGER PRIMARY KEY, Name VARCHAR(30));"
                        "CREATE TABLE Sales (SaleID INTEGER, CustomerID INTEGER REFERENCES Customers(CustomerID));");
-        std::ofstream(dir->file("odbcinst.ini")) << "[SQLite3]\nDriver=" << sqliteOdbcDriver() << "\n";
+        std::ofstream(dir->file("odbcinst.ini")) << "[SQLite3]\nDriver=" << sqliteOdbcDriver() << "\n"
+                                                  << "[FreeTDS]\nDriver=" << driver("libtdsodbc.so") << "\n";
         std::ofstream(dir->file("odbc.ini")) << "[Shop]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db") << "\n";
         setenv("ODBCSYSINI", dir->str().c_str(), 1);
         setenv("ODBCINI", dir->file("odbc.ini").c_str(), 1);
@@ -107,6 +109,20 @@ TEST_F(Odbc, FailuresReportTheDriverManagersMessageWithoutThePassword) {
     EXPECT_THROW(ok->execute("SELECT x FROM nowhere"), AutomationError);
     ASSERT_EQ(ok->errors().size(), 1u);
     EXPECT_NE(ok->errors()[0].description.find("nowhere"), std::string::npos) << ok->errors()[0].description;
+
+    // SQL Server strings reach the FreeTDS driver: its own message comes back.
+    if (!driver("libtdsodbc.so").empty()) {
+        Ref<Connection> sql = makeRef<Connection>();
+        try {
+            sql->open("Provider=SQLOLEDB;Data Source=127.0.0.1,1;database=Sales;Trusted_Connection=No;uid=reader;"
+                      "Password=\"Zq;9x\";Persist Security Info=True;");
+            FAIL();
+        } catch (const AutomationError& e) {
+            EXPECT_EQ(e.Description.find("Data source name not found"), std::string::npos) << e.Description;
+            EXPECT_EQ(e.Description.find("Zq;9x"), std::string::npos);
+            EXPECT_NE(e.Description.find("FreeTDS"), std::string::npos) << e.Description;
+        }
+    }
 
     Ref<Connection> tds = makeRef<Connection>();
     try {

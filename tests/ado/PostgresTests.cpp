@@ -36,6 +36,11 @@ TEST_F(Postgres, ReadsTheSameRowsAsTheSqliteFile) {
     c->open(pg->OdbcConnectionString("shop"));
     EXPECT_EQ(dump(*c->execute(q)), dump(*sqlite->execute(q)));
 
+    // Names and literals outside ASCII reach the server unchanged.
+    Ref<Recordset> u = c->execute("SELECT 'Café' AS \"Prénom\"");
+    EXPECT_EQ(u->column(0).name, "Prénom");
+    EXPECT_EQ(u->value(0).toUtf8(), "Café");
+
     Ref<Recordset> d = c->describe("SELECT Customer FROM Orders WHERE ID = ?");
     ASSERT_EQ(d->fieldCount(), 1u);
     EXPECT_TRUE(isStringType(d->column(0).type));

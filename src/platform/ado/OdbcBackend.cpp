@@ -6,6 +6,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace qz::ado {
@@ -14,16 +15,24 @@ namespace {
 
 constexpr const char* kSource = "ODBC";
 
+// Text crosses the driver manager as UTF-16 (the wide entry points), so that
+// names and literals outside ASCII reach the driver unchanged.
+std::u16string wide(std::string_view utf8) { return Variant::fromUtf8(utf8).stringValue(); }
+SQLWCHAR* wptr(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+std::string narrow(const SQLWCHAR* w, std::size_t n) {
+    return Variant(std::u16string(reinterpret_cast<const char16_t*>(w), n)).toUtf8();
+}
+
 std::string diagnostics(SQLSMALLINT type, SQLHANDLE h) {
     std::string out;
-    SQLCHAR state[8];
-    SQLCHAR text[1024];
+    SQLWCHAR state[8];
+    SQLWCHAR text[1024];
     SQLINTEGER native = 0;
     SQLSMALLINT len = 0;
     for (SQLSMALLINT i = 1; i < 8; ++i) {
-        if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, text, sizeof text, &len))) break;
+        if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, h, i, state, &native, text, 1024, &len))) break;
         if (!out.empty()) out += "\n";
-        out += reinterpret_cast<char*>(text);
+        out += narrow(text, static_cast<std::size_t>(std::min<SQLSMALLINT>(len < 0 ? 0 : len, 1023)));
     }
     return out.empty() ? "The ODBC driver reported an error without a message." : out;
 }
@@ -90,14 +99,14 @@ void describeColumns(const Stmt& s, RecordsetData& data) {
     SQLSMALLINT n = 0;
     s.check(SQLNumResultCols(s.h, &n));
     for (SQLSMALLINT i = 1; i <= n; ++i) {
-        SQLCHAR name[512];
+        SQLWCHAR name[512];
         SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        s.check(SQLDescribeCol(s.h, static_cast<SQLUSMALLINT>(i), name, sizeof name, &nameLen, &type, &size,
-                               &digits, &nullable));
+        s.check(SQLDescribeColW(s.h, static_cast<SQLUSMALLINT>(i), name, 512, &nameLen, &type, &size,
+                                &digits, &nullable));
         std::int32_t defined = 0;
         const std::int32_t t = adoType(type, size, defined);
-        Column c(reinterpret_cast<char*>(name), t, defined);
+        Column c(narrow(name, static_cast<std::size_t>(std::min<SQLSMALLINT>(nameLen < 0 ? 0 : nameLen, 511))), t, defined);
         c.precision = static_cast<std::int32_t>(size);
         c.numericScale = digits;
         data.columns.push_back(std::move(c));
@@ -176,8 +185,8 @@ public:
 
     Ref<RecordsetData> query(std::string_view sql) override {
         Stmt s(dbc_);
-        const std::string text(sql);
-        s.check(SQLExecDirect(s.h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS));
+        std::u16string text = wide(sql);
+        s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
         Ref<RecordsetData> data = makeRef<RecordsetData>();
         describeColumns(s, *data);
         if (data->columns.empty()) return data;
@@ -195,8 +204,8 @@ public:
 
     Ref<RecordsetData> describe(std::string_view sql) override {
         Stmt s(dbc_);
-        const std::string text(sql);
-        s.check(SQLPrepare(s.h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS));
+        std::u16string text = wide(sql);
+        s.check(SQLPrepareW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
         Ref<RecordsetData> data = makeRef<RecordsetData>();
         describeColumns(s, *data);
         return data;
@@ -267,10 +276,11 @@ std::unique_ptr<Backend> openOdbc(const std::string& odbcString) {
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
         raiseProvider(kSource, "An ODBC connection cannot be allocated.");
-    SQLCHAR out[1024];
+    SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(odbcString.c_str())),
-                                          SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    std::u16string in = wide(odbcString);
+    const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, wptr(in), static_cast<SQLSMALLINT>(in.size()), out, 1024,
+                                           &outLen, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
         std::string msg = diagnostics(SQL_HANDLE_DBC, dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
