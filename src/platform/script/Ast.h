@@ -123,6 +123,7 @@ struct Stmt {
     std::vector<CaseClause> cases;     // Select (value: the tested expression)
     std::vector<ReDimItem> redims;     // ReDim / Erase (dims empty) / Dim
     bool preserve = false;             // ReDim Preserve; OnError: true = Resume Next
+    bool appendInPlace = false;        // Assign "s = s & a & b": append to s itself
     ExitKind exit = ExitKind::None;
     LoopKind loop = LoopKind::None;
     std::int32_t withSlot = -1;        // With: frame slot that holds the object

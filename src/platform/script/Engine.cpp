@@ -22,6 +22,7 @@ namespace {
 constexpr std::size_t kValueStack = 1u << 16;   // variables of all active frames
 constexpr int kMaxDepth = 3000;                  // nested procedure calls
 constexpr std::int64_t kMaxArrayElements = 1LL << 26;
+constexpr std::size_t kMaxStringLength = std::size_t(1) << 30;  // UTF-16 code units
 
 [[noreturn]] void fail(std::int32_t n) { throwRuntimeError(n); }
 
@@ -403,6 +404,7 @@ void Engine::bindStmt(Stmt& s, Scope& sc) {
         } else {
             bindExpr(*s.target, sc);
         }
+        if (s.kind == SK::Assign) s.appendInPlace = isSelfAppend(*s.target, *s.value);
         break;
     case SK::Call:
         bindExpr(*s.target, sc);
@@ -453,6 +455,68 @@ void Engine::bindStmt(Stmt& s, Scope& sc) {
     default:
         break;
     }
+}
+
+namespace {
+
+// True when evaluating the expression cannot run script code that might
+// change a variable (no calls of script procedures or object members).
+bool isPure(const Expr& e) {
+    switch (e.kind) {
+    case EK::Literal: return true;
+    case EK::Paren:
+    case EK::Unary: return isPure(*e.a);
+    case EK::Binary: return isPure(*e.a) && isPure(*e.b);
+    case EK::Ident:
+        if (e.bind != Bind::Local && e.bind != Bind::Global && e.bind != Bind::Field && e.bind != Bind::Builtin)
+            return false;
+        for (const auto& a : e.args)
+            if (!isPure(*a)) return false;
+        return true;
+    default: return false;
+    }
+}
+
+bool sameVariable(const Expr& a, const Expr& b) {
+    return a.kind == EK::Ident && b.kind == EK::Ident && !a.hasArgs && !b.hasArgs && a.bind == b.bind &&
+           a.slot == b.slot && (a.bind == Bind::Local || a.bind == Bind::Global || a.bind == Bind::Field);
+}
+
+} // namespace
+
+// "s = s & a & b": the value is a chain of & whose leftmost operand is the
+// target itself, and the other operands cannot touch s.
+bool Engine::isSelfAppend(const Expr& target, const Expr& value) {
+    const Expr* e = &value;
+    int parts = 0;
+    while (e->kind == EK::Binary && e->op == Op::Concat) {
+        if (!isPure(*e->b) || ++parts > kMaxAppendParts) return false;
+        e = e->a.get();
+    }
+    return parts > 0 && sameVariable(target, *e);
+}
+
+bool Engine::appendInPlace(const Stmt& s, Frame& f) {
+    Variant* var = varRef(*s.target, f);
+    if (!var || !var->isString()) return false;
+    const Expr* parts[kMaxAppendParts];
+    int n = 0;
+    for (const Expr* e = s.value.get(); e->kind == EK::Binary; e = e->a.get()) parts[n++] = e->b.get();
+    Variant values[kMaxAppendParts];
+    for (int i = n - 1, k = 0; i >= 0; --i, ++k) values[k] = letValue(eval(*parts[i], f));
+    std::u16string* str = var->uniqueString();
+    if (!str) {
+        *var = Variant(std::u16string(var->stringValue()));
+        str = var->uniqueString();
+        if (!str) return false;
+    }
+    for (int k = 0; k < n; ++k) {
+        const Variant& v = values[k];
+        if (v.isString()) str->append(v.stringValue());
+        else if (!v.isNull() && !v.isEmpty()) str->append(v.toString());
+        if (str->size() > kMaxStringLength) fail(err::OutOfMemory);
+    }
+    return true;
 }
 
 void Engine::bindExpr(Expr& e, Scope& sc) {
@@ -530,6 +594,16 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
             }
         }
     }
+    // Members of objects added with their members come before the library.
+    for (std::size_t i = 0; i < memberObjects_.size(); ++i) {
+        std::int32_t id = memberObjects_[i]->memberId(name);
+        if (id != kDispidUnknown) {
+            e.bind = Bind::HostMember;
+            e.slot = static_cast<std::int32_t>(i);
+            e.cacheId = id;
+            return;
+        }
+    }
     if (std::int32_t id = intrinsicId(name); id >= 0) {
         e.bind = Bind::Intrinsic;
         e.slot = id;
@@ -539,15 +613,6 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         e.bind = Bind::Builtin;
         e.slot = it->second;
         return;
-    }
-    for (std::size_t i = 0; i < memberObjects_.size(); ++i) {
-        std::int32_t id = memberObjects_[i]->memberId(name);
-        if (id != kDispidUnknown) {
-            e.bind = Bind::HostMember;
-            e.slot = static_cast<std::int32_t>(i);
-            e.cacheId = id;
-            return;
-        }
     }
     if (sc.explicitNames) {
         e.bind = Bind::Undefined;
@@ -711,6 +776,7 @@ struct WithGuard {
 Flow Engine::exec(const Stmt& s, Frame& f) {
     switch (s.kind) {
     case SK::Assign:
+        if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
         assign(*s.target, eval(*s.value, f), false, f);
         return Flow::Normal;
     case SK::Set: {
@@ -991,7 +1057,21 @@ Variant* Engine::varRef(const Expr& e, Frame& f) {
     }
 }
 
+std::int32_t Engine::indexValue(const Expr& e, Frame& f) {
+    Variant v = eval(e, f);
+    if (v.type() == VarType::Integer) return v.integerValue();
+    if (v.type() == VarType::Long) return v.longValue();
+    return letValue(std::move(v)).toLong();
+}
+
 Variant& Engine::elementRef(Variant& var, std::span<Variant> idx) {
+    std::int32_t ix[SafeArray::kMaxDimensions];
+    if (idx.size() > SafeArray::kMaxDimensions) fail(err::SubscriptOutOfRange);
+    for (std::size_t i = 0; i < idx.size(); ++i) ix[i] = letValue(idx[i]).toLong();
+    return elementAt(var, ix, idx.size());
+}
+
+Variant& Engine::elementAt(Variant& var, const std::int32_t* ix, std::size_t n) {
     SafeArray* a = var.arrayValue();
     if (a->refCount() > 1) {
         // Arrays are values: copy before writing into a shared one.
@@ -1002,10 +1082,7 @@ Variant& Engine::elementRef(Variant& var, std::span<Variant> idx) {
         var = Variant(c);
         a = c.get();
     }
-    std::int32_t ix[SafeArray::kMaxDimensions];
-    if (idx.size() > SafeArray::kMaxDimensions) fail(err::SubscriptOutOfRange);
-    for (std::size_t i = 0; i < idx.size(); ++i) ix[i] = letValue(idx[i]).toLong();
-    std::ptrdiff_t off = a->offsetOf(std::span<const std::int32_t>(ix, idx.size()));
+    std::ptrdiff_t off = a->offsetOf(std::span<const std::int32_t>(ix, n));
     if (off < 0) fail(err::SubscriptOutOfRange);
     return a->data[static_cast<std::size_t>(off)];
 }
@@ -1048,14 +1125,29 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
                 return;
             }
             case Bind::HostMember: {
-                std::vector<Variant> args{std::move(value)};
+                Args args;
+                args.push_back(std::move(value));
                 memberObjects_[t.slot]->invoke(t.cacheId, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
                 return;
             }
             default: fail(err::IllegalAssignment);
             }
         }
-        std::vector<Variant> args;
+        if (t.args.size() <= 4 && (t.bind == Bind::Local || t.bind == Bind::Global || t.bind == Bind::Field)) {
+            Variant* var = t.bind == Bind::Local ? f.ref[t.slot]
+                         : t.bind == Bind::Global ? &globals_[t.slot] : &f.me->fields[t.slot];
+            if (var->isArray()) {
+                std::int32_t ix[4];
+                for (std::size_t i = 0; i < t.args.size(); ++i) ix[i] = indexValue(*t.args[i], f);
+                // The indices are evaluated: look at the variable again.
+                var = t.bind == Bind::Local ? f.ref[t.slot]
+                    : t.bind == Bind::Global ? &globals_[t.slot] : &f.me->fields[t.slot];
+                if (!var->isArray()) fail(err::TypeMismatch);
+                elementAt(*var, ix, t.args.size()) = std::move(value);
+                return;
+            }
+        }
+        Args args;
         evalArgs(t.args, args, f);
         switch (t.bind) {
         case Bind::Local:
@@ -1093,7 +1185,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
         if (t.a) obj = eval(*t.a, f);
         else if (f.with) obj = *f.with;
         else fail(err::ObjectRequired);
-        std::vector<Variant> args;
+        Args args;
         evalArgs(t.args, args, f);
         if (t.name.empty()) {
             if (obj.isObject() && obj.objectValue()) {
@@ -1113,7 +1205,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
 // ---------------------------------------------------------------------------
 // Expressions
 
-void Engine::evalArgs(const std::vector<ExprPtr>& args, std::vector<Variant>& out, Frame& f) {
+void Engine::evalArgs(const std::vector<ExprPtr>& args, Args& out, Frame& f) {
     out.reserve(args.size() + 1);
     for (const auto& a : args) out.push_back(eval(*a, f));
 }
@@ -1154,6 +1246,12 @@ Variant Engine::eval(const Expr& e, Frame& f) {
             case Op::Add: return typedInt(x + y, bothInt);
             case Op::Sub: return typedInt(x - y, bothInt);
             case Op::Mul: return typedInt(x * y, bothInt);
+            case Op::IntDiv:
+                if (y == 0) fail(err::DivisionByZero);
+                return typedInt(x / y, bothInt);
+            case Op::Mod:
+                if (y == 0) fail(err::DivisionByZero);
+                return typedInt(x % y, bothInt);
             case Op::Eq: return Variant(x == y);
             case Op::Ne: return Variant(x != y);
             case Op::Lt: return Variant(x < y);
@@ -1206,8 +1304,16 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
         const Variant& v = e.bind == Bind::Local ? *f.ref[e.slot]
                          : e.bind == Bind::Global ? globals_[e.slot] : f.me->fields[e.slot];
         if (!e.hasArgs) return v;
+        if (v.isArray() && e.args.size() <= 4) {
+            Ref<SafeArray> a(v.arrayValue());  // the indices may change the variable
+            std::int32_t ix[4];
+            for (std::size_t i = 0; i < e.args.size(); ++i) ix[i] = indexValue(*e.args[i], f);
+            std::ptrdiff_t off = a->offsetOf(std::span<const std::int32_t>(ix, e.args.size()));
+            if (off < 0) fail(err::SubscriptOutOfRange);
+            return a->data[static_cast<std::size_t>(off)];
+        }
         Variant hold = v;  // the element read must not see the variable change under it
-        std::vector<Variant> args;
+        Args args;
         evalArgs(e.args, args, f);
         if (!hold.isArray() && !hold.isObject()) fail(err::TypeMismatch);
         return indexInto(hold, args);
@@ -1221,7 +1327,7 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
     case Bind::Intrinsic:
         return callIntrinsic(e, f);
     case Bind::HostMember: {
-        std::vector<Variant> args;
+        Args args;
         evalArgs(e.args, args, f);
         Variant r = memberObjects_[e.slot]->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
         if (hasDeadline_) checkClock();
@@ -1240,7 +1346,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
     else if (f.with) obj = *f.with;
     else fail(err::ObjectRequired);
     if (e.name.empty()) {
-        std::vector<Variant> args;
+        Args args;
         evalArgs(e.args, args, f);
         return indexInto(obj, args);
     }
@@ -1266,13 +1372,13 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         Ref<Dispatch> keep(so);
         return callClassMember(so, id - 1, kInvokeMethod | kInvokePropertyGet, &e.args, {}, f);
     }
-    std::vector<Variant> args;
+    Args args;
     evalArgs(e.args, args, f);
     return invokeOn(obj, e, e.name, kInvokeMethod | kInvokePropertyGet, args, f);
 }
 
 Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
-                         std::uint8_t kind, std::vector<Variant>& args, Frame&) {
+                         std::uint8_t kind, Args& args, Frame&) {
     if (!objv.isObject()) fail(err::ObjectRequired);
     Dispatch* d = objv.objectValue();
     if (!d) fail(err::ObjectRequired);
@@ -1418,9 +1524,9 @@ Variant Engine::callClassMember(ScriptObject* obj, std::int32_t index, std::uint
             fail(err::TypeMismatch);
         }
         if (nargs == 0) return fv;
-        std::vector<Variant> args;
+        Args args;
         if (argExprs) evalArgs(*argExprs, args, caller);
-        else args.assign(argValues.begin(), argValues.end());
+        else for (auto& v : argValues) args.push_back(v);
         return indexInto(fv, args);
     }
     const ProcDef* p = nullptr;
@@ -1435,7 +1541,7 @@ Variant Engine::callClassMember(ScriptObject* obj, std::int32_t index, std::uint
     // arguments: index its value.
     if (nargs > 0 && !argExprs == false && p->kind == ProcKind::PropGet && p->params.empty()) {
         Variant v = callProc(*p, obj, nullptr, {}, caller, true);
-        std::vector<Variant> args;
+        Args args;
         evalArgs(*argExprs, args, caller);
         return indexInto(v, args);
     }

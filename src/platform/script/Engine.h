@@ -22,6 +22,38 @@ struct EngineLink;
 
 enum class Flow : std::uint8_t { Normal, ExitDo, ExitFor, ExitProc };
 
+// Evaluated arguments of a call: a few live inline, more go to the heap.
+class Args {
+public:
+    Args() = default;
+    Args(const Args&) = delete;
+    Args& operator=(const Args&) = delete;
+    void push_back(Variant v) {
+        if (n_ < kInline) {
+            inline_[n_++] = std::move(v);
+            return;
+        }
+        if (heap_.empty()) {
+            heap_.reserve(kInline * 2);
+            for (auto& x : inline_) heap_.push_back(std::move(x));
+        }
+        heap_.push_back(std::move(v));
+        ++n_;
+    }
+    void reserve(std::size_t) {}
+    std::size_t size() const { return n_; }
+    bool empty() const { return n_ == 0; }
+    Variant* data() { return n_ <= kInline && heap_.empty() ? inline_ : heap_.data(); }
+    Variant& operator[](std::size_t i) { return data()[i]; }
+    operator std::span<Variant>() { return {data(), n_}; }
+
+private:
+    static constexpr std::size_t kInline = 4;
+    Variant inline_[kInline];
+    std::vector<Variant> heap_;
+    std::size_t n_ = 0;
+};
+
 // A run-time error with the place where it happened.
 struct ScriptFailure {
     AutomationError err;
@@ -96,6 +128,9 @@ private:
     };
     void scopeOfFrame(Scope& sc, const Frame& f);
     Variant makeProcRef(std::u16string_view name);
+    static constexpr int kMaxAppendParts = 16;
+    static bool isSelfAppend(const Expr& target, const Expr& value);
+    bool appendInPlace(const Stmt& s, Frame& f);
     Variant errObjectValue();
 
     // Binding
@@ -125,10 +160,12 @@ private:
     Variant callBuiltin(const Expr& e, Frame& f);
     Variant callIntrinsic(const Expr& e, Frame& f);
     Variant invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
-                     std::uint8_t kind, std::vector<Variant>& args, Frame& f);
+                     std::uint8_t kind, Args& args, Frame& f);
     Variant indexInto(const Variant& v, std::span<Variant> idx);
     Variant& elementRef(Variant& var, std::span<Variant> idx);
-    void evalArgs(const std::vector<ExprPtr>& args, std::vector<Variant>& out, Frame& f);
+    Variant& elementAt(Variant& var, const std::int32_t* ix, std::size_t n);
+    std::int32_t indexValue(const Expr& e, Frame& f);
+    void evalArgs(const std::vector<ExprPtr>& args, Args& out, Frame& f);
     Variant newObject(const Expr& e);
     Variant createObjectByProgId(std::u16string_view progId);
     void redim(const Stmt& s, Frame& f);

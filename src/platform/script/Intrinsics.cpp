@@ -110,12 +110,12 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
     if (e.slot == kErr) {
         Variant errObj = errObjectValue();
         if (n == 0) return errObj;
-        std::vector<Variant> args;
+        Args args;
         evalArgs(e.args, args, f);
         return indexInto(errObj, args);
     }
     if (static_cast<int>(n) < info.minArgs || static_cast<int>(n) > info.maxArgs) fail(err::WrongArgCount);
-    std::vector<Variant> a;
+    Args a;
     evalArgs(e.args, a, f);
     auto text = [&](std::size_t i) { return i < a.size() && !a[i].isMissing() ? a[i].toString() : std::u16string(); };
     switch (e.slot) {

@@ -2,6 +2,7 @@
 // bytes of the UTF-16 text, two per unit.
 #include "Builtins.h"
 
+#include "platform/automation/LocaleFormat.h"
 #include "platform/automation/Text.h"
 #include "platform/system/CodePage.h"
 
@@ -288,7 +289,7 @@ Variant StrComp(std::span<Variant> a) {
     ops::CompareMode mode = compareArg(a, 2);
     u16string x, y;
     if (!textOrNull(a[0], x) || !textOrNull(a[1], y)) return Variant::null();
-    int r = mode == ops::CompareMode::Text ? compareNoCase(x, y) : compareBinary(x, y);
+    int r = mode == ops::CompareMode::Text ? compareText(x, y, currentLocale().lcid) : compareBinary(x, y);
     return Variant(static_cast<std::int16_t>(r));
 }
 
