@@ -198,6 +198,11 @@ TEST(Comparison, BinaryAndTextModes) {
     EXPECT_EQ(compare(S(u"abc"), S(u"ABC"), CompareMode::Text), 0);
     EXPECT_EQ(compare(S(u"ab"), S(u"abc")), -1);
     EXPECT_EQ(compare(S(u"\u00E9"), S(u"\u00C9"), CompareMode::Text), 0);
+    // Text mode sorts accented letters with their base letter, not by code.
+    EXPECT_EQ(compare(S(u"\u00E9t\u00E9"), S(u"fin"), CompareMode::Text), -1);
+    EXPECT_EQ(compare(S(u"\u00E9t\u00E9"), S(u"fin")), 1);
+    EXPECT_EQ(compare(S(u"\u00C9t\u00E9"), S(u"ete"), CompareMode::Text), 1);
+    EXPECT_EQ(compare(S(u"Zo\u00EB"), S(u"zoe"), CompareMode::Text), 1);
     EXPECT_TRUE(relate(Relation::Le, S(u"a"), S(u"a")).boolValue());
     EXPECT_TRUE(relate(Relation::Ne, S(u"a"), S(u"A")).boolValue());
     EXPECT_FALSE(relate(Relation::Ne, S(u"a"), S(u"A"), CompareMode::Text).boolValue());

@@ -79,6 +79,9 @@ TEST(StringFunctions, SearchAndCompare) {
     EXPECT_EQ(call(u"StrComp", {S(u"a"), S(u"B")}).integerValue(), 1);
     EXPECT_EQ(call(u"StrComp", {S(u"a"), S(u"B"), I(1)}).integerValue(), -1);
     EXPECT_EQ(call(u"StrComp", {S(u"abc"), S(u"abc")}).integerValue(), 0);
+    EXPECT_EQ(call(u"StrComp", {S(u"\u00E9cole"), S(u"Ecole"), I(1)}).integerValue(), 1);
+    EXPECT_EQ(call(u"StrComp", {S(u"\u00C9COLE"), S(u"\u00E9cole"), I(1)}).integerValue(), 0);
+    EXPECT_EQ(call(u"StrComp", {S(u"\u00E9cole"), S(u"fin"), I(1)}).integerValue(), -1);
     EXPECT_TRUE(call(u"StrComp", {S(u"a"), Variant::null()}).isNull());
 }
 

@@ -1,6 +1,11 @@
 #include "Text.h"
 
 #include <unicode/uchar.h>
+#include <unicode/ucol.h>
+#include <unicode/uloc.h>
+
+#include <memory>
+#include <vector>
 
 namespace qz {
 
@@ -127,6 +132,58 @@ bool equalsNoCase(std::u16string_view a, std::u16string_view b) noexcept {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (a[i] != b[i] && foldCase(a[i]) != foldCase(b[i])) return false;
     return true;
+}
+
+namespace {
+
+struct CollatorClose {
+    void operator()(UCollator* c) const noexcept { ucol_close(c); }
+};
+
+// One case-blind collator per locale and thread (collators are not shared
+// across threads); null when ICU has none for the LCID.
+UCollator* collatorFor(std::uint32_t lcid) noexcept {
+    thread_local std::vector<std::pair<std::uint32_t, std::unique_ptr<UCollator, CollatorClose>>> cache;
+    for (auto& [id, c] : cache)
+        if (id == lcid) return c.get();
+    UErrorCode status = U_ZERO_ERROR;
+    char name[ULOC_FULLNAME_CAPACITY] = "";
+    uloc_getLocaleForLCID(lcid, name, sizeof name, &status);
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        name[0] = '\0';
+    }
+    UCollator* c = ucol_open(name, &status);
+    if (U_FAILURE(status)) {
+        if (c) ucol_close(c);
+        c = nullptr;
+    } else {
+        ucol_setStrength(c, UCOL_SECONDARY);
+    }
+    try {
+        cache.emplace_back(lcid, std::unique_ptr<UCollator, CollatorClose>(c));
+    } catch (...) {
+        if (c) ucol_close(c);
+        return nullptr;
+    }
+    return c;
+}
+
+bool isAscii(std::u16string_view s) noexcept {
+    for (char16_t c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+} // namespace
+
+int compareText(std::u16string_view a, std::u16string_view b, std::uint32_t lcid) noexcept {
+    if (isAscii(a) && isAscii(b)) return compareNoCase(a, b);
+    UCollator* c = collatorFor(lcid);
+    if (!c) return compareNoCase(a, b);
+    UCollationResult r = ucol_strcoll(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                                      static_cast<int32_t>(b.size()));
+    return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 
 int compareBinary(std::u16string_view a, std::u16string_view b) noexcept {

@@ -25,6 +25,11 @@ std::u16string toUpperCase(std::u16string_view s);
 // Case-blind comparisons (-1, 0, 1) and equality.
 int compareNoCase(std::u16string_view a, std::u16string_view b) noexcept;
 bool equalsNoCase(std::u16string_view a, std::u16string_view b) noexcept;
+// Text-mode ordering (-1, 0, 1) as the script's text compare sorts: by the
+// collation of a locale (LCID), ignoring case but not accents. Pure ASCII
+// text takes the case-blind code-unit order, which agrees with it for letters
+// and digits.
+int compareText(std::u16string_view a, std::u16string_view b, std::uint32_t lcid) noexcept;
 // Binary comparison by UTF-16 code unit (-1, 0, 1).
 int compareBinary(std::u16string_view a, std::u16string_view b) noexcept;
 

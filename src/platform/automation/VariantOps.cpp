@@ -329,7 +329,7 @@ int cmpNum(double x, double y) { return x < y ? -1 : (x > y ? 1 : 0); }
 int cmpInt(std::int64_t x, std::int64_t y) { return x < y ? -1 : (x > y ? 1 : 0); }
 
 int cmpStr(const std::u16string& x, const std::u16string& y, CompareMode mode) {
-    return mode == CompareMode::Text ? compareNoCase(x, y) : compareBinary(x, y);
+    return mode == CompareMode::Text ? compareText(x, y, currentLocale().lcid) : compareBinary(x, y);
 }
 
 bool isNumberLike(VT t) {
@@ -513,7 +513,9 @@ bool sameKey(const Variant& a, const Variant& b, CompareMode mode) noexcept {
     VT ta = a.type(), tb = b.type();
     if (ta == VT::String || tb == VT::String) {
         if (ta != tb) return false;
-        return cmpStr(a.stringValue(), b.stringValue(), mode) == 0;
+        // Equality that agrees with hashNoCase, for hashed keys.
+        return mode == CompareMode::Text ? equalsNoCase(a.stringValue(), b.stringValue())
+                                         : a.stringValue() == b.stringValue();
     }
     if (ta == VT::Object || tb == VT::Object) return ta == tb && a.objectValue() == b.objectValue();
     if (isNumberLike(ta) && isNumberLike(tb)) {
