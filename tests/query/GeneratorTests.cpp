@@ -146,5 +146,29 @@ TEST_F(QueryGenerator, CycleOfRelationshipsNamesEveryTableOnceAndParsesBack) {
     EXPECT_EQ(test::Canonical(back), test::Canonical(q));
 }
 
+TEST(QueryGeneratorDialect, DoubleQuotesForBackendsThatFoldNamesAndTheTextReadsBack) {
+    CatalogKey toCustomers{"fk", 2, "Customers", {{"customer_id", "id"}}};
+    auto cat = std::make_shared<test::MemoryCatalog>(
+        std::vector<test::MemoryCatalog::Spec>{{"Customers", {"id", "Company Name$t"}, {}},
+                                               {"orders", {"order", "customer_id"}, {toCustomers}}},
+        SqlDialect{QuoteStyle::DoubleQuotes, IdentifierCase::Lower});
+    cat->Fill();
+    QBSelectQuery q(cat);
+    q.SetRowsToSelect(kRowsAll);
+    q.SelectTable("Customers");
+    q.SelectTable("orders");
+    q.SelectColumn("orders", "order");
+    q.SelectColumn("Customers", "Company Name");
+    q.SetSearchCondition(0, "Customers", "Company Name", kOpStartsWith, "O'B");
+    const std::string sql = q.GetSQL();
+    EXPECT_EQ(sql,
+              "SELECT\r\n   orders.\"order\", \r\n   \"Customers\".\"Company Name\"\r\nFROM\r\n   (orders\r\n"
+              "      INNER JOIN \"Customers\"\r\n         ON orders.customer_id = \"Customers\".id)\r\n"
+              "WHERE\r\n   \"Customers\".\"Company Name\" LIKE 'O''B%'\r\n");
+    QBSelectQuery back(cat);
+    ASSERT_TRUE(QBSelectQueryParser::Parse(back, sql).ok);
+    EXPECT_EQ(test::Canonical(back), test::Canonical(q));
+}
+
 } // namespace
 } // namespace qz::query

@@ -196,37 +196,10 @@ TEST(QueryCatalog, BadConnectionStringsFailClearlyAndLeaveNoCatalog) {
     EXPECT_THROW(q.SetConnectionString("Foo=bar"), AutomationError);
 }
 
-// A catalog filled in memory, as another data-access layer would fill one.
-class MemoryCatalog : public Catalog {
-public:
-    struct Spec {
-        std::string name;
-        std::vector<std::string> columns;
-        std::vector<CatalogKey> keys;
-    };
-    explicit MemoryCatalog(std::vector<Spec> specs) : specs_(std::move(specs)) {}
-    void Fill() {
-        for (const auto& s : specs_) AddTable(s.name, "TABLE");
-    }
-
-protected:
-    void LoadTable(const CatalogTable& table, std::vector<ColumnRef>& columns,
-                   std::vector<CatalogKey>& keys) override {
-        for (const auto& s : specs_)
-            if (s.name == table.Name) {
-                for (const auto& c : s.columns) columns.push_back(std::make_shared<CatalogColumn>(CatalogColumn{c, 3, 0}));
-                keys = s.keys;
-            }
-    }
-
-private:
-    std::vector<Spec> specs_;
-};
-
 TEST(QueryCatalog, SelectTableChangesNothingWhenItsRelationshipsCannotAllBeAdded) {
     // Two keys of the same name refer to P: both relationships would be "P.FK".
     CatalogKey toP{"FK", 2, "P", {{"p", "id"}}};
-    auto cat = std::make_shared<MemoryCatalog>(std::vector<MemoryCatalog::Spec>{
+    auto cat = std::make_shared<test::MemoryCatalog>(std::vector<test::MemoryCatalog::Spec>{
         {"P", {"id"}, {}}, {"A", {"p"}, {toP}}, {"B", {"p"}, {toP}}});
     cat->Fill();
     QBSelectQuery q(cat);

@@ -198,6 +198,19 @@ bool OdbcRows(const std::string& connectionString, const std::string& sql, Rows&
     return ok;
 }
 
+void MemoryCatalog::LoadTable(const CatalogTable& table, std::vector<ColumnRef>& columns,
+                              std::vector<CatalogKey>& keys) {
+    for (const auto& s : specs_)
+        if (s.name == table.Name) {
+            for (const auto& c : s.columns) {
+                bool text = c.size() > 2 && c.compare(c.size() - 2, 2, "$t") == 0;
+                columns.push_back(std::make_shared<CatalogColumn>(
+                    CatalogColumn{text ? c.substr(0, c.size() - 2) : c, text ? 203 : 3, 0}));
+            }
+            keys = s.keys;
+        }
+}
+
 std::string Canonical(const QBSelectQuery& q) {
     std::ostringstream s;
     s << "rows " << (q.GetRowsToSelect() == kRowsDistinct ? 3 : 2) << "\ncolumns";

@@ -24,6 +24,31 @@ bool SqliteRows(const std::string& path, const std::string& sql, Rows& rows, std
 bool OdbcRows(const std::string& connectionString, const std::string& sql, Rows& rows,
               std::string& error);
 
+// A catalog filled in memory, as another data-access layer would fill one.
+// Columns are integers unless their name ends in "$t" (text).
+class MemoryCatalog : public Catalog {
+public:
+    struct Spec {
+        std::string name;
+        std::vector<std::string> columns;
+        std::vector<CatalogKey> keys;
+    };
+    explicit MemoryCatalog(std::vector<Spec> specs, SqlDialect dialect = {})
+        : specs_(std::move(specs)) {
+        dialect_ = dialect;
+    }
+    void Fill() {
+        for (const auto& s : specs_) AddTable(s.name, "TABLE");
+    }
+
+protected:
+    void LoadTable(const CatalogTable& table, std::vector<ColumnRef>& columns,
+                   std::vector<CatalogKey>& keys) override;
+
+private:
+    std::vector<Spec> specs_;
+};
+
 // A text that is equal for two models that mean the same query: rows to
 // select, columns in order, the set of tables, relationships regardless of
 // their direction and numbering, the used conditions in order with the match
