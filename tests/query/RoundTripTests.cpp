@@ -222,6 +222,22 @@ TEST(QueryRoundTrip, GeneratedModelsReadBackAndReturnTheSameRowsInPostgresThroug
                   return test::OdbcRows(cs, sql, rows, err);
               },
               80, 7);
+
+    // Names outside ASCII come through the catalog and back in UTF-8.
+    ASSERT_TRUE(server->CreateDatabase("qzunicode", &error)) << error;
+    ASSERT_TRUE(server->Execute("qzunicode", "CREATE TABLE \"Soci\u00e9t\u00e9\"(\"Pr\u00e9nom\" TEXT);"
+                                             "INSERT INTO \"Soci\u00e9t\u00e9\" VALUES('Zo\u00e9');", &error))
+        << error;
+    const std::string ucs = server->OdbcConnectionString("qzunicode");
+    QBSelectQuery u;
+    u.SetConnectionString(ucs);
+    ASSERT_TRUE(u.TableNameExists("Soci\u00e9t\u00e9"));
+    u.SelectTable("Soci\u00e9t\u00e9");
+    u.SelectColumn("Soci\u00e9t\u00e9", "Pr\u00e9nom");
+    u.SetRowsToSelect(kRowsAll);
+    test::Rows rows;
+    ASSERT_TRUE(test::OdbcRows(ucs, u.GetSQL(), rows, error)) << error << "\n" << u.GetSQL();
+    EXPECT_EQ(rows, (test::Rows{{"Zo\u00e9"}}));
 }
 
 } // namespace
