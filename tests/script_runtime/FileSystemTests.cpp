@@ -118,6 +118,8 @@ TEST_F(FileSystemTest, FilesFoldersAndNames) {
     EXPECT_EQ(run(fso_, u"GetParentFolderName", {S(u"c.txt")}).stringValue(), u"");
     EXPECT_EQ(run(fso_, u"BuildPath", {S(u"/a"), S(u"b.txt")}).stringValue(), u"/a/b.txt");
     EXPECT_EQ(run(fso_, u"BuildPath", {S(u"/a/"), S(u"b.txt")}).stringValue(), u"/a/b.txt");
+    EXPECT_TRUE(run(fso_, u"FolderExists", {run(run(fso_, u"GetSpecialFolder", {I(2)}), u"Path")}).boolValue());
+    EXPECT_VB_ERROR(run(fso_, u"GetSpecialFolder", {I(0)}), 5);
     std::u16string tmp = run(fso_, u"GetTempName").stringValue();
     EXPECT_EQ(tmp.size(), 12u);
     EXPECT_EQ(tmp.substr(0, 3), u"rad");

@@ -120,6 +120,7 @@ TEST(RegExp, ScriptMembersAndCollections) {
     EXPECT_EQ(all, u"1234");
     EXPECT_EQ(get(re, u"Replace", {S(u"a12b34"), S(u"<$2$1>")}).stringValue(), u"a<21>b<43>");
     EXPECT_EQ(get(re, u"Test", {S(u"abc")}).boolValue(), false);
+    EXPECT_VB_ERROR(re.toString(), 438); // the object has no default value
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/automation/SimpleDispatch.h"
 #include "platform/automation/Text.h"
 #include "platform/system/CodePage.h"
+#include "platform/system/Folders.h"
 #include "platform/system/SystemError.h"
 
 #include <algorithm>
@@ -456,6 +457,7 @@ public:
             {u"GetFileName", kCall, 1, 1, &FileSystemObject::fileName},
             {u"GetFolder", kCall, 1, 1, &FileSystemObject::getFolder},
             {u"GetParentFolderName", kCall, 1, 1, &FileSystemObject::parentFolderName},
+            {u"GetSpecialFolder", kCall, 1, 1, &FileSystemObject::specialFolder},
             {u"GetTempName", kCall, 0, 0, &FileSystemObject::tempName},
             {u"MoveFile", kCall, 2, 2, &FileSystemObject::moveFile},
             {u"OpenTextFile", kCall, 1, 4, &FileSystemObject::openTextFile},
@@ -572,7 +574,15 @@ private:
         while (full.size() > 1 && full.back() == '/') full.pop_back();
         return Variant(makeFolder(full));
     }
-    Variant tempName(std::uint8_t, std::span<Variant>) {
+    // Only the temporary folder (2) has a meaning here; the Windows and
+    // system folders (0, 1) do not exist on this platform.
+    Variant specialFolder(std::uint8_t, std::span<Variant> a) {
+        if (a[0].toLong() != 2) throwRuntimeError(err::InvalidCall);
+        std::string t = sys::tempFolder();
+        while (t.size() > 1 && t.back() == '/') t.pop_back();
+        return Variant(makeFolder(t));
+    }
+        Variant tempName(std::uint8_t, std::span<Variant>) {
         static thread_local std::mt19937 gen{std::random_device{}()};
         char buf[16];
         std::snprintf(buf, sizeof buf, "rad%05X.tmp", static_cast<unsigned>(gen() & 0xFFFFF));

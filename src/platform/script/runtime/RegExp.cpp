@@ -271,7 +271,7 @@ std::u16string RegExp::replace(std::u16string_view subject, std::u16string_view 
 
 const MemberTable<RegExp>& RegExp::members() {
     static const MemberTable<RegExp> t{
-        {u"Pattern", kGet | kLet, 0, 0, &RegExp::patternMember, true},
+        {u"Pattern", kGet | kLet, 0, 0, &RegExp::patternMember},
         {u"IgnoreCase", kGet | kLet, 0, 0, &RegExp::ignoreCaseMember},
         {u"Global", kGet | kLet, 0, 0, &RegExp::globalMember},
         {u"Multiline", kGet | kLet, 0, 0, &RegExp::multilineMember},
