@@ -54,7 +54,7 @@ protected:
     virtual void OnUnload() {}
 
 private:
-    friend class HeadlessUiHost;
+    friend class UiHost;
     void ensureLoaded();
     void setVisible(bool v) noexcept { visible_ = v; }
 

@@ -113,13 +113,17 @@ void HeadlessUiHost::showModal(Form& form) {
     r.formName = form.Name();
     r.title = form.Caption;
     record(std::move(r));
-    form.setVisible(true);
+    setFormVisible(form, true);
+    // A modal show never returns with the form still up, not even when the
+    // user's actions fail.
+    struct HideOnExit {
+        Form& f;
+        ~HideOnExit() { setFormVisible(f, false); }
+    } hide{form};
     FormAction action;
     if (popFront(mutex_, formActions_, action) && action) action(form);
     // Nobody pressed a button that hides the form: the user closes it.
     if (form.Visible()) form.OnClose();
-    // A modal show never returns with the form still up.
-    form.setVisible(false);
 }
 
 void HeadlessUiHost::showModeless(Form& form) {
@@ -128,7 +132,7 @@ void HeadlessUiHost::showModeless(Form& form) {
     r.formName = form.Name();
     r.title = form.Caption;
     record(std::move(r));
-    form.setVisible(true);
+    setFormVisible(form, true);
 }
 
 int HeadlessUiHost::msgBox(const std::string& prompt, int style, const std::string& title) {

@@ -101,6 +101,10 @@ public:
     // windows. Returns a non-zero handle of the help window, 0 on failure.
     virtual std::intptr_t showHelp(const std::string& helpFile, HelpCommand command,
                                    std::int32_t data) = 0;
+
+protected:
+    // Hosts mark a form shown or hidden as its window appears or goes.
+    static void setFormVisible(Form& form, bool visible) noexcept { form.setVisible(visible); }
 };
 
 // The process-wide current host; never null. Until one is installed this is
