@@ -80,6 +80,11 @@ TEST(Locales, FormatRecordMatchesTheItemTexts) {
     EXPECT_EQ(f->dayNames[0], u"dimanche");      // Sunday first in the record
     EXPECT_EQ(info(1036, LOCALE_SDAYNAME1), "lundi");  // Monday first in the items
     EXPECT_EQ(f->abbrevMonthNames[0], u"janv.");
+    // names stand alone (nominative), as Windows lists them
+    EXPECT_EQ(info(1049, LOCALE_SMONTHNAME1), "\u044F\u043D\u0432\u0430\u0440\u044C");
+    // separators skip the spaces and the AM/PM designator before the hour
+    EXPECT_EQ(info(1042, LOCALE_STIME), ":");
+    EXPECT_EQ(info(1042, LOCALE_SDATE), ".");
     // India groups by three, then by two
     EXPECT_EQ(info(1081, LOCALE_SGROUPING), "3;2;0");
     // Latin digits and plain separators even where the locale's own digits differ

@@ -146,16 +146,31 @@ std::u16string windowsPicture(const icu::UnicodeString& icuPattern, bool fourDig
     return out;
 }
 
-// The first separator between two fields of a picture ("/" of "M/d/yyyy").
+// The first separator between two fields of a picture ("/" of "M/d/yyyy",
+// ":" of "tt h:mm:ss"): spaces around it are not part of it, and a separator
+// of spaces alone is passed over.
 std::u16string firstSeparator(const std::u16string& picture, const char16_t* fallback) {
     std::u16string sep;
     bool seenField = false;
+    auto trimmed = [](std::u16string t) {
+        while (!t.empty() && t.back() == u' ') t.pop_back();
+        while (!t.empty() && t.front() == u' ') t.erase(t.begin());
+        return t;
+    };
+    bool quoted = false;
     for (char16_t c : picture) {
-        bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        if (c == u'\'') {
+            quoted = !quoted;
+            sep.clear();  // quoted text is no separator
+            continue;
+        }
+        bool letter = !quoted && ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'));
         if (letter) {
-            if (!sep.empty()) return sep;
+            std::u16string t = trimmed(sep);
+            if (seenField && !t.empty()) return t;
+            sep.clear();
             seenField = true;
-        } else if (seenField && c != u'\'') {
+        } else if (seenField && !quoted) {
             sep += c;
         }
     }
@@ -268,16 +283,17 @@ LocaleFormat build(const LcidEntry& e) {
             f.am = plain(toU16(ampm[0]));
             f.pm = plain(toU16(ampm[1]));
         }
+        // Names as they stand alone (nominative), as Windows lists them.
         const icu::UnicodeString* months =
-            dfs.getMonths(n, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::WIDE);
+            dfs.getMonths(n, icu::DateFormatSymbols::STANDALONE, icu::DateFormatSymbols::WIDE);
         for (int i = 0; i < 12 && i < n; ++i) f.monthNames[i] = plain(toU16(months[i]));
-        months = dfs.getMonths(n, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::ABBREVIATED);
+        months = dfs.getMonths(n, icu::DateFormatSymbols::STANDALONE, icu::DateFormatSymbols::ABBREVIATED);
         for (int i = 0; i < 12 && i < n; ++i) f.abbrevMonthNames[i] = plain(toU16(months[i]));
         // ICU numbers weekdays from 1 (Sunday); index 0 is unused.
         const icu::UnicodeString* days =
-            dfs.getWeekdays(n, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::WIDE);
+            dfs.getWeekdays(n, icu::DateFormatSymbols::STANDALONE, icu::DateFormatSymbols::WIDE);
         for (int i = 0; i < 7 && i + 1 < n; ++i) f.dayNames[i] = plain(toU16(days[i + 1]));
-        days = dfs.getWeekdays(n, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::ABBREVIATED);
+        days = dfs.getWeekdays(n, icu::DateFormatSymbols::STANDALONE, icu::DateFormatSymbols::ABBREVIATED);
         for (int i = 0; i < 7 && i + 1 < n; ++i) f.abbrevDayNames[i] = plain(toU16(days[i + 1]));
     }
     st = U_ZERO_ERROR;
