@@ -3,6 +3,7 @@
 #include "core/ModErrors.h"
 #include "platform/system/SystemError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -75,6 +76,11 @@ std::string RandomFile::ReadBytes(std::int64_t count) {
     try {
         requireOpen();
         if (count < 0) throw AutomationError(5, std::string(kErrorSource), "Invalid procedure call or argument");
+        // Never more room than the file has left to give.
+        struct stat st;
+        off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+        if (::fstat(fd_, &st) == 0 && pos >= 0 && S_ISREG(st.st_mode))
+            count = std::min<std::int64_t>(count, std::max<std::int64_t>(0, st.st_size - pos));
         std::string out(static_cast<std::size_t>(count), '\0');
         std::size_t got = 0;
         while (got < out.size()) {

@@ -34,6 +34,8 @@ TEST_F(CoreFixture, RandomFileReadsRangesAndTheWholeFile) {
     EXPECT_EQ(f.ReadBytes(10), " ab}");  // a short read gives what is there
     EXPECT_EQ(f.ReadBytes(3), "");
     EXPECT_EQ(f.ReadBytes(0), "");
+    f.SeekAbsolute(0, 2);
+    EXPECT_EQ(f.ReadBytes(std::int64_t(1) << 50), "rtf1 ab}");  // no room is taken for what is not there
     f.CloseFile();
     EXPECT_FALSE(f.IsOpen());
 }

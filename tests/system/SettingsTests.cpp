@@ -86,6 +86,7 @@ TEST(Settings, AStoreThatCannotBeWrittenGivesAnErrorAndKeepsTheFile) {
     TestHome::write(home.root() + "/config", "not a folder");
     EXPECT_NE(writeSetting(SettingsScope::User, kVendor, "A", "1"), 0);
     EXPECT_EQ(readSetting(SettingsScope::User, kVendor, "A"), std::nullopt);
+    EXPECT_EQ(writeSetting(SettingsScope::User, "Software\nX]\n[Y", "A", "1"), EINVAL);
     EXPECT_EQ(TestHome::read(home.root() + "/config"), "not a folder");
 }
 

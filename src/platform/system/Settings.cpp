@@ -250,7 +250,8 @@ std::optional<std::string> readSetting(SettingsScope scope, std::string_view key
 int writeSetting(SettingsScope scope, std::string_view key, std::string_view name,
                  std::string_view value) {
     std::string k = normalKey(key);
-    if (k.empty()) return EINVAL;
+    // A key path is written as one line of the file: line breaks cannot be kept.
+    if (k.empty() || k.find_first_of("\r\n") != std::string::npos) return EINVAL;
     return update(scope, [&](Store& store) {
         Key* e = findKey(store, k);
         if (!e) {
