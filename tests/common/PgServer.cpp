@@ -120,8 +120,8 @@ bool PgServer::Installed(std::string* whyNot) {
 }
 
 bool PgServer::Start(std::string& whyNot) {
-    std::string driver;
-    if (!Locate(bin_, driver, &whyNot)) return false;
+    if (!Locate(bin_, driver_, &whyNot)) return false;
+    const std::string& driver = driver_;
     char tmpl[] = "/tmp/qzpg-XXXXXX";
     if (!mkdtemp(tmpl)) {
         whyNot = "cannot create a temporary folder";
@@ -184,7 +184,10 @@ void PgServer::Stop() {
 }
 
 std::string PgServer::OdbcConnectionString(const std::string& database) const {
-    return "Driver={QzPostgreSQL};Server=127.0.0.1;Port=" + std::to_string(port_) +
+    // The driver by its path: the driver manager reads ODBCSYSINI only once,
+    // so a process that used ODBC before the server started would not find
+    // the driver's name in our odbcinst.ini.
+    return "Driver=" + driver_ + ";Server=127.0.0.1;Port=" + std::to_string(port_) +
            ";Database=" + database + ";Uid=postgres;Pwd=;BoolsAsChar=0;";
 }
 

@@ -1,8 +1,10 @@
 // A throw-away PostgreSQL server for integration tests: a fresh cluster in a
 // temporary folder, listening on 127.0.0.1 at a free port, with trust
-// authentication for the user "postgres", and an ODBC driver registered under
-// the name "QzPostgreSQL" in a temporary odbcinst.ini (ODBCSYSINI/ODBCINI
-// point there). Started on first use, stopped when the process ends.
+// authentication for the user "postgres". Connection strings name the ODBC
+// driver by its path; it is also registered as "QzPostgreSQL" in a temporary
+// odbcinst.ini (ODBCSYSINI/ODBCINI point there), for a process that has not
+// used ODBC before the server started. Started on first use, stopped when the
+// process ends.
 #pragma once
 
 #include <string>
@@ -38,6 +40,7 @@ private:
 
     std::string dir_;
     std::string bin_;
+    std::string driver_;
     std::string runAs_; // "runuser -u <user> -- " when started as root
     int port_ = 0;
     bool running_ = false;

@@ -194,6 +194,8 @@ TEST(QueryCatalog, BadConnectionStringsFailClearlyAndLeaveNoCatalog) {
     { FILE* f = fopen(notDb.c_str(), "w"); fputs("this is not a database file at all", f); fclose(f); }
     EXPECT_THROW(q.SetConnectionString("Data Source=" + notDb), AutomationError);
     EXPECT_THROW(q.SetConnectionString("Foo=bar"), AutomationError);
+    EXPECT_THROW(q.SetConnectionString("Provider=MSDASQL;Driver={No Such Driver};Database=x"), AutomationError);
+    EXPECT_EQ(q.GetCatalog(), nullptr);
 }
 
 TEST(QueryCatalog, SelectTableChangesNothingWhenItsRelationshipsCannotAllBeAdded) {
