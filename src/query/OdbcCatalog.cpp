@@ -89,7 +89,6 @@ public:
             dbc_ = nullptr;
             throw AutomationError(kErrorFail, "Catalog", "Cannot connect: " + d);
         }
-        connected_ = true;
         SQLSetConnectAttr(dbc_, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
         ReadDialect();
         ReadSchema();
@@ -252,7 +251,6 @@ private:
 
     SQLHENV env_ = nullptr;
     SQLHDBC dbc_ = nullptr;
-    bool connected_ = false;
     std::string schema_;
 };
 
