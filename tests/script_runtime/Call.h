@@ -21,7 +21,7 @@ inline Variant call(std::u16string_view name, std::initializer_list<Variant> arg
     if (!f) throw AutomationError(35, "test", "no such function");
     std::vector<Variant> v(args);
     int n = static_cast<int>(v.size());
-    if (n < f->minArgs || (f->maxArgs >= 0 && n > f->maxArgs))
+    if (n < f->minArgs || n > f->maxArgs)
         throw AutomationError(450, "test", "wrong number of arguments");
     return f->fn(v);
 }

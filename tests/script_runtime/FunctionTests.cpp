@@ -19,7 +19,10 @@ TEST(Library, FunctionTableAndConstants) {
     auto fns = script::builtinFunctions();
     for (std::size_t i = 1; i < fns.size(); ++i)
         EXPECT_LT(compareNoCase(fns[i - 1].name, fns[i].name), 0) << toUtf8(fns[i].name);
-    for (const auto& f : fns) EXPECT_EQ(script::findBuiltin(toUpperCase(f.name)), &f);
+    for (const auto& f : fns) {
+        EXPECT_EQ(script::findBuiltin(toUpperCase(f.name)), &f);
+        EXPECT_LE(f.minArgs, f.maxArgs) << toUtf8(f.name);
+    }
     EXPECT_EQ(script::findBuiltin(u"Eval"), nullptr);
 
     std::vector<std::u16string> names;

@@ -42,7 +42,7 @@ namespace {
 
 constexpr BuiltinFunction kFunctions[] = {
 #define F(name, minA, maxA) {u## #name, minA, maxA, &fn::name},
-    F(Abs, 1, 1) F(Array, 0, -1) F(Asc, 1, 1) F(AscB, 1, 1) F(AscW, 1, 1) F(Atn, 1, 1)
+    F(Abs, 1, 1) F(Array, 0, kAnyNumberOfArgs) F(Asc, 1, 1) F(AscB, 1, 1) F(AscW, 1, 1) F(Atn, 1, 1)
     F(CBool, 1, 1) F(CByte, 1, 1) F(CCur, 1, 1) F(CDate, 1, 1) F(CDbl, 1, 1) F(Chr, 1, 1)
     F(ChrB, 1, 1) F(ChrW, 1, 1) F(CInt, 1, 1) F(CLng, 1, 1) F(Cos, 1, 1) F(CSng, 1, 1)
     F(CStr, 1, 1) F(Date, 0, 0) F(DateAdd, 3, 3) F(DateDiff, 3, 5) F(DatePart, 2, 4)

@@ -24,6 +24,9 @@ namespace qz::script {
 // Variant::missing().
 using BuiltinFn = Variant (*)(std::span<Variant> args);
 
+// maxArgs of a function that takes any number of arguments (Array).
+inline constexpr int kAnyNumberOfArgs = 0x7FFFFFFF;
+
 struct BuiltinFunction {
     std::u16string_view name;
     int minArgs;
