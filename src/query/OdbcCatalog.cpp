@@ -106,6 +106,11 @@ protected:
             if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_STMT, st.h, "SQLColumns");
             std::vector<std::pair<std::int64_t, ColumnRef>> rows;
             while (SQL_SUCCEEDED(SQLFetch(st.h))) {
+                // Table and schema names are patterns here: "_" matches any character.
+                // Columns are read in ascending order, as every driver allows.
+                std::string rowSchema = GetText(st.h, 2).value_or("");
+                if (GetText(st.h, 3).value_or("") != table.Name || (!schema_.empty() && rowSchema != schema_))
+                    continue;
                 auto c = std::make_shared<CatalogColumn>();
                 c->Name = GetText(st.h, 4).value_or("");
                 c->Type = OdbcSqlTypeToAdo(static_cast<int>(GetInt(st.h, 5)));
@@ -243,6 +248,7 @@ private:
                                      Chars(all), SQL_NTS, Chars(types), SQL_NTS)))
             Fail(SQL_HANDLE_STMT, st.h, "SQLTables");
         while (SQL_SUCCEEDED(SQLFetch(st.h))) {
+            if (!schema_.empty() && GetText(st.h, 2).value_or("") != schema_) continue;
             std::string name = GetText(st.h, 3).value_or("");
             std::string type = GetText(st.h, 4).value_or("");
             if (!name.empty()) AddTable(std::move(name), std::move(type));
