@@ -182,8 +182,19 @@ void QBSelectQuery::AddUserDefinedForeignKey(std::shared_ptr<QBForeignKey> r) {
     if (!r || !r->BaseTable || !r->RelatedTable) Invalid("a relationship needs two tables.");
     if (r->BaseTable == r->RelatedTable) Invalid("a relationship needs two different tables.");
     if (r->ColumnPairs.empty()) Invalid("a relationship needs at least one pair of columns.");
-    for (const auto& p : r->ColumnPairs)
+    auto owns = [](const TableRef& t, const ColumnRef& c) {
+        const auto& cols = t->Columns();
+        return std::find(cols.begin(), cols.end(), c) != cols.end();
+    };
+    for (size_t i = 0; i < r->ColumnPairs.size(); ++i) {
+        const auto& p = r->ColumnPairs[i];
         if (!p.Base || !p.Related) Invalid("every pair of a relationship needs two columns.");
+        if (!owns(r->BaseTable, p.Base) || !owns(r->RelatedTable, p.Related))
+            Invalid("a column of the relationship belongs to neither of its tables.");
+        for (size_t j = 0; j < i; ++j)
+            if (r->ColumnPairs[j].Base == p.Base && r->ColumnPairs[j].Related == p.Related)
+                Invalid("a pair of columns is repeated in the relationship.");
+    }
     int highest = 0;
     for (const auto& f : *foreignKeys_)
         if (f->FKType == kFKTypeUserDefined) highest = std::max(highest, f->Index);

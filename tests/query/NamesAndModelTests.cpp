@@ -303,6 +303,13 @@ TEST_F(QueryModel, UserDefinedRelationshipsAreNumberedAfterTheHighest) {
     auto same = make();
     same->RelatedTable = same->BaseTable;
     EXPECT_THROW(q.AddUserDefinedForeignKey(same), AutomationError);
+    auto repeated = make();
+    repeated->ColumnPairs.push_back(repeated->ColumnPairs[0]);
+    EXPECT_THROW(q.AddUserDefinedForeignKey(repeated), AutomationError);
+    auto foreign = make();
+    foreign->ColumnPairs[0].Base = q.GetCatalog()->FindTable("Orders")->FindColumn("OrderID");
+    EXPECT_THROW(q.AddUserDefinedForeignKey(foreign), AutomationError);
+    EXPECT_EQ(q.ForeignKeyList().Count(), 3u);
 }
 
 TEST_F(QueryModel, SearchConditionSlotsValidateTheirParameters) {
