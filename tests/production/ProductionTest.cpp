@@ -301,3 +301,22 @@ TEST_F(ProductionTest, SavedRecordsetDrivesARepeatingRow) {
               "\r\n\\row \r\n{\\f0\\fs24\\cf0 1}\r\n\\row \r\n{\\f0\\fs24\\cf0 2}\r\n\\row \r\n{\\f0\\fs24\\cf0 6}\r\n"
               "\\row \r\n{\\f0\\fs24\\cf0 3}\r\n\\row \r\n{\\f0\\fs24\\cf0 1}\r\n");
 }
+
+TEST_F(ProductionTest, PictureLinkOfTheShippedLibrary) {
+    p.AddProperty("Logo", Variant::fromUtf8("C:\\pics\\logo {1}.png"));
+    const std::string out = body(produce(
+        expressionField("Logo", "QzInsertPictureLinkRTF(Logo.Value)", "RTF;") + "|" +
+        expressionField("Linux", "QzInsertPictureLinkRTF(\"/srv/img/a b.png\")", "RTF;", "-1", "") + "|" +
+        expressionField("None", "QzInsertPictureLinkRTF(\"\")", "RTF;", "-1", "")));
+    EXPECT_EQ(out,
+              "\r\n{\\f0\\fs24\\cf0 {\\field{\\*\\fldinst INCLUDEPICTURE "
+              "\"C:\\\\\\\\pics\\\\\\\\logo \\{1\\}.png\" \\\\d}{\\fldrslt }}}\r\n|\r\n"
+              "{{\\field{\\*\\fldinst INCLUDEPICTURE \"/srv/img/a b.png\" \\\\d}{\\fldrslt }}}\r\n|\r\n"
+              "{}\r\n");
+}
+
+TEST_F(ProductionTest, DamagedSavedRecordsetIsAnError) {
+    dir.write("bad.xml", "<xml><s:Schema");
+    EXPECT_NE(errorOf([&] { p.AddXmlRecordset("R", dir.file("bad.xml")); }).Number, 0);
+    EXPECT_TRUE(p.ObjectNames().empty());
+}

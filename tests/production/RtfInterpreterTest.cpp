@@ -16,6 +16,17 @@ using qz::test::statementField;
 
 namespace {
 
+// The error log of the central handler goes to a folder of the test run, not
+// to the user's application data.
+class LogFolder : public ::testing::Environment {
+public:
+    void SetUp() override { setenv("XDG_DATA_HOME", dir_.path().c_str(), 1); }
+private:
+    test::TempDir dir_;
+};
+[[maybe_unused]] ::testing::Environment* const kLogFolder =
+    ::testing::AddGlobalTestEnvironment(new LogFolder);
+
 std::int32_t ownError(std::int32_t id) { return kOwnErrorBase + id; }
 
 // The number of the error that f raises, 0 when it raises none.
