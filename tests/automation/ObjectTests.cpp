@@ -73,6 +73,20 @@ TEST(SimpleDispatch, LookupInvokeAndErrors) {
     // Let on a Set-only property is an assignment error, not a missing member.
     EXPECT_VB_ERROR(c->invokeByName(u"Owner", kInvokePropertyPut, put), 450);
     EXPECT_VB_ERROR(c->invoke(99, kInvokeMethod, {}), 438);
+    // A property read with arguments hands them to its value's default member.
+    Ref<Counter> inner(new Counter);
+    inner->n = 9;
+    Variant set[] = {Variant(Ref<Dispatch>(inner))};
+    c->invokeByName(u"Owner", kInvokePropertyPutRef, set);
+    Variant none[] = {Variant()};
+    EXPECT_VB_ERROR(c->invokeByName(u"Owner", kInvokeMethod | kInvokePropertyGet, none), 450);
+    c->owner_ = Variant(1);
+    EXPECT_VB_ERROR(c->invokeByName(u"Owner", kInvokePropertyGet, none), 450);
+    c->owner_ = Variant(Ref<Dispatch>(new Collection));
+    Variant first[] = {Variant(static_cast<std::int16_t>(1))};
+    static_cast<Collection*>(c->owner_.objectValue())->add(Variant(u"x"));
+    EXPECT_EQ(c->invokeByName(u"Owner", kInvokeMethod | kInvokePropertyGet, first).stringValue(), u"x");
+    c->owner_ = Variant();
     EXPECT_EQ(c->refCount(), 2u); // c and obj
 }
 

@@ -91,6 +91,15 @@ Variant invokeMember(T& self, const MemberTable<T>& table, std::int32_t id, std:
         if (n < 1) throwRuntimeError(err::WrongArgCount);
         --n;
     }
+    if (m->maxArgs == 0 && n > 0 && (allowed & kGet) && !(allowed & (kLet | kSet))) {
+        // obj.Items(2): a property without parameters read with arguments
+        // passes them to the default member of the value it returns, as
+        // automation's own dispatch does.
+        Variant value = (self.*(m->handler))(kGet, {});
+        Dispatch* inner = value.objectValue();
+        if (!inner) throwRuntimeError(err::WrongArgCount);
+        return inner->invoke(kDispidValue, kind & (kCall | kGet), args);
+    }
     if (n < m->minArgs || (m->maxArgs >= 0 && n > m->maxArgs)) throwRuntimeError(err::WrongArgCount);
     return (self.*(m->handler))(allowed, args);
 }
