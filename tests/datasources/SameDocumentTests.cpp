@@ -1,0 +1,175 @@
+// One template, the same data held in every kind of source: the documents
+// produced are the same, byte for byte.
+#include "common/PgServer.h"
+#include "datasources/TemplateData.h"
+#include "production/Production.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace qz::datasources {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kExamples = std::string(QZ_SOURCE_DIR) + "/examples";
+
+const char* kInvoiceSql =
+    "SELECT i.InvoiceNo, i.InvoiceDate, i.DueDate, c.Name AS CustomerName, c.Contact, c.Street, c.City, "
+    "c.Country, i.VatRate, i.Discount, i.Notes FROM {Invoice} i INNER JOIN {Customer} c ON c.CustomerId = "
+    "i.CustomerId WHERE i.InvoiceNo = '2026-0117'";
+const char* kLinesSql =
+    "SELECT LineNo, Description, Quantity, UnitPrice, Quantity * UnitPrice AS Amount FROM {InvoiceLine} "
+    "WHERE InvoiceNo = '2026-0117' ORDER BY LineNo";
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string xmlText(std::string s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '&') out += "&amp;";
+        else if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else out += c;
+    }
+    return out;
+}
+
+// The tables named as the source names them: {Invoice} -> [Invoice$] ...
+std::string tables(std::string sql, const std::string& before, const std::string& after) {
+    for (const char* t : {"Invoice", "Customer", "InvoiceLine"}) {
+        const std::string key = std::string("{") + t + "}";
+        for (auto p = sql.find(key); p != std::string::npos; p = sql.find(key))
+            sql.replace(p, key.size(), before + t + after);
+    }
+    return sql;
+}
+
+class SameDocument : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device rd;
+        root = fs::temp_directory_path() / ("qz-same-" + std::to_string(rd()));
+        fs::create_directories(root);
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    // A template folder: the example template, a QZC file with one
+    // connection of the given type and string and the two commands.
+    fs::path folder(const std::string& name, const std::string& type, const std::string& dataSource,
+                    const std::string& invoiceText, const std::string& linesText) {
+        const fs::path dir = root / name;
+        fs::create_directories(dir);
+        fs::copy_file(kExamples + "/invoice.rtf", dir / "invoice.rtf");
+        std::string qzc = readFile(kExamples + "/invoice.qzc");
+        qzc = qzc.substr(0, qzc.find("<ConnectionList>")) +
+              "<ConnectionList><Connection ID=\"ID1\"><Name>Shop</Name><DataSource>" + xmlText(dataSource) +
+              "</DataSource><ConnectionType>" + type + "</ConnectionType><CommandList>"
+              "<Command ID=\"ID1\"><Name>Invoice</Name><Text>" + xmlText(invoiceText) + "</Text></Command>"
+              "<Command ID=\"ID2\"><Name>Lines</Name><Text>" + xmlText(linesText) + "</Text></Command>"
+              "</CommandList></Connection></ConnectionList></QZC>";
+        std::ofstream(dir / "invoice.qzc") << qzc;
+        return dir;
+    }
+
+    // Produces the folder's template with its data opened as the preview does.
+    std::string produce(const fs::path& dir) {
+        TemplateData data;
+        data.Open((dir / "invoice.qzc").string(), dir.string(), [](const std::string& s) { return s; });
+        for (const auto& s : data.SkippedItems()) ADD_FAILURE() << s.command << ": " << s.reason;
+        production::Production p;
+        p.ProgramFolder(std::string(QZ_SOURCE_DIR) + "/src/production"); // qzLib.vbs
+        p.TemplateFile((dir / "invoice.rtf").string());
+        p.OutputFile((dir / "out.rtf").string());
+        data.Register([&](const std::string& n, Ref<Dispatch> o) { p.AddObject(n, o); });
+        p.Execute();
+        return readFile(dir / "out.rtf");
+    }
+
+    // CSV files and a workbook of the example database, written by Python.
+    bool exportTables(const fs::path& db, const fs::path& csvDir, const fs::path& xls) {
+        const fs::path script = root / "export.py";
+        std::ofstream(script) <<
+            "import csv, sqlite3, sys, xlwt\n"
+            "db = sqlite3.connect(sys.argv[1])\n"
+            "wb = xlwt.Workbook(encoding='utf-8')\n"
+            "for t in ['Customer', 'Invoice', 'InvoiceLine']:\n"
+            "    cur = db.execute('SELECT * FROM ' + t)\n"
+            "    names = [d[0] for d in cur.description]\n"
+            "    rows = cur.fetchall()\n"
+            "    with open(sys.argv[2] + '/' + t + '.csv', 'w', newline='', encoding='utf-8') as f:\n"
+            "        w = csv.writer(f)\n"
+            "        w.writerow(names)\n"
+            "        w.writerows(rows)\n"
+            "    ws = wb.add_sheet(t)\n"
+            "    for c, n in enumerate(names): ws.write(0, c, n)\n"
+            "    for r, row in enumerate(rows, 1):\n"
+            "        for c, v in enumerate(row):\n"
+            "            if v is not None: ws.write(r, c, v)\n"
+            "wb.save(sys.argv[3])\n";
+        fs::create_directories(csvDir);
+        const std::string cmd = "/usr/bin/python3 '" + script.string() + "' '" + db.string() + "' '" +
+                                csvDir.string() + "' '" + xls.string() + "'";
+        return std::system(cmd.c_str()) == 0;
+    }
+
+    fs::path root;
+};
+
+TEST_F(SameDocument, FromSqliteTextWorkbookSavedXmlAndPostgres) {
+    // SQLite: the example database, named relative to the template.
+    const fs::path sqliteDir = folder("sqlite", "0", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=invoice.db",
+                                      tables(kInvoiceSql, "", ""), tables(kLinesSql, "", ""));
+    fs::copy_file(kExamples + "/invoice.db", sqliteDir / "invoice.db");
+    const std::string expected = produce(sqliteDir);
+    ASSERT_NE(expected.find("Brasserie L\xe9on & Fils"), std::string::npos);
+    ASSERT_NE(expected.find("2026-0117"), std::string::npos);
+
+    // Delimited text and an Excel workbook made from the same tables.
+    const fs::path textDir = folder("text", "4",
+                                    "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"data\";Extended "
+                                    "Properties=\"text;HDR=YES;FMT=Delimited\"",
+                                    tables(kInvoiceSql, "[", "#csv]"), tables(kLinesSql, "[", "#csv]"));
+    const fs::path xlsDir = folder("xls", "1",
+                                   "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"invoice.xls\";Extended "
+                                   "Properties=Excel 8.0;",
+                                   tables(kInvoiceSql, "[", "$]"), tables(kLinesSql, "[", "$]"));
+    ASSERT_TRUE(exportTables(sqliteDir / "invoice.db", textDir / "data", xlsDir / "invoice.xls"));
+    EXPECT_EQ(produce(textDir), expected);
+    EXPECT_EQ(produce(xlsDir), expected);
+
+    // Saved recordsets of the two commands.
+    const fs::path xmlDir = folder("xml", "8", "", "Invoice.xml", "Lines.xml");
+    fs::copy_file(kExamples + "/data/Invoice.xml", xmlDir / "Invoice.xml");
+    fs::copy_file(kExamples + "/data/Lines.xml", xmlDir / "Lines.xml");
+    EXPECT_EQ(produce(xmlDir), expected);
+
+    std::string why;
+    qz::test::PgServer* pg = qz::test::PgServer::Instance(&why);
+    if (!pg) GTEST_SKIP() << "PostgreSQL cannot run here: " << why;
+    std::string schema = readFile(kExamples + "/invoice.sql");
+    for (auto [from, to] : {std::pair<std::string, std::string>{"MONEY", "NUMERIC(10,2)"},
+                            {"DOUBLE ", "DOUBLE PRECISION "}})
+        for (auto p = schema.find(from); p != std::string::npos; p = schema.find(from, p + to.size()))
+            schema.replace(p, from.size(), to);
+    std::string error;
+    ASSERT_TRUE(pg->CreateDatabase("invoice", &error)) << error;
+    ASSERT_TRUE(pg->Execute("invoice", schema, &error)) << error;
+    const fs::path pgDir = folder("pg", "6", pg->OdbcConnectionString("invoice"), tables(kInvoiceSql, "", ""),
+                                  tables(kLinesSql, "", ""));
+    EXPECT_EQ(produce(pgDir), expected);
+}
+
+} // namespace
+} // namespace qz::datasources
