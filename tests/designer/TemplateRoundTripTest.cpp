@@ -108,6 +108,7 @@ TEST_F(TemplateRoundTrip, SavedTemplateOpensAgainWithItsFieldsAndVersion) {
     doc->Close();
 
     word::Document& again = app.GetDocuments().Open(file);
+    doc = &again;
     EXPECT_EQ(again.Content().Text(), before);
     EXPECT_EQ(current.RetrieveCustomDocumentProperty(), "8.2.2");
     std::vector<word::Field> outer;
