@@ -171,5 +171,25 @@ TEST_F(SameDocument, FromSqliteTextWorkbookSavedXmlAndPostgres) {
     EXPECT_EQ(produce(pgDir), expected);
 }
 
+TEST_F(SameDocument, AccessOrdersWithTheirCustomersReachTheTemplate) {
+    const fs::path mdb = fs::path(QZ_SOURCE_DIR) / "../shared/fixtures/access/nwind.mdb";
+    if (!fs::exists(mdb)) GTEST_SKIP() << "the Access fixtures are not beside the source tree";
+    const fs::path dir = folder(
+        "access", "0", "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"nwind.mdb\"",
+        "SELECT o.OrderID AS InvoiceNo, o.OrderDate AS InvoiceDate, o.RequiredDate AS DueDate, "
+        "c.CompanyName AS CustomerName, c.ContactName AS Contact, c.Address AS Street, c.City, c.Country, "
+        "0.2 AS VatRate, 0.05 AS Discount, NULL AS Notes FROM Orders o INNER JOIN Customers c "
+        "ON o.CustomerID = c.CustomerID WHERE o.OrderID = 10248",
+        "SELECT d.ProductID AS LineNo, p.ProductName AS Description, d.Quantity, d.UnitPrice, "
+        "d.Quantity * d.UnitPrice AS Amount FROM [Order Details] d INNER JOIN Products p "
+        "ON p.ProductID = d.ProductID WHERE d.OrderID = 10248 ORDER BY d.ProductID");
+    fs::copy_file(mdb, dir / "nwind.mdb");
+    fs::permissions(dir / "nwind.mdb", fs::perms::owner_write, fs::perm_options::add);
+    const std::string doc = produce(dir);
+    for (const char* s : {"10248", "Vins et alcools Chevalier", "59 rue de l'Abbaye", "Reims", "Queso Cabrales",
+                          "Mozzarella di Giovanni"})
+        EXPECT_NE(doc.find(s), std::string::npos) << s;
+}
+
 } // namespace
 } // namespace qz::datasources
