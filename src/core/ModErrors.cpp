@@ -152,6 +152,20 @@ void ShowErrorDialog(const std::string& message, const std::string& frameCaption
     }
 }
 
+namespace {
+
+// A per-user folder that takes the log when the application-data folder
+// cannot (the library's own folder is not writable on this platform).
+std::string fallbackLogFolder() {
+    std::string folder = sys::userStateFolder();
+    if (!folder.empty()) folder += "/" + std::string(sys::kProductSubfolder);
+    if (folder.empty() || sys::createFolderTree(folder) != 0 || ::access(folder.c_str(), W_OK) != 0)
+        folder = sys::tempFolder();
+    return folder;
+}
+
+} // namespace
+
 void InitializeErrorLog() {
     std::string folder;
     try {
@@ -159,14 +173,7 @@ void InitializeErrorLog() {
     } catch (...) {
         folder.clear();
     }
-    if (folder.empty() || ::access(folder.c_str(), W_OK) != 0) {
-        // The application-data folder cannot take the log: use a per-user
-        // folder that can (the library's folder is not writable here).
-        folder = sys::userStateFolder();
-        if (!folder.empty()) folder += "/" + std::string(sys::kProductSubfolder);
-        if (folder.empty() || sys::createFolderTree(folder) != 0 || ::access(folder.c_str(), W_OK) != 0)
-            folder = sys::tempFolder();
-    }
+    if (folder.empty() || ::access(folder.c_str(), W_OK) != 0) folder = fallbackLogFolder();
     SetErrorLogFileName(folder + "/qzStudioErr");
 }
 
@@ -193,7 +200,12 @@ void WriteErrorLog(const ErrorInfo& info, std::string_view module, std::string_v
         record += head + "LastDllError\t" + std::to_string(info.LastDllError) + "\t" +
                   GetSystemErrorMessage(info.LastDllError) + "\r\n";
     if (!trimmedEmpty(detail)) record += head + "Detail\t" + std::string(detail) + "\r\n";
-    appendRecord(tLogFileName, record);
+    if (!appendRecord(tLogFileName, record)) {
+        // The day's file cannot be appended to where it is: keep the record
+        // in the per-user fallback folder rather than lose it.
+        SetErrorLogFileName(fallbackLogFolder() + "/qzStudioErr");
+        appendRecord(tLogFileName, record);
+    }
 }
 
 void HandleError(AutomationError& err, std::string_view module, std::string_view routine,

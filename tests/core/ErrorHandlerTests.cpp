@@ -1,5 +1,7 @@
 #include "core/ModErrors.h"
+#include "core/WinDirs.h"
 #include "core/frmErrors.h"
+#include "platform/system/Folders.h"
 #include "core/CoreFixture.h"
 #include "platform/system/Locales.h"
 #include "resources/MessageTable.h"
@@ -228,6 +230,16 @@ TEST_F(CoreFixture, LogFallsBackToAWritablePerUserFolder) {
     std::string name = ErrorLogFileName();
     EXPECT_EQ(name.rfind(home.root() + "/state/Pellitron/Quorvane Studio 2004/qzStudioErr_", 0), 0u) << name;
     EXPECT_EQ(logLines().size(), 1u);
+}
+
+TEST_F(CoreFixture, ALogFileThatCannotBeAppendedToMovesToTheFallbackFolder) {
+    // Something that is not a file stands where the day's log would be.
+    ASSERT_EQ(sys::createFolderTree(ErrorLogFileName()), 0);
+    AutomationError err(OwnErrorNumber(3108), "QzStudio", "");
+    HandleError(err, "Mod", "Routine", kErrLog);
+    std::string fallback = home.root() + "/state/Pellitron/Quorvane Studio 2004/";
+    std::string text = TestHome::read(fallback + WinDirs::GetFileName(ErrorLogFileName()));
+    EXPECT_NE(text.find("File already closed."), std::string::npos);
 }
 
 TEST_F(CoreFixture, ABrokenLogNeverHidesTheErrorBeingHandled) {
