@@ -20,7 +20,7 @@ TEST_F(CoreFixture, MainCreatesTheThreadsApplicationObjectOnce) {
     EXPECT_EQ(GetApplicationObject(), app);  // once per thread
 
     std::shared_ptr<QZApplication> other;
-    Designer* otherDesigner = reinterpret_cast<Designer*>(1);
+    designer::Designer* otherDesigner = reinterpret_cast<designer::Designer*>(1);
     std::thread([&] {
         Main();
         other = GetApplicationObject();
@@ -56,7 +56,7 @@ TEST_F(CoreFixture, TerminationCleanupClearsTheThreadsStateAndUnloadsForms) {
     {
         TerminationCleanup cleanup;
         EXPECT_TRUE(GetApplicationObject());
-        goDesigner = reinterpret_cast<Designer*>(&cleanup);
+        goDesigner = reinterpret_cast<designer::Designer*>(&cleanup);
     }
     EXPECT_FALSE(GetApplicationObject());
     EXPECT_EQ(goDesigner, nullptr);
