@@ -30,6 +30,6 @@ def main(rs):
         chars = chars + len(rs("Name"))
         n = n + 1
         rs.MoveNext()
-    print(n, total, chars)
+    print(n, int(total) if total == int(total) else total, chars)
 
 main(Rs(300000))

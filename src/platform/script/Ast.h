@@ -59,6 +59,8 @@ struct Expr {
     EK kind;
     Op op = Op::Add;
     bool hasArgs = false;      // written with parentheses
+    bool numeric = false;      // arithmetic or comparison of literals and variables only
+    std::uint8_t nk = 0;       // its shape inside such an expression (the engine's NumKind)
     Bind bind = Bind::Unbound;
     std::int32_t line = 0, col = 0;
     std::int32_t slot = -1;    // Local / Global / Field / Builtin / Intrinsic / HostMember index

@@ -26,6 +26,9 @@ constexpr std::size_t kMaxStringLength = std::size_t(1) << 30;  // UTF-16 code u
 
 [[noreturn]] void fail(std::int32_t n) { throwRuntimeError(n); }
 
+// Shapes of the nodes of a numeric expression (Expr::nk).
+enum NumKind : std::uint8_t { NkNone, NkLit, NkLocal, NkGlobal, NkField, NkElem, NkParen, NkNeg, NkBin };
+
 bool isIntLike(const Variant& v) {
     return v.type() == VarType::Integer || v.type() == VarType::Long;
 }
@@ -459,6 +462,11 @@ void Engine::bindStmt(Stmt& s, Scope& sc) {
 
 namespace {
 
+bool isComparison(const Expr& e) {
+    return e.kind == EK::Binary && (e.op == Op::Eq || e.op == Op::Ne || e.op == Op::Lt ||
+                                    e.op == Op::Le || e.op == Op::Gt || e.op == Op::Ge);
+}
+
 // True when evaluating the expression cannot run script code that might
 // change a variable (no calls of script procedures or object members).
 bool isPure(const Expr& e) {
@@ -475,6 +483,40 @@ bool isPure(const Expr& e) {
         return true;
     default: return false;
     }
+}
+
+bool isNumericTree(const Expr& e);
+
+// A literal number, a variable, or an element of an array variable with
+// numeric indices.
+bool isNumericLeaf(const Expr& e) {
+    if (e.kind == EK::Literal)
+        return e.value.type() == VarType::Integer || e.value.type() == VarType::Long ||
+               e.value.type() == VarType::Double;
+    if (e.kind != EK::Ident || !(e.bind == Bind::Local || e.bind == Bind::Global || e.bind == Bind::Field))
+        return false;
+    if (!e.hasArgs) return true;
+    if (e.args.empty() || e.args.size() > 4) return false;
+    for (const auto& a : e.args)
+        if (!isNumericTree(*a) || isComparison(*a)) return false;
+    return true;
+}
+
+bool isNumericTree(const Expr& e) {
+    if (e.kind == EK::Paren) return isNumericTree(*e.a);
+    if (e.kind == EK::Unary) return e.op == Op::Neg && isNumericTree(*e.a);
+    if (e.kind == EK::Binary) {
+        switch (e.op) {
+        case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::IntDiv: case Op::Mod:
+            return isNumericTree(*e.a) && isNumericTree(*e.b);
+        case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge:
+            // a comparison is numeric at the top only
+            return (isNumericLeaf(*e.a) || (e.a->kind != EK::Literal && isNumericTree(*e.a) && !isComparison(*e.a))) &&
+                   (isNumericLeaf(*e.b) || (isNumericTree(*e.b) && !isComparison(*e.b)));
+        default: return false;
+        }
+    }
+    return isNumericLeaf(e);
 }
 
 bool sameVariable(const Expr& a, const Expr& b) {
@@ -542,6 +584,12 @@ void Engine::bindExpr(Expr& e, Scope& sc) {
     }
     if (e.kind != EK::Literal)
         for (auto& a : e.args) bindExpr(*a, sc);
+    if (e.kind == EK::Binary || e.kind == EK::Unary) {
+        e.numeric = isNumericTree(e);
+        if (e.numeric) markNumeric(e);
+    } else if ((e.kind == EK::Ident || e.kind == EK::Literal) && isNumericLeaf(e)) {
+        markNumeric(e);  // a variable, a number or an array element: read without copies
+    }
 }
 
 void Engine::bindName(Expr& e, Scope& sc, bool write) {
@@ -752,6 +800,187 @@ Flow Engine::execList(const StmtList& list, Frame& f) {
     return Flow::Normal;
 }
 
+// Arithmetic on Integer, Long and Double operands without building Variants
+// for the intermediate results. Returns false when an operand has another
+// subtype or the result needs the general rules (overflow, division by zero);
+// the caller then evaluates again the general way, which is safe because
+// these expressions read variables only.
+namespace {
+
+
+inline bool numOf(const Variant& v, Engine::Num& out) {
+    switch (v.type()) {
+    case VarType::Integer: out.kind = Engine::Num::Integer; out.i = v.integerValue(); return true;
+    case VarType::Long: out.kind = Engine::Num::Long; out.i = v.longValue(); return true;
+    case VarType::Double: out.kind = Engine::Num::Double; out.d = v.doubleValue(); return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+void Engine::markNumeric(Expr& e) {
+    switch (e.kind) {
+    case EK::Literal: e.nk = NkLit; return;
+    case EK::Ident:
+        e.nk = e.hasArgs ? NkElem : e.bind == Bind::Local ? NkLocal : e.bind == Bind::Global ? NkGlobal : NkField;
+        for (auto& a : e.args) markNumeric(*a);
+        return;
+    case EK::Paren: e.nk = NkParen; markNumeric(*e.a); return;
+    case EK::Unary: e.nk = NkNeg; markNumeric(*e.a); return;
+    case EK::Binary: e.nk = NkBin; markNumeric(*e.a); markNumeric(*e.b); return;
+    default: return;
+    }
+}
+
+inline bool Engine::numOperand(const Expr& e, Frame& f, Num& out) {
+    if (e.nk == NkLocal) return numOf(*f.ref[e.slot], out);
+    if (e.nk == NkLit) return numOf(e.value, out);
+    return evalNum(e, f, out);
+}
+
+// An array element as a number; false when the variable holds no array or
+// an index is out of range (the general way then reports it).
+bool Engine::elementNum(const Expr& e, Frame& f, Num& out) {
+    const Variant& v = e.bind == Bind::Local ? *f.ref[e.slot]
+                     : e.bind == Bind::Global ? globals_[e.slot] : f.me->fields[e.slot];
+    if (!v.isArray()) return false;
+    const SafeArray* a = v.arrayValue();
+    const std::size_t n = e.args.size();
+    if (n != a->bounds.size()) return false;
+    std::size_t offset = 0, stride = 1;
+    for (std::size_t k = 0; k < n; ++k) {
+        Num x;
+        if (!numOperand(*e.args[k], f, x)) return false;
+        std::int64_t ix;
+        if (x.kind == Num::Double) {
+            if (!(x.d > -2147483648.5 && x.d < 2147483647.5)) return false;
+            ix = static_cast<std::int64_t>(std::nearbyint(x.d));
+        } else {
+            ix = x.i;
+        }
+        ix -= a->bounds[k].lower;
+        if (ix < 0 || ix >= a->bounds[k].count) return false;
+        offset += static_cast<std::size_t>(ix) * stride;
+        stride *= static_cast<std::size_t>(a->bounds[k].count);
+    }
+    return numOf(a->data[offset], out);
+}
+
+// Arithmetic on Integer, Long and Double operands without building Variants
+// for the intermediate results. Returns false when an operand has another
+// subtype or the result needs the general rules (overflow, division by zero);
+// the caller then evaluates again the general way, which is safe because
+// these expressions only read variables.
+bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
+    switch (e.nk) {
+    case NkLit: return numOf(e.value, out);
+    case NkLocal: return numOf(*f.ref[e.slot], out);
+    case NkGlobal: return numOf(globals_[e.slot], out);
+    case NkField: return numOf(f.me->fields[e.slot], out);
+    case NkElem: return elementNum(e, f, out);
+    case NkParen: return evalNum(*e.a, f, out);
+    case NkNeg:
+        if (!numOperand(*e.a, f, out)) return false;
+        if (out.kind == Num::Double) {
+            out.d = -out.d;
+        } else {
+            out.i = -out.i;
+            if (out.kind == Num::Integer && out.i > 32767) out.kind = Num::Long;
+            else if (out.kind == Num::Long && out.i > 2147483647LL) { out.kind = Num::Double; out.d = static_cast<double>(out.i); }
+        }
+        return true;
+    case NkBin: {
+        Num a, b;
+        if (!numOperand(*e.a, f, a) || !numOperand(*e.b, f, b)) return false;
+        if (a.kind != Num::Double && b.kind != Num::Double) {
+            std::int64_t r;
+            switch (e.op) {
+            case Op::Add: r = a.i + b.i; break;
+            case Op::Sub: r = a.i - b.i; break;
+            case Op::Mul: r = a.i * b.i; break;
+            case Op::IntDiv: if (b.i == 0) return false; r = a.i / b.i; break;
+            case Op::Mod: if (b.i == 0) return false; r = a.i % b.i; break;
+            case Op::Div:
+                if (b.i == 0) return false;
+                out.kind = Num::Double;
+                out.d = static_cast<double>(a.i) / static_cast<double>(b.i);
+                return true;
+            default: return false;
+            }
+            if (a.kind == Num::Integer && b.kind == Num::Integer && r >= -32768 && r <= 32767) {
+                out.kind = Num::Integer;
+            } else if (r >= std::numeric_limits<std::int32_t>::min() && r <= std::numeric_limits<std::int32_t>::max()) {
+                out.kind = Num::Long;
+            } else {
+                out.kind = Num::Double;
+                out.d = static_cast<double>(r);
+                return true;
+            }
+            out.i = r;
+            return true;
+        }
+        double x = a.kind == Num::Double ? a.d : static_cast<double>(a.i);
+        double y = b.kind == Num::Double ? b.d : static_cast<double>(b.i);
+        double r;
+        switch (e.op) {
+        case Op::Add: r = x + y; break;
+        case Op::Sub: r = x - y; break;
+        case Op::Mul: r = x * y; break;
+        case Op::Div: if (y == 0) return false; r = x / y; break;
+        default: return false;  // \ and Mod round their operands: the general rules
+        }
+        if (!std::isfinite(r)) return false;
+        out.kind = Num::Double;
+        out.d = r;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+int Engine::compareNum(const Expr& e, Frame& f) {
+    Num a, b;
+    if (!numOperand(*e.a, f, a) || !numOperand(*e.b, f, b)) return -1;
+    int c;
+    if (a.kind != Num::Double && b.kind != Num::Double) c = a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
+    else {
+        double x = a.kind == Num::Double ? a.d : static_cast<double>(a.i);
+        double y = b.kind == Num::Double ? b.d : static_cast<double>(b.i);
+        c = x < y ? -1 : x > y ? 1 : 0;
+    }
+    switch (e.op) {
+    case Op::Eq: return c == 0;
+    case Op::Ne: return c != 0;
+    case Op::Lt: return c < 0;
+    case Op::Le: return c <= 0;
+    case Op::Gt: return c > 0;
+    case Op::Ge: return c >= 0;
+    default: return -1;
+    }
+}
+
+bool Engine::test(const Expr& e, Frame& f) {
+    if (e.numeric && isComparison(e)) {
+        int r = compareNum(e, f);
+        if (r >= 0) return r != 0;
+    }
+    return truth(eval(e, f));
+}
+
+// With Resume Next a failing condition goes on into the branch.
+bool Engine::testResuming(const Expr& e, Frame& f) {
+    try {
+        return test(e, f);
+    } catch (AutomationError& ex) {
+        setErr(ex);
+    } catch (ScriptFailure& ex) {
+        setErr(ex.err);
+    }
+    return true;
+}
+
 bool Engine::truth(const Variant& v) {
     switch (v.type()) {
     case VarType::Boolean: return v.boolValue();
@@ -775,10 +1004,29 @@ struct WithGuard {
 
 Flow Engine::exec(const Stmt& s, Frame& f) {
     switch (s.kind) {
-    case SK::Assign:
+    case SK::Assign: {
+        const Expr& t = *s.target;
+        if (t.bind == Bind::Local && !t.hasArgs && t.kind == EK::Ident) {
+            // The common case: a local variable.
+            if (s.value->nk != 0 && !isComparison(*s.value)) {
+                Num n;
+                if (evalNum(*s.value, f, n)) {
+                    *f.ref[t.slot] = n.kind == Num::Double ? Variant(n.d)
+                                   : n.kind == Num::Long ? Variant(static_cast<std::int32_t>(n.i))
+                                                         : Variant(static_cast<std::int16_t>(n.i));
+                    return Flow::Normal;
+                }
+            }
+            if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
+            Variant v = eval(*s.value, f);
+            if (v.isObject()) v = letValue(std::move(v));
+            *f.ref[t.slot] = std::move(v);
+            return Flow::Normal;
+        }
         if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
-        assign(*s.target, eval(*s.value, f), false, f);
+        assign(t, eval(*s.value, f), false, f);
         return Flow::Normal;
+    }
     case SK::Set: {
         Variant v = eval(*s.value, f);
         if (!v.isObject()) fail(err::ObjectRequired);
@@ -797,24 +1045,8 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     }
     case SK::If:
         for (const auto& br : s.branches) {
-            bool take = true;
-            if (br.cond) {
-                if (f.resumeNext) {
-                    // With Resume Next a failing condition goes on into the branch.
-                    try {
-                        take = truth(eval(*br.cond, f));
-                    } catch (AutomationError& e) {
-                        setErr(e);
-                        take = true;
-                    } catch (ScriptFailure& e) {
-                        setErr(e.err);
-                        take = true;
-                    }
-                } else {
-                    take = truth(eval(*br.cond, f));
-                }
-            }
-            if (take) return execList(br.body, f);
+            if (!br.cond) return execList(br.body, f);
+            if (f.resumeNext ? testResuming(*br.cond, f) : test(*br.cond, f)) return execList(br.body, f);
         }
         return Flow::Normal;
     case SK::Select:
@@ -826,16 +1058,16 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     case SK::Do: {
         const bool isWend = s.preserve;
         for (;;) {
-            if (s.loop == LoopKind::PreWhile && !truth(eval(*s.value, f))) break;
-            if (s.loop == LoopKind::PreUntil && truth(eval(*s.value, f))) break;
+            if (s.loop == LoopKind::PreWhile && !test(*s.value, f)) break;
+            if (s.loop == LoopKind::PreUntil && test(*s.value, f)) break;
             Flow fl = execList(s.body, f);
             if (fl == Flow::ExitDo) {
                 if (isWend) return fl;
                 break;
             }
             if (fl != Flow::Normal) return fl;
-            if (s.loop == LoopKind::PostWhile && !truth(eval(*s.value, f))) break;
-            if (s.loop == LoopKind::PostUntil && truth(eval(*s.value, f))) break;
+            if (s.loop == LoopKind::PostWhile && !test(*s.value, f)) break;
+            if (s.loop == LoopKind::PostUntil && test(*s.value, f)) break;
             tick();
         }
         return Flow::Normal;
@@ -846,11 +1078,8 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         case ExitKind::For: return Flow::ExitFor;
         default: return Flow::ExitProc;
         }
-    case SK::With: {
-        Variant obj = eval(*s.value, f);
-        WithGuard g(f, &obj);
-        return execList(s.body, f);
-    }
+    case SK::With:
+        return execWith(s, f);
     case SK::OnError:
         f.resumeNext = s.preserve;
         clearErr();
@@ -864,6 +1093,12 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     default:
         return Flow::Normal;
     }
+}
+
+Flow Engine::execWith(const Stmt& s, Frame& f) {
+    Variant obj = eval(*s.value, f);
+    WithGuard g(f, &obj);
+    return execList(s.body, f);
 }
 
 Flow Engine::execFor(const Stmt& s, Frame& f) {
@@ -1058,6 +1293,17 @@ Variant* Engine::varRef(const Expr& e, Frame& f) {
 }
 
 std::int32_t Engine::indexValue(const Expr& e, Frame& f) {
+    if (e.nk != 0) {
+        Num n;
+        if (numOperand(e, f, n)) {
+            if (n.kind != Num::Double) {
+                if (n.i >= std::numeric_limits<std::int32_t>::min() && n.i <= std::numeric_limits<std::int32_t>::max())
+                    return static_cast<std::int32_t>(n.i);
+            } else if (n.d > -2147483648.5 && n.d < 2147483647.5) {
+                return static_cast<std::int32_t>(std::nearbyint(n.d));
+            }
+        }
+    }
     Variant v = eval(e, f);
     if (v.type() == VarType::Integer) return v.integerValue();
     if (v.type() == VarType::Long) return v.longValue();
@@ -1108,7 +1354,7 @@ Variant Engine::indexInto(const Variant& v, std::span<Variant> idx) {
 }
 
 void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
-    if (!isSet) value = letValue(std::move(value));
+    if (!isSet && value.isObject()) value = letValue(std::move(value));
     if (t.kind == EK::Ident) {
         if (!t.hasArgs) {
             switch (t.bind) {
@@ -1218,6 +1464,13 @@ Variant Engine::eval(const Expr& e, Frame& f) {
         if (!e.hasArgs) {
             if (e.bind == Bind::Local) return *f.ref[e.slot];
             if (e.bind == Bind::Global) return globals_[e.slot];
+        } else if (e.nk == NkElem) {
+            Num n;
+            if (elementNum(e, f, n)) {
+                if (n.kind == Num::Double) return Variant(n.d);
+                if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
+                return Variant(static_cast<std::int16_t>(n.i));
+            }
         }
         return evalIdent(e, f);
     }
@@ -1236,6 +1489,19 @@ Variant Engine::eval(const Expr& e, Frame& f) {
         return ops::notOp(a);
     }
     case EK::Binary: {
+        if (e.numeric) {
+            if (isComparison(e)) {
+                int r = compareNum(e, f);
+                if (r >= 0) return Variant(r != 0);
+            } else {
+                Num n;
+                if (evalNum(e, f, n)) {
+                    if (n.kind == Num::Double) return Variant(n.d);
+                    if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
+                    return Variant(static_cast<std::int16_t>(n.i));
+                }
+            }
+        }
         Variant a = eval(*e.a, f);
         Variant b = eval(*e.b, f);
         if (isIntLike(a) && isIntLike(b)) {

@@ -174,6 +174,21 @@ private:
     Flow execForEach(const Stmt& s, Frame& f);
     Flow execSelect(const Stmt& s, Frame& f);
     bool truth(const Variant& v);
+    bool test(const Expr& e, Frame& f);  // the truth of a condition
+    bool testResuming(const Expr& e, Frame& f);
+    Flow execWith(const Stmt& s, Frame& f);
+public:
+    struct Num {
+        enum Kind : std::uint8_t { Integer, Long, Double } kind;
+        std::int64_t i;
+        double d;
+    };
+    bool evalNum(const Expr& e, Frame& f, Num& out);
+    bool numOperand(const Expr& e, Frame& f, Num& out);
+    bool elementNum(const Expr& e, Frame& f, Num& out);
+    static void markNumeric(Expr& e);
+    int compareNum(const Expr& e, Frame& f);   // 0 / 1, or -1 when not all numbers
+private:
     void tick() {
         if ((++ticks_ & 1023u) == 0) checkClock();
     }
