@@ -152,7 +152,7 @@ TEST(RtfReader, RealDocumentsKeepTextTablesPicturesHeadersAndProperties) {
         {"lo-letter.rtf", {"Dear Customer,", "3 items", "Widget", "Free returns", "Kind regards,"}, nullptr, nullptr, 6, nullptr, nullptr, nullptr},
         {"word-style.rtf", {"Dear ", "Fast delivery \xE2\x80\x93 na\xC3\xAFve price", "Widget"}, "Invoice header \xE2\x80\x93 ACME", "Page ", 4,
          "\\pngblip", "Client", "ACME"},
-        {"wordpad-style.rtf", {"Plain WordPad text", "Bold red then blue normal.", "Last line"}, nullptr, nullptr, 0, "\\wmetafile8", nullptr, nullptr},
+        {"wordpad-style.rtf", {"Plain WordPad text", "Bold red then blue normal.", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\r", "Last line"}, nullptr, nullptr, 0, "\\wmetafile8", nullptr, nullptr},
     };
     auto dir = std::filesystem::temp_directory_path() / ("qz_rtf_real_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -229,6 +229,16 @@ TEST(RtfReader, WordFieldsAndFormattingComeInAsTheModelsOwn) {
     EXPECT_EQ(sel.Text(), "Cust");
     EXPECT_EQ(sel.GetFont().ColorIndex(), 6);
     EXPECT_TRUE(doc.Format(doc.MainStory()[static_cast<std::size_t>(label + 5)].fmt).bold);
+}
+
+TEST(RtfReader, BytesAreReadInTheCodePageOfTheFontOrTheDocument) {
+    // Greek by the document's code page, Cyrillic and Central European by the fonts' character sets.
+    Loaded a("{\\rtf1\\ansi\\ansicpg1253\\deff0{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial Cyr;}{\\f2\\fcharset238 Arial CE;}}"
+             "\\pard \\'c1\\'e8 {\\f1 \\'c4\\'e0} {\\f2 \\'8a\\'e8}\\par }");
+    EXPECT_EQ(a.doc->Content().Text(), "\xCE\x91\xCE\xB8 \xD0\x94\xD0\xB0 \xC5\xA0\xC4\x8D");
+    // Written back as Unicode escapes, they read the same.
+    Loaded b(a.doc->ToRtf());
+    EXPECT_EQ(b.doc->Content().Text(), a.doc->Content().Text());
 }
 
 TEST(RtfReader, DamagedInputGetsAClearErrorOrLoadsWithoutCrashing) {

@@ -126,6 +126,7 @@ private:
         std::string para;
         std::string row; // not reset by \pard: a row's properties last to its \row
         int uc = 1;
+        const char32_t* table = nullptr; // code page of the current font; nullptr: Windows-1252
     };
     static constexpr std::uint32_t kNoFmt = 0xFFFFFFFFu;
 
@@ -143,6 +144,15 @@ private:
     void AppendChar(Story& story, State& st, char32_t c);
     void FinishStory(Story& story, std::string& lastProps, const std::string& openProps);
     void ConvertSymbolField(Story& story, long fb);
+    char32_t Decode(const State& st, unsigned char b) const {
+        return st.table ? st.table[b] : Cp1252ToUnicode(b);
+    }
+    void SetFont(State& st, int font) {
+        st.cf.font = font;
+        st.fmt = kNoFmt;
+        const FontDef* f = doc_.FontByNumber(font);
+        st.table = CodePageTable(CharsetCodePage(f ? f->charset : 0, ansiCodePage_));
+    }
     CharFormat PlainFormat() const {
         CharFormat f;
         f.font = doc_.deff;
@@ -159,6 +169,7 @@ private:
     bool lastRow_ = false; // the last control word was a row property
     int nesting_ = 0;      // fields and stories being read, one inside the other
     std::vector<Atom> batch_;
+    int ansiCodePage_ = 1252;
     static constexpr int kMaxNesting = 64;
 };
 
@@ -311,7 +322,8 @@ std::string RtfReader::ReadGroupText() {
         else if (t.type == Token::Close) {
             if (--depth == 0) return s;
         } else if (t.type == Token::Char) {
-            AppendUtf8(s, Cp1252ToUnicode(t.ch));
+            const char32_t* table = CodePageTable(ansiCodePage_);
+            AppendUtf8(s, table ? table[t.ch] : Cp1252ToUnicode(t.ch));
         } else if (t.type == Token::Word && t.name == "u") {
             AppendUtf8(s, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
             Token f = Next(); // the fallback character
@@ -380,7 +392,7 @@ void RtfReader::ParseFontTable() {
                 continue;
             }
             if (!nameDone && !(cur.name.empty() && t.ch == ' '))
-                AppendUtf8(cur.name, Cp1252ToUnicode(t.ch));
+                AppendUtf8(cur.name, CodePageTable(ansiCodePage_) ? CodePageTable(ansiCodePage_)[t.ch] : Cp1252ToUnicode(t.ch));
         }
     }
     finish();
@@ -460,7 +472,8 @@ void RtfReader::Run() {
         if (t.type == Token::Word) {
             std::string_view w = t.name;
             if (w == "deff") { doc_.deff = t.param; continue; }
-            if (In(w, {"ansi", "mac", "pc", "pca", "ansicpg", "rtf"})) continue;
+            if (w == "ansicpg") { ansiCodePage_ = t.param; continue; }
+            if (In(w, {"ansi", "mac", "pc", "pca", "rtf"})) continue;
             if (w == "pard" || w == "plain" || w == "sectd" || w == "par" || IsParaWord(w) ||
                 IsSectWord(w) || In(w, {"f", "fs", "b", "i", "ul", "cf", "u", "tab", "line", "sect", "cell", "row"})) {
                 Rewind(t);
@@ -498,6 +511,7 @@ void RtfReader::Run() {
     doc_.defaultFormat_ = doc_.InternFormat(def);
     State st;
     st.cf = def;
+    SetFont(st, def.font);
     ParseStory(doc_.MainStory(), st, true);
 }
 
@@ -590,7 +604,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
         case Token::Char:
             if (skip_ > 0) { --skip_; break; }
             if (t.ch == '\t') AppendChar(story, st, U'\t');
-            else AppendChar(story, st, Cp1252ToUnicode(t.ch));
+            else AppendChar(story, st, Decode(st, t.ch));
             // Plain text that follows is taken in one go (the hot path).
             if (t.start + 1 == p_) {
                 const char* q = p_;
@@ -600,7 +614,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     if (batch_.size() < n) batch_.resize(n);
                     for (std::size_t k = 0; k < n; ++k) {
                         auto b = static_cast<unsigned char>(p_[k]);
-                        batch_[k] = Atom::Make(AtomKind::Char, b < 0x80 ? b : Cp1252ToUnicode(b), st.fmt);
+                        batch_[k] = Atom::Make(AtomKind::Char, b < 0x80 ? b : Decode(st, b), st.fmt);
                     }
                     story.insert(story.size(), batch_.data(), n);
                     p_ = q;
@@ -649,12 +663,12 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                 break;
             }
             if (w == "pard") { st.para.clear(); break; }
-            if (w == "plain") { st.cf = PlainFormat(); st.fmt = kNoFmt; break; }
+            if (w == "plain") { st.cf = PlainFormat(); SetFont(st, st.cf.font); break; }
             if (w == "sectd") {
                 if (isMain) doc_.sections_[static_cast<std::size_t>(section_)]->props.clear();
                 break;
             }
-            if (w == "f") { st.cf.font = t.hasParam ? t.param : doc_.deff; st.fmt = kNoFmt; break; }
+            if (w == "f") { SetFont(st, t.hasParam ? t.param : doc_.deff); break; }
             if (w == "fs") { st.cf.size = t.hasParam ? std::clamp(t.param, 0, 3276) : 24; st.fmt = kNoFmt; break; }
             if (w == "b") { st.cf.bold = !t.hasParam || t.param != 0; st.fmt = kNoFmt; break; }
             if (w == "i") { st.cf.italic = !t.hasParam || t.param != 0; st.fmt = kNoFmt; break; }
@@ -724,7 +738,7 @@ void RtfReader::ParseField(Story& story, State& st) {
         if (t.type == Token::Close) break;
         if (t.type == Token::Word) {
             if (In(t.name, {"fldlock", "flddirty", "fldedit", "fldpriv"})) info.prefix += WordText(t);
-            else if (t.name == "plain") { fs.cf = PlainFormat(); fs.fmt = kNoFmt; }
+            else if (t.name == "plain") { fs.cf = PlainFormat(); SetFont(fs, fs.cf.font); }
             continue;
         }
         if (t.type != Token::Open) continue;

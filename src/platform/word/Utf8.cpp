@@ -1,5 +1,11 @@
 #include "platform/word/Utf8.h"
 
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <unicode/ucnv.h>
+
 namespace qz::word {
 
 std::u32string DecodeUtf8(std::string_view s) {
@@ -53,6 +59,62 @@ int UnicodeToCp1252(char32_t c) {
     for (int i = 0; i < 32; ++i)
         if (kHigh[i] == c) return 0x80 + i;
     return -1;
+}
+
+const char32_t* CodePageTable(int codePage) {
+    if (codePage == 1252 || codePage <= 0) return nullptr;
+    if (codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950) return nullptr;
+    // Built once per code page; the model runs on one thread per application,
+    // and the tables never change once built.
+    static std::map<int, std::unique_ptr<std::array<char32_t, 256>>> tables;
+    auto it = tables.find(codePage);
+    if (it != tables.end()) return it->second ? it->second->data() : nullptr;
+    std::string name = codePage == 10000 ? "macintosh"
+                       : codePage == 437 ? "ibm-437"
+                                         : "windows-" + std::to_string(codePage);
+    UErrorCode err = U_ZERO_ERROR;
+    UConverter* cnv = ucnv_open(name.c_str(), &err);
+    std::unique_ptr<std::array<char32_t, 256>> table;
+    if (U_SUCCESS(err) && cnv && ucnv_getMaxCharSize(cnv) == 1) {
+        table = std::make_unique<std::array<char32_t, 256>>();
+        for (int b = 0; b < 256; ++b) {
+            char in = static_cast<char>(b);
+            UChar out[4];
+            UErrorCode e = U_ZERO_ERROR;
+            int32_t n = ucnv_toUChars(cnv, out, 4, &in, 1, &e);
+            bool ok = U_SUCCESS(e) && n == 1 && out[0] != 0xFFFD && out[0] != 0x1A;
+            (*table)[static_cast<std::size_t>(b)] = ok || b == 0x1A ? (n == 1 ? out[0] : Cp1252ToUnicode(static_cast<unsigned char>(b)))
+                                                     : Cp1252ToUnicode(static_cast<unsigned char>(b));
+        }
+    }
+    if (cnv) ucnv_close(cnv);
+    const char32_t* result = table ? table->data() : nullptr;
+    tables.emplace(codePage, std::move(table));
+    return result;
+}
+
+int CharsetCodePage(int charset, int ansiCodePage) {
+    switch (charset) {
+    case 0:
+    case 1: return ansiCodePage;
+    case 2: return 1252;
+    case 77: return 10000;
+    case 128: return 932;
+    case 129: return 949;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    case 255: return 437;
+    default: return ansiCodePage;
+    }
 }
 
 } // namespace qz::word

@@ -35,4 +35,12 @@ char32_t Cp1252ToUnicode(unsigned char b);
 // Code point to a Windows-1252 byte; -1 when the character has none.
 int UnicodeToCp1252(char32_t c);
 
+// The byte-to-character table of a single-byte Windows code page (ICU data),
+// or nullptr for Windows-1252 itself and for code pages without one (double
+// byte ones): their bytes are read as Windows-1252, which keeps them intact.
+const char32_t* CodePageTable(int codePage);
+// The code page of an RTF font character set (\fcharsetN); 0 and 1 are the
+// document's ANSI code page, 2 (symbol) reads as Windows-1252.
+int CharsetCodePage(int charset, int ansiCodePage);
+
 } // namespace qz::word
