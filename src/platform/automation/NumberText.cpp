@@ -2,6 +2,7 @@
 
 #include "Text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -203,8 +204,8 @@ std::u16string formatFloat(double v, int digits, const LocaleFormat& loc) {
 
 std::u16string formatInteger(std::int64_t v) {
     char buf[32];
-    int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
-    return std::u16string(buf, buf + n);
+    char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;  // no locale, no format parsing
+    return std::u16string(buf, end);
 }
 
 std::u16string formatCurrencyPlain(std::int64_t scaled, const LocaleFormat& loc) {
