@@ -126,3 +126,31 @@ TEST_F(TemplateRoundTrip, SavedTemplateOpensAgainWithItsFieldsAndVersion) {
     EXPECT_EQ(ColorAt(s.LabelStart), 6);
     EXPECT_EQ(ColorAt(e.LabelStart), 9);
 }
+
+TEST_F(TemplateRoundTrip, FieldWrittenByTheWordProcessorIsReadEditedAndReadByTheEngine) {
+    word::Document& old = app.GetDocuments().Open(std::string(QZ_TEST_DATA_DIR) + "/rtf/word-style.rtf");
+    doc = &old;
+    word::Field outer = old.Content().GetFields().Item(1);
+    ASSERT_EQ(outer.Type(), word::kFieldMacroButton);
+    outer.Select();
+    StatementFieldInfo s = fields.ReadStatementField();
+    EXPECT_EQ(s.Label, "Customer");
+    EXPECT_EQ(s.Code, "x = \"a{b}\"");
+    s.Label = "Client";
+    s.Code = "x = \"c\"";
+    fields.SaveStatementField(s);
+    std::string file = (dir / "Edited.rtf").string();
+    old.SaveAs(file);
+
+    RtfInterpreter reader;
+    reader.TemplateFile(file);
+    reader.ParseRtfTemplate();
+    int statements = 0;
+    for (std::int32_t i = 0; i < reader.NbElement(); ++i) {
+        if (reader.GetElementType(i) != production::kElementStatement) continue;
+        ++statements;
+        EXPECT_EQ(reader.GetStatementLabel(reader.GetElementPosition(i)), "Client");
+        EXPECT_EQ(reader.GetStatementCode(reader.GetElementPosition(i)), "x = \"c\"");
+    }
+    EXPECT_EQ(statements, 1);
+}
