@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -64,6 +65,18 @@ void reportError(const qz::AutomationError& e) {
     std::cerr << e.Description << "\n";
 }
 
+// Whether writing `output` would replace the template or a file beside it
+// that belongs to it (its .qzc or .vbs file).
+bool writesOver(const std::string& output, const std::string& templateFile) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::exists(output, ec)) return false;
+    const std::string base = templateFile.substr(0, templateFile.size() >= 4 ? templateFile.size() - 4 : 0);
+    for (const std::string& own : {templateFile, base + ".qzc", base + ".vbs"})
+        if (fs::exists(own, ec) && fs::equivalent(output, own, ec)) return true;
+    return false;
+}
+
 struct ProduceOptions {
     std::string templateFile;
     std::string outputFile;
@@ -103,6 +116,10 @@ int produce(const ProduceOptions& o) {
             p.AddXmlRecordset(name, file);
         }
         p.TemplateFile(o.templateFile);
+        if (writesOver(o.outputFile, o.templateFile)) {
+            std::cerr << "qzstudio: the output would replace the template; choose another file\n";
+            return 2;
+        }
         std::vector<qz::Ref<qz::ado::Connection>> open;
         qz::cli::ParameterValues parameters{o.parameters};
         if (o.connections) qz::cli::AddTemplateConnections(p, o.templateFile, parameters, open);

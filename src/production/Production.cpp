@@ -218,9 +218,12 @@ void Production::GetQzcGlobalInfo(const std::string& qzcPath) {
     guarded(kModule, "GetQzcGlobalInfo", [&] {
         QZCFile file;
         file.Load(qzcPath);
+        // The defaults are this template's alone: nothing of a template
+        // produced earlier by this object stays in them.
+        defaults_ = TemplateDefaults();
         const auto& props = file.TemplateProperties();
         if (!props) return;
-        // Each default is read on its own: one that cannot be read keeps its value.
+        // A locale that cannot be read leaves the default (no locale).
         try { defaults_.Locale = convertToLong(props->Locale); } catch (...) {}
         defaults_.CurrencyFormat = props->CurrencyFormat;
         defaults_.DateTimeFormat = props->DateTimeFormat;

@@ -93,6 +93,11 @@ TEST(CommandLine, ReportsFailuresWithTheirMessage) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "qzstudio: error 3003: Cannot find a valid input file.\n");
 
+    // The output must not replace the template.
+    r = qzstudio(dir, "produce " + quote(dir.file("bad.rtf")) + " -o " + quote(dir.path() + "/./bad.rtf"));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(qz::test::readFile(dir.file("bad.rtf")), "plain text");
+
     dir.write("open.rtf", rtfDocument("{\\b x"));
     dir.write("open.qzc", "<QZC/>");
     r = qzstudio(dir, "produce " + quote(dir.file("open.rtf")) + " -o " + quote(dir.file("o.rtf")));

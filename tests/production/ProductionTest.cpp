@@ -115,6 +115,10 @@ TEST_F(ProductionTest, ExpressionKindsAndTemplateDefaults) {
               "{\\f0\\fs24\\cf0 Monday, November 30, 2026}\r\n"
               "{\\f0\\fs24\\cf0 \\b x\\b0}\r\n");
     EXPECT_NE(p.Program().Program.find("\r\nSub Main()\r\nSetLocale(1033)\r\n"), std::string::npos);
+
+    // A template without a readable locale does not inherit the previous one.
+    produce("x", qzcText("none"));
+    EXPECT_NE(p.Program().Program.find("\r\nSub Main()\r\noRun.printRtf ( 0)"), std::string::npos);
 }
 
 TEST_F(ProductionTest, CharactersOutsideTheCodePageBecomeUnicodeEscapes) {
