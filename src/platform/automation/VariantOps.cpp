@@ -153,6 +153,10 @@ Variant arithmetic(Arith op, const Variant& a0, const Variant& b0) {
     // Single with Long is computed as Double.
     if (r == kSingle && (ra == kLong || rb == kLong)) r = kDouble;
     if (op == Arith::Mul && r == kDate) r = kDouble;
+    // For * a Double (or a number read from text) outranks Currency; for +
+    // and - Currency outranks Double.
+    if (op == Arith::Mul && r == kCurrency && (ra == kDouble || rb == kDouble || ra == kDate || rb == kDate))
+        r = kDouble;
 
     switch (r) {
     case kByte: case kInteger: case kLong: {
@@ -184,7 +188,7 @@ Variant arithmetic(Arith op, const Variant& a0, const Variant& b0) {
             const Variant& o = ca ? b : a;
             if (isIntegral(o.type()) || o.type() == VT::Empty)
                 return currencyResult(static_cast<__int128>(c.currencyValue()) * intOf(o));
-            double d = static_cast<double>(c.currencyValue()) * dblOf(o);
+            double d = static_cast<double>(c.currencyValue()) * dblOf(o); // a Single
             if (!std::isfinite(d) || std::fabs(d) >= 9.2233720368547758e18) overflow();
             return Variant::currency(static_cast<std::int64_t>(std::nearbyint(d)));
         }
