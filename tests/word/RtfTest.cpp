@@ -267,3 +267,35 @@ TEST(RtfReader, DamagedInputGetsAClearErrorOrLoadsWithoutCrashing) {
         EXPECT_NO_THROW(Loaded{out});
     }
 }
+
+TEST(RtfReader, MutatedRealDocumentsLoadAndSaveWithoutCrashing) {
+    // Deterministic damage: bytes replaced, cut and duplicated at pseudo-random places.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    const char* special = "{}\\'*;0a \r\n";
+    for (const char* name : {"lo-report.rtf", "word-style.rtf", "wordpad-style.rtf"}) {
+        const std::string original = ReadFile(Fixture(name));
+        for (int round = 0; round < 60; ++round) {
+            std::string s = original;
+            for (int k = 0; k < 8; ++k) {
+                std::size_t at = 5 + next() % (s.size() - 5);
+                switch (next() % 3) {
+                case 0: s[at] = special[next() % 11]; break;
+                case 1: s.erase(at, next() % 40); break;
+                default: s.insert(at, s.substr(next() % s.size(), next() % 60)); break;
+                }
+            }
+            Application app;
+            Document& d = app.GetDocuments().Add();
+            ASSERT_NO_THROW(d.LoadRtfText(s)) << name << " round " << round;
+            std::string out = d.ToRtf();
+            Application app2;
+            Document& d2 = app2.GetDocuments().Add();
+            ASSERT_NO_THROW(d2.LoadRtfText(out));
+            EXPECT_EQ(d2.Content().Text(), d.Content().Text()) << name << " round " << round;
+        }
+    }
+}

@@ -308,6 +308,8 @@ std::string RtfReader::Capture(const char* groupStart) {
 }
 
 void RtfReader::AppendChar(Story& story, State& st, char32_t c) {
+    // Control characters other than those the model knows are not text.
+    if (c < 0x20 && c != U'\t' && c != 0x0B && c != 0x0C && c != 0x0E) return;
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
     story.push_back(Atom::Make(AtomKind::Char, c, st.fmt));
 }
@@ -603,12 +605,12 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             break;
         case Token::Char:
             if (skip_ > 0) { --skip_; break; }
-            if (t.ch == '\t') AppendChar(story, st, U'\t');
+            if (t.ch < 0x20) AppendChar(story, st, t.ch);
             else AppendChar(story, st, Decode(st, t.ch));
             // Plain text that follows is taken in one go (the hot path).
-            if (t.start + 1 == p_) {
+            if (t.start + 1 == p_ && st.fmt != kNoFmt) {
                 const char* q = p_;
-                while (q < end_ && *q != '\\' && *q != '{' && *q != '}' && *q != '\r' && *q != '\n' && *q != '\0') ++q;
+                while (q < end_ && *q != '\\' && *q != '{' && *q != '}' && static_cast<unsigned char>(*q) >= 0x20) ++q;
                 if (q > p_) {
                     std::size_t n = static_cast<std::size_t>(q - p_);
                     if (batch_.size() < n) batch_.resize(n);
