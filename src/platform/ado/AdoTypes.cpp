@@ -126,14 +126,34 @@ void raiseProvider(std::string_view source, std::string description) {
 }
 
 double oleDateFromParts(int year, int month, int day, int hour, int minute, double second) {
+    static const std::int64_t epoch = daysFromCivil(1899, 12, 30);
     const double days = static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month),
-                                                          static_cast<unsigned>(day)) -
-                                            daysFromCivil(1899, 12, 30));
+                                                          static_cast<unsigned>(day)) - epoch);
     const double frac = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     return days < 0 ? days - frac : days + frac;
 }
 
 bool parseIsoDateTime(std::string_view text, double& oleDate) {
+    // The common stored forms first: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS".
+    if ((text.size() == 10 || text.size() == 19) && text[4] == '-' && text[7] == '-') {
+        auto d2 = [&](std::size_t i) {
+            const unsigned a = static_cast<unsigned>(text[i] - '0'), b = static_cast<unsigned>(text[i + 1] - '0');
+            return a < 10 && b < 10 ? static_cast<int>(a * 10 + b) : -1;
+        };
+        const int y1 = d2(0), y2 = d2(2), m = d2(5), d = d2(8);
+        if (y1 >= 1 && y2 >= 0 && m >= 1 && m <= 12 && d >= 1 && d <= 31) {
+            if (text.size() == 10) {
+                oleDate = oleDateFromParts(y1 * 100 + y2, m, d, 0, 0, 0);
+                return true;
+            }
+            const int h = d2(11), mi = d2(14), sec = d2(17);
+            if ((text[10] == ' ' || text[10] == 'T') && text[13] == ':' && text[16] == ':' && h >= 0 && h < 24 &&
+                mi >= 0 && mi < 60 && sec >= 0 && sec < 61) {
+                oleDate = oleDateFromParts(y1 * 100 + y2, m, d, h, mi, sec);
+                return true;
+            }
+        }
+    }
     std::string_view s = trimmed(text);
     std::size_t i = 0;
     int y = 0, m = 0, d = 0, h = 0, mi = 0;
