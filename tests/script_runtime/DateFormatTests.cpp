@@ -90,6 +90,9 @@ TEST(DateFunctions, PartsAndNames) {
     EXPECT_EQ(call(u"DatePart", {S(u"ww"), Dt(serial(2004, 12, 31))}).longValue(), 53);
     EXPECT_EQ(call(u"DatePart", {S(u"ww"), Dt(serial(2005, 1, 1)), I(2), I(2)}).longValue(), 53);
     EXPECT_EQ(call(u"DatePart", {S(u"ww"), Dt(serial(2005, 1, 3)), I(2), I(2)}).longValue(), 1);
+    for (int day = 29; day <= 31; ++day) // ISO week 1 of 2004 starts on Monday 29 December 2003
+        EXPECT_EQ(call(u"DatePart", {S(u"ww"), Dt(serial(2003, 12, day)), I(2), I(2)}).longValue(), 1) << day;
+    EXPECT_EQ(call(u"DatePart", {S(u"ww"), Dt(serial(2003, 12, 28)), I(2), I(2)}).longValue(), 52);
     EXPECT_EQ(call(u"DatePart", {S(u"ww"), Dt(serial(2005, 1, 1)), I(1), I(3)}).longValue(), 52);
     EXPECT_VB_ERROR(call(u"DatePart", {S(u"ww"), d, I(8)}), 5);
 

@@ -72,6 +72,10 @@ int weekOfYear(const DateParts& p, int firstDay, int firstWeek) {
     std::int64_t day = daysFromCivil(p.year, p.month, p.day);
     std::int64_t start = weekOneStart(p.year, firstDay, firstWeek);
     if (day < start) start = weekOneStart(p.year - 1, firstDay, firstWeek);
+    // Under the four-day rule the last days of December may already be week 1
+    // of the next year.
+    else if (firstWeek == 2 && p.month == 12 && day >= weekOneStart(p.year + 1, firstDay, firstWeek))
+        return 1;
     return static_cast<int>((day - start) / 7 + 1);
 }
 
