@@ -151,6 +151,13 @@ TEST_F(SqliteRecordset, OpenThroughTheRecordsetAsTheDesignerDoes) {
     EXPECT_EQ(rs2->column(0).type, adInteger); // typed by its value
 }
 
+TEST_F(SqliteRecordset, StatementsWithoutRowsLeaveTheRecordsetClosed) {
+    Ref<Recordset> rs = conn->execute("UPDATE Orders SET Name = 'Green tea' WHERE ID = 1");
+    EXPECT_EQ(rs->state(), adStateClosed);
+    EXPECT_THROW(rs->eof(), AutomationError);
+    EXPECT_EQ(text(conn->execute("SELECT Name FROM Orders WHERE ID = 1")->value(0)), "Green tea");
+}
+
 TEST_F(SqliteRecordset, DescribeReadsColumnsWithoutRunning) {
     Ref<Recordset> rs = conn->describe("SELECT Name, Total FROM Orders WHERE ID = ?");
     EXPECT_EQ(rs->fieldCount(), 2u);

@@ -64,7 +64,9 @@ Recordset::~Recordset() = default;
 
 void Recordset::attach(Ref<RecordsetData> data, std::u16string source) {
     data_ = std::move(data);
-    data_->open = true;
+    // A statement that gives no columns (INSERT, UPDATE...) leaves the
+    // recordset closed, as its callers test through State.
+    data_->open = !data_->columns.empty();
     data_->pos = 0;
     fields_.reset();
     source_ = std::move(source);

@@ -58,7 +58,8 @@ public:
     Recordset();
     ~Recordset() override;
 
-    // Opens the recordset over rows a provider has read.
+    // Opens the recordset over rows a provider has read (it stays closed when
+    // they have no columns).
     void attach(Ref<RecordsetData> data, std::u16string source = {});
 
     // The ADO Open: source text, active connection (a Connection object or a
