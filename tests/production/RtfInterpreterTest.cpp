@@ -247,3 +247,25 @@ TEST(RtfTemplateSplit, TruncatedAndDamagedTextsFailCleanly) {
     }
     SUCCEED();
 }
+
+TEST(RtfTemplateFile, DocumentsSavedByWordProcessors) {
+    // Every fixture reads; the one in a word processor's own style (label
+    // split into formatted runs, revision marks, escaped braces in the code)
+    // gives its statement field.
+    const std::string folder = std::string(QZ_TEST_DATA_DIR) + "/rtf/";
+    for (const char* name : {"lo-letter.rtf", "lo-report.rtf", "wordpad-style.rtf"}) {
+        RtfInterpreter r;
+        r.TemplateFile(folder + name);
+        EXPECT_NO_THROW(r.ParseRtfTemplate()) << name;
+        EXPECT_EQ(r.NbElement(), r.NbRtfPureElement()) << name;  // no fields of the system
+    }
+    RtfInterpreter r;
+    r.TemplateFile(folder + "word-style.rtf");
+    r.ParseRtfTemplate();
+    EXPECT_EQ(sequence(r), "R0 S0 R1 ");
+    EXPECT_EQ(r.GetStatementLabel(0), "Customer");
+    EXPECT_EQ(r.GetStatementCode(0), "x = \"a{b}\"");
+    // The runs end and start exactly around the field group.
+    EXPECT_TRUE(r.GetRtfCode(0).ends_with("Dear }"));
+    EXPECT_TRUE(r.GetRtfCode(1).starts_with("{\\insrsid1234567 ,\\par }"));
+}
