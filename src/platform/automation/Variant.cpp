@@ -16,30 +16,12 @@ namespace qz {
 // ---------------------------------------------------------------------------
 // Life cycle
 
-Variant::Variant(const Variant& o) noexcept : type_(o.type_), u_(o.u_) {
-    if (isShared()) {
-        if (type_ == VarType::String) u_.str->addRef();
-        else if (type_ == VarType::Object) { if (u_.obj) u_.obj->addRef(); }
-        else u_.arr->addRef();
-    }
-}
-
-Variant& Variant::operator=(const Variant& o) noexcept {
-    if (this != &o) {
-        Variant tmp(o);
-        *this = std::move(tmp);
-    }
-    return *this;
-}
-
-Variant& Variant::operator=(Variant&& o) noexcept {
-    if (this != &o) {
-        if (isShared()) releasePayload();
-        type_ = o.type_;
-        u_ = o.u_;
-        o.type_ = VarType::Empty;
-    }
-    return *this;
+// The constructors, copies and moves are inline in the header: the script
+// engine makes and drops Variants on every step.
+void Variant::addRefPayload() const noexcept {
+    if (type_ == VarType::String) u_.str->addRef();
+    else if (type_ == VarType::Object) { if (u_.obj) u_.obj->addRef(); }
+    else u_.arr->addRef();
 }
 
 void Variant::releasePayload() noexcept {
@@ -48,12 +30,6 @@ void Variant::releasePayload() noexcept {
     else u_.arr->release();
 }
 
-Variant::Variant(bool b) noexcept : type_(VarType::Boolean) { u_.i64 = 0; u_.i16 = b ? -1 : 0; }
-Variant::Variant(std::uint8_t v) noexcept : type_(VarType::Byte) { u_.i64 = 0; u_.u8 = v; }
-Variant::Variant(std::int16_t v) noexcept : type_(VarType::Integer) { u_.i64 = 0; u_.i16 = v; }
-Variant::Variant(std::int32_t v) noexcept : type_(VarType::Long) { u_.i64 = 0; u_.i32 = v; }
-Variant::Variant(float v) noexcept : type_(VarType::Single) { u_.i64 = 0; u_.f32 = v; }
-Variant::Variant(double v) noexcept : type_(VarType::Double) { u_.f64 = v; }
 
 Variant::Variant(std::u16string s) : type_(VarType::String) {
     u_.str = new StringBox(std::move(s));

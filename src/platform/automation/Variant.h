@@ -55,19 +55,39 @@ public:
 class Variant {
 public:
     Variant() noexcept : type_(VarType::Empty) { u_.i64 = 0; }
-    Variant(const Variant& o) noexcept;
+    Variant(const Variant& o) noexcept : type_(o.type_), u_(o.u_) { if (isShared()) addRefPayload(); }
     Variant(Variant&& o) noexcept : type_(o.type_), u_(o.u_) { o.type_ = VarType::Empty; }
-    Variant& operator=(const Variant& o) noexcept;
-    Variant& operator=(Variant&& o) noexcept;
+    Variant& operator=(const Variant& o) noexcept {
+        // Take the new value before letting the old one go: releasing may
+        // run code (a class terminate handler) that changes o.
+        VarType t = o.type_;
+        Payload p = o.u_;
+        if (o.isShared()) o.addRefPayload();
+        if (isShared()) releasePayload();
+        type_ = t;
+        u_ = p;
+        return *this;
+    }
+    Variant& operator=(Variant&& o) noexcept {
+        if (this != &o) {
+            VarType t = o.type_;
+            Payload p = o.u_;
+            o.type_ = VarType::Empty;
+            if (isShared()) releasePayload();
+            type_ = t;
+            u_ = p;
+        }
+        return *this;
+    }
     ~Variant() { if (isShared()) releasePayload(); }
 
     // Constructors choose the subtype from the C++ type.
-    Variant(bool b) noexcept;                    // Boolean (-1 / 0)
-    Variant(std::uint8_t v) noexcept;            // Byte
-    Variant(std::int16_t v) noexcept;            // Integer
-    Variant(std::int32_t v) noexcept;            // Long
-    Variant(float v) noexcept;                   // Single
-    Variant(double v) noexcept;                  // Double
+    Variant(bool b) noexcept : type_(VarType::Boolean) { u_.i64 = 0; u_.i16 = b ? -1 : 0; }
+    Variant(std::uint8_t v) noexcept : type_(VarType::Byte) { u_.i64 = 0; u_.u8 = v; }
+    Variant(std::int16_t v) noexcept : type_(VarType::Integer) { u_.i64 = 0; u_.i16 = v; }
+    Variant(std::int32_t v) noexcept : type_(VarType::Long) { u_.i64 = 0; u_.i32 = v; }
+    Variant(float v) noexcept : type_(VarType::Single) { u_.i64 = 0; u_.f32 = v; }
+    Variant(double v) noexcept : type_(VarType::Double) { u_.f64 = v; }
     Variant(std::u16string s);                   // String
     Variant(std::u16string_view s);              // String
     Variant(const char16_t* s);                  // String
@@ -144,6 +164,7 @@ private:
                (static_cast<std::uint16_t>(type_) & static_cast<std::uint16_t>(VarType::Array));
     }
     void releasePayload() noexcept;
+    void addRefPayload() const noexcept;
 
     VarType type_;
     union Payload {
