@@ -77,6 +77,10 @@ TEST_F(FromScript, CreatableConnectionAndRecordset) {
         "  r.CursorLocation = 3\n"
         "  r.Open \"SELECT count(*) AS n FROM Orders\", c, 2, 2\n"
         "  Count = r.Fields(\"n\").Value & \"/\" & c.State & \"/\" & r.State\n"
+        "  If Not r.ActiveConnection Is c Then Count = \"another connection\"\n"
+        "  r.Close\n"
+        "  r.Open \"Orders\", c, , , 2\n"
+        "  Count = Count & \"/\" & r.RecordCount\n"
         "  r.Close\n"
         "  c.Close\n"
         "End Function\n"
@@ -88,7 +92,7 @@ TEST_F(FromScript, CreatableConnectionAndRecordset) {
         "  Failure = c.Errors.Count & \"|\" & c.Errors(0).Description\n"
         "End Function\n");
     std::vector<Variant> args{Variant::fromUtf8(dir.file("shop.db"))};
-    EXPECT_EQ(sc.Run("Count", args).toUtf8(), "3/1/1");
+    EXPECT_EQ(sc.Run("Count", args).toUtf8(), "3/1/1/3");
     const std::string f = sc.Run("Failure").toUtf8();
     EXPECT_EQ(f.substr(0, 2), "1|");
     EXPECT_NE(f.find("/no/such/file.db"), std::string::npos);

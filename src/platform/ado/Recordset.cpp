@@ -90,17 +90,19 @@ void Recordset::open(const Variant& source, const Variant& activeConnection, std
     }
     const bool saved = (options & adCmdFile) != 0 ||
                        (!conn && equalsNoCaseAscii(findValue(connText, "Provider"), "MSPersist"));
+    // A table name as the source (adCmdTable, adCmdTableDirect).
+    const std::string command = (options & 0xFF) == 2 || (options & 512) ? "SELECT * FROM [" + text + "]" : text;
     Ref<Recordset> result;
     if (saved) {
         if (text.empty()) raiseAdo(kErrInvalidArgument, kRsSourceName);
         result = loadSavedRecordset(text);
     } else if (conn) {
-        result = conn->execute(text);
+        result = conn->execute(command);
         activeConnection_ = Ref<Dispatch>(conn);
     } else if (!connText.empty()) {
         Ref<Connection> own = makeRef<Connection>();
         own->open(connText);
-        result = own->execute(text);
+        result = own->execute(command);
         own->close();
     } else {
         raiseAdo(kErrInvalidConnection, kRsSourceName);
@@ -214,7 +216,9 @@ Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>
     case kRsState: if (!put) return Variant(state()); break;
     case kRsClose: close(); return Variant();
     case kRsOpen:
-        open(arg(args, 0), arg(args, 1), argLong(args, 4, -1) == -1 ? 0 : argLong(args, 4, 0));
+        // The connection argument stays an object: its default member would
+        // give its connection string.
+        open(arg(args, 0), isMissing(args, 1) ? Variant() : args[1], argLong(args, 4, 0));
         if (!isMissing(args, 2)) cursorType_ = args[2].toLong();
         if (!isMissing(args, 3)) lockType_ = args[3].toLong();
         return Variant();
