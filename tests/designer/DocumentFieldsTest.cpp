@@ -1,6 +1,8 @@
 // Statement and expression fields written, read and rewritten in a document.
 #include "DesignerTestSupport.h"
 
+#include <fstream>
+
 using namespace qz;
 using namespace qz::designer;
 using namespace qz::designer::testing;
@@ -10,6 +12,11 @@ namespace {
 const std::string kSect = kFieldSeparator;
 
 class DocumentFields : public DesignerDocument {};
+
+std::string ReadLog() {
+    std::ifstream in(ErrorLogFileName(), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 } // namespace
 
@@ -139,9 +146,17 @@ TEST_F(DocumentFields, FailuresRaiseTheOperationsMessageAndLeaveTheDocumentAsItW
     macro.SetText(" MACROBUTTON modExpressionMacro ");
     std::string before = text();
     sel().SetRange(0, length());
+    std::size_t logStart = ReadLog().size();
     EXPECT_EQ(ErrorNumberOf([&] { fields.ReadExpressionField(); }, &description), OwnErrorNumber(4060));
     EXPECT_NE(description.find("Impossible to read the Quorvane expression."), std::string::npos);
     EXPECT_EQ(text(), before);
+    // The cause is logged first, then the operation's own message.
+    std::string log = ReadLog().substr(logStart);
+    std::size_t cause = log.find("\t" + std::to_string(OwnErrorNumber(4052)) + "\t");
+    std::size_t own = log.find("\t" + std::to_string(OwnErrorNumber(4060)) + "\t");
+    ASSERT_NE(cause, std::string::npos) << log;
+    ASSERT_NE(own, std::string::npos) << log;
+    EXPECT_LT(cause, own);
 
     // A save that fails after the label was written puts the label back.
     sel().SetRange(0, length());
