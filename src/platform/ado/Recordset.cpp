@@ -114,6 +114,7 @@ void Recordset::close() {
     requireOpen();
     data_->open = false;
     activeConnection_.reset();
+    activeConnectionArg_ = Variant();
 }
 
 bool Recordset::eof() const { requireOpen(); return data_->eof(); }
@@ -218,7 +219,8 @@ Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>
     case kRsOpen:
         // The connection argument stays an object: its default member would
         // give its connection string.
-        open(arg(args, 0), isMissing(args, 1) ? Variant() : args[1], argLong(args, 4, 0));
+        // Without one, the connection set beforehand (ActiveConnection).
+        open(arg(args, 0), isMissing(args, 1) ? activeConnectionArg_ : args[1], argLong(args, 4, 0));
         if (!isMissing(args, 2)) cursorType_ = args[2].toLong();
         if (!isMissing(args, 3)) lockType_ = args[3].toLong();
         return Variant();
@@ -237,10 +239,12 @@ Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>
     case kRsActiveConnection:
         if (put) {
             if (isOpen()) raiseAdo(kErrObjectOpen, kRsSourceName);
+            activeConnectionArg_ = args.back();
             activeConnection_ = args.back().isObject() ? args.back().toObject() : Ref<Dispatch>();
             return Variant();
         }
-        return activeConnection_ ? Variant(activeConnection_) : Variant::nothing();
+        if (activeConnection_) return Variant(activeConnection_);
+        return activeConnectionArg_.isString() ? activeConnectionArg_ : Variant::nothing();
     default: break;
     }
     raiseNotSupported(kRsSourceName);

@@ -97,6 +97,7 @@ private:
     Ref<RecordsetData> data_;
     Ref<Fields> fields_;
     Ref<Dispatch> activeConnection_;
+    Variant activeConnectionArg_; // as last set: a Connection or a connection string
     std::u16string source_;
     std::int32_t cursorLocation_ = 2;
     std::int32_t cursorType_ = 0;
