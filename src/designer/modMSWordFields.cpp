@@ -314,7 +314,7 @@ void modMSWordFields::CorrectMacroName() {
             };
             for (const auto& [from, to] : pairs) {
                 find.ClearFormatting();
-                find.GetReplacement.ClearFormatting();
+                find.Replacement.ClearFormatting();
                 find.Execute(from, 2, to, true);
             }
         }
@@ -460,10 +460,10 @@ void modMSWordFields::ConvertFields51629To60000() {
             const std::string old = statement ? "AplStmnt" : "AplValue";
             sel.HomeKey(word::kUnitStory);
             find.ClearFormatting();
-            find.GetReplacement.ClearFormatting();
+            find.Replacement.ClearFormatting();
             find.Execute(mb + old, 2, MacroKey(statement), true);
             find.ClearFormatting();
-            find.GetReplacement.ClearFormatting();
+            find.Replacement.ClearFormatting();
             find.Execute(set + old, 2, SetKey(statement), true);
         }
     });

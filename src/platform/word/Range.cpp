@@ -360,13 +360,13 @@ bool Find::Execute(const std::string& findText) {
     return Execute();
 }
 
-bool Find::Execute() { return Execute(Text, 0, GetReplacement.Text, Forward); }
+bool Find::Execute() { return Execute(Text, 0, Replacement.Text, Forward); }
 
 bool Find::Execute(const std::string& findText, int replace, const std::string& replaceWith,
                    bool forward) {
     Text = findText;
     Forward = forward;
-    GetReplacement.Text = replaceWith;
+    Replacement.Text = replaceWith;
     Found = false;
     std::u32string pat = DecodeUtf8(findText);
     if (!MatchCase)

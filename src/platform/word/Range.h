@@ -115,7 +115,7 @@ private:
     std::vector<long> begins_;
 };
 
-class Replacement {
+class FindReplacement {
 public:
     std::string Text;
     void ClearFormatting() {}
@@ -129,13 +129,12 @@ class Find {
 public:
     explicit Find(Selection* sel) : sel_(sel) {}
     std::string Text;
-    Replacement GetReplacement;
+    FindReplacement Replacement;
     bool Forward = true;
     bool MatchCase = false;
     bool MatchWholeWord = false;
     int Wrap = 0;
     bool Found = false;
-    Replacement& Replacement_() { return GetReplacement; }
     void ClearFormatting() {}
     // Finds Text (or the given text); on success selects the match.
     bool Execute();

@@ -820,6 +820,13 @@ void Document::LoadRtfText(std::string_view rtf) {
     colors.assign(1, -1);
     preamble.clear();
     main_.clear();
+    mainLastProps.clear();
+    props_ = CustomProperties();
+    sections_.resize(1);
+    sections_[0] = std::make_unique<Section>();
+    sections_[0]->doc = this;
+    for (auto& h : sections_[0]->headers) h.doc = this;
+    for (auto& h : sections_[0]->footers) h.doc = this;
     RtfReader reader(*this, rtf);
     reader.Run();
     selection_->MoveTo(&main_, 0, 0);
