@@ -281,3 +281,28 @@ TEST(ScriptWith, NestedWithReachesTheInnermostObject) {
 
 } // namespace
 } // namespace qz::script::test
+
+namespace qz::script::test {
+namespace {
+
+TEST(ScriptLimits, LongAndDeepProgramsFailCleanly) {
+    // A long chain of & is fine up to a generous height, then a clean error.
+    std::string chain = "x = \"a\"";
+    for (int i = 0; i < 1500; ++i) chain += " & \"a\"";
+    Script s(chain);
+    EXPECT_EQ(s.str("Len(x)"), "1501");
+    std::string tooLong = "y = 1";
+    for (int i = 0; i < 100000; ++i) tooLong += " + 1";
+    ScriptControl sc;
+    EXPECT_EQ(errorOf([&] { sc.AddCode(tooLong); }).Number, 28);
+    std::string nested(5000, '(');
+    EXPECT_EQ(errorOf([&] { sc.AddCode("z = " + nested + "1" + std::string(5000, ')')); }).Number, 28);
+    std::string blocks;
+    for (int i = 0; i < 3000; ++i) blocks += "If True Then\n";
+    EXPECT_EQ(errorOf([&] { sc.AddCode(blocks); }).Number, 28);
+    // The control is still usable.
+    EXPECT_EQ(sc.Eval("1 + 1").toLong(), 2);
+}
+
+} // namespace
+} // namespace qz::script::test

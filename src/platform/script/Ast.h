@@ -61,6 +61,7 @@ struct Expr {
     bool hasArgs = false;      // written with parentheses
     bool numeric = false;      // arithmetic or comparison of literals and variables only
     std::uint8_t nk = 0;       // its shape inside such an expression (the engine's NumKind)
+    std::uint16_t depth = 1;   // height of the tree below (bounded by the parser)
     Bind bind = Bind::Unbound;
     std::int32_t line = 0, col = 0;
     std::int32_t slot = -1;    // Local / Global / Field / Builtin / Intrinsic / HostMember index

@@ -502,17 +502,21 @@ bool isNumericLeaf(const Expr& e) {
     return true;
 }
 
+// Children are bound (and flagged) before their parent, so this looks one
+// level down only.
 bool isNumericTree(const Expr& e) {
-    if (e.kind == EK::Paren) return isNumericTree(*e.a);
-    if (e.kind == EK::Unary) return e.op == Op::Neg && isNumericTree(*e.a);
+    auto operand = [](const Expr& c) {
+        if (c.kind == EK::Binary || c.kind == EK::Unary) return c.numeric && !isComparison(c);
+        if (c.kind == EK::Paren) return c.nk != 0;
+        return isNumericLeaf(c);
+    };
+    if (e.kind == EK::Paren) return operand(*e.a);
+    if (e.kind == EK::Unary) return e.op == Op::Neg && operand(*e.a);
     if (e.kind == EK::Binary) {
         switch (e.op) {
         case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::IntDiv: case Op::Mod:
-            return isNumericTree(*e.a) && isNumericTree(*e.b);
         case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge:
-            // a comparison is numeric at the top only
-            return (isNumericLeaf(*e.a) || (e.a->kind != EK::Literal && isNumericTree(*e.a) && !isComparison(*e.a))) &&
-                   (isNumericLeaf(*e.b) || (isNumericTree(*e.b) && !isComparison(*e.b)));
+            return operand(*e.a) && operand(*e.b);
         default: return false;
         }
     }
@@ -584,7 +588,7 @@ void Engine::bindExpr(Expr& e, Scope& sc) {
     }
     if (e.kind != EK::Literal)
         for (auto& a : e.args) bindExpr(*a, sc);
-    if (e.kind == EK::Binary || e.kind == EK::Unary) {
+    if (e.kind == EK::Binary || e.kind == EK::Unary || e.kind == EK::Paren) {
         e.numeric = isNumericTree(e);
         if (e.numeric) markNumeric(e);
     } else if ((e.kind == EK::Ident || e.kind == EK::Literal) && isNumericLeaf(e)) {
@@ -820,6 +824,7 @@ inline bool numOf(const Variant& v, Engine::Num& out) {
 } // namespace
 
 void Engine::markNumeric(Expr& e) {
+    if (e.nk != NkNone) return;  // the subtree is marked already
     switch (e.kind) {
     case EK::Literal: e.nk = NkLit; return;
     case EK::Ident:
@@ -1619,6 +1624,15 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
     if (!obj.isObject()) fail(err::ObjectRequired);
     Dispatch* d = obj.objectValue();
     if (!d) fail(err::ObjectRequired);
+    if (e.cacheKey == d) {
+        // The host object this call site saw last (it holds a reference, so
+        // the address still names the same object).
+        Args args;
+        evalArgs(e.args, args, f);
+        Variant r = d->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
+        if (hasDeadline_) checkClock();
+        return r;
+    }
     if (auto* so = dynamic_cast<ScriptObject*>(d)) {
         // Script objects: by-reference arguments reach the caller's variables.
         std::int32_t id;
@@ -1649,7 +1663,8 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
     Dispatch* d = objv.objectValue();
     if (!d) fail(err::ObjectRequired);
     Ref<Dispatch> keep(d);
-    if (auto* so = dynamic_cast<ScriptObject*>(d)) {
+    if (site.cacheKey != d) {
+      if (auto* so = dynamic_cast<ScriptObject*>(d)) {
         // Script objects are cached by class, never held: Class_Terminate must
         // run when the script drops its last reference.
         std::int32_t id;
@@ -1663,6 +1678,7 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
             site.cacheId = id;
         }
         return invokeClassMember(so, id, kind, args);
+      }
     }
     std::int32_t id;
     if (site.cacheKey == d) {

@@ -6,6 +6,7 @@ namespace qz::script {
 namespace {
 
 constexpr int kMaxNesting = 400; // deeper expressions or blocks: "Out of stack space"
+constexpr int kMaxHeight = 2000; // height of one expression tree
 
 bool isReserved(Kw k) {
     switch (k) {
@@ -93,7 +94,17 @@ private:
         e->op = op;
         e->a = std::move(a);
         e->b = std::move(b);
+        setDepth(*e);
         return e;
+    }
+    // Long chains (a & b & c ...) are built in loops, not by recursion: their
+    // height is bounded here so that evaluating them stays within the stack.
+    void setDepth(Expr& e) {
+        int d = 0;
+        if (e.a) d = e.a->depth;
+        if (e.b) d = std::max<int>(d, e.b->depth);
+        if (d + 1 > kMaxHeight) fail(28);
+        e.depth = static_cast<std::uint16_t>(d + 1);
     }
 
     // Statements
@@ -263,6 +274,7 @@ ExprPtr Parser::postfix(bool) {
             auto m = make(EK::Member, at);
             m->name = memberName();
             m->a = std::move(e);
+            setDepth(*m);
             e = std::move(m);
         } else if (is(Tok::LParen) && (e->kind == EK::Ident || e->kind == EK::Member) && !e->hasArgs) {
             e->hasArgs = true;
@@ -274,6 +286,7 @@ ExprPtr Parser::postfix(bool) {
             m->a = std::move(e);
             m->hasArgs = true;
             argList(m->args);
+            setDepth(*m);
             e = std::move(m);
         } else {
             return e;
