@@ -86,6 +86,25 @@ void BM_InsertFieldInLargeDocument(benchmark::State& state) {
 }
 BENCHMARK(BM_InsertFieldInLargeDocument)->Unit(benchmark::kMicrosecond);
 
+// The same with the insertion point jumping between a quarter and three
+// quarters of the document: every insert moves the edit gap across half of it.
+void BM_InsertFieldFarFromLastEdit(benchmark::State& state) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(LargeRtf());
+    designer::modMSWordFields fields(app);
+    word::Selection& sel = app.GetSelection();
+    long quarter = doc.Content().End() / 4;
+    bool far = false;
+    for (auto _ : state) {
+        long at = far ? 3 * quarter : quarter;
+        far = !far;
+        sel.SetRange(at, at);
+        fields.InsertStatementField({0, 0, "Customer", 0, 0, "x = 1"});
+    }
+}
+BENCHMARK(BM_InsertFieldFarFromLastEdit)->Unit(benchmark::kMicrosecond);
+
 // Reading the field at a selection in the large document.
 void BM_ReadFieldInLargeDocument(benchmark::State& state) {
     word::Application app;
