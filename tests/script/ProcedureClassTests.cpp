@@ -171,3 +171,21 @@ TEST(ScriptClasses, TerminateRunsWhenTheLastReferenceGoes) {
 
 } // namespace
 } // namespace qz::script::test
+
+namespace qz::script::test {
+namespace {
+
+TEST(ScriptProcedures, NamesDefinedLaterAreFoundAtRunTime) {
+    ScriptControl sc;
+    sc.AddCode(
+        "Function UsesLater() : UsesLater = Helper(2) + gLimit : End Function\r\n"
+        "ExecuteGlobal \"Function Helper(n) : Helper = n * 10 : End Function\"\r\n"
+        "Dim viaModule : viaModule = Helper(1)\r\n");
+    EXPECT_EQ(sc.Eval("viaModule").toLong(), 10);
+    sc.AddCode("Dim gLimit : gLimit = 5");
+    EXPECT_EQ(sc.Eval("UsesLater()").toLong(), 25);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(sc.Eval("neverDeclared" + std::to_string(i)).isEmpty());
+}
+
+} // namespace
+} // namespace qz::script::test

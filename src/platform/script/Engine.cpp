@@ -233,6 +233,7 @@ std::int32_t Engine::newGlobal(const std::u16string& name, GlobalName::Kind kind
     g.kind = kind;
     g.slot = slot;
     names_[name] = g;
+    newNames_.push_back(name);
     return slot;
 }
 
@@ -328,6 +329,7 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
         g.kind = GlobalName::Proc;
         g.proc = p.get();
         names_[p->name] = g;
+        newNames_.push_back(p->name);
     }
     // Variables
     for (auto& d : b->globals) {
@@ -358,6 +360,7 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     for (ClassInfo* ci : newClasses)
         for (auto& p : ci->def->procs) bindProc(*p, ci, expl);
     bindList(b->body, moduleScope);
+    rebindImplicitNames();
     execList(b->body, mf);
 }
 
@@ -670,6 +673,10 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         e.bind = Bind::Undefined;
         return;
     }
+    // Not declared anywhere yet: a variable of its own (local inside a
+    // procedure). A global of that name defined later (ExecuteGlobal, a later
+    // AddCode) takes its place, as run-time name lookup would find it.
+    implicitNodes_.push_back(&e);
     if (sc.canAddLocals) {
         std::int32_t slot = sc.frameSize++;
         sc.locals[name] = slot;
@@ -680,6 +687,28 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
     }
     e.bind = Bind::Global;
     e.slot = newGlobal(name, GlobalName::Var);
+}
+
+void Engine::rebindImplicitNames() {
+    if (newNames_.empty()) return;
+    std::unordered_map<std::u16string, int, NoCaseHash, NoCaseEqual> fresh;
+    for (auto& n : newNames_) fresh.emplace(std::move(n), 0);
+    newNames_.clear();
+    for (Expr* e : implicitNodes_) {
+        if (!fresh.count(e->name)) continue;
+        auto it = names_.find(e->name);
+        if (it == names_.end()) continue;
+        if (it->second.kind == GlobalName::Proc) {
+            e->bind = Bind::Proc;
+            e->proc = it->second.proc;
+            e->nk = NkNone;  // no longer a plain read: the general way
+        } else {
+            if (e->bind == Bind::Global && e->slot == it->second.slot) continue;
+            e->bind = Bind::Global;
+            e->slot = it->second.slot;
+            if (e->nk == NkLocal) e->nk = NkGlobal;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -739,7 +768,7 @@ Variant Engine::evalText(std::u16string_view text) {
     ExprPtr e = parseExpression(text);
     Scope sc;
     sc.explicitNames = explicitAll_;
-    bindExpr(*e, sc);
+    TransientBinding tb(*this, *e, sc);
     RunningGuard g(running_);
     Frame f;
     // Errors of a lone expression are reported on its line 1.

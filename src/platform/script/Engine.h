@@ -141,6 +141,23 @@ private:
     void bindExpr(Expr& e, Scope& sc);
     void bindName(Expr& e, Scope& sc, bool write);
     std::int32_t newGlobal(const std::u16string& name, GlobalName::Kind kind);
+    void rebindImplicitNames();
+    // Binds an expression that lives only for one evaluation (Eval): its
+    // undeclared names leave the rebinding list when it goes.
+    struct TransientBinding {
+        std::vector<Expr*>& nodes;
+        std::size_t from, count = 0;
+        TransientBinding(Engine& en, Expr& e, Scope& sc) : nodes(en.implicitNodes_), from(nodes.size()) {
+            en.bindExpr(e, sc);
+            count = nodes.size() - from;
+        }
+        ~TransientBinding() {
+            nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(from),
+                        nodes.begin() + static_cast<std::ptrdiff_t>(from + count));
+        }
+    };
+    std::vector<Expr*> implicitNodes_;       // names bound as undeclared variables
+    std::vector<std::u16string> newNames_;   // globals defined since the last rebinding
     Variant constValue(Expr& e, Scope& sc);
 
     // Running

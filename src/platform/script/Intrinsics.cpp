@@ -124,7 +124,7 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         Scope sc;
         sc.explicitNames = explicitAll_;
         scopeOfFrame(sc, f);
-        bindExpr(*ex, sc);
+        TransientBinding tb(*this, *ex, sc);
         checkStack();
         DepthGuard dg(depth_);
         return eval(*ex, f);
