@@ -1,6 +1,7 @@
 // RTF in and out: the writer's rules, round trips through the model, real
 // documents written by word processors, and damaged input.
 #include "platform/word/Application.h"
+#include "platform/word/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -298,4 +299,30 @@ TEST(RtfReader, MutatedRealDocumentsLoadAndSaveWithoutCrashing) {
             EXPECT_EQ(d2.Content().Text(), d.Content().Text()) << name << " round " << round;
         }
     }
+}
+
+TEST(RtfReader, ColoursOfAnyTableMapToPaletteIndexesByTheirRgb) {
+    Application app;
+    Document& doc = app.GetDocuments().Open(Fixture("wordpad-style.rtf"));
+    Selection& sel = app.GetSelection();
+    std::string text = doc.Content().Text();
+    auto at = [&](const std::string& w) { return static_cast<long>(DecodeUtf8(text.substr(0, text.find(w))).size()); };
+    long red = at("Bold red"), blue = at("blue normal"), plain = at("Plain");
+    sel.SetRange(red, red + 3);
+    EXPECT_EQ(sel.GetFont().ColorIndex(), 6); // 255,0,0 is entry 1 of this table
+    sel.SetRange(blue, blue + 4);
+    EXPECT_EQ(sel.GetFont().ColorIndex(), 0); // a colour outside the palette
+    // Colouring with a palette index reuses the table's entry and keeps the others.
+    std::size_t entries = doc.colors.size();
+    sel.SetRange(plain, plain + 5);
+    sel.GetFont().SetColorIndex(6);
+    EXPECT_EQ(doc.colors.size(), entries);
+    sel.GetFont().SetColorIndex(11);
+    EXPECT_EQ(doc.colors.size(), entries + 1);
+    Loaded back(doc.ToRtf());
+    Selection& s2 = back.app.GetSelection();
+    s2.SetRange(plain, plain + 5);
+    EXPECT_EQ(s2.GetFont().ColorIndex(), 11);
+    s2.SetRange(blue, blue + 4);
+    EXPECT_EQ(back.doc->ColorRgb(back.doc->Format(back.doc->MainStory()[static_cast<std::size_t>(blue)].fmt).color), 0x004DBB);
 }
