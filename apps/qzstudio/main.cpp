@@ -53,11 +53,13 @@ void reportScriptError(const ExecutionErrorInfo& e) {
               << "  text: " << e.sText << "\n";
 }
 
-// Reports a failure with the system's message id when it is one of its own.
-void reportError(const qz::AutomationError& e) {
+// Reports a failure with the system's message id when it is one of its own;
+// context names what was being read, when known.
+void reportError(const qz::AutomationError& e, const std::string& context) {
     const std::uint32_t n = static_cast<std::uint32_t>(e.Number);
     const std::uint32_t base = static_cast<std::uint32_t>(qz::kOwnErrorBase);
     std::cerr << "qzstudio: ";
+    if (!context.empty()) std::cerr << context << ": ";
     if (n >= base && n < base + 0x10000)
         std::cerr << "error " << (n - base) << ": ";
     else
@@ -88,6 +90,7 @@ struct ProduceOptions {
 };
 
 int produce(const ProduceOptions& o) {
+    std::string context;  // the file being read, for the report of a failure
     bool scriptFailed = false;
     bool timedOut = false;
     try {
@@ -113,8 +116,10 @@ int produce(const ProduceOptions& o) {
                 std::cerr << "qzstudio: --xml-recordset needs NAME=FILE, got \"" << a << "\"\n";
                 return 2;
             }
+            context = file;
             p.AddXmlRecordset(name, file);
         }
+        context = o.templateFile;
         p.TemplateFile(o.templateFile);
         if (writesOver(o.outputFile, o.templateFile)) {
             std::cerr << "qzstudio: the output would replace the template; choose another file\n";
@@ -128,7 +133,7 @@ int produce(const ProduceOptions& o) {
         p.Execute();
     } catch (const qz::AutomationError& e) {
         // A compile error was already reported through the event.
-        if (!scriptFailed) reportError(e);
+        if (!scriptFailed) reportError(e, context);
         if (timedOut) std::cerr << "qzstudio: the script was stopped by the time-out\n";
         return 1;
     }

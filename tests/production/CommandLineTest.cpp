@@ -85,13 +85,13 @@ TEST(CommandLine, ReportsFailuresWithTheirMessage) {
     qz::test::TempDir dir;
     Result r = qzstudio(dir, "produce " + quote(dir.file("none.rtf")) + " -o " + quote(dir.file("o.rtf")));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "qzstudio: error 3010: The file specified does not exist.\n");
+    EXPECT_EQ(r.err, "qzstudio: " + dir.file("none.rtf") + ": error 3010: The file specified does not exist.\n");
 
     dir.write("bad.rtf", "plain text");
     dir.write("bad.qzc", "<QZC/>");
     r = qzstudio(dir, "produce " + quote(dir.file("bad.rtf")) + " -o " + quote(dir.file("o.rtf")));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "qzstudio: error 3003: Cannot find a valid input file.\n");
+    EXPECT_EQ(r.err, "qzstudio: " + dir.file("bad.rtf") + ": error 3003: Cannot find a valid input file.\n");
 
     // The output must not replace the template.
     r = qzstudio(dir, "produce " + quote(dir.file("bad.rtf")) + " -o " + quote(dir.path() + "/./bad.rtf"));
@@ -101,7 +101,7 @@ TEST(CommandLine, ReportsFailuresWithTheirMessage) {
     dir.write("open.rtf", rtfDocument("{\\b x"));
     dir.write("open.qzc", "<QZC/>");
     r = qzstudio(dir, "produce " + quote(dir.file("open.rtf")) + " -o " + quote(dir.file("o.rtf")));
-    EXPECT_EQ(r.err, "qzstudio: error 3112: Unable to interpret the RTF file.\n");
+    EXPECT_EQ(r.err, "qzstudio: " + dir.file("open.rtf") + ": error 3112: Unable to interpret the RTF file.\n");
 }
 
 TEST(CommandLine, ReportsAScriptErrorAtItsField) {
