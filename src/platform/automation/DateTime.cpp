@@ -2,6 +2,7 @@
 
 #include "Text.h"
 
+#include <charconv>
 #include <cmath>
 #include <ctime>
 #include <vector>
@@ -71,8 +72,9 @@ namespace {
 
 void appendNumber(std::u16string& out, int v, int minDigits) {
     char buf[16];
-    int n = std::snprintf(buf, sizeof buf, "%0*d", minDigits, v);
-    for (int i = 0; i < n; ++i) out += static_cast<char16_t>(buf[i]);
+    char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+    for (int pad = minDigits - static_cast<int>(end - buf); pad > 0; --pad) out += u'0';
+    for (const char* p = buf; p != end; ++p) out += static_cast<char16_t>(*p);
 }
 
 } // namespace

@@ -192,11 +192,16 @@ int parseCurrency(std::u16string_view s, const LocaleFormat& loc, std::int64_t& 
 
 std::u16string formatFloat(double v, int digits, const LocaleFormat& loc) {
     if (v == 0) return u"0";
+    // The shortest of fixed and scientific at this precision, as %G prints it
+    // (trailing zeros dropped, exponent of at least two digits), but without
+    // the C locale's involvement.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*G", digits, v);
+    char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits).ptr;
     std::u16string out;
-    for (const char* p = buf; *p; ++p) {
+    out.reserve(static_cast<std::size_t>(end - buf) + 2);
+    for (const char* p = buf; p != end; ++p) {
         if (*p == '.') out += loc.decimalSep;
+        else if (*p == 'e') out += u'E';
         else out += static_cast<char16_t>(*p);
     }
     return out;
