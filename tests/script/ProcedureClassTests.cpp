@@ -189,3 +189,28 @@ TEST(ScriptProcedures, NamesDefinedLaterAreFoundAtRunTime) {
 
 } // namespace
 } // namespace qz::script::test
+
+namespace qz::script::test {
+namespace {
+
+TEST(ScriptClasses, LetOnAnObjectVariableGoesToItsDefaultProperty) {
+    auto rec = makeRef<Recorder>();
+    ScriptControl sc;
+    sc.AddObject("rec", rec);
+    sc.AddCode(
+        "Class Box\r\n"
+        "  Private v\r\n"
+        "  Public Default Property Get Value() : Value = v : End Property\r\n"
+        "  Public Property Let Value(x) : v = x : End Property\r\n"
+        "End Class\r\n"
+        "Dim b, keep, r : Set b = New Box : Set keep = b\r\n"
+        "b = 7\r\n"                      // the object stays, its Value changes
+        "Set r = rec : r = \"host\"\r\n");
+    EXPECT_EQ(sc.Eval("keep.Value").toLong(), 7);
+    EXPECT_EQ(sc.Eval("b Is keep").toBool(), true);
+    EXPECT_EQ(rec->stored.toUtf8(), "host");
+    EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("Set n = Nothing : x = n"); }).Number, 91);
+}
+
+} // namespace
+} // namespace qz::script::test

@@ -1054,7 +1054,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
             if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
             Variant v = eval(*s.value, f);
             if (v.isObject()) v = letValue(std::move(v));
-            *f.ref[t.slot] = std::move(v);
+            letInto(*f.ref[t.slot], std::move(v));
             return Flow::Normal;
         }
         if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
@@ -1387,17 +1387,38 @@ Variant Engine::indexInto(const Variant& v, std::span<Variant> idx) {
     fail(err::TypeMismatch);
 }
 
+// Let into a variable: a variable that holds an object passes the value to
+// the object's default property instead of dropping the object.
+void Engine::letInto(Variant& var, Variant&& value) {
+    if (var.isObject() && var.objectValue()) {
+        Ref<Dispatch> obj(var.objectValue());
+        Args args;
+        args.push_back(std::move(value));
+        obj->invoke(kDispidValue, kInvokePropertyPut, args);
+        if (hasDeadline_) checkClock();
+        return;
+    }
+    var = std::move(value);
+}
+
 void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
     if (!isSet && value.isObject()) value = letValue(std::move(value));
     if (t.kind == EK::Ident) {
         if (!t.hasArgs) {
             switch (t.bind) {
-            case Bind::Local: *f.ref[t.slot] = std::move(value); return;
+            case Bind::Local:
+                if (isSet) *f.ref[t.slot] = std::move(value);
+                else letInto(*f.ref[t.slot], std::move(value));
+                return;
             case Bind::Global:
                 if (globalConst_[t.slot]) fail(err::IllegalAssignment);
-                globals_[t.slot] = std::move(value);
+                if (isSet) globals_[t.slot] = std::move(value);
+                else letInto(globals_[t.slot], std::move(value));
                 return;
-            case Bind::Field: f.me->fields[t.slot] = std::move(value); return;
+            case Bind::Field:
+                if (isSet) f.me->fields[t.slot] = std::move(value);
+                else letInto(f.me->fields[t.slot], std::move(value));
+                return;
             case Bind::Undefined: fail(err::UndefinedVariable);
             case Bind::ClassMethod: {
                 Variant one[1] = {std::move(value)};

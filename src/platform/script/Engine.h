@@ -168,6 +168,7 @@ private:
     Variant evalMember(const Expr& e, Frame& f);
     Variant* varRef(const Expr& e, Frame& f);   // variable of a bound name, or null
     void assign(const Expr& target, Variant value, bool isSet, Frame& f);
+    void letInto(Variant& var, Variant&& value);
     void assignIndexed(Variant& var, const Expr& target, Variant&& value, bool isSet, Frame& f);
     Variant callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                      std::span<Variant> argValues, Frame& caller, bool wantResult);
