@@ -6,6 +6,7 @@
 #include "platform/automation/DateTime.h"
 #include "platform/automation/LocaleFormat.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -60,9 +61,10 @@ Decimal decimalOf(const Variant& v, int frac, double scale) {
     double x = v.toDouble() * scale;
     if (!std::isfinite(x)) throwRuntimeError(err::Overflow);
     if (x == 0) return roundDigits(false, "0", 1, frac);
+    // Fifteen significant digits: d.dddddddddddddde±XX
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(x));
-    // buf: d.dddddddddddddde±XX
+    char* end = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(x), std::chars_format::scientific, 14).ptr;
+    *end = '\0';
     std::string digits;
     digits += buf[0];
     digits.append(buf + 2, 14);
