@@ -220,6 +220,12 @@ void modMSWordFields::ExtractExpressionInfo(ExpressionFieldInfo& rec, long s, lo
     word::Selection& sel = app_.GetSelection();
     sel.SetRange(s, e);
     rec.CodeEnd = static_cast<std::int32_t>(sel.End() - 2);
+    // The selection must end with the SET field's and the outer field's end
+    // characters; otherwise the positions would point into other text.
+    const word::Story& story = *sel.GetStory();
+    if (rec.CodeEnd < 0 || story[static_cast<std::size_t>(rec.CodeEnd)].Kind() != word::AtomKind::FieldEnd ||
+        story[static_cast<std::size_t>(rec.CodeEnd + 1)].Kind() != word::AtomKind::FieldEnd)
+        RaiseError(4009);
     if (!sel.GetFind().Execute(SetKey(false))) RaiseError(4009);
     rec.CodeStart = static_cast<std::int32_t>(sel.End() + 1);
     std::string payload;

@@ -158,6 +158,14 @@ TEST_F(DocumentFields, FailuresRaiseTheOperationsMessageAndLeaveTheDocumentAsItW
     ASSERT_NE(own, std::string::npos) << log;
     EXPECT_LT(cause, own);
 
+    // A selection that runs past the field is refused rather than read at the wrong places.
+    sel().SetRange(0, length());
+    sel().Delete();
+    fields.InsertExpressionField("E", "x", "String;", "-1");
+    sel().TypeText(" after");
+    sel().SetRange(0, length());
+    EXPECT_EQ(ErrorNumberOf([&] { fields.ReadExpressionField(); }), OwnErrorNumber(4060));
+
     // A save that fails after the label was written puts the label back.
     sel().SetRange(0, length());
     sel().Delete();
