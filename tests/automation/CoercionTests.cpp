@@ -62,6 +62,8 @@ TEST(Coercion, StringsToNumbersFollowTheLocale) {
     }
     for (const char* bad : {"", " ", "abc", "1 2", "1.2.3", "--1", "(5", "1e", "&H", "&HG", "$", "e5"})
         EXPECT_VB_ERROR(str(bad).toDouble(), 13);
+    EXPECT_VB_ERROR(str("1e400").toDouble(), 6);
+    EXPECT_VB_ERROR(str("-1e400").toLong(), 6);
 
     test::ScopedLocale de(test::german());
     EXPECT_DOUBLE_EQ(str("1,5").toDouble(), 1.5);

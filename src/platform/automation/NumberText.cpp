@@ -1,5 +1,6 @@
 #include "NumberText.h"
 
+#include "ErrorTexts.h"
 #include "Text.h"
 
 #include <charconv>
@@ -147,6 +148,15 @@ bool parseNumber(std::u16string_view s, const LocaleFormat& loc, double& out) {
     if (!std::isfinite(v)) return false;
     out = negative ? -v : v;
     return true;
+}
+
+double parseNumberOrRaise(std::u16string_view s, const LocaleFormat& loc) {
+    double out;
+    if (parseNumber(s, loc, out)) return out;
+    std::string ascii;
+    bool negative = false, isRadix = false;
+    if (scanNumber(s, loc, ascii, negative, isRadix, out) && !isRadix) throwRuntimeError(err::Overflow);
+    throwRuntimeError(err::TypeMismatch);
 }
 
 int parseCurrency(std::u16string_view s, const LocaleFormat& loc, std::int64_t& out) {

@@ -17,6 +17,9 @@ namespace qz {
 // (E or D), and &H / &O radix forms. Returns false when the text is not a
 // number (the caller raises type mismatch).
 bool parseNumber(std::u16string_view text, const LocaleFormat& locale, double& out);
+// The same for a coercion: raises 13 when the text is not a number and 6 when
+// it is one beyond the range of a Double ("1E+400").
+double parseNumberOrRaise(std::u16string_view text, const LocaleFormat& locale);
 
 // Parses a number to a Currency (scaled by 10000) without going through a
 // Double, so that all fifteen integer digits survive. Returns 1 on success,

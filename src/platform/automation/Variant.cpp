@@ -127,11 +127,7 @@ namespace {
 [[noreturn]] void mismatch() { throwRuntimeError(err::TypeMismatch); }
 [[noreturn]] void overflow() { throwRuntimeError(err::Overflow); }
 
-double parseOrMismatch(const std::u16string& s) {
-    double d;
-    if (!parseNumber(s, currentLocale(), d)) mismatch();
-    return d;
-}
+double parseOrMismatch(const std::u16string& s) { return parseNumberOrRaise(s, currentLocale()); }
 
 // Integer coercions round half to even (the default floating-point rounding
 // mode) and check the range of the target.
@@ -196,9 +192,7 @@ bool Variant::toBool() const {
         const std::u16string& s = u_.str->value;
         if (equalsNoCase(s, u"True")) return true;
         if (equalsNoCase(s, u"False")) return false;
-        double d;
-        if (!parseNumber(s, currentLocale(), d)) mismatch();
-        return d != 0;
+        return parseNumberOrRaise(s, currentLocale()) != 0;
     }
     case VarType::Object: return dereference().toBool();
     default: mismatch();

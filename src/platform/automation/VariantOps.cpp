@@ -52,11 +52,7 @@ inline double dblOf(const Variant& v) {
     case VT::Single: return v.singleValue();
     case VT::Double: case VT::Date: return v.doubleValue();
     case VT::Currency: return static_cast<double>(v.currencyValue()) / 10000.0;
-    case VT::String: {
-        double d;
-        if (!parseNumber(v.stringValue(), currentLocale(), d)) mismatch();
-        return d;
-    }
+    case VT::String: return parseNumberOrRaise(v.stringValue(), currentLocale());
     default: mismatch();
     }
 }
