@@ -326,3 +326,24 @@ TEST(RtfReader, ColoursOfAnyTableMapToPaletteIndexesByTheirRgb) {
     s2.SetRange(blue, blue + 4);
     EXPECT_EQ(back.doc->ColorRgb(back.doc->Format(back.doc->MainStory()[static_cast<std::size_t>(blue)].fmt).color), 0x004DBB);
 }
+
+TEST(RtfReader, SectionsKeepTheirOwnHeadersFootersAndRanges) {
+    const std::string rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\sectd\\pgwsxn11906 {\\header \\pard First header\\par }"
+        "{\\footerf \\pard Title footer\\par }\\pard One\\par Two\\sect\\sectd\\lndscpsxn {\\header \\pard Second header\\par }"
+        "\\pard Three\\par }";
+    Loaded a(rtf);
+    ASSERT_EQ(a.doc->SectionCount(), 2);
+    EXPECT_EQ(a.doc->Sections(1).GetRange().Text(), "One\rTwo");
+    EXPECT_EQ(a.doc->Sections(2).GetRange().Text(), "Three");
+    EXPECT_EQ(a.doc->Sections(1).Headers(kHeaderFooterPrimary).GetRange().Text(), "First header");
+    EXPECT_EQ(a.doc->Sections(1).Footers(kHeaderFooterFirstPage).GetRange().Text(), "Title footer");
+    EXPECT_FALSE(a.doc->Sections(2).Footers(kHeaderFooterFirstPage).Exists());
+    EXPECT_EQ(a.doc->Sections(2).Headers(kHeaderFooterPrimary).GetRange().Text(), "Second header");
+    Loaded b(a.doc->ToRtf());
+    ASSERT_EQ(b.doc->SectionCount(), 2);
+    EXPECT_EQ(b.doc->Sections(2).GetRange().Text(), "Three");
+    EXPECT_EQ(b.doc->Sections(2).Headers(kHeaderFooterPrimary).GetRange().Text(), "Second header");
+    EXPECT_EQ(b.doc->Sections(1).Footers(kHeaderFooterFirstPage).GetRange().Text(), "Title footer");
+    EXPECT_NE(b.doc->ToRtf().find("\\sectd\\lndscpsxn"), std::string::npos);
+}

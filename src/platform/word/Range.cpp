@@ -286,7 +286,7 @@ std::vector<Field> Fields::All() const {
     return out;
 }
 
-Field Fields::Add(Range& range, int type, const std::string& text, bool) {
+Field Fields::Add(Range& range, int type, const std::string& text, bool preserveFormatting) {
     Document& doc = *range.doc_;
     std::string code;
     switch (type) {
@@ -297,6 +297,7 @@ Field Fields::Add(Range& range, int type, const std::string& text, bool) {
     default: RaiseWordError(kErrBadParameter, "The field type is not supported.");
     }
     if (type != kFieldEmpty && !text.empty()) code += text + " ";
+    if (preserveFormatting) code += "\\* MERGEFORMAT ";
     Selection& sel = doc.GetSelection();
     bool atSelection = sel.GetStory() == range.story_ && sel.Start() >= range.start_ &&
                        sel.Start() <= range.end_;
