@@ -258,6 +258,10 @@ TEST(ScriptArrays, HugeAllocationsFailWithOutOfMemory) {
     EXPECT_EQ(errorOf([&] { s.sc.ExecuteStatement("Dim h() : ReDim h(1000000000)"); }).Number, 7);
     EXPECT_EQ(errorOf([&] { s.sc.ExecuteStatement("Dim k() : ReDim k(100000, 100000)"); }).Number, 7);
     EXPECT_EQ(errorOf([&] { s.sc.ExecuteStatement("ReDim z(-2)"); }).Number, 9);
+    EXPECT_EQ(errorOf([&] { s.sc.ExecuteStatement("x = String(2147483647, \"x\")"); }).Number, 7);
+    // The script goes on after the error when it asked to.
+    s.sc.ExecuteStatement("On Error Resume Next : ReDim w(2000000000) : n = Err.Number");
+    EXPECT_EQ(s.num("n"), 7);
 }
 
 TEST(ScriptWith, NestedWithReachesTheInnermostObject) {

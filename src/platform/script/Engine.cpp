@@ -22,7 +22,7 @@ namespace {
 constexpr std::size_t kValueStack = 1u << 16;   // variables of all active frames
 constexpr int kMaxDepth = 3000;                  // nested procedure calls
 constexpr std::int64_t kMaxArrayElements = 1LL << 26;
-constexpr std::size_t kMaxStringLength = std::size_t(1) << 30;  // UTF-16 code units
+constexpr std::size_t kMaxStringLength = std::size_t(1) << 28;  // UTF-16 code units built by &
 
 [[noreturn]] void fail(std::int32_t n) { throwRuntimeError(n); }
 
@@ -1590,7 +1590,11 @@ Variant Engine::eval(const Expr& e, Frame& f) {
         case Op::IntDiv: return ops::intDivide(a, b);
         case Op::Mod: return ops::mod(a, b);
         case Op::Pow: return ops::power(a, b);
-        case Op::Concat: return ops::concat(a, b);
+        case Op::Concat:
+            if (a.isString() && b.isString() &&
+                a.stringValue().size() + b.stringValue().size() > kMaxStringLength)
+                fail(err::OutOfMemory);
+            return ops::concat(a, b);
         case Op::And: return ops::andOp(a, b);
         case Op::Or: return ops::orOp(a, b);
         case Op::Xor: return ops::xorOp(a, b);
