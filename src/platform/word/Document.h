@@ -174,8 +174,7 @@ public:
     // The tables, for the reader and writer.
     std::vector<FontDef> fonts;
     std::vector<std::int32_t> colors; // entry 0 is usually automatic (-1)
-    std::string headWords;  // control words of the header other than \rtf1\ansi\ansicpgN\deffN
-    std::string preamble;   // groups and document control words before the body, verbatim
+    std::string preamble;   // groups and document control words of the header, verbatim
     int deff = 0;
     std::vector<std::unique_ptr<Section>> sections_;
     std::string mainLastProps; // properties of the main story's final paragraph
