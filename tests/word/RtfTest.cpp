@@ -237,6 +237,10 @@ TEST(RtfReader, BytesAreReadInTheCodePageOfTheFontOrTheDocument) {
     Loaded a("{\\rtf1\\ansi\\ansicpg1253\\deff0{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial Cyr;}{\\f2\\fcharset238 Arial CE;}}"
              "\\pard \\'c1\\'e8 {\\f1 \\'c4\\'e0} {\\f2 \\'8a\\'e8}\\par }");
     EXPECT_EQ(a.doc->Content().Text(), "\xCE\x91\xCE\xB8 \xD0\x94\xD0\xB0 \xC5\xA0\xC4\x8D");
+    // Double-byte pairs, one of them with an escaped brace as its second byte.
+    Loaded c("{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fcharset134 SimSun;}{\\f1\\fcharset128 MS Mincho;}}"
+             "\\pard\\f0 \\'c4\\'e3\\'ba\\'c3 {\\f1 \\'93\\'fa\\'96\\{}\\par }");
+    EXPECT_EQ(c.doc->Content().Text(), "\xE4\xBD\xA0\xE5\xA5\xBD \xE6\x97\xA5\xE6\x9C\xAC");
     // Written back as Unicode escapes, they read the same.
     Loaded b(a.doc->ToRtf());
     EXPECT_EQ(b.doc->Content().Text(), a.doc->Content().Text());

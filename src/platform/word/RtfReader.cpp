@@ -127,6 +127,7 @@ private:
         std::string row; // not reset by \pard: a row's properties last to its \row
         int uc = 1;
         const char32_t* table = nullptr; // code page of the current font; nullptr: Windows-1252
+        int dbcs = 0;                    // the font's code page when it is a double-byte one
     };
     static constexpr std::uint32_t kNoFmt = 0xFFFFFFFFu;
 
@@ -151,7 +152,9 @@ private:
         st.cf.font = font;
         st.fmt = kNoFmt;
         const FontDef* f = doc_.FontByNumber(font);
-        st.table = CodePageTable(CharsetCodePage(f ? f->charset : 0, ansiCodePage_));
+        int cp = CharsetCodePage(f ? f->charset : 0, ansiCodePage_);
+        st.table = CodePageTable(cp);
+        st.dbcs = IsDbcsCodePage(cp) ? cp : 0;
     }
     CharFormat PlainFormat() const {
         CharFormat f;
@@ -605,10 +608,22 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             break;
         case Token::Char:
             if (skip_ > 0) { --skip_; break; }
-            if (t.ch < 0x20) AppendChar(story, st, t.ch);
-            else AppendChar(story, st, Decode(st, t.ch));
+            if (t.ch < 0x20) {
+                AppendChar(story, st, t.ch);
+            } else if (st.dbcs && IsDbcsLeadByte(st.dbcs, t.ch)) {
+                Token trail = Next();
+                if (trail.type == Token::Char) {
+                    AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.ch, trail.ch));
+                } else {
+                    Rewind(trail);
+                    AppendChar(story, st, 0xFFFD);
+                }
+                break;
+            } else {
+                AppendChar(story, st, Decode(st, t.ch));
+            }
             // Plain text that follows is taken in one go (the hot path).
-            if (t.start + 1 == p_ && st.fmt != kNoFmt) {
+            if (t.start + 1 == p_ && st.fmt != kNoFmt && !st.dbcs) {
                 const char* q = p_;
                 while (q < end_ && *q != '\\' && *q != '{' && *q != '}' && static_cast<unsigned char>(*q) >= 0x20) ++q;
                 if (q > p_) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unicode/ucnv.h>
 
@@ -64,9 +65,11 @@ int UnicodeToCp1252(char32_t c) {
 const char32_t* CodePageTable(int codePage) {
     if (codePage == 1252 || codePage <= 0) return nullptr;
     if (codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950) return nullptr;
-    // Built once per code page; the model runs on one thread per application,
-    // and the tables never change once built.
+    // Built once per code page and never changed afterwards; the lock lets
+    // applications on several threads share the cache.
+    static std::mutex lock;
     static std::map<int, std::unique_ptr<std::array<char32_t, 256>>> tables;
+    std::lock_guard<std::mutex> guard(lock);
     auto it = tables.find(codePage);
     if (it != tables.end()) return it->second ? it->second->data() : nullptr;
     std::string name = codePage == 10000 ? "macintosh"
@@ -91,6 +94,37 @@ const char32_t* CodePageTable(int codePage) {
     const char32_t* result = table ? table->data() : nullptr;
     tables.emplace(codePage, std::move(table));
     return result;
+}
+
+bool IsDbcsCodePage(int codePage) {
+    return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+
+bool IsDbcsLeadByte(int codePage, unsigned char b) {
+    if (codePage == 932) return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    return IsDbcsCodePage(codePage) && b >= 0x81 && b <= 0xFE;
+}
+
+char32_t DecodeDbcsPair(int codePage, unsigned char lead, unsigned char trail) {
+    static std::mutex lock;
+    static std::map<int, UConverter*> converters; // opened once, kept for the process
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = converters.find(codePage);
+    if (it == converters.end()) {
+        UErrorCode err = U_ZERO_ERROR;
+        UConverter* cnv = ucnv_open(("windows-" + std::to_string(codePage)).c_str(), &err);
+        it = converters.emplace(codePage, U_SUCCESS(err) ? cnv : nullptr).first;
+    }
+    if (!it->second) return 0xFFFD;
+    char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    UChar out[4];
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_reset(it->second);
+    int32_t n = ucnv_toUChars(it->second, out, 4, in, 2, &err);
+    if (U_FAILURE(err) || n < 1) return 0xFFFD;
+    if (n == 2 && out[0] >= 0xD800 && out[0] < 0xDC00)
+        return 0x10000 + ((static_cast<char32_t>(out[0]) - 0xD800) << 10) + (out[1] - 0xDC00);
+    return n == 1 ? out[0] : 0xFFFD;
 }
 
 int CharsetCodePage(int charset, int ansiCodePage) {

@@ -39,6 +39,11 @@ int UnicodeToCp1252(char32_t c);
 // or nullptr for Windows-1252 itself and for code pages without one (double
 // byte ones): their bytes are read as Windows-1252, which keeps them intact.
 const char32_t* CodePageTable(int codePage);
+// Double-byte code pages (932, 936, 949, 950): whether a byte leads a pair,
+// and the character of a pair (U+FFFD when the pair has none).
+bool IsDbcsCodePage(int codePage);
+bool IsDbcsLeadByte(int codePage, unsigned char b);
+char32_t DecodeDbcsPair(int codePage, unsigned char lead, unsigned char trail);
 // The code page of an RTF font character set (\fcharsetN); 0 and 1 are the
 // document's ANSI code page, 2 (symbol) reads as Windows-1252.
 int CharsetCodePage(int charset, int ansiCodePage);
