@@ -52,6 +52,12 @@ TEST(RegExp, OptionsAndSyntax) {
     EXPECT_FALSE(re->test(u"hello"));
     re->ignoreCase = true;
     EXPECT_TRUE(re->test(u"hello"));
+    re->pattern = u"\u00C9T\u00C9";
+    EXPECT_TRUE(re->test(u"\u00E9t\u00E9"));
+    re->pattern = u"x*";
+    re->global = true;
+    EXPECT_EQ(re->replace(u"a\U0001F600\xD800" u"b", u"-"), u"-a-\U0001F600-\xD800" u"-b-");
+    re->global = false;
     re->ignoreCase = false;
     re->multiline = false;
     re->pattern = u"a$";

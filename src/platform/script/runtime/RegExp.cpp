@@ -146,7 +146,10 @@ RegExp::Compiled& RegExp::compiled() {
     c->pattern = pattern;
     c->ignoreCase = ignoreCase;
     c->multiline = multiline;
-    std::uint32_t options = PCRE2_ALT_BSUX | PCRE2_MATCH_UNSET_BACKREF | PCRE2_DOLLAR_ENDONLY;
+    // UTF mode gives case-blind matching beyond ASCII; text with unpaired
+    // surrogates still matches (they match nothing but themselves).
+    std::uint32_t options = PCRE2_ALT_BSUX | PCRE2_MATCH_UNSET_BACKREF | PCRE2_DOLLAR_ENDONLY |
+                            PCRE2_UTF | PCRE2_MATCH_INVALID_UTF;
     if (ignoreCase) options |= PCRE2_CASELESS;
     if (multiline) options |= PCRE2_MULTILINE;
     int error = 0;
@@ -190,6 +193,13 @@ bool RegExp::matchAt(std::u16string_view subject, std::size_t start, std::size_t
     return true;
 }
 
+// The position after an empty match at p: one character on.
+static std::size_t stepOver(std::u16string_view s, std::size_t p) {
+    if (p + 1 < s.size() && s[p] >= 0xD800 && s[p] <= 0xDBFF && s[p + 1] >= 0xDC00 && s[p + 1] <= 0xDFFF)
+        return p + 2;
+    return p + 1;
+}
+
 bool RegExp::test(std::u16string_view subject) {
     std::size_t b, e;
     return matchAt(subject, 0, b, e, nullptr);
@@ -211,7 +221,7 @@ std::vector<RegExp::MatchData> RegExp::execute(std::u16string_view subject) {
                                                                    static_cast<std::size_t>(ge - gb))));
         out.push_back(std::move(m));
         if (!global) break;
-        pos = e > b ? e : e + 1; // an empty match moves on by one
+        pos = e > b ? e : stepOver(subject, e); // an empty match moves on by one
     }
     return out;
 }
@@ -258,9 +268,10 @@ std::u16string RegExp::replace(std::u16string_view subject, std::u16string_view 
         copied = e;
         if (!global) break;
         if (e == b) {
-            if (e < subject.size()) out += subject[e];
-            copied = e + 1;
-            pos = e + 1;
+            std::size_t next = stepOver(subject, e);
+            if (e < subject.size()) out.append(subject.substr(e, next - e));
+            copied = next;
+            pos = next;
         } else {
             pos = e;
         }
