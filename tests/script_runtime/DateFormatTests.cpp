@@ -145,6 +145,7 @@ TEST(Formats, EnglishNumbersCurrencyPercent) {
     EXPECT_EQ(callStr(u"FormatPercent", {D(0.256)}), u"25.60%");
     EXPECT_EQ(callStr(u"FormatPercent", {D(-0.5), I(0)}), u"-50%");
     EXPECT_EQ(callStr(u"FormatPercent", {D(0.575), I(1)}), u"57.5%");
+    EXPECT_EQ(callStr(u"FormatPercent", {D(-0.5), I(0), I(-1), I(-1)}), u"(50%)");
 }
 
 TEST(Formats, EnglishDatesAndTimes) {

@@ -125,11 +125,17 @@ Variant formatNumberLike(std::span<Variant> a, double scale, bool percent) {
     Variant v = valueOf(a[0]);
     if (v.isNull()) throwRuntimeError(err::InvalidNull);
     Decimal d = decimalOf(v, frac, scale);
-    std::u16string body = layout(d, leading, group, loc.groupSize, loc.groupSep, loc.decimalSep);
-    if (percent) body += u'%';
-    if (!d.negative) return Variant(std::move(body));
-    int pattern = parens ? 0 : (loc.negNumberFormat == 0 ? 1 : loc.negNumberFormat);
-    return Variant(negativeNumber(body, pattern, loc));
+    std::u16string text = layout(d, leading, group, loc.groupSize, loc.groupSep, loc.decimalSep);
+    if (d.negative) {
+        int pattern = parens ? 0 : (loc.negNumberFormat == 0 ? 1 : loc.negNumberFormat);
+        text = negativeNumber(text, pattern, loc);
+    }
+    // The percent sign follows the number, inside a closing parenthesis.
+    if (percent) {
+        if (!text.empty() && text.back() == u')') text.insert(text.size() - 1, 1, u'%');
+        else text += u'%';
+    }
+    return Variant(std::move(text));
 }
 
 // The sixteen negative currency patterns; $ stands for the symbol, n for the number.
