@@ -170,3 +170,19 @@ TEST(ScriptControlTemplate, GeneratedProgramReportsTheFailingLineExactly) {
 
 } // namespace
 } // namespace qz::script::test
+
+namespace qz::script::test {
+namespace {
+
+TEST(ScriptControlObjects, ObjectsAddedAfterTheCodeAreFound) {
+    auto rec = makeRef<Recorder>();
+    ScriptControl sc;
+    sc.AddCode("Option Explicit\r\nSub Report : late.Log \"seen\" : End Sub");
+    EXPECT_EQ(errorOf([&] { sc.Run("Report"); }).Number, 500);
+    sc.AddObject("late", rec);
+    sc.Run("Report");
+    EXPECT_EQ(rec->log, "seen|");
+}
+
+} // namespace
+} // namespace qz::script::test

@@ -213,6 +213,7 @@ void Engine::addObject(const std::u16string& name, Ref<Dispatch> object, bool ad
     std::int32_t slot = newGlobal(name, GlobalName::Object);
     globals_[slot] = Variant(object);
     if (addMembers && object) memberObjects_.push_back(object);
+    rebindImplicitNames();  // code added before may already use the name
 }
 
 bool Engine::hasObject(std::u16string_view name) const {
@@ -670,7 +671,9 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         return;
     }
     if (sc.explicitNames) {
+        // Error 500 when reached, unless a global of that name appears first.
         e.bind = Bind::Undefined;
+        implicitNodes_.push_back(&e);
         return;
     }
     // Not declared anywhere yet: a variable of its own (local inside a
