@@ -2,6 +2,7 @@
 // the library objects: the values and calls every script statement goes
 // through.
 #include "platform/automation/Collection.h"
+#include "platform/automation/LocaleFormat.h"
 #include "platform/automation/VariantOps.h"
 #include "platform/script/runtime/Dictionary.h"
 #include "platform/script/runtime/RegExp.h"
@@ -107,5 +108,19 @@ static void BM_RegExpReplace(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(re->replace(subject, u"$2-$1"));
 }
 BENCHMARK(BM_RegExpReplace);
+
+static void BM_SwitchLocale(benchmark::State& state) {
+    LocaleFormat fr = LocaleFormat::english();
+    fr.lcid = 1036;
+    fr.decimalSep = u",";
+    fr.monthNames = {u"janvier", u"f\u00E9vrier", u"mars", u"avril", u"mai", u"juin",
+                     u"juillet", u"ao\u00FBt", u"septembre", u"octobre", u"novembre", u"d\u00E9cembre"};
+    const LocaleFormat& en = LocaleFormat::english();
+    for (auto _ : state) {
+        setCurrentLocale(fr);
+        setCurrentLocale(en);
+    }
+}
+BENCHMARK(BM_SwitchLocale);
 
 BENCHMARK_MAIN();
