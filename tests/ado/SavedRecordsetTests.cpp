@@ -98,6 +98,13 @@ TEST(SavedRecordset, ChildRowsAreRecordsetsInAField) {
     call(items, u"MoveNext");
     EXPECT_EQ(text(call(call(items, u"Fields", {Variant(u"Product")}), u"Value")), "Tofu");
 
+    // The child's columns are known without a row to read them from.
+    const Column& chapter = rs->column(8);
+    ASSERT_TRUE(chapter.chapter);
+    ASSERT_EQ(chapter.chapter->columns.size(), 2u);
+    EXPECT_EQ(chapter.chapter->columns[1].name, "Amount");
+    EXPECT_EQ(chapter.chapter->columns[1].type, adSmallInt);
+
     // A parent row without child rows gives an empty child recordset that
     // still knows its columns.
     rs->moveNext();

@@ -117,6 +117,8 @@ std::shared_ptr<Schema> readSchema(const pugi::xml_node& elementType, int depth)
         if (nested) {
             sc.chapter = readSchema(c, depth + 1);
             sc.column.definedSize = 4;
+            sc.column.chapter = makeRef<RecordsetData>();
+            for (const SchemaColumn& child : sc.chapter->columns) sc.column.chapter->columns.push_back(child.column);
         } else {
             pugi::xml_node dtNode = child(c, "datatype");
             if (!dtNode) dtNode = c; // the type may stand on the attribute type itself

@@ -18,6 +18,8 @@ class Connection;
 class Field;
 class Fields;
 
+class RecordsetData;
+
 struct Column {
     std::string name;          // UTF-8
     std::u16string name16;     // as scripts compare it
@@ -25,6 +27,9 @@ struct Column {
     std::int32_t definedSize = 0;
     std::int32_t precision = 0;
     std::int32_t numericScale = 0;
+    // For a child-recordset column (adChapter): the child's columns, known
+    // even when no row holds a child recordset.
+    Ref<RecordsetData> chapter;
     Column() = default;
     Column(std::string n, std::int32_t t, std::int32_t size);
 };
