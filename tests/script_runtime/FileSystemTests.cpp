@@ -116,6 +116,8 @@ TEST_F(FileSystemTest, FilesFoldersAndNames) {
     EXPECT_EQ(run(fso_, u"GetParentFolderName", {S(u"/a/b/c.txt")}).stringValue(), u"/a/b");
     EXPECT_EQ(run(fso_, u"GetParentFolderName", {S(u"/a")}).stringValue(), u"/");
     EXPECT_EQ(run(fso_, u"GetParentFolderName", {S(u"c.txt")}).stringValue(), u"");
+    EXPECT_EQ(run(fso_, u"GetParentFolderName", {S(u"/")}).stringValue(), u"");
+    EXPECT_EQ(run(fso_, u"GetParentFolderName", {S(u"C:\\dir\\")}).stringValue(), u"C:\\");
     EXPECT_EQ(run(fso_, u"BuildPath", {S(u"/a"), S(u"b.txt")}).stringValue(), u"/a/b.txt");
     EXPECT_EQ(run(fso_, u"BuildPath", {S(u"/a/"), S(u"b.txt")}).stringValue(), u"/a/b.txt");
     EXPECT_TRUE(run(fso_, u"FolderExists", {run(run(fso_, u"GetSpecialFolder", {I(2)}), u"Path")}).boolValue());

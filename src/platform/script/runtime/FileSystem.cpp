@@ -51,10 +51,11 @@ std::u16string parentOf(std::u16string_view p) {
     while (p.size() > 1 && isSep(p.back())) p.remove_suffix(1);
     std::size_t i = p.size();
     while (i > 0 && !isSep(p[i - 1])) --i;
-    if (i == 0) return {};
+    if (i == 0 || i == p.size()) return {}; // no folder part, or the root itself
     std::size_t end = i - 1;
     while (end > 0 && isSep(p[end - 1])) --end;
     if (end == 0) return std::u16string(p.substr(0, 1)); // the root
+    if (end == 2 && p[1] == u':') return std::u16string(p.substr(0, 3)); // a drive's root
     return std::u16string(p.substr(0, end));
 }
 
