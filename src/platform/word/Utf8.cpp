@@ -106,14 +106,26 @@ bool IsDbcsLeadByte(int codePage, unsigned char b) {
 }
 
 char32_t DecodeDbcsPair(int codePage, unsigned char lead, unsigned char trail) {
+    // One converter per code page, opened on first use and closed at exit.
+    struct Converters {
+        std::map<int, UConverter*> byCodePage;
+        ~Converters() {
+            for (auto& [cp, cnv] : byCodePage)
+                if (cnv) ucnv_close(cnv);
+        }
+    };
     static std::mutex lock;
-    static std::map<int, UConverter*> converters; // opened once, kept for the process
+    static Converters converters;
     std::lock_guard<std::mutex> guard(lock);
-    auto it = converters.find(codePage);
-    if (it == converters.end()) {
+    auto it = converters.byCodePage.find(codePage);
+    if (it == converters.byCodePage.end()) {
         UErrorCode err = U_ZERO_ERROR;
         UConverter* cnv = ucnv_open(("windows-" + std::to_string(codePage)).c_str(), &err);
-        it = converters.emplace(codePage, U_SUCCESS(err) ? cnv : nullptr).first;
+        if (U_FAILURE(err) && cnv) {
+            ucnv_close(cnv);
+            cnv = nullptr;
+        }
+        it = converters.byCodePage.emplace(codePage, U_SUCCESS(err) ? cnv : nullptr).first;
     }
     if (!it->second) return 0xFFFD;
     char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
