@@ -67,6 +67,15 @@ TEST(FileSources, TextFilesWithoutHeaderAndOtherSeparators) {
     ASSERT_EQ(tables.size(), 1u);
     EXPECT_EQ(tables[0].name, "a#txt");
 
+    // A quote left open runs to the end of the file instead of losing it.
+    dir.write("c.txt", "a;\"open\r\nstill open");
+    Ref<Connection> c3 = makeRef<Connection>();
+    c3->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.str() +
+             "\";Extended Properties=\"text;HDR=NO;FMT=Delimited(;)\"");
+    Ref<Recordset> open = c3->execute("SELECT F2 FROM [c.txt]");
+    EXPECT_EQ(open->recordCount(), 1);
+    EXPECT_EQ(text(open->value(0)), "open\r\nstill open");
+
     // Text in the Windows code page is read as such.
     dir.write("b.csv", "Name\r\nCaf\xE9\r\n");
     Ref<Connection> c2 = makeRef<Connection>();

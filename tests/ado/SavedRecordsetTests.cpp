@@ -147,6 +147,12 @@ TEST(SavedRecordset, UnreadableFilesGiveClearErrors) {
                                    "<s:Schema id='RowsetSchema'><s:ElementType name='row'/></s:Schema></xml>")
                   .find("no columns"),
               std::string::npos);
+    // Child recordsets nested without end are refused rather than followed.
+    std::string deep = std::string(kHeader) + "<s:Schema id='RowsetSchema'>";
+    for (int i = 0; i < 100; ++i) deep += "<s:ElementType name='c" + std::to_string(i) + "'>";
+    for (int i = 0; i < 100; ++i) deep += "</s:ElementType>";
+    deep += "</s:Schema></xml>";
+    EXPECT_NE(message("e.xml", deep).find("nested too deeply"), std::string::npos);
     try {
         loadSavedRecordset(dir.file("missing.xml"));
         FAIL();
