@@ -215,6 +215,15 @@ TEST(TypeFunctions, NamesKindsAndTests) {
         EXPECT_EQ(call(u"VarType", {c.v}).integerValue(), c.vt) << toUtf8(c.name);
     }
     EXPECT_EQ(callStr(u"TypeName", {Variant(script::createObject(u"Scripting.Dictionary"))}), u"Dictionary");
+    // VarType looks through an object's default property; TypeName does not.
+    EXPECT_EQ(call(u"VarType", {Variant(script::createObject(u"Scripting.Dictionary"))}).integerValue(), 9);
+    Variant re(script::createObject(u"VBScript.RegExp"));
+    EXPECT_EQ(call(u"VarType", {re}).integerValue(), 9);
+    std::vector<Variant> subject{S(u"x")}, index{I(0)};
+    Variant matches = re.objectValue()->invokeByName(u"Execute", kInvokeMethod, subject);
+    Variant first = matches.objectValue()->invokeByName(u"Item", kInvokeMethod, index);
+    EXPECT_EQ(callStr(u"TypeName", {first}), u"IMatch2");
+    EXPECT_EQ(call(u"VarType", {first}).integerValue(), 8);
 
     for (const Variant& yes : {S(u"12"), S(u" 1e3 "), Variant(), Variant(true), D(1.5), S(u"&HFF")})
         EXPECT_TRUE(call(u"IsNumeric", {yes}).boolValue());

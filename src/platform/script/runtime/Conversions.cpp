@@ -144,7 +144,17 @@ Variant TypeName(std::span<Variant> a) {
 }
 
 Variant VarType(std::span<Variant> a) {
-    return Variant(static_cast<std::int16_t>(a[0].varType()));
+    const Variant& v = a[0];
+    // An object with a default property reports the type of that property's
+    // value; one without (or Nothing) is vbObject.
+    if (v.objectValue()) {
+        try {
+            return Variant(static_cast<std::int16_t>(v.dereference().varType()));
+        } catch (const AutomationError& e) {
+            if (e.Number != err::NoSuchMember && e.Number != err::WrongArgCount) throw;
+        }
+    }
+    return Variant(static_cast<std::int16_t>(v.varType()));
 }
 
 Variant Array(std::span<Variant> a) {
