@@ -67,6 +67,16 @@ TEST(FileSources, TextFilesWithoutHeaderAndOtherSeparators) {
     ASSERT_EQ(tables.size(), 1u);
     EXPECT_EQ(tables[0].name, "a#txt");
 
+    // Header names that are empty or repeated still give distinct columns.
+    dir.write("d.csv", "A,,a\r\n1,2,3\r\n");
+    Ref<Connection> c4 = makeRef<Connection>();
+    c4->open(textString(dir.str(), "YES"));
+    Ref<Recordset> names = c4->execute("SELECT * FROM [d.csv]");
+    ASSERT_EQ(names->fieldCount(), 3u);
+    EXPECT_EQ(names->column(1).name, "F2");
+    EXPECT_EQ(names->column(2).name, "a_1");
+    EXPECT_EQ(names->value(2).longValue(), 3);
+
     // A quote left open runs to the end of the file instead of losing it.
     dir.write("c.txt", "a;\"open\r\nstill open");
     Ref<Connection> c3 = makeRef<Connection>();

@@ -73,17 +73,20 @@ std::string inferType(const TableText& t, std::size_t c) {
     return longest > 255 ? "TEXT" : "VARCHAR(255)";
 }
 
+std::string lowerAscii(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Column names as a table can hold them: an empty name becomes "F<n>" and a
+// repeated one (without regard to case) gets "_<k>" appended.
 void uniqueNames(std::vector<std::string>& names) {
     std::set<std::string> seen;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        std::string n = names[i];
-        if (n.empty()) n = "F" + std::to_string(i + 1);
-        std::string base = n;
-        for (int k = 1; seen.count([&] { std::string l = n; for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch))); return l; }()); ++k)
-            n = base + "_" + std::to_string(k);
-        std::string l = n;
-        for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        seen.insert(l);
+        const std::string base = names[i].empty() ? "F" + std::to_string(i + 1) : names[i];
+        std::string n = base;
+        for (int k = 1; seen.count(lowerAscii(n)); ++k) n = base + "_" + std::to_string(k);
+        seen.insert(lowerAscii(n));
         names[i] = n;
     }
 }
