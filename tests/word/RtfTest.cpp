@@ -150,6 +150,10 @@ TEST(RtfReader, RealDocumentsKeepTextTablesPicturesHeadersAndProperties) {
          {"Quarterly report", "bold words", "caf\xC3\xA9, na\xC3\xAFve", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
           "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "{braces} and back\\slash", "First item", "after picture", "Closing paragraph."},
          "Invoice header \xE2\x80\x94 Pellitron Ltd.", "Page ", 9, "\\pngblip", "Reviewer", "Ana N\xC3\xBA\xC3\xB1" "ez"},
+        {"lo-features.rtf",
+         {"Footnote here", "HYPERLINK \"https://example.org/x?a=1&b=%7B2%7D\"", "Name\tValue\vsecond line", "marked words", "A1", "i1", "B1 after inner", "Merged row",
+          "New page paragraph."},
+         nullptr, nullptr, 5, nullptr, nullptr, nullptr},
         {"lo-letter.rtf", {"Dear Customer,", "3 items", "Widget", "Free returns", "Kind regards,"}, nullptr, nullptr, 6, nullptr, nullptr, nullptr},
         {"word-style.rtf", {"Dear ", "Fast delivery \xE2\x80\x93 na\xC3\xAFve price", "Widget"}, "Invoice header \xE2\x80\x93 ACME", "Page ", 4,
          "\\pngblip", "Client", "ACME"},
@@ -206,6 +210,10 @@ TEST(RtfReader, RealDocumentsKeepTextTablesPicturesHeadersAndProperties) {
         }
         EXPECT_EQ(again.ToRtf(), saved);
         if (c.cells) {
+            // Nested rows keep their properties between their last cell and the next paragraph.
+            if (original.find("\\nestcell{\\*\\nesttableprops") != std::string::npos) {
+                EXPECT_NE(saved.find("\\nestcell {\\*\\nesttableprops"), std::string::npos);
+            }
             EXPECT_NE(saved.find("\\trowd"), std::string::npos);
             EXPECT_NE(saved.find("\\cellx"), std::string::npos);
         }

@@ -171,6 +171,15 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
     bool rowStart = true; // the next paragraph begins a table row
     while (i < to) {
         if (paraStart) {
+            // A nested row's properties belong after its last cell, before the
+            // next paragraph starts.
+            while (i < to && s[static_cast<std::size_t>(i)].Kind() == AtomKind::Opaque) {
+                const std::string& g = doc_.Opaque(s[static_cast<std::size_t>(i)].value);
+                if (g.rfind("{\\*\\nesttableprops", 0) != 0 && g.rfind("{\\nonesttables", 0) != 0) break;
+                out_ += g;
+                ++i;
+            }
+            if (i >= to) break;
             // The paragraph's properties are those at its end.
             long j = i;
             while (j < static_cast<long>(s.size()) && s[static_cast<std::size_t>(j)].Kind() != AtomKind::ParaEnd) ++j;
