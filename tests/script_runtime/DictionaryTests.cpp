@@ -82,6 +82,17 @@ TEST(Dictionary, ManyKeysSurviveGrowthAndRemoval) {
             ASSERT_EQ(d->item(L(i)).longValue(), i * 2);
         }
     }
+    // Removing every key, first to last, leaves an empty dictionary that
+    // keeps working (and does not rescan the whole table each time).
+    Ref<Dictionary> big(new Dictionary);
+    for (std::int32_t i = 0; i < 20000; ++i) big->add(L(i), Variant());
+    for (std::int32_t i = 0; i < 20000; ++i) big->remove(L(i));
+    EXPECT_EQ(big->count(), 0);
+    EXPECT_TRUE(big->keys().empty());
+    big->setCompareMode(1); // allowed again once the dictionary is empty
+    big->add(S(u"k"), I(1));
+    EXPECT_TRUE(big->exists(S(u"K")));
+    EXPECT_EQ(big->keys().size(), 1u);
     d->rename(L(1), S(u"one"));
     EXPECT_FALSE(d->exists(L(1)));
     EXPECT_EQ(d->item(S(u"one")).longValue(), 2);

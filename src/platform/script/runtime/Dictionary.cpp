@@ -89,15 +89,16 @@ std::size_t Dictionary::find(const Variant& key) const {
 
 void Dictionary::reindex() {
     index_.clear();
-    index_.reserve(entries_.size());
-    for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(KeyRef{this, &entries_[i].key}, i);
+    index_.reserve(entries_.size() - dead_);
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].alive) index_.emplace(KeyRef{this, &entries_[i].key}, i);
 }
 
 void Dictionary::add(const Variant& key0, const Variant& item) {
     Variant key = normalizeKey(key0);
     if (find(key) != std::size_t(-1)) throwRuntimeError(err::KeyExists);
     const Entry* before = entries_.data();
-    entries_.push_back(Entry{std::move(key), item});
+    entries_.push_back(Entry{std::move(key), item, true});
     if (entries_.data() != before) reindex();
     else index_.emplace(KeyRef{this, &entries_.back().key}, entries_.size() - 1);
 }
@@ -133,32 +134,44 @@ void Dictionary::rename(const Variant& oldKey, const Variant& newKey0) {
 void Dictionary::remove(const Variant& key) {
     std::size_t i = find(key);
     if (i == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
-    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
-    reindex();
+    index_.erase(KeyRef{this, &entries_[i].key});
+    Entry& e = entries_[i];
+    e.alive = false;
+    e.key = Variant();
+    e.item = Variant();
+    ++dead_;
+    if (dead_ > 16 && dead_ * 2 > entries_.size()) {
+        std::erase_if(entries_, [](const Entry& x) { return !x.alive; });
+        dead_ = 0;
+        reindex();
+    }
 }
 
 void Dictionary::removeAll() noexcept {
     index_.clear();
     entries_.clear();
+    dead_ = 0;
 }
 
 std::vector<Variant> Dictionary::keys() const {
     std::vector<Variant> out;
-    out.reserve(entries_.size());
-    for (const Entry& e : entries_) out.push_back(e.key);
+    out.reserve(entries_.size() - dead_);
+    for (const Entry& e : entries_)
+        if (e.alive) out.push_back(e.key);
     return out;
 }
 
 std::vector<Variant> Dictionary::items() const {
     std::vector<Variant> out;
-    out.reserve(entries_.size());
-    for (const Entry& e : entries_) out.push_back(e.item);
+    out.reserve(entries_.size() - dead_);
+    for (const Entry& e : entries_)
+        if (e.alive) out.push_back(e.item);
     return out;
 }
 
 void Dictionary::setCompareMode(std::int32_t mode) {
     if (mode < 0) throwRuntimeError(err::InvalidCall);
-    if (!entries_.empty()) throwRuntimeError(err::InvalidCall);
+    if (count() != 0) throwRuntimeError(err::InvalidCall);
     modeValue_ = mode;
     // Binary is 0; text, database and locale-specific modes compare without case.
     mode_ = mode == 0 ? ops::CompareMode::Binary : ops::CompareMode::Text;

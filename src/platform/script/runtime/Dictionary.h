@@ -27,7 +27,7 @@ public:
     void rename(const Variant& oldKey, const Variant& newKey);
     void remove(const Variant& key);
     void removeAll() noexcept;
-    std::int32_t count() const noexcept { return static_cast<std::int32_t>(entries_.size()); }
+    std::int32_t count() const noexcept { return static_cast<std::int32_t>(entries_.size() - dead_); }
     std::vector<Variant> keys() const;
     std::vector<Variant> items() const;
     ops::CompareMode compareMode() const noexcept { return mode_; }
@@ -37,6 +37,7 @@ private:
     struct Entry {
         Variant key;
         Variant item;
+        bool alive = true;
     };
     struct KeyRef {
         const Dictionary* owner;
@@ -63,7 +64,11 @@ private:
     Variant countMember(std::uint8_t, std::span<Variant>);
     Variant compareModeMember(std::uint8_t, std::span<Variant>);
 
+    // Entries in insertion order; a removed one stays as a dead slot until
+    // dead slots outnumber the live ones, so that removing every key one by
+    // one stays linear.
     std::vector<Entry> entries_;
+    std::size_t dead_ = 0;
     // Keys point into entries_: rebuilt whenever entries_ moves.
     std::unordered_map<KeyRef, std::size_t, Hash, Equal> index_;
     ops::CompareMode mode_ = ops::CompareMode::Binary;
