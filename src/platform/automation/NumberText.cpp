@@ -106,8 +106,9 @@ static bool scanNumber(std::u16string_view s, const LocaleFormat& loc, std::stri
             i += dec.size();
         } else if (!sawDecimal && sawDigit && matchAt(s, i, grp)) {
             i += grp.size();
-        } else if (!sawDecimal && sawDigit && grp == u"\u00A0" && c == u' ') {
-            ++i; // French grouping is often typed as a plain space
+        } else if (!sawDecimal && sawDigit && (grp == u"\u00A0" || grp == u"\u202F") &&
+                   (c == u' ' || c == 0xA0 || c == 0x202F)) {
+            ++i; // a grouping space may be typed as any kind of space
         } else {
             break;
         }
