@@ -170,8 +170,10 @@ bool RegExp::matchAt(std::u16string_view subject, std::size_t start, std::size_t
                      std::size_t& end,
                      std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>>* groups) {
     Compiled& c = compiled();
-    int rc = pcre2_match(c.code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), start,
-                         0, c.data, c.context);
+    static const char16_t kNothing[1] = {0};
+    const char16_t* text = subject.data() ? subject.data() : kNothing; // PCRE2 wants a pointer
+    int rc = pcre2_match(c.code, reinterpret_cast<PCRE2_SPTR>(text), subject.size(), start, 0, c.data,
+                         c.context);
     if (rc == PCRE2_ERROR_NOMATCH) return false;
     if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT)
         throwRuntimeError(err::OutOfStack, "Regular expression is too complex to match");
