@@ -441,6 +441,7 @@ int compare(const Variant& a0, const Variant& b0, CompareMode mode, std::uint8_t
     VT ta0 = a0.type(), tb0 = b0.type();
     if (ta0 == VT::Integer && tb0 == VT::Integer) return cmpInt(a0.integerValue(), b0.integerValue());
     if (ta0 == VT::Long && tb0 == VT::Long) return cmpInt(a0.longValue(), b0.longValue());
+    if (ta0 == VT::Double && tb0 == VT::Double) return cmpNum(a0.doubleValue(), b0.doubleValue());
     if (ta0 == VT::String && tb0 == VT::String) return cmpStr(a0.stringValue(), b0.stringValue(), mode);
     Variant ha, hb;
     const Variant& a = operand(a0, ha);
