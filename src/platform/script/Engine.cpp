@@ -1720,8 +1720,8 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
     Dispatch* d = objv.objectValue();
     if (!d) fail(err::ObjectRequired);
     Ref<Dispatch> keep(d);
-    if (site.cacheKey != d) {
-      if (auto* so = dynamic_cast<ScriptObject*>(d)) {
+    ScriptObject* so = site.cacheKey == d ? nullptr : dynamic_cast<ScriptObject*>(d);
+    if (so) {
         // Script objects are cached by class, never held: Class_Terminate must
         // run when the script drops its last reference.
         std::int32_t id;
@@ -1735,7 +1735,6 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
             site.cacheId = id;
         }
         return invokeClassMember(so, id, kind, args);
-      }
     }
     std::int32_t id;
     if (site.cacheKey == d) {
@@ -1878,8 +1877,9 @@ Variant Engine::callClassMember(ScriptObject* obj, std::int32_t index, std::uint
     }
     // A property without arguments that returns an array or object, read with
     // arguments: index its value.
-    if (nargs > 0 && !argExprs == false && p->kind == ProcKind::PropGet && p->params.empty()) {
+    if (nargs > 0 && p->kind == ProcKind::PropGet && p->params.empty()) {
         Variant v = callProc(*p, obj, nullptr, {}, caller, true);
+        if (!argExprs) return indexInto(v, argValues);
         Args args;
         evalArgs(*argExprs, args, caller);
         return indexInto(v, args);
