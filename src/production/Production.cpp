@@ -5,6 +5,7 @@
 #include "config/QZCFile.h"
 #include "core/ModGlobal.h"
 #include "platform/ado/Recordset.h"
+#include "platform/automation/Text.h"
 #include "platform/script/ScriptControl.h"
 #include "platform/system/CodePage.h"
 
@@ -33,12 +34,6 @@ std::string trimBlanks(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     return std::string(s);
-}
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
 }
 
 bool equalNoCase(std::string_view a, std::string_view b) {
@@ -170,9 +165,10 @@ void Production::AddObject(const std::string& sName, Ref<Dispatch> oObject) {
     guarded(kModule, "AddObject", [&] {
         std::string name = trimBlanks(sName);
         if (name.empty()) raiseOwnError(kErrBadName);
-        const std::string key = upper(name);
+        // ObjectExists: names compare as the script compares them, without regard to case.
+        const std::u16string key = fromUtf8(name);
         for (const ObjectRecord& r : objects_)
-            if (upper(r.Name) == key) raiseOwnError(kErrNameTaken);
+            if (equalsNoCase(fromUtf8(r.Name), key)) raiseOwnError(kErrNameTaken);
         objects_.push_back({std::move(oObject), std::move(name)});
     });
 }

@@ -163,7 +163,10 @@ TEST_F(ProductionTest, RegisteredNames) {
     EXPECT_EQ(errorOf([&] { p.AddProperty("O", Variant(Ref<Dispatch>(makeRef<QZObject>()))); }).Number,
               ownError(3117));
     p.AddProperty("B", Variant::fromUtf8("x"));
-    EXPECT_EQ(p.ObjectNames(), (std::vector<std::string>{"A", "B"}));
+    p.AddProperty("\xc3\xa9t\xc3\xa9", Variant::fromUtf8("x"));  // été
+    EXPECT_EQ(errorOf([&] { p.AddProperty("\xc3\x89T\xc3\x89", Variant::fromUtf8("y")); }).Number,
+              ownError(3008));  // ÉTÉ
+    EXPECT_EQ(p.ObjectNames(), (std::vector<std::string>{"A", "B", "\xc3\xa9t\xc3\xa9"}));
     p.ClearObjects();
     EXPECT_TRUE(p.ObjectNames().empty());
     p.AddProperty("a", Variant::fromUtf8("again"));
