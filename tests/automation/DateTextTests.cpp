@@ -93,6 +93,21 @@ TEST(Dates, ParsingFollowsTheLocaleOrder) {
     EXPECT_DOUBLE_EQ(parse(u"15.01.2004 18:00", de), 38001.75);
 }
 
+TEST(Dates, TextRoundTripsInEveryLocale) {
+    const double serials[] = {38001, 38001.75, 0.5, 1, -1.25, 36526 + 13.0 / 24 + 7.0 / 1440,
+                              daysFromCivil(1930, 12, 31) + 0.999988426, daysFromCivil(2029, 2, 28) + 0.0,
+                              daysFromCivil(100, 1, 1) + 0.25, daysFromCivil(9999, 12, 31) + 0.5};
+    for (const LocaleFormat& loc : {LocaleFormat::english(), test::french(), test::german()}) {
+        test::ScopedLocale scope(loc);
+        for (double d : serials) {
+            std::u16string text = Variant::date(d).toString();
+            double back = 0;
+            ASSERT_TRUE(parseDate(text, loc, 2004, back)) << loc.lcid << " " << toUtf8(text);
+            EXPECT_NEAR(back, d, 1.0 / 86400 / 2) << loc.lcid << " " << toUtf8(text);
+        }
+    }
+}
+
 TEST(Dates, CoercionToDate) {
     EXPECT_EQ(str("1/15/2004").toDate(), 38001);
     EXPECT_EQ(Variant(38001.5).toDate(), 38001.5);
