@@ -272,8 +272,7 @@ static Ref<SafeArray> makeArray(const std::vector<std::int32_t>& uppers, bool fi
 void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     Block* b = owned.get();
     blocks_.push_back(std::move(owned));
-    bool expl = b->optionExplicit || explicitAll_;
-    if (b->optionExplicit) explicitAll_ = true;
+    const bool expl = b->optionExplicit;  // Option Explicit holds for its own block
 
     // Classes
     std::vector<ClassInfo*> newClasses;
@@ -770,7 +769,6 @@ void Engine::executeText(std::u16string_view code) {
 Variant Engine::evalText(std::u16string_view text) {
     ExprPtr e = parseExpression(text);
     Scope sc;
-    sc.explicitNames = explicitAll_;
     TransientBinding tb(*this, *e, sc);
     RunningGuard g(running_);
     Frame f;

@@ -219,7 +219,6 @@ private:
     std::unordered_map<std::u16string, GlobalName, NoCaseHash, NoCaseEqual> names_;
     std::deque<Variant> globals_;
     std::vector<bool> globalConst_;   // constants and added objects: not assignable
-    bool explicitAll_ = false;        // Option Explicit seen in some block
     bool running_ = false;            // inside a call into the script
     std::vector<std::unique_ptr<Block>> blocks_;
     std::unordered_map<std::u16string, Ref<ClassInfo>, NoCaseHash, NoCaseEqual> classes_;

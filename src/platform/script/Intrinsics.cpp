@@ -122,7 +122,7 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
     case kEval: {
         ExprPtr ex = parseExpression(text(0));
         Scope sc;
-        sc.explicitNames = explicitAll_;
+        sc.explicitNames = f.block && f.block->optionExplicit;
         scopeOfFrame(sc, f);
         TransientBinding tb(*this, *ex, sc);
         checkStack();
