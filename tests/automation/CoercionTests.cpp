@@ -110,6 +110,20 @@ TEST(Coercion, NumbersToText) {
     EXPECT_EQ(Variant::currency(12345).toString(), u"1,2345");
 }
 
+TEST(Coercion, NumbersReadBackFromTheirText) {
+    const double values[] = {0.1, 123.456, -1e-5, 1.5e20, 123456789012345.0, 9.87654321e-100, 1e15,
+                             -0.0001, 1.7976931348623e308, 4.94065645841247e-320};
+    for (const LocaleFormat& loc : {LocaleFormat::english(), test::french(), test::german()}) {
+        test::ScopedLocale scope(loc);
+        for (double v : values) {
+            Variant text(Variant(v).toString());
+            EXPECT_DOUBLE_EQ(text.toDouble(), v) << loc.lcid << " " << text.toUtf8();
+        }
+        Variant c = Variant::currency(-12345678901234567LL);
+        EXPECT_EQ(Variant(c.toString()).toCurrency(), c.currencyValue()) << loc.lcid;
+    }
+}
+
 TEST(Coercion, CurrencyAndSingleRanges) {
     EXPECT_EQ(Variant(1.23456).toCurrency(), 12346);
     EXPECT_EQ(Variant(static_cast<std::int32_t>(7)).toCurrency(), 70000);
