@@ -34,7 +34,7 @@ void Collection::add(Variant item, std::u16string_view key) {
 
 void Collection::insertAt(std::size_t position, Variant item, std::u16string_view key) {
     if (position < 1 || position > items_.size() + 1) throwRuntimeError(err::InvalidCall);
-    if (!key.empty() && byKey_.count(std::u16string(key))) throwRuntimeError(err::KeyExists);
+    if (!key.empty() && byKey_.contains(key)) throwRuntimeError(err::KeyExists);
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position - 1),
                   Entry{std::u16string(key), std::move(item)});
     reindexFrom(position - 1);
@@ -47,7 +47,7 @@ void Collection::reindexFrom(std::size_t from) {
 
 std::size_t Collection::positionOf(std::u16string_view key) const noexcept {
     if (key.empty()) return 0;
-    auto it = byKey_.find(std::u16string(key));
+    auto it = byKey_.find(key);
     return it == byKey_.end() ? 0 : it->second + 1;
 }
 
