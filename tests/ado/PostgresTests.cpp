@@ -19,7 +19,8 @@ protected:
         sql.replace(sql.find("char(10)"), 8, "chr(10)");
         sql += "CREATE TABLE Customers (CustomerID INTEGER PRIMARY KEY, Name VARCHAR(30));"
                "CREATE TABLE Sales (SaleID INTEGER, CustomerID INTEGER REFERENCES Customers(CustomerID));"
-               "CREATE VIEW BigOrders AS SELECT ID FROM Orders WHERE Total > 10;";
+               "CREATE VIEW BigOrders AS SELECT ID FROM Orders WHERE Total > 10;"
+               "CREATE TABLE \"Umsätze\" (\"Größe\" INTEGER);";
         ASSERT_TRUE(pg->Execute("shop", sql, &error)) << error;
     }
     qz::test::PgServer* pg = nullptr;
@@ -58,6 +59,10 @@ TEST_F(Postgres, CatalogAndServerMessages) {
     }
     ASSERT_NE(sales, nullptr);
     ASSERT_NE(view, nullptr);
+    bool accented = false;
+    for (const CatalogTable& t : tables)
+        accented |= t.name == "Umsätze" && t.columns.size() == 1 && t.columns[0].name == "Größe";
+    EXPECT_TRUE(accented);
     EXPECT_EQ(view->type, "VIEW");
     ASSERT_EQ(sales->keys.size(), 1u);
     EXPECT_EQ(sales->keys[0].relatedTable, "customers");

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace qz::ado {
 
@@ -170,9 +171,9 @@ Variant fetchValue(const Stmt& s, SQLUSMALLINT col, std::int32_t type, std::stri
 }
 
 std::string columnText(const Stmt& s, SQLUSMALLINT col) {
-    std::string out;
-    if (!readChunks(s, col, SQL_C_CHAR, out)) return {};
-    return out;
+    std::string raw;
+    if (!readChunks(s, col, SQL_C_WCHAR, raw)) return {};
+    return narrow(reinterpret_cast<const SQLWCHAR*>(raw.data()), raw.size() / sizeof(SQLWCHAR));
 }
 
 class OdbcBackend final : public Backend {
@@ -215,7 +216,7 @@ public:
         std::vector<CatalogTable> tables;
         {
             Stmt s(dbc_);
-            s.check(SQLTables(s.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0));
+            s.check(SQLTablesW(s.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0));
             while (SQL_SUCCEEDED(SQLFetch(s.h))) {
                 CatalogTable t;
                 t.name = columnText(s, 3);
@@ -224,39 +225,31 @@ public:
                     tables.push_back(std::move(t));
             }
         }
+        std::unordered_map<std::string, std::size_t> byName;
+        for (std::size_t i = 0; i < tables.size(); ++i) byName.emplace(tables[i].name, i);
+        // The columns of every table in one call; a driver that refuses the
+        // pattern is asked table by table.
+        if (!readColumns(u"%", tables, byName))
+            for (CatalogTable& t : tables) readColumns(wide(t.name), tables, byName);
+        // Foreign keys belong to tables; system tables are left out.
         for (CatalogTable& t : tables) {
-            {
-                Stmt s(dbc_);
-                s.check(SQLColumns(s.h, nullptr, 0, nullptr, 0,
-                                   reinterpret_cast<SQLCHAR*>(t.name.data()), SQL_NTS, nullptr, 0));
-                while (SQL_SUCCEEDED(SQLFetch(s.h))) {
-                    CatalogColumn c;
-                    c.name = columnText(s, 4);
-                    SQLSMALLINT type = 0;
-                    SQLINTEGER size = 0;
-                    SQLLEN ind = 0;
-                    SQLGetData(s.h, 5, SQL_C_SSHORT, &type, 0, &ind);
-                    SQLGetData(s.h, 7, SQL_C_SLONG, &size, 0, &ind);
-                    if (ind == SQL_NULL_DATA) size = 0;
-                    c.type = adoType(type, static_cast<SQLULEN>(size < 0 ? 0 : size), c.definedSize);
-                    t.columns.push_back(std::move(c));
-                }
-            }
+            if (t.type != "TABLE") continue;
             Stmt s(dbc_);
-            const SQLRETURN rc = SQLForeignKeys(s.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0,
-                                                reinterpret_cast<SQLCHAR*>(t.name.data()), SQL_NTS);
+            std::u16string name = wide(t.name);
+            const SQLRETURN rc = SQLForeignKeysW(s.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                                                 wptr(name), static_cast<SQLSMALLINT>(name.size()));
             if (!SQL_SUCCEEDED(rc)) continue; // a driver without foreign keys
             while (SQL_SUCCEEDED(SQLFetch(s.h))) {
                 const std::string pkTable = columnText(s, 3), pkColumn = columnText(s, 4);
                 const std::string fkColumn = columnText(s, 8);
-                std::string name = columnText(s, 12);
+                std::string keyName = columnText(s, 12);
                 SQLSMALLINT seq = 0;
                 SQLLEN ind = 0;
                 SQLGetData(s.h, 9, SQL_C_SSHORT, &seq, 0, &ind);
-                if (name.empty()) name = "FK_" + t.name + "_" + pkTable;
-                if (seq <= 1 || t.keys.empty() || t.keys.back().name != name) {
+                if (keyName.empty()) keyName = "FK_" + t.name + "_" + pkTable;
+                if (seq <= 1 || t.keys.empty() || t.keys.back().name != keyName) {
                     CatalogKey k;
-                    k.name = name;
+                    k.name = keyName;
                     k.relatedTable = pkTable;
                     t.keys.push_back(std::move(k));
                 }
@@ -267,6 +260,31 @@ public:
     }
 
 private:
+    // Reads SQLColumns for a table-name pattern into the tables it names;
+    // false when the driver refuses the call.
+    bool readColumns(std::u16string pattern, std::vector<CatalogTable>& tables,
+                     const std::unordered_map<std::string, std::size_t>& byName) {
+        Stmt s(dbc_);
+        if (!SQL_SUCCEEDED(SQLColumnsW(s.h, nullptr, 0, nullptr, 0, wptr(pattern),
+                                       static_cast<SQLSMALLINT>(pattern.size()), nullptr, 0)))
+            return false;
+        while (SQL_SUCCEEDED(SQLFetch(s.h))) {
+            const auto it = byName.find(columnText(s, 3));
+            if (it == byName.end()) continue;
+            CatalogColumn c;
+            c.name = columnText(s, 4);
+            SQLSMALLINT type = 0;
+            SQLINTEGER size = 0;
+            SQLLEN ind = 0;
+            SQLGetData(s.h, 5, SQL_C_SSHORT, &type, 0, &ind);
+            SQLGetData(s.h, 7, SQL_C_SLONG, &size, 0, &ind);
+            if (ind == SQL_NULL_DATA) size = 0;
+            c.type = adoType(type, static_cast<SQLULEN>(size < 0 ? 0 : size), c.definedSize);
+            tables[it->second].columns.push_back(std::move(c));
+        }
+        return true;
+    }
+
     SQLHDBC dbc_;
 };
 
