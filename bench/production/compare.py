@@ -3,7 +3,9 @@
 side in one run:
 
   qzstudio      the production engine: an RTF template with a loop statement
-                and four expression fields, data from a saved recordset (XML)
+                and four expression fields, data from a saved recordset (XML),
+                and again from an SQLite database through the template's own
+                connection (--connections)
   jinja2        the same RTF text rendered by Jinja2, data from JSON
   docxtemplater an equivalent .docx table row filled by docxtemplater (node),
                 data from JSON
@@ -20,6 +22,7 @@ missing: `npm install --prefix DIR docxtemplater pizzip`).
 """
 import argparse
 import json
+import sqlite3
 import os
 import subprocess
 import sys
@@ -187,6 +190,16 @@ def main():
         f.write(qz_template().encode("ascii"))
     with open(os.path.join(work, "lines.qzc"), "w") as f:
         f.write(QZC)
+    with open(os.path.join(work, "linesdb.rtf"), "wb") as f:
+        f.write(qz_template().encode("ascii"))
+    with open(os.path.join(work, "linesdb.qzc"), "w") as f:
+        f.write(QZC.replace("<ConnectionList/>",
+                            "<ConnectionList><Connection ID=\"ID1\"><Name>Db</Name><DataSource>"
+                            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=lines.db</DataSource>"
+                            "<ConnectionType>0</ConnectionType><CommandList><Command ID=\"ID1\">"
+                            "<Name>Lines</Name><Text>SELECT LineNo, Description, Quantity, UnitPrice, Amount "
+                            "FROM Lines ORDER BY LineNo</Text></Command></CommandList></Connection>"
+                            "</ConnectionList>"))
     with open(os.path.join(work, "jinja.rtf"), "w", encoding="cp1252") as f:
         f.write(JINJA_TEMPLATE)
     with open(os.path.join(work, "jinja_driver.py"), "w") as f:
@@ -199,26 +212,39 @@ def main():
         node_ok = os.path.isdir(os.path.join(a.node_modules, "node_modules", "docxtemplater"))
     env_node = dict(os.environ, NODE_PATH=os.path.join(a.node_modules or "", "node_modules"))
 
-    print("%-8s | %-26s | %-26s | %-26s" % ("N", "qzstudio rec/s, peak MB", "jinja2 rec/s, peak MB",
-                                             "docxtemplater rec/s, peak MB"))
+    print("%-8s | %-32s | %-22s | %-22s | %-22s" % (
+        "N", "qzstudio (XML) rec/s, peak MB", "qzstudio (SQLite)", "jinja2", "docxtemplater"))
     for n in a.n:
         rows = data(n)
         saved_recordset(rows, os.path.join(work, "lines.xml"))
         with open(os.path.join(work, "lines.json"), "w") as f:
             json.dump(rows, f)
+        db = os.path.join(work, "lines.db")
+        if os.path.exists(db):
+            os.remove(db)
+        con = sqlite3.connect(db)
+        con.execute("CREATE TABLE Lines (LineNo INTEGER, Description TEXT, Quantity INTEGER, "
+                    "UnitPrice MONEY, Amount MONEY)")
+        con.executemany("INSERT INTO Lines VALUES (?, ?, ?, ?, ?)",
+                        [(r["LineNo"], r["Description"], r["Quantity"], r["UnitPrice"], r["Amount"]) for r in rows])
+        con.commit()
+        con.close()
         t, m = run([a.qzstudio, "produce", os.path.join(work, "lines.rtf"), "-o", os.path.join(work, "qz_out.rtf"),
                     "--xml-recordset", "Lines=" + os.path.join(work, "lines.xml")])
         out_mb = os.path.getsize(os.path.join(work, "qz_out.rtf")) / 1e6
-        qz = "%10.0f, %6.1f (out %.1f MB)" % (n / t, m, out_mb)
+        qz = "%8.0f, %6.1f (out %.1f MB)" % (n / t, m, out_mb)
+        t, m = run([a.qzstudio, "produce", os.path.join(work, "linesdb.rtf"), "-o", os.path.join(work, "db_out.rtf"),
+                    "--connections"])
+        qzdb = "%8.0f, %6.1f" % (n / t, m)
         t, m = run([sys.executable, os.path.join(work, "jinja_driver.py"), os.path.join(work, "jinja.rtf"),
                     os.path.join(work, "lines.json"), os.path.join(work, "jinja_out.rtf")])
-        jj = "%10.0f, %6.1f" % (n / t, m)
+        jj = "%8.0f, %6.1f" % (n / t, m)
         dx = "(not installed)"
         if node_ok:
             t, m = run(["node", os.path.join(work, "docx_driver.js"), os.path.join(work, "lines.docx"),
                         os.path.join(work, "lines.json"), os.path.join(work, "docx_out.docx")], env=env_node)
-            dx = "%10.0f, %6.1f" % (n / t, m)
-        print("%-8d | %-26s | %-26s | %-26s" % (n, qz, jj, dx), flush=True)
+            dx = "%8.0f, %6.1f" % (n / t, m)
+        print("%-8d | %-32s | %-22s | %-22s | %-22s" % (n, qz, qzdb, jj, dx), flush=True)
 
 
 if __name__ == "__main__":
