@@ -16,15 +16,30 @@ TEST(ScriptProcedures, ByRefByValAndParenthesisedArguments) {
         "c = 1 : Inc (c)\r\n"           // parentheses: a copy
         "d = 1 : Call Inc(d)\r\n"       // Call: by reference
         "e = 1 : Twice (e), e\r\n"      // first a copy, second the variable
-        "arr(0) = 1 : Inc arr(0)\r\n"   // an array element goes as a copy
+        "arr(0) = 1 : Inc arr(0)\r\n"   // an array element goes by reference
         "Dim f : f = 1 : Inc f + 0\r\n");
     EXPECT_EQ(s.num("a"), 2);
     EXPECT_EQ(s.num("b"), 1);
     EXPECT_EQ(s.num("c"), 1);
     EXPECT_EQ(s.num("d"), 2);
     EXPECT_EQ(s.num("e"), 2);
-    EXPECT_EQ(s.num("arr(0)"), 1);
+    EXPECT_EQ(s.num("arr(0)"), 2);
     EXPECT_EQ(s.num("f"), 1);
+    // While its element is lent out, the array cannot be resized or replaced.
+    s.sc.AddCode(
+        "Dim grow(), e1, e2, e3 : ReDim grow(1)\r\n"
+        "Sub Lend(x)\r\n"
+        "  On Error Resume Next\r\n"
+        "  ReDim grow(10) : e1 = Err.Number : Err.Clear\r\n"
+        "  grow = 5 : e2 = Err.Number : Err.Clear\r\n"
+        "  Erase grow : e3 = Err.Number\r\n"
+        "  x = \"lent\"\r\n"
+        "End Sub\r\n"
+        "Lend grow(1)\r\n");
+    EXPECT_EQ(s.str("e1 & e2 & e3"), "101010");
+    EXPECT_EQ(s.str("grow(1)"), "lent");
+    s.sc.ExecuteStatement("ReDim grow(3)");  // unlocked again
+    EXPECT_EQ(s.num("UBound(grow)"), 3);
 }
 
 TEST(ScriptProcedures, FunctionsRecursionAndExit) {

@@ -1154,7 +1154,7 @@ Flow Engine::execFor(const Stmt& s, Frame& f) {
         const bool small = start.type() == VarType::Integer && step.type() == VarType::Integer &&
                            end.type() == VarType::Integer;
         const std::int64_t e = intOf(end), st = intOf(step);
-        *var = start;
+        setInto(*var, Variant(start));
         for (;;) {
             Variant& cur = *var;
             std::int64_t i;
@@ -1184,7 +1184,7 @@ Flow Engine::execFor(const Stmt& s, Frame& f) {
     }
     // Generic: Double, Currency, Date ...
     const bool up = ops::compare(step, Variant(static_cast<std::int16_t>(0))) >= 0;
-    *var = start;
+    setInto(*var, Variant(start));
     for (;;) {
         int c = ops::compare(*var, end);
         if (up ? c > 0 : c < 0) break;
@@ -1213,7 +1213,7 @@ Flow Engine::execForEach(const Stmt& s, Frame& f) {
         ArrayLock lock(coll.arrayValue());
         const std::size_t n = lock.a->data.size();
         for (std::size_t i = 0; i < n && i < lock.a->data.size(); ++i) {
-            *var = lock.a->data[i];
+            setInto(*var, Variant(lock.a->data[i]));
             Flow fl = execList(s.body, f);
             if (fl == Flow::ExitFor) break;
             if (fl != Flow::Normal) return fl;
@@ -1228,7 +1228,7 @@ Flow Engine::execForEach(const Stmt& s, Frame& f) {
     if (!en) fail(err::NotACollection);
     Variant item;
     while (en->next(item)) {
-        *var = std::move(item);
+        setInto(*var, std::move(item));
         item = Variant();
         Flow fl = execList(s.body, f);
         if (fl == Flow::ExitFor) break;
@@ -1391,6 +1391,7 @@ Variant Engine::indexInto(const Variant& v, std::span<Variant> idx) {
 // Let into a variable: a variable that holds an object passes the value to
 // the object's default property instead of dropping the object.
 void Engine::letInto(Variant& var, Variant&& value) {
+    if (var.isArray() && var.arrayValue()->locks) fail(err::ArrayLocked);
     if (var.isObject() && var.objectValue()) {
         Ref<Dispatch> obj(var.objectValue());
         Args args;
@@ -1402,22 +1403,27 @@ void Engine::letInto(Variant& var, Variant&& value) {
     var = std::move(value);
 }
 
+void Engine::setInto(Variant& var, Variant&& value) {
+    if (var.isArray() && var.arrayValue()->locks) fail(err::ArrayLocked);
+    var = std::move(value);
+}
+
 void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
     if (!isSet && value.isObject()) value = letValue(std::move(value));
     if (t.kind == EK::Ident) {
         if (!t.hasArgs) {
             switch (t.bind) {
             case Bind::Local:
-                if (isSet) *f.ref[t.slot] = std::move(value);
+                if (isSet) setInto(*f.ref[t.slot], std::move(value));
                 else letInto(*f.ref[t.slot], std::move(value));
                 return;
             case Bind::Global:
                 if (globalConst_[t.slot]) fail(err::IllegalAssignment);
-                if (isSet) globals_[t.slot] = std::move(value);
+                if (isSet) setInto(globals_[t.slot], std::move(value));
                 else letInto(globals_[t.slot], std::move(value));
                 return;
             case Bind::Field:
-                if (isSet) f.me->fields[t.slot] = std::move(value);
+                if (isSet) setInto(f.me->fields[t.slot], std::move(value));
                 else letInto(f.me->fields[t.slot], std::move(value));
                 return;
             case Bind::Undefined: fail(err::UndefinedVariable);
@@ -1793,6 +1799,22 @@ struct FrameGuard {
 };
 } // namespace
 
+// An array element given to a ByRef parameter: the parameter is the element
+// itself. The array stays locked for the call (ReDim, Erase or assigning
+// the variable fail with error 10), so the element cannot move.
+Variant* Engine::elementByRef(const Expr& a, Frame& caller, ElementLocks& locked) {
+    if (a.kind != EK::Ident || !a.hasArgs || a.args.empty() || a.args.size() > 4) return nullptr;
+    if (a.bind != Bind::Local && a.bind != Bind::Global && a.bind != Bind::Field) return nullptr;
+    std::int32_t ix[4];
+    for (std::size_t k = 0; k < a.args.size(); ++k) ix[k] = indexValue(*a.args[k], caller);
+    Variant* var = a.bind == Bind::Local ? caller.ref[a.slot]
+                 : a.bind == Bind::Global ? &globals_[a.slot] : &caller.me->fields[a.slot];
+    if (!var->isArray()) return nullptr;
+    Variant* el = &elementAt(*var, ix, a.args.size());
+    locked.add(var->arrayValue());
+    return el;
+}
+
 Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                          std::span<Variant> argValues, Frame& caller, bool wantResult) {
     const std::size_t nargs = argExprs ? argExprs->size() : argValues.size();
@@ -1802,6 +1824,7 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
     if (sp_ + n > values_.size()) fail(err::OutOfStack);
     FrameGuard guard(values_, sp_, n, depth_);
     const std::size_t base = guard.base;
+    ElementLocks locked;
     Variant** ref = &refs_[base];
     for (std::size_t i = 0; i < n; ++i) ref[i] = &values_[base + i];
     for (std::size_t i = 0; i < nargs; ++i) {
@@ -1811,6 +1834,10 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
             if (prm.byRef) {
                 if (Variant* v = varRef(a, caller)) {
                     ref[i] = v;
+                    continue;
+                }
+                if (Variant* el = elementByRef(a, caller, locked)) {
+                    ref[i] = el;
                     continue;
                 }
             }

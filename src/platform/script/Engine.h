@@ -169,6 +169,23 @@ private:
     Variant* varRef(const Expr& e, Frame& f);   // variable of a bound name, or null
     void assign(const Expr& target, Variant value, bool isSet, Frame& f);
     void letInto(Variant& var, Variant&& value);
+    void setInto(Variant& var, Variant&& value);
+    // Arrays whose elements are passed by reference to a running call.
+    struct ElementLocks {
+        SafeArray* arrays[4];
+        std::vector<SafeArray*> more;
+        int n = 0;
+        void add(SafeArray* a) {
+            ++a->locks;
+            if (n < 4) arrays[n++] = a;
+            else more.push_back(a);
+        }
+        ~ElementLocks() {
+            for (int i = 0; i < n; ++i) --arrays[i]->locks;
+            for (SafeArray* a : more) --a->locks;
+        }
+    };
+    Variant* elementByRef(const Expr& a, Frame& caller, ElementLocks& locked);
     void assignIndexed(Variant& var, const Expr& target, Variant&& value, bool isSet, Frame& f);
     Variant callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                      std::span<Variant> argValues, Frame& caller, bool wantResult);
