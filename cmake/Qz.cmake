@@ -34,8 +34,12 @@ function(qz_add_test name)
     QZ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     QZ_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
   qz_warnings(${name})
+  # Discovered tests lose list separators in their properties, so the labels
+  # are joined into one ("platform/script"); `ctest -L script` and
+  # `ctest -L platform` both match it, as -L takes a regular expression.
+  string(REPLACE ";" "/" labels "${ARG_LABELS}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+    PROPERTIES LABELS "${labels}" TIMEOUT 300)
 endfunction()
