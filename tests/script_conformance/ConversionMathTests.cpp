@@ -1,0 +1,195 @@
+// Conversion functions (rounding, overflow, odd strings), CStr of numbers,
+// Hex and Oct, IsNumeric, type information and the math functions.
+#include "Conformance.h"
+
+namespace qz::script::conformance {
+namespace {
+
+TEST(ConformConversions, RoundingToEvenAndOverflow) {
+    const Case cases[] = {
+        {"", "CInt(2.5)", "Integer:2"},
+        {"", "CInt(3.5)", "Integer:4"},
+        {"", "CInt(-2.5)", "Integer:-2"},
+        {"", R"(CInt("2.5"))", "Integer:2"},
+        {"", "CLng(2.5)", "Long:2"},
+        {"", "CLng(-0.5)", "Long:0"},
+        {"", "CByte(-0.5)", "Byte:0"},
+        {"", "CByte(255.5)", "err:6"},
+        {"", "CByte(256)", "err:6"},
+        {"", "CByte(-1)", "err:6"},
+        {"", "CInt(32768)", "err:6"},
+        {"", "CInt(40000)", "err:6"},
+        {"", "CLng(2147483647.5)", "err:6"},
+        {"", R"(CLng("2147483648"))", "err:6"},
+        {"", "CInt(True)", "Integer:-1"},
+        {"", "CInt(Empty)", "Integer:0"},
+        {"", "CInt(Null)", "err:94"},
+        {"", "CLng(Null)", "err:94"},
+        {"", "CStr(Null)", "err:94"},
+        {"", "CBool(Null)", "err:94"},
+        {"", R"(CInt(""))", "err:13"},
+        {"", R"(CInt("a"))", "err:13"},
+        {"", R"(CInt("&H10"))", "Integer:16"},
+        {"", R"(CInt("1e2"))", "Integer:100"},
+        {"", R"(CLng("  -12  "))", "Long:-12"},
+        {"", R"(CLng("1,000"))", "Long:1000"},
+        {"", R"(CDbl("1e3"))", "Double:1000"},
+        {"", R"(CDbl(" 12 "))", "Double:12"},
+        {"", R"(CCur("1.23456"))", "Currency:1.2346"},
+        {"", "CSng(1.1)", "Single:1.1"},
+        {"", "CDbl(CSng(1.1))", "Double:1.100000023841858"},
+        {"", "CDbl(#1/1/2000#)", "Double:36526"},
+        {"", R"(CBool("true"))", "Boolean:True"},
+        {"", R"(CBool("yes"))", "err:13"},
+        {"", "CBool(0.1)", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformConversions, NumbersToText) {
+    const Case cases[] = {
+        {"", "CStr(1E+16)", "String:1E+16"},
+        {"", "CStr(1E15)", "String:1E+15"},
+        {"", "CStr(999999999999999)", "String:999999999999999"},
+        {"", "CStr(100000000000000000000)", "String:1E+20"},
+        {"", "CStr(2 ^ 53)", "String:9.00719925474099E+15"},
+        {"", "CStr(12345678901234567)", "String:1.23456789012346E+16"},
+        {"", "CStr(0.1 + 0.2)", "String:0.3"},
+        {"", "CStr(1 / 3)", "String:0.333333333333333"},
+        {"", "CStr(1.23456789012345678)", "String:1.23456789012346"},
+        {"", "CStr(0.0001)", "String:0.0001"},
+        {"", "CStr(0.00001)", "String:1E-05"},
+        {"", "CStr(-1E-20)", "String:-1E-20"},
+        {"", "CStr(-0.5)", "String:-0.5"},
+        {"", "CStr(CSng(1 / 3))", "String:0.3333333"},
+        {"", "CStr(CSng(0.1))", "String:0.1"},
+        {"", "CStr(CCur(1.5))", "String:1.5"},
+        {"", "CStr(True)", "String:True"},
+        {"", R"(1.5 & "")", "String:1.5"},
+        {"", R"(False & "")", "String:False"},
+        {"", "CStr(#1/2/2003#)", "String:1/2/2003"},
+        {"", "CStr(#1/2/2003 13:04:05#)", "String:1/2/2003 1:04:05 PM"},
+        {"", "CStr(#13:04:05#)", "String:1:04:05 PM"},
+        {"", "CStr(#12/30/1899#)", "String:12:00:00 AM"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformConversions, HexAndOct) {
+    const Case cases[] = {
+        {"", "Hex(255)", "String:FF"},
+        {"", "Hex(-1)", "String:FFFF"},
+        {"", "Hex(CLng(-1))", "String:FFFFFFFF"},
+        {"", "Hex(-32769)", "String:FFFF7FFF"},
+        {"", "Hex(-2147483648)", "String:80000000"},
+        {"", "Hex(65536)", "String:10000"},
+        {"", "Hex(CByte(255))", "String:FF"},
+        {"", "Hex(1.5)", "String:2"},
+        {"", "Hex(2.5)", "String:2"},
+        {"", R"(Hex("16"))", "String:10"},
+        {"", "Hex(Null)", "Null"},
+        {"", "Hex(Empty)", "String:0"},
+        {"", "Hex(4294967296)", "err:6"},
+        {"", "Oct(8)", "String:10"},
+        {"", "Oct(-1)", "String:177777"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformConversions, IsNumericIsDateOnOddValues) {
+    const Case cases[] = {
+        {"", R"(IsNumeric("12"))", "Boolean:True"},
+        {"", R"(IsNumeric(" 1 "))", "Boolean:True"},
+        {"", R"(IsNumeric("1e5"))", "Boolean:True"},
+        {"", R"(IsNumeric("&HFF"))", "Boolean:True"},
+        {"", R"(IsNumeric("1,000"))", "Boolean:True"},
+        {"", R"(IsNumeric(""))", "Boolean:False"},
+        {"", R"(IsNumeric("abc"))", "Boolean:False"},
+        {"", R"(IsNumeric("-"))", "Boolean:False"},
+        {"", R"(IsNumeric("."))", "Boolean:False"},
+        {"", "IsNumeric(Empty)", "Boolean:True"},
+        {"", "IsNumeric(Null)", "Boolean:False"},
+        {"", "IsNumeric(True)", "Boolean:True"},
+        {"", "IsNumeric(#1/1/2000#)", "Boolean:False"},
+        {"", R"(IsDate("1/2/2003"))", "Boolean:True"},
+        {"", R"(IsDate("12:00"))", "Boolean:True"},
+        {"", R"(IsDate("2/30/2003"))", "Boolean:False"},
+        {"", R"(IsDate("25:00"))", "Boolean:False"},
+        {"", R"(IsDate(""))", "Boolean:False"},
+        {"", "IsDate(Null)", "Boolean:False"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformConversions, TypeInformation) {
+    const Case cases[] = {
+        {"", "TypeName(1)", "String:Integer"},
+        {"", "TypeName(Empty)", "String:Empty"},
+        {"", "TypeName(Null)", "String:Null"},
+        {"", R"(TypeName(""))", "String:String"},
+        {"", "TypeName(CCur(1))", "String:Currency"},
+        {"", "TypeName(CByte(1))", "String:Byte"},
+        {"", "TypeName(CSng(1))", "String:Single"},
+        {"", "TypeName(Now)", "String:Date"},
+        {"", "TypeName(Array())", "String:Variant()"},
+        {"", "TypeName(Nothing)", "String:Nothing"},
+        {"", R"(TypeName(CreateObject("Scripting.Dictionary")))", "String:Dictionary"},
+        {"", "TypeName(New RegExp)", "String:IRegExp2"},
+        {"", R"(VarType(""))", "Integer:8"},
+        {"", "VarType(Null)", "Integer:1"},
+        {"", "VarType(Array(1))", "Integer:8204"},
+        {"", "IsEmpty(Empty)", "Boolean:True"},
+        {"", R"(IsEmpty(""))", "Boolean:False"},
+        {"", "IsNull(Empty)", "Boolean:False"},
+        {"", "IsObject(Nothing)", "Boolean:True"},
+        {"", "IsArray(Array())", "Boolean:True"},
+        {"", "RGB(255, 0, 0)", "Long:255"},
+        {"", "RGB(0, 0, 255)", "Long:16711680"},
+        {"", "RGB(300, 0, 0)", "Long:255"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformMath, RoundFixIntAndFriends) {
+    const Case cases[] = {
+        {"", "Round(2.5)", "Double:2"},
+        {"", "Round(3.5)", "Double:4"},
+        {"", "Round(-2.5)", "Double:-2"},
+        {"", "Round(1.5, 0)", "Double:2"},
+        {"", "Round(1.2345, 2)", "Double:1.23"},
+        {"", "Round(0.125, 2)", "Double:0.12"},
+        {"", "Round(CInt(5))", "Integer:5"},
+        {"", "Round(CCur(2.5))", "Currency:2"},
+        {"", R"(Round("2.5"))", "Double:2"},
+        {"", "Round(Null)", "Null"},
+        {"", "Round(12.5, -1)", "err:5"},
+        {"", R"(Round("abc"))", "err:13"},
+        {"", "Int(-1.5)", "Double:-2"},
+        {"", "Int(1.5)", "Double:1"},
+        {"", "Int(-0.5)", "Double:-1"},
+        {"", "Fix(-1.5)", "Double:-1"},
+        {"", R"(Fix("2.7"))", "Double:2"},
+        {"", "Int(CInt(3))", "Integer:3"},
+        {"", "Int(CCur(-1.5))", "Currency:-2"},
+        {"", "Fix(CCur(-1.5))", "Currency:-1"},
+        {"", "Int(Null)", "Null"},
+        {"", "Int(Empty)", "Integer:0"},
+        {"", R"(Int("a"))", "err:13"},
+        {"", "Sgn(-3.2)", "Integer:-1"},
+        {"", "Sgn(0)", "Integer:0"},
+        {"", "Abs(-3)", "Integer:3"},
+        {"", R"(Abs("-3"))", "Double:3"},
+        {"", "Abs(Null)", "Null"},
+        {"", "Sqr(4)", "Double:2"},
+        {"", "Sqr(2)", "Double:1.4142135623730951"},
+        {"", "Sqr(-1)", "err:5"},
+        {"", "Log(0)", "err:5"},
+        {"", "Log(Exp(1))", "Double:1"},
+        {"", "Exp(1000)", "err:6"},
+        {"", "Atn(1) * 4", "Double:3.141592653589793"},
+    };
+    expectAll(cases);
+}
+
+} // namespace
+} // namespace qz::script::conformance

@@ -1,0 +1,101 @@
+// Date arithmetic: DateAdd at month ends and leap years, DateDiff and
+// DatePart intervals, DateSerial/TimeSerial carries, CDate of odd text.
+#include "Conformance.h"
+
+namespace qz::script::conformance {
+namespace {
+
+TEST(ConformDates, DateAddAtMonthEndsAndLeapYears) {
+    const Case cases[] = {
+        {"", R"(DateAdd("m", 1, #1/31/2004#))", "Date:2004-02-29"},
+        {"", R"(DateAdd("m", 1, #1/31/2003#))", "Date:2003-02-28"},
+        {"", R"(DateAdd("m", -1, #3/31/2003#))", "Date:2003-02-28"},
+        {"", R"(DateAdd("yyyy", 1, #2/29/2004#))", "Date:2005-02-28"},
+        {"", R"(DateAdd("q", 1, #11/30/2003#))", "Date:2004-02-29"},
+        {"", R"(DateAdd("d", -1, #3/1/2004#))", "Date:2004-02-29"},
+        {"", R"(DateAdd("y", 1, #12/31/2003#))", "Date:2004-01-01"},
+        {"", R"(DateAdd("w", 1, #1/1/2000#))", "Date:2000-01-02"},
+        {"", R"(DateAdd("ww", 1, #1/1/2000#))", "Date:2000-01-08"},
+        {"", R"(DateAdd("h", 25, #1/1/2000#))", "Date:2000-01-02 01:00:00"},
+        {"", R"(DateAdd("n", -1, #1/1/2000#))", "Date:1999-12-31 23:59:00"},
+        {"", R"(DateAdd("s", 90, #1/1/2000#))", "Date:2000-01-01 00:01:30"},
+        {"", R"(DateAdd("m", 1, "1/31/2000"))", "Date:2000-02-29"},
+        {"", R"(DateAdd("x", 1, #1/1/2000#))", "err:5"},
+        {"", R"(DateAdd("d", 1, "abc"))", "err:13"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformDates, DateDiffCountsBoundariesCrossed) {
+    const Case cases[] = {
+        {"", R"(DateDiff("d", #1/1/2000#, #3/1/2000#))", "Long:60"},
+        {"", R"(DateDiff("d", #1/2/2000#, #1/1/2000#))", "Long:-1"},
+        {"", R"(DateDiff("m", #1/31/2000#, #2/1/2000#))", "Long:1"},
+        {"", R"(DateDiff("yyyy", #12/31/2000#, #1/1/2001#))", "Long:1"},
+        {"", R"(DateDiff("q", #3/31/2000#, #4/1/2000#))", "Long:1"},
+        {"", R"(DateDiff("ww", #1/1/2000#, #1/31/2000#))", "Long:5"},
+        {"", R"(DateDiff("w", #1/1/2000#, #1/31/2000#))", "Long:4"},
+        {"", R"(DateDiff("h", #1/1/2000 23:00#, #1/2/2000 01:00#))", "Long:2"},
+        {"", R"(DateDiff("n", #1/1/2000 23:59#, #1/2/2000#))", "Long:1"},
+        {"", R"(DateDiff("d", "1/1/2000", "1/3/2000"))", "Long:2"},
+        {"", R"(DateDiff("z", #1/1/2000#, #1/3/2000#))", "err:5"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformDates, DatePartAndWeekday) {
+    const Case cases[] = {
+        {"", R"(CLng(DatePart("q", #5/1/2000#)))", "Long:2"},
+        {"", R"(CLng(DatePart("y", #3/1/2000#)))", "Long:61"},
+        {"", R"(CLng(DatePart("w", #1/1/2000#)))", "Long:7"},
+        {"", R"(CLng(DatePart("w", #1/1/2000#, vbMonday)))", "Long:6"},
+        {"", R"(CLng(DatePart("ww", #1/1/2000#)))", "Long:1"},
+        {"", R"(CLng(DatePart("ww", #1/2/2000#)))", "Long:2"},
+        {"", R"(CLng(DatePart("ww", #12/31/2000#)))", "Long:54"},
+        {"", "Weekday(#1/1/2000#)", "Integer:7"},
+        {"", "Weekday(#1/1/2000#, 2)", "Integer:6"},
+        {"", "Year(#1/2/2003#)", "Integer:2003"},
+        {"", "Month(#1/2/2003#)", "Integer:1"},
+        {"", "Day(Null)", "Null"},
+        {"", "Hour(0.75)", "Integer:18"},
+        {"", R"(Minute("abc"))", "err:13"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformDates, SerialsCarryAndTwoDigitYears) {
+    const Case cases[] = {
+        {"", "DateSerial(2000, 13, 1)", "Date:2001-01-01"},
+        {"", "DateSerial(2000, 2, 30)", "Date:2000-03-01"},
+        {"", "DateSerial(2000, 1, 0)", "Date:1999-12-31"},
+        {"", "DateSerial(2000, 0, 1)", "Date:1999-12-01"},
+        {"", "DateSerial(99, 1, 1)", "Date:1999-01-01"},
+        {"", "DateSerial(30, 1, 1)", "Date:1930-01-01"},
+        {"", "DateSerial(29, 1, 1)", "Date:2029-01-01"},
+        {"", "TimeSerial(12, 30, 0)", "Date:1899-12-30 12:30:00"},
+        {"", "TimeSerial(25, 0, 0)", "Date:1899-12-31 01:00:00"},
+        {"", "TimeSerial(0, 90, 0)", "Date:1899-12-30 01:30:00"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformDates, TextToDate) {
+    const Case cases[] = {
+        {"", R"(CDate("2003-01-02"))", "Date:2003-01-02"},
+        {"", R"(CDate("1/2/2003"))", "Date:2003-01-02"},
+        {"", R"(CDate("13/1/2003"))", "Date:2003-01-13"},
+        {"", R"(CDate("Jan 2, 2003"))", "Date:2003-01-02"},
+        {"", R"(CDate("2 January 2003"))", "Date:2003-01-02"},
+        {"", R"(CDate("1/2/2003 1:04 PM"))", "Date:2003-01-02 13:04:00"},
+        {"", "CDate(1.5)", "Date:1899-12-31 12:00:00"},
+        {"", R"(CDate("abc"))", "err:13"},
+        {"", R"(CDate(""))", "err:13"},
+        {"", R"(CDate("2/30/2003"))", "err:13"},
+        {"", R"(DateValue("1/2/2003 10:00"))", "Date:2003-01-02"},
+        {"", R"(TimeValue("1/2/2003 10:00"))", "Date:1899-12-30 10:00:00"},
+    };
+    expectAll(cases);
+}
+
+} // namespace
+} // namespace qz::script::conformance

@@ -1,0 +1,187 @@
+// Literal subtypes, operator result types and overflow promotion, Null and
+// Empty in every operator, comparisons of strings with numbers, precedence.
+#include "Conformance.h"
+
+namespace qz::script::conformance {
+namespace {
+
+TEST(ConformLiterals, SubtypesOfNumberLiterals) {
+    const Case cases[] = {
+        {"", "&H8000", "Integer:-32768"},
+        {"", "&H8000&", "Long:32768"},
+        {"", "&H7FFF", "Integer:32767"},
+        {"", "&HFFFF", "Integer:-1"},
+        {"", "&H10000", "Long:65536"},
+        {"", "&HFFFFFFFF", "Long:-1"},
+        {"", "&H80000000", "Long:-2147483648"},
+        {"", "&O777", "Integer:511"},
+        {"", "32767", "Integer:32767"},
+        {"", "32768", "Long:32768"},
+        {"", "-32768", "Long:-32768"},
+        {"", "-1", "Integer:-1"},
+        {"", "2147483647", "Long:2147483647"},
+        {"", "2147483648", "Double:2147483648"},
+        {"", "1e3", "Double:1000"},
+        {"", "1.0", "Double:1"},
+        {"", "0.1 + 0.2", "Double:0.30000000000000004"},
+        {"", "#1/2/2003#", "Date:2003-01-02"},
+        {"", "#1/2/2003 13:04:05#", "Date:2003-01-02 13:04:05"},
+        {"", "#13:04:05#", "Date:1899-12-30 13:04:05"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformOperators, ArithmeticResultTypesAndPromotion) {
+    const Case cases[] = {
+        {"", "1 + 1", "Integer:2"},
+        {"", "32767 + 1", "Long:32768"},
+        {"", "CInt(200) * CInt(200)", "Long:40000"},
+        {"", "2147483647 + 1", "Double:2147483648"},
+        {"", "CLng(2147483647) * 2", "Double:4294967294"},
+        {"", "CInt(-32768) * -1", "Long:32768"},
+        {"", "-CInt(-32768)", "Long:32768"},
+        {"", "CByte(1) + CByte(2)", "Byte:3"},
+        {"", "CByte(200) + CByte(100)", "Integer:300"},
+        {"", "CByte(1) - CByte(2)", "Integer:-1"},
+        {"", "-CByte(1)", "Integer:-1"},
+        {"", "True + True", "Integer:-2"},
+        {"", "True + 1", "Integer:0"},
+        {"", "True * True", "Integer:1"},
+        {"", "-True", "Integer:1"},
+        {"", "True / True", "Double:1"},
+        {"", "CSng(1.5) + 1", "Single:2.5"},
+        {"", "CSng(1.5) + CLng(1)", "Double:2.5"},
+        {"", "CCur(1.5) + 1", "Currency:2.5"},
+        {"", "CCur(1) + 1.5", "Currency:2.5"},
+        {"", "#1/1/2000# + 1", "Date:2000-01-02"},
+        {"", "#1/1/2000# + 0.5", "Date:2000-01-01 12:00:00"},
+        {"", "#1/2/2000# - 1", "Date:2000-01-01"},
+        {"", "#1/2/2000# - #1/1/2000#", "Double:1"},
+        {"", "#1/1/2000# - #12/31/1999 12:00#", "Double:0.5"},
+        {"", R"("1" + "2")", "String:12"},
+        {"", R"("1" + 2)", "Double:3"},
+        {"", R"("5" - "2")", "Double:3"},
+        {"", R"("10" * "2")", "Double:20"},
+        {"", R"(-"2")", "Double:-2"},
+        {"", R"("a" + 1)", "err:13"},
+        {"", R"("a" * 2)", "err:13"},
+        {"", "Array(1) + 1", "err:13"},
+        {"", "5 / 2", "Double:2.5"},
+        {"", "4 / 2", "Double:2"},
+        {"", "2 ^ 10", "Double:1024"},
+        {"", "(-8) ^ (1 / 3)", "err:5"},
+        {"", "1 / 0", "err:11"},
+        {"", "0 / 0", "err:6"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformOperators, IntegerDivisionAndModRoundOperandsFirst) {
+    const Case cases[] = {
+        {"", R"(7 \ 2)", "Integer:3"},
+        {"", R"(-7 \ 2)", "Integer:-3"},
+        {"", R"(7.5 \ 2)", "Long:4"},
+        {"", R"(6.5 \ 2)", "Long:3"},
+        {"", R"(5 \ 0.4)", "err:11"},
+        {"", R"(1 \ 0)", "err:11"},
+        {"", "7 Mod 3", "Integer:1"},
+        {"", "-7 Mod 3", "Integer:-1"},
+        {"", "7 Mod -3", "Integer:1"},
+        {"", "7.5 Mod 2", "Long:0"},
+        {"", "5.5 Mod 3", "Long:0"},
+        {"", "1 Mod 0", "err:11"},
+        {"", "5 Mod 0.4", "err:11"},
+        {"", R"(5 \ 2 * 3)", "Integer:0"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformOperators, NullAndEmptyPropagate) {
+    const Case cases[] = {
+        {"", "Empty + Empty", "Integer:0"},
+        {"", "Empty + 1", "Integer:1"},
+        {"", R"(Empty + "a")", "String:a"},
+        {"", "Empty * 2", "Integer:0"},
+        {"", "-Empty", "Integer:0"},
+        {"", "Empty / 1", "Double:0"},
+        {"", "1 / Empty", "err:11"},
+        {"", "Null + 1", "Null"},
+        {"", "Null * 2", "Null"},
+        {"", "1 / Null", "Null"},
+        {"", "Null / 0", "Null"},
+        {"", R"(Null \ 0)", "Null"},
+        {"", "-Null", "Null"},
+        {"", R"(Null & "a")", "String:a"},
+        {"", "Null & Null", "Null"},
+        {"", "Empty & 1", "String:1"},
+        {"", "1 & 2", "String:12"},
+        {"", "Not Null", "Null"},
+        {"", "Null = Null", "Null"},
+        {"", "Null = 1", "Null"},
+        {"", "Null <> 1", "Null"},
+        {"", "Empty = Null", "Null"},
+        {"", "Empty = 0", "Boolean:True"},
+        {"", R"(Empty = "")", "Boolean:True"},
+        {"", "Empty < 1", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformOperators, LogicalOperatorsOnNullAndNumbers) {
+    const Case cases[] = {
+        {"", "Null And False", "Boolean:False"},
+        {"", "Null And True", "Null"},
+        {"", "Null And 0", "Integer:0"},
+        {"", "Null Or True", "Boolean:True"},
+        {"", "Null Or False", "Null"},
+        {"", "Null Or -1", "Integer:-1"},
+        {"", "Null Xor True", "Null"},
+        {"", "Null Eqv True", "Null"},
+        {"", "False Imp Null", "Boolean:True"},
+        {"", "Null Imp True", "Boolean:True"},
+        {"", "Null Imp False", "Null"},
+        {"", "True Imp Null", "Null"},
+        {"", "Null Imp Null", "Null"},
+        {"", "True And False", "Boolean:False"},
+        {"", "True And 1", "Integer:1"},
+        {"", "5 And 3", "Integer:1"},
+        {"", "5 Or 3", "Integer:7"},
+        {"", "5 Xor 3", "Integer:6"},
+        {"", "1 Eqv 1", "Integer:-1"},
+        {"", "CLng(5) And 3", "Long:1"},
+        {"", "CByte(5) And CByte(3)", "Byte:1"},
+        {"", "1.5 And 1", "Long:0"},
+        {"", "&HFFFF And &HFF", "Integer:255"},
+        {"", "Not 0", "Integer:-1"},
+        {"", "Not True", "Boolean:False"},
+        {"", "Not 1.5", "Long:-3"},
+        {"", "Not 1 + 1", "Integer:-3"},
+        {"", R"("a" And 1)", "err:13"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformOperators, ComparisonsOfStringsAndNumbers) {
+    const Case cases[] = {
+        {"", R"("abc" < "abd")", "Boolean:True"},
+        {"", R"("a" < "B")", "Boolean:False"},
+        {"", R"("10" < "9")", "Boolean:True"},
+        {"", "1 < 2", "Boolean:True"},
+        {"", "1 + 2 = 3", "Boolean:True"},
+        // Two variables: a number is always less than a string.
+        {R"(a = 1 : b = "1")", "a = b", "Boolean:False"},
+        {R"(a = 10 : b = "9")", "a < b", "Boolean:True"},
+        {R"(a = "10" : b = 9)", "a > b", "Boolean:True"},
+        // A variable against a literal: the literal is converted.
+        {"a = 1", R"(a = "1")", "Boolean:True"},
+        {"a = 10", R"(a < "9")", "Boolean:False"},
+        {"", "Nothing Is Nothing", "Boolean:True"},
+        {"", R"(2 + 3 & 4)", "String:54"},
+        {"", R"("1" & 1 + 1)", "String:12"},
+        {"", "-2 ^ 2", "Double:-4"},
+    };
+    expectAll(cases);
+}
+
+} // namespace
+} // namespace qz::script::conformance

@@ -1,0 +1,123 @@
+// Dictionary and RegExp semantics, the Format functions and conversions
+// under the locales 1033, 1036 and 1031, month and weekday names.
+#include "Conformance.h"
+
+namespace qz::script::conformance {
+namespace {
+
+constexpr const char* kDict = "Set d = CreateObject(\"Scripting.Dictionary\")\n";
+
+std::string dict(const char* tail) { return std::string(kDict) + tail; }
+
+TEST(ConformDictionary, ItemsKeysAndCompareMode) {
+    const Case cases[] = {
+        {dict("x = d(\"k\")"), "d.Count", "Long:1"},
+        {dict("x = d.Exists(\"k\")"), "d.Count", "Long:0"},
+        {dict("d.Add 1, \"a\""), "d.Exists(\"1\")", "Boolean:False"},
+        {dict("d.Add 1, \"a\" : d.Add \"1\", \"b\""), "d.Count", "Long:2"},
+        {dict("d.CompareMode = 1 : d.Add \"A\", 1"), "d.Exists(\"a\")", "Boolean:True"},
+        {dict("d.Add \"A\", 1"), "d.Exists(\"a\")", "Boolean:False"},
+        {dict("d.Add \"a\", 1 : d.Add \"a\", 2"), "0", "err:457"},
+        {dict("d.Remove \"z\""), "0", "err:32811"},
+        {dict("d.Add \"a\", 1 : d.CompareMode = 1"), "0", "err:5"},
+        {dict("d.Add \"b\", 1 : d.Add \"a\", 2 : d(\"c\") = 3"), "Join(d.Keys, \",\")", "String:b,a,c"},
+        {dict("d.Add \"a\", 1 : d.Key(\"a\") = \"z\""), "d(\"z\")", "Integer:1"},
+        {dict("d.Add \"a\", 1 : d.Add \"b\", 2"), "d.Items()(1)", "Integer:2"},
+        {dict("d.Add \"k\", \"v\"\nFor Each x In d : s = x : Next"), "s", "String:k"},
+        {dict("d.Add \"a\", 1 : d.RemoveAll"), "d.Count", "Long:0"},
+    };
+    expectAll(cases);
+}
+
+constexpr const char* kRe = "Set re = New RegExp\n";
+
+std::string re(const char* tail) { return std::string(kRe) + tail; }
+
+TEST(ConformRegExp, ReplaceMatchesAndSubMatches) {
+    const std::string digits = re("re.Pattern = \"\\d+\" : re.Global = True\nSet m = re.Execute(\"ab12cd34\")");
+    const std::string pairs = re("re.Pattern = \"(\\d)(\\d)\"\nSet m = re.Execute(\"x12\")");
+    const Case cases[] = {
+        {re("re.Pattern = \"(\\w+)@(\\w+)\""), "re.Replace(\"joe@x\", \"$2 at $1\")", "String:x at joe"},
+        {re("re.Pattern = \"a\""), "re.Replace(\"aaa\", \"b\")", "String:baa"},
+        {re("re.Pattern = \"a\" : re.Global = True"), "re.Replace(\"aaa\", \"b\")", "String:bbb"},
+        {re("re.Pattern = \"A\""), "re.Test(\"abc\")", "Boolean:False"},
+        {re("re.Pattern = \"A\" : re.IgnoreCase = True"), "re.Test(\"abc\")", "Boolean:True"},
+        {digits, "m.Count", "Long:2"},
+        {digits, "m(1).Value & \"|\" & m(1).FirstIndex & \"|\" & m(0).Length", "String:34|6|2"},
+        {digits, "TypeName(m) & \"|\" & TypeName(m(0))", "String:IMatchCollection2|IMatch2"},
+        {re("re.Pattern = \"\\d+\"\nSet m = re.Execute(\"ab12cd34\")"), "m.Count", "Long:1"},
+        {pairs, "m(0).SubMatches(1)", "String:2"},
+        {pairs, "m(0).SubMatches.Count", "Long:2"},
+        {re("re.Pattern = \"^b\" : re.Multiline = True"), "re.Test(\"a\" & vbLf & \"b\")", "Boolean:True"},
+        {re("re.Pattern = \"^b\""), "re.Test(\"a\" & vbLf & \"b\")", "Boolean:False"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformFormat, FormatFunctionsUnder1033) {
+    const Case cases[] = {
+        {"", "FormatNumber(1234.567)", "String:1,234.57"},
+        {"", "FormatNumber(1234.567, 0)", "String:1,235"},
+        {"", "FormatNumber(0.5, 2, 0)", "String:.50"},
+        {"", "FormatNumber(0.5, 2, -1)", "String:0.50"},
+        {"", "FormatNumber(-1234.5, 1, , -1)", "String:(1,234.5)"},
+        {"", "FormatNumber(1234.5, 1, , , 0)", "String:1234.5"},
+        {"", R"(FormatNumber("abc"))", "err:13"},
+        {"", "FormatCurrency(1234.5)", "String:$1,234.50"},
+        {"", "FormatCurrency(-1234.5)", "String:($1,234.50)"},
+        {"", "FormatPercent(0.256)", "String:25.60%"},
+        {"", "FormatPercent(0.256, 0)", "String:26%"},
+        {"", "FormatDateTime(#1/2/2003 13:04:05#, 0)", "String:1/2/2003 1:04:05 PM"},
+        {"", "FormatDateTime(#1/2/2003 13:04:05#, 2)", "String:1/2/2003"},
+        {"", "FormatDateTime(#1/2/2003 13:04:05#, 3)", "String:1:04:05 PM"},
+        {"", "FormatDateTime(#1/2/2003 13:04:05#, 4)", "String:13:04"},
+        {"", "MonthName(1)", "String:January"},
+        {"", "MonthName(1, True)", "String:Jan"},
+        {"", "MonthName(13)", "err:5"},
+        {"", "MonthName(0)", "err:5"},
+        {"", "WeekdayName(1)", "String:Sunday"},
+        {"", "WeekdayName(1, True)", "String:Sun"},
+        {"", "WeekdayName(1, False, 2)", "String:Monday"},
+        {"", "WeekdayName(8)", "err:5"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformLocale, FrenchAndGermanConversions) {
+    const Case cases[] = {
+        {"", "SetLocale(1036)", "Long:1033"},
+        {"SetLocale 1031", "GetLocale()", "Long:1031"},
+        {"SetLocale \"fr-fr\"", "GetLocale()", "Long:1036"},
+        {"SetLocale 1036", "CStr(1234.5)", "String:1234,5"},
+        {"SetLocale 1036", "CStr(0.5)", "String:0,5"},
+        {"SetLocale 1036", R"(CDbl("1,5"))", "Double:1.5"},
+        {"SetLocale 1036", "CStr(#1/2/2003#)", "String:02/01/2003"},
+        {"SetLocale 1036", R"(CDate("2/1/2003"))", "Date:2003-01-02"},
+        {"SetLocale 1036", "FormatDateTime(#1/2/2003#, 2)", "String:02/01/2003"},
+        {"SetLocale 1036", "FormatDateTime(#1/2/2003#, 1)", "String:jeudi 2 janvier 2003"},
+        {"SetLocale 1036", "FormatDateTime(#1/2/2003 13:04:05#, 3)", "String:13:04:05"},
+        {"SetLocale 1036", "MonthName(1)", "String:janvier"},
+        {"SetLocale 1036", "MonthName(1, True)", "String:janv."},
+        {"SetLocale 1036", "WeekdayName(1, False, vbSunday)", "String:dimanche"},
+        {"SetLocale 1036", "WeekdayName(2, False, vbSunday)", "String:lundi"},
+        {"SetLocale 1031", "CStr(1.5)", "String:1,5"},
+        {"SetLocale 1031", R"(1.5 & "")", "String:1,5"},
+        {"SetLocale 1031", R"(CDbl("1.234,5"))", "Double:1234.5"},
+        {"SetLocale 1031", R"(IsNumeric("1,5"))", "Boolean:True"},
+        {"SetLocale 1031", "FormatNumber(1234.5, 2)", "String:1.234,50"},
+        {"SetLocale 1031", "FormatNumber(-1.5, 1)", "String:-1,5"},
+        {"SetLocale 1031", "FormatCurrency(1234.5)", "String:1.234,50 €"},
+        {"SetLocale 1031", "CStr(#1/2/2003#)", "String:02.01.2003"},
+        {"SetLocale 1031", "CStr(#1/2/2003 13:04:05#)", "String:02.01.2003 13:04:05"},
+        {"SetLocale 1031", R"(CDate("2.1.2003"))", "Date:2003-01-02"},
+        {"SetLocale 1031", "Month(#1/2/2003#)", "Integer:1"},
+        {"SetLocale 1031", "FormatDateTime(#1/2/2003#, 1)", "String:Donnerstag, 2. Januar 2003"},
+        {"SetLocale 1031", "MonthName(3)", "String:März"},
+        {"SetLocale 1031", "WeekdayName(1, False, vbSunday)", "String:Sonntag"},
+        {"SetLocale 1031", "WeekdayName(1, True, vbSunday)", "String:So"},
+    };
+    expectAll(cases);
+}
+
+} // namespace
+} // namespace qz::script::conformance

@@ -1,0 +1,156 @@
+// Procedures (ByRef/ByVal and the parenthesis rules), classes (default
+// members, properties, Me, Class_Terminate), With, Select Case and For loops.
+#include "Conformance.h"
+
+namespace qz::script::conformance {
+namespace {
+
+constexpr const char* kInc =
+    "Sub Inc(x)\n  x = x + 1\nEnd Sub\n"
+    "Function IncF(x)\n  x = x + 1\n  IncF = x\nEnd Function\n"
+    "Sub SetV(ByVal x)\n  x = 5\nEnd Sub\n"
+    "Class Holder\n  Public v\nEnd Class\n"
+    "Dim a, r\na = 1\n";
+
+std::string withInc(const char* tail) { return std::string(kInc) + tail; }
+
+TEST(ConformProcedures, ByRefAndParentheses) {
+    const std::string code[] = {
+        withInc("Inc a"),
+        withInc("Inc (a)"),
+        withInc("Call Inc(a)"),
+        withInc("Call Inc((a))"),
+        withInc("r = IncF(a)"),
+        withInc("r = IncF((a))"),
+        withInc("SetV a"),
+        withInc("Dim arr(1) : arr(0) = 1 : Inc arr(0) : a = arr(0)"),
+        withInc("Set o = New Holder : o.v = 1 : Inc o.v : a = o.v"),
+        withInc("a = \"1\" : Inc a"),
+        withInc("Inc a, a"),
+        withInc("Inc(a, a)"),
+    };
+    const char* expected[] = {
+        "Integer:2", "Integer:1", "Integer:2", "Integer:1", "Integer:2", "Integer:1",
+        "Integer:1", "Integer:2", "Integer:1", "Double:2", "err:450", "err:1044",
+    };
+    for (std::size_t i = 0; i < std::size(code); ++i)
+        EXPECT_EQ(run({code[i].c_str(), "a", ""}), expected[i]) << code[i];
+}
+
+TEST(ConformProcedures, FunctionsAndGetRef) {
+    const Case cases[] = {
+        {"Function F()\nEnd Function", "IsEmpty(F())", "Boolean:True"},
+        {"Function F()\n F = 1\n Exit Function\n F = 2\nEnd Function", "F()", "Integer:1"},
+        {"Function Dbl(x)\n Dbl = x * 2\nEnd Function\nSet f = GetRef(\"Dbl\")", "f(4)", "Integer:8"},
+        {"Dim r\nSub S(x)\n r = x\nEnd Sub\nSet f = GetRef(\"S\")\nCall f(5)", "r", "Integer:5"},
+        {"Set f = GetRef(\"Nope\")", "0", "err:5"},
+        {"Function R(n)\n R = R(n + 1)\nEnd Function\nx = R(1)", "0", "err:28"},
+        {"x = Undefined()", "0", "err:13"},
+        {"Sub S(a)\nEnd Sub\nS", "0", "err:450"},
+        {"", "Len(1, 2)", "err:450"},
+    };
+    expectAll(cases);
+}
+
+constexpr const char* kClasses =
+    "Dim log\n"
+    "Class C\n"
+    "  Public v\n"
+    "  Private p\n"
+    "  Public Default Function Item(i)\n    Item = i * 2\n  End Function\n"
+    "  Function Self()\n    Set Self = Me\n  End Function\n"
+    "End Class\n"
+    "Class P\n"
+    "  Private m\n"
+    "  Property Get V\n    V = m\n  End Property\n"
+    "  Property Let V(x)\n    m = x * 2\n  End Property\n"
+    "  Property Get Obj\n    Set Obj = m\n  End Property\n"
+    "  Property Set Obj(x)\n    Set m = x\n  End Property\n"
+    "End Class\n"
+    "Class D\n"
+    "  Public Default Property Get Value\n    Value = 42\n  End Property\n"
+    "End Class\n"
+    "Class T\n"
+    "  Public name\n"
+    "  Sub Class_Terminate\n    log = log & name & \";\"\n  End Sub\n"
+    "End Class\n"
+    "Class I\n"
+    "  Public v\n"
+    "  Private Sub Class_Initialize\n    v = 7\n  End Sub\n"
+    "End Class\n"
+    "Class Plain\n  Public v\nEnd Class\n";
+
+std::string withClasses(const char* tail) { return std::string(kClasses) + tail; }
+
+TEST(ConformClasses, MembersDefaultsAndLifetime) {
+    const Case rows[] = {
+        {withClasses("Set o = New C"), "o(3)", "Integer:6"},
+        {withClasses("Set o = New C"), "o.Item(4)", "Integer:8"},
+        {withClasses("Set o = New C"), "o.p", "err:438"},
+        {withClasses("Set o = New C"), "o.missing", "err:438"},
+        {withClasses("Set o = New C"), "o.Self Is o", "Boolean:True"},
+        {withClasses("Set o = New C"), "TypeName(o)", "String:C"},
+        {withClasses("Set o = New C"), "VarType(o)", "Integer:9"},
+        {withClasses("Set o = New C : Set o2 = o : o2.v = 5"), "o.v", "Integer:5"},
+        {withClasses(""), "New C Is New C", "Boolean:False"},
+        {withClasses("Set o = New P : o.V = 5"), "o.V", "Integer:10"},
+        {withClasses("Set o = New P : Set o.Obj = New C"), "TypeName(o.Obj)", "String:C"},
+        {withClasses("Set o = New D : x = o"), "x", "Integer:42"},
+        {withClasses("Set o = New D"), "o + 1", "Integer:43"},
+        {withClasses("Set o = New I"), "o.v", "Integer:7"},
+        {withClasses("Set a = New T : a.name = \"x\" : Set a = Nothing"), "log", "String:x;"},
+        {withClasses("Set a = New T : a.name = \"1\" : Set a = New T"), "log", "String:1;"},
+        {withClasses("Sub S\n Dim x\n Set x = New T\n x.name = \"a\"\nEnd Sub\nS"), "log",
+         "String:a;"},
+        {withClasses("x = New Plain"), "0", "err:438"},
+        {withClasses("Set x = 5"), "0", "err:424"},
+        {withClasses("x = Nothing"), "0", "err:91"},
+        {withClasses("Set n = Nothing : n.v = 1"), "0", "err:424"},
+        {withClasses("Dim u : u.v = 1"), "0", "err:424"},
+        {withClasses("x = 1 : x.Foo"), "0", "err:424"},
+        {withClasses("With New Plain\n .v = 3\n r = .v\nEnd With"), "r", "Integer:3"},
+        {withClasses("Set o = New Plain : Set o2 = New Plain\nWith o\n .v = 1\n With o2\n"
+                     "  .v = 2\n End With\n .v = .v + 10\nEnd With"),
+         "o.v & \",\" & o2.v", "String:11,2"},
+    };
+    expectAll(rows);
+}
+
+TEST(ConformControlFlow, SelectCaseForAndDo) {
+    constexpr const char* sel =
+        "Function S(x)\n"
+        " Select Case x\n"
+        "  Case 1, 2: S = \"small\"\n"
+        "  Case 3 To 5: S = \"mid\"\n"
+        "  Case Is > 10: S = \"big\"\n"
+        "  Case \"a\": S = \"letter\"\n"
+        "  Case Else: S = \"else\"\n"
+        " End Select\n"
+        "End Function\n";
+    const Case cases[] = {
+        {sel, "S(2)", "String:small"},
+        {sel, "S(3.5)", "String:mid"},
+        {sel, "S(11)", "String:big"},
+        {sel, "S(Null)", "String:else"},
+        {sel, "S(Empty)", "String:else"},
+        {"For i = 1 To 2 Step 0.5 : n = n + 1 : Next", "n", "Integer:3"},
+        {"For i = 1 To 2 Step 0.5 : n = n + 1 : Next", "i", "Double:2.5"},
+        {"For i = 1 To 3 : Next", "i", "Integer:4"},
+        {"For i = 1 To 3 : i = i + 1 : n = n + 1 : Next", "n", "Integer:2"},
+        {"m = 3 : For i = 1 To m : m = 1 : n = n + 1 : Next", "n", "Integer:3"},
+        {"For i = 3 To 1 : n = n + 1 : Next", "i", "Integer:3"},
+        {"For i = 1 To 10 Step -1 : n = 1 : Next", "n", "Empty"},
+        {"For i = 0.1 To 0.3 Step 0.1 : n = n + 1 : Next", "n", "Integer:2"},
+        {"For i = 1 To 5 : If i = 3 Then Exit For\nNext", "i", "Integer:3"},
+        {"Do While n < 3 : n = n + 1 : Loop", "n", "Integer:3"},
+        {"Do : n = n + 1 : Loop Until n >= 3", "n", "Integer:3"},
+        {"Do Until True : n = 1 : Loop", "n", "Empty"},
+        {"While n < 2 : n = n + 1 : Wend", "n", "Integer:2"},
+        {"If 0 Then r = 1 Else r = 2", "r", "Integer:2"},
+        {"If Null Then r = 1 Else r = 2", "r", "Integer:2"},
+    };
+    expectAll(cases);
+}
+
+} // namespace
+} // namespace qz::script::conformance

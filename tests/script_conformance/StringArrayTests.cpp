@@ -1,0 +1,174 @@
+// String functions (Null, out-of-range arguments), Split/Join/Filter,
+// Replace with start and count, and arrays: bounds, ReDim, Erase, copies.
+#include "Conformance.h"
+
+namespace qz::script::conformance {
+namespace {
+
+TEST(ConformStrings, NullAndOutOfRangeArguments) {
+    const Case cases[] = {
+        {"", R"(Len("abc"))", "Long:3"},
+        {"", "Len(123)", "Long:3"},
+        {"", "Len(Empty)", "Long:0"},
+        {"", "Len(Null)", "Null"},
+        {"", R"(Left("abc", 5))", "String:abc"},
+        {"", R"(Left("abc", -1))", "err:5"},
+        {"", "Left(Null, 1)", "Null"},
+        {"", R"(Left("abc", Null))", "err:94"},
+        {"", R"(Right("abc", 2))", "String:bc"},
+        {"", R"(Right("abc", 10))", "String:abc"},
+        {"", R"(Mid("abc", 5))", "String:"},
+        {"", R"(Mid("abc", 2, 10))", "String:bc"},
+        {"", R"(Mid("abc", 0))", "err:5"},
+        {"", R"(Mid("abc", 2, -1))", "err:5"},
+        {"", "Mid(Null, 1)", "Null"},
+        {"", R"(Mid("abc", Null))", "err:94"},
+        {"", R"(Trim("  a  "))", "String:a"},
+        {"", R"(Len(Trim(vbTab & "a")))", "Long:2"},
+        {"", "Trim(Null)", "Null"},
+        {"", "LTrim(Null)", "Null"},
+        {"", "UCase(Null)", "Null"},
+        {"", "LCase(1)", "String:1"},
+        {"", "Space(3)", "String:   "},
+        {"", "Space(-1)", "err:5"},
+        {"", "Space(Null)", "err:94"},
+        {"", R"(String(3, "ab"))", "String:aaa"},
+        {"", "String(2, 65)", "String:AA"},
+        {"", R"(String(-1, "a"))", "err:5"},
+        {"", R"(String(2, ""))", "err:5"},
+        {"", R"(StrReverse("abc"))", "String:cba"},
+        {"", "StrReverse(Null)", "err:94"},
+        {"", R"(Asc("A"))", "Integer:65"},
+        {"", R"(AscW("A"))", "Integer:65"},
+        {"", R"(Asc(""))", "err:5"},
+        {"", "Asc(Null)", "err:94"},
+        {"", "Chr(65)", "String:A"},
+        {"", "Chr(-1)", "err:5"},
+        {"", "Chr(Null)", "err:94"},
+        {"", R"(LenB("ab"))", "Long:4"},
+        {"", R"(StrComp("a", "B"))", "Integer:1"},
+        {"", R"(StrComp("a", "B", 1))", "Integer:-1"},
+        {"", R"(StrComp("a", "A", 1))", "Integer:0"},
+        {"", R"(StrComp(Null, "a"))", "Null"},
+        {"", R"(StrComp("a", Null))", "Null"},
+        {"", R"(Escape("a b+c"))", "String:a%20b+c"},
+        {"", R"(Unescape("%41%u0042"))", "String:AB"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformStrings, InStrAndInStrRev) {
+    const Case cases[] = {
+        {"", R"(InStr("abc", "c"))", "Long:3"},
+        {"", R"(InStr(5, "abc", "c"))", "Long:0"},
+        {"", R"(InStr(1, "abc", ""))", "Long:1"},
+        {"", R"(InStr("abc", ""))", "Long:1"},
+        {"", R"(InStr("", "a"))", "Long:0"},
+        {"", R"(InStr(0, "abc", "a"))", "err:5"},
+        {"", R"(InStr(1, "ABC", "b", 1))", "Long:2"},
+        {"", R"(InStr(1, "ABC", "b"))", "Long:0"},
+        {"", R"(InStr("abc", Null))", "Null"},
+        {"", R"(InStr(Null, "a"))", "Null"},
+        {"", R"(InStrRev("abcabc", "b"))", "Long:5"},
+        {"", R"(InStrRev("abcabc", "b", 4))", "Long:2"},
+        {"", R"(InStrRev("abc", "b", 10))", "Long:0"},
+        {"", R"(InStrRev("abc", "b", 0))", "err:5"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformStrings, ReplaceStartCountAndCompare) {
+    const Case cases[] = {
+        {"", R"(Replace("aaaa", "a", "b", 2))", "String:bbb"},
+        {"", R"(Replace("aaaa", "a", "b", 1, 2))", "String:bbaa"},
+        {"", R"(Replace("abcabc", "b", "", 3))", "String:cac"},
+        {"", R"(Replace("aaaa", "a", "b", 5))", "String:"},
+        {"", R"(Replace("abc", "", "x"))", "String:abc"},
+        {"", R"(Replace("AbA", "a", "x", 1, -1, 1))", "String:xbx"},
+        {"", R"(Replace("AbA", "a", "x"))", "String:AbA"},
+        {"", R"(Replace("abc", "b", "x", 0))", "err:5"},
+        {"", R"(Replace(Null, "a", "b"))", "err:94"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformStrings, SplitJoinFilter) {
+    const Case cases[] = {
+        {"", R"(UBound(Split("")))", "Long:-1"},
+        {"", R"(UBound(Split("a,b,,c", ",")))", "Long:3"},
+        {"", R"(Split("a b"))", "Array[String:a, String:b]"},
+        {"", R"(Split("aXbxc", "x", -1, 1))", "Array[String:a, String:b, String:c]"},
+        {"", R"(Split("aXbxc", "x"))", "Array[String:aXb, String:c]"},
+        {"", R"(Split("a,b,c", ",", 2))", "Array[String:a, String:b,c]"},
+        {"", R"(Split("abc", ""))", "Array[String:abc]"},
+        {"", "Split(Null)", "err:94"},
+        {"", R"(Join(Array(1, 2, 3), "-"))", "String:1-2-3"},
+        {"", "Join(Array(1, 2))", "String:1 2"},
+        {"", "Join(Array())", "String:"},
+        {"", "Join(5)", "err:13"},
+        {"", R"(Filter(Array("ab", "cd", "abc"), "ab"))", "Array[String:ab, String:abc]"},
+        {"", R"(Filter(Array("ab", "cd"), "ab", False))", "Array[String:cd]"},
+        {"", R"(Filter(Array("AB", "cd"), "ab", True, 1))", "Array[String:AB]"},
+        {"", R"(UBound(Filter(Array("a"), "z")))", "Long:-1"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformArrays, BoundsAndDimensions) {
+    const Case cases[] = {
+        {"Dim a(2)", "UBound(a)", "Long:2"},
+        {"Dim a(2, 3)", "UBound(a, 2)", "Long:3"},
+        {"Dim a(2, 3)", "UBound(a, 1)", "Long:2"},
+        {"Dim a(2, 3)", "LBound(a, 2)", "Long:0"},
+        {"Dim a(2, 3)", "UBound(a, 3)", "err:9"},
+        {"Dim a(2, 3)", "UBound(a, 0)", "err:9"},
+        {"Dim a : a = 1", "UBound(a)", "err:13"},
+        {"Dim a()", "UBound(a)", "err:9"},
+        {"Dim a(2)", "a(3)", "err:9"},
+        {"Dim a(2)", "a(-1)", "err:9"},
+        {"Dim a(2)", "a(1, 1)", "err:9"},
+        {"Dim a(2)", "IsEmpty(a(2))", "Boolean:True"},
+        {"Dim a(2)", "TypeName(a)", "String:Variant()"},
+        {"Dim a(2)", "VarType(a)", "Integer:8204"},
+        {"", "UBound(Array())", "Long:-1"},
+        {"", "LBound(Array())", "Long:0"},
+        {"", "UBound(Array(1, 2, 3))", "Long:2"},
+        {"ReDim a(1.5)", "UBound(a)", "Long:2"},
+        {"ReDim a(-1)", "UBound(a)", "Long:-1"},
+        {R"(Dim s : s = "abc")", "s(0)", "err:13"},
+        {"Dim a : a = Array(Array(1, 2), Array(3, 4))", "a(1)(0)", "Integer:3"},
+        {"ReDim a(1, 1) : a(1, 1) = 5 : b = a", "b(1, 1)", "Integer:5"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformArrays, ReDimPreserveAndErase) {
+    const Case cases[] = {
+        {"ReDim a(2) : a(1) = 7 : ReDim Preserve a(5)", "a(1)", "Integer:7"},
+        {"ReDim a(2) : a(1) = 7 : ReDim Preserve a(5)", "UBound(a)", "Long:5"},
+        {"ReDim a(2) : a(2) = 7 : ReDim Preserve a(1)", "UBound(a)", "Long:1"},
+        {"ReDim a(2, 2) : a(1, 2) = 5 : ReDim Preserve a(2, 4)", "a(1, 2)", "Integer:5"},
+        {"ReDim a(2, 2) : ReDim Preserve a(3, 2)", "0", "err:9"},
+        {"ReDim x(2) : x(1) = 1 : ReDim x(3)", "IsEmpty(x(1))", "Boolean:True"},
+        {"Dim a(2) : ReDim a(3)", "0", "err:10"},
+        {"Dim a(2) : a(1) = 5 : Erase a", "IsEmpty(a(1))", "Boolean:True"},
+        {"Dim a(2) : a(1) = 5 : Erase a", "UBound(a)", "Long:2"},
+        {"ReDim a(2) : Erase a", "UBound(a)", "err:9"},
+    };
+    expectAll(cases);
+}
+
+TEST(ConformArrays, AssignedAndIteratedByValue) {
+    const Case cases[] = {
+        {"Dim a, b : a = Array(1, 2) : b = a : b(0) = 9", "a(0)", "Integer:1"},
+        {"Dim a(1), b : a(0) = 1 : b = a : a(0) = 2", "b(0)", "Integer:1"},
+        {"a = Array(1, 2, 3) : For Each x In a : x = x * 2 : Next", "a(0)", "Integer:1"},
+        {"Dim a(2) : For Each x In a : n = n + 1 : Next", "n", "Integer:3"},
+        {"For Each x In Array() : n = 1 : Next", "n", "Empty"},
+        {"For Each x In 5 : Next", "0", "err:451"},
+    };
+    expectAll(cases);
+}
+
+} // namespace
+} // namespace qz::script::conformance
