@@ -2,6 +2,8 @@
 // and classes (properties, default members, initialize and terminate).
 #include "ScriptTestUtil.h"
 
+#include <pthread.h>
+
 namespace qz::script::test {
 namespace {
 
@@ -225,6 +227,33 @@ TEST(ScriptClasses, LetOnAnObjectVariableGoesToItsDefaultProperty) {
     EXPECT_EQ(sc.Eval("b Is keep").toBool(), true);
     EXPECT_EQ(rec->stored.toUtf8(), "host");
     EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("Set n = Nothing : x = n"); }).Number, 91);
+}
+
+} // namespace
+} // namespace qz::script::test
+
+namespace qz::script::test {
+namespace {
+
+TEST(ScriptProcedures, DeepRecursionOnASmallThreadStackStaysSafe) {
+    // A thread with a 512 KB stack: the engine stops with error 28 well before
+    // the stack ends instead of crashing.
+    int number = -1;
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 512 * 1024);
+    pthread_t thread;
+    struct Job { int* number; } job{&number};
+    auto body = [](void* p) -> void* {
+        auto* j = static_cast<Job*>(p);
+        Script s("Function Down(n) : Down = Down(n + 1) + 1 : End Function");
+        *j->number = errorOf([&] { s.eval("Down(1)"); }).Number;
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, body, &job), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    EXPECT_EQ(number, 28);
 }
 
 } // namespace

@@ -145,7 +145,10 @@ public:
     Engine* engine;
 
 private:
-    Engine::ErrState& st() { return engine->err; }
+    Engine::ErrState& st() {
+        if (!engine) fail(err::ObjectRequired);  // kept by a host after the engine went
+        return engine->err;
+    }
     Variant number(std::uint8_t k, std::span<Variant> a) {
         if (k & kLet) { st().number = a[0].toLong(); return {}; }
         return Variant(st().number);
@@ -173,7 +176,7 @@ private:
         if (hasArg(a, 4)) e.HelpContext = a[4].toLong();
         throw e;
     }
-    Variant clear(std::uint8_t, std::span<Variant>) { engine->clearErr(); return {}; }
+    Variant clear(std::uint8_t, std::span<Variant>) { st() = Engine::ErrState(); return {}; }
 };
 
 Variant Engine::errObjectValue() { return Variant(Ref<Dispatch>(errObject_.get())); }
@@ -728,8 +731,9 @@ void Engine::startClock(std::int32_t timeoutMs) {
             void* addr = nullptr;
             std::size_t size = 0;
             if (pthread_attr_getstack(&attr, &addr, &size) == 0 && addr) {
-                std::size_t margin = std::max<std::size_t>(size / 4, 256 * 1024);
-                if (margin < size) result = static_cast<char*>(addr) + margin;
+                // A quarter of the stack (at least 64 KB, at most half) stays free.
+                std::size_t margin = std::min(std::max<std::size_t>(size / 4, 64 * 1024), size / 2);
+                result = static_cast<char*>(addr) + margin;
             }
             pthread_attr_destroy(&attr);
         }
