@@ -7,6 +7,7 @@
 
 #include "core/ModErrors.h"
 #include "production/Production.h"
+#include "production/TemplateFiles.h"
 
 #include <CLI/CLI.hpp>
 
@@ -73,8 +74,9 @@ bool writesOver(const std::string& output, const std::string& templateFile) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (!fs::exists(output, ec)) return false;
-    const std::string base = templateFile.substr(0, templateFile.size() >= 4 ? templateFile.size() - 4 : 0);
-    for (const std::string& own : {templateFile, base + ".qzc", base + ".vbs"})
+    using qz::production::CompanionName;
+    for (const std::string& own :
+         {templateFile, CompanionName(templateFile, ".qzc"), CompanionName(templateFile, ".vbs")})
         if (fs::exists(own, ec) && fs::equivalent(output, own, ec)) return true;
     return false;
 }

@@ -1,6 +1,7 @@
 #include "production/Production.h"
 
 #include "production/Errors.h"
+#include "production/TemplateFiles.h"
 
 #include "config/QZCFile.h"
 #include "core/ModGlobal.h"
@@ -30,23 +31,6 @@ constexpr std::int32_t kErrNoFile = 3010;
 constexpr std::int32_t kErrObjectValue = 3117;
 constexpr std::int32_t kErrNoQzLib = 4011;
 
-std::string trimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return std::string(s);
-}
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // FileExist: whether a regular file exists; failures count as "no" (logged).
 bool FileExist(const std::string& path) {
     try {
@@ -56,21 +40,6 @@ bool FileExist(const std::string& path) {
         HandleError(kModule, "FileExist", kErrLog);
         return false;
     }
-}
-
-// The path of an existing file whose name equals the given one without regard
-// to case (file names compare that way throughout the system), or "".
-std::string FindFileNoCase(const std::string& path) {
-    if (FileExist(path)) return path;
-    const fs::path p(path);
-    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-    const std::string name = p.filename().string();
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (equalNoCase(it->path().filename().string(), name) && it->is_regular_file(ec))
-            return it->path().string();
-    }
-    return {};
 }
 
 // A script library as program text: Windows-1252 (UTF-8 when the file starts
@@ -129,6 +98,19 @@ std::int32_t RoundTimeOut(double ms) {
 
 } // namespace
 
+std::string FindFileNoCase(const std::string& path) {
+    if (FileExist(path)) return path;
+    const fs::path p(path);
+    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    const std::u16string name = fromUtf8(p.filename().string());
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (equalsNoCase(fromUtf8(it->path().filename().string()), name) && it->is_regular_file(ec))
+            return it->path().string();
+    }
+    return {};
+}
+
 Production::Production()
     : scriptControl_(std::make_unique<script::ScriptControl>()),
       runTime_(makeRef<RunTime>()),
@@ -163,7 +145,7 @@ std::vector<std::string> Production::ObjectNames() const {
 
 void Production::AddObject(const std::string& sName, Ref<Dispatch> oObject) {
     guarded(kModule, "AddObject", [&] {
-        std::string name = trimBlanks(sName);
+        std::string name(TrimBlanks(sName));
         if (name.empty()) raiseOwnError(kErrBadName);
         // ObjectExists: names compare as the script compares them, without regard to case.
         const std::u16string key = fromUtf8(name);
@@ -232,8 +214,7 @@ void Production::GetQzcGlobalInfo(const std::string& qzcPath) {
 void Production::RetrieveQzTemplateGlobalInfo() {
     guarded(kModule, "RetrieveQzTemplateGlobalInfo", [&] {
         if (!FileExist(templateFile_)) raiseOwnError(kErrNoTemplate);
-        const std::string base = templateFile_.substr(0, templateFile_.size() >= 4 ? templateFile_.size() - 4 : 0);
-        const std::string qzc = FindFileNoCase(base + ".qzc");
+        const std::string qzc = FindFileNoCase(CompanionName(templateFile_, ".qzc"));
         if (qzc.empty()) raiseOwnError(kErrNoQzc);
         GetQzcGlobalInfo(qzc);
     });
@@ -248,8 +229,7 @@ void Production::AddModuleUtility(BuiltProgram& b) {
         std::string module;
         try {
             if (!templateFile_.empty()) {
-                const std::string path = FindFileNoCase(
-                    templateFile_.substr(0, templateFile_.size() >= 4 ? templateFile_.size() - 4 : 0) + ".vbs");
+                const std::string path = FindFileNoCase(CompanionName(templateFile_, ".vbs"));
                 if (!path.empty()) {
                     module = ReadLibraryText(path);
                     b.ModuleLines = CountLines(module);

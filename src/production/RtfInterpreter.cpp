@@ -1,6 +1,7 @@
 #include "production/RtfInterpreter.h"
 
 #include "production/Errors.h"
+#include "production/TemplateFiles.h"
 
 #include <algorithm>
 
@@ -33,11 +34,6 @@ int hexValue(char c) {
     return -1;
 }
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
 
 // The RTF tokenizer over one buffer (a field group). Reading past the end of
 // the buffer means the group ended before what the caller was looking for.
@@ -51,7 +47,7 @@ public:
     std::string_view text() const { return text_; }
 
     // A token "named" x: its text without surrounding blanks equals x.
-    bool named(std::string_view x) const { return trimBlanks(text_) == x; }
+    bool named(std::string_view x) const { return TrimBlanks(text_) == x; }
 
     void next() {
         if (pos_ >= buf_.size()) raiseOwnError(kErrBadRtf);
@@ -357,7 +353,7 @@ StatementRecord RtfInterpreter::ParseRTFStatementCode(std::string_view group) {
         if (at == std::string::npos) raiseOwnError(kErrStatementEmpty);
         StatementRecord r;
         r.Label = ansiToUtf8(w.label);
-        r.Code = decodeCode(trimBlanks(std::string_view(w.instruction).substr(at + name.size())));
+        r.Code = decodeCode(TrimBlanks(std::string_view(w.instruction).substr(at + name.size())));
         return r;
     });
 }
@@ -369,7 +365,7 @@ ExpressionRecord RtfInterpreter::ParseRTFExpressionCode(std::string_view group) 
         const std::size_t at = w.instruction.find(name);
         if (at == std::string::npos) raiseOwnError(kErrExpressionEmpty);
         const std::string_view rest =
-            trimBlanks(std::string_view(w.instruction).substr(at + name.size()));
+            TrimBlanks(std::string_view(w.instruction).substr(at + name.size()));
 
         // Only the last two separators split: the code may hold the sign itself.
         const std::size_t b = rest.rfind(kSeparator);

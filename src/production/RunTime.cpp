@@ -1,6 +1,7 @@
 #include "production/RunTime.h"
 
 #include "production/Errors.h"
+#include "production/TemplateFiles.h"
 
 #include "platform/system/CodePage.h"
 
@@ -97,11 +98,6 @@ void unescapeRtf(std::string& out, std::u16string_view value) {
     for (char16_t c : s) appendUnit(out, c);
 }
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
 
 [[noreturn]] void raiseFileError(int error) {
     switch (error) {
@@ -123,7 +119,7 @@ std::string RunTime::FormatExp(std::u16string_view value, bool blankProtect, std
     std::string s;
     s.reserve(value.size() + font.size() + 8);
     s += '{';
-    font = trimBlanks(font);
+    font = TrimBlanks(font);
     if (!font.empty()) {
         s += font;
         s += ' ';

@@ -1,0 +1,32 @@
+// The files of a template and small text helpers shared by the engine.
+//
+// A template is three files side by side: the document, its QZC file and an
+// optional script module. The companions are named from the template's path
+// without its last four characters (whatever they are) and ".qzc" or ".vbs";
+// file names compare without regard to letter case, as they did where
+// templates are made.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qz::production {
+
+// Text without the blanks (spaces only) at both ends, as VBScript's Trim.
+inline std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+// The template's path without its last four characters, followed by extension.
+inline std::string CompanionName(const std::string& templateFile, std::string_view extension) {
+    return templateFile.substr(0, templateFile.size() >= 4 ? templateFile.size() - 4 : 0) +
+           std::string(extension);
+}
+
+// The path of an existing regular file whose name equals the given path's
+// name without regard to case (the exact name first), or "" when none.
+std::string FindFileNoCase(const std::string& path);
+
+} // namespace qz::production
