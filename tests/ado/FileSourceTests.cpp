@@ -170,6 +170,16 @@ TEST(FileSources, AccessDatesBefore1900AndAfter2100) {
         EXPECT_EQ(v.type(), VarType::Date) << "row " << rs->value(0).longValue() << ": " << v.toUtf8();
     }
 
+    // A file cut short is reported, not read as a smaller database.
+    const std::string whole = [&] {
+        std::ifstream in(dir.file("DateTestDatabase.mdb"), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }();
+    dir.write("cut.mdb", whole.substr(0, whole.size() / 2 + 100));
+    Ref<Connection> cut = makeRef<Connection>();
+    EXPECT_THROW(cut->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("cut.mdb") + "\""),
+                 AutomationError);
+
     dir.write("junk.mdb", std::string(8192, '\x07'));
     Ref<Connection> bad = makeRef<Connection>();
     EXPECT_THROW(bad->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("junk.mdb") + "\""),

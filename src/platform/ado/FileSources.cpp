@@ -347,6 +347,13 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
         raiseProvider(kSource, "The file '" + path + "' is not a database that can be read (an "
                                "Access .mdb file or an SQLite database file is expected).");
     struct Closer { MdbHandle* h; ~Closer() { mdb_close(h); } } closer{mdb};
+    // A database file is whole pages; anything else was cut short, and the
+    // reader would silently give fewer tables or rows.
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    const auto page = static_cast<std::uintmax_t>(mdb->fmt->pg_size);
+    if (ec || page == 0 || size % page != 0)
+        raiseProvider(kSource, "The database file '" + path + "' is damaged (it ends inside a page).");
     mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_bind_size(mdb, 65536);
     if (!mdb_read_catalog(mdb, MDB_TABLE))
