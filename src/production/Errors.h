@@ -30,7 +30,7 @@ auto guarded(std::string_view module, std::string_view routine, F&& f) -> declty
 // Windows-1252 bytes as UTF-8.
 std::string ansiToUtf8(std::string_view ansi);
 
-// The whole content of a file (3100 when it cannot be read).
+// The whole content of a file (3100 when it cannot be opened).
 std::string readWholeFile(const std::string& path);
 
 // A text converted as CLng converts it (13 when it is no number, 6 on overflow).

@@ -1,6 +1,7 @@
 #include "production/RtfInterpreter.h"
 
 #include "production/Errors.h"
+#include "core/RandomFile.h"
 #include "production/TemplateFiles.h"
 
 #include <algorithm>
@@ -254,8 +255,11 @@ void RtfInterpreter::ParseRtfTemplate() {
 
 std::string RtfInterpreter::ReadAllFile(const std::string& path) {
     return guarded(kModule, "ReadAllFile", [&] {
-        std::string bytes = readWholeFile(path);
-        if (bytes.compare(0, 5, "{\\rtf") != 0) raiseOwnError(kErrNotRtf);
+        RandomFile file;
+        file.OpenInputFile(path, false);
+        if (file.ReadBytes(5) != "{\\rtf") raiseOwnError(kErrNotRtf);
+        const std::string bytes = file.ReadAllBytes();
+        file.CloseFile();
         // CR LF pairs are no part of RTF's meaning; single CR or LF stay.
         std::string text;
         text.reserve(bytes.size());
