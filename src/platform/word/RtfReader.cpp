@@ -151,10 +151,15 @@ private:
     void SetFont(State& st, int font) {
         st.cf.font = font;
         st.fmt = kNoFmt;
-        const FontDef* f = doc_.FontByNumber(font);
-        int cp = CharsetCodePage(f ? f->charset : 0, ansiCodePage_);
-        st.table = CodePageTable(cp);
-        st.dbcs = IsDbcsCodePage(cp) ? cp : 0;
+        if (font != lastFont_) { // runs mostly repeat the same font
+            const FontDef* f = doc_.FontByNumber(font);
+            int cp = CharsetCodePage(f ? f->charset : 0, ansiCodePage_);
+            lastFont_ = font;
+            lastTable_ = CodePageTable(cp);
+            lastDbcs_ = IsDbcsCodePage(cp) ? cp : 0;
+        }
+        st.table = lastTable_;
+        st.dbcs = lastDbcs_;
     }
     CharFormat PlainFormat() const {
         CharFormat f;
@@ -173,6 +178,9 @@ private:
     int nesting_ = 0;      // fields and stories being read, one inside the other
     std::vector<Atom> batch_;
     int ansiCodePage_ = 1252;
+    int lastFont_ = -2147483647; // the font whose code page SetFont found last
+    const char32_t* lastTable_ = nullptr;
+    int lastDbcs_ = 0;
     static constexpr int kMaxNesting = 64;
 };
 
@@ -402,6 +410,7 @@ void RtfReader::ParseFontTable() {
     }
     finish();
     skip_ = 0;
+    lastFont_ = -2147483647; // character sets may have changed
 }
 
 void RtfReader::ParseColorTable() {
