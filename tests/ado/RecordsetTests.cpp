@@ -143,6 +143,11 @@ TEST_F(SqliteRecordset, OpenThroughTheRecordsetAsTheDesignerDoes) {
     rs->moveNext();
     EXPECT_EQ(text(rs->value(u"Customer")), "Bob");
 
+    // Options left unspecified (-1) run the text as a command.
+    Ref<Recordset> rs3 = makeRef<Recordset>();
+    rs3->open(Variant(u"SELECT count(*) FROM Customers"), Variant::fromUtf8("Data Source=" + dir.file("shop.db")), -1);
+    EXPECT_EQ(rs3->value(0).longValue(), 2);
+
     // A connection string in place of the connection object.
     Ref<Recordset> rs2 = makeRef<Recordset>();
     rs2->open(Variant(u"SELECT count(*) AS n FROM Orders"),

@@ -79,6 +79,7 @@ void Recordset::requireOpen() const {
 void Recordset::open(const Variant& source, const Variant& activeConnection, std::int32_t options) {
     if (isOpen()) raiseAdo(kErrObjectOpen, kRsSourceName);
     if (source.isObject() || source.isArray()) raiseAdo(kErrInvalidArgument, kRsSourceName);
+    if (options < 0) options = 0; // adOptionUnspecified
     const std::string text = source.isEmpty() ? std::string() : source.toUtf8();
     std::string connText;
     Connection* conn = nullptr;
