@@ -91,8 +91,15 @@ void Recordset::open(const Variant& source, const Variant& activeConnection, std
     }
     const bool saved = (options & adCmdFile) != 0 ||
                        (!conn && equalsNoCaseAscii(findValue(connText, "Provider"), "MSPersist"));
-    // A table name as the source (adCmdTable, adCmdTableDirect).
-    const std::string command = (options & 0xFF) == 2 || (options & 512) ? "SELECT * FROM [" + text + "]" : text;
+    // A table name as the source (adCmdTable, adCmdTableDirect); a name that
+    // is not a plain identifier goes in brackets (SQLite and the Jet sources).
+    std::string command = text;
+    if ((options & 0xFF) == 2 || (options & 512)) {
+        bool plain = !text.empty() && !(text[0] >= '0' && text[0] <= '9');
+        for (char c : text)
+            plain = plain && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_');
+        command = "SELECT * FROM " + (plain ? text : "[" + text + "]");
+    }
     Ref<Recordset> result;
     if (saved) {
         if (text.empty()) raiseAdo(kErrInvalidArgument, kRsSourceName);
