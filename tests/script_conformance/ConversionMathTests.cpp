@@ -191,5 +191,35 @@ TEST(ConformMath, RoundFixIntAndFriends) {
     expectAll(cases);
 }
 
+// Rnd with a negative seed, Timer's subtype, engine version.
+TEST(ConformConversions, EngineInformationAndRandom) {
+    const Case cases[] = {
+        {"", "Rnd(-1) = Rnd(-1)", "Boolean:True"},
+        {"Randomize", "Rnd >= 0 And Rnd < 1", "Boolean:True"},
+        {"", "TypeName(Timer)", "String:Single"},
+        {"", "TypeName(Date) & TypeName(Time)", "String:DateDate"},
+        {"", "ScriptEngine", "String:VBScript"},
+        {"", "ScriptEngineMajorVersion & \".\" & ScriptEngineMinorVersion", "String:5.8"},
+    };
+    expectAll(cases);
+}
+
+// Single keeps seven digits, Currency four decimals, Double fifteen.
+TEST(ConformConversions, SingleCurrencyAndDoubleToText) {
+    const Case cases[] = {
+        {"", "CStr(CCur(1234.5678))", "String:1234.5678"},
+        {"", "CStr(CSng(1E+20))", "String:1E+20"},
+        {"", "CStr(CSng(123456789))", "String:1.234568E+08"},
+        {"", "CStr(1234567890123456)", "String:1.23456789012346E+15"},
+        {"", "CStr(0.1 * 3)", "String:0.3"},
+        {"", "CStr(100 * 1.1)", "String:110"},
+        {"", "CStr(-1E+16)", "String:-1E+16"},
+        {"", "CStr(2 ^ 31)", "String:2147483648"},
+        {"", "CStr(1 / 7)", "String:0.142857142857143"},
+        {"", "CStr(123.456E-10)", "String:1.23456E-08"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

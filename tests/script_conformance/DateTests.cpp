@@ -97,5 +97,47 @@ TEST(ConformDates, TextToDate) {
     expectAll(cases);
 }
 
+// Text forms of dates, the year 9999 limit, weeks with a first day.
+TEST(ConformDates, TextFormsLimitsAndWeekNumbers) {
+    const Case cases[] = {
+        {"", "IsDate(\"2003-02-29\")", "Boolean:False"},
+        {"", "IsDate(\"2004-02-29\")", "Boolean:True"},
+        {"", "IsDate(\"1/2\")", "Boolean:True"},
+        {"", "CDate(\"12:30\")", "Date:1899-12-30 12:30:00"},
+        {"", "CDate(\"1:30 PM\")", "Date:1899-12-30 13:30:00"},
+        {"", "IsDate(\"32/1/2003\")", "Boolean:False"},
+        {"", "CDate(\"2003/1/2\")", "Date:2003-01-02"},
+        {"", "CDate(\"1-2-2003\")", "Date:2003-01-02"},
+        {"", "CDate(-1)", "Date:1899-12-29"},
+        {"", "DateSerial(10000, 1, 1)", "err:5"},
+        {"", "DateAdd(\"d\", 1, #12/31/9999#)", "err:5"},
+        {"", "CLng(DatePart(\"h\", #1:30 PM#))", "Long:13"},
+        {"", "CLng(DatePart(\"ww\", #1/5/2005#, vbMonday, vbFirstFourDays))", "Long:1"},
+        {"", "CLng(DatePart(\"ww\", #1/1/2000#, vbSunday, vbFirstJan1))", "Long:1"},
+        {"", "CLng(DatePart(\"ww\", #12/31/2000#, vbMonday))", "Long:53"},
+        {"", "DateDiff(\"ww\", #1/1/2000#, #1/31/2000#, vbMonday)", "Long:5"},
+        {"", "DateDiff(\"w\", #1/1/2000#, #1/7/2000#)", "Long:0"},
+        {"", "DateDiff(\"yyyy\", #1/1/2000#, #12/31/2000#)", "Long:0"},
+        {"", "DateDiff(\"s\", #1/1/2000#, #1/2/2000#)", "Long:86400"},
+        {"", "DateDiff(\"d\", #1/1/2000 23:59#, #1/2/2000 00:01#)", "Long:1"},
+        {"", "DateDiff(\"h\", #1/1/2000 10:59#, #1/1/2000 11:00#)", "Long:1"},
+        {"", "DateDiff(\"m\", #1/1/2000#, #12/31/1999#)", "Long:-1"},
+        {"", "DateAdd(\"m\", 1, #1/31/2000 10:30#)", "Date:2000-02-29 10:30:00"},
+        {"", "DateAdd(\"yyyy\", -1, #2/29/2000#)", "Date:1999-02-28"},
+        {"", "Weekday(Null)", "Null"},
+        {"", "Weekday(#1/1/2000#, 8)", "err:5"},
+        {"", "Day(\"abc\")", "err:13"},
+        {"", "Year(\"2003-01-02\")", "Integer:2003"},
+        {"", "Month(0) & \",\" & Day(0) & \",\" & Year(0)", "String:12,30,1899"},
+        {"", "Hour(-0.25)", "Integer:6"},
+        {"", "Second(#12:00:59#)", "Integer:59"},
+        {"", "TimeValue(\"25:00\")", "err:13"},
+        {"", "DateValue(\"2/30/2003\")", "err:13"},
+        {"", "MonthName(2, True)", "String:Feb"},
+        {"", "WeekdayName(0)", "err:5"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -113,5 +113,74 @@ TEST(ConformErrors, ExecuteEvalScoping) {
     expectAll(cases);
 }
 
+// Errors through nested calls, Raise without a source, errors in New and Eval.
+TEST(ConformErrors, ResumeNextThroughNestedCalls) {
+    const Case cases[] = {
+        {"On Error Resume Next\nx = UndefinedFunc()", "Err.Number", "Long:13"},
+        {"On Error Resume Next\nErr.Raise 11\nErr.Raise 6", "Err.Number", "Long:6"},
+        {"Sub Inner\n x = 1 / 0\n log = log & \"inner\"\nEnd Sub\nSub Middle\n Inner\n log = log & \"middle\"\nEnd Sub\nDim log\nOn Error Resume Next\nMiddle\nlog = log & \"outer\"", "log", "String:outer"},
+        {"Sub S\n On Error Resume Next\nEnd Sub\nS\nx = 1 / 0", "0", "err:11"},
+        {"On Error Resume Next\nDim a(2)\na(5) = 1\nr = Err.Number", "r", "Long:9"},
+        {"On Error Resume Next\nErr.Raise 5, , \"x\"", "Err.Description & \"|\" & Err.Source", "String:x|Microsoft VBScript runtime error"},
+        {"Class Bad\n Sub Class_Initialize\n x = 1 / 0\n End Sub\nEnd Class\nSet b = New Bad", "0", "err:11"},
+        {"On Error Resume Next\nr = Eval(\"1/0\")", "Err.Number", "Long:11"},
+    };
+    expectAll(cases);
+}
+
+// Names redefined in procedures and classes, expected keywords, Default rules.
+TEST(ConformErrors, MoreCompileErrors) {
+    const Case cases[] = {
+        {"Sub S\nDim x\nDim x\nEnd Sub", "0", "err:1041"},
+        {"Class C\nPublic v\nPublic v\nEnd Class", "0", "err:1041"},
+        {"Function F(a, a)\nEnd Function", "0", "err:1041"},
+        {"Set x", "0", "err:1011"},
+        {"Dim x = 1", "0", "err:1025"},
+        {"For i = 1 3\nNext", "0", "err:1013"},
+        {"Function F\nEnd Sub", "0", "err:1015"},
+        {"Sub S\nEnd Function", "0", "err:1016"},
+        {"Class C\nProperty Let P\nEnd Property\nEnd Class", "0", "err:1054"},
+        {"Class C\nPublic Default Function F\nEnd Function\nPublic Default Function G\nEnd Function\nEnd Class", "0", "err:1052"},
+        {"Sub S\nExit Property\nEnd Sub", "0", "err:1039"},
+    };
+    expectAll(cases);
+}
+
+// Set of non-objects, indexing non-arrays, calls of undefined procedures.
+TEST(ConformErrors, ObjectAndCallErrors) {
+    const Case cases[] = {
+        {"Dim a : a = Array(1) : Set b = a", "0", "err:424"},
+        {"Dim s : s = \"x\" : s.Length", "0", "err:424"},
+        {"x = Array(1)(5)", "0", "err:9"},
+        {"Undefined 1", "0", "err:13"},
+        {"Dim x : x = 1 : y = x(0)", "0", "err:13"},
+        {"Dim x : x(0) = 1", "0", "err:13"},
+    };
+    expectAll(cases);
+}
+
+// ExecuteGlobal classes, GetRef, Const, continuation, bracketed names.
+TEST(ConformStatements, ExecuteGetRefConstAndSyntax) {
+    const Case cases[] = {
+        {"ExecuteGlobal \"Class Z\" & vbLf & \"Public v\" & vbLf & \"End Class\"\nSet z = New Z", "TypeName(z)", "String:Z"},
+        {"", "IsEmpty(Eval(\"undefinedname\"))", "Boolean:True"},
+        {"Execute \"a = 1 : b = 2\"", "a + b", "Integer:3"},
+        {"Execute \"a = 1\" & vbCrLf & \"b = a + 1\"", "b", "Integer:2"},
+        {"Function Dbl(x)\n Dbl = x * 2\nEnd Function\nSet f = GetRef(\"Dbl\") : r = f(2) + f(3)", "r", "Integer:10"},
+        {"Function Dbl(x)\n Dbl = x * 2\nEnd Function", "TypeName(GetRef(\"Dbl\"))", "String:Object"},
+        {"Stop\nr = 1", "r", "Integer:1"},
+        {"Const a = -5", "a", "Integer:-5"},
+        {"Const a = &HFF", "a", "Integer:255"},
+        {"Const d = #1/2/2003#", "d", "Date:2003-01-02"},
+        {"Private x : x = 1\nPublic y : y = 2", "x + y", "Integer:3"},
+        {"x = \"a\" _\n & \"b\"", "x", "String:ab"},
+        {"b = 1 : c = 1 : a = b = c", "a", "Boolean:True"},
+        {"Dim [a b] : [a b] = 5", "[a b]", "Integer:5"},
+        {"", "1 Is 1", "err:424"},
+        {"Const c = 1\nc = 2", "0", "err:501"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -183,5 +183,63 @@ TEST(ConformOperators, ComparisonsOfStringsAndNumbers) {
     expectAll(cases);
 }
 
+// Long hex with a suffix, Double overflow, exponents, two-digit years.
+TEST(ConformLiterals, LongHexSmallExponentsAndShortYears) {
+    const Case cases[] = {
+        {"", "&HFFFFFFFF&", "Long:-1"},
+        {"", "1.5E+300 * 1E10", "err:6"},
+        {"", "1e-3", "Double:0.001"},
+        {"", "#1/2/03#", "Date:2003-01-02"},
+    };
+    expectAll(cases);
+}
+
+// Division, multiplication and bitwise operators across subtypes.
+TEST(ConformOperators, MixedSubtypesAndBitwise) {
+    const Case cases[] = {
+        {"", "CInt(5) / CInt(2)", "Double:2.5"},
+        {"", "CSng(5) / CSng(2)", "Single:2.5"},
+        {"", "CByte(5) / CByte(2)", "Double:2.5"},
+        {"", "CInt(5) * CSng(2)", "Single:10"},
+        {"", "CLng(5) * CSng(2)", "Double:10"},
+        {"", "CCur(5) * CCur(2)", "Currency:10"},
+        {"", "CByte(10) * CByte(30)", "Integer:300"},
+        {"", "#1/1/2000# * 2", "Double:73052"},
+        {"", "Null ^ 2", "Null"},
+        {"", "2 ^ Null", "Null"},
+        {"", "0 ^ 0", "Double:1"},
+        {"", "\"abc\" & 1.5", "String:abc1.5"},
+        {"", "CStr(-32768)", "String:-32768"},
+        {"", "CInt(-32768.4)", "Integer:-32768"},
+        {"", "CInt(\"32767.5\")", "err:6"},
+        {"", "CLng(-2147483648.4)", "Long:-2147483648"},
+        {"", "Not CByte(1)", "Byte:254"},
+        {"", "Not Empty", "Integer:-1"},
+        {"", "5 Imp 3", "Integer:-5"},
+        {"", "5 Eqv 3", "Integer:-7"},
+        {"", "True Xor True", "Boolean:False"},
+        {"", "CByte(1) Or 256", "Integer:257"},
+        {"", "Empty Or Empty", "Integer:0"},
+        {"", "Null And Null", "Null"},
+    };
+    expectAll(cases);
+}
+
+// Dates against numbers, Booleans, Single against Double, Empty.
+TEST(ConformOperators, ComparisonsAcrossSubtypes) {
+    const Case cases[] = {
+        {"", "\"a\" = \"A\"", "Boolean:False"},
+        {"", "#1/1/2000# = 36526", "Boolean:True"},
+        {"", "True = -1", "Boolean:True"},
+        {"", "True = 1", "Boolean:False"},
+        {"", "CSng(0.1) = 0.1", "Boolean:False"},
+        {"", "\"\" < \"a\"", "Boolean:True"},
+        {"", "1 < Null", "Null"},
+        {"a = 0 : b = Empty", "a = b", "Boolean:True"},
+        {"a = \"\" : b = Empty", "a = b", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

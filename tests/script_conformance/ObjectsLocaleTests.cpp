@@ -119,5 +119,85 @@ TEST(ConformLocale, FrenchAndGermanConversions) {
     expectAll(cases);
 }
 
+// Missing keys, renamed keys, object keys, shared references, numeric keys.
+TEST(ConformDictionary, MissingKeysAliasesAndObjectKeys) {
+    const Case cases[] = {
+        {"Set d = CreateObject(\"Scripting.Dictionary\")", "IsEmpty(d(\"x\"))", "Boolean:True"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\")", "UBound(d.Keys)", "Long:-1"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Item(\"a\") = 5", "d.Count", "Long:1"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Key(\"missing\") = \"x\"", "0", "err:32811"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Add \"a\", 1 : d.Key(\"a\") = \"b\" : d.Add \"c\", 2", "Join(d.Keys, \",\")", "String:b,c"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : Set k = New RegExp : d.Add k, 1", "d.Exists(k)", "Boolean:True"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Add \"a\", 1 : Set e = d : e.Add \"b\", 2", "d.Count", "Long:2"},
+        {"Set d = CreateObject(\"scripting.dictionary\")", "TypeName(d)", "String:Dictionary"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Add 1, \"i\"", "d(1) & \"|\" & d.Exists(CLng(1)) & \"|\" & d.Exists(1.5)", "String:i|True|False"},
+        {"Set fso = CreateObject(\"Scripting.FileSystemObject\")", "fso.GetExtensionName(\"a.b.txt\")", "String:txt"},
+    };
+    expectAll(cases);
+}
+
+// Empty matches, case folding, For Each over matches, default Value.
+TEST(ConformRegExp, EmptyMatchesIgnoreCaseAndIteration) {
+    const Case cases[] = {
+        {"Set re = New RegExp : re.Pattern = \"x*\" : re.Global = True : Set m = re.Execute(\"ab\")", "m.Count", "Long:3"},
+        {"Set re = New RegExp : re.Pattern = \"[A-Z]+\" : re.Global = True : re.IgnoreCase = True", "re.Replace(\"abC1\", \"#\")", "String:#1"},
+        {"Set re = New RegExp : re.Pattern = \"\\d+\" : re.Global = True : Set m = re.Execute(\"ab12cd34\") : For Each mm In m : s = s & mm.Value & \";\" : Next", "s", "String:12;34;"},
+        {"Set re = New RegExp : re.Pattern = \"\\d+\" : Set m = re.Execute(\"ab12cd34\")", "m(0) & \"\"", "String:12"},
+        {"Set re = New RegExp : re.Pattern = \"a.c\"", "re.Test(\"a\" & vbLf & \"c\")", "Boolean:False"},
+        {"Set re = New RegExp : re.Pattern = \"zz\"", "re.Execute(\"ab\").Count", "Long:0"},
+    };
+    expectAll(cases);
+}
+
+// Default digits, large numbers, Empty and Boolean, named date forms.
+TEST(ConformFormat, DefaultsLargeNumbersAndDateForms) {
+    const Case cases[] = {
+        {"", "FormatNumber(1234.5678, 2, , , -1)", "String:1,234.57"},
+        {"", "FormatNumber(0)", "String:0.00"},
+        {"", "FormatNumber(1E+20)", "String:100,000,000,000,000,000,000.00"},
+        {"", "FormatNumber(\"1234.5\")", "String:1,234.50"},
+        {"", "FormatNumber(Empty)", "String:0.00"},
+        {"", "FormatNumber(True)", "String:-1.00"},
+        {"", "FormatNumber(1234.5, -1)", "String:1,234.50"},
+        {"", "FormatNumber(-1234.5, 1)", "String:-1,234.5"},
+        {"", "FormatCurrency(0.5)", "String:$0.50"},
+        {"", "FormatCurrency(1234.567, 0)", "String:$1,235"},
+        {"", "FormatPercent(1)", "String:100.00%"},
+        {"", "FormatPercent(-0.5)", "String:-50.00%"},
+        {"", "FormatDateTime(0)", "String:12:00:00 AM"},
+        {"", "FormatDateTime(#1/2/2003#)", "String:1/2/2003"},
+        {"", "FormatDateTime(#13:04#, 4)", "String:13:04"},
+        {"", "FormatDateTime(\"abc\")", "err:13"},
+        {"", "FormatDateTime(#1/2/2003#, 5)", "err:5"},
+    };
+    expectAll(cases);
+}
+
+// Currency, date forms and numeric text under 1036 and 1031.
+TEST(ConformLocale, CurrencyDatesAndTextUnderFrenchAndGerman) {
+    const Case cases[] = {
+        {"SetLocale 1036", "FormatNumber(1.5, 1)", "String:1,5"},
+        {"SetLocale 1031", "FormatCurrency(-1.5)", "String:-1,50 €"},
+        {"SetLocale 1036", "FormatCurrency(1.5)", "String:1,50 €"},
+        {"SetLocale 1036", "IsNumeric(\"1,5\")", "Boolean:True"},
+        {"SetLocale 1031", "CStr(True)", "String:True"},
+        {"SetLocale 1036", "CDate(\"2 janvier 2003\")", "Date:2003-01-02"},
+        {"SetLocale 1031", "IsDate(\"31.12.2003\")", "Boolean:True"},
+        {"SetLocale 1031", "CDate(\"31.12.2003 14:00\")", "Date:2003-12-31 14:00:00"},
+        {"SetLocale 1036", "FormatDateTime(#1/2/2003 13:04#, 4)", "String:13:04"},
+        {"SetLocale 1031", "FormatDateTime(#1/2/2003 13:04:05#, 0)", "String:02.01.2003 13:04:05"},
+        {"SetLocale 1036", "FormatDateTime(#1/2/2003 13:04:05#, 0)", "String:02/01/2003 13:04:05"},
+        {"SetLocale 1036", "Day(#1/2/2003#)", "Integer:2"},
+        {"SetLocale 1036", "CStr(1E+16)", "String:1E+16"},
+        {"SetLocale 1036", "CStr(1.5E-7)", "String:1,5E-07"},
+        {"SetLocale 1031", "CDbl(\"1e3\")", "Double:1000"},
+        {"SetLocale 1031", "\"1,5\" + 1", "Double:2.5"},
+        {"SetLocale 1031 : a = 1.5", "a = \"1,5\"", "Boolean:True"},
+        {"", "SetLocale(99999)", "err:5"},
+        {"", "SetLocale(\"xx-yy\")", "err:5"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -152,5 +152,43 @@ TEST(ConformControlFlow, SelectCaseForAndDo) {
     expectAll(cases);
 }
 
+// Expressions by value, aliasing, default Let, indexed properties, privacy.
+TEST(ConformProcedures, ByRefAliasingAndClassMembers) {
+    const Case cases[] = {
+        {"Sub Inc(x)\n x = x + 1\nEnd Sub\nDim a : a = 1 : Inc a + 0", "a", "Integer:1"},
+        {"Function IncF(x)\n x = x + 1\n IncF = x\nEnd Function\nDim a, r : a = 1 : r = IncF(a) + IncF(a)", "r & \",\" & a", "String:5,3"},
+        {"Sub Inc(x)\n x = x + 1\nEnd Sub\nFor i = 1 To 3 : Inc i : n = n + 1 : Next", "n", "Integer:2"},
+        {"Sub Two(x, y)\n x = 1\n y = y + 1\nEnd Sub\nDim a : a = 5 : Two a, a", "a", "Integer:2"},
+        {"Class L\n Private m\n Public Default Property Get V\n V = m\n End Property\n Property Let V(x)\n m = x\n End Property\nEnd Class\nSet o = New L : o = 5", "o.V", "Integer:5"},
+        {"Class K\n Public Property Get P(i)\n P = i\n End Property\nEnd Class\nSet o = New K", "o.P(3)", "Integer:3"},
+        {"Class K\n Public Property Get P(i)\n P = i\n End Property\nEnd Class\nSet o = New K", "o.P(1, 2)", "err:450"},
+        {"Class C\n Public v\nEnd Class\nSet o = New C : o.v = Array(1, 2)", "o.v(1)", "Integer:2"},
+        {"Class C\n Public v\nEnd Class\nSet o = New C : Set o = Nothing", "IsObject(o) & (o Is Nothing)", "String:TrueTrue"},
+        {"Class C\n Private Sub Hidden\n End Sub\nEnd Class\nSet o = New C : o.Hidden", "0", "err:438"},
+    };
+    expectAll(cases);
+}
+
+// Select ranges, Double steps, counters that outgrow Integer, If on text.
+TEST(ConformControlFlow, BranchesOnTextNullAndLoopsThatPromote) {
+    const Case cases[] = {
+        {"Select Case 5\nCase 1 To 3, 5\n r = 1\nEnd Select", "r", "Integer:1"},
+        {"Select Case \"b\"\nCase \"a\" To \"c\"\n r = 1\nEnd Select", "r", "Integer:1"},
+        {"Select Case 0.1 + 0.2\nCase 0.3\n r = 1\nCase Else\n r = 2\nEnd Select", "r", "Integer:2"},
+        {"For i = 1 To 3 Step 1.5 : n = n + 1 : Next", "n & \",\" & i", "String:2,4"},
+        {"For i = 1 To 3 Step 1.5 : n = n + 1 : Next", "i", "Double:4"},
+        {"For i = CLng(1) To 3 : Next", "i", "Long:4"},
+        {"For i = 32766 To 32767 : Next", "i", "Long:32768"},
+        {"Do While Null : n = 1 : Loop", "n", "Empty"},
+        {"If \"True\" Then r = 1", "r", "Integer:1"},
+        {"If \"abc\" Then r = 1", "0", "err:13"},
+        {"If Empty Then r = 1 Else r = 2", "r", "Integer:2"},
+        {"If True Then r = 1 : s = 2 Else r = 3", "r & s", "String:12"},
+        {"If False Then r = 1 : s = 2 Else r = 3 : s = 4", "r & s", "String:34"},
+        {"If False Then\n r = 1\nElseIf True Then\n r = 2\nElse\n r = 3\nEnd If", "r", "Integer:2"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

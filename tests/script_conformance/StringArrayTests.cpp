@@ -170,5 +170,73 @@ TEST(ConformArrays, AssignedAndIteratedByValue) {
     expectAll(cases);
 }
 
+// Rounded positions, numbers as text, code page 1252, escapes, Split edges.
+TEST(ConformStrings, RoundedArgumentsNumbersAndCodePages) {
+    const Case cases[] = {
+        {"", "Mid(\"abc\", 1, 0)", "String:"},
+        {"", "Left(\"abc\", 0)", "String:"},
+        {"", "Right(\"abc\", -1)", "err:5"},
+        {"", "Left(\"abc\", 1.5)", "String:ab"},
+        {"", "Mid(\"abcdef\", 2.5, 2)", "String:bc"},
+        {"", "Len(1.5)", "Long:3"},
+        {"", "Len(True)", "Long:4"},
+        {"", "Len(#1/2/2003#)", "Long:8"},
+        {"", "UCase(\"ß\")", "String:ß"},
+        {"", "LCase(\"ÀÉ\")", "String:àé"},
+        {"", "StrComp(\"abc\", \"ABC\", vbTextCompare)", "Integer:0"},
+        {"", "InStr(1, \"aXa\", \"x\", vbTextCompare)", "Long:2"},
+        {"", "InStr(2, \"abc\", \"\")", "Long:2"},
+        {"", "InStr(1, Null, \"a\")", "Null"},
+        {"", "InStr(Null, \"abc\", \"a\")", "err:94"},
+        {"", "InStrRev(\"abcabc\", \"bc\", -1)", "Long:5"},
+        {"", "Replace(\"abc\", \"b\", \"x\", 1, 0)", "String:abc"},
+        {"", "Replace(\"a.b\", \".\", \"\")", "String:ab"},
+        {"", "Space(0)", "String:"},
+        {"", "String(0, \"a\")", "String:"},
+        {"", "Len(Chr(0))", "Long:1"},
+        {"", "ChrW(8364)", "String:€"},
+        {"", "AscW(\"€\")", "Integer:8364"},
+        {"", "Asc(\"€\")", "Integer:128"},
+        {"", "Chr(128)", "String:€"},
+        {"", "ChrW(65536)", "err:5"},
+        {"", "Join(Array(\"a\", Empty, \"b\"), \",\")", "String:a,,b"},
+        {"", "Join(Array(1.5, True), \";\")", "String:1.5;True"},
+        {"", "Split(\"a,,b\", \",\")", "Array[String:a, String:, String:b]"},
+        {"", "Split(\",\", \",\")", "Array[String:, String:]"},
+        {"", "Split(\"abc\", \"abc\")", "Array[String:, String:]"},
+        {"", "Filter(Array(\"a\", \"b\"), \"\")", "Array[String:a, String:b]"},
+        {"", "Filter(5, \"a\")", "err:13"},
+        {"", "Escape(\"ä\")", "String:%E4"},
+        {"", "Escape(\"€\")", "String:%u20AC"},
+        {"", "Unescape(\"%zz\")", "String:%zz"},
+        {"", "LTrim(\"  a \")", "String:a "},
+        {"", "StrReverse(\"\")", "String:"},
+        {"", "Len(String(3, Chr(0)))", "Long:3"},
+        {"", "Left(123, 2)", "String:12"},
+        {"", "Mid(12345, 2, 2)", "String:23"},
+    };
+    expectAll(cases);
+}
+
+// Multi-dimensional arrays, Preserve rules, arrays through ByRef and ByVal.
+TEST(ConformArrays, ShapesPassingAndIterationOrder) {
+    const Case cases[] = {
+        {"Dim a(2, 3) : a(1, 2) = 5", "a(1, 2)", "Integer:5"},
+        {"ReDim a(2) : ReDim Preserve a(2, 2)", "0", "err:9"},
+        {"Dim a(2) : ReDim Preserve a(3)", "0", "err:10"},
+        {"a = Array(1, 2) : ReDim Preserve a(3)", "UBound(a)", "Long:3"},
+        {"a = Array(1, 2) : a(0) = Array(3)", "a(0)(0)", "Integer:3"},
+        {"Dim a(2) : b = a : b(0) = 1", "IsEmpty(a(0))", "Boolean:True"},
+        {"Sub M(x)\n x(0) = 9\nEnd Sub\nDim a : a = Array(1) : M a", "a(0)", "Integer:9"},
+        {"Sub MV(ByVal x)\n x(0) = 9\nEnd Sub\nDim a : a = Array(1) : MV a", "a(0)", "Integer:1"},
+        {"Function F\n F = Array(1, 2)\nEnd Function", "F()(1)", "Integer:2"},
+        {"Function F\n F = Array(1, 2)\nEnd Function", "UBound(F())", "Long:1"},
+        {"Dim a() : ReDim Preserve a(1)", "UBound(a)", "Long:1"},
+        {"Dim a()", "IsArray(a)", "Boolean:True"},
+        {"ReDim a(1, 1) : a(0, 0) = 1 : a(1, 0) = 2 : a(0, 1) = 3 : a(1, 1) = 4 : For Each x In a : s = s & x : Next", "s", "String:1234"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
