@@ -5,6 +5,16 @@
 
 namespace qz::word {
 
+Story& Story::operator=(const Story& o) {
+    if (this == &o) return *this;
+    std::size_t n = o.size();
+    std::unique_ptr<Atom[]> nb(n ? new Atom[n] : nullptr);
+    for (std::size_t i = 0; i < n; ++i) nb[i] = o[i];
+    buf_ = std::move(nb);
+    cap_ = gapStart_ = gapEnd_ = n;
+    return *this;
+}
+
 void Story::moveGap(std::size_t pos) {
     if (pos < gapStart_) {
         std::size_t n = gapStart_ - pos;
@@ -24,13 +34,14 @@ void Story::insert(std::size_t pos, const Atom* atoms, std::size_t n) {
     moveGap(pos);
     if (gapEnd_ - gapStart_ < n) {
         // Grow: the new buffer keeps the gap at the insertion point.
-        std::size_t tail = buf_.size() - gapEnd_;
-        std::size_t newCap = std::max<std::size_t>(buf_.size() * 2, buf_.size() + n + 64);
-        std::vector<Atom> nb(newCap);
-        if (gapStart_) std::memcpy(nb.data(), buf_.data(), gapStart_ * sizeof(Atom));
-        if (tail) std::memcpy(nb.data() + newCap - tail, buf_.data() + gapEnd_, tail * sizeof(Atom));
-        buf_.swap(nb);
+        std::size_t tail = cap_ - gapEnd_;
+        std::size_t newCap = std::max<std::size_t>(cap_ * 2, cap_ + n + 64);
+        std::unique_ptr<Atom[]> nb(new Atom[newCap]);
+        if (gapStart_) std::memcpy(nb.get(), buf_.get(), gapStart_ * sizeof(Atom));
+        if (tail) std::memcpy(nb.get() + newCap - tail, buf_.get() + gapEnd_, tail * sizeof(Atom));
+        buf_ = std::move(nb);
         gapEnd_ = newCap - tail;
+        cap_ = newCap;
     }
     std::memcpy(&buf_[gapStart_], atoms, n * sizeof(Atom));
     gapStart_ += n;

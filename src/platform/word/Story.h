@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -63,7 +64,11 @@ struct CharFormat {
 // inserting a field) move only the atoms between the two points.
 class Story {
 public:
-    std::size_t size() const { return buf_.size() - (gapEnd_ - gapStart_); }
+    Story() = default;
+    Story(const Story& o) { *this = o; }
+    Story& operator=(const Story& o);
+
+    std::size_t size() const { return cap_ - (gapEnd_ - gapStart_); }
     const Atom& operator[](std::size_t i) const {
         return i < gapStart_ ? buf_[i] : buf_[i + (gapEnd_ - gapStart_)];
     }
@@ -71,13 +76,24 @@ public:
 
     void insert(std::size_t pos, const Atom* atoms, std::size_t n);
     void erase(std::size_t pos, std::size_t n);
-    void push_back(const Atom& a) { insert(size(), &a, 1); }
+    void push_back(const Atom& a) {
+        if (gapStart_ < gapEnd_ && gapEnd_ == cap_) { // the gap is at the end: append in place
+            buf_[gapStart_++] = a;
+            return;
+        }
+        insert(size(), &a, 1);
+    }
     void pop_back() { erase(size() - 1, 1); }
-    void clear() { buf_.clear(); gapStart_ = gapEnd_ = 0; }
+    void clear() {
+        buf_.reset();
+        cap_ = gapStart_ = gapEnd_ = 0;
+    }
 
 private:
     void moveGap(std::size_t pos);
-    std::vector<Atom> buf_;
+    // The buffer is left uninitialised: only the atoms outside the gap are ever read.
+    std::unique_ptr<Atom[]> buf_;
+    std::size_t cap_ = 0;
     std::size_t gapStart_ = 0;
     std::size_t gapEnd_ = 0;
 };
