@@ -5,9 +5,11 @@
 
 #include "config/QZCFile.h"
 #include "core/ModGlobal.h"
+#include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "platform/automation/Text.h"
 #include "platform/script/ScriptControl.h"
+#include "platform/script/runtime/Runtime.h"
 #include "platform/system/CodePage.h"
 
 #include <dlfcn.h>
@@ -116,6 +118,7 @@ Production::Production()
       runTime_(makeRef<RunTime>()),
       programFolder_(ModuleFolder()) {
     Main();
+    ado::registerCreatables(&script::registerCreatable); // CreateObject("ADODB.Connection") in templates
     scriptControl_->setAllowUI(false);
     scriptControl_->setLanguage("VBScript");
     scriptControl_->onError = [this] { OnScriptError(); };
