@@ -221,5 +221,66 @@ TEST(ConformConversions, SingleCurrencyAndDoubleToText) {
     expectAll(cases);
 }
 
+// Booleans from text, range overflow, the number forms text may take.
+TEST(ConformConversions, TextToNumberForms) {
+    const Case cases[] = {
+        {"", "CBool(\"False\")", "Boolean:False"},
+        {"", "CBool(\"0\")", "Boolean:False"},
+        {"", "CByte(\"255\")", "Byte:255"},
+        {"", "CCur(1E20)", "err:6"},
+        {"", "CDbl(\"1E400\")", "err:6"},
+        {"", "CSng(1E40)", "err:6"},
+        {"", "CDbl(\".5\")", "Double:0.5"},
+        {"", "CDbl(\"5e\")", "err:13"},
+        {"", "CDbl(\"1 000\")", "err:13"},
+        {"", "CDbl(\"+5\")", "Double:5"},
+        {"", "CDbl(\"-\")", "err:13"},
+        {"", "CDbl(\"5-\")", "Double:-5"},
+        {"", "CDbl(\"(5)\")", "Double:-5"},
+        {"", "CDbl(\"$5\")", "Double:5"},
+        {"", "CDbl(\"&H10\")", "Double:16"},
+        {"", "CDbl(\"&O10\")", "Double:8"},
+        {"", "CInt(\"1e10\")", "err:6"},
+        {"", "Hex(-0.4)", "String:0"},
+        {"", "Oct(-32769)", "String:37777677777"},
+        {"", "Hex(\"&HFF\")", "String:FF"},
+        {"", "Hex(True)", "String:FFFF"},
+    };
+    expectAll(cases);
+}
+
+// Binary fractions, underflow, fifteen digits, exponents.
+TEST(ConformConversions, DoublesToTextAtTheEdges) {
+    const Case cases[] = {
+        {"", "(0.1 + 0.7) * 10 & \"\"", "String:8"},
+        {"", "CStr(1E-300 * 1E-300)", "String:0"},
+        {"", "CStr(123456789012345.6)", "String:123456789012346"},
+        {"", "CStr(1E+100)", "String:1E+100"},
+        {"", "CStr(5E-5)", "String:5E-05"},
+        {"", "CStr(0.001)", "String:0.001"},
+    };
+    expectAll(cases);
+}
+
+// VarType codes, Sgn and Abs of edge values, rounding half to even.
+TEST(ConformMath, SubtypesOfMathResults) {
+    const Case cases[] = {
+        {"", "IsObject(New RegExp)", "Boolean:True"},
+        {"", "VarType(CCur(1)) & VarType(#1/1/2000#) & VarType(CByte(1)) & VarType(Nothing) & VarType(Empty) & VarType(True) & VarType(1.5) & VarType(CSng(1))", "String:6717901154"},
+        {"", "Sgn(\"-5\")", "Integer:-1"},
+        {"", "Sgn(Empty)", "Integer:0"},
+        {"", "Abs(CInt(-32768))", "Long:32768"},
+        {"", "Fix(Empty)", "Integer:0"},
+        {"", "Round(2.5, 0)", "Double:2"},
+        {"", "Round(0.5)", "Double:0"},
+        {"", "Round(1.55, 1)", "Double:1.6"},
+        {"", "Log(-1)", "err:5"},
+        {"", "Cos(0)", "Double:1"},
+        {"", "2 ^ 1024", "err:6"},
+        {"", "(-2) ^ 2", "Double:4"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -139,5 +139,28 @@ TEST(ConformDates, TextFormsLimitsAndWeekNumbers) {
     expectAll(cases);
 }
 
+// Null and Empty as dates, carries of DateSerial/TimeSerial, forms without a date or a time.
+TEST(ConformDates, NullEmptyCarriesAndTimeOnlyForms) {
+    const Case cases[] = {
+        {"", "DateAdd(\"yyyy\", 1, \"2/29/2004\")", "Date:2005-02-28"},
+        {"", "DateDiff(\"d\", Null, #1/1/2000#)", "Null"},
+        {"", "DatePart(\"yyyy\", Null)", "Null"},
+        {"", "Month(Empty)", "Integer:12"},
+        {"", "Year(\"abc\")", "err:13"},
+        {"", "Weekday(\"1/1/2000\")", "Integer:7"},
+        {"", "DateSerial(2000, 2, 29) - DateSerial(2000, 1, 1)", "Double:59"},
+        {"", "DateSerial(1999, 14, -1)", "Date:2000-01-30"},
+        {"", "TimeSerial(23, 59, 60)", "Date:1899-12-31"},
+        {"", "CDate(\"1/2/2003 25:00\")", "err:13"},
+        {"", "CDate(\"0:00\")", "Date:1899-12-30"},
+        {"", "IsDate(#1/1/2000#)", "Boolean:True"},
+        {"", "FormatDateTime(#1/2/2003 0:00#, 0)", "String:1/2/2003"},
+        {"", "FormatDateTime(#12/30/1899 10:00#, 0)", "String:10:00:00 AM"},
+        {"", "CStr(#1/2/2003 00:00:01#)", "String:1/2/2003 12:00:01 AM"},
+        {"", "CStr(#12:00#)", "String:12:00:00 PM"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -182,5 +182,24 @@ TEST(ConformStatements, ExecuteGetRefConstAndSyntax) {
     expectAll(cases);
 }
 
+// Descriptions of raised numbers, the source of run-time errors, Clear.
+TEST(ConformErrors, DefaultDescriptionsAndSources) {
+    const Case cases[] = {
+        {"On Error Resume Next\nErr.Raise 9, \"s\"", "Err.Description", "String:Subscript out of range"},
+        {"On Error Resume Next\nx = 1 / 0\ny = Err.Source", "y", "String:Microsoft VBScript runtime error"},
+        {"On Error Resume Next\nx = 1 / 0 : Err.Clear", "\"[\" & Err.Source & \"]\"", "String:[]"},
+    };
+    expectAll(cases);
+}
+
+// Option Explicit inside procedures and with constants.
+TEST(ConformErrors, OptionExplicitInProcedures) {
+    const Case cases[] = {
+        {"Option Explicit\nSub S\n x = 1\nEnd Sub\nS", "0", "err:500"},
+        {"Option Explicit\nConst k = 1\nDim r : r = k", "r", "Integer:1"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

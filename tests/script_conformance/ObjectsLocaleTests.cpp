@@ -199,5 +199,45 @@ TEST(ConformLocale, CurrencyDatesAndTextUnderFrenchAndGerman) {
     expectAll(cases);
 }
 
+// Decimal commas in conversions, month and day names.
+TEST(ConformLocale, GermanAndFrenchNumbersAndNames) {
+    const Case cases[] = {
+        {"SetLocale 1031", "CStr(1234567.5)", "String:1234567,5"},
+        {"SetLocale 1036", "FormatNumber(0.5, 2, 0)", "String:,50"},
+        {"SetLocale 1031", "CCur(\"1,5\")", "Currency:1.5"},
+        {"SetLocale 1031", "CInt(\"2,5\")", "Integer:2"},
+        {"SetLocale 1031", "IsNumeric(\"1.000,5\")", "Boolean:True"},
+        {"SetLocale 1031", "MonthName(12)", "String:Dezember"},
+        {"SetLocale 1036", "MonthName(8)", "String:août"},
+        {"SetLocale 1036", "WeekdayName(7, True, 1)", "String:sam."},
+        {"SetLocale 1031", "WeekdayName(3, False, 1)", "String:Dienstag"},
+    };
+    expectAll(cases);
+}
+
+// Overwriting, text mode keys, order after removal, For Each over Items.
+TEST(ConformDictionary, OverwriteTextModeAndOrder) {
+    const Case cases[] = {
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Add \"a\", 1 : d(\"a\") = 2", "d(\"a\")", "Integer:2"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.CompareMode = vbTextCompare : d(\"A\") = 1 : d(\"a\") = 2", "d.Count & \",\" & d(\"A\")", "String:1,2"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\")", "TypeName(d.Keys)", "String:Variant()"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Add \"a\", 1 : d.Add \"b\", 2 : d.Remove \"a\" : d.Add \"a\", 3", "Join(d.Keys, \",\")", "String:b,a"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Add \"a\", 1 : d.Add \"b\", 2\nFor Each v In d.Items : s = s & v : Next", "s", "String:12"},
+    };
+    expectAll(cases);
+}
+
+// Lookahead, lazy quantifiers, back references, empty patterns.
+TEST(ConformRegExp, LookaheadLazyBackreferencesAndEmptyPattern) {
+    const Case cases[] = {
+        {"Set re = New RegExp : re.Pattern = \"a(?=b)\" : re.Global = True", "re.Replace(\"abac\", \"x\")", "String:xbac"},
+        {"Set re = New RegExp : re.Pattern = \"a.*?b\"", "re.Replace(\"aXbYb\", \"-\")", "String:-Yb"},
+        {"Set re = New RegExp : re.Pattern = \"(a)\\1\"", "re.Test(\"aa\")", "Boolean:True"},
+        {"Set re = New RegExp : re.Pattern = \"\"", "re.Replace(\"ab\", \"-\")", "String:-ab"},
+        {"Set re = New RegExp : re.Pattern = \"\" : re.Global = True", "re.Replace(\"ab\", \"-\")", "String:-a-b-"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

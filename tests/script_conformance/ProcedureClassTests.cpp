@@ -190,5 +190,39 @@ TEST(ConformControlFlow, BranchesOnTextNullAndLoopsThatPromote) {
     expectAll(cases);
 }
 
+// When Class_Terminate runs (array slot cleared, With, temporaries, Erase, Remove); default values through calls; indexed Let.
+TEST(ConformClasses, TerminateTimingDefaultsAndIndexedProperties) {
+    const Case cases[] = {
+        {"Dim log\nClass T\n Public name\n Sub Class_Terminate\n  log = log & name & \";\"\n End Sub\nEnd Class\nDim a(0) : Set a(0) = New T : a(0).name = \"x\" : a(0) = Empty", "log", "String:x;"},
+        {"Dim log\nClass T\n Public name\n Sub Class_Terminate\n  log = log & name & \";\"\n End Sub\nEnd Class\nSet a = New T : a.name = \"w\"\nWith a\n Set a = Nothing\n inside = log\nEnd With", "\"[\" & inside & \"]\" & log", "String:[]w;"},
+        {"Dim log\nClass T\n Public name\n Sub Class_Terminate\n  log = log & name & \";\"\n End Sub\nEnd Class\nx = TypeName(New T)", "x & log", "String:T;"},
+        {"Dim log\nClass T\n Public name\n Sub Class_Terminate\n  log = log & name & \";\"\n End Sub\nEnd Class\nFunction MakeT(n)\n Set MakeT = New T\n MakeT.name = n\nEnd Function\nCall MakeT(\"m\")\nr = log", "r", "String:m;"},
+        {"Dim log\nClass T\n Public name\n Sub Class_Terminate\n  log = log & name & \";\"\n End Sub\nEnd Class\nDim a(1) : Set a(0) = New T : a(0).name = \"e\" : Erase a", "log", "String:e;"},
+        {"Dim log\nClass T\n Public name\n Sub Class_Terminate\n  log = log & name & \";\"\n End Sub\nEnd Class\nSet d = CreateObject(\"Scripting.Dictionary\") : d.Add \"k\", New T : d(\"k\").name = \"d\" : d.Remove \"k\"", "log", "String:d;"},
+        {"Class D\n Public Default Property Get Value\n  Value = 42\n End Property\nEnd Class\nFunction GetD\n Set GetD = New D\nEnd Function", "GetD() + 1", "Integer:43"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.Add \"a\", Array(5, 6)", "d(\"a\")(1)", "Integer:6"},
+        {"Class C\n Private m(3)\n Property Let Item(i, v)\n  m(i) = v\n End Property\n Property Get Item(i)\n  Item = m(i)\n End Property\nEnd Class\nSet o = New C : o.Item(1) = 5", "o.Item(1)", "Integer:5"},
+        {"Class C\n Public v\n Property Get P\n  P = 1\n  Exit Property\n  P = 2\n End Property\nEnd Class\nSet o = New C", "o.P", "Integer:1"},
+    };
+    expectAll(cases);
+}
+
+// Recursion that outgrows Integer and Long, Do ... Loop While, Select Case True, ByRef class fields.
+TEST(ConformControlFlow, RecursionPromotionAndCaseTrue) {
+    const Case cases[] = {
+        {"", "\"abc\" = \"abc \"", "Boolean:False"},
+        {"Class D\n Public Default Property Get Value\n  Value = 42\n End Property\nEnd Class\nSet o = New D", "o = 42", "Boolean:True"},
+        {"ReDim x(2) : x(0) = 1 : Dim y : y = x : ReDim Preserve y(5) : y(0) = 2", "x(0)", "Integer:1"},
+        {"Function Fact(n)\n If n <= 1 Then Fact = 1 Else Fact = n * Fact(n - 1)\nEnd Function", "Fact(10)", "Long:3628800"},
+        {"Function Fact(n)\n If n <= 1 Then Fact = 1 Else Fact = n * Fact(n - 1)\nEnd Function", "Fact(20)", "Double:2432902008176640000"},
+        {"Do : n = n + 1 : Loop While False", "n", "Integer:1"},
+        {"Select Case True\nCase 1 > 2\n r = 1\nCase 2 > 1\n r = 2\nEnd Select", "r", "Integer:2"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\")\nWith d\n .Add \"a\", 1\nEnd With", "d.Count", "Long:1"},
+        {"Sub Inc(x)\n x = x + 1\nEnd Sub\nClass C\n Public v\n Sub Bump\n  Inc v\n End Sub\nEnd Class\nSet o = New C : o.v = 1 : o.Bump", "o.v", "Integer:2"},
+        {"a = 1", "Eval(\"a = 1\")", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

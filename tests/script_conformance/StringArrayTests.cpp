@@ -238,5 +238,43 @@ TEST(ConformArrays, ShapesPassingAndIterationOrder) {
     expectAll(cases);
 }
 
+// Indices rounded or converted from text, arrays compared or bounded wrongly.
+TEST(ConformArrays, IndexConversionAndWholeArrayMisuse) {
+    const Case cases[] = {
+        {"Dim a(3) : a(1.5) = 1", "a(2)", "Integer:1"},
+        {"Dim a(3) : a(1) = 7", "a(\"1\")", "Integer:7"},
+        {"Dim m(1, 1) : m(0) = 1", "0", "err:9"},
+        {"", "Array(1, 2) = Array(1, 2)", "err:13"},
+        {"", "IsArray(Empty)", "Boolean:False"},
+        {"", "LBound(Empty)", "err:13"},
+        {"Dim a : ReDim a(2) : a = Array()", "UBound(a)", "Long:-1"},
+    };
+    expectAll(cases);
+}
+
+// Text compare, rounded lengths and codes, overlapping Replace, Split of blanks.
+TEST(ConformStrings, CompareModesAndRoundedLengths) {
+    const Case cases[] = {
+        {"", "InStr(1, \"abc\", \"C\", 1)", "Long:3"},
+        {"", "StrComp(1, \"1\")", "Integer:0"},
+        {"", "Right(\"abc\", 1.5)", "String:bc"},
+        {"", "LCase(True)", "String:true"},
+        {"", "Len(Space(2.5))", "Long:2"},
+        {"", "String(2.5, \"x\")", "String:xx"},
+        {"", "Chr(65.5)", "String:B"},
+        {"", "Asc(\"ABC\")", "Integer:65"},
+        {"", "InStrRev(\"a\", \"a\", 1)", "Long:1"},
+        {"", "InStrRev(\"\", \"a\")", "Long:0"},
+        {"", "Replace(\"aaa\", \"aa\", \"b\")", "String:ba"},
+        {"", "Replace(\"abc\", \"B\", \"x\", 1, -1, vbTextCompare)", "String:axc"},
+        {"", "Split(\"a  b\", \" \")", "Array[String:a, String:, String:b]"},
+        {"", "UBound(Split(\"  \"))", "Long:2"},
+        {"", "UBound(Split(Empty))", "Long:-1"},
+        {"", "Filter(Array(\"abc\", \"ABC\"), \"b\", True, vbBinaryCompare)", "Array[String:abc]"},
+        {"", "UBound(Filter(Array(), \"a\"))", "Long:-1"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
