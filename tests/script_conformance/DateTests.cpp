@@ -162,5 +162,32 @@ TEST(ConformDates, NullEmptyCarriesAndTimeOnlyForms) {
     expectAll(cases);
 }
 
+// DateAdd over years, DateDiff counting boundaries backwards, DatePart with first weeks.
+TEST(ConformDates, IntervalsAcrossBoundaries) {
+    const Case cases[] = {
+        {"", "CStr(DateSerial(2003, 1, 2) + TimeSerial(0, 0, 0))", "String:1/2/2003"},
+        {"", "CDate(\"1/2/2003 1:04:05 PM\") = #1/2/2003 13:04:05#", "Boolean:True"},
+        {"", "DateValue(\"Jan 2 2003\")", "Date:2003-01-02"},
+        {"", "IsDate(\"10:00 PM\")", "Boolean:True"},
+        {"", "IsDate(\"1/2/2003 10:00 XM\")", "Boolean:False"},
+        {"", "DateAdd(\"m\", 12, #1/31/2003#)", "Date:2004-01-31"},
+        {"", "DateAdd(\"m\", -13, #3/31/2004#)", "Date:2003-02-28"},
+        {"", "DateDiff(\"yyyy\", #1/1/2000#, #1/1/1990#)", "Long:-10"},
+        {"", "DateDiff(\"q\", #1/1/2000#, #12/31/2000#)", "Long:3"},
+        {"", "DateDiff(\"y\", #1/1/2000#, #1/10/2000#)", "Long:9"},
+        {"", "DateDiff(\"ww\", #1/2/2000#, #1/9/2000#)", "Long:1"},
+        {"", "DateDiff(\"ww\", #1/9/2000#, #1/2/2000#)", "Long:-1"},
+        {"", "DateDiff(\"w\", #1/9/2000#, #1/1/2000#)", "Long:-1"},
+        {"", "DateDiff(\"d\", #1/1/2000 12:00#, #1/1/2000 11:00#)", "Long:0"},
+        {"", "DateDiff(\"n\", #1/1/2000 00:00:59#, #1/1/2000 00:01:00#)", "Long:1"},
+        {"", "CLng(DatePart(\"m\", \"2/29/2004\"))", "Long:2"},
+        {"", "CLng(DatePart(\"d\", #2/29/2004#))", "Long:29"},
+        {"", "CLng(DatePart(\"n\", #10:45#))", "Long:45"},
+        {"", "CLng(DatePart(\"ww\", #1/7/2000#, vbSunday, vbFirstFullWeek))", "Long:1"},
+        {"", "CLng(DatePart(\"ww\", #1/1/2000#, vbSunday, vbFirstFullWeek))", "Long:52"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -201,5 +201,38 @@ TEST(ConformErrors, OptionExplicitInProcedures) {
     expectAll(cases);
 }
 
+// Errors of the Dictionary reach Err with their numbers and texts.
+TEST(ConformErrors, HostObjectErrorTexts) {
+    const Case cases[] = {
+        {"Set d = CreateObject(\"Scripting.Dictionary\")\nOn Error Resume Next\nd.Remove \"z\"", "Err.Number & \" \" & Err.Description", "String:32811 Element not found"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\")\nOn Error Resume Next\nd.Add \"a\", 1 : d.Add \"a\", 1", "Err.Number & \" \" & Err.Description", "String:457 This key is already associated with an element of this collection"},
+    };
+    expectAll(cases);
+}
+
+// Duplicate methods in a class, Default on Let, Exit outside its block.
+TEST(ConformErrors, DuplicateMembersAndMisplacedExits) {
+    const Case cases[] = {
+        {"Class C\nSub S\nEnd Sub\nSub S\nEnd Sub\nEnd Class", "0", "err:1041"},
+        {"Class C\nPublic Default Property Let P(v)\nEnd Property\nEnd Class", "0", "err:1058"},
+        {"Exit For", "0", "err:1039"},
+        {"Function F\nExit Sub\nEnd Function", "0", "err:1039"},
+        {"Sub S(ByVal)\nEnd Sub", "0", "err:1010"},
+        {"Dim x(2)\nx(0, 0, 0) = 1", "0", "err:9"},
+    };
+    expectAll(cases);
+}
+
+// ExecuteGlobal from a procedure, Eval result subtypes, quotes in Eval.
+TEST(ConformStatements, ExecuteGlobalFromProceduresAndEvalTypes) {
+    const Case cases[] = {
+        {"Dim r\nSub S\n ExecuteGlobal \"Sub X : r = 1 : End Sub\"\nEnd Sub\nS\nX", "r", "Integer:1"},
+        {"", "TypeName(Eval(\"Now\"))", "String:Date"},
+        {"", "Eval(\"\"\"a\"\" & \"\"b\"\"\")", "String:ab"},
+        {"", "TypeName(Eval(\"1\"))", "String:Integer"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

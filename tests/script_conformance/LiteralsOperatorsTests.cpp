@@ -241,5 +241,27 @@ TEST(ConformOperators, ComparisonsAcrossSubtypes) {
     expectAll(cases);
 }
 
+// Rounded integer division of negatives, Currency overflow, dates and text in arithmetic.
+TEST(ConformOperators, DatesTextAndNullMixedIn) {
+    const Case cases[] = {
+        {"", "-7.5 \\ 2", "Long:-4"},
+        {"", "-7.5 Mod 2", "Long:0"},
+        {"", "&H8000 \\ 2", "Integer:-16384"},
+        {"", "CCur(922337203685477) * 10", "err:6"},
+        {"", "#1/1/2000# - 0.5", "Date:1999-12-31 12:00:00"},
+        {"", "#1/1/2000# + \"1\"", "Date:2000-01-02"},
+        {"", "\"1/1/2000\" + 1", "err:13"},
+        {"", "Null + \"a\"", "Null"},
+        {"", "\"a\" + Null", "Null"},
+        {"", "\"\" + 1", "err:13"},
+        {"", "\" 1 \" + 1", "Double:2"},
+        {"", "1 + \"1\" & 1", "String:21"},
+        {"", "True > False", "Boolean:False"},
+        {"", "Empty < -1", "Boolean:False"},
+        {"", "Null < Empty", "Null"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -239,5 +239,36 @@ TEST(ConformRegExp, LookaheadLazyBackreferencesAndEmptyPattern) {
     expectAll(cases);
 }
 
+// Format functions round half away from zero (unlike Round); decimal commas in text.
+TEST(ConformFormat, HalfAwayFromZeroAndLocaleText) {
+    const Case cases[] = {
+        {"SetLocale 1036 : x = 1.5 : y = \"\" & x", "y", "String:1,5"},
+        {"SetLocale 1036", "CStr(-1.5)", "String:-1,5"},
+        {"SetLocale 1036", "CDbl(\"1,5E2\")", "Double:150"},
+        {"", "FormatNumber(2.5, 0)", "String:3"},
+        {"", "FormatNumber(-2.5, 0)", "String:-3"},
+        {"", "FormatNumber(0.125, 2)", "String:0.13"},
+        {"", "FormatCurrency(0.125)", "String:$0.13"},
+        {"", "FormatNumber(1.005, 2)", "String:1.01"},
+        {"SetLocale 1031", "FormatNumber(1234.5, 0)", "String:1.235"},
+    };
+    expectAll(cases);
+}
+
+// Replacement patterns ($1, $$, $&, $` and $'), groups that did not take part, escapes.
+TEST(ConformRegExp, ReplacementPatternsAndGroups) {
+    const Case cases[] = {
+        {"Set re = New RegExp : re.Pattern = \"(\\d+)\"", "re.Replace(\"a1b22\", \"<$1>\")", "String:a<1>b22"},
+        {"Set re = New RegExp : re.Pattern = \"a\"", "re.Replace(\"a\", \"$x\")", "String:$x"},
+        {"Set re = New RegExp : re.Pattern = \"a\"", "re.Replace(\"a\", \"$$\")", "String:$"},
+        {"Set re = New RegExp : re.Pattern = \"b\"", "re.Replace(\"abc\", \"[$&]\")", "String:a[b]c"},
+        {"Set re = New RegExp : re.Pattern = \"b\"", "re.Replace(\"abc\", \"[$`|$']\")", "String:a[a|c]c"},
+        {"Set re = New RegExp : re.Pattern = \"(a)|(b)\" : Set m = re.Execute(\"b\")", "IsEmpty(m(0).SubMatches(0))", "Boolean:True"},
+        {"Set re = New RegExp : re.Pattern = \"\\u0041\\x42\"", "re.Test(\"AB\")", "Boolean:True"},
+        {"Set re = New RegExp : re.Pattern = \"(?:a)(b)\" : Set m = re.Execute(\"ab\")", "m(0).SubMatches(0)", "String:b"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

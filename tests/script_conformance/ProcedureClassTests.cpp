@@ -224,5 +224,26 @@ TEST(ConformControlFlow, RecursionPromotionAndCaseTrue) {
     expectAll(cases);
 }
 
+// Values of host objects and class properties as arguments; each argument in its own parentheses.
+TEST(ConformProcedures, HostValuesAsArgumentsAndParenthesisedLists) {
+    const Case cases[] = {
+        {"Function F(ByVal x)\n F = x\nEnd Function\nSet d = CreateObject(\"Scripting.Dictionary\") : d(\"k\") = 1 : r = F(d(\"k\"))", "r", "Integer:1"},
+        {"Function F(x)\n F = x\nEnd Function\nSet d = CreateObject(\"Scripting.Dictionary\") : d(\"k\") = 1 : r = F(d.Item(\"k\"))", "r", "Integer:1"},
+        {"Class C\n Public v\nEnd Class\nFunction F(x)\n x = 5\n F = x\nEnd Function\nSet o = New C : o.v = 1 : r = F(o.v)", "r & o.v", "String:51"},
+        {"Dim r\nSub S2(a, b)\n r = a + b\nEnd Sub\nS2 (1), (2)", "r", "Integer:3"},
+    };
+    expectAll(cases);
+}
+
+// Array fields, chained calls through Me, Call with parentheses on a method.
+TEST(ConformClasses, ArrayFieldsChainsAndCall) {
+    const Case cases[] = {
+        {"Class A\n Public arr(2)\nEnd Class\nSet o = New A : o.arr(1) = 5", "o.arr(1)", "Integer:5"},
+        {"Class C\n Public v\n Function Self\n  Set Self = Me\n End Function\nEnd Class\nSet o = New C : o.v = 3", "o.Self.Self.v", "Integer:3"},
+        {"Class C\n Public v\n Sub Bump\n  v = v + 1\n End Sub\nEnd Class\nSet o = New C : o.v = 1 : Call o.Bump()", "o.v", "Integer:2"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

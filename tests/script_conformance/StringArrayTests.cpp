@@ -276,5 +276,28 @@ TEST(ConformStrings, CompareModesAndRoundedLengths) {
     expectAll(cases);
 }
 
+// Surrogate pairs count as two, zero lengths, needles longer than the text.
+TEST(ConformStrings, SurrogatesAndEmptyResults) {
+    const Case cases[] = {
+        {"", "Len(ChrW(&HD83D) & ChrW(&HDE00))", "Long:2"},
+        {"", "Mid(\"abc\", 2, 0)", "String:"},
+        {"", "InStr(\"abc\", \"abcd\")", "Long:0"},
+    };
+    expectAll(cases);
+}
+
+// Case mapping beyond ASCII, binary against text order.
+TEST(ConformStrings, CaseMappingAndBinaryOrder) {
+    const Case cases[] = {
+        {"", "StrComp(\"é\", \"É\", 1)", "Integer:0"},
+        {"", "UCase(\"é\")", "String:É"},
+        {"", "StrComp(\"B\", \"a\")", "Integer:-1"},
+        {"", "StrComp(\"B\", \"a\", 1)", "Integer:1"},
+        {"", "\"B\" < \"a\"", "Boolean:True"},
+        {"", "#1/2/2003# > #1/1/2003#", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
