@@ -1,0 +1,454 @@
+// Binding: every name of a parsed block is resolved to what it denotes
+// (a local or global slot, a class field or member, a procedure, a library
+// function or constant, a member of a host object), so that running the
+// code never looks a name up by its text. Also marks the numeric
+// expressions that the interpreter evaluates without building Variants.
+#include "platform/script/Engine.h"
+#include "platform/script/EngineDetail.h"
+#include "platform/script/Intrinsics.h"
+
+namespace qz::script {
+
+namespace {
+
+// True when evaluating the expression cannot run script code that might
+// change a variable (no calls of script procedures or object members).
+bool isPure(const Expr& e) {
+    switch (e.kind) {
+    case EK::Literal: return true;
+    case EK::Paren:
+    case EK::Unary: return isPure(*e.a);
+    case EK::Binary: return isPure(*e.a) && isPure(*e.b);
+    case EK::Ident:
+        if (e.bind != Bind::Local && e.bind != Bind::Global && e.bind != Bind::Field && e.bind != Bind::Builtin)
+            return false;
+        for (const auto& a : e.args)
+            if (!isPure(*a)) return false;
+        return true;
+    default: return false;
+    }
+}
+
+bool isNumericTree(const Expr& e);
+
+// A literal number, a variable, or an element of an array variable with
+// numeric indices.
+bool isNumericLeaf(const Expr& e) {
+    if (e.kind == EK::Literal)
+        return e.value.type() == VarType::Integer || e.value.type() == VarType::Long ||
+               e.value.type() == VarType::Double;
+    if (e.kind != EK::Ident || !(e.bind == Bind::Local || e.bind == Bind::Global || e.bind == Bind::Field))
+        return false;
+    if (!e.hasArgs) return true;
+    if (e.args.empty() || e.args.size() > 4) return false;
+    for (const auto& a : e.args)
+        if (!isNumericTree(*a) || isComparison(*a)) return false;
+    return true;
+}
+
+// Children are bound (and flagged) before their parent, so this looks one
+// level down only.
+bool isNumericTree(const Expr& e) {
+    auto operand = [](const Expr& c) {
+        if (c.kind == EK::Binary || c.kind == EK::Unary) return c.numeric && !isComparison(c);
+        if (c.kind == EK::Paren) return c.nk != 0;
+        return isNumericLeaf(c);
+    };
+    if (e.kind == EK::Paren) return operand(*e.a);
+    if (e.kind == EK::Unary) return e.op == Op::Neg && operand(*e.a);
+    if (e.kind == EK::Binary) {
+        switch (e.op) {
+        case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::IntDiv: case Op::Mod:
+        case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge:
+            return operand(*e.a) && operand(*e.b);
+        default: return false;
+        }
+    }
+    return isNumericLeaf(e);
+}
+
+bool sameVariable(const Expr& a, const Expr& b) {
+    return a.kind == EK::Ident && b.kind == EK::Ident && !a.hasArgs && !b.hasArgs && a.bind == b.bind &&
+           a.slot == b.slot && (a.bind == Bind::Local || a.bind == Bind::Global || a.bind == Bind::Field);
+}
+
+} // namespace
+
+void Engine::scopeOfFrame(Scope& sc, const Frame& f) {
+    if (f.proc) {
+        for (std::size_t i = 0; i < f.proc->slotNames.size(); ++i)
+            sc.locals[f.proc->slotNames[i]] = static_cast<std::int32_t>(i);
+    }
+    sc.cls = f.me ? f.me->cls.get() : nullptr;
+}
+
+
+void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
+    Block* b = owned.get();
+    blocks_.push_back(std::move(owned));
+    const bool expl = b->optionExplicit;  // Option Explicit holds for its own block
+
+    // Classes
+    std::vector<ClassInfo*> newClasses;
+    for (auto& cd : b->classes) {
+        Ref<ClassInfo> ci = makeRef<ClassInfo>();
+        ci->def = cd;
+        auto member = [&](const std::u16string& name) -> ClassMember& {
+            auto it = ci->byName.find(name);
+            if (it != ci->byName.end()) return ci->members[it->second];
+            ci->byName[name] = static_cast<std::int32_t>(ci->members.size());
+            ci->members.emplace_back();
+            ci->members.back().name = name;
+            return ci->members.back();
+        };
+        for (auto& fd : cd->fields) {
+            ClassMember& m = member(fd.name);
+            if (m.field >= 0) throw CompileError{1041, fd.line, fd.col};
+            m.isPublic = fd.isPublic;
+            m.field = static_cast<std::int32_t>(ci->fields.size());
+            ci->fields.push_back(&fd);
+        }
+        for (auto& p : cd->procs) {
+            ProcDef* pd = p.get();
+            if (equalsNoCase(pd->name, u"Class_Initialize") && pd->kind == ProcKind::Sub) {
+                if (!pd->params.empty()) throw CompileError{1053, pd->line, 1};
+                ci->init = pd;
+            }
+            if (equalsNoCase(pd->name, u"Class_Terminate") && pd->kind == ProcKind::Sub) {
+                if (!pd->params.empty()) throw CompileError{1053, pd->line, 1};
+                ci->term = pd;
+            }
+            ClassMember& m = member(pd->name);
+            if (m.field >= 0) throw CompileError{1041, pd->line, 1};
+            ProcDef** dest = pd->kind == ProcKind::PropGet ? &m.get
+                           : pd->kind == ProcKind::PropLet ? &m.let
+                           : pd->kind == ProcKind::PropSet ? &m.set : &m.method;
+            if (*dest || (m.method && pd->kind != ProcKind::Sub && pd->kind != ProcKind::Function) ||
+                (pd->kind <= ProcKind::Function && (m.get || m.let || m.set)))
+                throw CompileError{1041, pd->line, 1};
+            *dest = pd;
+            m.isPublic = pd->isPublic;
+            if (pd->isDefault) {
+                std::int32_t idx = ci->byName[pd->name];
+                if (ci->defaultMember >= 0 && ci->defaultMember != idx) throw CompileError{1052, pd->line, 1};
+                ci->defaultMember = idx;
+            }
+        }
+        newClasses.push_back(ci.get());
+        classes_[cd->name] = std::move(ci);
+    }
+    // Procedures
+    for (auto& p : b->procs) {
+        GlobalName g;
+        g.kind = GlobalName::Proc;
+        g.proc = p.get();
+        names_[p->name] = g;
+        newNames_.push_back(p->name);
+    }
+    // Variables
+    for (auto& d : b->globals) {
+        auto it = names_.find(d.name);
+        std::int32_t slot = (it != names_.end() && it->second.kind == GlobalName::Var)
+                                ? it->second.slot : newGlobal(d.name, GlobalName::Var);
+        if (!d.dims.empty()) globals_[slot] = Variant(makeArray(d.dims, true));
+        else if (d.isArray) globals_[slot] = Variant(makeArray({}, false));
+    }
+    // Constants
+    Scope moduleScope;
+    moduleScope.explicitNames = expl;
+    if (caller) scopeOfFrame(moduleScope, *caller);
+    Frame mf;
+    if (caller) {
+        mf = *caller;
+        mf.with = nullptr;
+        mf.resumeNext = false;
+    }
+    mf.block = b;
+    for (auto& c : b->consts) {
+        bindExpr(*c.value, moduleScope);
+        Variant v = letValue(eval(*c.value, mf));
+        std::int32_t slot = newGlobal(c.name, GlobalName::Const);
+        globals_[slot] = std::move(v);
+    }
+    for (auto& p : b->procs) bindProc(*p, nullptr, expl);
+    for (ClassInfo* ci : newClasses)
+        for (auto& p : ci->def->procs) bindProc(*p, ci, expl);
+    bindList(b->body, moduleScope);
+    rebindImplicitNames();
+    execList(b->body, mf);
+}
+
+void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
+    Scope sc;
+    sc.proc = &p;
+    sc.cls = cls;
+    sc.explicitNames = explicitNames;
+    sc.canAddLocals = true;
+    auto add = [&](const std::u16string& name, std::int32_t line, std::int32_t col) {
+        if (sc.locals.count(name)) throw CompileError{1041, line, col};
+        std::int32_t slot = sc.frameSize++;
+        sc.locals[name] = slot;
+        p.slotNames.push_back(name);
+        return slot;
+    };
+    for (auto& prm : p.params) add(prm.name, p.line, 1);
+    if (p.kind == ProcKind::Function || p.kind == ProcKind::PropGet) p.resultSlot = add(p.name, p.line, 1);
+    for (auto& d : p.locals) {
+        std::int32_t slot = add(d.name, d.line, d.col);
+        if (!d.dims.empty() || d.isArray) p.fixedArrays.emplace_back(slot, &d);
+    }
+    Frame dummy;
+    dummy.block = p.block;
+    for (auto& c : p.consts) {
+        bindExpr(*c.value, sc);
+        Variant v = letValue(eval(*c.value, dummy));
+        std::int32_t slot = add(c.name, c.line, c.col);
+        p.constInits.emplace_back(slot, std::move(v));
+    }
+    bindList(p.body, sc);
+    p.frameSize = sc.frameSize;
+}
+
+void Engine::bindList(StmtList& list, Scope& sc) {
+    for (auto& s : list) bindStmt(*s, sc);
+}
+
+void Engine::bindStmt(Stmt& s, Scope& sc) {
+    switch (s.kind) {
+    case SK::Assign:
+    case SK::Set:
+        bindExpr(*s.value, sc);
+        if (s.target->kind == EK::Ident) {
+            bindName(*s.target, sc, true);
+            for (auto& a : s.target->args) bindExpr(*a, sc);
+        } else {
+            bindExpr(*s.target, sc);
+        }
+        if (s.kind == SK::Assign) s.appendInPlace = isSelfAppend(*s.target, *s.value);
+        break;
+    case SK::Call:
+        bindExpr(*s.target, sc);
+        break;
+    case SK::ReDim:
+    case SK::Erase:
+        for (auto& r : s.redims) {
+            bindName(*r.target, sc, true);
+            for (auto& d : r.dims) bindExpr(*d, sc);
+        }
+        break;
+    case SK::If:
+        for (auto& br : s.branches) {
+            if (br.cond) bindExpr(*br.cond, sc);
+            bindList(br.body, sc);
+        }
+        break;
+    case SK::Select:
+        bindExpr(*s.value, sc);
+        for (auto& c : s.cases) {
+            for (auto& it : c.items) {
+                bindExpr(*it.lo, sc);
+                if (it.hi) bindExpr(*it.hi, sc);
+            }
+            bindList(c.body, sc);
+        }
+        break;
+    case SK::For:
+        bindName(*s.target, sc, true);
+        bindExpr(*s.value, sc);
+        bindExpr(*s.to, sc);
+        if (s.step) bindExpr(*s.step, sc);
+        bindList(s.body, sc);
+        break;
+    case SK::ForEach:
+        bindName(*s.target, sc, true);
+        bindExpr(*s.value, sc);
+        bindList(s.body, sc);
+        break;
+    case SK::Do:
+        if (s.value) bindExpr(*s.value, sc);
+        bindList(s.body, sc);
+        break;
+    case SK::With:
+        bindExpr(*s.value, sc);
+        bindList(s.body, sc);
+        break;
+    default:
+        break;
+    }
+}
+
+
+// "s = s & a & b": the value is a chain of & whose leftmost operand is the
+// target itself, and the other operands cannot touch s.
+bool Engine::isSelfAppend(const Expr& target, const Expr& value) {
+    const Expr* e = &value;
+    int parts = 0;
+    while (e->kind == EK::Binary && e->op == Op::Concat) {
+        if (!isPure(*e->b) || ++parts > kMaxAppendParts) return false;
+        e = e->a.get();
+    }
+    return parts > 0 && sameVariable(target, *e);
+}
+
+void Engine::bindExpr(Expr& e, Scope& sc) {
+    switch (e.kind) {
+    case EK::Ident:
+        bindName(e, sc, false);
+        break;
+    case EK::Member:
+        if (e.a) bindExpr(*e.a, sc);
+        break;
+    case EK::Paren:
+    case EK::Unary:
+        bindExpr(*e.a, sc);
+        break;
+    case EK::Binary:
+        bindExpr(*e.a, sc);
+        bindExpr(*e.b, sc);
+        break;
+    case EK::Me:
+        break;
+    default:
+        break;
+    }
+    if (e.kind != EK::Literal)
+        for (auto& a : e.args) bindExpr(*a, sc);
+    if (e.kind == EK::Binary || e.kind == EK::Unary || e.kind == EK::Paren) {
+        e.numeric = isNumericTree(e);
+        if (e.numeric) markNumeric(e);
+    } else if ((e.kind == EK::Ident || e.kind == EK::Literal) && isNumericLeaf(e)) {
+        markNumeric(e);  // a variable, a number or an array element: read without copies
+    }
+}
+
+void Engine::bindName(Expr& e, Scope& sc, bool write) {
+    const std::u16string& name = e.name;
+    if (auto it = sc.locals.find(name); it != sc.locals.end()) {
+        // Inside Function F, "F(x)" calls F again; a bare "F" is the result.
+        if (sc.proc && it->second == sc.proc->resultSlot && e.hasArgs && !write) {
+            if (sc.cls) {
+                e.bind = Bind::ClassMethod;
+                e.slot = sc.cls->byName[name];
+            } else {
+                e.bind = Bind::Proc;
+                e.proc = sc.proc;
+            }
+            return;
+        }
+        e.bind = Bind::Local;
+        e.slot = it->second;
+        return;
+    }
+    if (sc.cls) {
+        if (auto it = sc.cls->byName.find(name); it != sc.cls->byName.end()) {
+            const ClassMember& m = sc.cls->members[it->second];
+            if (m.field >= 0) {
+                e.bind = Bind::Field;
+                e.slot = m.field;
+            } else {
+                e.bind = Bind::ClassMethod;
+                e.slot = it->second;
+            }
+            return;
+        }
+    }
+    if (auto it = names_.find(name); it != names_.end()) {
+        if (it->second.kind == GlobalName::Proc) {
+            e.bind = Bind::Proc;
+            e.proc = it->second.proc;
+        } else {
+            e.bind = Bind::Global;
+            e.slot = it->second.slot;
+        }
+        return;
+    }
+    if (!write) {
+        if (auto it = constants_.find(name); it != constants_.end()) {
+            if (!e.hasArgs) {
+                e.kind = EK::Literal;
+                e.value = it->second;
+                return;
+            }
+        }
+    }
+    // Members of objects added with their members come before the library.
+    for (std::size_t i = 0; i < memberObjects_.size(); ++i) {
+        std::int32_t id = memberObjects_[i]->memberId(name);
+        if (id != kDispidUnknown) {
+            e.bind = Bind::HostMember;
+            e.slot = static_cast<std::int32_t>(i);
+            e.cacheId = id;
+            return;
+        }
+    }
+    if (std::int32_t id = intrinsicId(name); id >= 0) {
+        e.bind = Bind::Intrinsic;
+        e.slot = id;
+        return;
+    }
+    if (auto it = builtinIndex_.find(name); it != builtinIndex_.end()) {
+        e.bind = Bind::Builtin;
+        e.slot = it->second;
+        return;
+    }
+    if (sc.explicitNames) {
+        // Error 500 when reached, unless a global of that name appears first.
+        e.bind = Bind::Undefined;
+        implicitNodes_.push_back(&e);
+        return;
+    }
+    // Not declared anywhere yet: a variable of its own (local inside a
+    // procedure). A global of that name defined later (ExecuteGlobal, a later
+    // AddCode) takes its place, as run-time name lookup would find it.
+    implicitNodes_.push_back(&e);
+    if (sc.canAddLocals) {
+        std::int32_t slot = sc.frameSize++;
+        sc.locals[name] = slot;
+        sc.proc->slotNames.push_back(name);
+        e.bind = Bind::Local;
+        e.slot = slot;
+        return;
+    }
+    e.bind = Bind::Global;
+    e.slot = newGlobal(name, GlobalName::Var);
+}
+
+void Engine::rebindImplicitNames() {
+    if (newNames_.empty()) return;
+    std::unordered_map<std::u16string, int, NoCaseHash, NoCaseEqual> fresh;
+    for (auto& n : newNames_) fresh.emplace(std::move(n), 0);
+    newNames_.clear();
+    for (Expr* e : implicitNodes_) {
+        if (!fresh.count(e->name)) continue;
+        auto it = names_.find(e->name);
+        if (it == names_.end()) continue;
+        if (it->second.kind == GlobalName::Proc) {
+            e->bind = Bind::Proc;
+            e->proc = it->second.proc;
+            e->nk = NkNone;  // no longer a plain read: the general way
+        } else {
+            if (e->bind == Bind::Global && e->slot == it->second.slot) continue;
+            e->bind = Bind::Global;
+            e->slot = it->second.slot;
+            if (e->nk == NkLocal) e->nk = NkGlobal;
+        }
+    }
+}
+
+void Engine::markNumeric(Expr& e) {
+    if (e.nk != NkNone) return;  // the subtree is marked already
+    switch (e.kind) {
+    case EK::Literal: e.nk = NkLit; return;
+    case EK::Ident:
+        e.nk = e.hasArgs ? NkElem : e.bind == Bind::Local ? NkLocal : e.bind == Bind::Global ? NkGlobal : NkField;
+        for (auto& a : e.args) markNumeric(*a);
+        return;
+    case EK::Paren: e.nk = NkParen; markNumeric(*e.a); return;
+    case EK::Unary: e.nk = NkNeg; markNumeric(*e.a); return;
+    case EK::Binary: e.nk = NkBin; markNumeric(*e.a); markNumeric(*e.b); return;
+    default: return;
+    }
+}
+
+
+} // namespace qz::script

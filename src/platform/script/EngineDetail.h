@@ -1,0 +1,94 @@
+// Internals shared by the binder (Binder.cpp) and the interpreter
+// (Engine.cpp): script classes and their instances, and the shapes of
+// numeric expressions. Not for use outside the script folder.
+#pragma once
+
+#include "platform/automation/ErrorTexts.h"
+#include "platform/script/Engine.h"
+
+namespace qz::script {
+
+// Shapes of the nodes of a numeric expression (Expr::nk).
+enum NumKind : std::uint8_t { NkNone, NkLit, NkLocal, NkGlobal, NkField, NkElem, NkParen, NkNeg, NkBin };
+
+inline bool isComparison(const Expr& e) {
+    return e.kind == EK::Binary && (e.op == Op::Eq || e.op == Op::Ne || e.op == Op::Lt ||
+                                    e.op == Op::Le || e.op == Op::Gt || e.op == Op::Ge);
+}
+
+// The value of a Let: an object gives its default value.
+inline Variant letValue(Variant v) {
+    if (v.isObject()) {
+        if (!v.objectValue()) throwRuntimeError(err::ObjectNotSet);
+        return v.dereference();
+    }
+    return v;
+}
+
+// Arrays larger than this many elements fail with "Out of memory".
+inline constexpr std::int64_t kMaxArrayElements = 1LL << 26;
+
+// A new array with the given upper bounds (lower bounds 0).
+Ref<SafeArray> makeArray(const std::vector<std::int32_t>& uppers, bool fixed);
+
+// Script classes
+
+struct EngineLink : RefCounted {
+    Engine* engine = nullptr;
+};
+
+struct ClassMember {
+    std::u16string name;
+    bool isPublic = true;
+    std::int32_t field = -1;
+    ProcDef* method = nullptr;   // Sub / Function
+    ProcDef* get = nullptr;
+    ProcDef* let = nullptr;
+    ProcDef* set = nullptr;
+};
+
+struct ClassInfo : RefCounted {
+    Ref<ClassDef> def;
+    std::vector<ClassMember> members;
+    std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> byName;
+    std::int32_t defaultMember = -1;
+    ProcDef* init = nullptr;
+    ProcDef* term = nullptr;
+    std::vector<const VarDecl*> fields;
+};
+
+class ScriptObject final : public Dispatch {
+public:
+    ScriptObject(Ref<ClassInfo> c, Ref<EngineLink> l) : cls(std::move(c)), link(std::move(l)) {
+        fields.resize(cls->fields.size());
+    }
+    std::int32_t memberId(std::u16string_view name) override {
+        auto it = cls->byName.find(name);
+        if (it == cls->byName.end() || !cls->members[it->second].isPublic) return kDispidUnknown;
+        return it->second + 1;
+    }
+    Variant invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) override {
+        if (!link->engine) throwRuntimeError(err::ObjectRequired);
+        return link->engine->invokeClassMember(this, id, kind, args);
+    }
+    std::u16string typeName() const override { return cls->def->name; }
+
+    Ref<ClassInfo> cls;
+    Ref<EngineLink> link;
+    std::vector<Variant> fields;
+    bool terminated = false;
+
+protected:
+    void lastReleased() noexcept override {
+        if (!terminated && cls->term && link->engine) {
+            terminated = true;
+            addRef();
+            link->engine->terminate(this);
+            release();  // deletes through lastReleased unless the script kept a reference
+            return;
+        }
+        delete this;
+    }
+};
+
+} // namespace qz::script
