@@ -282,5 +282,26 @@ TEST(ConformMath, SubtypesOfMathResults) {
     expectAll(cases);
 }
 
+// Arguments beyond Long, Currency at its limits, Hex beyond 32 bits, Boolean text.
+TEST(ConformConversions, LimitsOfLongCurrencyAndHex) {
+    const Case cases[] = {
+        {"", "Left(\"abc\", 2147483648)", "err:6"},
+        {"", "Mid(\"abc\", 2147483647)", "String:"},
+        {"", "InStr(2147483647, \"a\", \"a\")", "Long:0"},
+        {"", "CStr(CCur(\"922337203685477.5807\"))", "String:922337203685477.5807"},
+        {"", "CCur(\"922337203685477.5808\")", "err:6"},
+        {"", "CCur(0.1) * 3", "Currency:0.3"},
+        {"", "DateSerial(2000, 1.5, 1)", "Date:2000-02-01"},
+        {"", "TimeSerial(0, 0, 3600)", "Date:1899-12-30 01:00:00"},
+        {"", "Hour(#23:59:59#)", "Integer:23"},
+        {"", "\"2\" * \"3\"", "Double:6"},
+        {"", "Hex(2 ^ 31)", "err:6"},
+        {"", "IsEmpty(Nothing)", "Boolean:False"},
+        {"", "IsNull(Nothing)", "Boolean:False"},
+        {"", "CStr(CBool(5))", "String:True"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

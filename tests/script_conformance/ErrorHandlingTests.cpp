@@ -234,5 +234,27 @@ TEST(ConformStatements, ExecuteGlobalFromProceduresAndEvalTypes) {
     expectAll(cases);
 }
 
+// Failed statements leave targets unchanged; errors from methods, properties and CreateObject.
+TEST(ConformErrors, ResumeNextKeepsPriorValues) {
+    const Case cases[] = {
+        {"Dim r\nSub S(x)\n r = \"called\"\nEnd Sub\nOn Error Resume Next\nCall S(1 / 0)", "IsEmpty(r)", "Boolean:True"},
+        {"On Error Resume Next\nx = 1 / 0 : y = 2", "y", "Integer:2"},
+    };
+    expectAll(cases);
+}
+
+// Errors from methods, property getters and CreateObject under Resume Next.
+TEST(ConformErrors, ResumeNextThroughMembersAndFactories) {
+    const Case cases[] = {
+        {"Dim r\nOn Error Resume Next\nr = 1\nr = CInt(\"x\")\nr2 = r", "r2", "Integer:1"},
+        {"Dim a(2)\nOn Error Resume Next\na(1) = 5\na(7) = 6\nn = a(1)", "n", "Integer:5"},
+        {"On Error Resume Next\nSet o = CreateObject(\"No.Such\")\nr = IsEmpty(o)", "r & Err.Number", "String:True429"},
+        {"On Error Resume Next\nErr.Raise 5\nr = Err.Number\nErr.Raise 6\nr = r & Err.Number", "r", "String:56"},
+        {"Class C\n Public Function Boom\n  Boom = 1 / 0\n End Function\nEnd Class\nSet o = New C\nOn Error Resume Next\nr = o.Boom\nn = Err.Number", "IsEmpty(r) & n", "String:True11"},
+        {"Class C\n Public Property Get P\n  Err.Raise 1001, \"C\", \"bad\"\n End Property\nEnd Class\nSet o = New C\nOn Error Resume Next\nx = o.P", "Err.Number & Err.Source & Err.Description", "String:1001Cbad"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -245,5 +245,29 @@ TEST(ConformClasses, ArrayFieldsChainsAndCall) {
     expectAll(cases);
 }
 
+// Functions called as statements, deep recursion, ByRef Set and ReDim through parameters, a user Len.
+TEST(ConformProcedures, ObjectsArraysAndShadowedBuiltins) {
+    const Case cases[] = {
+        {"Function Len(x)\n Len = 99\nEnd Function", "Len(\"a\")", "Integer:99"},
+        {"Dim r\nFunction F(x)\n r = x\n F = 1\nEnd Function\nF 7", "r", "Integer:7"},
+        {"Function R(n)\n If n = 0 Then R = 0 Else R = 1 + R(n - 1)\nEnd Function", "R(1000)", "Integer:1000"},
+        {"Dim r\nSub S(o)\n r = o Is Nothing\nEnd Sub\nS Nothing", "r", "Boolean:True"},
+        {"Class C\nEnd Class\nSub MakeObj(o)\n Set o = New C\nEnd Sub\nDim x\nMakeObj x", "TypeName(x)", "String:C"},
+        {"Sub Grow(a)\n ReDim Preserve a(5)\nEnd Sub\nDim v : v = Array(1) : Grow v", "UBound(v) & v(0)", "String:51"},
+        {"Class C\n Public v\nEnd Class\nSet o = New C", "IsEmpty(o.v)", "Boolean:True"},
+        {"Class H\n Private m\n Property Set Obj(x)\n  Set m = x\n End Property\n Property Get Obj\n  Set Obj = m\n End Property\nEnd Class\nSet h = New H : Set h.Obj = Nothing", "h.Obj Is Nothing", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
+// A Double start value; removing keys while iterating a snapshot of them.
+TEST(ConformControlFlow, DoubleStartAndRemovalDuringIteration) {
+    const Case cases[] = {
+        {"Set d = CreateObject(\"Scripting.Dictionary\")\nd.Add \"x\", 1\nFor Each k In d.Keys\n d.Remove k\nNext", "d.Count", "Long:0"},
+        {"For i = 1.5 To 3 : n = n + 1 : Next", "n & \",\" & i", "String:2,3.5"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -299,5 +299,17 @@ TEST(ConformStrings, CaseMappingAndBinaryOrder) {
     expectAll(cases);
 }
 
+// Code units above 32767, Escape and Unescape of odd input.
+TEST(ConformStrings, WideCharactersAndEscapes) {
+    const Case cases[] = {
+        {"", "Asc(ChrW(8364))", "Integer:128"},
+        {"", "ChrW(-1) = ChrW(65535)", "Boolean:True"},
+        {"", "AscW(ChrW(65535))", "Integer:-1"},
+        {"", "Escape(\"~!@#\")", "String:%7E%21@%23"},
+        {"", "Unescape(\"%u20AC%\")", "String:€%"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
