@@ -110,6 +110,10 @@ TEST(ScriptErrors, HostObjectErrorsReachTheScriptUnchanged) {
     EXPECT_EQ(e.Description, "bad SQL");
     EXPECT_EQ(sc.Error().Line, 1);
     EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("host.NoSuchMember"); }).Number, 438);
+    // An HRESULT of the script facility is the script's own number.
+    sc.ExecuteStatement("On Error Resume Next : host.Fail &H800A01A8 : n = Err.Number");
+    EXPECT_EQ(sc.Eval("n").toLong(), 424);
+    EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("host.Fail &H800A000D"); }).Number, 13);
     EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("host.Log"); }).Number, 450);
 }
 

@@ -301,8 +301,14 @@ Variant Engine::invokeProc(const ProcDef& p, std::span<Variant> args) {
     return callProc(p, nullptr, nullptr, args, caller, true);
 }
 
+// An HRESULT of the script facility (0x800A0000 + n) is the script's error n.
+std::int32_t scriptErrorNumber(std::int32_t number) {
+    const auto u = static_cast<std::uint32_t>(number);
+    return (u & 0xFFFF0000u) == 0x800A0000u ? static_cast<std::int32_t>(u & 0xFFFFu) : number;
+}
+
 void Engine::setErr(const AutomationError& e) {
-    err.number = e.Number;
+    err.number = scriptErrorNumber(e.Number);
     err.source = fromUtf8(e.Source);
     err.description = fromUtf8(e.Description);
     err.helpFile = fromUtf8(e.HelpFile);

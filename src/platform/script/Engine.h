@@ -65,6 +65,9 @@ struct ScriptFailure {
 // The script was stopped (time-out); On Error Resume Next does not catch it.
 struct ScriptAbort {};
 
+// An HRESULT of the script facility (0x800A0000 + n) is the script's error n.
+std::int32_t scriptErrorNumber(std::int32_t number);
+
 struct Frame {
     Variant** ref = nullptr;          // ref[slot]: the variable of a slot
     ScriptObject* me = nullptr;       // running class instance

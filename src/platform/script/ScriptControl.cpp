@@ -75,14 +75,14 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) 
         error_.Column = e.col;
         error_.Text = lineText(source, e.line);
     } catch (ScriptFailure& e) {
-        error_.Number = e.err.Number;
+        error_.Number = scriptErrorNumber(e.err.Number);
         error_.Source = e.err.Source;
         error_.Description = e.err.Description;
         error_.Line = e.line;
         error_.Column = e.col;
         error_.Text = lineText(e.block ? std::u16string_view(e.block->source) : source, e.line);
     } catch (AutomationError& e) {
-        error_.Number = e.Number;
+        error_.Number = scriptErrorNumber(e.Number);
         error_.Source = e.Source;
         error_.Description = e.Description;
     } catch (ScriptAbort&) {
