@@ -9,10 +9,20 @@
 //     sc.Run("Main");                          // calls a procedure of the program
 //
 // Every failure (compilation or run time) fills Error() (Source is
-// qz::kRuntimeErrorSource or qz::kCompileErrorSource), raises onError before
-// the call returns, and then reaches the caller as qz::AutomationError with the
-// script's number, source and description. Lines and columns are 1-based within
-// the text given to the AddCode / Eval / ExecuteStatement call that failed.
+// qz::kRuntimeErrorSource or qz::kCompileErrorSource, or a host object's own
+// source for its errors), raises onError before the call returns, and then
+// reaches the caller as qz::AutomationError with the script's number, source
+// and description. Line is 1-based within the text given to the AddCode /
+// Eval / ExecuteStatement call whose code failed (for an error inside a
+// procedure: the code that defined the procedure); Column is the 1-based
+// position of the failing token (compilation) or statement (run time).
+//
+// A time-out raises onTimeout (not onError), then fails the call with
+// kTimeoutErrorNumber; On Error Resume Next in the script does not stop it.
+//
+// The script has a locale of its own (SetLocale), starting as the user's
+// default; it is the thread's locale while the script runs and the caller's
+// locale comes back when the call returns.
 //
 // Strings at this interface are UTF-8.
 #pragma once
