@@ -181,8 +181,10 @@ TEST(ScriptClasses, TerminateRunsWhenTheLastReferenceGoes) {
         "log.Log \"after g\"\r\n"
         "Set h = Nothing\r\n");
     EXPECT_EQ(log->log, "init|init|term local|after g|term global|");
+    sc.setTimeout(1);
     sc.AddCode("Dim k : Set k = New Res : k.Name = \"kept\"");
-    sc.Reset();  // dropping the code releases what the script still held
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    sc.Reset();  // dropping the code releases what the script still held, past any time-out
     EXPECT_EQ(log->log, "init|init|term local|after g|term global|init|term kept|");
 }
 

@@ -1415,15 +1415,19 @@ Variant Engine::invokeClassMember(ScriptObject* obj, std::int32_t id, std::uint8
 }
 
 void Engine::terminate(ScriptObject* obj) noexcept {
+    // Outside a call into the script (the host dropped the object, or the
+    // engine is being reset) no time-out applies.
+    const bool savedRunning = running_, savedDeadline = hasDeadline_;
+    if (!running_) hasDeadline_ = false;
+    running_ = true;
     try {
         Frame caller;
-        bool savedRunning = running_;
-        running_ = true;
         callProc(*obj->cls->term, obj, nullptr, {}, caller, false);
-        running_ = savedRunning;
     } catch (...) {
         // Errors in Class_Terminate are not reported.
     }
+    running_ = savedRunning;
+    hasDeadline_ = savedDeadline;
 }
 
 } // namespace qz::script
