@@ -256,5 +256,49 @@ TEST(ConformErrors, ResumeNextThroughMembersAndFactories) {
     expectAll(cases);
 }
 
+// Private and local constants; a Let of an object whose default member takes arguments.
+TEST(ConformStatements, ConstScopesAndLetOfObjectsWithoutDefault) {
+    const Case cases[] = {
+        {"Set d = CreateObject(\"Scripting.Dictionary\")\nx = d", "0", "err:450"},
+        {"Private Const c = 1", "c", "Integer:1"},
+        {"Sub S\n Const k = 2\n r = k\nEnd Sub", "0", "Integer:0"},
+        {"Dim x()\nReDim x(2)", "UBound(x)", "Long:2"},
+    };
+    expectAll(cases);
+}
+
+// Functions of other dialects are undefined here: calling them is a type mismatch.
+TEST(ConformErrors, FunctionsTheLanguageDoesNotHave) {
+    const Case cases[] = {
+        {"x = IIf(True, 1, 2)", "0", "err:13"},
+        {"x = Format(1, \"0.00\")", "0", "err:13"},
+        {"x = Val(\"12\")", "0", "err:13"},
+        {"x = CVar(1)", "0", "err:13"},
+        {"x = Str(1)", "0", "err:13"},
+        {"x = Choose(1, \"a\")", "0", "err:13"},
+        {"x = Nz(Null, 1)", "0", "err:13"},
+        {"x = CDec(1)", "0", "err:13"},
+        {"x = IsMissing(1)", "0", "err:13"},
+        {"x = Environ(\"PATH\")", "0", "err:13"},
+        {"x = Switch(True, 1)", "0", "err:13"},
+        {"x = StrConv(\"a\", 1)", "0", "err:13"},
+        {"x = Dir(\"a\")", "0", "err:13"},
+        {"Debug.Print 1", "0", "err:424"},
+        {"x = Mid$(\"abc\", 1)", "0", "err:1032"},
+        {"", "CStr(Empty)", "String:"},
+        {"", "Trim(123)", "String:123"},
+    };
+    expectAll(cases);
+}
+
+// Err.Raise 0 is an invalid call; help file and context are kept.
+TEST(ConformErrors, RaiseOfZeroAndHelpFields) {
+    const Case cases[] = {
+        {"Err.Raise 0", "0", "err:5"},
+        {"On Error Resume Next\nErr.Raise 5, , , \"help.chm\", 10", "Err.HelpFile & Err.HelpContext", "String:help.chm10"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -269,5 +269,19 @@ TEST(ConformControlFlow, DoubleStartAndRemovalDuringIteration) {
     expectAll(cases);
 }
 
+// New of an undefined class, Set into fields, Exit Sub, For Each copies, Me in Class_Initialize.
+TEST(ConformClasses, UndefinedClassesSetOfFieldsAndExits) {
+    const Case cases[] = {
+        {"Set x = New Nope", "0", "err:506"},
+        {"Set d = New Dictionary", "0", "err:506"},
+        {"Class C\n Public v\nEnd Class\nSet o = New C\nSet o.v = New C", "TypeName(o.v)", "String:C"},
+        {"Class C\n Public v\nEnd Class\nSet o = New C\nSet o.v = 5", "0", "err:424"},
+        {"Sub S\n Exit Sub\n r = 1\nEnd Sub\nS", "IsEmpty(r)", "Boolean:True"},
+        {"Dim a(2)\nFor Each x In a\n x = 1\nNext", "IsEmpty(a(0))", "Boolean:True"},
+        {"Class C\n Private Sub Class_Initialize\n  Me.v = 5\n End Sub\n Public v\nEnd Class\nSet o = New C", "o.v", "Integer:5"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
