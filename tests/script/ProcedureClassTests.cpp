@@ -260,3 +260,23 @@ TEST(ScriptProcedures, DeepRecursionOnASmallThreadStackStaysSafe) {
 
 } // namespace
 } // namespace qz::script::test
+
+namespace qz::script::test {
+namespace {
+
+TEST(ScriptProcedures, ExecuteInALoopKeepsWorking) {
+    Script s(
+        "Dim total\r\n"
+        "For i = 1 To 2000\r\n"
+        "  Execute \"total = total + \" & i & \" : tmp\" & (i Mod 3) & \" = i\"\r\n"
+        "Next\r\n"
+        "ExecuteGlobal \"Function Later() : Later = total * 2 : End Function\"\r\n");
+    EXPECT_EQ(s.num("total"), 2001000);
+    EXPECT_EQ(s.num("tmp1"), 1999);
+    EXPECT_EQ(s.num("Later()"), 4002000);
+    for (int i = 0; i < 100; ++i) s.sc.ExecuteStatement("total = total - 1");
+    EXPECT_EQ(s.num("total"), 2000900);
+}
+
+} // namespace
+} // namespace qz::script::test

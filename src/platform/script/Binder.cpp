@@ -86,6 +86,7 @@ void Engine::scopeOfFrame(Scope& sc, const Frame& f) {
 void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     Block* b = owned.get();
     blocks_.push_back(std::move(owned));
+    const std::size_t implicitBegin = implicitNodes_.size();
     const bool expl = b->optionExplicit;  // Option Explicit holds for its own block
 
     // Classes
@@ -174,8 +175,22 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     for (ClassInfo* ci : newClasses)
         for (auto& p : ci->def->procs) bindProc(*p, ci, expl);
     bindList(b->body, moduleScope);
+    const std::size_t implicitEnd = implicitNodes_.size();
     rebindImplicitNames();
     execList(b->body, mf);
+    if (b->procs.empty() && b->classes.empty()) {
+        // Nothing of it can run again (Execute in a loop, ExecuteStatement):
+        // let it go, with its place in the list of undeclared names.
+        implicitNodes_.erase(implicitNodes_.begin() + static_cast<std::ptrdiff_t>(implicitBegin),
+                             implicitNodes_.begin() + static_cast<std::ptrdiff_t>(implicitEnd));
+        for (auto it = blocks_.end(); it != blocks_.begin();) {
+            --it;
+            if (it->get() == b) {
+                blocks_.erase(it);
+                break;
+            }
+        }
+    }
 }
 
 void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
