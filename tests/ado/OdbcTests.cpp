@@ -25,7 +25,9 @@ public:
         makeSqlite(dir->file("shop.db"),
                    std::string(kSameSql) +
                        "CREATE TABLE Customers (CustomerID INTEGER PRIMARY KEY, Name VARCHAR(30));"
-                       "CREATE TABLE Sales (SaleID INTEGER, CustomerID INTEGER REFERENCES Customers(CustomerID));");
+                       "CREATE TABLE Sales (SaleID INTEGER, CustomerID INTEGER REFERENCES Customers(CustomerID));"
+                       "CREATE TABLE Short (Code VARCHAR(3));"
+                       "INSERT INTO Short VALUES ('abc'), ('longer than declared'), (NULL);");
         std::ofstream(dir->file("odbcinst.ini")) << "[SQLite3]\nDriver=" << sqliteOdbcDriver() << "\n"
                                                   << "[FreeTDS]\nDriver=" << driver("libtdsodbc.so") << "\n";
         std::ofstream(dir->file("odbc.ini")) << "[Shop]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db") << "\n";
@@ -64,6 +66,18 @@ TEST_F(Odbc, EveryOdbcFormReadsTheSameRows) {
         EXPECT_EQ(rs->column(0).type, adInteger);
         c->close();
     }
+}
+
+TEST_F(Odbc, TextsLongerThanTheirDeclaredSizeComeBackWhole) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("DSN=Shop");
+    Ref<Recordset> rs = c->execute("SELECT Code FROM Short ORDER BY rowid");
+    ASSERT_EQ(rs->recordCount(), 3);
+    EXPECT_EQ(text(rs->value(0)), "abc");
+    rs->moveNext();
+    EXPECT_EQ(text(rs->value(0)), "longer than declared");
+    rs->moveNext();
+    EXPECT_TRUE(rs->value(0).isNull());
 }
 
 TEST_F(Odbc, ColumnsOfAParameterisedCommandWithoutRunningIt) {

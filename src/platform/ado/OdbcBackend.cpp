@@ -185,12 +185,21 @@ public:
     }
 
     Ref<RecordsetData> query(std::string_view sql) override {
-        Stmt s(dbc_);
-        std::u16string text = wide(sql);
-        s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
+        const std::u16string text = wide(sql);
         Ref<RecordsetData> data = makeRef<RecordsetData>();
-        describeColumns(s, *data);
-        if (data->columns.empty()) return data;
+        {
+            Stmt s(dbc_);
+            execute(s, text);
+            describeColumns(s, *data);
+            if (data->columns.empty()) return data;
+            if (fetchBlocks(s, *data)) return data;
+        }
+        // A value longer than its column claimed (or columns that cannot be
+        // bound): read again value by value, so that nothing is cut.
+        data->cells.clear();
+        data->rowCount = 0;
+        Stmt s(dbc_);
+        execute(s, text);
         const std::size_t n = data->columns.size();
         std::string scratch;
         SQLRETURN rc;
@@ -260,6 +269,106 @@ public:
     }
 
 private:
+    static void execute(Stmt& s, std::u16string text) {
+        s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
+    }
+
+    // Fetches every row in blocks of bound columns. False, with nothing kept,
+    // when a column cannot be bound or a text came back cut.
+    static bool fetchBlocks(Stmt& s, RecordsetData& data) {
+        constexpr SQLULEN kRows = 256;
+        constexpr std::size_t kMaxChars = 2000;
+        struct Bound {
+            SQLSMALLINT cType;
+            std::size_t width; // bytes per row
+            std::vector<char> buf;
+            std::vector<SQLLEN> ind;
+        };
+        const std::size_t n = data.columns.size();
+        std::vector<Bound> cols(n);
+        for (std::size_t c = 0; c < n; ++c) {
+            const Column& col = data.columns[c];
+            Bound& b = cols[c];
+            if (isIntegerType(col.type) || col.type == adBoolean) {
+                b.cType = SQL_C_SBIGINT;
+                b.width = sizeof(SQLBIGINT);
+            } else if (col.type == adSingle || col.type == adDouble || col.type == adCurrency) {
+                b.cType = SQL_C_DOUBLE;
+                b.width = sizeof(double);
+            } else if (isDateType(col.type)) {
+                b.cType = SQL_C_TYPE_TIMESTAMP;
+                b.width = sizeof(SQL_TIMESTAMP_STRUCT);
+            } else if (isStringType(col.type) || col.type == adNumeric || col.type == adDecimal || col.type == adGUID) {
+                const auto chars = static_cast<std::size_t>(std::max(col.definedSize, col.precision));
+                if (chars == 0 || chars > kMaxChars) return false;
+                b.cType = SQL_C_WCHAR;
+                b.width = (chars + 4) * sizeof(SQLWCHAR);
+            } else {
+                return false;
+            }
+            b.buf.resize(b.width * kRows);
+            b.ind.resize(kRows);
+        }
+        SQLULEN fetched = 0;
+        // The driver keeps the buffers' addresses: released before they go.
+        struct Unbind {
+            SQLHSTMT h;
+            ~Unbind() {
+                SQLFreeStmt(h, SQL_CLOSE);
+                SQLFreeStmt(h, SQL_UNBIND);
+                SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+            }
+        } unbind{s.h};
+        if (!SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+            !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
+            !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
+            return false;
+        for (std::size_t c = 0; c < n; ++c)
+            if (!SQL_SUCCEEDED(SQLBindCol(s.h, static_cast<SQLUSMALLINT>(c + 1), cols[c].cType, cols[c].buf.data(),
+                                          static_cast<SQLLEN>(cols[c].width), cols[c].ind.data())))
+                return false;
+        SQLRETURN rc;
+        while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
+            s.check(rc);
+            for (SQLULEN r = 0; r < fetched; ++r) {
+                Variant* row = data.addRow();
+                for (std::size_t c = 0; c < n; ++c) {
+                    const Bound& b = cols[c];
+                    const SQLLEN ind = b.ind[r];
+                    const char* p = b.buf.data() + r * b.width;
+                    const std::int32_t type = data.columns[c].type;
+                    if (ind == SQL_NULL_DATA) {
+                        row[c] = Variant::null();
+                    } else if (b.cType == SQL_C_SBIGINT) {
+                        SQLBIGINT v;
+                        std::memcpy(&v, p, sizeof v);
+                        row[c] = valueFromInt(v, type);
+                    } else if (b.cType == SQL_C_DOUBLE) {
+                        double v;
+                        std::memcpy(&v, p, sizeof v);
+                        row[c] = valueFromDouble(v, type);
+                    } else if (b.cType == SQL_C_TYPE_TIMESTAMP) {
+                        SQL_TIMESTAMP_STRUCT ts;
+                        std::memcpy(&ts, p, sizeof ts);
+                        row[c] = type == adDBTime
+                                     ? Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0)
+                                     : Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
+                                                                      ts.second + ts.fraction / 1e9));
+                    } else {
+                        if (ind == SQL_NO_TOTAL || ind < 0 ||
+                            static_cast<std::size_t>(ind) > b.width - sizeof(SQLWCHAR))
+                            return false; // cut: read again unbound
+                        std::u16string text(static_cast<std::size_t>(ind) / sizeof(SQLWCHAR), u'\0');
+                        std::memcpy(text.data(), p, text.size() * sizeof(char16_t));
+                        row[c] = (type == adNumeric || type == adDecimal) ? valueFromText(Variant(text).toUtf8(), type)
+                                                                          : Variant(std::move(text));
+                    }
+                }
+            }
+        }
+        return true;
+    }
+
     // Reads SQLColumns for a table-name pattern into the tables it names;
     // false when the driver refuses the call.
     bool readColumns(std::u16string pattern, std::vector<CatalogTable>& tables,
