@@ -303,5 +303,24 @@ TEST(ConformConversions, LimitsOfLongCurrencyAndHex) {
     expectAll(cases);
 }
 
+// Empty text fails, Empty and True become dates, hex text to Byte, rounding and math on text.
+TEST(ConformConversions, EmptyTextNullAndBooleansConverted) {
+    const Case cases[] = {
+        {"", "CLng(\"\")", "err:13"},
+        {"", "CBool(\"\")", "err:13"},
+        {"", "CDate(Empty)", "Date:1899-12-30"},
+        {"", "CDate(Null)", "err:94"},
+        {"", "CDate(True)", "Date:1899-12-29"},
+        {"", "CStr(CDate(0.5))", "String:12:00:00 PM"},
+        {"", "CByte(\"&HFF\")", "Byte:255"},
+        {"", "Round(1234.5678, 2)", "Double:1234.57"},
+        {"", "Round(-1.5)", "Double:-2"},
+        {"", "Int(\"1e2\")", "Double:100"},
+        {"", "Sgn(\"abc\")", "err:13"},
+        {"", "Sqr(\"4\")", "Double:2"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -189,5 +189,25 @@ TEST(ConformDates, IntervalsAcrossBoundaries) {
     expectAll(cases);
 }
 
+// DatePart with Saturday as first day, invalid intervals, carried minutes and seconds, times from text.
+TEST(ConformDates, PartsWithOtherFirstDaysAndTimeCarries) {
+    const Case cases[] = {
+        {"", "DateDiff(\"yyyy\", #12/31/1999 23:59:59#, #1/1/2000#)", "Long:1"},
+        {"", "CLng(DatePart(\"q\", #12/31/2000#))", "Long:4"},
+        {"", "CLng(DatePart(\"s\", #10:00:05#))", "Long:5"},
+        {"", "CLng(DatePart(\"ww\", #1/1/2000#, 7))", "Long:1"},
+        {"", "CLng(DatePart(\"ww\", #1/8/2000#, 7))", "Long:2"},
+        {"", "CLng(DatePart(\"w\", #1/1/2000#, 7))", "Long:1"},
+        {"", "DatePart(\"x\", Now)", "err:5"},
+        {"", "DatePart(\"ww\", #1/1/2000#, 8)", "err:5"},
+        {"", "TimeSerial(10, 90, 90)", "Date:1899-12-30 11:31:30"},
+        {"", "TimeValue(\"1:00 PM\")", "Date:1899-12-30 13:00:00"},
+        {"", "TimeValue(#1/2/2003 10:00#)", "Date:1899-12-30 10:00:00"},
+        {"", "CDate(\"13:00:00\")", "Date:1899-12-30 13:00:00"},
+        {"", "CDate(\"  1/2/2003  \")", "Date:2003-01-02"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

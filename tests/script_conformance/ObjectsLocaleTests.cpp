@@ -270,5 +270,29 @@ TEST(ConformRegExp, ReplacementPatternsAndGroups) {
     expectAll(cases);
 }
 
+// Halves round away from zero, parentheses switched off, dates given as numbers or text.
+TEST(ConformFormat, HalfRoundingParenthesesAndNumericDates) {
+    const Case cases[] = {
+        {"", "FormatNumber(0.5, 0)", "String:1"},
+        {"", "FormatNumber(-0.5, 0)", "String:-1"},
+        {"", "FormatNumber(12345678)", "String:12,345,678.00"},
+        {"", "FormatNumber(0.001, 2)", "String:0.00"},
+        {"", "FormatNumber(1, 2, -2)", "String:1.00"},
+        {"", "FormatNumber(-5, 0, , -1)", "String:(5)"},
+        {"", "FormatNumber(1234, 0, , , -1)", "String:1,234"},
+        {"", "FormatNumber(\"\")", "err:13"},
+        {"", "FormatPercent(0.001234, 2)", "String:0.12%"},
+        {"", "FormatCurrency(-0.5, 2, , 0)", "String:-$0.50"},
+        {"", "FormatCurrency(1E+15)", "String:$1,000,000,000,000,000.00"},
+        {"", "FormatDateTime(Empty)", "String:12:00:00 AM"},
+        {"", "FormatDateTime(\"1/2/2003\", 2)", "String:1/2/2003"},
+        {"", "FormatDateTime(37623)", "String:1/2/2003"},
+        {"", "MonthName(\"2\")", "String:February"},
+        {"", "MonthName(Null)", "err:94"},
+        {"", "WeekdayName(7)", "String:Saturday"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

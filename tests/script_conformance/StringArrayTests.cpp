@@ -311,5 +311,21 @@ TEST(ConformStrings, WideCharactersAndEscapes) {
     expectAll(cases);
 }
 
+// Null and Empty as positions, lengths and codes.
+TEST(ConformStrings, NullAndEmptyInPositions) {
+    const Case cases[] = {
+        {"", "InStr(1, \"abc\", Null)", "Null"},
+        {"", "InStrRev(Null, \"a\")", "Null"},
+        {"", "Left(\"abc\", Empty)", "String:"},
+        {"", "Mid(\"abc\", Empty)", "err:5"},
+        {"", "String(Null, \"a\")", "Null"},
+        {"", "Space(Empty)", "String:"},
+        {"", "Len(Chr(Empty))", "Long:1"},
+        {"", "Hex(\"abc\")", "err:13"},
+        {"", "Oct(Null)", "Null"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
