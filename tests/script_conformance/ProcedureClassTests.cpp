@@ -283,5 +283,25 @@ TEST(ConformClasses, UndefinedClassesSetOfFieldsAndExits) {
     expectAll(cases);
 }
 
+// Class methods take ByRef arguments, fields hold copies of arrays, default values in text and conditions.
+TEST(ConformClasses, MethodsByRefFieldsByValueAndDefaults) {
+    const Case cases[] = {
+        {"Class C\nEnd Class\nSet a = New C : Set b = a", "a = b", "err:438"},
+        {"Option Explicit\nSub S\n x = 1\nEnd Sub", "1", "Integer:1"},
+        {"Class C\n Sub Inc(x)\n  x = x + 1\n End Sub\nEnd Class\nSet o = New C : a = 1 : o.Inc a", "a", "Integer:2"},
+        {"Class C\n Sub Inc(x)\n  x = x + 1\n End Sub\nEnd Class\nSet o = New C : a = 1 : o.Inc (a)", "a", "Integer:1"},
+        {"Class C\n Public v\nEnd Class\nSet o = New C : arr = Array(1) : o.v = arr : arr(0) = 9", "o.v(0)", "Integer:1"},
+        {"On Error Resume Next\nErr.Raise 70000", "Err.Number", "Long:70000"},
+        {"Class C\n Dim arr(2)\nEnd Class\nSet o = New C : o.arr(2) = 4", "o.arr(2)", "Integer:4"},
+        {"Class C\n Public Default Property Get V\n  V = 5\n End Property\nEnd Class\nSet o = New C", "CStr(o) & (o * 2)", "String:510"},
+        {"Class C\n Public Default Property Get V\n  V = 5\n End Property\nEnd Class\nSet o = New C\nIf o = 5 Then r = 1", "r", "Integer:1"},
+        {"Class C\n Public Sub Class_Initialize\n  n = n + 1\n End Sub\nEnd Class\nDim n\nSet a = New C : Set b = New C", "n", "Integer:2"},
+        {"Class C\n Private Sub Class_Initialize\n End Sub\nEnd Class\nSet o = New C", "TypeName(o)", "String:C"},
+        {"Class C\n Public v\nEnd Class\nDim arr(1)\nSet arr(0) = New C\narr(0).v = 7", "arr(0).v", "Integer:7"},
+        {"Class C\n Public v\nEnd Class\nSet d = CreateObject(\"Scripting.Dictionary\")\nSet d(\"x\") = New C\nd(\"x\").v = 3", "d(\"x\").v", "Integer:3"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
