@@ -180,13 +180,11 @@ bool parseIsoDateTime(std::string_view text, double& oleDate) {
 }
 
 Variant stringValue(std::string_view utf8) {
-    std::u16string out(utf8.size(), u'\0');
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c >= 0x80) return Variant::fromUtf8(utf8);
-        out[i] = c;
-    }
-    return Variant(std::move(out));
+    for (char c : utf8)
+        if (static_cast<unsigned char>(c) >= 0x80) return Variant::fromUtf8(utf8);
+    // ASCII: each byte is its UTF-16 code unit.
+    return Variant(std::u16string(reinterpret_cast<const unsigned char*>(utf8.data()),
+                                  reinterpret_cast<const unsigned char*>(utf8.data()) + utf8.size()));
 }
 
 Variant valueFromInt(std::int64_t v, std::int32_t type) {
