@@ -322,5 +322,28 @@ TEST(ConformConversions, EmptyTextNullAndBooleansConverted) {
     expectAll(cases);
 }
 
+// Text that is or is not a number or a date: separators, signs, currency, year windows.
+TEST(ConformConversions, OddNumericAndDateText) {
+    const Case cases[] = {
+        {"", "IsNumeric(\"1 2\")", "Boolean:False"},
+        {"", "IsNumeric(\" \")", "Boolean:False"},
+        {"", "IsNumeric(\"1.2.3\")", "Boolean:False"},
+        {"", "IsNumeric(\"&HG\")", "Boolean:False"},
+        {"", "IsNumeric(\"0x10\")", "Boolean:False"},
+        {"", "IsNumeric(\"--1\")", "Boolean:False"},
+        {"", "IsNumeric(\"5-\")", "Boolean:True"},
+        {"", "IsNumeric(\"(5)\")", "Boolean:True"},
+        {"", "IsNumeric(\"$5\")", "Boolean:True"},
+        {"", "IsDate(\"1/2/03\")", "Boolean:True"},
+        {"", "IsDate(\"12/31/9999\")", "Boolean:True"},
+        {"", "IsDate(\"1/1/10000\")", "Boolean:False"},
+        {"", "IsDate(\"February 30, 2003\")", "Boolean:False"},
+        {"", "IsDate(\"1:2:3\")", "Boolean:True"},
+        {"", "CDate(\"1/2/30\")", "Date:1930-01-02"},
+        {"", "CDate(\"1/2/29\")", "Date:2029-01-02"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -327,5 +327,16 @@ TEST(ConformStrings, NullAndEmptyInPositions) {
     expectAll(cases);
 }
 
+// Doubled quotes, accented characters, numbers and dates used as text.
+TEST(ConformStrings, QuotesAccentsAndNumbersAsText) {
+    const Case cases[] = {
+        {"", "\"\"\"\"\"\"", "String:\"\""},
+        {"", "Len(\"é\")", "Long:1"},
+        {"", "InStr(12345, 3)", "Long:3"},
+        {"", "#1/2/2003# & \"\"", "String:1/2/2003"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
