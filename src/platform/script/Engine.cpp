@@ -1188,7 +1188,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         if (hasDeadline_) checkClock();
         return r;
     }
-    if (auto* so = dynamic_cast<ScriptObject*>(d)) {
+    if (auto* so = asScriptObject(d)) {
         // Script objects: by-reference arguments reach the caller's variables.
         std::int32_t id;
         if (e.cacheKey == so->cls.get()) {
@@ -1218,7 +1218,7 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
     Dispatch* d = objv.objectValue();
     if (!d) fail(err::ObjectRequired);
     Ref<Dispatch> keep(d);
-    ScriptObject* so = site.cacheKey == d ? nullptr : dynamic_cast<ScriptObject*>(d);
+    ScriptObject* so = site.cacheKey == d ? nullptr : asScriptObject(d);
     if (so) {
         // Script objects are cached by class, never held: Class_Terminate must
         // run when the script drops its last reference.

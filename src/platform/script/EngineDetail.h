@@ -6,6 +6,8 @@
 #include "platform/automation/ErrorTexts.h"
 #include "platform/script/Engine.h"
 
+#include <typeinfo>
+
 namespace qz::script {
 
 // Shapes of the nodes of a numeric expression (Expr::nk).
@@ -90,5 +92,11 @@ protected:
         delete this;
     }
 };
+
+// The script object behind a Dispatch, or null. ScriptObject is final, so
+// comparing the dynamic type is enough (cheaper than a dynamic_cast).
+inline ScriptObject* asScriptObject(Dispatch* d) {
+    return typeid(*d) == typeid(ScriptObject) ? static_cast<ScriptObject*>(d) : nullptr;
+}
 
 } // namespace qz::script
