@@ -403,6 +403,9 @@ std::unique_ptr<Backend> openOdbc(const std::string& odbcString) {
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
         raiseProvider(kSource, "An ODBC connection cannot be allocated.");
+    // A server that does not answer fails after the usual 15 seconds
+    // instead of holding the caller.
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
     std::u16string in = wide(odbcString);
