@@ -615,6 +615,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         return Flow::Normal;
     case SK::ReDim:
         redim(s, f);
+        if (hasDeadline_) checkClock();  // a large array may take a while
         return Flow::Normal;
     case SK::Erase:
         erase(s, f);

@@ -117,6 +117,7 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
     if (static_cast<int>(n) < info.minArgs || static_cast<int>(n) > info.maxArgs) fail(err::WrongArgCount);
     Args a;
     evalArgs(e.args, a, f);
+    if (hasDeadline_) checkClock();
     auto text = [&](std::size_t i) { return i < a.size() && !a[i].isMissing() ? a[i].toString() : std::u16string(); };
     switch (e.slot) {
     case kEval: {
