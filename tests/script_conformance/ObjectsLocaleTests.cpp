@@ -294,5 +294,17 @@ TEST(ConformFormat, HalfRoundingParenthesesAndNumericDates) {
     expectAll(cases);
 }
 
+// $ does not match before a final line feed; a trailing $ in a replacement is literal; empty matches count.
+TEST(ConformRegExp, AnchorsWithoutMultilineAndEmptyMatches) {
+    const Case cases[] = {
+        {"Set re = New RegExp : re.Pattern = \"a$\"", "re.Test(\"a\" & vbLf)", "Boolean:False"},
+        {"Set re = New RegExp : re.Pattern = \"a$\" : re.Multiline = True", "re.Test(\"a\" & vbLf & \"b\")", "Boolean:True"},
+        {"Set re = New RegExp : re.Pattern = \"^b\"", "re.Test(\"a\" & vbLf & \"b\")", "Boolean:False"},
+        {"Set re = New RegExp : re.Pattern = \"a\"", "re.Replace(\"a\", \"x$\")", "String:x$"},
+        {"Set re = New RegExp : re.Pattern = \"a*\" : re.Global = True", "re.Execute(\"baaac\").Count", "Long:4"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
