@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 using namespace qz;
 using namespace qz::production;
@@ -326,4 +327,43 @@ TEST_F(ProductionTest, DamagedSavedRecordsetIsAnError) {
     dir.write("bad.xml", "<xml><s:Schema");
     EXPECT_NE(errorOf([&] { p.AddXmlRecordset("R", dir.file("bad.xml")); }).Number, 0);
     EXPECT_TRUE(p.ObjectNames().empty());
+}
+
+TEST_F(ProductionTest, DamagedTemplatesFailCleanly) {
+    // The example template cut short and with bytes changed in its fields:
+    // each run produces or fails with an error of the system, never worse.
+    const std::string examples = std::string(QZ_SOURCE_DIR) + "/examples/";
+    const std::string original = test::readFile(examples + "invoice.rtf");
+    ASSERT_FALSE(original.empty());
+    p.AddXmlRecordset("Invoice", examples + "data/Invoice.xml");
+    p.AddXmlRecordset("Lines", examples + "data/Lines.xml");
+    p.UseEventError(true);
+    p.TimeOut(2000);
+    dir.write("d.qzc", test::readFile(examples + "invoice.qzc"));
+    p.OutputFile(dir.file("d-out.rtf"));
+    std::mt19937 rng(5);
+    int produced = 0, failed = 0;
+    for (int i = 0; i < 60; ++i) {
+        std::string t = original;
+        if (i % 2 == 0) {
+            t.resize(rng() % t.size());
+        } else {
+            for (int k = 0; k < 3; ++k) {
+                std::size_t at = t.find("SET _QZ", rng() % t.size());
+                if (at == std::string::npos) at = t.find("SET _QZ");
+                t[at + 20 + rng() % 30] = "\"(){}\\' _\x01\xa7"[rng() % 11];
+            }
+        }
+        dir.write("d.rtf", t);
+        try {
+            p.TemplateFile(dir.file("d.rtf"));
+            p.Execute();
+            ++produced;
+        } catch (const AutomationError& e) {
+            EXPECT_NE(e.Number, 0);
+            ++failed;
+        }
+    }
+    EXPECT_EQ(produced + failed, 60);
+    EXPECT_GT(failed, 0);
 }
