@@ -303,5 +303,14 @@ TEST(ConformClasses, MethodsByRefFieldsByValueAndDefaults) {
     expectAll(cases);
 }
 
+// Else of nested single-line If binds to the inner If; Set of a property through With.
+TEST(ConformControlFlow, NestedSingleLineIfAndSetInWith) {
+    const Case cases[] = {
+        {"If True Then If False Then r = 1 Else r = 2", "r", "Integer:2"},
+        {"Class H\n Private m\n Property Set Obj(x)\n  Set m = x\n End Property\n Property Get Obj\n  Set Obj = m\n End Property\nEnd Class\nSet h = New H\nWith h\n Set .Obj = New H\nEnd With", "TypeName(h.Obj)", "String:H"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
