@@ -312,5 +312,20 @@ TEST(ConformControlFlow, NestedSingleLineIfAndSetInWith) {
     expectAll(cases);
 }
 
+// Whole small programs: sorting through ByRef elements, counting words, a stack class, recursion, date stamps, totals, placeholders.
+TEST(ConformPrograms, SmallProgramsOfTheKindTemplatesHold) {
+    const Case cases[] = {
+        {"Sub Swap(a, b)\n Dim t : t = a : a = b : b = t\nEnd Sub\nFunction SortText(s)\n Dim arr, i, j\n arr = Split(s, \",\")\n For i = 0 To UBound(arr) - 1\n  For j = 0 To UBound(arr) - 1 - i\n   If arr(j) > arr(j + 1) Then Swap arr(j), arr(j + 1)\n  Next\n Next\n SortText = Join(arr, \",\")\nEnd Function", "SortText(\"pear,apple,Fig,banana\")", "String:Fig,apple,banana,pear"},
+        {"Function CountWords(s)\n Dim d, w\n Set d = CreateObject(\"Scripting.Dictionary\")\n d.CompareMode = vbTextCompare\n For Each w In Split(s, \" \")\n  If Len(w) > 0 Then d(w) = d(w) + 1\n Next\n Dim k, out\n For Each k In d.Keys\n  out = out & k & \"=\" & d(k) & \";\"\n Next\n CountWords = out\nEnd Function", "CountWords(\"a B b  A c a\")", "String:a=3;B=2;c=1;"},
+        {"Class Stack\n Private items(), n\n Private Sub Class_Initialize\n  n = 0\n  ReDim items(1)\n End Sub\n Public Sub Push(v)\n  If n > UBound(items) Then ReDim Preserve items(n * 2)\n  items(n) = v\n  n = n + 1\n End Sub\n Public Function Pop()\n  n = n - 1\n  Pop = items(n)\n End Function\n Public Property Get Count\n  Count = n\n End Property\nEnd Class\nSet s = New Stack\nFor i = 1 To 10 : s.Push i * i : Next\nr = s.Pop & \",\" & s.Pop & \",\" & s.Count", "r", "String:100,81,8"},
+        {"Function Fib(n)\n If n < 2 Then\n  Fib = n\n Else\n  Fib = Fib(n - 1) + Fib(n - 2)\n End If\nEnd Function", "Fib(20)", "Integer:6765"},
+        {"Function Pad(v, n)\n Pad = Right(String(n, \"0\") & v, n)\nEnd Function\nFunction Stamp(d)\n Stamp = Year(d) & \"-\" & Pad(Month(d), 2) & \"-\" & Pad(Day(d), 2)\nEnd Function", "Stamp(DateAdd(\"d\", 45, #12/20/2003#))", "String:2004-02-03"},
+        {"Dim total\nSub AddLine(qty, price)\n total = total + qty * price\nEnd Sub\nAddLine 3, 1.25\nAddLine 2, CCur(\"0.10\")\nAddLine 1, \"2.5\"", "FormatNumber(total, 2) & \"|\" & TypeName(total)", "String:6.45|Currency"},
+        {"Function Roman(ByVal n)\n Dim vals, syms, i\n vals = Array(1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1)\n syms = Split(\"M CM D CD C XC L XL X IX V IV I\")\n For i = 0 To 12\n  Do While n >= vals(i)\n   Roman = Roman & syms(i)\n   n = n - vals(i)\n  Loop\n Next\nEnd Function", "Roman(1994) & Roman(2024)", "String:MCMXCIVMMXXIV"},
+        {"Set re = New RegExp\nre.Pattern = \"\\{(\\w+)\\}\"\nre.Global = True\nSet d = CreateObject(\"Scripting.Dictionary\")\nd(\"name\") = \"Ann\" : d(\"city\") = \"Oslo\"\nt = \"Hi {name} from {city}{x}\"\nFor Each m In re.Execute(t)\n t = Replace(t, m.Value, d(m.SubMatches(0)))\nNext", "t", "String:Hi Ann from Oslo"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
