@@ -338,5 +338,22 @@ TEST(ConformStrings, QuotesAccentsAndNumbersAsText) {
     expectAll(cases);
 }
 
+// Binary order by code unit; text compare folds case but keeps accents.
+TEST(ConformStrings, TextCompareBeyondAscii) {
+    const Case cases[] = {
+        {"", "\"é\" > \"z\"", "Boolean:True"},
+        {"", "StrComp(\"ä\", \"b\", 1)", "Integer:-1"},
+        {"", "Replace(\"ÄBC\", \"ä\", \"x\", 1, -1, 1)", "String:xBC"},
+        {"", "UCase(\"ÿ\")", "String:Ÿ"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d.CompareMode = 1 : d.Add \"Ä\", 1", "d.Exists(\"ä\")", "Boolean:True"},
+        {"", "LenB(\"é\")", "Long:2"},
+        {"", "Asc(\"é\")", "Integer:233"},
+        {"", "InStr(1, \"STRASSE\", \"asse\", 1)", "Long:4"},
+        {"", "StrComp(\"abc\", \"abd\", 1)", "Integer:-1"},
+        {"", "Filter(Array(\"Émile\", \"emma\"), \"É\", True, 1)", "Array[String:Émile]"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
