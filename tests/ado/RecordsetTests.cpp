@@ -156,6 +156,19 @@ TEST_F(SqliteRecordset, OpenThroughTheRecordsetAsTheDesignerDoes) {
     EXPECT_EQ(rs2->column(0).type, adInteger); // typed by its value
 }
 
+TEST_F(SqliteRecordset, JetFunctionsRunOnSqlite) {
+    Ref<Recordset> rs = conn->execute(
+        "SELECT UCase(Name), LCase('ÀB'), Mid(Name, 2, 2), Mid(Name, 2), Len(Name), Nz(Note, 'none'), "
+        "Nz(Note), Year(Created), Month(Created), Day(Created), Mid(NULL, 1) FROM Orders WHERE ID = 2");
+    const std::vector<std::string> want{"CAFÉ", "àb", "af", "afé", "4", "none", "", "2024", "3", "2"};
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(text(rs->value(i)), want[i]) << i;
+    EXPECT_TRUE(rs->value(10).isNull());
+    Ref<Recordset> edges = conn->execute("SELECT Mid('abc', 9), Mid('abc', 0, 2), Mid('abc', 2, -1)");
+    EXPECT_EQ(text(edges->value(0)), "");
+    EXPECT_EQ(text(edges->value(1)), "ab");
+    EXPECT_EQ(text(edges->value(2)), "");
+}
+
 TEST_F(SqliteRecordset, StatementsWithoutRowsLeaveTheRecordsetClosed) {
     Ref<Recordset> rs = conn->execute("UPDATE Orders SET Name = 'Green tea' WHERE ID = 1");
     EXPECT_EQ(rs->state(), adStateClosed);
