@@ -41,6 +41,8 @@ TEST(ScriptLexical, LiteralSubtypes) {
     EXPECT_EQ(d.type(), VarType::Date);
     EXPECT_EQ(d.dateValue(), 38017);
     EXPECT_DOUBLE_EQ(s.eval("#2004-01-31 18:00#").dateValue(), 38017.75);
+    EXPECT_EQ(s.eval("#31/1/2004#").dateValue(), 38017);
+    EXPECT_DOUBLE_EQ(s.eval("#6:00 PM#").dateValue(), 0.75);
     EXPECT_EQ(s.eval("True").type(), VarType::Boolean);
     EXPECT_EQ(s.num("True"), -1);
     EXPECT_TRUE(s.eval("Empty").isEmpty());

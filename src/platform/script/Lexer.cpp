@@ -1,6 +1,7 @@
 #include "platform/script/Lexer.h"
 
 #include <cmath>
+#include <utility>
 #include <unordered_map>
 
 namespace qz::script {
@@ -150,6 +151,8 @@ bool parseDateLiteral(std::u16string_view t, double& out) {
             return false;
         }
         if (y < 30) y += 2000; else if (y < 100) y += 1900;
+        // "31/1/2003": a first number that cannot be a month is the day.
+        if (mo > 12 && d <= 12) std::swap(mo, d);
         haveDate = true;
     } else {
         i = save;
