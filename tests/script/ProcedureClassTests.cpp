@@ -223,9 +223,12 @@ TEST(ScriptClasses, LetOnAnObjectVariableGoesToItsDefaultProperty) {
         "  Public Property Let Value(x) : v = x : End Property\r\n"
         "End Class\r\n"
         "Dim b, keep, r : Set b = New Box : Set keep = b\r\n"
-        "b = 7\r\n"                      // the object stays, its Value changes
+        "b = 3 + 4\r\n"                  // the object stays, its Value changes
         "Set r = rec : r = \"host\"\r\n");
     EXPECT_EQ(sc.Eval("keep.Value").toLong(), 7);
+    sc.AddCode("Sub ViaLocal() : Dim lb : Set lb = keep : lb = 2 * 4 : End Sub");
+    sc.Run("ViaLocal");
+    EXPECT_EQ(sc.Eval("keep.Value").toLong(), 8);
     EXPECT_EQ(sc.Eval("b Is keep").toBool(), true);
     EXPECT_EQ(rec->stored.toUtf8(), "host");
     EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("Set n = Nothing : x = n"); }).Number, 91);

@@ -540,9 +540,12 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
             if (s.value->nk != 0 && !isComparison(*s.value)) {
                 Num n;
                 if (evalNum(*s.value, f, n)) {
-                    *f.ref[t.slot] = n.kind == Num::Double ? Variant(n.d)
-                                   : n.kind == Num::Long ? Variant(static_cast<std::int32_t>(n.i))
-                                                         : Variant(static_cast<std::int16_t>(n.i));
+                    Variant& var = *f.ref[t.slot];
+                    Variant v = n.kind == Num::Double ? Variant(n.d)
+                              : n.kind == Num::Long ? Variant(static_cast<std::int32_t>(n.i))
+                                                    : Variant(static_cast<std::int16_t>(n.i));
+                    if (var.isObject() || var.isArray()) letInto(var, std::move(v));
+                    else var = std::move(v);
                     return Flow::Normal;
                 }
             }
