@@ -345,5 +345,43 @@ TEST(ConformConversions, OddNumericAndDateText) {
     expectAll(cases);
 }
 
+// Arguments at the ends of the Long range and dates at the ends of the calendar give errors or clipped results, never a crash.
+TEST(ConformConversions, ArgumentsAtTheLimitsOfLongAndDate) {
+    const Case cases[] = {
+        {"", "Abs(CLng(-2147483647) - 1)", "Double:2147483648"},
+        {"", "-(CLng(-2147483647) - 1)", "Double:2147483648"},
+        {"", "Space(-2147483648)", "err:5"},
+        {"", "InStr(-2147483648, \"a\", \"a\")", "err:5"},
+        {"", "DateAdd(\"d\", 2147483647, #1/1/2000#)", "err:5"},
+        {"", "DateAdd(\"yyyy\", 2147483647, #1/1/2000#)", "err:5"},
+        {"", "DateAdd(\"m\", -2147483647, #1/1/2000#)", "err:5"},
+        {"", "DateSerial(32767, 32767, 32767)", "err:5"},
+        {"", "Mid(\"abc\", 2, 2147483647)", "String:bc"},
+        {"", "Left(\"abc\", 2147483647)", "String:abc"},
+        {"", "Right(\"abc\", 2147483647)", "String:abc"},
+        {"", "InStrRev(\"abc\", \"c\", 2147483647)", "Long:0"},
+        {"", "Replace(\"abc\", \"b\", \"x\", 2147483647)", "String:"},
+        {"", "Replace(\"abc\", \"b\", \"x\", 1, 2147483647)", "String:axc"},
+        {"", "Split(\"a,b\", \",\", 2147483647)", "Array[String:a, String:b]"},
+        {"", "Hex(-2147483647 - 1)", "String:80000000"},
+        {"", "Chr(2147483647)", "err:5"},
+        {"", "ChrW(2147483647)", "err:5"},
+        {"", "MonthName(2147483647)", "err:5"},
+        {"", "WeekdayName(2147483647)", "err:5"},
+        {"ReDim a(2)", "UBound(a, 2147483647)", "err:9"},
+        {"ReDim a(2)", "a(2147483647)", "err:9"},
+        {"ReDim a(2)", "a(-2147483648)", "err:9"},
+        {"", "Unescape(\"%u\")", "String:%u"},
+        {"", "CDate(-657435)", "Date:0100-01-01"},
+        {"", "CStr(#12/31/9999 23:59:59#)", "String:12/31/9999 11:59:59 PM"},
+        {"", "CDate(-657434)", "Date:0100-01-01"},
+        {"", "CDate(2958465)", "Date:9999-12-31"},
+        {"", "CDate(-657435)", "err:6"},
+        {"", "CDate(2958466)", "err:6"},
+        {"", "DateAdd(\"d\", 1, #12/31/9999#)", "err:5"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
