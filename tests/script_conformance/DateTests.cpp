@@ -209,5 +209,30 @@ TEST(ConformDates, PartsWithOtherFirstDaysAndTimeCarries) {
     expectAll(cases);
 }
 
+// Week numbers under each first-week rule away from the year's edges; leap days in differences and serials.
+TEST(ConformDates, WeekNumbersAndLeapDaysInTheMiddleOfTheYear) {
+    const Case cases[] = {
+        {"", "CLng(DatePart(\"ww\", #6/15/2004#, vbMonday, vbFirstFourDays))", "Long:25"},
+        {"", "CLng(DatePart(\"ww\", #6/15/2004#, vbSunday, vbFirstFullWeek))", "Long:24"},
+        {"", "CLng(DatePart(\"ww\", #6/15/2004#, vbSunday, vbFirstJan1))", "Long:25"},
+        {"", "CLng(DatePart(\"ww\", #6/15/2004#))", "Long:25"},
+        {"", "CLng(DatePart(\"ww\", #1/4/2004#, vbSunday, vbFirstFullWeek))", "Long:1"},
+        {"", "CLng(DatePart(\"ww\", #1/5/2004#, vbMonday, vbFirstFourDays))", "Long:2"},
+        {"", "CLng(DatePart(\"ww\", #1/1/2004#, vbMonday, vbFirstFourDays))", "Long:1"},
+        {"", "CLng(DatePart(\"ww\", #1/2/2005#, vbMonday, vbFirstFourDays))", "Long:53"},
+        {"", "DateDiff(\"ww\", #6/1/2004#, #6/30/2004#, vbSaturday)", "Long:4"},
+        {"", "DateDiff(\"d\", #2/28/2004#, #3/1/2004#)", "Long:2"},
+        {"", "DateDiff(\"d\", #2/28/2003#, #3/1/2003#)", "Long:1"},
+        {"", "DateDiff(\"m\", #2/29/2004#, #3/1/2004#)", "Long:1"},
+        {"", "DateAdd(\"d\", 365, #1/1/2004#)", "Date:2004-12-31"},
+        {"", "DateAdd(\"q\", -1, #5/31/2004#)", "Date:2004-02-29"},
+        {"", "Day(DateSerial(2004, 3, 0))", "Integer:29"},
+        {"", "Day(DateSerial(1900, 3, 0))", "Integer:28"},
+        {"", "Day(DateSerial(2000, 3, 0))", "Integer:29"},
+        {"", "Weekday(#2/29/2004#)", "Integer:1"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
