@@ -2,6 +2,9 @@
 // under the locales 1033, 1036 and 1031, month and weekday names.
 #include "Conformance.h"
 
+#include <filesystem>
+#include <stdlib.h>
+
 namespace qz::script::conformance {
 namespace {
 
@@ -381,6 +384,35 @@ TEST(ConformStatements, KeywordsAsMemberNames) {
         {"Set d = CreateObject(\"Scripting.Dictionary\")\nd.Open", "0", "err:438"},
     };
     expectAll(cases);
+}
+
+// FileSystemObject on real files in a fresh folder: writing, reading back,
+// appending, and the errors for missing files and folders and existing files.
+TEST(ConformFileSystem, TextFilesRoundTripAndErrors) {
+    std::string dirTemplate = (std::filesystem::temp_directory_path() / "qzconformXXXXXX").string();
+    ASSERT_NE(mkdtemp(dirTemplate.data()), nullptr);
+    const std::string dir = dirTemplate;
+    const std::string fso = "Set fso = CreateObject(\"Scripting.FileSystemObject\")\n";
+    auto path = [&](const char* name) { return "\"" + dir + "/" + name + "\""; };
+    const Case cases[] = {
+        {fso, "fso.GetBaseName(\"a.b.txt\") & \"|\" & fso.GetExtensionName(\"noext\")", "String:a.b|"},
+        {fso, "fso.FileExists(" + path("none.txt") + ")", "Boolean:False"},
+        {fso, "fso.FolderExists(\"" + dir + "\")", "Boolean:True"},
+        {fso + "Set t = fso.CreateTextFile(" + path("a.txt") + ", True)\nt.WriteLine \"abc\"\nt.Write \"def\"\n"
+               "t.Close\nSet r = fso.OpenTextFile(" + path("a.txt") + ")\nl1 = r.ReadLine\nl2 = r.ReadLine\n"
+               "e = r.AtEndOfStream\nr.Close",
+         "l1 & \"|\" & l2 & \"|\" & e", "String:abc|def|True"},
+        {fso + "Set r = fso.OpenTextFile(" + path("none.txt") + ")", "0", "err:53"},
+        {fso + "Set r = fso.OpenTextFile(\"" + dir + "/nodir/none.txt\")", "0", "err:76"},
+        {fso + "Set t = fso.CreateTextFile(" + path("b.txt") + ")\nt.Write \"x\"\nt.Close\n"
+               "Set t = fso.CreateTextFile(" + path("b.txt") + ", False)",
+         "0", "err:58"},
+        {fso + "Set t = fso.OpenTextFile(" + path("c.txt") + ", 8, True)\nt.Write \"1\"\nt.Close\n"
+               "Set t = fso.OpenTextFile(" + path("c.txt") + ", 8)\nt.Write \"2\"\nt.Close",
+         "fso.OpenTextFile(" + path("c.txt") + ").ReadAll", "String:12"},
+    };
+    expectAll(cases);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
