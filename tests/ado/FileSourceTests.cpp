@@ -121,7 +121,7 @@ TEST(FileSources, WorkbookSheetsAreTables) {
 }
 
 std::string fixture(const std::string& name, const TempDir& dir) {
-    const std::string src = std::string(QZ_SOURCE_DIR) + "/../shared/fixtures/access/" + name;
+    const std::string src = std::string(QZ_SOURCE_DIR) + "/tests/data/access/" + name;
     const std::string dst = dir.file(name);
     std::filesystem::copy_file(src, dst);
     std::filesystem::permissions(dst, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
@@ -130,8 +130,7 @@ std::string fixture(const std::string& name, const TempDir& dir) {
 
 TEST(FileSources, AccessOrdersJoinTheirCustomers) {
     TempDir dir;
-    if (!std::filesystem::exists(std::string(QZ_SOURCE_DIR) + "/../shared/fixtures/access/nwind.mdb"))
-        GTEST_SKIP() << "the Access fixtures are not beside the source tree";
+    ASSERT_TRUE(std::filesystem::exists(std::string(QZ_SOURCE_DIR) + "/tests/data/access/nwind.mdb"));
     const std::string path = fixture("nwind.mdb", dir);
     Ref<Connection> c = makeRef<Connection>();
     c->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + path + "\"");
@@ -159,8 +158,7 @@ TEST(FileSources, AccessOrdersJoinTheirCustomers) {
 
 TEST(FileSources, AccessDatesBefore1900AndAfter2100) {
     TempDir dir;
-    if (!std::filesystem::exists(std::string(QZ_SOURCE_DIR) + "/../shared/fixtures/access/DateTestDatabase.mdb"))
-        GTEST_SKIP() << "the Access fixtures are not beside the source tree";
+    ASSERT_TRUE(std::filesystem::exists(std::string(QZ_SOURCE_DIR) + "/tests/data/access/DateTestDatabase.mdb"));
     Ref<Connection> c = makeRef<Connection>();
     c->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + fixture("DateTestDatabase.mdb", dir) + "\"");
     Ref<Recordset> rs = c->execute("SELECT IDCol, DateTimeCol FROM DateTest ORDER BY IDCol");
