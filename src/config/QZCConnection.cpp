@@ -1,6 +1,7 @@
 #include "config/QZCConnection.h"
 
 #include "config/QZCDocument.h"
+#include "platform/automation/Text.h"
 
 #include <initializer_list>
 
@@ -82,7 +83,7 @@ void writeIdAttribute(pugi::xml_node element, const std::string& id) {
 
 template <class Item>
 typename QZCItemList<Item>::ItemPtr QZCItemList<Item>::FindItem(std::string_view id) const {
-    auto it = index_.find(qzc::foldKey(id));
+    auto it = index_.find(toLowerAscii(id));
     return it == index_.end() ? nullptr : items_[it->second];
 }
 
@@ -98,7 +99,7 @@ void QZCItemList<Item>::Load() {
             auto item = std::make_shared<Item>();
             item->XMLDOMNode(qzc::bindTo(element_, child));
             item->Load();
-            if (!index.emplace(qzc::foldKey(item->ID), items.size()).second) {
+            if (!index.emplace(toLowerAscii(item->ID), items.size()).second) {
                 qzc::raiseError(457, "The ID '" + item->ID + "' occurs twice in the qzc " +
                                          Item::kElementName + " list.");
             }
@@ -130,7 +131,7 @@ typename QZCItemList<Item>::ItemPtr QZCItemList<Item>::CreateNew() {
             element.remove_child(child);
             throw;
         }
-        index_.emplace(qzc::foldKey(id), items_.size());
+        index_.emplace(toLowerAscii(id), items_.size());
         keys_.push_back(id);
         items_.push_back(item);
         return item;
@@ -140,7 +141,7 @@ typename QZCItemList<Item>::ItemPtr QZCItemList<Item>::CreateNew() {
 template <class Item>
 void QZCItemList<Item>::Delete(std::string_view id) {
     qzc::trapped(Item::kListObjectName, "Delete", [&] {
-        auto it = index_.find(qzc::foldKey(id));
+        auto it = index_.find(toLowerAscii(id));
         if (it == index_.end()) {
             qzc::raiseError(5, "No qzc " + std::string(Item::kElementName) + " has the ID '" +
                                    std::string(id) + "'.");
@@ -150,7 +151,7 @@ void QZCItemList<Item>::Delete(std::string_view id) {
         items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(pos));
         keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(pos));
         index_.clear();
-        for (std::size_t i = 0; i < keys_.size(); ++i) index_.emplace(qzc::foldKey(keys_[i]), i);
+        for (std::size_t i = 0; i < keys_.size(); ++i) index_.emplace(toLowerAscii(keys_[i]), i);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "config/QZCDocument.h"
 
 #include "core/ModErrors.h"
+#include "platform/automation/Text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -50,14 +51,14 @@ std::string resolveCaseInsensitive(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) == 0) return path;
     std::filesystem::path p(path);
-    std::string wanted = foldKey(p.filename().string());
+    std::string wanted = toLowerAscii(p.filename().string());
     std::filesystem::path dir = p.parent_path();
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
     if (!d) return path;
     std::string found;
     int matches = 0;
     while (dirent* e = ::readdir(d)) {
-        if (foldKey(e->d_name) == wanted) {
+        if (toLowerAscii(e->d_name) == wanted) {
             found = e->d_name;
             ++matches;
         }
@@ -73,31 +74,6 @@ bool isWideEncoding(std::string_view s) {
     if (s.size() < 2) return false;
     auto b0 = static_cast<unsigned char>(s[0]), b1 = static_cast<unsigned char>(s[1]);
     return (b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || b0 == 0 || b1 == 0;
-}
-
-bool isValidUtf8(std::string_view s) {
-    std::size_t i = 0, n = s.size();
-    while (i < n) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) { ++i; continue; }
-        std::size_t len;
-        std::uint32_t cp;
-        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
-        else return false;
-        if (i + len > n) return false;
-        for (std::size_t k = 1; k < len; ++k) {
-            auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-            cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += len;
-    }
-    return true;
 }
 
 // The deepest nesting of elements in the document. The XML library frees
@@ -295,14 +271,6 @@ std::string readId(pugi::xml_node element, const char* elementKind) {
                            "' has no ID attribute.");
     }
     return id.value();
-}
-
-std::string foldKey(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
 }
 
 std::shared_ptr<QZCDocument> readDocument(const std::string& path) {

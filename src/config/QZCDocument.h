@@ -100,8 +100,5 @@ std::shared_ptr<QZCDocument> readDocument(const std::string& path);
 void writeDocument(const QZCDocument& doc, pugi::xml_node skip = {});
 std::string serialize(const pugi::xml_document& xml, pugi::xml_node skip = {});
 
-// Folds ASCII letters to lower case: the keys of the item lists.
-std::string foldKey(std::string_view s);
-
 } // namespace qzc
 } // namespace qz

@@ -1,5 +1,6 @@
 #include "core/QzFormat.h"
 
+#include "platform/automation/Text.h"
 #include "platform/system/Locales.h"
 
 
@@ -125,17 +126,6 @@ void appendPair(std::string& out, std::string_view key, std::int32_t value) {
 
 std::int32_t boolText(bool b) noexcept { return b ? -1 : 0; }
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // The member defaults of LocaleFormat are the United States English values.
 const LocaleFormat kUnitedStates{};
 
@@ -251,7 +241,7 @@ std::int32_t GetFormatType(std::string_view text) {
     if (semi == std::string_view::npos) return kQzFormatString;
     std::string_view name = text.substr(0, semi);
     for (std::size_t i = 0; i < kKindNames.size(); ++i) {
-        if (equalsIgnoreCase(name, kKindNames[i])) return static_cast<std::int32_t>(i);
+        if (equalsNoCaseAscii(name, kKindNames[i])) return static_cast<std::int32_t>(i);
     }
     return kQzFormatString;
 }

@@ -9,17 +9,6 @@
 
 namespace qz::query {
 
-namespace {
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-} // namespace
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
 int ColumnKindOfAdoType(std::int32_t t) {
     switch (t) {
     case 11: return 2;
@@ -68,7 +57,7 @@ ColumnRef CatalogTable::FindColumn(std::string_view name) {
     int foldedCount = 0;
     for (const auto& c : columns_) {
         if (c->Name == name) return c;
-        if (EqualsNoCase(c->Name, name)) {
+        if (equalsNoCaseAscii(c->Name, name)) {
             if (!folded) folded = c;
             ++foldedCount;
         }
@@ -86,7 +75,7 @@ TableRef Catalog::FindTable(std::string_view name) const {
     int foldedCount = 0;
     for (const auto& t : tables_) {
         if (t->Name == name) return t;
-        if (EqualsNoCase(t->Name, name)) {
+        if (equalsNoCaseAscii(t->Name, name)) {
             if (!folded) folded = t;
             ++foldedCount;
         }
@@ -95,7 +84,7 @@ TableRef Catalog::FindTable(std::string_view name) const {
 }
 
 bool Catalog::NamesEqual(std::string_view a, std::string_view b) const {
-    return dialect_.Case == IdentifierCase::Insensitive ? EqualsNoCase(a, b) : a == b;
+    return dialect_.Case == IdentifierCase::Insensitive ? equalsNoCaseAscii(a, b) : a == b;
 }
 
 TableRef Catalog::AddTable(std::string name, std::string type) {
@@ -111,7 +100,7 @@ std::string Catalog::UniqueKeyName(std::string wanted) {
     std::string name = wanted;
     for (int n = 2;; ++n) {
         bool taken = std::any_of(keyNames_.begin(), keyNames_.end(),
-                                 [&](const std::string& k) { return EqualsNoCase(k, name); });
+                                 [&](const std::string& k) { return equalsNoCaseAscii(k, name); });
         if (!taken) break;
         name = wanted + "_" + std::to_string(n);
     }
@@ -144,7 +133,7 @@ bool FindConnectionStringValue(std::string_view s, std::string_view key, std::st
             val = std::string(s.substr(v, (end == std::string_view::npos ? s.size() : end) - v));
             while (!val.empty() && val.back() == ' ') val.pop_back();
         }
-        if (EqualsNoCase(k, key)) {
+        if (equalsNoCaseAscii(k, key)) {
             value = val;
             return true;
         }

@@ -6,6 +6,8 @@
 // behind it by filling the same structures.
 #pragma once
 
+#include "platform/automation/Text.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -98,9 +100,6 @@ private:
     std::vector<std::string> keyNames_;
 };
 using CatalogRef = std::shared_ptr<Catalog>;
-
-// ASCII case-insensitive equality (names and keys; UTF-8 bytes above 127 compare exactly).
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Column kind for search conditions from an ADO data type:
 // 0 unknown, 1 not searchable, 2 Boolean, 3 numeric, 4 text, 5 date and time.

@@ -74,7 +74,7 @@ bool FindDot(std::string_view s, size_t& dot) {
 bool IsSqlKeyword(std::string_view word) {
     if (word.size() > 10) return false;
     return std::any_of(std::begin(kKeywords), std::end(kKeywords),
-                       [&](std::string_view k) { return EqualsNoCase(k, word); });
+                       [&](std::string_view k) { return equalsNoCaseAscii(k, word); });
 }
 
 std::string QBEncodeName(std::string_view name) {

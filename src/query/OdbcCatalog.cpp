@@ -200,7 +200,7 @@ private:
                     }
                 }
             }
-            if (!EqualsNoCase(key, "Provider") && !part.empty()) out += part + ";";
+            if (!equalsNoCaseAscii(key, "Provider") && !part.empty()) out += part + ";";
             i = end + 1;
         }
         return out;
@@ -232,7 +232,7 @@ private:
         if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_DBMS_NAME, dbms, sizeof dbms, &len))) return;
         std::string name = dbms;
         const char* query = nullptr;
-        if (EqualsNoCase(name, "PostgreSQL")) query = "SELECT current_schema()";
+        if (equalsNoCaseAscii(name, "PostgreSQL")) query = "SELECT current_schema()";
         else if (name.find("SQL Server") != std::string::npos) query = "SELECT SCHEMA_NAME()";
         if (!query) return;
         Stmt st(dbc_);

@@ -41,7 +41,7 @@ private:
     static constexpr size_t npos = static_cast<size_t>(-1);
     size_t IndexOf(std::string_view key) const {
         for (size_t i = 0; i < keys_.size(); ++i)
-            if (caseSensitive_ ? keys_[i] == key : EqualsNoCase(keys_[i], key)) return i;
+            if (caseSensitive_ ? keys_[i] == key : equalsNoCaseAscii(keys_[i], key)) return i;
         return npos;
     }
     [[noreturn]] static void Fail(const std::string& what);

@@ -153,7 +153,7 @@ void QBSelectQuery::SelectTable(std::string_view table) {
     for (size_t i = 0; i < found.size(); ++i) {
         std::string name = found[i]->FQName();
         bool clash = foreignKeys_->FindItem(name) != nullptr;
-        for (size_t j = 0; j < i && !clash; ++j) clash = EqualsNoCase(found[j]->FQName(), name);
+        for (size_t j = 0; j < i && !clash; ++j) clash = equalsNoCaseAscii(found[j]->FQName(), name);
         if (clash) Invalid("the relationship '" + name + "' is already in the model.");
     }
 
@@ -278,7 +278,7 @@ bool QBSelectQuery::IsValidParameter(int kind, int op, std::string_view p) {
     if (op == kOpStartsWith) return p.empty() || p.front() != '%';
     if (p == "?") return true;
     if (kind == kKindBoolean)
-        return EqualsNoCase(p, "TRUE") || EqualsNoCase(p, "FALSE") || IsNumericLiteral(p);
+        return equalsNoCaseAscii(p, "TRUE") || equalsNoCaseAscii(p, "FALSE") || IsNumericLiteral(p);
     if (kind == kKindNumeric) return IsNumericLiteral(p);
     return true;
 }

@@ -136,7 +136,7 @@ private:
         kind_ = kWord;
         if (text_.size() <= 8)
             for (const auto& k : kKeywords)
-                if (EqualsNoCase(k.text, text_)) {
+                if (equalsNoCaseAscii(k.text, text_)) {
                     kind_ = k.kind;
                     break;
                 }
@@ -391,7 +391,7 @@ private:
         if (kind_ == kWord && text_ == "?") return text_; // the parameter marker
         switch (kind) {
         case kKindBoolean:
-            if (kind_ == kWord && (EqualsNoCase(text_, "TRUE") || EqualsNoCase(text_, "FALSE"))) {
+            if (kind_ == kWord && (equalsNoCaseAscii(text_, "TRUE") || equalsNoCaseAscii(text_, "FALSE"))) {
                 std::string upper = text_;
                 for (auto& ch : upper) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
                 return upper;

@@ -74,7 +74,7 @@ public:
             std::string adoType;
             if (type == "view")
                 adoType = "VIEW";
-            else if (type == "shadow" || EqualsNoCase(name.substr(0, 7), "sqlite_"))
+            else if (type == "shadow" || equalsNoCaseAscii(name.substr(0, 7), "sqlite_"))
                 adoType = "SYSTEM TABLE";
             else
                 adoType = "TABLE";

@@ -188,6 +188,32 @@ TEST(Text, Utf8RoundTripAndCaseFolding) {
     EXPECT_EQ(toLowerCase(u"\u0130"), u"i");
 }
 
+// Every layer decodes through the same UTF-8 reader: each ill-formed form
+// is refused by the validator and becomes one U+FFFD per rejected byte.
+TEST(Text, IllFormedUtf8IsRefusedAndReplacedAlike) {
+    struct Case {
+        const char* bytes;
+        std::u16string decoded;
+    };
+    const Case cases[] = {
+        {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},     // overlong three-byte form
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},     // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // past U+10FFFF
+        {"x\xE2\x82", u"x\uFFFD\uFFFD"},           // cut short
+        {"\x80y", u"\uFFFDy"},                      // stray continuation byte
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(isValidUtf8(c.bytes)) << c.bytes;
+        EXPECT_EQ(fromUtf8(c.bytes), c.decoded) << c.bytes;
+    }
+    EXPECT_TRUE(isValidUtf8("plain \xEF\xBF\xBD \xF4\x8F\xBF\xBF")); // U+FFFD and U+10FFFF themselves
+    std::u16string lone = u"a";
+    lone += char16_t(0xDC00);
+    EXPECT_EQ(toUtf8(lone), "a\xEF\xBF\xBD");
+    EXPECT_TRUE(equalsNoCaseAscii("Provider", "pROVIDER"));
+    EXPECT_FALSE(equalsNoCaseAscii("\xC3\xA9", "\xC3\x89")); // only ASCII letters fold
+}
+
 TEST(ErrorTable, TextsAndRaisers) {
     EXPECT_EQ(errorText(13), "Type mismatch");
     EXPECT_EQ(errorText(1025), "Expected end of statement");

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 namespace qz {
 
@@ -24,11 +25,41 @@ public:
 
 protected:
     virtual ~RefCounted() = default;
-    virtual void lastReleased() noexcept { delete this; }
+    virtual void lastReleased() noexcept { destroy(this); }
+
+    // Deletes an object. A deletion caused by another one (the last reference
+    // to an array or object held by the object being deleted) is queued and
+    // done after it, one after the other: a long chain of nested arrays or
+    // linked objects cannot exhaust the stack.
+    static void destroy(RefCounted* obj) noexcept;
 
 private:
     std::uint32_t refs_ = 0;
 };
+
+inline void RefCounted::destroy(RefCounted* obj) noexcept {
+    struct Queue {
+        std::vector<RefCounted*> items;
+        bool draining = false;
+    };
+    thread_local Queue queue;
+    if (queue.draining) {
+        try {
+            queue.items.push_back(obj);
+        } catch (...) {
+            delete obj;  // no memory for the queue: delete at once
+        }
+        return;
+    }
+    queue.draining = true;
+    delete obj;
+    while (!queue.items.empty()) {
+        RefCounted* next = queue.items.back();
+        queue.items.pop_back();
+        delete next;
+    }
+    queue.draining = false;
+}
 
 // Smart pointer over a RefCounted object.
 template <class T>

@@ -9,33 +9,59 @@
 
 namespace qz {
 
+char32_t nextUtf8Multi(std::string_view s, std::size_t& i) noexcept {
+    auto b = static_cast<unsigned char>(s[i++]);
+    if (b < 0x80) return b;
+    int len;
+    char32_t cp;
+    if (b >= 0xC2 && b <= 0xDF) { len = 1; cp = b & 0x1F; }
+    else if (b >= 0xE0 && b <= 0xEF) { len = 2; cp = b & 0x0F; }
+    else if (b >= 0xF0 && b <= 0xF4) { len = 3; cp = b & 0x07; }
+    else return kIllFormed;
+    if (s.size() - i < static_cast<std::size_t>(len)) return kIllFormed;
+    for (int k = 0; k < len; ++k) {
+        auto t = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+        if ((t & 0xC0) != 0x80) return kIllFormed;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are ill-formed.
+    if ((len == 2 && cp < 0x800) || (len == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return kIllFormed;
+    i += static_cast<std::size_t>(len);
+    return cp;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+bool isValidUtf8(std::string_view s) noexcept {
+    for (std::size_t i = 0; i < s.size();)
+        if (nextUtf8(s, i) == kIllFormed) return false;
+    return true;
+}
+
 std::string toUtf8(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        std::uint32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t c = nextUtf16(s, i);
+        appendUtf8(out, c == kIllFormed ? 0xFFFD : c);
     }
     return out;
 }
@@ -43,39 +69,9 @@ std::string toUtf8(std::u16string_view s) {
 std::u16string fromUtf8(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());
-    std::size_t i = 0;
-    const std::size_t n = s.size();
-    while (i < n) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out += static_cast<char16_t>(b);
-            ++i;
-            continue;
-        }
-        int len = 0;
-        std::uint32_t c = 0, min = 0;
-        if ((b & 0xE0) == 0xC0) { len = 2; c = b & 0x1F; min = 0x80; }
-        else if ((b & 0xF0) == 0xE0) { len = 3; c = b & 0x0F; min = 0x800; }
-        else if ((b & 0xF8) == 0xF0) { len = 4; c = b & 0x07; min = 0x10000; }
-        bool ok = len != 0 && i + len <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            unsigned char cb = static_cast<unsigned char>(s[i + k]);
-            if ((cb & 0xC0) != 0x80) ok = false;
-            else c = (c << 6) | (cb & 0x3F);
-        }
-        if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out += u'\xFFFD';
-            ++i;
-            continue;
-        }
-        i += len;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t c = nextUtf8(s, i);
+        appendUtf16(out, c == kIllFormed ? 0xFFFD : c);
     }
     return out;
 }
@@ -198,6 +194,25 @@ std::size_t hashNoCase(std::u16string_view s) noexcept {
         h *= 1099511628211ull;
     }
     return static_cast<std::size_t>(h);
+}
+
+bool equalsNoCaseAscii(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
+    return true;
+}
+
+std::string toLowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = toLowerAscii(c);
+    return out;
+}
+
+std::string toUpperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = toUpperAscii(c);
+    return out;
 }
 
 bool isSpace(char16_t c) noexcept {

@@ -1,5 +1,7 @@
 // UTF-8 / UTF-16 conversion at the edges of the system, and the case-blind
 // comparisons used for member names, collection keys and text compare mode.
+// Every layer converts text through these, so that ill-formed input is
+// treated the same wherever it enters.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +14,44 @@ namespace qz {
 // Invalid sequences become U+FFFD; nothing throws.
 std::string toUtf8(std::u16string_view s);
 std::u16string fromUtf8(std::string_view s);
+
+// What nextUtf8 and nextUtf16 return for an ill-formed sequence.
+inline constexpr char32_t kIllFormed = 0xFFFFFFFF;
+
+// The code point at s[i] (i < s.size()), moving i past it. An ill-formed
+// sequence (bad lead or continuation byte, truncated, overlong, surrogate,
+// past U+10FFFF) gives kIllFormed and moves i by one byte only.
+char32_t nextUtf8Multi(std::string_view s, std::size_t& i) noexcept;
+inline char32_t nextUtf8(std::string_view s, std::size_t& i) noexcept {
+    auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
+    return nextUtf8Multi(s, i);
+}
+// The code point at s[i] (i < s.size()), moving i past it; a lone surrogate
+// gives kIllFormed.
+inline char32_t nextUtf16(std::u16string_view s, std::size_t& i) noexcept {
+    char16_t c = s[i++];
+    if (c < 0xD800 || c > 0xDFFF) return c;
+    if (c <= 0xDBFF && i < s.size() && s[i] >= 0xDC00 && s[i] <= 0xDFFF)
+        return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (s[i++] - 0xDC00);
+    return kIllFormed;
+}
+// Appends one code point (at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t cp);
+inline void appendUtf16(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+// True when the bytes are well-formed UTF-8 throughout.
+bool isValidUtf8(std::string_view s) noexcept;
 
 // Case mapping one UTF-16 code unit at a time, as the script's LCase/UCase
 // do: the length of a string never changes.
@@ -46,6 +86,18 @@ struct NoCaseEqual {
         return equalsNoCase(a, b);
     }
 };
+
+// Case-blind equality of byte strings where only ASCII letters fold (keys,
+// keywords and names that the system itself spells in ASCII).
+inline char toLowerAscii(char c) noexcept {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+inline char toUpperAscii(char c) noexcept {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+bool equalsNoCaseAscii(std::string_view a, std::string_view b) noexcept;
+std::string toLowerAscii(std::string_view s);
+std::string toUpperAscii(std::string_view s);
 
 // ASCII-only helpers for the parsers.
 inline bool isAsciiDigit(char16_t c) noexcept { return c >= u'0' && c <= u'9'; }

@@ -2,6 +2,8 @@
 // script files are read and written in it.
 #pragma once
 
+#include "platform/automation/Text.h"
+
 #include <string>
 #include <string_view>
 
@@ -27,7 +29,7 @@ std::string utf16ToCp1252(std::u16string_view utf16, char replacement = '?');
 bool fitsCp1252(std::string_view utf8) noexcept;
 
 // UTF-8 <-> UTF-16; ill-formed input becomes U+FFFD.
-std::u16string utf8ToUtf16(std::string_view utf8);
-std::string utf16ToUtf8(std::u16string_view utf16);
+inline std::u16string utf8ToUtf16(std::string_view utf8) { return fromUtf8(utf8); }
+inline std::string utf16ToUtf8(std::u16string_view utf16) { return toUtf8(utf16); }
 
 } // namespace qz::sys

@@ -1,6 +1,7 @@
 #include "platform/system/Locales.h"
 
 #include "platform/system/CodePage.h"
+#include "platform/automation/Text.h"
 
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
@@ -319,9 +320,7 @@ bool sameTag(std::string_view a, std::string_view b) noexcept {
         char x = a[i], y = b[i];
         if (x == '_') x = '-';
         if (y == '_') y = '-';
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (toLowerAscii(x) != toLowerAscii(y)) return false;
     }
     return true;
 }

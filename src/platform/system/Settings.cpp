@@ -1,6 +1,7 @@
 #include "platform/system/Settings.h"
 
 #include "platform/system/Folders.h"
+#include "platform/automation/Text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,15 +24,6 @@ struct Key {
     std::vector<Value> values;
 };
 using Store = std::vector<Key>;
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
 
 // "\Software\\X\" -> "Software\X": no leading, trailing or doubled separators.
 std::string normalKey(std::string_view key) {
@@ -131,7 +123,7 @@ Store load(const std::string& file) {
 Key* findKey(Store& store, std::string_view key) {
     std::string k = normalKey(key);
     for (auto& e : store)
-        if (sameName(e.path, k)) return &e;
+        if (equalsNoCaseAscii(e.path, k)) return &e;
     return nullptr;
 }
 
@@ -139,18 +131,18 @@ Key* findKey(Store& store, std::string_view key) {
 std::optional<std::string> systemValue(SettingsScope scope, const std::string& key,
                                        std::string_view name) {
     if (scope == SettingsScope::Machine) {
-        if (sameName(key, "SOFTWARE\\Microsoft\\Internet Explorer") && sameName(name, "Version"))
+        if (equalsNoCaseAscii(key, "SOFTWARE\\Microsoft\\Internet Explorer") && equalsNoCaseAscii(name, "Version"))
             return std::string("9.11.19041.0");
         std::string tool = systemInfoTool();
         if (!tool.empty()) {
-            if (sameName(key, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") && sameName(name, "PATH"))
+            if (equalsNoCaseAscii(key, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") && equalsNoCaseAscii(name, "PATH"))
                 return tool;
-            if (sameName(key, "SOFTWARE\\Microsoft\\Shared Tools Location") && sameName(name, "MSINFO"))
+            if (equalsNoCaseAscii(key, "SOFTWARE\\Microsoft\\Shared Tools Location") && equalsNoCaseAscii(name, "MSINFO"))
                 return tool.substr(0, tool.rfind('/'));
         }
     } else {
-        if (sameName(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders") &&
-            sameName(name, "Personal"))
+        if (equalsNoCaseAscii(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders") &&
+            equalsNoCaseAscii(name, "Personal"))
             return personalFolder();
     }
     return std::nullopt;
@@ -158,11 +150,11 @@ std::optional<std::string> systemValue(SettingsScope scope, const std::string& k
 
 bool systemKey(SettingsScope scope, const std::string& key) {
     if (scope == SettingsScope::Machine)
-        return sameName(key, "SOFTWARE\\Microsoft\\Internet Explorer") ||
+        return equalsNoCaseAscii(key, "SOFTWARE\\Microsoft\\Internet Explorer") ||
                (!systemInfoTool().empty() &&
-                (sameName(key, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") ||
-                 sameName(key, "SOFTWARE\\Microsoft\\Shared Tools Location")));
-    return sameName(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+                (equalsNoCaseAscii(key, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") ||
+                 equalsNoCaseAscii(key, "SOFTWARE\\Microsoft\\Shared Tools Location")));
+    return equalsNoCaseAscii(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
 }
 
 // Changes the store under an exclusive lock and replaces the file whole, so
@@ -231,7 +223,7 @@ bool settingsKeyExists(SettingsScope scope, std::string_view key) {
     // A key exists also when one of its subkeys does.
     for (const auto& e : store)
         if (e.path.size() > k.size() && e.path[k.size()] == '\\' &&
-            sameName(std::string_view(e.path).substr(0, k.size()), k))
+            equalsNoCaseAscii(std::string_view(e.path).substr(0, k.size()), k))
             return true;
     return systemKey(scope, k);
 }
@@ -242,7 +234,7 @@ std::optional<std::string> readSetting(SettingsScope scope, std::string_view key
     Store store = load(settingsFile(scope));
     if (Key* e = findKey(store, k)) {
         for (const auto& v : e->values)
-            if (sameName(v.name, name)) return v.data;
+            if (equalsNoCaseAscii(v.name, name)) return v.data;
     }
     return systemValue(scope, k, name);
 }
@@ -259,7 +251,7 @@ int writeSetting(SettingsScope scope, std::string_view key, std::string_view nam
             e = &store.back();
         }
         for (auto& v : e->values)
-            if (sameName(v.name, name)) {
+            if (equalsNoCaseAscii(v.name, name)) {
                 v.data = std::string(value);
                 return 0;
             }
@@ -274,7 +266,7 @@ int deleteSetting(SettingsScope scope, std::string_view key, std::string_view na
         Key* e = findKey(store, k);
         if (!e) return ENOENT;
         for (auto it = e->values.begin(); it != e->values.end(); ++it)
-            if (sameName(it->name, name)) {
+            if (equalsNoCaseAscii(it->name, name)) {
                 e->values.erase(it);
                 return 0;
             }

@@ -1,5 +1,7 @@
 #include "platform/word/Application.h"
 
+#include "platform/automation/Text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -89,7 +91,7 @@ namespace {
 std::string CaptionKey(const std::string& s) {
     std::string k;
     for (char c : s)
-        if (c != '&') k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c != '&') k += toLowerAscii(c);
     return k;
 }
 } // namespace

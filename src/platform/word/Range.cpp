@@ -31,7 +31,7 @@ char32_t AtomChar(const Document& doc, const Atom& a) {
 std::string StoryText(const Document& doc, const Story& story, long start, long end) {
     std::string out;
     out.reserve(static_cast<std::size_t>(std::max(0L, end - start)));
-    for (long i = start; i < end; ++i) AppendUtf8(out, AtomChar(doc, story[static_cast<std::size_t>(i)]));
+    for (long i = start; i < end; ++i) appendUtf8(out, AtomChar(doc, story[static_cast<std::size_t>(i)]));
     return out;
 }
 
@@ -253,8 +253,7 @@ int Field::Type() const {
     std::size_t b = code.find_first_not_of(' ');
     if (b == std::string::npos) return kFieldEmpty;
     std::size_t e = code.find_first_of(" \\", b);
-    std::string kw = code.substr(b, e == std::string::npos ? std::string::npos : e - b);
-    for (auto& c : kw) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string kw = toUpperAscii(code.substr(b, e == std::string::npos ? std::string::npos : e - b));
     if (kw == "SET") return kFieldSet;
     if (kw == "MACROBUTTON") return kFieldMacroButton;
     if (kw == "PAGE") return kFieldPage;

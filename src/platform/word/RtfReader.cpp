@@ -146,7 +146,7 @@ private:
     void FinishStory(Story& story, std::string& lastProps, const std::string& openProps);
     void ConvertSymbolField(Story& story, long fb);
     char32_t Decode(const State& st, unsigned char b) const {
-        return st.table ? st.table[b] : Cp1252ToUnicode(b);
+        return st.table ? st.table[b] : sys::cp1252ToUnicode(b);
     }
     void SetFont(State& st, int font) {
         st.cf.font = font;
@@ -336,9 +336,9 @@ std::string RtfReader::ReadGroupText() {
             if (--depth == 0) return s;
         } else if (t.type == Token::Char) {
             const char32_t* table = CodePageTable(ansiCodePage_);
-            AppendUtf8(s, table ? table[t.ch] : Cp1252ToUnicode(t.ch));
+            appendUtf8(s, table ? table[t.ch] : sys::cp1252ToUnicode(t.ch));
         } else if (t.type == Token::Word && t.name == "u") {
-            AppendUtf8(s, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
+            appendUtf8(s, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
             Token f = Next(); // the fallback character
             if (f.type != Token::Char) Rewind(f);
         }
@@ -389,7 +389,7 @@ void RtfReader::ParseFontTable() {
             } else if (have) {
                 if (t.name == "fcharset") cur.charset = t.param;
                 if (t.name == "u") {
-                    AppendUtf8(cur.name, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
+                    appendUtf8(cur.name, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
                     skip_ = 1;
                 } else {
                     cur.decl += WordText(t);
@@ -405,7 +405,7 @@ void RtfReader::ParseFontTable() {
                 continue;
             }
             if (!nameDone && !(cur.name.empty() && t.ch == ' '))
-                AppendUtf8(cur.name, CodePageTable(ansiCodePage_) ? CodePageTable(ansiCodePage_)[t.ch] : Cp1252ToUnicode(t.ch));
+                appendUtf8(cur.name, CodePageTable(ansiCodePage_) ? CodePageTable(ansiCodePage_)[t.ch] : sys::cp1252ToUnicode(t.ch));
         }
     }
     finish();
@@ -802,8 +802,7 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
     }
     std::size_t p = code.find_first_not_of(' ');
     if (p == std::string::npos || code.compare(p, 6, "SYMBOL") != 0) {
-        std::string up = code;
-        for (auto& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::string up = toUpperAscii(code);
         if (p == std::string::npos || up.compare(p, 6, "SYMBOL") != 0) return;
     }
     p += 6;

@@ -44,7 +44,7 @@ void AppendEscaped(std::string& out, char32_t c) {
         out += static_cast<char>(c);
         return;
     }
-    int b = UnicodeToCp1252(c);
+    int b = sys::unicodeToCp1252(c);
     if (b >= 0) {
         AppendHex(out, static_cast<unsigned>(b));
         return;

@@ -12,54 +12,11 @@ namespace qz::word {
 std::u32string DecodeUtf8(std::string_view s) {
     std::u32string out;
     out.reserve(s.size());
-    std::size_t i = 0, n = s.size();
-    while (i < n) {
-        auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out += b;
-            ++i;
-            continue;
-        }
-        int len = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
-        if (b >= 0xF5) len = 0;
-        char32_t c = len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            auto cb = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((cb & 0xC0) != 0x80) ok = false;
-            else c = (c << 6) | (cb & 0x3F);
-        }
-        if (ok && ((len == 3 && (c < 0x800 || (c >= 0xD800 && c < 0xE000))) || (len == 4 && (c < 0x10000 || c > 0x10FFFF))))
-            ok = false;
-        if (!ok) {
-            out += U'\uFFFD';
-            ++i;
-        } else {
-            out += c;
-            i += static_cast<std::size_t>(len);
-        }
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t c = nextUtf8(s, i);
+        out += c == kIllFormed ? U'\uFFFD' : c;
     }
     return out;
-}
-
-namespace {
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-} // namespace
-
-char32_t Cp1252ToUnicode(unsigned char b) {
-    if (b >= 0x80 && b < 0xA0) return kHigh[b - 0x80];
-    return b;
-}
-
-int UnicodeToCp1252(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c < 0x100)) return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == c) return 0x80 + i;
-    return -1;
 }
 
 const char32_t* CodePageTable(int codePage) {
@@ -86,8 +43,8 @@ const char32_t* CodePageTable(int codePage) {
             UErrorCode e = U_ZERO_ERROR;
             int32_t n = ucnv_toUChars(cnv, out, 4, &in, 1, &e);
             bool ok = U_SUCCESS(e) && n == 1 && out[0] != 0xFFFD && out[0] != 0x1A;
-            (*table)[static_cast<std::size_t>(b)] = ok || b == 0x1A ? (n == 1 ? out[0] : Cp1252ToUnicode(static_cast<unsigned char>(b)))
-                                                     : Cp1252ToUnicode(static_cast<unsigned char>(b));
+            (*table)[static_cast<std::size_t>(b)] = ok || b == 0x1A ? (n == 1 ? out[0] : sys::cp1252ToUnicode(static_cast<unsigned char>(b)))
+                                                     : sys::cp1252ToUnicode(static_cast<unsigned char>(b));
         }
     }
     if (cnv) ucnv_close(cnv);

@@ -1,6 +1,11 @@
-// UTF-8 and Windows-1252 conversions used by the model and its RTF reader
-// and writer.
+// Text decoding for the model and its RTF reader: UTF-8 to code points, the
+// code pages that RTF fonts name. UTF-8 and Windows-1252 themselves are the
+// shared conversions of platform/automation/Text.h and
+// platform/system/CodePage.h.
 #pragma once
+
+#include "platform/automation/Text.h"
+#include "platform/system/CodePage.h"
 
 #include <cstdint>
 #include <string>
@@ -8,32 +13,8 @@
 
 namespace qz::word {
 
-inline void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // Decodes UTF-8; a malformed sequence gives U+FFFD for its first byte.
 std::u32string DecodeUtf8(std::string_view s);
-
-// Windows-1252: byte to code point (the five unassigned bytes map to the C1
-// controls of the same value, so that every byte survives a round trip).
-char32_t Cp1252ToUnicode(unsigned char b);
-// Code point to a Windows-1252 byte; -1 when the character has none.
-int UnicodeToCp1252(char32_t c);
 
 // The byte-to-character table of a single-byte Windows code page (ICU data),
 // or nullptr for Windows-1252 itself and for code pages without one (double
