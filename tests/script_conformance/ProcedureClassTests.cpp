@@ -337,5 +337,15 @@ TEST(ConformClasses, ReplacementOrderAndMisplacedDeclarations) {
     expectAll(cases);
 }
 
+// Let into a variable holding Nothing replaces it; into an object without a default member it fails.
+TEST(ConformClasses, LetIntoNothingAndIntoObjectsWithoutDefault) {
+    const Case cases[] = {
+        {"Set x = Nothing : x = 5", "x", "Integer:5"},
+        {"Class C\n Public v\nEnd Class\nSet x = New C : x = 5", "0", "err:438"},
+        {"Class C\n Public v\nEnd Class\nSet x = New C : Set x = Nothing : x = 5", "x", "Integer:5"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
