@@ -340,5 +340,15 @@ TEST(ConformOperators, VariablesAtModuleLevelAndInProcedures) {
     expectAll(cases);
 }
 
+// A literal compared with a computed value converts that value: results of functions count as values, not literals.
+TEST(ConformOperators, LiteralsConvertTheOtherSide) {
+    const Case cases[] = {
+        {"", "Len(\"ab\") = \"2\"", "Boolean:True"},
+        {"", "CStr(1) = 1", "Boolean:True"},
+        {"a = \"10\"", "a < 9", "Boolean:False"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
