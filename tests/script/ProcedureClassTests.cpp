@@ -283,3 +283,36 @@ TEST(ScriptProcedures, ExecuteInALoopKeepsWorking) {
 
 } // namespace
 } // namespace qz::script::test
+
+namespace qz::script::test {
+namespace {
+
+TEST(ScriptClasses, LongChainsOfObjectsAndArraysAreReleasedWithoutRecursion) {
+    auto log = makeRef<Recorder>();
+    ScriptControl sc;
+    sc.AddObject("log", log);
+    sc.AddCode(
+        "Class Node\r\n"
+        "  Public NextNode\r\n"
+        "End Class\r\n"
+        "Class Counted\r\n"
+        "  Public Inner\r\n"
+        "  Sub Class_Terminate : log.Value = log.Value + 1 : End Sub\r\n"
+        "End Class\r\n"
+        "Dim head, n, i, a\r\n"
+        "Set head = New Node : Set n = head\r\n"
+        "For i = 1 To 200000 : Set n.NextNode = New Node : Set n = n.NextNode : Next\r\n"
+        "Set n = Nothing : Set head = Nothing\r\n"
+        "a = Array()\r\n"
+        "For i = 1 To 200000 : a = Array(a) : Next\r\n"
+        "a = Empty\r\n"
+        "log.Value = 0\r\n"
+        "Set head = New Counted : Set n = head\r\n"
+        "For i = 1 To 1000 : Set n.Inner = New Counted : Set n = n.Inner : Next\r\n"
+        "Set n = Nothing : Set head = Nothing\r\n");
+    // Every terminate handler ran.
+    EXPECT_EQ(log->stored.toLong(), 1001);
+}
+
+} // namespace
+} // namespace qz::script::test

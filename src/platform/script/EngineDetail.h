@@ -89,7 +89,7 @@ protected:
             release();  // deletes through lastReleased unless the script kept a reference
             return;
         }
-        delete this;
+        RefCounted::lastReleased();  // queued deletion: long chains stay off the stack
     }
 };
 
