@@ -347,5 +347,25 @@ TEST(ConformClasses, LetIntoNothingAndIntoObjectsWithoutDefault) {
     expectAll(cases);
 }
 
+// An object with a default property gives its value to functions, bounds, indices, conditions, Select and VarType.
+TEST(ConformClasses, DefaultValuesWhereverAValueIsNeeded) {
+    const Case cases[] = {
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = \"abc\"", "Len(o) & UCase(o)", "String:3ABC"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = \"x\"", "o = \"x\"", "Boolean:True"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 3 : For i = 1 To o : n = n + 1 : Next", "n", "Integer:3"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 1 : a = Array(10, 20)", "a(o)", "Integer:20"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = True : If o Then r = 1 Else r = 2", "r", "Integer:1"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 2\nSelect Case o\nCase 2\n r = \"two\"\nCase Else\n r = \"other\"\nEnd Select", "r", "String:two"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 2.5", "CInt(o) & \",\" & Int(o) & \",\" & Round(o)", "String:2,2,2"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = \"a,b\"", "UBound(Split(o, \",\"))", "Long:1"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = #1/2/2003#", "Year(o)", "Integer:2003"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 5 : Set d = CreateObject(\"Scripting.Dictionary\") : d.Add o, 1", "d.Exists(5)", "Boolean:False"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 7 : x = o : o.val = 8", "x", "Integer:7"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = Null", "IsNull(o + 1)", "Boolean:True"},
+        {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 3", "VarType(o)", "Integer:2"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
