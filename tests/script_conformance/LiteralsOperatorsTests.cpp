@@ -350,5 +350,49 @@ TEST(ConformOperators, LiteralsConvertTheOtherSide) {
     expectAll(cases);
 }
 
+// Identifiers up to 255 characters.
+TEST(ConformLexical, IdentifiersUpTo255Characters) {
+    const Case cases[] = {
+        {"Dim aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "0", "err:1030"},
+        {"Dim aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "1", "Integer:1"},
+    };
+    expectAll(cases);
+}
+
+// Not, And, Or, Xor, Eqv, Imp bind in that order; unary minus below ^; left association.
+TEST(ConformOperators, PrecedenceOfLogicalAndArithmeticOperators) {
+    const Case cases[] = {
+        {"", "True Xor True Or True", "Boolean:False"},
+        {"", "False Eqv False Xor True", "Boolean:False"},
+        {"", "False Imp True Eqv False", "Boolean:True"},
+        {"", "1 Or 2 And 0", "Integer:1"},
+        {"", "Not 0 And 0", "Integer:0"},
+        {"", "Not 2 > 1", "Boolean:False"},
+        {"", "-1 ^ 2", "Double:-1"},
+        {"", "2 ^ -2", "Double:0.25"},
+        {"", "- - 1", "Integer:1"},
+        {"", "5 - -3", "Integer:8"},
+        {"", "\"a\" & 1 = \"a1\"", "Boolean:True"},
+        {"", "1 + 2 & 3 + 4", "String:37"},
+        {"", "8 / 2 * 4", "Double:16"},
+        {"", "8 \\ 2 \\ 2", "Integer:2"},
+        {"", "2 ^ 3 * 2", "Double:16"},
+        {"", "10 Mod 4 * 2", "Integer:2"},
+        {"", "5 Mod 3 Mod 2", "Integer:0"},
+        {"", "&hff", "Integer:255"},
+    };
+    expectAll(cases);
+}
+
+// Quote and underscore inside strings; underscores in names; lower-case hex.
+TEST(ConformLexical, QuotesUnderscoresAndHexCase) {
+    const Case cases[] = {
+        {"", "&hff", "Integer:255"},
+        {"x = \"a'b\" : y = \"c _\"", "x & y", "String:a'bc _"},
+        {"Dim a_b : a_b = 1", "a_b", "Integer:1"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
