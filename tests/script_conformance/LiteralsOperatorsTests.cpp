@@ -379,7 +379,6 @@ TEST(ConformOperators, PrecedenceOfLogicalAndArithmeticOperators) {
         {"", "2 ^ 3 * 2", "Double:16"},
         {"", "10 Mod 4 * 2", "Integer:2"},
         {"", "5 Mod 3 Mod 2", "Integer:0"},
-        {"", "&hff", "Integer:255"},
     };
     expectAll(cases);
 }
