@@ -355,5 +355,17 @@ TEST(ConformStrings, TextCompareBeyondAscii) {
     expectAll(cases);
 }
 
+// Strings are sequences of UTF-16 code units: reversing, cutting and searching split surrogate pairs.
+TEST(ConformStrings, SurrogatePairsAreTwoCodeUnits) {
+    const Case cases[] = {
+        {"s = ChrW(&HD83D) & ChrW(&HDE00)", "AscW(s)", "Integer:-10179"},
+        {"s = ChrW(&HD83D) & ChrW(&HDE00)", "AscW(StrReverse(s))", "Integer:-8704"},
+        {"s = ChrW(&HD83D) & ChrW(&HDE00)", "AscW(Mid(s, 2))", "Integer:-8704"},
+        {"s = \"a\" & ChrW(&HD83D) & ChrW(&HDE00)", "InStr(s, ChrW(&HDE00))", "Long:3"},
+        {"s = ChrW(&HD83D) & ChrW(&HDE00)", "Len(UCase(s))", "Long:2"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
