@@ -300,5 +300,17 @@ TEST(ConformErrors, RaiseOfZeroAndHelpFields) {
     expectAll(cases);
 }
 
+// Execute and Eval run in the caller's scope: globals, parameters, class members; implicit names in procedures are local.
+TEST(ConformStatements, ExecuteAndEvalSeeTheCallersNames) {
+    const Case cases[] = {
+        {"Dim g\nSub T\n Execute \"g = 5\"\nEnd Sub\nT", "g", "Integer:5"},
+        {"Sub T\n x = 5\nEnd Sub\nT", "IsEmpty(x)", "Boolean:True"},
+        {"Dim r\nSub T\n ExecuteGlobal \"Dim ng : ng = 3\"\n r = ng\nEnd Sub\nT", "r & ng", "String:33"},
+        {"Dim r\nFunction T(a)\n r = Eval(\"a * 2\")\nEnd Function\nT 21", "r", "Integer:42"},
+        {"Class C\n Public v\n Function Twice\n  Twice = Eval(\"v * 2\")\n End Function\nEnd Class\nSet o = New C : o.v = 4", "o.Twice", "Integer:8"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
