@@ -35,7 +35,7 @@ void Script(const std::uint8_t* data, std::size_t size) {
     const std::string_view expression = nul == std::string_view::npos ? text : text.substr(nul + 1);
 
     script::ScriptControl sc;
-    sc.setTimeout(200);
+    sc.setTimeout(50);
     try {
         sc.AddCode(code);
     } catch (const AutomationError&) {
