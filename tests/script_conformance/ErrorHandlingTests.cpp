@@ -312,5 +312,22 @@ TEST(ConformStatements, ExecuteAndEvalSeeTheCallersNames) {
     expectAll(cases);
 }
 
+// MsgBox and InputBox are refused when the host allows no UI; values of the vb constants.
+TEST(ConformStatements, DialogsRefusedWithoutUiAndConstants) {
+    const Case cases[] = {
+        {"MsgBox \"x\"", "0", "err:70"},
+        {"x = InputBox(\"q\")", "0", "err:70"},
+        {"", "CDate(\"2-Jan-2003\")", "Date:2003-01-02"},
+        {"", "CStr(#1/2/2003 13:04:00#)", "String:1/2/2003 1:04:00 PM"},
+        {"", "vbCrLf = Chr(13) & Chr(10)", "Boolean:True"},
+        {"", "vbObjectError", "Long:-2147221504"},
+        {"", "vbTextCompare & vbLongDate & vbUseDefault & vbFirstFourDays", "String:11-22"},
+        {"", "Len(vbNullString) & Len(vbNullChar)", "String:01"},
+        {"", "vbRed & \",\" & vbBlue & \",\" & vbWhite", "String:255,16711680,16777215"},
+        {"", "vbOKCancel & vbYesNo & vbCritical & vbInformation", "String:141664"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
