@@ -2,6 +2,7 @@
 
 #include "core/ModErrors.h"
 #include "platform/automation/Text.h"
+#include "platform/system/Files.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,33 +17,6 @@ namespace qz::qzc {
 namespace {
 
 // --- reading ---------------------------------------------------------------
-
-bool readWholeFile(const std::string& path, std::string& out) {
-    // Non-blocking, so that a named pipe in place of the file is refused
-    // rather than waited on; it has no effect on regular files.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    out.clear();
-    out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
 
 // The path of an existing file whose name matches without regard to ASCII
 // letter case, when exactly one does; otherwise the path as given. Files
@@ -206,16 +180,6 @@ std::string errnoText(int code) {
     raiseError(kErrorFail, "Cannot write the qzc file '" + path + "': " + errnoText(code), code);
 }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 } // namespace
 
 [[noreturn]] void raiseMessage(std::int32_t id) { RaiseError(id); }
@@ -276,7 +240,7 @@ std::string readId(pugi::xml_node element, const char* elementKind) {
 std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
     std::string resolved = resolveCaseInsensitive(path);
     std::string bytes;
-    if (!readWholeFile(resolved, bytes)) raiseMessage(kCannotOpen);
+    if (sys::readWholeFile(resolved, bytes) != 0) raiseMessage(kCannotOpen);
     if (!isWideEncoding(bytes)) {
         std::string_view body = bytes;
         if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
@@ -347,50 +311,13 @@ std::string serialize(const pugi::xml_document& xml, pugi::xml_node skip) {
 void writeDocument(const QZCDocument& doc, pugi::xml_node skip) {
     const std::string data = serialize(doc.xml, skip);
 
-    // Write through symbolic links to the file they name.
-    std::string target = doc.url;
-    if (char* real = ::realpath(doc.url.c_str(), nullptr)) {
-        target = real;
-        std::free(real);
-    }
-
+    // A file without write permission is read-only for us too, even for a
+    // user whom the system would let write it.
     struct stat st;
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists) {
-        if (!S_ISREG(st.st_mode)) raiseWriteError(doc.url, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-        // A file without write permission is read-only for us too, even for
-        // a user whom the system would let write it.
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
-            raiseWriteError(doc.url, EACCES);
-    }
-
-    std::filesystem::path tp(target);
-    std::string dir = tp.parent_path().empty() ? std::string(".") : tp.parent_path().string();
-    std::string base = tp.filename().string();
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) raiseWriteError(doc.url, errno);
-
-    int failure = 0;
-    if (!writeAll(fd, data) || ::fsync(fd) != 0) failure = errno ? errno : EIO;
-    if (!failure && exists && ::fchmod(fd, st.st_mode & 07777) != 0) failure = errno;
-    if (::close(fd) != 0 && !failure) failure = errno;
-    if (!failure && ::rename(tmp.c_str(), target.c_str()) != 0) failure = errno;
-    if (failure) {
-        ::unlink(tmp.c_str());
-        raiseWriteError(doc.url, failure);
-    }
-    // Make the rename itself durable.
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    if (::stat(doc.url.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(doc.url.c_str(), W_OK) != 0))
+        raiseWriteError(doc.url, EACCES);
+    if (int e = sys::replaceFile(doc.url, data)) raiseWriteError(doc.url, e);
 }
 
 } // namespace qz::qzc

@@ -2,6 +2,7 @@
 
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
+#include "platform/system/Files.h"
 #include "platform/system/Folders.h"
 #include "platform/system/SystemError.h"
 #include "platform/system/TempFiles.h"
@@ -25,42 +26,24 @@ int copyBytes(const std::string& source, const std::string& target) {
     int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return errno;
     struct stat st;
-    if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    int rc = ::fstat(in, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (rc) {
         ::close(in);
-        return e;
+        return rc;
     }
-    std::string tmp = target + ".qzcopy";
-    int out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
-    if (out < 0) {
-        int e = errno;
-        ::close(in);
-        return e;
-    }
-    int rc = 0;
-    char buf[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(in, buf, sizeof buf);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            rc = errno;
-            break;
-        }
-        for (ssize_t off = 0; off < n && rc == 0;) {
-            ssize_t w = ::write(out, buf + off, static_cast<std::size_t>(n - off));
-            if (w < 0) {
-                if (errno != EINTR) rc = errno;
-                continue;
+    rc = sys::replaceFileWith(target, [in](int out) {
+        char buf[1 << 16];
+        for (;;) {
+            ssize_t n = ::read(in, buf, sizeof buf);
+            if (n == 0) return 0;
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return errno;
             }
-            off += w;
+            if (int e = sys::writeAll(out, std::string_view(buf, static_cast<std::size_t>(n)))) return e;
         }
-        if (rc) break;
-    }
+    }, static_cast<int>(st.st_mode & 0777));
     ::close(in);
-    if (::close(out) != 0 && rc == 0) rc = errno;
-    if (rc == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) rc = errno;
-    if (rc != 0) ::unlink(tmp.c_str());
     return rc;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/system/Settings.h"
 
+#include "platform/system/Files.h"
 #include "platform/system/Folders.h"
 #include "platform/automation/Text.h"
 
@@ -177,30 +178,7 @@ int update(SettingsScope scope, Change change) {
     }
     Store store = load(file);
     int rc = change(store);
-    if (rc == 0) {
-        std::string tmp = file + ".new";
-        std::string text = serialize(store);
-        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            rc = errno;
-        } else {
-            const char* p = text.data();
-            std::size_t left = text.size();
-            while (left > 0 && rc == 0) {
-                ssize_t n = ::write(fd, p, left);
-                if (n < 0) {
-                    if (errno != EINTR) rc = errno;
-                    continue;
-                }
-                p += n;
-                left -= static_cast<std::size_t>(n);
-            }
-            if (rc == 0 && ::fsync(fd) != 0) rc = errno;
-            ::close(fd);
-            if (rc == 0 && ::rename(tmp.c_str(), file.c_str()) != 0) rc = errno;
-            if (rc != 0) ::unlink(tmp.c_str());
-        }
-    }
+    if (rc == 0) rc = replaceFile(file, serialize(store), 0644);
     ::flock(lock, LOCK_UN);
     ::close(lock);
     return rc;

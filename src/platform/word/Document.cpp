@@ -2,10 +2,9 @@
 
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
+#include "platform/system/Files.h"
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <system_error>
 #include <unistd.h>
@@ -235,10 +234,8 @@ void Document::RollBack(std::size_t mark) {
 }
 
 void Document::LoadRtf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) RaiseWordError(kErrFileOpen, path);
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) RaiseWordError(kErrFileOpen, path);
+    std::string data;
+    if (sys::readWholeFile(path, data) != 0) RaiseWordError(kErrFileOpen, path);
     LoadRtfText(data);
     SetFileName(path);
     readOnly_ = ::access(path.c_str(), W_OK) != 0;
@@ -249,24 +246,7 @@ namespace {
 // Writes a whole file through a temporary file and a rename, so that a
 // failed write never leaves a half-written document in place.
 void WriteWholeFile(const std::string& path, const std::string& data) {
-    std::string tmp = path + ".~qztmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) RaiseWordError(kErrFileOpen, path);
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(tmp.c_str());
-            RaiseWordError(kErrFileOpen, path);
-        }
-    }
-    std::error_code ec;
-    fs::rename(tmp, path, ec);
-    if (ec) {
-        std::remove(tmp.c_str());
-        RaiseWordError(kErrFileOpen, path);
-    }
+    if (sys::replaceFile(path, data) != 0) RaiseWordError(kErrFileOpen, path);
 }
 } // namespace
 

@@ -1,0 +1,32 @@
+// Whole-file reading and writing. A file is replaced by writing a new file
+// beside it and renaming that over it, so that a reader sees the old or the
+// new contents and a failed write leaves the old file as it was.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qz::sys {
+
+// Reads a regular file whole into `out`. Returns 0 or the errno of the
+// failure; what is not a regular file (a folder, a named pipe, a device) is
+// refused with EISDIR or EINVAL rather than read or waited on.
+int readWholeFile(const std::string& path, std::string& out);
+
+// Writes every byte to the descriptor, resuming after signals: 0 or errno.
+int writeAll(int fd, std::string_view data) noexcept;
+
+// Replaces the file at `path` whole with what `fill` writes to the open
+// temporary file (fill returns 0 or an errno). A symbolic link is written
+// through to the file it names. With `mode` < 0 an existing file keeps its
+// permission bits and a new one gets 0666 less the umask; otherwise the file
+// gets `mode` less the umask. Both the file and the rename are flushed to
+// disk before success is reported. Returns 0 or the errno of the failure
+// (EISDIR or EINVAL when the path names something other than a file).
+int replaceFileWith(const std::string& path, const std::function<int(int fd)>& fill, int mode = -1);
+inline int replaceFile(const std::string& path, std::string_view data, int mode = -1) {
+    return replaceFileWith(path, [data](int fd) { return writeAll(fd, data); }, mode);
+}
+
+} // namespace qz::sys
