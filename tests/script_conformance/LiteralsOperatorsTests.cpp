@@ -393,5 +393,19 @@ TEST(ConformLexical, QuotesUnderscoresAndHexCase) {
     expectAll(cases);
 }
 
+// Leading zeros are decimal; exponents with a fraction or a leading point; zero in hex and octal.
+TEST(ConformLiterals, LeadingZerosAndExponentForms) {
+    const Case cases[] = {
+        {"", "010", "Integer:10"},
+        {"", "08", "Integer:8"},
+        {"", "1.5E-3", "Double:0.0015"},
+        {"", ".5E1", "Double:5"},
+        {"", "&H0 & &O0", "String:00"},
+        {"", "&hFFFF&", "Long:65535"},
+        {"", "Chr(34) = \"\"\"\"", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
