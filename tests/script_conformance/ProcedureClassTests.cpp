@@ -367,5 +367,15 @@ TEST(ConformClasses, DefaultValuesWhereverAValueIsNeeded) {
     expectAll(cases);
 }
 
+// With keeps its object after the variable is cleared; ReDim of an array being iterated is refused; ByVal arrays are copies.
+TEST(ConformClasses, WithHoldsItsObjectAndArraysLockedWhileIterated) {
+    const Case cases[] = {
+        {"Class C\n Public v\nEnd Class\nSet o = New C\nWith o\n .v = 1\n Set o = Nothing\n .v = 2\n r = .v\nEnd With", "r", "Integer:2"},
+        {"ReDim a(2)\nFor Each x In a\n ReDim a(5)\nNext", "0", "err:10"},
+        {"Sub S(ByVal a)\n ReDim a(5)\nEnd Sub\nDim v : v = Array(1) : S v", "UBound(v)", "Long:0"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
