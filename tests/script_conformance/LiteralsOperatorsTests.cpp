@@ -407,5 +407,19 @@ TEST(ConformLiterals, LeadingZerosAndExponentForms) {
     expectAll(cases);
 }
 
+// Dates keep their subtype under + and unary minus, become Double under - and *, Long under \\ and Mod.
+TEST(ConformOperators, DatesAndCurrencyInEveryOperator) {
+    const Case cases[] = {
+        {"", "CCur(0.1) = 0.1", "Boolean:True"},
+        {"", "#1/2/2003# + #10:00#", "Date:2003-01-02 10:00:00"},
+        {"", "TypeName(#1/2/2003# - #12:00#)", "String:Double"},
+        {"", "TypeName(#1/2/2003# * 1)", "String:Double"},
+        {"", "TypeName(-#1/2/2003#)", "String:Date"},
+        {"", "TypeName(#1/2/2003# \\ 1)", "String:Long"},
+        {"", "TypeName(#1/2/2003# Mod 7)", "String:Long"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
