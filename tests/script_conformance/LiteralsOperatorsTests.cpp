@@ -407,7 +407,7 @@ TEST(ConformLiterals, LeadingZerosAndExponentForms) {
     expectAll(cases);
 }
 
-// Dates keep their subtype under + and unary minus, become Double under - and *, Long under \\ and Mod.
+// Dates keep their subtype under + and unary minus, become Double under - and *, Long under \ and Mod.
 TEST(ConformOperators, DatesAndCurrencyInEveryOperator) {
     const Case cases[] = {
         {"", "CCur(0.1) = 0.1", "Boolean:True"},
