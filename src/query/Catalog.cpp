@@ -9,6 +9,25 @@
 
 namespace qz::query {
 
+namespace {
+// The table or column of that name: the exact spelling first, else one that
+// differs only in case. A case-sensitive backend still folds unquoted names,
+// so such a name is accepted there too when it is unambiguous.
+template <class Ptr>
+Ptr findByName(const std::vector<Ptr>& items, std::string_view name, bool insensitive) {
+    Ptr folded;
+    int foldedCount = 0;
+    for (const auto& item : items) {
+        if (item->Name == name) return item;
+        if (equalsNoCaseAscii(item->Name, name)) {
+            if (!folded) folded = item;
+            ++foldedCount;
+        }
+    }
+    return (insensitive || foldedCount == 1) ? folded : nullptr;
+}
+} // namespace
+
 int ColumnKindOfAdoType(std::int32_t t) {
     switch (t) {
     case 11: return 2;
@@ -52,35 +71,13 @@ const std::vector<CatalogKey>& CatalogTable::Keys() {
 ColumnRef CatalogTable::FindColumn(std::string_view name) {
     Load();
     auto owner = owner_.lock();
-    bool insensitive = !owner || owner->Dialect().Case == IdentifierCase::Insensitive;
-    ColumnRef folded;
-    int foldedCount = 0;
-    for (const auto& c : columns_) {
-        if (c->Name == name) return c;
-        if (equalsNoCaseAscii(c->Name, name)) {
-            if (!folded) folded = c;
-            ++foldedCount;
-        }
-    }
-    // A case-sensitive backend still folds unquoted names, so a name that
-    // differs only in case is accepted when it is unambiguous.
-    return (insensitive || foldedCount == 1) ? folded : nullptr;
+    return findByName(columns_, name, !owner || owner->Dialect().Case == IdentifierCase::Insensitive);
 }
 
 // ---- Catalog ---------------------------------------------------------------
 
 TableRef Catalog::FindTable(std::string_view name) const {
-    bool insensitive = dialect_.Case == IdentifierCase::Insensitive;
-    TableRef folded;
-    int foldedCount = 0;
-    for (const auto& t : tables_) {
-        if (t->Name == name) return t;
-        if (equalsNoCaseAscii(t->Name, name)) {
-            if (!folded) folded = t;
-            ++foldedCount;
-        }
-    }
-    return (insensitive || foldedCount == 1) ? folded : nullptr;
+    return findByName(tables_, name, dialect_.Case == IdentifierCase::Insensitive);
 }
 
 bool Catalog::NamesEqual(std::string_view a, std::string_view b) const {
