@@ -377,5 +377,19 @@ TEST(ConformClasses, WithHoldsItsObjectAndArraysLockedWhileIterated) {
     expectAll(cases);
 }
 
+// Procedures on one line, a comment after Then, statements on the Else and ElseIf lines of a block If.
+TEST(ConformControlFlow, OneLineProceduresAndStatementsAfterElse) {
+    const Case cases[] = {
+        {"Dim r\nSub S : r = 1 : End Sub\nS", "r", "Integer:1"},
+        {"Function F(a) : F = a * 2 : End Function", "F(4)", "Integer:8"},
+        {"If x Then ' comment\n r = 1\nElse\n r = 2\nEnd If", "r", "Integer:2"},
+        {"If False Then\n r = 1\nElse r = 2\nEnd If", "r", "Integer:2"},
+        {"If False Then\n r = 1\nElseIf True Then r = 3\nEnd If", "r", "Integer:3"},
+        {"Dim a()\na(0) = 1", "0", "err:9"},
+        {"While n < 3 : n = n + 1 : Wend", "n", "Integer:3"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
