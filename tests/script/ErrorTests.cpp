@@ -115,6 +115,11 @@ TEST(ScriptErrors, HostObjectErrorsReachTheScriptUnchanged) {
     EXPECT_EQ(sc.Eval("n").toLong(), 424);
     EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("host.Fail &H800A000D"); }).Number, 13);
     EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("host.Log"); }).Number, 450);
+    // A C++ exception of a host object becomes a script error, not a crash.
+    AutomationError bug = errorOf([&] { sc.ExecuteStatement("x = 1\r\nhost.Throw"); });
+    EXPECT_EQ(bug.Number, kErrorFail);
+    EXPECT_EQ(bug.Description, "host bug");
+    EXPECT_EQ(sc.Error().Line, 2);
 }
 
 TEST(ScriptErrors, CommonRuntimeErrorNumbers) {

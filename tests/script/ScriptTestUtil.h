@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -45,6 +46,7 @@ public:
             {u"Fail", kCall, 1, 3, &Recorder::failMember},
             {u"Wait", kCall, 1, 1, &Recorder::waitMember},
             {u"Calls", kGet, 0, 0, &Recorder::callsMember},
+            {u"Throw", kCall, 0, 0, &Recorder::throwMember},
         };
         return t;
     }
@@ -77,6 +79,7 @@ private:
         return {};
     }
     Variant callsMember(std::uint8_t, std::span<Variant>) { return Variant(static_cast<std::int32_t>(calls)); }
+    Variant throwMember(std::uint8_t, std::span<Variant>) { throw std::runtime_error("host bug"); }
 };
 
 } // namespace qz::script::test

@@ -338,6 +338,11 @@ Flow Engine::execList(const StmtList& list, Frame& f) {
             AutomationError e = runtimeError(err::OutOfMemory);
             if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
             setErr(e);
+        } catch (std::exception& ex) {
+            // A host object that failed with a C++ exception of its own.
+            AutomationError e(kErrorFail, "", ex.what());
+            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            setErr(e);
         }
     }
     return Flow::Normal;

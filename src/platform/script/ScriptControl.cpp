@@ -98,6 +98,10 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) 
         error_.Number = e.Number;
         error_.Source = e.Source;
         error_.Description = e.Description;
+    } catch (std::exception& e) {
+        // A host object's C++ failure outside any statement (Run's arguments).
+        error_.Number = kErrorFail;
+        error_.Description = e.what();
     }
     if (onError) {
         try { onError(); } catch (...) {}
