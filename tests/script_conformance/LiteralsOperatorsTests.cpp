@@ -421,5 +421,20 @@ TEST(ConformOperators, DatesAndCurrencyInEveryOperator) {
     expectAll(cases);
 }
 
+// Single with Integer stays Single, with Long becomes Double, overflows into Double; seven digits as text.
+TEST(ConformOperators, SingleArithmeticAndItsText) {
+    const Case cases[] = {
+        {"", "CStr(CSng(0.1) + CSng(0.2))", "String:0.3"},
+        {"", "CStr(CSng(1) / 3)", "String:0.3333333"},
+        {"", "TypeName(CSng(2) * 3)", "String:Single"},
+        {"", "TypeName(CSng(2) * CLng(3))", "String:Double"},
+        {"", "TypeName(CSng(2) + CCur(1))", "String:Currency"},
+        {"", "TypeName(CByte(2) * CSng(3))", "String:Single"},
+        {"", "CStr(CSng(16777217))", "String:1.677722E+07"},
+        {"", "TypeName(CSng(1E38) * 10)", "String:Double"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
