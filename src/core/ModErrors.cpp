@@ -4,9 +4,10 @@
 #include "core/WinDirs.h"
 #include "core/frmErrors.h"
 #include "platform/automation/DateTime.h"
+#include "platform/automation/Text.h"
+#include "platform/system/Files.h"
 #include "platform/system/Folders.h"
 #include "platform/system/Locales.h"
-#include "platform/system/CodePage.h"
 #include "platform/system/SystemError.h"
 #include "platform/ui/UiHost.h"
 #include "resources/MessageTable.h"
@@ -50,7 +51,7 @@ std::string timeStamp(std::chrono::system_clock::time_point tp) {
     if (!f) f = &LocaleFormat::english();
     double serial = static_cast<double>(daysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday));
     serial = joinDateTime(serial, (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0);
-    return sys::utf16ToUtf8(formatDateDefault(serial, *f));
+    return toUtf8(formatDateDefault(serial, *f));
 }
 
 bool trimmedEmpty(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
@@ -60,19 +61,7 @@ bool trimmedEmpty(std::string_view s) { return s.find_first_not_of(' ') == std::
 bool appendRecord(const std::string& file, const std::string& record) {
     int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    const char* p = record.data();
-    std::size_t left = record.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    bool ok = sys::writeAll(fd, record) == 0;
     ::close(fd);
     return ok;
 }

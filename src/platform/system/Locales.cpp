@@ -333,7 +333,7 @@ std::string displayName(const char* icuId, bool languageOnly, bool countryOnly, 
     else if (countryOnly) n = uloc_getDisplayCountry(icuId, inLocale, buf, 256, &st);
     else n = uloc_getDisplayName(icuId, inLocale, buf, 256, &st);
     if (U_FAILURE(st) || n <= 0) return {};
-    return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(buf),
+    return toUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(buf),
                                            static_cast<std::size_t>(std::min(n, 256))));
 }
 
@@ -412,7 +412,7 @@ std::optional<std::string> localeInfo(std::uint32_t lcid, std::uint32_t item) {
     const LcidEntry* e = entryOf(lcid);
     if (!e) return std::nullopt;
     const LocaleFormat& f = *localeFormatFor(lcid);
-    auto u8 = [](const std::u16string& s) { return utf16ToUtf8(s); };
+    auto u8 = [](const std::u16string& s) { return toUtf8(s); };
     auto num = [](int v) { return std::to_string(v); };
 
     if (item >= LOCALE_SDAYNAME1 && item < LOCALE_SDAYNAME1 + 7)   // Monday first
