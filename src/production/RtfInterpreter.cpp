@@ -3,6 +3,7 @@
 #include "production/Errors.h"
 #include "core/RandomFile.h"
 #include "production/TemplateFiles.h"
+#include "platform/system/CodePage.h"
 
 #include <algorithm>
 
@@ -20,7 +21,7 @@ constexpr std::int32_t kErrStatementEmpty = 4010;
 constexpr std::int32_t kErrLocaleMissing = 4051;
 constexpr std::int32_t kErrFormatMissing = 4052;
 
-constexpr std::string_view kSeparator = "\\'a7";   // the section sign as the RTF escapes it
+constexpr std::string_view kSectionSign = "\xC2\xA7";  // UTF-8 of the expression separator
 constexpr std::string_view kLineBreakCode = "_QZCRLF";
 
 enum TokenType { kOpen = 0, kClose = 1, kControlWord = 2, kControlSymbol = 3, kText = 4 };
@@ -36,32 +37,76 @@ int hexValue(char c) {
 }
 
 
+// Appends the UTF-8 form of a code point (at most U+10FFFF) to a small buffer;
+// returns the number of bytes written (1 to 4).
+std::size_t encodeUtf8(char32_t cp, char* out) {
+    if (cp < 0x80) {
+        out[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
 // The RTF tokenizer over one buffer (a field group). Reading past the end of
 // the buffer means the group ended before what the caller was looking for.
-// Token texts are views into the buffer wherever the text stands there as it
-// is; only decoded characters and upper-case control words need own storage.
+//
+// Text tokens are UTF-8: bytes and \'hh escapes are Windows-1252 characters,
+// \uN gives the character N (its fallback characters skipped, as many as the
+// \ucN in force says). The section sign escaped in lower case ("\'a7") is also
+// flagged as a separator, the one form that splits an expression payload; a
+// sign reached any other way is plain text. Token texts are views into the
+// buffer wherever the text stands there as it is; decoded characters and
+// upper-case control words use the tokenizer's own storage.
 class Tokenizer {
 public:
     explicit Tokenizer(std::string_view buffer) : buf_(buffer) {}
 
     int type() const { return type_; }
     std::string_view text() const { return text_; }
+    // The current token is the section sign written "\'a7".
+    bool separator() const { return separator_; }
 
     // A token "named" x: its text without surrounding blanks equals x.
     bool named(std::string_view x) const { return TrimBlanks(text_) == x; }
 
     void next() {
         if (pos_ >= buf_.size()) raiseOwnError(kErrBadRtf);
+        separator_ = false;
         const std::size_t start = pos_;
         const char c = buf_[pos_++];
         if (c == '{' || c == '}') {
             type_ = c == '{' ? kOpen : kClose;
             text_ = buf_.substr(start, 1);
+            if (c == '{') {
+                if (depth_ < kUcDepth) ucStack_[depth_] = uc_;
+                ++depth_;
+            } else if (depth_ > 0) {
+                --depth_;
+                if (depth_ < kUcDepth) uc_ = ucStack_[depth_];
+            }
             return;
         }
         if (c != '\\') {
             type_ = kText;
-            text_ = buf_.substr(start, 1);
+            if (static_cast<unsigned char>(c) < 0x80) text_ = buf_.substr(start, 1);
+            else setDecoded(sys::cp1252ToUnicode(static_cast<unsigned char>(c)));
             return;
         }
         if (pos_ >= buf_.size()) {
@@ -71,25 +116,7 @@ public:
         }
         const char d = buf_[pos_++];
         if (isAsciiLetter(d)) {
-            type_ = kControlWord;
-            bool hasUpper = d >= 'A' && d <= 'Z';
-            while (pos_ < buf_.size()) {
-                const char e = buf_[pos_];
-                if (isAsciiLetter(e) || isDigit(e) || e == '-') {
-                    hasUpper = hasUpper || (e >= 'A' && e <= 'Z');
-                    ++pos_;
-                    continue;
-                }
-                if (e == ' ') ++pos_;  // the blank delimiter belongs to the word
-                break;                 // any other delimiter stays for the next token
-            }
-            text_ = buf_.substr(start, pos_ - start);
-            if (hasUpper) {
-                own_.assign(text_);
-                for (char& x : own_)
-                    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-                text_ = own_;
-            }
+            readControlWord(start);
             return;
         }
         if (d == '\\' || d == '{' || d == '}') {
@@ -101,16 +128,11 @@ public:
             if (buf_.size() - pos_ < 2) raiseOwnError(kErrBadRtf);
             const char h1 = buf_[pos_], h2 = buf_[pos_ + 1];
             pos_ += 2;
-            type_ = kText;
-            if ((h1 == 'a' || h1 == 'A') && h2 == '7') {
-                // The section sign stays escaped: it is the separator of expression payloads.
-                text_ = buf_.substr(start, 4);
-                return;
-            }
             const int hi = hexValue(h1), lo = hexValue(h2);
             if (hi < 0 || lo < 0) raiseOwnError(kErrBadRtf);
-            decoded_ = static_cast<char>(hi * 16 + lo);
-            text_ = std::string_view(&decoded_, 1);
+            type_ = kText;
+            separator_ = h1 == 'a' && h2 == '7';
+            setDecoded(sys::cp1252ToUnicode(static_cast<unsigned char>(hi * 16 + lo)));
             return;
         }
         type_ = kControlSymbol;
@@ -133,20 +155,135 @@ public:
     }
 
 private:
+    // \uc scopes are kept for this many nested groups; deeper ones share the
+    // value of the innermost kept group.
+    static constexpr int kUcDepth = 32;
+
+    // The end of the control word whose letters start at p: letters, digits
+    // and "-", plus the blank that ends it.
+    std::size_t wordEnd(std::size_t p) const {
+        while (p < buf_.size() && (isAsciiLetter(buf_[p]) || isDigit(buf_[p]) || buf_[p] == '-')) ++p;
+        if (p < buf_.size() && buf_[p] == ' ') ++p;
+        return p;
+    }
+
+    // The parameter of a control word "\<letter><number>", with `letters` the
+    // word's name in lower case; false when the word is another one. The
+    // value is clamped far outside every meaningful range.
+    static bool wordParameter(std::string_view word, std::string_view letters, long& value) {
+        if (word.size() <= letters.size() + 1) return false;
+        for (std::size_t i = 0; i < letters.size(); ++i)
+            if ((word[i + 1] | 0x20) != letters[i]) return false;
+        std::size_t i = letters.size() + 1;
+        const bool negative = word[i] == '-';
+        if (negative) ++i;
+        if (i >= word.size() || !isDigit(word[i])) return false;
+        value = 0;
+        for (; i < word.size() && isDigit(word[i]); ++i)
+            if (value < 10'000'000) value = value * 10 + (word[i] - '0');
+        if (i < word.size() && word[i] != ' ') return false;
+        if (negative) value = -value;
+        return true;
+    }
+
+    void readControlWord(std::size_t start) {
+        pos_ = wordEnd(pos_);
+        text_ = buf_.substr(start, pos_ - start);
+        long n = 0;
+        if (wordParameter(text_, "u", n)) {
+            readUnicode(n);
+            return;
+        }
+        if (wordParameter(text_, "uc", n)) uc_ = static_cast<int>(std::clamp(n, 0L, 255L));
+        type_ = kControlWord;
+        bool hasUpper = false;
+        for (char x : text_) hasUpper = hasUpper || (x >= 'A' && x <= 'Z');
+        if (hasUpper) {
+            own_.assign(text_);
+            for (char& x : own_)
+                if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+            text_ = own_;
+        }
+    }
+
+    // The 16-bit unit of a \uN parameter (negative N counts from 65536).
+    static long unitOf(long n) { return n < 0 ? n + 65536 : n; }
+
+    // \uN: the character N, then its fallback characters are skipped. A high
+    // surrogate joins the low surrogate of a \uN that follows at once; a
+    // surrogate left alone becomes U+FFFD.
+    void readUnicode(long n) {
+        type_ = kText;
+        skipFallback();
+        long unit = unitOf(n);
+        char32_t cp = unit >= 0 && unit <= 0xFFFF ? static_cast<char32_t>(unit) : kReplacement;
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            long low = -1;
+            const std::size_t save = pos_;
+            if (buf_.size() - pos_ > 2 && buf_[pos_] == '\\' && isAsciiLetter(buf_[pos_ + 1])) {
+                const std::size_t end = wordEnd(pos_ + 1);
+                long m = 0;
+                if (wordParameter(buf_.substr(pos_, end - pos_), "u", m)) {
+                    low = unitOf(m);
+                    pos_ = end;
+                }
+            }
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + static_cast<char32_t>(low - 0xDC00);
+                skipFallback();
+            } else {
+                cp = kReplacement;
+                pos_ = save;
+            }
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        setDecoded(cp);
+    }
+
+    // Skips the fallback characters of a \uN: each is one character, one
+    // escape or one control word or symbol; a brace ends them early.
+    void skipFallback() {
+        for (int k = 0; k < uc_ && pos_ < buf_.size(); ++k) {
+            const char c = buf_[pos_];
+            if (c == '{' || c == '}') return;
+            if (c != '\\' || pos_ + 1 >= buf_.size()) {
+                ++pos_;
+                continue;
+            }
+            const char d = buf_[pos_ + 1];
+            if (d == '\'') pos_ = std::min(buf_.size(), pos_ + 4);
+            else if (isAsciiLetter(d)) pos_ = wordEnd(pos_ + 1);
+            else pos_ += 2;
+        }
+    }
+
+    void setDecoded(char32_t cp) {
+        text_ = std::string_view(decoded_, encodeUtf8(cp, decoded_));
+    }
+
     std::string_view buf_;
     std::size_t pos_ = 0;
     int type_ = kText;
+    bool separator_ = false;
     std::string_view text_;
     std::string own_;
-    char decoded_ = 0;
+    char decoded_[4] = {};
+    int uc_ = 1;      // fallback characters after \uN
+    int depth_ = 0;   // group depth from the start of the buffer
+    int ucStack_[kUcDepth] = {};
 };
 
 // The walk shared by both record readers: label, then (for expressions) the
 // font, then the SET field's instruction text up to its result.
+// All texts are UTF-8; the positions of the last two separators ("\'a7") in
+// the instruction are kept for the expression reader.
 struct FieldWalk {
     std::string label;
     std::string font;
     std::string instruction;
+    std::size_t lastSeparator = std::string::npos;
+    std::size_t previousSeparator = std::string::npos;
 };
 
 FieldWalk walkField(std::string_view group, bool readFont) {
@@ -178,6 +315,10 @@ FieldWalk walkField(std::string_view group, bool readFont) {
                 t.skipGroup();
             }
         } else if (t.type() == kText) {
+            if (t.separator()) {
+                w.previousSeparator = w.lastSeparator;
+                w.lastSeparator = w.instruction.size();
+            }
             w.instruction += t.text();
         }
         t.next();
@@ -203,7 +344,7 @@ void replaceAll(std::string& s, std::string_view from, std::string_view to) {
 std::string decodeCode(std::string_view raw) {
     std::string code(raw);
     replaceAll(code, kLineBreakCode, "\r\n");
-    return ansiToUtf8(code);
+    return code;
 }
 
 // The position of the next brace at or after pos, npos when none.
@@ -356,7 +497,7 @@ StatementRecord RtfInterpreter::ParseRTFStatementCode(std::string_view group) {
         const std::size_t at = w.instruction.find(name);
         if (at == std::string::npos) raiseOwnError(kErrStatementEmpty);
         StatementRecord r;
-        r.Label = ansiToUtf8(w.label);
+        r.Label = std::move(w.label);
         r.Code = decodeCode(TrimBlanks(std::string_view(w.instruction).substr(at + name.size())));
         return r;
     });
@@ -368,27 +509,29 @@ ExpressionRecord RtfInterpreter::ParseRTFExpressionCode(std::string_view group) 
         constexpr std::string_view name = "QZExpression377";
         const std::size_t at = w.instruction.find(name);
         if (at == std::string::npos) raiseOwnError(kErrExpressionEmpty);
-        const std::string_view rest =
-            TrimBlanks(std::string_view(w.instruction).substr(at + name.size()));
+        const std::string_view all = w.instruction;
+        const std::string_view rest = TrimBlanks(all.substr(at + name.size()));
+        const std::size_t restStart = static_cast<std::size_t>(rest.data() - all.data());
 
-        // Only the last two separators split: the code may hold the sign itself.
-        const std::size_t b = rest.rfind(kSeparator);
-        if (b == std::string_view::npos || b == 0) raiseOwnError(kErrFormatMissing);
-        const std::size_t a = rest.rfind(kSeparator, b - 1);
-        if (a == std::string_view::npos) raiseOwnError(kErrFormatMissing);
-        // Separators cannot overlap ("\'a7" has no repeated prefix), so b >= a + 4.
-        const std::string_view format = rest.substr(a + kSeparator.size(),
-                                                    b - a - kSeparator.size());
+        // Only the last two separators split: the code may hold the sign
+        // itself. A separator is never a blank, so both lie inside the rest
+        // when they lie after its start.
+        const std::size_t a = w.previousSeparator, b = w.lastSeparator;
+        if (a == std::string::npos || a < restStart) raiseOwnError(kErrFormatMissing);
+        const std::size_t restEnd = restStart + rest.size();
+        const std::string_view format = all.substr(a + kSectionSign.size(),
+                                                   b - a - kSectionSign.size());
         if (format.empty()) raiseOwnError(kErrFormatMissing);
-        const std::string_view locale = rest.substr(b + kSeparator.size());
+        const std::string_view locale = all.substr(b + kSectionSign.size(),
+                                                   restEnd - b - kSectionSign.size());
         if (locale.empty()) raiseOwnError(kErrLocaleMissing);
 
         ExpressionRecord r;
-        r.Label = ansiToUtf8(w.label);
-        r.Format = ansiToUtf8(format);
-        r.Code = decodeCode(rest.substr(0, a));
-        r.Font = ansiToUtf8(w.font);
-        r.Locale = convertToLong(ansiToUtf8(locale));
+        r.Label = std::move(w.label);
+        r.Format = format;
+        r.Code = decodeCode(all.substr(restStart, a - restStart));
+        r.Font = std::move(w.font);
+        r.Locale = convertToLong(locale);
         return r;
     });
 }

@@ -5,7 +5,9 @@
 // The template is read as bytes in the Windows-1252 code page and stays in
 // that form for the pure RTF runs (they are written back byte for byte). The
 // texts taken out of a field (label, code, format, font) are decoded to UTF-8,
-// the text form of the rest of the system.
+// the text form of the rest of the system: they hold exactly the characters
+// the author wrote, whether the RTF carries them as bytes, \'hh escapes or
+// \uN control words.
 //
 // A field of the system is one RTF group: an outer MACROBUTTON field whose
 // instruction holds the macro name, the opening delimiter (a nested SYMBOL
@@ -13,7 +15,9 @@
 // nested SET field carrying the payload:
 //   statement:  SET _QZStatement377 <code>
 //   expression: SET _QZExpression377 <code>\'a7<format>\'a7<locale>
-// Line breaks inside code are stored as "_QZCRLF" and come out as CR LF.
+// Line breaks inside code are stored as "_QZCRLF" and come out as CR LF. Only
+// the section sign escaped as "\'a7" separates; the last two do, so the code
+// may hold the sign itself. In the records every sign is the character "§".
 #pragma once
 
 #include <cstdint>
@@ -82,7 +86,7 @@ public:
     // its closing brace. Errors: 3112, 4009, 4010, 4051, 4052, 13.
     static StatementRecord ParseRTFStatementCode(std::string_view group);
     static ExpressionRecord ParseRTFExpressionCode(std::string_view group);
-    // The plain text of a group (text tokens only), still Windows-1252.
+    // The plain text of a group (text tokens only), decoded to UTF-8.
     static std::string CleanRTFField(std::string_view group);
 
 private:

@@ -167,10 +167,38 @@ TEST(RtfFieldRecords, StatementCodeAndLabel) {
     f.replace(f.find("a = 1"), 5, "a = 1\\par {\\listtext 1.}{\\pntext x}b = 2");
     EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(f).Code, "a = 1\r\nb = 2");
 
-    // The escape a7 in upper case stays four characters of text.
+    // The section sign is a character of the code in either case of its escape.
     f = statementField("P", "s = 1");
-    f.replace(f.find("s = 1"), 5, "s = \"\\'A7\\'e9\"");
-    EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(f).Code, "s = \"\\'A7\xc3\xa9\"");
+    f.replace(f.find("s = 1"), 5, "s = \"\\'A7\\'a7 12\\'e9\"");
+    EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(f).Code, "s = \"\xc2\xa7\xc2\xa7 12\xc3\xa9\"");
+}
+
+// Characters outside the code page arrive as \uN control words followed by
+// fallback characters; the records hold the characters themselves.
+TEST(RtfFieldRecords, UnicodeEscapesInLabelAndCode) {
+    auto code = [](std::string escaped) {
+        return RtfInterpreter::ParseRTFStatementCode(test::systemField(false, "L", escaped)).Code;
+    };
+    // Default: one fallback character, a plain one or an escaped one.
+    EXPECT_EQ(code("s = \"\\u937?\\u956\\'3f\""), "s = \"\xce\xa9\xce\xbc\"");
+    // Negative N counts from 65536; the blank after the word is its delimiter.
+    EXPECT_EQ(code("\\u-3978 ?x"), "\xef\x81\xb6x");
+    EXPECT_EQ(code("\\u-1279?"), "\xef\xac\x81");  // U+FB01
+    // \uc0: no fallback; \uc2: two, whatever form they take.
+    EXPECT_EQ(code("\\uc0\\u1046\\u1046 ab"), "\xd0\x96\xd0\x96" "ab");
+    EXPECT_EQ(code("\\uc2\\u26085??x\\u26085\\'3f\\'3fy\\u26085\\~?z"),
+              "\xe6\x97\xa5x\xe6\x97\xa5y\xe6\x97\xa5z");
+    // A group ends the fallback early, and \uc holds only inside its group.
+    EXPECT_EQ(code("{\\uc3\\u1046?}\\u1046??"), "\xd0\x96\xd0\x96?");
+    // A surrogate pair is one character; a surrogate alone is U+FFFD.
+    EXPECT_EQ(code("\\u-10179?\\u-8704?!"), "\xf0\x9f\x98\x80!");
+    EXPECT_EQ(code("\\u-10179?x\\u-8704?"), "\xef\xbf\xbdx\xef\xbf\xbd");
+    // Control words that only begin with u stay control words.
+    EXPECT_EQ(code("\\ul a\\ulnone b\\up6 c"), "abc");
+
+    std::string f = statementField("AB", "x");
+    f.replace(f.find("AB"), 2, "\\u931?\\u-24330?{\\b \\u1046?}");
+    EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(f).Label, "\xce\xa3\xea\x83\xb6\xd0\x96");
 }
 
 TEST(RtfFieldRecords, ExpressionPayload) {
@@ -184,13 +212,29 @@ TEST(RtfFieldRecords, ExpressionPayload) {
 
     // Only the last two separators split; earlier ones belong to the code.
     e = RtfInterpreter::ParseRTFExpressionCode(
-        expressionField("S", "\"a\xa7" "b\" & x_QZCRLF", "String;MaxLength:5", "-1"));
-    EXPECT_EQ(e.Code, "\"a\\'a7b\" & x\r\n");
+        expressionField("S", "\"a\xa7" "b\xa7\" & x_QZCRLF", "String;MaxLength:5", "-1"));
+    EXPECT_EQ(e.Code, "\"a\xc2\xa7" "b\xc2\xa7\" & x\r\n");
     EXPECT_EQ(e.Format, "String;MaxLength:5");
     EXPECT_EQ(e.Locale, -1);
 
+    std::string f;
+    // Signs escaped in upper case, written as \uN or as the escape's own
+    // characters (a backslash in the code) are text, never separators.
+    e = RtfInterpreter::ParseRTFExpressionCode(test::systemField(
+        true, "L", "\\'A7\\u167?\\'5c'a7\\'a7Str\\'A7ing\\'a7 1036 "));
+    EXPECT_EQ(e.Code, "\xc2\xa7\xc2\xa7\\'a7");
+    EXPECT_EQ(e.Format, "Str\xc2\xa7ing");
+    EXPECT_EQ(e.Locale, 1036);
+    // Format and code outside the code page.
+    f = test::systemField(true, "LBL", "\"\\u-10179?\\u-8704?\"\\'a7String;\\u20320?\\'a7-1");
+    f.replace(f.find("LBL"), 3, "\\u937?");
+    e = RtfInterpreter::ParseRTFExpressionCode(f);
+    EXPECT_EQ(e.Label, "\xce\xa9");
+    EXPECT_EQ(e.Code, "\"\xf0\x9f\x98\x80\"");
+    EXPECT_EQ(e.Format, "String;\xe4\xbd\xa0");
+
     // An instruction that starts with plain text has no font.
-    std::string f = expressionField("N", "1", "Number", "-1");
+    f = expressionField("N", "1", "Number", "-1");
     f.replace(f.find("{\\f0\\fs24\\cf0  SET"), 18, "{ SET");
     EXPECT_EQ(RtfInterpreter::ParseRTFExpressionCode(f).Font, "");
 }
