@@ -38,6 +38,30 @@ ops::CompareMode compareArg(std::span<Variant> args, std::size_t i);
 // Raises 7 when a string of n units would be too large, 5 when n < 0.
 void checkLength(std::int64_t n);
 
+// The local time of day in seconds, to the millisecond (Timer, Randomize).
+double secondsSinceMidnight();
+
+// Fix, Int and Round: rounds a number and keeps its subtype. Null stays
+// Null, Empty gives Integer 0, Boolean its Integer value, whole-number
+// subtypes are returned as they are; `real` rounds Single, Double, Date and
+// text, `currency` the scaled value (units of 1/10000) of a Currency. Other
+// subtypes raise 13.
+template <class Real, class Cur>
+Variant roundKeepingSubtype(const Variant& v, Real real, Cur currency) {
+    switch (v.type()) {
+    case VarType::Null: return Variant::null();
+    case VarType::Empty: return Variant(static_cast<std::int16_t>(0));
+    case VarType::Boolean: return Variant(v.integerValue());
+    case VarType::Byte: case VarType::Integer: case VarType::Long: return v;
+    case VarType::Single: return Variant(static_cast<float>(real(v.singleValue())));
+    case VarType::Double: return Variant(real(v.doubleValue()));
+    case VarType::Date: return Variant::date(real(v.dateValue()));
+    case VarType::Currency: return Variant::currency(currency(v.currencyValue()));
+    case VarType::String: return Variant(real(v.toDouble()));
+    default: throwRuntimeError(err::TypeMismatch);
+    }
+}
+
 namespace fn {
 #define QZ_BUILTIN(name) Variant name(std::span<Variant> args);
 // Conversions and type information

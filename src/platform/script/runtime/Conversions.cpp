@@ -42,23 +42,13 @@ Variant radixText(const Variant& arg, int base) {
 // Fix and Int keep the numeric subtype of their argument.
 Variant truncateNumber(const Variant& arg, bool floorIt) {
     Variant v = valueOf(arg);
-    auto cut = [floorIt](double d) { return floorIt ? std::floor(d) : std::trunc(d); };
-    switch (v.type()) {
-    case qz::VarType::Null: return Variant::null();
-    case qz::VarType::Empty: return Variant(static_cast<std::int16_t>(0));
-    case qz::VarType::Boolean: return Variant(v.integerValue());
-    case qz::VarType::Byte: case qz::VarType::Integer: case qz::VarType::Long: return v;
-    case qz::VarType::Single: return Variant(static_cast<float>(cut(v.singleValue())));
-    case qz::VarType::Double: return Variant(cut(v.doubleValue()));
-    case qz::VarType::Date: return Variant::date(cut(v.dateValue()));
-    case qz::VarType::Currency: {
-        std::int64_t c = v.currencyValue(), q = c / 10000, r = c % 10000;
-        if (floorIt && r < 0) --q;
-        return Variant::currency(q * 10000);
-    }
-    case qz::VarType::String: return Variant(cut(v.toDouble()));
-    default: throwRuntimeError(err::TypeMismatch);
-    }
+    return roundKeepingSubtype(
+        v, [floorIt](double d) { return floorIt ? std::floor(d) : std::trunc(d); },
+        [floorIt](std::int64_t c) {
+            std::int64_t q = c / 10000, r = c % 10000;
+            if (floorIt && r < 0) --q;
+            return q * 10000;
+        });
 }
 
 std::u16string typeNameOf(qz::VarType t) {

@@ -12,7 +12,18 @@
 #include <cmath>
 #include <ctime>
 
-namespace qz::script::fn {
+namespace qz::script {
+
+double secondsSinceMidnight() {
+    auto now = std::chrono::system_clock::now();
+    std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    return tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec + static_cast<double>(ms) / 1000.0;
+}
+
+namespace fn {
 namespace {
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
@@ -117,15 +128,7 @@ Variant Time(std::span<Variant>) {
     return Variant::date(n - std::floor(n));
 }
 
-Variant Timer(std::span<Variant>) {
-    auto now = std::chrono::system_clock::now();
-    std::time_t t = std::chrono::system_clock::to_time_t(now);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    double secs = tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec + static_cast<double>(ms) / 1000.0;
-    return Variant(static_cast<float>(secs));
-}
+Variant Timer(std::span<Variant>) { return Variant(static_cast<float>(secondsSinceMidnight())); }
 
 Variant Day(std::span<Variant> a) { return partOf(a[0], &DateParts::day); }
 Variant Month(std::span<Variant> a) { return partOf(a[0], &DateParts::month); }
@@ -275,4 +278,5 @@ Variant WeekdayName(std::span<Variant> a) {
     return Variant(abbrev ? loc.abbrevDayNames[index] : loc.dayNames[index]);
 }
 
-} // namespace qz::script::fn
+} // namespace fn
+} // namespace qz::script

@@ -2,10 +2,8 @@
 #include "Builtins.h"
 
 #include <cfloat>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 
 namespace qz::script {
 namespace {
@@ -17,15 +15,6 @@ thread_local std::uint32_t tRndState = 0x50000;
 std::uint32_t rndStep(std::uint32_t s) { return (s * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFFu; }
 
 float rndValue() { return static_cast<float>(tRndState) / 16777216.0f; }
-
-double secondsSinceMidnight() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t t = std::chrono::system_clock::to_time_t(now);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    return tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec + static_cast<double>(ms) / 1000.0;
-}
 
 void seedFromDouble(double d) {
     // The high 32 bits of the Double, folded to 16 bits, become the middle of
@@ -143,27 +132,16 @@ Variant Round(std::span<Variant> a) {
     Variant v = valueOf(a[0]);
     std::int32_t digits = longArg(a, 1, 0);
     if (digits < 0) throwRuntimeError(err::InvalidCall);
-    switch (v.type()) {
-    case qz::VarType::Null: return Variant::null();
-    case qz::VarType::Empty: return Variant(static_cast<std::int16_t>(0));
-    case qz::VarType::Boolean: return Variant(v.integerValue());
-    case qz::VarType::Byte: case qz::VarType::Integer: case qz::VarType::Long: return v;
-    case qz::VarType::Single: return Variant(static_cast<float>(roundDigits(v.singleValue(), digits)));
-    case qz::VarType::Double: return Variant(roundDigits(v.doubleValue(), digits));
-    case qz::VarType::Date: return Variant::date(roundDigits(v.dateValue(), digits));
-    case qz::VarType::Currency: {
-        if (digits >= 4) return v;
-        std::int64_t unit = 1;
-        for (int i = digits; i < 4; ++i) unit *= 10;
-        std::int64_t c = v.currencyValue(), q = c / unit, r = c % unit;
-        std::int64_t half = unit / 2;
-        if (r > half || (r == half && (q & 1))) ++q;
-        else if (r < -half || (r == -half && (q & 1))) --q;
-        return Variant::currency(q * unit);
-    }
-    case qz::VarType::String: return Variant(roundDigits(v.toDouble(), digits));
-    default: throwRuntimeError(err::TypeMismatch);
-    }
+    return roundKeepingSubtype(v, [digits](double d) { return roundDigits(d, digits); },
+                               [digits](std::int64_t c) {
+                                   if (digits >= 4) return c;
+                                   std::int64_t unit = 1;
+                                   for (int i = digits; i < 4; ++i) unit *= 10;
+                                   std::int64_t q = c / unit, r = c % unit, half = unit / 2;
+                                   if (r > half || (r == half && (q & 1))) ++q;
+                                   else if (r < -half || (r == -half && (q & 1))) --q;
+                                   return q * unit;
+                               });
 }
 
 } // namespace fn
