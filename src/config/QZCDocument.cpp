@@ -3,9 +3,9 @@
 #include "core/ModErrors.h"
 #include "platform/automation/Text.h"
 #include "platform/system/Files.h"
+#include "platform/system/SystemError.h"
 
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -169,15 +169,8 @@ void appendLeaf(std::string& out, pugi::xml_node node) {
     }
 }
 
-std::string errnoText(int code) {
-    char buf[256];
-    // GNU strerror_r returns the text (possibly not in buf).
-    const char* s = ::strerror_r(code, buf, sizeof buf);
-    return s ? s : "";
-}
-
 [[noreturn]] void raiseWriteError(const std::string& path, int code) {
-    raiseError(kErrorFail, "Cannot write the qzc file '" + path + "': " + errnoText(code), code);
+    raiseError(kErrorFail, "Cannot write the qzc file '" + path + "': " + sys::errnoText(code), code);
 }
 
 } // namespace

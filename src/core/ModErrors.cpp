@@ -13,7 +13,6 @@
 #include "resources/MessageTable.h"
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <mutex>
@@ -115,13 +114,8 @@ bool IsUnexpectedErrorNumber(std::int32_t number, std::int32_t& messageId) {
 }
 
 std::string GetSystemErrorMessage(std::int32_t code) {
-    char buf[256];
-    const char* text = nullptr;
-    // GNU strerror_r returns the text (possibly a static one).
-    text = ::strerror_r(code, buf, sizeof buf);
-    if (!text || !*text || std::strncmp(text, "Unknown error", 13) == 0)
-        return GetResourceString(1001);
-    std::string s(text);
+    std::string s = sys::errnoText(code);
+    if (s.empty()) return GetResourceString(1001);
     if (s.size() > 254) s.resize(254);
     return s + "\r\n";
 }
