@@ -5,6 +5,9 @@
 
 #include "core/ModGlobal.h"
 #include "platform/script/ScriptControl.h"
+#include "platform/word/Application.h"
+#include "platform/word/Document.h"
+#include "platform/word/Range.h"
 
 #include <gtest/gtest.h>
 
@@ -126,6 +129,22 @@ TEST_F(ProductionTest, CharactersOutsideTheCodePageBecomeUnicodeEscapes) {
     p.AddProperty("S", Variant::fromUtf8("\xc5\x81\xc3\xb3" "d\xc5\xba \xe6\x97\xa5"));  // Łódź 日
     EXPECT_EQ(body(produce(expressionField("S", "S.Value", "String;"))),
               "\r\n{\\f0\\fs24\\cf0 \\u321?\xf3" "d\\u378? \\u26085?}\r\n");
+}
+
+TEST_F(ProductionTest, CodeReachesTheScriptWithEveryCharacterTheAuthorWrote) {
+    // Section signs, Greek, Cyrillic, CJK and an emoji in string literals of a
+    // statement and an expression, as the designer escapes them.
+    const std::string text = "\xC2\xA7 12 \xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1";  // § 12 Ωμέγα
+    const std::string more = " \xD0\x96 \xE6\x97\xA5 \xF0\x9F\x98\x80 \xC2\xA7";       // Ж 日 😀 §
+    const std::string out = produce(
+        "<" + test::systemField(false, "S", test::rtfUnicodeText("s = \"" + text + "\"")) + ">" +
+        test::systemField(true, "E",
+                          test::rtfUnicodeText("s & \"" + more + "\"") + "\\'a7String;\\'a7-1") +
+        "<");
+    // The output holds them as RTF escapes; reading it back gives the characters.
+    word::Application app;
+    const std::string produced = app.GetDocuments().Open(dir.file("out.rtf")).Content().Text();
+    EXPECT_NE(produced.find("<>" + text + more + "<"), std::string::npos) << body(out);
 }
 
 TEST_F(ProductionTest, ProgramAssemblyAndRebuilds) {

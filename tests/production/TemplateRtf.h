@@ -4,6 +4,9 @@
 // with the payload. Texts are given in Windows-1252 and escaped as RTF.
 #pragma once
 
+#include "platform/automation/Text.h"
+#include "platform/system/CodePage.h"
+
 #include <string>
 #include <string_view>
 
@@ -22,6 +25,31 @@ inline std::string rtfText(std::string_view text) {
             out += hex[c >> 4];
             out += hex[c & 15];
         } else out += static_cast<char>(c);
+    }
+    return out;
+}
+
+// Escapes UTF-8 text the way the designer writes it: characters of
+// Windows-1252 as rtfText does, others as \uN (N signed 16-bit, characters
+// beyond U+FFFF as a surrogate pair) each followed by the fallback \'3f.
+inline std::string rtfUnicodeText(std::string_view utf8) {
+    std::string out;
+    auto unit = [&out](unsigned u) {
+        out += "\\u" + std::to_string(u >= 0x8000 ? static_cast<int>(u) - 65536 : static_cast<int>(u)) +
+               "\\'3f";
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = nextUtf8(utf8, i);
+        const int b = sys::unicodeToCp1252(c);
+        if (b >= 0) {
+            const char byte = static_cast<char>(b);
+            out += rtfText(std::string_view(&byte, 1));
+        } else if (c > 0xFFFF) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
     }
     return out;
 }
