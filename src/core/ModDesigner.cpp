@@ -1,6 +1,7 @@
 #include "core/ModDesigner.h"
 
 #include "core/ModErrors.h"
+#include "platform/automation/Text.h"
 #include "platform/system/Locales.h"
 #include "platform/ui/Controls.h"
 
@@ -13,14 +14,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kModule = "modDesigner";
-
-std::string upperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
 
 // Stored paths may come from Windows: "\" separates like "/".
 std::string withSlashes(std::string_view path) {
@@ -61,7 +54,7 @@ bool fileExists(const std::string& path) {
 }
 
 std::string adjust(std::string_view connection, bool isFile, std::string_view folder) {
-    if (upperAscii(connection).find("MICROSOFT.JET.OLEDB") != std::string::npos) {
+    if (toUpperAscii(connection).find("MICROSOFT.JET.OLEDB") != std::string::npos) {
         constexpr std::string_view kKey = "Data Source=";
         std::size_t at = connection.find(kKey);
         if (at == std::string_view::npos) return std::string(connection);

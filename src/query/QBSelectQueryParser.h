@@ -33,7 +33,6 @@ class QBSelectQueryParser {
 public:
     const std::string& SQL() const { return sql_; }
     void SetSQL(std::string sql) { sql_ = std::move(sql); }
-    QBSelectQuery* GetQBSelectQuery() const { return query_; }
     // The model that receives the parse; the parser adds to what it holds.
     void SetQBSelectQuery(QBSelectQuery* query) { query_ = query; }
 

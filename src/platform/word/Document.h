@@ -168,7 +168,6 @@ public:
 
     // Sets name and folder from a full file name.
     void SetFileName(const std::string& fullName);
-    void SetReadOnly(bool v) { readOnly_ = v; }
     void SetUntitledName(const std::string& name) { name_ = name; path_.clear(); }
 
     // The tables, for the reader and writer.

@@ -66,7 +66,6 @@ public:
     int Delete(int unit = kUnitCharacter, int count = 1);
     Range Duplicate() const { return Range(doc_, story_, start_, end_); }
 
-    Document* GetDocument() const { return doc_; }
     Story* GetStory() const { return story_; }
     long StoryLength() const { return static_cast<long>(story_->size()); }
 

@@ -30,7 +30,6 @@ public:
     std::int32_t count() const noexcept { return static_cast<std::int32_t>(entries_.size() - dead_); }
     std::vector<Variant> keys() const;
     std::vector<Variant> items() const;
-    ops::CompareMode compareMode() const noexcept { return mode_; }
     void setCompareMode(std::int32_t mode);
 
 private:
