@@ -3,17 +3,20 @@
 //
 //   qzstudio produce invoice.rtf -o out.rtf --xml-recordset Orders=orders.xml
 //            --property Customer="ACME" --timeout 30000
-#include "TemplateConnections.h"
-
 #include "core/ModErrors.h"
+#include "datasources/TemplateData.h"
+#include "designer/ModQueryParameters.h"
 #include "production/Production.h"
 #include "production/TemplateFiles.h"
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +84,52 @@ bool writesOver(const std::string& output, const std::string& templateFile) {
     return false;
 }
 
+// Answers the "?" parameters of the commands' SQL: the --param values in the
+// order they are asked for, then, on a terminal, the user's typed answers.
+// Without either the command is left out, as a preview leaves out a command
+// it cannot open, and the reason is reported.
+class ParameterAnswers {
+public:
+    explicit ParameterAnswers(const std::vector<std::string>& given) : given_(given) {}
+
+    std::string resolve(const std::string& sql) {
+        return qz::designer::ResolveSqlParameters(
+            sql, [this](const std::string& caption) -> std::optional<std::string> {
+                if (next_ < given_.size()) return given_[next_++];
+                if (isatty(STDIN_FILENO)) {
+                    std::cerr << caption << " ";
+                    std::string line;
+                    if (std::getline(std::cin, line)) return line;
+                }
+                throw qz::AutomationError(qz::kErrorFail, "qzstudio",
+                                          "no value for \"" + caption + "\" (give it with --param)");
+            });
+    }
+
+private:
+    const std::vector<std::string>& given_;
+    std::size_t next_ = 0;
+};
+
+// Opens the template's own connections and commands as a preview does and
+// registers every recordset under its command name; what could not be opened
+// is reported and left out.
+void openTemplateData(qz::datasources::TemplateData& data, Production& p, const std::string& templateFile,
+                      ParameterAnswers& answers) {
+    namespace fs = std::filesystem;
+    const std::string qzc =
+        qz::production::FindFileNoCase(qz::production::CompanionName(templateFile, ".qzc"));
+    if (qzc.empty()) qz::RaiseError(3002);
+    data.Open(qzc, fs::absolute(fs::path(templateFile)).parent_path().string(),
+              [&](const std::string& sql) { return answers.resolve(sql); });
+    for (const auto& s : data.SkippedItems()) {
+        std::cerr << "qzstudio: left out connection \"" << s.connection << "\"";
+        if (!s.command.empty()) std::cerr << ", command \"" << s.command << "\"";
+        std::cerr << ": " << s.reason << "\n";
+    }
+    data.Register([&](const std::string& name, qz::Ref<qz::Dispatch> rs) { p.AddObject(name, rs); });
+}
+
 struct ProduceOptions {
     std::string templateFile;
     std::string outputFile;
@@ -127,9 +176,9 @@ int produce(const ProduceOptions& o) {
             std::cerr << "qzstudio: the output would replace the template; choose another file\n";
             return 2;
         }
-        std::vector<qz::Ref<qz::ado::Connection>> open;
-        qz::cli::ParameterValues parameters{o.parameters};
-        if (o.connections) qz::cli::AddTemplateConnections(p, o.templateFile, parameters, open);
+        qz::datasources::TemplateData data;
+        ParameterAnswers answers(o.parameters);
+        if (o.connections) openTemplateData(data, p, o.templateFile, answers);
         p.OutputFile(o.outputFile);
         p.TimeOut(o.timeOut);
         p.Execute();

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 using qz::test::expressionField;
 using qz::test::rtfDocument;
@@ -126,4 +127,33 @@ TEST(CommandLine, ReportsAScriptErrorAtItsField) {
     r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")) + " -t 100");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("stopped by the time-out"), std::string::npos) << r.err;
+}
+
+TEST(CommandLine, TemplateConnectionsTakeTheirParametersInOrder) {
+    qz::test::TempDir dir;
+    std::filesystem::copy_file(kExamples + "/invoice.db", dir.file("shop.db"));
+    dir.write("p.qzc",
+              "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties><ConnectionList>"
+              "<Connection ID=\"ID1\"><Name>Shop</Name>"
+              "<DataSource>Provider=Microsoft.Jet.OLEDB.4.0;Data Source=shop.db</DataSource>"
+              "<ConnectionType>0</ConnectionType><CommandList>"
+              "<Command ID=\"ID1\"><Name>Inv</Name>"
+              "<Text>SELECT InvoiceNo FROM Invoice WHERE InvoiceNo = ?</Text></Command>"
+              "</CommandList></Connection></ConnectionList></QZC>");
+    dir.write("p.rtf", rtfDocument("No. " + expressionField("No", "Inv.Fields(\"InvoiceNo\").Value", "String;MaxLength:0")));
+
+    const std::string args = "produce " + quote(dir.file("p.rtf")) + " -o " + quote(dir.file("o.rtf")) +
+                             " --connections";
+    Result r = qzstudio(dir, args + " --param \"'2026-0117'\" </dev/null");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(qz::test::readFile(dir.file("o.rtf")).find("{\\f0\\fs24\\cf0 2026-0117}"), std::string::npos)
+        << qz::test::readFile(dir.file("o.rtf"));
+
+    // Without a value and without a terminal to ask on, the command is left
+    // out and said so; the script then misses its object.
+    r = qzstudio(dir, args + " </dev/null");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("qzstudio: left out connection \"Shop\", command \"Inv\": no value for"),
+              std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("script error"), std::string::npos) << r.err;
 }
