@@ -45,12 +45,9 @@ std::tm localTime(std::chrono::system_clock::time_point tp) {
 // The default text form of a date and time in the user's regional settings
 // (what converting a date value to text gives).
 std::string timeStamp(std::chrono::system_clock::time_point tp) {
-    std::tm tm = localTime(tp);
     const LocaleFormat* f = sys::localeFormatFor(sys::userDefaultLcid());
     if (!f) f = &LocaleFormat::english();
-    double serial = static_cast<double>(daysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday));
-    serial = joinDateTime(serial, (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0);
-    return toUtf8(formatDateDefault(serial, *f));
+    return toUtf8(formatDateDefault(localTimeAsDate(std::chrono::system_clock::to_time_t(tp)), *f));
 }
 
 bool trimmedEmpty(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }

@@ -383,12 +383,13 @@ bool parseDate(std::u16string_view s, const LocaleFormat& loc, double& out) {
     return parseDate(s, loc, tm.tm_year + 1900, out);
 }
 
-double nowAsDate() {
-    std::time_t t = std::time(nullptr);
+double localTimeAsDate(std::time_t t) noexcept {
     std::tm tm{};
     localtime_r(&t, &tm);
     double days = static_cast<double>(daysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday));
-    return days + (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
+    return joinDateTime(days, (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0);
 }
+
+double nowAsDate() { return localTimeAsDate(std::time(nullptr)); }
 
 } // namespace qz

@@ -7,6 +7,7 @@
 #include "LocaleFormat.h"
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,8 @@ bool parseDate(std::u16string_view text, const LocaleFormat& locale, int current
 // The same with the year of the system clock.
 bool parseDate(std::u16string_view text, const LocaleFormat& locale, double& out);
 
+// A system time as a serial date in local time, to the second.
+double localTimeAsDate(std::time_t t) noexcept;
 // Now, as a serial date in local time.
 double nowAsDate();
 

@@ -75,11 +75,7 @@ std::u16string parentOf(std::u16string_view p) {
 double fileTimeAsDate(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return 0;
-    std::time_t t = st.st_mtime;
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return static_cast<double>(daysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday)) +
-           (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
+    return localTimeAsDate(st.st_mtime);
 }
 
 Ref<Dispatch> makeFile(std::string path);
