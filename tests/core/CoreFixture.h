@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,16 @@ inline std::vector<std::string> split(const std::string& s, const std::string& s
         out.push_back(s.substr(start, p - start));
     out.push_back(s.substr(start));
     return out;
+}
+
+// The Number of the automation error the call raises, 0 when it raises none.
+inline std::int32_t numberOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const AutomationError& e) {
+        return e.Number;
+    }
+    return 0;
 }
 
 // Remembers what each error dialog said when it was shown.

@@ -7,20 +7,8 @@
 
 using namespace qz;
 using qz::test::CoreFixture;
+using qz::test::numberOf;
 using qz::test::TestHome;
-
-namespace {
-
-std::int32_t numberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const AutomationError& e) {
-        return e.Number;
-    }
-    return 0;
-}
-
-} // namespace
 
 TEST_F(CoreFixture, RandomFileReadsRangesAndTheWholeFile) {
     std::string path = home.root() + "/t.rtf";

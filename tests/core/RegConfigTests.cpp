@@ -6,17 +6,9 @@
 
 using namespace qz;
 using qz::test::CoreFixture;
+using qz::test::numberOf;
 
 namespace {
-
-std::int32_t numberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const AutomationError& e) {
-        return e.Number;
-    }
-    return 0;
-}
 
 class SampleForm : public ui::Form {
 public:
