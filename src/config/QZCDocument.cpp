@@ -112,9 +112,7 @@ void appendEscaped(std::string& out, std::string_view text, bool attribute) {
     }
 }
 
-void appendStartTag(std::string& out, pugi::xml_node node, bool empty) {
-    out += '<';
-    out += node.name();
+void appendAttributes(std::string& out, pugi::xml_node node) {
     for (pugi::xml_attribute a : node.attributes()) {
         out += ' ';
         out += a.name();
@@ -122,6 +120,12 @@ void appendStartTag(std::string& out, pugi::xml_node node, bool empty) {
         appendEscaped(out, a.value(), true);
         out += '"';
     }
+}
+
+void appendStartTag(std::string& out, pugi::xml_node node, bool empty) {
+    out += '<';
+    out += node.name();
+    appendAttributes(out, node);
     out += empty ? "/>" : ">";
 }
 
@@ -150,13 +154,7 @@ void appendLeaf(std::string& out, pugi::xml_node node) {
     case pugi::node_declaration:
         out += "<?";
         out += node.name();
-        for (pugi::xml_attribute a : node.attributes()) {
-            out += ' ';
-            out += a.name();
-            out += "=\"";
-            appendEscaped(out, a.value(), true);
-            out += '"';
-        }
+        appendAttributes(out, node);
         out += "?>";
         break;
     case pugi::node_doctype:
