@@ -3,6 +3,7 @@
 #include "production/Errors.h"
 #include "core/RandomFile.h"
 #include "production/TemplateFiles.h"
+#include "platform/automation/Text.h"
 #include "platform/system/CodePage.h"
 
 #include <algorithm>
@@ -36,31 +37,6 @@ int hexValue(char c) {
     return -1;
 }
 
-
-// Appends the UTF-8 form of a code point (at most U+10FFFF) to a small buffer;
-// returns the number of bytes written (1 to 4).
-std::size_t encodeUtf8(char32_t cp, char* out) {
-    if (cp < 0x80) {
-        out[0] = static_cast<char>(cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (cp >> 6));
-        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (cp >> 12));
-        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (cp >> 18));
-    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
-    return 4;
-}
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -258,8 +234,11 @@ private:
         }
     }
 
+    // A decoded character: at most four bytes, so the string never allocates.
     void setDecoded(char32_t cp) {
-        text_ = std::string_view(decoded_, encodeUtf8(cp, decoded_));
+        own_.clear();
+        appendUtf8(own_, cp);
+        text_ = own_;
     }
 
     std::string_view buf_;
@@ -267,8 +246,7 @@ private:
     int type_ = kText;
     bool separator_ = false;
     std::string_view text_;
-    std::string own_;
-    char decoded_[4] = {};
+    std::string own_;  // a lower-cased control word or a decoded character
     int uc_ = 1;      // fallback characters after \uN
     int depth_ = 0;   // group depth from the start of the buffer
     int ucStack_[kUcDepth] = {};

@@ -274,7 +274,9 @@ TEST(RtfFieldRecords, PayloadErrors) {
 TEST(RtfTemplateSplit, TruncatedAndDamagedTextsFailCleanly) {
     const std::string text = rtfDocument(
         "A " + statementField("S", "If x Then") + expressionField("E", "x", "Number;NumDigits:2") +
-        statementField("T", "End If") + " z");
+        statementField("T", "End If") +
+        test::systemField(true, "U", "{\\uc2\\u-10179??\\u-8704\\'3f?}\\u937 ?\\'a7String\\'a7-1") + " z");
+    EXPECT_EQ(parse(text).GetExpressionCode(1), "\xf0\x9f\x98\x80\xce\xa9");
     std::mt19937 rng(7);
     for (std::size_t n = 0; n <= text.size(); ++n) {
         std::string t = text.substr(0, n);
@@ -286,7 +288,7 @@ TEST(RtfTemplateSplit, TruncatedAndDamagedTextsFailCleanly) {
     }
     for (int i = 0; i < 300; ++i) {
         std::string r(1 + rng() % 200, ' ');
-        for (char& c : r) c = "{}\\'fieldx0a7 "[rng() % 14];
+        for (char& c : r) c = "{}\\'fieldx0a7 u-9c?"[rng() % 19];
         try { parse(r); } catch (const AutomationError&) {}
     }
     SUCCEED();
