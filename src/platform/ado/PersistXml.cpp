@@ -3,15 +3,25 @@
 // nested s:ElementType children for child recordsets) and the rows (z:row
 // elements of rs:data, one attribute per non-null value, child rows as nested
 // elements named after their child recordset).
+//
+// The file is read as a stream of tags, a chunk at a time, and each row turns
+// into its values as soon as its tag is read: loading takes the memory of the
+// finished recordset plus one chunk of the file, never a copy of the file or a
+// tree of its elements (a 100,000-row file is several times larger as a tree
+// than as the values it holds). Only the schema, which is small, is kept as a
+// tree while its columns are read.
 #include "platform/ado/Recordset.h"
 
-#include <pugixml.hpp>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
 
 namespace qz::ado {
 
@@ -19,30 +29,402 @@ namespace {
 
 constexpr const char* kSource = "MSPersist";
 
-std::string_view localName(const char* name) {
-    const char* colon = std::strchr(name, ':');
-    return colon ? std::string_view(colon + 1) : std::string_view(name);
-}
+// A fault in the XML itself; reported with the offset where it was found.
+struct XmlError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
-bool isNamed(const pugi::xml_node& n, std::string_view local) { return localName(n.name()) == local; }
+// A pull reader of start and end tags over a text or a file read in chunks.
+// It checks what the rows depend on (tags closed in order, quoted attribute
+// values, one root element) and passes over text, comments, CDATA, processing
+// instructions and declarations. Attribute values come with their character
+// references decoded and their white space normalised as XML requires.
+class XmlReader {
+public:
+    struct Attribute {
+        std::string_view name, value;
+    };
+    enum Kind { StartTag, EndTag };
 
-pugi::xml_node child(const pugi::xml_node& n, std::string_view local) {
-    for (pugi::xml_node c : n.children())
-        if (c.type() == pugi::node_element && isNamed(c, local)) return c;
-    return {};
-}
-
-// An attribute by its prefixed name, or by its local name under another prefix.
-const char* attr(const pugi::xml_node& n, const char* prefixed) {
-    if (pugi::xml_attribute a = n.attribute(prefixed)) return a.value();
-    const std::string_view local = localName(prefixed);
-    for (pugi::xml_attribute x : n.attributes()) {
-        const std::string_view nm = x.name();
-        const auto colon = nm.find(':');
-        if (colon != std::string_view::npos && nm.substr(0, colon) != "xmlns" && nm.substr(colon + 1) == local)
-            return x.value();
+    explicit XmlReader(std::string_view text) : buf_(text), total_(text.size()) { start(); }
+    XmlReader(std::FILE* file, std::size_t size) : file_(file), total_(size) {
+        std::size_t i = 0;
+        more(i);
+        start();
     }
-    return nullptr;
+
+    // The first bytes of the input, for the checks of its format.
+    std::string_view head() const { return buf_; }
+    // The size of the whole input and the offset read so far.
+    std::size_t total() const { return total_; }
+    std::size_t offset() const { return base_ + pos_; }
+
+    // Advances to the next start or end tag.
+    Kind next();
+    std::string_view name() const { return name_; }
+    bool selfClosing() const { return selfClosing_; }
+    const std::vector<Attribute>& attributes() const { return attrs_; }
+    // Passes over the content of the current start tag, up to its end tag.
+    void skipElement() {
+        if (selfClosing_) return;
+        const std::size_t depth = open_.size();
+        while (open_.size() >= depth) next();
+    }
+
+private:
+    void start();
+    bool more(std::size_t& i);
+    // The character at i, reading on when the buffer ends there; -1 at the end.
+    int at(std::size_t& i) {
+        if (i < buf_.size() || more(i)) return static_cast<unsigned char>(buf_[i]);
+        return -1;
+    }
+    [[noreturn]] void fail(const std::string& why, std::size_t at) const {
+        throw XmlError(why + " at offset " + std::to_string(base_ + at));
+    }
+    std::size_t skipTo(std::size_t i, char a, char b, const char* what);
+    std::size_t skipPast(std::size_t i, char twice, const char* what);
+    void parseStartTag(std::size_t end);
+    void decode(std::string_view raw, std::string& out) const;
+
+    std::FILE* file_ = nullptr;
+    std::string store_;      // the buffered part of a file
+    std::string_view buf_;   // the buffered part of the input
+    std::size_t base_ = 0;   // offset of buf_[0] in the input
+    std::size_t pos_ = 0;    // next unread character in buf_
+    std::size_t tok_ = 0;    // start of the token being read (kept when reading on)
+    std::size_t total_ = 0;
+    bool eof_ = false;
+    bool latin1_ = false;    // declared as ISO-8859-1: bytes are code points
+    bool rootDone_ = false;
+
+    std::string_view name_;
+    bool selfClosing_ = false;
+    std::vector<Attribute> attrs_;
+    std::vector<std::pair<std::size_t, std::size_t>> decoded_; // per attribute: scratch_ range, or npos
+    std::string scratch_;
+    std::string openNames_;             // names of the open elements, one after another
+    std::vector<std::size_t> open_;     // where each starts in openNames_
+};
+
+bool XmlReader::more(std::size_t& i) {
+    if (!file_ || eof_) return false;
+    // Keep the token being read and drop what is before it.
+    if (tok_ > 0) {
+        store_.erase(0, tok_);
+        base_ += tok_;
+        pos_ -= std::min(pos_, tok_);
+        i -= tok_;
+        tok_ = 0;
+    }
+    constexpr std::size_t kChunk = 64 * 1024;
+    const std::size_t have = store_.size();
+    store_.resize(have + std::max(kChunk, have));
+    const std::size_t got = std::fread(store_.data() + have, 1, store_.size() - have, file_);
+    store_.resize(have + got);
+    buf_ = store_;
+    if (got == 0) {
+        if (std::ferror(file_)) throw XmlError("the file could not be read to its end");
+        eof_ = true;
+        return false;
+    }
+    return i < buf_.size();
+}
+
+void XmlReader::start() {
+    if (buf_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+    tok_ = pos_;
+    // An encoding declared as Latin-1 changes how values are read; any other
+    // declaration is taken as UTF-8, the encoding saved recordsets are written in.
+    std::string_view decl = buf_.substr(pos_, 200);
+    if (decl.substr(0, 5) == "<?xml") {
+        decl = decl.substr(0, decl.find("?>"));
+        const std::size_t e = decl.find("encoding");
+        if (e != std::string_view::npos) {
+            std::string enc;
+            for (char c : decl.substr(e + 8))
+                if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') enc += static_cast<char>(std::tolower(c));
+                else if (!enc.empty()) break;
+            latin1_ = enc == "iso-8859-1" || enc == "latin1" || enc == "latin-1";
+        }
+    }
+}
+
+// Index just past the first "ab" (or past a when b is 0) from i.
+std::size_t XmlReader::skipTo(std::size_t i, char a, char b, const char* what) {
+    int prev = -1;
+    for (;; ++i) {
+        const int c = at(i);
+        if (c < 0) fail(std::string("the file ends inside ") + what, i);
+        if (b == 0 ? c == a : (prev == a && c == b)) return i + 1;
+        prev = c;
+    }
+}
+
+// Index just past the first "--" + '>' (or "]]" + '>') from i.
+std::size_t XmlReader::skipPast(std::size_t i, char twice, const char* what) {
+    for (;;) {
+        i = skipTo(i, twice, twice, what);
+        int k;
+        while ((k = at(i)) == twice) ++i;
+        if (k == '>') return i + 1;
+    }
+}
+
+XmlReader::Kind XmlReader::next() {
+    for (;;) {
+        std::size_t i = pos_;
+        tok_ = i;
+        // Text between tags is not part of any value here.
+        int c;
+        while ((c = at(i)) >= 0 && c != '<') tok_ = ++i;
+        if (c < 0) {
+            pos_ = i;
+            if (!open_.empty())
+                fail("the file ends before the element '" + openNames_.substr(open_.back()) + "' is closed", i);
+            if (!rootDone_) fail("it holds no element", i);
+            fail("it ends after its root element", i); // next() is not called past the root
+        }
+        tok_ = i;
+        const int c1 = at(++i);
+        if (c1 == '?') {
+            pos_ = skipTo(i + 1, '?', '>', "a processing instruction");
+            continue;
+        }
+        if (c1 == '!') {
+            const int c2 = at(++i);
+            if (c2 == '-' && at(++i) == '-') {
+                pos_ = skipPast(i + 1, '-', "a comment"); // "-->"
+            } else if (c2 == '[') {
+                pos_ = skipPast(i + 1, ']', "a CDATA section"); // <![CDATA[ ... ]]>
+            } else {
+                // <!DOCTYPE ...>, with an internal subset in brackets.
+                int depth = 0;
+                char quote = 0;
+                for (;; ++i) {
+                    const int k = at(i);
+                    if (k < 0) fail("the file ends inside a declaration", i);
+                    if (quote) { if (k == quote) quote = 0; }
+                    else if (k == '"' || k == '\'') quote = static_cast<char>(k);
+                    else if (k == '[') ++depth;
+                    else if (k == ']') --depth;
+                    else if (k == '>' && depth <= 0) break;
+                }
+                pos_ = i + 1;
+            }
+            continue;
+        }
+        if (c1 == '/') {
+            const std::size_t end = skipTo(i + 1, '>', 0, "an end tag");
+            std::string_view name = buf_.substr(tok_ + 2, end - 1 - (tok_ + 2));
+            while (!name.empty() && std::strchr(" \t\r\n", name.back())) name.remove_suffix(1);
+            if (open_.empty()) fail("the end tag '" + std::string(name) + "' closes no element", tok_);
+            const std::string_view expected = std::string_view(openNames_).substr(open_.back());
+            if (name != expected)
+                fail("the end tag '" + std::string(name) + "' does not close the element '" + std::string(expected) + "'",
+                     tok_);
+            openNames_.resize(open_.back());
+            open_.pop_back();
+            if (open_.empty()) rootDone_ = true;
+            name_ = name;
+            selfClosing_ = false;
+            attrs_.clear();
+            pos_ = end;
+            return EndTag;
+        }
+        // A start tag: find its '>' outside quoted values, then read it whole.
+        char quote = 0;
+        for (;; ++i) {
+            const int k = at(i);
+            if (k < 0) fail("the file ends inside a tag", tok_);
+            if (quote) { if (k == quote) quote = 0; }
+            else if (k == '"' || k == '\'') quote = static_cast<char>(k);
+            else if (k == '>') break;
+        }
+        if (rootDone_) fail("it has more than one root element", tok_);
+        parseStartTag(i + 1);
+        pos_ = i + 1;
+        return StartTag;
+    }
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+void XmlReader::parseStartTag(std::size_t end) {
+    const std::string_view tag = buf_.substr(tok_, end - tok_); // "<name ... >"
+    std::size_t i = 1;
+    auto nameEnd = [&](std::size_t k) {
+        while (k < tag.size() && !isSpace(tag[k]) && tag[k] != '/' && tag[k] != '>' && tag[k] != '=') ++k;
+        return k;
+    };
+    std::size_t e = nameEnd(i);
+    if (e == i) fail("a tag has no name", tok_);
+    name_ = tag.substr(i, e - i);
+    attrs_.clear();
+    decoded_.clear();
+    scratch_.clear();
+    selfClosing_ = false;
+    for (i = e;;) {
+        while (isSpace(tag[i])) ++i;
+        if (tag[i] == '>') break;
+        if (tag[i] == '/') {
+            if (tag[i + 1] != '>') fail("a '/' stands inside the tag '" + std::string(name_) + "'", tok_ + i);
+            selfClosing_ = true;
+            break;
+        }
+        e = nameEnd(i);
+        if (e == i) fail("the tag '" + std::string(name_) + "' has a stray character", tok_ + i);
+        const std::string_view attrName = tag.substr(i, e - i);
+        i = e;
+        while (isSpace(tag[i])) ++i;
+        if (tag[i] != '=') fail("the attribute '" + std::string(attrName) + "' has no value", tok_ + i);
+        ++i;
+        while (isSpace(tag[i])) ++i;
+        const char quote = tag[i];
+        if (quote != '"' && quote != '\'')
+            fail("the value of the attribute '" + std::string(attrName) + "' is not quoted", tok_ + i);
+        const std::size_t close = tag.find(quote, i + 1);
+        if (close == std::string_view::npos)
+            fail("the value of the attribute '" + std::string(attrName) + "' is not closed", tok_ + i);
+        const std::string_view raw = tag.substr(i + 1, close - i - 1);
+        i = close + 1;
+        bool plain = true;
+        for (char c : raw)
+            if (c == '&' || c == '\t' || c == '\r' || c == '\n' || (latin1_ && static_cast<unsigned char>(c) >= 0x80)) {
+                plain = false;
+                break;
+            }
+        if (plain) {
+            attrs_.push_back({attrName, raw});
+            decoded_.emplace_back(std::string::npos, 0);
+        } else {
+            const std::size_t from = scratch_.size();
+            decode(raw, scratch_);
+            attrs_.push_back({attrName, {}});
+            decoded_.emplace_back(from, scratch_.size() - from);
+        }
+        if (!isSpace(tag[i]) && tag[i] != '/' && tag[i] != '>')
+            fail("the attributes of the tag '" + std::string(name_) + "' are not separated", tok_ + i);
+    }
+    // Decoded values point into scratch_ once it no longer grows.
+    for (std::size_t k = 0; k < attrs_.size(); ++k)
+        if (decoded_[k].first != std::string::npos)
+            attrs_[k].value = std::string_view(scratch_).substr(decoded_[k].first, decoded_[k].second);
+    if (!selfClosing_) {
+        open_.push_back(openNames_.size());
+        openNames_ += name_;
+    }
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Character references and the five named entities; line ends and tabs
+// become spaces (a value's own line breaks are written as "&#xA;"). An
+// unknown or malformed reference is kept as it stands.
+void XmlReader::decode(std::string_view raw, std::string& out) const {
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '\r') {
+            out += ' ';
+            if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+        } else if (c == '\n' || c == '\t') {
+            out += ' ';
+        } else if (c == '&') {
+            const std::size_t semi = raw.find(';', i + 1);
+            const std::string_view ent =
+                semi == std::string_view::npos || semi - i > 12 ? std::string_view() : raw.substr(i + 1, semi - i - 1);
+            const char* named = ent == "lt" ? "<" : ent == "gt" ? ">" : ent == "amp" ? "&" : ent == "quot" ? "\""
+                              : ent == "apos" ? "'" : nullptr;
+            std::uint32_t cp = 0;
+            bool number = ent.size() > 1 && ent[0] == '#';
+            if (number) {
+                const bool hex = ent[1] == 'x';
+                const std::string_view digits = ent.substr(hex ? 2 : 1);
+                number = !digits.empty();
+                for (char d : digits) {
+                    const int v = hex ? (std::isxdigit(static_cast<unsigned char>(d))
+                                             ? (std::isdigit(static_cast<unsigned char>(d)) ? d - '0' : (d | 0x20) - 'a' + 10)
+                                             : -1)
+                                      : (std::isdigit(static_cast<unsigned char>(d)) ? d - '0' : -1);
+                    if (v < 0 || cp > 0x10FFFF) { number = false; break; }
+                    cp = cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
+                }
+                number = number && cp != 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+            }
+            if (named) {
+                out += named;
+                i = semi;
+            } else if (number) {
+                appendUtf8(out, cp);
+                i = semi;
+            } else {
+                out += '&';
+            }
+        } else if (latin1_ && static_cast<unsigned char>(c) >= 0x80) {
+            appendUtf8(out, static_cast<unsigned char>(c));
+        } else {
+            out += c;
+        }
+    }
+}
+
+std::string_view localName(std::string_view name) {
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// The schema, kept as a small tree of its elements while its columns are read.
+struct Node {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::vector<Node> children;
+
+    bool is(std::string_view local) const { return localName(name) == local; }
+    const Node* child(std::string_view local) const {
+        for (const Node& c : children)
+            if (c.is(local)) return &c;
+        return nullptr;
+    }
+    // An attribute by its prefixed name, or by its local name under another prefix.
+    const char* attr(std::string_view prefixed) const {
+        for (const auto& [n, v] : attributes)
+            if (n == prefixed) return v.c_str();
+        const std::string_view local = localName(prefixed);
+        for (const auto& [n, v] : attributes) {
+            const std::string_view nm = n;
+            const auto colon = nm.find(':');
+            if (colon != std::string_view::npos && nm.substr(0, colon) != "xmlns" && nm.substr(colon + 1) == local)
+                return v.c_str();
+        }
+        return nullptr;
+    }
+};
+
+// The element whose start tag was just read, with everything inside it.
+Node readTree(XmlReader& r, int depth = 0) {
+    if (depth > 256) throw XmlError("its elements are nested too deeply");
+    Node n;
+    n.name = r.name();
+    for (const XmlReader::Attribute& a : r.attributes()) n.attributes.emplace_back(a.name, a.value);
+    if (!r.selfClosing())
+        while (r.next() == XmlReader::StartTag) n.children.push_back(readTree(r, depth + 1));
+    return n;
 }
 
 bool isTrue(const char* v) { return v && (std::strcmp(v, "true") == 0 || std::strcmp(v, "True") == 0 || std::strcmp(v, "1") == 0); }
@@ -59,6 +441,7 @@ struct SchemaColumn {
 
 struct Schema {
     std::vector<SchemaColumn> columns;
+    bool hasChapters = false;
 };
 
 std::int32_t typeOf(std::string_view dt, std::string_view db, bool fixed, bool isLong) {
@@ -98,20 +481,20 @@ std::int32_t toInt(const char* v) {
     return n > INT32_MAX ? INT32_MAX : (n < 0 ? 0 : static_cast<std::int32_t>(n));
 }
 
-std::shared_ptr<Schema> readSchema(const pugi::xml_node& elementType, int depth) {
+std::shared_ptr<Schema> readSchema(const Node& elementType, int depth) {
     if (depth > 32) throw std::runtime_error("child recordsets are nested too deeply");
     auto schema = std::make_shared<Schema>();
     int order = 0;
-    for (pugi::xml_node c : elementType.children()) {
-        if (c.type() != pugi::node_element) continue;
-        const bool attribute = isNamed(c, "AttributeType");
-        const bool nested = isNamed(c, "ElementType");
+    for (const Node& c : elementType.children) {
+        const bool attribute = c.is("AttributeType");
+        const bool nested = c.is("ElementType");
         if (!attribute && !nested) continue;
         SchemaColumn sc;
-        sc.xmlName = c.attribute("name").value();
-        const char* realName = attr(c, "rs:name");
+        const char* xmlName = c.attr("name");
+        sc.xmlName = xmlName ? xmlName : "";
+        const char* realName = c.attr("rs:name");
         sc.column = Column(realName ? realName : sc.xmlName, adChapter, 0);
-        const char* number = attr(c, "rs:number");
+        const char* number = c.attr("rs:number");
         sc.number = number ? toInt(number) : 0;
         if (sc.xmlName.empty()) throw std::runtime_error("a column has no name");
         if (nested) {
@@ -119,17 +502,18 @@ std::shared_ptr<Schema> readSchema(const pugi::xml_node& elementType, int depth)
             sc.column.definedSize = 4;
             sc.column.chapter = makeRef<RecordsetData>();
             for (const SchemaColumn& child : sc.chapter->columns) sc.column.chapter->columns.push_back(child.column);
+            schema->hasChapters = true;
         } else {
-            pugi::xml_node dtNode = child(c, "datatype");
-            if (!dtNode) dtNode = c; // the type may stand on the attribute type itself
-            const char* dt = attr(dtNode, "dt:type");
-            const char* db = attr(dtNode, "rs:dbtype");
-            const bool fixed = isTrue(attr(dtNode, "rs:fixedlength"));
-            const bool isLong = isTrue(attr(dtNode, "rs:long"));
+            const Node* dtNode = c.child("datatype");
+            if (!dtNode) dtNode = &c; // the type may stand on the attribute type itself
+            const char* dt = dtNode->attr("dt:type");
+            const char* db = dtNode->attr("rs:dbtype");
+            const bool fixed = isTrue(dtNode->attr("rs:fixedlength"));
+            const bool isLong = isTrue(dtNode->attr("rs:long"));
             sc.column.type = typeOf(dt ? dt : "", db ? db : "", fixed, isLong);
-            sc.column.definedSize = toInt(attr(dtNode, "dt:maxLength"));
-            sc.column.precision = toInt(attr(dtNode, "rs:precision"));
-            sc.column.numericScale = toInt(attr(dtNode, "rs:scale"));
+            sc.column.definedSize = toInt(dtNode->attr("dt:maxLength"));
+            sc.column.precision = toInt(dtNode->attr("rs:precision"));
+            sc.column.numericScale = toInt(dtNode->attr("rs:scale"));
             sc.hex = dt && std::strcmp(dt, "bin.hex") == 0;
             sc.base64 = dt && std::strcmp(dt, "bin.base64") == 0;
         }
@@ -149,12 +533,12 @@ int hexDigit(char c) {
     return -1;
 }
 
-Variant decodeBinary(const char* text, bool hex) {
+Variant decodeBinary(std::string_view text, bool hex) {
     std::string bytes;
     if (hex) {
         int hi = -1;
-        for (const char* p = text; *p; ++p) {
-            const int d = hexDigit(*p);
+        for (char ch : text) {
+            const int d = hexDigit(ch);
             if (d < 0) continue;
             if (hi < 0) hi = d;
             else { bytes.push_back(static_cast<char>(hi * 16 + d)); hi = -1; }
@@ -162,8 +546,7 @@ Variant decodeBinary(const char* text, bool hex) {
     } else {
         unsigned acc = 0;
         int bits = 0;
-        for (const char* p = text; *p; ++p) {
-            const char c = *p;
+        for (const char c : text) {
             int v;
             if (c >= 'A' && c <= 'Z') v = c - 'A';
             else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
@@ -182,82 +565,168 @@ Variant decodeBinary(const char* text, bool hex) {
     return valueFromBytes(bytes.data(), bytes.size());
 }
 
-Ref<Recordset> buildRecordset(const Schema& schema, const std::vector<pugi::xml_node>& rows,
-                              const std::u16string& source) {
-    Ref<RecordsetData> data = makeRef<RecordsetData>();
-    for (const SchemaColumn& sc : schema.columns) data->columns.push_back(sc.column);
-    data->cells.reserve(rows.size() * schema.columns.size());
-    for (const pugi::xml_node& row : rows) {
-        Variant* out = data->addRow();
-        for (std::size_t c = 0; c < schema.columns.size(); ++c) {
-            const SchemaColumn& sc = schema.columns[c];
-            if (sc.chapter) {
-                std::vector<pugi::xml_node> children;
-                for (pugi::xml_node k : row.children())
-                    if (k.type() == pugi::node_element && localName(k.name()) == sc.xmlName) children.push_back(k);
-                out[c] = Variant(Ref<Dispatch>(buildRecordset(*sc.chapter, children, source)));
-                continue;
+// Reads rows into their recordset as their tags arrive.
+class RowReader {
+public:
+    RowReader(XmlReader& r, std::u16string source) : r_(r), source_(std::move(source)) {}
+
+    // The content of rs:data (or of an rs:insert in it): rows of the top
+    // schema; other elements are passed over.
+    void rows(const Schema& schema, std::string_view rowName, RecordsetData& data, bool inInsert) {
+        const std::size_t dataStart = r_.offset();
+        while (r_.next() == XmlReader::StartTag) {
+            const std::string_view local = localName(r_.name());
+            if (local == rowName) {
+                row(schema, data);
+                if (data.rowCount == kSample) reserve(data, dataStart);
+            } else if (local == "insert" && !inInsert) {
+                if (!r_.selfClosing()) rows(schema, rowName, data, true);
+            } else {
+                r_.skipElement();
             }
-            pugi::xml_attribute a = row.attribute(sc.xmlName.c_str());
-            if (!a) { out[c] = Variant::null(); continue; }
-            if (sc.hex || sc.base64) out[c] = decodeBinary(a.value(), sc.hex);
-            else if (sc.column.type == adVariant) out[c] = Variant::fromUtf8(a.value());
-            else out[c] = valueFromText(a.value(), sc.column.type);
         }
     }
-    Ref<Recordset> rs = makeRef<Recordset>();
-    rs->attach(data, source);
-    return rs;
-}
+
+private:
+    static constexpr std::size_t kSample = 16;
+
+    // Rows are appended one at a time; once a few are read, the space for all
+    // of them is taken at once from their size in the file, so that the cells
+    // are not copied (and briefly held twice) each time they outgrow it.
+    void reserve(RecordsetData& data, std::size_t dataStart) const {
+        const std::size_t read = r_.offset() - dataStart;
+        if (read == 0 || r_.total() <= r_.offset()) return;
+        const double perRow = static_cast<double>(read) / static_cast<double>(data.rowCount);
+        const auto rows = static_cast<std::size_t>(static_cast<double>(r_.total() - dataStart) / perRow * 1.02) + 1;
+        data.cells.reserve(rows * data.columns.size());
+    }
+
+    // One row: its values from the attributes of its tag, its child rows from
+    // the elements inside it.
+    void row(const Schema& schema, RecordsetData& data) {
+        const std::size_t n = schema.columns.size();
+        const std::size_t index = data.rowCount;
+        Variant* out = data.addRow();
+        const std::vector<XmlReader::Attribute>& attrs = r_.attributes();
+        std::size_t hint = 0; // attributes usually come in column order
+        for (std::size_t c = 0; c < n; ++c) {
+            const SchemaColumn& sc = schema.columns[c];
+            if (sc.chapter) continue;
+            const XmlReader::Attribute* a = nullptr;
+            for (std::size_t k = 0; k < attrs.size(); ++k) {
+                const std::size_t at = (hint + k) % attrs.size();
+                if (attrs[at].name == sc.xmlName) {
+                    a = &attrs[at];
+                    hint = at + 1;
+                    break;
+                }
+            }
+            if (!a) out[c] = Variant::null();
+            else if (sc.hex || sc.base64) out[c] = decodeBinary(a->value, sc.hex);
+            else if (sc.column.type == adVariant) out[c] = Variant::fromUtf8(a->value);
+            else out[c] = valueFromText(a->value, sc.column.type);
+        }
+        if (!schema.hasChapters) {
+            r_.skipElement();
+            return;
+        }
+        // Every parent row has a child recordset per child column, empty when
+        // no child row stands in it.
+        std::vector<Ref<RecordsetData>> children(n);
+        for (std::size_t c = 0; c < n; ++c) {
+            if (!schema.columns[c].chapter) continue;
+            children[c] = makeRef<RecordsetData>();
+            children[c]->columns = schema.columns[c].column.chapter->columns;
+        }
+        if (!r_.selfClosing()) {
+            while (r_.next() == XmlReader::StartTag) {
+                const std::string_view local = localName(r_.name());
+                std::size_t c = 0;
+                while (c < n && !(schema.columns[c].chapter && schema.columns[c].xmlName == local)) ++c;
+                if (c < n) row(*schema.columns[c].chapter, *children[c]);
+                else r_.skipElement();
+            }
+        }
+        out = data.cells.data() + index * n;
+        for (std::size_t c = 0; c < n; ++c) {
+            if (!children[c]) continue;
+            Ref<Recordset> rs = makeRef<Recordset>();
+            rs->attach(children[c], source_);
+            out[c] = Variant(Ref<Dispatch>(rs));
+        }
+    }
+
+    XmlReader& r_;
+    std::u16string source_;
+};
 
 [[noreturn]] void invalid(std::string_view name, std::string_view why) {
     raiseProvider(kSource, "The file '" + std::string(name) + "' is not a valid saved recordset: " +
                                std::string(why) + ".");
 }
 
-} // namespace
-
-Ref<Recordset> parseSavedRecordset(std::string_view xml, std::string_view sourceName) {
+// The checks on the first bytes: an XML file in UTF-8, not the binary format.
+void checkFormat(std::string_view head, std::string_view sourceName) {
     std::size_t start = 0;
-    if (xml.substr(0, 3) == "\xEF\xBB\xBF") start = 3;
-    while (start < xml.size() && (xml[start] == ' ' || xml[start] == '\t' || xml[start] == '\r' || xml[start] == '\n'))
-        ++start;
-    if (start >= xml.size() || xml[start] != '<') {
-        if (xml.size() >= 2 && (xml[0] == '\xFF' || xml[0] == '\xFE') && (xml[1] == '\xFE' || xml[1] == '\xFF'))
-            invalid(sourceName, "it is in UTF-16; save it as UTF-8 XML");
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") start = 3;
+    while (start < head.size() && isSpace(head[start])) ++start;
+    const bool bom16 = head.size() >= 2 && (head[0] == '\xFF' || head[0] == '\xFE') && (head[1] == '\xFE' || head[1] == '\xFF');
+    const bool wide = start + 1 < head.size() && head[start] == '<' && head[start + 1] == '\0';
+    if (bom16 || wide) invalid(sourceName, "it is in UTF-16; save it as UTF-8 XML");
+    if (start >= head.size() || head[start] != '<')
         raiseProvider(kSource, "The file '" + std::string(sourceName) +
                                    "' is not an XML saved recordset (recordsets saved in the binary "
                                    "ADTG format cannot be read here; save the recordset as XML).");
-    }
-    pugi::xml_document doc;
-    const pugi::xml_parse_result r = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
-    if (!r) invalid(sourceName, std::string(r.description()) + " at offset " + std::to_string(r.offset));
-    pugi::xml_node root = doc.document_element();
-    pugi::xml_node schemaNode = child(root, "Schema");
-    if (!schemaNode) invalid(sourceName, "it has no schema");
-    pugi::xml_node rowType;
-    for (pugi::xml_node c : schemaNode.children())
-        if (c.type() == pugi::node_element && isNamed(c, "ElementType")) { rowType = c; break; }
-    if (!rowType) invalid(sourceName, "its schema describes no rows");
+}
+
+Ref<Recordset> readSavedRecordset(XmlReader& r, std::string_view sourceName) {
+    checkFormat(r.head(), sourceName);
     std::shared_ptr<Schema> schema;
+    std::string rowName;
+    Ref<RecordsetData> data;
     try {
-        schema = readSchema(rowType, 0);
-    } catch (const std::runtime_error& e) {
+        r.next();
+        if (r.selfClosing()) invalid(sourceName, "it has no schema");
+        bool dataSeen = false;
+        RowReader rows(r, Variant::fromUtf8(sourceName).stringValue());
+        while (r.next() == XmlReader::StartTag) {
+            const std::string_view local = localName(r.name());
+            if (!schema && local == "Schema") {
+                const Node schemaNode = readTree(r);
+                const Node* rowType = schemaNode.child("ElementType");
+                if (!rowType) invalid(sourceName, "its schema describes no rows");
+                try {
+                    schema = readSchema(*rowType, 0);
+                } catch (const std::runtime_error& e) {
+                    invalid(sourceName, e.what());
+                }
+                if (schema->columns.empty()) invalid(sourceName, "its schema has no columns");
+                const char* name = rowType->attr("name");
+                rowName = name ? name : "";
+                data = makeRef<RecordsetData>();
+                for (const SchemaColumn& sc : schema->columns) data->columns.push_back(sc.column);
+            } else if (!dataSeen && local == "data") {
+                if (!schema) invalid(sourceName, "it has no schema before its rows");
+                dataSeen = true;
+                if (!r.selfClosing()) rows.rows(*schema, rowName, *data, false);
+            } else {
+                r.skipElement();
+            }
+        }
+    } catch (const XmlError& e) {
         invalid(sourceName, e.what());
     }
-    if (schema->columns.empty()) invalid(sourceName, "its schema has no columns");
-    const std::string rowName = rowType.attribute("name").value();
-    std::vector<pugi::xml_node> rows;
-    if (pugi::xml_node data = child(root, "data")) {
-        for (pugi::xml_node c : data.children()) {
-            if (c.type() != pugi::node_element) continue;
-            if (localName(c.name()) == rowName) rows.push_back(c);
-            else if (isNamed(c, "insert"))
-                for (pugi::xml_node k : c.children())
-                    if (k.type() == pugi::node_element && localName(k.name()) == rowName) rows.push_back(k);
-        }
-    }
-    return buildRecordset(*schema, rows, Variant::fromUtf8(sourceName).stringValue());
+    if (!schema) invalid(sourceName, "it has no schema");
+    Ref<Recordset> rs = makeRef<Recordset>();
+    rs->attach(data, Variant::fromUtf8(sourceName).stringValue());
+    return rs;
+}
+
+} // namespace
+
+Ref<Recordset> parseSavedRecordset(std::string_view xml, std::string_view sourceName) {
+    XmlReader reader(xml);
+    return readSavedRecordset(reader, sourceName);
 }
 
 Ref<Recordset> loadSavedRecordset(const std::string& pathIn) {
@@ -267,11 +736,17 @@ Ref<Recordset> loadSavedRecordset(const std::string& pathIn) {
         std::replace(path.begin(), path.end(), '\\', '/');
     if (!std::filesystem::is_regular_file(path, ec))
         raiseProvider(kSource, "The saved recordset file '" + pathIn + "' cannot be found.");
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream buf;
-    if (!in || !(buf << in.rdbuf()))
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    struct stat st {};
+    if (!file || fstat(fileno(file.get()), &st) != 0)
         raiseProvider(kSource, "The saved recordset file '" + pathIn + "' cannot be read.");
-    return parseSavedRecordset(buf.str(), pathIn);
+    std::optional<XmlReader> reader;
+    try {
+        reader.emplace(file.get(), static_cast<std::size_t>(st.st_size));
+    } catch (const XmlError&) {
+        raiseProvider(kSource, "The saved recordset file '" + pathIn + "' cannot be read.");
+    }
+    return readSavedRecordset(*reader, pathIn);
 }
 
 } // namespace qz::ado
