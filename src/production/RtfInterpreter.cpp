@@ -37,8 +37,7 @@ int hexValue(char c) {
     return -1;
 }
 
-
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kReplacement = 0xFFFD;  // for a \uN that names no character
 
 // The RTF tokenizer over one buffer (a field group). Reading past the end of
 // the buffer means the group ended before what the caller was looking for.
@@ -182,8 +181,12 @@ private:
         }
     }
 
-    // The 16-bit unit of a \uN parameter (negative N counts from 65536).
-    static long unitOf(long n) { return n < 0 ? n + 65536 : n; }
+    // The 16-bit unit of a \uN parameter (negative N counts from 65536); -1
+    // when N lies outside the 16-bit range.
+    static long unitOf(long n) {
+        if (n < -32768 || n > 65535) return -1;
+        return n < 0 ? n + 65536 : n;
+    }
 
     // \uN: the character N, then its fallback characters are skipped. A high
     // surrogate joins the low surrogate of a \uN that follows at once; a
@@ -191,8 +194,8 @@ private:
     void readUnicode(long n) {
         type_ = kText;
         skipFallback();
-        long unit = unitOf(n);
-        char32_t cp = unit >= 0 && unit <= 0xFFFF ? static_cast<char32_t>(unit) : kReplacement;
+        const long unit = unitOf(n);
+        char32_t cp = unit >= 0 ? static_cast<char32_t>(unit) : kReplacement;
         if (cp >= 0xD800 && cp <= 0xDBFF) {
             long low = -1;
             const std::size_t save = pos_;

@@ -193,6 +193,7 @@ TEST(RtfFieldRecords, UnicodeEscapesInLabelAndCode) {
     // A surrogate pair is one character; a surrogate alone is U+FFFD.
     EXPECT_EQ(code("\\u-10179?\\u-8704?!"), "\xf0\x9f\x98\x80!");
     EXPECT_EQ(code("\\u-10179?x\\u-8704?"), "\xef\xbf\xbdx\xef\xbf\xbd");
+    EXPECT_EQ(code("\\u70000?x\\u-40000?"), "\xef\xbf\xbdx\xef\xbf\xbd");  // out of range
     // Control words that only begin with u stay control words.
     EXPECT_EQ(code("\\ul a\\ulnone b\\up6 c"), "abc");
 
