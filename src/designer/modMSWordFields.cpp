@@ -36,7 +36,6 @@ std::string Trim(const std::string& s) {
     return t;
 }
 
-bool StartsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
 
 
 } // namespace
@@ -162,7 +161,7 @@ void modMSWordFields::ExtractStatementCode(StatementFieldInfo& rec, long s, long
     const std::string key = TrimmedSetKey(true);
     bool found = false;
     for (const word::Field& f : sel.GetFields().All()) {
-        if (StartsWith(LTrim(f.Code().Text()), key)) {
+        if (LTrim(f.Code().Text()).starts_with(key)) {
             f.Select();
             found = true;
         }
@@ -188,10 +187,10 @@ void modMSWordFields::ExtractLabel(bool statement, std::int32_t& labelStart, std
     for (const word::Field& f : sel.GetFields().All()) {
         word::Range code = f.Code();
         std::string text = LTrim(code.Text());
-        if (StartsWith(text, macroKey)) {
+        if (text.starts_with(macroKey)) {
             f.Select();
             found = true;
-        } else if (StartsWith(text, setKey)) {
+        } else if (text.starts_with(setKey)) {
             setStart = code.Start();
         }
     }

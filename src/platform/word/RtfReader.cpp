@@ -24,7 +24,6 @@ namespace {
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
 bool In(std::string_view w, std::initializer_list<std::string_view> set) {
     return std::find(set.begin(), set.end(), w) != set.end();
@@ -43,7 +42,7 @@ bool IsParaWord(std::string_view w) {
     for (std::string_view p : {"tr", "cl", "brdr", "brsp", "tbl", "tx", "tq", "tl", "tb", "fa", "asp",
                                "bg", "pn", "posx", "posy", "abs", "dx", "dy", "dfrm", "phmrg", "pvmrg",
                                "pvpg", "phpg", "phcol", "pvpara", "wrap", "nestrow", "trowd"})
-        if (StartsWith(w, p)) return true;
+        if (w.starts_with(p)) return true;
     return false;
 }
 
@@ -57,7 +56,7 @@ bool IsSectWord(std::string_view w) {
                "binfsxn", "binsxn", "linebetcol", "pgnrestart", "pgncont"}))
         return true;
     for (std::string_view p : {"sbk", "pgn", "pgbrdr", "vertal", "sftn", "saftn", "srauth", "srdate"})
-        if (StartsWith(w, p)) return true;
+        if (w.starts_with(p)) return true;
     return false;
 }
 
@@ -568,7 +567,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start)), st.fmt));
                 } else if (w == "field") {
                     ParseField(story, st);
-                } else if (isMain && StartsWith(w, "header") && w.size() <= 7) {
+                } else if (isMain && w.starts_with("header") && w.size() <= 7) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
                     HeaderFooter& hf = sec.headers[w == "headerf" ? 1 : w == "headerl" ? 2 : 0];
                     hf.story.clear();
@@ -577,7 +576,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     hs.para.clear();
                     ParseStory(hf.story, hs, false);
                     FinishStory(hf.story, hf.lastProps, {});
-                } else if (isMain && StartsWith(w, "footer") && w.size() <= 7) {
+                } else if (isMain && w.starts_with("footer") && w.size() <= 7) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
                     HeaderFooter& hf = sec.footers[w == "footerf" ? 1 : w == "footerl" ? 2 : 0];
                     hf.story.clear();
@@ -729,9 +728,9 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                 break;
             }
             // Row properties; border words after a row or cell border word belong to it.
-            bool rowWord = w == "trowd" || StartsWith(w, "tr") || StartsWith(w, "cl") || w == "cellx" ||
+            bool rowWord = w == "trowd" || w.starts_with("tr") || w.starts_with("cl") || w == "cellx" ||
                            In(w, {"irow", "irowband", "ts", "ltrrow", "rtlrow", "taprtl", "lastrow"}) ||
-                           StartsWith(w, "tbl") || ((StartsWith(w, "brdr") || w == "brsp") && lastRow_);
+                           w.starts_with("tbl") || ((w.starts_with("brdr") || w == "brsp") && lastRow_);
             lastRow_ = rowWord;
             if (rowWord) {
                 if (w == "trowd") st.row.clear();
