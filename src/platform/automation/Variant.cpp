@@ -92,9 +92,9 @@ Variant Variant::error(std::int32_t scode) noexcept {
 
 Variant Variant::fromUtf8(std::string_view utf8) { return Variant(qz::fromUtf8(utf8)); }
 
-const std::u16string& Variant::stringValue() const noexcept {
+const std::u16string& Variant::emptyString() noexcept {
     static const std::u16string kEmpty;
-    return type_ == VarType::String ? u_.str->value : kEmpty;
+    return kEmpty;
 }
 
 bool Variant::isNumeric() const noexcept {

@@ -131,7 +131,10 @@ public:
     std::int64_t currencyValue() const noexcept { return u_.i64; }
     double dateValue() const noexcept { return u_.f64; }
     std::int32_t errorValue() const noexcept { return u_.i32; }
-    const std::u16string& stringValue() const noexcept; // String subtype only
+    // The text of a String; an empty text for any other subtype.
+    const std::u16string& stringValue() const noexcept {
+        return type_ == VarType::String ? u_.str->value : emptyString();
+    }
     // The text of a String that no other Variant shares, so that it can be
     // appended to in place (s = s & x in a loop); null for any other value.
     std::u16string* uniqueString() noexcept {
@@ -159,6 +162,7 @@ public:
     Variant dereference() const;
 
 private:
+    static const std::u16string& emptyString() noexcept;
     bool isShared() const noexcept {
         return type_ == VarType::String || type_ == VarType::Object ||
                (static_cast<std::uint16_t>(type_) & static_cast<std::uint16_t>(VarType::Array));

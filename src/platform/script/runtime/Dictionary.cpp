@@ -5,7 +5,7 @@
 #include "platform/automation/Text.h"
 
 #include <cmath>
-#include <functional>
+#include <cstring>
 
 namespace qz::script {
 
@@ -55,12 +55,36 @@ bool numericKey(VarType t) {
 
 Ref<Enumerator> Dictionary::newEnum() { return Ref<Enumerator>(new KeyEnumerator(keys())); }
 
-std::size_t Dictionary::Hash::operator()(const KeyRef& k) const noexcept {
-    const Variant& v = *k.key;
-    if (v.isString())
-        return k.owner->mode_ == ops::CompareMode::Text ? hashNoCase(v.stringValue())
-                                                        : std::hash<std::u16string>()(v.stringValue());
-    if (v.isObject()) return std::hash<const void*>()(v.objectValue());
+namespace {
+
+// The last step of a 64-bit mixer: every input bit reaches the low bits that
+// pick the slot.
+std::uint32_t mix(std::uint64_t h) noexcept {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    h ^= h >> 33;
+    return static_cast<std::uint32_t>(h);
+}
+
+} // namespace
+
+// Keys hash as they compare: strings by their text (case-folded in text
+// mode), objects by identity, numbers by value whatever the subtype (1, 1.0
+// and True-as-number agree), and Empty, Null and the rest by subtype.
+std::uint32_t Dictionary::hashOf(const Variant& v) const noexcept {
+    if (v.isString()) {
+        const std::u16string& s = v.stringValue();
+        if (mode_ == ops::CompareMode::Text) return mix(hashNoCase(s));
+        std::uint64_t h = 1469598103934665603ull; // FNV-1a
+        for (char16_t c : s) {
+            h ^= c;
+            h *= 1099511628211ull;
+        }
+        return mix(h);
+    }
+    if (v.isObject()) return mix(reinterpret_cast<std::uintptr_t>(v.objectValue()));
     if (numericKey(v.type())) {
         double d = 0;
         try {
@@ -68,13 +92,21 @@ std::size_t Dictionary::Hash::operator()(const KeyRef& k) const noexcept {
         } catch (...) {
         }
         if (d == 0) d = 0; // -0 and 0 hash alike
-        return std::hash<double>()(d);
+        std::uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        return mix(bits);
     }
-    return static_cast<std::size_t>(v.varType());
+    return mix(static_cast<std::uint64_t>(v.varType()) + 1);
 }
 
-bool Dictionary::Equal::operator()(const KeyRef& a, const KeyRef& b) const noexcept {
-    return ops::sameKey(*a.key, *b.key, a.owner->mode_);
+std::size_t Dictionary::probe(const Variant& key, std::uint32_t hash) const noexcept {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& s = slots_[i];
+        if (s.entry == kEmpty) return std::size_t(-1);
+        if (s.hash == hash && s.entry != kGone && ops::sameKey(entries_[s.entry].key, key, mode_))
+            return i;
+    }
 }
 
 Variant Dictionary::normalizeKey(const Variant& key) {
@@ -83,24 +115,47 @@ Variant Dictionary::normalizeKey(const Variant& key) {
 }
 
 std::size_t Dictionary::find(const Variant& key) const {
-    auto it = index_.find(KeyRef{this, &key});
-    return it == index_.end() ? std::size_t(-1) : it->second;
+    if (slots_.empty()) return std::size_t(-1);
+    std::size_t i = probe(key, hashOf(key));
+    return i == std::size_t(-1) ? i : slots_[i].entry;
 }
 
-void Dictionary::reindex() {
-    index_.clear();
-    index_.reserve(entries_.size() - dead_);
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].alive) index_.emplace(KeyRef{this, &entries_[i].key}, i);
+// Rebuilds the index for the live entries, with room for as many again.
+void Dictionary::reindex(std::size_t live) {
+    std::size_t cap = 16;
+    while (cap < live * 4) cap *= 2;
+    slots_.assign(cap, Slot{0, kEmpty});
+    used_ = 0;
+    for (std::size_t e = 0; e < entries_.size(); ++e)
+        if (entries_[e].alive) {
+            std::size_t i = entries_[e].hash & (cap - 1);
+            while (slots_[i].entry != kEmpty) i = (i + 1) & (cap - 1);
+            slots_[i] = Slot{entries_[e].hash, static_cast<std::uint32_t>(e)};
+            ++used_;
+        }
+}
+
+// Puts entry e (alive, its hash set) into the index.
+void Dictionary::place(std::size_t e) {
+    if ((used_ + 1) * 2 > slots_.size()) {
+        reindex(count()); // places every live entry, e included
+        return;
+    }
+    const std::size_t mask = slots_.size() - 1;
+    const std::uint32_t hash = entries_[e].hash;
+    std::size_t i = hash & mask;
+    while (slots_[i].entry != kEmpty && slots_[i].entry != kGone) i = (i + 1) & mask;
+    if (slots_[i].entry == kEmpty) ++used_;
+    slots_[i] = Slot{hash, static_cast<std::uint32_t>(e)};
 }
 
 void Dictionary::add(const Variant& key0, const Variant& item) {
     Variant key = normalizeKey(key0);
-    if (find(key) != std::size_t(-1)) throwRuntimeError(err::KeyExists);
-    const Entry* before = entries_.data();
-    entries_.push_back(Entry{std::move(key), item, true});
-    if (entries_.data() != before) reindex();
-    else index_.emplace(KeyRef{this, &entries_.back().key}, entries_.size() - 1);
+    const std::uint32_t hash = hashOf(key);
+    if (!slots_.empty() && probe(key, hash) != std::size_t(-1)) throwRuntimeError(err::KeyExists);
+    if (entries_.size() >= kGone) throwRuntimeError(err::OutOfMemory);
+    entries_.push_back(Entry{std::move(key), item, hash, true});
+    place(entries_.size() - 1);
 }
 
 bool Dictionary::exists(const Variant& key) const { return find(key) != std::size_t(-1); }
@@ -122,20 +177,22 @@ void Dictionary::setItem(const Variant& key, const Variant& value) {
 
 void Dictionary::rename(const Variant& oldKey, const Variant& newKey0) {
     Variant newKey = normalizeKey(newKey0);
-    std::size_t i = find(oldKey);
-    if (i == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
+    std::size_t s = slots_.empty() ? std::size_t(-1) : probe(oldKey, hashOf(oldKey));
+    if (s == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
+    const std::size_t i = slots_[s].entry;
     std::size_t j = find(newKey);
     if (j != std::size_t(-1) && j != i) throwRuntimeError(err::KeyExists);
-    index_.erase(KeyRef{this, &entries_[i].key});
+    slots_[s].entry = kGone;
+    entries_[i].hash = hashOf(newKey);
     entries_[i].key = std::move(newKey);
-    index_.emplace(KeyRef{this, &entries_[i].key}, i);
+    place(i);
 }
 
 void Dictionary::remove(const Variant& key) {
-    std::size_t i = find(key);
-    if (i == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
-    index_.erase(KeyRef{this, &entries_[i].key});
-    Entry& e = entries_[i];
+    std::size_t s = slots_.empty() ? std::size_t(-1) : probe(key, hashOf(key));
+    if (s == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
+    Entry& e = entries_[slots_[s].entry];
+    slots_[s].entry = kGone;
     e.alive = false;
     e.key = Variant();
     e.item = Variant();
@@ -143,12 +200,13 @@ void Dictionary::remove(const Variant& key) {
     if (dead_ > 16 && dead_ * 2 > entries_.size()) {
         std::erase_if(entries_, [](const Entry& x) { return !x.alive; });
         dead_ = 0;
-        reindex();
+        reindex(entries_.size());
     }
 }
 
 void Dictionary::removeAll() noexcept {
-    index_.clear();
+    slots_.clear();
+    used_ = 0;
     entries_.clear();
     dead_ = 0;
 }

@@ -6,7 +6,6 @@
 #include "platform/automation/SimpleDispatch.h"
 #include "platform/automation/VariantOps.h"
 
-#include <unordered_map>
 #include <vector>
 
 namespace qz::script {
@@ -36,21 +35,25 @@ private:
     struct Entry {
         Variant key;
         Variant item;
+        std::uint32_t hash = 0;
         bool alive = true;
     };
-    struct KeyRef {
-        const Dictionary* owner;
-        const Variant* key;
+    // One slot of the open-addressing index: the hash of its key (compared
+    // before the key itself, so that a probe rarely touches an entry) and the
+    // entry's position, or kEmpty / kGone (a removed key: probes go past it).
+    struct Slot {
+        std::uint32_t hash;
+        std::uint32_t entry;
     };
-    struct Hash {
-        std::size_t operator()(const KeyRef& k) const noexcept;
-    };
-    struct Equal {
-        bool operator()(const KeyRef& a, const KeyRef& b) const noexcept;
-    };
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kGone = 0xFFFFFFFEu;
     static Variant normalizeKey(const Variant& key);
-    std::size_t find(const Variant& key) const; // npos when absent
-    void reindex();
+    std::uint32_t hashOf(const Variant& key) const noexcept;
+    // The slot holding key, or npos (the index is not empty).
+    std::size_t probe(const Variant& key, std::uint32_t hash) const noexcept;
+    std::size_t find(const Variant& key) const; // entry index, npos when absent
+    void place(std::size_t entry);
+    void reindex(std::size_t live);
 
     Variant addMember(std::uint8_t, std::span<Variant>);
     Variant existsMember(std::uint8_t, std::span<Variant>);
@@ -68,8 +71,8 @@ private:
     // one stays linear.
     std::vector<Entry> entries_;
     std::size_t dead_ = 0;
-    // Keys point into entries_: rebuilt whenever entries_ moves.
-    std::unordered_map<KeyRef, std::size_t, Hash, Equal> index_;
+    std::vector<Slot> slots_;   // power-of-two size, at most half used
+    std::size_t used_ = 0;      // slots holding an entry or kGone
     ops::CompareMode mode_ = ops::CompareMode::Binary;
     std::int32_t modeValue_ = 0;
 };
