@@ -173,5 +173,136 @@ TEST(SavedRecordset, ValuesThatDoNotFitTheirTypeAreKept) {
     EXPECT_EQ(text(rs->value(1)), "someday");
 }
 
+// A schema of two text columns and a child recordset, for the reading tests below.
+std::string notesXml(const std::string& rows, const std::string& prolog = "") {
+    return prolog + kHeader +
+           "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
+           "<s:AttributeType name='Id'><s:datatype dt:type='int'/></s:AttributeType>"
+           "<s:AttributeType name='Note'><s:datatype dt:type='string'/></s:AttributeType>"
+           "<s:ElementType name='Parts'><s:AttributeType name='P'><s:datatype dt:type='string'/></s:AttributeType>"
+           "</s:ElementType>"
+           "</s:ElementType></s:Schema>" + rows + "</xml>";
+}
+
+std::string notes(const Ref<Recordset>& rs) {
+    std::string all;
+    for (rs->moveFirst(); !rs->eof(); rs->moveNext()) {
+        all += rs->value(0).isNull() ? "-" : text(rs->value(0));
+        all += "=" + (rs->value(1).isNull() ? std::string("null") : text(rs->value(1)));
+        Variant parts = rs->value(2);
+        for (call(parts, u"MoveFirst"); !call(parts, u"EOF").toBool(); call(parts, u"MoveNext"))
+            all += "/" + text(call(call(parts, u"Fields", {Variant(u"P")}), u"Value"));
+        all += ";";
+    }
+    return all;
+}
+
+TEST(SavedRecordset, ValuesAreReadAsXmlWritesThem) {
+    const std::string xml = notesXml(
+        "<!-- written by hand --><rs:data>\n"
+        "<z:row Note=\"a &lt;b&gt; &amp; &quot;c&quot; &apos;d&apos;\" Id='1'/>\n"
+        "<z:row Id='2' Note='caf&#233; &#x1F600; &#x4E2D;'/>\n"
+        "<z:row Id='3' Note='line one&#xA;line two&#13;&#10;end'/>\n"
+        "<z:row Id='4' Note='tab\there\nand\r\nthere'/>\n"
+        "<z:row Id='5' Note='&unknown; &#xD800; &#0; & alone'/>\n"
+        "<?pi a row-like <z:row Id='99'/> ?><![CDATA[ <z:row Id='98'/> ]]>\n"
+        "<z:row Id='6' Note='a &gt; b'><Other><Parts P='not a child'/></Other><Parts P='x'/><Parts P='y'/></z:row>\n"
+        "<rs:insert><z:row Id='7'><Parts P='z'/></z:row><rs:insert><z:row Id='97'/></rs:insert></rs:insert>\n"
+        "<Unknown Id='96'><z:row Id='95'/></Unknown>\n"
+        "</rs:data>");
+    Ref<Recordset> rs = parseSavedRecordset(xml, "notes.xml");
+    EXPECT_EQ(notes(rs), "1=a <b> & \"c\" 'd';"
+                         "2=caf\xC3\xA9 \xF0\x9F\x98\x80 \xE4\xB8\xAD;"
+                         "3=line one\nline two\r\nend;"
+                         "4=tab here and there;"
+                         "5=&unknown; &#xD800; &#0; & alone;"
+                         "6=a > b/x/y;"
+                         "7=null/z;");
+    // The emoji is one character of two UTF-16 units, as scripts count them.
+    rs->moveFirst();
+    rs->moveNext();
+    EXPECT_EQ(rs->value(1).stringValue().size(), 9u);
+}
+
+TEST(SavedRecordset, AFileReadInChunksGivesWhatItsTextGives) {
+    // Rows, comments and values far larger than the reading chunk, so that
+    // tags, values and references fall across chunk boundaries.
+    std::string rows = "<rs:data>";
+    const std::string big(200000, 'x');
+    for (int i = 0; i < 3000; ++i) {
+        rows += "<z:row Id='" + std::to_string(i) + "' Note='n&#233;" + std::to_string(i * 7) + "&amp;'>";
+        if (i % 1000 == 1) rows += "<!-- " + big + " --><Parts P='" + big + "'/>";
+        rows += "<Parts P='p" + std::to_string(i) + "'/></z:row>\n";
+    }
+    rows += "<z:row Id='3000' Note='" + big + "&lt;'/></rs:data>";
+    const std::string xml = notesXml(rows, "\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8'?>\n");
+    TempDir dir;
+    dir.write("big.xml", xml);
+    Ref<Recordset> fromFile = loadSavedRecordset(dir.file("big.xml"));
+    Ref<Recordset> fromText = parseSavedRecordset(xml, "big.xml");
+    ASSERT_EQ(fromFile->recordCount(), 3001);
+    const std::string all = notes(fromFile);
+    EXPECT_EQ(all, notes(fromText));
+    EXPECT_NE(all.find(";1001=n\xC3\xA9" "7007&/" + big + "/p1001;"), std::string::npos);
+    EXPECT_NE(all.find(";3000=" + big + "<;"), std::string::npos);
+}
+
+TEST(SavedRecordset, DamagedXmlIsRefusedWithWhereItWentWrong) {
+    TempDir dir;
+    auto message = [&](const std::string& rows, const std::string& prolog = "") -> std::string {
+        dir.write("d.xml", notesXml(rows, prolog));
+        try {
+            loadSavedRecordset(dir.file("d.xml"));
+        } catch (const AutomationError& e) {
+            return e.Description;
+        }
+        return "no error";
+    };
+    const std::vector<std::pair<std::string, std::string>> damaged{
+        {"<rs:data><z:row Id='1'></rs:data>", "does not close the element 'z:row'"},
+        {"<rs:data><z:row Id='1' Note='open/></rs:data>", "ends inside a tag"},
+        {"<rs:data><z:row Id=1/></rs:data>", "is not quoted"},
+        {"<rs:data><z:row Id='1'Note='2'/></rs:data>", "not separated"},
+        {"<rs:data><z:row Id/></rs:data>", "has no value"},
+        {"<rs:data><!-- never closed", "ends inside a comment"},
+        {"<rs:data><z:row Id='1'/>", "the end tag 'xml' does not close the element 'rs:data'"},
+        {"<rs:data></z:row></rs:data>", "does not close"},
+    };
+    for (const auto& [rows, why] : damaged) {
+        const std::string m = message(rows);
+        EXPECT_NE(m.find("not a valid saved recordset"), std::string::npos) << rows << ": " << m;
+        EXPECT_NE(m.find(why), std::string::npos) << rows << ": " << m;
+        EXPECT_NE(m.find(" at offset "), std::string::npos) << rows << ": " << m;
+    }
+    // A file cut short.
+    const std::string whole = notesXml("<rs:data><z:row Id='1'/><z:row Id='2'/></rs:data>");
+    dir.write("cut.xml", whole.substr(0, whole.find("</rs:data>")));
+    try {
+        loadSavedRecordset(dir.file("cut.xml"));
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("ends before the element 'rs:data' is closed"), std::string::npos) << e.Description;
+    }
+    // The rows cannot be read before the schema that describes them.
+    EXPECT_NE(message("", std::string(kHeader) + "<rs:data><z:row Id='1'/></rs:data></xml>").find("no schema"),
+              std::string::npos);
+    // UTF-16 without a byte order mark is named as such.
+    std::string wide;
+    for (char c : std::string("<xml></xml>")) wide += std::string(1, c) + '\0';
+    dir.write("w.xml", wide);
+    try {
+        loadSavedRecordset(dir.file("w.xml"));
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("UTF-16"), std::string::npos) << e.Description;
+    }
+}
+
+TEST(SavedRecordset, ALatin1FileIsReadAsLatin1) {
+    const std::string xml =
+        notesXml("<rs:data><z:row Id='1' Note='caf\xE9 &#233;'/></rs:data>", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+    EXPECT_EQ(notes(parseSavedRecordset(xml, "latin.xml")), "1=caf\xC3\xA9 \xC3\xA9;");
+}
+
 } // namespace
 } // namespace qz::ado::test
