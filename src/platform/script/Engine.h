@@ -5,7 +5,6 @@
 #include "platform/automation/Text.h"
 #include "platform/script/Ast.h"
 
-#include <chrono>
 #include <deque>
 #include <memory>
 #include <string>
@@ -231,6 +230,7 @@ private:
         if ((++ticks_ & 1023u) == 0) checkClock();
     }
     void checkClock();
+    static std::int64_t coarseNowNs() noexcept;
     void checkStack();
     Frame moduleFrame(const Block* b);
 
@@ -254,7 +254,7 @@ private:
     int depth_ = 0;
     std::uint32_t ticks_ = 0;
     bool hasDeadline_ = false;
-    std::chrono::steady_clock::time_point deadline_;
+    std::int64_t deadlineNs_ = 0;   // on the coarse monotonic clock
     char* stackLimit_ = nullptr;
     bool randomized_ = false;
 };
