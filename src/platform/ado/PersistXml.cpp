@@ -20,6 +20,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 
@@ -598,7 +599,15 @@ private:
         if (read == 0 || r_.total() <= r_.offset()) return;
         const double perRow = static_cast<double>(read) / static_cast<double>(data.rowCount);
         const auto rows = static_cast<std::size_t>(static_cast<double>(r_.total() - dataStart) / perRow * 1.02) + 1;
-        data.cells.reserve(rows * data.columns.size());
+        const std::size_t cells = rows * data.columns.size();
+        // A guess from a few rows: it is not followed where it would take far
+        // more than the file itself (short rows before a long stretch of
+        // something else), and it may fail without harm.
+        if (cells > r_.total()) return; // more than 16 bytes of cells per byte of file
+        try {
+            data.cells.reserve(cells);
+        } catch (const std::bad_alloc&) {
+        }
     }
 
     // One row: its values from the attributes of its tag, its child rows from
