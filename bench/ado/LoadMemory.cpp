@@ -1,7 +1,7 @@
 // Peak memory of loading a saved recordset (XML persistence format): writes a
 // file of N rows shaped like an invoice's lines (an integer, a text, an
 // integer, two currencies), then loads it in a fresh child process and prints
-// the child's peak resident memory, the heap the loaded recordset holds, and
+// the child's peak resident memory and time, the heap the loaded recordset holds, and
 // the same for an empty file of that shape (the process's own floor).
 //   qz_ado_load_memory [ROWS]        (default 100000)
 #include "platform/ado/Recordset.h"
@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -65,7 +66,8 @@ int load(const char* path) {
 
 // Runs this program on a file in a child; returns its peak RSS in MB and the
 // line the child printed.
-double measure(const char* self, const std::string& path, std::string& report) {
+double measure(const char* self, const std::string& path, std::string& report, double& seconds) {
+    const auto start = std::chrono::steady_clock::now();
     int fds[2];
     if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
@@ -84,6 +86,7 @@ double measure(const char* self, const std::string& path, std::string& report) {
     int status = 0;
     rusage usage{};
     if (wait4(pid, &status, 0, &usage) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
@@ -98,8 +101,9 @@ int main(int argc, char** argv) {
     writeFile(full, rows);
     writeFile(empty, 0);
     std::string fullReport, emptyReport;
-    const double floor = measure(argv[0], empty, emptyReport);
-    const double peak = measure(argv[0], full, fullReport);
+    double emptySeconds = 0, fullSeconds = 0;
+    const double floor = measure(argv[0], empty, emptyReport, emptySeconds);
+    const double peak = measure(argv[0], full, fullReport, fullSeconds);
     const double fileMb = static_cast<double>(std::filesystem::file_size(full)) / (1024.0 * 1024.0);
     std::filesystem::remove(full);
     std::filesystem::remove(empty);
@@ -110,6 +114,6 @@ int main(int argc, char** argv) {
     std::printf("rows %ld, file %.1f MB\n", rows, fileMb);
     std::printf("empty file:  peak RSS %.1f MB (rows, heap MB: %s)\n", floor, emptyReport.c_str());
     std::printf("full file:   peak RSS %.1f MB (rows, heap MB: %s)\n", peak, fullReport.c_str());
-    std::printf("loading added %.1f MB at its peak\n", peak - floor);
+    std::printf("loading added %.1f MB at its peak, in %.3f s\n", peak - floor, fullSeconds - emptySeconds);
     return 0;
 }
