@@ -74,6 +74,31 @@ bool nestedTooDeep(const pugi::xml_document& xml) {
     return false;
 }
 
+// True when a value or an attribute of the document is no UTF-8. The bytes
+// of the file are checked before parsing, but the parser decodes character
+// references without a check: "&#xD800;" (a surrogate) or "&#x110000;"
+// (beyond Unicode) become bytes that are no UTF-8. Such a value would be
+// written back as those bytes and the saved file could not be read again, so
+// the file is refused as the bytes themselves would be.
+bool holdsInvalidText(const pugi::xml_document& xml) {
+    pugi::xml_node cur = xml.first_child();
+    while (cur) {
+        if (!isValidUtf8(cur.value())) return true;
+        for (pugi::xml_attribute a : cur.attributes())
+            if (!isValidUtf8(a.value())) return true;
+        if (cur.first_child()) {
+            cur = cur.first_child();
+            continue;
+        }
+        while (cur && !cur.next_sibling()) {
+            cur = cur.parent();
+            if (!cur || cur.type() == pugi::node_document) return false;
+        }
+        if (cur) cur = cur.next_sibling();
+    }
+    return false;
+}
+
 // --- writing ---------------------------------------------------------------
 
 void appendEscaped(std::string& out, std::string_view text, bool attribute) {
@@ -246,7 +271,7 @@ std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
                                 pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi |
                                 pugi::parse_comments | pugi::parse_ws_pcdata | pugi::parse_fragment;
     pugi::xml_parse_result r = doc->xml.load_buffer(bytes.data(), bytes.size(), kFlags, pugi::encoding_auto);
-    if (!r || nestedTooDeep(doc->xml)) raiseMessage(kCannotOpen);
+    if (!r || nestedTooDeep(doc->xml) || holdsInvalidText(doc->xml)) raiseMessage(kCannotOpen);
 
     // A well-formed document has exactly one top-level element and no text
     // outside it; anything else beside it (declaration, comment, processing
