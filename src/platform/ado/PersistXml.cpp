@@ -578,8 +578,9 @@ public:
         while (r_.next() == XmlReader::StartTag) {
             const std::string_view local = localName(r_.name());
             if (local == rowName) {
+                if (data.rowCount >= kSample && data.cells.size() + data.columns.size() > data.cells.capacity())
+                    reserve(data, dataStart);
                 row(schema, data);
-                if (data.rowCount == kSample) reserve(data, dataStart);
             } else if (local == "insert" && !inInsert) {
                 if (!r_.selfClosing()) rows(schema, rowName, data, true);
             } else {
@@ -592,18 +593,23 @@ private:
     static constexpr std::size_t kSample = 16;
 
     // Rows are appended one at a time; once a few are read, the space for all
-    // of them is taken at once from their size in the file, so that the cells
-    // are not copied (and briefly held twice) each time they outgrow it.
+    // of them is taken at once from their size in the file so far, so that
+    // the cells are not copied (and briefly held twice) each time they
+    // outgrow it, nor left with up to twice the room they need. Should the
+    // guess run short, the next one comes from many more rows.
     void reserve(RecordsetData& data, std::size_t dataStart) const {
         const std::size_t read = r_.offset() - dataStart;
         if (read == 0 || r_.total() <= r_.offset()) return;
         const double perRow = static_cast<double>(read) / static_cast<double>(data.rowCount);
-        const auto rows = static_cast<std::size_t>(static_cast<double>(r_.total() - dataStart) / perRow * 1.02) + 1;
-        const std::size_t cells = rows * data.columns.size();
-        // A guess from a few rows: it is not followed where it would take far
-        // more than the file itself (short rows before a long stretch of
-        // something else), and it may fail without harm.
-        if (cells > r_.total()) return; // more than 16 bytes of cells per byte of file
+        const auto rows = static_cast<std::size_t>(static_cast<double>(r_.total() - dataStart) / perRow) + 1;
+        std::size_t cells = rows * data.columns.size();
+        // A guess from a few rows: it is not followed where it would take more
+        // than 16 bytes of cells per byte of file (short rows before a long
+        // stretch of something else), and it may fail without harm. It grows
+        // the room by an eighth at least, so that a guess just short of the
+        // end does not copy the cells again every few rows.
+        if (cells > r_.total()) return;
+        cells = std::max(cells, data.cells.size() + data.cells.size() / 8 + data.columns.size());
         try {
             data.cells.reserve(cells);
         } catch (const std::bad_alloc&) {
