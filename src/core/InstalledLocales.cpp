@@ -1,5 +1,6 @@
 #include "core/InstalledLocales.h"
 
+#include "platform/automation/Text.h"
 #include "platform/system/Locales.h"
 
 #include <cstdio>
@@ -20,10 +21,6 @@ thread_local LocaleTable tTable;
 
 constexpr std::size_t kInitialSlots = 81;
 constexpr std::size_t kGrowBy = 5;
-
-bool isBlank(const std::string& s) noexcept {
-    return s.find_first_not_of(' ') == std::string::npos;
-}
 
 // Round half to even, as the midpoint of the quicksort is taken.
 std::int64_t middleOf(std::int64_t low, std::int64_t high) noexcept {
@@ -116,7 +113,7 @@ std::vector<InstalledLocaleRecord> InstalledLocales() {
     std::vector<InstalledLocaleRecord> out;
     out.reserve(static_cast<std::size_t>(tTable.count));
     for (const InstalledLocaleRecord& r : tTable.records) {
-        if (!isBlank(r.sName)) out.push_back(r);
+        if (!onlySpaces(r.sName)) out.push_back(r);
     }
     return out;
 }

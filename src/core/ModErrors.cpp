@@ -50,8 +50,6 @@ std::string timeStamp(std::chrono::system_clock::time_point tp) {
     return toUtf8(formatDateDefault(localTimeAsDate(std::chrono::system_clock::to_time_t(tp)), *f));
 }
 
-bool trimmedEmpty(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
-
 // Appends one record with a single write to a file opened for appending, so
 // that records of two processes never mix within a record.
 bool appendRecord(const std::string& file, const std::string& record) {
@@ -179,7 +177,7 @@ void WriteErrorLog(const ErrorInfo& info, std::string_view module, std::string_v
     if (info.LastDllError != 0)
         record += head + "LastDllError\t" + std::to_string(info.LastDllError) + "\t" +
                   GetSystemErrorMessage(info.LastDllError) + "\r\n";
-    if (!trimmedEmpty(detail)) record += head + "Detail\t" + std::string(detail) + "\r\n";
+    if (!onlySpaces(detail)) record += head + "Detail\t" + std::string(detail) + "\r\n";
     if (!appendRecord(tLogFileName, record)) {
         // The day's file cannot be appended to where it is: keep the record
         // in the per-user fallback folder rather than lose it.

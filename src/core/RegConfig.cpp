@@ -2,6 +2,7 @@
 
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
+#include "platform/automation/Text.h"
 #include "platform/system/Settings.h"
 
 #include <optional>
@@ -16,8 +17,6 @@ std::optional<sys::SettingsScope> scopeOf(std::uint32_t root) {
 }
 
 std::string valueName(const std::string& name) { return name == "*" ? std::string{} : name; }
-
-bool blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
 
 } // namespace
 
@@ -59,7 +58,7 @@ bool RegConfig::SetRegistryValue(std::uint32_t root, const std::string& keyPath,
 }
 
 bool RegConfig::DeleteRegistryValue(std::uint32_t root, const std::string& keyPath, const std::string& name) {
-    if (blank(name)) return SetRegistryValue(root, keyPath, "", "");
+    if (onlySpaces(name)) return SetRegistryValue(root, keyPath, "", "");
     auto scope = scopeOf(root);
     return scope && sys::deleteSetting(*scope, keyPath, valueName(name)) == 0;
 }

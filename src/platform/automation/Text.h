@@ -98,6 +98,8 @@ inline char toUpperAscii(char c) noexcept {
 bool equalsNoCaseAscii(std::string_view a, std::string_view b) noexcept;
 std::string toLowerAscii(std::string_view s);
 std::string toUpperAscii(std::string_view s);
+// True when the text is empty or spaces only (what the script's Trim empties).
+inline bool onlySpaces(std::string_view s) noexcept { return s.find_first_not_of(' ') == s.npos; }
 
 // ASCII-only helpers for the parsers.
 inline bool isAsciiDigit(char16_t c) noexcept { return c >= u'0' && c <= u'9'; }
