@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -13,13 +14,27 @@ void Fail(const char* what) {
     std::abort();
 }
 
-std::string ScratchFile(std::string_view name, std::string_view bytes) {
-    static const std::string folder = [] {
+namespace {
+
+// The process's scratch folder, removed with its content at exit.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder() {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qzfuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) Fail("no scratch folder");
-        return pattern;
-    }();
+        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/qzfuzz-XXXXXX";
+        if (!mkdtemp(path.data())) Fail("no scratch folder");
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+} // namespace
+
+std::string ScratchFile(std::string_view name, std::string_view bytes) {
+    static const ScratchFolder scratch;
+    const std::string& folder = scratch.path;
     std::string path = folder + "/" + std::string(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

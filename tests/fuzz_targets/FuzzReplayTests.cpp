@@ -33,18 +33,21 @@ const Target kTargets[] = {
 
 class FuzzReplay : public ::testing::TestWithParam<Target> {
 protected:
+    // Error logs of the readers go to a scratch folder, not the user's.
     static void SetUpTestSuite() {
-        // Error logs of the readers go to a scratch folder, not the user's.
-        static const std::string scratch = [] {
-            std::string p = (fs::temp_directory_path() / "qzfuzz-replay-XXXXXX").string();
-            if (!mkdtemp(p.data())) return std::string();
-            return p;
-        }();
-        if (!scratch.empty()) {
-            setenv("XDG_DATA_HOME", scratch.c_str(), 1);
-            setenv("XDG_STATE_HOME", scratch.c_str(), 1);
+        scratch_ = (fs::temp_directory_path() / "qzfuzz-replay-XXXXXX").string();
+        if (!mkdtemp(scratch_.data())) {
+            scratch_.clear();
+            return;
         }
+        setenv("XDG_DATA_HOME", scratch_.c_str(), 1);
+        setenv("XDG_STATE_HOME", scratch_.c_str(), 1);
     }
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        if (!scratch_.empty()) fs::remove_all(scratch_, ignored);
+    }
+    static inline std::string scratch_;
 };
 
 TEST_P(FuzzReplay, EveryCorpusInputRunsThrough) {
