@@ -1,0 +1,121 @@
+// The Dictionary's hash index under churn: every lookup agrees with a plain
+// ordered model after long mixes of adds, removes and renames, and keys are
+// found however their subtype or case differs as the compare mode allows.
+#include "platform/automation/ErrorTexts.h"
+#include "platform/automation/Text.h"
+#include "platform/script/runtime/Dictionary.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace qz;
+using qz::script::Dictionary;
+
+namespace {
+
+Variant key(int n) { return Variant(u"k" + fromUtf8(std::to_string(n))); }
+
+int errorNumber(auto&& f) {
+    try {
+        f();
+    } catch (const AutomationError& e) {
+        return e.Number & 0xFFFF;
+    }
+    return 0;
+}
+
+TEST(DictionaryIndex, RandomChurnAgreesWithModel) {
+    std::mt19937 rng(7);
+    Ref<Dictionary> d(new Dictionary);
+    std::vector<std::pair<int, int>> model; // (key, item) in insertion order
+    auto at = [&](int k) {
+        return std::find_if(model.begin(), model.end(), [k](auto& p) { return p.first == k; });
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const int k = static_cast<int>(rng() % 300);
+        switch (rng() % 4) {
+        case 0:
+        case 1:
+            if (at(k) == model.end()) {
+                d->add(key(k), Variant(std::int32_t(step)));
+                model.emplace_back(k, step);
+            } else {
+                ASSERT_EQ(errorNumber([&] { d->add(key(k), Variant()); }), 457);
+            }
+            break;
+        case 2:
+            if (auto it = at(k); it != model.end()) {
+                d->remove(key(k));
+                model.erase(it);
+            } else {
+                ASSERT_EQ(errorNumber([&] { d->remove(key(k)); }), 32811);
+            }
+            break;
+        default: {
+            const int to = static_cast<int>(rng() % 300);
+            auto it = at(k);
+            if (it != model.end() && (to == k || at(to) == model.end())) {
+                d->rename(key(k), key(to));
+                it->first = to;
+            }
+            break;
+        }
+        }
+        ASSERT_EQ(d->count(), static_cast<std::int32_t>(model.size())) << step;
+    }
+    for (int k = 0; k < 300; ++k) {
+        auto it = at(k);
+        ASSERT_EQ(d->exists(key(k)), it != model.end()) << k;
+        if (it != model.end()) {
+            ASSERT_EQ(d->item(key(k)).longValue(), it->second);
+        }
+    }
+    std::vector<Variant> keys = d->keys();
+    ASSERT_EQ(keys.size(), model.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(keys[i].stringValue(), key(model[i].first).stringValue());
+}
+
+TEST(DictionaryIndex, RemovedSlotsDoNotFillTheTable) {
+    // A sliding window of live keys leaves a trail of removed ones behind;
+    // lookups of absent keys must still end.
+    Ref<Dictionary> d(new Dictionary);
+    for (int i = 0; i < 50000; ++i) {
+        d->add(key(i), Variant(std::int32_t(i)));
+        if (i >= 8) d->remove(key(i - 8));
+    }
+    EXPECT_EQ(d->count(), 8);
+    EXPECT_FALSE(d->exists(key(100)));
+    EXPECT_FALSE(d->exists(key(-1)));
+    EXPECT_EQ(d->item(key(49999)).longValue(), 49999);
+    EXPECT_EQ(d->keys().front().stringValue(), key(49992).stringValue());
+}
+
+TEST(DictionaryIndex, KeysHashAsTheyCompare) {
+    Ref<Dictionary> d(new Dictionary);
+    d->add(Variant(std::int16_t(3)), Variant(u"three"));
+    d->add(Variant(0.0), Variant(u"zero"));
+    d->add(Variant(), Variant(u"empty"));
+    // Numbers are one key whatever their subtype; -0 is 0.
+    EXPECT_TRUE(d->exists(Variant(std::int32_t(3))));
+    EXPECT_TRUE(d->exists(Variant(3.0)));
+    EXPECT_TRUE(d->exists(Variant(-0.0)));
+    EXPECT_FALSE(d->exists(Variant(3.5)));
+    EXPECT_FALSE(d->exists(Variant(u"3")));
+    EXPECT_EQ(d->item(Variant()).stringValue(), u"empty");
+    EXPECT_EQ(errorNumber([&] { d->add(Variant(std::uint8_t(3)), Variant()); }), 457);
+
+    Ref<Dictionary> text(new Dictionary);
+    text->setCompareMode(1);
+    for (int i = 0; i < 2000; ++i) text->add(Variant(u"Name" + fromUtf8(std::to_string(i))), Variant(std::int32_t(i)));
+    EXPECT_EQ(text->item(Variant(u"NAME1234")).longValue(), 1234);
+    EXPECT_TRUE(text->exists(Variant(u"name0")));
+    text->add(Variant(u"Été"), Variant(std::int32_t(1)));
+    EXPECT_TRUE(text->exists(Variant(u"éTÉ")));
+    EXPECT_EQ(errorNumber([&] { text->add(Variant(u"ÉTÉ"), Variant()); }), 457);
+}
+
+} // namespace
