@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every script benchmark in VBScript (this engine), Lua 5.4 and Python 3
-# side by side and prints the best of three wall-clock times and the ratios.
-#   bench/script/run.sh [path/to/script_bench]
+# side by side and prints the best of RUNS (default 3) wall-clock times and
+# the ratios. On a loaded machine more runs give steadier figures.
+#   [RUNS=n] bench/script/run.sh [path/to/script_bench]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 runner="${1:-$here/../../build/bench/script/script_bench}"
@@ -13,9 +14,12 @@ if [ ! -x "$runner" ]; then
 fi
 [ -n "$lua" ] || { echo "run.sh: lua5.4 is not installed (scripts/install-deps.sh)" >&2; exit 2; }
 
-best() { # best of three, in seconds
+runs="${RUNS:-3}"
+[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "run.sh: RUNS must be a positive whole number" >&2; exit 2; }
+
+best() { # best of $runs, in seconds
   local b=""
-  for _ in 1 2 3; do
+  for ((r = 0; r < runs; r++)); do
     local s e t
     s=$(date +%s.%N)
     "$@" > /dev/null
