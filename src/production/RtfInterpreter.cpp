@@ -336,8 +336,13 @@ std::size_t nextBrace(std::string_view t, std::size_t pos) {
     return std::string_view::npos;
 }
 
-// Whether the character at i is escaped by a backslash before it.
-bool escaped(std::string_view t, std::size_t i) { return i > 0 && t[i - 1] == '\\'; }
+// Whether the character at i is escaped: preceded by an odd number of
+// backslashes ("\\{" is an escaped backslash and then a real brace).
+bool escaped(std::string_view t, std::size_t i) {
+    std::size_t n = 0;
+    while (n < i && t[i - 1 - n] == '\\') ++n;
+    return n % 2 == 1;
+}
 
 } // namespace
 
@@ -450,7 +455,9 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
                                          static_cast<std::int32_t>(statements_.size()) - 1});
                 }
             }
-            p = t.find("\\field", e + 1);
+            // The group may close before the word that led to it ("{}\\field"):
+            // the search goes on after both, so that it always moves forward.
+            p = t.find("\\field", std::max(e, p) + 1);
         }
         if (lastEnd < t.size()) appendRun(t.substr(lastEnd));
     });

@@ -84,6 +84,13 @@ TEST(RtfTemplateSplit, BraceChecks) {
     EXPECT_EQ(errorOf([] { parse("no braces at all"); }), ownError(3112));
     // Escaped braces are not counted.
     EXPECT_EQ(errorOf([] { parse("{\\rtf1 \\{ x}"); }), 0);
+    // An escaped backslash does not escape the brace after it.
+    EXPECT_EQ(errorOf([] { parse("{\\rtf1 C:\\\\{\\b x}\\par}"); }), 0);
+    EXPECT_EQ(errorOf([] { parse("{\\rtf1 a\\\\\\{ x}"); }), 0);
+    EXPECT_EQ(errorOf([] { parse("{\\rtf1 a\\\\\\{ x}}"); }), ownError(3112));
+    // A group that closes before the field word that led to it: the search
+    // moves on instead of finding the same word for ever.
+    EXPECT_EQ(sequence(parse("{\\rtf1 {}\\field}")), "R0 ");
     // Counts balance but the field group never closes.
     EXPECT_EQ(errorOf([] { parse("{\\rtf1 }}{\\field{x}"); }), ownError(3112));
 }
