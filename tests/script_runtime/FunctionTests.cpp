@@ -281,6 +281,10 @@ TEST(MathFunctions, ResultsTypesAndDomains) {
     EXPECT_EQ(call(u"Round", {S(u"1.5")}).doubleValue(), 2);
     EXPECT_TRUE(call(u"Round", {Variant::null()}).isNull());
     EXPECT_VB_ERROR(call(u"Round", {D(1), I(-1)}), 5);
+    // Rounding a Currency past either end of its range overflows.
+    EXPECT_VB_ERROR(call(u"Round", {Variant::currency(INT64_MAX)}), 6);
+    EXPECT_VB_ERROR(call(u"Int", {Variant::currency(INT64_MIN)}), 6);
+    EXPECT_EQ(call(u"Fix", {Variant::currency(INT64_MIN)}).currencyValue(), INT64_MIN / 10000 * 10000);
 }
 
 TEST(MathFunctions, RndRepeatsTheLanguageSequence) {

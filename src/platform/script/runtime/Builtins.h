@@ -41,6 +41,15 @@ void checkLength(std::int64_t n);
 // The local time of day in seconds, to the millisecond (Timer, Randomize).
 double secondsSinceMidnight();
 
+// q whole units of `unit` (in 1/10000ths) as a scaled Currency value; a result
+// outside Currency's range raises 6 (rounding the most negative value down,
+// or the largest up, leaves it).
+inline std::int64_t currencyUnits(std::int64_t q, std::int64_t unit) {
+    std::int64_t out;
+    if (__builtin_mul_overflow(q, unit, &out)) throwRuntimeError(err::Overflow);
+    return out;
+}
+
 // Fix, Int and Round: rounds a number and keeps its subtype. Null stays
 // Null, Empty gives Integer 0, Boolean its Integer value, whole-number
 // subtypes are returned as they are; `real` rounds Single, Double, Date and

@@ -47,7 +47,7 @@ Variant truncateNumber(const Variant& arg, bool floorIt) {
         [floorIt](std::int64_t c) {
             std::int64_t q = c / 10000, r = c % 10000;
             if (floorIt && r < 0) --q;
-            return q * 10000;
+            return currencyUnits(q, 10000);
         });
 }
 

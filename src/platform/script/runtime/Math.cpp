@@ -140,7 +140,7 @@ Variant Round(std::span<Variant> a) {
                                    std::int64_t q = c / unit, r = c % unit, half = unit / 2;
                                    if (r > half || (r == half && (q & 1))) ++q;
                                    else if (r < -half || (r == -half && (q & 1))) --q;
-                                   return q * unit;
+                                   return currencyUnits(q, unit);
                                });
 }
 
