@@ -391,5 +391,26 @@ TEST(ConformControlFlow, OneLineProceduresAndStatementsAfterElse) {
     expectAll(cases);
 }
 
+// Arguments that index an object's default member (a text key) are values,
+// evaluated once; only array elements are passed by reference.
+TEST(ConformProcedures, DefaultMemberArgumentsByValueAndEvaluatedOnce) {
+    const std::string keyed =
+        "Dim r, n\nSub S(x)\n r = x\nEnd Sub\nFunction F(x)\n F = x\nEnd Function\n"
+        "Function G()\n n = n + 1\n G = \"key\"\nEnd Function\n"
+        "Class K\n Public Default Function Item(k)\n Item = k & \"!\"\n End Function\nEnd Class\n"
+        "Set d = CreateObject(\"Scripting.Dictionary\") : d(\"k\") = 1 : Set o = New K\n";
+    const Case cases[] = {
+        {keyed + "S d(\"k\")", "r", "Integer:1"},
+        {keyed + "r = F(d(\"k\"))", "r", "Integer:1"},
+        {keyed + "S o(\"key\")", "r", "String:key!"},
+        {keyed + "S o(G())", "n & \"|\" & r", "String:1|key!"},
+        {keyed + "r = F(o(G()))", "n & \"|\" & r", "String:1|key!"},
+        {keyed + "Dim a(2) : a(1) = 5 : S a(G() = \"key\") ", "0", "err:9"},
+        {"Sub Inc(x)\n x = x + 1\nEnd Sub\nDim a(2), n\nFunction G()\n n = n + 1 : G = 1\nEnd Function\nInc a(G())", "n & \"|\" & a(1)", "String:1|1"},
+        {"Dim v : v = 3\nSub S(x)\nEnd Sub\nS v(0)", "0", "err:13"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -1308,11 +1308,18 @@ struct FrameGuard {
 Variant* Engine::elementByRef(const Expr& a, Frame& caller, ElementLocks& locked) {
     if (a.kind != EK::Ident || !a.hasArgs || a.args.empty() || a.args.size() > 4) return nullptr;
     if (a.bind != Bind::Local && a.bind != Bind::Global && a.bind != Bind::Field) return nullptr;
+    auto variable = [&] {
+        return a.bind == Bind::Local ? caller.ref[a.slot]
+             : a.bind == Bind::Global ? &globals_[a.slot] : &caller.me->fields[a.slot];
+    };
+    // Only an array gives an element: an object's default member takes the
+    // arguments as they are (a text key), evaluated once by the caller.
+    if (!variable()->isArray()) return nullptr;
     std::int32_t ix[4];
     for (std::size_t k = 0; k < a.args.size(); ++k) ix[k] = indexValue(*a.args[k], caller);
-    Variant* var = a.bind == Bind::Local ? caller.ref[a.slot]
-                 : a.bind == Bind::Global ? &globals_[a.slot] : &caller.me->fields[a.slot];
-    if (!var->isArray()) return nullptr;
+    // The indices are evaluated (they may have run code): look again.
+    Variant* var = variable();
+    if (!var->isArray()) fail(err::TypeMismatch);
     Variant* el = &elementAt(*var, ix, a.args.size());
     locked.add(var->arrayValue());
     return el;
