@@ -52,6 +52,20 @@ TEST(ConformProcedures, FunctionsAndGetRef) {
     expectAll(cases);
 }
 
+// A name called as a procedure that names no procedure is a type mismatch.
+TEST(ConformProcedures, CallingWhatIsNoProcedure) {
+    const Case cases[] = {
+        {"Foo", "0", "err:13"},
+        {"Call Foo", "0", "err:13"},
+        {"Foo 1", "0", "err:13"},
+        {"Dim x : x = 1\nx", "0", "err:13"},
+        {"On Error Resume Next\nFoo\nr = Err.Number", "r", "Long:13"},
+        {"Function F\n F = 2\nEnd Function\nF\nCall F", "F", "Integer:2"},
+        {"Foo = 1", "Foo", "Integer:1"},
+    };
+    expectAll(cases);
+}
+
 constexpr const char* kClasses =
     "Dim log\n"
     "Class C\n"

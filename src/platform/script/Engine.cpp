@@ -574,6 +574,11 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         const Expr& t = *s.target;
         if (t.kind == EK::Ident && t.bind == Bind::Proc) {
             callProc(*t.proc, nullptr, &t.args, {}, f, false);
+        } else if (t.kind == EK::Ident && !t.hasArgs &&
+                   (t.bind == Bind::Global || (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
+            // A variable called as a procedure ("Foo", "Call Foo" with Foo
+            // undefined): there is nothing to call unless it holds an object.
+            if (!eval(t, f).isObject()) fail(err::TypeMismatch);
         } else {
             eval(t, f);
         }
