@@ -113,6 +113,21 @@ TEST(ConformErrors, ExecuteEvalScoping) {
     expectAll(cases);
 }
 
+// Code that Eval, Execute and ExecuteGlobal cannot compile fails the
+// statement that ran it, so On Error Resume Next traps it.
+TEST(ConformErrors, CompileErrorsOfCodeRunAtRunTime) {
+    const Case cases[] = {
+        {"On Error Resume Next\nExecute \"x = 1 2\"\nr = Err.Number", "r", "Long:1025"},
+        {"On Error Resume Next\nx = Eval(\"1 +\")\nr = Err.Number", "r", "Long:1023"},
+        {"On Error Resume Next\nExecuteGlobal \"x = (1\"\nr = Err.Number & \"|\" & Err.Source", "r",
+         "String:1006|Microsoft VBScript compilation error"},
+        {"On Error Resume Next\nExecute \"x = 1 2\"\nr = 7", "r", "Integer:7"},
+        {"Execute \"x = 1 2\"", "0", "err:1025"},
+        {"", "Eval(\"1 +\")", "err:1023"},
+    };
+    expectAll(cases);
+}
+
 // Errors through nested calls, Raise without a source, errors in New and Eval.
 TEST(ConformErrors, ResumeNextThroughNestedCalls) {
     const Case cases[] = {
