@@ -138,6 +138,15 @@ Engine::~Engine() {
     memberObjects_.clear();
     link_->engine = nullptr;
     errObject_->engine = nullptr;
+    // Instances still alive now keep each other (a field that refers back):
+    // empty their fields so that the cycles go. No script code runs here.
+    std::vector<Ref<ScriptObject>> alive;
+    for (ScriptObject* o = link_->live; o; o = o->nextLive)
+        if (o->refCount() > 0) alive.emplace_back(o);  // none being deleted
+    for (auto& o : alive) {
+        std::vector<Variant> fields = std::move(o->fields);
+        o->fields.assign(fields.size(), Variant());
+    }
 }
 
 void Engine::addObject(const std::u16string& name, Ref<Dispatch> object, bool addMembers) {
