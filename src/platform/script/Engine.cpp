@@ -186,9 +186,10 @@ Ref<SafeArray> makeArray(const std::vector<std::int32_t>& uppers, bool fixed) {
     std::int64_t total = 1;
     for (auto u : uppers) {
         if (u < -1) throwRuntimeError(err::SubscriptOutOfRange);
-        a->bounds.push_back({0, u + 1});
-        total *= (u + 1);
+        const std::int64_t count = std::int64_t{u} + 1;  // u may be the largest Long
+        total *= count;
         if (total > kMaxArrayElements) throwRuntimeError(err::OutOfMemory);
+        a->bounds.push_back({0, static_cast<std::int32_t>(count)});
     }
     a->data.resize(static_cast<std::size_t>(total));
     a->fixedSize = fixed;
