@@ -216,6 +216,17 @@ TEST(ConformErrors, OptionExplicitInProcedures) {
     expectAll(cases);
 }
 
+// A loop counter that Option Explicit never declared is an undefined variable.
+TEST(ConformErrors, UndeclaredLoopCounters) {
+    const Case cases[] = {
+        {"Option Explicit\nFor i = 1 To 2 : Next", "0", "err:500"},
+        {"Option Explicit\nFor Each x In Array(1) : Next", "0", "err:500"},
+        {"Option Explicit\nDim i\nFor i = 1 To 2 : Next", "i", "Integer:3"},
+        {"Const c = 1\nFor c = 1 To 2 : Next", "0", "err:501"},
+    };
+    expectAll(cases);
+}
+
 // Errors of the Dictionary reach Err with their numbers and texts.
 TEST(ConformErrors, HostObjectErrorTexts) {
     const Case cases[] = {

@@ -656,7 +656,7 @@ Flow Engine::execWith(const Stmt& s, Frame& f) {
 
 Flow Engine::execFor(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
-    if (!var) fail(err::IllegalAssignment);
+    if (!var) fail(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment);
     auto numeric = [&](const Variant& v) {
         Variant x = letValue(v);
         if (x.isString()) return Variant(x.toDouble());
@@ -725,7 +725,7 @@ struct ArrayLock {
 
 Flow Engine::execForEach(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
-    if (!var) fail(err::IllegalAssignment);
+    if (!var) fail(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment);
     Variant coll = eval(*s.value, f);
     if (coll.isArray()) {
         ArrayLock lock(coll.arrayValue());
