@@ -355,5 +355,36 @@ TEST(ConformStatements, DialogsRefusedWithoutUiAndConstants) {
     expectAll(cases);
 }
 
+// Declarations the compiler refuses: names declared twice in one block,
+// constants that are not literals, a Default member that is not Public,
+// property procedures whose arguments do not match, a name after Next.
+TEST(ConformErrors, DeclarationsTheCompilerRefuses) {
+    const Case cases[] = {
+        {"Dim a\nDim A", "0", "err:1041"},
+        {"Dim a(2)\nDim a(3)", "0", "err:1041"},
+        {"Const c = 1\nConst c = 2", "0", "err:1041"},
+        {"Dim c\nConst c = 2", "0", "err:1041"},
+        {"Class C\nEnd Class\nClass C\nEnd Class", "0", "err:1041"},
+        {"Sub P\nEnd Sub\nSub P\nEnd Sub", "0", "err:1041"},
+        {"Dim a\nSub S\n Dim a\nEnd Sub", "0", "Integer:0"},
+        {"Dim g : ExecuteGlobal \"Dim g\" : ExecuteGlobal \"Dim g\" : g = 2", "g", "Integer:2"},
+        {"Const c = x", "0", "err:1045"},
+        {"Const c = Chr(65)", "0", "err:1045"},
+        {"Const a = 1 + 2", "0", "err:1045"},
+        {"Const a = (1)", "0", "err:1045"},
+        {"Const a = -2 ^ 2", "0", "err:1045"},
+        {"Const a = -1.5, b = \"x\", t = True, n = Null", "a & b & t & IsNull(n)", "String:-1.5xTrueTrue"},
+        {"Class C\nDefault Function F\nEnd Function\nEnd Class", "0", "err:1057"},
+        {"Class C\nPublic Default Function F\n F = 3\nEnd Function\nEnd Class\nSet o = New C", "o & \"\"", "String:3"},
+        {"Class C\nProperty Get P(a)\nEnd Property\nProperty Let P(v)\nEnd Property\nEnd Class", "0", "err:1051"},
+        {"Class C\nProperty Set P(v)\nEnd Property\nProperty Get P(a)\nEnd Property\nEnd Class", "0", "err:1051"},
+        {"Class C\nDim s\nProperty Get P(a)\n P = s & a\nEnd Property\nProperty Let P(a, v)\n s = v\nEnd Property\nEnd Class\nSet o = New C : o.P(1) = \"x\"", "o.P(2)", "String:x2"},
+        {"For i = 1 To 3\nNext i", "0", "err:1025"},
+        {"For Each x In Array(1)\nNext x", "0", "err:1025"},
+        {"Sub T\n On Error Resume Next\n Execute \"Dim q : Dim q\"\n r = Err.Number\nEnd Sub\nDim r : T", "r", "Long:1041"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
