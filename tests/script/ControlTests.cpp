@@ -65,6 +65,28 @@ TEST(ScriptControlRun, ResetDropsCodeVariablesAndObjects) {
     EXPECT_NO_THROW(sc.AddObject("rec", rec));   // the name is free again
 }
 
+// Instances that refer to each other are freed when the control drops its
+// code; the host object one of them holds is released with them.
+TEST(ScriptControlRun, ResetAndDestructionFreeInstancesInCycles) {
+    const char* code =
+        "Class T\r\n Public other, host\r\nEnd Class\r\n"
+        "Set a = New T : Set a.other = a : Set a.host = rec\r\n"
+        "Set b = New T : Set c = New T : Set b.other = c : Set c.other = b : Set c.host = rec\r\n"
+        "Set a = Nothing : Set b = Nothing : Set c = Nothing";
+    auto rec = makeRef<Recorder>();
+    {
+        ScriptControl sc;
+        sc.AddObject("rec", rec);
+        sc.AddCode(code);
+        EXPECT_GT(rec->refCount(), 2u);  // still held by the cycles
+        sc.Reset();
+        EXPECT_EQ(rec->refCount(), 1u);
+        sc.AddObject("rec", rec);
+        sc.AddCode(code);
+    }
+    EXPECT_EQ(rec->refCount(), 1u);
+}
+
 TEST(ScriptControlEvents, ErrorEventRunsBeforeTheCallReturns) {
     ScriptControl sc;
     std::vector<std::string> order;

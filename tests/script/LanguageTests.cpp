@@ -169,7 +169,7 @@ TEST(ScriptControlFlow, ForLoops) {
         "Dim i, t, u, last\r\n"
         "For i = 1 To 10 : t = t + i : Next\r\n"
         "last = i\r\n"
-        "For i = 10 To 1 Step -3 : u = u & i & \",\" : Next i\r\n"
+        "For i = 10 To 1 Step -3 : u = u & i & \",\" : Next\r\n"
         "Dim d : For i = 0 To 1 Step 0.25 : d = d + 1 : Next\r\n"
         "Dim e : For i = 1 To 100 : If i = 5 Then Exit For\r\n e = i : Next\r\n"
         "Dim n : For i = 5 To 1 : n = n + 1 : Next\r\n");

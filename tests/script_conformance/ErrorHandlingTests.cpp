@@ -113,6 +113,21 @@ TEST(ConformErrors, ExecuteEvalScoping) {
     expectAll(cases);
 }
 
+// Code that Eval, Execute and ExecuteGlobal cannot compile fails the
+// statement that ran it, so On Error Resume Next traps it.
+TEST(ConformErrors, CompileErrorsOfCodeRunAtRunTime) {
+    const Case cases[] = {
+        {"On Error Resume Next\nExecute \"x = 1 2\"\nr = Err.Number", "r", "Long:1025"},
+        {"On Error Resume Next\nx = Eval(\"1 +\")\nr = Err.Number", "r", "Long:1023"},
+        {"On Error Resume Next\nExecuteGlobal \"x = (1\"\nr = Err.Number & \"|\" & Err.Source", "r",
+         "String:1006|Microsoft VBScript compilation error"},
+        {"On Error Resume Next\nExecute \"x = 1 2\"\nr = 7", "r", "Integer:7"},
+        {"Execute \"x = 1 2\"", "0", "err:1025"},
+        {"", "Eval(\"1 +\")", "err:1023"},
+    };
+    expectAll(cases);
+}
+
 // Errors through nested calls, Raise without a source, errors in New and Eval.
 TEST(ConformErrors, ResumeNextThroughNestedCalls) {
     const Case cases[] = {
@@ -197,6 +212,17 @@ TEST(ConformErrors, OptionExplicitInProcedures) {
     const Case cases[] = {
         {"Option Explicit\nSub S\n x = 1\nEnd Sub\nS", "0", "err:500"},
         {"Option Explicit\nConst k = 1\nDim r : r = k", "r", "Integer:1"},
+    };
+    expectAll(cases);
+}
+
+// A loop counter that Option Explicit never declared is an undefined variable.
+TEST(ConformErrors, UndeclaredLoopCounters) {
+    const Case cases[] = {
+        {"Option Explicit\nFor i = 1 To 2 : Next", "0", "err:500"},
+        {"Option Explicit\nFor Each x In Array(1) : Next", "0", "err:500"},
+        {"Option Explicit\nDim i\nFor i = 1 To 2 : Next", "i", "Integer:3"},
+        {"Const c = 1\nFor c = 1 To 2 : Next", "0", "err:501"},
     };
     expectAll(cases);
 }
@@ -325,6 +351,37 @@ TEST(ConformStatements, DialogsRefusedWithoutUiAndConstants) {
         {"", "Len(vbNullString) & Len(vbNullChar)", "String:01"},
         {"", "vbRed & \",\" & vbBlue & \",\" & vbWhite", "String:255,16711680,16777215"},
         {"", "vbOKCancel & vbYesNo & vbCritical & vbInformation", "String:141664"},
+    };
+    expectAll(cases);
+}
+
+// Declarations the compiler refuses: names declared twice in one block,
+// constants that are not literals, a Default member that is not Public,
+// property procedures whose arguments do not match, a name after Next.
+TEST(ConformErrors, DeclarationsTheCompilerRefuses) {
+    const Case cases[] = {
+        {"Dim a\nDim A", "0", "err:1041"},
+        {"Dim a(2)\nDim a(3)", "0", "err:1041"},
+        {"Const c = 1\nConst c = 2", "0", "err:1041"},
+        {"Dim c\nConst c = 2", "0", "err:1041"},
+        {"Class C\nEnd Class\nClass C\nEnd Class", "0", "err:1041"},
+        {"Sub P\nEnd Sub\nSub P\nEnd Sub", "0", "err:1041"},
+        {"Dim a\nSub S\n Dim a\nEnd Sub", "0", "Integer:0"},
+        {"Dim g : ExecuteGlobal \"Dim g\" : ExecuteGlobal \"Dim g\" : g = 2", "g", "Integer:2"},
+        {"Const c = x", "0", "err:1045"},
+        {"Const c = Chr(65)", "0", "err:1045"},
+        {"Const a = 1 + 2", "0", "err:1045"},
+        {"Const a = (1)", "0", "err:1045"},
+        {"Const a = -2 ^ 2", "0", "err:1045"},
+        {"Const a = -1.5, b = \"x\", t = True, n = Null", "a & b & t & IsNull(n)", "String:-1.5xTrueTrue"},
+        {"Class C\nDefault Function F\nEnd Function\nEnd Class", "0", "err:1057"},
+        {"Class C\nPublic Default Function F\n F = 3\nEnd Function\nEnd Class\nSet o = New C", "o & \"\"", "String:3"},
+        {"Class C\nProperty Get P(a)\nEnd Property\nProperty Let P(v)\nEnd Property\nEnd Class", "0", "err:1051"},
+        {"Class C\nProperty Set P(v)\nEnd Property\nProperty Get P(a)\nEnd Property\nEnd Class", "0", "err:1051"},
+        {"Class C\nDim s\nProperty Get P(a)\n P = s & a\nEnd Property\nProperty Let P(a, v)\n s = v\nEnd Property\nEnd Class\nSet o = New C : o.P(1) = \"x\"", "o.P(2)", "String:x2"},
+        {"For i = 1 To 3\nNext i", "0", "err:1025"},
+        {"For Each x In Array(1)\nNext x", "0", "err:1025"},
+        {"Sub T\n On Error Resume Next\n Execute \"Dim q : Dim q\"\n r = Err.Number\nEnd Sub\nDim r : T", "r", "Long:1041"},
     };
     expectAll(cases);
 }

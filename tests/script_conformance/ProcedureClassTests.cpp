@@ -52,6 +52,20 @@ TEST(ConformProcedures, FunctionsAndGetRef) {
     expectAll(cases);
 }
 
+// A name called as a procedure that names no procedure is a type mismatch.
+TEST(ConformProcedures, CallingWhatIsNoProcedure) {
+    const Case cases[] = {
+        {"Foo", "0", "err:13"},
+        {"Call Foo", "0", "err:13"},
+        {"Foo 1", "0", "err:13"},
+        {"Dim x : x = 1\nx", "0", "err:13"},
+        {"On Error Resume Next\nFoo\nr = Err.Number", "r", "Long:13"},
+        {"Function F\n F = 2\nEnd Function\nF\nCall F", "F", "Integer:2"},
+        {"Foo = 1", "Foo", "Integer:1"},
+    };
+    expectAll(cases);
+}
+
 constexpr const char* kClasses =
     "Dim log\n"
     "Class C\n"
@@ -387,6 +401,27 @@ TEST(ConformControlFlow, OneLineProceduresAndStatementsAfterElse) {
         {"If False Then\n r = 1\nElseIf True Then r = 3\nEnd If", "r", "Integer:3"},
         {"Dim a()\na(0) = 1", "0", "err:9"},
         {"While n < 3 : n = n + 1 : Wend", "n", "Integer:3"},
+    };
+    expectAll(cases);
+}
+
+// Arguments that index an object's default member (a text key) are values,
+// evaluated once; only array elements are passed by reference.
+TEST(ConformProcedures, DefaultMemberArgumentsByValueAndEvaluatedOnce) {
+    const std::string keyed =
+        "Dim r, n\nSub S(x)\n r = x\nEnd Sub\nFunction F(x)\n F = x\nEnd Function\n"
+        "Function G()\n n = n + 1\n G = \"key\"\nEnd Function\n"
+        "Class K\n Public Default Function Item(k)\n Item = k & \"!\"\n End Function\nEnd Class\n"
+        "Set d = CreateObject(\"Scripting.Dictionary\") : d(\"k\") = 1 : Set o = New K\n";
+    const Case cases[] = {
+        {keyed + "S d(\"k\")", "r", "Integer:1"},
+        {keyed + "r = F(d(\"k\"))", "r", "Integer:1"},
+        {keyed + "S o(\"key\")", "r", "String:key!"},
+        {keyed + "S o(G())", "n & \"|\" & r", "String:1|key!"},
+        {keyed + "r = F(o(G()))", "n & \"|\" & r", "String:1|key!"},
+        {keyed + "Dim a(2) : a(1) = 5 : S a(G() = \"key\") ", "0", "err:9"},
+        {"Sub Inc(x)\n x = x + 1\nEnd Sub\nDim a(2), n\nFunction G()\n n = n + 1 : G = 1\nEnd Function\nInc a(G())", "n & \"|\" & a(1)", "String:1|1"},
+        {"Dim v : v = 3\nSub S(x)\nEnd Sub\nS v(0)", "0", "err:13"},
     };
     expectAll(cases);
 }

@@ -154,6 +154,9 @@ TEST(ConformArrays, ReDimPreserveAndErase) {
         {"Dim a(2) : a(1) = 5 : Erase a", "IsEmpty(a(1))", "Boolean:True"},
         {"Dim a(2) : a(1) = 5 : Erase a", "UBound(a)", "Long:2"},
         {"ReDim a(2) : Erase a", "UBound(a)", "err:9"},
+        {"ReDim a(2147483647)", "0", "err:7"},
+        {"ReDim a(2, 2147483647)", "0", "err:7"},
+        {"ReDim a(2) : On Error Resume Next : ReDim a(2147483647) : r = Err.Number", "r & \"|\" & UBound(a)", "String:7|2"},
     };
     expectAll(cases);
 }

@@ -7,6 +7,8 @@
 #include "platform/script/EngineDetail.h"
 #include "platform/script/Intrinsics.h"
 
+#include <algorithm>
+
 namespace qz::script {
 
 namespace {
@@ -83,7 +85,27 @@ void Engine::scopeOfFrame(Scope& sc, const Frame& f) {
 }
 
 
+namespace {
+
+// A name declared twice at the level of one block (variables, constants,
+// procedures, classes) is a compile error, found before anything of the
+// block is defined.
+void checkRedefinitions(const Block& b) {
+    std::unordered_map<std::u16string, int, NoCaseHash, NoCaseEqual> seen;
+    auto declare = [&](const std::u16string& name, std::int32_t line, std::int32_t col) {
+        if (!seen.emplace(name, 0).second) throw CompileError{1041, line, col};
+    };
+    for (const auto& d : b.globals) declare(d.name, d.line, d.col);
+    for (const auto& c : b.consts) declare(c.name, c.line, c.col);
+    for (const auto& p : b.procs) declare(p->name, p->line, 1);
+    seen.clear();
+    for (const auto& c : b.classes) declare(c->name, c->line, 1);
+}
+
+} // namespace
+
 void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
+    checkRedefinitions(*owned);
     Block* b = owned.get();
     blocks_.push_back(std::move(owned));
     const std::size_t implicitBegin = implicitNodes_.size();
@@ -133,6 +155,13 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
                 std::int32_t idx = ci->byName[pd->name];
                 if (ci->defaultMember >= 0 && ci->defaultMember != idx) throw CompileError{1052, pd->line, 1};
                 ci->defaultMember = idx;
+            }
+        }
+        // Property Let and Set take the arguments of Property Get and the value.
+        for (const ClassMember& m : ci->members) {
+            for (const ProcDef* put : {m.let, m.set}) {
+                if (m.get && put && put->params.size() != m.get->params.size() + 1)
+                    throw CompileError{1051, std::max(put->line, m.get->line), 1};
             }
         }
         newClasses.push_back(ci.get());

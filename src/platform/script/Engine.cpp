@@ -139,6 +139,15 @@ Engine::~Engine() {
     memberObjects_.clear();
     link_->engine = nullptr;
     errObject_->engine = nullptr;
+    // Instances still alive now keep each other (a field that refers back):
+    // empty their fields so that the cycles go. No script code runs here.
+    std::vector<Ref<ScriptObject>> alive;
+    for (ScriptObject* o = link_->live; o; o = o->nextLive)
+        if (o->refCount() > 0) alive.emplace_back(o);  // none being deleted
+    for (auto& o : alive) {
+        std::vector<Variant> fields = std::move(o->fields);
+        o->fields.assign(fields.size(), Variant());
+    }
 }
 
 void Engine::addObject(const std::u16string& name, Ref<Dispatch> object, bool addMembers) {
@@ -178,9 +187,10 @@ Ref<SafeArray> makeArray(const std::vector<std::int32_t>& uppers, bool fixed) {
     std::int64_t total = 1;
     for (auto u : uppers) {
         if (u < -1) throwRuntimeError(err::SubscriptOutOfRange);
-        a->bounds.push_back({0, u + 1});
-        total *= (u + 1);
+        const std::int64_t count = std::int64_t{u} + 1;  // u may be the largest Long
+        total *= count;
         if (total > kMaxArrayElements) throwRuntimeError(err::OutOfMemory);
+        a->bounds.push_back({0, static_cast<std::int32_t>(count)});
     }
     a->data.resize(static_cast<std::size_t>(total));
     a->fixedSize = fixed;
@@ -584,6 +594,11 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         const Expr& t = *s.target;
         if (t.kind == EK::Ident && t.bind == Bind::Proc) {
             callProc(*t.proc, nullptr, &t.args, {}, f, false);
+        } else if (t.kind == EK::Ident && !t.hasArgs &&
+                   (t.bind == Bind::Global || (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
+            // A variable called as a procedure ("Foo", "Call Foo" with Foo
+            // undefined): there is nothing to call unless it holds an object.
+            if (!eval(t, f).isObject()) fail(err::TypeMismatch);
         } else {
             eval(t, f);
         }
@@ -651,7 +666,7 @@ Flow Engine::execWith(const Stmt& s, Frame& f) {
 
 Flow Engine::execFor(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
-    if (!var) fail(err::IllegalAssignment);
+    if (!var) fail(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment);
     auto numeric = [&](const Variant& v) {
         Variant x = letValue(v);
         if (x.isString()) return Variant(x.toDouble());
@@ -720,7 +735,7 @@ struct ArrayLock {
 
 Flow Engine::execForEach(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
-    if (!var) fail(err::IllegalAssignment);
+    if (!var) fail(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment);
     Variant coll = eval(*s.value, f);
     if (coll.isArray()) {
         ArrayLock lock(coll.arrayValue());
@@ -1318,11 +1333,18 @@ struct FrameGuard {
 Variant* Engine::elementByRef(const Expr& a, Frame& caller, ElementLocks& locked) {
     if (a.kind != EK::Ident || !a.hasArgs || a.args.empty() || a.args.size() > 4) return nullptr;
     if (a.bind != Bind::Local && a.bind != Bind::Global && a.bind != Bind::Field) return nullptr;
+    auto variable = [&] {
+        return a.bind == Bind::Local ? caller.ref[a.slot]
+             : a.bind == Bind::Global ? &globals_[a.slot] : &caller.me->fields[a.slot];
+    };
+    // Only an array gives an element: an object's default member takes the
+    // arguments as they are (a text key), evaluated once by the caller.
+    if (!variable()->isArray()) return nullptr;
     std::int32_t ix[4];
     for (std::size_t k = 0; k < a.args.size(); ++k) ix[k] = indexValue(*a.args[k], caller);
-    Variant* var = a.bind == Bind::Local ? caller.ref[a.slot]
-                 : a.bind == Bind::Global ? &globals_[a.slot] : &caller.me->fields[a.slot];
-    if (!var->isArray()) return nullptr;
+    // The indices are evaluated (they may have run code): look again.
+    Variant* var = variable();
+    if (!var->isArray()) fail(err::TypeMismatch);
     Variant* el = &elementAt(*var, ix, a.args.size());
     locked.add(var->arrayValue());
     return el;

@@ -35,8 +35,11 @@ Ref<SafeArray> makeArray(const std::vector<std::int32_t>& uppers, bool fixed);
 
 // Script classes
 
+class ScriptObject;
+
 struct EngineLink : RefCounted {
     Engine* engine = nullptr;
+    ScriptObject* live = nullptr;  // the instances alive, a list through ScriptObject
 };
 
 struct ClassMember {
@@ -63,6 +66,14 @@ class ScriptObject final : public Dispatch {
 public:
     ScriptObject(Ref<ClassInfo> c, Ref<EngineLink> l) : cls(std::move(c)), link(std::move(l)) {
         fields.resize(cls->fields.size());
+        nextLive = link->live;
+        if (nextLive) nextLive->prevLive = this;
+        link->live = this;
+    }
+    ~ScriptObject() override {
+        if (prevLive) prevLive->nextLive = nextLive;
+        else link->live = nextLive;
+        if (nextLive) nextLive->prevLive = prevLive;
     }
     std::int32_t memberId(std::u16string_view name) override {
         auto it = cls->byName.find(name);
@@ -79,6 +90,8 @@ public:
     Ref<EngineLink> link;
     std::vector<Variant> fields;
     bool terminated = false;
+    ScriptObject* prevLive = nullptr;
+    ScriptObject* nextLive = nullptr;
 
 protected:
     void lastReleased() noexcept override {

@@ -13,6 +13,14 @@ namespace qz::script {
 
 namespace {
 
+// Code compiled at run time (Eval, Execute) that does not compile fails the
+// statement that ran it, as a run-time error On Error Resume Next can trap.
+[[noreturn]] void failCompiling(const CompileError& ce) {
+    std::string_view t = errorText(ce.number);
+    throw AutomationError(ce.number, std::string(kCompileErrorSource),
+                          t.empty() ? std::string(compileErrorText(ce.number)) : std::string(t));
+}
+
 struct IntrinsicInfo {
     std::u16string_view name;
     int minArgs, maxArgs;
@@ -121,7 +129,12 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
     auto text = [&](std::size_t i) { return i < a.size() && !a[i].isMissing() ? a[i].toString() : std::u16string(); };
     switch (e.slot) {
     case kEval: {
-        ExprPtr ex = parseExpression(text(0));
+        ExprPtr ex;
+        try {
+            ex = parseExpression(text(0));
+        } catch (const CompileError& ce) {
+            failCompiling(ce);
+        }
         Scope sc;
         sc.explicitNames = f.block && f.block->optionExplicit;
         scopeOfFrame(sc, f);
@@ -132,11 +145,15 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
     }
     case kExecute:
     case kExecuteGlobal: {
-        auto block = parseProgram(text(0));
         checkStack();
         DepthGuard dg(depth_);
-        if (e.slot == kExecute && (f.proc || f.me)) loadBlock(std::move(block), &f);
-        else loadBlock(std::move(block), nullptr);
+        try {
+            auto block = parseProgram(text(0));
+            if (e.slot == kExecute && (f.proc || f.me)) loadBlock(std::move(block), &f);
+            else loadBlock(std::move(block), nullptr);
+        } catch (const CompileError& ce) {
+            failCompiling(ce);
+        }
         return {};
     }
     case kGetRef:

@@ -413,7 +413,12 @@ void Parser::constList(bool isPublic) {
         c.name = identifier();
         c.isPublic = isPublic;
         expect(Tok::Eq, 1011);
+        const Token& valueAt = cur();
         c.value = expr();
+        // A constant's value is a literal, optionally signed.
+        const Expr* v = c.value.get();
+        while (v->kind == EK::Unary && v->op == Op::Neg) v = v->a.get();
+        if (v->kind != EK::Literal) failAt(1045, valueAt);
         if (proc_) proc_->consts.push_back(std::move(c));
         else block_->consts.push_back(std::move(c));
         if (!accept(Tok::Comma)) break;
@@ -588,6 +593,7 @@ void Parser::classDef() {
             continue;
         }
         if (tk.kw == kwConst) { ++p_; constList(true); continue; }
+        if (tk.kw == kwDefault) fail(1057);  // only a Public member can be the default
         fail(1024);
     }
     class_ = nullptr;
@@ -922,7 +928,6 @@ void Parser::forStatement(StmtList& out, const Token& at) {
         endOfStatement();
         s->body = blockUntil({kwNext});
         expectKw(kwNext, 1020);
-        if (is(Tok::Ident) && !cur().kw) ++p_;
         endOfStatement();
         out.push_back(std::move(s));
         --loopDepth_[0];
@@ -939,7 +944,6 @@ void Parser::forStatement(StmtList& out, const Token& at) {
     endOfStatement();
     s->body = blockUntil({kwNext});
     expectKw(kwNext, 1020);
-    if (is(Tok::Ident) && !cur().kw) ++p_;
     endOfStatement();
     out.push_back(std::move(s));
     --loopDepth_[0];
