@@ -14,6 +14,8 @@ packages=(
   unixodbc-dev odbc-postgresql
   libsqliteodbc tdsodbc mdbtools-dev libfreexl-dev python3-xlwt
   lua5.4
+  # a real database server for the integration tests (started by the tests)
+  postgresql
 )
 
 missing=()
