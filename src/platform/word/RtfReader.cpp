@@ -290,8 +290,15 @@ std::string RtfReader::Capture(const char* groupStart) {
                 if (name == "bin") {
                     long long len = 0;
                     std::from_chars(n, w, len);
-                    if (w < end_ && *w == ' ') out += *w++;
-                    len = std::clamp<long long>(len, 0, end_ - w);
+                    const char* data = w < end_ && *w == ' ' ? w + 1 : w;
+                    long long have = std::clamp<long long>(len, 0, end_ - data);
+                    if (have != len) { // cut short: state the length that is there
+                        out.resize(out.size() - static_cast<std::size_t>(w - n));
+                        out += std::to_string(have);
+                    }
+                    w = data;
+                    out += ' ';
+                    len = have;
                     out.append(w, static_cast<std::size_t>(len));
                     q = w + len;
                     inWord = false;
@@ -307,13 +314,17 @@ std::string RtfReader::Capture(const char* groupStart) {
             inWord = false;
             continue;
         }
+        if (c == '\\') break; // a backslash that ends the text escapes nothing
         inWord = false;
         out += c;
         ++q;
         if (c == '{') ++depth;
         else if (c == '}' && --depth == 0) break;
     }
-    p_ = q;
+    // A group the text leaves open is closed, so that it is written back
+    // balanced and does not swallow what follows it in the saved file.
+    out.append(static_cast<std::size_t>(std::max(depth, 0)), '}');
+    p_ = std::max(q, p_);
     return out;
 }
 

@@ -169,6 +169,8 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
     long i = from;
     bool paraStart = !display && (from == 0);
     bool rowStart = true; // the next paragraph begins a table row
+    static const std::string kNoRow;
+    const std::string* rowWritten = &kNoRow; // the row properties written at the row's start
     while (i < to) {
         if (paraStart) {
             // A nested row's properties belong after its last cell, before the
@@ -187,8 +189,19 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             out_ += "\\pard\\plain";
             if (j < static_cast<long>(s.size())) {
                 const ParaEndInfo& pe = doc_.ParaEnd(s[static_cast<std::size_t>(j)].value);
-                // A row's properties open its first cell.
-                if ((rowStart || pe.word == "row" || pe.word == "nestrow") && !pe.row.empty()) out_ += pe.row;
+                // A row's properties open its first cell and are stated again
+                // before its row mark. There, words without a \trowd are added to
+                // those the reader still holds from the first cell, so only the
+                // words that came after them are written again.
+                if (rowStart) {
+                    out_ += pe.row;
+                    rowWritten = &pe.row;
+                } else if ((pe.word == "row" || pe.word == "nestrow") && !pe.row.empty()) {
+                    if (!pe.row.starts_with("\\trowd") && pe.row.starts_with(*rowWritten))
+                        out_.append(pe.row, rowWritten->size());
+                    else
+                        out_ += pe.row;
+                }
                 out_ += pe.props;
             } else {
                 out_ += curLastProps_;
