@@ -5,6 +5,7 @@
 //   named as Jet names them ("Sheet1$"); an Access database through mdbtools,
 //   its relationships kept as foreign keys.
 #include "platform/ado/Backend.h"
+#include "platform/system/CodePage.h"
 
 #include <freexl.h>
 #include <mdbtools.h>
@@ -144,31 +145,6 @@ bool validUtf8(const std::string& s) {
     return true;
 }
 
-// Text that is not UTF-8 is read as Windows-1252, the code page such files
-// were written in.
-std::string fromWindows1252(const std::string& s) {
-    static const char16_t high[32] = {
-        0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x8D, 0x017D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178};
-    std::string out;
-    out.reserve(s.size() + s.size() / 8);
-    for (char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        const unsigned cp = c < 0x80 ? c : (c < 0xA0 ? high[c - 0x80] : c);
-        if (cp < 0x80) out.push_back(static_cast<char>(cp));
-        else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
-
 // Delimited records: quoted fields may hold the delimiter, doubled quotes and
 // line breaks. An unquoted empty field is null.
 std::vector<std::vector<std::optional<std::string>>> parseDelimited(const std::string& text, char delim) {
@@ -255,7 +231,9 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
         buf << in.rdbuf();
         std::string text = buf.str();
         if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-        if (!validUtf8(text)) text = fromWindows1252(text);
+        // Text that is not UTF-8 is read as Windows-1252, the code page such
+        // files were written in.
+        if (!validUtf8(text)) text = sys::cp1252ToUtf8(text);
         TableText t;
         const std::string file = p.filename().string();
         t.name = file;
