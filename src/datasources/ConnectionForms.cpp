@@ -1,21 +1,19 @@
 #include "datasources/ConnectionForms.h"
 
 #include "platform/ado/ConnectionString.h"
+#include "platform/automation/Text.h"
 
 #include <vector>
 
 namespace qz::datasources {
 
 using ado::ConnectionPair;
-using ado::equalsNoCaseAscii;
 using ado::parseConnectionString;
 using ado::quoteValue;
 
 namespace {
 
 constexpr const char* kJet = "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=";
-
-bool isBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
 
 std::string trimSpaces(std::string_view s) {
     const auto b = s.find_first_not_of(' ');
@@ -65,14 +63,14 @@ std::string BuiConnectionString(int type, const ConnectionFields& f) {
     }
     case kSqlServer: {
         std::string out = "Provider=SQLOLEDB;";
-        if (!isBlank(f.serverName)) out += "Data Source=" + quoteValue(f.serverName) + ";";
+        if (!onlySpaces(f.serverName)) out += "Data Source=" + quoteValue(f.serverName) + ";";
         out += "database=" + quoteValue(f.dbName) + ";";
         if (f.useNtSecurity) return out + "Trusted_Connection=Yes;";
         return out + "Trusted_Connection=No;" + credentials(f.sqlServerUser, f.sqlServerPassword, f.sqlServerSavePassword);
     }
     case kOracle: {
         std::string out = "Provider=MSDAORA;";
-        if (!isBlank(f.oracleDataSource)) out += "Data Source=" + quoteValue(f.oracleDataSource) + ";";
+        if (!onlySpaces(f.oracleDataSource)) out += "Data Source=" + quoteValue(f.oracleDataSource) + ";";
         return out + credentials(f.oracleUser, f.oraclePassword, f.oracleSavePassword);
     }
     case kTextFile:

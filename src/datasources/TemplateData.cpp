@@ -4,12 +4,13 @@
 #include "config/QZCFile.h"
 #include "core/ModDesigner.h"
 #include "platform/ado/ConnectionString.h"
+#include "platform/automation/Text.h"
 
 namespace qz::datasources {
 
 namespace {
 
-bool sameName(const std::string& a, const std::string& b) { return ado::equalsNoCaseAscii(a, b); }
+bool sameName(const std::string& a, const std::string& b) { return equalsNoCaseAscii(a, b); }
 
 } // namespace
 

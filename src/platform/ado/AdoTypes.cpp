@@ -1,5 +1,7 @@
 #include "platform/ado/AdoTypes.h"
 
+#include "platform/automation/Text.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -102,17 +104,6 @@ bool parseInt64(std::string_view s, std::int64_t& out) {
     if (s.empty()) return false;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
     return ec == std::errc() && p == s.data() + s.size();
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -234,9 +225,9 @@ Variant valueFromText(std::string_view text, std::int32_t type) {
     if (isStringType(type) || type == adGUID) return stringValue(text);
     if (type == adBoolean) {
         std::string_view t = trimmed(text);
-        if (equalsNoCase(t, "true") || t == "1" || t == "-1" || equalsNoCase(t, "yes"))
+        if (equalsNoCaseAscii(t, "true") || t == "1" || t == "-1" || equalsNoCaseAscii(t, "yes"))
             return Variant(true);
-        if (equalsNoCase(t, "false") || t == "0" || equalsNoCase(t, "no")) return Variant(false);
+        if (equalsNoCaseAscii(t, "false") || t == "0" || equalsNoCaseAscii(t, "no")) return Variant(false);
     } else if (isDateType(type)) {
         double d = 0;
         if (parseIsoDateTime(text, d)) return Variant::date(d);

@@ -8,17 +8,6 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 } // namespace
 
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 bool isPasswordKey(std::string_view key) {
     return equalsNoCaseAscii(key, "Password") || equalsNoCaseAscii(key, "PWD") ||
            equalsNoCaseAscii(key, "Jet OLEDB:Database Password");

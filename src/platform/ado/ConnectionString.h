@@ -4,6 +4,8 @@
 // hold ";" and quotes. Keys compare without regard to case.
 #pragma once
 
+#include "platform/automation/Text.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +35,6 @@ std::string maskSecrets(std::string_view text);
 // Removes every password of the connection string from a message text.
 std::string maskSecretsIn(std::string message, std::string_view connectionString);
 
-bool equalsNoCaseAscii(std::string_view a, std::string_view b);
 bool isPasswordKey(std::string_view key);
 
 } // namespace qz::ado
