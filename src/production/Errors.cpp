@@ -1,18 +1,16 @@
 #include "production/Errors.h"
 
-#include "core/RandomFile.h"
 #include "platform/automation/Variant.h"
 #include "platform/system/CodePage.h"
+#include "platform/system/Files.h"
 
 namespace qz::production {
 
 std::string ansiToUtf8(std::string_view ansi) { return sys::cp1252ToUtf8(ansi); }
 
 std::string readWholeFile(const std::string& path) {
-    RandomFile file;
-    file.OpenInputFile(path, false);
-    std::string bytes = file.ReadAllBytes();
-    file.CloseFile();
+    std::string bytes;
+    if (sys::readWholeFile(path, bytes) != 0) RaiseError(3100);
     return bytes;
 }
 
