@@ -8,6 +8,7 @@
 namespace qz::datasources {
 
 using ado::ConnectionPair;
+using ado::doubleQuoted;
 using ado::parseConnectionString;
 using ado::quoteValue;
 
@@ -19,17 +20,6 @@ std::string trimSpaces(std::string_view s) {
     const auto b = s.find_first_not_of(' ');
     if (b == std::string_view::npos) return {};
     return std::string(s.substr(b, s.find_last_not_of(' ') - b + 1));
-}
-
-// A value inside double quotes: quotes in it are doubled.
-std::string quoted(std::string_view v) {
-    std::string out = "\"";
-    for (char c : v) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
 }
 
 // The user and password tail of the SQL Server, Oracle and ODBC strings.
@@ -54,12 +44,12 @@ void read(const std::vector<ConnectionPair>& pairs, std::string_view key, std::s
 
 std::string BuiConnectionString(int type, const ConnectionFields& f) {
     switch (type) {
-    case kAccess: return kJet + quoted(f.accessFile);
+    case kAccess: return kJet + doubleQuoted(f.accessFile);
     case kExcel: {
         std::string version = f.excelVersion >= 0 && f.excelVersion < 3 ? kExcelVersions[f.excelVersion]
                                                                         : trimSpaces(f.excelVersionText);
         if (version.empty()) version = kExcelVersions[0];
-        return kJet + quoted(f.excelFile) + ";Extended Properties=" + quoteValue("Excel " + version) + ";";
+        return kJet + doubleQuoted(f.excelFile) + ";Extended Properties=" + quoteValue("Excel " + version) + ";";
     }
     case kSqlServer: {
         std::string out = "Provider=SQLOLEDB;";
@@ -74,7 +64,7 @@ std::string BuiConnectionString(int type, const ConnectionFields& f) {
         return out + credentials(f.oracleUser, f.oraclePassword, f.oracleSavePassword);
     }
     case kTextFile:
-        return kJet + quoted(f.textFolder) + ";Extended Properties=\"text;HDR=" +
+        return kJet + doubleQuoted(f.textFolder) + ";Extended Properties=\"text;HDR=" +
                (f.columnHeader ? "YES" : "NO") + ";FMT=Delimited\"";
     case kOdbc:
         return "DSN=" + quoteValue(f.odbcName) + ";" + credentials(f.odbcUser, f.odbcPassword, f.odbcSavePassword);

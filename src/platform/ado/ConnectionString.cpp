@@ -77,7 +77,10 @@ std::string quoteValue(std::string_view v) {
                                 v.front() == '{');
     for (char c : v)
         if (c == ';' || c == '"') needs = true;
-    if (!needs) return std::string(v);
+    return needs ? doubleQuoted(v) : std::string(v);
+}
+
+std::string doubleQuoted(std::string_view v) {
     std::string out = "\"";
     for (char c : v) {
         if (c == '"') out.push_back('"');

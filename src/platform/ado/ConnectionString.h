@@ -29,6 +29,8 @@ bool hasKey(std::string_view text, std::string_view key);
 // back as it stands, otherwise in double quotes (OLE DB style) or braces (ODBC).
 std::string quoteValue(std::string_view value);
 std::string quoteOdbcValue(std::string_view value);
+// The value in double quotes, each quote inside it doubled.
+std::string doubleQuoted(std::string_view value);
 
 // The text with every password value replaced by "***", for logs and messages.
 std::string maskSecrets(std::string_view text);
