@@ -93,6 +93,12 @@ TEST(FileSources, TextFilesWithoutHeaderAndOtherSeparators) {
     c2->open(textString(dir.str(), "YES"));
     EXPECT_EQ(text(c2->execute("SELECT Name FROM [b.csv]")->value(0)),
               "Caf\xC3\xA9 \xE2\x82\xAC\xE2\x80\x9Cx\xE2\x80\x9D \xC2\x81");
+    // Bytes shaped like UTF-8 but ill-formed (an encoded surrogate) are no
+    // UTF-8 text: they too are Windows-1252 characters.
+    dir.write("e.csv", "Name\r\n\xED\xA0\x80\r\n");
+    Ref<Connection> c5 = makeRef<Connection>();
+    c5->open(textString(dir.str(), "YES"));
+    EXPECT_EQ(text(c5->execute("SELECT Name FROM [e.csv]")->value(0)), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");
 
     Ref<Connection> missing = makeRef<Connection>();
     EXPECT_THROW(missing->open(textString(dir.file("nope"), "YES")), AutomationError);

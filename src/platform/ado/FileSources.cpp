@@ -132,19 +132,6 @@ void createTable(SqliteBackend& db, TableText& t) {
 
 // ---------------------------------------------------------------- text
 
-bool validUtf8(const std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + static_cast<std::size_t>(extra) >= s.size() + (extra == 0 ? 1 : 0)) return false;
-        for (int k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) >> 6) != 2) return false;
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return true;
-}
-
 // Delimited records: quoted fields may hold the delimiter, doubled quotes and
 // line breaks. An unquoted empty field is null.
 std::vector<std::vector<std::optional<std::string>>> parseDelimited(const std::string& text, char delim) {
@@ -231,9 +218,9 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
         buf << in.rdbuf();
         std::string text = buf.str();
         if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-        // Text that is not UTF-8 is read as Windows-1252, the code page such
-        // files were written in.
-        if (!validUtf8(text)) text = sys::cp1252ToUtf8(text);
+        // Text that is not well-formed UTF-8 is read as Windows-1252, the
+        // code page such files were written in.
+        if (!isValidUtf8(text)) text = sys::cp1252ToUtf8(text);
         TableText t;
         const std::string file = p.filename().string();
         t.name = file;
