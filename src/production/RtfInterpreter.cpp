@@ -1,7 +1,6 @@
 #include "production/RtfInterpreter.h"
 
 #include "production/Errors.h"
-#include "core/RandomFile.h"
 #include "production/TemplateFiles.h"
 #include "platform/automation/Text.h"
 #include "platform/system/CodePage.h"
@@ -382,11 +381,8 @@ void RtfInterpreter::ParseRtfTemplate() {
 
 std::string RtfInterpreter::ReadAllFile(const std::string& path) {
     return guarded(kModule, "ReadAllFile", [&] {
-        RandomFile file;
-        file.OpenInputFile(path, false);
-        if (file.ReadBytes(5) != "{\\rtf") raiseOwnError(kErrNotRtf);
-        const std::string bytes = file.ReadAllBytes();
-        file.CloseFile();
+        const std::string bytes = readWholeFile(path);
+        if (bytes.compare(0, 5, "{\\rtf") != 0) raiseOwnError(kErrNotRtf);
         // CR LF pairs are no part of RTF's meaning; single CR or LF stay.
         std::string text;
         text.reserve(bytes.size());

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <random>
 
 using namespace qz;
@@ -70,7 +72,11 @@ TEST(RtfTemplateFile, ChecksTheSignatureAndRemovesCrLfPairsOnly) {
               ownError(3003));
     EXPECT_EQ(errorOf([&] { RtfInterpreter::ReadAllFile(dir.write("short.rtf", "{\\rt")); }),
               ownError(3003));
-    EXPECT_NE(errorOf([&] { RtfInterpreter::ReadAllFile(dir.path() + "/missing.rtf"); }), 0);
+    // What cannot be read as a file is refused, a named pipe without waiting on it.
+    const std::string pipe = dir.path() + "/pipe.rtf";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& unreadable : {dir.path() + "/missing.rtf", dir.path(), pipe})
+        EXPECT_EQ(errorOf([&] { RtfInterpreter::ReadAllFile(unreadable); }), ownError(3100)) << unreadable;
 
     RtfInterpreter r;
     r.TemplateFile(dir.write("t.rtf", rtfDocument("Hello " + statementField("L", "x = 1"))));
