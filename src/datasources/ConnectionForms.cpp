@@ -9,6 +9,7 @@ namespace qz::datasources {
 
 using ado::ConnectionPair;
 using ado::doubleQuoted;
+using ado::findPair;
 using ado::parseConnectionString;
 using ado::quoteValue;
 
@@ -30,14 +31,8 @@ std::string credentials(const std::string& user, const std::string& password, bo
     return out;
 }
 
-const std::string* find(const std::vector<ConnectionPair>& pairs, std::string_view key) {
-    for (const ConnectionPair& p : pairs)
-        if (equalsNoCaseAscii(p.key, key)) return &p.value;
-    return nullptr;
-}
-
 void read(const std::vector<ConnectionPair>& pairs, std::string_view key, std::string& field) {
-    if (const std::string* v = find(pairs, key)) field = *v;
+    if (const std::string* v = findPair(pairs, key)) field = *v;
 }
 
 } // namespace
@@ -84,7 +79,7 @@ void InitExcelConnection(std::string_view ds, ConnectionFields& f) {
     f.excelVersionText.clear();
     const auto pairs = parseConnectionString(ds);
     read(pairs, "Data Source", f.excelFile);
-    const std::string* props = find(pairs, "Extended Properties");
+    const std::string* props = findPair(pairs, "Extended Properties");
     if (!props) return;
     // "Excel 9.0", possibly followed by ";HDR=..." inside the quoted value
     std::string_view p(*props);
@@ -133,7 +128,7 @@ void InitTextFileConnection(std::string_view ds, ConnectionFields& f) {
     f.textFolder.clear();
     const auto pairs = parseConnectionString(ds);
     read(pairs, "Data Source", f.textFolder);
-    if (const std::string* props = find(pairs, "Extended Properties")) {
+    if (const std::string* props = findPair(pairs, "Extended Properties")) {
         std::string hdr;
         read(parseConnectionString(*props), "HDR", hdr);
         f.columnHeader = equalsNoCaseAscii(hdr, "yes");

@@ -26,13 +26,6 @@ namespace {
 
 constexpr const char* kConnSource = "ADODB.Connection";
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
-
 bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
 // A path written on Windows: backslashes become slashes when the path as
@@ -86,9 +79,8 @@ std::string toOdbcString(const std::vector<ConnectionPair>& pairs, bool dataSour
 }
 
 std::string value(const std::vector<ConnectionPair>& pairs, std::string_view key) {
-    for (const ConnectionPair& p : pairs)
-        if (equalsNoCaseAscii(p.key, key)) return p.value;
-    return {};
+    const std::string* v = findPair(pairs, key);
+    return v ? *v : std::string();
 }
 
 bool isYes(std::string_view v) {
@@ -140,7 +132,7 @@ std::unique_ptr<Backend> openOracle(const std::vector<ConnectionPair>& pairs) {
 std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
     const std::string path = localPath(value(pairs, "Data Source"));
     const std::string extText = value(pairs, "Extended Properties");
-    const std::string ext = lower(extText);
+    const std::string ext = toLowerAscii(extText);
     if (path.empty()) raiseProvider(kConnSource, "The connection string names no data source file.");
     const auto props = parseConnectionString(ext);
     if (ext.find("outlook") != std::string::npos || ext.find("exchange") != std::string::npos)
@@ -175,10 +167,10 @@ std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
 std::unique_ptr<Backend> openBackend(const std::string& cs) {
     const std::vector<ConnectionPair> pairs = parseConnectionString(cs);
     if (pairs.empty()) raiseProvider(kConnSource, "The connection string is empty.");
-    const std::string provider = lower(value(pairs, "Provider"));
+    const std::string provider = toLowerAscii(value(pairs, "Provider"));
     if (provider.empty()) {
         for (const char* k : {"DSN", "Driver", "FileDSN"})
-            if (hasKey(cs, k)) return openOdbc(toOdbcString(pairs, false));
+            if (findPair(pairs, k)) return openOdbc(toOdbcString(pairs, false));
         std::string path = value(pairs, "Data Source");
         if (path.empty() && pairs.size() == 1 && cs.find('=') == std::string::npos) path = pairs[0].key;
         if (path.empty()) raiseProvider(kConnSource, "The connection string names no provider and no data source.");

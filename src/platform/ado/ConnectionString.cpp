@@ -60,16 +60,15 @@ std::vector<ConnectionPair> parseConnectionString(std::string_view s) {
     return out;
 }
 
-std::string findValue(std::string_view text, std::string_view key) {
-    for (ConnectionPair& p : parseConnectionString(text))
-        if (equalsNoCaseAscii(p.key, key)) return std::move(p.value);
-    return {};
+const std::string* findPair(const std::vector<ConnectionPair>& pairs, std::string_view key) {
+    for (const ConnectionPair& p : pairs)
+        if (equalsNoCaseAscii(p.key, key)) return &p.value;
+    return nullptr;
 }
 
-bool hasKey(std::string_view text, std::string_view key) {
-    for (const ConnectionPair& p : parseConnectionString(text))
-        if (equalsNoCaseAscii(p.key, key)) return true;
-    return false;
+std::string findValue(std::string_view text, std::string_view key) {
+    const std::string* v = findPair(parseConnectionString(text), key);
+    return v ? *v : std::string();
 }
 
 std::string quoteValue(std::string_view v) {

@@ -21,9 +21,10 @@ struct ConnectionPair {
 
 std::vector<ConnectionPair> parseConnectionString(std::string_view text);
 
+// The value of the first pair with this key (any letter case); null when absent.
+const std::string* findPair(const std::vector<ConnectionPair>& pairs, std::string_view key);
 // The value of the first pair with this key (any letter case); "" when absent.
 std::string findValue(std::string_view text, std::string_view key);
-bool hasKey(std::string_view text, std::string_view key);
 
 // A value as it must be written after "key=": unchanged when it can be read
 // back as it stands, otherwise in double quotes (OLE DB style) or braces (ODBC).
