@@ -2,6 +2,7 @@
 // and every row fetched at once; the catalog comes from SQLTables,
 // SQLColumns and SQLForeignKeys.
 #include "platform/ado/Backend.h"
+#include "platform/automation/Text.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -426,9 +427,7 @@ std::string installedOracleDriver() {
     while (SQL_SUCCEEDED(SQLDrivers(environment(), dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen))) {
         dir = SQL_FETCH_NEXT;
         std::string n(reinterpret_cast<char*>(name));
-        std::string low = n;
-        for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (low.find("oracle") != std::string::npos) return n;
+        if (toLowerAscii(n).find("oracle") != std::string::npos) return n;
     }
     return {};
 }
