@@ -174,8 +174,7 @@ private:
         for (char x : text_) hasUpper = hasUpper || (x >= 'A' && x <= 'Z');
         if (hasUpper) {
             own_.assign(text_);
-            for (char& x : own_)
-                if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+            for (char& x : own_) x = toLowerAscii(x);
             text_ = own_;
         }
     }

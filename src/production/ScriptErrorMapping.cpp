@@ -1,6 +1,7 @@
 #include "production/ScriptErrorMapping.h"
 
 #include "core/QzFormat.h"
+#include "platform/automation/Text.h"
 
 namespace qz::production {
 
@@ -66,10 +67,7 @@ QzFieldInfo RetrieveQzFieldInfo(const BuiltProgram& built, std::int32_t line) {
 std::string MappedDescription(const QzFieldInfo& info, std::int32_t number,
                               std::string_view description) {
     if (info.Location == qzstFieldExpression && (number == 5 || number == 13)) {
-        std::string kind(FormatKindName(info.FormatKind));
-        for (char& c : kind)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        return "Invalid " + kind + " value.";
+        return "Invalid " + toLowerAscii(FormatKindName(info.FormatKind)) + " value.";
     }
     return std::string(description);
 }

@@ -259,10 +259,8 @@ bool isDateType(std::int32_t t) {
 }
 
 std::int32_t typeFromDeclaration(std::string_view decl, std::int32_t& definedSize) {
-    std::string up;
-    up.reserve(decl.size());
+    const std::string up = toUpperAscii(decl);
     definedSize = 0;
-    for (char c : decl) up.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
     auto has = [&](const char* w) { return up.find(w) != std::string::npos; };
     int size = 0;
     if (auto p = up.find('('); p != std::string::npos) {

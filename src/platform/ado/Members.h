@@ -16,10 +16,6 @@ struct MemberName {
     std::int32_t id;
 };
 
-inline char16_t foldAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
-
 // Names of members, fields, tables and columns compare without regard to
 // case, letters outside ASCII included.
 inline bool equalsFolded(std::u16string_view a, std::u16string_view b) { return equalsNoCase(a, b); }
