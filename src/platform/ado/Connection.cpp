@@ -26,8 +26,6 @@ namespace {
 
 constexpr const char* kConnSource = "ADODB.Connection";
 
-bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
-
 // A path written on Windows: backslashes become slashes when the path as
 // written does not exist.
 std::string localPath(std::string path) {
@@ -138,7 +136,7 @@ std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
     if (ext.find("outlook") != std::string::npos || ext.find("exchange") != std::string::npos)
         raiseProvider(kConnSource, "Outlook contacts cannot be read on this system.");
     std::error_code ec;
-    if (startsWith(ext, "text")) {
+    if (ext.starts_with("text")) {
         fs::path folder(path);
         if (fs::is_regular_file(folder, ec)) folder = folder.parent_path();
         if (!fs::is_directory(folder, ec))
@@ -154,7 +152,7 @@ std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
     }
     if (!fs::is_regular_file(path, ec))
         raiseProvider(kConnSource, "The file '" + path + "' cannot be found.");
-    if (startsWith(ext, "excel")) {
+    if (ext.starts_with("excel")) {
         const std::string hdr = value(props, "HDR");
         return importExcel(path, hdr.empty() || isYes(hdr));
     }
@@ -176,19 +174,19 @@ std::unique_ptr<Backend> openBackend(const std::string& cs) {
         if (path.empty()) raiseProvider(kConnSource, "The connection string names no provider and no data source.");
         return openJet({ConnectionPair{"Data Source", path, 0, 0}});
     }
-    if (startsWith(provider, "microsoft.jet.oledb") || startsWith(provider, "microsoft.ace.oledb"))
+    if (provider.starts_with("microsoft.jet.oledb") || provider.starts_with("microsoft.ace.oledb"))
         return openJet(pairs);
-    if (provider == "sqlite" || startsWith(provider, "sqlite")) {
+    if (provider.starts_with("sqlite")) {
         const std::string path = localPath(value(pairs, "Data Source"));
         std::error_code ec;
         if (!fs::is_regular_file(path, ec))
             raiseProvider(kConnSource, "The database file '" + path + "' cannot be found.");
         return SqliteBackend::openFile(path);
     }
-    if (startsWith(provider, "msdasql")) return openOdbc(toOdbcString(pairs, true));
-    if (provider == "sqloledb" || startsWith(provider, "sqlncli") || startsWith(provider, "msoledbsql"))
+    if (provider.starts_with("msdasql")) return openOdbc(toOdbcString(pairs, true));
+    if (provider == "sqloledb" || provider.starts_with("sqlncli") || provider.starts_with("msoledbsql"))
         return openSqlServer(pairs);
-    if (provider == "msdaora" || startsWith(provider, "oraoledb")) return openOracle(pairs);
+    if (provider == "msdaora" || provider.starts_with("oraoledb")) return openOracle(pairs);
     if (provider == "mspersist")
         raiseProvider(kConnSource, "Saved recordsets are opened by the recordset with the file name as "
                                    "its source; they have no connection.");
