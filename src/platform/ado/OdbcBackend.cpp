@@ -19,10 +19,10 @@ constexpr const char* kSource = "ODBC";
 
 // Text crosses the driver manager as UTF-16 (the wide entry points), so that
 // names and literals outside ASCII reach the driver unchanged.
-std::u16string wide(std::string_view utf8) { return Variant::fromUtf8(utf8).stringValue(); }
+std::u16string wide(std::string_view utf8) { return fromUtf8(utf8); }
 SQLWCHAR* wptr(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
 std::string narrow(const SQLWCHAR* w, std::size_t n) {
-    return Variant(std::u16string(reinterpret_cast<const char16_t*>(w), n)).toUtf8();
+    return toUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(w), n));
 }
 
 std::string diagnostics(SQLSMALLINT type, SQLHANDLE h) {
