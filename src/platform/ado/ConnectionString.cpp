@@ -67,7 +67,8 @@ const std::string* findPair(const std::vector<ConnectionPair>& pairs, std::strin
 }
 
 std::string findValue(std::string_view text, std::string_view key) {
-    const std::string* v = findPair(parseConnectionString(text), key);
+    const std::vector<ConnectionPair> pairs = parseConnectionString(text);
+    const std::string* v = findPair(pairs, key);
     return v ? *v : std::string();
 }
 
