@@ -149,7 +149,7 @@ TEST_F(QueryGenerator, CycleOfRelationshipsNamesEveryTableOnceAndParsesBack) {
 TEST(QueryGeneratorDialect, DoubleQuotesForBackendsThatFoldNamesAndTheTextReadsBack) {
     CatalogKey toCustomers{"fk", 2, "Customers", {{"customer_id", "id"}}};
     auto cat = std::make_shared<test::MemoryCatalog>(
-        std::vector<test::MemoryCatalog::Spec>{{"Customers", {"id", "Company Name$t"}, {}},
+        std::vector<test::MemoryCatalog::TableDef>{{"Customers", {"id", "Company Name$t"}, {}},
                                                {"orders", {"order", "customer_id"}, {toCustomers}}},
         SqlDialect{QuoteStyle::DoubleQuotes, IdentifierCase::Lower});
     cat->Fill();

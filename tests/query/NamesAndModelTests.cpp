@@ -201,7 +201,7 @@ TEST(QueryCatalog, BadConnectionStringsFailClearlyAndLeaveNoCatalog) {
 TEST(QueryCatalog, SelectTableChangesNothingWhenItsRelationshipsCannotAllBeAdded) {
     // Two keys of the same name refer to P: both relationships would be "P.FK".
     CatalogKey toP{"FK", 2, "P", {{"p", "id"}}};
-    auto cat = std::make_shared<test::MemoryCatalog>(std::vector<test::MemoryCatalog::Spec>{
+    auto cat = std::make_shared<test::MemoryCatalog>(std::vector<test::MemoryCatalog::TableDef>{
         {"P", {"id"}, {}}, {"A", {"p"}, {toP}}, {"B", {"p"}, {toP}}});
     cat->Fill();
     QBSelectQuery q(cat);

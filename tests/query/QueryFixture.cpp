@@ -200,7 +200,7 @@ bool OdbcRows(const std::string& connectionString, const std::string& sql, Rows&
 
 void MemoryCatalog::LoadTable(const CatalogTable& table, std::vector<ColumnRef>& columns,
                               std::vector<CatalogKey>& keys) {
-    for (const auto& s : specs_)
+    for (const auto& s : tables_)
         if (s.name == table.Name) {
             for (const auto& c : s.columns) {
                 bool text = c.size() > 2 && c.compare(c.size() - 2, 2, "$t") == 0;

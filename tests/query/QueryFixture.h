@@ -28,17 +28,17 @@ bool OdbcRows(const std::string& connectionString, const std::string& sql, Rows&
 // Columns are integers unless their name ends in "$t" (text).
 class MemoryCatalog : public Catalog {
 public:
-    struct Spec {
+    struct TableDef {
         std::string name;
         std::vector<std::string> columns;
         std::vector<CatalogKey> keys;
     };
-    explicit MemoryCatalog(std::vector<Spec> specs, SqlDialect dialect = {})
-        : specs_(std::move(specs)) {
+    explicit MemoryCatalog(std::vector<TableDef> tables, SqlDialect dialect = {})
+        : tables_(std::move(tables)) {
         dialect_ = dialect;
     }
     void Fill() {
-        for (const auto& s : specs_) AddTable(s.name, "TABLE");
+        for (const auto& s : tables_) AddTable(s.name, "TABLE");
     }
 
 protected:
@@ -46,7 +46,7 @@ protected:
                    std::vector<CatalogKey>& keys) override;
 
 private:
-    std::vector<Spec> specs_;
+    std::vector<TableDef> tables_;
 };
 
 // A text that is equal for two models that mean the same query: rows to
