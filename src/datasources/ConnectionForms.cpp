@@ -17,12 +17,6 @@ namespace {
 
 constexpr const char* kJet = "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=";
 
-std::string trimSpaces(std::string_view s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string_view::npos) return {};
-    return std::string(s.substr(b, s.find_last_not_of(' ') - b + 1));
-}
-
 // The user and password tail of the SQL Server, Oracle and ODBC strings.
 std::string credentials(const std::string& user, const std::string& password, bool save) {
     std::string out = "uid=" + quoteValue(user);
@@ -42,7 +36,7 @@ std::string BuiConnectionString(int type, const ConnectionFields& f) {
     case kAccess: return kJet + doubleQuoted(f.accessFile);
     case kExcel: {
         std::string version = f.excelVersion >= 0 && f.excelVersion < 3 ? kExcelVersions[f.excelVersion]
-                                                                        : trimSpaces(f.excelVersionText);
+                                                                        : std::string(trimSpaces(f.excelVersionText));
         if (version.empty()) version = kExcelVersions[0];
         return kJet + doubleQuoted(f.excelFile) + ";Extended Properties=" + quoteValue("Excel " + version) + ";";
     }
@@ -85,7 +79,7 @@ void InitExcelConnection(std::string_view ds, ConnectionFields& f) {
     std::string_view p(*props);
     p = p.substr(0, p.find(';'));
     if (p.size() < 5 || !equalsNoCaseAscii(p.substr(0, 5), "Excel")) return;
-    const std::string version = trimSpaces(p.substr(5));
+    const std::string version(trimSpaces(p.substr(5)));
     for (int i = 0; i < 3; ++i)
         if (version == kExcelVersions[i]) { f.excelVersion = i; return; }
     // A version the list does not hold is kept as typed text.

@@ -148,7 +148,7 @@ std::vector<std::string> Production::ObjectNames() const {
 
 void Production::AddObject(const std::string& sName, Ref<Dispatch> oObject) {
     guarded(kModule, "AddObject", [&] {
-        std::string name(TrimBlanks(sName));
+        std::string name(trimSpaces(sName));
         if (name.empty()) raiseOwnError(kErrBadName);
         // ObjectExists: names compare as the script compares them, without regard to case.
         const std::u16string key = fromUtf8(name);

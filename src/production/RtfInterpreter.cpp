@@ -58,7 +58,7 @@ public:
     bool separator() const { return separator_; }
 
     // A token "named" x: its text without surrounding blanks equals x.
-    bool named(std::string_view x) const { return TrimBlanks(text_) == x; }
+    bool named(std::string_view x) const { return trimSpaces(text_) == x; }
 
     void next() {
         if (pos_ >= buf_.size()) raiseOwnError(kErrBadRtf);
@@ -481,7 +481,7 @@ StatementRecord RtfInterpreter::ParseRTFStatementCode(std::string_view group) {
         if (at == std::string::npos) raiseOwnError(kErrStatementEmpty);
         StatementRecord r;
         r.Label = std::move(w.label);
-        r.Code = decodeCode(TrimBlanks(std::string_view(w.instruction).substr(at + name.size())));
+        r.Code = decodeCode(trimSpaces(std::string_view(w.instruction).substr(at + name.size())));
         return r;
     });
 }
@@ -493,7 +493,7 @@ ExpressionRecord RtfInterpreter::ParseRTFExpressionCode(std::string_view group) 
         const std::size_t at = w.instruction.find(name);
         if (at == std::string::npos) raiseOwnError(kErrExpressionEmpty);
         const std::string_view all = w.instruction;
-        const std::string_view rest = TrimBlanks(all.substr(at + name.size()));
+        const std::string_view rest = trimSpaces(all.substr(at + name.size()));
         const std::size_t restStart = static_cast<std::size_t>(rest.data() - all.data());
 
         // Only the last two separators split: the code may hold the sign

@@ -119,7 +119,7 @@ std::string RunTime::FormatExp(std::u16string_view value, bool blankProtect, std
     std::string s;
     s.reserve(value.size() + font.size() + 8);
     s += '{';
-    font = TrimBlanks(font);
+    font = trimSpaces(font);
     if (!font.empty()) {
         s += font;
         s += ' ';

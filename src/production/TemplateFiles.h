@@ -7,17 +7,12 @@
 // templates are made.
 #pragma once
 
+#include "platform/automation/Text.h"
+
 #include <string>
 #include <string_view>
 
 namespace qz::production {
-
-// Text without the blanks (spaces only) at both ends, as VBScript's Trim.
-inline std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
 
 // The template's path without its last four characters, followed by extension.
 inline std::string CompanionName(const std::string& templateFile, std::string_view extension) {

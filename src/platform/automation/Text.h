@@ -100,6 +100,12 @@ std::string toLowerAscii(std::string_view s);
 std::string toUpperAscii(std::string_view s);
 // True when the text is empty or spaces only (what the script's Trim empties).
 inline bool onlySpaces(std::string_view s) noexcept { return s.find_first_not_of(' ') == s.npos; }
+// The text without the spaces at both ends (spaces only, as the script's Trim).
+inline std::string_view trimSpaces(std::string_view s) noexcept {
+    const auto b = s.find_first_not_of(' ');
+    if (b == s.npos) return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
 
 // ASCII-only helpers for the parsers.
 inline bool isAsciiDigit(char16_t c) noexcept { return c >= u'0' && c <= u'9'; }
