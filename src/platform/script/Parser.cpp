@@ -84,6 +84,8 @@ private:
     ExprPtr binaryLevel(int level);
     ExprPtr notLevel();
     ExprPtr compareLevel();
+    ExprPtr arithLevel(int level);
+    bool arithOp(int level, Op& op) const;
     ExprPtr unaryLevel();
     ExprPtr powLevel();
     ExprPtr postfix(bool statementHead);
@@ -152,49 +154,31 @@ ExprPtr Parser::notLevel() {
     return compareLevel();
 }
 
+// The arithmetic levels, loosest first: & (between comparison and + -),
+// + -, Mod, \, * /; each is left-associative.
+ExprPtr Parser::arithLevel(int level) {
+    if (level >= 5) return unaryLevel();
+    ExprPtr a = arithLevel(level + 1);
+    for (Op op; arithOp(level, op);) {
+        const Token& at = t_[p_++];
+        a = binary(op, std::move(a), arithLevel(level + 1), at);
+    }
+    return a;
+}
+
+bool Parser::arithOp(int level, Op& op) const {
+    auto pick = [&](bool match, Op o) { if (match) op = o; return match; };
+    switch (level) {
+    case 0: return pick(is(Tok::Amp), Op::Concat);
+    case 1: return pick(is(Tok::Plus), Op::Add) || pick(is(Tok::Minus), Op::Sub);
+    case 2: return pick(isKw(kwMod), Op::Mod);
+    case 3: return pick(is(Tok::Backslash), Op::IntDiv);
+    default: return pick(is(Tok::Star), Op::Mul) || pick(is(Tok::Slash), Op::Div);
+    }
+}
+
 ExprPtr Parser::compareLevel() {
-    // & sits between comparison and + -.
-    auto concat = [&]() {
-        auto addLevel = [&]() {
-            auto modLevel = [&]() {
-                auto idivLevel = [&]() {
-                    auto mulLevel = [&]() {
-                        ExprPtr a = unaryLevel();
-                        while (is(Tok::Star) || is(Tok::Slash)) {
-                            const Token& at = t_[p_++];
-                            a = binary(at.type == Tok::Star ? Op::Mul : Op::Div, std::move(a), unaryLevel(), at);
-                        }
-                        return a;
-                    };
-                    ExprPtr a = mulLevel();
-                    while (is(Tok::Backslash)) {
-                        const Token& at = t_[p_++];
-                        a = binary(Op::IntDiv, std::move(a), mulLevel(), at);
-                    }
-                    return a;
-                };
-                ExprPtr a = idivLevel();
-                while (isKw(kwMod)) {
-                    const Token& at = t_[p_++];
-                    a = binary(Op::Mod, std::move(a), idivLevel(), at);
-                }
-                return a;
-            };
-            ExprPtr a = modLevel();
-            while (is(Tok::Plus) || is(Tok::Minus)) {
-                const Token& at = t_[p_++];
-                a = binary(at.type == Tok::Plus ? Op::Add : Op::Sub, std::move(a), modLevel(), at);
-            }
-            return a;
-        };
-        ExprPtr a = addLevel();
-        while (is(Tok::Amp)) {
-            const Token& at = t_[p_++];
-            a = binary(Op::Concat, std::move(a), addLevel(), at);
-        }
-        return a;
-    };
-    ExprPtr a = concat();
+    ExprPtr a = arithLevel(0);
     for (;;) {
         Op op;
         switch (cur().type) {
@@ -210,7 +194,7 @@ ExprPtr Parser::compareLevel() {
         default: return a;
         }
         const Token& at = t_[p_++];
-        a = binary(op, std::move(a), concat(), at);
+        a = binary(op, std::move(a), arithLevel(0), at);
     }
 }
 
