@@ -220,9 +220,11 @@ public:
         std::int64_t i;
         double d;
     };
+    // A numeric expression (Expr::nk set) by its compiled form; false when
+    // an operand is not a number or the result needs the general rules.
     bool evalNum(const Expr& e, Frame& f, Num& out);
     bool numOperand(const Expr& e, Frame& f, Num& out);
-    bool elementNum(const Expr& e, Frame& f, Num& out);
+    const NumIns* numCode(const Expr& e);   // compiled at first use
     static void markNumeric(Expr& e);
     int compareNum(const Expr& e, Frame& f);   // 0 / 1, or -1 when not all numbers
 private:
@@ -257,6 +259,7 @@ private:
     std::int64_t deadlineNs_ = 0;   // on the coarse monotonic clock
     char* stackLimit_ = nullptr;
     bool randomized_ = false;
+    std::uint32_t numGen_ = 1;        // bumped when names are bound anew
 };
 
 } // namespace qz::script
