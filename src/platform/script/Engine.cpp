@@ -730,7 +730,7 @@ void Engine::erase(const Stmt& s, Frame& f) {
 // ---------------------------------------------------------------------------
 // Variables and assignment
 
-Variant* Engine::varRef(const Expr& e, Frame& f) {
+[[gnu::always_inline]] inline Variant* Engine::varRef(const Expr& e, Frame& f) {
     if (e.kind != EK::Ident || e.hasArgs) return nullptr;
     switch (e.bind) {
     case Bind::Local: return f.ref[e.slot];
@@ -803,7 +803,7 @@ Variant Engine::indexInto(const Variant& v, std::span<Variant> idx) {
 
 // Let into a variable: a variable that holds an object passes the value to
 // the object's default property instead of dropping the object.
-void Engine::letInto(Variant& var, Variant&& value) {
+void Engine::letIntoSlow(Variant& var, Variant&& value) {
     if (var.isArray() && var.arrayValue()->locks) fail(err::ArrayLocked);
     if (var.isObject() && var.objectValue()) {
         Ref<Dispatch> obj(var.objectValue());
@@ -816,10 +816,6 @@ void Engine::letInto(Variant& var, Variant&& value) {
     var = std::move(value);
 }
 
-void Engine::setInto(Variant& var, Variant&& value) {
-    if (var.isArray() && var.arrayValue()->locks) fail(err::ArrayLocked);
-    var = std::move(value);
-}
 
 void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
     if (!isSet && value.isObject()) value = letValue(std::move(value));
@@ -939,6 +935,8 @@ Variant Engine::eval(const Expr& e, Frame& f) {
         if (!e.hasArgs) {
             if (e.bind == Bind::Local) return *f.ref[e.slot];
             if (e.bind == Bind::Global) return globals_[e.slot];
+        } else if (e.bind == Bind::Proc) {
+            return callProc(*e.proc, nullptr, &e.args, {}, f, true);
         } else if (e.nk == NkElem) {
             Num n;
             if (evalNum(e, f, n)) {
@@ -1194,19 +1192,19 @@ Variant Engine::newObject(const Expr& e) {
 
 namespace {
 struct FrameGuard {
-    std::vector<Variant>& values;
+    Variant* vals;   // the frame's values (the value stack never moves)
     std::size_t& sp;
     std::size_t base, size;
     int& depth;
     FrameGuard(std::vector<Variant>& v, std::size_t& s, std::size_t n, int& d)
-        : values(v), sp(s), base(s), size(n), depth(d) {
+        : vals(v.data() + s), sp(s), base(s), size(n), depth(d) {
         sp += n;
         ++depth;
     }
     ~FrameGuard() {
         // Release the frame's values (objects may run Class_Terminate).
-        for (std::size_t i = base; i < base + size; ++i) {
-            Variant tmp = std::move(values[i]);
+        for (std::size_t i = 0; i < size; ++i) {
+            Variant tmp = std::move(vals[i]);
         }
         sp = base;
         --depth;
@@ -1245,12 +1243,14 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
     const std::size_t n = static_cast<std::size_t>(p.frameSize);
     if (sp_ + n > values_.size()) fail(err::OutOfStack);
     FrameGuard guard(values_, sp_, n, depth_);
-    const std::size_t base = guard.base;
+    Variant* const vals = guard.vals;
     ElementLocks locked;
-    Variant** ref = &refs_[base];
-    for (std::size_t i = 0; i < n; ++i) ref[i] = &values_[base + i];
+    Variant** const ref = &refs_[guard.base];
+    // Parameters come first in the frame: each refers to the caller's
+    // variable (ByRef) or to its own slot; the other slots are the frame's.
     for (std::size_t i = 0; i < nargs; ++i) {
         const Param& prm = p.params[i];
+        ref[i] = vals + i;
         if (argExprs) {
             const Expr& a = *(*argExprs)[i];
             if (prm.byRef) {
@@ -1263,16 +1263,17 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
                     continue;
                 }
             }
-            values_[base + i] = eval(a, caller);
+            vals[i] = eval(a, caller);
         } else if (prm.byRef) {
             ref[i] = &argValues[i];
         } else {
-            values_[base + i] = argValues[i];
+            vals[i] = argValues[i];
         }
     }
+    for (std::size_t i = nargs; i < n; ++i) ref[i] = vals + i;
     for (const auto& [slot, decl] : p.fixedArrays)
-        values_[base + slot] = Variant(makeArray(decl->dims, !decl->dims.empty()));
-    for (const auto& [slot, value] : p.constInits) values_[base + slot] = value;
+        vals[slot] = Variant(makeArray(decl->dims, !decl->dims.empty()));
+    for (const auto& [slot, value] : p.constInits) vals[slot] = value;
     Frame f;
     f.ref = ref;
     f.me = me;

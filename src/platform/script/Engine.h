@@ -2,6 +2,7 @@
 // script folder; the rest of the system uses ScriptControl.
 #pragma once
 
+#include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 #include "platform/script/Ast.h"
 
@@ -170,8 +171,18 @@ private:
     Variant evalMember(const Expr& e, Frame& f);
     Variant* varRef(const Expr& e, Frame& f);   // variable of a bound name, or null
     void assign(const Expr& target, Variant value, bool isSet, Frame& f);
-    void letInto(Variant& var, Variant&& value);
-    void setInto(Variant& var, Variant&& value);
+    // Let and Set into a variable. Only a variable holding an object (its
+    // default property takes the value) or an array (it may be locked) needs
+    // more than a plain store.
+    void letInto(Variant& var, Variant&& value) {
+        if (var.isObject() || var.isArray()) letIntoSlow(var, std::move(value));
+        else var = std::move(value);
+    }
+    void letIntoSlow(Variant& var, Variant&& value);
+    void setInto(Variant& var, Variant&& value) {
+        if (var.isArray() && var.arrayValue()->locks) throwRuntimeError(err::ArrayLocked);
+        var = std::move(value);
+    }
     // Arrays whose elements are passed by reference to a running call.
     struct ElementLocks {
         SafeArray* arrays[4];
@@ -226,7 +237,11 @@ public:
     bool numOperand(const Expr& e, Frame& f, Num& out);
     const NumIns* numCode(const Expr& e);   // compiled at first use
     static void markNumeric(Expr& e);
-    int compareNum(const Expr& e, Frame& f);   // 0 / 1, or -1 when not all numbers
+    // A numeric comparison: 0 / 1, or -1 when not all numbers.
+    int compareNum(const Expr& e, Frame& f) {
+        Num r;
+        return evalNum(e, f, r) ? r.i != 0 : -1;
+    }
 private:
     void tick() {
         if ((++ticks_ & 1023u) == 0) checkClock();
