@@ -223,9 +223,7 @@ bool Engine::appendInPlace(const Stmt& s, Frame& f) {
         if (!str) return false;
     }
     for (int k = 0; k < n; ++k) {
-        const Variant& v = values[k];
-        if (v.isString()) str->append(v.stringValue());
-        else if (!v.isNull() && !v.isEmpty()) str->append(v.toString());
+        ops::appendText(*str, values[k]);
         if (str->size() > kMaxStringLength) fail(err::OutOfMemory);
     }
     return true;

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,19 +24,28 @@ struct EngineLink;
 enum class Flow : std::uint8_t { Normal, ExitDo, ExitFor, ExitProc };
 
 // Evaluated arguments of a call: a few live inline, more go to the heap.
+// Only the values pushed are constructed and destroyed: most calls take one
+// or two arguments, and every host call makes one of these.
 class Args {
 public:
     Args() = default;
     Args(const Args&) = delete;
     Args& operator=(const Args&) = delete;
+    ~Args() {
+        if (heap_.empty())
+            for (std::size_t i = 0; i < n_; ++i) inlineValues()[i].~Variant();
+    }
     void push_back(Variant v) {
         if (n_ < kInline) {
-            inline_[n_++] = std::move(v);
+            new (&inlineValues()[n_++]) Variant(std::move(v));
             return;
         }
         if (heap_.empty()) {
             heap_.reserve(kInline * 2);
-            for (auto& x : inline_) heap_.push_back(std::move(x));
+            for (std::size_t i = 0; i < kInline; ++i) {
+                heap_.push_back(std::move(inlineValues()[i]));
+                inlineValues()[i].~Variant();
+            }
         }
         heap_.push_back(std::move(v));
         ++n_;
@@ -43,13 +53,14 @@ public:
     void reserve(std::size_t) {}
     std::size_t size() const { return n_; }
     bool empty() const { return n_ == 0; }
-    Variant* data() { return n_ <= kInline && heap_.empty() ? inline_ : heap_.data(); }
+    Variant* data() { return heap_.empty() ? inlineValues() : heap_.data(); }
     Variant& operator[](std::size_t i) { return data()[i]; }
     operator std::span<Variant>() { return {data(), n_}; }
 
 private:
     static constexpr std::size_t kInline = 4;
-    Variant inline_[kInline];
+    Variant* inlineValues() { return std::launder(reinterpret_cast<Variant*>(storage_)); }
+    alignas(Variant) unsigned char storage_[kInline * sizeof(Variant)];
     std::vector<Variant> heap_;
     std::size_t n_ = 0;
 };

@@ -19,10 +19,13 @@ namespace qz::script {
 
 namespace {
 
-// Each operator comes in three forms: both operands on the stack, the right
-// one a local variable (slot), or the right one a literal.
+// Each operator comes in five forms: both operands on the stack, the right
+// one a local variable (slot), the right one a literal; and two that are a
+// whole expression by themselves, "local op local" (slot, lit.i) and "local
+// op literal" (slot; the literal's kind in arg), the commonest shapes
+// (i + 1, i < n), which then cost one dispatch.
 #define QZ_NUM_OPERATORS(X) X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Eq) X(Ne) X(Lt) X(Le) X(Gt) X(Ge)
-#define QZ_NUM_OPCODES(name) N##name, N##name##Local, N##name##Lit,
+#define QZ_NUM_OPCODES(name) N##name, N##name##Local, N##name##Lit, N##name##LocalLocal, N##name##LocalLit,
 enum NumOp : std::uint8_t {
     NEnd,
     NFail,
@@ -33,7 +36,7 @@ enum NumOp : std::uint8_t {
 };
 #undef QZ_NUM_OPCODES
 
-// The first of the three opcodes of an operator; NFail for any other.
+// The first of the five opcodes of an operator; NFail for any other.
 NumOp opcodeOf(Op op) {
     switch (op) {
 #define QZ_NUM_CASE(name) case Op::name: return N##name;
@@ -127,12 +130,20 @@ struct Compiler {
 };
 
 [[gnu::always_inline]] inline bool load(const Variant& v, Val& out) {
-    switch (v.type()) {
-    case VarType::Integer: out.k = KInteger; out.i = v.integerValue(); return true;
-    case VarType::Long: out.k = KLong; out.i = v.longValue(); return true;
-    case VarType::Double: out.k = KDouble; out.d = v.doubleValue(); return true;
-    default: return false;
+    // Long first: loop counters and most whole numbers in scripts are Longs.
+    if (v.type() == VarType::Long) {
+        out.k = KLong;
+        out.i = v.longValue();
+    } else if (v.type() == VarType::Integer) {
+        out.k = KInteger;
+        out.i = v.integerValue();
+    } else if (v.type() == VarType::Double) {
+        out.k = KDouble;
+        out.d = v.doubleValue();
+    } else {
+        return false;
     }
+    return true;
 }
 
 inline Val literalOf(const NumIns& in) {
@@ -237,6 +248,12 @@ inline bool element(const Variant& v, Val* idx, int n, Val& out) {
     if (!v.isArray()) return false;
     const SafeArray* a = v.arrayValue();
     if (static_cast<std::size_t>(n) != a->bounds.size()) return false;
+    if (n == 1 && idx[0].k != KDouble) {
+        // The common case: a vector indexed by a whole number.
+        const std::int64_t ix = idx[0].i - a->bounds[0].lower;
+        if (ix < 0 || ix >= a->bounds[0].count) return false;
+        return load(a->data[static_cast<std::size_t>(ix)], out);
+    }
     std::size_t offset = 0, stride = 1;
     for (int k = 0; k < n; ++k) {
         std::int64_t ix;
@@ -254,6 +271,13 @@ inline bool element(const Variant& v, Val* idx, int n, Val& out) {
     return load(a->data[offset], out);
 }
 
+inline bool result(const Val& v, Engine::Num& out) {
+    out.kind = static_cast<Engine::Num::Kind>(v.k);
+    if (v.k == KDouble) out.d = v.d;
+    else out.i = v.i;
+    return true;
+}
+
 } // namespace
 
 const NumIns* Engine::numCode(const Expr& e) {
@@ -264,7 +288,22 @@ const NumIns* Engine::numCode(const Expr& e) {
         e.numCode.clear();
         e.numCode.push_back(NumIns{NFail, 0, 0, {0}});
     } else {
-        e.numCode.push_back(NumIns{NEnd, 0, 0, {0}});
+        std::vector<NumIns>& code = e.numCode;
+        if (code.size() == 2 && code[0].op == NPushLocal && code[1].op > NNeg) {
+            // "local op local" or "local op literal": one instruction.
+            const int form = (code[1].op - (NNeg + 1)) % 5;
+            NumIns fused = code[1];
+            fused.slot = code[0].slot;
+            if (form == 1) {
+                fused.op = static_cast<std::uint8_t>(code[1].op + 2);
+                fused.lit.i = code[1].slot;
+            } else if (form == 2) {
+                fused.op = static_cast<std::uint8_t>(code[1].op + 2);
+                fused.arg = static_cast<std::uint8_t>(code[1].slot);
+            }
+            if (form == 1 || form == 2) code.assign(1, fused);
+        }
+        code.push_back(NumIns{NEnd, 0, 0, {0}});
     }
     e.numCode.shrink_to_fit();
     e.numGen = numGen_;
@@ -275,7 +314,7 @@ const NumIns* Engine::numCode(const Expr& e) {
 // next (a computed goto), which saves the loop's bounds check and gives the
 // branch predictor one jump per handler to learn.
 bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
-#define QZ_NUM_LABELS(name) &&L_##name, &&L_##name##Local, &&L_##name##Lit,
+#define QZ_NUM_LABELS(name) &&L_##name, &&L_##name##Local, &&L_##name##Lit, &&L_##name##LocalLocal, &&L_##name##LocalLit,
     static const void* const handlers[] = {
         &&L_End, &&L_Fail, &&L_PushLocal, &&L_PushGlobal, &&L_PushField, &&L_PushLit,
         &&L_ElemLocal, &&L_ElemGlobal, &&L_ElemField, &&L_Neg,
@@ -290,10 +329,7 @@ bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
     goto *handlers[ip->op];
 
 L_End:
-    out.kind = static_cast<Num::Kind>(stack[0].k);
-    if (stack[0].k == KDouble) out.d = stack[0].d;
-    else out.i = stack[0].i;
-    return true;
+    return result(stack[0], out);
 L_Fail:
     return false;
 L_PushLocal:
@@ -348,7 +384,22 @@ L_##name##Local: {                                                              
 }                                                                                  \
 L_##name##Lit:                                                                     \
     if (!apply<Op::name>(sp[-1], literalOf(*ip))) return false;                    \
-    QZ_NEXT;
+    QZ_NEXT;                                                                       \
+L_##name##LocalLocal: {                                                            \
+    Val a, b;                                                                      \
+    if (!load(*f.ref[ip->slot], a) || !load(*f.ref[ip->lit.i], b) ||               \
+        !apply<Op::name>(a, b))                                                    \
+        return false;                                                              \
+    return result(a, out);                                                         \
+}                                                                                  \
+L_##name##LocalLit: {                                                              \
+    Val a, b;                                                                      \
+    b.k = ip->arg;                                                                 \
+    if (b.k == KDouble) b.d = ip->lit.d;                                           \
+    else b.i = ip->lit.i;                                                          \
+    if (!load(*f.ref[ip->slot], a) || !apply<Op::name>(a, b)) return false;        \
+    return result(a, out);                                                         \
+}
     QZ_NUM_OPERATORS(QZ_NUM_HANDLERS)
 #undef QZ_NUM_HANDLERS
 #undef QZ_NEXT
