@@ -156,6 +156,64 @@ TEST_F(SqliteRecordset, OpenThroughTheRecordsetAsTheDesignerDoes) {
     EXPECT_EQ(rs2->column(0).type, adInteger); // typed by its value
 }
 
+// Thousands of rows of mixed values: every one reads back as it was stored,
+// in a narrow table and in a wide one, after the connection has closed.
+TEST(RecordsetRows, ManyRowsOfMixedValuesReadBackWhole) {
+    TempDir dir;
+    const std::string longText(30000, 'x');
+    makeSqlite(dir.file("big.db"),
+               "CREATE TABLE Big (ID INTEGER, Name VARCHAR(40), Memo TEXT, Half DOUBLE, Day DATE);"
+               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+               "INSERT INTO Big SELECT i, CASE WHEN i % 7 = 0 THEN NULL WHEN i % 11 = 0 THEN '' "
+               "WHEN i % 13 = 0 THEN 'é€' || i ELSE 'row ' || i END, "
+               "CASE WHEN i % 1000 = 0 THEN printf('%.*c', 30000, 'x') END, i * 0.5, "
+               "CASE WHEN i % 2 = 0 THEN date('2024-01-01', '+' || i || ' days') ELSE 'not a date' END FROM n;");
+    auto expectedName = [](int i) -> std::string {
+        if (i % 7 == 0) return "(null)";
+        if (i % 11 == 0) return "";
+        if (i % 13 == 0) return "é€" + std::to_string(i);
+        return "row " + std::to_string(i);
+    };
+    auto shown = [](const Variant& v) { return v.isNull() ? std::string("(null)") : v.toUtf8(); };
+    Ref<Recordset> rs, wide;
+    {
+        Ref<Connection> c = makeRef<Connection>();
+        c->open("Data Source=" + dir.file("big.db"));
+        rs = c->execute("SELECT ID, Name, Memo, Half, Day, Name || '' AS Untyped FROM Big ORDER BY ID");
+        // 400 columns: a storage block holds only a few of these rows.
+        std::string cols = "ID";
+        for (int k = 1; k < 400; ++k) cols += ", Name AS N" + std::to_string(k);
+        wide = c->execute("SELECT " + cols + " FROM Big ORDER BY ID");
+        c->close();
+    }
+    ASSERT_EQ(rs->recordCount(), 5000);
+    EXPECT_EQ(rs->column(5).type, adVarWChar); // decided by its first value
+    int i = 1;
+    for (; !rs->eof(); rs->moveNext(), ++i) {
+        ASSERT_EQ(rs->value(0).longValue(), i);
+        ASSERT_EQ(shown(rs->value(1)), expectedName(i)) << i;
+        ASSERT_EQ(shown(rs->value(5)), expectedName(i)) << i;
+        ASSERT_EQ(shown(rs->value(2)), i % 1000 == 0 ? longText : "(null)") << i;
+        ASSERT_DOUBLE_EQ(rs->value(3).doubleValue(), i * 0.5);
+        const Variant day = rs->value(4);
+        if (i % 2 == 0) {
+            ASSERT_EQ(day.type(), VarType::Date) << i;
+            ASSERT_DOUBLE_EQ(day.dateValue(), 45292.0 + i) << i; // 1 January 2024 + i days
+        } else {
+            ASSERT_EQ(shown(day), "not a date") << i; // kept as text
+        }
+    }
+    EXPECT_EQ(i, 5001);
+    ASSERT_EQ(wide->recordCount(), 5000);
+    for (const int row : {1, 2, 3, 1000, 2999, 5000}) {
+        wide->moveFirst();
+        wide->move(row - 1);
+        EXPECT_EQ(wide->value(0).longValue(), row);
+        EXPECT_EQ(shown(wide->value(1)), expectedName(row));
+        EXPECT_EQ(shown(wide->value(399)), expectedName(row));
+    }
+}
+
 TEST_F(SqliteRecordset, JetFunctionsRunOnSqlite) {
     Ref<Recordset> rs = conn->execute(
         "SELECT UCase(Name), LCase('ÀB'), Mid(Name, 2, 2), Mid(Name, 2), Len(Name), Nz(Note, 'none'), "

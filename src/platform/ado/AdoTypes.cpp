@@ -33,7 +33,7 @@ const char* adoText(std::int32_t code) {
     }
 }
 
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -117,7 +117,7 @@ void raiseProvider(std::string_view source, std::string description) {
 }
 
 double oleDateFromParts(int year, int month, int day, int hour, int minute, double second) {
-    static const std::int64_t epoch = daysFromCivil(1899, 12, 30);
+    constexpr std::int64_t epoch = daysFromCivil(1899, 12, 30);
     const double days = static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month),
                                                           static_cast<unsigned>(day)) - epoch);
     const double frac = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
@@ -221,27 +221,49 @@ Variant valueFromBytes(const void* data, std::size_t size) {
     return Variant(arr);
 }
 
-Variant valueFromText(std::string_view text, std::int32_t type) {
-    if (isStringType(type) || type == adGUID) return stringValue(text);
+bool scalarFromText(std::string_view text, std::int32_t type, Variant& out) {
+    if (isStringType(type) || type == adGUID) return false;
     if (type == adBoolean) {
         std::string_view t = trimmed(text);
-        if (equalsNoCaseAscii(t, "true") || t == "1" || t == "-1" || equalsNoCaseAscii(t, "yes"))
-            return Variant(true);
-        if (equalsNoCaseAscii(t, "false") || t == "0" || equalsNoCaseAscii(t, "no")) return Variant(false);
+        if (equalsNoCaseAscii(t, "true") || t == "1" || t == "-1" || equalsNoCaseAscii(t, "yes")) {
+            out = Variant(true);
+            return true;
+        }
+        if (equalsNoCaseAscii(t, "false") || t == "0" || equalsNoCaseAscii(t, "no")) {
+            out = Variant(false);
+            return true;
+        }
     } else if (isDateType(type)) {
         double d = 0;
-        if (parseIsoDateTime(text, d)) return Variant::date(d);
+        if (parseIsoDateTime(text, d)) {
+            out = Variant::date(d);
+            return true;
+        }
     } else if (isIntegerType(type)) {
         std::int64_t v = 0;
-        if (parseInt64(text, v)) return valueFromInt(v, type);
+        if (parseInt64(text, v)) {
+            out = valueFromInt(v, type);
+            return true;
+        }
         double dv = 0;
-        if (parseDouble(text, dv)) return Variant(dv);
+        if (parseDouble(text, dv)) {
+            out = Variant(dv);
+            return true;
+        }
     } else if (type == adDouble || type == adSingle || type == adNumeric || type == adDecimal ||
                type == adCurrency) {
         double dv = 0;
-        if (parseDouble(text, dv)) return valueFromDouble(dv, type);
+        if (parseDouble(text, dv)) {
+            out = valueFromDouble(dv, type);
+            return true;
+        }
     }
-    return stringValue(text);
+    return false;
+}
+
+Variant valueFromText(std::string_view text, std::int32_t type) {
+    Variant v;
+    return scalarFromText(text, type, v) ? v : stringValue(text);
 }
 
 bool isStringType(std::int32_t t) {

@@ -58,6 +58,9 @@ bool parseIsoDateTime(std::string_view text, double& oleDate);
 // the field type (numbers, dates, booleans); a text that does not fit the type
 // is kept as a String so that no data is lost.
 Variant valueFromText(std::string_view text, std::int32_t type);
+// The same for the subtypes other than String: false (out unchanged) when the
+// text stays a String.
+bool scalarFromText(std::string_view text, std::int32_t type, Variant& out);
 
 // A String Variant of UTF-8 text (fast for the common ASCII text).
 Variant stringValue(std::string_view utf8);

@@ -197,8 +197,7 @@ public:
         }
         // A value longer than its column claimed (or columns that cannot be
         // bound): read again value by value, so that nothing is cut.
-        data->cells.clear();
-        data->rowCount = 0;
+        data->clearRows();
         Stmt s(dbc_);
         execute(s, text);
         const std::size_t n = data->columns.size();
@@ -206,9 +205,9 @@ public:
         SQLRETURN rc;
         while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
             s.check(rc);
-            Variant* row = data->addRow();
+            Cell* row = data->addRow();
             for (std::size_t c = 0; c < n; ++c)
-                row[c] = fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), data->columns[c].type, scratch);
+                data->set(row[c], fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), data->columns[c].type, scratch));
         }
         return data;
     }
@@ -332,37 +331,38 @@ private:
         while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
             s.check(rc);
             for (SQLULEN r = 0; r < fetched; ++r) {
-                Variant* row = data.addRow();
+                Cell* row = data.addRow();
                 for (std::size_t c = 0; c < n; ++c) {
                     const Bound& b = cols[c];
                     const SQLLEN ind = b.ind[r];
                     const char* p = b.buf.data() + r * b.width;
                     const std::int32_t type = data.columns[c].type;
                     if (ind == SQL_NULL_DATA) {
-                        row[c] = Variant::null();
+                        row[c].type = VarType::Null;
                     } else if (b.cType == SQL_C_SBIGINT) {
                         SQLBIGINT v;
                         std::memcpy(&v, p, sizeof v);
-                        row[c] = valueFromInt(v, type);
+                        data.set(row[c], valueFromInt(v, type));
                     } else if (b.cType == SQL_C_DOUBLE) {
                         double v;
                         std::memcpy(&v, p, sizeof v);
-                        row[c] = valueFromDouble(v, type);
+                        data.set(row[c], valueFromDouble(v, type));
                     } else if (b.cType == SQL_C_TYPE_TIMESTAMP) {
                         SQL_TIMESTAMP_STRUCT ts;
                         std::memcpy(&ts, p, sizeof ts);
-                        row[c] = type == adDBTime
-                                     ? Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0)
-                                     : Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
-                                                                      ts.second + ts.fraction / 1e9));
+                        data.set(row[c], type == adDBTime
+                                             ? Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0)
+                                             : Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
+                                                                              ts.second + ts.fraction / 1e9)));
                     } else {
                         if (ind == SQL_NO_TOTAL || ind < 0 ||
                             static_cast<std::size_t>(ind) > b.width - sizeof(SQLWCHAR))
                             return false; // cut: read again unbound
                         std::u16string text(static_cast<std::size_t>(ind) / sizeof(SQLWCHAR), u'\0');
                         std::memcpy(text.data(), p, text.size() * sizeof(char16_t));
-                        row[c] = (type == adNumeric || type == adDecimal) ? valueFromText(Variant(text).toUtf8(), type)
-                                                                          : Variant(std::move(text));
+                        data.set(row[c], (type == adNumeric || type == adDecimal)
+                                             ? valueFromText(Variant(text).toUtf8(), type)
+                                             : Variant(std::move(text)));
                     }
                 }
             }

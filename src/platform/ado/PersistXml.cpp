@@ -574,12 +574,9 @@ public:
     // The content of rs:data (or of an rs:insert in it): rows of the top
     // schema; other elements are passed over.
     void rows(const Schema& schema, std::string_view rowName, RecordsetData& data, bool inInsert) {
-        const std::size_t dataStart = r_.offset();
         while (r_.next() == XmlReader::StartTag) {
             const std::string_view local = localName(r_.name());
             if (local == rowName) {
-                if (data.rowCount >= kSample && data.cells.size() + data.columns.size() > data.cells.capacity())
-                    reserve(data, dataStart);
                 row(schema, data);
             } else if (local == "insert" && !inInsert) {
                 if (!r_.selfClosing()) rows(schema, rowName, data, true);
@@ -590,38 +587,12 @@ public:
     }
 
 private:
-    static constexpr std::size_t kSample = 16;
-
-    // Rows are appended one at a time; once a few are read, the space for all
-    // of them is taken at once from their size in the file so far, so that
-    // the cells are not copied (and briefly held twice) each time they
-    // outgrow it, nor left with up to twice the room they need. Should the
-    // guess run short, the next one comes from many more rows.
-    void reserve(RecordsetData& data, std::size_t dataStart) const {
-        const std::size_t read = r_.offset() - dataStart;
-        if (read == 0 || r_.total() <= r_.offset()) return;
-        const double perRow = static_cast<double>(read) / static_cast<double>(data.rowCount);
-        const auto rows = static_cast<std::size_t>(static_cast<double>(r_.total() - dataStart) / perRow) + 1;
-        std::size_t cells = rows * data.columns.size();
-        // A guess from a few rows: it is not followed where it would take more
-        // than 16 bytes of cells per byte of file (short rows before a long
-        // stretch of something else), and it may fail without harm. It grows
-        // the room by an eighth at least, so that a guess just short of the
-        // end does not copy the cells again every few rows.
-        if (cells > r_.total()) return;
-        cells = std::max(cells, data.cells.size() + data.cells.size() / 8 + data.columns.size());
-        try {
-            data.cells.reserve(cells);
-        } catch (const std::bad_alloc&) {
-        }
-    }
-
     // One row: its values from the attributes of its tag, its child rows from
     // the elements inside it.
     void row(const Schema& schema, RecordsetData& data) {
         const std::size_t n = schema.columns.size();
         const std::size_t index = data.rowCount;
-        Variant* out = data.addRow();
+        Cell* out = data.addRow();
         const std::vector<XmlReader::Attribute>& attrs = r_.attributes();
         std::size_t hint = 0; // attributes usually come in column order
         for (std::size_t c = 0; c < n; ++c) {
@@ -636,10 +607,10 @@ private:
                     break;
                 }
             }
-            if (!a) out[c] = Variant::null();
-            else if (sc.hex || sc.base64) out[c] = decodeBinary(a->value, sc.hex);
-            else if (sc.column.type == adVariant) out[c] = Variant::fromUtf8(a->value);
-            else out[c] = valueFromText(a->value, sc.column.type);
+            if (!a) out[c].type = VarType::Null;
+            else if (sc.hex || sc.base64) data.set(out[c], decodeBinary(a->value, sc.hex));
+            else if (sc.column.type == adVariant) data.setString(out[c], a->value);
+            else data.setText(out[c], a->value, sc.column.type);
         }
         if (!schema.hasChapters) {
             r_.skipElement();
@@ -662,12 +633,12 @@ private:
                 else r_.skipElement();
             }
         }
-        out = data.cells.data() + index * n;
+        out = data.row(index);
         for (std::size_t c = 0; c < n; ++c) {
             if (!children[c]) continue;
             Ref<Recordset> rs = makeRef<Recordset>();
             rs->attach(children[c], source_);
-            out[c] = Variant(Ref<Dispatch>(rs));
+            data.set(out[c], Variant(Ref<Dispatch>(rs)));
         }
     }
 

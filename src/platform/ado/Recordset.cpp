@@ -4,6 +4,9 @@
 #include "platform/ado/ConnectionString.h"
 #include "platform/ado/Members.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace qz::ado {
 
 void raiseNotSupported(std::string_view source) {
@@ -15,10 +18,126 @@ Column::Column(std::string n, std::int32_t t, std::int32_t size)
     name16 = Variant::fromUtf8(name).stringValue();
 }
 
-const Variant& RecordsetData::current(std::size_t col) const {
+namespace {
+
+constexpr std::size_t kBlockCells = 4096;     // 64 KB of cells
+constexpr std::size_t kFirstBlockRows = 16;
+constexpr std::size_t kTextBlock = 64 * 1024;
+constexpr std::size_t kFirstTextBlock = 256;
+
+} // namespace
+
+Cell* RecordsetData::addRow() {
+    const std::size_t n = columns.size();
+    if (blocks_.empty()) {
+        // Rows per block: a power of two, so that a row is found by a shift.
+        rowShift_ = 0;
+        while ((std::size_t{2} << rowShift_) * n <= kBlockCells) ++rowShift_;
+        rowMask_ = (std::size_t{1} << rowShift_) - 1;
+    }
+    const std::size_t blockRows = rowMask_ + 1;
+    if (blocks_.empty() || blocks_.back().size() == blockRows * n) {
+        blocks_.emplace_back();
+        // The first block grows by doubling (to exactly a full block, both
+        // being powers of two); later ones are taken whole.
+        blocks_.back().reserve((blocks_.size() == 1 ? std::min(blockRows, kFirstBlockRows) : blockRows) * n);
+    }
+    std::vector<Cell>& b = blocks_.back();
+    b.resize(b.size() + n);
+    ++rowCount;
+    return b.data() + (b.size() - n);
+}
+
+void RecordsetData::clearRows() {
+    blocks_.clear();
+    textBlocks_.clear();
+    textFree_ = nullptr;
+    textLeft_ = 0;
+    textBlockSize_ = 0;
+    variants_.clear();
+    rowCount = 0;
+}
+
+const char* RecordsetData::storeText(std::string_view text) {
+    if (text.size() > textLeft_) {
+        // A long text gets a block of its own; the current one stays in use.
+        if (text.size() >= kTextBlock / 4) {
+            textBlocks_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
+            std::memcpy(textBlocks_.back().get(), text.data(), text.size());
+            return textBlocks_.back().get();
+        }
+        textBlockSize_ = std::min(kTextBlock, std::max(kFirstTextBlock, textBlockSize_ * 2));
+        while (textBlockSize_ < text.size()) textBlockSize_ *= 2;
+        textBlocks_.push_back(std::make_unique_for_overwrite<char[]>(textBlockSize_));
+        textFree_ = textBlocks_.back().get();
+        textLeft_ = textBlockSize_;
+    }
+    char* p = textFree_;
+    std::memcpy(p, text.data(), text.size());
+    textFree_ += text.size();
+    textLeft_ -= text.size();
+    return p;
+}
+
+void RecordsetData::setString(Cell& cell, std::string_view utf8) {
+    if (utf8.size() > UINT32_MAX) return set(cell, stringValue(utf8));
+    cell.kind = Cell::kText;
+    cell.type = VarType::String;
+    cell.size = static_cast<std::uint32_t>(utf8.size());
+    cell.u.text = utf8.empty() ? nullptr : storeText(utf8);
+}
+
+void RecordsetData::setText(Cell& cell, std::string_view text, std::int32_t type) {
+    Variant v;
+    if (scalarFromText(text, type, v)) set(cell, std::move(v));
+    else setString(cell, text);
+}
+
+void RecordsetData::set(Cell& cell, Variant v) {
+    cell = Cell{};
+    cell.type = v.type();
+    switch (v.type()) {
+    case VarType::Empty:
+    case VarType::Null: return;
+    case VarType::Integer: cell.u.i = v.integerValue(); return;
+    case VarType::Long: cell.u.i = v.longValue(); return;
+    case VarType::Error: cell.u.i = v.errorValue(); return;
+    case VarType::Byte: cell.u.i = v.byteValue(); return;
+    case VarType::Boolean: cell.u.i = v.boolValue(); return;
+    case VarType::Currency: cell.u.i = v.currencyValue(); return;
+    case VarType::Single: cell.u.f = v.singleValue(); return;
+    case VarType::Double: cell.u.d = v.doubleValue(); return;
+    case VarType::Date: cell.u.d = v.dateValue(); return;
+    default:
+        cell.kind = Cell::kVariant;
+        cell.u.index = variants_.size();
+        variants_.push_back(std::move(v));
+        return;
+    }
+}
+
+Variant RecordsetData::value(const Cell& cell) const {
+    if (cell.kind == Cell::kText) return stringValue(std::string_view(cell.u.text, cell.size));
+    if (cell.kind == Cell::kVariant) return variants_[cell.u.index];
+    switch (cell.type) {
+    case VarType::Null: return Variant::null();
+    case VarType::Integer: return Variant(static_cast<std::int16_t>(cell.u.i));
+    case VarType::Long: return Variant(static_cast<std::int32_t>(cell.u.i));
+    case VarType::Error: return Variant::error(static_cast<std::int32_t>(cell.u.i));
+    case VarType::Byte: return Variant(static_cast<std::uint8_t>(cell.u.i));
+    case VarType::Boolean: return Variant(cell.u.i != 0);
+    case VarType::Currency: return Variant::currency(cell.u.i);
+    case VarType::Single: return Variant(cell.u.f);
+    case VarType::Double: return Variant(cell.u.d);
+    case VarType::Date: return Variant::date(cell.u.d);
+    default: return Variant();
+    }
+}
+
+Variant RecordsetData::current(std::size_t col) const {
     if (!open) raiseAdo(kErrObjectClosed, "ADODB.Field");
     if (eof() || bof()) raiseAdo(kErrNoCurrentRecord, "ADODB.Field");
-    return cells[static_cast<std::size_t>(pos) * columns.size() + col];
+    return value(row(static_cast<std::size_t>(pos))[col]);
 }
 
 std::int64_t RecordsetData::find(std::u16string_view name) const {
@@ -162,12 +281,12 @@ const Column& Recordset::column(std::size_t i) const {
     if (i >= data_->columns.size()) raiseAdo(kErrItemNotFound, kRsSourceName);
     return data_->columns[i];
 }
-const Variant& Recordset::value(std::size_t col) const {
+Variant Recordset::value(std::size_t col) const {
     requireOpen();
     if (col >= data_->columns.size()) raiseAdo(kErrItemNotFound, kRsSourceName);
     return data_->current(col);
 }
-const Variant& Recordset::value(std::u16string_view name) const {
+Variant Recordset::value(std::u16string_view name) const {
     requireOpen();
     const std::int64_t i = data_->find(name);
     if (i < 0) raiseAdo(kErrItemNotFound, kRsSourceName);

@@ -9,6 +9,7 @@
 #include "platform/automation/Dispatch.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,28 +35,77 @@ struct Column {
     Column(std::string n, std::int32_t t, std::int32_t size);
 };
 
+// One value of a row in sixteen bytes. Numbers, dates, booleans and Null are
+// held as they are; a text is held as UTF-8 in the recordset's text store and
+// becomes a String when it is read (a String costs two allocations, and most
+// texts of a large recordset are read once or never); any other value (a
+// child recordset, a byte array) is a Variant in the recordset's side list.
+// Cells own nothing, so rows are copied and freed as plain memory.
+struct Cell {
+    enum Kind : std::uint8_t { kScalar, kText, kVariant };
+    union {
+        std::int64_t i;
+        double d;
+        float f;
+        const char* text;
+        std::size_t index;
+    } u{};
+    std::uint32_t size = 0; // bytes of a text
+    VarType type = VarType::Empty;
+    Kind kind = kScalar;
+};
+
 // The rows and the position, shared by the recordset and its field objects
 // (a script may keep a Field after it dropped the recordset).
 class RecordsetData final : public RefCounted {
 public:
     std::vector<Column> columns;
-    std::vector<Variant> cells; // row after row, columns.size() values each
     std::size_t rowCount = 0;
     std::int64_t pos = 0;       // -1 before the first row, rowCount after the last
     bool open = false;
 
     bool eof() const { return rowCount == 0 || pos >= static_cast<std::int64_t>(rowCount); }
     bool bof() const { return rowCount == 0 || pos < 0; }
-    // Appends one row; the caller fills columns.size() values.
-    Variant* addRow() {
-        cells.resize(cells.size() + columns.size());
-        ++rowCount;
-        return cells.data() + (cells.size() - columns.size());
+
+    // Appends one row of Empty values for the caller to fill with set,
+    // setString or setText. The pointer stays valid until the next addRow.
+    Cell* addRow();
+    Cell* row(std::size_t r) { return blocks_[r >> rowShift_].data() + (r & rowMask_) * columns.size(); }
+    const Cell* row(std::size_t r) const {
+        return blocks_[r >> rowShift_].data() + (r & rowMask_) * columns.size();
     }
+    void clearRows();
+
+    void set(Cell& cell, Variant v);
+    // A String, kept as UTF-8 until it is read.
+    void setString(Cell& cell, std::string_view utf8);
+    // A text converted to the subtype of a field type as valueFromText does;
+    // one that does not fit the type is kept as a String.
+    void setText(Cell& cell, std::string_view text, std::int32_t type);
+
+    Variant value(const Cell& cell) const;
+    Variant value(std::size_t r, std::size_t col) const { return value(row(r)[col]); }
     // The value of a column in the current row (3021 at BOF or EOF).
-    const Variant& current(std::size_t col) const;
+    Variant current(std::size_t col) const;
     // Index of a column by name without regard to case, or -1.
     std::int64_t find(std::u16string_view name) const;
+
+private:
+    const char* storeText(std::string_view text);
+
+    // Rows live in blocks of 2^rowShift_ rows (about 64 KB each), so that a
+    // large fetch neither copies its rows as it grows nor asks the system for
+    // fresh pages; the first block grows from a few rows, so that a small
+    // recordset stays small.
+    std::vector<std::vector<Cell>> blocks_;
+    unsigned rowShift_ = 0;
+    std::size_t rowMask_ = 0;
+    // Texts, packed one after the other in blocks that never move.
+    std::vector<std::unique_ptr<char[]>> textBlocks_;
+    char* textFree_ = nullptr;
+    std::size_t textLeft_ = 0;
+    std::size_t textBlockSize_ = 0;
+    std::vector<Variant> variants_;
 };
 
 class Recordset final : public Dispatch {
@@ -85,8 +135,8 @@ public:
     std::size_t fieldCount() const;
     const Column& column(std::size_t i) const;
     // The value in the current row (3021 at BOF/EOF, 3265 for no such field).
-    const Variant& value(std::size_t col) const;
-    const Variant& value(std::u16string_view name) const;
+    Variant value(std::size_t col) const;
+    Variant value(std::u16string_view name) const;
     RecordsetData* data() const { return data_.get(); }
 
     // Automation
@@ -113,7 +163,7 @@ class Field final : public Dispatch {
 public:
     Field(Ref<RecordsetData> data, std::size_t index) : data_(std::move(data)), index_(index) {}
     const Column& column() const { return data_->columns[index_]; }
-    const Variant& value() const { return data_->current(index_); }
+    Variant value() const { return data_->current(index_); }
 
     std::int32_t memberId(std::u16string_view name) override;
     Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;

@@ -58,11 +58,11 @@ void describeColumns(sqlite3_stmt* st, RecordsetData& data) {
     }
 }
 
-Variant dateFromNumber(sqlite3_stmt* st, int i, int storage) {
+Variant dateFromNumber(sqlite3_value* v, int storage) {
     // Numbers in a date column: REAL is a Julian day, INTEGER Unix seconds,
     // the two conventions of SQLite's own date functions.
-    if (storage == SQLITE_FLOAT) return Variant::date(sqlite3_column_double(st, i) - 2415018.5);
-    return Variant::date(25569.0 + static_cast<double>(sqlite3_column_int64(st, i)) / 86400.0);
+    if (storage == SQLITE_FLOAT) return Variant::date(sqlite3_value_double(v) - 2415018.5);
+    return Variant::date(25569.0 + static_cast<double>(sqlite3_value_int64(v)) / 86400.0);
 }
 
 // Functions of the Jet SQL dialect that SQLite lacks, so that commands
@@ -244,36 +244,37 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
     // first value.
     std::vector<int> firstStorage(n, 0);
     int rc;
-    std::vector<Variant>& cells = data->cells;
-    cells.reserve(64 * n);
     while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
-        ++data->rowCount;
+        Cell* row = data->addRow();
         for (std::size_t c = 0; c < n; ++c) {
-            const int i = static_cast<int>(c);
-            const int storage = sqlite3_column_type(s.st, i);
+            // The column's value read through its value object: one call to
+            // find it instead of one per accessor (the connection is used by
+            // one thread, which is all the value object needs).
+            sqlite3_value* v = sqlite3_column_value(s.st, static_cast<int>(c));
+            const int storage = sqlite3_value_type(v);
             const std::int32_t type = data->columns[c].type;
             if (storage != SQLITE_NULL && !firstStorage[c]) firstStorage[c] = storage;
+            Cell& cell = row[c];
             switch (storage) {
-            case SQLITE_NULL: cells.push_back(Variant::null()); break;
+            case SQLITE_NULL: cell.type = VarType::Null; break;
             case SQLITE_INTEGER:
-                cells.push_back(isDateType(type) ? dateFromNumber(s.st, i, storage)
-                                                 : valueFromInt(sqlite3_column_int64(s.st, i), type));
+                data->set(cell, isDateType(type) ? dateFromNumber(v, storage) : valueFromInt(sqlite3_value_int64(v), type));
                 break;
             case SQLITE_FLOAT:
-                cells.push_back(isDateType(type) ? dateFromNumber(s.st, i, storage)
-                                                 : valueFromDouble(sqlite3_column_double(s.st, i), type));
+                data->set(cell, isDateType(type) ? dateFromNumber(v, storage) : valueFromDouble(sqlite3_value_double(v), type));
                 break;
             case SQLITE_TEXT: {
-                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s.st, i));
-                const std::string_view text(t, static_cast<std::size_t>(sqlite3_column_bytes(s.st, i)));
-                cells.push_back((type == adEmpty || isStringType(type)) ? stringValue(text) : valueFromText(text, type));
+                const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                const std::string_view text(t, static_cast<std::size_t>(sqlite3_value_bytes(v)));
+                if (type == adEmpty || isStringType(type)) data->setString(cell, text);
+                else data->setText(cell, text, type);
                 break;
             }
             default: {
-                const void* b = sqlite3_column_blob(s.st, i);
-                const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.st, i));
-                cells.push_back(isStringType(type) ? stringValue(std::string_view(static_cast<const char*>(b), size))
-                                                   : valueFromBytes(b, size));
+                const void* b = sqlite3_value_blob(v);
+                const auto size = static_cast<std::size_t>(sqlite3_value_bytes(v));
+                if (isStringType(type)) data->setString(cell, std::string_view(static_cast<const char*>(b), size));
+                else data->set(cell, valueFromBytes(b, size));
             }
             }
         }
@@ -291,7 +292,7 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
         // Integers too large for a Long were kept as Double.
         if (col.type == adInteger)
             for (std::size_t r = 0; r < data->rowCount; ++r)
-                if (data->cells[r * n + c].type() == VarType::Double) { col.type = adDouble; col.definedSize = 8; break; }
+                if (data->row(r)[c].type == VarType::Double) { col.type = adDouble; col.definedSize = 8; break; }
     }
     return data;
 }
