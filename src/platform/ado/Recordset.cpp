@@ -27,7 +27,7 @@ constexpr std::size_t kFirstTextBlock = 256;
 
 } // namespace
 
-Cell* RecordsetData::addRow() {
+void RecordsetData::growRows() {
     const std::size_t n = columns.size();
     if (blocks_.empty()) {
         // Rows per block: a power of two, so that a row is found by a shift.
@@ -35,21 +35,25 @@ Cell* RecordsetData::addRow() {
         while ((std::size_t{2} << rowShift_) * n <= kBlockCells) ++rowShift_;
         rowMask_ = (std::size_t{1} << rowShift_) - 1;
     }
-    const std::size_t blockRows = rowMask_ + 1;
-    if (blocks_.empty() || blocks_.back().size() == blockRows * n) {
-        blocks_.emplace_back();
+    const std::size_t full = (rowMask_ + 1) * n;
+    if (blocks_.size() == 1 && lastSize_ < full) {
         // The first block grows by doubling (to exactly a full block, both
-        // being powers of two); later ones are taken whole.
-        blocks_.back().reserve((blocks_.size() == 1 ? std::min(blockRows, kFirstBlockRows) : blockRows) * n);
+        // being powers of two rows).
+        auto bigger = std::make_unique_for_overwrite<Cell[]>(lastSize_ * 2);
+        std::copy_n(blocks_[0].get(), lastUsed_, bigger.get());
+        blocks_[0] = std::move(bigger);
+        lastSize_ *= 2;
+        return;
     }
-    std::vector<Cell>& b = blocks_.back();
-    b.resize(b.size() + n);
-    ++rowCount;
-    return b.data() + (b.size() - n);
+    lastSize_ = blocks_.empty() ? std::min(rowMask_ + 1, kFirstBlockRows) * n : full;
+    blocks_.push_back(std::make_unique_for_overwrite<Cell[]>(lastSize_));
+    lastUsed_ = 0;
 }
 
 void RecordsetData::clearRows() {
     blocks_.clear();
+    lastUsed_ = 0;
+    lastSize_ = 0;
     textBlocks_.clear();
     textFree_ = nullptr;
     textLeft_ = 0;
@@ -306,14 +310,16 @@ Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>
     if (put && args.empty()) raiseAdo(kErrInvalidArgument, kRsSourceName);
     switch (id) {
     case kRsFields:
+        // Orders("Total") and Orders.Fields("Total"): the hot path of a
+        // template's loop, answered without temporary references.
         if (put) break;
-        if (isMissing(args, 0)) return Variant(Ref<Dispatch>(fields()));
-        return Variant(Ref<Dispatch>(fields()->item(args[0].dereference())));
-    case kRsCollect: {
+        fields();
+        if (isMissing(args, 0)) return Variant(Ref<Dispatch>(fields_));
+        return Variant(Ref<Dispatch>(&fields_->find(args[0])));
+    case kRsCollect:
         if (put) break;
-        Ref<Field> f = fields()->item(arg(args, 0));
-        return f->value();
-    }
+        fields();
+        return fields_->find(isMissing(args, 0) ? Variant() : args[0]).value();
     case kRsEOF: if (!put) return Variant(eof()); break;
     case kRsBOF: if (!put) return Variant(bof()); break;
     case kRsRecordCount:
@@ -461,17 +467,34 @@ Fields::Fields(Ref<RecordsetData> data) : data_(std::move(data)) {
     for (std::size_t i = 0; i < data_->columns.size(); ++i) items_.push_back(makeRef<Field>(data_, i));
 }
 
-Ref<Field> Fields::item(const Variant& index) {
+Ref<Field> Fields::item(const Variant& index) { return Ref<Field>(&find(index)); }
+
+Field& Fields::find(const Variant& arg) {
     if (!data_->open) raiseAdo(kErrObjectClosed, "ADODB.Fields");
-    if (index.isString()) {
-        const std::int64_t i = data_->find(index.stringValue());
-        if (i < 0) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-        return items_[static_cast<std::size_t>(i)];
+    if (arg.isObject()) {
+        // An object stands for its default value (a Field for its Value).
+        const Variant v = arg.dereference();
+        if (v.isObject()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
+        return find(v);
     }
-    if (index.isEmpty() || index.isNull() || index.isObject()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-    const std::int32_t i = index.toLong();
+    if (arg.isString()) {
+        // A script passes the same text object on every pass of its loop
+        // (the literal "Total"): names seen lately are known by that object.
+        // The entries hold their text, so it can neither be freed (and its
+        // address taken by another text) nor changed in place.
+        const char16_t* key = arg.stringValue().data();
+        for (const NameHit& h : hits_)
+            if (h.key.isString() && h.key.stringValue().data() == key) return *items_[h.index];
+        const std::int64_t i = data_->find(arg.stringValue());
+        if (i < 0) raiseAdo(kErrItemNotFound, "ADODB.Fields");
+        hits_[nextHit_] = NameHit{arg, static_cast<std::size_t>(i)};
+        nextHit_ = (nextHit_ + 1) % hits_.size();
+        return *items_[static_cast<std::size_t>(i)];
+    }
+    if (arg.isEmpty() || arg.isNull() || arg.isMissing()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
+    const std::int32_t i = arg.toLong();
     if (i < 0 || static_cast<std::size_t>(i) >= items_.size()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-    return items_[static_cast<std::size_t>(i)];
+    return *items_[static_cast<std::size_t>(i)];
 }
 
 std::int32_t Fields::memberId(std::u16string_view name) { return findMember(kFieldsMembers, name); }
@@ -481,7 +504,7 @@ Variant Fields::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> ar
     switch (id) {
     case kFsItem:
         if (isMissing(args, 0)) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-        return Variant(Ref<Dispatch>(item(args[0].dereference())));
+        return Variant(Ref<Dispatch>(&find(args[0])));
     case kFsCount: return Variant(static_cast<std::int32_t>(items_.size()));
     case kFsRefresh: return Variant();
     default: break;

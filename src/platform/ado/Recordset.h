@@ -8,6 +8,8 @@
 #include "platform/ado/AdoTypes.h"
 #include "platform/automation/Dispatch.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -69,10 +71,19 @@ public:
 
     // Appends one row of Empty values for the caller to fill with set,
     // setString or setText. The pointer stays valid until the next addRow.
-    Cell* addRow();
-    Cell* row(std::size_t r) { return blocks_[r >> rowShift_].data() + (r & rowMask_) * columns.size(); }
+    Cell* addRow() {
+        const std::size_t n = columns.size();
+        ++rowCount;
+        if (n == 0) return nullptr; // rows without columns hold nothing
+        if (lastUsed_ + n > lastSize_) growRows();
+        Cell* r = blocks_.back().get() + lastUsed_;
+        std::fill_n(r, n, Cell{});
+        lastUsed_ += n;
+        return r;
+    }
+    Cell* row(std::size_t r) { return blocks_[r >> rowShift_].get() + (r & rowMask_) * columns.size(); }
     const Cell* row(std::size_t r) const {
-        return blocks_[r >> rowShift_].data() + (r & rowMask_) * columns.size();
+        return blocks_[r >> rowShift_].get() + (r & rowMask_) * columns.size();
     }
     void clearRows();
 
@@ -92,12 +103,15 @@ public:
 
 private:
     const char* storeText(std::string_view text);
+    void growRows();
 
     // Rows live in blocks of 2^rowShift_ rows (about 64 KB each), so that a
     // large fetch neither copies its rows as it grows nor asks the system for
     // fresh pages; the first block grows from a few rows, so that a small
     // recordset stays small.
-    std::vector<std::vector<Cell>> blocks_;
+    std::vector<std::unique_ptr<Cell[]>> blocks_;
+    std::size_t lastUsed_ = 0; // cells in use and allocated in the last block
+    std::size_t lastSize_ = 0;
     unsigned rowShift_ = 0;
     std::size_t rowMask_ = 0;
     // Texts, packed one after the other in blocks that never move.
@@ -180,6 +194,7 @@ public:
     std::size_t count() const { return items_.size(); }
     // By position (a number) or by name (a text), 3265 when there is none.
     Ref<Field> item(const Variant& index);
+    Field& find(const Variant& index);
     Ref<Field> at(std::size_t i) { return items_.at(i); }
 
     std::int32_t memberId(std::u16string_view name) override;
@@ -190,6 +205,12 @@ public:
 private:
     Ref<RecordsetData> data_;
     std::vector<Ref<Field>> items_;
+    struct NameHit {
+        Variant key;
+        std::size_t index = 0;
+    };
+    std::array<NameHit, 4> hits_;
+    std::size_t nextHit_ = 0;
 };
 
 // Reads a recordset saved in the XML persistence format (schema, rows and

@@ -243,6 +243,17 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
     // Columns without a declared type (expressions) take the type of their
     // first value.
     std::vector<int> firstStorage(n, 0);
+    // What each column does with each storage class, decided once: the
+    // common cases (integers into a Long, reals into a Double, text kept as
+    // text) are written straight into the cell.
+    enum Use : std::uint8_t { kPlain, kDate, kString, kTyped };
+    std::vector<Use> use(n);
+    for (std::size_t c = 0; c < n; ++c) {
+        const std::int32_t type = data->columns[c].type;
+        use[c] = isDateType(type) ? kDate
+                 : (type == adEmpty || isStringType(type)) ? kString
+                 : (type == adInteger || type == adBigInt || type == adDouble) ? kPlain : kTyped;
+    }
     int rc;
     while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
         Cell* row = data->addRow();
@@ -257,17 +268,41 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
             Cell& cell = row[c];
             switch (storage) {
             case SQLITE_NULL: cell.type = VarType::Null; break;
-            case SQLITE_INTEGER:
-                data->set(cell, isDateType(type) ? dateFromNumber(v, storage) : valueFromInt(sqlite3_value_int64(v), type));
+            case SQLITE_INTEGER: {
+                const std::int64_t i = sqlite3_value_int64(v);
+                if (use[c] == kDate) {
+                    data->set(cell, dateFromNumber(v, storage));
+                } else if ((use[c] == kPlain || type == adEmpty) && i >= INT32_MIN && i <= INT32_MAX &&
+                           type != adDouble) {
+                    cell.type = VarType::Long;
+                    cell.u.i = i;
+                } else {
+                    data->set(cell, valueFromInt(i, type));
+                }
                 break;
+            }
             case SQLITE_FLOAT:
-                data->set(cell, isDateType(type) ? dateFromNumber(v, storage) : valueFromDouble(sqlite3_value_double(v), type));
+                if (use[c] == kDate) {
+                    data->set(cell, dateFromNumber(v, storage));
+                } else if (type == adDouble || type == adEmpty) {
+                    cell.type = VarType::Double;
+                    cell.u.d = sqlite3_value_double(v);
+                } else {
+                    data->set(cell, valueFromDouble(sqlite3_value_double(v), type));
+                }
                 break;
             case SQLITE_TEXT: {
                 const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
                 const std::string_view text(t, static_cast<std::size_t>(sqlite3_value_bytes(v)));
-                if (type == adEmpty || isStringType(type)) data->setString(cell, text);
-                else data->setText(cell, text, type);
+                double date = 0;
+                if (use[c] == kString) {
+                    data->setString(cell, text);
+                } else if (use[c] == kDate && parseIsoDateTime(text, date)) {
+                    cell.type = VarType::Date;
+                    cell.u.d = date;
+                } else {
+                    data->setText(cell, text, type);
+                }
                 break;
             }
             default: {
