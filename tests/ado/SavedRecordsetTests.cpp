@@ -197,6 +197,26 @@ std::string notes(const Ref<Recordset>& rs) {
     return all;
 }
 
+// Thousands of parent rows, each with its child rows, read back whole.
+TEST(SavedRecordset, ManyRowsWithTheirChildRows) {
+    std::string rows = "<rs:data>";
+    std::string want;
+    for (int i = 1; i <= 3000; ++i) {
+        const std::string note = i % 5 == 0 ? "caf\xC3\xA9 " + std::to_string(i) : "n" + std::to_string(i);
+        rows += "<z:row Id='" + std::to_string(i) + "' Note='" + note + "'>";
+        want += std::to_string(i) + "=" + note;
+        for (int k = 0; k < i % 3; ++k) {
+            rows += "<Parts P='p" + std::to_string(i * 10 + k) + "'/>";
+            want += "/p" + std::to_string(i * 10 + k);
+        }
+        rows += "</z:row>";
+        want += ";";
+    }
+    rows += "</rs:data>";
+    EXPECT_EQ(notes(parseSavedRecordset(notesXml(rows), "many.xml")), want);
+
+}
+
 TEST(SavedRecordset, ValuesAreReadAsXmlWritesThem) {
     const std::string xml = notesXml(
         "<!-- written by hand --><rs:data>\n"
