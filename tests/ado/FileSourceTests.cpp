@@ -192,5 +192,55 @@ TEST(FileSources, AccessDatesBefore1900AndAfter2100) {
                  AutomationError);
 }
 
+// The text functions templates take from Jet SQL (Left and Right among them,
+// which SQLite's grammar knows only as join keywords) on a folder of text
+// files and on an Access file: characters, not bytes, are counted.
+std::string row(Recordset& rs) {
+    std::string all;
+    for (std::size_t i = 0; i < rs.fieldCount(); ++i)
+        all += (i ? "|" : "") + (rs.value(i).isNull() ? std::string("null") : rs.value(i).toUtf8());
+    return all;
+}
+
+TEST(FileSources, JetTextFunctionsInTemplateQueries) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("people"));
+    std::ofstream(dir.file("people/people.csv"), std::ios::binary)
+        << "ID,Name,City,Right\r\n1,Łódź Café,Kraków,r1\r\n"
+           "2,Zoë,Paris,r2\r\n3,,Rome,r3\r\n";
+    Ref<Connection> text = makeRef<Connection>();
+    text->open(textString(dir.file("people"), "YES"));
+    Ref<Recordset> rs = text->execute(
+        "SELECT ID, Left(Name, 2), RIGHT (Name, 2), left/* a note */(City, 1), Right(Name, 0), Left(Name, 99),\n"
+        "  Right(City, -1), Len(Trim(Name)), IIf(Len(Name) > 3, 'long', 'short'), UCase(Mid(Name, 2, 2)),\n"
+        "  'Left(x)', [Right], Left(NULL, 2), Right(Name, NULL)\n"
+        "FROM [people.csv] -- Right(\n"
+        "WHERE Left(City, 1) <> 'x' ORDER BY ID");
+    EXPECT_EQ(row(*rs), "1|Łó|fé|K||Łódź Café||9|long|ÓD|Left(x)|r1|null|null");
+    rs->moveNext();
+    EXPECT_EQ(row(*rs), "2|Zo|oë|P||Zoë||3|short|OË|Left(x)|r2|null|null");
+    rs->moveNext();
+    EXPECT_EQ(row(*rs).substr(0, 12), "3|null|null|");
+    // The join keywords stay join keywords.
+    Ref<Recordset> joined = text->execute(
+        "SELECT a.ID, b.ID FROM [people.csv] a LEFT JOIN [people.csv] b ON Right(a.City, 1) = Left(b.City, 1) "
+        "AND a.ID <> b.ID ORDER BY a.ID");
+    EXPECT_EQ(joined->recordCount(), 3);
+    EXPECT_TRUE(joined->value(1).isNull());
+
+    const std::string path = fixture("nwind.mdb", dir);
+    Ref<Connection> access = makeRef<Connection>();
+    access->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + path + "\"");
+    Ref<Recordset> orders = access->execute(
+        "SELECT Orders.OrderID, Left(Customers.CompanyName, 4), Right(Customers.CompanyName, 9), "
+        "Len(Customers.CompanyName) FROM Orders LEFT JOIN Customers ON Orders.CustomerID = Customers.CustomerID "
+        "WHERE Left(Orders.CustomerID, 4) = 'VINE' OR Right(Orders.CustomerID, 3) = 'FKI' ORDER BY Orders.OrderID");
+    EXPECT_EQ(row(*orders), "10248|Vins|Chevalier|25");
+    int alfki = 0;
+    for (orders->moveNext(); !orders->eof(); orders->moveNext())
+        alfki += row(*orders).find("|Alfr|tterkiste|19") != std::string::npos;
+    EXPECT_EQ(alfki, 6);
+}
+
 } // namespace
 } // namespace qz::ado::test

@@ -66,9 +66,10 @@ Variant dateFromNumber(sqlite3_value* v, int storage) {
 }
 
 // Functions of the Jet SQL dialect that SQLite lacks, so that commands
-// written for Access run on the file sources too: Nz, UCase, LCase, Mid, Len,
-// Year, Month, Day, Now. Text positions count characters. (Left and Right are
-// keywords of SQLite's grammar and cannot be functions there.)
+// written for Access run on the file sources too: Nz, UCase, LCase, Left,
+// Right, Mid, Len, Year, Month, Day, Now (Trim and IIf are SQLite's own). Text
+// positions count characters. Left and Right are join keywords of SQLite's
+// grammar: their calls are quoted before a statement is prepared.
 std::size_t utf8Chars(const unsigned char* p, std::size_t n) {
     std::size_t k = 0;
     for (std::size_t i = 0; i < n; ++i) k += (p[i] & 0xC0) != 0x80;
@@ -114,6 +115,18 @@ void jetCase(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void jetMid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const std::int64_t start = std::max<std::int64_t>(sqlite3_value_int64(argv[1]), 1) - 1;
     resultSlice(ctx, argv[0], start, argc > 2 ? std::max<std::int64_t>(sqlite3_value_int64(argv[2]), 0) : -1);
+}
+
+// Left(s, n) and Right(s, n): the first or last n characters (all of them
+// when s is shorter, none when n is not positive); Null when either is Null.
+void jetLeftRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const std::int64_t count = std::max<std::int64_t>(sqlite3_value_int64(argv[1]), 0);
+    if (sqlite3_user_data(ctx) == nullptr) return resultSlice(ctx, argv[0], 0, count);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const auto chars = static_cast<std::int64_t>(
+        utf8Chars(sqlite3_value_text(argv[0]), static_cast<std::size_t>(sqlite3_value_bytes(argv[0]))));
+    resultSlice(ctx, argv[0], std::max<std::int64_t>(chars - count, 0), -1);
 }
 
 void jetLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -165,13 +178,88 @@ void addJetFunctions(sqlite3* db) {
     };
     static const Fn fns[] = {
         {"nz", 1, jetNz, 0}, {"nz", 2, jetNz, 0}, {"ucase", 1, jetCase, 1}, {"lcase", 1, jetCase, 0},
-        {"mid", 2, jetMid, 0}, {"mid", 3, jetMid, 0},
+        {"left", 2, jetLeftRight, 0}, {"right", 2, jetLeftRight, 1}, {"mid", 2, jetMid, 0}, {"mid", 3, jetMid, 0},
         {"len", 1, jetLen, 0}, {"year", 1, jetDatePart, 0}, {"month", 1, jetDatePart, 1},
         {"day", 1, jetDatePart, 2}, {"now", 0, jetNow, 0},
     };
     for (const Fn& f : fns)
         sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8 | (f.fn == jetNow ? 0 : SQLITE_DETERMINISTIC),
                                    reinterpret_cast<void*>(f.data), f.fn, nullptr, nullptr, nullptr);
+}
+
+bool identifierByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '$' ||
+           u >= 0x80;
+}
+
+// The end of a comment starting at i (the text's end when it is not closed),
+// or i when none starts there.
+std::size_t skipComment(std::string_view sql, std::size_t i) {
+    if (i >= sql.size()) return i;
+    const char c = sql[i];
+    if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+        const std::size_t end = sql.find('\n', i);
+        return end == std::string_view::npos ? sql.size() : end + 1;
+    }
+    if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+        const std::size_t end = sql.find("*/", i + 2);
+        return end == std::string_view::npos ? sql.size() : end + 2;
+    }
+    return i;
+}
+
+// The same for a quoted name or literal, or a comment.
+std::size_t skipQuotedOrComment(std::string_view sql, std::size_t i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+        const char close = c == '[' ? ']' : c;
+        for (std::size_t j = i + 1; j < sql.size(); ++j) {
+            if (sql[j] != close) continue;
+            if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) { ++j; continue; } // doubled
+            return j + 1;
+        }
+        return sql.size();
+    }
+    return skipComment(sql, i);
+}
+
+// Jet's calls Left(...) and Right(...) written as "left"(...) and
+// "right"(...), which SQLite's grammar takes as calls of the functions above.
+// Names in quotes or brackets, literals and comments are left as they are, and
+// so are the keywords of a join (never followed by a parenthesis).
+std::string quoteJetCalls(std::string_view sql) {
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < sql.size();) {
+        if (const std::size_t end = skipQuotedOrComment(sql, i); end != i) {
+            i = end;
+            continue;
+        }
+        if (!identifierByte(sql[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < sql.size() && identifierByte(sql[j])) ++j;
+        const std::string_view word = sql.substr(i, j - i);
+        if ((equalsNoCaseAscii(word, "left") || equalsNoCaseAscii(word, "right")) && (i == 0 || sql[i - 1] != '.')) {
+            std::size_t k = j;
+            for (std::size_t end;; k = end) {
+                while (k < sql.size() && (sql[k] == ' ' || sql[k] == '\t' || sql[k] == '\r' || sql[k] == '\n')) ++k;
+                if ((end = skipComment(sql, k)) == k) break;
+            }
+            if (k < sql.size() && sql[k] == '(') {
+                out.append(sql.substr(copied, i - copied));
+                out += word.size() == 4 ? "\"left\"" : "\"right\"";
+                copied = j;
+            }
+        }
+        i = j;
+    }
+    if (copied == 0) return std::string(sql);
+    out.append(sql.substr(copied));
+    return out;
 }
 
 } // namespace
@@ -236,7 +324,7 @@ void SqliteBackend::exec(const std::string& sql) {
 
 Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
     Statement s;
-    prepare(db_, sql, s);
+    prepare(db_, quoteJetCalls(sql), s);
     Ref<RecordsetData> data = makeRef<RecordsetData>();
     describeColumns(s.st, *data);
     const std::size_t n = data->columns.size();
@@ -334,7 +422,7 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
 
 Ref<RecordsetData> SqliteBackend::describe(std::string_view sql) {
     Statement s;
-    prepare(db_, sql, s);
+    prepare(db_, quoteJetCalls(sql), s);
     Ref<RecordsetData> data = makeRef<RecordsetData>();
     describeColumns(s.st, *data);
     for (Column& c : data->columns)
