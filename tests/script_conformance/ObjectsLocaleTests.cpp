@@ -230,6 +230,23 @@ TEST(ConformDictionary, OverwriteTextModeAndOrder) {
     expectAll(cases);
 }
 
+// Dictionaries that hold themselves or each other; Class_Terminate when the
+// script lets such a dictionary go.
+TEST(ConformDictionary, SelfReferencesAndCycles) {
+    const std::string term = "Dim gone\nClass T\n Sub Class_Terminate : gone = gone + 1 : End Sub\nEnd Class\n";
+    const Case cases[] = {
+        {dict("d.Add \"me\", d"), "d(\"me\")(\"me\").Count", "Long:1"},
+        {dict("Set e = CreateObject(\"Scripting.Dictionary\")\nd.Add 1, e : e.Add 2, d"), "d(1)(2)(1).Count", "Long:1"},
+        {dict("d.Add d, \"self\""), "d(d)", "String:self"},
+        {dict("d.Add \"a\", Array(d, 1)"), "UBound(d(\"a\")(0)(\"a\"))", "Long:1"},
+        {term + dict("d.Add \"me\", d : d.Add \"t\", New T\nd.Remove \"me\" : Set d = Nothing"), "gone", "Integer:1"},
+        {term + dict("d.Add \"me\", d : d.Add \"t\", New T\nd.RemoveAll"), "gone", "Integer:1"},
+        {term + dict("d.Add \"t\", New T\nd(\"t\") = 0"), "gone", "Integer:1"},
+        {term + dict("d.Add \"me\", d : d.Add \"t\", New T\nSet d = Nothing"), "IsEmpty(gone)", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
 // Lookahead, lazy quantifiers, back references, empty patterns.
 TEST(ConformRegExp, LookaheadLazyBackreferencesAndEmptyPattern) {
     const Case cases[] = {

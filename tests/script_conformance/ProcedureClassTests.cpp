@@ -426,5 +426,19 @@ TEST(ConformProcedures, DefaultMemberArgumentsByValueAndEvaluatedOnce) {
     expectAll(cases);
 }
 
+// A procedure that uses a global assigned later at module level (no Dim):
+// every use of the name is the global, reads and writes alike.
+TEST(ConformProcedures, GlobalsAssignedAfterTheProcedures) {
+    const Case cases[] = {
+        {"Sub S\n total = total + 1\nEnd Sub\ntotal = 10\nS", "total", "Integer:11"},
+        {"Sub S\n x = d.Count\n d.Add \"k\" & x, x\nEnd Sub\nSet d = CreateObject(\"Scripting.Dictionary\")\nS : S", "d.Count", "Long:2"},
+        {"Class C\n Sub Bump : n = n + 2 : n = n * 10 : End Sub\nEnd Class\nn = 1\nSet o = New C : o.Bump", "n", "Integer:30"},
+        {"Function F\n F = t & t\nEnd Function\nt = \"ab\"", "F()", "String:abab"},
+        // Names the module never assigns stay local to the procedure.
+        {"Sub S\n u = u + 1\n u = u + 1\n r = u\nEnd Sub\nDim r\nS", "r & \"|\" & IsEmpty(u)", "String:2|True"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -249,6 +249,7 @@ void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
         std::int32_t slot = add(c.name, c.line, c.col);
         p.constInits.emplace_back(slot, std::move(v));
     }
+    p.declaredSlots = sc.frameSize;
     bindList(p.body, sc);
     p.frameSize = sc.frameSize;
 }
@@ -381,6 +382,9 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         }
         e.bind = Bind::Local;
         e.slot = it->second;
+        // Every use of an undeclared name follows a global of that name
+        // defined later, not only the first one.
+        if (sc.canAddLocals && it->second >= sc.proc->declaredSlots) implicitNodes_.push_back(&e);
         return;
     }
     if (sc.cls) {

@@ -139,15 +139,9 @@ Engine::~Engine() {
     memberObjects_.clear();
     link_->engine = nullptr;
     errObject_->engine = nullptr;
-    // Instances still alive now keep each other (a field that refers back):
-    // empty their fields so that the cycles go. No script code runs here.
-    std::vector<Ref<ScriptObject>> alive;
-    for (ScriptObject* o = link_->live; o; o = o->nextLive)
-        if (o->refCount() > 0) alive.emplace_back(o);  // none being deleted
-    for (auto& o : alive) {
-        std::vector<Variant> fields = std::move(o->fields);
-        o->fields.assign(fields.size(), Variant());
-    }
+    // Instances and dictionaries still alive that only keep each other (a
+    // field or an item that refers back) are emptied so that they go.
+    collectCycles(*link_);
 }
 
 void Engine::addObject(const std::u16string& name, Ref<Dispatch> object, bool addMembers) {
@@ -1269,13 +1263,16 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
         return invokeClassMember(so, id, kind, args);
     }
     std::int32_t id;
-    if (site.cacheKey == d) {
+    if (site.cacheKey == d || site.cacheKey == &typeid(*d)) {
         id = site.cacheId;
     } else {
         id = d->memberId(name);
         if (id == kDispidUnknown) fail(err::NoSuchMember);
-        site.cacheKey = d;
-        site.cacheHold = keep;
+        // A dictionary may hold script objects: the call site must not keep
+        // it alive. Its members are the same for every dictionary.
+        const bool byType = typeid(*d) == typeid(Dictionary);
+        site.cacheKey = byType ? static_cast<const void*>(&typeid(Dictionary)) : d;
+        site.cacheHold = byType ? Ref<Dispatch>() : keep;
         site.cacheId = id;
     }
     Variant r = d->invoke(id, kind, args);

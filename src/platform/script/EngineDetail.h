@@ -5,6 +5,7 @@
 
 #include "platform/automation/ErrorTexts.h"
 #include "platform/script/Engine.h"
+#include "platform/script/runtime/Dictionary.h"
 
 #include <typeinfo>
 
@@ -40,7 +41,13 @@ class ScriptObject;
 struct EngineLink : RefCounted {
     Engine* engine = nullptr;
     ScriptObject* live = nullptr;  // the instances alive, a list through ScriptObject
+    Ref<DictionaryList> dictionaries = makeRef<DictionaryList>();  // the dictionaries made
 };
+
+// Empties the instances and dictionaries of an engine that only hold one
+// another (cycles nothing outside reaches), so that they are freed. Runs no
+// script code: for an engine that is closing.
+void collectCycles(EngineLink& link) noexcept;
 
 struct ClassMember {
     std::u16string name;

@@ -2,6 +2,7 @@
 
 #include "platform/automation/ErrorTexts.h"
 #include "platform/script/Engine.h"
+#include "platform/script/EngineDetail.h"
 #include "platform/script/ScriptControl.h"
 #include "platform/script/runtime/Runtime.h"
 #include "platform/system/Locales.h"
@@ -108,8 +109,12 @@ Variant Engine::callBuiltin(const Expr& e, Frame& f) {
     return r;
 }
 
+// Dictionaries join the engine's list so that cycles through them can be
+// found when the engine closes.
 Variant Engine::createObjectByProgId(std::u16string_view progId) {
-    return Variant(createObject(progId));
+    Ref<Dispatch> obj = createObject(progId);
+    if (auto* d = dynamic_cast<Dictionary*>(obj.get())) d->joinList(link_->dictionaries);
+    return Variant(std::move(obj));
 }
 
 Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
@@ -172,11 +177,11 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         return Variant(fromUtf8(r ? *r : std::string()));
     }
     case kCreateObject:
-        return Variant(createObject(text(0)));
+        return createObjectByProgId(text(0));
     case kGetObject: {
         // Only "GetObject(, class)" / "GetObject("", class)": a new object of the class.
         std::u16string path = text(0), cls = text(1);
-        if (path.empty() && !cls.empty()) return Variant(createObject(cls));
+        if (path.empty() && !cls.empty()) return createObjectByProgId(cls);
         fail(err::CannotCreateObject);
     }
     case kSetLocale: {
