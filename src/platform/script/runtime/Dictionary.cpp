@@ -118,9 +118,9 @@ std::uint32_t Dictionary::hashOf(const Variant& v) const noexcept {
 std::size_t Dictionary::probe(const Variant& key, std::uint32_t hash) const noexcept {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const Slot& s = slots_[i];
-        if (s.entry == kEmpty) return std::size_t(-1);
-        if (s.hash == hash && s.entry != kGone && ops::sameKey(entries_[s.entry].key, key, mode_))
+        const Slot s = slots_[i];
+        if (s == kEmpty) return std::size_t(-1);
+        if (s != kGone && entries_[s].hash == hash && ops::sameKey(entries_[s].key, key, mode_))
             return i;
     }
 }
@@ -133,36 +133,36 @@ Variant Dictionary::normalizeKey(const Variant& key) {
 std::size_t Dictionary::find(const Variant& key) const {
     if (slots_.empty()) return std::size_t(-1);
     std::size_t i = probe(key, hashOf(key));
-    return i == std::size_t(-1) ? i : slots_[i].entry;
+    return i == std::size_t(-1) ? i : slots_[i];
 }
 
-// Rebuilds the index for the live entries, with room for as many again.
+// Rebuilds the index for the live entries, at most half full.
 void Dictionary::reindex(std::size_t live) {
     std::size_t cap = 16;
-    while (cap < live * 4) cap *= 2;
-    slots_.assign(cap, Slot{0, kEmpty});
+    while (cap < live * 2 + 2) cap *= 2;
+    slots_.assign(cap, kEmpty);
     used_ = 0;
     for (std::size_t e = 0; e < entries_.size(); ++e)
         if (entries_[e].alive) {
             std::size_t i = entries_[e].hash & (cap - 1);
-            while (slots_[i].entry != kEmpty) i = (i + 1) & (cap - 1);
-            slots_[i] = Slot{entries_[e].hash, static_cast<std::uint32_t>(e)};
+            while (slots_[i] != kEmpty) i = (i + 1) & (cap - 1);
+            slots_[i] = static_cast<Slot>(e);
             ++used_;
         }
 }
 
 // Puts entry e (alive, its hash set) into the index.
 void Dictionary::place(std::size_t e) {
-    if ((used_ + 1) * 2 > slots_.size()) {
+    if ((used_ + 1) * 3 > slots_.size() * 2) {
         reindex(count()); // places every live entry, e included
         return;
     }
     const std::size_t mask = slots_.size() - 1;
     const std::uint32_t hash = entries_[e].hash;
     std::size_t i = hash & mask;
-    while (slots_[i].entry != kEmpty && slots_[i].entry != kGone) i = (i + 1) & mask;
-    if (slots_[i].entry == kEmpty) ++used_;
-    slots_[i] = Slot{hash, static_cast<std::uint32_t>(e)};
+    while (slots_[i] != kEmpty && slots_[i] != kGone) i = (i + 1) & mask;
+    if (slots_[i] == kEmpty) ++used_;
+    slots_[i] = static_cast<Slot>(e);
 }
 
 void Dictionary::add(const Variant& key0, const Variant& item) {
@@ -198,10 +198,10 @@ void Dictionary::rename(const Variant& oldKey, const Variant& newKey0) {
     Variant newKey = normalizeKey(newKey0);
     std::size_t s = slots_.empty() ? std::size_t(-1) : probe(oldKey, hashOf(oldKey));
     if (s == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
-    const std::size_t i = slots_[s].entry;
+    const std::size_t i = slots_[s];
     std::size_t j = find(newKey);
     if (j != std::size_t(-1) && j != i) throwRuntimeError(err::KeyExists);
-    slots_[s].entry = kGone;
+    slots_[s] = kGone;
     entries_[i].hash = hashOf(newKey);
     entries_[i].key = std::move(newKey);
     place(i);
@@ -210,8 +210,8 @@ void Dictionary::rename(const Variant& oldKey, const Variant& newKey0) {
 void Dictionary::remove(const Variant& key) {
     std::size_t s = slots_.empty() ? std::size_t(-1) : probe(key, hashOf(key));
     if (s == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
-    Entry& e = entries_[slots_[s].entry];
-    slots_[s].entry = kGone;
+    Entry& e = entries_[slots_[s]];
+    slots_[s] = kGone;
     e.alive = false;
     // Released when the dictionary is consistent again: the last reference to
     // an object may run script code (Class_Terminate) that uses it.

@@ -62,13 +62,11 @@ private:
         std::uint32_t hash = 0;
         bool alive = true;
     };
-    // One slot of the open-addressing index: the hash of its key (compared
-    // before the key itself, so that a probe rarely touches an entry) and the
-    // entry's position, or kEmpty / kGone (a removed key: probes go past it).
-    struct Slot {
-        std::uint32_t hash;
-        std::uint32_t entry;
-    };
+    // The open-addressing index holds entry positions only, or kEmpty /
+    // kGone (a removed key: probes go past it). Four bytes a slot keep the
+    // index of a large dictionary small enough to stay in the cache; the
+    // entry's stored hash is compared before its key.
+    using Slot = std::uint32_t;
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
     static constexpr std::uint32_t kGone = 0xFFFFFFFEu;
     static Variant normalizeKey(const Variant& key);
@@ -95,7 +93,7 @@ private:
     // one stays linear.
     std::vector<Entry> entries_;
     std::size_t dead_ = 0;
-    std::vector<Slot> slots_;   // power-of-two size, at most half used
+    std::vector<Slot> slots_;   // power-of-two size, at most two thirds used
     std::size_t used_ = 0;      // slots holding an entry or kGone
     ops::CompareMode mode_ = ops::CompareMode::Binary;
     std::int32_t modeValue_ = 0;
