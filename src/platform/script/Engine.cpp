@@ -296,7 +296,7 @@ Variant Engine::evalText(std::u16string_view text) {
     try {
         return eval(*e, f);
     } catch (AutomationError& ex) {
-        throw ScriptFailure{std::move(ex), e->line, e->col, nullptr};
+        throw failureAt(ex, e->line, e->col, nullptr);
     }
 }
 
@@ -342,20 +342,20 @@ Flow Engine::execList(const StmtList& list, Frame& f) {
             if (!f.resumeNext) throw;
             setErr(e.err);
         } catch (AutomationError& e) {
-            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
         } catch (std::bad_alloc&) {
             AutomationError e = runtimeError(err::OutOfMemory);
-            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
         } catch (std::length_error&) {
             AutomationError e = runtimeError(err::OutOfMemory);
-            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
         } catch (std::exception& ex) {
             // A host object that failed with a C++ exception of its own.
             AutomationError e(kErrorFail, "", ex.what());
-            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
         }
     }
@@ -592,7 +592,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
                    (t.bind == Bind::Global || (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
             // A variable called as a procedure ("Foo", "Call Foo" with Foo
             // undefined): there is nothing to call unless it holds an object.
-            if (!eval(t, f).isObject()) fail(err::TypeMismatch);
+            if (!eval(t, f).isObject()) failNamed(err::TypeMismatch, t.name);
         } else {
             eval(t, f);
         }
@@ -660,7 +660,7 @@ Flow Engine::execWith(const Stmt& s, Frame& f) {
 
 Flow Engine::execFor(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
-    if (!var) fail(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment);
+    if (!var) failNamed(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment, s.target->name);
     auto numeric = [&](const Variant& v) {
         Variant x = letValue(v);
         if (x.isString()) return Variant(x.toDouble());
@@ -729,7 +729,7 @@ struct ArrayLock {
 
 Flow Engine::execForEach(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
-    if (!var) fail(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment);
+    if (!var) failNamed(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment, s.target->name);
     Variant coll = eval(*s.value, f);
     if (coll.isArray()) {
         ArrayLock lock(coll.arrayValue());
@@ -940,7 +940,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
                 else letInto(*f.ref[t.slot], std::move(value));
                 return;
             case Bind::Global:
-                if (globalConst_[t.slot]) fail(err::IllegalAssignment);
+                if (globalConst_[t.slot]) failNamed(err::IllegalAssignment, t.name);
                 if (isSet) setInto(globals_[t.slot], std::move(value));
                 else letInto(globals_[t.slot], std::move(value));
                 return;
@@ -948,7 +948,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
                 if (isSet) setInto(f.me->fields[t.slot], std::move(value));
                 else letInto(f.me->fields[t.slot], std::move(value));
                 return;
-            case Bind::Undefined: fail(err::UndefinedVariable);
+            case Bind::Undefined: failNamed(err::UndefinedVariable, t.name);
             case Bind::ClassMethod: {
                 Variant one[1] = {std::move(value)};
                 invokeClassMember(f.me, t.slot + 1, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, one);
@@ -1006,7 +1006,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
             args.push_back(std::move(value));
             memberObjects_[t.slot]->invoke(t.cacheId, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
             return;
-        case Bind::Undefined: fail(err::UndefinedVariable);
+        case Bind::Undefined: failNamed(err::UndefinedVariable, t.name);
         default: fail(err::IllegalAssignment);
         }
     }
@@ -1169,7 +1169,7 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
         Variant hold = v;  // the element read must not see the variable change under it
         Args args;
         evalArgs(e.args, args, f);
-        if (!hold.isArray() && !hold.isObject()) fail(err::TypeMismatch);
+        if (!hold.isArray() && !hold.isObject()) failNamed(err::TypeMismatch, e.name);
         return indexInto(hold, args);
     }
     case Bind::Proc:
@@ -1188,7 +1188,7 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
         return r;
     }
     case Bind::Undefined:
-        fail(err::UndefinedVariable);
+        failNamed(err::UndefinedVariable, e.name);
     default:
         fail(err::UndefinedVariable);
     }
@@ -1204,9 +1204,8 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         evalArgs(e.args, args, f);
         return indexInto(obj, args);
     }
-    if (!obj.isObject()) fail(err::ObjectRequired);
+    if (!obj.isObject() || !obj.objectValue()) failNamed(err::ObjectRequired, objectCulprit(e));
     Dispatch* d = obj.objectValue();
-    if (!d) fail(err::ObjectRequired);
     if (e.cacheKey == d) {
         // The host object this call site saw last (it holds a reference, so
         // the address still names the same object).
@@ -1227,7 +1226,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
                 auto it = so->cls->byName.find(e.name);
                 if (it != so->cls->byName.end()) id = it->second + 1;
             }
-            if (id == kDispidUnknown) fail(err::NoSuchMember);
+            if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(e));
             e.cacheKey = so->cls.get();
             e.cacheHold.reset();
             e.cacheId = id;
@@ -1242,9 +1241,8 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
 
 Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
                          std::uint8_t kind, Args& args, Frame&) {
-    if (!objv.isObject()) fail(err::ObjectRequired);
+    if (!objv.isObject() || !objv.objectValue()) failNamed(err::ObjectRequired, objectCulprit(site));
     Dispatch* d = objv.objectValue();
-    if (!d) fail(err::ObjectRequired);
     Ref<Dispatch> keep(d);
     ScriptObject* so = site.cacheKey == d ? nullptr : asScriptObject(d);
     if (so) {
@@ -1255,7 +1253,7 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
             id = site.cacheId;
         } else {
             id = so->memberId(name);
-            if (id == kDispidUnknown) fail(err::NoSuchMember);
+            if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(site));
             site.cacheKey = so->cls.get();
             site.cacheHold.reset();
             site.cacheId = id;
@@ -1267,7 +1265,7 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
         id = site.cacheId;
     } else {
         id = d->memberId(name);
-        if (id == kDispidUnknown) fail(err::NoSuchMember);
+        if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(site));
         // A dictionary may hold script objects: the call site must not keep
         // it alive. Its members are the same for every dictionary.
         const bool byType = typeid(*d) == typeid(Dictionary);
@@ -1284,7 +1282,7 @@ Variant Engine::newObject(const Expr& e) {
     auto it = classes_.find(e.name);
     if (it == classes_.end()) {
         if (equalsNoCase(e.name, u"RegExp")) return createObjectByProgId(u"VBScript.RegExp");
-        fail(err::ClassNotDefined);
+        failNamed(err::ClassNotDefined, e.name);
     }
     Ref<ScriptObject> obj(new ScriptObject(it->second.get(), link_));
     ClassInfo& ci = *it->second;
@@ -1350,7 +1348,7 @@ Variant* Engine::elementByRef(const Expr& a, Frame& caller, ElementLocks& locked
 Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                          std::span<Variant> argValues, Frame& caller, bool wantResult) {
     const std::size_t nargs = argExprs ? argExprs->size() : argValues.size();
-    if (nargs != p.params.size()) fail(err::WrongArgCount);
+    if (nargs != p.params.size()) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     checkStack();
     const std::size_t n = static_cast<std::size_t>(p.frameSize);
     if (sp_ + n > values_.size()) fail(err::OutOfStack);

@@ -59,6 +59,7 @@ struct ScriptFailure {
     std::int32_t line = 0;
     std::int32_t col = 0;
     const Block* block = nullptr;
+    std::string culprit;   // the name the host's description adds (UTF-8), or empty
 };
 
 // The script was stopped (time-out); On Error Resume Next does not catch it.

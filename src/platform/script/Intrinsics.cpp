@@ -95,7 +95,7 @@ void registerLibrary(std::unordered_map<std::u16string, std::int32_t, NoCaseHash
 Variant Engine::callBuiltin(const Expr& e, Frame& f) {
     const BuiltinFunction& b = builtinFunctions()[static_cast<std::size_t>(e.slot)];
     const std::size_t n = e.args.size();
-    if (static_cast<int>(n) < b.minArgs || static_cast<int>(n) > b.maxArgs) fail(err::WrongArgCount);
+    if (static_cast<int>(n) < b.minArgs || static_cast<int>(n) > b.maxArgs) failNamed(err::WrongArgCount, e.name);
     Variant small[6];
     std::vector<Variant> big;
     Variant* argv = small;
@@ -104,7 +104,12 @@ Variant Engine::callBuiltin(const Expr& e, Frame& f) {
         argv = big.data();
     }
     for (std::size_t i = 0; i < n; ++i) argv[i] = eval(*e.args[i], f);
-    Variant r = b.fn(std::span<Variant>(argv, n));
+    Variant r;
+    try {
+        r = b.fn(std::span<Variant>(argv, n));
+    } catch (AutomationError& ex) {
+        rethrowNamed(ex, e.name);  // "Type mismatch: 'CLng'"
+    }
     if (hasDeadline_) checkClock();
     return r;
 }
@@ -112,7 +117,13 @@ Variant Engine::callBuiltin(const Expr& e, Frame& f) {
 // Dictionaries join the engine's list so that cycles through them can be
 // found when the engine closes.
 Variant Engine::createObjectByProgId(std::u16string_view progId) {
-    Ref<Dispatch> obj = createObject(progId);
+    Ref<Dispatch> obj;
+    try {
+        obj = createObject(progId);
+    } catch (AutomationError& ex) {
+        if (ex.Number == err::CannotCreateObject) failNamed(err::CannotCreateObject, progId);
+        throw;
+    }
     if (auto* d = dynamic_cast<Dictionary*>(obj.get())) d->joinList(link_->dictionaries);
     return Variant(std::move(obj));
 }
@@ -127,7 +138,7 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         evalArgs(e.args, args, f);
         return indexInto(errObj, args);
     }
-    if (static_cast<int>(n) < info.minArgs || static_cast<int>(n) > info.maxArgs) fail(err::WrongArgCount);
+    if (static_cast<int>(n) < info.minArgs || static_cast<int>(n) > info.maxArgs) failNamed(err::WrongArgCount, e.name);
     Args a;
     evalArgs(e.args, a, f);
     if (hasDeadline_) checkClock();
