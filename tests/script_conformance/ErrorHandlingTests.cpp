@@ -113,6 +113,34 @@ TEST(ConformErrors, ExecuteEvalScoping) {
     expectAll(cases);
 }
 
+// What Execute declares inside a procedure (Dim, or a name it assigns) is a
+// variable of the running call: later Execute and Eval in that call see it,
+// the module does not, and the next call starts without it.
+TEST(ConformStatements, ExecuteDeclaresInTheCallersScope) {
+    const Case cases[] = {
+        {"Dim r\nSub T\n Execute \"Dim q : q = 5\"\n r = Eval(\"q\")\nEnd Sub\nT", "r & IsEmpty(q)", "String:5True"},
+        {"Dim r\nSub T\n Execute \"Dim q\"\n Execute \"q = 7\"\n r = Eval(\"q\")\nEnd Sub\nT", "r & IsEmpty(q)", "String:7True"},
+        {"Dim r\nSub T\n Execute \"Dim q : q = 5\"\n r = q\nEnd Sub\nT", "r & IsEmpty(q)", "String:5True"},
+        {"Dim r\nSub T\n Execute \"z = 3\"\n r = Eval(\"z\")\nEnd Sub\nT", "r & IsEmpty(z)", "String:3True"},
+        {"Dim r\nSub T\n Execute \"n = n + 1\"\n r = r & Eval(\"n\")\nEnd Sub\nT : T", "r", "String:11"},
+        {"Class C\n Function F\n  Execute \"Dim v : v = 2\"\n  F = Eval(\"v * 3\")\n End Function\nEnd Class\nSet o = New C",
+         "o.F & IsEmpty(v)", "String:6True"},
+        {"Dim r\nSub T\n Execute \"Dim a(2) : a(1) = 9\"\n r = Eval(\"UBound(a) & a(1)\")\nEnd Sub\nT", "r", "String:29"},
+        {"Dim r\nSub Inc(x)\n x = x + 1\nEnd Sub\nSub T\n Execute \"Dim c : c = 1 : Inc c\"\n r = Eval(\"c\")\nEnd Sub\nT", "r",
+         "Integer:2"},
+        {"Dim r\nSub T\n Execute \"Dim a : a = 1 : Execute \"\"Dim b : b = a + 1\"\"\"\n r = Eval(\"a + b\")\nEnd Sub\nT",
+         "r & IsEmpty(b)", "String:3True"},
+        {"Function F(n)\n Execute \"Dim v : v = n\"\n If n > 0 Then F = Eval(\"v\") + F(n - 1) Else F = 0\nEnd Function", "F(3)",
+         "Integer:6"},
+        // A local of the procedure stays the one Execute reaches.
+        {"Dim r\nSub T\n Dim k : k = 1\n Execute \"Dim k : k = k + 1\"\n r = k\nEnd Sub\nT", "r", "Integer:2"},
+        // Procedures that Execute defines are global all the same.
+        {"Sub T\n Execute \"Function G : G = 8 : End Function\"\nEnd Sub\nT", "G()", "Integer:8"},
+        {"Dim r\nSub T\n ExecuteGlobal \"Dim gq : gq = 4\"\n r = gq\nEnd Sub\nT", "r & gq", "String:44"},
+    };
+    expectAll(cases);
+}
+
 // Code that Eval, Execute and ExecuteGlobal cannot compile fails the
 // statement that ran it, so On Error Resume Next traps it.
 TEST(ConformErrors, CompileErrorsOfCodeRunAtRunTime) {

@@ -80,6 +80,8 @@ void Engine::scopeOfFrame(Scope& sc, const Frame& f) {
     if (f.proc) {
         for (std::size_t i = 0; i < f.proc->slotNames.size(); ++i)
             sc.locals[f.proc->slotNames[i]] = static_cast<std::int32_t>(i);
+        if (f.dyn)
+            for (const auto& [name, i] : f.dyn->index) sc.locals.emplace(name, f.proc->frameSize + i);
     }
     sc.cls = f.me ? f.me->cls.get() : nullptr;
 }
@@ -175,8 +177,30 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
         names_[p->name] = g;
         newNames_.push_back(p->name);
     }
-    // Variables
+    // Variables. Code that Execute runs inside a procedure declares them in
+    // the running call instead.
+    Scope moduleScope;
+    moduleScope.explicitNames = expl;
+    if (caller) scopeOfFrame(moduleScope, *caller);
+    if (caller && caller->proc && caller->dyn) {
+        moduleScope.dyn = caller->dyn.get();
+        moduleScope.dynBase = caller->proc->frameSize;
+    }
     for (auto& d : b->globals) {
+        if (moduleScope.dyn) {
+            Variant* var;
+            if (auto it = moduleScope.locals.find(d.name); it != moduleScope.locals.end()) {
+                var = it->second < moduleScope.dynBase ? caller->ref[it->second]
+                                                       : &moduleScope.dyn->values[static_cast<std::size_t>(it->second - moduleScope.dynBase)];
+            } else {
+                std::int32_t n = moduleScope.dyn->add(d.name);
+                moduleScope.locals[d.name] = moduleScope.dynBase + n;
+                var = &moduleScope.dyn->values.back();
+            }
+            if (!d.dims.empty()) *var = Variant(makeArray(d.dims, true));
+            else if (d.isArray) *var = Variant(makeArray({}, false));
+            continue;
+        }
         auto it = names_.find(d.name);
         std::int32_t slot = (it != names_.end() && it->second.kind == GlobalName::Var)
                                 ? it->second.slot : newGlobal(d.name, GlobalName::Var);
@@ -184,9 +208,6 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
         else if (d.isArray) globals_[slot] = Variant(makeArray({}, false));
     }
     // Constants
-    Scope moduleScope;
-    moduleScope.explicitNames = expl;
-    if (caller) scopeOfFrame(moduleScope, *caller);
     Frame mf;
     if (caller) {
         mf = *caller;
@@ -206,6 +227,8 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     bindList(b->body, moduleScope);
     const std::size_t implicitEnd = implicitNodes_.size();
     rebindImplicitNames();
+    std::vector<Variant*> refs;
+    if (moduleScope.dyn) mf = withDynamic(mf, refs);  // with the names bound just now
     execList(b->body, mf);
     if (b->procs.empty() && b->classes.empty()) {
         // Nothing of it can run again (Execute in a loop, ExecuteStatement):
@@ -443,6 +466,14 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         // Error 500 when reached, unless a global of that name appears first.
         e.bind = Bind::Undefined;
         implicitNodes_.push_back(&e);
+        return;
+    }
+    if (sc.dyn) {
+        // Execute inside a procedure: a new variable of the running call.
+        std::int32_t slot = sc.dynBase + sc.dyn->add(name);
+        sc.locals[name] = slot;
+        e.bind = Bind::Local;
+        e.slot = slot;
         return;
     }
     // Not declared anywhere yet: a variable of its own (local inside a

@@ -68,6 +68,18 @@ inline ScriptFailure failureAt(AutomationError& e, std::int32_t line, std::int32
     return ScriptFailure{std::move(e), line, col, b, std::move(culprit)};
 }
 
+// The frame f with the variables Execute declared in its call after its own
+// slots (refs holds the slots of the copy).
+inline Frame withDynamic(const Frame& f, std::vector<Variant*>& refs) {
+    Frame out = f;
+    if (f.dyn && f.proc && !f.dyn->values.empty()) {
+        refs.assign(f.ref, f.ref + f.proc->frameSize);
+        for (Variant& v : f.dyn->values) refs.push_back(&v);
+        out.ref = refs.data();
+    }
+    return out;
+}
+
 // Arrays larger than this many elements fail with "Out of memory".
 inline constexpr std::int64_t kMaxArrayElements = 1LL << 26;
 

@@ -157,7 +157,9 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         TransientBinding tb(*this, *ex, sc);
         checkStack();
         DepthGuard dg(depth_);
-        return eval(*ex, f);
+        std::vector<Variant*> refs;
+        Frame ef = withDynamic(f, refs);  // sees what Execute declared in this call
+        return eval(*ex, ef);
     }
     case kExecute:
     case kExecuteGlobal: {
@@ -165,7 +167,11 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         DepthGuard dg(depth_);
         try {
             auto block = parseProgram(text(0));
-            if (e.slot == kExecute && (f.proc || f.me)) loadBlock(std::move(block), &f);
+            if (e.slot == kExecute && (f.proc || f.me)) {
+                // Runs in the caller's scope: what it declares belongs to the running call.
+                if (f.proc && !f.dyn) f.dyn = makeRef<DynamicScope>();
+                loadBlock(std::move(block), &f);
+            }
             else loadBlock(std::move(block), nullptr);
         } catch (const CompileError& ce) {
             failCompiling(ce);
