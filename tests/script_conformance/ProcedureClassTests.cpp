@@ -440,5 +440,31 @@ TEST(ConformProcedures, GlobalsAssignedAfterTheProcedures) {
     expectAll(cases);
 }
 
+// A Const at the level of a class is the class's own: its code sees it
+// (Execute and Eval in it too), the module and the class's users do not.
+TEST(ConformClasses, ConstantsOfAClassArePrivateToIt) {
+    const std::string c = "Class C\n Const K = 5\n Private Const T = \"x\"\n"
+                          " Function F : F = K * 2 & T : End Function\n"
+                          " Function E : E = Eval(\"K + 1\") : End Function\n"
+                          " Sub S : K = 2 : End Sub\nEnd Class\nSet o = New C\n";
+    const Case cases[] = {
+        {c, "o.F", "String:10x"},
+        {c, "o.E", "Integer:6"},
+        {c, "IsEmpty(K) & IsEmpty(T)", "String:TrueTrue"},
+        {c + "x = o.K", "0", "err:438"},
+        {c + "o.S", "0", "err:501"},
+        {"Class A\n Const K = 1\n Function F : F = K : End Function\nEnd Class\n"
+         "Class B\n Const K = 2\n Function F : F = K : End Function\nEnd Class\nSet a = New A : Set b = New B",
+         "a.F & b.F", "String:12"},
+        {"Const K = 1\nClass C\n Const K = 2\n Function F : F = K : End Function\nEnd Class\nSet o = New C", "o.F & K",
+         "String:21"},
+        {"Class C\n Const K = 1\n Function F\n  Dim K : K = 7 : F = K\n End Function\nEnd Class\nSet o = New C", "o.F",
+         "Integer:7"},
+        {"Class C\n Const K = 1\n Dim K\nEnd Class", "0", "err:1041"},
+        {"Class C\n Const K = 1, K = 2\nEnd Class", "0", "err:1041"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -181,6 +181,7 @@ struct ProcDef {
 struct ClassDef : RefCounted {
     std::u16string name;
     std::vector<VarDecl> fields;
+    std::vector<ConstDecl> consts;    // private to the class
     std::vector<std::unique_ptr<ProcDef>> procs;
     std::int32_t line = 0;
 };

@@ -159,6 +159,17 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
                 ci->defaultMember = idx;
             }
         }
+        for (auto& c : cd->consts) {
+            if (ci->byName.count(c.name) || ci->consts.count(c.name)) throw CompileError{1041, c.line, c.col};
+            Scope none;
+            Frame at;
+            at.block = b;
+            bindExpr(*c.value, none);
+            std::int32_t slot = static_cast<std::int32_t>(globals_.size());
+            globals_.push_back(letValue(eval(*c.value, at)));
+            globalConst_.push_back(true);
+            ci->consts.emplace(c.name, slot);
+        }
         // Property Let and Set take the arguments of Property Get and the value.
         for (const ClassMember& m : ci->members) {
             for (const ProcDef* put : {m.let, m.set}) {
@@ -411,6 +422,11 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         return;
     }
     if (sc.cls) {
+        if (auto it = sc.cls->consts.find(name); it != sc.cls->consts.end()) {
+            e.bind = Bind::Global;  // a constant slot: assigning it fails with 501
+            e.slot = it->second;
+            return;
+        }
         if (auto it = sc.cls->byName.find(name); it != sc.cls->byName.end()) {
             const ClassMember& m = sc.cls->members[it->second];
             if (m.field >= 0) {

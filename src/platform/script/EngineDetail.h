@@ -119,6 +119,9 @@ struct ClassInfo : RefCounted {
     ProcDef* init = nullptr;
     ProcDef* term = nullptr;
     std::vector<const VarDecl*> fields;
+    // Constants of the class: visible inside it only, each in a global slot
+    // of its own that no name reaches.
+    std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> consts;
 };
 
 class ScriptObject final : public Dispatch {
