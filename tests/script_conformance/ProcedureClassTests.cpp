@@ -466,5 +466,25 @@ TEST(ConformClasses, ConstantsOfAClassArePrivateToIt) {
     expectAll(cases);
 }
 
+// A variable or field that holds an object, alone as a statement, calls the
+// object's default member.
+TEST(ConformClasses, ObjectAloneAsAStatementCallsItsDefault) {
+    const std::string run = "Dim n\nClass R\n Public Default Sub Go : n = n + 1 : End Sub\nEnd Class\n";
+    const Case cases[] = {
+        {run + "Set o = New R\no\nCall o", "n", "Integer:2"},
+        {run + "Sub S(x)\n x\nEnd Sub\nS New R", "n", "Integer:1"},
+        {run + "Class C\n Public Inner\n Sub S : Inner : End Sub\nEnd Class\nSet o = New C : Set o.Inner = New R : o.S",
+         "n", "Integer:1"},
+        {"Dim n\nClass F\n Public Default Function Calc : n = 5 : Calc = 1 : End Function\nEnd Class\nSet o = New F\no", "n",
+         "Integer:5"},
+        {"Class C\nEnd Class\nSet o = New C\no", "0", "err:438"},
+        {"Class C\nEnd Class\nSet o = New C\nCall o", "0", "err:438"},
+        {"Class C\n Public Default Property Get P(i) : P = i : End Property\nEnd Class\nSet o = New C\no", "0", "err:450"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\")\nd", "0", "err:450"},
+        {"x = 5\nx", "0", "err:13"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

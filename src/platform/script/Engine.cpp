@@ -589,10 +589,14 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         if (t.kind == EK::Ident && t.bind == Bind::Proc) {
             callProc(*t.proc, nullptr, &t.args, {}, f, false);
         } else if (t.kind == EK::Ident && !t.hasArgs &&
-                   (t.bind == Bind::Global || (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
+                   (t.bind == Bind::Global || t.bind == Bind::Field ||
+                    (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
             // A variable called as a procedure ("Foo", "Call Foo" with Foo
-            // undefined): there is nothing to call unless it holds an object.
-            if (!eval(t, f).isObject()) failNamed(err::TypeMismatch, t.name);
+            // undefined): only an object can be called, through its default
+            // member (438 when it has none).
+            Variant v = eval(t, f);
+            if (!v.isObject()) failNamed(err::TypeMismatch, t.name);
+            if (v.objectValue()) indexInto(v, {});
         } else {
             eval(t, f);
         }
