@@ -259,6 +259,63 @@ TEST(ConformRegExp, LookaheadLazyBackreferencesAndEmptyPattern) {
     expectAll(cases);
 }
 
+// Escapes without a meaning of their own are the letter itself (\A, \Z, \z,
+// \G, \Q, \E ... are no anchors here); \v is the vertical tab; numbered
+// escapes are back references only when the groups exist; what only PCRE
+// has (other (? groups, verbs, possessive quantifiers) is refused.
+TEST(ConformRegExp, EscapesAndConstructsOfTheLanguageOnly) {
+    auto test = [](const char* pattern, const char* subject) {
+        return std::string("Set re = New RegExp : re.Pattern = \"") + pattern + "\" : r = re.Test(" + subject + ")";
+    };
+    const Case cases[] = {
+        {test("\\Ab", "\"Ab\""), "r", "Boolean:True"},
+        {test("\\Ab", "\"b\""), "r", "Boolean:False"},
+        {test("a\\Z", "\"aZ\""), "r", "Boolean:True"},
+        {test("a\\Z", "\"a\""), "r", "Boolean:False"},
+        {test("^a\\z$", "\"az\""), "r", "Boolean:True"},
+        {test("\\Ga", "\"Ga\""), "r", "Boolean:True"},
+        {test("\\Qa.b\\E", "\"Qa-bE\""), "r", "Boolean:True"},
+        {test("\\Qa.b\\E", "\"a.b\""), "r", "Boolean:False"},
+        {test("^\\h$", "\"h\""), "r", "Boolean:True"},
+        {test("\\h", "\" \""), "r", "Boolean:False"},
+        {test("a\\Kb", "\"aKb\""), "r", "Boolean:True"},
+        {test("^\\p{L}$", "\"p{L}\""), "r", "Boolean:True"},
+        {test("^\\R$", "\"R\""), "r", "Boolean:True"},
+        {test("\\v", "Chr(11)"), "r", "Boolean:True"},
+        {test("\\v", "vbLf"), "r", "Boolean:False"},
+        {test("^\\x41\\u0042$", "\"AB\""), "r", "Boolean:True"},
+        {test("^\\cA$", "Chr(1)"), "r", "Boolean:True"},
+        {test("^\\c1$", "\"c1\""), "r", "Boolean:True"},
+        {test("^\\1$", "Chr(1)"), "r", "Boolean:True"},        // no group 1: octal
+        {test("^\\101$", "\"A\""), "r", "Boolean:True"},
+        {test("^\\8$", "\"8\""), "r", "Boolean:True"},
+        {test("^(a)\\1$", "\"aa\""), "r", "Boolean:True"},
+        {test("^(a)\\12$", "\"aa2\""), "r", "Boolean:True"},  // group 1, then 2
+        {test("^[\\A\\z]+$", "\"Az\""), "r", "Boolean:True"},
+        {test("^[\\B]$", "\"B\""), "r", "Boolean:True"},
+        {test("^[\\1]$", "Chr(1)"), "r", "Boolean:True"},
+        {test("^[[:alpha:]]$", "\"a]\""), "r", "Boolean:True"},  // no POSIX classes
+        {test("^[[:alpha:]]$", "\"a\""), "r", "Boolean:False"},
+        {test("^a.b$", "\"a\" & vbCr & \"b\""), "r", "Boolean:True"},
+        {test("^a+?b{1,2}?c*$", "\"abc\""), "r", "Boolean:True"},
+        {test("^a(?:b)(?=c)(?!d)c$", "\"abc\""), "r", "Boolean:True"},
+        {test("a++", "\"a\""), "0", "err:5018"},
+        {test("a*+", "\"a\""), "0", "err:5018"},
+        {test("a{2}+", "\"aa\""), "0", "err:5018"},
+        {test("a?+", "\"a\""), "0", "err:5018"},
+        {test("(?<=a)b", "\"ab\""), "0", "err:5018"},
+        {test("(?<n>a)", "\"a\""), "0", "err:5018"},
+        {test("(?i)a", "\"A\""), "0", "err:5018"},
+        {test("(?>a)", "\"a\""), "0", "err:5018"},
+        {test("(?#c)a", "\"a\""), "0", "err:5018"},
+        {test("(*UTF)a", "\"a\""), "0", "err:5018"},
+        {test("[a", "\"a\""), "0", "err:5019"},
+        {test("(a", "\"a\""), "0", "err:5020"},
+        {"Set re = New RegExp : re.Pattern = \"\\Z\" : re.Global = True", "re.Replace(\"aZbZ\", \"-\")", "String:a-b-"},
+    };
+    expectAll(cases);
+}
+
 // Format functions round half away from zero (unlike Round); decimal commas in text.
 TEST(ConformFormat, HalfAwayFromZeroAndLocaleText) {
     const Case cases[] = {
