@@ -37,36 +37,20 @@ struct NamedError : AutomationError {
 };
 
 // Raises error n naming a culprit (a plain error when the name is empty).
-[[noreturn]] inline void failNamed(std::int32_t n, std::u16string_view culprit) {
-    if (culprit.empty()) throwRuntimeError(n);
-    throw NamedError(runtimeError(n), toUtf8(culprit));
-}
+[[noreturn, gnu::cold]] void failNamed(std::int32_t n, std::u16string_view culprit);
 
 // Raises a run-time error of a library function again naming the function;
 // an object's own error or one named already passes as it is.
-[[noreturn]] inline void rethrowNamed(AutomationError& e, std::u16string_view culprit) {
-    if (dynamic_cast<NamedError*>(&e) || e.Source != kRuntimeErrorSource) throw;
-    throw NamedError(std::move(e), toUtf8(culprit));
-}
+[[noreturn, gnu::cold]] void rethrowNamed(AutomationError& e, std::u16string_view culprit);
 
 // The culprits of obj.member: "obj" and "obj.member" when the object is a
 // plain name; empty otherwise (the error then names nothing).
-inline std::u16string objectCulprit(const Expr& member) {
-    const Expr* a = member.a.get();
-    return a && a->kind == EK::Ident && !a->hasArgs ? a->name : std::u16string();
-}
-inline std::u16string memberCulprit(const Expr& member) {
-    std::u16string obj = objectCulprit(member);
-    return obj.empty() || member.name.empty() ? std::u16string() : obj + u"." + member.name;
-}
+std::u16string objectCulprit(const Expr& member);
+std::u16string memberCulprit(const Expr& member);
 
 // The failure of a statement (or a lone expression) at a place, with the
 // culprit the error named.
-inline ScriptFailure failureAt(AutomationError& e, std::int32_t line, std::int32_t col, const Block* b) {
-    std::string culprit;
-    if (auto* n = dynamic_cast<NamedError*>(&e)) culprit = std::move(n->culprit);
-    return ScriptFailure{std::move(e), line, col, b, std::move(culprit)};
-}
+[[gnu::cold]] ScriptFailure failureAt(AutomationError& e, std::int32_t line, std::int32_t col, const Block* b);
 
 // The frame f with the variables Execute declared in its call after its own
 // slots (refs holds the slots of the copy).
