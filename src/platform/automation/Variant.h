@@ -57,7 +57,7 @@ public:
     Variant() noexcept : type_(VarType::Empty) { u_.i64 = 0; }
     Variant(const Variant& o) noexcept : type_(o.type_), u_(o.u_) { if (isShared()) addRefPayload(); }
     Variant(Variant&& o) noexcept : type_(o.type_), u_(o.u_) { o.type_ = VarType::Empty; }
-    Variant& operator=(const Variant& o) noexcept {
+    [[gnu::always_inline]] Variant& operator=(const Variant& o) noexcept {
         // Take the new value before letting the old one go: releasing may
         // run code (a class terminate handler) that changes o.
         VarType t = o.type_;
@@ -68,7 +68,7 @@ public:
         u_ = p;
         return *this;
     }
-    Variant& operator=(Variant&& o) noexcept {
+    [[gnu::always_inline]] Variant& operator=(Variant&& o) noexcept {
         if (this != &o) {
             VarType t = o.type_;
             Payload p = o.u_;
@@ -79,7 +79,7 @@ public:
         }
         return *this;
     }
-    ~Variant() { if (isShared()) releasePayload(); }
+    [[gnu::always_inline]] ~Variant() { if (isShared()) releasePayload(); }
 
     // Constructors choose the subtype from the C++ type.
     Variant(bool b) noexcept : type_(VarType::Boolean) { u_.i64 = 0; u_.i16 = b ? -1 : 0; }

@@ -8,6 +8,7 @@
 #include "DateTime.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -411,16 +412,34 @@ Variant negate(const Variant& a0) {
     }
 }
 
+// The text & gives a value: Null is empty, and whole numbers (the common
+// "k" & i) are written straight into the result without a string of their own.
+void appendText(std::u16string& s, const Variant& v) {
+    std::int64_t n;
+    switch (v.type()) {
+    case VT::String: s += v.stringValue(); return;
+    case VT::Null: return;
+    case VT::Integer: n = v.integerValue(); break;
+    case VT::Long: n = v.longValue(); break;
+    case VT::Byte: n = v.byteValue(); break;
+    default: s += v.toString(); return;
+    }
+    char buf[24];
+    const char* end = std::to_chars(buf, buf + sizeof buf, n).ptr;
+    char16_t wide[24];
+    std::size_t k = 0;
+    for (const char* p = buf; p != end; ++p) wide[k++] = static_cast<char16_t>(*p);
+    s.append(wide, k);
+}
+
 Variant concat(const Variant& a0, const Variant& b0) {
     Variant ha, hb;
     const Variant& a = operand(a0, ha);
     const Variant& b = operand(b0, hb);
     if (a.isNull() && b.isNull()) return Variant::null();
     std::u16string s;
-    if (a.isString()) s = a.stringValue();
-    else if (!a.isNull()) s = a.toString();
-    if (b.isString()) s += b.stringValue();
-    else if (!b.isNull()) s += b.toString();
+    appendText(s, a);
+    appendText(s, b);
     return Variant(std::move(s));
 }
 

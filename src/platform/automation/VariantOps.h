@@ -22,6 +22,8 @@ Variant mod(const Variant& a, const Variant& b);        // Mod
 Variant power(const Variant& a, const Variant& b);      // ^
 Variant negate(const Variant& a);                        // unary -
 Variant concat(const Variant& a, const Variant& b);     // &
+// Appends the text & takes of a value that is not an object (Null adds nothing).
+void appendText(std::u16string& s, const Variant& v);
 
 Variant notOp(const Variant& a);
 Variant andOp(const Variant& a, const Variant& b);

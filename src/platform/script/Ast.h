@@ -55,6 +55,18 @@ enum class Bind : std::uint8_t {
     Undefined,   // Option Explicit and not declared: error 500 when reached
 };
 
+// One instruction of a numeric expression compiled for the engine's small
+// stack machine (see NumericCode.cpp).
+struct NumIns {
+    std::uint8_t op = 0;
+    std::uint8_t arg = 0;      // operator, number of indices, or literal kind
+    std::int32_t slot = 0;     // variable slot
+    union {
+        std::int64_t i;
+        double d;
+    } lit{0};
+};
+
 struct Expr {
     EK kind;
     Op op = Op::Add;
@@ -74,6 +86,10 @@ struct Expr {
     mutable const void* cacheKey = nullptr;
     mutable Ref<Dispatch> cacheHold;   // keeps a host object alive so its address stays unique
     mutable std::int32_t cacheId = -1;
+    // The numeric form of a numeric expression, compiled at its first run;
+    // numGen names the bindings it was compiled against.
+    mutable std::vector<NumIns> numCode;
+    mutable std::uint32_t numGen = 0;
 
     explicit Expr(EK k) : kind(k) {}
 };

@@ -513,6 +513,7 @@ void Engine::rebindImplicitNames() {
     std::unordered_map<std::u16string, int, NoCaseHash, NoCaseEqual> fresh;
     for (auto& n : newNames_) fresh.emplace(std::move(n), 0);
     newNames_.clear();
+    ++numGen_;  // compiled numeric forms may name the old bindings
     for (Expr* e : implicitNodes_) {
         if (!fresh.count(e->name)) continue;
         auto it = names_.find(e->name);

@@ -34,6 +34,17 @@ bool isIntLike(const Variant& v) {
 std::int64_t intOf(const Variant& v) {
     return v.type() == VarType::Integer ? v.integerValue() : v.longValue();
 }
+// Quotient and remainder of Integer and Long operands, which always fit in 32
+// bits: the 32-bit divide is several times faster than the 64-bit one. The
+// caller leaves a divisor of -1 to the general rules (the smallest Integer
+// or Long divided by it overflows).
+inline std::int64_t quot32(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int32_t>(a) / static_cast<std::int32_t>(b);
+}
+inline std::int64_t rem32(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int32_t>(a) % static_cast<std::int32_t>(b);
+}
+
 Variant typedInt(std::int64_t x, bool allowInteger) {
     if (allowInteger && x >= -32768 && x <= 32767) return Variant(static_cast<std::int16_t>(x));
     if (x >= std::numeric_limits<std::int32_t>::min() && x <= std::numeric_limits<std::int32_t>::max())
@@ -206,9 +217,7 @@ bool Engine::appendInPlace(const Stmt& s, Frame& f) {
         if (!str) return false;
     }
     for (int k = 0; k < n; ++k) {
-        const Variant& v = values[k];
-        if (v.isString()) str->append(v.stringValue());
-        else if (!v.isNull() && !v.isEmpty()) str->append(v.toString());
+        ops::appendText(*str, values[k]);
         if (str->size() > kMaxStringLength) fail(err::OutOfMemory);
     }
     return true;
@@ -362,13 +371,7 @@ Flow Engine::execList(const StmtList& list, Frame& f) {
     return Flow::Normal;
 }
 
-// Arithmetic on Integer, Long and Double operands without building Variants
-// for the intermediate results. Returns false when an operand has another
-// subtype or the result needs the general rules (overflow, division by zero);
-// the caller then evaluates again the general way, which is safe because
-// these expressions read variables only.
 namespace {
-
 
 inline bool numOf(const Variant& v, Engine::Num& out) {
     switch (v.type()) {
@@ -381,132 +384,12 @@ inline bool numOf(const Variant& v, Engine::Num& out) {
 
 } // namespace
 
+// A numeric operand: a variable or a literal is read at once, anything else
+// runs its compiled numeric form (NumericCode.cpp).
 inline bool Engine::numOperand(const Expr& e, Frame& f, Num& out) {
     if (e.nk == NkLocal) return numOf(*f.ref[e.slot], out);
     if (e.nk == NkLit) return numOf(e.value, out);
     return evalNum(e, f, out);
-}
-
-// An array element as a number; false when the variable holds no array or
-// an index is out of range (the general way then reports it).
-bool Engine::elementNum(const Expr& e, Frame& f, Num& out) {
-    const Variant& v = e.bind == Bind::Local ? *f.ref[e.slot]
-                     : e.bind == Bind::Global ? globals_[e.slot] : f.me->fields[e.slot];
-    if (!v.isArray()) return false;
-    const SafeArray* a = v.arrayValue();
-    const std::size_t n = e.args.size();
-    if (n != a->bounds.size()) return false;
-    std::size_t offset = 0, stride = 1;
-    for (std::size_t k = 0; k < n; ++k) {
-        Num x;
-        if (!numOperand(*e.args[k], f, x)) return false;
-        std::int64_t ix;
-        if (x.kind == Num::Double) {
-            if (!(x.d > -2147483648.5 && x.d < 2147483647.5)) return false;
-            ix = static_cast<std::int64_t>(std::nearbyint(x.d));
-        } else {
-            ix = x.i;
-        }
-        ix -= a->bounds[k].lower;
-        if (ix < 0 || ix >= a->bounds[k].count) return false;
-        offset += static_cast<std::size_t>(ix) * stride;
-        stride *= static_cast<std::size_t>(a->bounds[k].count);
-    }
-    return numOf(a->data[offset], out);
-}
-
-// Arithmetic on Integer, Long and Double operands without building Variants
-// for the intermediate results. Returns false when an operand has another
-// subtype or the result needs the general rules (overflow, division by zero);
-// the caller then evaluates again the general way, which is safe because
-// these expressions only read variables.
-bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
-    switch (e.nk) {
-    case NkLit: return numOf(e.value, out);
-    case NkLocal: return numOf(*f.ref[e.slot], out);
-    case NkGlobal: return numOf(globals_[e.slot], out);
-    case NkField: return numOf(f.me->fields[e.slot], out);
-    case NkElem: return elementNum(e, f, out);
-    case NkParen: return evalNum(*e.a, f, out);
-    case NkNeg:
-        if (!numOperand(*e.a, f, out)) return false;
-        if (out.kind == Num::Double) {
-            out.d = -out.d;
-        } else {
-            out.i = -out.i;
-            if (out.kind == Num::Integer && out.i > 32767) out.kind = Num::Long;
-            else if (out.kind == Num::Long && out.i > 2147483647LL) { out.kind = Num::Double; out.d = static_cast<double>(out.i); }
-        }
-        return true;
-    case NkBin: {
-        Num a, b;
-        if (!numOperand(*e.a, f, a) || !numOperand(*e.b, f, b)) return false;
-        if (a.kind != Num::Double && b.kind != Num::Double) {
-            std::int64_t r;
-            switch (e.op) {
-            case Op::Add: r = a.i + b.i; break;
-            case Op::Sub: r = a.i - b.i; break;
-            case Op::Mul: r = a.i * b.i; break;
-            case Op::IntDiv: if (b.i == 0) return false; r = a.i / b.i; break;
-            case Op::Mod: if (b.i == 0) return false; r = a.i % b.i; break;
-            case Op::Div:
-                if (b.i == 0) return false;
-                out.kind = Num::Double;
-                out.d = static_cast<double>(a.i) / static_cast<double>(b.i);
-                return true;
-            default: return false;
-            }
-            if (a.kind == Num::Integer && b.kind == Num::Integer && r >= -32768 && r <= 32767) {
-                out.kind = Num::Integer;
-            } else if (r >= std::numeric_limits<std::int32_t>::min() && r <= std::numeric_limits<std::int32_t>::max()) {
-                out.kind = Num::Long;
-            } else {
-                out.kind = Num::Double;
-                out.d = static_cast<double>(r);
-                return true;
-            }
-            out.i = r;
-            return true;
-        }
-        double x = a.kind == Num::Double ? a.d : static_cast<double>(a.i);
-        double y = b.kind == Num::Double ? b.d : static_cast<double>(b.i);
-        double r;
-        switch (e.op) {
-        case Op::Add: r = x + y; break;
-        case Op::Sub: r = x - y; break;
-        case Op::Mul: r = x * y; break;
-        case Op::Div: if (y == 0) return false; r = x / y; break;
-        default: return false;  // \ and Mod round their operands: the general rules
-        }
-        if (!std::isfinite(r)) return false;
-        out.kind = Num::Double;
-        out.d = r;
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-int Engine::compareNum(const Expr& e, Frame& f) {
-    Num a, b;
-    if (!numOperand(*e.a, f, a) || !numOperand(*e.b, f, b)) return -1;
-    int c;
-    if (a.kind != Num::Double && b.kind != Num::Double) c = a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
-    else {
-        double x = a.kind == Num::Double ? a.d : static_cast<double>(a.i);
-        double y = b.kind == Num::Double ? b.d : static_cast<double>(b.i);
-        c = x < y ? -1 : x > y ? 1 : 0;
-    }
-    switch (e.op) {
-    case Op::Eq: return c == 0;
-    case Op::Ne: return c != 0;
-    case Op::Lt: return c < 0;
-    case Op::Le: return c <= 0;
-    case Op::Gt: return c > 0;
-    case Op::Ge: return c >= 0;
-    default: return -1;
-    }
 }
 
 bool Engine::test(const Expr& e, Frame& f) {
@@ -843,7 +726,7 @@ void Engine::erase(const Stmt& s, Frame& f) {
 // ---------------------------------------------------------------------------
 // Variables and assignment
 
-Variant* Engine::varRef(const Expr& e, Frame& f) {
+[[gnu::always_inline]] inline Variant* Engine::varRef(const Expr& e, Frame& f) {
     if (e.kind != EK::Ident || e.hasArgs) return nullptr;
     switch (e.bind) {
     case Bind::Local: return f.ref[e.slot];
@@ -916,7 +799,7 @@ Variant Engine::indexInto(const Variant& v, std::span<Variant> idx) {
 
 // Let into a variable: a variable that holds an object passes the value to
 // the object's default property instead of dropping the object.
-void Engine::letInto(Variant& var, Variant&& value) {
+void Engine::letIntoSlow(Variant& var, Variant&& value) {
     if (var.isArray() && var.arrayValue()->locks) fail(err::ArrayLocked);
     if (var.isObject() && var.objectValue()) {
         Ref<Dispatch> obj(var.objectValue());
@@ -929,10 +812,6 @@ void Engine::letInto(Variant& var, Variant&& value) {
     var = std::move(value);
 }
 
-void Engine::setInto(Variant& var, Variant&& value) {
-    if (var.isArray() && var.arrayValue()->locks) fail(err::ArrayLocked);
-    var = std::move(value);
-}
 
 void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
     if (!isSet && value.isObject()) value = letValue(std::move(value));
@@ -1052,9 +931,11 @@ Variant Engine::eval(const Expr& e, Frame& f) {
         if (!e.hasArgs) {
             if (e.bind == Bind::Local) return *f.ref[e.slot];
             if (e.bind == Bind::Global) return globals_[e.slot];
+        } else if (e.bind == Bind::Proc) {
+            return callProc(*e.proc, nullptr, &e.args, {}, f, true);
         } else if (e.nk == NkElem) {
             Num n;
-            if (elementNum(e, f, n)) {
+            if (evalNum(e, f, n)) {
                 if (n.kind == Num::Double) return Variant(n.d);
                 if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
                 return Variant(static_cast<std::int16_t>(n.i));
@@ -1102,10 +983,12 @@ Variant Engine::eval(const Expr& e, Frame& f) {
             case Op::Mul: return typedInt(x * y, bothInt);
             case Op::IntDiv:
                 if (y == 0) fail(err::DivisionByZero);
-                return typedInt(x / y, bothInt);
+                if (y == -1) break;
+                return typedInt(quot32(x, y), bothInt);
             case Op::Mod:
                 if (y == 0) fail(err::DivisionByZero);
-                return typedInt(x % y, bothInt);
+                if (y == -1) break;
+                return typedInt(rem32(x, y), bothInt);
             case Op::Eq: return Variant(x == y);
             case Op::Ne: return Variant(x != y);
             case Op::Lt: return Variant(x < y);
@@ -1306,19 +1189,19 @@ Variant Engine::newObject(const Expr& e) {
 
 namespace {
 struct FrameGuard {
-    std::vector<Variant>& values;
+    Variant* vals;   // the frame's values (the value stack never moves)
     std::size_t& sp;
     std::size_t base, size;
     int& depth;
     FrameGuard(std::vector<Variant>& v, std::size_t& s, std::size_t n, int& d)
-        : values(v), sp(s), base(s), size(n), depth(d) {
+        : vals(v.data() + s), sp(s), base(s), size(n), depth(d) {
         sp += n;
         ++depth;
     }
     ~FrameGuard() {
         // Release the frame's values (objects may run Class_Terminate).
-        for (std::size_t i = base; i < base + size; ++i) {
-            Variant tmp = std::move(values[i]);
+        for (std::size_t i = 0; i < size; ++i) {
+            Variant tmp = std::move(vals[i]);
         }
         sp = base;
         --depth;
@@ -1357,12 +1240,14 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
     const std::size_t n = static_cast<std::size_t>(p.frameSize);
     if (sp_ + n > values_.size()) fail(err::OutOfStack);
     FrameGuard guard(values_, sp_, n, depth_);
-    const std::size_t base = guard.base;
+    Variant* const vals = guard.vals;
     ElementLocks locked;
-    Variant** ref = &refs_[base];
-    for (std::size_t i = 0; i < n; ++i) ref[i] = &values_[base + i];
+    Variant** const ref = &refs_[guard.base];
+    // Parameters come first in the frame: each refers to the caller's
+    // variable (ByRef) or to its own slot; the other slots are the frame's.
     for (std::size_t i = 0; i < nargs; ++i) {
         const Param& prm = p.params[i];
+        ref[i] = vals + i;
         if (argExprs) {
             const Expr& a = *(*argExprs)[i];
             if (prm.byRef) {
@@ -1375,16 +1260,17 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
                     continue;
                 }
             }
-            values_[base + i] = eval(a, caller);
+            vals[i] = eval(a, caller);
         } else if (prm.byRef) {
             ref[i] = &argValues[i];
         } else {
-            values_[base + i] = argValues[i];
+            vals[i] = argValues[i];
         }
     }
+    for (std::size_t i = nargs; i < n; ++i) ref[i] = vals + i;
     for (const auto& [slot, decl] : p.fixedArrays)
-        values_[base + slot] = Variant(makeArray(decl->dims, !decl->dims.empty()));
-    for (const auto& [slot, value] : p.constInits) values_[base + slot] = value;
+        vals[slot] = Variant(makeArray(decl->dims, !decl->dims.empty()));
+    for (const auto& [slot, value] : p.constInits) vals[slot] = value;
     Frame f;
     f.ref = ref;
     f.me = me;

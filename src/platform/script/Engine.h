@@ -2,11 +2,13 @@
 // script folder; the rest of the system uses ScriptControl.
 #pragma once
 
+#include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 #include "platform/script/Ast.h"
 
 #include <deque>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,19 +24,28 @@ struct EngineLink;
 enum class Flow : std::uint8_t { Normal, ExitDo, ExitFor, ExitProc };
 
 // Evaluated arguments of a call: a few live inline, more go to the heap.
+// Only the values pushed are constructed and destroyed: most calls take one
+// or two arguments, and every host call makes one of these.
 class Args {
 public:
     Args() = default;
     Args(const Args&) = delete;
     Args& operator=(const Args&) = delete;
+    ~Args() {
+        if (heap_.empty())
+            for (std::size_t i = 0; i < n_; ++i) inlineValues()[i].~Variant();
+    }
     void push_back(Variant v) {
         if (n_ < kInline) {
-            inline_[n_++] = std::move(v);
+            new (&inlineValues()[n_++]) Variant(std::move(v));
             return;
         }
         if (heap_.empty()) {
             heap_.reserve(kInline * 2);
-            for (auto& x : inline_) heap_.push_back(std::move(x));
+            for (std::size_t i = 0; i < kInline; ++i) {
+                heap_.push_back(std::move(inlineValues()[i]));
+                inlineValues()[i].~Variant();
+            }
         }
         heap_.push_back(std::move(v));
         ++n_;
@@ -42,13 +53,14 @@ public:
     void reserve(std::size_t) {}
     std::size_t size() const { return n_; }
     bool empty() const { return n_ == 0; }
-    Variant* data() { return n_ <= kInline && heap_.empty() ? inline_ : heap_.data(); }
+    Variant* data() { return heap_.empty() ? inlineValues() : heap_.data(); }
     Variant& operator[](std::size_t i) { return data()[i]; }
     operator std::span<Variant>() { return {data(), n_}; }
 
 private:
     static constexpr std::size_t kInline = 4;
-    Variant inline_[kInline];
+    Variant* inlineValues() { return std::launder(reinterpret_cast<Variant*>(storage_)); }
+    alignas(Variant) unsigned char storage_[kInline * sizeof(Variant)];
     std::vector<Variant> heap_;
     std::size_t n_ = 0;
 };
@@ -187,8 +199,18 @@ private:
     Variant evalMember(const Expr& e, Frame& f);
     Variant* varRef(const Expr& e, Frame& f);   // variable of a bound name, or null
     void assign(const Expr& target, Variant value, bool isSet, Frame& f);
-    void letInto(Variant& var, Variant&& value);
-    void setInto(Variant& var, Variant&& value);
+    // Let and Set into a variable. Only a variable holding an object (its
+    // default property takes the value) or an array (it may be locked) needs
+    // more than a plain store.
+    void letInto(Variant& var, Variant&& value) {
+        if (var.isObject() || var.isArray()) letIntoSlow(var, std::move(value));
+        else var = std::move(value);
+    }
+    void letIntoSlow(Variant& var, Variant&& value);
+    void setInto(Variant& var, Variant&& value) {
+        if (var.isArray() && var.arrayValue()->locks) throwRuntimeError(err::ArrayLocked);
+        var = std::move(value);
+    }
     // Arrays whose elements are passed by reference to a running call.
     struct ElementLocks {
         SafeArray* arrays[4];
@@ -237,11 +259,17 @@ public:
         std::int64_t i;
         double d;
     };
+    // A numeric expression (Expr::nk set) by its compiled form; false when
+    // an operand is not a number or the result needs the general rules.
     bool evalNum(const Expr& e, Frame& f, Num& out);
     bool numOperand(const Expr& e, Frame& f, Num& out);
-    bool elementNum(const Expr& e, Frame& f, Num& out);
+    const NumIns* numCode(const Expr& e);   // compiled at first use
     static void markNumeric(Expr& e);
-    int compareNum(const Expr& e, Frame& f);   // 0 / 1, or -1 when not all numbers
+    // A numeric comparison: 0 / 1, or -1 when not all numbers.
+    int compareNum(const Expr& e, Frame& f) {
+        Num r;
+        return evalNum(e, f, r) ? r.i != 0 : -1;
+    }
 private:
     void tick() {
         if ((++ticks_ & 1023u) == 0) checkClock();
@@ -274,6 +302,7 @@ private:
     std::int64_t deadlineNs_ = 0;   // on the coarse monotonic clock
     char* stackLimit_ = nullptr;
     bool randomized_ = false;
+    std::uint32_t numGen_ = 1;        // bumped when names are bound anew
 };
 
 } // namespace qz::script
