@@ -181,7 +181,7 @@ TEST(ScriptControlTemplate, GeneratedProgramReportsTheFailingLineExactly) {
     EXPECT_EQ(events, 0);
     AutomationError e = errorOf([&] { sc.Run("Main"); });
     EXPECT_EQ(e.Number, 13);
-    EXPECT_EQ(e.Description, "Type mismatch");
+    EXPECT_EQ(e.Description, "Type mismatch: 'CLng'");
     EXPECT_EQ(events, 1);
     EXPECT_EQ(seen.Number, 13);
     EXPECT_EQ(seen.Source, kRuntimeErrorSource);

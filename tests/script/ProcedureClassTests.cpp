@@ -79,7 +79,7 @@ TEST(ScriptProcedures, ImplicitLocalsAndOptionExplicit) {
     ScriptControl sc;
     AutomationError e = errorOf([&] { sc.AddCode("Option Explicit\r\nDim a\r\na = 1\r\nb = 2\r\n"); });
     EXPECT_EQ(e.Number, 500);
-    EXPECT_EQ(e.Description, "Variable is undefined");
+    EXPECT_EQ(e.Description, "Variable is undefined: 'b'");
     EXPECT_EQ(sc.Error().Line, 4);
 }
 

@@ -113,6 +113,34 @@ TEST(ConformErrors, ExecuteEvalScoping) {
     expectAll(cases);
 }
 
+// What Execute declares inside a procedure (Dim, or a name it assigns) is a
+// variable of the running call: later Execute and Eval in that call see it,
+// the module does not, and the next call starts without it.
+TEST(ConformStatements, ExecuteDeclaresInTheCallersScope) {
+    const Case cases[] = {
+        {"Dim r\nSub T\n Execute \"Dim q : q = 5\"\n r = Eval(\"q\")\nEnd Sub\nT", "r & IsEmpty(q)", "String:5True"},
+        {"Dim r\nSub T\n Execute \"Dim q\"\n Execute \"q = 7\"\n r = Eval(\"q\")\nEnd Sub\nT", "r & IsEmpty(q)", "String:7True"},
+        {"Dim r\nSub T\n Execute \"Dim q : q = 5\"\n r = q\nEnd Sub\nT", "r & IsEmpty(q)", "String:5True"},
+        {"Dim r\nSub T\n Execute \"z = 3\"\n r = Eval(\"z\")\nEnd Sub\nT", "r & IsEmpty(z)", "String:3True"},
+        {"Dim r\nSub T\n Execute \"n = n + 1\"\n r = r & Eval(\"n\")\nEnd Sub\nT : T", "r", "String:11"},
+        {"Class C\n Function F\n  Execute \"Dim v : v = 2\"\n  F = Eval(\"v * 3\")\n End Function\nEnd Class\nSet o = New C",
+         "o.F & IsEmpty(v)", "String:6True"},
+        {"Dim r\nSub T\n Execute \"Dim a(2) : a(1) = 9\"\n r = Eval(\"UBound(a) & a(1)\")\nEnd Sub\nT", "r", "String:29"},
+        {"Dim r\nSub Inc(x)\n x = x + 1\nEnd Sub\nSub T\n Execute \"Dim c : c = 1 : Inc c\"\n r = Eval(\"c\")\nEnd Sub\nT", "r",
+         "Integer:2"},
+        {"Dim r\nSub T\n Execute \"Dim a : a = 1 : Execute \"\"Dim b : b = a + 1\"\"\"\n r = Eval(\"a + b\")\nEnd Sub\nT",
+         "r & IsEmpty(b)", "String:3True"},
+        {"Function F(n)\n Execute \"Dim v : v = n\"\n If n > 0 Then F = Eval(\"v\") + F(n - 1) Else F = 0\nEnd Function", "F(3)",
+         "Integer:6"},
+        // A local of the procedure stays the one Execute reaches.
+        {"Dim r\nSub T\n Dim k : k = 1\n Execute \"Dim k : k = k + 1\"\n r = k\nEnd Sub\nT", "r", "Integer:2"},
+        // Procedures that Execute defines are global all the same.
+        {"Sub T\n Execute \"Function G : G = 8 : End Function\"\nEnd Sub\nT", "G()", "Integer:8"},
+        {"Dim r\nSub T\n ExecuteGlobal \"Dim gq : gq = 4\"\n r = gq\nEnd Sub\nT", "r & gq", "String:44"},
+    };
+    expectAll(cases);
+}
+
 // Code that Eval, Execute and ExecuteGlobal cannot compile fails the
 // statement that ran it, so On Error Resume Next traps it.
 TEST(ConformErrors, CompileErrorsOfCodeRunAtRunTime) {
@@ -384,6 +412,90 @@ TEST(ConformErrors, DeclarationsTheCompilerRefuses) {
         {"Sub T\n On Error Resume Next\n Execute \"Dim q : Dim q\"\n r = Err.Number\nEnd Sub\nDim r : T", "r", "Long:1041"},
     };
     expectAll(cases);
+}
+
+// The description of an error the script does not catch names its culprit
+// (a variable, a procedure or library function, an object and its member);
+// Err.Description inside the script does not.
+struct Texts {
+    std::string host, control, inside;
+};
+
+Texts textsOf(const std::string& code) {
+    Texts t;
+    {
+        ScriptControl sc;
+        sc.ExecuteStatement("SetLocale 1033");
+        try {
+            sc.AddCode(code);
+        } catch (const AutomationError& e) {
+            t.host = e.Description;
+        }
+        t.control = sc.Error().Description;
+    }
+    // The same code with the error trapped: On Error Resume Next goes after
+    // a leading Option Explicit.
+    std::string trapped = code;
+    std::size_t at = code.rfind("Option Explicit\n", 0) == 0 ? 16 : 0;
+    trapped.insert(at, "On Error Resume Next\n");
+    ScriptControl sc;
+    sc.ExecuteStatement("SetLocale 1033");
+    sc.AddCode(trapped + "\nDim errText : errText = Err.Description");
+    t.inside = sc.Eval("errText").toUtf8();
+    return t;
+}
+
+TEST(ConformErrors, UncaughtErrorsNameTheirCulprit) {
+    struct Row {
+        std::string code, bare, culprit;
+    };
+    const std::string dict = "Set d = CreateObject(\"Scripting.Dictionary\")\n";
+    const Row rows[] = {
+        {"Option Explicit\nDim a\nb = 1", "Variable is undefined", "b"},
+        {"Option Explicit\nDim a\na = Undeclared + 1", "Variable is undefined", "Undeclared"},
+        {"Option Explicit\nFor Each k In Array(1)\nNext", "Variable is undefined", "k"},
+        {"x = NoSuchFunction(1)", "Type mismatch", "NoSuchFunction"},
+        {"NoSuchSub 1, 2", "Type mismatch", "NoSuchSub"},
+        {"x = CLng(\"abc\")", "Type mismatch", "CLng"},
+        {"x = cint(\"abc\")", "Type mismatch", "cint"},  // as written
+        {"x = UBound(5)", "Type mismatch", "UBound"},
+        {"x = Mid(\"abc\", 0)", "Invalid procedure call or argument", "Mid"},
+        {"x = CInt(40000)", "Overflow", "CInt"},
+        {"x = CLng(Null)", "Invalid use of Null", "CLng"},
+        {"x = Left(\"a\")", "Wrong number of arguments or invalid property assignment", "Left"},
+        {"Sub S(a)\nEnd Sub\nS 1, 2", "Wrong number of arguments or invalid property assignment", "S"},
+        {"Function F(a, b)\nEnd Function\nx = F(1)", "Wrong number of arguments or invalid property assignment", "F"},
+        {"Dim o\no.Foo", "Object required", "o"},
+        {"Set o = Nothing\nx = o.Foo", "Object required", "o"},
+        {dict + "d.Nope", "Object doesn't support this property or method", "d.Nope"},
+        {dict + "x = d.Nope(1)", "Object doesn't support this property or method", "d.Nope"},
+        {"Class C\nEnd Class\nSet o = New C\no.Nope = 1", "Object doesn't support this property or method", "o.Nope"},
+        {"Set o = CreateObject(\"No.Such\")", "ActiveX component can't create object", "No.Such"},
+        {"Set o = New Nope", "Class not defined", "Nope"},
+        {"Const c = 1\nc = 2", "Illegal assignment", "c"},
+        // Raised inside a procedure: the culprit is where it failed.
+        {"Function F\n F = CLng(\"x\")\nEnd Function\nx = F()", "Type mismatch", "CLng"},
+        // Errors that name nothing.
+        {"x = 1 / 0", "Division by zero", ""},
+        {"Err.Raise 5", "Invalid procedure call or argument", ""},
+        {"Dim a(1)\nx = a(2)", "Subscript out of range", ""},
+        {"x = CLng(\"1\" / 0)", "Division by zero", ""},  // in an argument, not in CLng
+    };
+    for (const Row& r : rows) {
+        Texts t = textsOf(r.code);
+        const std::string named = r.culprit.empty() ? r.bare : r.bare + ": '" + r.culprit + "'";
+        EXPECT_EQ(t.host, named) << r.code;
+        EXPECT_EQ(t.control, named) << r.code;
+        EXPECT_EQ(t.inside, r.bare) << r.code;
+    }
+    // A lone expression the host evaluates names its culprit too.
+    ScriptControl sc;
+    try {
+        sc.Eval("CLng(\"x\")");
+        ADD_FAILURE() << "no error";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Description, "Type mismatch: 'CLng'");
+    }
 }
 
 } // namespace

@@ -230,6 +230,23 @@ TEST(ConformDictionary, OverwriteTextModeAndOrder) {
     expectAll(cases);
 }
 
+// Dictionaries that hold themselves or each other; Class_Terminate when the
+// script lets such a dictionary go.
+TEST(ConformDictionary, SelfReferencesAndCycles) {
+    const std::string term = "Dim gone\nClass T\n Sub Class_Terminate : gone = gone + 1 : End Sub\nEnd Class\n";
+    const Case cases[] = {
+        {dict("d.Add \"me\", d"), "d(\"me\")(\"me\").Count", "Long:1"},
+        {dict("Set e = CreateObject(\"Scripting.Dictionary\")\nd.Add 1, e : e.Add 2, d"), "d(1)(2)(1).Count", "Long:1"},
+        {dict("d.Add d, \"self\""), "d(d)", "String:self"},
+        {dict("d.Add \"a\", Array(d, 1)"), "UBound(d(\"a\")(0)(\"a\"))", "Long:1"},
+        {term + dict("d.Add \"me\", d : d.Add \"t\", New T\nd.Remove \"me\" : Set d = Nothing"), "gone", "Integer:1"},
+        {term + dict("d.Add \"me\", d : d.Add \"t\", New T\nd.RemoveAll"), "gone", "Integer:1"},
+        {term + dict("d.Add \"t\", New T\nd(\"t\") = 0"), "gone", "Integer:1"},
+        {term + dict("d.Add \"me\", d : d.Add \"t\", New T\nSet d = Nothing"), "IsEmpty(gone)", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
 // Lookahead, lazy quantifiers, back references, empty patterns.
 TEST(ConformRegExp, LookaheadLazyBackreferencesAndEmptyPattern) {
     const Case cases[] = {
@@ -238,6 +255,63 @@ TEST(ConformRegExp, LookaheadLazyBackreferencesAndEmptyPattern) {
         {"Set re = New RegExp : re.Pattern = \"(a)\\1\"", "re.Test(\"aa\")", "Boolean:True"},
         {"Set re = New RegExp : re.Pattern = \"\"", "re.Replace(\"ab\", \"-\")", "String:-ab"},
         {"Set re = New RegExp : re.Pattern = \"\" : re.Global = True", "re.Replace(\"ab\", \"-\")", "String:-a-b-"},
+    };
+    expectAll(cases);
+}
+
+// Escapes without a meaning of their own are the letter itself (\A, \Z, \z,
+// \G, \Q, \E ... are no anchors here); \v is the vertical tab; numbered
+// escapes are back references only when the groups exist; what only PCRE
+// has (other (? groups, verbs, possessive quantifiers) is refused.
+TEST(ConformRegExp, EscapesAndConstructsOfTheLanguageOnly) {
+    auto test = [](const char* pattern, const char* subject) {
+        return std::string("Set re = New RegExp : re.Pattern = \"") + pattern + "\" : r = re.Test(" + subject + ")";
+    };
+    const Case cases[] = {
+        {test("\\Ab", "\"Ab\""), "r", "Boolean:True"},
+        {test("\\Ab", "\"b\""), "r", "Boolean:False"},
+        {test("a\\Z", "\"aZ\""), "r", "Boolean:True"},
+        {test("a\\Z", "\"a\""), "r", "Boolean:False"},
+        {test("^a\\z$", "\"az\""), "r", "Boolean:True"},
+        {test("\\Ga", "\"Ga\""), "r", "Boolean:True"},
+        {test("\\Qa.b\\E", "\"Qa-bE\""), "r", "Boolean:True"},
+        {test("\\Qa.b\\E", "\"a.b\""), "r", "Boolean:False"},
+        {test("^\\h$", "\"h\""), "r", "Boolean:True"},
+        {test("\\h", "\" \""), "r", "Boolean:False"},
+        {test("a\\Kb", "\"aKb\""), "r", "Boolean:True"},
+        {test("^\\p{L}$", "\"p{L}\""), "r", "Boolean:True"},
+        {test("^\\R$", "\"R\""), "r", "Boolean:True"},
+        {test("\\v", "Chr(11)"), "r", "Boolean:True"},
+        {test("\\v", "vbLf"), "r", "Boolean:False"},
+        {test("^\\x41\\u0042$", "\"AB\""), "r", "Boolean:True"},
+        {test("^\\cA$", "Chr(1)"), "r", "Boolean:True"},
+        {test("^\\c1$", "\"c1\""), "r", "Boolean:True"},
+        {test("^\\1$", "Chr(1)"), "r", "Boolean:True"},        // no group 1: octal
+        {test("^\\101$", "\"A\""), "r", "Boolean:True"},
+        {test("^\\8$", "\"8\""), "r", "Boolean:True"},
+        {test("^(a)\\1$", "\"aa\""), "r", "Boolean:True"},
+        {test("^(a)\\12$", "\"aa2\""), "r", "Boolean:True"},  // group 1, then 2
+        {test("^[\\A\\z]+$", "\"Az\""), "r", "Boolean:True"},
+        {test("^[\\B]$", "\"B\""), "r", "Boolean:True"},
+        {test("^[\\1]$", "Chr(1)"), "r", "Boolean:True"},
+        {test("^[[:alpha:]]$", "\"a]\""), "r", "Boolean:True"},  // no POSIX classes
+        {test("^[[:alpha:]]$", "\"a\""), "r", "Boolean:False"},
+        {test("^a.b$", "\"a\" & vbCr & \"b\""), "r", "Boolean:True"},
+        {test("^a+?b{1,2}?c*$", "\"abc\""), "r", "Boolean:True"},
+        {test("^a(?:b)(?=c)(?!d)c$", "\"abc\""), "r", "Boolean:True"},
+        {test("a++", "\"a\""), "0", "err:5018"},
+        {test("a*+", "\"a\""), "0", "err:5018"},
+        {test("a{2}+", "\"aa\""), "0", "err:5018"},
+        {test("a?+", "\"a\""), "0", "err:5018"},
+        {test("(?<=a)b", "\"ab\""), "0", "err:5018"},
+        {test("(?<n>a)", "\"a\""), "0", "err:5018"},
+        {test("(?i)a", "\"A\""), "0", "err:5018"},
+        {test("(?>a)", "\"a\""), "0", "err:5018"},
+        {test("(?#c)a", "\"a\""), "0", "err:5018"},
+        {test("(*UTF)a", "\"a\""), "0", "err:5018"},
+        {test("[a", "\"a\""), "0", "err:5019"},
+        {test("(a", "\"a\""), "0", "err:5020"},
+        {"Set re = New RegExp : re.Pattern = \"\\Z\" : re.Global = True", "re.Replace(\"aZbZ\", \"-\")", "String:a-b-"},
     };
     expectAll(cases);
 }

@@ -426,5 +426,65 @@ TEST(ConformProcedures, DefaultMemberArgumentsByValueAndEvaluatedOnce) {
     expectAll(cases);
 }
 
+// A procedure that uses a global assigned later at module level (no Dim):
+// every use of the name is the global, reads and writes alike.
+TEST(ConformProcedures, GlobalsAssignedAfterTheProcedures) {
+    const Case cases[] = {
+        {"Sub S\n total = total + 1\nEnd Sub\ntotal = 10\nS", "total", "Integer:11"},
+        {"Sub S\n x = d.Count\n d.Add \"k\" & x, x\nEnd Sub\nSet d = CreateObject(\"Scripting.Dictionary\")\nS : S", "d.Count", "Long:2"},
+        {"Class C\n Sub Bump : n = n + 2 : n = n * 10 : End Sub\nEnd Class\nn = 1\nSet o = New C : o.Bump", "n", "Integer:30"},
+        {"Function F\n F = t & t\nEnd Function\nt = \"ab\"", "F()", "String:abab"},
+        // Names the module never assigns stay local to the procedure.
+        {"Sub S\n u = u + 1\n u = u + 1\n r = u\nEnd Sub\nDim r\nS", "r & \"|\" & IsEmpty(u)", "String:2|True"},
+    };
+    expectAll(cases);
+}
+
+// A Const at the level of a class is the class's own: its code sees it
+// (Execute and Eval in it too), the module and the class's users do not.
+TEST(ConformClasses, ConstantsOfAClassArePrivateToIt) {
+    const std::string c = "Class C\n Const K = 5\n Private Const T = \"x\"\n"
+                          " Function F : F = K * 2 & T : End Function\n"
+                          " Function E : E = Eval(\"K + 1\") : End Function\n"
+                          " Sub S : K = 2 : End Sub\nEnd Class\nSet o = New C\n";
+    const Case cases[] = {
+        {c, "o.F", "String:10x"},
+        {c, "o.E", "Integer:6"},
+        {c, "IsEmpty(K) & IsEmpty(T)", "String:TrueTrue"},
+        {c + "x = o.K", "0", "err:438"},
+        {c + "o.S", "0", "err:501"},
+        {"Class A\n Const K = 1\n Function F : F = K : End Function\nEnd Class\n"
+         "Class B\n Const K = 2\n Function F : F = K : End Function\nEnd Class\nSet a = New A : Set b = New B",
+         "a.F & b.F", "String:12"},
+        {"Const K = 1\nClass C\n Const K = 2\n Function F : F = K : End Function\nEnd Class\nSet o = New C", "o.F & K",
+         "String:21"},
+        {"Class C\n Const K = 1\n Function F\n  Dim K : K = 7 : F = K\n End Function\nEnd Class\nSet o = New C", "o.F",
+         "Integer:7"},
+        {"Class C\n Const K = 1\n Dim K\nEnd Class", "0", "err:1041"},
+        {"Class C\n Const K = 1, K = 2\nEnd Class", "0", "err:1041"},
+    };
+    expectAll(cases);
+}
+
+// A variable or field that holds an object, alone as a statement, calls the
+// object's default member.
+TEST(ConformClasses, ObjectAloneAsAStatementCallsItsDefault) {
+    const std::string run = "Dim n\nClass R\n Public Default Sub Go : n = n + 1 : End Sub\nEnd Class\n";
+    const Case cases[] = {
+        {run + "Set o = New R\no\nCall o", "n", "Integer:2"},
+        {run + "Sub S(x)\n x\nEnd Sub\nS New R", "n", "Integer:1"},
+        {run + "Class C\n Public Inner\n Sub S : Inner : End Sub\nEnd Class\nSet o = New C : Set o.Inner = New R : o.S",
+         "n", "Integer:1"},
+        {"Dim n\nClass F\n Public Default Function Calc : n = 5 : Calc = 1 : End Function\nEnd Class\nSet o = New F\no", "n",
+         "Integer:5"},
+        {"Class C\nEnd Class\nSet o = New C\no", "0", "err:438"},
+        {"Class C\nEnd Class\nSet o = New C\nCall o", "0", "err:438"},
+        {"Class C\n Public Default Property Get P(i) : P = i : End Property\nEnd Class\nSet o = New C\no", "0", "err:450"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\")\nd", "0", "err:450"},
+        {"x = 5\nx", "0", "err:13"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance

@@ -186,6 +186,7 @@ struct ProcDef {
     // Filled by the binder
     std::int32_t frameSize = 0;       // parameters, result, locals, implicit locals, With temporaries
     std::int32_t resultSlot = -1;     // Function / Property Get: the slot named after it
+    std::int32_t declaredSlots = 0;   // slots below are declared; the others implicit locals
     std::vector<std::pair<std::int32_t, const VarDecl*>> fixedArrays;
     std::vector<std::pair<std::int32_t, Variant>> constInits;
     std::vector<std::u16string> slotNames; // for Execute and Eval inside the procedure
@@ -196,6 +197,7 @@ struct ProcDef {
 struct ClassDef : RefCounted {
     std::u16string name;
     std::vector<VarDecl> fields;
+    std::vector<ConstDecl> consts;    // private to the class
     std::vector<std::unique_ptr<ProcDef>> procs;
     std::int32_t line = 0;
 };

@@ -80,6 +80,8 @@ void Engine::scopeOfFrame(Scope& sc, const Frame& f) {
     if (f.proc) {
         for (std::size_t i = 0; i < f.proc->slotNames.size(); ++i)
             sc.locals[f.proc->slotNames[i]] = static_cast<std::int32_t>(i);
+        if (f.dyn)
+            for (const auto& [name, i] : f.dyn->index) sc.locals.emplace(name, f.proc->frameSize + i);
     }
     sc.cls = f.me ? f.me->cls.get() : nullptr;
 }
@@ -157,6 +159,17 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
                 ci->defaultMember = idx;
             }
         }
+        for (auto& c : cd->consts) {
+            if (ci->byName.count(c.name) || ci->consts.count(c.name)) throw CompileError{1041, c.line, c.col};
+            Scope none;
+            Frame at;
+            at.block = b;
+            bindExpr(*c.value, none);
+            std::int32_t slot = static_cast<std::int32_t>(globals_.size());
+            globals_.push_back(letValue(eval(*c.value, at)));
+            globalConst_.push_back(true);
+            ci->consts.emplace(c.name, slot);
+        }
         // Property Let and Set take the arguments of Property Get and the value.
         for (const ClassMember& m : ci->members) {
             for (const ProcDef* put : {m.let, m.set}) {
@@ -175,8 +188,30 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
         names_[p->name] = g;
         newNames_.push_back(p->name);
     }
-    // Variables
+    // Variables. Code that Execute runs inside a procedure declares them in
+    // the running call instead.
+    Scope moduleScope;
+    moduleScope.explicitNames = expl;
+    if (caller) scopeOfFrame(moduleScope, *caller);
+    if (caller && caller->proc && caller->dyn) {
+        moduleScope.dyn = caller->dyn.get();
+        moduleScope.dynBase = caller->proc->frameSize;
+    }
     for (auto& d : b->globals) {
+        if (moduleScope.dyn) {
+            Variant* var;
+            if (auto it = moduleScope.locals.find(d.name); it != moduleScope.locals.end()) {
+                var = it->second < moduleScope.dynBase ? caller->ref[it->second]
+                                                       : &moduleScope.dyn->values[static_cast<std::size_t>(it->second - moduleScope.dynBase)];
+            } else {
+                std::int32_t n = moduleScope.dyn->add(d.name);
+                moduleScope.locals[d.name] = moduleScope.dynBase + n;
+                var = &moduleScope.dyn->values.back();
+            }
+            if (!d.dims.empty()) *var = Variant(makeArray(d.dims, true));
+            else if (d.isArray) *var = Variant(makeArray({}, false));
+            continue;
+        }
         auto it = names_.find(d.name);
         std::int32_t slot = (it != names_.end() && it->second.kind == GlobalName::Var)
                                 ? it->second.slot : newGlobal(d.name, GlobalName::Var);
@@ -184,9 +219,6 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
         else if (d.isArray) globals_[slot] = Variant(makeArray({}, false));
     }
     // Constants
-    Scope moduleScope;
-    moduleScope.explicitNames = expl;
-    if (caller) scopeOfFrame(moduleScope, *caller);
     Frame mf;
     if (caller) {
         mf = *caller;
@@ -206,6 +238,8 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     bindList(b->body, moduleScope);
     const std::size_t implicitEnd = implicitNodes_.size();
     rebindImplicitNames();
+    std::vector<Variant*> refs;
+    if (moduleScope.dyn) mf = withDynamic(mf, refs);  // with the names bound just now
     execList(b->body, mf);
     if (b->procs.empty() && b->classes.empty()) {
         // Nothing of it can run again (Execute in a loop, ExecuteStatement):
@@ -249,6 +283,7 @@ void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
         std::int32_t slot = add(c.name, c.line, c.col);
         p.constInits.emplace_back(slot, std::move(v));
     }
+    p.declaredSlots = sc.frameSize;
     bindList(p.body, sc);
     p.frameSize = sc.frameSize;
 }
@@ -381,9 +416,17 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         }
         e.bind = Bind::Local;
         e.slot = it->second;
+        // Every use of an undeclared name follows a global of that name
+        // defined later, not only the first one.
+        if (sc.canAddLocals && it->second >= sc.proc->declaredSlots) implicitNodes_.push_back(&e);
         return;
     }
     if (sc.cls) {
+        if (auto it = sc.cls->consts.find(name); it != sc.cls->consts.end()) {
+            e.bind = Bind::Global;  // a constant slot: assigning it fails with 501
+            e.slot = it->second;
+            return;
+        }
         if (auto it = sc.cls->byName.find(name); it != sc.cls->byName.end()) {
             const ClassMember& m = sc.cls->members[it->second];
             if (m.field >= 0) {
@@ -439,6 +482,14 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         // Error 500 when reached, unless a global of that name appears first.
         e.bind = Bind::Undefined;
         implicitNodes_.push_back(&e);
+        return;
+    }
+    if (sc.dyn) {
+        // Execute inside a procedure: a new variable of the running call.
+        std::int32_t slot = sc.dynBase + sc.dyn->add(name);
+        sc.locals[name] = slot;
+        e.bind = Bind::Local;
+        e.slot = slot;
         return;
     }
     // Not declared anywhere yet: a variable of its own (local inside a

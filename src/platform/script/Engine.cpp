@@ -150,15 +150,9 @@ Engine::~Engine() {
     memberObjects_.clear();
     link_->engine = nullptr;
     errObject_->engine = nullptr;
-    // Instances still alive now keep each other (a field that refers back):
-    // empty their fields so that the cycles go. No script code runs here.
-    std::vector<Ref<ScriptObject>> alive;
-    for (ScriptObject* o = link_->live; o; o = o->nextLive)
-        if (o->refCount() > 0) alive.emplace_back(o);  // none being deleted
-    for (auto& o : alive) {
-        std::vector<Variant> fields = std::move(o->fields);
-        o->fields.assign(fields.size(), Variant());
-    }
+    // Instances and dictionaries still alive that only keep each other (a
+    // field or an item that refers back) are emptied so that they go.
+    collectCycles(*link_);
 }
 
 void Engine::addObject(const std::u16string& name, Ref<Dispatch> object, bool addMembers) {
@@ -311,7 +305,7 @@ Variant Engine::evalText(std::u16string_view text) {
     try {
         return eval(*e, f);
     } catch (AutomationError& ex) {
-        throw ScriptFailure{std::move(ex), e->line, e->col, nullptr};
+        throw failureAt(ex, e->line, e->col, nullptr);
     }
 }
 
@@ -357,20 +351,20 @@ Flow Engine::execList(const StmtList& list, Frame& f) {
             if (!f.resumeNext) throw;
             setErr(e.err);
         } catch (AutomationError& e) {
-            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
         } catch (std::bad_alloc&) {
             AutomationError e = runtimeError(err::OutOfMemory);
-            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
         } catch (std::length_error&) {
             AutomationError e = runtimeError(err::OutOfMemory);
-            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
         } catch (std::exception& ex) {
             // A host object that failed with a C++ exception of its own.
             AutomationError e(kErrorFail, "", ex.what());
-            if (!f.resumeNext) throw ScriptFailure{std::move(e), s.line, s.col, f.block};
+            if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
         }
     }
@@ -478,10 +472,14 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         if (t.kind == EK::Ident && t.bind == Bind::Proc) {
             callProc(*t.proc, nullptr, &t.args, {}, f, false);
         } else if (t.kind == EK::Ident && !t.hasArgs &&
-                   (t.bind == Bind::Global || (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
+                   (t.bind == Bind::Global || t.bind == Bind::Field ||
+                    (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
             // A variable called as a procedure ("Foo", "Call Foo" with Foo
-            // undefined): there is nothing to call unless it holds an object.
-            if (!eval(t, f).isObject()) fail(err::TypeMismatch);
+            // undefined): only an object can be called, through its default
+            // member (438 when it has none).
+            Variant v = eval(t, f);
+            if (!v.isObject()) failNamed(err::TypeMismatch, t.name);
+            if (v.objectValue()) indexInto(v, {});
         } else {
             eval(t, f);
         }
@@ -549,7 +547,7 @@ Flow Engine::execWith(const Stmt& s, Frame& f) {
 
 Flow Engine::execFor(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
-    if (!var) fail(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment);
+    if (!var) failNamed(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment, s.target->name);
     auto numeric = [&](const Variant& v) {
         Variant x = letValue(v);
         if (x.isString()) return Variant(x.toDouble());
@@ -618,7 +616,7 @@ struct ArrayLock {
 
 Flow Engine::execForEach(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
-    if (!var) fail(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment);
+    if (!var) failNamed(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment, s.target->name);
     Variant coll = eval(*s.value, f);
     if (coll.isArray()) {
         ArrayLock lock(coll.arrayValue());
@@ -825,7 +823,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
                 else letInto(*f.ref[t.slot], std::move(value));
                 return;
             case Bind::Global:
-                if (globalConst_[t.slot]) fail(err::IllegalAssignment);
+                if (globalConst_[t.slot]) failNamed(err::IllegalAssignment, t.name);
                 if (isSet) setInto(globals_[t.slot], std::move(value));
                 else letInto(globals_[t.slot], std::move(value));
                 return;
@@ -833,7 +831,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
                 if (isSet) setInto(f.me->fields[t.slot], std::move(value));
                 else letInto(f.me->fields[t.slot], std::move(value));
                 return;
-            case Bind::Undefined: fail(err::UndefinedVariable);
+            case Bind::Undefined: failNamed(err::UndefinedVariable, t.name);
             case Bind::ClassMethod: {
                 Variant one[1] = {std::move(value)};
                 invokeClassMember(f.me, t.slot + 1, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, one);
@@ -891,7 +889,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
             args.push_back(std::move(value));
             memberObjects_[t.slot]->invoke(t.cacheId, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
             return;
-        case Bind::Undefined: fail(err::UndefinedVariable);
+        case Bind::Undefined: failNamed(err::UndefinedVariable, t.name);
         default: fail(err::IllegalAssignment);
         }
     }
@@ -1058,7 +1056,7 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
         Variant hold = v;  // the element read must not see the variable change under it
         Args args;
         evalArgs(e.args, args, f);
-        if (!hold.isArray() && !hold.isObject()) fail(err::TypeMismatch);
+        if (!hold.isArray() && !hold.isObject()) failNamed(err::TypeMismatch, e.name);
         return indexInto(hold, args);
     }
     case Bind::Proc:
@@ -1077,7 +1075,7 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
         return r;
     }
     case Bind::Undefined:
-        fail(err::UndefinedVariable);
+        failNamed(err::UndefinedVariable, e.name);
     default:
         fail(err::UndefinedVariable);
     }
@@ -1093,9 +1091,8 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         evalArgs(e.args, args, f);
         return indexInto(obj, args);
     }
-    if (!obj.isObject()) fail(err::ObjectRequired);
+    if (!obj.isObject() || !obj.objectValue()) failNamed(err::ObjectRequired, objectCulprit(e));
     Dispatch* d = obj.objectValue();
-    if (!d) fail(err::ObjectRequired);
     if (e.cacheKey == d) {
         // The host object this call site saw last (it holds a reference, so
         // the address still names the same object).
@@ -1116,7 +1113,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
                 auto it = so->cls->byName.find(e.name);
                 if (it != so->cls->byName.end()) id = it->second + 1;
             }
-            if (id == kDispidUnknown) fail(err::NoSuchMember);
+            if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(e));
             e.cacheKey = so->cls.get();
             e.cacheHold.reset();
             e.cacheId = id;
@@ -1131,9 +1128,8 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
 
 Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
                          std::uint8_t kind, Args& args, Frame&) {
-    if (!objv.isObject()) fail(err::ObjectRequired);
+    if (!objv.isObject() || !objv.objectValue()) failNamed(err::ObjectRequired, objectCulprit(site));
     Dispatch* d = objv.objectValue();
-    if (!d) fail(err::ObjectRequired);
     Ref<Dispatch> keep(d);
     ScriptObject* so = site.cacheKey == d ? nullptr : asScriptObject(d);
     if (so) {
@@ -1144,7 +1140,7 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
             id = site.cacheId;
         } else {
             id = so->memberId(name);
-            if (id == kDispidUnknown) fail(err::NoSuchMember);
+            if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(site));
             site.cacheKey = so->cls.get();
             site.cacheHold.reset();
             site.cacheId = id;
@@ -1152,13 +1148,16 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
         return invokeClassMember(so, id, kind, args);
     }
     std::int32_t id;
-    if (site.cacheKey == d) {
+    if (site.cacheKey == d || site.cacheKey == &typeid(*d)) {
         id = site.cacheId;
     } else {
         id = d->memberId(name);
-        if (id == kDispidUnknown) fail(err::NoSuchMember);
-        site.cacheKey = d;
-        site.cacheHold = keep;
+        if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(site));
+        // A dictionary may hold script objects: the call site must not keep
+        // it alive. Its members are the same for every dictionary.
+        const bool byType = typeid(*d) == typeid(Dictionary);
+        site.cacheKey = byType ? static_cast<const void*>(&typeid(Dictionary)) : d;
+        site.cacheHold = byType ? Ref<Dispatch>() : keep;
         site.cacheId = id;
     }
     Variant r = d->invoke(id, kind, args);
@@ -1170,7 +1169,7 @@ Variant Engine::newObject(const Expr& e) {
     auto it = classes_.find(e.name);
     if (it == classes_.end()) {
         if (equalsNoCase(e.name, u"RegExp")) return createObjectByProgId(u"VBScript.RegExp");
-        fail(err::ClassNotDefined);
+        failNamed(err::ClassNotDefined, e.name);
     }
     Ref<ScriptObject> obj(new ScriptObject(it->second.get(), link_));
     ClassInfo& ci = *it->second;
@@ -1236,7 +1235,7 @@ Variant* Engine::elementByRef(const Expr& a, Frame& caller, ElementLocks& locked
 Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                          std::span<Variant> argValues, Frame& caller, bool wantResult) {
     const std::size_t nargs = argExprs ? argExprs->size() : argValues.size();
-    if (nargs != p.params.size()) fail(err::WrongArgCount);
+    if (nargs != p.params.size()) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     checkStack();
     const std::size_t n = static_cast<std::size_t>(p.frameSize);
     if (sp_ + n > values_.size()) fail(err::OutOfStack);

@@ -71,6 +71,7 @@ struct ScriptFailure {
     std::int32_t line = 0;
     std::int32_t col = 0;
     const Block* block = nullptr;
+    std::string culprit;   // the name the host's description adds (UTF-8), or empty
 };
 
 // The script was stopped (time-out); On Error Resume Next does not catch it.
@@ -79,6 +80,19 @@ struct ScriptAbort {};
 // An HRESULT of the script facility (0x800A0000 + n) is the script's error n.
 std::int32_t scriptErrorNumber(std::int32_t number);
 
+// The variables that Execute declares inside a procedure: they belong to the
+// running call (its later Execute and Eval see them) and go when it returns.
+struct DynamicScope : RefCounted {
+    std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> index;  // name: position
+    std::deque<Variant> values;   // a deque: the variables never move
+    std::int32_t add(const std::u16string& name) {
+        auto n = static_cast<std::int32_t>(values.size());
+        values.emplace_back();
+        index.emplace(name, n);
+        return n;
+    }
+};
+
 struct Frame {
     Variant** ref = nullptr;          // ref[slot]: the variable of a slot
     ScriptObject* me = nullptr;       // running class instance
@@ -86,6 +100,7 @@ struct Frame {
     const Block* block = nullptr;
     const Variant* with = nullptr;    // object of the innermost With
     bool resumeNext = false;
+    Ref<DynamicScope> dyn;            // variables Execute declared in this call
 };
 
 class Engine {
@@ -134,6 +149,8 @@ private:
         bool explicitNames = false;
         bool canAddLocals = false;
         std::int32_t frameSize = 0;
+        DynamicScope* dyn = nullptr;  // Execute inside a procedure: new names go here
+        std::int32_t dynBase = 0;     // the slot of its first variable
     };
     struct DepthGuard {
         int& d;

@@ -5,6 +5,7 @@
 
 #include "platform/automation/ErrorTexts.h"
 #include "platform/script/Engine.h"
+#include "platform/script/runtime/Dictionary.h"
 
 #include <typeinfo>
 
@@ -27,6 +28,42 @@ inline Variant letValue(Variant v) {
     return v;
 }
 
+// A run-time error that names its culprit (a variable, a procedure, a
+// library function, an object and its member). The host's description of an
+// uncaught error ends in ": 'culprit'"; the script's Err.Description does not.
+struct NamedError : AutomationError {
+    NamedError(AutomationError e, std::string name) : AutomationError(std::move(e)), culprit(std::move(name)) {}
+    std::string culprit;  // UTF-8
+};
+
+// Raises error n naming a culprit (a plain error when the name is empty).
+[[noreturn, gnu::cold]] void failNamed(std::int32_t n, std::u16string_view culprit);
+
+// Raises a run-time error of a library function again naming the function;
+// an object's own error or one named already passes as it is.
+[[noreturn, gnu::cold]] void rethrowNamed(AutomationError& e, std::u16string_view culprit);
+
+// The culprits of obj.member: "obj" and "obj.member" when the object is a
+// plain name; empty otherwise (the error then names nothing).
+std::u16string objectCulprit(const Expr& member);
+std::u16string memberCulprit(const Expr& member);
+
+// The failure of a statement (or a lone expression) at a place, with the
+// culprit the error named.
+[[gnu::cold]] ScriptFailure failureAt(AutomationError& e, std::int32_t line, std::int32_t col, const Block* b);
+
+// The frame f with the variables Execute declared in its call after its own
+// slots (refs holds the slots of the copy).
+inline Frame withDynamic(const Frame& f, std::vector<Variant*>& refs) {
+    Frame out = f;
+    if (f.dyn && f.proc && !f.dyn->values.empty()) {
+        refs.assign(f.ref, f.ref + f.proc->frameSize);
+        for (Variant& v : f.dyn->values) refs.push_back(&v);
+        out.ref = refs.data();
+    }
+    return out;
+}
+
 // Arrays larger than this many elements fail with "Out of memory".
 inline constexpr std::int64_t kMaxArrayElements = 1LL << 26;
 
@@ -40,7 +77,13 @@ class ScriptObject;
 struct EngineLink : RefCounted {
     Engine* engine = nullptr;
     ScriptObject* live = nullptr;  // the instances alive, a list through ScriptObject
+    Ref<DictionaryList> dictionaries = makeRef<DictionaryList>();  // the dictionaries made
 };
+
+// Empties the instances and dictionaries of an engine that only hold one
+// another (cycles nothing outside reaches), so that they are freed. Runs no
+// script code: for an engine that is closing.
+void collectCycles(EngineLink& link) noexcept;
 
 struct ClassMember {
     std::u16string name;
@@ -60,6 +103,9 @@ struct ClassInfo : RefCounted {
     ProcDef* init = nullptr;
     ProcDef* term = nullptr;
     std::vector<const VarDecl*> fields;
+    // Constants of the class: visible inside it only, each in a global slot
+    // of its own that no name reaches.
+    std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> consts;
 };
 
 class ScriptObject final : public Dispatch {

@@ -2,6 +2,7 @@
 
 #include "platform/automation/ErrorTexts.h"
 #include "platform/script/Engine.h"
+#include "platform/script/EngineDetail.h"
 #include "platform/script/ScriptControl.h"
 #include "platform/script/runtime/Runtime.h"
 #include "platform/system/Locales.h"
@@ -94,7 +95,7 @@ void registerLibrary(std::unordered_map<std::u16string, std::int32_t, NoCaseHash
 Variant Engine::callBuiltin(const Expr& e, Frame& f) {
     const BuiltinFunction& b = builtinFunctions()[static_cast<std::size_t>(e.slot)];
     const std::size_t n = e.args.size();
-    if (static_cast<int>(n) < b.minArgs || static_cast<int>(n) > b.maxArgs) fail(err::WrongArgCount);
+    if (static_cast<int>(n) < b.minArgs || static_cast<int>(n) > b.maxArgs) failNamed(err::WrongArgCount, e.name);
     Variant small[6];
     std::vector<Variant> big;
     Variant* argv = small;
@@ -103,13 +104,28 @@ Variant Engine::callBuiltin(const Expr& e, Frame& f) {
         argv = big.data();
     }
     for (std::size_t i = 0; i < n; ++i) argv[i] = eval(*e.args[i], f);
-    Variant r = b.fn(std::span<Variant>(argv, n));
+    Variant r;
+    try {
+        r = b.fn(std::span<Variant>(argv, n));
+    } catch (AutomationError& ex) {
+        rethrowNamed(ex, e.name);  // "Type mismatch: 'CLng'"
+    }
     if (hasDeadline_) checkClock();
     return r;
 }
 
+// Dictionaries join the engine's list so that cycles through them can be
+// found when the engine closes.
 Variant Engine::createObjectByProgId(std::u16string_view progId) {
-    return Variant(createObject(progId));
+    Ref<Dispatch> obj;
+    try {
+        obj = createObject(progId);
+    } catch (AutomationError& ex) {
+        if (ex.Number == err::CannotCreateObject) failNamed(err::CannotCreateObject, progId);
+        throw;
+    }
+    if (auto* d = dynamic_cast<Dictionary*>(obj.get())) d->joinList(link_->dictionaries);
+    return Variant(std::move(obj));
 }
 
 Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
@@ -122,7 +138,7 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         evalArgs(e.args, args, f);
         return indexInto(errObj, args);
     }
-    if (static_cast<int>(n) < info.minArgs || static_cast<int>(n) > info.maxArgs) fail(err::WrongArgCount);
+    if (static_cast<int>(n) < info.minArgs || static_cast<int>(n) > info.maxArgs) failNamed(err::WrongArgCount, e.name);
     Args a;
     evalArgs(e.args, a, f);
     if (hasDeadline_) checkClock();
@@ -141,7 +157,9 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         TransientBinding tb(*this, *ex, sc);
         checkStack();
         DepthGuard dg(depth_);
-        return eval(*ex, f);
+        std::vector<Variant*> refs;
+        Frame ef = withDynamic(f, refs);  // sees what Execute declared in this call
+        return eval(*ex, ef);
     }
     case kExecute:
     case kExecuteGlobal: {
@@ -149,7 +167,11 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         DepthGuard dg(depth_);
         try {
             auto block = parseProgram(text(0));
-            if (e.slot == kExecute && (f.proc || f.me)) loadBlock(std::move(block), &f);
+            if (e.slot == kExecute && (f.proc || f.me)) {
+                // Runs in the caller's scope: what it declares belongs to the running call.
+                if (f.proc && !f.dyn) f.dyn = makeRef<DynamicScope>();
+                loadBlock(std::move(block), &f);
+            }
             else loadBlock(std::move(block), nullptr);
         } catch (const CompileError& ce) {
             failCompiling(ce);
@@ -172,11 +194,11 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
         return Variant(fromUtf8(r ? *r : std::string()));
     }
     case kCreateObject:
-        return Variant(createObject(text(0)));
+        return createObjectByProgId(text(0));
     case kGetObject: {
         // Only "GetObject(, class)" / "GetObject("", class)": a new object of the class.
         std::u16string path = text(0), cls = text(1);
-        if (path.empty() && !cls.empty()) return Variant(createObject(cls));
+        if (path.empty() && !cls.empty()) return createObjectByProgId(cls);
         fail(err::CannotCreateObject);
     }
     case kSetLocale: {

@@ -404,6 +404,7 @@ void Parser::constList(bool isPublic) {
         while (v->kind == EK::Unary && v->op == Op::Neg) v = v->a.get();
         if (v->kind != EK::Literal) failAt(1045, valueAt);
         if (proc_) proc_->consts.push_back(std::move(c));
+        else if (class_) class_->consts.push_back(std::move(c));
         else block_->consts.push_back(std::move(c));
         if (!accept(Tok::Comma)) break;
     }

@@ -78,6 +78,7 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) 
         error_.Number = scriptErrorNumber(e.err.Number);
         error_.Source = e.err.Source;
         error_.Description = e.err.Description;
+        if (!e.culprit.empty()) error_.Description += ": '" + e.culprit + "'";
         error_.Line = e.line;
         error_.Column = e.col;
         error_.Text = lineText(e.block ? std::u16string_view(e.block->source) : source, e.line);

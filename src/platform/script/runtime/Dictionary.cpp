@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace qz::script {
 
@@ -52,6 +53,21 @@ bool numericKey(VarType t) {
 }
 
 } // namespace
+
+Dictionary::~Dictionary() {
+    if (!list_) return;
+    if (prev_) prev_->next_ = next_;
+    else list_->first = next_;
+    if (next_) next_->prev_ = prev_;
+}
+
+void Dictionary::joinList(Ref<DictionaryList> list) {
+    if (list_ || !list) return;
+    list_ = std::move(list);
+    next_ = list_->first;
+    if (next_) next_->prev_ = this;
+    list_->first = this;
+}
 
 Ref<Enumerator> Dictionary::newEnum() { return Ref<Enumerator>(new KeyEnumerator(keys())); }
 
@@ -171,8 +187,11 @@ Variant& Dictionary::item(const Variant& key) {
 
 void Dictionary::setItem(const Variant& key, const Variant& value) {
     std::size_t i = find(key);
-    if (i == std::size_t(-1)) add(key, value);
-    else entries_[i].item = value;
+    if (i == std::size_t(-1)) {
+        add(key, value);
+        return;
+    }
+    Variant old = std::exchange(entries_[i].item, value);  // released last (see remove)
 }
 
 void Dictionary::rename(const Variant& oldKey, const Variant& newKey0) {
@@ -194,8 +213,9 @@ void Dictionary::remove(const Variant& key) {
     Entry& e = entries_[slots_[s]];
     slots_[s] = kGone;
     e.alive = false;
-    e.key = Variant();
-    e.item = Variant();
+    // Released when the dictionary is consistent again: the last reference to
+    // an object may run script code (Class_Terminate) that uses it.
+    Variant oldKey = std::move(e.key), oldItem = std::move(e.item);
     ++dead_;
     if (dead_ > 16 && dead_ * 2 > entries_.size()) {
         std::erase_if(entries_, [](const Entry& x) { return !x.alive; });
@@ -205,9 +225,11 @@ void Dictionary::remove(const Variant& key) {
 }
 
 void Dictionary::removeAll() noexcept {
+    // The entries go after the dictionary is empty (see remove).
+    std::vector<Entry> gone;
+    gone.swap(entries_);
     slots_.clear();
     used_ = 0;
-    entries_.clear();
     dead_ = 0;
 }
 

@@ -10,8 +10,19 @@
 
 namespace qz::script {
 
+class Dictionary;
+
+// The dictionaries made by one script engine. A dictionary that holds itself,
+// or one another, is never released by counting references; the engine walks
+// this list when it closes to find and empty such cycles.
+struct DictionaryList : RefCounted {
+    Dictionary* first = nullptr;
+};
+
 class Dictionary : public SimpleDispatch<Dictionary> {
 public:
+    Dictionary() = default;
+    ~Dictionary() override;
     static const MemberTable<Dictionary>& members();
     std::u16string typeName() const override { return u"Dictionary"; }
     Ref<Enumerator> newEnum() override;
@@ -30,6 +41,19 @@ public:
     std::vector<Variant> keys() const;
     std::vector<Variant> items() const;
     void setCompareMode(std::int32_t mode);
+
+    // Joins a list of dictionaries (once); leaves it when destroyed.
+    void joinList(Ref<DictionaryList> list);
+    Dictionary* nextInList() const noexcept { return next_; }
+    // Calls f on every key and item held.
+    template <class F>
+    void forEachValue(F&& f) const {
+        for (const Entry& e : entries_)
+            if (e.alive) {
+                f(e.key);
+                f(e.item);
+            }
+    }
 
 private:
     struct Entry {
@@ -73,6 +97,9 @@ private:
     std::size_t used_ = 0;      // slots holding an entry or kGone
     ops::CompareMode mode_ = ops::CompareMode::Binary;
     std::int32_t modeValue_ = 0;
+    Ref<DictionaryList> list_;
+    Dictionary* prev_ = nullptr;
+    Dictionary* next_ = nullptr;
 };
 
 } // namespace qz::script

@@ -5,6 +5,8 @@
 
 #include <pcre2.h>
 
+#include <algorithm>
+
 namespace qz::script {
 
 namespace {
@@ -120,6 +122,181 @@ private:
     }
 }
 
+// The regular expressions of the script language, written for PCRE2. Both
+// share most of their syntax; where they differ the pattern is rewritten:
+//  - an escaped letter without a meaning of its own is the letter itself
+//    (\A, \Z, \z, \G, \Q, \E, \K, \h, \R, \p ... are anchors or classes to PCRE2);
+//  - \v is the vertical tab only; \c not followed by a letter is "c";
+//  - \n is a back reference when there are n groups, else an octal escape
+//    (\1 to \7, \0nn) or the digit itself (\8, \9);
+//  - '[' inside a class is a character, never a POSIX class;
+//  - what PCRE2 alone has is refused as the language refuses it: groups of
+//    the form (? other than (?: (?= (?!, verbs (*...), possessive quantifiers.
+constexpr std::int32_t kUnexpectedQuantifier = 5018;
+
+bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isOctal(char16_t c) { return c >= u'0' && c <= u'7'; }
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// The position after a class that starts at p ('['): a ']' right after the
+// opening (or after "[^") belongs to the class, as PCRE2 reads it.
+std::size_t classEnd(std::u16string_view s, std::size_t p) {
+    std::size_t i = p + 1;
+    if (i < s.size() && s[i] == u'^') ++i;
+    if (i < s.size() && s[i] == u']') ++i;
+    while (i < s.size() && s[i] != u']') i += s[i] == u'\\' ? 2 : 1;
+    return std::min(i + 1, s.size());
+}
+
+std::size_t countGroups(std::u16string_view s) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        if (s[i] == u'\\') i += 2;
+        else if (s[i] == u'[') i = classEnd(s, i);
+        else {
+            if (s[i] == u'(' && (i + 1 >= s.size() || (s[i + 1] != u'?' && s[i + 1] != u'*'))) ++n;
+            ++i;
+        }
+    }
+    return n;
+}
+
+void appendHex(std::u16string& out, unsigned v) {
+    static const char16_t kHex[] = u"0123456789ABCDEF";
+    out += u"\\x";
+    out += kHex[(v >> 4) & 15];
+    out += kHex[v & 15];
+}
+
+// Translates the escape at s[i] == '\\'; returns the position after it.
+std::size_t translateEscape(std::u16string_view s, std::size_t i, bool inClass, std::size_t groups,
+                            std::u16string& out) {
+    if (i + 1 >= s.size()) {
+        out += u'\\';  // a pattern that ends in a backslash: PCRE2 refuses it too
+        return i + 1;
+    }
+    const char16_t c = s[i + 1];
+    if (isDigit(c)) {
+        std::size_t j = i + 1;
+        if (!inClass && c != u'0') {
+            // A back reference: two digits when that many groups exist, else one.
+            if (j + 1 < s.size() && isDigit(s[j + 1])) {
+                std::size_t two = (c - u'0') * 10 + (s[j + 1] - u'0');
+                if (two <= groups) {
+                    out += u"\\g{" + std::u16string(s.substr(j, 2)) + u"}";
+                    return j + 2;
+                }
+            }
+            if (static_cast<std::size_t>(c - u'0') <= groups) {
+                out += u"\\g{";
+                out += c;
+                out += u'}';
+                return j + 1;
+            }
+        }
+        if (!isOctal(c)) {
+            out += c;  // \8, \9: the digit
+            return j + 1;
+        }
+        // Octal: three digits when the first is 0 to 3, else two.
+        const std::size_t most = c <= u'3' ? 3 : 2;
+        unsigned v = 0;
+        std::size_t k = 0;
+        for (; k < most && j + k < s.size() && isOctal(s[j + k]); ++k) v = v * 8 + (s[j + k] - u'0');
+        appendHex(out, v);
+        return j + k;
+    }
+    if (!isAsciiLetter(c)) {
+        out.append(s.substr(i, 2));  // an escaped sign stands for itself in both
+        return i + 2;
+    }
+    switch (c) {
+    case u'd': case u'D': case u's': case u'S': case u'w': case u'W':
+    case u'f': case u'n': case u'r': case u't': case u'b': case u'x': case u'u':
+        out.append(s.substr(i, 2));
+        return i + 2;
+    case u'B':
+        if (inClass) out += u'B';
+        else out += u"\\B";
+        return i + 2;
+    case u'v':
+        appendHex(out, 0x0B);
+        return i + 2;
+    case u'c':
+        if (i + 2 < s.size() && isAsciiLetter(s[i + 2])) {
+            out.append(s.substr(i, 3));
+            return i + 3;
+        }
+        out += u'c';
+        return i + 2;
+    default:
+        out += c;  // no meaning of its own: the letter
+        return i + 2;
+    }
+}
+
+// The quantifier {n}, {n,} or {n,m} at s[i] == '{': its length, or 0 when
+// the brace is a plain character.
+std::size_t braceQuantifier(std::u16string_view s, std::size_t i) {
+    std::size_t j = i + 1;
+    if (j >= s.size() || !isDigit(s[j])) return 0;
+    while (j < s.size() && isDigit(s[j])) ++j;
+    if (j < s.size() && s[j] == u',') {
+        ++j;
+        while (j < s.size() && isDigit(s[j])) ++j;
+    }
+    return j < s.size() && s[j] == u'}' ? j + 1 - i : 0;
+}
+
+std::u16string toPcrePattern(std::u16string_view s) {
+    const std::size_t groups = countGroups(s);
+    std::u16string out;
+    out.reserve(s.size() + 8);
+    for (std::size_t i = 0; i < s.size();) {
+        const char16_t c = s[i];
+        if (c == u'\\') {
+            i = translateEscape(s, i, false, groups, out);
+            continue;
+        }
+        if (c == u'[') {
+            const std::size_t end = classEnd(s, i);
+            out += u'[';
+            std::size_t j = i + 1;
+            if (j < end && s[j] == u'^') out += s[j++];
+            if (j < end && s[j] == u']') out += s[j++];
+            while (j < end) {
+                if (s[j] == u'\\') {
+                    j = translateEscape(s, j, true, groups, out);
+                } else {
+                    if (s[j] == u'[') out += u'\\';  // never a POSIX class
+                    out += s[j++];
+                }
+            }
+            i = end;
+            continue;
+        }
+        if (c == u'(' && i + 1 < s.size() && (s[i + 1] == u'?' || s[i + 1] == u'*')) {
+            if (s[i + 1] == u'*' || i + 2 >= s.size() ||
+                (s[i + 2] != u':' && s[i + 2] != u'=' && s[i + 2] != u'!'))
+                throwRuntimeError(kUnexpectedQuantifier);
+            out.append(s.substr(i, 3));
+            i += 3;
+            continue;
+        }
+        std::size_t q = c == u'*' || c == u'+' || c == u'?' ? 1 : c == u'{' ? braceQuantifier(s, i) : 0;
+        if (q > 0) {
+            out.append(s.substr(i, q));
+            i += q;
+            if (i < s.size() && s[i] == u'?') out += s[i++];    // lazy
+            if (i < s.size() && s[i] == u'+') throwRuntimeError(kUnexpectedQuantifier);  // possessive
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
 } // namespace
 
 struct RegExp::Compiled {
@@ -154,7 +331,8 @@ RegExp::Compiled& RegExp::compiled() {
     if (multiline) options |= PCRE2_MULTILINE;
     int error = 0;
     PCRE2_SIZE offset = 0;
-    c->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options,
+    const std::u16string source = toPcrePattern(pattern);
+    c->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(source.data()), source.size(), options,
                             &error, &offset, nullptr);
     if (!c->code) compileError(error);
     c->data = pcre2_match_data_create_from_pattern(c->code, nullptr);
