@@ -54,6 +54,41 @@ TEST_F(FromScript, LoopsFieldsAndDefaultMembers) {
     EXPECT_TRUE(sc.Eval("IsNull(Orders.Fields(\"Total\").Value)").toBool());
 }
 
+// Names given in many ways on every pass of a loop (literals in any case, texts
+// built at run time, positions, a variable that changes, a field object)
+// always find the field they name, however often each is used.
+TEST_F(FromScript, FieldNamesFoundHoweverTheyAreGiven) {
+    sc.AddCode(
+        "Function Walk()\n"
+        "  Dim s, n, k, names\n"
+        "  names = Array(\"ID\", \"name\", \"TOTAL\")\n"
+        "  Orders.MoveFirst\n"
+        "  Do While Not Orders.EOF\n"
+        "    For k = 0 To 2\n"
+        "      n = names(k)\n"
+        "      s = s & Orders(n) & \",\" & Orders.Fields(UCase(n)) & \",\" & Orders(\"N\" & \"ame\") & \",\"\n"
+        "      s = s & Orders(\"Id\") & Orders(\"iD\") & Orders(1) & \";\"\n"
+        "    Next\n"
+        "    Orders.MoveNext\n"
+        "  Loop\n"
+        "  Walk = s\n"
+        "End Function\n");
+    std::string want;
+    const char* names[] = {"Tea", "Cake", "Jam"};
+    const char* totals[] = {"12.5", "3", ""};
+    for (int r = 0; r < 3; ++r) {
+        const std::string id = std::to_string(r + 1), name = names[r];
+        const std::string tail = id + id + name + ";";
+        want += id + "," + id + "," + name + "," + tail;
+        want += name + "," + name + "," + name + "," + tail;
+        want += std::string(totals[r]) + "," + totals[r] + "," + name + "," + tail;
+    }
+    EXPECT_EQ(sc.Run("Walk").toUtf8(), want);
+    // A field given as the index stands for its value: here position 1.
+    sc.ExecuteStatement("Orders.MoveFirst");
+    EXPECT_EQ(sc.Eval("Orders(Orders.Fields(\"ID\"))").toUtf8(), "Tea");
+}
+
 TEST_F(FromScript, ErrorsReachTheScript) {
     sc.AddCode(
         "Function Missing()\n"

@@ -464,6 +464,10 @@ private:
 
 Fields::Fields(Ref<RecordsetData> data) : data_(std::move(data)) {
     items_.reserve(data_->columns.size());
+    // Room for about two names per column (a power of two, 4 to 64 entries).
+    std::size_t slots = 4;
+    while (slots < 64 && slots < 2 * data_->columns.size()) slots *= 2;
+    hits_.resize(slots);
     for (std::size_t i = 0; i < data_->columns.size(); ++i) items_.push_back(makeRef<Field>(data_, i));
 }
 
@@ -479,16 +483,16 @@ Field& Fields::find(const Variant& arg) {
     }
     if (arg.isString()) {
         // A script passes the same text object on every pass of its loop
-        // (the literal "Total"): names seen lately are known by that object.
-        // The entries hold their text, so it can neither be freed (and its
-        // address taken by another text) nor changed in place.
+        // (the literal "Total"): names seen lately are known by that object,
+        // in a table indexed by its address. The entries hold their text, so
+        // it can neither be freed (and its address taken by another text) nor
+        // changed in place.
         const char16_t* key = arg.stringValue().data();
-        for (const NameHit& h : hits_)
-            if (h.key.isString() && h.key.stringValue().data() == key) return *items_[h.index];
+        NameHit& h = hits_[(reinterpret_cast<std::uintptr_t>(key) >> 4) & (hits_.size() - 1)];
+        if (h.key.isString() && h.key.stringValue().data() == key) return *items_[h.index];
         const std::int64_t i = data_->find(arg.stringValue());
         if (i < 0) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-        hits_[nextHit_] = NameHit{arg, static_cast<std::size_t>(i)};
-        nextHit_ = (nextHit_ + 1) % hits_.size();
+        h = NameHit{arg, static_cast<std::size_t>(i)};
         return *items_[static_cast<std::size_t>(i)];
     }
     if (arg.isEmpty() || arg.isNull() || arg.isMissing()) raiseAdo(kErrItemNotFound, "ADODB.Fields");

@@ -9,10 +9,10 @@
 #include "platform/automation/Dispatch.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace qz::ado {
@@ -42,7 +42,8 @@ struct Column {
 // becomes a String when it is read (a String costs two allocations, and most
 // texts of a large recordset are read once or never); any other value (a
 // child recordset, a byte array) is a Variant in the recordset's side list.
-// Cells own nothing, so rows are copied and freed as plain memory.
+// Cells own nothing, so rows are copied and freed as plain memory; Cell{} is
+// an Empty scalar.
 struct Cell {
     enum Kind : std::uint8_t { kScalar, kText, kVariant };
     union {
@@ -51,11 +52,12 @@ struct Cell {
         float f;
         const char* text;
         std::size_t index;
-    } u{};
-    std::uint32_t size = 0; // bytes of a text
-    VarType type = VarType::Empty;
-    Kind kind = kScalar;
+    } u;
+    std::uint32_t size; // bytes of a text
+    VarType type;
+    Kind kind;
 };
+static_assert(sizeof(Cell) == 16 && std::is_trivial_v<Cell>);
 
 // The rows and the position, shared by the recordset and its field objects
 // (a script may keep a Field after it dropped the recordset).
@@ -209,8 +211,7 @@ private:
         Variant key;
         std::size_t index = 0;
     };
-    std::array<NameHit, 4> hits_;
-    std::size_t nextHit_ = 0;
+    std::vector<NameHit> hits_;
 };
 
 // Reads a recordset saved in the XML persistence format (schema, rows and
