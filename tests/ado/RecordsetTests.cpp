@@ -214,6 +214,40 @@ TEST(RecordsetRows, ManyRowsOfMixedValuesReadBackWhole) {
     }
 }
 
+// Values as the providers hand them over come back with their subtype and
+// every UTF-16 unit, lone surrogates and NULs included.
+TEST(RecordsetRows, ValuesOfEverySubtypeReadBackExactly) {
+    Ref<RecordsetData> data = makeRef<RecordsetData>();
+    data->columns.emplace_back("V", adVariant, 0);
+    const std::vector<Variant> values{
+        Variant(), Variant::null(), Variant(std::int16_t{-7}), Variant(std::int32_t{-2000000000}),
+        Variant(1.5f), Variant(-0.1), Variant::currency(-123456789), Variant::date(-1.25), Variant(true),
+        Variant(false), Variant(std::uint8_t{200}), Variant::error(5), Variant(std::u16string(u"")),
+        Variant(std::u16string(u"plain")), Variant(std::u16string(u"caf\u00E9 \U0001F600")),
+        Variant(std::u16string(u"lone \xD800 high")), Variant(std::u16string(u"lone low \xDC00")),
+        Variant(std::u16string(u"nul\0inside", 10)),
+        Variant(SafeArray::fromVector({Variant(std::int32_t{1})}))};
+    for (const Variant& v : values) data->set(data->addRow()[0], v);
+    data->setText(data->addRow()[0], "2024-03-01", adDBDate);
+    data->setText(data->addRow()[0], "someday", adDBDate);
+    ASSERT_EQ(data->rowCount, values.size() + 2);
+    for (std::size_t r = 0; r < values.size(); ++r) {
+        const Variant got = data->value(r, 0);
+        ASSERT_EQ(got.type(), values[r].type()) << r;
+        if (got.isString()) {
+            EXPECT_EQ(got.stringValue(), values[r].stringValue()) << r;
+        } else if (got.isArray()) {
+            EXPECT_EQ(got.arrayValue(), values[r].arrayValue());
+        } else if (got.type() == VarType::Error) {
+            EXPECT_EQ(got.errorValue(), 5);
+        } else if (!got.isEmpty() && !got.isNull()) {
+            EXPECT_EQ(got.toUtf8(), values[r].toUtf8()) << r;
+        }
+    }
+    EXPECT_EQ(data->value(values.size(), 0).dateValue(), 45352.0);
+    EXPECT_EQ(data->value(values.size() + 1, 0).toUtf8(), "someday");
+}
+
 TEST_F(SqliteRecordset, JetFunctionsRunOnSqlite) {
     Ref<Recordset> rs = conn->execute(
         "SELECT UCase(Name), LCase('ÀB'), Mid(Name, 2, 2), Mid(Name, 2), Len(Name), Nz(Note, 'none'), "

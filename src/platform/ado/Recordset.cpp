@@ -25,6 +25,16 @@ constexpr std::size_t kFirstBlockRows = 16;
 constexpr std::size_t kTextBlock = 64 * 1024;
 constexpr std::size_t kFirstTextBlock = 256;
 
+bool wellFormedUtf16(std::u16string_view w) {
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        const char16_t c = w[i];
+        if (c < 0xD800 || c > 0xDFFF) continue;
+        if (c > 0xDBFF || i + 1 == w.size() || w[i + 1] < 0xDC00 || w[i + 1] > 0xDFFF) return false;
+        ++i;
+    }
+    return true;
+}
+
 } // namespace
 
 void RecordsetData::growRows() {
@@ -84,7 +94,7 @@ const char* RecordsetData::storeText(std::string_view text) {
 }
 
 void RecordsetData::setString(Cell& cell, std::string_view utf8) {
-    if (utf8.size() > UINT32_MAX) return set(cell, stringValue(utf8));
+    if (utf8.size() > UINT32_MAX) return keep(cell, stringValue(utf8));
     cell.kind = Cell::kText;
     cell.type = VarType::String;
     cell.size = static_cast<std::uint32_t>(utf8.size());
@@ -112,12 +122,21 @@ void RecordsetData::set(Cell& cell, Variant v) {
     case VarType::Single: cell.u.f = v.singleValue(); return;
     case VarType::Double: cell.u.d = v.doubleValue(); return;
     case VarType::Date: cell.u.d = v.dateValue(); return;
-    default:
-        cell.kind = Cell::kVariant;
-        cell.u.index = variants_.size();
-        variants_.push_back(std::move(v));
-        return;
+    case VarType::String:
+        // Kept as UTF-8 too (a third of the room of a String for most texts),
+        // unless it holds a lone surrogate, which UTF-8 cannot carry.
+        if (const std::u16string& w = v.stringValue(); wellFormedUtf16(w)) return setString(cell, toUtf8(w));
+        [[fallthrough]];
+    default: return keep(cell, std::move(v));
     }
+}
+
+void RecordsetData::keep(Cell& cell, Variant v) {
+    cell = Cell{};
+    cell.kind = Cell::kVariant;
+    cell.type = v.type();
+    cell.u.index = variants_.size();
+    variants_.push_back(std::move(v));
 }
 
 Variant RecordsetData::value(const Cell& cell) const {

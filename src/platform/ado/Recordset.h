@@ -106,6 +106,7 @@ public:
 private:
     const char* storeText(std::string_view text);
     void growRows();
+    void keep(Cell& cell, Variant v); // in the side list
 
     // Rows live in blocks of 2^rowShift_ rows (about 64 KB each), so that a
     // large fetch neither copies its rows as it grows nor asks the system for
