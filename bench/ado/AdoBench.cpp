@@ -147,7 +147,8 @@ public:
     Variant invoke(std::int32_t id, std::uint8_t, std::span<Variant> args) override {
         if (id == 1) return Variant(pos_ >= kRows);
         if (id == 2) { ++pos_; return Variant(); }
-        return Variant(Ref<Dispatch>(args[0].stringValue() == u"Total" ? total_.get() : name_.get()));
+        const std::u16string& name = args[0].stringValue();
+        return Variant(Ref<Dispatch>(!name.empty() && name[0] == u'T' ? total_.get() : name_.get()));
     }
     std::u16string typeName() const override { return u"Recordset"; }
 
