@@ -21,9 +21,9 @@ Column::Column(std::string n, std::int32_t t, std::int32_t size)
 namespace {
 
 constexpr std::size_t kBlockCells = 4096;     // 64 KB of cells
-constexpr std::size_t kFirstBlockRows = 16;
+constexpr std::size_t kFirstBlockRows = 2;
 constexpr std::size_t kTextBlock = 64 * 1024;
-constexpr std::size_t kFirstTextBlock = 256;
+constexpr std::size_t kFirstTextBlock = 64;
 
 bool wellFormedUtf16(std::u16string_view w) {
     for (std::size_t i = 0; i < w.size(); ++i) {
