@@ -31,6 +31,7 @@ enum NumOp : std::uint8_t {
     NFail,
     NPushLocal, NPushGlobal, NPushField, NPushLit,
     NElemLocal, NElemGlobal, NElemField,   // arg indices on the stack
+    NElemLocalAtLocal,                     // a(i), both locals: slot a, lit.i i
     NNeg,
     QZ_NUM_OPERATORS(QZ_NUM_OPCODES)
 };
@@ -289,6 +290,17 @@ const NumIns* Engine::numCode(const Expr& e) {
         e.numCode.push_back(NumIns{NFail, 0, 0, {0}});
     } else {
         std::vector<NumIns>& code = e.numCode;
+        // A vector element indexed by a local variable (a(i) in every loop
+        // over an array): one instruction instead of two.
+        for (std::size_t k = 0; k + 1 < code.size(); ++k) {
+            if (code[k].op == NPushLocal && code[k + 1].op == NElemLocal && code[k + 1].arg == 1) {
+                NumIns fused = code[k + 1];
+                fused.op = NElemLocalAtLocal;
+                fused.lit.i = code[k].slot;
+                code[k] = fused;
+                code.erase(code.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+            }
+        }
         if (code.size() == 2 && code[0].op == NPushLocal && code[1].op > NNeg) {
             // "local op local" or "local op literal": one instruction.
             const int form = (code[1].op - (NNeg + 1)) % 5;
@@ -317,7 +329,7 @@ bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
 #define QZ_NUM_LABELS(name) &&L_##name, &&L_##name##Local, &&L_##name##Lit, &&L_##name##LocalLocal, &&L_##name##LocalLit,
     static const void* const handlers[] = {
         &&L_End, &&L_Fail, &&L_PushLocal, &&L_PushGlobal, &&L_PushField, &&L_PushLit,
-        &&L_ElemLocal, &&L_ElemGlobal, &&L_ElemField, &&L_Neg,
+        &&L_ElemLocal, &&L_ElemGlobal, &&L_ElemField, &&L_ElemLocalAtLocal, &&L_Neg,
         QZ_NUM_OPERATORS(QZ_NUM_LABELS)
     };
 #undef QZ_NUM_LABELS
@@ -356,6 +368,10 @@ L_ElemField:
 element:
     sp -= ip->arg;
     if (!element(*v, sp, ip->arg, *sp)) return false;
+    ++sp;
+    QZ_NEXT;
+L_ElemLocalAtLocal:
+    if (!load(*f.ref[ip->lit.i], *sp) || !element(*f.ref[ip->slot], sp, 1, *sp)) return false;
     ++sp;
     QZ_NEXT;
 L_Neg: {
