@@ -12,8 +12,6 @@
 // tree while its columns are read.
 #include "platform/ado/Recordset.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -47,8 +45,8 @@ public:
     };
     enum Kind { StartTag, EndTag };
 
-    explicit XmlReader(std::string_view text) : buf_(text), total_(text.size()) { start(); }
-    XmlReader(std::FILE* file, std::size_t size) : file_(file), total_(size) {
+    explicit XmlReader(std::string_view text) : buf_(text) { start(); }
+    explicit XmlReader(std::FILE* file) : file_(file) {
         std::size_t i = 0;
         more(i);
         start();
@@ -56,9 +54,6 @@ public:
 
     // The first bytes of the input, for the checks of its format.
     std::string_view head() const { return buf_; }
-    // The size of the whole input and the offset read so far.
-    std::size_t total() const { return total_; }
-    std::size_t offset() const { return base_ + pos_; }
 
     // Advances to the next start or end tag.
     Kind next();
@@ -94,7 +89,6 @@ private:
     std::size_t base_ = 0;   // offset of buf_[0] in the input
     std::size_t pos_ = 0;    // next unread character in buf_
     std::size_t tok_ = 0;    // start of the token being read (kept when reading on)
-    std::size_t total_ = 0;
     bool eof_ = false;
     bool latin1_ = false;    // declared as ISO-8859-1: bytes are code points
     bool rootDone_ = false;
@@ -723,12 +717,11 @@ Ref<Recordset> loadSavedRecordset(const std::string& pathIn) {
     if (!std::filesystem::is_regular_file(path, ec))
         raiseProvider(kSource, "The saved recordset file '" + pathIn + "' cannot be found.");
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    struct stat st {};
-    if (!file || fstat(fileno(file.get()), &st) != 0)
+    if (!file)
         raiseProvider(kSource, "The saved recordset file '" + pathIn + "' cannot be read.");
     std::optional<XmlReader> reader;
     try {
-        reader.emplace(file.get(), static_cast<std::size_t>(st.st_size));
+        reader.emplace(file.get());
     } catch (const XmlError&) {
         raiseProvider(kSource, "The saved recordset file '" + pathIn + "' cannot be read.");
     }

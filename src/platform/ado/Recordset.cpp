@@ -123,8 +123,8 @@ void RecordsetData::set(Cell& cell, Variant v) {
     case VarType::Double: cell.u.d = v.doubleValue(); return;
     case VarType::Date: cell.u.d = v.dateValue(); return;
     case VarType::String:
-        // Kept as UTF-8 too (a third of the room of a String for most texts),
-        // unless it holds a lone surrogate, which UTF-8 cannot carry.
+        // Kept as UTF-8 too (a String takes two allocations and two bytes a
+        // character), unless it holds a lone surrogate, which UTF-8 cannot carry.
         if (const std::u16string& w = v.stringValue(); wellFormedUtf16(w)) return setString(cell, toUtf8(w));
         [[fallthrough]];
     default: return keep(cell, std::move(v));
