@@ -259,6 +259,18 @@ TEST_F(SqliteRecordset, JetFunctionsRunOnSqlite) {
     EXPECT_EQ(text(edges->value(0)), "");
     EXPECT_EQ(text(edges->value(1)), "ab");
     EXPECT_EQ(text(edges->value(2)), "");
+
+    // Left and Right calls are found however they are written; texts, quoted
+    // names and comments that merely contain them are left alone.
+    Ref<Recordset> lr = conn->execute(
+        "SELECT Left('a''b(c', 3), \"Left\"('xy', 1), [right]('xyz', 2), rIGHT\n(Name, 2) AS [Right(], "
+        "'Right(' AS \"Left(\" FROM Orders /* Left( */ WHERE ID = 2 -- Right(");
+    const std::vector<std::string> lrWant{"a'b", "x", "yz", "fé", "Right("};
+    for (std::size_t i = 0; i < lrWant.size(); ++i) EXPECT_EQ(text(lr->value(i)), lrWant[i]) << i;
+    EXPECT_EQ(lr->column(3).name, "Right(");
+    EXPECT_THROW(conn->execute("SELECT LeftX('abc', 1)"), AutomationError);
+    EXPECT_EQ(text(conn->execute("SELECT Left('abc', 1) /* Left( Right(")->value(0)), "a"); // open to the end
+    EXPECT_THROW(conn->execute("SELECT 'Left(abc"), AutomationError);
 }
 
 TEST_F(SqliteRecordset, StatementsWithoutRowsLeaveTheRecordsetClosed) {
