@@ -18,18 +18,6 @@ namespace qz {
 
 // The constructors, copies and moves are inline in the header: the script
 // engine makes and drops Variants on every step.
-void Variant::addRefPayload() const noexcept {
-    if (type_ == VarType::String) u_.str->addRef();
-    else if (type_ == VarType::Object) { if (u_.obj) u_.obj->addRef(); }
-    else u_.arr->addRef();
-}
-
-void Variant::releasePayload() noexcept {
-    if (type_ == VarType::String) u_.str->release();
-    else if (type_ == VarType::Object) { if (u_.obj) u_.obj->release(); }
-    else u_.arr->release();
-}
-
 
 Variant::Variant(std::u16string s) : type_(VarType::String) {
     u_.str = new StringBox(std::move(s));

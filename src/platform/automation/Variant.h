@@ -226,3 +226,4 @@ public:
 
 // Every user of Variant may hold objects: make Dispatch complete for Ref<Dispatch>.
 #include "Dispatch.h"
+

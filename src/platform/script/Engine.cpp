@@ -11,12 +11,15 @@
 #include "platform/script/ScriptControl.h"
 
 #include <pthread.h>
-#include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <thread>
 
 namespace qz::script {
 
@@ -232,10 +235,72 @@ Variant Engine::makeProcRef(std::u16string_view name) {
 // ---------------------------------------------------------------------------
 // Public entry points
 
+// Raises a flag when the deadline of the running call passes. One thread per
+// engine, started by its first time-out and kept for the next calls: arming
+// it costs a lock and a wake-up, and the script only ever reads the flag.
+class Watchdog {
+public:
+    explicit Watchdog(std::atomic<bool>& expired) : expired_(expired), thread_([this] { watch(); }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    void arm(std::int32_t timeoutMs) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            expired_.store(false, std::memory_order_relaxed);
+            deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+            armed_ = true;
+            ++generation_;
+        }
+        wake_.notify_one();
+    }
+    void disarm() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        expired_.store(false, std::memory_order_relaxed);
+        armed_ = false;
+        ++generation_;
+    }
+
+private:
+    void watch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!stop_) {
+            if (!armed_) {
+                wake_.wait(lock);
+                continue;
+            }
+            const std::uint64_t generation = generation_;
+            // Woken early by a new arming, a disarming or the end: look again.
+            if (wake_.wait_until(lock, deadline_, [&] { return stop_ || generation_ != generation; })) continue;
+            expired_.store(true, std::memory_order_relaxed);
+            armed_ = false;
+        }
+    }
+
+    std::atomic<bool>& expired_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::chrono::steady_clock::time_point deadline_;
+    bool armed_ = false;
+    bool stop_ = false;
+    std::uint64_t generation_ = 0;
+    std::thread thread_;  // last: it starts once the rest is ready
+};
+
 void Engine::startClock(std::int32_t timeoutMs) {
     if (depth_ > 0 || running_) return;
     hasDeadline_ = timeoutMs > 0;
-    if (hasDeadline_) deadlineNs_ = coarseNowNs() + std::int64_t(timeoutMs) * 1000000;
+    if (hasDeadline_) {
+        if (!watchdog_) watchdog_ = std::make_unique<Watchdog>(expired_);
+        watchdog_->arm(timeoutMs);
+    } else if (watchdog_) {
+        watchdog_->disarm();
+    }
     // Stack room of this thread: stop well before its end.
     thread_local char* limit = [] {
         pthread_attr_t attr;
@@ -253,19 +318,6 @@ void Engine::startClock(std::int32_t timeoutMs) {
         return result;
     }();
     stackLimit_ = limit;
-}
-
-// The coarse monotonic clock costs a few nanoseconds (no system call) and
-// ticks every few milliseconds, fine enough for a time-out that is checked
-// after every host call and every 1024 loop iterations.
-std::int64_t Engine::coarseNowNs() noexcept {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-    return std::int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-void Engine::checkClock() {
-    if (hasDeadline_ && coarseNowNs() >= deadlineNs_) throw ScriptAbort{};
 }
 
 void Engine::checkStack() {

@@ -6,6 +6,7 @@
 #include "platform/automation/Text.h"
 #include "platform/script/Ast.h"
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <new>
@@ -20,6 +21,7 @@ class ScriptObject;
 class ErrObject;
 struct ClassInfo;
 struct EngineLink;
+class Watchdog;
 
 enum class Flow : std::uint8_t { Normal, ExitDo, ExitFor, ExitProc };
 
@@ -91,6 +93,33 @@ struct DynamicScope : RefCounted {
         index.emplace(name, n);
         return n;
     }
+};
+
+// The global variables: indexed like a vector, but an element never moves
+// (running frames and ByRef arguments hold their addresses). Chunks of 256
+// make an index two shifts and a load, where a deque takes a division.
+class GlobalSlots {
+public:
+    Variant& operator[](std::size_t i) { return chunks_[i >> kShift][i & kMask]; }
+    const Variant& operator[](std::size_t i) const { return chunks_[i >> kShift][i & kMask]; }
+    std::size_t size() const { return n_; }
+    void push_back(Variant v) {
+        if ((n_ >> kShift) == chunks_.size()) chunks_.push_back(std::make_unique<Variant[]>(kChunk));
+        (*this)[n_] = std::move(v);
+        ++n_;
+    }
+    void emplace_back() { push_back(Variant()); }
+    void clear() {
+        chunks_.clear();
+        n_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kShift = 8;
+    static constexpr std::size_t kChunk = std::size_t(1) << kShift;
+    static constexpr std::size_t kMask = kChunk - 1;
+    std::vector<std::unique_ptr<Variant[]>> chunks_;
+    std::size_t n_ = 0;
 };
 
 struct Frame {
@@ -271,18 +300,20 @@ public:
         return evalNum(e, f, r) ? r.i != 0 : -1;
     }
 private:
-    void tick() {
-        if ((++ticks_ & 1023u) == 0) checkClock();
+    // The time-out: a watchdog thread raises expired_ when the deadline of
+    // the running call passes, so that a check costs one load. It is made
+    // after every host call, every loop iteration and every procedure call.
+    void checkClock() {
+        if (hasDeadline_ && expired_.load(std::memory_order_relaxed)) throw ScriptAbort{};
     }
-    void checkClock();
-    static std::int64_t coarseNowNs() noexcept;
+    void tick() { checkClock(); }
     void checkStack();
     Frame moduleFrame(const Block* b);
 
     ScriptControl& control_;
     Ref<EngineLink> link_;
     std::unordered_map<std::u16string, GlobalName, NoCaseHash, NoCaseEqual> names_;
-    std::deque<Variant> globals_;
+    GlobalSlots globals_;
     std::vector<bool> globalConst_;   // constants and added objects: not assignable
     bool running_ = false;            // inside a call into the script
     std::vector<std::unique_ptr<Block>> blocks_;
@@ -297,9 +328,9 @@ private:
     std::vector<Variant*> refs_;
     std::size_t sp_ = 0;
     int depth_ = 0;
-    std::uint32_t ticks_ = 0;
     bool hasDeadline_ = false;
-    std::int64_t deadlineNs_ = 0;   // on the coarse monotonic clock
+    std::atomic<bool> expired_{false};
+    std::unique_ptr<Watchdog> watchdog_;   // started by the first time-out
     char* stackLimit_ = nullptr;
     bool randomized_ = false;
     std::uint32_t numGen_ = 1;        // bumped when names are bound anew
