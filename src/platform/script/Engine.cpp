@@ -292,6 +292,8 @@ private:
     std::thread thread_;  // last: it starts once the rest is ready
 };
 
+void Engine::timedOut() { throw ScriptAbort{}; }
+
 void Engine::startClock(std::int32_t timeoutMs) {
     if (depth_ > 0 || running_) return;
     hasDeadline_ = timeoutMs > 0;
@@ -985,13 +987,6 @@ Variant Engine::eval(const Expr& e, Frame& f) {
             if (e.bind == Bind::Global) return globals_[e.slot];
         } else if (e.bind == Bind::Proc) {
             return callProc(*e.proc, nullptr, &e.args, {}, f, true);
-        } else if (e.nk == NkElem) {
-            Num n;
-            if (evalNum(e, f, n)) {
-                if (n.kind == Num::Double) return Variant(n.d);
-                if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
-                return Variant(static_cast<std::int16_t>(n.i));
-            }
         }
         return evalIdent(e, f);
     }
@@ -1000,96 +995,112 @@ Variant Engine::eval(const Expr& e, Frame& f) {
     case EK::Missing: return Variant::missing();
     case EK::Me: return Variant(Ref<Dispatch>(f.me));
     case EK::New: return newObject(e);
-    case EK::Unary: {
-        Variant a = eval(*e.a, f);
-        if (e.op == Op::Neg) {
-            if (a.type() == VarType::Long && a.longValue() != std::numeric_limits<std::int32_t>::min())
-                return Variant(-a.longValue());
-            return ops::negate(a);
-        }
-        return ops::notOp(a);
-    }
-    case EK::Binary: {
-        if (e.numeric) {
-            if (isComparison(e)) {
-                int r = compareNum(e, f);
-                if (r >= 0) return Variant(r != 0);
-            } else {
-                Num n;
-                if (evalNum(e, f, n)) {
-                    if (n.kind == Num::Double) return Variant(n.d);
-                    if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
-                    return Variant(static_cast<std::int16_t>(n.i));
-                }
-            }
-        }
-        Variant a = eval(*e.a, f);
-        Variant b = eval(*e.b, f);
-        if (isIntLike(a) && isIntLike(b)) {
-            // Integer arithmetic and comparison without the general rules.
-            const bool bothInt = a.type() == VarType::Integer && b.type() == VarType::Integer;
-            const std::int64_t x = intOf(a), y = intOf(b);
-            switch (e.op) {
-            case Op::Add: return typedInt(x + y, bothInt);
-            case Op::Sub: return typedInt(x - y, bothInt);
-            case Op::Mul: return typedInt(x * y, bothInt);
-            case Op::IntDiv:
-                if (y == 0) fail(err::DivisionByZero);
-                if (y == -1) break;
-                return typedInt(quot32(x, y), bothInt);
-            case Op::Mod:
-                if (y == 0) fail(err::DivisionByZero);
-                if (y == -1) break;
-                return typedInt(rem32(x, y), bothInt);
-            case Op::Eq: return Variant(x == y);
-            case Op::Ne: return Variant(x != y);
-            case Op::Lt: return Variant(x < y);
-            case Op::Le: return Variant(x <= y);
-            case Op::Gt: return Variant(x > y);
-            case Op::Ge: return Variant(x >= y);
-            default: break;
-            }
-        }
-        switch (e.op) {
-        case Op::Add: return ops::add(a, b);
-        case Op::Sub: return ops::subtract(a, b);
-        case Op::Mul: return ops::multiply(a, b);
-        case Op::Div: return ops::divide(a, b);
-        case Op::IntDiv: return ops::intDivide(a, b);
-        case Op::Mod: return ops::mod(a, b);
-        case Op::Pow: return ops::power(a, b);
-        case Op::Concat:
-            if (a.isString() && b.isString() &&
-                a.stringValue().size() + b.stringValue().size() > kMaxStringLength)
-                fail(err::OutOfMemory);
-            return ops::concat(a, b);
-        case Op::And: return ops::andOp(a, b);
-        case Op::Or: return ops::orOp(a, b);
-        case Op::Xor: return ops::xorOp(a, b);
-        case Op::Eqv: return ops::eqvOp(a, b);
-        case Op::Imp: return ops::impOp(a, b);
-        case Op::Is: return Variant(ops::is(a, b));
-        default: {
-            std::uint8_t flags = (e.a->kind == EK::Literal ? ops::kLeftIsLiteral : 0) |
-                                 (e.b->kind == EK::Literal ? ops::kRightIsLiteral : 0);
-            ops::Relation r = ops::Relation::Eq;
-            switch (e.op) {
-            case Op::Ne: r = ops::Relation::Ne; break;
-            case Op::Lt: r = ops::Relation::Lt; break;
-            case Op::Le: r = ops::Relation::Le; break;
-            case Op::Gt: r = ops::Relation::Gt; break;
-            case Op::Ge: r = ops::Relation::Ge; break;
-            default: break;
-            }
-            return ops::relate(r, a, b, ops::CompareMode::Binary, flags);
-        }
-        }
-    }
+    case EK::Unary: return evalUnary(e, f);
+    case EK::Binary: return evalBinary(e, f);
     }
     return Variant();
 }
 
+// The cases of eval that need room of their own stay out of it, so that the
+// common ones (a literal, a variable, a call) run without saving registers
+// for them.
+[[gnu::noinline]] Variant Engine::evalUnary(const Expr& e, Frame& f) {
+    Variant a = eval(*e.a, f);
+    if (e.op == Op::Neg) {
+        if (a.type() == VarType::Long && a.longValue() != std::numeric_limits<std::int32_t>::min())
+            return Variant(-a.longValue());
+        return ops::negate(a);
+    }
+    return ops::notOp(a);
+}
+
+[[gnu::noinline]] Variant Engine::evalBinary(const Expr& e, Frame& f) {
+    if (e.numeric) {
+        if (isComparison(e)) {
+            int r = compareNum(e, f);
+            if (r >= 0) return Variant(r != 0);
+        } else {
+            Num n;
+            if (evalNum(e, f, n)) {
+                if (n.kind == Num::Double) return Variant(n.d);
+                if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
+                return Variant(static_cast<std::int16_t>(n.i));
+            }
+        }
+    }
+    Variant a = eval(*e.a, f);
+    Variant b = eval(*e.b, f);
+    if (isIntLike(a) && isIntLike(b)) {
+        // Integer arithmetic and comparison without the general rules.
+        const bool bothInt = a.type() == VarType::Integer && b.type() == VarType::Integer;
+        const std::int64_t x = intOf(a), y = intOf(b);
+        switch (e.op) {
+        case Op::Add: return typedInt(x + y, bothInt);
+        case Op::Sub: return typedInt(x - y, bothInt);
+        case Op::Mul: return typedInt(x * y, bothInt);
+        case Op::IntDiv:
+            if (y == 0) fail(err::DivisionByZero);
+            if (y == -1) break;
+            return typedInt(quot32(x, y), bothInt);
+        case Op::Mod:
+            if (y == 0) fail(err::DivisionByZero);
+            if (y == -1) break;
+            return typedInt(rem32(x, y), bothInt);
+        case Op::Eq: return Variant(x == y);
+        case Op::Ne: return Variant(x != y);
+        case Op::Lt: return Variant(x < y);
+        case Op::Le: return Variant(x <= y);
+        case Op::Gt: return Variant(x > y);
+        case Op::Ge: return Variant(x >= y);
+        default: break;
+        }
+    }
+    switch (e.op) {
+    case Op::Add: return ops::add(a, b);
+    case Op::Sub: return ops::subtract(a, b);
+    case Op::Mul: return ops::multiply(a, b);
+    case Op::Div: return ops::divide(a, b);
+    case Op::IntDiv: return ops::intDivide(a, b);
+    case Op::Mod: return ops::mod(a, b);
+    case Op::Pow: return ops::power(a, b);
+    case Op::Concat:
+        if (a.isString() && b.isString() &&
+            a.stringValue().size() + b.stringValue().size() > kMaxStringLength)
+            fail(err::OutOfMemory);
+        return ops::concat(a, b);
+    case Op::And: return ops::andOp(a, b);
+    case Op::Or: return ops::orOp(a, b);
+    case Op::Xor: return ops::xorOp(a, b);
+    case Op::Eqv: return ops::eqvOp(a, b);
+    case Op::Imp: return ops::impOp(a, b);
+    case Op::Is: return Variant(ops::is(a, b));
+    default: {
+        std::uint8_t flags = (e.a->kind == EK::Literal ? ops::kLeftIsLiteral : 0) |
+                             (e.b->kind == EK::Literal ? ops::kRightIsLiteral : 0);
+        ops::Relation r = ops::Relation::Eq;
+        switch (e.op) {
+        case Op::Ne: r = ops::Relation::Ne; break;
+        case Op::Lt: r = ops::Relation::Lt; break;
+        case Op::Le: r = ops::Relation::Le; break;
+        case Op::Gt: r = ops::Relation::Gt; break;
+        case Op::Ge: r = ops::Relation::Ge; break;
+        default: break;
+        }
+        return ops::relate(r, a, b, ops::CompareMode::Binary, flags);
+    }
+    }
+}
+
 Variant Engine::evalIdent(const Expr& e, Frame& f) {
+    if (e.nk == NkElem) {
+        // An array element read by the numeric code when it holds a number.
+        Num n;
+        if (evalNum(e, f, n)) {
+            if (n.kind == Num::Double) return Variant(n.d);
+            if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
+            return Variant(static_cast<std::int16_t>(n.i));
+        }
+    }
     switch (e.bind) {
     case Bind::Local:
     case Bind::Global:

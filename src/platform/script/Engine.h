@@ -224,6 +224,8 @@ private:
     Flow execList(const StmtList& list, Frame& f);
     Flow exec(const Stmt& s, Frame& f);
     Variant eval(const Expr& e, Frame& f);
+    Variant evalUnary(const Expr& e, Frame& f);
+    Variant evalBinary(const Expr& e, Frame& f);
     Variant evalIdent(const Expr& e, Frame& f);
     Variant evalMember(const Expr& e, Frame& f);
     Variant* varRef(const Expr& e, Frame& f);   // variable of a bound name, or null
@@ -304,8 +306,9 @@ private:
     // the running call passes, so that a check costs one load. It is made
     // after every host call, every loop iteration and every procedure call.
     void checkClock() {
-        if (hasDeadline_ && expired_.load(std::memory_order_relaxed)) throw ScriptAbort{};
+        if (hasDeadline_ && expired_.load(std::memory_order_relaxed)) [[unlikely]] timedOut();
     }
+    [[noreturn]] static void timedOut();
     void tick() { checkClock(); }
     void checkStack();
     Frame moduleFrame(const Block* b);
