@@ -37,8 +37,9 @@ public:
         if (heap_.empty())
             for (std::size_t i = 0; i < n_; ++i) inlineValues()[i].~Variant();
     }
-    void push_back(Variant v) {
-        if (n_ < kInline) {
+    void push_back(const Variant& v) { push_back(Variant(v)); }
+    void push_back(Variant&& v) {
+        if (n_ < kInline) [[likely]] {
             new (&inlineValues()[n_++]) Variant(std::move(v));
             return;
         }
@@ -317,7 +318,7 @@ private:
     Ref<EngineLink> link_;
     std::unordered_map<std::u16string, GlobalName, NoCaseHash, NoCaseEqual> names_;
     GlobalSlots globals_;
-    std::vector<bool> globalConst_;   // constants and added objects: not assignable
+    std::vector<std::uint8_t> globalConst_;   // constants and added objects: not assignable (1)
     bool running_ = false;            // inside a call into the script
     std::vector<std::unique_ptr<Block>> blocks_;
     std::unordered_map<std::u16string, Ref<ClassInfo>, NoCaseHash, NoCaseEqual> classes_;

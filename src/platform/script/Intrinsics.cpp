@@ -96,17 +96,11 @@ Variant Engine::callBuiltin(const Expr& e, Frame& f) {
     const BuiltinFunction& b = builtinFunctions()[static_cast<std::size_t>(e.slot)];
     const std::size_t n = e.args.size();
     if (static_cast<int>(n) < b.minArgs || static_cast<int>(n) > b.maxArgs) failNamed(err::WrongArgCount, e.name);
-    Variant small[6];
-    std::vector<Variant> big;
-    Variant* argv = small;
-    if (n > 6) {
-        big.resize(n);
-        argv = big.data();
-    }
-    for (std::size_t i = 0; i < n; ++i) argv[i] = eval(*e.args[i], f);
+    Args args;
+    evalArgs(e.args, args, f);
     Variant r;
     try {
-        r = b.fn(std::span<Variant>(argv, n));
+        r = b.fn(args);
     } catch (AutomationError& ex) {
         rethrowNamed(ex, e.name);  // "Type mismatch: 'CLng'"
     }
