@@ -214,6 +214,50 @@ TEST(RecordsetRows, ManyRowsOfMixedValuesReadBackWhole) {
     }
 }
 
+// Texts read row after row: a String the caller still holds keeps its text
+// while later rows are read, whatever their length or characters (ASCII in
+// blocks of 16 and 8 and alone, other characters at any position, a long
+// memo before short texts).
+TEST(RecordsetRows, TextsKeptByTheCallerStayAsTheyWereRead) {
+    TempDir dir;
+    const std::vector<std::string> texts{
+        "Tea",
+        std::string(3000, 'm'),
+        "short again",
+        "0123456789abcdef",                    // one block of 16
+        "0123456789abcdefXYZ01234",            // 16 + 8
+        "0123456789abcdefé",                   // not ASCII after a block
+        "01234567é",                           // not ASCII after 8
+        "é at the start, then plain text long enough",
+        "",
+        "plain text once more, past sixteen",
+        "\x7f\x01 control bytes",
+    };
+    std::string sql = "CREATE TABLE T (ID INTEGER, Name TEXT);";
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        sql += "INSERT INTO T VALUES (" + std::to_string(i) + ", '" + texts[i] + "');";
+    makeSqlite(dir.file("t.db"), sql);
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Data Source=" + dir.file("t.db"));
+    Ref<Recordset> rs = c->execute("SELECT ID, Name FROM T ORDER BY ID");
+    // Every other value is kept; the others are let go at once, so that the
+    // next row may reuse what they held.
+    std::vector<Variant> kept;
+    for (std::size_t i = 0; !rs->eof(); rs->moveNext(), ++i) {
+        const Variant v = rs->value(1);
+        ASSERT_TRUE(v.isString());
+        ASSERT_EQ(v.toUtf8(), texts[i]) << i;
+        ASSERT_EQ(rs->value(u"name").toUtf8(), texts[i]) << i; // read twice in a row
+        if (i % 2 == 0) kept.push_back(v);
+    }
+    for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(kept[k].toUtf8(), texts[2 * k]) << k;
+    // Read again from the top, now holding every value.
+    kept.clear();
+    for (rs->moveFirst(); !rs->eof(); rs->moveNext()) kept.push_back(rs->value(1));
+    ASSERT_EQ(kept.size(), texts.size());
+    for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(kept[k].toUtf8(), texts[k]) << k;
+}
+
 // Values as the providers hand them over come back with their subtype and
 // every UTF-16 unit, lone surrogates and NULs included.
 TEST(RecordsetRows, ValuesOfEverySubtypeReadBackExactly) {

@@ -89,6 +89,33 @@ TEST_F(FromScript, FieldNamesFoundHoweverTheyAreGiven) {
     EXPECT_EQ(sc.Eval("Orders(Orders.Fields(\"ID\"))").toUtf8(), "Tea");
 }
 
+// Values the script keeps (in variables, an array, a name it looks fields up
+// by) keep their text while the loop goes on; a field found by a text read
+// from another field follows that text on every row.
+TEST_F(FromScript, ValuesKeptByTheScriptAndNamesReadFromFields) {
+    makeSqlite(dir.file("pick.db"),
+               "CREATE TABLE P (Pick VARCHAR(10), ID INTEGER, Name VARCHAR(10), Total DOUBLE);"
+               "INSERT INTO P VALUES ('Name', 1, 'Tea', 1.5), ('Total', 2, 'Cake', 2.5),"
+               " ('ID', 3, 'Jam', 3.5), ('name', 4, 'Bun', 4.5);");
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Data Source=" + dir.file("pick.db"));
+    Ref<Recordset> picks = c->execute("SELECT * FROM P ORDER BY ID");
+    sc.AddObject("Picks", Ref<Dispatch>(picks.get()));
+    sc.AddCode(
+        "Function Walk()\n"
+        "  Dim first, held(3), i, s\n"
+        "  first = Picks(\"Name\")\n"
+        "  Do While Not Picks.EOF\n"
+        "    held(i) = Picks.Fields(\"Name\").Value\n"
+        "    s = s & Picks(Picks(\"Pick\")) & \"/\" & Len(Picks(\"Name\")) & \";\"\n"
+        "    i = i + 1\n"
+        "    Picks.MoveNext\n"
+        "  Loop\n"
+        "  Walk = first & \"|\" & Join(held, \",\") & \"|\" & s\n"
+        "End Function\n");
+    EXPECT_EQ(sc.Run("Walk").toUtf8(), "Tea|Tea,Cake,Jam,Bun|Tea/3;2.5/4;3/3;Bun/3;");
+}
+
 TEST_F(FromScript, ErrorsReachTheScript) {
     sc.AddCode(
         "Function Missing()\n"

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qz::ado {
 
 namespace {
@@ -170,12 +174,50 @@ bool parseIsoDateTime(std::string_view text, double& oleDate) {
     return true;
 }
 
+namespace {
+
+// Widens ASCII bytes to UTF-16 units (each byte is its unit), 16 or 8 at a
+// time where the processor allows; false, with out partly written, at the
+// first byte outside ASCII.
+bool widenAscii(std::string_view in, char16_t* out) {
+    const char* p = in.data();
+    std::size_t i = 0;
+    const std::size_t n = in.size();
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(b) != 0) return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(b, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(b, zero));
+    }
+    if (i + 8 <= n) {
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(b) != 0) return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(b, zero));
+        i += 8;
+    }
+#endif
+    unsigned high = 0;
+    for (; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        high |= c;
+        out[i] = c;
+    }
+    return high < 0x80;
+}
+
+} // namespace
+
 Variant stringValue(std::string_view utf8) {
-    for (char c : utf8)
-        if (static_cast<unsigned char>(c) >= 0x80) return Variant::fromUtf8(utf8);
-    // ASCII: each byte is its UTF-16 code unit.
-    return Variant(std::u16string(reinterpret_cast<const unsigned char*>(utf8.data()),
-                                  reinterpret_cast<const unsigned char*>(utf8.data()) + utf8.size()));
+    std::u16string s(utf8.size(), u'\0');
+    if (!widenAscii(utf8, s.data())) s = fromUtf8(utf8);
+    return Variant(std::move(s));
+}
+
+void assignUtf8(std::u16string& s, std::string_view utf8) {
+    s.resize(utf8.size());
+    if (!widenAscii(utf8, s.data())) s = fromUtf8(utf8);
 }
 
 Variant valueFromInt(std::int64_t v, std::int32_t type) {

@@ -64,6 +64,8 @@ bool scalarFromText(std::string_view text, std::int32_t type, Variant& out);
 
 // A String Variant of UTF-8 text (fast for the common ASCII text).
 Variant stringValue(std::string_view utf8);
+// The same text written into s in place, reusing its room.
+void assignUtf8(std::u16string& s, std::string_view utf8);
 
 // Integer and floating values for a field type.
 Variant valueFromInt(std::int64_t v, std::int32_t type);

@@ -69,6 +69,7 @@ void RecordsetData::clearRows() {
     textLeft_ = 0;
     textBlockSize_ = 0;
     variants_.clear();
+    texts_.clear();
     rowCount = 0;
 }
 
@@ -157,15 +158,26 @@ Variant RecordsetData::value(const Cell& cell) const {
     }
 }
 
-Variant RecordsetData::current(std::size_t col) const {
+void RecordsetData::noCurrentRecord() const {
     if (!open) raiseAdo(kErrObjectClosed, "ADODB.Field");
-    if (eof() || bof()) raiseAdo(kErrNoCurrentRecord, "ADODB.Field");
-    return value(row(static_cast<std::size_t>(pos))[col]);
+    raiseAdo(kErrNoCurrentRecord, "ADODB.Field");
+}
+
+Variant RecordsetData::currentText(const Cell& cell, std::size_t col) const {
+    if (texts_.size() != columns.size()) texts_.resize(columns.size());
+    Variant& last = texts_[col];
+    const std::string_view text(cell.u.text, cell.size);
+    // Written in place only when this is the String's one holder; one whose
+    // room is far larger than the text (a long memo read earlier) is let go.
+    if (std::u16string* s = last.uniqueString(); s && s->capacity() <= 2 * text.size() + 64) assignUtf8(*s, text);
+    else last = stringValue(text);
+    return last;
 }
 
 std::int64_t RecordsetData::find(std::u16string_view name) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
-        if (equalsFolded(columns[i].name16, name)) return static_cast<std::int64_t>(i);
+        if (columns[i].name16.size() == name.size() && equalsFolded(columns[i].name16, name))
+            return static_cast<std::int64_t>(i);
     return -1;
 }
 
@@ -316,29 +328,48 @@ Variant Recordset::value(std::u16string_view name) const {
     return data_->current(static_cast<std::size_t>(i));
 }
 
-Ref<Fields> Recordset::fields() {
+Ref<Fields> Recordset::fields() { return Ref<Fields>(&fieldsOf()); }
+
+Fields& Recordset::fieldsOf() {
     requireOpen();
     if (!fields_) fields_ = makeRef<Fields>(data_);
-    return fields_;
+    return *fields_;
 }
 
 std::int32_t Recordset::memberId(std::u16string_view name) { return findMember(kRsMembers, name); }
 
 Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
+    // What a template's loop calls on every row (Orders.EOF, Orders.MoveNext,
+    // Orders("Total"), Orders.Fields("Total")) is answered here, in a frame of
+    // its own; everything else, and every failure, in invokeMember.
+    if ((kind & (kInvokePropertyPut | kInvokePropertyPutRef)) == 0 && data_ && data_->open) {
+        RecordsetData& d = *data_;
+        switch (id) {
+        case kRsEOF: return Variant(d.eof());
+        case kRsMoveNext:
+            if (d.eof()) break;
+            ++d.pos;
+            return Variant();
+        case kRsFields:
+            if (args.empty() || !fields_ || args[0].isMissing()) break;
+            return Variant(Ref<Dispatch>(&fields_->find(args[0])));
+        default: break;
+        }
+    }
+    return invokeMember(id, kind, args);
+}
+
+Variant Recordset::invokeMember(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
     const bool put = (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) != 0;
     if (put && args.empty()) raiseAdo(kErrInvalidArgument, kRsSourceName);
     switch (id) {
     case kRsFields:
-        // Orders("Total") and Orders.Fields("Total"): the hot path of a
-        // template's loop, answered without temporary references.
         if (put) break;
-        fields();
-        if (isMissing(args, 0)) return Variant(Ref<Dispatch>(fields_));
-        return Variant(Ref<Dispatch>(&fields_->find(args[0])));
+        if (isMissing(args, 0)) return Variant(Ref<Dispatch>(&fieldsOf()));
+        return Variant(Ref<Dispatch>(&fieldsOf().find(args[0])));
     case kRsCollect:
         if (put) break;
-        fields();
-        return fields_->find(isMissing(args, 0) ? Variant() : args[0]).value();
+        return fieldsOf().find(isMissing(args, 0) ? Variant() : args[0]).value();
     case kRsEOF: if (!put) return Variant(eof()); break;
     case kRsBOF: if (!put) return Variant(bof()); break;
     case kRsRecordCount:
@@ -423,7 +454,13 @@ constexpr MemberName kFieldMembers[] = {
 
 std::int32_t Field::memberId(std::u16string_view name) { return findMember(kFieldMembers, name); }
 
-Variant Field::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
+Variant Field::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>) {
+    // Value (and the field as its own default value) on every row of a loop.
+    if (id == kFValue && (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) == 0) return value();
+    return invokeMember(id, kind);
+}
+
+Variant Field::invokeMember(std::int32_t id, std::uint8_t kind) {
     if (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) {
         if (id == kFValue) raiseAdo(kErrNotUpdatable, "ADODB.Field");
         raiseNotSupported("ADODB.Field");
@@ -481,38 +518,73 @@ private:
 
 } // namespace
 
+namespace {
+
+// Slots of the name table looked at for one name before its first one is
+// taken over.
+constexpr std::size_t kNameProbes = 4;
+
+} // namespace
+
 Fields::Fields(Ref<RecordsetData> data) : data_(std::move(data)) {
     items_.reserve(data_->columns.size());
-    // Room for about two names per column (a power of two, 4 to 64 entries).
-    std::size_t slots = 4;
-    while (slots < 64 && slots < 2 * data_->columns.size()) slots *= 2;
-    hits_.resize(slots);
+    // Room for about four names per column (a power of two, 8 to 256 slots),
+    // so that a few names seldom meet in a slot.
+    unsigned bits = 3;
+    while (bits < 8 && (std::size_t{1} << bits) < 4 * data_->columns.size()) ++bits;
+    hits_.resize(std::size_t{1} << bits);
+    hitShift_ = 64 - bits;
     for (std::size_t i = 0; i < data_->columns.size(); ++i) items_.push_back(makeRef<Field>(data_, i));
 }
 
 Ref<Field> Fields::item(const Variant& index) { return Ref<Field>(&find(index)); }
 
 Field& Fields::find(const Variant& arg) {
+    if (arg.isString() && data_->open) [[likely]] {
+        // A script passes the same text object on every pass of its loop (the
+        // literal "Total"): names seen lately are known by the address of that
+        // text. The address is mixed by a multiplication, as texts allocated
+        // one after the other differ only in a few of its bits.
+        const char16_t* key = arg.stringValue().data();
+        const std::size_t slot =
+            static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> hitShift_);
+        const std::size_t mask = hits_.size() - 1;
+        for (std::size_t k = 0; k < kNameProbes; ++k) {
+            const NameHit& h = hits_[(slot + k) & mask];
+            if (h.key == key) return *items_[h.index];
+            if (!h.key) break;
+        }
+        return findByName(arg, slot);
+    }
+    return findOther(arg);
+}
+
+Field& Fields::findByName(const Variant& name, std::size_t slot) {
+    const std::int64_t i = data_->find(name.stringValue());
+    if (i < 0) raiseAdo(kErrItemNotFound, "ADODB.Fields");
+    // The name goes into the first free slot of its probes, or in place of
+    // the first one. The entry holds the text, so that it can neither be freed
+    // (and its address taken by another text) nor changed in place.
+    const std::size_t mask = hits_.size() - 1;
+    NameHit* h = &hits_[slot & mask];
+    for (std::size_t k = 0; k < kNameProbes; ++k)
+        if (!hits_[(slot + k) & mask].key) {
+            h = &hits_[(slot + k) & mask];
+            break;
+        }
+    h->key = name.stringValue().data();
+    h->text = name;
+    h->index = static_cast<std::size_t>(i);
+    return *items_[h->index];
+}
+
+Field& Fields::findOther(const Variant& arg) {
     if (!data_->open) raiseAdo(kErrObjectClosed, "ADODB.Fields");
     if (arg.isObject()) {
         // An object stands for its default value (a Field for its Value).
         const Variant v = arg.dereference();
         if (v.isObject()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
         return find(v);
-    }
-    if (arg.isString()) {
-        // A script passes the same text object on every pass of its loop
-        // (the literal "Total"): names seen lately are known by that object,
-        // in a table indexed by its address. The entries hold their text, so
-        // it can neither be freed (and its address taken by another text) nor
-        // changed in place.
-        const char16_t* key = arg.stringValue().data();
-        NameHit& h = hits_[(reinterpret_cast<std::uintptr_t>(key) >> 4) & (hits_.size() - 1)];
-        if (h.key.isString() && h.key.stringValue().data() == key) return *items_[h.index];
-        const std::int64_t i = data_->find(arg.stringValue());
-        if (i < 0) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-        h = NameHit{arg, static_cast<std::size_t>(i)};
-        return *items_[static_cast<std::size_t>(i)];
     }
     if (arg.isEmpty() || arg.isNull() || arg.isMissing()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
     const std::int32_t i = arg.toLong();

@@ -98,12 +98,19 @@ public:
 
     Variant value(const Cell& cell) const;
     Variant value(std::size_t r, std::size_t col) const { return value(row(r)[col]); }
-    // The value of a column in the current row (3021 at BOF or EOF).
-    Variant current(std::size_t col) const;
+    // The value of a column in the current row (3021 at BOF or EOF). This is
+    // what a template's loop asks for on every row: it stays inline.
+    Variant current(std::size_t col) const {
+        if (!open || static_cast<std::uint64_t>(pos) >= rowCount) [[unlikely]] noCurrentRecord();
+        const Cell& cell = row(static_cast<std::size_t>(pos))[col];
+        return cell.kind == Cell::kText ? currentText(cell, col) : value(cell);
+    }
     // Index of a column by name without regard to case, or -1.
     std::int64_t find(std::u16string_view name) const;
 
 private:
+    [[noreturn]] void noCurrentRecord() const;
+    Variant currentText(const Cell& cell, std::size_t col) const;
     const char* storeText(std::string_view text);
     void growRows();
     void keep(Cell& cell, Variant v); // in the side list
@@ -123,6 +130,11 @@ private:
     std::size_t textLeft_ = 0;
     std::size_t textBlockSize_ = 0;
     std::vector<Variant> variants_;
+    // The last String read from each column. A script reads a text field,
+    // uses it and lets it go before the next row: when nothing else holds the
+    // String any more, the next row's text is written into it, so that the
+    // loop neither allocates nor frees.
+    mutable std::vector<Variant> texts_;
 };
 
 class Recordset final : public Dispatch {
@@ -165,6 +177,8 @@ public:
 
 private:
     void requireOpen() const;
+    Fields& fieldsOf();
+    Variant invokeMember(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args);
 
     Ref<RecordsetData> data_;
     Ref<Fields> fields_;
@@ -187,6 +201,8 @@ public:
     std::u16string typeName() const override { return u"Field"; }
 
 private:
+    Variant invokeMember(std::int32_t memberId, std::uint8_t kind);
+
     Ref<RecordsetData> data_;
     std::size_t index_;
 };
@@ -206,13 +222,20 @@ public:
     Ref<Enumerator> newEnum() override;
 
 private:
+    Field& findByName(const Variant& name, std::size_t slot);
+    Field& findOther(const Variant& index);
+
     Ref<RecordsetData> data_;
     std::vector<Ref<Field>> items_;
+    // Names a script passed lately, known by the address of their text (see
+    // find): open addressing over a power-of-two table.
     struct NameHit {
-        Variant key;
+        const char16_t* key = nullptr;
+        Variant text; // holds the text, so that its address stays its own
         std::size_t index = 0;
     };
     std::vector<NameHit> hits_;
+    unsigned hitShift_ = 0; // 64 less the bits of a slot number
 };
 
 // Reads a recordset saved in the XML persistence format (schema, rows and
