@@ -258,6 +258,44 @@ TEST(RecordsetRows, TextsKeptByTheCallerStayAsTheyWereRead) {
     for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(kept[k].toUtf8(), texts[k]) << k;
 }
 
+// Date texts as databases store them: the valid ones become the day they
+// name, anything else (a digit replaced by any other byte, a part out of
+// range) is not a date.
+TEST(DateTexts, ReadExactlyOrRefused) {
+    const struct {
+        const char* text;
+        double day;
+    } valid[] = {
+        {"2024-03-01 10:30:00", 45352.4375}, {"2024-03-01T10:30:00", 45352.4375}, {"2024-03-01", 45352.0},
+        {"1899-12-30", 0.0},                 {"1899-12-29 06:00:00", -1.25},      {"2024-01-01 23:59:60", 45293.0},
+        {"0100-01-01", -657434.0},           {"9999-12-31 23:59:59", 2958465.0 + 86399.0 / 86400.0},
+        {"2024-03-01 10:30", 45352.4375},
+    };
+    for (const auto& v : valid) {
+        double day = -1e9;
+        ASSERT_TRUE(parseIsoDateTime(v.text, day)) << v.text;
+        EXPECT_DOUBLE_EQ(day, v.day) << v.text;
+    }
+    for (const char* bad : {"0099-01-01", "2024-13-01", "2024-00-10", "2024-01-32", "2024-01-00", "2024-01-01 24:00:00",
+                            "2024-01-01 23:60:00", "2024-01-01 23:59:61", "2024-01-01x10:30:00", "2024-01-01 10-30:00"}) {
+        double day = 0;
+        EXPECT_FALSE(parseIsoDateTime(bad, day)) << bad;
+    }
+    // Every digit of both forms replaced by bytes just below and above the
+    // digits, a letter, a space and a high byte.
+    for (const std::string good : {"2024-03-01 10:30:00", "2024-03-01"}) {
+        for (std::size_t i = 0; i < good.size(); ++i) {
+            if (good[i] < '0' || good[i] > '9') continue;
+            for (const char c : {'/', ':', '*', 'a', ' ', '\xC3'}) {
+                std::string t = good;
+                t[i] = c;
+                double day = 0;
+                EXPECT_FALSE(parseIsoDateTime(t, day)) << t;
+            }
+        }
+    }
+}
+
 // Values as the providers hand them over come back with their subtype and
 // every UTF-16 unit, lone surrogates and NULs included.
 TEST(RecordsetRows, ValuesOfEverySubtypeReadBackExactly) {

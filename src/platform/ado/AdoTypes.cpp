@@ -2,6 +2,8 @@
 
 #include "platform/automation/Text.h"
 
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -128,25 +130,51 @@ double oleDateFromParts(int year, int month, int day, int hour, int minute, doub
     return days < 0 ? days - frac : days + frac;
 }
 
+namespace {
+
+// Eight bytes of text against a pattern where '0' stands for any digit and
+// every other byte for itself, tested at once: each byte is compared by an
+// exclusive or (a digit leaves 0 to 9, a matching byte 0), and an addition
+// carries into the top bit of every byte that is over its limit.
+struct Pattern8 {
+    std::uint64_t bytes; // the pattern's bytes
+    std::uint64_t limit; // per byte: 0x80 less the first value that fails
+};
+
+constexpr Pattern8 pattern8(const char (&text)[9]) {
+    std::array<unsigned char, 8> bytes{}, limit{};
+    for (std::size_t i = 0; i < 8; ++i) {
+        bytes[i] = static_cast<unsigned char>(text[i]);
+        limit[i] = text[i] == '0' ? 0x80 - 10 : 0x80 - 1;
+    }
+    return {std::bit_cast<std::uint64_t>(bytes), std::bit_cast<std::uint64_t>(limit)};
+}
+
+bool matches(const char* p, const Pattern8& pattern) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t x = w ^ pattern.bytes;
+    return ((((x & 0x7F7F7F7F7F7F7F7Full) + pattern.limit) | x) & 0x8080808080808080ull) == 0;
+}
+
+constexpr Pattern8 kDateHead = pattern8("0000-00-"); // YYYY-MM-
+constexpr Pattern8 kDateTail = pattern8("00-00-00"); // YY-MM-DD
+constexpr Pattern8 kTime = pattern8("00:00:00");
+
+} // namespace
+
 bool parseIsoDateTime(std::string_view text, double& oleDate) {
     // The common stored forms first: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS".
-    if ((text.size() == 10 || text.size() == 19) && text[4] == '-' && text[7] == '-') {
-        auto d2 = [&](std::size_t i) {
-            const unsigned a = static_cast<unsigned>(text[i] - '0'), b = static_cast<unsigned>(text[i + 1] - '0');
-            return a < 10 && b < 10 ? static_cast<int>(a * 10 + b) : -1;
-        };
-        const int y1 = d2(0), y2 = d2(2), m = d2(5), d = d2(8);
-        if (y1 >= 1 && y2 >= 0 && m >= 1 && m <= 12 && d >= 1 && d <= 31) {
-            if (text.size() == 10) {
-                oleDate = oleDateFromParts(y1 * 100 + y2, m, d, 0, 0, 0);
-                return true;
-            }
-            const int h = d2(11), mi = d2(14), sec = d2(17);
-            if ((text[10] == ' ' || text[10] == 'T') && text[13] == ':' && text[16] == ':' && h >= 0 && h < 24 &&
-                mi >= 0 && mi < 60 && sec >= 0 && sec < 61) {
-                oleDate = oleDateFromParts(y1 * 100 + y2, m, d, h, mi, sec);
-                return true;
-            }
+    const std::size_t n = text.size();
+    const char* p = text.data();
+    if ((n == 10 || (n == 19 && (p[10] == ' ' || p[10] == 'T') && matches(p + 11, kTime))) &&
+        matches(p, kDateHead) && matches(p + 2, kDateTail)) {
+        auto two = [p](std::size_t i) { return (p[i] - '0') * 10 + (p[i + 1] - '0'); };
+        const int y = two(0) * 100 + two(2), m = two(5), d = two(8);
+        const int h = n == 19 ? two(11) : 0, mi = n == 19 ? two(14) : 0, sec = n == 19 ? two(17) : 0;
+        if (y >= 100 && m >= 1 && m <= 12 && d >= 1 && d <= 31 && h < 24 && mi < 60 && sec < 61) {
+            oleDate = oleDateFromParts(y, m, d, h, mi, sec);
+            return true;
         }
     }
     std::string_view s = trimmed(text);

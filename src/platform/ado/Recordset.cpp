@@ -94,7 +94,7 @@ const char* RecordsetData::storeText(std::string_view text) {
     return p;
 }
 
-void RecordsetData::setString(Cell& cell, std::string_view utf8) {
+void RecordsetData::setStringElsewhere(Cell& cell, std::string_view utf8) {
     if (utf8.size() > UINT32_MAX) return keep(cell, stringValue(utf8));
     cell.kind = Cell::kText;
     cell.type = VarType::String;

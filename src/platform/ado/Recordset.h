@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -90,8 +91,18 @@ public:
     void clearRows();
 
     void set(Cell& cell, Variant v);
-    // A String, kept as UTF-8 until it is read.
-    void setString(Cell& cell, std::string_view utf8);
+    // A String, kept as UTF-8 until it is read. A text that fits the current
+    // text block (the common case of a fetch) is copied in here.
+    void setString(Cell& cell, std::string_view utf8) {
+        if (utf8.size() - 1 >= textLeft_) return setStringElsewhere(cell, utf8); // empty, or no room
+        cell.kind = Cell::kText;
+        cell.type = VarType::String;
+        cell.size = static_cast<std::uint32_t>(utf8.size());
+        cell.u.text = textFree_;
+        std::memcpy(textFree_, utf8.data(), utf8.size());
+        textFree_ += utf8.size();
+        textLeft_ -= utf8.size();
+    }
     // A text converted to the subtype of a field type as valueFromText does;
     // one that does not fit the type is kept as a String.
     void setText(Cell& cell, std::string_view text, std::int32_t type);
@@ -111,6 +122,7 @@ public:
 private:
     [[noreturn]] void noCurrentRecord() const;
     Variant currentText(const Cell& cell, std::size_t col) const;
+    void setStringElsewhere(Cell& cell, std::string_view utf8);
     const char* storeText(std::string_view text);
     void growRows();
     void keep(Cell& cell, Variant v); // in the side list

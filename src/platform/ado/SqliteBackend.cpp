@@ -333,14 +333,26 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
     std::vector<int> firstStorage(n, 0);
     // What each column does with each storage class, decided once: the
     // common cases (integers into a Long, reals into a Double, text kept as
-    // text) are written straight into the cell.
+    // text, dates read from their text) are written straight into the cell.
     enum Use : std::uint8_t { kPlain, kDate, kString, kTyped };
-    std::vector<Use> use(n);
+    struct Plan {
+        std::int32_t type;
+        Use use;
+        bool untyped;      // typed by its first value
+        bool intAsLong;    // an integer that fits is a Long
+        bool realAsDouble; // a real is a Double
+    };
+    std::vector<Plan> plans(n);
     for (std::size_t c = 0; c < n; ++c) {
         const std::int32_t type = data->columns[c].type;
-        use[c] = isDateType(type) ? kDate
-                 : (type == adEmpty || isStringType(type)) ? kString
-                 : (type == adInteger || type == adBigInt || type == adDouble) ? kPlain : kTyped;
+        Plan& p = plans[c];
+        p.type = type;
+        p.use = isDateType(type) ? kDate
+                : (type == adEmpty || isStringType(type)) ? kString
+                : (type == adInteger || type == adBigInt || type == adDouble) ? kPlain : kTyped;
+        p.untyped = type == adEmpty;
+        p.intAsLong = (p.use == kPlain || type == adEmpty) && type != adDouble;
+        p.realAsDouble = type == adDouble || type == adEmpty;
     }
     int rc;
     while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
@@ -351,52 +363,51 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
             // one thread, which is all the value object needs).
             sqlite3_value* v = sqlite3_column_value(s.st, static_cast<int>(c));
             const int storage = sqlite3_value_type(v);
-            const std::int32_t type = data->columns[c].type;
-            if (storage != SQLITE_NULL && !firstStorage[c]) firstStorage[c] = storage;
+            const Plan& p = plans[c];
             Cell& cell = row[c];
+            if (p.untyped && storage != SQLITE_NULL && !firstStorage[c]) firstStorage[c] = storage;
             switch (storage) {
             case SQLITE_NULL: cell.type = VarType::Null; break;
             case SQLITE_INTEGER: {
                 const std::int64_t i = sqlite3_value_int64(v);
-                if (use[c] == kDate) {
-                    data->set(cell, dateFromNumber(v, storage));
-                } else if ((use[c] == kPlain || type == adEmpty) && i >= INT32_MIN && i <= INT32_MAX &&
-                           type != adDouble) {
+                if (p.intAsLong && i >= INT32_MIN && i <= INT32_MAX) {
                     cell.type = VarType::Long;
                     cell.u.i = i;
+                } else if (p.use == kDate) {
+                    data->set(cell, dateFromNumber(v, storage));
                 } else {
-                    data->set(cell, valueFromInt(i, type));
+                    data->set(cell, valueFromInt(i, p.type));
                 }
                 break;
             }
             case SQLITE_FLOAT:
-                if (use[c] == kDate) {
-                    data->set(cell, dateFromNumber(v, storage));
-                } else if (type == adDouble || type == adEmpty) {
+                if (p.realAsDouble) {
                     cell.type = VarType::Double;
                     cell.u.d = sqlite3_value_double(v);
+                } else if (p.use == kDate) {
+                    data->set(cell, dateFromNumber(v, storage));
                 } else {
-                    data->set(cell, valueFromDouble(sqlite3_value_double(v), type));
+                    data->set(cell, valueFromDouble(sqlite3_value_double(v), p.type));
                 }
                 break;
             case SQLITE_TEXT: {
                 const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
                 const std::string_view text(t, static_cast<std::size_t>(sqlite3_value_bytes(v)));
                 double date = 0;
-                if (use[c] == kString) {
+                if (p.use == kString) {
                     data->setString(cell, text);
-                } else if (use[c] == kDate && parseIsoDateTime(text, date)) {
+                } else if (p.use == kDate && parseIsoDateTime(text, date)) {
                     cell.type = VarType::Date;
                     cell.u.d = date;
                 } else {
-                    data->setText(cell, text, type);
+                    data->setText(cell, text, p.type);
                 }
                 break;
             }
             default: {
                 const void* b = sqlite3_value_blob(v);
                 const auto size = static_cast<std::size_t>(sqlite3_value_bytes(v));
-                if (isStringType(type)) data->setString(cell, std::string_view(static_cast<const char*>(b), size));
+                if (isStringType(p.type)) data->setString(cell, std::string_view(static_cast<const char*>(b), size));
                 else data->set(cell, valueFromBytes(b, size));
             }
             }
