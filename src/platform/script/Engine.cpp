@@ -512,6 +512,13 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
             return Flow::Normal;
         }
         if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
+        if (t.bind == Bind::Global && !t.hasArgs && t.kind == EK::Ident && !globalConst_[t.slot]) {
+            // A module-level variable, as module-level code mostly writes.
+            Variant v = eval(*s.value, f);
+            if (v.isObject()) v = letValue(std::move(v));
+            letInto(globals_[t.slot], std::move(v));
+            return Flow::Normal;
+        }
         assign(t, eval(*s.value, f), false, f);
         return Flow::Normal;
     }
@@ -1054,6 +1061,27 @@ Variant Engine::eval(const Expr& e, Frame& f) {
         case Op::Ge: return Variant(x >= y);
         default: break;
         }
+    } else if ((a.type() == VarType::Double || isIntLike(a)) && (b.type() == VarType::Double || isIntLike(b))) {
+        // A Double with a Double or a whole number (sums of amounts read from
+        // fields): the general rules give a Double or a Boolean, and only an
+        // infinite result or a division by zero needs them.
+        const double x = a.type() == VarType::Double ? a.doubleValue() : static_cast<double>(intOf(a));
+        const double y = b.type() == VarType::Double ? b.doubleValue() : static_cast<double>(intOf(b));
+        double r;
+        switch (e.op) {
+        case Op::Add: r = x + y; break;
+        case Op::Sub: r = x - y; break;
+        case Op::Mul: r = x * y; break;
+        case Op::Div: r = y == 0 ? std::numeric_limits<double>::infinity() : x / y; break;
+        case Op::Eq: return Variant(x == y);
+        case Op::Ne: return Variant(x != y);
+        case Op::Lt: return Variant(x < y);
+        case Op::Le: return Variant(x <= y);
+        case Op::Gt: return Variant(x > y);
+        case Op::Ge: return Variant(x >= y);
+        default: r = std::numeric_limits<double>::infinity(); break;
+        }
+        if (std::isfinite(r)) return Variant(r);
     }
     switch (e.op) {
     case Op::Add: return ops::add(a, b);
