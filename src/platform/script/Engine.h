@@ -34,7 +34,7 @@ public:
     Args(const Args&) = delete;
     Args& operator=(const Args&) = delete;
     ~Args() {
-        if (heap_.empty())
+        if (!heap_)
             for (std::size_t i = 0; i < n_; ++i) inlineValues()[i].~Variant();
     }
     void push_back(const Variant& v) { push_back(Variant(v)); }
@@ -43,20 +43,21 @@ public:
             new (&inlineValues()[n_++]) Variant(std::move(v));
             return;
         }
-        if (heap_.empty()) {
-            heap_.reserve(kInline * 2);
+        if (!heap_) {
+            heap_ = std::make_unique<std::vector<Variant>>();
+            heap_->reserve(kInline * 2);
             for (std::size_t i = 0; i < kInline; ++i) {
-                heap_.push_back(std::move(inlineValues()[i]));
+                heap_->push_back(std::move(inlineValues()[i]));
                 inlineValues()[i].~Variant();
             }
         }
-        heap_.push_back(std::move(v));
+        heap_->push_back(std::move(v));
         ++n_;
     }
     void reserve(std::size_t) {}
     std::size_t size() const { return n_; }
     bool empty() const { return n_ == 0; }
-    Variant* data() { return heap_.empty() ? inlineValues() : heap_.data(); }
+    Variant* data() { return heap_ ? heap_->data() : inlineValues(); }
     Variant& operator[](std::size_t i) { return data()[i]; }
     operator std::span<Variant>() { return {data(), n_}; }
 
@@ -64,7 +65,7 @@ private:
     static constexpr std::size_t kInline = 4;
     Variant* inlineValues() { return std::launder(reinterpret_cast<Variant*>(storage_)); }
     alignas(Variant) unsigned char storage_[kInline * sizeof(Variant)];
-    std::vector<Variant> heap_;
+    std::unique_ptr<std::vector<Variant>> heap_;   // more than kInline values
     std::size_t n_ = 0;
 };
 
