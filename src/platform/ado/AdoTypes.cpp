@@ -205,29 +205,34 @@ bool parseIsoDateTime(std::string_view text, double& oleDate) {
 namespace {
 
 // Widens ASCII bytes to UTF-16 units (each byte is its unit), 16 or 8 at a
-// time where the processor allows; false, with out partly written, at the
-// first byte outside ASCII.
+// time where the processor allows, the last block overlapping the one before
+// it rather than ending byte by byte; false, with out partly written, when a
+// byte is outside ASCII.
 bool widenAscii(std::string_view in, char16_t* out) {
     const char* p = in.data();
-    std::size_t i = 0;
     const std::size_t n = in.size();
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
+    auto block16 = [&](std::size_t i) {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        if (_mm_movemask_epi8(b) != 0) return false;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(b, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(b, zero));
-    }
-    if (i + 8 <= n) {
+        return _mm_movemask_epi8(b);
+    };
+    auto block8 = [&](std::size_t i) {
         const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i));
-        if (_mm_movemask_epi8(b) != 0) return false;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(b, zero));
-        i += 8;
+        return _mm_movemask_epi8(b);
+    };
+    if (n >= 16) {
+        int high = 0;
+        for (std::size_t i = 0; i + 16 <= n; i += 16) high |= block16(i);
+        return (high | block16(n - 16)) == 0;
     }
+    if (n >= 8) return (block8(0) | block8(n - 8)) == 0;
 #endif
     unsigned high = 0;
-    for (; i < n; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
         const auto c = static_cast<unsigned char>(p[i]);
         high |= c;
         out[i] = c;

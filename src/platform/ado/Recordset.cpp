@@ -164,7 +164,7 @@ void RecordsetData::noCurrentRecord() const {
 }
 
 Variant RecordsetData::currentText(const Cell& cell, std::size_t col) const {
-    if (texts_.size() != columns.size()) texts_.resize(columns.size());
+    if (col >= texts_.size()) texts_.resize(columns.size());
     Variant& last = texts_[col];
     const std::string_view text(cell.u.text, cell.size);
     // Written in place only when this is the String's one holder; one whose
@@ -533,6 +533,7 @@ Fields::Fields(Ref<RecordsetData> data) : data_(std::move(data)) {
     unsigned bits = 3;
     while (bits < 8 && (std::size_t{1} << bits) < 4 * data_->columns.size()) ++bits;
     hits_.resize(std::size_t{1} << bits);
+    hitMask_ = hits_.size() - 1;
     hitShift_ = 64 - bits;
     for (std::size_t i = 0; i < data_->columns.size(); ++i) items_.push_back(makeRef<Field>(data_, i));
 }
@@ -548,10 +549,9 @@ Field& Fields::find(const Variant& arg) {
         const char16_t* key = arg.stringValue().data();
         const std::size_t slot =
             static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> hitShift_);
-        const std::size_t mask = hits_.size() - 1;
         for (std::size_t k = 0; k < kNameProbes; ++k) {
-            const NameHit& h = hits_[(slot + k) & mask];
-            if (h.key == key) return *items_[h.index];
+            const NameHit& h = hits_[(slot + k) & hitMask_];
+            if (h.key == key) return *h.field;
             if (!h.key) break;
         }
         return findByName(arg, slot);
@@ -565,17 +565,16 @@ Field& Fields::findByName(const Variant& name, std::size_t slot) {
     // The name goes into the first free slot of its probes, or in place of
     // the first one. The entry holds the text, so that it can neither be freed
     // (and its address taken by another text) nor changed in place.
-    const std::size_t mask = hits_.size() - 1;
-    NameHit* h = &hits_[slot & mask];
+    NameHit* h = &hits_[slot & hitMask_];
     for (std::size_t k = 0; k < kNameProbes; ++k)
-        if (!hits_[(slot + k) & mask].key) {
-            h = &hits_[(slot + k) & mask];
+        if (!hits_[(slot + k) & hitMask_].key) {
+            h = &hits_[(slot + k) & hitMask_];
             break;
         }
     h->key = name.stringValue().data();
+    h->field = items_[static_cast<std::size_t>(i)].get();
     h->text = name;
-    h->index = static_cast<std::size_t>(i);
-    return *items_[h->index];
+    return *h->field;
 }
 
 Field& Fields::findOther(const Variant& arg) {

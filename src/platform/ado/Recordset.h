@@ -243,10 +243,11 @@ private:
     // find): open addressing over a power-of-two table.
     struct NameHit {
         const char16_t* key = nullptr;
+        Field* field = nullptr;
         Variant text; // holds the text, so that its address stays its own
-        std::size_t index = 0;
     };
     std::vector<NameHit> hits_;
+    std::size_t hitMask_ = 0;
     unsigned hitShift_ = 0; // 64 less the bits of a slot number
 };
 
