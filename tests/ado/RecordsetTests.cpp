@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace qz::ado::test {
 namespace {
 
@@ -280,6 +282,27 @@ TEST(DateTexts, ReadExactlyOrRefused) {
                             "2024-01-01 23:60:00", "2024-01-01 23:59:61", "2024-01-01x10:30:00", "2024-01-01 10-30:00"}) {
         double day = 0;
         EXPECT_FALSE(parseIsoDateTime(bad, day)) << bad;
+    }
+    // Every day of years around the calendar's turns, at several times: the
+    // same value, to the last bit, as the date built from its parts.
+    for (const int y : {100, 101, 399, 400, 1600, 1899, 1900, 1904, 1970, 2000, 2024, 9999}) {
+        for (int m = 1; m <= 12; ++m) {
+            for (int d = 1; d <= 31; ++d) {
+                for (const int secs : {0, 1, 37800, 43201, 86399}) {
+                    char t[48];
+                    std::snprintf(t, sizeof t, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d, secs / 3600, secs / 60 % 60,
+                                  secs % 60);
+                    double day = 0;
+                    ASSERT_TRUE(parseIsoDateTime(t, day)) << t;
+                    ASSERT_EQ(day, oleDateFromParts(y, m, d, secs / 3600, secs / 60 % 60, secs % 60)) << t;
+                }
+                char t[48];
+                std::snprintf(t, sizeof t, "%04d-%02d-%02d", y, m, d);
+                double day = 0;
+                ASSERT_TRUE(parseIsoDateTime(t, day)) << t;
+                ASSERT_EQ(day, oleDateFromParts(y, m, d, 0, 0, 0)) << t;
+            }
+        }
     }
     // Every digit of both forms replaced by bytes just below and above the
     // digits, a letter, a space and a high byte.

@@ -161,6 +161,18 @@ constexpr Pattern8 kDateHead = pattern8("0000-00-"); // YYYY-MM-
 constexpr Pattern8 kDateTail = pattern8("00-00-00"); // YY-MM-DD
 constexpr Pattern8 kTime = pattern8("00:00:00");
 
+// oleDateFromParts for years 100 to 9999 and whole seconds, the same value
+// in fewer steps: no era below year 0, and the seconds summed as integers
+// (exact, as they are in doubles).
+double oleDateOfWhole(unsigned y, unsigned m, unsigned d, unsigned seconds) {
+    const unsigned yy = y - (m <= 2); // years counted from March
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    // 693899: the day number of 1899-12-30 in this count
+    const int days = static_cast<int>(365 * yy + yy / 4 - yy / 100 + yy / 400 + doy) - 693899;
+    const double frac = static_cast<double>(seconds) / 86400.0;
+    return days < 0 ? days - frac : days + frac;
+}
+
 } // namespace
 
 bool parseIsoDateTime(std::string_view text, double& oleDate) {
@@ -173,7 +185,7 @@ bool parseIsoDateTime(std::string_view text, double& oleDate) {
         const int y = two(0) * 100 + two(2), m = two(5), d = two(8);
         const int h = n == 19 ? two(11) : 0, mi = n == 19 ? two(14) : 0, sec = n == 19 ? two(17) : 0;
         if (y >= 100 && m >= 1 && m <= 12 && d >= 1 && d <= 31 && h < 24 && mi < 60 && sec < 61) {
-            oleDate = oleDateFromParts(y, m, d, h, mi, sec);
+            oleDate = oleDateOfWhole(y, m, d, h * 3600 + mi * 60 + sec);
             return true;
         }
     }
