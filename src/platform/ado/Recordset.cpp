@@ -351,8 +351,8 @@ Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>
             ++d.pos;
             return Variant();
         case kRsFields:
-            if (args.empty() || !fields_ || args[0].isMissing()) break;
-            return Variant(Ref<Dispatch>(&fields_->find(args[0])));
+            if (args.empty() || !fields_ || !args[0].isString()) break;
+            return fields_->entry(args[0]);
         default: break;
         }
     }
@@ -364,12 +364,15 @@ Variant Recordset::invokeMember(std::int32_t id, std::uint8_t kind, std::span<Va
     if (put && args.empty()) raiseAdo(kErrInvalidArgument, kRsSourceName);
     switch (id) {
     case kRsFields:
+    case kRsCollect: {
         if (put) break;
-        if (isMissing(args, 0)) return Variant(Ref<Dispatch>(&fieldsOf()));
-        return Variant(Ref<Dispatch>(&fieldsOf().find(args[0])));
-    case kRsCollect:
-        if (put) break;
-        return fieldsOf().find(isMissing(args, 0) ? Variant() : args[0]).value();
+        if (id == kRsFields && isMissing(args, 0)) return Variant(Ref<Dispatch>(&fieldsOf()));
+        // Held here: an object given as the index is asked for its value,
+        // which may run a script's code that reopens this recordset.
+        const Ref<Fields> fields(&fieldsOf());
+        const Variant& item = fields->entry(isMissing(args, 0) ? Variant() : args[0]);
+        return id == kRsFields ? item : static_cast<Field*>(item.objectValue())->value();
+    }
     case kRsEOF: if (!put) return Variant(eof()); break;
     case kRsBOF: if (!put) return Variant(bof()); break;
     case kRsRecordCount:
@@ -535,12 +538,13 @@ Fields::Fields(Ref<RecordsetData> data) : data_(std::move(data)) {
     hits_.resize(std::size_t{1} << bits);
     hitMask_ = hits_.size() - 1;
     hitShift_ = 64 - bits;
-    for (std::size_t i = 0; i < data_->columns.size(); ++i) items_.push_back(makeRef<Field>(data_, i));
+    for (std::size_t i = 0; i < data_->columns.size(); ++i)
+        items_.emplace_back(Ref<Dispatch>(makeRef<Field>(data_, i)));
 }
 
 Ref<Field> Fields::item(const Variant& index) { return Ref<Field>(&find(index)); }
 
-Field& Fields::find(const Variant& arg) {
+const Variant& Fields::entry(const Variant& arg) {
     if (arg.isString() && data_->open) [[likely]] {
         // A script passes the same text object on every pass of its loop (the
         // literal "Total"): names seen lately are known by the address of that
@@ -551,15 +555,15 @@ Field& Fields::find(const Variant& arg) {
             static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> hitShift_);
         for (std::size_t k = 0; k < kNameProbes; ++k) {
             const NameHit& h = hits_[(slot + k) & hitMask_];
-            if (h.key == key) return *h.field;
+            if (h.key == key) return *h.item;
             if (!h.key) break;
         }
-        return findByName(arg, slot);
+        return entryByName(arg, slot);
     }
-    return findOther(arg);
+    return entryOther(arg);
 }
 
-Field& Fields::findByName(const Variant& name, std::size_t slot) {
+const Variant& Fields::entryByName(const Variant& name, std::size_t slot) {
     const std::int64_t i = data_->find(name.stringValue());
     if (i < 0) raiseAdo(kErrItemNotFound, "ADODB.Fields");
     // The name goes into the first free slot of its probes, or in place of
@@ -572,23 +576,23 @@ Field& Fields::findByName(const Variant& name, std::size_t slot) {
             break;
         }
     h->key = name.stringValue().data();
-    h->field = items_[static_cast<std::size_t>(i)].get();
+    h->item = &items_[static_cast<std::size_t>(i)];
     h->text = name;
-    return *h->field;
+    return *h->item;
 }
 
-Field& Fields::findOther(const Variant& arg) {
+const Variant& Fields::entryOther(const Variant& arg) {
     if (!data_->open) raiseAdo(kErrObjectClosed, "ADODB.Fields");
     if (arg.isObject()) {
         // An object stands for its default value (a Field for its Value).
         const Variant v = arg.dereference();
         if (v.isObject()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-        return find(v);
+        return entry(v);
     }
     if (arg.isEmpty() || arg.isNull() || arg.isMissing()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
     const std::int32_t i = arg.toLong();
     if (i < 0 || static_cast<std::size_t>(i) >= items_.size()) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-    return *items_[static_cast<std::size_t>(i)];
+    return items_[static_cast<std::size_t>(i)];
 }
 
 std::int32_t Fields::memberId(std::u16string_view name) { return findMember(kFieldsMembers, name); }
@@ -598,7 +602,7 @@ Variant Fields::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> ar
     switch (id) {
     case kFsItem:
         if (isMissing(args, 0)) raiseAdo(kErrItemNotFound, "ADODB.Fields");
-        return Variant(Ref<Dispatch>(&find(args[0])));
+        return entry(args[0]);
     case kFsCount: return Variant(static_cast<std::int32_t>(items_.size()));
     case kFsRefresh: return Variant();
     default: break;

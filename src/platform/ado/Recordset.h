@@ -225,8 +225,10 @@ public:
     std::size_t count() const { return items_.size(); }
     // By position (a number) or by name (a text), 3265 when there is none.
     Ref<Field> item(const Variant& index);
-    Field& find(const Variant& index);
-    Ref<Field> at(std::size_t i) { return items_.at(i); }
+    Field& find(const Variant& index) { return fieldOf(entry(index)); }
+    // The same Field as the object Variant a call returns.
+    const Variant& entry(const Variant& index);
+    Ref<Field> at(std::size_t i) { return Ref<Field>(&fieldOf(items_.at(i))); }
 
     std::int32_t memberId(std::u16string_view name) override;
     Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
@@ -234,16 +236,19 @@ public:
     Ref<Enumerator> newEnum() override;
 
 private:
-    Field& findByName(const Variant& name, std::size_t slot);
-    Field& findOther(const Variant& index);
+    static Field& fieldOf(const Variant& item) { return *static_cast<Field*>(item.objectValue()); }
+    const Variant& entryByName(const Variant& name, std::size_t slot);
+    const Variant& entryOther(const Variant& index);
 
     Ref<RecordsetData> data_;
-    std::vector<Ref<Field>> items_;
+    // The fields as object Variants: a call hands out a copy of one, which
+    // costs one reference.
+    std::vector<Variant> items_;
     // Names a script passed lately, known by the address of their text (see
-    // find): open addressing over a power-of-two table.
+    // entry): open addressing over a power-of-two table.
     struct NameHit {
         const char16_t* key = nullptr;
-        Field* field = nullptr;
+        const Variant* item = nullptr;
         Variant text; // holds the text, so that its address stays its own
     };
     std::vector<NameHit> hits_;
