@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 
 namespace qz::ado::test {
 namespace {
@@ -156,6 +158,39 @@ TEST_F(SqliteRecordset, OpenThroughTheRecordsetAsTheDesignerDoes) {
               Variant::fromUtf8("Provider=SQLite;Data Source=" + dir.file("shop.db")), 0);
     EXPECT_EQ(rs2->value(0).longValue(), 3);
     EXPECT_EQ(rs2->column(0).type, adInteger); // typed by its value
+}
+
+// Fields found by name in a wide recordset, by more name texts than the
+// collection remembers (each name given as two texts, in changing orders,
+// texts dropped and made anew): every text finds its own field every time.
+TEST(FieldsByName, ManyNameTextsAlwaysFindTheirField) {
+    Ref<RecordsetData> data = makeRef<RecordsetData>();
+    constexpr int kColumns = 300;
+    for (int c = 0; c < kColumns; ++c) data->columns.emplace_back("Col" + std::to_string(c), adInteger, 4);
+    Cell* row = data->addRow();
+    for (int c = 0; c < kColumns; ++c) data->set(row[c], Variant(std::int32_t{c}));
+    Ref<Recordset> rs = makeRef<Recordset>();
+    rs->attach(data);
+    Ref<Fields> fields = rs->fields();
+    std::vector<Variant> names;
+    for (int c = 0; c < kColumns; ++c) {
+        names.push_back(Variant::fromUtf8("Col" + std::to_string(c)));
+        names.push_back(Variant::fromUtf8("COL" + std::to_string(c)));
+    }
+    std::mt19937 random(7);
+    for (int pass = 0; pass < 6; ++pass) {
+        std::vector<std::size_t> order(names.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        if (pass % 2) std::shuffle(order.begin(), order.end(), random);
+        for (const std::size_t i : order) {
+            const Variant v = fields->find(names[i]).value();
+            ASSERT_EQ(v.longValue(), static_cast<std::int32_t>(i / 2)) << "pass " << pass << " name " << i;
+        }
+        // A third of the texts let go and made anew, mostly at other addresses.
+        for (std::size_t i = static_cast<std::size_t>(pass) % 3; i < names.size(); i += 3)
+            names[i] = Variant::fromUtf8(names[i].toUtf8());
+    }
+    EXPECT_THROW(fields->find(Variant(u"Col300")), AutomationError);
 }
 
 // Thousands of rows of mixed values: every one reads back as it was stored,
