@@ -48,6 +48,18 @@ inline std::int64_t rem32(std::int64_t a, std::int64_t b) {
     return static_cast<std::int32_t>(a) % static_cast<std::int32_t>(b);
 }
 
+// The relation of a comparison operator (= for any other).
+ops::Relation relationOf(Op op) {
+    switch (op) {
+    case Op::Ne: return ops::Relation::Ne;
+    case Op::Lt: return ops::Relation::Lt;
+    case Op::Le: return ops::Relation::Le;
+    case Op::Gt: return ops::Relation::Gt;
+    case Op::Ge: return ops::Relation::Ge;
+    default: return ops::Relation::Eq;
+    }
+}
+
 Variant typedInt(std::int64_t x, bool allowInteger) {
     if (allowInteger && x >= -32768 && x <= 32767) return Variant(static_cast<std::int16_t>(x));
     if (x >= std::numeric_limits<std::int32_t>::min() && x <= std::numeric_limits<std::int32_t>::max())
@@ -724,16 +736,7 @@ Flow Engine::execSelect(const Stmt& s, Frame& f) {
                 int b = ops::compare(v, hi, ops::CompareMode::Binary, hflags);
                 hit = a != ops::kCompareNull && b != ops::kCompareNull && a >= 0 && b <= 0;
             } else {
-                ops::Relation r = ops::Relation::Eq;
-                switch (it.op) {
-                case Op::Ne: r = ops::Relation::Ne; break;
-                case Op::Lt: r = ops::Relation::Lt; break;
-                case Op::Le: r = ops::Relation::Le; break;
-                case Op::Gt: r = ops::Relation::Gt; break;
-                case Op::Ge: r = ops::Relation::Ge; break;
-                default: break;
-                }
-                hit = truth(ops::relate(r, v, lo, ops::CompareMode::Binary, flags));
+                hit = truth(ops::relate(relationOf(it.op), v, lo, ops::CompareMode::Binary, flags));
             }
         }
         if (hit) return execList(c.body, f);
@@ -1105,16 +1108,7 @@ Variant Engine::eval(const Expr& e, Frame& f) {
     default: {
         std::uint8_t flags = (e.a->kind == EK::Literal ? ops::kLeftIsLiteral : 0) |
                              (e.b->kind == EK::Literal ? ops::kRightIsLiteral : 0);
-        ops::Relation r = ops::Relation::Eq;
-        switch (e.op) {
-        case Op::Ne: r = ops::Relation::Ne; break;
-        case Op::Lt: r = ops::Relation::Lt; break;
-        case Op::Le: r = ops::Relation::Le; break;
-        case Op::Gt: r = ops::Relation::Gt; break;
-        case Op::Ge: r = ops::Relation::Ge; break;
-        default: break;
-        }
-        return ops::relate(r, a, b, ops::CompareMode::Binary, flags);
+        return ops::relate(relationOf(e.op), a, b, ops::CompareMode::Binary, flags);
     }
     }
 }
