@@ -175,8 +175,7 @@ double oleDateOfWhole(unsigned y, unsigned m, unsigned d, unsigned seconds) {
 
 } // namespace
 
-bool parseIsoDateTime(std::string_view text, double& oleDate) {
-    // The common stored forms first: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS".
+std::int64_t packedIsoDate(std::string_view text) {
     const std::size_t n = text.size();
     const char* p = text.data();
     if ((n == 10 || (n == 19 && (p[10] == ' ' || p[10] == 'T') && matches(p + 11, kTime))) &&
@@ -184,10 +183,23 @@ bool parseIsoDateTime(std::string_view text, double& oleDate) {
         auto two = [p](std::size_t i) { return (p[i] - '0') * 10 + (p[i + 1] - '0'); };
         const int y = two(0) * 100 + two(2), m = two(5), d = two(8);
         const int h = n == 19 ? two(11) : 0, mi = n == 19 ? two(14) : 0, sec = n == 19 ? two(17) : 0;
-        if (y >= 100 && m >= 1 && m <= 12 && d >= 1 && d <= 31 && h < 24 && mi < 60 && sec < 61) {
-            oleDate = oleDateOfWhole(y, m, d, h * 3600 + mi * 60 + sec);
-            return true;
-        }
+        if (y >= 100 && m >= 1 && m <= 12 && d >= 1 && d <= 31 && h < 24 && mi < 60 && sec < 61)
+            return ((std::int64_t{y} * 16 + m) * 32 + d) * 131072 + (h * 3600 + mi * 60 + sec);
+    }
+    return -1;
+}
+
+double dateOfPacked(std::int64_t packed) {
+    const auto u = static_cast<std::uint64_t>(packed);
+    return oleDateOfWhole(static_cast<unsigned>(u >> 26), static_cast<unsigned>(u >> 22) & 15,
+                          static_cast<unsigned>(u >> 17) & 31, static_cast<unsigned>(u) & 131071);
+}
+
+bool parseIsoDateTime(std::string_view text, double& oleDate) {
+    // The common stored forms first: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS".
+    if (const std::int64_t packed = packedIsoDate(text); packed >= 0) {
+        oleDate = dateOfPacked(packed);
+        return true;
     }
     std::string_view s = trimmed(text);
     std::size_t i = 0;

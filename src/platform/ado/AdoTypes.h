@@ -53,6 +53,11 @@ inline constexpr std::int32_t adoErrorNumber(std::int32_t code) {
 double oleDateFromParts(int year, int month, int day, int hour, int minute, double second);
 // Reads "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]" (or with "T"), "HH:MM[:SS]".
 bool parseIsoDateTime(std::string_view text, double& oleDate);
+// The common stored forms of parseIsoDateTime ("YYYY-MM-DD" and "YYYY-MM-DD
+// HH:MM:SS") as their parts packed in a number that dateOfPacked turns into
+// the same date; -1 for any other text.
+std::int64_t packedIsoDate(std::string_view text);
+double dateOfPacked(std::int64_t packed);
 
 // The Variant for a text read from a data source, converted to the subtype of
 // the field type (numbers, dates, booleans); a text that does not fit the type

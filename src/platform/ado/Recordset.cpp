@@ -153,7 +153,7 @@ Variant RecordsetData::value(const Cell& cell) const {
     case VarType::Currency: return Variant::currency(cell.u.i);
     case VarType::Single: return Variant(cell.u.f);
     case VarType::Double: return Variant(cell.u.d);
-    case VarType::Date: return Variant::date(cell.u.d);
+    case VarType::Date: return Variant::date(cell.size == Cell::kDateParts ? dateOfPacked(cell.u.i) : cell.u.d);
     default: return Variant();
     }
 }

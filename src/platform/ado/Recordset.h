@@ -44,9 +44,12 @@ struct Column {
 // texts of a large recordset are read once or never); any other value (a
 // child recordset, a byte array) is a Variant in the recordset's side list.
 // Cells own nothing, so rows are copied and freed as plain memory; Cell{} is
-// an Empty scalar.
+// an Empty scalar. A Date read from a text of the common forms keeps the parts
+// packedIsoDate gives (size kDateParts) and becomes a day number when it is
+// read: the arithmetic is spent only on the dates a caller asks for.
 struct Cell {
     enum Kind : std::uint8_t { kScalar, kText, kVariant };
+    static constexpr std::uint32_t kDateParts = 1;
     union {
         std::int64_t i;
         double d;
@@ -54,7 +57,7 @@ struct Cell {
         const char* text;
         std::size_t index;
     } u;
-    std::uint32_t size; // bytes of a text
+    std::uint32_t size; // bytes of a text; for a Date, kDateParts or 0
     VarType type;
     Kind kind;
 };

@@ -394,8 +394,13 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
                 const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
                 const std::string_view text(t, static_cast<std::size_t>(sqlite3_value_bytes(v)));
                 double date = 0;
+                std::int64_t parts = -1;
                 if (p.use == kString) {
                     data->setString(cell, text);
+                } else if (p.use == kDate && (parts = packedIsoDate(text)) >= 0) {
+                    cell.type = VarType::Date;
+                    cell.size = Cell::kDateParts;
+                    cell.u.i = parts;
                 } else if (p.use == kDate && parseIsoDateTime(text, date)) {
                     cell.type = VarType::Date;
                     cell.u.d = date;
