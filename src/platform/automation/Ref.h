@@ -81,6 +81,8 @@ public:
     void reset() noexcept { Ref().swap(*this); }
 
     T* get() const noexcept { return p_; }
+    // Gives up the reference without releasing it: the caller owns it now.
+    T* detach() noexcept { return std::exchange(p_, nullptr); }
     T* operator->() const noexcept { return p_; }
     T& operator*() const noexcept { return *p_; }
     explicit operator bool() const noexcept { return p_ != nullptr; }

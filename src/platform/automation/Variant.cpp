@@ -28,8 +28,7 @@ Variant::Variant(const char16_t* s) : Variant(std::u16string(s ? s : u"")) {}
 
 Variant::Variant(Ref<Dispatch> obj) noexcept : type_(VarType::Object) {
     u_.i64 = 0;
-    u_.obj = obj.get();
-    if (u_.obj) u_.obj->addRef();
+    u_.obj = obj.detach();  // the reference moves into the Variant
 }
 
 Variant::Variant(Ref<SafeArray> arr) noexcept {
@@ -40,8 +39,7 @@ Variant::Variant(Ref<SafeArray> arr) noexcept {
     }
     type_ = static_cast<VarType>(static_cast<std::uint16_t>(VarType::Array) |
                                  static_cast<std::uint16_t>(VarType::Variant));
-    u_.arr = arr.get();
-    u_.arr->addRef();
+    u_.arr = arr.detach();  // the reference moves into the Variant
 }
 
 Variant Variant::null() noexcept {
