@@ -458,7 +458,7 @@ inline bool Engine::numOperand(const Expr& e, Frame& f, Num& out) {
     return evalNum(e, f, out);
 }
 
-bool Engine::test(const Expr& e, Frame& f) {
+[[gnu::always_inline]] inline bool Engine::test(const Expr& e, Frame& f) {
     if (e.numeric && isComparison(e)) {
         int r = compareNum(e, f);
         if (r >= 0) return r != 0;
