@@ -141,6 +141,23 @@ TEST(ScriptControlFlow, IfForms) {
     EXPECT_EQ(s.num("q"), 2);
 }
 
+// A condition "Not x" is Not's value, not the opposite of x's truth: Not 1
+// is -2 (true), Not Null is Null (false).
+TEST(ScriptControlFlow, NotInAConditionKeepsItsRules) {
+    Script s(
+        "Dim r, x : r = \"\"\r\n"
+        "If Not 1 Then r = r & \"a\"\r\n"
+        "If Not 0 Then r = r & \"b\"\r\n"
+        "If Not Null Then r = r & \"c\"\r\n"
+        "If Not -1 Then r = r & \"d\"\r\n"
+        "If Not True Then r = r & \"e\"\r\n"
+        "If Not False Then r = r & \"f\"\r\n"
+        "If Not \"1\" Then r = r & \"g\"\r\n"
+        "If Not x Then r = r & \"h\"\r\n"
+        "Do While Not x : x = True : r = r & \"i\" : Loop\r\n");
+    EXPECT_EQ(s.str("r"), "abfghi");
+}
+
 TEST(ScriptControlFlow, SelectCase) {
     Script s(
         "Function Kind(v)\r\n"

@@ -462,6 +462,12 @@ inline bool Engine::numOperand(const Expr& e, Frame& f, Num& out) {
     if (e.numeric && isComparison(e)) {
         int r = compareNum(e, f);
         if (r >= 0) return r != 0;
+    } else if (e.kind == EK::Unary && e.op == Op::Not) {
+        // "Do While Not rs.EOF": Not of a Boolean is its opposite; anything
+        // else (a number's bits, Null, an object's value) takes Not's rules.
+        Variant v = eval(*e.a, f);
+        if (v.type() == VarType::Boolean) return !v.boolValue();
+        return truth(ops::notOp(v));
     }
     return truth(eval(e, f));
 }

@@ -203,6 +203,7 @@ Variant Mid(std::span<Variant> a) { return mid(a, false); }
 Variant MidB(std::span<Variant> a) { return mid(a, true); }
 
 Variant Len(std::span<Variant> a) {
+    if (a[0].isString()) return Variant(static_cast<std::int32_t>(a[0].stringValue().size()));
     Variant v = valueOf(a[0]);
     if (v.isNull()) return Variant::null();
     if (v.isString()) return Variant(static_cast<std::int32_t>(v.stringValue().size()));
