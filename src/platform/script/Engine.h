@@ -33,7 +33,7 @@ public:
     Args() = default;
     Args(const Args&) = delete;
     Args& operator=(const Args&) = delete;
-    ~Args() {
+    [[gnu::always_inline]] ~Args() {
         if (!heap_)
             for (std::size_t i = 0; i < n_; ++i) inlineValues()[i].~Variant();
     }
