@@ -104,22 +104,28 @@ void BM_RecordsetFetchAndIterate(benchmark::State& state) {
 BENCHMARK(BM_RecordsetFetchAndIterate)->Unit(benchmark::kMillisecond);
 
 #ifdef QZ_BENCH_WITH_SCRIPT
+// A template's loop over the rows of "Orders", as the generated programs walk
+// a recordset.
+void walkFromScript(Ref<Dispatch> orders) {
+    script::ScriptControl sc;
+    sc.AddObject("Orders", std::move(orders));
+    sc.AddCode(
+        "Dim n, t\n"
+        "Do While Not Orders.EOF\n"
+        "  t = t + Orders.Fields(\"Total\").Value\n"
+        "  n = Len(Orders(\"Name\"))\n"
+        "  Orders.MoveNext\n"
+        "Loop\n");
+    benchmark::DoNotOptimize(sc.Eval("t"));
+}
+
 // The same rows walked from a template's script: Do While Not R.EOF ... MoveNext.
 void BM_RecordsetFromScript(benchmark::State& state) {
     Ref<Connection> c = makeRef<Connection>();
     c->open("Data Source=" + database());
     for (auto _ : state) {
         Ref<Recordset> rs = c->execute(kQuery);
-        script::ScriptControl sc;
-        sc.AddObject("Orders", Ref<Dispatch>(rs.get()));
-        sc.AddCode(
-            "Dim n, t\n"
-            "Do While Not Orders.EOF\n"
-            "  t = t + Orders.Fields(\"Total\").Value\n"
-            "  n = Len(Orders(\"Name\"))\n"
-            "  Orders.MoveNext\n"
-            "Loop\n");
-        benchmark::DoNotOptimize(sc.Eval("t"));
+        walkFromScript(Ref<Dispatch>(rs.get()));
     }
     state.SetItemsProcessed(state.iterations() * kRows);
 }
@@ -160,16 +166,7 @@ private:
 
 void BM_ScriptLoopOnly(benchmark::State& state) {
     for (auto _ : state) {
-        script::ScriptControl sc;
-        sc.AddObject("Orders", makeRef<FloorRecordset>());
-        sc.AddCode(
-            "Dim n, t\n"
-            "Do While Not Orders.EOF\n"
-            "  t = t + Orders.Fields(\"Total\").Value\n"
-            "  n = Len(Orders(\"Name\"))\n"
-            "  Orders.MoveNext\n"
-            "Loop\n");
-        benchmark::DoNotOptimize(sc.Eval("t"));
+        walkFromScript(makeRef<FloorRecordset>());
     }
     state.SetItemsProcessed(state.iterations() * kRows);
 }

@@ -11,6 +11,7 @@
 // than as the values it holds). Only the schema, which is small, is kept as a
 // tree while its columns are read.
 #include "platform/ado/Recordset.h"
+#include "platform/automation/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -311,24 +312,6 @@ void XmlReader::parseStartTag(std::size_t end) {
     }
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Character references and the five named entities; line ends and tabs
 // become spaces (a value's own line breaks are written as "&#xA;"). An
 // unknown or malformed reference is kept as it stands.
@@ -366,13 +349,13 @@ void XmlReader::decode(std::string_view raw, std::string& out) const {
                 out += named;
                 i = semi;
             } else if (number) {
-                appendUtf8(out, cp);
+                appendUtf8(out, static_cast<char32_t>(cp));
                 i = semi;
             } else {
                 out += '&';
             }
         } else if (latin1_ && static_cast<unsigned char>(c) >= 0x80) {
-            appendUtf8(out, static_cast<unsigned char>(c));
+            appendUtf8(out, static_cast<char32_t>(static_cast<unsigned char>(c)));
         } else {
             out += c;
         }

@@ -37,15 +37,17 @@ bool isIntLike(const Variant& v) {
 std::int64_t intOf(const Variant& v) {
     return v.type() == VarType::Integer ? v.integerValue() : v.longValue();
 }
-// Quotient and remainder of Integer and Long operands, which always fit in 32
-// bits: the 32-bit divide is several times faster than the 64-bit one. The
-// caller leaves a divisor of -1 to the general rules (the smallest Integer
-// or Long divided by it overflows).
-inline std::int64_t quot32(std::int64_t a, std::int64_t b) {
-    return static_cast<std::int32_t>(a) / static_cast<std::int32_t>(b);
-}
-inline std::int64_t rem32(std::int64_t a, std::int64_t b) {
-    return static_cast<std::int32_t>(a) % static_cast<std::int32_t>(b);
+// Whether a comparison operator holds between two numbers of one type.
+template <class T>
+bool holds(Op op, T x, T y) {
+    switch (op) {
+    case Op::Ne: return x != y;
+    case Op::Lt: return x < y;
+    case Op::Le: return x <= y;
+    case Op::Gt: return x > y;
+    case Op::Ge: return x >= y;
+    default: return x == y;
+    }
 }
 
 // The relation of a comparison operator (= for any other).
@@ -562,7 +564,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         } else {
             eval(t, f);
         }
-        if (hasDeadline_) tick();
+        checkClock();
         return Flow::Normal;
     }
     case SK::If:
@@ -590,7 +592,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
             if (fl != Flow::Normal) return fl;
             if (s.loop == LoopKind::PostWhile && !test(*s.value, f)) break;
             if (s.loop == LoopKind::PostUntil && test(*s.value, f)) break;
-            tick();
+            checkClock();
         }
         return Flow::Normal;
     }
@@ -608,7 +610,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         return Flow::Normal;
     case SK::ReDim:
         redim(s, f);
-        if (hasDeadline_) checkClock();  // a large array may take a while
+        checkClock();  // a large array may take a while
         return Flow::Normal;
     case SK::Erase:
         erase(s, f);
@@ -663,7 +665,7 @@ Flow Engine::execFor(const Stmt& s, Frame& f) {
             Flow fl = execList(s.body, f);
             if (fl == Flow::ExitFor) break;
             if (fl != Flow::Normal) return fl;
-            tick();
+            checkClock();
             Variant& after = *var;
             if (isIntLike(after)) *var = typedInt(intOf(after) + st, small && after.type() == VarType::Integer);
             else *var = ops::add(after, step);
@@ -679,7 +681,7 @@ Flow Engine::execFor(const Stmt& s, Frame& f) {
         Flow fl = execList(s.body, f);
         if (fl == Flow::ExitFor) break;
         if (fl != Flow::Normal) return fl;
-        tick();
+        checkClock();
         *var = ops::add(*var, step);
     }
     return Flow::Normal;
@@ -705,7 +707,7 @@ Flow Engine::execForEach(const Stmt& s, Frame& f) {
             Flow fl = execList(s.body, f);
             if (fl == Flow::ExitFor) break;
             if (fl != Flow::Normal) return fl;
-            tick();
+            checkClock();
         }
         return Flow::Normal;
     }
@@ -721,7 +723,7 @@ Flow Engine::execForEach(const Stmt& s, Frame& f) {
         Flow fl = execList(s.body, f);
         if (fl == Flow::ExitFor) break;
         if (fl != Flow::Normal) return fl;
-        tick();
+        checkClock();
     }
     return Flow::Normal;
 }
@@ -861,7 +863,7 @@ Variant Engine::indexInto(const Variant& v, std::span<Variant> idx) {
         Dispatch* d = v.objectValue();
         if (!d) fail(err::ObjectNotSet);
         Variant r = d->invoke(kDispidValue, kInvokeMethod | kInvokePropertyGet, idx);
-        if (hasDeadline_) checkClock();
+        checkClock();
         return r;
     }
     fail(err::TypeMismatch);
@@ -876,7 +878,7 @@ void Engine::letIntoSlow(Variant& var, Variant&& value) {
         Args args;
         args.push_back(std::move(value));
         obj->invoke(kDispidValue, kInvokePropertyPut, args);
-        if (hasDeadline_) checkClock();
+        checkClock();
         return;
     }
     var = std::move(value);
@@ -989,7 +991,6 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
 // Expressions
 
 void Engine::evalArgs(const std::vector<ExprPtr>& args, Args& out, Frame& f) {
-    out.reserve(args.size() + 1);
     for (const auto& a : args) out.push_back(eval(*a, f));
 }
 
@@ -1050,6 +1051,7 @@ Variant Engine::eval(const Expr& e, Frame& f) {
         // Integer arithmetic and comparison without the general rules.
         const bool bothInt = a.type() == VarType::Integer && b.type() == VarType::Integer;
         const std::int64_t x = intOf(a), y = intOf(b);
+        if (isComparison(e)) return Variant(holds(e.op, x, y));
         switch (e.op) {
         case Op::Add: return typedInt(x + y, bothInt);
         case Op::Sub: return typedInt(x - y, bothInt);
@@ -1062,12 +1064,6 @@ Variant Engine::eval(const Expr& e, Frame& f) {
             if (y == 0) fail(err::DivisionByZero);
             if (y == -1) break;
             return typedInt(rem32(x, y), bothInt);
-        case Op::Eq: return Variant(x == y);
-        case Op::Ne: return Variant(x != y);
-        case Op::Lt: return Variant(x < y);
-        case Op::Le: return Variant(x <= y);
-        case Op::Gt: return Variant(x > y);
-        case Op::Ge: return Variant(x >= y);
         default: break;
         }
     } else if ((a.type() == VarType::Double || isIntLike(a)) && (b.type() == VarType::Double || isIntLike(b))) {
@@ -1076,18 +1072,13 @@ Variant Engine::eval(const Expr& e, Frame& f) {
         // infinite result or a division by zero needs them.
         const double x = a.type() == VarType::Double ? a.doubleValue() : static_cast<double>(intOf(a));
         const double y = b.type() == VarType::Double ? b.doubleValue() : static_cast<double>(intOf(b));
+        if (isComparison(e)) return Variant(holds(e.op, x, y));
         double r;
         switch (e.op) {
         case Op::Add: r = x + y; break;
         case Op::Sub: r = x - y; break;
         case Op::Mul: r = x * y; break;
         case Op::Div: r = y == 0 ? std::numeric_limits<double>::infinity() : x / y; break;
-        case Op::Eq: return Variant(x == y);
-        case Op::Ne: return Variant(x != y);
-        case Op::Lt: return Variant(x < y);
-        case Op::Le: return Variant(x <= y);
-        case Op::Gt: return Variant(x > y);
-        case Op::Ge: return Variant(x >= y);
         default: r = std::numeric_limits<double>::infinity(); break;
         }
         if (std::isfinite(r)) return Variant(r);
@@ -1162,7 +1153,7 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
         Args args;
         evalArgs(e.args, args, f);
         Variant r = memberObjects_[e.slot]->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
-        if (hasDeadline_) checkClock();
+        checkClock();
         return r;
     }
     case Bind::Undefined:
@@ -1190,7 +1181,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         Args args;
         evalArgs(e.args, args, f);
         Variant r = d->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
-        if (hasDeadline_) checkClock();
+        checkClock();
         return r;
     }
     if (auto* so = asScriptObject(d)) {
@@ -1252,7 +1243,7 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
         site.cacheId = id;
     }
     Variant r = d->invoke(id, kind, args);
-    if (hasDeadline_) checkClock();
+    checkClock();
     return r;
 }
 
@@ -1369,7 +1360,7 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
     f.block = p.block;
     Ref<Dispatch> keepMe(me);
     execList(p.body, f);
-    if (hasDeadline_) tick();
+    checkClock();
     if (wantResult && p.resultSlot >= 0) return std::move(*ref[p.resultSlot]);
     return Variant();
 }

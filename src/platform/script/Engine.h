@@ -54,7 +54,6 @@ public:
         heap_->push_back(std::move(v));
         ++n_;
     }
-    void reserve(std::size_t) {}
     std::size_t size() const { return n_; }
     bool empty() const { return n_ == 0; }
     Variant* data() { return heap_ ? heap_->data() : inlineValues(); }
@@ -311,7 +310,6 @@ private:
         if (hasDeadline_ && expired_.load(std::memory_order_relaxed)) [[unlikely]] timedOut();
     }
     [[noreturn]] static void timedOut();
-    void tick() { checkClock(); }
     void checkStack();
     Frame moduleFrame(const Block* b);
 

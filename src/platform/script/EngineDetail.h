@@ -14,6 +14,18 @@ namespace qz::script {
 // Shapes of the nodes of a numeric expression (Expr::nk).
 enum NumKind : std::uint8_t { NkNone, NkLit, NkLocal, NkGlobal, NkField, NkElem, NkParen, NkNeg, NkBin };
 
+// Quotient and remainder of Integer and Long operands, which always fit in 32
+// bits: the 32-bit divide is several times faster than the 64-bit one. The
+// caller leaves a divisor of -1 to the general rules (the smallest Integer
+// or Long divided by it overflows, and \ and Mod report that rather than
+// widen) and a divisor of 0 (division by zero).
+inline std::int64_t quot32(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int32_t>(a) / static_cast<std::int32_t>(b);
+}
+inline std::int64_t rem32(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int32_t>(a) % static_cast<std::int32_t>(b);
+}
+
 inline bool isComparison(const Expr& e) {
     return e.kind == EK::Binary && (e.op == Op::Eq || e.op == Op::Ne || e.op == Op::Lt ||
                                     e.op == Op::Le || e.op == Op::Gt || e.op == Op::Ge);

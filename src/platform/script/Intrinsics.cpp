@@ -104,7 +104,7 @@ Variant Engine::callBuiltin(const Expr& e, Frame& f) {
     } catch (AutomationError& ex) {
         rethrowNamed(ex, e.name);  // "Type mismatch: 'CLng'"
     }
-    if (hasDeadline_) checkClock();
+    checkClock();
     return r;
 }
 
@@ -135,7 +135,7 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
     if (static_cast<int>(n) < info.minArgs || static_cast<int>(n) > info.maxArgs) failNamed(err::WrongArgCount, e.name);
     Args a;
     evalArgs(e.args, a, f);
-    if (hasDeadline_) checkClock();
+    checkClock();
     auto text = [&](std::size_t i) { return i < a.size() && !a[i].isMissing() ? a[i].toString() : std::u16string(); };
     switch (e.slot) {
     case kEval: {

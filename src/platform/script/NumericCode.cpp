@@ -163,16 +163,12 @@ template <Op O>
         if constexpr (O == Op::Add) r = a.i + b.i;
         else if constexpr (O == Op::Sub) r = a.i - b.i;
         else if constexpr (O == Op::Mul) r = a.i * b.i;
-        // Integer and Long operands fit in 32 bits, and the 32-bit divide is
-        // several times faster. A divisor of -1 goes the general way: the
-        // smallest Integer or Long divided by it overflows, and \ and Mod
-        // report that rather than widen.
         else if constexpr (O == Op::IntDiv) {
             if (b.i == 0 || b.i == -1) return false;
-            r = static_cast<std::int32_t>(a.i) / static_cast<std::int32_t>(b.i);
+            r = quot32(a.i, b.i);
         } else if constexpr (O == Op::Mod) {
             if (b.i == 0 || b.i == -1) return false;
-            r = static_cast<std::int32_t>(a.i) % static_cast<std::int32_t>(b.i);
+            r = rem32(a.i, b.i);
         } else {
             static_assert(O == Op::Div);
             if (b.i == 0) return false;
