@@ -61,6 +61,8 @@ public:
     bool named(std::string_view x) const { return trimSpaces(text_) == x; }
 
     void next() {
+        // Line breaks in RTF only end control words; they are never text.
+        while (pos_ < buf_.size() && (buf_[pos_] == '\n' || buf_[pos_] == '\r')) ++pos_;
         if (pos_ >= buf_.size()) raiseOwnError(kErrBadRtf);
         separator_ = false;
         const std::size_t start = pos_;
@@ -342,6 +344,18 @@ bool escaped(std::string_view t, std::size_t i) {
     return n % 2 == 1;
 }
 
+// Whether the text before `end` is a control word ("\\word" or "\\word-12"),
+// whose backslash is not itself escaped.
+bool endsControlWord(std::string_view t, std::size_t end) {
+    std::size_t i = end;
+    while (i > 0 && isDigit(t[i - 1])) --i;
+    if (i > 0 && t[i - 1] == '-' && i < end) --i;
+    const std::size_t lettersEnd = i;
+    while (i > 0 && isAsciiLetter(t[i - 1])) --i;
+    if (i == lettersEnd || i == 0 || t[i - 1] != '\\') return false;
+    return !escaped(t, i - 1);
+}
+
 } // namespace
 
 std::int32_t RtfInterpreter::GetElementPosition(std::int32_t i) const {
@@ -382,7 +396,10 @@ std::string RtfInterpreter::ReadAllFile(const std::string& path) {
     return guarded(kModule, "ReadAllFile", [&] {
         const std::string bytes = readWholeFile(path);
         if (bytes.compare(0, 5, "{\\rtf") != 0) raiseOwnError(kErrNotRtf);
-        // CR LF pairs are no part of RTF's meaning; single CR or LF stay.
+        // CR LF pairs are no part of RTF's meaning, so they go; single CR or
+        // LF stay. A pair can still end a control word ("\par" CR LF "Num"):
+        // there it becomes the blank that ends the word, or the word would be
+        // glued to the next line's text and that text lost.
         std::string text;
         text.reserve(bytes.size());
         const std::size_t n = bytes.size();
@@ -390,6 +407,7 @@ std::string RtfInterpreter::ReadAllFile(const std::string& path) {
         for (std::size_t p = bytes.find('\r'); p != std::string::npos; p = bytes.find('\r', p + 1)) {
             if (p + 1 < n && bytes[p + 1] == '\n') {
                 text.append(bytes, last, p - last);
+                if (endsControlWord(bytes, p)) text += ' ';
                 last = p + 2;
                 ++p;
             }

@@ -147,6 +147,19 @@ TEST_F(ProductionTest, CodeReachesTheScriptWithEveryCharacterTheAuthorWrote) {
     EXPECT_NE(produced.find("<>" + text + more + "<"), std::string::npos) << body(out);
 }
 
+TEST_F(ProductionTest, LineBreaksThatEndControlWordsKeepTheTextAfterThem) {
+    // As word processors write it: control words ended by CR LF before text,
+    // between fields and inside a field's code (there also by a bare LF).
+    const std::string field = test::systemField(true, "E",
+        "\\'22a\\'22 & \\cf0\r\nChr(98) & \\cf0\nChr(99)\\'a7String;\\'a7-1");
+    produce("Num:\\par\r\nNum:\\page\r\nPerformance\\loch\r\n" + field +
+            "\\par\r\nEnd\\par\r\n 2");
+    word::Application app;
+    const std::string text = app.GetDocuments().Open(dir.file("out.rtf")).Content().Text();
+    EXPECT_NE(text.find("Num:\rNum:\fPerformance"), std::string::npos) << text;
+    EXPECT_NE(text.find("Performanceabc\rEnd\r 2"), std::string::npos) << text;
+}
+
 TEST_F(ProductionTest, ProgramAssemblyAndRebuilds) {
     const std::string t = writeTemplate("x");
     p.TemplateFile(t);

@@ -65,6 +65,12 @@ TEST(RtfTemplateFile, ChecksTheSignatureAndRemovesCrLfPairsOnly) {
     test::TempDir dir;
     const std::string good = dir.write("good.rtf", "{\\rtf1 a\r\nb\rc\nd}\r\n");
     EXPECT_EQ(RtfInterpreter::ReadAllFile(good), "{\\rtf1 ab\rc\nd}");
+    // A pair that ends a control word still ends it; after text, an escaped
+    // backslash or a hex escape it only goes.
+    const std::string words = dir.write("words.rtf",
+        "{\\rtf1\\par\r\nNum:\\fs24\r\n1\\li-360\r\n2\\\\par\r\nx\\'e9\r\ny\\*\r\nz}");
+    EXPECT_EQ(RtfInterpreter::ReadAllFile(words),
+              "{\\rtf1\\par Num:\\fs24 1\\li-360 2\\\\parx\\'e9y\\*z}");
 
     EXPECT_EQ(errorOf([&] { RtfInterpreter::ReadAllFile(dir.write("upper.rtf", "{\\RTF1 x}")); }),
               ownError(3003));
