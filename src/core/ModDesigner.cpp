@@ -1,6 +1,7 @@
 #include "core/ModDesigner.h"
 
 #include "core/ModErrors.h"
+#include "platform/ado/ConnectionString.h"
 #include "platform/automation/Text.h"
 #include "platform/system/Locales.h"
 #include "platform/ui/Controls.h"
@@ -53,44 +54,77 @@ bool fileExists(const std::string& path) {
     return !path.empty() && fs::is_regular_file(path, ec);
 }
 
-std::string adjust(std::string_view connection, bool isFile, std::string_view folder) {
-    if (toUpperAscii(connection).find("MICROSOFT.JET.OLEDB") != std::string::npos) {
-        constexpr std::string_view kKey = "Data Source=";
-        std::size_t at = connection.find(kKey);
-        if (at == std::string_view::npos) return std::string(connection);
-        std::size_t start = at + kKey.size();
-        std::size_t end = connection.find(';', start);
-        if (end == std::string_view::npos) end = connection.size();
-        std::string_view value = connection.substr(start, end - start);
+// Whether the provider of these pairs reads a file named by "Data Source":
+// the Jet and ACE providers, SQLite, and a string with no provider that names
+// no ODBC source (it is taken for a database file).
+bool namesDataFile(const std::vector<ado::ConnectionPair>& pairs) {
+    const std::string* provider = ado::findPair(pairs, "Provider");
+    if (!provider) return !ado::findPair(pairs, "DSN") && !ado::findPair(pairs, "Driver") &&
+                          !ado::findPair(pairs, "FileDSN");
+    const std::string p = toLowerAscii(*provider);
+    return p.starts_with("microsoft.jet.oledb") || p.starts_with("microsoft.ace.oledb") ||
+           p.starts_with("sqlite");
+}
 
-        std::string path;
-        for (char c : value) {
-            if (c != '"') path += c;
+// A relative data file of a connection string, made absolute in the template
+// folder; the key may be written in any case, quotes around the value stay.
+std::string adjustConnection(std::string_view connection, std::string_view folder) {
+    const std::vector<ado::ConnectionPair> pairs = ado::parseConnectionString(connection);
+    if (pairs.empty() || !namesDataFile(pairs)) return std::string(connection);
+    // A bare path is the whole text.
+    if (pairs.size() == 1 && connection.find('=') == std::string_view::npos) {
+        const std::string path(trimSpaces(connection));
+        return isAbsolutePath(path) ? std::string(connection) : absoluteIn(folder, path);
+    }
+    for (const ado::ConnectionPair& pair : pairs) {
+        if (!equalsNoCaseAscii(pair.key, "Data Source")) continue;
+        const std::string path(trimSpaces(pair.value));
+        if (path.empty() || isAbsolutePath(path)) return std::string(connection);
+        const std::string absolute = absoluteIn(folder, path);
+        const std::string_view written = connection.substr(pair.valueBegin, pair.valueEnd - pair.valueBegin);
+        std::string value;
+        if (!written.empty() && (written.front() == '"' || written.front() == '\'')) {
+            // Written in quotes: the new path in the same quotes.
+            const char quote = written.front();
+            value += quote;
+            for (char c : absolute) {
+                if (c == quote) value += quote;
+                value += c;
+            }
+            value += quote;
+        } else {
+            value = ado::quoteValue(absolute);
         }
-        std::size_t first = path.find_first_not_of(' ');
-        if (first == std::string::npos) return std::string(connection);
-        path = path.substr(first, path.find_last_not_of(' ') - first + 1);
-        if (isAbsolutePath(path)) return std::string(connection);
-
-        // Only the value of "Data Source=" is replaced, so that the same text
-        // elsewhere in the string (a user name, another key) stays as it was.
-        std::size_t inValue = value.find(path);
-        if (inValue == std::string_view::npos) return std::string(connection);
-        std::string out(connection.substr(0, start + inValue));
-        out += absoluteIn(folder, path);
-        out += connection.substr(start + inValue + path.size());
+        std::string out(connection.substr(0, pair.valueBegin));
+        out += value;
+        out += connection.substr(pair.valueEnd);
         return out;
     }
-    if (isFile && !fileExists(std::string(connection))) {
-        std::string name = withSlashes(connection);
-        std::size_t slash = name.find_last_of('/');
-        if (slash != std::string::npos) name = name.substr(slash + 1);
-        if (!name.empty()) {
-            std::string candidate = absoluteIn(folder, name);
-            if (fileExists(candidate)) return candidate;
-        }
-    }
     return std::string(connection);
+}
+
+// A saved recordset's file: a relative name is taken in the template folder;
+// a file that is not where it is named is looked for there by its name.
+std::string adjustFile(std::string_view file, std::string_view folder) {
+    const std::string path(file);
+    if (path.empty()) return path;
+    const bool relative = !isAbsolutePath(path);
+    const std::string inFolder = relative ? absoluteIn(folder, path) : path;
+    if (fileExists(inFolder)) return inFolder;
+    std::string name = withSlashes(path);
+    if (const std::size_t slash = name.find_last_of('/'); slash != std::string::npos)
+        name = name.substr(slash + 1);
+    if (!name.empty()) {
+        const std::string candidate = absoluteIn(folder, name);
+        if (fileExists(candidate)) return candidate;
+    }
+    // Missing everywhere: a relative name still means the template folder, so
+    // that the error names the place looked at and no other folder is read.
+    return inFolder;
+}
+
+std::string adjust(std::string_view connection, bool isFile, std::string_view folder) {
+    return isFile ? adjustFile(connection, folder) : adjustConnection(connection, folder);
 }
 
 } // namespace

@@ -59,7 +59,6 @@ TEST_F(TemplateFolder, OtherConnectionStringsStayAsTheyAre) {
              std::string(kJet) + "Data Source=/srv/data/db.mdb",
              std::string(kJet) + "Data Source=C:\\Data\\db.mdb",
              std::string(kJet) + "Data Source=\\\\server\\share\\db.mdb",
-             std::string(kJet) + "data source=db.mdb", // the key is matched as written
              std::string(kJet) + "Data Source=;",
              std::string(kJet) + "Extended Properties=Excel 8.0",
              std::string("Provider=SQLOLEDB;Data Source=db.mdb;Initial Catalog=x"),
@@ -77,10 +76,32 @@ TEST_F(TemplateFolder, SavedRecordsetFileFoundInTheTemplateFolder) {
     EXPECT_EQ(AdjustConnectionString("/elsewhere/orders.xml", true, folder), there);
     // A file that exists where it is named stays; a missing one everywhere too.
     EXPECT_EQ(AdjustConnectionString(there, true, "/nonexistent"), there);
-    EXPECT_EQ(AdjustConnectionString("missing.xml", true, folder), "missing.xml");
+    EXPECT_EQ(AdjustConnectionString("missing.xml", true, folder), folder + "/missing.xml");
     EXPECT_EQ(AdjustConnectionString("", true, folder), "");
-    // With the flag false nothing is looked up.
-    EXPECT_EQ(AdjustConnectionString("orders.xml", false, folder), "orders.xml");
+    // With the flag false the text is a connection, whose bare path is a
+    // database file: taken in the template folder, not looked up by name.
+    EXPECT_EQ(AdjustConnectionString("sub/orders.xml", false, folder), folder + "/sub/orders.xml");
+}
+
+TEST_F(TemplateFolder, EveryRelativeDataFileIsTakenFromTheTemplateFolder) {
+    // The current folder holds decoys of the same names: none may be chosen.
+    const fs::path cwd = fs::current_path();
+    fs::create_directories(folder + "/decoy/data");
+    fs::create_directories(folder + "/t/data");
+    for (const char* f : {"decoy/db.sqlite", "decoy/data/x.xml", "t/data/x.xml"}) touch(f);
+    fs::current_path(folder + "/decoy");
+    const std::string t = folder + "/t", db = t + "/db.sqlite";
+    EXPECT_EQ(AdjustConnectionString("Provider=SQLite;Data Source=db.sqlite", false, t),
+              "Provider=SQLite;Data Source=" + db);
+    EXPECT_EQ(AdjustConnectionString("Data Source=db.sqlite", false, t), "Data Source=" + db);
+    EXPECT_EQ(AdjustConnectionString("db.sqlite", false, t), db);
+    EXPECT_EQ(AdjustConnectionString(std::string(kJet) + "data source='db.sqlite'", false, t),
+              std::string(kJet) + "data source='" + db + "'");
+    EXPECT_EQ(AdjustConnectionString(std::string(kJet) + "DATA SOURCE = db.sqlite ;Mode=Read", false, t),
+              std::string(kJet) + "DATA SOURCE = " + db + " ;Mode=Read");
+    EXPECT_EQ(AdjustConnectionString("Data Source=\"a;b.db\"", false, t), "Data Source=\"" + t + "/a;b.db\"");
+    EXPECT_EQ(AdjustConnectionString("data/x.xml", true, t), t + "/data/x.xml");
+    fs::current_path(cwd);
 }
 
 TEST_F(TemplateFolder, FileNameIdentical) {
