@@ -14,6 +14,10 @@ packages=(
   unixodbc-dev odbc-postgresql
   libsqliteodbc tdsodbc mdbtools-dev libfreexl-dev python3-xlwt
   lua5.4
+  # the desktop studio and its windows (tests run them offscreen), fonts
+  # metric-compatible with Arial, Times New Roman and Courier New, and the
+  # PDF reader that tests use to read printed pages back
+  qt6-base-dev libgl-dev fonts-liberation2 poppler-utils
   # a real database server for the integration tests (started by the tests)
   postgresql
 )

@@ -67,6 +67,8 @@ struct ComboBox : Control {
     int ListIndex = -1;  // -1: no selection
     std::string Text;    // the edit part (a drop-down list mirrors the selection)
     bool Sorted = false;
+    // 0 a drop-down whose text can be typed, 2 a drop-down list (choose only).
+    int Style = 0;
 
     int ListCount() const noexcept { return static_cast<int>(Items.size()); }
     void Clear() noexcept { Items.clear(); ListIndex = -1; Text.clear(); }

@@ -1,0 +1,34 @@
+#include "views/host/ViewRegistry.h"
+
+#include <algorithm>
+#include <map>
+
+namespace qz::views {
+
+namespace {
+
+// Built on first use, so that registrations from other files' static
+// initialisers never meet an unconstructed map.
+std::map<std::string, ViewFactory>& registry() {
+    static std::map<std::string, ViewFactory> r;
+    return r;
+}
+
+} // namespace
+
+void registerView(const std::string& formName, ViewFactory factory) {
+    registry()[formName] = std::move(factory);
+}
+
+FormView* createView(ui::Form& form, QWidget* parent) {
+    const auto it = registry().find(form.Name());
+    return it == registry().end() ? nullptr : it->second(form, parent);
+}
+
+std::vector<std::string> registeredViews() {
+    std::vector<std::string> names;
+    for (const auto& [name, factory] : registry()) names.push_back(name);
+    return names;
+}
+
+} // namespace qz::views
