@@ -2,7 +2,7 @@
 
 #include "core/ModGlobal.h"
 #include "core/WinDirs.h"
-#include "core/frmErrors.h"
+#include "core/forms/frmErrors.h"
 #include "platform/automation/DateTime.h"
 #include "platform/automation/Text.h"
 #include "platform/system/Files.h"

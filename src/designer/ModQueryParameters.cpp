@@ -1,5 +1,7 @@
 #include "designer/ModQueryParameters.h"
 
+#include "designer/forms/frmParameters.h"
+
 #include <vector>
 
 namespace qz::designer {
@@ -86,15 +88,6 @@ std::size_t endOfClause(const std::string& s, const Scan& sc, std::size_t start,
 }
 
 } // namespace
-
-frmParameters::frmParameters() : ui::Form("frmParameters") {
-    lblValue.Name = "lblValue";
-    lblValue.Caption = "Value:";
-    txtParameter.Name = "txtParameter";
-    cmdOk.Name = "cmdOk";
-    cmdOk.Caption = "&OK";
-    cmdOk.Default = true;
-}
 
 std::size_t FindEndWhereClause(const std::string& sql) {
     const Scan sc = scan(sql);

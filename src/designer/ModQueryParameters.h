@@ -3,26 +3,12 @@
 // place, exactly as typed (no quotes added, nothing escaped).
 #pragma once
 
-#include "platform/ui/Controls.h"
-#include "platform/ui/Form.h"
-
 #include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace qz::designer {
-
-// The prompt: caption set by the caller, "Value:", a value box, "&OK".
-class frmParameters : public ui::Form {
-public:
-    frmParameters();
-    ui::Label lblValue;
-    ui::TextBox txtParameter;
-    ui::CommandButton cmdOk;
-    std::vector<ui::Control*> Controls() override { return {&lblValue, &txtParameter, &cmdOk}; }
-    void cmdOk_Click() { Hide(); }
-};
 
 // Asks for one value; the caption is the condition up to and including the
 // "?" asked for. No value (a prompt closed without OK) removes the "?".

@@ -5,7 +5,7 @@
 
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
-#include "core/frmErrors.h"
+#include "core/forms/frmErrors.h"
 #include "platform/ui/UiHost.h"
 #include "system/TestEnv.h"
 

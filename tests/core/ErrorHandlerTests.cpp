@@ -1,6 +1,6 @@
 #include "core/ModErrors.h"
 #include "core/WinDirs.h"
-#include "core/frmErrors.h"
+#include "core/forms/frmErrors.h"
 #include "platform/system/Folders.h"
 #include "core/CoreFixture.h"
 #include "platform/system/Locales.h"

@@ -1,6 +1,6 @@
 #include "core/CoreFixture.h"
 #include "core/ModGlobal.h"
-#include "core/frmErrors.h"
+#include "core/forms/frmErrors.h"
 #include "platform/system/Folders.h"
 
 #include <thread>
@@ -20,7 +20,7 @@ TEST_F(CoreFixture, MainCreatesTheThreadsApplicationObjectOnce) {
     EXPECT_EQ(GetApplicationObject(), app);  // once per thread
 
     std::shared_ptr<QZApplication> other;
-    designer::Designer* otherDesigner = reinterpret_cast<designer::Designer*>(1);
+    DesignerState* otherDesigner = reinterpret_cast<DesignerState*>(1);
     std::thread([&] {
         Main();
         other = GetApplicationObject();
@@ -56,7 +56,7 @@ TEST_F(CoreFixture, TerminationCleanupClearsTheThreadsStateAndUnloadsForms) {
     {
         TerminationCleanup cleanup;
         EXPECT_TRUE(GetApplicationObject());
-        goDesigner = reinterpret_cast<designer::Designer*>(&cleanup);
+        goDesigner = reinterpret_cast<DesignerState*>(&cleanup);
     }
     EXPECT_FALSE(GetApplicationObject());
     EXPECT_EQ(goDesigner, nullptr);

@@ -1,5 +1,5 @@
 #include "core/CoreFixture.h"
-#include "core/FormTranslator.h"
+#include "core/forms/FormTranslator.h"
 #include "core/RegConfig.h"
 #include "platform/system/Settings.h"
 #include "platform/ui/Controls.h"

@@ -1,4 +1,5 @@
 #include "designer/ModQueryParameters.h"
+#include "designer/forms/frmParameters.h"
 #include "platform/ui/UiHost.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The form binder, driven through the error dialog's view: widgets show the
 // control models, a click reaches the handler with what the user typed, and a
 // handler that hides the form closes the window.
-#include "core/frmErrors.h"
+#include "core/forms/frmErrors.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QGroupBox>

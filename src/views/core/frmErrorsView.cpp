@@ -1,6 +1,6 @@
 // The error dialog: the message in a framed, read-only box, OK below it on the
 // right.
-#include "core/frmErrors.h"
+#include "core/forms/frmErrors.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QGroupBox>

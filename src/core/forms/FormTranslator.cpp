@@ -1,4 +1,4 @@
-#include "core/FormTranslator.h"
+#include "core/forms/FormTranslator.h"
 
 #include "core/ModErrors.h"
 #include "platform/ui/Controls.h"

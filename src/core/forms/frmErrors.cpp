@@ -1,4 +1,4 @@
-#include "core/frmErrors.h"
+#include "core/forms/frmErrors.h"
 
 namespace qz {
 
