@@ -10,9 +10,7 @@
 
 namespace qz {
 
-namespace designer {
-class Designer;
-}
+class DesignerState;
 
 // The application object: one per thread.
 class QZApplication {
@@ -33,7 +31,7 @@ void SetApplicationObject(std::shared_ptr<QZApplication> app);
 void Main();
 
 // Globals of the thread (each thread has its own).
-inline thread_local designer::Designer* goDesigner = nullptr;            // the thread's designer, or null
+inline thread_local DesignerState* goDesigner = nullptr;   // the thread's designer (DesignerState.h), or null
 inline thread_local std::intptr_t glHelpWindowHandle = 0;      // 0 when opening help failed
 inline thread_local bool gbScriptErrorOccurred = false;
 
