@@ -334,3 +334,35 @@ TEST(WordCommandBars, ControlsAddAtPositionAndFindByCaptionIgnoringAmpersand) {
     EXPECT_EQ(&app.GetCommandBars().Item("Quorvane Studio"), &tb);
     EXPECT_EQ(&app.Templates("qzStudio.Dot"), &app.Templates("qzStudio.Dot"));
 }
+
+TEST_F(WordModel, UndoStepsRevertAndRedoWholeActionsAndNeverClaimTheDiskCopy) {
+    sel().TypeText("abc");
+    doc->BeginUndoStep();
+    sel().TypeText("de");
+    doc->BeginUndoStep();  // a command's own step nests inside the action
+    sel().HomeKey(kUnitStory);
+    sel().TypeText("X");
+    doc->EndUndoStep();
+    doc->EndUndoStep();
+    doc->SetSaved(true);
+    EXPECT_EQ(text(), "Xabcde");
+    EXPECT_EQ(doc->Undo(), 3);  // the insertion first, then the earlier one
+    EXPECT_EQ(text(), "abc");
+    EXPECT_FALSE(doc->Saved());
+    EXPECT_FALSE(doc->CanUndo());  // steps only exist where an action began one
+    EXPECT_EQ(doc->Redo(), 1);
+    EXPECT_EQ(text(), "Xabcde");
+    // A field command is one step too, and a new step forgets what was undone.
+    doc->BeginUndoStep();
+    sel().SetRange(0, 1);
+    sel().GetRange().Delete();
+    doc->EndUndoStep();
+    doc->Undo();
+    EXPECT_EQ(text(), "Xabcde");
+    doc->BeginUndoStep();
+    sel().SetRange(6, 6);
+    sel().TypeText("!");
+    doc->EndUndoStep();
+    EXPECT_FALSE(doc->CanRedo());
+    EXPECT_EQ(text(), "Xabcde!");
+}

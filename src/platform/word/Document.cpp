@@ -233,6 +233,70 @@ void Document::RollBack(std::size_t mark) {
     }
 }
 
+// The undo journal rides on the edit journal: an open step keeps the journal
+// recording, and the outermost end of a step moves what was recorded into it.
+void Document::BeginUndoStep() {
+    if (undoDepth_++ == 0) undoMark_ = BeginJournal();
+}
+
+void Document::EndUndoStep() {
+    if (undoDepth_ == 0 || --undoDepth_ > 0) return;
+    if (journal_.size() > undoMark_) {
+        UndoStep step;
+        step.entries.assign(std::make_move_iterator(journal_.begin() + static_cast<std::ptrdiff_t>(undoMark_)),
+                            std::make_move_iterator(journal_.end()));
+        undo_.push_back(std::move(step));
+        redo_.clear();
+        // A long session keeps its last thousand steps.
+        if (undo_.size() > 1000) undo_.erase(undo_.begin());
+    }
+    journal_.resize(undoMark_);
+    EndJournal();
+}
+
+long Document::Undo() {
+    if (undo_.empty() || undoDepth_ > 0) return -1;
+    UndoStep step = std::move(undo_.back());
+    undo_.pop_back();
+    step.now.assign(step.entries.size(), {});
+    long at = -1;
+    for (std::size_t k = step.entries.size(); k-- > 0;) {
+        JournalEntry& e = step.entries[k];
+        auto& now = step.now[k];
+        for (long i = 0; i < e.newCount; ++i) now.push_back((*e.story)[static_cast<std::size_t>(e.start + i)]);
+        e.story->erase(static_cast<std::size_t>(e.start), static_cast<std::size_t>(e.newCount));
+        e.story->insert(static_cast<std::size_t>(e.start), e.old.data(), e.old.size());
+        at = e.start + static_cast<long>(e.old.size());
+    }
+    // What is on disk may be either side of the step: the document counts as
+    // changed, so that closing it still asks.
+    saved_ = false;
+    redo_.push_back(std::move(step));
+    return at;
+}
+
+long Document::Redo() {
+    if (redo_.empty() || undoDepth_ > 0) return -1;
+    UndoStep step = std::move(redo_.back());
+    redo_.pop_back();
+    long at = -1;
+    for (std::size_t k = 0; k < step.entries.size(); ++k) {
+        JournalEntry& e = step.entries[k];
+        e.story->erase(static_cast<std::size_t>(e.start), e.old.size());
+        e.story->insert(static_cast<std::size_t>(e.start), step.now[k].data(), step.now[k].size());
+        at = e.start + e.newCount;
+    }
+    step.now.clear();
+    saved_ = false;
+    undo_.push_back(std::move(step));
+    return at;
+}
+
+void Document::ClearUndo() {
+    undo_.clear();
+    redo_.clear();
+}
+
 void Document::LoadRtf(const std::string& path) {
     std::string data;
     if (sys::readWholeFile(path, data) != 0) RaiseWordError(kErrFileOpen, path);

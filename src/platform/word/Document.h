@@ -142,6 +142,19 @@ public:
     // Records that [start, end) of a story is about to become newCount atoms.
     void Record(Story& story, long start, long end, long newCount);
 
+    // Undo and redo. Every change of a story between BeginUndoStep and the
+    // matching EndUndoStep (they nest) becomes one step that Undo reverts;
+    // a new step forgets what could be redone. Undo and Redo return the
+    // position of the last change they made (-1 when there was nothing).
+    void BeginUndoStep();
+    void EndUndoStep();
+    bool CanUndo() const { return !undo_.empty(); }
+    bool CanRedo() const { return !redo_.empty(); }
+    long Undo();
+    long Redo();
+    // Forgets every step (a document loaded or reloaded).
+    void ClearUndo();
+
     std::uint32_t InternFormat(const CharFormat& f);
     const CharFormat& Format(std::uint32_t id) const { return formats_[id]; }
     std::uint32_t DefaultFormat() const { return defaultFormat_; }
@@ -208,6 +221,16 @@ private:
     };
     std::vector<JournalEntry> journal_;
     int journalDepth_ = 0;
+
+    // An undo step: the journal entries of one user action, oldest first;
+    // `now` holds what each entry's range became, filled when it is undone.
+    struct UndoStep {
+        std::vector<JournalEntry> entries;
+        std::vector<std::vector<Atom>> now;
+    };
+    std::vector<UndoStep> undo_, redo_;
+    int undoDepth_ = 0;
+    std::size_t undoMark_ = 0;  // journal entries before the open step
 
     friend class RtfReader;
     friend class Documents;
