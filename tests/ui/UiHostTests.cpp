@@ -162,3 +162,40 @@ TEST(Controls, ComboBoxSelectionFollowsItems) {
     cbo.Clear();
     EXPECT_EQ(cbo.ListCount(), 0);
 }
+
+TEST(HelpTopics, AContextOpensItsPageOrTheGeneralPage) {
+    char dir[] = "/tmp/qzhelpdirXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string index = std::string(dir) + "/index.html", page = std::string(dir) + "/1020.html";
+    for (const std::string& f : {index, page}) std::fclose(std::fopen(f.c_str(), "w"));
+    EXPECT_EQ(helpTopicPath(index, HelpContext, 1020), page);
+    EXPECT_EQ(helpTopicPath(index, HelpContext, 9999), index);   // no page: the general one
+    EXPECT_EQ(helpTopicPath(index, HelpDisplayTopic, 1020), index);
+    EXPECT_EQ(helpTopicPath(index, HelpCloseAll, 0), "");
+    std::remove(index.c_str());
+    EXPECT_EQ(helpTopicPath(index, HelpContext, 1020), "");      // no help file at all
+    std::remove(page.c_str());
+    ::rmdir(dir);
+}
+
+TEST(FormClosed, TheHostHearsEveryWayAShownFormGoes) {
+    struct Recorder : HeadlessUiHost {
+        std::vector<const Form*> closed;
+        void formClosed(const Form& f) noexcept override { closed.push_back(&f); }
+    } host;
+    setCurrentHost(&host);
+    const Form* address = nullptr;
+    {
+        TestDialog d;
+        address = &d;
+        d.Hide();                       // never shown: nothing to hear
+        EXPECT_TRUE(host.closed.empty());
+        d.ShowModeless();
+        d.Hide();
+        d.ShowModeless();
+        d.Unload();
+    }
+    setCurrentHost(nullptr);
+    // Hide, Unload, and the destroyed object.
+    EXPECT_EQ(host.closed, (std::vector<const Form*>{address, address, address}));
+}

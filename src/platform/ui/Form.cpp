@@ -1,5 +1,6 @@
 #include "platform/ui/Form.h"
 
+#include "platform/ui/Controls.h"
 #include "platform/ui/UiHost.h"
 
 #include <algorithm>
@@ -24,7 +25,16 @@ Form::Form(std::string name, std::string caption)
     tLoaded.push_back(this);
 }
 
-Form::~Form() { removeLoaded(this); }
+Form::~Form() {
+    removeLoaded(this);
+    currentHost().formClosed(*this);
+}
+
+void Form::Hide() noexcept {
+    const bool wasVisible = visible_;
+    visible_ = false;
+    if (wasVisible) currentHost().formClosed(*this);
+}
 
 void Form::ensureLoaded() {
     if (!everLoaded_ || !loaded_) {
@@ -48,12 +58,73 @@ void Form::ShowModeless() {
 }
 
 void Form::Unload() {
-    visible_ = false;
+    Hide();
     if (!loaded_) return;
     loaded_ = false;
     everLoaded_ = false;
     removeLoaded(this);
     OnUnload();
+}
+
+bool Form::SetFocusTo(Control& control, bool byTab) {
+    if (active_ == &control) return true;
+    if (!control.Enabled || !control.Visible) return false;
+    struct TabFlag {
+        bool& flag;
+        ~TabFlag() { flag = false; }
+    } tab{tabKeyDown_};
+    tabKeyDown_ = byTab;
+    Control* leaving = active_;
+    if (leaving && leaving->Validate) {
+        bool cancel = false;
+        leaving->Validate(cancel);
+        if (cancel) return false;
+    }
+    if (leaving && leaving->LostFocus) leaving->LostFocus();
+    active_ = &control;
+    if (control.GotFocus) control.GotFocus();
+    return true;
+}
+
+int Form::TypeKey(Control& control, int keyCode, int shift, int keyAscii) {
+    if (control.KeyDown) {
+        control.KeyDown(keyCode, shift);
+        if (keyCode == 0) return 0;
+    }
+    if (keyAscii == 0) return 0;
+    if (control.KeyPress) control.KeyPress(keyAscii);
+    auto* box = dynamic_cast<TextBox*>(&control);
+    if (!box || box->Locked || keyAscii == 0) return keyAscii;
+    if (keyAscii == 8) {
+        if (box->SelLength == 0 && box->SelStart > 0) {
+            --box->SelStart;
+            box->SelLength = 1;
+        }
+        box->SetSelText({});
+        box->DataChanged = true;
+    } else if (keyAscii >= 32 || (keyAscii == 13 && box->MultiLine)) {
+        std::string ch;
+        if (keyAscii == 13) ch = "\r\n";
+        else if (keyAscii < 0x80) ch = static_cast<char>(keyAscii);
+        else if (keyAscii < 0x800) ch = {static_cast<char>(0xC0 | (keyAscii >> 6)), static_cast<char>(0x80 | (keyAscii & 0x3F))};
+        else ch = {static_cast<char>(0xE0 | ((keyAscii >> 12) & 0x0F)), static_cast<char>(0x80 | ((keyAscii >> 6) & 0x3F)),
+                   static_cast<char>(0x80 | (keyAscii & 0x3F))};
+        auto chars = [](const std::string& t) {
+            return std::count_if(t.begin(), t.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+        };
+        if (box->MaxLength > 0 && chars(box->Text) - chars(box->SelText()) >= box->MaxLength) return keyAscii;
+        box->SetSelText(ch);
+        box->DataChanged = true;
+    }
+    return keyAscii;
+}
+
+std::string Form::PopupMenu(Menu& menu, int x, int y, const std::string& defaultItem) {
+    const std::string chosen = currentHost().popupMenu(*this, menu, x, y, defaultItem);
+    MenuItem* item = chosen.empty() ? nullptr : menu.Find(chosen);
+    if (!item || !item->Enabled || !item->Visible || item->IsSeparator()) return {};
+    if (item->Click) item->Click();
+    return chosen;
 }
 
 std::vector<Form*> loadedForms() { return tLoaded; }

@@ -12,6 +12,7 @@
 namespace qz::ui {
 
 struct Control;
+struct Menu;
 
 class Form {
 public:
@@ -38,7 +39,7 @@ public:
     void ShowModal();
     // Shows the form without waiting (a busy window, for example).
     void ShowModeless();
-    void Hide() noexcept { visible_ = false; }
+    void Hide() noexcept;
     // Hides the form and takes it off the list of loaded forms. The object
     // stays usable; showing it again loads it again.
     void Unload();
@@ -46,6 +47,29 @@ public:
     // The user closed the window with its close box. The default hides it;
     // dialogs that treat closing as Cancel override this.
     virtual void OnClose() { Hide(); }
+
+    // Focus. One control of the form has it (ActiveControl, none at first).
+    // SetFocusTo moves it as the user does: the leaving control's Validate
+    // runs first and may refuse (the focus stays and the result is false),
+    // then its LostFocus, then the entering control's GotFocus. A disabled or
+    // hidden control cannot take the focus (false). byTab says that the Tab
+    // key moves the focus; TabKeyDown() answers it while the handlers run.
+    bool SetFocusTo(Control& control, bool byTab = false);
+    Control* ActiveControl() const noexcept { return active_; }
+    bool TabKeyDown() const noexcept { return tabKeyDown_; }
+
+    // A key typed into a control as the user types it: KeyDown with the key
+    // code, then (for a key that makes a character) KeyPress with the
+    // character. Returns the character that reaches the control, 0 when a
+    // handler consumed the key. A character that reaches a text box that is
+    // not locked replaces its selection and sets DataChanged (backspace
+    // deletes the selection or the character before the caret).
+    static int TypeKey(Control& control, int keyCode, int shift, int keyAscii);
+
+    // Shows a popup menu at (x, y), the form's client pixels, with its
+    // default item in bold; the chosen item's Click runs. Returns the chosen
+    // item's name, "" when the menu was dismissed.
+    std::string PopupMenu(Menu& menu, int x, int y, const std::string& defaultItem = {});
 
 protected:
     // Runs when the form is (re)loaded: first creation or a show after Unload.
@@ -59,6 +83,8 @@ private:
     void setVisible(bool v) noexcept { visible_ = v; }
 
     std::string name_;
+    Control* active_ = nullptr;
+    bool tabKeyDown_ = false;
     bool visible_ = false;
     bool loaded_ = false;
     bool everLoaded_ = false;

@@ -35,6 +35,18 @@ int defaultMsgBoxResult(int style) noexcept {
     return kButtons[buttons][def];
 }
 
+std::string helpTopicPath(const std::string& helpFile, HelpCommand command, std::int32_t data) {
+    const auto readable = [](const std::string& p) { return !p.empty() && ::access(p.c_str(), R_OK) == 0; };
+    if (command == HelpCloseAll || !readable(helpFile)) return {};
+    if (command == HelpContext) {
+        const auto slash = helpFile.rfind('/');
+        const std::string dir = slash == std::string::npos ? std::string() : helpFile.substr(0, slash + 1);
+        std::string page = dir + std::to_string(data) + ".html";
+        if (readable(page)) return page;
+    }
+    return helpFile;
+}
+
 HeadlessUiHost& defaultHeadlessHost() {
     static HeadlessUiHost host;
     return host;
@@ -72,6 +84,28 @@ void HeadlessUiHost::queuePrintDialog(PrintDialogResult result) {
     printAnswers_.push_back(std::move(result));
 }
 
+void HeadlessUiHost::queuePopupMenu(std::string itemName) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    popupAnswers_.push_back(std::move(itemName));
+}
+
+std::string UiHost::popupMenu(Form&, const Menu&, int, int, const std::string&) { return {}; }
+
+std::string HeadlessUiHost::popupMenu(Form& owner, const Menu& menu, int x, int y,
+                                      const std::string& defaultItem) {
+    UiRequest r;
+    r.kind = UiRequest::PopupMenu;
+    r.formName = owner.Name();
+    r.prompt = menu.Name;
+    r.text = defaultItem;
+    r.x = x;
+    r.y = y;
+    record(std::move(r));
+    std::string answer;
+    popFront(mutex_, popupAnswers_, answer);
+    return answer;
+}
+
 void HeadlessUiHost::record(UiRequest r) {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(std::move(r));
@@ -104,6 +138,7 @@ void HeadlessUiHost::clear() {
     fileAnswers_.clear();
     folderAnswers_.clear();
     printAnswers_.clear();
+    popupAnswers_.clear();
     busy_ = false;
 }
 
@@ -212,9 +247,7 @@ std::intptr_t HeadlessUiHost::showHelp(const std::string& helpFile, HelpCommand 
     r.style = command;
     r.data = data;
     record(std::move(r));
-    if (command == HelpCloseAll) return 0;
-    if (helpFile.empty() || ::access(helpFile.c_str(), R_OK) != 0) return 0;
-    return 1;
+    return helpTopicPath(helpFile, command, data).empty() ? 0 : 1;
 }
 
 } // namespace qz::ui

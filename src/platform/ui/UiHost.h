@@ -5,6 +5,7 @@
 // windowed one.
 #pragma once
 
+#include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
 
 #include <cstdint>
@@ -75,6 +76,9 @@ struct PrintDialogResult {
     PrintSettings settings;
 };
 
+// Where elideText shortens a text that does not fit.
+enum class ElideMode { None, Left, Right, Middle };
+
 // Help viewer commands.
 enum HelpCommand : int { HelpDisplayTopic = 0, HelpContext = 15, HelpCloseAll = 18 };
 
@@ -101,11 +105,36 @@ public:
     // windows. Returns a non-zero handle of the help window, 0 on failure.
     virtual std::intptr_t showHelp(const std::string& helpFile, HelpCommand command,
                                    std::int32_t data) = 0;
+    // The text as it is shown in a space widthTwips wide (1440 twips to the
+    // inch) in the font: whole when it fits, otherwise shortened with an
+    // ellipsis at its start (Left), its end (Right) or its middle (Middle,
+    // the form long paths are shown in); None never shortens. Windowed hosts
+    // measure with the real font at the screen's resolution. This default,
+    // which the headless host keeps, counts every character as half the
+    // font's size wide (8 points when the size is 0) and uses "..." as the
+    // ellipsis; a space too narrow for the ellipsis gets the ellipsis alone.
+    virtual std::string elideText(const std::string& text, int widthTwips, const Font& font,
+                                  ElideMode mode);
+    // A shown form was hidden, unloaded or destroyed, by whatever code: a
+    // host that keeps a window for it lets the window go. It must not throw
+    // and must not touch the form beyond its address.
+    virtual void formClosed(const Form& form) noexcept {}
+    // Shows a popup menu over the form at (x, y) in its client pixels, the
+    // default item in bold, and returns the name of the item chosen, "" when
+    // the menu was dismissed. A host without menus answers "".
+    virtual std::string popupMenu(Form& owner, const Menu& menu, int x, int y,
+                                  const std::string& defaultItem);
 
 protected:
     // Hosts mark a form shown or hidden as its window appears or goes.
     static void setFormVisible(Form& form, bool visible) noexcept { form.setVisible(visible); }
 };
+
+// The page a help request opens: the help file itself for its default topic;
+// for a context id the page "<id>.html" beside the help file when there is
+// one, else the help file (its general page). Empty when the page cannot be
+// read or the command opens nothing.
+std::string helpTopicPath(const std::string& helpFile, HelpCommand command, std::int32_t data);
 
 // The process-wide current host; never null. Until one is installed this is
 // a HeadlessUiHost.
@@ -117,7 +146,7 @@ void setCurrentHost(UiHost* host);
 // What a headless host was asked, one record per call.
 struct UiRequest {
     enum Kind { Modal, Modeless, MsgBox, InputBox, FileDialog, FolderDialog, PrintDialog,
-                BusyCursor, Help } kind;
+                BusyCursor, Help, PopupMenu } kind;
     std::string formName;   // Modal, Modeless
     std::string prompt;     // MsgBox, InputBox; help file for Help
     std::string title;      // MsgBox, InputBox, FolderDialog, FileDialog
@@ -126,6 +155,7 @@ struct UiRequest {
     FileDialogRequest file; // FileDialog
     PrintDialogRequest print;
     std::int32_t data = 0;  // Help data
+    int x = 0, y = 0;       // PopupMenu: the point; prompt the menu's name, text the default item
 };
 
 // A host without windows. Each kind of question is answered from its own
@@ -146,6 +176,9 @@ public:
     void queueFileDialog(FileDialogResult result);
     void queueFolderDialog(std::optional<std::string> folder);
     void queuePrintDialog(PrintDialogResult result);
+    // The name of the item the user chooses from the next popup menu ("":
+    // dismissed, the answer when none is queued).
+    void queuePopupMenu(std::string itemName);
 
     // Every request so far, in order.
     std::vector<UiRequest> requests() const;
@@ -168,6 +201,8 @@ public:
     // Succeeds (a non-zero handle) when the help file exists and is readable.
     std::intptr_t showHelp(const std::string& helpFile, HelpCommand command,
                            std::int32_t data) override;
+    std::string popupMenu(Form& owner, const Menu& menu, int x, int y,
+                          const std::string& defaultItem) override;
 
 private:
     void record(UiRequest r);
@@ -179,6 +214,7 @@ private:
     std::deque<FileDialogResult> fileAnswers_;
     std::deque<std::optional<std::string>> folderAnswers_;
     std::deque<PrintDialogResult> printAnswers_;
+    std::deque<std::string> popupAnswers_;
     bool busy_ = false;
 };
 
