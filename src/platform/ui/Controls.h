@@ -1,12 +1,40 @@
 // The state of the controls that forms hold: what the user sees and changes.
 // Views bind widgets to these; tests set them as a user would.
+//
+// Events other than a control's main one (a button's click, a box's change,
+// which views take as bind() arguments) are std::function members of the
+// control that the form sets, usually in its constructor:
+//   txtLabel.KeyPress = [this](int& k) { txtLabel_KeyPress(k); };
+// Focus events run in the order a user causes them (Form::SetFocusTo):
+// the leaving control's Validate (which may refuse), its LostFocus, then the
+// entering control's GotFocus. Keys run KeyDown (key code, shift state 1
+// Shift, 2 Ctrl, 4 Alt) then KeyPress (character code); a handler that sets
+// the code to 0 consumes the key. Mouse positions are in the control's client
+// pixels; button 1 left, 2 right, 4 middle.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace qz::ui {
+
+// A rectangle in pixels: right and bottom lie just outside it.
+struct Rect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+// A control's font. An empty name stands for the desktop's dialog font and a
+// size of 0 for its size.
+struct Font {
+    std::string Name;
+    double Size = 0;  // points
+    bool Bold = false;
+    bool Italic = false;
+    bool operator==(const Font&) const = default;
+};
 
 struct Control {
     virtual ~Control() = default;
@@ -19,6 +47,13 @@ struct Control {
     std::string Tag;
     std::int32_t HelpContextID = 0;
     std::int32_t WhatsThisHelpID = 0;
+    ui::Font Font;
+
+    std::function<void()> GotFocus, LostFocus;
+    std::function<void(bool& cancel)> Validate;
+    std::function<void(int& keyCode, int shift)> KeyDown;
+    std::function<void(int& keyAscii)> KeyPress;
+    std::function<void(int button, int shift, int x, int y)> MouseMove, MouseUp;
 };
 
 struct Label : Control {
@@ -44,6 +79,14 @@ struct TextBox : Control {
     int SelLength = 0;
     std::int32_t ForeColor = 0;
     std::int32_t BackColor = static_cast<std::int32_t>(0x80000005u);
+    // Set when the user changes the text (typing, pasting); code that sets
+    // Text leaves it alone, and clears it when it has taken the change.
+    bool DataChanged = false;
+
+    // The selected text, and its replacement as typing or pasting does it
+    // (the caret ends after the new text). Positions count characters.
+    std::string SelText() const;
+    void SetSelText(const std::string& text);
 };
 
 // 0 unchecked, 1 checked, 2 grayed.
@@ -69,6 +112,7 @@ struct ComboBox : Control {
     bool Sorted = false;
     // 0 a drop-down whose text can be typed, 2 a drop-down list (choose only).
     int Style = 0;
+    bool Locked = false;  // shown, but the user can neither choose nor type
 
     int ListCount() const noexcept { return static_cast<int>(Items.size()); }
     void Clear() noexcept { Items.clear(); ListIndex = -1; Text.clear(); }
@@ -87,10 +131,50 @@ private:
 
 using ListBox = ComboBox;
 
-// A strip of tabs; the selected tab counts from 0.
+// A strip of tabs; the selected tab counts from 0. A disabled tab cannot be
+// chosen by the user; TabEnabled may be shorter than TabCaptions (missing
+// entries are enabled).
 struct TabStrip : Control {
     std::vector<std::string> TabCaptions;
     int SelectedTab = 0;
+    std::vector<bool> TabEnabled;
+
+    bool TabIsEnabled(int i) const noexcept {
+        return i < 0 || i >= static_cast<int>(TabEnabled.size()) || TabEnabled[i];
+    }
+    void SetTabEnabled(int i, bool enabled) {
+        if (i < 0) return;
+        if (i >= static_cast<int>(TabEnabled.size())) TabEnabled.resize(i + 1, true);
+        TabEnabled[i] = enabled;
+    }
+};
+
+// A popup (context) menu: items with a name, a caption ("-" for a separator)
+// and a click handler. Form::PopupMenu shows it.
+struct MenuItem {
+    std::string Name;
+    std::string Caption;
+    bool Enabled = true;
+    bool Checked = false;
+    bool Visible = true;
+    std::function<void()> Click;
+    bool IsSeparator() const noexcept { return Caption == "-"; }
+};
+
+struct Menu {
+    std::string Name;
+    std::vector<MenuItem> Items;
+
+    MenuItem& Add(std::string name, std::string caption, std::function<void()> click = {}) {
+        Items.push_back({std::move(name), std::move(caption), true, false, true, std::move(click)});
+        return Items.back();
+    }
+    // The item of that name (compared exactly), nullptr when there is none.
+    MenuItem* Find(const std::string& name) noexcept {
+        for (MenuItem& i : Items)
+            if (i.Name == name) return &i;
+        return nullptr;
+    }
 };
 
 } // namespace qz::ui
