@@ -41,6 +41,12 @@ public:
     std::intptr_t showHelp(const std::string& helpFile, ui::HelpCommand command,
                            std::int32_t data) override;
     void formClosed(const ui::Form& form) noexcept override;
+    // Measured with the real font at the screen's resolution.
+    std::string elideText(const std::string& text, int widthTwips, const ui::Font& font,
+                          ui::ElideMode mode) override;
+    // A QMenu at the point of the form's window.
+    std::string popupMenu(ui::Form& owner, const ui::Menu& menu, int x, int y,
+                          const std::string& defaultItem) override;
 
     // The window that shows the form now (modal or modeless), or nullptr.
     FormView* viewOf(const ui::Form& form) const;

@@ -1,0 +1,180 @@
+// The desktop host, driven as a user drives it: timers press the buttons of
+// the windows the host opens, while the host waits in their modal loops.
+#include "core/forms/frmErrors.h"
+#include "platform/automation/AutomationError.h"
+#include "views/host/FormView.h"
+#include "views/host/QtUiHost.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <unistd.h>
+
+using namespace qz;
+
+namespace {
+
+struct QtHostFixture : ::testing::Test {
+    views::QtUiHost host;
+    void SetUp() override { ui::setCurrentHost(&host); }
+    void TearDown() override { ui::setCurrentHost(nullptr); }
+};
+
+// Runs `act` on the modal window in front once the host's loop is running.
+template <typename W>
+void whenShown(std::function<void(W*)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
+        ASSERT_NE(w, nullptr);
+        act(w);
+    });
+}
+
+} // namespace
+
+TEST_F(QtHostFixture, AModalFormRunsUntilItsButtonHidesIt) {
+    frmErrors form;
+    form.InitForm("Disk full", "", "");
+    bool sawWindow = false;
+    whenShown<views::FormView>([&](views::FormView* v) {
+        sawWindow = v == host.viewOf(form) && form.Visible();
+        QTest::mouseClick(v->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
+    });
+    form.ShowModal();
+    EXPECT_TRUE(sawWindow);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_EQ(host.viewOf(form), nullptr);
+
+    // Escape ends it too.
+    whenShown<views::FormView>([](views::FormView* v) { QTest::keyClick(v, Qt::Key_Escape); });
+    form.ShowModal();
+    EXPECT_FALSE(form.Visible());
+}
+
+TEST_F(QtHostFixture, AFormWithoutAViewIsAClearError) {
+    ui::Form other("frmNoSuchForm");
+    try {
+        other.ShowModal();
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Description, "The window \"frmNoSuchForm\" cannot be shown.");
+    }
+    EXPECT_FALSE(other.Visible());
+}
+
+TEST_F(QtHostFixture, AModelessWindowGoesWhenItsFormHidesOrIsDestroyed) {
+    QPointer<views::FormView> view;
+    {
+        frmErrors form;
+        form.ShowModeless();
+        view = host.viewOf(form);
+        ASSERT_TRUE(view && view->isVisible());
+        form.Hide();
+        EXPECT_EQ(host.viewOf(form), nullptr);
+        EXPECT_FALSE(view->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(view.isNull());
+        form.ShowModeless();
+        view = host.viewOf(form);
+        ASSERT_TRUE(view);
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(view.isNull());
+}
+
+TEST_F(QtHostFixture, MessageBoxesAnswerWithTheButtonPressed) {
+    QString text, title;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        title = box->windowTitle();
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));  // vbDefaultButton2
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(host.msgBox("Replace <b>files</b>?\r\nSure", ui::vbYesNo | ui::vbQuestion | ui::vbDefaultButton2,
+                          "Title"),
+              ui::vbYes);
+    EXPECT_EQ(text, "Replace <b>files</b>?\nSure");
+    EXPECT_EQ(title, "Title");
+
+    // Escape: Cancel where there is one, No for Yes/No, OK for OK alone.
+    const std::pair<int, int> escapes[] = {{ui::vbYesNoCancel, ui::vbCancel}, {ui::vbYesNo, ui::vbNo},
+                                           {ui::vbOKOnly, ui::vbOK}, {ui::vbRetryCancel, ui::vbCancel}};
+    for (const auto& [style, result] : escapes) {
+        whenShown<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        EXPECT_EQ(host.msgBox("?", style, ""), result) << style;
+    }
+    // Abort/Retry/Ignore has no way out but its buttons: Escape is ignored.
+    whenShown<QMessageBox>([](QMessageBox* box) {
+        QTest::keyClick(box, Qt::Key_Escape);
+        EXPECT_TRUE(box->isVisible());
+        box->button(QMessageBox::Ignore)->click();
+    });
+    EXPECT_EQ(host.msgBox("?", ui::vbAbortRetryIgnore | ui::vbCritical, ""), ui::vbIgnore);
+}
+
+TEST_F(QtHostFixture, InputBoxGivesTheTextOrNothing) {
+    whenShown<QInputDialog>([](QInputDialog* d) {
+        d->findChild<QLineEdit*>()->setText("typed");
+        d->accept();
+    });
+    EXPECT_EQ(host.inputBox("Name?", "Ask", "default"), "typed");
+    whenShown<QInputDialog>([](QInputDialog* d) { d->reject(); });
+    EXPECT_EQ(host.inputBox("Name?", "Ask", "default"), std::nullopt);
+}
+
+TEST_F(QtHostFixture, HelpOpensTheContextPageInOneWindow) {
+    char dir[] = "/tmp/qzqthelpXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string index = std::string(dir) + "/index.html", page = std::string(dir) + "/1020.html";
+    std::ofstream(index) << "<html><head><title>General</title></head><body>Contents</body></html>";
+    std::ofstream(page) << "<html><head><title>Properties</title></head><body>"
+                           "<a href=\"index.html\">back</a></body></html>";
+
+    const std::intptr_t handle = host.showHelp(index, ui::HelpContext, 1020);
+    EXPECT_NE(handle, 0);
+    QWidget* window = host.helpWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    auto* browser = window->findChild<QTextBrowser*>("helpBrowser");
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->source().toLocalFile().toStdString(), page);
+    EXPECT_EQ(window->windowTitle(), "Properties");
+
+    // The general page opens in the same window; a missing help file opens nothing.
+    EXPECT_NE(host.showHelp(index, ui::HelpDisplayTopic, 0), 0);
+    EXPECT_EQ(host.helpWindow(), window);
+    EXPECT_EQ(browser->source().toLocalFile().toStdString(), index);
+    EXPECT_EQ(host.showHelp(std::string(dir) + "/none.html", ui::HelpDisplayTopic, 0), 0);
+
+    QPointer<QWidget> alive = window;
+    host.showHelp("", ui::HelpCloseAll, 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    std::remove(index.c_str());
+    std::remove(page.c_str());
+    ::rmdir(dir);
+}
+
+TEST_F(QtHostFixture, BusyCursorNestsAndExtraOffsAreIgnored) {
+    host.setBusyCursor(true);
+    host.setBusyCursor(true);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    host.setBusyCursor(false);
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    host.setBusyCursor(false);
+    host.setBusyCursor(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
