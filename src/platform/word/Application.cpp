@@ -188,4 +188,20 @@ Template& Application::Templates(const std::string& name) {
     return *templates_.back();
 }
 
+Template& Application::TemplatesItem(int index) {
+    if (index < 1 || index > TemplatesCount()) RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    return *templates_[static_cast<std::size_t>(index - 1)];
+}
+
+Template* Application::FindTemplate(const std::string& name) {
+    for (auto& t : templates_)
+        if (equalsNoCaseAscii(t->Name, name)) return t.get();
+    return nullptr;
+}
+
+void Application::CommandBarsChanged() {
+    ++barsChanges_;
+    if (OnCommandBarsChanged) OnCommandBarsChanged();
+}
+
 } // namespace qz::word

@@ -5,6 +5,8 @@
 #include "platform/automation/AutomationError.h"
 #include "platform/word/Range.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,8 +140,22 @@ public:
     bool ScreenUpdating = true;
     CommandBars& GetCommandBars() { return bars_; }
     Template* CustomizationContext = nullptr;
-    // The template of that name, created on first use.
+    // The template of that name, created on first use (the host loading it).
     Template& Templates(const std::string& name);
+    // The loaded templates, in loading order: count, item by 1-based index,
+    // and the template of a name (letter case ignored) or nullptr.
+    int TemplatesCount() const { return static_cast<int>(templates_.size()); }
+    Template& TemplatesItem(int index);
+    Template* FindTemplate(const std::string& name);
+
+    // Change notice for whoever shows the command bars. Controls and bars
+    // are plain objects changed member by member, so the code that changes
+    // them calls CommandBarsChanged once it is done; that bumps the counter
+    // and runs OnCommandBarsChanged (when set), so that a window can rebuild
+    // its menus and toolbars from the model.
+    void CommandBarsChanged();
+    std::uint64_t CommandBarsChangeCount() const { return barsChanges_; }
+    std::function<void()> OnCommandBarsChanged;
 
     void Activate(Document* doc) { active_ = doc; }
     Document* Active() const { return active_; }
@@ -151,6 +167,7 @@ private:
     Window window_;
     CommandBars bars_;
     std::vector<std::unique_ptr<Template>> templates_;
+    std::uint64_t barsChanges_ = 0;
 };
 
 } // namespace qz::word
