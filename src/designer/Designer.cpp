@@ -1,0 +1,286 @@
+#include "designer/Designer.h"
+
+#include "core/InstalledLocales.h"
+#include "core/ModErrors.h"
+#include "core/ModGlobal.h"
+#include "designer/ModConversion.h"
+#include "designer/ModMSWordMenuToolbar.h"
+#include "designer/ModMsWordCurrentDocument.h"
+#include "designer/ModQueryParameters.h"
+#include "designer/forms/frmAbout.h"
+#include "designer/forms/frmWaiting.h"
+#include "designer/modMSWordFields.h"
+#include "platform/automation/Text.h"
+#include "platform/ui/UiHost.h"
+#include "production/TemplateFiles.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qz::designer {
+
+namespace {
+
+constexpr std::string_view kModule = "Designer";
+
+// The file name's extension without its dot; "" when it has none.
+std::string GetExtensionName(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+// The file name without its extension.
+std::string GetBaseName(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+} // namespace
+
+Designer::Designer() {
+    Main();
+    try {
+        goDesigner = this;
+        helpCenter_ = std::make_unique<HelpCenter>();
+    } catch (...) {
+        HandleError(kModule, "Class_Initialize", kErrLog);
+    }
+}
+
+Designer::~Designer() { Terminate(); }
+
+void Designer::Terminate() {
+    try {
+        UnLoadInstalledLocale();
+        if (glHelpWindowHandle != 0) {
+            ui::currentHost().showHelp("", ui::HelpCloseAll, 0);
+            glHelpWindowHandle = 0;
+        }
+        // The kept dialogs go whatever happens to one of them.
+        try { HideWaitingDialog(); } catch (...) {}
+        try { if (about_) about_->Unload(); } catch (...) {}
+        about_.reset();
+        if (menuToolbar_) menuToolbar_->ReleaseAddinCommandBars();
+        menuToolbar_.reset();
+        helpCenter_.reset();
+        app_ = nullptr;
+        SetApplicationObject(nullptr);
+    } catch (...) {
+        HandleError(kModule, "Class_Terminate", kErrLog | kErrShow);
+    }
+    // No reference to a designer that is gone.
+    if (goDesigner == this) goDesigner = nullptr;
+}
+
+std::string Designer::Version() const { return ProgramVersion(); }
+
+void Designer::Initialize(word::Application& wordApplication) {
+    try {
+        app_ = &wordApplication;
+        menuToolbar_ = std::make_unique<ModMSWordMenuToolbar>(wordApplication);
+        requirements_ = ModSystemRequirements::Check();
+    } catch (...) {
+        HandleError(kModule, "Initialize", kErrLog | kErrRaise);
+    }
+}
+
+word::Application& Designer::WordApplication() {
+    if (!app_) word::RaiseWordError(word::kErrNoDocumentOpen);
+    return *app_;
+}
+
+ModMSWordMenuToolbar& Designer::MenuToolbar() {
+    if (!menuToolbar_) menuToolbar_ = std::make_unique<ModMSWordMenuToolbar>(WordApplication());
+    return *menuToolbar_;
+}
+
+HelpCenter& Designer::GetHelpCenter() {
+    if (!helpCenter_) helpCenter_ = std::make_unique<HelpCenter>();
+    return *helpCenter_;
+}
+
+std::string Designer::ResolveSqlParameters(const std::string& sql) {
+    return designer::ResolveSqlParameters(sql);
+}
+
+std::string Designer::GetQzcFileNameFromTemplateName(const std::string& templateFileName) {
+    return GetBaseName(templateFileName) + ".qzc";
+}
+
+void Designer::HandleCmd(std::int32_t lMenuItem) {
+    try {
+        try {
+            RunCommand(lMenuItem);
+        } catch (...) {
+            AutomationError err = CurrentError();
+            const bool refusedConversion = err.Number == OwnErrorNumber(4047);
+            HandleError(err, kModule, "HandleCmd", refusedConversion ? kErrLog : kErrLog | kErrShow);
+        }
+    } catch (...) {
+        // The add-in never sees an error, not even one of the handler.
+    }
+}
+
+void Designer::RunCommand(std::int32_t id) {
+    bool valid = IsValidTemplate();
+    switch (id) {
+    case qzCmdItemMenu: MenuToolbar().ToggleMenuElements(valid); return;
+    case qzCmdItemDocumentChange: WordDocumentChange(); return;
+    case qzCmdItemAbout: ShowAboutQuorvane(); return;
+    case qzCmdItemHelp: ShowHelp(); return;
+    case qzCmdItemCreateNewTemplate:
+        NewTemplate();
+        valid = IsValidTemplate();
+        MenuToolbar().ToggleMenuElements(valid);
+        return;
+    default: break;
+    }
+    if (!valid) {
+        MenuToolbar().DisableToolBar();
+        return;
+    }
+    ModConversion(WordApplication()).VersionsCheck(requirements_);
+    switch (id) {
+    case qzCmdItemEditExpression: EditExpressionField(); break;
+    case qzCmdItemEditStatement: EditStatementField(); break;
+    case qzCmdItemEditTemplateProperties: EditTemplate(); break;
+    case qzCmdItemEditConnection: EditConnection(); break;
+    case qzCmdItemInsertStatement: InsertStatementField(); break;
+    case qzCmdItemInsertExpression: InsertExpressionField(); break;
+    case qzCmdItemInsertConditionalParagraph: modMSWordFields(WordApplication(), this).InsertConditionalParagraph(); break;
+    case qzCmdItemInsertRepeatingParagraph: InsertRepeatingParagraph(); break;
+    case qzCmdItemPreviewDocument:
+        PreviewDocument();
+        // A preview that reported a script error leaves its output unopened.
+        if (!previewOutputFile_.empty() && std::filesystem::is_regular_file(previewOutputFile_) &&
+            !gbScriptErrorOccurred)
+            WordApplication().GetDocuments().Open(previewOutputFile_);
+        break;
+    case qzCmdItemOpenField: modMSWordFields(WordApplication(), this).OpenSelectedField(); break;
+    case qzCmdItemRestoreFieldColor: modMSWordFields(WordApplication(), this).RestoreFieldsColor(); break;
+    default: break;
+    }
+}
+
+bool Designer::IsValidTemplate() {
+    try {
+        word::Application& app = WordApplication();
+        if (app.GetDocuments().Count() <= 0) return false;
+        word::Document& doc = app.ActiveDocument();
+        if (doc.Path().empty()) return false;
+        const std::string name = doc.Name();
+        const std::string_view ext = trimSpaces(GetExtensionName(name));
+        if (!ext.empty() && toUpperAscii(ext) != "RTF") return false;
+        ModMsWordCurrentDocument current(app);
+        const std::string folder = AddBackSlashInPath(current.CurrentDocumentPath());
+        if (production::FindFileNoCase(folder + name).empty()) return false;
+        if (production::FindFileNoCase(folder + GetBaseName(name) + ".Qzc").empty()) return false;
+        return !current.RetrieveCustomDocumentProperty().empty();
+    } catch (const AutomationError& e) {
+        if (e.Number == word::kErrNoDocumentOpen) return false;
+        HandleError(kModule, "IsValidTemplate", kErrLog | kErrRaise);
+    } catch (...) {
+        HandleError(kModule, "IsValidTemplate", kErrLog | kErrRaise);
+    }
+    return false;
+}
+
+void Designer::WordDocumentChange() {
+    try {
+        word::Application& app = WordApplication();
+        ModMSWordMenuToolbar& bars = MenuToolbar();
+        if (app.GetDocuments().Count() <= 0) {
+            bars.DisableMenu();
+            bars.DisableToolBar();
+            return;
+        }
+        bars.EnableMenu();
+        if (IsValidTemplate()) {
+            ModMsWordCurrentDocument current(app);
+            templateFileName_ = app.ActiveDocument().Name();
+            templatePath_ = current.CurrentDocumentPath();
+            // The QZC file as it is named on disk, whatever the case of its
+            // letters, so that every later reader finds it.
+            const std::string qzc = production::FindFileNoCase(
+                AddBackSlashInPath(templatePath_) + GetQzcFileNameFromTemplateName(templateFileName_));
+            qzcFileName_ = qzc.empty() ? GetQzcFileNameFromTemplateName(templateFileName_)
+                                       : std::filesystem::path(qzc).filename().string();
+            templateReadOnly_ = current.IsActiveDocumentReadOnly() ||
+                                FileIsReadOnly(AddBackSlashInPath(templatePath_) + qzcFileName_);
+            bars.EnableToolBar();
+        } else {
+            templateFileName_.clear();
+            templatePath_.clear();
+            qzcFileName_.clear();
+            templateReadOnly_ = false;
+            bars.DisableToolBar();
+        }
+    } catch (...) {
+        HandleError(kModule, "WordDocumentChange", kErrLog | kErrRaise);
+    }
+}
+
+bool Designer::FileIsReadOnly(const std::string& sFile) {
+    try {
+        const std::string file = production::FindFileNoCase(sFile);
+        if (file.empty()) return false;
+        struct stat st {};
+        if (::stat(file.c_str(), &st) != 0) return false;
+        // Read-only: no write permission for anyone, or none for this user.
+        return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(file.c_str(), W_OK) != 0;
+    } catch (...) {
+        HandleError(kModule, "FileIsReadOnly", kErrLog);
+    }
+    return false;
+}
+
+void Designer::ShowAboutQuorvane() {
+    try {
+        if (!about_) about_ = std::make_unique<frmAbout>();
+        about_->Initialize();
+        about_->ShowModal();
+    } catch (...) {
+        HandleError(kModule, "ShowAboutQuorvane", kErrLog | kErrRaise);
+    }
+}
+
+void Designer::ShowHelp() {
+    try {
+        GetHelpCenter().OpenGeneralHelpCenter();
+    } catch (...) {
+        HandleError(kModule, "ShowHelp", kErrLog | kErrShow);
+    }
+}
+
+void Designer::ShowWaitingDialog(const std::string& message, const std::string& caption) {
+    try {
+        if (!waiting_) waiting_ = std::make_unique<frmWaiting>();
+        waiting_->Caption = caption;
+        waiting_->lblWaiting.Caption = message;
+        waiting_->ShowModeless();
+    } catch (...) {
+        HandleError(kModule, "ShowWaitingDialog", kErrLog | kErrRaise);
+    }
+}
+
+void Designer::RefreshWaitingDialog() {
+    try {
+        if (waiting_) waiting_->Refresh();
+    } catch (...) {
+        HandleError(kModule, "RefreshWaitingDialog", kErrLog | kErrRaise);
+    }
+}
+
+void Designer::HideWaitingDialog() {
+    try {
+        // Unloaded rather than hidden: the next show loads a fresh window.
+        if (waiting_) waiting_->Unload();
+        waiting_.reset();
+    } catch (...) {
+        waiting_.reset();
+        HandleError(kModule, "HideWaitingDialog", kErrLog | kErrRaise);
+    }
+}
+
+} // namespace qz::designer
