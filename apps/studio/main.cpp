@@ -1,0 +1,53 @@
+// quorvane-studio [FILE.rtf ...]: the word processor in which templates are
+// designed, with the designer's menu and toolbar.
+//
+// Start-up: the application object and the Qt host of the user interface,
+// the word processor's model with the add-in template and its toolbar, one
+// designer initialised with it; then the files named on the command line are
+// opened. The designer hears 100 (the active document changed) and 10 (build
+// the menu) at start, and 100 again at every change of the active document.
+#include "core/ModGlobal.h"
+#include "designer/Designer.h"
+#include "designer/ModMSWordMenuToolbar.h"
+#include "platform/word/Application.h"
+#include "views/host/QtUiHost.h"
+#include "views/word/StudioWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+int main(int argc, char** argv) {
+    QApplication qt(argc, argv);
+    QApplication::setApplicationName("Quorvane Studio");
+    QApplication::setApplicationVersion(QZ_VERSION);
+    QCommandLineParser options;
+    options.setApplicationDescription("The word processor in which Quorvane templates are designed.");
+    options.addHelpOption();
+    options.addVersionOption();
+    options.addPositionalArgument("files", "RTF documents to open.", "[FILE.rtf ...]");
+    const QCommandLineOption screenshot("screenshot", "Open the files, save a picture of the window to FILE.png and quit.",
+                                        "FILE.png");
+    options.addOption(screenshot);
+    options.process(qt);
+
+    qz::views::QtUiHost host;
+    qz::ui::setCurrentHost(&host);
+    qz::word::Application word;
+    qz::designer::InstallAddinTemplate(word);
+    qz::designer::Designer designer;
+    designer.Initialize(word);
+
+    qz::views::StudioWindow window(word, qz::designer::CommandIdOfMacro,
+                                   [&designer](int id) { designer.HandleCmd(id); });
+    window.runCommand(100);
+    window.runCommand(10);
+    for (const QString& file : options.positionalArguments()) window.openFile(file);
+    window.show();
+    if (options.isSet(screenshot)) {
+        QApplication::processEvents();
+        return window.grab().save(options.value(screenshot)) ? 0 : 1;
+    }
+    const int rc = QApplication::exec();
+    qz::ui::setCurrentHost(nullptr);
+    return rc;
+}

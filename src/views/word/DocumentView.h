@@ -1,0 +1,101 @@
+// The window onto one word-processor document. The document model is the
+// only document: the view renders it into a QTextDocument and sends every edit
+// the user makes through the model's members (Selection, Range), then renders
+// again the paragraphs that changed. The view's cursor and selection are the
+// model's Selection, and every position the view reports is a model position.
+//
+// With field codes hidden a field shows what a word processor shows: a
+// MACROBUTTON field its display text (the designer's label between its two
+// marker symbols, in the field's colour), a SYMBOL field its symbol, a SET
+// field nothing, any other field its result. With codes shown, every atom
+// shows, fields in braces.
+#pragma once
+
+#include "platform/word/Document.h"
+
+#include <QTextEdit>
+
+#include <functional>
+#include <vector>
+
+namespace qz::views {
+
+class DocumentView : public QTextEdit {
+    Q_OBJECT
+public:
+    explicit DocumentView(word::Document& doc, QWidget* parent = nullptr);
+
+    word::Document& model() const { return doc_; }
+
+    // Renders the whole document again (after a command changed it, or the
+    // field-code view was switched) and puts the cursor on the model's
+    // selection.
+    void renderAll();
+    // The model position of a view position, and back (a model position in
+    // a hidden part maps to the next visible place).
+    long modelPosition(int viewPos) const;
+    int viewPosition(long modelPos) const;
+    // Makes the model's selection the view's, and the reverse.
+    void pullSelection();
+    void pushSelection();
+
+    // Model edits through the view, each one undo step: the selection is
+    // replaced by the text ("\r" a paragraph mark), and so on.
+    void typeText(const QString& text);
+    void deleteBackward();
+    void deleteForward();
+    void undo();
+    void redo();
+    void cutToClipboard();
+    void pasteFromClipboard();
+    // Character and paragraph formats of the selection.
+    void toggleBold();
+    void toggleItalic();
+    void toggleUnderline();
+    void setFont(const QString& family, int pointSize);
+    // 0 left, 1 centre, 2 right, 3 justified.
+    void setAlignment(int alignment);
+
+    // Called after every change the view made to the model.
+    std::function<void()> onChanged;
+    // Called when an edit failed (the model refused it): the message to show.
+    std::function<void(const QString&)> onError;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    // One block of the view: the model atoms [start, start + length) of one
+    // visible paragraph (its end mark included), and for each character of
+    // the block the model position it shows, relative to start.
+    struct Block {
+        long start = 0;
+        long length = 0;
+        std::vector<int> map;  // view offset -> model offset (block length + 1 entries)
+    };
+
+    // Renders the model atoms [from, to) of the main story, paragraph by
+    // paragraph, at the cursor; appends their blocks to `out`.
+    void renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out);
+    // After a model edit of [start, end) that changed the story's length by
+    // delta: renders again the blocks that held it.
+    void rerender(long start, long end, long delta);
+    // Runs one model edit as an undo step; false (and an error shown) when
+    // the model refused it.
+    bool edit(const std::function<void()>& change);
+    // The block index holding a model position.
+    std::size_t blockOf(long modelPos) const;
+    // Replaces the selection's atoms' character formats.
+    void changeCharFormat(const std::function<void(word::CharFormat&)>& change);
+
+    word::Document& doc_;
+    std::vector<Block> blocks_;
+    bool rendering_ = false;
+};
+
+} // namespace qz::views

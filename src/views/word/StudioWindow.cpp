@@ -1,0 +1,364 @@
+#include "views/word/StudioWindow.h"
+
+#include "platform/automation/AutomationError.h"
+#include "platform/automation/Text.h"
+#include "views/host/Text.h"
+#include "views/word/DocumentView.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+
+namespace qz::views {
+
+namespace {
+
+constexpr const char* kTitle = "Quorvane Studio";
+constexpr const char* kRtfFilter = "Rich Text Format (*.rtf)";
+
+// The captions of the word processor's own menus, as the command-bar model
+// holds them so that the add-in can place its menu among them.
+const char* const kHostMenus[] = {"&File", "&Edit", "&View", "F&ormat", "&Window", "&Help"};
+
+// Runs a model call; an error becomes a message and false.
+template <class F>
+bool guarded(QWidget* parent, F&& f) {
+    try {
+        f();
+        return true;
+    } catch (const AutomationError& e) {
+        QMessageBox::warning(parent, kTitle, qs(e.Description));
+    } catch (const std::exception& e) {
+        QMessageBox::warning(parent, kTitle, QString::fromUtf8(e.what()));
+    }
+    return false;
+}
+
+} // namespace
+
+StudioWindow::StudioWindow(word::Application& app, MacroToCommand macroToCommand,
+                           CommandHandler handleCmd, QWidget* parent)
+    : QMainWindow(parent), app_(app), macroToCommand_(std::move(macroToCommand)),
+      handleCmd_(std::move(handleCmd)) {
+    setObjectName("StudioWindow");
+    setWindowTitle(kTitle);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName("documents");
+    tabs_->setDocumentMode(true);
+    tabs_->setTabsClosable(true);
+    setCentralWidget(tabs_);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int i) {
+        if (syncing_ || i < 0) return;
+        if (auto* v = qobject_cast<DocumentView*>(tabs_->widget(i))) app_.Activate(&v->model());
+        activeChanged();
+    });
+    connect(tabs_, &QTabWidget::tabCloseRequested, this, [this](int i) {
+        if (auto* v = qobject_cast<DocumentView*>(tabs_->widget(i))) closeDocument(v->model());
+    });
+    // The model's menu bar holds the word processor's own menus first, so
+    // that the add-in's menu finds the Help menu to stand before.
+    word::CommandBarControls& bar = app_.GetCommandBars().ActiveMenuBar().Controls();
+    for (const char* caption : kHostMenus)
+        if (!bar.Find(caption)) bar.Add(10).Caption = caption;
+    buildMenus();
+    statusBar();
+    resize(1000, 760);
+    sync();
+}
+
+StudioWindow::~StudioWindow() = default;
+
+DocumentView* StudioWindow::activeView() const { return qobject_cast<DocumentView*>(tabs_->currentWidget()); }
+
+void StudioWindow::message(const QString& text) { QMessageBox::warning(this, kTitle, text); }
+
+void StudioWindow::buildMenus() {
+    auto view = [this] { return activeView(); };
+    QMenu* file = new QMenu(kHostMenus[0], this);
+    file->addAction("&New", QKeySequence::New, this, [this] {
+        guarded(this, [&] { app_.GetDocuments().Add(); });
+        sync();
+    });
+    file->addAction("&Open...", QKeySequence::Open, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, "Open", {}, kRtfFilter);
+        if (!path.isEmpty()) openFile(path);
+    });
+    file->addAction("&Save", QKeySequence::Save, this, [this] { saveActive(false); });
+    file->addAction("Save &As...", QKeySequence::SaveAs, this, [this] { saveActive(true); });
+    file->addAction("&Close", QKeySequence::Close, this, [this] {
+        if (DocumentView* v = activeView()) closeDocument(v->model());
+    });
+    file->addSeparator();
+    file->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
+
+    QMenu* edit = new QMenu(kHostMenus[1], this);
+    edit->addAction("&Undo", QKeySequence::Undo, this, [view] { if (view()) view()->undo(); });
+    edit->addAction("&Redo", QKeySequence::Redo, this, [view] { if (view()) view()->redo(); });
+    edit->addSeparator();
+    edit->addAction("Cu&t", QKeySequence::Cut, this, [view] { if (view()) view()->cutToClipboard(); });
+    edit->addAction("&Copy", QKeySequence::Copy, this, [view] { if (view()) view()->copy(); });
+    edit->addAction("&Paste", QKeySequence::Paste, this, [view] { if (view()) view()->pasteFromClipboard(); });
+    edit->addSeparator();
+    edit->addAction("Select &All", QKeySequence::SelectAll, this, [view] { if (view()) view()->selectAll(); });
+
+    QMenu* viewMenu = new QMenu(kHostMenus[2], this);
+    fieldCodes_ = viewMenu->addAction("&Field Codes", QKeySequence(Qt::ALT | Qt::Key_F9), this, [this](bool on) {
+        if (!app_.Active()) return;
+        app_.ActiveWindow().GetView().ShowFieldCodes = on;
+        for (int i = 0; i < tabs_->count(); ++i)
+            if (auto* v = qobject_cast<DocumentView*>(tabs_->widget(i))) v->renderAll();
+    });
+    fieldCodes_->setCheckable(true);
+
+    QMenu* format = new QMenu(kHostMenus[3], this);
+    format->addAction("&Bold", QKeySequence::Bold, this, [view] { if (view()) view()->toggleBold(); });
+    format->addAction("&Italic", QKeySequence::Italic, this, [view] { if (view()) view()->toggleItalic(); });
+    format->addAction("&Underline", QKeySequence::Underline, this, [view] { if (view()) view()->toggleUnderline(); });
+    format->addAction("&Font...", this, [this, view] {
+        if (!view()) return;
+        bool ok = false;
+        const QFont f = QFontDialog::getFont(&ok, view()->currentCharFormat().font(), this, "Font");
+        if (ok) view()->setFont(f.family(), f.pointSize());
+    });
+    format->addSeparator();
+    const char* const aligns[] = {"Align &Left", "&Center", "Align &Right", "&Justify"};
+    for (int a = 0; a < 4; ++a)
+        format->addAction(aligns[a], this, [view, a] { if (view()) view()->setAlignment(a); });
+
+    windowMenu_ = new QMenu(kHostMenus[4], this);
+    connect(windowMenu_, &QMenu::aboutToShow, this, [this] {
+        windowMenu_->clear();
+        for (int i = 0; i < tabs_->count(); ++i) {
+            QAction* a = windowMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(tabs_->tabText(i)));
+            a->setCheckable(true);
+            a->setChecked(i == tabs_->currentIndex());
+            connect(a, &QAction::triggered, this, [this, i] { tabs_->setCurrentIndex(i); });
+        }
+    });
+
+    QMenu* help = new QMenu(kHostMenus[5], this);
+    help->addAction("About &Qt", qApp, &QApplication::aboutQt);
+
+    hostMenus_ = {file, edit, viewMenu, format, windowMenu_, help};
+    for (QMenu* m : hostMenus_) m->setObjectName(QString(m->title()).remove('&'));
+}
+
+QAction* StudioWindow::actionFor(word::CommandBarControl& c) {
+    auto* a = new QAction(qs(c.Caption), this);
+    a->setObjectName(qs(c.OnAction));
+    a->setToolTip(qs(c.ToolTipText));
+    a->setStatusTip(qs(c.ToolTipText));
+    a->setEnabled(c.Enabled);
+    const std::string macro = c.OnAction;
+    connect(a, &QAction::triggered, this, [this, macro] {
+        const int id = macroToCommand_ ? macroToCommand_(macro) : 0;
+        if (id != 0) runCommand(id);
+    });
+    return a;
+}
+
+void StudioWindow::fillMenu(QMenu* menu, word::CommandBarControls& controls) {
+    for (int i = 1; i <= controls.Count(); ++i) {
+        word::CommandBarControl& c = controls.Item(i);
+        if (c.Type == 10) {
+            QMenu* sub = menu->addMenu(qs(c.Caption));
+            sub->setEnabled(c.Enabled);
+            sub->setToolTip(qs(c.ToolTipText));
+            fillMenu(sub, c.Controls());
+        } else {
+            menu->addAction(actionFor(c));
+        }
+    }
+}
+
+void StudioWindow::rebuildAddinBars() {
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    for (QMenu* m : addinMenus_) m->deleteLater();
+    addinMenus_.clear();
+    word::CommandBar& model = app_.GetCommandBars().ActiveMenuBar();
+    bar->setEnabled(model.Enabled);
+    word::CommandBarControls& controls = model.Controls();
+    for (int i = 1; i <= controls.Count(); ++i) {
+        word::CommandBarControl& c = controls.Item(i);
+        QMenu* host = nullptr;
+        for (int k = 0; k < 6; ++k)
+            if (equalsNoCaseAscii(c.Caption, kHostMenus[k])) host = hostMenus_[static_cast<std::size_t>(k)];
+        if (host) {
+            bar->addMenu(host);
+            continue;
+        }
+        if (c.Type != 10) {
+            bar->addAction(actionFor(c));
+            continue;
+        }
+        auto* menu = new QMenu(qs(c.Caption), this);
+        menu->setObjectName(QString(qs(c.Caption)).remove('&'));
+        menu->setToolTip(qs(c.ToolTipText));
+        menu->setToolTipsVisible(true);
+        menu->setEnabled(c.Enabled);
+        fillMenu(menu, c.Controls());
+        bar->addMenu(menu);
+        addinMenus_.push_back(menu);
+    }
+
+    for (QToolBar* t : addinBars_) {
+        removeToolBar(t);
+        t->deleteLater();
+    }
+    addinBars_.clear();
+    word::CommandBars& bars = app_.GetCommandBars();
+    for (int i = 2; i <= bars.Count(); ++i) {
+        word::CommandBar& b = bars.Item(i);
+        if (!b.Visible) continue;
+        auto* t = new QToolBar(qs(b.Name), this);
+        t->setObjectName(qs(b.Name));
+        t->setEnabled(b.Enabled);
+        t->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        for (int k = 1; k <= b.Controls().Count(); ++k) t->addAction(actionFor(b.Controls().Item(k)));
+        addToolBar(t);
+        addinBars_.push_back(t);
+    }
+}
+
+void StudioWindow::sync() {
+    syncing_ = true;
+    word::Documents& docs = app_.GetDocuments();
+    // Tabs of documents that are gone close; new documents get a tab.
+    for (int i = tabs_->count() - 1; i >= 0; --i) {
+        auto* v = qobject_cast<DocumentView*>(tabs_->widget(i));
+        bool open = false;
+        for (int k = 1; k <= docs.Count() && !open; ++k) open = &docs.Item(k) == &v->model();
+        if (!open) {
+            tabs_->removeTab(i);
+            delete v;
+        }
+    }
+    for (int k = 1; k <= docs.Count(); ++k) {
+        word::Document& d = docs.Item(k);
+        bool shown = false;
+        for (int i = 0; i < tabs_->count() && !shown; ++i)
+            shown = &qobject_cast<DocumentView*>(tabs_->widget(i))->model() == &d;
+        if (shown) continue;
+        auto* v = new DocumentView(d, tabs_);
+        v->onChanged = [this, v] {
+            const int i = tabs_->indexOf(v);
+            if (i >= 0) tabs_->setTabText(i, qs(v->model().Name()) + (v->model().Saved() ? "" : " *"));
+        };
+        v->onError = [this](const QString& text) { statusBar()->showMessage(text, 5000); };
+        tabs_->addTab(v, qs(d.Name()));
+    }
+    for (int i = 0; i < tabs_->count(); ++i) {
+        auto* v = qobject_cast<DocumentView*>(tabs_->widget(i));
+        tabs_->setTabText(i, qs(v->model().Name()) + (v->model().Saved() ? "" : " *"));
+        if (&v->model() == app_.Active()) tabs_->setCurrentIndex(i);
+    }
+    syncing_ = false;
+    const word::Document* active = app_.Active();
+    setWindowTitle(active ? qs(active->Name()) + " - " + kTitle : QString(kTitle));
+    if (active) fieldCodes_->setChecked(app_.ActiveWindow().GetView().ShowFieldCodes);
+    if (active != lastActive_) activeChanged();
+    else rebuildAddinBars();
+}
+
+void StudioWindow::activeChanged() {
+    lastActive_ = app_.Active();
+    // The designer recomputes its state for the document now active.
+    if (handleCmd_) handleCmd_(100);
+    rebuildAddinBars();
+    if (DocumentView* v = activeView()) v->setFocus();
+}
+
+void StudioWindow::runCommand(int id) {
+    DocumentView* v = activeView();
+    if (v) v->pullSelection();
+    word::Document* before = app_.Active();
+    if (before) before->BeginUndoStep();
+    try {
+        if (handleCmd_) handleCmd_(id);
+    } catch (...) {
+        // The designer reports its own errors; nothing may end the program.
+    }
+    if (before) {
+        // The document may have been closed by the command.
+        bool open = false;
+        for (int k = 1; k <= app_.GetDocuments().Count() && !open; ++k) open = &app_.GetDocuments().Item(k) == before;
+        if (open) before->EndUndoStep();
+    }
+    if (v && app_.Active() == &v->model()) v->renderAll();
+    sync();
+}
+
+bool StudioWindow::openFile(const QString& path) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = guarded(this, [&] {
+        app_.GetDocuments().Open(us(path)).ClearUndo();
+    });
+    QApplication::restoreOverrideCursor();
+    sync();
+    return ok;
+}
+
+bool StudioWindow::saveActive(bool askName) {
+    DocumentView* v = activeView();
+    if (!v) return false;
+    word::Document& d = v->model();
+    QString path = qs(d.FullName());
+    if (askName || d.Path().empty()) {
+        path = QFileDialog::getSaveFileName(this, "Save As", path, kRtfFilter);
+        if (path.isEmpty()) return false;
+        if (QFileInfo(path).suffix().isEmpty()) path += ".rtf";
+    }
+    const std::string before = d.FullName();
+    const bool ok = guarded(this, [&] {
+        if (!askName && !d.Path().empty()) d.Save();
+        else d.SaveAs(us(path));
+    });
+    sync();
+    // A new name is a change of the active document for the designer.
+    if (ok && d.FullName() != before) activeChanged();
+    return ok;
+}
+
+bool StudioWindow::closeDocument(word::Document& doc) {
+    if (!doc.Saved()) {
+        app_.Activate(&doc);
+        sync();
+        const auto answer = QMessageBox::question(
+            this, kTitle, QStringLiteral("Do you want to save the changes to %1?").arg(qs(doc.Name())),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        if (answer == QMessageBox::Cancel) return false;
+        if (answer == QMessageBox::Save && !saveActive(false)) return false;
+    }
+    syncing_ = true;
+    for (int i = 0; i < tabs_->count(); ++i) {
+        auto* v = qobject_cast<DocumentView*>(tabs_->widget(i));
+        if (&v->model() != &doc) continue;
+        tabs_->removeTab(i);
+        delete v;
+        break;
+    }
+    syncing_ = false;
+    app_.GetDocuments().Close(doc);
+    sync();
+    return true;
+}
+
+void StudioWindow::closeEvent(QCloseEvent* e) {
+    while (app_.GetDocuments().Count() > 0) {
+        if (!closeDocument(app_.GetDocuments().Item(app_.GetDocuments().Count()))) {
+            e->ignore();
+            return;
+        }
+    }
+    e->accept();
+}
+
+} // namespace qz::views

@@ -1,0 +1,81 @@
+// The studio's main window: the word processor in which templates are
+// designed. One tab per open document of the word model; the word processor's
+// own menus (File, Edit, View, Format, Window, Help); and the add-in's menus
+// and toolbars as the command-bar model holds them, shown as real Qt menus and
+// toolbars. A click on an add-in item reaches the designer as the command id
+// its macro names. The window keeps its tabs in step with the model's
+// documents after everything that may open, close or switch one, and tells
+// the designer when the active document changed.
+#pragma once
+
+#include "platform/word/Application.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QMenu;
+class QTabWidget;
+class QToolBar;
+class QAction;
+
+namespace qz::views {
+
+class DocumentView;
+
+class StudioWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // The command id of an add-in macro name (0 when unknown), and the
+    // designer's command entry.
+    using MacroToCommand = std::function<int(const std::string&)>;
+    using CommandHandler = std::function<void(int)>;
+
+    StudioWindow(word::Application& app, MacroToCommand macroToCommand, CommandHandler handleCmd,
+                 QWidget* parent = nullptr);
+    ~StudioWindow() override;
+
+    // Opens an RTF file as a new document (or shows it when it is open);
+    // false, with a message, when it cannot be read.
+    bool openFile(const QString& path);
+    // Sends a command to the designer, then brings the window in step with
+    // the model (documents, menus, toolbars, the active view).
+    void runCommand(int id);
+    // The view of the active document, nullptr when none is open.
+    DocumentView* activeView() const;
+    // Brings tabs, menus and toolbars in step with the model.
+    void sync();
+    // Saves the active document (asking for a name when it has none); false
+    // when it was not saved.
+    bool saveActive(bool askName);
+    // Closes a document, asking first when it has unsaved changes; false
+    // when the user kept it.
+    bool closeDocument(word::Document& doc);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildMenus();
+    void rebuildAddinBars();
+    void fillMenu(QMenu* menu, word::CommandBarControls& controls);
+    QAction* actionFor(word::CommandBarControl& c);
+    void activeChanged();
+    void message(const QString& text);
+
+    word::Application& app_;
+    MacroToCommand macroToCommand_;
+    CommandHandler handleCmd_;
+    QTabWidget* tabs_ = nullptr;
+    std::vector<QMenu*> hostMenus_;      // File, Edit, View, Format, Window, Help
+    std::vector<QMenu*> addinMenus_;     // menus built from the command-bar model
+    std::vector<QToolBar*> addinBars_;
+    QMenu* windowMenu_ = nullptr;
+    QAction* fieldCodes_ = nullptr;
+    word::Document* lastActive_ = nullptr;
+    bool syncing_ = false;
+};
+
+} // namespace qz::views
