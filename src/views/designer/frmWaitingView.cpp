@@ -1,0 +1,26 @@
+// The waiting window: its one message, centred, in a small window without
+// buttons.
+#include "designer/forms/frmWaiting.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace qz::views {
+
+class frmWaitingView : public FormView {
+public:
+    frmWaitingView(designer::frmWaiting& f, QWidget* parent) : FormView(f, parent) {
+        QLabel* message = bind(f.lblWaiting);
+        message->setAlignment(Qt::AlignCenter);
+        message->setWordWrap(true);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(message);
+        setMinimumWidth(300);
+        resize(300, 80);
+    }
+};
+
+QZ_REGISTER_VIEW("frmWaiting", designer::frmWaiting, frmWaitingView)
+
+} // namespace qz::views

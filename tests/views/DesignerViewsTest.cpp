@@ -1,0 +1,50 @@
+// The about box and the waiting window under Qt: every control is wired,
+// OK closes the about box, the waiting window shows its message.
+#include "designer/forms/frmAbout.h"
+#include "designer/forms/frmWaiting.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace qz;
+
+TEST(DesignerViews, AboutBoxShowsTheVersionAndOkClosesIt) {
+    designer::frmAbout form;
+    form.Initialize();
+    form.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    EXPECT_EQ(view->windowTitle(), "About Quorvane Studio");
+    auto* title = view->findChild<QLabel*>("lblTitle");
+    auto* version = view->findChild<QLabel*>("lblVersion");
+    auto* ok = view->findChild<QPushButton*>("cmdOk");
+    ASSERT_TRUE(title && version && ok && view->findChild<QPushButton*>("cmdSysInfo") &&
+                view->findChild<QLabel*>("lblDisclaimer"));
+    EXPECT_EQ(title->text(), "Quorvane Studio");
+    EXPECT_EQ(version->text(), "8.2.2 ");
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_FALSE(view->isVisible());
+}
+
+TEST(DesignerViews, WaitingWindowShowsItsMessage) {
+    designer::frmWaiting form;
+    form.Caption = "Preview Document";
+    form.lblWaiting.Caption = "Preparing Document...";
+    form.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    EXPECT_EQ(view->windowTitle(), "Preview Document");
+    auto* label = view->findChild<QLabel*>("lblWaiting");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Preparing Document...");
+    form.Unload();
+}
