@@ -49,7 +49,7 @@ public:
 // Opens the product's help file: <library folder>/Help/<HelpFileName>.
 class HelpCenter {
 public:
-    static constexpr const char* HelpFileName = "qzStudio.html";
+    static constexpr const char* HelpFileName = "index.html";
     HelpCenter();
     const std::string& HelpFilePath() const noexcept { return helpFile_; }
     void OpenGeneralHelpCenter();

@@ -1,11 +1,14 @@
 // The desktop host, driven as a user drives it: timers press the buttons of
 // the windows the host opens, while the host waits in their modal loops.
+#include "core/ModGlobal.h"
 #include "core/forms/frmErrors.h"
 #include "platform/automation/AutomationError.h"
 #include "views/host/FormView.h"
 #include "views/host/QtUiHost.h"
+#include "views/host/Screenshots.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -16,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -177,4 +181,40 @@ TEST_F(QtHostFixture, BusyCursorNestsAndExtraOffsAreIgnored) {
     host.setBusyCursor(false);
     host.setBusyCursor(false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(QtHostFixture, EveryHelpContextOfTheSystemHasItsPageBesideTheProgram) {
+    HelpCenter help;  // <program folder>/Help/index.html, copied there by the build
+    for (std::int32_t id : {1020, 1030, 1031, 1032, 1100, 1200, 1210})
+        EXPECT_EQ(ui::helpTopicPath(help.HelpFilePath(), ui::HelpContext, id),
+                  help.HelpFilePath().substr(0, help.HelpFilePath().rfind('/') + 1) + std::to_string(id) + ".html");
+    help.OpenHelpCenter(0, 1100);
+    EXPECT_NE(glHelpWindowHandle, 0);
+    ASSERT_NE(host.helpWindow(), nullptr);
+    EXPECT_EQ(host.helpWindow()->windowTitle(), "Expression fields");
+    host.showHelp("", ui::HelpCloseAll, 0);
+}
+
+TEST(Screenshots, EverySampleIsDrawnAndNotBlank) {
+    const auto names = views::registeredSamples();
+    ASSERT_FALSE(names.empty());
+    EXPECT_NE(std::find(names.begin(), names.end(), "frmErrors"), names.end());
+    char dir[] = "/tmp/qzshotsXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string path = std::string(dir) + "/" + name + ".png";
+        ASSERT_NO_THROW(views::renderSample(name, path));
+        QImage image(QString::fromStdString(path));
+        ASSERT_FALSE(image.isNull());
+        EXPECT_GT(image.width(), 50);
+        const QRgb first = image.pixel(0, 0);
+        bool varied = false;
+        for (int y = 0; y < image.height() && !varied; ++y)
+            for (int x = 0; x < image.width() && !varied; ++x) varied = image.pixel(x, y) != first;
+        EXPECT_TRUE(varied) << "one colour only";
+        std::remove(path.c_str());
+    }
+    EXPECT_THROW(views::renderSample("frmNoSuchForm", std::string(dir) + "/x.png"), AutomationError);
+    ::rmdir(dir);
 }
