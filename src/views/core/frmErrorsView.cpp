@@ -1,12 +1,15 @@
 // The error dialog: the message in a framed, read-only box, OK below it on the
 // right.
 #include "core/forms/frmErrors.h"
+#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace qz::views {
 
@@ -28,5 +31,11 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmErrors", frmErrors, frmErrorsView)
+
+QZ_REGISTER_SAMPLE("frmErrors", [] {
+    auto f = std::make_unique<frmErrors>();
+    f->InitForm("Cannot open the input file.\r\nC:/Templates/Invoice.rtf", "", "");
+    return f;
+})
 
 } // namespace qz::views
