@@ -1,0 +1,93 @@
+// The studio driven as an author drives it, offscreen: documents open in
+// tabs, typing lands in the model at the cursor, saving writes RTF that reads
+// back, and the designer hears of every change of the active document.
+#include "platform/word/Application.h"
+#include "platform/word/Range.h"
+#include "views/word/DocumentView.h"
+#include "views/word/StudioWindow.h"
+
+#include "production/TestFiles.h"
+
+#include <QTabWidget>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace qz;
+
+namespace {
+
+const std::string kInvoice = std::string(QZ_SOURCE_DIR) + "/examples/invoice.rtf";
+
+struct Studio {
+    word::Application app;
+    std::vector<int> commands;
+    views::StudioWindow window{app, [](const std::string&) { return 0; },
+                               [this](int id) { commands.push_back(id); }};
+};
+
+} // namespace
+
+TEST(Studio, TypingLandsInTheModelAndSavingKeepsIt) {
+    test::TempDir dir;
+    const std::string copy = dir.path() + "/invoice.rtf";
+    std::filesystem::copy_file(kInvoice, copy);
+    Studio s;
+    s.window.show();
+    ASSERT_TRUE(s.window.openFile(QString::fromStdString(copy)));
+    ASSERT_EQ(s.app.GetDocuments().Count(), 1);
+    EXPECT_EQ(s.commands, std::vector<int>({100}));
+    views::DocumentView* view = s.window.activeView();
+    ASSERT_NE(view, nullptr);
+    word::Document& doc = view->model();
+
+    const std::string original = word::StoryText(doc, doc.MainStory(), 0, 10);
+    // The cursor at the very start: typed text becomes the story's first atoms.
+    view->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(view, "Hello ");
+    EXPECT_EQ(word::StoryText(doc, doc.MainStory(), 0, 6), "Hello ");
+    EXPECT_FALSE(doc.Saved());
+    // Enter splits the paragraph; Backspace joins it again.
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(word::StoryText(doc, doc.MainStory(), 0, 7), "Hello \r");
+    QTest::keyClick(view, Qt::Key_Backspace);
+    EXPECT_EQ(word::StoryText(doc, doc.MainStory(), 0, 7).substr(0, 6), "Hello ");
+    EXPECT_NE(word::StoryText(doc, doc.MainStory(), 6, 7), "\r");
+    // Every view position maps to the model and back.
+    for (int p = 0; p < view->document()->characterCount() - 1; p += 7)
+        EXPECT_EQ(view->viewPosition(view->modelPosition(p)), p) << p;
+
+    // Undo takes the typing back, one keystroke a step, and redo brings it again.
+    for (int k = 0; k < 8; ++k) view->undo();
+    EXPECT_EQ(word::StoryText(doc, doc.MainStory(), 0, 10), original);
+    for (int k = 0; k < 6; ++k) view->redo();
+    EXPECT_EQ(word::StoryText(doc, doc.MainStory(), 0, 6), "Hello ");
+
+    ASSERT_TRUE(s.window.saveActive(false));
+    EXPECT_TRUE(doc.Saved());
+    word::Application other;
+    const std::string reread = other.GetDocuments().Open(copy).Content().Text();
+    EXPECT_EQ(reread, doc.Content().Text());
+}
+
+TEST(Studio, ABadFileLeavesTheOpenDocumentsAsTheyWere) {
+    test::TempDir dir;
+    const std::string text = dir.write("text.rtf", "plain text");
+    Studio s;
+    ASSERT_TRUE(s.window.openFile(QString::fromStdString(kInvoice)));
+    // Each refusal is a message box; the "user" closes it.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->inherits("QMessageBox") && w->isVisible()) w->close();
+    });
+    closer.start(20);
+    EXPECT_FALSE(s.window.openFile(QString::fromStdString(text)));
+    EXPECT_FALSE(s.window.openFile(QString::fromStdString(dir.path() + "/missing.rtf")));
+    EXPECT_EQ(s.app.GetDocuments().Count(), 1);
+    EXPECT_EQ(s.window.findChild<QTabWidget*>("documents")->count(), 1);
+}
