@@ -52,6 +52,22 @@ QTextBlockFormat blockFormat(std::string_view props) {
     number("\\fi", fi);
     number("\\sb", sb);
     number("\\sa", sa);
+    // Tab stops: "\\txN", each with the kind ("\\tqr", "\\tqc", "\\tqdec")
+    // written before it.
+    QList<QTextOption::Tab> tabs;
+    QTextOption::TabType kind = QTextOption::LeftTab;
+    for (std::size_t p = props.find('\\'); p != std::string_view::npos; p = props.find('\\', p + 1)) {
+        const std::string_view w = props.substr(p + 1);
+        if (w.starts_with("tqr")) kind = QTextOption::RightTab;
+        else if (w.starts_with("tqc")) kind = QTextOption::CenterTab;
+        else if (w.starts_with("tqdec")) kind = QTextOption::DelimiterTab;
+        else if (w.starts_with("tx") && w.size() > 2 && std::isdigit(static_cast<unsigned char>(w[2]))) {
+            tabs.append(QTextOption::Tab(std::atoi(std::string(w.substr(2, 8)).c_str()) / 15.0, kind,
+                                         kind == QTextOption::DelimiterTab ? QChar('.') : QChar()));
+            kind = QTextOption::LeftTab;
+        }
+    }
+    if (!tabs.isEmpty()) f.setTabPositions(tabs);
     // Twips to pixels at 96 dots per inch.
     f.setLeftMargin(li / 15.0);
     f.setRightMargin(ri / 15.0);
