@@ -1,0 +1,41 @@
+// The query-parameter prompt: "Value:" at the top left, the value box across
+// the window under it, OK under the box on the right.
+#include "designer/forms/frmParameters.h"
+#include "views/host/Screenshots.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace qz::views {
+
+class frmParametersView : public FormView {
+public:
+    frmParametersView(designer::frmParameters& f, QWidget* parent) : FormView(f, parent) {
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(bind(f.lblValue));
+        layout->addWidget(bind(f.txtParameter));
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch();
+        buttons->addWidget(bind(f.cmdOk, [&f] { f.cmdOk_Click(); }));
+        layout->addLayout(buttons);
+        layout->addStretch();
+        setMinimumWidth(320);
+        resize(360, sizeHint().height());
+    }
+};
+
+QZ_REGISTER_VIEW("frmParameters", designer::frmParameters, frmParametersView)
+
+QZ_REGISTER_SAMPLE("frmParameters", [] {
+    auto f = std::make_unique<designer::frmParameters>();
+    f->Caption = "Customers.City = ?";
+    f->txtParameter.Text = "'Rome'";
+    return f;
+})
+
+} // namespace qz::views
