@@ -8,6 +8,8 @@
 #include "views/host/Screenshots.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QPrintDialog>
 #include <QImage>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -217,4 +219,54 @@ TEST(Screenshots, EverySampleIsDrawnAndNotBlank) {
     }
     EXPECT_THROW(views::renderSample("frmNoSuchForm", std::string(dir) + "/x.png"), AutomationError);
     ::rmdir(dir);
+}
+
+TEST_F(QtHostFixture, FileDialogsTakeTheFiltersFolderAndDefaultExtension) {
+    char dir[] = "/tmp/qzfiledlgXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    ui::FileDialogRequest save;
+    save.save = true;
+    save.title = "Save As";
+    save.filters = {{"Rich Text Format (*.rtf)", "*.rtf"}, {"All Files (*.*)", "*.*"}};
+    save.initialFolder = dir;
+    save.defaultExt = "rtf";
+    QStringList filters;
+    QString chosenFilter, folder;
+    whenShown<QFileDialog>([&](QFileDialog* d) {
+        filters = d->nameFilters();
+        chosenFilter = d->selectedNameFilter();
+        folder = d->directory().absolutePath();
+        d->selectFile("Invoice");
+        QMetaObject::invokeMethod(d, "accept");  // as the Save button does
+    });
+    const ui::FileDialogResult saved = host.fileDialog(save);
+    EXPECT_EQ(filters, QStringList({"Rich Text Format (*.rtf)", "All Files (*)"}));
+    EXPECT_EQ(chosenFilter, "Rich Text Format (*.rtf)");
+    EXPECT_EQ(folder.toStdString(), dir);
+    EXPECT_EQ(saved.outcome, ui::FileDialogResult::Ok);
+    EXPECT_EQ(saved.path, std::string(dir) + "/Invoice.rtf");
+
+    whenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    EXPECT_EQ(host.fileDialog(save).outcome, ui::FileDialogResult::Cancelled);
+    whenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    EXPECT_EQ(host.folderDialog("Select directory.", dir), std::nullopt);
+    ::rmdir(dir);
+}
+
+TEST_F(QtHostFixture, ACancelledPrintDialogChangesNothing) {
+    ui::PrintDialogRequest request;
+    request.current.copies = 3;
+    request.current.orientation = 2;
+    request.current.paperSize = 9;
+    bool selectionOffered = true;
+    whenShown<QPrintDialog>([&](QPrintDialog* d) {
+        selectionOffered = d->testOption(QAbstractPrintDialog::PrintSelection);
+        d->reject();
+    });
+    const ui::PrintDialogResult result = host.printDialog(request);
+    EXPECT_FALSE(selectionOffered);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.settings.copies, 3);
+    EXPECT_EQ(result.settings.orientation, 2);
+    EXPECT_EQ(result.settings.paperSize, 9);
 }
