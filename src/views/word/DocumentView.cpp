@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextTable>
 
 #include <algorithm>
 #include <unordered_map>
@@ -225,6 +226,7 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
     QTextCharFormat codeMark;
     codeMark.setForeground(Qt::gray);
 
+    QTextTable* table = nullptr;
     Block block;
     block.start = from;
     int viewLen = 0;
@@ -241,6 +243,7 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
         out.push_back(std::move(block));
         block = Block{};
         block.start = next;
+        block.table = table != nullptr;
         viewLen = 0;
     };
     (void)first;
@@ -272,9 +275,64 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
         block.map.push_back(static_cast<int>(pos - block.start));
     };
 
+    // Tables: a paragraph that ends with a cell mark starts a table row. The
+    // empty block a table stands after is a block of the view with no atoms.
+    int row = 0, column = 0;
+    bool atParagraphStart = true;
+    bool tableEndsRange = false;
+    auto paragraphEnd = [&](long p) -> std::string {
+        for (; p < static_cast<long>(story.size()); ++p)
+            if (story[static_cast<std::size_t>(p)].Kind() == AtomKind::ParaEnd)
+                return doc_.ParaEnd(story[static_cast<std::size_t>(p)].value).word == "nestcell"
+                           ? "cell" : doc_.ParaEnd(story[static_cast<std::size_t>(p)].value).word;
+        return {};
+    };
+    auto beginTable = [&](long p) {
+        // Columns: the cell marks before the row mark; widths from the row's
+        // cell boundaries.
+        int columns = 0;
+        std::string rowProps;
+        for (long q = p; q < static_cast<long>(story.size()); ++q) {
+            const Atom& x = story[static_cast<std::size_t>(q)];
+            if (x.Kind() != AtomKind::ParaEnd) continue;
+            const word::ParaEndInfo& info = doc_.ParaEnd(x.value);
+            if (info.word == "cell" || info.word == "nestcell") ++columns;
+            else {
+                rowProps = info.row;
+                break;
+            }
+        }
+        QTextTableFormat tf;
+        tf.setBorder(0.5);
+        tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        tf.setBorderBrush(QColor(0xC0, 0xC0, 0xC0));
+        tf.setCellPadding(2);
+        tf.setCellSpacing(0);
+        QList<QTextLength> widths;
+        int last = 0;
+        for (std::size_t k = rowProps.find("\\cellx"); k != std::string::npos; k = rowProps.find("\\cellx", k + 1)) {
+            const int x = std::atoi(rowProps.c_str() + k + 6);
+            widths.append(QTextLength(QTextLength::FixedLength, std::max(8, x - last) / 15.0));
+            last = x;
+        }
+        if (widths.size() == std::max(columns, 1)) tf.setColumnWidthConstraints(widths);
+        // The block the table follows shows no atoms of its own.
+        out.push_back(Block{p, 0, {0}, true});
+        table = cursor.insertTable(1, std::max(columns, 1), tf);
+        row = column = 0;
+        cursor = table->cellAt(0, 0).firstCursorPosition();
+        block = Block{};
+        block.start = p;
+        block.table = true;
+    };
+
     // Hidden field parts: the model position up to which atoms are skipped.
     std::vector<long> macroEnds;  // end characters of MACROBUTTON fields being shown
     for (long i = from; i < to;) {
+        if (atParagraphStart) {
+            atParagraphStart = false;
+            if (!table && paragraphEnd(i) == "cell") beginTable(i);
+        }
         const Atom& a = story[static_cast<std::size_t>(i)];
         switch (a.Kind()) {
         case AtomKind::Char:
@@ -296,10 +354,45 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
             break;
         case AtomKind::ParaEnd: {
             flush();
-            endBlock(i, i + 1, doc_.ParaEnd(a.value).props);
-            if (i + 1 < to) cursor.insertBlock();
+            const word::ParaEndInfo& info = doc_.ParaEnd(a.value);
+            const bool cellEnd = info.word == "cell" || info.word == "nestcell";
+            const bool rowEnd = info.word == "row" || info.word == "nestrow";
+            if (rowEnd && table) {
+                // The row's own mark belongs to its last cell's block.
+                if (!out.empty()) out.back().length = i + 1 - out.back().start;
+                block = Block{};
+                block.start = i + 1;
+                block.table = true;
+                ++i;
+                if (i < to && paragraphEnd(i) == "cell") {
+                    table->appendRows(1);
+                    ++row;
+                    column = 0;
+                    cursor = table->cellAt(row, 0).firstCursorPosition();
+                } else {
+                    // Out of the table: on into the block the table is followed by.
+                    cursor = table->lastCursorPosition();
+                    cursor.movePosition(QTextCursor::NextBlock);
+                    table = nullptr;
+                    block.table = false;
+                    tableEndsRange = i >= to;
+                }
+                break;
+            }
+            endBlock(i, i + 1, info.props);
             ++i;
-            break;
+            if (cellEnd && table) {
+                // On to the next cell; a row with more cells than the first
+                // one widens the table. After the last cell the row mark follows.
+                if (column + 1 < table->columns() || (i < to && paragraphEnd(i) != "row")) {
+                    if (++column >= table->columns()) table->appendColumns(1);
+                    cursor = table->cellAt(row, column).firstCursorPosition();
+                }
+            } else if (i < to) {
+                cursor.insertBlock();
+            }
+            atParagraphStart = true;
+            continue;
         }
         case AtomKind::FieldBegin: {
             flush();
@@ -363,8 +456,10 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
         }
     }
     flush();
-    // The story's last paragraph has no mark of its own.
-    if (block.start < to || out.empty() || !block.map.empty()) endBlock(to, to, doc_.mainLastProps);
+    // The story's last paragraph has no mark of its own; a table that ends
+    // the range is followed by an empty block.
+    if (tableEndsRange) out.push_back(Block{to, 0, {0}, true});
+    else if (block.start < to || out.empty() || !block.map.empty()) endBlock(to, to, doc_.mainLastProps);
 }
 
 std::size_t DocumentView::blockOf(long modelPos) const {
@@ -453,6 +548,12 @@ void DocumentView::rerender(long start, long end, long delta) {
     // An edit inside a field can change how the whole field shows: take the
     // paragraphs of the fields around it too, by taking every block whose
     // fields were open at the edit (rare; a plain paragraph is the rule).
+    // Tables are drawn whole.
+    for (std::size_t k = i; k <= j + 1 && k < blocks_.size(); ++k)
+        if (blocks_[k].table) {
+            renderAll();
+            return;
+        }
     const long oldFrom = blocks_[i].start;
     const long oldTo = blocks_[j].start + blocks_[j].length;
     const long newTo = oldTo + delta;

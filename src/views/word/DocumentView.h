@@ -38,6 +38,8 @@ public:
     // Makes the model's selection the view's, and the reverse.
     void pullSelection();
     void pushSelection();
+    // The blocks the view keeps, one per block of its QTextDocument.
+    int blockCount() const { return static_cast<int>(blocks_.size()); }
 
     // Model edits through the view, each one undo step: the selection is
     // replaced by the text ("\r" a paragraph mark), and so on.
@@ -77,6 +79,7 @@ private:
         long start = 0;
         long length = 0;
         std::vector<int> map;  // view offset -> model offset (block length + 1 entries)
+        bool table = false;    // a block in a table, or the empty one a table follows
     };
 
     // Renders the model atoms [from, to) of the main story, paragraph by
