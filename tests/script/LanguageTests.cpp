@@ -55,7 +55,8 @@ TEST(ScriptLexical, BadTokensAreCompileErrors) {
         {"x = \"open", 1033, 1},
         {"x = 1\r\ny = 2 $ 3", 1032, 2},
         {"x = #13/45/2000#", 1002, 1},
-        {"x = &HZZ", 1031, 1},
+        {"x = &H1FFFFFFFF", 1031, 1},
+        {"x = &HZZ", 1023, 1},          // "&" before the name HZZ, with nothing on its left
     };
     for (const auto& c : cases) {
         ScriptControl sc;

@@ -5,6 +5,28 @@
 namespace qz::script::conformance {
 namespace {
 
+// "#TRUE#" and "#FALSE#" read as Booleans (CBool and conditions); CByte of
+// True keeps its low byte; a number as text is a serial day to CDate.
+TEST(ConformConversions, BooleanTextsByteOfTrueAndNumericDates) {
+    const Case cases[] = {
+        {"", "CBool(\"#TRUE#\") & CBool(\"#false#\") & CBool(\"true\")", "String:TrueFalseTrue"},
+        {"If \"#FALSE#\" Then r = 1 Else r = 2", "r", "Integer:2"},
+        {"If \"#True#\" Then r = 1 Else r = 2", "r", "Integer:1"},
+        {"Do While \"#TRUE#\" : n = n + 1 : If n = 3 Then Exit Do\nLoop", "n", "Integer:3"},
+        {"", "CBool(\"#yes#\")", "err:13"},
+        {"", "CByte(True)", "Byte:255"},
+        {"", "CByte(False)", "Byte:0"},
+        {"", "CByte(-1)", "err:6"},
+        {"", "CDate(\"2\")", "Date:1900-01-01"},
+        {"", "CDate(\"-1\")", "Date:1899-12-29"},
+        {"", "CDate(\"1/2/2003\")", "Date:2003-01-02"},
+        {"", "CDate(\"3000000\")", "err:6"},
+        {"", "CDate(\"abc\")", "err:13"},
+        {"", "IsDate(\"2\")", "Boolean:False"},
+    };
+    expectAll(cases);
+}
+
 TEST(ConformConversions, RoundingToEvenAndOverflow) {
     const Case cases[] = {
         {"", "CInt(2.5)", "Integer:2"},

@@ -393,6 +393,26 @@ TEST(ConformLexical, QuotesUnderscoresAndHexCase) {
     expectAll(cases);
 }
 
+// "&h" with no hex digit after it is & before a name; "=>", "=<" and "><"
+// are the comparisons written the other way round; Rem after a dot is a member.
+TEST(ConformLexical, AmpersandBeforeNamesAndReversedComparisons) {
+    const Case cases[] = {
+        {"hz = 1", "\"A\" &hz", "String:A1"},
+        {"ho = \"b\" : hint = \"c\"", "\"a\" &ho &hint", "String:abc"},
+        {"", "\"A\" & &h1F", "String:A31"},
+        {"", "\"A\" &h1F", "err:1025"},
+        {"", "(3 => 3) & (2 =< 1) & (2 >< 2) & (1 =>2)", "String:TrueFalseFalseFalse"},
+        {"If 5 => 4 Then r = 1 Else r = 2", "r", "Integer:1"},
+        {"Select Case 3\nCase Is =< 2 : r = \"lo\"\nCase Is => 3 : r = \"hi\"\nEnd Select", "r", "String:hi"},
+        {"Do While n =< 4 : n = n + 1 : Loop", "n", "Integer:5"},
+        {"Class C\n Public [rem]\nEnd Class\nSet o = New C : o.rem = 1 : o.Rem = o.rem + 1", "o.REM", "Integer:2"},
+        {"Class C\n Public [rem]\nEnd Class\nSet o = New C\nWith o\n .rem = 3\nEnd With", "o.rem", "Integer:3"},
+        {"x = 1 : Rem x = 2", "x", "Integer:1"},
+        {"", "&h", "err:1023"},
+    };
+    expectAll(cases);
+}
+
 // Leading zeros are decimal; exponents with a fraction or a leading point; zero in hex and octal.
 TEST(ConformLiterals, LeadingZerosAndExponentForms) {
     const Case cases[] = {

@@ -173,7 +173,7 @@ TEST(ConformProcedures, ByRefAliasingAndClassMembers) {
         {"Function IncF(x)\n x = x + 1\n IncF = x\nEnd Function\nDim a, r : a = 1 : r = IncF(a) + IncF(a)", "r & \",\" & a", "String:5,3"},
         {"Sub Inc(x)\n x = x + 1\nEnd Sub\nFor i = 1 To 3 : Inc i : n = n + 1 : Next", "n", "Integer:2"},
         {"Sub Two(x, y)\n x = 1\n y = y + 1\nEnd Sub\nDim a : a = 5 : Two a, a", "a", "Integer:2"},
-        {"Class L\n Private m\n Public Default Property Get V\n V = m\n End Property\n Property Let V(x)\n m = x\n End Property\nEnd Class\nSet o = New L : o = 5", "o.V", "Integer:5"},
+        {"Class L\n Private m\n Public Default Property Get V\n V = m\n End Property\n Property Let V(x)\n m = x\n End Property\nEnd Class\nSet o = New L : o = 5", "o", "Integer:5"},
         {"Class K\n Public Property Get P(i)\n P = i\n End Property\nEnd Class\nSet o = New K", "o.P(3)", "Integer:3"},
         {"Class K\n Public Property Get P(i)\n P = i\n End Property\nEnd Class\nSet o = New K", "o.P(1, 2)", "err:450"},
         {"Class C\n Public v\nEnd Class\nSet o = New C : o.v = Array(1, 2)", "o.v(1)", "Integer:2"},
@@ -351,12 +351,24 @@ TEST(ConformClasses, ReplacementOrderAndMisplacedDeclarations) {
     expectAll(cases);
 }
 
-// Let into a variable holding Nothing replaces it; into an object without a default member it fails.
-TEST(ConformClasses, LetIntoNothingAndIntoObjectsWithoutDefault) {
+const std::string kBox =
+    "Class Box\n Private v\n Public Default Property Get Value\n  Value = v\n End Property\n"
+    " Public Property Let Value(x)\n  v = x\n End Property\nEnd Class\n";
+
+// A variable is a Variant: Let replaces the object (or Nothing) it holds,
+// whether the object has a default member or not.
+TEST(ConformClasses, LetIntoAVariableHoldingAnObjectReplacesIt) {
     const Case cases[] = {
         {"Set x = Nothing : x = 5", "x", "Integer:5"},
-        {"Class C\n Public v\nEnd Class\nSet x = New C : x = 5", "0", "err:438"},
+        {"Class C\n Public v\nEnd Class\nSet x = New C : x = 5", "x", "Integer:5"},
         {"Class C\n Public v\nEnd Class\nSet x = New C : Set x = Nothing : x = 5", "x", "Integer:5"},
+        {kBox + "Set b = New Box : Set keep = b : b = 3 + 4", "TypeName(b) & IsEmpty(keep.Value)", "String:IntegerTrue"},
+        {kBox + "Sub S\n Dim lb : Set lb = keep : lb = \"t\" : r = lb\nEnd Sub\nDim r : Set keep = New Box : S", "r & TypeName(keep)", "String:tBox"},
+        {kBox + "Class H\n Public f\n Sub Go\n Set f = New Box : f = 2.5\n End Sub\nEnd Class\nSet h = New H : h.Go", "h.f", "Double:2.5"},
+        {kBox + "On Error Resume Next\nSet b = New Box : b = Null : e = Err.Number", "IsNull(b) & e", "String:True0"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\") : d = \"x\"", "d", "String:x"},
+        {"Dim log\nClass T\n Sub Class_Terminate\n log = log & \"t\"\n End Sub\nEnd Class\nSet x = New T : x = 1", "log & x", "String:t1"},
+        {"Class C\nEnd Class\nSet x = New C : Set y = New C : x = y", "0", "err:438"},
     };
     expectAll(cases);
 }
@@ -377,6 +389,37 @@ TEST(ConformClasses, DefaultValuesWhereverAValueIsNeeded) {
         {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 7 : x = o : o.val = 8", "x", "Integer:7"},
         {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = Null", "IsNull(o + 1)", "Boolean:True"},
         {"Class D\n Public val\n Public Default Property Get Value\n  Value = val\n End Property\nEnd Class\nSet o = New D : o.val = 3", "VarType(o)", "Integer:2"},
+    };
+    expectAll(cases);
+}
+
+// Code that compiles: End Sub / Function / Property / Class after a statement
+// on its line, a statement right after a Case list, a one-line If closed by
+// End If, parenthesised callees, a procedure defined again, Property as a name.
+TEST(ConformControlFlow, StatementsOnOneLineThatCompile) {
+    const Case cases[] = {
+        {"Dim r\nSub S() r = 1 End Sub\nS", "r", "Integer:1"},
+        {"Function F(a) F = a * 2 End Function", "F(4)", "Integer:8"},
+        {"Function F(a) If a > 1 Then F = 1 Else F = 2 End Function", "F(1) & F(2)", "String:21"},
+        {"Class C\n Private m\n Property Get P() P = m End Property\n Property Let P(v) m = v End Property\n Sub Clear() m = Empty End Sub\nEnd Class\nSet o = New C : o.P = 5", "o.P", "Integer:5"},
+        {"Class C : Public v End Class\nSet o = New C : o.v = 2", "o.v", "Integer:2"},
+        {"Sub S() End Sub\nS", "1", "Integer:1"},
+        {"Select Case 2\nCase 1  r = \"a\"\nCase 2  r = \"b\" : q = 1\nCase Else r = \"c\"\nEnd Select", "r & q", "String:b1"},
+        {"Select Case \"x\"\nCase \"a\", \"b\" r = 1\nCase Else r = 2\nEnd Select", "r", "Integer:2"},
+        {"Select Case 7\nCase 1 To 9 Select Case 1 : Case 1 r = 9 : End Select\nEnd Select", "r", "Integer:9"},
+        {"If 1 = 2 Then r = 1 Else r = 2 End If", "r", "Integer:2"},
+        {"If True Then r = 1 End If", "r", "Integer:1"},
+        {"If False Then r = 1 ElseIf True Then r = 3 Else r = 4 End If", "r", "Integer:3"},
+        {"Function F(x)\n F = x * 3\nEnd Function\nSet g = GetRef(\"F\") : r = (g)(2)", "r", "Integer:6"},
+        {"Dim r\nSub S(x)\n r = x\nEnd Sub\nSet g = GetRef(\"S\") : Call (g) (7)", "r", "Integer:7"},
+        {"a = Array(1, 2)", "((a))(1) + (a)(0)", "Integer:3"},
+        {"Function F\n F = 1\nEnd Function\nFunction F\n F = 2\nEnd Function\nr = F", "r", "Integer:2"},
+        {"Dim r\nSub S\n r = 1\nEnd Sub\nS\nSub S\n r = 2\nEnd Sub\nS", "r", "Integer:2"},
+        {"Property = 3 : Property = Property + 1", "Property", "Integer:4"},
+        {"Dim Property : Property = \"p\"", "Property", "String:p"},
+        {"Sub S\n Dim Property : Property = 1 : r = Property\nEnd Sub\nDim r : S", "r", "Integer:1"},
+        {"Property Get P\nEnd Property", "0", "err:1048"},
+        {"Class C\n Public Property\nEnd Class\nSet o = New C : o.Property = 1", "o.Property", "Integer:1"},
     };
     expectAll(cases);
 }

@@ -91,15 +91,16 @@ namespace {
 
 // A name declared twice at the level of one block (variables, constants,
 // procedures, classes) is a compile error, found before anything of the
-// block is defined.
+// block is defined. A procedure defined again replaces the earlier one.
 void checkRedefinitions(const Block& b) {
     std::unordered_map<std::u16string, int, NoCaseHash, NoCaseEqual> seen;
-    auto declare = [&](const std::u16string& name, std::int32_t line, std::int32_t col) {
-        if (!seen.emplace(name, 0).second) throw CompileError{1041, line, col};
+    auto declare = [&](const std::u16string& name, std::int32_t line, std::int32_t col, int kind = 0) {
+        auto [it, fresh] = seen.emplace(name, kind);
+        if (!fresh && (kind == 0 || it->second != kind)) throw CompileError{1041, line, col};
     };
     for (const auto& d : b.globals) declare(d.name, d.line, d.col);
     for (const auto& c : b.consts) declare(c.name, c.line, c.col);
-    for (const auto& p : b.procs) declare(p->name, p->line, 1);
+    for (const auto& p : b.procs) declare(p->name, p->line, 1, 1);
     seen.clear();
     for (const auto& c : b.classes) declare(c->name, c->line, 1);
 }

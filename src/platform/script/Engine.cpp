@@ -9,6 +9,7 @@
 #include "platform/automation/VariantOps.h"
 #include "platform/script/Intrinsics.h"
 #include "platform/script/ScriptControl.h"
+#include "platform/script/runtime/Runtime.h"
 
 #include <pthread.h>
 
@@ -493,8 +494,8 @@ bool Engine::truth(const Variant& v) {
     case VarType::Empty: return false;
     case VarType::Integer: return v.integerValue() != 0;
     case VarType::Long: return v.longValue() != 0;
-    case VarType::Object: return letValue(v).toBool();
-    default: return v.toBool();
+    case VarType::Object: return truthOf(letValue(v));
+    default: return truthOf(v);
     }
 }
 
@@ -520,7 +521,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
                     Variant v = n.kind == Num::Double ? Variant(n.d)
                               : n.kind == Num::Long ? Variant(static_cast<std::int32_t>(n.i))
                                                     : Variant(static_cast<std::int16_t>(n.i));
-                    if (var.isObject() || var.isArray()) letInto(var, std::move(v));
+                    if (var.isArray()) letInto(var, std::move(v));
                     else var = std::move(v);
                     return Flow::Normal;
                 }
@@ -869,18 +870,11 @@ Variant Engine::indexInto(const Variant& v, std::span<Variant> idx) {
     fail(err::TypeMismatch);
 }
 
-// Let into a variable: a variable that holds an object passes the value to
-// the object's default property instead of dropping the object.
+// Let into a variable that holds an array: a locked one (For Each over it,
+// an element passed ByRef) cannot be replaced. A variable that holds an
+// object is a Variant like any other: the value replaces the object.
 void Engine::letIntoSlow(Variant& var, Variant&& value) {
     if (var.isArray() && var.arrayValue()->locks) fail(err::ArrayLocked);
-    if (var.isObject() && var.objectValue()) {
-        Ref<Dispatch> obj(var.objectValue());
-        Args args;
-        args.push_back(std::move(value));
-        obj->invoke(kDispidValue, kInvokePropertyPut, args);
-        checkClock();
-        return;
-    }
     var = std::move(value);
 }
 

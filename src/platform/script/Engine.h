@@ -231,11 +231,10 @@ private:
     Variant evalMember(const Expr& e, Frame& f);
     Variant* varRef(const Expr& e, Frame& f);   // variable of a bound name, or null
     void assign(const Expr& target, Variant value, bool isSet, Frame& f);
-    // Let and Set into a variable. Only a variable holding an object (its
-    // default property takes the value) or an array (it may be locked) needs
-    // more than a plain store.
+    // Let and Set into a variable. Only a variable holding an array (it may
+    // be locked) needs more than a plain store.
     void letInto(Variant& var, Variant&& value) {
-        if (var.isObject() || var.isArray()) letIntoSlow(var, std::move(value));
+        if (var.isArray()) letIntoSlow(var, std::move(value));
         else var = std::move(value);
     }
     void letIntoSlow(Variant& var, Variant&& value);

@@ -211,7 +211,8 @@ std::vector<Token> tokenize(std::u16string_view src) {
             if (i - s > 255) fail(1030, s);
             std::u16string_view word = src.substr(s, i - s);
             Kw kw = keywordOf(word);
-            if (kw == kwRem) {
+            // "o.Rem" names a member; anywhere else Rem starts a comment.
+            if (kw == kwRem && (out.empty() || out.back().type != Tok::Dot)) {
                 while (i < n && src[i] != u'\r' && src[i] != u'\n') ++i;
                 continue;
             }
@@ -275,6 +276,13 @@ std::vector<Token> tokenize(std::u16string_view src) {
             i += 1;
             if (src[i] == u'H' || src[i] == u'h') { base = 16; ++i; }
             else if (src[i] == u'O' || src[i] == u'o') ++i;
+            // "&hz" or "&other": no digit follows, so this is & before a name.
+            if (i > s + 1 && (i >= n || !(isDigit(src[i]) || (base == 16 && ((src[i] >= u'a' && src[i] <= u'f') ||
+                                                                          (src[i] >= u'A' && src[i] <= u'F')))))) {
+                i = s + 1;
+                push(Tok::Amp, s);
+                continue;
+            }
             unsigned long long v = 0;
             size_t digits = 0;
             while (i < n) {
@@ -344,7 +352,12 @@ std::vector<Token> tokenize(std::u16string_view src) {
         case u'\\': push(Tok::Backslash, s); break;
         case u'^': push(Tok::Caret, s); break;
         case u'&': push(Tok::Amp, s); break;
-        case u'=': push(Tok::Eq, s); break;
+        case u'=':
+            // "=>" and "=<" are written for >= and <=.
+            if (i < n && src[i] == u'>') { ++i; push(Tok::Ge, s); }
+            else if (i < n && src[i] == u'<') { ++i; push(Tok::Le, s); }
+            else push(Tok::Eq, s);
+            break;
         case u'<':
             if (i < n && src[i] == u'>') { ++i; push(Tok::Ne, s); }
             else if (i < n && src[i] == u'=') { ++i; push(Tok::Le, s); }

@@ -41,8 +41,21 @@ private:
     bool is(Tok k) const { return cur().type == k; }
     bool isKw(Kw k) const { return cur().type == Tok::Ident && cur().kw == k; }
     bool atEos() const {
-        return is(Tok::Newline) || is(Tok::End) ||
-               (singleLineIf_ > 0 && (isKw(kwElse) || isKw(kwElseIf)));
+        return is(Tok::Newline) || is(Tok::End) || atProcEnd() ||
+               (singleLineIf_ > 0 && (isKw(kwElse) || isKw(kwElseIf) || (isKw(kwEnd) && peek().kw == kwIf)));
+    }
+    // "End Sub", "End Function", "End Property" or "End Class": it may follow
+    // a statement on the same line ("Sub S() x = 1 End Sub").
+    bool atProcEnd() const {
+        if (!isKw(kwEnd) || peek().type != Tok::Ident) return false;
+        const Kw k = peek().kw;
+        return k == kwSub || k == kwFunction || k == kwProperty || k == kwClass;
+    }
+    // "Property Get", "Property Let" or "Property Set" starts a property;
+    // "Property" alone is an ordinary name.
+    bool atPropertyDef() const {
+        return isKw(kwProperty) && peek().type == Tok::Ident &&
+               (peek().kw == kwGet || peek().kw == kwLet || peek().kw == kwSet);
     }
     [[noreturn]] void fail(std::int32_t num) const { throw CompileError{num, cur().line, cur().col}; }
     [[noreturn]] void failAt(std::int32_t num, const Token& tk) const { throw CompileError{num, tk.line, tk.col}; }
@@ -263,8 +276,9 @@ ExprPtr Parser::postfix(bool) {
         } else if (is(Tok::LParen) && (e->kind == EK::Ident || e->kind == EK::Member) && !e->hasArgs) {
             e->hasArgs = true;
             argList(e->args);
-        } else if (is(Tok::LParen) && (e->kind == EK::Ident || e->kind == EK::Member || e->kind == EK::Me)) {
-            // a(1)(2): index or default member of the result
+        } else if (is(Tok::LParen) && (e->kind == EK::Ident || e->kind == EK::Member || e->kind == EK::Me ||
+                                       e->kind == EK::Paren)) {
+            // a(1)(2), (f)(x): index or default member of the result
             const Token& at = cur();
             auto m = make(EK::Member, at);
             m->a = std::move(e);
@@ -459,7 +473,7 @@ void Parser::topLevel() {
                 isDefault = true;
                 ++p_;
             }
-            if (isKw(kwSub) || isKw(kwFunction) || isKw(kwProperty)) {
+            if (isKw(kwSub) || isKw(kwFunction) || atPropertyDef()) {
                 if (isKw(kwProperty) && !class_) fail(1048);
                 procedure(isPublic, isDefault);
                 return;
@@ -470,7 +484,8 @@ void Parser::topLevel() {
             return;
         }
         case kwProperty:
-            fail(1048);
+            if (atPropertyDef()) fail(1048);
+            break;
         default:
             break;
         }
@@ -500,6 +515,7 @@ void Parser::procedure(bool isPublic, bool isDefault) {
     if (isDefault && pd->kind != ProcKind::PropGet && pd->kind != ProcKind::Function &&
         pd->kind != ProcKind::Sub) fail(1058);
     pd->name = identifier();
+    const bool headerParens = is(Tok::LParen);
     if (accept(Tok::LParen)) {
         if (!accept(Tok::RParen)) {
             for (;;) {
@@ -516,7 +532,8 @@ void Parser::procedure(bool isPublic, bool isDefault) {
         }
     }
     if ((pd->kind == ProcKind::PropLet || pd->kind == ProcKind::PropSet) && pd->params.empty()) fail(1054);
-    endOfStatement();
+    // The body may start on the header's line ("Sub S() x = 1 End Sub").
+    if (!headerParens) endOfStatement();
     ProcDef* saved = proc_;
     proc_ = pd.get();
     int savedLoops[2] = {loopDepth_[0], loopDepth_[1]};
@@ -535,7 +552,7 @@ void Parser::procedure(bool isPublic, bool isDefault) {
             endOfStatement();
             break;
         }
-        if (isKw(kwSub) || isKw(kwFunction) || isKw(kwClass) || isKw(kwProperty)) fail(1024);
+        if (isKw(kwSub) || isKw(kwFunction) || isKw(kwClass) || atPropertyDef()) fail(1024);
         if ((isKw(kwPublic) || isKw(kwPrivate))) fail(1024);
         statement(pd->body);
     }
@@ -572,7 +589,11 @@ void Parser::classDef() {
         if (tk.kw == kwDim) { ++p_; dimList(cd->fields, true); continue; }
         if (tk.kw == kwPublic || tk.kw == kwPrivate || tk.kw == kwSub || tk.kw == kwFunction ||
             tk.kw == kwProperty) {
-            if (tk.kw == kwProperty) { procedure(true, false); continue; }
+            if (tk.kw == kwProperty) {
+                if (!atPropertyDef()) fail(1024);
+                procedure(true, false);
+                continue;
+            }
             if (tk.kw == kwSub || tk.kw == kwFunction) { procedure(true, false); continue; }
             topLevel();
             continue;
@@ -604,10 +625,11 @@ void Parser::statementsUntilEol(StmtList& out, bool stopAtElse) {
         if (is(Tok::Newline)) { ++p_; continue; }
         if (stopAtElse && (isKw(kwElse) || isKw(kwElseIf))) return;
         if (isKw(kwEnd) && peek().type == Tok::Ident && peek().kw == kwIf) {
-            // "If a Then b : End If" on one line is accepted
+            // "If a Then b : End If" and "If a Then b Else c End If" on one line are accepted
             p_ += 2;
             return;
         }
+        if (atProcEnd()) return;
         statement(out);
     }
 }
@@ -726,7 +748,10 @@ void Parser::statement(StmtList& out) {
     case kwOption: fail(1042);
     case kwNext: fail(1055);
     case kwLoop: fail(1038);
-    case kwSub: case kwFunction: case kwClass: case kwProperty:
+    case kwProperty:
+        if (!atPropertyDef()) { assignOrCall(out, false); return; }
+        [[fallthrough]];
+    case kwSub: case kwFunction: case kwClass:
         if (proc_ || class_) fail(1024);
         topLevel();
         return;
@@ -891,7 +916,7 @@ void Parser::selectStatement(StmtList& out, const Token& at) {
             cc.items.push_back(std::move(item));
             if (!accept(Tok::Comma)) break;
         }
-        if (!is(Tok::Newline) && !is(Tok::End)) fail(1025);
+        // The first statement may follow the list without a colon ("Case 2  v = 1").
         cc.body = blockUntil({kwCase, kwEnd});
         s->cases.push_back(std::move(cc));
     }

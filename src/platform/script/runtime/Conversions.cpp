@@ -4,19 +4,45 @@
 #include "platform/automation/DateTime.h"
 #include "platform/automation/LocaleFormat.h"
 #include "platform/automation/NumberText.h"
+#include "platform/automation/Text.h"
 
 #include <cmath>
 
-namespace qz::script::fn {
+namespace qz::script {
 
-Variant CBool(std::span<Variant> a) { return Variant(a[0].toBool()); }
-Variant CByte(std::span<Variant> a) { return Variant(a[0].toByte()); }
+bool truthOf(const Variant& v) {
+    // "#TRUE#" and "#FALSE#" are the texts a Boolean is written as in files.
+    if (v.isString()) {
+        const std::u16string& s = v.stringValue();
+        if (equalsNoCase(s, u"#TRUE#")) return true;
+        if (equalsNoCase(s, u"#FALSE#")) return false;
+    }
+    return v.toBool();
+}
+
+namespace fn {
+
+Variant CBool(std::span<Variant> a) { return Variant(truthOf(a[0])); }
+Variant CByte(std::span<Variant> a) {
+    // True (-1) keeps its low byte: 255.
+    if (a[0].type() == qz::VarType::Boolean) return Variant(static_cast<std::uint8_t>(a[0].boolValue() ? 255 : 0));
+    return Variant(a[0].toByte());
+}
 Variant CInt(std::span<Variant> a) { return Variant(a[0].toInteger()); }
 Variant CLng(std::span<Variant> a) { return Variant(a[0].toLong()); }
 Variant CSng(std::span<Variant> a) { return Variant(a[0].toSingle()); }
 Variant CDbl(std::span<Variant> a) { return Variant(a[0].toDouble()); }
 Variant CCur(std::span<Variant> a) { return Variant::currency(a[0].toCurrency()); }
-Variant CDate(std::span<Variant> a) { return Variant::date(a[0].toDate()); }
+Variant CDate(std::span<Variant> a) {
+    // A text that is no date but a number is that serial day ("2": 1 Jan 1900).
+    double d;
+    if (a[0].isString() && !parseDate(a[0].stringValue(), currentLocale(), d) &&
+        parseNumber(a[0].stringValue(), currentLocale(), d)) {
+        if (!isValidDate(d)) throwRuntimeError(err::Overflow);
+        return Variant::date(d);
+    }
+    return Variant::date(a[0].toDate());
+}
 Variant CStr(std::span<Variant> a) { return Variant(a[0].toString()); }
 
 namespace {
@@ -169,4 +195,5 @@ Variant RGB(std::span<Variant> a) {
     return Variant(c[0] + c[1] * 256 + c[2] * 65536);
 }
 
-} // namespace qz::script::fn
+} // namespace fn
+} // namespace qz::script
