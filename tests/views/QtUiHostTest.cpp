@@ -25,6 +25,8 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <thread>
+#include <atomic>
 #include <unistd.h>
 
 using namespace qz;
@@ -269,4 +271,19 @@ TEST_F(QtHostFixture, ACancelledPrintDialogChangesNothing) {
     EXPECT_EQ(result.settings.copies, 3);
     EXPECT_EQ(result.settings.orientation, 2);
     EXPECT_EQ(result.settings.paperSize, 9);
+}
+
+TEST_F(QtHostFixture, AnotherThreadsQuestionIsAskedOnTheGuiThread) {
+    std::atomic<int> answer{0};
+    // The box's own loop runs on this thread; a timer inside it answers.
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Cancel)->click();
+    });
+    clicker.start(10);
+    std::thread worker([&] { answer = host.msgBox("Continue?", ui::vbOKCancel, "Worker"); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer != 0; }, 5000));
+    worker.join();
+    EXPECT_EQ(answer, ui::vbCancel);
 }

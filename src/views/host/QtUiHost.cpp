@@ -261,29 +261,32 @@ void QtUiHost::showModeless(ui::Form& form) {
 
 void QtUiHost::formClosed(const ui::Form& form) noexcept {
     try {
-        if (!onGuiThread()) {
+        if (onGuiThread()) {
+            dropView(&form);
+        } else if (QCoreApplication::instance()) {
             // Forms of other threads have no windows unless one was shown for
-            // them here; let the GUI thread look.
-            if (QCoreApplication::instance())
-                QMetaObject::invokeMethod(qApp, [this, f = &form] { formClosed(*f); },
-                                          Qt::QueuedConnection);
-            return;
-        }
-        const auto it = views_.find(&form);
-        if (it == views_.end()) return;
-        QPointer<FormView> view = it->second.view;
-        if (it->second.modal) {
-            // The modal loop ends; showModal forgets the window.
-            if (view && view->isVisible()) view->done(QDialog::Accepted);
-            return;
-        }
-        views_.erase(it);
-        if (view) {
-            view->hide();
-            view->deleteLater();
+            // them here; the GUI thread looks, by the form's address alone.
+            QMetaObject::invokeMethod(qApp, [this, key = &form] { dropView(key); },
+                                      Qt::QueuedConnection);
         }
     } catch (...) {
         // Nothing of this may reach the form's Hide.
+    }
+}
+
+void QtUiHost::dropView(const ui::Form* key) {
+    const auto it = views_.find(key);
+    if (it == views_.end()) return;
+    QPointer<FormView> view = it->second.view;
+    if (it->second.modal) {
+        // The modal loop ends; showModal forgets the window.
+        if (view && view->isVisible()) view->done(QDialog::Accepted);
+        return;
+    }
+    views_.erase(it);
+    if (view) {
+        view->hide();
+        view->deleteLater();
     }
 }
 

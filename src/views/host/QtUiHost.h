@@ -60,6 +60,8 @@ private:
     };
     // A new view of the form; fails when none is registered for its name.
     FormView* makeView(ui::Form& form);
+    // Lets the window of a form go (ends its modal loop, or closes it).
+    void dropView(const ui::Form* key);
 
     std::map<const ui::Form*, Entry> views_;
     QPointer<QWidget> help_;
