@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks the layering of the source tree.
 
-Qt may be included only below src/views and apps/studio (and by the tests of
-the views). A file of a layer may include headers of its own layer and of the
+Qt may be included only below src/views and apps/studio (and by the tests and
+benchmarks of the views). A file of a layer may include headers of its own layer and of the
 layers below it, never of a layer above. Layers, bottom up: the platform's
 parts (automation, system, ui, script, ado, word), resources, core (with
 core/forms), config, production, query, designer (with designer/forms),
@@ -20,7 +20,7 @@ LAYERS = [
     "platform/ado", "platform/word", "resources", "core", "config", "production",
     "query", "designer", "editors", "datasources", "views", "apps",
 ]
-QT_ALLOWED = ("src/views/", "apps/studio/", "tests/views/")
+QT_ALLOWED = ("src/views/", "apps/studio/", "tests/views/", "bench/views/")
 SOURCE_EXT = (".h", ".hpp", ".cpp", ".cc", ".c", ".inl")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')
 # Qt's headers: the module folders and the class headers (QWidget, QtCore, ...).
