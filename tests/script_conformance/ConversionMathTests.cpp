@@ -27,6 +27,20 @@ TEST(ConformConversions, BooleanTextsByteOfTrueAndNumericDates) {
     expectAll(cases);
 }
 
+// Round keeps a Boolean; the message box buttons, icons and answers are Longs.
+TEST(ConformMath, RoundOfBooleansAndMessageBoxConstants) {
+    const Case cases[] = {
+        {"", "Round(True)", "Boolean:True"},
+        {"", "Round(False, 2)", "Boolean:False"},
+        {"", "Round(True, -1)", "err:5"},
+        {"b = True", "Round(b) + 0", "Integer:-1"},
+        {"", "TypeName(vbOKOnly) & TypeName(vbYes) & TypeName(vbMsgBoxHelpButton)", "String:LongLongLong"},
+        {"", "VarType(vbCritical + vbYesNo)", "Integer:3"},
+        {"", "vbDefaultButton2", "Long:256"},
+    };
+    expectAll(cases);
+}
+
 TEST(ConformConversions, RoundingToEvenAndOverflow) {
     const Case cases[] = {
         {"", "CInt(2.5)", "Integer:2"},

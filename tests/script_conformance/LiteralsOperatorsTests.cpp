@@ -12,8 +12,15 @@ TEST(ConformLiterals, SubtypesOfNumberLiterals) {
         {"", "&H7FFF", "Integer:32767"},
         {"", "&HFFFF", "Integer:-1"},
         {"", "&H10000", "Long:65536"},
-        {"", "&HFFFFFFFF", "Long:-1"},
+        {"", "&HFFFFFFFF", "Integer:-1"},
         {"", "&H80000000", "Long:-2147483648"},
+        {"", "&H20&", "Integer:32"},
+        {"", "&HFFFFFFFE&", "Integer:-2"},
+        {"", "&HFFFF8000&", "Integer:-32768"},
+        {"", "&HFFFF7FFF&", "Long:-32769"},
+        {"", "&O177777", "Integer:-1"},
+        {"", "&O37777777776&", "Integer:-2"},
+        {"", "TypeName(&H7FFF&) & TypeName(-&H1&)", "String:IntegerInteger"},
         {"", "&O777", "Integer:511"},
         {"", "32767", "Integer:32767"},
         {"", "32768", "Long:32768"},
@@ -186,7 +193,8 @@ TEST(ConformOperators, ComparisonsOfStringsAndNumbers) {
 // Long hex with a suffix, Double overflow, exponents, two-digit years.
 TEST(ConformLiterals, LongHexSmallExponentsAndShortYears) {
     const Case cases[] = {
-        {"", "&HFFFFFFFF&", "Long:-1"},
+        {"", "&HFFFFFFFF&", "Integer:-1"},
+        {"", "&H0001FFFF&", "Long:131071"},
         {"", "1.5E+300 * 1E10", "err:6"},
         {"", "1e-3", "Double:0.001"},
         {"", "#1/2/03#", "Date:2003-01-02"},

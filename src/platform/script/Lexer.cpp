@@ -302,14 +302,12 @@ std::vector<Token> tokenize(std::u16string_view src) {
             bool forceLong = false;
             if (i < n && src[i] == u'&') { forceLong = true; ++i; }
             Token& tk = push(Tok::Integer, s);
-            // Up to 16 bits: an Integer, with the top bit as sign; otherwise a Long.
-            if (!forceLong && v <= 0xFFFF) {
-                tk.ival = static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
-                tk.isLong = false;
-            } else {
-                tk.ival = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
-                tk.isLong = true;
-            }
+            // Up to four digits the top bit of 16 is the sign, otherwise that
+            // of 32 ("&hFFFF" is -1, "&hFFFF&" 65535); a value that fits an
+            // Integer is one whatever its spelling ("&h20&", "&hFFFFFFFE").
+            tk.ival = !forceLong && v <= 0xFFFF ? static_cast<std::int16_t>(static_cast<std::uint16_t>(v))
+                                                : static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+            tk.isLong = tk.ival < -32768 || tk.ival > 32767;
             continue;
         }
         if (c == u'"') {

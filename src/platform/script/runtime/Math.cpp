@@ -132,6 +132,7 @@ Variant Round(std::span<Variant> a) {
     Variant v = valueOf(a[0]);
     std::int32_t digits = longArg(a, 1, 0);
     if (digits < 0) throwRuntimeError(err::InvalidCall);
+    if (v.type() == qz::VarType::Boolean) return v;  // a Boolean is whole already, and stays one
     return roundKeepingSubtype(v, [digits](double d) { return roundDigits(d, digits); },
                                [digits](std::int64_t c) {
                                    if (digits >= 4) return c;
