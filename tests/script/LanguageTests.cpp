@@ -69,7 +69,7 @@ TEST(ScriptLexical, BadTokensAreCompileErrors) {
 
 TEST(ScriptOperators, PrecedenceAndAssociativity) {
     Script s;
-    EXPECT_EQ(s.num("-2 ^ 2"), -4);
+    EXPECT_EQ(s.num("-2 ^ 2"), 4);      // the sign binds tighter than ^
     EXPECT_EQ(s.num("2 ^ -1"), 0.5);
     EXPECT_EQ(s.num("2 ^ 3 ^ 2"), 64);
     EXPECT_EQ(s.num("2 + 3 * 4"), 14);

@@ -185,7 +185,9 @@ TEST(ConformOperators, ComparisonsOfStringsAndNumbers) {
         {"", "Nothing Is Nothing", "Boolean:True"},
         {"", R"(2 + 3 & 4)", "String:54"},
         {"", R"("1" & 1 + 1)", "String:12"},
-        {"", "-2 ^ 2", "Double:-4"},
+        {"", "-2 ^ 2", "Double:4"},
+        {"x = 3", "-x ^ 2 & \",\" & 2 ^ -x & \",\" & - 2 ^ 3 ^ 2 & \",\" & 1 - 2 ^ 2", "String:9,0.125,64,-3"},
+        {"x = 2", "(-x) ^ 2 = -x ^ 2", "Boolean:True"},
     };
     expectAll(cases);
 }
@@ -376,7 +378,7 @@ TEST(ConformOperators, PrecedenceOfLogicalAndArithmeticOperators) {
         {"", "1 Or 2 And 0", "Integer:1"},
         {"", "Not 0 And 0", "Integer:0"},
         {"", "Not 2 > 1", "Boolean:False"},
-        {"", "-1 ^ 2", "Double:-1"},
+        {"", "-1 ^ 2", "Double:1"},
         {"", "2 ^ -2", "Double:0.25"},
         {"", "- - 1", "Integer:1"},
         {"", "5 - -3", "Integer:8"},

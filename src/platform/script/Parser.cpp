@@ -170,7 +170,7 @@ ExprPtr Parser::notLevel() {
 // The arithmetic levels, loosest first: & (between comparison and + -),
 // + -, Mod, \, * /; each is left-associative.
 ExprPtr Parser::arithLevel(int level) {
-    if (level >= 5) return unaryLevel();
+    if (level >= 5) return powLevel();
     ExprPtr a = arithLevel(level + 1);
     for (Op op; arithOp(level, op);) {
         const Token& at = t_[p_++];
@@ -211,6 +211,7 @@ ExprPtr Parser::compareLevel() {
     }
 }
 
+// A sign binds tighter than ^ on either side: -2 ^ 2 is 4, 2 ^ -1 is 0.5.
 ExprPtr Parser::unaryLevel() {
     if (is(Tok::Minus)) {
         Nest n(*this);
@@ -221,28 +222,14 @@ ExprPtr Parser::unaryLevel() {
         return e;
     }
     if (is(Tok::Plus)) { Nest n(*this); ++p_; return unaryLevel(); }
-    return powLevel();
+    return postfix(false);
 }
 
 ExprPtr Parser::powLevel() {
-    ExprPtr a = postfix(false);
+    ExprPtr a = unaryLevel();
     while (is(Tok::Caret)) {
         const Token& at = t_[p_++];
-        ExprPtr b;
-        if (is(Tok::Minus) || is(Tok::Plus)) {
-            Nest n(*this);
-            const Token& m = t_[p_++];
-            if (m.type == Tok::Minus) {
-                b = make(EK::Unary, m);
-                b->op = Op::Neg;
-                b->a = postfix(false);
-            } else {
-                b = postfix(false);
-            }
-        } else {
-            b = postfix(false);
-        }
-        a = binary(Op::Pow, std::move(a), std::move(b), at);
+        a = binary(Op::Pow, std::move(a), unaryLevel(), at);
     }
     return a;
 }
