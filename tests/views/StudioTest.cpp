@@ -9,6 +9,7 @@
 #include "production/TestFiles.h"
 
 #include <QTabWidget>
+#include <QTextBlock>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -98,4 +99,23 @@ TEST(Studio, ABadFileLeavesTheOpenDocumentsAsTheyWere) {
     EXPECT_FALSE(s.window.openFile(QString::fromStdString(dir.path() + "/missing.rtf")));
     EXPECT_EQ(s.app.GetDocuments().Count(), 1);
     EXPECT_EQ(s.window.findChild<QTabWidget*>("documents")->count(), 1);
+}
+
+TEST(Studio, ALargeDocumentIsDrawnInPartsAndEditableMeanwhile) {
+    // Enough paragraphs for several parts.
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    std::string line(180, 'a');
+    for (int p = 0; p < 3000; ++p) doc.GetSelection().TypeText(line + std::to_string(p) + "\r");
+    const long size = static_cast<long>(doc.MainStory().size());
+    doc.GetSelection().SetRange(0, 0);
+    views::DocumentView view(doc);
+    ASSERT_LT(view.blockCount(), 3001);  // the first part only
+    view.typeText("Z");                   // typing while the rest is drawn
+    view.finishRendering();
+    EXPECT_EQ(view.blockCount(), view.document()->blockCount());
+    // The view's last place is before the last paragraph mark, one further on for the Z.
+    EXPECT_EQ(view.modelPosition(view.document()->characterCount() - 1), size);
+    EXPECT_EQ(view.document()->findBlockByNumber(2999).text().toStdString(), line + "2999");
+    EXPECT_EQ(view.document()->begin().text().toStdString(), "Z" + line + "0");
 }

@@ -15,6 +15,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextTable>
+#include <QTimer>
 
 #include <algorithm>
 #include <unordered_map>
@@ -78,21 +79,39 @@ QTextBlockFormat blockFormat(std::string_view props) {
     return f;
 }
 
-// The keyword of a field's code and where its code starts and ends.
+// The start of a field's code as the view needs it: the keyword (upper
+// case), the words after it up to the first nested field, and where its code
+// ends. Only the first words are read: a code can be long.
 struct FieldCode {
-    long codeStart, codeEnd;  // the atoms between the begin and end characters
-    std::string text;         // the code as text
-    std::string keyword;      // upper case
+    long codeEnd;               // the end character
+    std::string keyword;
+    std::vector<long> wordEnds; // after each word (keyword first), blanks after it included
+    std::string head;           // the words read, as text
 };
 
 FieldCode fieldCode(const word::Document& doc, const word::Story& story, long begin) {
     FieldCode c;
-    c.codeStart = begin + 1;
     c.codeEnd = word::MatchingFieldEnd(story, begin);
     if (c.codeEnd < 0) c.codeEnd = static_cast<long>(story.size());
-    c.text = word::StoryText(doc, story, c.codeStart, c.codeEnd);
-    const std::string_view t = trimSpaces(c.text);
-    c.keyword = toUpperAscii(t.substr(0, t.find_first_of(" \t\r")));
+    long p = begin + 1;
+    auto blank = [&](long q) {
+        const Atom& a = story[static_cast<std::size_t>(q)];
+        return a.Kind() == AtomKind::Char && (a.value == ' ' || a.value == '\t');
+    };
+    while (p < c.codeEnd && blank(p)) ++p;
+    // Three words are enough: SYMBOL's number, MACROBUTTON's macro name.
+    for (int words = 0; words < 3 && p < c.codeEnd; ++words) {
+        while (p < c.codeEnd && !blank(p) && story[static_cast<std::size_t>(p)].Kind() == AtomKind::Char) {
+            appendUtf8(c.head, story[static_cast<std::size_t>(p)].value);
+            ++p;
+        }
+        if (words == 0) c.keyword = toUpperAscii(c.head);
+        while (p < c.codeEnd && blank(p)) ++p;
+        c.wordEnds.push_back(p);
+        if (p < c.codeEnd && story[static_cast<std::size_t>(p)].Kind() != AtomKind::Char) break;
+        c.head += ' ';
+    }
+    (void)doc;
     return c;
 }
 
@@ -194,14 +213,66 @@ DocumentView::DocumentView(word::Document& doc, QWidget* parent) : QTextEdit(par
 
 void DocumentView::renderAll() {
     rendering_ = true;
+    ++generation_;
     const int scroll = verticalScrollBar()->value();
     document()->clear();
     blocks_.clear();
     QTextCursor cursor(document());
-    renderRange(0, static_cast<long>(doc_.MainStory().size()), cursor, blocks_);
+    // One edit block: the document is laid out once, not after each run.
+    cursor.beginEditBlock();
+    renderedTo_ = chunkEnd(0);
+    renderRange(0, renderedTo_, cursor, blocks_);
+    cursor.endEditBlock();
     rendering_ = false;
     pushSelection();
     verticalScrollBar()->setValue(scroll);
+    scheduleRest();
+}
+
+long DocumentView::chunkEnd(long from) const {
+    // A large document is drawn in parts, each ending with a paragraph mark
+    // outside any table, so that the first screen shows at once.
+    constexpr long kChunk = 200'000;
+    const word::Story& story = doc_.MainStory();
+    const long n = static_cast<long>(story.size());
+    for (long p = from + kChunk; p < n; ++p) {
+        const Atom& a = story[static_cast<std::size_t>(p)];
+        if (a.Kind() != AtomKind::ParaEnd) continue;
+        const word::ParaEndInfo& info = doc_.ParaEnd(a.value);
+        if (info.word == "par" && info.row.empty()) return p + 1;
+    }
+    return n;
+}
+
+void DocumentView::scheduleRest() {
+    if (renderedTo_ >= static_cast<long>(doc_.MainStory().size())) return;
+    const unsigned generation = generation_;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (generation != generation_) return;  // drawn again from the start since
+        renderMore();
+        scheduleRest();
+    });
+}
+
+void DocumentView::renderMore() {
+    const long n = static_cast<long>(doc_.MainStory().size());
+    if (renderedTo_ >= n) return;
+    rendering_ = true;
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    // The part drawn so far ends with a paragraph mark: the next paragraph
+    // starts a block of its own.
+    cursor.insertBlock();
+    const long to = chunkEnd(renderedTo_);
+    renderRange(renderedTo_, to, cursor, blocks_);
+    renderedTo_ = to;
+    cursor.endEditBlock();
+    rendering_ = false;
+}
+
+void DocumentView::finishRendering() {
+    while (renderedTo_ < static_cast<long>(doc_.MainStory().size())) renderMore();
 }
 
 void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out) {
@@ -248,31 +319,31 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
     };
     (void)first;
 
-    QString run;
+    // Characters gather in a run of one format; a run goes to the document
+    // in one insertion.
+    std::u16string run;
     std::uint32_t runFmt = 0;
-    long runStart = 0;
     auto flush = [&] {
-        if (run.isEmpty()) return;
-        cursor.insertText(run, charFormat(runFmt));
+        if (run.empty()) return;
+        cursor.insertText(QString::fromUtf16(run.data(), static_cast<qsizetype>(run.size())), charFormat(runFmt));
         viewLen += static_cast<int>(run.size());
         run.clear();
     };
     auto addChar = [&](char32_t c, std::uint32_t fmt, long pos) {
-        if (!run.isEmpty() && fmt != runFmt) flush();
-        if (run.isEmpty()) {
+        if (fmt != runFmt) {
+            flush();
             runFmt = fmt;
-            runStart = pos;
         }
-        (void)runStart;
+        const int rel = static_cast<int>(pos - block.start);
         if (c == 0x0B) c = 0x2028;  // a line break inside the paragraph
         if (c > 0xFFFF) {
-            run += QChar::highSurrogate(c);
-            run += QChar::lowSurrogate(c);
-            block.map.push_back(static_cast<int>(pos - block.start));
+            run += static_cast<char16_t>(0xD7C0 + (c >> 10));
+            run += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            block.map.push_back(rel);
         } else {
-            run += QChar(static_cast<char16_t>(c));
+            run += static_cast<char16_t>(c);
         }
-        block.map.push_back(static_cast<int>(pos - block.start));
+        block.map.push_back(rel);
     };
 
     // Tables: a paragraph that ends with a cell mark starts a table row. The
@@ -342,10 +413,15 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
                 addChar(U'\u2500', a.fmt, i);
                 for (int k = 0; k < 39; ++k) addChar(U'\u2500', a.fmt, i + 1);
                 flush();
-            } else {
-                addChar(a.value, a.fmt, i);
+                ++i;
+                break;
             }
-            ++i;
+            // The common case: plain characters, many in a row.
+            for (; i < to; ++i) {
+                const Atom& c = story[static_cast<std::size_t>(i)];
+                if (c.Kind() != AtomKind::Char || c.value == 0x0C) break;
+                addChar(c.value, c.fmt, i);
+            }
             break;
         case AtomKind::Symbol:
             flush();
@@ -405,26 +481,11 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
             const long after = std::min(to, code.codeEnd + 1);
             if (code.keyword == "MACROBUTTON") {
                 // The display text: what follows the macro's name.
-                std::size_t k = code.text.find_first_not_of(" \t");
-                k = code.text.find_first_of(" \t", k);           // after MACROBUTTON
-                k = code.text.find_first_not_of(" \t", k);       // the macro name
-                k = k == std::string::npos ? k : code.text.find_first_of(" \t", k);
-                long p = code.codeStart;
-                // Text offsets are UTF-8 bytes; walk atoms until that many bytes.
-                std::size_t bytes = 0;
-                const std::size_t want = k == std::string::npos ? code.text.size() : k + 1;
-                while (p < code.codeEnd && bytes < want) {
-                    std::string one;
-                    appendUtf8(one, word::AtomChar(doc_, story[static_cast<std::size_t>(p)]));
-                    if (story[static_cast<std::size_t>(p)].Kind() == AtomKind::FieldBegin) break;
-                    bytes += one.size();
-                    ++p;
-                }
+                i = code.wordEnds.size() > 1 ? code.wordEnds[1] : code.codeEnd;
                 macroEnds.push_back(code.codeEnd);
-                i = p;
                 break;
             }
-            if (code.keyword == "SYMBOL") put(symbolGlyph(code.text), charFormat(a.fmt), i);
+            if (code.keyword == "SYMBOL") put(symbolGlyph(code.head), charFormat(a.fmt), i);
             else if (code.keyword != "SET")
                 put(plainOfRtf(doc_.FieldInfoAt(a.value).result), charFormat(a.fmt), i);
             i = after;
@@ -567,10 +628,14 @@ void DocumentView::rerender(long start, long end, long delta) {
     const QTextBlock last = document()->findBlockByNumber(static_cast<int>(j));
     cursor.setPosition(first.position());
     cursor.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+    QTextCursor group(document());
+    group.beginEditBlock();
     cursor.removeSelectedText();
     std::vector<Block> fresh;
     renderRange(oldFrom, newTo, cursor, fresh);
+    group.endEditBlock();
     for (std::size_t k = j + 1; k < blocks_.size(); ++k) blocks_[k].start += delta;
+    renderedTo_ += delta;
     blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i), blocks_.begin() + static_cast<std::ptrdiff_t>(j + 1));
     blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(i), std::make_move_iterator(fresh.begin()),
                    std::make_move_iterator(fresh.end()));

@@ -31,6 +31,9 @@ public:
     // field-code view was switched) and puts the cursor on the model's
     // selection.
     void renderAll();
+    // A large document is drawn in parts: the first at once, the rest while
+    // the program is idle. This draws what is left now.
+    void finishRendering();
     // The model position of a view position, and back (a model position in
     // a hidden part maps to the next visible place).
     long modelPosition(int viewPos) const;
@@ -96,8 +99,14 @@ private:
     // Replaces the selection's atoms' character formats.
     void changeCharFormat(const std::function<void(word::CharFormat&)>& change);
 
+    long chunkEnd(long from) const;
+    void renderMore();
+    void scheduleRest();
+
     word::Document& doc_;
     std::vector<Block> blocks_;
+    long renderedTo_ = 0;       // model position up to which blocks exist
+    unsigned generation_ = 0;   // drawings from the start so far
     bool rendering_ = false;
 };
 
