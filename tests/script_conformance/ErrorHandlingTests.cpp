@@ -27,6 +27,68 @@ TEST(ConformErrors, ResumeNextContinuation) {
     expectAll(cases);
 }
 
+// Under Resume Next an error in the head of a loop, a Select, a Case or a
+// With goes on into its block; a For or For Each whose head failed then
+// meets 92 or 451 at its Next. Without Resume Next the error stops the code.
+TEST(ConformErrors, ResumeNextIntoBlocksWhoseHeadFailed) {
+    const std::string rn = "On Error Resume Next\n";
+    const Case cases[] = {
+        {rn + "For i = 1 To 1 / 0\n n = n + 1\nNext\ne = Err.Number", "n & e & IsEmpty(i)", "String:192True"},
+        {rn + "For i = 1 To 3 Step \"x\"\n n = n + 1\nNext\ne = Err.Number", "n & e", "String:192"},
+        {rn + "For i = Null To 3\n n = n + 1\nNext\ne = Err.Number", "n & e", "String:192"},
+        {rn + "For i = 1 To 1 / 0\n n = n + 1\n Exit For\nNext\ne = Err.Number", "n & e", "String:111"},
+        {rn + "For Each x In 5\n n = n + 1\nNext\ne = Err.Number", "n & e", "String:1451"},
+        {rn + "For Each x In Nothing\n n = n + 1\nNext\ne = Err.Number", "n & e", "String:1451"},
+        {rn + "For Each x In Array(1 / 0)\n n = n + 1\nNext\ne = Err.Number", "n & e", "String:1451"},
+        {rn + "Do While 1 / 0\n n = n + 1\n If n = 3 Then Exit Do\nLoop\ne = Err.Number", "n & e", "String:311"},
+        {rn + "Do Until 1 / 0\n n = n + 1\n If n = 2 Then Exit Do\nLoop", "n", "Integer:2"},
+        {rn + "Do\n n = n + 1\nLoop While 1 / 0\ne = Err.Number", "n & e", "String:111"},
+        {rn + "Do\n n = n + 1\nLoop Until CLng(\"x\")\ne = Err.Number", "n & e", "String:113"},
+        {rn + "For k = 1 To 1\n While 1 / 0\n  n = n + 1\n  If n = 3 Then Exit For\n Wend\nNext", "n", "Integer:3"},
+        {rn + "Select Case 1 / 0\nCase 5\n r = \"five\"\nCase Else\n r = \"else\"\nEnd Select\ne = Err.Number", "r & e", "String:five11"},
+        {rn + "Select Case 2\nCase 1, 1 / 0\n r = \"first\"\nCase 2\n r = \"two\"\nEnd Select", "r", "String:first"},
+        {rn + "Select Case 2\nCase 2\n r = \"two\"\nCase 1 / 0\n r = \"bad\"\nEnd Select\ne = Err.Number", "r & e", "String:two0"},
+        {rn + "With 1 / 0\n r = Err.Number\n .x = 1\n q = Err.Number\nEnd With", "r & q", "String:11424"},
+        {"Select Case 1 / 0\nCase Else\n r = 1\nEnd Select", "r", "err:11"},
+        {"For i = 1 To 1 / 0\nNext", "0", "err:11"},
+        {"Do While 1 / 0\nLoop", "0", "err:11"},
+        {"For Each x In 5\nNext", "0", "err:451"},
+    };
+    expectAll(cases);
+}
+
+// With needs an object (Nothing passes); ".x" outside any With is 505.
+TEST(ConformErrors, WithOnValuesAndUnqualifiedMembers) {
+    const Case cases[] = {
+        {"With 5\nEnd With", "0", "err:424"},
+        {"s = \"x\"\nWith s\nEnd With", "0", "err:424"},
+        {"With Nothing\n r = 1\nEnd With", "r", "Integer:1"},
+        {"With Nothing\n r = .x\nEnd With", "0", "err:424"},
+        {"On Error Resume Next\nWith Array(1)\n r = Err.Number\nEnd With", "r", "Long:424"},
+        {"x = .y", "0", "err:505"},
+        {".y = 1", "0", "err:505"},
+        {"Sub S\n .y = 2\nEnd Sub\nSet d = CreateObject(\"Scripting.Dictionary\")\nWith d\n S\nEnd With", "0", "err:505"},
+        {"On Error Resume Next\nCall .z(1)\nr = Err.Number", "r", "Long:505"},
+    };
+    expectAll(cases);
+}
+
+// A conversion function called as a statement raises 458; New RegExp makes
+// the built-in even beside a script class of that name.
+TEST(ConformErrors, ConversionsAsStatementsAndBuiltInClassNames) {
+    const Case cases[] = {
+        {"Call CLng(5)", "0", "err:458"},
+        {"CStr 1", "0", "err:458"},
+        {"Call CBool(1)", "0", "err:458"},
+        {"Call CDate(\"x\")", "0", "err:13"},
+        {"On Error Resume Next\nCall CInt(1)\nr = Err.Number", "r", "Long:458"},
+        {"Call Len(\"ab\")", "1", "Integer:1"},
+        {"Class RegExp\n Public p\nEnd Class\nSet r = New RegExp", "TypeName(r)", "String:IRegExp2"},
+        {"Class regexp\n Public p\nEnd Class\nSet r = New RegExp : r.Pattern = \"b\"", "r.Test(\"abc\")", "Boolean:True"},
+    };
+    expectAll(cases);
+}
+
 TEST(ConformErrors, ErrRaise) {
     const Case cases[] = {
         {"On Error Resume Next\nErr.Raise 1000, \"src\", \"desc\"", "Err.Source & \"|\" & Err.Description",

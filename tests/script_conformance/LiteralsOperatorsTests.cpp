@@ -242,7 +242,7 @@ TEST(ConformOperators, ComparisonsAcrossSubtypes) {
         {"", "#1/1/2000# = 36526", "Boolean:True"},
         {"", "True = -1", "Boolean:True"},
         {"", "True = 1", "Boolean:False"},
-        {"", "CSng(0.1) = 0.1", "Boolean:False"},
+        {"", "CSng(0.1) = 0.1", "Boolean:True"},   // at Single precision
         {"", "\"\" < \"a\"", "Boolean:True"},
         {"", "1 < Null", "Null"},
         {"a = 0 : b = Empty", "a = b", "Boolean:True"},
@@ -419,6 +419,27 @@ TEST(ConformLexical, AmpersandBeforeNamesAndReversedComparisons) {
         {"Class C\n Public [rem]\nEnd Class\nSet o = New C\nWith o\n .rem = 3\nEnd With", "o.rem", "Integer:3"},
         {"x = 1 : Rem x = 2", "x", "Integer:1"},
         {"", "&h", "err:1023"},
+    };
+    expectAll(cases);
+}
+
+// A Single meets a Double at Single precision; a string is never equal to a
+// Boolean (it is the greater), literal or not.
+TEST(ConformOperators, SinglesAgainstDoublesAndTextAgainstBooleans) {
+    const Case cases[] = {
+        {"", "CSng(0.3) = 0.3", "Boolean:True"},
+        {"x = 0.1 : y = CSng(0.1)", "(x = y) & (y <> x) & (x < y)", "String:TrueFalseFalse"},
+        {"", "CSng(0.3) = CDbl(0.3) + 1E-9", "Boolean:True"},
+        {"", "CSng(0.3) < 0.31", "Boolean:True"},
+        {"", "CSng(0.5) = 0.5", "Boolean:True"},
+        {"", "\"True\" = True", "Boolean:False"},
+        {"", "True = \"True\"", "Boolean:False"},
+        {"", "\"-1\" = True", "Boolean:False"},
+        {"", "\"True\" <> True", "Boolean:True"},
+        {"", "\"False\" > False", "Boolean:True"},
+        {"s = \"True\" : b = True", "s = b", "Boolean:False"},
+        {"Select Case \"True\"\nCase True\n r = 1\nCase Else\n r = 2\nEnd Select", "r", "Integer:2"},
+        {"", "\"1\" = 1", "Boolean:True"},
     };
     expectAll(cases);
 }

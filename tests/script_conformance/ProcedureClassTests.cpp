@@ -424,6 +424,31 @@ TEST(ConformControlFlow, StatementsOnOneLineThatCompile) {
     expectAll(cases);
 }
 
+// For Each over a collection run to its end leaves its variable Empty (an
+// array leaves the last element); a never-sized dynamic array runs no time;
+// ReDim of a fixed array is 10 before its bounds are looked at; a
+// module-level Dim makes its arrays when it runs.
+TEST(ConformControlFlow, LoopVariablesAfterLoopsAndArraysMadeByDim) {
+    const std::string dict = "Set d = CreateObject(\"Scripting.Dictionary\") : d.Add \"a\", 1 : d.Add \"b\", 2\n";
+    const Case cases[] = {
+        {dict + "For Each k In d\n n = n + 1\nNext", "IsEmpty(k) & n", "String:True2"},
+        {dict + "For Each k In d\n If k = \"a\" Then Exit For\nNext", "k", "String:a"},
+        {dict + "Sub S\n For Each k In d.Keys\n Next\n r = k\nEnd Sub\nDim r : S", "r", "String:b"},
+        {"For Each x In Array(1, 2)\nNext", "x", "Integer:2"},
+        {"Dim a()\nFor Each x In a\n n = n + 1\nNext", "IsEmpty(n) & IsEmpty(x)", "String:TrueTrue"},
+        {"Dim a() : ReDim a(1) : Erase a\nFor Each x In a\n n = n + 1\nNext", "IsEmpty(n)", "Boolean:True"},
+        {"Dim a(2)\nReDim a(\"x\")", "0", "err:10"},
+        {"Dim a(2)\nReDim a(2)", "0", "err:10"},
+        {"Sub S\n Dim b(1)\n ReDim Preserve b(-5)\nEnd Sub\nS", "0", "err:10"},
+        {"r = IsEmpty(a) & IsArray(a)\nDim a(2)", "r & UBound(a)", "String:TrueFalse2"},
+        {"r = TypeName(p)\nPublic p(1, 1), q()\nPrivate z(3)", "r & UBound(p, 2) & UBound(z) & IsArray(q)", "String:Empty13True"},
+        {"Sub S\n r = IsEmpty(g)\nEnd Sub\nDim r : S\nDim g(1) : g(1) = 5", "r & g(1)", "String:True5"},
+        {"Dim a(1) : a(0) = 7\nDim b\nExecuteGlobal \"Dim a(3)\"", "UBound(a) & IsEmpty(a(0))", "String:3True"},
+        {"Sub S\n Execute \"Dim q(2)\" : r = UBound(q)\nEnd Sub\nDim r : S", "r", "Long:2"},
+    };
+    expectAll(cases);
+}
+
 // With keeps its object after the variable is cleared; ReDim of an array being iterated is refused; ByVal arrays are copies.
 TEST(ConformClasses, WithHoldsItsObjectAndArraysLockedWhileIterated) {
     const Case cases[] = {

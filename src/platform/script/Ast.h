@@ -98,7 +98,7 @@ enum class SK : std::uint8_t {
     Assign,      // target = value (Let)
     Set,         // Set target = value
     Call,        // a call statement (expr is Ident / Member with args)
-    Dim,         // array dimensions of Dim, allocated at entry
+    Dim,         // arrays of a module-level Dim, made when it runs (redims: name, bounds)
     ReDim,
     Erase,
     If,

@@ -199,25 +199,14 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
         moduleScope.dynBase = caller->proc->frameSize;
     }
     for (auto& d : b->globals) {
+        // Arrays are made by the Dim statement when it runs.
         if (moduleScope.dyn) {
-            Variant* var;
-            if (auto it = moduleScope.locals.find(d.name); it != moduleScope.locals.end()) {
-                var = it->second < moduleScope.dynBase ? caller->ref[it->second]
-                                                       : &moduleScope.dyn->values[static_cast<std::size_t>(it->second - moduleScope.dynBase)];
-            } else {
-                std::int32_t n = moduleScope.dyn->add(d.name);
-                moduleScope.locals[d.name] = moduleScope.dynBase + n;
-                var = &moduleScope.dyn->values.back();
-            }
-            if (!d.dims.empty()) *var = Variant(makeArray(d.dims, true));
-            else if (d.isArray) *var = Variant(makeArray({}, false));
+            if (!moduleScope.locals.count(d.name))
+                moduleScope.locals[d.name] = moduleScope.dynBase + moduleScope.dyn->add(d.name);
             continue;
         }
         auto it = names_.find(d.name);
-        std::int32_t slot = (it != names_.end() && it->second.kind == GlobalName::Var)
-                                ? it->second.slot : newGlobal(d.name, GlobalName::Var);
-        if (!d.dims.empty()) globals_[slot] = Variant(makeArray(d.dims, true));
-        else if (d.isArray) globals_[slot] = Variant(makeArray({}, false));
+        if (it == names_.end() || it->second.kind != GlobalName::Var) newGlobal(d.name, GlobalName::Var);
     }
     // Constants
     Frame mf;
@@ -311,6 +300,7 @@ void Engine::bindStmt(Stmt& s, Scope& sc) {
         break;
     case SK::ReDim:
     case SK::Erase:
+    case SK::Dim:
         for (auto& r : s.redims) {
             bindName(*r.target, sc, true);
             for (auto& d : r.dims) bindExpr(*d, sc);

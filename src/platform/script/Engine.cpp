@@ -29,6 +29,7 @@ namespace {
 constexpr std::size_t kValueStack = 1u << 16;   // variables of all active frames
 constexpr int kMaxDepth = 3000;                  // nested procedure calls
 constexpr std::size_t kMaxStringLength = std::size_t(1) << 28;  // UTF-16 code units built by &
+constexpr std::int32_t kUnqualifiedReference = 505;  // ".member" outside any With
 
 [[noreturn]] void fail(std::int32_t n) { throwRuntimeError(n); }
 
@@ -61,6 +62,31 @@ ops::Relation relationOf(Op op) {
     case Op::Ge: return ops::Relation::Ge;
     default: return ops::Relation::Eq;
     }
+}
+
+// A comparison by the language's rules: those of ops::relate, except that
+// a Single meets a Double at Single precision (CSng(0.3) = 0.3) and that a
+// string never equals a Boolean (it is the greater, as against a number).
+Variant compareValues(Op op, const Variant& a, const Variant& b, std::uint8_t literalFlags) {
+    const VarType ta = a.type(), tb = b.type();
+    if ((ta == VarType::Single && tb == VarType::Double) || (ta == VarType::Double && tb == VarType::Single)) {
+        const float x = ta == VarType::Single ? a.singleValue() : static_cast<float>(a.doubleValue());
+        const float y = tb == VarType::Single ? b.singleValue() : static_cast<float>(b.doubleValue());
+        if (x == x && y == y) return Variant(holds(op, x, y));
+    }
+    if ((ta == VarType::String && tb == VarType::Boolean) || (ta == VarType::Boolean && tb == VarType::String))
+        return Variant(holds(op, ta == VarType::String ? 1 : 0, ta == VarType::String ? 0 : 1));
+    return ops::relate(relationOf(op), a, b, ops::CompareMode::Binary, literalFlags);
+}
+
+// CBool, CByte, CCur, CDate, CDbl, CInt, CLng, CSng, CStr: called as a
+// statement they raise 458 (their value cannot be dropped).
+bool isConversion(std::u16string_view name) {
+    static constexpr std::u16string_view kNames[] = {u"CBool", u"CByte", u"CCur", u"CDate", u"CDbl",
+                                                     u"CInt", u"CLng", u"CSng", u"CStr"};
+    for (auto n : kNames)
+        if (equalsNoCase(name, n)) return true;
+    return false;
 }
 
 Variant typedInt(std::int64_t x, bool allowInteger) {
@@ -207,7 +233,7 @@ std::int32_t Engine::newGlobal(const std::u16string& name, GlobalName::Kind kind
 
 Ref<SafeArray> makeArray(const std::vector<std::int32_t>& uppers, bool fixed) {
     Ref<SafeArray> a(new SafeArray);
-    std::int64_t total = 1;
+    std::int64_t total = uppers.empty() ? 0 : 1;  // no bounds: a dynamic array never sized
     for (auto u : uppers) {
         if (u < -1) throwRuntimeError(err::SubscriptOutOfRange);
         const std::int64_t count = std::int64_t{u} + 1;  // u may be the largest Long
@@ -475,8 +501,9 @@ inline bool Engine::numOperand(const Expr& e, Frame& f, Num& out) {
     return truth(eval(e, f));
 }
 
-// With Resume Next a failing condition goes on into the branch.
-bool Engine::testResuming(const Expr& e, Frame& f) {
+// With Resume Next a failing condition goes on to the next statement: into
+// the branch or the loop (onError true), or past a loop's end (false).
+bool Engine::testResuming(const Expr& e, Frame& f, bool onError) {
     try {
         return test(e, f);
     } catch (AutomationError& ex) {
@@ -484,7 +511,32 @@ bool Engine::testResuming(const Expr& e, Frame& f) {
     } catch (ScriptFailure& ex) {
         setErr(ex.err);
     }
-    return true;
+    return onError;
+}
+
+template <class Head>
+bool Engine::runHead(Frame& f, Head&& head) {
+    if (!f.resumeNext) {
+        head();
+        return true;
+    }
+    try {
+        head();
+        return true;
+    } catch (AutomationError& ex) {
+        setErr(ex);
+    } catch (ScriptFailure& ex) {
+        setErr(ex.err);
+    }
+    return false;
+}
+
+Flow Engine::loopWithoutHead(const Stmt& s, Frame& f, std::int32_t atNext) {
+    Flow fl = execList(s.body, f);
+    if (fl == Flow::ExitFor) return Flow::Normal;
+    if (fl != Flow::Normal) return fl;
+    setErr(runtimeError(atNext));
+    return Flow::Normal;
 }
 
 bool Engine::truth(const Variant& v) {
@@ -564,6 +616,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
             if (v.objectValue()) indexInto(v, {});
         } else {
             eval(t, f);
+            if (t.bind == Bind::Builtin && isConversion(t.name)) fail(458);
         }
         checkClock();
         return Flow::Normal;
@@ -571,7 +624,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     case SK::If:
         for (const auto& br : s.branches) {
             if (!br.cond) return execList(br.body, f);
-            if (f.resumeNext ? testResuming(*br.cond, f) : test(*br.cond, f)) return execList(br.body, f);
+            if (cond(*br.cond, f, true)) return execList(br.body, f);
         }
         return Flow::Normal;
     case SK::Select:
@@ -582,17 +635,19 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
         return execForEach(s, f);
     case SK::Do: {
         const bool isWend = s.preserve;
+        // With Resume Next an error in the condition goes on to the next
+        // statement: into the body at the top, past the loop at the bottom.
         for (;;) {
-            if (s.loop == LoopKind::PreWhile && !test(*s.value, f)) break;
-            if (s.loop == LoopKind::PreUntil && test(*s.value, f)) break;
+            if (s.loop == LoopKind::PreWhile && !cond(*s.value, f, true)) break;
+            if (s.loop == LoopKind::PreUntil && cond(*s.value, f, false)) break;
             Flow fl = execList(s.body, f);
             if (fl == Flow::ExitDo) {
                 if (isWend) return fl;
                 break;
             }
             if (fl != Flow::Normal) return fl;
-            if (s.loop == LoopKind::PostWhile && !test(*s.value, f)) break;
-            if (s.loop == LoopKind::PostUntil && test(*s.value, f)) break;
+            if (s.loop == LoopKind::PostWhile && !cond(*s.value, f, false)) break;
+            if (s.loop == LoopKind::PostUntil && cond(*s.value, f, true)) break;
             checkClock();
         }
         return Flow::Normal;
@@ -616,20 +671,32 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     case SK::Erase:
         erase(s, f);
         return Flow::Normal;
+    case SK::Dim:
+        for (const auto& item : s.redims) {
+            Variant* var = varRef(*item.target, f);
+            if (!var) fail(err::IllegalAssignment);
+            std::vector<std::int32_t> uppers;
+            for (const auto& d : item.dims) uppers.push_back(d->value.toLong());
+            setInto(*var, Variant(makeArray(uppers, !uppers.empty())));
+        }
+        return Flow::Normal;
     default:
         return Flow::Normal;
     }
 }
 
 Flow Engine::execWith(const Stmt& s, Frame& f) {
-    Variant obj = eval(*s.value, f);
+    // The object of With must be one (Nothing passes: using it fails).
+    Variant obj;
+    runHead(f, [&] {
+        obj = eval(*s.value, f);
+        if (!obj.isObject()) fail(err::ObjectRequired);
+    });
     WithGuard g(f, &obj);
     return execList(s.body, f);
 }
 
 Flow Engine::execFor(const Stmt& s, Frame& f) {
-    Variant* var = varRef(*s.target, f);
-    if (!var) failNamed(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment, s.target->name);
     auto numeric = [&](const Variant& v) {
         Variant x = letValue(v);
         if (x.isString()) return Variant(x.toDouble());
@@ -638,9 +705,15 @@ Flow Engine::execFor(const Stmt& s, Frame& f) {
         if (x.type() == VarType::Boolean) return Variant(static_cast<std::int16_t>(x.boolValue() ? -1 : 0));
         return x;
     };
-    Variant start = numeric(eval(*s.value, f));
-    Variant end = numeric(eval(*s.to, f));
-    Variant step = s.step ? numeric(eval(*s.step, f)) : Variant(static_cast<std::int16_t>(1));
+    Variant* var = varRef(*s.target, f);
+    if (!var) failNamed(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment, s.target->name);
+    Variant start, end, step;
+    if (!runHead(f, [&] {
+            start = numeric(eval(*s.value, f));
+            end = numeric(eval(*s.to, f));
+            step = s.step ? numeric(eval(*s.step, f)) : Variant(static_cast<std::int16_t>(1));
+        }))
+        return loopWithoutHead(s, f, 92);
     if (isIntLike(start) && isIntLike(end) && isIntLike(step)) {
         const bool small = start.type() == VarType::Integer && step.type() == VarType::Integer &&
                            end.type() == VarType::Integer;
@@ -699,7 +772,18 @@ struct ArrayLock {
 Flow Engine::execForEach(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
     if (!var) failNamed(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment, s.target->name);
-    Variant coll = eval(*s.value, f);
+    Variant coll;
+    Ref<Enumerator> en;
+    if (!runHead(f, [&] {
+            coll = eval(*s.value, f);
+            if (coll.isArray()) return;
+            if (!coll.isObject()) fail(err::NotACollection);
+            Dispatch* d = coll.objectValue();
+            if (!d) fail(err::ObjectRequired);
+            en = d->newEnum();
+            if (!en) fail(err::NotACollection);
+        }))
+        return loopWithoutHead(s, f, err::NotACollection);
     if (coll.isArray()) {
         ArrayLock lock(coll.arrayValue());
         const std::size_t n = lock.a->data.size();
@@ -712,42 +796,46 @@ Flow Engine::execForEach(const Stmt& s, Frame& f) {
         }
         return Flow::Normal;
     }
-    if (!coll.isObject()) fail(err::NotACollection);
-    Dispatch* d = coll.objectValue();
-    if (!d) fail(err::ObjectRequired);
-    Ref<Enumerator> en = d->newEnum();
-    if (!en) fail(err::NotACollection);
     Variant item;
     while (en->next(item)) {
         setInto(*var, std::move(item));
         item = Variant();
         Flow fl = execList(s.body, f);
-        if (fl == Flow::ExitFor) break;
+        if (fl == Flow::ExitFor) return Flow::Normal;
         if (fl != Flow::Normal) return fl;
         checkClock();
     }
+    // A collection run to its end leaves the variable Empty.
+    setInto(*var, Variant());
     return Flow::Normal;
 }
 
 Flow Engine::execSelect(const Stmt& s, Frame& f) {
-    Variant v = letValue(eval(*s.value, f));
+    // With Resume Next an error in the tested value goes on into the first
+    // Case, and one in a Case's values into that Case.
+    Variant v;
+    if (!runHead(f, [&] { v = letValue(eval(*s.value, f)); }))
+        return s.cases.empty() ? Flow::Normal : execList(s.cases.front().body, f);
     const std::uint8_t leftLit = s.value->kind == EK::Literal ? ops::kLeftIsLiteral : 0;
     for (const auto& c : s.cases) {
         bool hit = c.items.empty();
-        for (const auto& it : c.items) {
-            if (hit) break;
-            std::uint8_t flags = leftLit | (it.lo->kind == EK::Literal ? ops::kRightIsLiteral : 0);
-            Variant lo = letValue(eval(*it.lo, f));
-            if (it.hi) {
-                Variant hi = letValue(eval(*it.hi, f));
-                std::uint8_t hflags = leftLit | (it.hi->kind == EK::Literal ? ops::kRightIsLiteral : 0);
-                int a = ops::compare(v, lo, ops::CompareMode::Binary, flags);
-                int b = ops::compare(v, hi, ops::CompareMode::Binary, hflags);
-                hit = a != ops::kCompareNull && b != ops::kCompareNull && a >= 0 && b <= 0;
-            } else {
-                hit = truth(ops::relate(relationOf(it.op), v, lo, ops::CompareMode::Binary, flags));
+        auto test = [&] {
+            for (const auto& it : c.items) {
+                if (hit) break;
+                std::uint8_t flags = leftLit | (it.lo->kind == EK::Literal ? ops::kRightIsLiteral : 0);
+                Variant lo = letValue(eval(*it.lo, f));
+                if (it.hi) {
+                    Variant hi = letValue(eval(*it.hi, f));
+                    std::uint8_t hflags = leftLit | (it.hi->kind == EK::Literal ? ops::kRightIsLiteral : 0);
+                    int a = ops::compare(v, lo, ops::CompareMode::Binary, flags);
+                    int b = ops::compare(v, hi, ops::CompareMode::Binary, hflags);
+                    hit = a != ops::kCompareNull && b != ops::kCompareNull && a >= 0 && b <= 0;
+                } else {
+                    hit = truth(compareValues(it.op, v, lo, flags));
+                }
             }
-        }
+        };
+        if (!runHead(f, test)) hit = true;
         if (hit) return execList(c.body, f);
     }
     return Flow::Normal;
@@ -757,8 +845,11 @@ void Engine::redim(const Stmt& s, Frame& f) {
     for (const auto& item : s.redims) {
         Variant* var = varRef(*item.target, f);
         if (!var) fail(err::IllegalAssignment);
+        // A fixed-size array cannot be resized, whatever the bounds asked.
+        if (var->arrayValue() && var->arrayValue()->fixedSize) fail(err::ArrayLocked);
         std::vector<std::int32_t> uppers;
         for (const auto& d : item.dims) uppers.push_back(letValue(eval(*d, f)).toLong());
+        var = varRef(*item.target, f);  // the bounds may have run code
         SafeArray* old = var->arrayValue();
         if (old && (old->fixedSize || old->locks)) fail(err::ArrayLocked);
         Ref<SafeArray> fresh = makeArray(uppers, false);
@@ -963,7 +1054,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
         Variant obj;
         if (t.a) obj = eval(*t.a, f);
         else if (f.with) obj = *f.with;
-        else fail(err::ObjectRequired);
+        else fail(kUnqualifiedReference);
         Args args;
         evalArgs(t.args, args, f);
         if (t.name.empty()) {
@@ -1099,7 +1190,7 @@ Variant Engine::eval(const Expr& e, Frame& f) {
     default: {
         std::uint8_t flags = (e.a->kind == EK::Literal ? ops::kLeftIsLiteral : 0) |
                              (e.b->kind == EK::Literal ? ops::kRightIsLiteral : 0);
-        return ops::relate(relationOf(e.op), a, b, ops::CompareMode::Binary, flags);
+        return compareValues(e.op, a, b, flags);
     }
     }
 }
@@ -1161,7 +1252,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
     Variant obj;
     if (e.a) obj = eval(*e.a, f);
     else if (f.with) obj = *f.with;
-    else fail(err::ObjectRequired);
+    else fail(kUnqualifiedReference);
     if (e.name.empty()) {
         Args args;
         evalArgs(e.args, args, f);
@@ -1242,11 +1333,11 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
 }
 
 Variant Engine::newObject(const Expr& e) {
+    // The built-in RegExp stays what New RegExp makes, even beside a script
+    // class of that name.
+    if (equalsNoCase(e.name, u"RegExp")) return createObjectByProgId(u"VBScript.RegExp");
     auto it = classes_.find(e.name);
-    if (it == classes_.end()) {
-        if (equalsNoCase(e.name, u"RegExp")) return createObjectByProgId(u"VBScript.RegExp");
-        failNamed(err::ClassNotDefined, e.name);
-    }
+    if (it == classes_.end()) failNamed(err::ClassNotDefined, e.name);
     Ref<ScriptObject> obj(new ScriptObject(it->second.get(), link_));
     ClassInfo& ci = *it->second;
     for (std::size_t i = 0; i < ci.fields.size(); ++i) {

@@ -282,7 +282,18 @@ private:
     Flow execSelect(const Stmt& s, Frame& f);
     bool truth(const Variant& v);
     bool test(const Expr& e, Frame& f);  // the truth of a condition
-    bool testResuming(const Expr& e, Frame& f);
+    bool testResuming(const Expr& e, Frame& f, bool onError);
+    // A condition; with Resume Next an error in it gives onError.
+    bool cond(const Expr& e, Frame& f, bool onError) {
+        return f.resumeNext ? testResuming(e, f, onError) : test(e, f);
+    }
+    // Runs the head of a block statement (its bounds, its collection, its
+    // object). With Resume Next an error there is recorded and false returned:
+    // the code goes on into the block.
+    template <class Head> bool runHead(Frame& f, Head&& head);
+    // The block of a loop whose head failed under Resume Next: it runs once,
+    // then its Next raises `atNext` (For: 92, For Each: 451).
+    Flow loopWithoutHead(const Stmt& s, Frame& f, std::int32_t atNext);
     Flow execWith(const Stmt& s, Frame& f);
 public:
     struct Num {

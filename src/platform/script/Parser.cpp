@@ -123,11 +123,11 @@ private:
     }
 
     // Statements
-    void topLevel();
+    void topLevel(StmtList* out = nullptr);
     void statement(StmtList& out);
     void statementsUntilEol(StmtList& out, bool stopAtElse);
     StmtList blockUntil(std::initializer_list<Kw> ends);
-    void dimList(std::vector<VarDecl>& out, bool isPublic);
+    void dimList(std::vector<VarDecl>& out, bool isPublic, StmtList* body = nullptr);
     void constList(bool isPublic);
     void procedure(bool isPublic, bool isDefault);
     void classDef();
@@ -365,7 +365,11 @@ std::int32_t Parser::intConstant() {
     return static_cast<std::int32_t>(neg ? -v : v);
 }
 
-void Parser::dimList(std::vector<VarDecl>& out, bool isPublic) {
+// body: at module level, where a Dim of arrays makes them when it runs
+// (before that line their names are Empty).
+void Parser::dimList(std::vector<VarDecl>& out, bool isPublic, StmtList* body) {
+    const Token& at = cur();
+    const std::size_t first = out.size();
     for (;;) {
         VarDecl d;
         d.line = cur().line;
@@ -388,6 +392,22 @@ void Parser::dimList(std::vector<VarDecl>& out, bool isPublic) {
         if (!accept(Tok::Comma)) break;
     }
     endOfStatement();
+    if (!body) return;
+    StmtPtr s;
+    for (std::size_t i = first; i < out.size(); ++i) {
+        const VarDecl& d = out[i];
+        if (!d.isArray) continue;
+        if (!s) s = makeS(SK::Dim, at);
+        ReDimItem item;
+        item.target = make(EK::Ident, at);
+        item.target->name = d.name;
+        for (std::int32_t u : d.dims) {
+            item.dims.push_back(make(EK::Literal, at));
+            item.dims.back()->value = Variant(u);
+        }
+        s->redims.push_back(std::move(item));
+    }
+    if (s) body->push_back(std::move(s));
 }
 
 void Parser::constList(bool isPublic) {
@@ -431,7 +451,7 @@ ExprPtr Parser::lone() {
     return e;
 }
 
-void Parser::topLevel() {
+void Parser::topLevel(StmtList* out) {
     const Token& tk = cur();
     if (tk.type == Tok::Ident) {
         switch (tk.kw) {
@@ -467,7 +487,8 @@ void Parser::topLevel() {
             }
             if (isDefault) fail(1002);
             if (acceptKw(kwConst)) { constList(isPublic); return; }
-            dimList(class_ ? class_->fields : block_->globals, isPublic);
+            if (class_) dimList(class_->fields, isPublic);
+            else dimList(block_->globals, isPublic, out ? out : &block_->body);
             return;
         }
         case kwProperty:
@@ -630,7 +651,7 @@ void Parser::statement(StmtList& out) {
     case kwDim: {
         ++p_;
         std::vector<VarDecl> decls;
-        dimList(decls, true);
+        dimList(decls, true, proc_ || class_ ? nullptr : &out);
         auto& dest = proc_ ? proc_->locals : (class_ ? class_->fields : block_->globals);
         for (auto& d : decls) dest.push_back(std::move(d));
         return;
@@ -638,7 +659,7 @@ void Parser::statement(StmtList& out) {
     case kwConst: ++p_; constList(true); return;
     case kwPublic: case kwPrivate:
         if (proc_) fail(1024);
-        topLevel();
+        topLevel(&out);
         return;
     case kwRedim: {
         ++p_;
