@@ -8,10 +8,12 @@
 #include "designer/ModMsWordCurrentDocument.h"
 #include "designer/ModQueryParameters.h"
 #include "designer/forms/frmAbout.h"
+#include "designer/forms/frmQzProperties.h"
 #include "designer/forms/frmWaiting.h"
 #include "designer/modMSWordFields.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
+#include "production/Production.h"
 #include "production/TemplateFiles.h"
 
 #include <filesystem>
@@ -61,6 +63,9 @@ void Designer::Terminate() {
         try { HideWaitingDialog(); } catch (...) {}
         try { if (about_) about_->Unload(); } catch (...) {}
         about_.reset();
+        try { if (properties_) properties_->Unload(); } catch (...) {}
+        properties_.reset();
+        moProduction_.reset();
         if (menuToolbar_) menuToolbar_->ReleaseAddinCommandBars();
         menuToolbar_.reset();
         helpCenter_.reset();

@@ -17,11 +17,18 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+namespace qz::production {
+class Production;
+struct ExecutionErrorInfo;
+}
 
 namespace qz::designer {
 
 class ModMSWordMenuToolbar;
 class frmAbout;
+class frmQzProperties;
 class frmWaiting;
 
 class Designer : public DesignerState, public DesignerCommands {
@@ -93,16 +100,61 @@ public:
 
     // The template's base name and ".qzc".
     static std::string GetQzcFileNameFromTemplateName(const std::string& templateFileName);
+    // The active document's base name and ".rtf" ("Document1" gives
+    // "Document1.rtf", "Letter.doc" "Letter.rtf").
+    std::string RetrieveQzTemplateFileName();
+    // The script module's name: the template's base name and ".vbs", of the
+    // designer state's template (fromState) or of the active document.
+    std::string RetrieveTemplateModuleFileName(bool fromState);
+
+    // Revision copies of the template, made before each preview: the next
+    // numbered copy "<base>rev-<n>.rtf" in the folder "<base>REV" beside the
+    // template. keep 1 to 10 keeps that many (the copy that falls out of the
+    // window is deleted), 11 keeps all, 12 (or anything below 1) none.
+    void ManageRevisionKeep(std::int32_t keep);
+    // The highest revision number in a revision folder, 0 when none.
+    static std::int32_t SearchLastFileRevision(const std::string& revisionFolder);
+    // Deletes one revision file (read-only or not) when it is there.
+    void RemoveRevisionFile(const std::string& revisionFolder, std::int32_t revision);
+    // The template's revision folder.
+    std::string RevisionFolder() const;
+
+    // Deletes the output files of earlier previews: the temporary files
+    // "RTF<hex>.TMP" of the new output's folder, never the new output itself
+    // nor any other file whose name merely begins with "RTF".
+    static void RemoveTempFiles(const std::string& newOutputFile);
+
+    // Writes the template-properties dialog's values into the QZC file it
+    // names. A new file also gets the version and a copy of the active
+    // template's connections and commands, and appears whole or not at all.
+    // False (after saying why) when the QZC file is read-only.
+    bool SaveQzc();
+    // The kept template-properties dialog (made on first use).
+    frmQzProperties& QzPropertiesDialog();
 
 private:
     void RunCommand(std::int32_t id);
     void Terminate();
+    void moProduction_ExecutionError(const production::ExecutionErrorInfo& e);
+    // Backups of files a template command is about to replace: each existing
+    // file is moved to "<name>.tmp" (its name is added to `made`); a walk that
+    // fails part-way puts back what it moved, says why (4045 for a folder
+    // that cannot be written) and returns false.
+    bool CreateTempFiles(const std::vector<std::string>& files, std::vector<std::string>& made);
+    // Puts every "<name>.tmp" back under its name; nothing of it fails.
+    static void RestoreTempFiles(const std::vector<std::string>& tmpFiles) noexcept;
+    static void DeleteTempFiles(const std::vector<std::string>& tmpFiles) noexcept;
+    void CopyVbsTemplateModule(const std::string& fromFolder, const std::string& toFolder);
+    // One pass loop of NewTemplate and EditTemplate after the dialog was filled.
+    void RunTemplatePasses(bool editing);
 
     word::Application* app_ = nullptr;
     std::unique_ptr<HelpCenter> helpCenter_;
     std::unique_ptr<ModMSWordMenuToolbar> menuToolbar_;
     std::unique_ptr<frmAbout> about_;
     std::unique_ptr<frmWaiting> waiting_;
+    std::unique_ptr<frmQzProperties> properties_;
+    std::unique_ptr<production::Production> moProduction_;
     std::string qzcFileName_;
     std::string templateFileName_;
     std::string templatePath_;

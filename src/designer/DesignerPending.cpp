@@ -18,12 +18,9 @@ namespace {
 
 void Designer::EditExpressionField() { NotAvailable("EditExpressionField"); }
 void Designer::EditStatementField() { NotAvailable("EditStatementField"); }
-void Designer::NewTemplate() { NotAvailable("NewTemplate"); }
-void Designer::EditTemplate() { NotAvailable("EditTemplate"); }
 void Designer::EditConnection() { NotAvailable("EditConnection"); }
 void Designer::InsertStatementField() { NotAvailable("InsertStatementField"); }
 void Designer::InsertExpressionField() { NotAvailable("InsertExpressionField"); }
 void Designer::InsertRepeatingParagraph() { NotAvailable("InsertRepeatingParagraph"); }
-void Designer::PreviewDocument() { NotAvailable("PreviewDocument"); }
 
 } // namespace qz::designer

@@ -4,6 +4,13 @@
 #include "core/ModErrors.h"
 #include "designer/DesignerCommands.h"
 #include "designer/ModMsWordCurrentDocument.h"
+#include "designer/ModQZCConversion.h"
+#include "designer/modMSWordFields.h"
+#include "core/ModGlobal.h"
+#include "core/WinDirs.h"
+#include "platform/system/Files.h"
+#include "platform/system/SystemError.h"
+#include "production/TemplateFiles.h"
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
@@ -11,6 +18,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 
 namespace qz::designer {
@@ -140,20 +148,86 @@ void ModConversion::VersionsCheck(std::int32_t requirements) {
 }
 
 void ModConversion::Convert() {
+    namespace fs = std::filesystem;
+    std::string work, qzc, qzcBak, templateBak;
+    bool movedQzc = false;
+    word::Document* doc = nullptr;
+    std::size_t mark = 0;
+    std::string oldVersion;
+    bool wasSaved = false;
     try {
         // Formats from 6.00 on need no conversion, even when older than the program.
-        if (CompareVersion(GetTemplateVersion(), "6.00.00") >= 0) return;
+        oldVersion = GetTemplateVersion();
+        if (CompareVersion(oldVersion, "6.00.00") >= 0) return;
         const int answer = ui::currentHost().msgBox(
             "Your template version is old. Before continuing, it is required to convert your "
             "template. Do you want to convert your template now?",
             ui::vbYesNo | ui::vbQuestion, "Quorvane Studio");
         if (answer != ui::vbYes) RaiseError(4047);
-        if (ModMsWordCurrentDocument(app_).IsActiveDocumentReadOnly()) RaiseError(4053);
-        // Templates before format 6.00 keep their data sources in an old
-        // database that this build does not read yet; nothing is changed.
-        RaiseError(kMsgCommandNotAvailable);
+        ModMsWordCurrentDocument current(app_);
+        if (current.IsActiveDocumentReadOnly()) RaiseError(4053);
+        // The files of the active template itself, whatever the designer
+        // heard of it last.
+        word::Document& active = app_.ActiveDocument();
+        const std::string folder = AddBackSlashInPath(active.Path());
+        const std::string templateFile = folder + active.Name();
+        const std::size_t dot = active.Name().rfind('.');
+        qzc = production::FindFileNoCase(folder + active.Name().substr(0, dot) + ".qzc");
+        if (qzc.empty()) RaiseError(3002);
+        std::error_code ec;
+        templateBak = templateFile + ".bak";
+        while (fs::exists(templateBak, ec)) templateBak += ".bak";
+        qzcBak = qzc + ".bak";
+        while (fs::exists(qzcBak, ec)) qzcBak += ".bak";
+        work = WinDirs::GetTemporaryFileName("cvr");
+
+        std::string data;
+        if (int err = sys::readWholeFile(templateFile, data)) throw sys::systemError(err);
+        if (int err = sys::replaceFile(templateBak, data)) {
+            templateBak.clear();  // nothing was made under that name
+            throw sys::systemError(err);
+        }
+        fs::rename(qzc, qzcBak);
+        movedQzc = true;
+        Convert51629To60000(work, qzcBak);
+
+        // The document's changes are journalled, so that a failure below
+        // leaves it as it was.
+        doc = &app_.ActiveDocument();
+        wasSaved = doc->Saved();
+        mark = doc->BeginJournal();
+        modMSWordFields(app_).ConvertFields51629To60000();
+        if (int err = sys::readWholeFile(work, data)) throw sys::systemError(err);
+        if (int err = sys::replaceFile(qzc, data)) throw sys::systemError(err);
+        current.UpdateCustomDocumentProperty(ProgramVersion());
+        current.SaveCurrentDocument(2, "");
+        doc->EndJournal();
+        doc = nullptr;
+        fs::remove(work, ec);
+        ui::currentHost().msgBox("Conversion completed successfully.", ui::vbOKOnly | ui::vbInformation,
+                                 "Quorvane Studio");
     } catch (...) {
-        HandleError(kModule, "Convert", kErrLog | kErrRaise);
+        AutomationError err = CurrentError();
+        std::error_code ec;
+        if (doc) {
+            try {
+                doc->RollBack(mark);
+                doc->EndJournal();
+                if (word::CustomProperty* p = doc->CustomDocumentProperties().Find(kVersionProperty))
+                    p->Value = oldVersion;
+                doc->SetSaved(wasSaved);
+            } catch (...) {}
+        }
+        // Every file is put back as it was: the old database under the QZC
+        // name, no copy of the template, no work file.
+        if (movedQzc && fs::exists(qzcBak, ec)) {
+            fs::remove(qzc, ec);
+            fs::rename(qzcBak, qzc, ec);
+        }
+        if (!templateBak.empty()) fs::remove(templateBak, ec);
+        if (!work.empty()) fs::remove(work, ec);
+        if (err.Number == 70) err = OwnError(4054, "");
+        HandleError(err, kModule, "Convert", kErrLog | kErrRaise);
     }
 }
 

@@ -38,7 +38,11 @@ public:
     // known version (or of the program's own).
     bool IsValidTemplateVersion();
     // Formats from 6.00 on go on unchanged. An older one is converted after
-    // the author agrees (No raises 4047); a read-only document raises 4053.
+    // the author agrees (No raises 4047; a read-only document raises 4053):
+    // the template is copied to "<name>.bak", the old database moved to
+    // "<qzc>.bak" and a QZC file built from it under the QZC name, the
+    // fields renamed, the version stamped and the document saved. A failure
+    // puts every file and the document back as they were.
     void Convert();
 
     // Splits "major.minor.revision". Parts the text does not have keep the

@@ -1,4 +1,4 @@
-#include "datasources/TemplateData.h"
+#include "designer/TemplateData.h"
 
 #include "config/QZCConnection.h"
 #include "config/QZCFile.h"
@@ -6,7 +6,7 @@
 #include "platform/ado/ConnectionString.h"
 #include "platform/automation/Text.h"
 
-namespace qz::datasources {
+namespace qz::designer {
 
 namespace {
 
@@ -92,4 +92,4 @@ void TemplateData::Close() {
     connections_.clear();
 }
 
-} // namespace qz::datasources
+} // namespace qz::designer

@@ -1,0 +1,153 @@
+// Command 50, the preview: the template is saved, a revision copy filed, every
+// connection and command of its QZC file opened, and the production engine
+// run into a fresh temporary RTF file, which HandleCmd then opens. A script
+// error is shown in the script-error dialog and leaves the output unopened.
+#include "designer/Designer.h"
+
+#include "config/QZCFile.h"
+#include "core/ModErrors.h"
+#include "core/ModGlobal.h"
+#include "core/WinDirs.h"
+#include "core/forms/frmVbScriptError.h"
+#include "designer/TemplateData.h"
+#include "designer/ModMsWordCurrentDocument.h"
+#include "platform/automation/Text.h"
+#include "platform/ui/UiHost.h"
+#include "production/Production.h"
+
+#include <cctype>
+#include <filesystem>
+
+namespace qz::designer {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kModule = "Designer";
+constexpr double kPreviewTimeOut = 45000;
+
+// The keep value of the QZC file; a text that is no whole number (the empty
+// text of a new file included) keeps no copies.
+std::int32_t RevisionKeepOf(const std::string& text) {
+    const std::string_view t = trimSpaces(text);
+    if (t.empty() || t.size() > 9) return 12;
+    std::size_t i = t[0] == '-' || t[0] == '+' ? 1 : 0;
+    if (i == t.size()) return 12;
+    std::int32_t n = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < '0' || t[i] > '9') return 12;
+        n = n * 10 + (t[i] - '0');
+    }
+    return t[0] == '-' ? -n : n;
+}
+
+// A name the temporary-file routine makes with the prefix "RTF":
+// "RTF", hexadecimal digits, ".TMP".
+bool IsPreviewTempName(const std::string& name) {
+    if (name.size() < 8 || name.compare(0, 3, "RTF") != 0 || name.compare(name.size() - 4, 4, ".TMP") != 0)
+        return false;
+    for (std::size_t i = 3; i < name.size() - 4; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])) || std::islower(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void Designer::PreviewDocument() {
+    gbScriptErrorOccurred = false;
+    TemplateData data;
+    try {
+        const std::string folder = AddBackSlashInPath(templatePath_);
+        QZCFile qzc;
+        qzc.Load(folder + qzcFileName_);
+        ShowWaitingDialog("Preparing Document...", "Preview Document");
+        if (!moProduction_) {
+            moProduction_ = std::make_unique<production::Production>();
+            moProduction_->ExecutionError = [this](const production::ExecutionErrorInfo& e) {
+                moProduction_ExecutionError(e);
+            };
+        } else {
+            moProduction_->ClearObjects();
+        }
+        moProduction_->AllowUI(true);
+        moProduction_->UseEventError(true);
+        RefreshWaitingDialog();
+
+        ModMsWordCurrentDocument current(WordApplication());
+        if (!current.IsActiveDocumentSaved()) {
+            if (current.IsActiveDocumentReadOnly()) {
+                HideWaitingDialog();
+                RaiseError(4018);
+            }
+            current.SaveCurrentDocument(2, "");
+        }
+        ManageRevisionKeep(RevisionKeepOf(qzc.TemplateProperties() ? qzc.TemplateProperties()->RevisionKeep : ""));
+
+        data.Open(folder + qzcFileName_, templatePath_,
+                  [this](const std::string& sql) { return ResolveSqlParameters(sql); });
+        if (!data.SkippedItems().empty()) {
+            // The author learns why an object of the script is missing.
+            std::string list;
+            for (const auto& s : data.SkippedItems()) {
+                const std::string what = s.command.empty() ? "connection \"" + s.connection + "\""
+                                                           : "command \"" + s.command + "\" of \"" + s.connection + "\"";
+                AutomationError skipped(kErrorFail, std::string(kErrorSource), what + " left out: " + s.reason);
+                HandleError(skipped, kModule, "OpenAllConnections", kErrLog);
+                list += "\r\n" + what + ": " + s.reason;
+            }
+            ui::currentHost().msgBox("These data sources could not be opened; the document is produced without them:" +
+                                         list,
+                                     ui::vbOKOnly | ui::vbExclamation, "Preview Document");
+        }
+        data.Register([this](const std::string& name, Ref<Dispatch> rs) { moProduction_->AddObject(name, rs); });
+        moProduction_->TemplateFile(folder + templateFileName_);
+        previewOutputFile_ = WinDirs::GetTemporaryFileName("RTF");
+        RemoveTempFiles(previewOutputFile_);
+        moProduction_->OutputFile(previewOutputFile_);
+        moProduction_->TimeOut(kPreviewTimeOut);
+        moProduction_->Execute();
+        data.Close();
+        HideWaitingDialog();
+    } catch (...) {
+        previewOutputFile_.clear();
+        HandleError(kModule, "PreviewDocument", gbScriptErrorOccurred ? kErrLog : kErrLog | kErrShow);
+        try { data.Close(); } catch (...) {}
+        moProduction_.reset();
+        try { HideWaitingDialog(); } catch (...) {}
+    }
+}
+
+void Designer::RemoveTempFiles(const std::string& newOutputFile) {
+    try {
+        const fs::path output = fs::absolute(newOutputFile);
+        std::error_code ec;
+        for (fs::directory_iterator it(output.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+            const fs::path& p = it->path();
+            // Only earlier outputs of the preview; a file still open elsewhere,
+            // or one that cannot be deleted, simply stays.
+            if (p.filename() == output.filename() || !IsPreviewTempName(p.filename().string())) continue;
+            std::error_code ignored;
+            if (it->is_regular_file(ignored)) fs::remove(p, ignored);
+        }
+    } catch (...) {
+        HandleError(kModule, "RemoveTempFiles", kErrLog | kErrRaise);
+    }
+}
+
+void Designer::moProduction_ExecutionError(const production::ExecutionErrorInfo& e) {
+    frmVbScriptError dialog;
+    try {
+        HideWaitingDialog();
+        dialog.InitForm(e.lNumber, e.sSource, e.sDescription, e.sText, e.lFieldLine, e.sFieldLabel,
+                        static_cast<std::int32_t>(e.eQzFieldType));
+        dialog.ShowModal();
+        dialog.Unload();
+    } catch (...) {
+        try { dialog.Unload(); } catch (...) {}
+        HandleError(kModule, "moProduction_ExecutionError", kErrLog | kErrRaise);
+    }
+}
+
+} // namespace qz::designer

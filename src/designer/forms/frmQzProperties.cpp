@@ -1,0 +1,259 @@
+#include "designer/forms/frmQzProperties.h"
+
+#include "core/CommonDialog.h"
+#include "core/DesignerState.h"
+#include "core/ModDesigner.h"
+#include "core/ModErrors.h"
+#include "core/ModGlobal.h"
+#include "core/ModGlobalControls.h"
+#include "designer/forms/frmTemplateDefaultFormat.h"
+#include "platform/automation/Text.h"
+
+#include <filesystem>
+
+namespace qz::designer {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kForm = "frmQzProperties";
+constexpr int kKeyDelete = 46;
+constexpr int kKeyBack = 8;
+constexpr std::int32_t kHelpContext = 1020;
+
+void Place(ui::Control& c, const char* name, int left, int top, int width, int height) {
+    c.Name = name;
+    c.Left = left;
+    c.Top = top;
+    c.Width = width;
+    c.Height = height;
+}
+
+bool EndsWithNoCase(const std::string& s, std::string_view tail) {
+    return s.size() >= tail.size() && equalsNoCaseAscii(std::string_view(s).substr(s.size() - tail.size()), tail);
+}
+
+// The folder part of a path ("" when it has none; "/" for the root).
+std::string ParentFolderName(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+} // namespace
+
+frmQzProperties::frmQzProperties() : ui::Form("frmQzProperties", "Qz Template Properties") {
+    Width = 7200;
+    Height = 6900;
+    Place(fraQZT, "fraQZT", 120, 120, 6960, 1500);
+    fraQZT.Caption = "Template File Name (RTF)";
+    Place(lblFirstParagraph, "lblFirstParagraph", 240, 360, 6720, 615);
+    lblFirstParagraph.Caption =
+        "In order to be able to use Quorvane Studio 2004, you must save your template as a Rich Text Format "
+        "file (.rtf). Please specify the location where you want to save your template.";
+    Place(lblQZTFileName, "lblQZTFileName", 240, 1080, 5160, 255);
+    Place(cmdSaveAs, "cmdSaveAs", 5520, 1020, 1440, 375);
+    cmdSaveAs.Caption = "&Save As...";
+    Place(fraQZC, "fraQZC", 120, 1740, 6960, 1500);
+    fraQZC.Caption = "QZC File Name";
+    Place(lblSecondParagraph, "lblSecondParagraph", 240, 1980, 6720, 855);
+    lblSecondParagraph.Caption =
+        "Quorvane Studio 2004 uses a special type of file to store its data source information. This type of "
+        "file is referred to as a Quorvane Configuration file (.QZC). This file has to be located in the same "
+        "folder as your template and must have the same name.";
+    Place(lblQZCFileName, "lblQZCFileName", 240, 2880, 6720, 255);
+    Place(fraTemplateLocale, "fraTemplateLocale", 120, 3360, 6960, 1380);
+    fraTemplateLocale.Caption = "Template Locale And Default Template Formats";
+    Place(lblDescLocale, "lblDescLocale", 240, 3600, 6720, 615);
+    lblDescLocale.Caption =
+        "A locale is either a language or a language in combination with a country. It determines the default "
+        "settings for formatting dates, times, currency, and numbers.";
+    Place(cboLocale, "cboLocale", 240, 4260, 5160, 315);
+    cboLocale.Style = 2;
+    Place(cmdFormat, "cmdFormat", 5520, 4230, 1440, 375);
+    cmdFormat.Caption = "&Formats...";
+    Place(fraRevision, "fraRevision", 120, 4860, 6960, 900);
+    fraRevision.Caption = "Revision Tracking";
+    Place(lblRevisionKeep, "lblRevisionKeep", 240, 5160, 600, 255);
+    lblRevisionKeep.Caption = "Keep:";
+    Place(cboRevision, "cboRevision", 840, 5100, 1080, 315);
+    cboRevision.Style = 2;
+    Place(lblRevisionFolder, "lblRevisionFolder", 2100, 5160, 700, 255);
+    lblRevisionFolder.Caption = "Folder:";
+    Place(txtRevisionPath, "txtRevisionPath", 2820, 5100, 4140, 315);
+    txtRevisionPath.Locked = true;
+    Place(cmdOk, "cmdOk", 2760, 5940, 1335, 375);
+    cmdOk.Caption = "&OK";
+    cmdOk.Default = true;
+    Place(cmdCancel, "cmdCancel", 4200, 5940, 1335, 375);
+    cmdCancel.Caption = "Cancel";
+    cmdCancel.Cancel = true;
+    Place(cmdHelp, "cmdHelp", 5640, 5940, 1335, 375);
+    cmdHelp.Caption = "&Help";
+    // Tab order: Save As, locale, formats, keep, OK, Cancel, Help.
+    int tab = 0;
+    for (ui::Control* c : std::vector<ui::Control*>{&cmdSaveAs, &cboLocale, &cmdFormat, &cboRevision, &cmdOk,
+                                                     &cmdCancel, &cmdHelp})
+        c->TabIndex = tab++;
+
+    // The keep list changes only by choosing from it.
+    cboRevision.KeyDown = [](int& key, int) { if (key == kKeyDelete) key = 0; };
+    cboRevision.KeyPress = [](int& key) { key = 0; };
+    cboLocale.KeyDown = [](int& key, int) { if (key == kKeyDelete) key = 0; };
+    cboLocale.KeyPress = [this](int& key) {
+        if (key != kKeyBack) ComboIncrementalSearch(cboLocale, key);
+    };
+    cboLocale.Validate = [this](bool& cancel) { cboLocale_Validate(cancel); };
+}
+
+std::string frmQzProperties::FullTemplateName() const {
+    return AddBackSlashInPath(QzTemplatePath) + QzTemplateFileName;
+}
+
+std::string frmQzProperties::RevisionFolderOf(const std::string& templateFullName) {
+    const std::string stem = EndsWithNoCase(templateFullName, ".rtf")
+                                 ? templateFullName.substr(0, templateFullName.size() - 4)
+                                 : templateFullName;
+    return stem + "REV";
+}
+
+void frmQzProperties::InitializeControls() {
+    try {
+        const std::string full = FullTemplateName();
+        FitTextToControl(*this, lblQZTFileName, full, DT_PATH_ELLIPSIS);
+        FitTextToControl(*this, lblQZCFileName, AddBackSlashInPath(QzTemplatePath) + QzcFilename, DT_PATH_ELLIPSIS);
+        FitTextToControl(*this, txtRevisionPath, RevisionFolderOf(full), DT_PATH_ELLIPSIS);
+        if (QzPropertiesReadOnly) DisableQzPropertiesForm();
+        else EnabledQzPropertiesForm();
+        FillInstalledLocaleCombo(cboLocale, 0);
+        SelectQzTemplateLocaleItem(cboLocale, QzLocale);
+        cboRevision.Clear();
+        cboRevision.AddItem("None", 12);
+        for (int i = 1; i <= 10; ++i) cboRevision.AddItem(std::to_string(i), i);
+        cboRevision.AddItem("All", 11);
+        const std::string keep = QzRevisionKeep == 11   ? "All"
+                                 : QzRevisionKeep == 12 ? "None"
+                                                        : std::to_string(QzRevisionKeep);
+        int index = -1;
+        for (int i = 0; i < cboRevision.ListCount(); ++i)
+            if (cboRevision.List(i) == keep) index = i;
+        cboRevision.Select(index);
+        if (index < 0) cboRevision.Text = keep;
+    } catch (...) {
+        HandleError(kForm, "InitializeControls", kErrLog | kErrRaise);
+    }
+}
+
+void frmQzProperties::EnabledQzPropertiesForm() {
+    for (ui::Control* c : std::vector<ui::Control*>{&cmdSaveAs, &cboLocale, &cboRevision, &cmdOk, &cmdHelp})
+        c->Enabled = true;
+    cboLocale.Locked = false;
+    cboRevision.Locked = false;
+    Caption = "Qz Template Properties";
+}
+
+void frmQzProperties::DisableQzPropertiesForm() {
+    // Read-only mode only says so: the author may still choose another name
+    // (Save As), and writing a read-only QZC file is refused when saving.
+    EnabledQzPropertiesForm();
+    Caption = "Qz Template Properties (Read Only)";
+}
+
+void frmQzProperties::cboRevision_Click() {
+    try {
+        if (cboRevision.ListIndex < 0) return;
+        const std::string text = cboRevision.List(cboRevision.ListIndex);
+        QzRevisionKeep = text == "All" ? 11 : text == "None" ? 12 : std::stoi(text);
+    } catch (...) {
+        HandleError(kForm, "cboRevision_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQzProperties::cboLocale_Validate(bool&) {
+    if (cboLocale.ListIndex < 0 && cboLocale.ListCount() > 0) cboLocale.Select(0);
+}
+
+void frmQzProperties::cmdSaveAs_Click() {
+    try {
+        std::string chosen = CommonDialog().OpenFileName("1", "Rich Text Format (*.rtf)", "*.rtf", 0, QzTemplatePath,
+                                                         "", QzTemplateFileName);
+        if (const std::size_t nul = chosen.find('\0'); nul != std::string::npos) chosen.resize(nul);
+        if (chosen.empty()) return;
+        // "Report.RTF" is an RTF name already; only a name without the
+        // extension gets it.
+        if (!EndsWithNoCase(chosen, ".rtf")) chosen += ".rtf";
+        if (chosen == FullTemplateName()) return;
+        QzTemplatePath = ParentFolderName(chosen);
+        QzTemplateFileName = chosen.substr(chosen.find_last_of('/') + 1);
+        QzcFilename = QzTemplateFileName.substr(0, QzTemplateFileName.size() - 4) + ".qzc";
+        const int locale = cboLocale.ListIndex;
+        InitializeControls();
+        cboLocale.Select(locale);
+    } catch (...) {
+        HandleError(kForm, "cmdSaveAs_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQzProperties::cmdOk_Click() {
+    try {
+        cancelUpdate_ = false;
+        const std::string full = FullTemplateName();
+        std::error_code ec;
+        if (!fs::is_directory(ParentFolderName(full), ec)) RaiseError(1004);
+        std::string name = full.substr(full.find_last_of('/') + 1);
+        name.erase(0, name.find_first_not_of(' '));
+        if (name.empty()) RaiseError(1004);
+        if (cboLocale.ListIndex < 0 && cboLocale.ListCount() > 0) cboLocale.Select(0);
+        QzLocale = cboLocale.ListIndex >= 0 ? cboLocale.ItemData(cboLocale.ListIndex) : -1;
+        const std::size_t dot = name.rfind('.');
+        const std::string ext = dot == std::string::npos ? std::string() : toUpperAscii(name.substr(dot + 1));
+        if (ext != "RTF") {
+            const std::size_t rtf = toLowerAscii(name).find(".rtf");
+            name = rtf != std::string::npos ? name.substr(0, rtf + 1) + "rtf" : name + ".rtf";
+        }
+        QzTemplateFileName = name;
+        Hide();
+    } catch (...) {
+        cancelUpdate_ = true;
+        HandleError(kForm, "cmdOk_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQzProperties::cmdCancel_Click() {
+    cancelUpdate_ = true;
+    Hide();
+}
+
+void frmQzProperties::OnClose() { cmdCancel_Click(); }
+
+void frmQzProperties::cmdHelp_Click() {
+    try {
+        if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
+    } catch (...) {
+        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQzProperties::cmdFormat_Click() {
+    try {
+        frmTemplateDefaultFormat formats;
+        formats.QzStringFormat = QzStringFormat;
+        formats.QzDateTimeFormat = QzDateTimeFormat;
+        formats.QzNumberFormat = QzNumberFormat;
+        formats.QzCurrencyFormat = QzCurrencyFormat;
+        formats.QzPercentFormat = QzPercentFormat;
+        formats.QzPropertiesReadOnly = QzPropertiesReadOnly;
+        formats.ShowModal();
+        QzStringFormat = formats.QzStringFormat;
+        QzDateTimeFormat = formats.QzDateTimeFormat;
+        QzNumberFormat = formats.QzNumberFormat;
+        QzCurrencyFormat = formats.QzCurrencyFormat;
+        QzPercentFormat = formats.QzPercentFormat;
+        formats.Unload();
+    } catch (...) {
+        HandleError(kForm, "cmdFormat_Click", kErrLog | kErrShow);
+    }
+}
+
+} // namespace qz::designer

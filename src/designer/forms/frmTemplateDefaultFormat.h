@@ -1,0 +1,83 @@
+// The template's five default field formats in a tabbed dialog: Date,
+// String, Number, Currency and Percent. Each either follows the user's
+// system settings or overrides them. The dialog edits the caller's format
+// objects in place: OK stores every tab (all or, when a value is invalid,
+// none), Cancel and the close box store nothing. An object the caller did not
+// give is made (override off) and handed back.
+#pragma once
+
+#include "core/QzFormat.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Form.h"
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace qz::designer {
+
+class frmTemplateDefaultFormat : public ui::Form {
+public:
+    frmTemplateDefaultFormat();
+
+    std::shared_ptr<QzFormatString> QzStringFormat;
+    std::shared_ptr<QzFormatDateTime> QzDateTimeFormat;
+    std::shared_ptr<QzFormatNumber> QzNumberFormat;    // number kind 0
+    std::shared_ptr<QzFormatNumber> QzCurrencyFormat;  // number kind 1
+    std::shared_ptr<QzFormatNumber> QzPercentFormat;   // number kind 2
+    bool QzPropertiesReadOnly = false;
+
+    // Tabs 0 "Date", 1 "String", 2 "Number", 3 "Currency", 4 "Percent", one
+    // frame each.
+    ui::TabStrip tabstripFormat;
+    ui::Frame fraDate, fraString, fraNumber, fraCurrency, fraPercent;
+    // Date tab; option buttons 1 to 4 (element 0 is not used).
+    ui::CheckBox chkOverrideDateTimeSystemFormat;
+    std::array<ui::OptionButton, 5> optDateTime;
+    ui::Label lblUseBlank;
+    ui::CheckBox chkDateTimeBlankProtect;
+    // String tab.
+    ui::CheckBox chkOverrideStringSystemFormat;
+    ui::Label lblMaxLength;
+    ui::TextBox txtMaxLength;
+    ui::CheckBox chkStringBlankProtect;
+    // Number kinds: element 0 Number, 1 Currency, 2 Percent.
+    std::array<ui::CheckBox, 3> chkOverrideNumberSystemFormat;
+    std::array<ui::Label, 3> lblNumberOfDigits, lblIncludeLeadingDigit, lblUseParensForNeg, lblGroupDigit;
+    std::array<ui::ComboBox, 3> cboNumberOfDigits, cboLeadingDigit, cboUseParensForNeg, cboGroupDigits;
+    std::array<ui::CheckBox, 3> chkNumberBlankProtect;
+    ui::CommandButton cmdOk, cmdCancel, cmdHelp;
+
+    std::vector<ui::Control*> Controls() override;
+    // The frame of tab k.
+    ui::Frame& FrameOfTab(int tab);
+
+    void tabstripFormat_Click();
+    void chkOverrideStringSystemFormat_Click();
+    void chkOverrideDateTimeSystemFormat_Click();
+    void chkOverrideNumberSystemFormat_Click(int kind);
+    void optDateTime_Click(int index);
+    void txtMaxLength_Validate(bool& cancel);
+    void cboNumberOfDigits_Validate(int kind, bool& cancel);
+    void cmdOk_Click();
+    void cmdCancel_Click() { Hide(); }
+    void cmdHelp_Click();
+
+protected:
+    void OnLoad() override;
+
+private:
+    QzFormatNumber& NumberObject(int kind);
+    void InitStringProperties();
+    void InitDateTimeProperties();
+    void InitNumberProperties(int kind);
+    void ToggleStringFormatProperties();
+    void ToggleDateTimeFormatProperties();
+    void ToggleNumberFormatProperties(int kind);
+    void ToggleFormatFrame();
+    void SelectTab(int tab);
+    // Shows message 4037 and keeps the focus in the box, its text selected.
+    void RefuseValue(ui::Control& box);
+};
+
+} // namespace qz::designer
