@@ -5,6 +5,7 @@
 #include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -46,6 +47,18 @@ protected:
         for (QGridLayout* g : grids_) g->setColumnMinimumWidth(0, labelWidth);
     }
 
+    // A click that brings the focus places the caret after the box has
+    // selected its text on focus; the selection is shown again once the
+    // click is through.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn &&
+            static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
+            for (auto& [box, widget] : boxes_)
+                if (widget == watched) QMetaObject::invokeMethod(this, [this] { push(); }, Qt::QueuedConnection);
+        }
+        return FormView::eventFilter(watched, event);
+    }
+
 private:
     struct Row {
         ui::Label* label;
@@ -62,6 +75,7 @@ private:
             label->setWordWrap(false);
             labels_.push_back(label);
             QWidget* box = bind(*row.box);
+            box->installEventFilter(this);
             if (auto* multi = qobject_cast<QPlainTextEdit*>(box)) {
                 multi->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
                 grid->setRowStretch(r, 1);
