@@ -19,6 +19,7 @@ struct GridTable {
     std::vector<bool> ChapterColumns;  // per column; missing entries are plain
     std::vector<GridRow> Rows;
 
+    bool operator==(const GridTable&) const;
     bool IsChapter(std::size_t column) const noexcept {
         return column < ChapterColumns.size() && ChapterColumns[column];
     }
@@ -27,12 +28,18 @@ struct GridTable {
 struct GridChapter {
     std::size_t Column = 0;  // the chapter column of the parent table
     GridTable Table;
+    bool operator==(const GridChapter&) const = default;
 };
 
 struct GridRow {
     std::vector<std::string> Cells;  // one per column; "" in chapter columns
     std::vector<GridChapter> Chapters;
+    bool operator==(const GridRow&) const = default;
 };
+
+inline bool GridTable::operator==(const GridTable& o) const {
+    return Columns == o.Columns && ChapterColumns == o.ChapterColumns && Rows == o.Rows;
+}
 
 struct DataGrid : Control {
     GridTable Data;

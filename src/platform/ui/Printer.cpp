@@ -10,6 +10,7 @@ namespace {
 
 std::atomic<PrinterBackend*> gBackend{nullptr};
 std::unique_ptr<Printer> gCurrent;
+std::atomic<bool> gReseed{false};
 
 [[noreturn]] void printerError(const std::string& why) {
     throw AutomationError(482, "Printer", "Printer error: " + why);
@@ -106,7 +107,7 @@ PrinterBackend& printerBackend() {
 
 void setPrinterBackend(PrinterBackend* backend) {
     gBackend.store(backend, std::memory_order_release);
-    gCurrent.reset();
+    gReseed = true;
 }
 
 std::vector<Printer> Printers() {
@@ -116,7 +117,17 @@ std::vector<Printer> Printers() {
 }
 
 Printer& CurrentPrinter() {
-    if (!gCurrent) gCurrent = std::make_unique<Printer>(defaultPrinter());
+    if (!gCurrent) {
+        gReseed = false;
+        gCurrent = std::make_unique<Printer>(defaultPrinter());
+    } else if (gReseed.exchange(false)) {
+        // A document open on the old backend is that backend's to finish.
+        *gCurrent = defaultPrinter();
+        gCurrent->docOpen_ = false;
+        gCurrent->FontName = Printer{}.FontName;
+        gCurrent->FontSize = Printer{}.FontSize;
+        gCurrent->OutputFileName.clear();
+    }
     return *gCurrent;
 }
 

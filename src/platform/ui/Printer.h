@@ -56,6 +56,7 @@ public:
     bool Printing() const noexcept { return docOpen_; }
 
 private:
+    friend Printer& CurrentPrinter();
     void assign(const Printer& other);
     void startDoc();
     bool docOpen_ = false;
@@ -103,7 +104,8 @@ HeadlessPrinterBackend& defaultPrinterBackend();
 // The installed printers as printer objects with default settings.
 std::vector<Printer> Printers();
 // The current printer: at first the backend's default printer; setting a
-// backend resets it to that backend's default.
+// backend makes it that backend's default again (the object stays, so
+// references to it stay valid).
 Printer& CurrentPrinter();
 // Makes a printer current (its device and settings are copied).
 void SetCurrentPrinter(const Printer& printer);

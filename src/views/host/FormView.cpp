@@ -2,6 +2,8 @@
 
 #include "views/host/Text.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -12,11 +14,20 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStatusBar>
 #include <QTabBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
 
 #include <QTextCursor>
 
 #include <algorithm>
+#include <unordered_map>
 #include <exception>
 
 namespace qz::views {
@@ -39,10 +50,18 @@ FormView::FormView(ui::Form& form, QWidget* parent) : QDialog(parent), form_(for
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 }
 
-FormView::~FormView() = default;
+FormView::~FormView() {
+    // The models outlive the view: they must not ask it for geometry any more.
+    for (Binding& b : bindings_)
+        if (auto* tree = dynamic_cast<ui::TreeView*>(b.control))
+            for (const auto& g : geometries_)
+                if (tree->View == g.get()) tree->View = nullptr;
+}
 
 FormView::Binding& FormView::add(ui::Control& c, QWidget* w) {
     w->setObjectName(QString::fromStdString(c.Name));
+    w->installEventFilter(this);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) area->viewport()->installEventFilter(this);
     bindings_.push_back({&c, w, {}, {}});
     return bindings_.back();
 }
@@ -161,7 +180,12 @@ QWidget* FormView::bind(ui::TextBox& c, Handler change) {
             cur.setPosition(std::clamp(c.SelStart + c.SelLength, 0, n), QTextCursor::KeepAnchor);
             w->setTextCursor(cur);
         };
-        connect(w, &QPlainTextEdit::textChanged, this, [this, change] { run(change); });
+        w->setTabChangesFocus(true);  // Tab leaves the box, as in every other control
+        connect(w, &QPlainTextEdit::textChanged, this, [this, &c, change] {
+            if (pushing_) return;
+            c.DataChanged = true;
+            run(change);
+        });
         return w;
     }
     auto* w = new QLineEdit(this);
@@ -184,7 +208,10 @@ QWidget* FormView::bind(ui::TextBox& c, Handler change) {
         if (c.SelLength > 0) w->setSelection(c.SelStart, c.SelLength);
         else w->setCursorPosition(c.SelStart);
     };
-    connect(w, &QLineEdit::textEdited, this, [this, change] { run(change); });
+    connect(w, &QLineEdit::textEdited, this, [this, &c, change] {
+        c.DataChanged = true;
+        run(change);
+    });
     return w;
 }
 
@@ -229,9 +256,15 @@ QComboBox* FormView::bind(ui::ComboBox& c, Handler click) {
             for (int i = 0; i < c.ListCount(); ++i) w->addItem(qs(c.List(i)));
         }
         w->setCurrentIndex(c.ListIndex);
-        if (w->isEditable()) w->setEditText(qs(c.Text));
+        if (w->isEditable()) {
+            w->setEditText(qs(c.Text));
+            w->lineEdit()->setReadOnly(c.Locked);
+        }
     };
-    connect(w, qOverload<int>(&QComboBox::activated), this, [this, click] { run(click); });
+    connect(w, qOverload<int>(&QComboBox::activated), this, [this, &c, click] {
+        if (c.Locked) push();  // a locked box shows its entries but keeps its choice
+        else run(click);
+    });
     return w;
 }
 
@@ -265,13 +298,486 @@ QTabBar* FormView::bind(ui::TabStrip& c, Handler click) {
         for (int i = 0; i < static_cast<int>(c.TabCaptions.size()); ++i) {
             if (i < w->count()) w->setTabText(i, qs(c.TabCaptions[i]));
             else w->addTab(qs(c.TabCaptions[i]));
+            w->setTabEnabled(i, c.TabIsEnabled(i));
         }
         w->setCurrentIndex(c.SelectedTab);
     };
-    connect(w, &QTabBar::tabBarClicked, this, [this, click, w](int i) {
+    connect(w, &QTabBar::tabBarClicked, this, [this, &c, click, w](int i) {
+        if (!c.TabIsEnabled(i)) return;
         w->setCurrentIndex(i);
         run(click);
     });
+    return w;
+}
+
+// ---- focus, keys and mouse -------------------------------------------------
+
+namespace {
+
+int shiftOf(Qt::KeyboardModifiers m) {
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+// The key code a handler sees: the platform's virtual-key numbers.
+int keyCodeOf(int key) {
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)) return key;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 112 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return: case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Menu: return 93;
+    default: return key & 0xFFFF;
+    }
+}
+
+// The character a key makes, 0 for none (control characters as Ctrl+letter
+// makes them).
+int asciiOf(const QKeyEvent* e) {
+    const int key = e->key();
+    if ((e->modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) return key - Qt::Key_A + 1;
+    switch (key) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Return: case Qt::Key_Enter: return 13;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Tab: return 9;
+    default: break;
+    }
+    const QString t = e->text();
+    return t.size() == 1 && t[0].unicode() >= 32 ? t[0].unicode() : 0;
+}
+
+int buttonOf(Qt::MouseButtons b) {
+    return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
+}
+
+} // namespace
+
+FormView::Binding* FormView::bindingOf(QObject* watched) {
+    for (Binding& b : bindings_) {
+        if (b.widget == watched) return &b;
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(b.widget); area && area->viewport() == watched) return &b;
+    }
+    return nullptr;
+}
+
+bool FormView::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (forwarding_ || (type != QEvent::FocusIn && type != QEvent::KeyPress && type != QEvent::MouseMove &&
+                        type != QEvent::MouseButtonRelease))
+        return QDialog::eventFilter(watched, event);
+    Binding* b = bindingOf(watched);
+    if (!b) return QDialog::eventFilter(watched, event);
+    switch (type) {
+    case QEvent::FocusIn: {
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+        focusIn(*b, why == Qt::TabFocusReason || why == Qt::BacktabFocusReason);
+        break;
+    }
+    case QEvent::KeyPress:
+        if (b->widget == watched && keyPress(*b, watched, event)) return true;
+        break;
+    default:
+        if (mouse(*b, watched, event)) return true;
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool FormView::focusIn(Binding& b, bool byTab) {
+    ui::Control* leaving = form_.ActiveControl();
+    if (leaving == b.control) return true;
+    const bool handlers = (leaving && (leaving->Validate || leaving->LostFocus)) || b.control->GotFocus;
+    if (!handlers || pushing_) return form_.SetFocusTo(*b.control, byTab);
+    bool ok = true;
+    run([&] { ok = form_.SetFocusTo(*b.control, byTab); });
+    if (!ok && leaving) {
+        // Validate kept the focus: give it back once Qt has finished moving it.
+        if (QWidget* back = widgetOf(*leaving))
+            QTimer::singleShot(0, back, [back] { back->setFocus(Qt::OtherFocusReason); });
+    }
+    return ok;
+}
+
+bool FormView::keyPress(Binding& b, QObject* watched, QEvent* event) {
+    ui::Control& c = *b.control;
+    if (!c.KeyDown && !c.KeyPress) return false;
+    auto* e = static_cast<QKeyEvent*>(event);
+    int code = keyCodeOf(e->key());
+    const int ascii = asciiOf(e);
+    int result = ascii;
+    run([&] {
+        if (c.KeyDown) c.KeyDown(code, shiftOf(e->modifiers()));
+        if (code == 0) result = 0;
+        else if (ascii && c.KeyPress) c.KeyPress(result);
+    });
+    if (code == 0 || (ascii && result == 0)) return true;  // consumed
+    if (result != ascii && result >= 32) {
+        // The handler typed another character instead.
+        QKeyEvent replaced(QEvent::KeyPress, 0, e->modifiers(), QString(QChar(result)));
+        forwarding_ = true;
+        QCoreApplication::sendEvent(watched, &replaced);
+        forwarding_ = false;
+        return true;
+    }
+    return false;
+}
+
+bool FormView::mouse(Binding& b, QObject* watched, QEvent* event) {
+    ui::Control& c = *b.control;
+    const bool move = event->type() == QEvent::MouseMove;
+    const auto& hook = move ? c.MouseMove : c.MouseUp;
+    if (!hook) return false;
+    auto* e = static_cast<QMouseEvent*>(event);
+    const QPoint at = static_cast<QWidget*>(watched)->mapTo(b.widget, e->position().toPoint());
+    const int button = buttonOf(move ? e->buttons() : Qt::MouseButtons(e->button()));
+    run([&] { hook(button, shiftOf(e->modifiers()), at.x(), at.y()); });
+    return false;
+}
+
+// ---- tree ------------------------------------------------------------------
+
+namespace {
+
+struct TreeState {
+    std::uint64_t version = ~std::uint64_t{0};
+    std::unordered_map<const ui::Node*, QTreeWidgetItem*> items;
+    std::unordered_map<QTreeWidgetItem*, ui::Node*> nodes;
+    ui::Node* nodeOf(QTreeWidgetItem* item) const {
+        const auto it = nodes.find(item);
+        return it == nodes.end() ? nullptr : it->second;
+    }
+};
+
+// A tree widget that asks before an edit begins.
+class TreeWidget : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    std::function<bool(QTreeWidgetItem*)> beforeEdit;
+    bool isEditing() const { return state() == EditingState; }
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        const bool wouldEdit = trigger == AllEditTriggers || (editTriggers() & trigger);
+        if (wouldEdit && state() != EditingState && beforeEdit && !beforeEdit(itemFromIndex(index))) return false;
+        return QTreeWidget::edit(index, trigger, event);
+    }
+};
+
+// Node rectangles and hit tests in the tree widget's client pixels.
+class TreeGeometry : public ui::TreeView::Geometry {
+public:
+    TreeGeometry(const ui::TreeView& tree, QTreeWidget* w, std::shared_ptr<TreeState> st)
+        : tree_(tree), w_(w), st_(std::move(st)) {}
+    bool labelRect(const ui::Node& node, ui::Rect& rect) const override {
+        if (st_->version != tree_.StructureVersion()) return false;
+        const auto it = st_->items.find(&node);
+        if (it == st_->items.end()) return false;
+        for (QTreeWidgetItem* p = it->second->parent(); p; p = p->parent())
+            if (!p->isExpanded()) return false;
+        const QRect r = w_->visualItemRect(it->second);
+        if (!r.isValid()) return false;
+        const QPoint off = w_->viewport()->mapTo(w_, QPoint(0, 0));
+        const int width = w_->fontMetrics().horizontalAdvance(it->second->text(0)) + 6;
+        rect = {r.left() + off.x(), r.top() + off.y(), r.left() + off.x() + width, r.bottom() + 1 + off.y()};
+        return true;
+    }
+    ui::Node* hitTest(int x, int y) const override {
+        if (st_->version != tree_.StructureVersion()) return nullptr;
+        const QPoint off = w_->viewport()->mapTo(w_, QPoint(0, 0));
+        return st_->nodeOf(w_->itemAt(QPoint(x, y) - off));
+    }
+
+private:
+    const ui::TreeView& tree_;
+    QTreeWidget* w_;
+    std::shared_ptr<TreeState> st_;
+};
+
+} // namespace
+
+QTreeWidget* FormView::bind(ui::TreeView& c, Handler nodeClick, Handler dblClick) {
+    auto* w = new TreeWidget(this);
+    w->setHeaderHidden(true);
+    w->setExpandsOnDoubleClick(false);  // the form's double click decides
+    w->setMouseTracking(true);
+    auto st = std::make_shared<TreeState>();
+    Binding& b = add(c, w);
+    b.pull = [&c, w, st] {
+        if (st->version != c.StructureVersion()) return;
+        for (auto& [node, item] : st->items) const_cast<ui::Node*>(node)->Expanded = item->isExpanded();
+        c.Select(st->nodeOf(w->currentItem()));
+    };
+    b.push = [&c, w, st] {
+        if (st->version != c.StructureVersion()) {
+            w->clear();
+            st->items.clear();
+            st->nodes.clear();
+            std::function<void(const std::vector<ui::Node*>&, QTreeWidgetItem*)> addLevel =
+                [&](const std::vector<ui::Node*>& level, QTreeWidgetItem* parent) {
+                    for (ui::Node* n : level) {
+                        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(w);
+                        item->setFlags(item->flags() | Qt::ItemIsEditable);
+                        st->items[n] = item;
+                        st->nodes[item] = n;
+                        addLevel(n->Children(), item);
+                    }
+                };
+            addLevel(c.Roots(), nullptr);
+            st->version = c.StructureVersion();
+        }
+        w->setEditTriggers(c.LabelEdit == ui::tvwAutomatic
+                               ? QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked
+                               : QAbstractItemView::NoEditTriggers);
+        for (auto& [node, item] : st->items) {
+            const QString text = qs(node->Text);
+            if (item->text(0) != text) item->setText(0, text);
+            if (item->isExpanded() != node->Expanded) item->setExpanded(node->Expanded);
+        }
+        ui::Node* sel = c.SelectedItem();
+        w->setCurrentItem(sel ? st->items[sel] : nullptr);
+        if (ui::Node* editing = c.EditingNode(); editing && !w->isEditing())
+            w->editItem(st->items[editing]);
+    };
+    w->beforeEdit = [this, &c, st](QTreeWidgetItem* item) {
+        ui::Node* node = st->nodeOf(item);
+        if (!node) return false;
+        if (c.EditingNode() == node) return true;
+        // Not run(): its push would open the editor a second time.
+        bool ok = false;
+        pull();
+        c.Select(node);
+        try {
+            ok = c.StartLabelEdit();
+        } catch (const std::exception&) {
+            ok = false;
+        }
+        return ok;
+    };
+    connect(w, &QTreeWidget::itemChanged, this, [this, &c, st](QTreeWidgetItem* item, int) {
+        ui::Node* node = st->nodeOf(item);
+        if (pushing_ || !node || c.EditingNode() != node) return;
+        const std::string text = us(item->text(0));
+        run([&c, text] { c.EndLabelEdit(text); });
+    });
+    connect(w->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this, &c] {
+        if (!c.EditingNode()) return;
+        c.CancelLabelEdit();  // closed without a new text (Escape)
+        push();
+    });
+    connect(w, &QTreeWidget::currentItemChanged, this, [this, nodeClick] {
+        // A click reports itself (itemClicked); this is a move by keyboard.
+        if (QApplication::mouseButtons() == Qt::NoButton) run(nodeClick);
+    });
+    connect(w, &QTreeWidget::itemClicked, this, [this, nodeClick] { run(nodeClick); });
+    connect(w, &QTreeWidget::itemDoubleClicked, this, [this, dblClick] { run(dblClick); });
+    geometries_.push_back(std::make_unique<TreeGeometry>(c, w, st));
+    c.View = geometries_.back().get();
+    return w;
+}
+
+// ---- list in report view ------------------------------------------------------
+
+QTreeWidget* FormView::bind(ui::ListView& c, ItemHandler itemCheck, ItemHandler itemClick,
+                            std::function<void(int)> columnClick, Handler dblClick) {
+    auto* w = new QTreeWidget(this);
+    w->setRootIsDecorated(false);
+    w->setAllColumnsShowFocus(true);
+    w->setSortingEnabled(false);  // the model sorts
+    w->header()->setSectionsClickable(true);
+    auto rows = std::make_shared<std::vector<ui::ListItem*>>();
+    auto itemAt = [rows, w](QTreeWidgetItem* item) -> ui::ListItem* {
+        const int i = w->indexOfTopLevelItem(item);
+        return i >= 0 && i < static_cast<int>(rows->size()) ? (*rows)[static_cast<std::size_t>(i)] : nullptr;
+    };
+    Binding& b = add(c, w);
+    b.pull = [&c, w, rows] {
+        for (std::size_t i = 0; i < rows->size() && i < c.Count(); ++i) {
+            if (&c.Item(i) != (*rows)[i]) return;  // the model changed since the push
+            QTreeWidgetItem* item = w->topLevelItem(static_cast<int>(i));
+            if (c.CheckBoxes) c.Item(i).Checked = item->checkState(0) == Qt::Checked;
+            c.Item(i).Selected = item->isSelected();
+        }
+    };
+    b.push = [&c, w, rows] {
+        QStringList headers;
+        for (const ui::ColumnHeader& h : c.ColumnHeaders) headers << qs(h.Text);
+        const int columns = std::max<int>(1, static_cast<int>(headers.size()));
+        if (w->columnCount() != columns) w->setColumnCount(columns);
+        w->setHeaderLabels(headers);
+        for (int i = 0; i < static_cast<int>(c.ColumnHeaders.size()); ++i)
+            if (c.ColumnHeaders[static_cast<std::size_t>(i)].Width > 0)
+                w->setColumnWidth(i, c.ColumnHeaders[static_cast<std::size_t>(i)].Width);
+        bool same = rows->size() == c.Count();
+        for (std::size_t i = 0; same && i < rows->size(); ++i) same = (*rows)[i] == &c.Item(i);
+        if (!same) {
+            w->clear();
+            rows->clear();
+            for (std::size_t i = 0; i < c.Count(); ++i) {
+                rows->push_back(&c.Item(i));
+                new QTreeWidgetItem(w);
+            }
+        }
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            const ui::ListItem& li = *(*rows)[i];
+            QTreeWidgetItem* item = w->topLevelItem(static_cast<int>(i));
+            for (int col = 0; col < columns; ++col) item->setText(col, qs(li.ColumnText(col)));
+            if (c.CheckBoxes) item->setCheckState(0, li.Checked ? Qt::Checked : Qt::Unchecked);
+            else item->setData(0, Qt::CheckStateRole, QVariant());
+            item->setSelected(li.Selected);
+            if (li.Selected && !w->currentItem()) w->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        }
+        if (c.Sorted) w->header()->setSortIndicator(c.SortKey, c.SortOrder == ui::lvwDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        w->header()->setSortIndicatorShown(c.Sorted);
+    };
+    connect(w, &QTreeWidget::itemChanged, this, [this, &c, itemAt, itemCheck](QTreeWidgetItem* item, int column) {
+        ui::ListItem* li = itemAt(item);
+        if (pushing_ || !li || column != 0 || !c.CheckBoxes) return;
+        if ((item->checkState(0) == Qt::Checked) == li->Checked) return;
+        run([li, itemCheck] {
+            if (itemCheck) itemCheck(*li);
+        });
+    });
+    connect(w, &QTreeWidget::itemClicked, this, [this, itemAt, itemClick](QTreeWidgetItem* item) {
+        if (ui::ListItem* li = itemAt(item); li && itemClick) run([li, itemClick] { itemClick(*li); });
+    });
+    connect(w, &QTreeWidget::itemDoubleClicked, this, [this, dblClick] { run(dblClick); });
+    connect(w->header(), &QHeaderView::sectionClicked, this, [this, &c, columnClick](int column) {
+        run([&c, columnClick, column] {
+            if (columnClick) columnClick(column);
+            else c.SortByColumn(column);
+        });
+    });
+    return w;
+}
+
+// ---- grid ----------------------------------------------------------------------
+
+namespace {
+
+void addGridRows(const ui::GridTable& t, QTreeWidget* w, QTreeWidgetItem* parent) {
+    for (const ui::GridRow& row : t.Rows) {
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(w);
+        for (std::size_t col = 0; col < row.Cells.size(); ++col) item->setText(static_cast<int>(col), qs(row.Cells[col]));
+        for (const ui::GridChapter& ch : row.Chapters) {
+            auto* chapter = new QTreeWidgetItem(item);
+            chapter->setText(0, ch.Column < t.Columns.size() ? qs(t.Columns[ch.Column]) : QString());
+            chapter->setFirstColumnSpanned(true);
+            auto* header = new QTreeWidgetItem(chapter);
+            QFont bold = header->font(0);
+            bold.setBold(true);
+            for (std::size_t col = 0; col < ch.Table.Columns.size(); ++col) {
+                header->setText(static_cast<int>(col), qs(ch.Table.Columns[col]));
+                header->setFont(static_cast<int>(col), bold);
+            }
+            addGridRows(ch.Table, w, chapter);
+        }
+    }
+}
+
+std::size_t widest(const ui::GridTable& t) {
+    std::size_t n = t.Columns.size();
+    for (const ui::GridRow& row : t.Rows)
+        for (const ui::GridChapter& ch : row.Chapters) n = std::max(n, widest(ch.Table));
+    return n;
+}
+
+} // namespace
+
+QTreeWidget* FormView::bind(ui::DataGrid& c) {
+    auto* w = new QTreeWidget(this);
+    w->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    w->setAlternatingRowColors(true);
+    auto shown = std::make_shared<ui::GridTable>();
+    auto first = std::make_shared<bool>(true);
+    add(c, w).push = [&c, w, shown, first] {
+        if (!*first && *shown == c.Data) return;  // unchanged: keep the user's scrolling and expansion
+        *first = false;
+        *shown = c.Data;
+        w->clear();
+        w->setColumnCount(static_cast<int>(std::max<std::size_t>(1, widest(c.Data))));
+        QStringList headers;
+        for (const std::string& h : c.Data.Columns) headers << qs(h);
+        w->setHeaderLabels(headers);
+        w->setRootIsDecorated(widest(c.Data) > c.Data.Columns.size() ||
+                              std::any_of(c.Data.Rows.begin(), c.Data.Rows.end(),
+                                          [](const ui::GridRow& r) { return !r.Chapters.empty(); }));
+        addGridRows(c.Data, w, nullptr);
+    };
+    return w;
+}
+
+// ---- bars ------------------------------------------------------------------------
+
+QStatusBar* FormView::bind(ui::StatusBar& c) {
+    auto* w = new QStatusBar(this);
+    w->setSizeGripEnabled(false);
+    add(c, w).push = [&c, w] {
+        QList<QLabel*> labels = w->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+        while (labels.size() > static_cast<qsizetype>(c.Panels.size())) delete labels.takeLast();
+        while (labels.size() < static_cast<qsizetype>(c.Panels.size())) {
+            auto* l = new QLabel(w);
+            l->setObjectName(QStringLiteral("panel%1").arg(labels.size() + 1));
+            w->addWidget(l, 1);
+            labels.push_back(l);
+        }
+        for (std::size_t i = 0; i < c.Panels.size(); ++i) {
+            labels[static_cast<qsizetype>(i)]->setText(qs(c.Panels[i].Text));
+            if (c.Panels[i].Width > 0) labels[static_cast<qsizetype>(i)]->setMinimumWidth(c.Panels[i].Width);
+        }
+    };
+    return w;
+}
+
+QToolBar* FormView::bind(ui::Toolbar& c, std::function<void(const std::string&)> buttonClick) {
+    auto* w = new QToolBar(this);
+    auto keys = std::make_shared<std::vector<std::string>>();
+    add(c, w).push = [this, &c, w, keys, buttonClick] {
+        std::vector<std::string> now;
+        for (const ui::ToolButton& b : c.Buttons) now.push_back(b.Style == ui::tbrSeparator ? "\x01" : b.Key);
+        if (now != *keys) {
+            w->clear();
+            for (const ui::ToolButton& b : c.Buttons) {
+                if (b.Style == ui::tbrSeparator) {
+                    w->addSeparator();
+                    continue;
+                }
+                QAction* a = w->addAction(qs(b.Caption.empty() ? b.Key : b.Caption));
+                a->setObjectName(qs(b.Key));
+                const std::string key = b.Key;
+                connect(a, &QAction::triggered, this, [this, key, buttonClick] {
+                    if (buttonClick) run([&] { buttonClick(key); });
+                });
+            }
+            *keys = now;
+        }
+        const QList<QAction*> actions = w->actions();
+        for (std::size_t i = 0; i < c.Buttons.size() && i < static_cast<std::size_t>(actions.size()); ++i) {
+            const ui::ToolButton& b = c.Buttons[i];
+            QAction* a = actions[static_cast<qsizetype>(i)];
+            if (b.Style != ui::tbrSeparator) {
+                a->setText(qs(b.Caption.empty() ? b.Key : b.Caption));
+                a->setToolTip(qs(b.ToolTipText));
+                a->setEnabled(b.Enabled);
+            }
+            a->setVisible(b.Visible);
+        }
+    };
     return w;
 }
 

@@ -4,17 +4,28 @@
 // into the widgets (push), so the form's logic sees and sets plain control
 // state and never a widget. When a handler hides the form, the window closes.
 //
+// Beyond the main event of each binder, every bound widget forwards focus
+// (Form::SetFocusTo: Validate may keep the focus where it was), keys
+// (KeyDown, KeyPress; a code set to 0 consumes the key, another character
+// replaces it) and mouse moves and releases to the control's hooks, when the
+// control has them.
+//
 // A view of a form derives from FormView, builds its widgets with the bind
 // functions, lays them out with Qt layouts, and registers itself by form name
 // (QZ_REGISTER_VIEW) so that the Qt host finds it when the form is shown.
 #pragma once
 
+#include "platform/ui/Bars.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/DataGrid.h"
 #include "platform/ui/Form.h"
+#include "platform/ui/ListView.h"
+#include "platform/ui/TreeView.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +38,10 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QStatusBar;
 class QTabBar;
+class QToolBar;
+class QTreeWidget;
 
 namespace qz::views {
 
@@ -67,6 +81,23 @@ protected:
     QComboBox* bind(ui::ComboBox& c, Handler click = {});
     QListWidget* bindList(ui::ListBox& c, Handler click = {}, Handler doubleClick = {});
     QTabBar* bind(ui::TabStrip& c, Handler click = {});
+    // A tree: nodes keyed as in the model, expansion, selection (NodeClick on
+    // a click or a keyboard move) and label editing wired back; the model's
+    // node rectangles and hit tests are answered from the widget while bound.
+    QTreeWidget* bind(ui::TreeView& c, Handler nodeClick = {}, Handler dblClick = {});
+    // A list in report view. A header click runs columnClick with the column
+    // (from 0), or sorts by it (ListView::SortByColumn) when none is given.
+    using ItemHandler = std::function<void(ui::ListItem&)>;
+    QTreeWidget* bind(ui::ListView& c, ItemHandler itemCheck = {}, ItemHandler itemClick = {},
+                      std::function<void(int column)> columnClick = {}, Handler dblClick = {});
+    // A read-only grid; the child tables of a chapter column hang under
+    // their row as "name" items with a header row and the child rows.
+    QTreeWidget* bind(ui::DataGrid& c);
+    QStatusBar* bind(ui::StatusBar& c);
+    // One action per button (object name = key); a click passes the key.
+    QToolBar* bind(ui::Toolbar& c, std::function<void(const std::string& key)> buttonClick);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     // Escape and the close box: the form's Cancel button when it has one,
     // else the form's OnClose.
@@ -83,11 +114,17 @@ private:
     };
     Binding& add(ui::Control& c, QWidget* w);
     void closeIfHidden();
+    Binding* bindingOf(QObject* watched);
+    bool focusIn(Binding& b, bool byTab);
+    bool keyPress(Binding& b, QObject* watched, QEvent* event);
+    bool mouse(Binding& b, QObject* watched, QEvent* event);
 
     ui::Form& form_;
     std::vector<Binding> bindings_;
+    std::vector<std::unique_ptr<ui::TreeView::Geometry>> geometries_;
     bool pushing_ = false;  // signals raised while pushing are not user events
     bool closing_ = false;
+    bool forwarding_ = false;  // a key event this view sends itself
 };
 
 } // namespace qz::views
