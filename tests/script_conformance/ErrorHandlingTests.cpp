@@ -106,6 +106,29 @@ TEST(ConformErrors, ErrRaise) {
     expectAll(cases);
 }
 
+// Err.Raise keeps the source and description Err holds when they are left
+// out; a failure code with a script error of its own raises that error; any
+// other number above 65535 is 5.
+TEST(ConformErrors, RaiseKeepsWhatErrHoldsAndMapsFailureCodes) {
+    const std::string rn = "On Error Resume Next\n";
+    const Case cases[] = {
+        {rn + "Err.Source = \"s\" : Err.Description = \"d\" : Err.Raise 1000", "Err.Number & Err.Source & Err.Description", "String:1000sd"},
+        {rn + "x = 1 / 0 : Err.Raise 5", "Err.Number & \"|\" & Err.Description", "String:5|Division by zero"},
+        {rn + "Err.Description = \"d\" : Err.Raise 6, \"src\"", "Err.Source & Err.Description", "String:srcd"},
+        {rn + "Err.Description = \"d\" : Err.Raise 6, , \"new\"", "Err.Description", "String:new"},
+        {rn + "Err.Raise 6 : Err.Clear : Err.Raise 9", "Err.Description", "String:Subscript out of range"},
+        {rn + "Err.Raise &h8007000E&", "Err.Number & \"|\" & Err.Description", "String:7|Out of memory"},
+        {rn + "Err.Raise &h80070057&", "Err.Number", "Long:5"},
+        {rn + "Err.Raise &h800A000D&", "Err.Number & \"|\" & Err.Description", "String:13|Type mismatch"},
+        {rn + "Err.Raise &h80040001&", "Err.Number", "Long:-2147221503"},
+        {rn + "Err.Raise 65535", "Err.Number", "Long:65535"},
+        {rn + "Err.Raise 65536", "Err.Number", "Long:5"},
+        {"Err.Raise &h8007000E&", "0", "err:7"},
+        {"Err.Raise 100000, \"s\", \"d\"", "0", "err:5"},
+    };
+    expectAll(cases);
+}
+
 TEST(ConformErrors, RunTimeErrorNumbers) {
     const Case cases[] = {
         {"Option Explicit\nDim a\na = 1\nb = 2", "0", "err:500"},

@@ -384,6 +384,23 @@ TEST(ConformRegExp, AnchorsWithoutMultilineAndEmptyMatches) {
 }
 
 // After a dot every keyword is a member name: the call reaches the object, which does not have it.
+// IsNumeric looks at an object's default value; RegExp.Replace writes a
+// Boolean replacement as its number.
+TEST(ConformRegExp, BooleanReplacementsAndNumericDefaults) {
+    const std::string cls =
+        "Class N\n Public v\n Public Default Property Get Value\n  Value = v\n End Property\nEnd Class\n";
+    const Case cases[] = {
+        {"Set r = New RegExp : r.Pattern = \"b\" : r.Global = True", "r.Replace(\"abcb\", True)", "String:a-1c-1"},
+        {"Set r = New RegExp : r.Pattern = \"b\"", "r.Replace(\"abc\", False)", "String:a0c"},
+        {"Set r = New RegExp : r.Pattern = \"b\"", "r.Replace(\"abc\", 1.5)", "String:a1.5c"},
+        {cls + "Set o = New N : o.v = 5", "IsNumeric(o)", "Boolean:True"},
+        {cls + "Set o = New N : o.v = \"12\"", "IsNumeric(o)", "Boolean:True"},
+        {cls + "Set o = New N : o.v = \"x\"", "IsNumeric(o)", "Boolean:False"},
+        {"Class C\nEnd Class\nSet o = New C", "IsNumeric(o) & IsNumeric(Nothing)", "String:FalseFalse"},
+    };
+    expectAll(cases);
+}
+
 TEST(ConformStatements, KeywordsAsMemberNames) {
     const Case cases[] = {
         {"Set d = CreateObject(\"Scripting.Dictionary\")\nx = d.Select", "0", "err:438"},

@@ -57,6 +57,32 @@ TEST(ConformStrings, NullAndOutOfRangeArguments) {
     expectAll(cases);
 }
 
+// Every numeric argument is read (a Null raises 94) before any is checked;
+// the Format functions refuse Null with 13; Randomize has no value.
+TEST(ConformStrings, NullArgumentsCheckedFirst) {
+    const Case cases[] = {
+        {"", "Mid(\"abc\", 0, Null)", "err:94"},
+        {"", "Mid(\"abc\", Null, -1)", "err:94"},
+        {"", "Mid(\"abc\", 2, Null)", "err:94"},
+        {"", "IsNull(Mid(Null, 1))", "Boolean:True"},
+        {"", "Mid(\"abc\", 0)", "err:5"},
+        {"", "InStrRev(\"abc\", \"b\", 0, Null)", "err:94"},
+        {"", "InStrRev(\"abc\", \"b\", Null)", "err:94"},
+        {"", "InStrRev(\"abc\", \"b\", -1, 1)", "Long:2"},
+        {"", "MonthName(13, Null)", "err:94"},
+        {"", "MonthName(Null)", "err:94"},
+        {"", "MonthName(2, True)", "String:Feb"},
+        {"", "FormatNumber(Null)", "err:13"},
+        {"", "FormatCurrency(Null)", "err:13"},
+        {"", "FormatPercent(Null, 2)", "err:13"},
+        {"", "FormatDateTime(Null)", "err:13"},
+        {"x = Randomize", "0", "err:13"},
+        {"Randomize : Randomize 5 : Call Randomize(1)", "1", "Integer:1"},
+        {"On Error Resume Next\nx = Randomize()\nr = Err.Number", "r", "Long:13"},
+    };
+    expectAll(cases);
+}
+
 TEST(ConformStrings, InStrAndInStrRev) {
     const Case cases[] = {
         {"", R"(InStr("abc", "c"))", "Long:3"},

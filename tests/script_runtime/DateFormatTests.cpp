@@ -135,7 +135,7 @@ TEST(Formats, EnglishNumbersCurrencyPercent) {
               u"922,337,203,685,477.5807");
     EXPECT_EQ(callStr(u"FormatNumber", {Variant()}), u"0.00");
     EXPECT_VB_ERROR(call(u"FormatNumber", {S(u"abc")}), 13);
-    EXPECT_VB_ERROR(call(u"FormatNumber", {Variant::null()}), 94);
+    EXPECT_VB_ERROR(call(u"FormatNumber", {Variant::null()}), 13);  // the Format functions take no Null
     EXPECT_VB_ERROR(call(u"FormatNumber", {I(1), I(-2)}), 5);
 
     EXPECT_EQ(callStr(u"FormatCurrency", {D(1234.5)}), u"$1,234.50");

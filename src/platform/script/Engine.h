@@ -265,7 +265,7 @@ private:
                             const std::vector<ExprPtr>* argExprs, std::span<Variant> argValues,
                             Frame& caller);
     Variant callBuiltin(const Expr& e, Frame& f);
-    Variant callIntrinsic(const Expr& e, Frame& f);
+    Variant callIntrinsic(const Expr& e, Frame& f, bool asStatement = false);
     Variant invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
                      std::uint8_t kind, Args& args, Frame& f);
     Variant indexInto(const Variant& v, std::span<Variant> idx);

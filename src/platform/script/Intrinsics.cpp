@@ -122,7 +122,7 @@ Variant Engine::createObjectByProgId(std::u16string_view progId) {
     return Variant(std::move(obj));
 }
 
-Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
+Variant Engine::callIntrinsic(const Expr& e, Frame& f, bool asStatement) {
     const IntrinsicInfo& info = kIntrinsics[static_cast<std::size_t>(e.slot)];
     const std::size_t n = e.args.size();
     if (e.slot == kErr) {
@@ -216,6 +216,7 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f) {
     case kRandomize:
         if (a.empty() || a[0].isMissing()) randomize();
         else randomize(a[0]);
+        if (!asStatement) fail(err::TypeMismatch);  // a statement, not a function: it has no value
         return {};
     default:
         fail(err::UndefinedVariable);

@@ -141,6 +141,17 @@ Variant IsNumeric(std::span<Variant> a) {
         double d;
         return Variant(parseNumber(v.stringValue(), currentLocale(), d));
     }
+    case qz::VarType::Object: {
+        // An object is numeric when its default value is.
+        if (!v.objectValue()) return Variant(false);
+        Variant value;
+        try {
+            value = v.dereference();
+        } catch (const AutomationError&) {
+            return Variant(false);
+        }
+        return IsNumeric(std::span<Variant>(&value, 1));
+    }
     default:
         return Variant(false);
     }

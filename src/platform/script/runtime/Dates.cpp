@@ -261,8 +261,8 @@ Variant DatePart(std::span<Variant> a) {
 
 Variant MonthName(std::span<Variant> a) {
     std::int32_t m = valueOf(a[0]).toLong();
+    bool abbrev = given(a, 1) && a[1].toBool();  // read (Null: 94) before the month is checked
     if (m < 1 || m > 12) throwRuntimeError(err::InvalidCall);
-    bool abbrev = given(a, 1) && a[1].toBool();
     const LocaleFormat& loc = currentLocale();
     return Variant(abbrev ? loc.abbrevMonthNames[m - 1] : loc.monthNames[m - 1]);
 }

@@ -123,7 +123,7 @@ Variant formatNumberLike(std::span<Variant> a, double scale, bool percent) {
     bool parens = tristate(a, 3, loc.negNumberFormat == 0);
     bool group = tristate(a, 4, loc.groupSize > 0);
     Variant v = valueOf(a[0]);
-    if (v.isNull()) throwRuntimeError(err::InvalidNull);
+    if (v.isNull()) throwRuntimeError(err::TypeMismatch);  // the Format functions take no Null
     Decimal d = decimalOf(v, frac, scale);
     std::u16string text = layout(d, leading, group, loc.groupSize, loc.groupSep, loc.decimalSep);
     if (d.negative) {
@@ -171,7 +171,7 @@ Variant FormatCurrency(std::span<Variant> a) {
     bool parens = tristate(a, 3, localeParens);
     bool group = tristate(a, 4, loc.monGroupSize > 0);
     Variant v = valueOf(a[0]);
-    if (v.isNull()) throwRuntimeError(err::InvalidNull);
+    if (v.isNull()) throwRuntimeError(err::TypeMismatch);  // the Format functions take no Null
     Decimal d = decimalOf(v, frac, 1);
     std::u16string body = layout(d, leading, group, loc.monGroupSize, loc.monGroupSep, loc.monDecimalSep);
     int pos = loc.posCurrFormat < 0 || loc.posCurrFormat > 3 ? 0 : loc.posCurrFormat;
@@ -190,7 +190,7 @@ Variant FormatDateTime(std::span<Variant> a) {
     std::int32_t kind = longArg(a, 1, 0);
     if (kind < 0 || kind > 4) throwRuntimeError(err::InvalidCall);
     Variant v = valueOf(a[0]);
-    if (v.isNull()) throwRuntimeError(err::InvalidNull);
+    if (v.isNull()) throwRuntimeError(err::TypeMismatch);  // the Format functions take no Null
     double d = v.toDate();
     const LocaleFormat& loc = currentLocale();
     DateParts p = dateParts(d);

@@ -506,7 +506,10 @@ Variant RegExp::executeMember(std::uint8_t, std::span<Variant> a) {
 }
 
 Variant RegExp::replaceMember(std::uint8_t, std::span<Variant> a) {
-    return Variant(replace(stringArg(valueOf(a[0])), stringArg(valueOf(a[1]))));
+    // A Boolean replacement is written as its number: "-1" or "0".
+    Variant with = valueOf(a[1]);
+    if (with.type() == qz::VarType::Boolean) with = Variant(with.integerValue());
+    return Variant(replace(stringArg(valueOf(a[0])), stringArg(with)));
 }
 
 } // namespace qz::script

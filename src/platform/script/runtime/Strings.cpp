@@ -136,14 +136,11 @@ Variant InStrB(std::span<Variant> a) { return instr(a, true); }
 
 Variant InStrRev(std::span<Variant> a) {
     // InStrRev(string1, string2[, start[, compare]])
-    std::int32_t start = -1;
-    if (given(a, 2)) {
-        Variant s = valueOf(a[2]);
-        if (s.isNull()) throwRuntimeError(err::InvalidNull);
-        start = s.toLong();
-    }
-    ops::CompareMode mode = compareArg(a, 3);
+    // Every number is read (Null: 94) before any is checked.
+    std::int32_t start = given(a, 2) ? valueOf(a[2]).toLong() : -1;
+    if (given(a, 3) && valueOf(a[3]).isNull()) throwRuntimeError(err::InvalidNull);
     if (start == 0 || start < -1) throwRuntimeError(err::InvalidCall);
+    ops::CompareMode mode = compareArg(a, 3);
     u16string hay, needle;
     if (!textOrNull(a[0], hay) || !textOrNull(a[1], needle)) return Variant::null();
     std::int64_t from = start == -1 ? static_cast<std::int64_t>(hay.size()) : start;
@@ -186,10 +183,10 @@ Variant RightB(std::span<Variant> a) {
 }
 
 static Variant mid(std::span<Variant> a, bool bytes) {
+    // Every number is read (Null: 94) before any is checked.
     std::int32_t start = valueOf(a[1]).toLong();
-    if (start < 1) throwRuntimeError(err::InvalidCall);
-    std::int64_t len = -1;
-    if (given(a, 2)) len = countArg(a[2]);
+    std::int64_t len = given(a, 2) ? valueOf(a[2]).toLong() : -1;
+    if (start < 1 || (given(a, 2) && len < 0)) throwRuntimeError(err::InvalidCall);
     u16string s;
     if (!textOrNull(a[0], s)) return Variant::null();
     std::int64_t from = bytes ? (start - 1) / 2 : start - 1;
