@@ -150,8 +150,10 @@ void StudioWindow::buildMenus() {
     for (QMenu* m : hostMenus_) m->setObjectName(QString(m->title()).remove('&'));
 }
 
-QAction* StudioWindow::actionFor(word::CommandBarControl& c) {
-    auto* a = new QAction(qs(c.Caption), this);
+QAction* StudioWindow::actionFor(word::CommandBarControl& c, QObject* owner) {
+    // The action belongs to the menu or toolbar it is shown in, and goes
+    // with it when the bars are built again.
+    auto* a = new QAction(qs(c.Caption), owner);
     a->setObjectName(qs(c.OnAction));
     a->setToolTip(qs(c.ToolTipText));
     a->setStatusTip(qs(c.ToolTipText));
@@ -173,7 +175,7 @@ void StudioWindow::fillMenu(QMenu* menu, word::CommandBarControls& controls) {
             sub->setToolTip(qs(c.ToolTipText));
             fillMenu(sub, c.Controls());
         } else {
-            menu->addAction(actionFor(c));
+            menu->addAction(actionFor(c, menu));
         }
     }
 }
@@ -196,7 +198,7 @@ void StudioWindow::rebuildAddinBars() {
             continue;
         }
         if (c.Type != 10) {
-            bar->addAction(actionFor(c));
+            bar->addAction(actionFor(c, bar));
             continue;
         }
         auto* menu = new QMenu(qs(c.Caption), this);
@@ -222,7 +224,7 @@ void StudioWindow::rebuildAddinBars() {
         t->setObjectName(qs(b.Name));
         t->setEnabled(b.Enabled);
         t->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        for (int k = 1; k <= b.Controls().Count(); ++k) t->addAction(actionFor(b.Controls().Item(k)));
+        for (int k = 1; k <= b.Controls().Count(); ++k) t->addAction(actionFor(b.Controls().Item(k), t));
         addToolBar(t);
         addinBars_.push_back(t);
     }

@@ -61,7 +61,7 @@ private:
     void buildMenus();
     void rebuildAddinBars();
     void fillMenu(QMenu* menu, word::CommandBarControls& controls);
-    QAction* actionFor(word::CommandBarControl& c);
+    QAction* actionFor(word::CommandBarControl& c, QObject* owner);
     void activeChanged();
     void message(const QString& text);
 

@@ -1,0 +1,93 @@
+// The studio with the real designer, as an author uses it on the example
+// template: the add-in's menu and toolbar in their template layout, a click
+// that reaches the designer and changes the document, and a saved template
+// that the engine still turns into the invoice.
+#include "designer/Designer.h"
+#include "designer/ModMSWordMenuToolbar.h"
+#include "platform/word/Application.h"
+#include "platform/word/Range.h"
+#include "views/word/DocumentView.h"
+#include "views/word/StudioWindow.h"
+
+#include "production/TestFiles.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace qz;
+namespace fs = std::filesystem;
+
+TEST(StudioDesigner, TheExampleTemplateIsDesignedSavedAndStillProduced) {
+    test::TempDir dir;
+    const std::string examples = std::string(QZ_SOURCE_DIR) + "/examples";
+    for (const char* f : {"invoice.rtf", "invoice.qzc", "invoice.db"}) fs::copy_file(examples + "/" + f, dir.path() + "/" + f);
+
+    word::Application app;
+    designer::InstallAddinTemplate(app);
+    designer::Designer designer;
+    designer.Initialize(app);
+    std::vector<int> heard;
+    views::StudioWindow window(app, designer::CommandIdOfMacro, [&](int id) {
+        heard.push_back(id);
+        designer.HandleCmd(id);
+    });
+    window.runCommand(100);
+    window.runCommand(10);
+    ASSERT_TRUE(window.openFile(QString::fromStdString(dir.path() + "/invoice.rtf")));
+    window.runCommand(10);  // the template layout, now that a template is active
+
+    // The add-in's menu stands before Help; the toolbar and its buttons are enabled.
+    const QList<QAction*> menus = window.menuBar()->actions();
+    int qz = -1, help = -1;
+    for (int i = 0; i < menus.size(); ++i) {
+        if (menus[i]->text() == "&QzStudio") qz = i;
+        if (menus[i]->text() == "&Help") help = i;
+    }
+    ASSERT_GE(qz, 0);
+    EXPECT_EQ(qz + 1, help);
+    QMenu* addin = menus[qz]->menu();
+    ASSERT_NE(addin, nullptr);
+    QAction* restore = addin->findChild<QAction*>("RestoreFieldColor_Click");
+    ASSERT_NE(restore, nullptr);
+    EXPECT_TRUE(restore->isEnabled());
+    auto* bar = window.findChild<QToolBar*>("Quorvane Studio");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isEnabled());
+    ASSERT_EQ(bar->actions().size(), 4);
+    for (QAction* a : bar->actions()) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+
+    // Recolour the whole document by hand; "Restore Fields Color" gives the
+    // fields their colours back, as one undo step.
+    word::Document& doc = window.activeView()->model();
+    word::Range all = doc.Content();
+    all.GetFont().SetColorIndex(0);
+    const std::string before = doc.ToRtf();
+    heard.clear();
+    restore->trigger();
+    EXPECT_EQ(heard, std::vector<int>({60}));
+    EXPECT_NE(doc.ToRtf(), before);
+    window.activeView()->undo();
+    EXPECT_EQ(doc.ToRtf(), before);
+    window.activeView()->redo();
+
+    // A typed word at the start of the document, saved, and produced.
+    views::DocumentView* view = window.activeView();
+    view->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(view, "Draft ");
+    ASSERT_TRUE(window.saveActive(false));
+    const std::string out = dir.path() + "/out.rtf";
+    const std::string cmd = std::string("'") + QZSTUDIO + "' produce '" + dir.path() + "/invoice.rtf' -o '" + out +
+                            "' --connections >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string produced = test::readFile(out);
+    for (const char* s : {"Draft ", "$4,667.90", "lundi 30 novembre 2026"})
+        EXPECT_NE(produced.find(s), std::string::npos) << s;
+}
