@@ -81,7 +81,7 @@ frmQzProperties::frmQzProperties() : ui::Form("frmQzProperties", "Qz Template Pr
     cboRevision.Style = 2;
     Place(lblRevisionFolder, "lblRevisionFolder", 2100, 5160, 700, 255);
     lblRevisionFolder.Caption = "Folder:";
-    Place(txtRevisionPath, "txtRevisionPath", 2820, 5100, 4140, 315);
+    Place(txtRevisionPath, "txtRevisionPath", 2820, 5100, 3900, 315);
     txtRevisionPath.Locked = true;
     Place(cmdOk, "cmdOk", 2760, 5940, 1335, 375);
     cmdOk.Caption = "&OK";

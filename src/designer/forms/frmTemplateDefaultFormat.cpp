@@ -157,7 +157,7 @@ QzFormatNumber& frmTemplateDefaultFormat::NumberObject(int kind) {
     return *p;
 }
 
-void frmTemplateDefaultFormat::OnLoad() {
+void frmTemplateDefaultFormat::Form_Load() {
     try {
         tabstripFormat.SelectedTab = 0;
         Caption = QzPropertiesReadOnly ? "Qz Template Default Format (Read-Only)" : "Qz Template Default Format";

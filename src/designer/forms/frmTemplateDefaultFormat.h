@@ -52,6 +52,8 @@ public:
     // The frame of tab k.
     ui::Frame& FrameOfTab(int tab);
 
+    // Fills the controls from the format objects (run when the dialog loads).
+    void Form_Load();
     void tabstripFormat_Click();
     void chkOverrideStringSystemFormat_Click();
     void chkOverrideDateTimeSystemFormat_Click();
@@ -64,7 +66,7 @@ public:
     void cmdHelp_Click();
 
 protected:
-    void OnLoad() override;
+    void OnLoad() override { Form_Load(); }
 
 private:
     QzFormatNumber& NumberObject(int kind);
