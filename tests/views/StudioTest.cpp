@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QApplication>
+#include <QClipboard>
 #include <QTest>
 #include <QTimer>
 
@@ -118,4 +119,35 @@ TEST(Studio, ALargeDocumentIsDrawnInPartsAndEditableMeanwhile) {
     EXPECT_EQ(view.modelPosition(view.document()->characterCount() - 1), size);
     EXPECT_EQ(view.document()->findBlockByNumber(2999).text().toStdString(), line + "2999");
     EXPECT_EQ(view.document()->begin().text().toStdString(), "Z" + line + "0");
+}
+
+TEST(Studio, CopiedFieldsKeepTheirCodeInAnotherDocumentAndOtherProgramsGetText) {
+    Studio s;
+    ASSERT_TRUE(s.window.openFile(QString::fromStdString(kInvoice)));
+    views::DocumentView* from = s.window.activeView();
+    word::Document& source = from->model();
+    const word::Field field = source.Content().GetFields().Item(1);
+    source.GetSelection().SetRange(field.Start(), field.End());
+    from->pushSelection();
+    from->copy();
+    EXPECT_FALSE(QApplication::clipboard()->text().isEmpty());
+
+    s.app.GetDocuments().Add();
+    s.window.sync();
+    views::DocumentView* to = s.window.activeView();
+    ASSERT_NE(to, from);
+    to->pasteFromClipboard();
+    word::Document& target = to->model();
+    const int fields = target.Content().GetFields().Count();
+    ASSERT_GE(fields, 1);  // the field and those nested in it
+    EXPECT_EQ(target.Content().GetFields().Item(1).Code().Text(), field.Code().Text());
+    // Half a field is copied as text only (with codes shown, where a
+    // selection can end inside a field's code).
+    s.app.ActiveWindow().GetView().ShowFieldCodes = true;
+    from->renderAll();
+    source.GetSelection().SetRange(field.Start(), field.Start() + 3);
+    from->pushSelection();
+    from->copy();
+    to->pasteFromClipboard();
+    EXPECT_EQ(target.Content().GetFields().Count(), fields);
 }

@@ -139,6 +139,68 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
 // ---------------------------------------------------------------------------
 // Range
 
+bool HoldsWholeFields(const Story& story, long start, long end) {
+    int depth = 0;
+    for (long i = start; i < end; ++i) {
+        const AtomKind k = story[static_cast<std::size_t>(i)].Kind();
+        if (k == AtomKind::FieldBegin) ++depth;
+        else if (k == AtomKind::FieldEnd && --depth < 0) return false;
+    }
+    return depth == 0;
+}
+
+std::vector<Atom> TransferAtoms(const Document& from, const Story& story, long start, long end,
+                                Document& to) {
+    std::vector<Atom> out;
+    out.reserve(static_cast<std::size_t>(std::max(0L, end - start)));
+    // Consecutive atoms mostly share a format: remember the last mapping.
+    std::uint32_t lastIn = static_cast<std::uint32_t>(-1), lastOut = 0;
+    auto format = [&](std::uint32_t id) {
+        if (id == lastIn) return lastOut;
+        if (&from == &to) return id;
+        CharFormat f = from.Format(id);
+        if (f.font >= 0) {
+            const FontDef* font = from.FontByNumber(f.font);
+            if (!font) f.font = -1;
+            else {
+                const FontDef* there = nullptr;
+                for (const FontDef& d : to.fonts)
+                    if (d.name == font->name) there = &d;
+                if (there) f.font = there->number;
+                else {
+                    int number = -1;
+                    for (const FontDef& d : to.fonts) number = std::max(number, d.number);
+                    to.fonts.push_back(FontDef{number + 1, font->decl, font->name, font->charset});
+                    f.font = number + 1;
+                }
+            }
+        }
+        if (f.color > 0) f.color = to.ColorEntry(from.ColorRgb(f.color));
+        lastIn = id;
+        lastOut = to.InternFormat(f);
+        return lastOut;
+    };
+    for (long i = start; i < end; ++i) {
+        Atom a = story[static_cast<std::size_t>(i)];
+        a.fmt = format(a.fmt);
+        if (&from != &to) {
+            switch (a.Kind()) {
+            case AtomKind::ParaEnd: {
+                const ParaEndInfo& info = from.ParaEnd(a.value);
+                a.value = to.InternParaEnd(info.word, info.props, info.row);
+                break;
+            }
+            case AtomKind::Opaque: a.value = to.AddOpaque(from.Opaque(a.value)); break;
+            default: break;
+            }
+        }
+        // A field's kept result is its own, even in the same document.
+        if (a.Kind() == AtomKind::FieldBegin) a.value = to.AddFieldInfo(from.FieldInfoAt(a.value));
+        out.push_back(a);
+    }
+    return out;
+}
+
 Range::Range(Document* doc, Story* story, long start, long end)
     : doc_(doc), story_(story), start_(start), end_(end) {
     long n = StoryLength();

@@ -188,6 +188,14 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
                   std::size_t n);
 // Atoms for UTF-8 text in one format ("\r" and "\n" become paragraph marks).
 std::vector<Atom> TextAtoms(Document& doc, const std::string& text, std::uint32_t fmt);
+// The atoms of [start, end) of a story of one document, made valid in
+// another (or the same) document: their formats, fonts, colours, paragraph
+// ends, fields and kept objects are entered in its tables. The range must
+// hold whole fields (see HoldsWholeFields).
+std::vector<Atom> TransferAtoms(const Document& from, const Story& story, long start, long end,
+                                Document& to);
+// Whether every field begun in [start, end) ends there, and the reverse.
+bool HoldsWholeFields(const Story& story, long start, long end);
 // The end character matching the begin character at pos, or -1.
 long MatchingFieldEnd(const Story& story, long begin);
 // UTF-8 text of a part of a story.

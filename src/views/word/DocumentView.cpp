@@ -694,6 +694,27 @@ void DocumentView::redo() {
     if (onChanged) onChanged();
 }
 
+namespace {
+
+// What the studio copied last, with its formats and fields, kept in a
+// document of its own so that it outlives the document it came from. Other
+// programs get the plain text.
+constexpr const char* kAtomsMime = "application/x-quorvane-studio-atoms";
+
+struct StudioClipboard {
+    word::Application app;
+    word::Document* doc = nullptr;
+    QByteArray token;
+    unsigned count = 0;
+};
+
+StudioClipboard& studioClipboard() {
+    static StudioClipboard c;
+    return c;
+}
+
+} // namespace
+
 QMimeData* DocumentView::createMimeDataFromSelection() const {
     const word::Selection& sel = doc_.GetSelection();
     std::string text = sel.Text();
@@ -704,7 +725,35 @@ QMimeData* DocumentView::createMimeDataFromSelection() const {
     }
     auto* mime = new QMimeData;
     mime->setText(qs(plain));
+    const word::Story& story = *sel.GetStory();
+    if (sel.Start() < sel.End() && word::HoldsWholeFields(story, sel.Start(), sel.End())) {
+        StudioClipboard& c = studioClipboard();
+        if (c.doc) c.app.GetDocuments().Close(*c.doc);
+        c.doc = &c.app.GetDocuments().Add();
+        const std::vector<Atom> atoms = word::TransferAtoms(doc_, story, sel.Start(), sel.End(), *c.doc);
+        c.doc->MainStory().insert(0, atoms.data(), atoms.size());
+        c.token = QByteArray::number(++c.count);
+        mime->setData(kAtomsMime, c.token);
+    }
     return mime;
+}
+
+void DocumentView::paste(const QMimeData* source) {
+    if (!source) return;
+    StudioClipboard& c = studioClipboard();
+    if (c.doc && source->hasFormat(kAtomsMime) && source->data(kAtomsMime) == c.token) {
+        edit([&] {
+            word::Selection& sel = doc_.GetSelection();
+            const std::vector<Atom> atoms =
+                word::TransferAtoms(*c.doc, c.doc->MainStory(), 0, static_cast<long>(c.doc->MainStory().size()), doc_);
+            const long at = sel.Start();
+            word::ReplaceAtoms(doc_, *sel.GetStory(), at, sel.End(), atoms.data(), atoms.size());
+            const long after = at + static_cast<long>(atoms.size());
+            sel.SetRange(after, after);
+        });
+        return;
+    }
+    if (source->hasText()) typeText(source->text());
 }
 
 void DocumentView::cutToClipboard() {
@@ -714,16 +763,11 @@ void DocumentView::cutToClipboard() {
     deleteForward();
 }
 
-void DocumentView::pasteFromClipboard() {
-    const QString text = QApplication::clipboard()->text();
-    if (!text.isEmpty()) typeText(text);
-}
+void DocumentView::pasteFromClipboard() { paste(QApplication::clipboard()->mimeData()); }
 
 bool DocumentView::canInsertFromMimeData(const QMimeData* source) const { return source->hasText(); }
 
-void DocumentView::insertFromMimeData(const QMimeData* source) {
-    if (source->hasText()) typeText(source->text());
-}
+void DocumentView::insertFromMimeData(const QMimeData* source) { paste(source); }
 
 void DocumentView::contextMenuEvent(QContextMenuEvent* e) {
     // The standard menu edits the QTextDocument behind the model's back.

@@ -51,8 +51,11 @@ public:
     void deleteForward();
     void undo();
     void redo();
+    // The clipboard: plain text for other programs; inside the studio the
+    // copied part keeps its formats and fields, also into another document.
     void cutToClipboard();
     void pasteFromClipboard();
+    void paste(const QMimeData* source);
     // Character and paragraph formats of the selection.
     void toggleBold();
     void toggleItalic();
