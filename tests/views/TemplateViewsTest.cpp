@@ -1,8 +1,22 @@
 // The template-properties and default-format windows under Qt: the author's
 // clicks reach the forms, and what the forms change is what the windows show.
+#include "core/forms/frmVbScriptError.h"
+#include "designer/Designer.h"
+#include "designer/ModMSWordMenuToolbar.h"
 #include "designer/forms/frmQzProperties.h"
 #include "designer/forms/frmTemplateDefaultFormat.h"
+#include "designer/modMSWordFields.h"
+#include "platform/ui/UiHost.h"
 #include "views/host/ViewRegistry.h"
+#include "views/word/DocumentView.h"
+#include "views/word/StudioWindow.h"
+
+#include "production/TestFiles.h"
+#include "system/TestEnv.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +24,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -18,6 +33,7 @@
 #include <memory>
 
 using namespace qz;
+namespace fs = std::filesystem;
 
 TEST(TemplateViews, PropertiesWindowShowsThePathsAndOkHandsTheChoiceBack) {
     designer::frmQzProperties form;
@@ -77,4 +93,62 @@ TEST(TemplateViews, FormatWindowShowsTheChosenTabAndItsOverride) {
     EXPECT_FALSE(view->isVisible());
     EXPECT_TRUE(form.QzPercentFormat->bOverrideDefaultProperties);
     form.Unload();
+}
+
+namespace {
+
+// Plays the author headlessly while the studio's window is real; remembers
+// what the script-error dialog said.
+struct AuthorHost : ui::HeadlessUiHost {
+    std::vector<std::string> scriptErrors;
+    void showModal(ui::Form& form) override {
+        if (auto* e = dynamic_cast<frmVbScriptError*>(&form))
+            scriptErrors.push_back(e->txtQzFieldName.Text + ": " + e->txtErrorDescription.Text);
+        HeadlessUiHost::showModal(form);
+    }
+};
+
+} // namespace
+
+TEST(TemplateViews, PreviewFromTheStudioOpensTheOutputUnlessTheScriptFails) {
+    test::TempDir dir;
+    for (const char* f : {"invoice.rtf", "invoice.qzc", "invoice.db"})
+        fs::copy_file(std::string(QZ_SOURCE_DIR) + "/examples/" + f, dir.path() + "/" + f);
+    test::ScopedEnv env;
+    env.set("XDG_DATA_HOME", dir.path() + "/data");
+    AuthorHost host;
+    ui::setCurrentHost(&host);
+    {
+        word::Application app;
+        designer::InstallAddinTemplate(app);
+        designer::Designer designer;
+        designer.Initialize(app);
+        views::StudioWindow window(app, designer::CommandIdOfMacro, [&](int id) { designer.HandleCmd(id); });
+        window.runCommand(100);
+        window.runCommand(10);
+        const QString invoice = QString::fromStdString(dir.path() + "/invoice.rtf");
+        ASSERT_TRUE(window.openFile(invoice));
+        window.runCommand(10);
+        QAction* preview = nullptr;
+        for (QAction* menu : window.menuBar()->actions())
+            if (menu->text() == "&QzStudio") preview = menu->menu()->findChild<QAction*>("PreviewDocument_Click");
+        ASSERT_NE(preview, nullptr);
+        ASSERT_TRUE(preview->isEnabled());
+        preview->trigger();
+        auto* tabs = window.findChild<QTabWidget*>();
+        ASSERT_NE(tabs, nullptr);
+        ASSERT_EQ(tabs->count(), 2);
+        word::Document& output = window.activeView()->model();
+        EXPECT_EQ(output.FullName(), designer.PreviewOutputFile());
+        EXPECT_NE(output.Content().Text().find("Brasserie L\xC3\xA9on & Fils"), std::string::npos);
+
+        // A statement that fails: the error is shown and no document opens.
+        ASSERT_TRUE(window.openFile(invoice));
+        app.GetSelection().SetRange(0, 0);
+        designer::modMSWordFields(app).InsertStatementField({0, 0, "Oops", 0, 0, "x = 1 / 0"});
+        preview->trigger();
+        EXPECT_EQ(tabs->count(), 2);
+        EXPECT_EQ(host.scriptErrors, std::vector<std::string>{"Oops: Division by zero"});
+    }
+    ui::setCurrentHost(nullptr);
 }
