@@ -1,6 +1,7 @@
 // The about box: title and version at the top, the description, a line, then
 // the notice on the left and OK over System Info on the right.
 #include "designer/forms/frmAbout.h"
+#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QFrame>
@@ -9,6 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace qz::views {
 
@@ -50,5 +53,11 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmAbout", designer::frmAbout, frmAboutView)
+
+QZ_REGISTER_SAMPLE("frmAbout", [] {
+    auto f = std::make_unique<designer::frmAbout>();
+    f->Initialize();
+    return f;
+})
 
 } // namespace qz::views
