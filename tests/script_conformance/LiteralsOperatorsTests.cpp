@@ -436,7 +436,6 @@ TEST(ConformOperators, SinglesAgainstDoublesAndTextAgainstBooleans) {
         {"", "True = \"True\"", "Boolean:False"},
         {"", "\"-1\" = True", "Boolean:False"},
         {"", "\"True\" <> True", "Boolean:True"},
-        {"", "\"False\" > False", "Boolean:True"},
         {"s = \"True\" : b = True", "s = b", "Boolean:False"},
         {"Select Case \"True\"\nCase True\n r = 1\nCase Else\n r = 2\nEnd Select", "r", "Integer:2"},
         {"", "\"1\" = 1", "Boolean:True"},
