@@ -302,13 +302,16 @@ void Designer::RunTemplatePasses(bool editing) {
                     continue;
                 if (!CreateTempFiles(targets, backups)) continue;
             }
+            std::error_code ec;
             for (const std::string& t : targets)
-                if (!FileExists(t)) created.push_back(t);
+                if (!fs::exists(t, ec)) created.push_back(t);
             if (!SaveQzc()) continue;
+            // The document is saved under its new name last: whatever fails
+            // before leaves it the file it was.
+            if (!newModule.empty()) CopyWhole(oldModule, newModule);
             ModMsWordCurrentDocument current(WordApplication());
             current.UpdateCustomDocumentProperty(Version());
             current.SaveCurrentDocument(1, templateFile);
-            if (!newModule.empty()) CopyWhole(oldModule, newModule);
             DeleteTempFiles(backups);
             templateFileName_ = d.QzTemplateFileName;
             templatePath_ = FolderOf(d.QzTemplatePath);

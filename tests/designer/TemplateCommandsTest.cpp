@@ -311,6 +311,23 @@ TEST_F(TemplateCommands, SaveAsMovesTheTemplateItsConnectionsAndItsModule) {
     EXPECT_EQ(app.ActiveDocument().FullName(), dir + "/Invoice.rtf");
 }
 
+TEST_F(TemplateCommands, ARenameThatFailsLeavesNothingBehind) {
+    Template("Report.rtf");
+    std::filesystem::create_directory(dir + "/Invoice.rtf");  // in the way of the new name
+    const auto before = Snapshot(dir);
+    OnProperties([this](frmQzProperties& d) {
+        d.QzTemplateFileName = "Invoice.rtf";
+        d.QzcFilename = "Invoice.qzc";
+        d.cmdOk_Click();
+    });
+    designer->HandleCmd(qzCmdItemEditTemplateProperties);
+    EXPECT_EQ(host.errorTexts.size(), 1u);
+    EXPECT_EQ(Snapshot(dir), before);
+    EXPECT_TRUE(fs::is_directory(dir + "/Invoice.rtf"));
+    EXPECT_EQ(app.ActiveDocument().FullName(), dir + "/Report.rtf");
+    EXPECT_EQ(designer->TemplateFileName(), "Report.rtf");
+}
+
 TEST_F(TemplateCommands, PreviewProducesTheExampleAndRemovesOnlyItsOwnEarlierOutputs) {
     for (const char* f : {"invoice.rtf", "invoice.qzc", "invoice.db"})
         fs::copy_file(std::string(QZ_SOURCE_DIR) + "/examples/" + f, dir + "/" + f);
