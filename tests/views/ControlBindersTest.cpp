@@ -262,6 +262,18 @@ TEST_F(Binders, FocusValidateAndKeysReachTheForm) {
     b->setFocus();
     QApplication::processEvents();
     EXPECT_EQ(f.ActiveControl(), &f.txtB);
+
+    // Tab is no character for the box's filter: it moves the focus, and the
+    // leaving box's Validate knows it.
+    bool byTab = false;
+    f.txtA.KeyPress = [](int& k) { k = 0; };
+    f.txtA.Validate = [&](bool&) { byTab = f.TabKeyDown(); };
+    a->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(a, Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(f.ActiveControl(), &f.txtB);
+    EXPECT_TRUE(byTab);
 }
 
 TEST(QtPrinter, PrintsToAPdfFileWhereNoPrinterIsSetUp) {

@@ -355,7 +355,6 @@ int asciiOf(const QKeyEvent* e) {
     case Qt::Key_Backspace: return 8;
     case Qt::Key_Return: case Qt::Key_Enter: return 13;
     case Qt::Key_Escape: return 27;
-    case Qt::Key_Tab: return 9;
     default: break;
     }
     const QString t = e->text();
@@ -418,7 +417,19 @@ bool FormView::keyPress(Binding& b, QObject* watched, QEvent* event) {
     ui::Control& c = *b.control;
     if (!c.KeyDown && !c.KeyPress) return false;
     auto* e = static_cast<QKeyEvent*>(event);
-    int code = keyCodeOf(e->key());
+    // Tab moves the focus, and Enter and Escape belong to the default and
+    // Cancel buttons where the form has them: no control sees these keys.
+    const int key = e->key();
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return false;
+    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        const bool cancel = key == Qt::Key_Escape;
+        for (const Binding& other : bindings_) {
+            auto* button = dynamic_cast<const ui::CommandButton*>(other.control);
+            if (button && button->Enabled && button->Visible && (cancel ? button->Cancel : button->Default))
+                return false;
+        }
+    }
+    int code = keyCodeOf(key);
     const int ascii = asciiOf(e);
     int result = ascii;
     run([&] {
@@ -441,7 +452,7 @@ bool FormView::keyPress(Binding& b, QObject* watched, QEvent* event) {
 bool FormView::mouse(Binding& b, QObject* watched, QEvent* event) {
     ui::Control& c = *b.control;
     const bool move = event->type() == QEvent::MouseMove;
-    const auto& hook = move ? c.MouseMove : c.MouseUp;
+    const auto hook = move ? c.MouseMove : c.MouseUp;  // a copy: the handler may replace it
     if (!hook) return false;
     auto* e = static_cast<QMouseEvent*>(event);
     const QPoint at = static_cast<QWidget*>(watched)->mapTo(b.widget, e->position().toPoint());
@@ -549,10 +560,12 @@ QTreeWidget* FormView::bind(ui::TreeView& c, Handler nodeClick, Handler dblClick
             if (item->text(0) != text) item->setText(0, text);
             if (item->isExpanded() != node->Expanded) item->setExpanded(node->Expanded);
         }
-        ui::Node* sel = c.SelectedItem();
-        w->setCurrentItem(sel ? st->items[sel] : nullptr);
-        if (ui::Node* editing = c.EditingNode(); editing && !w->isEditing())
-            w->editItem(st->items[editing]);
+        auto itemOf = [&st](const ui::Node* n) -> QTreeWidgetItem* {
+            const auto it = n ? st->items.find(n) : st->items.end();
+            return it == st->items.end() ? nullptr : it->second;
+        };
+        w->setCurrentItem(itemOf(c.SelectedItem()));
+        if (QTreeWidgetItem* editing = itemOf(c.EditingNode()); editing && !w->isEditing()) w->editItem(editing);
     };
     w->beforeEdit = [this, &c, st](QTreeWidgetItem* item) {
         ui::Node* node = st->nodeOf(item);
