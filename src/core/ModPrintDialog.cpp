@@ -40,14 +40,16 @@ bool ShowPrinterDialog(ui::Form* /*owner*/, std::int32_t /*flags*/) {
 
     const ui::PrintSettings& chosen = result.settings;
     if (chosen.printerName != current.DeviceName) {
-        const ui::Printer* match = nullptr;
+        const ui::Printer* exact = nullptr;
+        const ui::Printer* folded = nullptr;  // the last one that differs only in case
         for (const ui::Printer& p : installed) {
             if (p.DeviceName == chosen.printerName) {
-                match = &p;
+                exact = &p;
                 break;
             }
-            if (!match && sameName(p.DeviceName, chosen.printerName)) match = &p;
+            if (sameName(p.DeviceName, chosen.printerName)) folded = &p;
         }
+        const ui::Printer* match = exact ? exact : folded;
         // A name that is no installed printer leaves the current printer.
         if (match) {
             // The current printer's font and output file belong to the

@@ -80,6 +80,11 @@ TEST_F(HostAndPrinters, PrinterDialogSeedsFromAndUpdatesTheCurrentPrinter) {
     EXPECT_EQ(p.DeviceName, "Label");
     EXPECT_EQ(p.Port, "usb:2");
     EXPECT_EQ(p.FontSize, 14);
+    answer("Office Laser", 1);
+    answer("label", 1);  // no exact match: the last that differs only in case
+    EXPECT_TRUE(ShowPrinterDialog(nullptr, 0));
+    EXPECT_TRUE(ShowPrinterDialog(nullptr, 0));
+    EXPECT_EQ(p.Port, "usb:2");
 
     // A printer that is not installed: the current one stays, with the settings.
     answer("Nowhere", 5);
