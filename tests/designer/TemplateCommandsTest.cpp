@@ -34,7 +34,8 @@ struct TemplateHost : test::RecordingHost {
     void showModal(ui::Form& form) override {
         if (auto* e = dynamic_cast<frmVbScriptError*>(&form))
             scriptErrors.push_back(e->fraQzField.Caption + "|" + e->txtQzFieldName.Text + "|" +
-                                   e->txtQzFieldLineNumber.Text + "|" + e->txtErrorDescription.Text);
+                                   e->txtQzFieldLineNumber.Text + "|" + e->txtQzFieldCode.Text + "|" +
+                                   e->txtErrorDescription.Text);
         test::RecordingHost::showModal(form);
     }
 };
@@ -383,7 +384,7 @@ TEST_F(TemplateCommands, PreviewAsksForParametersAndShowsScriptErrorsWithoutOpen
     EXPECT_EQ(app.GetDocuments().Count(), 2);  // nothing opened
     EXPECT_TRUE(gbScriptErrorOccurred);
     ASSERT_EQ(host.scriptErrors.size(), 1u);
-    EXPECT_EQ(host.scriptErrors[0], "Statement Field|Divide|1|Division by zero");
+    EXPECT_EQ(host.scriptErrors[0], "Statement Field|Divide|1|x = 1 / 0|Division by zero");
     EXPECT_TRUE(host.errorTexts.empty());  // logged, not shown a second time
 }
 
