@@ -53,6 +53,16 @@ TEST(FoundationViews, ScriptErrorDialogShowsItsBoxesAndCloses) {
     EXPECT_EQ(ok->text(), "Ok");
     EXPECT_EQ(ok->geometry().right(), errorFrame->geometry().right());
 
+    // A box that gets the focus selects its whole text.
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    description->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(description->textCursor().selectedText(), "Type mismatch");
+    QTest::mouseClick(name, Qt::LeftButton, {}, QPoint(5, 5));  // by a click too
+    QApplication::processEvents();
+    EXPECT_EQ(name->selectedText(), "Total");
+
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_FALSE(form.Visible());
     EXPECT_FALSE(view->isVisible());
