@@ -10,6 +10,7 @@
 #include "designer/Designer.h"
 #include "designer/ModMSWordMenuToolbar.h"
 #include "platform/word/Application.h"
+#include "views/host/QtPrinter.h"
 #include "views/host/QtUiHost.h"
 #include "views/word/StudioWindow.h"
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv) {
 
     qz::views::QtUiHost host;
     qz::ui::setCurrentHost(&host);
+    qz::views::QtPrinterBackend printers;
+    qz::ui::setPrinterBackend(&printers);
     qz::word::Application word;
     qz::designer::InstallAddinTemplate(word);
     qz::designer::Designer designer;
@@ -45,9 +48,13 @@ int main(int argc, char** argv) {
     window.show();
     if (options.isSet(screenshot)) {
         QApplication::processEvents();
-        return window.grab().save(options.value(screenshot)) ? 0 : 1;
+        const bool saved = window.grab().save(options.value(screenshot));
+        qz::ui::setPrinterBackend(nullptr);
+        qz::ui::setCurrentHost(nullptr);
+        return saved ? 0 : 1;
     }
     const int rc = QApplication::exec();
+    qz::ui::setPrinterBackend(nullptr);
     qz::ui::setCurrentHost(nullptr);
     return rc;
 }
