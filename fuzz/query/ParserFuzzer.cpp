@@ -3,7 +3,7 @@
 // written back as text that the parser accepts again, into an equal model.
 #include "platform/automation/AutomationError.h"
 #include "query/QBSelectQueryParser.h"
-#include "query/SqliteCatalog.h"
+#include "query/Catalog.h"
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -37,9 +37,7 @@ CatalogRef MakeCatalog() {
     if (sqlite3_open(path, &db) != SQLITE_OK || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK)
         abort();
     sqlite3_close(db);
-    CatalogRef catalog = OpenSqliteCatalog(path);
-    // Load every table now, so that the file can go.
-    for (const auto& t : catalog->Tables()) (void)t->Keys();
+    CatalogRef catalog = OpenCatalog(path);
     std::remove(path);
     return catalog;
 }
@@ -53,11 +51,11 @@ std::string Describe(const QBSelectQuery& q) {
     for (const auto& t : q.SelectedTableList()) tables.insert(t->FQName());
     for (const auto& t : tables) d += "|" + t;
     for (const auto& r : q.ForeignKeyList()) {
-        bool flip = r->BaseTable->Name > r->RelatedTable->Name;
-        std::string text = std::to_string(r->FKType) + (flip ? r->RelatedTable->Name + "~" + r->BaseTable->Name
-                                                             : r->BaseTable->Name + "~" + r->RelatedTable->Name);
+        bool flip = r->BaseTable->name > r->RelatedTable->name;
+        std::string text = std::to_string(r->FKType) + (flip ? r->RelatedTable->name + "~" + r->BaseTable->name
+                                                             : r->BaseTable->name + "~" + r->RelatedTable->name);
         for (const auto& p : r->ColumnPairs)
-            text += ":" + (flip ? p.Related : p.Base)->Name + "=" + (flip ? p.Base : p.Related)->Name;
+            text += ":" + (flip ? p.Related : p.Base)->name + "=" + (flip ? p.Base : p.Related)->name;
         rels.insert(text);
     }
     for (const auto& r : rels) d += "|" + r;

@@ -1,25 +1,23 @@
 #include "query/Catalog.h"
 
+#include "platform/ado/Connection.h"
 #include "platform/automation/AutomationError.h"
-#include "query/OdbcCatalog.h"
-#include "query/SqliteCatalog.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace qz::query {
 
 namespace {
-// The table or column of that name: the exact spelling first, else one that
-// differs only in case. A case-sensitive backend still folds unquoted names,
-// so such a name is accepted there too when it is unambiguous.
+// The item of that name: the exact spelling first, else one that differs
+// only in case. A case-sensitive backend still folds unquoted names, so such
+// a name is accepted there too when it is unambiguous.
 template <class Ptr>
-Ptr findByName(const std::vector<Ptr>& items, std::string_view name, bool insensitive) {
+Ptr FindByName(const std::vector<Ptr>& items, std::string_view name, bool insensitive) {
     Ptr folded;
     int foldedCount = 0;
     for (const auto& item : items) {
-        if (item->Name == name) return item;
-        if (equalsNoCaseAscii(item->Name, name)) {
+        if (item->name == name) return item;
+        if (equalsNoCaseAscii(item->name, name)) {
             if (!folded) folded = item;
             ++foldedCount;
         }
@@ -42,134 +40,74 @@ int ColumnKindOfAdoType(std::int32_t t) {
     }
 }
 
-// ---- CatalogTable ----------------------------------------------------------
-
-void CatalogTable::Load() {
-    if (loaded_) return;
-    auto owner = owner_.lock();
-    if (!owner)
-        throw AutomationError(kErrorFail, "Catalog",
-                              "The catalog of table '" + Name + "' is closed.");
-    std::vector<ColumnRef> columns;
-    std::vector<CatalogKey> keys;
-    owner->LoadTable(*this, columns, keys);
-    columns_ = std::move(columns);
-    keys_ = std::move(keys);
-    loaded_ = true;
+Catalog::Catalog(std::vector<CatalogTable> tables, SqlDialect dialect) : dialect_(dialect) {
+    std::vector<std::string> keyNames;
+    tables_.reserve(tables.size());
+    columns_.reserve(tables.size());
+    for (CatalogTable& t : tables) {
+        for (CatalogKey& k : t.keys) {
+            std::string name = k.name.empty() ? "FK_" + t.name + "_" + k.relatedTable : k.name;
+            const std::string wanted = name;
+            for (int n = 2; std::any_of(keyNames.begin(), keyNames.end(),
+                                        [&](const std::string& used) { return equalsNoCaseAscii(used, name); });
+                 ++n)
+                name = wanted + "_" + std::to_string(n);
+            keyNames.push_back(name);
+            k.name = std::move(name);
+        }
+        auto table = std::make_shared<const CatalogTable>(std::move(t));
+        std::vector<ColumnRef> columns;
+        columns.reserve(table->columns.size());
+        for (const CatalogColumn& c : table->columns) columns.emplace_back(table, &c);
+        tables_.push_back(std::move(table));
+        columns_.push_back(std::move(columns));
+    }
 }
-
-const std::vector<ColumnRef>& CatalogTable::Columns() {
-    Load();
-    return columns_;
-}
-
-const std::vector<CatalogKey>& CatalogTable::Keys() {
-    Load();
-    return keys_;
-}
-
-ColumnRef CatalogTable::FindColumn(std::string_view name) {
-    Load();
-    auto owner = owner_.lock();
-    return findByName(columns_, name, !owner || owner->Dialect().Case == IdentifierCase::Insensitive);
-}
-
-// ---- Catalog ---------------------------------------------------------------
 
 TableRef Catalog::FindTable(std::string_view name) const {
-    return findByName(tables_, name, dialect_.Case == IdentifierCase::Insensitive);
+    return FindByName(tables_, name, dialect_.Case == IdentifierCase::Insensitive);
+}
+
+size_t Catalog::IndexOf(const CatalogTable& table) const {
+    for (size_t i = 0; i < tables_.size(); ++i)
+        if (tables_[i].get() == &table) return i;
+    throw AutomationError(kErrorFail, "Catalog", "The table '" + table.name + "' is not of this catalog.");
+}
+
+const std::vector<ColumnRef>& Catalog::Columns(const CatalogTable& table) const {
+    return columns_[IndexOf(table)];
+}
+
+ColumnRef Catalog::FindColumn(const CatalogTable& table, std::string_view name) const {
+    return FindByName(Columns(table), name, dialect_.Case == IdentifierCase::Insensitive);
 }
 
 bool Catalog::NamesEqual(std::string_view a, std::string_view b) const {
     return dialect_.Case == IdentifierCase::Insensitive ? equalsNoCaseAscii(a, b) : a == b;
 }
 
-TableRef Catalog::AddTable(std::string name, std::string type) {
-    auto t = std::make_shared<CatalogTable>();
-    t->Name = std::move(name);
-    t->Type = std::move(type);
-    t->owner_ = weak_from_this();
-    tables_.push_back(t);
-    return t;
+bool TableOwnsColumn(const CatalogTable& table, const CatalogColumn* column) {
+    return column >= table.columns.data() && column < table.columns.data() + table.columns.size();
 }
 
-std::string Catalog::UniqueKeyName(std::string wanted) {
-    std::string name = wanted;
-    for (int n = 2;; ++n) {
-        bool taken = std::any_of(keyNames_.begin(), keyNames_.end(),
-                                 [&](const std::string& k) { return equalsNoCaseAscii(k, name); });
-        if (!taken) break;
-        name = wanted + "_" + std::to_string(n);
+CatalogRef CatalogOf(ado::Connection& connection) {
+    const ado::NameRules rules = connection.nameRules();
+    SqlDialect dialect;
+    if (rules.doubleQuotesOnly) {
+        // Names in double quotes keep their case; unquoted ones are folded.
+        dialect.Quote = QuoteStyle::DoubleQuotes;
+        dialect.Case = rules.identifierCase == 1   ? IdentifierCase::Upper
+                       : rules.identifierCase == 2 ? IdentifierCase::Lower
+                       : rules.identifierCase == 3 ? IdentifierCase::Sensitive
+                                                   : IdentifierCase::Insensitive;
     }
-    keyNames_.push_back(name);
-    return name;
-}
-
-// ---- Connection strings ----------------------------------------------------
-
-bool FindConnectionStringValue(std::string_view s, std::string_view key, std::string& value) {
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && (s[i] == ' ' || s[i] == ';' || s[i] == '\t')) ++i;
-        size_t eq = s.find('=', i);
-        if (eq == std::string_view::npos) return false;
-        std::string_view k = s.substr(i, eq - i);
-        while (!k.empty() && k.back() == ' ') k.remove_suffix(1);
-        size_t v = eq + 1;
-        while (v < s.size() && s[v] == ' ') ++v;
-        std::string val;
-        size_t end;
-        if (v < s.size() && (s[v] == '"' || s[v] == '\'' || s[v] == '{')) {
-            char close = s[v] == '{' ? '}' : s[v];
-            size_t c = s.find(close, v + 1);
-            if (c == std::string_view::npos) c = s.size();
-            val = std::string(s.substr(v + 1, c - v - 1));
-            end = s.find(';', c);
-        } else {
-            end = s.find(';', v);
-            val = std::string(s.substr(v, (end == std::string_view::npos ? s.size() : end) - v));
-            while (!val.empty() && val.back() == ' ') val.pop_back();
-        }
-        if (equalsNoCaseAscii(k, key)) {
-            value = val;
-            return true;
-        }
-        if (end == std::string_view::npos) return false;
-        i = end + 1;
-    }
-    return false;
-}
-
-namespace {
-
-std::mutex gOpenerMutex;
-CatalogOpener gOpener;
-
-CatalogRef DefaultOpenCatalog(const std::string& cs) {
-    std::string v;
-    if (FindConnectionStringValue(cs, "DSN", v) || FindConnectionStringValue(cs, "FILEDSN", v) ||
-        FindConnectionStringValue(cs, "Driver", v))
-        return OpenOdbcCatalog(cs);
-    if (FindConnectionStringValue(cs, "Data Source", v)) return OpenSqliteCatalog(v);
-    if (!cs.empty() && cs.find('=') == std::string::npos) return OpenSqliteCatalog(cs);
-    throw AutomationError(kErrorFail, "QBSelectQuery",
-                          "The connection string names no data source.");
-}
-
-} // namespace
-
-void SetCatalogOpener(CatalogOpener opener) {
-    std::lock_guard<std::mutex> lock(gOpenerMutex);
-    gOpener = std::move(opener);
+    return std::make_shared<const Catalog>(connection.catalog(), dialect);
 }
 
 CatalogRef OpenCatalog(const std::string& connectionString) {
-    CatalogOpener opener;
-    {
-        std::lock_guard<std::mutex> lock(gOpenerMutex);
-        opener = gOpener;
-    }
-    return opener ? opener(connectionString) : DefaultOpenCatalog(connectionString);
+    Ref<ado::Connection> connection = makeRef<ado::Connection>();
+    connection->open(connectionString);
+    return CatalogOf(*connection);
 }
 
 } // namespace qz::query

@@ -1,19 +1,20 @@
-// The database catalog as the query model reads it: tables and views with
-// their type texts, columns with ADO data types and sizes, foreign keys as
-// column pairs, and the rules for names (case, quoting) of the backend.
-//
-// This is deliberately small: a catalog of the data-access layer can stand
-// behind it by filling the same structures.
+// The database catalog as the query model reads it: the data layer's tables,
+// columns and foreign keys, read once through a connection, with lookups by
+// the database's case rule and the way its SQL text quotes names.
 #pragma once
 
+#include "platform/ado/Catalog.h"
 #include "platform/automation/Text.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace qz::ado {
+class Connection;
+}
 
 namespace qz::query {
 
@@ -30,94 +31,52 @@ struct SqlDialect {
     IdentifierCase Case = IdentifierCase::Insensitive;
 };
 
-struct CatalogColumn {
-    std::string Name;
-    std::int32_t Type = 0;        // ADO DataTypeEnum
-    std::int64_t DefinedSize = 0; // 0 when the type has no size
-};
-using ColumnRef = std::shared_ptr<CatalogColumn>;
+using ado::CatalogColumn;
+using ado::CatalogKey;
+using ado::CatalogKeyColumn;
+using ado::CatalogTable;
 
-struct CatalogKeyColumn {
-    std::string Name;          // the referencing column
-    std::string RelatedColumn; // the referenced column
-};
+// Items of the model hold these: a column reference keeps its table alive,
+// and two references to one catalog column compare equal.
+using TableRef = std::shared_ptr<const CatalogTable>;
+using ColumnRef = std::shared_ptr<const CatalogColumn>;
 
-struct CatalogKey {
-    std::string Name;         // unique in the catalog
-    std::int32_t Type = 2;    // 2: foreign key
-    std::string RelatedTable; // the referenced table, as the catalog names it
-    std::vector<CatalogKeyColumn> Columns;
-};
-
-class Catalog;
-
-class CatalogTable {
+class Catalog {
 public:
-    std::string Name;
-    std::string Type; // "TABLE", "VIEW", "SYSTEM TABLE", "SYSTEM VIEW", ...
-
-    // Columns and keys are read from the backend on first use.
-    const std::vector<ColumnRef>& Columns();
-    const std::vector<CatalogKey>& Keys();
-    // The column of that name by the catalog's case rule, or null.
-    ColumnRef FindColumn(std::string_view name);
-
-private:
-    friend class Catalog;
-    void Load();
-    std::weak_ptr<Catalog> owner_;
-    bool loaded_ = false;
-    std::vector<ColumnRef> columns_;
-    std::vector<CatalogKey> keys_;
-};
-using TableRef = std::shared_ptr<CatalogTable>;
-
-class Catalog : public std::enable_shared_from_this<Catalog> {
-public:
-    virtual ~Catalog() = default;
+    // Key names are made unique in the catalog (a relationship's name joins
+    // its table's name with its key's).
+    explicit Catalog(std::vector<CatalogTable> tables, SqlDialect dialect = {});
 
     const std::vector<TableRef>& Tables() const { return tables_; }
     // The table of that name by the catalog's case rule, or null.
     TableRef FindTable(std::string_view name) const;
+    // The columns of a table of this catalog, in the catalog's order.
+    const std::vector<ColumnRef>& Columns(const CatalogTable& table) const;
+    // The column of that name by the catalog's case rule, or null.
+    ColumnRef FindColumn(const CatalogTable& table, std::string_view name) const;
     const SqlDialect& Dialect() const { return dialect_; }
     // Two names are the same object's by the catalog's case rule.
     bool NamesEqual(std::string_view a, std::string_view b) const;
 
-protected:
-    // Adds a table; the subclass calls this while it reads the table list.
-    TableRef AddTable(std::string name, std::string type);
-    // Reads the columns and keys of one table.
-    virtual void LoadTable(const CatalogTable& table, std::vector<ColumnRef>& columns,
-                           std::vector<CatalogKey>& keys) = 0;
-    // Makes every key name unique in the catalog (keys of a table are loaded lazily).
-    std::string UniqueKeyName(std::string wanted);
-
-    SqlDialect dialect_;
-
 private:
-    friend class CatalogTable;
+    size_t IndexOf(const CatalogTable& table) const;
+    SqlDialect dialect_;
     std::vector<TableRef> tables_;
-    std::vector<std::string> keyNames_;
+    std::vector<std::vector<ColumnRef>> columns_; // parallel to tables_
 };
-using CatalogRef = std::shared_ptr<Catalog>;
+using CatalogRef = std::shared_ptr<const Catalog>;
+
+// True when the column is one of the table's own.
+bool TableOwnsColumn(const CatalogTable& table, const CatalogColumn* column);
 
 // Column kind for search conditions from an ADO data type:
 // 0 unknown, 1 not searchable, 2 Boolean, 3 numeric, 4 text, 5 date and time.
 int ColumnKindOfAdoType(std::int32_t adoType);
 
-// Opens the catalog of a connection string: ODBC for "DSN=", "FILEDSN=" and
-// "Driver=" strings (with or without "Provider=MSDASQL"), an SQLite database
-// file for "Data Source=<file>" or a bare file path. Throws AutomationError.
+// The catalog of an open connection, with the dialect of its database.
+CatalogRef CatalogOf(ado::Connection& connection);
+// Opens a connection for every connection string the data layer takes and
+// reads its catalog. Throws AutomationError with the database's message.
 CatalogRef OpenCatalog(const std::string& connectionString);
-
-// Replaces the function that OpenCatalog uses (for example by the
-// data-access layer's own catalog); an empty function restores the default.
-using CatalogOpener = std::function<CatalogRef(const std::string&)>;
-void SetCatalogOpener(CatalogOpener opener);
-
-// Reads one key of a connection string ("Data Source", "Driver", ...),
-// case-insensitively; values may be quoted with "..", '..' or {..}.
-bool FindConnectionStringValue(std::string_view connectionString, std::string_view key,
-                               std::string& value);
 
 } // namespace qz::query

@@ -54,8 +54,8 @@ private:
 struct QBSelectedTable {
     TableRef Table;
     SqlDialect Dialect;
-    std::string FQName() const { return Table->Name; }
-    std::string EncodedFQName() const { return EncodeName(Table->Name, Dialect); }
+    std::string FQName() const { return Table->name; }
+    std::string EncodedFQName() const { return EncodeName(Table->name, Dialect); }
 };
 
 struct QBSelectedColumn {
@@ -63,8 +63,8 @@ struct QBSelectedColumn {
     ColumnRef Column; // for all columns, a free-standing column named "*"
     bool AllColumns = false;
     SqlDialect Dialect;
-    std::string FQName() const { return Table->Name + "." + Column->Name; }
-    std::string EncodedFQName() const { return EncodeFQName(Table->Name, Column->Name, Dialect); }
+    std::string FQName() const { return Table->name + "." + Column->name; }
+    std::string EncodedFQName() const { return EncodeFQName(Table->name, Column->name, Dialect); }
 };
 
 // Operator codes of a search condition.
@@ -81,7 +81,7 @@ struct QBSearchCondition {
     std::string Parameter; // as the user typed it, without SQL quotes
     SqlDialect Dialect;
     std::string EncodedFQName() const {
-        return Table && Column ? EncodeFQName(Table->Name, Column->Name, Dialect) : std::string();
+        return Table && Column ? EncodeFQName(Table->name, Column->name, Dialect) : std::string();
     }
 };
 
@@ -91,8 +91,8 @@ struct QBOrderExpression {
     int OrderType = 0;     // 1 none, 2 ascending, 3 descending
     int OrderPriority = 0; // position in ORDER BY, from 1
     SqlDialect Dialect;
-    std::string FQName() const { return Table->Name + "." + Column->Name; }
-    std::string EncodedFQName() const { return EncodeFQName(Table->Name, Column->Name, Dialect); }
+    std::string FQName() const { return Table->name + "." + Column->name; }
+    std::string EncodedFQName() const { return EncodeFQName(Table->name, Column->name, Dialect); }
 };
 
 // One equality of a relationship: a column of the base table equals a column
@@ -116,7 +116,7 @@ struct QBForeignKey {
 
     // Computed on every read.
     std::string FQName() const {
-        if (FKType == kFKTypeCatalog) return (BaseTable ? BaseTable->Name : std::string()) + "." + ForeignKeyName;
+        if (FKType == kFKTypeCatalog) return (BaseTable ? BaseTable->name : std::string()) + "." + ForeignKeyName;
         if (FKType == kFKTypeUserDefined) return "User Defined Relation " + std::to_string(Index);
         return std::string();
     }

@@ -66,13 +66,13 @@ TableRef QBSelectQuery::RequireTable(std::string_view table) const {
 }
 
 ColumnRef QBSelectQuery::RequireColumn(const TableRef& table, std::string_view column) const {
-    ColumnRef c = table->FindColumn(column);
-    if (!c) Invalid("the table '" + table->Name + "' has no column '" + std::string(column) + "'.");
+    ColumnRef c = catalog_->FindColumn(*table, column);
+    if (!c) Invalid("the table '" + table->name + "' has no column '" + std::string(column) + "'.");
     return c;
 }
 
 const std::vector<ColumnRef>& QBSelectQuery::GetCatalogColumns(std::string_view table) const {
-    return RequireTable(table)->Columns();
+    return catalog_->Columns(*RequireTable(table));
 }
 
 bool QBSelectQuery::TableNameExists(std::string_view table) const {
@@ -83,23 +83,23 @@ bool QBSelectQuery::ColumnNameExists(std::string_view table, std::string_view co
     try {
         TableRef t = catalog_ ? catalog_->FindTable(table) : nullptr;
         if (!t) return false;
-        return column == "*" || t->FindColumn(column) != nullptr;
+        return column == "*" || catalog_->FindColumn(*t, column) != nullptr;
     } catch (const AutomationError&) {
         return false;
     }
 }
 
 int QBSelectQuery::GetSearchColumnType(std::string_view table, std::string_view column) const {
-    return ColumnKindOfAdoType(RequireColumn(RequireTable(table), column)->Type);
+    return ColumnKindOfAdoType(RequireColumn(RequireTable(table), column)->type);
 }
 
 // The list key of a column: the catalog's spelling when the names resolve.
 std::string QBSelectQuery::ColumnKey(std::string_view table, std::string_view column) const {
     TableRef t = catalog_ ? catalog_->FindTable(table) : nullptr;
-    std::string key = t ? t->Name : std::string(table);
+    std::string key = t ? t->name : std::string(table);
     key += '.';
-    ColumnRef c = (t && column != "*") ? t->FindColumn(column) : nullptr;
-    key += c ? c->Name : std::string(column);
+    ColumnRef c = (t && column != "*") ? catalog_->FindColumn(*t, column) : nullptr;
+    key += c ? c->name : std::string(column);
     return key;
 }
 
@@ -107,17 +107,17 @@ std::string QBSelectQuery::ColumnKey(std::string_view table, std::string_view co
 
 void QBSelectQuery::SelectTable(std::string_view table) {
     TableRef nt = RequireTable(table);
-    if (tables_->FindItem(nt->Name)) return;
+    if (tables_->FindItem(nt->name)) return;
 
     // Every relationship is found before the model changes, so a failure
     // leaves the model as it was.
     std::vector<std::shared_ptr<QBForeignKey>> found;
-    auto resolvePairs = [](const CatalogKey& key, const TableRef& baseOfKey,
+    auto resolvePairs = [this](const CatalogKey& key, const TableRef& baseOfKey,
                            const TableRef& parent, bool newTableIsParent,
                            std::vector<QBColumnPair>& pairs) {
-        for (const auto& kc : key.Columns) {
-            ColumnRef child = baseOfKey->FindColumn(kc.Name);
-            ColumnRef referenced = parent->FindColumn(kc.RelatedColumn);
+        for (const auto& kc : key.columns) {
+            ColumnRef child = catalog_->FindColumn(*baseOfKey, kc.name);
+            ColumnRef referenced = catalog_->FindColumn(*parent, kc.relatedColumn);
             if (!child || !referenced) return false; // a key the model cannot express
             pairs.push_back(newTableIsParent ? QBColumnPair{referenced, child}
                                              : QBColumnPair{child, referenced});
@@ -128,26 +128,26 @@ void QBSelectQuery::SelectTable(std::string_view table) {
     for (const auto& selected : *tables_) {
         const TableRef& s = selected->Table;
         if (s == nt) continue;
-        for (const auto& key : s->Keys()) {
-            if (key.Type != 2 || !catalog_->NamesEqual(key.RelatedTable, nt->Name)) continue;
+        for (const auto& key : s->keys) {
+            if (key.type != ado::adKeyForeign || !catalog_->NamesEqual(key.relatedTable, nt->name)) continue;
             auto r = std::make_shared<QBForeignKey>();
             r->FKType = kFKTypeCatalog;
             r->BaseTable = nt;
             r->RelatedTable = s;
-            r->ForeignKeyName = key.Name;
+            r->ForeignKeyName = key.name;
             if (resolvePairs(key, s, nt, true, r->ColumnPairs)) found.push_back(std::move(r));
         }
     }
     // Keys of the new table that refer to a selected table.
-    for (const auto& key : nt->Keys()) {
-        if (key.Type != 2 || catalog_->NamesEqual(key.RelatedTable, nt->Name)) continue;
-        auto selected = tables_->FindItem(key.RelatedTable);
+    for (const auto& key : nt->keys) {
+        if (key.type != ado::adKeyForeign || catalog_->NamesEqual(key.relatedTable, nt->name)) continue;
+        auto selected = tables_->FindItem(key.relatedTable);
         if (!selected) continue;
         auto r = std::make_shared<QBForeignKey>();
         r->FKType = kFKTypeCatalog;
         r->BaseTable = nt;
         r->RelatedTable = selected->Table;
-        r->ForeignKeyName = key.Name;
+        r->ForeignKeyName = key.name;
         if (resolvePairs(key, nt, selected->Table, false, r->ColumnPairs)) found.push_back(std::move(r));
     }
     for (size_t i = 0; i < found.size(); ++i) {
@@ -160,7 +160,7 @@ void QBSelectQuery::SelectTable(std::string_view table) {
     auto item = std::make_shared<QBSelectedTable>();
     item->Table = nt;
     item->Dialect = dialect_;
-    tables_->Add(nt->Name, item);
+    tables_->Add(nt->name, item);
     for (auto& r : found) {
         std::string key = r->FQName();
         foreignKeys_->Add(std::move(key), std::move(r));
@@ -169,23 +169,20 @@ void QBSelectQuery::SelectTable(std::string_view table) {
 
 void QBSelectQuery::UnselectTable(std::string_view table) {
     TableRef t = catalog_ ? catalog_->FindTable(table) : nullptr;
-    auto item = tables_->FindItem(t ? std::string_view(t->Name) : table);
+    auto item = tables_->FindItem(t ? std::string_view(t->name) : table);
     if (!item) Invalid("the table '" + std::string(table) + "' is not selected.");
     for (size_t i = foreignKeys_->Count(); i >= 1; --i) {
         const auto& r = foreignKeys_->Item(i);
         if (r->BaseTable == item->Table || r->RelatedTable == item->Table) foreignKeys_->RemoveAt(i);
     }
-    tables_->Remove(item->Table->Name);
+    tables_->Remove(item->Table->name);
 }
 
 void QBSelectQuery::AddUserDefinedForeignKey(std::shared_ptr<QBForeignKey> r) {
     if (!r || !r->BaseTable || !r->RelatedTable) Invalid("a relationship needs two tables.");
     if (r->BaseTable == r->RelatedTable) Invalid("a relationship needs two different tables.");
     if (r->ColumnPairs.empty()) Invalid("a relationship needs at least one pair of columns.");
-    auto owns = [](const TableRef& t, const ColumnRef& c) {
-        const auto& cols = t->Columns();
-        return std::find(cols.begin(), cols.end(), c) != cols.end();
-    };
+    auto owns = [](const TableRef& t, const ColumnRef& c) { return TableOwnsColumn(*t, c.get()); };
     for (size_t i = 0; i < r->ColumnPairs.size(); ++i) {
         const auto& p = r->ColumnPairs[i];
         if (!p.Base || !p.Related) Invalid("every pair of a relationship needs two columns.");
@@ -214,8 +211,9 @@ void QBSelectQuery::SelectColumn(std::string_view table, std::string_view column
     item->Dialect = dialect_;
     if (column == "*") {
         item->AllColumns = true;
-        item->Column = std::make_shared<CatalogColumn>();
-        item->Column->Name = "*";
+        auto all = std::make_shared<CatalogColumn>();
+        all->name = "*";
+        item->Column = std::move(all);
     } else {
         item->Column = RequireColumn(item->Table, column);
     }
@@ -296,8 +294,8 @@ void QBSelectQuery::SetSearchCondition(int index, std::string_view table, std::s
     }
     TableRef t = RequireTable(table);
     ColumnRef c = RequireColumn(t, column);
-    if (!IsValidParameter(ColumnKindOfAdoType(c->Type), op, parameter))
-        Invalid("the column " + t->Name + "." + c->Name + " cannot be compared with '" +
+    if (!IsValidParameter(ColumnKindOfAdoType(c->type), op, parameter))
+        Invalid("the column " + t->name + "." + c->name + " cannot be compared with '" +
                 std::string(parameter) + "' by operator " + std::to_string(op) + ".");
     slot->Table = std::move(t);
     slot->Column = std::move(c);
@@ -389,7 +387,7 @@ public:
     }
 
     std::string Text(const JoinNode& n, int level) const {
-        if (n.table) return EncodeName(n.table->Name, dialect_);
+        if (n.table) return EncodeName(n.table->name, dialect_);
         std::string s = "(" + Text(*n.left, level) + kNL + Indent(level + 1) + "INNER JOIN " +
                         Text(*n.right, level + 1) + kNL + Indent(level + 2) + "ON ";
         bool first = true;
@@ -404,8 +402,8 @@ public:
                 written.push_back(eq);
                 if (!first) s += Indent(level + 2) + "AND ";
                 first = false;
-                s += EncodeFQName(r->BaseTable->Name, p.Base->Name, dialect_) + " = " +
-                     EncodeFQName(r->RelatedTable->Name, p.Related->Name, dialect_);
+                s += EncodeFQName(r->BaseTable->name, p.Base->name, dialect_) + " = " +
+                     EncodeFQName(r->RelatedTable->name, p.Related->name, dialect_);
             }
         }
         return s + ")";
@@ -474,7 +472,7 @@ std::string QBSelectQuery::GetSQLSearchCondition() const {
         int op = slot->Operator;
         // Slots without an operator yet (0) or without a condition (1) write nothing.
         if (op < kOpEqual || op > kOpStartsWith || !slot->Table || !slot->Column) continue;
-        int kind = ColumnKindOfAdoType(slot->Column->Type);
+        int kind = ColumnKindOfAdoType(slot->Column->type);
         if (!IsValidParameter(kind, op, slot->Parameter))
             throw AutomationError(kErrorFail, kSource,
                                   "The condition on " + slot->EncodedFQName() + " is invalid.");

@@ -201,9 +201,9 @@ private:
         if (!TryDecodeName(text_, name)) Refuse(kErrInvalidTableSource);
         TableRef t = q_.GetCatalog() ? q_.GetCatalog()->FindTable(name) : nullptr;
         // The model holds each table once: a table named twice cannot be expressed.
-        if (!t || q_.SelectedTableList().FindItem(t->Name)) Refuse(kErrInvalidTableSource);
+        if (!t || q_.SelectedTableList().FindItem(t->name)) Refuse(kErrInvalidTableSource);
         size_t before = q_.ForeignKeyList().Count();
-        q_.SelectTable(t->Name);
+        q_.SelectTable(t->name);
         // A catalog relationship to a table of another comma-separated source
         // would turn that cross join into an inner join.
         for (size_t i = before + 1; i <= q_.ForeignKeyList().Count(); ++i) {
@@ -222,7 +222,7 @@ private:
         std::string t, c;
         if (!QualifiedColumn(t, c, false)) Refuse(kErrInvalidTableSource);
         TableRef table = q_.GetCatalog()->FindTable(t);
-        return {table, table->FindColumn(c)};
+        return {table, q_.GetCatalog()->FindColumn(*table, c)};
     }
 
     Source ParseJoin(int group) {
@@ -436,7 +436,7 @@ private:
             Next();
             if (kind_ == kComma) Next();
             TableRef table = q_.GetCatalog()->FindTable(t);
-            if (q_.OrderExpressionList().FindItem(table->Name + "." + table->FindColumn(c)->Name))
+            if (q_.OrderExpressionList().FindItem(table->name + "." + q_.GetCatalog()->FindColumn(*table, c)->name))
                 throw Refusal{kErrInvalidOrderExpression, at};
             q_.AddOrderExpression(t, c, type, priority++);
         }
@@ -448,7 +448,7 @@ private:
 
     void CheckTableSelection() {
         auto selected = [&](const TableRef& t) {
-            return t && q_.SelectedTableList().FindItem(t->Name) != nullptr;
+            return t && q_.SelectedTableList().FindItem(t->name) != nullptr;
         };
         for (const auto& c : q_.SelectedColumnList())
             if (!selected(c->Table)) Refuse(kErrMissingTable);

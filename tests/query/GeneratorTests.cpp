@@ -3,7 +3,7 @@
 
 #include "query/QBSelectQuery.h"
 #include "query/QBSelectQueryParser.h"
-#include "query/SqliteCatalog.h"
+#include "query/Catalog.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +12,14 @@ namespace {
 
 class QueryGenerator : public ::testing::Test {
 protected:
-    QueryGenerator() : q(OpenSqliteCatalog(test::FixtureSqlitePath())) { q.SetRowsToSelect(kRowsAll); }
+    QueryGenerator() : q(OpenCatalog(test::FixtureSqlitePath())) { q.SetRowsToSelect(kRowsAll); }
 
     std::shared_ptr<QBForeignKey> Relation(const char* base, const char* baseColumn,
                                            const char* related, const char* relatedColumn) {
         auto r = std::make_shared<QBForeignKey>();
         r->BaseTable = q.GetCatalog()->FindTable(base);
         r->RelatedTable = q.GetCatalog()->FindTable(related);
-        r->ColumnPairs.push_back({r->BaseTable->FindColumn(baseColumn), r->RelatedTable->FindColumn(relatedColumn)});
+        r->ColumnPairs.push_back({test::Col(r->BaseTable, baseColumn), test::Col(r->RelatedTable, relatedColumn)});
         return r;
     }
 
@@ -148,11 +148,10 @@ TEST_F(QueryGenerator, CycleOfRelationshipsNamesEveryTableOnceAndParsesBack) {
 
 TEST(QueryGeneratorDialect, DoubleQuotesForBackendsThatFoldNamesAndTheTextReadsBack) {
     CatalogKey toCustomers{"fk", 2, "Customers", {{"customer_id", "id"}}};
-    auto cat = std::make_shared<test::MemoryCatalog>(
-        std::vector<test::MemoryCatalog::TableDef>{{"Customers", {"id", "Company Name$t"}, {}},
+    auto cat = test::MemoryCatalog(
+        std::vector<test::TableDef>{{"Customers", {"id", "Company Name$t"}, {}},
                                                {"orders", {"order", "customer_id"}, {toCustomers}}},
         SqlDialect{QuoteStyle::DoubleQuotes, IdentifierCase::Lower});
-    cat->Fill();
     QBSelectQuery q(cat);
     q.SetRowsToSelect(kRowsAll);
     q.SelectTable("Customers");

@@ -3,7 +3,7 @@
 #include "QueryFixture.h"
 
 #include "query/QBSelectQueryParser.h"
-#include "query/SqliteCatalog.h"
+#include "query/Catalog.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 
 class QueryParser : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { catalog_ = OpenSqliteCatalog(test::FixtureSqlitePath()); }
+    static void SetUpTestSuite() { catalog_ = OpenCatalog(test::FixtureSqlitePath()); }
     static void TearDownTestSuite() { catalog_.reset(); }
 
     // The parse result as "ok" or the refused id.
@@ -43,12 +43,12 @@ TEST_F(QueryParser, NestedJoinsNotOrDistinctAndOrderBy) {
     ASSERT_EQ(q->ForeignKeyList().Count(), 2u);
     auto catalogRel = q->ForeignKeyList().Item(1);
     EXPECT_EQ(catalogRel->FKType, kFKTypeCatalog);
-    EXPECT_EQ(catalogRel->BaseTable->Name, "Order Details");
+    EXPECT_EQ(catalogRel->BaseTable->name, "Order Details");
     auto user = q->ForeignKeyList().Item(2);
     EXPECT_EQ(user->FQName(), "User Defined Relation 1");
-    EXPECT_EQ(user->BaseTable->Name, "Order Details");
-    EXPECT_EQ(user->RelatedTable->Name, "Products");
-    EXPECT_EQ(user->ColumnPairs[0].Base->Name, "ProductID");
+    EXPECT_EQ(user->BaseTable->name, "Order Details");
+    EXPECT_EQ(user->RelatedTable->name, "Products");
+    EXPECT_EQ(user->ColumnPairs[0].Base->name, "ProductID");
     EXPECT_EQ(q->SearchConditionList().SearchType(), kMatchNotAny);
     EXPECT_EQ(Slot(0).Operator, kOpGreater);
     EXPECT_EQ(Slot(0).Parameter, "100");
@@ -69,7 +69,7 @@ TEST_F(QueryParser, GeneratedThreeTableTextReadsBackRightNested) {
                     "      INNER JOIN [Order Details]\r\n         ON [Order Details].OrderID = Orders.OrderID)\r\n"),
               "ok");
     EXPECT_EQ(q->ForeignKeyList().Count(), 2u);
-    EXPECT_EQ(q->ForeignKeyList().Item(1)->BaseTable->Name, "Customers");
+    EXPECT_EQ(q->ForeignKeyList().Item(1)->BaseTable->name, "Customers");
     std::string sql = q->GetSQL();
     EXPECT_NE(sql.find("FROM\r\n   (Customers\r\n      INNER JOIN (Orders\r\n         INNER JOIN [Order Details]\r\n"
                        "            ON [Order Details].OrderID = Orders.OrderID)\r\n"
@@ -208,15 +208,15 @@ TEST_F(QueryParser, SoundRefusalsAndTheParameterMarker) {
     ASSERT_EQ(q->ForeignKeyList().Count(), 2u);
     auto user = q->ForeignKeyList().Item(2);
     ASSERT_EQ(user->ColumnPairs.size(), 1u);
-    EXPECT_EQ(user->BaseTable->Name, "Customers");
-    EXPECT_EQ(user->ColumnPairs[0].Related->Name, "OrderID");
+    EXPECT_EQ(user->BaseTable->name, "Customers");
+    EXPECT_EQ(user->ColumnPairs[0].Related->name, "OrderID");
 }
 
 TEST_F(QueryParser, QuotedNamesOfEveryStyleAndRefusalPositions) {
     EXPECT_EQ(Parse("SELECT \"Sheet1$\".\"Unit Price $\", `Sheet1$`.Name FROM [Sheet1$]\tWHERE "
                     "`Sheet1$`.[Unit Price $] > 2.5"),
               "ok");
-    EXPECT_EQ(Slot(0).Column->Name, "Unit Price $");
+    EXPECT_EQ(Slot(0).Column->name, "Unit Price $");
 
     q = std::make_unique<QBSelectQuery>(catalog_);
     auto r = QBSelectQueryParser::Parse(*q, "SELECT Orders.OrderID FROM Orders WHERE Orders.Total = x");

@@ -198,17 +198,29 @@ bool OdbcRows(const std::string& connectionString, const std::string& sql, Rows&
     return ok;
 }
 
-void MemoryCatalog::LoadTable(const CatalogTable& table, std::vector<ColumnRef>& columns,
-                              std::vector<CatalogKey>& keys) {
-    for (const auto& s : tables_)
-        if (s.name == table.Name) {
-            for (const auto& c : s.columns) {
-                bool text = c.size() > 2 && c.compare(c.size() - 2, 2, "$t") == 0;
-                columns.push_back(std::make_shared<CatalogColumn>(
-                    CatalogColumn{text ? c.substr(0, c.size() - 2) : c, text ? 203 : 3, 0}));
-            }
-            keys = s.keys;
+CatalogRef MemoryCatalog(const std::vector<TableDef>& tables, SqlDialect dialect) {
+    std::vector<CatalogTable> out;
+    for (const auto& d : tables) {
+        CatalogTable t{d.name, "TABLE", {}, d.keys};
+        for (const auto& c : d.columns) {
+            bool text = c.size() > 2 && c.compare(c.size() - 2, 2, "$t") == 0;
+            t.columns.push_back(CatalogColumn{text ? c.substr(0, c.size() - 2) : c, text ? 203 : 3, 0});
         }
+        out.push_back(std::move(t));
+    }
+    return std::make_shared<const Catalog>(std::move(out), dialect);
+}
+
+std::vector<ColumnRef> Cols(const TableRef& table) {
+    std::vector<ColumnRef> out;
+    for (const auto& c : table->columns) out.emplace_back(table, &c);
+    return out;
+}
+
+ColumnRef Col(const TableRef& table, std::string_view name) {
+    for (const auto& c : table->columns)
+        if (equalsNoCaseAscii(c.name, name)) return ColumnRef(table, &c);
+    return nullptr;
 }
 
 std::string Canonical(const QBSelectQuery& q) {
@@ -220,12 +232,12 @@ std::string Canonical(const QBSelectQuery& q) {
     s << "\ntables";
     for (const auto& t : tables) s << " [" << t << "]";
     for (const auto& r : q.ForeignKeyList()) {
-        bool flip = r->BaseTable->Name > r->RelatedTable->Name;
+        bool flip = r->BaseTable->name > r->RelatedTable->name;
         const auto& a = flip ? r->RelatedTable : r->BaseTable;
         const auto& b = flip ? r->BaseTable : r->RelatedTable;
-        std::string text = std::to_string(r->FKType) + " " + a->Name + "|" + b->Name + ":";
+        std::string text = std::to_string(r->FKType) + " " + a->name + "|" + b->name + ":";
         for (const auto& p : r->ColumnPairs)
-            text += " " + (flip ? p.Related : p.Base)->Name + "=" + (flip ? p.Base : p.Related)->Name;
+            text += " " + (flip ? p.Related : p.Base)->name + "=" + (flip ? p.Base : p.Related)->name;
         rels.insert(text);
     }
     s << "\nrelationships";
@@ -233,7 +245,7 @@ std::string Canonical(const QBSelectQuery& q) {
     std::vector<std::string> used;
     for (const auto& c : q.SearchConditionList())
         if (c->Operator >= kOpEqual && c->Operator <= kOpStartsWith)
-            used.push_back(c->Table->Name + "." + c->Column->Name + " " + std::to_string(c->Operator) +
+            used.push_back(c->Table->name + "." + c->Column->name + " " + std::to_string(c->Operator) +
                            " '" + (c->Operator == kOpIsNull || c->Operator == kOpIsNotNull ? "" : c->Parameter) + "'");
     int type = q.SearchConditionList().SearchType();
     if (used.size() <= 1) type = (type == kMatchAll || type == kMatchAny) ? kMatchAll : kMatchNotAny;

@@ -26,28 +26,17 @@ bool OdbcRows(const std::string& connectionString, const std::string& sql, Rows&
 
 // A catalog filled in memory, as another data-access layer would fill one.
 // Columns are integers unless their name ends in "$t" (text).
-class MemoryCatalog : public Catalog {
-public:
-    struct TableDef {
-        std::string name;
-        std::vector<std::string> columns;
-        std::vector<CatalogKey> keys;
-    };
-    explicit MemoryCatalog(std::vector<TableDef> tables, SqlDialect dialect = {})
-        : tables_(std::move(tables)) {
-        dialect_ = dialect;
-    }
-    void Fill() {
-        for (const auto& s : tables_) AddTable(s.name, "TABLE");
-    }
-
-protected:
-    void LoadTable(const CatalogTable& table, std::vector<ColumnRef>& columns,
-                   std::vector<CatalogKey>& keys) override;
-
-private:
-    std::vector<TableDef> tables_;
+struct TableDef {
+    std::string name;
+    std::vector<std::string> columns;
+    std::vector<CatalogKey> keys;
 };
+CatalogRef MemoryCatalog(const std::vector<TableDef>& tables, SqlDialect dialect = {});
+
+// The table's columns as the model holds them, and the one of that name
+// (without regard to case; null when absent).
+std::vector<ColumnRef> Cols(const TableRef& table);
+ColumnRef Col(const TableRef& table, std::string_view name);
 
 // A text that is equal for two models that mean the same query: rows to
 // select, columns in order, the set of tables, relationships regardless of

@@ -4,9 +4,8 @@
 #include "QueryFixture.h"
 
 #include "common/PgServer.h"
-#include "query/OdbcCatalog.h"
 #include "query/QBSelectQueryParser.h"
-#include "query/SqliteCatalog.h"
+#include "query/Catalog.h"
 
 #include <gtest/gtest.h>
 
@@ -27,14 +26,14 @@ const T& Pick(const std::vector<T>& v, std::mt19937& rng) {
 void RandomModel(QBSelectQuery& q, std::mt19937& rng) {
     std::vector<TableRef> all;
     for (const auto& t : q.GetCatalogTables())
-        if (t->Type == "TABLE") all.push_back(t);
+        if (t->type == "TABLE") all.push_back(t);
     std::shuffle(all.begin(), all.end(), rng);
     size_t tableCount = 1 + rng() % std::min<size_t>(4, all.size());
     std::vector<TableRef> tables(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(tableCount));
-    for (const auto& t : tables) q.SelectTable(t->Name);
+    for (const auto& t : tables) q.SelectTable(t->name);
     q.SetRowsToSelect(rng() % 3 == 0 ? kRowsDistinct : kRowsAll);
 
-    auto kindOf = [](const ColumnRef& c) { return ColumnKindOfAdoType(c->Type); };
+    auto kindOf = [](const ColumnRef& c) { return ColumnKindOfAdoType(c->type); };
     // User-defined relationships between columns of the same kind.
     if (tables.size() >= 2) {
         int extra = static_cast<int>(rng() % 3);
@@ -46,7 +45,7 @@ void RandomModel(QBSelectQuery& q, std::mt19937& rng) {
             r->RelatedTable = b;
             int pairs = 1 + static_cast<int>(rng() % 2);
             for (int p = 0; p < pairs; ++p) {
-                ColumnRef x = Pick(a->Columns(), rng), y = Pick(b->Columns(), rng);
+                ColumnRef x = Pick(test::Cols(a), rng), y = Pick(test::Cols(b), rng);
                 int k = kindOf(x);
                 bool same = std::any_of(r->ColumnPairs.begin(), r->ColumnPairs.end(),
                                         [&](const QBColumnPair& cp) { return cp.Base == x && cp.Related == y; });
@@ -78,10 +77,10 @@ void RandomModel(QBSelectQuery& q, std::mt19937& rng) {
     for (int i = 0; i < columnCount; ++i) {
         TableRef t = Pick(tables, rng);
         bool star = rng() % 5 == 0;
-        std::string c = star ? "*" : Pick(t->Columns(), rng)->Name;
-        if (q.SelectedColumnList().FindItem(t->Name + "." + c)) continue;
-        q.SelectColumn(t->Name, c);
-        if (!star) chosen.emplace_back(t, t->FindColumn(c));
+        std::string c = star ? "*" : Pick(test::Cols(t), rng)->name;
+        if (q.SelectedColumnList().FindItem(t->name + "." + c)) continue;
+        q.SelectColumn(t->name, c);
+        if (!star) chosen.emplace_back(t, test::Col(t, c));
     }
 
     // Conditions, in random slots.
@@ -93,7 +92,7 @@ void RandomModel(QBSelectQuery& q, std::mt19937& rng) {
     for (int i = 0; i < conditions; ++i) {
         int slot = static_cast<int>(rng() % 6);
         TableRef t = Pick(tables, rng);
-        ColumnRef c = Pick(t->Columns(), rng);
+        ColumnRef c = Pick(test::Cols(t), rng);
         int kind = kindOf(c);
         int op;
         std::string p;
@@ -121,7 +120,7 @@ void RandomModel(QBSelectQuery& q, std::mt19937& rng) {
         }
         if (op == kOpIsNull || op == kOpIsNotNull) p.clear();
         if (rng() % 8 == 0) op = kOpUnset; // a slot still being filled in
-        q.SetSearchCondition(slot, t->Name, c->Name, op, p);
+        q.SetSearchCondition(slot, t->name, c->name, op, p);
     }
     q.SearchConditionList().SetSearchType(kMatchAll + static_cast<int>(rng() % 4));
 
@@ -129,7 +128,7 @@ void RandomModel(QBSelectQuery& q, std::mt19937& rng) {
     std::vector<std::pair<TableRef, ColumnRef>> sortable = chosen;
     if (q.GetRowsToSelect() != kRowsDistinct)
         for (const auto& t : tables)
-            for (const auto& c : t->Columns()) sortable.emplace_back(t, c);
+            for (const auto& c : test::Cols(t)) sortable.emplace_back(t, c);
     std::shuffle(sortable.begin(), sortable.end(), rng);
     size_t orders = sortable.empty() ? 0 : rng() % std::min<size_t>(4, sortable.size() + 1);
     std::vector<int> priorities;
@@ -137,8 +136,8 @@ void RandomModel(QBSelectQuery& q, std::mt19937& rng) {
     std::shuffle(priorities.begin(), priorities.end(), rng);
     for (size_t i = 0; i < orders; ++i) {
         const auto& [t, c] = sortable[i];
-        if (q.OrderExpressionList().FindItem(t->Name + "." + c->Name)) continue;
-        q.AddOrderExpression(t->Name, c->Name, 2 + static_cast<int>(rng() % 2), priorities[i]);
+        if (q.OrderExpressionList().FindItem(t->name + "." + c->name)) continue;
+        q.AddOrderExpression(t->name, c->name, 2 + static_cast<int>(rng() % 2), priorities[i]);
     }
 }
 
@@ -179,7 +178,7 @@ void RoundTrip(const CatalogRef& catalog, const RowsOf& rowsOf, int models, unsi
 
 TEST(QueryRoundTrip, GeneratedModelsReadBackAndReturnTheSameRowsInSqlite) {
     const std::string path = test::FixtureSqlitePath();
-    RoundTrip(OpenSqliteCatalog(path),
+    RoundTrip(OpenCatalog(path),
               [&](const std::string& sql, test::Rows& rows, std::string& error) {
                   return test::SqliteRows(path, sql, rows, error);
               },
@@ -201,16 +200,16 @@ TEST(QueryRoundTrip, GeneratedModelsReadBackAndReturnTheSameRowsInPostgresThroug
     auto catalog = viaString.GetCatalog();
     ASSERT_EQ(catalog->Dialect().Quote, QuoteStyle::DoubleQuotes);
     std::vector<std::string> names;
-    for (const auto& t : catalog->Tables()) names.push_back(t->Name + "/" + t->Type);
+    for (const auto& t : catalog->Tables()) names.push_back(t->name + "/" + t->type);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Customers/TABLE", "Order Details/TABLE", "Orders/TABLE",
                                                "Products/TABLE", "Sheet1$/TABLE"}));
     auto customers = catalog->FindTable("Customers");
     std::vector<int> kinds;
-    for (const auto& c : customers->Columns()) kinds.push_back(ColumnKindOfAdoType(c->Type));
+    for (const auto& c : test::Cols(customers)) kinds.push_back(ColumnKindOfAdoType(c->type));
     EXPECT_EQ(kinds, (std::vector<int>{kKindNumeric, kKindText, kKindText, kKindBoolean, kKindNotSearchable}));
-    EXPECT_EQ(customers->FindColumn("CompanyName")->DefinedSize, 40);
-    EXPECT_EQ(ColumnKindOfAdoType(catalog->FindTable("Orders")->FindColumn("OrderDate")->Type), kKindDateTime);
+    EXPECT_EQ(test::Col(customers, "CompanyName")->definedSize, 40);
+    EXPECT_EQ(ColumnKindOfAdoType(test::Col(catalog->FindTable("Orders"), "OrderDate")->type), kKindDateTime);
 
     viaString.SelectTable("Customers");
     viaString.SelectTable("Orders");

@@ -22,6 +22,7 @@ public:
     // The columns a statement would give, without running it.
     virtual Ref<RecordsetData> describe(std::string_view sql) = 0;
     virtual std::vector<CatalogTable> catalog() = 0;
+    virtual NameRules nameRules() { return {}; }
 };
 
 class SqliteBackend final : public Backend {

@@ -37,6 +37,14 @@ struct CatalogKey {
     std::vector<CatalogKeyColumn> columns; // in key order
 };
 
+// How the database reads names in SQL text: whether it takes only standard
+// double quotes (else also "[..]" and backquotes), and how it folds unquoted
+// names (ODBC's SQL_IDENTIFIER_CASE: 1 upper, 2 lower, 3 case-sensitive, 4 mixed).
+struct NameRules {
+    bool doubleQuotesOnly = false;
+    std::int32_t identifierCase = 4;
+};
+
 struct CatalogTable {
     std::string name;
     std::string type; // "TABLE", "VIEW", "SYSTEM TABLE", "SYSTEM VIEW"

@@ -337,6 +337,11 @@ std::vector<CatalogTable> Connection::catalog() {
     return guarded([&] { return backend_->catalog(); });
 }
 
+NameRules Connection::nameRules() {
+    requireOpen();
+    return guarded([&] { return backend_->nameRules(); });
+}
+
 std::int32_t Connection::memberId(std::u16string_view name) { return findMember(kConnMembers, name); }
 
 Variant Connection::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {

@@ -40,6 +40,7 @@ public:
     // statement with "?" parameters still gives its columns).
     Ref<Recordset> describe(std::string_view sql);
     std::vector<CatalogTable> catalog();
+    NameRules nameRules();
 
     const std::vector<ProviderError>& errors() const { return errors_; }
 

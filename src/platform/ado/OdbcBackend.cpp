@@ -268,6 +268,17 @@ public:
         return tables;
     }
 
+    NameRules nameRules() override {
+        NameRules rules;
+        char quote[8] = {};
+        SQLSMALLINT len = 0;
+        rules.doubleQuotesOnly =
+            SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &len)) && quote[0] == '"';
+        SQLUSMALLINT ic = 0;
+        if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_IDENTIFIER_CASE, &ic, sizeof ic, nullptr))) rules.identifierCase = ic;
+        return rules;
+    }
+
 private:
     static void execute(Stmt& s, std::u16string text) {
         s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
