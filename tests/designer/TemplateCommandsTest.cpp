@@ -487,3 +487,16 @@ TEST_F(TemplateCommands, RefusedOrFailedConversionLeavesEveryFileAsItWas) {
     EXPECT_EQ(host.errorTexts[1], GetResourceString(4054));
     EXPECT_EQ(Snapshot(dir), before);
 }
+
+TEST_F(TemplateCommands, AnAccessDatabaseWithoutTheOldTablesIsReadAndRefused) {
+    Template("Old.rtf", "", "12", "5.16.29");
+    fs::remove(dir + "/Old.qzc");
+    fs::copy_file(std::string(QZ_TEST_DATA_DIR) + "/access/nwind.mdb", dir + "/Old.qzc");
+    const auto before = Snapshot(dir);
+    host.queueMsgBoxResult(ui::vbYes);
+    designer->HandleCmd(qzCmdItemRestoreFieldColor);
+    ASSERT_EQ(host.errorTexts.size(), 1u);
+    // The database was opened: what is missing is its first table.
+    EXPECT_NE(host.errorTexts[0].find("TblFileInfo"), std::string::npos) << host.errorTexts[0];
+    EXPECT_EQ(Snapshot(dir), before);
+}
