@@ -3,6 +3,7 @@
 #include "core/InstalledLocales.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
+#include "designer/FieldEditors.h"
 #include "designer/ModConversion.h"
 #include "designer/ModMSWordMenuToolbar.h"
 #include "designer/ModMsWordCurrentDocument.h"
@@ -65,6 +66,7 @@ void Designer::Terminate() {
         about_.reset();
         try { if (properties_) properties_->Unload(); } catch (...) {}
         properties_.reset();
+        fieldEditors_.reset();
         moProduction_.reset();
         if (menuToolbar_) menuToolbar_->ReleaseAddinCommandBars();
         menuToolbar_.reset();

@@ -26,6 +26,7 @@ struct ExecutionErrorInfo;
 
 namespace qz::designer {
 
+class FieldEditors;
 class ModMSWordMenuToolbar;
 class frmAbout;
 class frmQzProperties;
@@ -154,6 +155,9 @@ private:
     std::unique_ptr<frmAbout> about_;
     std::unique_ptr<frmWaiting> waiting_;
     std::unique_ptr<frmQzProperties> properties_;
+    // The field editors, made on the first field command and kept.
+    std::unique_ptr<FieldEditors> fieldEditors_;
+    FieldEditors& Editors();
     std::unique_ptr<production::Production> moProduction_;
     std::string qzcFileName_;
     std::string templateFileName_;

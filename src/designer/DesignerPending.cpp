@@ -16,11 +16,6 @@ namespace {
 }
 } // namespace
 
-void Designer::EditExpressionField() { NotAvailable("EditExpressionField"); }
-void Designer::EditStatementField() { NotAvailable("EditStatementField"); }
 void Designer::EditConnection() { NotAvailable("EditConnection"); }
-void Designer::InsertStatementField() { NotAvailable("InsertStatementField"); }
-void Designer::InsertExpressionField() { NotAvailable("InsertExpressionField"); }
-void Designer::InsertRepeatingParagraph() { NotAvailable("InsertRepeatingParagraph"); }
 
 } // namespace qz::designer

@@ -1,0 +1,125 @@
+// The designer's field commands: insert or edit a statement or an expression
+// field, and insert the two loop fields of a repeating paragraph. Each opens
+// its editor (kept by the designer and reused), and only when the author
+// confirmed writes the field through the document-field operations. Inside
+// the document a code keeps each line break as "_QZCRLF"; the editors see
+// real CR LF pairs.
+#include "designer/Designer.h"
+#include "designer/FieldEditors.h"
+#include "designer/modMSWordFields.h"
+
+#include "core/ModErrors.h"
+#include "core/ModMemoryString.h"
+
+#include <atomic>
+
+namespace qz::designer {
+
+namespace {
+
+constexpr std::string_view kModule = "Designer";
+constexpr std::string_view kLineBreakMarker = "_QZCRLF";
+
+std::atomic<FieldEditorsFactory> gFactory{nullptr};
+
+std::string ToDocument(const std::string& code) {
+    std::string out;
+    QZReplace(code, out, "\r\n", kLineBreakMarker);
+    return out;
+}
+
+std::string ToEditor(const std::string& code) {
+    std::string out;
+    QZReplace(code, out, kLineBreakMarker, "\r\n");
+    return out;
+}
+
+} // namespace
+
+void SetFieldEditorsFactory(FieldEditorsFactory factory) noexcept { gFactory = factory; }
+FieldEditorsFactory GetFieldEditorsFactory() noexcept { return gFactory; }
+
+FieldEditors& Designer::Editors() {
+    if (!fieldEditors_) {
+        const FieldEditorsFactory factory = gFactory;
+        if (!factory) RaiseError(kMsgCommandNotAvailable);
+        fieldEditors_ = factory();
+        if (!fieldEditors_) RaiseError(kMsgCommandNotAvailable);
+    }
+    return *fieldEditors_;
+}
+
+void Designer::InsertStatementField() {
+    try {
+        std::string label, code;
+        if (!Editors().EditStatement(label, code)) return;
+        StatementFieldInfo record;
+        record.Code = ToDocument(code);
+        record.Label = label;
+        modMSWordFields(WordApplication(), this).InsertStatementField(record);
+    } catch (...) {
+        HandleError(kModule, "InsertStatementField", kErrLog | kErrRaise);
+    }
+}
+
+void Designer::EditStatementField() {
+    try {
+        modMSWordFields fields(WordApplication(), this);
+        StatementFieldInfo record = fields.ReadStatementField();
+        std::string code = ToEditor(record.Code), label = record.Label;
+        if (!Editors().EditStatement(label, code)) return;
+        record.Code = ToDocument(code);
+        record.Label = label;
+        fields.SaveStatementField(record);
+    } catch (...) {
+        HandleError(kModule, "EditStatementField", kErrLog | kErrRaise);
+    }
+}
+
+void Designer::EditExpressionField() {
+    try {
+        modMSWordFields fields(WordApplication(), this);
+        ExpressionFieldInfo record = fields.ReadExpressionField();
+        std::string code = ToEditor(record.Expression), label = record.Label;
+        std::string format = record.Format, locale = record.Locale;
+        if (!Editors().EditExpression(label, code, format, locale)) return;
+        record.Expression = ToDocument(code);
+        record.Label = label;
+        record.Format = format;
+        record.Locale = locale;
+        fields.SaveExpressionField(record);
+    } catch (...) {
+        HandleError(kModule, "EditExpressionField", kErrLog | kErrRaise);
+    }
+}
+
+void Designer::InsertExpressionField() {
+    try {
+        std::string label, code, format, locale;
+        if (!Editors().EditExpression(label, code, format, locale)) return;
+        modMSWordFields(WordApplication(), this).InsertExpressionField(label, ToDocument(code), format, locale);
+    } catch (...) {
+        HandleError(kModule, "InsertExpressionField", kErrLog | kErrRaise);
+    }
+}
+
+void Designer::InsertRepeatingParagraph() {
+    try {
+        std::string query;
+        if (!Editors().PickRepeatingQuery(query)) return;
+        const std::string marker(kLineBreakMarker);
+        StatementFieldInfo record;
+        record.Label = "DoWhile";
+        record.Code = query.empty() ? "Do While()"
+                                    : query + ".MoveFirst" + marker + "Do While(Not " + query + ".EOF)";
+        modMSWordFields fields(WordApplication(), this);
+        fields.InsertStatementField(record);
+        record.Label = "Loop";
+        record.Code = query.empty() ? "Loop" : query + ".MoveNext" + marker + "Loop";
+        fields.InsertStatementField(record);
+    } catch (...) {
+        HandleError(kModule, "InsertRepeatingParagraph", kErrLog | kErrRaise);
+    }
+}
+
+} // namespace qz::designer

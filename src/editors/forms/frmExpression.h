@@ -1,0 +1,112 @@
+// The expression editor ("Qz Expression"): the label, the script expression,
+// the display format and the locale of one expression field, with the
+// template's data tree beside the code box, a button that links a picture,
+// printing and help. Below the code box the format and locale panel chooses
+// the format kind (String, Date/Time, Number, Currency, Percent, RTF) and,
+// per kind, either the template's default options (shown greyed) or the
+// field's own, and the locale. The caller sets the four values, calls
+// Initialize, shows the dialog modally and reads the values back only when
+// UpdateField is true; OK and Cancel only hide the dialog, which is reused.
+#pragma once
+
+#include "core/QzFormat.h"
+#include "editors/FieldDataTree.h"
+#include "platform/ui/Bars.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Form.h"
+#include "platform/ui/TreeView.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace qz::editors {
+
+class frmExpression : public ui::Form {
+public:
+    frmExpression();
+
+    std::string QzExpLabel;
+    std::string QzExpCode;     // line breaks as CR LF
+    std::string QzExpFormat;   // kind name, ";" and the kind's options text
+    std::string QzExpLocale;   // decimal locale id, "-1" for the template's
+    bool UpdateField = false;
+
+    ui::Label lblLabel, lblCode, lblData, lblFormat, lblLocale;
+    ui::TextBox txtLabel, txtValue;
+    ui::TreeView tvList;
+    ui::ComboBox cboFormat, cboLocale;
+    ui::CommandButton cmdOk, cmdCancel, cmdLinkPicture, cmdPrint, cmdHelp;
+    ui::StatusBar StatusBar1;
+    // String frame.
+    ui::Frame fraFormatString;
+    ui::Label lblMaxLength;
+    ui::TextBox txtStringMaxLength;
+    ui::CheckBox chkStringBlankProtect, chkOverrideStringFormat;
+    // Date/time frame; options 1 to 4 are the named formats (element 0 unused).
+    ui::Frame fraFormatDateTime;
+    std::array<ui::OptionButton, 5> optDateTime;
+    ui::CheckBox chkDateTimeBlankProtect, chkOverrideDateTimeFormat;
+    // Number frame, shared by Number, Currency and Percent.
+    ui::Frame fraFormatNumber;
+    ui::Label lblNumberOfDigit, lblIncludeLeading, lblUseParens, lblGroupDigits;
+    ui::ComboBox cboNumberOfDigits, cboIncludeLeading, cboUseParens, cboGroupDigits;
+    ui::CheckBox chkNumberBlankProtect, chkOverrideNumberFormat;
+
+    std::vector<ui::Control*> Controls() override;
+    FieldDataTree& DataTree() { return tree_; }
+
+    void Initialize();
+    // Sets the format panel from a field format text (or an older template's
+    // named format).
+    void InitFormat(const std::string& format);
+    // The field format text of the panel; raises message 4037 for a maximum
+    // length or a number of digits that is not a usable number.
+    std::string SetFormatString();
+    void Form_Activate();
+
+    void cmdOk_Click();
+    void cmdCancel_Click();
+    void cmdLinkPicture_Click();
+    void cmdPrint_Click();
+    void cmdHelp_Click();
+    void txtLabel_Change();
+    void txtValue_Change();
+    void txtValue_CaretMoved();
+    void tvList_NodeClick();
+    void tvList_DblClick();
+    void cboFormat_Click();
+    void cboLocale_Click();
+    void chkOverrideStringFormat_Click();
+    void chkOverrideDateTimeFormat_Click();
+    void chkOverrideNumberFormat_Click();
+    void optDateTime_Click(int index);
+
+    void OnClose() override { cmdCancel_Click(); }
+
+private:
+    void LoadInfo();
+    void ValidFieldsValues();
+    void SelectKind(int index);
+    void RetrieveQzcFormatProperties();
+    void FillFormatCombobox();
+    void ShowAppropriateFormatFrame();
+    void ToggleFormatFrame(ui::Frame& enabled);
+    void ToggleStringFormatProperties();
+    void ToggleDateTimeFormatProperties();
+    void ToggleNumberFormatProperties(int kind);
+    void ResetFormatFrames();
+    bool SetCurrentFormatInfo(const std::string& format);
+
+    FieldDataTree tree_{tvList, false};
+    bool firstFocus_ = false;
+    QzFormatString defaultString_;
+    QzFormatDateTime defaultDateTime_;
+    std::array<QzFormatNumber, 3> defaultNumber_;  // number, currency, percent
+};
+
+// The kind of an older template's named format ("Long date", "Currency",
+// "General Number", "@", ...), -1 when the name is none of them.
+int GetPredefinedFormatIndex(const std::string& name);
+
+} // namespace qz::editors

@@ -1,0 +1,88 @@
+#include "editors/forms/frmRepeatingPar.h"
+
+#include "config/QZCFile.h"
+#include "core/ModErrors.h"
+#include "editors/forms/FieldEditorBox.h"
+
+namespace qz::editors {
+
+namespace {
+constexpr std::string_view kForm = "frmRepeatingPar";
+constexpr std::int32_t kHelpContext = 1210;
+
+void Place(ui::Control& c, std::string name, int left, int top, int width, int height) {
+    c.Name = std::move(name);
+    c.Left = left;
+    c.Top = top;
+    c.Width = width;
+    c.Height = height;
+}
+} // namespace
+
+frmRepeatingPar::frmRepeatingPar() : ui::Form("frmRepeatingPar", "Repeating Paragraph") {
+    Width = 3600;
+    Height = 2835;
+    Place(lblQueries, "lblQueries", 120, 120, 3360, 255);
+    lblQueries.Caption = "Commands:";
+    Place(lstQueries, "lstQueries", 120, 400, 3360, 1800);
+    Place(cmdOk, "cmdOk", 120, 2340, 1050, 375);
+    cmdOk.Caption = "&OK";
+    cmdOk.Default = true;
+    cmdOk.Enabled = false;
+    Place(cmdCancel, "cmdCancel", 1275, 2340, 1050, 375);
+    cmdCancel.Caption = "Cancel";
+    cmdCancel.Cancel = true;
+    Place(cmdHelp, "cmdHelp", 2430, 2340, 1050, 375);
+    cmdHelp.Caption = "&Help";
+}
+
+void frmRepeatingPar::Initialize() {
+    // Each use starts undecided: a window closed without a choice is Cancel.
+    Cancelled = false;
+    SelectedQuery.clear();
+    LoadQueries();
+}
+
+void frmRepeatingPar::LoadQueries() {
+    try {
+        lstQueries.Clear();
+        QZCFile file;
+        file.Load(TemplateQzcPath());
+        lstQueries.AddItem("<None>");
+        if (file.ConnectionList())
+            for (const auto& conn : file.ConnectionList()->List())
+                if (conn->CommandList())
+                    for (const auto& cmd : conn->CommandList()->List()) lstQueries.AddItem(cmd->Name);
+        lstQueries.Select(0);
+        lstQueries_Click();
+    } catch (...) {
+        HandleError(kForm, "LoadQueries", kErrLog | kErrRaise);
+    }
+}
+
+void frmRepeatingPar::cmdOk_Click() {
+    Cancelled = false;
+    SelectedQuery = lstQueries.ListIndex >= 1 ? lstQueries.List(lstQueries.ListIndex) : std::string();
+    Hide();
+}
+
+void frmRepeatingPar::cmdCancel_Click() {
+    Cancelled = true;
+    Hide();
+}
+
+void frmRepeatingPar::cmdHelp_Click() {
+    try {
+        OpenEditorHelp(kHelpContext);
+    } catch (...) {
+        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmRepeatingPar::lstQueries_Click() { cmdOk.Enabled = lstQueries.ListIndex >= 0; }
+
+void frmRepeatingPar::lstQueries_DblClick() {
+    if (lstQueries.ListIndex >= 0) cmdOk_Click();
+}
+
+} // namespace qz::editors

@@ -1,0 +1,239 @@
+#include "editors/forms/frmStatement.h"
+
+#include "core/ModDesigner.h"
+#include "core/ModErrors.h"
+#include "editors/FieldCode.h"
+#include "editors/forms/FieldEditorBox.h"
+#include "editors/forms/frmFindReplace.h"
+#include "platform/automation/Text.h"
+
+namespace qz::editors {
+
+namespace {
+
+constexpr std::string_view kForm = "frmStatement";
+constexpr std::int32_t kHelpContext = 1200;
+constexpr const char* kConditionSkeleton = "if()Then";
+
+void Place(ui::Control& c, std::string name, int left, int top, int width, int height) {
+    c.Name = std::move(name);
+    c.Left = left;
+    c.Top = top;
+    c.Width = width;
+    c.Height = height;
+}
+
+} // namespace
+
+frmStatement::frmStatement() : ui::Form("frmStatement", "Qz Statement") {
+    Width = 9000;
+    Height = 6000;
+    Place(lblLabel, "lblLabel", 120, 120, 900, 255);
+    lblLabel.Caption = "&Label:";
+    Place(txtLabel, "txtLabel", 1080, 90, 4000, 315);
+    Place(Label3, "Label3", 120, 540, 2300, 255);
+    Label3.Caption = "&Data:";
+    Place(trvDataList, "trvDataList", 120, 800, 2300, 4300);
+    Place(lblCode, "lblCode", 2520, 540, 900, 255);
+    lblCode.Caption = "&Code:";
+    Place(txtValue, "txtValue", 2520, 800, 5000, 4300);
+    txtValue.MultiLine = true;
+    txtValue.Font.Name = "Courier New";
+    const char* names[5] = {"cmdOk", "cmdCancel", "cmdFind", "cmdPrint", "cmdHelp"};
+    const char* captions[5] = {"&OK", "Cancel", "&Find...", "&Print", "&Help"};
+    ui::CommandButton* buttons[5] = {&cmdOk, &cmdCancel, &cmdFind, &cmdPrint, &cmdHelp};
+    for (int i = 0; i < 5; ++i) {
+        Place(*buttons[i], names[i], 7680, 120 + 480 * i, 1215, 375);
+        buttons[i]->Caption = captions[i];
+    }
+    cmdCancel.Cancel = true;
+    Place(StatusBar1, "StatusBar1", 0, 5400, 9000, 300);
+    AddFieldStatusPanels(StatusBar1);
+
+    txtLabel.KeyPress = [](int& k) { FilterLabelKey(k); };
+    txtLabel.GotFocus = [this] { SelectWholeText(txtLabel); };
+    txtLabel.LostFocus = [this] {
+        if (onlySpaces(txtLabel.Text)) txtLabel.Text = "Statement";
+        EnableOk();
+    };
+    txtValue.Validate = [this](bool& cancel) {
+        // Tab does not leave the code box: it indents by three spaces.
+        if (!TabKeyDown()) return;
+        cancel = true;
+        txtValue.SelLength = 0;
+        txtValue.SetSelText("   ");
+        txtValue_Change();
+    };
+    txtValue.GotFocus = [this] { txtValue_CaretMoved(); };
+    txtValue.LostFocus = [this] { txtValue_CaretMoved(); };
+    txtValue.MouseUp = [this](int, int, int, int) { txtValue_CaretMoved(); };
+    trvDataList.KeyPress = [this](int& k) {
+        if (k != 13) return;
+        k = 0;
+        trvDataList_DblClick();
+    };
+    trvDataList.MouseMove = [this](int, int, int x, int y) { trvDataList.ToolTipText = tree_.ToolTipAt(x, y); };
+}
+
+std::vector<ui::Control*> frmStatement::Controls() {
+    return {&lblLabel, &txtLabel, &Label3, &trvDataList, &lblCode, &txtValue,   &cmdOk,
+            &cmdCancel, &cmdFind, &cmdPrint, &cmdHelp, &StatusBar1};
+}
+
+void frmStatement::Initialize() {
+    try {
+        UpdateField = false;
+        try {
+            tree_.LoadQueries(TemplateQzcPath(), TemplateFolder());
+        } catch (...) {
+            // The editor opens with what the tree holds.
+            HandleError(kForm, "LoadQueries", kErrLog);
+        }
+        LoadInfo();
+        if (txtLabel.Text.empty()) txtLabel.Text = "Statement";
+        StatusBar1.Panel(1).Text.clear();
+        StatusBar1.Panel(2).Text.clear();
+        StatusBar1.Panel(3).Text.clear();
+        EnableOk();
+        firstFocus_ = true;
+    } catch (...) {
+        HandleError(kForm, "Initialize", kErrLog);
+    }
+}
+
+void frmStatement::LoadInfo() {
+    txtLabel.Text = QzStmntLabel;
+    txtValue.Text = QzStmntCode;
+    ManageCarriageReturn(txtValue);
+    txtLabel.SelStart = txtLabel.SelLength = 0;
+    txtValue.SelStart = txtValue.SelLength = 0;
+}
+
+void frmStatement::Form_Activate() {
+    if (firstFocus_) {
+        firstFocus_ = false;
+        SetFocusTo(txtLabel);
+    }
+    if (txtValue.Text == kConditionSkeleton) {
+        SetFocusTo(txtValue);
+        txtValue.SelStart = 3;
+        txtValue.SelLength = 0;
+        txtValue_CaretMoved();
+    } else {
+        txtValue.SelLength = 0;
+        SetFocusTo(txtLabel);
+    }
+}
+
+void frmStatement::EnableOk() { cmdOk.Enabled = !onlySpaces(txtLabel.Text) && !onlySpaces(txtValue.Text); }
+
+void frmStatement::txtLabel_Change() {
+    try {
+        EnableOk();
+    } catch (...) {
+        HandleError(kForm, "txtLabel_Change", kErrLog);
+    }
+}
+
+void frmStatement::txtValue_Change() {
+    try {
+        EnableOk();
+    } catch (...) {
+        HandleError(kForm, "txtValue_Change", kErrLog);
+    }
+}
+
+void frmStatement::txtValue_CaretMoved() {
+    try {
+        ShowCaretStatus(StatusBar1, txtValue);
+    } catch (...) {
+        HandleError(kForm, "txtValue_CaretMoved", kErrLog);
+    }
+}
+
+void frmStatement::cmdOk_Click() {
+    try {
+        if (!ValidLabel(txtLabel.Text)) {
+            SetFocusTo(txtLabel);
+            RaiseError(4006);
+        }
+        if (onlySpaces(txtValue.Text)) {
+            SetFocusTo(txtValue);
+            RaiseError(4010);
+        }
+        QzStmntLabel = txtLabel.Text;
+        QzStmntCode = txtValue.Text;
+        UpdateField = true;
+        Hide();
+    } catch (...) {
+        HandleError(kForm, "cmdOk_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmStatement::cmdCancel_Click() {
+    UpdateField = false;
+    Hide();
+}
+
+void frmStatement::cmdHelp_Click() {
+    try {
+        OpenEditorHelp(kHelpContext);
+    } catch (...) {
+        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmStatement::cmdPrint_Click() {
+    try {
+        PrintField(*this, txtLabel.Text, txtValue.Text);
+    } catch (...) {
+        HandleError(kForm, "cmdPrint_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmStatement::cmdFind_Click() {
+    try {
+        FindReplaceState& s = TheFindReplaceState();
+        const std::string search = GetFindTextFromTextBox(txtValue);
+        s.search = search;
+        s.countMode = false;
+        frmFindReplace dialog;
+        dialog.SetupInit(false, &txtValue, this, txtValue.SelText() != search);
+        dialog.ShowModal();
+        dialog.Unload();
+        EnableOk();
+    } catch (...) {
+        HandleError(kForm, "cmdFind_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmStatement::trvDataList_NodeClick() {
+    try {
+        const std::string word = tree_.TypeWord(trvDataList.SelectedItem());
+        if (!word.empty()) StatusBar1.Panel(1).Text = word;
+    } catch (...) {
+        HandleError(kForm, "trvDataList_NodeClick", kErrLog | kErrShow);
+    }
+}
+
+void frmStatement::trvDataList_DblClick() {
+    try {
+        if (trvDataList.Count() == 0) return;
+        const ui::Node* node = trvDataList.SelectedItem();
+        const std::string text = tree_.ScriptText(node);
+        if (!text.empty()) {
+            if (txtValue.Text == kConditionSkeleton) {
+                SetFocusTo(txtValue);
+                txtValue.SelStart = 3;
+                txtValue.SelLength = 0;
+            }
+            InsertTextAtCaret(txtValue, text);
+            txtValue_Change();
+        }
+        if (tree_.IsEmptyConnection(node)) RaiseError(4024);
+    } catch (...) {
+        HandleError(kForm, "trvDataList_DblClick", kErrLog | kErrShow);
+    }
+}
+
+} // namespace qz::editors
