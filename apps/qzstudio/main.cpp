@@ -3,7 +3,11 @@
 //
 //   qzstudio produce invoice.rtf -o out.rtf --xml-recordset Orders=orders.xml
 //            --property Customer="ACME" --timeout 30000
+#include "config/QZCFile.h"
+#include "core/ModDesigner.h"
 #include "core/ModErrors.h"
+#include "platform/ado/ConnectionString.h"
+#include "platform/automation/Text.h"
 #include "datasources/TemplateData.h"
 #include "designer/ModQueryParameters.h"
 #include "production/Production.h"
@@ -71,17 +75,68 @@ void reportError(const qz::AutomationError& e, const std::string& context) {
     std::cerr << e.Description << "\n";
 }
 
-// Whether writing `output` would replace the template or a file beside it
-// that belongs to it (its .qzc or .vbs file).
-bool writesOver(const std::string& output, const std::string& templateFile) {
+struct ProduceOptions {
+    std::string templateFile;
+    std::string outputFile;
+    std::vector<std::string> properties;
+    std::vector<std::string> xmlRecordsets;
+    bool connections = true;
+    std::vector<std::string> parameters;
+    double timeOut = 0;
+};
+
+// The files a run reads: the template and its companions (found without
+// regard to case, as the engine finds them), the script libraries, the
+// saved recordsets given, and the template's own data files and folders.
+std::vector<std::string> filesRead(const ProduceOptions& o, const std::string& programFolder) {
+    namespace fs = std::filesystem;
+    using qz::production::CompanionName;
+    using qz::production::FindFileNoCase;
+    std::vector<std::string> files{o.templateFile};
+    for (const char* ext : {".qzc", ".vbs"}) files.push_back(FindFileNoCase(CompanionName(o.templateFile, ext)));
+    for (const char* lib : {"/qzLib.vbs", "/qzCustom.vbs"}) files.push_back(FindFileNoCase(programFolder + lib));
+    for (const std::string& a : o.xmlRecordsets) {
+        std::string name, file;
+        if (splitAssignment(a, name, file)) files.push_back(file);
+    }
+    const std::string qzc = files[1];
+    if (qzc.empty()) return files;
+    const std::string folder = fs::absolute(fs::path(o.templateFile)).parent_path().string();
+    try {
+        qz::QZCFile file;
+        file.Load(qzc);
+        if (!file.ConnectionList()) return files;
+        for (const auto& conn : file.ConnectionList()->List()) {
+            if (conn->ConnectionType == "8") {
+                if (conn->CommandList())
+                    for (const auto& cmd : conn->CommandList()->List())
+                        files.push_back(qz::AdjustConnectionString(cmd->Text, true, folder));
+                continue;
+            }
+            const std::string cs = qz::AdjustConnectionString(conn->DataSource, false, folder);
+            if (cs.find('=') == std::string::npos) files.push_back(std::string(qz::trimSpaces(cs)));
+            for (const auto& pair : qz::ado::parseConnectionString(cs))
+                for (const char* key : {"Data Source", "DBQ", "Database"})
+                    if (qz::equalsNoCaseAscii(pair.key, key)) files.push_back(pair.value);
+        }
+    } catch (const qz::AutomationError&) {
+        // A QZC file that cannot be read fails the run with its own error.
+    }
+    return files;
+}
+
+// The file read by the run that writing `output` would replace, or "". A data
+// source that is a folder of text files covers every file inside it.
+std::string readFileAt(const std::string& output, const std::vector<std::string>& read) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (!fs::exists(output, ec)) return false;
-    using qz::production::CompanionName;
-    for (const std::string& own :
-         {templateFile, CompanionName(templateFile, ".qzc"), CompanionName(templateFile, ".vbs")})
-        if (fs::exists(own, ec) && fs::equivalent(output, own, ec)) return true;
-    return false;
+    if (!fs::exists(output, ec)) return {};
+    const fs::path parent = fs::absolute(output, ec).parent_path();
+    for (const std::string& f : read) {
+        if (f.empty() || !fs::exists(f, ec)) continue;
+        if (fs::equivalent(output, f, ec) || (fs::is_directory(f, ec) && fs::equivalent(parent, f, ec))) return f;
+    }
+    return {};
 }
 
 // Answers the "?" parameters of the commands' SQL: the --param values in the
@@ -92,8 +147,11 @@ class ParameterAnswers {
 public:
     explicit ParameterAnswers(const std::vector<std::string>& given) : given_(given) {}
 
+    // The text to run; a parameter left without a value leaves the command
+    // out, with the reason.
     std::string resolve(const std::string& sql) {
-        return qz::designer::ResolveSqlParameters(
+        missing_.clear();
+        std::string text = qz::designer::ResolveSqlParameters(
             sql, [this](const std::string& caption) -> std::optional<std::string> {
                 if (next_ < given_.size()) return given_[next_++];
                 if (isatty(STDIN_FILENO)) {
@@ -101,19 +159,25 @@ public:
                     std::string line;
                     if (std::getline(std::cin, line)) return line;
                 }
-                throw qz::AutomationError(qz::kErrorFail, "qzstudio",
-                                          "no value for \"" + caption + "\" (give it with --param)");
+                missing_ = caption;
+                throw qz::AutomationError(qz::kErrorFail, "qzstudio", "no value");
             });
+        if (!missing_.empty())
+            throw qz::AutomationError(qz::kErrorFail, "qzstudio",
+                                      "no value for \"" + missing_ + "\" (give it with --param)");
+        return text;
     }
 
 private:
     const std::vector<std::string>& given_;
     std::size_t next_ = 0;
+    std::string missing_;
 };
 
 // Opens the template's own connections and commands as a preview does and
 // registers every recordset under its command name; what could not be opened
-// is reported and left out.
+// is reported and left out. An object given on the command line under a
+// command's name takes that command's place.
 void openTemplateData(qz::datasources::TemplateData& data, Production& p, const std::string& templateFile,
                       ParameterAnswers& answers) {
     namespace fs = std::filesystem;
@@ -127,25 +191,23 @@ void openTemplateData(qz::datasources::TemplateData& data, Production& p, const 
         if (!s.command.empty()) std::cerr << ", command \"" << s.command << "\"";
         std::cerr << ": " << s.reason << "\n";
     }
-    data.Register([&](const std::string& name, qz::Ref<qz::Dispatch> rs) { p.AddObject(name, rs); });
+    const std::vector<std::string> given = p.ObjectNames();
+    data.Register([&](const std::string& name, qz::Ref<qz::Dispatch> rs) {
+        for (const std::string& g : given)
+            if (qz::equalsNoCaseAscii(g, name)) return;
+        p.AddObject(name, rs);
+    });
 }
-
-struct ProduceOptions {
-    std::string templateFile;
-    std::string outputFile;
-    std::vector<std::string> properties;
-    std::vector<std::string> xmlRecordsets;
-    bool connections = false;
-    std::vector<std::string> parameters;
-    double timeOut = 0;
-};
 
 int produce(const ProduceOptions& o) {
     std::string context;  // the file being read, for the report of a failure
     bool scriptFailed = false;
     bool timedOut = false;
+    const auto notWritten = [&] {
+        std::cerr << "qzstudio: " << o.outputFile << " was not written; a file there before is as it was\n";
+    };
+    Production p;
     try {
-        Production p;
         p.UseEventError(true);
         p.ExecutionError = [&](const ExecutionErrorInfo& e) {
             scriptFailed = true;
@@ -172,8 +234,9 @@ int produce(const ProduceOptions& o) {
         }
         context = o.templateFile;
         p.TemplateFile(o.templateFile);
-        if (writesOver(o.outputFile, o.templateFile)) {
-            std::cerr << "qzstudio: the output would replace the template; choose another file\n";
+        if (const std::string read = readFileAt(o.outputFile, filesRead(o, p.ProgramFolder())); !read.empty()) {
+            std::cerr << "qzstudio: the output would replace " << read
+                      << ", which this run reads; choose another file\n";
             return 2;
         }
         qz::datasources::TemplateData data;
@@ -183,14 +246,16 @@ int produce(const ProduceOptions& o) {
         p.TimeOut(o.timeOut);
         p.Execute();
     } catch (const qz::AutomationError& e) {
-        // A compile error was already reported through the event.
-        if (!scriptFailed) reportError(e, context);
+        // A compile error was already reported through the event; a failure
+        // of the output names the output itself.
+        if (!scriptFailed) reportError(e, p.OutputError() ? std::string() : context);
         if (timedOut) std::cerr << "qzstudio: the script was stopped by the time-out\n";
+        if (p.OutputError() || scriptFailed || timedOut) notWritten();
         return 1;
     }
     if (timedOut) std::cerr << "qzstudio: the script was stopped by the time-out\n";
     if (scriptFailed || timedOut) {
-        std::cerr << "qzstudio: " << o.outputFile << " may hold a partial document\n";
+        notWritten();
         return 1;
     }
     return 0;
@@ -212,8 +277,9 @@ int main(int argc, char** argv) {
                     "A value for the script: NAME=VALUE, read as NAME.Value (repeatable)");
     cmd->add_option("-x,--xml-recordset", o.xmlRecordsets,
                     "A saved recordset (XML) for the script: NAME=FILE (repeatable)");
-    cmd->add_flag("-c,--connections", o.connections,
-                  "Open the template's own connections (its .qzc file) and register each command's records");
+    cmd->add_flag("-c,--connections,!--no-connections", o.connections,
+                  "Open the template's own connections (its .qzc file) and register each command's records "
+                  "(the default; --no-connections turns it off)");
     cmd->add_option("--param", o.parameters,
                     "A value for a \"?\" parameter of the commands' SQL, in the order asked (repeatable)");
     cmd->add_option("-t,--timeout", o.timeOut, "Script time-out in milliseconds (0: none)")

@@ -326,9 +326,20 @@ void Production::Execute() {
         scriptControl_->AddObject("oRun", runTime_, false);
         scriptControl_->setTimeout(RoundTimeOut(timeOut_));
 
+        runFailed_ = false;
         guarded(kModule, "AddCodeToScriptControl", [&] { scriptControl_->AddCode(built_.Program); });
-        RunVirtualProgram();
-        runTime_->CloseOutputFile();
+        try {
+            RunVirtualProgram();
+        } catch (...) {
+            if (!runTime_->WriteError()) throw;
+        }
+        // A document that could not be written whole is reported as such, not
+        // as the script's failure at the field that happened to write last.
+        if (const int e = runTime_->WriteError()) throw runTime_->OutputError(e);
+        // A run stopped by a script error or the time-out leaves the document
+        // that was there before as it was.
+        if (runFailed_) runTime_->CloseOutputFileClean();
+        else runTime_->CloseOutputFile();
     } catch (...) {
         AutomationError e = CurrentError();
         runTime_->CloseOutputFileClean();
@@ -339,6 +350,10 @@ void Production::Execute() {
 // The script control's error event: maps the error back to its field and
 // reports it. Never fails.
 void Production::OnScriptError() {
+    runFailed_ = true;
+    gbScriptErrorOccurred = true;
+    // A failed write of the output is reported by Execute itself.
+    if (runTime_->WriteError()) return;
     try {
         const script::ScriptError& err = scriptControl_->Error();
         QzFieldInfo info;
@@ -357,13 +372,13 @@ void Production::OnScriptError() {
         if (useEventError_ && ExecutionError) ExecutionError(e);
     } catch (...) {
     }
-    gbScriptErrorOccurred = true;
 }
 
 // The script control's time-out event. The stopped run counts as a script
 // error (the document is incomplete). A failure of the receiver is logged; it
 // cannot be raised back through the script control.
 void Production::OnScriptTimeout() {
+    runFailed_ = true;
     gbScriptErrorOccurred = true;
     try {
         if (ExecutionTimeOut) ExecutionTimeOut();

@@ -71,8 +71,13 @@ public:
     bool UseEventError() const { return useEventError_; }
     void UseEventError(bool use) { useEventError_ = use; }
 
-    // Produces the document.
+    // Produces the document. It is written whole or not at all: a run that
+    // fails, is stopped by the time-out or cannot write leaves the file at
+    // OutputFile as it was.
     void Execute();
+
+    // The errno of the failure to write the output in the last Execute (0: none).
+    int OutputError() const { return runTime_->WriteError(); }
 
     // Registers an object for the script under a name (trimmed; unique without
     // regard to case: 3007 for a blank name, 3008 for a name taken).
@@ -122,6 +127,7 @@ private:
     Ref<RunTime> runTime_;
     std::vector<ObjectRecord> objects_;
     bool built_flag_ = false;
+    bool runFailed_ = false;  // a script error or the time-out stopped the current run
     BuiltProgram built_;
     std::shared_ptr<const RtfRuns> runs_;
     TemplateDefaults defaults_;

@@ -4,6 +4,7 @@
 #include "production/TemplateFiles.h"
 
 #include "platform/system/CodePage.h"
+#include "platform/system/SystemError.h"
 
 #include <cerrno>
 #include <cstring>
@@ -99,17 +100,6 @@ void unescapeRtf(std::string& out, std::u16string_view value) {
 }
 
 
-[[noreturn]] void raiseFileError(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR: throwRuntimeError(err::PathNotFound);
-    case EACCES:
-    case EPERM:
-    case EROFS: throwRuntimeError(err::PermissionDenied);
-    default: throwRuntimeError(err::PathFileAccess);
-    }
-}
-
 } // namespace
 
 RunTime::~RunTime() { CloseOutputFileClean(); }
@@ -130,49 +120,64 @@ std::string RunTime::FormatExp(std::u16string_view value, bool blankProtect, std
     return s;
 }
 
+AutomationError RunTime::OutputError(int error) const {
+    AutomationError e = sys::systemError(error);
+    if (error == ENOENT) {  // the file is made here: what is missing is its folder
+        e.Number = 76;
+        e.Description = sys::runtimeErrorText(76);
+    }
+    e.Description += ": cannot write the document \"" + outputFile_ + "\"";
+    if (const std::string reason = sys::errnoText(error); !reason.empty()) e.Description += " (" + reason + ")";
+    return e;
+}
+
 void RunTime::OpenOutputFile() {
     guarded(kModule, "OpenOutputFile", [&] {
         CloseOutputFileClean();
-        file_ = std::fopen(outputFile_.c_str(), "wb");
-        if (!file_) raiseFileError(errno);
+        writeError_ = 0;
+        if (outputFile_.empty()) writeError_ = ENOENT;
+        else writeError_ = file_.open(outputFile_);
+        if (writeError_) throw OutputError(writeError_);
         buffer_.clear();
         buffer_.reserve(kFlushSize * 2);
     });
 }
 
+// Writes the buffer out; the first failure is kept and raised, and nothing
+// more is written after it.
+void RunTime::flush() {
+    if (!writeError_ && !buffer_.empty()) writeError_ = sys::writeAll(file_.fd(), buffer_);
+    buffer_.clear();
+    if (writeError_) throw OutputError(writeError_);
+}
+
 void RunTime::CloseOutputFile() {
     guarded(kModule, "CloseOutputFile", [&] {
-        if (!file_) return;
-        std::FILE* f = file_;
-        int error = 0;
-        if (!buffer_.empty() &&
-            std::fwrite(buffer_.data(), 1, buffer_.size(), f) != buffer_.size())
-            error = errno ? errno : EIO;
-        buffer_.clear();
-        file_ = nullptr;
-        if (std::fclose(f) != 0 && !error) error = errno ? errno : EIO;
-        if (error) raiseFileError(error);
+        if (!file_.isOpen()) return;
+        try {
+            flush();
+        } catch (...) {
+            file_.discard();
+            throw;
+        }
+        if (const int e = file_.commit()) {
+            writeError_ = e;
+            throw OutputError(e);
+        }
     });
 }
 
 void RunTime::CloseOutputFileClean() noexcept {
-    if (!file_) return;
-    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
     buffer_.clear();
-    std::fclose(file_);
-    file_ = nullptr;
+    file_.discard();
 }
 
 void RunTime::writeLine(std::string_view piece) {
-    if (!file_) throwRuntimeError(err::BadFileNameOrNumber);
+    if (!file_.isOpen()) throwRuntimeError(err::BadFileNameOrNumber);
+    if (writeError_) throw OutputError(writeError_);
     buffer_ += piece;
     buffer_ += "\r\n";
-    if (buffer_.size() >= kFlushSize) {
-        const std::size_t n = std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
-        const bool failed = n != buffer_.size();
-        buffer_.clear();
-        if (failed) raiseFileError(errno ? errno : EIO);
-    }
+    if (buffer_.size() >= kFlushSize) flush();
 }
 
 void RunTime::PrintRtf(std::int32_t index) {

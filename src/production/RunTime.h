@@ -11,8 +11,8 @@
 #pragma once
 
 #include "platform/automation/SimpleDispatch.h"
+#include "platform/system/Files.h"
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,11 +32,18 @@ public:
     void OutputFile(std::string path) { outputFile_ = std::move(path); }
     const std::string& OutputFile() const { return outputFile_; }
 
-    // Opens OutputFile for writing, replacing an existing file.
+    // Opens OutputFile for writing. The document goes to a temporary file
+    // beside it; CloseOutputFile puts it in place of OutputFile whole, and
+    // CloseOutputFileClean drops it, leaving an earlier document as it was.
+    // Failures name the output file and the system's reason (61 for a full disk).
     void OpenOutputFile();
     void CloseOutputFile();
     void CloseOutputFileClean() noexcept;
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_.isOpen(); }
+    // The errno of the first failure to open or write the output (0: none).
+    int WriteError() const { return writeError_; }
+    // The error that reports a failure of the output file.
+    AutomationError OutputError(int error) const;
 
     // Writes run Index (0-based).
     void PrintRtf(std::int32_t index);
@@ -64,7 +71,10 @@ private:
 
     std::shared_ptr<const RtfRuns> runs_;
     std::string outputFile_;
-    std::FILE* file_ = nullptr;
+    void flush();
+
+    sys::ReplacementFile file_;
+    int writeError_ = 0;
     std::string buffer_;
 };
 

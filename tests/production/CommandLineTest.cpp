@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 using qz::test::expressionField;
 using qz::test::rtfDocument;
@@ -120,7 +124,7 @@ TEST(CommandLine, ReportsAScriptErrorAtItsField) {
               "  field label: Compute total\n"
               "  field line: 2\n"
               "  text: y = x / 0\n"
-              "qzstudio: " + dir.file("o.rtf") + " may hold a partial document\n");
+              "qzstudio: " + dir.file("o.rtf") + " was not written; a file there before is as it was\n");
 
     // An endless loop is stopped by the time-out.
     dir.write("t.rtf", rtfDocument(statementField("Spin", "Do_QZCRLFLoop")));
@@ -156,4 +160,115 @@ TEST(CommandLine, TemplateConnectionsTakeTheirParametersInOrder) {
     EXPECT_NE(r.err.find("qzstudio: left out connection \"Shop\", command \"Inv\": no value for"),
               std::string::npos) << r.err;
     EXPECT_NE(r.err.find("script error"), std::string::npos) << r.err;
+}
+
+namespace {
+
+// A template whose statement writes `lines` paragraphs, then the script spins
+// for ever when `spin` is set.
+void writeLongTemplate(const qz::test::TempDir& dir, const std::string& name, int lines, bool spin = false) {
+    dir.write(name + ".qzc", "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties></QZC>");
+    dir.write(name + ".rtf",
+              rtfDocument(statementField("Loop", "For i = 1 To " + std::to_string(lines)) + "Line " +
+                          expressionField("I", "i", "String;MaxLength:0") + "\\par " +
+                          statementField("Next", spin ? "Next_QZCRLFDo_QZCRLFLoop" : "Next")));
+}
+
+bool hasTemporaryFile(const std::string& folder) {
+    for (const auto& f : std::filesystem::directory_iterator(folder))
+        if (f.path().filename().string().ends_with(".tmp")) return true;
+    return false;
+}
+
+} // namespace
+
+TEST(CommandLine, TheDocumentIsWrittenWholeOrNotAtAll) {
+    qz::test::TempDir dir;
+    writeLongTemplate(dir, "t", 20000);
+    const std::string run = "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf"));
+    ASSERT_EQ(qzstudio(dir, run).exitCode, 0);
+    const std::string whole = qz::test::readFile(dir.file("o.rtf"));
+    ASSERT_NE(whole.find("{\\f0\\fs24\\cf0 20000}"), std::string::npos);
+
+    // Eight runs at once on the same output: each one's document is whole.
+    std::string many;
+    for (int i = 0; i < 8; ++i) many += quote(QZSTUDIO) + " " + run + " & ";
+    ASSERT_EQ(std::system((many + "wait").c_str()), 0);
+    EXPECT_EQ(qz::test::readFile(dir.file("o.rtf")), whole);
+
+    // A run killed half-way leaves the earlier document as it was.
+    writeLongTemplate(dir, "spin", 20000, true);
+    dir.write("o.rtf", "the earlier document");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(QZSTUDIO, QZSTUDIO, "produce", dir.file("spin.rtf").c_str(), "-o", dir.file("o.rtf").c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait until it is writing (the script then spins for ever).
+    for (int i = 0; i < 2000 && !hasTemporaryFile(dir.path()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(hasTemporaryFile(dir.path()));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(qz::test::readFile(dir.file("o.rtf")), "the earlier document");
+}
+
+TEST(CommandLine, RefusesAnOutputThatTheRunReads) {
+    qz::test::TempDir dir;
+    std::filesystem::copy_file(kExamples + "/invoice.db", dir.file("shop.db"));
+    dir.write("invoice.qzc",
+              "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties><ConnectionList>"
+              "<Connection ID=\"ID1\"><Name>Shop</Name><DataSource>Provider=SQLite;data source=shop.db</DataSource>"
+              "<ConnectionType>0</ConnectionType><CommandList><Command ID=\"ID1\"><Name>Inv</Name>"
+              "<Text>SELECT InvoiceNo FROM Invoice</Text></Command></CommandList></Connection></ConnectionList></QZC>");
+    dir.write("INVOICE.RTF", rtfDocument("No. " + expressionField("No", "Inv.Fields(0).Value", "String;MaxLength:0")));
+    std::filesystem::copy_file(kExamples + "/data/Lines.xml", dir.file("extra.xml"));
+    const std::string xml = qz::test::readFile(dir.file("extra.xml"));
+    const std::string qzc = qz::test::readFile(dir.file("invoice.qzc"));
+    const std::string db = qz::test::readFile(dir.file("shop.db"));
+    const std::string args = "produce " + quote(dir.file("INVOICE.RTF")) + " -o ";
+    for (const char* output : {"invoice.qzc", "shop.db", "./INVOICE.RTF"}) {
+        const Result r = qzstudio(dir, args + quote(dir.file(output)));
+        EXPECT_EQ(r.exitCode, 2) << output;
+        EXPECT_NE(r.err.find(", which this run reads; choose another file"), std::string::npos) << r.err;
+    }
+    Result r = qzstudio(dir, args + quote(dir.file("extra.xml")) + " -x Extra=" + quote(dir.file("extra.xml")));
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_EQ(qz::test::readFile(dir.file("invoice.qzc")), qzc);
+    EXPECT_EQ(qz::test::readFile(dir.file("shop.db")), db);
+    EXPECT_EQ(qz::test::readFile(dir.file("extra.xml")), xml);
+
+    // The template's connections are opened without being asked for; the
+    // option turns them off.
+    r = qzstudio(dir, args + quote(dir.file("o.rtf")));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(qz::test::readFile(dir.file("o.rtf")).find("2026-0117"), std::string::npos);
+    r = qzstudio(dir, args + quote(dir.file("o.rtf")) + " --no-connections");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("script error 424: Object required"), std::string::npos) << r.err;
+}
+
+TEST(CommandLine, AFullDiskNamesTheOutputAndKeepsTheEarlierDocument) {
+    qz::test::TempDir dir;
+    writeLongTemplate(dir, "t", 100000);
+    // A small file system of its own where one can be mounted, else a limit
+    // on the size of the files the run writes.
+    const bool ownMount = std::system("unshare -rm true >/dev/null 2>&1") == 0;
+    const std::string out = ownMount ? dir.file("disk/o.rtf") : dir.file("o.rtf");
+    const std::string steps =
+        (ownMount ? "mkdir -p " + quote(dir.file("disk")) + " && mount -t tmpfs -o size=256k tmpfs " +
+                        quote(dir.file("disk")) + " && "
+                  : std::string("trap '' XFSZ; ulimit -f 256; ")) +
+        "echo earlier >" + quote(out) + "; " + quote(QZSTUDIO) + " produce " + quote(dir.file("t.rtf")) + " -o " +
+        quote(out) + " 2>" + quote(dir.file("err.txt")) + "; echo $? >" + quote(dir.file("rc.txt")) + "; cat " +
+        quote(out) + " >" + quote(dir.file("after.txt"));
+    const std::string cmd = (ownMount ? "unshare -rm sh -c " : "sh -c ") + quote(steps);
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(qz::test::readFile(dir.file("rc.txt")), "1\n");
+    const std::string err = qz::test::readFile(dir.file("err.txt"));
+    EXPECT_EQ(err.rfind("qzstudio: error 61: Disk full: cannot write the document \"" + out + "\" (", 0), 0u) << err;
+    EXPECT_EQ(err.find("script error"), std::string::npos) << err;
+    EXPECT_EQ(qz::test::readFile(dir.file("after.txt")), "earlier\n");
 }

@@ -48,49 +48,73 @@ int writeAll(int fd, std::string_view data) noexcept {
     return 0;
 }
 
-int replaceFileWith(const std::string& path, const std::function<int(int fd)>& fill, int mode) {
+int ReplacementFile::open(const std::string& path, int mode) {
+    discard();
     // Write through symbolic links to the file they name.
-    std::string target = path;
+    target_ = path;
     if (char* real = ::realpath(path.c_str(), nullptr)) {
-        target = real;
+        target_ = real;
         std::free(real);
     }
     struct stat st;
-    const bool exists = ::stat(target.c_str(), &st) == 0;
+    const bool exists = ::stat(target_.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    const bool keepMode = exists && mode < 0;
+    keepMode_ = exists && mode < 0;
+    mode_ = exists ? st.st_mode & 07777 : 0;
 
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::size_t slash = target_.rfind('/');
+    dir_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
+    const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     // A hidden name of our own beside the target (the rename must stay within
     // one file system); a name left by a crashed writer is skipped.
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    keepMode ? 0600 : (mode < 0 ? 0666 : mode));
-        if (fd < 0 && errno != EEXIST) break;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        tmp_ = dir_ + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
+        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                     keepMode_ ? 0600 : (mode < 0 ? 0666 : mode));
+        if (fd_ < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return errno;
+    if (fd_ < 0) {
+        const int e = errno;
+        tmp_.clear();
+        return e;
+    }
+    return 0;
+}
 
-    int failure = fill(fd);
-    if (!failure && ::fsync(fd) != 0) failure = errno;
-    if (!failure && keepMode && ::fchmod(fd, st.st_mode & 07777) != 0) failure = errno;
-    if (::close(fd) != 0 && !failure) failure = errno;
-    if (!failure && ::rename(tmp.c_str(), target.c_str()) != 0) failure = errno;
+int ReplacementFile::commit() {
+    if (fd_ < 0) return EBADF;
+    int failure = ::fsync(fd_) != 0 ? errno : 0;
+    if (!failure && keepMode_ && ::fchmod(fd_, mode_) != 0) failure = errno;
+    if (::close(fd_) != 0 && !failure) failure = errno;
+    fd_ = -1;
+    if (!failure && ::rename(tmp_.c_str(), target_.c_str()) != 0) failure = errno;
     if (failure) {
-        ::unlink(tmp.c_str());
+        ::unlink(tmp_.c_str());
+        tmp_.clear();
         return failure;
     }
+    tmp_.clear();
     // Make the rename itself durable.
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dfd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }
     return 0;
+}
+
+void ReplacementFile::discard() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    tmp_.clear();
+}
+
+int replaceFileWith(const std::string& path, const std::function<int(int fd)>& fill, int mode) {
+    ReplacementFile file;
+    if (int e = file.open(path, mode)) return e;
+    if (int e = fill(file.fd())) return e;
+    return file.commit();
 }
 
 } // namespace qz::sys

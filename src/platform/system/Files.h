@@ -25,6 +25,35 @@ int writeAll(int fd, std::string_view data) noexcept;
 // disk before success is reported. Returns 0 or the errno of the failure
 // (EISDIR or EINVAL when the path names something other than a file).
 int replaceFileWith(const std::string& path, const std::function<int(int fd)>& fill, int mode = -1);
+
+// A file written in steps that replaces `path` only when commit() succeeds:
+// until then the bytes go to a hidden temporary file beside it, and discard()
+// (or the destructor) removes that file, leaving whatever was at `path`
+// untouched. Permissions and symbolic links as for replaceFileWith.
+class ReplacementFile {
+public:
+    ReplacementFile() = default;
+    ~ReplacementFile() { discard(); }
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // Creates the temporary file: 0 or errno.
+    int open(const std::string& path, int mode = -1);
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    // The temporary file's name while open ("" otherwise).
+    const std::string& temporaryName() const { return tmp_; }
+    // Flushes and renames the temporary file over the target: 0 or errno;
+    // on failure the temporary file is removed.
+    int commit();
+    void discard() noexcept;
+
+private:
+    int fd_ = -1;
+    std::string tmp_, target_, dir_;
+    bool keepMode_ = false;
+    unsigned mode_ = 0;
+};
 inline int replaceFile(const std::string& path, std::string_view data, int mode = -1) {
     return replaceFileWith(path, [data](int fd) { return writeAll(fd, data); }, mode);
 }
