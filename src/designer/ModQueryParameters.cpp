@@ -110,7 +110,9 @@ std::string ReplaceParameterFields(const std::string& condition, const Parameter
     return out;
 }
 
-std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& prompt) {
+namespace {
+
+std::string resolve(const std::string& sql, const ParameterPrompt& prompt) {
     if (sql.empty()) return sql;
     const Scan sc = scan(sql);
     const std::size_t where = findWhere(sql, sc);
@@ -134,11 +136,23 @@ std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& 
             break;
         }
         result += ReplaceParameterFields(sql.substr(pos, sep - pos), prompt);
-        result += sql.substr(sep, sepLen);
+        result += sepLen == 5 ? " AND " : " OR ";
         pos = sep + sepLen;
     }
     result += sql.substr(end);
     return result;
+}
+
+} // namespace
+
+std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& prompt) {
+    // Any failure, a prompt's included, leaves the caller an empty text: the
+    // command cannot be run and is left out.
+    try {
+        return resolve(sql, prompt);
+    } catch (...) {
+        return {};
+    }
 }
 
 std::string ResolveSqlParameters(const std::string& sql) {

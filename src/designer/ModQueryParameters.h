@@ -15,11 +15,13 @@ namespace qz::designer {
 using ParameterPrompt = std::function<std::optional<std::string>(const std::string& caption)>;
 
 // The text with every parameter of its WHERE clause replaced. Conditions are
-// split at " AND " and " OR " (kept as written); within a condition the "?"
+// split at " AND " and " OR " (written back in upper case; quoted literals
+// stay as they are); within a condition the "?"
 // right of its last "=" (or every "?" when it has none) are asked for, right
 // to left. Quoted literals and bracketed names are never split and their "?"
 // are no parameters. The clause ends at the first GROUP BY, HAVING, ORDER BY
-// or WITH after it at its own parenthesis depth.
+// or WITH after it at its own parenthesis depth. Any failure (a prompt's
+// included) makes the result "".
 std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& prompt);
 // The same with frmParameters shown on the current UI host.
 std::string ResolveSqlParameters(const std::string& sql);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace qz::designer {
 namespace {
 
@@ -26,9 +28,10 @@ TEST(QueryParameters, AsksForEachConditionsParameter) {
     EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE City = ?", a.prompt()), "SELECT * FROM T WHERE City = 'Rome'");
     EXPECT_EQ(a.captions, (std::vector<std::string>{"City = ?"}));
 
+    // Connectors come back as " AND " and " OR " however they were written.
     Answers b({"1", "2"});
-    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ? and b >= ? ORDER BY c", b.prompt()),
-              "SELECT * FROM T WHERE a = 1 and b >= 2 ORDER BY c");
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ? and b >= ? Or c = 1 ORDER BY c", b.prompt()),
+              "SELECT * FROM T WHERE a = 1 AND b >= 2 OR c = 1 ORDER BY c");
     EXPECT_EQ(b.captions, (std::vector<std::string>{"a = ?", "b >= ?"}));
 
     Answers c({"2", "1"});
@@ -44,6 +47,11 @@ TEST(QueryParameters, AsksForEachConditionsParameter) {
     Answers closed;
     EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ? AND b = 5", closed.prompt()),
               "SELECT * FROM T WHERE a =  AND b = 5");
+    // A prompt that fails leaves nothing to run.
+    const ParameterPrompt failing = [](const std::string&) -> std::optional<std::string> {
+        throw std::runtime_error("no answer");
+    };
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ? AND b = ?", failing), "");
     // Only a "?" right of the condition's last "=" is a parameter.
     Answers left({"9"});
     EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE f(?) = ?", left.prompt()), "SELECT * FROM T WHERE f(?) = 9");
@@ -51,7 +59,7 @@ TEST(QueryParameters, AsksForEachConditionsParameter) {
 
 TEST(QueryParameters, QuotedTextIsNeitherSplitNorAsked) {
     Answers a({"3"});
-    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE Name = 'Tom and Jerry?' AND [Who?] > ?", a.prompt()),
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE Name = 'Tom and Jerry?' and [Who?] > ?", a.prompt()),
               "SELECT * FROM T WHERE Name = 'Tom and Jerry?' AND [Who?] > 3");
     EXPECT_EQ(a.captions, (std::vector<std::string>{"[Who?] > ?"}));
     Answers b({"x"});
