@@ -1,0 +1,88 @@
+#include "datasources/forms/DataSourceDialogs.h"
+
+#include "core/DesignerState.h"
+#include "core/ModErrors.h"
+#include "core/ModGlobal.h"
+#include "platform/ado/Connection.h"
+#include "platform/ado/ConnectionString.h"
+
+#include <cerrno>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qz::datasources {
+
+bool TemplateReadOnly() { return goDesigner && goDesigner->TemplateReadOnly(); }
+
+void MarkTemplateReadOnly() {
+    if (goDesigner) goDesigner->SetTemplateReadOnly(true);
+}
+
+std::string TemplateFolder() { return goDesigner ? goDesigner->TemplatePath() : std::string(); }
+
+std::string QzcFullName() {
+    return goDesigner ? AddBackSlashInPath(goDesigner->TemplatePath()) + goDesigner->QzcFileName() : std::string();
+}
+
+void ShowNumberedError(const AutomationError& error) {
+    ShowErrorDialog("Error Number: " + std::to_string(error.Number) + "\r\nDescription: " + error.Description, "");
+}
+
+bool OpenAndCloseConnection(const std::string& connectionString) {
+    Ref<ado::Connection> cn(new ado::Connection);
+    try {
+        cn->open(connectionString);
+        cn->close();
+        return true;
+    } catch (...) {
+        const AutomationError e = CurrentError();
+        std::string lines;
+        for (const ado::ProviderError& p : cn->errors())
+            lines += std::to_string(p.number) + " " + p.description + "\r\n";
+        if (lines.empty()) lines = e.Description;
+        ShowErrorDialog(ado::maskSecretsIn(lines, connectionString), "");
+        return false;
+    }
+}
+
+bool FileIsReadOnly(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+void RaiseFailedWrite(AutomationError error) {
+    const std::string path = QzcFullName();
+    const std::string folder = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
+    const bool folderRefuses =
+        !folder.empty() && ::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
+    if (!path.empty() && (FileIsReadOnly(path) || folderRefuses)) {
+        MarkTemplateReadOnly();
+        throw OwnError(4008, GetResourceString(4008) + "\r\n" + GetResourceString(4041) + path +
+                                 GetResourceString(4042));
+    }
+    throw error;
+}
+
+int CharCount(const std::string& text) {
+    int n = 0;
+    for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+void SaveOrRestore(const std::function<void()>& save, const std::function<void()>& restore) {
+    try {
+        save();
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        restore();
+        try {
+            save();
+        } catch (...) {
+        }
+        std::rethrow_exception(failure);
+    }
+}
+
+} // namespace qz::datasources

@@ -1,0 +1,48 @@
+// What the data-source windows share: the designer's template state as they
+// read it, the error dialog with a number, opening a connection to test it,
+// and saving a model item so that a failed write leaves nothing behind.
+#pragma once
+
+#include "platform/automation/AutomationError.h"
+
+#include <functional>
+#include <string>
+
+namespace qz::datasources {
+
+// The active template's state (goDesigner); read-only and "" without a designer.
+bool TemplateReadOnly();
+void MarkTemplateReadOnly();
+std::string TemplateFolder();
+// The full name of the active template's QZC file.
+std::string QzcFullName();
+
+// Shows "Error Number: " + the number (signed decimal) + CR LF +
+// "Description: " + the description in the error dialog.
+void ShowNumberedError(const AutomationError& error);
+
+// Opens the connection for real and closes it at once. When it cannot be
+// opened, the provider's errors are shown in the error dialog, one line each
+// (number, a space, the description), or the error's own description when
+// the provider gave none, and the result is false. Passwords never appear.
+bool OpenAndCloseConnection(const std::string& connectionString);
+
+// True when the file exists and may not be written by this user.
+bool FileIsReadOnly(const std::string& path);
+
+// A failed write of the QZC file, raised again: when the file may not be
+// written (read-only, or its folder is), the template is marked read-only and
+// the error becomes message 4008 followed, on the next line, by "The Qzc file
+// '<path>' is read-only."; any other failure is raised as it is.
+[[noreturn]] void RaiseFailedWrite(AutomationError error);
+
+// The number of characters of a UTF-8 text.
+int CharCount(const std::string& text);
+
+// Runs a model write (Save). When it fails, `restore` puts the item's
+// members back and the write is tried once more, so that the document in
+// memory holds what the file holds and no later save of another item writes
+// the refused change; then the first failure is raised again.
+void SaveOrRestore(const std::function<void()>& save, const std::function<void()>& restore);
+
+} // namespace qz::datasources

@@ -1,0 +1,246 @@
+#include "datasources/forms/frmCommandXML.h"
+
+#include "core/CommonDialog.h"
+#include "core/DesignerState.h"
+#include "core/ModDesigner.h"
+#include "core/ModErrors.h"
+#include "core/ModGlobal.h"
+#include "core/RecordsetGrid.h"
+#include "datasources/forms/DataSourceDialogs.h"
+#include "platform/automation/Text.h"
+#include "platform/ui/UiHost.h"
+
+#include <filesystem>
+
+namespace qz::datasources {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kForm = "frmCommandXML";
+constexpr std::int32_t kHelpContext = 1031;
+
+bool IsOwn(const AutomationError& e, std::int32_t id) { return e.Number == OwnErrorNumber(id); }
+
+// A relative name lies in the template folder.
+fs::path InTemplate(const std::string& name) {
+    fs::path p(name);
+    return p.is_relative() ? fs::path(TemplateFolder()) / p : p;
+}
+
+} // namespace
+
+frmCommandXML::frmCommandXML() : ui::Form("frmCommandXML", "Command Properties") {
+    Width = 7590;
+    Height = 5625;
+    lblCommandName.Name = "lblCommandName";
+    lblCommandName.Caption = "Command Name:";
+    txtCommandName.Name = "txtCommandName";
+    txtCommandName.GotFocus = [this] {
+        txtCommandName.SelStart = 0;
+        txtCommandName.SelLength = CharCount(txtCommandName.Text);
+    };
+    // Only what a name may hold gets through (and the editing keys: copy,
+    // backspace, paste, cut).
+    txtCommandName.KeyPress = [](int& key) {
+        const bool editing = key == 3 || key == 8 || key == 22 || key == 24;
+        const bool name = (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z') || key == '_' ||
+                          (key >= 'a' && key <= 'z');
+        if (!editing && !name) key = 0;
+    };
+    fraXML.Name = "fraXML";
+    fraXML.Caption = "XML/ADTG";
+    lblFilename.Name = "lblFilename";
+    lblFilename.Caption = "File Name:";
+    txtFilename.Name = "txtFilename";
+    txtFilename.KeyPress = [](int& key) {
+        if (key == '\'') key = 0;
+    };
+    cmdBrowse.Name = "cmdBrowse";
+    cmdBrowse.Caption = "&Browse...";
+    cmdOpen.Name = "cmdOpen";
+    cmdOpen.Caption = "Open";
+    lblADORecordset.Name = "lblADORecordset";
+    lblADORecordset.Caption = "ADO Recordset:";
+    msfgCommand.Name = "msfgCommand";
+    cmdOk.Name = "cmdOk";
+    cmdOk.Caption = "&Ok";
+    cmdOk.Default = true;
+    cmdCancel.Name = "cmdCancel";
+    cmdCancel.Caption = "Cancel";
+    cmdCancel.Cancel = true;
+    cmdHelp.Name = "cmdHelp";
+    cmdHelp.Caption = "&Help";
+    int tab = 0;
+    for (ui::Control* c : Controls()) c->TabIndex = tab++;
+}
+
+frmCommandXML::~frmCommandXML() { CloseRecordset(); }
+
+void frmCommandXML::OnLoad() { cmdOk.Enabled = !TemplateReadOnly(); }
+
+void frmCommandXML::Initialize() {
+    try {
+        if (!command_ || !connection_) RaiseError(4032);
+        Caption = "Command Properties (" + connection_->Name + ")";
+        saved_ = false;
+        txtCommandName.Text = command_->Name;
+        txtFilename.Text = command_->Text;
+        msfgCommand.Clear();
+        cmdOk.Enabled = !TemplateReadOnly();
+    } catch (...) {
+        HandleError(kForm, "Initialize", kErrLog);
+        throw OwnError(4032);
+    }
+}
+
+void frmCommandXML::Form_Activate() {
+    try {
+        SetFocusTo(txtCommandName);
+    } catch (...) {
+        HandleError(kForm, "Form_Activate", kErrLog);
+    }
+}
+
+std::string frmCommandXML::RetrieveCompleteXMlFileName(const std::string& name) {
+    if (name.empty() || onlySpaces(fs::path(name).filename().string())) return {};
+    const fs::path p = InTemplate(name);
+    std::error_code ec;
+    return fs::is_regular_file(p, ec) ? p.string() : std::string();
+}
+
+void frmCommandXML::cmdBrowse_Click() {
+    try {
+        std::error_code ec;
+        const fs::path parent = InTemplate(txtFilename.Text).parent_path();
+        std::string folder;
+        if (!txtFilename.Text.empty() && fs::is_directory(parent, ec)) folder = parent.string();
+        else if (fs::is_directory(TemplateFolder(), ec)) folder = TemplateFolder();
+        const std::string chosen =
+            CommonDialog().OpenFileName("0", "Extensible Markup Language (*.xml)", "*.xml", 0, folder, "", "");
+        if (!chosen.empty()) {
+            const fs::path path(chosen);
+            txtFilename.Text = path.parent_path().string() == TemplateFolder() ? path.filename().string() : chosen;
+        }
+    } catch (...) {
+        HandleError(kForm, "cmdBrowse_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmCommandXML::CloseRecordset() noexcept {
+    try {
+        if (recordset_ && recordset_->state() == 1) recordset_->close();
+    } catch (...) {
+    }
+    recordset_ = nullptr;
+}
+
+void frmCommandXML::OpenXmlFile() {
+    CloseRecordset();
+    msfgCommand.Clear();
+    Ref<ado::Recordset> rs(new ado::Recordset);
+    const std::string path = RetrieveCompleteXMlFileName(txtFilename.Text);
+    if (path.empty()) RaiseError(4014);
+    ui::currentHost().setBusyCursor(true);
+    try {
+        rs->open(Variant(fromUtf8(path)), Variant(u"Provider=MSPersist;"), 256);
+        FillGridFromRecordset(msfgCommand, *rs);
+    } catch (...) {
+        ui::currentHost().setBusyCursor(false);
+        throw;
+    }
+    ui::currentHost().setBusyCursor(false);
+    recordset_ = rs;
+}
+
+void frmCommandXML::cmdOpen_Click() {
+    try {
+        OpenXmlFile();
+    } catch (...) {
+        AutomationError e = HandleError(kForm, "cmdOpen_Click", kErrLog);
+        if (IsOwn(e, 4013) || IsOwn(e, 4014) || IsOwn(e, 4038)) ShowNumberedError(e);
+        else HandleError(e, kForm, "cmdOpen_Click", kErrLog | kErrShow);
+    }
+}
+
+bool frmCommandXML::QzCommandNameAlreadyExist() const {
+    // Command names become the names of the script's objects, in which letter
+    // case does not count: "Orders" and "orders" would be one object.
+    if (!list_) return false;
+    for (const auto& cn : list_->List()) {
+        if (!cn->CommandList()) continue;
+        for (const auto& cmd : cn->CommandList()->List())
+            if (cmd != command_ && equalsNoCaseAscii(cmd->Name, txtCommandName.Text)) return true;
+    }
+    return false;
+}
+
+void frmCommandXML::SaveData(const std::string& sName) {
+    try {
+        if (!command_) RaiseError(4032);
+        // A file in the template folder is stored by its bare name, so that the
+        // template can move with its data; any other name as typed.
+        const std::string typed = txtFilename.Text;
+        const fs::path full = InTemplate(typed);
+        const std::string text = !typed.empty() && full.parent_path().lexically_normal() ==
+                                                       fs::path(TemplateFolder()).lexically_normal()
+                                     ? full.filename().string()
+                                     : typed;
+        const std::string oldName = command_->Name, oldText = command_->Text;
+        command_->Name = sName;
+        command_->Text = text;
+        try {
+            SaveOrRestore([this] { command_->Save(); },
+                          [&] {
+                              command_->Name = oldName;
+                              command_->Text = oldText;
+                          });
+        } catch (...) {
+            RaiseFailedWrite(CurrentError());
+        }
+    } catch (...) {
+        AutomationError e = CurrentError();
+        HandleError(e, kForm, "SaveData", kErrLog);
+        if (IsOwn(e, 4008)) HandleError(e, kForm, "SaveData", kErrLog | kErrShow | kErrRaise);
+        HandleError(e, kForm, "SaveData", kErrLog | kErrRaise);
+    }
+}
+
+void frmCommandXML::cmdOk_Click() {
+    try {
+        const std::string name = txtCommandName.Text;
+        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(4027);
+        if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(4025);
+        SaveData(name);
+        saved_ = true;
+        Hide();
+    } catch (...) {
+        AutomationError e = HandleError(kForm, "cmdOk_Click", kErrLog);
+        saved_ = false;
+        if (IsOwn(e, 4027)) ShowErrorDialog(e.Description, "");
+        else if (!IsOwn(e, 4008)) ShowNumberedError(e);
+    }
+}
+
+void frmCommandXML::cmdCancel_Click() {
+    saved_ = false;
+    Hide();
+}
+
+void frmCommandXML::cmdHelp_Click() {
+    try {
+        if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
+    } catch (...) {
+        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmCommandXML::OnUnload() {
+    CloseRecordset();
+    command_.reset();
+    connection_.reset();
+    list_.reset();
+}
+
+} // namespace qz::datasources

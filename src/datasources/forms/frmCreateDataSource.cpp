@@ -1,0 +1,111 @@
+#include "datasources/forms/frmCreateDataSource.h"
+
+#include "core/CommonDialog.h"
+#include "core/ModErrors.h"
+#include "datasources/ModODBC.h"
+#include "datasources/forms/DataSourceDialogs.h"
+#include "platform/automation/Text.h"
+
+#include <algorithm>
+
+namespace qz::datasources {
+
+namespace {
+
+constexpr std::string_view kForm = "frmCreateDataSource";
+
+void Label(ui::Label& l, const char* name, const char* caption) {
+    l.Name = name;
+    l.Caption = caption;
+}
+
+} // namespace
+
+frmCreateDataSource::frmCreateDataSource() : ui::Form("frmCreateDataSource", "Create New Data Source") {
+    Label(lblDriver, "lblDriver", "Select a &driver for which you want to set up a data source:");
+    lstDrivers.Name = "lstDrivers";
+    lstDrivers.Style = 2;
+    Label(lblName, "lblName", "Data source &name:");
+    txtName.Name = "txtName";
+    Label(lblDescription, "lblDescription", "D&escription:");
+    txtDescription.Name = "txtDescription";
+    Label(lblDatabase, "lblDatabase", "Data&base:");
+    txtDatabase.Name = "txtDatabase";
+    cmdBrowse.Name = "cmdBrowse";
+    cmdBrowse.Caption = "B&rowse ...";
+    Label(lblServer, "lblServer", "&Server:");
+    txtServer.Name = "txtServer";
+    Label(lblPort, "lblPort", "&Port:");
+    txtPort.Name = "txtPort";
+    Label(lblUser, "lblUser", "&User name:");
+    txtUser.Name = "txtUser";
+    cmdFinish.Name = "cmdFinish";
+    cmdFinish.Caption = "&Finish";
+    cmdFinish.Default = true;
+    cmdCancel.Name = "cmdCancel";
+    cmdCancel.Caption = "Cancel";
+    cmdCancel.Cancel = true;
+    int tab = 0;
+    for (ui::Control* c : Controls()) c->TabIndex = tab++;
+}
+
+void frmCreateDataSource::Initialize() {
+    created_ = false;
+    createdName_.clear();
+    lstDrivers.Clear();
+    for (std::string& d : GetOdbcDriverNames()) lstDrivers.AddItem(std::move(d));
+    if (lstDrivers.ListCount() > 0) lstDrivers.Select(0);
+    for (ui::TextBox* t : {&txtName, &txtDescription, &txtDatabase, &txtServer, &txtPort, &txtUser}) t->Text.clear();
+}
+
+void frmCreateDataSource::cmdBrowse_Click() {
+    try {
+        const std::string chosen =
+            CommonDialog().OpenFileName("0", "Database Files (*.db; *.sqlite; *.mdb)", "*.db;*.sqlite;*.sqlite3;*.mdb",
+                                        0, TemplateFolder(), "", "");
+        if (!chosen.empty()) txtDatabase.Text = chosen;
+    } catch (...) {
+        HandleError(kForm, "cmdBrowse_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmCreateDataSource::cmdFinish_Click() {
+    const std::string name(trimSpaces(txtName.Text));
+    std::string refusal;
+    if (lstDrivers.ListIndex < 0)
+        refusal = "Please select the driver of the new data source. A data source needs a driver.";
+    else if (name.empty())
+        refusal = "Please enter a name for the new data source.";
+    else {
+        const auto names = GetOdbcDataSourceNames();
+        if (std::any_of(names.begin(), names.end(), [&](const std::string& n) { return equalsNoCaseAscii(n, name); }))
+            refusal = "A data source named '" + name + "' exists already. Please choose another name.";
+    }
+    if (!refusal.empty()) {
+        ShowErrorDialog(refusal, "");
+        return;
+    }
+    std::vector<std::pair<std::string, std::string>> attributes;
+    for (auto [key, box] : {std::pair{"Description", &txtDescription}, std::pair{"Database", &txtDatabase},
+                            std::pair{"Server", &txtServer}, std::pair{"Port", &txtPort}, std::pair{"UID", &txtUser}})
+        if (!onlySpaces(box->Text)) attributes.emplace_back(key, std::string(trimSpaces(box->Text)));
+    std::string error;
+    if (!CreateOdbcDataSource(name, lstDrivers.List(lstDrivers.ListIndex), attributes, &error)) {
+        ShowErrorDialog("The data source '" + name + "' cannot be created.\r\n" + error, "");
+        return;
+    }
+    created_ = true;
+    createdName_ = name;
+    Hide();
+}
+
+int CreateOdbcDataSource(ui::Form* /*owner*/) {
+    frmCreateDataSource wizard;
+    wizard.Initialize();
+    wizard.ShowModal();
+    const int result = wizard.Created() ? 1 : 0;
+    wizard.Unload();
+    return result;
+}
+
+} // namespace qz::datasources
