@@ -2,7 +2,17 @@
 #include "SameData.h"
 #include "common/PgServer.h"
 
+#include "platform/system/Deadline.h"
+
 #include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <thread>
 
 namespace qz::ado::test {
 namespace {
@@ -79,6 +89,69 @@ TEST_F(Postgres, CatalogAndServerMessages) {
     EXPECT_THROW(bad->open(pg->OdbcConnectionString("no_such_db")), AutomationError);
     ASSERT_EQ(bad->errors().size(), 1u);
     EXPECT_NE(bad->errors()[0].description.find("no_such_db"), std::string::npos);
+}
+
+namespace {
+
+// Runs f on a thread of its own: false when it has not ended within a bound
+// far beyond any time-out set here, so that a hang fails the test instead of
+// holding it. f owns what it uses.
+bool endsWithin(std::function<void()> f) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> ended = done->get_future();
+    std::thread([f = std::move(f), done] {
+        f();
+        done->set_value();
+    }).detach();
+    return ended.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+}
+
+void setSeconds(Connection& c, std::u16string_view name, std::int32_t seconds) {
+    Variant v(seconds);
+    c.invokeByName(name, kInvokePropertyPut, std::span<Variant>(&v, 1));
+}
+
+std::int32_t errorOf(Connection& c, const std::string& sql) {
+    try {
+        c.execute(sql);
+    } catch (const AutomationError& e) {
+        return e.Number;
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(Postgres, StatementsEndByTheirTimeOut) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(pg->OdbcConnectionString("shop"));
+    auto number = std::make_shared<std::atomic<std::int32_t>>(0);
+
+    // A statement the server keeps running is cancelled at CommandTimeout,
+    // and the connection goes on.
+    setSeconds(*c, u"CommandTimeout", 1);
+    ASSERT_TRUE(endsWithin([c, number] { *number = errorOf(*c, "SELECT pg_sleep(3600)"); }));
+    EXPECT_EQ(*number, kTimeoutExpired);
+    EXPECT_EQ(c->execute("SELECT 1")->value(0).toLong(), 1);
+
+    // Without one, the caller's deadline (the script's time-out) ends it.
+    setSeconds(*c, u"CommandTimeout", 0);
+    ASSERT_TRUE(endsWithin([c, number] {
+        const sys::DeadlineScope deadline(sys::DeadlineClock::now() + std::chrono::milliseconds(300));
+        *number = errorOf(*c, "SELECT pg_sleep(3600)");
+    }));
+    EXPECT_EQ(*number, kTimeoutExpired);
+
+    // A server that stops answering: the statement is left behind with its
+    // connection, which is given up.
+    const pid_t server = static_cast<pid_t>(c->execute("SELECT pg_backend_pid()")->value(0).toLong());
+    setSeconds(*c, u"CommandTimeout", 1);
+    ASSERT_EQ(kill(server, SIGSTOP), 0);
+    const bool ended = endsWithin([c, number] { *number = errorOf(*c, "SELECT 2"); });
+    kill(server, SIGCONT);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(*number, kTimeoutExpired);
+    EXPECT_EQ(errorOf(*c, "SELECT 3"), kErrorFail);
 }
 
 } // namespace

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 namespace qz::ado::test {
 namespace {
 
@@ -160,6 +164,36 @@ TEST_F(FromScript, CreatableConnectionAndRecordset) {
     const std::string f = sc.Run("Failure").toUtf8();
     EXPECT_EQ(f.substr(0, 2), "1|");
     EXPECT_NE(f.find("/no/such/file.db"), std::string::npos);
+}
+
+// A statement the script runs ends by the script's time-out when that is
+// sooner than the connection's own (off here). Run on a thread of its own so
+// that a statement that never ends fails the test instead of holding it.
+TEST_F(FromScript, AStatementEndsByTheScriptsTimeOut) {
+    registerCreatables(&script::registerCreatable);
+    auto sc2 = std::make_shared<script::ScriptControl>();
+    sc2->AddCode(
+        "Function Spin()\n"
+        "  Dim c\n"
+        "  Set c = CreateObject(\"ADODB.Connection\")\n"
+        "  c.CommandTimeout = 0\n"
+        "  c.Open \"Data Source=" + dir.file("shop.db") + "\"\n"
+        "  Spin = c.Execute(\"WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r) \" & _\n"
+        "                   \"SELECT count(*) FROM r\").Fields(0).Value\n"
+        "End Function\n");
+    sc2->setTimeout(200);
+    auto failed = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = failed->get_future();
+    std::thread([sc2, failed] {
+        try {
+            sc2->Run("Spin");
+            failed->set_value(false);
+        } catch (const AutomationError&) {
+            failed->set_value(true);
+        }
+    }).detach();
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(60)), std::future_status::ready) << "the statement never ended";
+    EXPECT_TRUE(result.get());
 }
 
 } // namespace

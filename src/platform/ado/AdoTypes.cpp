@@ -122,6 +122,10 @@ void raiseProvider(std::string_view source, std::string description) {
     throw AutomationError(kErrorFail, std::string(source), std::move(description));
 }
 
+void raiseTimeout(std::string_view source) {
+    throw AutomationError(kTimeoutExpired, std::string(source), "Query timeout expired");
+}
+
 double oleDateFromParts(int year, int month, int day, int hour, int minute, double second) {
     constexpr std::int64_t epoch = daysFromCivil(1899, 12, 30);
     const double days = static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month),

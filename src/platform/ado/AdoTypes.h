@@ -47,6 +47,10 @@ inline constexpr std::int32_t adoErrorNumber(std::int32_t code) {
 [[noreturn]] void raiseAdo(std::int32_t code, std::string_view source);
 // Raises a failure reported by a data source (number E_FAIL, its own text).
 [[noreturn]] void raiseProvider(std::string_view source, std::string description);
+// Raises "Query timeout expired" (0x80040E31): a statement or connection did
+// not end by its time-out.
+inline constexpr std::int32_t kTimeoutExpired = static_cast<std::int32_t>(0x80040E31u);
+[[noreturn]] void raiseTimeout(std::string_view source);
 
 // Dates are automation dates: days since 30 December 1899, the time as the
 // fraction of a day (before 1899 the fraction counts away from zero).

@@ -15,6 +15,7 @@
 #include "platform/ado/Backend.h"
 #include "platform/ado/ConnectionString.h"
 #include "platform/ado/Members.h"
+#include "platform/system/Deadline.h"
 
 #include <filesystem>
 
@@ -25,6 +26,11 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kConnSource = "ADODB.Connection";
+
+sys::DeadlineClock::time_point timeoutFromNow(std::int32_t seconds) {
+    if (seconds <= 0) return sys::DeadlineClock::time_point::max();
+    return sys::DeadlineClock::now() + std::chrono::seconds(seconds);
+}
 
 // A path written on Windows: backslashes become slashes when the path as
 // written does not exist.
@@ -306,6 +312,9 @@ void Connection::requireOpen() const {
 void Connection::open(const std::string& cs) {
     if (isOpen()) raiseAdo(kErrObjectOpen, kConnSource);
     connectionString_ = cs;
+    // ConnectionTimeout (seconds, 0: none) bounds the opening, as does an
+    // earlier deadline of the caller's (the script's time-out).
+    const sys::DeadlineScope deadline(timeoutFromNow(connectionTimeout_));
     guarded([&] { backend_ = openBackend(cs); });
 }
 
@@ -316,6 +325,9 @@ void Connection::close() {
 
 Ref<Recordset> Connection::execute(std::string_view sql) {
     requireOpen();
+    // CommandTimeout (seconds, 0: none) bounds the statement, as does an
+    // earlier deadline of the caller's (the script's time-out).
+    const sys::DeadlineScope deadline(timeoutFromNow(commandTimeout_));
     return guarded([&] {
         Ref<Recordset> rs = makeRef<Recordset>();
         rs->attach(backend_->query(sql), Variant::fromUtf8(sql).stringValue());

@@ -7,8 +7,15 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "platform/system/Deadline.h"
+
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 namespace qz::ado {
@@ -177,39 +184,226 @@ std::string columnText(const Stmt& s, SQLUSMALLINT col) {
     return narrow(reinterpret_cast<const SQLWCHAR*>(raw.data()), raw.size() / sizeof(SQLWCHAR));
 }
 
+// A connection handle, disconnected and freed by its last owner: a statement
+// given up at its time-out may still hold it on its own thread.
+struct Dbc {
+    SQLHDBC h;
+    explicit Dbc(SQLHDBC dbc) : h(dbc) {}
+    ~Dbc() {
+        SQLDisconnect(h);
+        SQLFreeHandle(SQL_HANDLE_DBC, h);
+    }
+};
+
+// A statement run on a thread of its own under a deadline: the running
+// statement handle is published so that the waiting thread can cancel it.
+struct BoundedRun {
+    std::mutex handleMutex;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    bool cancelled = false;
+    std::mutex doneMutex;
+    std::condition_variable doneCv;
+    bool done = false;
+    Ref<RecordsetData> result;
+    std::exception_ptr error;
+
+    bool finishedBy(std::chrono::steady_clock::time_point until) {
+        std::unique_lock<std::mutex> lock(doneMutex);
+        return doneCv.wait_until(lock, until, [&] { return done; });
+    }
+};
+
+// Publishes a statement handle to its bounded run while it lives.
+struct Published {
+    BoundedRun* run;
+    Published(BoundedRun* r, SQLHSTMT h) : run(r) {
+        if (!run) return;
+        std::lock_guard<std::mutex> lock(run->handleMutex);
+        run->stmt = h;
+        if (run->cancelled) SQLCancel(h);
+    }
+    ~Published() {
+        if (!run) return;
+        std::lock_guard<std::mutex> lock(run->handleMutex);
+        run->stmt = SQL_NULL_HSTMT;
+    }
+};
+
+void execute(Stmt& s, std::u16string text) {
+    s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
+}
+
+// Fetches every row in blocks of bound columns. False, with nothing kept,
+// when a column cannot be bound or a text came back cut.
+bool fetchBlocks(Stmt& s, RecordsetData& data) {
+    constexpr SQLULEN kRows = 256;
+    constexpr std::size_t kMaxChars = 2000;
+    struct Bound {
+        SQLSMALLINT cType;
+        std::size_t width; // bytes per row
+        std::vector<char> buf;
+        std::vector<SQLLEN> ind;
+    };
+    const std::size_t n = data.columns.size();
+    std::vector<Bound> cols(n);
+    for (std::size_t c = 0; c < n; ++c) {
+        const Column& col = data.columns[c];
+        Bound& b = cols[c];
+        if (isIntegerType(col.type) || col.type == adBoolean) {
+            b.cType = SQL_C_SBIGINT;
+            b.width = sizeof(SQLBIGINT);
+        } else if (col.type == adSingle || col.type == adDouble || col.type == adCurrency) {
+            b.cType = SQL_C_DOUBLE;
+            b.width = sizeof(double);
+        } else if (isDateType(col.type)) {
+            b.cType = SQL_C_TYPE_TIMESTAMP;
+            b.width = sizeof(SQL_TIMESTAMP_STRUCT);
+        } else if (isStringType(col.type) || col.type == adNumeric || col.type == adDecimal || col.type == adGUID) {
+            const auto chars = static_cast<std::size_t>(std::max(col.definedSize, col.precision));
+            if (chars == 0 || chars > kMaxChars) return false;
+            b.cType = SQL_C_WCHAR;
+            b.width = (chars + 4) * sizeof(SQLWCHAR);
+        } else {
+            return false;
+        }
+        b.buf.resize(b.width * kRows);
+        b.ind.resize(kRows);
+    }
+    SQLULEN fetched = 0;
+    // The driver keeps the buffers' addresses: released before they go.
+    struct Unbind {
+        SQLHSTMT h;
+        ~Unbind() {
+            SQLFreeStmt(h, SQL_CLOSE);
+            SQLFreeStmt(h, SQL_UNBIND);
+            SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        }
+    } unbind{s.h};
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
+        return false;
+    for (std::size_t c = 0; c < n; ++c)
+        if (!SQL_SUCCEEDED(SQLBindCol(s.h, static_cast<SQLUSMALLINT>(c + 1), cols[c].cType, cols[c].buf.data(),
+                                      static_cast<SQLLEN>(cols[c].width), cols[c].ind.data())))
+            return false;
+    SQLRETURN rc;
+    while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
+        s.check(rc);
+        for (SQLULEN r = 0; r < fetched; ++r) {
+            Cell* row = data.addRow();
+            for (std::size_t c = 0; c < n; ++c) {
+                const Bound& b = cols[c];
+                const SQLLEN ind = b.ind[r];
+                const char* p = b.buf.data() + r * b.width;
+                const std::int32_t type = data.columns[c].type;
+                if (ind == SQL_NULL_DATA) {
+                    row[c].type = VarType::Null;
+                } else if (b.cType == SQL_C_SBIGINT) {
+                    SQLBIGINT v;
+                    std::memcpy(&v, p, sizeof v);
+                    data.set(row[c], valueFromInt(v, type));
+                } else if (b.cType == SQL_C_DOUBLE) {
+                    double v;
+                    std::memcpy(&v, p, sizeof v);
+                    data.set(row[c], valueFromDouble(v, type));
+                } else if (b.cType == SQL_C_TYPE_TIMESTAMP) {
+                    SQL_TIMESTAMP_STRUCT ts;
+                    std::memcpy(&ts, p, sizeof ts);
+                    data.set(row[c], type == adDBTime
+                                         ? Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0)
+                                         : Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
+                                                                          ts.second + ts.fraction / 1e9)));
+                } else {
+                    if (ind == SQL_NO_TOTAL || ind < 0 ||
+                        static_cast<std::size_t>(ind) > b.width - sizeof(SQLWCHAR))
+                        return false; // cut: read again unbound
+                    std::u16string text(static_cast<std::size_t>(ind) / sizeof(SQLWCHAR), u'\0');
+                    std::memcpy(text.data(), p, text.size() * sizeof(char16_t));
+                    data.set(row[c], (type == adNumeric || type == adDecimal)
+                                         ? valueFromText(Variant(text).toUtf8(), type)
+                                         : Variant(std::move(text)));
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// Runs a statement and reads every row.
+Ref<RecordsetData> runQuery(SQLHDBC dbc, const std::u16string& text, BoundedRun* run) {
+    Ref<RecordsetData> data = makeRef<RecordsetData>();
+    {
+        Stmt s(dbc);
+        Published published(run, s.h);
+        execute(s, text);
+        describeColumns(s, *data);
+        if (data->columns.empty()) return data;
+        if (fetchBlocks(s, *data)) return data;
+    }
+    // A value longer than its column claimed (or columns that cannot be
+    // bound): read again value by value, so that nothing is cut.
+    data->clearRows();
+    Stmt s(dbc);
+    Published published(run, s.h);
+    execute(s, text);
+    const std::size_t n = data->columns.size();
+    std::string scratch;
+    SQLRETURN rc;
+    while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
+        s.check(rc);
+        Cell* row = data->addRow();
+        for (std::size_t c = 0; c < n; ++c)
+            data->set(row[c], fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), data->columns[c].type, scratch));
+    }
+    return data;
+}
+
+// How long a cancelled statement is given to end before its connection is
+// given up (a server that does not answer never ends it).
+constexpr std::chrono::seconds kCancelGrace{2};
+
 class OdbcBackend final : public Backend {
 public:
-    explicit OdbcBackend(SQLHDBC dbc) : dbc_(dbc) {}
-    ~OdbcBackend() override {
-        SQLDisconnect(dbc_);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    }
+    explicit OdbcBackend(SQLHDBC dbc) : dbcOwner_(std::make_shared<Dbc>(dbc)), dbc_(dbc) {}
 
+    // Without a deadline the statement runs here. With one it runs on a
+    // thread of its own: at the deadline it is cancelled, and when it does
+    // not end soon after, it is left to its thread (with the connection,
+    // which is given up) and this call fails with the time-out.
     Ref<RecordsetData> query(std::string_view sql) override {
+        if (givenUp_)
+            raiseProvider(kSource, "The connection was given up when a statement did not end by its "
+                                   "time-out; open it again.");
         const std::u16string text = wide(sql);
-        Ref<RecordsetData> data = makeRef<RecordsetData>();
-        {
-            Stmt s(dbc_);
-            execute(s, text);
-            describeColumns(s, *data);
-            if (data->columns.empty()) return data;
-            if (fetchBlocks(s, *data)) return data;
+        const auto deadline = sys::threadDeadline();
+        if (deadline == sys::DeadlineClock::time_point::max()) return runQuery(dbc_, text, nullptr);
+
+        auto run = std::make_shared<BoundedRun>();
+        std::thread([run, dbc = dbcOwner_, text] {
+            try {
+                run->result = runQuery(dbc->h, text, run.get());
+            } catch (...) {
+                run->error = std::current_exception();
+            }
+            {
+                std::lock_guard<std::mutex> lock(run->doneMutex);
+                run->done = true;
+            }
+            run->doneCv.notify_all();
+        }).detach();
+        if (!run->finishedBy(deadline)) {
+            // Cancelling may itself wait on the server: on a thread of its own.
+            std::thread([run] {
+                std::lock_guard<std::mutex> lock(run->handleMutex);
+                run->cancelled = true;
+                if (run->stmt != SQL_NULL_HSTMT) SQLCancel(run->stmt);
+            }).detach();
+            if (!run->finishedBy(sys::DeadlineClock::now() + kCancelGrace)) givenUp_ = true;
+            raiseTimeout(kSource);
         }
-        // A value longer than its column claimed (or columns that cannot be
-        // bound): read again value by value, so that nothing is cut.
-        data->clearRows();
-        Stmt s(dbc_);
-        execute(s, text);
-        const std::size_t n = data->columns.size();
-        std::string scratch;
-        SQLRETURN rc;
-        while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
-            s.check(rc);
-            Cell* row = data->addRow();
-            for (std::size_t c = 0; c < n; ++c)
-                data->set(row[c], fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), data->columns[c].type, scratch));
-        }
-        return data;
+        if (run->error) std::rethrow_exception(run->error);
+        return run->result;
     }
 
     Ref<RecordsetData> describe(std::string_view sql) override {
@@ -279,108 +473,6 @@ public:
         return rules;
     }
 
-private:
-    static void execute(Stmt& s, std::u16string text) {
-        s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
-    }
-
-    // Fetches every row in blocks of bound columns. False, with nothing kept,
-    // when a column cannot be bound or a text came back cut.
-    static bool fetchBlocks(Stmt& s, RecordsetData& data) {
-        constexpr SQLULEN kRows = 256;
-        constexpr std::size_t kMaxChars = 2000;
-        struct Bound {
-            SQLSMALLINT cType;
-            std::size_t width; // bytes per row
-            std::vector<char> buf;
-            std::vector<SQLLEN> ind;
-        };
-        const std::size_t n = data.columns.size();
-        std::vector<Bound> cols(n);
-        for (std::size_t c = 0; c < n; ++c) {
-            const Column& col = data.columns[c];
-            Bound& b = cols[c];
-            if (isIntegerType(col.type) || col.type == adBoolean) {
-                b.cType = SQL_C_SBIGINT;
-                b.width = sizeof(SQLBIGINT);
-            } else if (col.type == adSingle || col.type == adDouble || col.type == adCurrency) {
-                b.cType = SQL_C_DOUBLE;
-                b.width = sizeof(double);
-            } else if (isDateType(col.type)) {
-                b.cType = SQL_C_TYPE_TIMESTAMP;
-                b.width = sizeof(SQL_TIMESTAMP_STRUCT);
-            } else if (isStringType(col.type) || col.type == adNumeric || col.type == adDecimal || col.type == adGUID) {
-                const auto chars = static_cast<std::size_t>(std::max(col.definedSize, col.precision));
-                if (chars == 0 || chars > kMaxChars) return false;
-                b.cType = SQL_C_WCHAR;
-                b.width = (chars + 4) * sizeof(SQLWCHAR);
-            } else {
-                return false;
-            }
-            b.buf.resize(b.width * kRows);
-            b.ind.resize(kRows);
-        }
-        SQLULEN fetched = 0;
-        // The driver keeps the buffers' addresses: released before they go.
-        struct Unbind {
-            SQLHSTMT h;
-            ~Unbind() {
-                SQLFreeStmt(h, SQL_CLOSE);
-                SQLFreeStmt(h, SQL_UNBIND);
-                SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-            }
-        } unbind{s.h};
-        if (!SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
-            !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
-            !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
-            return false;
-        for (std::size_t c = 0; c < n; ++c)
-            if (!SQL_SUCCEEDED(SQLBindCol(s.h, static_cast<SQLUSMALLINT>(c + 1), cols[c].cType, cols[c].buf.data(),
-                                          static_cast<SQLLEN>(cols[c].width), cols[c].ind.data())))
-                return false;
-        SQLRETURN rc;
-        while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
-            s.check(rc);
-            for (SQLULEN r = 0; r < fetched; ++r) {
-                Cell* row = data.addRow();
-                for (std::size_t c = 0; c < n; ++c) {
-                    const Bound& b = cols[c];
-                    const SQLLEN ind = b.ind[r];
-                    const char* p = b.buf.data() + r * b.width;
-                    const std::int32_t type = data.columns[c].type;
-                    if (ind == SQL_NULL_DATA) {
-                        row[c].type = VarType::Null;
-                    } else if (b.cType == SQL_C_SBIGINT) {
-                        SQLBIGINT v;
-                        std::memcpy(&v, p, sizeof v);
-                        data.set(row[c], valueFromInt(v, type));
-                    } else if (b.cType == SQL_C_DOUBLE) {
-                        double v;
-                        std::memcpy(&v, p, sizeof v);
-                        data.set(row[c], valueFromDouble(v, type));
-                    } else if (b.cType == SQL_C_TYPE_TIMESTAMP) {
-                        SQL_TIMESTAMP_STRUCT ts;
-                        std::memcpy(&ts, p, sizeof ts);
-                        data.set(row[c], type == adDBTime
-                                             ? Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0)
-                                             : Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
-                                                                              ts.second + ts.fraction / 1e9)));
-                    } else {
-                        if (ind == SQL_NO_TOTAL || ind < 0 ||
-                            static_cast<std::size_t>(ind) > b.width - sizeof(SQLWCHAR))
-                            return false; // cut: read again unbound
-                        std::u16string text(static_cast<std::size_t>(ind) / sizeof(SQLWCHAR), u'\0');
-                        std::memcpy(text.data(), p, text.size() * sizeof(char16_t));
-                        data.set(row[c], (type == adNumeric || type == adDecimal)
-                                             ? valueFromText(Variant(text).toUtf8(), type)
-                                             : Variant(std::move(text)));
-                    }
-                }
-            }
-        }
-        return true;
-    }
-
     // Reads SQLColumns for a table-name pattern into the tables it names;
     // false when the driver refuses the call.
     bool readColumns(std::u16string pattern, std::vector<CatalogTable>& tables,
@@ -406,7 +498,9 @@ private:
         return true;
     }
 
+    std::shared_ptr<Dbc> dbcOwner_;
     SQLHDBC dbc_;
+    bool givenUp_ = false;
 };
 
 } // namespace
@@ -415,9 +509,13 @@ std::unique_ptr<Backend> openOdbc(const std::string& odbcString) {
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
         raiseProvider(kSource, "An ODBC connection cannot be allocated.");
-    // A server that does not answer fails after the usual 15 seconds
+    // A server that does not answer fails by the connection's time-out
     // instead of holding the caller.
-    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
+    const auto deadline = sys::threadDeadline();
+    if (deadline != sys::DeadlineClock::time_point::max()) {
+        const auto left = std::chrono::ceil<std::chrono::seconds>(deadline - sys::DeadlineClock::now()).count();
+        SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(std::max<long long>(left, 1)), 0);
+    }
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
     std::u16string in = wide(odbcString);

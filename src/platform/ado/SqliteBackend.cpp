@@ -3,6 +3,7 @@
 #include "platform/ado/Backend.h"
 
 #include "platform/automation/Text.h"
+#include "platform/system/Deadline.h"
 
 #include <sqlite3.h>
 
@@ -322,7 +323,25 @@ void SqliteBackend::exec(const std::string& sql) {
     }
 }
 
+namespace {
+
+// Interrupts the statements of a database once the thread's deadline passes.
+struct DeadlineWatch {
+    sqlite3* db;
+    sys::DeadlineClock::time_point deadline = sys::threadDeadline();
+    explicit DeadlineWatch(sqlite3* d) : db(d) {
+        if (deadline == sys::DeadlineClock::time_point::max()) return;
+        sqlite3_progress_handler(db, 1000, [](void* self) -> int {
+            return sys::DeadlineClock::now() >= static_cast<DeadlineWatch*>(self)->deadline ? 1 : 0;
+        }, this);
+    }
+    ~DeadlineWatch() { sqlite3_progress_handler(db, 0, nullptr, nullptr); }
+};
+
+} // namespace
+
 Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
+    const DeadlineWatch watch(db_);
     Statement s;
     prepare(db_, quoteJetCalls(sql), s);
     Ref<RecordsetData> data = makeRef<RecordsetData>();
@@ -418,6 +437,7 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
             }
         }
     }
+    if (rc == SQLITE_INTERRUPT) raiseTimeout(kSource);
     if (rc != SQLITE_DONE) fail(db_, "The statement failed");
     for (std::size_t c = 0; c < n; ++c) {
         Column& col = data->columns[c];

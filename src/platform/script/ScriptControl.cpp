@@ -2,6 +2,7 @@
 
 #include "platform/automation/Text.h"
 #include "platform/script/Engine.h"
+#include "platform/system/Deadline.h"
 #include "platform/system/Locales.h"
 
 namespace qz::script {
@@ -64,6 +65,10 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) 
     } busy(busy_);
     std::optional<LocaleScope> locale;
     if (busy_ == 1) locale.emplace(lcid_);
+    // Database statements and long built-ins of the call end by its time-out.
+    std::optional<sys::DeadlineScope> deadline;
+    if (busy_ == 1 && timeout_ > 0)
+        deadline.emplace(sys::DeadlineClock::now() + std::chrono::milliseconds(timeout_));
     try {
         return f();
     } catch (CompileError& e) {
