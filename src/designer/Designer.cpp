@@ -3,6 +3,7 @@
 #include "core/InstalledLocales.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
+#include "designer/DataSourcesWindow.h"
 #include "designer/FieldEditors.h"
 #include "designer/ModConversion.h"
 #include "designer/ModMSWordMenuToolbar.h"
@@ -67,6 +68,7 @@ void Designer::Terminate() {
         try { if (properties_) properties_->Unload(); } catch (...) {}
         properties_.reset();
         fieldEditors_.reset();
+        dataLink_.reset();
         moProduction_.reset();
         if (menuToolbar_) menuToolbar_->ReleaseAddinCommandBars();
         menuToolbar_.reset();

@@ -26,6 +26,7 @@ struct ExecutionErrorInfo;
 
 namespace qz::designer {
 
+class DataSourcesWindow;
 class FieldEditors;
 class ModMSWordMenuToolbar;
 class frmAbout;
@@ -157,6 +158,8 @@ private:
     std::unique_ptr<frmQzProperties> properties_;
     // The field editors, made on the first field command and kept.
     std::unique_ptr<FieldEditors> fieldEditors_;
+    // The data-sources window, made on the first command 25 and kept.
+    std::unique_ptr<DataSourcesWindow> dataLink_;
     FieldEditors& Editors();
     std::unique_ptr<production::Production> moProduction_;
     std::string qzcFileName_;

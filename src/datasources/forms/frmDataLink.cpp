@@ -117,7 +117,13 @@ frmDataLink::frmDataLink() : ui::Form("frmDataLink", "Quorvane Data Sources") {
                     act("mnuPopupCmdProperties_Click", [this](ui::Node& n) { ShowCommandPropertiesWindow(n); }));
 }
 
-frmDataLink::~frmDataLink() = default;
+frmDataLink::~frmDataLink() {
+    try {
+        Unload();  // lets the kept connection editor go
+    } catch (...) {
+    }
+    connectionEditor_.reset();
+}
 
 // ---- the model ---------------------------------------------------------------------
 
@@ -421,6 +427,7 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
 // ---- deleting ----------------------------------------------------------------------------
 
 void frmDataLink::DeleteNode(ui::Node& node) {
+    if (TemplateReadOnly()) return;  // the Delete key too leaves a read-only template alone
     if (IsCommand(node)) DeleteCommand(node);
     else if (IsConnection(node)) DeleteConnection(node);
 }
