@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -96,14 +100,14 @@ namespace {
 // Runs f on a thread of its own: false when it has not ended within a bound
 // far beyond any time-out set here, so that a hang fails the test instead of
 // holding it. f owns what it uses.
-bool endsWithin(std::function<void()> f) {
+bool endsWithin(std::function<void()> f, std::chrono::seconds bound = std::chrono::seconds(60)) {
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> ended = done->get_future();
     std::thread([f = std::move(f), done] {
         f();
         done->set_value();
     }).detach();
-    return ended.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    return ended.wait_for(bound) == std::future_status::ready;
 }
 
 void setSeconds(Connection& c, std::u16string_view name, std::int32_t seconds) {
@@ -152,6 +156,31 @@ TEST_F(Postgres, StatementsEndByTheirTimeOut) {
     ASSERT_TRUE(ended);
     EXPECT_EQ(*number, kTimeoutExpired);
     EXPECT_EQ(errorOf(*c, "SELECT 3"), kErrorFail);
+
+    // A server that takes the connection but never answers: the opening
+    // fails by ConnectionTimeout (the bound lies below the driver's own 15 s).
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), len), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    std::string mute = pg->OdbcConnectionString("shop");
+    mute.replace(mute.find(";Port=") + 6, std::to_string(pg->Port()).size(), std::to_string(ntohs(addr.sin_port)));
+    Ref<Connection> silent = makeRef<Connection>();
+    setSeconds(*silent, u"ConnectionTimeout", 1);
+    auto opened = std::make_shared<std::atomic<bool>>(true);
+    EXPECT_TRUE(endsWithin([silent, mute, opened] {
+        try {
+            silent->open(mute);
+        } catch (const AutomationError&) {
+            *opened = false;
+        }
+    }, std::chrono::seconds(10)));
+    EXPECT_FALSE(*opened);
+    close(listener);
 }
 
 } // namespace
