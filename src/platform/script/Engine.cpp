@@ -844,7 +844,7 @@ Flow Engine::execSelect(const Stmt& s, Frame& f) {
     const std::uint8_t leftLit = s.value->kind == EK::Literal ? ops::kLeftIsLiteral : 0;
     for (const auto& c : s.cases) {
         bool hit = c.items.empty();
-        auto test = [&] {
+        auto match = [&] {
             for (const auto& it : c.items) {
                 if (hit) break;
                 std::uint8_t flags = leftLit | (it.lo->kind == EK::Literal ? ops::kRightIsLiteral : 0);
@@ -860,7 +860,7 @@ Flow Engine::execSelect(const Stmt& s, Frame& f) {
                 }
             }
         };
-        if (!runHead(f, test)) hit = true;
+        if (!runHead(f, match)) hit = true;
         if (hit) return execList(c.body, f);
     }
     return Flow::Normal;
