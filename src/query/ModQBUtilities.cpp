@@ -11,16 +11,49 @@ namespace {
 
 constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057u);
 
-// The parser's keywords, and the words a backend reserves that would end a
-// name list or start another clause if they stood unquoted.
+// Every word that SQLite, PostgreSQL or SQL Server reserves (or reads as a
+// keyword where a name could stand), in ASCII order: a name equal to one of
+// them is quoted, since unquoted it would be read as that keyword.
 constexpr std::string_view kKeywords[] = {
-    "ALL", "AND", "AS", "ASC", "BETWEEN", "BY", "CASE", "CAST", "CHECK", "COLLATE",
-    "CREATE", "CROSS", "DEFAULT", "DELETE", "DESC", "DISTINCT", "DROP", "ELSE", "END",
-    "ESCAPE", "EXCEPT", "EXISTS", "FALSE", "FOREIGN", "FROM", "FULL", "GROUP", "HAVING",
-    "IN", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "LEFT", "LIKE",
-    "LIMIT", "NATURAL", "NOT", "NULL", "OFFSET", "ON", "OR", "ORDER", "OUTER", "PRIMARY",
-    "REFERENCES", "RIGHT", "SELECT", "SET", "TABLE", "THEN", "TRUE", "UNION", "UNIQUE",
-    "UPDATE", "USING", "VALUES", "WHEN", "WHERE"};
+    "ABORT", "ACTION", "ADD", "AFTER", "ALL", "ALTER", "ALWAYS", "ANALYSE", "ANALYZE", "AND",
+    "ANY", "ARRAY", "AS", "ASC", "ASYMMETRIC", "ATTACH", "AUTHORIZATION", "AUTOINCREMENT",
+    "BACKUP", "BEFORE", "BEGIN", "BETWEEN", "BIGINT", "BINARY", "BIT", "BOOLEAN", "BOTH",
+    "BREAK", "BROWSE", "BULK", "BY", "CASCADE", "CASE", "CAST", "CHAR", "CHARACTER", "CHECK",
+    "CHECKPOINT", "CLOSE", "CLUSTERED", "COALESCE", "COLLATE", "COLLATION", "COLUMN", "COMMIT",
+    "COMPUTE", "CONCURRENTLY", "CONFLICT", "CONSTRAINT", "CONTAINS", "CONTAINSTABLE",
+    "CONTINUE", "CONVERT", "CREATE", "CROSS", "CURRENT", "CURRENT_CATALOG", "CURRENT_DATE",
+    "CURRENT_ROLE", "CURRENT_SCHEMA", "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_USER",
+    "CURSOR", "DATABASE", "DBCC", "DEALLOCATE", "DEC", "DECIMAL", "DECLARE", "DEFAULT",
+    "DEFERRABLE", "DEFERRED", "DELETE", "DENY", "DESC", "DETACH", "DISK", "DISTINCT",
+    "DISTRIBUTED", "DO", "DOUBLE", "DROP", "DUMP", "EACH", "ELSE", "END", "ERRLVL", "ESCAPE",
+    "EXCEPT", "EXCLUDE", "EXCLUSIVE", "EXEC", "EXECUTE", "EXISTS", "EXIT", "EXPLAIN",
+    "EXTERNAL", "EXTRACT", "FAIL", "FALSE", "FETCH", "FILE", "FILLFACTOR", "FILTER", "FIRST",
+    "FLOAT", "FOLLOWING", "FOR", "FOREIGN", "FREETEXT", "FREETEXTTABLE", "FREEZE", "FROM",
+    "FULL", "FUNCTION", "GENERATED", "GLOB", "GOTO", "GRANT", "GREATEST", "GROUP", "GROUPING",
+    "GROUPS", "HAVING", "HOLDLOCK", "IDENTITY", "IDENTITYCOL", "IDENTITY_INSERT", "IF",
+    "IGNORE", "ILIKE", "IMMEDIATE", "IN", "INDEX", "INDEXED", "INITIALLY", "INNER", "INOUT",
+    "INSERT", "INSTEAD", "INT", "INTEGER", "INTERSECT", "INTERVAL", "INTO", "IS", "ISNULL",
+    "JOIN", "KEY", "KILL", "LAST", "LATERAL", "LEADING", "LEAST", "LEFT", "LIKE", "LIMIT",
+    "LINENO", "LOAD", "LOCALTIME", "LOCALTIMESTAMP", "MATCH", "MATERIALIZED", "MERGE",
+    "NATIONAL", "NATURAL", "NCHAR", "NO", "NOCHECK", "NONCLUSTERED", "NONE", "NORMALIZE", "NOT",
+    "NOTHING", "NOTNULL", "NULL", "NULLIF", "NULLS", "NUMERIC", "OF", "OFF", "OFFSET",
+    "OFFSETS", "ON", "ONLY", "OPEN", "OPENDATASOURCE", "OPENQUERY", "OPENROWSET", "OPENXML",
+    "OPTION", "OR", "ORDER", "OTHERS", "OUT", "OUTER", "OVER", "OVERLAPS", "OVERLAY",
+    "PARTITION", "PERCENT", "PIVOT", "PLACING", "PLAN", "POSITION", "PRAGMA", "PRECEDING",
+    "PRECISION", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "PUBLIC", "QUERY", "RAISE",
+    "RAISERROR", "RANGE", "READ", "READTEXT", "REAL", "RECONFIGURE", "RECURSIVE", "REFERENCES",
+    "REGEXP", "REINDEX", "RELEASE", "RENAME", "REPLACE", "REPLICATION", "RESTORE", "RESTRICT",
+    "RETURN", "RETURNING", "REVERT", "REVOKE", "RIGHT", "ROLLBACK", "ROW", "ROWCOUNT",
+    "ROWGUIDCOL", "ROWS", "RULE", "SAVE", "SAVEPOINT", "SCHEMA", "SECURITYAUDIT", "SELECT",
+    "SEMANTICKEYPHRASETABLE", "SEMANTICSIMILARITYDETAILSTABLE", "SEMANTICSIMILARITYTABLE",
+    "SESSION_USER", "SET", "SETOF", "SETUSER", "SHUTDOWN", "SIMILAR", "SMALLINT", "SOME",
+    "STATISTICS", "SUBSTRING", "SYMMETRIC", "SYSTEM_USER", "TABLE", "TABLESAMPLE", "TEMP",
+    "TEMPORARY", "TEXTSIZE", "THEN", "TIES", "TIME", "TIMESTAMP", "TO", "TOP", "TRAILING",
+    "TRAN", "TRANSACTION", "TREAT", "TRIGGER", "TRIM", "TRUE", "TRUNCATE", "TRY_CONVERT",
+    "TSEQUAL", "UNBOUNDED", "UNION", "UNIQUE", "UNPIVOT", "UPDATE", "UPDATETEXT", "USE", "USER",
+    "USING", "VACUUM", "VALUES", "VARCHAR", "VARIADIC", "VARYING", "VERBOSE", "VIEW", "VIRTUAL",
+    "WAITFOR", "WHEN", "WHERE", "WHILE", "WINDOW", "WITH", "WITHIN", "WITHOUT", "WRITETEXT",
+};
 
 bool IsAlpha(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
@@ -72,9 +105,10 @@ bool FindDot(std::string_view s, size_t& dot) {
 } // namespace
 
 bool IsSqlKeyword(std::string_view word) {
-    if (word.size() > 10) return false;
-    return std::any_of(std::begin(kKeywords), std::end(kKeywords),
-                       [&](std::string_view k) { return equalsNoCaseAscii(k, word); });
+    std::string upper(word);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return std::binary_search(std::begin(kKeywords), std::end(kKeywords), std::string_view(upper));
 }
 
 std::string QBEncodeName(std::string_view name) {
@@ -97,7 +131,7 @@ std::string EncodeFQName(std::string_view table, std::string_view column,
                          const SqlDialect& dialect) {
     std::string r = EncodeName(table, dialect);
     r += '.';
-    r += column == "*" ? std::string("*") : EncodeName(column, dialect);
+    r += EncodeName(column, dialect);
     return r;
 }
 

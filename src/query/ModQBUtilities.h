@@ -20,7 +20,8 @@ std::string QBEncodeName(std::string_view name);
 // The name quoted as the backend of a dialect reads it.
 std::string EncodeName(std::string_view name, const SqlDialect& dialect);
 
-// "table.column" with each part quoted; a column "*" stays bare.
+// "table.column" with each part quoted (a column named "*" too: all columns
+// are written by the selected column itself).
 std::string EncodeFQName(std::string_view table, std::string_view column,
                          const SqlDialect& dialect);
 
@@ -46,7 +47,8 @@ void QBSetCurSel(ui::ComboBox& combo, int index);
 // (DataChanged) was last cleared.
 bool QBTextBoxChanged(const ui::TextBox& box);
 
-// True for a word the dialect reserves (compared without regard to case).
+// True for a word that SQLite, PostgreSQL or SQL Server reserves (compared
+// without regard to case).
 bool IsSqlKeyword(std::string_view word);
 
 } // namespace qz::query

@@ -64,7 +64,11 @@ struct QBSelectedColumn {
     bool AllColumns = false;
     SqlDialect Dialect;
     std::string FQName() const { return Table->name + "." + Column->name; }
-    std::string EncodedFQName() const { return EncodeFQName(Table->name, Column->name, Dialect); }
+    // All columns are "table.*"; a column whose name is "*" is quoted.
+    std::string EncodedFQName() const {
+        return AllColumns ? EncodeName(Table->name, Dialect) + ".*"
+                          : EncodeFQName(Table->name, Column->name, Dialect);
+    }
 };
 
 // Operator codes of a search condition.
@@ -79,6 +83,9 @@ struct QBSearchCondition {
     ColumnRef Column; // null in a slot never set or cleared
     int Operator = kOpNone;
     std::string Parameter; // as the user typed it, without SQL quotes
+    // The parameter is text even when it is "?", which otherwise stands for
+    // a value asked for when the query runs.
+    bool Literal = false;
     SqlDialect Dialect;
     std::string EncodedFQName() const {
         return Table && Column ? EncodeFQName(Table->name, Column->name, Dialect) : std::string();

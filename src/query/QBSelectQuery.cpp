@@ -206,10 +206,14 @@ void QBSelectQuery::RemoveUserDefinedForeignKey(std::string_view key) { foreignK
 // ---- Columns, conditions and order -----------------------------------------
 
 void QBSelectQuery::SelectColumn(std::string_view table, std::string_view column) {
+    SelectColumn(table, column, column == "*");
+}
+
+void QBSelectQuery::SelectColumn(std::string_view table, std::string_view column, bool allColumns) {
     auto item = std::make_shared<QBSelectedColumn>();
     item->Table = RequireTable(table);
     item->Dialect = dialect_;
-    if (column == "*") {
+    if (allColumns) {
         item->AllColumns = true;
         auto all = std::make_shared<CatalogColumn>();
         all->name = "*";
@@ -282,7 +286,7 @@ bool QBSelectQuery::IsValidParameter(int kind, int op, std::string_view p) {
 }
 
 void QBSelectQuery::SetSearchCondition(int index, std::string_view table, std::string_view column,
-                                       int op, std::string_view parameter) {
+                                       int op, std::string_view parameter, bool literal) {
     if (index < 0 || index > 5) Invalid("the condition slot must be 0 to 5.");
     const auto& slot = conditions_->Item(static_cast<size_t>(index) + 1);
     if (table.empty() && column.empty()) {
@@ -290,6 +294,7 @@ void QBSelectQuery::SetSearchCondition(int index, std::string_view table, std::s
         slot->Column.reset();
         slot->Operator = kOpNone;
         slot->Parameter.clear();
+        slot->Literal = false;
         return;
     }
     TableRef t = RequireTable(table);
@@ -301,6 +306,7 @@ void QBSelectQuery::SetSearchCondition(int index, std::string_view table, std::s
     slot->Column = std::move(c);
     slot->Operator = op;
     slot->Parameter = std::string(parameter);
+    slot->Literal = literal;
     slot->Dialect = dialect_;
 }
 
@@ -449,9 +455,9 @@ std::string QBSelectQuery::GetSQLTableSource() const {
     return s + kNL;
 }
 
-std::string QBSelectQuery::GetSQLEncodedParameter(int kind, const std::string& p) const {
+std::string QBSelectQuery::GetSQLEncodedParameter(int kind, const std::string& p, bool literal) const {
     // The parameter marker stays bare so that it is asked for before a run.
-    if (p == "?") return p;
+    if (p == "?" && !literal) return p;
     if (kind == kKindBoolean || kind == kKindNumeric) return p;
     std::string s = "'";
     for (char c : p) {
@@ -479,14 +485,14 @@ std::string QBSelectQuery::GetSQLSearchCondition() const {
         s += written++ ? std::string(connector) + kNL : std::string(negated ? "WHERE NOT (" : "WHERE") + kNL;
         s += Indent(1) + slot->EncodedFQName();
         if (IsComparison(op)) {
-            s += kComparison[op - kOpEqual] + GetSQLEncodedParameter(kind, slot->Parameter);
+            s += kComparison[op - kOpEqual] + GetSQLEncodedParameter(kind, slot->Parameter, slot->Literal);
         } else if (op == kOpIsNull) {
             s += " IS NULL";
         } else if (op == kOpIsNotNull) {
             s += " IS NOT NULL";
         } else {
             std::string pattern = (op == kOpContains ? "%" : "") + slot->Parameter + "%";
-            s += " LIKE " + GetSQLEncodedParameter(kKindText, pattern);
+            s += " LIKE " + GetSQLEncodedParameter(kKindText, pattern, true);
         }
     }
     if (written == 0) return s;

@@ -62,6 +62,9 @@ public:
     void UnselectTable(std::string_view table);
     // "*" selects all columns of the table.
     void SelectColumn(std::string_view table, std::string_view column);
+    // The same, where allColumns tells whether "*" means all columns or a
+    // column of that name.
+    void SelectColumn(std::string_view table, std::string_view column, bool allColumns);
     void UnselectColumn(std::string_view table, std::string_view column);
     void AddOrderExpression(std::string_view table, std::string_view column, int orderType,
                             int orderPriority);
@@ -74,8 +77,10 @@ public:
     void RemoveUserDefinedForeignKey(std::string_view key);
     // Slot 0..5. Empty table and column clear the slot. A parameter that the
     // column's kind cannot take is refused (see IsValidParameter).
+    // A literal parameter is text even when it reads "?" (the marker of a
+    // value asked for when the query runs).
     void SetSearchCondition(int index, std::string_view table, std::string_view column,
-                            int op, std::string_view parameter);
+                            int op, std::string_view parameter, bool literal = false);
 
     int GetRowsToSelect() const { return rowsToSelect_; }
     void SetRowsToSelect(int rows) { rowsToSelect_ = rows; }
@@ -103,7 +108,7 @@ private:
     std::string GetSQLTableSource() const;
     std::string GetSQLSearchCondition() const;
     std::string GetSQLOrderExpression() const;
-    std::string GetSQLEncodedParameter(int kind, const std::string& parameter) const;
+    std::string GetSQLEncodedParameter(int kind, const std::string& parameter, bool literal) const;
 
     std::string connectionString_;
     CatalogRef catalog_;

@@ -4,7 +4,6 @@
 #include "resources/MessageTable.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 namespace qz::query {
 
@@ -36,9 +35,11 @@ struct Refusal {
 
 bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
-// The tables of one operand of a join, its leftmost table first.
+// One operand of a join: its tables, the leftmost first, and the
+// relationships its joins write.
 struct Source {
     std::vector<TableRef> tables;
+    std::vector<std::shared_ptr<QBForeignKey>> keys;
     bool Holds(const TableRef& t) const {
         return std::find(tables.begin(), tables.end(), t) != tables.end();
     }
@@ -144,11 +145,22 @@ private:
 
     // ---- Qualified names ---------------------------------------------------
 
-    // The word as "table.column" of an existing column; "*" only when allowed.
-    bool QualifiedColumn(std::string& table, std::string& column, bool allowAll) {
-        if (kind_ != kWord || !SplitFQName(text_, table, column)) return false;
-        if (!q_.ColumnNameExists(table, column)) return false;
-        return allowAll || column != "*";
+    // The word as "table.column" of an existing column, or "table.*" for
+    // all columns (column then null); a column whose name is "*" is written
+    // in quotes and is that column.
+    bool QualifiedColumn(TableRef& table, ColumnRef& column) {
+        std::string t, c;
+        if (kind_ != kWord || !SplitFQName(text_, t, c) || !q_.GetCatalog()) return false;
+        table = q_.GetCatalog()->FindTable(t);
+        if (!table) return false;
+        const bool all = c == "*" && text_.size() >= 2 && text_.compare(text_.size() - 2, 2, ".*") == 0;
+        column = all ? nullptr : q_.GetCatalog()->FindColumn(*table, c);
+        return all || column;
+    }
+    // The same for a single column.
+    bool QualifiedColumn(TableRef& table, ColumnRef& column, int refusal) {
+        if (!QualifiedColumn(table, column) || !column) Refuse(refusal);
+        return true;
     }
 
     // ---- SELECT ------------------------------------------------------------
@@ -164,9 +176,11 @@ private:
         }
         if (kind_ != kWord) Refuse(kErrInvalidSelectList);
         while (kind_ == kWord) {
-            std::string t, c;
-            if (!QualifiedColumn(t, c, true)) Refuse(kErrInvalidSelectList);
-            q_.SelectColumn(t, c); // a column named twice is refused by the list
+            TableRef t;
+            ColumnRef c;
+            if (!QualifiedColumn(t, c)) Refuse(kErrInvalidSelectList);
+            // A column named twice is refused by the list.
+            q_.SelectColumn(t->name, c ? std::string_view(c->name) : "*", !c);
             Next();
             if (kind_ == kComma) Next();
         }
@@ -174,23 +188,46 @@ private:
 
     // ---- FROM --------------------------------------------------------------
 
+    // The FROM list: comma-separated sources, each a table or a join tree.
+    // The model then holds the relationships exactly as the text joins them:
+    // a catalog relationship that the text does not write is dropped (two
+    // tables side by side stay a cross join), and each written one keeps the
+    // direction of its equalities and the place the generator gives it.
     void ParseTableSource() {
         if (kind_ != kFrom) Refuse(kErrInvalidTableSource);
         Next();
-        int group = 0;
-        do {
-            ParseJoin(++group);
-            if (kind_ == kComma) Next();
-        } while (kind_ == kWord || kind_ == kOpen);
+        std::vector<std::shared_ptr<QBForeignKey>> written;
+        for (;;) {
+            Source s = ParseJoin();
+            written.insert(written.end(), s.keys.begin(), s.keys.end());
+            if (kind_ != kComma) break;
+            Next();
+        }
+        // A word or "(" right after a source is an alias or a missing comma.
+        if (kind_ == kWord || kind_ == kOpen) Refuse(kErrInvalidTableSource);
+        std::vector<std::shared_ptr<QBForeignKey>> catalogKeys;
+        while (q_.ForeignKeyList().Count()) {
+            catalogKeys.push_back(q_.ForeignKeyList().Item(1));
+            q_.ForeignKeyList().RemoveAt(1);
+        }
+        for (const auto& k : written)
+            for (auto& piece : SplitByCatalog(*k, catalogKeys)) {
+                if (piece->FKType == kFKTypeCatalog) {
+                    std::string key = piece->FQName();
+                    q_.ForeignKeyList().Add(std::move(key), piece);
+                } else {
+                    q_.AddUserDefinedForeignKey(piece);
+                }
+            }
     }
 
-    Source ParseTableReference(int group) {
+    Source ParseTableReference() {
         if (kind_ == kOpen) {
             // Each nesting level is a table joined in; deeper nesting than the
             // catalog has tables cannot be valid, and must not exhaust the stack.
             if (++depth_ > kMaxDepth) Refuse(kErrInvalidTableSource);
             Next();
-            Source s = ParseJoin(group);
+            Source s = ParseJoin();
             if (kind_ != kClose) Refuse(kErrInvalidTableSource);
             Next();
             --depth_;
@@ -202,42 +239,36 @@ private:
         TableRef t = q_.GetCatalog() ? q_.GetCatalog()->FindTable(name) : nullptr;
         // The model holds each table once: a table named twice cannot be expressed.
         if (!t || q_.SelectedTableList().FindItem(t->name)) Refuse(kErrInvalidTableSource);
-        size_t before = q_.ForeignKeyList().Count();
         q_.SelectTable(t->name);
-        // A catalog relationship to a table of another comma-separated source
-        // would turn that cross join into an inner join.
-        for (size_t i = before + 1; i <= q_.ForeignKeyList().Count(); ++i) {
-            const auto& r = q_.ForeignKeyList().Item(i);
-            const TableRef& other = r->BaseTable == t ? r->RelatedTable : r->BaseTable;
-            auto g = group_.find(other.get());
-            if (g == group_.end() || g->second != group) Refuse(kErrInvalidTableSource);
-        }
-        group_[t.get()] = group;
         Next();
-        return Source{{t}};
+        Source s;
+        s.tables.push_back(t);
+        return s;
     }
 
-    // A join column "table.column" of an existing column (not "*").
+    // A join column "table.column" of an existing column (not all columns).
     std::pair<TableRef, ColumnRef> JoinColumn() {
-        std::string t, c;
-        if (!QualifiedColumn(t, c, false)) Refuse(kErrInvalidTableSource);
-        TableRef table = q_.GetCatalog()->FindTable(t);
-        return {table, q_.GetCatalog()->FindColumn(*table, c)};
+        TableRef table;
+        ColumnRef column;
+        QualifiedColumn(table, column, kErrInvalidTableSource);
+        return {table, column};
     }
 
-    Source ParseJoin(int group) {
-        Source left = ParseTableReference(group);
+    // A join tree. Its relationships come in the order the generator writes
+    // them: those of the left operand, the join's own, those of the right.
+    Source ParseJoin() {
+        Source left = ParseTableReference();
         while (kind_ == kInner) {
             Next();
             if (kind_ != kJoin) Refuse(kErrInvalidTableSource);
             Next();
-            Source right = ParseTableReference(group);
+            Source right = ParseTableReference();
             if (kind_ != kOn) Refuse(kErrInvalidTableSource);
             Next();
             if (kind_ != kWord) Refuse(kErrInvalidTableSource);
             // Each equality names a table of the left operand and one of the
-            // right; equalities of one pair of tables form one relationship,
-            // whose base is the left operand's table.
+            // right; the equalities that name the same two tables in the same
+            // order form one relationship, whose base is the table named first.
             std::vector<std::shared_ptr<QBForeignKey>> keys;
             while (kind_ == kWord) {
                 auto a = JoinColumn();
@@ -245,8 +276,8 @@ private:
                 if (kind_ != kEq) Refuse(kErrInvalidTableSource);
                 Next();
                 auto b = JoinColumn();
-                if (!left.Holds(a.first)) std::swap(a, b);
-                if (!left.Holds(a.first) || !right.Holds(b.first)) Refuse(kErrInvalidTableSource);
+                bool leftFirst = left.Holds(a.first) && right.Holds(b.first);
+                if (!leftFirst && !(left.Holds(b.first) && right.Holds(a.first))) Refuse(kErrInvalidTableSource);
                 auto key = std::find_if(keys.begin(), keys.end(), [&](const auto& k) {
                     return k->BaseTable == a.first && k->RelatedTable == b.first;
                 });
@@ -258,47 +289,75 @@ private:
                     keys.push_back(k);
                     key = keys.end() - 1;
                 }
+                QBColumnPair pair{a.second, b.second};
                 for (const auto& p : (*key)->ColumnPairs)
-                    if (p.Base == a.second && p.Related == b.second) Refuse(kErrInvalidTableSource);
-                (*key)->ColumnPairs.push_back({a.second, b.second});
+                    if (p.Base == pair.Base && p.Related == pair.Related) Refuse(kErrInvalidTableSource);
+                (*key)->ColumnPairs.push_back(pair);
                 Next();
                 if (kind_ == kAnd) {
                     Next();
                     if (kind_ != kWord) Refuse(kErrInvalidTableSource);
                 }
             }
-            // Equalities that repeat a relationship of the model (in either
-            // direction) add nothing; the rest form a user-defined one.
-            for (auto& k : keys) {
-                RemoveKnownPairs(*k);
-                if (!k->ColumnPairs.empty()) q_.AddUserDefinedForeignKey(k);
-            }
+            left.keys.insert(left.keys.end(), keys.begin(), keys.end());
+            left.keys.insert(left.keys.end(), right.keys.begin(), right.keys.end());
             left.tables.insert(left.tables.end(), right.tables.begin(), right.tables.end());
         }
         return left;
     }
 
-    // Removes from the key every pair of each relationship of the model
-    // between the same two tables whose pairs all occur in the key.
-    void RemoveKnownPairs(QBForeignKey& key) const {
-        for (const auto& r : q_.ForeignKeyList()) {
+    // The written relationship as the model holds it: each catalog
+    // relationship between the same two tables whose equalities all occur in
+    // it becomes that catalog relationship, in the written direction; the
+    // equalities left over form a user-defined one. The pieces keep the
+    // order of their first equality in the text.
+    static std::vector<std::shared_ptr<QBForeignKey>> SplitByCatalog(
+        const QBForeignKey& key, const std::vector<std::shared_ptr<QBForeignKey>>& catalogKeys) {
+        std::vector<int> owner(key.ColumnPairs.size(), -1);
+        std::vector<std::shared_ptr<QBForeignKey>> pieces;
+        for (const auto& r : catalogKeys) {
             bool same = r->BaseTable == key.BaseTable && r->RelatedTable == key.RelatedTable;
             bool mirrored = r->BaseTable == key.RelatedTable && r->RelatedTable == key.BaseTable;
             if ((!same && !mirrored) || r->ColumnPairs.empty()) continue;
             std::vector<size_t> found;
             for (const auto& p : r->ColumnPairs) {
                 QBColumnPair oriented = same ? p : QBColumnPair{p.Related, p.Base};
-                auto it = std::find_if(key.ColumnPairs.begin(), key.ColumnPairs.end(), [&](const QBColumnPair& k) {
-                    return k.Base == oriented.Base && k.Related == oriented.Related;
-                });
-                if (it == key.ColumnPairs.end()) break;
-                found.push_back(static_cast<size_t>(it - key.ColumnPairs.begin()));
+                size_t i = 0;
+                while (i < key.ColumnPairs.size() &&
+                       !(owner[i] < 0 && key.ColumnPairs[i].Base == oriented.Base &&
+                         key.ColumnPairs[i].Related == oriented.Related))
+                    ++i;
+                if (i == key.ColumnPairs.size() || std::count(found.begin(), found.end(), i)) break;
+                found.push_back(i);
             }
             if (found.size() != r->ColumnPairs.size()) continue;
-            std::sort(found.rbegin(), found.rend());
-            for (size_t i : found) key.ColumnPairs.erase(key.ColumnPairs.begin() + static_cast<std::ptrdiff_t>(i));
-            if (key.ColumnPairs.empty()) return;
+            auto piece = std::make_shared<QBForeignKey>(*r);
+            piece->BaseTable = key.BaseTable;
+            piece->RelatedTable = key.RelatedTable;
+            piece->ColumnPairs.clear();
+            std::sort(found.begin(), found.end());
+            for (size_t i : found) {
+                owner[i] = static_cast<int>(pieces.size());
+                piece->ColumnPairs.push_back(key.ColumnPairs[i]);
+            }
+            pieces.push_back(piece);
         }
+        auto rest = std::make_shared<QBForeignKey>();
+        rest->FKType = kFKTypeUserDefined;
+        rest->BaseTable = key.BaseTable;
+        rest->RelatedTable = key.RelatedTable;
+        for (size_t i = 0; i < key.ColumnPairs.size(); ++i)
+            if (owner[i] < 0) {
+                if (rest->ColumnPairs.empty()) owner[i] = static_cast<int>(pieces.size());
+                rest->ColumnPairs.push_back(key.ColumnPairs[i]);
+            }
+        if (!rest->ColumnPairs.empty()) pieces.push_back(rest);
+        // Order of the first equality of each piece.
+        std::vector<std::shared_ptr<QBForeignKey>> ordered;
+        for (size_t i = 0; i < owner.size(); ++i)
+            if (owner[i] >= 0 && std::find(ordered.begin(), ordered.end(), pieces[static_cast<size_t>(owner[i])]) == ordered.end())
+                ordered.push_back(pieces[static_cast<size_t>(owner[i])]);
+        return ordered;
     }
 
     // ---- WHERE -------------------------------------------------------------
@@ -340,16 +399,21 @@ private:
     }
 
     void ParseCondition(int slot) {
-        std::string t, c;
-        if (!QualifiedColumn(t, c, false)) Refuse(kErrInvalidSelectList);
-        const int kind = q_.GetSearchColumnType(t, c);
+        TableRef table;
+        ColumnRef column;
+        QualifiedColumn(table, column, kErrInvalidSelectList);
+        const std::string& t = table->name;
+        const std::string& c = column->name;
+        const int kind = ColumnKindOfAdoType(column->type);
         Next();
         int op = 0;
         std::string parameter;
+        bool literal = false; // a quoted "?" is text, not the parameter marker
         switch (kind_) {
         case kEq: case kGt: case kLt: case kGe: case kLe: case kNe:
             op = kOpEqual + (kind_ - kEq);
             Next();
+            literal = kind_ == kString;
             parameter = Operand(kind);
             break;
         case kIs:
@@ -382,7 +446,7 @@ private:
             Refuse(kErrInvalidSearchCondition);
         }
         if (!QBSelectQuery::IsValidParameter(kind, op, parameter)) Refuse(kErrInvalidSearchCondition);
-        q_.SetSearchCondition(slot, t, c, op, parameter);
+        q_.SetSearchCondition(slot, t, c, op, parameter, literal);
         Next();
     }
 
@@ -427,16 +491,18 @@ private:
         if (kind_ != kWord) Refuse(kErrInvalidOrderExpression);
         int priority = 1;
         while (kind_ == kWord) {
-            std::string t, c;
-            if (!QualifiedColumn(t, c, false)) Refuse(kErrInvalidSelectList);
+            TableRef table;
+            ColumnRef column;
+            QualifiedColumn(table, column, kErrInvalidSelectList);
+            const std::string& t = table->name;
+            const std::string& c = column->name;
             size_t at = pos_;
             Next();
             if (kind_ != kAsc && kind_ != kDesc) Refuse(kErrInvalidOrderExpression);
             int type = kind_ == kAsc ? 2 : 3;
             Next();
             if (kind_ == kComma) Next();
-            TableRef table = q_.GetCatalog()->FindTable(t);
-            if (q_.OrderExpressionList().FindItem(table->name + "." + q_.GetCatalog()->FindColumn(*table, c)->name))
+            if (q_.OrderExpressionList().FindItem(t + "." + c))
                 throw Refusal{kErrInvalidOrderExpression, at};
             q_.AddOrderExpression(t, c, type, priority++);
         }
@@ -464,7 +530,6 @@ private:
     size_t pos_ = 1;
     Tok kind_ = kEnd;
     std::string text_;
-    std::unordered_map<const CatalogTable*, int> group_;
     static constexpr int kMaxDepth = 1000;
     int depth_ = 0;
 };

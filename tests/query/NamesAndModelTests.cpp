@@ -54,7 +54,7 @@ TEST(QueryNames, EncodeFollowsTheQuotingRuleAndQuotesWhatWouldBreak) {
     EXPECT_EQ(QBEncodeName("a.b"), "[a.b]");
     EXPECT_EQ(QBEncodeName("1st"), "[1st]");
     EXPECT_EQ(QBEncodeName("x(y),z'"), "[x(y),z']");
-    EXPECT_EQ(EncodeFQName("Orders", "*", SqlDialect{}), "Orders.*");
+    EXPECT_EQ(EncodeFQName("Orders", "*", SqlDialect{}), "Orders.[*]"); // a column named "*"
 }
 
 TEST(QueryNames, DoubleQuoteDialectQuotesWhatTheBackendWouldFold) {

@@ -156,14 +156,9 @@ void RoundTrip(const CatalogRef& catalog, const RowsOf& rowsOf, int models, unsi
         auto r = QBSelectQueryParser::Parse(parsed, text);
         ASSERT_TRUE(r.ok) << "refused " << r.messageId << " at " << r.position << ":\n" << text;
         ASSERT_EQ(test::Canonical(parsed), test::Canonical(original)) << text;
+        // The text settles: reading it and writing it again gives it back.
         const std::string again = parsed.GetSQL();
-
-        // The regenerated text reads back too. (Selection order decides which
-        // table of a catalog relationship is its base, so the nesting of the
-        // joins may alternate between generations; the model does not.)
-        QBSelectQuery third(catalog);
-        ASSERT_TRUE(QBSelectQueryParser::Parse(third, again).ok) << again;
-        ASSERT_EQ(test::Canonical(third), test::Canonical(original)) << again;
+        ASSERT_EQ(again, text);
 
         test::Rows a, b;
         std::string error;
