@@ -158,8 +158,13 @@ frmConnection::frmConnection() : ui::Form("frmConnection", "Connection Propertie
     SetName(lblODBC, "lblODBC");
     lblODBC.Caption = "Select an ODBC Data Source Name:";
     SetName(cboODBC, "cboODBC");
-    cboODBC.Style = 2;
-    cboODBC.KeyPress = [](int& key) { key = 0; };  // the list takes no typing
+    // An editable box only so that it can show a stored name this machine
+    // does not know; it takes no typing.
+    cboODBC.Style = 0;
+    cboODBC.KeyPress = [](int& key) { key = 0; };
+    cboODBC.KeyDown = [](int& key, int) {
+        if (key == 46) key = 0;
+    };
     SetName(cmdNewODBC, "cmdNewODBC");
     cmdNewODBC.Caption = "New ...";
     SetName(fraODBCAuthentification, "fraODBCAuthentification");

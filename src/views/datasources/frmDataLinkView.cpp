@@ -1,0 +1,72 @@
+// The data-sources window: the toolbar over the tree of connections and
+// commands, Help and Close under it. The tree's right click and keys go to
+// the form, which opens its popup menus at the point of the tree.
+#include "datasources/forms/frmDataLink.h"
+#include "views/host/Screenshots.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace qz::views {
+
+using datasources::frmDataLink;
+
+class frmDataLinkView : public FormView {
+public:
+    frmDataLinkView(frmDataLink& f, QWidget* parent) : FormView(f, parent), f_(f) {
+        auto* layout = new QVBoxLayout(this);
+        QToolBar* bar = bind(f.tlbDataLink, [&f](const std::string& key) { f.tlbDataLink_ButtonClick(key); });
+        bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        layout->addWidget(bar);
+        tree_ = bind(f.trvDataLink, [&f] { f.trvDataLink_NodeClick(); }, [&f] { f.trvDataLink_DblClick(); });
+        layout->addWidget(tree_, 1);
+        auto* buttons = new QHBoxLayout;
+        buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
+        buttons->addStretch();
+        buttons->addWidget(bind(f.cmdClose, [&f] { f.cmdClose_Click(); }));
+        layout->addLayout(buttons);
+        resize(460, 420);
+    }
+
+protected:
+    // The form places its popup menus in window pixels.
+    void resizeEvent(QResizeEvent* event) override {
+        FormView::resizeEvent(event);
+        f_.TreeLeft = tree_->x();
+        f_.TreeTop = tree_->y();
+    }
+
+private:
+    frmDataLink& f_;
+    QTreeWidget* tree_ = nullptr;
+};
+
+QZ_REGISTER_VIEW("frmDataLink", frmDataLink, frmDataLinkView)
+
+// The program that shows these windows opens this one for command 25.
+[[maybe_unused]] const bool dataSourcesWindowInstalled = [] {
+    datasources::RegisterDataSourcesWindow();
+    return true;
+}();
+
+QZ_REGISTER_SAMPLE("frmDataLink", [] {
+    // The example template's data: one connection with its two commands.
+    auto f = std::make_unique<frmDataLink>();
+    ui::TreeView& t = f->trvDataLink;
+    t.Add("DTLNK", "Data Sources", 3).Expanded = true;
+    ui::Node& shop = t.Add("DTLNK", ui::tvwChild, "DBCON0", "Shop", 2);
+    shop.Expanded = true;
+    t.Add("DBCON0", ui::tvwChild, "DBCMD1", "Invoice", 7);
+    t.Select(&t.Add("DBCON0", ui::tvwChild, "DBCMD2", "Lines", 7));
+    t.Add("DTLNK", ui::tvwChild, "DBCON1", "Archive", 2);
+    return f;
+})
+
+} // namespace qz::views
