@@ -179,7 +179,8 @@ bool Designer::IsValidTemplate() {
         word::Document& doc = app.ActiveDocument();
         if (doc.Path().empty()) return false;
         const std::string name = doc.Name();
-        const std::string_view ext = trimSpaces(GetExtensionName(name));
+        const std::string extension = GetExtensionName(name);
+        const std::string_view ext = trimSpaces(extension);
         if (!ext.empty() && toUpperAscii(ext) != "RTF") return false;
         ModMsWordCurrentDocument current(app);
         const std::string folder = AddBackSlashInPath(current.CurrentDocumentPath());

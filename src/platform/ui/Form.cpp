@@ -27,7 +27,7 @@ Form::Form(std::string name, std::string caption)
 
 Form::~Form() {
     removeLoaded(this);
-    currentHost().formClosed(*this);
+    currentHost().formDestroyed(*this);
 }
 
 void Form::Hide() noexcept {

@@ -119,6 +119,9 @@ public:
     // host that keeps a window for it lets the window go. It must not throw
     // and must not touch the form beyond its address.
     virtual void formClosed(const Form& form) noexcept {}
+    // The form is being destroyed (its controls are already gone): as
+    // formClosed, and a window kept for it must not touch its controls again.
+    virtual void formDestroyed(const Form& form) noexcept { formClosed(form); }
     // Shows a popup menu over the form at (x, y) in its client pixels, the
     // default item in bold, and returns the name of the item chosen, "" when
     // the menu was dismissed. A host without menus answers "".

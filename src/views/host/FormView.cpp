@@ -58,6 +58,12 @@ FormView::~FormView() {
                 if (tree->View == g.get()) tree->View = nullptr;
 }
 
+void FormView::forgetForm() {
+    gone_ = true;
+    bindings_.clear();
+    hide();
+}
+
 FormView::Binding& FormView::add(ui::Control& c, QWidget* w) {
     w->setObjectName(QString::fromStdString(c.Name));
     w->installEventFilter(this);
@@ -73,11 +79,13 @@ QWidget* FormView::widgetOf(const ui::Control& control) const {
 }
 
 void FormView::pull() {
+    if (gone_) return;
     for (Binding& b : bindings_)
         if (b.pull) b.pull();
 }
 
 void FormView::push() {
+    if (gone_) return;
     pushing_ = true;
     setWindowTitle(qs(form_.Caption));
     for (Binding& b : bindings_) {
@@ -88,7 +96,7 @@ void FormView::push() {
 }
 
 void FormView::run(const Handler& handler) {
-    if (pushing_ || !handler) return;
+    if (gone_ || pushing_ || !handler) return;
     pull();
     try {
         handler();
@@ -109,11 +117,13 @@ void FormView::closeIfHidden() {
 }
 
 void FormView::showEvent(QShowEvent* event) {
+    if (gone_) return QDialog::showEvent(event);
     push();
     QDialog::showEvent(event);
 }
 
 void FormView::reject() {
+    if (gone_) return QDialog::reject();
     for (Binding& b : bindings_) {
         auto* button = dynamic_cast<ui::CommandButton*>(b.control);
         if (button && button->Cancel && button->Enabled && button->Visible) {
@@ -127,6 +137,7 @@ void FormView::reject() {
 }
 
 void FormView::closeEvent(QCloseEvent* event) {
+    if (gone_) return QDialog::closeEvent(event);
     if (closing_ || !form_.Visible()) {
         QDialog::closeEvent(event);
         return;
@@ -376,6 +387,7 @@ FormView::Binding* FormView::bindingOf(QObject* watched) {
 }
 
 bool FormView::eventFilter(QObject* watched, QEvent* event) {
+    if (gone_) return QDialog::eventFilter(watched, event);
     const QEvent::Type type = event->type();
     if (forwarding_ || (type != QEvent::FocusIn && type != QEvent::KeyPress && type != QEvent::MouseMove &&
                         type != QEvent::MouseButtonRelease))

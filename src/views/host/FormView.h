@@ -64,6 +64,10 @@ public:
     void pull();
     void push();
 
+    // The form is gone: the view no longer reads or writes its controls,
+    // and a handler still asked for does nothing.
+    void forgetForm();
+
     // The widget of a control, nullptr when the control is not bound.
     QWidget* widgetOf(const ui::Control& control) const;
 
@@ -124,6 +128,7 @@ private:
     std::vector<std::unique_ptr<ui::TreeView::Geometry>> geometries_;
     bool pushing_ = false;  // signals raised while pushing are not user events
     bool closing_ = false;
+    bool gone_ = false;     // the form was destroyed before the view
     bool forwarding_ = false;  // a key event this view sends itself
 };
 

@@ -274,10 +274,21 @@ void QtUiHost::formClosed(const ui::Form& form) noexcept {
     }
 }
 
-void QtUiHost::dropView(const ui::Form* key) {
+void QtUiHost::formDestroyed(const ui::Form& form) noexcept {
+    // The window of a destroyed form forgets it at once, on whatever thread:
+    // its controls are gone.
+    try {
+        if (onGuiThread()) dropView(&form, true);
+        else formClosed(form);
+    } catch (...) {
+    }
+}
+
+void QtUiHost::dropView(const ui::Form* key, bool destroyed) {
     const auto it = views_.find(key);
     if (it == views_.end()) return;
     QPointer<FormView> view = it->second.view;
+    if (destroyed && view) view->forgetForm();
     if (it->second.modal) {
         // The modal loop ends; showModal forgets the window.
         if (view && view->isVisible()) view->done(QDialog::Accepted);

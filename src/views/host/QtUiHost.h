@@ -41,6 +41,7 @@ public:
     std::intptr_t showHelp(const std::string& helpFile, ui::HelpCommand command,
                            std::int32_t data) override;
     void formClosed(const ui::Form& form) noexcept override;
+    void formDestroyed(const ui::Form& form) noexcept override;
     // Measured with the real font at the screen's resolution.
     std::string elideText(const std::string& text, int widthTwips, const ui::Font& font,
                           ui::ElideMode mode) override;
@@ -61,7 +62,7 @@ private:
     // A new view of the form; fails when none is registered for its name.
     FormView* makeView(ui::Form& form);
     // Lets the window of a form go (ends its modal loop, or closes it).
-    void dropView(const ui::Form* key);
+    void dropView(const ui::Form* key, bool destroyed = false);
 
     std::map<const ui::Form*, Entry> views_;
     QPointer<QWidget> help_;
