@@ -206,8 +206,9 @@ int produce(const ProduceOptions& o) {
     const auto notWritten = [&] {
         std::cerr << "qzstudio: " << o.outputFile << " was not written; a file there before is as it was\n";
     };
-    Production p;
+    std::optional<Production> engine;
     try {
+        Production& p = engine.emplace();
         p.UseEventError(true);
         p.ExecutionError = [&](const ExecutionErrorInfo& e) {
             scriptFailed = true;
@@ -248,9 +249,10 @@ int produce(const ProduceOptions& o) {
     } catch (const qz::AutomationError& e) {
         // A compile error was already reported through the event; a failure
         // of the output names the output itself.
-        if (!scriptFailed) reportError(e, p.OutputError() ? std::string() : context);
+        const bool outputFailed = engine && engine->OutputError();
+        if (!scriptFailed) reportError(e, outputFailed ? std::string() : context);
         if (timedOut) std::cerr << "qzstudio: the script was stopped by the time-out\n";
-        if (p.OutputError() || scriptFailed || timedOut) notWritten();
+        if (outputFailed || scriptFailed || timedOut) notWritten();
         return 1;
     }
     if (timedOut) std::cerr << "qzstudio: the script was stopped by the time-out\n";

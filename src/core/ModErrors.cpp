@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <new>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -52,9 +53,16 @@ std::string timeStamp(std::chrono::system_clock::time_point tp) {
 
 // Appends one record with a single write to a file opened for appending, so
 // that records of two processes never mix within a record.
+// A link in place of the log is refused, and so is a file of another user
+// (the fallback folders may be shared).
 bool appendRecord(const std::string& file, const std::string& record) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return false;
+    }
     bool ok = sys::writeAll(fd, record) == 0;
     ::close(fd);
     return ok;
@@ -137,21 +145,18 @@ namespace {
 std::string fallbackLogFolder() {
     std::string folder = sys::userStateFolder();
     if (!folder.empty()) folder += "/" + std::string(sys::kProductSubfolder);
-    if (folder.empty() || sys::createFolderTree(folder) != 0 || ::access(folder.c_str(), W_OK) != 0)
-        folder = sys::tempFolder();
-    return folder;
+    folder = sys::writableFolder(folder, "state/" + std::string(sys::kProductSubfolder));
+    return folder.empty() ? sys::tempFolder() : folder;
 }
 
 } // namespace
 
 void InitializeErrorLog() {
-    std::string folder;
-    try {
-        folder = WinDirs::GetApplicationDataPath();
-    } catch (...) {
-        folder.clear();
-    }
-    if (folder.empty() || ::access(folder.c_str(), W_OK) != 0) folder = fallbackLogFolder();
+    // The application-data folder itself, not the private folder that takes
+    // its place when it cannot be written: the per-user state folder comes first.
+    std::string folder = sys::userDataFolder();
+    if (!folder.empty()) folder += "/" + std::string(sys::kProductSubfolder);
+    if (!sys::usableFolder(folder)) folder = fallbackLogFolder();
     SetErrorLogFileName(folder + "/qzStudioErr");
 }
 

@@ -51,15 +51,20 @@ int copyBytes(const std::string& source, const std::string& target) {
 
 std::string WinDirs::GetApplicationDataPath() {
     try {
-        std::string root = sys::userDataFolder();
-        std::string path;
-        if (!root.empty()) {
-            path = root + "/" + std::string(sys::kProductSubfolder);
-            // Created here without the logging folder routine: the log
-            // itself asks for this folder.
-            if (int e = sys::createFolderTree(path)) throw sys::systemError(e);
+        const std::string root = sys::userDataFolder();
+        const std::string preferred = root.empty() ? root : root + "/" + std::string(sys::kProductSubfolder);
+        // Created here without the logging folder routine: the log itself
+        // asks for this folder. A home that is missing or cannot be written
+        // (service accounts) leaves a private per-user folder instead.
+        int e = 0;
+        const std::string path = sys::writableFolder(preferred, "data/" + std::string(sys::kProductSubfolder), &e);
+        if (path.empty() && preferred.empty())
+            throw AutomationError(OwnErrorNumber(2003), std::string(kErrorSource), "");
+        if (path.empty()) {
+            AutomationError err = sys::systemError(e);
+            err.Description += ": " + preferred;
+            throw err;
         }
-        if (path.empty()) throw AutomationError(OwnErrorNumber(2003), std::string(kErrorSource), "");
         return path;
     } catch (...) {
         HandleError("WinDirs", "GetApplicationDataPath", kErrRaise);

@@ -242,6 +242,19 @@ TEST_F(CoreFixture, ALogFileThatCannotBeAppendedToMovesToTheFallbackFolder) {
     EXPECT_NE(text.find("File already closed."), std::string::npos);
 }
 
+TEST_F(CoreFixture, ALinkPlantedAtTheLogIsNotWrittenThrough) {
+    const std::string victim = home.root() + "/victim";
+    TestHome::write(victim, "mine");
+    const std::string log = ErrorLogFileName();
+    ASSERT_EQ(sys::createFolderTree(log.substr(0, log.rfind('/'))), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), log.c_str()), 0);
+    raised(OwnError(3108), kErrLog | kErrRaise);
+    EXPECT_EQ(TestHome::read(victim), "mine");
+    // The record is kept in the fallback folder instead.
+    const std::string fallback = home.root() + "/state/Pellitron/Quorvane Studio 2004/";
+    EXPECT_NE(TestHome::read(fallback + WinDirs::GetFileName(log)).find("File already closed."), std::string::npos);
+}
+
 TEST_F(CoreFixture, ABrokenLogNeverHidesTheErrorBeingHandled) {
     TestHome::write(home.root() + "/data", "x");
     TestHome::write(home.root() + "/state", "x");

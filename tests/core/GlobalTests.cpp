@@ -33,6 +33,7 @@ TEST_F(CoreFixture, MainCreatesTheThreadsApplicationObjectOnce) {
 
 TEST_F(CoreFixture, AFailingStartUpIsLoggedAtEachLevelAndRaised) {
     TestHome::write(home.root() + "/data", "x");  // no application-data folder possible
+    home.env.set("TMPDIR", home.root() + "/data");  // nor a private one in its place
     std::thread([&] {
         try {
             Main();

@@ -35,7 +35,17 @@ TEST_F(CoreFixture, ApplicationDataFolderIsCreatedAndReturnedWithoutSeparator) {
 
 TEST_F(CoreFixture, AFailingApplicationDataLookupRaisesWithoutALogLine) {
     TestHome::write(home.root() + "/data", "x");
-    EXPECT_THROW(WinDirs::GetApplicationDataPath(), AutomationError);
+    // A private folder takes the place of one that cannot be made...
+    const std::string priv = home.tmp() + "/qzstudio-" + std::to_string(::getuid());
+    EXPECT_EQ(WinDirs::GetApplicationDataPath(), priv + "/data/Pellitron/Quorvane Studio 2004");
+    // ...and when neither can be, the error names the folder.
+    home.env.set("TMPDIR", home.root() + "/data");
+    try {
+        WinDirs::GetApplicationDataPath();
+        ADD_FAILURE() << "no error";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Description, "Path not found: " + home.appData());
+    }
     // The log went to the fallback folder; nothing was written for the lookup.
     EXPECT_TRUE(logLines().empty());
 }
@@ -54,6 +64,7 @@ TEST_F(CoreFixture, TemporaryFilesAreNewEmptyAndDistinct) {
 
 TEST_F(CoreFixture, TemporaryFileFailureIsRenumbered2011AndLoggedTwice) {
     TestHome::write(home.root() + "/data", "x");
+    home.env.set("TMPDIR", home.root() + "/data");
     try {
         WinDirs::GetTemporaryFileName("RTF");
         FAIL();

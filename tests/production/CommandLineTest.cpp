@@ -31,9 +31,11 @@ std::string quote(const std::string& s) {
     return q + "'";
 }
 
-Result qzstudio(const qz::test::TempDir& dir, const std::string& args) {
+// Runs qzstudio with the arguments (after `env`, assignments for its environment).
+Result qzstudio(const qz::test::TempDir& dir, const std::string& args, const std::string& env = {}) {
     const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string cmd = quote(QZSTUDIO) + " " + args + " >" + quote(out) + " 2>" + quote(err);
+    const std::string cmd = (env.empty() ? "" : "env " + env + " ") + quote(QZSTUDIO) + " " + args + " >" +
+                            quote(out) + " 2>" + quote(err);
     const int status = std::system(cmd.c_str());
     Result r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -271,4 +273,15 @@ TEST(CommandLine, AFullDiskNamesTheOutputAndKeepsTheEarlierDocument) {
     EXPECT_EQ(err.rfind("qzstudio: error 61: Disk full: cannot write the document \"" + out + "\" (", 0), 0u) << err;
     EXPECT_EQ(err.find("script error"), std::string::npos) << err;
     EXPECT_EQ(qz::test::readFile(dir.file("after.txt")), "earlier\n");
+}
+
+TEST(CommandLine, ProducesForAUserWithoutAUsableHome) {
+    qz::test::TempDir dir;
+    writeLongTemplate(dir, "t", 2);
+    // A home that cannot exist (below a file), as service accounts have.
+    const std::string env = "-u XDG_DATA_HOME -u XDG_STATE_HOME -u XDG_CONFIG_HOME HOME=" +
+                            quote(dir.file("t.rtf") + "/home") + " TMPDIR=" + quote(dir.path());
+    const Result r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")), env);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(qz::test::readFile(dir.file("o.rtf")).find("\\cf0 2}"), std::string::npos);
 }

@@ -1,4 +1,5 @@
 #include "platform/system/Folders.h"
+#include "platform/system/Settings.h"
 #include "platform/system/SystemError.h"
 #include "platform/system/TempFiles.h"
 #include "system/TestEnv.h"
@@ -48,6 +49,34 @@ TEST(Folders, CreateFolderTreeMakesParentsAndReportsBlockedPaths) {
     EXPECT_NE(createFolderTree(home.root() + "/file/sub"), 0);
     EXPECT_TRUE(fileExists(home.root() + "/file"));
     EXPECT_FALSE(fileExists(home.root() + "/a"));
+}
+
+TEST(Folders, AHomeThatCannotBeWrittenFallsBackToAPrivateFolder) {
+    TestHome home;
+    const std::string priv = home.tmp() + "/qzstudio-" + std::to_string(::getuid());
+    TestHome::write(home.root() + "/file", "x");
+    int error = 0;
+    EXPECT_EQ(writableFolder(home.root() + "/file/sub", "data/x", &error), priv + "/data/x");
+    EXPECT_EQ(error, ENOTDIR);
+    struct stat st;
+    ASSERT_EQ(::lstat(priv.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(writableFolder(home.root() + "/ok", "data/x"), home.root() + "/ok");
+
+    // The settings follow: a home without a usable configuration folder.
+    home.env.set("XDG_CONFIG_HOME", home.root() + "/file/config");
+    EXPECT_EQ(settingsFile(SettingsScope::User), priv + "/config/Pellitron/Quorvane Studio 2004/user.reg");
+
+    // A link planted in its place, or a folder others may write, is not taken.
+    std::filesystem::remove_all(priv);
+    ASSERT_EQ(::symlink(home.root().c_str(), priv.c_str()), 0);
+    EXPECT_EQ(fallbackUserFolder(&error), "");
+    EXPECT_EQ(error, EACCES);
+    EXPECT_EQ(writableFolder(home.root() + "/file/sub", "data/x"), "");
+    std::filesystem::remove(priv);
+    ASSERT_EQ(::mkdir(priv.c_str(), 0700), 0);
+    ::chmod(priv.c_str(), 0777);
+    EXPECT_EQ(fallbackUserFolder(), "");
 }
 
 TEST(TempFiles, NameHasThreePrefixCharactersHexAndTmpAndTheFileIsEmpty) {

@@ -82,8 +82,10 @@ TEST(Settings, ConcurrentWritersLoseNothing) {
 
 TEST(Settings, AStoreThatCannotBeWrittenGivesAnErrorAndKeepsTheFile) {
     TestHome home;
-    // The configuration folder is a file: nothing can be created below it.
+    // The configuration folder is a file: nothing can be created below it,
+    // nor in the private folder that would take its place.
     TestHome::write(home.root() + "/config", "not a folder");
+    home.env.set("TMPDIR", home.root() + "/config");
     EXPECT_NE(writeSetting(SettingsScope::User, kVendor, "A", "1"), 0);
     EXPECT_EQ(readSetting(SettingsScope::User, kVendor, "A"), std::nullopt);
     EXPECT_EQ(writeSetting(SettingsScope::User, "Software\nX]\n[Y", "A", "1"), EINVAL);

@@ -57,12 +57,17 @@ public:
         env.set("XDG_STATE_HOME", root_ + "/state");
         env.set("XDG_CONFIG_DIRS", root_ + "/etc");
         env.unset("XDG_DOCUMENTS_DIR");
+        // Temporary files and the private fallback folders land beside it.
+        std::filesystem::create_directory(tmp());
+        env.set("TMPDIR", tmp());
     }
     ~TestHome() {
         std::error_code ec;
         if (!root_.empty()) std::filesystem::remove_all(root_, ec);
+        if (!root_.empty()) std::filesystem::remove_all(tmp(), ec);
     }
     const std::string& root() const { return root_; }
+    std::string tmp() const { return root_ + ".tmp"; }
     std::string appData() const { return root_ + "/data/Pellitron/Quorvane Studio 2004"; }
 
     static void write(const std::string& path, const std::string& bytes) {

@@ -104,6 +104,39 @@ std::string libraryFolder() {
     return dir;
 }
 
+std::string fallbackUserFolder(int* error) {
+    const std::string folder = tempFolder() + "/qzstudio-" + std::to_string(::getuid());
+    int e = ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST ? 0 : errno;
+    struct stat st;
+    if (!e && ::lstat(folder.c_str(), &st) != 0) e = errno;
+    // Only a real folder of this user's that nobody else may write.
+    if (!e && (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 022) != 0)) e = EACCES;
+    if (error) *error = e;
+    return e ? std::string{} : folder;
+}
+
+namespace {
+
+int folderError(const std::string& path) {
+    int e = path.empty() ? ENOENT : createFolderTree(path);
+    if (!e && ::access(path.c_str(), W_OK) != 0) e = errno;
+    return e;
+}
+
+} // namespace
+
+bool usableFolder(const std::string& path) { return folderError(path) == 0; }
+
+std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error) {
+    const int e = folderError(preferred);
+    if (error) *error = e;
+    if (!e) return preferred;
+    std::string fallback = fallbackUserFolder();
+    if (fallback.empty()) return {};
+    fallback += "/" + std::string(subfolder);
+    return usableFolder(fallback) ? fallback : std::string{};
+}
+
 int createFolderTree(const std::string& path) {
     if (path.empty()) return ENOENT;
     std::string p = path;

@@ -32,6 +32,19 @@ std::string tempFolder();
 // running program.
 std::string libraryFolder();
 
+// A private per-user folder in the temporary folder ("<tmp>/qzstudio-<uid>",
+// mode 0700), made on first use, for what belongs under a home folder that
+// is missing or cannot be written (service accounts). "" and the errno in
+// `error` when it cannot be made, or when what is there is not a folder of
+// this user's alone (a planted link or another user's folder).
+std::string fallbackUserFolder(int* error = nullptr);
+// Whether the folder exists or can be created, and can be written.
+bool usableFolder(const std::string& path);
+// `preferred` (created when missing) when it can be written; otherwise
+// <fallbackUserFolder>/<subfolder> (created). "" when neither can be had,
+// with the errno of the preferred folder in `error`.
+std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error = nullptr);
+
 // Creates a folder and its missing parents. 0 on success (also when it
 // exists already), else the errno of the failing step.
 int createFolderTree(const std::string& path);

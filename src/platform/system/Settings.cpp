@@ -187,10 +187,15 @@ int update(SettingsScope scope, Change change) {
 } // namespace
 
 std::string settingsFile(SettingsScope scope) {
-    std::string base = scope == SettingsScope::User ? userConfigFolder() : machineConfigFolder();
-    if (base.empty()) return {};
-    return base + "/" + std::string(kProductSubfolder) +
-           (scope == SettingsScope::User ? "/user.reg" : "/machine.reg");
+    if (scope == SettingsScope::Machine)
+        return machineConfigFolder() + "/" + std::string(kProductSubfolder) + "/machine.reg";
+    // A user whose home is missing or cannot be written keeps settings in a
+    // private folder of its own.
+    const std::string base = userConfigFolder();
+    const std::string folder =
+        writableFolder(base.empty() ? base : base + "/" + std::string(kProductSubfolder),
+                       "config/" + std::string(kProductSubfolder));
+    return folder.empty() ? std::string{} : folder + "/user.reg";
 }
 
 bool settingsKeyExists(SettingsScope scope, std::string_view key) {
