@@ -54,6 +54,8 @@ struct OdbcFolder {
 struct DataSourceWindows : CoreFixture {
     FakeDesigner designer;
     std::string dir, qzcPath, odbcIni;
+    // False in a run whose ODBC configuration belongs to a test server.
+    static inline bool useOwnOdbcConfig = true;
 
     void SetUp() override {
         CoreFixture::SetUp();
@@ -66,9 +68,11 @@ struct DataSourceWindows : CoreFixture {
         // The user's ODBC configuration: a SQLite driver and no data sources.
         // The driver manager reads the variables once, so one folder serves
         // the whole run.
-        static const OdbcFolder odbc;
-        odbcIni = odbc.dir + "/odbc.ini";
-        std::filesystem::remove(odbcIni);
+        if (useOwnOdbcConfig) {
+            static const OdbcFolder odbc;
+            odbcIni = odbc.dir + "/odbc.ini";
+            std::filesystem::remove(odbcIni);
+        }
     }
     void TearDown() override {
         goDesigner = nullptr;

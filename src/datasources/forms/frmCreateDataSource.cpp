@@ -85,9 +85,13 @@ void frmCreateDataSource::cmdFinish_Click() {
         ShowErrorDialog(refusal, "");
         return;
     }
+    // Drivers name some settings differently in a data source (the PostgreSQL
+    // driver reads "Servername" and "Username", others "Server" and "UID");
+    // each reads the names it knows and passes over the others.
     std::vector<std::pair<std::string, std::string>> attributes;
     for (auto [key, box] : {std::pair{"Description", &txtDescription}, std::pair{"Database", &txtDatabase},
-                            std::pair{"Server", &txtServer}, std::pair{"Port", &txtPort}, std::pair{"UID", &txtUser}})
+                            std::pair{"Server", &txtServer}, std::pair{"Servername", &txtServer},
+                            std::pair{"Port", &txtPort}, std::pair{"UID", &txtUser}, std::pair{"Username", &txtUser}})
         if (!onlySpaces(box->Text)) attributes.emplace_back(key, std::string(trimSpaces(box->Text)));
     std::string error;
     if (!CreateOdbcDataSource(name, lstDrivers.List(lstDrivers.ListIndex), attributes, &error)) {

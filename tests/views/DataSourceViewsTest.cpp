@@ -1,0 +1,143 @@
+// The data-source windows under Qt: the tree and toolbar of the data-sources
+// window follow the form, the connection editor shows one type's frame with
+// masked passwords, and the saved-recordset editor's grid shows the preview.
+#include "core/DesignerState.h"
+#include "core/ModGlobal.h"
+#include "config/QZCFile.h"
+#include "datasources/forms/frmCommandXML.h"
+#include "datasources/forms/frmConnection.h"
+#include "datasources/forms/frmDataLink.h"
+#include "views/host/ViewRegistry.h"
+
+#include "production/TestFiles.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+using namespace qz;
+
+namespace {
+
+struct Template : DesignerState {
+    test::TempDir dir;
+    HelpCenter help;
+    bool TemplateReadOnly() const override { return false; }
+    void SetTemplateReadOnly(bool) override {}
+    std::string TemplatePath() const override { return dir.path(); }
+    void SetTemplatePath(const std::string&) override {}
+    std::string QzcFileName() const override { return "t.qzc"; }
+    void SetQzcFileName(const std::string&) override {}
+    std::string TemplateFileName() const override { return "t.rtf"; }
+    void SetTemplateFileName(const std::string&) override {}
+    std::string PreviewOutputFile() const override { return {}; }
+    void SetPreviewOutputFile(const std::string&) override {}
+    HelpCenter& GetHelpCenter() override { return help; }
+    std::string ResolveSqlParameters(const std::string& s) override { return s; }
+    Template() {
+        std::ofstream(dir.path() + "/t.qzc")
+            << "<QZC><ConnectionList><Connection ID=\"ID1\"><Name>Saved</Name><DataSource/>"
+               "<ConnectionType>8</ConnectionType><CommandList><Command ID=\"ID1\"><Name>Items</Name>"
+               "<Text>items.xml</Text></Command></CommandList></Connection></ConnectionList></QZC>";
+        std::ofstream(dir.path() + "/items.xml")
+            << "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
+               "xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' xmlns:rs='urn:schemas-microsoft-com:rowset' "
+               "xmlns:z='#RowsetSchema'><s:Schema id='RowsetSchema'><s:ElementType name='row'>"
+               "<s:AttributeType name='Item'><s:datatype dt:type='string'/></s:AttributeType>"
+               "</s:ElementType></s:Schema><rs:data><z:row Item='Pen'/><z:row Item='Ink'/></rs:data></xml>";
+        goDesigner = this;
+    }
+    ~Template() override { goDesigner = nullptr; }
+};
+
+} // namespace
+
+TEST(DataSourceViews, TheTreeAndToolbarFollowTheWindow) {
+    Template t;
+    datasources::frmDataLink form;
+    form.Initialize();
+    form.Form_Activate();
+    form.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    EXPECT_EQ(view->windowTitle(), "Quorvane Data Sources");
+    auto* tree = view->findChild<QTreeWidget*>("trvDataLink");
+    ASSERT_NE(tree, nullptr);
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    EXPECT_EQ(root->text(0), "Data Sources");
+    ASSERT_EQ(root->childCount(), 1);
+    EXPECT_EQ(root->child(0)->child(0)->text(0), "Items");
+    auto* addConnection = view->findChild<QAction*>("AddCn");
+    ASSERT_TRUE(addConnection && view->findChild<QAction*>("Properties"));
+    addConnection->trigger();
+    ASSERT_EQ(root->childCount(), 2);
+    EXPECT_EQ(root->child(1)->text(0), "DBConnection1");
+    EXPECT_EQ(tree->currentItem(), root->child(1));
+    EXPECT_TRUE(view->findChild<QAction*>("AddCmd")->isEnabled());
+    QTest::mouseClick(view->findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_FALSE(view->isVisible());
+}
+
+TEST(DataSourceViews, TheConnectionEditorShowsOneTypeAtATime) {
+    Template t;
+    datasources::frmConnection form;
+    auto cn = std::make_shared<QZCConnection>();
+    cn->Name = "Sales";
+    cn->ConnectionType = "0";
+    form.QzConnection(cn);
+    form.Initialize();
+    form.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    auto* access = view->findChild<QGroupBox*>("fraParameters0");
+    auto* server = view->findChild<QGroupBox*>("fraParameters2");
+    ASSERT_TRUE(access && server);
+    EXPECT_TRUE(access->isVisible());
+    EXPECT_FALSE(server->isVisible());
+    EXPECT_FALSE(view->findChild<QRadioButton*>("optType7")->isVisible());
+    QTest::mouseClick(view->findChild<QRadioButton*>("optType2"), Qt::LeftButton);
+    EXPECT_TRUE(server->isVisible());
+    EXPECT_FALSE(access->isVisible());
+    EXPECT_EQ(view->findChild<QLineEdit*>("txtSQLServerPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(view->findChild<QLineEdit*>("txtSQLServerUserName")->isEnabled());  // Windows security
+    QTest::mouseClick(view->findChild<QRadioButton*>("optType8"), Qt::LeftButton);
+    EXPECT_FALSE(view->findChild<QPushButton*>("cmdTestConnection")->isVisible());
+    form.Unload();
+}
+
+TEST(DataSourceViews, TheSavedRecordsetPreviewFillsTheGrid) {
+    Template t;
+    QZCFile file;
+    file.Load(t.dir.path() + "/t.qzc");
+    const auto cn = file.ConnectionList()->FindItem("ID1");
+    datasources::frmCommandXML form;
+    form.QzCommand(cn->CommandList()->FindItem("ID1"));
+    form.QzCnCommand(cn);
+    form.QzConnectionList(file.ConnectionList());
+    form.Initialize();
+    form.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    EXPECT_EQ(view->windowTitle(), "Command Properties (Saved)");
+    QTest::mouseClick(view->findChild<QPushButton*>("cmdOpen"), Qt::LeftButton);
+    auto* grid = view->findChild<QTreeWidget*>("msfgCommand");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->headerItem()->text(0), "Item");
+    ASSERT_EQ(grid->topLevelItemCount(), 2);
+    EXPECT_EQ(grid->topLevelItem(1)->text(0), "Ink");
+    form.Unload();
+}
