@@ -198,7 +198,7 @@ private:
         Next();
         std::vector<std::shared_ptr<QBForeignKey>> written;
         for (;;) {
-            Source s = ParseJoin();
+            Source s = ParseJoin(true);
             written.insert(written.end(), s.keys.begin(), s.keys.end());
             if (kind_ != kComma) break;
             Next();
@@ -221,7 +221,9 @@ private:
             }
     }
 
-    Source ParseTableReference() {
+    // listItem: the source stands by itself in the FROM list (not as a join's
+    // right operand), where a table named again is the one already selected.
+    Source ParseTableReference(bool listItem = false) {
         if (kind_ == kOpen) {
             // Each nesting level is a table joined in; deeper nesting than the
             // catalog has tables cannot be valid, and must not exhaust the stack.
@@ -237,9 +239,11 @@ private:
         std::string name;
         if (!TryDecodeName(text_, name)) Refuse(kErrInvalidTableSource);
         TableRef t = q_.GetCatalog() ? q_.GetCatalog()->FindTable(name) : nullptr;
-        // The model holds each table once: a table named twice cannot be expressed.
-        if (!t || q_.SelectedTableList().FindItem(t->name)) Refuse(kErrInvalidTableSource);
-        q_.SelectTable(t->name);
+        if (!t) Refuse(kErrInvalidTableSource);
+        // The model holds each table once: named again in the FROM list it
+        // stays selected once; joined to itself it cannot be expressed.
+        if (!q_.SelectedTableList().FindItem(t->name)) q_.SelectTable(t->name);
+        else if (!listItem) Refuse(kErrInvalidTableSource);
         Next();
         Source s;
         s.tables.push_back(t);
@@ -256,8 +260,8 @@ private:
 
     // A join tree. Its relationships come in the order the generator writes
     // them: those of the left operand, the join's own, those of the right.
-    Source ParseJoin() {
-        Source left = ParseTableReference();
+    Source ParseJoin(bool listItem = false) {
+        Source left = ParseTableReference(listItem && kind_ != kOpen);
         while (kind_ == kInner) {
             Next();
             if (kind_ != kJoin) Refuse(kErrInvalidTableSource);

@@ -190,7 +190,11 @@ TEST_F(QueryParser, SoundRefusalsAndTheParameterMarker) {
     EXPECT_EQ(Parse("SELECT Orders.OrderID FROM Orders, Customers"), "ok");
     EXPECT_EQ(q->ForeignKeyList().Count(), 0u);
     EXPECT_EQ(Parse("SELECT Orders.OrderID FROM Orders, Products"), "ok");
-    EXPECT_EQ(Parse("SELECT Orders.OrderID FROM Orders, Orders"), "4102");
+    // A table named twice in the list is selected once; joined to itself it is refused.
+    EXPECT_EQ(Parse("SELECT Orders.OrderID FROM Orders, Customers, Orders"), "ok");
+    EXPECT_EQ(q->SelectedTableList().Count(), 2u);
+    EXPECT_EQ(Parse("SELECT Orders.OrderID FROM Orders INNER JOIN Orders ON Orders.OrderID = Orders.OrderID"),
+              "4102");
     EXPECT_EQ(Parse(head + "INNER JOIN Orders ON Customers.CustomerID = Orders.CustomerID AND "
                            "Customers.CustomerID = Orders.CustomerID"),
               "4102");
