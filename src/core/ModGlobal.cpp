@@ -1,5 +1,6 @@
 #include "core/ModGlobal.h"
 
+#include "core/InstalledLocales.h"
 #include "core/ModErrors.h"
 #include "core/WinDirs.h"
 #include "platform/system/Folders.h"
@@ -75,8 +76,9 @@ void Main() {
     // on creating objects.
     if (tApp) return;
     try {
-        // The locale table of the thread starts unloaded: it is per thread
-        // and filled on first use.
+        // The locale table of the thread starts unloaded (also when the
+        // thread starts again after a shutdown): it is filled on first use.
+        UnLoadInstalledLocale();
         SetApplicationObject(std::make_shared<QZApplication>());
     } catch (...) {
         HandleError("ModGlobal", "Main", kErrLog | kErrRaise);

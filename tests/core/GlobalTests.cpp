@@ -1,4 +1,5 @@
 #include "core/CoreFixture.h"
+#include "core/InstalledLocales.h"
 #include "core/ModGlobal.h"
 #include "core/forms/frmErrors.h"
 #include "platform/system/Folders.h"
@@ -29,6 +30,16 @@ TEST_F(CoreFixture, MainCreatesTheThreadsApplicationObjectOnce) {
     ASSERT_TRUE(other);
     EXPECT_NE(other, app);
     EXPECT_EQ(otherDesigner, nullptr);
+}
+
+TEST_F(CoreFixture, StartingAgainAfterAShutdownUnloadsTheLocaleTable) {
+    Main();
+    LoadInstalledLocale();
+    ASSERT_TRUE(InstalledLocaleLoaded());
+    { TerminationCleanup last; }  // the thread's state is shut down
+    Main();
+    EXPECT_FALSE(InstalledLocaleLoaded());
+    EXPECT_FALSE(InstalledLocales().empty());  // built again on first use
 }
 
 TEST_F(CoreFixture, AFailingStartUpIsLoggedAtEachLevelAndRaised) {
