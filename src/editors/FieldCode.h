@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,10 @@ bool LabelKeyAllowed(std::int32_t keyAscii) noexcept;
 // A label is valid when it is not blank and holds no apostrophe and no
 // double quote.
 bool ValidLabel(const std::string& label) noexcept;
+
+// A code box's text with every line break as CR LF: CR LF pairs, lone CRs
+// and lone LFs alike (a box shows each of them as a line break).
+std::string CrLfLineBreaks(std::string_view text);
 
 // An expression's line breaks: each CR LF must follow an underscore (spaces
 // between them allowed), the script language's continuation mark; a code

@@ -72,7 +72,7 @@ TEST_F(ExpressionEditor, LineBreaksMustBeContinuedAndRefusalsKeepTheDialogOpen) 
     EXPECT_EQ(CheckForValidCRLF("   \r\nb"), -1);
     EXPECT_EQ(CheckForValidCRLF("a _\r\n\r\nb"), -1);
     Open("");
-    Code("a\r\nb");
+    Code("a\nb");  // as a window's code box breaks lines
     f.cmdOk_Click();
     ASSERT_EQ(host.errorTexts.size(), 1u);
     EXPECT_EQ(host.errorTexts[0], "Invalid carriage return linefeed.");
@@ -93,6 +93,9 @@ TEST_F(ExpressionEditor, LineBreaksMustBeContinuedAndRefusalsKeepTheDialogOpen) 
     f.txtLabel.SelLength = 0;
     f.SetFocusTo(f.txtValue);
     EXPECT_EQ(f.txtLabel.Text, " Expression ");
+    Code(" a _\nb ");
+    f.cmdOk_Click();
+    EXPECT_EQ(f.QzExpCode, "a _\r\nb");
 }
 
 TEST_F(ExpressionEditor, LinkPictureAppendsTheCallAndSwitchesToRtf) {

@@ -101,6 +101,10 @@ TEST_F(StatementEditor, LabelKeysLineBreaksAndTab) {
     f.txtValue_CaretMoved();
     EXPECT_EQ(f.StatusBar1.Panel(2).Text, "Line 2");
     EXPECT_EQ(f.StatusBar1.Panel(3).Text, "Col 4");
+    // A window's code box breaks lines with LF alone: handed back as CR LF.
+    Type(f.txtValue, "x\ny\rz");
+    f.cmdOk_Click();
+    EXPECT_EQ(f.QzStmntCode, "x\r\ny\r\nz");
 }
 
 TEST_F(StatementEditor, DataTreeWritesAtTheCaretAndIntoTheConditionSkeleton) {

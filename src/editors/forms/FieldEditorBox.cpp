@@ -13,9 +13,9 @@ namespace qz::editors {
 
 void AddFieldStatusPanels(ui::StatusBar& bar) {
     bar.Panels.clear();
-    bar.AddPanel("type").Width = 1500;
-    bar.AddPanel("line").Width = 1200;
-    bar.AddPanel("col").Width = 1200;
+    bar.AddPanel("type");
+    bar.AddPanel("line");
+    bar.AddPanel("col");
 }
 
 void ShowCaretStatus(ui::StatusBar& bar, const ui::TextBox& code) {

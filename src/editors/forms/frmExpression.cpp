@@ -246,11 +246,12 @@ void frmExpression::cmdOk_Click() {
             SetFocusTo(txtLabel);
             RaiseError(4006);
         }
-        if (onlySpaces(txtValue.Text)) {
+        const std::string code = CrLfLineBreaks(txtValue.Text);
+        if (onlySpaces(code)) {
             SetFocusTo(txtValue);
             RaiseError(4009);
         }
-        if (CheckForValidCRLF(txtValue.Text) == -1) {
+        if (CheckForValidCRLF(code) == -1) {
             SetFocusTo(txtValue);
             RaiseError(4029);
         }
@@ -259,7 +260,7 @@ void frmExpression::cmdOk_Click() {
         if (cboLocale.ListIndex == -1) cboLocale.Select(0);
         QzExpLabel = txtLabel.Text;
         QzExpFormat = std::move(format);
-        QzExpCode = std::string(trimSpaces(txtValue.Text));
+        QzExpCode = std::string(trimSpaces(code));
         QzExpLocale = std::to_string(cboLocale.ItemData(cboLocale.ListIndex));
         UpdateField = true;
         Hide();

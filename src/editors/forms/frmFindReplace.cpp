@@ -147,7 +147,6 @@ void frmFindReplace::SetupInit(bool replaceMode, ui::TextBox* target, ui::Form* 
     Height = IsWindowsXP() ? 2350 : 2270;
     if (owner) CenterFormOnForm(*this, *owner);
     ApplyScope();
-    cboSearch_Change();
 }
 
 void frmFindReplace::ApplyScope() {

@@ -162,7 +162,7 @@ void frmStatement::cmdOk_Click() {
             RaiseError(4010);
         }
         QzStmntLabel = txtLabel.Text;
-        QzStmntCode = txtValue.Text;
+        QzStmntCode = CrLfLineBreaks(txtValue.Text);
         UpdateField = true;
         Hide();
     } catch (...) {
