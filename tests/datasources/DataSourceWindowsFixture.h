@@ -39,7 +39,8 @@ struct FakeDesigner : DesignerState {
 struct OdbcFolder {
     std::string dir;
     OdbcFolder() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "qz-odbc-XXXXXX").string();
+        // Not below the temporary folder of a test's private home, which goes with the test.
+        std::string tmpl = "/tmp/qz-odbc-XXXXXX";
         dir = ::mkdtemp(tmpl.data()) ? tmpl : std::string("/tmp");
         TestHome::write(dir + "/odbcinst.ini", "[SQLite3]\nDriver=libsqlite3odbc.so\n");
         ::setenv("ODBCSYSINI", dir.c_str(), 1);
