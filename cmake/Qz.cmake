@@ -33,7 +33,8 @@ endfunction()
 # labels, so that `ctest -L script` runs one group.
 function(qz_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  # Every test binary runs with private home and temporary folders.
+  add_executable(${name} ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/tests/common/TestEnvironment.cpp)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
