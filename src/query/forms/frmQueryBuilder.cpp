@@ -1,0 +1,1119 @@
+#include "query/forms/frmQueryBuilder.h"
+
+#include "core/DesignerState.h"
+#include "core/ModDesigner.h"
+#include "core/ModErrors.h"
+#include "core/ModGlobal.h"
+#include "core/RecordsetGrid.h"
+#include "platform/automation/Text.h"
+#include "platform/ui/UiHost.h"
+#include "query/ModQBUtilities.h"
+#include "query/QBSelectQueryParser.h"
+#include "query/forms/frmAddForeignKey.h"
+
+#include <algorithm>
+
+namespace qz::query {
+
+namespace {
+
+constexpr std::string_view kForm = "frmQueryBuilder";
+constexpr std::int32_t kHelpContext = 1031;
+constexpr const char* kNone = "none";
+constexpr const char* kUserDefined = "User Defined Relation ";
+constexpr int kSortTypeColumn = 3, kSortPriorityColumn = 4;
+
+// Object types of the four display boxes: catalog type and the label shown.
+constexpr const char* kTypes[] = {"TABLE", "VIEW", "SYSTEM TABLE", "SYSTEM VIEW"};
+constexpr const char* kTypeLabels[] = {"Table", "View", "System Table", "System View"};
+
+constexpr const char* kOperators[] = {"equal", "greater", "less", "greater or equal", "less or equal",
+                                      "not equal", "is empty", "is not empty", "contains", "starts with"};
+
+// The label of an ADO data type in the fields list; "" for an unknown type.
+const char* TypeLabel(std::int32_t type) {
+    switch (type) {
+    case 0: return "Empty"; case 2: return "Small Integer"; case 3: return "Integer";
+    case 4: return "Single"; case 5: return "Double"; case 6: return "Currency"; case 7: return "Date";
+    case 8: return "BSTR"; case 9: return "IDispatch"; case 10: return "Error"; case 11: return "Boolean";
+    case 12: return "Variant"; case 13: return "IUnknown"; case 14: return "Decimal";
+    case 16: return "Tiny Integer"; case 17: return "Unsigned Tiny Integer";
+    case 18: return "Unsigned Small Integer"; case 19: return "Unsigned Integer"; case 20: return "Big Integer";
+    case 21: return "Unsigned Big Integer"; case 64: return "File Time"; case 72: return "GUID";
+    case 128: return "Binary"; case 129: return "Char"; case 130: return "Wide Char"; case 131: return "Numeric";
+    case 132: return "User Defined"; case 133: return "DB Date"; case 134: return "DB Time";
+    case 135: return "DB Time Stamp"; case 136: return "Chapter"; case 138: return "Property Variant";
+    case 139: return "Varying Numeric"; case 200: return "Varying Char"; case 201: return "Long Varying Char";
+    case 202: return "Varying Wide Char"; case 203: return "Long Varying Wide Char";
+    case 204: return "Varying Binary"; case 205: return "Long Varying Binary";
+    default: return "";
+    }
+}
+
+bool TemplateReadOnly() { return goDesigner && goDesigner->TemplateReadOnly(); }
+std::string TemplateFolder() { return goDesigner ? goDesigner->TemplatePath() : std::string(); }
+bool IsOwn(const AutomationError& e, std::int32_t id) { return e.Number == OwnErrorNumber(id); }
+
+// Every line break as CR LF.
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+std::string Trimmed(const std::string& s) {
+    const auto a = s.find_first_not_of(" \t\r\n");
+    if (a == std::string::npos) return {};
+    return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
+}
+
+// A statement the preview may run: one SELECT, nothing after it. The preview
+// shows data; it never changes any.
+bool IsSingleSelect(const std::string& sql) {
+    const std::string t = Trimmed(sql);
+    if (t.size() < 6 || !equalsNoCaseAscii(t.substr(0, 6), "SELECT") ||
+        (t.size() > 6 && std::string_view(" \t\r\n(").find(t[6]) == std::string_view::npos))
+        return false;
+    char quote = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        const char c = t[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"' || c == '`') {
+            quote = c;
+        } else if (c == '[') {
+            quote = ']';
+        } else if (c == ';' && !Trimmed(t.substr(i + 1)).empty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+frmQueryBuilder::frmQueryBuilder() : ui::Form("frmQueryBuilder", "Command Properties") {
+    Width = 8370;
+    Height = 6090;
+    auto name = [](ui::Control& c, std::string n) { c.Name = std::move(n); };
+    name(lblCommandName, "lblCommandName");
+    lblCommandName.Caption = "&Command Name:";
+    name(txtCommandName, "txtCommandName");
+    txtCommandName.GotFocus = [this] {
+        txtCommandName.SelStart = 0;
+        txtCommandName.SelLength = static_cast<int>(fromUtf8(txtCommandName.Text).size());
+    };
+    // The editing keys (copy, backspace, paste, cut) and the characters of
+    // names; "-", "." and "/" get through and are refused by OK.
+    txtCommandName.KeyPress = [](int& key) {
+        const bool ok = key == 3 || key == 8 || key == 22 || key == 24 || (key >= 45 && key <= 57) ||
+                        (key >= 65 && key <= 90) || key == 95 || (key >= 97 && key <= 122);
+        if (!ok) key = 0;
+    };
+    name(lblRowsToSelect, "lblRowsToSelect");
+    lblRowsToSelect.Caption = "Rows to select:";
+    name(cboRowsToSelect, "cboRowsToSelect");
+    name(tabQueryBuilder, "tabQueryBuilder");
+    tabQueryBuilder.TabCaptions = {"Selected Tables", "&Table Relationships", "Selected Fields",
+                                   "Search Conditions", "SQL && Data"};
+
+    name(fraSelectedTable, "fraSelectedTable");
+    name(lsvTables, "lsvTables");
+    lsvTables.CheckBoxes = true;
+    lsvTables.AddColumn("Name", 200);
+    lsvTables.AddColumn("Type", 100);
+    name(fraDisplay, "fraDisplay");
+    fraDisplay.Caption = "Display";
+    const char* boxes[] = {"&Tables", "&Views", "System T&ables", "System V&iews"};
+    for (int i = 0; i < 4; ++i) {
+        name(chkTablesToDisplay[i], "chkTablesToDisplay(" + std::to_string(i) + ")");
+        chkTablesToDisplay[i].Caption = boxes[i];
+        chkTablesToDisplay[i].GotFocus = [this] { SelectTab(kTabTables); };
+    }
+
+    name(fraRelationShips, "fraRelationShips");
+    name(lsvForeignKeys, "lsvForeignKeys");
+    for (const char* h : {"Name", "Table", "Columns", "Related Table", "Columns"}) lsvForeignKeys.AddColumn(h, 110);
+    lsvForeignKeys.GotFocus = [this] { SelectTab(kTabRelationships); };
+    name(cmdAddForeignKey, "cmdAddForeignKey");
+    cmdAddForeignKey.Caption = "&Add";
+    name(cmdEditForeignKey, "cmdEditForeignKey");
+    cmdEditForeignKey.Caption = "&Edit";
+    name(cmdRemoveForeignKey, "cmdRemoveForeignKey");
+    cmdRemoveForeignKey.Caption = "&Remove";
+    cmdEditForeignKey.Enabled = cmdRemoveForeignKey.Enabled = false;
+
+    name(fraSelectedFields, "fraSelectedFields");
+    name(lsvColumns, "lsvColumns");
+    lsvColumns.CheckBoxes = true;
+    for (const char* h : {"Name", "Type", "Size", "Sort Type", "Sort Priority"}) lsvColumns.AddColumn(h, 90);
+    lsvColumns.GotFocus = [this] { SelectTab(kTabFields); };
+    name(fraSort, "fraSort");
+    fraSort.Caption = "Sort";
+    name(lblSortColumnName, "lblSortColumnName");
+    lblSortColumnName.Caption = "Column";
+    name(txtSortColumnName, "txtSortColumnName");
+    txtSortColumnName.Locked = true;
+    name(lblSortType, "lblSortType");
+    lblSortType.Caption = "Type";
+    name(cboSortType, "cboSortType");
+    name(lblSortPriority, "lblSortPriority");
+    lblSortPriority.Caption = "Priority";
+    name(cboSortPriority, "cboSortPriority");
+
+    name(lblMatch, "lblMatch");
+    lblMatch.Caption = "Match";
+    name(cboSearchType, "cboSearchType");
+    cboSearchType.GotFocus = [this] { SelectTab(kTabConditions); };
+    name(lblMatchEnd, "lblMatchEnd");
+    lblMatchEnd.Caption = "of the following conditions:";
+    name(lblConditionField, "lblConditionField");
+    lblConditionField.Caption = "Field";
+    name(lblConditionOperator, "lblConditionOperator");
+    lblConditionOperator.Caption = "Operator";
+    name(lblConditionParameter, "lblConditionParameter");
+    lblConditionParameter.Caption = "Parameter";
+    for (int i = 0; i < 6; ++i) {
+        const std::string n = "(" + std::to_string(i) + ")";
+        name(cboConditionField[i], "cboConditionField" + n);
+        name(cboConditionOperator[i], "cboConditionOperator" + n);
+        name(txtConditionParameter[i], "txtConditionParameter" + n);
+        name(cboConditionBooleanParameter[i], "cboConditionBooleanParameter" + n);
+    }
+
+    name(lblQuery, "lblQuery");
+    lblQuery.Caption = "SQL:";
+    name(txtQuery, "txtQuery");
+    txtQuery.MultiLine = true;
+    txtQuery.GotFocus = [this] { SelectTab(kTabSql); };
+    txtQuery.KeyDown = [this](int& key, int shift) {
+        if (key == 65 && shift == 2) {
+            txtQuery.SelStart = 0;
+            txtQuery.SelLength = static_cast<int>(fromUtf8(txtQuery.Text).size());
+            key = 0;
+        }
+    };
+    // Tab indents by three spaces instead of leaving the box.
+    txtQuery.Validate = [this](bool& cancel) {
+        if (!TabKeyDown()) return;
+        txtQuery.SelLength = 0;
+        txtQuery.SetSelText("   ");
+        txtQuery.DataChanged = true;
+        txtQuery_Change();
+        cancel = true;
+    };
+    name(msfgrdCommand, "msfgrdCommand");
+    msfgrdCommand.GotFocus = [this] { SelectTab(kTabSql); };
+    name(cmdExecute, "cmdExecute");
+    cmdExecute.Caption = "&Execute";
+    name(lblNumberOfRows, "lblNumberOfRows");
+    lblNumberOfRows.Caption = "0 row(s)";
+
+    name(cmdOk, "cmdOk");
+    cmdOk.Caption = "Ok";
+    name(cmdCancel, "cmdCancel");
+    cmdCancel.Caption = "&Cancel";
+    cmdCancel.Cancel = true;
+    name(cmdHelp, "cmdHelp");
+    cmdHelp.Caption = "&Help";
+    for (ui::ComboBox* c : {&cboRowsToSelect, &cboSortType, &cboSortPriority, &cboSearchType}) c->Style = 2;
+    for (int i = 0; i < 6; ++i)
+        cboConditionField[i].Style = cboConditionOperator[i].Style = cboConditionBooleanParameter[i].Style = 2;
+    int tab = 0;
+    for (ui::Control* c : Controls()) c->TabIndex = tab++;
+    InitializeControls();
+}
+
+frmQueryBuilder::~frmQueryBuilder() = default;
+
+std::vector<ui::Control*> frmQueryBuilder::Controls() {
+    std::vector<ui::Control*> all{&lblCommandName, &txtCommandName, &lblRowsToSelect, &cboRowsToSelect,
+                                  &tabQueryBuilder};
+    for (int t = 0; t < 5; ++t)
+        for (ui::Control* c : TabControls(t)) all.push_back(c);
+    all.insert(all.end(), {&cmdOk, &cmdCancel, &cmdHelp});
+    return all;
+}
+
+std::vector<ui::Control*> frmQueryBuilder::TabControls(int tab) {
+    switch (tab) {
+    case kTabTables:
+        return {&fraSelectedTable, &lsvTables, &fraDisplay, &chkTablesToDisplay[0], &chkTablesToDisplay[1],
+                &chkTablesToDisplay[2], &chkTablesToDisplay[3]};
+    case kTabRelationships:
+        return {&fraRelationShips, &lsvForeignKeys, &cmdAddForeignKey, &cmdEditForeignKey, &cmdRemoveForeignKey};
+    case kTabFields:
+        return {&fraSelectedFields, &lsvColumns, &fraSort, &lblSortColumnName, &txtSortColumnName, &lblSortType,
+                &cboSortType, &lblSortPriority, &cboSortPriority};
+    case kTabConditions: {
+        std::vector<ui::Control*> c{&lblMatch, &cboSearchType, &lblMatchEnd, &lblConditionField,
+                                    &lblConditionOperator, &lblConditionParameter};
+        for (int i = 0; i < 6; ++i)
+            c.insert(c.end(), {&cboConditionField[i], &cboConditionOperator[i], &txtConditionParameter[i],
+                               &cboConditionBooleanParameter[i]});
+        return c;
+    }
+    case kTabSql: return {&lblQuery, &txtQuery, &msfgrdCommand, &cmdExecute, &lblNumberOfRows};
+    default: return {};
+    }
+}
+
+// ---- Loading ----------------------------------------------------------------
+
+void frmQueryBuilder::OnLoad() {
+    cmdOk.Enabled = !TemplateReadOnly() && cmdOk.Enabled;
+    helpUsed_ = false;
+}
+
+void frmQueryBuilder::InitializeControls() {
+    initializing_ = true;
+    tabQueryBuilder.SelectedTab = currentTab_ = kTabTables;
+    cboRowsToSelect.Clear();
+    cboRowsToSelect.AddItem("all", kRowsAll);
+    cboRowsToSelect.AddItem("distinct", kRowsDistinct);
+    QBSetCurSel(cboRowsToSelect, 0);
+    // "none" is the negation of "any" and "not all" that of "all".
+    cboSearchType.Clear();
+    cboSearchType.AddItem("all", kMatchAll);
+    cboSearchType.AddItem("any", kMatchAny);
+    cboSearchType.AddItem("none", kMatchNotAny);
+    cboSearchType.AddItem("not all", kMatchNotAll);
+    QBSetCurSel(cboSearchType, 0);
+    for (int i = 0; i < 6; ++i) {
+        auto& b = cboConditionBooleanParameter[i];
+        b.Clear();
+        b.AddItem("TRUE");
+        b.AddItem("FALSE");
+        QBSetCurSel(b, 0);
+        cboConditionField[i].Clear();
+        cboConditionField[i].AddItem(kNone);
+        QBSetCurSel(cboConditionField[i], 0);
+        auto& op = cboConditionOperator[i];
+        op.Clear();
+        for (int k = 0; k < 10; ++k) op.AddItem(kOperators[k], kOpEqual + k);
+        QBSetCurSel(op, -1);
+        ShowParameterControl(i, false);
+    }
+    cboSortType.Clear();
+    for (const char* t : {"None", "Ascending", "Descending"}) cboSortType.AddItem(t);
+    QBSetCurSel(cboSortType, 0);
+    cboSortType.Enabled = cboSortPriority.Enabled = false;
+    initializing_ = false;
+}
+
+void frmQueryBuilder::Initialize() {
+    try {
+        if (!command_ || !connection_) RaiseError(4032);
+        txtCommandName.Text = command_->Name;
+        text_ = command_->Text;
+        saved_ = false;
+        Load(text_);
+    } catch (...) {
+        HandleError(kForm, "Initialize", kErrLog | kErrRaise);
+    }
+}
+
+void frmQueryBuilder::Load(const std::string& sql) {
+    initializing_ = true;
+    for (auto& box : chkTablesToDisplay) box.Value = 0;
+    lsvTables.Clear();
+    lsvForeignKeys.Clear();
+    lsvColumns.Clear();
+    rowFields_.clear();
+    conditionFields_.clear();
+    for (int i = 0; i < 6; ++i) {
+        cboConditionField[i].Clear();
+        cboConditionField[i].AddItem(kNone);
+        QBSetCurSel(cboConditionField[i], 0);
+        QBSetCurSel(cboConditionOperator[i], -1);
+        cboConditionOperator[i].Enabled = false;
+        txtConditionParameter[i].Text.clear();
+        txtConditionParameter[i].Enabled = false;
+        ShowParameterControl(i, false);
+    }
+    QBSetCurSel(cboSearchType, 0);
+    SetQueryText("");
+    cboSortPriority.Clear();
+    txtSortColumnName.Text.clear();
+    QBSetCurSel(cboSortType, 0);
+    cboSortType.Enabled = cboSortPriority.Enabled = false;
+    cmdEditForeignKey.Enabled = cmdRemoveForeignKey.Enabled = false;
+    saved_ = false;
+    ClearPreview();
+
+    query_ = std::make_unique<QBSelectQuery>();
+    query_->SetRowsToSelect(kRowsAll);
+    QBSetCurSel(cboRowsToSelect, 0);
+    try {
+        query_->SetConnectionString(AdjustConnectionString(connection_->DataSource, false, TemplateFolder()));
+    } catch (...) {
+        HandleError(kForm, "Initialize", kErrLog);
+        ui::currentHost().msgBox("Cannot connect to the datasource.", ui::vbOKOnly | ui::vbExclamation, Caption);
+        ShowSqlOnly(sql, false);
+        cboRowsToSelect.Enabled = false;
+        initializing_ = false;
+        return;
+    }
+    cmdExecute.Enabled = cboRowsToSelect.Enabled = true;
+    for (int t = 0; t < 4; ++t) tabQueryBuilder.SetTabEnabled(t, true);
+
+    if (sql.empty()) {
+        // The first kind of object that the catalog has is listed.
+        for (int i = 0; i < 4 && lsvTables.Count() == 0; ++i) {
+            chkTablesToDisplay[i].Value = 1;
+            chkTablesToDisplay_Click(i);
+        }
+        EnableOkAndExecute();
+        cmdExecute.Enabled = true;
+        initializing_ = false;
+        return;
+    }
+    bool parsed = false;
+    try {
+        QBSelectQueryParser parser;
+        parser.SetQBSelectQuery(query_.get());
+        parser.SetSQL(sql);
+        parsed = parser.ParseSelectQuery();
+        if (!parsed) {
+            AutomationError refusal = QBParseError(parser.LastResult());
+            HandleError(refusal, kForm, "Initialize", kErrLog);
+        }
+        if (parsed) PopulateFormWithQueryData();
+    } catch (...) {
+        // Whatever the panels cannot show is edited as text.
+        HandleError(kForm, "Initialize", kErrLog);
+        parsed = false;
+    }
+    if (!parsed) {
+        ui::currentHost().msgBox("The command is either invalid or too complex to be modified with the query builder.",
+                                 ui::vbOKOnly | ui::vbExclamation, Caption);
+        ShowSqlOnly(sql, true);
+    }
+    initializing_ = false;
+}
+
+void frmQueryBuilder::ShowSqlOnly(const std::string& sql, bool canExecute) {
+    SetQueryText(WithCrLf(sql));
+    tabQueryBuilder.SelectedTab = currentTab_ = kTabSql;
+    for (int t = 0; t < 4; ++t) tabQueryBuilder.SetTabEnabled(t, false);
+    cmdOk.Enabled = !TemplateReadOnly();
+    cmdExecute.Enabled = canExecute;
+}
+
+void frmQueryBuilder::PopulateFormWithQueryData() {
+    QBSelectQuery& q = *query_;
+    if (q.GetRowsToSelect() == kRowsAll) QBSetCurSel(cboRowsToSelect, 0);
+    else if (q.GetRowsToSelect() == kRowsDistinct) QBSetCurSel(cboRowsToSelect, 1);
+    for (const auto& t : q.SelectedTableList()) {
+        for (int i = 0; i < 4; ++i)
+            if (t->Table->type == kTypes[i] && chkTablesToDisplay[i].Value != 1) {
+                chkTablesToDisplay[i].Value = 1;
+                chkTablesToDisplay_Click(i);
+            }
+        if (ui::ListItem* row = lsvTables.Find(t->FQName())) row->Checked = true;
+        AddTableFieldsToFieldsListview(t->FQName());
+    }
+    for (const auto& c : q.SelectedColumnList())
+        if (ui::ListItem* row = lsvColumns.Find(c->FQName())) row->Checked = true;
+    cboSortPriority.Clear();
+    for (const auto& o : q.OrderExpressionList()) {
+        ui::ListItem* row = lsvColumns.Find(o->FQName());
+        if (!row) continue;
+        row->SetSubItem(kSortTypeColumn, o->OrderType == 3 ? "Descending" : "Ascending");
+        row->SetSubItem(kSortPriorityColumn, std::to_string(o->OrderPriority));
+        cboSortPriority.AddItem(std::to_string(o->OrderPriority));
+    }
+    // The entries stand in priority order, entry k - 1 for priority k.
+    std::stable_sort(cboSortPriority.Items.begin(), cboSortPriority.Items.end(),
+                     [](const auto& a, const auto& b) { return std::stoi(a.text) < std::stoi(b.text); });
+    const int type = q.SearchConditionList().SearchType();
+    for (int k = 0; k < cboSearchType.ListCount(); ++k)
+        if (cboSearchType.ItemData(k) == type) QBSetCurSel(cboSearchType, k);
+    for (int i = 0; i < 6; ++i) {
+        const auto& slot = q.SearchConditionList().Item(static_cast<size_t>(i) + 1);
+        if (slot->Operator == kOpNone || !slot->Table || !slot->Column) continue;
+        for (size_t k = 0; k < conditionFields_.size(); ++k)
+            if (conditionFields_[k].table == slot->Table->name && conditionFields_[k].column == slot->Column->name)
+                QBSetCurSel(cboConditionField[i], static_cast<int>(k) + 1);
+        if (slot->Operator >= kOpEqual && slot->Operator <= kOpStartsWith) {
+            QBSetCurSel(cboConditionOperator[i], slot->Operator - kOpEqual);
+        }
+        cboConditionOperator[i].Enabled = true;
+        const int kind = ColumnKindOfAdoType(slot->Column->type);
+        if (kind == kKindBoolean) {
+            ShowParameterControl(i, true);
+            const bool isTrue = equalsNoCaseAscii(slot->Parameter, "TRUE") ||
+                                (QBSelectQuery::IsNumericLiteral(slot->Parameter) && std::stod(slot->Parameter) != 0);
+            QBSetCurSel(cboConditionBooleanParameter[i], isTrue ? 0 : 1);
+        } else if (kind != kKindNotSearchable) {
+            ShowParameterControl(i, false);
+            // A quoted "?" is shown in its quotes, to tell it from the parameter marker.
+            txtConditionParameter[i].Text = slot->Literal && slot->Parameter == "?" ? "'?'" : slot->Parameter;
+            txtConditionParameter[i].Enabled = slot->Operator != kOpIsNull && slot->Operator != kOpIsNotNull;
+        }
+    }
+    RefreshForeignKeys();
+    RefreshSQL();
+}
+
+// ---- The SQL tab and the dialog -------------------------------------------
+
+void frmQueryBuilder::SetQueryText(const std::string& text) {
+    if (txtQuery.Text != text) {
+        txtQuery.Text = text;
+        txtQuery_Change();
+    }
+    txtQuery.DataChanged = false;
+}
+
+void frmQueryBuilder::ClearPreview() {
+    msfgrdCommand.Clear();
+    lblNumberOfRows.Caption = "0 row(s)";
+}
+
+void frmQueryBuilder::EnableOkAndExecute() {
+    const bool any = !txtQuery.Text.empty();
+    cmdOk.Enabled = any && !TemplateReadOnly();
+    cmdExecute.Enabled = any;
+}
+
+void frmQueryBuilder::RefreshSQL() {
+    try {
+        SetQueryText(query_ ? query_->GetSQL() : std::string());
+        EnableOkAndExecute();
+    } catch (...) {
+        HandleError(kForm, "RefreshSQL", kErrLog | kErrRaise);
+    }
+}
+
+void frmQueryBuilder::txtQuery_Change() {
+    ClearPreview();
+    EnableOkAndExecute();
+}
+
+void frmQueryBuilder::SelectTab(int tab) {
+    if (tab == tabQueryBuilder.SelectedTab || !tabQueryBuilder.TabIsEnabled(tab)) return;
+    tabQueryBuilder.SelectedTab = tab;
+    tabQueryBuilder_Click();
+}
+
+void frmQueryBuilder::tabQueryBuilder_Click() {
+    try {
+        const int previous = currentTab_;
+        currentTab_ = tabQueryBuilder.SelectedTab;
+        if (previous != kTabSql || currentTab_ == kTabSql || !QBTextBoxChanged(txtQuery)) return;
+        // The typed text is read into the panels; the command itself changes
+        // only when OK saves it, and the name typed so far stays.
+        text_ = txtQuery.Text;
+        const std::string typedName = txtCommandName.Text;
+        const int wanted = currentTab_;
+        Load(text_);
+        txtCommandName.Text = typedName;
+        if (tabQueryBuilder.TabIsEnabled(wanted)) tabQueryBuilder.SelectedTab = currentTab_ = wanted;
+    } catch (...) {
+        HandleError(kForm, "tabQueryBuilder_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::cmdExecute_Click() {
+    ui::currentHost().setBusyCursor(true);
+    try {
+        std::string sql = txtQuery.SelLength > 0 ? txtQuery.SelText() : txtQuery.Text;
+        if (Trimmed(sql).empty()) RaiseError(4015);
+        if (goDesigner) sql = goDesigner->ResolveSqlParameters(sql);
+        if (!IsSingleSelect(sql))
+            throw AutomationError(OwnErrorNumber(4015), std::string(kForm),
+                                  "Only a single SELECT statement can be previewed.");
+        if (!preview_) preview_ = makeRef<ado::Connection>();
+        if (!preview_->isOpen())
+            preview_->open(AdjustConnectionString(connection_ ? connection_->DataSource : "", false, TemplateFolder()));
+        Ref<ado::Recordset> rs = preview_->execute(sql);
+        FillGridFromRecordset(msfgrdCommand, *rs);
+        lblNumberOfRows.Caption = std::to_string(rs->recordCount()) + " row(s)";
+        ui::currentHost().setBusyCursor(false);
+    } catch (...) {
+        ui::currentHost().setBusyCursor(false);
+        AutomationError e = HandleError(kForm, "cmdExecute_Click", kErrLog);
+        std::string lines;
+        if (preview_)
+            for (const ado::ProviderError& p : preview_->errors())
+                lines += std::to_string(p.number) + "  " + p.description + "\r\n";
+        if (!lines.empty()) ShowErrorDialog(lines, "");
+        else HandleError(e, kForm, "cmdExecute_Click", kErrShow);
+    }
+}
+
+bool frmQueryBuilder::QzCommandNameAlreadyExist() const {
+    // Command names become the names of the script's objects, in which letter
+    // case does not count.
+    if (!list_) return false;
+    for (const auto& cn : list_->List()) {
+        if (!cn->CommandList()) continue;
+        for (const auto& cmd : cn->CommandList()->List())
+            if (cmd != command_ && equalsNoCaseAscii(cmd->Name, txtCommandName.Text)) return true;
+    }
+    return false;
+}
+
+void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) {
+    auto readOnly = [] {
+        if (goDesigner) goDesigner->SetTemplateReadOnly(true);
+        const std::string qzc =
+            goDesigner ? AddBackSlashInPath(goDesigner->TemplatePath()) + goDesigner->QzcFileName() : std::string();
+        return OwnError(4008, GetResourceString(4008) + "\r\n" + GetResourceString(4041) + qzc + GetResourceString(4042));
+    };
+    try {
+        if (!command_) RaiseError(4032);
+        if (TemplateReadOnly()) throw readOnly();
+        const std::string oldName = command_->Name, oldText = command_->Text;
+        command_->Name = name;
+        command_->Text = sql;
+        try {
+            command_->Save();
+        } catch (...) {
+            AutomationError e = CurrentError();
+            // The document in memory keeps what the file holds.
+            command_->Name = oldName;
+            command_->Text = oldText;
+            try {
+                command_->Save();
+            } catch (...) {
+            }
+            if (e.Number == kErrorFail) throw readOnly();
+            throw e;
+        }
+    } catch (...) {
+        AutomationError e = CurrentError();
+        if (IsOwn(e, 4008)) HandleError(e, kForm, "SaveData", kErrLog | kErrShow | kErrRaise);
+        HandleError(e, kForm, "SaveData", kErrLog | kErrRaise);
+    }
+}
+
+void frmQueryBuilder::cmdOk_Click() {
+    try {
+        const std::string name = txtCommandName.Text;
+        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(4027);
+        if (Trimmed(txtQuery.Text).empty()) RaiseError(4002);
+        if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(4025);
+        SaveData(name, txtQuery.Text);
+        saved_ = true;
+        Hide();
+    } catch (...) {
+        AutomationError e = HandleError(kForm, "cmdOk_Click", kErrLog);
+        saved_ = false;
+        if (IsOwn(e, 4027)) ShowErrorDialog(e.Description, "");
+        else if (!IsOwn(e, 4008))
+            ShowErrorDialog("Error Number: " + std::to_string(e.Number) + "\r\nDescription: " + e.Description, "");
+    }
+}
+
+void frmQueryBuilder::cmdCancel_Click() {
+    saved_ = false;
+    Hide();
+}
+
+void frmQueryBuilder::cmdHelp_Click() {
+    try {
+        if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
+        helpUsed_ = true;
+    } catch (...) {
+        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::OnUnload() {
+    try {
+        if (helpUsed_ && glHelpWindowHandle != 0) ui::currentHost().showHelp("", ui::HelpCloseAll, 0);
+    } catch (...) {
+    }
+    preview_ = nullptr;
+    command_.reset();
+    connection_.reset();
+    list_.reset();
+}
+
+// ---- Tables, relationships and fields ---------------------------------------
+
+void frmQueryBuilder::AddTablesToTablesListview(int box) {
+    for (const auto& t : query_->GetCatalogTables()) {
+        if (t->type != kTypes[box] || lsvTables.Find(t->name)) continue;
+        ui::ListItem& row = lsvTables.Add(t->name, t->name);
+        row.SetSubItem(1, kTypeLabels[box]);
+    }
+}
+
+void frmQueryBuilder::chkTablesToDisplay_Click(int i) {
+    try {
+        if (i < 0 || i > 3 || !query_ || !query_->GetCatalog()) return;
+        if (chkTablesToDisplay[i].Value == 1) {
+            AddTablesToTablesListview(i);
+            return;
+        }
+        const std::string label = kTypeLabels[i];
+        bool used = false;
+        for (size_t r = 0; r < lsvTables.Count(); ++r)
+            used |= lsvTables.Item(r).Checked && lsvTables.Item(r).SubItem(1) == label;
+        if (used && !initializing_) {
+            const std::string q = "\"" + label + "\"";
+            if (ui::currentHost().msgBox("Removing all " + q + " objects will affect the content of the query.\r\n\r\n"
+                                         "Do you wish to remove all " + q + " objects ?",
+                                         ui::vbYesNo | ui::vbExclamation, Caption) != ui::vbYes) {
+                chkTablesToDisplay[i].Value = 1;
+                return;
+            }
+        }
+        for (size_t r = lsvTables.Count(); r-- > 0;) {
+            ui::ListItem& row = lsvTables.Item(r);
+            if (row.SubItem(1) != label) continue;
+            if (row.Checked) {
+                row.Checked = false;
+                lsvTables_ItemCheck(row);
+            }
+            lsvTables.Remove(r);
+        }
+    } catch (...) {
+        HandleError(kForm, "chkTablesToDisplay_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::lsvTables_ItemCheck(ui::ListItem& item) {
+    try {
+        const std::string table = item.Text;
+        if (item.Checked) {
+            try {
+                query_->SelectTable(table);
+            } catch (...) {
+                item.Checked = false;
+                throw;
+            }
+            AddTableFieldsToFieldsListview(table);
+        } else {
+            RemoveTableFieldsFromFieldsListview(table);
+            if (query_->SelectedTableList().FindItem(table)) query_->UnselectTable(table);
+        }
+        RefreshForeignKeys();
+        RefreshSQL();
+    } catch (...) {
+        HandleError(kForm, "lsvTables_ItemCheck", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::AddTableFieldsToFieldsListview(const std::string& table) {
+    const std::string all = table + ".*";
+    if (!lsvColumns.Find(all)) {
+        lsvColumns.Add(all, all).SetSubItem(kSortTypeColumn, "None");
+        rowFields_[all] = {table, "*"};
+    }
+    for (const auto& c : query_->GetCatalogColumns(table)) {
+        const std::string key = table + "." + c->name;
+        conditionFields_.push_back({table, c->name});
+        for (auto& box : cboConditionField) box.AddItem(key);
+        if (lsvColumns.Find(key)) continue;
+        ui::ListItem& row = lsvColumns.Add(key, key);
+        row.SetSubItem(1, TypeLabel(c->type));
+        if (c->definedSize > 0) row.SetSubItem(2, std::to_string(c->definedSize));
+        row.SetSubItem(kSortTypeColumn, "None");
+        rowFields_[key] = {table, c->name};
+    }
+}
+
+void frmQueryBuilder::RemoveTableFieldsFromFieldsListview(const std::string& table) {
+    std::vector<int> removedPriorities;
+    for (size_t r = lsvColumns.Count(); r-- > 0;) {
+        ui::ListItem& row = lsvColumns.Item(r);
+        const Field* f = RowField(row);
+        if (!f || f->table != table) continue;
+        if (row.Checked && query_->SelectedColumnList().FindItem(row.Key())) query_->UnselectColumn(f->table, f->column);
+        if (row.SubItem(kSortTypeColumn) != "None" && !row.SubItem(kSortTypeColumn).empty()) {
+            query_->RemoveOrderExpression(f->table, f->column);
+            removedPriorities.push_back(std::stoi(row.SubItem(kSortPriorityColumn)));
+        }
+        if (lsvColumns.SelectedItem() == &row) {
+            txtSortColumnName.Text.clear();
+            QBSetCurSel(cboSortType, -1);
+            QBSetCurSel(cboSortPriority, -1);
+            cboSortType.Enabled = cboSortPriority.Enabled = false;
+        }
+        rowFields_.erase(row.Key());
+        lsvColumns.Remove(r);
+    }
+    // The conditions on the table's columns are emptied and its columns leave the field lists.
+    for (size_t k = conditionFields_.size(); k-- > 0;) {
+        if (conditionFields_[k].table != table) continue;
+        const int entry = static_cast<int>(k) + 1;
+        for (int i = 0; i < 6; ++i) {
+            if (cboConditionField[i].ListIndex == entry) {
+                QBSetCurSel(cboConditionField[i], 0);
+                cboConditionField_Click(i);
+            }
+            cboConditionField[i].Items.erase(cboConditionField[i].Items.begin() + entry);
+            if (cboConditionField[i].ListIndex > entry) --cboConditionField[i].ListIndex;
+        }
+        conditionFields_.erase(conditionFields_.begin() + static_cast<std::ptrdiff_t>(k));
+    }
+    // Priorities stay 1 to n: each removed one closes its gap.
+    std::sort(removedPriorities.rbegin(), removedPriorities.rend());
+    for (int p : removedPriorities) {
+        if (cboSortPriority.ListCount() > 0) cboSortPriority.Items.pop_back();
+        for (size_t r = 0; r < lsvColumns.Count(); ++r) {
+            ui::ListItem& row = lsvColumns.Item(r);
+            const std::string prio = row.SubItem(kSortPriorityColumn);
+            if (prio.empty() || std::stoi(prio) <= p) continue;
+            row.SetSubItem(kSortPriorityColumn, std::to_string(std::stoi(prio) - 1));
+            if (const Field* f = RowField(row))
+                query_->SetOrderExpression(f->table, f->column, GetOrderType(row.SubItem(kSortTypeColumn)),
+                                           std::stoi(prio) - 1);
+        }
+    }
+}
+
+const frmQueryBuilder::Field* frmQueryBuilder::RowField(const ui::ListItem& item) const {
+    const auto it = rowFields_.find(item.Key());
+    return it == rowFields_.end() ? nullptr : &it->second;
+}
+
+void frmQueryBuilder::lsvColumns_ItemCheck(ui::ListItem& item) {
+    try {
+        const Field* f = RowField(item);
+        if (!f) return;
+        const bool selected = query_->SelectedColumnList().FindItem(item.Key()) != nullptr;
+        if (item.Checked && !selected) query_->SelectColumn(f->table, f->column);
+        else if (!item.Checked && selected) query_->UnselectColumn(f->table, f->column);
+        RefreshSQL();
+    } catch (...) {
+        HandleError(kForm, "lsvColumns_ItemCheck", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::lsvColumns_ItemClick(ui::ListItem& item) {
+    lsvColumns.Select(&item);
+    txtSortColumnName.Text = item.Text;
+    txtSortColumnName_Change();
+    const std::string type = item.SubItem(kSortTypeColumn);
+    const std::string prio = item.SubItem(kSortPriorityColumn);
+    if (type == "None") {
+        QBSetCurSel(cboSortType, 0);
+        QBSetCurSel(cboSortPriority, -1);
+        cboSortPriority.Enabled = false;
+    } else if (type == "Ascending" || type == "Descending") {
+        QBSetCurSel(cboSortType, type == "Ascending" ? 1 : 2);
+        QBSetCurSel(cboSortPriority, prio.empty() ? -1 : std::stoi(prio) - 1);
+        cboSortPriority.Enabled = true;
+    }
+}
+
+void frmQueryBuilder::RefreshForeignKeys() {
+    lsvForeignKeys.Clear();
+    for (const auto& r : query_->ForeignKeyList()) {
+        std::string base, related;
+        for (const auto& p : r->ColumnPairs) {
+            base += (base.empty() ? "" : ", ") + p.Base->name;
+            related += (related.empty() ? "" : ", ") + p.Related->name;
+        }
+        const std::string key = r->FQName();
+        if (lsvForeignKeys.Find(key)) continue;
+        ui::ListItem& row = lsvForeignKeys.Add(key, key);
+        row.SetSubItem(1, r->BaseTable->name);
+        row.SetSubItem(2, base);
+        row.SetSubItem(3, r->RelatedTable->name);
+        row.SetSubItem(4, related);
+    }
+    cmdEditForeignKey.Enabled = cmdRemoveForeignKey.Enabled = false;
+}
+
+void frmQueryBuilder::lsvForeignKeys_Click() {
+    const ui::ListItem* row = lsvForeignKeys.SelectedItem();
+    if (!row) return;
+    cmdEditForeignKey.Enabled = true;
+    cmdRemoveForeignKey.Enabled = row->Text.find(kUserDefined) != std::string::npos;
+}
+
+void frmQueryBuilder::EditRelationship(const std::string& key) {
+    frmAddForeignKey dialog;
+    dialog.FKName = key;
+    dialog.WindowCaption = key.empty() ? "Add Relationship" : "Edit Relationship";
+    dialog.DisplayTables = chkTablesToDisplay[0].Value == 1;
+    dialog.DisplayViews = chkTablesToDisplay[1].Value == 1;
+    dialog.DisplaySystemTables = chkTablesToDisplay[2].Value == 1;
+    dialog.DisplaySystemViews = chkTablesToDisplay[3].Value == 1;
+    if (!key.empty()) {
+        const auto r = query_->ForeignKeyList().FindItem(key);
+        dialog.WindowReadOnly = !r || r->FKType != kFKTypeUserDefined;
+    }
+    dialog.SetQBSelectQuery(query_.get());
+    dialog.ShowModal();
+    dialog.Unload();
+    RefreshForeignKeys();
+    RefreshSQL();
+}
+
+void frmQueryBuilder::cmdAddForeignKey_Click() {
+    try {
+        EditRelationship("");
+    } catch (...) {
+        HandleError(kForm, "cmdAddForeignKey_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::cmdEditForeignKey_Click() {
+    try {
+        if (const ui::ListItem* row = lsvForeignKeys.SelectedItem()) EditRelationship(row->Text);
+    } catch (...) {
+        HandleError(kForm, "cmdEditForeignKey_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::cmdRemoveForeignKey_Click() {
+    try {
+        const ui::ListItem* row = lsvForeignKeys.SelectedItem();
+        if (!row) return;
+        const std::string key = row->Text;
+        if (ui::currentHost().msgBox("Remove relationship \"" + key + "\"", ui::vbOKCancel, "Query Builder") == ui::vbOK) {
+            query_->RemoveUserDefinedForeignKey(key);
+            RefreshForeignKeys();
+        }
+        RefreshSQL();
+    } catch (...) {
+        HandleError(kForm, "cmdRemoveForeignKey_Click", kErrLog | kErrShow);
+    }
+}
+
+// ---- Conditions, rows to select and sorting ---------------------------------
+
+const frmQueryBuilder::Field* frmQueryBuilder::ConditionField(int i) const {
+    const int k = cboConditionField[i].ListIndex - 1;
+    return k >= 0 && k < static_cast<int>(conditionFields_.size()) ? &conditionFields_[static_cast<size_t>(k)] : nullptr;
+}
+
+int frmQueryBuilder::ConditionKind(int i) const {
+    const Field* f = ConditionField(i);
+    return f ? query_->GetSearchColumnType(f->table, f->column) : kKindUnknown;
+}
+
+void frmQueryBuilder::ShowParameterControl(int i, bool boolean) {
+    txtConditionParameter[i].Visible = !boolean;
+    cboConditionBooleanParameter[i].Visible = cboConditionBooleanParameter[i].Enabled = boolean;
+    if (boolean) txtConditionParameter[i].Enabled = false;
+}
+
+void frmQueryBuilder::UpdateFieldCondition(int i) {
+    try {
+        if (i < 0 || i > 5 || !query_) return;
+        const Field* f = ConditionField(i);
+        const int op = static_cast<int>(cboConditionOperator[i].ListIndex < 0 ? kOpUnset
+                                                                               : cboConditionOperator[i].ItemData(cboConditionOperator[i].ListIndex));
+        if (!f) {
+            query_->SetSearchCondition(i, "", "", kOpNone, "");
+        } else {
+            const int kind = query_->GetSearchColumnType(f->table, f->column);
+            if (kind == kKindNotSearchable || kind == kKindUnknown) return;
+            std::string p = kind == kKindBoolean ? cboConditionBooleanParameter[i].Text : txtConditionParameter[i].Text;
+            if (op == kOpIsNull || op == kOpIsNotNull) p.clear();
+            // "'?'" is a question mark as text; "?" alone is asked for when the query runs.
+            const bool literal = p == "'?'" && (kind == kKindText || kind == kKindDateTime);
+            if (literal) p = "?";
+            // A value that does not suit the column leaves the condition out
+            // of the text until it does.
+            const bool suits = QBSelectQuery::IsValidParameter(kind, op, p);
+            txtConditionParameter[i].ToolTipText = suits ? "" : "This value does not suit the column's type.";
+            query_->SetSearchCondition(i, f->table, f->column, suits ? op : kOpUnset, suits ? p : "", literal);
+        }
+        RefreshSQL();
+    } catch (...) {
+        HandleError(kForm, "UpdateFieldCondition", kErrLog | kErrRaise);
+    }
+}
+
+void frmQueryBuilder::cboConditionField_Click(int i) {
+    try {
+        if (i < 0 || i > 5) return;
+        if (ConditionField(i)) {
+            const int kind = ConditionKind(i);
+            if (kind == kKindNotSearchable || kind == kKindUnknown) {
+                ui::currentHost().msgBox("This type of column cannot be used within a search condition.",
+                                         ui::vbOKOnly | ui::vbExclamation, Caption);
+                QBSetCurSel(cboConditionField[i], 0);
+                // The row is "none" again, and so is its condition.
+                query_->SetSearchCondition(i, "", "", kOpNone, "");
+                ToggleConditionOperator(i);
+                RefreshSQL();
+                return;
+            }
+            ShowParameterControl(i, kind == kKindBoolean);
+        } else {
+            ShowParameterControl(i, false);
+        }
+        UpdateFieldCondition(i);
+        ToggleConditionOperator(i);
+    } catch (...) {
+        HandleError(kForm, "cboConditionField_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::ToggleConditionOperator(int i) {
+    if (ConditionField(i)) {
+        cboConditionOperator[i].Enabled = true;
+        return;
+    }
+    QBSetCurSel(cboConditionOperator[i], -1);
+    cboConditionOperator[i].Enabled = false;
+    txtConditionParameter[i].Text.clear();
+    txtConditionParameter[i].Enabled = false;
+}
+
+void frmQueryBuilder::ToggleConditionParameter(int i) {
+    const std::string op = cboConditionOperator[i].ListIndex < 0 ? std::string() : cboConditionOperator[i].Text;
+    if (op.empty() || op == "is empty" || op == "is not empty") {
+        txtConditionParameter[i].Text.clear();
+        txtConditionParameter[i].Enabled = false;
+        UpdateFieldCondition(i);
+    } else {
+        txtConditionParameter[i].Enabled = txtConditionParameter[i].Visible;
+    }
+}
+
+void frmQueryBuilder::cboConditionOperator_Click(int i) {
+    try {
+        if (i < 0 || i > 5) return;
+        UpdateFieldCondition(i);
+        ToggleConditionParameter(i);
+    } catch (...) {
+        HandleError(kForm, "cboConditionOperator_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::txtConditionParameter_Change(int i) {
+    try {
+        if (!initializing_) UpdateFieldCondition(i);
+    } catch (...) {
+        HandleError(kForm, "txtConditionParameter_Change", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::cboConditionBooleanParameter_Click(int i) {
+    try {
+        if (!initializing_) UpdateFieldCondition(i);
+    } catch (...) {
+        HandleError(kForm, "cboConditionBooleanParameter_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::UpdateSearchType() {
+    if (cboSearchType.ListIndex >= 0) query_->SearchConditionList().SetSearchType(cboSearchType.ItemData(cboSearchType.ListIndex));
+    RefreshSQL();
+}
+
+void frmQueryBuilder::cboSearchType_Click() {
+    try {
+        UpdateSearchType();
+    } catch (...) {
+        HandleError(kForm, "cboSearchType_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::cboRowsToSelect_Click() {
+    try {
+        if (cboRowsToSelect.ListIndex >= 0) query_->SetRowsToSelect(cboRowsToSelect.ItemData(cboRowsToSelect.ListIndex));
+        RefreshSQL();
+    } catch (...) {
+        HandleError(kForm, "cboRowsToSelect_Click", kErrLog | kErrShow);
+    }
+}
+
+int frmQueryBuilder::GetOrderType(const std::string& sortType) {
+    if (sortType == "None") return 1;
+    if (sortType == "Ascending") return 2;
+    if (sortType == "Descending") return 3;
+    return 0;
+}
+
+void frmQueryBuilder::UpdateSortPriority() {
+    if (ui::ListItem* row = lsvColumns.SelectedItem())
+        row->SetSubItem(kSortPriorityColumn, cboSortPriority.ListIndex < 0 ? std::string() : cboSortPriority.Text);
+}
+
+void frmQueryBuilder::UpdateSortType() {
+    ui::ListItem* row = lsvColumns.SelectedItem();
+    const Field* f = row ? RowField(*row) : nullptr;
+    if (!f || f->column == "*" || cboSortType.ListIndex < 0) return;
+    const std::string type = cboSortType.Text;
+    const bool wasSorted = row->SubItem(kSortTypeColumn) != "None";
+    if (type != "None") {
+        if (!wasSorted) {
+            cboSortPriority.Enabled = true;
+            cboSortPriority.AddItem(std::to_string(cboSortPriority.ListCount() + 1));
+            QBSetCurSel(cboSortPriority, cboSortPriority.ListCount() - 1);
+            UpdateSortPriority();
+            query_->AddOrderExpression(f->table, f->column, GetOrderType(type), std::stoi(cboSortPriority.Text));
+        } else {
+            query_->SetOrderExpression(f->table, f->column, GetOrderType(type),
+                                       std::stoi(row->SubItem(kSortPriorityColumn)));
+        }
+        row->SetSubItem(kSortTypeColumn, type);
+        return;
+    }
+    if (!wasSorted) return;
+    const int p = std::stoi(row->SubItem(kSortPriorityColumn));
+    cboSortPriority.Enabled = false;
+    if (cboSortPriority.ListCount() > 0) cboSortPriority.Items.pop_back();
+    query_->RemoveOrderExpression(f->table, f->column);
+    QBSetCurSel(cboSortPriority, -1);
+    UpdateSortPriority();
+    row->SetSubItem(kSortTypeColumn, "None");
+    for (size_t r = 0; r < lsvColumns.Count(); ++r) {
+        ui::ListItem& other = lsvColumns.Item(r);
+        const std::string prio = other.SubItem(kSortPriorityColumn);
+        if (&other == row || prio.empty() || std::stoi(prio) <= p) continue;
+        other.SetSubItem(kSortPriorityColumn, std::to_string(std::stoi(prio) - 1));
+        if (const Field* of = RowField(other))
+            query_->SetOrderExpression(of->table, of->column, GetOrderType(other.SubItem(kSortTypeColumn)),
+                                       std::stoi(prio) - 1);
+    }
+}
+
+void frmQueryBuilder::cboSortType_Click() {
+    try {
+        UpdateSortType();
+        RefreshSQL();
+    } catch (...) {
+        HandleError(kForm, "cboSortType_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::cboSortPriority_Click() {
+    try {
+        ui::ListItem* row = lsvColumns.SelectedItem();
+        const Field* f = row ? RowField(*row) : nullptr;
+        if (!f || cboSortPriority.ListIndex < 0 || row->SubItem(kSortPriorityColumn).empty()) return;
+        const std::string old = row->SubItem(kSortPriorityColumn);
+        const int wanted = std::stoi(cboSortPriority.Text);
+        query_->SetOrderExpression(f->table, f->column, GetOrderType(row->SubItem(kSortTypeColumn)), wanted);
+        // The row that held the chosen priority takes the old one.
+        for (size_t r = 0; r < lsvColumns.Count(); ++r) {
+            ui::ListItem& other = lsvColumns.Item(r);
+            if (&other == row || other.SubItem(kSortPriorityColumn) != std::to_string(wanted)) continue;
+            other.SetSubItem(kSortPriorityColumn, old);
+            if (const Field* of = RowField(other))
+                query_->SetOrderExpression(of->table, of->column, GetOrderType(other.SubItem(kSortTypeColumn)),
+                                           std::stoi(old));
+            break;
+        }
+        UpdateSortPriority();
+        RefreshSQL();
+    } catch (...) {
+        HandleError(kForm, "cboSortPriority_Click", kErrLog | kErrShow);
+    }
+}
+
+void frmQueryBuilder::txtSortColumnName_Change() {
+    const std::string& n = txtSortColumnName.Text;
+    const ui::ListItem* row = lsvColumns.SelectedItem();
+    const Field* f = row ? RowField(*row) : nullptr;
+    // No sort order for a whole-table row.
+    cboSortType.Enabled = !n.empty() && !(f && f->column == "*") && !(!f && n.back() == '*');
+}
+
+} // namespace qz::query
