@@ -1,0 +1,153 @@
+// The expression editor: the data tree down the left (about 28 % of the width
+// left of the buttons), the label and the code box beside it, under them the
+// format and locale row and the frame of the chosen format kind, the buttons
+// in a column at the right, the status bar below.
+#include "editors/forms/frmExpression.h"
+#include "views/editors/FieldEditorViews.h"
+#include "views/host/Screenshots.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QFont>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace qz::views {
+
+class frmExpressionView : public FormView {
+public:
+    frmExpressionView(editors::frmExpression& f, QWidget* parent) : FormView(f, parent), f_(f) {
+        auto* layout = new QVBoxLayout(this);
+        auto* body = new QHBoxLayout;
+        auto* split = new QSplitter(Qt::Horizontal, this);
+
+        auto* left = new QWidget(split);
+        auto* inLeft = new QVBoxLayout(left);
+        inLeft->setContentsMargins(0, 0, 0, 0);
+        inLeft->addWidget(Buddy(bind(f.lblData), bind(f.tvList, [&f] { f.tvList_NodeClick(); }, [&f] { f.tvList_DblClick(); })));
+        inLeft->addWidget(widgetOf(f.tvList));
+
+        auto* right = new QWidget(split);
+        auto* inRight = new QVBoxLayout(right);
+        inRight->setContentsMargins(0, 0, 0, 0);
+        auto* labelRow = new QHBoxLayout;
+        labelRow->addWidget(Buddy(bind(f.lblLabel), bind(f.txtLabel, [&f] { f.txtLabel_Change(); })));
+        labelRow->addWidget(widgetOf(f.txtLabel), 1);
+        inRight->addLayout(labelRow);
+        QWidget* code = bind(f.txtValue, [&f] { f.txtValue_Change(); });
+        inRight->addWidget(Buddy(bind(f.lblCode), code));
+        code->setFont(QFont("Liberation Mono"));
+        inRight->addWidget(code, 1);
+        auto* formatRow = new QHBoxLayout;
+        formatRow->addWidget(Buddy(bind(f.lblFormat), bind(f.cboFormat, [&f] { f.cboFormat_Click(); })));
+        formatRow->addWidget(widgetOf(f.cboFormat), 1);
+        formatRow->addWidget(Buddy(bind(f.lblLocale), bind(f.cboLocale, [&f] { f.cboLocale_Click(); })));
+        formatRow->addWidget(widgetOf(f.cboLocale), 1);
+        inRight->addLayout(formatRow);
+        inRight->addWidget(StringFrame(f));
+        inRight->addWidget(DateTimeFrame(f));
+        inRight->addWidget(NumberFrame(f));
+        split->addWidget(left);
+        split->addWidget(right);
+        split->setStretchFactor(0, 28);
+        split->setStretchFactor(1, 72);
+        body->addWidget(split, 1);
+
+        auto* buttons = new QVBoxLayout;
+        buttons->addWidget(bind(f.cmdOk, [&f] { f.cmdOk_Click(); }));
+        buttons->addWidget(bind(f.cmdCancel, [&f] { f.cmdCancel_Click(); }));
+        buttons->addWidget(bind(f.cmdLinkPicture, [&f] { f.cmdLinkPicture_Click(); }));
+        buttons->addWidget(bind(f.cmdPrint, [&f] { f.cmdPrint_Click(); }));
+        buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
+        buttons->addStretch();
+        body->addLayout(buttons);
+        layout->addLayout(body, 1);
+        layout->addWidget(bind(f.StatusBar1));
+        OnCaretMoved(*this, code, [&f] { f.txtValue_CaretMoved(); });
+        setMinimumSize(640, 420);
+        resize(760, 520);
+        split->setSizes({200, 520});
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        FormView::showEvent(event);
+        run([this] { f_.Form_Activate(); });
+        FocusActiveControl(*this);
+    }
+
+private:
+    // A caption that gives its accelerator key to a box.
+    static QLabel* Buddy(QLabel* label, QWidget* box) {
+        label->setBuddy(box);
+        return label;
+    }
+    QGroupBox* StringFrame(editors::frmExpression& f) {
+        QGroupBox* g = bind(f.fraFormatString);
+        auto* grid = new QGridLayout(g);
+        grid->addWidget(bind(f.chkOverrideStringFormat, [&f] { f.chkOverrideStringFormat_Click(); }), 0, 0, 1, 2);
+        grid->addWidget(bind(f.lblMaxLength), 1, 0);
+        grid->addWidget(bind(f.txtStringMaxLength), 1, 1);
+        grid->addWidget(bind(f.chkStringBlankProtect), 2, 0, 1, 2);
+        grid->setRowStretch(3, 1);
+        return g;
+    }
+    QGroupBox* DateTimeFrame(editors::frmExpression& f) {
+        QGroupBox* g = bind(f.fraFormatDateTime);
+        auto* grid = new QGridLayout(g);
+        grid->addWidget(bind(f.chkOverrideDateTimeFormat, [&f] { f.chkOverrideDateTimeFormat_Click(); }), 0, 0, 1, 2);
+        // Short Date and Long Date, then Short Time and Long Time.
+        const int row[5] = {0, 1, 1, 2, 2}, column[5] = {0, 1, 0, 1, 0};
+        for (int i = 1; i <= 4; ++i)
+            grid->addWidget(bind(f.optDateTime[i], [&f, i] { f.optDateTime_Click(i); }), row[i], column[i]);
+        grid->addWidget(bind(f.chkDateTimeBlankProtect), 3, 0, 1, 2);
+        grid->setRowStretch(4, 1);
+        return g;
+    }
+    QGroupBox* NumberFrame(editors::frmExpression& f) {
+        QGroupBox* g = bind(f.fraFormatNumber);
+        auto* grid = new QGridLayout(g);
+        grid->addWidget(bind(f.chkOverrideNumberFormat, [&f] { f.chkOverrideNumberFormat_Click(); }), 0, 0, 1, 2);
+        grid->addWidget(bind(f.lblNumberOfDigit), 1, 0);
+        grid->addWidget(bind(f.cboNumberOfDigits), 1, 1);
+        grid->addWidget(bind(f.lblIncludeLeading), 2, 0);
+        grid->addWidget(bind(f.cboIncludeLeading), 2, 1);
+        grid->addWidget(bind(f.lblUseParens), 3, 0);
+        grid->addWidget(bind(f.cboUseParens), 3, 1);
+        grid->addWidget(bind(f.lblGroupDigits), 4, 0);
+        grid->addWidget(bind(f.cboGroupDigits), 4, 1);
+        grid->addWidget(bind(f.chkNumberBlankProtect), 5, 0, 1, 2);
+        grid->setRowStretch(6, 1);
+        return g;
+    }
+
+    editors::frmExpression& f_;
+};
+
+QZ_REGISTER_VIEW("frmExpression", editors::frmExpression, frmExpressionView)
+
+QZ_REGISTER_SAMPLE("frmExpression", [] {
+    auto f = std::make_unique<editors::frmExpression>();
+    f->QzExpLabel = "Amount";
+    f->QzExpCode = "Lines.Fields(\"Amount\").Value";
+    f->QzExpFormat = "Currency;UseDefaultProperties:-1";
+    f->QzExpLocale = "-1";
+    WithExampleTemplate([&] { f->Initialize(); });
+    ExpandFirstCommand(f->tvList);
+    f->StatusBar1.Panel(1).Text = "Double";
+    return f;
+})
+
+} // namespace qz::views

@@ -1,0 +1,102 @@
+// The statement editor: the label above, the data tree and the code box side
+// by side (about 28 to 72), the buttons in a column at the right, the status
+// bar below.
+#include "editors/forms/frmStatement.h"
+#include "views/editors/FieldEditorViews.h"
+#include "views/host/Screenshots.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace qz::views {
+
+class frmStatementView : public FormView {
+public:
+    frmStatementView(editors::frmStatement& f, QWidget* parent) : FormView(f, parent), f_(f) {
+        auto* layout = new QVBoxLayout(this);
+        auto* top = new QHBoxLayout;
+        QLabel* label = bind(f.lblLabel);
+        QWidget* labelBox = bind(f.txtLabel, [&f] { f.txtLabel_Change(); });
+        label->setBuddy(labelBox);
+        top->addWidget(label);
+        top->addWidget(labelBox, 1);
+        layout->addLayout(top);
+
+        auto* body = new QHBoxLayout;
+        auto* split = new QSplitter(Qt::Horizontal, this);
+        auto* left = new QWidget(split);
+        auto* inLeft = new QVBoxLayout(left);
+        inLeft->setContentsMargins(0, 0, 0, 0);
+        QLabel* data = bind(f.Label3);
+        QTreeWidget* tree = bind(f.trvDataList, [&f] { f.trvDataList_NodeClick(); }, [&f] { f.trvDataList_DblClick(); });
+        data->setBuddy(tree);
+        inLeft->addWidget(data);
+        inLeft->addWidget(tree);
+        auto* right = new QWidget(split);
+        auto* inRight = new QVBoxLayout(right);
+        inRight->setContentsMargins(0, 0, 0, 0);
+        QLabel* codeLabel = bind(f.lblCode);
+        QWidget* code = bind(f.txtValue, [&f] { f.txtValue_Change(); });
+        codeLabel->setBuddy(code);
+        inRight->addWidget(codeLabel);
+        code->setFont(QFont("Liberation Mono"));
+        inRight->addWidget(code);
+        split->addWidget(left);
+        split->addWidget(right);
+        split->setStretchFactor(0, 28);
+        split->setStretchFactor(1, 72);
+        body->addWidget(split, 1);
+        auto* buttons = new QVBoxLayout;
+        buttons->addWidget(bind(f.cmdOk, [&f] { f.cmdOk_Click(); }));
+        buttons->addWidget(bind(f.cmdCancel, [&f] { f.cmdCancel_Click(); }));
+        buttons->addWidget(bind(f.cmdFind, [&f] { f.cmdFind_Click(); }));
+        buttons->addWidget(bind(f.cmdPrint, [&f] { f.cmdPrint_Click(); }));
+        buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
+        buttons->addStretch();
+        body->addLayout(buttons);
+        layout->addLayout(body, 1);
+        layout->addWidget(bind(f.StatusBar1));
+        OnCaretMoved(*this, code, [&f] { f.txtValue_CaretMoved(); });
+        resize(720, 440);
+        setMinimumSize(480, 240);
+        split->setSizes({200, 520});
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        FormView::showEvent(event);
+        run([this] { f_.Form_Activate(); });
+        FocusActiveControl(*this);
+    }
+
+private:
+    editors::frmStatement& f_;
+};
+
+QZ_REGISTER_VIEW("frmStatement", editors::frmStatement, frmStatementView)
+
+QZ_REGISTER_SAMPLE("frmStatement", [] {
+    auto f = std::make_unique<editors::frmStatement>();
+    f->QzStmntLabel = "Lines";
+    f->QzStmntCode = "Lines.MoveFirst\r\nDo While(Not Lines.EOF)";
+    WithExampleTemplate([&] { f->Initialize(); });
+    ExpandFirstCommand(f->trvDataList);
+    f->trvDataList.Select(f->trvDataList.Roots().empty() ? nullptr : f->trvDataList.Roots()[0]);
+    f->txtValue.SelStart = 39;
+    f->txtValue_CaretMoved();
+    f->StatusBar1.Panel(1).Text = "Long";
+    return f;
+})
+
+} // namespace qz::views

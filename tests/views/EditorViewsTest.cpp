@@ -1,0 +1,193 @@
+// The field editors' windows under Qt: the data tree, the code box (Tab
+// indents, the caret shows in the status bar), the format frames following
+// the kind chosen, the find dialog and the picker; a field's code printed to
+// a PDF file where no printer is set up.
+#include "core/DesignerState.h"
+#include "core/ModGlobal.h"
+#include "editors/FieldCode.h"
+#include "editors/forms/frmExpression.h"
+#include "editors/forms/frmFindReplace.h"
+#include "editors/forms/frmRepeatingPar.h"
+#include "editors/forms/frmStatement.h"
+#include "production/TestFiles.h"
+#include "views/host/QtPrinter.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace qz;
+
+namespace {
+
+const char* kOrders =
+    "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
+    " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'><s:Schema id='RowsetSchema'>"
+    "<s:ElementType name='row' content='eltOnly'>"
+    "<s:AttributeType name='Total'><s:datatype dt:type='float'/></s:AttributeType>"
+    "<s:extends type='rs:rowbase'/></s:ElementType></s:Schema><rs:data/></xml>";
+
+// A template folder with one saved-recordset command, "Orders" (Total).
+struct EditorTemplate : DesignerState {
+    test::TempDir dir;
+    HelpCenter help;
+    EditorTemplate() {
+        dir.write("orders.xml", kOrders);
+        dir.write("T.qzc", "<QZC><TemplateProperties/><ConnectionList><Connection ID=\"ID1\"><Name>Saved</Name>"
+                           "<DataSource/><ConnectionType>8</ConnectionType><CommandList><Command ID=\"ID1\">"
+                           "<Name>Orders</Name><Text>orders.xml</Text></Command></CommandList></Connection>"
+                           "</ConnectionList></QZC>");
+        goDesigner = this;
+    }
+    ~EditorTemplate() override { goDesigner = nullptr; }
+    bool TemplateReadOnly() const override { return false; }
+    void SetTemplateReadOnly(bool) override {}
+    std::string TemplatePath() const override { return dir.path(); }
+    void SetTemplatePath(const std::string&) override {}
+    std::string QzcFileName() const override { return "T.qzc"; }
+    void SetQzcFileName(const std::string&) override {}
+    std::string TemplateFileName() const override { return "T.rtf"; }
+    void SetTemplateFileName(const std::string&) override {}
+    std::string PreviewOutputFile() const override { return {}; }
+    void SetPreviewOutputFile(const std::string&) override {}
+    HelpCenter& GetHelpCenter() override { return help; }
+    std::string ResolveSqlParameters(const std::string& sql) override { return sql; }
+};
+
+QTreeWidgetItem* ItemNamed(QTreeWidget* tree, const QString& text) {
+    const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.front();
+}
+
+} // namespace
+
+TEST(EditorViews, StatementWindowTreeCodeBoxAndStatus) {
+    EditorTemplate t;
+    editors::frmStatement f;
+    f.Initialize();
+    f.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(f, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    QApplication::processEvents();
+    EXPECT_EQ(view->windowTitle(), "Qz Statement");
+    auto* tree = view->findChild<QTreeWidget*>("trvDataList");
+    auto* code = view->findChild<QPlainTextEdit*>("txtValue");
+    auto* status = view->findChild<QStatusBar*>("StatusBar1");
+    ASSERT_TRUE(tree && code && status && view->findChild<QPushButton*>("cmdFind"));
+    QTreeWidgetItem* total = ItemNamed(tree, "Total");
+    ASSERT_NE(total, nullptr);
+    tree->setCurrentItem(total);
+    emit tree->itemDoubleClicked(total, 0);
+    EXPECT_EQ(code->toPlainText(), "Orders.Fields(\"Total\").Value");
+
+    code->setFocus();
+    QApplication::processEvents();
+    code->moveCursor(QTextCursor::Start);
+    QTest::keyClick(code, Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(code->toPlainText(), "   Orders.Fields(\"Total\").Value");
+    EXPECT_TRUE(code->hasFocus());
+    QTest::keyClick(code, Qt::Key_End);
+    auto* line = status->findChild<QLabel*>("panel2");
+    auto* column = status->findChild<QLabel*>("panel3");
+    ASSERT_TRUE(line && column);
+    EXPECT_EQ(line->text(), "Line 1");
+    EXPECT_EQ(column->text(), "Col 32");
+
+    QTest::mouseClick(view->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_TRUE(f.UpdateField);
+    EXPECT_EQ(f.QzStmntCode, "   Orders.Fields(\"Total\").Value");
+}
+
+TEST(EditorViews, ExpressionWindowShowsTheFrameOfTheChosenKind) {
+    EditorTemplate t;
+    editors::frmExpression f;
+    f.QzExpFormat = "Date/Time;DateTime:1;BlankProtect:0";
+    f.Initialize();
+    f.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(f, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    QApplication::processEvents();
+    auto* kind = view->findChild<QComboBox*>("cboFormat");
+    auto* date = view->findChild<QGroupBox*>("fraFormatDateTime");
+    auto* number = view->findChild<QGroupBox*>("fraFormatNumber");
+    ASSERT_TRUE(kind && date && number && view->findChild<QComboBox*>("cboLocale"));
+    EXPECT_EQ(kind->currentText(), "Date/Time");
+    EXPECT_TRUE(date->isVisible());
+    EXPECT_FALSE(number->isVisible());
+    kind->setCurrentIndex(3);
+    emit kind->activated(3);
+    QApplication::processEvents();
+    EXPECT_TRUE(number->isVisible());
+    EXPECT_FALSE(date->isVisible());
+    EXPECT_EQ(view->findChild<QCheckBox*>("chkOverrideNumberFormat")->text(),
+              "Override Default Template C&urrency Format");
+    view->close();
+}
+
+TEST(EditorViews, FindDialogAndPicker) {
+    EditorTemplate t;
+    ui::TextBox box;
+    box.Text = "abc";
+    editors::frmFindReplace find;
+    find.SetupInit(false, &box, nullptr, false);
+    find.ShowModeless();
+    std::unique_ptr<views::FormView> findView(views::createView(find, nullptr));
+    ASSERT_NE(findView, nullptr);
+    findView->show();
+    EXPECT_EQ(findView->windowTitle(), "Find Text");
+    EXPECT_FALSE(findView->findChild<QComboBox*>("cboReplace")->isVisible());
+    QTest::mouseClick(findView->findChild<QPushButton*>("cmdReplace0"), Qt::LeftButton);
+    EXPECT_EQ(findView->windowTitle(), "Replace Text");
+    EXPECT_TRUE(findView->findChild<QComboBox*>("cboReplace")->isVisible());
+    find.Unload();
+
+    editors::frmRepeatingPar picker;
+    picker.Initialize();
+    picker.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(picker, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    auto* list = view->findChild<QListWidget*>("lstQueries");
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count(), 2);
+    list->setCurrentRow(1);
+    emit list->itemDoubleClicked(list->item(1));
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_FALSE(picker.Cancelled);
+    EXPECT_EQ(picker.SelectedQuery, "Orders");
+}
+
+TEST(EditorViews, FieldCodePrintsToAPdfFile) {
+    test::TempDir dir;
+    views::QtPrinterBackend backend;
+    ui::setPrinterBackend(&backend);
+    const std::string pdf = dir.path() + "/code.pdf";
+    ui::CurrentPrinter().OutputFileName = pdf;
+    editors::PrintFieldCode("Loop", "Lines.MoveNext\r\nLoop");
+    ui::CurrentPrinter().OutputFileName.clear();
+    ui::setPrinterBackend(nullptr);
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {QString::fromStdString(pdf), "-"});
+    ASSERT_TRUE(pdftotext.waitForFinished(20000));
+    const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    EXPECT_TRUE(text.contains("Loop - 1")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Lines.MoveNext\nLoop")) << text.toStdString();
+}
