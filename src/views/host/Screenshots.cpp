@@ -34,11 +34,16 @@ std::vector<std::string> registeredSamples() {
     return names;
 }
 
-void renderSample(const std::string& formName, const std::string& path) {
+std::unique_ptr<ui::Form> makeSample(const std::string& formName) {
     const auto it = samples().find(formName);
     if (it == samples().end()) fail("The window \"" + formName + "\" has no sample.");
     std::unique_ptr<ui::Form> form = it->second();
     if (!form) fail("The sample of the window \"" + formName + "\" made no form.");
+    return form;
+}
+
+void renderSample(const std::string& formName, const std::string& path) {
+    std::unique_ptr<ui::Form> form = makeSample(formName);
     std::unique_ptr<FormView> view(createView(*form, nullptr));
     if (!view) fail("The window \"" + formName + "\" cannot be shown.");
     // Laid out and painted as on screen, without being on any screen.

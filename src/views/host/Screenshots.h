@@ -21,6 +21,10 @@ void registerSample(const std::string& formName, SampleFactory factory);
 // The names of every form with a sample, sorted.
 std::vector<std::string> registeredSamples();
 
+// A new sample form of a form name; fails with an automation error when the
+// name has no sample.
+std::unique_ptr<ui::Form> makeSample(const std::string& formName);
+
 // Renders the sample of a form name through its registered view, offscreen,
 // to the PNG file `path`. Fails with an automation error when the name has no
 // sample or no view, or the file cannot be written.

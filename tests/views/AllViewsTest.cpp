@@ -1,0 +1,71 @@
+// Every window that has a sample, checked the same way: each control of its
+// form has a widget of the control's name, the default button is the
+// window's default, and no two captions of one window claim the same
+// accelerator key.
+#include "views/host/Screenshots.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <map>
+#include <memory>
+
+using namespace qz;
+
+namespace {
+
+// The accelerator letter of a caption ("&Open" gives 'o'), 0 when none.
+char accelerator(const std::string& caption) {
+    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != '&') continue;
+        if (caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(caption[i + 1])));
+    }
+    return 0;
+}
+
+std::string captionOf(ui::Control* c) {
+    if (auto* b = dynamic_cast<ui::CommandButton*>(c)) return b->Caption;
+    if (auto* l = dynamic_cast<ui::Label*>(c)) return l->Caption;
+    if (auto* f = dynamic_cast<ui::Frame*>(c)) return f->Caption;
+    if (auto* k = dynamic_cast<ui::CheckBox*>(c)) return k->Caption;
+    if (auto* o = dynamic_cast<ui::OptionButton*>(c)) return o->Caption;
+    return {};
+}
+
+} // namespace
+
+TEST(AllViews, EveryControlIsBoundAndAcceleratorsAreUnique) {
+    const std::vector<std::string> names = views::registeredSamples();
+    ASSERT_GE(names.size(), 5u);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        std::unique_ptr<ui::Form> form = views::makeSample(name);
+        std::unique_ptr<views::FormView> view(views::createView(*form, nullptr));
+        ASSERT_NE(view, nullptr);
+        view->push();
+        std::map<char, std::string> keys;
+        for (ui::Control* c : form->Controls()) {
+            QWidget* w = view->widgetOf(*c);
+            EXPECT_NE(w, nullptr) << c->Name << " has no widget";
+            if (!w) continue;
+            EXPECT_EQ(w->objectName().toStdString(), c->Name);
+            auto* button = dynamic_cast<ui::CommandButton*>(c);
+            auto* qbutton = qobject_cast<QPushButton*>(w);
+            if (button && button->Default && qbutton) {
+                EXPECT_TRUE(qbutton->isDefault()) << c->Name;
+            }
+            // Only what the user can reach: visible controls.
+            const char key = accelerator(captionOf(c));
+            if (!key || !c->Visible) continue;
+            const auto [it, fresh] = keys.emplace(key, c->Name);
+            EXPECT_TRUE(fresh) << "'" << key << "' is the key of " << it->second << " and " << c->Name;
+        }
+    }
+}
