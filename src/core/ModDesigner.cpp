@@ -4,6 +4,7 @@
 #include "platform/ado/ConnectionString.h"
 #include "platform/automation/Text.h"
 #include "platform/system/Locales.h"
+#include "platform/system/Paths.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/UiHost.h"
 
@@ -19,23 +20,8 @@ namespace {
 
 constexpr const char* kModule = "modDesigner";
 
-// Stored paths may come from Windows: "\" separates like "/".
-std::string withSlashes(std::string_view path) {
-    std::string out(path);
-    for (char& c : out) {
-        if (c == '\\') c = '/';
-    }
-    return out;
-}
-
-// An absolute path as this system or Windows writes it: "/x", "\\server\x",
-// "\x" or a drive letter ("C:\x", "C:/x").
-bool isAbsolutePath(std::string_view path) noexcept {
-    if (path.empty()) return false;
-    if (path[0] == '/' || path[0] == '\\') return true;
-    return path.size() >= 2 && path[1] == ':' &&
-           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-}
+using sys::isAbsolutePath;
+using sys::withSlashes;
 
 // The absolute, lexically normal form of a path, relative paths taken from
 // the base folder (the current folder when the base is empty).
@@ -50,11 +36,6 @@ std::string absoluteIn(std::string_view base, std::string_view path) {
     std::string out = p.lexically_normal().string();
     while (out.size() > 1 && out.back() == '/') out.pop_back();
     return out;
-}
-
-bool fileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && fs::is_regular_file(path, ec);
 }
 
 // Whether the provider of these pairs reads a file named by "Data Source":
@@ -113,13 +94,11 @@ std::string adjustFile(std::string_view file, std::string_view folder) {
     if (path.empty()) return path;
     const bool relative = !isAbsolutePath(path);
     const std::string inFolder = relative ? absoluteIn(folder, path) : path;
-    if (fileExists(inFolder)) return inFolder;
-    std::string name = withSlashes(path);
-    if (const std::size_t slash = name.find_last_of('/'); slash != std::string::npos)
-        name = name.substr(slash + 1);
+    if (sys::regularFileExists(inFolder)) return inFolder;
+    const std::string name = sys::lastPathComponent(path);
     if (!name.empty()) {
         const std::string candidate = absoluteIn(folder, name);
-        if (fileExists(candidate)) return candidate;
+        if (sys::regularFileExists(candidate)) return candidate;
     }
     // Missing everywhere: a relative name still means the template folder, so
     // that the error names the place looked at and no other folder is read.

@@ -4,6 +4,7 @@
 #include "core/ModGlobal.h"
 #include "platform/system/Files.h"
 #include "platform/system/Folders.h"
+#include "platform/system/Paths.h"
 #include "platform/system/SystemError.h"
 #include "platform/system/TempFiles.h"
 
@@ -125,10 +126,7 @@ void WinDirs::CreateFolder(const std::string& path) {
 
 std::string WinDirs::GetFileName(const std::string& path) {
     try {
-        std::string p = withoutTrailingSeparator(path);
-        auto pos = p.find_last_of("/\\");
-        if (pos == std::string::npos) return p == "/" ? std::string{} : p;
-        return p.substr(pos + 1);
+        return sys::lastPathComponent(path);
     } catch (...) {
         HandleError("WinDirs", "GetFileName", kErrLog | kErrRaise);
     }

@@ -11,6 +11,7 @@
 #include "platform/script/ScriptControl.h"
 #include "platform/script/runtime/Runtime.h"
 #include "platform/system/CodePage.h"
+#include "platform/system/Paths.h"
 
 #include <dlfcn.h>
 
@@ -33,16 +34,8 @@ constexpr std::int32_t kErrNoFile = 3010;
 constexpr std::int32_t kErrObjectValue = 3117;
 constexpr std::int32_t kErrNoQzLib = 4011;
 
-// FileExist: whether a regular file exists; failures count as "no" (logged).
-bool FileExist(const std::string& path) {
-    try {
-        std::error_code ec;
-        return !path.empty() && fs::is_regular_file(path, ec);
-    } catch (...) {
-        HandleError(kModule, "FileExist", kErrLog);
-        return false;
-    }
-}
+// FileExist: whether a regular file exists.
+bool FileExist(const std::string& path) { return sys::regularFileExists(path); }
 
 // A script library as program text: Windows-1252 (UTF-8 when the file starts
 // with a byte-order mark), line ends made CR LF so that lines count and map

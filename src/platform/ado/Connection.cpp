@@ -16,6 +16,7 @@
 #include "platform/ado/ConnectionString.h"
 #include "platform/ado/Members.h"
 #include "platform/system/Deadline.h"
+#include "platform/system/Paths.h"
 
 #include <filesystem>
 
@@ -30,16 +31,6 @@ constexpr const char* kConnSource = "ADODB.Connection";
 sys::DeadlineClock::time_point timeoutFromNow(std::int32_t seconds) {
     if (seconds <= 0) return sys::DeadlineClock::time_point::max();
     return sys::DeadlineClock::now() + std::chrono::seconds(seconds);
-}
-
-// A path written on Windows: backslashes become slashes when the path as
-// written does not exist.
-std::string localPath(std::string path) {
-    std::error_code ec;
-    if (path.find('\\') != std::string::npos && !fs::exists(path, ec))
-        for (char& c : path)
-            if (c == '\\') c = '/';
-    return path;
 }
 
 void appendOdbc(std::string& out, std::string_view key, std::string_view value) {
@@ -134,7 +125,7 @@ std::unique_ptr<Backend> openOracle(const std::vector<ConnectionPair>& pairs) {
 }
 
 std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
-    const std::string path = localPath(value(pairs, "Data Source"));
+    const std::string path = sys::localPath(value(pairs, "Data Source"));
     const std::string extText = value(pairs, "Extended Properties");
     const std::string ext = toLowerAscii(extText);
     if (path.empty()) raiseProvider(kConnSource, "The connection string names no data source file.");
@@ -144,7 +135,7 @@ std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
     std::error_code ec;
     if (ext.starts_with("text")) {
         fs::path folder(path);
-        if (fs::is_regular_file(folder, ec)) folder = folder.parent_path();
+        if (sys::regularFileExists(path)) folder = folder.parent_path();
         if (!fs::is_directory(folder, ec))
             raiseProvider(kConnSource, "The folder '" + path + "' of the text files cannot be found.");
         const std::string hdr = value(props, "HDR");
@@ -156,7 +147,7 @@ std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
             delimiter = extText[p + 14];
         return importTextFolder(folder.string(), hdr.empty() || isYes(hdr), delimiter);
     }
-    if (!fs::is_regular_file(path, ec))
+    if (!sys::regularFileExists(path))
         raiseProvider(kConnSource, "The file '" + path + "' cannot be found.");
     if (ext.starts_with("excel")) {
         const std::string hdr = value(props, "HDR");
@@ -183,9 +174,8 @@ std::unique_ptr<Backend> openBackend(const std::string& cs) {
     if (provider.starts_with("microsoft.jet.oledb") || provider.starts_with("microsoft.ace.oledb"))
         return openJet(pairs);
     if (provider.starts_with("sqlite")) {
-        const std::string path = localPath(value(pairs, "Data Source"));
-        std::error_code ec;
-        if (!fs::is_regular_file(path, ec))
+        const std::string path = sys::localPath(value(pairs, "Data Source"));
+        if (!sys::regularFileExists(path))
             raiseProvider(kConnSource, "The database file '" + path + "' cannot be found.");
         return SqliteBackend::openFile(path);
     }

@@ -12,6 +12,7 @@
 // tree while its columns are read.
 #include "platform/ado/Recordset.h"
 #include "platform/automation/Text.h"
+#include "platform/system/Paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -693,11 +694,8 @@ Ref<Recordset> parseSavedRecordset(std::string_view xml, std::string_view source
 }
 
 Ref<Recordset> loadSavedRecordset(const std::string& pathIn) {
-    std::string path = pathIn;
-    std::error_code ec;
-    if (path.find('\\') != std::string::npos && !std::filesystem::exists(path, ec))
-        std::replace(path.begin(), path.end(), '\\', '/');
-    if (!std::filesystem::is_regular_file(path, ec))
+    const std::string path = sys::localPath(pathIn);
+    if (!sys::regularFileExists(path))
         raiseProvider(kSource, "The saved recordset file '" + pathIn + "' cannot be found.");
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file)
