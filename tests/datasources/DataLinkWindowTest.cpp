@@ -201,6 +201,16 @@ TEST_F(DataLink, CommandEditorsFollowTheConnectionType) {
     w.tlbDataLink_ButtonClick("Properties");
     EXPECT_EQ(Node("Lines")->Tag, "ID1");
     EXPECT_EQ(InFile().back(), "Saved.Lines");
+    // An SQL command opens in the query builder.
+    MakeDatabase(dir + "/shop.db");
+    WriteQzc(Connection("ID1", "Shop", "0", "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"shop.db\"",
+                        Command("ID1", "Orders", "SELECT T.A FROM T")));
+    w.Initialize();
+    Select("Orders");
+    int enter = 13;
+    w.trvDataLink_KeyPress(enter);
+    EXPECT_EQ(host.requests(ui::UiRequest::Modal).back().formName, "frmQueryBuilder");
+    EXPECT_EQ(host.errorTexts.size(), 2u);
 }
 
 TEST_F(DataLink, AQzcFileThatTurnsReadOnlyIsNeverHalfWritten) {
