@@ -12,6 +12,7 @@
 #include "designer/ModQueryParameters.h"
 #include "production/Production.h"
 #include "production/TemplateFiles.h"
+#include "resources/MessageIds.h"
 
 #include <CLI/CLI.hpp>
 
@@ -183,7 +184,7 @@ void openTemplateData(qz::datasources::TemplateData& data, Production& p, const 
     namespace fs = std::filesystem;
     const std::string qzc =
         qz::production::FindFileNoCase(qz::production::CompanionName(templateFile, ".qzc"));
-    if (qzc.empty()) qz::RaiseError(3002);
+    if (qzc.empty()) qz::RaiseError(qz::msg::NoQzcFile);
     data.Open(qzc, fs::absolute(fs::path(templateFile)).parent_path().string(),
               [&](const std::string& sql) { return answers.resolve(sql); });
     for (const auto& s : data.SkippedItems()) {

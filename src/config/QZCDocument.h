@@ -4,6 +4,7 @@
 
 #include "config/QZCNode.h"
 #include "platform/automation/AutomationError.h"
+#include "resources/MessageIds.h"
 
 #include <pugixml.hpp>
 
@@ -23,13 +24,13 @@ struct QZCDocument {
 namespace qzc {
 
 // Message ids of the document errors.
-inline constexpr std::int32_t kInvalidElement = 2012;
-inline constexpr std::int32_t kDuplicateCommandList = 2013;
-inline constexpr std::int32_t kDuplicateConnectionList = 2014;
-inline constexpr std::int32_t kDuplicateTemplateProperties = 2015;
-inline constexpr std::int32_t kRootNotFound = 2016;
-inline constexpr std::int32_t kInvalidFile = 2017;
-inline constexpr std::int32_t kCannotOpen = 2018;
+inline constexpr std::int32_t kInvalidElement = msg::InvalidQzcElement;
+inline constexpr std::int32_t kDuplicateCommandList = msg::DuplicateCommandList;
+inline constexpr std::int32_t kDuplicateConnectionList = msg::DuplicateConnectionList;
+inline constexpr std::int32_t kDuplicateTemplateProperties = msg::DuplicateTemplateProperties;
+inline constexpr std::int32_t kRootNotFound = msg::QzcElementNotFound;
+inline constexpr std::int32_t kInvalidFile = msg::InvalidQzcFile;
+inline constexpr std::int32_t kCannotOpen = msg::CannotOpenQzcFile;
 
 // Raises an error of the system's own: 0x80040000 + id with the message text.
 [[noreturn]] void raiseMessage(std::int32_t id);

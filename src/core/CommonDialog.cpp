@@ -3,6 +3,7 @@
 #include "core/ModErrors.h"
 #include "platform/system/Folders.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 
 #include <charconv>
 
@@ -33,7 +34,7 @@ std::string CommonDialog::OpenFileName(const std::string& mode, const std::strin
         switch (result.outcome) {
         case ui::FileDialogResult::Ok: return result.path;
         case ui::FileDialogResult::Cancelled: return {};
-        case ui::FileDialogResult::Failed: RaiseError(request.save ? 4035 : 4036);
+        case ui::FileDialogResult::Failed: RaiseError(request.save ? msg::CannotSaveUnderName : msg::CannotOpenName);
         }
         return {};
     } catch (...) {

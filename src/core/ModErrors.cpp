@@ -10,6 +10,7 @@
 #include "platform/system/Locales.h"
 #include "platform/system/SystemError.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 #include "resources/MessageTable.h"
 
 #include <cerrno>
@@ -103,22 +104,22 @@ void GetResourceErrorDescription(ErrorInfo& info) {
     std::int32_t id = static_cast<std::int32_t>(static_cast<std::uint32_t>(info.Number) -
                                                 static_cast<std::uint32_t>(kOwnErrorBase));
     std::string text = GetResourceString(id);
-    info.Description = text.empty() ? GetResourceString(2009) : text;
+    info.Description = text.empty() ? GetResourceString(msg::NoResourceMessage) : text;
 }
 
 bool IsUnexpectedErrorNumber(std::int32_t number, std::int32_t& messageId) {
     std::int64_t id = static_cast<std::int64_t>(number) - static_cast<std::int64_t>(kOwnErrorBase);
     if (id >= 3000 && id <= 3116) return false;
-    if (id >= 3117 && id <= 3999) { messageId = 3000; return true; }
+    if (id >= 3117 && id <= 3999) { messageId = msg::UnexpectedProductionError; return true; }
     if (id >= 4000 && id <= 4200) return false;
-    if (id >= 4201 && id <= 4999) { messageId = 4000; return true; }
+    if (id >= 4201 && id <= 4999) { messageId = msg::UnexpectedDesignerError; return true; }
     messageId = 0;
     return false;
 }
 
 std::string GetSystemErrorMessage(std::int32_t code) {
     std::string s = sys::errnoText(code);
-    if (s.empty()) return GetResourceString(1001);
+    if (s.empty()) return GetResourceString(msg::UnexplainedError);
     if (s.size() > 254) s.resize(254);
     return s + "\r\n";
 }

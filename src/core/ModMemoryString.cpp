@@ -2,6 +2,7 @@
 
 #include "core/ModErrors.h"
 #include "platform/system/SystemError.h"
+#include "resources/MessageIds.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,7 +16,7 @@ namespace {
 [[noreturn]] void bufferFailure(std::int32_t id, int code) {
     AutomationError err = OwnError(id);
     err.SystemErrorCode = code;
-    HandleError(err, "ModMemoryString", id == 3113 ? "QZAllocateBuffer" : "QZFreeBuffer",
+    HandleError(err, "ModMemoryString", id == msg::CannotAllocateBuffer ? "QZAllocateBuffer" : "QZFreeBuffer",
                 kErrLog | kErrRaise,
                 "LastDllError: " + std::to_string(code) + " - " + GetApiErrorText(code));
     throw err;  // not reached: flag 2 raises
@@ -25,13 +26,13 @@ namespace {
 
 char* QZAllocateBuffer(std::size_t size) {
     void* p = ::mmap(nullptr, size ? size : 1, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) bufferFailure(3113, errno);
+    if (p == MAP_FAILED) bufferFailure(msg::CannotAllocateBuffer, errno);
     return static_cast<char*>(p);
 }
 
 void QZFreeBuffer(char* base, std::size_t size) {
     if (!base) return;
-    if (::munmap(base, size ? size : 1) != 0) bufferFailure(3114, errno);
+    if (::munmap(base, size ? size : 1) != 0) bufferFailure(msg::CannotFreeBuffer, errno);
 }
 
 std::size_t QZInStr(std::size_t start, const char* base, std::size_t length, std::string_view pattern) {
@@ -71,7 +72,7 @@ void QZReplace(std::string_view text, std::string& out, std::string_view find,
         try {
             result.resize(newLength);
         } catch (const std::bad_alloc&) {
-            if (text.size() >= kLargeStringThreshold) bufferFailure(3113, ENOMEM);
+            if (text.size() >= kLargeStringThreshold) bufferFailure(msg::CannotAllocateBuffer, ENOMEM);
             throw;
         }
         // Pass 2: copy the pieces between occurrences and the replacements.

@@ -2,6 +2,7 @@
 
 #include "core/ModErrors.h"
 #include "platform/system/SystemError.h"
+#include "resources/MessageIds.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,7 +18,7 @@ RandomFile::~RandomFile() {
 }
 
 void RandomFile::requireOpen() {
-    if (fd_ < 0) RaiseError(3108);
+    if (fd_ < 0) RaiseError(msg::FileAlreadyClosed);
 }
 
 std::int64_t RandomFile::FileSize() {
@@ -43,16 +44,16 @@ bool RandomFile::IsFileExist(const std::string& fileName) {
 
 void RandomFile::OpenInputFile(const std::string& fileName, bool write) {
     try {
-        if (fd_ >= 0) RaiseError(3100);
+        if (fd_ >= 0) RaiseError(msg::CannotOpenInputFile);
         int fd = write ? ::open(fileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)
                        : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) RaiseError(3100);
+        if (fd < 0) RaiseError(msg::CannotOpenInputFile);
         struct stat st;
         // Readers share the file with one another; a writer has it alone.
         if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
             ::flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
             ::close(fd);
-            RaiseError(3100);
+            RaiseError(msg::CannotOpenInputFile);
         }
         fd_ = fd;
         fileName_ = fileName;

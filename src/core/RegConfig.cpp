@@ -4,6 +4,7 @@
 #include "core/ModGlobal.h"
 #include "platform/automation/Text.h"
 #include "platform/system/Settings.h"
+#include "resources/MessageIds.h"
 
 #include <optional>
 
@@ -22,7 +23,7 @@ std::string valueName(const std::string& name) { return name == "*" ? std::strin
 
 std::string RegConfig::GetData(std::int32_t datum) {
     try {
-        if (datum != 2) RaiseError(2001);
+        if (datum != 2) RaiseError(msg::InvalidRegistryKey);
         auto it = data_.find("Personal");
         if (it == data_.end())
             it = data_.emplace("Personal",
@@ -41,9 +42,9 @@ std::string RegConfig::GetSetting(std::uint32_t root, const std::string& keyPath
                                   const std::string& defaultText) {
     try {
         auto scope = scopeOf(root);
-        if (!scope || !sys::settingsKeyExists(*scope, keyPath)) RaiseError(2002);
+        if (!scope || !sys::settingsKeyExists(*scope, keyPath)) RaiseError(msg::RegistryKeyNotFound);
         auto value = sys::readSetting(*scope, keyPath, valueName(name));
-        if (!value) RaiseError(2002);
+        if (!value) RaiseError(msg::RegistryKeyNotFound);
         return value->empty() ? defaultText : *value;
     } catch (...) {
         HandleError("RegConfig", "GetSetting", kErrLog | kErrRaise);

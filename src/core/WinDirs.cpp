@@ -7,6 +7,7 @@
 #include "platform/system/Paths.h"
 #include "platform/system/SystemError.h"
 #include "platform/system/TempFiles.h"
+#include "resources/MessageIds.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -60,7 +61,7 @@ std::string WinDirs::GetApplicationDataPath() {
         int e = 0;
         const std::string path = sys::writableFolder(preferred, "data/" + std::string(sys::kProductSubfolder), &e);
         if (path.empty() && preferred.empty())
-            throw AutomationError(OwnErrorNumber(2003), std::string(kErrorSource), "");
+            throw AutomationError(OwnErrorNumber(msg::NoTemporaryPath), std::string(kErrorSource), "");
         if (path.empty()) {
             AutomationError err = sys::systemError(e);
             err.Description += ": " + preferred;
@@ -83,8 +84,8 @@ std::string WinDirs::GetTemporaryFileName(const std::string& prefix) {
     } catch (...) {
         AutomationError err = CurrentError();
         HandleError(err, "WinDirs", "GetTemporaryFilename", kErrLog);
-        if (err.Number != OwnErrorNumber(2011)) {
-            err.Number = OwnErrorNumber(2011);
+        if (err.Number != OwnErrorNumber(msg::NoTemporaryFileName)) {
+            err.Number = OwnErrorNumber(msg::NoTemporaryFileName);
             HandleError(err, "WinDirs", "GetTemporaryFilename", kErrLog | kErrRaise);
         }
         HandleError(err, "WinDirs", "GetTemporaryFilename", kErrRaise);
@@ -136,7 +137,7 @@ std::string WinDirs::GetFileName(const std::string& path) {
 std::string WinDirs::GetProgramFilesCommonPath() {
     try {
         std::string p = sys::commonFilesFolder();
-        if (p.empty()) throw AutomationError(OwnErrorNumber(2003), std::string(kErrorSource), "");
+        if (p.empty()) throw AutomationError(OwnErrorNumber(msg::NoTemporaryPath), std::string(kErrorSource), "");
         return p;
     } catch (...) {
         HandleError("WinDirs", "GetProgramFilesCommonPath", kErrLog);
@@ -147,7 +148,7 @@ std::string WinDirs::GetProgramFilesCommonPath() {
 std::string WinDirs::GetPersonalPath() {
     try {
         std::string p = sys::personalFolder();
-        if (p.empty()) throw AutomationError(OwnErrorNumber(2003), std::string(kErrorSource), "");
+        if (p.empty()) throw AutomationError(OwnErrorNumber(msg::NoTemporaryPath), std::string(kErrorSource), "");
         return p;
     } catch (...) {
         HandleError("WinDirs", "GetPersonalPath", kErrLog);

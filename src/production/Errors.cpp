@@ -3,6 +3,7 @@
 #include "platform/automation/Variant.h"
 #include "platform/system/CodePage.h"
 #include "platform/system/Files.h"
+#include "resources/MessageIds.h"
 
 namespace qz::production {
 
@@ -10,7 +11,7 @@ std::string ansiToUtf8(std::string_view ansi) { return sys::cp1252ToUtf8(ansi); 
 
 std::string readWholeFile(const std::string& path) {
     std::string bytes;
-    if (sys::readWholeFile(path, bytes) != 0) RaiseError(3100);
+    if (sys::readWholeFile(path, bytes) != 0) RaiseError(msg::CannotOpenInputFile);
     return bytes;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/script/runtime/Runtime.h"
 #include "platform/system/CodePage.h"
 #include "platform/system/Paths.h"
+#include "resources/MessageIds.h"
 
 #include <dlfcn.h>
 
@@ -25,14 +26,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kModule = "Production";
-constexpr std::int32_t kErrNoTemplate = 3001;
-constexpr std::int32_t kErrNoQzc = 3002;
-constexpr std::int32_t kErrRunFailed = 3005;
-constexpr std::int32_t kErrBadName = 3007;
-constexpr std::int32_t kErrNameTaken = 3008;
-constexpr std::int32_t kErrNoFile = 3010;
-constexpr std::int32_t kErrObjectValue = 3117;
-constexpr std::int32_t kErrNoQzLib = 4011;
 
 // FileExist: whether a regular file exists.
 bool FileExist(const std::string& path) { return sys::regularFileExists(path); }
@@ -127,7 +120,7 @@ void Production::AllowUI(bool allow) { scriptControl_->setAllowUI(allow); }
 
 void Production::TemplateFile(const std::string& path) {
     guarded(kModule, "TemplateFile", [&] {
-        if (!FileExist(path)) raiseOwnError(kErrNoFile);
+        if (!FileExist(path)) raiseOwnError(msg::FileDoesNotExist);
         templateFile_ = path;
         built_flag_ = false;
     });
@@ -142,18 +135,18 @@ std::vector<std::string> Production::ObjectNames() const {
 void Production::AddObject(const std::string& sName, Ref<Dispatch> oObject) {
     guarded(kModule, "AddObject", [&] {
         std::string name(trimSpaces(sName));
-        if (name.empty()) raiseOwnError(kErrBadName);
+        if (name.empty()) raiseOwnError(msg::InvalidObjectName);
         // ObjectExists: names compare as the script compares them, without regard to case.
         const std::u16string key = fromUtf8(name);
         for (const ObjectRecord& r : objects_)
-            if (equalsNoCase(fromUtf8(r.Name), key)) raiseOwnError(kErrNameTaken);
+            if (equalsNoCase(fromUtf8(r.Name), key)) raiseOwnError(msg::ObjectNameTaken);
         objects_.push_back({std::move(oObject), std::move(name)});
     });
 }
 
 void Production::AddProperty(const std::string& sName, const Variant& vntValue) {
     guarded(kModule, "AddProperty", [&] {
-        if (vntValue.isObject()) raiseOwnError(kErrObjectValue);
+        if (vntValue.isObject()) raiseOwnError(msg::ObjectPropertyValue);
         Ref<QZObject> o = makeRef<QZObject>();
         o->Name(sName);
         o->Value(vntValue);
@@ -163,7 +156,7 @@ void Production::AddProperty(const std::string& sName, const Variant& vntValue) 
 
 void Production::AddXmlRecordset(const std::string& sName, const std::string& sXmlFileName) {
     guarded(kModule, "AddXmlRecordset", [&] {
-        if (!FileExist(sXmlFileName)) raiseOwnError(kErrNoFile);
+        if (!FileExist(sXmlFileName)) raiseOwnError(msg::FileDoesNotExist);
         Ref<ado::Recordset> rs = makeRef<ado::Recordset>();
         Variant clientCursor(static_cast<std::int32_t>(3));
         rs->invokeByName(u"CursorLocation", kInvokePropertyPut, std::span<Variant>(&clientCursor, 1));
@@ -209,9 +202,9 @@ void Production::GetQzcGlobalInfo(const std::string& qzcPath) {
 
 void Production::RetrieveQzTemplateGlobalInfo() {
     guarded(kModule, "RetrieveQzTemplateGlobalInfo", [&] {
-        if (!FileExist(templateFile_)) raiseOwnError(kErrNoTemplate);
+        if (!FileExist(templateFile_)) raiseOwnError(msg::NoTemplateFile);
         const std::string qzc = FindFileNoCase(CompanionName(templateFile_, ".qzc"));
-        if (qzc.empty()) raiseOwnError(kErrNoQzc);
+        if (qzc.empty()) raiseOwnError(msg::NoQzcFile);
         GetQzcGlobalInfo(qzc);
     });
 }
@@ -251,7 +244,7 @@ void Production::AddModuleUtility(BuiltProgram& b) {
         b.QzLibLines = 0;
         const std::string lib = guarded(kModule, "AddQzLibModule", [&] {
             const std::string path = FindFileNoCase(programFolder_ + "/qzLib.vbs");
-            if (path.empty()) raiseOwnError(kErrNoQzLib);
+            if (path.empty()) raiseOwnError(msg::QzLibMissing);
             return ReadLibraryText(path);
         });
         b.QzLibLines = CountLines(lib);
@@ -300,7 +293,7 @@ void Production::RunVirtualProgram() {
         scriptControl_->Run("Main");
     } catch (...) {
         AutomationError e = CurrentError();
-        e.Number = OwnErrorNumber(kErrRunFailed);
+        e.Number = OwnErrorNumber(msg::ScriptRunFailed);
         HandleError(e, kModule, "RunVirtualProgram", useEventError_ ? kErrLog : kErrLog | kErrRaise);
     }
 }

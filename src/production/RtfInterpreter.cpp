@@ -4,6 +4,7 @@
 #include "production/TemplateFiles.h"
 #include "platform/automation/Text.h"
 #include "platform/system/CodePage.h"
+#include "resources/MessageIds.h"
 
 #include <algorithm>
 
@@ -14,12 +15,6 @@ namespace {
 constexpr const char* kModule = "RtfInterpreter";
 
 // Own error ids of the reader and of the record readers.
-constexpr std::int32_t kErrNotRtf = 3003;
-constexpr std::int32_t kErrBadRtf = 3112;
-constexpr std::int32_t kErrExpressionEmpty = 4009;
-constexpr std::int32_t kErrStatementEmpty = 4010;
-constexpr std::int32_t kErrLocaleMissing = 4051;
-constexpr std::int32_t kErrFormatMissing = 4052;
 
 constexpr std::string_view kSectionSign = "\xC2\xA7";  // UTF-8 of the expression separator
 constexpr std::string_view kLineBreakCode = "_QZCRLF";
@@ -63,7 +58,7 @@ public:
     void next() {
         // Line breaks in RTF only end control words; they are never text.
         while (pos_ < buf_.size() && (buf_[pos_] == '\n' || buf_[pos_] == '\r')) ++pos_;
-        if (pos_ >= buf_.size()) raiseOwnError(kErrBadRtf);
+        if (pos_ >= buf_.size()) raiseOwnError(msg::CannotInterpretRtf);
         separator_ = false;
         const std::size_t start = pos_;
         const char c = buf_[pos_++];
@@ -101,11 +96,11 @@ public:
             return;
         }
         if (d == '\'') {
-            if (buf_.size() - pos_ < 2) raiseOwnError(kErrBadRtf);
+            if (buf_.size() - pos_ < 2) raiseOwnError(msg::CannotInterpretRtf);
             const char h1 = buf_[pos_], h2 = buf_[pos_ + 1];
             pos_ += 2;
             const int hi = hexValue(h1), lo = hexValue(h2);
-            if (hi < 0 || lo < 0) raiseOwnError(kErrBadRtf);
+            if (hi < 0 || lo < 0) raiseOwnError(msg::CannotInterpretRtf);
             type_ = kText;
             separator_ = h1 == 'a' && h2 == '7';
             setDecoded(sys::cp1252ToUnicode(static_cast<unsigned char>(hi * 16 + lo)));
@@ -395,7 +390,7 @@ void RtfInterpreter::ParseRtfTemplate() {
 std::string RtfInterpreter::ReadAllFile(const std::string& path) {
     return guarded(kModule, "ReadAllFile", [&] {
         const std::string bytes = readWholeFile(path);
-        if (bytes.compare(0, 5, "{\\rtf") != 0) raiseOwnError(kErrNotRtf);
+        if (bytes.compare(0, 5, "{\\rtf") != 0) raiseOwnError(msg::NoValidInputFile);
         // CR LF pairs are no part of RTF's meaning, so they go; single CR or
         // LF stay. A pair can still end a control word ("\par" CR LF "Num"):
         // there it becomes the blank that ends the word, or the word would be
@@ -435,17 +430,17 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
             if (escaped(t, i)) continue;
             if (t[i] == '{') ++opened; else ++closed;
         }
-        if (opened != closed || opened == 0) raiseOwnError(kErrBadRtf);
+        if (opened != closed || opened == 0) raiseOwnError(msg::CannotInterpretRtf);
 
         std::size_t lastEnd = 0;  // first character not yet consumed by a field
         for (std::size_t p = t.find("\\field"); p != std::string_view::npos;) {
             const std::size_t s = t.rfind('{', p);
-            if (s == std::string_view::npos) raiseOwnError(kErrBadRtf);
+            if (s == std::string_view::npos) raiseOwnError(msg::CannotInterpretRtf);
             std::size_t e = s + 1;
             for (int depth = 1;; ++e) {
                 e = nextBrace(t, e);
                 // A group that never closes ends the walk at the end of the text.
-                if (e == std::string_view::npos) raiseOwnError(kErrBadRtf);
+                if (e == std::string_view::npos) raiseOwnError(msg::CannotInterpretRtf);
                 if (escaped(t, e)) continue;
                 depth += t[e] == '{' ? 1 : -1;
                 if (depth == 0) break;
@@ -496,7 +491,7 @@ StatementRecord RtfInterpreter::ParseRTFStatementCode(std::string_view group) {
         FieldWalk w = walkField(group, false);
         constexpr std::string_view name = "QZStatement377";
         const std::size_t at = w.instruction.find(name);
-        if (at == std::string::npos) raiseOwnError(kErrStatementEmpty);
+        if (at == std::string::npos) raiseOwnError(msg::EmptyStatement);
         StatementRecord r;
         r.Label = std::move(w.label);
         r.Code = decodeCode(trimSpaces(std::string_view(w.instruction).substr(at + name.size())));
@@ -509,7 +504,7 @@ ExpressionRecord RtfInterpreter::ParseRTFExpressionCode(std::string_view group) 
         FieldWalk w = walkField(group, true);
         constexpr std::string_view name = "QZExpression377";
         const std::size_t at = w.instruction.find(name);
-        if (at == std::string::npos) raiseOwnError(kErrExpressionEmpty);
+        if (at == std::string::npos) raiseOwnError(msg::EmptyExpression);
         const std::string_view all = w.instruction;
         const std::string_view rest = trimSpaces(all.substr(at + name.size()));
         const std::size_t restStart = static_cast<std::size_t>(rest.data() - all.data());
@@ -518,14 +513,14 @@ ExpressionRecord RtfInterpreter::ParseRTFExpressionCode(std::string_view group) 
         // itself. A separator is never a blank, so both lie inside the rest
         // when they lie after its start.
         const std::size_t a = w.previousSeparator, b = w.lastSeparator;
-        if (a == std::string::npos || a < restStart) raiseOwnError(kErrFormatMissing);
+        if (a == std::string::npos || a < restStart) raiseOwnError(msg::ExpressionFormatMissing);
         const std::size_t restEnd = restStart + rest.size();
         const std::string_view format = all.substr(a + kSectionSign.size(),
                                                    b - a - kSectionSign.size());
-        if (format.empty()) raiseOwnError(kErrFormatMissing);
+        if (format.empty()) raiseOwnError(msg::ExpressionFormatMissing);
         const std::string_view locale = all.substr(b + kSectionSign.size(),
                                                    restEnd - b - kSectionSign.size());
-        if (locale.empty()) raiseOwnError(kErrLocaleMissing);
+        if (locale.empty()) raiseOwnError(msg::ExpressionLocaleMissing);
 
         ExpressionRecord r;
         r.Label = std::move(w.label);

@@ -4,6 +4,7 @@
 #include "platform/system/Folders.h"
 #include "core/CoreFixture.h"
 #include "platform/system/Locales.h"
+#include "resources/MessageIds.h"
 #include "resources/MessageTable.h"
 
 #include <cerrno>
@@ -67,6 +68,13 @@ TEST(MessageTable, HoldsEveryTextTheSystemShowsAndNothingElse) {
     EXPECT_EQ(res::messageText(4000), "An unexpected error has occured.");
     EXPECT_EQ(res::messageText(3000), "An unexpected error has occurred.");
     EXPECT_NE(res::messageText(4063).find("Cannot restore Quorvane fields color."), std::string_view::npos);
+}
+
+TEST(MessageTable, NamedIdsGiveTheirTexts) {
+    EXPECT_EQ(res::messageText(msg::NoQzcFile), "Cannot open or find the Qzc file.");
+    EXPECT_EQ(res::messageText(msg::QzLibMissing), "QzLib.vbs file missing in the application.");
+    EXPECT_EQ(res::messageText(msg::CannotOpenQzcFile), "Unable to open qzc file.");
+    EXPECT_EQ(res::messageText(msg::InvalidTableSource), "QueryBuilder error: Invalid table source.");
 }
 
 TEST_F(CoreFixture, ResourceStringsIgnoreTheSecondBlockWhenItIsEmpty) {
