@@ -190,6 +190,10 @@ public:
     int deff = 0;
     std::vector<std::unique_ptr<Section>> sections_;
     std::string mainLastProps; // properties of the main story's final paragraph
+    std::string mainLastMark = "par"; // the mark that ends the main story ("par", or "sect")
+    // Groups after the main story's final paragraph mark (theme, data store,
+    // closing bookmarks ...), verbatim: they belong to no paragraph.
+    std::string mainTrailer;
 
 private:
     struct FormatHash {

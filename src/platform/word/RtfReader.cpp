@@ -540,11 +540,37 @@ void RtfReader::Run() {
 }
 
 void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::string& openProps) {
+    const bool isMain = &story == &doc_.MainStory();
+    // Groups after the main story's last paragraph mark are no paragraph of
+    // their own: they are kept aside and written after that mark again.
+    std::size_t n = story.size();
+    if (isMain) {
+        while (n > 0 && story[n - 1].Kind() == AtomKind::Opaque) --n;
+        if (n < story.size() && n > 0 && story[n - 1].Kind() == AtomKind::ParaEnd) {
+            std::string trailer;
+            for (std::size_t i = n; i < story.size(); ++i) trailer += doc_.Opaque(story[i].value);
+            doc_.mainTrailer = trailer + doc_.mainTrailer;
+            story.erase(n, story.size() - n);
+        }
+    }
     // The last paragraph mark of a story is implicit in the model.
-    if (story.size() > 0) {
-        const Atom& a = story[story.size() - 1];
-        if (a.Kind() == AtomKind::ParaEnd && doc_.ParaEnd(a.value).word == "par") {
-            lastProps = doc_.ParaEnd(a.value).props;
+    if (story.size() > 0 && story[story.size() - 1].Kind() == AtomKind::ParaEnd) {
+        const ParaEndInfo& pe = doc_.ParaEnd(story[story.size() - 1].value);
+        if (pe.word == "par") {
+            lastProps = pe.props;
+            story.pop_back();
+            return;
+        }
+        // A document that ends with a section break: the break is its last
+        // mark, and the empty section after it is none.
+        auto exists = [](const HeaderFooter& h) { return h.Exists(); };
+        const Section& after = *doc_.sections_.back();
+        if (isMain && pe.word == "sect" && doc_.sections_.size() > 1 &&
+            std::none_of(after.headers.begin(), after.headers.end(), exists) &&
+            std::none_of(after.footers.begin(), after.footers.end(), exists)) {
+            lastProps = pe.props;
+            doc_.mainLastMark = "sect";
+            doc_.sections_.pop_back();
             story.pop_back();
             return;
         }
@@ -854,6 +880,8 @@ void Document::LoadRtfText(std::string_view rtf) {
     preamble.clear();
     main_.clear();
     mainLastProps.clear();
+    mainLastMark = "par";
+    mainTrailer.clear();
     props_ = CustomProperties();
     sections_.resize(1);
     sections_[0] = std::make_unique<Section>();

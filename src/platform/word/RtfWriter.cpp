@@ -9,7 +9,8 @@
 //    field separator \'a7), others as \uN\'3f;
 //  - line breaks (CR LF) only before a paragraph's "\pard" outside fields, so
 //    that deleting them never joins two tokens;
-//  - the story ends "\par }", so the file never ends "}}".
+//  - a story ends with its last paragraph mark; only the groups that stood
+//    after that mark (theme, data store ...) follow it.
 #include "platform/word/Document.h"
 #include "platform/word/Range.h"
 #include "platform/word/Utf8.h"
@@ -325,7 +326,14 @@ void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool is
         out_ += lastProps;
         out_ += ' ';
     }
-    out_ += "\\par ";
+    if (isMain) {
+        out_ += '\\';
+        out_ += doc_.mainLastMark;
+        out_ += ' ';
+        out_ += doc_.mainTrailer;
+    } else {
+        out_ += "\\par ";
+    }
 }
 
 std::string RtfWriter::Write() {
