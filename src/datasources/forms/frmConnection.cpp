@@ -238,10 +238,8 @@ void frmConnection::Initialize() {
             // A type this system never writes is the file's fault, and says so.
             if (stored.size() != 1 || stored[0] < '0' || stored[0] > '8') RaiseError(2017);
             type = stored[0] - '0';
-            HideParameters(type);
-        } else {
-            fraParameters[0].Visible = fraParameters[0].Enabled = true;
         }
+        HideParameters(type);
         cmdOK.Enabled = !TemplateReadOnly();
         ShowParameters(type);
         SelectType(type);
