@@ -233,8 +233,17 @@ TEST_F(DataLink, AQzcFileThatTurnsReadOnlyIsNeverHalfWritten) {
     designer.readOnly = false;
     ASSERT_TRUE(Rename("A", "B"));
     EXPECT_EQ(InFile(), (Names{"B:8", "B.C1"}));
-    // A file that cannot be loaded opens an empty window that says why.
+    // A file that goes while the window is open is not made again.
     std::filesystem::remove(qzcPath);
+    EXPECT_FALSE(Rename("B", "C"));
+    Select("C1");
+    host.queueMsgBoxResult(ui::vbYes);
+    w.DeleteCommand();
+    EXPECT_EQ(host.errorTexts.back(), GetResourceString(2018));
+    EXPECT_EQ(host.errorTexts.size(), 5u);
+    EXPECT_NE(Node("C1"), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(qzcPath));
+    // A file that cannot be loaded opens an empty window that says why.
     w.Initialize();
     EXPECT_EQ(tree().Count(), 1u);
     EXPECT_EQ(host.errorTexts.back(), GetResourceString(2018));

@@ -65,6 +65,12 @@ void RaiseFailedWrite(AutomationError error) {
     throw error;
 }
 
+void RequireQzcFile() {
+    const std::string path = QzcFullName();
+    struct stat st {};
+    if (!path.empty() && ::stat(path.c_str(), &st) != 0) RaiseError(2018);
+}
+
 int CharCount(const std::string& text) {
     int n = 0;
     for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;

@@ -36,6 +36,11 @@ bool FileIsReadOnly(const std::string& path);
 // '<path>' is read-only."; any other failure is raised as it is.
 [[noreturn]] void RaiseFailedWrite(AutomationError error);
 
+// Before a write: a QZC file that has gone since it was loaded (the template
+// moved or deleted meanwhile) is not made again from the window's copy; that
+// raises 2018 "Unable to open qzc file.".
+void RequireQzcFile();
+
 // The number of characters of a UTF-8 text.
 int CharCount(const std::string& text);
 

@@ -187,6 +187,7 @@ void frmCommandXML::SaveData(const std::string& sName) {
                                                        fs::path(TemplateFolder()).lexically_normal()
                                      ? full.filename().string()
                                      : typed;
+        RequireQzcFile();
         const std::string oldName = command_->Name, oldText = command_->Text;
         command_->Name = sName;
         command_->Text = text;

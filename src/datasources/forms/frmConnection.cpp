@@ -609,6 +609,7 @@ void frmConnection::cmdOK_Click() {
         if (trimSpaces(connection_->Name) != trimmed && list_)
             for (const auto& other : list_->List())
                 if (trimSpaces(other->Name) == trimmed) RaiseError(4026);
+        RequireQzcFile();
         // Everything is checked before anything changes; a refused write puts
         // the connection back as it was.
         const QZCConnection before = *connection_;

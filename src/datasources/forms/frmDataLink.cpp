@@ -215,6 +215,7 @@ void frmDataLink::AddConnectionNode(const std::string& connectionId, const std::
     std::string id = connectionId, text = name;
     if (text.empty()) {
         text = "DBConnection" + std::to_string(NextNumber("DBConnection"));
+        RequireQzcFile();
         auto cn = List().CreateNew();
         cn->Name = text;
         try {
@@ -246,6 +247,7 @@ void frmDataLink::AddCommandNode(const std::string& connectionId, const std::str
         if (!cn) RaiseError(4028);
         if (!cn->CommandList()) RaiseError(2017);
         text = "DBCommand" + std::to_string(NextNumber("DBCommand"));
+        RequireQzcFile();
         auto cmd = cn->CommandList()->CreateNew();
         cmd->Name = text;
         try {
@@ -313,6 +315,7 @@ void frmDataLink::trvDataLink_AfterLabelEdit(bool& cancel, const std::string& ne
         }
         if (onlySpaces(newString) || !ValidCnOrCmdName(newString)) RaiseError(4027);
         const bool command = IsCommand(*node);
+        RequireQzcFile();
         if (VerifyIfNameAlreadyExistInTreeview(newString, KindOf(*node), node)) RaiseError(command ? 4025 : 4026);
         if (command) {
             const auto cmd = CommandOf(*node);
@@ -446,6 +449,7 @@ void frmDataLink::DeleteCommand(ui::Node& node) {
         return;
     if (!node.Parent()) RaiseError(4001);
     const auto cn = ConnectionOf(*node.Parent());
+    RequireQzcFile();
     try {
         if (!cn->CommandList()) RaiseError(4001);
         cn->CommandList()->Delete(node.Tag);
@@ -461,6 +465,7 @@ void frmDataLink::DeleteConnection(ui::Node& node) {
     if (ui::currentHost().msgBox("Do you really want delete this connection and all its command?",
                                  ui::vbYesNo | ui::vbQuestion, "Delete Connection") != ui::vbYes)
         return;
+    RequireQzcFile();
     try {
         List().Delete(node.Tag);
     } catch (...) {
