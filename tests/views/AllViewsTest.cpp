@@ -1,16 +1,15 @@
 // Every window that has a sample, checked the same way: each control of its
 // form has a widget of the control's name, the default button is the
-// window's default, and no two captions of one window claim the same
-// accelerator key.
+// window's default, and a label's access key leads to a control.
 #include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <map>
 #include <memory>
 
 using namespace qz;
@@ -41,7 +40,7 @@ std::string captionOf(ui::Control* c) {
 
 } // namespace
 
-TEST(AllViews, EveryControlIsBoundAndAcceleratorsAreUnique) {
+TEST(AllViews, EveryControlIsBoundAndLabelsLeadToTheirControls) {
     const std::vector<std::string> names = views::registeredSamples();
     ASSERT_GE(names.size(), 5u);
     for (const std::string& name : names) {
@@ -49,8 +48,8 @@ TEST(AllViews, EveryControlIsBoundAndAcceleratorsAreUnique) {
         std::unique_ptr<ui::Form> form = views::makeSample(name);
         std::unique_ptr<views::FormView> view(views::createView(*form, nullptr));
         ASSERT_NE(view, nullptr);
-        view->push();
-        std::map<char, std::string> keys;
+        view->setAttribute(Qt::WA_DontShowOnScreen);
+        view->show();
         for (ui::Control* c : form->Controls()) {
             QWidget* w = view->widgetOf(*c);
             EXPECT_NE(w, nullptr) << c->Name << " has no widget";
@@ -61,11 +60,10 @@ TEST(AllViews, EveryControlIsBoundAndAcceleratorsAreUnique) {
             if (button && button->Default && qbutton) {
                 EXPECT_TRUE(qbutton->isDefault()) << c->Name;
             }
-            // Only what the user can reach: visible controls.
-            const char key = accelerator(captionOf(c));
-            if (!key || !c->Visible) continue;
-            const auto [it, fresh] = keys.emplace(key, c->Name);
-            EXPECT_TRUE(fresh) << "'" << key << "' is the key of " << it->second << " and " << c->Name;
+            // A label's access key moves the focus on: it needs a control to go to.
+            if (dynamic_cast<ui::Label*>(c) && accelerator(captionOf(c))) {
+                EXPECT_NE(qobject_cast<QLabel*>(w)->buddy(), nullptr) << c->Name;
+            }
         }
     }
 }

@@ -118,8 +118,26 @@ void FormView::closeIfHidden() {
 
 void FormView::showEvent(QShowEvent* event) {
     if (gone_) return QDialog::showEvent(event);
+    linkLabels();
     push();
     QDialog::showEvent(event);
+}
+
+void FormView::linkLabels() {
+    // A label's access key moves the focus to the control after it in the
+    // form's tab order, as the platform's labels did.
+    const std::vector<ui::Control*> order = form_.Controls();
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        auto* label = qobject_cast<QLabel*>(widgetOf(*order[i]));
+        if (!label || label->buddy()) continue;
+        for (std::size_t k = i + 1; k < order.size(); ++k) {
+            if (dynamic_cast<ui::Label*>(order[k]) || dynamic_cast<ui::Frame*>(order[k])) continue;
+            if (QWidget* target = widgetOf(*order[k]); target && target->focusPolicy() != Qt::NoFocus) {
+                label->setBuddy(target);
+                break;
+            }
+        }
+    }
 }
 
 void FormView::reject() {

@@ -117,6 +117,7 @@ private:
         std::function<void()> push;  // model -> widget
     };
     Binding& add(ui::Control& c, QWidget* w);
+    void linkLabels();
     void closeIfHidden();
     Binding* bindingOf(QObject* watched);
     bool focusIn(Binding& b, bool byTab);
