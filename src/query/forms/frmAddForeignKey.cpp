@@ -67,7 +67,7 @@ void frmAddForeignKey::SelectText(ui::ComboBox& box, const std::string& text) {
         if (box.List(i) == text) return box.Select(i);
 }
 
-void frmAddForeignKey::OnLoad() {
+void frmAddForeignKey::Form_Load() {
     try {
         Caption = WindowReadOnly ? WindowCaption + " (Read-Only)" : WindowCaption;
         if (!query_) return;

@@ -38,6 +38,9 @@ public:
 
     std::vector<ui::Control*> Controls() override;
 
+    // Fills the lists from the model and shows the relationship FKName
+    // names; runs when the dialog is shown.
+    void Form_Load();
     void cboBaseTable_Click();
     void cboRelatedTable_Click();
     void cboBaseColumn_Click(int index);
@@ -48,7 +51,7 @@ public:
     void OnClose() override { cmdCancel_Click(); }
 
 protected:
-    void OnLoad() override;
+    void OnLoad() override { Form_Load(); }
     void OnUnload() override { query_ = nullptr; }
 
 private:

@@ -136,7 +136,8 @@ frmQueryBuilder::frmQueryBuilder() : ui::Form("frmQueryBuilder", "Command Proper
 
     name(fraRelationShips, "fraRelationShips");
     name(lsvForeignKeys, "lsvForeignKeys");
-    for (const char* h : {"Name", "Table", "Columns", "Related Table", "Columns"}) lsvForeignKeys.AddColumn(h, 110);
+    lsvForeignKeys.AddColumn("Name", 200);
+    for (const char* h : {"Table", "Columns", "Related Table", "Columns"}) lsvForeignKeys.AddColumn(h, 100);
     lsvForeignKeys.GotFocus = [this] { SelectTab(kTabRelationships); };
     name(cmdAddForeignKey, "cmdAddForeignKey");
     cmdAddForeignKey.Caption = "&Add";
@@ -149,7 +150,9 @@ frmQueryBuilder::frmQueryBuilder() : ui::Form("frmQueryBuilder", "Command Proper
     name(fraSelectedFields, "fraSelectedFields");
     name(lsvColumns, "lsvColumns");
     lsvColumns.CheckBoxes = true;
-    for (const char* h : {"Name", "Type", "Size", "Sort Type", "Sort Priority"}) lsvColumns.AddColumn(h, 90);
+    lsvColumns.AddColumn("Name", 170);
+    lsvColumns.AddColumn("Type", 120);
+    for (const char* h : {"Size", "Sort Type", "Sort Priority"}) lsvColumns.AddColumn(h, 70);
     lsvColumns.GotFocus = [this] { SelectTab(kTabFields); };
     name(fraSort, "fraSort");
     fraSort.Caption = "Sort";
