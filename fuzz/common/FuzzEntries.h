@@ -32,6 +32,10 @@ void WordRtf(const std::uint8_t* data, std::size_t size);
 // The field format text readers and writers.
 void FormatText(const std::uint8_t* data, std::size_t size);
 
+// The SQL parser of the query builder over a fixed schema; what it accepts
+// is written back and must read back into the same model.
+void QueryParser(const std::uint8_t* data, std::size_t size);
+
 // Stops the process with a message: a broken invariant that a sanitizer
 // would not see (for example a text that does not survive a round trip).
 [[noreturn]] void Fail(const char* what);

@@ -1,17 +1,19 @@
-// Feeds arbitrary text to the SQL parser over the fixture schema. Beyond
-// crashes, hangs and sanitizer reports it checks that every accepted text is
-// written back as text that the parser accepts again, into an equal model.
+// SQL parser: arbitrary text over the fixture schema. Beyond crashes, hangs
+// and sanitizer reports it checks that every accepted text is written back
+// as text that the parser accepts again, into an equal model.
+#include "common/FuzzEntries.h"
+
 #include "platform/automation/AutomationError.h"
 #include "query/QBSelectQueryParser.h"
 #include "query/Catalog.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <set>
 #include <string>
+
+namespace qz::fuzz {
 
 using namespace qz::query;
 
@@ -29,16 +31,14 @@ CREATE TABLE "a]b`c"("x.y" INTEGER, "[z]" TEXT, "Order" INTEGER REFERENCES Produ
 )";
 
 CatalogRef MakeCatalog() {
-    char path[] = "/tmp/qzfuzz-XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0) abort();
-    close(fd);
+    const std::string path = ScratchFile("query.db", "");
     sqlite3* db = nullptr;
-    if (sqlite3_open(path, &db) != SQLITE_OK || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK)
-        abort();
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail("the fixture schema cannot be made");
     sqlite3_close(db);
     CatalogRef catalog = OpenCatalog(path);
-    std::remove(path);
+    std::remove(path.c_str());
     return catalog;
 }
 
@@ -75,22 +75,23 @@ std::string Describe(const QBSelectQuery& q) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+void QueryParser(const std::uint8_t* data, std::size_t size) {
     static CatalogRef catalog = MakeCatalog();
     std::string sql(reinterpret_cast<const char*>(data), size);
     QBSelectQuery query(catalog);
-    if (!QBSelectQueryParser::Parse(query, sql).ok) return 0;
+    if (!QBSelectQueryParser::Parse(query, sql).ok) return;
     std::string text = query.GetSQL();
-    if (text.empty()) return 0;
+    if (text.empty()) return;
     QBSelectQuery again(catalog);
     auto r = QBSelectQueryParser::Parse(again, text);
     if (!r.ok) {
         std::fprintf(stderr, "generated text refused with %d at %zu:\n%s\n", r.messageId, r.position, text.c_str());
-        abort();
+        Fail("the generated text is refused");
     }
     if (Describe(again) != Describe(query)) {
         std::fprintf(stderr, "generated text reads back differently:\n%s\n", text.c_str());
-        abort();
+        Fail("the generated text reads back differently");
     }
-    return 0;
 }
+
+} // namespace qz::fuzz
