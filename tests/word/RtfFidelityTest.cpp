@@ -52,4 +52,38 @@ TEST(RtfFidelity, GroupsAfterTheLastParagraphMarkMakeNoParagraph) {
     std::string out = s.doc->ToRtf();
     EXPECT_EQ(out.substr(out.size() - 7), "\\sect }");
     RoundTrip(out);
+    // A break followed by the next section's properties starts that (empty) section.
+    Loaded t("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard one\\par \\sect\\sectd\\sbknone\\cols2}");
+    EXPECT_EQ(t.doc->SectionCount(), 2);
+    EXPECT_EQ(t.Text(), "one\r\f");
+}
+
+TEST(RtfFidelity, CodePagesAreReadAndDeclaredAsTheDocumentHasThem) {
+    // Kept groups hold bytes of the document's code page: the copy declares it.
+    std::string text;
+    std::string saved = RoundTrip("{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fcharset204 Arial Cyr;}{\\f1\\fcharset0 Arial;}}"
+                                  "\\pard\\f0 \\'cf\\'f0{\\field{\\*\\fldinst TITLE}{\\fldrslt \\'cf\\'e8\\'f1}} {\\f1 caf\\'e9}\\par}",
+                                  &text);
+    EXPECT_NE(saved.find("{\\rtf1\\ansi\\ansicpg1251"), std::string::npos);
+    EXPECT_NE(saved.find("{\\fldrslt \\'cf\\'e8\\'f1}"), std::string::npos);
+    EXPECT_EQ(text, "\xD0\x9F\xD1\x80\x13TITLE\x15 caf\xC3\xA9"); // "Пр", the field, "café" of an ANSI font
+
+    // Mac and DOS documents.
+    RoundTrip("{\\rtf1\\mac\\deff0{\\fonttbl{\\f0 Times;}}\\pard Caf\\'8e \\'d2q\\'d3\\par}", &text);
+    EXPECT_EQ(text, "Caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D");
+    EXPECT_NE(Loaded("{\\rtf1\\mac{\\fonttbl{\\f0 Times;}}x\\par}").doc->ToRtf().find("{\\rtf1\\mac\\ansicpg10000"), std::string::npos);
+    RoundTrip("{\\rtf1\\pc\\deff0{\\fonttbl{\\f0 Courier;}}\\pard Caf\\'82 \\'9c\\par}", &text);
+    EXPECT_EQ(text, "Caf\xC3\xA9 \xC2\xA3");
+    RoundTrip("{\\rtf1\\pca\\deff0{\\fonttbl{\\f0 Courier;}}\\pard \\'81ber \\'9d\\par}", &text);
+    EXPECT_EQ(text, "\xC3\xBC" "ber \xC3\x98");
+
+    // Raw double-byte text whose second byte is "\", "{" or "}".
+    RoundTrip("{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fcharset128 Mincho;}}\\pard\\f0 "
+              "\x83\x5c\x83\x7b\x83\x7d\x95\x5c\\'83\\'5c end\\par}", &text);
+    EXPECT_EQ(text, "\xE3\x82\xBD\xE3\x83\x9C\xE3\x83\x9E\xE8\xA1\xA8\xE3\x82\xBD end"); // ソボマ表ソ
+
+    // Text in a font of another character set keeps its characters.
+    RoundTrip("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fcharset204 Times Cyr;}}"
+              "\\pard{\\f1 caf\\u233\\'3f \\'e9}\\par}", &text);
+    EXPECT_EQ(text, "caf\xC3\xA9 \xD0\xB9");
 }

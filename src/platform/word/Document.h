@@ -188,6 +188,10 @@ public:
     std::vector<std::int32_t> colors; // entry 0 is usually automatic (-1)
     std::string preamble;   // groups and document control words of the header, verbatim
     int deff = 0;
+    // The document's character set ("ansi", "mac", "pc", "pca") and code
+    // page, as read: kept groups hold bytes of it, so the writer declares it.
+    std::string charsetWord = "ansi";
+    int ansiCodePage = 1252;
     std::vector<std::unique_ptr<Section>> sections_;
     std::string mainLastProps; // properties of the main story's final paragraph
     std::string mainLastMark = "par"; // the mark that ends the main story ("par", or "sect")

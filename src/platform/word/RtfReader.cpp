@@ -152,7 +152,7 @@ private:
         st.fmt = kNoFmt;
         if (font != lastFont_) { // runs mostly repeat the same font
             const FontDef* f = doc_.FontByNumber(font);
-            int cp = CharsetCodePage(f ? f->charset : 0, ansiCodePage_);
+            int cp = CharsetCodePage(f ? f->charset : 1, ansiCodePage_);
             lastFont_ = font;
             lastTable_ = CodePageTable(cp);
             lastDbcs_ = IsDbcsCodePage(cp) ? cp : 0;
@@ -174,6 +174,7 @@ private:
     char32_t highSurrogate_ = 0;
     int section_ = 0;
     bool lastRow_ = false; // the last control word was a row property
+    bool sectionStated_ = false; // section words came after the last section break
     int nesting_ = 0;      // fields and stories being read, one inside the other
     std::vector<Atom> batch_;
     int ansiCodePage_ = 1252;
@@ -394,6 +395,7 @@ void RtfReader::ParseFontTable() {
             if (t.name == "f" && t.hasParam) {
                 finish();
                 cur.number = t.param;
+                cur.charset = 1; // no \fcharset: the document's code page
                 have = true;
                 nameDone = false;
             } else if (have) {
@@ -496,8 +498,18 @@ void RtfReader::Run() {
         if (t.type == Token::Word) {
             std::string_view w = t.name;
             if (w == "deff") { doc_.deff = t.param; continue; }
-            if (w == "ansicpg") { ansiCodePage_ = t.param; continue; }
-            if (In(w, {"ansi", "mac", "pc", "pca", "rtf"})) continue;
+            if (w == "ansicpg") {
+                if (CodePageTable(t.param) || t.param == 1252 || IsDbcsCodePage(t.param)) ansiCodePage_ = t.param;
+                continue;
+            }
+            // The character set of the document, and with it the code page of
+            // its bytes unless \ansicpg names another.
+            if (In(w, {"ansi", "mac", "pc", "pca"})) {
+                doc_.charsetWord = std::string(w);
+                ansiCodePage_ = w == "mac" ? 10000 : w == "pc" ? 437 : w == "pca" ? 850 : 1252;
+                continue;
+            }
+            if (w == "rtf") continue;
             if (w == "pard" || w == "plain" || w == "sectd" || w == "par" || IsParaWord(w) ||
                 IsSectWord(w) || In(w, {"f", "fs", "b", "i", "ul", "cf", "u", "tab", "line", "sect", "cell", "row"})) {
                 Rewind(t);
@@ -529,6 +541,7 @@ void RtfReader::Run() {
         Rewind(t);
         break;
     }
+    doc_.ansiCodePage = ansiCodePage_;
     // Wingdings is needed by the fields of the system.
     if (doc_.fonts.empty()) doc_.fonts.push_back(FontDef{0, "\\froman\\fcharset0\\fprq2", "Times New Roman", 0});
     CharFormat def = PlainFormat();
@@ -565,7 +578,7 @@ void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::str
         // mark, and the empty section after it is none.
         auto exists = [](const HeaderFooter& h) { return h.Exists(); };
         const Section& after = *doc_.sections_.back();
-        if (isMain && pe.word == "sect" && doc_.sections_.size() > 1 &&
+        if (isMain && pe.word == "sect" && doc_.sections_.size() > 1 && !sectionStated_ &&
             std::none_of(after.headers.begin(), after.headers.end(), exists) &&
             std::none_of(after.footers.begin(), after.footers.end(), exists)) {
             lastProps = pe.props;
@@ -656,6 +669,14 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             if (t.ch < 0x20) {
                 AppendChar(story, st, t.ch);
             } else if (st.dbcs && IsDbcsLeadByte(st.dbcs, t.ch)) {
+                // A pair written as raw bytes: its second byte is that byte,
+                // even where it is "\\", "{" or "}" (unless an escape follows).
+                bool raw = *t.start != '\\' && p_ < end_ && *p_ != '\r' && *p_ != '\n' &&
+                           !(p_ + 1 < end_ && p_[0] == '\\' && p_[1] == '\'');
+                if (raw && static_cast<unsigned char>(*p_) >= 0x40) {
+                    AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.ch, static_cast<unsigned char>(*p_++)));
+                    break;
+                }
                 Token trail = Next();
                 if (trail.type == Token::Char) {
                     AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.ch, trail.ch));
@@ -721,12 +742,14 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     for (auto& h : sec->footers) h.doc = &doc_;
                     doc_.sections_.push_back(std::move(sec));
                     section_ = static_cast<int>(doc_.sections_.size() - 1);
+                    sectionStated_ = false;
                 }
                 break;
             }
             if (w == "pard") { st.para.clear(); break; }
             if (w == "plain") { st.cf = PlainFormat(); SetFont(st, st.cf.font); break; }
             if (w == "sectd") {
+                sectionStated_ = true;
                 if (isMain) doc_.sections_[static_cast<std::size_t>(section_)]->props.clear();
                 break;
             }
@@ -776,6 +799,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             }
             if (IsParaWord(w)) { st.para += WordText(t); break; }
             if (IsSectWord(w)) {
+                sectionStated_ = true;
                 if (isMain) doc_.sections_[static_cast<std::size_t>(section_)]->props += WordText(t);
                 break;
             }
@@ -882,6 +906,8 @@ void Document::LoadRtfText(std::string_view rtf) {
     mainLastProps.clear();
     mainLastMark = "par";
     mainTrailer.clear();
+    charsetWord = "ansi";
+    ansiCodePage = 1252;
     props_ = CustomProperties();
     sections_.resize(1);
     sections_[0] = std::make_unique<Section>();

@@ -28,7 +28,9 @@ void AppendHex(std::string& out, unsigned b) {
     out += hex[b & 15];
 }
 
-void AppendEscaped(std::string& out, char32_t c) {
+// One character of text; above 0x7F a byte of the code page when it holds
+// the character (Windows-1252 unless another is given), else \uN\'3f.
+void AppendEscaped(std::string& out, char32_t c, int codePage = 1252) {
     switch (c) {
     case U'\\': out += "\\'5c"; return;
     case U'{': out += "\\{"; return;
@@ -45,7 +47,7 @@ void AppendEscaped(std::string& out, char32_t c) {
         out += static_cast<char>(c);
         return;
     }
-    int b = sys::unicodeToCp1252(c);
+    int b = codePage == 1252 ? sys::unicodeToCp1252(c) : EncodeCodePageByte(codePage, c);
     if (b >= 0) {
         AppendHex(out, static_cast<unsigned>(b));
         return;
@@ -64,8 +66,8 @@ void AppendEscaped(std::string& out, char32_t c) {
     }
 }
 
-void AppendEscaped(std::string& out, const std::string& utf8) {
-    for (char32_t c : DecodeUtf8(utf8)) AppendEscaped(out, c);
+void AppendEscaped(std::string& out, const std::string& utf8, int codePage = 1252) {
+    for (char32_t c : DecodeUtf8(utf8)) AppendEscaped(out, c, codePage);
 }
 
 class RtfWriter {
@@ -75,6 +77,7 @@ public:
 
 private:
     const std::string& Words(std::uint32_t fmt);
+    int CodePage(std::uint32_t fmt) const;
     std::string WordsWithoutFont(std::uint32_t fmt);
     void WriteStory(const Story& s, const std::string& lastProps, bool isMain);
     void WriteAtoms(const Story& s, long from, long to, bool display);
@@ -110,6 +113,14 @@ const std::string& RtfWriter::Words(std::uint32_t fmt) {
         haveWords_[fmt] = true;
     }
     return words_[fmt];
+}
+
+// The code page a reader decodes a run's bytes in: its font's character set
+// (the default font's when it names none).
+int RtfWriter::CodePage(std::uint32_t fmt) const {
+    int font = doc_.Format(fmt).font;
+    const FontDef* f = doc_.FontByNumber(font >= 0 ? font : doc_.deff);
+    return CharsetCodePage(f ? f->charset : 1, doc_.ansiCodePage);
 }
 
 std::string RtfWriter::WordsWithoutFont(std::uint32_t fmt) {
@@ -217,10 +228,11 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             out_ += '{';
             out_ += Words(fmt);
             out_ += ' ';
+            const int cp = CodePage(fmt);
             while (i < to) {
                 const Atom& c = s[static_cast<std::size_t>(i)];
                 if (c.Kind() != AtomKind::Char || c.fmt != fmt) break;
-                AppendEscaped(out_, static_cast<char32_t>(c.value));
+                AppendEscaped(out_, static_cast<char32_t>(c.value), cp);
                 ++i;
             }
             out_ += '}';
@@ -338,7 +350,11 @@ void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool is
 
 std::string RtfWriter::Write() {
     out_.reserve(doc_.MainStory().size() * 2 + 4096);
-    out_ += "{\\rtf1\\ansi\\ansicpg1252\\deff";
+    out_ += "{\\rtf1\\";
+    out_ += doc_.charsetWord;
+    out_ += "\\ansicpg";
+    out_ += std::to_string(doc_.ansiCodePage);
+    out_ += "\\deff";
     out_ += std::to_string(doc_.deff);
     out_ += "{\\fonttbl";
     for (const FontDef& f : doc_.fonts) {
@@ -346,7 +362,7 @@ std::string RtfWriter::Write() {
         out_ += std::to_string(f.number);
         out_ += f.decl;
         out_ += ' ';
-        AppendEscaped(out_, f.name);
+        AppendEscaped(out_, f.name, doc_.ansiCodePage);
         out_ += ";}";
     }
     out_ += "}\r\n{\\colortbl";
@@ -365,11 +381,11 @@ std::string RtfWriter::Write() {
         for (const CustomProperty& p : props) {
             static const int kTypes[6] = {30, 3, 11, 64, 30, 5};
             out_ += "{\\propname ";
-            AppendEscaped(out_, p.Name);
+            AppendEscaped(out_, p.Name, doc_.ansiCodePage);
             out_ += "}\\proptype";
             out_ += std::to_string(kTypes[p.Type >= 1 && p.Type <= 5 ? p.Type : 0]);
             out_ += "{\\staticval ";
-            AppendEscaped(out_, p.Value);
+            AppendEscaped(out_, p.Value, doc_.ansiCodePage);
             out_ += '}';
         }
         out_ += "}";

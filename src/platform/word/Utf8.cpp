@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <string>
 #include <unicode/ucnv.h>
 
@@ -19,38 +20,62 @@ std::u32string DecodeUtf8(std::string_view s) {
     return out;
 }
 
-const char32_t* CodePageTable(int codePage) {
-    if (codePage == 1252 || codePage <= 0) return nullptr;
-    if (codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950) return nullptr;
+namespace {
+
+// A single-byte code page both ways: every byte's character (bytes the code
+// page leaves undefined read as Windows-1252) and the bytes of the characters
+// it defines.
+struct SingleByteCodePage {
+    std::array<char32_t, 256> chars;
+    std::unordered_map<char32_t, unsigned char> bytes;
+};
+
+const SingleByteCodePage* SingleByte(int codePage) {
+    if (codePage == 1252 || codePage <= 0 || IsDbcsCodePage(codePage)) return nullptr;
     // Built once per code page and never changed afterwards; the lock lets
     // applications on several threads share the cache.
     static std::mutex lock;
-    static std::map<int, std::unique_ptr<std::array<char32_t, 256>>> tables;
+    static std::map<int, std::unique_ptr<SingleByteCodePage>> tables;
     std::lock_guard<std::mutex> guard(lock);
     auto it = tables.find(codePage);
-    if (it != tables.end()) return it->second ? it->second->data() : nullptr;
+    if (it != tables.end()) return it->second.get();
     std::string name = codePage == 10000 ? "macintosh"
-                       : codePage == 437 ? "ibm-437"
-                                         : "windows-" + std::to_string(codePage);
+                       : codePage < 1000 && codePage != 874 ? "ibm-" + std::to_string(codePage)
+                                                            : "windows-" + std::to_string(codePage);
     UErrorCode err = U_ZERO_ERROR;
     UConverter* cnv = ucnv_open(name.c_str(), &err);
-    std::unique_ptr<std::array<char32_t, 256>> table;
+    std::unique_ptr<SingleByteCodePage> table;
     if (U_SUCCESS(err) && cnv && ucnv_getMaxCharSize(cnv) == 1) {
-        table = std::make_unique<std::array<char32_t, 256>>();
+        table = std::make_unique<SingleByteCodePage>();
         for (int b = 0; b < 256; ++b) {
             char in = static_cast<char>(b);
             UChar out[4];
             UErrorCode e = U_ZERO_ERROR;
             int32_t n = ucnv_toUChars(cnv, out, 4, &in, 1, &e);
-            bool ok = U_SUCCESS(e) && n == 1 && out[0] != 0xFFFD && out[0] != 0x1A;
-            (*table)[static_cast<std::size_t>(b)] = ok || b == 0x1A ? (n == 1 ? out[0] : sys::cp1252ToUnicode(static_cast<unsigned char>(b)))
-                                                     : sys::cp1252ToUnicode(static_cast<unsigned char>(b));
+            bool ok = U_SUCCESS(e) && n == 1 && out[0] != 0xFFFD && (out[0] != 0x1A || b == 0x1A);
+            char32_t c = ok ? out[0] : sys::cp1252ToUnicode(static_cast<unsigned char>(b));
+            table->chars[static_cast<std::size_t>(b)] = c;
+            if (ok && b >= 0x80) table->bytes.emplace(c, static_cast<unsigned char>(b));
         }
     }
     if (cnv) ucnv_close(cnv);
-    const char32_t* result = table ? table->data() : nullptr;
-    tables.emplace(codePage, std::move(table));
-    return result;
+    return tables.emplace(codePage, std::move(table)).first->second.get();
+}
+
+} // namespace
+
+const char32_t* CodePageTable(int codePage) {
+    const SingleByteCodePage* t = SingleByte(codePage);
+    return t ? t->chars.data() : nullptr;
+}
+
+int EncodeCodePageByte(int codePage, char32_t c) {
+    if (c < 0x80) return static_cast<int>(c);
+    if (IsDbcsCodePage(codePage)) return -1;
+    const SingleByteCodePage* t = SingleByte(codePage);
+    if (!t) return sys::unicodeToCp1252(c);
+    auto it = t->bytes.find(c);
+    return it == t->bytes.end() ? -1 : it->second;
 }
 
 bool IsDbcsCodePage(int codePage) {
@@ -99,8 +124,8 @@ char32_t DecodeDbcsPair(int codePage, unsigned char lead, unsigned char trail) {
 int CharsetCodePage(int charset, int ansiCodePage) {
     switch (charset) {
     case 0:
-    case 1: return ansiCodePage;
     case 2: return 1252;
+    case 1: return ansiCodePage;
     case 77: return 10000;
     case 128: return 932;
     case 129: return 949;
