@@ -6,6 +6,7 @@
 #include "datasources/DataSourceWindowsFixture.h"
 
 #include "QueryFixture.h"
+#include "common/PgServer.h"
 #include "config/QZCFile.h"
 #include "query/QBSelectQueryParser.h"
 #include "query/forms/frmAddForeignKey.h"
@@ -94,6 +95,28 @@ struct QueryBuilderWindow : qz::test::DataSourceWindows {
             if (!b.lsvColumns.Item(r).SubItem(4).empty())
                 p.push_back(b.lsvColumns.Item(r).Text + "=" + b.lsvColumns.Item(r).SubItem(4));
         return p;
+    }
+    // One author's session: two related tables, two fields, "any" of two
+    // conditions, sorted; the text it leaves reads back to its model.
+    std::string Session() {
+        TickTable("Customers");
+        TickTable("Orders");
+        TickField("Customers.CompanyName");
+        TickField("Orders.OrderID");
+        Condition(0, "Orders.Total", "greater", "100");
+        Condition(1, "Customers.CompanyName", "contains", "Ltd");
+        Choose(b.cboSearchType, "any");
+        b.cboSearchType_Click();
+        Sort("Orders.OrderID", "Descending");
+        const std::string sql = b.txtQuery.Text;
+        QBSelectQuery back(b.GetQBSelectQuery()->GetCatalog());
+        EXPECT_TRUE(QBSelectQueryParser::Parse(back, sql).ok) << sql;
+        EXPECT_EQ(qz::query::test::Canonical(back), qz::query::test::Canonical(*b.GetQBSelectQuery()));
+        EXPECT_EQ(back.GetSQL(), sql);
+        return sql;
+    }
+    static qz::query::test::Rows SessionRows() {
+        return {{"Ana Ltd", "10"}, {"Ana Ltd", "11"}, {"Bo", "12"}, {"O'Brien", "13"}};
     }
     // The text the window shows reads back to the same model and gives the
     // same rows as the model's own text.
@@ -427,4 +450,34 @@ TEST_F(QueryBuilderWindow, UntickingAnObjectTypeAsksWhenItsTablesAreInTheQuery) 
     b.chkTablesToDisplay_Click(0);
     EXPECT_EQ(Boxes().size(), asked);
     EXPECT_EQ(b.lsvTables.Count(), 0u);
+}
+
+// The same session gives the same rows from SQLite and from PostgreSQL.
+TEST_F(QueryBuilderWindow, ASessionGivesTheSameRowsInSqliteAndInPostgres) {
+    Open("");
+    qz::query::test::Rows rows;
+    std::string error;
+    const std::string sqlite = Session();
+    ASSERT_TRUE(qz::query::test::SqliteRows(db, sqlite, rows, error)) << error << "\n" << sqlite;
+    EXPECT_EQ(rows, SessionRows());
+
+    std::string whyNot;
+    auto* server = qz::test::PgServer::Instance(&whyNot);
+    if (!server) GTEST_SKIP() << "PostgreSQL cannot run here: " << whyNot;
+    ASSERT_TRUE(server->CreateDatabase("qzwindows", &error)) << error;
+    ASSERT_TRUE(server->Execute("qzwindows", R"(
+        CREATE TABLE "Customers"("CustomerID" INTEGER PRIMARY KEY, "CompanyName" VARCHAR(40), "Active" BOOLEAN,
+                                 "Photo" BYTEA);
+        CREATE TABLE "Orders"("OrderID" INTEGER PRIMARY KEY, "CustomerID" INTEGER REFERENCES "Customers"("CustomerID"),
+                              "OrderDate" TIMESTAMP, "Total" DOUBLE PRECISION);
+        INSERT INTO "Customers" VALUES (1, 'Ana Ltd', TRUE, NULL), (2, 'Bo', FALSE, NULL), (3, 'O''Brien', TRUE, NULL);
+        INSERT INTO "Orders" VALUES (10, 1, '2000-01-05', 50), (11, 1, '2000-02-01', 150), (12, 2, '1999-12-31', 300),
+                                    (13, 3, '2000-03-01', 120);)", &error)) << error;
+    const std::string cs = server->OdbcConnectionString("qzwindows");
+    Open("", "Provider=MSDASQL;" + cs);
+    ASSERT_TRUE(b.tabQueryBuilder.TabIsEnabled(0)) << Boxes().back();
+    const std::string pg = Session();
+    EXPECT_NE(pg.find("\"Orders\".\"OrderID\" DESC"), std::string::npos) << pg;
+    ASSERT_TRUE(qz::query::test::OdbcRows(cs, pg, rows, error)) << error << "\n" << pg;
+    EXPECT_EQ(rows, SessionRows());
 }
