@@ -87,3 +87,9 @@ TEST(RtfFidelity, CodePagesAreReadAndDeclaredAsTheDocumentHasThem) {
               "\\pard{\\f1 caf\\u233\\'3f \\'e9}\\par}", &text);
     EXPECT_EQ(text, "caf\xC3\xA9 \xD0\xB9");
 }
+
+TEST(RtfFidelity, EscapedLineBreaksEndParagraphs) {
+    std::string text;
+    RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard one\\'0dtwo\\'0athree\\'0d\\'0afour\r\nfive\\par}", &text);
+    EXPECT_EQ(text, "one\rtwo\rthree\r\rfourfive");
+}

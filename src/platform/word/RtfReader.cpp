@@ -666,7 +666,13 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             break;
         case Token::Char:
             if (skip_ > 0) { --skip_; break; }
-            if (t.ch < 0x20) {
+            if (t.ch == 0x0D || t.ch == 0x0A) { // an escaped line break ends a paragraph
+                if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
+                bool inTable = st.para.find("\\intbl") != std::string::npos;
+                story.push_back(Atom::Make(AtomKind::ParaEnd,
+                                           doc_.InternParaEnd("par", st.para, inTable ? st.row : std::string()), st.fmt));
+                break;
+            } else if (t.ch < 0x20) {
                 AppendChar(story, st, t.ch);
             } else if (st.dbcs && IsDbcsLeadByte(st.dbcs, t.ch)) {
                 // A pair written as raw bytes: its second byte is that byte,
