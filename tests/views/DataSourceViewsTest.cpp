@@ -12,6 +12,7 @@
 #include "production/TestFiles.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -89,6 +90,17 @@ TEST(DataSourceViews, TheTreeAndToolbarFollowTheWindow) {
     EXPECT_EQ(root->child(1)->text(0), "DBConnection1");
     EXPECT_EQ(tree->currentItem(), root->child(1));
     EXPECT_TRUE(view->findChild<QAction*>("AddCmd")->isEnabled());
+    // F2 renames in place; the name reaches the file.
+    tree->setCurrentItem(root->child(0)->child(0));
+    QTest::keyClick(tree, Qt::Key_F2);
+    auto* editor = tree->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Lines");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();  // the editor commits from the event loop
+    EXPECT_EQ(root->child(0)->child(0)->text(0), "Lines");
+    std::ifstream in(t.dir.path() + "/t.qzc");
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("<Name>Lines</Name>"), std::string::npos);
     QTest::mouseClick(view->findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
     EXPECT_FALSE(form.Visible());
     EXPECT_FALSE(view->isVisible());
