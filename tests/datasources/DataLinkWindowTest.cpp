@@ -6,6 +6,7 @@
 
 #include "config/QZCFile.h"
 #include "datasources/forms/frmCommandXML.h"
+#include "datasources/forms/frmConnection.h"
 #include "datasources/forms/frmDataLink.h"
 #include "designer/Designer.h"
 
@@ -277,4 +278,16 @@ TEST_F(DataLink, CommandTwentyFiveOpensTheKeptWindowOnTheTemplatesFile) {
     goDesigner = &designer;
     EXPECT_EQ(InFile(), (Names{"Shop:0", "DBConnection1:", "DBConnection2:"}));
     designer::SetDataSourcesWindowFactory(nullptr);
+}
+
+TEST_F(DataLink, HelpOpensEachWindowsTopic) {
+    frmConnection connection;
+    frmCommandXML command;
+    w.cmdHelp_Click();
+    connection.cmdHelp_Click();
+    command.cmdHelp_Click();
+    std::vector<std::int32_t> topics;
+    for (const auto& r : host.requests(ui::UiRequest::Help))
+        if (r.style == ui::HelpContext) topics.push_back(r.data);
+    EXPECT_EQ(topics, (std::vector<std::int32_t>{1030, 1032, 1031}));
 }
