@@ -93,3 +93,20 @@ TEST(RtfFidelity, EscapedLineBreaksEndParagraphs) {
     RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard one\\'0dtwo\\'0athree\\'0d\\'0afour\r\nfive\\par}", &text);
     EXPECT_EQ(text, "one\rtwo\rthree\r\rfourfive");
 }
+
+TEST(RtfFidelity, ShapesBeforeAFramedParagraphStayOutsideTheFrame) {
+    const char* rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard\\ql Body\\par "
+                      "\\pard\\plain\\ql {{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn shapeType}{\\sv 1}}}}{\\shp{\\*\\shpinst\\shpleft9}}}"
+                      "\\pard\\plain\\ql\\posx1440\\posy200\\absw3000 Framed\\par \\pard\\ql After\\par}";
+    std::string saved = RoundTrip(rtf);
+    // The shapes are written under the properties they stood under, the frame's
+    // text under the frame's: a reader sees two paragraphs, as in the original.
+    std::size_t shapes = saved.find("{\\shp{");
+    ASSERT_NE(shapes, std::string::npos);
+    std::size_t pard = saved.rfind("\\pard", shapes);
+    EXPECT_EQ(saved.substr(pard, shapes - pard), "\\pard\\plain\\ql ");
+    std::size_t framed = saved.find("Framed");
+    std::size_t framePard = saved.rfind("\\pard", framed);
+    EXPECT_GT(framePard, shapes);
+    EXPECT_NE(saved.substr(framePard, framed - framePard).find("\\posx1440\\posy200\\absw3000"), std::string::npos);
+}

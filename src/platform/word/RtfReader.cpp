@@ -143,6 +143,15 @@ private:
     std::string ReadGroupText(); // text of a simple group, to its close
     void AppendChar(Story& story, State& st, char32_t c);
     void FinishStory(Story& story, std::string& lastProps, const std::string& openProps);
+    // Where the paragraph being read starts, and the groups that stood at its
+    // start under other paragraph properties (shapes before a frame's \pard).
+    struct ParaState {
+        std::size_t start = 0;
+        std::size_t leadEnd = 0; // end of those groups, 0 when none
+        std::string leadProps;
+    };
+    void Pard(Story& story, State& st, ParaState& ps);
+    void EndParagraph(Story& story, State& st, ParaState& ps, std::string_view word);
     void ConvertSymbolField(Story& story, long fb);
     char32_t Decode(const State& st, unsigned char b) const {
         return st.table ? st.table[b] : sys::cp1252ToUnicode(b);
@@ -591,6 +600,64 @@ void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::str
     lastProps = openProps;
 }
 
+// \pard in the middle of a paragraph whose content so far is only kept
+// groups (shapes, bookmarks): those groups stood under the properties before
+// it, which are kept for them if the paragraph ends in a frame and they did
+// not, or the other way round (word processors read that as two paragraphs).
+void RtfReader::Pard(Story& story, State& st, ParaState& ps) {
+    if (ps.leadEnd == 0 && story.size() > ps.start) {
+        bool onlyGroups = true;
+        for (std::size_t i = ps.start; i < story.size() && onlyGroups; ++i)
+            onlyGroups = story[i].Kind() == AtomKind::Opaque;
+        if (onlyGroups) {
+            ps.leadEnd = story.size();
+            ps.leadProps = st.para;
+        }
+    }
+    st.para.clear();
+}
+
+// Whether paragraph properties place the paragraph in a frame.
+bool IsFramed(const std::string& props) {
+    for (const char* w : {"\\posx", "\\posy", "\\absw", "\\absh", "\\phmrg", "\\phpg", "\\phcol", "\\pvmrg",
+                          "\\pvpg", "\\pvpara"})
+        if (props.find(w) != std::string::npos) return true;
+    return false;
+}
+
+void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string_view w) {
+    if (ps.leadEnd > ps.start && ps.leadEnd <= story.size() && IsFramed(ps.leadProps) != IsFramed(st.para)) {
+        // One kept group that restates each set of properties where it applied.
+        std::string g = "\\pard\\plain" + ps.leadProps;
+        if (g.back() != '}') g += ' ';
+        for (std::size_t i = ps.start; i < ps.leadEnd; ++i) g += doc_.Opaque(story[i].value);
+        g += "\\pard\\plain" + st.para;
+        if (g.back() != '}') g += ' ';
+        Atom lead = Atom::Make(AtomKind::Opaque, doc_.AddOpaque(std::move(g)), story[ps.start].fmt);
+        story.erase(ps.start + 1, ps.leadEnd - ps.start - 1);
+        story.at(ps.start) = lead;
+    }
+    if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
+    bool inTable = w != "par" && w != "sect" ? true : st.para.find("\\intbl") != std::string::npos;
+    story.push_back(Atom::Make(AtomKind::ParaEnd,
+                               doc_.InternParaEnd(std::string(w), st.para, inTable ? st.row : std::string()),
+                               st.fmt));
+    ps = ParaState{};
+    ps.start = story.size();
+    if (w == "row" || w == "nestrow") st.row.clear(); // each row states its own properties
+    if (w == "sect") {
+        auto sec = std::make_unique<Section>();
+        sec->doc = &doc_;
+        sec->index = static_cast<int>(doc_.sections_.size());
+        sec->props = doc_.sections_.back()->props;
+        for (auto& h : sec->headers) h.doc = &doc_;
+        for (auto& h : sec->footers) h.doc = &doc_;
+        doc_.sections_.push_back(std::move(sec));
+        section_ = static_cast<int>(doc_.sections_.size() - 1);
+        sectionStated_ = false;
+    }
+}
+
 void RtfReader::ParseStory(Story& story, State st, bool isMain) {
     ++nesting_;
     struct Leave {
@@ -598,6 +665,8 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
         ~Leave() { --n; }
     } leave{nesting_};
     std::vector<State> stack;
+    ParaState ps;
+    ps.start = story.size();
     for (;;) {
         Token t = Next();
         switch (t.type) {
@@ -667,10 +736,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
         case Token::Char:
             if (skip_ > 0) { --skip_; break; }
             if (t.ch == 0x0D || t.ch == 0x0A) { // an escaped line break ends a paragraph
-                if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
-                bool inTable = st.para.find("\\intbl") != std::string::npos;
-                story.push_back(Atom::Make(AtomKind::ParaEnd,
-                                           doc_.InternParaEnd("par", st.para, inTable ? st.row : std::string()), st.fmt));
+                EndParagraph(story, st, ps, "par");
                 break;
             } else if (t.ch < 0x20) {
                 AppendChar(story, st, t.ch);
@@ -733,26 +799,10 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             }
             if (w == "uc") { st.uc = std::clamp(t.param, 0, 10); break; }
             if (In(w, {"par", "cell", "row", "nestcell", "nestrow"}) || (w == "sect" && isMain)) {
-                if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
-                bool inTable = w != "par" && w != "sect" ? true : st.para.find("\\intbl") != std::string::npos;
-                story.push_back(Atom::Make(AtomKind::ParaEnd,
-                                           doc_.InternParaEnd(std::string(w), st.para, inTable ? st.row : std::string()),
-                                           st.fmt));
-                if (w == "row" || w == "nestrow") st.row.clear(); // each row states its own properties
-                if (w == "sect") {
-                    auto sec = std::make_unique<Section>();
-                    sec->doc = &doc_;
-                    sec->index = static_cast<int>(doc_.sections_.size());
-                    sec->props = doc_.sections_.back()->props;
-                    for (auto& h : sec->headers) h.doc = &doc_;
-                    for (auto& h : sec->footers) h.doc = &doc_;
-                    doc_.sections_.push_back(std::move(sec));
-                    section_ = static_cast<int>(doc_.sections_.size() - 1);
-                    sectionStated_ = false;
-                }
+                EndParagraph(story, st, ps, w);
                 break;
             }
-            if (w == "pard") { st.para.clear(); break; }
+            if (w == "pard") { Pard(story, st, ps); break; }
             if (w == "plain") { st.cf = PlainFormat(); SetFont(st, st.cf.font); break; }
             if (w == "sectd") {
                 sectionStated_ = true;
