@@ -5,6 +5,7 @@
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 #include "platform/script/Ast.h"
+#include "platform/script/runtime/ScriptErrors.h"
 
 #include <atomic>
 #include <deque>
@@ -76,9 +77,6 @@ struct ScriptFailure {
     const Block* block = nullptr;
     std::string culprit;   // the name the host's description adds (UTF-8), or empty
 };
-
-// The script was stopped (time-out); On Error Resume Next does not catch it.
-struct ScriptAbort {};
 
 // An HRESULT of the script facility (0x800A0000 + n) is the script's error n.
 std::int32_t scriptErrorNumber(std::int32_t number);

@@ -302,12 +302,16 @@ std::u16string toPcrePattern(std::u16string_view s) {
 struct RegExp::Compiled {
     std::u16string pattern;
     bool ignoreCase = false, multiline = false;
-    pcre2_code* code = nullptr;
+    std::u16string source;            // the pattern as PCRE2 reads it
+    std::uint32_t options = 0;
+    pcre2_code* code = nullptr;       // for well-formed text, matched unchecked
+    pcre2_code* lenient = nullptr;    // for text with unpaired surrogates, made when first needed
     pcre2_match_data* data = nullptr;
     pcre2_match_context* context = nullptr;
     ~Compiled() {
         pcre2_match_data_free(data);
         pcre2_code_free(code);
+        pcre2_code_free(lenient);
         pcre2_match_context_free(context);
     }
 };
@@ -324,15 +328,15 @@ RegExp::Compiled& RegExp::compiled() {
     c->ignoreCase = ignoreCase;
     c->multiline = multiline;
     // UTF mode gives case-blind matching beyond ASCII; text with unpaired
-    // surrogates still matches (they match nothing but themselves).
-    std::uint32_t options = PCRE2_ALT_BSUX | PCRE2_MATCH_UNSET_BACKREF | PCRE2_DOLLAR_ENDONLY |
-                            PCRE2_UTF | PCRE2_MATCH_INVALID_UTF;
-    if (ignoreCase) options |= PCRE2_CASELESS;
-    if (multiline) options |= PCRE2_MULTILINE;
+    // surrogates still matches, through a lenient copy of the pattern (they
+    // match nothing but themselves).
+    c->options = PCRE2_ALT_BSUX | PCRE2_MATCH_UNSET_BACKREF | PCRE2_DOLLAR_ENDONLY | PCRE2_UTF;
+    if (ignoreCase) c->options |= PCRE2_CASELESS;
+    if (multiline) c->options |= PCRE2_MULTILINE;
     int error = 0;
     PCRE2_SIZE offset = 0;
-    const std::u16string source = toPcrePattern(pattern);
-    c->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(source.data()), source.size(), options,
+    c->source = toPcrePattern(pattern);
+    c->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c->source.data()), c->source.size(), c->options,
                             &error, &offset, nullptr);
     if (!c->code) compileError(error);
     c->data = pcre2_match_data_create_from_pattern(c->code, nullptr);
@@ -344,14 +348,35 @@ RegExp::Compiled& RegExp::compiled() {
     return *compiled_;
 }
 
-bool RegExp::matchAt(std::u16string_view subject, std::size_t start, std::size_t& begin,
+// Whether the text is well-formed UTF-16 (no unpaired surrogate).
+static bool validUtf16(std::u16string_view s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] < 0xD800 || s[i] > 0xDFFF) continue;
+        if (s[i] > 0xDBFF || i + 1 >= s.size() || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF) return false;
+        ++i;
+    }
+    return true;
+}
+
+// validText: the subject is known to be well-formed, so that the matcher
+// need not check it at every match of a global search (a search through
+// text with unpaired surrogates checks from the start offset on each time,
+// and grows with the square of the text; the time-out still stops it).
+bool RegExp::matchAt(std::u16string_view subject, std::size_t start, bool validText, std::size_t& begin,
                      std::size_t& end,
                      std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>>* groups) {
     Compiled& c = compiled();
+    if (!validText && !c.lenient) {
+        int error = 0;
+        PCRE2_SIZE offset = 0;
+        c.lenient = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c.source.data()), c.source.size(),
+                                  c.options | PCRE2_MATCH_INVALID_UTF, &error, &offset, nullptr);
+        if (!c.lenient) compileError(error);
+    }
     static const char16_t kNothing[1] = {0};
     const char16_t* text = subject.data() ? subject.data() : kNothing; // PCRE2 wants a pointer
-    int rc = pcre2_match(c.code, reinterpret_cast<PCRE2_SPTR>(text), subject.size(), start, 0, c.data,
-                         c.context);
+    int rc = pcre2_match(validText ? c.code : c.lenient, reinterpret_cast<PCRE2_SPTR>(text), subject.size(),
+                         start, validText ? PCRE2_NO_UTF_CHECK : 0, c.data, c.context);
     if (rc == PCRE2_ERROR_NOMATCH) return false;
     if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT)
         throwRuntimeError(err::OutOfStack, "Regular expression is too complex to match");
@@ -382,16 +407,18 @@ static std::size_t stepOver(std::u16string_view s, std::size_t p) {
 
 bool RegExp::test(std::u16string_view subject) {
     std::size_t b, e;
-    return matchAt(subject, 0, b, e, nullptr);
+    return matchAt(subject, 0, validUtf16(subject), b, e, nullptr);
 }
 
 std::vector<RegExp::MatchData> RegExp::execute(std::u16string_view subject) {
     std::vector<MatchData> out;
     std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> groups;
     std::size_t pos = 0;
+    const bool valid = validUtf16(subject);
     while (pos <= subject.size()) {
+        checkTimeOut();
         std::size_t b, e;
-        if (!matchAt(subject, pos, b, e, &groups)) break;
+        if (!matchAt(subject, pos, valid, b, e, &groups)) break;
         MatchData m;
         m.firstIndex = static_cast<std::int32_t>(b);
         m.value = std::u16string(subject.substr(b, e - b));
@@ -410,9 +437,11 @@ std::u16string RegExp::replace(std::u16string_view subject, std::u16string_view 
     std::u16string out;
     std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> groups;
     std::size_t pos = 0, copied = 0;
+    const bool valid = validUtf16(subject);
     while (pos <= subject.size()) {
+        checkTimeOut();
         std::size_t b, e;
-        if (!matchAt(subject, pos, b, e, &groups)) break;
+        if (!matchAt(subject, pos, valid, b, e, &groups)) break;
         out.append(subject.substr(copied, b - copied));
         // Expand $$, $&, $`, $', $n and $nn.
         for (std::size_t i = 0; i < with.size(); ++i) {

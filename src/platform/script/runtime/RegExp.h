@@ -39,7 +39,7 @@ private:
     struct Compiled;
     Compiled& compiled();
     // Finds the next match at or after `start`; false when there is none.
-    bool matchAt(std::u16string_view subject, std::size_t start, std::size_t& begin,
+    bool matchAt(std::u16string_view subject, std::size_t start, bool validText, std::size_t& begin,
                  std::size_t& end, std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>>* groups);
 
     Variant patternMember(std::uint8_t, std::span<Variant>);

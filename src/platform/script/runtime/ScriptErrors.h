@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/automation/ErrorTexts.h"
+#include "platform/system/Deadline.h"
 
 namespace qz::script {
 
@@ -14,5 +15,13 @@ using qz::runtimeError;
 using qz::throwCompileError;
 using qz::throwRuntimeError;
 namespace err = qz::err;
+
+// The script was stopped (time-out); On Error Resume Next does not catch it.
+struct ScriptAbort {};
+
+// For built-ins that can run long: stops the script once its time-out has passed.
+inline void checkTimeOut() {
+    if (sys::deadlinePassed()) throw ScriptAbort{};
+}
 
 } // namespace qz::script

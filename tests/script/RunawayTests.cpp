@@ -1,0 +1,76 @@
+// Scripts that would run for ever or take the machine: long built-in calls
+// end by the time-out and global matching stays linear. Each runs on a
+// thread of its own, bounded far beyond the time-outs set here, so that a
+// hang fails the test instead of holding it; no time is asserted.
+#include "platform/script/ScriptControl.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace qz::script {
+namespace {
+
+struct Outcome {
+    std::int32_t error = 0;   // the number Run failed with, 0 when it succeeded
+    std::int32_t value = 0;   // Main's value as a Long when it succeeded
+};
+
+std::optional<Outcome> runBounded(const std::string& code, std::int32_t timeoutMs) {
+    auto sc = std::make_shared<ScriptControl>();
+    sc->AddCode(code);
+    sc->setTimeout(timeoutMs);
+    auto done = std::make_shared<std::promise<Outcome>>();
+    std::future<Outcome> result = done->get_future();
+    std::thread([sc, done] {
+        Outcome o;
+        try {
+            o.value = sc->Run("Main").toLong();
+        } catch (const AutomationError& e) {
+            o.error = e.Number;
+        }
+        done->set_value(o);
+    }).detach();
+    if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) return std::nullopt;
+    return result.get();
+}
+
+TEST(RunawayScripts, GlobalMatchingGrowsWithTheText) {
+    const auto o = runBounded(
+        "Function Main()\n"
+        "  Dim re, s\n"
+        "  Set re = New RegExp\n"
+        "  re.Pattern = \"a\"\n"
+        "  re.Global = True\n"
+        "  s = String(2000000, \"a\")\n"
+        "  Main = Len(re.Replace(s, \"bc\")) + re.Execute(Left(s, 200000)).Count\n"
+        "End Function\n",
+        0);
+    ASSERT_TRUE(o) << "a global Replace over two million characters did not end";
+    EXPECT_EQ(o->error, 0);
+    EXPECT_EQ(o->value, 4200000);
+}
+
+TEST(RunawayScripts, ALongBuiltInCallEndsByTheTimeOut) {
+    // Text with an unpaired surrogate is matched the slow way: the call
+    // itself must give way to the time-out.
+    const auto o = runBounded(
+        "Function Main()\n"
+        "  Dim re\n"
+        "  Set re = New RegExp\n"
+        "  re.Pattern = \"a\"\n"
+        "  re.Global = True\n"
+        "  On Error Resume Next\n"
+        "  Main = Len(re.Replace(ChrW(&HD800) & String(3000000, \"a\"), \"b\"))\n"
+        "End Function\n",
+        300);
+    ASSERT_TRUE(o) << "the call outlived the time-out";
+    EXPECT_EQ(o->error, kTimeoutErrorNumber);
+}
+
+} // namespace
+} // namespace qz::script
