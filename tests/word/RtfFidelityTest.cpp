@@ -110,3 +110,16 @@ TEST(RtfFidelity, ShapesBeforeAFramedParagraphStayOutsideTheFrame) {
     EXPECT_GT(framePard, shapes);
     EXPECT_NE(saved.substr(framePard, framed - framePard).find("\\posx1440\\posy200\\absw3000"), std::string::npos);
 }
+
+TEST(RtfFidelity, APictureOrShapeFirstInTheBodyStaysInTheBody) {
+    for (const char* first : {"{\\*\\shppict{\\pict\\pngblip 89504e47}}{\\nonshppict{\\pict\\wmetafile8 0100}}",
+                              "{\\shp{\\*\\shpinst\\shpleft0}}", "{\\*\\bkmkstart Top}"}) {
+        SCOPED_TRACE(first);
+        std::string text;
+        std::string saved = RoundTrip(std::string("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}{\\*\\generator Writer;}") + first +
+                                          "\\par Caption\\par}",
+                                      &text);
+        EXPECT_EQ(text.rfind("\xEF\xBF\xBC", 0), 0u); // the picture is the first content
+        EXPECT_GT(saved.find(first), saved.find("\\pard"));
+    }
+}

@@ -538,8 +538,9 @@ void RtfReader::Run() {
                              (In(n.name, {"field", "header", "headerl", "headerr", "headerf", "footer",
                                           "footerl", "footerr", "footerf", "pict", "shp", "object",
                                           "shppict", "nonshppict", "bkmkstart", "bkmkend", "listtext",
-                                          "pntext"}));
-            if (starred || (n.type == Token::Word && IsDestination(n.name) && !bodyGroup)) {
+                                          "pntext", "footnote", "annotation", "atnid", "xe", "tc", "do"}));
+            // A picture, shape or bookmark first in the body (often starred) is body.
+            if (!bodyGroup && (starred || (n.type == Token::Word && IsDestination(n.name)))) {
                 doc_.preamble += Capture(t.start);
                 continue;
             }
