@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -129,6 +130,13 @@ TEST(DataSourceViews, TheConnectionEditorShowsOneTypeAtATime) {
     EXPECT_FALSE(access->isVisible());
     EXPECT_EQ(view->findChild<QLineEdit*>("txtSQLServerPassword")->echoMode(), QLineEdit::Password);
     EXPECT_FALSE(view->findChild<QLineEdit*>("txtSQLServerUserName")->isEnabled());  // Windows security
+    // The data source list shows names but takes no typing.
+    QTest::mouseClick(view->findChild<QRadioButton*>("optType5"), Qt::LeftButton);
+    auto* odbc = view->findChild<QComboBox*>("cboODBC");
+    ASSERT_TRUE(odbc && odbc->lineEdit());
+    QTest::keyClicks(odbc->lineEdit(), "typed");
+    QTest::keyClick(odbc->lineEdit(), Qt::Key_Backspace);
+    EXPECT_EQ(odbc->currentText(), "");
     QTest::mouseClick(view->findChild<QRadioButton*>("optType8"), Qt::LeftButton);
     EXPECT_FALSE(view->findChild<QPushButton*>("cmdTestConnection")->isVisible());
     form.Unload();

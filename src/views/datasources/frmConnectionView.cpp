@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +23,30 @@
 namespace qz::views {
 
 using datasources::frmConnection;
+
+namespace {
+
+// Keeps typing, deleting and pasting out of an editable combo box's text
+// while its list can still be opened and chosen from.
+class NoTyping : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Tab: case Qt::Key_Backtab: case Qt::Key_Return: case Qt::Key_Enter: case Qt::Key_Escape:
+        case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_F4:
+            return false;
+        default:
+            return !key->text().isEmpty() || key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace;
+        }
+    }
+};
+
+} // namespace
 
 class frmConnectionView : public FormView {
 public:
@@ -80,7 +105,12 @@ public:
         inAuth->addWidget(bind(f.chkODBCBlankPwd, [&f] { f.chkODBCBlankPwd_Click(); }), 2, 1);
         inAuth->addWidget(bind(f.chkODBCSavingPwd, [&f] { f.chkODBCSavingPwd_Click(); }), 3, 1);
         auto* odbcRow = new QHBoxLayout;
-        odbcRow->addWidget(bind(f.cboODBC), 1);
+        QComboBox* odbc = bind(f.cboODBC);
+        // Editable only to show a stored name this machine does not know.
+        odbc->setEditable(true);
+        odbc->lineEdit()->installEventFilter(new NoTyping(odbc));
+        odbc->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
+        odbcRow->addWidget(odbc, 1);
         odbcRow->addWidget(bind(f.cmdNewODBC, [&f] { f.cmdNewODBC_Click(); }));
         stack->addWidget(frame(5, {row(f.lblODBC), holder(odbcRow), auth}), 0, 0);
         stack->addWidget(frame(6, {row(f.lblOLEDB), fileRow(f.txtOLEDBString, f.cmdBuildOLEDB,
