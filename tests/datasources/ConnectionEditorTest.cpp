@@ -229,6 +229,14 @@ TEST_F(ConnectionEditor, TestConnectionOpensTheDataForReal) {
     e.cmdNewODBC_Click();
     EXPECT_EQ(e.cboODBC.ListIndex, 0);
     EXPECT_FALSE(host.busy());
+    // A data source without a driver: the driver manager's words.
+    std::ofstream(odbcIni, std::ios::app) << "[NoDriver]\nDatabase=" << dir << "/shop.db\n";
+    e.cboODBC.Select(-1);
+    e.cboODBC.Text = "NoDriver";
+    const std::size_t errors = host.errorTexts.size();
+    e.cmdTestConnection_Click();
+    ASSERT_EQ(host.errorTexts.size(), errors + 1);
+    EXPECT_NE(host.errorTexts.back().find("river"), std::string::npos) << host.errorTexts.back();
 }
 
 TEST_F(ConnectionEditor, BuildMakesAStringThatOpens) {
