@@ -256,6 +256,23 @@ TEST_F(ConnectionEditor, BuildMakesAStringThatOpens) {
     e.cmdBuildOLEDB_Click();
     EXPECT_EQ(e.txtOLEDBString.Text, "Provider=SQLite; Data Source=" + dir + "/shop.db;");
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Connection succeeded!"});
+    // A server's settings; the password shown masked, handed back whole.
+    host.queueFormAction([&](ui::Form& f) {
+        auto& b = dynamic_cast<frmConnectionBuilder&>(f);
+        b.cboProvider.Select(frmConnectionBuilder::kSqlServer);
+        b.cboProvider_Click();
+        EXPECT_TRUE(b.txtServer.Visible && b.txtPassword.Visible && !b.txtFile.Visible && !b.cboDriver.Visible);
+        b.txtServer.Text = "SRV01";
+        b.txtUser.Text = "reader";
+        b.txtPassword.Text = "pa;ss";
+        b.Setting_Change();
+        EXPECT_EQ(b.txtResult.Text.find("pa;ss"), std::string::npos);
+        b.cmdOK_Click();
+    });
+    const std::string built = e.txtOLEDBString.Text;
+    e.cmdBuildOLEDB_Click();
+    EXPECT_EQ(e.txtOLEDBString.Text, "Provider=SQLOLEDB;Data Source=SRV01;User ID=reader;Password=\"pa;ss\";");
+    e.txtOLEDBString.Text = built;
     e.cmdBuildOLEDB_Click();  // cancelled
     EXPECT_EQ(e.txtOLEDBString.Text, "Provider=SQLite; Data Source=" + dir + "/shop.db;");
     e.cmdTestConnection_Click();

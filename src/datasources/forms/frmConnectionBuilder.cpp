@@ -148,12 +148,13 @@ void frmConnectionBuilder::ShowSettings() {
     lblServer.Visible = txtServer.Visible = lblDatabase.Visible = txtDatabase.Visible = server;
     lblPort.Visible = txtPort.Visible = p == kOdbcDriver;
     lblUser.Visible = txtUser.Visible = lblPassword.Visible = txtPassword.Visible = login;
-    txtResult.Text = ConnectionString();
+    Setting_Change();
 }
 
 void frmConnectionBuilder::cboProvider_Click() { ShowSettings(); }
 
-void frmConnectionBuilder::Setting_Change() { txtResult.Text = ConnectionString(); }
+// The string as built, its password masked as the password box masks it.
+void frmConnectionBuilder::Setting_Change() { txtResult.Text = ado::maskSecrets(ConnectionString()); }
 
 void frmConnectionBuilder::cmdBrowse_Click() {
     try {
