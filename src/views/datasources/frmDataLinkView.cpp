@@ -5,7 +5,9 @@
 #include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
+#include <QAbstractItemModel>
 #include <QHBoxLayout>
+#include <QStyle>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
@@ -27,6 +29,19 @@ public:
         layout->addWidget(bar);
         tree_ = bind(f.trvDataLink, [&f] { f.trvDataLink_NodeClick(); }, [&f] { f.trvDataLink_DblClick(); });
         layout->addWidget(tree_, 1);
+        // Pictures by kind, as the tree's nodes are made: the data sources,
+        // a connection, a command.
+        connect(tree_->model(), &QAbstractItemModel::rowsInserted, this,
+                [this](const QModelIndex& parent, int first, int last) {
+                    int depth = 0;
+                    for (QModelIndex p = parent; p.isValid(); p = p.parent()) ++depth;
+                    const QStyle::StandardPixmap picture = depth == 0   ? QStyle::SP_ComputerIcon
+                                                           : depth == 1 ? QStyle::SP_DriveHDIcon
+                                                                        : QStyle::SP_FileIcon;
+                    for (int row = first; row <= last; ++row)
+                        tree_->model()->setData(tree_->model()->index(row, 0, parent), style()->standardIcon(picture),
+                                                Qt::DecorationRole);
+                });
         auto* buttons = new QHBoxLayout;
         buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
         buttons->addStretch();
