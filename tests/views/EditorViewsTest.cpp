@@ -10,7 +10,13 @@
 #include "editors/forms/frmRepeatingPar.h"
 #include "editors/forms/frmStatement.h"
 #include "production/TestFiles.h"
+#include "designer/Designer.h"
+#include "designer/ModMSWordMenuToolbar.h"
+#include "platform/word/Application.h"
 #include "views/host/QtPrinter.h"
+#include "views/host/QtUiHost.h"
+#include "views/word/DocumentView.h"
+#include "views/word/StudioWindow.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QApplication>
@@ -24,10 +30,13 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 using namespace qz;
@@ -190,4 +199,64 @@ TEST(EditorViews, FieldCodePrintsToAPdfFile) {
     const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
     EXPECT_TRUE(text.contains("Loop - 1")) << text.toStdString();
     EXPECT_TRUE(text.contains("Lines.MoveNext\nLoop")) << text.toStdString();
+}
+
+// The studio on the example template: Insert > Expression opens the editor's
+// window, a double-click in its data tree writes the column, OK writes the
+// field, and the saved template produces the column's value.
+TEST(EditorViews, StudioInsertsAnExpressionThroughItsWindow) {
+    test::TempDir dir;
+    const std::string examples = std::string(QZ_SOURCE_DIR) + "/examples";
+    for (const char* f : {"invoice.rtf", "invoice.qzc", "invoice.db"})
+        std::filesystem::copy_file(examples + "/" + f, dir.path() + "/" + f);
+    views::QtUiHost host;
+    ui::setCurrentHost(&host);
+    word::Application app;
+    designer::InstallAddinTemplate(app);
+    designer::Designer designer;
+    designer.Initialize(app);
+    views::StudioWindow window(app, designer::CommandIdOfMacro, [&](int id) { designer.HandleCmd(id); });
+    window.runCommand(100);
+    ASSERT_TRUE(window.openFile(QString::fromStdString(dir.path() + "/invoice.rtf")));
+    window.runCommand(10);
+    word::Document& doc = window.activeView()->model();
+    app.GetSelection().SetRange(0, 0);
+    const std::string out = dir.path() + "/out.rtf";
+    const std::string produce = std::string("'") + QZSTUDIO + "' produce '" + dir.path() + "/invoice.rtf' -o '" +
+                                out + "' --connections >/dev/null 2>&1";
+    auto names = [&] {
+        const std::string produced = test::readFile(out);
+        int n = 0;
+        for (std::size_t at = produced.find("Brasserie L"); at != std::string::npos; at = produced.find("Brasserie L", at + 1)) ++n;
+        return n;
+    };
+    ASSERT_EQ(std::system(produce.c_str()), 0);
+    const int before = names();
+
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* view = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+        if (!view || view->objectName() != "frmExpression") {
+            if (view) view->close();
+            return;
+        }
+        seen = true;
+        auto* tree = view->findChild<QTreeWidget*>("tvList");
+        QTreeWidgetItem* item = ItemNamed(tree, "CustomerName");
+        if (!item) {
+            view->close();
+            return;
+        }
+        tree->setCurrentItem(item);
+        emit tree->itemDoubleClicked(item, 0);
+        QTest::mouseClick(view->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
+    });
+    window.runCommand(designer::qzCmdItemInsertExpression);
+    EXPECT_TRUE(seen);
+    ui::setCurrentHost(nullptr);
+    EXPECT_NE(doc.ToRtf().find("Invoice.Fields(\"CustomerName\").Value"), std::string::npos);
+
+    ASSERT_TRUE(window.saveActive(false));
+    ASSERT_EQ(std::system(produce.c_str()), 0);
+    EXPECT_EQ(names(), before + 1);
 }
