@@ -47,6 +47,9 @@ std::string TemplateFolder() {
 
 std::string TemplateQzcPath() { return AddBackSlashInPath(TemplateFolder()) + goDesigner->QzcFileName(); }
 
+BusyCursor::BusyCursor() { ui::currentHost().setBusyCursor(true); }
+BusyCursor::~BusyCursor() { ui::currentHost().setBusyCursor(false); }
+
 void OpenEditorHelp(std::int32_t context) {
     if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, context);
 }

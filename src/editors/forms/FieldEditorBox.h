@@ -27,6 +27,14 @@ void SelectWholeText(ui::TextBox& box);
 // message 4033 when there is no template.
 std::string TemplateQzcPath();
 std::string TemplateFolder();
+// The wait pointer while a long step runs (opening every command of the
+// template), the normal one again however the step ends.
+struct BusyCursor {
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
 // Opens a help context of the designer's help centre.
 void OpenEditorHelp(std::int32_t context);
 // Runs the print dialog, then prints the field with the busy cursor up.

@@ -158,6 +158,7 @@ void frmExpression::Initialize() {
         FillInstalledLocaleCombo(cboLocale, 1);
         RetrieveQzcFormatProperties();
         try {
+            BusyCursor busy;
             tree_.LoadQueries(TemplateQzcPath(), TemplateFolder());
         } catch (...) {
             HandleError(kForm, "LoadQueries", kErrLog);

@@ -84,6 +84,7 @@ void frmStatement::Initialize() {
     try {
         UpdateField = false;
         try {
+            BusyCursor busy;
             tree_.LoadQueries(TemplateQzcPath(), TemplateFolder());
         } catch (...) {
             // The editor opens with what the tree holds.
