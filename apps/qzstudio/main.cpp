@@ -84,6 +84,7 @@ struct ProduceOptions {
     bool connections = true;
     std::vector<std::string> parameters;
     double timeOut = 0;
+    std::int64_t memoryLimitMb = -1;  // -1: the engine's default
 };
 
 // The files a run reads: the template and its companions (found without
@@ -246,6 +247,7 @@ int produce(const ProduceOptions& o) {
         if (o.connections) openTemplateData(data, p, o.templateFile, answers);
         p.OutputFile(o.outputFile);
         p.TimeOut(o.timeOut);
+        if (o.memoryLimitMb >= 0) p.MemoryLimit(o.memoryLimitMb << 20);
         p.Execute();
     } catch (const qz::AutomationError& e) {
         // A compile error was already reported through the event; a failure
@@ -287,6 +289,9 @@ int main(int argc, char** argv) {
                     "A value for a \"?\" parameter of the commands' SQL, in the order asked (repeatable)");
     cmd->add_option("-t,--timeout", o.timeOut, "Script time-out in milliseconds (0: none)")
         ->check(CLI::NonNegativeNumber);
+    cmd->add_option("--memory-limit", o.memoryLimitMb,
+                    "How far the script's memory may grow, in MB (0: no ceiling; default 2048)")
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 30));
 
     try {
         app.parse(argc, argv);

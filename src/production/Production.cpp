@@ -116,6 +116,8 @@ Production::~Production() {
 }
 
 bool Production::AllowUI() const { return scriptControl_->AllowUI(); }
+std::int64_t Production::MemoryLimit() const { return scriptControl_->MemoryLimit(); }
+void Production::MemoryLimit(std::int64_t bytes) { scriptControl_->setMemoryLimit(bytes); }
 void Production::AllowUI(bool allow) { scriptControl_->setAllowUI(allow); }
 
 void Production::TemplateFile(const std::string& path) {

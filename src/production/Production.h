@@ -63,6 +63,11 @@ public:
     double TimeOut() const { return timeOut_; }
     void TimeOut(double ms) { timeOut_ = ms; }
 
+    // How far the script's memory may grow in one run, in bytes (0: no
+    // ceiling; by default the script control's); past it the run fails with error 7.
+    std::int64_t MemoryLimit() const;
+    void MemoryLimit(std::int64_t bytes);
+
     // Whether the script may show message and input boxes.
     bool AllowUI() const;
     void AllowUI(bool allow);

@@ -285,3 +285,17 @@ TEST(CommandLine, ProducesForAUserWithoutAUsableHome) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(qz::test::readFile(dir.file("o.rtf")).find("\\cf0 2}"), std::string::npos);
 }
+
+TEST(CommandLine, AScriptPastItsMemoryCeilingFailsWith7) {
+    qz::test::TempDir dir;
+    dir.write("m.qzc", "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties></QZC>");
+    dir.write("m.rtf", rtfDocument(statementField(
+                           "Grow", "Set d = CreateObject(\"Scripting.Dictionary\")_QZCRLF"
+                                   "For i = 1 To 300000: d.Add i, String(100, \"x\") & i: Next")));
+    const std::string run = "produce " + quote(dir.file("m.rtf")) + " -o " + quote(dir.file("o.rtf"));
+    Result r = qzstudio(dir, run + " --memory-limit 16");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("script error 7: Out of memory"), std::string::npos) << r.err;
+    r = qzstudio(dir, run + " --memory-limit 0");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}

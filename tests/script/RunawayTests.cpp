@@ -1,8 +1,10 @@
 // Scripts that would run for ever or take the machine: long built-in calls
-// end by the time-out and global matching stays linear. Each runs on a
+// end by the time-out, global matching stays linear, and a script that grows
+// past its memory ceiling fails with error 7. Each runs on a
 // thread of its own, bounded far beyond the time-outs set here, so that a
 // hang fails the test instead of holding it; no time is asserted.
 #include "platform/script/ScriptControl.h"
+#include "platform/script/runtime/ScriptErrors.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +22,12 @@ struct Outcome {
     std::int32_t value = 0;   // Main's value as a Long when it succeeded
 };
 
-std::optional<Outcome> runBounded(const std::string& code, std::int32_t timeoutMs) {
+std::optional<Outcome> runBounded(const std::string& code, std::int32_t timeoutMs,
+                                  std::int64_t memoryLimit = ScriptControl::kDefaultMemoryLimit) {
     auto sc = std::make_shared<ScriptControl>();
     sc->AddCode(code);
     sc->setTimeout(timeoutMs);
+    sc->setMemoryLimit(memoryLimit);
     auto done = std::make_shared<std::promise<Outcome>>();
     std::future<Outcome> result = done->get_future();
     std::thread([sc, done] {
@@ -70,6 +74,28 @@ TEST(RunawayScripts, ALongBuiltInCallEndsByTheTimeOut) {
         300);
     ASSERT_TRUE(o) << "the call outlived the time-out";
     EXPECT_EQ(o->error, kTimeoutErrorNumber);
+}
+
+TEST(RunawayScripts, GrowingPastTheMemoryCeilingFailsWith7) {
+    // About 100 MB if nothing stopped it; the ceiling is 32 MB.
+    const std::string grow =
+        "Function Main()\n"
+        "  Dim d, i\n"
+        "  Set d = CreateObject(\"Scripting.Dictionary\")\n"
+        "  On Error Resume Next\n"
+        "  For i = 1 To 300000\n"
+        "    d.Add i, String(100, \"x\") & i\n"
+        "  Next\n"
+        "  Main = d.Count\n"
+        "End Function\n";
+    auto o = runBounded(grow, 0, 32 << 20);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->error, runtimeError(err::OutOfMemory).Number);
+    // Without a ceiling the same script runs to its end.
+    o = runBounded(grow, 0, 0);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->error, 0);
+    EXPECT_EQ(o->value, 300000);
 }
 
 } // namespace

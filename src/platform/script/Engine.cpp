@@ -11,7 +11,19 @@
 #include "platform/script/ScriptControl.h"
 #include "platform/script/runtime/Runtime.h"
 
+#include <malloc.h>
 #include <pthread.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QZ_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QZ_ASAN 1
+#endif
+#endif
+#if QZ_ASAN
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -358,8 +370,29 @@ private:
 
 void Engine::timedOut() { throw ScriptAbort{}; }
 
+// The bytes the process's heap holds in use (under AddressSanitizer its own
+// allocator holds them).
+static std::size_t heapInUse() {
+#if QZ_ASAN
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 m = ::mallinfo2();
+    return m.uordblks + m.hblkhd;
+#endif
+}
+
+void Engine::checkMemory() {
+    memoryCountdown_ = kMemoryCheckEvery;
+    const std::int64_t limit = control_.memoryLimit_;
+    if (limit <= 0) return;
+    const std::size_t used = heapInUse();
+    if (used > memoryBase_ && used - memoryBase_ > static_cast<std::size_t>(limit)) throw ScriptAbort{true};
+}
+
 void Engine::startClock(std::int32_t timeoutMs) {
     if (depth_ > 0 || running_) return;
+    memoryBase_ = heapInUse();
+    memoryCountdown_ = kMemoryCheckEvery;
     hasDeadline_ = timeoutMs > 0;
     if (hasDeadline_) {
         if (!watchdog_) watchdog_ = std::make_unique<Watchdog>(expired_);

@@ -314,9 +314,13 @@ private:
     // The time-out: a watchdog thread raises expired_ when the deadline of
     // the running call passes, so that a check costs one load. It is made
     // after every host call, every loop iteration and every procedure call.
+    // The memory ceiling is looked at every kMemoryCheckEvery checks.
     void checkClock() {
         if (hasDeadline_ && expired_.load(std::memory_order_relaxed)) [[unlikely]] timedOut();
+        if (--memoryCountdown_ == 0) [[unlikely]] checkMemory();
     }
+    void checkMemory();
+    static constexpr std::uint32_t kMemoryCheckEvery = 4096;
     [[noreturn]] static void timedOut();
     void checkStack();
     Frame moduleFrame(const Block* b);
@@ -340,6 +344,8 @@ private:
     std::size_t sp_ = 0;
     int depth_ = 0;
     bool hasDeadline_ = false;
+    std::uint32_t memoryCountdown_ = kMemoryCheckEvery;
+    std::size_t memoryBase_ = 0;      // heap in use when the outermost call began
     std::atomic<bool> expired_{false};
     std::unique_ptr<Watchdog> watchdog_;   // started by the first time-out
     char* stackLimit_ = nullptr;

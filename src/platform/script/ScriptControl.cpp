@@ -91,7 +91,17 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) 
         error_.Number = scriptErrorNumber(e.Number);
         error_.Source = e.Source;
         error_.Description = e.Description;
-    } catch (ScriptAbort&) {
+    } catch (ScriptAbort& abort) {
+        if (abort.outOfMemory) {
+            const AutomationError e = runtimeError(err::OutOfMemory);
+            error_.Number = e.Number;
+            error_.Source = e.Source;
+            error_.Description = e.Description + ": the script grew past its memory ceiling";
+            if (onError) {
+                try { onError(); } catch (...) {}
+            }
+            throw AutomationError(error_.Number, error_.Source, error_.Description);
+        }
         error_.Number = kTimeoutErrorNumber;
         error_.Source = "ScriptControl";
         error_.Description = "The script was stopped: it ran longer than the time-out";

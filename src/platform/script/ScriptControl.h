@@ -98,6 +98,13 @@ public:
     std::int32_t Timeout() const { return timeout_; }
     void setTimeout(std::int32_t ms) { timeout_ = ms; }
 
+    // How far the memory in use may grow during one call into the script, in
+    // bytes (0: no ceiling); past it the call fails with error 7 "Out of
+    // memory", which On Error Resume Next does not pass over.
+    static constexpr std::int64_t kDefaultMemoryLimit = std::int64_t{2} << 30;
+    std::int64_t MemoryLimit() const { return memoryLimit_; }
+    void setMemoryLimit(std::int64_t bytes) { memoryLimit_ = bytes; }
+
     // Whether MsgBox and InputBox may show anything (through the UI host).
     bool AllowUI() const { return allowUI_; }
     void setAllowUI(bool allow) { allowUI_ = allow; }
@@ -119,6 +126,7 @@ private:
     std::uint32_t lcid_;      // the script's locale (SetLocale), kept between calls
     int busy_ = 0;            // nesting of calls into the script
     std::int32_t timeout_ = 10000;
+    std::int64_t memoryLimit_ = kDefaultMemoryLimit;
     bool allowUI_ = false;
     ui::UiHost* uiHost_ = nullptr;
     ScriptError error_;

@@ -16,8 +16,11 @@ using qz::throwCompileError;
 using qz::throwRuntimeError;
 namespace err = qz::err;
 
-// The script was stopped (time-out); On Error Resume Next does not catch it.
-struct ScriptAbort {};
+// The script was stopped: by the time-out, or (outOfMemory) because it grew
+// past its memory ceiling. On Error Resume Next does not catch it.
+struct ScriptAbort {
+    bool outOfMemory = false;
+};
 
 // For built-ins that can run long: stops the script once its time-out has passed.
 inline void checkTimeOut() {
