@@ -123,3 +123,31 @@ TEST(RtfFidelity, APictureOrShapeFirstInTheBodyStaysInTheBody) {
         EXPECT_GT(saved.find(first), saved.find("\\pard"));
     }
 }
+
+TEST(RtfFidelity, NumberingFieldTailsFootnoteMarksAndUnnamedFontsAreKept) {
+    // Old-style numbering is a property of every paragraph up to the next \pard.
+    std::string text;
+    std::string saved = RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard{\\*\\pn \\pnlvlbody\\pndec{\\pntxta .}}\\fi-360\\li720 "
+                                  "{\\pntext 1.\\tab}A\\par {\\pntext 2.\\tab}B\\par \\pard C\\par}",
+                                  &text);
+    std::size_t pn = 0, count = 0;
+    while ((pn = saved.find("{\\*\\pn \\pnlvlbody", pn)) != std::string::npos) ++count, ++pn;
+    EXPECT_EQ(count, 2u);
+    EXPECT_NE(saved.find("{\\*\\pn \\pnlvlbody\\pndec{\\pntxta .}}\\fi-360\\li720 "), std::string::npos);
+
+    // Text after a field's result, inside the field's group, follows the field.
+    RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 1} of the text} end\\par}", &text);
+    EXPECT_EQ(text, "Page \x13PAGE\x15 of the text end");
+
+    // A footnote's mark stays in the group that makes it superscript, with the note.
+    saved = RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard x{\\super \\chftn{\\*\\footnote \\pard {\\super \\chftn} note}}y\\par}");
+    std::size_t mark = saved.find("\\chftn");
+    ASSERT_NE(mark, std::string::npos);
+    std::string group = saved.substr(saved.rfind('{', mark));
+    EXPECT_EQ(group.rfind("{\\cf0\\super \\chftn {\\*\\footnote", 0), 0u) << group;
+
+    // Runs that name no font or size are written without one.
+    saved = RoundTrip("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times;}{\\f1 Arial;}}{\\stylesheet{\\f1\\fs20 Normal;}}\\pard plain {\\f1 named}\\par}");
+    EXPECT_NE(saved.find("{\\cf0 plain }"), std::string::npos);
+    EXPECT_NE(saved.find("{\\f1\\cf0 named}"), std::string::npos);
+}

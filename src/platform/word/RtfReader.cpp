@@ -160,7 +160,7 @@ private:
         st.cf.font = font;
         st.fmt = kNoFmt;
         if (font != lastFont_) { // runs mostly repeat the same font
-            const FontDef* f = doc_.FontByNumber(font);
+            const FontDef* f = doc_.FontByNumber(font >= 0 ? font : doc_.deff);
             int cp = CharsetCodePage(f ? f->charset : 1, ansiCodePage_);
             lastFont_ = font;
             lastTable_ = CodePageTable(cp);
@@ -169,12 +169,10 @@ private:
         st.table = lastTable_;
         st.dbcs = lastDbcs_;
     }
-    CharFormat PlainFormat() const {
-        CharFormat f;
-        f.font = doc_.deff;
-        f.size = 24;
-        return f;
-    }
+    // After \plain, and where a story starts: no font or size named, so that
+    // the copy names none either (readers then take the default font's or
+    // the style's).
+    CharFormat PlainFormat() const { return CharFormat{}; }
 
     Document& doc_;
     const char* p_;
@@ -602,14 +600,17 @@ void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::str
 }
 
 // \pard in the middle of a paragraph whose content so far is only kept
-// groups (shapes, bookmarks): those groups stood under the properties before
-// it, which are kept for them if the paragraph ends in a frame and they did
-// not, or the other way round (word processors read that as two paragraphs).
+// groups (shapes, pictures, bookmarks): those groups stood under the
+// properties before it, and the \pard stays where it was, since readers
+// take it as a paragraph of the groups and another of the text (a frame's
+// text stays in its frame).
 void RtfReader::Pard(Story& story, State& st, ParaState& ps) {
     if (ps.leadEnd == 0 && story.size() > ps.start) {
         bool onlyGroups = true;
-        for (std::size_t i = ps.start; i < story.size() && onlyGroups; ++i)
-            onlyGroups = story[i].Kind() == AtomKind::Opaque;
+        for (std::size_t i = ps.start; i < story.size() && onlyGroups; ++i) {
+            const std::string* g = story[i].Kind() == AtomKind::Opaque ? &doc_.Opaque(story[i].value) : nullptr;
+            onlyGroups = g && !g->starts_with("{\\*\\nesttableprops") && !g->starts_with("{\\nonesttables");
+        }
         if (onlyGroups) {
             ps.leadEnd = story.size();
             ps.leadProps = st.para;
@@ -618,16 +619,8 @@ void RtfReader::Pard(Story& story, State& st, ParaState& ps) {
     st.para.clear();
 }
 
-// Whether paragraph properties place the paragraph in a frame.
-bool IsFramed(const std::string& props) {
-    for (const char* w : {"\\posx", "\\posy", "\\absw", "\\absh", "\\phmrg", "\\phpg", "\\phcol", "\\pvmrg",
-                          "\\pvpg", "\\pvpara"})
-        if (props.find(w) != std::string::npos) return true;
-    return false;
-}
-
 void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string_view w) {
-    if (ps.leadEnd > ps.start && ps.leadEnd <= story.size() && IsFramed(ps.leadProps) != IsFramed(st.para)) {
+    if (ps.leadEnd > ps.start && ps.leadEnd <= story.size()) {
         // One kept group that restates each set of properties where it applied.
         std::string g = "\\pard\\plain" + ps.leadProps;
         if (g.back() != '}') g += ' ';
@@ -708,6 +701,9 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                 } else if (isMain && In(w, {"pnseclvl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn"})) {
                     // Section-level groups stay with the section's properties.
                     doc_.sections_[static_cast<std::size_t>(section_)]->props += Capture(t.start);
+                } else if (w == "pn") {
+                    // Old-style numbering applies to every paragraph until \pard.
+                    st.para += Capture(t.start);
                 } else if (w == "fonttbl") {
                     ParseFontTable();
                 } else if (w == "colortbl") {
@@ -875,10 +871,16 @@ void RtfReader::ParseField(Story& story, State& st) {
     long fb = static_cast<long>(story.size());
     story.push_back(Atom::Make(AtomKind::FieldBegin, infoId, st.fmt));
     State fs = st;
+    bool haveResult = false, tail = false;
     for (;;) {
         Token t = Next();
         if (t.type == Token::End) break;
         if (t.type == Token::Close) break;
+        if (haveResult && t.type != Token::Open) { // text after the result follows the field
+            Rewind(t);
+            tail = true;
+            break;
+        }
         if (t.type == Token::Word) {
             if (In(t.name, {"fldlock", "flddirty", "fldedit", "fldpriv"})) info.prefix += WordText(t);
             else if (t.name == "plain") { fs.cf = PlainFormat(); SetFont(fs, fs.cf.font); }
@@ -897,6 +899,7 @@ void RtfReader::ParseField(Story& story, State& st) {
             std::size_t b = k == std::string::npos ? 1 : k + 8;
             if (b < g.size() && g[b] == ' ') ++b;
             info.result = g.substr(b, g.size() - 1 - b);
+            haveResult = true;
         } else {
             info.prefix += Capture(t.start);
         }
@@ -905,6 +908,7 @@ void RtfReader::ParseField(Story& story, State& st) {
     story.push_back(Atom::Make(AtomKind::FieldEnd, 0, st.fmt));
     doc_.FieldInfoAt(infoId) = std::move(info);
     ConvertSymbolField(story, fb);
+    if (tail) ParseStory(story, fs, false);
 }
 
 // A field "SYMBOL n \f "font" [\u] ..." becomes one symbol atom.

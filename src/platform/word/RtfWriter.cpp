@@ -77,6 +77,18 @@ public:
 
 private:
     const std::string& Words(std::uint32_t fmt);
+    // Ends control words just written: a blank, unless a group closed them
+    // (a blank after a group would be text).
+    void EndWords() {
+        if (out_.empty() || out_.back() != '}') out_ += ' ';
+    }
+    // Whether a kept group is written inside its run: all but those that
+    // belong to the paragraph (nested-table properties, a frame's leading
+    // groups with their own \pard).
+    bool InRun(const Atom& a) const {
+        const std::string& g = doc_.Opaque(a.value);
+        return !g.starts_with("{\\*\\nesttableprops") && !g.starts_with("{\\nonesttables") && !g.starts_with("\\pard");
+    }
     int CodePage(std::uint32_t fmt) const;
     std::string WordsWithoutFont(std::uint32_t fmt);
     void WriteStory(const Story& s, const std::string& lastProps, bool isMain);
@@ -218,12 +230,19 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             } else {
                 out_ += curLastProps_;
             }
-            out_ += ' ';
+            EndWords();
             paraStart = false;
         }
         const Atom& a = s[static_cast<std::size_t>(i)];
         switch (a.Kind()) {
-        case AtomKind::Char: {
+        case AtomKind::Char:
+        case AtomKind::Opaque: {
+            // A run: text and kept groups of one format, in one group, so that a
+            // kept group stays in the formatting it stood in (a footnote's mark).
+            if (a.Kind() == AtomKind::Opaque && (display || !InRun(a))) {
+                if (!display) out_ += doc_.Opaque(a.value);
+                break;
+            }
             std::uint32_t fmt = a.fmt;
             out_ += '{';
             out_ += Words(fmt);
@@ -231,8 +250,10 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             const int cp = CodePage(fmt);
             while (i < to) {
                 const Atom& c = s[static_cast<std::size_t>(i)];
-                if (c.Kind() != AtomKind::Char || c.fmt != fmt) break;
-                AppendEscaped(out_, static_cast<char32_t>(c.value), cp);
+                if (c.fmt != fmt) break;
+                if (c.Kind() == AtomKind::Char) AppendEscaped(out_, static_cast<char32_t>(c.value), cp);
+                else if (c.Kind() == AtomKind::Opaque && !display && InRun(c)) out_ += doc_.Opaque(c.value);
+                else break;
                 ++i;
             }
             out_ += '}';
@@ -291,9 +312,6 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             out_ += "}}";
             break;
         }
-        case AtomKind::Opaque:
-            if (!display) out_ += doc_.Opaque(a.value);
-            break;
         }
         ++i;
     }
@@ -309,7 +327,7 @@ void RtfWriter::WriteSectionStart(int index) {
         std::min<std::size_t>(static_cast<std::size_t>(index), doc_.sections_.size() - 1))];
     out_ += "\r\n\\sectd";
     out_ += sec.props;
-    if (sec.props.empty() || sec.props.back() != '}') out_ += ' '; // a blank after a group would be text
+    EndWords();
     static const char* headerWords[3] = {"header", "headerf", "headerl"};
     static const char* footerWords[3] = {"footer", "footerf", "footerl"};
     bool savedMain = curIsMain_;
@@ -336,7 +354,7 @@ void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool is
     if (n == 0 || s[static_cast<std::size_t>(n - 1)].Kind() == AtomKind::ParaEnd) {
         out_ += "\r\n\\pard\\plain";
         out_ += lastProps;
-        out_ += ' ';
+        EndWords();
     }
     if (isMain) {
         out_ += '\\';
