@@ -260,3 +260,38 @@ TEST(EditorViews, StudioInsertsAnExpressionThroughItsWindow) {
     ASSERT_EQ(std::system(produce.c_str()), 0);
     EXPECT_EQ(names(), before + 1);
 }
+
+// Find over the statement editor's window: what Find Next finds is selected
+// in the code box under the dialog while the dialog is still up.
+TEST(EditorViews, FindSelectsInTheCodeBoxUnderTheDialog) {
+    EditorTemplate t;
+    views::QtUiHost host;
+    ui::setCurrentHost(&host);
+    editors::frmStatement f;
+    f.QzStmntCode = "a = b\r\nb = a";
+    f.Initialize();
+    editors::TheFindReplaceState() = {};
+    editors::TheFindReplaceState().fromTop = true;  // as after any earlier dialog
+    QString selected;
+    QTimer::singleShot(0, [&] {
+        auto* statement = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+        ASSERT_NE(statement, nullptr);
+        auto* code = statement->findChild<QPlainTextEdit*>("txtValue");
+        code->moveCursor(QTextCursor::End);
+        QTimer::singleShot(0, [&, statement, code] {
+            auto* find = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(find && find != statement);
+            EXPECT_EQ(find->findChild<QComboBox*>("cboSearch")->currentText(), "a");
+            QTest::mouseClick(find->findChild<QPushButton*>("cmdFind"), Qt::LeftButton);
+            selected = code->textCursor().selectedText();
+            const int at = code->textCursor().selectionStart();
+            EXPECT_EQ(at, 0);
+            find->close();
+            statement->close();
+        });
+        QTest::mouseClick(statement->findChild<QPushButton*>("cmdFind"), Qt::LeftButton);
+    });
+    f.ShowModal();
+    ui::setCurrentHost(nullptr);
+    EXPECT_EQ(selected, "a");
+}

@@ -51,16 +51,30 @@ public:
         left->addStretch();
         layout->addLayout(left, 1);
         auto* buttons = new QVBoxLayout;
-        buttons->addWidget(bind(f.cmdFind, [&f] { f.cmdFind_Click(); }));
+        buttons->addWidget(bind(f.cmdFind, ShowingInOwner([&f] { f.cmdFind_Click(); })));
         buttons->addWidget(bind(f.cmdCancel, [&f] { f.cmdCancel_Click(); }));
-        buttons->addWidget(bind(f.cmdReplace[0], [&f] { f.cmdReplace_Click(0); }));
-        buttons->addWidget(bind(f.cmdReplace[1], [&f] { f.cmdReplace_Click(1); }));
+        buttons->addWidget(bind(f.cmdReplace[0], ShowingInOwner([&f] { f.cmdReplace_Click(0); })));
+        buttons->addWidget(bind(f.cmdReplace[1], ShowingInOwner([&f] { f.cmdReplace_Click(1); })));
         buttons->addStretch();
         layout->addLayout(buttons);
         // The search box reacts to every letter typed.
         if (auto* search = findChild<QComboBox*>("cboSearch"))
             connect(search, &QComboBox::editTextChanged, this, [this, &f] { run([&f] { f.cboSearch_Change(); }); });
         resize(460, 190);
+    }
+
+private:
+    // The code box belongs to the window under this one: what a button found
+    // or replaced shows there at once.
+    Handler ShowingInOwner(Handler h) {
+        return [this, h] {
+            h();
+            for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+                if (auto* owner = qobject_cast<FormView*>(w)) {
+                    owner->push();
+                    break;
+                }
+        };
     }
 };
 
