@@ -16,6 +16,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include "platform/system/Files.h"
+
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -266,9 +269,23 @@ int produce(const ProduceOptions& o) {
     return 0;
 }
 
+// Interrupted or stopped: the half-made document is removed, the output
+// stays as it was, and the user is told.
+extern "C" void onStopSignal(int sig) {
+    qz::sys::removeOpenReplacements();
+    static const char text[] = "qzstudio: stopped; the output was not written, a file there before is as it was\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text, sizeof text - 1);
+    ::_exit(128 + sig);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    struct sigaction stop {};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &stop, nullptr);
+
     CLI::App app{"Quorvane Studio: produces RTF documents from templates and data", "qzstudio"};
     app.set_version_flag("--version", std::string("qzstudio ") + QZ_VERSION);
     app.require_subcommand(1);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -215,6 +216,28 @@ TEST(CommandLine, TheDocumentIsWrittenWholeOrNotAtAll) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     EXPECT_EQ(qz::test::readFile(dir.file("o.rtf")), "the earlier document");
+
+    // An interrupted run also removes its half-made document and says so.
+    for (const auto& f : std::filesystem::directory_iterator(dir.path()))
+        if (f.path().filename().string().ends_with(".tmp")) std::filesystem::remove(f.path());
+    const pid_t again = fork();
+    ASSERT_GE(again, 0);
+    if (again == 0) {
+        const int err = open(dir.file("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, STDERR_FILENO);
+        execl(QZSTUDIO, QZSTUDIO, "produce", dir.file("spin.rtf").c_str(), "-o", dir.file("o.rtf").c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 2000 && !hasTemporaryFile(dir.path()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(again, SIGINT);
+    int status = 0;
+    waitpid(again, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << status;
+    EXPECT_FALSE(hasTemporaryFile(dir.path()));
+    EXPECT_EQ(qz::test::readFile(dir.file("o.rtf")), "the earlier document");
+    EXPECT_NE(qz::test::readFile(dir.file("err.txt")).find("stopped; the output was not written"), std::string::npos);
 }
 
 TEST(CommandLine, RefusesAnOutputThatTheRunReads) {

@@ -1,7 +1,9 @@
 #include "platform/system/Files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,6 +50,45 @@ int writeAll(int fd, std::string_view data) noexcept {
     return 0;
 }
 
+namespace {
+
+// The names of the open temporary files, in fixed slots that a signal
+// handler can read without taking a lock or allocating.
+constexpr int kSlots = 16;
+constexpr std::size_t kNameSize = 4096;
+char gNames[kSlots][kNameSize];
+std::atomic<bool> gUsed[kSlots];
+
+int registerName(const std::string& name) {
+    if (name.size() >= kNameSize) return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        bool expected = false;
+        if (!gUsed[i].load() && gUsed[i].compare_exchange_strong(expected, true)) {
+            // Written while the slot is claimed but not yet readable: a name
+            // is published by its terminating byte going in last.
+            gNames[i][0] = '\0';
+            std::memcpy(gNames[i] + 1, name.c_str() + 1, name.size());
+            std::atomic_thread_fence(std::memory_order_release);
+            gNames[i][0] = name[0];
+            return i;
+        }
+    }
+    return -1;
+}
+
+void unregisterName(int slot) {
+    if (slot < 0) return;
+    gNames[slot][0] = '\0';
+    gUsed[slot].store(false);
+}
+
+} // namespace
+
+void removeOpenReplacements() noexcept {
+    for (int i = 0; i < kSlots; ++i)
+        if (gUsed[i].load() && gNames[i][0]) ::unlink(gNames[i]);
+}
+
 int ReplacementFile::open(const std::string& path, int mode) {
     discard();
     // Write through symbolic links to the file they name.
@@ -78,6 +119,7 @@ int ReplacementFile::open(const std::string& path, int mode) {
         tmp_.clear();
         return e;
     }
+    slot_ = registerName(tmp_);
     return 0;
 }
 
@@ -88,6 +130,8 @@ int ReplacementFile::commit() {
     if (::close(fd_) != 0 && !failure) failure = errno;
     fd_ = -1;
     if (!failure && ::rename(tmp_.c_str(), target_.c_str()) != 0) failure = errno;
+    unregisterName(slot_);
+    slot_ = -1;
     if (failure) {
         ::unlink(tmp_.c_str());
         tmp_.clear();
@@ -104,6 +148,8 @@ int ReplacementFile::commit() {
 }
 
 void ReplacementFile::discard() noexcept {
+    unregisterName(slot_);
+    slot_ = -1;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     if (!tmp_.empty()) ::unlink(tmp_.c_str());

@@ -50,6 +50,7 @@ public:
 
 private:
     int fd_ = -1;
+    int slot_ = -1;  // its place among the files removeOpenReplacements knows
     std::string tmp_, target_, dir_;
     bool keepMode_ = false;
     unsigned mode_ = 0;
@@ -57,5 +58,9 @@ private:
 inline int replaceFile(const std::string& path, std::string_view data, int mode = -1) {
     return replaceFileWith(path, [data](int fd) { return writeAll(fd, data); }, mode);
 }
+
+// Removes the temporary files of every ReplacementFile still open, for a
+// program stopped by a signal: safe to call from a signal handler.
+void removeOpenReplacements() noexcept;
 
 } // namespace qz::sys
