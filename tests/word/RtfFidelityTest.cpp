@@ -151,3 +151,11 @@ TEST(RtfFidelity, NumberingFieldTailsFootnoteMarksAndUnnamedFontsAreKept) {
     EXPECT_NE(saved.find("{\\cf0 plain }"), std::string::npos);
     EXPECT_NE(saved.find("{\\f1\\cf0 named}"), std::string::npos);
 }
+
+TEST(RtfFidelity, LongParametersAndMalformedEscapesLeaveNoTextBehind) {
+    std::string text;
+    RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard a\\fs1234567890123 b\\li-99999999999999 c"
+              "\\u233\\'3?d \\'4x e\\par}",
+              &text);
+    EXPECT_EQ(text, "abc\xC3\xA9" "d  e");
+}

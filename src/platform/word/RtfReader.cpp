@@ -225,9 +225,11 @@ Token RtfReader::Next() {
         const char* n = p_;
         if (p_ < end_ && (*p_ == '-' || IsDigit(*p_))) {
             ++p_;
-            while (p_ < end_ && IsDigit(*p_) && p_ - n < 11) ++p_;
+            // Every digit belongs to the word, however many; the value is clamped.
+            while (p_ < end_ && IsDigit(*p_)) ++p_;
             long long v = 0;
-            std::from_chars(n, p_, v);
+            auto r = std::from_chars(n, p_, v);
+            if (r.ec == std::errc::result_out_of_range) v = *n == '-' ? -2147483647LL : 2147483647LL;
             t.param = static_cast<int>(std::clamp<long long>(v, -2147483647LL, 2147483647LL));
             t.hasParam = p_ - n > 1 || IsDigit(*n);
         }
@@ -250,6 +252,8 @@ Token RtfReader::Next() {
         int hi = p_ < end_ ? hex(*p_) : -1;
         int lo = p_ + 1 < end_ ? hex(p_[1]) : -1;
         if (hi < 0 || lo < 0) {
+            // A malformed escape still takes its two characters (none of RTF's own).
+            for (int k = 0; k < 2 && p_ < end_ && *p_ != '\\' && *p_ != '{' && *p_ != '}'; ++k) ++p_;
             t.type = Token::Sym;
             t.name = "'";
             return t;
