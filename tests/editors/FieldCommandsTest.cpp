@@ -166,11 +166,31 @@ TEST_F(FieldCommands, TemplateWrittenThroughTheEditorsProducesWhatWasTyped) {
     host.queueFormAction([](ui::Form& form) {
         auto& f = dynamic_cast<frmExpression&>(form);
         f.txtLabel.Text = "Text";
-        f.txtValue.Text = "t & _\r\n\"!\"";
+        f.txtValue.Text = "t & _\r\n\"?\"";
         f.txtValue_Change();
         f.cmdOk_Click();
     });
     designer->HandleCmd(qzCmdItemInsertExpression);
+    // Both fields edited again: the statement keeps its lines, the
+    // expression gets a section sign of its own.
+    host.queueFormAction([](ui::Form& form) {
+        auto& f = dynamic_cast<frmStatement&>(form);
+        EXPECT_EQ(f.txtValue.Text.find("Dim t\r\nt = "), 0u);
+        f.cmdOk_Click();
+    });
+    OpenFirstField();
+    host.queueFormAction([](ui::Form& form) {
+        auto& f = dynamic_cast<frmExpression&>(form);
+        EXPECT_EQ(f.txtValue.Text, "t & _\r\n\"?\"");
+        f.txtValue.Text = "t & _\r\n\"\xC2\xA7!\"";
+        f.cmdOk_Click();
+    });
+    {
+        // The expression field is the second: opened from just after the first.
+        const long after = doc->Content().GetFields().All().front().End();
+        app.GetSelection().SetRange(after, after);
+    }
+    designer->HandleCmd(qzCmdItemOpenField);
     ASSERT_TRUE(host.errorTexts.empty()) << host.errorTexts[0];
     doc->Save();
 
@@ -181,5 +201,5 @@ TEST_F(FieldCommands, TemplateWrittenThroughTheEditorsProducesWhatWasTyped) {
     p.Execute();
     EXPECT_FALSE(gbScriptErrorOccurred);
     word::Document& produced = app.GetDocuments().Open(home.root() + "/out.rtf");
-    EXPECT_EQ(produced.Content().Text(), "Dear " + text + "!");
+    EXPECT_EQ(produced.Content().Text(), "Dear " + text + "\xC2\xA7!");
 }
