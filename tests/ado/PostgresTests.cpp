@@ -103,8 +103,9 @@ namespace {
 bool endsWithin(std::function<void()> f, std::chrono::seconds bound = std::chrono::seconds(60)) {
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> ended = done->get_future();
-    std::thread([f = std::move(f), done] {
+    std::thread([f = std::move(f), done]() mutable {
         f();
+        f = nullptr;  // what it holds goes before the test may end
         done->set_value();
     }).detach();
     return ended.wait_for(bound) == std::future_status::ready;

@@ -184,13 +184,15 @@ TEST_F(FromScript, AStatementEndsByTheScriptsTimeOut) {
     sc2->setTimeout(200);
     auto failed = std::make_shared<std::promise<bool>>();
     std::future<bool> result = failed->get_future();
-    std::thread([sc2, failed] {
+    std::thread([sc2, failed]() mutable {
+        bool threw = false;
         try {
             sc2->Run("Spin");
-            failed->set_value(false);
         } catch (const AutomationError&) {
-            failed->set_value(true);
+            threw = true;
         }
+        sc2.reset();  // gone before the test may end
+        failed->set_value(threw);
     }).detach();
     ASSERT_EQ(result.wait_for(std::chrono::seconds(60)), std::future_status::ready) << "the statement never ended";
     EXPECT_TRUE(result.get());

@@ -30,13 +30,14 @@ std::optional<Outcome> runBounded(const std::string& code, std::int32_t timeoutM
     sc->setMemoryLimit(memoryLimit);
     auto done = std::make_shared<std::promise<Outcome>>();
     std::future<Outcome> result = done->get_future();
-    std::thread([sc, done] {
+    std::thread([sc, done]() mutable {
         Outcome o;
         try {
             o.value = sc->Run("Main").toLong();
         } catch (const AutomationError& e) {
             o.error = e.Number;
         }
+        sc.reset();  // gone before the test may end
         done->set_value(o);
     }).detach();
     if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) return std::nullopt;
