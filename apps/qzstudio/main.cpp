@@ -17,6 +17,7 @@
 #include <CLI/CLI.hpp>
 
 #include "platform/system/Files.h"
+#include "platform/system/Paths.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -137,7 +138,8 @@ std::string readFileAt(const std::string& output, const std::vector<std::string>
     std::error_code ec;
     if (!fs::exists(output, ec)) return {};
     const fs::path parent = fs::absolute(output, ec).parent_path();
-    for (const std::string& f : read) {
+    for (const std::string& written : read) {
+        const std::string f = qz::sys::localPath(written);  // as a data source may be written on Windows
         if (f.empty() || !fs::exists(f, ec)) continue;
         if (fs::equivalent(output, f, ec) || (fs::is_directory(f, ec) && fs::equivalent(parent, f, ec))) return f;
     }
