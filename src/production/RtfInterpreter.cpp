@@ -351,6 +351,60 @@ bool endsControlWord(std::string_view t, std::size_t end) {
     return !escaped(t, i - 1);
 }
 
+// A few characters of the text from pos, for a message: UTF-8, line breaks as blanks.
+std::string excerpt(std::string_view t, std::size_t pos) {
+    std::string s = ansiToUtf8(t.substr(pos, 24));
+    for (char& c : s)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    return pos + 24 < t.size() ? s + "..." : s;
+}
+
+// Unescaped braces must pair up, each closing brace closing an open group;
+// the error says where they do not (counted in characters of the text read,
+// which has no CR LF pairs).
+void checkBraces(std::string_view t) {
+    std::vector<std::size_t> open;
+    std::size_t opened = 0, closed = 0;
+    std::size_t stray = std::string_view::npos;  // the first brace that closes no group
+    std::size_t lastClosed = std::string_view::npos;  // the group the last brace closed
+    for (std::size_t i = nextBrace(t, 0); i != std::string_view::npos; i = nextBrace(t, i + 1)) {
+        if (escaped(t, i)) continue;
+        if (t[i] == '{') {
+            ++opened;
+            open.push_back(i);
+        } else {
+            ++closed;
+            if (!open.empty()) {
+                lastClosed = open.back();
+                open.pop_back();
+            } else if (stray == std::string_view::npos) {
+                stray = i;
+            }
+        }
+    }
+    if (opened > 0 && open.empty() && stray == std::string_view::npos) return;
+    std::string where;
+    if (opened == 0) {
+        where = "The text holds no group.";
+    } else {
+        where = "Its braces do not balance (opening " + std::to_string(opened) + ", closing " + std::to_string(closed) +
+                "; characters counted without line breaks): ";
+        if (stray != std::string_view::npos)
+            where += "the closing brace at character " + std::to_string(stray + 1) + " (\"" + excerpt(t, stray) +
+                     "\") closes no group.";
+        else
+            where += "the group opened at character " + std::to_string(open.back() + 1) + " (\"" +
+                     excerpt(t, open.back()) + "\") is never closed";
+        // When that is the document's own group, a brace is missing inside it:
+        // the last brace closes the group that most likely lacks its own.
+        if (stray == std::string_view::npos && open.size() == 1 && lastClosed != std::string_view::npos)
+            where += "; the last brace closes the group opened at character " + std::to_string(lastClosed + 1) +
+                     " (\"" + excerpt(t, lastClosed) + "\")";
+        if (stray == std::string_view::npos) where += '.';
+    }
+    RaiseError(msg::CannotInterpretRtf, OwnError(msg::CannotInterpretRtf).Description + " " + where);
+}
+
 } // namespace
 
 std::int32_t RtfInterpreter::GetElementPosition(std::int32_t i) const {
@@ -424,13 +478,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
         statements_.clear();
         expressions_.clear();
 
-        // Brace check: unescaped opening and closing braces must balance.
-        std::size_t opened = 0, closed = 0;
-        for (std::size_t i = nextBrace(t, 0); i != std::string_view::npos; i = nextBrace(t, i + 1)) {
-            if (escaped(t, i)) continue;
-            if (t[i] == '{') ++opened; else ++closed;
-        }
-        if (opened != closed || opened == 0) raiseOwnError(msg::CannotInterpretRtf);
+        checkBraces(t);
 
         std::size_t lastEnd = 0;  // first character not yet consumed by a field
         for (std::size_t p = t.find("\\field"); p != std::string_view::npos;) {

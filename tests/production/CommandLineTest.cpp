@@ -109,7 +109,11 @@ TEST(CommandLine, ReportsFailuresWithTheirMessage) {
     dir.write("open.rtf", rtfDocument("{\\b x"));
     dir.write("open.qzc", "<QZC/>");
     r = qzstudio(dir, "produce " + quote(dir.file("open.rtf")) + " -o " + quote(dir.file("o.rtf")));
-    EXPECT_EQ(r.err, "qzstudio: " + dir.file("open.rtf") + ": error 3112: Unable to interpret the RTF file.\n");
+    // The message says where the braces stop balancing.
+    EXPECT_EQ(r.err, "qzstudio: " + dir.file("open.rtf") +
+                         ": error 3112: Unable to interpret the RTF file. Its braces do not balance (opening 6, closing 5; "
+                         "characters counted without line breaks): the group opened at character 1 (\"{\\rtf1\\ansi\\ansicpg1252\\...\") is never "
+                         "closed; the last brace closes the group opened at character 143 (\"{\\b x\\par }\").\n");
 }
 
 TEST(CommandLine, ReportsAScriptErrorAtItsField) {

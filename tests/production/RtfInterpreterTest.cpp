@@ -105,6 +105,26 @@ TEST(RtfTemplateSplit, BraceChecks) {
     EXPECT_EQ(sequence(parse("{\\rtf1 {}\\field}")), "R0 ");
     // Counts balance but the field group never closes.
     EXPECT_EQ(errorOf([] { parse("{\\rtf1 }}{\\field{x}"); }), ownError(3112));
+
+    // The message says where the imbalance is.
+    auto message = [](std::string_view text) {
+        try {
+            parse(text);
+        } catch (const AutomationError& e) {
+            return e.Description;
+        }
+        return std::string();
+    };
+    EXPECT_EQ(message("{\\rtf1 a}}"), "Unable to interpret the RTF file. Its braces do not balance (opening 1, closing 2; "
+                                     "characters counted without line breaks): the closing brace at character "
+                                     "10 (\"}\") closes no group.");
+    EXPECT_EQ(message("{\\rtf1 {\\b one} {\\i cut"),
+              "Unable to interpret the RTF file. Its braces do not balance (opening 3, closing 1; characters "
+              "counted without line breaks): the group opened at character 17 (\"{\\i cut\") is never closed.");
+    EXPECT_NE(message("{\\rtf1 {\\b x\\par }").find("is never closed; the last brace closes the group opened at "
+                                                    "character 8 (\"{\\b x\\par }\")."),
+              std::string::npos);
+    EXPECT_EQ(message("no braces"), "Unable to interpret the RTF file. The text holds no group.");
 }
 
 TEST(RtfTemplateSplit, TextWithoutFieldsIsOneRun) {
