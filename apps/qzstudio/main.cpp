@@ -6,18 +6,17 @@
 #include "config/QZCFile.h"
 #include "core/ModDesigner.h"
 #include "core/ModErrors.h"
-#include "platform/ado/ConnectionString.h"
-#include "platform/automation/Text.h"
 #include "datasources/TemplateData.h"
 #include "designer/ModQueryParameters.h"
+#include "platform/ado/ConnectionString.h"
+#include "platform/automation/Text.h"
+#include "platform/system/Files.h"
+#include "platform/system/Paths.h"
 #include "production/Production.h"
 #include "production/TemplateFiles.h"
 #include "resources/MessageIds.h"
 
 #include <CLI/CLI.hpp>
-
-#include "platform/system/Files.h"
-#include "platform/system/Paths.h"
 
 #include <signal.h>
 #include <unistd.h>
