@@ -92,6 +92,18 @@ TEST(RunawayScripts, GrowingPastTheMemoryCeilingFailsWith7) {
     auto o = runBounded(grow, 0, 32 << 20);
     ASSERT_TRUE(o);
     EXPECT_EQ(o->error, runtimeError(err::OutOfMemory).Number);
+    // A text doubled in a loop is stopped before it takes the machine.
+    o = runBounded(
+        "Function Main()\n"
+        "  Dim s\n"
+        "  s = \"x\"\n"
+        "  Do While Len(s) < 100000000\n"
+        "    s = s & s\n"
+        "  Loop\n"
+        "End Function\n",
+        0, 32 << 20);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->error, runtimeError(err::OutOfMemory).Number);
     // Without a ceiling the same script runs to its end.
     o = runBounded(grow, 0, 0);
     ASSERT_TRUE(o);

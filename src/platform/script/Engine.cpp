@@ -382,17 +382,24 @@ static std::size_t heapInUse() {
 }
 
 void Engine::checkMemory() {
-    memoryCountdown_ = kMemoryCheckEvery;
     const std::int64_t limit = control_.memoryLimit_;
-    if (limit <= 0) return;
+    if (limit <= 0) {
+        memoryCountdown_ = kMemoryCheckMost;
+        return;
+    }
     const std::size_t used = heapInUse();
+    // Fast growth (a text doubled in a loop) is looked at on every check.
+    constexpr std::size_t kFastGrowth = 64 * 1024;
+    memoryInterval_ = used > memoryLast_ + kFastGrowth ? 1 : std::min(memoryInterval_ * 2, kMemoryCheckMost);
+    memoryCountdown_ = memoryInterval_;
+    memoryLast_ = used;
     if (used > memoryBase_ && used - memoryBase_ > static_cast<std::size_t>(limit)) throw ScriptAbort{true};
 }
 
 void Engine::startClock(std::int32_t timeoutMs) {
     if (depth_ > 0 || running_) return;
-    memoryBase_ = heapInUse();
-    memoryCountdown_ = kMemoryCheckEvery;
+    memoryBase_ = memoryLast_ = heapInUse();
+    memoryCountdown_ = memoryInterval_ = 1;
     hasDeadline_ = timeoutMs > 0;
     if (hasDeadline_) {
         if (!watchdog_) watchdog_ = std::make_unique<Watchdog>(expired_);

@@ -314,13 +314,15 @@ private:
     // The time-out: a watchdog thread raises expired_ when the deadline of
     // the running call passes, so that a check costs one load. It is made
     // after every host call, every loop iteration and every procedure call.
-    // The memory ceiling is looked at every kMemoryCheckEvery checks.
+    // The memory ceiling is looked at every memoryInterval_ checks: every
+    // check while memory grows fast, backing off to one in kMemoryCheckMost
+    // while it does not.
     void checkClock() {
         if (hasDeadline_ && expired_.load(std::memory_order_relaxed)) [[unlikely]] timedOut();
         if (--memoryCountdown_ == 0) [[unlikely]] checkMemory();
     }
     void checkMemory();
-    static constexpr std::uint32_t kMemoryCheckEvery = 4096;
+    static constexpr std::uint32_t kMemoryCheckMost = 4096;
     [[noreturn]] static void timedOut();
     void checkStack();
     Frame moduleFrame(const Block* b);
@@ -344,8 +346,9 @@ private:
     std::size_t sp_ = 0;
     int depth_ = 0;
     bool hasDeadline_ = false;
-    std::uint32_t memoryCountdown_ = kMemoryCheckEvery;
+    std::uint32_t memoryCountdown_ = 1, memoryInterval_ = 1;
     std::size_t memoryBase_ = 0;      // heap in use when the outermost call began
+    std::size_t memoryLast_ = 0;      // heap in use at the last look
     std::atomic<bool> expired_{false};
     std::unique_ptr<Watchdog> watchdog_;   // started by the first time-out
     char* stackLimit_ = nullptr;
