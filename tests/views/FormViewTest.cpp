@@ -40,6 +40,19 @@ TEST(FormView, ShowsTheModelsAndRunsHandlersAsAUserEvent) {
     view->push();
     EXPECT_EQ(text->toPlainText(), "Other");
 
+    // A multi-line box keeps CR LF line breaks and counts both characters,
+    // as the form's logic does; the widget shows one break.
+    form.txtError.Text = "ab\r\ncd";
+    form.txtError.SelStart = 4;  // before "d"
+    form.txtError.SelLength = 0;
+    view->push();
+    EXPECT_EQ(text->toPlainText(), "ab\ncd");
+    EXPECT_EQ(text->textCursor().position(), 3);
+    form.txtError.Text.clear();
+    view->pull();
+    EXPECT_EQ(form.txtError.Text, "ab\r\ncd");
+    EXPECT_EQ(form.txtError.SelStart, 4);
+
     // OK hides the form; the window closes with it.
     ASSERT_TRUE(form.Visible());
     QTest::mouseClick(ok, Qt::LeftButton);

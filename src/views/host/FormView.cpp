@@ -193,20 +193,29 @@ QWidget* FormView::bind(ui::TextBox& c, Handler change) {
     if (c.MultiLine) {
         auto* w = new QPlainTextEdit(this);
         Binding& b = add(c, w);
+        // The box's text breaks lines with CR LF, as the platform's boxes did,
+        // and its positions count both; the widget has one character per break.
         b.pull = [&c, w] {
-            c.Text = us(w->toPlainText());
+            const QString text = w->toPlainText();
             const QTextCursor cur = w->textCursor();
-            c.SelStart = cur.selectionStart();
-            c.SelLength = cur.selectionEnd() - cur.selectionStart();
+            auto modelPos = [&text](int p) { return p + static_cast<int>(text.left(p).count('\n')); };
+            c.Text = us(QString(text).replace('\n', QStringLiteral("\r\n")));
+            c.SelStart = modelPos(cur.selectionStart());
+            c.SelLength = modelPos(cur.selectionEnd()) - c.SelStart;
         };
         b.push = [&c, w] {
-            const QString text = qs(c.Text);
+            const QString model = qs(c.Text);
+            const QString text = QString(model).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace('\r', '\n');
             if (w->toPlainText() != text) w->setPlainText(text);
             w->setReadOnly(c.Locked);
+            auto viewPos = [&model](int p) {
+                p = std::clamp(p, 0, static_cast<int>(model.size()));
+                return p - static_cast<int>(model.left(p).count(QStringLiteral("\r\n")));
+            };
             QTextCursor cur = w->textCursor();
             const int n = static_cast<int>(text.size());
-            cur.setPosition(std::clamp(c.SelStart, 0, n));
-            cur.setPosition(std::clamp(c.SelStart + c.SelLength, 0, n), QTextCursor::KeepAnchor);
+            cur.setPosition(std::clamp(viewPos(c.SelStart), 0, n));
+            cur.setPosition(std::clamp(viewPos(c.SelStart + c.SelLength), 0, n), QTextCursor::KeepAnchor);
             w->setTextCursor(cur);
         };
         w->setTabChangesFocus(true);  // Tab leaves the box, as in every other control
