@@ -1,0 +1,1 @@
+SELECT Orders.OrderID, Customers.CompanyName FROM Orders, Customers, Orders WHERE Orders.Total > 5
