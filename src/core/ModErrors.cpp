@@ -1,7 +1,6 @@
 #include "core/ModErrors.h"
 
 #include "core/ModGlobal.h"
-#include "core/WinDirs.h"
 #include "core/forms/frmErrors.h"
 #include "platform/automation/DateTime.h"
 #include "platform/automation/Text.h"
