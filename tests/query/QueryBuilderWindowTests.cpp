@@ -481,3 +481,36 @@ TEST_F(QueryBuilderWindow, ASessionGivesTheSameRowsInSqliteAndInPostgres) {
     ASSERT_TRUE(qz::query::test::OdbcRows(cs, pg, rows, error)) << error << "\n" << pg;
     EXPECT_EQ(rows, SessionRows());
 }
+
+// The preview asks for the "?" values through the designer, and runs only
+// the selected part when there is one.
+TEST_F(QueryBuilderWindow, ThePreviewAsksForParametersAndRunsTheSelection) {
+    struct Asking : qz::test::FakeDesigner {
+        std::string asked;
+        std::string ResolveSqlParameters(const std::string& sql) override {
+            asked = sql;
+            std::string out = sql;
+            const auto q = out.find('?');
+            if (q != std::string::npos) out.replace(q, 1, "100");
+            return out;
+        }
+    } asking;
+    asking.folder = dir;
+    asking.qzc = "t.qzc";
+    goDesigner = &asking;
+    Open("");
+    b.txtQuery.Text = "";
+    b.txtQuery_Change();
+    b.cmdExecute_Click();
+    EXPECT_EQ(host.errorTexts.back(), GetResourceString(4015));
+    b.txtQuery.Text = "SELECT Orders.OrderID FROM Orders WHERE Orders.Total > ?";
+    b.txtQuery_Change();
+    b.cmdExecute_Click();
+    EXPECT_EQ(asking.asked, b.txtQuery.Text);
+    EXPECT_EQ(b.lblNumberOfRows.Caption, "3 row(s)");
+    b.txtQuery.SelStart = 0;
+    b.txtQuery.SelLength = 33;  // "SELECT Orders.OrderID FROM Orders"
+    b.cmdExecute_Click();
+    EXPECT_EQ(b.lblNumberOfRows.Caption, "4 row(s)");
+    goDesigner = &designer;
+}
