@@ -358,6 +358,7 @@ TEST_F(QueryBuilderWindow, TheSqlTabIsEditedAndReadIntoThePanels) {
     b.txtQuery.Text = "DELETE FROM Orders";
     b.txtQuery_Change();
     b.cmdExecute_Click();
+    EXPECT_EQ(host.errorTexts.back(), "Only a single SELECT statement can be previewed.");
     qz::query::test::Rows rows;
     std::string error;
     ASSERT_TRUE(qz::query::test::SqliteRows(db, "SELECT OrderID FROM Orders", rows, error));

@@ -528,8 +528,7 @@ void frmQueryBuilder::cmdExecute_Click() {
         if (Trimmed(sql).empty()) RaiseError(4015);
         if (goDesigner) sql = goDesigner->ResolveSqlParameters(sql);
         if (!IsSingleSelect(sql))
-            throw AutomationError(OwnErrorNumber(4015), std::string(kForm),
-                                  "Only a single SELECT statement can be previewed.");
+            throw AutomationError(kErrorFail, std::string(kForm), "Only a single SELECT statement can be previewed.");
         if (!preview_) preview_ = makeRef<ado::Connection>();
         if (!preview_->isOpen())
             preview_->open(AdjustConnectionString(connection_ ? connection_->DataSource : "", false, TemplateFolder()));
