@@ -632,6 +632,7 @@ void frmQueryBuilder::OnUnload() {
     } catch (...) {
     }
     preview_ = nullptr;
+    query_.reset();
     command_.reset();
     connection_.reset();
     list_.reset();
