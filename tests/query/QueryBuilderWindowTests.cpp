@@ -515,3 +515,51 @@ TEST_F(QueryBuilderWindow, ThePreviewAsksForParametersAndRunsTheSelection) {
     EXPECT_EQ(b.lblNumberOfRows.Caption, "4 row(s)");
     goDesigner = &designer;
 }
+
+// Rows of the relationship dialog open one after another, and "none" empties
+// every row after it; a row without its related column is refused.
+TEST(RelationshipDialog, RowsFillInOrderAndIncompleteRowsAreRefused) {
+    qz::test::RecordingHost host;
+    ui::setCurrentHost(&host);
+    std::vector<ado::CatalogTable> t{{"A", "TABLE", {{"a1", 3, 4}, {"a2", 3, 4}, {"a3", 3, 4}}, {}},
+                                     {"B", "TABLE", {{"b1", 3, 4}, {"b2", 3, 4}, {"b3", 3, 4}}, {}}};
+    QBSelectQuery model(std::make_shared<const Catalog>(std::move(t)));
+    model.SelectTable("A");
+    model.SelectTable("B");
+    frmAddForeignKey d;
+    d.SetQBSelectQuery(&model);
+    d.Form_Load();
+    d.cboBaseTable.Select(0);
+    d.cboBaseTable_Click();
+    d.cboRelatedTable.Select(1);
+    d.cboRelatedTable_Click();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(d.cboBaseColumn[i].Enabled);
+        d.cboBaseColumn[i].Select(i + 1);
+        d.cboBaseColumn_Click(i);
+        d.cboRelatedColumn[i].Select(i);
+        d.cboRelatedColumn_Click(i);
+    }
+    EXPECT_TRUE(d.cboBaseColumn[3].Enabled);
+    d.cboBaseColumn[1].Select(0);  // "none"
+    d.cboBaseColumn_Click(1);
+    EXPECT_EQ(d.cboBaseColumn[0].Text, "A.a1");
+    EXPECT_FALSE(d.cboRelatedColumn[1].Enabled);
+    EXPECT_FALSE(d.cboBaseColumn[2].Enabled);
+    EXPECT_EQ(d.cboBaseColumn[2].ListIndex, 0);
+    EXPECT_EQ(d.cboRelatedColumn[2].ListIndex, -1);
+    // A base column without its related column changes nothing.
+    d.cboBaseColumn[1].Select(2);
+    d.cboBaseColumn_Click(1);
+    d.cboRelatedColumn[1].Select(-1);
+    d.cmdOk_Click();
+    ASSERT_FALSE(host.requests(ui::UiRequest::MsgBox).empty());
+    EXPECT_EQ(host.requests(ui::UiRequest::MsgBox).back().prompt, "Choose the related column of every row.");
+    EXPECT_EQ(model.ForeignKeyList().Count(), 0u);
+    d.cboRelatedColumn[1].Select(2);
+    d.cmdOk_Click();
+    ASSERT_EQ(model.ForeignKeyList().Count(), 1u);
+    EXPECT_EQ(model.GetSQL(), "");  // no column selected yet
+    EXPECT_EQ(model.ForeignKeyList().Item(1)->ColumnPairs.size(), 2u);
+    ui::setCurrentHost(nullptr);
+}
