@@ -87,6 +87,8 @@ TEST(DataSourceViews, TheTreeAndToolbarFollowTheWindow) {
     auto* addConnection = view->findChild<QAction*>("AddCn");
     ASSERT_TRUE(addConnection && view->findChild<QAction*>("Properties"));
     addConnection->trigger();
+    // A new node rebuilds the tree's items: look the root up again.
+    root = tree->topLevelItem(0);
     ASSERT_EQ(root->childCount(), 2);
     EXPECT_EQ(root->child(1)->text(0), "DBConnection1");
     EXPECT_EQ(tree->currentItem(), root->child(1));
@@ -99,6 +101,7 @@ TEST(DataSourceViews, TheTreeAndToolbarFollowTheWindow) {
     editor->setText("Lines");
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();  // the editor commits from the event loop
+    root = tree->topLevelItem(0);
     EXPECT_EQ(root->child(0)->child(0)->text(0), "Lines");
     std::ifstream in(t.dir.path() + "/t.qzc");
     EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("<Name>Lines</Name>"), std::string::npos);
