@@ -4,6 +4,7 @@
 #include "production/TemplateFiles.h"
 #include "platform/automation/Text.h"
 #include "platform/system/CodePage.h"
+#include "platform/word/RtfLexer.h"
 #include "resources/MessageIds.h"
 
 #include <algorithm>
@@ -21,20 +22,14 @@ constexpr std::string_view kLineBreakCode = "_QZCRLF";
 
 enum TokenType { kOpen = 0, kClose = 1, kControlWord = 2, kControlSymbol = 3, kText = 4 };
 
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+using rtf::IsDigit;
+using rtf::IsLetter;
 
 constexpr char32_t kReplacement = 0xFFFD;  // for a \uN that names no character
 
-// The RTF tokenizer over one buffer (a field group). Reading past the end of
-// the buffer means the group ended before what the caller was looking for.
+// The template reader's view of the shared RTF tokenizer, over one buffer (a
+// field group). Reading past the end of the buffer, or a malformed \'
+// escape, means the group is not what the caller was looking for: 3112.
 //
 // Text tokens are UTF-8: bytes and \'hh escapes are Windows-1252 characters,
 // \uN gives the character N (its fallback characters skipped, as many as the
@@ -45,7 +40,7 @@ constexpr char32_t kReplacement = 0xFFFD;  // for a \uN that names no character
 // upper-case control words use the tokenizer's own storage.
 class Tokenizer {
 public:
-    explicit Tokenizer(std::string_view buffer) : buf_(buffer) {}
+    explicit Tokenizer(std::string_view buffer) : lex_(buffer) {}
 
     int type() const { return type_; }
     std::string_view text() const { return text_; }
@@ -56,58 +51,13 @@ public:
     bool named(std::string_view x) const { return trimSpaces(text_) == x; }
 
     void next() {
-        // Line breaks in RTF only end control words; they are never text.
-        while (pos_ < buf_.size() && (buf_[pos_] == '\n' || buf_[pos_] == '\r')) ++pos_;
-        if (pos_ >= buf_.size()) raiseOwnError(msg::CannotInterpretRtf);
         separator_ = false;
-        const std::size_t start = pos_;
-        const char c = buf_[pos_++];
-        if (c == '{' || c == '}') {
-            type_ = c == '{' ? kOpen : kClose;
-            text_ = buf_.substr(start, 1);
-            if (c == '{') {
-                if (depth_ < kUcDepth) ucStack_[depth_] = uc_;
-                ++depth_;
-            } else if (depth_ > 0) {
-                --depth_;
-                if (depth_ < kUcDepth) uc_ = ucStack_[depth_];
-            }
-            return;
-        }
-        if (c != '\\') {
+        if (const char* c = lex_.NextPlainAscii()) {
             type_ = kText;
-            if (static_cast<unsigned char>(c) < 0x80) text_ = buf_.substr(start, 1);
-            else setDecoded(sys::cp1252ToUnicode(static_cast<unsigned char>(c)));
+            text_ = std::string_view(c, 1);
             return;
         }
-        if (pos_ >= buf_.size()) {
-            type_ = kControlSymbol;
-            text_ = buf_.substr(start, 1);
-            return;
-        }
-        const char d = buf_[pos_++];
-        if (isAsciiLetter(d)) {
-            readControlWord(start);
-            return;
-        }
-        if (d == '\\' || d == '{' || d == '}') {
-            type_ = kText;
-            text_ = buf_.substr(start + 1, 1);
-            return;
-        }
-        if (d == '\'') {
-            if (buf_.size() - pos_ < 2) raiseOwnError(msg::CannotInterpretRtf);
-            const char h1 = buf_[pos_], h2 = buf_[pos_ + 1];
-            pos_ += 2;
-            const int hi = hexValue(h1), lo = hexValue(h2);
-            if (hi < 0 || lo < 0) raiseOwnError(msg::CannotInterpretRtf);
-            type_ = kText;
-            separator_ = h1 == 'a' && h2 == '7';
-            setDecoded(sys::cp1252ToUnicode(static_cast<unsigned char>(hi * 16 + lo)));
-            return;
-        }
-        type_ = kControlSymbol;
-        text_ = buf_.substr(start, 2);
+        nextToken();
     }
 
     // Reads tokens until one named x (which becomes the current token).
@@ -130,47 +80,57 @@ private:
     // value of the innermost kept group.
     static constexpr int kUcDepth = 32;
 
-    // The end of the control word whose letters start at p: letters, digits
-    // and "-", plus the blank that ends it.
-    std::size_t wordEnd(std::size_t p) const {
-        while (p < buf_.size() && (isAsciiLetter(buf_[p]) || isDigit(buf_[p]) || buf_[p] == '-')) ++p;
-        if (p < buf_.size() && buf_[p] == ' ') ++p;
-        return p;
+    // Every token but a plain ASCII byte (kept out of line: next() stays small).
+    [[gnu::noinline]] void nextToken() {
+        rtf::Token& t = token_;
+        lex_.Next(t);
+        const std::string_view span(t.start, static_cast<std::size_t>(t.end - t.start));
+        if (t.type == rtf::Token::Byte) {
+            type_ = kText;
+            if (t.escaped) {
+                separator_ = span == "\\'a7";
+                setDecoded(sys::cp1252ToUnicode(t.byte));
+            } else if (t.byte < 0x80) {
+                text_ = span.substr(span.size() - 1);  // the character itself, also of \\ \{ \}
+            } else {
+                setDecoded(sys::cp1252ToUnicode(t.byte));
+            }
+        } else if (t.type == rtf::Token::Word) {
+            readControlWord(t, span);
+        } else if (t.type == rtf::Token::Open) {
+            type_ = kOpen;
+            text_ = span;
+            if (depth_ < kUcDepth) ucStack_[depth_] = uc_;
+            ++depth_;
+        } else if (t.type == rtf::Token::Close) {
+            type_ = kClose;
+            text_ = span;
+            if (depth_ > 0) {
+                --depth_;
+                if (depth_ < kUcDepth) uc_ = ucStack_[depth_];
+            }
+        } else if (t.type == rtf::Token::Symbol) {
+            type_ = kControlSymbol;
+            text_ = span;
+        } else {  // the end of the buffer, or a malformed \' escape
+            raiseOwnError(msg::CannotInterpretRtf);
+        }
     }
 
-    // The parameter of a control word "\<letter><number>", with `letters` the
-    // word's name in lower case; false when the word is another one. The
-    // value is clamped far outside every meaningful range.
-    static bool wordParameter(std::string_view word, std::string_view letters, long& value) {
-        if (word.size() <= letters.size() + 1) return false;
-        for (std::size_t i = 0; i < letters.size(); ++i)
-            if ((word[i + 1] | 0x20) != letters[i]) return false;
-        std::size_t i = letters.size() + 1;
-        const bool negative = word[i] == '-';
-        if (negative) ++i;
-        if (i >= word.size() || !isDigit(word[i])) return false;
-        value = 0;
-        for (; i < word.size() && isDigit(word[i]); ++i)
-            if (value < 10'000'000) value = value * 10 + (word[i] - '0');
-        if (i < word.size() && word[i] != ' ') return false;
-        if (negative) value = -value;
-        return true;
-    }
-
-    void readControlWord(std::size_t start) {
-        pos_ = wordEnd(pos_);
-        text_ = buf_.substr(start, pos_ - start);
-        long n = 0;
-        if (wordParameter(text_, "u", n)) {
-            readUnicode(n);
+    void readControlWord(const rtf::Token& t, std::string_view span) {
+        if (t.name == "u" && t.hasParam) {
+            readUnicode(t.param);
             return;
         }
-        if (wordParameter(text_, "uc", n)) uc_ = static_cast<int>(std::clamp(n, 0L, 255L));
+        if (t.name == "uc" && t.hasParam) uc_ = std::clamp(t.param, 0, 255);
         type_ = kControlWord;
-        bool hasUpper = false;
-        for (char x : text_) hasUpper = hasUpper || (x >= 'A' && x <= 'Z');
-        if (hasUpper) {
-            own_.assign(text_);
+        text_ = span;
+        if (span.size() > 1 && (span[1] == '\r' || span[1] == '\n')) {  // "\" and a line break
+            text_ = "\\par";
+            return;
+        }
+        if (std::any_of(span.begin(), span.end(), [](char x) { return x >= 'A' && x <= 'Z'; })) {
+            own_.assign(span);
             for (char& x : own_) x = toLowerAscii(x);
             text_ = own_;
         }
@@ -192,22 +152,15 @@ private:
         const long unit = unitOf(n);
         char32_t cp = unit >= 0 ? static_cast<char32_t>(unit) : kReplacement;
         if (cp >= 0xD800 && cp <= 0xDBFF) {
-            long low = -1;
-            const std::size_t save = pos_;
-            if (buf_.size() - pos_ > 2 && buf_[pos_] == '\\' && isAsciiLetter(buf_[pos_ + 1])) {
-                const std::size_t end = wordEnd(pos_ + 1);
-                long m = 0;
-                if (wordParameter(buf_.substr(pos_, end - pos_), "u", m)) {
-                    low = unitOf(m);
-                    pos_ = end;
-                }
-            }
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + static_cast<char32_t>(low - 0xDC00);
+            const char* save = lex_.Position();
+            const rtf::Token low = lex_.Next();
+            const long lowUnit = low.type == rtf::Token::Word && low.name == "u" && low.hasParam ? unitOf(low.param) : -1;
+            if (lowUnit >= 0xDC00 && lowUnit <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + static_cast<char32_t>(lowUnit - 0xDC00);
                 skipFallback();
             } else {
                 cp = kReplacement;
-                pos_ = save;
+                lex_.Seek(save);
             }
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = kReplacement;
@@ -215,20 +168,16 @@ private:
         setDecoded(cp);
     }
 
-    // Skips the fallback characters of a \uN: each is one character, one
-    // escape or one control word or symbol; a brace ends them early.
+    // Skips the fallback characters of a \uN: each is one token (a character,
+    // an escape, a control word or symbol); a brace ends them early.
     void skipFallback() {
-        for (int k = 0; k < uc_ && pos_ < buf_.size(); ++k) {
-            const char c = buf_[pos_];
-            if (c == '{' || c == '}') return;
-            if (c != '\\' || pos_ + 1 >= buf_.size()) {
-                ++pos_;
-                continue;
+        for (int k = 0; k < uc_; ++k) {
+            const char* save = lex_.Position();
+            const rtf::Token t = lex_.Next();
+            if (t.type == rtf::Token::Open || t.type == rtf::Token::Close || t.type == rtf::Token::End) {
+                lex_.Seek(save);
+                return;
             }
-            const char d = buf_[pos_ + 1];
-            if (d == '\'') pos_ = std::min(buf_.size(), pos_ + 4);
-            else if (isAsciiLetter(d)) pos_ = wordEnd(pos_ + 1);
-            else pos_ += 2;
         }
     }
 
@@ -239,8 +188,8 @@ private:
         text_ = own_;
     }
 
-    std::string_view buf_;
-    std::size_t pos_ = 0;
+    rtf::Lexer lex_;
+    rtf::Token token_;
     int type_ = kText;
     bool separator_ = false;
     std::string_view text_;
@@ -343,10 +292,10 @@ bool escaped(std::string_view t, std::size_t i) {
 // whose backslash is not itself escaped.
 bool endsControlWord(std::string_view t, std::size_t end) {
     std::size_t i = end;
-    while (i > 0 && isDigit(t[i - 1])) --i;
+    while (i > 0 && IsDigit(t[i - 1])) --i;
     if (i > 0 && t[i - 1] == '-' && i < end) --i;
     const std::size_t lettersEnd = i;
-    while (i > 0 && isAsciiLetter(t[i - 1])) --i;
+    while (i > 0 && IsLetter(t[i - 1])) --i;
     if (i == lettersEnd || i == 0 || t[i - 1] != '\\') return false;
     return !escaped(t, i - 1);
 }

@@ -309,6 +309,13 @@ TEST(RtfFieldRecords, PayloadErrors) {
                       "{\\field{\\*\\fldinst MACROBUTTON modStatementMacro \\'d7L\\'d8}{\\fldrslt }}");
               }),
               ownError(3112));
+    // The tokenizer is the word model's; its errors are the template reader's
+    // own: a malformed escape in a field is refused (the model skips it), and
+    // a parameter of any length is one word.
+    EXPECT_EQ(errorOf([] { RtfInterpreter::ParseRTFStatementCode(test::systemField(false, "L", "x = \\'4x1")); }),
+              ownError(3112));
+    EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(test::systemField(false, "L", "x = 1{\\fs99999999999999 2}")).Code,
+              "x = 12");
 }
 
 TEST(RtfTemplateSplit, TruncatedAndDamagedTextsFailCleanly) {

@@ -1,10 +1,12 @@
 // What word processors write reaches the model and comes out again as it
 // was: text, structure and code pages of real documents' constructions.
 #include "platform/word/Application.h"
+#include "platform/word/RtfLexer.h"
 
 #include <gtest/gtest.h>
 
 using namespace qz::word;
+namespace rtf = qz::rtf;
 
 namespace {
 
@@ -158,4 +160,25 @@ TEST(RtfFidelity, LongParametersAndMalformedEscapesLeaveNoTextBehind) {
               "\\u233\\'3?d \\'4x e\\par}",
               &text);
     EXPECT_EQ(text, "abc\xC3\xA9" "d  e");
+}
+
+// The tokenizer both RTF readers share.
+TEST(RtfLexer, CutsGroupsWordsSymbolsAndBytes) {
+    const std::string_view src = "{\\b\\fs-24 x\\'e9\\\\\\{\r\n\\~\\'4x\\\r\n\\li99999999999999\\";
+    rtf::Lexer lex(src);
+    std::string seen;
+    for (rtf::Token t = lex.Next(); t.type != rtf::Token::End; t = lex.Next()) {
+        switch (t.type) {
+        case rtf::Token::Open: seen += "{ "; break;
+        case rtf::Token::Close: seen += "} "; break;
+        case rtf::Token::Word:
+            seen += std::string(t.name) + (t.hasParam ? "=" + std::to_string(t.param) : "") + " ";
+            break;
+        case rtf::Token::Symbol: seen += "sym" + std::string(t.name) + " "; break;
+        case rtf::Token::Byte: seen += (t.escaped ? "esc" : "byte") + std::to_string(t.byte) + " "; break;
+        case rtf::Token::BadEscape: seen += "bad[" + std::string(t.start, t.end) + "] "; break;
+        default: break;
+        }
+    }
+    EXPECT_EQ(seen, "{ b fs=-24 byte120 esc233 byte92 byte123 sym~ bad[\\'4x] par li=2147483647 ");
 }

@@ -9,6 +9,7 @@
 #include "platform/word/Application.h"
 #include "platform/word/Document.h"
 #include "platform/word/Range.h"
+#include "platform/word/RtfLexer.h"
 #include "platform/word/Utf8.h"
 
 #include <algorithm>
@@ -21,8 +22,7 @@ namespace qz::word {
 
 namespace {
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+using rtf::IsDigit;
 
 
 bool In(std::string_view w, std::initializer_list<std::string_view> set) {
@@ -75,14 +75,7 @@ bool IsDestination(std::string_view w) {
                   "background", "sp", "sn", "sv", "nesttableprops", "nonesttables"});
 }
 
-struct Token {
-    enum Type { Open, Close, Word, Sym, Char, End } type = End;
-    std::string_view name; // control word name or symbol character
-    int param = 0;
-    bool hasParam = false;
-    unsigned char ch = 0;  // Char: the byte (from text or \'hh)
-    const char* start = nullptr;
-};
+using rtf::Token;
 
 std::string WordText(const Token& t) {
     std::string s = "\\";
@@ -99,7 +92,7 @@ void SetWord(std::string& list, const Token& t) {
     std::size_t pos = 0;
     while ((pos = list.find(key, pos)) != std::string::npos) {
         std::size_t e = pos + key.size();
-        if (e < list.size() && IsAlpha(list[e])) {
+        if (e < list.size() && rtf::IsLetter(list[e])) {
             pos = e;
             continue;
         }
@@ -114,7 +107,7 @@ void SetWord(std::string& list, const Token& t) {
 class RtfReader {
 public:
     RtfReader(Document& doc, std::string_view src)
-        : doc_(doc), p_(src.data()), end_(src.data() + src.size()) {}
+        : doc_(doc), lex_(src), p_(src.data()), end_(src.data() + src.size()) {}
 
     void Run();
 
@@ -130,7 +123,16 @@ private:
     };
     static constexpr std::uint32_t kNoFmt = 0xFFFFFFFFu;
 
-    Token Next();
+    // The next token of the shared tokenizer; a malformed \' escape is a
+    // symbol here (no text).
+    Token Next() {
+        lex_.Seek(p_);
+        Token t;
+        lex_.Next(t);
+        p_ = t.end;
+        if (t.type == Token::BadEscape) t.type = Token::Symbol;
+        return t;
+    }
     void Rewind(const Token& t) { p_ = t.start; }
     std::string Capture(const char* groupStart);
     void SkipGroup() { Capture(p_ - 1); }
@@ -175,6 +177,7 @@ private:
     CharFormat PlainFormat() const { return CharFormat{}; }
 
     Document& doc_;
+    rtf::Lexer lex_;
     const char* p_;
     const char* end_;
     int skip_ = 0;          // fallback characters still to skip after \uN
@@ -191,152 +194,37 @@ private:
     static constexpr int kMaxNesting = 64;
 };
 
-Token RtfReader::Next() {
-    Token t;
-    for (;;) {
-        if (p_ >= end_) {
-            t.type = Token::End;
-            t.start = p_;
-            return t;
-        }
-        char c = *p_;
-        if (c == '\r' || c == '\n' || c == '\0') {
-            ++p_;
-            continue;
-        }
-        break;
-    }
-    t.start = p_;
-    char c = *p_++;
-    if (c == '{') { t.type = Token::Open; return t; }
-    if (c == '}') { t.type = Token::Close; return t; }
-    if (c != '\\') {
-        t.type = Token::Char;
-        t.ch = static_cast<unsigned char>(c);
-        return t;
-    }
-    if (p_ >= end_) { t.type = Token::End; return t; }
-    char d = *p_;
-    if (IsAlpha(d)) {
-        const char* w = p_;
-        while (p_ < end_ && IsAlpha(*p_) && p_ - w < 32) ++p_;
-        t.type = Token::Word;
-        t.name = std::string_view(w, static_cast<std::size_t>(p_ - w));
-        const char* n = p_;
-        if (p_ < end_ && (*p_ == '-' || IsDigit(*p_))) {
-            ++p_;
-            // Every digit belongs to the word, however many; the value is clamped.
-            while (p_ < end_ && IsDigit(*p_)) ++p_;
-            long long v = 0;
-            auto r = std::from_chars(n, p_, v);
-            if (r.ec == std::errc::result_out_of_range) v = *n == '-' ? -2147483647LL : 2147483647LL;
-            t.param = static_cast<int>(std::clamp<long long>(v, -2147483647LL, 2147483647LL));
-            t.hasParam = p_ - n > 1 || IsDigit(*n);
-        }
-        if (p_ < end_ && *p_ == ' ') ++p_;
-        return t;
-    }
-    ++p_;
-    if (d == '\\' || d == '{' || d == '}') {
-        t.type = Token::Char;
-        t.ch = static_cast<unsigned char>(d);
-        return t;
-    }
-    if (d == '\'') {
-        auto hex = [](char h) {
-            if (h >= '0' && h <= '9') return h - '0';
-            if (h >= 'a' && h <= 'f') return h - 'a' + 10;
-            if (h >= 'A' && h <= 'F') return h - 'A' + 10;
-            return -1;
-        };
-        int hi = p_ < end_ ? hex(*p_) : -1;
-        int lo = p_ + 1 < end_ ? hex(p_[1]) : -1;
-        if (hi < 0 || lo < 0) {
-            // A malformed escape still takes its two characters (none of RTF's own).
-            for (int k = 0; k < 2 && p_ < end_ && *p_ != '\\' && *p_ != '{' && *p_ != '}'; ++k) ++p_;
-            t.type = Token::Sym;
-            t.name = "'";
-            return t;
-        }
-        p_ += 2;
-        t.type = Token::Char;
-        t.ch = static_cast<unsigned char>(hi * 16 + lo);
-        return t;
-    }
-    if (d == '\r' || d == '\n') { // "\" + line break is a paragraph mark
-        t.type = Token::Word;
-        t.name = "par";
-        return t;
-    }
-    t.type = Token::Sym;
-    t.name = std::string_view(p_ - 1, 1);
-    return t;
-}
-
 // The verbatim text of the group that opens at groupStart, with line breaks
 // removed (a break that ends a control word becomes its blank), so that the
 // group can be written back on one line. \binN data is copied as it is.
 std::string RtfReader::Capture(const char* groupStart) {
     std::string out;
-    const char* q = groupStart;
+    lex_.Seek(groupStart);
     int depth = 0;
-    bool inWord = false;
-    while (q < end_) {
-        char c = *q;
-        if (c == '\r' || c == '\n') {
-            if (inWord) out += ' ';
-            inWord = false;
-            ++q;
+    for (;;) {
+        Token t = lex_.Next();
+        if (t.type == Token::End) break; // a backslash that ends the text escapes nothing
+        if (t.type == Token::Word && t.name == "bin") {
+            long long len = t.hasParam ? t.param : 0;
+            long long have = std::clamp<long long>(len, 0, lex_.BufferEnd() - t.end);
+            out += "\\bin";
+            out += std::to_string(have); // cut short: the length that is there
+            out += ' ';
+            out.append(t.end, static_cast<std::size_t>(have));
+            lex_.Seek(t.end + have);
             continue;
         }
-        if (c == '\\' && q + 1 < end_) {
-            char d = q[1];
-            if (IsAlpha(d)) {
-                const char* w = q + 1;
-                while (w < end_ && IsAlpha(*w)) ++w;
-                std::string_view name(q + 1, static_cast<std::size_t>(w - q - 1));
-                const char* n = w;
-                if (w < end_ && *w == '-') ++w;
-                while (w < end_ && IsDigit(*w)) ++w;
-                out.append(q, w);
-                if (name == "bin") {
-                    long long len = 0;
-                    std::from_chars(n, w, len);
-                    const char* data = w < end_ && *w == ' ' ? w + 1 : w;
-                    long long have = std::clamp<long long>(len, 0, end_ - data);
-                    if (have != len) { // cut short: state the length that is there
-                        out.resize(out.size() - static_cast<std::size_t>(w - n));
-                        out += std::to_string(have);
-                    }
-                    w = data;
-                    out += ' ';
-                    len = have;
-                    out.append(w, static_cast<std::size_t>(len));
-                    q = w + len;
-                    inWord = false;
-                    continue;
-                }
-                q = w;
-                inWord = true;
-                continue;
-            }
-            out += c;
-            out += d;
-            q += 2;
-            inWord = false;
-            continue;
-        }
-        if (c == '\\') break; // a backslash that ends the text escapes nothing
-        inWord = false;
-        out += c;
-        ++q;
-        if (c == '{') ++depth;
-        else if (c == '}' && --depth == 0) break;
+        out.append(t.start, t.end);
+        // A line break that ended a control word becomes its blank.
+        if (t.type == Token::Word && t.end[-1] != ' ' && t.end < end_ && (*t.end == '\r' || *t.end == '\n'))
+            out += ' ';
+        if (t.type == Token::Open) ++depth;
+        else if (t.type == Token::Close && --depth == 0) break;
     }
     // A group the text leaves open is closed, so that it is written back
     // balanced and does not swallow what follows it in the saved file.
     out.append(static_cast<std::size_t>(std::max(depth, 0)), '}');
-    p_ = std::max(q, p_);
+    p_ = std::max(lex_.Position(), p_);
     return out;
 }
 
@@ -356,13 +244,13 @@ std::string RtfReader::ReadGroupText() {
         if (t.type == Token::Open) ++depth;
         else if (t.type == Token::Close) {
             if (--depth == 0) return s;
-        } else if (t.type == Token::Char) {
+        } else if (t.type == Token::Byte) {
             const char32_t* table = CodePageTable(ansiCodePage_);
-            appendUtf8(s, table ? table[t.ch] : sys::cp1252ToUnicode(t.ch));
+            appendUtf8(s, table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
         } else if (t.type == Token::Word && t.name == "u") {
             appendUtf8(s, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
             Token f = Next(); // the fallback character
-            if (f.type != Token::Char) Rewind(f);
+            if (f.type != Token::Byte) Rewind(f);
         }
     }
 }
@@ -387,7 +275,7 @@ void RtfReader::ParseFontTable() {
         if (t.type == Token::End) break;
         if (t.type == Token::Open) {
             Token n = Next();
-            bool dest = n.type == Token::Sym && n.name == "*";
+            bool dest = n.type == Token::Symbol && n.name == "*";
             if (!dest && !(n.type == Token::Word && IsDestination(n.name))) {
                 Rewind(n);
                 ++depth; // an entry's own group
@@ -420,15 +308,15 @@ void RtfReader::ParseFontTable() {
             }
             continue;
         }
-        if (t.type == Token::Char && have) {
+        if (t.type == Token::Byte && have) {
             if (skip_ > 0) { --skip_; continue; }
-            if (t.ch == ';') {
+            if (t.byte == ';') {
                 nameDone = true;
                 if (depth == 1) finish();
                 continue;
             }
-            if (!nameDone && !(cur.name.empty() && t.ch == ' '))
-                appendUtf8(cur.name, CodePageTable(ansiCodePage_) ? CodePageTable(ansiCodePage_)[t.ch] : sys::cp1252ToUnicode(t.ch));
+            if (!nameDone && !(cur.name.empty() && t.byte == ' '))
+                appendUtf8(cur.name, CodePageTable(ansiCodePage_) ? CodePageTable(ansiCodePage_)[t.byte] : sys::cp1252ToUnicode(t.byte));
         }
     }
     finish();
@@ -447,7 +335,7 @@ void RtfReader::ParseColorTable() {
             if (t.name == "red") r = std::clamp(t.param, 0, 255);
             else if (t.name == "green") g = std::clamp(t.param, 0, 255);
             else if (t.name == "blue") b = std::clamp(t.param, 0, 255);
-        } else if (t.type == Token::Char && t.ch == ';') {
+        } else if (t.type == Token::Byte && t.byte == ';') {
             if (r < 0 && g < 0 && b < 0) doc_.colors.push_back(-1);
             else doc_.colors.push_back((std::max(r, 0) << 16) | (std::max(g, 0) << 8) | std::max(b, 0));
             r = g = b = -1;
@@ -531,7 +419,7 @@ void RtfReader::Run() {
         }
         if (t.type == Token::Open) {
             Token n = Next();
-            bool starred = n.type == Token::Sym && n.name == "*";
+            bool starred = n.type == Token::Symbol && n.name == "*";
             if (starred) n = Next();
             if (n.type == Token::Word && n.name == "fonttbl") { ParseFontTable(); continue; }
             if (n.type == Token::Word && n.name == "colortbl") { ParseColorTable(); continue; }
@@ -549,7 +437,7 @@ void RtfReader::Run() {
             Rewind(t);
             break;
         }
-        if (t.type == Token::Char && (t.ch == ' ' || t.ch == '\t')) continue;
+        if (t.type == Token::Byte && (t.byte == ' ' || t.byte == '\t')) continue;
         Rewind(t);
         break;
     }
@@ -674,7 +562,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
         case Token::Open: {
             skip_ = 0;
             Token n = Next();
-            bool starred = n.type == Token::Sym && n.name == "*";
+            bool starred = n.type == Token::Symbol && n.name == "*";
             if (starred) n = Next();
             if (n.type == Token::Word && (starred || IsDestination(n.name))) {
                 std::string_view w = n.name;
@@ -734,37 +622,36 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             st = std::move(stack.back());
             stack.pop_back();
             break;
-        case Token::Char:
+        case Token::Byte:
             if (skip_ > 0) { --skip_; break; }
-            if (t.ch == 0x0D || t.ch == 0x0A) { // an escaped line break ends a paragraph
+            if (t.byte == 0x0D || t.byte == 0x0A) { // an escaped line break ends a paragraph
                 EndParagraph(story, st, ps, "par");
                 break;
-            } else if (t.ch < 0x20) {
-                AppendChar(story, st, t.ch);
-            } else if (st.dbcs && IsDbcsLeadByte(st.dbcs, t.ch)) {
+            } else if (t.byte < 0x20) {
+                AppendChar(story, st, t.byte);
+            } else if (st.dbcs && IsDbcsLeadByte(st.dbcs, t.byte)) {
                 // A pair written as raw bytes: its second byte is that byte,
                 // even where it is "\\", "{" or "}" (unless an escape follows).
                 bool raw = *t.start != '\\' && p_ < end_ && *p_ != '\r' && *p_ != '\n' &&
                            !(p_ + 1 < end_ && p_[0] == '\\' && p_[1] == '\'');
                 if (raw && static_cast<unsigned char>(*p_) >= 0x40) {
-                    AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.ch, static_cast<unsigned char>(*p_++)));
+                    AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.byte, static_cast<unsigned char>(*p_++)));
                     break;
                 }
                 Token trail = Next();
-                if (trail.type == Token::Char) {
-                    AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.ch, trail.ch));
+                if (trail.type == Token::Byte) {
+                    AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.byte, trail.byte));
                 } else {
                     Rewind(trail);
                     AppendChar(story, st, 0xFFFD);
                 }
                 break;
             } else {
-                AppendChar(story, st, Decode(st, t.ch));
+                AppendChar(story, st, Decode(st, t.byte));
             }
             // Plain text that follows is taken in one go (the hot path).
             if (t.start + 1 == p_ && st.fmt != kNoFmt && !st.dbcs) {
-                const char* q = p_;
-                while (q < end_ && *q != '\\' && *q != '{' && *q != '}' && static_cast<unsigned char>(*q) >= 0x20) ++q;
+                const char* q = lex_.PlainEnd(p_);
                 if (q > p_) {
                     std::size_t n = static_cast<std::size_t>(q - p_);
                     if (batch_.size() < n) batch_.resize(n);
@@ -777,7 +664,8 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                 }
             }
             break;
-        case Token::Sym:
+        case Token::Symbol:
+        case Token::BadEscape:
             if (skip_ > 0) { --skip_; break; }
             if (t.name == "~") AppendChar(story, st, 0xA0);
             else if (t.name == "-") AppendChar(story, st, 0xAD);
@@ -892,7 +780,7 @@ void RtfReader::ParseField(Story& story, State& st) {
         }
         if (t.type != Token::Open) continue;
         Token n = Next();
-        bool starred = n.type == Token::Sym && n.name == "*";
+        bool starred = n.type == Token::Symbol && n.name == "*";
         if (starred) n = Next();
         if (n.type == Token::Word && n.name == "fldinst") {
             ParseStory(story, fs, false);
