@@ -5,6 +5,7 @@
 
 #include "platform/system/CodePage.h"
 #include "platform/system/SystemError.h"
+#include "platform/word/RtfText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,21 +17,12 @@ namespace {
 constexpr const char* kModule = "RunTime";
 constexpr std::size_t kFlushSize = 1 << 16;
 
-// Appends one UTF-16 code unit in Windows-1252, or as \uN? when the code page
-// cannot hold it (N is the signed 16-bit value RTF expects).
+// Appends one UTF-16 code unit in Windows-1252 (the byte itself), or as
+// \uN? when the code page cannot hold it.
 void appendUnit(std::string& out, char16_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-        return;
-    }
-    const int b = sys::unicodeToCp1252(c);
-    if (b >= 0 && (c < 0xD800 || c > 0xDFFF)) {
-        out.push_back(static_cast<char>(b));
-        return;
-    }
-    out += "\\u";
-    out += std::to_string(static_cast<std::int16_t>(c));
-    out += '?';
+    static constexpr rtf::TextStyle kStyle{false, "?"};
+    const int b = c < 0x80 || (c >= 0xD800 && c <= 0xDFFF) ? -1 : sys::unicodeToCp1252(c);
+    rtf::AppendTextChar(out, c, b, kStyle);
 }
 
 bool startsWith(std::u16string_view s, std::size_t i, std::u16string_view w) {

@@ -13,6 +13,7 @@
 //    after that mark (theme, data store ...) follow it.
 #include "platform/word/Document.h"
 #include "platform/word/Range.h"
+#include "platform/word/RtfText.h"
 #include "platform/word/Utf8.h"
 
 #include <cctype>
@@ -21,12 +22,7 @@ namespace qz::word {
 
 namespace {
 
-void AppendHex(std::string& out, unsigned b) {
-    static const char* hex = "0123456789abcdef";
-    out += "\\'";
-    out += hex[(b >> 4) & 15];
-    out += hex[b & 15];
-}
+void AppendHex(std::string& out, unsigned b) { rtf::AppendHexByte(out, b); }
 
 // One character of text; above 0x7F a byte of the code page when it holds
 // the character (Windows-1252 unless another is given), else \uN\'3f.
@@ -43,27 +39,9 @@ void AppendEscaped(std::string& out, char32_t c, int codePage = 1252) {
     default: break;
     }
     if (c < 0x20) return;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-        return;
-    }
-    int b = codePage == 1252 ? sys::unicodeToCp1252(c) : EncodeCodePageByte(codePage, c);
-    if (b >= 0) {
-        AppendHex(out, static_cast<unsigned>(b));
-        return;
-    }
-    auto unit = [&out](unsigned u) {
-        out += "\\u";
-        out += std::to_string(u >= 0x8000 ? static_cast<int>(u) - 65536 : static_cast<int>(u));
-        out += "\\'3f";
-    };
-    if (c > 0xFFFF) {
-        unsigned v = static_cast<unsigned>(c) - 0x10000;
-        unit(0xD800 + (v >> 10));
-        unit(0xDC00 + (v & 0x3FF));
-    } else {
-        unit(static_cast<unsigned>(c));
-    }
+    static constexpr rtf::TextStyle kStyle{true, "\\'3f"};
+    const int b = c < 0x80 ? -1 : codePage == 1252 ? sys::unicodeToCp1252(c) : EncodeCodePageByte(codePage, c);
+    rtf::AppendTextChar(out, c, b, kStyle);
 }
 
 void AppendEscaped(std::string& out, const std::string& utf8, int codePage = 1252) {
