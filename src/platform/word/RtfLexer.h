@@ -46,12 +46,13 @@ struct Token {
 
 class Lexer {
 public:
-    explicit Lexer(std::string_view buffer) : p_(buffer.data()), begin_(buffer.data()), end_(buffer.data() + buffer.size()) {}
+    explicit Lexer(std::string_view buffer) : p_(buffer.data()), end_(buffer.data() + buffer.size()) {}
 
     const char* Position() const { return p_; }
     const char* BufferEnd() const { return end_; }
-    // Moves to a position inside the buffer (a token's start to read it again).
-    void Seek(const char* p) { p_ = std::clamp(p, begin_, end_); }
+    // Moves to a position inside the buffer (a token's start to read it
+    // again); p must lie inside it.
+    void Seek(const char* p) { p_ = p; }
 
     // Reads the next token into t (filled in place: readers keep their token
     // where they use it, with no copy of it on the way).
@@ -154,7 +155,6 @@ private:
     }
 
     const char* p_;
-    const char* begin_;
     const char* end_;
 };
 

@@ -161,10 +161,11 @@ private:
     void SetFont(State& st, int font) {
         st.cf.font = font;
         st.fmt = kNoFmt;
-        if (font != lastFont_) { // runs mostly repeat the same font
-            const FontDef* f = doc_.FontByNumber(font >= 0 ? font : doc_.deff);
+        const int used = font >= 0 ? font : doc_.deff; // no font named: the default font's bytes
+        if (used != lastFont_) { // runs mostly repeat the same font
+            const FontDef* f = doc_.FontByNumber(used);
             int cp = CharsetCodePage(f ? f->charset : 1, ansiCodePage_);
-            lastFont_ = font;
+            lastFont_ = used;
             lastTable_ = CodePageTable(cp);
             lastDbcs_ = IsDbcsCodePage(cp) ? cp : 0;
         }
@@ -201,26 +202,40 @@ std::string RtfReader::Capture(const char* groupStart) {
     std::string out;
     lex_.Seek(groupStart);
     int depth = 0;
+    // Tokens are copied in spans: a span ends where line breaks were skipped.
+    const char* from = groupStart;
+    const char* to = groupStart;
+    Token t;
     for (;;) {
-        Token t = lex_.Next();
+        lex_.Next(t);
         if (t.type == Token::End) break; // a backslash that ends the text escapes nothing
+        if (t.start != to) {
+            out.append(from, to);
+            from = t.start;
+        }
+        to = t.end;
         if (t.type == Token::Word && t.name == "bin") {
             long long len = t.hasParam ? t.param : 0;
             long long have = std::clamp<long long>(len, 0, lex_.BufferEnd() - t.end);
+            out.append(from, t.start);
             out += "\\bin";
             out += std::to_string(have); // cut short: the length that is there
             out += ' ';
             out.append(t.end, static_cast<std::size_t>(have));
             lex_.Seek(t.end + have);
+            from = to = t.end + have;
             continue;
         }
-        out.append(t.start, t.end);
         // A line break that ended a control word becomes its blank.
-        if (t.type == Token::Word && t.end[-1] != ' ' && t.end < end_ && (*t.end == '\r' || *t.end == '\n'))
+        if (t.type == Token::Word && t.end[-1] != ' ' && t.end < end_ && (*t.end == '\r' || *t.end == '\n')) {
+            out.append(from, to);
             out += ' ';
+            from = to = t.end;
+        }
         if (t.type == Token::Open) ++depth;
         else if (t.type == Token::Close && --depth == 0) break;
     }
+    out.append(from, to);
     // A group the text leaves open is closed, so that it is written back
     // balanced and does not swallow what follows it in the saved file.
     out.append(static_cast<std::size_t>(std::max(depth, 0)), '}');
