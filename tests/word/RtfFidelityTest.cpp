@@ -54,6 +54,10 @@ TEST(RtfFidelity, GroupsAfterTheLastParagraphMarkMakeNoParagraph) {
     std::string out = s.doc->ToRtf();
     EXPECT_EQ(out.substr(out.size() - 7), "\\sect }");
     RoundTrip(out);
+    // In a header they join its last paragraph.
+    Loaded h("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}{\\header \\pard Head\\par {\\*\\bkmkend H}}\\pard Body\\par}");
+    EXPECT_EQ(h.doc->Sections(1).Headers(kHeaderFooterPrimary).GetRange().Text(), "Head\xEF\xBF\xBC");
+    RoundTrip(h.doc->ToRtf());
     // A break followed by the next section's properties starts that (empty) section.
     Loaded t("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard one\\par \\sect\\sectd\\sbknone\\cols2}");
     EXPECT_EQ(t.doc->SectionCount(), 2);

@@ -469,16 +469,22 @@ void RtfReader::Run() {
 
 void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::string& openProps) {
     const bool isMain = &story == &doc_.MainStory();
-    // Groups after the main story's last paragraph mark are no paragraph of
-    // their own: they are kept aside and written after that mark again.
+    // Groups after a story's last paragraph mark are no paragraph of their
+    // own. In the main story they are kept aside and written after that mark
+    // again.
+    // Elsewhere (headers, footers) they join the last paragraph.
     std::size_t n = story.size();
-    if (isMain) {
-        while (n > 0 && story[n - 1].Kind() == AtomKind::Opaque) --n;
-        if (n < story.size() && n > 0 && story[n - 1].Kind() == AtomKind::ParaEnd) {
+    while (n > 0 && story[n - 1].Kind() == AtomKind::Opaque) --n;
+    if (n < story.size() && n > 0 && story[n - 1].Kind() == AtomKind::ParaEnd) {
+        if (isMain) {
             std::string trailer;
             for (std::size_t i = n; i < story.size(); ++i) trailer += doc_.Opaque(story[i].value);
             doc_.mainTrailer = trailer + doc_.mainTrailer;
             story.erase(n, story.size() - n);
+        } else if (doc_.ParaEnd(story[n - 1].value).word == "par") {
+            lastProps = doc_.ParaEnd(story[n - 1].value).props;
+            story.erase(n - 1, 1);
+            return;
         }
     }
     // The last paragraph mark of a story is implicit in the model.
