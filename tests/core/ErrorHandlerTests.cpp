@@ -326,6 +326,8 @@ TEST_F(CoreFixture, ErrorDialogLayoutAndFallbackBox) {
     EXPECT_EQ(boxes[0].prompt, "An error occured while trying to display an Quorvane error.");
     EXPECT_EQ(boxes[0].style, ui::vbOKOnly | ui::vbCritical);
     EXPECT_EQ(ui::loadedForms().size(), formsBefore);
+    // The broken host goes before the form: the form must not find it installed.
+    ui::setCurrentHost(&host);
 }
 
 TEST(SystemErrorMessage, EndsWithALineBreakOrFallsBackToMessage1001) {

@@ -13,6 +13,7 @@
 
 #include <malloc.h>
 #include <pthread.h>
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QZ_ASAN 1
@@ -26,6 +27,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -370,11 +372,18 @@ private:
 
 void Engine::timedOut() { throw ScriptAbort{}; }
 
-// The bytes the process's heap holds in use (under AddressSanitizer its own
-// allocator holds them).
+// The bytes the process's heap holds in use. Under AddressSanitizer its own
+// allocator holds them, and large blocks it maps directly are not all in its
+// count: the larger of that count and the resident memory is taken.
 static std::size_t heapInUse() {
 #if QZ_ASAN
-    return __sanitizer_get_current_allocated_bytes();
+    std::size_t resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        unsigned long pages = 0, rss = 0;
+        if (std::fscanf(f, "%lu %lu", &pages, &rss) == 2) resident = rss * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        std::fclose(f);
+    }
+    return std::max(__sanitizer_get_current_allocated_bytes(), resident);
 #else
     const struct mallinfo2 m = ::mallinfo2();
     return m.uordblks + m.hblkhd;
