@@ -89,7 +89,7 @@ struct FieldCode {
     std::string head;           // the words read, as text
 };
 
-FieldCode fieldCode(const word::Document& doc, const word::Story& story, long begin) {
+FieldCode fieldCode(const word::Story& story, long begin) {
     FieldCode c;
     c.codeEnd = word::MatchingFieldEnd(story, begin);
     if (c.codeEnd < 0) c.codeEnd = static_cast<long>(story.size());
@@ -111,7 +111,6 @@ FieldCode fieldCode(const word::Document& doc, const word::Story& story, long be
         if (p < c.codeEnd && story[static_cast<std::size_t>(p)].Kind() != AtomKind::Char) break;
         c.head += ' ';
     }
-    (void)doc;
     return c;
 }
 
@@ -300,12 +299,9 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
     QTextTable* table = nullptr;
     Block block;
     block.start = from;
-    int viewLen = 0;
-    bool first = true;
     auto put = [&](const QString& text, const QTextCharFormat& fmt, long modelPos) {
         cursor.insertText(text, fmt);
         for (qsizetype k = 0; k < text.size(); ++k) block.map.push_back(static_cast<int>(modelPos - block.start));
-        viewLen += static_cast<int>(text.size());
     };
     auto endBlock = [&](long endPos, long next, std::string_view props) {
         block.map.push_back(static_cast<int>(endPos - block.start));
@@ -315,9 +311,7 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
         block = Block{};
         block.start = next;
         block.table = table != nullptr;
-        viewLen = 0;
     };
-    (void)first;
 
     // Characters gather in a run of one format; a run goes to the document
     // in one insertion.
@@ -326,7 +320,6 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
     auto flush = [&] {
         if (run.empty()) return;
         cursor.insertText(QString::fromUtf16(run.data(), static_cast<qsizetype>(run.size())), charFormat(runFmt));
-        viewLen += static_cast<int>(run.size());
         run.clear();
     };
     auto addChar = [&](char32_t c, std::uint32_t fmt, long pos) {
@@ -397,8 +390,6 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
         block.table = true;
     };
 
-    // Hidden field parts: the model position up to which atoms are skipped.
-    std::vector<long> macroEnds;  // end characters of MACROBUTTON fields being shown
     for (long i = from; i < to;) {
         if (atParagraphStart) {
             atParagraphStart = false;
@@ -477,12 +468,11 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
                 ++i;
                 break;
             }
-            const FieldCode code = fieldCode(doc_, story, i);
+            const FieldCode code = fieldCode(story, i);
             const long after = std::min(to, code.codeEnd + 1);
             if (code.keyword == "MACROBUTTON") {
                 // The display text: what follows the macro's name.
                 i = code.wordEnds.size() > 1 ? code.wordEnds[1] : code.codeEnd;
-                macroEnds.push_back(code.codeEnd);
                 break;
             }
             if (code.keyword == "SYMBOL") put(symbolGlyph(code.head), charFormat(a.fmt), i);
@@ -494,7 +484,6 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
         case AtomKind::FieldEnd:
             flush();
             if (showCodes) put("}", codeMark, i);
-            if (!macroEnds.empty() && macroEnds.back() == i) macroEnds.pop_back();
             ++i;
             break;
         case AtomKind::Opaque: {
@@ -509,7 +498,6 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
                 f.setHeight(image.height());
                 cursor.insertImage(f);
                 block.map.push_back(static_cast<int>(i - block.start));
-                ++viewLen;
             }
             ++i;
             break;
