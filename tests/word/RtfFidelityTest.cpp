@@ -186,3 +186,13 @@ TEST(RtfLexer, CutsGroupsWordsSymbolsAndBytes) {
     }
     EXPECT_EQ(seen, "{ b fs=-24 byte120 esc233 byte92 byte123 sym~ bad[\\'4x] par li=2147483647 ");
 }
+
+TEST(RtfFidelity, EmptyHeadersAndLateDocumentPropertiesAreKept) {
+    // A header of one empty paragraph is still a header (it takes its space on the page).
+    std::string saved = RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\sectd\\titlepg{\\headerf \\pard\\par}\\pard Body\\par}");
+    EXPECT_NE(saved.find("{\\headerf "), std::string::npos);
+    // Note and page properties stated after the first section's are the document's, not the text's.
+    saved = RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\sectd\\sbknone\\ftnbj\\aenddoc\\aftnnar\\pard Body\\par}");
+    EXPECT_LT(saved.find("\\ftnbj\\aenddoc\\aftnnar"), saved.find("\\sectd"));
+    EXPECT_EQ(saved.find("\\aenddoc", saved.find("\\sectd")), std::string::npos);
+}

@@ -86,6 +86,7 @@ public:
     Story story;
     std::string word;     // "header", "headerr", "footerf", ... as read or to write
     std::string lastProps; // properties of the story's final paragraph
+    bool stated = false;   // the document states it (written back even when empty)
 };
 
 class Section {

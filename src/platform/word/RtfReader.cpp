@@ -60,6 +60,15 @@ bool IsSectWord(std::string_view w) {
     return false;
 }
 
+// Document properties (notes, page, view) that some writers state after the
+// first section's properties.
+bool IsDocumentWord(std::string_view w) {
+    if ((w.starts_with("ftn") || w.starts_with("aftn")) && !w.starts_with("ftnalt")) return true;
+    return In(w, {"enddoc", "endnotes", "aenddoc", "aendnotes", "htmautsp", "formshade", "deftab", "hyphauto",
+                  "hyphhotz", "hyphcaps", "viewscale", "viewkind", "paperw", "paperh", "margl", "margr", "margt",
+                  "margb", "gutter", "facingp", "landscape", "widowctrl", "margmirror"});
+}
+
 // Groups that are not plain formatting scopes.
 bool IsDestination(std::string_view w) {
     return In(w, {"field", "fldinst", "fldrslt", "fonttbl", "colortbl", "stylesheet", "info", "pict",
@@ -497,7 +506,7 @@ void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::str
         }
         // A document that ends with a section break: the break is its last
         // mark, and the empty section after it is none.
-        auto exists = [](const HeaderFooter& h) { return h.Exists(); };
+        auto exists = [](const HeaderFooter& h) { return h.Exists() || h.stated; };
         const Section& after = *doc_.sections_.back();
         if (isMain && pe.word == "sect" && doc_.sections_.size() > 1 && !sectionStated_ &&
             std::none_of(after.headers.begin(), after.headers.end(), exists) &&
@@ -598,6 +607,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     HeaderFooter& hf = sec.headers[w == "headerf" ? 1 : w == "headerl" ? 2 : 0];
                     hf.story.clear();
                     hf.word = std::string(w);
+                    hf.stated = true;
                     State hs = st;
                     hs.para.clear();
                     ParseStory(hf.story, hs, false);
@@ -607,6 +617,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     HeaderFooter& hf = sec.footers[w == "footerf" ? 1 : w == "footerl" ? 2 : 0];
                     hf.story.clear();
                     hf.word = std::string(w);
+                    hf.stated = true;
                     State hs = st;
                     hs.para.clear();
                     ParseStory(hf.story, hs, false);
@@ -767,6 +778,10 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             if (IsSectWord(w)) {
                 sectionStated_ = true;
                 if (isMain) doc_.sections_[static_cast<std::size_t>(section_)]->props += WordText(t);
+                break;
+            }
+            if (isMain && IsDocumentWord(w)) { // written after the first section: still the document's
+                doc_.preamble += WordText(t);
                 break;
             }
             SetWord(st.cf.extra, t);

@@ -313,7 +313,7 @@ void RtfWriter::WriteSectionStart(int index) {
     curIsMain_ = false;
     for (int k = 0; k < 6; ++k) {
         const HeaderFooter& hf = k < 3 ? sec.headers[static_cast<std::size_t>(k)] : sec.footers[static_cast<std::size_t>(k - 3)];
-        if (!hf.Exists()) continue;
+        if (!hf.Exists() && !hf.stated) continue;
         out_ += "{\\";
         out_ += hf.word.empty() ? (k < 3 ? headerWords[k] : footerWords[k - 3]) : hf.word;
         out_ += ' ';
