@@ -87,6 +87,12 @@ TEST(RtfFidelity, CodePagesAreReadAndDeclaredAsTheDocumentHasThem) {
     RoundTrip("{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fcharset128 Mincho;}}\\pard\\f0 "
               "\x83\x5c\x83\x7b\x83\x7d\x95\x5c\\'83\\'5c end\\par}", &text);
     EXPECT_EQ(text, "\xE3\x82\xBD\xE3\x83\x9C\xE3\x83\x9E\xE8\xA1\xA8\xE3\x82\xBD end"); // ソボマ表ソ
+    // Also in a kept group (a field's result): the group ends at its own brace.
+    saved = RoundTrip("{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fcharset128 Mincho;}}\\pard\\f0 "
+                                  "{\\field{\\*\\fldinst TITLE}{\\fldrslt \x83\x7d\x83\x5c}} after\\par}",
+                                  &text);
+    EXPECT_EQ(text, "\x13TITLE\x15 after");
+    EXPECT_NE(saved.find("{\\fldrslt \x83\x7d\x83\x5c}}"), std::string::npos);
 
     // Text in a font of another character set keeps its characters.
     RoundTrip("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fcharset204 Times Cyr;}}"

@@ -30,7 +30,7 @@ struct Token {
         Close,     // }
         Word,      // \name or \nameN, with the blank that ends it
         Symbol,    // \ and one character that is not a letter (\~ \- \* ...)
-        Byte,      // a text byte: as it stands, \'hh, or \\ \{ \}
+        Byte,      // a text byte: as it stands, \'hh, or \\ \{ \} (or a raw double-byte pair, see SetDoubleByteLeads)
         BadEscape, // \' without two hex digits (the characters it took are in the span)
         End,       // the end of the buffer, or a "\" that ends it
     };
@@ -66,10 +66,19 @@ public:
         if (c == '}') return Finish(t, Token::Close);
         if (c != '\\') {
             t.byte = static_cast<unsigned char>(c);
+            // A raw double-byte pair is one token, whatever its second byte
+            // (it may be "\\", "{" or "}"), unless an escape follows the first.
+            if (t.byte >= 0x81 && leads_ && leads_[t.byte] && p_ < end_ && *p_ != '\r' && *p_ != '\n' &&
+                !(*p_ == '\\' && p_ + 1 < end_ && p_[1] == '\''))
+                ++p_;
             return Finish(t, Token::Byte);
         }
         Escape(t);
     }
+
+    // Reads raw text as double-byte pairs from now on: leads[b] tells whether
+    // byte b leads a pair (a table of 256); nullptr for single bytes again.
+    void SetDoubleByteLeads(const bool* leads) { leads_ = leads; }
     Token Next() {
         Token t;
         Next(t);
@@ -156,6 +165,7 @@ private:
 
     const char* p_;
     const char* end_;
+    const bool* leads_ = nullptr;
 };
 
 } // namespace qz::rtf

@@ -13,6 +13,7 @@
 #include "platform/word/Utf8.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstring>
@@ -58,6 +59,25 @@ bool IsSectWord(std::string_view w) {
     for (std::string_view p : {"sbk", "pgn", "pgbrdr", "vertal", "sftn", "saftn", "srauth", "srdate"})
         if (w.starts_with(p)) return true;
     return false;
+}
+
+// Which bytes lead a double-byte pair in a double-byte code page (nullptr
+// for others).
+const bool* LeadBytes(int codePage) {
+    static const auto tables = [] {
+        std::array<std::array<bool, 256>, 4> t{};
+        const int pages[4] = {932, 936, 949, 950};
+        for (std::size_t k = 0; k < 4; ++k)
+            for (int b = 0; b < 256; ++b) t[k][static_cast<std::size_t>(b)] = IsDbcsLeadByte(pages[k], static_cast<unsigned char>(b));
+        return t;
+    }();
+    switch (codePage) {
+    case 932: return tables[0].data();
+    case 936: return tables[1].data();
+    case 949: return tables[2].data();
+    case 950: return tables[3].data();
+    default: return nullptr;
+    }
 }
 
 // Document properties (notes, page, view) that some writers state after the
@@ -143,7 +163,8 @@ private:
         return t;
     }
     void Rewind(const Token& t) { p_ = t.start; }
-    std::string Capture(const char* groupStart);
+    // dbcs: the double-byte code page the group's raw text is in, 0 when none.
+    std::string Capture(const char* groupStart, int dbcs = 0);
     void SkipGroup() { Capture(p_ - 1); }
 
     void ParseStory(Story& story, State st, bool isMain);
@@ -207,9 +228,10 @@ private:
 // The verbatim text of the group that opens at groupStart, with line breaks
 // removed (a break that ends a control word becomes its blank), so that the
 // group can be written back on one line. \binN data is copied as it is.
-std::string RtfReader::Capture(const char* groupStart) {
+std::string RtfReader::Capture(const char* groupStart, int dbcs) {
     std::string out;
     lex_.Seek(groupStart);
+    lex_.SetDoubleByteLeads(LeadBytes(dbcs));
     int depth = 0;
     // Tokens are copied in spans: a span ends where line breaks were skipped.
     const char* from = groupStart;
@@ -245,6 +267,7 @@ std::string RtfReader::Capture(const char* groupStart) {
         else if (t.type == Token::Close && --depth == 0) break;
     }
     out.append(from, to);
+    lex_.SetDoubleByteLeads(nullptr);
     // A group the text leaves open is closed, so that it is written back
     // balanced and does not swallow what follows it in the saved file.
     out.append(static_cast<std::size_t>(std::max(depth, 0)), '}');
@@ -558,8 +581,8 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
     story.push_back(Atom::Make(AtomKind::ParaEnd,
                                doc_.InternParaEnd(std::string(w), st.para, inTable ? st.row : std::string()),
                                st.fmt));
-    ps = ParaState{};
     ps.start = story.size();
+    ps.leadEnd = 0;
     if (w == "row" || w == "nestrow") st.row.clear(); // each row states its own properties
     if (w == "sect") {
         auto sec = std::make_unique<Section>();
@@ -599,7 +622,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                 if (nesting_ >= kMaxNesting) {
                     // Fields and stories nested this deep are kept as they are.
                     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
-                    story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start)), st.fmt));
+                    story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start, st.dbcs)), st.fmt));
                 } else if (w == "field") {
                     ParseField(story, st);
                 } else if (isMain && w.starts_with("header") && w.size() <= 7) {
@@ -627,7 +650,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     doc_.sections_[static_cast<std::size_t>(section_)]->props += Capture(t.start);
                 } else if (w == "pn") {
                     // Old-style numbering applies to every paragraph until \pard.
-                    st.para += Capture(t.start);
+                    st.para += Capture(t.start, st.dbcs);
                 } else if (w == "fonttbl") {
                     ParseFontTable();
                 } else if (w == "colortbl") {
@@ -636,7 +659,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     ParseUserProps();
                 } else {
                     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
-                    std::uint32_t id = doc_.AddOpaque(Capture(t.start));
+                    std::uint32_t id = doc_.AddOpaque(Capture(t.start, st.dbcs));
                     story.push_back(Atom::Make(AtomKind::Opaque, id, st.fmt));
                 }
                 break;
@@ -656,10 +679,11 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             break;
         case Token::Byte:
             if (skip_ > 0) { --skip_; break; }
-            if (t.byte == 0x0D || t.byte == 0x0A) { // an escaped line break ends a paragraph
-                EndParagraph(story, st, ps, "par");
-                break;
-            } else if (t.byte < 0x20) {
+            if (t.byte < 0x20) {
+                if (t.byte == 0x0D || t.byte == 0x0A) { // an escaped line break ends a paragraph
+                    EndParagraph(story, st, ps, "par");
+                    break;
+                }
                 AppendChar(story, st, t.byte);
             } else if (st.dbcs && IsDbcsLeadByte(st.dbcs, t.byte)) {
                 // A pair written as raw bytes: its second byte is that byte,
@@ -821,7 +845,7 @@ void RtfReader::ParseField(Story& story, State& st) {
         if (n.type == Token::Word && n.name == "fldinst") {
             ParseStory(story, fs, false);
         } else if (n.type == Token::Word && n.name == "fldrslt") {
-            std::string g = Capture(t.start);
+            std::string g = Capture(t.start, fs.dbcs);
             // Keep the content between "\fldrslt" and the group's closing brace.
             std::size_t k = g.find("\\fldrslt");
             std::size_t b = k == std::string::npos ? 1 : k + 8;
@@ -829,7 +853,7 @@ void RtfReader::ParseField(Story& story, State& st) {
             info.result = g.substr(b, g.size() - 1 - b);
             haveResult = true;
         } else {
-            info.prefix += Capture(t.start);
+            info.prefix += Capture(t.start, fs.dbcs);
         }
     }
     if (fs.fmt == kNoFmt) fs.fmt = doc_.InternFormat(fs.cf);

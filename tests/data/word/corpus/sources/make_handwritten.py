@@ -71,7 +71,8 @@ DOCS["dos-pca.rtf"] = (r"{\rtf1\pca\deff0{\fonttbl{\f0\fmodern Courier;}}" "\r\n
 # Shift-JIS written as raw bytes, with trail bytes that are RTF's own characters.
 sj = "ソフト表示、能力ボタンマ予定".encode("cp932")
 DOCS["word-sjis-raw.rtf"] = (rb"{\rtf1\ansi\ansicpg932\deff0{\fonttbl{\f0\fnil\fcharset128 MS Mincho;}{\f1\fswiss\fcharset0 Arial;}}"
-                             + b"\r\n\\pard\\plain\\f0\\fs21 " + sj + rb"\par \f1 Latin after\par }").decode("latin1")
+                             + b"\r\n\\pard\\plain\\f0\\fs21 " + sj + rb"{\field{\*\fldinst TITLE}{\fldrslt " + "マソ".encode("cp932")
+                             + rb"}} after\par \f1 Latin after\par }").decode("latin1")
 # A shape and a frame: shapes before a framed paragraph, the frame's text, then body text.
 SHP = (r"{\shp{\*\shpinst\shpleft0\shptop0\shpright2880\shpbottom720\shpfhdr0\shpbxcolumn\shpbxignore\shpbypara\shpbyignore\shpwr3\shpwrk0\shpfblwtxt0\shpz0\shplid1025"
        r"{\sp{\sn shapeType}{\sv 1}}{\sp{\sn fFlipH}{\sv 0}}{\shptxt \ltrpar \pard\plain \ltrpar\ql \f0\fs24 {\insrsid6037 Shape text}\par }}"
