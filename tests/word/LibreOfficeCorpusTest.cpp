@@ -35,11 +35,12 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
 
 bool HaveSoffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }
 
-// Converts every .rtf of a folder to flat ODF in the same folder.
-void ToFlatOdf(const fs::path& dir, const fs::path& profile) {
+// Converts the .rtf files of a folder (all of them, or one) to flat ODF in
+// the same folder.
+void ToFlatOdf(const fs::path& dir, const fs::path& profile, const std::string& which = "*.rtf") {
     std::string cmd = "cd '" + dir.string() + "' && soffice -env:UserInstallation=file://" + profile.string() +
-                      " --headless --convert-to fodt *.rtf >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+                      " --headless --convert-to fodt " + which + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
 }
 
 void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
@@ -112,11 +113,19 @@ TEST(WordCorpusLibreOffice, SavedCopiesReadAsTheOriginals) {
     }
     ToFlatOdf(orig, work / "profile");
     ToFlatOdf(copy, work / "profile");
-    int same = 0;
+    int same = 0, unreadable = 0;
     bool sawFrameText = false; // the comparison reaches text outside the body's paragraphs
     for (std::size_t i = 0; i < files.size(); ++i) {
         std::string name = std::to_string(i) + ".fodt";
-        ASSERT_TRUE(fs::exists(orig / name) && fs::exists(copy / name)) << files[i].string() << ": not converted";
+        // A conversion stopped by another document's failure is tried again alone.
+        for (const fs::path& dir : {orig, copy})
+            if (!fs::exists(dir / name)) ToFlatOdf(dir, work / "profile", std::to_string(i) + ".rtf");
+        if (!fs::exists(orig / name)) {
+            ++unreadable;
+            std::printf("%s: LibreOffice cannot read the original\n", files[i].string().c_str());
+            continue;
+        }
+        ASSERT_TRUE(fs::exists(copy / name)) << files[i].string() << ": LibreOffice cannot read the saved copy";
         std::string a = OdfText(ReadAll(orig / name)), b = OdfText(ReadAll(copy / name));
         sawFrameText = sawFrameText || a.find("Framed text one") != std::string::npos;
         if (a == b) ++same;
@@ -124,5 +133,6 @@ TEST(WordCorpusLibreOffice, SavedCopiesReadAsTheOriginals) {
                            << FirstDifference(a, b);
     }
     EXPECT_TRUE(sawFrameText);
-    std::printf("corpus: %d of %zu documents keep LibreOffice's text\n", same, files.size());
+    std::printf("corpus: %d of %zu documents keep LibreOffice's text (%d unreadable by it)\n", same,
+                files.size() - static_cast<std::size_t>(unreadable), unreadable);
 }
