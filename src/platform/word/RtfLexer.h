@@ -56,7 +56,7 @@ public:
 
     // Reads the next token into t (filled in place: readers keep their token
     // where they use it, with no copy of it on the way).
-    void Next(Token& t) {
+    [[gnu::always_inline]] void Next(Token& t) {
         t.escaped = false; // the other fields are set by the tokens they belong to
         while (p_ < end_ && (*p_ == '\r' || *p_ == '\n' || *p_ == '\0')) ++p_;
         t.start = p_;

@@ -154,7 +154,7 @@ private:
 
     // The next token of the shared tokenizer; a malformed \' escape is a
     // symbol here (no text).
-    Token Next() {
+    [[gnu::noinline]] Token Next() {
         lex_.Seek(p_);
         Token t;
         lex_.Next(t);
