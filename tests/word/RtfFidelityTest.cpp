@@ -94,6 +94,15 @@ TEST(RtfFidelity, CodePagesAreReadAndDeclaredAsTheDocumentHasThem) {
     EXPECT_EQ(text, "\x13TITLE\x15 after");
     EXPECT_NE(saved.find("{\\fldrslt \x83\x7d\x83\x5c}}"), std::string::npos);
 
+    // A field's instruction is Windows-1252 whatever its font, as the template
+    // reader reads it: the section sign stays the separator \'a7.
+    saved = RoundTrip("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fcharset128 Mincho;}{\\f2\\fcharset222 Tahoma;}}"
+                      "\\pard{\\field{\\*\\fldinst {\\f1 SET x a\\'a7b}{\\f2 \\'a7c}}{\\fldrslt }}{\\f2 \\'a7}\\par}",
+                      &text);
+    EXPECT_EQ(text, "\x13SET x a\xC2\xA7" "b\xC2\xA7" "c\x15\xE0\xB8\x87"); // the last one is Thai text
+    EXPECT_NE(saved.find("SET x a\\'a7b"), std::string::npos);
+    EXPECT_NE(saved.find("\\'a7c"), std::string::npos);
+
     // Text in a font of another character set keeps its characters.
     RoundTrip("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fcharset204 Times Cyr;}}"
               "\\pard{\\f1 caf\\u233\\'3f \\'e9}\\par}", &text);

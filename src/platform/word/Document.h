@@ -26,7 +26,7 @@ struct FontDef {
     int number = 0;       // \fN as written in the file
     std::string decl;     // control words and groups between \fN and the name, verbatim
     std::string name;     // UTF-8
-    int charset = 0;
+    int charset = 0;      // \fcharsetN; 1 (default) when the file gives none
 };
 
 // Paragraph end of some kind, with the paragraph (and row) properties in

@@ -149,6 +149,7 @@ private:
         int uc = 1;
         const char32_t* table = nullptr; // code page of the current font; nullptr: Windows-1252
         int dbcs = 0;                    // the font's code page when it is a double-byte one
+        bool fieldCode = false;          // in a field's instruction: Windows-1252, as templates are read
     };
     static constexpr std::uint32_t kNoFmt = 0xFFFFFFFFu;
 
@@ -199,8 +200,8 @@ private:
             lastTable_ = CodePageTable(cp);
             lastDbcs_ = IsDbcsCodePage(cp) ? cp : 0;
         }
-        st.table = lastTable_;
-        st.dbcs = lastDbcs_;
+        st.table = st.fieldCode ? nullptr : lastTable_;
+        st.dbcs = st.fieldCode ? 0 : lastDbcs_;
     }
     // After \plain, and where a story starts: no font or size named, so that
     // the copy names none either (readers then take the default font's or
@@ -843,7 +844,11 @@ void RtfReader::ParseField(Story& story, State& st) {
         bool starred = n.type == Token::Symbol && n.name == "*";
         if (starred) n = Next();
         if (n.type == Token::Word && n.name == "fldinst") {
-            ParseStory(story, fs, false);
+            State code = fs;
+            code.fieldCode = true;
+            code.table = nullptr;
+            code.dbcs = 0;
+            ParseStory(story, code, false);
         } else if (n.type == Token::Word && n.name == "fldrslt") {
             std::string g = Capture(t.start, fs.dbcs);
             // Keep the content between "\fldrslt" and the group's closing brace.

@@ -4,9 +4,13 @@
 //    nested SYMBOL fields, and a run's format words open its group, so that a
 //    SET field's instruction starts "{\*\fldinst {" + its format words;
 //  - text escapes: braces as \{ \}, a backslash as \'5c (never "\\", so that
-//    neither "\\{" nor "\field" can appear in text), characters of
-//    Windows-1252 above 0x7F as \'hh in lower case (the section sign is the
-//    field separator \'a7), others as \uN\'3f;
+//    neither "\\{" nor "\field" can appear in text), characters above 0x7F
+//    that the run's code page holds as \'hh in lower case (in field
+//    instructions always Windows-1252: the section sign is the field
+//    separator \'a7), others as \uN\'3f;
+//  - the document's character set and code page are declared as read, since
+//    kept groups hold bytes of them, and a kept group is written inside the
+//    run group it stood in;
 //  - line breaks (CR LF) only before a paragraph's "\pard" outside fields, so
 //    that deleting them never joins two tokens;
 //  - a story ends with its last paragraph mark; only the groups that stood
@@ -225,7 +229,8 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             out_ += '{';
             out_ += Words(fmt);
             out_ += ' ';
-            const int cp = CodePage(fmt);
+            // A field's instruction is Windows-1252 text, as the template reader reads it.
+            const int cp = open.empty() ? CodePage(fmt) : 1252;
             while (i < to) {
                 const Atom& c = s[static_cast<std::size_t>(i)];
                 if (c.fmt != fmt) break;
