@@ -125,7 +125,10 @@ TEST(WordCorpusLibreOffice, SavedCopiesReadAsTheOriginals) {
             std::printf("%s: LibreOffice cannot read the original\n", files[i].string().c_str());
             continue;
         }
-        ASSERT_TRUE(fs::exists(copy / name)) << files[i].string() << ": LibreOffice cannot read the saved copy";
+        if (!fs::exists(copy / name)) {
+            ADD_FAILURE() << files[i].string() << ": LibreOffice cannot read the saved copy";
+            continue;
+        }
         std::string a = OdfText(ReadAll(orig / name)), b = OdfText(ReadAll(copy / name));
         sawFrameText = sawFrameText || a.find("Framed text one") != std::string::npos;
         if (a == b) ++same;
