@@ -179,6 +179,9 @@ TEST(RtfFidelity, LongParametersAndMalformedEscapesLeaveNoTextBehind) {
               "\\u233\\'3?d \\'4x e\\par}",
               &text);
     EXPECT_EQ(text, "abc\xC3\xA9" "d  e");
+    // \uN outside 16 bits, and a surrogate left alone, are U+FFFD (no character beyond Unicode).
+    RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard a\\u3617999?b\\u-10179?c\\u-8704?\\u-10179?\\u-8704?\\par}", &text);
+    EXPECT_EQ(text, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\xF0\x9F\x98\x80");
 }
 
 // The tokenizer both RTF readers share.

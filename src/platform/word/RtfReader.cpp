@@ -106,6 +106,13 @@ bool IsDestination(std::string_view w) {
 
 using rtf::Token;
 
+// The 16-bit unit of \uN (a negative N counts from 65536); U+FFFD when N
+// lies outside the 16-bit range.
+char32_t UnitOf(const Token& t) {
+    if (t.param < -32768 || t.param > 65535) return 0xFFFD;
+    return static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param);
+}
+
 std::string WordText(const Token& t) {
     std::string s = "\\";
     s += t.name;
@@ -277,6 +284,10 @@ std::string RtfReader::Capture(const char* groupStart, int dbcs) {
 }
 
 void RtfReader::AppendChar(Story& story, State& st, char32_t c) {
+    if (highSurrogate_) [[unlikely]] {
+        highSurrogate_ = 0; // a high surrogate no low one followed
+        AppendChar(story, st, 0xFFFD);
+    }
     // Control characters other than those the model knows are not text.
     if (c < 0x20 && c != U'\t' && c != 0x0B && c != 0x0C && c != 0x0E) return;
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
@@ -296,7 +307,7 @@ std::string RtfReader::ReadGroupText() {
             const char32_t* table = CodePageTable(ansiCodePage_);
             appendUtf8(s, table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
         } else if (t.type == Token::Word && t.name == "u") {
-            appendUtf8(s, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
+            appendUtf8(s, UnitOf(t));
             Token f = Next(); // the fallback character
             if (f.type != Token::Byte) Rewind(f);
         }
@@ -348,7 +359,7 @@ void RtfReader::ParseFontTable() {
             } else if (have) {
                 if (t.name == "fcharset") cur.charset = t.param;
                 if (t.name == "u") {
-                    appendUtf8(cur.name, static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param));
+                    appendUtf8(cur.name, UnitOf(t));
                     skip_ = 1;
                 } else {
                     cur.decl += WordText(t);
@@ -733,7 +744,12 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             if (skip_ > 0 && w != "u") { --skip_; break; }
             if (w == "u") {
                 skip_ = st.uc;
-                auto c = static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param);
+                auto c = UnitOf(t);
+                // A high surrogate joins the low one of the next \uN; one left alone is U+FFFD.
+                if (highSurrogate_ && !(c >= 0xDC00 && c < 0xE000)) {
+                    AppendChar(story, st, 0xFFFD);
+                    highSurrogate_ = 0;
+                }
                 if (c >= 0xD800 && c < 0xDC00) { highSurrogate_ = c; break; }
                 if (c >= 0xDC00 && c < 0xE000) {
                     if (highSurrogate_) c = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (c - 0xDC00);
