@@ -18,6 +18,8 @@ packages=(
   # metric-compatible with Arial, Times New Roman and Courier New, and the
   # PDF reader that tests use to read printed pages back
   qt6-base-dev libgl-dev fonts-liberation2 poppler-utils
+  # the word processor whose reading of saved documents the corpus test compares
+  libreoffice-writer-nogui
   # a real database server for the integration tests (started by the tests)
   postgresql
 )
