@@ -108,13 +108,7 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
     long len = static_cast<long>(story.size());
     if (start < 0 || end > len || start > end) RaiseWordError(kErrBadParameter, "The range is outside the story.");
     // A field is removed whole or not at all.
-    int depth = 0;
-    for (long i = start; i < end; ++i) {
-        AtomKind k = story[static_cast<std::size_t>(i)].Kind();
-        if (k == AtomKind::FieldBegin) ++depth;
-        else if (k == AtomKind::FieldEnd && --depth < 0) break;
-    }
-    if (depth != 0) RaiseWordError(kErrFieldBoundary);
+    if (!HoldsWholeFields(story, start, end)) RaiseWordError(kErrFieldBoundary);
     // Paragraph marks inserted take the properties of the paragraph they split.
     std::vector<Atom> fixed;
     for (std::size_t i = 0; i < n; ++i) {
