@@ -13,6 +13,7 @@
 #include "AutomationError.h"
 #include "Ref.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -82,11 +83,15 @@ public:
     [[gnu::always_inline]] ~Variant() { if (isShared()) releasePayload(); }
 
     // Constructors choose the subtype from the C++ type.
-    Variant(bool b) noexcept : type_(VarType::Boolean) { u_.i64 = 0; u_.i16 = b ? -1 : 0; }
-    Variant(std::uint8_t v) noexcept : type_(VarType::Byte) { u_.i64 = 0; u_.u8 = v; }
-    Variant(std::int16_t v) noexcept : type_(VarType::Integer) { u_.i64 = 0; u_.i16 = v; }
-    Variant(std::int32_t v) noexcept : type_(VarType::Long) { u_.i64 = 0; u_.i32 = v; }
-    Variant(float v) noexcept : type_(VarType::Single) { u_.i64 = 0; u_.f32 = v; }
+    // Each small value is stored as the whole 8-byte payload at once (the
+    // same bytes as a zeroed payload with the value in its low part): a
+    // Variant is often moved right after it is made, and reading 8 bytes
+    // that were written by two stores of different sizes stalls the CPU.
+    Variant(bool b) noexcept : type_(VarType::Boolean) { u_.i64 = b ? 0xFFFF : 0; }
+    Variant(std::uint8_t v) noexcept : type_(VarType::Byte) { u_.i64 = v; }
+    Variant(std::int16_t v) noexcept : type_(VarType::Integer) { u_.i64 = static_cast<std::uint16_t>(v); }
+    Variant(std::int32_t v) noexcept : type_(VarType::Long) { u_.i64 = static_cast<std::uint32_t>(v); }
+    Variant(float v) noexcept : type_(VarType::Single) { u_.i64 = std::bit_cast<std::uint32_t>(v); }
     Variant(double v) noexcept : type_(VarType::Double) { u_.f64 = v; }
     Variant(std::u16string s);                   // String
     Variant(std::u16string_view s);              // String
