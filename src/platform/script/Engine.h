@@ -317,7 +317,7 @@ private:
     // The memory ceiling is looked at every memoryInterval_ checks: every
     // check while memory grows fast, backing off to one in kMemoryCheckMost
     // while it does not.
-    void checkClock() {
+    [[gnu::always_inline]] void checkClock() {
         if (hasDeadline_ && expired_.load(std::memory_order_relaxed)) [[unlikely]] timedOut();
         if (--memoryCountdown_ == 0) [[unlikely]] checkMemory();
     }
