@@ -7,7 +7,9 @@
 #include "platform/system/SystemError.h"
 #include "platform/word/RtfText.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 namespace qz::production {
@@ -25,6 +27,23 @@ void appendUnit(std::string& out, char16_t c) {
     rtf::AppendTextChar(out, c, b, kStyle);
 }
 
+// The same at p, which has room for the longest form (\u-32768?, 9 bytes).
+char* putUnit(char* p, char16_t c) {
+    if (c < 0x80) {
+        *p++ = static_cast<char>(c);
+        return p;
+    }
+    if (const int b = c >= 0xD800 && c <= 0xDFFF ? -1 : sys::unicodeToCp1252(c); b >= 0) {
+        *p++ = static_cast<char>(b);
+        return p;
+    }
+    *p++ = '\\';
+    *p++ = 'u';
+    p = std::to_chars(p, p + 6, c >= 0x8000 ? static_cast<int>(c) - 65536 : static_cast<int>(c)).ptr;
+    *p++ = '?';
+    return p;
+}
+
 bool startsWith(std::u16string_view s, std::size_t i, std::u16string_view w) {
     return s.size() - i >= w.size() && s.compare(i, w.size(), w) == 0;
 }
@@ -34,39 +53,54 @@ bool startsWith(std::u16string_view s, std::size_t i, std::u16string_view w) {
 // escape { and }; put the set-aside escapes back (the placeholder words
 // _QzOpenBrace, _QzCloseBrace and _QzBlankProtect of the value included);
 // CR LF to \par.
+// The text is written through a pointer, a piece of at most kPiece units at a
+// time: each piece makes room for its longest result once (9 bytes a unit)
+// instead of growing the output byte by byte.
 void escapePlain(std::string& out, std::u16string_view s, bool blankProtect) {
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const char16_t c = s[i];
-        switch (c) {
-        case u'\\':
-            if (i + 1 < s.size() && (s[i + 1] == u'{' || s[i + 1] == u'}' || s[i + 1] == u'~')) {
-                out += '\\';
-                out += static_cast<char>(s[++i]);
-            } else {
-                out += "\\\\";
-            }
-            continue;
-        case u'{': out += "\\{"; continue;
-        case u'}': out += "\\}"; continue;
-        case u' ':
-            out += blankProtect ? "\\~" : " ";
-            continue;
-        case u'\r':
-            if (i + 1 < s.size() && s[i + 1] == u'\n') {
-                out += "\\par ";
-                ++i;
+    constexpr std::size_t kPiece = 4096;
+    constexpr std::size_t kMaxBytes = 9;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const std::size_t end = std::min(s.size(), i + kPiece);
+        const std::size_t at = out.size();
+        out.resize(at + kMaxBytes * (end - i));
+        char* p = out.data() + at;
+        auto put2 = [&p](char a, char b) { p[0] = a; p[1] = b; p += 2; };
+        for (; i < end; ++i) {
+            const char16_t c = s[i];
+            switch (c) {
+            case u'\\':
+                if (i + 1 < s.size() && (s[i + 1] == u'{' || s[i + 1] == u'}' || s[i + 1] == u'~')) {
+                    put2('\\', static_cast<char>(s[++i]));
+                } else {
+                    put2('\\', '\\');
+                }
                 continue;
+            case u'{': put2('\\', '{'); continue;
+            case u'}': put2('\\', '}'); continue;
+            case u' ':
+                if (blankProtect) put2('\\', '~');
+                else *p++ = ' ';
+                continue;
+            case u'\r':
+                if (i + 1 < s.size() && s[i + 1] == u'\n') {
+                    std::memcpy(p, "\\par ", 5);
+                    p += 5;
+                    ++i;
+                    continue;
+                }
+                break;
+            case u'_':
+                if (startsWith(s, i, u"_QzOpenBrace")) { put2('\\', '{'); i += 11; continue; }
+                if (startsWith(s, i, u"_QzCloseBrace")) { put2('\\', '}'); i += 12; continue; }
+                if (startsWith(s, i, u"_QzBlankProtect")) { put2('\\', '~'); i += 14; continue; }
+                break;
+            default:
+                break;
             }
-            break;
-        case u'_':
-            if (startsWith(s, i, u"_QzOpenBrace")) { out += "\\{"; i += 11; continue; }
-            if (startsWith(s, i, u"_QzCloseBrace")) { out += "\\}"; i += 12; continue; }
-            if (startsWith(s, i, u"_QzBlankProtect")) { out += "\\~"; i += 14; continue; }
-            break;
-        default:
-            break;
+            p = putUnit(p, c);
         }
-        appendUnit(out, c);
+        out.resize(static_cast<std::size_t>(p - out.data()));
     }
 }
 
@@ -96,19 +130,24 @@ void unescapeRtf(std::string& out, std::u16string_view value) {
 
 RunTime::~RunTime() { CloseOutputFileClean(); }
 
+void RunTime::AppendExp(std::string& out, std::u16string_view value, bool blankProtect, std::string_view font,
+                        bool isRtf) {
+    out += '{';
+    font = trimSpaces(font);
+    if (!font.empty()) {
+        out += font;
+        out += ' ';
+    }
+    if (isRtf) unescapeRtf(out, value);
+    else escapePlain(out, value, blankProtect);
+    out += '}';
+}
+
 std::string RunTime::FormatExp(std::u16string_view value, bool blankProtect, std::string_view font,
                                bool isRtf) {
     std::string s;
     s.reserve(value.size() + font.size() + 8);
-    s += '{';
-    font = trimSpaces(font);
-    if (!font.empty()) {
-        s += font;
-        s += ' ';
-    }
-    if (isRtf) unescapeRtf(s, value);
-    else escapePlain(s, value, blankProtect);
-    s += '}';
+    AppendExp(s, value, blankProtect, font, isRtf);
     return s;
 }
 
@@ -164,12 +203,20 @@ void RunTime::CloseOutputFileClean() noexcept {
     file_.discard();
 }
 
-void RunTime::writeLine(std::string_view piece) {
+void RunTime::checkWritable() const {
     if (!file_.isOpen()) throwRuntimeError(err::BadFileNameOrNumber);
     if (writeError_) throw OutputError(writeError_);
-    buffer_ += piece;
+}
+
+void RunTime::endLine() {
     buffer_ += "\r\n";
     if (buffer_.size() >= kFlushSize) flush();
+}
+
+void RunTime::writeLine(std::string_view piece) {
+    checkWritable();
+    buffer_ += piece;
+    endLine();
 }
 
 void RunTime::PrintRtf(std::int32_t index) {
@@ -182,14 +229,17 @@ void RunTime::PrintRtf(std::int32_t index) {
 
 void RunTime::PrintExp(const Variant& value, bool blankProtect, std::string_view font, bool isRtf) {
     guarded(kModule, "PrintExp", [&] {
-        const Variant v = value.dereference();
-        if (v.isNull() || v.isEmpty()) {
-            writeLine(FormatExp({}, blankProtect, font, isRtf));
-        } else if (v.isString()) {
-            writeLine(FormatExp(v.stringValue(), blankProtect, font, isRtf));
-        } else {
-            writeLine(FormatExp(v.toString(), blankProtect, font, isRtf));
-        }
+        // An object stands for its default value; any other value is read
+        // where it is, and a text is escaped straight into the output.
+        const Variant held = value.isObject() ? value.dereference() : Variant();
+        const Variant& v = value.isObject() ? held : value;
+        std::u16string text;
+        std::u16string_view s;
+        if (v.isString()) s = v.stringValue();
+        else if (!v.isNull() && !v.isEmpty()) s = text = v.toString();
+        checkWritable();
+        AppendExp(buffer_, s, blankProtect, font, isRtf);
+        endLine();
     });
 }
 
@@ -250,15 +300,23 @@ Variant RunTime::memberPrintRtf(std::uint8_t, std::span<Variant> args) {
 }
 
 Variant RunTime::memberPrintExp(std::uint8_t, std::span<Variant> args) {
-    const Variant font = args[2].dereference();
+    const Variant held = args[2].isObject() ? args[2].dereference() : Variant();
+    const Variant& font = args[2].isObject() ? held : args[2];
     if (font.isString()) {
+        // The generated program passes plain control words: taken over as
+        // they are, into a buffer kept from call to call (taken out of the
+        // member while in use, as the value may run a script that prints).
         const std::u16string& f = font.stringValue();
-        bool ascii = true;
-        for (char16_t c : f) ascii = ascii && c < 0x80;
-        if (ascii) {
-            // The generated program passes plain control words: no conversion needed.
-            std::string narrow(f.begin(), f.end());
+        std::string narrow = std::move(fontText_);
+        narrow.resize(f.size());
+        char16_t high = 0;
+        for (std::size_t i = 0; i < f.size(); ++i) {
+            high |= f[i];
+            narrow[i] = static_cast<char>(f[i]);
+        }
+        if (high < 0x80) {
             PrintExp(args[0], args[1].toBool(), narrow, args[3].toBool());
+            fontText_ = std::move(narrow);
             return {};
         }
     }

@@ -54,6 +54,9 @@ public:
     // without the line break.
     static std::string FormatExp(std::u16string_view value, bool blankProtect,
                                  std::string_view font, bool isRtf);
+    // The same group appended to out.
+    static void AppendExp(std::string& out, std::u16string_view value, bool blankProtect,
+                          std::string_view font, bool isRtf);
 
     static const MemberTable<RunTime>& members();
     std::u16string typeName() const override { return u"RunTime"; }
@@ -67,6 +70,10 @@ private:
     Variant memberPrintRtf(std::uint8_t, std::span<Variant> args);
     Variant memberPrintExp(std::uint8_t, std::span<Variant> args);
 
+    // A line is checked (the file open, no failure so far), written into the
+    // buffer, and ended (CR LF; the buffer goes out once it is large).
+    void checkWritable() const;
+    void endLine();
     void writeLine(std::string_view piece);
 
     std::shared_ptr<const RtfRuns> runs_;
@@ -76,6 +83,7 @@ private:
     sys::ReplacementFile file_;
     int writeError_ = 0;
     std::string buffer_;
+    std::string fontText_; // the font of the last PrintExp call from a script
 };
 
 class QZObject final : public SimpleDispatch<QZObject> {

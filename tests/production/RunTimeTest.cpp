@@ -86,6 +86,25 @@ TEST(RunTimeEscapes, OnePassAgreesWithTheReplacementChain) {
     }
 }
 
+// Long values are escaped in pieces: escapes that straddle a piece's end, and
+// characters written as \uN?, come out as each token of the value alone does
+// (no token's escape depends on its neighbours).
+TEST(RunTimeEscapes, LongValuesAcrossPieces) {
+    std::mt19937 rng(5);
+    const std::u16string tokens[] = {u"a", u"\\{", u"\r\n", u"_QzBlankProtect", u"\u00e9", u"\u4e2d", u"\U0001F600", u" "};
+    auto alone = [](std::u16string_view t) { const std::string g = plain(t, true); return g.substr(1, g.size() - 2); };
+    for (int i = 0; i < 20; ++i) {
+        std::u16string s(4096 - 20 + rng() % 30, u'x');
+        std::string expected = "{" + std::string(s.size(), 'x');
+        while (s.size() < 9000) {
+            const std::u16string& t = tokens[rng() % std::size(tokens)];
+            s += t;
+            expected += alone(t);
+        }
+        EXPECT_EQ(plain(s, true), expected + "}");
+    }
+}
+
 TEST(RunTimeOutput, WritesRunsAndValuesLineByLine) {
     test::TempDir dir;
     const std::string out = dir.write("out.rtf", "old content that must go away");

@@ -4,6 +4,7 @@
 #include "platform/system/Locales.h"
 
 #include <cmath>
+#include <random>
 
 using namespace qz;
 using namespace qz::test;
@@ -146,6 +147,36 @@ TEST(Formats, EnglishNumbersCurrencyPercent) {
     EXPECT_EQ(callStr(u"FormatPercent", {D(-0.5), I(0)}), u"-50%");
     EXPECT_EQ(callStr(u"FormatPercent", {D(0.575), I(1)}), u"57.5%");
     EXPECT_EQ(callStr(u"FormatPercent", {D(-0.5), I(0), I(-1), I(-1)}), u"(50%)");
+}
+
+// Whole numbers and Currency are laid out from their own digits; a Double of
+// the same value, which goes through its fifteen-digit text, must read alike
+// (rounding, carries into a new group, grouping, signs, percent).
+TEST(Formats, WholeAndCurrencySubtypesMatchTheirDouble) {
+    std::mt19937_64 rng(7);
+    auto same = [&](std::u16string_view fn, const Variant& exact, double d) {
+        for (int digits : {0, 1, 2, 3, 5}) {
+            for (int paren : {0, -1}) {
+                SCOPED_TRACE(toUtf8(cstr(exact)) + " " + std::to_string(digits) + " " + toUtf8(fn));
+                EXPECT_EQ(callStr(fn, {exact, I(digits), I(-1), I(paren)}), callStr(fn, {D(d), I(digits), I(-1), I(paren)}));
+            }
+        }
+    };
+    const std::int64_t cur[] = {0, 1, 4999, 5000, -5000, 9999, 99995000, -99995000, 123456789012345, -10000};
+    for (std::int64_t c : cur) {
+        same(u"FormatCurrency", Variant::currency(c), static_cast<double>(c) / 10000);
+        same(u"FormatNumber", Variant::currency(c), static_cast<double>(c) / 10000);
+    }
+    for (int i = 0; i < 300; ++i) {
+        const auto l = static_cast<std::int32_t>(static_cast<std::int64_t>(rng() >> (rng() % 64)) % 2000000000);
+        same(u"FormatNumber", L(l), l);
+        same(u"FormatPercent", L(-l), -static_cast<double>(l));
+        same(u"FormatCurrency", I(static_cast<std::int16_t>(l)), static_cast<std::int16_t>(l));
+        const std::int64_t c = static_cast<std::int64_t>(rng() % 2000000000000000) - 1000000000000000;
+        same(u"FormatCurrency", Variant::currency(c), static_cast<double>(c) / 10000);
+    }
+    EXPECT_EQ(callStr(u"FormatPercent", {Variant(std::uint8_t{255}), I(0)}), u"25,500%");
+    EXPECT_EQ(callStr(u"FormatNumber", {D(1e-300), I(3)}), u"0.000");
 }
 
 TEST(Formats, EnglishDatesAndTimes) {

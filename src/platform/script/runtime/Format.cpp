@@ -6,70 +6,120 @@
 #include "platform/automation/DateTime.h"
 #include "platform/automation/LocaleFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace qz::script::fn {
 namespace {
 
+// A number rounded for display, its digits in a buffer of its own: a call
+// neither allocates nor goes through printf. The widest case is a Double near
+// its limit (309 integer digits, one more for a carry) with 99 decimals.
 struct Decimal {
     bool negative = false;
-    std::string intPart;   // at least "0"
-    std::string fracPart;  // exactly the requested number of digits
+    int intStart = 0;  // the integer digits, at least "0"
+    int intLen = 0;
+    int fracLen = 0;   // exactly the requested number of digits, after them
+    char buf[440];
+    std::string_view intPart() const { return {buf + intStart, static_cast<std::size_t>(intLen)}; }
+    std::string_view fracPart() const {
+        return {buf + intStart + intLen, static_cast<std::size_t>(fracLen)};
+    }
 };
 
-// Rounds a digit string whose decimal point follows `pointPos` digits.
-Decimal roundDigits(bool negative, std::string digits, int pointPos, int frac) {
-    Decimal d;
-    // Pad so that the point falls inside the string.
+// Rounds digits whose decimal point follows `pointPos` of them (<= 0: zeros
+// come first) to `frac` decimals, half away from zero.
+void roundDigits(Decimal& d, bool negative, std::string_view digits, int pointPos, int frac) {
+    frac = std::min(frac, 99); // what the buffer holds (callers ask for 0 to 99)
+    char* const b = d.buf + 1; // one place before for a carry
+    std::size_t n = 0;
     if (pointPos <= 0) {
-        digits.insert(0, static_cast<std::size_t>(1 - pointPos), '0');
+        // Zeros before the digits so that the point falls inside them. When
+        // the zeros reach past the rounding digit, the result is zero.
+        const int pad = 1 - pointPos;
+        if (pad > frac + 1) {
+            d.negative = false;
+            d.intStart = 1;
+            d.intLen = 1;
+            d.fracLen = frac;
+            std::memset(b, '0', static_cast<std::size_t>(frac) + 1);
+            return;
+        }
+        std::memset(b, '0', static_cast<std::size_t>(pad));
+        n = static_cast<std::size_t>(pad);
         pointPos = 1;
     }
-    if (static_cast<int>(digits.size()) < pointPos + frac)
-        digits.append(static_cast<std::size_t>(pointPos + frac) - digits.size(), '0');
-    std::size_t keep = static_cast<std::size_t>(pointPos + frac);
-    bool up = keep < digits.size() && digits[keep] >= '5';
-    digits.resize(keep);
+    std::memcpy(b + n, digits.data(), digits.size());
+    n += digits.size();
+    const std::size_t keep = static_cast<std::size_t>(pointPos + frac);
+    if (n < keep) {
+        std::memset(b + n, '0', keep - n);
+        n = keep;
+    }
+    const bool up = keep < n && b[keep] >= '5';
+    int start = 1;
     if (up) {
         int i = static_cast<int>(keep) - 1;
         for (; i >= 0; --i) {
-            if (digits[static_cast<std::size_t>(i)] == '9') digits[static_cast<std::size_t>(i)] = '0';
-            else { ++digits[static_cast<std::size_t>(i)]; break; }
+            if (b[i] == '9') b[i] = '0';
+            else { ++b[i]; break; }
         }
-        if (i < 0) { digits.insert(0, 1, '1'); ++pointPos; }
+        if (i < 0) { d.buf[0] = '1'; start = 0; ++pointPos; }
     }
-    d.intPart = digits.substr(0, static_cast<std::size_t>(pointPos));
-    d.fracPart = digits.substr(static_cast<std::size_t>(pointPos));
-    std::size_t nz = d.intPart.find_first_not_of('0');
-    d.intPart = nz == std::string::npos ? "0" : d.intPart.substr(nz);
-    bool zero = d.intPart == "0" && d.fracPart.find_first_not_of('0') == std::string::npos;
+    // The integer part without its leading zeros ("0" when nothing is left).
+    int intLen = pointPos;
+    while (intLen > 1 && d.buf[start] == '0') { ++start; --intLen; }
+    d.intStart = start;
+    d.intLen = intLen;
+    d.fracLen = frac;
+    bool zero = intLen == 1 && d.buf[start] == '0';
+    for (int i = 0; zero && i < frac; ++i) zero = d.buf[start + 1 + i] == '0';
     d.negative = negative && !zero;
-    return d;
 }
 
-Decimal decimalOf(const Variant& v, int frac, double scale) {
+// The digits of a whole number (no sign).
+std::string_view digitsOf(char (&buf)[24], std::uint64_t mag) {
+    const auto r = std::to_chars(buf, buf + sizeof buf, mag);
+    return {buf, static_cast<std::size_t>(r.ptr - buf)};
+}
+
+void decimalOf(Decimal& d, const Variant& v, int frac, double scale) {
+    char text[24];
     if (v.type() == qz::VarType::Currency && scale == 1) {
-        std::int64_t c = v.currencyValue();
-        bool neg = c < 0;
-        std::uint64_t mag = neg ? 0 - static_cast<std::uint64_t>(c) : static_cast<std::uint64_t>(c);
-        char buf[32];
-        int n = std::snprintf(buf, sizeof buf, "%05llu", static_cast<unsigned long long>(mag));
-        return roundDigits(neg, std::string(buf, static_cast<std::size_t>(n)), n - 4, frac);
+        // Exact: the scaled value's digits with the point four from the end.
+        const std::int64_t c = v.currencyValue();
+        const std::uint64_t mag = c < 0 ? 0 - static_cast<std::uint64_t>(c) : static_cast<std::uint64_t>(c);
+        const std::string_view digits = digitsOf(text, mag);
+        return roundDigits(d, c < 0, digits, static_cast<int>(digits.size()) - 4, frac);
+    }
+    if ((v.type() == qz::VarType::Long || v.type() == qz::VarType::Integer || v.type() == qz::VarType::Byte) &&
+        (scale == 1 || scale == 100)) {
+        // Whole numbers of these subtypes (times 100 too) have fewer than
+        // fifteen digits: their own digits are the fifteen-digit text's.
+        const std::int64_t whole = v.type() == qz::VarType::Long      ? v.longValue()
+                                   : v.type() == qz::VarType::Integer ? v.integerValue()
+                                                                      : v.byteValue();
+        const std::int64_t x = whole * static_cast<std::int64_t>(scale);
+        if (x == 0) return roundDigits(d, false, "0", 1, frac);
+        const std::string_view digits =
+            digitsOf(text, x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x));
+        return roundDigits(d, x < 0, digits, static_cast<int>(digits.size()), frac);
     }
     double x = v.toDouble() * scale;
     if (!std::isfinite(x)) throwRuntimeError(err::Overflow);
-    if (x == 0) return roundDigits(false, "0", 1, frac);
+    if (x == 0) return roundDigits(d, false, "0", 1, frac);
     // Fifteen significant digits: d.dddddddddddddde±XX
     char buf[40];
     char* end = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(x), std::chars_format::scientific, 14).ptr;
     *end = '\0';
-    std::string digits;
-    digits += buf[0];
-    digits.append(buf + 2, 14);
-    int exponent = std::atoi(buf + 17);
-    return roundDigits(x < 0, digits, exponent + 1, frac);
+    char digits[15];
+    digits[0] = buf[0];
+    std::memcpy(digits + 1, buf + 2, 14);
+    const int exponent = std::atoi(buf + 17);
+    roundDigits(d, x < 0, std::string_view(digits, 15), exponent + 1, frac);
 }
 
 // -2 (vbUseDefault) takes the locale's choice; 0 is false; anything else true.
@@ -88,33 +138,79 @@ int digitsArg(std::span<Variant> a, int localeDefault) {
     return n;
 }
 
-std::u16string layout(const Decimal& d, bool leadingZero, bool group, int groupSize,
-                      std::u16string_view groupSep, std::u16string_view decimalSep) {
-    std::u16string out;
-    if (!(d.intPart == "0" && !leadingZero && !d.fracPart.empty())) {
-        const std::string& ip = d.intPart;
+// How a rounded number is laid out: the locale's separators and choices.
+struct Layout {
+    bool leadingZero;
+    bool group;
+    int groupSize;
+    std::u16string_view groupSep;
+    std::u16string_view decimalSep;
+};
+
+bool showsIntPart(const Decimal& d, const Layout& l) {
+    return !(d.intPart() == "0" && !l.leadingZero && d.fracLen > 0);
+}
+
+std::size_t numberLength(const Decimal& d, const Layout& l) {
+    std::size_t n = 0;
+    if (showsIntPart(d, l)) {
+        n = static_cast<std::size_t>(d.intLen);
+        if (l.group && l.groupSize > 0)
+            n += static_cast<std::size_t>((d.intLen - 1) / l.groupSize) * l.groupSep.size();
+    }
+    if (d.fracLen > 0) n += l.decimalSep.size() + static_cast<std::size_t>(d.fracLen);
+    return n;
+}
+
+char16_t* put(char16_t* p, std::u16string_view s) { return std::copy(s.begin(), s.end(), p); }
+
+// Writes the number (numberLength units) at p; returns the end.
+char16_t* writeNumber(char16_t* p, const Decimal& d, const Layout& l) {
+    if (showsIntPart(d, l)) {
+        const std::string_view ip = d.intPart();
+        // A separator before digit i when a whole number of groups follows it.
+        std::size_t next = ip.size();
+        if (l.group && l.groupSize > 0) {
+            const auto g = static_cast<std::size_t>(l.groupSize);
+            next = ip.size() % g == 0 ? g : ip.size() % g;
+        }
         for (std::size_t i = 0; i < ip.size(); ++i) {
-            if (group && groupSize > 0 && i > 0 && (ip.size() - i) % static_cast<std::size_t>(groupSize) == 0)
-                out += groupSep;
-            out += static_cast<char16_t>(ip[i]);
+            if (i == next) {
+                p = put(p, l.groupSep);
+                next += static_cast<std::size_t>(l.groupSize);
+            }
+            *p++ = static_cast<char16_t>(ip[i]);
         }
     }
-    if (!d.fracPart.empty()) {
-        out += decimalSep;
-        for (char c : d.fracPart) out += static_cast<char16_t>(c);
+    if (d.fracLen > 0) {
+        p = put(p, l.decimalSep);
+        for (char c : d.fracPart()) *p++ = static_cast<char16_t>(c);
+    }
+    return p;
+}
+
+// Fills a pattern: $ stands for the currency symbol, n for the number, - for
+// the negative sign; other characters stand for themselves. The text is
+// measured first and made in one allocation.
+std::u16string applyPattern(std::u16string_view pattern, const Decimal& d, const Layout& l,
+                            const LocaleFormat& loc) {
+    const std::size_t number = numberLength(d, l);
+    std::size_t n = 0;
+    for (char16_t c : pattern)
+        n += c == u'$' ? loc.currencySymbol.size() : c == u'n' ? number : c == u'-' ? loc.negativeSign.size() : 1;
+    std::u16string out(n, u'\0');
+    char16_t* p = out.data();
+    for (char16_t c : pattern) {
+        if (c == u'$') p = put(p, loc.currencySymbol);
+        else if (c == u'n') p = writeNumber(p, d, l);
+        else if (c == u'-') p = put(p, loc.negativeSign);
+        else *p++ = c;
     }
     return out;
 }
 
-std::u16string negativeNumber(const std::u16string& body, int pattern, const LocaleFormat& loc) {
-    switch (pattern) {
-    case 0: return u"(" + body + u")";
-    case 2: return loc.negativeSign + u" " + body;
-    case 3: return body + loc.negativeSign;
-    case 4: return body + u" " + loc.negativeSign;
-    default: return loc.negativeSign + body;
-    }
-}
+// The negative number patterns by the locale's number (1 and any other: "-n").
+constexpr const char16_t* kNegNumber[5] = {u"(n)", u"-n", u"- n", u"n-", u"n -"};
 
 Variant formatNumberLike(std::span<Variant> a, double scale, bool percent) {
     const LocaleFormat& loc = currentLocale();
@@ -124,12 +220,15 @@ Variant formatNumberLike(std::span<Variant> a, double scale, bool percent) {
     bool group = tristate(a, 4, loc.groupSize > 0);
     Variant v = valueOf(a[0]);
     if (v.isNull()) throwRuntimeError(err::TypeMismatch);  // the Format functions take no Null
-    Decimal d = decimalOf(v, frac, scale);
-    std::u16string text = layout(d, leading, group, loc.groupSize, loc.groupSep, loc.decimalSep);
+    Decimal d;
+    decimalOf(d, v, frac, scale);
+    const Layout l{leading, group, loc.groupSize, loc.groupSep, loc.decimalSep};
+    const char16_t* pattern = u"n";
     if (d.negative) {
-        int pattern = parens ? 0 : (loc.negNumberFormat == 0 ? 1 : loc.negNumberFormat);
-        text = negativeNumber(text, pattern, loc);
+        const int p = parens ? 0 : (loc.negNumberFormat == 0 ? 1 : loc.negNumberFormat);
+        pattern = kNegNumber[p >= 0 && p <= 4 ? p : 1];
     }
+    std::u16string text = applyPattern(pattern, d, l, loc);
     // The percent sign follows the number, inside a closing parenthesis.
     if (percent) {
         if (!text.empty() && text.back() == u')') text.insert(text.size() - 1, 1, u'%');
@@ -144,18 +243,6 @@ constexpr const char16_t* kNegCurrency[16] = {
     u"-n $", u"-$ n", u"n $-", u"$ n-", u"$ -n", u"n- $", u"($ n)", u"(n $)",
 };
 constexpr const char16_t* kPosCurrency[4] = {u"$n", u"n$", u"$ n", u"n $"};
-
-std::u16string applyPattern(std::u16string_view pattern, const std::u16string& number,
-                            const LocaleFormat& loc) {
-    std::u16string out;
-    for (char16_t c : pattern) {
-        if (c == u'$') out += loc.currencySymbol;
-        else if (c == u'n') out += number;
-        else if (c == u'-') out += loc.negativeSign;
-        else out += c;
-    }
-    return out;
-}
 
 } // namespace
 
@@ -172,10 +259,11 @@ Variant FormatCurrency(std::span<Variant> a) {
     bool group = tristate(a, 4, loc.monGroupSize > 0);
     Variant v = valueOf(a[0]);
     if (v.isNull()) throwRuntimeError(err::TypeMismatch);  // the Format functions take no Null
-    Decimal d = decimalOf(v, frac, 1);
-    std::u16string body = layout(d, leading, group, loc.monGroupSize, loc.monGroupSep, loc.monDecimalSep);
+    Decimal d;
+    decimalOf(d, v, frac, 1);
+    const Layout l{leading, group, loc.monGroupSize, loc.monGroupSep, loc.monDecimalSep};
     int pos = loc.posCurrFormat < 0 || loc.posCurrFormat > 3 ? 0 : loc.posCurrFormat;
-    if (!d.negative) return Variant(applyPattern(kPosCurrency[pos], body, loc));
+    if (!d.negative) return Variant(applyPattern(kPosCurrency[pos], d, l, loc));
     if (parens && !localeParens) {
         static constexpr int kParenFor[4] = {0, 4, 14, 15}; // by symbol position
         neg = kParenFor[pos];
@@ -183,7 +271,7 @@ Variant FormatCurrency(std::span<Variant> a) {
         static constexpr int kSignFor[4] = {1, 5, 9, 8};
         neg = kSignFor[pos];
     }
-    return Variant(applyPattern(kNegCurrency[neg], body, loc));
+    return Variant(applyPattern(kNegCurrency[neg], d, l, loc));
 }
 
 Variant FormatDateTime(std::span<Variant> a) {
