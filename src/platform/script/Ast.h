@@ -68,28 +68,31 @@ struct NumIns {
 };
 
 struct Expr {
+    // The fields every evaluation reads come first, so that a node's first
+    // cache line holds them (large programs and the output they write keep
+    // evicting the tree from the caches).
     EK kind;
     Op op = Op::Add;
     bool hasArgs = false;      // written with parentheses
     bool numeric = false;      // arithmetic or comparison of literals and variables only
     std::uint8_t nk = 0;       // its shape inside such an expression (the engine's NumKind)
-    std::uint16_t depth = 1;   // height of the tree below (bounded by the parser)
     Bind bind = Bind::Unbound;
-    std::int32_t line = 0, col = 0;
+    std::uint16_t depth = 1;   // height of the tree below (bounded by the parser)
     std::int32_t slot = -1;    // Local / Global / Field / Builtin / Intrinsic / HostMember index
-    std::u16string name;       // Ident, Member, New
+    mutable std::int32_t cacheId = -1;
     Variant value;             // Literal
     ExprPtr a, b;              // operands; Member: a is the object (null inside With)
-    std::vector<ExprPtr> args;
     ProcDef* proc = nullptr;   // Bind::Proc
+    std::vector<ExprPtr> args;
     // Call-site cache of a member id (host objects and class instances).
     mutable const void* cacheKey = nullptr;
     mutable Ref<Dispatch> cacheHold;   // keeps a host object alive so its address stays unique
-    mutable std::int32_t cacheId = -1;
     // The numeric form of a numeric expression, compiled at its first run;
     // numGen names the bindings it was compiled against.
     mutable std::vector<NumIns> numCode;
     mutable std::uint32_t numGen = 0;
+    std::int32_t line = 0, col = 0;
+    std::u16string name;       // Ident, Member, New
 
     explicit Expr(EK k) : kind(k) {}
 };
