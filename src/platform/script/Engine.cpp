@@ -1,40 +1,24 @@
-// The VBScript engine: the tree interpreter (statements, expressions, calls),
-// script class instances and the engine's own objects (Err, GetRef values).
-// Binding of names to slots is in Binder.cpp.
+// The VBScript engine: the tree interpreter (statements, expressions, calls)
+// and script class instances. Binding of names to slots is in Binder.cpp,
+// numeric expressions in NumericCode.cpp, the Err object and GetRef values in
+// EngineObjects.cpp, the time-out and memory ceiling in Watchdog.cpp.
 #include "platform/script/Engine.h"
 #include "platform/script/EngineDetail.h"
 
 #include "platform/automation/ErrorTexts.h"
-#include "platform/automation/SimpleDispatch.h"
 #include "platform/automation/VariantOps.h"
+#include "platform/script/EngineObjects.h"
 #include "platform/script/Intrinsics.h"
 #include "platform/script/ScriptControl.h"
+#include "platform/script/Watchdog.h"
 #include "platform/script/runtime/Runtime.h"
 
-#include <malloc.h>
 #include <pthread.h>
-#include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QZ_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QZ_ASAN 1
-#endif
-#endif
-#if QZ_ASAN
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-#endif
 
 #include <algorithm>
-#include <cstdio>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <limits>
-#include <mutex>
 #include <new>
-#include <thread>
 
 namespace qz::script {
 
@@ -112,101 +96,7 @@ Variant typedInt(std::int64_t x, bool allowInteger) {
 
 } // namespace
 
-// The value of GetRef: calling its default member calls the procedure.
-class ProcRef final : public Dispatch {
-public:
-    ProcRef(ProcDef* p, Ref<EngineLink> l) : proc(p), link(std::move(l)) {}
-    std::int32_t memberId(std::u16string_view) override { return kDispidUnknown; }
-    Variant invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) override;
-    std::u16string typeName() const override { return u"Object"; }
-    ProcDef* proc;
-    Ref<EngineLink> link;
-};
-
-namespace {
-
-// A failure code of the system with a script error of its own gives that
-// error's number (0x800A0000 + n is n); any other number stays as it is.
-std::int32_t failureNumber(std::int32_t number) {
-    static constexpr std::pair<std::uint32_t, std::int32_t> kKnown[] = {
-        {0x8007000E, 7},   {0x80070057, 5},   {0x80070005, 70},  {0x80070002, 53},
-        {0x80070003, 76},  {0x80004001, 445}, {0x80004002, 430}, {0x80020005, 13},
-        {0x8002000A, 6},   {0x8002000B, 9},   {0x80020003, 438}, {0x80020006, 438},
-        {0x8002000E, 450}, {0x8002000F, 449}, {0x80020012, 11},  {0x80040154, 429},
-    };
-    if (number >= 0) return number;
-    for (const auto& [code, n] : kKnown)
-        if (static_cast<std::uint32_t>(number) == code) return n;
-    return scriptErrorNumber(number);
-}
-
-} // namespace
-
-// The Err object.
-class ErrObject final : public SimpleDispatch<ErrObject> {
-public:
-    explicit ErrObject(Engine* e) : engine(e) {}
-    static const MemberTable<ErrObject>& members() {
-        static const MemberTable<ErrObject> t{
-            {u"Number", kGet | kLet, 0, 0, &ErrObject::number, true},
-            {u"Description", kGet | kLet, 0, 0, &ErrObject::description},
-            {u"Source", kGet | kLet, 0, 0, &ErrObject::source},
-            {u"HelpFile", kGet | kLet, 0, 0, &ErrObject::helpFile},
-            {u"HelpContext", kGet | kLet, 0, 0, &ErrObject::helpContext},
-            {u"Raise", kCall, 1, 5, &ErrObject::raise},
-            {u"Clear", kCall, 0, 0, &ErrObject::clear},
-        };
-        return t;
-    }
-    std::u16string typeName() const override { return u"ErrObject"; }
-    Engine* engine;
-
-private:
-    Engine::ErrState& st() {
-        if (!engine) fail(err::ObjectRequired);  // kept by a host after the engine went
-        return engine->err;
-    }
-    Variant number(std::uint8_t k, std::span<Variant> a) {
-        if (k & kLet) { st().number = a[0].toLong(); return {}; }
-        return Variant(st().number);
-    }
-    Variant text(std::u16string& field, std::uint8_t k, std::span<Variant> a) {
-        if (k & kLet) { field = a[0].toString(); return {}; }
-        return Variant(field);
-    }
-    Variant description(std::uint8_t k, std::span<Variant> a) { return text(st().description, k, a); }
-    Variant source(std::uint8_t k, std::span<Variant> a) { return text(st().source, k, a); }
-    Variant helpFile(std::uint8_t k, std::span<Variant> a) { return text(st().helpFile, k, a); }
-    Variant helpContext(std::uint8_t k, std::span<Variant> a) {
-        if (k & kLet) { st().helpContext = a[0].toLong(); return {}; }
-        return Variant(st().helpContext);
-    }
-    Variant raise(std::uint8_t, std::span<Variant> a) {
-        std::int32_t n = failureNumber(a[0].toLong());
-        // Beside failure codes (the top bit set) numbers stop at 65535.
-        if (n == 0 || n > 65535) fail(err::InvalidCall);
-        AutomationError e = runtimeError(n);
-        // An unknown number keeps the generic text of the run time.
-        if (errorText(n).empty()) e.Description = "Unknown runtime error";
-        // A source or description left out is the one Err holds already.
-        if (!st().source.empty()) e.Source = toUtf8(st().source);
-        if (!st().description.empty()) e.Description = toUtf8(st().description);
-        if (hasArg(a, 1)) e.Source = a[1].toUtf8();
-        if (hasArg(a, 2)) e.Description = a[2].toUtf8();
-        if (hasArg(a, 3)) e.HelpFile = a[3].toUtf8();
-        if (hasArg(a, 4)) e.HelpContext = a[4].toLong();
-        throw e;
-    }
-    Variant clear(std::uint8_t, std::span<Variant>) { st() = Engine::ErrState(); return {}; }
-};
-
 Variant Engine::errObjectValue() { return Variant(Ref<Dispatch>(errObject_.get())); }
-
-Variant ProcRef::invoke(std::int32_t id, std::uint8_t, std::span<Variant> args) {
-    if (id != kDispidValue) fail(err::NoSuchMember);
-    if (!link->engine) fail(err::ObjectRequired);
-    return link->engine->invokeProc(*proc, args);
-}
 
 // ---------------------------------------------------------------------------
 // Construction
@@ -313,82 +203,7 @@ Variant Engine::makeProcRef(std::u16string_view name) {
 // ---------------------------------------------------------------------------
 // Public entry points
 
-// Raises a flag when the deadline of the running call passes. One thread per
-// engine, started by its first time-out and kept for the next calls: arming
-// it costs a lock and a wake-up, and the script only ever reads the flag.
-class Watchdog {
-public:
-    explicit Watchdog(std::atomic<bool>& expired) : expired_(expired), thread_([this] { watch(); }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_one();
-        thread_.join();
-    }
-    void arm(std::int32_t timeoutMs) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            expired_.store(false, std::memory_order_relaxed);
-            deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-            armed_ = true;
-            ++generation_;
-        }
-        wake_.notify_one();
-    }
-    void disarm() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        expired_.store(false, std::memory_order_relaxed);
-        armed_ = false;
-        ++generation_;
-    }
-
-private:
-    void watch() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (!stop_) {
-            if (!armed_) {
-                wake_.wait(lock);
-                continue;
-            }
-            const std::uint64_t generation = generation_;
-            // Woken early by a new arming, a disarming or the end: look again.
-            if (wake_.wait_until(lock, deadline_, [&] { return stop_ || generation_ != generation; })) continue;
-            expired_.store(true, std::memory_order_relaxed);
-            armed_ = false;
-        }
-    }
-
-    std::atomic<bool>& expired_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::chrono::steady_clock::time_point deadline_;
-    bool armed_ = false;
-    bool stop_ = false;
-    std::uint64_t generation_ = 0;
-    std::thread thread_;  // last: it starts once the rest is ready
-};
-
 void Engine::timedOut() { throw ScriptAbort{}; }
-
-// The bytes the process's heap holds in use. Under AddressSanitizer its own
-// allocator holds them, and large blocks it maps directly are not all in its
-// count: the larger of that count and the resident memory is taken.
-static std::size_t heapInUse() {
-#if QZ_ASAN
-    std::size_t resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        unsigned long pages = 0, rss = 0;
-        if (std::fscanf(f, "%lu %lu", &pages, &rss) == 2) resident = rss * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-        std::fclose(f);
-    }
-    return std::max(__sanitizer_get_current_allocated_bytes(), resident);
-#else
-    const struct mallinfo2 m = ::mallinfo2();
-    return m.uordblks + m.hblkhd;
-#endif
-}
 
 void Engine::checkMemory() {
     const std::int64_t limit = control_.memoryLimit_;
