@@ -1,5 +1,7 @@
 #include "Expect.h"
+#include "TestLocales.h"
 
+#include "platform/automation/NumberText.h"
 #include "platform/automation/VariantOps.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +94,27 @@ TEST(Operators, StringsNullAndEmptyInAddAndConcat) {
     EXPECT_EQ(concat(I(1), I(2)).stringValue(), u"12");
     EXPECT_EQ(concat(Variant(true), Variant()).stringValue(), u"True");
     EXPECT_EQ(concat(Variant(1.5), S(u"x")).stringValue(), u"1.5x");
+}
+
+TEST(Operators, ConcatWritesNumbersAsTheirText) {
+    // & writes numbers straight into its result: the text is CStr's, after a
+    // short or a long prefix, in every locale.
+    EXPECT_EQ(concat(S(u"k"), L(INT32_MIN)).stringValue(), u"k-2147483648");
+    EXPECT_EQ(concat(Variant::currency(-5000), S(u"|")).stringValue(), u"-0.5|");
+    EXPECT_EQ(formatInteger(INT64_MIN), u"-9223372036854775808");
+    EXPECT_EQ(formatInteger(4294967296LL), u"4294967296");
+    const Variant values[] = {I(-32768), I(32767), L(INT32_MAX), L(0), B(255), Variant(-0.0), Variant(2.0 / 3),
+                              Variant(1.5e20), Variant(0.00001), Variant(1.0f / 3), Variant(-3.25f),
+                              Variant::currency(INT64_MIN), Variant::currency(INT64_MAX), Cur(12.3)};
+    for (const LocaleFormat& loc : {LocaleFormat::english(), test::french()}) {
+        test::ScopedLocale scope(loc);
+        EXPECT_EQ(concat(S(u"x"), Variant(1.25f)).stringValue(), loc.decimalSep == u"," ? u"x1,25" : u"x1.25");
+        for (const std::u16string prefix : {u"", u"k", u"a prefix of some length"})
+            for (const Variant& v : values) {
+                EXPECT_EQ(concat(Variant(prefix), v).stringValue(), prefix + v.toString());
+                EXPECT_EQ(concat(v, Variant(prefix)).stringValue(), v.toString() + prefix);
+            }
+    }
 }
 
 TEST(Operators, ArithmeticErrors) {

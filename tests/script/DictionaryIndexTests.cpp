@@ -119,3 +119,52 @@ TEST(DictionaryIndex, KeysHashAsTheyCompare) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DictionaryIndex, LargeTablesKeepEveryKeyThroughGrowthRemovalAndRename) {
+    // Past 2^16 entries a slot keeps fewer hash bits beside the position;
+    // every key must still be told apart from its neighbours.
+    Ref<Dictionary> d(new Dictionary);
+    const int n = 150000;
+    for (int i = 0; i < n; ++i) d->add(i % 3 ? key(i) : Variant(std::int32_t(i)), Variant(std::int32_t(i)));
+    for (int i = 0; i < n; i += 2) d->remove(i % 3 ? key(i) : Variant(static_cast<double>(i)));
+    for (int i = 1; i < n; i += 10) d->rename(i % 3 ? key(i) : Variant(std::int32_t(i)), key(-i));
+    ASSERT_EQ(d->count(), n / 2);
+    for (int i = 0; i < n; ++i) {
+        const bool renamed = i % 10 == 1, alive = i % 2 == 1 && !renamed;
+        ASSERT_EQ(d->exists(i % 3 ? key(i) : Variant(std::int32_t(i))), alive) << i;
+        if (renamed) {
+            ASSERT_EQ(d->item(key(-i)).longValue(), i);
+        }
+    }
+    EXPECT_EQ(d->count(), n / 2); // reading existing keys added nothing
+    std::vector<Variant> keys = d->keys();
+    EXPECT_EQ(keys.front().stringValue(), u"k-1");
+    EXPECT_EQ(keys.back().stringValue(), key(n - 1).stringValue());
+}
+
+TEST(DictionaryIndex, ScriptCallsKeepTheirChecks) {
+    // Item, Exists and Add take a shorter way from a script; the wrong
+    // number of arguments or kind of call still fails as for any member.
+    Ref<Dictionary> d(new Dictionary);
+    const std::int32_t item = d->memberId(u"Item"), add = d->memberId(u"Add"), exists = d->memberId(u"Exists");
+    std::vector<Variant> one{key(1)}, two{key(1), Variant(std::int32_t(5))}, three{key(2), Variant(), Variant()};
+    d->invoke(add, kInvokeMethod, two);
+    EXPECT_EQ(errorNumber([&] { d->invoke(add, kInvokeMethod, two); }), 457);
+    EXPECT_EQ(errorNumber([&] { d->invoke(add, kInvokeMethod, one); }), 450);
+    EXPECT_EQ(errorNumber([&] { d->invoke(add, kInvokeMethod, three); }), 450);
+    EXPECT_EQ(errorNumber([&] { d->invoke(add, kInvokePropertyGet, two); }), 438);
+    EXPECT_EQ(d->invoke(kDispidValue, kInvokeMethod | kInvokePropertyGet, one).longValue(), 5);
+    EXPECT_EQ(d->invoke(item, kInvokePropertyGet, one).longValue(), 5);
+    EXPECT_EQ(errorNumber([&] { d->invoke(item, kInvokeMethod, one); }), 438);
+    EXPECT_EQ(errorNumber([&] { d->invoke(item, kInvokePropertyGet, two); }), 450);
+    d->invoke(kDispidValue, kInvokePropertyPut, two = {key(1), Variant(std::int32_t(6))});
+    EXPECT_EQ(d->item(key(1)).longValue(), 6);
+    EXPECT_TRUE(d->invoke(exists, kInvokeMethod, one).boolValue());
+    EXPECT_EQ(errorNumber([&] { d->invoke(exists, kInvokeMethod, two); }), 450);
+    EXPECT_EQ(errorNumber([&] { d->invoke(exists, kInvokePropertyPut, two); }), 438);
+    EXPECT_EQ(d->count(), 1);
+}
+
+} // namespace

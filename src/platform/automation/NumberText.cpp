@@ -5,7 +5,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace qz {
@@ -201,45 +200,101 @@ int parseCurrency(std::u16string_view s, const LocaleFormat& loc, std::int64_t& 
     return 1;
 }
 
-std::u16string formatFloat(double v, int digits, const LocaleFormat& loc) {
-    if (v == 0) return u"0";
+namespace {
+
+// Writes the decimal digits of u backwards, ending at end; returns the start.
+// (Called with 32 bits where the value fits: their division is cheaper.)
+template <class U>
+char16_t* writeDigits(char16_t* end, U u) {
+    static constexpr char kPairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+    while (u >= 100) {
+        const unsigned r = static_cast<unsigned>(u % 100) * 2;
+        u /= 100;
+        *--end = static_cast<char16_t>(kPairs[r + 1]);
+        *--end = static_cast<char16_t>(kPairs[r]);
+    }
+    if (u >= 10) {
+        const unsigned r = static_cast<unsigned>(u) * 2;
+        *--end = static_cast<char16_t>(kPairs[r + 1]);
+        *--end = static_cast<char16_t>(kPairs[r]);
+    } else {
+        *--end = static_cast<char16_t>(u'0' + u);
+    }
+    return end;
+}
+
+void appendUnits(std::u16string& out, const char16_t* p, const char16_t* end) {
+    out.append(p, static_cast<std::size_t>(end - p));
+}
+
+void appendMagnitude(std::u16string& out, bool negative, std::uint64_t u) {
+    char16_t buf[24];
+    char16_t* p = u <= 0xFFFFFFFFu ? writeDigits(buf + 24, static_cast<std::uint32_t>(u)) : writeDigits(buf + 24, u);
+    if (negative) *--p = u'-';
+    appendUnits(out, p, buf + 24);
+}
+
+} // namespace
+
+void appendFloat(std::u16string& out, double v, int digits, const LocaleFormat& loc) {
+    if (v == 0) {
+        out += u'0';
+        return;
+    }
     // The shortest of fixed and scientific at this precision, as %G prints it
     // (trailing zeros dropped, exponent of at least two digits), but without
     // the C locale's involvement.
     char buf[64];
-    char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits).ptr;
-    std::u16string out;
-    out.reserve(static_cast<std::size_t>(end - buf) + 2);
-    for (const char* p = buf; p != end; ++p) {
-        if (*p == '.') out += loc.decimalSep;
-        else if (*p == 'e') out += u'E';
-        else out += static_cast<char16_t>(*p);
+    const char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits).ptr;
+    char16_t wide[64];
+    char16_t* w = wide;
+    for (const char* c = buf; c != end; ++c) {
+        if (*c == '.') {
+            appendUnits(out, wide, w);
+            out += loc.decimalSep;
+            w = wide;
+        } else {
+            *w++ = *c == 'e' ? u'E' : static_cast<char16_t>(*c);
+        }
     }
+    appendUnits(out, wide, w);
+}
+
+std::u16string formatFloat(double v, int digits, const LocaleFormat& loc) {
+    std::u16string out;
+    appendFloat(out, v, digits, loc);
     return out;
 }
 
+void appendInteger(std::u16string& out, std::int64_t v) {
+    appendMagnitude(out, v < 0, v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
+}
+
 std::u16string formatInteger(std::int64_t v) {
-    char buf[32];
-    char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;  // no locale, no format parsing
-    return std::u16string(buf, end);
+    std::u16string out;
+    appendInteger(out, v);
+    return out;
+}
+
+void appendCurrencyPlain(std::u16string& out, std::int64_t scaled, const LocaleFormat& loc) {
+    const bool neg = scaled < 0;
+    const std::uint64_t mag = neg ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
+    appendMagnitude(out, neg, mag / 10000);
+    unsigned frac = static_cast<unsigned>(mag % 10000);
+    if (!frac) return;
+    int len = 4;
+    for (; frac % 10 == 0; frac /= 10) --len; // trailing zeros dropped
+    out += loc.decimalSep;
+    char16_t digits[4];
+    for (int i = len - 1; i >= 0; --i, frac /= 10) digits[i] = static_cast<char16_t>(u'0' + frac % 10);
+    appendUnits(out, digits, digits + len);
 }
 
 std::u16string formatCurrencyPlain(std::int64_t scaled, const LocaleFormat& loc) {
-    bool neg = scaled < 0;
-    std::uint64_t mag = neg ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
-    std::uint64_t whole = mag / 10000, frac = mag % 10000;
-    char buf[48];
-    int n = std::snprintf(buf, sizeof buf, "%s%llu", neg ? "-" : "",
-                          static_cast<unsigned long long>(whole));
-    std::u16string out(buf, buf + n);
-    if (frac) {
-        char f[8];
-        std::snprintf(f, sizeof f, "%04llu", static_cast<unsigned long long>(frac));
-        int len = 4;
-        while (len > 0 && f[len - 1] == '0') --len;
-        out += loc.decimalSep;
-        out.append(f, f + len);
-    }
+    std::u16string out;
+    appendCurrencyPlain(out, scaled, loc);
     return out;
 }
 

@@ -37,4 +37,10 @@ std::u16string formatCurrencyPlain(std::int64_t scaled, const LocaleFormat& loca
 // Decimal text of an integer.
 std::u16string formatInteger(std::int64_t value);
 
+// The same texts appended to out, without a string of their own (the &
+// operator and in-place appends build long strings from many numbers).
+void appendFloat(std::u16string& out, double value, int significantDigits, const LocaleFormat& locale);
+void appendCurrencyPlain(std::u16string& out, std::int64_t scaled, const LocaleFormat& locale);
+void appendInteger(std::u16string& out, std::int64_t value);
+
 } // namespace qz

@@ -8,7 +8,6 @@
 #include "DateTime.h"
 
 #include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -412,24 +411,20 @@ Variant negate(const Variant& a0) {
     }
 }
 
-// The text & gives a value: Null is empty, and whole numbers (the common
-// "k" & i) are written straight into the result without a string of their own.
+// The text & gives a value: Null is empty, and numbers (the common "k" & i)
+// are written straight into the result without a string of their own.
 void appendText(std::u16string& s, const Variant& v) {
-    std::int64_t n;
     switch (v.type()) {
     case VT::String: s += v.stringValue(); return;
     case VT::Null: return;
-    case VT::Integer: n = v.integerValue(); break;
-    case VT::Long: n = v.longValue(); break;
-    case VT::Byte: n = v.byteValue(); break;
+    case VT::Integer: appendInteger(s, v.integerValue()); return;
+    case VT::Long: appendInteger(s, v.longValue()); return;
+    case VT::Byte: appendInteger(s, v.byteValue()); return;
+    case VT::Double: appendFloat(s, v.doubleValue(), 15, currentLocale()); return;
+    case VT::Single: appendFloat(s, v.singleValue(), 7, currentLocale()); return;
+    case VT::Currency: appendCurrencyPlain(s, v.currencyValue(), currentLocale()); return;
     default: s += v.toString(); return;
     }
-    char buf[24];
-    const char* end = std::to_chars(buf, buf + sizeof buf, n).ptr;
-    char16_t wide[24];
-    std::size_t k = 0;
-    for (const char* p = buf; p != end; ++p) wide[k++] = static_cast<char16_t>(*p);
-    s.append(wide, k);
 }
 
 Variant concat(const Variant& a0, const Variant& b0) {
@@ -438,6 +433,11 @@ Variant concat(const Variant& a0, const Variant& b0) {
     const Variant& b = operand(b0, hb);
     if (a.isNull() && b.isNull()) return Variant::null();
     std::u16string s;
+    // Room for both sides at once when a long string is one of them (a
+    // number takes at most 24 units), rather than growing after the first.
+    const std::size_t la = a.isString() ? a.stringValue().size() : 0;
+    const std::size_t lb = b.isString() ? b.stringValue().size() : 0;
+    if (la + lb > 7) s.reserve(la + lb + (a.isString() && b.isString() ? 0 : 24));
     appendText(s, a);
     appendText(s, b);
     return Variant(std::move(s));

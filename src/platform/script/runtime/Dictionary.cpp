@@ -11,6 +11,7 @@
 namespace qz::script {
 
 const MemberTable<Dictionary>& Dictionary::members() {
+    // Item, Add and Exists stay first: invoke() knows them by their places.
     static const MemberTable<Dictionary> t{
         {u"Item", kGet | kLet | kSet, 1, 1, &Dictionary::itemMember, true},
         {u"Add", kCall, 2, 2, &Dictionary::addMember},
@@ -24,6 +25,22 @@ const MemberTable<Dictionary>& Dictionary::members() {
         {u"CompareMode", kGet | kLet, 0, 0, &Dictionary::compareModeMember},
     };
     return t;
+}
+
+// Reading an item, Exists and Add, the calls scripts make in their loops, go
+// straight to their work; any other call, or one of these in another form,
+// takes the table's checks. The ids are the members' places in the table.
+Variant Dictionary::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
+    constexpr std::int32_t kItemId = 1, kAddId = 2, kExistsId = 3;
+    if (!(kind & (kLet | kSet))) {
+        if (args.size() == 1 && (kind & kGet) && (id == kItemId || id == kDispidValue)) return item(args[0]);
+        if (args.size() == 1 && (kind & (kCall | kGet)) && id == kExistsId) return Variant(exists(args[0]));
+        if (args.size() == 2 && (kind & kCall) && id == kAddId) {
+            add(args[0], args[1]);
+            return {};
+        }
+    }
+    return SimpleDispatch::invoke(id, kind, args);
 }
 
 namespace {
@@ -84,143 +101,214 @@ std::uint32_t mix(std::uint64_t h) noexcept {
     return static_cast<std::uint32_t>(h);
 }
 
+// The code units of a text, four at a time (the last four overlapping the
+// ones before when the length is not a multiple of four); mix() finishes.
+std::uint64_t hashUnits(const std::u16string& s) noexcept {
+    const char16_t* p = s.data();
+    const std::size_t n = s.size();
+    std::uint64_t h = 0x9e3779b97f4a7c15ull ^ n;
+    auto step = [&h](std::uint64_t w) {
+        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    };
+    auto word = [](const char16_t* at) {
+        std::uint64_t w;
+        std::memcpy(&w, at, sizeof w);
+        return w;
+    };
+    if (n < 4) {
+        std::uint64_t w = 0;
+        for (std::size_t i = 0; i < n; ++i) w |= static_cast<std::uint64_t>(p[i]) << (16 * i);
+        step(w);
+        return h;
+    }
+    for (std::size_t i = 0; i + 4 < n; i += 4) step(word(p + i));
+    step(word(p + n - 4));
+    return h;
+}
+
 } // namespace
 
 // Keys hash as they compare: strings by their text (case-folded in text
 // mode), objects by identity, numbers by value whatever the subtype (1, 1.0
 // and True-as-number agree), and Empty, Null and the rest by subtype.
 std::uint32_t Dictionary::hashOf(const Variant& v) const noexcept {
+    std::uint64_t h;
     if (v.isString()) {
         const std::u16string& s = v.stringValue();
-        if (mode_ == ops::CompareMode::Text) return mix(hashNoCase(s));
-        std::uint64_t h = 1469598103934665603ull; // FNV-1a
-        for (char16_t c : s) {
-            h ^= c;
-            h *= 1099511628211ull;
+        if (mode_ == ops::CompareMode::Text) {
+            h = hashNoCase(s);
+        } else {
+            h = hashUnits(s);
         }
-        return mix(h);
-    }
-    if (v.isObject()) return mix(reinterpret_cast<std::uintptr_t>(v.objectValue()));
-    if (numericKey(v.type())) {
+    } else if (v.isObject()) {
+        h = reinterpret_cast<std::uintptr_t>(v.objectValue());
+    } else if (numericKey(v.type())) {
         double d = 0;
         try {
             d = v.toDouble();
         } catch (...) {
         }
         if (d == 0) d = 0; // -0 and 0 hash alike
-        std::uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        return mix(bits);
+        std::memcpy(&h, &d, sizeof h);
+    } else {
+        h = static_cast<std::uint64_t>(v.varType()) + 1;
     }
-    return mix(static_cast<std::uint64_t>(v.varType()) + 1);
+    return mix(h) & ~kDead;
 }
 
-std::size_t Dictionary::probe(const Variant& key, std::uint32_t hash) const noexcept {
+bool Dictionary::sameKey(const Variant& stored, const Variant& key) const noexcept {
+    // Strings, the usual keys, are compared here; the rest as operators do.
+    if (stored.isString() && key.isString()) {
+        const std::u16string& a = stored.stringValue();
+        const std::u16string& b = key.stringValue();
+        return mode_ == ops::CompareMode::Text ? equalsNoCase(a, b) : a == b;
+    }
+    return ops::sameKey(stored, key, mode_);
+}
+
+Dictionary::Spot Dictionary::probe(const Variant& key, std::uint32_t hash) const noexcept {
     const std::size_t mask = slots_.size() - 1;
+    const std::size_t tag = hash & ~mask;
+    std::size_t spot = npos;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Slot s = slots_[i];
-        if (s == kEmpty) return std::size_t(-1);
-        if (s != kGone && entries_[s].hash == hash && ops::sameKey(entries_[s].key, key, mode_))
-            return i;
+        if (s == kEmpty) return {spot == npos ? i : spot, false};
+        if (s == kGone) {
+            if (spot == npos) spot = i;
+        } else if ((s & ~mask) == tag && sameKey(entries_[s & mask].key, key)) {
+            return {i, true};
+        }
     }
 }
 
-Variant Dictionary::normalizeKey(const Variant& key) {
-    if (key.isArray()) throwRuntimeError(err::TypeMismatch);
-    return key;
-}
-
-std::size_t Dictionary::find(const Variant& key) const {
-    if (slots_.empty()) return std::size_t(-1);
-    std::size_t i = probe(key, hashOf(key));
-    return i == std::size_t(-1) ? i : slots_[i];
+std::size_t Dictionary::find(const Variant& key) const noexcept {
+    if (slots_.empty()) return npos;
+    const Spot at = probe(key, hashOf(key));
+    return at.found ? entryAt(at.slot) : npos;
 }
 
 // Rebuilds the index for the live entries, at most half full.
-void Dictionary::reindex(std::size_t live) {
+void Dictionary::reindex() {
+    const std::size_t live = static_cast<std::size_t>(count());
     std::size_t cap = 16;
-    while (cap < live * 2 + 2) cap *= 2;
+    while (cap < live * 2 + 2 || cap < entries_.size()) cap *= 2;
     slots_.assign(cap, kEmpty);
-    used_ = 0;
-    for (std::size_t e = 0; e < entries_.size(); ++e)
-        if (entries_[e].alive) {
-            std::size_t i = entries_[e].hash & (cap - 1);
-            while (slots_[i] != kEmpty) i = (i + 1) & (cap - 1);
-            slots_[i] = static_cast<Slot>(e);
-            ++used_;
-        }
-}
-
-// Puts entry e (alive, its hash set) into the index.
-void Dictionary::place(std::size_t e) {
-    if ((used_ + 1) * 3 > slots_.size() * 2) {
-        reindex(count()); // places every live entry, e included
-        return;
+    const std::size_t mask = cap - 1;
+    for (std::size_t e = 0; e < entries_.size(); ++e) {
+        const std::uint32_t h = hashes_[e];
+        if (h & kDead) continue;
+        std::size_t i = h & mask;
+        while (slots_[i] != kEmpty) i = (i + 1) & mask;
+        slots_[i] = static_cast<Slot>((h & ~mask) | e);
     }
+    used_ = live;
+}
+
+// Puts live entry e (its hash set) into the index.
+void Dictionary::place(std::size_t e) {
     const std::size_t mask = slots_.size() - 1;
-    const std::uint32_t hash = entries_[e].hash;
-    std::size_t i = hash & mask;
+    const std::uint32_t h = hashes_[e];
+    std::size_t i = h & mask;
     while (slots_[i] != kEmpty && slots_[i] != kGone) i = (i + 1) & mask;
-    if (slots_[i] == kEmpty) ++used_;
-    slots_[i] = static_cast<Slot>(e);
+    if (slots_[i] == kEmpty) {
+        if ((used_ + 1) * 3 > slots_.size() * 2) return reindex(); // places e too
+        ++used_;
+    }
+    slots_[i] = static_cast<Slot>((h & ~mask) | e);
 }
 
-void Dictionary::add(const Variant& key0, const Variant& item) {
-    Variant key = normalizeKey(key0);
+std::size_t Dictionary::insert(const Variant& key, const Variant& item, std::uint32_t hash, std::size_t spot) {
+    if (key.isArray()) throwRuntimeError(err::TypeMismatch);
+    if (entries_.size() >= kMaxEntries) throwRuntimeError(err::OutOfMemory);
+    hashes_.push_back(hash);
+    try {
+        entries_.push_back(Entry{key, item});
+    } catch (...) {
+        hashes_.pop_back();
+        throw;
+    }
+    const std::size_t e = entries_.size() - 1;
+    const std::size_t cap = slots_.size();
+    const bool fresh = slots_[spot] == kEmpty;
+    if (entries_.size() > cap || (fresh && (used_ + 1) * 3 > cap * 2)) {
+        reindex(); // places e too
+    } else {
+        used_ += fresh;
+        slots_[spot] = static_cast<Slot>((hash & ~(cap - 1)) | e);
+    }
+    return e;
+}
+
+void Dictionary::add(const Variant& key, const Variant& item) {
+    if (slots_.empty()) reindex();
     const std::uint32_t hash = hashOf(key);
-    if (!slots_.empty() && probe(key, hash) != std::size_t(-1)) throwRuntimeError(err::KeyExists);
-    if (entries_.size() >= kGone) throwRuntimeError(err::OutOfMemory);
-    entries_.push_back(Entry{std::move(key), item, hash, true});
-    place(entries_.size() - 1);
+    const Spot at = probe(key, hash);
+    if (at.found) throwRuntimeError(err::KeyExists);
+    insert(key, item, hash, at.slot);
 }
 
-bool Dictionary::exists(const Variant& key) const { return find(key) != std::size_t(-1); }
+bool Dictionary::exists(const Variant& key) const { return find(key) != npos; }
 
 Variant& Dictionary::item(const Variant& key) {
-    std::size_t i = find(key);
-    if (i == std::size_t(-1)) {
-        add(key, Variant());
-        return entries_.back().item;
-    }
-    return entries_[i].item;
+    if (slots_.empty()) reindex();
+    const std::uint32_t hash = hashOf(key);
+    const Spot at = probe(key, hash);
+    if (at.found) return entries_[entryAt(at.slot)].item;
+    return entries_[insert(key, Variant(), hash, at.slot)].item;
 }
 
 void Dictionary::setItem(const Variant& key, const Variant& value) {
-    std::size_t i = find(key);
-    if (i == std::size_t(-1)) {
-        add(key, value);
+    if (slots_.empty()) reindex();
+    const std::uint32_t hash = hashOf(key);
+    const Spot at = probe(key, hash);
+    if (!at.found) {
+        insert(key, value, hash, at.slot);
         return;
     }
-    Variant old = std::exchange(entries_[i].item, value);  // released last (see remove)
+    Variant old = std::exchange(entries_[entryAt(at.slot)].item, value); // released last (see remove)
 }
 
-void Dictionary::rename(const Variant& oldKey, const Variant& newKey0) {
-    Variant newKey = normalizeKey(newKey0);
-    std::size_t s = slots_.empty() ? std::size_t(-1) : probe(oldKey, hashOf(oldKey));
-    if (s == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
-    const std::size_t i = slots_[s];
-    std::size_t j = find(newKey);
-    if (j != std::size_t(-1) && j != i) throwRuntimeError(err::KeyExists);
-    slots_[s] = kGone;
-    entries_[i].hash = hashOf(newKey);
-    entries_[i].key = std::move(newKey);
+void Dictionary::rename(const Variant& oldKey, const Variant& newKey) {
+    if (newKey.isArray()) throwRuntimeError(err::TypeMismatch);
+    if (slots_.empty()) throwRuntimeError(err::ElementNotFound);
+    const Spot from = probe(oldKey, hashOf(oldKey));
+    if (!from.found) throwRuntimeError(err::ElementNotFound);
+    const std::size_t i = entryAt(from.slot);
+    const std::uint32_t hash = hashOf(newKey);
+    const Spot to = probe(newKey, hash);
+    if (to.found && entryAt(to.slot) != i) throwRuntimeError(err::KeyExists);
+    slots_[from.slot] = kGone;
+    hashes_[i] = hash;
+    Variant old = std::exchange(entries_[i].key, newKey); // released last (see remove)
     place(i);
 }
 
 void Dictionary::remove(const Variant& key) {
-    std::size_t s = slots_.empty() ? std::size_t(-1) : probe(key, hashOf(key));
-    if (s == std::size_t(-1)) throwRuntimeError(err::ElementNotFound);
-    Entry& e = entries_[slots_[s]];
-    slots_[s] = kGone;
-    e.alive = false;
+    if (slots_.empty()) throwRuntimeError(err::ElementNotFound);
+    const Spot at = probe(key, hashOf(key));
+    if (!at.found) throwRuntimeError(err::ElementNotFound);
+    const std::size_t i = entryAt(at.slot);
+    slots_[at.slot] = kGone;
+    hashes_[i] = kDead;
     // Released when the dictionary is consistent again: the last reference to
     // an object may run script code (Class_Terminate) that uses it.
-    Variant oldKey = std::move(e.key), oldItem = std::move(e.item);
+    Variant oldKey = std::move(entries_[i].key), oldItem = std::move(entries_[i].item);
     ++dead_;
     if (dead_ > 16 && dead_ * 2 > entries_.size()) {
-        std::erase_if(entries_, [](const Entry& x) { return !x.alive; });
+        std::size_t to = 0;
+        for (std::size_t from = 0; from < entries_.size(); ++from)
+            if (!(hashes_[from] & kDead)) {
+                if (to != from) {
+                    entries_[to] = std::move(entries_[from]);
+                    hashes_[to] = hashes_[from];
+                }
+                ++to;
+            }
+        entries_.resize(to);
+        hashes_.resize(to);
         dead_ = 0;
-        reindex(entries_.size());
+        reindex();
     }
 }
 
@@ -228,6 +316,7 @@ void Dictionary::removeAll() noexcept {
     // The entries go after the dictionary is empty (see remove).
     std::vector<Entry> gone;
     gone.swap(entries_);
+    hashes_.clear();
     slots_.clear();
     used_ = 0;
     dead_ = 0;
@@ -235,17 +324,15 @@ void Dictionary::removeAll() noexcept {
 
 std::vector<Variant> Dictionary::keys() const {
     std::vector<Variant> out;
-    out.reserve(entries_.size() - dead_);
-    for (const Entry& e : entries_)
-        if (e.alive) out.push_back(e.key);
+    out.reserve(static_cast<std::size_t>(count()));
+    forEachEntry([&](const Entry& e) { out.push_back(e.key); });
     return out;
 }
 
 std::vector<Variant> Dictionary::items() const {
     std::vector<Variant> out;
-    out.reserve(entries_.size() - dead_);
-    for (const Entry& e : entries_)
-        if (e.alive) out.push_back(e.item);
+    out.reserve(static_cast<std::size_t>(count()));
+    forEachEntry([&](const Entry& e) { out.push_back(e.item); });
     return out;
 }
 

@@ -26,6 +26,7 @@ public:
     static const MemberTable<Dictionary>& members();
     std::u16string typeName() const override { return u"Dictionary"; }
     Ref<Enumerator> newEnum() override;
+    Variant invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) override;
 
     // C++ interface, with the script's errors (457 duplicate key, 32811
     // missing key, 5 compare mode changed on a filled dictionary).
@@ -48,34 +49,52 @@ public:
     // Calls f on every key and item held.
     template <class F>
     void forEachValue(F&& f) const {
-        for (const Entry& e : entries_)
-            if (e.alive) {
-                f(e.key);
-                f(e.item);
-            }
+        forEachEntry([&](const Entry& e) {
+            f(e.key);
+            f(e.item);
+        });
     }
 
 private:
     struct Entry {
         Variant key;
         Variant item;
-        std::uint32_t hash = 0;
-        bool alive = true;
     };
-    // The open-addressing index holds entry positions only, or kEmpty /
-    // kGone (a removed key: probes go past it). Four bytes a slot keep the
-    // index of a large dictionary small enough to stay in the cache; the
-    // entry's stored hash is compared before its key.
+    // The open-addressing index: each slot is kEmpty, kGone (a removed key:
+    // probes go past it), or an entry's position in the bits below the table
+    // size with the upper bits of the key's hash above them. A probe that
+    // meets another key tells it apart by those bits nearly always, without
+    // reading the entry: in a large dictionary that read is a cache miss.
+    // Hashes are 31 bits, so an entry's slot never has the top bit that
+    // kEmpty and kGone have.
     using Slot = std::uint32_t;
-    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
-    static constexpr std::uint32_t kGone = 0xFFFFFFFEu;
-    static Variant normalizeKey(const Variant& key);
+    static constexpr Slot kEmpty = 0xFFFFFFFFu;
+    static constexpr Slot kGone = 0xFFFFFFFEu;
+    static constexpr std::uint32_t kDead = 0x80000000u; // in hashes_: a removed entry
+    static constexpr std::size_t npos = std::size_t(-1);
+    // Positions and hashes share a slot's 32 bits: the table (twice the
+    // entries) must stay within 2^31 slots.
+    static constexpr std::size_t kMaxEntries = (std::size_t(1) << 30) - 2;
+    // Where a key is (found) or would go: the first removed slot passed or
+    // the empty one that ended the search.
+    struct Spot {
+        std::size_t slot;
+        bool found;
+    };
     std::uint32_t hashOf(const Variant& key) const noexcept;
-    // The slot holding key, or npos (the index is not empty).
-    std::size_t probe(const Variant& key, std::uint32_t hash) const noexcept;
-    std::size_t find(const Variant& key) const; // entry index, npos when absent
+    bool sameKey(const Variant& stored, const Variant& key) const noexcept;
+    Spot probe(const Variant& key, std::uint32_t hash) const noexcept; // the index is not empty
+    std::size_t find(const Variant& key) const noexcept;              // entry position or npos
+    std::size_t entryAt(std::size_t slot) const noexcept { return slots_[slot] & (slots_.size() - 1); }
+    // Adds a key known to be absent at spot; returns its entry position.
+    std::size_t insert(const Variant& key, const Variant& item, std::uint32_t hash, std::size_t spot);
     void place(std::size_t entry);
-    void reindex(std::size_t live);
+    void reindex();
+    template <class F>
+    void forEachEntry(F&& f) const {
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            if (!(hashes_[i] & kDead)) f(entries_[i]);
+    }
 
     Variant addMember(std::uint8_t, std::span<Variant>);
     Variant existsMember(std::uint8_t, std::span<Variant>);
@@ -88,12 +107,13 @@ private:
     Variant countMember(std::uint8_t, std::span<Variant>);
     Variant compareModeMember(std::uint8_t, std::span<Variant>);
 
-    // Entries in insertion order; a removed one stays as a dead slot until
-    // dead slots outnumber the live ones, so that removing every key one by
-    // one stays linear.
+    // Entries in insertion order; a removed one stays, dead, until dead ones
+    // outnumber the live ones, so that removing every key one by one stays
+    // linear. hashes_ runs beside entries_ (read only to rebuild the index).
     std::vector<Entry> entries_;
+    std::vector<std::uint32_t> hashes_;
     std::size_t dead_ = 0;
-    std::vector<Slot> slots_;   // power-of-two size, at most two thirds used
+    std::vector<Slot> slots_;   // power-of-two size, at most two thirds used, never fewer than the entries
     std::size_t used_ = 0;      // slots holding an entry or kGone
     ops::CompareMode mode_ = ops::CompareMode::Binary;
     std::int32_t modeValue_ = 0;
