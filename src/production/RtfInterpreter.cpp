@@ -8,6 +8,11 @@
 #include "resources/MessageIds.h"
 
 #include <algorithm>
+#include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qz::production {
 
@@ -21,6 +26,10 @@ constexpr std::string_view kSectionSign = "\xC2\xA7";  // UTF-8 of the expressio
 constexpr std::string_view kLineBreakCode = "_QZCRLF";
 
 enum TokenType { kOpen = 0, kClose = 1, kControlWord = 2, kControlSymbol = 3, kText = 4 };
+
+// The control words the field walk looks for (spelled in any case, with no
+// parameter); every other token is kOtherWord.
+enum WordName { kOtherWord, kField, kFldinst, kFldrslt, kPar, kListtext, kPntext, kPn };
 
 using rtf::IsDigit;
 using rtf::IsLetter;
@@ -38,31 +47,63 @@ constexpr char32_t kReplacement = 0xFFFD;  // for a \uN that names no character
 // sign reached any other way is plain text. Token texts are views into the
 // buffer wherever the text stands there as it is; decoded characters and
 // upper-case control words use the tokenizer's own storage.
+//
+// A tokenizer given a string reads one group, which the buffer starts with
+// and may go on after: it ends where the group closes, appends the text of
+// every text token to the string (the group's plain text, as CleanRTFField
+// reads it), and what it cannot read throws Unreadable instead of raising:
+// the reader that uses it reads the group again step by step, where each
+// step raises its own error.
+struct Unreadable {};
+
 class Tokenizer {
 public:
-    explicit Tokenizer(std::string_view buffer) : lex_(buffer) {}
+    explicit Tokenizer(std::string_view buffer, std::string* plain = nullptr)
+        : lex_(buffer), start_(buffer.data()), plain_(plain) {}
 
     int type() const { return type_; }
     std::string_view text() const { return text_; }
     // The current token is the section sign written "\'a7".
     bool separator() const { return separator_; }
+    // The current token is the control word x (its text without the blank
+    // that ends it, lower-cased, is "\" and the name).
+    bool is(WordName x) const { return word_ == x; }
+    int depth() const { return depth_; }
+    // Where the next token starts, from the start of the buffer.
+    std::size_t offset() const { return static_cast<std::size_t>(lex_.Position() - start_); }
 
-    // A token "named" x: its text without surrounding blanks equals x.
-    bool named(std::string_view x) const { return trimSpaces(text_) == x; }
-
+    // Plain ASCII text (no backslash, no brace, no control character) comes
+    // as one text token however long it runs: every reader of the tokens
+    // appends text as it comes, and no control word can hide in such a run.
     void next() {
         separator_ = false;
-        if (const char* c = lex_.NextPlainAscii()) {
+        word_ = kOtherWord;
+        const char* p = lex_.Position();
+        const char* q = p;
+        for (const char* end = lex_.BufferEnd(); q < end && kPlainAscii[static_cast<unsigned char>(*q)];) ++q;
+        if (q != p) {
+            lex_.Seek(q);
             type_ = kText;
-            text_ = std::string_view(c, 1);
+            text_ = std::string_view(p, static_cast<std::size_t>(q - p));
+            plainRun_ = true;
+            if (plain_) plain_->append(text_);
             return;
         }
+        plainRun_ = false;
         nextToken();
+        if (plain_ && type_ == kText) plain_->append(text_);
     }
 
-    // Reads tokens until one named x (which becomes the current token).
-    void until(std::string_view x) {
-        do next(); while (!named(x));
+    // Moves on by one character: within a run of plain text, past its first
+    // character only; anywhere else, to the next token.
+    void nextCharacter() {
+        if (plainRun_ && text_.size() > 1) text_.remove_prefix(1);
+        else next();
+    }
+
+    // Reads tokens until the control word x (which becomes the current token).
+    void until(WordName x) {
+        do next(); while (word_ != x);
     }
 
     // After the token that opened a group: reads to the end of that group.
@@ -80,12 +121,19 @@ private:
     // value of the innermost kept group.
     static constexpr int kUcDepth = 32;
 
-    // Every token but a plain ASCII byte (kept out of line: next() stays small).
+    static constexpr auto kPlainAscii = [] {
+        std::array<bool, 256> a{};
+        for (int c = 0x20; c < 0x80; ++c) a[c] = c != '\\' && c != '{' && c != '}';
+        return a;
+    }();
+
+    // Every token but a run of plain ASCII text (kept out of line: next() stays small).
     [[gnu::noinline]] void nextToken() {
         rtf::Token& t = token_;
         lex_.Next(t);
         const std::string_view span(t.start, static_cast<std::size_t>(t.end - t.start));
-        if (t.type == rtf::Token::Byte) {
+        switch (t.type) {
+        case rtf::Token::Byte:
             type_ = kText;
             if (t.escaped) {
                 separator_ = span == "\\'a7";
@@ -95,44 +143,73 @@ private:
             } else {
                 setDecoded(sys::cp1252ToUnicode(t.byte));
             }
-        } else if (t.type == rtf::Token::Word) {
+            break;
+        case rtf::Token::Word:
             readControlWord(t, span);
-        } else if (t.type == rtf::Token::Open) {
+            break;
+        case rtf::Token::Open:
             type_ = kOpen;
             text_ = span;
             if (depth_ < kUcDepth) ucStack_[depth_] = uc_;
             ++depth_;
-        } else if (t.type == rtf::Token::Close) {
+            break;
+        case rtf::Token::Close:
             type_ = kClose;
             text_ = span;
             if (depth_ > 0) {
                 --depth_;
                 if (depth_ < kUcDepth) uc_ = ucStack_[depth_];
+                if (depth_ == 0 && plain_) {  // the group read closes: the buffer ends here
+                    const char* end = lex_.Position();
+                    lex_ = rtf::Lexer(std::string_view(start_, static_cast<std::size_t>(end - start_)));
+                    lex_.Seek(end);
+                }
             }
-        } else if (t.type == rtf::Token::Symbol) {
+            break;
+        case rtf::Token::Symbol:
             type_ = kControlSymbol;
             text_ = span;
-        } else {  // the end of the buffer, or a malformed \' escape
+            break;
+        default:  // the end of the buffer, or a malformed \' escape
+            if (plain_) throw Unreadable{};
             raiseOwnError(msg::CannotInterpretRtf);
         }
     }
 
     void readControlWord(const rtf::Token& t, std::string_view span) {
-        if (t.name == "u" && t.hasParam) {
-            readUnicode(t.param);
-            return;
+        if (t.name.size() <= 2 && t.name[0] == 'u' && t.hasParam) {
+            if (t.name.size() == 1) {
+                readUnicode(t.param);
+                return;
+            }
+            if (t.name[1] == 'c') uc_ = std::clamp(t.param, 0, 255);
         }
-        if (t.name == "uc" && t.hasParam) uc_ = std::clamp(t.param, 0, 255);
         type_ = kControlWord;
         text_ = span;
         if (span.size() > 1 && (span[1] == '\r' || span[1] == '\n')) {  // "\" and a line break
             text_ = "\\par";
+            word_ = kPar;
             return;
         }
         if (std::any_of(span.begin(), span.end(), [](char x) { return x >= 'A' && x <= 'Z'; })) {
             own_.assign(span);
             for (char& x : own_) x = toLowerAscii(x);
             text_ = own_;
+        }
+        // A word with a parameter ("\par0", even "\par-") is none of those looked for.
+        if (t.end - t.name.data() - (span.back() == ' ' ? 1 : 0) == static_cast<std::ptrdiff_t>(t.name.size()))
+            word_ = wordName(text_.substr(1, t.name.size()));
+    }
+
+    static WordName wordName(std::string_view name) {
+        switch (name.size()) {
+        case 2: return name == "pn" ? kPn : kOtherWord;
+        case 3: return name == "par" ? kPar : kOtherWord;
+        case 5: return name == "field" ? kField : kOtherWord;
+        case 6: return name == "pntext" ? kPntext : kOtherWord;
+        case 7: return name == "fldinst" ? kFldinst : name == "fldrslt" ? kFldrslt : kOtherWord;
+        case 8: return name == "listtext" ? kListtext : kOtherWord;
+        default: return kOtherWord;
         }
     }
 
@@ -181,19 +258,42 @@ private:
         }
     }
 
-    // A decoded character: at most four bytes, so the string never allocates.
+    // A decoded character as UTF-8, in the tokenizer's own four bytes.
     void setDecoded(char32_t cp) {
-        own_.clear();
-        appendUtf8(own_, cp);
-        text_ = own_;
+        std::size_t n;
+        if (cp < 0x80) {
+            decoded_[0] = static_cast<char>(cp);
+            n = 1;
+        } else if (cp < 0x800) {
+            decoded_[0] = static_cast<char>(0xC0 | (cp >> 6));
+            decoded_[1] = static_cast<char>(0x80 | (cp & 0x3F));
+            n = 2;
+        } else if (cp < 0x10000) {
+            decoded_[0] = static_cast<char>(0xE0 | (cp >> 12));
+            decoded_[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            decoded_[2] = static_cast<char>(0x80 | (cp & 0x3F));
+            n = 3;
+        } else {
+            decoded_[0] = static_cast<char>(0xF0 | (cp >> 18));
+            decoded_[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            decoded_[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            decoded_[3] = static_cast<char>(0x80 | (cp & 0x3F));
+            n = 4;
+        }
+        text_ = std::string_view(decoded_, n);
     }
 
     rtf::Lexer lex_;
+    const char* start_;      // the start of the buffer
+    std::string* plain_;     // where text tokens go as well, if anywhere
     rtf::Token token_;
     int type_ = kText;
+    WordName word_ = kOtherWord;
     bool separator_ = false;
+    bool plainRun_ = false;  // the current token is a run of plain ASCII text
     std::string_view text_;
-    std::string own_;  // a lower-cased control word or a decoded character
+    std::string own_;        // a lower-cased control word
+    char decoded_[4] = {};   // a decoded character
     int uc_ = 1;      // fallback characters after \uN
     int depth_ = 0;   // group depth from the start of the buffer
     int ucStack_[kUcDepth] = {};
@@ -209,47 +309,15 @@ struct FieldWalk {
     std::string instruction;
     std::size_t lastSeparator = std::string::npos;
     std::size_t previousSeparator = std::string::npos;
-};
 
-FieldWalk walkField(std::string_view group, bool readFont) {
-    FieldWalk w;
-    Tokenizer t(group);
-    t.until("\\fldinst");   // the outer field's instruction
-    t.until("\\field");     // the opening delimiter's nested field
-    t.skipGroup();
-    for (;;) {              // the label, up to the closing delimiter's field
-        t.next();
-        if (t.named("\\field")) break;
-        if (t.type() == kText) w.label += t.text();
+    // Empty again, with the storage kept.
+    void clear() {
+        label.clear();
+        font.clear();
+        instruction.clear();
+        lastSeparator = previousSeparator = std::string::npos;
     }
-    t.skipGroup();
-    t.until("\\fldinst");   // the SET field's instruction
-    if (readFont) {
-        do t.next(); while (t.type() == kOpen);
-        if (t.type() != kControlWord) t.next();
-        while (t.type() == kControlWord) {
-            w.font += t.text();
-            t.next();
-        }
-    }
-    while (!t.named("\\fldrslt")) {
-        if (t.type() == kControlWord) {
-            if (t.named("\\par")) {
-                w.instruction += "\r\n";
-            } else if (t.named("\\listtext") || t.named("\\pntext") || t.named("\\pn")) {
-                t.skipGroup();
-            }
-        } else if (t.type() == kText) {
-            if (t.separator()) {
-                w.previousSeparator = w.lastSeparator;
-                w.lastSeparator = w.instruction.size();
-            }
-            w.instruction += t.text();
-        }
-        t.next();
-    }
-    return w;
-}
+};
 
 void replaceAll(std::string& s, std::string_view from, std::string_view to) {
     std::size_t p = s.find(from);
@@ -272,12 +340,142 @@ std::string decodeCode(std::string_view raw) {
     return code;
 }
 
-// The position of the next brace at or after pos, npos when none.
-std::size_t nextBrace(std::string_view t, std::size_t pos) {
-    const char* p = t.data();
-    for (std::size_t i = pos, n = t.size(); i < n; ++i)
-        if (p[i] == '{' || p[i] == '}') return i;
-    return std::string_view::npos;
+// The walk up to the SET field's instruction: the label between the two
+// delimiter fields, then on to the SET field's \fldinst.
+void walkToInstruction(Tokenizer& t, FieldWalk& w) {
+    t.until(kFldinst);      // the outer field's instruction
+    t.until(kField);        // the opening delimiter's nested field
+    t.skipGroup();
+    for (;;) {              // the label, up to the closing delimiter's field
+        t.next();
+        if (t.is(kField)) break;
+        if (t.type() == kText) w.label += t.text();
+    }
+    t.skipGroup();
+    t.until(kFldinst);      // the SET field's instruction
+}
+
+// The rest of the walk: the font when asked for, then the instruction text
+// up to the SET field's \fldrslt.
+void walkInstruction(Tokenizer& t, bool readFont, FieldWalk& w) {
+    if (readFont) {
+        do t.next(); while (t.type() == kOpen);
+        if (t.type() != kControlWord) t.nextCharacter();
+        while (t.type() == kControlWord) {
+            w.font += t.text();
+            t.next();
+        }
+    }
+    while (!t.is(kFldrslt)) {
+        if (t.type() == kControlWord) {
+            if (t.is(kPar)) {
+                w.instruction += "\r\n";
+            } else if (t.is(kListtext) || t.is(kPntext) || t.is(kPn)) {
+                t.skipGroup();
+            }
+        } else if (t.type() == kText) {
+            if (t.separator()) {
+                w.previousSeparator = w.lastSeparator;
+                w.lastSeparator = w.instruction.size();
+            }
+            w.instruction += t.text();
+        }
+        t.next();
+    }
+}
+
+FieldWalk walkField(std::string_view group, bool readFont) {
+    FieldWalk w;
+    Tokenizer t(group);
+    walkToInstruction(t, w);
+    walkInstruction(t, readFont, w);
+    return w;
+}
+
+// The plain text of a group: its text tokens, braces and words left out.
+void readPlainText(std::string_view group, std::string& plain) {
+    plain.clear();
+    Tokenizer t(group);
+    t.next();
+    for (int depth = 1; depth > 0;) {
+        t.next();
+        if (t.type() == kOpen) ++depth;
+        else if (t.type() == kClose) --depth;
+        else if (t.type() == kText) plain += t.text();
+    }
+}
+
+constexpr std::string_view kExpressionMacro = "modExpressionMacro";
+constexpr std::string_view kStatementMacro = "modStatementMacro";
+
+// A field group read in one pass, from the start of a text that goes on
+// after it: its extent, the walk of a field of the system and, from the
+// same tokens, the group's plain text, which tells whether it is one
+// (reading a group three times, once for each, is what the time would go
+// to). The walk reads a font, as for an expression, when the expression
+// macro's name stands in the text read before the SET field.
+struct OnePass {
+    bool read = false;         // false: the group does not read that way (a
+                               // malformed group, or a walk that runs out of
+                               // it), and the caller reads it step by step
+    bool font = false;         // the walk read a font
+    std::size_t size = 0;      // the group's length
+};
+
+OnePass readInOnePass(std::string_view text, std::string& plain, FieldWalk& w) {
+    plain.clear();
+    w.clear();
+    Tokenizer t(text, &plain);
+    OnePass r;
+    try {
+        walkToInstruction(t, w);
+        r.font = plain.find(kExpressionMacro) != std::string::npos;
+        walkInstruction(t, r.font, w);
+        while (t.depth() > 0) t.next();  // the rest of the group, for its text
+    } catch (const Unreadable&) {
+        return r;
+    }
+    r.read = true;
+    r.size = t.offset();
+    return r;
+}
+
+StatementRecord statementRecord(FieldWalk& w) {
+    constexpr std::string_view name = "QZStatement377";
+    const std::size_t at = w.instruction.find(name);
+    if (at == std::string::npos) raiseOwnError(msg::EmptyStatement);
+    StatementRecord r;
+    r.Label = std::move(w.label);
+    r.Code = decodeCode(trimSpaces(std::string_view(w.instruction).substr(at + name.size())));
+    return r;
+}
+
+ExpressionRecord expressionRecord(FieldWalk& w) {
+    constexpr std::string_view name = "QZExpression377";
+    const std::size_t at = w.instruction.find(name);
+    if (at == std::string::npos) raiseOwnError(msg::EmptyExpression);
+    const std::string_view all = w.instruction;
+    const std::string_view rest = trimSpaces(all.substr(at + name.size()));
+    const std::size_t restStart = static_cast<std::size_t>(rest.data() - all.data());
+
+    // Only the last two separators split: the code may hold the sign
+    // itself. A separator is never a blank, so both lie inside the rest
+    // when they lie after its start.
+    const std::size_t a = w.previousSeparator, b = w.lastSeparator;
+    if (a == std::string::npos || a < restStart) raiseOwnError(msg::ExpressionFormatMissing);
+    const std::size_t restEnd = restStart + rest.size();
+    const std::string_view format = all.substr(a + kSectionSign.size(), b - a - kSectionSign.size());
+    if (format.empty()) raiseOwnError(msg::ExpressionFormatMissing);
+    const std::string_view locale = all.substr(b + kSectionSign.size(), restEnd - b - kSectionSign.size());
+    if (locale.empty()) raiseOwnError(msg::ExpressionLocaleMissing);
+
+    ExpressionRecord r;
+    r.Label = std::move(w.label);
+    r.Format = format;
+    r.Code = decodeCode(all.substr(restStart, a - restStart));
+    r.Font = std::move(w.font);
+    r.Locale = convertToLong(locale);
+    return r;
 }
 
 // Whether the character at i is escaped: preceded by an odd number of
@@ -287,6 +485,52 @@ bool escaped(std::string_view t, std::size_t i) {
     while (n < i && t[i - 1 - n] == '\\') ++n;
     return n % 2 == 1;
 }
+
+// The unescaped braces of a text in order, from a position on. The text is
+// looked at sixteen bytes at a time: a bit mask marks the braces of each
+// piece, and only they are looked at one by one.
+class BraceScanner {
+public:
+    BraceScanner(std::string_view t, std::size_t from) : t_(t), piece_(from), mask_(braces(from)) {}
+
+    // The position of the next unescaped brace, npos after the last.
+    std::size_t next() {
+        for (;;) {
+            while (mask_ == 0) {
+                piece_ += kPiece;
+                if (piece_ >= t_.size()) return std::string_view::npos;
+                mask_ = braces(piece_);
+            }
+            const std::size_t i = piece_ + static_cast<std::size_t>(__builtin_ctz(mask_));
+            mask_ &= mask_ - 1;
+            if (!escaped(t_, i)) return i;
+        }
+    }
+
+private:
+    static constexpr std::size_t kPiece = 16;
+
+    // Bit k is set when the byte at from + k is a brace.
+    unsigned braces(std::size_t from) const {
+        const char* p = t_.data() + from;
+#if defined(__SSE2__)
+        if (from + kPiece <= t_.size()) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            return static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')), _mm_cmpeq_epi8(v, _mm_set1_epi8('}')))));
+        }
+#endif
+        unsigned m = 0;
+        const std::size_t n = from < t_.size() ? std::min(kPiece, t_.size() - from) : 0;
+        for (std::size_t k = 0; k < n; ++k)
+            if (p[k] == '{' || p[k] == '}') m |= 1u << k;
+        return m;
+    }
+
+    std::string_view t_;
+    std::size_t piece_;  // where the piece of the mask begins
+    unsigned mask_;      // the braces of that piece not yet returned
+};
 
 // Whether the text before `end` is a control word ("\\word" or "\\word-12"),
 // whose backslash is not itself escaped.
@@ -312,12 +556,22 @@ std::string excerpt(std::string_view t, std::size_t pos) {
 // the error says where they do not (counted in characters of the text read,
 // which has no CR LF pairs).
 void checkBraces(std::string_view t) {
+    // The common case first: depth only, no positions kept for a message.
+    BraceScanner scan(t, 0);
+    std::ptrdiff_t depth = 0;
+    bool any = false;
+    for (std::size_t i = scan.next(); i != std::string_view::npos && depth >= 0; i = scan.next()) {
+        depth += t[i] == '{' ? 1 : -1;
+        any = true;
+    }
+    if (any && depth == 0) return;
+
     std::vector<std::size_t> open;
     std::size_t opened = 0, closed = 0;
     std::size_t stray = std::string_view::npos;  // the first brace that closes no group
     std::size_t lastClosed = std::string_view::npos;  // the group the last brace closed
-    for (std::size_t i = nextBrace(t, 0); i != std::string_view::npos; i = nextBrace(t, i + 1)) {
-        if (escaped(t, i)) continue;
+    BraceScanner braces(t, 0);
+    for (std::size_t i = braces.next(); i != std::string_view::npos; i = braces.next()) {
         if (t[i] == '{') {
             ++opened;
             open.push_back(i);
@@ -430,32 +684,45 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
         checkBraces(t);
 
         std::size_t lastEnd = 0;  // first character not yet consumed by a field
+        std::string plain;        // the plain text of the field group at hand
+        FieldWalk walk;           // and its walk (both kept to reuse their storage)
         for (std::size_t p = t.find("\\field"); p != std::string_view::npos;) {
             const std::size_t s = t.rfind('{', p);
             if (s == std::string_view::npos) raiseOwnError(msg::CannotInterpretRtf);
-            std::size_t e = s + 1;
-            for (int depth = 1;; ++e) {
-                e = nextBrace(t, e);
-                // A group that never closes ends the walk at the end of the text.
-                if (e == std::string_view::npos) raiseOwnError(msg::CannotInterpretRtf);
-                if (escaped(t, e)) continue;
-                depth += t[e] == '{' ? 1 : -1;
-                if (depth == 0) break;
+            const OnePass one = readInOnePass(t.substr(s), plain, walk);
+            std::size_t e;  // the group's closing brace
+            if (one.read) {
+                e = s + one.size - 1;
+            } else {
+                BraceScanner braces(t, s + 1);
+                for (int depth = 1;;) {
+                    e = braces.next();
+                    // A group that never closes ends the walk at the end of the text.
+                    if (e == std::string_view::npos) raiseOwnError(msg::CannotInterpretRtf);
+                    depth += t[e] == '{' ? 1 : -1;
+                    if (depth == 0) break;
+                }
+                guarded(kModule, "CleanRTFField", [&] { readPlainText(t.substr(s, e - s + 1), plain); });
             }
             const std::string_view group = t.substr(s, e - s + 1);
-            const std::string plain = CleanRTFField(group);
-            const bool isExpression = plain.find("modExpressionMacro") != std::string::npos;
-            const bool isStatement =
-                !isExpression && plain.find("modStatementMacro") != std::string::npos;
+            const bool isExpression = plain.find(kExpressionMacro) != std::string::npos;
+            const bool isStatement = !isExpression && plain.find(kStatementMacro) != std::string::npos;
+            // The walk made in the one pass serves when it read the field as
+            // what it is; otherwise the field is read again on its own.
+            const bool walked = one.read && one.font == isExpression;
             if (isExpression || isStatement) {
                 if (lastEnd < s) appendRun(t.substr(lastEnd, s - lastEnd));
                 lastEnd = e + 1;
                 if (isExpression) {
-                    expressions_.push_back(ParseRTFExpressionCode(group));
+                    expressions_.push_back(
+                        walked ? guarded(kModule, "ParseRTFExpressionCode", [&] { return expressionRecord(walk); })
+                               : ParseRTFExpressionCode(group));
                     elements_.push_back({kElementExpression,
                                          static_cast<std::int32_t>(expressions_.size()) - 1});
                 } else {
-                    statements_.push_back(ParseRTFStatementCode(group));
+                    statements_.push_back(
+                        walked ? guarded(kModule, "ParseRTFStatementCode", [&] { return statementRecord(walk); })
+                               : ParseRTFStatementCode(group));
                     elements_.push_back({kElementStatement,
                                          static_cast<std::int32_t>(statements_.size()) - 1});
                 }
@@ -471,14 +738,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
 std::string RtfInterpreter::CleanRTFField(std::string_view group) {
     return guarded(kModule, "CleanRTFField", [&] {
         std::string plain;
-        Tokenizer t(group);
-        t.next();
-        for (int depth = 1; depth > 0;) {
-            t.next();
-            if (t.type() == kOpen) ++depth;
-            else if (t.type() == kClose) --depth;
-            else if (t.type() == kText) plain += t.text();
-        }
+        readPlainText(group, plain);
         return plain;
     });
 }
@@ -486,46 +746,14 @@ std::string RtfInterpreter::CleanRTFField(std::string_view group) {
 StatementRecord RtfInterpreter::ParseRTFStatementCode(std::string_view group) {
     return guarded(kModule, "ParseRTFStatementCode", [&] {
         FieldWalk w = walkField(group, false);
-        constexpr std::string_view name = "QZStatement377";
-        const std::size_t at = w.instruction.find(name);
-        if (at == std::string::npos) raiseOwnError(msg::EmptyStatement);
-        StatementRecord r;
-        r.Label = std::move(w.label);
-        r.Code = decodeCode(trimSpaces(std::string_view(w.instruction).substr(at + name.size())));
-        return r;
+        return statementRecord(w);
     });
 }
 
 ExpressionRecord RtfInterpreter::ParseRTFExpressionCode(std::string_view group) {
     return guarded(kModule, "ParseRTFExpressionCode", [&] {
         FieldWalk w = walkField(group, true);
-        constexpr std::string_view name = "QZExpression377";
-        const std::size_t at = w.instruction.find(name);
-        if (at == std::string::npos) raiseOwnError(msg::EmptyExpression);
-        const std::string_view all = w.instruction;
-        const std::string_view rest = trimSpaces(all.substr(at + name.size()));
-        const std::size_t restStart = static_cast<std::size_t>(rest.data() - all.data());
-
-        // Only the last two separators split: the code may hold the sign
-        // itself. A separator is never a blank, so both lie inside the rest
-        // when they lie after its start.
-        const std::size_t a = w.previousSeparator, b = w.lastSeparator;
-        if (a == std::string::npos || a < restStart) raiseOwnError(msg::ExpressionFormatMissing);
-        const std::size_t restEnd = restStart + rest.size();
-        const std::string_view format = all.substr(a + kSectionSign.size(),
-                                                   b - a - kSectionSign.size());
-        if (format.empty()) raiseOwnError(msg::ExpressionFormatMissing);
-        const std::string_view locale = all.substr(b + kSectionSign.size(),
-                                                   restEnd - b - kSectionSign.size());
-        if (locale.empty()) raiseOwnError(msg::ExpressionLocaleMissing);
-
-        ExpressionRecord r;
-        r.Label = std::move(w.label);
-        r.Format = format;
-        r.Code = decodeCode(all.substr(restStart, a - restStart));
-        r.Font = std::move(w.font);
-        r.Locale = convertToLong(locale);
-        return r;
+        return expressionRecord(w);
     });
 }
 
