@@ -115,6 +115,14 @@ TEST(Operators, ConcatWritesNumbersAsTheirText) {
                 EXPECT_EQ(concat(v, Variant(prefix)).stringValue(), v.toString() + prefix);
             }
     }
+    // A long text appended to piece by piece keeps every piece as it grows.
+    std::u16string grown, expected;
+    for (int i = 0; i < 40000; ++i) {
+        appendText(grown, L(i));
+        appendText(grown, S(u"; "));
+        expected += L(i).toString() + u"; ";
+    }
+    EXPECT_EQ(grown, expected);
 }
 
 TEST(Operators, ArithmeticErrors) {
