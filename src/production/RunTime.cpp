@@ -8,6 +8,7 @@
 #include "platform/word/RtfText.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -18,6 +19,11 @@ namespace {
 
 constexpr const char* kModule = "RunTime";
 constexpr std::size_t kFlushSize = 1 << 16;
+// The longest form of one unit of a value (\u-32768?).
+constexpr std::size_t kMaxUnitBytes = 9;
+// Values are escaped a piece of at most this many units at a time, each piece
+// into room made for its longest result once.
+constexpr std::size_t kPiece = 4096;
 
 // Appends one UTF-16 code unit in Windows-1252 (the byte itself), or as
 // \uN? when the code page cannot hold it.
@@ -27,7 +33,7 @@ void appendUnit(std::string& out, char16_t c) {
     rtf::AppendTextChar(out, c, b, kStyle);
 }
 
-// The same at p, which has room for the longest form (\u-32768?, 9 bytes).
+// The same at p, which has room for kMaxUnitBytes.
 char* putUnit(char* p, char16_t c) {
     if (c < 0x80) {
         *p++ = static_cast<char>(c);
@@ -48,60 +54,90 @@ bool startsWith(std::u16string_view s, std::size_t i, std::u16string_view w) {
     return s.size() - i >= w.size() && s.compare(i, w.size(), w) == 0;
 }
 
+// The ASCII characters written as they are whatever follows them.
+constexpr std::array<bool, 128> kPlainAscii = [] {
+    std::array<bool, 128> t{};
+    for (std::size_t c = 0; c < t.size(); ++c) t[c] = true;
+    for (char c : {'\\', '{', '}', ' ', '\r', '_'}) t[static_cast<std::size_t>(c)] = false;
+    return t;
+}();
+
 // The plain-text escapes, in one pass. Equivalent to the sequence: blanks to
 // \~ (with blank protection); set \{ \} \~ aside; double every backslash;
 // escape { and }; put the set-aside escapes back (the placeholder words
 // _QzOpenBrace, _QzCloseBrace and _QzBlankProtect of the value included);
 // CR LF to \par.
-// The text is written through a pointer, a piece of at most kPiece units at a
-// time: each piece makes room for its longest result once (9 bytes a unit)
-// instead of growing the output byte by byte.
-void escapePlain(std::string& out, std::u16string_view s, bool blankProtect) {
-    constexpr std::size_t kPiece = 4096;
-    constexpr std::size_t kMaxBytes = 9;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const std::size_t end = std::min(s.size(), i + kPiece);
-        const std::size_t at = out.size();
-        out.resize(at + kMaxBytes * (end - i));
-        char* p = out.data() + at;
-        auto put2 = [&p](char a, char b) { p[0] = a; p[1] = b; p += 2; };
-        for (; i < end; ++i) {
-            const char16_t c = s[i];
-            switch (c) {
-            case u'\\':
-                if (i + 1 < s.size() && (s[i + 1] == u'{' || s[i + 1] == u'}' || s[i + 1] == u'~')) {
-                    put2('\\', static_cast<char>(s[++i]));
-                } else {
-                    put2('\\', '\\');
-                }
-                continue;
-            case u'{': put2('\\', '{'); continue;
-            case u'}': put2('\\', '}'); continue;
-            case u' ':
-                if (blankProtect) put2('\\', '~');
-                else *p++ = ' ';
-                continue;
-            case u'\r':
-                if (i + 1 < s.size() && s[i + 1] == u'\n') {
-                    std::memcpy(p, "\\par ", 5);
-                    p += 5;
-                    ++i;
-                    continue;
-                }
-                break;
-            case u'_':
-                if (startsWith(s, i, u"_QzOpenBrace")) { put2('\\', '{'); i += 11; continue; }
-                if (startsWith(s, i, u"_QzCloseBrace")) { put2('\\', '}'); i += 12; continue; }
-                if (startsWith(s, i, u"_QzBlankProtect")) { put2('\\', '~'); i += 14; continue; }
-                break;
-            default:
-                break;
-            }
-            p = putUnit(p, c);
+// Escapes s from i up to `end` (an escape of several units may end past it)
+// at p, which has room for kMaxUnitBytes a unit; returns the end.
+char* escapePiece(char* p, std::u16string_view s, std::size_t& i, std::size_t end, bool blankProtect) {
+    auto put2 = [&p](char a, char b) { p[0] = a; p[1] = b; p += 2; };
+    for (; i < end; ++i) {
+        const char16_t c = s[i];
+        if (c < 0x80 && kPlainAscii[c]) {
+            *p++ = static_cast<char>(c);
+            continue;
         }
+        switch (c) {
+        case u'\\':
+            if (i + 1 < s.size() && (s[i + 1] == u'{' || s[i + 1] == u'}' || s[i + 1] == u'~')) {
+                put2('\\', static_cast<char>(s[++i]));
+            } else {
+                put2('\\', '\\');
+            }
+            continue;
+        case u'{': put2('\\', '{'); continue;
+        case u'}': put2('\\', '}'); continue;
+        case u' ':
+            if (blankProtect) put2('\\', '~');
+            else *p++ = ' ';
+            continue;
+        case u'\r':
+            if (i + 1 < s.size() && s[i + 1] == u'\n') {
+                std::memcpy(p, "\\par ", 5);
+                p += 5;
+                ++i;
+                continue;
+            }
+            break;
+        case u'_':
+            if (startsWith(s, i, u"_QzOpenBrace")) { put2('\\', '{'); i += 11; continue; }
+            if (startsWith(s, i, u"_QzCloseBrace")) { put2('\\', '}'); i += 12; continue; }
+            if (startsWith(s, i, u"_QzBlankProtect")) { put2('\\', '~'); i += 14; continue; }
+            break;
+        default:
+            break;
+        }
+        p = putUnit(p, c);
+    }
+    return p;
+}
+
+void escapePlain(std::string& out, std::u16string_view s, bool blankProtect) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t at = out.size();
+        out.resize(at + kMaxUnitBytes * (std::min(s.size(), i + kPiece) - i));
+        char* p = escapePiece(out.data() + at, s, i, std::min(s.size(), i + kPiece), blankProtect);
         out.resize(static_cast<std::size_t>(p - out.data()));
     }
+}
+
+// The room the group of a plain value of at most kPiece units takes at most.
+std::size_t groupRoom(std::u16string_view value, std::string_view font) {
+    return font.size() + kMaxUnitBytes * value.size() + 3;
+}
+
+// Writes that group ({font value}) at p; returns the end.
+char* putGroup(char* p, std::u16string_view value, bool blankProtect, std::string_view font) {
+    *p++ = '{';
+    if (!font.empty()) {
+        std::memcpy(p, font.data(), font.size());
+        p += font.size();
+        *p++ = ' ';
+    }
+    std::size_t i = 0;
+    p = escapePiece(p, value, i, value.size(), blankProtect);
+    *p++ = '}';
+    return p;
 }
 
 // The value of an RTF-kind field: only \{, \} and \\ are unescaped, in that order.
@@ -132,8 +168,15 @@ RunTime::~RunTime() { CloseOutputFileClean(); }
 
 void RunTime::AppendExp(std::string& out, std::u16string_view value, bool blankProtect, std::string_view font,
                         bool isRtf) {
-    out += '{';
     font = trimSpaces(font);
+    if (!isRtf && value.size() <= kPiece) {
+        const std::size_t at = out.size();
+        out.resize(at + groupRoom(value, font));
+        char* p = putGroup(out.data() + at, value, blankProtect, font);
+        out.resize(static_cast<std::size_t>(p - out.data()));
+        return;
+    }
+    out += '{';
     if (!font.empty()) {
         out += font;
         out += ' ';
@@ -169,16 +212,14 @@ void RunTime::OpenOutputFile() {
         if (outputFile_.empty()) writeError_ = ENOENT;
         else writeError_ = file_.open(outputFile_);
         if (writeError_) throw OutputError(writeError_);
-        buffer_.clear();
-        buffer_.reserve(kFlushSize * 2);
     });
 }
 
 // Writes the buffer out; the first failure is kept and raised, and nothing
 // more is written after it.
 void RunTime::flush() {
-    if (!writeError_ && !buffer_.empty()) writeError_ = sys::writeAll(file_.fd(), buffer_);
-    buffer_.clear();
+    if (!writeError_ && used_ > 0) writeError_ = sys::writeAll(file_.fd(), std::string_view(buffer_.get(), used_));
+    used_ = 0;
     if (writeError_) throw OutputError(writeError_);
 }
 
@@ -199,24 +240,44 @@ void RunTime::CloseOutputFile() {
 }
 
 void RunTime::CloseOutputFileClean() noexcept {
-    buffer_.clear();
+    used_ = 0;
     file_.discard();
 }
 
-void RunTime::checkWritable() const {
+void RunTime::notWritable() const {
     if (!file_.isOpen()) throwRuntimeError(err::BadFileNameOrNumber);
-    if (writeError_) throw OutputError(writeError_);
+    throw OutputError(writeError_);
 }
 
-void RunTime::endLine() {
-    buffer_ += "\r\n";
-    if (buffer_.size() >= kFlushSize) flush();
+inline void RunTime::checkWritable() const {
+    if (!file_.isOpen() || writeError_) [[unlikely]] notWritable();
+}
+
+void RunTime::grow(std::size_t n) {
+    const std::size_t size = std::max(kFlushSize * 2, used_ + n);
+    auto bigger = std::make_unique_for_overwrite<char[]>(size);
+    if (used_ > 0) std::memcpy(bigger.get(), buffer_.get(), used_);
+    buffer_ = std::move(bigger);
+    capacity_ = size;
+}
+
+inline char* RunTime::room(std::size_t n) {
+    if (capacity_ - used_ < n) [[unlikely]] grow(n);
+    return buffer_.get() + used_;
+}
+
+inline void RunTime::endLine(char* end) {
+    end[0] = '\r';
+    end[1] = '\n';
+    used_ = static_cast<std::size_t>(end + 2 - buffer_.get());
+    if (used_ >= kFlushSize) [[unlikely]] flush();
 }
 
 void RunTime::writeLine(std::string_view piece) {
     checkWritable();
-    buffer_ += piece;
-    endLine();
+    char* p = room(piece.size() + 2);
+    std::memcpy(p, piece.data(), piece.size());
+    endLine(p + piece.size());
 }
 
 void RunTime::PrintRtf(std::int32_t index) {
@@ -238,8 +299,10 @@ void RunTime::PrintExp(const Variant& value, bool blankProtect, std::string_view
         if (v.isString()) s = v.stringValue();
         else if (!v.isNull() && !v.isEmpty()) s = text = v.toString();
         checkWritable();
-        AppendExp(buffer_, s, blankProtect, font, isRtf);
-        endLine();
+        if (isRtf || s.size() > kPiece) return writeLine(FormatExp(s, blankProtect, font, isRtf));
+        font = trimSpaces(font);
+        char* p = room(groupRoom(s, font) + 2);
+        endLine(putGroup(p, s, blankProtect, font));
     });
 }
 
@@ -299,24 +362,45 @@ Variant RunTime::memberPrintRtf(std::uint8_t, std::span<Variant> args) {
     return {};
 }
 
+const std::string* RunTime::plainFont(const Variant& font) {
+    const std::u16string& f = font.stringValue();
+    for (const FontText& e : fonts_)
+        if (e.text.isString() && &e.text.stringValue() == &f) return &e.narrow;
+    for (char16_t c : f)
+        if (c >= 0x80) return nullptr;
+    FontText& e = fonts_[nextFont_];
+    nextFont_ = (nextFont_ + 1) % fonts_.size();
+    e.text = font;
+    e.narrow.resize(f.size());
+    std::transform(f.begin(), f.end(), e.narrow.begin(), [](char16_t c) { return static_cast<char>(c); });
+    return &e.narrow;
+}
+
 Variant RunTime::memberPrintExp(std::uint8_t, std::span<Variant> args) {
     const Variant held = args[2].isObject() ? args[2].dereference() : Variant();
     const Variant& font = args[2].isObject() ? held : args[2];
-    if (font.isString()) {
-        // The generated program passes plain control words: taken over as
-        // they are, into a buffer kept from call to call (taken out of the
-        // member while in use, as the value may run a script that prints).
-        const std::u16string& f = font.stringValue();
-        std::string narrow = std::move(fontText_);
-        narrow.resize(f.size());
-        char16_t high = 0;
-        for (std::size_t i = 0; i < f.size(); ++i) {
-            high |= f[i];
-            narrow[i] = static_cast<char>(f[i]);
+    if (font.isString() && !printing_) {
+        // The generated program passes plain control words, the same literal
+        // text on every pass: known by its address, it is taken over as it
+        // is once. A value that runs a script which prints (an object's
+        // default member) converts its fonts apart, so that it cannot
+        // replace a font in use.
+        if (const std::string* narrow = plainFont(font)) {
+            printing_ = true;
+            struct Done {
+                bool& flag;
+                ~Done() { flag = false; }
+            } done{printing_};
+            PrintExp(args[0], args[1].toBool(), *narrow, args[3].toBool());
+            return {};
         }
-        if (high < 0x80) {
+    }
+    if (font.isString()) {
+        const std::u16string& f = font.stringValue();
+        if (std::all_of(f.begin(), f.end(), [](char16_t c) { return c < 0x80; })) {
+            std::string narrow(f.size(), ' ');
+            std::transform(f.begin(), f.end(), narrow.begin(), [](char16_t c) { return static_cast<char>(c); });
             PrintExp(args[0], args[1].toBool(), narrow, args[3].toBool());
-            fontText_ = std::move(narrow);
             return {};
         }
     }

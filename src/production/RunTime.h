@@ -13,6 +13,7 @@
 #include "platform/automation/SimpleDispatch.h"
 #include "platform/system/Files.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,10 +71,14 @@ private:
     Variant memberPrintRtf(std::uint8_t, std::span<Variant> args);
     Variant memberPrintExp(std::uint8_t, std::span<Variant> args);
 
-    // A line is checked (the file open, no failure so far), written into the
-    // buffer, and ended (CR LF; the buffer goes out once it is large).
+    // A line is checked (the file open, no failure so far), written into
+    // room made in the buffer, and ended (CR LF after its last byte; the
+    // buffer goes out once it is large).
     void checkWritable() const;
-    void endLine();
+    [[noreturn]] void notWritable() const;
+    char* room(std::size_t n);
+    void grow(std::size_t n);
+    void endLine(char* end);
     void writeLine(std::string_view piece);
 
     std::shared_ptr<const RtfRuns> runs_;
@@ -82,8 +87,21 @@ private:
 
     sys::ReplacementFile file_;
     int writeError_ = 0;
-    std::string buffer_;
-    std::string fontText_; // the font of the last PrintExp call from a script
+    // The document's bytes not yet written: used_ of capacity_.
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    std::size_t capacity_ = 0;
+    // The fonts a program passes to PrintExp, known by the address of their
+    // text: each entry holds the text, so that its address stays its own.
+    struct FontText {
+        Variant text;
+        std::string narrow;
+    };
+    // The font's control words as bytes, or null when it is not plain ASCII.
+    const std::string* plainFont(const Variant& font);
+    std::array<FontText, 8> fonts_;
+    std::size_t nextFont_ = 0;
+    bool printing_ = false; // within PrintExp with a font of fonts_
 };
 
 class QZObject final : public SimpleDispatch<QZObject> {

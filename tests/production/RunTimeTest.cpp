@@ -152,3 +152,34 @@ TEST(RunTimeOutput, ScriptFaceByMemberName) {
     EXPECT_EQ(o->invoke(kDispidValue, kInvokePropertyGet, {}).toUtf8(), "v");
     EXPECT_EQ(o->invokeByName(u"value", kInvokePropertyGet, {}).toUtf8(), "v");
 }
+
+// A long run through the script face: more fonts than the run time keeps
+// converted (the same text objects passed again, and equal texts made anew),
+// a font outside ASCII, values longer than a piece, and output past several
+// flushes of the buffer, all in order.
+TEST(RunTimeOutput, ManyFontsAndLinesThroughTheScriptFace) {
+    test::TempDir dir;
+    Ref<RunTime> rt = makeRef<RunTime>();
+    rt->RtfCollection(std::make_shared<RtfRuns>(RtfRuns{"\\row"}));
+    rt->OutputFile(dir.file("o.rtf"));
+    rt->OpenOutputFile();
+    std::vector<Variant> fonts;
+    for (int k = 0; k < 11; ++k) fonts.push_back(Variant::fromUtf8(" \\f" + std::to_string(k) + "\\fs20 "));
+    fonts.push_back(Variant::fromUtf8("\\f1 \xC3\xA9")); // é: Windows-1252 byte E9
+    std::string expected;
+    for (int i = 0; i < 6000; ++i) {
+        const std::size_t k = (i * 7) % fonts.size();
+        const Variant font = i % 5 == 0 ? Variant::fromUtf8(fonts[k].toUtf8()) : fonts[k];
+        const std::string text = i % 1000 == 0 ? std::string(5000, 'x') : "a{" + std::to_string(i);
+        Variant args[] = {Variant::fromUtf8(text), Variant(false), font, Variant(false)};
+        rt->invokeByName(u"PrintExp", kInvokeMethod, args);
+        const std::string f = k == 11 ? "\\f1 \xE9" : "\\f" + std::to_string(k) + "\\fs20";
+        expected += "{" + f + " " + (text[0] == 'x' ? text : "a\\{" + std::to_string(i)) + "}\r\n";
+        if (i % 3 == 0) {
+            rt->PrintRtf(0);
+            expected += "\\row\r\n";
+        }
+    }
+    rt->CloseOutputFile();
+    EXPECT_EQ(test::readFile(dir.file("o.rtf")), expected);
+}

@@ -46,6 +46,7 @@ void RecordsetData::growRows() {
         rowMask_ = (std::size_t{1} << rowShift_) - 1;
     }
     const std::size_t full = (rowMask_ + 1) * n;
+    texts_.clear(); // cells are about to move or to be reused
     if (blocks_.size() == 1 && lastSize_ < full) {
         // The first block grows by doubling (to exactly a full block, both
         // being powers of two rows).
@@ -165,13 +166,17 @@ void RecordsetData::noCurrentRecord() const {
 
 Variant RecordsetData::currentText(const Cell& cell, std::size_t col) const {
     if (col >= texts_.size()) texts_.resize(columns.size());
-    Variant& last = texts_[col];
+    LastText& last = texts_[col];
+    if (last.cell == &cell) return last.text;
+    last.cell = nullptr;
     const std::string_view text(cell.u.text, cell.size);
     // Written in place only when this is the String's one holder; one whose
     // room is far larger than the text (a long memo read earlier) is let go.
-    if (std::u16string* s = last.uniqueString(); s && s->capacity() <= 2 * text.size() + 64) assignUtf8(*s, text);
-    else last = stringValue(text);
-    return last;
+    if (std::u16string* s = last.text.uniqueString(); s && s->capacity() <= 2 * text.size() + 64)
+        assignUtf8(*s, text);
+    else last.text = stringValue(text);
+    last.cell = &cell;
+    return last.text;
 }
 
 std::int64_t RecordsetData::find(std::u16string_view name) const {

@@ -145,11 +145,19 @@ private:
     std::size_t textLeft_ = 0;
     std::size_t textBlockSize_ = 0;
     std::vector<Variant> variants_;
-    // The last String read from each column. A script reads a text field,
-    // uses it and lets it go before the next row: when nothing else holds the
-    // String any more, the next row's text is written into it, so that the
-    // loop neither allocates nor frees.
-    mutable std::vector<Variant> texts_;
+    // The last String read from each column, and the cell it was read from.
+    // A script reads a text field, uses it and lets it go before the next
+    // row: when nothing else holds the String any more, the next row's text
+    // is written into it, so that the loop neither allocates nor frees. The
+    // same cell read again (a template tests a field for Null before it
+    // prints it) gives the same String without converting the text again: a
+    // String is changed in place only by its one holder, and a row does not
+    // change once it is read.
+    struct LastText {
+        Variant text;
+        const Cell* cell = nullptr;
+    };
+    mutable std::vector<LastText> texts_;
 };
 
 class Recordset final : public Dispatch {
