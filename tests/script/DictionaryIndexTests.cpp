@@ -144,6 +144,23 @@ TEST(DictionaryIndex, LargeTablesKeepEveryKeyThroughGrowthRemovalAndRename) {
     EXPECT_EQ(keys.back().stringValue(), key(n - 1).stringValue());
 }
 
+TEST(DictionaryIndex, TextKeysDifferingInOneUnitAreDistinct) {
+    // Texts are hashed and compared several units at a time: one unit that
+    // differs, anywhere, at any length, makes another key.
+    std::vector<std::u16string> texts;
+    for (std::size_t len = 0; len <= 13; ++len) {
+        texts.emplace_back(len, u'a');
+        for (std::size_t at = 0; at < len; ++at) {
+            texts.emplace_back(len, u'a');
+            texts.back()[at] = static_cast<char16_t>(0x100 + at);
+        }
+    }
+    Ref<Dictionary> d(new Dictionary);
+    for (std::size_t i = 0; i < texts.size(); ++i) d->add(Variant(texts[i]), Variant(static_cast<std::int32_t>(i)));
+    for (std::size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(d->item(Variant(texts[i])).longValue(), static_cast<std::int32_t>(i));
+    EXPECT_EQ(d->count(), static_cast<std::int32_t>(texts.size()));
+}
+
 TEST(DictionaryIndex, ScriptCallsKeepTheirChecks) {
     // Item, Exists and Add take a shorter way from a script; the wrong
     // number of arguments or kind of call still fails as for any member.

@@ -418,10 +418,10 @@ namespace {
 // times its room when full, up to a bound: fewer copies of the whole text and
 // fewer fresh pages than doubling, and the room not yet written is mostly not
 // yet backed by memory. Past the bound it doubles as usual.
-void makeRoom(std::u16string& s, std::size_t n) {
-    constexpr std::size_t kLong = 32 * 1024, kBound = 8 * 1024 * 1024; // code units
-    if (s.capacity() - s.size() >= n || s.size() < kLong || s.capacity() >= kBound) return;
-    s.reserve(std::max(s.size() + n, s.capacity() * 4));
+constexpr std::size_t kLongText = 32 * 1024, kFourfoldBound = 8 * 1024 * 1024; // code units
+
+[[gnu::noinline]] void growLongText(std::u16string& s, std::size_t n) {
+    if (s.capacity() < kFourfoldBound) s.reserve(std::max(s.size() + n, s.capacity() * 4));
 }
 
 } // namespace
@@ -429,7 +429,10 @@ void makeRoom(std::u16string& s, std::size_t n) {
 // The text & gives a value: Null is empty, and numbers (the common "k" & i)
 // are written straight into the result without a string of their own.
 void appendText(std::u16string& s, const Variant& v) {
-    makeRoom(s, v.isString() ? v.stringValue().size() : 24);
+    if (s.size() >= kLongText) {
+        const std::size_t n = v.isString() ? v.stringValue().size() : 24; // a number's text is shorter
+        if (s.capacity() - s.size() < n) growLongText(s, n);
+    }
     switch (v.type()) {
     case VT::String: s += v.stringValue(); return;
     case VT::Null: return;

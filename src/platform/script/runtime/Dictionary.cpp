@@ -101,6 +101,28 @@ std::uint32_t mix(std::uint64_t h) noexcept {
     return static_cast<std::uint32_t>(h);
 }
 
+std::uint64_t word(const char16_t* at) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+}
+
+// Texts compared four code units at a time, the last four overlapping the
+// ones before when the length is not a multiple of four.
+bool sameUnits(const std::u16string& a, const std::u16string& b) noexcept {
+    const std::size_t n = a.size();
+    if (n != b.size()) return false;
+    const char16_t *p = a.data(), *q = b.data();
+    if (n < 4) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (p[i] != q[i]) return false;
+        return true;
+    }
+    for (std::size_t i = 0; i + 4 < n; i += 4)
+        if (word(p + i) != word(q + i)) return false;
+    return word(p + n - 4) == word(q + n - 4);
+}
+
 // The code units of a text, four at a time (the last four overlapping the
 // ones before when the length is not a multiple of four); mix() finishes.
 std::uint64_t hashUnits(const std::u16string& s) noexcept {
@@ -110,11 +132,6 @@ std::uint64_t hashUnits(const std::u16string& s) noexcept {
     auto step = [&h](std::uint64_t w) {
         h = (h ^ w) * 0xff51afd7ed558ccdull;
         h ^= h >> 32;
-    };
-    auto word = [](const char16_t* at) {
-        std::uint64_t w;
-        std::memcpy(&w, at, sizeof w);
-        return w;
     };
     if (n < 4) {
         std::uint64_t w = 0;
@@ -162,7 +179,7 @@ bool Dictionary::sameKey(const Variant& stored, const Variant& key) const noexce
     if (stored.isString() && key.isString()) {
         const std::u16string& a = stored.stringValue();
         const std::u16string& b = key.stringValue();
-        return mode_ == ops::CompareMode::Text ? equalsNoCase(a, b) : a == b;
+        return mode_ == ops::CompareMode::Text ? equalsNoCase(a, b) : sameUnits(a, b);
     }
     return ops::sameKey(stored, key, mode_);
 }
@@ -188,11 +205,12 @@ std::size_t Dictionary::find(const Variant& key) const noexcept {
     return at.found ? entryAt(at.slot) : npos;
 }
 
-// Rebuilds the index for the live entries, at most half full.
+// Rebuilds the index for the live entries, at most 7/10 full: room for a
+// tenth of it to be added or removed before the next rebuild.
 void Dictionary::reindex() {
     const std::size_t live = static_cast<std::size_t>(count());
     std::size_t cap = 16;
-    while (cap < live * 2 + 2 || cap < entries_.size()) cap *= 2;
+    while (cap * 7 < live * 10 + 10 || cap < entries_.size()) cap *= 2;
     slots_.assign(cap, kEmpty);
     const std::size_t mask = cap - 1;
     for (std::size_t e = 0; e < entries_.size(); ++e) {
@@ -212,7 +230,7 @@ void Dictionary::place(std::size_t e) {
     std::size_t i = h & mask;
     while (slots_[i] != kEmpty && slots_[i] != kGone) i = (i + 1) & mask;
     if (slots_[i] == kEmpty) {
-        if ((used_ + 1) * 3 > slots_.size() * 2) return reindex(); // places e too
+        if (full(used_ + 1)) return reindex(); // places e too
         ++used_;
     }
     slots_[i] = static_cast<Slot>((h & ~mask) | e);
@@ -231,7 +249,7 @@ std::size_t Dictionary::insert(const Variant& key, const Variant& item, std::uin
     const std::size_t e = entries_.size() - 1;
     const std::size_t cap = slots_.size();
     const bool fresh = slots_[spot] == kEmpty;
-    if (entries_.size() > cap || (fresh && (used_ + 1) * 3 > cap * 2)) {
+    if (entries_.size() > cap || (fresh && full(used_ + 1))) {
         reindex(); // places e too
     } else {
         used_ += fresh;

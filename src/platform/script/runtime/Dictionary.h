@@ -88,6 +88,10 @@ private:
     std::size_t entryAt(std::size_t slot) const noexcept { return slots_[slot] & (slots_.size() - 1); }
     // Adds a key known to be absent at spot; returns its entry position.
     std::size_t insert(const Variant& key, const Variant& item, std::uint32_t hash, std::size_t spot);
+    // More than 4/5 of the slots used (by entries and removed keys). Runs of
+    // used slots are long at that load, but passed without reading entries;
+    // and a dense index is a small one, more of which stays in the cache.
+    bool full(std::size_t used) const noexcept { return used * 5 > slots_.size() * 4; }
     void place(std::size_t entry);
     void reindex();
     template <class F>
@@ -113,7 +117,7 @@ private:
     std::vector<Entry> entries_;
     std::vector<std::uint32_t> hashes_;
     std::size_t dead_ = 0;
-    std::vector<Slot> slots_;   // power-of-two size, at most two thirds used, never fewer than the entries
+    std::vector<Slot> slots_;   // power-of-two size, never fewer than the entries
     std::size_t used_ = 0;      // slots holding an entry or kGone
     ops::CompareMode mode_ = ops::CompareMode::Binary;
     std::int32_t modeValue_ = 0;
