@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -36,6 +38,72 @@ using rtf::IsLetter;
 
 constexpr char32_t kReplacement = 0xFFFD;  // for a \uN that names no character
 
+constexpr auto kPlainAscii = [] {
+    std::array<bool, 256> a{};
+    for (int c = 0x20; c < 0x80; ++c) a[c] = c != '\\' && c != '{' && c != '}';
+    return a;
+}();
+
+// The end of the plain ASCII text from p on: the first byte that is a
+// backslash, a brace, a control character or above 0x7F (sixteen bytes are
+// looked at in one step).
+const char* plainEnd(const char* p, const char* end) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(v, _mm_set1_epi8('{'))),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('}')),
+                                      _mm_cmplt_epi8(v, _mm_set1_epi8(0x20))));  // signed: also 0x80 and above
+        const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (m != 0) return p + std::countr_zero(m);
+    }
+#endif
+    while (p < end && kPlainAscii[static_cast<unsigned char>(*p)]) ++p;
+    return p;
+}
+
+// \uc scopes are kept for this many nested groups; deeper ones share the
+// value of the innermost kept group.
+constexpr int kUcDepth = 32;
+
+// The last groups skipped whole by the one-pass reader (below), with their
+// text. Every field of the system holds two delimiter fields, the same bytes
+// in every field of a template; their tokens are read once, and from then
+// on the same bytes are passed over with the text they gave.
+class SkippedGroups {
+public:
+    struct Group {
+        std::string bytes;  // from after the word that opened the skip to the closing brace
+        std::string text;   // the text tokens among them
+        int uc = 0;         // the \uc value and group depth the skip began with
+        int depth = 0;
+    };
+
+    const Group* find(const char* p, std::size_t left, int uc, int depth) const {
+        for (const Group& g : groups_)
+            if (!g.bytes.empty() && g.uc == uc && g.depth == depth && g.bytes.size() <= left &&
+                std::memcmp(p, g.bytes.data(), g.bytes.size()) == 0)
+                return &g;
+        return nullptr;
+    }
+
+    void keep(std::string_view bytes, std::string_view text, int uc, int depth) {
+        if (bytes.size() > kLongest) return;
+        Group& g = groups_[next_];
+        next_ = (next_ + 1) % groups_.size();
+        g.bytes.assign(bytes);
+        g.text.assign(text);
+        g.uc = uc;
+        g.depth = depth;
+    }
+
+private:
+    static constexpr std::size_t kLongest = 1024;
+    std::array<Group, 4> groups_;
+    std::size_t next_ = 0;
+};
+
 // The template reader's view of the shared RTF tokenizer, over one buffer (a
 // field group). Reading past the end of the buffer, or a malformed \'
 // escape, means the group is not what the caller was looking for: 3112.
@@ -58,8 +126,8 @@ struct Unreadable {};
 
 class Tokenizer {
 public:
-    explicit Tokenizer(std::string_view buffer, std::string* plain = nullptr)
-        : lex_(buffer), start_(buffer.data()), plain_(plain) {}
+    explicit Tokenizer(std::string_view buffer, std::string* plain = nullptr, SkippedGroups* skipped = nullptr)
+        : lex_(buffer), start_(buffer.data()), plain_(plain), skipped_(plain ? skipped : nullptr) {}
 
     int type() const { return type_; }
     std::string_view text() const { return text_; }
@@ -79,9 +147,9 @@ public:
         separator_ = false;
         word_ = kOtherWord;
         const char* p = lex_.Position();
-        const char* q = p;
-        for (const char* end = lex_.BufferEnd(); q < end && kPlainAscii[static_cast<unsigned char>(*q)];) ++q;
-        if (q != p) {
+        const char* end = lex_.BufferEnd();
+        if (p < end && kPlainAscii[static_cast<unsigned char>(*p)]) {
+            const char* q = plainEnd(p + 1, end);
             lex_.Seek(q);
             type_ = kText;
             text_ = std::string_view(p, static_cast<std::size_t>(q - p));
@@ -90,6 +158,14 @@ public:
             return;
         }
         plainRun_ = false;
+        // A brace is a token of one character, taken here without the
+        // lexer's round (a third of the tokens of a field are braces).
+        if (p < end && (*p == '{' || *p == '}')) {
+            lex_.Seek(p + 1);
+            if (*p == '{') open(std::string_view(p, 1));
+            else close(std::string_view(p, 1));
+            return;
+        }
         nextToken();
         if (plain_ && type_ == kText) plain_->append(text_);
     }
@@ -108,24 +184,43 @@ public:
 
     // After the token that opened a group: reads to the end of that group.
     void skipGroup() {
-        int depth = 1;
-        while (depth > 0) {
+        if (skipped_ && skipAsBefore()) return;
+        const char* from = lex_.Position();
+        const int uc = uc_, entryDepth = depth_;
+        const std::size_t textFrom = plain_ ? plain_->size() : 0;
+        int deepest = depth_;
+        for (int depth = 1; depth > 0;) {
             next();
-            if (type_ == kOpen) ++depth;
-            else if (type_ == kClose) --depth;
+            if (type_ == kOpen) {
+                ++depth;
+                deepest = std::max(deepest, depth_);
+            } else if (type_ == kClose) {
+                --depth;
+            }
         }
+        // Kept while the \uc scopes of every group in it are (see kUcDepth).
+        if (skipped_ && deepest < kUcDepth)
+            skipped_->keep(std::string_view(from, static_cast<std::size_t>(lex_.Position() - from)),
+                           std::string_view(*plain_).substr(textFrom), uc, entryDepth);
     }
 
 private:
-    // \uc scopes are kept for this many nested groups; deeper ones share the
-    // value of the innermost kept group.
-    static constexpr int kUcDepth = 32;
-
-    static constexpr auto kPlainAscii = [] {
-        std::array<bool, 256> a{};
-        for (int c = 0x20; c < 0x80; ++c) a[c] = c != '\\' && c != '{' && c != '}';
-        return a;
-    }();
+    // A skip as one made before: the same bytes up to and including the
+    // closing brace, from the same \uc value and depth, read the same.
+    bool skipAsBefore() {
+        const char* p = lex_.Position();
+        const SkippedGroups::Group* g =
+            skipped_->find(p, static_cast<std::size_t>(lex_.BufferEnd() - p), uc_, depth_);
+        if (g == nullptr) return false;
+        plain_->append(g->text);
+        separator_ = false;
+        word_ = kOtherWord;
+        plainRun_ = false;
+        const char* brace = p + g->bytes.size() - 1;
+        lex_.Seek(brace + 1);
+        close(std::string_view(brace, 1));
+        return true;
+    }
 
     // Every token but a run of plain ASCII text (kept out of line: next() stays small).
     [[gnu::noinline]] void nextToken() {
@@ -148,23 +243,10 @@ private:
             readControlWord(t, span);
             break;
         case rtf::Token::Open:
-            type_ = kOpen;
-            text_ = span;
-            if (depth_ < kUcDepth) ucStack_[depth_] = uc_;
-            ++depth_;
+            open(span);
             break;
         case rtf::Token::Close:
-            type_ = kClose;
-            text_ = span;
-            if (depth_ > 0) {
-                --depth_;
-                if (depth_ < kUcDepth) uc_ = ucStack_[depth_];
-                if (depth_ == 0 && plain_) {  // the group read closes: the buffer ends here
-                    const char* end = lex_.Position();
-                    lex_ = rtf::Lexer(std::string_view(start_, static_cast<std::size_t>(end - start_)));
-                    lex_.Seek(end);
-                }
-            }
+            close(span);
             break;
         case rtf::Token::Symbol:
             type_ = kControlSymbol;
@@ -173,6 +255,27 @@ private:
         default:  // the end of the buffer, or a malformed \' escape
             if (plain_) throw Unreadable{};
             raiseOwnError(msg::CannotInterpretRtf);
+        }
+    }
+
+    void open(std::string_view span) {
+        type_ = kOpen;
+        text_ = span;
+        if (depth_ < kUcDepth) ucStack_[depth_] = uc_;
+        ++depth_;
+    }
+
+    void close(std::string_view span) {
+        type_ = kClose;
+        text_ = span;
+        if (depth_ > 0) {
+            --depth_;
+            if (depth_ < kUcDepth) uc_ = ucStack_[depth_];
+            if (depth_ == 0 && plain_) {  // the group read closes: the buffer ends here
+                const char* end = lex_.Position();
+                lex_ = rtf::Lexer(std::string_view(start_, static_cast<std::size_t>(end - start_)));
+                lex_.Seek(end);
+            }
         }
     }
 
@@ -286,6 +389,7 @@ private:
     rtf::Lexer lex_;
     const char* start_;      // the start of the buffer
     std::string* plain_;     // where text tokens go as well, if anywhere
+    SkippedGroups* skipped_; // the skips made so far, with a string only
     rtf::Token token_;
     int type_ = kText;
     WordName word_ = kOtherWord;
@@ -422,10 +526,10 @@ struct OnePass {
     std::size_t size = 0;      // the group's length
 };
 
-OnePass readInOnePass(std::string_view text, std::string& plain, FieldWalk& w) {
+OnePass readInOnePass(std::string_view text, std::string& plain, FieldWalk& w, SkippedGroups& skipped) {
     plain.clear();
     w.clear();
-    Tokenizer t(text, &plain);
+    Tokenizer t(text, &plain, &skipped);
     OnePass r;
     try {
         walkToInstruction(t, w);
@@ -486,9 +590,39 @@ bool escaped(std::string_view t, std::size_t i) {
     return n % 2 == 1;
 }
 
-// The unescaped braces of a text in order, from a position on. The text is
-// looked at sixteen bytes at a time: a bit mask marks the braces of each
-// piece, and only they are looked at one by one.
+// The braces and backslashes among sixteen bytes of a text (fewer at its
+// end): bit k stands for the byte at from + k. Texts are looked at sixteen
+// bytes at a time, and only the bytes marked one by one.
+constexpr std::size_t kPiece = 16;
+
+struct Piece {
+    unsigned open = 0;
+    unsigned close = 0;
+    unsigned backslash = 0;
+};
+
+[[gnu::always_inline]] inline Piece pieceAt(std::string_view t, std::size_t from) {
+    Piece m;
+    const char* p = t.data() + from;
+#if defined(__SSE2__)
+    if (from + kPiece <= t.size()) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        m.open = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('{'))));
+        m.close = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('}'))));
+        m.backslash = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
+        return m;
+    }
+#endif
+    const std::size_t n = from < t.size() ? std::min(kPiece, t.size() - from) : 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        m.open |= static_cast<unsigned>(p[k] == '{') << k;
+        m.close |= static_cast<unsigned>(p[k] == '}') << k;
+        m.backslash |= static_cast<unsigned>(p[k] == '\\') << k;
+    }
+    return m;
+}
+
+// The unescaped braces of a text in order, from a position on.
 class BraceScanner {
 public:
     BraceScanner(std::string_view t, std::size_t from) : t_(t), piece_(from), mask_(braces(from)) {}
@@ -501,36 +635,65 @@ public:
                 if (piece_ >= t_.size()) return std::string_view::npos;
                 mask_ = braces(piece_);
             }
-            const std::size_t i = piece_ + static_cast<std::size_t>(__builtin_ctz(mask_));
+            const std::size_t i = piece_ + static_cast<std::size_t>(std::countr_zero(mask_));
             mask_ &= mask_ - 1;
             if (!escaped(t_, i)) return i;
         }
     }
 
 private:
-    static constexpr std::size_t kPiece = 16;
-
-    // Bit k is set when the byte at from + k is a brace.
     unsigned braces(std::size_t from) const {
-        const char* p = t_.data() + from;
-#if defined(__SSE2__)
-        if (from + kPiece <= t_.size()) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            return static_cast<unsigned>(_mm_movemask_epi8(
-                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')), _mm_cmpeq_epi8(v, _mm_set1_epi8('}')))));
-        }
-#endif
-        unsigned m = 0;
-        const std::size_t n = from < t_.size() ? std::min(kPiece, t_.size() - from) : 0;
-        for (std::size_t k = 0; k < n; ++k)
-            if (p[k] == '{' || p[k] == '}') m |= 1u << k;
-        return m;
+        const Piece m = pieceAt(t_, from);
+        return m.open | m.close;
     }
 
     std::string_view t_;
     std::size_t piece_;  // where the piece of the mask begins
     unsigned mask_;      // the braces of that piece not yet returned
 };
+
+// The number of bits set in a piece's mask (std::popcount is a library call
+// on processors that may lack the instruction).
+int bitCount(unsigned m) {
+    m = m - ((m >> 1) & 0x5555u);
+    m = (m & 0x3333u) + ((m >> 2) & 0x3333u);
+    m = (m + (m >> 4)) & 0x0F0Fu;
+    return static_cast<int>((m + (m >> 8)) & 0x1Fu);
+}
+
+// Whether the unescaped braces of a text pair up, each closing an open group,
+// and there is one at least: whole pieces are counted at once, and a piece is
+// gone through brace by brace only where a brace follows a backslash or the
+// depth could fall below zero in it.
+bool bracesPairUp(std::string_view t) {
+    std::ptrdiff_t depth = 0;
+    bool any = false;
+    unsigned backslashBefore = 0;  // the last byte of the piece before is a backslash
+    for (std::size_t at = 0; at < t.size(); at += kPiece) {
+        Piece m = pieceAt(t, at);
+        const unsigned afterBackslash = (m.backslash << 1) | backslashBefore;
+        backslashBefore = (m.backslash >> (kPiece - 1)) & 1;
+        for (unsigned q = (m.open | m.close) & afterBackslash; q != 0; q &= q - 1) {
+            const int k = std::countr_zero(q);
+            if (escaped(t, at + static_cast<std::size_t>(k))) {
+                m.open &= ~(1u << k);
+                m.close &= ~(1u << k);
+            }
+        }
+        const int closes = bitCount(m.close);
+        if (closes == 0 && m.open == 0) continue;
+        any = true;
+        if (depth >= closes) {
+            depth += bitCount(m.open) - closes;
+            continue;
+        }
+        for (unsigned q = m.open | m.close; q != 0; q &= q - 1) {
+            depth += (m.open >> std::countr_zero(q)) & 1 ? 1 : -1;
+            if (depth < 0) return false;
+        }
+    }
+    return any && depth == 0;
+}
 
 // Whether the text before `end` is a control word ("\\word" or "\\word-12"),
 // whose backslash is not itself escaped.
@@ -556,15 +719,7 @@ std::string excerpt(std::string_view t, std::size_t pos) {
 // the error says where they do not (counted in characters of the text read,
 // which has no CR LF pairs).
 void checkBraces(std::string_view t) {
-    // The common case first: depth only, no positions kept for a message.
-    BraceScanner scan(t, 0);
-    std::ptrdiff_t depth = 0;
-    bool any = false;
-    for (std::size_t i = scan.next(); i != std::string_view::npos && depth >= 0; i = scan.next()) {
-        depth += t[i] == '{' ? 1 : -1;
-        any = true;
-    }
-    if (any && depth == 0) return;
+    if (bracesPairUp(t)) return;  // the common case, with no positions kept for a message
 
     std::vector<std::size_t> open;
     std::size_t opened = 0, closed = 0;
@@ -686,10 +841,11 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
         std::size_t lastEnd = 0;  // first character not yet consumed by a field
         std::string plain;        // the plain text of the field group at hand
         FieldWalk walk;           // and its walk (both kept to reuse their storage)
+        SkippedGroups skipped;
         for (std::size_t p = t.find("\\field"); p != std::string_view::npos;) {
             const std::size_t s = t.rfind('{', p);
             if (s == std::string_view::npos) raiseOwnError(msg::CannotInterpretRtf);
-            const OnePass one = readInOnePass(t.substr(s), plain, walk);
+            const OnePass one = readInOnePass(t.substr(s), plain, walk, skipped);
             std::size_t e;  // the group's closing brace
             if (one.read) {
                 e = s + one.size - 1;
