@@ -173,6 +173,38 @@ TEST(SavedRecordset, ValuesThatDoNotFitTheirTypeAreKept) {
     EXPECT_EQ(text(rs->value(1)), "someday");
 }
 
+// Whole numbers and amounts in their plain form are read straight into the
+// row; every form must give what the general reading of a text gives.
+TEST(SavedRecordset, NumbersReadAsTheirTextReads) {
+    const std::vector<std::string> texts{
+        "0", "-0", "42", "-2147483648", "2147483647", "2147483648", "-2147483649", "007",
+        "123456789012345678", "1234567890123456789", "3.5", "-3.5000", "0.0001", "0.00005", "5.",
+        "99999999999.9999", "100000000000", "99999999999.99995", "-922337203685.4775", ".5", "+1",
+        " 2", "1e3", "1.2.3", "-", "", "12a", "0x10", "1.23456",
+    };
+    std::string rows = "<rs:data>";
+    for (const std::string& t : texts) rows += "<z:row N='" + t + "' C='" + t + "'/>";
+    rows += "</rs:data>";
+    const std::string xml = std::string(kHeader) +
+        "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
+        "<s:AttributeType name='N'><s:datatype dt:type='int'/></s:AttributeType>"
+        "<s:AttributeType name='C'><s:datatype dt:type='number' rs:dbtype='currency'/></s:AttributeType>"
+        "</s:ElementType></s:Schema>" + rows + "</xml>";
+    Ref<Recordset> rs = parseSavedRecordset(xml, "numbers.xml");
+    for (const std::string& t : texts) {
+        ASSERT_FALSE(rs->eof());
+        for (const auto& [col, type] : {std::pair{0, adInteger}, std::pair{1, adCurrency}}) {
+            const Variant want = valueFromText(t, type), got = rs->value(static_cast<std::size_t>(col));
+            EXPECT_EQ(got.type(), want.type()) << t << " " << col;
+            EXPECT_EQ(text(got), text(want)) << t << " " << col;
+            if (want.type() == VarType::Currency) {
+                EXPECT_EQ(got.currencyValue(), want.currencyValue()) << t;
+            }
+        }
+        rs->moveNext();
+    }
+}
+
 // A schema of two text columns and a child recordset, for the reading tests below.
 std::string notesXml(const std::string& rows, const std::string& prolog = "") {
     return prolog + kHeader +

@@ -15,6 +15,7 @@
 #include "platform/system/Paths.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -174,7 +175,16 @@ XmlReader::Kind XmlReader::next() {
         tok_ = i;
         // Text between tags is not part of any value here.
         int c;
-        while ((c = at(i)) >= 0 && c != '<') tok_ = ++i;
+        for (;;) {
+            if (const void* lt = i < buf_.size() ? std::memchr(buf_.data() + i, '<', buf_.size() - i) : nullptr) {
+                i = static_cast<std::size_t>(static_cast<const char*>(lt) - buf_.data());
+                tok_ = i;
+                c = '<';
+                break;
+            }
+            tok_ = i = buf_.size();
+            if ((c = at(i)) < 0 || c == '<') break;
+        }
         if (c < 0) {
             pos_ = i;
             if (!open_.empty())
@@ -230,8 +240,18 @@ XmlReader::Kind XmlReader::next() {
             return EndTag;
         }
         // A start tag: find its '>' outside quoted values, then read it whole.
+        // A quoted value is passed over at once; the buffer is read on when
+        // the tag goes past its end.
         char quote = 0;
         for (;; ++i) {
+            if (quote) {
+                if (const void* q = i < buf_.size() ? std::memchr(buf_.data() + i, quote, buf_.size() - i) : nullptr) {
+                    i = static_cast<std::size_t>(static_cast<const char*>(q) - buf_.data());
+                    quote = 0;
+                    continue;
+                }
+                i = buf_.size();
+            }
             const int k = at(i);
             if (k < 0) fail("the file ends inside a tag", tok_);
             if (quote) { if (k == quote) quote = 0; }
@@ -247,13 +267,27 @@ XmlReader::Kind XmlReader::next() {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// Byte classes of a start tag, looked up once a byte: what ends a name, and
+// what an attribute value needs decoded for (a reference, a line end or tab,
+// and in a Latin-1 file any byte past ASCII).
+struct TagBytes {
+    std::array<bool, 256> endsName{}, decodeUtf8{}, decodeLatin1{};
+    constexpr TagBytes() {
+        for (unsigned char c : {' ', '\t', '\r', '\n', '/', '>', '='}) endsName[c] = true;
+        for (unsigned char c : {'&', '\t', '\r', '\n'}) decodeUtf8[c] = decodeLatin1[c] = true;
+        for (std::size_t c = 0x80; c < 256; ++c) decodeLatin1[c] = true;
+    }
+};
+constexpr TagBytes kTagBytes;
+
 void XmlReader::parseStartTag(std::size_t end) {
     const std::string_view tag = buf_.substr(tok_, end - tok_); // "<name ... >"
     std::size_t i = 1;
     auto nameEnd = [&](std::size_t k) {
-        while (k < tag.size() && !isSpace(tag[k]) && tag[k] != '/' && tag[k] != '>' && tag[k] != '=') ++k;
+        while (k < tag.size() && !kTagBytes.endsName[static_cast<unsigned char>(tag[k])]) ++k;
         return k;
     };
+    const std::array<bool, 256>& decodes = latin1_ ? kTagBytes.decodeLatin1 : kTagBytes.decodeUtf8;
     std::size_t e = nameEnd(i);
     if (e == i) fail("a tag has no name", tok_);
     name_ = tag.substr(i, e - i);
@@ -285,12 +319,8 @@ void XmlReader::parseStartTag(std::size_t end) {
             fail("the value of the attribute '" + std::string(attrName) + "' is not closed", tok_ + i);
         const std::string_view raw = tag.substr(i + 1, close - i - 1);
         i = close + 1;
-        bool plain = true;
-        for (char c : raw)
-            if (c == '&' || c == '\t' || c == '\r' || c == '\n' || (latin1_ && static_cast<unsigned char>(c) >= 0x80)) {
-                plain = false;
-                break;
-            }
+        const bool plain =
+            std::none_of(raw.begin(), raw.end(), [&](char c) { return decodes[static_cast<unsigned char>(c)]; });
         if (plain) {
             attrs_.push_back({attrName, raw});
             decoded_.emplace_back(std::string::npos, 0);

@@ -103,7 +103,73 @@ void RecordsetData::setStringElsewhere(Cell& cell, std::string_view utf8) {
     cell.u.text = utf8.empty() ? nullptr : storeText(utf8);
 }
 
+namespace {
+
+// The digits at t[i...] as a number (at most 18 of them); i moves past them.
+bool digitsAt(std::string_view t, std::size_t& i, std::int64_t& v, int& count) {
+    count = 0;
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++count) {
+        if (count == 18) return false;
+        v = v * 10 + (t[i] - '0');
+    }
+    return true;
+}
+
+// A whole number written plainly: [-]digits.
+bool plainWhole(std::string_view t, std::int64_t& v) {
+    const bool negative = !t.empty() && t[0] == '-';
+    std::size_t i = negative ? 1 : 0;
+    std::int64_t n = 0;
+    int count = 0;
+    if (!digitsAt(t, i, n, count) || count == 0 || i != t.size()) return false;
+    v = negative ? -n : n;
+    return true;
+}
+
+// A decimal written plainly ([-]digits[.digits]) with at most four decimals,
+// as Currency units (1/10000), when there are fewer than 10^15 of them: there
+// reading the text as a double and rounding it to units gives the same.
+bool plainCurrency(std::string_view t, std::int64_t& units) {
+    const bool negative = !t.empty() && t[0] == '-';
+    std::size_t i = negative ? 1 : 0;
+    std::int64_t n = 0;
+    int count = 0;
+    if (!digitsAt(t, i, n, count) || count == 0) return false;
+    int decimals = 0;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        if (!digitsAt(t, i, n, decimals) || decimals > 4) return false;
+    }
+    if (i != t.size()) return false;
+    constexpr std::int64_t kLimit = 1'000'000'000'000'000;
+    for (; decimals < 4; ++decimals) {
+        if (n >= kLimit / 10) return false;
+        n *= 10;
+    }
+    if (n >= kLimit) return false;
+    units = negative ? -n : n;
+    return true;
+}
+
+} // namespace
+
 void RecordsetData::setText(Cell& cell, std::string_view text, std::int32_t type) {
+    // The plain texts of the common types (a saved file's whole numbers and
+    // amounts) go straight into the cell; any other text is read by the
+    // rules of valueFromText.
+    std::int64_t n = 0;
+    if (type == adInteger && plainWhole(text, n) && n >= INT32_MIN && n <= INT32_MAX) {
+        cell = Cell{};
+        cell.type = VarType::Long;
+        cell.u.i = n;
+        return;
+    }
+    if (type == adCurrency && plainCurrency(text, n)) {
+        cell = Cell{};
+        cell.type = VarType::Currency;
+        cell.u.i = n;
+        return;
+    }
     Variant v;
     if (scalarFromText(text, type, v)) set(cell, std::move(v));
     else setString(cell, text);
