@@ -153,6 +153,22 @@ struct Stmt {
     explicit Stmt(SK k) : kind(k) {}
 };
 
+// A procedure body compiled to a flat list of instructions (BodyCode.cpp):
+// loops and branches become jumps, so that a statement costs one dispatch
+// instead of a walk through the lists that hold it. Instructions point at
+// the syntax nodes they run: a name bound anew later is seen at once.
+struct BodyIns {
+    std::uint8_t op = 0;
+    std::int32_t target = -1;     // a jump's target; Exec: where Exit Do goes
+    std::int32_t alt = -1;        // Exec: where Exit For goes; For: its loop's state
+    const Stmt* s = nullptr;      // the statement (its place names errors)
+    const Expr* e = nullptr;      // a condition
+};
+struct BodyCode {
+    std::vector<BodyIns> code;
+    std::int32_t loops = 0;       // For loops: each has a state while it runs
+};
+
 enum class ProcKind : std::uint8_t { Sub, Function, PropGet, PropLet, PropSet };
 
 struct Param {
@@ -195,6 +211,9 @@ struct ProcDef {
     std::vector<std::u16string> slotNames; // for Execute and Eval inside the procedure
     ClassDef* owner = nullptr;
     struct Block* block = nullptr;    // the code block it came from (for error lines)
+    // Its compiled body, made at the first call; compiled false: not made yet.
+    mutable std::unique_ptr<BodyCode> code;
+    mutable bool compiled = false;
 };
 
 struct ClassDef : RefCounted {

@@ -31,12 +31,6 @@ constexpr std::int32_t kUnqualifiedReference = 505;  // ".member" outside any Wi
 
 [[noreturn]] void fail(std::int32_t n) { throwRuntimeError(n); }
 
-bool isIntLike(const Variant& v) {
-    return v.type() == VarType::Integer || v.type() == VarType::Long;
-}
-std::int64_t intOf(const Variant& v) {
-    return v.type() == VarType::Integer ? v.integerValue() : v.longValue();
-}
 // Whether a comparison operator holds between two numbers of one type.
 template <class T>
 bool holds(Op op, T x, T y) {
@@ -85,13 +79,6 @@ bool isConversion(std::u16string_view name) {
     for (auto n : kNames)
         if (equalsNoCase(name, n)) return true;
     return false;
-}
-
-Variant typedInt(std::int64_t x, bool allowInteger) {
-    if (allowInteger && x >= -32768 && x <= 32767) return Variant(static_cast<std::int16_t>(x));
-    if (x >= std::numeric_limits<std::int32_t>::min() && x <= std::numeric_limits<std::int32_t>::max())
-        return Variant(static_cast<std::int32_t>(x));
-    return Variant(static_cast<double>(x));
 }
 
 } // namespace
@@ -374,19 +361,6 @@ inline bool Engine::numOperand(const Expr& e, Frame& f, Num& out) {
     return evalNum(e, f, out);
 }
 
-[[gnu::always_inline]] inline bool Engine::test(const Expr& e, Frame& f) {
-    if (e.numeric && isComparison(e)) {
-        int r = compareNum(e, f);
-        if (r >= 0) return r != 0;
-    } else if (e.kind == EK::Unary && e.op == Op::Not) {
-        // "Do While Not rs.EOF": Not of a Boolean is its opposite; anything
-        // else (a number's bits, Null, an object's value) takes Not's rules.
-        Variant v = eval(*e.a, f);
-        if (v.type() == VarType::Boolean) return !v.boolValue();
-        return truth(ops::notOp(v));
-    }
-    return truth(eval(e, f));
-}
 
 // With Resume Next a failing condition goes on to the next statement: into
 // the branch or the loop (onError true), or past a loop's end (false).
@@ -447,69 +421,77 @@ struct WithGuard {
 };
 } // namespace
 
-Flow Engine::exec(const Stmt& s, Frame& f) {
-    switch (s.kind) {
-    case SK::Assign: {
-        const Expr& t = *s.target;
-        if (t.bind == Bind::Local && !t.hasArgs && t.kind == EK::Ident) {
-            // The common case: a local variable.
-            if (s.value->nk != 0 && !isComparison(*s.value)) {
-                Num n;
-                if (evalNum(*s.value, f, n)) {
-                    Variant& var = *f.ref[t.slot];
-                    Variant v = n.kind == Num::Double ? Variant(n.d)
-                              : n.kind == Num::Long ? Variant(static_cast<std::int32_t>(n.i))
-                                                    : Variant(static_cast<std::int16_t>(n.i));
-                    if (var.isArray()) letInto(var, std::move(v));
-                    else var = std::move(v);
-                    return Flow::Normal;
-                }
+// Let and a call statement, for the tree walker and the compiled form of
+// procedure bodies alike.
+Flow Engine::execAssign(const Stmt& s, Frame& f) {
+    const Expr& t = *s.target;
+    if (t.bind == Bind::Local && !t.hasArgs && t.kind == EK::Ident) {
+        // The common case: a local variable.
+        if (s.value->nk != 0 && !isComparison(*s.value)) {
+            Num n;
+            if (evalNum(*s.value, f, n)) {
+                Variant& var = *f.ref[t.slot];
+                Variant v = n.kind == Num::Double ? Variant(n.d)
+                          : n.kind == Num::Long ? Variant(static_cast<std::int32_t>(n.i))
+                                                : Variant(static_cast<std::int16_t>(n.i));
+                if (var.isArray()) letInto(var, std::move(v));
+                else var = std::move(v);
+                return Flow::Normal;
             }
-            if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
-            Variant v = eval(*s.value, f);
-            if (v.isObject()) v = letValue(std::move(v));
-            letInto(*f.ref[t.slot], std::move(v));
-            return Flow::Normal;
         }
         if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
-        if (t.bind == Bind::Global && !t.hasArgs && t.kind == EK::Ident && !globalConst_[t.slot]) {
-            // A module-level variable, as module-level code mostly writes.
-            Variant v = eval(*s.value, f);
-            if (v.isObject()) v = letValue(std::move(v));
-            letInto(globals_[t.slot], std::move(v));
-            return Flow::Normal;
-        }
-        assign(t, eval(*s.value, f), false, f);
+        Variant v = eval(*s.value, f);
+        if (v.isObject()) v = letValue(std::move(v));
+        letInto(*f.ref[t.slot], std::move(v));
         return Flow::Normal;
     }
+    if (s.appendInPlace && appendInPlace(s, f)) return Flow::Normal;
+    if (t.bind == Bind::Global && !t.hasArgs && t.kind == EK::Ident && !globalConst_[t.slot]) {
+        // A module-level variable, as module-level code mostly writes.
+        Variant v = eval(*s.value, f);
+        if (v.isObject()) v = letValue(std::move(v));
+        letInto(globals_[t.slot], std::move(v));
+        return Flow::Normal;
+    }
+    assign(t, eval(*s.value, f), false, f);
+    return Flow::Normal;
+}
+
+Flow Engine::execCall(const Stmt& s, Frame& f) {
+    const Expr& t = *s.target;
+    if (t.kind == EK::Ident && t.bind == Bind::Proc) {
+        callProc(*t.proc, nullptr, &t.args, {}, f, false);
+    } else if (t.kind == EK::Ident && !t.hasArgs &&
+               (t.bind == Bind::Global || t.bind == Bind::Field ||
+                (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
+        // A variable called as a procedure ("Foo", "Call Foo" with Foo
+        // undefined): only an object can be called, through its default
+        // member (438 when it has none).
+        Variant v = eval(t, f);
+        if (!v.isObject()) failNamed(err::TypeMismatch, t.name);
+        if (v.objectValue()) indexInto(v, {});
+    } else if (t.kind == EK::Ident && t.bind == Bind::Intrinsic) {
+        callIntrinsic(t, f, true);
+    } else {
+        eval(t, f);
+        if (t.bind == Bind::Builtin && isConversion(t.name)) fail(458);
+    }
+    checkClock();
+    return Flow::Normal;
+}
+
+Flow Engine::exec(const Stmt& s, Frame& f) {
+    switch (s.kind) {
+    case SK::Assign:
+        return execAssign(s, f);
     case SK::Set: {
         Variant v = eval(*s.value, f);
         if (!v.isObject()) fail(err::ObjectRequired);
         assign(*s.target, std::move(v), true, f);
         return Flow::Normal;
     }
-    case SK::Call: {
-        const Expr& t = *s.target;
-        if (t.kind == EK::Ident && t.bind == Bind::Proc) {
-            callProc(*t.proc, nullptr, &t.args, {}, f, false);
-        } else if (t.kind == EK::Ident && !t.hasArgs &&
-                   (t.bind == Bind::Global || t.bind == Bind::Field ||
-                    (t.bind == Bind::Local && (!f.proc || t.slot != f.proc->resultSlot)))) {
-            // A variable called as a procedure ("Foo", "Call Foo" with Foo
-            // undefined): only an object can be called, through its default
-            // member (438 when it has none).
-            Variant v = eval(t, f);
-            if (!v.isObject()) failNamed(err::TypeMismatch, t.name);
-            if (v.objectValue()) indexInto(v, {});
-        } else if (t.kind == EK::Ident && t.bind == Bind::Intrinsic) {
-            callIntrinsic(t, f, true);
-        } else {
-            eval(t, f);
-            if (t.bind == Bind::Builtin && isConversion(t.name)) fail(458);
-        }
-        checkClock();
-        return Flow::Normal;
-    }
+    case SK::Call:
+        return execCall(s, f);
     case SK::If:
         for (const auto& br : s.branches) {
             if (!br.cond) return execList(br.body, f);
@@ -585,67 +567,51 @@ Flow Engine::execWith(const Stmt& s, Frame& f) {
     return execList(s.body, f);
 }
 
-Flow Engine::execFor(const Stmt& s, Frame& f) {
-    auto numeric = [&](const Variant& v) {
-        Variant x = letValue(v);
-        if (x.isString()) return Variant(x.toDouble());
-        if (x.isEmpty()) return Variant(static_cast<std::int16_t>(0));
-        if (x.isNull()) fail(err::InvalidNull);
-        if (x.type() == VarType::Boolean) return Variant(static_cast<std::int16_t>(x.boolValue() ? -1 : 0));
-        return x;
-    };
+Variant forNumber(const Variant& v) {
+    Variant x = letValue(v);
+    if (x.isString()) return Variant(x.toDouble());
+    if (x.isEmpty()) return Variant(static_cast<std::int16_t>(0));
+    if (x.isNull()) fail(err::InvalidNull);
+    if (x.type() == VarType::Boolean) return Variant(static_cast<std::int16_t>(x.boolValue() ? -1 : 0));
+    return x;
+}
+
+// The variable of For's counter (an error when the name is no variable).
+Variant* Engine::forVariable(const Stmt& s, Frame& f) {
     Variant* var = varRef(*s.target, f);
     if (!var) failNamed(s.target->bind == Bind::Undefined ? err::UndefinedVariable : err::IllegalAssignment, s.target->name);
-    Variant start, end, step;
-    if (!runHead(f, [&] {
-            start = numeric(eval(*s.value, f));
-            end = numeric(eval(*s.to, f));
-            step = s.step ? numeric(eval(*s.step, f)) : Variant(static_cast<std::int16_t>(1));
-        }))
-        return loopWithoutHead(s, f, 92);
-    if (isIntLike(start) && isIntLike(end) && isIntLike(step)) {
-        const bool small = start.type() == VarType::Integer && step.type() == VarType::Integer &&
-                           end.type() == VarType::Integer;
-        const std::int64_t e = intOf(end), st = intOf(step);
-        setInto(*var, Variant(start));
-        for (;;) {
-            Variant& cur = *var;
-            std::int64_t i;
-            if (isIntLike(cur)) {
-                i = intOf(cur);
-            } else {
-                // The body stored something else in the counter: go on generically.
-                Variant c = numeric(cur);
-                if (!isIntLike(c)) {
-                    double d = c.toDouble();
-                    if (st >= 0 ? d > static_cast<double>(e) : d < static_cast<double>(e)) break;
-                    i = static_cast<std::int64_t>(std::llround(d));
-                } else {
-                    i = intOf(c);
-                }
-            }
-            if (st >= 0 ? i > e : i < e) break;
-            Flow fl = execList(s.body, f);
-            if (fl == Flow::ExitFor) break;
-            if (fl != Flow::Normal) return fl;
-            checkClock();
-            Variant& after = *var;
-            if (isIntLike(after)) *var = typedInt(intOf(after) + st, small && after.type() == VarType::Integer);
-            else *var = ops::add(after, step);
-        }
-        return Flow::Normal;
+    return var;
+}
+
+// The head of For: the bounds and the step, and the counter set to the
+// start. Whole-number bounds and step take a path of their own that counts
+// in 64 bits.
+void Engine::forHead(const Stmt& s, Frame& f, ForState& st) {
+    Variant start = forNumber(eval(*s.value, f));
+    st.end = forNumber(eval(*s.to, f));
+    st.step = s.step ? forNumber(eval(*s.step, f)) : Variant(static_cast<std::int16_t>(1));
+    st.whole = isIntLike(start) && isIntLike(st.end) && isIntLike(st.step);
+    if (st.whole) {
+        st.small = start.type() == VarType::Integer && st.step.type() == VarType::Integer &&
+                   st.end.type() == VarType::Integer;
+        st.e = intOf(st.end);
+        st.st = intOf(st.step);
+    } else {
+        st.up = ops::compare(st.step, Variant(static_cast<std::int16_t>(0))) >= 0;
     }
-    // Generic: Double, Currency, Date ...
-    const bool up = ops::compare(step, Variant(static_cast<std::int16_t>(0))) >= 0;
-    setInto(*var, Variant(start));
-    for (;;) {
-        int c = ops::compare(*var, end);
-        if (up ? c > 0 : c < 0) break;
+    setInto(*st.var, std::move(start));
+}
+
+Flow Engine::execFor(const Stmt& s, Frame& f) {
+    ForState st;
+    st.var = forVariable(s, f);
+    if (!runHead(f, [&] { forHead(s, f, st); })) return loopWithoutHead(s, f, 92);
+    while (forTest(st)) {
         Flow fl = execList(s.body, f);
         if (fl == Flow::ExitFor) break;
         if (fl != Flow::Normal) return fl;
         checkClock();
-        *var = ops::add(*var, step);
+        forStep(st);
     }
     return Flow::Normal;
 }
@@ -1333,7 +1299,7 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
     f.proc = &p;
     f.block = p.block;
     Ref<Dispatch> keepMe(me);
-    execList(p.body, f);
+    runBody(p, f);
     checkClock();
     if (wantResult && p.resultSlot >= 0) return std::move(*ref[p.resultSlot]);
     return Variant();

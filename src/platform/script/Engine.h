@@ -221,7 +221,12 @@ private:
 
     // Running
     Flow execList(const StmtList& list, Frame& f);
+    // A procedure's body: by its compiled form (BodyCode.cpp) when it has one.
+    Flow runBody(const ProcDef& p, Frame& f);
+    Flow runCode(const BodyCode& c, Frame& f);
     Flow exec(const Stmt& s, Frame& f);
+    Flow execAssign(const Stmt& s, Frame& f);
+    Flow execCall(const Stmt& s, Frame& f);
     Variant eval(const Expr& e, Frame& f);
     Variant evalUnary(const Expr& e, Frame& f);
     Variant evalBinary(const Expr& e, Frame& f);
@@ -276,6 +281,19 @@ private:
     void redim(const Stmt& s, Frame& f);
     void erase(const Stmt& s, Frame& f);
     Flow execFor(const Stmt& s, Frame& f);
+    // A running For loop.
+    struct ForState {
+        Variant* var = nullptr;   // the counter
+        Variant end, step;
+        std::int64_t e = 0, st = 0;
+        bool whole = false;       // whole-number bounds and step
+        bool small = false;       // all three Integer: the counter stays Integer while it fits
+        bool up = true;           // the generic way: the step is not negative
+    };
+    Variant* forVariable(const Stmt& s, Frame& f);
+    void forHead(const Stmt& s, Frame& f, ForState& st);
+    bool forTest(ForState& st);
+    void forStep(ForState& st);
     Flow execForEach(const Stmt& s, Frame& f);
     Flow execSelect(const Stmt& s, Frame& f);
     bool truth(const Variant& v);

@@ -4,9 +4,12 @@
 #pragma once
 
 #include "platform/automation/ErrorTexts.h"
+#include "platform/automation/VariantOps.h"
 #include "platform/script/Engine.h"
 #include "platform/script/runtime/Dictionary.h"
 
+#include <cmath>
+#include <limits>
 #include <typeinfo>
 
 namespace qz::script {
@@ -74,6 +77,72 @@ inline Frame withDynamic(const Frame& f, std::vector<Variant*>& refs) {
         out.ref = refs.data();
     }
     return out;
+}
+
+inline bool isIntLike(const Variant& v) {
+    return v.type() == VarType::Integer || v.type() == VarType::Long;
+}
+inline std::int64_t intOf(const Variant& v) {
+    return v.type() == VarType::Integer ? v.integerValue() : v.longValue();
+}
+// A whole number as Integer (when allowed and it fits), Long, or Double.
+inline Variant typedInt(std::int64_t x, bool allowInteger) {
+    if (allowInteger && x >= -32768 && x <= 32767) return Variant(static_cast<std::int16_t>(x));
+    if (x >= std::numeric_limits<std::int32_t>::min() && x <= std::numeric_limits<std::int32_t>::max())
+        return Variant(static_cast<std::int32_t>(x));
+    return Variant(static_cast<double>(x));
+}
+
+// A bound or step of For as a number: a string gives its value, Empty 0,
+// a Boolean -1 or 0; Null fails.
+Variant forNumber(const Variant& v);
+
+// Whether the body of For runs (again): the counter, as the body left it,
+// against the end.
+[[gnu::always_inline]] inline bool Engine::forTest(ForState& st) {
+    if (st.whole) [[likely]] {
+        const Variant& cur = *st.var;
+        std::int64_t i;
+        if (isIntLike(cur)) [[likely]] {
+            i = intOf(cur);
+        } else {
+            // The body stored something else in the counter: go on generically.
+            Variant c = forNumber(cur);
+            if (!isIntLike(c)) {
+                double d = c.toDouble();
+                if (st.st >= 0 ? d > static_cast<double>(st.e) : d < static_cast<double>(st.e)) return false;
+                i = static_cast<std::int64_t>(std::llround(d));
+            } else {
+                i = intOf(c);
+            }
+        }
+        return st.st >= 0 ? i <= st.e : i >= st.e;
+    }
+    int c = ops::compare(*st.var, st.end);
+    return st.up ? c <= 0 : c >= 0;
+}
+
+[[gnu::always_inline]] inline void Engine::forStep(ForState& st) {
+    Variant& after = *st.var;
+    if (st.whole && isIntLike(after)) [[likely]]
+        after = typedInt(intOf(after) + st.st, st.small && after.type() == VarType::Integer);
+    else
+        after = ops::add(after, st.step);
+}
+
+// The truth of a condition.
+[[gnu::always_inline]] inline bool Engine::test(const Expr& e, Frame& f) {
+    if (e.numeric && isComparison(e)) {
+        int r = compareNum(e, f);
+        if (r >= 0) return r != 0;
+    } else if (e.kind == EK::Unary && e.op == Op::Not) {
+        // "Do While Not rs.EOF": Not of a Boolean is its opposite; anything
+        // else (a number's bits, Null, an object's value) takes Not's rules.
+        Variant v = eval(*e.a, f);
+        if (v.type() == VarType::Boolean) return !v.boolValue();
+        return truth(ops::notOp(v));
+    }
+    return truth(eval(e, f));
 }
 
 // Arrays larger than this many elements fail with "Out of memory".

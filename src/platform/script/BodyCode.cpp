@@ -1,0 +1,328 @@
+// Procedure bodies compiled to a flat list of instructions. The tree walker
+// runs a statement list by a loop over it and a call per statement, and each
+// loop or branch nests another such walk; here the whole body is one list in
+// which loops and branches are jumps, run by one loop with one dispatch per
+// instruction. Let, calls and numeric conditions run as they do in the tree
+// walker; the statements without an instruction of their own (Select, With,
+// For Each, ReDim ...) run through it, and only their Exit reaches back here.
+//
+// A body that turns errors off (On Error Resume Next) is not compiled: the
+// tree walker goes on after a failing statement, which needs its lists. Any
+// other body never goes on after an error, so an error here only needs the
+// statement it happened in.
+#include "platform/script/EngineDetail.h"
+
+#include <memory>
+#include <new>
+
+namespace qz::script {
+
+namespace {
+
+enum BodyOp : std::uint8_t {
+    BEnd,        // the end of the body
+    BExec,       // s by the tree walker; its Exit Do / Exit For jump to target / alt
+    BAssign,     // Let
+    BAssignNum,  // Let of a numeric expression into a local variable
+    BCall,       // a call statement
+    BJump,       // to target
+    BJumpIfNot,  // to target when the condition e is false
+    BJumpIf,     // to target when the condition e is true
+    BClock,      // the time-out and memory check of a loop's turn
+    BForPrep,    // the head of For s (state alt); to target when it does not run
+    BForNext,    // the next turn of For s (state alt): back to target while it runs
+    BExit,       // leaves the body with the flow in target
+};
+
+bool turnsErrorsOff(const StmtList& list);
+
+bool turnsErrorsOff(const Stmt& s) {
+    if (s.kind == SK::OnError) return true;
+    if (turnsErrorsOff(s.body)) return true;
+    for (const auto& br : s.branches)
+        if (turnsErrorsOff(br.body)) return true;
+    for (const auto& c : s.cases)
+        if (turnsErrorsOff(c.body)) return true;
+    return false;
+}
+
+bool turnsErrorsOff(const StmtList& list) {
+    for (const auto& s : list)
+        if (turnsErrorsOff(*s)) return true;
+    return false;
+}
+
+class Compiler {
+public:
+    explicit Compiler(BodyCode& out) : code_(out.code), loops_(out.loops) {}
+
+    void list(const StmtList& l) {
+        for (const auto& s : l) stmt(*s);
+    }
+    void end() { emit(BEnd, nullptr); }
+
+private:
+    // The loops around the code being compiled, innermost last: the jumps
+    // of their Exit wait for the loop's end.
+    struct Loop {
+        bool isFor;
+        std::vector<std::int32_t> exits;   // instructions whose target is the end
+        std::vector<std::int32_t> altExits; // Exec instructions whose alt is the end
+    };
+
+    std::int32_t here() const { return static_cast<std::int32_t>(code_.size()); }
+    std::int32_t emit(std::uint8_t op, const Stmt* s, const Expr* e = nullptr, std::int32_t target = -1) {
+        BodyIns in;
+        in.op = op;
+        in.s = s;
+        in.e = e;
+        in.target = target;
+        code_.push_back(in);
+        return here() - 1;
+    }
+    Loop* innermost(bool isFor) {
+        for (auto it = loops.rbegin(); it != loops.rend(); ++it)
+            if (it->isFor == isFor) return &*it;
+        return nullptr;
+    }
+    void closeLoop() {
+        for (std::int32_t k : loops.back().exits) code_[static_cast<std::size_t>(k)].target = here();
+        for (std::int32_t k : loops.back().altExits) code_[static_cast<std::size_t>(k)].alt = here();
+        loops.pop_back();
+    }
+
+    void stmt(const Stmt& s) {
+        switch (s.kind) {
+        case SK::Assign: {
+            const Expr& t = *s.target;
+            const bool num = t.kind == EK::Ident && !t.hasArgs && t.bind == Bind::Local &&
+                             s.value->nk != 0 && !isComparison(*s.value);
+            emit(num ? BAssignNum : BAssign, &s);
+            return;
+        }
+        case SK::Call: emit(BCall, &s); return;
+        case SK::If: branches(s); return;
+        case SK::Do: loop(s); return;
+        case SK::For: forLoop(s); return;
+        case SK::Exit: exit(s); return;
+        default: break;
+        }
+        // The tree walker runs it; an Exit inside it ends here as its flow.
+        std::int32_t k = emit(BExec, &s);
+        if (Loop* d = innermost(false)) d->exits.push_back(k);
+        if (Loop* f = innermost(true)) f->altExits.push_back(k);
+    }
+
+    void branches(const Stmt& s) {
+        std::vector<std::int32_t> toEnd;
+        for (std::size_t i = 0; i < s.branches.size(); ++i) {
+            const IfBranch& br = s.branches[i];
+            if (!br.cond) {
+                list(br.body);
+                break;
+            }
+            const std::int32_t skip = emit(BJumpIfNot, &s, br.cond.get());
+            list(br.body);
+            if (i + 1 < s.branches.size()) toEnd.push_back(emit(BJump, &s));
+            code_[static_cast<std::size_t>(skip)].target = here();
+        }
+        for (std::int32_t k : toEnd) code_[static_cast<std::size_t>(k)].target = here();
+    }
+
+    void loop(const Stmt& s) {
+        // While ... Wend ends at Exit Do no more than the tree walker lets it:
+        // its Exit Do leaves the Do around it.
+        const bool isWend = s.preserve;
+        if (!isWend) loops.push_back(Loop{false, {}, {}});
+        const std::int32_t top = here();
+        std::int32_t test = -1;
+        if (s.loop == LoopKind::PreWhile) test = emit(BJumpIfNot, &s, s.value.get());
+        else if (s.loop == LoopKind::PreUntil) test = emit(BJumpIf, &s, s.value.get());
+        list(s.body);
+        if (s.loop == LoopKind::PostWhile) test = emit(BJumpIfNot, &s, s.value.get());
+        else if (s.loop == LoopKind::PostUntil) test = emit(BJumpIf, &s, s.value.get());
+        emit(BClock, &s);
+        emit(BJump, &s, nullptr, top);
+        if (test >= 0) code_[static_cast<std::size_t>(test)].target = here();
+        if (!isWend) closeLoop();
+    }
+
+    void forLoop(const Stmt& s) {
+        const std::int32_t state = loops_++;
+        const std::int32_t prep = emit(BForPrep, &s);
+        code_[static_cast<std::size_t>(prep)].alt = state;
+        loops.push_back(Loop{true, {}, {}});
+        const std::int32_t body = here();
+        list(s.body);
+        const std::int32_t next = emit(BForNext, &s, nullptr, body);
+        code_[static_cast<std::size_t>(next)].alt = state;
+        code_[static_cast<std::size_t>(prep)].target = here();
+        closeLoop();
+    }
+
+    void exit(const Stmt& s) {
+        Flow flow = Flow::ExitProc;
+        if (s.exit == ExitKind::Do || s.exit == ExitKind::For) {
+            if (Loop* l = innermost(s.exit == ExitKind::For)) {
+                l->exits.push_back(emit(BJump, &s));
+                return;
+            }
+            flow = s.exit == ExitKind::Do ? Flow::ExitDo : Flow::ExitFor;
+        }
+        emit(BExit, &s, nullptr, static_cast<std::int32_t>(flow));
+    }
+
+    std::vector<BodyIns>& code_;
+    std::int32_t& loops_;
+    std::vector<Loop> loops;
+};
+
+// A failure inside the body, named by the statement it happened in (as the
+// tree walker's statement list names it). Called inside a catch block.
+[[noreturn, gnu::cold]] void raiseAt(const Stmt& s, const Block* b) {
+    try {
+        throw;
+    } catch (ScriptFailure&) {
+        throw;
+    } catch (AutomationError& e) {
+        throw failureAt(e, s.line, s.col, b);
+    } catch (std::bad_alloc&) {
+        AutomationError e = runtimeError(err::OutOfMemory);
+        throw failureAt(e, s.line, s.col, b);
+    } catch (std::length_error&) {
+        AutomationError e = runtimeError(err::OutOfMemory);
+        throw failureAt(e, s.line, s.col, b);
+    } catch (std::exception& ex) {
+        // A host object that failed with a C++ exception of its own.
+        AutomationError e(kErrorFail, "", ex.what());
+        throw failureAt(e, s.line, s.col, b);
+    }
+}
+
+} // namespace
+
+Flow Engine::runBody(const ProcDef& p, Frame& f) {
+    if (!p.compiled) {
+        if (!turnsErrorsOff(p.body)) {
+            auto c = std::make_unique<BodyCode>();
+            Compiler comp(*c);
+            comp.list(p.body);
+            comp.end();
+            c->code.shrink_to_fit();
+            p.code = std::move(c);
+        }
+        p.compiled = true;
+    }
+    return p.code ? runCode(*p.code, f) : execList(p.body, f);
+}
+
+Flow Engine::runCode(const BodyCode& c, Frame& f) {
+    // The state of each For loop, made only for a body that has loops (most
+    // procedures called in a loop have none): a few live here, more on the
+    // heap.
+    constexpr std::int32_t kInline = 4;
+    struct States {
+        alignas(ForState) unsigned char inlineRoom[kInline * sizeof(ForState)];
+        std::unique_ptr<ForState[]> heap;
+        ForState* at = nullptr;
+        std::int32_t n = 0;
+        explicit States(std::int32_t loops) : n(loops) {
+            if (n == 0) return;
+            if (n > kInline) {
+                heap = std::make_unique<ForState[]>(static_cast<std::size_t>(n));
+                at = heap.get();
+                return;
+            }
+            at = reinterpret_cast<ForState*>(inlineRoom);
+            for (std::int32_t i = 0; i < n; ++i) new (&at[i]) ForState();
+        }
+        ~States() {
+            if (!heap)
+                for (std::int32_t i = 0; i < n; ++i) at[i].~ForState();
+        }
+    } room(c.loops);
+    ForState* const states = room.at;
+    const BodyIns* const base = c.code.data();
+    const BodyIns* ip = base;
+    try {
+        for (;;) {
+            switch (ip->op) {
+            case BEnd:
+                return Flow::Normal;
+            case BAssignNum: {
+                // A local variable given a number (i = i + 1): the numeric
+                // code's result goes straight in. The names are looked at
+                // again: Execute may have bound them anew since.
+                const Stmt& st = *ip->s;
+                const Expr& t = *st.target;
+                Num n;
+                if (t.bind == Bind::Local && st.value->nk != 0 && !f.ref[t.slot]->isArray() &&
+                    evalNum(*st.value, f, n)) [[likely]] {
+                    Variant& var = *f.ref[t.slot];
+                    if (n.kind == Num::Long) var = Variant(static_cast<std::int32_t>(n.i));
+                    else if (n.kind == Num::Double) var = Variant(n.d);
+                    else var = Variant(static_cast<std::int16_t>(n.i));
+                } else {
+                    execAssign(st, f);
+                }
+                ++ip;
+                break;
+            }
+            case BAssign:
+                execAssign(*ip->s, f);
+                ++ip;
+                break;
+            case BCall:
+                execCall(*ip->s, f);
+                ++ip;
+                break;
+            case BJump:
+                ip = base + ip->target;
+                break;
+            case BJumpIfNot:
+                ip = test(*ip->e, f) ? ip + 1 : base + ip->target;
+                break;
+            case BJumpIf:
+                ip = test(*ip->e, f) ? base + ip->target : ip + 1;
+                break;
+            case BClock:
+                checkClock();
+                ++ip;
+                break;
+            case BForPrep: {
+                ForState& st = states[ip->alt];
+                st.var = forVariable(*ip->s, f);
+                forHead(*ip->s, f, st);
+                ip = forTest(st) ? ip + 1 : base + ip->target;
+                break;
+            }
+            case BForNext: {
+                ForState& st = states[ip->alt];
+                checkClock();
+                forStep(st);
+                ip = forTest(st) ? base + ip->target : ip + 1;
+                break;
+            }
+            case BExit:
+                return static_cast<Flow>(ip->target);
+            case BExec: {
+                const Flow fl = exec(*ip->s, f);
+                if (fl == Flow::Normal) {
+                    ++ip;
+                } else if (fl == Flow::ExitDo && ip->target >= 0) {
+                    ip = base + ip->target;
+                } else if (fl == Flow::ExitFor && ip->alt >= 0) {
+                    ip = base + ip->alt;
+                } else {
+                    return fl;
+                }
+                break;
+            }
+            }
+        }
+    } catch (...) {
+        raiseAt(*ip->s, f.block);
+    }
+}
+
+} // namespace qz::script

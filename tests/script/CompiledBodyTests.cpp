@@ -1,0 +1,101 @@
+// Procedure bodies run in a compiled form, module-level code by the tree
+// walker. Each case runs the same statements both ways and must give the
+// same output, the same error and the same error line.
+#include "ScriptTestUtil.h"
+
+namespace qz::script::test {
+namespace {
+
+struct Outcome {
+    std::string out;
+    std::int32_t error = 0;
+    std::int32_t line = 0;
+};
+
+// `code` at module level, then again as the body of a procedure (whose
+// lines are one further down: the Sub line comes first).
+Outcome runAt(const std::string& code, bool inProcedure) {
+    ScriptControl sc;
+    Outcome o;
+    try {
+        if (inProcedure) {
+            sc.AddCode("Dim out\r\nSub T()\r\n" + code + "\r\nEnd Sub");
+            sc.Run("T");
+        } else {
+            sc.AddCode("Dim out\r\n" + code);
+        }
+    } catch (const AutomationError& e) {
+        o.error = e.Number;
+        o.line = sc.Error().Line - (inProcedure ? 1 : 0);
+    }
+    o.out = sc.Eval("out").toUtf8();
+    return o;
+}
+
+void expectSameBothWays(const std::string& code) {
+    SCOPED_TRACE(code);
+    const Outcome tree = runAt(code, false), compiled = runAt(code, true);
+    EXPECT_EQ(compiled.out, tree.out);
+    EXPECT_EQ(compiled.error, tree.error);
+    EXPECT_EQ(compiled.line, tree.line);
+}
+
+TEST(CompiledBodies, LoopsBranchesAndExitsAgreeWithTheTreeWalker) {
+    const char* cases[] = {
+        // Exit Do from a For inside a Do, Exit For from a Do inside a For.
+        "Dim i, j : Do : For i = 1 To 5 : out = out & i : If i = 3 Then Exit Do\r\nNext : out = out & \"x\" : Loop : out = out & \"e\"",
+        "Dim i, j : For i = 1 To 3 : j = 0 : Do While True : j = j + 1 : If j > i Then Exit For\r\nout = out & j : Loop : Next : out = out & \"/\" & i",
+        // Exits out of statements the compiled form leaves to the tree walker.
+        "Dim i : For i = 1 To 9 : Select Case i : Case 4 : Exit For : Case Else : out = out & i : End Select : Next",
+        "Dim i : Do : i = i + 1 : Select Case i : Case 3 : Exit Do : End Select : out = out & i : Loop",
+        "Dim d, k : Set d = CreateObject(\"Scripting.Dictionary\") : d.Add 1, 1 : d.Add 2, 2 : Do : For Each k In d.Keys : If k = 2 Then Exit Do\r\nout = out & k : Next : Loop",
+        // Exit Do in While ... Wend leaves the Do around it.
+        "Dim i, n : Do : n = n + 1 : While i < 10 : i = i + 1 : If i = 4 Then Exit Do\r\nout = out & i : Wend : Loop : out = out & \"|\" & n",
+        // Every kind of Do, ElseIf chains, Exit Sub in a nested loop.
+        "Dim i : Do Until i >= 3 : i = i + 1 : out = out & i : Loop : Do : i = i - 1 : Loop While i > 0 : Do : i = i + 2 : Loop Until i > 5 : out = out & i",
+        "Dim i : For i = 1 To 6 : If i = 1 Then\r\nout = out & \"a\"\r\nElseIf i < 4 Then\r\nout = out & \"b\"\r\nElseIf i = 5 Then\r\nout = out & \"c\"\r\nElse\r\nout = out & \"d\"\r\nEnd If : Next",
+        // For: the counter changed by the body, steps of every sign and kind.
+        "Dim i : For i = 1 To 10 : out = out & i & \",\" : If i = 3 Then i = \"7\"\r\nNext : out = out & i",
+        "Dim i : For i = 1 To 3 : i = i + 0.5 : out = out & i & \",\" : Next",
+        "Dim i : For i = 10 To 1 Step -3 : out = out & i : Next : For i = 1 To 0 : out = out & \"never\" : Next : For i = 0 To 1 Step 0.25 : out = out & \";\" & i : Next",
+        "Dim i : For i = 32766 To 32767 : out = out & TypeName(i) : Next : out = out & TypeName(i)",
+        // Errors: in a condition, a bound, a loop's condition, a statement.
+        "Dim i : out = \"a\"\r\nIf 1 / 0 > 1 Then out = \"b\"\r\nout = \"c\"",
+        "Dim i : For i = 1 To \"x\" : out = out & i : Next",
+        "Dim i : For i = 1 To 3\r\nout = out & i\r\ni = \"y\"\r\nNext",
+        "Dim i : Do While i < 3\r\ni = i + 1\r\nLoop\r\nDo Until 1 / 0 > 1\r\nLoop",
+        "Dim a(2), i : For i = 0 To 3\r\na(i) = i\r\nNext",
+    };
+    for (const char* c : cases) expectSameBothWays(c);
+}
+
+TEST(CompiledBodies, ExitSubLeavesNestedLoopsAndRecursionKeepsItsOwnLoops) {
+    Script s(
+        "Dim out\r\n"
+        "Sub Walk(depth)\r\n"
+        "  Dim i\r\n"
+        "  For i = 1 To 2\r\n"
+        "    out = out & depth & i & \" \"\r\n"
+        "    If depth < 2 Then Walk depth + 1\r\n"
+        "    Do : If depth = 1 And i = 2 Then Exit Sub\r\n"
+        "    Exit Do : Loop\r\n"
+        "  Next\r\n"
+        "  out = out & \"end\" & depth & \" \"\r\n"
+        "End Sub\r\n"
+        "Walk 1");
+    EXPECT_EQ(s.str("out"), "11 21 22 end2 12 21 22 end2 ");
+}
+
+TEST(CompiledBodies, NamesBoundAnewAfterTheFirstCallAreSeen) {
+    // x is an undeclared local of T until a global x exists: then the same
+    // compiled body must write the global.
+    Script s("Dim out\r\nSub T() : x = 1 : x = x + 1 : out = x : End Sub\r\nT");
+    EXPECT_EQ(s.str("out"), "2");
+    s.sc.ExecuteStatement("ExecuteGlobal \"Dim x : x = 10\"");
+    EXPECT_EQ(s.str("x"), "10");
+    s.sc.ExecuteStatement("T");
+    EXPECT_EQ(s.str("x"), "2");
+}
+
+} // namespace
+} // namespace qz::script::test
