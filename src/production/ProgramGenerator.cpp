@@ -5,6 +5,7 @@
 #include "platform/system/Locales.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace qz::production {
 
@@ -34,7 +35,15 @@ bool IsInstalledLocale(std::int32_t lcid) {
 }
 
 std::int32_t CountLineFeeds(std::string_view text) {
-    return static_cast<std::int32_t>(std::count(text.begin(), text.end(), '\n'));
+    // memchr passes over the text between line feeds many bytes at a time
+    // (a byte loop over every generated line shows in the profile).
+    std::int32_t n = 0;
+    const char* end = text.data() + text.size();
+    for (const char* p = text.data(); p != end; ++p, ++n) {
+        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (p == nullptr) break;
+    }
+    return n;
 }
 
 void FieldLineTable::Reset(std::size_t expected) {
@@ -145,6 +154,7 @@ std::string CreateVbScriptExpLine(std::string_view code, std::int32_t locale,
 
         const bool withLocale = IsInstalledLocale(locale);
         std::string s;
+        s.reserve(2 * code.size() + formatted.size() + 2 * font.size() + 192);  // and the block's own text
         if (withLocale) {
             s += "qzLocaleTemp_ = GetLocale()";
             s += kCrLf;

@@ -93,6 +93,8 @@ TEST(ProgramGenerator, ExpressionBlockText) {
               "SetLocale(qzLocaleTemp_)");
     EXPECT_EQ(CountLineFeeds(expLine("String;", 12345)), 4);
     EXPECT_EQ(CountLineFeeds(expLine("String;", 0)), 4);
+    EXPECT_EQ(CountLineFeeds(""), 0);
+    EXPECT_EQ(CountLineFeeds("\n\n\r\nx\r\n"), 4);  // line feeds at both ends and side by side
 }
 
 TEST(ProgramGenerator, FormattingExpressionByKind) {
