@@ -239,6 +239,12 @@ void Dictionary::place(std::size_t e) {
 std::size_t Dictionary::insert(const Variant& key, const Variant& item, std::uint32_t hash, std::size_t spot) {
     if (key.isArray()) throwRuntimeError(err::TypeMismatch);
     if (entries_.size() >= kMaxEntries) throwRuntimeError(err::OutOfMemory);
+    if (entries_.size() == entries_.capacity() && entries_.size() >= 4096 && entries_.size() < (1u << 18)) {
+        // A growing dictionary of middling size takes four times its room:
+        // fewer moves of its entries and fewer fresh pages than doubling.
+        entries_.reserve(entries_.size() * 4);
+        hashes_.reserve(entries_.capacity());
+    }
     hashes_.push_back(hash);
     try {
         entries_.push_back(Entry{key, item});
