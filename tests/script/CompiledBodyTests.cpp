@@ -59,6 +59,10 @@ TEST(CompiledBodies, LoopsBranchesAndExitsAgreeWithTheTreeWalker) {
         "Dim i : For i = 1 To 3 : i = i + 0.5 : out = out & i & \",\" : Next",
         "Dim i : For i = 10 To 1 Step -3 : out = out & i : Next : For i = 1 To 0 : out = out & \"never\" : Next : For i = 0 To 1 Step 0.25 : out = out & \";\" & i : Next",
         "Dim i : For i = 32766 To 32767 : out = out & TypeName(i) : Next : out = out & TypeName(i)",
+        // Sums and comparisons of whole numbers keep the subtypes of the general rules.
+        "Dim i, j, a(3) : i = 32767 : i = i + 1 : j = CInt(-32768) : j = j - 1 : out = TypeName(i) & TypeName(j)\r\n"
+        "i = 2147483647 : i = i + 1 : j = CInt(5) : j = j + CInt(3) : out = out & TypeName(i) & TypeName(j) & j\r\n"
+        "a(2) = 7 : j = CInt(2) : out = out & (a(j) < 8) & (a(j) = 7) & (j >= 2) & (a(j) <> a(j - 1))",
         // Errors: in a condition, a bound, a loop's condition, a statement.
         "Dim i : out = \"a\"\r\nIf 1 / 0 > 1 Then out = \"b\"\r\nout = \"c\"",
         "Dim i : For i = 1 To \"x\" : out = out & i : Next",

@@ -256,8 +256,13 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
                 const Stmt& st = *ip->s;
                 const Expr& t = *st.target;
                 Num n;
-                if (t.bind == Bind::Local && st.value->nk != 0 && !f.ref[t.slot]->isArray() &&
-                    evalNum(*st.value, f, n)) [[likely]] {
+                std::int64_t q;
+                bool integer = false;
+                if (t.bind == Bind::Local && !f.ref[t.slot]->isArray() && quickInt(*st.value, f, q, integer)) [[likely]] {
+                    if (integer) *f.ref[t.slot] = Variant(static_cast<std::int16_t>(q));
+                    else *f.ref[t.slot] = Variant(static_cast<std::int32_t>(q));
+                } else if (t.bind == Bind::Local && st.value->nk != 0 && !f.ref[t.slot]->isArray() &&
+                    evalNum(*st.value, f, n)) {
                     Variant& var = *f.ref[t.slot];
                     if (n.kind == Num::Long) var = Variant(static_cast<std::int32_t>(n.i));
                     else if (n.kind == Num::Double) var = Variant(n.d);

@@ -131,8 +131,56 @@ Variant forNumber(const Variant& v);
 }
 
 // The truth of a condition.
+// An operand of the commonest numeric shapes read in place: a local
+// variable, a literal, or an element of a local array at a local index
+// (a(i)); null for any other shape or an index out of range.
+[[gnu::always_inline]] inline const Variant* quickOperand(const Expr& x, const Frame& f) {
+    if (x.nk == NkLocal) return f.ref[x.slot];
+    if (x.nk == NkLit) return &x.value;
+    if (x.nk == NkElem && x.bind == Bind::Local && x.args.size() == 1 && x.args[0]->nk == NkLocal) {
+        const Variant& arr = *f.ref[x.slot];
+        const Variant& ix = *f.ref[x.args[0]->slot];
+        if (!arr.isArray() || !isIntLike(ix)) return nullptr;
+        const SafeArray* a = arr.arrayValue();
+        if (a->bounds.size() != 1) return nullptr;
+        const std::int64_t k = intOf(ix) - a->bounds[0].lower;
+        if (k < 0 || k >= a->bounds[0].count) return nullptr;
+        return &a->data[static_cast<std::size_t>(k)];
+    }
+    return nullptr;
+}
+
+// "a op b" of such operands when both hold whole numbers (Integer or Long:
+// i + 1, i < n, a(i) < p), without entering the numeric machine: the result
+// in out, typed as the general rules type it (integer: an Integer), and a
+// comparison 1 or 0. False for other shapes and values, and for a sum or
+// difference beyond a Long (the general rules widen it to a Double).
+[[gnu::always_inline]] inline bool quickInt(const Expr& e, const Frame& f, std::int64_t& out, bool& integer) {
+    if (e.kind != EK::Binary || !e.numeric) return false;
+    const Variant* x = quickOperand(*e.a, f);
+    const Variant* y = x ? quickOperand(*e.b, f) : nullptr;
+    if (!y || !isIntLike(*x) || !isIntLike(*y)) return false;
+    const std::int64_t p = intOf(*x), q = intOf(*y);
+    switch (e.op) {
+    case Op::Add: out = p + q; break;
+    case Op::Sub: out = p - q; break;
+    case Op::Eq: out = p == q; return true;
+    case Op::Ne: out = p != q; return true;
+    case Op::Lt: out = p < q; return true;
+    case Op::Le: out = p <= q; return true;
+    case Op::Gt: out = p > q; return true;
+    case Op::Ge: out = p >= q; return true;
+    default: return false;
+    }
+    integer = x->type() == VarType::Integer && y->type() == VarType::Integer && out >= -32768 && out <= 32767;
+    return out >= std::numeric_limits<std::int32_t>::min() && out <= std::numeric_limits<std::int32_t>::max();
+}
+
 [[gnu::always_inline]] inline bool Engine::test(const Expr& e, Frame& f) {
     if (e.numeric && isComparison(e)) {
+        std::int64_t q;
+        bool integer = false;
+        if (quickInt(e, f, q, integer)) return q != 0;
         int r = compareNum(e, f);
         if (r >= 0) return r != 0;
     } else if (e.kind == EK::Unary && e.op == Op::Not) {
