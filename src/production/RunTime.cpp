@@ -54,11 +54,13 @@ bool startsWith(std::u16string_view s, std::size_t i, std::u16string_view w) {
     return s.size() - i >= w.size() && s.compare(i, w.size(), w) == 0;
 }
 
-// The ASCII characters written as they are whatever follows them.
-constexpr std::array<bool, 128> kPlainAscii = [] {
-    std::array<bool, 128> t{};
-    for (std::size_t c = 0; c < t.size(); ++c) t[c] = true;
-    for (char c : {'\\', '{', '}', ' ', '\r', '_'}) t[static_cast<std::size_t>(c)] = false;
+// The ASCII characters written as they are whatever follows them, without
+// and with blank protection (which escapes the blank).
+constexpr std::array<std::array<bool, 128>, 2> kPlainAscii = [] {
+    std::array<std::array<bool, 128>, 2> t{};
+    for (std::size_t c = 0; c < 128; ++c) t[0][c] = t[1][c] = true;
+    for (char c : {'\\', '{', '}', '\r', '_'}) t[0][static_cast<std::size_t>(c)] = t[1][static_cast<std::size_t>(c)] = false;
+    t[1][' '] = false;
     return t;
 }();
 
@@ -71,9 +73,10 @@ constexpr std::array<bool, 128> kPlainAscii = [] {
 // at p, which has room for kMaxUnitBytes a unit; returns the end.
 char* escapePiece(char* p, std::u16string_view s, std::size_t& i, std::size_t end, bool blankProtect) {
     auto put2 = [&p](char a, char b) { p[0] = a; p[1] = b; p += 2; };
+    const std::array<bool, 128>& plain = kPlainAscii[blankProtect];
     for (; i < end; ++i) {
         const char16_t c = s[i];
-        if (c < 0x80 && kPlainAscii[c]) {
+        if (c < 0x80 && plain[c]) {
             *p++ = static_cast<char>(c);
             continue;
         }
@@ -87,10 +90,7 @@ char* escapePiece(char* p, std::u16string_view s, std::size_t& i, std::size_t en
             continue;
         case u'{': put2('\\', '{'); continue;
         case u'}': put2('\\', '}'); continue;
-        case u' ':
-            if (blankProtect) put2('\\', '~');
-            else *p++ = ' ';
-            continue;
+        case u' ': put2('\\', '~'); continue; // blank protection
         case u'\r':
             if (i + 1 < s.size() && s[i + 1] == u'\n') {
                 std::memcpy(p, "\\par ", 5);
@@ -319,6 +319,19 @@ const MemberTable<RunTime>& RunTime::members() {
         {u"PrintExp", kCall, 4, 4, &RunTime::memberPrintExp},
     };
     return table;
+}
+
+Variant RunTime::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
+    // PrintRtf and PrintExp, called for every piece of every row, go straight
+    // to their handlers when called as methods with their arguments; any
+    // other call, and every fault, goes through the table's checks.
+    static const std::int32_t printRtf = members().find(u"PrintRtf");
+    static const std::int32_t printExp = members().find(u"PrintExp");
+    if (kind & kCall) {
+        if (id == printRtf && args.size() == 1) return memberPrintRtf(kCall, args);
+        if (id == printExp && args.size() == 4) return memberPrintExp(kCall, args);
+    }
+    return SimpleDispatch::invoke(id, kind, args);
 }
 
 Variant RunTime::memberRtfCollection(std::uint8_t, std::span<Variant> args) {

@@ -61,6 +61,7 @@ public:
 
     static const MemberTable<RunTime>& members();
     std::u16string typeName() const override { return u"RunTime"; }
+    Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
 
 private:
     Variant memberRtfCollection(std::uint8_t, std::span<Variant> args);

@@ -365,7 +365,7 @@ void Recordset::moveLast() {
 void Recordset::moveNext() {
     requireOpen();
     if (data_->eof()) raiseAdo(kErrNoCurrentRecord, kRsSourceName);
-    ++data_->pos;
+    data_->moveNext();
 }
 void Recordset::movePrevious() {
     requireOpen();
@@ -419,7 +419,7 @@ Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>
         case kRsEOF: return Variant(d.eof());
         case kRsMoveNext:
             if (d.eof()) break;
-            ++d.pos;
+            d.moveNext();
             return Variant();
         case kRsFields:
             if (args.empty() || !fields_ || !args[0].isString()) break;

@@ -119,6 +119,21 @@ public:
         const Cell& cell = row(static_cast<std::size_t>(pos))[col];
         return cell.kind == Cell::kText ? currentText(cell, col) : value(cell);
     }
+    // Moves to the next row (the caller checked eof). A template's loop
+    // reads the fields of each row soon after it moves there, and rows lie
+    // far from the script's own data: the row after the new one, and the
+    // texts of the new one, are fetched into the cache ahead.
+    void moveNext() {
+        const auto p = static_cast<std::size_t>(++pos);
+        if (p + 1 < rowCount && !columns.empty()) {
+            const Cell* next = row(p + 1);
+            __builtin_prefetch(next);
+            __builtin_prefetch(next + columns.size() - 1);
+        }
+        if (p < rowCount)
+            for (const Cell *c = row(p), *end = c + columns.size(); c != end; ++c)
+                if (c->kind == Cell::kText) __builtin_prefetch(c->u.text);
+    }
     // Index of a column by name without regard to case, or -1.
     std::int64_t find(std::u16string_view name) const;
 

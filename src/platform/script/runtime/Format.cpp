@@ -122,17 +122,24 @@ void decimalOf(Decimal& d, const Variant& v, int frac, double scale) {
     roundDigits(d, x < 0, std::string_view(digits, 15), exponent + 1, frac);
 }
 
+// An argument as a Long; the whole numbers a program passes are read at once.
+std::int32_t longOf(const Variant& v) {
+    if (v.type() == qz::VarType::Integer) return v.integerValue();
+    if (v.type() == qz::VarType::Long) return v.longValue();
+    return v.toLong();
+}
+
 // -2 (vbUseDefault) takes the locale's choice; 0 is false; anything else true.
 bool tristate(std::span<Variant> a, std::size_t i, bool localeDefault) {
     if (!given(a, i)) return localeDefault;
-    std::int32_t t = a[i].toLong();
+    std::int32_t t = longOf(a[i]);
     if (t == -2) return localeDefault;
     return t != 0;
 }
 
 int digitsArg(std::span<Variant> a, int localeDefault) {
     if (!given(a, 1)) return localeDefault;
-    std::int32_t n = a[1].toLong();
+    std::int32_t n = longOf(a[1]);
     if (n == -1) return localeDefault;
     if (n < -1 || n > 99) throwRuntimeError(err::InvalidCall);
     return n;
