@@ -554,6 +554,19 @@ StatementRecord statementRecord(FieldWalk& w) {
     return r;
 }
 
+// A locale as the designer writes it, "-1" or a few digits, is read here;
+// any other text goes through the script's own conversion (CLng), which
+// also says what is wrong with it (that conversion weighs on every field).
+std::int32_t localeOf(std::string_view text) {
+    const bool minus = !text.empty() && text[0] == '-';
+    const std::string_view digits = text.substr(minus ? 1 : 0);
+    if (digits.empty() || digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), IsDigit))
+        return convertToLong(text);
+    std::int32_t v = 0;
+    for (char c : digits) v = v * 10 + (c - '0');
+    return minus ? -v : v;
+}
+
 ExpressionRecord expressionRecord(FieldWalk& w) {
     constexpr std::string_view name = "QZExpression377";
     const std::size_t at = w.instruction.find(name);
@@ -578,7 +591,7 @@ ExpressionRecord expressionRecord(FieldWalk& w) {
     r.Format = format;
     r.Code = decodeCode(all.substr(restStart, a - restStart));
     r.Font = std::move(w.font);
-    r.Locale = convertToLong(locale);
+    r.Locale = localeOf(locale);
     return r;
 }
 
@@ -590,15 +603,15 @@ bool escaped(std::string_view t, std::size_t i) {
     return n % 2 == 1;
 }
 
-// The braces and backslashes among sixteen bytes of a text (fewer at its
-// end): bit k stands for the byte at from + k. Texts are looked at sixteen
-// bytes at a time, and only the bytes marked one by one.
-constexpr std::size_t kPiece = 16;
+// The braces and backslashes among 64 bytes of a text (fewer at its end):
+// bit k stands for the byte at from + k. Texts are looked at 64 bytes at a
+// time, and only the bytes marked one by one.
+constexpr std::size_t kPiece = 64;
 
 struct Piece {
-    unsigned open = 0;
-    unsigned close = 0;
-    unsigned backslash = 0;
+    std::uint64_t open = 0;
+    std::uint64_t close = 0;
+    std::uint64_t backslash = 0;
 };
 
 [[gnu::always_inline]] inline Piece pieceAt(std::string_view t, std::size_t from) {
@@ -606,18 +619,23 @@ struct Piece {
     const char* p = t.data() + from;
 #if defined(__SSE2__)
     if (from + kPiece <= t.size()) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        m.open = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('{'))));
-        m.close = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('}'))));
-        m.backslash = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
+        auto bits = [](__m128i v, char c) {
+            return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)))));
+        };
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            m.open |= bits(v, '{') << (16 * k);
+            m.close |= bits(v, '}') << (16 * k);
+            m.backslash |= bits(v, '\\') << (16 * k);
+        }
         return m;
     }
 #endif
     const std::size_t n = from < t.size() ? std::min(kPiece, t.size() - from) : 0;
     for (std::size_t k = 0; k < n; ++k) {
-        m.open |= static_cast<unsigned>(p[k] == '{') << k;
-        m.close |= static_cast<unsigned>(p[k] == '}') << k;
-        m.backslash |= static_cast<unsigned>(p[k] == '\\') << k;
+        m.open |= static_cast<std::uint64_t>(p[k] == '{') << k;
+        m.close |= static_cast<std::uint64_t>(p[k] == '}') << k;
+        m.backslash |= static_cast<std::uint64_t>(p[k] == '\\') << k;
     }
     return m;
 }
@@ -642,23 +660,23 @@ public:
     }
 
 private:
-    unsigned braces(std::size_t from) const {
+    std::uint64_t braces(std::size_t from) const {
         const Piece m = pieceAt(t_, from);
         return m.open | m.close;
     }
 
     std::string_view t_;
-    std::size_t piece_;  // where the piece of the mask begins
-    unsigned mask_;      // the braces of that piece not yet returned
+    std::size_t piece_;   // where the piece of the mask begins
+    std::uint64_t mask_;  // the braces of that piece not yet returned
 };
 
 // The number of bits set in a piece's mask (std::popcount is a library call
 // on processors that may lack the instruction).
-int bitCount(unsigned m) {
-    m = m - ((m >> 1) & 0x5555u);
-    m = (m & 0x3333u) + ((m >> 2) & 0x3333u);
-    m = (m + (m >> 4)) & 0x0F0Fu;
-    return static_cast<int>((m + (m >> 8)) & 0x1Fu);
+int bitCount(std::uint64_t m) {
+    m = m - ((m >> 1) & 0x5555555555555555u);
+    m = (m & 0x3333333333333333u) + ((m >> 2) & 0x3333333333333333u);
+    m = (m + (m >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<int>((m * 0x0101010101010101u) >> 56);
 }
 
 // Whether the unescaped braces of a text pair up, each closing an open group,
@@ -668,26 +686,25 @@ int bitCount(unsigned m) {
 bool bracesPairUp(std::string_view t) {
     std::ptrdiff_t depth = 0;
     bool any = false;
-    unsigned backslashBefore = 0;  // the last byte of the piece before is a backslash
+    std::uint64_t backslashBefore = 0;  // the last byte of the piece before is a backslash
     for (std::size_t at = 0; at < t.size(); at += kPiece) {
         Piece m = pieceAt(t, at);
-        const unsigned afterBackslash = (m.backslash << 1) | backslashBefore;
+        const std::uint64_t afterBackslash = (m.backslash << 1) | backslashBefore;
         backslashBefore = (m.backslash >> (kPiece - 1)) & 1;
-        for (unsigned q = (m.open | m.close) & afterBackslash; q != 0; q &= q - 1) {
+        for (std::uint64_t q = (m.open | m.close) & afterBackslash; q != 0; q &= q - 1) {
             const int k = std::countr_zero(q);
             if (escaped(t, at + static_cast<std::size_t>(k))) {
-                m.open &= ~(1u << k);
-                m.close &= ~(1u << k);
+                m.open &= ~(std::uint64_t{1} << k);
+                m.close &= ~(std::uint64_t{1} << k);
             }
         }
         const int closes = bitCount(m.close);
-        if (closes == 0 && m.open == 0) continue;
-        any = true;
+        any |= (m.open | m.close) != 0;
         if (depth >= closes) {
             depth += bitCount(m.open) - closes;
             continue;
         }
-        for (unsigned q = m.open | m.close; q != 0; q &= q - 1) {
+        for (std::uint64_t q = m.open | m.close; q != 0; q &= q - 1) {
             depth += (m.open >> std::countr_zero(q)) & 1 ? 1 : -1;
             if (depth < 0) return false;
         }

@@ -362,3 +362,75 @@ TEST(RtfTemplateFile, DocumentsSavedByWordProcessors) {
     EXPECT_TRUE(r.GetRtfCode(0).ends_with("Dear }"));
     EXPECT_TRUE(r.GetRtfCode(1).starts_with("{\\insrsid1234567 ,\\par }"));
 }
+
+// The splitter reads each field group in one pass; what it finds must be what
+// the field-level readers find on that group alone, whatever the group holds.
+TEST(RtfTemplateSplit, FieldsReadAsTheFieldReadersReadTheirGroups) {
+    // The kind comes from the group's whole text, read with the \uc in force:
+    // "\u77 ?" is "M" after \uc1 and "M?" after \uc0, so the name below
+    // reads "modExpressionMacro" only in the first field (whose delimiter
+    // field the second repeats byte for byte).
+    std::string f = test::systemField(true, "L", "x\\'a7Number\\'a7-1");
+    f.replace(f.find("modExpressionMacro "), 19, "modExpression");
+    const std::string open = test::symbolField(61558, "\\u-3978?", true);
+    f.replace(f.find(open), open.size(), "{\\field{\\*\\fldinst \\u77 ?acro}{\\fldrslt x}}");
+    std::string g = f;
+    g.replace(g.find("{\\cf9 "), 6, "{\\cf9\\uc0 ");
+    EXPECT_EQ(sequence(parse(rtfDocument(f + g))), "R0 E0 R1 ");
+    EXPECT_EQ(sequence(parse(rtfDocument(g + f))), "R0 E0 R1 ");
+    // A statement whose result holds an expression field is read as an expression.
+    std::string s = statementField("S", "x = 1");
+    s.replace(s.rfind("{\\fldrslt }}"), 12, "{\\fldrslt " + expressionField("E", "y", "Number") + "}}");
+    EXPECT_EQ(errorOf([&] { parse(rtfDocument(s)); }), ownError(4009));
+    // A statement's instruction is read without a font: one that starts with
+    // the name itself keeps it whole.
+    const std::string setWord = "{\\f0\\fs24\\cf0  SET _";
+    s = statementField("S", "x = 1");
+    s.replace(s.find(setWord), setWord.size(), "{");
+    EXPECT_EQ(parse(rtfDocument(s)).GetStatementCode(0), "x = 1");
+
+    // Templates of many fields, changed at random where no token is cut.
+    std::string body;
+    for (int i = 0; i < 3; ++i)
+        body += "a " + statementField("S" + std::to_string(i), "If x Then_QZCRLFy") +
+                expressionField("E", "\"\\u937?\"", "String", "1036") +
+                test::systemField(true, "U", "\\uc2\\u-10179??\\u-8704??z\\'a7Number\\'a7-1");
+    const char* pieces[] = {"\\uc0 ", "\\uc2 ", "\\u937?", "{\\b x}", "\\par ", "\\'a7", "\\FIELD ", "{}",
+                            "modExpressionMacro", "modStatementMacro", "\\fldrslt ", "{\\listtext 1.}", "\\'e9"};
+    std::mt19937 rng(11);
+    int checked = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::string t = rtfDocument(body);
+        for (int k = 0; k < 3; ++k) {
+            const std::size_t at = t.find_first_of("\\{}", rng() % t.size());
+            if (at != std::string::npos && t[at - 1] != '\\') t.insert(at, pieces[rng() % std::size(pieces)]);
+        }
+        RtfInterpreter r;
+        try { r.ExtractRTFAndQzFields(t); } catch (const AutomationError&) { continue; }
+        std::size_t at = 0;  // runs and field groups follow each other without a gap
+        for (std::int32_t i = 0; i < r.NbElement(); ++i) {
+            const std::int32_t p = r.GetElementPosition(i);
+            if (r.GetElementType(i) == kElementRtf) {
+                at += r.GetRtfCode(p).size();
+                continue;
+            }
+            std::size_t e = at;
+            for (int depth = 0;; ++e)
+                if ((t[e] == '{' || t[e] == '}') && (e == 0 || t[e - 1] != '\\') && (depth += t[e] == '{' ? 1 : -1) == 0) break;
+            const std::string group = t.substr(at, e + 1 - at);
+            at = e + 1;
+            if (r.GetElementType(i) == kElementStatement) {
+                const StatementRecord s = RtfInterpreter::ParseRTFStatementCode(group);
+                EXPECT_EQ(r.GetStatementLabel(p) + "|" + r.GetStatementCode(p), s.Label + "|" + s.Code) << t;
+            } else {
+                const ExpressionRecord x = RtfInterpreter::ParseRTFExpressionCode(group);
+                EXPECT_EQ(r.GetExpressionLabel(p) + "|" + r.GetExpressionCode(p) + "|" + r.GetExpressionFormat(p) +
+                              "|" + r.GetExpressionFont(p) + "|" + std::to_string(r.GetExpressionLocale(p)),
+                          x.Label + "|" + x.Code + "|" + x.Format + "|" + x.Font + "|" + std::to_string(x.Locale))
+                    << t;
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 1000);
+}
