@@ -24,6 +24,7 @@ enum BodyOp : std::uint8_t {
     BExec,       // s by the tree walker; its Exit Do / Exit For jump to target / alt
     BAssign,     // Let
     BAssignNum,  // Let of a numeric expression into a local variable
+    BAssignCall, // Let of a function's result into a local variable
     BCall,       // a call statement
     BJump,       // to target
     BJumpIfNot,  // to target when the condition e is false
@@ -97,7 +98,9 @@ private:
             const Expr& t = *s.target;
             const bool num = t.kind == EK::Ident && !t.hasArgs && t.bind == Bind::Local &&
                              s.value->nk != 0 && !isComparison(*s.value);
-            emit(num ? BAssignNum : BAssign, &s);
+            const bool call = t.kind == EK::Ident && !t.hasArgs && t.bind == Bind::Local &&
+                              s.value->kind == EK::Ident && s.value->bind == Bind::Proc;
+            emit(num ? BAssignNum : call ? BAssignCall : BAssign, &s);
             return;
         }
         case SK::Call: emit(BCall, &s); return;
@@ -201,19 +204,16 @@ private:
 
 } // namespace
 
-Flow Engine::runBody(const ProcDef& p, Frame& f) {
-    if (!p.compiled) {
-        if (!turnsErrorsOff(p.body)) {
-            auto c = std::make_unique<BodyCode>();
-            Compiler comp(*c);
-            comp.list(p.body);
-            comp.end();
-            c->code.shrink_to_fit();
-            p.code = std::move(c);
-        }
-        p.compiled = true;
+void Engine::compileBody(const ProcDef& p) {
+    if (!turnsErrorsOff(p.body)) {
+        auto c = std::make_unique<BodyCode>();
+        Compiler comp(*c);
+        comp.list(p.body);
+        comp.end();
+        c->code.shrink_to_fit();
+        p.code = std::move(c);
     }
-    return p.code ? runCode(*p.code, f) : execList(p.body, f);
+    p.compiled = true;
 }
 
 Flow Engine::runCode(const BodyCode& c, Frame& f) {
@@ -267,6 +267,21 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
                     if (n.kind == Num::Long) var = Variant(static_cast<std::int32_t>(n.i));
                     else if (n.kind == Num::Double) var = Variant(n.d);
                     else var = Variant(static_cast<std::int16_t>(n.i));
+                } else {
+                    execAssign(st, f);
+                }
+                ++ip;
+                break;
+            }
+            case BAssignCall: {
+                // x = F(a, b): the call without the general Let's detours.
+                const Stmt& st = *ip->s;
+                const Expr& t = *st.target;
+                const Expr& v = *st.value;
+                if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
+                    Variant r = callProc(*v.proc, nullptr, &v.args, {}, f, true);
+                    if (r.isObject()) r = letValue(std::move(r));
+                    letInto(*f.ref[t.slot], std::move(r));
                 } else {
                     execAssign(st, f);
                 }

@@ -223,6 +223,7 @@ private:
     Flow execList(const StmtList& list, Frame& f);
     // A procedure's body: by its compiled form (BodyCode.cpp) when it has one.
     Flow runBody(const ProcDef& p, Frame& f);
+    void compileBody(const ProcDef& p);
     Flow runCode(const BodyCode& c, Frame& f);
     Flow exec(const Stmt& s, Frame& f);
     Flow execAssign(const Stmt& s, Frame& f);

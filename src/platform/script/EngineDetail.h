@@ -193,6 +193,11 @@ Variant forNumber(const Variant& v);
     return truth(eval(e, f));
 }
 
+inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
+    if (!p.compiled) [[unlikely]] compileBody(p);
+    return p.code ? runCode(*p.code, f) : execList(p.body, f);
+}
+
 // Arrays larger than this many elements fail with "Out of memory".
 inline constexpr std::int64_t kMaxArrayElements = 1LL << 26;
 
