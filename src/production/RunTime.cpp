@@ -71,9 +71,10 @@ constexpr std::array<std::array<bool, 128>, 2> kPlainAscii = [] {
 // CR LF to \par.
 // Escapes s from i up to `end` (an escape of several units may end past it)
 // at p, which has room for kMaxUnitBytes a unit; returns the end.
-char* escapePiece(char* p, std::u16string_view s, std::size_t& i, std::size_t end, bool blankProtect) {
+char* escapePiece(char* p, std::u16string_view s, std::size_t& at, std::size_t end, bool blankProtect) {
     auto put2 = [&p](char a, char b) { p[0] = a; p[1] = b; p += 2; };
     const std::array<bool, 128>& plain = kPlainAscii[blankProtect];
+    std::size_t i = at; // a local: the bytes written through p might be it, for all the compiler knows
     for (; i < end; ++i) {
         const char16_t c = s[i];
         if (c < 0x80 && plain[c]) {
@@ -109,6 +110,7 @@ char* escapePiece(char* p, std::u16string_view s, std::size_t& i, std::size_t en
         }
         p = putUnit(p, c);
     }
+    at = i;
     return p;
 }
 
