@@ -206,7 +206,8 @@ std::size_t Dictionary::find(const Variant& key) const noexcept {
 }
 
 // Rebuilds the index for the live entries, at most 7/10 full: room for a
-// tenth of it to be added or removed before the next rebuild.
+// tenth of it to be added or removed before the next rebuild. When there is
+// no memory for it, it throws before changing anything.
 void Dictionary::reindex() {
     const std::size_t live = static_cast<std::size_t>(count());
     std::size_t cap = 16;
@@ -256,7 +257,13 @@ std::size_t Dictionary::insert(const Variant& key, const Variant& item, std::uin
     const std::size_t cap = slots_.size();
     const bool fresh = slots_[spot] == kEmpty;
     if (entries_.size() > cap || (fresh && full(used_ + 1))) {
-        reindex(); // places e too
+        try {
+            reindex(); // places e too
+        } catch (...) {
+            entries_.pop_back(); // no room for a larger index: the key is not added
+            hashes_.pop_back();
+            throw;
+        }
     } else {
         used_ += fresh;
         slots_[spot] = static_cast<Slot>((hash & ~(cap - 1)) | e);
@@ -302,10 +309,20 @@ void Dictionary::rename(const Variant& oldKey, const Variant& newKey) {
     const std::uint32_t hash = hashOf(newKey);
     const Spot to = probe(newKey, hash);
     if (to.found && entryAt(to.slot) != i) throwRuntimeError(err::KeyExists);
+    const Slot was = slots_[from.slot];
+    const std::uint32_t oldHash = hashes_[i];
     slots_[from.slot] = kGone;
     hashes_[i] = hash;
     Variant old = std::exchange(entries_[i].key, newKey); // released last (see remove)
-    place(i);
+    try {
+        place(i);
+    } catch (...) {
+        // No room for a larger index (it is left as it was): the key keeps its name.
+        entries_[i].key = std::exchange(old, Variant());
+        hashes_[i] = oldHash;
+        slots_[from.slot] = was;
+        throw;
+    }
 }
 
 void Dictionary::remove(const Variant& key) {
