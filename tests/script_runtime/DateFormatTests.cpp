@@ -179,6 +179,21 @@ TEST(Formats, WholeAndCurrencySubtypesMatchTheirDouble) {
     EXPECT_EQ(callStr(u"FormatNumber", {D(1e-300), I(3)}), u"0.000");
 }
 
+// A result's text is reused for the next result only once nobody holds it.
+TEST(Formats, AResultKeptByTheCallerKeepsItsText) {
+    const Variant kept = call(u"FormatCurrency", {D(1.5)});
+    const Variant alsoKept = call(u"FormatNumber", {L(1234567)});
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(callStr(u"FormatPercent", {L(i % 10), I(0)}), Variant::fromUtf8(std::to_string(i % 10 * 100) + "%").stringValue());
+        EXPECT_EQ(callStr(u"FormatCurrency", {D(-i), I(0)}), Variant::fromUtf8(i ? "($" + std::to_string(i) + ")" : "$0").stringValue());
+    }
+    const Variant longer = call(u"FormatNumber", {D(1e200), I(0)});
+    EXPECT_EQ(longer.stringValue().size(), 267u);
+    EXPECT_EQ(callStr(u"FormatNumber", {I(7), I(0)}), u"7");
+    EXPECT_EQ(kept.stringValue(), u"$1.50");
+    EXPECT_EQ(alsoKept.stringValue(), u"1,234,567.00");
+}
+
 TEST(Formats, EnglishDatesAndTimes) {
     const Variant d = Dt(38001.75);
     EXPECT_EQ(callStr(u"FormatDateTime", {d}), u"1/15/2004 6:00:00 PM");

@@ -80,10 +80,14 @@ void roundDigits(Decimal& d, bool negative, std::string_view digits, int pointPo
     d.negative = negative && !zero;
 }
 
-// The digits of a whole number (no sign).
+// The digits of a whole number (no sign), written from the last one.
 std::string_view digitsOf(char (&buf)[24], std::uint64_t mag) {
-    const auto r = std::to_chars(buf, buf + sizeof buf, mag);
-    return {buf, static_cast<std::size_t>(r.ptr - buf)};
+    char* p = std::end(buf);
+    do {
+        *--p = static_cast<char>('0' + mag % 10);
+        mag /= 10;
+    } while (mag);
+    return {p, static_cast<std::size_t>(std::end(buf) - p)};
 }
 
 void decimalOf(Decimal& d, const Variant& v, int frac, double scale) {
@@ -196,24 +200,43 @@ char16_t* writeNumber(char16_t* p, const Decimal& d, const Layout& l) {
     return p;
 }
 
+// The text of a result as a String. The String of this thread's last result
+// is written over once nobody else holds it (a template formats a value,
+// prints it and lets it go), so that such a loop neither allocates nor frees;
+// one whose room is far larger than the text is let go.
+Variant resultText(std::u16string_view text) {
+    thread_local Variant last;
+    if (std::u16string* s = last.uniqueString(); s && s->capacity() <= 2 * text.size() + 64) s->assign(text);
+    else last = Variant(text);
+    return last;
+}
+
 // Fills a pattern: $ stands for the currency symbol, n for the number, - for
-// the negative sign; other characters stand for themselves. The text is
-// measured first and made in one allocation.
-std::u16string applyPattern(std::u16string_view pattern, const Decimal& d, const Layout& l,
-                            const LocaleFormat& loc) {
-    const std::size_t number = numberLength(d, l);
-    std::size_t n = 0;
-    for (char16_t c : pattern)
-        n += c == u'$' ? loc.currencySymbol.size() : c == u'n' ? number : c == u'-' ? loc.negativeSign.size() : 1;
-    std::u16string out(n, u'\0');
-    char16_t* p = out.data();
+// the negative sign (each at most once); other characters stand for
+// themselves. A percent sign follows the number, inside a closing parenthesis.
+Variant applyPattern(std::u16string_view pattern, const Decimal& d, const Layout& l, const LocaleFormat& loc,
+                     bool percent = false) {
+    const std::size_t room =
+        pattern.size() + loc.currencySymbol.size() + loc.negativeSign.size() + numberLength(d, l) + 1;
+    char16_t stack[160];
+    std::u16string heap;
+    char16_t* const out = room <= std::size(stack) ? stack : (heap.resize(room), heap.data());
+    char16_t* p = out;
     for (char16_t c : pattern) {
         if (c == u'$') p = put(p, loc.currencySymbol);
         else if (c == u'n') p = writeNumber(p, d, l);
         else if (c == u'-') p = put(p, loc.negativeSign);
         else *p++ = c;
     }
-    return out;
+    if (percent) {
+        if (p != out && p[-1] == u')') {
+            p[-1] = u'%';
+            *p++ = u')';
+        } else {
+            *p++ = u'%';
+        }
+    }
+    return resultText(std::u16string_view(out, static_cast<std::size_t>(p - out)));
 }
 
 // The negative number patterns by the locale's number (1 and any other: "-n").
@@ -235,13 +258,7 @@ Variant formatNumberLike(std::span<Variant> a, double scale, bool percent) {
         const int p = parens ? 0 : (loc.negNumberFormat == 0 ? 1 : loc.negNumberFormat);
         pattern = kNegNumber[p >= 0 && p <= 4 ? p : 1];
     }
-    std::u16string text = applyPattern(pattern, d, l, loc);
-    // The percent sign follows the number, inside a closing parenthesis.
-    if (percent) {
-        if (!text.empty() && text.back() == u')') text.insert(text.size() - 1, 1, u'%');
-        else text += u'%';
-    }
-    return Variant(std::move(text));
+    return applyPattern(pattern, d, l, loc, percent);
 }
 
 // The sixteen negative currency patterns; $ stands for the symbol, n for the number.
@@ -270,7 +287,7 @@ Variant FormatCurrency(std::span<Variant> a) {
     decimalOf(d, v, frac, 1);
     const Layout l{leading, group, loc.monGroupSize, loc.monGroupSep, loc.monDecimalSep};
     int pos = loc.posCurrFormat < 0 || loc.posCurrFormat > 3 ? 0 : loc.posCurrFormat;
-    if (!d.negative) return Variant(applyPattern(kPosCurrency[pos], d, l, loc));
+    if (!d.negative) return applyPattern(kPosCurrency[pos], d, l, loc);
     if (parens && !localeParens) {
         static constexpr int kParenFor[4] = {0, 4, 14, 15}; // by symbol position
         neg = kParenFor[pos];
@@ -278,7 +295,7 @@ Variant FormatCurrency(std::span<Variant> a) {
         static constexpr int kSignFor[4] = {1, 5, 9, 8};
         neg = kSignFor[pos];
     }
-    return Variant(applyPattern(kNegCurrency[neg], d, l, loc));
+    return applyPattern(kNegCurrency[neg], d, l, loc);
 }
 
 Variant FormatDateTime(std::span<Variant> a) {
