@@ -25,11 +25,12 @@ enum BodyOp : std::uint8_t {
     BAssign,     // Let
     BAssignNum,  // Let of a numeric expression into a local variable
     BAssignCall, // Let of a function's result into a local variable
+    BAssignElem, // Let into an element of a local array at a local index
     BCall,       // a call statement
     BJump,       // to target
     BJumpIfNot,  // to target when the condition e is false
     BJumpIf,     // to target when the condition e is true
-    BClock,      // the time-out and memory check of a loop's turn
+    BLoop,       // the end of a loop's turn: the time-out and memory check, then to target
     BForPrep,    // the head of For s (state alt); to target when it does not run
     BForNext,    // the next turn of For s (state alt): back to target while it runs
     BExit,       // leaves the body with the flow in target
@@ -100,7 +101,9 @@ private:
                              s.value->nk != 0 && !isComparison(*s.value);
             const bool call = t.kind == EK::Ident && !t.hasArgs && t.bind == Bind::Local &&
                               s.value->kind == EK::Ident && s.value->bind == Bind::Proc;
-            emit(num ? BAssignNum : call ? BAssignCall : BAssign, &s);
+            const bool elem = t.kind == EK::Ident && t.bind == Bind::Local && t.args.size() == 1 &&
+                              t.args[0]->nk == NkLocal;
+            emit(num ? BAssignNum : call ? BAssignCall : elem ? BAssignElem : BAssign, &s);
             return;
         }
         case SK::Call: emit(BCall, &s); return;
@@ -144,8 +147,7 @@ private:
         list(s.body);
         if (s.loop == LoopKind::PostWhile) test = emit(BJumpIfNot, &s, s.value.get());
         else if (s.loop == LoopKind::PostUntil) test = emit(BJumpIf, &s, s.value.get());
-        emit(BClock, &s);
-        emit(BJump, &s, nullptr, top);
+        emit(BLoop, &s, nullptr, top);
         if (test >= 0) code_[static_cast<std::size_t>(test)].target = here();
         if (!isWend) closeLoop();
     }
@@ -288,6 +290,31 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
                 ++ip;
                 break;
             }
+            case BAssignElem: {
+                // a(i) = x: the element stored in place when the variable
+                // holds a vector of its own and i a whole number in its
+                // bounds (looked at after x, which may run code); else the
+                // general Let, which copies an array shared with another.
+                const Stmt& st = *ip->s;
+                const Expr& t = *st.target;
+                Variant v;
+                if (const Variant* q = quickOperand(*st.value, f)) v = *q;
+                else v = eval(*st.value, f);
+                if (v.isObject()) v = letValue(std::move(v));
+                const Variant* ix = t.bind == Bind::Local && t.args[0]->nk == NkLocal ? f.ref[t.args[0]->slot] : nullptr;
+                SafeArray* a = ix && isIntLike(*ix) ? f.ref[t.slot]->arrayValue() : nullptr;
+                if (a && a->bounds.size() == 1 && a->refCount() == 1) {  // shared: copied first
+                    const std::int64_t k = intOf(*ix) - a->bounds[0].lower;
+                    if (k >= 0 && k < a->bounds[0].count) {
+                        a->data[static_cast<std::size_t>(k)] = std::move(v);
+                        ++ip;
+                        break;
+                    }
+                }
+                assign(t, std::move(v), false, f);
+                ++ip;
+                break;
+            }
             case BAssign:
                 execAssign(*ip->s, f);
                 ++ip;
@@ -305,9 +332,9 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
             case BJumpIf:
                 ip = test(*ip->e, f) ? base + ip->target : ip + 1;
                 break;
-            case BClock:
+            case BLoop:
                 checkClock();
-                ++ip;
+                ip = base + ip->target;
                 break;
             case BForPrep: {
                 ForState& st = states[ip->alt];
