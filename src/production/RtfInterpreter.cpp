@@ -119,10 +119,9 @@ private:
 // A tokenizer given a string reads one group, which the buffer starts with
 // and may go on after: it ends where the group closes, appends the text of
 // every text token to the string (the group's plain text, as CleanRTFField
-// reads it), and what it cannot read throws Unreadable instead of raising:
-// the reader that uses it reads the group again step by step, where each
-// step raises its own error.
-struct Unreadable {};
+// reads it), and stops where it cannot read on instead of raising (failed()
+// from then on): the reader that uses it reads the group again step by
+// step where that matters, and each step raises its own error.
 
 class Tokenizer {
 public:
@@ -137,6 +136,7 @@ public:
     // that ends it, lower-cased, is "\" and the name).
     bool is(WordName x) const { return word_ == x; }
     int depth() const { return depth_; }
+    bool failed() const { return failed_; }
     // Where the next token starts, from the start of the buffer.
     std::size_t offset() const { return static_cast<std::size_t>(lex_.Position() - start_); }
 
@@ -144,6 +144,7 @@ public:
     // as one text token however long it runs: every reader of the tokens
     // appends text as it comes, and no control word can hide in such a run.
     void next() {
+        if (failed_) return;  // stays where it stopped
         separator_ = false;
         word_ = kOtherWord;
         const char* p = lex_.Position();
@@ -179,7 +180,7 @@ public:
 
     // Reads tokens until the control word x (which becomes the current token).
     void until(WordName x) {
-        do next(); while (word_ != x);
+        do next(); while (word_ != x && !failed_);
     }
 
     // After the token that opened a group: reads to the end of that group.
@@ -189,7 +190,7 @@ public:
         const int uc = uc_, entryDepth = depth_;
         const std::size_t textFrom = plain_ ? plain_->size() : 0;
         int deepest = depth_;
-        for (int depth = 1; depth > 0;) {
+        for (int depth = 1; depth > 0 && !failed_;) {
             next();
             if (type_ == kOpen) {
                 ++depth;
@@ -198,8 +199,8 @@ public:
                 --depth;
             }
         }
-        // Kept while the \uc scopes of every group in it are (see kUcDepth).
-        if (skipped_ && deepest < kUcDepth)
+        // Kept only when the \uc value of every group in it is (see kUcDepth).
+        if (skipped_ && !failed_ && deepest < kUcDepth)
             skipped_->keep(std::string_view(from, static_cast<std::size_t>(lex_.Position() - from)),
                            std::string_view(*plain_).substr(textFrom), uc, entryDepth);
     }
@@ -253,8 +254,10 @@ private:
             text_ = span;
             break;
         default:  // the end of the buffer, or a malformed \' escape
-            if (plain_) throw Unreadable{};
-            raiseOwnError(msg::CannotInterpretRtf);
+            if (!plain_) raiseOwnError(msg::CannotInterpretRtf);
+            failed_ = true;
+            type_ = kControlSymbol;  // a token no reader takes
+            text_ = {};
         }
     }
 
@@ -395,6 +398,7 @@ private:
     WordName word_ = kOtherWord;
     bool separator_ = false;
     bool plainRun_ = false;  // the current token is a run of plain ASCII text
+    bool failed_ = false;
     std::string_view text_;
     std::string own_;        // a lower-cased control word
     char decoded_[4] = {};   // a decoded character
@@ -452,7 +456,7 @@ void walkToInstruction(Tokenizer& t, FieldWalk& w) {
     t.skipGroup();
     for (;;) {              // the label, up to the closing delimiter's field
         t.next();
-        if (t.is(kField)) break;
+        if (t.is(kField) || t.failed()) break;
         if (t.type() == kText) w.label += t.text();
     }
     t.skipGroup();
@@ -470,7 +474,7 @@ void walkInstruction(Tokenizer& t, bool readFont, FieldWalk& w) {
             t.next();
         }
     }
-    while (!t.is(kFldrslt)) {
+    while (!t.is(kFldrslt) && !t.failed()) {
         if (t.type() == kControlWord) {
             if (t.is(kPar)) {
                 w.instruction += "\r\n";
@@ -519,11 +523,11 @@ constexpr std::string_view kStatementMacro = "modStatementMacro";
 // to). The walk reads a font, as for an expression, when the expression
 // macro's name stands in the text read before the SET field.
 struct OnePass {
-    bool read = false;         // false: the group does not read that way (a
-                               // malformed group, or a walk that runs out of
-                               // it), and the caller reads it step by step
-    bool font = false;         // the walk read a font
-    std::size_t size = 0;      // the group's length
+    bool read = false;      // the group read to its end: its size and plain text
+                            // are known (if not, the caller reads it step by step)
+    bool walked = false;    // and the walk found all it looks for
+    bool font = false;      // the walk read a font
+    std::size_t size = 0;   // the group's length
 };
 
 OnePass readInOnePass(std::string_view text, std::string& plain, FieldWalk& w, SkippedGroups& skipped) {
@@ -531,15 +535,14 @@ OnePass readInOnePass(std::string_view text, std::string& plain, FieldWalk& w, S
     w.clear();
     Tokenizer t(text, &plain, &skipped);
     OnePass r;
-    try {
-        walkToInstruction(t, w);
-        r.font = plain.find(kExpressionMacro) != std::string::npos;
-        walkInstruction(t, r.font, w);
-        while (t.depth() > 0) t.next();  // the rest of the group, for its text
-    } catch (const Unreadable&) {
-        return r;
-    }
-    r.read = true;
+    walkToInstruction(t, w);
+    r.font = plain.find(kExpressionMacro) != std::string::npos;
+    if (!t.failed()) walkInstruction(t, r.font, w);
+    r.walked = !t.failed();
+    while (t.depth() > 0 && !t.failed()) t.next();  // the rest of the group, for its text
+    // A walk that ran out of the group still read all of it (the tokenizer
+    // ends where the group closes); one that stopped inside did not.
+    r.read = t.depth() == 0;
     r.size = t.offset();
     return r;
 }
@@ -882,7 +885,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
             const bool isStatement = !isExpression && plain.find(kStatementMacro) != std::string::npos;
             // The walk made in the one pass serves when it read the field as
             // what it is; otherwise the field is read again on its own.
-            const bool walked = one.read && one.font == isExpression;
+            const bool walked = one.read && one.walked && one.font == isExpression;
             if (isExpression || isStatement) {
                 if (lastEnd < s) appendRun(t.substr(lastEnd, s - lastEnd));
                 lastEnd = e + 1;

@@ -388,6 +388,9 @@ TEST(RtfTemplateSplit, FieldsReadAsTheFieldReadersReadTheirGroups) {
     s = statementField("S", "x = 1");
     s.replace(s.find(setWord), setWord.size(), "{");
     EXPECT_EQ(parse(rtfDocument(s)).GetStatementCode(0), "x = 1");
+    // A malformed escape is refused in any group the search for fields finds,
+    // one that is no field of the system included.
+    EXPECT_EQ(errorOf([] { parse("{\\rtf1 {\\i br\\'e\\fieldx9e}}"); }), ownError(3112));
 
     // Templates of many fields, changed at random where no token is cut.
     std::string body;
