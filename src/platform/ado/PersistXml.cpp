@@ -169,6 +169,20 @@ std::size_t XmlReader::skipPast(std::size_t i, char twice, const char* what) {
     }
 }
 
+// Byte classes of a start tag, looked up once a byte: what ends a name, and
+// what an attribute value needs decoded for (a reference, a line end or tab,
+// and in a Latin-1 file any byte past ASCII).
+struct TagBytes {
+    std::array<bool, 256> endsName{}, decodeUtf8{}, decodeLatin1{}, quoteOrEnd{};
+    constexpr TagBytes() {
+        for (unsigned char c : {' ', '\t', '\r', '\n', '/', '>', '='}) endsName[c] = true;
+        for (unsigned char c : {'"', '\'', '>'}) quoteOrEnd[c] = true;
+        for (unsigned char c : {'&', '\t', '\r', '\n'}) decodeUtf8[c] = decodeLatin1[c] = true;
+        for (std::size_t c = 0x80; c < 256; ++c) decodeLatin1[c] = true;
+    }
+};
+constexpr TagBytes kTagBytes;
+
 XmlReader::Kind XmlReader::next() {
     for (;;) {
         std::size_t i = pos_;
@@ -251,6 +265,10 @@ XmlReader::Kind XmlReader::next() {
                     continue;
                 }
                 i = buf_.size();
+            } else {
+                const char* b = buf_.data();
+                const std::size_t n = buf_.size();
+                while (i < n && !kTagBytes.quoteOrEnd[static_cast<unsigned char>(b[i])]) ++i;
             }
             const int k = at(i);
             if (k < 0) fail("the file ends inside a tag", tok_);
@@ -267,18 +285,6 @@ XmlReader::Kind XmlReader::next() {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Byte classes of a start tag, looked up once a byte: what ends a name, and
-// what an attribute value needs decoded for (a reference, a line end or tab,
-// and in a Latin-1 file any byte past ASCII).
-struct TagBytes {
-    std::array<bool, 256> endsName{}, decodeUtf8{}, decodeLatin1{};
-    constexpr TagBytes() {
-        for (unsigned char c : {' ', '\t', '\r', '\n', '/', '>', '='}) endsName[c] = true;
-        for (unsigned char c : {'&', '\t', '\r', '\n'}) decodeUtf8[c] = decodeLatin1[c] = true;
-        for (std::size_t c = 0x80; c < 256; ++c) decodeLatin1[c] = true;
-    }
-};
-constexpr TagBytes kTagBytes;
 
 void XmlReader::parseStartTag(std::size_t end) {
     const std::string_view tag = buf_.substr(tok_, end - tok_); // "<name ... >"
@@ -607,8 +613,8 @@ private:
             const SchemaColumn& sc = schema.columns[c];
             if (sc.chapter) continue;
             const XmlReader::Attribute* a = nullptr;
-            for (std::size_t k = 0; k < attrs.size(); ++k) {
-                const std::size_t at = (hint + k) % attrs.size();
+            for (std::size_t k = 0, at = hint; k < attrs.size(); ++k, ++at) {
+                if (at == attrs.size()) at = 0;
                 if (attrs[at].name == sc.xmlName) {
                     a = &attrs[at];
                     hint = at + 1;
