@@ -4,7 +4,6 @@
 
 #include "platform/system/Locales.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace qz::production {
