@@ -166,8 +166,8 @@ bool Engine::appendInPlace(const Stmt& s, Frame& f) {
     const Expr* parts[kMaxAppendParts];
     int n = 0;
     for (const Expr* e = s.value.get(); e->kind == EK::Binary; e = e->a.get()) parts[n++] = e->b.get();
-    Variant values[kMaxAppendParts];
-    for (int i = n - 1, k = 0; i >= 0; --i, ++k) values[k] = letValue(eval(*parts[i], f));
+    Args values;  // only the parts there are are made and released
+    for (int i = n - 1; i >= 0; --i) values.push_back(letValue(eval(*parts[i], f)));
     std::u16string* str = var->uniqueString();
     if (!str) {
         *var = Variant(std::u16string(var->stringValue()));

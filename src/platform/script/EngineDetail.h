@@ -287,9 +287,12 @@ protected:
 };
 
 // The script object behind a Dispatch, or null. ScriptObject is final, so
-// comparing the dynamic type is enough (cheaper than a dynamic_cast).
+// its dynamic type tells. The type records are compared by address: the
+// libraries are linked statically into each program, which then holds one
+// record per type, and comparing them by name costs a string comparison on
+// every call of a host object's member.
 inline ScriptObject* asScriptObject(Dispatch* d) {
-    return typeid(*d) == typeid(ScriptObject) ? static_cast<ScriptObject*>(d) : nullptr;
+    return &typeid(*d) == &typeid(ScriptObject) ? static_cast<ScriptObject*>(d) : nullptr;
 }
 
 } // namespace qz::script
