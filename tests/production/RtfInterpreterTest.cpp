@@ -127,6 +127,17 @@ TEST(RtfTemplateSplit, BraceChecks) {
     EXPECT_EQ(message("no braces"), "Unable to interpret the RTF file. The text holds no group.");
 }
 
+TEST(RtfTemplateSplit, BraceChecksAtEveryPosition) {
+    // Long texts are looked at in pieces: an escape or a stray brace counts
+    // the same wherever it falls, on a piece's first or last byte as well.
+    for (std::size_t k = 0; k < 140; ++k) {
+        const std::string pad(k, 'x');
+        EXPECT_EQ(errorOf([&] { parse("{\\rtf1 " + pad + "\\{ x}"); }), 0) << k;
+        EXPECT_EQ(errorOf([&] { parse("{\\rtf1 " + pad + "\\\\{ x}"); }), ownError(3112)) << k;
+        EXPECT_EQ(errorOf([&] { parse("{" + pad + "}}{"); }), ownError(3112)) << k;
+    }
+}
+
 TEST(RtfTemplateSplit, TextWithoutFieldsIsOneRun) {
     const std::string text = "{\\rtf1 {\\field{\\*\\fldinst PAGE }{\\fldrslt 1}} page\\par }";
     RtfInterpreter r = parse(text);
