@@ -307,7 +307,7 @@ Variant valueFromInt(std::int64_t v, std::int32_t type) {
 }
 
 Variant valueFromDouble(double v, std::int32_t type) {
-    if (type == adCurrency && std::fabs(v) < 9.2e14) return Variant::currency(std::llround(v * 10000));
+    if (std::int64_t units = 0; type == adCurrency && currencyFromDouble(v, units)) return Variant::currency(units);
     if (type == adSingle) return Variant(static_cast<float>(v));
     if (type == adBoolean) return Variant(v != 0);
     if (isIntegerType(type) && v == std::floor(v) && std::fabs(v) < 2147483648.0)

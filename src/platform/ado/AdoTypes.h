@@ -5,6 +5,7 @@
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Variant.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -79,6 +80,13 @@ void assignUtf8(std::u16string& s, std::string_view utf8);
 // Integer and floating values for a field type.
 Variant valueFromInt(std::int64_t v, std::int32_t type);
 Variant valueFromDouble(double v, std::int32_t type);
+// A number in a Currency column as Currency units (1/10000), when it is in
+// the range valueFromDouble gives Currency for.
+inline bool currencyFromDouble(double v, std::int64_t& units) {
+    if (!(std::fabs(v) < 9.2e14)) return false;
+    units = std::llround(v * 10000);
+    return true;
+}
 // A Byte array holding the bytes.
 Variant valueFromBytes(const void* data, std::size_t size);
 

@@ -405,6 +405,10 @@ Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
                     cell.u.d = sqlite3_value_double(v);
                 } else if (p.use == kDate) {
                     data->set(cell, dateFromNumber(v, storage));
+                } else if (std::int64_t units = 0;
+                           p.type == adCurrency && currencyFromDouble(sqlite3_value_double(v), units)) {
+                    cell.type = VarType::Currency;
+                    cell.u.i = units;
                 } else {
                     data->set(cell, valueFromDouble(sqlite3_value_double(v), p.type));
                 }
