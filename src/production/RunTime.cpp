@@ -123,6 +123,19 @@ void escapePlain(std::string& out, std::u16string_view s, bool blankProtect) {
     }
 }
 
+// Arguments as a Boolean or a Long: the small whole numbers a program passes
+// are read at once, anything else is converted.
+bool flagOf(const Variant& v) {
+    if (v.type() == VarType::Integer) return v.integerValue() != 0;
+    return v.toBool();
+}
+
+std::int32_t longOf(const Variant& v) {
+    if (v.type() == VarType::Integer) return v.integerValue();
+    if (v.type() == VarType::Long) return v.longValue();
+    return v.toLong();
+}
+
 // The room the group of a plain value of at most kPiece units takes at most.
 std::size_t groupRoom(std::u16string_view value, std::string_view font) {
     return font.size() + kMaxUnitBytes * value.size() + 3;
@@ -373,7 +386,7 @@ Variant RunTime::memberCloseOutputFileClean(std::uint8_t, std::span<Variant>) {
 }
 
 Variant RunTime::memberPrintRtf(std::uint8_t, std::span<Variant> args) {
-    PrintRtf(args[0].toLong());
+    PrintRtf(longOf(args[0]));
     return {};
 }
 
@@ -406,7 +419,7 @@ Variant RunTime::memberPrintExp(std::uint8_t, std::span<Variant> args) {
                 bool& flag;
                 ~Done() { flag = false; }
             } done{printing_};
-            PrintExp(args[0], args[1].toBool(), *narrow, args[3].toBool());
+            PrintExp(args[0], flagOf(args[1]), *narrow, flagOf(args[3]));
             return {};
         }
     }
