@@ -5,6 +5,8 @@
 // expressions that the interpreter evaluates without building Variants.
 #include "platform/script/Engine.h"
 #include "platform/script/EngineDetail.h"
+
+#include "platform/automation/VariantOps.h"
 #include "platform/script/Intrinsics.h"
 
 #include <algorithm>
@@ -383,6 +385,13 @@ void Engine::bindExpr(Expr& e, Scope& sc) {
     }
     if (e.kind != EK::Literal)
         for (auto& a : e.args) bindExpr(*a, sc);
+    if (e.kind == EK::Unary && e.op == Op::Neg && e.a->kind == EK::Literal) {
+        // A negative number written in the code (-1): its value once, for
+        // every evaluation (the node stays what it is for everything else).
+        const VarType t = e.a->value.type();
+        if (t == VarType::Integer || t == VarType::Long || t == VarType::Double || t == VarType::Currency)
+            e.value = ops::negate(e.a->value);
+    }
     if (e.kind == EK::Binary || e.kind == EK::Unary || e.kind == EK::Paren) {
         e.numeric = isNumericTree(e);
         if (e.numeric) markNumeric(e);

@@ -962,6 +962,7 @@ Variant Engine::eval(const Expr& e, Frame& f) {
 // common ones (a literal, a variable, a call) run without saving registers
 // for them.
 [[gnu::noinline]] Variant Engine::evalUnary(const Expr& e, Frame& f) {
+    if (!e.value.isEmpty()) return e.value;  // a negative number written in the code
     Variant a = eval(*e.a, f);
     if (e.op == Op::Neg) {
         if (a.type() == VarType::Long && a.longValue() != std::numeric_limits<std::int32_t>::min())

@@ -39,11 +39,14 @@ public:
             for (std::size_t i = 0; i < n_; ++i) inlineValues()[i].~Variant();
     }
     void push_back(const Variant& v) { push_back(Variant(v)); }
-    void push_back(Variant&& v) {
+    [[gnu::always_inline]] void push_back(Variant&& v) {
         if (n_ < kInline) [[likely]] {
             new (&inlineValues()[n_++]) Variant(std::move(v));
             return;
         }
+        pushMore(std::move(v));
+    }
+    [[gnu::noinline]] void pushMore(Variant&& v) {
         if (!heap_) {
             heap_ = std::make_unique<std::vector<Variant>>();
             heap_->reserve(kInline * 2);
