@@ -125,7 +125,8 @@ public:
     // texts of the new one, are fetched into the cache ahead.
     void moveNext() {
         const auto p = static_cast<std::size_t>(++pos);
-        if (p + 1 < rowCount && !columns.empty()) {
+        if (columns.empty()) return; // rows without columns hold nothing
+        if (p + 1 < rowCount) {
             const Cell* next = row(p + 1);
             __builtin_prefetch(next);
             __builtin_prefetch(next + columns.size() - 1);
