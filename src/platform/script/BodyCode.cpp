@@ -54,6 +54,16 @@ bool turnsErrorsOff(const StmtList& list) {
     return false;
 }
 
+bool quickOperandShape(const Expr& x) {
+    return x.nk == NkLocal || x.nk == NkLit || (x.nk == NkElem && x.args.size() == 1 && x.args[0]->nk == NkLocal);
+}
+
+// Whether quickInt may take the expression: a sum, difference or comparison
+// of two plain operands.
+bool quickShape(const Expr& e) {
+    return e.kind == EK::Binary && e.numeric && quickOperandShape(*e.a) && quickOperandShape(*e.b);
+}
+
 class Compiler {
 public:
     explicit Compiler(BodyCode& out) : code_(out.code), loops_(out.loops) {}
@@ -103,7 +113,10 @@ private:
                               s.value->kind == EK::Ident && s.value->bind == Bind::Proc;
             const bool elem = t.kind == EK::Ident && t.bind == Bind::Local && t.args.size() == 1 &&
                               t.args[0]->nk == NkLocal;
-            emit(num ? BAssignNum : call ? BAssignCall : elem ? BAssignElem : BAssign, &s);
+            const std::int32_t k = emit(num ? BAssignNum : call ? BAssignCall : elem ? BAssignElem : BAssign, &s);
+            // A sum or comparison of two plain operands may take the whole-number shortcut
+            // (binding anew can take a shape out of it, never into it).
+            if (num) code_[static_cast<std::size_t>(k)].alt = quickShape(*s.value) ? 1 : 0;
             return;
         }
         case SK::Call: emit(BCall, &s); return;
@@ -257,120 +270,120 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
 #define QZ_NEXT goto *kHandlers[ip->op]
         QZ_NEXT;
     L_BEnd:
-            return Flow::Normal;
+        return Flow::Normal;
     L_BAssignNum: {
-            // A local variable given a number (i = i + 1): the numeric
-            // code's result goes straight in. The names are looked at
-            // again: Execute may have bound them anew since.
-            const Stmt& st = *ip->s;
-            const Expr& t = *st.target;
-            Num n;
-            std::int64_t q;
-            bool integer = false;
-            if (t.bind == Bind::Local && !f.ref[t.slot]->isArray() && quickInt(*st.value, f, q, integer)) [[likely]] {
-                if (integer) *f.ref[t.slot] = Variant(static_cast<std::int16_t>(q));
-                else *f.ref[t.slot] = Variant(static_cast<std::int32_t>(q));
-            } else if (t.bind == Bind::Local && st.value->nk != 0 && !f.ref[t.slot]->isArray() &&
-                evalNum(*st.value, f, n)) {
-                Variant& var = *f.ref[t.slot];
-                if (n.kind == Num::Long) var = Variant(static_cast<std::int32_t>(n.i));
-                else if (n.kind == Num::Double) var = Variant(n.d);
-                else var = Variant(static_cast<std::int16_t>(n.i));
-            } else {
-                execAssign(st, f);
-            }
-            ++ip;
-            QZ_NEXT;
+        // A local variable given a number (i = i + 1): the numeric
+        // code's result goes straight in. The names are looked at
+        // again: Execute may have bound them anew since.
+        const Stmt& st = *ip->s;
+        const Expr& t = *st.target;
+        Num n;
+        std::int64_t q;
+        bool integer = false;
+        if (ip->alt && t.bind == Bind::Local && !f.ref[t.slot]->isArray() && quickInt(*st.value, f, q, integer)) {
+            if (integer) *f.ref[t.slot] = Variant(static_cast<std::int16_t>(q));
+            else *f.ref[t.slot] = Variant(static_cast<std::int32_t>(q));
+        } else if (t.bind == Bind::Local && st.value->nk != 0 && !f.ref[t.slot]->isArray() &&
+            evalNum(*st.value, f, n)) {
+            Variant& var = *f.ref[t.slot];
+            if (n.kind == Num::Long) var = Variant(static_cast<std::int32_t>(n.i));
+            else if (n.kind == Num::Double) var = Variant(n.d);
+            else var = Variant(static_cast<std::int16_t>(n.i));
+        } else {
+            execAssign(st, f);
+        }
+        ++ip;
+        QZ_NEXT;
         }
     L_BAssignCall: {
-            // x = F(a, b): the call without the general Let's detours.
-            const Stmt& st = *ip->s;
-            const Expr& t = *st.target;
-            const Expr& v = *st.value;
-            if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
-                Variant r = callProc(*v.proc, nullptr, &v.args, {}, f, true);
-                if (r.isObject()) r = letValue(std::move(r));
-                letInto(*f.ref[t.slot], std::move(r));
-            } else {
-                execAssign(st, f);
-            }
-            ++ip;
-            QZ_NEXT;
+        // x = F(a, b): the call without the general Let's detours.
+        const Stmt& st = *ip->s;
+        const Expr& t = *st.target;
+        const Expr& v = *st.value;
+        if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
+            Variant r = callProc(*v.proc, nullptr, &v.args, {}, f, true);
+            if (r.isObject()) r = letValue(std::move(r));
+            letInto(*f.ref[t.slot], std::move(r));
+        } else {
+            execAssign(st, f);
+        }
+        ++ip;
+        QZ_NEXT;
         }
     L_BAssignElem: {
-            // a(i) = x: the element stored in place when the variable
-            // holds a vector of its own and i a whole number in its
-            // bounds (looked at after x, which may run code); else the
-            // general Let, which copies an array shared with another.
-            const Stmt& st = *ip->s;
-            const Expr& t = *st.target;
-            Variant v;
-            if (const Variant* q = quickOperand(*st.value, f)) v = *q;
-            else v = eval(*st.value, f);
-            if (v.isObject()) v = letValue(std::move(v));
-            const Variant* ix = t.bind == Bind::Local && t.args[0]->nk == NkLocal ? f.ref[t.args[0]->slot] : nullptr;
-            SafeArray* a = ix && isIntLike(*ix) ? f.ref[t.slot]->arrayValue() : nullptr;
-            if (a && a->bounds.size() == 1 && a->refCount() == 1) {  // shared: copied first
-                const std::int64_t k = intOf(*ix) - a->bounds[0].lower;
-                if (k >= 0 && k < a->bounds[0].count) {
-                    a->data[static_cast<std::size_t>(k)] = std::move(v);
-                    ++ip;
-                    QZ_NEXT;
-                }
+        // a(i) = x: the element stored in place when the variable
+        // holds a vector of its own and i a whole number in its
+        // bounds (looked at after x, which may run code); else the
+        // general Let, which copies an array shared with another.
+        const Stmt& st = *ip->s;
+        const Expr& t = *st.target;
+        Variant v;
+        if (const Variant* q = quickOperand(*st.value, f)) v = *q;
+        else v = eval(*st.value, f);
+        if (v.isObject()) v = letValue(std::move(v));
+        const Variant* ix = t.bind == Bind::Local && t.args[0]->nk == NkLocal ? f.ref[t.args[0]->slot] : nullptr;
+        SafeArray* a = ix && isIntLike(*ix) ? f.ref[t.slot]->arrayValue() : nullptr;
+        if (a && a->bounds.size() == 1 && a->refCount() == 1) {  // shared: copied first
+            const std::int64_t k = intOf(*ix) - a->bounds[0].lower;
+            if (k >= 0 && k < a->bounds[0].count) {
+                a->data[static_cast<std::size_t>(k)] = std::move(v);
+                ++ip;
+                QZ_NEXT;
             }
-            assign(t, std::move(v), false, f);
-            ++ip;
-            QZ_NEXT;
+        }
+        assign(t, std::move(v), false, f);
+        ++ip;
+        QZ_NEXT;
         }
     L_BAssign:
-            execAssign(*ip->s, f);
-            ++ip;
-            QZ_NEXT;
+        execAssign(*ip->s, f);
+        ++ip;
+        QZ_NEXT;
     L_BCall:
-            execCall(*ip->s, f);
-            ++ip;
-            QZ_NEXT;
+        execCall(*ip->s, f);
+        ++ip;
+        QZ_NEXT;
     L_BJump:
-            ip = base + ip->target;
-            QZ_NEXT;
+        ip = base + ip->target;
+        QZ_NEXT;
     L_BJumpIfNot:
-            ip = test(*ip->e, f) ? ip + 1 : base + ip->target;
-            QZ_NEXT;
+        ip = test(*ip->e, f) ? ip + 1 : base + ip->target;
+        QZ_NEXT;
     L_BJumpIf:
-            ip = test(*ip->e, f) ? base + ip->target : ip + 1;
-            QZ_NEXT;
+        ip = test(*ip->e, f) ? base + ip->target : ip + 1;
+        QZ_NEXT;
     L_BLoop:
-            checkClock();
-            ip = base + ip->target;
-            QZ_NEXT;
+        checkClock();
+        ip = base + ip->target;
+        QZ_NEXT;
     L_BForPrep: {
-            ForState& st = states[ip->alt];
-            st.var = forVariable(*ip->s, f);
-            forHead(*ip->s, f, st);
-            ip = forTest(st) ? ip + 1 : base + ip->target;
-            QZ_NEXT;
+        ForState& st = states[ip->alt];
+        st.var = forVariable(*ip->s, f);
+        forHead(*ip->s, f, st);
+        ip = forTest(st) ? ip + 1 : base + ip->target;
+        QZ_NEXT;
         }
     L_BForNext: {
-            ForState& st = states[ip->alt];
-            checkClock();
-            forStep(st);
-            ip = forTest(st) ? base + ip->target : ip + 1;
-            QZ_NEXT;
+        ForState& st = states[ip->alt];
+        checkClock();
+        forStep(st);
+        ip = forTest(st) ? base + ip->target : ip + 1;
+        QZ_NEXT;
         }
     L_BExit:
-            return static_cast<Flow>(ip->target);
+        return static_cast<Flow>(ip->target);
     L_BExec: {
-            const Flow fl = exec(*ip->s, f);
-            if (fl == Flow::Normal) {
-                ++ip;
-            } else if (fl == Flow::ExitDo && ip->target >= 0) {
-                ip = base + ip->target;
-            } else if (fl == Flow::ExitFor && ip->alt >= 0) {
-                ip = base + ip->alt;
-            } else {
-                return fl;
-            }
-            QZ_NEXT;
+        const Flow fl = exec(*ip->s, f);
+        if (fl == Flow::Normal) {
+            ++ip;
+        } else if (fl == Flow::ExitDo && ip->target >= 0) {
+            ip = base + ip->target;
+        } else if (fl == Flow::ExitFor && ip->alt >= 0) {
+            ip = base + ip->alt;
+        } else {
+            return fl;
+        }
+        QZ_NEXT;
         }
 #undef QZ_NEXT
     } catch (...) {
