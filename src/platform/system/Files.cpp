@@ -108,18 +108,25 @@ int ReplacementFile::open(const std::string& path, int mode) {
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     // A hidden name of our own beside the target (the rename must stay within
     // one file system); a name left by a crashed writer is skipped.
+    // The name is registered before the file is made, so that a stop signal
+    // arriving at any moment finds it (removing a name not made yet, or the
+    // leftover of a crashed writer of the same process number, is harmless).
+    int e = 0;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         tmp_ = dir_ + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
+        slot_ = registerName(tmp_);
         fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                      keepMode_ ? 0600 : (mode < 0 ? 0666 : mode));
-        if (fd_ < 0 && errno != EEXIST) break;
+        if (fd_ >= 0) break;
+        e = errno;
+        unregisterName(slot_);
+        slot_ = -1;
+        if (e != EEXIST) break;
     }
     if (fd_ < 0) {
-        const int e = errno;
         tmp_.clear();
         return e;
     }
-    slot_ = registerName(tmp_);
     return 0;
 }
 
