@@ -65,7 +65,7 @@ public:
     operator std::span<Variant>() { return {data(), n_}; }
 
 private:
-    static constexpr std::size_t kInline = 4;
+    static constexpr std::size_t kInline = 6;  // FormatCurrency and its kin take five
     Variant* inlineValues() { return std::launder(reinterpret_cast<Variant*>(storage_)); }
     alignas(Variant) unsigned char storage_[kInline * sizeof(Variant)];
     std::unique_ptr<std::vector<Variant>> heap_;   // more than kInline values
