@@ -931,7 +931,13 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
 // Expressions
 
 void Engine::evalArgs(const std::vector<ExprPtr>& args, Args& out, Frame& f) {
-    for (const auto& a : args) out.push_back(eval(*a, f));
+    // Host calls mostly pass literals and member chains: those are taken
+    // without eval's dispatch on the kind.
+    for (const auto& a : args) {
+        if (a->kind == EK::Literal) out.push_back(a->value);
+        else if (a->kind == EK::Member) out.push_back(evalMember(*a, f));
+        else out.push_back(eval(*a, f));
+    }
 }
 
 Variant Engine::eval(const Expr& e, Frame& f) {
@@ -1105,10 +1111,19 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
 }
 
 Variant Engine::evalMember(const Expr& e, Frame& f) {
+    // The object: the commonest shapes (a chain a.b.c, a module-level
+    // object) are taken without eval's dispatch on the kind.
     Variant obj;
-    if (e.a) obj = eval(*e.a, f);
-    else if (f.with) obj = *f.with;
-    else fail(kUnqualifiedReference);
+    if (!e.a) {
+        if (!f.with) fail(kUnqualifiedReference);
+        obj = *f.with;
+    } else if (e.a->kind == EK::Member) {
+        obj = evalMember(*e.a, f);
+    } else if (e.a->kind == EK::Ident && !e.a->hasArgs && e.a->bind == Bind::Global) {
+        obj = globals_[e.a->slot];
+    } else {
+        obj = eval(*e.a, f);
+    }
     if (e.name.empty()) {
         Args args;
         evalArgs(e.args, args, f);
