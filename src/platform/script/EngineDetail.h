@@ -183,6 +183,14 @@ Variant forNumber(const Variant& v);
         if (quickInt(e, f, q, integer)) return q != 0;
         int r = compareNum(e, f);
         if (r >= 0) return r != 0;
+    } else if (e.kind == EK::Binary && (e.op == Op::Or || e.op == Op::And)) {
+        // "If IsNull(x) Or IsEmpty(x) Then": both sides are evaluated, as
+        // always; two Booleans need no Variant for the result.
+        Variant a = eval(*e.a, f);
+        Variant b = eval(*e.b, f);
+        if (a.type() == VarType::Boolean && b.type() == VarType::Boolean)
+            return e.op == Op::Or ? (a.boolValue() || b.boolValue()) : (a.boolValue() && b.boolValue());
+        return truth(e.op == Op::Or ? ops::orOp(a, b) : ops::andOp(a, b));
     } else if (e.kind == EK::Unary && e.op == Op::Not) {
         // "Do While Not rs.EOF": Not of a Boolean is its opposite; anything
         // else (a number's bits, Null, an object's value) takes Not's rules.
