@@ -340,7 +340,13 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         ++ip;
         QZ_NEXT;
     L_BCall:
-        execCall(*ip->s, f);
+        if (ip->s->target->kind == EK::Member) {
+            // obj.Method args: the member call itself, as the general call statement makes it.
+            evalMember(*ip->s->target, f);
+            checkClock();
+        } else {
+            execCall(*ip->s, f);
+        }
         ++ip;
         QZ_NEXT;
     L_BJump:

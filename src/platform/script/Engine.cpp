@@ -935,6 +935,7 @@ void Engine::evalArgs(const std::vector<ExprPtr>& args, Args& out, Frame& f) {
     // without eval's dispatch on the kind.
     for (const auto& a : args) {
         if (a->kind == EK::Literal) out.push_back(a->value);
+        else if (a->kind == EK::Paren && a->a->kind == EK::Literal) out.push_back(a->a->value);  // obj.Do (1)
         else if (a->kind == EK::Member) out.push_back(evalMember(*a, f));
         else out.push_back(eval(*a, f));
     }
