@@ -63,6 +63,8 @@ TEST(CompiledBodies, LoopsBranchesAndExitsAgreeWithTheTreeWalker) {
         "Dim i, j, a(3) : i = 32767 : i = i + 1 : j = CInt(-32768) : j = j - 1 : out = TypeName(i) & TypeName(j)\r\n"
         "i = 2147483647 : i = i + 1 : j = CInt(5) : j = j + CInt(3) : out = out & TypeName(i) & TypeName(j) & j\r\n"
         "a(2) = 7 : j = CInt(2) : out = out & (a(j) < 8) & (a(j) = 7) & (j >= 2) & (a(j) <> a(j - 1))",
+        "Dim x, y : x = 1.5 : y = 2 : x = x + y : out = TypeName(x) & x : y = y - x : out = out & TypeName(y) & y & (x > y) & (y <= -1.5)\r\n"
+        "x = 1.7E+308 : x = x + x",
         // Errors: in a condition, a bound, a loop's condition, a statement.
         "Dim i : out = \"a\"\r\nIf 1 / 0 > 1 Then out = \"b\"\r\nout = \"c\"",
         "Dim i : For i = 1 To \"x\" : out = out & i : Next",

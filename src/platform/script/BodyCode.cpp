@@ -58,7 +58,7 @@ bool quickOperandShape(const Expr& x) {
     return x.nk == NkLocal || x.nk == NkLit || (x.nk == NkElem && x.args.size() == 1 && x.args[0]->nk == NkLocal);
 }
 
-// Whether quickInt may take the expression: a sum, difference or comparison
+// Whether quickNum may take the expression: a sum, difference or comparison
 // of two plain operands.
 bool quickShape(const Expr& e) {
     return e.kind == EK::Binary && e.numeric && quickOperandShape(*e.a) && quickOperandShape(*e.b);
@@ -272,19 +272,15 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
     L_BEnd:
         return Flow::Normal;
     L_BAssignNum: {
-        // A local variable given a number (i = i + 1): the numeric
-        // code's result goes straight in. The names are looked at
-        // again: Execute may have bound them anew since.
+        // A local variable given a number (i = i + 1): the result goes
+        // straight in, from the shortcut for two plain operands when the
+        // expression has their shape, else from the numeric machine. The
+        // names are looked at again: Execute may have bound them anew since.
         const Stmt& st = *ip->s;
         const Expr& t = *st.target;
         Num n;
-        std::int64_t q;
-        bool integer = false;
-        if (ip->alt && t.bind == Bind::Local && !f.ref[t.slot]->isArray() && quickInt(*st.value, f, q, integer)) {
-            if (integer) *f.ref[t.slot] = Variant(static_cast<std::int16_t>(q));
-            else *f.ref[t.slot] = Variant(static_cast<std::int32_t>(q));
-        } else if (t.bind == Bind::Local && st.value->nk != 0 && !f.ref[t.slot]->isArray() &&
-            evalNum(*st.value, f, n)) {
+        if (t.bind == Bind::Local && !f.ref[t.slot]->isArray() &&
+            ((ip->alt && quickNum(*st.value, f, n)) || (st.value->nk != 0 && evalNum(*st.value, f, n)))) {
             Variant& var = *f.ref[t.slot];
             if (n.kind == Num::Long) var = Variant(static_cast<std::int32_t>(n.i));
             else if (n.kind == Num::Double) var = Variant(n.d);
@@ -294,7 +290,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         }
         ++ip;
         QZ_NEXT;
-        }
+    }
     L_BAssignCall: {
         // x = F(a, b): the call without the general Let's detours.
         const Stmt& st = *ip->s;

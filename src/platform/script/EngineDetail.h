@@ -150,37 +150,62 @@ Variant forNumber(const Variant& v);
     return nullptr;
 }
 
-// "a op b" of such operands when both hold whole numbers (Integer or Long:
-// i + 1, i < n, a(i) < p), without entering the numeric machine: the result
-// in out, typed as the general rules type it (integer: an Integer), and a
-// comparison 1 or 0. False for other shapes and values, and for a sum or
-// difference beyond a Long (the general rules widen it to a Double).
-[[gnu::always_inline]] inline bool quickInt(const Expr& e, const Frame& f, std::int64_t& out, bool& integer) {
+// "a op b" of such operands when both hold numbers (Integer, Long or
+// Double: i + 1, i < n, a(i) < p, s + x), without entering the numeric
+// machine: the result in out, typed as the general rules type it, and a
+// comparison 1 or 0 (as a Long). False for other shapes and values, for a
+// whole-number sum beyond a Long (the general rules widen it) and for an
+// infinite one (they fail with an overflow).
+[[gnu::always_inline]] inline bool quickNum(const Expr& e, const Frame& f, Engine::Num& out) {
     if (e.kind != EK::Binary || !e.numeric) return false;
     const Variant* x = quickOperand(*e.a, f);
     const Variant* y = x ? quickOperand(*e.b, f) : nullptr;
-    if (!y || !isIntLike(*x) || !isIntLike(*y)) return false;
-    const std::int64_t p = intOf(*x), q = intOf(*y);
+    if (!y) return false;
+    int c;
+    if (isIntLike(*x) && isIntLike(*y)) {
+        const std::int64_t p = intOf(*x), q = intOf(*y);
+        if (e.op == Op::Add || e.op == Op::Sub) {
+            const std::int64_t r = e.op == Op::Add ? p + q : p - q;
+            if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max()) return false;
+            out.kind = x->type() == VarType::Integer && y->type() == VarType::Integer && r >= -32768 && r <= 32767
+                     ? Engine::Num::Integer : Engine::Num::Long;
+            out.i = r;
+            return true;
+        }
+        c = p < q ? -1 : p > q ? 1 : 0;
+    } else {
+        const bool dx = x->type() == VarType::Double, dy = y->type() == VarType::Double;
+        if (!(dx || isIntLike(*x)) || !(dy || isIntLike(*y))) return false;
+        const double p = dx ? x->doubleValue() : static_cast<double>(intOf(*x));
+        const double q = dy ? y->doubleValue() : static_cast<double>(intOf(*y));
+        if (e.op == Op::Add || e.op == Op::Sub) {
+            const double r = e.op == Op::Add ? p + q : p - q;
+            if (!std::isfinite(r)) return false;
+            out.kind = Engine::Num::Double;
+            out.d = r;
+            return true;
+        }
+        c = p < q ? -1 : p > q ? 1 : 0;
+    }
+    bool holds;
     switch (e.op) {
-    case Op::Add: out = p + q; break;
-    case Op::Sub: out = p - q; break;
-    case Op::Eq: out = p == q; return true;
-    case Op::Ne: out = p != q; return true;
-    case Op::Lt: out = p < q; return true;
-    case Op::Le: out = p <= q; return true;
-    case Op::Gt: out = p > q; return true;
-    case Op::Ge: out = p >= q; return true;
+    case Op::Eq: holds = c == 0; break;
+    case Op::Ne: holds = c != 0; break;
+    case Op::Lt: holds = c < 0; break;
+    case Op::Le: holds = c <= 0; break;
+    case Op::Gt: holds = c > 0; break;
+    case Op::Ge: holds = c >= 0; break;
     default: return false;
     }
-    integer = x->type() == VarType::Integer && y->type() == VarType::Integer && out >= -32768 && out <= 32767;
-    return out >= std::numeric_limits<std::int32_t>::min() && out <= std::numeric_limits<std::int32_t>::max();
+    out.kind = Engine::Num::Long;
+    out.i = holds ? 1 : 0;
+    return true;
 }
 
 [[gnu::always_inline]] inline bool Engine::test(const Expr& e, Frame& f) {
     if (e.numeric && isComparison(e)) {
-        std::int64_t q;
-        bool integer = false;
-        if (quickInt(e, f, q, integer)) return q != 0;
+        Num q;
+        if (quickNum(e, f, q)) return q.i != 0;
         int r = compareNum(e, f);
         if (r >= 0) return r != 0;
     } else if (e.kind == EK::Binary && (e.op == Op::Or || e.op == Op::And)) {
