@@ -90,8 +90,11 @@ Variant Engine::errObjectValue() { return Variant(Ref<Dispatch>(errObject_.get()
 
 Engine::Engine(ScriptControl& control) : control_(control), link_(makeRef<EngineLink>()) {
     link_->engine = this;
-    values_.resize(kValueStack);
-    refs_.resize(kValueStack);
+    // Room for the deepest stack is set aside now, so that variables never
+    // move, but only the part that calls reach is made: a script that
+    // calls little touches little of it.
+    values_.reserve(kValueStack);
+    refs_.reserve(kValueStack);
     errObject_ = makeRef<ErrObject>(this);
     registerLibrary(builtinIndex_, constants_);
 }
@@ -1277,7 +1280,11 @@ Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<E
     if (nargs != p.params.size()) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     checkStack();
     const std::size_t n = static_cast<std::size_t>(p.frameSize);
-    if (sp_ + n > values_.size()) fail(err::OutOfStack);
+    if (sp_ + n > values_.size()) [[unlikely]] {
+        if (sp_ + n > kValueStack) fail(err::OutOfStack);
+        values_.resize(sp_ + n);  // within the room set aside: nothing moves
+        refs_.resize(sp_ + n);
+    }
     FrameGuard guard(values_, sp_, n, depth_);
     Variant* const vals = guard.vals;
     ElementLocks locked;

@@ -362,7 +362,8 @@ private:
     std::unordered_map<std::u16string, Variant, NoCaseHash, NoCaseEqual> constants_;
     Ref<ErrObject> errObject_;
 
-    // Frame storage: a fixed stack so that variables never move.
+    // Frame storage: a fixed stack so that variables never move (its room is
+    // reserved at once and its slots made as calls first reach them).
     std::vector<Variant> values_;
     std::vector<Variant*> refs_;
     std::size_t sp_ = 0;
