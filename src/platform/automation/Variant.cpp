@@ -23,8 +23,11 @@ Variant::Variant(std::u16string s) : type_(VarType::String) {
     u_.str = new StringBox(std::move(s));
     u_.str->addRef();
 }
-Variant::Variant(std::u16string_view s) : Variant(std::u16string(s)) {}
-Variant::Variant(const char16_t* s) : Variant(std::u16string(s ? s : u"")) {}
+Variant::Variant(std::u16string_view s) : type_(VarType::String) {
+    u_.str = new StringBox(s);
+    u_.str->addRef();
+}
+Variant::Variant(const char16_t* s) : Variant(std::u16string_view(s ? s : u"")) {}
 
 Variant::Variant(Ref<Dispatch> obj) noexcept : type_(VarType::Object) {
     u_.i64 = 0;

@@ -49,7 +49,9 @@ class Variant;
 // An immutable shared UTF-16 string.
 class StringBox final : public RefCounted {
 public:
-    explicit StringBox(std::u16string s) : value(std::move(s)) {}
+    // Taken by reference: a short text would otherwise be copied twice.
+    explicit StringBox(std::u16string&& s) : value(std::move(s)) {}
+    explicit StringBox(std::u16string_view s) : value(s) {}
     std::u16string value;
 };
 
