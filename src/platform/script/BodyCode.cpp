@@ -66,7 +66,7 @@ bool quickShape(const Expr& e) {
 
 class Compiler {
 public:
-    explicit Compiler(BodyCode& out) : code_(out.code), loops_(out.loops) {}
+    explicit Compiler(BodyCode& out) : code_(out.code), forStates_(out.loops) {}
 
     void list(const StmtList& l) {
         for (const auto& s : l) stmt(*s);
@@ -93,14 +93,14 @@ private:
         return here() - 1;
     }
     Loop* innermost(bool isFor) {
-        for (auto it = loops.rbegin(); it != loops.rend(); ++it)
+        for (auto it = open_.rbegin(); it != open_.rend(); ++it)
             if (it->isFor == isFor) return &*it;
         return nullptr;
     }
     void closeLoop() {
-        for (std::int32_t k : loops.back().exits) code_[static_cast<std::size_t>(k)].target = here();
-        for (std::int32_t k : loops.back().altExits) code_[static_cast<std::size_t>(k)].alt = here();
-        loops.pop_back();
+        for (std::int32_t k : open_.back().exits) code_[static_cast<std::size_t>(k)].target = here();
+        for (std::int32_t k : open_.back().altExits) code_[static_cast<std::size_t>(k)].alt = here();
+        open_.pop_back();
     }
 
     void stmt(const Stmt& s) {
@@ -114,8 +114,8 @@ private:
             const bool elem = t.kind == EK::Ident && t.bind == Bind::Local && t.args.size() == 1 &&
                               t.args[0]->nk == NkLocal;
             const std::int32_t k = emit(num ? BAssignNum : call ? BAssignCall : elem ? BAssignElem : BAssign, &s);
-            // A sum or comparison of two plain operands may take the whole-number shortcut
-            // (binding anew can take a shape out of it, never into it).
+            // A sum or comparison of two plain operands may take the shortcut of
+            // quickNum (binding anew can take a shape out of it, never into it).
             if (num) code_[static_cast<std::size_t>(k)].alt = quickShape(*s.value) ? 1 : 0;
             return;
         }
@@ -152,7 +152,7 @@ private:
         // While ... Wend ends at Exit Do no more than the tree walker lets it:
         // its Exit Do leaves the Do around it.
         const bool isWend = s.preserve;
-        if (!isWend) loops.push_back(Loop{false, {}, {}});
+        if (!isWend) open_.push_back(Loop{false, {}, {}});
         const std::int32_t top = here();
         std::int32_t test = -1;
         if (s.loop == LoopKind::PreWhile) test = emit(BJumpIfNot, &s, s.value.get());
@@ -166,10 +166,10 @@ private:
     }
 
     void forLoop(const Stmt& s) {
-        const std::int32_t state = loops_++;
+        const std::int32_t state = forStates_++;
         const std::int32_t prep = emit(BForPrep, &s);
         code_[static_cast<std::size_t>(prep)].alt = state;
-        loops.push_back(Loop{true, {}, {}});
+        open_.push_back(Loop{true, {}, {}});
         const std::int32_t body = here();
         list(s.body);
         const std::int32_t next = emit(BForNext, &s, nullptr, body);
@@ -191,8 +191,8 @@ private:
     }
 
     std::vector<BodyIns>& code_;
-    std::int32_t& loops_;
-    std::vector<Loop> loops;
+    std::int32_t& forStates_;   // For loops so far: each keeps its state in the running call
+    std::vector<Loop> open_;
 };
 
 // A failure inside the body, named by the statement it happened in (as the
@@ -248,8 +248,8 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
                 at = heap.get();
                 return;
             }
-            at = reinterpret_cast<ForState*>(inlineRoom);
-            for (std::int32_t i = 0; i < n; ++i) new (&at[i]) ForState();
+            for (std::int32_t i = 0; i < n; ++i) new (inlineRoom + i * sizeof(ForState)) ForState();
+            at = std::launder(reinterpret_cast<ForState*>(inlineRoom));
         }
         ~States() {
             if (!heap)
