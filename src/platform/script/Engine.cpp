@@ -1135,9 +1135,10 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
     }
     if (!obj.isObject() || !obj.objectValue()) failNamed(err::ObjectRequired, objectCulprit(e));
     Dispatch* d = obj.objectValue();
-    if (e.cacheKey == d) {
+    if (e.cacheKey == d || e.cacheKey == &typeid(*d)) {
         // The host object this call site saw last (it holds a reference, so
-        // the address still names the same object).
+        // the address still names the same object), or one of the type whose
+        // members are the same for all (dictionaries).
         Args args;
         evalArgs(e.args, args, f);
         Variant r = d->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
