@@ -23,13 +23,18 @@ inline std::filesystem::path TempDir(const std::string& name) {
     return dir;
 }
 
-// Errors are logged into the application-data folder: keep it private.
+// Errors are logged into the application-data folder: keep it private, and
+// remove it when the test process ends.
 inline void UsePrivateDataFolder() {
-    static const bool done = [] {
-        ::setenv("XDG_DATA_HOME", TempDir("data").c_str(), 1);
-        return true;
-    }();
-    (void)done;
+    static const struct DataFolder {
+        std::filesystem::path dir = TempDir("data");
+        DataFolder() { ::setenv("XDG_DATA_HOME", dir.c_str(), 1); }
+        ~DataFolder() {
+            std::error_code ec;
+            std::filesystem::remove_all(dir, ec);
+        }
+    } folder;
+    (void)folder;
 }
 
 inline std::int32_t ErrorNumberOf(const std::function<void()>& f, std::string* description = nullptr) {
