@@ -281,10 +281,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         Num n;
         if (t.bind == Bind::Local && !f.ref[t.slot]->isArray() &&
             ((ip->alt && quickNum(*st.value, f, n)) || (st.value->nk != 0 && evalNum(*st.value, f, n)))) {
-            Variant& var = *f.ref[t.slot];
-            if (n.kind == Num::Long) var = Variant(static_cast<std::int32_t>(n.i));
-            else if (n.kind == Num::Double) var = Variant(n.d);
-            else var = Variant(static_cast<std::int16_t>(n.i));
+            *f.ref[t.slot] = n.value();
         } else {
             execAssign(st, f);
         }

@@ -31,19 +31,6 @@ constexpr std::int32_t kUnqualifiedReference = 505;  // ".member" outside any Wi
 
 [[noreturn]] void fail(std::int32_t n) { throwRuntimeError(n); }
 
-// Whether a comparison operator holds between two numbers of one type.
-template <class T>
-bool holds(Op op, T x, T y) {
-    switch (op) {
-    case Op::Ne: return x != y;
-    case Op::Lt: return x < y;
-    case Op::Le: return x <= y;
-    case Op::Gt: return x > y;
-    case Op::Ge: return x >= y;
-    default: return x == y;
-    }
-}
-
 // The relation of a comparison operator (= for any other).
 ops::Relation relationOf(Op op) {
     switch (op) {
@@ -434,9 +421,7 @@ Flow Engine::execAssign(const Stmt& s, Frame& f) {
             Num n;
             if (evalNum(*s.value, f, n)) {
                 Variant& var = *f.ref[t.slot];
-                Variant v = n.kind == Num::Double ? Variant(n.d)
-                          : n.kind == Num::Long ? Variant(static_cast<std::int32_t>(n.i))
-                                                : Variant(static_cast<std::int16_t>(n.i));
+                Variant v = n.value();
                 if (var.isArray()) letInto(var, std::move(v));
                 else var = std::move(v);
                 return Flow::Normal;
@@ -989,11 +974,7 @@ Variant Engine::eval(const Expr& e, Frame& f) {
             if (r >= 0) return Variant(r != 0);
         } else {
             Num n;
-            if (evalNum(e, f, n)) {
-                if (n.kind == Num::Double) return Variant(n.d);
-                if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
-                return Variant(static_cast<std::int16_t>(n.i));
-            }
+            if (evalNum(e, f, n)) return n.value();
         }
     }
     Variant a = eval(*e.a, f);
@@ -1065,11 +1046,7 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
     if (e.nk == NkElem) {
         // An array element read by the numeric code when it holds a number.
         Num n;
-        if (evalNum(e, f, n)) {
-            if (n.kind == Num::Double) return Variant(n.d);
-            if (n.kind == Num::Long) return Variant(static_cast<std::int32_t>(n.i));
-            return Variant(static_cast<std::int16_t>(n.i));
-        }
+        if (evalNum(e, f, n)) return n.value();
     }
     switch (e.bind) {
     case Bind::Local:

@@ -320,6 +320,10 @@ public:
         enum Kind : std::uint8_t { Integer, Long, Double } kind;
         std::int64_t i;
         double d;
+        Variant value() const {
+            return kind == Long ? Variant(static_cast<std::int32_t>(i))
+                 : kind == Double ? Variant(d) : Variant(static_cast<std::int16_t>(i));
+        }
     };
     // A numeric expression (Expr::nk set) by its compiled form; false when
     // an operand is not a number or the result needs the general rules.

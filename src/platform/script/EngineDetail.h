@@ -130,7 +130,19 @@ Variant forNumber(const Variant& v);
         after = ops::add(after, st.step);
 }
 
-// The truth of a condition.
+// Whether a comparison operator holds between two numbers of one type.
+template <class T>
+bool holds(Op op, T x, T y) {
+    switch (op) {
+    case Op::Ne: return x != y;
+    case Op::Lt: return x < y;
+    case Op::Le: return x <= y;
+    case Op::Gt: return x > y;
+    case Op::Ge: return x >= y;
+    default: return x == y;
+    }
+}
+
 // An operand of the commonest numeric shapes read in place: a local
 // variable, a literal, or an element of a local array at a local index
 // (a(i)); null for any other shape or an index out of range.
@@ -153,7 +165,7 @@ Variant forNumber(const Variant& v);
 // "a op b" of such operands when both hold numbers (Integer, Long or
 // Double: i + 1, i < n, a(i) < p, s + x), without entering the numeric
 // machine: the result in out, typed as the general rules type it, and a
-// comparison 1 or 0 (as a Long). False for other shapes and values, for a
+// comparison 1 or 0 (as a Long), compared as the tree walker compares. False for other shapes and values, for a
 // whole-number sum beyond a Long (the general rules widen it) and for an
 // infinite one (they fail with an overflow).
 [[gnu::always_inline]] inline bool quickNum(const Expr& e, const Frame& f, Engine::Num& out) {
@@ -161,44 +173,35 @@ Variant forNumber(const Variant& v);
     const Variant* x = quickOperand(*e.a, f);
     const Variant* y = x ? quickOperand(*e.b, f) : nullptr;
     if (!y) return false;
-    int c;
+    const bool sum = e.op == Op::Add || e.op == Op::Sub;
+    if (!sum && !isComparison(e)) return false;
     if (isIntLike(*x) && isIntLike(*y)) {
         const std::int64_t p = intOf(*x), q = intOf(*y);
-        if (e.op == Op::Add || e.op == Op::Sub) {
-            const std::int64_t r = e.op == Op::Add ? p + q : p - q;
-            if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max()) return false;
-            out.kind = x->type() == VarType::Integer && y->type() == VarType::Integer && r >= -32768 && r <= 32767
-                     ? Engine::Num::Integer : Engine::Num::Long;
-            out.i = r;
+        if (!sum) {
+            out.kind = Engine::Num::Long;
+            out.i = holds(e.op, p, q);
             return true;
         }
-        c = p < q ? -1 : p > q ? 1 : 0;
-    } else {
-        const bool dx = x->type() == VarType::Double, dy = y->type() == VarType::Double;
-        if (!(dx || isIntLike(*x)) || !(dy || isIntLike(*y))) return false;
-        const double p = dx ? x->doubleValue() : static_cast<double>(intOf(*x));
-        const double q = dy ? y->doubleValue() : static_cast<double>(intOf(*y));
-        if (e.op == Op::Add || e.op == Op::Sub) {
-            const double r = e.op == Op::Add ? p + q : p - q;
-            if (!std::isfinite(r)) return false;
-            out.kind = Engine::Num::Double;
-            out.d = r;
-            return true;
-        }
-        c = p < q ? -1 : p > q ? 1 : 0;
+        const std::int64_t r = e.op == Op::Add ? p + q : p - q;
+        if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max()) return false;
+        out.kind = x->type() == VarType::Integer && y->type() == VarType::Integer && r >= -32768 && r <= 32767
+                 ? Engine::Num::Integer : Engine::Num::Long;
+        out.i = r;
+        return true;
     }
-    bool holds;
-    switch (e.op) {
-    case Op::Eq: holds = c == 0; break;
-    case Op::Ne: holds = c != 0; break;
-    case Op::Lt: holds = c < 0; break;
-    case Op::Le: holds = c <= 0; break;
-    case Op::Gt: holds = c > 0; break;
-    case Op::Ge: holds = c >= 0; break;
-    default: return false;
+    const bool dx = x->type() == VarType::Double, dy = y->type() == VarType::Double;
+    if (!(dx || isIntLike(*x)) || !(dy || isIntLike(*y))) return false;
+    const double p = dx ? x->doubleValue() : static_cast<double>(intOf(*x));
+    const double q = dy ? y->doubleValue() : static_cast<double>(intOf(*y));
+    if (!sum) {
+        out.kind = Engine::Num::Long;
+        out.i = holds(e.op, p, q);
+        return true;
     }
-    out.kind = Engine::Num::Long;
-    out.i = holds ? 1 : 0;
+    const double r = e.op == Op::Add ? p + q : p - q;
+    if (!std::isfinite(r)) return false;
+    out.kind = Engine::Num::Double;
+    out.d = r;
     return true;
 }
 
