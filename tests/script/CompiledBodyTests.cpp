@@ -71,7 +71,7 @@ TEST(CompiledBodies, LoopsBranchesAndExitsAgreeWithTheTreeWalker) {
         "Dim i : For i = 1 To 3\r\nout = out & i\r\ni = \"y\"\r\nNext",
         "Dim i : Do While i < 3\r\ni = i + 1\r\nLoop\r\nDo Until 1 / 0 > 1\r\nLoop",
         "Dim a(2), i : For i = 0 To 3\r\na(i) = i\r\nNext",
-        "Dim a(3), b, i : i = 1.6 : a(i) = \"x\" : i = 2 : a(i) = a(i - 1) & \"y\" : b = a : i = 3 : b(i) = 5 : out = a(2) & a(1) & b(3) & a(3)\r\ni = 9 : a(i) = 1",
+        "Dim a(3), b, i : i = 1.6 : a(i) = \"x\" : i = 2 : a(i) = a(i - 1) & \"y\" : b = a : i = 3 : b(i) = \"z\" & i : out = a(2) & a(1) & b(3) & a(3)\r\ni = 9 : a(i) = 1",
     };
     for (const char* c : cases) expectSameBothWays(c);
 }

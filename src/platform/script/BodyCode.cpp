@@ -303,31 +303,34 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         ++ip;
         QZ_NEXT;
         }
-    L_BAssignElem: {
-        // a(i) = x: the element stored in place when the variable
-        // holds a vector of its own and i a whole number in its
-        // bounds (looked at after x, which may run code); else the
-        // general Let, which copies an array shared with another.
-        const Stmt& st = *ip->s;
-        const Expr& t = *st.target;
-        Variant v;
-        if (const Variant* q = quickOperand(*st.value, f)) v = *q;
-        else v = eval(*st.value, f);
-        if (v.isObject()) v = letValue(std::move(v));
-        const Variant* ix = t.bind == Bind::Local && t.args[0]->nk == NkLocal ? f.ref[t.args[0]->slot] : nullptr;
-        SafeArray* a = ix && isIntLike(*ix) ? f.ref[t.slot]->arrayValue() : nullptr;
-        if (a && a->bounds.size() == 1 && a->refCount() == 1) {  // shared: copied first
-            const std::int64_t k = intOf(*ix) - a->bounds[0].lower;
-            if (k >= 0 && k < a->bounds[0].count) {
-                a->data[static_cast<std::size_t>(k)] = std::move(v);
-                ++ip;
-                QZ_NEXT;
+    L_BAssignElem:
+        // a(i) = x: the element stored in place when the variable holds a
+        // vector of its own and i a whole number in its bounds (looked at
+        // after x, which may run code); else the general Let, which copies an
+        // array shared with another. The value lives in a block of its own
+        // that ends before the jump to the next handler, so that it is
+        // destroyed on every path (a computed goto runs no destructors).
+        {
+            const Stmt& st = *ip->s;
+            const Expr& t = *st.target;
+            Variant v;
+            if (const Variant* q = quickOperand(*st.value, f)) v = *q;
+            else v = eval(*st.value, f);
+            if (v.isObject()) v = letValue(std::move(v));
+            const Variant* ix = t.bind == Bind::Local && t.args[0]->nk == NkLocal ? f.ref[t.args[0]->slot] : nullptr;
+            SafeArray* a = ix && isIntLike(*ix) ? f.ref[t.slot]->arrayValue() : nullptr;
+            bool stored = false;
+            if (a && a->bounds.size() == 1 && a->refCount() == 1) {  // shared: copied first
+                const std::int64_t k = intOf(*ix) - a->bounds[0].lower;
+                if (k >= 0 && k < a->bounds[0].count) {
+                    a->data[static_cast<std::size_t>(k)] = std::move(v);
+                    stored = true;
+                }
             }
+            if (!stored) assign(t, std::move(v), false, f);
         }
-        assign(t, std::move(v), false, f);
         ++ip;
         QZ_NEXT;
-        }
     L_BAssign:
         execAssign(*ip->s, f);
         ++ip;
