@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QScreen>
 #include <QFontMetrics>
@@ -254,8 +255,17 @@ void QtUiHost::showModeless(ui::Form& form) {
             views_[&form] = {view, false};
         }
         setFormVisible(form, true);
+        const bool shown = view->isVisible();
         view->show();
         view->raise();
+        // A window already up takes the form's current texts (its show event,
+        // which pushes them, does not come again), and the window is drawn
+        // now: the caller goes on working and the event loop may not run
+        // before the window is hidden again.
+        if (shown) view->push();
+        if (QLayout* layout = view->layout()) layout->activate();
+        view->repaint();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
 }
 
