@@ -295,3 +295,40 @@ TEST(EditorViews, FindSelectsInTheCodeBoxUnderTheDialog) {
     ui::setCurrentHost(nullptr);
     EXPECT_EQ(selected, "a");
 }
+
+// Closing the Find window activates the statement editor again: the caret
+// goes back inside "if()Then" of a new condition, otherwise the focus goes
+// to the label box, as when the window first shows.
+TEST(EditorViews, ClosingFindPlacesTheFocusAsActivationDoes) {
+    EditorTemplate t;
+    views::QtUiHost host;
+    ui::setCurrentHost(&host);
+    for (const char* code : {"if()Then", "a = b"}) {
+        editors::frmStatement f;
+        f.QzStmntLabel = "L";
+        f.QzStmntCode = code;
+        f.Initialize();
+        QString focused;
+        int caret = -1;
+        QTimer::singleShot(0, [&] {
+            auto* statement = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+            ASSERT_NE(statement, nullptr);
+            auto* code = statement->findChild<QPlainTextEdit*>("txtValue");
+            code->setFocus();
+            code->moveCursor(QTextCursor::End);
+            QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+            QTest::mouseClick(statement->findChild<QPushButton*>("cmdFind"), Qt::LeftButton);
+            focused = statement->focusWidget() ? statement->focusWidget()->objectName() : QString();
+            caret = code->textCursor().position();
+            statement->close();
+        });
+        f.ShowModal();
+        if (std::string(code) == "if()Then") {
+            EXPECT_EQ(focused, "txtValue");
+            EXPECT_EQ(caret, 3);
+        } else {
+            EXPECT_EQ(focused, "txtLabel");
+        }
+    }
+    ui::setCurrentHost(nullptr);
+}

@@ -203,6 +203,9 @@ void frmStatement::cmdFind_Click() {
         dialog.ShowModal();
         dialog.Unload();
         EnableOk();
+        // Closing the Find window activates this one again, and activation
+        // places the focus by its rule.
+        Form_Activate();
     } catch (...) {
         HandleError(kForm, "cmdFind_Click", kErrLog | kErrShow);
     }

@@ -60,7 +60,10 @@ public:
         auto* buttons = new QVBoxLayout;
         buttons->addWidget(bind(f.cmdOk, [&f] { f.cmdOk_Click(); }));
         buttons->addWidget(bind(f.cmdCancel, [&f] { f.cmdCancel_Click(); }));
-        buttons->addWidget(bind(f.cmdFind, [&f] { f.cmdFind_Click(); }));
+        buttons->addWidget(bind(f.cmdFind, [this, &f] {
+            f.cmdFind_Click();
+            FocusActiveControl(*this);  // where the activation after Find put it
+        }));
         buttons->addWidget(bind(f.cmdPrint, [&f] { f.cmdPrint_Click(); }));
         buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
         buttons->addStretch();
