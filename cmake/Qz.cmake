@@ -44,9 +44,26 @@ function(qz_add_test name)
   # Discovered tests lose list separators in their properties, so the labels
   # are joined into one ("platform/script"); `ctest -L script` and
   # `ctest -L platform` both match it, as -L takes a regular expression.
+  # In a binary labelled postgres, only the cases that reach the server
+  # (their names say "Postgres") keep that label, so that `-LE postgres`
+  # leaves out no more than those.
+  set(server_labels ${ARG_LABELS})
+  list(REMOVE_ITEM ARG_LABELS postgres)
   string(REPLACE ";" "/" labels "${ARG_LABELS}")
+  if(NOT server_labels STREQUAL ARG_LABELS)
+    string(REPLACE ";" "/" server_labels "${server_labels}")
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      TEST_FILTER "*Postgres*"
+      PROPERTIES LABELS "${server_labels}" TIMEOUT 300)
+    set(filter TEST_FILTER "-*Postgres*")
+  else()
+    set(filter)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
+    ${filter}
     PROPERTIES LABELS "${labels}" TIMEOUT 300)
 endfunction()

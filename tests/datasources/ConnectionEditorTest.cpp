@@ -184,6 +184,15 @@ TEST_F(ConnectionEditor, TestConnectionOpensTheDataForReal) {
     Open();
     e.cmdTestConnection_Click();  // relative to the template folder
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Connection succeeded!"});
+    // Browse offers SQLite files beside Access ones.
+    ui::FileDialogResult chosen;
+    chosen.outcome = ui::FileDialogResult::Ok;
+    chosen.path = dir + "/shop.db";
+    host.queueFileDialog(chosen);
+    e.cmdAccessBrowse_Click();
+    EXPECT_EQ(host.requests(ui::UiRequest::FileDialog).back().file.filters.at(0).second,
+              "*.mdb;*.db;*.sqlite;*.sqlite3");
+    EXPECT_EQ(e.txtAccessFile.Text, dir + "/shop.db");
     e.txtAccessFile.Text = dir + "/missing.mdb";
     e.cmdTestConnection_Click();
     EXPECT_EQ(host.errorTexts.back(), GetResourceString(4014));

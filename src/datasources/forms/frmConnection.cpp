@@ -514,7 +514,9 @@ void frmConnection::BrowseFile(ui::TextBox& box, const char* filterName, const c
 
 void frmConnection::cmdAccessBrowse_Click() {
     try {
-        BrowseFile(txtAccessFile, "Microsoft Access Files (*.mdb)", "*.mdb");
+        // An SQLite database file opens through this type as well.
+        BrowseFile(txtAccessFile, "Access and SQLite Databases (*.mdb; *.db; *.sqlite; *.sqlite3)",
+                   "*.mdb;*.db;*.sqlite;*.sqlite3");
     } catch (...) {
         HandleError(kForm, "cmdAccessBrowse_Click", kErrLog | kErrShow);
     }
