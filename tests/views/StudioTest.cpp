@@ -121,6 +121,21 @@ TEST(Studio, ALargeDocumentIsDrawnInPartsAndEditableMeanwhile) {
     EXPECT_EQ(view.document()->begin().text().toStdString(), "Z" + line + "0");
 }
 
+TEST(Studio, FieldResultsShowTheirTextAndAlignmentGoesThroughTheModel) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0 Arial;}}{\field{\*\fldinst  REF a }{\fldrslt Caf\'e9}} )"
+                    R"({\field{\*\fldinst  REF b }{\fldrslt Caf\u233?}} {\field{\*\fldinst  REF c }{\fldrslt a\par b}}\par})");
+    views::DocumentView view(doc);
+    EXPECT_EQ(view.document()->begin().text(), QString::fromUtf8("Caf\u00e9 Caf\u00e9 a\u2028b"));
+    // Centring the paragraph changes its mark in the model, and the view shows it.
+    doc.GetSelection().SetRange(1, 1);
+    view.pushSelection();
+    view.setAlignment(1);
+    EXPECT_EQ(word::Range(&doc, &doc.MainStory(), 0, 0).ParagraphFormat().alignment, word::Alignment::Center);
+    EXPECT_EQ(view.document()->begin().blockFormat().alignment(), Qt::AlignHCenter);
+}
+
 TEST(Studio, CopiedFieldsKeepTheirCodeInAnotherDocumentAndOtherProgramsGetText) {
     Studio s;
     ASSERT_TRUE(s.window.openFile(QString::fromStdString(kInvoice)));

@@ -160,9 +160,22 @@ std::uint32_t Document::InternParaEnd(const std::string& word, const std::string
     auto it = paraEndIds_.find(key);
     if (it != paraEndIds_.end()) return it->second;
     auto id = static_cast<std::uint32_t>(paraEnds_.size());
-    paraEnds_.push_back(ParaEndInfo{word, props, row});
+    paraEnds_.push_back(ParaEndInfo{word, props, row, ParseParaFormat(props), ParseRowFormat(row)});
     paraEndIds_.emplace(std::move(key), id);
     return id;
+}
+
+const std::string* Document::LastProps(const Story& story) const {
+    return const_cast<Document*>(this)->LastProps(story);
+}
+
+std::string* Document::LastProps(const Story& story) {
+    if (&story == &main_) return &mainLastProps;
+    for (auto& sec : sections_)
+        for (auto* list : {&sec->headers, &sec->footers})
+            for (HeaderFooter& hf : *list)
+                if (&hf.story == &story) return &hf.lastProps;
+    return nullptr;
 }
 
 std::uint32_t Document::AddFieldInfo(FieldInfo fi) {

@@ -2,6 +2,7 @@
 // and formats, custom properties, and the members the designer calls.
 #pragma once
 
+#include "platform/word/Formats.h"
 #include "platform/word/Story.h"
 
 #include <array>
@@ -35,6 +36,11 @@ struct ParaEndInfo {
     std::string word;  // "par", "cell", "row", "nestcell", "nestrow", "sect"
     std::string props; // control words after \pard, verbatim
     std::string row;   // table-row properties (\trowd ... \cellx) of a table paragraph
+    ParaFormat format; // what props state
+    RowFormat rowFormat; // what row states
+
+    // A paragraph mark outside any table.
+    bool IsPlainParagraph() const { return word == "par" && row.empty(); }
 };
 
 struct FieldInfo {
@@ -162,6 +168,11 @@ public:
     std::uint32_t InternParaEnd(const std::string& word, const std::string& props,
                                 const std::string& row = {});
     const ParaEndInfo& ParaEnd(std::uint32_t id) const { return paraEnds_[id]; }
+    // The properties of a story's last paragraph, which has no mark of its
+    // own (the main story's, a header's or footer's); nullptr for a story
+    // that is none of this document's.
+    const std::string* LastProps(const Story& story) const;
+    std::string* LastProps(const Story& story);
     std::uint32_t AddFieldInfo(FieldInfo fi);
     FieldInfo& FieldInfoAt(std::uint32_t id) { return fieldInfos_[id]; }
     const FieldInfo& FieldInfoAt(std::uint32_t id) const { return fieldInfos_[id]; }

@@ -236,6 +236,68 @@ void Range::SetText(const std::string& text) {
 
 Fields Range::GetFields() { return Fields(*this); }
 
+namespace {
+// The mark that ends the paragraph holding pos (n: the story's last paragraph).
+long ParagraphMark(const Story& story, long pos) {
+    const long n = static_cast<long>(story.size());
+    while (pos < n && story[static_cast<std::size_t>(pos)].Kind() != AtomKind::ParaEnd) ++pos;
+    return pos;
+}
+} // namespace
+
+ParaFormat Range::ParagraphFormat() const {
+    const long m = ParagraphMark(*story_, start_);
+    if (m < StoryLength()) return doc_->ParaEnd((*story_)[static_cast<std::size_t>(m)].value).format;
+    const std::string* last = doc_->LastProps(*story_);
+    return last ? ParseParaFormat(*last) : ParaFormat{};
+}
+
+void Range::ChangeParagraphFormat(const std::function<void(ParaFormat&)>& change) {
+    const long n = StoryLength();
+    const long first = ParagraphMark(*story_, start_);
+    const long last = ParagraphMark(*story_, end_);
+    if (first < n) {
+        const long stop = std::min(last, n - 1);
+        doc_->Record(*story_, first, stop + 1, stop + 1 - first);
+        for (long i = first; i <= stop; ++i) {
+            Atom& atom = story_->at(static_cast<std::size_t>(i));
+            if (atom.Kind() != AtomKind::ParaEnd) continue;
+            const ParaEndInfo& info = doc_->ParaEnd(atom.value);
+            ParaFormat f = info.format;
+            change(f);
+            const std::string props = WithParaFormat(info.props, f);
+            if (props != info.props) atom.value = doc_->InternParaEnd(info.word, props, std::string(info.row));
+        }
+    }
+    if (last >= n) {
+        if (std::string* props = doc_->LastProps(*story_)) {
+            ParaFormat f = ParseParaFormat(*props);
+            change(f);
+            *props = WithParaFormat(*props, f);
+        }
+    }
+    doc_->Changed();
+}
+
+void Range::ChangeCharFormat(const std::function<void(CharFormat&)>& change) {
+    if (start_ == end_) {
+        if (auto* sel = dynamic_cast<Selection*>(this)) {
+            CharFormat f = doc_->Format(sel->InsertFormat());
+            change(f);
+            sel->SetPending(doc_->InternFormat(f));
+        }
+        return;
+    }
+    doc_->Record(*story_, start_, end_, end_ - start_);
+    for (long i = start_; i < end_; ++i) {
+        Atom& atom = story_->at(static_cast<std::size_t>(i));
+        CharFormat f = doc_->Format(atom.fmt);
+        change(f);
+        atom.fmt = doc_->InternFormat(f);
+    }
+    doc_->Changed();
+}
+
 void Range::Select() { doc_->GetSelection().MoveTo(story_, start_, end_); }
 
 int Range::Delete(int unit, int count) {

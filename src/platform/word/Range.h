@@ -4,6 +4,7 @@
 
 #include "platform/word/Document.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,6 +66,13 @@ public:
     // Deletes the range (or, collapsed, count characters after it).
     int Delete(int unit = kUnitCharacter, int count = 1);
     Range Duplicate() const { return Range(doc_, story_, start_, end_); }
+    // The format of the first paragraph the range touches.
+    ParaFormat ParagraphFormat() const;
+    // Changes the format of every paragraph the range touches.
+    void ChangeParagraphFormat(const std::function<void(ParaFormat&)>& change);
+    // Changes the character format of the range's atoms; a collapsed
+    // selection changes the format that typing there takes.
+    void ChangeCharFormat(const std::function<void(CharFormat&)>& change);
 
     Story* GetStory() const { return story_; }
     long StoryLength() const { return static_cast<long>(story_->size()); }

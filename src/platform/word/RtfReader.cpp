@@ -8,6 +8,7 @@
 // their section. SYMBOL fields become symbol atoms.
 #include "platform/word/Application.h"
 #include "platform/word/Document.h"
+#include "platform/word/Formats.h"
 #include "platform/word/Range.h"
 #include "platform/word/RtfLexer.h"
 #include "platform/word/Utf8.h"
@@ -89,21 +90,6 @@ bool IsDocumentWord(std::string_view w) {
                   "margb", "gutter", "facingp", "landscape", "widowctrl", "margmirror"});
 }
 
-// Groups that are not plain formatting scopes.
-bool IsDestination(std::string_view w) {
-    return In(w, {"field", "fldinst", "fldrslt", "fonttbl", "colortbl", "stylesheet", "info", "pict",
-                  "object", "shp", "shpgrp", "shppict", "nonshppict", "footnote", "header", "headerl",
-                  "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "listtable",
-                  "listoverridetable", "revtbl", "rsidtbl", "listtext", "pntext", "pn", "pnseclvl",
-                  "xe", "tc", "bkmkstart", "bkmkend", "annotation", "atnid", "atnauthor", "do",
-                  "userprops", "author", "operator", "title", "subject", "keywords", "comment",
-                  "doccomm", "company", "manager", "category", "creatim", "revtim", "printim",
-                  "buptim", "template", "falt", "panose", "txe", "private", "result", "objdata",
-                  "upr", "ud", "pgdsctbl", "generator", "xmlnstbl", "latentstyles", "datastore",
-                  "themedata", "colorschememapping", "filetbl", "mmathPr", "defchp", "defpap",
-                  "background", "sp", "sn", "sv", "nesttableprops", "nonesttables"});
-}
-
 using rtf::Token;
 
 // The 16-bit unit of \uN (a negative N counts from 65536); U+FFFD when N
@@ -139,6 +125,21 @@ void SetWord(std::string& list, const Token& t) {
 }
 
 } // namespace
+
+// Groups that are not plain formatting scopes.
+bool IsDestinationWord(std::string_view w) {
+    return In(w, {"field", "fldinst", "fldrslt", "fonttbl", "colortbl", "stylesheet", "info", "pict",
+                  "object", "shp", "shpgrp", "shppict", "nonshppict", "footnote", "header", "headerl",
+                  "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "listtable",
+                  "listoverridetable", "revtbl", "rsidtbl", "listtext", "pntext", "pn", "pnseclvl",
+                  "xe", "tc", "bkmkstart", "bkmkend", "annotation", "atnid", "atnauthor", "do",
+                  "userprops", "author", "operator", "title", "subject", "keywords", "comment",
+                  "doccomm", "company", "manager", "category", "creatim", "revtim", "printim",
+                  "buptim", "template", "falt", "panose", "txe", "private", "result", "objdata",
+                  "upr", "ud", "pgdsctbl", "generator", "xmlnstbl", "latentstyles", "datastore",
+                  "themedata", "colorschememapping", "filetbl", "mmathPr", "defchp", "defpap",
+                  "background", "sp", "sn", "sv", "nesttableprops", "nonesttables"});
+}
 
 class RtfReader {
 public:
@@ -335,7 +336,7 @@ void RtfReader::ParseFontTable() {
         if (t.type == Token::Open) {
             Token n = Next();
             bool dest = n.type == Token::Symbol && n.name == "*";
-            if (!dest && !(n.type == Token::Word && IsDestination(n.name))) {
+            if (!dest && !(n.type == Token::Word && IsDestinationWord(n.name))) {
                 Rewind(n);
                 ++depth; // an entry's own group
                 continue;
@@ -489,7 +490,7 @@ void RtfReader::Run() {
                                           "shppict", "nonshppict", "bkmkstart", "bkmkend", "listtext",
                                           "pntext", "footnote", "annotation", "atnid", "xe", "tc", "do"}));
             // A picture, shape or bookmark first in the body (often starred) is body.
-            if (!bodyGroup && (starred || (n.type == Token::Word && IsDestination(n.name)))) {
+            if (!bodyGroup && (starred || (n.type == Token::Word && IsDestinationWord(n.name)))) {
                 doc_.preamble += Capture(t.start);
                 continue;
             }
@@ -629,7 +630,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             Token n = Next();
             bool starred = n.type == Token::Symbol && n.name == "*";
             if (starred) n = Next();
-            if (n.type == Token::Word && (starred || IsDestination(n.name))) {
+            if (n.type == Token::Word && (starred || IsDestinationWord(n.name))) {
                 std::string_view w = n.name;
                 if (nesting_ >= kMaxNesting) {
                     // Fields and stories nested this deep are kept as they are.
@@ -778,24 +779,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             if (w == "ul") { st.cf.underline = !t.hasParam || t.param != 0; st.fmt = kNoFmt; break; }
             if (w == "ulnone") { st.cf.underline = false; st.fmt = kNoFmt; break; }
             if (w == "cf") { st.cf.color = std::max(0, t.param); st.fmt = kNoFmt; break; }
-            if (w == "tab") { AppendChar(story, st, U'\t'); break; }
-            if (w == "line") { AppendChar(story, st, 0x0B); break; }
-            if (w == "page") { AppendChar(story, st, 0x0C); break; }
-            if (w == "column") { AppendChar(story, st, 0x0E); break; }
-            if (w == "emdash") { AppendChar(story, st, 0x2014); break; }
-            if (w == "endash") { AppendChar(story, st, 0x2013); break; }
-            if (w == "emspace") { AppendChar(story, st, 0x2003); break; }
-            if (w == "enspace") { AppendChar(story, st, 0x2002); break; }
-            if (w == "qmspace") { AppendChar(story, st, 0x2005); break; }
-            if (w == "bullet") { AppendChar(story, st, 0x2022); break; }
-            if (w == "lquote") { AppendChar(story, st, 0x2018); break; }
-            if (w == "rquote") { AppendChar(story, st, 0x2019); break; }
-            if (w == "ldblquote") { AppendChar(story, st, 0x201C); break; }
-            if (w == "rdblquote") { AppendChar(story, st, 0x201D); break; }
-            if (w == "zwj") { AppendChar(story, st, 0x200D); break; }
-            if (w == "zwnj") { AppendChar(story, st, 0x200C); break; }
-            if (w == "ltrmark") { AppendChar(story, st, 0x200E); break; }
-            if (w == "rtlmark") { AppendChar(story, st, 0x200F); break; }
+            if (const char32_t c = SpecialCharacter(w)) { AppendChar(story, st, c); break; }
             if (In(w, {"chpgn", "chdate", "chtime", "chftn", "chatn", "sectnum", "chftnsep", "chftnsepc"})) {
                 if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
                 story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(WordText(t) + " "), st.fmt));

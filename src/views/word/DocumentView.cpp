@@ -3,6 +3,7 @@
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Text.h"
 #include "platform/word/Application.h"
+#include "platform/word/DisplayWalk.h"
 #include "platform/word/Range.h"
 #include "views/host/Text.h"
 
@@ -27,162 +28,42 @@ namespace {
 using word::Atom;
 using word::AtomKind;
 
-// A paragraph's properties as the view draws them, read from its control words.
-QTextBlockFormat blockFormat(std::string_view props) {
+// Twips to pixels at 96 dots per inch.
+constexpr double kTwipsPerPixel = 15.0;
+
+// A paragraph's format as the view draws it.
+QTextBlockFormat blockFormat(const word::ParaFormat& p) {
     QTextBlockFormat f;
-    auto number = [&](std::string_view word, int& out) {
-        for (std::size_t p = props.find(word); p != std::string_view::npos; p = props.find(word, p + 1)) {
-            std::size_t q = p + word.size();
-            if (q < props.size() && (props[q] == '-' || (props[q] >= '0' && props[q] <= '9'))) {
-                out = std::atoi(std::string(props.substr(q, 12)).c_str());
-                return;
-            }
-        }
-    };
-    auto has = [&](std::string_view word) {
-        for (std::size_t p = props.find(word); p != std::string_view::npos; p = props.find(word, p + 1)) {
-            std::size_t q = p + word.size();
-            if (q >= props.size() || !std::isalpha(static_cast<unsigned char>(props[q]))) return true;
-        }
-        return false;
-    };
-    f.setAlignment(has("\\qc") ? Qt::AlignHCenter : has("\\qr") ? Qt::AlignRight
-                   : has("\\qj") ? Qt::AlignJustify : Qt::AlignLeft);
-    int li = 0, ri = 0, fi = 0, sb = 0, sa = 0;
-    number("\\li", li);
-    number("\\ri", ri);
-    number("\\fi", fi);
-    number("\\sb", sb);
-    number("\\sa", sa);
-    // Tab stops: "\\txN", each with the kind ("\\tqr", "\\tqc", "\\tqdec")
-    // written before it.
+    static constexpr Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
+    f.setAlignment(kAlign[static_cast<std::size_t>(p.alignment)]);
     QList<QTextOption::Tab> tabs;
-    QTextOption::TabType kind = QTextOption::LeftTab;
-    for (std::size_t p = props.find('\\'); p != std::string_view::npos; p = props.find('\\', p + 1)) {
-        const std::string_view w = props.substr(p + 1);
-        if (w.starts_with("tqr")) kind = QTextOption::RightTab;
-        else if (w.starts_with("tqc")) kind = QTextOption::CenterTab;
-        else if (w.starts_with("tqdec")) kind = QTextOption::DelimiterTab;
-        else if (w.starts_with("tx") && w.size() > 2 && std::isdigit(static_cast<unsigned char>(w[2]))) {
-            tabs.append(QTextOption::Tab(std::atoi(std::string(w.substr(2, 8)).c_str()) / 15.0, kind,
-                                         kind == QTextOption::DelimiterTab ? QChar('.') : QChar()));
-            kind = QTextOption::LeftTab;
-        }
+    for (const word::TabStop& t : p.tabs) {
+        using K = word::TabKind;
+        const QTextOption::TabType type = t.kind == K::Right     ? QTextOption::RightTab
+                                          : t.kind == K::Center  ? QTextOption::CenterTab
+                                          : t.kind == K::Decimal ? QTextOption::DelimiterTab
+                                                                 : QTextOption::LeftTab;
+        tabs.append(QTextOption::Tab(t.position / kTwipsPerPixel, type,
+                                     type == QTextOption::DelimiterTab ? QChar('.') : QChar()));
     }
     if (!tabs.isEmpty()) f.setTabPositions(tabs);
-    // Twips to pixels at 96 dots per inch.
-    f.setLeftMargin(li / 15.0);
-    f.setRightMargin(ri / 15.0);
-    f.setTextIndent(fi / 15.0);
-    f.setTopMargin(sb / 15.0);
-    f.setBottomMargin(sa / 15.0);
+    f.setLeftMargin(p.leftIndent / kTwipsPerPixel);
+    f.setRightMargin(p.rightIndent / kTwipsPerPixel);
+    f.setTextIndent(p.firstIndent / kTwipsPerPixel);
+    f.setTopMargin(p.spaceBefore / kTwipsPerPixel);
+    f.setBottomMargin(p.spaceAfter / kTwipsPerPixel);
     return f;
 }
 
-// The start of a field's code as the view needs it: the keyword (upper
-// case), the words after it up to the first nested field, and where its code
-// ends. Only the first words are read: a code can be long.
-struct FieldCode {
-    long codeEnd;               // the end character
-    std::string keyword;
-    std::vector<long> wordEnds; // after each word (keyword first), blanks after it included
-    std::string head;           // the words read, as text
-};
-
-FieldCode fieldCode(const word::Story& story, long begin) {
-    FieldCode c;
-    c.codeEnd = word::MatchingFieldEnd(story, begin);
-    if (c.codeEnd < 0) c.codeEnd = static_cast<long>(story.size());
-    long p = begin + 1;
-    auto blank = [&](long q) {
-        const Atom& a = story[static_cast<std::size_t>(q)];
-        return a.Kind() == AtomKind::Char && (a.value == ' ' || a.value == '\t');
-    };
-    while (p < c.codeEnd && blank(p)) ++p;
-    // Three words are enough: SYMBOL's number, MACROBUTTON's macro name.
-    for (int words = 0; words < 3 && p < c.codeEnd; ++words) {
-        while (p < c.codeEnd && !blank(p) && story[static_cast<std::size_t>(p)].Kind() == AtomKind::Char) {
-            appendUtf8(c.head, story[static_cast<std::size_t>(p)].value);
-            ++p;
-        }
-        if (words == 0) c.keyword = toUpperAscii(c.head);
-        while (p < c.codeEnd && blank(p)) ++p;
-        c.wordEnds.push_back(p);
-        if (p < c.codeEnd && story[static_cast<std::size_t>(p)].Kind() != AtomKind::Char) break;
-        c.head += ' ';
-    }
-    return c;
-}
-
-// What a SYMBOL field shows: its character, the markers of the designer's
-// fields as marker glyphs that every font has.
-QString symbolGlyph(std::string_view code) {
-    const std::size_t p = code.find_first_of("0123456789");
-    const int n = p == std::string_view::npos ? 0 : std::atoi(std::string(code.substr(p, 8)).c_str());
-    switch (n) {
-    case 215: return QStringLiteral("\u25C2");  // the statement's opening marker
-    case 216: return QStringLiteral("\u25B8");  // its closing marker
-    case 61558: case 118: return QStringLiteral("\u2756");
-    default: return n > 0 && n < 0x110000 ? QString::fromUcs4(reinterpret_cast<const char32_t*>(&n), 1)
-                                          : QStringLiteral("\u25A1");
-    }
-}
-
-// The plain text of a piece of RTF (a field's kept result): control words,
-// symbols and braces dropped.
-QString plainOfRtf(std::string_view rtf) {
-    std::string out;
-    for (std::size_t i = 0; i < rtf.size(); ++i) {
-        const char c = rtf[i];
-        if (c == '{' || c == '}' || c == '\r' || c == '\n') continue;
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        if (i + 1 < rtf.size() && (rtf[i + 1] == '\\' || rtf[i + 1] == '{' || rtf[i + 1] == '}')) {
-            out += rtf[++i];
-            continue;
-        }
-        if (i + 1 < rtf.size() && rtf[i + 1] == '*') {
-            // An optional destination: nothing of it shows.
-            int depth = 1;
-            for (++i; i < rtf.size() && depth > 0; ++i) depth += rtf[i] == '{' ? 1 : rtf[i] == '}' ? -1 : 0;
-            continue;
-        }
-        ++i;
-        while (i < rtf.size() && std::isalnum(static_cast<unsigned char>(rtf[i]))) ++i;
-        if (i < rtf.size() && rtf[i] == '-') ++i;
-        while (i < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[i]))) ++i;
-        if (i < rtf.size() && rtf[i] != ' ') --i;
-    }
-    return qs(out);
-}
-
-// A picture of a kept object: PNG and JPEG drawn; other pictures a framed box
-// of their size; a null image when the object is no picture.
-QImage pictureOf(std::string_view rtf) {
-    const std::size_t pict = rtf.find("\\pict");
-    if (pict == std::string_view::npos) return {};
-    auto number = [&](std::string_view word) {
-        const std::size_t p = rtf.find(word, pict);
-        return p == std::string_view::npos ? 0 : std::atoi(std::string(rtf.substr(p + word.size(), 10)).c_str());
-    };
-    int w = number("\\picwgoal") / 15, h = number("\\pichgoal") / 15;
-    if (rtf.find("\\pngblip", pict) != std::string_view::npos || rtf.find("\\jpegblip", pict) != std::string_view::npos) {
-        // The data: the hex digits after the picture's last control word.
-        std::size_t p = pict;
-        for (std::size_t q = rtf.find('\\', p + 1); q != std::string_view::npos && rtf[q + 1] != '\'';
-             q = rtf.find('\\', q + 1)) {
-            if (rtf.substr(q, 4) == "\\bin") break;
-            p = q;
-        }
-        p = rtf.find_first_of(" \r\n}", p + 1);
-        QByteArray hex;
-        for (; p < rtf.size() && rtf[p] != '}'; ++p)
-            if (std::isxdigit(static_cast<unsigned char>(rtf[p]))) hex += rtf[p];
-        QImage image = QImage::fromData(QByteArray::fromHex(hex));
+// A picture of a kept object: PNG and JPEG drawn; other pictures a framed
+// box of their size.
+QImage pictureImage(const word::Picture& p) {
+    int w = static_cast<int>(p.width / kTwipsPerPixel), h = static_cast<int>(p.height / kTwipsPerPixel);
+    if (p.kind == word::Picture::Kind::Png || p.kind == word::Picture::Kind::Jpeg) {
+        QImage image = QImage::fromData(QByteArray::fromRawData(p.data.data(), static_cast<qsizetype>(p.data.size())));
         if (!image.isNull()) {
-            if (w > 0 && h > 0) image = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            if (w > 0 && h > 0) image = image.scaled(std::min(w, 4000), std::min(h, 4000), Qt::IgnoreAspectRatio,
+                                                     Qt::SmoothTransformation);
             return image;
         }
     }
@@ -238,7 +119,7 @@ long DocumentView::chunkEnd(long from) const {
         const Atom& a = story[static_cast<std::size_t>(p)];
         if (a.Kind() != AtomKind::ParaEnd) continue;
         const word::ParaEndInfo& info = doc_.ParaEnd(a.value);
-        if (info.word == "par" && info.row.empty()) return p + 1;
+        if (info.IsPlainParagraph()) return p + 1;
     }
     return n;
 }
@@ -275,163 +156,83 @@ void DocumentView::finishRendering() {
 }
 
 void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out) {
-    const word::Story& story = doc_.MainStory();
     const bool showCodes = doc_.GetApplication() && doc_.GetApplication()->ActiveWindow().GetView().ShowFieldCodes;
-    std::unordered_map<std::uint32_t, QTextCharFormat> formats;
-    auto charFormat = [&](std::uint32_t id) -> const QTextCharFormat& {
-        auto it = formats.find(id);
-        if (it != formats.end()) return it->second;
-        const word::CharFormat& f = doc_.Format(id);
-        QTextCharFormat q;
-        const word::FontDef* font = doc_.FontByNumber(f.font >= 0 ? f.font : doc_.deff);
-        if (font) q.setFontFamilies({qs(font->name)});
-        q.setFontPointSize(f.size > 0 ? f.size / 2.0 : 12.0);
-        q.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
-        q.setFontItalic(f.italic);
-        q.setFontUnderline(f.underline);
-        const std::int32_t rgb = f.color > 0 ? doc_.ColorRgb(f.color) : -1;
-        if (rgb >= 0) q.setForeground(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
-        return formats.emplace(id, q).first->second;
-    };
-    QTextCharFormat codeMark;
-    codeMark.setForeground(Qt::gray);
 
-    QTextTable* table = nullptr;
-    Block block;
-    block.start = from;
-    auto put = [&](const QString& text, const QTextCharFormat& fmt, long modelPos) {
-        cursor.insertText(text, fmt);
-        for (qsizetype k = 0; k < text.size(); ++k) block.map.push_back(static_cast<int>(modelPos - block.start));
-    };
-    auto endBlock = [&](long endPos, long next, std::string_view props) {
-        block.map.push_back(static_cast<int>(endPos - block.start));
-        block.length = next - block.start;
-        cursor.setBlockFormat(blockFormat(props));
-        out.push_back(std::move(block));
-        block = Block{};
-        block.start = next;
-        block.table = table != nullptr;
-    };
-
-    // Characters gather in a run of one format; a run goes to the document
-    // in one insertion.
-    std::u16string run;
-    std::uint32_t runFmt = 0;
-    auto flush = [&] {
-        if (run.empty()) return;
-        cursor.insertText(QString::fromUtf16(run.data(), static_cast<qsizetype>(run.size())), charFormat(runFmt));
-        run.clear();
-    };
-    auto addChar = [&](char32_t c, std::uint32_t fmt, long pos) {
-        if (fmt != runFmt) {
-            flush();
-            runFmt = fmt;
+    // Maps the display walk's runs to the QTextDocument: blocks, tables,
+    // character formats, images, and for each character the model position
+    // it shows.
+    class Renderer : public word::DisplaySink {
+    public:
+        Renderer(DocumentView& v, QTextCursor& c, std::vector<Block>& o, long from, long to)
+            : view(v), doc(v.doc_), cursor(c), out(o), to(to) {
+            block.start = from;
+            codeMark.setForeground(Qt::gray);
         }
-        const int rel = static_cast<int>(pos - block.start);
-        if (c == 0x0B) c = 0x2028;  // a line break inside the paragraph
-        if (c > 0xFFFF) {
-            run += static_cast<char16_t>(0xD7C0 + (c >> 10));
-            run += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-            block.map.push_back(rel);
-        } else {
-            run += static_cast<char16_t>(c);
-        }
-        block.map.push_back(rel);
-    };
 
-    // Tables: a paragraph that ends with a cell mark starts a table row. The
-    // empty block a table stands after is a block of the view with no atoms.
-    int row = 0, column = 0;
-    bool atParagraphStart = true;
-    bool tableEndsRange = false;
-    auto paragraphEnd = [&](long p) -> std::string {
-        for (; p < static_cast<long>(story.size()); ++p)
-            if (story[static_cast<std::size_t>(p)].Kind() == AtomKind::ParaEnd)
-                return doc_.ParaEnd(story[static_cast<std::size_t>(p)].value).word == "nestcell"
-                           ? "cell" : doc_.ParaEnd(story[static_cast<std::size_t>(p)].value).word;
-        return {};
-    };
-    auto beginTable = [&](long p) {
-        // Columns: the cell marks before the row mark; widths from the row's
-        // cell boundaries.
-        int columns = 0;
-        std::string rowProps;
-        for (long q = p; q < static_cast<long>(story.size()); ++q) {
-            const Atom& x = story[static_cast<std::size_t>(q)];
-            if (x.Kind() != AtomKind::ParaEnd) continue;
-            const word::ParaEndInfo& info = doc_.ParaEnd(x.value);
-            if (info.word == "cell" || info.word == "nestcell") ++columns;
-            else {
-                rowProps = info.row;
+        void Show(const word::DisplayRun& r) override {
+            using K = word::DisplayRun::Kind;
+            switch (r.kind) {
+            case K::Text:
+                put(r.text, charFormat(r.fmt), r.start, true);
                 break;
-            }
-        }
-        QTextTableFormat tf;
-        tf.setBorder(0.5);
-        tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-        tf.setBorderBrush(QColor(0xC0, 0xC0, 0xC0));
-        tf.setCellPadding(2);
-        tf.setCellSpacing(0);
-        QList<QTextLength> widths;
-        int last = 0;
-        for (std::size_t k = rowProps.find("\\cellx"); k != std::string::npos; k = rowProps.find("\\cellx", k + 1)) {
-            const int x = std::atoi(rowProps.c_str() + k + 6);
-            widths.append(QTextLength(QTextLength::FixedLength, std::max(8, x - last) / 15.0));
-            last = x;
-        }
-        if (widths.size() == std::max(columns, 1)) tf.setColumnWidthConstraints(widths);
-        // The block the table follows shows no atoms of its own.
-        out.push_back(Block{p, 0, {0}, true});
-        table = cursor.insertTable(1, std::max(columns, 1), tf);
-        row = column = 0;
-        cursor = table->cellAt(0, 0).firstCursorPosition();
-        block = Block{};
-        block.start = p;
-        block.table = true;
-    };
-
-    for (long i = from; i < to;) {
-        if (atParagraphStart) {
-            atParagraphStart = false;
-            if (!table && paragraphEnd(i) == "cell") beginTable(i);
-        }
-        const Atom& a = story[static_cast<std::size_t>(i)];
-        switch (a.Kind()) {
-        case AtomKind::Char:
-            if (a.value == 0x0C) {
+            case K::FieldText:
+                put(r.text, charFormat(r.fmt), r.start, false);
+                break;
+            case K::CodeMark:
+                put(r.text, codeMark, r.start, false);
+                break;
+            case K::Hidden:
+                break;
+            case K::PageBreak: {
                 // A page break shows as a rule across the page.
-                flush();
-                addChar(U'\u2500', a.fmt, i);
-                for (int k = 0; k < 39; ++k) addChar(U'\u2500', a.fmt, i + 1);
-                flush();
-                ++i;
+                static const std::u32string kRule(40, U'\u2500');
+                put(std::u32string_view(kRule).substr(0, 1), charFormat(r.fmt), r.start, false);
+                put(std::u32string_view(kRule).substr(1), charFormat(r.fmt), r.start + 1, false);
                 break;
             }
-            // The common case: plain characters, many in a row.
-            for (; i < to; ++i) {
-                const Atom& c = story[static_cast<std::size_t>(i)];
-                if (c.Kind() != AtomKind::Char || c.value == 0x0C) break;
-                addChar(c.value, c.fmt, i);
+            case K::Picture: {
+                const QImage image = pictureImage(*r.picture);
+                const QString name = QStringLiteral("qz-object-%1").arg(doc.MainStory()[static_cast<std::size_t>(r.start)].value);
+                view.document()->addResource(QTextDocument::ImageResource, QUrl(name), image);
+                QTextImageFormat f;
+                f.setName(name);
+                f.setWidth(image.width());
+                f.setHeight(image.height());
+                cursor.insertImage(f);
+                block.map.push_back(static_cast<int>(r.start - block.start));
+                break;
             }
-            break;
-        case AtomKind::Symbol:
-            flush();
-            put(symbolGlyph(std::to_string(a.value)), charFormat(a.fmt), i);
-            ++i;
-            break;
-        case AtomKind::ParaEnd: {
-            flush();
-            const word::ParaEndInfo& info = doc_.ParaEnd(a.value);
-            const bool cellEnd = info.word == "cell" || info.word == "nestcell";
-            const bool rowEnd = info.word == "row" || info.word == "nestrow";
-            if (rowEnd && table) {
-                // The row's own mark belongs to its last cell's block.
-                if (!out.empty()) out.back().length = i + 1 - out.back().start;
+            case K::TableStart: {
+                QTextTableFormat tf;
+                tf.setBorder(0.5);
+                tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+                tf.setBorderBrush(QColor(0xC0, 0xC0, 0xC0));
+                tf.setCellPadding(2);
+                tf.setCellSpacing(0);
+                QList<QTextLength> widths;
+                int last = 0;
+                for (int x : r.row->cellRights) {
+                    widths.append(QTextLength(QTextLength::FixedLength, std::max(8, x - last) / kTwipsPerPixel));
+                    last = x;
+                }
+                if (widths.size() == r.columns) tf.setColumnWidthConstraints(widths);
+                // The block the table follows shows no atoms of its own.
+                out.push_back(Block{r.start, 0, {0}, true});
+                table = cursor.insertTable(1, r.columns, tf);
+                row = column = 0;
+                cursor = table->cellAt(0, 0).firstCursorPosition();
                 block = Block{};
-                block.start = i + 1;
+                block.start = r.start;
                 block.table = true;
-                ++i;
-                if (i < to && paragraphEnd(i) == "cell") {
+                break;
+            }
+            case K::RowEnd:
+                // The row's own mark belongs to its last cell's block.
+                if (!out.empty()) out.back().length = r.end - out.back().start;
+                block = Block{};
+                block.start = r.end;
+                block.table = true;
+                if (r.tableGoesOn) {
                     table->appendRows(1);
                     ++row;
                     column = 0;
@@ -442,73 +243,105 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
                     cursor.movePosition(QTextCursor::NextBlock);
                     table = nullptr;
                     block.table = false;
-                    tableEndsRange = i >= to;
+                    tableEndsRange = r.end >= to;
                 }
                 break;
-            }
-            endBlock(i, i + 1, info.props);
-            ++i;
-            if (cellEnd && table) {
+            case K::CellEnd:
+                endBlock(r.start, r.end, *r.para);
                 // On to the next cell; a row with more cells than the first
                 // one widens the table. After the last cell the row mark follows.
-                if (column + 1 < table->columns() || (i < to && paragraphEnd(i) != "row")) {
+                if (column + 1 < table->columns() || r.tableGoesOn) {
                     if (++column >= table->columns()) table->appendColumns(1);
                     cursor = table->cellAt(row, column).firstCursorPosition();
                 }
-            } else if (i < to) {
-                cursor.insertBlock();
-            }
-            atParagraphStart = true;
-            continue;
-        }
-        case AtomKind::FieldBegin: {
-            flush();
-            if (showCodes) {
-                put("{", codeMark, i);
-                ++i;
+                break;
+            case K::ParagraphEnd:
+                endBlock(r.start, r.end, *r.para);
+                if (r.end < to) cursor.insertBlock();
+                break;
+            case K::RangeEnd:
+                flush();
+                // The story's last paragraph has no mark of its own; a table
+                // that ends the range is followed by an empty block.
+                if (tableEndsRange) out.push_back(Block{to, 0, {0}, true});
+                else if (block.start < to || out.empty() || !block.map.empty()) endBlock(to, to, *r.para);
                 break;
             }
-            const FieldCode code = fieldCode(story, i);
-            const long after = std::min(to, code.codeEnd + 1);
-            if (code.keyword == "MACROBUTTON") {
-                // The display text: what follows the macro's name.
-                i = code.wordEnds.size() > 1 ? code.wordEnds[1] : code.codeEnd;
-                break;
+        }
+
+    private:
+        const QTextCharFormat& charFormat(std::uint32_t id) {
+            auto it = formats.find(id);
+            if (it != formats.end()) return it->second;
+            const word::CharFormat& f = doc.Format(id);
+            QTextCharFormat q;
+            const word::FontDef* font = doc.FontByNumber(f.font >= 0 ? f.font : doc.deff);
+            if (font) q.setFontFamilies({qs(font->name)});
+            q.setFontPointSize(f.size > 0 ? f.size / 2.0 : 12.0);
+            q.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
+            q.setFontItalic(f.italic);
+            q.setFontUnderline(f.underline);
+            const std::int32_t rgb = f.color > 0 ? doc.ColorRgb(f.color) : -1;
+            if (rgb >= 0) q.setForeground(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+            return formats.emplace(id, q).first->second;
+        }
+
+        // Characters gather in a run of one format; a run goes to the
+        // document in one insertion. each: character k shows pos + k, else
+        // every character shows pos.
+        void put(std::u32string_view text, const QTextCharFormat& fmt, long pos, bool each) {
+            if (&fmt != runFormat) {
+                flush();
+                runFormat = &fmt;
             }
-            if (code.keyword == "SYMBOL") put(symbolGlyph(code.head), charFormat(a.fmt), i);
-            else if (code.keyword != "SET")
-                put(plainOfRtf(doc_.FieldInfoAt(a.value).result), charFormat(a.fmt), i);
-            i = after;
-            break;
-        }
-        case AtomKind::FieldEnd:
-            flush();
-            if (showCodes) put("}", codeMark, i);
-            ++i;
-            break;
-        case AtomKind::Opaque: {
-            flush();
-            const QImage image = pictureOf(doc_.Opaque(a.value));
-            if (!image.isNull()) {
-                const QString name = QStringLiteral("qz-object-%1").arg(a.value);
-                document()->addResource(QTextDocument::ImageResource, QUrl(name), image);
-                QTextImageFormat f;
-                f.setName(name);
-                f.setWidth(image.width());
-                f.setHeight(image.height());
-                cursor.insertImage(f);
-                block.map.push_back(static_cast<int>(i - block.start));
+            const int rel = static_cast<int>(pos - block.start);
+            for (std::size_t k = 0; k < text.size(); ++k) {
+                char32_t c = text[k];
+                if (c == 0x0B) c = 0x2028; // a line break inside the paragraph
+                const int at = rel + (each ? static_cast<int>(k) : 0);
+                if (c > 0xFFFF) {
+                    run += static_cast<char16_t>(0xD7C0 + (c >> 10));
+                    run += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+                    block.map.push_back(at);
+                } else {
+                    run += static_cast<char16_t>(c);
+                }
+                block.map.push_back(at);
             }
-            ++i;
-            break;
         }
+        void flush() {
+            if (run.empty()) return;
+            cursor.insertText(QString::fromUtf16(run.data(), static_cast<qsizetype>(run.size())), *runFormat);
+            run.clear();
         }
-    }
-    flush();
-    // The story's last paragraph has no mark of its own; a table that ends
-    // the range is followed by an empty block.
-    if (tableEndsRange) out.push_back(Block{to, 0, {0}, true});
-    else if (block.start < to || out.empty() || !block.map.empty()) endBlock(to, to, doc_.mainLastProps);
+        void endBlock(long endPos, long next, const word::ParaFormat& para) {
+            flush();
+            block.map.push_back(static_cast<int>(endPos - block.start));
+            block.length = next - block.start;
+            cursor.setBlockFormat(blockFormat(para));
+            out.push_back(std::move(block));
+            block = Block{};
+            block.start = next;
+            block.table = table != nullptr;
+        }
+
+        DocumentView& view;
+        const word::Document& doc;
+        QTextCursor& cursor;
+        std::vector<Block>& out;
+        const long to;
+        Block block;
+        std::unordered_map<std::uint32_t, QTextCharFormat> formats;
+        QTextCharFormat codeMark;
+        std::u16string run;
+        const QTextCharFormat* runFormat = nullptr;
+        QTextTable* table = nullptr;
+        int row = 0, column = 0;
+        bool tableEndsRange = false;
+    };
+
+    Renderer renderer(*this, cursor, out, from, to);
+    word::WalkDisplay(doc_, doc_.MainStory(), from, to, showCodes, renderer);
 }
 
 std::size_t DocumentView::blockOf(long modelPos) const {
@@ -793,25 +626,7 @@ void DocumentView::keyPressEvent(QKeyEvent* e) {
 }
 
 void DocumentView::changeCharFormat(const std::function<void(word::CharFormat&)>& change) {
-    edit([&] {
-        word::Selection& sel = doc_.GetSelection();
-        word::Story& story = *sel.GetStory();
-        const long a = sel.Start(), b = sel.End();
-        if (a == b) {
-            word::CharFormat f = doc_.Format(sel.InsertFormat());
-            change(f);
-            sel.SetPending(doc_.InternFormat(f));
-            return;
-        }
-        doc_.Record(story, a, b, b - a);
-        for (long i = a; i < b; ++i) {
-            Atom& atom = story.at(static_cast<std::size_t>(i));
-            word::CharFormat f = doc_.Format(atom.fmt);
-            change(f);
-            atom.fmt = doc_.InternFormat(f);
-        }
-        doc_.Changed();
-    });
+    edit([&] { doc_.GetSelection().ChangeCharFormat(change); });
 }
 
 void DocumentView::toggleBold() {
@@ -838,45 +653,8 @@ void DocumentView::setFont(const QString& family, int pointSize) {
 }
 
 void DocumentView::setAlignment(int alignment) {
-    static const char* const kWords[] = {"\\ql", "\\qc", "\\qr", "\\qj"};
-    edit([&] {
-        word::Selection& sel = doc_.GetSelection();
-        word::Story& story = *sel.GetStory();
-        const long n = static_cast<long>(story.size());
-        // Every paragraph the selection touches: up to its mark.
-        long b = sel.End();
-        while (b < n && story[static_cast<std::size_t>(b)].Kind() != AtomKind::ParaEnd) ++b;
-        long a = sel.Start();
-        while (a > 0 && story[static_cast<std::size_t>(a - 1)].Kind() != AtomKind::ParaEnd) --a;
-        auto realign = [&](std::string props) {
-            for (const char* w : kWords) {
-                const std::string word(w);
-                for (std::size_t p = props.find(word); p != std::string::npos; p = props.find(word, p)) {
-                    const std::size_t q = p + word.size();
-                    if (q < props.size() && std::isalpha(static_cast<unsigned char>(props[q]))) {
-                        p = q;
-                        continue;
-                    }
-                    props.erase(p, word.size());
-                }
-            }
-            return props + kWords[std::clamp(alignment, 0, 3)];
-        };
-        if (b >= n) {
-            doc_.mainLastProps = realign(doc_.mainLastProps);
-            doc_.Changed();
-            b = n - 1;
-        }
-        if (b < a) return;
-        doc_.Record(story, a, b + 1, b + 1 - a);
-        for (long i = a; i <= b; ++i) {
-            Atom& atom = story.at(static_cast<std::size_t>(i));
-            if (atom.Kind() != AtomKind::ParaEnd) continue;
-            const word::ParaEndInfo info = doc_.ParaEnd(atom.value);
-            atom.value = doc_.InternParaEnd(info.word, realign(info.props), info.row);
-        }
-        doc_.Changed();
-    });
+    const auto to = static_cast<word::Alignment>(std::clamp(alignment, 0, 3));
+    edit([&] { doc_.GetSelection().ChangeParagraphFormat([to](word::ParaFormat& f) { f.alignment = to; }); });
 }
 
 } // namespace qz::views

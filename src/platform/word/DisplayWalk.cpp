@@ -1,0 +1,221 @@
+#include "platform/word/DisplayWalk.h"
+
+#include "platform/word/Range.h"
+#include "platform/word/Utf8.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace qz::word {
+
+namespace {
+
+// The start of a field's code as the display needs it: the keyword (upper
+// case), the word after it, and where its code ends. Only the first words
+// are read: a code can be long.
+struct FieldHead {
+    long codeEnd = 0;       // the end character
+    std::string keyword;
+    std::string second;     // the word after the keyword
+    long afterSecond = 0;   // after the second word and the blanks after it
+};
+
+FieldHead ReadFieldHead(const Story& story, long begin) {
+    FieldHead h;
+    h.codeEnd = MatchingFieldEnd(story, begin);
+    if (h.codeEnd < 0) h.codeEnd = static_cast<long>(story.size());
+    auto at = [&](long q) -> const Atom& { return story[static_cast<std::size_t>(q)]; };
+    auto blank = [&](long q) { return at(q).Kind() == AtomKind::Char && (at(q).value == ' ' || at(q).value == '\t'); };
+    long p = begin + 1;
+    auto word = [&](std::string& out) {
+        while (p < h.codeEnd && blank(p)) ++p;
+        for (; p < h.codeEnd && !blank(p) && at(p).Kind() == AtomKind::Char; ++p)
+            if (out.size() < 64) appendUtf8(out, at(p).value);
+        while (p < h.codeEnd && blank(p)) ++p;
+    };
+    word(h.keyword);
+    h.keyword = toUpperAscii(h.keyword);
+    word(h.second);
+    h.afterSecond = p;
+    return h;
+}
+
+// The paragraph mark that ends the paragraph at p, or nullptr (the story's
+// last paragraph).
+const ParaEndInfo* MarkOf(const Document& doc, const Story& story, long p) {
+    const long n = static_cast<long>(story.size());
+    for (; p < n; ++p) {
+        const Atom& a = story[static_cast<std::size_t>(p)];
+        if (a.Kind() == AtomKind::ParaEnd) return &doc.ParaEnd(a.value);
+    }
+    return nullptr;
+}
+
+bool IsCell(const ParaEndInfo* m) { return m && (m->word == "cell" || m->word == "nestcell"); }
+bool IsRow(const ParaEndInfo& m) { return m.word == "row" || m.word == "nestrow"; }
+
+} // namespace
+
+char32_t SymbolGlyph(unsigned number) {
+    switch (number) {
+    case 215: return 0x25C2; // a statement's opening marker
+    case 216: return 0x25B8; // its closing marker
+    case 61558:
+    case 118: return 0x2756; // an expression's marker
+    default: return number > 0 && number < 0x110000 ? static_cast<char32_t>(number) : 0x25A1;
+    }
+}
+
+void WalkDisplay(const Document& doc, const Story& story, long from, long to, bool showFieldCodes,
+                 DisplaySink& sink) {
+    to = std::min(to, static_cast<long>(story.size()));
+    std::u32string text;
+    DisplayRun run;
+    auto emit = [&](DisplayRun::Kind kind, long start, long end) {
+        run.kind = kind;
+        run.start = start;
+        run.end = end;
+        sink.Show(run);
+        run = DisplayRun{};
+    };
+    auto emitText = [&](DisplayRun::Kind kind, long start, long end, std::u32string_view t, std::uint32_t fmt) {
+        run.text = t;
+        run.fmt = fmt;
+        emit(kind, start, end);
+    };
+    static constexpr char32_t kOpen[] = U"{", kClose[] = U"}";
+
+    bool inTable = false;
+    bool atParagraphStart = true;
+    for (long i = from; i < to;) {
+        if (atParagraphStart) {
+            atParagraphStart = false;
+            if (!inTable && IsCell(MarkOf(doc, story, i))) {
+                // Columns: the cell marks before the row mark; the row's cells
+                // as its mark states them.
+                int columns = 0;
+                const ParaEndInfo* rowMark = nullptr;
+                for (long q = i; q < static_cast<long>(story.size()) && !rowMark; ++q) {
+                    const Atom& x = story[static_cast<std::size_t>(q)];
+                    if (x.Kind() != AtomKind::ParaEnd) continue;
+                    const ParaEndInfo& m = doc.ParaEnd(x.value);
+                    if (IsCell(&m)) ++columns;
+                    else rowMark = &m;
+                }
+                static const RowFormat kNoCells;
+                run.row = rowMark ? &rowMark->rowFormat : &kNoCells;
+                run.columns = std::max(columns, 1);
+                emit(DisplayRun::Kind::TableStart, i, i);
+                inTable = true;
+            }
+        }
+        const Atom& a = story[static_cast<std::size_t>(i)];
+        switch (a.Kind()) {
+        case AtomKind::Char: {
+            if (a.value == 0x0C) {
+                run.fmt = a.fmt;
+                emit(DisplayRun::Kind::PageBreak, i, i + 1);
+                ++i;
+                break;
+            }
+            // The common case: plain characters of one format, many in a row.
+            const long start = i;
+            text.clear();
+            for (; i < to; ++i) {
+                const Atom& c = story[static_cast<std::size_t>(i)];
+                if (c.Kind() != AtomKind::Char || c.value == 0x0C || c.fmt != a.fmt) break;
+                text += static_cast<char32_t>(c.value);
+            }
+            emitText(DisplayRun::Kind::Text, start, i, text, a.fmt);
+            break;
+        }
+        case AtomKind::Symbol: {
+            const char32_t g = SymbolGlyph(a.value);
+            emitText(DisplayRun::Kind::Text, i, i + 1, std::u32string_view(&g, 1), a.fmt);
+            ++i;
+            break;
+        }
+        case AtomKind::ParaEnd: {
+            const ParaEndInfo& m = doc.ParaEnd(a.value);
+            run.para = &m.format;
+            if (inTable && IsRow(m)) {
+                run.tableGoesOn = i + 1 < to && IsCell(MarkOf(doc, story, i + 1));
+                inTable = run.tableGoesOn;
+                emit(DisplayRun::Kind::RowEnd, i, i + 1);
+                ++i;
+                break; // a row that follows starts no table of its own
+            }
+            if (inTable && IsCell(&m)) {
+                const ParaEndInfo* next = i + 1 < to ? MarkOf(doc, story, i + 1) : nullptr;
+                run.tableGoesOn = i + 1 < to && (!next || !IsRow(*next));
+                emit(DisplayRun::Kind::CellEnd, i, i + 1);
+            } else {
+                emit(DisplayRun::Kind::ParagraphEnd, i, i + 1);
+            }
+            ++i;
+            atParagraphStart = true;
+            break;
+        }
+        case AtomKind::FieldBegin: {
+            if (showFieldCodes) {
+                emitText(DisplayRun::Kind::CodeMark, i, i + 1, kOpen, a.fmt);
+                ++i;
+                break;
+            }
+            const FieldHead head = ReadFieldHead(story, i);
+            const long after = std::min(to, head.codeEnd + 1);
+            if (head.keyword == "MACROBUTTON") {
+                // The display text, what follows the macro's name, shows as the
+                // document's own atoms; the end character shows nothing.
+                const long shown = head.second.empty() ? head.codeEnd : head.afterSecond;
+                emit(DisplayRun::Kind::Hidden, i, std::min(to, shown));
+                i = std::min(to, shown);
+                break;
+            }
+            if (head.keyword == "SET") {
+                emit(DisplayRun::Kind::Hidden, i, after);
+            } else if (head.keyword == "SYMBOL") {
+                unsigned n = 0;
+                const std::string& s = head.second;
+                const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+                std::from_chars(s.data() + (hex ? 2 : 0), s.data() + s.size(), n, hex ? 16 : 10);
+                const char32_t g = SymbolGlyph(n);
+                emitText(DisplayRun::Kind::FieldText, i, after, std::u32string_view(&g, 1), a.fmt);
+            } else {
+                text = FieldResultText(doc, doc.FieldInfoAt(a.value).result, doc.Format(a.fmt).font);
+                // The result shows inside its field's paragraph: its own
+                // paragraph marks show as line breaks.
+                std::replace(text.begin(), text.end(), U'\r', char32_t{0x0B});
+                emitText(DisplayRun::Kind::FieldText, i, after, text, a.fmt);
+            }
+            i = after;
+            break;
+        }
+        case AtomKind::FieldEnd:
+            if (showFieldCodes) emitText(DisplayRun::Kind::CodeMark, i, i + 1, kClose, a.fmt);
+            else emit(DisplayRun::Kind::Hidden, i, i + 1);
+            ++i;
+            break;
+        case AtomKind::Opaque: {
+            const std::string& group = doc.Opaque(a.value);
+            Picture picture;
+            if (group.find("\\pict") != std::string::npos) picture = ParsePicture(group);
+            if (picture.kind != Picture::Kind::None) {
+                run.picture = &picture;
+                run.fmt = a.fmt;
+                emit(DisplayRun::Kind::Picture, i, i + 1);
+            } else {
+                emit(DisplayRun::Kind::Hidden, i, i + 1);
+            }
+            ++i;
+            break;
+        }
+        }
+    }
+    const std::string* last = doc.LastProps(story);
+    const ParaFormat lastFormat = last ? ParseParaFormat(*last) : ParaFormat{};
+    run.para = &lastFormat;
+    emit(DisplayRun::Kind::RangeEnd, to, to);
+}
+
+} // namespace qz::word

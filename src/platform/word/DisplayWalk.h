@@ -1,0 +1,63 @@
+// What a window shows of a story: the display walk. It goes through atoms in
+// order and tells what each shows, so that a view only maps the runs to its
+// toolkit and every decision about fields, symbols, pictures, paragraphs and
+// tables is taken here, once, without a display.
+//
+// With field codes hidden a field shows what a word processor shows: a
+// MACROBUTTON field its display text (what follows the macro's name), a
+// SYMBOL field its symbol, a SET field nothing, any other field its result.
+// With codes shown every atom shows, fields between "{" and "}".
+#pragma once
+
+#include "platform/word/Document.h"
+
+#include <string_view>
+
+namespace qz::word {
+
+struct DisplayRun {
+    enum class Kind : std::uint8_t {
+        Text,         // text: character k shows the atom at start + k
+        FieldText,    // text: every character shows the field at start; [start, end) is the whole field
+        CodeMark,     // text ("{" or "}"): a field's begin or end character, field codes shown
+        Picture,      // picture: the kept group at start
+        Hidden,       // [start, end) shows nothing
+        PageBreak,    // the page break character at start
+        ParagraphEnd, // para: the mark at start ends a paragraph
+        TableStart,   // row, columns: a table begins with the paragraph at start
+        CellEnd,      // para: the mark at start ends a table cell; tableGoesOn: another cell follows in the row
+        RowEnd,       // the mark at start ends a table row; tableGoesOn: another row follows
+        RangeEnd,     // start == end == the walk's end; para: the story's last paragraph's format
+    };
+    Kind kind = Kind::Text;
+    long start = 0;
+    long end = 0;
+    std::u32string_view text;
+    std::uint32_t fmt = 0;           // the character format the text or picture shows in
+    const ParaFormat* para = nullptr;
+    const RowFormat* row = nullptr;
+    const Picture* picture = nullptr;
+    int columns = 0;
+    bool tableGoesOn = false;
+};
+
+class DisplaySink {
+public:
+    virtual ~DisplaySink() = default;
+    // Called for each run in model order; what a run points to lives until
+    // the call returns.
+    virtual void Show(const DisplayRun& run) = 0;
+};
+
+// Walks [from, to) of a story of the document, which should start at a
+// paragraph's start; a field that begins before `to` and ends after it shows
+// as far as `to`.
+void WalkDisplay(const Document& doc, const Story& story, long from, long to, bool showFieldCodes,
+                 DisplaySink& sink);
+
+// The character a symbol shows: the markers of the designer's fields (215,
+// 216 and 118 of their symbol font) as marker glyphs that every font has,
+// any other symbol its own code point.
+char32_t SymbolGlyph(unsigned number);
+
+} // namespace qz::word

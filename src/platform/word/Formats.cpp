@@ -1,0 +1,400 @@
+#include "platform/word/Formats.h"
+
+#include "platform/word/Document.h"
+#include "platform/word/RtfLexer.h"
+#include "platform/word/Utf8.h"
+
+#include <algorithm>
+#include <array>
+
+namespace qz::word {
+
+namespace {
+
+using rtf::Lexer;
+using rtf::Token;
+
+// The groups of paragraph words that each set one property of ParaFormat.
+enum class ParaWord { None, Align, Left, Right, First, Before, After, Line, PageBreak, Tab };
+
+ParaWord ParaWordOf(std::string_view w) {
+    if (w == "ql" || w == "qc" || w == "qr" || w == "qj" || w == "qd") return ParaWord::Align;
+    if (w == "li" || w == "lin") return ParaWord::Left;
+    if (w == "ri" || w == "rin") return ParaWord::Right;
+    if (w == "fi") return ParaWord::First;
+    if (w == "sb") return ParaWord::Before;
+    if (w == "sa") return ParaWord::After;
+    if (w == "sl" || w == "slmult") return ParaWord::Line;
+    if (w == "pagebb") return ParaWord::PageBreak;
+    if (w == "tx" || w == "tb" || w.starts_with("tq") || w.starts_with("tl")) return ParaWord::Tab;
+    return ParaWord::None;
+}
+
+// Calls f(token, depth) for every token of `props`, depth counting the
+// groups the token is in (a group's opening brace counts as inside it,
+// its closing brace as outside).
+template <typename F>
+void ForTopWords(std::string_view props, F&& f) {
+    Lexer lex(props);
+    int depth = 0;
+    for (Token t; lex.Next(t), t.type != Token::End;) {
+        if (t.type == Token::Open) ++depth;
+        else if (t.type == Token::Close) depth = std::max(0, depth - 1);
+        f(t, depth);
+    }
+}
+
+void AppendWord(std::string& out, std::string_view word, int value) {
+    out += '\\';
+    out += word;
+    out += std::to_string(value);
+}
+
+} // namespace
+
+ParaFormat ParseParaFormat(std::string_view props) {
+    ParaFormat f;
+    TabKind kind = TabKind::Left;
+    TabLeader leader = TabLeader::None;
+    ForTopWords(props, [&](const Token& t, int depth) {
+        if (depth > 0 || t.type != Token::Word) return;
+        const std::string_view w = t.name;
+        const int v = t.param;
+        if (w == "ql") f.alignment = Alignment::Left;
+        else if (w == "qc") f.alignment = Alignment::Center;
+        else if (w == "qr") f.alignment = Alignment::Right;
+        else if (w == "qj" || w == "qd") f.alignment = Alignment::Justify;
+        else if (w == "li" || w == "lin") f.leftIndent = v;
+        else if (w == "ri" || w == "rin") f.rightIndent = v;
+        else if (w == "fi") f.firstIndent = v;
+        else if (w == "sb") f.spaceBefore = v;
+        else if (w == "sa") f.spaceAfter = v;
+        else if (w == "sl") f.lineSpacing = v;
+        else if (w == "slmult") f.lineMultiple = v != 0;
+        else if (w == "pagebb") f.pageBreakBefore = !t.hasParam || v != 0;
+        else if (w == "tqr") kind = TabKind::Right;
+        else if (w == "tqc") kind = TabKind::Center;
+        else if (w == "tqdec") kind = TabKind::Decimal;
+        else if (w == "tldot" || w == "tlmdot") leader = TabLeader::Dots;
+        else if (w == "tlhyph") leader = TabLeader::Hyphens;
+        else if (w == "tlul") leader = TabLeader::Underline;
+        else if (w == "tlth") leader = TabLeader::Thick;
+        else if (w == "tleq") leader = TabLeader::Equals;
+        else if (w == "tx" || w == "tb") {
+            f.tabs.push_back(TabStop{v, w == "tb" ? TabKind::Bar : kind, leader});
+            kind = TabKind::Left;
+            leader = TabLeader::None;
+        }
+    });
+    // \sl0 (or none) is single spacing whatever \slmult says.
+    if (f.lineSpacing == 0) f.lineMultiple = false;
+    std::stable_sort(f.tabs.begin(), f.tabs.end(), [](const TabStop& a, const TabStop& b) { return a.position < b.position; });
+    return f;
+}
+
+std::string WithParaFormat(std::string_view props, const ParaFormat& format) {
+    const ParaFormat old = ParseParaFormat(props);
+    if (old == format) return std::string(props);
+    std::array<bool, 10> changed{};
+    auto set = [&](ParaWord w, bool c) { changed[static_cast<std::size_t>(w)] = c; };
+    set(ParaWord::Align, old.alignment != format.alignment);
+    set(ParaWord::Left, old.leftIndent != format.leftIndent);
+    set(ParaWord::Right, old.rightIndent != format.rightIndent);
+    set(ParaWord::First, old.firstIndent != format.firstIndent);
+    set(ParaWord::Before, old.spaceBefore != format.spaceBefore);
+    set(ParaWord::After, old.spaceAfter != format.spaceAfter);
+    set(ParaWord::Line, old.lineSpacing != format.lineSpacing || old.lineMultiple != format.lineMultiple);
+    set(ParaWord::PageBreak, old.pageBreakBefore != format.pageBreakBefore);
+    set(ParaWord::Tab, old.tabs != format.tabs);
+
+    // The words of the changed properties go; everything else is copied.
+    std::string out;
+    out.reserve(props.size() + 32);
+    ForTopWords(props, [&](const Token& t, int depth) {
+        if (depth == 0 && t.type == Token::Word && changed[static_cast<std::size_t>(ParaWordOf(t.name))]) return;
+        out.append(t.start, t.end);
+    });
+    // A kept word that ended the text without a blank is ended by the next
+    // backslash; nothing else is needed between words.
+    auto on = [&](ParaWord w) { return changed[static_cast<std::size_t>(w)]; };
+    if (on(ParaWord::Align)) {
+        static constexpr std::string_view kAlign[] = {"\\ql", "\\qc", "\\qr", "\\qj"};
+        out += kAlign[static_cast<std::size_t>(format.alignment)];
+    }
+    if (on(ParaWord::Left)) AppendWord(out, "li", format.leftIndent);
+    if (on(ParaWord::Right)) AppendWord(out, "ri", format.rightIndent);
+    if (on(ParaWord::First)) AppendWord(out, "fi", format.firstIndent);
+    if (on(ParaWord::Before)) AppendWord(out, "sb", format.spaceBefore);
+    if (on(ParaWord::After)) AppendWord(out, "sa", format.spaceAfter);
+    if (on(ParaWord::Line)) {
+        AppendWord(out, "sl", format.lineSpacing);
+        AppendWord(out, "slmult", format.lineMultiple ? 1 : 0);
+    }
+    if (on(ParaWord::PageBreak)) out += format.pageBreakBefore ? "\\pagebb" : "\\pagebb0";
+    if (on(ParaWord::Tab)) {
+        static constexpr std::string_view kKind[] = {"", "\\tqc", "\\tqr", "\\tqdec", ""};
+        static constexpr std::string_view kLeader[] = {"", "\\tldot", "\\tlhyph", "\\tlul", "\\tlth", "\\tleq"};
+        for (const TabStop& t : format.tabs) {
+            out += kLeader[static_cast<std::size_t>(t.leader)];
+            out += kKind[static_cast<std::size_t>(t.kind)];
+            AppendWord(out, t.kind == TabKind::Bar ? "tb" : "tx", t.position);
+        }
+    }
+    return out;
+}
+
+RowFormat ParseRowFormat(std::string_view row) {
+    RowFormat r;
+    ForTopWords(row, [&](const Token& t, int depth) {
+        if (depth > 0 || t.type != Token::Word) return;
+        if (t.name == "trowd") r = RowFormat{};
+        else if (t.name == "trleft") r.leftEdge = t.param;
+        else if (t.name == "trgaph") r.cellGap = t.param;
+        else if (t.name == "cellx") r.cellRights.push_back(t.param);
+    });
+    return r;
+}
+
+namespace {
+
+// Skips the rest of a group whose opening brace has been read.
+void SkipGroup(Lexer& lex) {
+    int depth = 1;
+    for (Token t; depth > 0 && (lex.Next(t), t.type != Token::End);) {
+        if (t.type == Token::Open) ++depth;
+        else if (t.type == Token::Close) --depth;
+        else if (t.type == Token::Word && t.name == "bin" && t.param > 0)
+            lex.Seek(t.end + std::min<long long>(t.param, lex.BufferEnd() - t.end));
+    }
+}
+
+// The first control word of a group whose brace has been read, and whether
+// it was starred; the lexer is left after that word. false when the group
+// starts with something else (the lexer then stands where it stood).
+bool GroupWord(Lexer& lex, std::string_view& word, bool& starred) {
+    const char* at = lex.Position();
+    Token t;
+    lex.Next(t);
+    starred = t.type == Token::Symbol && t.name == "*";
+    if (starred) lex.Next(t);
+    if (t.type == Token::Word) {
+        word = t.name;
+        return true;
+    }
+    lex.Seek(at);
+    return false;
+}
+
+// The body of a {\pict} group, its opening word read.
+Picture ReadPict(Lexer& lex) {
+    Picture p;
+    p.kind = Picture::Kind::Other;
+    int picw = 0, pich = 0, goalw = 0, goalh = 0, scalex = 100, scaley = 100;
+    int high = -1; // a hex digit waiting for its pair
+    for (Token t; lex.Next(t), t.type != Token::End;) {
+        if (t.type == Token::Close) break;
+        if (t.type == Token::Open) {
+            SkipGroup(lex); // {\*\picprop}, {\*\blipuid}
+            continue;
+        }
+        if (t.type == Token::Byte) {
+            const int h = rtf::HexValue(static_cast<char>(t.byte));
+            if (h < 0 || t.escaped) continue;
+            if (high < 0) high = h;
+            else {
+                p.data += static_cast<char>(high * 16 + h);
+                high = -1;
+            }
+            continue;
+        }
+        if (t.type != Token::Word) continue;
+        const std::string_view w = t.name;
+        if (w == "picw") picw = t.param;
+        else if (w == "pich") pich = t.param;
+        else if (w == "picwgoal") goalw = t.param;
+        else if (w == "pichgoal") goalh = t.param;
+        else if (w == "picscalex") scalex = t.param;
+        else if (w == "picscaley") scaley = t.param;
+        else if (w == "pngblip") p.kind = Picture::Kind::Png;
+        else if (w == "jpegblip") p.kind = Picture::Kind::Jpeg;
+        else if (w == "emfblip") p.kind = Picture::Kind::Emf;
+        else if (w == "wmetafile") p.kind = Picture::Kind::Wmf;
+        else if (w == "dibitmap" || w == "wbitmap") p.kind = Picture::Kind::Bitmap;
+        else if (w == "bin" && t.param > 0) {
+            const long long n = std::min<long long>(t.param, lex.BufferEnd() - t.end);
+            p.data.append(t.end, static_cast<std::size_t>(n));
+            lex.Seek(t.end + n);
+        }
+    }
+    // The size it shows at: the goal size, else the picture's own (pixels
+    // for bitmaps, hundredths of a millimetre for metafiles).
+    const bool metafile = p.kind == Picture::Kind::Emf || p.kind == Picture::Kind::Wmf;
+    auto own = [&](int v) { return metafile ? static_cast<int>(v * 1440LL / 2540) : v * 15; };
+    const long long w = goalw > 0 ? goalw : own(std::max(picw, 0));
+    const long long h = goalh > 0 ? goalh : own(std::max(pich, 0));
+    p.width = static_cast<int>(std::clamp(w * std::clamp(scalex, 1, 10000) / 100, 0LL, 2000000LL));
+    p.height = static_cast<int>(std::clamp(h * std::clamp(scaley, 1, 10000) / 100, 0LL, 2000000LL));
+    return p;
+}
+
+} // namespace
+
+Picture ParsePicture(std::string_view group) {
+    Lexer lex(group);
+    for (Token t; lex.Next(t), t.type != Token::End;) {
+        if (t.type != Token::Open) continue;
+        std::string_view w;
+        bool starred = false;
+        if (!GroupWord(lex, w, starred)) continue;
+        if (w == "pict") return ReadPict(lex);
+        // Descend into \shppict and plain groups (an object's result); the
+        // copy for old readers and other optional groups show nothing.
+        if (w == "nonshppict" || (starred && w != "shppict")) SkipGroup(lex);
+    }
+    return {};
+}
+
+char32_t SpecialCharacter(std::string_view w) {
+    struct Entry {
+        std::string_view word;
+        char32_t c;
+    };
+    static constexpr Entry kWords[] = {
+        {"tab", U'\t'},       {"line", 0x0B},       {"page", 0x0C},       {"column", 0x0E},
+        {"emdash", 0x2014},   {"endash", 0x2013},   {"emspace", 0x2003},  {"enspace", 0x2002},
+        {"qmspace", 0x2005},  {"bullet", 0x2022},   {"lquote", 0x2018},   {"rquote", 0x2019},
+        {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"zwj", 0x200D},    {"zwnj", 0x200C},
+        {"ltrmark", 0x200E},  {"rtlmark", 0x200F},
+    };
+    for (const Entry& e : kWords)
+        if (e.word == w) return e.c;
+    return 0;
+}
+
+std::u32string FieldResultText(const Document& doc, std::string_view result, int font) {
+    struct State {
+        int font;
+        int uc = 1;
+    };
+    std::u32string out;
+    std::vector<State> stack;
+    State st{font};
+    const char32_t* table = nullptr;
+    int dbcs = 0;
+    auto useFont = [&](int f) {
+        st.font = f;
+        const FontDef* def = doc.FontByNumber(f >= 0 ? f : doc.deff);
+        const int cp = CharsetCodePage(def ? def->charset : 1, doc.ansiCodePage);
+        table = CodePageTable(cp);
+        dbcs = IsDbcsCodePage(cp) ? cp : 0;
+    };
+    useFont(font);
+    int skip = 0;            // fallback characters still to skip after \uN
+    char32_t high = 0;       // a high surrogate waiting for its low one
+    auto put = [&](char32_t c) {
+        if (high) out += 0xFFFD;
+        high = 0;
+        out += c;
+    };
+    Lexer lex(result);
+    for (Token t; lex.Next(t), t.type != Token::End;) {
+        switch (t.type) {
+        case Token::Open: {
+            skip = 0;
+            std::string_view w;
+            bool starred = false;
+            const bool word = GroupWord(lex, w, starred);
+            if (word && (starred || (IsDestinationWord(w) && w != "field" && w != "fldrslt"))) {
+                SkipGroup(lex);
+                break;
+            }
+            stack.push_back(st);
+            if (word) lex.Seek(t.end); // its first word is formatting: read it again
+            break;
+        }
+        case Token::Close:
+            skip = 0;
+            if (!stack.empty()) {
+                useFont(stack.back().font);
+                st = stack.back();
+                stack.pop_back();
+            }
+            break;
+        case Token::Byte: {
+            if (skip > 0) {
+                --skip;
+                break;
+            }
+            if (dbcs && IsDbcsLeadByte(dbcs, t.byte)) {
+                // The lead of a pair: the next byte is its trail.
+                const char* at = lex.Position();
+                Token trail;
+                lex.Next(trail);
+                if (trail.type == Token::Byte) put(DecodeDbcsPair(dbcs, t.byte, trail.byte));
+                else {
+                    lex.Seek(at);
+                    put(0xFFFD);
+                }
+                break;
+            }
+            if (t.byte < 0x20) {
+                if (t.byte == '\t') put(U'\t');
+                break;
+            }
+            put(t.byte < 0x80 ? t.byte : table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
+            break;
+        }
+        case Token::Symbol:
+        case Token::BadEscape:
+            if (skip > 0) {
+                --skip;
+                break;
+            }
+            if (t.name == "~") put(0xA0);
+            else if (t.name == "_") put(0x2011);
+            break;
+        case Token::Word: {
+            const std::string_view w = t.name;
+            if (skip > 0 && w != "u") {
+                --skip;
+                break;
+            }
+            if (w == "u") {
+                skip = st.uc;
+                char32_t c = t.param < -32768 || t.param > 65535 ? 0xFFFD
+                                                                   : static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param);
+                if (c >= 0xD800 && c < 0xDC00) {
+                    if (high) out += 0xFFFD;
+                    high = c;
+                    break;
+                }
+                if (c >= 0xDC00 && c < 0xE000) {
+                    c = high ? 0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00) : 0xFFFD;
+                    high = 0;
+                }
+                put(c);
+            } else if (w == "uc") {
+                st.uc = std::clamp(t.param, 0, 10);
+            } else if (w == "f") {
+                useFont(t.hasParam ? t.param : doc.deff);
+            } else if (w == "plain") {
+                useFont(font);
+            } else if (w == "par" || w == "sect" || w == "row") {
+                put(U'\r');
+            } else if (w == "cell") {
+                put(U'\t');
+            } else if (w == "bin") {
+                lex.Seek(t.end + std::clamp<long long>(t.param, 0, lex.BufferEnd() - t.end));
+            } else if (const char32_t c = SpecialCharacter(w); c && c != 0x0C && c != 0x0E) {
+                put(c);
+            }
+            break;
+        }
+        case Token::End: break;
+        }
+    }
+    if (high) out += 0xFFFD;
+    return out;
+}
+
+} // namespace qz::word

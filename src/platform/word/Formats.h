@@ -1,0 +1,85 @@
+// Paragraph, table-row and picture properties as the model understands them.
+// The model keeps these properties as the control words the file gave (so
+// that what it does not understand is written back unchanged); these are the
+// readings of those words, and the one way to change them. Everything here
+// reads RTF through the shared tokenizer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qz::word {
+
+class Document;
+
+enum class Alignment : std::uint8_t { Left, Center, Right, Justify };
+enum class TabKind : std::uint8_t { Left, Center, Right, Decimal, Bar };
+enum class TabLeader : std::uint8_t { None, Dots, Hyphens, Underline, Thick, Equals };
+
+struct TabStop {
+    int position = 0; // twips from the left indent's origin (the text's left edge)
+    TabKind kind = TabKind::Left;
+    TabLeader leader = TabLeader::None;
+    bool operator==(const TabStop&) const = default;
+};
+
+// A paragraph's format. Lengths are twips.
+struct ParaFormat {
+    Alignment alignment = Alignment::Left;
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstIndent = 0;   // of the first line, from the left indent (negative: hanging)
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    // Line spacing: 0 single; with lineMultiple a multiple in 240ths of a
+    // line; otherwise at least this height, or exactly -lineSpacing when negative.
+    int lineSpacing = 0;
+    bool lineMultiple = false;
+    bool pageBreakBefore = false;
+    std::vector<TabStop> tabs; // in position order
+
+    bool operator==(const ParaFormat&) const = default;
+};
+
+// The format that paragraph properties (the words after \pard) state.
+ParaFormat ParseParaFormat(std::string_view props);
+// The properties with the words of the format replaced where `format`
+// differs from what they state; every other word stays as and where it was.
+std::string WithParaFormat(std::string_view props, const ParaFormat& format);
+
+// A table row's cells, as its properties (\trowd ... \cellxN) state them.
+struct RowFormat {
+    int leftEdge = 0;            // \trleft
+    int cellGap = 0;             // \trgaph: half the space between two cells' text
+    std::vector<int> cellRights; // the right boundary of each cell, twips from the margin
+};
+RowFormat ParseRowFormat(std::string_view row);
+
+// A picture kept in an RTF group ({\pict ...}, alone or inside {\*\shppict}).
+struct Picture {
+    enum class Kind : std::uint8_t { None, Png, Jpeg, Emf, Wmf, Bitmap, Other };
+    Kind kind = Kind::None;  // None: the group holds no picture to show
+    int width = 0;           // the size it shows at, twips (0: not stated)
+    int height = 0;
+    std::string data;        // the picture's bytes (hex digits or \bin data decoded)
+};
+// The picture a kept group shows. A {\nonshppict} group is the copy for
+// readers that do not know {\*\shppict}: it shows nothing here.
+Picture ParsePicture(std::string_view group);
+
+// The text a field's kept result shows (its RTF decoded: code pages of its
+// fonts, \uN with their fallbacks, escaped bytes, nested fields' results;
+// paragraph marks as "\r", line breaks as U+000B, tabs as "\t"). `font` is
+// the font number the field stands in.
+std::u32string FieldResultText(const Document& doc, std::string_view result, int font);
+
+// The character a control word stands for (\tab, \line, \emdash, ...), 0
+// when it stands for none.
+char32_t SpecialCharacter(std::string_view word);
+// Whether a group that starts with this control word is a destination (not
+// plain formatted text).
+bool IsDestinationWord(std::string_view word);
+
+} // namespace qz::word

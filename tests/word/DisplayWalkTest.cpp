@@ -1,0 +1,189 @@
+// What a window shows of a document: the display walk's runs, field results
+// decoded, paragraph and row formats read and changed, pictures.
+#include "platform/word/Application.h"
+#include "platform/word/DisplayWalk.h"
+#include "platform/word/Utf8.h"
+
+#include <gtest/gtest.h>
+
+using namespace qz::word;
+
+namespace {
+
+struct Shown {
+    DisplayRun::Kind kind;
+    long start, end;
+    std::string text; // UTF-8
+    std::vector<int> cells;
+    int columns;
+    bool goesOn;
+};
+
+struct Recorder : DisplaySink {
+    std::vector<Shown> runs;
+    void Show(const DisplayRun& r) override {
+        std::string t;
+        for (char32_t c : r.text) qz::appendUtf8(t, c);
+        runs.push_back({r.kind, r.start, r.end, t, r.row ? r.row->cellRights : std::vector<int>{}, r.columns,
+                        r.tableGoesOn});
+    }
+    std::vector<Shown> Of(DisplayRun::Kind k) const {
+        std::vector<Shown> out;
+        for (const auto& r : runs)
+            if (r.kind == k) out.push_back(r);
+        return out;
+    }
+};
+
+struct Walked {
+    Application app;
+    Document* doc;
+    Recorder rec;
+    Walked(std::string_view rtf, bool codes = false) {
+        doc = &app.GetDocuments().Add();
+        doc->LoadRtfText(rtf);
+        WalkDisplay(*doc, doc->MainStory(), 0, static_cast<long>(doc->MainStory().size()), codes, rec);
+    }
+};
+
+using K = DisplayRun::Kind;
+
+} // namespace
+
+TEST(DisplayWalk, FieldResultsShowTheirDecodedText) {
+    // Accented as an escaped byte and as \uN, escaped braces and backslash,
+    // more than one paragraph, a nested field's result, a double-byte font.
+    Walked w(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0 Arial;}{\f1\fcharset134 SimSun;}})"
+             R"({\field{\*\fldinst  REF a }{\fldrslt Caf\'e9}} )"
+             R"({\field{\*\fldinst  REF b }{\fldrslt Caf\u233?}} )"
+             R"({\field{\*\fldinst  REF c }{\fldrslt a\par b\tab\{x\}\'5c}} )"
+             R"({\field{\*\fldinst  REF d }{\fldrslt {\f1 \'d6\'d0}\uc2\u25991\'ce\'c4{\*\bkmkstart q}!}} )"
+             R"({\field{\*\fldinst  REF e }{\fldrslt x{\field{\*\fldinst PAGE}{\fldrslt 7}}y}}\par})");
+    const auto fields = w.rec.Of(K::FieldText);
+    ASSERT_EQ(fields.size(), 5u);
+    EXPECT_EQ(fields[0].text, "Caf\xC3\xA9");
+    EXPECT_EQ(fields[1].text, "Caf\xC3\xA9");
+    EXPECT_EQ(fields[2].text, "a\vb\t{x}\\"); // its paragraphs show as lines of its paragraph
+    EXPECT_EQ(fields[3].text, "\xE4\xB8\xAD\xE6\x96\x87!");
+    EXPECT_EQ(fields[4].text, "x7y");
+    // The whole field is one run, every character showing its begin.
+    const Story& s = w.doc->MainStory();
+    EXPECT_EQ(s[static_cast<std::size_t>(fields[0].start)].Kind(), AtomKind::FieldBegin);
+    EXPECT_EQ(s[static_cast<std::size_t>(fields[0].end - 1)].Kind(), AtomKind::FieldEnd);
+    // The exact result text, paragraph marks included.
+    EXPECT_EQ(FieldResultText(*w.doc, "a\\par b", 0), U"a\rb");
+}
+
+TEST(DisplayWalk, RunsCarryTheirFormatAndPositionsAndHiddenRangesShowNothing) {
+    const char* rtf = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}ab{\b cd}{\field{\*\fldinst  MACROBUTTON go Click}{\fldrslt }})"
+                      R"({\field{\*\fldinst  SET x 1}{\fldrslt 1}}e\par f})";
+    Walked w(rtf);
+    const auto text = w.rec.Of(K::Text);
+    ASSERT_GE(text.size(), 4u);
+    EXPECT_EQ(text[0].text, "ab");
+    EXPECT_EQ(text[0].start, 0);
+    EXPECT_EQ(text[1].text, "cd");
+    EXPECT_EQ(text[1].start, 2);
+    EXPECT_EQ(text[2].text, "Click"); // the button's display text is the document's own atoms
+    const auto hidden = w.rec.Of(K::Hidden);
+    ASSERT_EQ(hidden.size(), 3u); // the code up to the display text, the button's end, the SET field
+    EXPECT_EQ(hidden[0].start, 4);
+    EXPECT_EQ(text[2].start, hidden[0].end);
+    // Every atom is accounted for once, in order.
+    long at = 0;
+    for (const auto& r : w.rec.runs) {
+        if (r.kind == K::TableStart || r.kind == K::RangeEnd) continue;
+        EXPECT_EQ(r.start, at);
+        at = r.end;
+    }
+    EXPECT_EQ(at, static_cast<long>(w.doc->MainStory().size()));
+
+    // With codes shown, the marks and the code show.
+    Walked codes(rtf, true);
+    const auto marks = codes.rec.Of(K::CodeMark);
+    ASSERT_EQ(marks.size(), 4u);
+    EXPECT_EQ(marks[0].text, "{");
+    EXPECT_EQ(marks[1].text, "}");
+}
+
+TEST(DisplayWalk, TablesStartWithTheirCellsAndRowsTellWhetherTheTableGoesOn) {
+    Walked w(R"({\rtf1\ansi before\par\trowd\cellx1440\cellx4320 \intbl a\cell b\cell\row)"
+             R"(\trowd\cellx1440\cellx4320 \intbl c\cell d\cell\row\pard after\par})");
+    const auto starts = w.rec.Of(K::TableStart);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].columns, 2);
+    EXPECT_EQ(starts[0].cells, (std::vector<int>{1440, 4320}));
+    const auto rows = w.rec.Of(K::RowEnd);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_TRUE(rows[0].goesOn);
+    EXPECT_FALSE(rows[1].goesOn);
+    const auto cells = w.rec.Of(K::CellEnd);
+    ASSERT_EQ(cells.size(), 4u);
+    EXPECT_TRUE(cells[0].goesOn);
+    EXPECT_FALSE(cells[1].goesOn);
+}
+
+TEST(ParagraphFormat, ReadFromItsWordsAndChangedWithTheOtherWordsKept) {
+    const std::string props = R"(\s2\qc\li720\fi-360\sb120\sl360\slmult1\tqr\tldot\tx5000\tx1000{\*\pn\pnlvlbody}\widctlpar)";
+    ParaFormat f = ParseParaFormat(props);
+    EXPECT_EQ(f.alignment, Alignment::Center);
+    EXPECT_EQ(f.leftIndent, 720);
+    EXPECT_EQ(f.firstIndent, -360);
+    EXPECT_EQ(f.spaceBefore, 120);
+    EXPECT_TRUE(f.lineMultiple);
+    ASSERT_EQ(f.tabs.size(), 2u);
+    EXPECT_EQ(f.tabs[0], (TabStop{1000, TabKind::Left, TabLeader::None}));
+    EXPECT_EQ(f.tabs[1], (TabStop{5000, TabKind::Right, TabLeader::Dots}));
+
+    f.alignment = Alignment::Left;
+    f.rightIndent = 200;
+    const std::string changed = WithParaFormat(props, f);
+    EXPECT_EQ(ParseParaFormat(changed), f);
+    // What did not change stays as it was written; the style, the group and
+    // the unknown word are kept.
+    EXPECT_NE(changed.find(R"(\s2)"), std::string::npos);
+    EXPECT_NE(changed.find(R"({\*\pn\pnlvlbody})"), std::string::npos);
+    EXPECT_NE(changed.find(R"(\tqr\tldot\tx5000)"), std::string::npos);
+    EXPECT_EQ(changed.find(R"(\qc)"), std::string::npos);
+    EXPECT_EQ(WithParaFormat(props, ParseParaFormat(props)), props);
+}
+
+TEST(ParagraphFormat, ChangedThroughARangeSavesAndUndoes) {
+    Application app;
+    Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi\pard\ql one\par\pard\qr two\par\pard three\par})");
+    doc.BeginUndoStep();
+    Range all = doc.Content();
+    all.ChangeParagraphFormat([](ParaFormat& f) {
+        f.alignment = Alignment::Center;
+        f.leftIndent = 1440;
+    });
+    doc.EndUndoStep();
+    Document& back = app.GetDocuments().Add();
+    back.LoadRtfText(doc.ToRtf());
+    for (long p : {0L, 4L, 8L}) {
+        const ParaFormat f = Range(&back, &back.MainStory(), p, p).ParagraphFormat();
+        EXPECT_EQ(f.alignment, Alignment::Center) << p;
+        EXPECT_EQ(f.leftIndent, 1440) << p;
+    }
+    doc.Undo();
+    EXPECT_EQ(Range(&doc, &doc.MainStory(), 4, 4).ParagraphFormat().alignment, Alignment::Right);
+}
+
+TEST(Pictures, SizeAndDataReadFromTheGroup) {
+    // 1x1 PNG header bytes are enough to check the decoding of the data.
+    Picture p = ParsePicture(R"({\*\shppict{\pict{\*\picprop{\sp{\sn a}{\sv 1}}}\picscalex50\picscaley200)"
+                             R"(\picw10\pich10\picwgoal1440\pichgoal720\pngblip 8950 4e47}})");
+    EXPECT_EQ(p.kind, Picture::Kind::Png);
+    EXPECT_EQ(p.width, 720);
+    EXPECT_EQ(p.height, 1440);
+    EXPECT_EQ(p.data, "\x89PNG");
+    // Without a goal size a bitmap's own pixels count; \bin data is taken raw.
+    p = ParsePicture(std::string(R"({\pict\jpegblip\picw4\pich2\bin3 )") + std::string("\x00}\\", 3) + "}");
+    EXPECT_EQ(p.width, 60);
+    EXPECT_EQ(p.height, 30);
+    EXPECT_EQ(p.data, std::string("\x00}\\", 3));
+    // The copy for old readers, and groups without a picture, show nothing.
+    EXPECT_EQ(ParsePicture(R"({\nonshppict{\pict\wmetafile8 0102}})").kind, Picture::Kind::None);
+    EXPECT_EQ(ParsePicture(R"({\*\bkmkstart pict})").kind, Picture::Kind::None);
+}
