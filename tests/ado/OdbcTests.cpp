@@ -30,7 +30,8 @@ public:
                        "INSERT INTO Short VALUES ('abc'), ('longer than declared'), (NULL);");
         std::ofstream(dir->file("odbcinst.ini")) << "[SQLite3]\nDriver=" << sqliteOdbcDriver() << "\n"
                                                   << "[FreeTDS]\nDriver=" << driver("libtdsodbc.so") << "\n";
-        std::ofstream(dir->file("odbc.ini")) << "[Shop]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db") << "\n";
+        std::ofstream(dir->file("odbc.ini")) << "[Shop]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db") << "\n"
+                                              << "[Planted]\nDriver=" << QZ_PLANTED_LIBRARY << "\n";
         setenv("ODBCSYSINI", dir->str().c_str(), 1);
         setenv("ODBCINI", dir->file("odbc.ini").c_str(), 1);
     }
@@ -152,6 +153,39 @@ TEST_F(Odbc, FailuresReportTheDriverManagersMessageWithoutThePassword) {
     } catch (const AutomationError& e) {
         EXPECT_NE(e.Description.find("Oracle"), std::string::npos);
     }
+}
+
+// A connection string is data: whatever route names a library that is no
+// installed driver, the driver manager never loads it.
+TEST_F(Odbc, OnlyInstalledDriversAreEverLoaded) {
+    const std::string lib = QZ_PLANTED_LIBRARY, mark = OdbcSetUp::dir->file("loaded");
+    const std::string renamed = OdbcSetUp::dir->file("invoice.dat"), fileDsn = OdbcSetUp::dir->file("p.dsn");
+    std::filesystem::copy_file(lib, renamed, std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(fileDsn) << "[ODBC]\nDRIVER=" << lib << "\n";
+    setenv("QZ_PLANTED_MARK", mark.c_str(), 1);
+    const std::string db = ";Database=" + OdbcSetUp::dir->file("shop.db");
+    for (const std::string& cs :
+         {"Driver=" + lib, "DRIVER={" + renamed + "}" + db, "Provider=MSDASQL;Driver=" + lib,
+          "Provider=MSDASQL;Extended Properties=\"Driver=" + renamed + "\"", std::string("DSN=Planted"),
+          "FileDSN=" + fileDsn, "Driver=libsqlite3odbc.so" + db,
+          // A character whose low byte is ";" for a manager that narrows.
+          "Driver=SQLite3;X=a\xC4\xBB" "DRIVER=" + lib + db,
+          "Driver=SQLite3;LoadExt=" + lib + db, "Driver=SQLite3;SAVEFILE=" + OdbcSetUp::dir->file("s") + db}) {
+        Ref<Connection> c = makeRef<Connection>();
+        try {
+            c->open(cs);
+            ADD_FAILURE() << "opened: " << cs;
+        } catch (const AutomationError& e) {
+            EXPECT_NE(e.Description.find("not "), std::string::npos) << cs << ": " << e.Description;
+        }
+        EXPECT_FALSE(std::filesystem::exists(mark)) << cs;
+        EXPECT_FALSE(std::filesystem::exists(OdbcSetUp::dir->file("s.dsn"))) << cs;
+    }
+    // The installed name in any letter case still opens, in its own spelling.
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("driver={sqlite3}" + db);
+    EXPECT_EQ(c->execute("SELECT COUNT(*) FROM Orders")->recordCount(), 1);
+    unsetenv("QZ_PLANTED_MARK");
 }
 
 } // namespace

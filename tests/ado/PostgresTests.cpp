@@ -127,6 +127,23 @@ std::int32_t errorOf(Connection& c, const std::string& sql) {
 
 } // namespace
 
+// The server runs every statement of a text it is given: one is all it gets,
+// however quotes and comments are read.
+TEST_F(Postgres, OneStatementPerCommand) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(pg->OdbcConnectionString("shop"));
+    const auto orders = [&] { return c->execute("SELECT ID FROM Orders")->recordCount(); };
+    const auto before = orders();
+    ASSERT_GT(before, 0);
+    for (const char* sql : {"SELECT * FROM Orders WHERE Customer = 'x'; DELETE FROM Orders",
+                            "SELECT * FROM Orders WHERE Customer = E'x\\'; DELETE FROM Orders; --'",
+                            "SELECT 1 /* */; DELETE FROM Orders", "SELECT 1;\nDELETE FROM Orders -- done"})
+        EXPECT_THROW(c->execute(sql), AutomationError) << sql;
+    EXPECT_EQ(orders(), before);
+    // A ";" inside a literal or a comment, and one ending the text, are no second statement.
+    EXPECT_EQ(c->execute("SELECT ID FROM Orders WHERE Customer <> 'a;b' -- c; d\n;")->recordCount(), before);
+}
+
 TEST_F(Postgres, StatementsEndByTheirTimeOut) {
     Ref<Connection> c = makeRef<Connection>();
     c->open(pg->OdbcConnectionString("shop"));

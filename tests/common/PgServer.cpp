@@ -184,10 +184,8 @@ void PgServer::Stop() {
 }
 
 std::string PgServer::OdbcConnectionString(const std::string& database) const {
-    // The driver by its path: the driver manager reads ODBCSYSINI only once,
-    // so a process that used ODBC before the server started would not find
-    // the driver's name in our odbcinst.ini.
-    return "Driver=" + driver_ + ";Server=127.0.0.1;Port=" + std::to_string(port_) +
+    // The driver by its installed name: a path is refused.
+    return "Driver={QzPostgreSQL};Server=127.0.0.1;Port=" + std::to_string(port_) +
            ";Database=" + database + ";Uid=postgres;Pwd=;BoolsAsChar=0;";
 }
 

@@ -7,6 +7,7 @@
 #include "platform/ado/Recordset.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -47,6 +48,13 @@ private:
 
 // ODBC through the driver manager; the string is an ODBC connection string.
 std::unique_ptr<Backend> openOdbc(const std::string& odbcString);
+
+// A driver of the driver manager's list: its name and its library entries.
+struct InstalledDriver {
+    std::string name;
+    std::vector<std::string> libraries;
+};
+std::vector<InstalledDriver> installedDrivers();
 
 // The name of an installed ODBC driver for Oracle, "" when there is none.
 std::string installedOracleDriver();

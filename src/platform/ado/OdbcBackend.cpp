@@ -4,15 +4,20 @@
 #include "platform/ado/Backend.h"
 #include "platform/automation/Text.h"
 
+#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 
+#include "platform/ado/ConnectionString.h"
+#include "platform/ado/SqlText.h"
 #include "platform/system/Deadline.h"
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -359,6 +364,12 @@ Ref<RecordsetData> runQuery(SQLHDBC dbc, const std::u16string& text, BoundedRun*
     return data;
 }
 
+// Drivers that run every statement of a text (PostgreSQL's does) are given
+// one statement only, as SQLite is.
+void requireOneStatement(std::string_view sql) {
+    if (!holdsOneStatement(sql)) raiseProvider(kSource, "The command text holds more than one statement.");
+}
+
 // How long a cancelled statement is given to end before its connection is
 // given up (a server that does not answer never ends it).
 constexpr std::chrono::seconds kCancelGrace{2};
@@ -375,6 +386,7 @@ public:
         if (givenUp_)
             raiseProvider(kSource, "The connection was given up when a statement did not end by its "
                                    "time-out; open it again.");
+        requireOneStatement(sql);
         const std::u16string text = wide(sql);
         const auto deadline = sys::threadDeadline();
         if (deadline == sys::DeadlineClock::time_point::max()) return runQuery(dbc_, text, nullptr);
@@ -407,6 +419,7 @@ public:
     }
 
     Ref<RecordsetData> describe(std::string_view sql) override {
+        requireOneStatement(sql);
         Stmt s(dbc_);
         std::u16string text = wide(sql);
         s.check(SQLPrepareW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
@@ -503,9 +516,175 @@ public:
     bool givenUp_ = false;
 };
 
+// ---------------------------------------------------------------- what a
+// connection string may make the driver manager do
+
+// The pairs as the driver manager reads them: the key is everything up to
+// "=" (blanks and ";" before it skipped, none trimmed after it), the value
+// either in braces (a doubled "}" standing for one) or up to the next ";".
+std::vector<std::pair<std::string, std::string>> managerPairs(std::string_view s) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    for (;;) {
+        while (i < n && (std::isspace(static_cast<unsigned char>(s[i])) || s[i] == ';')) ++i;
+        const std::size_t keyBegin = i;
+        while (i < n && s[i] != '=') ++i;
+        if (i >= n) return out;
+        std::string key(s.substr(keyBegin, i - keyBegin)), value;
+        ++i;
+        if (i < n && s[i] == '{') {
+            for (++i; i < n && (s[i] != '}' || (i + 1 < n && s[i + 1] == '}')); ++i) {
+                value.push_back(s[i]);
+                if (s[i] == '}') ++i;
+            }
+            if (i < n) ++i;
+        } else {
+            while (i < n && s[i] != ';') value.push_back(s[i++]);
+        }
+        out.emplace_back(std::move(key), std::move(value));
+    }
+}
+
+std::string installedNames(const std::vector<InstalledDriver>& drivers) {
+    std::string out;
+    for (const InstalledDriver& d : drivers) out += (out.empty() ? "" : ", ") + d.name;
+    return out.empty() ? "none is installed" : "the installed ones are " + out;
+}
+
+[[noreturn]] void refuseDriver(const std::string& what, const std::vector<InstalledDriver>& drivers) {
+    raiseProvider(kSource, what + ", which is not an installed ODBC driver; a connection names its driver by "
+                                  "its installed name (" + installedNames(drivers) + ").");
+}
+
+const InstalledDriver* installedByName(const std::vector<InstalledDriver>& drivers, std::string_view name) {
+    for (const InstalledDriver& d : drivers)
+        if (equalsNoCaseAscii(d.name, name)) return &d;
+    return nullptr;
+}
+
+// The driver a data source of odbc.ini names (the user's file, then the
+// system's, as the driver manager looks) must be an installed driver's
+// name, or the very library entry of one.
+void checkDataSource(const std::string& dsn, const std::vector<InstalledDriver>& drivers) {
+    char entry[1024] = {};
+    SQLSetConfigMode(ODBC_BOTH_DSN);
+    SQLGetPrivateProfileString(dsn.c_str(), "Driver", "", entry, sizeof entry, "ODBC.INI");
+    const std::string driver = entry;
+    if (driver.empty()) return; // no such source: the driver manager says so
+    const InstalledDriver* d = installedByName(drivers, driver);
+    if (d && d->name == driver) return;
+    for (const InstalledDriver& i : drivers)
+        for (const std::string& lib : i.libraries)
+            if (lib == driver) return;
+    refuseDriver("The ODBC data source \"" + dsn + "\" names the driver \"" + driver + "\"", drivers);
+}
+
+void checkPairs(const std::vector<std::pair<std::string, std::string>>& pairs,
+                const std::vector<InstalledDriver>& drivers, bool fileDsnAllowed);
+
+// A file data source is read as the driver manager reads it: the pairs of
+// its [ODBC] section join the connection's.
+void checkFileDataSource(std::string file, const std::vector<InstalledDriver>& drivers) {
+    // The driver manager looks for a name without a folder in its own
+    // folder of file sources: only a full path is taken here.
+    if (!file.starts_with('/'))
+        raiseProvider(kSource, "A file data source is named by its full path, not \"" + file + "\".");
+    if (!file.ends_with(".dsn")) file += ".dsn";
+    std::ifstream in(file);
+    if (!in) raiseProvider(kSource, "The file data source \"" + file + "\" cannot be read.");
+    std::vector<std::pair<std::string, std::string>> pairs;
+    bool inOdbc = false;
+    for (std::string line; std::getline(in, line);) {
+        const std::string_view t = trimSpaces(line);
+        if (t.starts_with('[')) {
+            inOdbc = equalsNoCaseAscii(t, "[ODBC]");
+            continue;
+        }
+        const auto eq = t.find('=');
+        if (inOdbc && eq != std::string_view::npos)
+            pairs.emplace_back(std::string(trimSpaces(t.substr(0, eq))), std::string(trimSpaces(t.substr(eq + 1))));
+    }
+    checkPairs(pairs, drivers, false);
+}
+
+void checkPairs(const std::vector<std::pair<std::string, std::string>>& pairs,
+                const std::vector<InstalledDriver>& drivers, bool fileDsnAllowed) {
+    bool named = false;
+    for (const auto& [rawKey, value] : pairs) {
+        const std::string_view key = trimSpaces(rawKey);
+        if (equalsNoCaseAscii(key, "DRIVER")) {
+            named = true;
+            const InstalledDriver* d = installedByName(drivers, trimSpaces(value));
+            if (!d || d->name != value) refuseDriver("The connection names the driver \"" + value + "\"", drivers);
+        } else if (equalsNoCaseAscii(key, "DSN")) {
+            named = true;
+            checkDataSource(value, drivers);
+        } else if (equalsNoCaseAscii(key, "FILEDSN")) {
+            named = true;
+            if (!fileDsnAllowed) raiseProvider(kSource, "A file data source cannot name another one.");
+            checkFileDataSource(value, drivers);
+        } else if (equalsNoCaseAscii(key, "SAVEFILE")) {
+            raiseProvider(kSource, "The connection string key \"SAVEFILE\" is not accepted: it makes the ODBC "
+                                   "driver manager write a file.");
+        } else if (equalsNoCaseAscii(key, "LoadExt") || equalsNoCaseAscii(key, "DMEnvAttr") ||
+                   equalsNoCaseAscii(key, "DMConnAttr") || equalsNoCaseAscii(key, "DMStmtAttr")) {
+            raiseProvider(kSource, "The connection string key \"" + std::string(key) +
+                                       "\" is not accepted: it can load libraries or set the ODBC driver "
+                                       "manager's own attributes.");
+        }
+    }
+    // With none of these the driver manager opens the source "DEFAULT".
+    if (!named && fileDsnAllowed) checkDataSource("DEFAULT", drivers);
+}
+
+// The string the driver manager is given: each key once (its first value,
+// as ODBC reads repeated keys), a driver named in its installed spelling,
+// every value quoted so that it reads back whole. It is refused when it
+// could make the driver manager load a library that is not an installed
+// driver, or write a file. A text outside ASCII is checked a second time as
+// a driver manager that narrows each character to a byte would read it.
+std::string checkedOdbcString(std::string_view text) {
+    const std::vector<InstalledDriver> drivers = installedDrivers();
+    std::string out;
+    std::vector<std::string_view> seen;
+    const std::vector<ConnectionPair> pairs = parseConnectionString(text);
+    for (const ConnectionPair& p : pairs) {
+        for (unsigned char c : p.key)
+            if (c < 0x20 || c >= 0x7F)
+                raiseProvider(kSource, "The connection string holds a key that is not plain text: \"" + p.key + "\".");
+        bool repeated = false;
+        for (std::string_view k : seen) repeated = repeated || equalsNoCaseAscii(k, p.key);
+        if (repeated) continue;
+        seen.push_back(p.key);
+        std::string value = p.value;
+        if (equalsNoCaseAscii(p.key, "DRIVER")) {
+            const InstalledDriver* d = installedByName(drivers, trimSpaces(value));
+            if (!d) refuseDriver("The connection names the driver \"" + value + "\"", drivers);
+            value = d->name;
+        }
+        out += p.key;
+        out += '=';
+        out += quoteOdbcValue(value);
+        out += ';';
+    }
+    checkPairs(managerPairs(out), drivers, true);
+    bool ascii = true;
+    for (unsigned char c : out) ascii = ascii && c < 0x80;
+    if (!ascii) {
+        std::string narrowed;
+        for (char16_t c : wide(out)) narrowed.push_back(static_cast<char>(c & 0xFF));
+        checkPairs(managerPairs(narrowed), drivers, true);
+    }
+    return out;
+}
+
 } // namespace
 
-std::unique_ptr<Backend> openOdbc(const std::string& odbcString) {
+std::unique_ptr<Backend> openOdbc(const std::string& connectionString) {
+    // Only the driver manager's own reading of the string decides which
+    // library it loads: the string is checked in the form it is given.
+    const std::string odbcString = checkedOdbcString(connectionString);
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
         raiseProvider(kSource, "An ODBC connection cannot be allocated.");
@@ -529,15 +708,34 @@ std::unique_ptr<Backend> openOdbc(const std::string& odbcString) {
     return std::make_unique<OdbcBackend>(dbc);
 }
 
-std::string installedOracleDriver() {
-    SQLCHAR name[256], attrs[1024];
+std::vector<InstalledDriver> installedDrivers() {
+    std::vector<InstalledDriver> out;
+    SQLCHAR name[256], attrs[4096];
     SQLSMALLINT nameLen = 0, attrsLen = 0;
     SQLUSMALLINT dir = SQL_FETCH_FIRST;
     while (SQL_SUCCEEDED(SQLDrivers(environment(), dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen))) {
         dir = SQL_FETCH_NEXT;
-        std::string n(reinterpret_cast<char*>(name));
-        if (toLowerAscii(n).find("oracle") != std::string::npos) return n;
+        InstalledDriver d{reinterpret_cast<char*>(name), {}};
+        // The attributes come as "key=value" texts, each ended by a zero.
+        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(attrsLen, 0)),
+                                                     sizeof attrs - 1);
+        for (std::size_t i = 0; i < n;) {
+            const std::string_view pair(reinterpret_cast<const char*>(attrs) + i);
+            i += pair.size() + 1;
+            const auto eq = pair.find('=');
+            if (eq == std::string_view::npos) continue;
+            const std::string_view key = pair.substr(0, eq);
+            if ((equalsNoCaseAscii(key, "Driver") || equalsNoCaseAscii(key, "Driver64")) && eq + 1 < pair.size())
+                d.libraries.emplace_back(pair.substr(eq + 1));
+        }
+        out.push_back(std::move(d));
     }
+    return out;
+}
+
+std::string installedOracleDriver() {
+    for (const InstalledDriver& d : installedDrivers())
+        if (toLowerAscii(d.name).find("oracle") != std::string::npos) return d.name;
     return {};
 }
 
