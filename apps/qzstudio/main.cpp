@@ -145,10 +145,16 @@ std::string readFileAt(const std::string& output, const std::vector<std::string>
     return {};
 }
 
+// An answer given with --param that is not one value: the run stops.
+struct RefusedAnswer {
+    std::string message;
+};
+
 // Answers the "?" parameters of the commands' SQL: the --param values in the
 // order they are asked for, then, on a terminal, the user's typed answers.
 // Without either the command is left out, as a preview leaves out a command
-// it cannot open, and the reason is reported.
+// it cannot open, and the reason is reported. An answer must be one value;
+// a typed one is asked for again, a given one stops the run.
 class ParameterAnswers {
 public:
     explicit ParameterAnswers(const std::vector<std::string>& given) : given_(given) {}
@@ -157,17 +163,28 @@ public:
     // out, with the reason.
     std::string resolve(const std::string& sql) {
         missing_.clear();
+        refused_.clear();
         std::string text = qz::designer::ResolveSqlParameters(
             sql, [this](const std::string& caption) -> std::optional<std::string> {
-                if (next_ < given_.size()) return given_[next_++];
+                if (next_ < given_.size()) {
+                    const std::string& value = given_[next_++];
+                    refused_ = qz::designer::ParameterAnswerProblem(value);
+                    if (!refused_.empty()) throw qz::AutomationError(qz::kErrorFail, "qzstudio", refused_);
+                    return value;
+                }
                 if (isatty(STDIN_FILENO)) {
-                    std::cerr << caption << " ";
-                    std::string line;
-                    if (std::getline(std::cin, line)) return line;
+                    for (std::string line;;) {
+                        std::cerr << caption << " ";
+                        if (!std::getline(std::cin, line)) break;
+                        const std::string problem = qz::designer::ParameterAnswerProblem(line);
+                        if (problem.empty()) return line;
+                        std::cerr << problem << "\n";
+                    }
                 }
                 missing_ = caption;
                 throw qz::AutomationError(qz::kErrorFail, "qzstudio", "no value");
             });
+        if (!refused_.empty()) throw RefusedAnswer{"--param " + refused_};
         if (!missing_.empty())
             throw qz::AutomationError(qz::kErrorFail, "qzstudio",
                                       "no value for \"" + missing_ + "\" (give it with --param)");
@@ -178,6 +195,7 @@ private:
     const std::vector<std::string>& given_;
     std::size_t next_ = 0;
     std::string missing_;
+    std::string refused_;
 };
 
 // Opens the template's own connections and commands as a preview does and
@@ -253,6 +271,10 @@ int produce(const ProduceOptions& o) {
         p.TimeOut(o.timeOut);
         if (o.memoryLimitMb >= 0) p.MemoryLimit(o.memoryLimitMb << 20);
         p.Execute();
+    } catch (const RefusedAnswer& r) {
+        std::cerr << "qzstudio: " << r.message << "\n";
+        notWritten();
+        return 2;
     } catch (const qz::AutomationError& e) {
         // A compile error was already reported through the event; a failure
         // of the output names the output itself.

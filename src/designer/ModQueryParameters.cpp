@@ -1,6 +1,9 @@
 #include "designer/ModQueryParameters.h"
 
 #include "designer/forms/frmParameters.h"
+#include "platform/automation/AutomationError.h"
+#include "platform/automation/Text.h"
+#include "platform/ui/UiHost.h"
 
 #include <vector>
 
@@ -97,6 +100,54 @@ std::size_t FindEndWhereClause(const std::string& sql) {
     return end == sql.size() ? sql.size() : end + 1;
 }
 
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isNumber(std::string_view t) {
+    std::size_t i = t.size() && (t[0] == '+' || t[0] == '-') ? 1 : 0;
+    std::size_t digits = 0;
+    for (; i < t.size() && isDigit(t[i]); ++i) ++digits;
+    if (i < t.size() && t[i] == '.')
+        for (++i; i < t.size() && isDigit(t[i]); ++i) ++digits;
+    if (!digits) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (i == t.size() || !isDigit(t[i])) return false;
+        while (i < t.size() && isDigit(t[i])) ++i;
+    }
+    return i == t.size();
+}
+
+bool isText(std::string_view t) {
+    if (t.size() < 2 || t.front() != '\'' || t.back() != '\'') return false;
+    for (std::size_t i = 1; i + 1 < t.size(); ++i) {
+        if (t[i] == '\\' || t[i] == '\0') return false;
+        if (t[i] == '\'' && (i + 2 >= t.size() || t[++i] != '\'')) return false;
+    }
+    return true;
+}
+
+bool isDate(std::string_view t) {
+    if (t.size() < 3 || t.front() != '#' || t.back() != '#') return false;
+    for (char c : t.substr(1, t.size() - 2))
+        if (!isDigit(c) && std::string_view("/-:. APMapm").find(c) == std::string_view::npos) return false;
+    return true;
+}
+
+} // namespace
+
+std::string ParameterAnswerProblem(std::string_view answer) {
+    const std::string_view t = trimSpaces(answer);
+    if (t.empty() || isNumber(t) || isText(t) || isDate(t) || equalsNoCaseAscii(t, "Null") ||
+        equalsNoCaseAscii(t, "True") || equalsNoCaseAscii(t, "False"))
+        return {};
+    return "The value " + std::string(answer) +
+           " is not one value. Type a number (12 or -3.5), a text in single quotes with each quote inside "
+           "doubled and no backslash ('O''Brien'), a date between # signs (#2024-01-31#), Null, True or False.";
+}
+
 std::string ReplaceParameterFields(const std::string& condition, const ParameterPrompt& prompt) {
     const Scan sc = scan(condition);
     std::string out = condition;
@@ -105,6 +156,9 @@ std::string ReplaceParameterFields(const std::string& condition, const Parameter
         if (condition[i] == '=') break;
         if (condition[i] != '?') continue;
         const std::optional<std::string> value = prompt(condition.substr(0, i + 1));
+        if (value)
+            if (const std::string problem = ParameterAnswerProblem(*value); !problem.empty())
+                throw AutomationError(kErrorFail, "ReplaceParameterFields", problem);
         out.replace(i, 1, value.value_or(std::string()));
     }
     return out;
@@ -157,12 +211,17 @@ std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& 
 
 std::string ResolveSqlParameters(const std::string& sql) {
     return ResolveSqlParameters(sql, [](const std::string& caption) -> std::optional<std::string> {
-        frmParameters form;
-        form.Caption = caption;
-        form.ShowModal();
-        std::string value = form.txtParameter.Text;
-        form.Unload();
-        return value;
+        // An answer that is not one value is explained and asked for again.
+        for (;;) {
+            frmParameters form;
+            form.Caption = caption;
+            form.ShowModal();
+            std::string value = form.txtParameter.Text;
+            form.Unload();
+            const std::string problem = ParameterAnswerProblem(value);
+            if (problem.empty()) return value;
+            ui::currentHost().msgBox(problem, ui::vbOKOnly | ui::vbExclamation, caption);
+        }
     });
 }
 

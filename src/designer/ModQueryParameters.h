@@ -1,12 +1,14 @@
 // Query parameters: before a command's SQL runs, each "?" of its WHERE
 // conditions is asked for in a small prompt and the typed value takes its
-// place, exactly as typed (no quotes added, nothing escaped).
+// place, exactly as typed (no quotes added, nothing escaped). An answer is
+// data: it must be one literal, so that it never changes what the SQL does.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qz::designer {
 
@@ -25,6 +27,12 @@ using ParameterPrompt = std::function<std::optional<std::string>(const std::stri
 std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& prompt);
 // The same with frmParameters shown on the current UI host.
 std::string ResolveSqlParameters(const std::string& sql);
+
+// Why an answer is not one literal ("" when it is): a number, a text in
+// single quotes with each quote inside doubled (and no backslash, which some
+// servers read as an escape), a date between "#", Null, True or False. An
+// empty answer removes the "?".
+std::string ParameterAnswerProblem(std::string_view answer);
 
 std::string ReplaceParameterFields(const std::string& condition, const ParameterPrompt& prompt);
 // The position (from 1) where the WHERE clause ends: the leading blank of its

@@ -62,9 +62,9 @@ TEST(QueryParameters, QuotedTextIsNeitherSplitNorAsked) {
     EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE Name = 'Tom and Jerry?' and [Who?] > ?", a.prompt()),
               "SELECT * FROM T WHERE Name = 'Tom and Jerry?' AND [Who?] > 3");
     EXPECT_EQ(a.captions, (std::vector<std::string>{"[Who?] > ?"}));
-    Answers b({"x"});
+    Answers b({"'x'"});
     EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE Note LIKE 'it''s ?' OR Note = ?", b.prompt()),
-              "SELECT * FROM T WHERE Note LIKE 'it''s ?' OR Note = x");
+              "SELECT * FROM T WHERE Note LIKE 'it''s ?' OR Note = 'x'");
 }
 
 TEST(QueryParameters, TheClauseEndsAtItsOwnKeyword) {
@@ -89,6 +89,34 @@ TEST(QueryParameters, PromptsThroughTheParameterDialog) {
     });
     EXPECT_EQ(ResolveSqlParameters("SELECT Name FROM C WHERE City = ?"), "SELECT Name FROM C WHERE City = 'Oslo'");
     EXPECT_EQ(host.requests(ui::UiRequest::Modal).size(), 1u);
+    ui::setCurrentHost(nullptr);
+}
+
+// An answer is data: one literal, or nothing runs.
+TEST(QueryParameters, AnAnswerIsOneLiteral) {
+    for (const char* ok : {"12", "-3.5", "1e3", " 7 ", "'O''Brien'", "''", "'a;b -- c'", "#2024-01-31#",
+                           "#1/31/2024 10:00 PM#", "null", "TRUE", "False", ""})
+        EXPECT_EQ(ParameterAnswerProblem(ok), "") << ok;
+    for (const char* bad : {"'x'; DELETE FROM t", "1 OR 1=1", "'a' OR 'b'='b'", "'\\'' OR 1=1 OR ''='", "x",
+                            "3,5", "'unclosed", "'it's'", "#1#or#2#", "1; DROP TABLE t", "Null OR 1=1", "1e", "."}) {
+        EXPECT_NE(ParameterAnswerProblem(bad).find("is not one value"), std::string::npos) << bad;
+        Answers a({bad});
+        EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ?", a.prompt()), "") << bad;
+    }
+    EXPECT_NE(ParameterAnswerProblem("x").find("#2024-01-31#"), std::string::npos);
+
+    // The dialog explains a refused answer and asks again.
+    ui::HeadlessUiHost host;
+    ui::setCurrentHost(&host);
+    for (const char* typed : {"'x'; DELETE FROM C", "'Oslo'"})
+        host.queueFormAction([typed](ui::Form& f) {
+            auto& p = dynamic_cast<frmParameters&>(f);
+            p.txtParameter.Text = typed;
+            p.cmdOk_Click();
+        });
+    EXPECT_EQ(ResolveSqlParameters("SELECT Name FROM C WHERE City = ?"), "SELECT Name FROM C WHERE City = 'Oslo'");
+    ASSERT_EQ(host.requests(ui::UiRequest::MsgBox).size(), 1u);
+    EXPECT_NE(host.requests(ui::UiRequest::MsgBox)[0].prompt.find("is not one value"), std::string::npos);
     ui::setCurrentHost(nullptr);
 }
 

@@ -1,4 +1,5 @@
 // The qzstudio command, run as a user runs it: a real process, real files.
+#include "CommandLineRun.h"
 #include "TemplateRtf.h"
 #include "TestFiles.h"
 
@@ -19,31 +20,6 @@ using qz::test::rtfDocument;
 using qz::test::statementField;
 
 namespace {
-
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs qzstudio with the arguments (after `env`, assignments for its environment).
-Result qzstudio(const qz::test::TempDir& dir, const std::string& args, const std::string& env = {}) {
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string cmd = (env.empty() ? "" : "env " + env + " ") + quote(QZSTUDIO) + " " + args + " >" +
-                            quote(out) + " 2>" + quote(err);
-    const int status = std::system(cmd.c_str());
-    Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = qz::test::readFile(out);
-    r.err = qz::test::readFile(err);
-    return r;
-}
 
 const std::string kExamples = std::string(QZ_SOURCE_DIR) + "/examples";
 
