@@ -92,6 +92,9 @@ void modMSWordFields::BeginFieldManipulation(bool& saved) {
         word::View& view = app_.ActiveWindow().GetView();
         saved = view.ShowFieldCodes;
         viewType_ = view.Type;
+        // The author's caret at a field's edge is outside the field: it stays
+        // so once the codes show.
+        if (!saved) app_.GetSelection().LeaveFieldEdges();
         view.ShowFieldCodes = true;
     } catch (...) {
         HandleError(kModule, "BeginFieldManipulation", kErrLog | kErrRaise);

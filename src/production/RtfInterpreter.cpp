@@ -547,10 +547,16 @@ OnePass readInOnePass(std::string_view text, std::string& plain, FieldWalk& w, S
     return r;
 }
 
+// A field that cannot be read is named as script errors name theirs: by its
+// kind and label, so that the author finds it in the document.
+[[noreturn]] void raiseFieldError(std::int32_t id, std::string_view kind, const FieldWalk& w) {
+    RaiseError(id, OwnError(id).Description + " Field: " + std::string(kind) + " \"" + ansiToUtf8(w.label) + "\".");
+}
+
 StatementRecord statementRecord(FieldWalk& w) {
     constexpr std::string_view name = "QZStatement377";
     const std::size_t at = w.instruction.find(name);
-    if (at == std::string::npos) raiseOwnError(msg::EmptyStatement);
+    if (at == std::string::npos) raiseFieldError(msg::EmptyStatement, "statement", w);
     StatementRecord r;
     r.Label = std::move(w.label);
     r.Code = decodeCode(trimSpaces(std::string_view(w.instruction).substr(at + name.size())));
@@ -573,7 +579,7 @@ std::int32_t localeOf(std::string_view text) {
 ExpressionRecord expressionRecord(FieldWalk& w) {
     constexpr std::string_view name = "QZExpression377";
     const std::size_t at = w.instruction.find(name);
-    if (at == std::string::npos) raiseOwnError(msg::EmptyExpression);
+    if (at == std::string::npos) raiseFieldError(msg::EmptyExpression, "expression", w);
     const std::string_view all = w.instruction;
     const std::string_view rest = trimSpaces(all.substr(at + name.size()));
     const std::size_t restStart = static_cast<std::size_t>(rest.data() - all.data());
@@ -582,12 +588,12 @@ ExpressionRecord expressionRecord(FieldWalk& w) {
     // itself. A separator is never a blank, so both lie inside the rest
     // when they lie after its start.
     const std::size_t a = w.previousSeparator, b = w.lastSeparator;
-    if (a == std::string::npos || a < restStart) raiseOwnError(msg::ExpressionFormatMissing);
+    if (a == std::string::npos || a < restStart) raiseFieldError(msg::ExpressionFormatMissing, "expression", w);
     const std::size_t restEnd = restStart + rest.size();
     const std::string_view format = all.substr(a + kSectionSign.size(), b - a - kSectionSign.size());
-    if (format.empty()) raiseOwnError(msg::ExpressionFormatMissing);
+    if (format.empty()) raiseFieldError(msg::ExpressionFormatMissing, "expression", w);
     const std::string_view locale = all.substr(b + kSectionSign.size(), restEnd - b - kSectionSign.size());
-    if (locale.empty()) raiseOwnError(msg::ExpressionLocaleMissing);
+    if (locale.empty()) raiseFieldError(msg::ExpressionLocaleMissing, "expression", w);
 
     ExpressionRecord r;
     r.Label = std::move(w.label);

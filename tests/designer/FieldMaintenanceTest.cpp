@@ -163,7 +163,8 @@ TEST_F(FieldMaintenance, OpenSelectedFieldOpensTheNearestFieldAfterTheCursor) {
 }
 
 TEST_F(FieldMaintenance, Version51629FieldsTakeTheCurrentNames) {
-    // Build an old field with the model's own members.
+    // Build an old field with the model's own members, codes shown.
+    app.ActiveWindow().GetView().ShowFieldCodes = true;
     sel().TypeText("Total: ");
     word::Range at = sel().GetRange();
     sel().GetFields().Add(at, word::kFieldMacroButton, "AplValue");

@@ -309,6 +309,20 @@ TEST(RtfFieldRecords, PayloadErrors) {
     std::string noStmt = statementField("L", "x = 1");
     noStmt.replace(noStmt.find("QZStatement377"), 14, "qzstatement377");
     EXPECT_EQ(errorOf([&] { RtfInterpreter::ParseRTFStatementCode(noStmt); }), ownError(4010));
+    // Read in a whole template, the message names the field's kind and label.
+    auto description = [](const std::string& field) {
+        try {
+            parse(rtfDocument("a " + field + " b"));
+        } catch (const AutomationError& e) {
+            return e.Description;
+        }
+        return std::string();
+    };
+    std::string loop = statementField("Loop", "Loop");
+    loop.replace(loop.find("QZStatement377"), 14, "QZStatement");
+    EXPECT_NE(description(loop).find("The Statement cannot be empty. Field: statement \"Loop\"."), std::string::npos)
+        << description(loop);
+    EXPECT_NE(description(noName).find("Field: expression \"L\"."), std::string::npos);
 
     // A field group that ends before the SET field's result.
     std::string cut = statementField("L", "x = 1");

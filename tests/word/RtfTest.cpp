@@ -39,8 +39,10 @@ struct Loaded {
     }
 };
 
-// A statement-like field built with the model's members.
+// A statement-like field built with the model's members, with field codes
+// shown as the designer builds it.
 void AddLabelledField(Selection& sel, const std::string& label, const std::string& code) {
+    sel.GetDocument()->GetApplication()->ActiveWindow().GetView().ShowFieldCodes = true;
     Range at = sel.GetRange();
     sel.GetFields().Add(at, kFieldMacroButton, "modStatementMacro");
     sel.MoveLeft(kUnitCharacter, 1);
@@ -54,6 +56,7 @@ void AddLabelledField(Selection& sel, const std::string& label, const std::strin
     f.Code().SetText(" SET _QZStatement377 " + code);
     f.Code().Select();
     sel.MoveRight(kUnitCharacter, 3);
+    sel.GetDocument()->GetApplication()->ActiveWindow().GetView().ShowFieldCodes = false;
 }
 
 // The group of the first "{\field" at or after pos.

@@ -15,7 +15,11 @@ class WordModel : public ::testing::Test {
 protected:
     Application app;
     Document* doc = nullptr;
-    void SetUp() override { doc = &app.GetDocuments().Add(); }
+    // Positions as the designer counts them, with field codes shown.
+    void SetUp() override {
+        doc = &app.GetDocuments().Add();
+        app.ActiveWindow().GetView().ShowFieldCodes = true;
+    }
     Selection& sel() { return app.GetSelection(); }
     std::string text() { return doc->Content().Text(); }
 };
@@ -66,6 +70,73 @@ TEST_F(WordModel, FieldAddCountsBeginCodeAndEndAndLeavesCursorAfterIt) {
     EXPECT_EQ(t.substr(0, 3), "ab\x13");
     EXPECT_EQ(t.back(), '\x15');
     EXPECT_FALSE(doc->Saved());
+}
+
+// An author's field as the designer builds it, codes shown: the label
+// between two markers, then a SET field. Returns the field's begin.
+long AddLabelled(Selection& sel, const std::string& label) {
+    const long begin = sel.Start();
+    Range at = sel.GetRange();
+    sel.GetFields().Add(at, kFieldMacroButton, "modStatementMacro");
+    sel.MoveLeft(kUnitCharacter, 1);
+    sel.InsertSymbol(215, "Wingdings");
+    sel.TypeText(label);
+    sel.InsertSymbol(216, "Wingdings");
+    Range in = sel.GetRange();
+    sel.GetFields().Add(in, kFieldSet, "_QZStatement377 x");
+    sel.MoveRight(kUnitCharacter, 1);
+    return begin;
+}
+
+TEST_F(WordModel, WithCodesHiddenAnEditAtAFieldsEdgeLandsOutsideIt) {
+    sel().TypeText("ab");
+    const long one = AddLabelled(sel(), "One");
+    const long two = AddLabelled(sel(), "Two");
+    sel().TypeText("cd");
+    const std::string codeOne = Field(doc, &doc->MainStory(), one).Code().Text();
+    const std::string codeTwo = Field(doc, &doc->MainStory(), two).Code().Text();
+    const long width = two - one;
+    const Story& story = doc->MainStory();
+    // With codes shown the position before a marker is inside the code.
+    const long shownAt = FieldDisplayStart(story, one);
+    EXPECT_EQ(OutsideFieldEdges(*doc, story, shownAt), shownAt);
+
+    app.ActiveWindow().GetView().ShowFieldCodes = false;
+    auto at = [&](long pos, long n) { return Range(doc, &doc->MainStory(), pos, pos + n).Text(); };
+    auto codesKept = [&](long shift) {
+        EXPECT_EQ(Field(doc, &doc->MainStory(), one + shift).Code().Text(), codeOne);
+        EXPECT_EQ(Field(doc, &doc->MainStory(), two + shift + 1).Code().Text(), codeTwo);
+    };
+    // Before the first marker of the first field (Home on "❖One❖"): before it.
+    sel().SetRange(shownAt, shownAt);
+    sel().TypeText("X");
+    EXPECT_EQ(text().substr(0, 4), "abX\x13");
+    EXPECT_EQ(sel().Start(), one + 1);
+    // Between the two fields (the second one's start): between them, and
+    // so for a paragraph mark and a paste.
+    const long second = FieldDisplayStart(doc->MainStory(), two + 1);
+    sel().SetRange(second, second);
+    sel().TypeText("\r");
+    EXPECT_EQ(at(two + 1, 2), "\r\x13");
+    codesKept(1);
+    // After the closing marker of the second (before its hidden SET field).
+    const long closing = FieldDisplayStart(doc->MainStory(), two + 2) + 5;  // after "❖Two❖"
+    sel().SetRange(closing, closing);
+    const std::vector<Atom> pasted = TextAtoms(*doc, "YZ", doc->DefaultFormat());
+    sel().InsertAtoms(pasted);
+    EXPECT_EQ(at(two + 2 + width, 4), "YZcd");
+    // A designer field added at the edge goes beside the field, not in it.
+    sel().SetRange(shownAt + 1, shownAt + 1);
+    Range here = sel().GetRange();
+    sel().GetFields().Add(here, kFieldPage);
+    EXPECT_EQ(Field(doc, &doc->MainStory(), one + 1).Type(), kFieldPage);
+    const long page = MatchingFieldEnd(doc->MainStory(), one + 1) + 1 - (one + 1);
+    // Strictly inside the shown text (after the first marker), an edit
+    // enters the label.
+    const long label = FieldDisplayStart(doc->MainStory(), one + 1 + page) + 1;
+    sel().SetRange(label, label);
+    sel().TypeText("N");
+    EXPECT_NE(Field(doc, &doc->MainStory(), one + 1 + page).Code().Text().find("\xEF\x83\x97NOne"), std::string::npos);
 }
 
 TEST_F(WordModel, SelectionFieldsListsOnlyWholeFieldsInBeginOrder) {

@@ -83,6 +83,98 @@ std::uint32_t FormatBefore(const Document& doc, const Story& story, long pos) {
 
 } // namespace
 
+namespace {
+
+bool IsBlank(const Atom& a) { return a.Kind() == AtomKind::Char && (a.value == U' ' || a.value == U'\t'); }
+
+// After the word of plain characters at p, and the blanks that follow it.
+long SkipWord(const Story& story, long p, long end, std::string* word) {
+    for (; p < end && story[static_cast<std::size_t>(p)].Kind() == AtomKind::Char && !IsBlank(story[static_cast<std::size_t>(p)]); ++p)
+        if (word) appendUtf8(*word, story[static_cast<std::size_t>(p)].value);
+    while (p < end && IsBlank(story[static_cast<std::size_t>(p)])) ++p;
+    return p;
+}
+
+// The begin character of the innermost field holding pos (begin < pos <=
+// its end character), or -1. The search stops at a paragraph mark outside
+// any field: the designer's fields and those of other word processors keep
+// their codes within one paragraph, and an edit stays as lean as its paragraph.
+long EnclosingFieldBegin(const Story& story, long pos) {
+    int depth = 0;
+    for (long i = pos - 1; i >= 0; --i) {
+        switch (story[static_cast<std::size_t>(i)].Kind()) {
+        case AtomKind::FieldEnd: ++depth; break;
+        case AtomKind::FieldBegin:
+            if (depth == 0) return i;
+            --depth;
+            break;
+        case AtomKind::ParaEnd:
+            if (depth == 0) return -1;
+            break;
+        default: break;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+std::string FieldKeyword(const Story& story, long begin) {
+    const long n = static_cast<long>(story.size());
+    long p = begin + 1;
+    while (p < n && IsBlank(story[static_cast<std::size_t>(p)])) ++p;
+    std::string word;
+    SkipWord(story, p, n, &word);
+    return toUpperAscii(word);
+}
+
+long FieldDisplayStart(const Story& story, long begin) {
+    const long n = static_cast<long>(story.size());
+    long p = begin + 1;
+    while (p < n && IsBlank(story[static_cast<std::size_t>(p)])) ++p;
+    std::string keyword;
+    p = SkipWord(story, p, n, &keyword);
+    if (toUpperAscii(keyword) != "MACROBUTTON") return -1;
+    return SkipWord(story, p, n, nullptr);  // the macro's name
+}
+
+bool FieldCodesShown(const Document& doc) {
+    Application* app = doc.GetApplication();
+    return !app || !app->Active() || app->ActiveWindow().GetView().ShowFieldCodes;
+}
+
+long OutsideFieldEdges(const Document& doc, const Story& story, long pos) {
+    if (FieldCodesShown(doc)) return pos;
+    for (long begin = EnclosingFieldBegin(story, pos); begin >= 0; begin = EnclosingFieldBegin(story, pos)) {
+        const long end = MatchingFieldEnd(story, begin);
+        if (end < 0) return pos;  // a field never closed: no edge to keep
+        const long text = FieldDisplayStart(story, begin);
+        if (text >= 0 && text < end && pos > text) {
+            // After the last thing shown: characters, and nested fields other
+            // than SET (which shows nothing).
+            long shownEnd = text;
+            for (long i = text; i < end; ++i) {
+                const AtomKind k = story[static_cast<std::size_t>(i)].Kind();
+                if (k == AtomKind::FieldBegin) {
+                    const long e = MatchingFieldEnd(story, i);
+                    if (e < 0 || e >= end) break;
+                    if (FieldKeyword(story, i) != "SET") shownEnd = e + 1;
+                    i = e;
+                } else if (k != AtomKind::FieldEnd) {
+                    shownEnd = i + 1;
+                }
+            }
+            if (pos < shownEnd) return pos;  // strictly inside the shown text
+            pos = end + 1;
+        } else {
+            // At the start of what the field shows, in its hidden code, or in
+            // a field that shows no atoms.
+            pos = text >= 0 && pos <= text ? begin : end + 1;
+        }
+    }
+    return pos;
+}
+
 std::vector<Atom> TextAtoms(Document& doc, const std::string& text, std::uint32_t fmt) {
     std::vector<Atom> atoms;
     atoms.reserve(text.size());
@@ -224,6 +316,7 @@ void Range::SetRange(long start, long end) {
 std::string Range::Text() const { return StoryText(*doc_, *story_, start_, end_); }
 
 void Range::SetText(const std::string& text) {
+    if (auto* sel = dynamic_cast<Selection*>(this)) sel->LeaveFieldEdges();
     std::uint32_t fmt;
     if (end_ > start_) fmt = (*story_)[static_cast<std::size_t>(start_)].fmt;
     else if (auto* sel = dynamic_cast<Selection*>(this)) fmt = sel->InsertFormat();
@@ -418,6 +511,11 @@ Field Fields::Add(Range& range, int type, const std::string& text, bool preserve
     Selection& sel = doc.GetSelection();
     bool atSelection = sel.GetStory() == range.story_ && sel.Start() >= range.start_ &&
                        sel.Start() <= range.end_;
+    if (atSelection && sel.Start() == range.start_ && sel.End() == range.end_) {
+        // Added at the selection: where any edit there lands.
+        sel.LeaveFieldEdges();
+        range.SetRange(sel.Start(), sel.End());
+    }
     std::uint32_t fmt = atSelection ? sel.InsertFormat() : FormatBefore(doc, *range.story_, range.start_);
     std::vector<Atom> atoms;
     atoms.push_back(Atom::Make(AtomKind::FieldBegin, doc.AddFieldInfo({}), fmt));
@@ -674,7 +772,24 @@ int Selection::EndKey(int unit, int extend) {
     return old != target ? 1 : 0;
 }
 
+void Selection::LeaveFieldEdges() {
+    const long a = OutsideFieldEdges(*doc_, *story_, start_);
+    const long b = start_ == end_ ? a : OutsideFieldEdges(*doc_, *story_, end_);
+    if (a == start_ && b == end_) return;
+    std::optional<std::uint32_t> keep = pending_;
+    Place(a, std::max(a, b));
+    pending_ = keep;
+}
+
+void Selection::InsertAtoms(const std::vector<Atom>& atoms) {
+    LeaveFieldEdges();
+    ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
+    const long p = start_ + static_cast<long>(atoms.size());
+    Place(p, p);
+}
+
 void Selection::TypeText(const std::string& text) {
+    LeaveFieldEdges();
     std::optional<std::uint32_t> keep = pending_;
     std::vector<Atom> atoms = TextAtoms(*doc_, text, InsertFormat());
     ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
@@ -687,6 +802,7 @@ void Selection::InsertSymbol(int characterNumber, const std::string& font, bool 
     long code = characterNumber;
     if (code < 0) code += unicode ? 65536 : 256;
     if (code < 0 || code > 0xFFFF) RaiseWordError(kErrBadParameter, "The character number is out of range.");
+    LeaveFieldEdges();
     std::optional<std::uint32_t> keep = pending_;
     CharFormat f = doc_->Format(InsertFormat());
     if (!font.empty()) f.font = doc_->FontNumber(font);

@@ -378,6 +378,9 @@ void DocumentView::pullSelection() {
     word::Selection& sel = doc_.GetSelection();
     if (sel.GetStory() != &doc_.MainStory()) sel.MoveTo(&doc_.MainStory(), a, b);
     else sel.SetRange(a, std::max(a, b));
+    // The caret before a field's first shown character is before the field,
+    // and so on: where the model puts an edit at the selection.
+    sel.LeaveFieldEdges();
 }
 
 void DocumentView::pushSelection() {
@@ -567,10 +570,7 @@ void DocumentView::paste(const QMimeData* source) {
             word::Selection& sel = doc_.GetSelection();
             const std::vector<Atom> atoms =
                 word::TransferAtoms(*c.doc, c.doc->MainStory(), 0, static_cast<long>(c.doc->MainStory().size()), doc_);
-            const long at = sel.Start();
-            word::ReplaceAtoms(doc_, *sel.GetStory(), at, sel.End(), atoms.data(), atoms.size());
-            const long after = at + static_cast<long>(atoms.size());
-            sel.SetRange(after, after);
+            sel.InsertAtoms(atoms);
         });
         return;
     }

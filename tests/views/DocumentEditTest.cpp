@@ -1,0 +1,88 @@
+// The document view edited as an author edits it around the designer's
+// fields, offscreen: typing, Enter and paste at a field's edge stay outside
+// the field, and the template still reads as the fields and text it shows.
+#include "designer/modMSWordFields.h"
+#include "platform/word/Application.h"
+#include "platform/word/Range.h"
+#include "production/RtfInterpreter.h"
+#include "views/word/DocumentView.h"
+
+#include <QMimeData>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace qz;
+
+namespace {
+
+// The main story with every top-level field as "{}" (its inside not shown).
+std::string Outline(const word::Document& doc) {
+    const word::Story& s = doc.MainStory();
+    std::string out;
+    int depth = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const word::AtomKind k = s[i].Kind();
+        if (k == word::AtomKind::FieldBegin && depth++ == 0) out += "{";
+        else if (k == word::AtomKind::FieldEnd && --depth == 0) out += "}";
+        else if (depth == 0) out += word::StoryText(doc, s, static_cast<long>(i), static_cast<long>(i) + 1);
+    }
+    return out;
+}
+
+// The template's elements as the engine reads them: S statement, E expression, R RTF.
+std::string Elements(const word::Document& doc) {
+    production::RtfInterpreter reader;
+    reader.ExtractRTFAndQzFields(doc.ToRtf());
+    std::string out;
+    for (std::int32_t i = 0; i < reader.NbElement(); ++i)
+        out += "RSE"[reader.GetElementType(i)];
+    return out;
+}
+
+void PutCursor(views::DocumentView& view, int viewPos) {
+    QTextCursor c = view.textCursor();
+    c.setPosition(viewPos);
+    view.setTextCursor(c);
+}
+
+} // namespace
+
+TEST(DocumentEdit, TextTypedAroundFieldsStaysOutsideThem) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    designer::modMSWordFields fields(app);
+    // A repeating paragraph: "◂DoWhile▸◂Loop▸".
+    fields.InsertStatementField({0, 0, "DoWhile", 0, 0, "Do While(Not rs.EOF)"});
+    fields.InsertStatementField({0, 0, "Loop", 0, 0, "rs.MoveNext_QZCRLFLoop"});
+    views::DocumentView view(doc);
+    ASSERT_EQ(view.document()->toPlainText().toStdString(), "\u25C2DoWhile\u25B8\u25C2Loop\u25B8");
+
+    // Between the two, Enter and a line of text with a field in it.
+    PutCursor(view, 9);
+    QTest::keyClick(&view, Qt::Key_Return);
+    QTest::keyClicks(&view, "Dear ");
+    view.pullSelection();
+    fields.InsertExpressionField("Name", "rs(\"name\")", "String;UseDefaultProperties:-1", "-1");
+    view.renderAll();
+    QTest::keyClicks(&view, "!");
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_EQ(Outline(doc), "{}\rDear {}!\r{}");
+    // Home on a line that starts with a field, and a paste after the last one.
+    QTest::keyClick(&view, Qt::Key_Home);
+    QTest::keyClicks(&view, "Before");
+    QTest::keyClick(&view, Qt::Key_End);
+    QMimeData text;
+    text.setText("After");
+    view.paste(&text);
+    EXPECT_EQ(Outline(doc), "{}\rDear {}!\rBefore{}After");
+    // The Name field typed into between its markers: its label changes, the
+    // field stays whole.
+    PutCursor(view, 16);  // "◂DoWhile▸\nDear ◂" then the label
+    QTest::keyClicks(&view, "N");
+    EXPECT_EQ(Outline(doc), "{}\rDear {}!\rBefore{}After");
+    EXPECT_EQ(view.document()->toPlainText().toStdString(),
+              "\u25C2DoWhile\u25B8\nDear \u2756NName\u2756!\nBefore\u25C2Loop\u25B8After");
+    // The engine reads the fields in their order, with the text between them.
+    EXPECT_EQ(Elements(doc), "RSRERSR");
+}
