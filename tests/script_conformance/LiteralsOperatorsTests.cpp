@@ -168,6 +168,27 @@ TEST(ConformOperators, LogicalOperatorsOnNullAndNumbers) {
     expectAll(cases);
 }
 
+// The texts "#TRUE#" and "#FALSE#" are Booleans to every logical operator,
+// as "True" and "False" are, in any letter case.
+TEST(ConformOperators, LogicalOperatorsReadBooleanTexts) {
+    const Case cases[] = {
+        {"", R"(Not "#FALSE#")", "Boolean:True"},
+        {"", R"(Not "#true#")", "Boolean:False"},
+        {"", R"("#TRUE#" And True)", "Boolean:True"},
+        {"", R"("#TRUE#" And "#False#")", "Boolean:False"},
+        {"", R"("#FALSE#" Or False)", "Boolean:False"},
+        {"", R"("#TRUE#" Xor True)", "Boolean:False"},
+        {"", R"("#FALSE#" Eqv False)", "Boolean:True"},
+        {"", R"("#TRUE#" Imp False)", "Boolean:False"},
+        {"", R"("#TRUE#" And 6)", "Integer:6"},
+        {"", R"(Null Or "#TRUE#")", "Boolean:True"},
+        {"s = \"#FALSE#\"", "Not s", "Boolean:True"},
+        {"", R"(Not "#TRUE")", "err:13"},
+        {"", R"("#TRUE#" + 1)", "err:13"},
+    };
+    expectAll(cases);
+}
+
 TEST(ConformOperators, ComparisonsOfStringsAndNumbers) {
     const Case cases[] = {
         {"", R"("abc" < "abd")", "Boolean:True"},

@@ -150,6 +150,12 @@ bool parseNumber(std::u16string_view s, const LocaleFormat& loc, double& out) {
     return true;
 }
 
+bool parseBooleanText(std::u16string_view s, bool& out) {
+    if (equalsNoCase(s, u"True") || equalsNoCase(s, u"#TRUE#")) return out = true, true;
+    if (equalsNoCase(s, u"False") || equalsNoCase(s, u"#FALSE#")) return out = false, true;
+    return false;
+}
+
 double parseNumberOrRaise(std::u16string_view s, const LocaleFormat& loc) {
     double out;
     if (parseNumber(s, loc, out)) return out;

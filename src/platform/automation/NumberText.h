@@ -21,6 +21,11 @@ bool parseNumber(std::u16string_view text, const LocaleFormat& locale, double& o
 // it is one beyond the range of a Double ("1E+400").
 double parseNumberOrRaise(std::u16string_view text, const LocaleFormat& locale);
 
+// Reads the texts a Boolean is written as: "True" and "False" (as CStr writes
+// them) and "#TRUE#" and "#FALSE#" (as files hold them), in any letter case.
+// The one text-to-Boolean step of every coercion and operator.
+bool parseBooleanText(std::u16string_view text, bool& out);
+
 // Parses a number to a Currency (scaled by 10000) without going through a
 // Double, so that all fifteen integer digits survive. Returns 1 on success,
 // 0 when the text is not a number, -1 when it is out of the Currency range.

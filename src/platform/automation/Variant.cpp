@@ -179,8 +179,8 @@ bool Variant::toBool() const {
     case VarType::Currency: return u_.i64 != 0;
     case VarType::String: {
         const std::u16string& s = u_.str->value;
-        if (equalsNoCase(s, u"True")) return true;
-        if (equalsNoCase(s, u"False")) return false;
+        bool b;
+        if (parseBooleanText(s, b)) return b;
         return parseNumberOrRaise(s, currentLocale()) != 0;
     }
     case VarType::Object: return dereference().toBool();

@@ -252,8 +252,8 @@ Logical logicalOperand(const Variant& v0) {
     case VT::String: {
         double d;
         if (parseNumber(v.stringValue(), currentLocale(), d)) return {false, Variant(d).toLong(), VT::Long};
-        if (equalsNoCase(v.stringValue(), u"True")) return {false, -1, VT::Boolean};
-        if (equalsNoCase(v.stringValue(), u"False")) return {false, 0, VT::Boolean};
+        bool b;
+        if (parseBooleanText(v.stringValue(), b)) return {false, b ? -1 : 0, VT::Boolean};
         mismatch();
     }
     case VT::Single: case VT::Double: case VT::Date: case VT::Currency:
@@ -507,13 +507,11 @@ int compare(const Variant& a0, const Variant& b0, CompareMode mode, std::uint8_t
             const Variant& other = stringIsLeft ? b : a;
             const std::u16string& text = s.stringValue();
             double d;
-            bool ok;
+            bool ok, b;
             if (other.type() == VT::Date) {
                 ok = parseDate(text, currentLocale(), d);
-            } else if (other.type() == VT::Boolean && equalsNoCase(text, u"True")) {
-                ok = true, d = -1;
-            } else if (other.type() == VT::Boolean && equalsNoCase(text, u"False")) {
-                ok = true, d = 0;
+            } else if (other.type() == VT::Boolean && parseBooleanText(text, b)) {
+                ok = true, d = b ? -1 : 0;
             } else {
                 ok = parseNumber(text, currentLocale(), d);
             }

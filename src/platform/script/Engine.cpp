@@ -397,8 +397,8 @@ bool Engine::truth(const Variant& v) {
     case VarType::Empty: return false;
     case VarType::Integer: return v.integerValue() != 0;
     case VarType::Long: return v.longValue() != 0;
-    case VarType::Object: return truthOf(letValue(v));
-    default: return truthOf(v);
+    case VarType::Object: return letValue(v).toBool();
+    default: return v.toBool();
     }
 }
 
@@ -654,11 +654,10 @@ Flow Engine::execForEach(const Stmt& s, Frame& f) {
 }
 
 Flow Engine::execSelect(const Stmt& s, Frame& f) {
-    // With Resume Next an error in the tested value goes on into the first
-    // Case, and one in a Case's values into that Case.
+    // With Resume Next an error in the tested value skips the whole Select,
+    // and one in a Case's values goes on into that Case.
     Variant v;
-    if (!runHead(f, [&] { v = letValue(eval(*s.value, f)); }))
-        return s.cases.empty() ? Flow::Normal : execList(s.cases.front().body, f);
+    if (!runHead(f, [&] { v = letValue(eval(*s.value, f)); })) return Flow::Normal;
     const std::uint8_t leftLit = s.value->kind == EK::Literal ? ops::kLeftIsLiteral : 0;
     for (const auto& c : s.cases) {
         bool hit = c.items.empty();
@@ -688,8 +687,10 @@ void Engine::redim(const Stmt& s, Frame& f) {
     for (const auto& item : s.redims) {
         Variant* var = varRef(*item.target, f);
         if (!var) fail(err::IllegalAssignment);
-        // A fixed-size array cannot be resized, whatever the bounds asked.
-        if (var->arrayValue() && var->arrayValue()->fixedSize) fail(err::ArrayLocked);
+        // A fixed-size array cannot be resized: ReDim refuses it whatever the
+        // bounds asked, ReDim Preserve once its bounds are read (a bound that
+        // is no number raises 13 first).
+        if (!s.preserve && var->arrayValue() && var->arrayValue()->fixedSize) fail(err::ArrayLocked);
         std::vector<std::int32_t> uppers;
         for (const auto& d : item.dims) uppers.push_back(letValue(eval(*d, f)).toLong());
         var = varRef(*item.target, f);  // the bounds may have run code

@@ -10,19 +10,9 @@
 
 namespace qz::script {
 
-bool truthOf(const Variant& v) {
-    // "#TRUE#" and "#FALSE#" are the texts a Boolean is written as in files.
-    if (v.isString()) {
-        const std::u16string& s = v.stringValue();
-        if (equalsNoCase(s, u"#TRUE#")) return true;
-        if (equalsNoCase(s, u"#FALSE#")) return false;
-    }
-    return v.toBool();
-}
-
 namespace fn {
 
-Variant CBool(std::span<Variant> a) { return Variant(truthOf(a[0])); }
+Variant CBool(std::span<Variant> a) { return Variant(a[0].toBool()); }
 Variant CByte(std::span<Variant> a) {
     // True (-1) keeps its low byte: 255.
     if (a[0].type() == qz::VarType::Boolean) return Variant(static_cast<std::uint8_t>(a[0].boolValue() ? 255 : 0));

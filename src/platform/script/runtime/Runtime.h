@@ -48,10 +48,6 @@ void registerCreatable(std::u16string_view progId, ObjectFactory factory);
 // Makes an object by ProgID; throws 429 when none is registered.
 Ref<Dispatch> createObject(std::u16string_view progId);
 
-// A value as a condition or CBool reads it: Variant::toBool, and the texts
-// "#TRUE#" and "#FALSE#" as well.
-bool truthOf(const Variant& v);
-
 // Rnd's generator state for this thread. randomize() with no argument seeds
 // from the clock; with an argument it seeds from the number, as Randomize n.
 void randomize();
