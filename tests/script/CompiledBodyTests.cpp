@@ -14,15 +14,15 @@ struct Outcome {
 
 // `code` at module level, then again as the body of a procedure (whose
 // lines are one further down: the Sub line comes first).
-Outcome runAt(const std::string& code, bool inProcedure) {
+Outcome runAt(const std::string& code, bool inProcedure, const std::string& lib) {
     ScriptControl sc;
     Outcome o;
     try {
         if (inProcedure) {
-            sc.AddCode("Dim out\r\nSub T()\r\n" + code + "\r\nEnd Sub");
+            sc.AddCode("Dim out\r\n" + lib + "Sub T()\r\n" + code + "\r\nEnd Sub");
             sc.Run("T");
         } else {
-            sc.AddCode("Dim out\r\n" + code);
+            sc.AddCode("Dim out\r\n" + lib + code);
         }
     } catch (const AutomationError& e) {
         o.error = e.Number;
@@ -32,9 +32,10 @@ Outcome runAt(const std::string& code, bool inProcedure) {
     return o;
 }
 
-void expectSameBothWays(const std::string& code) {
+// `lib` (procedures) comes before the code both ways.
+void expectSameBothWays(const std::string& code, const std::string& lib = "") {
     SCOPED_TRACE(code);
-    const Outcome tree = runAt(code, false), compiled = runAt(code, true);
+    const Outcome tree = runAt(code, false, lib), compiled = runAt(code, true, lib);
     EXPECT_EQ(compiled.out, tree.out);
     EXPECT_EQ(compiled.error, tree.error);
     EXPECT_EQ(compiled.line, tree.line);
@@ -74,6 +75,22 @@ TEST(CompiledBodies, LoopsBranchesAndExitsAgreeWithTheTreeWalker) {
         "Dim a(3), b, i : i = 1.6 : a(i) = \"x\" : i = 2 : a(i) = a(i - 1) & \"y\" : b = a : i = 3 : b(i) = \"z\" & i : out = a(2) & a(1) & b(3) & a(3)\r\ni = 9 : a(i) = 1",
     };
     for (const char* c : cases) expectSameBothWays(c);
+}
+
+// A parenthesised name called with arguments, in the forms the compiled body
+// has instructions of its own for (x = F(a), a call statement).
+TEST(CompiledBodies, ParenthesisedCalleesAgreeWithTheTreeWalker) {
+    const char* cases[] = {
+        "Dim x, y : x = Array(1, 1) : y = (SetFirst)(x) : out = y & x(0)\r\nx = Array(1) : Call (SetFirst)((x)) : out = out & x(0)\r\n"
+        "Call ((SetFirst))(x) : out = out & x(0) & (Len)(\"abc\")",
+        "Dim i, t : For i = 1 To 3 : t = (Twice)(i) + t : Next : out = t & \"|\" & ((Twice))(t)\r\nout = (Twice)()",
+    };
+    const std::string lib = "Function SetFirst(a) : a(0) = 2 : SetFirst = 1 : End Function\r\n"
+                            "Function Twice(n) : Twice = n * 2 : End Function\r\n";
+    for (const char* c : cases) expectSameBothWays(c, lib);
+    EXPECT_EQ(runAt(cases[0], true, lib).out, "12123");
+    const Outcome o = runAt(cases[1], true, lib);
+    EXPECT_EQ(o.out + "/" + std::to_string(o.error), "12|24/450");
 }
 
 TEST(CompiledBodies, ExitSubLeavesNestedLoopsAndRecursionKeepsItsOwnLoops) {

@@ -37,6 +37,33 @@ TEST(ConformProcedures, ByRefAndParentheses) {
         EXPECT_EQ(run({code[i].c_str(), "a", ""}), expected[i]) << code[i];
 }
 
+// A name in parentheses as the callee is the name called with the arguments,
+// which keep their passing: (f)(x) passes x by reference, (f)((x)) by value.
+TEST(ConformProcedures, ParenthesisedNameAsTheCallee) {
+    const std::string fns =
+        "Function SetFirst(a) : a(0) = 2 : SetFirst = 1 : End Function\n"
+        "Function Inc(n) : Inc = n + 1 : End Function\n"
+        "Function Arr() : Arr = Array(7, 8) : End Function\n"
+        "Sub Bump(n) : n = n + 10 : End Sub\n";
+    const Case cases[] = {
+        {fns + "x = Array(1) : Call (SetFirst) ((x))", "x(0)", "Integer:1"},
+        {fns + "x = Array(1) : Call ((SetFirst)) (x)", "x(0)", "Integer:2"},
+        {fns + "x = Array(1) : y = (SetFirst)(x)", "y & x(0)", "String:12"},
+        {fns, "(Inc)(1)", "Integer:2"},
+        {fns, "((Inc))(1) * 3", "Integer:6"},
+        {fns, "(Inc)((Inc)(1))", "Integer:3"},
+        {fns, "(Arr)()(1)", "Integer:8"},
+        {fns + "n = 1 : Call (Bump)(n)", "n", "Integer:11"},
+        {fns + "n = 1 : Call (Bump)((n))", "n", "Integer:1"},
+        {"", "(Len)(\"abc\")", "Long:3"},
+        {"", "(UCase)(\"ab\") & (Mid)(\"abc\", 2)", "String:ABbc"},
+        {"a = Array(5, 6)", "(a)(1)", "Integer:6"},
+        {fns, "(Inc)(1, 2)", "err:450"},
+        {fns, "(Inc)", "err:450"},
+    };
+    expectAll(cases);
+}
+
 TEST(ConformProcedures, FunctionsAndGetRef) {
     const Case cases[] = {
         {"Function F()\nEnd Function", "IsEmpty(F())", "Boolean:True"},

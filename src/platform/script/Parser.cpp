@@ -102,6 +102,7 @@ private:
     ExprPtr unaryLevel();
     ExprPtr powLevel();
     ExprPtr postfix(bool statementHead);
+    static ExprPtr* parenthesisedName(ExprPtr& e);
     ExprPtr primary();
     void argList(std::vector<ExprPtr>& args);
     ExprPtr binary(Op op, ExprPtr a, ExprPtr b, const Token& at) {
@@ -250,6 +251,14 @@ void Parser::argList(std::vector<ExprPtr>& args) {
     }
 }
 
+// The name inside one or more parentheses, "(f)" or "((f))", when that is all
+// they hold; null otherwise.
+ExprPtr* Parser::parenthesisedName(ExprPtr& e) {
+    ExprPtr* p = &e;
+    while ((*p)->kind == EK::Paren) p = &(*p)->a;
+    return p != &e && (*p)->kind == EK::Ident && !(*p)->hasArgs ? p : nullptr;
+}
+
 ExprPtr Parser::postfix(bool) {
     ExprPtr e = primary();
     for (;;) {
@@ -261,6 +270,14 @@ ExprPtr Parser::postfix(bool) {
             setDepth(*m);
             e = std::move(m);
         } else if (is(Tok::LParen) && (e->kind == EK::Ident || e->kind == EK::Member) && !e->hasArgs) {
+            e->hasArgs = true;
+            argList(e->args);
+        } else if (ExprPtr* name = is(Tok::LParen) ? parenthesisedName(e) : nullptr) {
+            // (f)(x), ((f))(x): the parentheses around a lone name are no
+            // value of their own; the name is called with the arguments,
+            // which keep their ByRef passing.
+            ExprPtr callee = std::move(*name);
+            e = std::move(callee);
             e->hasArgs = true;
             argList(e->args);
         } else if (is(Tok::LParen) && (e->kind == EK::Ident || e->kind == EK::Member || e->kind == EK::Me ||
