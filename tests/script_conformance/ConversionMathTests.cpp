@@ -27,16 +27,24 @@ TEST(ConformConversions, BooleanTextsByteOfTrueAndNumericDates) {
     expectAll(cases);
 }
 
-// Round keeps a Boolean; the message box buttons, icons and answers are Longs.
+// Round keeps a Boolean; the message box buttons, icons, default buttons,
+// modality and answers are Integers, the four option flags Longs.
 TEST(ConformMath, RoundOfBooleansAndMessageBoxConstants) {
     const Case cases[] = {
         {"", "Round(True)", "Boolean:True"},
         {"", "Round(False, 2)", "Boolean:False"},
         {"", "Round(True, -1)", "err:5"},
         {"b = True", "Round(b) + 0", "Integer:-1"},
-        {"", "TypeName(vbOKOnly) & TypeName(vbYes) & TypeName(vbMsgBoxHelpButton)", "String:LongLongLong"},
-        {"", "VarType(vbCritical + vbYesNo)", "Integer:3"},
-        {"", "vbDefaultButton2", "Long:256"},
+        {"", "TypeName(vbOKOnly) & TypeName(vbYes) & TypeName(vbMsgBoxHelpButton)", "String:IntegerIntegerLong"},
+        {"", "VarType(vbCritical + vbYesNo)", "Integer:2"},
+        {"", "vbDefaultButton2", "Integer:256"},
+        {"", "vbRetryCancel & vbInformation & vbDefaultButton4 & vbSystemModal & vbApplicationModal",
+         "String:5647684096" "0"},
+        {"", "TypeName(vbExclamation) & TypeName(vbSystemModal) & TypeName(vbNo) & TypeName(vbDefaultButton1)",
+         "String:IntegerIntegerIntegerInteger"},
+        {"", "TypeName(vbMsgBoxSetForeground) & TypeName(vbMsgBoxRight) & TypeName(vbMsgBoxRtlReading)",
+         "String:LongLongLong"},
+        {"", "vbMsgBoxRtlReading + vbYesNo", "Long:1048580"},
     };
     expectAll(cases);
 }

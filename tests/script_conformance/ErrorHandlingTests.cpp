@@ -27,9 +27,10 @@ TEST(ConformErrors, ResumeNextContinuation) {
     expectAll(cases);
 }
 
-// Under Resume Next an error in the head of a loop, a Select, a Case or a
-// With goes on into its block; a For or For Each whose head failed then
-// meets 92 or 451 at its Next. Without Resume Next the error stops the code.
+// Under Resume Next an error in the head of a loop, a Case or a With goes on
+// into its block; a For or For Each whose head failed then meets 92 or 451 at
+// its Next; an error in the head of a Select skips the whole Select. Without
+// Resume Next the error stops the code.
 TEST(ConformErrors, ResumeNextIntoBlocksWhoseHeadFailed) {
     const std::string rn = "On Error Resume Next\n";
     const Case cases[] = {
@@ -45,7 +46,10 @@ TEST(ConformErrors, ResumeNextIntoBlocksWhoseHeadFailed) {
         {rn + "Do\n n = n + 1\nLoop While 1 / 0\ne = Err.Number", "n & e", "String:111"},
         {rn + "Do\n n = n + 1\nLoop Until CLng(\"x\")\ne = Err.Number", "n & e", "String:113"},
         {rn + "For k = 1 To 1\n While 1 / 0\n  n = n + 1\n  If n = 3 Then Exit For\n Wend\nNext", "n", "Integer:3"},
-        {rn + "Select Case 1 / 0\nCase 5\n r = \"five\"\nCase Else\n r = \"else\"\nEnd Select\ne = Err.Number", "r & e", "String:five11"},
+        {rn + "Select Case 1 / 0\nCase 5\n r = \"five\"\nCase Else\n r = \"else\"\nEnd Select\ne = Err.Number", "r & e", "String:11"},
+        {rn + "v = 9 : Select Case CInt(\"x\") : Case True : v = 1 : Case Else : v = 2 : End Select : e = Err.Number", "v & e", "String:913"},
+        {rn + "Select Case \"a\" * 2\nCase Else\n n = 1\nEnd Select\nn = n + 2", "n & Err.Number", "String:213"},
+        {rn + "For i = 1 To 2\n Select Case 1 / (i - 1)\n Case Else\n  n = n + 1\n End Select\nNext", "n", "Integer:1"},
         {rn + "Select Case 2\nCase 1, 1 / 0\n r = \"first\"\nCase 2\n r = \"two\"\nEnd Select", "r", "String:first"},
         {rn + "Select Case 2\nCase 2\n r = \"two\"\nCase 1 / 0\n r = \"bad\"\nEnd Select\ne = Err.Number", "r & e", "String:two0"},
         {rn + "With 1 / 0\n r = Err.Number\n .x = 1\n q = Err.Number\nEnd With", "r & q", "String:11424"},
@@ -435,6 +439,14 @@ TEST(ConformErrors, RaiseOfZeroAndHelpFields) {
     const Case cases[] = {
         {"Err.Raise 0", "0", "err:5"},
         {"On Error Resume Next\nErr.Raise 5, , , \"help.chm\", 10", "Err.HelpFile & Err.HelpContext", "String:help.chm10"},
+        // Left out, the help file and context are the ones Err holds.
+        {"On Error Resume Next\nErr.Raise 1, \"src\", \"desc\", \"hf\", 7 : Err.Raise 5",
+         "Err.Number & \"|\" & Err.Source & \"|\" & Err.Description & \"|\" & Err.HelpFile & \"|\" & Err.HelpContext",
+         "String:5|src|desc|hf|7"},
+        {"On Error Resume Next\nErr.HelpFile = \"a.chm\" : Err.HelpContext = 3 : Err.Raise 6, , , , 9",
+         "Err.HelpFile & Err.HelpContext", "String:a.chm9"},
+        {"On Error Resume Next\nErr.Raise 1, , , \"hf\", 7 : Err.Clear : Err.Raise 5",
+         "\"[\" & Err.HelpFile & Err.HelpContext & \"]\"", "String:[0]"},
     };
     expectAll(cases);
 }

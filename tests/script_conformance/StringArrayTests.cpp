@@ -72,6 +72,19 @@ TEST(ConformStrings, NullArgumentsCheckedFirst) {
         {"", "MonthName(13, Null)", "err:94"},
         {"", "MonthName(Null)", "err:94"},
         {"", "MonthName(2, True)", "String:Feb"},
+        // A Null number comes before another number's type, a range last.
+        {"", "Mid(\"text\", \"q\", Null)", "err:94"},
+        {"", "Mid(Null, \"q\", Null)", "err:94"},
+        {"", "Mid(Null, \"q\", 1)", "err:13"},
+        {"", "Mid(Null, 0, \"q\")", "err:13"},
+        {"", "Mid(Null, 0, 1)", "err:5"},
+        {"", "MonthName(\"q\", Null)", "err:94"},
+        {"", "MonthName(0, \"q\")", "err:13"},
+        {"", "WeekdayName(\"q\", False, Null)", "err:94"},
+        {"", "WeekdayName(9, \"q\")", "err:13"},
+        {"", "InStr(\"q\", \"abc\", \"b\", Null)", "err:94"},
+        {"", "InStrRev(\"abc\", \"b\", \"q\", Null)", "err:94"},
+        {"", "InStrRev(\"abc\", \"b\", 0, \"q\")", "err:13"},
         {"", "FormatNumber(Null)", "err:13"},
         {"", "FormatCurrency(Null)", "err:13"},
         {"", "FormatPercent(Null, 2)", "err:13"},
@@ -99,6 +112,12 @@ TEST(ConformStrings, InStrAndInStrRev) {
         {"", R"(InStrRev("abcabc", "b", 4))", "Long:2"},
         {"", R"(InStrRev("abc", "b", 10))", "Long:0"},
         {"", R"(InStrRev("abc", "b", 0))", "err:5"},
+        // With the start and the compare mode given, a Null text is refused.
+        {"", R"(InStrRev("xyz", Null, 1, 0))", "err:94"},
+        {"", R"(InStrRev(Null, "x", 3, 1))", "err:94"},
+        {"", R"(InStrRev(Null, "x", 0, 1))", "err:5"},
+        {"", R"(InStrRev(Null, "x"))", "Null"},
+        {"", R"(InStr(1, "xyz", Null, 0))", "Null"},
     };
     expectAll(cases);
 }
@@ -177,6 +196,14 @@ TEST(ConformArrays, ReDimPreserveAndErase) {
         {"ReDim a(2, 2) : ReDim Preserve a(3, 2)", "0", "err:9"},
         {"ReDim x(2) : x(1) = 1 : ReDim x(3)", "IsEmpty(x(1))", "Boolean:True"},
         {"Dim a(2) : ReDim a(3)", "0", "err:10"},
+        // ReDim Preserve reads the bounds before it refuses a fixed array.
+        {"Dim a(2) : ReDim Preserve a(\"x\")", "0", "err:13"},
+        {"Dim a(2) : ReDim Preserve a(Null)", "0", "err:94"},
+        {"Dim a(2) : ReDim Preserve a(\"4\")", "0", "err:10"},
+        {"Dim a(2) : ReDim Preserve a(1)", "0", "err:10"},
+        {"Dim a(2) : ReDim a(\"x\")", "0", "err:10"},
+        {"Dim a(2, 2) : ReDim Preserve a(2, \"x\")", "0", "err:13"},
+        {"Dim a(2) : On Error Resume Next : ReDim Preserve a(\"x\") : r = Err.Number", "r & UBound(a)", "String:132"},
         {"Dim a(2) : a(1) = 5 : Erase a", "IsEmpty(a(1))", "Boolean:True"},
         {"Dim a(2) : a(1) = 5 : Erase a", "UBound(a)", "Long:2"},
         {"ReDim a(2) : Erase a", "UBound(a)", "err:9"},

@@ -30,9 +30,12 @@ Variant ErrObject::raise(std::uint8_t, std::span<Variant> a) {
     AutomationError e = runtimeError(n);
     // An unknown number keeps the generic text of the run time.
     if (errorText(n).empty()) e.Description = "Unknown runtime error";
-    // A source or description left out is the one Err holds already.
+    // A source, description, help file or help context left out is the one
+    // Err holds already.
     if (!st().source.empty()) e.Source = toUtf8(st().source);
     if (!st().description.empty()) e.Description = toUtf8(st().description);
+    if (!st().helpFile.empty()) e.HelpFile = toUtf8(st().helpFile);
+    if (st().helpContext != 0) e.HelpContext = st().helpContext;
     if (hasArg(a, 1)) e.Source = a[1].toUtf8();
     if (hasArg(a, 2)) e.Description = a[2].toUtf8();
     if (hasArg(a, 3)) e.HelpFile = a[3].toUtf8();

@@ -10,6 +10,7 @@
 #include "platform/automation/VariantOps.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string>
 
@@ -26,6 +27,14 @@ inline bool given(std::span<Variant> args, std::size_t i) {
 
 // The argument after its default value is taken (objects give their value).
 inline Variant valueOf(const Variant& v) { return v.isObject() ? v.dereference() : v; }
+
+// The number arguments of a function are looked at in three passes: a Null
+// among the given ones raises 94 before any is converted (13), and ranges (5)
+// are checked last, before the text arguments are.
+inline void refuseNullNumbers(std::span<Variant> args, std::initializer_list<std::size_t> which) {
+    for (std::size_t i : which)
+        if (i < args.size() && args[i].isNull()) throwRuntimeError(err::InvalidNull);
+}
 
 // A Long argument; Null raises 94.
 std::int32_t longArg(const Variant& v);

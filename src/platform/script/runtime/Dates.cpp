@@ -260,14 +260,16 @@ Variant DatePart(std::span<Variant> a) {
 }
 
 Variant MonthName(std::span<Variant> a) {
+    refuseNullNumbers(a, {0, 1});
     std::int32_t m = valueOf(a[0]).toLong();
-    bool abbrev = given(a, 1) && a[1].toBool();  // read (Null: 94) before the month is checked
+    bool abbrev = given(a, 1) && a[1].toBool();
     if (m < 1 || m > 12) throwRuntimeError(err::InvalidCall);
     const LocaleFormat& loc = currentLocale();
     return Variant(abbrev ? loc.abbrevMonthNames[m - 1] : loc.monthNames[m - 1]);
 }
 
 Variant WeekdayName(std::span<Variant> a) {
+    refuseNullNumbers(a, {0, 1, 2});
     std::int32_t wd = valueOf(a[0]).toLong();
     bool abbrev = given(a, 1) && a[1].toBool();
     std::int32_t f = longArg(a, 2, 0);

@@ -50,12 +50,8 @@ Variant instr(std::span<Variant> a, bool bytes) {
     std::int64_t start = 1;
     std::size_t first = 0;
     if (a.size() >= 3) {
-        if (!given(a, 0)) start = 1;
-        else {
-            Variant s = valueOf(a[0]);
-            if (s.isNull()) throwRuntimeError(err::InvalidNull);
-            start = s.toLong();
-        }
+        refuseNullNumbers(a, {0, 3});
+        if (given(a, 0)) start = valueOf(a[0]).toLong();
         first = 1;
     }
     ops::CompareMode mode = compareArg(a, first + 2);
@@ -136,13 +132,18 @@ Variant InStrB(std::span<Variant> a) { return instr(a, true); }
 
 Variant InStrRev(std::span<Variant> a) {
     // InStrRev(string1, string2[, start[, compare]])
-    // Every number is read (Null: 94) before any is checked.
+    refuseNullNumbers(a, {2, 3});
     std::int32_t start = given(a, 2) ? valueOf(a[2]).toLong() : -1;
-    if (given(a, 3) && valueOf(a[3]).isNull()) throwRuntimeError(err::InvalidNull);
+    if (given(a, 3)) static_cast<void>(valueOf(a[3]).toLong());
     if (start == 0 || start < -1) throwRuntimeError(err::InvalidCall);
     ops::CompareMode mode = compareArg(a, 3);
     u16string hay, needle;
-    if (!textOrNull(a[0], hay) || !textOrNull(a[1], needle)) return Variant::null();
+    if (!textOrNull(a[0], hay) || !textOrNull(a[1], needle)) {
+        // With the start and the compare mode given, the texts are taken as
+        // texts: Null is refused (with fewer arguments it gives Null).
+        if (given(a, 2) && given(a, 3)) throwRuntimeError(err::InvalidNull);
+        return Variant::null();
+    }
     std::int64_t from = start == -1 ? static_cast<std::int64_t>(hay.size()) : start;
     if (from > static_cast<std::int64_t>(hay.size())) return Variant(std::int32_t{0});
     if (needle.empty()) return Variant(static_cast<std::int32_t>(from));
@@ -183,7 +184,7 @@ Variant RightB(std::span<Variant> a) {
 }
 
 static Variant mid(std::span<Variant> a, bool bytes) {
-    // Every number is read (Null: 94) before any is checked.
+    refuseNullNumbers(a, {1, 2});
     std::int32_t start = valueOf(a[1]).toLong();
     std::int64_t len = given(a, 2) ? valueOf(a[2]).toLong() : -1;
     if (start < 1 || (given(a, 2) && len < 0)) throwRuntimeError(err::InvalidCall);
