@@ -180,10 +180,14 @@ TEST(SavedRecordset, NumbersReadAsTheirTextReads) {
         "0", "-0", "42", "-2147483648", "2147483647", "2147483648", "-2147483649", "007",
         "123456789012345678", "1234567890123456789", "3.5", "-3.5000", "0.0001", "0.00005", "5.",
         "99999999999.9999", "100000000000", "99999999999.99995", "-922337203685.4775", ".5", "+1",
-        " 2", "1e3", "1.2.3", "-", "", "12a", "0x10", "1.23456",
+        " 2", "1e3", "1.2.3", "-", "", "12a", "0x10", "1.23456", "123456789012.3456",
+        "92233720368547.5807", "-92233720368547.5808", "000000000000001.5",
     };
+    // Amounts that Currency cannot hold are refused (the test below).
+    auto isAmount = [](const std::string& t) { return t != "123456789012345678" && t != "1234567890123456789"; };
     std::string rows = "<rs:data>";
-    for (const std::string& t : texts) rows += "<z:row N='" + t + "' C='" + t + "'/>";
+    for (const std::string& t : texts)
+        rows += "<z:row N='" + t + "'" + (isAmount(t) ? " C='" + t + "'" : "") + "/>";
     rows += "</rs:data>";
     const std::string xml = std::string(kHeader) +
         "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
@@ -194,6 +198,7 @@ TEST(SavedRecordset, NumbersReadAsTheirTextReads) {
     for (const std::string& t : texts) {
         ASSERT_FALSE(rs->eof());
         for (const auto& [col, type] : {std::pair{0, adInteger}, std::pair{1, adCurrency}}) {
+            if (col == 1 && !isAmount(t)) continue;
             const Variant want = valueFromText(t, type), got = rs->value(static_cast<std::size_t>(col));
             EXPECT_EQ(got.type(), want.type()) << t << " " << col;
             EXPECT_EQ(text(got), text(want)) << t << " " << col;
@@ -203,6 +208,43 @@ TEST(SavedRecordset, NumbersReadAsTheirTextReads) {
         }
         rs->moveNext();
     }
+}
+
+// An amount that Currency cannot hold is refused with the file, the row and
+// the column, never wrapped to another amount.
+TEST(SavedRecordset, CurrencyBeyondItsRangeIsAnErrorNamingRowAndColumn) {
+    auto load = [](const std::string& rows) {
+        return parseSavedRecordset(std::string(kHeader) +
+            "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
+            "<s:AttributeType name='Id'><s:datatype dt:type='int'/></s:AttributeType>"
+            "<s:AttributeType name='Amount'><s:datatype dt:type='fixed.14.4'/></s:AttributeType>"
+            "<s:ElementType name='Lines'><s:AttributeType name='Price'>"
+            "<s:datatype dt:type='number' rs:dbtype='currency'/></s:AttributeType></s:ElementType>"
+            "</s:ElementType></s:Schema><rs:data>" + rows + "</rs:data></xml>", "prices.xml");
+    };
+    auto error = [&](const std::string& rows) -> std::string {
+        try {
+            load(rows);
+        } catch (const AutomationError& e) {
+            return e.Description;
+        }
+        return "no error";
+    };
+    EXPECT_EQ(error("<z:row Id='1' Amount='1'/><z:row Id='2' Amount='1844674407370956.1616'/>"),
+              "The file 'prices.xml' is not a valid saved recordset: in row 2, column 'Amount', the value "
+              "'1844674407370956.1616' is beyond the range of a Currency amount (-922337203685477.5808 to "
+              "922337203685477.5807).");
+    for (const char* beyond : {"922337203685477.6", "-922337203685477.6", "18446744073709551616", "1e300"})
+        EXPECT_NE(error(std::string("<z:row Amount='") + beyond + "'/>").find("in row 1, column 'Amount'"),
+                  std::string::npos) << beyond;
+    EXPECT_NE(error("<z:row Id='1'/><z:row Id='2'><Lines Price='1'/><Lines Price='-1e16'/></z:row>")
+                  .find("in row 2, column 'Lines.Price', the value '-1e16'"),
+              std::string::npos);
+    // At the edges of the range the amounts are read exactly.
+    Ref<Recordset> rs = load("<z:row Amount='922337203685477.5807'/><z:row Amount='-922337203685477.5808'/>");
+    EXPECT_EQ(rs->value(1).currencyValue(), INT64_MAX);
+    rs->moveNext();
+    EXPECT_EQ(rs->value(1).currencyValue(), INT64_MIN);
 }
 
 // A schema of two text columns and a child recordset, for the reading tests below.

@@ -315,6 +315,34 @@ Variant valueFromDouble(double v, std::int32_t type) {
     return Variant(v);
 }
 
+bool plainCurrencyUnits(std::string_view t, std::int64_t& units) {
+    const bool negative = !t.empty() && t[0] == '-';
+    std::size_t i = negative ? 1 : 0;
+    // At most 15 whole digits and 4 decimals: below 10^19, so the sum never
+    // overflows on the way.
+    std::uint64_t n = 0;
+    auto digits = [&](int most) {
+        int count = 0;
+        for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
+            if (++count > most) return -1;
+            n = n * 10 + static_cast<unsigned>(t[i] - '0');
+        }
+        return count;
+    };
+    if (digits(15) <= 0) return false;
+    int decimals = 0;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        if ((decimals = digits(4)) < 0) return false;
+    }
+    if (i != t.size()) return false;
+    for (; decimals < 4; ++decimals) n *= 10;
+    constexpr std::uint64_t kMost = std::uint64_t{1} << 63; // one more below zero than above
+    if (n > (negative ? kMost : kMost - 1)) return false;
+    units = static_cast<std::int64_t>(negative ? 0 - n : n);
+    return true;
+}
+
 Variant valueFromBytes(const void* data, std::size_t size) {
     Ref<SafeArray> arr = makeRef<SafeArray>();
     arr->bounds.push_back({0, static_cast<std::int32_t>(size)});
@@ -355,6 +383,10 @@ bool scalarFromText(std::string_view text, std::int32_t type, Variant& out) {
         }
     } else if (type == adDouble || type == adSingle || type == adNumeric || type == adDecimal ||
                type == adCurrency) {
+        if (std::int64_t units = 0; type == adCurrency && plainCurrencyUnits(text, units)) {
+            out = Variant::currency(units);
+            return true;
+        }
         double dv = 0;
         if (parseDouble(text, dv)) {
             out = valueFromDouble(dv, type);

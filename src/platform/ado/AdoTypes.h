@@ -80,13 +80,18 @@ void assignUtf8(std::u16string& s, std::string_view utf8);
 // Integer and floating values for a field type.
 Variant valueFromInt(std::int64_t v, std::int32_t type);
 Variant valueFromDouble(double v, std::int32_t type);
-// A number in a Currency column as Currency units (1/10000), when it is in
-// the range valueFromDouble gives Currency for.
+// A number in a Currency column as Currency units (1/10000), when Currency
+// can hold it (up to 922,337,203,685,477.5807 either way).
 inline bool currencyFromDouble(double v, std::int64_t& units) {
-    if (!(std::fabs(v) < 9.2e14)) return false;
-    units = std::llround(v * 10000);
+    const double scaled = v * 10000;
+    if (!(std::fabs(scaled) < 9223372036854775808.0)) return false; // 2^63
+    units = std::llround(scaled);
     return true;
 }
+// An amount written plainly ([-]digits[.digits], at most four decimals) as
+// Currency units, exactly, when Currency can hold it; false for any other
+// text (valueFromText then reads it through a double).
+bool plainCurrencyUnits(std::string_view text, std::int64_t& units);
 // A Byte array holding the bytes.
 Variant valueFromBytes(const void* data, std::size_t size);
 

@@ -583,7 +583,8 @@ Variant decodeBinary(std::string_view text, bool hex) {
 // Reads rows into their recordset as their tags arrive.
 class RowReader {
 public:
-    RowReader(XmlReader& r, std::u16string source) : r_(r), source_(std::move(source)) {}
+    RowReader(XmlReader& r, std::string_view sourceName)
+        : r_(r), name_(sourceName), source_(Variant::fromUtf8(sourceName).stringValue()) {}
 
     // The content of rs:data (or of an rs:insert in it): rows of the top
     // schema; other elements are passed over.
@@ -591,7 +592,8 @@ public:
         while (r_.next() == XmlReader::StartTag) {
             const std::string_view local = localName(r_.name());
             if (local == rowName) {
-                row(schema, data);
+                ++topRow_;
+                row(schema, data, {});
             } else if (local == "insert" && !inInsert) {
                 if (!r_.selfClosing()) rows(schema, rowName, data, true);
             } else {
@@ -602,8 +604,9 @@ public:
 
 private:
     // One row: its values from the attributes of its tag, its child rows from
-    // the elements inside it.
-    void row(const Schema& schema, RecordsetData& data) {
+    // the elements inside it. A child row's columns are named after their
+    // parent column (prefix) in errors.
+    void row(const Schema& schema, RecordsetData& data, const std::string& prefix) {
         const std::size_t n = schema.columns.size();
         const std::size_t index = data.rowCount;
         Cell* out = data.addRow();
@@ -624,7 +627,7 @@ private:
             if (!a) out[c].type = VarType::Null;
             else if (sc.hex || sc.base64) data.set(out[c], decodeBinary(a->value, sc.hex));
             else if (sc.column.type == adVariant) data.setString(out[c], a->value);
-            else data.setText(out[c], a->value, sc.column.type);
+            else if (!data.setText(out[c], a->value, sc.column.type)) outOfRange(prefix + sc.column.name, a->value);
         }
         if (!schema.hasChapters) {
             r_.skipElement();
@@ -643,7 +646,7 @@ private:
                 const std::string_view local = localName(r_.name());
                 std::size_t c = 0;
                 while (c < n && !(schema.columns[c].chapter && schema.columns[c].xmlName == local)) ++c;
-                if (c < n) row(*schema.columns[c].chapter, *children[c]);
+                if (c < n) row(*schema.columns[c].chapter, *children[c], prefix + schema.columns[c].column.name + ".");
                 else r_.skipElement();
             }
         }
@@ -656,13 +659,26 @@ private:
         }
     }
 
+    // A Currency column's number that Currency cannot hold: the file is
+    // refused rather than the amount read as something else.
+    [[noreturn]] void outOfRange(const std::string& column, std::string_view value) const;
+
     XmlReader& r_;
+    std::string name_;
     std::u16string source_;
+    std::size_t topRow_ = 0; // the row being read, counted from 1 (child rows count as their parent's)
 };
 
 [[noreturn]] void invalid(std::string_view name, std::string_view why) {
     raiseProvider(kSource, "The file '" + std::string(name) + "' is not a valid saved recordset: " +
                                std::string(why) + ".");
+}
+
+void RowReader::outOfRange(const std::string& column, std::string_view value) const {
+    invalid(name_, "in row " + std::to_string(topRow_) + ", column '" + column + "', the value '" +
+                       std::string(value.substr(0, 40)) + (value.size() > 40 ? "..." : "") +
+                       "' is beyond the range of a Currency amount (-922337203685477.5808 to "
+                       "922337203685477.5807)");
 }
 
 // The checks on the first bytes: an XML file in UTF-8, not the binary format.
@@ -688,7 +704,7 @@ Ref<Recordset> readSavedRecordset(XmlReader& r, std::string_view sourceName) {
         r.next();
         if (r.selfClosing()) invalid(sourceName, "it has no schema");
         bool dataSeen = false;
-        RowReader rows(r, Variant::fromUtf8(sourceName).stringValue());
+        RowReader rows(r, sourceName);
         while (r.next() == XmlReader::StartTag) {
             const std::string_view local = localName(r.name());
             if (!schema && local == "Schema") {

@@ -126,34 +126,9 @@ bool plainWhole(std::string_view t, std::int64_t& v) {
     return true;
 }
 
-// A decimal written plainly ([-]digits[.digits]) with at most four decimals,
-// as Currency units (1/10000), when there are fewer than 10^15 of them: there
-// reading the text as a double and rounding it to units gives the same.
-bool plainCurrency(std::string_view t, std::int64_t& units) {
-    const bool negative = !t.empty() && t[0] == '-';
-    std::size_t i = negative ? 1 : 0;
-    std::int64_t n = 0;
-    int count = 0;
-    if (!digitsAt(t, i, n, count) || count == 0) return false;
-    int decimals = 0;
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        if (!digitsAt(t, i, n, decimals) || decimals > 4) return false;
-    }
-    if (i != t.size()) return false;
-    constexpr std::int64_t kLimit = 1'000'000'000'000'000;
-    for (; decimals < 4; ++decimals) {
-        if (n >= kLimit / 10) return false;
-        n *= 10;
-    }
-    if (n >= kLimit) return false;
-    units = negative ? -n : n;
-    return true;
-}
-
 } // namespace
 
-void RecordsetData::setText(Cell& cell, std::string_view text, std::int32_t type) {
+bool RecordsetData::setText(Cell& cell, std::string_view text, std::int32_t type) {
     // The plain texts of the common types (a saved file's whole numbers and
     // amounts) go straight into the cell; any other text is read by the
     // rules of valueFromText.
@@ -162,17 +137,24 @@ void RecordsetData::setText(Cell& cell, std::string_view text, std::int32_t type
         cell = Cell{};
         cell.type = VarType::Long;
         cell.u.i = n;
-        return;
+        return true;
     }
-    if (type == adCurrency && plainCurrency(text, n)) {
+    if (type == adCurrency && plainCurrencyUnits(text, n)) {
         cell = Cell{};
         cell.type = VarType::Currency;
         cell.u.i = n;
-        return;
+        return true;
     }
     Variant v;
-    if (scalarFromText(text, type, v)) set(cell, std::move(v));
-    else setString(cell, text);
+    if (!scalarFromText(text, type, v)) {
+        setString(cell, text);
+        return true;
+    }
+    // A number in a Currency column becomes a Double only when Currency
+    // cannot hold it.
+    const bool fits = type != adCurrency || v.type() == VarType::Currency;
+    set(cell, std::move(v));
+    return fits;
 }
 
 void RecordsetData::set(Cell& cell, Variant v) {

@@ -107,8 +107,10 @@ public:
         textLeft_ -= utf8.size();
     }
     // A text converted to the subtype of a field type as valueFromText does;
-    // one that does not fit the type is kept as a String.
-    void setText(Cell& cell, std::string_view text, std::int32_t type);
+    // one that does not fit the type is kept as a String. False when the text
+    // is a number beyond the range of a Currency column (it is then kept as
+    // a Double): the caller decides whether that is an error.
+    bool setText(Cell& cell, std::string_view text, std::int32_t type);
 
     Variant value(const Cell& cell) const;
     Variant value(std::size_t r, std::size_t col) const { return value(row(r)[col]); }
