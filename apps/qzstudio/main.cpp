@@ -55,8 +55,15 @@ const char* fieldKindName(qz::production::qzstFieldType t) {
     }
 }
 
+// An error number as the user reads it: the system's own by message id.
+std::string errorNumberText(std::int32_t number) {
+    const std::uint32_t n = static_cast<std::uint32_t>(number);
+    const std::uint32_t base = static_cast<std::uint32_t>(qz::kOwnErrorBase);
+    return std::to_string(n >= base && n < base + 0x10000 ? static_cast<std::int64_t>(n - base) : number);
+}
+
 void reportScriptError(const ExecutionErrorInfo& e) {
-    std::cerr << "qzstudio: script error " << e.lNumber << ": " << e.sDescription << "\n"
+    std::cerr << "qzstudio: script error " << errorNumberText(e.lNumber) << ": " << e.sDescription << "\n"
               << "  source: " << e.sSource << "\n"
               << "  field kind: " << static_cast<int>(e.eQzFieldType) << " ("
               << fieldKindName(e.eQzFieldType) << ")\n"
@@ -68,15 +75,9 @@ void reportScriptError(const ExecutionErrorInfo& e) {
 // Reports a failure with the system's message id when it is one of its own;
 // context names what was being read, when known.
 void reportError(const qz::AutomationError& e, const std::string& context) {
-    const std::uint32_t n = static_cast<std::uint32_t>(e.Number);
-    const std::uint32_t base = static_cast<std::uint32_t>(qz::kOwnErrorBase);
     std::cerr << "qzstudio: ";
     if (!context.empty()) std::cerr << context << ": ";
-    if (n >= base && n < base + 0x10000)
-        std::cerr << "error " << (n - base) << ": ";
-    else
-        std::cerr << "error " << e.Number << ": ";
-    std::cerr << e.Description << "\n";
+    std::cerr << "error " << errorNumberText(e.Number) << ": " << e.Description << "\n";
 }
 
 struct ProduceOptions {

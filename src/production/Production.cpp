@@ -281,11 +281,16 @@ void Production::ParseQzTemplate() {
             reader.ParseRtfTemplate();
         });
         b.Program = CreateVirtualProgram(reader, defaults_, b.Table);
+        // The document is whole once its last element, a run, is written.
+        const std::int32_t n = reader.NbElement();
+        const std::int64_t finalRun =
+            n > 0 && reader.GetElementType(n - 1) == kElementRtf ? reader.GetElementPosition(n - 1) : -1;
         auto runs = std::make_shared<const RtfRuns>(reader.TakeRtfRuns());
         AddModuleUtility(b);
 
         built_ = std::move(b);
         runs_ = std::move(runs);
+        finalRun_ = finalRun;
         built_flag_ = true;
     });
 }
@@ -308,6 +313,7 @@ void Production::Execute() {
         runTime_->OutputFile(outputFile_);
         runTime_->OpenOutputFile();
         runTime_->RtfCollection(runs_);
+        runTime_->FinalRun(finalRun_);
 
         scriptControl_->Reset();
         for (const ObjectRecord& r : objects_) scriptControl_->AddObject(r.Name, r.Object, false);
@@ -324,6 +330,10 @@ void Production::Execute() {
         // A document that could not be written whole is reported as such, not
         // as the script's failure at the field that happened to write last.
         if (const int e = runTime_->WriteError()) throw runTime_->OutputError(e);
+        // A program that left Main before the end of the document (Exit Sub,
+        // End Sub followed by more code, the output closed by the script)
+        // fails as a script error would, rather than leave a partial document.
+        if (!runFailed_ && (runTime_->IsOpen() ? !runTime_->AtEnd() : !runTime_->Committed())) ReportEarlyEnd();
         // A run stopped by a script error or the time-out leaves the document
         // that was there before as it was.
         if (runFailed_) runTime_->CloseOutputFileClean();
@@ -360,6 +370,35 @@ void Production::OnScriptError() {
         if (useEventError_ && ExecutionError) ExecutionError(e);
     } catch (...) {
     }
+}
+
+// Reports a document cut short: through ExecutionError, naming the statement
+// that most likely ended the program, or as Execute's own error.
+void Production::ReportEarlyEnd() {
+    runFailed_ = true;
+    gbScriptErrorOccurred = true;
+    const QzFieldInfo info = FindEarlyExit(built_, runTime_->LastRun());
+    ExecutionErrorInfo e;
+    e.lNumber = OwnErrorNumber(msg::ScriptRunFailed);
+    e.sSource = kModule;
+    if (!runTime_->ClosedBy().empty()) {
+        e.sDescription = runTime_->ClosedBy() + " closed the document before its end; the output was not written";
+    } else {
+        e.sDescription = "The program ended before the end of the document";
+        if (info.Location == qzstFieldStatement)
+            e.sDescription += " at the statement field \"" + info.SourceName + "\" (line " +
+                              std::to_string(info.FieldLine) + ": " + info.Text + ")";
+        e.sDescription += "; the output was not written";
+        e.sText = info.Text;
+        e.lFieldLine = info.FieldLine;
+        e.sFieldLabel = info.SourceName;
+        e.eQzFieldType = info.Location;
+    }
+    if (useEventError_ && ExecutionError) {
+        ExecutionError(e);
+        return;
+    }
+    throw AutomationError(e.lNumber, e.sSource, e.sDescription);
 }
 
 // The script control's time-out event. The stopped run counts as a script

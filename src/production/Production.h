@@ -123,6 +123,7 @@ private:
     void RunVirtualProgram();
     void OnScriptError();
     void OnScriptTimeout();
+    void ReportEarlyEnd();
 
     std::string templateFile_;
     std::string outputFile_;
@@ -135,6 +136,7 @@ private:
     bool runFailed_ = false;  // a script error or the time-out stopped the current run
     BuiltProgram built_;
     std::shared_ptr<const RtfRuns> runs_;
+    std::int64_t finalRun_ = -1; // the run that closes the document (-1: none)
     TemplateDefaults defaults_;
     std::string programFolder_;
 };

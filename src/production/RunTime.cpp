@@ -6,6 +6,7 @@
 #include "platform/system/CodePage.h"
 #include "platform/system/SystemError.h"
 #include "platform/word/RtfText.h"
+#include "resources/MessageIds.h"
 
 #include <algorithm>
 #include <array>
@@ -224,6 +225,9 @@ void RunTime::OpenOutputFile() {
     guarded(kModule, "OpenOutputFile", [&] {
         CloseOutputFileClean();
         writeError_ = 0;
+        lastRun_ = -1;
+        lastPieceIsRun_ = committed_ = false;
+        closedBy_.clear();
         if (outputFile_.empty()) writeError_ = ENOENT;
         else writeError_ = file_.open(outputFile_);
         if (writeError_) throw OutputError(writeError_);
@@ -251,6 +255,7 @@ void RunTime::CloseOutputFile() {
             writeError_ = e;
             throw OutputError(e);
         }
+        committed_ = true;
     });
 }
 
@@ -260,6 +265,9 @@ void RunTime::CloseOutputFileClean() noexcept {
 }
 
 void RunTime::notWritable() const {
+    if (!file_.isOpen() && !closedBy_.empty())
+        throw AutomationError(OwnErrorNumber(msg::ScriptRunFailed), kModule,
+                              closedBy_ + " closed the document before its end; nothing more can be written");
     if (!file_.isOpen()) throwRuntimeError(err::BadFileNameOrNumber);
     throw OutputError(writeError_);
 }
@@ -300,6 +308,8 @@ void RunTime::PrintRtf(std::int32_t index) {
         if (!runs_ || index < 0 || static_cast<std::size_t>(index) >= runs_->size())
             throwRuntimeError(err::SubscriptOutOfRange);
         writeLine((*runs_)[static_cast<std::size_t>(index)]);
+        lastRun_ = index;
+        lastPieceIsRun_ = true;
     });
 }
 
@@ -314,6 +324,7 @@ void RunTime::PrintExp(const Variant& value, bool blankProtect, std::string_view
         if (v.isString()) s = v.stringValue();
         else if (!v.isNull() && !v.isEmpty()) s = text = v.toString();
         checkWritable();
+        lastPieceIsRun_ = false;
         if (isRtf || s.size() > kPiece) return writeLine(FormatExp(s, blankProtect, font, isRtf));
         font = trimSpaces(font);
         char* p = room(groupRoom(s, font) + 2);
@@ -359,6 +370,7 @@ Variant RunTime::memberRtfCollection(std::uint8_t, std::span<Variant> args) {
         for (Variant item; e->next(item);) runs->push_back(sys::utf8ToCp1252(item.toUtf8()));
     }
     runs_ = std::move(runs);
+    finalRun_ = -1; // the script's own runs: which one closes the document is its own affair
     return {};
 }
 
@@ -375,12 +387,25 @@ Variant RunTime::memberOpenOutputFile(std::uint8_t, std::span<Variant>) {
     return {};
 }
 
+// The script may close the output itself. A whole document is put in place;
+// one closed before its end is dropped, so that a partial document never
+// takes the output's place, and the script learns it at that statement.
 Variant RunTime::memberCloseOutputFile(std::uint8_t, std::span<Variant>) {
-    CloseOutputFile();
+    if (!file_.isOpen() || AtEnd()) {
+        CloseOutputFile();
+        return {};
+    }
+    CloseOutputFileClean();
+    closedBy_ = "oRun.CloseOutputFile";
+    guarded(kModule, "CloseOutputFile", [&] {
+        throw AutomationError(OwnErrorNumber(msg::ScriptRunFailed), kModule,
+                              "oRun.CloseOutputFile closed the document before its end; the output was not written");
+    });
     return {};
 }
 
 Variant RunTime::memberCloseOutputFileClean(std::uint8_t, std::span<Variant>) {
+    if (file_.isOpen()) closedBy_ = "oRun.CloseOutputFileClean";
     CloseOutputFileClean();
     return {};
 }

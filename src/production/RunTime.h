@@ -46,6 +46,18 @@ public:
     // The error that reports a failure of the output file.
     AutomationError OutputError(int error) const;
 
+    // Whether the document written so far is whole: its last piece is the
+    // template's final run, the one that closes the document. FinalRun sets
+    // that run (-1: no check, as for a template that does not end in a run).
+    void FinalRun(std::int64_t index) { finalRun_ = index; }
+    bool AtEnd() const { return finalRun_ < 0 || (lastPieceIsRun_ && lastRun_ == finalRun_); }
+    // The last run written (-1: none yet).
+    std::int64_t LastRun() const { return lastRun_; }
+    // Whether CloseOutputFile put the document in place, and, when the
+    // script closed the output early, the statement that did ("" otherwise).
+    bool Committed() const { return committed_; }
+    const std::string& ClosedBy() const { return closedBy_; }
+
     // Writes run Index (0-based).
     void PrintRtf(std::int32_t index);
     // Writes one field value as an RTF group.
@@ -84,6 +96,11 @@ private:
 
     std::shared_ptr<const RtfRuns> runs_;
     std::string outputFile_;
+    std::int64_t finalRun_ = -1;
+    std::int64_t lastRun_ = -1;
+    bool lastPieceIsRun_ = false;
+    bool committed_ = false;
+    std::string closedBy_;
     void flush();
 
     sys::ReplacementFile file_;

@@ -3,6 +3,9 @@
 #include "core/QzFormat.h"
 #include "platform/automation/Text.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace qz::production {
 
 std::string CleanVbScriptLine(std::string_view text) {
@@ -60,6 +63,71 @@ QzFieldInfo RetrieveQzFieldInfo(const BuiltProgram& built, std::int32_t line) {
         info.FieldLine = r - rec->FirstLine + 1;
         info.Text = RetrieveVbScriptCodeLine(built.Program, line);
         info.Location = qzstFieldStatement;
+    }
+    return info;
+}
+
+namespace {
+
+// The line (counted from 1) of the first "Exit Sub" or "End Sub" in script
+// code, outside strings and comments; 0 when there is none.
+std::int32_t lineLeavingSub(std::string_view code) {
+    std::int32_t line = 1, prevLine = 0;
+    std::string_view prev; // the word before, when only blanks stand between
+    for (std::size_t i = 0; i < code.size();) {
+        const char c = code[i];
+        if (c == '"') {
+            // A string ends at a quote that is not doubled (or at the line's end).
+            for (++i; i < code.size() && code[i] != '\n'; ++i)
+                if (code[i] == '"' && (i + 1 == code.size() || code[++i] != '"')) break;
+            prev = {};
+        } else if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (std::isalpha(static_cast<unsigned char>(c))) {
+            const std::size_t start = i;
+            while (i < code.size() && (std::isalnum(static_cast<unsigned char>(code[i])) || code[i] == '_')) ++i;
+            const std::string_view word = code.substr(start, i - start);
+            if (equalsNoCaseAscii(word, "rem")) {
+                i = std::min(code.find('\n', i), code.size());
+                prev = {};
+            } else if (equalsNoCaseAscii(word, "sub") &&
+                       (equalsNoCaseAscii(prev, "exit") || equalsNoCaseAscii(prev, "end"))) {
+                return prevLine;
+            } else {
+                prev = word;
+                prevLine = line;
+            }
+        } else {
+            if (c == '\'') i = std::min(code.find('\n', i), code.size());
+            else {
+                if (c == '\n') ++line;
+                ++i;
+            }
+            prev = {};
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+QzFieldInfo FindEarlyExit(const BuiltProgram& built, std::int64_t lastRun) {
+    QzFieldInfo info;
+    const std::vector<FieldLineRecord>& records = built.Table.Records();
+    // Records: the opening of Main, one per element, the closing "End Sub".
+    std::size_t from = 1;
+    for (std::int64_t run = -1; from + 1 < records.size() && run < lastRun; ++from)
+        if (records[from].ElementType == kElementRtf) ++run;
+    for (std::size_t i = from; i + 1 < records.size(); ++i) {
+        const FieldLineRecord& rec = records[i];
+        if (rec.ElementType != kElementStatement) continue;
+        if (const std::int32_t line = lineLeavingSub(rec.Code)) {
+            info.SourceName = rec.Label;
+            info.FieldLine = line;
+            info.Location = qzstFieldStatement;
+            info.Text = RetrieveVbScriptCodeLine(rec.Code, line);
+            return info;
+        }
     }
     return info;
 }

@@ -48,6 +48,13 @@ std::string RetrieveVbScriptCodeLine(std::string_view program, std::int32_t n);
 // CleanVbScriptLine: without CR and LF characters, trimmed of blanks.
 std::string CleanVbScriptLine(std::string_view text);
 
+// The statement field that most likely ended the program before the end of
+// the document: the first one after pure RTF run `lastRun` (the last run
+// written; -1 for none) whose code leaves Main ("Exit Sub", or "End Sub"
+// followed by more code), with the line of that statement. Location is
+// qzstFieldNone when no field's code does.
+QzFieldInfo FindEarlyExit(const BuiltProgram& built, std::int64_t lastRun);
+
 // The description reported for an error: script errors 5 and 13 in an
 // expression field name the field's format kind ("Invalid currency value.").
 std::string MappedDescription(const QzFieldInfo& info, std::int32_t number,

@@ -109,6 +109,15 @@ TEST(CommandLine, ReportsAScriptErrorAtItsField) {
               "  text: y = x / 0\n"
               "qzstudio: " + dir.file("o.rtf") + " was not written; a file there before is as it was\n");
 
+    // A program that leaves Main early names the statement; nothing is written.
+    dir.write("t.rtf", rtfDocument("a" + statementField("Stop", "If 1 = 1 Then Exit Sub") + "b"));
+    r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+              "qzstudio: script error 3005: The program ended before the end of the document at the statement "
+              "field \"Stop\" (line 1: If 1 = 1 Then Exit Sub); the output was not written");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("o.rtf")));
+
     // An endless loop is stopped by the time-out.
     dir.write("t.rtf", rtfDocument(statementField("Spin", "Do_QZCRLFLoop")));
     r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")) + " -t 100");

@@ -318,6 +318,59 @@ TEST_F(ProductionTest, ScriptErrorsMapToTheirField) {
     EXPECT_TRUE(gbScriptErrorOccurred);
 }
 
+// A program that leaves Main before the end of the document fails, naming
+// the statement, and the earlier document stays; one that reaches the end
+// (an Exit Sub not taken, End Sub with a call of the rest) is written whole.
+TEST_F(ProductionTest, ADocumentCutShortIsNotWritten) {
+    std::vector<ExecutionErrorInfo> events;
+    p.ExecutionError = [&](const ExecutionErrorInfo& e) { events.push_back(e); };
+    p.UseEventError(true);
+    const std::string tail = expressionField("E", "1+1", "String;") + "after";
+    auto cutShort = [&](const std::string& body) {
+        events.clear();
+        gbScriptErrorOccurred = false;
+        dir.write("out.rtf", "the earlier document");
+        produce(body);
+        EXPECT_EQ(test::readFile(dir.file("out.rtf")), "the earlier document") << body;
+        EXPECT_TRUE(gbScriptErrorOccurred);
+        return events.size() == 1 ? events[0] : ExecutionErrorInfo{};
+    };
+
+    ExecutionErrorInfo e = cutShort("a" + statementField("Stop", "x = 1_QZCRLFIf x = 1 Then Exit Sub ' done") + tail);
+    EXPECT_EQ(e.sDescription, "The program ended before the end of the document at the statement field \"Stop\" "
+                              "(line 2: If x = 1 Then Exit Sub ' done); the output was not written");
+    EXPECT_EQ(e.eQzFieldType, qzstFieldStatement);
+    EXPECT_EQ(e.sFieldLabel, "Stop");
+    EXPECT_EQ(e.lFieldLine, 2);
+    // Words in strings and comments are passed over; statements joined by ":"
+    // are found.
+    e = cutShort("a" + statementField("S1", "s = \"Exit Sub\" ' End Sub") + "b" +
+                 statementField("S2", "Rem End Sub_QZCRLFy = 2 : End  Sub_QZCRLFSub Rest()") + tail);
+    EXPECT_EQ(e.sFieldLabel, "S2");
+    EXPECT_EQ(e.lFieldLine, 2);
+    // The output closed by the script before its end.
+    e = cutShort("a" + statementField("Close", "oRun.CloseOutputFile") + tail);
+    EXPECT_EQ(e.sDescription, "oRun.CloseOutputFile closed the document before its end; the output was not written");
+    EXPECT_EQ(e.sFieldLabel, "Close");
+    e = cutShort("a" + statementField("Drop", "On Error Resume Next_QZCRLFoRun.CloseOutputFileClean") + tail);
+    EXPECT_EQ(e.sDescription, "oRun.CloseOutputFileClean closed the document before its end; the output was not written");
+
+    // Without the event, Execute fails with the same description.
+    p.UseEventError(false);
+    const AutomationError error = errorOf([&] { produce("a" + statementField("Quit", "Exit Sub") + tail); });
+    EXPECT_EQ(error.Number, ownError(3005));
+    EXPECT_NE(error.Description.find("statement field \"Quit\" (line 1: Exit Sub)"), std::string::npos);
+    EXPECT_EQ(test::readFile(dir.file("out.rtf")), "the earlier document");
+
+    // Reaching the end is whole.
+    events.clear();
+    EXPECT_EQ(body(produce("a" + statementField("S", "If False Then Exit Sub") + tail)),
+              "a\r\n{\\f0\\fs24\\cf0 2}\r\nafter");
+    EXPECT_EQ(body(produce("a" + statementField("S", "Rest_QZCRLFEnd Sub_QZCRLFSub Rest()") + tail)),
+              "a\r\n{\\f0\\fs24\\cf0 2}\r\nafter");
+    EXPECT_TRUE(events.empty());
+}
+
 TEST_F(ProductionTest, EndlessLoopStoppedByTheTimeOut) {
     int timeouts = 0;
     std::vector<ExecutionErrorInfo> events;
