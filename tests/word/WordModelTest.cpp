@@ -1,6 +1,7 @@
 // The automation model on in-memory documents: positions, fields, moves,
 // search, colours, documents and properties.
 #include "platform/word/Application.h"
+#include "platform/word/DisplayWalk.h"
 
 #include <gtest/gtest.h>
 

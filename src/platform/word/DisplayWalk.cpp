@@ -1,5 +1,6 @@
 #include "platform/word/DisplayWalk.h"
 
+#include "platform/word/Application.h"
 #include "platform/word/Range.h"
 #include "platform/word/Utf8.h"
 
@@ -38,6 +39,30 @@ FieldHead ReadFieldHead(const Story& story, long begin) {
     word(h.second);
     h.afterSecond = p;
     return h;
+}
+
+long DisplayStart(const FieldHead& head) { return head.second.empty() ? head.codeEnd : head.afterSecond; }
+
+// The begin character of the innermost field holding pos (begin < pos <=
+// its end character), or -1. The search stops at a paragraph mark outside
+// any field: fields keep their codes within one paragraph, and an edit stays
+// as lean as its paragraph.
+long EnclosingFieldBegin(const Story& story, long pos) {
+    int depth = 0;
+    for (long i = pos - 1; i >= 0; --i) {
+        switch (story[static_cast<std::size_t>(i)].Kind()) {
+        case AtomKind::FieldEnd: ++depth; break;
+        case AtomKind::FieldBegin:
+            if (depth == 0) return i;
+            --depth;
+            break;
+        case AtomKind::ParaEnd:
+            if (depth == 0) return -1;
+            break;
+        default: break;
+        }
+    }
+    return -1;
 }
 
 // The paragraph mark that ends the paragraph at p, or nullptr (the story's
@@ -167,7 +192,7 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
             if (head.keyword == "MACROBUTTON") {
                 // The display text, what follows the macro's name, shows as the
                 // document's own atoms; the end character shows nothing.
-                const long shown = head.second.empty() ? head.codeEnd : head.afterSecond;
+                const long shown = DisplayStart(head);
                 emit(DisplayRun::Kind::Hidden, i, std::min(to, shown));
                 i = std::min(to, shown);
                 break;
@@ -216,6 +241,49 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
     const ParaFormat lastFormat = last ? ParseParaFormat(*last) : ParaFormat{};
     run.para = &lastFormat;
     emit(DisplayRun::Kind::RangeEnd, to, to);
+}
+
+long FieldDisplayStart(const Story& story, long begin) {
+    const FieldHead head = ReadFieldHead(story, begin);
+    return head.keyword == "MACROBUTTON" ? DisplayStart(head) : -1;
+}
+
+bool FieldCodesShown(const Document& doc) {
+    Application* app = doc.GetApplication();
+    return !app || !app->Active() || app->ActiveWindow().GetView().ShowFieldCodes;
+}
+
+long OutsideFieldEdges(const Document& doc, const Story& story, long pos) {
+    if (FieldCodesShown(doc)) return pos;
+    for (long begin = EnclosingFieldBegin(story, pos); begin >= 0; begin = EnclosingFieldBegin(story, pos)) {
+        const FieldHead head = ReadFieldHead(story, begin);
+        const long end = head.codeEnd;
+        if (end >= static_cast<long>(story.size())) return pos;  // never closed: no edge to keep
+        const long text = head.keyword == "MACROBUTTON" ? DisplayStart(head) : -1;
+        if (text >= 0 && text < end && pos > text) {
+            // After the last thing shown: atoms, and nested fields other than
+            // SET (which shows nothing).
+            long shownEnd = text;
+            for (long i = text; i < end; ++i) {
+                const AtomKind k = story[static_cast<std::size_t>(i)].Kind();
+                if (k == AtomKind::FieldBegin) {
+                    const FieldHead nested = ReadFieldHead(story, i);
+                    if (nested.codeEnd >= end) break;
+                    if (nested.keyword != "SET") shownEnd = nested.codeEnd + 1;
+                    i = nested.codeEnd;
+                } else if (k != AtomKind::FieldEnd) {
+                    shownEnd = i + 1;
+                }
+            }
+            if (pos < shownEnd) return pos;  // strictly inside the shown text
+            pos = end + 1;
+        } else {
+            // At the start of what the field shows, in its hidden code, or in
+            // a field that shows no atoms.
+            pos = text >= 0 && pos <= text ? begin : end + 1;
+        }
+    }
+    return pos;
 }
 
 } // namespace qz::word

@@ -55,6 +55,24 @@ public:
 void WalkDisplay(const Document& doc, const Story& story, long from, long to, bool showFieldCodes,
                  DisplaySink& sink);
 
+// Where the display text of a MACROBUTTON field starts, the atoms the walk
+// shows of it (after the macro's name and its blanks; the end character for
+// a field without a name); -1 for any other field, which shows no atom of
+// the story (its result, its symbol or nothing).
+long FieldDisplayStart(const Story& story, long begin);
+// Whether the window shows field codes (a document in no window: shown, so
+// that positions are taken as they are).
+bool FieldCodesShown(const Document& doc);
+// Where an edit at pos lands. A field is whole: with field codes hidden, an
+// edit enters a field only where pos is strictly inside the text the field
+// shows (between two of its shown characters). A position at a field's edge
+// (before the first or after the last thing it shows), in its hidden code,
+// or anywhere in a field that shows no atoms, is moved out of the field:
+// before it at its start, after it otherwise, and so on outwards for nested
+// fields. With codes shown every position is the one it says. A field whose
+// code holds a paragraph mark before pos is not seen from there.
+long OutsideFieldEdges(const Document& doc, const Story& story, long pos);
+
 // The character a symbol shows: the markers of the designer's fields (215,
 // 216 and 118 of their symbol font) as marker glyphs that every font has,
 // any other symbol its own code point.

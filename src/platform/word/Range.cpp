@@ -1,6 +1,7 @@
 #include "platform/word/Range.h"
 
 #include "platform/word/Application.h"
+#include "platform/word/DisplayWalk.h"
 #include "platform/word/Utf8.h"
 
 #include <algorithm>
@@ -82,98 +83,6 @@ std::uint32_t FormatBefore(const Document& doc, const Story& story, long pos) {
 }
 
 } // namespace
-
-namespace {
-
-bool IsBlank(const Atom& a) { return a.Kind() == AtomKind::Char && (a.value == U' ' || a.value == U'\t'); }
-
-// After the word of plain characters at p, and the blanks that follow it.
-long SkipWord(const Story& story, long p, long end, std::string* word) {
-    for (; p < end && story[static_cast<std::size_t>(p)].Kind() == AtomKind::Char && !IsBlank(story[static_cast<std::size_t>(p)]); ++p)
-        if (word) appendUtf8(*word, story[static_cast<std::size_t>(p)].value);
-    while (p < end && IsBlank(story[static_cast<std::size_t>(p)])) ++p;
-    return p;
-}
-
-// The begin character of the innermost field holding pos (begin < pos <=
-// its end character), or -1. The search stops at a paragraph mark outside
-// any field: the designer's fields and those of other word processors keep
-// their codes within one paragraph, and an edit stays as lean as its paragraph.
-long EnclosingFieldBegin(const Story& story, long pos) {
-    int depth = 0;
-    for (long i = pos - 1; i >= 0; --i) {
-        switch (story[static_cast<std::size_t>(i)].Kind()) {
-        case AtomKind::FieldEnd: ++depth; break;
-        case AtomKind::FieldBegin:
-            if (depth == 0) return i;
-            --depth;
-            break;
-        case AtomKind::ParaEnd:
-            if (depth == 0) return -1;
-            break;
-        default: break;
-        }
-    }
-    return -1;
-}
-
-} // namespace
-
-std::string FieldKeyword(const Story& story, long begin) {
-    const long n = static_cast<long>(story.size());
-    long p = begin + 1;
-    while (p < n && IsBlank(story[static_cast<std::size_t>(p)])) ++p;
-    std::string word;
-    SkipWord(story, p, n, &word);
-    return toUpperAscii(word);
-}
-
-long FieldDisplayStart(const Story& story, long begin) {
-    const long n = static_cast<long>(story.size());
-    long p = begin + 1;
-    while (p < n && IsBlank(story[static_cast<std::size_t>(p)])) ++p;
-    std::string keyword;
-    p = SkipWord(story, p, n, &keyword);
-    if (toUpperAscii(keyword) != "MACROBUTTON") return -1;
-    return SkipWord(story, p, n, nullptr);  // the macro's name
-}
-
-bool FieldCodesShown(const Document& doc) {
-    Application* app = doc.GetApplication();
-    return !app || !app->Active() || app->ActiveWindow().GetView().ShowFieldCodes;
-}
-
-long OutsideFieldEdges(const Document& doc, const Story& story, long pos) {
-    if (FieldCodesShown(doc)) return pos;
-    for (long begin = EnclosingFieldBegin(story, pos); begin >= 0; begin = EnclosingFieldBegin(story, pos)) {
-        const long end = MatchingFieldEnd(story, begin);
-        if (end < 0) return pos;  // a field never closed: no edge to keep
-        const long text = FieldDisplayStart(story, begin);
-        if (text >= 0 && text < end && pos > text) {
-            // After the last thing shown: characters, and nested fields other
-            // than SET (which shows nothing).
-            long shownEnd = text;
-            for (long i = text; i < end; ++i) {
-                const AtomKind k = story[static_cast<std::size_t>(i)].Kind();
-                if (k == AtomKind::FieldBegin) {
-                    const long e = MatchingFieldEnd(story, i);
-                    if (e < 0 || e >= end) break;
-                    if (FieldKeyword(story, i) != "SET") shownEnd = e + 1;
-                    i = e;
-                } else if (k != AtomKind::FieldEnd) {
-                    shownEnd = i + 1;
-                }
-            }
-            if (pos < shownEnd) return pos;  // strictly inside the shown text
-            pos = end + 1;
-        } else {
-            // At the start of what the field shows, in its hidden code, or in
-            // a field that shows no atoms.
-            pos = text >= 0 && pos <= text ? begin : end + 1;
-        }
-    }
-    return pos;
-}
 
 std::vector<Atom> TextAtoms(Document& doc, const std::string& text, std::uint32_t fmt) {
     std::vector<Atom> atoms;

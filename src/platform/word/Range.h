@@ -215,25 +215,6 @@ std::vector<Atom> TransferAtoms(const Document& from, const Story& story, long s
 bool HoldsWholeFields(const Story& story, long start, long end);
 // The end character matching the begin character at pos, or -1.
 long MatchingFieldEnd(const Story& story, long begin);
-// The first word of a field's code in upper case ("MACROBUTTON", "SET" ...).
-std::string FieldKeyword(const Story& story, long begin);
-// With field codes hidden, a MACROBUTTON field shows the part of its code
-// after the macro's name: where that display text starts (the blanks after
-// the name skipped). -1 for any other field: it shows its kept result (SET
-// nothing), no atom of the story.
-long FieldDisplayStart(const Story& story, long begin);
-// Whether the window shows field codes (a document in no window: shown, so
-// that positions are taken as they are).
-bool FieldCodesShown(const Document& doc);
-// Where an edit at pos lands. A field is whole: with field codes hidden, an
-// edit enters a field only where pos is strictly inside the text the field
-// shows (between two of its shown characters). A position at a field's edge
-// (before the first or after the last thing it shows), in its hidden code,
-// or anywhere in a field that shows no atoms, is moved out of the field:
-// before it at its start, after it otherwise, and so on outwards for nested
-// fields. With codes shown every position is the one it says. A field whose
-// code holds a paragraph mark before pos is not seen from there.
-long OutsideFieldEdges(const Document& doc, const Story& story, long pos);
 // UTF-8 text of a part of a story.
 std::string StoryText(const Document& doc, const Story& story, long start, long end);
 // The code point an atom reads as.
