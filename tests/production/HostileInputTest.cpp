@@ -5,7 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 using qz::test::expressionField;
 using qz::test::rtfDocument;
@@ -61,4 +68,74 @@ TEST(HostileInput, AnAnswerIsOneValue) {
     EXPECT_EQ(qz::test::readFile(dir.file("shop.db")), db);
     r = qzstudio(dir, run + quote("'2026-0117'") + " </dev/null");
     EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+// A read-only document is not replaced, though output goes through a rename.
+TEST(HostileInput, AReadOnlyOutputIsRefused) {
+    qz::test::TempDir dir;
+    dir.write("t.qzc", "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties></QZC>");
+    dir.write("t.rtf", rtfDocument("text"));
+    dir.write("o.rtf", "kept");
+    fs::permissions(dir.file("o.rtf"), fs::perms::owner_read | fs::perms::group_read);
+    const Result r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(dir.file("o.rtf")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    EXPECT_EQ(qz::test::readFile(dir.file("o.rtf")), "kept");
+}
+
+namespace {
+
+std::vector<std::string> partFiles(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& f : fs::directory_iterator(folder))
+        if (f.path().filename().string().find(".qzpart-") != std::string::npos) out.push_back(f.path().string());
+    return out;
+}
+
+// A run that spins for ever once it writes, killed when the test is done.
+struct SpinningRun {
+    pid_t pid;
+    SpinningRun(const qz::test::TempDir& dir, const std::string& output) : pid(fork()) {
+        if (pid == 0) {
+            execl(QZSTUDIO, QZSTUDIO, "produce", dir.file("spin.rtf").c_str(), "-o", output.c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 2000 && partFiles(dir.path()).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    void kill() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    ~SpinningRun() { kill(); }
+};
+
+} // namespace
+
+// What a killed run leaves is removed by the next run in the folder, and only
+// once its process is gone; a user's own hidden file stays.
+TEST(HostileInput, TheNextRunRemovesWhatAKilledRunLeft) {
+    qz::test::TempDir dir;
+    dir.write("spin.qzc", "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties></QZC>");
+    dir.write("spin.rtf", rtfDocument(statementField("Loop", "For i = 1 To 20000") + "Line\\par " +
+                                      statementField("Next", "Next_QZCRLFDo_QZCRLFLoop")));
+    dir.write("t.qzc", "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties></QZC>");
+    dir.write("t.rtf", rtfDocument("text"));
+    dir.write(".o.rtf.123.0.tmp", "the user's");
+    const std::string quick = "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("quick.rtf"));
+
+    SpinningRun running(dir, dir.file("o.rtf"));
+    ASSERT_EQ(partFiles(dir.path()).size(), 1u);
+    const std::string left = partFiles(dir.path())[0];
+    ASSERT_EQ(qzstudio(dir, quick).exitCode, 0);
+    EXPECT_TRUE(fs::exists(left)) << "a running writer's file was removed";
+    running.kill();
+    ASSERT_TRUE(fs::exists(left));
+    ASSERT_EQ(qzstudio(dir, quick).exitCode, 0);
+    EXPECT_TRUE(partFiles(dir.path()).empty());
+    EXPECT_EQ(qz::test::readFile(dir.file(".o.rtf.123.0.tmp")), "the user's");
 }

@@ -1,5 +1,7 @@
 #include "datasources/forms/DataSourceDialogs.h"
 
+#include "platform/system/Files.h"
+
 #include "core/DesignerState.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
@@ -46,11 +48,7 @@ bool OpenAndCloseConnection(const std::string& connectionString) {
     }
 }
 
-bool FileIsReadOnly(const std::string& path) {
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
-    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
-}
+bool FileIsReadOnly(const std::string& path) { return sys::fileIsReadOnly(path); }
 
 void RaiseFailedWrite(AutomationError error) {
     const std::string path = QzcFullName();

@@ -4,7 +4,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +41,19 @@ int readWholeFile(const std::string& path, std::string& out) {
     }
     ::close(fd);
     return 0;
+}
+
+namespace {
+
+bool isReadOnly(const struct stat& st, const std::string& path) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+} // namespace
+
+bool fileIsReadOnly(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && isReadOnly(st, path);
 }
 
 int writeAll(int fd, std::string_view data) noexcept {
@@ -82,6 +99,63 @@ void unregisterName(int slot) {
     gUsed[slot].store(false);
 }
 
+// When a process started, in clock ticks since boot (0: no such process).
+unsigned long long processStart(long pid) {
+    std::string stat;
+    if (readWholeFile("/proc/" + std::to_string(pid) + "/stat", stat) != 0) return 0;
+    // The fields after the command name, which may hold ")" itself.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return 0;
+    const char* p = stat.c_str() + close + 1;
+    // The start time is the 20th field after the name.
+    for (int field = 0; field < 19 && *p; ++field) {
+        while (*p == ' ') ++p;
+        while (*p && *p != ' ') ++p;
+    }
+    return std::strtoull(p, nullptr, 10);
+}
+
+// What tells this process's temporary files from any other file.
+std::string ownTag() {
+    const long pid = ::getpid();
+    return ".qzpart-" + std::to_string(pid) + "-" + std::to_string(processStart(pid)) + "-";
+}
+
+// Removes the temporary files of writers no longer running from a folder,
+// once per folder and process: only regular files of this user whose name
+// carries the tag of a process that is gone (or whose number now belongs to
+// a process started at another time).
+void removeLeftovers(const std::string& dir) {
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!swept.insert(dir).second) return;
+    }
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const int dfd = ::dirfd(d);
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name = e->d_name;
+        const std::size_t at = name.rfind(".qzpart-");
+        if (name.empty() || name[0] != '.' || at == std::string_view::npos || !name.ends_with(".tmp")) continue;
+        char* end = nullptr;
+        const std::string rest(name.substr(at + 8));
+        const long pid = std::strtol(rest.c_str(), &end, 10);
+        if (pid <= 0 || *end != '-') continue;
+        const unsigned long long start = std::strtoull(end + 1, &end, 10);
+        if (*end != '-') continue;
+        const bool alive = ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+        if (alive && processStart(pid) == start) continue;
+        struct stat st;
+        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid())
+            continue;
+        ::unlinkat(dfd, e->d_name, 0);
+    }
+    ::closedir(d);
+}
+
 } // namespace
 
 void removeOpenReplacements() noexcept {
@@ -100,12 +174,15 @@ int ReplacementFile::open(const std::string& path, int mode) {
     struct stat st;
     const bool exists = ::stat(target_.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (exists && isReadOnly(st, target_)) return EACCES;
     keepMode_ = exists && mode < 0;
     mode_ = exists ? st.st_mode & 07777 : 0;
 
     const std::size_t slash = target_.rfind('/');
     dir_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    removeLeftovers(dir_);
+    const std::string tag = ownTag();
     // A hidden name of our own beside the target (the rename must stay within
     // one file system); a name left by a crashed writer is skipped.
     // The name is registered before the file is made, so that a stop signal
@@ -113,7 +190,7 @@ int ReplacementFile::open(const std::string& path, int mode) {
     // leftover of a crashed writer of the same process number, is harmless).
     int e = 0;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        tmp_ = dir_ + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
+        tmp_ = dir_ + "/." + base + tag + std::to_string(attempt) + ".tmp";
         slot_ = registerName(tmp_);
         fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                      keepMode_ ? 0600 : (mode < 0 ? 0666 : mode));

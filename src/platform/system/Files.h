@@ -14,12 +14,18 @@ namespace qz::sys {
 // refused with EISDIR or EINVAL rather than read or waited on.
 int readWholeFile(const std::string& path, std::string& out);
 
+// Whether a file may not be written by this user: no write permission for
+// anyone (the read-only attribute), or none for this user. False when the
+// file does not exist.
+bool fileIsReadOnly(const std::string& path);
+
 // Writes every byte to the descriptor, resuming after signals: 0 or errno.
 int writeAll(int fd, std::string_view data) noexcept;
 
 // Replaces the file at `path` whole with what `fill` writes to the open
 // temporary file (fill returns 0 or an errno). A symbolic link is written
-// through to the file it names. With `mode` < 0 an existing file keeps its
+// through to the file it names. A read-only file (fileIsReadOnly) is not
+// replaced: EACCES. With `mode` < 0 an existing file keeps its
 // permission bits and a new one gets 0666 less the umask; otherwise the file
 // gets `mode` less the umask. Both the file and the rename are flushed to
 // disk before success is reported. Returns 0 or the errno of the failure
@@ -29,7 +35,11 @@ int replaceFileWith(const std::string& path, const std::function<int(int fd)>& f
 // A file written in steps that replaces `path` only when commit() succeeds:
 // until then the bytes go to a hidden temporary file beside it, and discard()
 // (or the destructor) removes that file, leaving whatever was at `path`
-// untouched. Permissions and symbolic links as for replaceFileWith.
+// untouched. Permissions, read-only files and symbolic links as for
+// replaceFileWith. The temporary file is named
+// ".<name>.qzpart-<process id>-<process start>-<n>.tmp"; such files that a
+// process no longer running left in the folder (killed, crashed) are
+// removed the first time this process writes there.
 class ReplacementFile {
 public:
     ReplacementFile() = default;
