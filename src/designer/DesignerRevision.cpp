@@ -13,7 +13,9 @@
 
 #include <filesystem>
 #include <limits>
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qz::designer {
 
@@ -52,6 +54,15 @@ void Designer::ManageRevisionKeep(std::int32_t keep) {
         std::error_code ec;
         if (!fs::is_directory(folder, ec) && !fs::create_directory(folder, ec) && ec)
             throw sys::systemError(ec.value());
+        // Copies are written and old ones deleted only in a folder of the
+        // user's own: never through a link someone planted in its place.
+        struct stat fst {};
+        if (::lstat(folder.c_str(), &fst) != 0) throw sys::systemError(errno);
+        if (S_ISLNK(fst.st_mode) || !S_ISDIR(fst.st_mode) || fst.st_uid != ::geteuid())
+            throw AutomationError(kErrorFail, std::string(kModule),
+                                  "The revision folder \"" + folder + "\" is " +
+                                      (S_ISLNK(fst.st_mode) ? "a symbolic link" : S_ISDIR(fst.st_mode) ? "another user's" : "not a folder") +
+                                      "; revision copies are kept only in a folder of your own.");
         const std::int32_t last = SearchLastFileRevision(folder);
         if (last == std::numeric_limits<std::int32_t>::max()) RaiseError(6);
         const std::int32_t next = last + 1;
@@ -61,6 +72,9 @@ void Designer::ManageRevisionKeep(std::int32_t keep) {
         std::string target = production::FindFileNoCase(RevisionFileName(folder, next));
         if (target.empty()) target = RevisionFileName(folder, next);
         struct stat st {};
+        if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            throw AutomationError(kErrorFail, std::string(kModule),
+                                  "The revision copy \"" + target + "\" is a symbolic link; it is not written through.");
         if (::stat(target.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0)
             ::chmod(target.c_str(), st.st_mode | S_IWUSR);
         std::string data;

@@ -2,8 +2,8 @@
 // written beside it, the version stamped, the document saved as RTF), and a
 // template's properties are edited, or the template, its QZC file and its
 // script module saved under a new name or folder. Files a command is about
-// to replace are moved to "<name>.tmp" first and put back when the command
-// does not succeed.
+// to replace are moved aside first, to a new name of their own that no file
+// there has (sys::moveAside), and put back when the command does not succeed.
 #include "designer/Designer.h"
 
 #include "config/QZCFile.h"
@@ -98,9 +98,10 @@ bool Designer::CreateTempFiles(const std::vector<std::string>& files, std::vecto
         for (const std::string& f : files) {
             if (f.empty() || !FileExists(f)) continue;
             // A rename in the same folder: nothing is copied, so a full disk
-            // cannot leave half a backup.
-            fs::rename(f, f + ".tmp");
-            made.push_back(f + ".tmp");
+            // cannot leave half a backup, and no file of the user's is replaced.
+            std::string aside;
+            if (int err = sys::moveAside(f, aside)) throw sys::systemError(err);
+            made.push_back(aside);
         }
         return true;
     } catch (...) {
@@ -117,7 +118,8 @@ bool Designer::CreateTempFiles(const std::vector<std::string>& files, std::vecto
 void Designer::RestoreTempFiles(const std::vector<std::string>& tmpFiles) noexcept {
     for (const std::string& t : tmpFiles) {
         std::error_code ec;
-        if (t.size() > 4 && fs::is_regular_file(t, ec)) fs::rename(t, t.substr(0, t.size() - 4), ec);
+        if (t.size() > sys::kAsideSuffixSize && fs::is_regular_file(t, ec))
+            fs::rename(t, t.substr(0, t.size() - sys::kAsideSuffixSize), ec);
     }
 }
 
@@ -265,7 +267,7 @@ void Designer::EditTemplate() {
 void Designer::RunTemplatePasses(bool editing) {
     const char* routine = editing ? "EditTemplate" : "NewTemplate";
     frmQzProperties& d = QzPropertiesDialog();
-    std::vector<std::string> backups;  // "<name>.tmp" of the files this pass replaces
+    std::vector<std::string> backups;  // the files this pass replaces, moved aside
     std::vector<std::string> created;  // files this pass writes where none was
     try {
         for (;;) {

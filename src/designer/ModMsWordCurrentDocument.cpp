@@ -1,5 +1,7 @@
 #include "designer/ModMsWordCurrentDocument.h"
 
+#include "production/TemplateFiles.h"
+
 #include "core/ModErrors.h"
 #include "core/WinDirs.h"
 
@@ -96,6 +98,30 @@ bool ModMsWordCurrentDocument::DocumentAlreadyOpen(const std::string& name) {
         HandleError(kModule, "DocumentAlreadyOpen", kErrRaise);
     }
     return false;
+}
+
+std::string ModMsWordCurrentDocument::SaveAsRefusal(const std::string& name) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target = fs::weakly_canonical(fs::path(name), ec);
+    if (ec) return {};
+    word::Documents& docs = app_.GetDocuments();
+    for (int i = 1; i <= docs.Count(); ++i) {
+        word::Document& d = docs.Item(i);
+        if (d.Path().empty()) continue;
+        const fs::path open = fs::weakly_canonical(fs::path(d.FullName()), ec);
+        if (ec) continue;
+        if (open == target && &d != &app_.ActiveDocument())
+            return "\"" + name + "\" is open in another window; close it before saving under its name.";
+        if (open.parent_path() != target.parent_path()) continue;
+        for (const char* ext : {".qzc", ".vbs"})
+            if (equalsNoCaseAscii(target.filename().string(),
+                                  fs::path(production::CompanionName(open.string(), ext)).filename().string()))
+                return "\"" + target.filename().string() + "\" belongs to the template \"" + d.Name() +
+                       "\", which is open; a document is never saved under the name of a template's " +
+                       (ext[1] == 'q' ? "QZC file" : "script module") + ". Choose another name.";
+    }
+    return {};
 }
 
 void ModMsWordCurrentDocument::UpdateCustomDocumentProperty(const std::string& value) {

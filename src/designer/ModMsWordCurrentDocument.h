@@ -34,6 +34,10 @@ public:
     // Whether an open document is that file (compared as canonical paths,
     // so a relative or linked spelling finds the open document).
     bool DocumentAlreadyOpen(const std::string& name);
+    // Why a document may not be saved under this name ("" when it may): the
+    // name is that of another open document, or a companion (QZC file or
+    // script module, in any letter case) of an open document.
+    std::string SaveAsRefusal(const std::string& name);
     void UpdateCustomDocumentProperty(const std::string& value);
 
 private:

@@ -500,3 +500,45 @@ TEST_F(TemplateCommands, AnAccessDatabaseWithoutTheOldTablesIsReadAndRefused) {
     EXPECT_NE(host.errorTexts[0].find("TblFileInfo"), std::string::npos) << host.errorTexts[0];
     EXPECT_EQ(Snapshot(dir), before);
 }
+
+// The user's own files beside a template are never the designer's to replace
+// or delete: files named like a backup, a revision folder planted as a link,
+// and a template's companions as the name of a Save As.
+TEST_F(TemplateCommands, FilesOfTheUsersOwnAreNeitherReplacedNorDeleted) {
+    word::Document& report = Template("Report.rtf");
+    TestHome::write(dir + "/Report.rtf.tmp", "mine");
+    TestHome::write(dir + "/Report.qzc.tmp", "mine too");
+    report.Close();
+    app.GetDocuments().Add();
+    app.GetSelection().TypeText("New text");
+    designer->HandleCmd(qzCmdItemDocumentChange);
+    OnProperties([this](frmQzProperties& d) {
+        d.QzTemplatePath = dir;
+        d.QzTemplateFileName = "Report.rtf";
+        d.QzcFilename = "Report.qzc";
+        d.cmdOk_Click();
+    });
+    host.queueMsgBoxResult(ui::vbYes);
+    designer->HandleCmd(qzCmdItemCreateNewTemplate);
+    EXPECT_NE(TestHome::read(dir + "/Report.rtf").find("New text"), std::string::npos);
+    EXPECT_EQ(TestHome::read(dir + "/Report.rtf.tmp"), "mine");
+    EXPECT_EQ(TestHome::read(dir + "/Report.qzc.tmp"), "mine too");
+    EXPECT_EQ(Listing(dir).size(), 4u);
+
+    // The new template is open: its companions are no Save As target.
+    ModMsWordCurrentDocument current(app);
+    EXPECT_NE(current.SaveAsRefusal(dir + "/REPORT.QZC").find("belongs to the template \"Report.rtf\""),
+              std::string::npos);
+    EXPECT_NE(current.SaveAsRefusal(dir + "/./Report.vbs"), "");
+    EXPECT_EQ(current.SaveAsRefusal(dir + "/Other.rtf"), "");
+
+    // A revision folder planted as a link to another folder is not followed.
+    designer->SetTemplatePath(dir);
+    designer->SetTemplateFileName("Report.rtf");
+    fs::create_directories(home.root() + "/elsewhere");
+    TestHome::write(home.root() + "/elsewhere/Reportrev-1.rtf", "kept");
+    fs::create_directory_symlink(home.root() + "/elsewhere", dir + "/ReportREV");
+    EXPECT_THROW(designer->ManageRevisionKeep(1), AutomationError);
+    EXPECT_EQ(Listing(home.root() + "/elsewhere"), std::vector<std::string>{"Reportrev-1.rtf"});
+    EXPECT_EQ(TestHome::read(home.root() + "/elsewhere/Reportrev-1.rtf"), "kept");
+}

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -54,6 +56,34 @@ bool isReadOnly(const struct stat& st, const std::string& path) {
 bool fileIsReadOnly(const std::string& path) {
     struct stat st;
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && isReadOnly(st, path);
+}
+
+int moveAside(const std::string& path, std::string& aside) {
+    static std::atomic<unsigned> counter{0};
+    int e = EEXIST;
+    for (int attempt = 0; attempt < 100 && e == EEXIST; ++attempt) {
+        const unsigned long long mix =
+            std::chrono::steady_clock::now().time_since_epoch().count() ^
+            (static_cast<unsigned long long>(::getpid()) << 32) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(mix ^ (mix >> 32)));
+        aside = path + ".~qz" + hex + ".tmp";
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return 0;
+        e = errno;
+        // A file system without the exclusive rename: a new link is exclusive too.
+        if (e == EINVAL || e == ENOSYS) {
+            if (::link(path.c_str(), aside.c_str()) != 0) {
+                e = errno;
+                continue;
+            }
+            if (::unlink(path.c_str()) == 0) return 0;
+            e = errno;
+            ::unlink(aside.c_str());
+            break;
+        }
+    }
+    aside.clear();
+    return e;
 }
 
 int writeAll(int fd, std::string_view data) noexcept {

@@ -19,6 +19,13 @@ int readWholeFile(const std::string& path, std::string& out);
 // file does not exist.
 bool fileIsReadOnly(const std::string& path);
 
+// Moves a file aside to a new name beside it, "<path>.~qz<8 hex digits>.tmp"
+// (kAsideSuffixSize characters after the path), never over an existing file:
+// the name is chosen at random and the move fails rather than replace.
+// Returns 0 or errno; `aside` receives the new name.
+inline constexpr std::size_t kAsideSuffixSize = 16;
+int moveAside(const std::string& path, std::string& aside);
+
 // Writes every byte to the descriptor, resuming after signals: 0 or errno.
 int writeAll(int fd, std::string_view data) noexcept;
 

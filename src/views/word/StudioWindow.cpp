@@ -1,5 +1,6 @@
 #include "views/word/StudioWindow.h"
 
+#include "designer/ModMsWordCurrentDocument.h"
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Text.h"
 #include "views/host/Text.h"
@@ -320,8 +321,14 @@ bool StudioWindow::saveActive(bool askName) {
     }
     const std::string before = d.FullName();
     const bool ok = guarded(this, [&] {
-        if (!askName && !d.Path().empty()) d.Save();
-        else d.SaveAs(us(path));
+        if (!askName && !d.Path().empty()) {
+            d.Save();
+            return;
+        }
+        if (const std::string refusal = designer::ModMsWordCurrentDocument(app_).SaveAsRefusal(us(path));
+            !refusal.empty())
+            throw AutomationError(word::kErrBadFileName, "WordProcessor", refusal);
+        d.SaveAs(us(path));
     });
     sync();
     // A new name is a change of the active document for the designer.
