@@ -86,3 +86,15 @@ TEST(DocumentEdit, TextTypedAroundFieldsStaysOutsideThem) {
     // The engine reads the fields in their order, with the text between them.
     EXPECT_EQ(Elements(doc), "RSRERSR");
 }
+
+TEST(DocumentEdit, TheFirstEnterOfANewDocumentSplitsIt) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    views::DocumentView view(doc);
+    view.show();
+    QTest::keyClicks(&view, "line1");
+    QTest::keyClick(&view, Qt::Key_Return);
+    QTest::keyClicks(&view, "line2");
+    EXPECT_EQ(doc.Content().Text(), "line1\rline2");
+    EXPECT_EQ(view.document()->toPlainText().toStdString(), "line1\nline2");
+}

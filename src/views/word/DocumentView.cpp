@@ -257,14 +257,17 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
                 break;
             case K::ParagraphEnd:
                 endBlock(r.start, r.end, *r.para);
-                if (r.end < to) cursor.insertBlock();
+                // A mark that ends the story leaves its last paragraph empty,
+                // a block of its own.
+                if (r.end < to || r.end == storyEnd()) cursor.insertBlock();
                 break;
             case K::RangeEnd:
                 flush();
                 // The story's last paragraph has no mark of its own; a table
                 // that ends the range is followed by an empty block.
                 if (tableEndsRange) out.push_back(Block{to, 0, {0}, true});
-                else if (block.start < to || out.empty() || !block.map.empty()) endBlock(to, to, *r.para);
+                else if (block.start < to || out.empty() || !block.map.empty() || to == storyEnd())
+                    endBlock(to, to, *r.para);
                 break;
             }
         }
@@ -314,6 +317,7 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
             cursor.insertText(QString::fromUtf16(run.data(), static_cast<qsizetype>(run.size())), *runFormat);
             run.clear();
         }
+        long storyEnd() const { return static_cast<long>(doc.MainStory().size()); }
         void endBlock(long endPos, long next, const word::ParaFormat& para) {
             flush();
             block.map.push_back(static_cast<int>(endPos - block.start));
