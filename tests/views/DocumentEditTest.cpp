@@ -98,3 +98,27 @@ TEST(DocumentEdit, TheFirstEnterOfANewDocumentSplitsIt) {
     EXPECT_EQ(doc.Content().Text(), "line1\rline2");
     EXPECT_EQ(view.document()->toPlainText().toStdString(), "line1\nline2");
 }
+
+TEST(DocumentEdit, TypingIsUndoneByWordsAndBothRedoKeysRedo) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    views::DocumentView view(doc);
+    view.show();
+    QTest::keyClicks(&view, "Hello big world");
+    view.typeText("!");  // a paste: a step of its own
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc.Content().Text(), "Hello big world");
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc.Content().Text(), "Hello big ");
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc.Content().Text(), "Hello ");
+    QTest::keyClick(&view, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(doc.Content().Text(), "Hello big ");
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(doc.Content().Text(), "Hello big world");
+    // Typing elsewhere starts a step of its own.
+    QTest::keyClick(&view, Qt::Key_Home);
+    QTest::keyClicks(&view, "Oh");
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc.Content().Text(), "Hello big world");
+}

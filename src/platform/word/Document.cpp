@@ -252,16 +252,30 @@ void Document::BeginUndoStep() {
     if (undoDepth_++ == 0) undoMark_ = BeginJournal();
 }
 
-void Document::EndUndoStep() {
+void Document::EndUndoStep(bool typing) {
     if (undoDepth_ == 0 || --undoDepth_ > 0) return;
     if (journal_.size() > undoMark_) {
-        UndoStep step;
-        step.entries.assign(std::make_move_iterator(journal_.begin() + static_cast<std::ptrdiff_t>(undoMark_)),
-                            std::make_move_iterator(journal_.end()));
-        undo_.push_back(std::move(step));
+        const auto first = journal_.begin() + static_cast<std::ptrdiff_t>(undoMark_);
+        const JournalEntry& e = *first;
+        const bool insertion = typing && journal_.size() == undoMark_ + 1 && e.old.empty() && e.newCount > 0;
+        auto blank = [&](long p) {
+            const Atom& a = (*e.story)[static_cast<std::size_t>(p)];
+            return a.Kind() == AtomKind::ParaEnd ||
+                   (a.Kind() == AtomKind::Char && (a.value == U' ' || a.value == U'\t'));
+        };
+        const bool newWord = insertion && e.start > 0 && blank(e.start - 1) && !blank(e.start);
+        if (insertion && !newWord && e.start == typingEnd_ && !undo_.empty() &&
+            undo_.back().entries.back().story == e.story) {
+            undo_.back().entries.push_back(std::move(*first));
+        } else {
+            UndoStep step;
+            step.entries.assign(std::make_move_iterator(first), std::make_move_iterator(journal_.end()));
+            undo_.push_back(std::move(step));
+            // A long session keeps its last thousand steps.
+            if (undo_.size() > 1000) undo_.erase(undo_.begin());
+        }
         redo_.clear();
-        // A long session keeps its last thousand steps.
-        if (undo_.size() > 1000) undo_.erase(undo_.begin());
+        typingEnd_ = insertion ? e.start + e.newCount : -1;
     }
     journal_.resize(undoMark_);
     EndJournal();
@@ -269,6 +283,7 @@ void Document::EndUndoStep() {
 
 long Document::Undo() {
     if (undo_.empty() || undoDepth_ > 0) return -1;
+    typingEnd_ = -1;
     UndoStep step = std::move(undo_.back());
     undo_.pop_back();
     step.now.assign(step.entries.size(), {});
@@ -290,6 +305,7 @@ long Document::Undo() {
 
 long Document::Redo() {
     if (redo_.empty() || undoDepth_ > 0) return -1;
+    typingEnd_ = -1;
     UndoStep step = std::move(redo_.back());
     redo_.pop_back();
     long at = -1;
@@ -306,6 +322,7 @@ long Document::Redo() {
 }
 
 void Document::ClearUndo() {
+    typingEnd_ = -1;
     undo_.clear();
     redo_.clear();
 }

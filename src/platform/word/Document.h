@@ -153,8 +153,12 @@ public:
     // matching EndUndoStep (they nest) becomes one step that Undo reverts;
     // a new step forgets what could be redone. Undo and Redo return the
     // position of the last change they made (-1 when there was nothing).
+    // A step ended as typing (one insertion at the caret) joins the typing
+    // step before it when it goes on where that one ended, unless it starts
+    // a new word (a character other than a blank after a blank or a mark):
+    // typing is undone word by word.
     void BeginUndoStep();
-    void EndUndoStep();
+    void EndUndoStep(bool typing = false);
     bool CanUndo() const { return !undo_.empty(); }
     bool CanRedo() const { return !redo_.empty(); }
     long Undo();
@@ -250,6 +254,7 @@ private:
     };
     std::vector<UndoStep> undo_, redo_;
     int undoDepth_ = 0;
+    long typingEnd_ = -1;  // where the last step, when typing, ended; -1 otherwise
     std::size_t undoMark_ = 0;  // journal entries before the open step
 
     friend class RtfReader;

@@ -399,7 +399,7 @@ void DocumentView::pushSelection() {
     ensureCursorVisible();
 }
 
-bool DocumentView::edit(const std::function<void()>& change) {
+bool DocumentView::edit(const std::function<void()>& change, bool typing) {
     pullSelection();
     const long before = static_cast<long>(doc_.MainStory().size());
     const word::Selection& sel = doc_.GetSelection();
@@ -415,7 +415,7 @@ bool DocumentView::edit(const std::function<void()>& change) {
         ok = false;
         if (onError) onError(QString::fromUtf8(e.what()));
     }
-    doc_.EndUndoStep();
+    doc_.EndUndoStep(typing);
     const long delta = static_cast<long>(doc_.MainStory().size()) - before;
     // What the edit touched, in positions from before it, with one atom to
     // spare on each side: a removed mark joins the next paragraph.
@@ -475,8 +475,8 @@ void DocumentView::rerender(long start, long end, long delta) {
     else pushSelection();
 }
 
-void DocumentView::typeText(const QString& text) {
-    edit([&] { doc_.GetSelection().TypeText(us(QString(text).replace('\n', '\r'))); });
+void DocumentView::typeText(const QString& text, bool typing) {
+    edit([&] { doc_.GetSelection().TypeText(us(QString(text).replace('\n', '\r'))); }, typing);
 }
 
 void DocumentView::deleteBackward() {
@@ -600,13 +600,17 @@ void DocumentView::contextMenuEvent(QContextMenuEvent* e) {
 }
 
 void DocumentView::inputMethodEvent(QInputMethodEvent* e) {
-    if (!e->commitString().isEmpty()) typeText(e->commitString());
+    if (!e->commitString().isEmpty()) typeText(e->commitString(), true);
     e->accept();
 }
 
 void DocumentView::keyPressEvent(QKeyEvent* e) {
     if (e->matches(QKeySequence::Undo)) return undo();
-    if (e->matches(QKeySequence::Redo)) return redo();
+    // Redo by either convention: Ctrl+Y and Ctrl+Shift+Z.
+    const auto mods = e->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    if (e->matches(QKeySequence::Redo) || (e->key() == Qt::Key_Y && mods == Qt::ControlModifier) ||
+        (e->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)))
+        return redo();
     if (e->matches(QKeySequence::Cut)) return cutToClipboard();
     if (e->matches(QKeySequence::Paste)) return pasteFromClipboard();
     if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::SelectAll))
@@ -615,8 +619,8 @@ void DocumentView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Backspace: return deleteBackward();
     case Qt::Key_Delete: return deleteForward();
     case Qt::Key_Return:
-    case Qt::Key_Enter: return typeText("\r");
-    case Qt::Key_Tab: return typeText("\t");
+    case Qt::Key_Enter: return typeText("\r", true);
+    case Qt::Key_Tab: return typeText("\t", true);
     case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
     case Qt::Key_Home: case Qt::Key_End: case Qt::Key_PageUp: case Qt::Key_PageDown:
         return QTextEdit::keyPressEvent(e);
@@ -624,7 +628,7 @@ void DocumentView::keyPressEvent(QKeyEvent* e) {
     }
     const QString text = e->text();
     if (!text.isEmpty() && text[0].isPrint() && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
-        return typeText(text);
+        return typeText(text, true);
     // Nothing else may change the text behind the model's back.
     e->ignore();
 }

@@ -46,7 +46,9 @@ public:
 
     // Model edits through the view, each one undo step: the selection is
     // replaced by the text ("\r" a paragraph mark), and so on.
-    void typeText(const QString& text);
+    // Typed from the keyboard (typing), consecutive keys are one undo step
+    // a word; otherwise the text is a step of its own.
+    void typeText(const QString& text, bool typing = false);
     void deleteBackward();
     void deleteForward();
     void undo();
@@ -96,7 +98,7 @@ private:
     void rerender(long start, long end, long delta);
     // Runs one model edit as an undo step; false (and an error shown) when
     // the model refused it.
-    bool edit(const std::function<void()>& change);
+    bool edit(const std::function<void()>& change, bool typing = false);
     // The block index holding a model position.
     std::size_t blockOf(long modelPos) const;
     // Replaces the selection's atoms' character formats.

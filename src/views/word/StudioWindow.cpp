@@ -101,7 +101,8 @@ void StudioWindow::buildMenus() {
 
     QMenu* edit = new QMenu(kHostMenus[1], this);
     edit->addAction("&Undo", QKeySequence::Undo, this, [view] { if (view()) view()->undo(); });
-    edit->addAction("&Redo", QKeySequence::Redo, this, [view] { if (view()) view()->redo(); });
+    QAction* redo = edit->addAction("&Redo", this, [view] { if (view()) view()->redo(); });
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     edit->addSeparator();
     edit->addAction("Cu&t", QKeySequence::Cut, this, [view] { if (view()) view()->cutToClipboard(); });
     edit->addAction("&Copy", QKeySequence::Copy, this, [view] { if (view()) view()->copy(); });
