@@ -55,7 +55,7 @@ struct MacroCommand {
     std::int32_t id;
 };
 
-constexpr std::array<MacroCommand, 18> kMacroCommands = {{
+constexpr std::array<MacroCommand, 20> kMacroCommands = {{
     {"Menu_Click", qzCmdItemMenu},
     {"CreateNewTemplate_Click", qzCmdItemCreateNewTemplate},
     {"EditTemplateProperties_Click", qzCmdItemEditTemplateProperties},
@@ -73,6 +73,9 @@ constexpr std::array<MacroCommand, 18> kMacroCommands = {{
     {"RestoreFieldColor_Click", qzCmdItemRestoreFieldColor},
     {"About_Click", qzCmdItemAbout},
     {"Help_Click", qzCmdItemHelp},
+    // The fields' own macros, run by a double click on a field.
+    {"modStatementMacro", qzCmdItemEditStatement},
+    {"modExpressionMacro", qzCmdItemEditExpression},
     // The document-change event has no macro of its own in the menu; hosts
     // that raise it by name use this one.
     {"DocumentChange", qzCmdItemDocumentChange},

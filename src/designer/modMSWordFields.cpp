@@ -1,6 +1,7 @@
 #include "designer/modMSWordFields.h"
 
 #include "core/ModErrors.h"
+#include "platform/word/DisplayWalk.h"
 #include "platform/word/Utf8.h"
 
 #include <vector>
@@ -425,6 +426,22 @@ void modMSWordFields::OpenSelectedField() {
     std::int32_t command = 0;
     Guarded("OpenSelectedField", 4046, [&] {
         word::Selection& sel = app_.GetSelection();
+        // The field under the caret, or touching it on either side, opens
+        // first; otherwise the next one after the caret.
+        if (sel.Start() == sel.End()) {
+            const word::Story& story = *sel.GetStory();
+            std::string macro;
+            long at = word::MacroButtonAt(story, sel.Start(), &macro);
+            const auto ours = [&] {
+                return equalsNoCaseAscii(macro, kStatementMacro) || equalsNoCaseAscii(macro, kExpressionMacro);
+            };
+            if ((at < 0 || !ours()) && sel.Start() > 0) at = word::MacroButtonAt(story, sel.Start() - 1, &macro);
+            if (at >= 0 && ours()) {
+                word::Field(sel.GetDocument(), sel.GetStory(), at).Select();
+                command = equalsNoCaseAscii(macro, kStatementMacro) ? qzCmdEditStatementField : qzCmdEditExpressionField;
+                return;
+            }
+        }
         word::Range r = sel.GetRange();
         word::Find& find = sel.GetFind();
         find.Forward = true;

@@ -133,33 +133,36 @@ TEST_F(FieldMaintenance, HeadersAndFootersAreVisited) {
     }
 }
 
-TEST_F(FieldMaintenance, OpenSelectedFieldOpensTheNearestFieldAfterTheCursor) {
+TEST_F(FieldMaintenance, OpenSelectedFieldOpensTheFieldAtTheCursorOrTheNextOne) {
     RecordingDesigner designer(fields);
     modMSWordFields withDesigner(app, &designer);
     sel().TypeText("ab");
     withDesigner.InsertStatementField({0, 0, "Stmt", 0, 0, "s = 1"});
+    const long between = sel().Start();
     withDesigner.InsertExpressionField("Expr", "e", "String;UseDefaultProperties:-1", "-1");
     long end = length();
+    auto opens = [&](long at) {
+        sel().SetRange(at, at);
+        const std::size_t before = designer.commands.size();
+        withDesigner.OpenSelectedField();
+        return designer.commands.size() == before ? std::string() : designer.labels.back();
+    };
 
-    sel().SetRange(0, 0);
-    withDesigner.OpenSelectedField();
+    EXPECT_EQ(opens(0), "Stmt");  // none at the cursor: the next one
     ASSERT_EQ(designer.commands, std::vector<std::int32_t>{qzCmdEditStatementField});
-    EXPECT_EQ(designer.labels.back(), "Stmt");
     EXPECT_EQ(designer.codes.back(), "s = 1");
-
-    sel().SetRange(40, 40); // in the statement's label: the expression is next
-    withDesigner.OpenSelectedField();
-    ASSERT_EQ(designer.commands.size(), 2u);
+    EXPECT_EQ(opens(36), "Stmt");      // in the statement's label
+    EXPECT_EQ(opens(between), "Expr");  // between two fields: the one that starts there
+    EXPECT_EQ(opens(end), "Expr");      // just after the last field
     EXPECT_EQ(designer.commands.back(), qzCmdEditExpressionField);
-    EXPECT_EQ(designer.labels.back(), "Expr");
 
-    // Nothing after the cursor: nothing opens, nothing changes (no wrap).
-    std::string before = text();
+    // Nothing at or after the cursor: nothing opens, nothing changes (no wrap).
     sel().SetRange(end, end);
-    withDesigner.OpenSelectedField();
-    EXPECT_EQ(designer.commands.size(), 2u);
+    sel().TypeText(" z");
+    std::string before = text();
+    EXPECT_EQ(opens(end + 2), "");
     EXPECT_EQ(text(), before);
-    EXPECT_EQ(sel().Start(), end);
+    EXPECT_EQ(sel().Start(), end + 2);
 }
 
 TEST_F(FieldMaintenance, Version51629FieldsTakeTheCurrentNames) {

@@ -122,3 +122,29 @@ TEST(DocumentEdit, TypingIsUndoneByWordsAndBothRedoKeysRedo) {
     QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(doc.Content().Text(), "Hello big world");
 }
+
+TEST(DocumentEdit, ADoubleClickOnAFieldSelectsItAndRunsItsMacro) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    designer::modMSWordFields fields(app);
+    doc.GetSelection().TypeText("ab ");
+    fields.InsertStatementField({0, 0, "Stmt", 0, 0, "s = 1"});
+    doc.GetSelection().TypeText(" cd");
+    views::DocumentView view(doc);
+    view.resize(600, 300);
+    view.show();
+    std::vector<std::string> ran;
+    view.onMacroButton = [&](const std::string& macro) { ran.push_back(macro); };
+    auto doubleClickAt = [&](int viewPos) {
+        QTextCursor c(view.document());
+        c.setPosition(viewPos);
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.cursorRect(c).center() + QPoint(2, 0));
+    };
+    doubleClickAt(1);  // on "ab": a word is selected, nothing runs
+    EXPECT_TRUE(ran.empty());
+    doubleClickAt(5);  // on the label
+    ASSERT_EQ(ran, std::vector<std::string>{"modStatementMacro"});
+    const word::Field field = doc.Content().GetFields().Item(1);
+    EXPECT_EQ(doc.GetSelection().Start(), field.Start());
+    EXPECT_EQ(doc.GetSelection().End(), field.End());
+}

@@ -286,4 +286,17 @@ long OutsideFieldEdges(const Document& doc, const Story& story, long pos) {
     return pos;
 }
 
+long MacroButtonAt(const Story& story, long pos, std::string* macro) {
+    const long n = static_cast<long>(story.size());
+    long b = pos < n && story[static_cast<std::size_t>(pos)].Kind() == AtomKind::FieldBegin ? pos
+                                                                                           : EnclosingFieldBegin(story, pos);
+    for (; b >= 0; b = EnclosingFieldBegin(story, b)) {
+        FieldHead head = ReadFieldHead(story, b);
+        if (head.keyword != "MACROBUTTON" || head.codeEnd >= n) continue;
+        if (macro) *macro = std::move(head.second);
+        return b;
+    }
+    return -1;
+}
+
 } // namespace qz::word

@@ -73,6 +73,11 @@ bool FieldCodesShown(const Document& doc);
 // code holds a paragraph mark before pos is not seen from there.
 long OutsideFieldEdges(const Document& doc, const Story& story, long pos);
 
+// The MACROBUTTON field that holds pos (begin < pos <= its end character)
+// or begins at it, the innermost one first: its begin character, and its
+// macro's name in *macro; -1 when there is none.
+long MacroButtonAt(const Story& story, long pos, std::string* macro);
+
 // The character a symbol shows: the markers of the designer's fields (215,
 // 216 and 118 of their symbol font) as marker glyphs that every font has,
 // any other symbol its own code point.

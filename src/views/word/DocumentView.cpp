@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
@@ -597,6 +598,23 @@ void DocumentView::insertFromMimeData(const QMimeData* source) { paste(source); 
 void DocumentView::contextMenuEvent(QContextMenuEvent* e) {
     // The standard menu edits the QTextDocument behind the model's back.
     e->ignore();
+}
+
+void DocumentView::mouseDoubleClickEvent(QMouseEvent* e) {
+    // A field's shown text double-clicked (either side of the caret place
+    // the click is nearest to) runs the field's macro, as a word processor does.
+    const word::Story& story = doc_.MainStory();
+    const long pos = modelPosition(cursorForPosition(e->position().toPoint()).position());
+    std::string macro;
+    long begin = -1;
+    if (onMacroButton && !word::FieldCodesShown(doc_)) {
+        begin = word::MacroButtonAt(story, pos, &macro);
+        if (begin < 0 && pos > 0) begin = word::MacroButtonAt(story, pos - 1, &macro);
+    }
+    if (begin < 0) return QTextEdit::mouseDoubleClickEvent(e);
+    doc_.GetSelection().MoveTo(&doc_.MainStory(), begin, word::MatchingFieldEnd(story, begin) + 1);
+    pushSelection();
+    onMacroButton(macro);
 }
 
 void DocumentView::inputMethodEvent(QInputMethodEvent* e) {

@@ -68,6 +68,9 @@ public:
 
     // Called after every change the view made to the model.
     std::function<void()> onChanged;
+    // Called on a double click on a MACROBUTTON field, once the field is
+    // selected, with its macro's name: the host runs the macro.
+    std::function<void(const std::string&)> onMacroButton;
     // Called when an edit failed (the model refused it): the message to show.
     std::function<void(const QString&)> onError;
 
@@ -78,6 +81,7 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
     // One block of the view: the model atoms [start, start + length) of one

@@ -257,6 +257,10 @@ void StudioWindow::sync() {
             if (i >= 0) tabs_->setTabText(i, qs(v->model().Name()) + (v->model().Saved() ? "" : " *"));
         };
         v->onError = [this](const QString& text) { statusBar()->showMessage(text, 5000); };
+        v->onMacroButton = [this](const std::string& macro) {
+            const int id = macroToCommand_ ? macroToCommand_(macro) : 0;
+            if (id != 0) runCommand(id);
+        };
         tabs_->addTab(v, qs(d.Name()));
     }
     for (int i = 0; i < tabs_->count(); ++i) {
