@@ -1,7 +1,8 @@
 // Speed of the studio's document view on the 10 MB document of the word
 // benchmarks: opening (the model's load, then the view's first screen, side
-// by side with the model's load alone; and the whole document drawn) and one keystroke in the middle of the
-// document, drawn again and painted. Run offscreen:
+// by side with the model's load alone; and the whole document drawn), one
+// keystroke near the start, in the middle and near the end of the document,
+// drawn again and painted, and one notch of the mouse wheel. Run offscreen:
 //   QT_QPA_PLATFORM=offscreen build/bench/views/qz_views_bench
 #include "LargeDocument.h"
 #include "platform/word/Application.h"
@@ -9,6 +10,7 @@
 #include "views/word/DocumentView.h"
 
 #include <QApplication>
+#include <QWheelEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -56,7 +58,8 @@ void BM_OpenAndDrawAll(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAndDrawAll)->Unit(benchmark::kMillisecond);
 
-void BM_KeystrokeInTheMiddle(benchmark::State& state) {
+// One keystroke at a fraction (per thousand) of the document, drawn again and painted.
+void BM_Keystroke(benchmark::State& state) {
     word::Application app;
     word::Document& doc = app.GetDocuments().Add();
     doc.LoadRtfText(LargeRtf());
@@ -64,8 +67,8 @@ void BM_KeystrokeInTheMiddle(benchmark::State& state) {
     view.finishRendering();
     view.resize(900, 700);
     view.show();
-    const long middle = static_cast<long>(doc.MainStory().size() / 2);
-    doc.GetSelection().SetRange(middle, middle);
+    const long at = static_cast<long>(doc.MainStory().size() * static_cast<std::size_t>(state.range(0)) / 1000);
+    doc.GetSelection().SetRange(at, at);
     view.pushSelection();
     QApplication::processEvents();
     for (auto _ : state) {
@@ -73,7 +76,27 @@ void BM_KeystrokeInTheMiddle(benchmark::State& state) {
         view.repaint();
     }
 }
-BENCHMARK(BM_KeystrokeInTheMiddle)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_Keystroke)->Arg(1)->Arg(500)->Arg(999)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+// One notch of the mouse wheel, painted, from the top of the document down.
+void BM_WheelNotch(benchmark::State& state) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(LargeRtf());
+    views::DocumentView view(doc);
+    view.finishRendering();
+    view.resize(900, 700);
+    view.show();
+    QApplication::processEvents();
+    QWidget* port = view.viewport();
+    for (auto _ : state) {
+        QWheelEvent wheel(QPointF(400, 300), port->mapToGlobal(QPointF(400, 300)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(port, &wheel);
+        view.repaint();
+    }
+}
+BENCHMARK(BM_WheelNotch)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 } // namespace
 

@@ -109,6 +109,8 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
         emit(kind, start, end);
     };
     static constexpr char32_t kOpen[] = U"{", kClose[] = U"}";
+    const std::string* last = doc.LastProps(story);
+    const ParaFormat lastFormat = last ? ParseParaFormat(*last) : ParaFormat{};
 
     bool inTable = false;
     bool atParagraphStart = true;
@@ -139,6 +141,8 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
         case AtomKind::Char: {
             if (a.value == 0x0C) {
                 run.fmt = a.fmt;
+                const ParaEndInfo* mark = MarkOf(doc, story, i);
+                run.para = mark ? &mark->format : &lastFormat;
                 emit(DisplayRun::Kind::PageBreak, i, i + 1);
                 ++i;
                 break;
@@ -237,8 +241,6 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
         }
         }
     }
-    const std::string* last = doc.LastProps(story);
-    const ParaFormat lastFormat = last ? ParseParaFormat(*last) : ParaFormat{};
     run.para = &lastFormat;
     emit(DisplayRun::Kind::RangeEnd, to, to);
 }

@@ -22,7 +22,7 @@ struct DisplayRun {
         CodeMark,     // text ("{" or "}"): a field's begin or end character, field codes shown
         Picture,      // picture: the kept group at start
         Hidden,       // [start, end) shows nothing
-        PageBreak,    // the page break character at start
+        PageBreak,    // para: the page break character at start, in a paragraph of this format
         ParagraphEnd, // para: the mark at start ends a paragraph
         TableStart,   // row, columns: a table begins with the paragraph at start
         CellEnd,      // para: the mark at start ends a table cell; tableGoesOn: another cell follows in the row

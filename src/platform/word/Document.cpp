@@ -139,6 +139,11 @@ Section& Document::Sections(int index) {
     return *sections_[static_cast<std::size_t>(index - 1)];
 }
 
+PageSetup Document::PageSetupOf(int section) const {
+    const std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(std::max(section, 0)), sections_.size() - 1);
+    return ParsePageSetup(preamble, sections_[k]->props);
+}
+
 Range Document::Content() { return Range(this, &main_, 0, static_cast<long>(main_.size())); }
 
 std::uint32_t Document::InternFormat(const CharFormat& f) {

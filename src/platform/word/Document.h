@@ -129,6 +129,8 @@ public:
     const CustomProperties& CustomDocumentProperties() const { return props_; }
     int SectionCount() const { return static_cast<int>(sections_.size()); }
     Section& Sections(int index); // 1-based
+    // The page of a section (0-based index), as the document and the section state it.
+    PageSetup PageSetupOf(int section) const;
     Range Content();
     Selection& GetSelection() { return *selection_; }
     Application* GetApplication() const { return app_; }

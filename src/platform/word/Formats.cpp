@@ -155,6 +155,51 @@ RowFormat ParseRowFormat(std::string_view row) {
     return r;
 }
 
+PageSetup ParsePageSetup(std::string_view documentWords, std::string_view sectionWords) {
+    PageSetup p;
+    auto read = [&](std::string_view words, bool section) {
+        ForTopWords(words, [&](const Token& t, int depth) {
+            if (depth > 0 || t.type != Token::Word) return;
+            std::string_view w = t.name;
+            if (section) {
+                if (!w.ends_with("sxn")) {
+                    if (w == "headery") p.header = t.param;
+                    else if (w == "footery") p.footer = t.param;
+                    else if (w == "titlepg") p.titlePage = !t.hasParam || t.param != 0;
+                    return;
+                }
+                w.remove_suffix(3);
+                if (w == "lndscp") w = "landscape";
+                else if (w == "pgw") w = "paperw";
+                else if (w == "pgh") w = "paperh";
+            }
+            // Sizes below an inch or above 22 inches are no paper: ignored.
+            const int v = t.param;
+            const bool size = v >= 1440 && v <= 31680;
+            const bool margin = v >= 0 && v <= 31680;
+            if (w == "paperw" && size) p.width = v;
+            else if (w == "paperh" && size) p.height = v;
+            else if (w == "margl" && margin) p.left = v;
+            else if (w == "margr" && margin) p.right = v;
+            else if (w == "margt" && margin) p.top = v;
+            else if (w == "margb" && margin) p.bottom = v;
+            else if (w == "landscape") p.landscape = !t.hasParam || v != 0;
+        });
+    };
+    read(documentWords, false);
+    read(sectionWords, true);
+    // Margins that leave no room for text are shrunk to leave some.
+    auto fit = [](int& a, int& b, int total) {
+        if (a + b > total - 720) {
+            a = std::min(a, (total - 720) / 2);
+            b = std::min(b, (total - 720) / 2);
+        }
+    };
+    fit(p.left, p.right, p.width);
+    fit(p.top, p.bottom, p.height);
+    return p;
+}
+
 namespace {
 
 // Skips the rest of a group whose opening brace has been read.

@@ -5,6 +5,7 @@
 // reads RTF through the shared tokenizer.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,6 +57,26 @@ struct RowFormat {
     std::vector<int> cellRights; // the right boundary of each cell, twips from the margin
 };
 RowFormat ParseRowFormat(std::string_view row);
+
+// A section's page: paper size, margins and where its header and footer
+// stand, twips. The document states defaults (\paperw, \margl ...) that a
+// section may override (\pgwsxn, \marglsxn ...).
+struct PageSetup {
+    int width = 12240;  // US Letter, what RTF readers assume when nothing is stated
+    int height = 15840;
+    int left = 1800;
+    int right = 1800;
+    int top = 1440;
+    int bottom = 1440;
+    int header = 720;   // from the page's top edge to the header's top
+    int footer = 720;   // from the page's bottom edge to the footer's bottom
+    bool landscape = false;
+    bool titlePage = false; // the first page has a header and footer of its own
+
+    int TextWidth() const { return std::max(width - left - right, 144); }
+    bool operator==(const PageSetup&) const = default;
+};
+PageSetup ParsePageSetup(std::string_view documentWords, std::string_view sectionWords);
 
 // A picture kept in an RTF group ({\pict ...}, alone or inside {\*\shppict}).
 struct Picture {

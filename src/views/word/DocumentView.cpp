@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
 namespace qz::views {
@@ -29,11 +31,9 @@ namespace {
 using word::Atom;
 using word::AtomKind;
 
-// Twips to pixels at 96 dots per inch.
-constexpr double kTwipsPerPixel = 15.0;
-
-// A paragraph's format as the view draws it.
-QTextBlockFormat blockFormat(const word::ParaFormat& p) {
+// A paragraph's format as the view draws it, lengths at a zoom.
+QTextBlockFormat blockFormat(const word::ParaFormat& p, double zoom) {
+    const double twipsPerPixel = 15.0 / zoom; // at 96 dots per inch
     QTextBlockFormat f;
     static constexpr Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
     f.setAlignment(kAlign[static_cast<std::size_t>(p.alignment)]);
@@ -44,32 +44,38 @@ QTextBlockFormat blockFormat(const word::ParaFormat& p) {
                                           : t.kind == K::Center  ? QTextOption::CenterTab
                                           : t.kind == K::Decimal ? QTextOption::DelimiterTab
                                                                  : QTextOption::LeftTab;
-        tabs.append(QTextOption::Tab(t.position / kTwipsPerPixel, type,
+        tabs.append(QTextOption::Tab(t.position / twipsPerPixel, type,
                                      type == QTextOption::DelimiterTab ? QChar('.') : QChar()));
     }
     if (!tabs.isEmpty()) f.setTabPositions(tabs);
-    f.setLeftMargin(p.leftIndent / kTwipsPerPixel);
-    f.setRightMargin(p.rightIndent / kTwipsPerPixel);
-    f.setTextIndent(p.firstIndent / kTwipsPerPixel);
-    f.setTopMargin(p.spaceBefore / kTwipsPerPixel);
-    f.setBottomMargin(p.spaceAfter / kTwipsPerPixel);
+    f.setLeftMargin(p.leftIndent / twipsPerPixel);
+    f.setRightMargin(p.rightIndent / twipsPerPixel);
+    f.setTextIndent(p.firstIndent / twipsPerPixel);
+    f.setTopMargin(p.spaceBefore / twipsPerPixel);
+    f.setBottomMargin(p.spaceAfter / twipsPerPixel);
+    if (p.pageBreakBefore) f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     return f;
 }
 
-// A picture of a kept object: PNG and JPEG drawn; other pictures a framed
-// box of their size.
-QImage pictureImage(const word::Picture& p) {
-    int w = static_cast<int>(p.width / kTwipsPerPixel), h = static_cast<int>(p.height / kTwipsPerPixel);
+// A picture of a kept object at a zoom: PNG and JPEG drawn; other pictures
+// a framed box of their size.
+QImage pictureImage(const word::Picture& p, double zoom) {
+    const double twipsPerPixel = 15.0 / zoom; // at 96 dots per inch
+    int w = static_cast<int>(p.width / twipsPerPixel), h = static_cast<int>(p.height / twipsPerPixel);
+    constexpr int kLargest = 4000;
     if (p.kind == word::Picture::Kind::Png || p.kind == word::Picture::Kind::Jpeg) {
         QImage image = QImage::fromData(QByteArray::fromRawData(p.data.data(), static_cast<qsizetype>(p.data.size())));
         if (!image.isNull()) {
-            if (w > 0 && h > 0) image = image.scaled(std::min(w, 4000), std::min(h, 4000), Qt::IgnoreAspectRatio,
+            if (w > 0 && h > 0) image = image.scaled(std::min(w, kLargest), std::min(h, kLargest), Qt::IgnoreAspectRatio,
                                                      Qt::SmoothTransformation);
+            else if (zoom != 1.0) image = image.scaled(std::min(static_cast<int>(image.width() * zoom), kLargest),
+                                                       std::min(static_cast<int>(image.height() * zoom), kLargest),
+                                                       Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             return image;
         }
     }
-    w = std::clamp(w > 0 ? w : 96, 8, 2000);
-    h = std::clamp(h > 0 ? h : 96, 8, 2000);
+    w = std::clamp(w > 0 ? w : static_cast<int>(96 * zoom), 8, kLargest);
+    h = std::clamp(h > 0 ? h : static_cast<int>(96 * zoom), 8, kLargest);
     QImage box(w, h, QImage::Format_ARGB32);
     box.fill(Qt::transparent);
     QPainter painter(&box);
@@ -86,7 +92,17 @@ DocumentView::DocumentView(word::Document& doc, QWidget* parent) : QTextEdit(par
     setAcceptRichText(false);
     setTextInteractionFlags(Qt::TextEditorInteraction);
     document()->setUndoRedoEnabled(false);
-    document()->setDocumentMargin(24);
+    // The text edit lays its document out again, without pages, whenever
+    // its viewport's width changes; a scroll bar that comes and goes would
+    // change it.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Grey around and between the pages, which are painted white.
+    QPalette grey = viewport()->palette();
+    grey.setColor(QPalette::Base, QColor(0xE3, 0xE3, 0xE3));
+    viewport()->setPalette(grey);
+    setPalette(grey);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
     connect(this, &QTextEdit::cursorPositionChanged, this, [this] { pullSelection(); });
     connect(this, &QTextEdit::selectionChanged, this, [this] { pullSelection(); });
     renderAll();
@@ -98,6 +114,8 @@ void DocumentView::renderAll() {
     const int scroll = verticalScrollBar()->value();
     document()->clear();
     blocks_.clear();
+    applyPage();
+    renderHeadersAndFooters();
     QTextCursor cursor(document());
     // One edit block: the document is laid out once, not after each run.
     cursor.beginEditBlock();
@@ -107,7 +125,150 @@ void DocumentView::renderAll() {
     rendering_ = false;
     pushSelection();
     verticalScrollBar()->setValue(scroll);
+    viewport()->update();
     scheduleRest();
+}
+
+namespace {
+// The grey between pages, pixels.
+constexpr double kPageGap = 16;
+// Longer documents show as one long page: the text layout re-lays out every
+// page after an edit, which would make typing near the start of a long
+// document slow (about 10 ms a key at this length).
+constexpr std::size_t kMostPagedAtoms = 500'000;
+} // namespace
+
+bool DocumentView::paged() const { return doc_.MainStory().size() <= kMostPagedAtoms; }
+
+void DocumentView::applyPage() {
+    page_ = doc_.PageSetupOf(0);
+    const int width = static_cast<int>(pixels(page_.width));
+    if (lineWrapMode() != FixedPixelWidth) setLineWrapMode(FixedPixelWidth);
+    if (lineWrapColumnOrWidth() != width) setLineWrapColumnOrWidth(width);
+    // Each page is the paper and the gap above it; the layout leaves the
+    // margins of every page free.
+    QTextFrameFormat root = document()->rootFrame()->frameFormat();
+    const double top = kPageGap + pixels(page_.top), bottom = pixels(page_.bottom);
+    const double left = pixels(page_.left), right = pixels(page_.right);
+    if (root.topMargin() != top || root.bottomMargin() != bottom || root.leftMargin() != left ||
+        root.rightMargin() != right || root.padding() != 0 || root.border() != 0) {
+        root.setMargin(0);
+        root.setPadding(0);
+        root.setBorder(0);
+        root.setTopMargin(top);
+        root.setBottomMargin(bottom);
+        root.setLeftMargin(left);
+        root.setRightMargin(right);
+        document()->rootFrame()->setFrameFormat(root);
+    }
+    const QSizeF size(width, paged() ? std::round(pixels(page_.height)) + kPageGap : -1);
+    if (document()->pageSize() != size) document()->setPageSize(size);
+    centrePage();
+}
+
+void DocumentView::centrePage() {
+    const int scrollBar = verticalScrollBar()->sizeHint().width();
+    const int room = width() - 2 * frameWidth() - scrollBar - static_cast<int>(pixels(page_.width));
+    const int side = std::max(static_cast<int>(kPageGap), room / 2);
+    // The space on the right belongs to the viewport, so that what stands
+    // out of the page a little needs no scroll bar.
+    if (viewportMargins() != QMargins(side, 0, 0, 0)) setViewportMargins(side, 0, 0, 0);
+}
+
+void DocumentView::renderHeadersAndFooters() {
+    const word::Section& sec = doc_.Sections(1);
+    auto render = [&](std::unique_ptr<QTextDocument>& target, const word::HeaderFooter& hf) {
+        target.reset();
+        if (!hf.Exists()) return;
+        target = std::make_unique<QTextDocument>();
+        target->setUndoRedoEnabled(false);
+        target->setDocumentMargin(0);
+        target->setTextWidth(pixels(page_.TextWidth()));
+        QTextCursor cursor(target.get());
+        std::vector<Block> blocks;
+        renderRange(hf.story, 0, static_cast<long>(hf.story.size()), cursor, blocks);
+    };
+    render(headers_[0], sec.headers[0]);
+    render(footers_[0], sec.footers[0]);
+    render(headers_[1], sec.headers[page_.titlePage ? 1 : 0]);
+    render(footers_[1], sec.footers[page_.titlePage ? 1 : 0]);
+}
+
+void DocumentView::setZoom(double zoom) {
+    pageWidth_ = false;
+    zoom = std::clamp(zoom, 0.1, 5.0);
+    if (zoom == zoom_) return;
+    zoom_ = zoom;
+    renderAll();
+}
+
+void DocumentView::zoomToPageWidth() {
+    pageWidth_ = true;
+    const int scrollBar = verticalScrollBar()->sizeHint().width();
+    const double room = width() - 2 * frameWidth() - scrollBar - 2 * kPageGap;
+    const double zoom = std::clamp(room / (page_.width / 15.0), 0.1, 5.0);
+    // Small changes of the window's width keep the zoom.
+    if (std::abs(zoom - zoom_) < 0.01) return centrePage();
+    zoom_ = zoom;
+    renderAll();
+}
+
+void DocumentView::zoomIn() {
+    for (double step : kZoomSteps)
+        if (step > zoom_ + 1e-6) return setZoom(step);
+}
+
+void DocumentView::zoomOut() {
+    for (auto it = std::rbegin(kZoomSteps); it != std::rend(kZoomSteps); ++it)
+        if (*it < zoom_ - 1e-6) return setZoom(*it);
+}
+
+int DocumentView::pageCount() const { return paged() ? std::max(1, document()->pageCount()) : 1; }
+
+QRectF DocumentView::pageRect(int page) const {
+    if (!paged())
+        return QRectF(0, kPageGap, pixels(page_.width), std::max(document()->size().height(), pixels(page_.height)) - kPageGap);
+    const double pitch = document()->pageSize().height();
+    return QRectF(0, page * pitch + kPageGap, pixels(page_.width), pitch - kPageGap);
+}
+
+void DocumentView::paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, bool header) const {
+    if (!d) return;
+    const double y = header ? page.top() + pixels(page_.header)
+                            : page.bottom() - pixels(page_.footer) - d->size().height();
+    p.save();
+    p.translate(page.left() + pixels(page_.left), y);
+    d->drawContents(&p);
+    p.restore();
+}
+
+void DocumentView::paintEvent(QPaintEvent* e) {
+    {
+        QPainter p(viewport());
+        const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        p.translate(-scroll);
+        const QRectF shown = QRectF(e->rect()).translated(scroll);
+        const double pitch = paged() ? document()->pageSize().height() : pageRect(0).bottom() + 1;
+        const int first = std::max(0, static_cast<int>(shown.top() / pitch));
+        const int last = std::min(pageCount() - 1, static_cast<int>(shown.bottom() / pitch));
+        for (int k = first; k <= last; ++k) {
+            const QRectF page = pageRect(k);
+            p.fillRect(page.translated(2, 2), QColor(0xA0, 0xA0, 0xA0));
+            p.fillRect(page, Qt::white);
+            const int which = k == 0 ? 1 : 0;
+            paintHeaderOrFooter(p, headers_[which].get(), page, true);
+            paintHeaderOrFooter(p, footers_[which].get(), page, false);
+        }
+    }
+    QTextEdit::paintEvent(e);
+}
+
+void DocumentView::resizeEvent(QResizeEvent* e) {
+    QTextEdit::resizeEvent(e);
+    // The text edit lays its document out again to its own page size on a
+    // resize: the paper's comes back.
+    if (pageWidth_) zoomToPageWidth();
+    applyPage();
 }
 
 long DocumentView::chunkEnd(long from) const {
@@ -157,6 +318,11 @@ void DocumentView::finishRendering() {
 }
 
 void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out) {
+    renderRange(doc_.MainStory(), from, to, cursor, out);
+}
+
+void DocumentView::renderRange(const word::Story& story, long from, long to, QTextCursor& cursor,
+                               std::vector<Block>& out) {
     const bool showCodes = doc_.GetApplication() && doc_.GetApplication()->ActiveWindow().GetView().ShowFieldCodes;
 
     // Maps the display walk's runs to the QTextDocument: blocks, tables,
@@ -164,8 +330,8 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
     // it shows.
     class Renderer : public word::DisplaySink {
     public:
-        Renderer(DocumentView& v, QTextCursor& c, std::vector<Block>& o, long from, long to)
-            : view(v), doc(v.doc_), cursor(c), out(o), to(to) {
+        Renderer(DocumentView& v, const word::Story& s, QTextCursor& c, std::vector<Block>& o, long from, long to)
+            : view(v), doc(v.doc_), story(s), cursor(c), out(o), to(to), zoom(v.zoom_) {
             block.start = from;
             codeMark.setForeground(Qt::gray);
         }
@@ -184,17 +350,18 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
                 break;
             case K::Hidden:
                 break;
-            case K::PageBreak: {
-                // A page break shows as a rule across the page.
-                static const std::u32string kRule(40, U'\u2500');
-                put(std::u32string_view(kRule).substr(0, 1), charFormat(r.fmt), r.start, false);
-                put(std::u32string_view(kRule).substr(1), charFormat(r.fmt), r.start + 1, false);
+            case K::PageBreak:
+                // The paragraph goes on at the top of the next page, in a
+                // block of its own; this one ends with the break.
+                endBlock(r.start, r.end, *r.para, true);
+                cursor.insertBlock();
+                breakBefore = true;
                 break;
-            }
             case K::Picture: {
-                const QImage image = pictureImage(*r.picture);
-                const QString name = QStringLiteral("qz-object-%1").arg(doc.MainStory()[static_cast<std::size_t>(r.start)].value);
-                view.document()->addResource(QTextDocument::ImageResource, QUrl(name), image);
+                flush();
+                const QImage image = pictureImage(*r.picture, zoom);
+                const QString name = QStringLiteral("qz-object-%1").arg(story[static_cast<std::size_t>(r.start)].value);
+                cursor.document()->addResource(QTextDocument::ImageResource, QUrl(name), image);
                 QTextImageFormat f;
                 f.setName(name);
                 f.setWidth(image.width());
@@ -204,6 +371,7 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
                 break;
             }
             case K::TableStart: {
+                flush();
                 QTextTableFormat tf;
                 tf.setBorder(0.5);
                 tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
@@ -213,7 +381,9 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
                 QList<QTextLength> widths;
                 int last = 0;
                 for (int x : r.row->cellRights) {
-                    widths.append(QTextLength(QTextLength::FixedLength, std::max(8, x - last) / kTwipsPerPixel));
+                    // A cell's boundaries hold its padding and border too.
+                    const double room = view.pixels(std::max(8, x - last)) - 2 * tf.cellPadding() - tf.border();
+                    widths.append(QTextLength(QTextLength::FixedLength, std::max(1.0, room)));
                     last = x;
                 }
                 if (widths.size() == r.columns) tf.setColumnWidthConstraints(widths);
@@ -281,7 +451,7 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
             QTextCharFormat q;
             const word::FontDef* font = doc.FontByNumber(f.font >= 0 ? f.font : doc.deff);
             if (font) q.setFontFamilies({qs(font->name)});
-            q.setFontPointSize(f.size > 0 ? f.size / 2.0 : 12.0);
+            q.setFontPointSize((f.size > 0 ? f.size / 2.0 : 12.0) * zoom);
             q.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
             q.setFontItalic(f.italic);
             q.setFontUnderline(f.underline);
@@ -318,12 +488,16 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
             cursor.insertText(QString::fromUtf16(run.data(), static_cast<qsizetype>(run.size())), *runFormat);
             run.clear();
         }
-        long storyEnd() const { return static_cast<long>(doc.MainStory().size()); }
-        void endBlock(long endPos, long next, const word::ParaFormat& para) {
+        long storyEnd() const { return static_cast<long>(story.size()); }
+        void endBlock(long endPos, long next, const word::ParaFormat& para, bool continues = false) {
             flush();
             block.map.push_back(static_cast<int>(endPos - block.start));
             block.length = next - block.start;
-            cursor.setBlockFormat(blockFormat(para));
+            block.continues = continues;
+            QTextBlockFormat f = blockFormat(para, zoom);
+            if (breakBefore) f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            breakBefore = false;
+            cursor.setBlockFormat(f);
             out.push_back(std::move(block));
             block = Block{};
             block.start = next;
@@ -332,9 +506,12 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
 
         DocumentView& view;
         const word::Document& doc;
+        const word::Story& story;
         QTextCursor& cursor;
         std::vector<Block>& out;
         const long to;
+        const double zoom;
+        bool breakBefore = false; // the next block starts a page
         Block block;
         std::unordered_map<std::uint32_t, QTextCharFormat> formats;
         QTextCharFormat codeMark;
@@ -345,8 +522,8 @@ void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vec
         bool tableEndsRange = false;
     };
 
-    Renderer renderer(*this, cursor, out, from, to);
-    word::WalkDisplay(doc_, doc_.MainStory(), from, to, showCodes, renderer);
+    Renderer renderer(*this, story, cursor, out, from, to);
+    word::WalkDisplay(doc_, story, from, to, showCodes, renderer);
 }
 
 std::size_t DocumentView::blockOf(long modelPos) const {
@@ -433,8 +610,11 @@ void DocumentView::rerender(long start, long end, long delta) {
         renderAll();
         return;
     }
-    const std::size_t i = blockOf(start);
+    std::size_t i = blockOf(start);
     std::size_t j = blockOf(std::max(start, end));
+    // A paragraph split by page breaks is drawn whole.
+    while (i > 0 && blocks_[i - 1].continues) --i;
+    while (j + 1 < blocks_.size() && blocks_[j].continues) ++j;
     // An edit inside a field can change how the whole field shows: take the
     // paragraphs of the fields around it too, by taking every block whose
     // fields were open at the edit (rare; a plain paragraph is the rule).

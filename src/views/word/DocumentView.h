@@ -16,6 +16,7 @@
 #include <QTextEdit>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace qz::views {
@@ -66,6 +67,24 @@ public:
     // 0 left, 1 centre, 2 right, 3 justified.
     void setAlignment(int alignment);
 
+    // The page view: pages of the document's paper size and margins one
+    // under another, its text laid out to the page's width, the header and
+    // footer on every page, at a zoom (1 = 100%).
+    double zoom() const { return zoom_; }
+    void setZoom(double zoom);   // a fixed zoom, 10% to 500%
+    void zoomToPageWidth();      // the page fills the window's width, also when it is resized
+    bool zoomsToPageWidth() const { return pageWidth_; }
+    void zoomIn();               // the next step up of kZoomSteps
+    void zoomOut();              // the next step down
+    static constexpr double kZoomSteps[] = {0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
+    // Whether the document shows as pages (a very long one shows as one long page).
+    bool paged() const;
+    int pageCount() const;
+    // A page's rectangle in the coordinates of the view's document.
+    QRectF pageRect(int page) const;
+    // A length in twips as pixels at the zoom.
+    double pixels(int twips) const { return twips * zoom_ / 15.0; }
+
     // Called after every change the view made to the model.
     std::function<void()> onChanged;
     // Called on a double click on a MACROBUTTON field, once the field is
@@ -82,6 +101,8 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     // One block of the view: the model atoms [start, start + length) of one
@@ -92,11 +113,20 @@ private:
         long length = 0;
         std::vector<int> map;  // view offset -> model offset (block length + 1 entries)
         bool table = false;    // a block in a table, or the empty one a table follows
+        bool continues = false; // ends at a page break: its paragraph goes on in the next block
     };
 
     // Renders the model atoms [from, to) of the main story, paragraph by
     // paragraph, at the cursor; appends their blocks to `out`.
     void renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out);
+    void renderRange(const word::Story& story, long from, long to, QTextCursor& cursor, std::vector<Block>& out);
+    // The page size and margins, at the zoom, to the document's layout.
+    void applyPage();
+    // The window's width left and right of the page.
+    void centrePage();
+    // The headers and footers drawn again (after a change of the zoom or the document).
+    void renderHeadersAndFooters();
+    void paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, bool header) const;
     // After a model edit of [start, end) that changed the story's length by
     // delta: renders again the blocks that held it.
     void rerender(long start, long end, long delta);
@@ -116,6 +146,11 @@ private:
     std::vector<Block> blocks_;
     long renderedTo_ = 0;       // model position up to which blocks exist
     unsigned generation_ = 0;   // drawings from the start so far
+    word::PageSetup page_;
+    double zoom_ = 1.0;
+    bool pageWidth_ = false;
+    // Index 0: every page's, 1: the first page's (when the section has its own).
+    std::unique_ptr<QTextDocument> headers_[2], footers_[2];
     bool rendering_ = false;
 };
 

@@ -118,6 +118,11 @@ void StudioWindow::buildMenus() {
             if (auto* v = qobject_cast<DocumentView*>(tabs_->widget(i))) v->renderAll();
     });
     fieldCodes_->setCheckable(true);
+    viewMenu->addSeparator();
+    viewMenu->addAction("Zoom &In", QKeySequence::ZoomIn, this, [view] { if (view()) view()->zoomIn(); });
+    viewMenu->addAction("Zoom &Out", QKeySequence::ZoomOut, this, [view] { if (view()) view()->zoomOut(); });
+    viewMenu->addAction("&100%", QKeySequence(Qt::CTRL | Qt::Key_0), this, [view] { if (view()) view()->setZoom(1.0); });
+    viewMenu->addAction("Page &Width", this, [view] { if (view()) view()->zoomToPageWidth(); });
 
     QMenu* format = new QMenu(kHostMenus[3], this);
     format->addAction("&Bold", QKeySequence::Bold, this, [view] { if (view()) view()->toggleBold(); });
@@ -126,7 +131,10 @@ void StudioWindow::buildMenus() {
     format->addAction("&Font...", this, [this, view] {
         if (!view()) return;
         bool ok = false;
-        const QFont f = QFontDialog::getFont(&ok, view()->currentCharFormat().font(), this, "Font");
+        // The view draws fonts at its zoom; the dialog shows the document's sizes.
+        QFont shown = view()->currentCharFormat().font();
+        shown.setPointSizeF(shown.pointSizeF() / view()->zoom());
+        const QFont f = QFontDialog::getFont(&ok, shown, this, "Font");
         if (ok) view()->setFont(f.family(), f.pointSize());
     });
     format->addSeparator();

@@ -1,0 +1,106 @@
+// The document window's page view, offscreen: pages of the document's paper
+// and margins, page breaks, headers and footers on every page, zoom.
+#include "platform/word/Application.h"
+#include "platform/word/Range.h"
+#include "views/word/DocumentView.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QTextBlock>
+
+#include <gtest/gtest.h>
+
+using namespace qz;
+
+namespace {
+
+// A4 with margins of 1134 twips (2 cm), a header and footer, a page break.
+const char* kPaged = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw11906\paperh16838\margl1134\margr1134\margt1134\margb1134)"
+                     R"(\sectd\headery567\footery567{\header\pard\qr\fs40 HEADER\par}{\footer\pard\fs40 FOOTER\par})"
+                     R"(\pard first page\page second page\par after\par})";
+
+// Whether the picture has dark pixels in the rectangle.
+bool Inked(const QImage& image, const QRect& r) {
+    for (int y = std::max(0, r.top()); y <= std::min(image.height() - 1, r.bottom()); ++y)
+        for (int x = std::max(0, r.left()); x <= std::min(image.width() - 1, r.right()); ++x)
+            if (qGray(image.pixel(x, y)) < 100) return true;
+    return false;
+}
+
+} // namespace
+
+TEST(PageView, PagesHaveThePaperAndMarginsAndAPageBreakStartsAPage) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPaged);
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+
+    const QRectF page = view.pageRect(0);
+    EXPECT_NEAR(page.width(), 11906 / 15.0, 1);
+    EXPECT_NEAR(page.height(), 16838 / 15.0, 1);
+    ASSERT_EQ(view.pageCount(), 2);
+    // The text starts inside the margins; after the break it starts the second page.
+    auto* layout = view.document()->documentLayout();
+    const QRectF first = layout->blockBoundingRect(view.document()->begin());
+    EXPECT_NEAR(first.left(), 1134 / 15.0, 1);
+    EXPECT_NEAR(first.top(), page.top() + 1134 / 15.0, 2);
+    const QTextBlock second = view.document()->begin().next();
+    EXPECT_EQ(second.text(), "second page");
+    EXPECT_NEAR(layout->blockBoundingRect(second).top(), view.pageRect(1).top() + 1134 / 15.0, 2);
+    // Positions stay the model's: the block after the break starts after the break character.
+    EXPECT_EQ(view.modelPosition(second.position()), 11);
+
+    // Header and footer stand on both pages, in the margins.
+    // (The viewport shows the document from its top left corner.)
+    view.resize(1000, 2400);
+    QApplication::processEvents();
+    const QImage shot = view.viewport()->grab().toImage();
+    for (int k : {0, 1}) {
+        const QRectF p = view.pageRect(k);
+        const QRectF header(p.left(), p.top() + 567 / 15.0, p.width(), (1134 - 567) / 15.0);
+        const QRectF footer(p.left(), p.bottom() - 1134 / 15.0, p.width(), (1134 - 567) / 15.0);
+        EXPECT_TRUE(Inked(shot, header.toRect())) << "header on page " << k + 1;
+        EXPECT_TRUE(Inked(shot, footer.toRect())) << "footer on page " << k + 1;
+    }
+    EXPECT_FALSE(Inked(shot, QRectF(0, view.pageRect(1).top() - 10, 1000, 8).toRect())); // the gap between the pages
+
+    // Editing across the break keeps the pages.
+    const long end = static_cast<long>(doc.MainStory().size());
+    doc.GetSelection().SetRange(end, end);
+    view.pushSelection();
+    view.typeText("!");
+    EXPECT_EQ(view.pageCount(), 2);
+    EXPECT_EQ(view.document()->begin().next().next().text(), "after!");
+}
+
+TEST(PageView, ZoomScalesPagesAndTextAndFitsTheWidth) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPaged);
+    views::DocumentView view(doc);
+    view.resize(600, 500);
+    view.show();
+    QApplication::processEvents();
+    const double width = view.pageRect(0).width();
+    const double text = view.document()->documentLayout()->blockBoundingRect(view.document()->begin()).height();
+
+    view.setZoom(2.0);
+    EXPECT_NEAR(view.pageRect(0).width(), 2 * width, 1);
+    EXPECT_NEAR(view.document()->documentLayout()->blockBoundingRect(view.document()->begin()).height(), 2 * text, 3);
+    view.zoomOut();
+    EXPECT_DOUBLE_EQ(view.zoom(), 1.5);
+    view.zoomIn();
+    EXPECT_DOUBLE_EQ(view.zoom(), 2.0);
+
+    view.zoomToPageWidth();
+    EXPECT_LT(view.pageRect(0).width(), view.viewport()->width() + view.viewport()->x());
+    EXPECT_GT(view.pageRect(0).width(), 600 - 100);
+    view.resize(900, 500);
+    QApplication::processEvents();
+    EXPECT_GT(view.pageRect(0).width(), 900 - 100); // it follows the window
+    // The model is unchanged by any of this.
+    EXPECT_TRUE(doc.Saved());
+}
