@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and renders a picture of every window that has a
 # sample into out/screenshots/<form name>.png, and the studio with the example
-# template open into studio.png (offscreen: no display needed).
+# template open into studio.png and studio-template.png, and with a document
+# of every formatting kind into studio-page.png (offscreen: no display needed).
 #   BUILD_DIR  build folder (default: build)
 #   OUT_DIR    where the pictures go (default: out/screenshots)
 # Extra arguments name the forms to render (default: every one).
@@ -15,6 +16,9 @@ mkdir -p "$out_dir"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 "$build_dir/tests/views/qz_screenshots" "$out_dir" "$@"
 if [ $# -eq 0 ]; then
-  "$build_dir/apps/studio/quorvane-studio" --screenshot "$out_dir/studio.png" "$root/examples/invoice.rtf"
+  studio="$build_dir/apps/studio/quorvane-studio"
+  "$studio" --screenshot "$out_dir/studio.png" "$root/examples/invoice.rtf"
+  "$studio" --screenshot "$out_dir/studio-template.png" --window-size 1000x1300 "$root/examples/invoice.rtf"
+  "$studio" --screenshot "$out_dir/studio-page.png" --window-size 1000x2500 "$root/tests/data/studio/formats.rtf"
 fi
 echo "screenshots: wrote $out_dir"

@@ -15,6 +15,7 @@
 #include "views/word/StudioWindow.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <QCommandLineParser>
 
 int main(int argc, char** argv) {
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption screenshot("screenshot", "Open the files, save a picture of the window to FILE.png and quit.",
                                         "FILE.png");
     options.addOption(screenshot);
+    const QCommandLineOption windowSize("window-size", "The window's size, for example 1000x1300.", "WxH");
+    options.addOption(windowSize);
     options.process(qt);
 
     qz::views::QtUiHost host;
@@ -45,6 +48,12 @@ int main(int argc, char** argv) {
     window.runCommand(100);
     window.runCommand(10);
     for (const QString& file : options.positionalArguments()) window.openFile(file);
+    if (options.isSet(windowSize)) {
+        const QStringList wh = options.value(windowSize).split('x');
+        const int w = wh.value(0).toInt(), h = wh.size() == 2 ? wh[1].toInt() : 0;
+        if (w >= 200 && h >= 200 && w <= 10000 && h <= 10000) window.resize(w, h);
+        else std::fprintf(stderr, "--window-size: expected WIDTHxHEIGHT, each 200 to 10000\n");
+    }
     window.show();
     if (options.isSet(screenshot)) {
         QApplication::processEvents();
