@@ -200,13 +200,17 @@ void Designer::WordDocumentChange() {
     try {
         word::Application& app = WordApplication();
         ModMSWordMenuToolbar& bars = MenuToolbar();
+        // The menu stays enabled (About and Help always serve) and takes the
+        // layout of the document now active: the template one only for a
+        // valid template.
+        bars.EnableMenu();
         if (app.GetDocuments().Count() <= 0) {
-            bars.DisableMenu();
-            bars.DisableToolBar();
+            bars.ToggleMenuElements(false);
             return;
         }
-        bars.EnableMenu();
-        if (IsValidTemplate()) {
+        const bool valid = IsValidTemplate();
+        bars.ToggleMenuElements(valid);
+        if (valid) {
             ModMsWordCurrentDocument current(app);
             templateFileName_ = app.ActiveDocument().Name();
             templatePath_ = current.CurrentDocumentPath();

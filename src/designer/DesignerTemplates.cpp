@@ -210,7 +210,8 @@ void Designer::NewTemplate() {
     try {
         frmQzProperties& d = QzPropertiesDialog();
         d.QzTemplateFileName = RetrieveQzTemplateFileName();
-        d.QzTemplatePath = WinDirs::GetPersonalPath();
+        // The document's own folder (a new document: the documents folder).
+        d.QzTemplatePath = ModMsWordCurrentDocument(WordApplication()).CurrentDocumentPath();
         d.QzcFilename = GetQzcFileNameFromTemplateName(d.QzTemplateFileName);
         d.QzPropertiesReadOnly = false;
         d.QzLocale = -1;

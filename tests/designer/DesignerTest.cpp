@@ -83,13 +83,13 @@ protected:
 
 } // namespace
 
-TEST_F(DesignerCommand, WithoutDocumentsTheMenuAndToolbarAreOffAndCommandsDoNothing) {
+TEST_F(DesignerCommand, WithoutDocumentsOnlyAboutHelpAndNewTemplateServeAndCommandsDoNothing) {
     Start();
     EXPECT_EQ(goDesigner, designer.get());
     designer->HandleCmd(qzCmdItemDocumentChange);
     word::CommandBarControl* menu = designer->MenuToolbar().GetQzMenuHandle();
     ASSERT_NE(menu, nullptr);
-    EXPECT_FALSE(menu->Enabled);
+    EXPECT_TRUE(menu->Enabled);  // About and Help always serve
     designer->HandleCmd(qzCmdItemMenu);
     EXPECT_EQ(MenuItem(1).Caption, "New &Template...");
     EXPECT_FALSE(MenuItem(2).Enabled);
@@ -138,7 +138,16 @@ TEST_F(DesignerCommand, DocumentChangeFollowsTheActiveTemplateAndItsReadOnlyQzc)
     EXPECT_FALSE(designer->TemplateReadOnly());
     EXPECT_TRUE(designer->MenuToolbar().GetQzMenuHandle()->Enabled);
     EXPECT_FALSE(ButtonEnabled(1));
-    EXPECT_EQ(MenuItem(1).OnAction, "EditTemplateProperties_Click");  // layout changes only with 10 and 15
+    // The layout follows the active document.
+    EXPECT_EQ(MenuItem(1).OnAction, "CreateNewTemplate_Click");
+    EXPECT_FALSE(MenuItem(2).Enabled);
+    EXPECT_TRUE(MenuItem(8).Enabled);
+    app.GetDocuments().Item(1).Close();
+    app.GetDocuments().Item(1).Close();
+    designer->HandleCmd(qzCmdItemDocumentChange);
+    EXPECT_TRUE(designer->MenuToolbar().GetQzMenuHandle()->Enabled);
+    EXPECT_TRUE(MenuItem(7).Enabled);
+    EXPECT_FALSE(MenuItem(5).Enabled);
     EXPECT_TRUE(Shown().empty());
 }
 

@@ -3,6 +3,7 @@
 // conversion of older templates. Templates live in a private home; a
 // headless host plays the author.
 #include "core/CoreFixture.h"
+#include "core/WinDirs.h"
 #include "core/forms/frmVbScriptError.h"
 #include "designer/Designer.h"
 #include "designer/ModMSWordMenuToolbar.h"
@@ -175,6 +176,7 @@ TEST_F(TemplateCommands, NewTemplateWritesItsQzcAndSavesTheDocumentAsRtf) {
         EXPECT_EQ(d.QzTemplateFileName, "Document1.rtf");
         EXPECT_EQ(d.cboRevision.Text, "None");
         EXPECT_EQ(d.cboLocale.Text, "<System Default>");
+        EXPECT_EQ(d.QzTemplatePath, WinDirs::GetPersonalPath());  // a new document's: the documents folder
         d.QzTemplatePath = dir;
         d.cmdOk_Click();
     });
@@ -190,6 +192,15 @@ TEST_F(TemplateCommands, NewTemplateWritesItsQzcAndSavesTheDocumentAsRtf) {
     EXPECT_EQ(designer->TemplatePath(), dir);
     EXPECT_TRUE(designer->IsValidTemplate());
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"Document1.qzc", "Document1.rtf"}));
+
+    // A saved document is proposed its own folder.
+    std::filesystem::create_directory(dir + "/letters");
+    app.GetDocuments().Add().SaveAs(dir + "/letters/Letter.rtf");
+    OnProperties([&](frmQzProperties& d) {
+        EXPECT_EQ(d.QzTemplatePath, dir + "/letters");
+        d.cmdCancel_Click();
+    });
+    designer->HandleCmd(qzCmdItemCreateNewTemplate);
 }
 
 TEST_F(TemplateCommands, ExistingFilesAskFirstAndOpenDocumentsAreRefused) {

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 
@@ -90,4 +91,49 @@ TEST(StudioDesigner, TheExampleTemplateIsDesignedSavedAndStillProduced) {
     const std::string produced = test::readFile(out);
     for (const char* s : {"Draft ", "$4,667.90", "lundi 30 novembre 2026"})
         EXPECT_NE(produced.find(s), std::string::npos) << s;
+}
+
+TEST(StudioDesigner, TheAddinMenuFollowsTheActiveDocument) {
+    test::TempDir dir;
+    const std::string examples = std::string(QZ_SOURCE_DIR) + "/examples";
+    for (const char* f : {"invoice.rtf", "invoice.qzc", "invoice.db"}) fs::copy_file(examples + "/" + f, dir.path() + "/" + f);
+    word::Application app;
+    designer::InstallAddinTemplate(app);
+    designer::Designer designer;
+    designer.Initialize(app);
+    views::StudioWindow window(app, designer::CommandIdOfMacro, [&](int id) { designer.HandleCmd(id); });
+    // As the studio starts: the designer hears 100 and 10, then the files open.
+    window.runCommand(100);
+    window.runCommand(10);
+    auto item = [&](const char* macro) -> QAction* {
+        for (QAction* m : window.menuBar()->actions())
+            if (m->text() == "&QzStudio" && m->menu()) return m->menu()->findChild<QAction*>(macro);
+        return nullptr;
+    };
+    auto enabled = [&](const char* macro) {
+        QAction* a = item(macro);
+        auto* menu = a ? qobject_cast<QWidget*>(a->parent()) : nullptr;
+        return a && a->isEnabled() && menu && menu->isEnabled();
+    };
+    EXPECT_TRUE(enabled("About_Click"));  // no document: About and Help still serve
+    EXPECT_TRUE(enabled("Help_Click"));
+    EXPECT_FALSE(enabled("PreviewDocument_Click"));
+
+    ASSERT_TRUE(window.openFile(QString::fromStdString(dir.path() + "/invoice.rtf")));
+    EXPECT_TRUE(enabled("EditTemplateProperties_Click"));
+    EXPECT_TRUE(enabled("InsertRepeatingParagraph_Click"));
+    EXPECT_TRUE(enabled("OpenField_Click"));
+    EXPECT_TRUE(enabled("RestoreFieldColor_Click"));
+
+    app.GetDocuments().Add();  // a plain document
+    window.sync();
+    EXPECT_TRUE(enabled("CreateNewTemplate_Click"));
+    EXPECT_FALSE(enabled("OpenField_Click"));
+    auto* tabs = window.findChild<QTabWidget*>("documents");
+    tabs->setCurrentIndex(0);  // back to the template
+    EXPECT_TRUE(enabled("EditTemplateProperties_Click"));
+    EXPECT_TRUE(enabled("PreviewDocument_Click"));
+    ASSERT_TRUE(window.closeDocument(window.activeView()->model()));
+    EXPECT_TRUE(enabled("CreateNewTemplate_Click"));
+    EXPECT_FALSE(enabled("PreviewDocument_Click"));
 }
