@@ -365,6 +365,36 @@ TEST(RtfWriter, RowWordsWithoutARowDefinitionAreNotRepeated) {
     EXPECT_EQ(Loaded(out).doc->ToRtf(), out);
 }
 
+// Damaged documents are mended at their first save: the text read back is
+// the text shown, and the document saved again is the same RTF.
+TEST(RtfWriter, DamagedDocumentsSettleAtTheirFirstSave) {
+    static constexpr char kNul[] = "{\\rtf1 a{\\field{\\*\\fld\0\0inst X}{\\fldrslt}}b}";
+    const std::string sym = "{\\field{\\*\\fldinst SYMBOL 65 \\\\f \"Odd\\\\\"Name\"}{\\fldrslt A}}";
+    const std::string inputs[] = {
+        // A NUL byte between a kept group's control word and letters after it.
+        std::string(kNul, sizeof kNul - 1),
+        // Font names with a semicolon, a quote and a control character, used by a symbol.
+        "{\\rtf1{\\fonttbl{\\f0 A\\'3bB;}{\\f1 Odd\"Name\x0c;}}\\f0 x" + sym + "}",
+        // Row properties without \\trowd, in a cell of two paragraphs.
+        "{\\rtf1\\clcbpat2\\intbl a\\par\\clcbpat3\\intbl b\\cell\\row c}",
+        // A paragraph that starts inside a field's instruction and ends after it.
+        "{\\rtf1\\pard\\qc a{\\field{\\*\\fldinst X\\par Y}{\\fldrslt}}\\pard\\qr b\\par c}",
+    };
+    for (const std::string& rtf : inputs) {
+        Loaded first(rtf);
+        const std::string saved = first.doc->ToRtf();
+        Loaded again(saved);
+        EXPECT_EQ(again.doc->Content().Text(), first.doc->Content().Text()) << rtf;
+        EXPECT_EQ(again.doc->ToRtf(), saved) << rtf;
+    }
+    // The names are read back whole.
+    Loaded fonts(inputs[1]);
+    Loaded back(fonts.doc->ToRtf());
+    EXPECT_EQ(back.doc->FontByNumber(0)->name, "A;B");
+    EXPECT_EQ(back.doc->FontByNumber(1)->name, "Odd\"Name");
+    EXPECT_EQ(back.doc->fonts.size(), fonts.doc->fonts.size());
+}
+
 TEST(RtfReader, MutatedRealDocumentsLoadAndSaveWithoutCrashing) {
     // Deterministic damage: bytes replaced, cut and duplicated at pseudo-random places.
     std::uint32_t seed = 12345;

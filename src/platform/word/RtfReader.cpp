@@ -19,6 +19,7 @@
 #include <charconv>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace qz::word {
 
@@ -266,8 +267,10 @@ std::string RtfReader::Capture(const char* groupStart, int dbcs) {
             from = to = t.end + have;
             continue;
         }
-        // A line break that ended a control word becomes its blank.
-        if (t.type == Token::Word && t.end[-1] != ' ' && t.end < end_ && (*t.end == '\r' || *t.end == '\n')) {
+        // A line break (or a NUL byte, skipped as well) that ended a control
+        // word becomes its blank, so that the word is not joined to what follows.
+        if (t.type == Token::Word && t.end[-1] != ' ' && t.end < end_ &&
+            (*t.end == '\r' || *t.end == '\n' || *t.end == '\0')) {
             out.append(from, to);
             out += ' ';
             from = to = t.end;
@@ -360,7 +363,7 @@ void RtfReader::ParseFontTable() {
             } else if (have) {
                 if (t.name == "fcharset") cur.charset = t.param;
                 if (t.name == "u") {
-                    appendUtf8(cur.name, UnitOf(t));
+                    if (UnitOf(t) >= 0x20) appendUtf8(cur.name, UnitOf(t));
                     skip_ = 1;
                 } else {
                     cur.decl += WordText(t);
@@ -370,12 +373,14 @@ void RtfReader::ParseFontTable() {
         }
         if (t.type == Token::Byte && have) {
             if (skip_ > 0) { --skip_; continue; }
-            if (t.byte == ';') {
+            if (t.byte == ';' && !t.escaped) { // an escaped one (\'3b) is part of the name
                 nameDone = true;
                 if (depth == 1) finish();
                 continue;
             }
-            if (!nameDone && !(cur.name.empty() && t.byte == ' '))
+            // Control characters are no part of a name (a writer could only
+            // write them as control words).
+            if (!nameDone && !(cur.name.empty() && t.byte == ' ') && t.byte >= 0x20)
                 appendUtf8(cur.name, CodePageTable(ansiCodePage_) ? CodePageTable(ansiCodePage_)[t.byte] : sys::cp1252ToUnicode(t.byte));
         }
     }
@@ -742,6 +747,8 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             break;
         case Token::Word: {
             std::string_view w = t.name;
+            // Border words belong to a row when they follow a row word directly.
+            const bool afterRowWord = std::exchange(lastRow_, false);
             if (skip_ > 0 && w != "u") { --skip_; break; }
             if (w == "u") {
                 skip_ = st.uc;
@@ -792,7 +799,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
             // Row properties; border words after a row or cell border word belong to it.
             bool rowWord = w == "trowd" || w.starts_with("tr") || w.starts_with("cl") || w == "cellx" ||
                            In(w, {"irow", "irowband", "ts", "ltrrow", "rtlrow", "taprtl", "lastrow"}) ||
-                           w.starts_with("tbl") || ((w.starts_with("brdr") || w == "brsp") && lastRow_);
+                           w.starts_with("tbl") || ((w.starts_with("brdr") || w == "brsp") && afterRowWord);
             lastRow_ = rowWord;
             if (rowWord) {
                 if (w == "trowd") st.row.clear();
@@ -900,14 +907,20 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
         std::size_t q = fpos + 2;
         while (q < code.size() && code[q] == ' ') ++q;
         if (q < code.size() && code[q] == '"') {
-            std::size_t close = code.find('"', q + 1);
-            if (close == std::string::npos) return;
-            font = code.substr(q + 1, close - q - 1);
+            // A quoted name; \" and \\ in it stand for a quote and a backslash.
+            std::size_t k = q + 1;
+            for (; k < code.size() && code[k] != '"'; ++k) {
+                if (code[k] == '\\' && k + 1 < code.size() && (code[k + 1] == '"' || code[k + 1] == '\\')) ++k;
+                font += code[k];
+            }
+            if (k >= code.size()) return;
         } else {
             std::size_t stop = code.find(' ', q);
             font = code.substr(q, stop == std::string::npos ? std::string::npos : stop - q);
         }
     }
+    // A name with control characters is no font's: such a field stays a field.
+    if (std::any_of(font.begin(), font.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) return;
     std::uint32_t fmtId = fe > fb + 1 ? story[static_cast<std::size_t>(fb + 1)].fmt : story[static_cast<std::size_t>(fb)].fmt;
     CharFormat f = doc_.Format(fmtId);
     f.font = doc_.FontNumber(font.empty() ? "Symbol" : font);

@@ -28,6 +28,10 @@ namespace {
 
 void AppendHex(std::string& out, unsigned b) { rtf::AppendHexByte(out, b); }
 
+// Whether words start with a border word (\brdr..., \brsp), which a reader
+// gives to the row when it follows a row word.
+bool IsBorderWord(std::string_view words) { return words.starts_with("\\brdr") || words.starts_with("\\brsp"); }
+
 // One character of text; above 0x7F a byte of the code page when it holds
 // the character (Windows-1252 unless another is given), else \uN\'3f.
 void AppendEscaped(std::string& out, char32_t c, int codePage = 1252) {
@@ -77,6 +81,8 @@ private:
     void WriteAtoms(const Story& s, long from, long to, bool display);
     void WriteSymbol(const Atom& a);
     void WriteSectionStart(int index);
+    bool WriteRowWords(const std::string& row, bool rowMark);
+    void WriteParaWords(const ParaEndInfo* pe, bool atStart);
     bool IsMacroButton(const Story& s, long fb, long fe, long* displayFrom) const;
 
     const Document& doc_;
@@ -86,6 +92,7 @@ private:
     std::string curLastProps_; // properties of the final paragraph of the story being written
     bool curIsMain_ = true;
     int section_ = 0;
+    std::string rowHeld_; // the row properties a reader holds at this point of the text
 };
 
 const std::string& RtfWriter::Words(std::uint32_t fmt) {
@@ -133,8 +140,12 @@ void RtfWriter::WriteSymbol(const Atom& a) {
     out_ += " SYMBOL ";
     out_ += std::to_string(code);
     if (font) {
+        // The name is quoted; a quote or a backslash in it is escaped with a backslash.
         out_ += " \\'5cf \"";
-        AppendEscaped(out_, font->name);
+        for (char32_t c : DecodeUtf8(font->name)) {
+            if (c == U'"' || c == U'\\') out_ += "\\'5c";
+            AppendEscaped(out_, c);
+        }
         out_ += '"';
     }
     if (code > 0xFF) out_ += " \\'5cu";
@@ -172,11 +183,14 @@ bool RtfWriter::IsMacroButton(const Story& s, long fb, long fe, long* displayFro
 // are left out and symbols are written as characters of their font.
 void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
     std::vector<long> open; // begin positions of the open fields
+    std::vector<std::string> heldAtField; // rowHeld_ where each open field began
+    // Whether a paragraph began inside each open field: a reader leaves the
+    // field's instruction with the paragraph properties it held before it,
+    // so the paragraph's own are stated again after the field.
+    std::vector<char> paraInField;
+    const ParaEndInfo* para = nullptr; // the mark of the paragraph being written (null: the story's last)
     long i = from;
     bool paraStart = !display && (from == 0);
-    bool rowStart = true; // the next paragraph begins a table row
-    static const std::string kNoRow;
-    const std::string* rowWritten = &kNoRow; // the row properties written at the row's start
     while (i < to) {
         if (paraStart) {
             // A nested row's properties belong after its last cell, before the
@@ -193,26 +207,9 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             while (j < static_cast<long>(s.size()) && s[static_cast<std::size_t>(j)].Kind() != AtomKind::ParaEnd) ++j;
             if (open.empty()) out_ += "\r\n";
             out_ += "\\pard\\plain";
-            if (j < static_cast<long>(s.size())) {
-                const ParaEndInfo& pe = doc_.ParaEnd(s[static_cast<std::size_t>(j)].value);
-                // A row's properties open its first cell and are stated again
-                // before its row mark. There, words without a \trowd are added to
-                // those the reader still holds from the first cell, so only the
-                // words that came after them are written again.
-                if (rowStart) {
-                    out_ += pe.row;
-                    rowWritten = &pe.row;
-                } else if ((pe.word == "row" || pe.word == "nestrow") && !pe.row.empty()) {
-                    if (!pe.row.starts_with("\\trowd") && pe.row.starts_with(*rowWritten))
-                        out_.append(pe.row, rowWritten->size());
-                    else
-                        out_ += pe.row;
-                }
-                out_ += pe.props;
-            } else {
-                out_ += curLastProps_;
-            }
-            EndWords();
+            para = j < static_cast<long>(s.size()) ? &doc_.ParaEnd(s[static_cast<std::size_t>(j)].value) : nullptr;
+            WriteParaWords(para, true);
+            std::fill(paraInField.begin(), paraInField.end(), 1);
             paraStart = false;
         }
         const Atom& a = s[static_cast<std::size_t>(i)];
@@ -261,9 +258,9 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             out_ += '\\';
             out_ += pe.word;
             out_ += ' ';
+            if (pe.word == "row" || pe.word == "nestrow") rowHeld_.clear(); // a row mark ends its properties
             if (pe.word == "sect" && open.empty() && curIsMain_) WriteSectionStart(++section_);
             paraStart = true;
-            rowStart = pe.word != "cell" && pe.word != "nestcell";
             break;
         }
         case AtomKind::FieldBegin: {
@@ -278,12 +275,20 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
             out_ += fi.prefix;
             out_ += "{\\*\\fldinst ";
             open.push_back(i);
+            heldAtField.push_back(rowHeld_);
+            paraInField.push_back(0);
             break;
         }
         case AtomKind::FieldEnd: {
             if (display || open.empty()) break;
             long fb = open.back();
             open.pop_back();
+            // A reader leaves the field's instruction with the row properties
+            // it held before it.
+            rowHeld_ = std::move(heldAtField.back());
+            heldAtField.pop_back();
+            const bool restate = paraInField.back();
+            paraInField.pop_back();
             out_ += "}{\\fldrslt ";
             long dispFrom = 0;
             if (IsMacroButton(s, fb, i, &dispFrom)) {
@@ -293,6 +298,10 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
                 out_ += fi.result;
             }
             out_ += "}}";
+            if (restate) {
+                out_ += "\\pard";
+                WriteParaWords(para, false);
+            }
             break;
         }
         }
@@ -302,7 +311,56 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
     while (!open.empty()) {
         out_ += "}{\\fldrslt }}";
         open.pop_back();
+        rowHeld_ = std::move(heldAtField.back());
+        heldAtField.pop_back();
     }
+}
+
+// The properties of a paragraph, after its \pard: those of its mark, the
+// row's for a paragraph of a table (a reader gives row properties to those
+// only), or the story's last paragraph's when it has no mark.
+void RtfWriter::WriteParaWords(const ParaEndInfo* pe, bool atStart) {
+    if (!pe) {
+        out_ += curLastProps_;
+    } else {
+        if (((pe->word != "par" && pe->word != "sect") || pe->props.find("\\intbl") != std::string::npos) &&
+            WriteRowWords(pe->row, atStart && (pe->word == "row" || pe->word == "nestrow")) &&
+            IsBorderWord(pe->props))
+            out_ += "\\pard"; // the paragraph's border words are not the row's
+        out_ += pe->props;
+    }
+    EndWords();
+}
+
+// A reader adds the row properties it meets to those it holds, until a
+// \trowd or a row mark clears them, and gives a paragraph of a table those
+// it holds at the paragraph's end. Written at a paragraph's start are the
+// words that make the reader hold a paragraph's row: nothing when it holds them
+// already, only the words after those it holds, or the whole row from a
+// \trowd (one is put in front when the row has none). A row that starts
+// with its definition states it again at its row mark, where other readers
+// take a row's properties from. True when words were written.
+bool RtfWriter::WriteRowWords(const std::string& row, bool rowMark) {
+    // No row properties after some (a damaged table) can only be written as
+    // a bare \trowd; that one is read as none, so both are written alike.
+    if (row.empty() || row == "\\trowd") {
+        if (rowHeld_.empty()) return false;
+        out_ += "\\trowd";
+        rowHeld_ = "\\trowd";
+        return true;
+    }
+    if (row == rowHeld_ && !(rowMark && row.starts_with("\\trowd"))) return false;
+    // Only whole words are added, and no border words: those join a row
+    // only right after a row word.
+    const std::string_view more = std::string_view(row).substr(std::min(row.size(), rowHeld_.size()));
+    if (!row.starts_with("\\trowd") && row.starts_with(rowHeld_) && more.starts_with('\\') && !IsBorderWord(more)) {
+        out_ += more;
+        rowHeld_ = row;
+    } else {
+        rowHeld_ = row.starts_with("\\trowd") ? row : "\\trowd" + row;
+        out_ += rowHeld_;
+    }
+    return true;
 }
 
 void RtfWriter::WriteSectionStart(int index) {
@@ -315,6 +373,9 @@ void RtfWriter::WriteSectionStart(int index) {
     static const char* footerWords[3] = {"footer", "footerf", "footerl"};
     bool savedMain = curIsMain_;
     std::string savedLast = curLastProps_;
+    // A header starts with the row properties held where it stands, and
+    // the text after it goes on with them.
+    const std::string savedRow = rowHeld_;
     curIsMain_ = false;
     for (int k = 0; k < 6; ++k) {
         const HeaderFooter& hf = k < 3 ? sec.headers[static_cast<std::size_t>(k)] : sec.footers[static_cast<std::size_t>(k - 3)];
@@ -327,6 +388,7 @@ void RtfWriter::WriteSectionStart(int index) {
     }
     curIsMain_ = savedMain;
     curLastProps_ = savedLast;
+    rowHeld_ = savedRow;
 }
 
 void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool isMain) {
@@ -363,7 +425,11 @@ std::string RtfWriter::Write() {
         out_ += std::to_string(f.number);
         out_ += f.decl;
         out_ += ' ';
-        AppendEscaped(out_, f.name, doc_.ansiCodePage);
+        // A ";" ends the name: one inside it is escaped.
+        for (char32_t c : DecodeUtf8(f.name)) {
+            if (c == U';') out_ += "\\'3b";
+            else AppendEscaped(out_, c, doc_.ansiCodePage);
+        }
         out_ += ";}";
     }
     out_ += "}\r\n{\\colortbl";
