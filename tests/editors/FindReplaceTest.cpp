@@ -66,6 +66,20 @@ TEST_F(FindReplace, SearchTextIsTheWordAtTheCaretOrTheSelectionsFirstLine) {
     EXPECT_TRUE(d.optSearch[1].Value);
 }
 
+TEST_F(FindReplace, FindFromTheCaretWrapsToTheTopAndStopsWhereItBegan) {
+    frmFindReplace& w = Open("x one x two", 3);
+    w.cboSearch.Text = "x";
+    w.cmdFind_Click();
+    EXPECT_EQ(box.SelStart, 6);
+    w.cmdFind_Click();
+    EXPECT_EQ(box.SelStart, 0);  // wrapped
+    const std::size_t messages = host.requests(ui::UiRequest::MsgBox).size();
+    w.cmdFind_Click();
+    EXPECT_EQ(host.requests(ui::UiRequest::MsgBox).size(), messages + 1);
+    EXPECT_EQ(LastMessage(), "The specified region has been searched. Matches found: 2");
+
+}
+
 TEST_F(FindReplace, FindNextCountAndMatchCase) {
     frmFindReplace& d = Open("x X x", 0);
     d.cboSearch.Text = "x";

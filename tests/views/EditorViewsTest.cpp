@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -331,4 +332,31 @@ TEST(EditorViews, ClosingFindPlacesTheFocusAsActivationDoes) {
         }
     }
     ui::setCurrentHost(nullptr);
+}
+
+// Select All works in a box whose handler refuses control characters (the
+// label box keeps names to letters, digits and "_").
+TEST(EditorViews, SelectAllWorksInTheLabelBox) {
+    EditorTemplate t;
+    views::QtUiHost host;
+    ui::setCurrentHost(&host);
+    editors::frmStatement f;
+    f.QzStmntLabel = "Old";
+    f.QzStmntCode = "a = b";
+    f.Initialize();
+    QString label;
+    QTimer::singleShot(0, [&] {
+        auto* statement = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+        ASSERT_NE(statement, nullptr);
+        auto* box = statement->findChild<QLineEdit*>("txtLabel");
+        box->setFocus();
+        box->setCursorPosition(1);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, "New");
+        label = box->text();
+        statement->close();
+    });
+    f.ShowModal();
+    ui::setCurrentHost(nullptr);
+    EXPECT_EQ(label, "New");
 }

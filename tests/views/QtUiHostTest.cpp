@@ -166,7 +166,20 @@ TEST_F(QtHostFixture, HelpOpensTheContextPageInOneWindow) {
     EXPECT_EQ(browser->source().toLocalFile().toStdString(), index);
     EXPECT_EQ(host.showHelp(std::string(dir) + "/none.html", ui::HelpDisplayTopic, 0), 0);
 
+    // Escape closes the window, and so does its Close button.
     QPointer<QWidget> alive = window;
+    QTest::keyClick(browser, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    host.showHelp(index, ui::HelpDisplayTopic, 0);
+    window = alive = host.helpWindow();
+    ASSERT_NE(window, nullptr);
+    QTest::mouseClick(window->findChild<QPushButton*>("helpClose"), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+
+    host.showHelp(index, ui::HelpDisplayTopic, 0);
+    alive = host.helpWindow();
     host.showHelp("", ui::HelpCloseAll, 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull());

@@ -186,7 +186,21 @@ void frmFindReplace::cmdFind_Click() {
         return;
     }
     if (nextPosition_ >= s.currentPosition) s.currentPosition = nextPosition_;
-    if (FindNextMatch(s.currentPosition)) return;
+    // A search that began after the region's top wraps: at the end it goes
+    // on from the top, and the region is searched once it comes back to
+    // where it began.
+    const std::int32_t top = std::max(1, s.regionStart);
+    const bool wraps = s.startPosition > top;
+    const std::int32_t count = s.matchCount;
+    auto beforeStart = [&] { return target_->SelStart + 1 < s.startPosition; };
+    if (FindNextMatch(s.currentPosition) && (!wrapped_ || beforeStart())) return;
+    if (wraps && !wrapped_) {
+        wrapped_ = true;
+        nextPosition_ = 0;
+        s.currentPosition = top;
+        if (FindNextMatch(top) && beforeStart()) return;
+    }
+    s.matchCount = count;
     Message("The specified region has been searched. Matches found: " + std::to_string(s.matchCount));
     ResetSearchState();
     SetFocusTo(cboSearch);
@@ -260,6 +274,7 @@ void frmFindReplace::ResetSearchState() {
     s.matchCount = 0;
     s.changeCount = 0;
     nextPosition_ = 0;
+    wrapped_ = false;
 }
 
 void frmFindReplace::cboSearch_Change() {

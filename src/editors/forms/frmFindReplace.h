@@ -63,6 +63,7 @@ private:
 
     ui::TextBox* target_ = nullptr;
     std::int32_t nextPosition_ = 0;
+    bool wrapped_ = false;  // the find went on from the region's top
     // The selection when the dialog opened, 1-based, end exclusive: the
     // region "Selected Text" searches (its end follows the replacements).
     std::int32_t selectionStart_ = 0, selectionEnd_ = 0;

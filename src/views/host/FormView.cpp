@@ -460,6 +460,9 @@ bool FormView::keyPress(Binding& b, QObject* watched, QEvent* event) {
     // Cancel buttons where the form has them: no control sees these keys.
     const int key = e->key();
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return false;
+    // Select All and Copy change no text: they are the box's own, never a
+    // character a handler could refuse.
+    if (e->matches(QKeySequence::SelectAll) || e->matches(QKeySequence::Copy)) return false;
     if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
         const bool cancel = key == Qt::Key_Escape;
         for (const Binding& other : bindings_) {

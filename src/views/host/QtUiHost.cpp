@@ -103,6 +103,10 @@ public:
         auto* back = new QPushButton(tr("&Back"), this);
         auto* forward = new QPushButton(tr("&Forward"), this);
         auto* home = new QPushButton(tr("&Contents"), this);
+        auto* close = new QPushButton(tr("Close"), this);
+        close->setObjectName("helpClose");
+        connect(close, &QPushButton::clicked, this, &QWidget::close);
+
         back->setEnabled(false);
         forward->setEnabled(false);
         connect(back, &QPushButton::clicked, browser_, &QTextBrowser::backward);
@@ -119,6 +123,7 @@ public:
         buttons->addWidget(forward);
         buttons->addWidget(home);
         buttons->addStretch();
+        buttons->addWidget(close);
         auto* layout = new QVBoxLayout(this);
         layout->addLayout(buttons);
         layout->addWidget(browser_);
@@ -127,6 +132,13 @@ public:
     void open(const std::string& generalPage, const std::string& page) {
         home_ = QUrl::fromLocalFile(qs(generalPage));
         browser_->setSource(QUrl::fromLocalFile(qs(page)));
+    }
+
+protected:
+    // Escape closes the window, wherever the focus is in it.
+    void keyPressEvent(QKeyEvent* e) override {
+        if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) close();
+        else QWidget::keyPressEvent(e);
     }
 
 private:
