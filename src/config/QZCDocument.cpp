@@ -253,6 +253,17 @@ std::string readId(pugi::xml_node element, const char* elementKind) {
     return id.value();
 }
 
+namespace {
+
+QZCDocument::Stamp stampOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {static_cast<unsigned long long>(st.st_ino), static_cast<unsigned long long>(st.st_size),
+            st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+} // namespace
+
 std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
     std::string resolved = resolveCaseInsensitive(path);
     std::string bytes;
@@ -291,6 +302,7 @@ std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
     }
     if (elements != 1) raiseMessage(kCannotOpen);
     if (nodes != 1) raiseMessage(kInvalidFile);
+    doc->disk = stampOf(resolved);
     doc->url = std::move(resolved);
     return doc;
 }
@@ -329,11 +341,14 @@ void writeDocument(const QZCDocument& doc, pugi::xml_node skip) {
 
     // A file without write permission is read-only for us too, even for a
     // user whom the system would let write it.
-    struct stat st;
-    if (::stat(doc.url.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(doc.url.c_str(), W_OK) != 0))
-        raiseWriteError(doc.url, EACCES);
+    if (sys::fileIsReadOnly(doc.url)) raiseWriteError(doc.url, EACCES);
+    // Another studio's save since this one read the file is not undone.
+    if (doc.disk != QZCDocument::Stamp{} && stampOf(doc.url) != doc.disk)
+        raiseError(kErrorFail, "The qzc file '" + doc.url +
+                                   "' was changed by someone else since it was read here; it was not replaced. "
+                                   "Open it again to see their changes.");
     if (int e = sys::replaceFile(doc.url, data)) raiseWriteError(doc.url, e);
+    doc.disk = stampOf(doc.url);
 }
 
 } // namespace qz::qzc

@@ -19,6 +19,14 @@ namespace qz {
 struct QZCDocument {
     pugi::xml_document xml;
     std::string url; // the file it was loaded from; every save writes there
+    // The file as it was read or last written here: a save refuses to
+    // replace a file someone else changed since.
+    struct Stamp {
+        unsigned long long ino = 0, size = 0;
+        long long sec = 0, nsec = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    mutable Stamp disk;
 };
 
 namespace qzc {

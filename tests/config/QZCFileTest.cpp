@@ -380,5 +380,31 @@ TEST(QZCFile, FindsTheFileWhateverTheCaseOfItsName) {
     EXPECT_NE(readFile(real).find("<Version>8.2.2</Version>"), std::string::npos);
 }
 
+// Two studios on one QZC file: a save never undoes the other's.
+TEST(QZCFile, ASaveKeepsWhatAnotherStudioSavedMeanwhile) {
+    TempDir dir;
+    const std::string path = dir.file("T.qzc");
+    QZCFile first, second;
+    first.CreateNew(path);
+    second.Load(path);
+    auto theirs = second.ConnectionList()->CreateNew();
+    theirs->Name = "Theirs";
+    theirs->Save();
+    first.TemplateProperties()->Locale = "1036";
+    try {
+        first.TemplateProperties()->Save();
+        FAIL() << "saved over the other studio's connection";
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("was changed by someone else"), std::string::npos) << e.Description;
+    }
+    EXPECT_NE(readFile(path).find("Theirs"), std::string::npos);
+    // Read again, the file takes this studio's change as well.
+    first.Load(path);
+    first.TemplateProperties()->Locale = "1036";
+    first.TemplateProperties()->Save();
+    EXPECT_NE(readFile(path).find("Theirs"), std::string::npos);
+    EXPECT_NE(readFile(path).find("1036"), std::string::npos);
+}
+
 } // namespace
 } // namespace qz

@@ -129,10 +129,12 @@ protected:
     std::string dir;
 };
 
+// The files of a folder, but for the locks of the documents open on them.
 std::vector<std::string> Listing(const std::string& folder) {
     std::vector<std::string> names;
     if (fs::is_directory(folder))
-        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(folder))
+            if (!e.path().filename().string().starts_with(".~lock.")) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

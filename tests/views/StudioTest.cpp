@@ -8,6 +8,8 @@
 
 #include "production/TestFiles.h"
 
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QApplication>
@@ -18,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace qz;
 
@@ -167,4 +170,45 @@ TEST(Studio, CopiedFieldsKeepTheirCodeInAnotherDocumentAndOtherProgramsGetText) 
     from->copy();
     to->pasteFromClipboard();
     EXPECT_EQ(target.Content().GetFields().Count(), fields);
+}
+
+namespace {
+
+// Answers the next modal message box with the button of the given role.
+void answerNextBox(QMessageBox::StandardButton button, QString* text) {
+    QTimer::singleShot(0, [button, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return answerNextBox(button, text);
+        *text = box->text();
+        box->button(button)->click();
+    });
+}
+
+} // namespace
+
+// Two studios on one template: the second is told and opens read-only, and
+// a save over a file changed meanwhile waits for the author's word.
+TEST(Studio, TwoStudiosOnOneDocumentLoseNothing) {
+    test::TempDir dir;
+    const std::string copy = dir.path() + "/invoice.rtf";
+    std::filesystem::copy_file(kInvoice, copy);
+    Studio first, second;
+    ASSERT_TRUE(first.window.openFile(QString::fromStdString(copy)));
+    ASSERT_TRUE(second.window.openFile(QString::fromStdString(copy)));
+    auto* notice = second.window.findChild<QMessageBox*>("lockedNotice");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->text().contains("is open for editing by")) << notice->text().toStdString();
+    EXPECT_TRUE(second.app.ActiveDocument().ReadOnly());
+    notice->close();
+
+    first.app.GetSelection().TypeText("Mine ");
+    std::ofstream(copy, std::ios::trunc) << "{\\rtf1 theirs}";
+    QString asked;
+    answerNextBox(QMessageBox::No, &asked);
+    EXPECT_FALSE(first.window.saveActive(false));
+    EXPECT_TRUE(asked.contains("was changed by someone else")) << asked.toStdString();
+    EXPECT_EQ(test::readFile(copy), "{\\rtf1 theirs}");
+    answerNextBox(QMessageBox::Yes, &asked);
+    EXPECT_TRUE(first.window.saveActive(false));
+    EXPECT_NE(test::readFile(copy).find("Mine "), std::string::npos);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -19,6 +20,9 @@ void RaiseWordError(int number, const std::string& detail) {
     case kErrFileFormat: text = "The document can be saved only as Rich Text Format (format 6)."; break;
     case kErrFileOpen: text = "The file could not be opened or written."; break;
     case kErrReadOnly: text = "The document is read-only and cannot be saved under this name."; break;
+    case kErrChangedOnDisk:
+        text = "The file was changed by someone else since it was opened here; it was not replaced.";
+        break;
     case kErrFieldBoundary: text = "The range cannot be changed because it holds only part of a field."; break;
     case kErrBadRtf: text = "The file is not a valid Rich Text Format document."; break;
     default: text = "The value is out of range."; break;
@@ -38,7 +42,10 @@ Document& Documents::Item(int index) {
 Document& Documents::Open(const std::string& fileName) {
     std::error_code ec;
     fs::path canon = fs::weakly_canonical(fs::path(fileName), ec);
-    if (ec || !fs::is_regular_file(canon, ec)) RaiseWordError(kErrFileOpen, fileName);
+    if (ec || !fs::is_regular_file(canon, ec)) {
+        const int err = ec ? ec.value() : !fs::exists(canon, ec) ? ENOENT : fs::is_directory(canon, ec) ? EISDIR : EINVAL;
+        RaiseWordError(kErrFileOpen, FileErrorDetail(fileName, err));
+    }
     for (auto& d : docs_) {
         if (d->Path().empty()) continue;
         std::error_code ec2;

@@ -19,6 +19,9 @@ inline constexpr int kErrBadFileName = 5152;
 inline constexpr int kErrFileFormat = 5487;
 inline constexpr int kErrFileOpen = 5174;
 inline constexpr int kErrReadOnly = 5479;
+inline constexpr int kErrChangedOnDisk = 5480;
+// "<path>: <the system's reason>" for a file that could not be read or written.
+std::string FileErrorDetail(const std::string& path, int err);
 inline constexpr int kErrFieldBoundary = 4605;
 inline constexpr int kErrBadParameter = 5941;
 inline constexpr int kErrBadRtf = 4198;

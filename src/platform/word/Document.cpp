@@ -3,6 +3,9 @@
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
 #include "platform/system/Files.h"
+#include "platform/system/SystemError.h"
+
+#include <cerrno>
 
 #include <filesystem>
 #include <functional>
@@ -119,7 +122,7 @@ Document::Document(Application* app) : app_(app) {
     selection_ = std::make_unique<Selection>(this);
 }
 
-Document::~Document() = default;
+Document::~Document() { ReleaseLock(lock_); }
 
 std::string Document::FullName() const {
     if (path_.empty()) return name_;
@@ -332,27 +335,50 @@ void Document::ClearUndo() {
     redo_.clear();
 }
 
+std::string FileErrorDetail(const std::string& path, int err) {
+    const std::string reason = err == EISDIR ? "it is a folder"
+                               : err == EINVAL ? "it is not a regular file"
+                                               : sys::errnoText(err);
+    return reason.empty() ? path : path + ": " + reason;
+}
+
 void Document::LoadRtf(const std::string& path) {
     std::string data;
-    if (sys::readWholeFile(path, data) != 0) RaiseWordError(kErrFileOpen, path);
-    LoadRtfText(data);
+    if (const int e = sys::readWholeFile(path, data)) RaiseWordError(kErrFileOpen, FileErrorDetail(path, e));
+    try {
+        LoadRtfText(data);
+    } catch (AutomationError& e) {
+        // The author learns which file is not a document.
+        if (e.Number == kErrBadRtf) e.Description += " (" + path + ")";
+        throw;
+    }
     SetFileName(path);
-    readOnly_ = ::access(path.c_str(), W_OK) != 0;
+    readOnly_ = sys::fileIsReadOnly(path);
     saved_ = true;
+    disk_ = StampOf(path);
+    if (!readOnly_) {
+        lock_ = TakeLock(FullName());
+        readOnly_ = !lock_.heldBy.empty();
+    }
 }
 
 namespace {
 // Writes a whole file through a temporary file and a rename, so that a
 // failed write never leaves a half-written document in place.
 void WriteWholeFile(const std::string& path, const std::string& data) {
-    if (sys::replaceFile(path, data) != 0) RaiseWordError(kErrFileOpen, path);
+    if (const int e = sys::replaceFile(path, data)) RaiseWordError(kErrFileOpen, FileErrorDetail(path, e));
 }
 } // namespace
 
 void Document::Save() {
     if (path_.empty()) RaiseWordError(kErrBadFileName, "The document has never been saved.");
-    if (readOnly_) RaiseWordError(kErrReadOnly, FullName());
+    if (readOnly_)
+        RaiseWordError(kErrReadOnly, lock_.heldBy.empty() ? FullName()
+                                                          : FullName() + ": it is open for editing by " + lock_.heldBy);
+    if (ChangedOnDisk())
+        RaiseWordError(kErrChangedOnDisk, FullName());
     WriteWholeFile(FullName(), ToRtf());
+    disk_ = StampOf(FullName());
     saved_ = true;
 }
 
@@ -360,12 +386,26 @@ void Document::SaveAs(const std::string& fileName, int fileFormat) {
     if (fileFormat != 6) RaiseWordError(kErrFileFormat);
     if (fileName.empty() || fileName.back() == '/') RaiseWordError(kErrBadFileName, fileName);
     std::error_code ec;
-    if (fs::exists(fileName, ec) && ::access(fileName.c_str(), W_OK) != 0)
-        RaiseWordError(kErrReadOnly, fileName);
-    WriteWholeFile(fileName, ToRtf());
+    if (!path_.empty() && fs::equivalent(fileName, FullName(), ec)) {
+        Save();
+        return;
+    }
+    if (fs::exists(fileName, ec) && sys::fileIsReadOnly(fileName)) RaiseWordError(kErrReadOnly, fileName);
+    // A file another studio has open is not replaced under it.
+    FileLock lock = TakeLock(fs::absolute(fileName, ec).lexically_normal().string());
+    if (!lock.heldBy.empty()) RaiseWordError(kErrReadOnly, fileName + ": it is open for editing by " + lock.heldBy);
+    try {
+        WriteWholeFile(fileName, ToRtf());
+    } catch (...) {
+        ReleaseLock(lock);
+        throw;
+    }
+    ReleaseLock(lock_);
+    lock_ = std::move(lock);
     SetFileName(fileName);
     readOnly_ = false;
     saved_ = true;
+    disk_ = StampOf(FullName());
 }
 
 void Document::Close() { app_->GetDocuments().Close(*this); }

@@ -122,6 +122,14 @@ public:
     bool Saved() const { return saved_; }
     void SetSaved(bool v) { saved_ = v; }
     bool ReadOnly() const { return readOnly_; }
+    // Who has the document open in another studio ("user on host since
+    // time"), when this one opened it read-only for that reason; "" otherwise.
+    const std::string& LockedBy() const { return lock_.heldBy; }
+    // Whether the file was changed by someone else since it was opened or
+    // last saved here: Save then refuses (kErrChangedOnDisk) until
+    // OverwriteDiskChanges says the author wants this document to replace it.
+    bool ChangedOnDisk() const;
+    void OverwriteDiskChanges();
     void Save();
     // Saves as RTF (format 6, the only one offered) and takes the new name.
     void SaveAs(const std::string& fileName, int fileFormat = 6);
@@ -227,6 +235,25 @@ private:
     std::string path_;
     bool saved_ = true;
     bool readOnly_ = false;
+    // The lock file beside the document that this document holds, while
+    // open: ".~lock.<name>#" naming the user, the host, the process and the
+    // time. A second opener finds it and opens read-only.
+    struct FileLock {
+        std::string file, text; // the lock taken, and what it says
+        std::string heldBy;     // or who holds it
+    };
+    FileLock lock_;
+    // The file as it was when read or last written here.
+    struct DiskStamp {
+        unsigned long long dev = 0, ino = 0, size = 0;
+        long long mtimeSec = 0, mtimeNsec = 0;
+        bool operator==(const DiskStamp&) const = default;
+    };
+    DiskStamp disk_;
+    static DiskStamp StampOf(const std::string& path);
+    // Takes the lock of a file (nothing when its folder allows none).
+    static FileLock TakeLock(const std::string& fullName);
+    static void ReleaseLock(FileLock& lock) noexcept;
     CustomProperties props_;
     Story main_;
     std::unique_ptr<Selection> selection_;

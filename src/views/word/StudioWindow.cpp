@@ -28,12 +28,16 @@ constexpr const char* kRtfFilter = "Rich Text Format (*.rtf)";
 // holds them so that the add-in can place its menu among them.
 const char* const kHostMenus[] = {"&File", "&Edit", "&View", "F&ormat", "&Window", "&Help"};
 
+// The author chose not to go on: nothing to report.
+struct Declined {};
+
 // Runs a model call; an error becomes a message and false.
 template <class F>
 bool guarded(QWidget* parent, F&& f) {
     try {
         f();
         return true;
+    } catch (const Declined&) {
     } catch (const AutomationError& e) {
         QMessageBox::warning(parent, kTitle, qs(e.Description));
     } catch (const std::exception& e) {
@@ -314,11 +318,25 @@ void StudioWindow::runCommand(int id) {
 
 bool StudioWindow::openFile(const QString& path) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::string lockedBy;
     const bool ok = guarded(this, [&] {
-        app_.GetDocuments().Open(us(path)).ClearUndo();
+        word::Document& d = app_.GetDocuments().Open(us(path));
+        d.ClearUndo();
+        lockedBy = d.LockedBy();
     });
     QApplication::restoreOverrideCursor();
     sync();
+    if (!lockedBy.empty()) {
+        // Told, without holding up the window: the document is someone else's to save.
+        auto* box = new QMessageBox(QMessageBox::Information, kTitle,
+                                    QStringLiteral("%1 is open for editing by %2.\n\nIt opens read-only here: "
+                                                   "save your changes under another name.")
+                                        .arg(QFileInfo(path).fileName(), qs(lockedBy)),
+                                    QMessageBox::Ok, this);
+        box->setObjectName("lockedNotice");
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
     return ok;
 }
 
@@ -335,6 +353,18 @@ bool StudioWindow::saveActive(bool askName) {
     const std::string before = d.FullName();
     const bool ok = guarded(this, [&] {
         if (!askName && !d.Path().empty()) {
+            if (d.ChangedOnDisk()) {
+                // Someone else wrote the file since: replaced only on the author's word.
+                const auto answer = QMessageBox::question(
+                    this, kTitle,
+                    QStringLiteral("%1 was changed by someone else since it was opened here.\n\n"
+                                   "Replace it with this document? Their changes would be lost; "
+                                   "choose No and use Save As to keep both.")
+                        .arg(qs(d.FullName())),
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+                if (answer != QMessageBox::Yes) throw Declined{};
+                d.OverwriteDiskChanges();
+            }
             d.Save();
             return;
         }
