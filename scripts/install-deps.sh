@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build and the tests need.
+# Installs every Debian package the build and the tests need (FUZZ=1: and
+# those of the fuzz targets).
 # Idempotent: packages already present are skipped, and the package index is
 # updated once, only when something is missing.
 set -euo pipefail
@@ -23,6 +24,8 @@ packages=(
   # a real database server for the integration tests (started by the tests)
   postgresql
 )
+# The fuzz targets (scripts/fuzz.sh) are built with clang and libFuzzer.
+if [ "${FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -337,9 +337,9 @@ void RtfWriter::WriteParaWords(const ParaEndInfo* pe, bool atStart) {
 // it holds at the paragraph's end. Written at a paragraph's start are the
 // words that make the reader hold a paragraph's row: nothing when it holds them
 // already, only the words after those it holds, or the whole row from a
-// \trowd (one is put in front when the row has none). A row that starts
-// with its definition states it again at its row mark, where other readers
-// take a row's properties from. True when words were written.
+// \trowd (one is put in front when the row has none). A row written whole
+// is stated again at its row mark, where other readers take a row's
+// properties from. True when words were written.
 bool RtfWriter::WriteRowWords(const std::string& row, bool rowMark) {
     // No row properties after some (a damaged table) can only be written as
     // a bare \trowd; that one is read as none, so both are written alike.
@@ -349,17 +349,21 @@ bool RtfWriter::WriteRowWords(const std::string& row, bool rowMark) {
         rowHeld_ = "\\trowd";
         return true;
     }
-    if (row == rowHeld_ && !(rowMark && row.starts_with("\\trowd"))) return false;
     // Only whole words are added, and no border words: those join a row
     // only right after a row word.
-    const std::string_view more = std::string_view(row).substr(std::min(row.size(), rowHeld_.size()));
-    if (!row.starts_with("\\trowd") && row.starts_with(rowHeld_) && more.starts_with('\\') && !IsBorderWord(more)) {
-        out_ += more;
-        rowHeld_ = row;
-    } else {
-        rowHeld_ = row.starts_with("\\trowd") ? row : "\\trowd" + row;
-        out_ += rowHeld_;
+    if (!row.starts_with("\\trowd") && row.starts_with(rowHeld_)) {
+        const std::string_view more = std::string_view(row).substr(rowHeld_.size());
+        if (more.empty()) return false;
+        if (more.starts_with('\\') && !IsBorderWord(more)) {
+            out_ += more;
+            rowHeld_ = row;
+            return true;
+        }
     }
+    std::string whole = row.starts_with("\\trowd") ? row : "\\trowd" + row;
+    if (whole == rowHeld_ && !rowMark) return false;
+    out_ += whole;
+    rowHeld_ = std::move(whole);
     return true;
 }
 
