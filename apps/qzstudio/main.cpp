@@ -265,6 +265,12 @@ int produce(const ProduceOptions& o) {
                       << ", which this run reads; choose another file\n";
             return 2;
         }
+        // A file of the template that does not exist yet would become one.
+        if (const std::string kind = qz::production::TemplateFileKind(o.outputFile, o.templateFile); !kind.empty()) {
+            std::cerr << "qzstudio: the output " << o.outputFile << " would become " << kind
+                      << "; choose another file\n";
+            return 2;
+        }
         qz::datasources::TemplateData data;
         ParameterAnswers answers(o.parameters);
         if (o.connections) openTemplateData(data, p, o.templateFile, answers);

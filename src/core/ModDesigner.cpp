@@ -38,53 +38,94 @@ std::string absoluteIn(std::string_view base, std::string_view path) {
     return out;
 }
 
-// Whether the provider of these pairs reads a file named by "Data Source":
-// the Jet and ACE providers, SQLite, and a string with no provider that names
-// no ODBC source (it is taken for a database file).
-bool namesDataFile(const std::vector<ado::ConnectionPair>& pairs) {
+// The keys of an ODBC string that name a database file, by its driver: the
+// SQLite drivers read "Database", the Access and Excel ones "DBQ". Other
+// drivers' names there (a server's database) are no files.
+std::vector<std::string_view> odbcFileKeys(const std::vector<ado::ConnectionPair>& pairs) {
+    const std::string* driver = ado::findPair(pairs, "Driver");
+    if (!driver) return {};
+    const std::string d = toLowerAscii(*driver);
+    if (d.find("sqlite") != std::string::npos) return {"Database"};
+    if (d.find("mdb") != std::string::npos || d.find("access") != std::string::npos ||
+        d.find("excel") != std::string::npos)
+        return {"DBQ"};
+    return {};
+}
+
+// The keys of these pairs that name a data file: "Data Source" for the Jet
+// and ACE providers, SQLite, and a string with no provider that names no
+// ODBC source (it is taken for a database file); the file keys of an ODBC
+// driver's string, with or without MSDASQL.
+std::vector<std::string_view> fileKeys(const std::vector<ado::ConnectionPair>& pairs) {
     const std::string* provider = ado::findPair(pairs, "Provider");
-    if (!provider) return !ado::findPair(pairs, "DSN") && !ado::findPair(pairs, "Driver") &&
-                          !ado::findPair(pairs, "FileDSN");
+    if (!provider) {
+        if (ado::findPair(pairs, "DSN") || ado::findPair(pairs, "Driver") || ado::findPair(pairs, "FileDSN"))
+            return odbcFileKeys(pairs);
+        return {"Data Source"};
+    }
     const std::string p = toLowerAscii(*provider);
-    return p.starts_with("microsoft.jet.oledb") || p.starts_with("microsoft.ace.oledb") ||
-           p.starts_with("sqlite");
+    if (p.starts_with("microsoft.jet.oledb") || p.starts_with("microsoft.ace.oledb") || p.starts_with("sqlite"))
+        return {"Data Source"};
+    if (p.starts_with("msdasql")) return odbcFileKeys(pairs);
+    return {};
+}
+
+// A value written again as it was quoted ('...', "..." or {...}), or quoted
+// as needed when it was not.
+std::string requoted(std::string_view written, const std::string& value) {
+    const char open = written.empty() ? 0 : written.front();
+    if (open != '"' && open != '\'' && open != '{') return ado::quoteValue(value);
+    const char close = open == '{' ? '}' : open;
+    std::string out(1, open);
+    for (char c : value) {
+        if (c == close) out += close;
+        out += c;
+    }
+    out += close;
+    return out;
 }
 
 // A relative data file of a connection string, made absolute in the template
-// folder; the key may be written in any case, quotes around the value stay.
+// folder; the key may be written in any case, quotes around the value stay,
+// and so do blanks inside them. Under MSDASQL the ODBC string of "Extended
+// Properties" is adjusted the same way.
 std::string adjustConnection(std::string_view connection, std::string_view folder) {
     const std::vector<ado::ConnectionPair> pairs = ado::parseConnectionString(connection);
-    if (pairs.empty() || !namesDataFile(pairs)) return std::string(connection);
+    if (pairs.empty()) return std::string(connection);
     // A bare path is the whole text.
     if (pairs.size() == 1 && connection.find('=') == std::string_view::npos) {
         const std::string path(trimSpaces(connection));
         return isAbsolutePath(path) ? std::string(connection) : absoluteIn(folder, path);
     }
+    const std::vector<std::string_view> keys = fileKeys(pairs);
+    const std::string* provider = ado::findPair(pairs, "Provider");
+    const bool msdasql = provider && toLowerAscii(*provider).starts_with("msdasql");
+    // Each key's first pair (the one a provider reads), replaced from the
+    // end so that the earlier spans stay where they are.
+    std::vector<std::pair<const ado::ConnectionPair*, std::string>> changes;
+    std::vector<std::string_view> seen;
     for (const ado::ConnectionPair& pair : pairs) {
-        if (!equalsNoCaseAscii(pair.key, "Data Source")) continue;
-        const std::string path(trimSpaces(pair.value));
-        if (path.empty() || isAbsolutePath(path)) return std::string(connection);
-        const std::string absolute = absoluteIn(folder, path);
+        bool first = true;
+        for (std::string_view k : seen) first = first && !equalsNoCaseAscii(k, pair.key);
+        if (!first) continue;
+        seen.push_back(pair.key);
         const std::string_view written = connection.substr(pair.valueBegin, pair.valueEnd - pair.valueBegin);
-        std::string value;
-        if (!written.empty() && (written.front() == '"' || written.front() == '\'')) {
-            // Written in quotes: the new path in the same quotes.
-            const char quote = written.front();
-            value += quote;
-            for (char c : absolute) {
-                if (c == quote) value += quote;
-                value += c;
-            }
-            value += quote;
-        } else {
-            value = ado::quoteValue(absolute);
+        if (msdasql && equalsNoCaseAscii(pair.key, "Extended Properties")) {
+            const std::string inner = adjustConnection(pair.value, folder);
+            if (inner != pair.value) changes.emplace_back(&pair, requoted(written.empty() ? "\"" : written, inner));
+            continue;
         }
-        std::string out(connection.substr(0, pair.valueBegin));
-        out += value;
-        out += connection.substr(pair.valueEnd);
-        return out;
+        bool isFile = false;
+        for (std::string_view k : keys) isFile = isFile || equalsNoCaseAscii(k, pair.key);
+        if (!isFile || pair.value.empty() || isAbsolutePath(pair.value) ||
+            trimSpaces(pair.value).starts_with(":memory:"))
+            continue;
+        changes.emplace_back(&pair, requoted(written, absoluteIn(folder, pair.value)));
     }
-    return std::string(connection);
+    std::string out(connection);
+    for (auto it = changes.rbegin(); it != changes.rend(); ++it)
+        out.replace(it->first->valueBegin, it->first->valueEnd - it->first->valueBegin, it->second);
+    return out;
 }
 
 // A saved recordset's file: a relative name is taken in the template folder;

@@ -113,13 +113,10 @@ std::string ModMsWordCurrentDocument::SaveAsRefusal(const std::string& name) {
         if (ec) continue;
         if (open == target && &d != &app_.ActiveDocument())
             return "\"" + name + "\" is open in another window; close it before saving under its name.";
-        if (open.parent_path() != target.parent_path()) continue;
-        for (const char* ext : {".qzc", ".vbs"})
-            if (equalsNoCaseAscii(target.filename().string(),
-                                  fs::path(production::CompanionName(open.string(), ext)).filename().string()))
-                return "\"" + target.filename().string() + "\" belongs to the template \"" + d.Name() +
-                       "\", which is open; a document is never saved under the name of a template's " +
-                       (ext[1] == 'q' ? "QZC file" : "script module") + ". Choose another name.";
+        const std::string kind = production::TemplateFileKind(name, d.FullName());
+        if (!kind.empty() && open != target)
+            return "\"" + target.filename().string() + "\" is the name of " + kind + " \"" + d.Name() +
+                   "\", which is open; a document is never saved under it. Choose another name.";
     }
     return {};
 }

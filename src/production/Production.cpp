@@ -99,6 +99,22 @@ std::string FindFileNoCase(const std::string& path) {
     return {};
 }
 
+std::string TemplateFileKind(const std::string& file, const std::string& templateFile) {
+    std::error_code ec;
+    const fs::path f = fs::weakly_canonical(fs::absolute(file, ec), ec);
+    if (ec) return {};
+    const fs::path t = fs::weakly_canonical(fs::absolute(templateFile, ec), ec);
+    if (ec || f.parent_path() != t.parent_path()) return {};
+    const std::u16string name = fromUtf8(f.filename().string());
+    const std::pair<std::string, const char*> kinds[] = {
+        {templateFile, "the template"},
+        {CompanionName(templateFile, ".qzc"), "the template's QZC file"},
+        {CompanionName(templateFile, ".vbs"), "the template's script module"}};
+    for (const auto& [path, kind] : kinds)
+        if (equalsNoCase(fromUtf8(fs::path(path).filename().string()), name)) return kind;
+    return {};
+}
+
 Production::Production()
     : scriptControl_(std::make_unique<script::ScriptControl>()),
       runTime_(makeRef<RunTime>()),

@@ -20,6 +20,11 @@ inline std::string CompanionName(const std::string& templateFile, std::string_vi
            std::string(extension);
 }
 
+// What a file is of the template ("the template", "the template's QZC file",
+// "the template's script module"), whether it exists yet or not: the same
+// folder and the same name without regard to case; "" when it is none.
+std::string TemplateFileKind(const std::string& file, const std::string& templateFile);
+
 // The path of an existing regular file whose name equals the given path's
 // name without regard to case (the exact name first), or "" when none.
 std::string FindFileNoCase(const std::string& path);

@@ -54,6 +54,25 @@ TEST_F(TemplateFolder, JetDataSourceBecomesAbsolute) {
               std::string(kJet) + "Data Source=" + folder + "/db;User ID=dbadmin");
 }
 
+// An ODBC driver that reads a database file finds it in the template folder
+// too, with or without MSDASQL; blanks inside quotes are part of the name.
+TEST_F(TemplateFolder, OdbcDatabaseFilesBecomeAbsolute) {
+    EXPECT_EQ(AdjustConnectionString("Driver=SQLite3;Database=invoice.db", false, folder),
+              "Driver=SQLite3;Database=" + folder + "/invoice.db");
+    EXPECT_EQ(AdjustConnectionString("Provider=MSDASQL;Driver={SQLite3};Database=\" a.db\";Timeout=5", false, folder),
+              "Provider=MSDASQL;Driver={SQLite3};Database=\"" + folder + "/ a.db\";Timeout=5");
+    EXPECT_EQ(AdjustConnectionString("Provider=MSDASQL;Extended Properties=\"Driver=SQLite3;Database={ a.db}\"", false,
+                                     folder),
+              "Provider=MSDASQL;Extended Properties=\"Driver=SQLite3;Database={" + folder + "/ a.db}\"");
+    EXPECT_EQ(AdjustConnectionString("Driver={MDBTools};DBQ=data\\x.mdb", false, folder),
+              "Driver={MDBTools};DBQ=" + folder + "/data/x.mdb");
+    // A server's database is no file.
+    for (const std::string& s : {std::string("Driver={PostgreSQL Unicode};Database=invoice"),
+                                 std::string("Provider=MSDASQL;Driver=SQLite3;Database=/srv/x.db"),
+                                 std::string("Driver=SQLite3;Database=:memory:")})
+        EXPECT_EQ(AdjustConnectionString(s, false, folder), s);
+}
+
 TEST_F(TemplateFolder, OtherConnectionStringsStayAsTheyAre) {
     for (const std::string& s : {
              std::string(kJet) + "Data Source=/srv/data/db.mdb",

@@ -540,7 +540,7 @@ TEST_F(TemplateCommands, FilesOfTheUsersOwnAreNeitherReplacedNorDeleted) {
 
     // The new template is open: its companions are no Save As target.
     ModMsWordCurrentDocument current(app);
-    EXPECT_NE(current.SaveAsRefusal(dir + "/REPORT.QZC").find("belongs to the template \"Report.rtf\""),
+    EXPECT_NE(current.SaveAsRefusal(dir + "/REPORT.QZC").find("is the name of the template's QZC file \"Report.rtf\""),
               std::string::npos);
     EXPECT_NE(current.SaveAsRefusal(dir + "/./Report.vbs"), "");
     EXPECT_EQ(current.SaveAsRefusal(dir + "/Other.rtf"), "");

@@ -139,3 +139,26 @@ TEST(HostileInput, TheNextRunRemovesWhatAKilledRunLeft) {
     EXPECT_TRUE(partFiles(dir.path()).empty());
     EXPECT_EQ(qz::test::readFile(dir.file(".o.rtf.123.0.tmp")), "the user's");
 }
+
+// A file of the template that does not exist yet is no output; an ODBC
+// database file is the one beside the template, not one in the current folder.
+TEST(HostileInput, TemplateFilesAreNoOutputsAndDataFilesAreTheTemplates) {
+    qz::test::TempDir dir;
+    fs::create_directories(dir.file("elsewhere"));
+    fs::copy_file(kExamples + "/invoice.db", dir.file(" shop.db"));
+    dir.write("invoice.QZC", qzcWith("Shop", "Provider=MSDASQL;Extended Properties=&quot;Driver=SQLite3;"
+                                             "Database={ shop.db}&quot;",
+                                     "SELECT InvoiceNo FROM Invoice"));
+    dir.write("invoice.rtf", rtfDocument("No. " + expressionField("No", "Inv.Fields(0).Value", "String;MaxLength:0")));
+    const std::string run = "cd " + quote(dir.file("elsewhere")) + " && " + quote(QZSTUDIO) + " produce " +
+                            quote(dir.file("invoice.rtf")) + " -o ";
+    for (const char* output : {"invoice.qzc", "INVOICE.vbs", "Invoice.RTF"}) {
+        const int rc = std::system((run + quote(dir.file(output)) + " 2>/dev/null").c_str());
+        EXPECT_EQ(WEXITSTATUS(rc), 2) << output;
+        EXPECT_FALSE(fs::exists(dir.file(output))) << output;
+    }
+    const int rc = std::system((run + quote(dir.file("o.rtf")) + " 2>" + quote(dir.file("err.txt"))).c_str());
+    EXPECT_EQ(WEXITSTATUS(rc), 0) << qz::test::readFile(dir.file("err.txt"));
+    EXPECT_NE(qz::test::readFile(dir.file("o.rtf")).find("2026-0117"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir.file("elsewhere")));
+}
