@@ -156,10 +156,10 @@ std::string ReplaceParameterFields(const std::string& condition, const Parameter
         if (condition[i] == '=') break;
         if (condition[i] != '?') continue;
         const std::optional<std::string> value = prompt(condition.substr(0, i + 1));
-        if (value)
-            if (const std::string problem = ParameterAnswerProblem(*value); !problem.empty())
-                throw AutomationError(kErrorFail, "ReplaceParameterFields", problem);
-        out.replace(i, 1, value.value_or(std::string()));
+        if (!value) throw AutomationError(kErrorFail, "ReplaceParameterFields", kParameterCancelled);
+        if (const std::string problem = ParameterAnswerProblem(*value); !problem.empty())
+            throw AutomationError(kErrorFail, "ReplaceParameterFields", problem);
+        out.replace(i, 1, *value);
     }
     return out;
 }
@@ -204,6 +204,9 @@ std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& 
     // command cannot be run and is left out.
     try {
         return resolve(sql, prompt);
+    } catch (const AutomationError& e) {
+        if (e.Description == kParameterCancelled) throw;
+        return {};
     } catch (...) {
         return {};
     }
@@ -217,7 +220,9 @@ std::string ResolveSqlParameters(const std::string& sql) {
             form.Caption = caption;
             form.ShowModal();
             std::string value = form.txtParameter.Text;
+            const bool cancelled = form.Cancelled;
             form.Unload();
+            if (cancelled) return std::nullopt;
             const std::string problem = ParameterAnswerProblem(value);
             if (problem.empty()) return value;
             ui::currentHost().msgBox(problem, ui::vbOKOnly | ui::vbExclamation, caption);

@@ -13,7 +13,9 @@
 namespace qz::designer {
 
 // Asks for one value; the caption is the condition up to and including the
-// "?" asked for. No value (a prompt closed without OK) removes the "?".
+// "?" asked for. No value: the prompt was cancelled.
+inline constexpr const char* kParameterCancelled =
+    "The value of a \"?\" was not given (its prompt was cancelled): nothing that needs it is run.";
 using ParameterPrompt = std::function<std::optional<std::string>(const std::string& caption)>;
 
 // The text with every parameter of its WHERE clause replaced. Conditions are
@@ -22,8 +24,10 @@ using ParameterPrompt = std::function<std::optional<std::string>(const std::stri
 // right of its last "=" (or every "?" when it has none) are asked for, right
 // to left. Quoted literals and bracketed names are never split and their "?"
 // are no parameters. The clause ends at the first GROUP BY, HAVING, ORDER BY
-// or WITH after it at its own parenthesis depth. Any failure (a prompt's
-// included) makes the result "".
+// or WITH after it at its own parenthesis depth. Any failure (a refused
+// answer included) makes the result ""; a cancelled prompt raises an error
+// with kParameterCancelled as its description, so that the caller leaves
+// the command out and says why.
 std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& prompt);
 // The same with frmParameters shown on the current UI host.
 std::string ResolveSqlParameters(const std::string& sql);

@@ -1,5 +1,6 @@
 #include "designer/ModQueryParameters.h"
 #include "designer/forms/frmParameters.h"
+#include "platform/automation/AutomationError.h"
 #include "platform/ui/UiHost.h"
 
 #include <gtest/gtest.h>
@@ -43,10 +44,14 @@ TEST(QueryParameters, AsksForEachConditionsParameter) {
     EXPECT_EQ(ResolveSqlParameters("", none.prompt()), "");
     EXPECT_TRUE(none.captions.empty());
 
-    // A prompt left without a value removes its "?".
+    // A prompt cancelled stops the whole text, and says so.
     Answers closed;
-    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ? AND b = 5", closed.prompt()),
-              "SELECT * FROM T WHERE a =  AND b = 5");
+    try {
+        ResolveSqlParameters("SELECT * FROM T WHERE a = ? AND b = 5", closed.prompt());
+        ADD_FAILURE() << "a cancelled prompt resolved the text";
+    } catch (const AutomationError& e) {
+        EXPECT_STREQ(e.Description.c_str(), kParameterCancelled);
+    }
     // A prompt that fails leaves nothing to run.
     const ParameterPrompt failing = [](const std::string&) -> std::optional<std::string> {
         throw std::runtime_error("no answer");
@@ -89,6 +94,11 @@ TEST(QueryParameters, PromptsThroughTheParameterDialog) {
     });
     EXPECT_EQ(ResolveSqlParameters("SELECT Name FROM C WHERE City = ?"), "SELECT Name FROM C WHERE City = 'Oslo'");
     EXPECT_EQ(host.requests(ui::UiRequest::Modal).size(), 1u);
+    // Cancel, or a prompt closed without OK, cancels.
+    host.queueFormAction([](ui::Form& f) { dynamic_cast<frmParameters&>(f).cmdCancel_Click(); });
+    EXPECT_THROW(ResolveSqlParameters("SELECT Name FROM C WHERE City = ?"), AutomationError);
+    host.queueFormAction([](ui::Form& f) { f.Hide(); });
+    EXPECT_THROW(ResolveSqlParameters("SELECT Name FROM C WHERE City = ?"), AutomationError);
     ui::setCurrentHost(nullptr);
 }
 

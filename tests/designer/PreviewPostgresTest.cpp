@@ -3,6 +3,7 @@
 #include "common/PgServer.h"
 #include "core/CoreFixture.h"
 #include "designer/Designer.h"
+#include "designer/forms/frmParameters.h"
 #include "designer/ModMSWordMenuToolbar.h"
 #include "designer/ModMsWordCurrentDocument.h"
 #include "designer/modMSWordFields.h"
@@ -47,7 +48,7 @@ TEST(PreviewPostgres, ProducesTheRowsTheParameterChooses) {
         host.queueFormAction([](ui::Form& prompt) {
             EXPECT_EQ(prompt.Caption, "city = ?");
             static_cast<ui::TextBox*>(prompt.Controls()[1])->Text = "'Oslo'";
-            prompt.Hide();
+            dynamic_cast<frmParameters&>(prompt).cmdOk_Click();
         });
         designer.HandleCmd(qzCmdItemPreviewDocument);
         EXPECT_TRUE(host.errorTexts.empty()) << host.errorTexts[0];

@@ -8,6 +8,8 @@
 #include "designer/Designer.h"
 #include "designer/ModMSWordMenuToolbar.h"
 #include "designer/ModMsWordCurrentDocument.h"
+#include "designer/ModQueryParameters.h"
+#include "designer/forms/frmParameters.h"
 #include "designer/forms/frmQzProperties.h"
 #include "designer/modMSWordFields.h"
 
@@ -376,8 +378,9 @@ TEST_F(TemplateCommands, PreviewAsksForParametersAndShowsScriptErrorsWithoutOpen
     modMSWordFields(app).InsertExpressionField("Name", "Cust.Fields(\"Name\").Value", "String;UseDefaultProperties:-1", "-1");
     host.queueFormAction([](ui::Form& f) {
         EXPECT_EQ(f.Caption, "City = ?");
-        static_cast<ui::TextBox*>(f.Controls()[1])->Text = "'Rome'";
-        f.Hide();
+        auto& prompt = dynamic_cast<frmParameters&>(f);
+        prompt.txtParameter.Text = "'Rome'";
+        prompt.cmdOk_Click();
     });
     designer->HandleCmd(qzCmdItemPreviewDocument);
     ASSERT_EQ(app.GetDocuments().Count(), 2);
@@ -391,7 +394,7 @@ TEST_F(TemplateCommands, PreviewAsksForParametersAndShowsScriptErrorsWithoutOpen
     modMSWordFields(app).InsertStatementField({0, 0, "Divide", 0, 0, "x = 1 / 0"});
     host.queueFormAction([](ui::Form& f) {
         static_cast<ui::TextBox*>(f.Controls()[1])->Text = "'Rome'";
-        f.Hide();
+        dynamic_cast<frmParameters&>(f).cmdOk_Click();
     });
     designer->HandleCmd(qzCmdItemPreviewDocument);
     EXPECT_EQ(app.GetDocuments().Count(), 2);  // nothing opened
@@ -399,6 +402,16 @@ TEST_F(TemplateCommands, PreviewAsksForParametersAndShowsScriptErrorsWithoutOpen
     ASSERT_EQ(host.scriptErrors.size(), 1u);
     EXPECT_EQ(host.scriptErrors[0], "Statement Field|Divide|1|x = 1 / 0|Division by zero");
     EXPECT_TRUE(host.errorTexts.empty());  // logged, not shown a second time
+
+    // Cancelled: the command is left out, and the message says so.
+    app.Activate(&doc);
+    host.queueFormAction([](ui::Form& f) { dynamic_cast<frmParameters&>(f).cmdCancel_Click(); });
+    designer->HandleCmd(qzCmdItemPreviewDocument);
+    ASSERT_FALSE(host.requests(ui::UiRequest::MsgBox).empty());
+    EXPECT_NE(host.requests(ui::UiRequest::MsgBox).back().prompt.find(
+                  std::string("command \"Cust\" of \"Shop\": ") + kParameterCancelled),
+              std::string::npos)
+        << host.requests(ui::UiRequest::MsgBox).back().prompt;
 }
 
 TEST_F(TemplateCommands, ReadOnlyTemplateWithChangesIsNotPreviewed) {

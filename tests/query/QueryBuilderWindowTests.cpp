@@ -359,6 +359,18 @@ TEST_F(QueryBuilderWindow, TheSqlTabIsEditedAndReadIntoThePanels) {
     b.txtQuery_Change();
     b.cmdExecute_Click();
     EXPECT_EQ(host.errorTexts.back(), "Only a single SELECT statement can be previewed.");
+    // A misspelt statement is a syntax error; a WITH that only reads previews,
+    // one that deletes does not.
+    b.txtQuery.Text = "SELEC * FRM Orders";
+    b.cmdExecute_Click();
+    EXPECT_EQ(host.errorTexts.back(),
+              "The SQL text has a syntax error: \"SELEC\" begins no statement. A preview runs a SELECT statement.");
+    b.txtQuery.Text = "WITH big AS (SELECT OrderID FROM Orders WHERE 'delete' <> '') SELECT * FROM big";
+    b.cmdExecute_Click();
+    EXPECT_EQ(b.lblNumberOfRows.Caption, "4 row(s)");
+    b.txtQuery.Text = "WITH gone AS (SELECT 1) DELETE FROM Orders";
+    b.cmdExecute_Click();
+    EXPECT_EQ(host.errorTexts.back(), "Only a single SELECT statement can be previewed.");
     qz::query::test::Rows rows;
     std::string error;
     ASSERT_TRUE(qz::query::test::SqliteRows(db, "SELECT OrderID FROM Orders", rows, error));

@@ -89,7 +89,10 @@ TEST(FoundationViews, ParameterPromptTakesTheTypedValue) {
 
     designer::frmParameters other;
     auto second = open(other);
-    QTest::keyClick(second.get(), Qt::Key_Escape);  // no Cancel button: the window closes
+    ASSERT_NE(second->findChild<QPushButton*>("cmdCancel"), nullptr);
+    QTest::keyClick(second.get(), Qt::Key_Escape);  // Escape is Cancel
     EXPECT_FALSE(other.Visible());
+    EXPECT_TRUE(other.Cancelled);
+    EXPECT_FALSE(form.Cancelled);
     EXPECT_FALSE(second->isVisible());
 }

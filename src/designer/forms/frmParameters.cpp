@@ -21,7 +21,14 @@ frmParameters::frmParameters() : ui::Form("frmParameters") {
     cmdOk.Default = true;
     cmdOk.Width = 1215;
     cmdOk.Height = 375;
-    cmdOk.Left = txtParameter.Left + txtParameter.Width - cmdOk.Width;
+    cmdCancel.Name = "cmdCancel";
+    cmdCancel.Caption = "Cancel";
+    cmdCancel.Cancel = true;
+    cmdCancel.Width = 1215;
+    cmdCancel.Height = 375;
+    cmdCancel.Left = txtParameter.Left + txtParameter.Width - cmdCancel.Width;
+    cmdCancel.Top = 900;
+    cmdOk.Left = cmdCancel.Left - 120 - cmdOk.Width;
     cmdOk.Top = 900;
 }
 

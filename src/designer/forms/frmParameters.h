@@ -1,6 +1,6 @@
 // The prompt for one query parameter: the caller sets the window caption to
 // the condition up to the "?" asked for; the user types the value and
-// presses OK.
+// presses OK, or Cancel to run nothing that needs it.
 #pragma once
 
 #include "platform/ui/Controls.h"
@@ -17,11 +17,19 @@ public:
     ui::Label lblValue;         // "Value:", top left
     ui::TextBox txtParameter;   // the value, empty when the prompt opens
     ui::CommandButton cmdOk;    // "&OK", under the box on the right
+    ui::CommandButton cmdCancel;  // "Cancel", beside OK (Escape)
 
-    std::vector<ui::Control*> Controls() override { return {&lblValue, &txtParameter, &cmdOk}; }
+    std::vector<ui::Control*> Controls() override { return {&lblValue, &txtParameter, &cmdOk, &cmdCancel}; }
 
-    // OK only hides the prompt; the caller reads the value and unloads it.
-    void cmdOk_Click() { Hide(); }
+    // OK and Cancel only hide the prompt; the caller reads the value, or
+    // Cancelled (still true when the window was closed without OK), and
+    // unloads it.
+    bool Cancelled = true;
+    void cmdOk_Click() {
+        Cancelled = false;
+        Hide();
+    }
+    void cmdCancel_Click() { Hide(); }
 };
 
 } // namespace qz::designer

@@ -12,6 +12,8 @@
 #include "query/forms/frmAddForeignKey.h"
 
 #include <algorithm>
+#include <cctype>
+#include <set>
 
 namespace qz::query {
 
@@ -72,14 +74,24 @@ std::string Trimmed(const std::string& s) {
 
 // A statement the preview may run: one SELECT, nothing after it. The preview
 // shows data; it never changes any.
-bool IsSingleSelect(const std::string& sql) {
-    const std::string t = Trimmed(sql);
-    if (t.size() < 6 || !equalsNoCaseAscii(t.substr(0, 6), "SELECT") ||
-        (t.size() > 6 && std::string_view(" \t\r\n(").find(t[6]) == std::string_view::npos))
-        return false;
+// Why a text cannot be previewed, "" when it can: one statement that reads
+// rows and changes nothing, a SELECT, or a WITH whose parts change nothing.
+// Words are read outside quoted literals and names.
+std::string PreviewProblem(const std::string& sql) {
+    static const std::string kOnlySelect = "Only a single SELECT statement can be previewed.";
+    std::vector<std::string> words;  // upper case
     char quote = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
-        const char c = t[i];
+    std::string word;
+    const std::string t = Trimmed(sql);
+    for (size_t i = 0; i <= t.size(); ++i) {
+        const char c = i < t.size() ? t[i] : ' ';
+        const bool letter = std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+        if (!quote && letter) {
+            word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            continue;
+        }
+        if (!word.empty()) words.push_back(std::move(word));
+        word.clear();
         if (quote) {
             if (c == quote) quote = 0;
         } else if (c == '\'' || c == '"' || c == '`') {
@@ -87,10 +99,25 @@ bool IsSingleSelect(const std::string& sql) {
         } else if (c == '[') {
             quote = ']';
         } else if (c == ';' && !Trimmed(t.substr(i + 1)).empty()) {
-            return false;
+            return kOnlySelect;
         }
+        if (words.size() == 1 && words[0] != "SELECT" && words[0] != "WITH") break;
     }
-    return true;
+    if (words.empty()) return kOnlySelect;
+    static const std::set<std::string> kChanging = {"INSERT", "UPDATE", "DELETE", "MERGE", "UPSERT", "DROP", "CREATE",
+                                                    "ALTER", "TRUNCATE", "ATTACH", "DETACH", "GRANT", "REVOKE",
+                                                    "VACUUM", "PRAGMA", "REINDEX", "ANALYZE"};
+    static const std::set<std::string> kStatements = {"EXEC", "EXECUTE", "CALL", "SET", "BEGIN", "COMMIT", "ROLLBACK",
+                                                      "DECLARE", "SHOW", "USE", "VALUES", "REPLACE", "EXPLAIN", "LOCK",
+                                                      "COPY", "SAVEPOINT", "RELEASE"};
+    if (words[0] == "SELECT") return {};
+    if (words[0] == "WITH") {
+        for (const std::string& w : words)
+            if (kChanging.count(w)) return kOnlySelect;
+        return {};
+    }
+    if (kChanging.count(words[0]) || kStatements.count(words[0])) return kOnlySelect;
+    return "The SQL text has a syntax error: \"" + words[0] + "\" begins no statement. A preview runs a SELECT statement.";
 }
 
 } // namespace
@@ -527,8 +554,8 @@ void frmQueryBuilder::cmdExecute_Click() {
         std::string sql = txtQuery.SelLength > 0 ? txtQuery.SelText() : txtQuery.Text;
         if (Trimmed(sql).empty()) RaiseError(4015);
         if (goDesigner) sql = goDesigner->ResolveSqlParameters(sql);
-        if (!IsSingleSelect(sql))
-            throw AutomationError(kErrorFail, std::string(kForm), "Only a single SELECT statement can be previewed.");
+        if (const std::string problem = PreviewProblem(sql); !problem.empty())
+            throw AutomationError(kErrorFail, std::string(kForm), problem);
         if (!preview_) preview_ = makeRef<ado::Connection>();
         if (!preview_->isOpen())
             preview_->open(AdjustConnectionString(connection_ ? connection_->DataSource : "", false, TemplateFolder()));

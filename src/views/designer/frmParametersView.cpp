@@ -1,5 +1,5 @@
 // The query-parameter prompt: "Value:" at the top left, the value box across
-// the window under it, OK under the box on the right.
+// the window under it, OK and Cancel under the box on the right.
 #include "designer/forms/frmParameters.h"
 #include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
@@ -22,6 +22,7 @@ public:
         auto* buttons = new QHBoxLayout;
         buttons->addStretch();
         buttons->addWidget(bind(f.cmdOk, [&f] { f.cmdOk_Click(); }));
+        buttons->addWidget(bind(f.cmdCancel, [&f] { f.cmdCancel_Click(); }));
         layout->addLayout(buttons);
         layout->addStretch();
         setMinimumWidth(320);
