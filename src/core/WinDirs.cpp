@@ -59,12 +59,15 @@ std::string WinDirs::GetApplicationDataPath() {
         // asks for this folder. A home that is missing or cannot be written
         // (service accounts) leaves a private per-user folder instead.
         int e = 0;
-        const std::string path = sys::writableFolder(preferred, "data/" + std::string(sys::kProductSubfolder), &e);
+        std::string why;
+        const std::string path =
+            sys::writableFolder(preferred, "data/" + std::string(sys::kProductSubfolder), &e, &why);
         if (path.empty() && preferred.empty())
-            throw AutomationError(OwnErrorNumber(msg::NoTemporaryPath), std::string(kErrorSource), "");
+            throw AutomationError(OwnErrorNumber(msg::NoTemporaryPath), std::string(kErrorSource), why);
         if (path.empty()) {
+            // Every folder tried, with the system's reason each failed.
             AutomationError err = sys::systemError(e);
-            err.Description += ": " + preferred;
+            err.Description += ": " + why;
             throw err;
         }
         return path;

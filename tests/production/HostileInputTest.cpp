@@ -162,3 +162,23 @@ TEST(HostileInput, TemplateFilesAreNoOutputsAndDataFilesAreTheTemplates) {
     EXPECT_NE(qz::test::readFile(dir.file("o.rtf")).find("2026-0117"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(dir.file("elsewhere")));
 }
+
+// A service account produces though another user took the private folder's
+// old fixed name first; where no folder can be had, each one is named.
+TEST(HostileInput, AServiceAccountsPrivateFolderCannotBeTakenFromIt) {
+    qz::test::TempDir dir;
+    dir.write("t.qzc", "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties></QZC>");
+    dir.write("t.rtf", rtfDocument("text"));
+    fs::create_directories(dir.file("tmp"));
+    fs::create_directory_symlink(dir.path(), dir.file("tmp/qzstudio-" + std::to_string(::getuid())));
+    const std::string run = "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf"));
+    const std::string noHome = "-u XDG_DATA_HOME -u XDG_STATE_HOME -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR HOME=" +
+                               quote(dir.file("t.rtf") + "/home") + " TMPDIR=";
+    Result r = qzstudio(dir, run, noHome + quote(dir.file("tmp")));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = qzstudio(dir, run, noHome + quote(dir.file("t.rtf")));
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find(dir.file("t.rtf") + "/home/.local/share/Pellitron/Quorvane Studio 2004: Not a directory"),
+              std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir.file("t.rtf") + ": Not a directory"), std::string::npos) << r.err;
+}

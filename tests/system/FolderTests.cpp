@@ -53,30 +53,49 @@ TEST(Folders, CreateFolderTreeMakesParentsAndReportsBlockedPaths) {
 
 TEST(Folders, AHomeThatCannotBeWrittenFallsBackToAPrivateFolder) {
     TestHome home;
-    const std::string priv = home.tmp() + "/qzstudio-" + std::to_string(::getuid());
+    home.env.unset("XDG_RUNTIME_DIR");
+    const std::string prefix = home.tmp() + "/qzstudio-" + std::to_string(::getuid());
+    // Names another user could take first are planted: a link to a folder of
+    // ours, a folder others may write, and the fixed name of earlier versions.
+    ASSERT_EQ(::symlink(home.root().c_str(), (prefix + "-LINKED").c_str()), 0);
+    ASSERT_EQ(::mkdir((prefix + "-OPENED").c_str(), 0700), 0);
+    ::chmod((prefix + "-OPENED").c_str(), 0777);
+    ASSERT_EQ(::symlink(home.root().c_str(), prefix.c_str()), 0);
     TestHome::write(home.root() + "/file", "x");
     int error = 0;
-    EXPECT_EQ(writableFolder(home.root() + "/file/sub", "data/x", &error), priv + "/data/x");
+    const std::string found = writableFolder(home.root() + "/file/sub", "data/x", &error);
     EXPECT_EQ(error, ENOTDIR);
+    const std::string priv = found.substr(0, found.size() - 7);
+    EXPECT_EQ(found, priv + "/data/x");
+    EXPECT_EQ(priv.rfind(prefix + "-", 0), 0u) << priv;
+    EXPECT_EQ(priv.size(), prefix.size() + 7);
+    EXPECT_NE(priv, prefix + "-LINKED");
+    EXPECT_NE(priv, prefix + "-OPENED");
     struct stat st;
     ASSERT_EQ(::lstat(priv.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_EQ(writableFolder(home.root() + "/ok", "data/x"), home.root() + "/ok");
+    // The next run takes the same private folder.
+    EXPECT_EQ(fallbackUserFolder(), priv);
 
     // The settings follow: a home without a usable configuration folder.
     home.env.set("XDG_CONFIG_HOME", home.root() + "/file/config");
     EXPECT_EQ(settingsFile(SettingsScope::User), priv + "/config/Pellitron/Quorvane Studio 2004/user.reg");
 
-    // A link planted in its place, or a folder others may write, is not taken.
-    std::filesystem::remove_all(priv);
-    ASSERT_EQ(::symlink(home.root().c_str(), priv.c_str()), 0);
-    EXPECT_EQ(fallbackUserFolder(&error), "");
-    EXPECT_EQ(error, EACCES);
-    EXPECT_EQ(writableFolder(home.root() + "/file/sub", "data/x"), "");
-    std::filesystem::remove(priv);
-    ASSERT_EQ(::mkdir(priv.c_str(), 0700), 0);
-    ::chmod(priv.c_str(), 0777);
-    EXPECT_EQ(fallbackUserFolder(), "");
+    // A private runtime folder comes first; one others may write does not.
+    const std::string runtime = home.root() + "/run";
+    ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
+    home.env.set("XDG_RUNTIME_DIR", runtime);
+    EXPECT_EQ(fallbackUserFolder(), runtime + "/qzstudio");
+    ::chmod(runtime.c_str(), 0777);
+    EXPECT_EQ(fallbackUserFolder(), priv);
+
+    // Where no folder can be had, each one tried is named with its reason.
+    home.env.unset("XDG_RUNTIME_DIR");
+    home.env.set("TMPDIR", home.root() + "/file");
+    std::string why;
+    EXPECT_EQ(writableFolder(home.root() + "/file/sub", "data/x", &error, &why), "");
+    EXPECT_EQ(why, home.root() + "/file/sub: Not a directory; " + home.root() + "/file: Not a directory");
 }
 
 TEST(TempFiles, NameHasThreePrefixCharactersHexAndTmpAndTheFileIsEmpty) {

@@ -1,9 +1,11 @@
 #include "platform/system/Folders.h"
+#include "platform/system/SystemError.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <pwd.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,15 +106,73 @@ std::string libraryFolder() {
     return dir;
 }
 
-std::string fallbackUserFolder(int* error) {
-    const std::string folder = tempFolder() + "/qzstudio-" + std::to_string(::getuid());
-    int e = ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST ? 0 : errno;
+namespace {
+
+// 0 when the path is a real folder of this user's that nobody else may
+// write, else why not.
+int privateFolderError(const std::string& folder) {
     struct stat st;
-    if (!e && ::lstat(folder.c_str(), &st) != 0) e = errno;
-    // Only a real folder of this user's that nobody else may write.
-    if (!e && (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 022) != 0)) e = EACCES;
-    if (error) *error = e;
-    return e ? std::string{} : folder;
+    if (::lstat(folder.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 022) != 0) return EACCES;
+    return 0;
+}
+
+void note(std::string* why, const std::string& folder, int e) {
+    if (!why) return;
+    if (!why->empty()) *why += "; ";
+    *why += folder + ": " + (e == EACCES ? "not a folder of this user's alone" : errnoText(e));
+}
+
+// An earlier private folder of this user's in the temporary folder, or a
+// fresh one with a random name.
+std::string privateTempFolder(int& e, std::string* why) {
+    const std::string tmp = tempFolder();
+    const std::string prefix = "qzstudio-" + std::to_string(::getuid()) + "-";
+    if (DIR* d = ::opendir(tmp.c_str())) {
+        std::string found;
+        while (const dirent* entry = ::readdir(d)) {
+            const std::string name = entry->d_name;
+            if (name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+                privateFolderError(tmp + "/" + name) == 0) {
+                found = tmp + "/" + name;
+                break;
+            }
+        }
+        ::closedir(d);
+        if (!found.empty()) return found;
+    }
+    std::string folder = tmp + "/" + prefix + "XXXXXX";
+    if (!::mkdtemp(folder.data())) {
+        e = errno;
+        note(why, tmp, e);
+        return {};
+    }
+    return folder;
+}
+
+} // namespace
+
+std::string fallbackUserFolder(int* error, std::string* why) {
+    int e = 0;
+    std::string folder;
+    // The runtime folder the session gives this user, when it is private.
+    if (const std::string runtime = env("XDG_RUNTIME_DIR"); !runtime.empty() && runtime[0] == '/') {
+        e = privateFolderError(runtime);
+        if (!e) {
+            folder = runtime + "/qzstudio";
+            if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) e = errno;
+            if (!e) e = privateFolderError(folder);
+            if (e) note(why, folder, e), folder.clear();
+        } else {
+            note(why, runtime, e);
+        }
+    }
+    if (folder.empty()) {
+        e = 0;
+        folder = privateTempFolder(e, why);
+    }
+    if (error) *error = folder.empty() ? e : 0;
+    return folder;
 }
 
 namespace {
@@ -127,14 +187,20 @@ int folderError(const std::string& path) {
 
 bool usableFolder(const std::string& path) { return folderError(path) == 0; }
 
-std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error) {
+std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error, std::string* why) {
     const int e = folderError(preferred);
     if (error) *error = e;
     if (!e) return preferred;
-    std::string fallback = fallbackUserFolder();
+    if (why) why->clear();
+    note(why, preferred.empty() ? std::string("(no home folder)") : preferred, e);
+    std::string fallback = fallbackUserFolder(nullptr, why);
     if (fallback.empty()) return {};
     fallback += "/" + std::string(subfolder);
-    return usableFolder(fallback) ? fallback : std::string{};
+    if (const int f = folderError(fallback)) {
+        note(why, fallback, f);
+        return {};
+    }
+    return fallback;
 }
 
 int createFolderTree(const std::string& path) {

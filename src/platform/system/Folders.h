@@ -32,18 +32,23 @@ std::string tempFolder();
 // running program.
 std::string libraryFolder();
 
-// A private per-user folder in the temporary folder ("<tmp>/qzstudio-<uid>",
-// mode 0700), made on first use, for what belongs under a home folder that
-// is missing or cannot be written (service accounts). "" and the errno in
-// `error` when it cannot be made, or when what is there is not a folder of
-// this user's alone (a planted link or another user's folder).
-std::string fallbackUserFolder(int* error = nullptr);
+// A private per-user folder for what belongs under a home folder that is
+// missing or cannot be written (service accounts): "$XDG_RUNTIME_DIR/qzstudio"
+// when the runtime folder is this user's alone; otherwise a folder of this
+// user's alone in the temporary folder, "<tmp>/qzstudio-<uid>-<random>",
+// made fresh (mode 0700) unless an earlier one of this user's is there. A
+// name someone else took first (a planted link, another user's folder) is
+// never used. "" when none can be had, with the errno in `error` and, in
+// `why`, each folder tried and the system's reason it failed.
+std::string fallbackUserFolder(int* error = nullptr, std::string* why = nullptr);
 // Whether the folder exists or can be created, and can be written.
 bool usableFolder(const std::string& path);
 // `preferred` (created when missing) when it can be written; otherwise
 // <fallbackUserFolder>/<subfolder> (created). "" when neither can be had,
-// with the errno of the preferred folder in `error`.
-std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error = nullptr);
+// with the errno of the preferred folder in `error` and, in `why`, each
+// folder tried and the system's reason it failed.
+std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error = nullptr,
+                           std::string* why = nullptr);
 
 // Creates a folder and its missing parents. 0 on success (also when it
 // exists already), else the errno of the failing step.
