@@ -1,6 +1,6 @@
 // Speed of the word-processor model on a large template: RTF load and save
 // in MB/s, a field insert in the middle of the document, and recolouring
-// every field.
+// every field; and how opening grows with the size of the font table.
 #include "LargeDocument.h"
 #include "designer/modMSWordFields.h"
 #include "platform/word/Application.h"
@@ -106,6 +106,30 @@ void BM_RestoreFieldsColorLargeDocument(benchmark::State& state) {
     for (auto _ : state) fields.RestoreFieldsColor();
 }
 BENCHMARK(BM_RestoreFieldsColorLargeDocument)->Unit(benchmark::kMillisecond);
+
+// Opening a document whose font table has N entries, each used by a run of
+// its own, and saving it: the time must grow in proportion to N (the
+// complexity line of the report), not as N squared.
+std::string ManyFontsRtf(int n) {
+    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl";
+    for (int k = 0; k < n; ++k) rtf += "{\\f" + std::to_string(k) + "\\fnil\\fcharset0 Font " + std::to_string(k) + ";}";
+    rtf += "}\r\n";
+    for (int k = 0; k < n; ++k) rtf += "{\\f" + std::to_string(k) + " text " + std::to_string(k) + "}\\par\r\n";
+    return rtf + "}";
+}
+
+void BM_LoadAndSaveManyFonts(benchmark::State& state) {
+    const std::string rtf = ManyFontsRtf(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        word::Application app;
+        word::Document& doc = app.GetDocuments().Add();
+        doc.LoadRtfText(rtf);
+        std::string out = doc.ToRtf();
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_LoadAndSaveManyFonts)->RangeMultiplier(4)->Range(1 << 10, 1 << 14)->Unit(benchmark::kMillisecond)->Complexity();
 
 } // namespace
 

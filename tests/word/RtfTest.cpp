@@ -395,6 +395,20 @@ TEST(RtfWriter, DamagedDocumentsSettleAtTheirFirstSave) {
     EXPECT_EQ(back.doc->fonts.size(), fonts.doc->fonts.size());
 }
 
+// The font table is looked up by number and by name; an entry of a number
+// given again replaces the earlier one, under its new name only.
+TEST(RtfReader, FontTableEntriesByNumberAndName) {
+    Loaded doc("{\\rtf1{\\fonttbl{\\f5 A;}{\\f2 C;}{\\f5 B;}}\\f5 x}");
+    ASSERT_EQ(doc.doc->fonts.size(), 2u);
+    EXPECT_EQ(doc.doc->FontByNumber(5)->name, "B");
+    EXPECT_EQ(doc.doc->FontByNumber(1), nullptr);
+    EXPECT_EQ(doc.doc->FontNumber("B"), 5);
+    EXPECT_EQ(doc.doc->FontNumber("C"), 2);
+    EXPECT_EQ(doc.doc->FontNumber("A"), 6); // added after the highest number
+    EXPECT_EQ(doc.doc->FontByNumber(6)->name, "A");
+    EXPECT_EQ(doc.doc->fonts.size(), 3u);
+}
+
 TEST(RtfReader, MutatedRealDocumentsLoadAndSaveWithoutCrashing) {
     // Deterministic damage: bytes replaced, cut and duplicated at pseudo-random places.
     std::uint32_t seed = 12345;

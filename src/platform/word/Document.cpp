@@ -106,8 +106,8 @@ std::size_t Document::FormatHash::operator()(const CharFormat& f) const noexcept
 }
 
 Document::Document(Application* app) : app_(app) {
-    fonts.push_back(FontDef{0, "\\froman\\fcharset0\\fprq2", "Times New Roman", 0});
-    fonts.push_back(FontDef{1, "\\fnil\\fcharset2\\fprq2", "Wingdings", 2});
+    AddFont(FontDef{0, "\\froman\\fcharset0\\fprq2", "Times New Roman", 0});
+    AddFont(FontDef{1, "\\fnil\\fcharset2\\fprq2", "Wingdings", 2});
     colors.push_back(-1);
     for (auto c : kPalette) colors.push_back(c);
     CharFormat def;
@@ -196,23 +196,62 @@ std::uint32_t Document::AddOpaque(std::string rtf) {
     return static_cast<std::uint32_t>(opaques_.size() - 1);
 }
 
+void Document::IndexFonts() const {
+    if (fontsIndexed_ == fonts.size()) return;
+    fontAt_.clear();
+    fontNamed_.clear();
+    maxFontNumber_ = -1;
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+        fontAt_[fonts[i].number] = i; // a number given twice: the last one counts
+        fontNamed_.emplace(fonts[i].name, fonts[i].number);
+        maxFontNumber_ = std::max(maxFontNumber_, fonts[i].number);
+    }
+    fontsIndexed_ = fonts.size();
+}
+
 const FontDef* Document::FontByNumber(int number) const {
-    for (const auto& f : fonts)
-        if (f.number == number) return &f;
-    return nullptr;
+    IndexFonts();
+    const auto it = fontAt_.find(number);
+    return it == fontAt_.end() ? nullptr : &fonts[it->second];
+}
+
+void Document::AddFont(FontDef font) {
+    IndexFonts();
+    if (const auto it = fontAt_.find(font.number); it != fontAt_.end()) {
+        FontDef& old = fonts[it->second];
+        if (const auto named = fontNamed_.find(old.name); named != fontNamed_.end() && named->second == old.number)
+            fontNamed_.erase(named);
+        fontNamed_.emplace(font.name, font.number);
+        old = std::move(font);
+        return;
+    }
+    fontAt_[font.number] = fonts.size();
+    fontNamed_.emplace(font.name, font.number);
+    maxFontNumber_ = std::max(maxFontNumber_, font.number);
+    fonts.push_back(std::move(font));
+    fontsIndexed_ = fonts.size();
+}
+
+void Document::ClearFonts() {
+    fonts.clear();
+    fontAt_.clear();
+    fontNamed_.clear();
+    maxFontNumber_ = -1;
+    fontsIndexed_ = 0;
 }
 
 int Document::FontNumber(const std::string& name) {
-    int maxNumber = -1;
-    for (const auto& f : fonts) {
-        if (f.name == name) return f.number;
-        maxNumber = std::max(maxNumber, f.number);
-    }
-    bool symbol = name == "Wingdings" || name == "Symbol" || name == "Webdings";
-    fonts.push_back(FontDef{maxNumber + 1,
-                            symbol ? "\\fnil\\fcharset2\\fprq2" : "\\fnil\\fcharset0\\fprq2", name,
-                            symbol ? 2 : 0});
-    return maxNumber + 1;
+    const bool symbol = name == "Wingdings" || name == "Symbol" || name == "Webdings";
+    return FontNumber(FontDef{0, symbol ? "\\fnil\\fcharset2\\fprq2" : "\\fnil\\fcharset0\\fprq2", name, symbol ? 2 : 0});
+}
+
+int Document::FontNumber(const FontDef& like) {
+    IndexFonts();
+    if (const auto it = fontNamed_.find(like.name); it != fontNamed_.end()) return it->second;
+    FontDef added = like;
+    added.number = maxFontNumber_ + 1;
+    AddFont(std::move(added));
+    return maxFontNumber_;
 }
 
 int Document::ColorEntry(std::int32_t rgb) {

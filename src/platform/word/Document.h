@@ -195,7 +195,13 @@ public:
 
     // Font number for a name, adding a font when the table lacks it.
     int FontNumber(const std::string& name);
+    // The same for a font of another table: one of its name, else a copy of it.
+    int FontNumber(const FontDef& like);
     const FontDef* FontByNumber(int number) const;
+    // Adds a font to the table, or replaces the one of its number. The
+    // table is changed only through these, which keep its index.
+    void AddFont(FontDef font);
+    void ClearFonts();
     // Colour-table index of a colour (RGB 0xRRGGBB, -1 automatic), added when missing.
     int ColorEntry(std::int32_t rgb);
     std::int32_t ColorRgb(int entry) const;
@@ -209,7 +215,7 @@ public:
     void SetFileName(const std::string& fullName);
     void SetUntitledName(const std::string& name) { name_ = name; path_.clear(); }
 
-    // The tables, for the reader and writer.
+    // The tables, for the reader and writer (fonts: read only, see AddFont).
     std::vector<FontDef> fonts;
     std::vector<std::int32_t> colors; // entry 0 is usually automatic (-1)
     std::string preamble;   // groups and document control words of the header, verbatim
@@ -257,6 +263,16 @@ private:
     CustomProperties props_;
     Story main_;
     std::unique_ptr<Selection> selection_;
+
+    // Where each font number stands in `fonts`, the number of the first font
+    // of each name, and the highest number: lookups take constant time
+    // however large the table. Rebuilt when the table's size is not the one
+    // indexed.
+    void IndexFonts() const;
+    mutable std::unordered_map<int, std::size_t> fontAt_;
+    mutable std::unordered_map<std::string, int> fontNamed_;
+    mutable int maxFontNumber_ = -1;
+    mutable std::size_t fontsIndexed_ = 0;
 
     std::vector<CharFormat> formats_;
     std::unordered_map<CharFormat, std::uint32_t, FormatHash> formatIds_;

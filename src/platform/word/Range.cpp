@@ -156,19 +156,7 @@ std::vector<Atom> TransferAtoms(const Document& from, const Story& story, long s
         CharFormat f = from.Format(id);
         if (f.font >= 0) {
             const FontDef* font = from.FontByNumber(f.font);
-            if (!font) f.font = -1;
-            else {
-                const FontDef* there = nullptr;
-                for (const FontDef& d : to.fonts)
-                    if (d.name == font->name) there = &d;
-                if (there) f.font = there->number;
-                else {
-                    int number = -1;
-                    for (const FontDef& d : to.fonts) number = std::max(number, d.number);
-                    to.fonts.push_back(FontDef{number + 1, font->decl, font->name, font->charset});
-                    f.font = number + 1;
-                }
-            }
+            f.font = font ? to.FontNumber(*font) : -1;
         }
         if (f.color > 0) f.color = to.ColorEntry(from.ColorRgb(f.color));
         lastIn = id;

@@ -325,10 +325,7 @@ void RtfReader::ParseFontTable() {
     auto finish = [&]() {
         if (!have) return;
         while (!cur.name.empty() && cur.name.back() == ' ') cur.name.pop_back();
-        auto it = std::find_if(doc_.fonts.begin(), doc_.fonts.end(),
-                               [&](const FontDef& f) { return f.number == cur.number; });
-        if (it != doc_.fonts.end()) *it = cur;
-        else doc_.fonts.push_back(cur);
+        doc_.AddFont(cur); // an entry of a number given before replaces it
         cur = FontDef{};
         have = false;
     };
@@ -508,7 +505,7 @@ void RtfReader::Run() {
     }
     doc_.ansiCodePage = ansiCodePage_;
     // Wingdings is needed by the fields of the system.
-    if (doc_.fonts.empty()) doc_.fonts.push_back(FontDef{0, "\\froman\\fcharset0\\fprq2", "Times New Roman", 0});
+    if (doc_.fonts.empty()) doc_.AddFont(FontDef{0, "\\froman\\fcharset0\\fprq2", "Times New Roman", 0});
     CharFormat def = PlainFormat();
     doc_.defaultFormat_ = doc_.InternFormat(def);
     State st;
@@ -930,7 +927,7 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
 }
 
 void Document::LoadRtfText(std::string_view rtf) {
-    fonts.clear();
+    ClearFonts();
     colors.assign(1, -1);
     preamble.clear();
     main_.clear();
