@@ -98,6 +98,26 @@ void BM_WheelNotch(benchmark::State& state) {
 }
 BENCHMARK(BM_WheelNotch)->Unit(benchmark::kMillisecond)->Iterations(100);
 
+// A document of one table of N rows of three cells, opened and drawn whole:
+// the time must grow in proportion to N (the complexity line of the report).
+void BM_OpenTableInView(benchmark::State& state) {
+    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\r\n";
+    for (long r = 0; r < state.range(0); ++r)
+        rtf += "\\trowd\\cellx2000\\cellx4000\\cellx6000\\pard\\intbl Row " + std::to_string(r) +
+               "\\cell\\pard\\intbl B\\cell\\pard\\intbl C\\cell\\row\r\n";
+    rtf += "\\pard after\\par}";
+    for (auto _ : state) {
+        word::Application app;
+        word::Document& doc = app.GetDocuments().Add();
+        doc.LoadRtfText(rtf);
+        views::DocumentView view(doc);
+        view.finishRendering();
+        benchmark::DoNotOptimize(view.blockCount());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_OpenTableInView)->RangeMultiplier(4)->Range(256, 16384)->Unit(benchmark::kMillisecond)->Complexity();
+
 } // namespace
 
 int main(int argc, char** argv) {

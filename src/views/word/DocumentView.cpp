@@ -404,12 +404,16 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 block.start = r.end;
                 block.table = true;
                 if (r.tableGoesOn) {
-                    table->appendRows(1);
-                    ++row;
+                    // Rows are made ahead, as many again as the table has:
+                    // each call lays the whole table out again, so one row
+                    // at a time would take time in the square of the rows.
+                    if (++row >= table->rows()) table->appendRows(table->rows());
                     column = 0;
                     cursor = table->cellAt(row, 0).firstCursorPosition();
                 } else {
-                    // Out of the table: on into the block the table is followed by.
+                    // Out of the table, without the rows made ahead: on into
+                    // the block the table is followed by.
+                    if (row + 1 < table->rows()) table->removeRows(row + 1, table->rows() - row - 1);
                     cursor = table->lastCursorPosition();
                     cursor.movePosition(QTextCursor::NextBlock);
                     table = nullptr;
