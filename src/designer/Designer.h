@@ -65,6 +65,8 @@ public:
     void SetTemplateFileName(const std::string& value) override { templateFileName_ = value; }
     std::string PreviewOutputFile() const override { return previewOutputFile_; }
     void SetPreviewOutputFile(const std::string& value) override { previewOutputFile_ = value; }
+    // How long a preview's script may run, in milliseconds (45 seconds).
+    void SetPreviewTimeOut(double ms) { previewTimeOut_ = ms; }
     HelpCenter& GetHelpCenter() override;
     std::string ResolveSqlParameters(const std::string& sql) override;
 
@@ -166,6 +168,7 @@ private:
     std::string templateFileName_;
     std::string templatePath_;
     std::string previewOutputFile_;
+    double previewTimeOut_ = 45000;
     bool templateReadOnly_ = false;
     std::int32_t requirements_ = 0;
 };

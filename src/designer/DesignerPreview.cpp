@@ -17,6 +17,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <sstream>
 
 namespace qz::designer {
 
@@ -25,7 +26,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kModule = "Designer";
-constexpr double kPreviewTimeOut = 45000;
 
 // The keep value of the QZC file; a text that is no whole number (the empty
 // text of a new file included) keeps no copies.
@@ -106,10 +106,22 @@ void Designer::PreviewDocument() {
         previewOutputFile_ = WinDirs::GetTemporaryFileName("RTF");
         RemoveTempFiles(previewOutputFile_);
         moProduction_->OutputFile(previewOutputFile_);
-        moProduction_->TimeOut(kPreviewTimeOut);
+        moProduction_->TimeOut(previewTimeOut_);
+        bool timedOut = false;
+        moProduction_->ExecutionTimeOut = [&timedOut] { timedOut = true; };
         moProduction_->Execute();
+        moProduction_->ExecutionTimeOut = nullptr;
         data.Close();
         HideWaitingDialog();
+        if (timedOut) {
+            // The stopped script leaves no document: the author learns why.
+            std::ostringstream seconds;
+            seconds << previewTimeOut_ / 1000;
+            ui::currentHost().msgBox(
+                "The preview was stopped by its time-out: the template's script ran longer than " + seconds.str() +
+                    " seconds. No document was produced.",
+                ui::vbOKOnly | ui::vbExclamation, "Preview Document");
+        }
     } catch (...) {
         previewOutputFile_.clear();
         HandleError(kModule, "PreviewDocument", gbScriptErrorOccurred ? kErrLog : kErrLog | kErrShow);

@@ -568,3 +568,16 @@ TEST_F(TemplateCommands, FilesOfTheUsersOwnAreNeitherReplacedNorDeleted) {
     EXPECT_EQ(Listing(home.root() + "/elsewhere"), std::vector<std::string>{"Reportrev-1.rtf"});
     EXPECT_EQ(TestHome::read(home.root() + "/elsewhere/Reportrev-1.rtf"), "kept");
 }
+
+// A preview stopped by its time-out says so instead of showing nothing.
+TEST_F(TemplateCommands, APreviewStoppedByItsTimeOutSaysSo) {
+    Template("Spin.rtf");
+    modMSWordFields(app).InsertStatementField({0, 0, "Spin", 0, 0, "Do_QZCRLFLoop"});
+    designer->SetPreviewTimeOut(300);
+    designer->HandleCmd(qzCmdItemPreviewDocument);
+    EXPECT_EQ(app.GetDocuments().Count(), 1);
+    const auto boxes = host.requests(ui::UiRequest::MsgBox);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].prompt, "The preview was stopped by its time-out: the template's script ran longer than "
+                               "0.3 seconds. No document was produced.");
+}
