@@ -581,3 +581,19 @@ TEST_F(TemplateCommands, APreviewStoppedByItsTimeOutSaysSo) {
     EXPECT_EQ(boxes[0].prompt, "The preview was stopped by its time-out: the template's script ran longer than "
                                "0.3 seconds. No document was produced.");
 }
+
+// A preview opens the template's connections: one naming a library that is no
+// installed driver is left out, and the library is never loaded.
+TEST_F(TemplateCommands, APreviewNeverLoadsALibraryNamedAsADriver) {
+    fs::copy_file(QZ_PLANTED_LIBRARY, dir + "/Evil.dat");
+    const std::string mark = dir + "/loaded";
+    setenv("QZ_PLANTED_MARK", mark.c_str(), 1);
+    Template("Evil.rtf", "<Connection ID=\"ID1\"><Name>Evil</Name><DataSource>Driver=" + dir +
+                             "/Evil.dat</DataSource><ConnectionType>5</ConnectionType></Connection>");
+    designer->HandleCmd(qzCmdItemPreviewDocument);
+    unsetenv("QZ_PLANTED_MARK");
+    EXPECT_FALSE(fs::exists(mark));
+    const auto boxes = host.requests(ui::UiRequest::MsgBox);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_NE(boxes[0].prompt.find("which is not an installed ODBC driver"), std::string::npos) << boxes[0].prompt;
+}
