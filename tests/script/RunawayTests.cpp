@@ -111,5 +111,30 @@ TEST(RunawayScripts, GrowingPastTheMemoryCeilingFailsWith7) {
     EXPECT_EQ(o->value, 300000);
 }
 
+// The ceiling stops a built-in before it allocates, and its error names the
+// statement it stopped, in a procedure (compiled or not) and at module level.
+TEST(RunawayScripts, TheCeilingsErrorNamesTheStatement) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Sub Main()\n  x = 1\n  y = Split(String(2000000, \",\"), \",\")\nEnd Sub\n", "y = Split(String(2000000, \",\"), \",\")"},
+        {"Sub Main()\n  On Error Resume Next\n  ReDim a(5000000)\nEnd Sub\n", "ReDim a(5000000)"},
+        {"Sub Main()\nEnd Sub\nDim s\ns = Join(Split(String(900000, \",\"), \",\"), \"abcdefgh\")\n", "s = Join(Split(String(900000, \",\"), \",\"), \"abcdefgh\")"},
+    };
+    for (const auto& [code, text] : cases) {
+        SCOPED_TRACE(code);
+        ScriptControl sc;
+        sc.setMemoryLimit(16 << 20);
+        std::int32_t number = 0;
+        try {
+            sc.AddCode(code);
+            sc.Run("Main");
+        } catch (const AutomationError& e) {
+            number = e.Number;
+        }
+        EXPECT_EQ(number, runtimeError(err::OutOfMemory).Number);
+        EXPECT_EQ(sc.Error().Line, code.starts_with("Sub Main()\nEnd") ? 4 : 3);
+        EXPECT_EQ(sc.Error().Text, text);
+    }
+}
+
 } // namespace
 } // namespace qz::script

@@ -1,8 +1,12 @@
 #include "Call.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <future>
 
 using namespace qz;
 using namespace qz::test;
@@ -78,6 +82,49 @@ TEST_F(FileSystemTest, OpenErrors) {
     EXPECT_VB_ERROR(run(fso_, u"OpenTextFile", {path("nodir/x.txt"), I(2), Variant(true)}), 76);
     EXPECT_VB_ERROR(run(fso_, u"GetFile", {path("missing.txt")}), 53);
     EXPECT_VB_ERROR(run(fso_, u"GetFolder", {path("missing")}), 76);
+}
+
+// Only regular files open as text streams: a named pipe (with or without a
+// reader) or a device is refused with 75 at once, and nothing is written to
+// it; a folder keeps its 70.
+TEST_F(FileSystemTest, OnlyRegularFilesOpen) {
+    const fs::path fifo = dir_ / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto refused = [&](const Variant& file, std::vector<Variant> more) {
+        more.insert(more.begin(), file);
+        auto opened = std::async(std::launch::async, [&] {
+            try {
+                run(fso_, u"OpenTextFile", more);
+            } catch (const AutomationError& e) {
+                return e.Number;
+            }
+            return 0;
+        });
+        if (opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            // Blocked on the pipe: give it the other end so that the test ends.
+            const int fd = ::open(fifo.c_str(), O_RDWR);
+            opened.wait();
+            ::close(fd);
+            ADD_FAILURE() << "the open waited for the pipe";
+            return 0;
+        }
+        return opened.get();
+    };
+    for (int mode : {1, 2, 8}) EXPECT_EQ(refused(path("pipe"), {I(mode)}), 75) << mode;
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_EQ(refused(path("pipe"), {I(2)}), 75);
+    ::close(reader);
+    EXPECT_EQ(refused(Variant(u"/dev/zero"), {I(1)}), 75);
+    EXPECT_EQ(refused(path(""), {I(1)}), 70);  // a folder, as before
+    EXPECT_EQ(refused(path("missing.txt"), {I(1)}), 53);
+    EXPECT_VB_ERROR(run(fso_, u"CreateTextFile", {path("pipe")}), 75);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    // A regular file is still emptied when it is written anew.
+    std::ofstream(dir_ / "old.txt") << "old text";
+    Variant ts = run(fso_, u"OpenTextFile", {path("old.txt"), I(2)});
+    run(ts, u"Write", {S(u"new")});
+    run(ts, u"Close");
+    EXPECT_EQ(bytes("old.txt"), "new");
 }
 
 TEST_F(FileSystemTest, FilesFoldersAndNames) {

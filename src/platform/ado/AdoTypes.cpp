@@ -349,6 +349,7 @@ Variant valueFromBytes(const void* data, std::size_t size) {
     arr->data.reserve(size);
     const auto* p = static_cast<const std::uint8_t*>(data);
     for (std::size_t i = 0; i < size; ++i) arr->data.emplace_back(p[i]);
+    arr->retally();
     return Variant(arr);
 }
 

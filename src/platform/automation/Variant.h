@@ -11,6 +11,7 @@
 #pragma once
 
 #include "AutomationError.h"
+#include "MemoryMeter.h"
 #include "Ref.h"
 
 #include <bit>
@@ -46,13 +47,26 @@ class Dispatch;
 class SafeArray;
 class Variant;
 
-// An immutable shared UTF-16 string.
+// An immutable shared UTF-16 string (its only owner may append to it in
+// place, then counts its room again). A text short enough to live inside
+// the string itself is not counted: the functions that make such texts in
+// proportion to their input (Split, Filter ...) ask for their room ahead,
+// and counting every short text would cost every string made.
 class StringBox final : public RefCounted {
 public:
     // Taken by reference: a short text would otherwise be copied twice.
-    explicit StringBox(std::u16string&& s) : value(std::move(s)) {}
-    explicit StringBox(std::u16string_view s) : value(s) {}
+    explicit StringBox(std::u16string&& s) : value(std::move(s)) { retally(); }
+    explicit StringBox(std::u16string_view s) : value(s) { retally(); }
+    static constexpr std::size_t kUncountedRoom = 15 / sizeof(char16_t);  // the string's own room
+    void retally() noexcept {
+        const std::size_t room = value.capacity();
+        if (room > kUncountedRoom || !tally_.empty())
+            tally_.set(static_cast<std::int64_t>(sizeof(StringBox) + room * sizeof(char16_t)));
+    }
     std::u16string value;
+
+private:
+    memory::Tally tally_;
 };
 
 class Variant {
@@ -144,8 +158,12 @@ public:
     }
     // The text of a String that no other Variant shares, so that it can be
     // appended to in place (s = s & x in a loop); null for any other value.
+    // After it grew, retallyString() counts its room again.
     std::u16string* uniqueString() noexcept {
         return type_ == VarType::String && u_.str->refCount() == 1 ? &u_.str->value : nullptr;
+    }
+    void retallyString() noexcept {
+        if (type_ == VarType::String) u_.str->retally();
     }
     Dispatch* objectValue() const noexcept { return type_ == VarType::Object ? u_.obj : nullptr; }
     SafeArray* arrayValue() const noexcept { return isArray() ? u_.arr : nullptr; }
@@ -210,7 +228,13 @@ public:
         Ref<SafeArray> a(new SafeArray);
         a->bounds.push_back({0, static_cast<std::int32_t>(items.size())});
         a->data = std::move(items);
+        a->retally();
         return a;
+    }
+    // Counts the room of the elements again, once they are made or resized.
+    void retally() noexcept {
+        tally_.set(static_cast<std::int64_t>(sizeof(SafeArray) + data.capacity() * sizeof(Variant) +
+                                             bounds.capacity() * sizeof(Bound)));
     }
     // The flat position of an element, or -1 when an index is out of range
     // or the number of indices does not match the dimensions.
@@ -227,6 +251,9 @@ public:
     }
     bool fixedSize = false;  // declared with dimensions: ReDim refuses it
     int locks = 0;           // For Each / ByRef element in use: ReDim refuses it
+
+private:
+    memory::Tally tally_;
 };
 
 } // namespace qz

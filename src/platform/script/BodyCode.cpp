@@ -202,6 +202,9 @@ private:
         throw;
     } catch (ScriptFailure&) {
         throw;
+    } catch (ScriptAbort& a) {
+        a.noteStatement(s.line, s.col, b);
+        throw;
     } catch (AutomationError& e) {
         throw failureAt(e, s.line, s.col, b);
     } catch (std::bad_alloc&) {

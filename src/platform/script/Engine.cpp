@@ -145,7 +145,9 @@ Ref<SafeArray> makeArray(const std::vector<std::int32_t>& uppers, bool fixed) {
         if (total > kMaxArrayElements) throwRuntimeError(err::OutOfMemory);
         a->bounds.push_back({0, static_cast<std::int32_t>(count)});
     }
+    reserveMemory(total * static_cast<std::int64_t>(sizeof(Variant)));
     a->data.resize(static_cast<std::size_t>(total));
+    a->retally();
     a->fixedSize = fixed;
     return a;
 }
@@ -164,9 +166,16 @@ bool Engine::appendInPlace(const Stmt& s, Frame& f) {
         str = var->uniqueString();
         if (!str) return false;
     }
+    const char16_t* const room = str->data();
     for (int k = 0; k < n; ++k) {
         ops::appendText(*str, values[k]);
         if (str->size() > kMaxStringLength) fail(err::OutOfMemory);
+    }
+    if (str->data() != room) {
+        // It moved to a larger room: counted again, and a text that keeps
+        // doubling meets the ceiling at once, not at the next look.
+        var->retallyString();
+        if (memory::wouldPass(0)) throw ScriptAbort{true};
     }
     return true;
 }
@@ -183,23 +192,18 @@ Variant Engine::makeProcRef(std::u16string_view name) {
 void Engine::timedOut() { throw ScriptAbort{}; }
 
 void Engine::checkMemory() {
-    const std::int64_t limit = control_.memoryLimit_;
-    if (limit <= 0) {
-        memoryCountdown_ = kMemoryCheckMost;
-        return;
-    }
-    const std::size_t used = heapInUse();
+    if (memory::wouldPass(0)) throw ScriptAbort{true};
     // Fast growth (a text doubled in a loop) is looked at on every check.
-    constexpr std::size_t kFastGrowth = 64 * 1024;
-    memoryInterval_ = used > memoryLast_ + kFastGrowth ? 1 : std::min(memoryInterval_ * 2, kMemoryCheckMost);
+    constexpr std::int64_t kFastGrowth = 64 * 1024;
+    const std::int64_t held = memory::held();
+    memoryInterval_ = held > memoryLast_ + kFastGrowth ? 1 : std::min(memoryInterval_ * 2, kMemoryCheckMost);
     memoryCountdown_ = memoryInterval_;
-    memoryLast_ = used;
-    if (used > memoryBase_ && used - memoryBase_ > static_cast<std::size_t>(limit)) throw ScriptAbort{true};
+    memoryLast_ = held;
 }
 
 void Engine::startClock(std::int32_t timeoutMs) {
     if (depth_ > 0 || running_) return;
-    memoryBase_ = memoryLast_ = heapInUse();
+    memoryLast_ = memory::held();
     memoryCountdown_ = memoryInterval_ = 1;
     hasDeadline_ = timeoutMs > 0;
     if (hasDeadline_) {
@@ -309,6 +313,9 @@ Flow Engine::execList(const StmtList& list, Frame& f) {
         } catch (ScriptFailure& e) {
             if (!f.resumeNext) throw;
             setErr(e.err);
+        } catch (ScriptAbort& a) {
+            a.noteStatement(s.line, s.col, f.block);
+            throw;
         } catch (AutomationError& e) {
             if (!f.resumeNext) throw failureAt(e, s.line, s.col, f.block);
             setErr(e);
@@ -706,7 +713,10 @@ void Engine::redim(const Stmt& s, Frame& f) {
             }
             std::size_t keep = stride * static_cast<std::size_t>(
                 std::min(old->bounds.back().count, fresh->bounds.back().count));
-            for (std::size_t k = 0; k < keep; ++k) fresh->data[k] = old->data[k];
+            for (std::size_t k = 0; k < keep; ++k) {
+                fresh->data[k] = old->data[k];
+                if ((k & kPollMask) == kPollMask) checkTimeOut();
+            }
         }
         *var = Variant(fresh);
     }
@@ -723,6 +733,7 @@ void Engine::erase(const Stmt& s, Frame& f) {
             Ref<SafeArray> fresh(new SafeArray);
             fresh->bounds = a->bounds;
             fresh->data.resize(a->data.size());
+            fresh->retally();
             fresh->fixedSize = true;
             *var = Variant(fresh);
         } else {
@@ -775,7 +786,9 @@ Variant& Engine::elementAt(Variant& var, const std::int32_t* ix, std::size_t n) 
         // Arrays are values: copy before writing into a shared one.
         Ref<SafeArray> c(new SafeArray);
         c->bounds = a->bounds;
+        reserveMemory(static_cast<std::int64_t>(a->data.size() * sizeof(Variant)));
         c->data = a->data;
+        c->retally();
         c->fixedSize = a->fixedSize;
         var = Variant(c);
         a = c.get();
@@ -1025,9 +1038,12 @@ Variant Engine::eval(const Expr& e, Frame& f) {
     case Op::Mod: return ops::mod(a, b);
     case Op::Pow: return ops::power(a, b);
     case Op::Concat:
-        if (a.isString() && b.isString() &&
-            a.stringValue().size() + b.stringValue().size() > kMaxStringLength)
-            fail(err::OutOfMemory);
+        if (a.isString() && b.isString()) {
+            // A long result asks the memory ceiling before it is made.
+            const std::size_t n = a.stringValue().size() + b.stringValue().size();
+            if (n > kMaxStringLength) fail(err::OutOfMemory);
+            if (n > 4096) reserveMemory(static_cast<std::int64_t>(n * sizeof(char16_t)));
+        }
         return ops::concat(a, b);
     case Op::And: return ops::andOp(a, b);
     case Op::Or: return ops::orOp(a, b);

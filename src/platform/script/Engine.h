@@ -340,9 +340,11 @@ private:
     // The time-out: a watchdog thread raises expired_ when the deadline of
     // the running call passes, so that a check costs one load. It is made
     // after every host call, every loop iteration and every procedure call.
-    // The memory ceiling is looked at every memoryInterval_ checks: every
-    // check while memory grows fast, backing off to one in kMemoryCheckMost
-    // while it does not.
+    // The memory ceiling (what the values of this thread hold, counted as
+    // they are made, MemoryMeter.h, against the ceiling the control set for
+    // the call) is looked at every memoryInterval_ checks: every check while
+    // memory grows fast, backing off to one in kMemoryCheckMost while it
+    // does not.
     [[gnu::always_inline]] void checkClock() {
         if (hasDeadline_ && expired_.load(std::memory_order_relaxed)) [[unlikely]] timedOut();
         if (--memoryCountdown_ == 0) [[unlikely]] checkMemory();
@@ -374,8 +376,7 @@ private:
     int depth_ = 0;
     bool hasDeadline_ = false;
     std::uint32_t memoryCountdown_ = 1, memoryInterval_ = 1;
-    std::size_t memoryBase_ = 0;      // heap in use when the outermost call began
-    std::size_t memoryLast_ = 0;      // heap in use at the last look
+    std::int64_t memoryLast_ = 0;     // what the thread held at the last look
     std::atomic<bool> expired_{false};
     std::unique_ptr<Watchdog> watchdog_;   // started by the first time-out
     char* stackLimit_ = nullptr;

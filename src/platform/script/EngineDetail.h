@@ -282,6 +282,7 @@ class ScriptObject final : public Dispatch {
 public:
     ScriptObject(Ref<ClassInfo> c, Ref<EngineLink> l) : cls(std::move(c)), link(std::move(l)) {
         fields.resize(cls->fields.size());
+        tally_.set(static_cast<std::int64_t>(sizeof(ScriptObject) + fields.capacity() * sizeof(Variant)));
         nextLive = link->live;
         if (nextLive) nextLive->prevLive = this;
         link->live = this;
@@ -308,6 +309,7 @@ public:
     bool terminated = false;
     ScriptObject* prevLive = nullptr;
     ScriptObject* nextLive = nullptr;
+    memory::Tally tally_;
 
 protected:
     void lastReleased() noexcept override {

@@ -69,6 +69,10 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) 
     std::optional<sys::DeadlineScope> deadline;
     if (busy_ == 1 && timeout_ > 0)
         deadline.emplace(sys::DeadlineClock::now() + std::chrono::milliseconds(timeout_));
+    // The memory ceiling: what the call's values hold beyond what this thread
+    // held when it began.
+    std::optional<memory::CeilingScope> ceiling;
+    if (busy_ == 1) ceiling.emplace(memoryLimit_);
     try {
         return f();
     } catch (CompileError& e) {
@@ -97,6 +101,11 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) 
             error_.Number = e.Number;
             error_.Source = e.Source;
             error_.Description = e.Description + ": the script grew past its memory ceiling";
+            // The statement it was stopped in, so that its place can be told.
+            error_.Line = abort.line;
+            error_.Column = abort.col;
+            if (abort.line > 0)
+                error_.Text = lineText(abort.block ? std::u16string_view(abort.block->source) : source, abort.line);
             if (onError) {
                 try { onError(); } catch (...) {}
             }

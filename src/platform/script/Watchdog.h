@@ -1,5 +1,5 @@
-// The time-out and the memory ceiling of a running script: a watchdog thread
-// that raises a flag when the deadline passes, and the heap's size in use.
+// The time-out of a running script: a watchdog thread that raises a flag when
+// the deadline passes.
 #pragma once
 
 #include <atomic>
@@ -68,8 +68,5 @@ private:
     std::uint64_t generation_ = 0;
     std::thread thread_;  // last: it starts once the rest is ready
 };
-
-// The bytes the process's heap holds in use.
-std::size_t heapInUse();
 
 } // namespace qz::script

@@ -13,6 +13,7 @@
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace qz::script {
 
@@ -44,8 +45,19 @@ std::int32_t longArg(std::span<Variant> args, std::size_t i, std::int32_t dflt);
 std::u16string stringArg(const Variant& v);
 // The compare-mode argument: 0 binary, 1 text; others raise 5.
 ops::CompareMode compareArg(std::span<Variant> args, std::size_t i);
-// Raises 7 when a string of n units would be too large, 5 when n < 0.
+// Raises 7 when a string of n units would be too large, 5 when n < 0, and
+// stops the script when it would take it past its memory ceiling.
 void checkLength(std::int64_t n);
+
+// Before a list of values built from a built-in's input grows: stops the
+// script when the list's next room would pass the memory ceiling (the
+// values count themselves as they are made), and at its time-out.
+template <class T>
+void beforeGrowing(const std::vector<T>& v) {
+    if (v.size() == v.capacity())
+        reserveMemory(static_cast<std::int64_t>((v.capacity() + 1) * 2 * sizeof(T)));
+    if ((v.size() & kPollMask) == kPollMask) checkTimeOut();
+}
 
 // The local time of day in seconds, to the millisecond (Timer, Randomize).
 double secondsSinceMidnight();

@@ -268,6 +268,7 @@ std::size_t Dictionary::insert(const Variant& key, const Variant& item, std::uin
         used_ += fresh;
         slots_[spot] = static_cast<Slot>((hash & ~(cap - 1)) | e);
     }
+    if (entries_.size() == entries_.capacity() || slots_.size() != cap) retally();
     return e;
 }
 
@@ -350,6 +351,7 @@ void Dictionary::remove(const Variant& key) {
         hashes_.resize(to);
         dead_ = 0;
         reindex();
+        retally();
     }
 }
 
@@ -361,6 +363,7 @@ void Dictionary::removeAll() noexcept {
     slots_.clear();
     used_ = 0;
     dead_ = 0;
+    retally();
 }
 
 std::vector<Variant> Dictionary::keys() const {

@@ -94,6 +94,11 @@ private:
     bool full(std::size_t used) const noexcept { return used * 5 > slots_.size() * 4; }
     void place(std::size_t entry);
     void reindex();
+    void retally() noexcept {
+        tally_.set(static_cast<std::int64_t>(entries_.capacity() * sizeof(Entry) +
+                                             hashes_.capacity() * sizeof(std::uint32_t) +
+                                             slots_.capacity() * sizeof(Slot)));
+    }
     template <class F>
     void forEachEntry(F&& f) const {
         for (std::size_t i = 0; i < entries_.size(); ++i)
@@ -122,6 +127,7 @@ private:
     ops::CompareMode mode_ = ops::CompareMode::Binary;
     std::int32_t modeValue_ = 0;
     Ref<DictionaryList> list_;
+    memory::Tally tally_;
     Dictionary* prev_ = nullptr;
     Dictionary* next_ = nullptr;
 };

@@ -16,7 +16,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -72,6 +74,36 @@ std::u16string parentOf(std::u16string_view p) {
     raiseErrno(e);
 }
 
+// Opens a regular file and nothing else: a named pipe, a device or a folder
+// is refused with 75, without waiting for the other end of a pipe (the open
+// does not block) and before anything is written to it. `truncate` empties
+// the file once it is known to be a regular one.
+std::FILE* openRegularFile(const std::string& path, int flags, bool truncate, const char* mode) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == ENXIO) throwRuntimeError(err::PathFileAccess);  // a pipe with no reader
+        raiseOpenError(errno, path);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throwRuntimeError(err::PathFileAccess);
+    }
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0 || (truncate && ::ftruncate(fd, 0) != 0)) {
+        const int e = errno;
+        ::close(fd);
+        raiseErrno(e);
+    }
+    std::FILE* f = ::fdopen(fd, mode);
+    if (!f) {
+        const int e = errno;
+        ::close(fd);
+        raiseErrno(e);
+    }
+    return f;
+}
+
 double fileTimeAsDate(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return 0;
@@ -115,33 +147,30 @@ public:
         s->mode_ = mode;
         s->unicode_ = unicode;
         if (mode == kForReading) {
-            std::FILE* f = std::fopen(path.c_str(), "rb");
-            if (!f) {
-                if (errno == ENOENT && create) {
-                    f = std::fopen(path.c_str(), "w+b");
-                    if (!f) raiseOpenError(errno, path);
-                } else {
-                    raiseOpenError(errno, path);
-                }
-            }
+            std::FILE* f = openRegularFile(path, create ? O_RDWR | O_CREAT : O_RDONLY, false, create ? "w+b" : "rb");
+            struct Closer {
+                std::FILE* f;
+                ~Closer() { std::fclose(f); }
+            } closer{f};
+            // The bytes and their decoded text count against the memory
+            // ceiling before they are read; a long read gives way to the
+            // time-out.
             std::string bytes;
             char buf[65536];
             for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) {
+                if (bytes.size() + n > static_cast<std::size_t>(kMaxStringLength) * 2) throwRuntimeError(err::OutOfMemory);
+                reserveMemory(static_cast<std::int64_t>(bytes.size() + n) * 3);
                 bytes.append(buf, n);
-                if (bytes.size() > static_cast<std::size_t>(kMaxStringLength) * 2) {
-                    std::fclose(f);
-                    throwRuntimeError(err::OutOfMemory);
-                }
+                checkTimeOut();
             }
-            std::fclose(f);
             s->text_ = decode(bytes, unicode, useBomDetection);
         } else {
             if (overwriteCheck && fs::exists(path)) throwRuntimeError(err::FileAlreadyExists);
             bool existed = fs::exists(path);
             if (mode == kForAppending && !existed && !create) throwRuntimeError(err::FileNotFound);
             if (mode == kForWriting && !existed && !create) throwRuntimeError(err::FileNotFound);
-            s->file_ = std::fopen(path.c_str(), mode == kForAppending ? "ab" : "wb");
-            if (!s->file_) raiseOpenError(errno, path);
+            s->file_ = mode == kForAppending ? openRegularFile(path, O_WRONLY | O_CREAT | O_APPEND, false, "ab")
+                                             : openRegularFile(path, O_WRONLY | O_CREAT, true, "wb");
             if (unicode && (mode == kForWriting || std::ftell(s->file_) == 0))
                 std::fwrite("\xFF\xFE", 1, 2, s->file_);
         }

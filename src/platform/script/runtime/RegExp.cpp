@@ -61,7 +61,7 @@ Ref<Enumerator> SubMatches::newEnum() { return Ref<Enumerator>(new VectorEnumera
 
 class Match final : public SimpleDispatch<Match> {
 public:
-    explicit Match(RegExp::MatchData d) : d_(std::move(d)) {}
+    explicit Match(RegExp::MatchData d) : d_(std::move(d)) { tally_.set(RegExp::bytesOf(d_)); }
     static const MemberTable<Match>& members() {
         static const MemberTable<Match> t{
             {u"Value", kGet, 0, 0, &Match::value, true},
@@ -83,6 +83,7 @@ private:
         return Variant(Ref<Dispatch>(new SubMatches(d_.subMatches)));
     }
     RegExp::MatchData d_;
+    memory::Tally tally_;
 };
 
 class Matches final : public SimpleDispatch<Matches> {
@@ -415,10 +416,16 @@ std::vector<RegExp::MatchData> RegExp::execute(std::u16string_view subject) {
     std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> groups;
     std::size_t pos = 0;
     const bool valid = validUtf16(subject);
+    // What the matches will hold once they are objects, asked of the memory
+    // ceiling before each is made.
+    std::int64_t pending = 0;
     while (pos <= subject.size()) {
         checkTimeOut();
         std::size_t b, e;
         if (!matchAt(subject, pos, valid, b, e, &groups)) break;
+        pending += static_cast<std::int64_t>(sizeof(MatchData) + (e - b + groups.size()) * sizeof(Variant) +
+                                             kMatchObjectBytes);
+        reserveMemory(pending);
         MatchData m;
         m.firstIndex = static_cast<std::int32_t>(b);
         m.value = std::u16string(subject.substr(b, e - b));
@@ -442,6 +449,7 @@ std::u16string RegExp::replace(std::u16string_view subject, std::u16string_view 
         checkTimeOut();
         std::size_t b, e;
         if (!matchAt(subject, pos, valid, b, e, &groups)) break;
+        reserveMemory(static_cast<std::int64_t>((out.size() + b - copied + with.size()) * sizeof(char16_t)));
         out.append(subject.substr(copied, b - copied));
         // Expand $$, $&, $`, $', $n and $nn.
         for (std::size_t i = 0; i < with.size(); ++i) {

@@ -25,6 +25,13 @@ public:
         std::u16string value;
         std::vector<Variant> subMatches;
     };
+    // What a match holds as a script object (its text and its groups'
+    // places; the groups' texts count themselves).
+    static constexpr std::int64_t kMatchObjectBytes = 128;
+    static std::int64_t bytesOf(const MatchData& m) noexcept {
+        return kMatchObjectBytes + static_cast<std::int64_t>(m.value.capacity() * sizeof(char16_t) +
+                                                             m.subMatches.capacity() * sizeof(Variant));
+    }
 
     // C++ interface.
     std::u16string pattern;

@@ -33,6 +33,7 @@ ops::CompareMode compareArg(std::span<Variant> args, std::size_t i) {
 void checkLength(std::int64_t n) {
     if (n < 0) throwRuntimeError(err::InvalidCall);
     if (n > kMaxStringLength) throwRuntimeError(err::OutOfMemory);
+    reserveMemory(n * static_cast<std::int64_t>(sizeof(char16_t)));
 }
 
 // ---------------------------------------------------------------------------

@@ -28,8 +28,10 @@ std::size_t findFrom(u16string_view hay, u16string_view needle, std::size_t star
                      ops::CompareMode mode) {
     if (mode == ops::CompareMode::Binary) return hay.find(needle, start);
     if (needle.size() > hay.size()) return u16string_view::npos;
-    for (std::size_t i = start; i + needle.size() <= hay.size(); ++i)
+    for (std::size_t i = start; i + needle.size() <= hay.size(); ++i) {
         if (equalsNoCase(hay.substr(i, needle.size()), needle)) return i;
+        if ((i & kPollMask) == kPollMask) checkTimeOut();
+    }
     return u16string_view::npos;
 }
 
@@ -41,6 +43,7 @@ std::size_t findLastAt(u16string_view hay, u16string_view needle, std::size_t la
         u16string_view part = hay.substr(i, needle.size());
         if (mode == ops::CompareMode::Binary ? part == needle : equalsNoCase(part, needle)) return i;
         if (i == 0) break;
+        if ((i & kPollMask) == 0) checkTimeOut();
     }
     return u16string_view::npos;
 }
@@ -251,11 +254,11 @@ Variant Replace(std::span<Variant> a) {
     while (count == -1 || done < count) {
         std::size_t p = findFrom(rest, find, pos, mode);
         if (p == u16string::npos) break;
+        checkLength(static_cast<std::int64_t>(out.size() + (p - pos) + with.size()));
         out.append(rest.substr(pos, p - pos));
         out += with;
-        checkLength(static_cast<std::int64_t>(out.size()));
         pos = p + find.size();
-        ++done;
+        if ((++done & kPollMask) == 0) checkTimeOut();
     }
     out.append(rest.substr(pos));
     return Variant(std::move(out));
@@ -314,6 +317,7 @@ Variant Split(std::span<Variant> a) {
             while (count == -1 || static_cast<std::int32_t>(parts.size()) < count - 1) {
                 std::size_t p = findFrom(expr, delim, pos, mode);
                 if (p == u16string::npos) break;
+                beforeGrowing(parts);
                 parts.emplace_back(u16string_view(expr).substr(pos, p - pos));
                 pos = p + delim.size();
             }
@@ -330,10 +334,12 @@ Variant Join(std::span<Variant> a) {
     u16string delim = given(a, 1) ? stringArg(valueOf(a[1])) : u16string(u" ");
     u16string out;
     for (std::size_t i = 0; i < arr->data.size(); ++i) {
-        if (i) out += delim;
         const Variant& e = arr->data[i];
-        out += e.isString() ? e.stringValue() : e.toString();
-        checkLength(static_cast<std::int64_t>(out.size()));
+        const u16string& text = e.isString() ? e.stringValue() : e.toString();
+        checkLength(static_cast<std::int64_t>(out.size() + (i ? delim.size() : 0) + text.size()));
+        if (i) out += delim;
+        out += text;
+        if ((i & kPollMask) == kPollMask) checkTimeOut();
     }
     return Variant(std::move(out));
 }
@@ -349,10 +355,15 @@ Variant Filter(std::span<Variant> a) {
     bool include = given(a, 2) ? a[2].toBool() : true;
     ops::CompareMode mode = compareArg(a, 3);
     std::vector<Variant> out;
-    for (const Variant& e : arr->data) {
+    for (std::size_t i = 0; i < arr->data.size(); ++i) {
+        const Variant& e = arr->data[i];
         u16string s = e.isString() ? e.stringValue() : e.toString();
         bool found = findFrom(s, value, 0, mode) != u16string::npos;
-        if (found == include) out.emplace_back(std::move(s));
+        if (found == include) {
+            beforeGrowing(out);
+            out.emplace_back(std::move(s));
+        }
+        if ((i & kPollMask) == kPollMask) checkTimeOut();
     }
     return Variant(SafeArray::fromVector(std::move(out)));
 }

@@ -1,0 +1,8 @@
+#include "MemoryMeter.h"
+
+namespace qz::memory::detail {
+
+thread_local std::int64_t tHeld = 0;
+thread_local std::int64_t tCeiling = std::numeric_limits<std::int64_t>::max();
+
+} // namespace qz::memory::detail
