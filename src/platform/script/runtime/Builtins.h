@@ -50,12 +50,12 @@ ops::CompareMode compareArg(std::span<Variant> args, std::size_t i);
 void checkLength(std::int64_t n);
 
 // Before a list of values built from a built-in's input grows: stops the
-// script when the list's next room would pass the memory ceiling (the
-// values count themselves as they are made), and at its time-out.
-template <class T>
-void beforeGrowing(const std::vector<T>& v) {
+// script when the list's next room, with a short text's box for each value
+// (short texts do not count themselves), would pass the memory ceiling, and
+// at its time-out.
+inline void beforeGrowing(const std::vector<Variant>& v) {
     if (v.size() == v.capacity())
-        reserveMemory(static_cast<std::int64_t>((v.capacity() + 1) * 2 * sizeof(T)));
+        reserveMemory(static_cast<std::int64_t>((v.capacity() + 1) * 2 * (sizeof(Variant) + sizeof(StringBox))));
     if ((v.size() & kPollMask) == kPollMask) checkTimeOut();
 }
 
