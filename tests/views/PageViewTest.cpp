@@ -7,6 +7,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QTextBlock>
+#include <QTextTable>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -16,7 +18,7 @@ namespace {
 
 // A4 with margins of 1134 twips (2 cm), a header and footer, a page break.
 const char* kPaged = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw11906\paperh16838\margl1134\margr1134\margt1134\margb1134)"
-                     R"(\sectd\headery567\footery567{\header\pard\qr\fs40 HEADER\par}{\footer\pard\fs40 FOOTER\par})"
+                     R"(\sectd\headery567\footery567{\header\pard\qr\fs40 HEADER\par}{\footer\pard\fs40 FOOTER {\field{\*\fldinst PAGE}{\fldrslt 1}}\par})"
                      R"(\pard first page\page second page\par after\par})";
 
 // Whether the picture has dark pixels in the rectangle.
@@ -66,6 +68,12 @@ TEST(PageView, PagesHaveThePaperAndMarginsAndAPageBreakStartsAPage) {
         EXPECT_TRUE(Inked(shot, footer.toRect())) << "footer on page " << k + 1;
     }
     EXPECT_FALSE(Inked(shot, QRectF(0, view.pageRect(1).top() - 10, 1000, 8).toRect())); // the gap between the pages
+    // Each footer shows its own page's number.
+    auto footer = [&](int k) {
+        const QRectF p = view.pageRect(k);
+        return shot.copy(QRectF(p.left(), p.bottom() - 1134 / 15.0, p.width(), (1134 - 567) / 15.0).toRect());
+    };
+    EXPECT_NE(footer(0), footer(1));
 
     // Editing across the break keeps the pages.
     const long end = static_cast<long>(doc.MainStory().size());
@@ -103,4 +111,53 @@ TEST(PageView, ZoomScalesPagesAndTextAndFitsTheWidth) {
     EXPECT_GT(view.pageRect(0).width(), 900 - 100); // it follows the window
     // The model is unchanged by any of this.
     EXPECT_TRUE(doc.Saved());
+}
+
+TEST(PageView, EveryFormattingKindOfTheSampleShows) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Open(std::string(QZ_TEST_DATA_DIR) + "/studio/formats.rtf");
+    views::DocumentView view(doc);
+    view.resize(1000, 1200);
+    view.show();
+    QApplication::processEvents();
+    QTextDocument& d = *view.document();
+    // The character format the view draws the first character of a text with.
+    auto formatOf = [&](const QString& text) {
+        const QTextCursor c = d.find(text);
+        EXPECT_FALSE(c.isNull()) << text.toStdString();
+        QTextCursor at(c.block());
+        at.setPosition(c.selectionStart() + 1);
+        return at.charFormat();
+    };
+    EXPECT_TRUE(formatOf("strike-through").fontStrikeOut());
+    EXPECT_EQ(formatOf("Small Caps").fontCapitalization(), QFont::SmallCaps);
+    EXPECT_EQ(formatOf("highlighted").background().color(), QColor(255, 255, 0));
+    EXPECT_EQ(formatOf("example.com").foreground().color(), QColor(0x05, 0x63, 0xC1)); // the link
+    EXPECT_TRUE(formatOf("example.com").fontUnderline());
+    QTextCursor two = d.find("2");
+    EXPECT_EQ(two.charFormat().verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    // Line spacing, bullets and numbers, paragraph shading.
+    EXPECT_EQ(d.find("One and a half").blockFormat().lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
+    EXPECT_TRUE(d.find("A bullet").block().text().startsWith(QString::fromUtf8("\u2022\t")));
+    EXPECT_TRUE(d.find("Second step").block().text().startsWith("2.\t"));
+    EXPECT_EQ(d.find("with a border").blockFormat().background().color(), QColor(217, 217, 217));
+    // The table: the merged heading spans two columns; the shaded cell.
+    QTextTable* table = d.find("Coffee").currentTable();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->cellAt(0, 1).columnSpan(), 2);
+    EXPECT_EQ(table->cellAt(1, 1).format().background().color(), QColor(198, 239, 206));
+    // The embedded picture on the first page, the linked one after the page break.
+    int pictures = 0;
+    for (QTextBlock b = d.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                const QImage image = d.resource(QTextDocument::ImageResource,
+                                                QUrl(it.fragment().charFormat().toImageFormat().name())).value<QImage>();
+                EXPECT_FALSE(image.isNull());
+                // A blue square of the checkered sample, not a framed box.
+                EXPECT_GT(qBlue(image.pixel(image.width() * 12 / 48, image.height() * 4 / 24)), 150);
+                ++pictures;
+            }
+    EXPECT_EQ(pictures, 2);
+    EXPECT_EQ(view.pageCount(), 2);
 }

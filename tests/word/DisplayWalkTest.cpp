@@ -187,3 +187,64 @@ TEST(Pictures, SizeAndDataReadFromTheGroup) {
     EXPECT_EQ(ParsePicture(R"({\nonshppict{\pict\wmetafile8 0102}})").kind, Picture::Kind::None);
     EXPECT_EQ(ParsePicture(R"({\*\bkmkstart pict})").kind, Picture::Kind::None);
 }
+
+TEST(Formats, CharacterLooksCellsAndParagraphBordersReadFromTheirWords) {
+    const CharLook look = ParseCharLook(R"(\strike\scaps\super\highlight7\cb3\lang1033)");
+    EXPECT_TRUE(look.strike);
+    EXPECT_TRUE(look.smallCaps);
+    EXPECT_EQ(look.vertical, 1);
+    EXPECT_EQ(look.highlight, 7);
+    EXPECT_EQ(look.shading, 3);
+    EXPECT_EQ(ParseCharLook(R"(\sub\nosupersub\strike0)").vertical, 0);
+    EXPECT_FALSE(ParseCharLook(R"(\strike0)").strike);
+
+    // Borders: a side word, then its line words; \brdrnone takes it away.
+    const ParaFormat p = ParseParaFormat(R"(\brdrt\brdrs\brdrw20\brdrcf2\brsp40\brdrb\brdrnone\box\brdrw10\cbpat5)");
+    EXPECT_EQ(p.shading, 5);
+    EXPECT_EQ(p.borderSpace, 40);
+    EXPECT_EQ(p.borders[1].width, 10); // \box and its width: every side
+    EXPECT_EQ(p.borders[0].width, 10);
+    EXPECT_EQ(p.borders[0].color, 2);
+
+    const RowFormat row = ParseRowFormat(R"(\trowd\trgaph108\trbrdrt\brdrs\brdrw30\clcbpat4\clbrdrt\brdrs\brdrw15\clmgf\cellx2000)"
+                                         R"(\clmrg\clvmgf\cellx4000\clvmrg\cellx6000)");
+    ASSERT_EQ(row.cells.size(), 3u);
+    EXPECT_EQ(row.cells[0].shading, 4);
+    EXPECT_EQ(row.cells[0].borders[0].width, 15); // the row's own border is no cell's
+    EXPECT_TRUE(row.cells[0].mergeFirst);
+    EXPECT_TRUE(row.cells[1].merged);
+    EXPECT_TRUE(row.cells[1].vmergeFirst);
+    EXPECT_TRUE(row.cells[2].vmerged);
+    EXPECT_EQ(row.cells[2].right, 6000);
+    EXPECT_EQ(row.cells[1].borders[0].width, 0);
+}
+
+TEST(DisplayWalk, ListNumbersLinksPageNumbersAndLinkedPicturesShow) {
+    Application app;
+    Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f2\fcharset2 Symbol;}})"
+                    R"({\listtext\pard\plain\f2 \'b7\tab}\pard\ls1\fi-360\li720 item\par)"
+                    R"({\field{\*\fldinst HYPERLINK "https://x.y/"}{\fldrslt site}} {\field{\*\fldinst PAGE}{\fldrslt 1}})"
+                    R"( {\field{\*\fldinst INCLUDEPICTURE "C:\\\\pics\\\\a.png" \\d}{\fldrslt }})"
+                    R"( {\field{\*\fldinst INCLUDEPICTURE "b.png"}{\fldrslt }}\par})");
+    doc.SetFileName("/tmp/docs/x.rtf");
+    struct : DisplaySink {
+        std::vector<std::string> texts, paths;
+        std::vector<bool> links, pages;
+        void Show(const DisplayRun& r) override {
+            if (r.kind == DisplayRun::Kind::Picture) paths.push_back(r.picture->path);
+            if (r.kind != DisplayRun::Kind::FieldText) return;
+            std::string t;
+            for (char32_t c : r.text) qz::appendUtf8(t, c);
+            texts.push_back(t);
+            links.push_back(r.link);
+            pages.push_back(r.pageNumber);
+        }
+    } rec;
+    WalkDisplay(doc, doc.MainStory(), 0, static_cast<long>(doc.MainStory().size()), false, rec);
+    ASSERT_EQ(rec.texts.size(), 3u);
+    EXPECT_EQ(rec.texts[0], "\xE2\x80\xA2\t"); // Symbol's bullet as the bullet
+    EXPECT_TRUE(rec.links[1]);
+    EXPECT_TRUE(rec.pages[2]);
+    EXPECT_EQ(rec.paths, (std::vector<std::string>{"C:/pics/a.png", "/tmp/docs/b.png"}));
+}

@@ -2,6 +2,7 @@
 
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
+#include "platform/word/RtfLexer.h"
 #include "platform/word/Utf8.h"
 
 #include <algorithm>
@@ -74,6 +75,64 @@ const ParaEndInfo* MarkOf(const Document& doc, const Story& story, long p) {
         if (a.Kind() == AtomKind::ParaEnd) return &doc.ParaEnd(a.value);
     }
     return nullptr;
+}
+
+// The file an INCLUDEPICTURE field links to: its first argument (quoted or
+// not), "\\" read as one backslash, a relative name taken from the document's
+// folder; paths written on Windows have their backslashes turned.
+std::string LinkedPicturePath(const Document& doc, const Story& story, long begin, long codeEnd) {
+    std::string code;
+    for (long p = begin + 1; p < codeEnd && code.size() < 4096; ++p) {
+        const Atom& a = story[static_cast<std::size_t>(p)];
+        if (a.Kind() == AtomKind::Char) appendUtf8(code, a.value);
+    }
+    std::size_t p = code.find_first_not_of(' ');
+    p = code.find(' ', p == std::string::npos ? 0 : p); // after the keyword
+    p = p == std::string::npos ? std::string::npos : code.find_first_not_of(' ', p);
+    if (p == std::string::npos) return {};
+    std::string path;
+    const bool quoted = code[p] == '"';
+    for (std::size_t k = p + (quoted ? 1 : 0); k < code.size(); ++k) {
+        const char c = code[k];
+        if (quoted ? c == '"' : c == ' ') break;
+        if (c == '\\' && k + 1 < code.size() && code[k + 1] == '\\') ++k;
+        path += c == '\\' ? '/' : c;
+    }
+    if (!path.empty() && path[0] != '/' && !(path.size() > 1 && path[1] == ':') && !doc.Path().empty())
+        path = doc.Path() + "/" + path;
+    return path;
+}
+
+// The content of the list-number group ({\listtext ...}, {\pntext ...})
+// that a kept group is or holds at its top (the reader keeps groups that
+// stood before a paragraph's \pard together); empty when there is none.
+std::string_view KeptListText(std::string_view group) {
+    if (group.find("text") == std::string_view::npos) return {};
+    rtf::Lexer lex(group);
+    int depth = 0;
+    for (rtf::Token t; lex.Next(t), t.type != rtf::Token::End;) {
+        if (t.type == rtf::Token::Close) --depth;
+        if (t.type != rtf::Token::Open) continue;
+        if (++depth > 2) continue;
+        const char* inside = lex.Position();
+        rtf::Token w;
+        lex.Next(w);
+        if (w.type == rtf::Token::Symbol && w.name == "*") lex.Next(w);
+        if (w.type != rtf::Token::Word || (w.name != "listtext" && w.name != "pntext")) {
+            lex.Seek(inside);
+            continue;
+        }
+        // The group's end: its closing brace.
+        const char* from = w.end;
+        for (int d = 1; d > 0 && (lex.Next(w), w.type != rtf::Token::End);) {
+            if (w.type == rtf::Token::Open) ++d;
+            else if (w.type == rtf::Token::Close && --d == 0)
+                return group.substr(static_cast<std::size_t>(from - group.data()),
+                                    static_cast<std::size_t>(w.start - from));
+        }
+        return {};
+    }
+    return {};
 }
 
 bool IsCell(const ParaEndInfo* m) { return m && (m->word == "cell" || m->word == "nestcell"); }
@@ -169,6 +228,7 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
             run.para = &m.format;
             if (inTable && IsRow(m)) {
                 run.tableGoesOn = i + 1 < to && IsCell(MarkOf(doc, story, i + 1));
+                run.row = &m.rowFormat;
                 inTable = run.tableGoesOn;
                 emit(DisplayRun::Kind::RowEnd, i, i + 1);
                 ++i;
@@ -203,6 +263,13 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
             }
             if (head.keyword == "SET") {
                 emit(DisplayRun::Kind::Hidden, i, after);
+            } else if (head.keyword == "INCLUDEPICTURE") {
+                Picture picture;
+                picture.kind = Picture::Kind::Other;
+                picture.path = LinkedPicturePath(doc, story, i, head.codeEnd);
+                run.picture = &picture;
+                run.fmt = a.fmt;
+                emit(DisplayRun::Kind::Picture, i, after);
             } else if (head.keyword == "SYMBOL") {
                 unsigned n = 0;
                 const std::string& s = head.second;
@@ -215,6 +282,8 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
                 // The result shows inside its field's paragraph: its own
                 // paragraph marks show as line breaks.
                 std::replace(text.begin(), text.end(), U'\r', char32_t{0x0B});
+                run.link = head.keyword == "HYPERLINK";
+                run.pageNumber = head.keyword == "PAGE";
                 emitText(DisplayRun::Kind::FieldText, i, after, text, a.fmt);
             }
             i = after;
@@ -227,6 +296,14 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
             break;
         case AtomKind::Opaque: {
             const std::string& group = doc.Opaque(a.value);
+            // A list's number or bullet, as the writer kept it for readers
+            // that do not number lists themselves.
+            if (const std::string_view kept = KeptListText(group); !kept.empty()) {
+                text = FieldResultText(doc, kept, doc.Format(a.fmt).font);
+                emitText(DisplayRun::Kind::FieldText, i, i + 1, text, a.fmt);
+                ++i;
+                break;
+            }
             Picture picture;
             if (group.find("\\pict") != std::string::npos) picture = ParsePicture(group);
             if (picture.kind != Picture::Kind::None) {

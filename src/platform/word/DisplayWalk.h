@@ -5,7 +5,9 @@
 //
 // With field codes hidden a field shows what a word processor shows: a
 // MACROBUTTON field its display text (what follows the macro's name), a
-// SYMBOL field its symbol, a SET field nothing, any other field its result.
+// SYMBOL field its symbol, a SET field nothing, an INCLUDEPICTURE field the
+// picture it links to, any other field its result. A kept list number
+// ({\listtext}) shows its text.
 // With codes shown every atom shows, fields between "{" and "}".
 #pragma once
 
@@ -18,7 +20,7 @@ namespace qz::word {
 struct DisplayRun {
     enum class Kind : std::uint8_t {
         Text,         // text: character k shows the atom at start + k
-        FieldText,    // text: every character shows the field at start; [start, end) is the whole field
+        FieldText,    // text: every character shows the atom at start (a field's result, a list's number); [start, end) is the whole field
         CodeMark,     // text ("{" or "}"): a field's begin or end character, field codes shown
         Picture,      // picture: the kept group at start
         Hidden,       // [start, end) shows nothing
@@ -26,7 +28,7 @@ struct DisplayRun {
         ParagraphEnd, // para: the mark at start ends a paragraph
         TableStart,   // row, columns: a table begins with the paragraph at start
         CellEnd,      // para: the mark at start ends a table cell; tableGoesOn: another cell follows in the row
-        RowEnd,       // the mark at start ends a table row; tableGoesOn: another row follows
+        RowEnd,       // row: the mark at start ends a table row of this format; tableGoesOn: another row follows
         RangeEnd,     // start == end == the walk's end; para: the story's last paragraph's format
     };
     Kind kind = Kind::Text;
@@ -39,6 +41,8 @@ struct DisplayRun {
     const Picture* picture = nullptr;
     int columns = 0;
     bool tableGoesOn = false;
+    bool link = false;       // FieldText: a hyperlink's text
+    bool pageNumber = false; // FieldText: the number of the page it shows on (a PAGE field)
 };
 
 class DisplaySink {

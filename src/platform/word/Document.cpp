@@ -154,6 +154,7 @@ std::uint32_t Document::InternFormat(const CharFormat& f) {
     if (it != formatIds_.end()) return it->second;
     auto id = static_cast<std::uint32_t>(formats_.size());
     formats_.push_back(f);
+    looks_.push_back(f.extra.empty() ? CharLook{} : ParseCharLook(f.extra));
     formatIds_.emplace(f, id);
     return id;
 }

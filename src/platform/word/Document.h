@@ -178,6 +178,8 @@ public:
 
     std::uint32_t InternFormat(const CharFormat& f);
     const CharFormat& Format(std::uint32_t id) const { return formats_[id]; }
+    // What a format's other control words show (strike-through, highlight ...).
+    const CharLook& Look(std::uint32_t id) const { return looks_[id]; }
     std::uint32_t DefaultFormat() const { return defaultFormat_; }
     std::uint32_t InternParaEnd(const std::string& word, const std::string& props,
                                 const std::string& row = {});
@@ -275,6 +277,7 @@ private:
     mutable std::size_t fontsIndexed_ = 0;
 
     std::vector<CharFormat> formats_;
+    std::vector<CharLook> looks_; // of each format
     std::unordered_map<CharFormat, std::uint32_t, FormatHash> formatIds_;
     std::uint32_t defaultFormat_ = 0;
     std::vector<ParaEndInfo> paraEnds_;

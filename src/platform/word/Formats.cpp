@@ -52,15 +52,54 @@ void AppendWord(std::string& out, std::string_view word, int value) {
 
 } // namespace
 
+namespace {
+
+// Reads border words: a side word (\brdrt, \clbrdrl, \box ...) chooses the
+// sides that the line words after it (\brdrw, \brdrcf, the style) describe.
+struct BorderReader {
+    Border* sides;   // four: top, left, bottom, right
+    int current = -1; // the side being described, 4: all of them (\box)
+    // Whether the word was a border word.
+    bool Read(std::string_view w, int v, std::string_view prefix) {
+        if (w.starts_with(prefix) && w.size() == prefix.size() + 1 && std::string_view("tlbr").find(w.back()) != std::string_view::npos) {
+            const char side = w.back();
+            current = side == 't' ? 0 : side == 'l' ? 1 : side == 'b' ? 2 : 3;
+            if (sides[current].width == 0) sides[current].width = 15;
+            return true;
+        }
+        if (w == "box" && prefix == "brdr") {
+            current = 4;
+            for (int k = 0; k < 4; ++k)
+                if (sides[k].width == 0) sides[k].width = 15;
+            return true;
+        }
+        if (current < 0 || !w.starts_with("brdr")) return false;
+        auto each = [&](auto&& f) {
+            for (int k = current == 4 ? 0 : current; k <= (current == 4 ? 3 : current); ++k) f(sides[k]);
+        };
+        if (w == "brdrw") each([&](Border& b) { b.width = std::clamp(v, 1, 1440); });
+        else if (w == "brdrcf") each([&](Border& b) { b.color = std::max(0, v); });
+        else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl") each([&](Border& b) { b.width = 0; });
+        else if (w == "brdrth") each([&](Border& b) { b.width = std::max(b.width, 30); });
+        return true;
+    }
+};
+
+} // namespace
+
 ParaFormat ParseParaFormat(std::string_view props) {
     ParaFormat f;
     TabKind kind = TabKind::Left;
     TabLeader leader = TabLeader::None;
+    BorderReader borders{f.borders};
     ForTopWords(props, [&](const Token& t, int depth) {
         if (depth > 0 || t.type != Token::Word) return;
         const std::string_view w = t.name;
         const int v = t.param;
-        if (w == "ql") f.alignment = Alignment::Left;
+        if (borders.Read(w, v, "brdr")) return;
+        if (w == "brsp") f.borderSpace = std::clamp(v, 0, 1440);
+        else if (w == "cbpat") f.shading = std::max(0, v);
+        else if (w == "ql") f.alignment = Alignment::Left;
         else if (w == "qc") f.alignment = Alignment::Center;
         else if (w == "qr") f.alignment = Alignment::Right;
         else if (w == "qj" || w == "qd") f.alignment = Alignment::Justify;
@@ -145,14 +184,58 @@ std::string WithParaFormat(std::string_view props, const ParaFormat& format) {
 
 RowFormat ParseRowFormat(std::string_view row) {
     RowFormat r;
+    CellFormat cell; // the cell whose words are being read: \cellx ends it
+    BorderReader borders{cell.borders};
     ForTopWords(row, [&](const Token& t, int depth) {
         if (depth > 0 || t.type != Token::Word) return;
-        if (t.name == "trowd") r = RowFormat{};
-        else if (t.name == "trleft") r.leftEdge = t.param;
-        else if (t.name == "trgaph") r.cellGap = t.param;
-        else if (t.name == "cellx") r.cellRights.push_back(t.param);
+        const std::string_view w = t.name;
+        if (w == "trowd") {
+            r = RowFormat{};
+            cell = CellFormat{};
+            borders.current = -1;
+        } else if (w == "trleft") r.leftEdge = t.param;
+        else if (w == "trgaph") r.cellGap = t.param;
+        else if (w == "cellx") {
+            cell.right = t.param;
+            r.cellRights.push_back(t.param);
+            r.cells.push_back(cell);
+            cell = CellFormat{};
+            borders.current = -1;
+        } else if (w == "clcbpat") cell.shading = std::max(0, t.param);
+        else if (w == "clmgf") cell.mergeFirst = true;
+        else if (w == "clmrg") cell.merged = true;
+        else if (w == "clvmgf") cell.vmergeFirst = true;
+        else if (w == "clvmrg") cell.vmerged = true;
+        else if (w.starts_with("clbrdr") || (w.starts_with("brdr") && borders.current >= 0)) {
+            if (w.starts_with("clbrdr")) borders.Read(w.substr(2), t.param, "brdr");
+            else borders.Read(w, t.param, "brdr");
+        } else {
+            // Row border words (\trbrdrt ...) describe no cell.
+            if (w.starts_with("trbrdr")) borders.current = -1;
+        }
     });
     return r;
+}
+
+CharLook ParseCharLook(std::string_view words) {
+    CharLook c;
+    ForTopWords(words, [&](const Token& t, int depth) {
+        if (depth > 0 || t.type != Token::Word) return;
+        const std::string_view w = t.name;
+        const bool on = !t.hasParam || t.param != 0;
+        if (w == "strike" || w == "striked") c.strike = on;
+        else if (w == "scaps") c.smallCaps = on;
+        else if (w == "caps") c.allCaps = on;
+        else if (w == "super") c.vertical = 1;
+        else if (w == "sub") c.vertical = -1;
+        else if (w == "nosupersub") c.vertical = 0;
+        else if (w == "up") c.vertical = on ? 1 : 0;
+        else if (w == "dn") c.vertical = on ? -1 : 0;
+        else if (w == "highlight") c.highlight = std::max(0, t.param);
+        else if (w == "cb" || w == "chcbpat") c.shading = std::max(0, t.param);
+        else if (w == "uldb") c.doubleUnderline = on;
+    });
+    return c;
 }
 
 PageSetup ParsePageSetup(std::string_view documentWords, std::string_view sectionWords) {
@@ -184,6 +267,7 @@ PageSetup ParsePageSetup(std::string_view documentWords, std::string_view sectio
             else if (w == "margt" && margin) p.top = v;
             else if (w == "margb" && margin) p.bottom = v;
             else if (w == "landscape") p.landscape = !t.hasParam || v != 0;
+            else if (w == "deftab" && v >= 36 && v <= 14400) p.defaultTab = v;
         });
     };
     read(documentWords, false);
@@ -316,6 +400,20 @@ char32_t SpecialCharacter(std::string_view w) {
     return 0;
 }
 
+char32_t SymbolFontChar(unsigned char b) {
+    // The bullets that lists use, in the symbol fonts they are written in.
+    switch (b) {
+    case 0xB7: return 0x2022; // Symbol's bullet
+    case 0xA7: return 0x25AA; // Wingdings' small square
+    case 0xD8: return 0x27A2; // Wingdings' arrowhead
+    case 0xFC: return 0x2713; // Wingdings' tick
+    case 0x76: return 0x2756; // Wingdings' diamond
+    case 0x6F: return 0x25A1; // Wingdings' empty square
+    case 0x71: return 0x2751;
+    default: return b < 0x80 ? b : sys::cp1252ToUnicode(b);
+    }
+}
+
 std::u32string FieldResultText(const Document& doc, std::string_view result, int font) {
     struct State {
         int font;
@@ -326,12 +424,14 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
     State st{font};
     const char32_t* table = nullptr;
     int dbcs = 0;
+    bool symbols = false; // a symbol font: its bytes are its own glyphs
     auto useFont = [&](int f) {
         st.font = f;
         const FontDef* def = doc.FontByNumber(f >= 0 ? f : doc.deff);
         const int cp = CharsetCodePage(def ? def->charset : 1, doc.ansiCodePage);
         table = CodePageTable(cp);
         dbcs = IsDbcsCodePage(cp) ? cp : 0;
+        symbols = def && def->charset == 2;
     };
     useFont(font);
     int skip = 0;            // fallback characters still to skip after \uN
@@ -386,7 +486,8 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
                 if (t.byte == '\t') put(U'\t');
                 break;
             }
-            put(t.byte < 0x80 ? t.byte : table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
+            if (symbols) put(SymbolFontChar(t.byte));
+            else put(t.byte < 0x80 ? t.byte : table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
             break;
         }
         case Token::Symbol:

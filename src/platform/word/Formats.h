@@ -26,6 +26,14 @@ struct TabStop {
     bool operator==(const TabStop&) const = default;
 };
 
+// A border line of a paragraph or a cell: width in twips (0: none) and colour
+// (an index of the document's colour table, 0 automatic).
+struct Border {
+    int width = 0;
+    int color = 0;
+    bool operator==(const Border&) const = default;
+};
+
 // A paragraph's format. Lengths are twips.
 struct ParaFormat {
     Alignment alignment = Alignment::Left;
@@ -40,6 +48,10 @@ struct ParaFormat {
     bool lineMultiple = false;
     bool pageBreakBefore = false;
     std::vector<TabStop> tabs; // in position order
+    // Shading (colour-table index, 0 none) and borders: top, left, bottom, right.
+    int shading = 0;
+    Border borders[4];
+    int borderSpace = 0; // between the borders and the text
 
     bool operator==(const ParaFormat&) const = default;
 };
@@ -50,13 +62,38 @@ ParaFormat ParseParaFormat(std::string_view props);
 // differs from what they state; every other word stays as and where it was.
 std::string WithParaFormat(std::string_view props, const ParaFormat& format);
 
+// A table cell as its row's properties state it.
+struct CellFormat {
+    int right = 0;             // the cell's right boundary, twips from the margin
+    int shading = 0;           // colour-table index, 0 none
+    Border borders[4];         // top, left, bottom, right
+    bool mergeFirst = false;   // the first of cells merged across (\clmgf)
+    bool merged = false;       // merged into the cell before it (\clmrg)
+    bool vmergeFirst = false;  // the first of cells merged down (\clvmgf)
+    bool vmerged = false;      // merged into the cell above (\clvmrg)
+};
+
 // A table row's cells, as its properties (\trowd ... \cellxN) state them.
 struct RowFormat {
     int leftEdge = 0;            // \trleft
     int cellGap = 0;             // \trgaph: half the space between two cells' text
     std::vector<int> cellRights; // the right boundary of each cell, twips from the margin
+    std::vector<CellFormat> cells;
 };
 RowFormat ParseRowFormat(std::string_view row);
+
+// What a run's character format shows beyond font, size, colour, bold,
+// italic and underline: read from the format's other control words.
+struct CharLook {
+    bool strike = false;
+    bool smallCaps = false;
+    bool allCaps = false;
+    int vertical = 0;      // 1 superscript, -1 subscript
+    int highlight = 0;     // colour-table index, 0 none
+    int shading = 0;       // colour-table index, 0 none
+    bool doubleUnderline = false;
+};
+CharLook ParseCharLook(std::string_view words);
 
 // A section's page: paper size, margins and where its header and footer
 // stand, twips. The document states defaults (\paperw, \margl ...) that a
@@ -72,6 +109,7 @@ struct PageSetup {
     int footer = 720;   // from the page's bottom edge to the footer's bottom
     bool landscape = false;
     bool titlePage = false; // the first page has a header and footer of its own
+    int defaultTab = 720;   // the distance between the default tab stops (\deftab)
 
     int TextWidth() const { return std::max(width - left - right, 144); }
     bool operator==(const PageSetup&) const = default;
@@ -81,10 +119,11 @@ PageSetup ParsePageSetup(std::string_view documentWords, std::string_view sectio
 // A picture kept in an RTF group ({\pict ...}, alone or inside {\*\shppict}).
 struct Picture {
     enum class Kind : std::uint8_t { None, Png, Jpeg, Emf, Wmf, Bitmap, Other };
-    Kind kind = Kind::None;  // None: the group holds no picture to show
+    Kind kind = Kind::None;  // None: the group holds no picture to show; Other with a path: a linked file
     int width = 0;           // the size it shows at, twips (0: not stated)
     int height = 0;
     std::string data;        // the picture's bytes (hex digits or \bin data decoded)
+    std::string path;        // a linked picture's file (INCLUDEPICTURE), data empty
 };
 // The picture a kept group shows. A {\nonshppict} group is the copy for
 // readers that do not know {\*\shppict}: it shows nothing here.
@@ -95,6 +134,10 @@ Picture ParsePicture(std::string_view group);
 // paragraph marks as "\r", line breaks as U+000B, tabs as "\t"). `font` is
 // the font number the field stands in.
 std::u32string FieldResultText(const Document& doc, std::string_view result, int font);
+
+// The character a byte of a symbol font shows as (a list's bullet in
+// Symbol or Wingdings as the Unicode bullet, ...).
+char32_t SymbolFontChar(unsigned char b);
 
 // The character a control word stands for (\tab, \line, \emdash, ...), 0
 // when it stands for none.

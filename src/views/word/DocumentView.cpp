@@ -7,11 +7,14 @@
 #include "platform/word/Range.h"
 #include "views/host/Text.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMimeData>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -21,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <map>
 #include <cmath>
 #include <unordered_map>
 
@@ -31,20 +35,36 @@ namespace {
 using word::Atom;
 using word::AtomKind;
 
+QColor rgbColor(std::int32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// A colour-table entry's colour; invalid for automatic.
+QColor tableColor(const word::Document& doc, int entry) {
+    const std::int32_t rgb = entry > 0 ? doc.ColorRgb(entry) : -1;
+    return rgb >= 0 ? rgbColor(rgb) : QColor();
+}
+
 // A paragraph's format as the view draws it, lengths at a zoom.
-QTextBlockFormat blockFormat(const word::ParaFormat& p, double zoom) {
+QTextBlockFormat blockFormat(const word::Document& doc, const word::ParaFormat& p, double zoom) {
     const double twipsPerPixel = 15.0 / zoom; // at 96 dots per inch
     QTextBlockFormat f;
     static constexpr Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
     f.setAlignment(kAlign[static_cast<std::size_t>(p.alignment)]);
+    // Tab stops count from the margin; the text layout counts them from
+    // where the first line starts.
+    const int origin = p.leftIndent + p.firstIndent;
     QList<QTextOption::Tab> tabs;
+    // A hanging first line's text starts at the indent, as at a tab stop.
+    if (p.firstIndent < 0 && p.leftIndent > 0 &&
+        std::none_of(p.tabs.begin(), p.tabs.end(), [&](const word::TabStop& t) { return t.position <= p.leftIndent; }))
+        tabs.append(QTextOption::Tab((p.leftIndent - origin) / twipsPerPixel, QTextOption::LeftTab));
     for (const word::TabStop& t : p.tabs) {
+        if (t.position <= origin) continue;
         using K = word::TabKind;
         const QTextOption::TabType type = t.kind == K::Right     ? QTextOption::RightTab
                                           : t.kind == K::Center  ? QTextOption::CenterTab
                                           : t.kind == K::Decimal ? QTextOption::DelimiterTab
                                                                  : QTextOption::LeftTab;
-        tabs.append(QTextOption::Tab(t.position / twipsPerPixel, type,
+        tabs.append(QTextOption::Tab((t.position - origin) / twipsPerPixel, type,
                                      type == QTextOption::DelimiterTab ? QChar('.') : QChar()));
     }
     if (!tabs.isEmpty()) f.setTabPositions(tabs);
@@ -54,7 +74,23 @@ QTextBlockFormat blockFormat(const word::ParaFormat& p, double zoom) {
     f.setTopMargin(p.spaceBefore / twipsPerPixel);
     f.setBottomMargin(p.spaceAfter / twipsPerPixel);
     if (p.pageBreakBefore) f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (p.lineMultiple && p.lineSpacing > 0)
+        f.setLineHeight(p.lineSpacing * 100.0 / 240, QTextBlockFormat::ProportionalHeight);
+    else if (p.lineSpacing > 0)
+        f.setLineHeight(p.lineSpacing / twipsPerPixel, QTextBlockFormat::MinimumHeight);
+    else if (p.lineSpacing < 0)
+        f.setLineHeight(-p.lineSpacing / twipsPerPixel, QTextBlockFormat::FixedHeight);
+    if (const QColor shade = tableColor(doc, p.shading); shade.isValid()) f.setBackground(shade);
     return f;
+}
+
+// A linked picture's file, read when it is a plain file of a picture's size.
+QImage linkedImage(const std::string& path) {
+    const QFileInfo info(qs(path));
+    if (path.empty() || !info.isFile() || info.size() > 64LL * 1024 * 1024) return {};
+    QImageReader reader(info.filePath());
+    reader.setAutoTransform(true);
+    return reader.read();
 }
 
 // A picture of a kept object at a zoom: PNG and JPEG drawn; other pictures
@@ -63,8 +99,10 @@ QImage pictureImage(const word::Picture& p, double zoom) {
     const double twipsPerPixel = 15.0 / zoom; // at 96 dots per inch
     int w = static_cast<int>(p.width / twipsPerPixel), h = static_cast<int>(p.height / twipsPerPixel);
     constexpr int kLargest = 4000;
-    if (p.kind == word::Picture::Kind::Png || p.kind == word::Picture::Kind::Jpeg) {
-        QImage image = QImage::fromData(QByteArray::fromRawData(p.data.data(), static_cast<qsizetype>(p.data.size())));
+    const bool linked = !p.path.empty();
+    if (linked || p.kind == word::Picture::Kind::Png || p.kind == word::Picture::Kind::Jpeg) {
+        QImage image = linked ? linkedImage(p.path)
+                              : QImage::fromData(QByteArray::fromRawData(p.data.data(), static_cast<qsizetype>(p.data.size())));
         if (!image.isNull()) {
             if (w > 0 && h > 0) image = image.scaled(std::min(w, kLargest), std::min(h, kLargest), Qt::IgnoreAspectRatio,
                                                      Qt::SmoothTransformation);
@@ -143,6 +181,11 @@ bool DocumentView::paged() const { return doc_.MainStory().size() <= kMostPagedA
 void DocumentView::applyPage() {
     page_ = doc_.PageSetupOf(0);
     const int width = static_cast<int>(pixels(page_.width));
+    QTextOption option = document()->defaultTextOption();
+    if (option.tabStopDistance() != pixels(page_.defaultTab)) {
+        option.setTabStopDistance(pixels(page_.defaultTab));
+        document()->setDefaultTextOption(option);
+    }
     if (lineWrapMode() != FixedPixelWidth) setLineWrapMode(FixedPixelWidth);
     if (lineWrapColumnOrWidth() != width) setLineWrapColumnOrWidth(width);
     // Each page is the paper and the gap above it; the layout leaves the
@@ -175,23 +218,47 @@ void DocumentView::centrePage() {
     if (viewportMargins() != QMargins(side, 0, 0, 0)) setViewportMargins(side, 0, 0, 0);
 }
 
+std::unique_ptr<QTextDocument> DocumentView::renderStory(const word::Story& story, int pageNumber, bool* numbered) {
+    auto target = std::make_unique<QTextDocument>();
+    target->setUndoRedoEnabled(false);
+    target->setDocumentMargin(0);
+    target->setTextWidth(pixels(page_.TextWidth()));
+    QTextCursor cursor(target.get());
+    std::vector<Block> blocks;
+    pageNumber_ = pageNumber;
+    pageNumberSeen_ = false;
+    renderRange(story, 0, static_cast<long>(story.size()), cursor, blocks);
+    pageNumber_ = 0;
+    if (numbered) *numbered = pageNumberSeen_;
+    return target;
+}
+
 void DocumentView::renderHeadersAndFooters() {
+    numberedCopies_.clear();
     const word::Section& sec = doc_.Sections(1);
-    auto render = [&](std::unique_ptr<QTextDocument>& target, const word::HeaderFooter& hf) {
-        target.reset();
-        if (!hf.Exists()) return;
-        target = std::make_unique<QTextDocument>();
-        target->setUndoRedoEnabled(false);
-        target->setDocumentMargin(0);
-        target->setTextWidth(pixels(page_.TextWidth()));
-        QTextCursor cursor(target.get());
-        std::vector<Block> blocks;
-        renderRange(hf.story, 0, static_cast<long>(hf.story.size()), cursor, blocks);
-    };
-    render(headers_[0], sec.headers[0]);
-    render(footers_[0], sec.footers[0]);
-    render(headers_[1], sec.headers[page_.titlePage ? 1 : 0]);
-    render(footers_[1], sec.footers[page_.titlePage ? 1 : 0]);
+    const word::HeaderFooter* stories[4] = {&sec.headers[0], &sec.footers[0],
+                                            &sec.headers[page_.titlePage ? 1 : 0],
+                                            &sec.footers[page_.titlePage ? 1 : 0]};
+    for (int k = 0; k < 4; ++k) {
+        margins_[k].story = stories[k]->Exists() ? &stories[k]->story : nullptr;
+        margins_[k].shown = margins_[k].story ? renderStory(*margins_[k].story, 0, &margins_[k].numbered) : nullptr;
+    }
+}
+
+QTextDocument* DocumentView::marginDocument(int slot, int page) {
+    Margin& m = margins_[slot];
+    if (!m.shown || !m.numbered) return m.shown.get();
+    // A header or footer with the page's number: one copy a page, the last
+    // few pages' kept.
+    auto& copy = numberedCopies_[{slot, page}];
+    if (!copy) {
+        if (numberedCopies_.size() > 64) {
+            numberedCopies_.clear();
+            return marginDocument(slot, page);
+        }
+        copy = renderStory(*m.story, page + 1, nullptr);
+    }
+    return copy.get();
 }
 
 void DocumentView::setZoom(double zoom) {
@@ -242,6 +309,34 @@ void DocumentView::paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRec
     p.restore();
 }
 
+void DocumentView::paintParagraphBorders(QPainter& p, const QRectF& shown) const {
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    const QPoint topLeft = (shown.topLeft() - QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value())).toPoint();
+    for (QTextBlock tb = cursorForPosition(topLeft).block(); tb.isValid(); tb = tb.next()) {
+        const QRectF r = layout->blockBoundingRect(tb);
+        if (r.top() > shown.bottom()) break;
+        const std::size_t n = static_cast<std::size_t>(tb.blockNumber());
+        if (n >= blocks_.size() || blocks_[n].table || blocks_[n].mark == UINT32_MAX) continue;
+        const word::ParaFormat& f = doc_.ParaEnd(blocks_[n].mark).format;
+        if (std::none_of(std::begin(f.borders), std::end(f.borders), [](const word::Border& b) { return b.width > 0; }))
+            continue;
+        // The box around the text: the indents, the space before and after
+        // outside it, the border's own spacing inside.
+        const double space = pixels(f.borderSpace);
+        const QRectF box(r.left() + pixels(f.leftIndent) - space, r.top() + pixels(f.spaceBefore) - space,
+                         r.width() - pixels(f.leftIndent) - pixels(f.rightIndent) + 2 * space,
+                         r.height() - pixels(f.spaceBefore) - pixels(f.spaceAfter) + 2 * space);
+        const QLineF sides[4] = {{box.topLeft(), box.topRight()}, {box.topLeft(), box.bottomLeft()},
+                                 {box.bottomLeft(), box.bottomRight()}, {box.topRight(), box.bottomRight()}};
+        for (int k = 0; k < 4; ++k) {
+            if (f.borders[k].width <= 0) continue;
+            const QColor colour = tableColor(doc_, f.borders[k].color);
+            p.setPen(QPen(colour.isValid() ? colour : QColor(Qt::black), std::max(1.0, pixels(f.borders[k].width))));
+            p.drawLine(sides[k]);
+        }
+    }
+}
+
 void DocumentView::paintEvent(QPaintEvent* e) {
     {
         QPainter p(viewport());
@@ -255,10 +350,11 @@ void DocumentView::paintEvent(QPaintEvent* e) {
             const QRectF page = pageRect(k);
             p.fillRect(page.translated(2, 2), QColor(0xA0, 0xA0, 0xA0));
             p.fillRect(page, Qt::white);
-            const int which = k == 0 ? 1 : 0;
-            paintHeaderOrFooter(p, headers_[which].get(), page, true);
-            paintHeaderOrFooter(p, footers_[which].get(), page, false);
+            const int which = k == 0 ? 2 : 0;
+            paintHeaderOrFooter(p, marginDocument(which, k), page, true);
+            paintHeaderOrFooter(p, marginDocument(which + 1, k), page, false);
         }
+        paintParagraphBorders(p, shown);
     }
     QTextEdit::paintEvent(e);
 }
@@ -343,7 +439,20 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 put(r.text, charFormat(r.fmt), r.start, true);
                 break;
             case K::FieldText:
-                put(r.text, charFormat(r.fmt), r.start, false);
+                if (r.pageNumber) view.pageNumberSeen_ = true;
+                if (r.pageNumber && view.pageNumber_ > 0) {
+                    const std::u32string number = QString::number(view.pageNumber_).toStdU32String();
+                    put(number, charFormat(r.fmt), r.start, false);
+                } else if (r.link) {
+                    QTextCharFormat link = charFormat(r.fmt);
+                    link.setForeground(QColor(0x05, 0x63, 0xC1));
+                    link.setFontUnderline(true);
+                    put(r.text, link, r.start, false);
+                    flush(); // the run's format is this local one
+                    runFormat = nullptr;
+                } else {
+                    put(r.text, charFormat(r.fmt), r.start, false);
+                }
                 break;
             case K::CodeMark:
                 put(r.text, codeMark, r.start, false);
@@ -378,6 +487,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 tf.setBorderBrush(QColor(0xC0, 0xC0, 0xC0));
                 tf.setCellPadding(2);
                 tf.setCellSpacing(0);
+                tf.setBorderCollapse(true);
                 QList<QTextLength> widths;
                 int last = 0;
                 for (int x : r.row->cellRights) {
@@ -398,6 +508,8 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 break;
             }
             case K::RowEnd:
+                flush();
+                formatCells(*r.row, !r.tableGoesOn);
                 // The row's own mark belongs to its last cell's block.
                 if (!out.empty()) out.back().length = r.end - out.back().start;
                 block = Block{};
@@ -448,6 +560,50 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
         }
 
     private:
+        // Shading, borders and merges of the row just read; at the table's
+        // end the cells merged down are joined.
+        void formatCells(const word::RowFormat& f, bool lastRow) {
+            const int columns = table->columns();
+            for (int k = 0; k < columns && k < static_cast<int>(f.cells.size()); ++k) {
+                const word::CellFormat& c = f.cells[static_cast<std::size_t>(k)];
+                QTextTableCell cell = table->cellAt(row, k);
+                QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                if (const QColor shade = tableColor(doc, c.shading); shade.isValid()) cf.setBackground(shade);
+                const word::Border* b = c.borders;
+                auto side = [&](const word::Border& line, auto setWidth, auto setBrush, auto setStyle) {
+                    if (line.width <= 0) return;
+                    (cf.*setWidth)(std::max(1.0, view.pixels(line.width)));
+                    const QColor colour = tableColor(doc, line.color);
+                    (cf.*setBrush)(colour.isValid() ? colour : QColor(Qt::black));
+                    (cf.*setStyle)(QTextFrameFormat::BorderStyle_Solid);
+                };
+                side(b[0], &QTextTableCellFormat::setTopBorder, &QTextTableCellFormat::setTopBorderBrush,
+                     &QTextTableCellFormat::setTopBorderStyle);
+                side(b[1], &QTextTableCellFormat::setLeftBorder, &QTextTableCellFormat::setLeftBorderBrush,
+                     &QTextTableCellFormat::setLeftBorderStyle);
+                side(b[2], &QTextTableCellFormat::setBottomBorder, &QTextTableCellFormat::setBottomBorderBrush,
+                     &QTextTableCellFormat::setBottomBorderStyle);
+                side(b[3], &QTextTableCellFormat::setRightBorder, &QTextTableCellFormat::setRightBorderBrush,
+                     &QTextTableCellFormat::setRightBorderStyle);
+                cell.setFormat(cf);
+                if (c.vmergeFirst) mergeDownFrom[k] = row;
+                else if (!c.vmerged) mergeDownFrom.erase(k);
+            }
+            // Merged across: the first cell takes the ones after it.
+            for (int k = 0; k < columns && k < static_cast<int>(f.cells.size()); ++k) {
+                if (!f.cells[static_cast<std::size_t>(k)].mergeFirst) continue;
+                int span = 1;
+                while (k + span < columns && k + span < static_cast<int>(f.cells.size()) &&
+                       f.cells[static_cast<std::size_t>(k + span)].merged)
+                    ++span;
+                if (span > 1) table->mergeCells(row, k, 1, span);
+            }
+            if (!lastRow) return;
+            for (const auto& [k, first] : mergeDownFrom)
+                if (row > first) table->mergeCells(first, k, row - first + 1, 1);
+            mergeDownFrom.clear();
+        }
+
         const QTextCharFormat& charFormat(std::uint32_t id) {
             auto it = formats.find(id);
             if (it != formats.end()) return it->second;
@@ -459,8 +615,15 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
             q.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
             q.setFontItalic(f.italic);
             q.setFontUnderline(f.underline);
-            const std::int32_t rgb = f.color > 0 ? doc.ColorRgb(f.color) : -1;
-            if (rgb >= 0) q.setForeground(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+            if (const QColor colour = tableColor(doc, f.color); colour.isValid()) q.setForeground(colour);
+            const word::CharLook& look = doc.Look(id);
+            q.setFontStrikeOut(look.strike);
+            if (look.smallCaps) q.setFontCapitalization(QFont::SmallCaps);
+            if (look.allCaps) q.setFontCapitalization(QFont::AllUppercase);
+            if (look.vertical) q.setVerticalAlignment(look.vertical > 0 ? QTextCharFormat::AlignSuperScript
+                                                                         : QTextCharFormat::AlignSubScript);
+            if (const QColor shade = tableColor(doc, look.shading); shade.isValid()) q.setBackground(shade);
+            if (const QColor mark = tableColor(doc, look.highlight); mark.isValid()) q.setBackground(mark);
             return formats.emplace(id, q).first->second;
         }
 
@@ -498,7 +661,9 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
             block.map.push_back(static_cast<int>(endPos - block.start));
             block.length = next - block.start;
             block.continues = continues;
-            QTextBlockFormat f = blockFormat(para, zoom);
+            if (endPos < storyEnd() && story[static_cast<std::size_t>(endPos)].Kind() == AtomKind::ParaEnd)
+                block.mark = story[static_cast<std::size_t>(endPos)].value;
+            QTextBlockFormat f = blockFormat(doc, para, zoom);
             if (breakBefore) f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             breakBefore = false;
             cursor.setBlockFormat(f);
@@ -523,6 +688,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
         const QTextCharFormat* runFormat = nullptr;
         QTextTable* table = nullptr;
         int row = 0, column = 0;
+        std::map<int, int> mergeDownFrom; // column -> the row its cells merged down start in
         bool tableEndsRange = false;
     };
 

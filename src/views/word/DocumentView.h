@@ -16,6 +16,7 @@
 #include <QTextEdit>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -114,6 +115,7 @@ private:
         std::vector<int> map;  // view offset -> model offset (block length + 1 entries)
         bool table = false;    // a block in a table, or the empty one a table follows
         bool continues = false; // ends at a page break: its paragraph goes on in the next block
+        std::uint32_t mark = UINT32_MAX; // the paragraph end (Document::ParaEnd) it ends with, if any
     };
 
     // Renders the model atoms [from, to) of the main story, paragraph by
@@ -126,7 +128,14 @@ private:
     void centrePage();
     // The headers and footers drawn again (after a change of the zoom or the document).
     void renderHeadersAndFooters();
+    // The borders of the paragraphs shown in the rectangle (document coordinates).
+    void paintParagraphBorders(QPainter& p, const QRectF& shown) const;
     void paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, bool header) const;
+    // A story drawn into a document of its own, page numbers showing pageNumber
+    // (0: their kept result); numbered tells whether it has any.
+    std::unique_ptr<QTextDocument> renderStory(const word::Story& story, int pageNumber, bool* numbered);
+    // The header or footer (slot of margins_) as page (0-based) shows it.
+    QTextDocument* marginDocument(int slot, int page);
     // After a model edit of [start, end) that changed the story's length by
     // delta: renders again the blocks that held it.
     void rerender(long start, long end, long delta);
@@ -147,10 +156,19 @@ private:
     long renderedTo_ = 0;       // model position up to which blocks exist
     unsigned generation_ = 0;   // drawings from the start so far
     word::PageSetup page_;
+    int pageNumber_ = 0;        // what a page number shows while a header or footer is drawn (0: its kept result)
     double zoom_ = 1.0;
     bool pageWidth_ = false;
-    // Index 0: every page's, 1: the first page's (when the section has its own).
-    std::unique_ptr<QTextDocument> headers_[2], footers_[2];
+    // Headers and footers as drawn: every page's header and footer, then the
+    // first page's (the same ones unless the section has its own).
+    struct Margin {
+        const word::Story* story = nullptr;
+        std::unique_ptr<QTextDocument> shown;
+        bool numbered = false; // it shows the page's number: drawn for each page
+    };
+    Margin margins_[4];
+    std::map<std::pair<int, int>, std::unique_ptr<QTextDocument>> numberedCopies_; // (slot, page)
+    bool pageNumberSeen_ = false;
     bool rendering_ = false;
 };
 
