@@ -91,6 +91,8 @@ TEST(DataSourceViews, TheTreeAndToolbarFollowTheWindow) {
     root = tree->topLevelItem(0);
     ASSERT_EQ(root->childCount(), 2);
     EXPECT_EQ(root->child(1)->text(0), "DBConnection1");
+    // One picture per kind serves every node (a file may hold thousands).
+    EXPECT_EQ(root->child(0)->icon(0).cacheKey(), root->child(1)->icon(0).cacheKey());
     EXPECT_EQ(tree->currentItem(), root->child(1));
     EXPECT_TRUE(view->findChild<QAction*>("AddCmd")->isEnabled());
     // F2 renames in place; the name reaches the file.
@@ -168,3 +170,4 @@ TEST(DataSourceViews, TheSavedRecordsetPreviewFillsTheGrid) {
     EXPECT_EQ(grid->topLevelItem(1)->text(0), "Ink");
     form.Unload();
 }
+

@@ -259,8 +259,12 @@ void frmDataLink::AddCommandNode(const std::string& connectionId, const std::str
         }
         id = cmd->ID;
     }
-    // Under the node of its connection, whichever node is selected.
-    ui::Node* parent = ConnectionNode(connectionId);
+    // Under the node of its connection, whichever node is selected: found at
+    // once when the selection is that node or one of its commands (as while
+    // the tree is filled), else looked for among the connections.
+    ui::Node* parent = trvDataLink.SelectedItem();
+    if (parent && KindOf(*parent) == kCommand) parent = parent->Parent();
+    if (!parent || KindOf(*parent) != kConnection || parent->Tag != connectionId) parent = ConnectionNode(connectionId);
     if (!parent) RaiseError(4028);
     ui::Node& node = trvDataLink.Add(parent->Key(), ui::tvwChild, kCommand + std::to_string(commandKey_), text,
                                      kCommandImage);

@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 namespace qz::views {
@@ -30,17 +31,18 @@ public:
         tree_ = bind(f.trvDataLink, [&f] { f.trvDataLink_NodeClick(); }, [&f] { f.trvDataLink_DblClick(); });
         layout->addWidget(tree_, 1);
         // Pictures by kind, as the tree's nodes are made: the data sources,
-        // a connection, a command.
+        // a connection, a command. One picture of each kind serves every
+        // node (a file may hold thousands of connections).
+        pictures_[0] = style()->standardIcon(QStyle::SP_ComputerIcon);
+        pictures_[1] = style()->standardIcon(QStyle::SP_DriveHDIcon);
+        pictures_[2] = style()->standardIcon(QStyle::SP_FileIcon);
         connect(tree_->model(), &QAbstractItemModel::rowsInserted, this,
                 [this](const QModelIndex& parent, int first, int last) {
                     int depth = 0;
                     for (QModelIndex p = parent; p.isValid(); p = p.parent()) ++depth;
-                    const QStyle::StandardPixmap picture = depth == 0   ? QStyle::SP_ComputerIcon
-                                                           : depth == 1 ? QStyle::SP_DriveHDIcon
-                                                                        : QStyle::SP_FileIcon;
+                    const QIcon& picture = pictures_[std::min(depth, 2)];
                     for (int row = first; row <= last; ++row)
-                        tree_->model()->setData(tree_->model()->index(row, 0, parent), style()->standardIcon(picture),
-                                                Qt::DecorationRole);
+                        tree_->model()->setData(tree_->model()->index(row, 0, parent), picture, Qt::DecorationRole);
                 });
         auto* buttons = new QHBoxLayout;
         buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
@@ -61,6 +63,7 @@ protected:
 private:
     frmDataLink& f_;
     QTreeWidget* tree_ = nullptr;
+    QIcon pictures_[3];
 };
 
 QZ_REGISTER_VIEW("frmDataLink", frmDataLink, frmDataLinkView)
