@@ -123,6 +123,15 @@ std::string GetSystemErrorMessage(std::int32_t code) {
     return s + "\r\n";
 }
 
+std::string DataErrorMessage(const std::vector<std::pair<std::int32_t, std::string>>& errors) {
+    std::string text, numbers;
+    for (const auto& [number, description] : errors) {
+        text += description + "\r\n";
+        numbers += (numbers.empty() ? "" : ", ") + std::to_string(number);
+    }
+    return numbers.empty() ? text : text + "\r\nDetails: error " + numbers;
+}
+
 void ShowErrorDialog(const std::string& message, const std::string& frameCaption) {
     try {
         frmErrors form;

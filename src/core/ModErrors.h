@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 namespace qz {
@@ -55,6 +57,10 @@ bool IsUnexpectedErrorNumber(std::int32_t number, std::int32_t& messageId);
 std::string GetSystemErrorMessage(std::int32_t code);
 // Shows the error dialog modally through the current UI host.
 void ShowErrorDialog(const std::string& message, const std::string& frameCaption);
+// An error of the data layer as the error window shows it: the system's
+// messages first, one a line, then their numbers under "Details:" (the log
+// keeps them too); a number is never what the author reads first.
+std::string DataErrorMessage(const std::vector<std::pair<std::int32_t, std::string>>& errors);
 
 // The handler. With kErrRaise it leaves by throwing the completed error
 // (number, source, description, help file and context; no system code);

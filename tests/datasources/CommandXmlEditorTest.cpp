@@ -57,7 +57,7 @@ TEST_F(CommandXml, NamesAreCheckedAndTheFileKeptBareInTheTemplateFolder) {
     EXPECT_EQ(host.errorTexts, (std::vector<std::string>{
                                    GetResourceString(4027), GetResourceString(4027), GetResourceString(4027),
                                    GetResourceString(4027),
-                                   "Error Number: -2147217479\r\nDescription: " + GetResourceString(4025)}));
+                                   GetResourceString(4025) + "\r\n\r\nDetails: error -2147217479"}));
     EXPECT_FALSE(e.PropertiesSaved());
     // Only what a name may hold can be typed.
     for (int key : {'-', '.', '/', ' '}) {
@@ -100,7 +100,7 @@ TEST_F(CommandXml, OpenPreviewsTheSavedRecordset) {
     EXPECT_EQ(e.msfgCommand.Data.Rows[1].Cells, (std::vector<std::string>{"Ink", "5"}));
     e.txtFilename.Text = "missing.xml";
     e.cmdOpen_Click();
-    EXPECT_EQ(host.errorTexts.back(), "Error Number: -2147217490\r\nDescription: Cannot find the specified file.");
+    EXPECT_EQ(host.errorTexts.back(), "Cannot find the specified file.\r\n\r\nDetails: error -2147217490");
     EXPECT_TRUE(e.msfgCommand.Data.Rows.empty());
     e.txtFilename.Text = "broken.xml";
     e.cmdOpen_Click();

@@ -368,6 +368,12 @@ TEST_F(QueryBuilderWindow, TheSqlTabIsEditedAndReadIntoThePanels) {
     b.txtQuery.Text = "WITH big AS (SELECT OrderID FROM Orders WHERE 'delete' <> '') SELECT * FROM big";
     b.cmdExecute_Click();
     EXPECT_EQ(b.lblNumberOfRows.Caption, "4 row(s)");
+    // The database's own message comes first; its number only in the details.
+    b.txtQuery.Text = "SELECT * FROM Missing";
+    b.cmdExecute_Click();
+    EXPECT_NE(host.errorTexts.back().find("no such table: Missing"), std::string::npos);
+    EXPECT_NE(host.errorTexts.back().front(), '-');
+    EXPECT_NE(host.errorTexts.back().find("\r\n\r\nDetails: error -"), std::string::npos);
     b.txtQuery.Text = "WITH gone AS (SELECT 1) DELETE FROM Orders";
     b.cmdExecute_Click();
     EXPECT_EQ(host.errorTexts.back(), "Only a single SELECT statement can be previewed.");
@@ -409,8 +415,9 @@ TEST_F(QueryBuilderWindow, OkChecksTheNameAndTheTextAndSaves) {
     }
     EXPECT_EQ(host.errorTexts.size(), 4u);
     EXPECT_EQ(host.errorTexts[0], GetResourceString(4027));
-    EXPECT_EQ(host.errorTexts[3], "Error Number: " + std::to_string(OwnErrorNumber(4025)) + "\r\nDescription: " +
-                                      GetResourceString(4025));
+    // The message first; its number only in the details.
+    EXPECT_EQ(host.errorTexts[3],
+              GetResourceString(4025) + "\r\n\r\nDetails: error " + std::to_string(OwnErrorNumber(4025)));
     int key = ' ';
     b.txtCommandName.KeyPress(key);
     EXPECT_EQ(key, 0);
@@ -419,8 +426,8 @@ TEST_F(QueryBuilderWindow, OkChecksTheNameAndTheTextAndSaves) {
     const std::string sql = b.txtQuery.Text;
     b.txtQuery.Text = "  ";
     Drive(b, [&] { b.cmdOk_Click(); });
-    EXPECT_EQ(host.errorTexts.back(), "Error Number: " + std::to_string(OwnErrorNumber(4002)) + "\r\nDescription: " +
-                                          GetResourceString(4002));
+    EXPECT_EQ(host.errorTexts.back(),
+              GetResourceString(4002) + "\r\n\r\nDetails: error " + std::to_string(OwnErrorNumber(4002)));
     // A file that became read-only is reported, and nothing is written.
     b.txtQuery.Text = sql;
     const std::string stored = Qzc();

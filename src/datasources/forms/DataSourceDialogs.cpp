@@ -28,7 +28,7 @@ std::string QzcFullName() {
 }
 
 void ShowNumberedError(const AutomationError& error) {
-    ShowErrorDialog("Error Number: " + std::to_string(error.Number) + "\r\nDescription: " + error.Description, "");
+    ShowErrorDialog(DataErrorMessage({{error.Number, error.Description}}), "");
 }
 
 bool OpenAndCloseConnection(const std::string& connectionString) {
@@ -39,11 +39,10 @@ bool OpenAndCloseConnection(const std::string& connectionString) {
         return true;
     } catch (...) {
         const AutomationError e = CurrentError();
-        std::string lines;
-        for (const ado::ProviderError& p : cn->errors())
-            lines += std::to_string(p.number) + " " + p.description + "\r\n";
-        if (lines.empty()) lines = e.Description;
-        ShowErrorDialog(ado::maskSecretsIn(lines, connectionString), "");
+        std::vector<std::pair<std::int32_t, std::string>> errors;
+        for (const ado::ProviderError& p : cn->errors()) errors.emplace_back(p.number, p.description);
+        if (errors.empty()) errors.emplace_back(e.Number, e.Description);
+        ShowErrorDialog(ado::maskSecretsIn(DataErrorMessage(errors), connectionString), "");
         return false;
     }
 }

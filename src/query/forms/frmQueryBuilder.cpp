@@ -550,6 +550,7 @@ void frmQueryBuilder::tabQueryBuilder_Click() {
 
 void frmQueryBuilder::cmdExecute_Click() {
     ui::currentHost().setBusyCursor(true);
+    bool database = false;  // the failure is the database's: its errors tell it
     try {
         std::string sql = txtQuery.SelLength > 0 ? txtQuery.SelText() : txtQuery.Text;
         if (Trimmed(sql).empty()) RaiseError(4015);
@@ -557,6 +558,7 @@ void frmQueryBuilder::cmdExecute_Click() {
         if (const std::string problem = PreviewProblem(sql); !problem.empty())
             throw AutomationError(kErrorFail, std::string(kForm), problem);
         if (!preview_) preview_ = makeRef<ado::Connection>();
+        database = true;
         if (!preview_->isOpen())
             preview_->open(AdjustConnectionString(connection_ ? connection_->DataSource : "", false, TemplateFolder()));
         Ref<ado::Recordset> rs = preview_->execute(sql);
@@ -566,11 +568,10 @@ void frmQueryBuilder::cmdExecute_Click() {
     } catch (...) {
         ui::currentHost().setBusyCursor(false);
         AutomationError e = HandleError(kForm, "cmdExecute_Click", kErrLog);
-        std::string lines;
-        if (preview_)
-            for (const ado::ProviderError& p : preview_->errors())
-                lines += std::to_string(p.number) + "  " + p.description + "\r\n";
-        if (!lines.empty()) ShowErrorDialog(lines, "");
+        std::vector<std::pair<std::int32_t, std::string>> errors;
+        if (preview_ && database)
+            for (const ado::ProviderError& p : preview_->errors()) errors.emplace_back(p.number, p.description);
+        if (!errors.empty()) ShowErrorDialog(DataErrorMessage(errors), "");
         else HandleError(e, kForm, "cmdExecute_Click", kErrShow);
     }
 }
@@ -635,7 +636,7 @@ void frmQueryBuilder::cmdOk_Click() {
         saved_ = false;
         if (IsOwn(e, 4027)) ShowErrorDialog(e.Description, "");
         else if (!IsOwn(e, 4008))
-            ShowErrorDialog("Error Number: " + std::to_string(e.Number) + "\r\nDescription: " + e.Description, "");
+            ShowErrorDialog(DataErrorMessage({{e.Number, e.Description}}), "");
     }
 }
 
