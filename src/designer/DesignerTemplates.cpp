@@ -294,9 +294,12 @@ void Designer::RunTemplatePasses(bool editing) {
             }
             std::vector<std::string> targets = {templateFile, qzc};
             if (!newModule.empty()) targets.push_back(newModule);
-            if (FileExists(qzc) || FileExists(templateFile)) {
+            // The document made a template under its own name replaces no
+            // other file: only another open document's name is refused.
+            const bool itself = !editing && FileNameIdentical(WordApplication().ActiveDocument().FullName(), templateFile);
+            if (FileExists(qzc) || (!itself && FileExists(templateFile))) {
                 ModMsWordCurrentDocument current(WordApplication());
-                if (current.DocumentAlreadyOpen(templateFile)) {
+                if (!itself && current.DocumentAlreadyOpen(templateFile)) {
                     ShowErrorDialog(GetResourceString(4020), routine);
                     continue;
                 }

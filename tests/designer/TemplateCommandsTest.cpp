@@ -197,14 +197,20 @@ TEST_F(TemplateCommands, NewTemplateWritesItsQzcAndSavesTheDocumentAsRtf) {
     EXPECT_TRUE(designer->IsValidTemplate());
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"Document1.qzc", "Document1.rtf"}));
 
-    // A saved document is proposed its own folder.
+    // A saved document is proposed its own folder, and becomes a template
+    // under its own name without a question.
     std::filesystem::create_directory(dir + "/letters");
     app.GetDocuments().Add().SaveAs(dir + "/letters/Letter.rtf");
     OnProperties([&](frmQzProperties& d) {
         EXPECT_EQ(d.QzTemplatePath, dir + "/letters");
-        d.cmdCancel_Click();
+        d.cmdOk_Click();
     });
+    const std::size_t asked = host.requests(ui::UiRequest::MsgBox).size();
     designer->HandleCmd(qzCmdItemCreateNewTemplate);
+    EXPECT_TRUE(host.errorTexts.empty()) << host.errorTexts[0];
+    EXPECT_EQ(host.requests(ui::UiRequest::MsgBox).size(), asked);
+    EXPECT_TRUE(designer->IsValidTemplate());
+    EXPECT_EQ(Listing(dir + "/letters"), (std::vector<std::string>{"Letter.qzc", "Letter.rtf"}));
 }
 
 TEST_F(TemplateCommands, ExistingFilesAskFirstAndOpenDocumentsAreRefused) {
