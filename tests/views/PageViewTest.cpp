@@ -161,3 +161,36 @@ TEST(PageView, EveryFormattingKindOfTheSampleShows) {
     EXPECT_EQ(pictures, 2);
     EXPECT_EQ(view.pageCount(), 2);
 }
+
+TEST(PageView, FormattingCommandsGoThroughTheModelAndSaveAsRtf) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\deftab720 one\par two\par})");
+    views::DocumentView view(doc);
+    doc.GetSelection().SetRange(0, 3);
+    view.pushSelection();
+    view.setTextColor(QColor(200, 0, 0));
+    view.setHighlight(QColor(255, 255, 0));
+    view.setFont(QString(), 20); // the size alone
+    view.indent(2);
+    view.indent(-1);
+    doc.GetSelection().SetRange(7, 7); // after "two"
+    view.pushSelection();
+    view.insertPageBreak();
+    EXPECT_EQ(view.pageCount(), 2);
+
+    word::Document& back = app.GetDocuments().Add();
+    back.LoadRtfText(doc.ToRtf());
+    const word::Atom first = back.MainStory()[0];
+    EXPECT_EQ(back.ColorRgb(back.Format(first.fmt).color), 0xC80000);
+    EXPECT_EQ(back.ColorRgb(back.Look(first.fmt).highlight), 0xFFFF00);
+    EXPECT_EQ(back.Format(first.fmt).size, 40);
+    EXPECT_EQ(back.Format(first.fmt).font, back.Format(back.MainStory()[4].fmt).font); // the font kept
+    EXPECT_EQ(word::Range(&back, &back.MainStory(), 0, 0).ParagraphFormat().leftIndent, 720);
+    EXPECT_EQ(back.MainStory()[7].value, 0x0Cu); // the page break
+
+    // Highlight off again; undo takes the page break back.
+    view.setHighlight(QColor());
+    view.undo();
+    EXPECT_EQ(view.pageCount(), 1);
+}

@@ -217,6 +217,17 @@ RowFormat ParseRowFormat(std::string_view row) {
     return r;
 }
 
+std::string WithWord(std::string_view words, std::string_view word, int value) {
+    std::string out;
+    out.reserve(words.size() + word.size() + 8);
+    ForTopWords(words, [&](const Token& t, int depth) {
+        if (depth == 0 && t.type == Token::Word && t.name == word) return;
+        out.append(t.start, t.end);
+    });
+    if (value >= 0) AppendWord(out, word, value);
+    return out;
+}
+
 CharLook ParseCharLook(std::string_view words) {
     CharLook c;
     ForTopWords(words, [&](const Token& t, int depth) {

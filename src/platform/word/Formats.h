@@ -94,6 +94,9 @@ struct CharLook {
     bool doubleUnderline = false;
 };
 CharLook ParseCharLook(std::string_view words);
+// Control words with every setting of `word` (outside groups) replaced by
+// \wordN, or only removed when value is negative.
+std::string WithWord(std::string_view words, std::string_view word, int value);
 
 // A section's page: paper size, margins and where its header and footer
 // stand, twips. The document states defaults (\paperw, \margl ...) that a

@@ -1021,12 +1021,37 @@ void DocumentView::toggleUnderline() {
 }
 
 void DocumentView::setFont(const QString& family, int pointSize) {
-    const int number = doc_.FontNumber(us(family));
+    const int number = family.isEmpty() ? -1 : doc_.FontNumber(us(family));
     changeCharFormat([&](word::CharFormat& f) {
-        f.font = number;
-        if (pointSize > 0) f.size = pointSize * 2;
+        if (number >= 0) f.font = number;
+        if (pointSize > 0) f.size = std::min(pointSize, 1638) * 2;
     });
 }
+
+void DocumentView::setTextColor(const QColor& colour) {
+    const int entry = doc_.ColorEntry(colour.isValid() ? static_cast<std::int32_t>(colour.rgb() & 0xFFFFFF) : -1);
+    changeCharFormat([entry](word::CharFormat& f) { f.color = entry; });
+}
+
+void DocumentView::setHighlight(const QColor& colour) {
+    const int entry = colour.isValid() ? doc_.ColorEntry(static_cast<std::int32_t>(colour.rgb() & 0xFFFFFF)) : -1;
+    changeCharFormat([entry](word::CharFormat& f) { f.extra = word::WithWord(f.extra, "highlight", entry); });
+}
+
+void DocumentView::indent(int steps) {
+    const int step = doc_.PageSetupOf(0).defaultTab;
+    edit([&] {
+        doc_.GetSelection().ChangeParagraphFormat([&](word::ParaFormat& f) {
+            f.leftIndent = std::max(0, (f.leftIndent / step + steps) * step);
+        });
+    });
+}
+
+void DocumentView::insertPageBreak() { typeText(QString(QChar(0x0C))); }
+
+word::CharFormat DocumentView::modelCharFormat() const { return doc_.Format(doc_.GetSelection().InsertFormat()); }
+
+word::ParaFormat DocumentView::modelParaFormat() const { return doc_.GetSelection().ParagraphFormat(); }
 
 void DocumentView::setAlignment(int alignment) {
     const auto to = static_cast<word::Alignment>(std::clamp(alignment, 0, 3));

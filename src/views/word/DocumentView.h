@@ -64,9 +64,20 @@ public:
     void toggleBold();
     void toggleItalic();
     void toggleUnderline();
+    // An empty family keeps each atom's font, a size of 0 its size.
     void setFont(const QString& family, int pointSize);
     // 0 left, 1 centre, 2 right, 3 justified.
     void setAlignment(int alignment);
+    // The text's colour, and its highlight (an invalid colour: automatic, none).
+    void setTextColor(const QColor& colour);
+    void setHighlight(const QColor& colour);
+    // The left indent of the selected paragraphs, a default tab stop more or less.
+    void indent(int steps);
+    // A page break at the cursor.
+    void insertPageBreak();
+    // The character and paragraph format at the cursor, as the model holds them.
+    word::CharFormat modelCharFormat() const;
+    word::ParaFormat modelParaFormat() const;
 
     // The page view: pages of the document's paper size and margins one
     // under another, its text laid out to the page's width, the header and

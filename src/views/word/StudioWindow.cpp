@@ -16,6 +16,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QActionGroup>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFontComboBox>
+#include <QIntValidator>
 
 namespace qz::views {
 
@@ -145,6 +150,12 @@ void StudioWindow::buildMenus() {
     const char* const aligns[] = {"Align &Left", "&Center", "Align &Right", "&Justify"};
     for (int a = 0; a < 4; ++a)
         format->addAction(aligns[a], this, [view, a] { if (view()) view()->setAlignment(a); });
+    format->addSeparator();
+    format->addAction("&Increase Indent", this, [view] { if (view()) view()->indent(1); });
+    format->addAction("&Decrease Indent", this, [view] { if (view()) view()->indent(-1); });
+    format->addAction("Page &Break", QKeySequence(Qt::CTRL | Qt::Key_Return), this,
+                      [view] { if (view()) view()->insertPageBreak(); });
+    buildFormatBar();
 
     windowMenu_ = new QMenu(kHostMenus[4], this);
     connect(windowMenu_, &QMenu::aboutToShow, this, [this] {
@@ -239,8 +250,14 @@ void StudioWindow::rebuildAddinBars() {
         t->setEnabled(b.Enabled);
         t->setToolButtonStyle(Qt::ToolButtonTextOnly);
         for (int k = 1; k <= b.Controls().Count(); ++k) t->addAction(actionFor(b.Controls().Item(k), t));
-        addToolBar(t);
+        // The add-in's bars stand on the first row, the formatting bar on the second.
+        if (formatBar_) insertToolBar(formatBar_, t);
+        else addToolBar(t);
         addinBars_.push_back(t);
+    }
+    if (formatBar_) {
+        removeToolBarBreak(formatBar_);
+        insertToolBarBreak(formatBar_);
     }
 }
 
@@ -273,6 +290,9 @@ void StudioWindow::sync() {
             const int id = macroToCommand_ ? macroToCommand_(macro) : 0;
             if (id != 0) runCommand(id);
         };
+        connect(v, &QTextEdit::cursorPositionChanged, this, [this, v] {
+            if (v == activeView()) updateFormatBar();
+        });
         tabs_->addTab(v, qs(d.Name()));
     }
     for (int i = 0; i < tabs_->count(); ++i) {
@@ -288,12 +308,92 @@ void StudioWindow::sync() {
     else rebuildAddinBars();
 }
 
+void StudioWindow::buildFormatBar() {
+    auto view = [this] { return activeView(); };
+    formatBar_ = new QToolBar("Formatting", this);
+    formatBar_->setObjectName("Formatting");
+    addToolBar(Qt::TopToolBarArea, formatBar_);
+    fontBox_ = new QFontComboBox(formatBar_);
+    fontBox_->setObjectName("fontBox");
+    fontBox_->setToolTip("Font");
+    formatBar_->addWidget(fontBox_);
+    connect(fontBox_, &QFontComboBox::textActivated, this, [this, view](const QString& family) {
+        if (view() && !updatingFormatBar_) view()->setFont(family, 0);
+    });
+    sizeBox_ = new QComboBox(formatBar_);
+    sizeBox_->setObjectName("sizeBox");
+    sizeBox_->setToolTip("Font Size");
+    sizeBox_->setEditable(true);
+    for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 36, 48, 72}) sizeBox_->addItem(QString::number(size));
+    sizeBox_->setValidator(new QIntValidator(1, 1638, sizeBox_));
+    formatBar_->addWidget(sizeBox_);
+    connect(sizeBox_, &QComboBox::textActivated, this, [this, view](const QString& text) {
+        const int size = text.toInt();
+        if (view() && !updatingFormatBar_ && size > 0) view()->setFont(QString(), size);
+    });
+    auto toggle = [this](const QString& text, const QKeySequence& key, auto&& act) {
+        QAction* a = formatBar_->addAction(text, this, act);
+        a->setCheckable(true);
+        a->setToolTip(QString("%1 (%2)").arg(QString(text).remove('&'), key.toString(QKeySequence::NativeText)));
+        QFont f = a->font();
+        if (text.contains('B')) f.setBold(true);
+        if (text.contains('I')) f.setItalic(true);
+        if (text.contains('U')) f.setUnderline(true);
+        a->setFont(f);
+        return a;
+    };
+    bold_ = toggle("B", QKeySequence::Bold, [view] { if (view()) view()->toggleBold(); });
+    italic_ = toggle("I", QKeySequence::Italic, [view] { if (view()) view()->toggleItalic(); });
+    underline_ = toggle("U", QKeySequence::Underline, [view] { if (view()) view()->toggleUnderline(); });
+    formatBar_->addAction("Colour", this, [this, view] {
+        if (!view()) return;
+        const QColor c = QColorDialog::getColor(Qt::black, this, "Font Colour");
+        if (c.isValid()) view()->setTextColor(c);
+    })->setToolTip("Font Colour");
+    formatBar_->addAction("Highlight", this, [view] {
+        if (!view()) return;
+        // Yellow, or off where the text is highlighted already.
+        const bool on = word::ParseCharLook(view()->modelCharFormat().extra).highlight == 0;
+        view()->setHighlight(on ? QColor(255, 255, 0) : QColor());
+    })->setToolTip("Highlight");
+    formatBar_->addSeparator();
+    const char* const aligns[] = {"Left", "Centre", "Right", "Justify"};
+    auto* alignGroup = new QActionGroup(formatBar_);
+    for (int k = 0; k < 4; ++k) {
+        align_[k] = formatBar_->addAction(aligns[k], this, [view, k] { if (view()) view()->setAlignment(k); });
+        align_[k]->setCheckable(true);
+        align_[k]->setToolTip(QString("Align %1").arg(aligns[k]));
+        alignGroup->addAction(align_[k]);
+    }
+    formatBar_->addSeparator();
+    formatBar_->addAction("Outdent", this, [view] { if (view()) view()->indent(-1); })->setToolTip("Decrease Indent");
+    formatBar_->addAction("Indent", this, [view] { if (view()) view()->indent(1); })->setToolTip("Increase Indent");
+    insertToolBarBreak(formatBar_);
+}
+
+void StudioWindow::updateFormatBar() {
+    DocumentView* v = activeView();
+    formatBar_->setEnabled(v != nullptr);
+    if (!v) return;
+    updatingFormatBar_ = true;
+    const word::CharFormat f = v->modelCharFormat();
+    const word::FontDef* font = v->model().FontByNumber(f.font >= 0 ? f.font : v->model().deff);
+    if (font) fontBox_->setCurrentFont(QFont(qs(font->name)));
+    sizeBox_->setCurrentText(QString::number(f.size > 0 ? f.size / 2 : 12));
+    bold_->setChecked(f.bold);
+    italic_->setChecked(f.italic);
+    underline_->setChecked(f.underline);
+    align_[static_cast<int>(v->modelParaFormat().alignment)]->setChecked(true);
+    updatingFormatBar_ = false;
+}
+
 void StudioWindow::activeChanged() {
     lastActive_ = app_.Active();
     // The designer recomputes its state for the document now active.
     if (handleCmd_) handleCmd_(100);
     rebuildAddinBars();
     if (DocumentView* v = activeView()) v->setFocus();
+    updateFormatBar();
 }
 
 void StudioWindow::runCommand(int id) {

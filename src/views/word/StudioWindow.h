@@ -20,6 +20,8 @@ class QMenu;
 class QTabWidget;
 class QToolBar;
 class QAction;
+class QComboBox;
+class QFontComboBox;
 
 namespace qz::views {
 
@@ -59,6 +61,10 @@ protected:
 
 private:
     void buildMenus();
+    // The formatting toolbar: font and size boxes, bold, italic, underline,
+    // colour and highlight, alignment, indent; it shows the format at the cursor.
+    void buildFormatBar();
+    void updateFormatBar();
     void rebuildAddinBars();
     void fillMenu(QMenu* menu, word::CommandBarControls& controls);
     QAction* actionFor(word::CommandBarControl& c, QObject* owner);
@@ -74,6 +80,14 @@ private:
     std::vector<QToolBar*> addinBars_;
     QMenu* windowMenu_ = nullptr;
     QAction* fieldCodes_ = nullptr;
+    QToolBar* formatBar_ = nullptr;
+    QFontComboBox* fontBox_ = nullptr;
+    QComboBox* sizeBox_ = nullptr;
+    QAction* bold_ = nullptr;
+    QAction* italic_ = nullptr;
+    QAction* underline_ = nullptr;
+    QAction* align_[4] = {};
+    bool updatingFormatBar_ = false;
     word::Document* lastActive_ = nullptr;
     bool syncing_ = false;
 };
