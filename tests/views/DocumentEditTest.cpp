@@ -95,6 +95,7 @@ TEST(DocumentEdit, TheFirstEnterOfANewDocumentSplitsIt) {
     QTest::keyClicks(&view, "line1");
     QTest::keyClick(&view, Qt::Key_Return);
     QTest::keyClicks(&view, "line2");
+    QTest::keyClick(&view, Qt::Key_Tab, Qt::ControlModifier);  // the window's, not a tab character
     EXPECT_EQ(doc.Content().Text(), "line1\rline2");
     EXPECT_EQ(view.document()->toPlainText().toStdString(), "line1\nline2");
 }

@@ -131,6 +131,7 @@ TEST(StudioDesigner, TheAddinMenuFollowsTheActiveDocument) {
     EXPECT_FALSE(enabled("OpenField_Click"));
     auto* tabs = window.findChild<QTabWidget*>("documents");
     tabs->setCurrentIndex(0);  // back to the template
+    EXPECT_EQ(window.windowTitle().toStdString(), "invoice.rtf - Quorvane Studio");
     EXPECT_TRUE(enabled("EditTemplateProperties_Click"));
     EXPECT_TRUE(enabled("PreviewDocument_Click"));
     ASSERT_TRUE(window.closeDocument(window.activeView()->model()));

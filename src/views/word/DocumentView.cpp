@@ -988,7 +988,10 @@ void DocumentView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Delete: return deleteForward();
     case Qt::Key_Return:
     case Qt::Key_Enter: return typeText("\r", true);
-    case Qt::Key_Tab: return typeText("\t", true);
+    case Qt::Key_Tab:
+        // Ctrl+Tab and Alt+Tab belong to the window (the next document).
+        if (mods & (Qt::ControlModifier | Qt::AltModifier)) return e->ignore();
+        return typeText("\t", true);
     case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
     case Qt::Key_Home: case Qt::Key_End: case Qt::Key_PageUp: case Qt::Key_PageDown:
         return QTextEdit::keyPressEvent(e);

@@ -389,6 +389,7 @@ void StudioWindow::updateFormatBar() {
 
 void StudioWindow::activeChanged() {
     lastActive_ = app_.Active();
+    setWindowTitle(lastActive_ ? qs(lastActive_->Name()) + " - " + kTitle : QString(kTitle));
     // The designer recomputes its state for the document now active.
     if (handleCmd_) handleCmd_(100);
     rebuildAddinBars();
@@ -414,6 +415,12 @@ void StudioWindow::runCommand(int id) {
     }
     if (v && app_.Active() == &v->model()) v->renderAll();
     sync();
+    // The author goes on typing where the command left the caret, once its
+    // windows have closed.
+    if (DocumentView* now = activeView()) {
+        activateWindow();
+        now->setFocus();
+    }
 }
 
 bool StudioWindow::openFile(const QString& path) {
