@@ -46,6 +46,13 @@ TEST(FileSources, TheSameDataReadsTheSameFromEveryForm) {
               "\";Extended Properties=Excel 8.0;");
     EXPECT_EQ(dump(*xls->execute(query("[Orders$]"))), expected);
 
+    // A later version's workbook, though the string still says Excel 8.0.
+    ASSERT_TRUE(writeSameXlsx(dir.file("same.xlsx"), dir.str())) << "python3-openpyxl is needed";
+    Ref<Connection> xlsx = makeRef<Connection>();
+    xlsx->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("same.xlsx") +
+               "\";Extended Properties=Excel 8.0;");
+    EXPECT_EQ(dump(*xlsx->execute(query("[Orders$]"))), expected);
+
     EXPECT_EQ(dump(*parseSavedRecordset(sameXml(), "same.xml")), expected);
 }
 
@@ -126,6 +133,116 @@ TEST(FileSources, WorkbookSheetsAreTables) {
         EXPECT_NE(e.Description.find("fake.xls"), std::string::npos);
         ASSERT_EQ(bad->errors().size(), 1u);
     }
+}
+
+std::string excelString(const std::string& path) {
+    return "Provider=Microsoft.ACE.OLEDB.12.0; Data Source=\"" + path + "\";Extended Properties=\"Excel 12.0 Xml;HDR=YES\"";
+}
+
+std::vector<std::string> tableNames(Connection& c) {
+    std::vector<std::string> names;
+    for (const CatalogTable& t : c.catalog()) names.push_back(t.name);
+    return names;
+}
+
+// The message of opening the workbook, "" when it opens.
+std::string openError(const std::string& path) {
+    Ref<Connection> c = makeRef<Connection>();
+    try {
+        c->open(excelString(path));
+    } catch (const AutomationError& e) {
+        return e.Description;
+    }
+    return "";
+}
+
+// A later version's workbook as a Python writer makes it: sheets and a named
+// range are tables; booleans, texts of digits and merged cells keep what the
+// cells hold; an empty sheet is a table without rows.
+TEST(FileSources, XlsxFromAPythonWriter) {
+    TempDir dir;
+    ASSERT_TRUE(writeSameXlsx(dir.file("book.xlsx"), dir.str())) << "python3-openpyxl is needed";
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(excelString(dir.file("book.xlsx")));
+    EXPECT_EQ(tableNames(*c), (std::vector<std::string>{"Empty$", "Flags$", "Orders$", "Prices"}));
+    EXPECT_EQ(dump(*c->execute("SELECT * FROM [Flags$]")),
+              "Group:S Done:? Code:S \n8=North|11=True|8=007|\n1=|11=False|8=008|\n");
+    EXPECT_EQ(dump(*c->execute("SELECT * FROM Prices")),
+              "Customer:S Total:F \n8=Vins et alcools, Chevalier|5=12.5|\n8=Say \"Hi\"|5=3.25|\n8=Two\nLines|5=100|\n");
+    Ref<Recordset> empty = c->execute("SELECT * FROM [Empty$]");
+    EXPECT_EQ(empty->fieldCount(), 1u);
+    EXPECT_EQ(empty->recordCount(), 0);
+}
+
+// A workbook LibreOffice writes: formulas read as their cached values, a
+// merged cell's value in its first cell, dates by their number format (the
+// earliest ones too), a named range and a sheet without data.
+TEST(FileSources, XlsxFromLibreOffice) {
+    if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "LibreOffice is not installed";
+    TempDir dir;
+    const std::string convert = "soffice -env:UserInstallation=file://" + dir.file("profile") +
+                                " --headless --convert-to xlsx --outdir '" + dir.str() + "' '" + QZ_TEST_DATA_DIR +
+                                "/xlsx/lines.fods' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(convert.c_str()), 0) << convert;
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(excelString(dir.file("lines.xlsx")));
+    EXPECT_EQ(tableNames(*c), (std::vector<std::string>{"Blank$", "Items", "Lines$"}));
+    EXPECT_EQ(dump(*c->execute("SELECT * FROM [Lines$]")),
+              "Item:S Qty:L Price:F Amount:F Due:D Note:S \n"
+              "8=Caf\xC3\xA9 cr\xC3\xA8me|3=3|5=2.5|5=7.5|7=1/17/2026|1=|\n"
+              "8=Tea|3=4|5=1.25|5=5|7=12/31/1899|1=|\n"
+              "8=Total|1=|1=|5=12.5|1=|8=paid|\n");
+    EXPECT_EQ(c->execute("SELECT * FROM Items")->recordCount(), 2);
+    EXPECT_EQ(c->execute("SELECT * FROM [Blank$]")->recordCount(), 0);
+}
+
+// Packages that other writers make (inline strings, the 1904 date system,
+// error values), and damaged ones: each gets a clear error naming the file.
+TEST(FileSources, XlsxPartsOfOtherWritersAndDamagedFiles) {
+    TempDir dir;
+    dir.write("make.py", R"(import sys, zipfile
+ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"'
+rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships/'
+def book(path, sheet, shared=None, workbook=True):
+    with zipfile.ZipFile(path, 'w') as z:
+        z.writestr('_rels/.rels', '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="r1" Type="' + rel + 'officeDocument" Target="book/main.xml"/></Relationships>')
+        if not workbook: return
+        z.writestr('book/main.xml', '<x:workbook ' + ns.replace('xmlns=', 'xmlns:x=') + '><x:workbookPr date1904="1"/><x:sheets><x:sheet name="Data" sheetId="1" r:id="s1"/></x:sheets></x:workbook>')
+        rels = '<Relationship Id="s1" Type="' + rel + 'worksheet" Target="/book/data.xml"/><Relationship Id="st" Type="' + rel + 'styles" Target="styles.xml"/>'
+        if shared is not None:
+            rels += '<Relationship Id="ss" Type="' + rel + 'sharedStrings" Target="strings.xml"/>'
+            z.writestr('book/strings.xml', '<sst ' + ns + '>' + shared + '</sst>')
+        z.writestr('book/_rels/main.xml.rels', '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">' + rels + '</Relationships>')
+        z.writestr('book/styles.xml', '<styleSheet ' + ns + '><numFmts><numFmt numFmtId="164" formatCode="[$-409]d\\-mmm\\-yy;@"/><numFmt numFmtId="165" formatCode="0.00&quot; d&quot;"/></numFmts><cellXfs><xf numFmtId="0"/><xf numFmtId="164"/><xf numFmtId="165"/></cellXfs></styleSheet>')
+        z.writestr('book/data.xml', '<worksheet ' + ns + '><sheetData>' + sheet + '</sheetData></worksheet>')
+book(sys.argv[1] + '/good.xlsx',
+     '<row r="2"><c r="B2" t="inlineStr"><is><t>Name</t></is></c><c r="C2" t="s"><v>0</v></c><c r="D2" t="inlineStr"><is><r><t>Ra</t></r><r><t>tio</t></r></is></c></row>'
+     '<row r="3"><c r="B3" t="inlineStr"><is><t>A</t></is></c><c r="C3" s="1"><v>0</v></c><c r="D3" s="2"><v>1.5</v></c></row>'
+     '<row r="4"><c r="B4" t="e"><v>#N/A</v></c><c r="C4" t="d"><v>2024-02-29T12:00:00</v></c><c r="D4"><v>2</v></c></row>',
+     '<si><r><t>Wh</t></r><r><t>en</t></r><rPh><t>x</t></rPh></si>')
+book(sys.argv[1] + '/badindex.xlsx', '<row><c t="s"><v>7</v></c></row>', '<si><t>only</t></si>')
+book(sys.argv[1] + '/badxml.xlsx', '<row><c><v>1</v></row>')
+book(sys.argv[1] + '/nobook.xlsx', '', workbook=False)
+)");
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + dir.file("make.py") + "' '" + dir.str() + "'").c_str()), 0);
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(excelString(dir.file("good.xlsx")));
+    // The used range starts at B2; 1904 dates count from 1 January 1904.
+    EXPECT_EQ(dump(*c->execute("SELECT * FROM [Data$]")),
+              "Name:S When:D Ratio:F \n8=A|7=1/1/1904|5=1.5|\n1=|7=2/29/2024 12:00:00 PM|5=2|\n");
+
+    const std::string damaged[] = {"badindex.xlsx", "badxml.xlsx", "nobook.xlsx"};
+    for (const std::string& name : damaged) {
+        const std::string error = openError(dir.file(name));
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
+    EXPECT_NE(openError(dir.file("badxml.xlsx")).find("not well-formed"), std::string::npos);
+    // A workbook cut short.
+    ASSERT_TRUE(writeSameXlsx(dir.file("whole.xlsx"), dir.str()));
+    std::ifstream in(dir.file("whole.xlsx"), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    dir.write("cut.xlsx", bytes.substr(0, bytes.size() / 2));
+    EXPECT_NE(openError(dir.file("cut.xlsx")).find("cut.xlsx"), std::string::npos);
 }
 
 std::string fixture(const std::string& name, const TempDir& dir) {

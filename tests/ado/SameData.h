@@ -61,6 +61,34 @@ inline bool writeSameXls(const std::string& path, const std::string& scriptDir) 
     return std::system(cmd.c_str()) == 0;
 }
 
+// The same workbook as a later version writes it (.xlsx, python3-openpyxl),
+// with more: a named range over the prices, a sheet of booleans and merged
+// cells, and an empty sheet.
+inline bool writeSameXlsx(const std::string& path, const std::string& scriptDir) {
+    const std::string script = scriptDir + "/make_xlsx.py";
+    std::ofstream(script) <<
+        "import sys, datetime, openpyxl\n"
+        "from openpyxl.workbook.defined_name import DefinedName\n"
+        "wb = openpyxl.Workbook()\n"
+        "ws = wb.active\n"
+        "ws.title = 'Orders'\n"
+        "ws.append(['ID', 'Customer', 'Total', 'Created'])\n"
+        "ws.append([1, 'Vins et alcools, Chevalier', 12.5, datetime.datetime(2024,3,1,10,30,0)])\n"
+        "ws.append([2, 'Say \"Hi\"', 3.25, datetime.datetime(2024,3,2)])\n"
+        "ws.append([3, 'Two\\nLines', 100, datetime.datetime(2024,12,31,23,59,59)])\n"
+        "for r in range(2, 5): ws.cell(r, 4).number_format = 'yyyy-mm-dd hh:mm:ss'\n"
+        "ws2 = wb.create_sheet('Flags')\n"
+        "ws2.append(['Group', 'Done', 'Code'])\n"
+        "ws2.append(['North', True, '007'])\n"
+        "ws2.append([None, False, '008'])\n"
+        "ws2.merge_cells('A2:A3')\n"
+        "wb.create_sheet('Empty')\n"
+        "wb.defined_names.append(DefinedName('Prices', attr_text=\"Orders!$B$1:$C$4\"))\n"
+        "wb.save(sys.argv[1])\n";
+    const std::string cmd = "/usr/bin/python3 '" + script + "' '" + path + "' >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
 // Every row of the recordset: names, type classes and values as text.
 inline std::string dump(Recordset& rs) {
     std::ostringstream out;
@@ -74,7 +102,7 @@ inline std::string dump(Recordset& rs) {
     for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
         for (std::size_t i = 0; i < rs.fieldCount(); ++i) {
             const Variant& v = rs.value(i);
-            out << static_cast<int>(v.type()) << "=" << v.toUtf8() << "|";
+            out << static_cast<int>(v.type()) << "=" << (v.isNull() ? std::string() : v.toUtf8()) << "|";
         }
         out << "\n";
     }

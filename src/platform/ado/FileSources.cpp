@@ -1,10 +1,12 @@
 // The Jet provider's file sources, each read into an in-memory SQLite
 // database so that the same SQL (bracketed names included) runs on them:
 //   a folder of delimited text files, one table per file ("orders#csv", and
-//   the name "orders.csv" as a view); an Excel workbook, one table per sheet
-//   named as Jet names them ("Sheet1$"); an Access database through mdbtools,
+//   the name "orders.csv" as a view); an Excel workbook (.xls or .xlsx), one
+//   table per sheet named as Jet names them ("Sheet1$") and one per named
+//   range, the column types from the cells; an Access database through mdbtools,
 //   its relationships kept as foreign keys.
 #include "platform/ado/Backend.h"
+#include "platform/ado/Workbook.h"
 #include "platform/system/CodePage.h"
 
 #include <freexl.h>
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -176,6 +179,67 @@ std::vector<std::vector<std::optional<std::string>>> parseDelimited(const std::s
     return rows;
 }
 
+
+// A block of workbook cells as a table: the first row names the columns
+// (with a header), the column types come from the cells' kinds.
+TableText tableOfBlock(workbook::Block& b, bool header) {
+    using workbook::CellKind;
+    TableText t;
+    t.name = b.name;
+    auto rows = b.rows.begin();
+    if (header && rows != b.rows.end()) {
+        for (workbook::Cell& c : *rows) t.columns.push_back(std::move(c.text));
+        ++rows;
+    }
+    for (std::size_t c = t.columns.size(); c < b.width; ++c) t.columns.push_back("F" + std::to_string(c + 1));
+    if (t.columns.empty()) t.columns.push_back("F1");
+    t.declared.assign(t.columns.size(), std::string());
+    for (std::size_t c = 0; c < b.width; ++c) {
+        bool text = false, number = false, date = false, boolean = false, integral = true;
+        std::size_t longest = 0;
+        for (auto r = rows; r != b.rows.end(); ++r) {
+            const workbook::Cell& cell = (*r)[c];
+            switch (cell.kind) {
+            case CellKind::Empty: continue;
+            case CellKind::Text: text = true; break;
+            case CellKind::Date: date = true; break;
+            case CellKind::Boolean: boolean = true; break;
+            case CellKind::Number:
+                number = true;
+                if (integral && !isInteger(cell.text)) integral = false;
+                break;
+            }
+            longest = std::max(longest, cell.text.size());
+        }
+        const int kinds = text + number + date + boolean;
+        std::string& type = t.declared[c];
+        if (kinds == 1 && boolean) type = "BOOLEAN";
+        else if (kinds == 1 && date) type = "DATETIME";
+        else if (kinds == 1 && number) type = integral ? "INTEGER" : "DOUBLE";
+        else type = longest > 255 ? "TEXT" : "VARCHAR(255)";
+    }
+    for (auto r = rows; r != b.rows.end(); ++r) {
+        std::vector<std::optional<std::string>> row(b.width);
+        for (std::size_t c = 0; c < b.width; ++c)
+            if ((*r)[c].kind != CellKind::Empty) row[c] = std::move((*r)[c].text);
+        t.rows.push_back(std::move(row));
+    }
+    return t;
+}
+
+} // namespace
+
+namespace workbook {
+
+std::string numberText(double v) {
+    char b[64];
+    for (int prec = 15; prec <= 17; ++prec) {  // the shortest text that reads back
+        std::snprintf(b, sizeof b, "%.*g", prec, v);
+        if (std::strtod(b, nullptr) == v) break;
+    }
+    return b;
+}
+
 std::string isoFromOleDate(double v) {
     double day = v >= 0 ? std::floor(v) : std::ceil(v);
     double frac = std::fabs(v - day);
@@ -198,7 +262,7 @@ std::string isoFromOleDate(double v) {
     return buf;
 }
 
-} // namespace
+} // namespace workbook
 
 std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter) {
     auto db = SqliteBackend::openMemory();
@@ -240,15 +304,19 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
     return db;
 }
 
-std::unique_ptr<Backend> importExcel(const std::string& path, bool header) {
+namespace {
+
+// The sheets of a 97-2003 workbook (.xls), through FreeXL.
+std::vector<workbook::Block> readXls(const std::string& path) {
+    using workbook::CellKind;
     const void* xls = nullptr;
     if (freexl_open(path.c_str(), &xls) != FREEXL_OK) {
         if (xls) freexl_close(xls);
-        raiseProvider(kSource, "The file '" + path + "' is not an Excel workbook that can be read "
-                               "(only the .xls format of Excel 97 to 2003 is read).");
+        raiseProvider(kSource, "The file '" + path + "' is not an Excel workbook that can be read (neither "
+                               "the .xls format of Excel 97 to 2003 nor the .xlsx format of later versions).");
     }
     struct Closer { const void* h; ~Closer() { freexl_close(h); } } closer{xls};
-    auto db = SqliteBackend::openMemory();
+    std::vector<workbook::Block> blocks;
     unsigned int sheets = 0;
     freexl_get_info(xls, FREEXL_BIFF_SHEET_COUNT, &sheets);
     for (unsigned short s = 0; s < sheets; ++s) {
@@ -258,49 +326,58 @@ std::unique_ptr<Backend> importExcel(const std::string& path, bool header) {
         unsigned int rows = 0;
         unsigned short cols = 0;
         if (freexl_worksheet_dimensions(xls, &rows, &cols) != FREEXL_OK) continue;
-        TableText t;
-        t.name = std::string(name) + "$";
-        std::vector<std::string> kinds(cols);
+        workbook::Block b;
+        b.name = std::string(name) + "$";
+        b.width = cols;
         for (unsigned int r = 0; r < rows; ++r) {
-            std::vector<std::optional<std::string>> row(cols);
+            std::vector<workbook::Cell> row(cols);
             bool any = false;
             for (unsigned short c = 0; c < cols; ++c) {
                 FreeXL_CellValue v;
                 if (freexl_get_cell_value(xls, r, c, &v) != FREEXL_OK) continue;
+                workbook::Cell& cell = row[c];
                 switch (v.type) {
-                case FREEXL_CELL_INT: row[c] = std::to_string(v.value.int_value); break;
-                case FREEXL_CELL_DOUBLE: {
-                    char b[64];
-                    std::snprintf(b, sizeof b, "%.17g", v.value.double_value);
-                    double back = 0;
-                    for (int prec = 15; prec <= 17; ++prec) { // the shortest text that reads back
-                        std::snprintf(b, sizeof b, "%.*g", prec, v.value.double_value);
-                        back = std::strtod(b, nullptr);
-                        if (back == v.value.double_value) break;
-                    }
-                    row[c] = b;
+                case FREEXL_CELL_INT:
+                    cell = {CellKind::Number, std::to_string(v.value.int_value)};
                     break;
-                }
+                case FREEXL_CELL_DOUBLE:
+                    cell = {CellKind::Number, workbook::numberText(v.value.double_value)};
+                    break;
                 case FREEXL_CELL_TEXT:
                 case FREEXL_CELL_SST_TEXT:
+                    if (v.value.text_value) cell = {CellKind::Text, v.value.text_value};
+                    break;
                 case FREEXL_CELL_DATE:
                 case FREEXL_CELL_DATETIME:
                 case FREEXL_CELL_TIME:
-                    if (v.value.text_value) row[c] = v.value.text_value;
+                    if (v.value.text_value) cell = {CellKind::Date, v.value.text_value};
                     break;
                 default: break;
                 }
-                if (row[c]) any = true;
+                if (cell.kind != CellKind::Empty) any = true;
             }
-            if (header && t.columns.empty()) {
-                for (unsigned short c = 0; c < cols; ++c) t.columns.push_back(row[c] ? *row[c] : std::string());
-                continue;
-            }
-            if (any) t.rows.push_back(std::move(row));
+            if (any || b.rows.empty()) b.rows.push_back(std::move(row));
         }
-        if (t.columns.empty())
-            for (unsigned short c = 0; c < cols; ++c) t.columns.push_back("F" + std::to_string(c + 1));
-        if (t.columns.empty()) t.columns.push_back("F1");
+        blocks.push_back(std::move(b));
+    }
+    return blocks;
+}
+
+bool isZipFile(const std::string& path) {
+    char magic[4] = {};
+    std::ifstream in(path, std::ios::binary);
+    return in.read(magic, sizeof magic) && std::memcmp(magic, "PK\x03\x04", 4) == 0;
+}
+
+} // namespace
+
+std::unique_ptr<Backend> importExcel(const std::string& path, bool header) {
+    // The file's own first bytes say its format, whatever the connection
+    // string's Excel version says.
+    std::vector<workbook::Block> blocks = isZipFile(path) ? workbook::readXlsx(path) : readXls(path);
+    auto db = SqliteBackend::openMemory();
+    for (workbook::Block& b : blocks) {
+        TableText t = tableOfBlock(b, header);
         createTable(*db, t);
     }
     return db;
@@ -373,7 +450,7 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
                 if (types[i] == MDB_DATETIME && cols[i]->cur_value_len == 8) {
                     // The stored value is an automation date already; the
                     // library's own formatting fails before 1900.
-                    row[i] = isoFromOleDate(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start));
+                    row[i] = workbook::isoFromOleDate(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start));
                     continue;
                 }
                 row[i] = std::string(bound[i].data(), static_cast<std::size_t>(std::min(lens[i], 65536)));
