@@ -3,6 +3,10 @@
 #include "core/InstalledLocales.h"
 #include "core/ModErrors.h"
 #include "core/WinDirs.h"
+#include "core/forms/frmSysInfo.h"
+#include "core/DesignerState.h"
+#include "platform/ado/Backend.h"
+#include "platform/system/Locales.h"
 #include "platform/system/Folders.h"
 #include "platform/system/Settings.h"
 #include "platform/system/SystemError.h"
@@ -10,7 +14,9 @@
 #include "platform/ui/UiHost.h"
 
 #include <cerrno>
+#include <fstream>
 #include <spawn.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -139,6 +145,59 @@ bool ReadRegistryValue(std::uint32_t root, const std::string& subKey, const std:
     return true;
 }
 
+std::string SystemInformation() {
+    std::string out;
+    auto line = [&out](const std::string& name, const std::string& value) {
+        out += name + ": " + (value.empty() ? "(unknown)" : value) + "\r\n";
+    };
+    auto list = [&out, &line](const std::string& name, const std::vector<std::string>& items) {
+        if (items.empty()) return line(name, "none");
+        out += name + ":\r\n";
+        for (const std::string& item : items) out += "    " + item + "\r\n";
+    };
+    line("Program", "Quorvane Studio " + ProgramVersion());
+    std::string system;
+    std::ifstream release("/etc/os-release");
+    for (std::string l; std::getline(release, l);)
+        if (l.rfind("PRETTY_NAME=", 0) == 0) {
+            system = l.substr(12);
+            if (system.size() >= 2 && system.front() == '"' && system.back() == '"')
+                system = system.substr(1, system.size() - 2);
+        }
+    struct utsname u {};
+    if (::uname(&u) == 0)
+        system += (system.empty() ? "" : ", ") + std::string(u.sysname) + " " + u.release + " " + u.machine;
+    line("System", system);
+    const std::string toolkit = ui::currentHost().toolkitVersion();
+    line("Windows", toolkit.empty() ? "none (no desktop)" : toolkit);
+    line("ICU", sys::icuVersion());
+    line("SQLite", ado::sqliteVersion());
+    std::vector<std::string> drivers, sources;
+    std::string manager;
+    try {
+        manager = ado::odbcManagerVersion();
+        for (const ado::InstalledDriver& d : ado::installedDrivers()) drivers.push_back(d.name);
+        for (const auto& [name, driver] : ado::odbcDataSources()) sources.push_back(name + " (" + driver + ")");
+    } catch (const AutomationError& e) {
+        manager = e.Description;
+    }
+    line("unixODBC", manager);
+    list("ODBC drivers", drivers);
+    list("ODBC data sources", sources);
+    std::string data;
+    try {
+        data = WinDirs().GetApplicationDataPath();
+    } catch (const AutomationError& e) {
+        data = e.Description;
+    }
+    line("Application data", data);
+    const auto app = GetApplicationObject();
+    line("Log", app ? app->LogPathName : data);
+    line("User settings", sys::settingsFile(sys::SettingsScope::User));
+    line("Machine settings", sys::settingsFile(sys::SettingsScope::Machine));
+    return out;
+}
+
 void StartSysInfo() {
     std::string program;
     std::string found;
@@ -151,7 +210,14 @@ void StartSysInfo() {
         program = AddBackSlashInPath(found) + "MSINFO32.EXE";
     }
     try {
-        if (program.empty()) throw sys::systemError(ENOENT);
+        if (program.empty()) {
+            // No tool of the machine's: the system's own window.
+            frmSysInfo window;
+            window.Initialize(SystemInformation());
+            window.ShowModal();
+            window.Unload();
+            return;
+        }
         pid_t pid = 0;
         char* argv[] = {program.data(), nullptr};
         int rc = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ);

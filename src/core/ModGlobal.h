@@ -76,9 +76,17 @@ inline constexpr std::uint32_t HKEY_USERS = 0x80000003u;
 bool ReadRegistryValue(std::uint32_t root, const std::string& subKey, const std::string& name,
                        std::string& value);
 
-// Starts this machine's system-information tool; when there is none, says
-// "System Information is unavailable at this time." in the error dialog.
+// Starts the system-information tool named in the machine's settings; when
+// none is named, shows the system's own window of system information
+// (SystemInformation). When neither can be shown, says "System Information
+// is unavailable at this time." in the error dialog.
 void StartSysInfo();
+// What a support call needs to know, a fact a line ("Name: value"; lists
+// indented below their name): the program's version, the system, the
+// toolkit, ICU, SQLite and the ODBC driver manager, the ODBC drivers and data
+// sources installed, the application-data and log folders and the settings
+// files.
+std::string SystemInformation();
 
 namespace ModSystemRequirements {
 // 0 when the web browser component is present and recent enough

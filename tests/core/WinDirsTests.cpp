@@ -1,6 +1,8 @@
 #include "core/CoreFixture.h"
 #include "core/ModGlobal.h"
 #include "core/WinDirs.h"
+#include "core/DesignerState.h"
+#include "core/forms/frmSysInfo.h"
 #include "platform/system/Folders.h"
 #include "platform/system/Settings.h"
 
@@ -154,8 +156,31 @@ TEST_F(CoreFixture, RegistryReadsNeedOnlyReadAccessAndReportMissingValues) {
     EXPECT_EQ(before.st_mtime, after.st_mtime);
 }
 
-TEST_F(CoreFixture, SystemInformationToolIsStartedOrItsAbsenceShown) {
-    home.env.set("PATH", home.root() + "/nobin");
+TEST_F(CoreFixture, SystemInformationWindowOrTheToolNamedInTheSettings) {
+    // No tool named: the system's own window, whose Copy puts its text on
+    // the clipboard.
+    home.env.set("ODBCINI", home.root() + "/odbc.ini");
+    TestHome::write(home.root() + "/odbc.ini", "[QzInfoSource]\nDriver=SQLite3\nDatabase=/tmp/x.db\n");
+    std::string shown;
+    host.queueFormAction([&](ui::Form& form) {
+        auto& info = dynamic_cast<frmSysInfo&>(form);
+        shown = info.txtInfo.Text;
+        info.cmdCopy_Click();
+        info.cmdClose_Click();
+    });
+    StartSysInfo();
+    EXPECT_TRUE(host.errorTexts.empty());
+    EXPECT_EQ(host.clipboardText(), shown);
+    for (const std::string& fact : {"Program: Quorvane Studio " + ProgramVersion() + "\r\n", std::string("\r\nICU: 7"),
+                                   std::string("\r\nSQLite: 3."), std::string("\r\nunixODBC: 2."),
+                                   std::string("\r\nWindows: none"), std::string("    QzInfoSource (SQLite3)\r\n"),
+                                   "\r\nApplication data: " + WinDirs().GetApplicationDataPath() + "\r\n"})
+        EXPECT_NE(shown.find(fact), std::string::npos) << fact << " in\n" << shown;
+
+    // A tool that cannot be started: the message, and the log names the routine.
+    ASSERT_EQ(sys::writeSetting(sys::SettingsScope::Machine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
+                                "PATH", home.root() + "/nobin/sysinfo"),
+              0);
     StartSysInfo();
     EXPECT_EQ(host.errorTexts, std::vector<std::string>{"System Information is unavailable at this time."});
     auto lines = logLines();

@@ -5,7 +5,12 @@
 #include "views/host/QtUiHost.h"
 #include "views/host/ViewRegistry.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QFrame>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -31,9 +36,43 @@ TEST(DesignerViews, AboutBoxShowsTheVersionAndOkClosesIt) {
                 view->findChild<QLabel*>("lblDisclaimer"));
     EXPECT_EQ(title->text(), "Quorvane Studio");
     EXPECT_EQ(version->text(), "8.2.2 ");
+    auto* logo = view->findChild<QLabel*>("picIcon");
+    ASSERT_NE(logo, nullptr);
+    EXPECT_FALSE(logo->pixmap().isNull());
+    for (const char* line : {"Line1", "Line2", "Line3"}) EXPECT_NE(view->findChild<QFrame*>(line), nullptr) << line;
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_FALSE(form.Visible());
     EXPECT_FALSE(view->isVisible());
+}
+
+// System Info opens the system's own window over the about box: the toolkit
+// is named, and Copy puts the whole text on the desktop's clipboard.
+TEST(DesignerViews, SystemInfoShowsItsWindowAndCopies) {
+    views::QtUiHost host;
+    ui::setCurrentHost(&host);
+    designer::frmAbout about;
+    about.Initialize();
+    QString text, copied;
+    QTimer::singleShot(0, [&] {
+        auto* aboutView = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+        ASSERT_NE(aboutView, nullptr);
+        QTimer::singleShot(0, [&] {
+            auto* info = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(info && info != aboutView);
+            EXPECT_EQ(info->windowTitle(), "System Information");
+            text = info->findChild<QPlainTextEdit*>("txtInfo")->toPlainText();
+            QTest::mouseClick(info->findChild<QPushButton*>("cmdCopy"), Qt::LeftButton);
+            copied = QGuiApplication::clipboard()->text();
+            QTest::mouseClick(info->findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
+        });
+        QTest::mouseClick(aboutView->findChild<QPushButton*>("cmdSysInfo"), Qt::LeftButton);
+        QTest::mouseClick(aboutView->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
+    });
+    about.ShowModal();
+    ui::setCurrentHost(nullptr);
+    EXPECT_TRUE(text.contains("\nWindows: Qt 6.")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nODBC drivers:")) << text.toStdString();
+    EXPECT_EQ(copied.toStdString(), QString(text).replace("\n", "\r\n").toStdString());
 }
 
 // The waiting window through the desktop host, as a preview drives it: a

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -58,6 +59,14 @@ std::vector<InstalledDriver> installedDrivers();
 
 // The name of an installed ODBC driver for Oracle, "" when there is none.
 std::string installedOracleDriver();
+// The data sources (name and driver) the user and the system define, as the
+// driver manager lists them.
+std::vector<std::pair<std::string, std::string>> odbcDataSources();
+// The versions of the libraries behind the connections: SQLite's ("3.40.1"),
+// and the ODBC driver manager's with the ODBC version it speaks ("2.3, ODBC
+// 3.52"); "" when it cannot be told.
+std::string sqliteVersion();
+std::string odbcManagerVersion();
 
 // File sources brought into an in-memory SQLite database.
 std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter);

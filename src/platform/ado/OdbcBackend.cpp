@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -737,6 +738,36 @@ std::string installedOracleDriver() {
     for (const InstalledDriver& d : installedDrivers())
         if (toLowerAscii(d.name).find("oracle") != std::string::npos) return d.name;
     return {};
+}
+
+std::vector<std::pair<std::string, std::string>> odbcDataSources() {
+    std::vector<std::pair<std::string, std::string>> out;
+    SQLCHAR name[SQL_MAX_DSN_LENGTH + 1], driver[1024];
+    SQLSMALLINT nameLen = 0, driverLen = 0;
+    SQLUSMALLINT dir = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDataSources(environment(), dir, name, sizeof name, &nameLen, driver, sizeof driver,
+                                        &driverLen))) {
+        dir = SQL_FETCH_NEXT;
+        out.emplace_back(reinterpret_cast<char*>(name), reinterpret_cast<char*>(driver));
+    }
+    return out;
+}
+
+std::string odbcManagerVersion() {
+    // "03.52.0002.0003": the ODBC version, then the manager's own.
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc))) return {};
+    SQLCHAR text[64] = {};
+    SQLSMALLINT len = 0;
+    const bool ok = SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DM_VER, text, sizeof text, &len));
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    if (!ok) return {};
+    int odbcMajor = 0, odbcMinor = 0, major = 0, minor = 0;
+    if (std::sscanf(reinterpret_cast<char*>(text), "%d.%d.%d.%d", &odbcMajor, &odbcMinor, &major, &minor) != 4)
+        return reinterpret_cast<char*>(text);
+    char out[64];
+    std::snprintf(out, sizeof out, "%d.%d, ODBC %d.%02d", major, minor, odbcMajor, odbcMinor);
+    return out;
 }
 
 } // namespace qz::ado

@@ -530,4 +530,6 @@ std::vector<CatalogTable> SqliteBackend::catalog() {
     return tables;
 }
 
+std::string sqliteVersion() { return sqlite3_libversion(); }
+
 } // namespace qz::ado

@@ -11,6 +11,7 @@
 #include <unicode/smpdtfmt.h>
 #include <unicode/ucurr.h>
 #include <unicode/uloc.h>
+#include <unicode/uversion.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
@@ -467,6 +468,14 @@ std::optional<std::string> localeInfo(std::uint32_t lcid, std::uint32_t item) {
     case LOCALE_INEGNUMBER: return num(f.negNumberFormat);
     default: return std::nullopt;
     }
+}
+
+std::string icuVersion() {
+    UVersionInfo v;
+    u_getVersion(v);
+    char text[U_MAX_VERSION_STRING_LENGTH];
+    u_versionToString(v, text);
+    return text;
 }
 
 } // namespace qz::sys

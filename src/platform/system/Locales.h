@@ -77,4 +77,7 @@ inline constexpr std::uint32_t LOCALE_INEGNUMBER = 0x1010;
 // item is unknown.
 std::optional<std::string> localeInfo(std::uint32_t lcid, std::uint32_t item);
 
+// The version of the ICU library that gives the locale data ("72.1").
+std::string icuVersion();
+
 } // namespace qz::sys

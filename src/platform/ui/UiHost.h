@@ -127,10 +127,19 @@ public:
     // the menu was dismissed. A host without menus answers "".
     virtual std::string popupMenu(Form& owner, const Menu& menu, int x, int y,
                                   const std::string& defaultItem);
+    // The desktop's clipboard; a host without a desktop keeps the text itself.
+    virtual void setClipboardText(const std::string& text) { clipboard_ = text; }
+    virtual std::string clipboardText() const { return clipboard_; }
+    // The toolkit that draws the windows, with its version ("Qt 6.4.2"); ""
+    // for a host without windows.
+    virtual std::string toolkitVersion() const { return {}; }
 
 protected:
     // Hosts mark a form shown or hidden as its window appears or goes.
     static void setFormVisible(Form& form, bool visible) noexcept { form.setVisible(visible); }
+
+private:
+    std::string clipboard_;
 };
 
 // The page a help request opens: the help file itself for its default topic;

@@ -1,13 +1,13 @@
-// The about box: title and version at the top, the description, a line, then
-// the notice on the left and OK over System Info on the right.
+// The about box: the logo beside the title and version, a line, the
+// description, a line, the notice, a line, then System Info and OK.
 #include "designer/forms/frmAbout.h"
 #include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -18,6 +18,10 @@ namespace qz::views {
 class frmAboutView : public FormView {
 public:
     frmAboutView(designer::frmAbout& f, QWidget* parent) : FormView(f, parent) {
+        auto* logo = new QLabel;
+        logo->setObjectName("picIcon");
+        logo->setPixmap(QPixmap(":/quorvane-studio.png").scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        logo->setFixedSize(64, 64);
         QLabel* title = bind(f.lblTitle);
         QFont big = title->font();
         big.setPointSizeF(big.pointSizeF() * 1.5);
@@ -26,29 +30,41 @@ public:
         auto* version = new QHBoxLayout;
         version->addWidget(bind(f.lblCaptionVersion));
         version->addWidget(bind(f.lblVersion), 1);
+        auto* heading = new QVBoxLayout;
+        heading->addWidget(title);
+        heading->addLayout(version);
+        auto* top = new QHBoxLayout;
+        top->addWidget(logo);
+        top->addSpacing(8);
+        top->addLayout(heading, 1);
+
         QLabel* description = bind(f.lblDescription);
         description->setWordWrap(true);
         QLabel* disclaimer = bind(f.lblDisclaimer);
         disclaimer->setWordWrap(true);
-        auto* line = new QFrame;
-        line->setFrameShape(QFrame::HLine);
-        line->setFrameShadow(QFrame::Sunken);
+        auto line = [](const char* name) {
+            auto* l = new QFrame;
+            l->setObjectName(name);
+            l->setFrameShape(QFrame::HLine);
+            l->setFrameShadow(QFrame::Sunken);
+            return l;
+        };
 
-        auto* buttons = new QVBoxLayout;
-        buttons->addWidget(bind(f.cmdOk, [&f] { f.cmdOk_Click(); }));
-        buttons->addWidget(bind(f.cmdSysInfo, [&f] { f.cmdSysInfo_Click(); }));
+        auto* buttons = new QHBoxLayout;
         buttons->addStretch();
-        auto* bottom = new QHBoxLayout;
-        bottom->addWidget(disclaimer, 1);
-        bottom->addLayout(buttons);
+        buttons->addWidget(bind(f.cmdSysInfo, [&f] { f.cmdSysInfo_Click(); }));
+        buttons->addWidget(bind(f.cmdOk, [&f] { f.cmdOk_Click(); }));
 
         auto* layout = new QVBoxLayout(this);
-        layout->addWidget(title);
-        layout->addLayout(version);
+        layout->addLayout(top);
+        layout->addWidget(line("Line1"));
         layout->addWidget(description);
-        layout->addWidget(line);
-        layout->addLayout(bottom);
-        resize(420, 260);
+        layout->addWidget(line("Line2"));
+        layout->addWidget(disclaimer);
+        layout->addStretch();
+        layout->addWidget(line("Line3"));
+        layout->addLayout(buttons);
+        resize(440, 240);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "views/host/ViewRegistry.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -539,5 +540,15 @@ std::string QtUiHost::popupMenu(ui::Form& owner, const ui::Menu& menu, int x, in
         return chosen ? us(chosen->data().toString()) : std::string();
     });
 }
+
+void QtUiHost::setClipboardText(const std::string& text) {
+    onGui([&] { QGuiApplication::clipboard()->setText(qs(text)); });
+}
+
+std::string QtUiHost::clipboardText() const {
+    return onGui([] { return QGuiApplication::clipboard()->text().toStdString(); });
+}
+
+std::string QtUiHost::toolkitVersion() const { return std::string("Qt ") + qVersion(); }
 
 } // namespace qz::views

@@ -48,6 +48,9 @@ public:
     // A QMenu at the point of the form's window.
     std::string popupMenu(ui::Form& owner, const ui::Menu& menu, int x, int y,
                           const std::string& defaultItem) override;
+    void setClipboardText(const std::string& text) override;
+    std::string clipboardText() const override;
+    std::string toolkitVersion() const override;
 
     // The window that shows the form now (modal or modeless), or nullptr.
     FormView* viewOf(const ui::Form& form) const;

@@ -1,0 +1,41 @@
+// System information: the facts in a read-only box in a fixed-width font,
+// Copy and Close below it on the right.
+#include "core/ModGlobal.h"
+#include "core/forms/frmSysInfo.h"
+#include "views/host/Screenshots.h"
+#include "views/host/ViewRegistry.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace qz::views {
+
+class frmSysInfoView : public FormView {
+public:
+    frmSysInfoView(frmSysInfo& f, QWidget* parent) : FormView(f, parent) {
+        QWidget* info = bind(f.txtInfo);
+        info->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch();
+        buttons->addWidget(bind(f.cmdCopy, [&f] { f.cmdCopy_Click(); }));
+        buttons->addWidget(bind(f.cmdClose, [&f] { f.cmdClose_Click(); }));
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(info, 1);
+        layout->addLayout(buttons);
+        resize(620, 420);
+    }
+};
+
+QZ_REGISTER_VIEW("frmSysInfo", frmSysInfo, frmSysInfoView)
+
+QZ_REGISTER_SAMPLE("frmSysInfo", [] {
+    auto f = std::make_unique<frmSysInfo>();
+    f->Initialize(SystemInformation());
+    return f;
+})
+
+} // namespace qz::views
