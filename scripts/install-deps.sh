@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build and the tests need (FUZZ=1: and
-# those of the fuzz targets).
+# Installs the Debian packages the build needs: with "main", only those that
+# building and running the two programs need; otherwise those of the tests
+# and benchmarks too (FUZZ=1: and those of the fuzz targets).
 # Idempotent: packages already present are skipped, and the package index is
 # updated once, only when something is missing.
 set -euo pipefail
@@ -8,22 +9,29 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config
-  # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
   libpugixml-dev libsqlite3-dev libicu-dev libpcre2-dev libcli11-dev
-  unixodbc-dev odbc-postgresql
-  libsqliteodbc tdsodbc mdbtools-dev libfreexl-dev python3-xlwt
-  lua5.4
-  # the desktop studio and its windows (tests run them offscreen), fonts
-  # metric-compatible with Arial, Times New Roman and Courier New, and the
-  # PDF reader that tests use to read printed pages back
-  qt6-base-dev libgl-dev fonts-liberation2 poppler-utils
-  # the word processor whose reading of saved documents the corpus test compares
-  libreoffice-writer-nogui
-  # a real database server for the integration tests (started by the tests)
-  postgresql
+  unixodbc-dev mdbtools-dev libfreexl-dev libzip-dev libkrb5-dev
+  # the ODBC drivers of the connection types (PostgreSQL, SQLite, SQL Server)
+  odbc-postgresql libsqliteodbc tdsodbc
+  # the desktop studio and its windows, and fonts metric-compatible with
+  # Arial, Times New Roman and Courier New
+  qt6-base-dev libgl-dev fonts-liberation2
 )
+if [ "${1:-all}" != main ]; then
+  packages+=(
+    # tests and benchmarks
+    googletest libgtest-dev libgmock-dev libbenchmark-dev lua5.4
+    # the workbook writers of the Excel tests
+    python3-xlwt python3-openpyxl libreoffice-calc-nogui
+    # the PDF reader that tests use to read printed pages back
+    poppler-utils
+    # the word processor whose reading of saved documents the corpus test compares
+    libreoffice-writer-nogui
+    # a real database server for the integration tests (started by the tests)
+    postgresql
+  )
+fi
 # The fuzz targets (scripts/fuzz.sh) are built with clang and libFuzzer.
 if [ "${FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 

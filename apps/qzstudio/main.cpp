@@ -6,6 +6,7 @@
 #include "config/QZCFile.h"
 #include "core/ModDesigner.h"
 #include "core/ModErrors.h"
+#include "core/ModGlobal.h"
 #include "datasources/TemplateData.h"
 #include "designer/ModQueryParameters.h"
 #include "platform/ado/ConnectionString.h"
@@ -319,9 +320,11 @@ int main(int argc, char** argv) {
     CLI::App app{"Quorvane Studio: produces RTF documents from templates and data", "qzstudio"};
     app.set_version_flag("--version", std::string("qzstudio ") + QZ_VERSION);
     app.require_subcommand(1);
+    app.footer(qz::FilesLocationText());
 
     ProduceOptions o;
     CLI::App* cmd = app.add_subcommand("produce", "Produce a document from a template");
+    cmd->footer(qz::FilesLocationText());
     cmd->add_option("template", o.templateFile, "The template (.rtf; its .qzc file lies beside it)")
         ->required();
     cmd->add_option("-o,--output", o.outputFile, "The RTF document to write")->required();

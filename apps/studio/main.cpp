@@ -17,13 +17,17 @@
 #include <QApplication>
 #include <cstdio>
 #include <QCommandLineParser>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName("Quorvane Studio");
     QApplication::setApplicationVersion(QZ_VERSION);
+    QApplication::setWindowIcon(QIcon(":/quorvane-studio.png"));
+    QApplication::setDesktopFileName("quorvane-studio");
     QCommandLineParser options;
-    options.setApplicationDescription("The word processor in which Quorvane templates are designed.");
+    options.setApplicationDescription("The word processor in which Quorvane templates are designed.\n\n" +
+                                      QString::fromStdString(qz::FilesLocationText()));
     options.addHelpOption();
     options.addVersionOption();
     options.addPositionalArgument("files", "RTF documents to open.", "[FILE.rtf ...]");

@@ -19,6 +19,7 @@
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -196,6 +197,16 @@ std::string SystemInformation() {
     line("User settings", sys::settingsFile(sys::SettingsScope::User));
     line("Machine settings", sys::settingsFile(sys::SettingsScope::Machine));
     return out;
+}
+
+std::string FilesLocationText() {
+    const std::string data = sys::userDataFolder();
+    return "Files: the daily log (qzStudioErr_YYYY-MM-DD.log) and the temporary files are in " +
+           (data.empty() ? std::string("$XDG_DATA_HOME") : data) + "/" + std::string(sys::kProductSubfolder) +
+           " (in " + sys::tempFolder() + "/qzstudio-" + std::to_string(::getuid()) +
+           " when that folder cannot be written); the settings are in " +
+           sys::settingsFile(sys::SettingsScope::User) + " and, for the whole machine, " +
+           sys::settingsFile(sys::SettingsScope::Machine) + ".";
 }
 
 void StartSysInfo() {

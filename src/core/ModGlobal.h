@@ -87,6 +87,9 @@ void StartSysInfo();
 // sources installed, the application-data and log folders and the settings
 // files.
 std::string SystemInformation();
+// Where the programs keep their files, for their --help: the daily log and
+// the temporary files, and the settings (nothing is created to say so).
+std::string FilesLocationText();
 
 namespace ModSystemRequirements {
 // 0 when the web browser component is present and recent enough

@@ -11,6 +11,7 @@
 #include "platform/script/ScriptControl.h"
 #include "platform/script/runtime/Runtime.h"
 #include "platform/system/CodePage.h"
+#include "platform/system/Folders.h"
 #include "platform/system/Paths.h"
 #include "resources/MessageIds.h"
 
@@ -62,7 +63,8 @@ std::int32_t CountLines(std::string_view text) {
     return n;
 }
 
-// The folder of the module (program or shared library) that holds this code.
+// The folder of the script libraries: that of the shared library that holds
+// this code, or the running program's data folder.
 std::string ModuleFolder() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&ModuleFolder), &info) && info.dli_fname) {
@@ -72,7 +74,7 @@ std::string ModuleFolder() {
     }
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
+    return ec ? std::string(".") : sys::dataFolderOf(exe.parent_path().string());
 }
 
 // The time-out in whole milliseconds, halves to the even neighbour.

@@ -33,6 +33,10 @@ TEST(CommandLine, VersionAndUsage) {
     r = qzstudio(dir, "--help");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("produce"), std::string::npos);
+    // Where the log and the settings live, by this user's folders.
+    for (const std::string& where : {std::string("qzStudioErr_YYYY-MM-DD.log"), std::string("Pellitron/Quorvane Studio 2004"),
+                                    std::string("/user.reg"), std::string("/machine.reg")})
+        EXPECT_NE(r.out.find(where), std::string::npos) << where << " in " << r.out;
     r = qzstudio(dir, "produce");
     EXPECT_NE(r.exitCode, 0);
     r = qzstudio(dir, "produce x.rtf -o y.rtf --property novalue");
@@ -63,6 +67,26 @@ TEST(CommandLine, ProducesTheExampleInvoiceFromEitherSource) {
         EXPECT_NE(doc.find(s), std::string::npos) << s;
     EXPECT_EQ(doc.find("QZStatement377"), std::string::npos);
     EXPECT_EQ(doc.find("MACROBUTTON"), std::string::npos);
+}
+
+// Installed, the programs live in bin/ and find their script library and
+// help in share/quorvane-studio/, beside a desktop entry and an icon.
+TEST(CommandLine, TheInstalledProgramFindsItsData) {
+    qz::test::TempDir dir;
+    const std::string prefix = dir.file("prefix");
+    const std::string install = "cmake --install " + quote(QZ_BINARY_DIR) + " --prefix " + quote(prefix) + " >" +
+                                quote(dir.file("install.txt")) + " 2>&1";
+    ASSERT_EQ(std::system(install.c_str()), 0) << qz::test::readFile(dir.file("install.txt"));
+    namespace fs = std::filesystem;
+    for (const char* file : {"bin/qzstudio", "bin/quorvane-studio", "share/quorvane-studio/qzLib.vbs",
+                             "share/quorvane-studio/Help/index.html", "share/applications/quorvane-studio.desktop",
+                             "share/icons/hicolor/256x256/apps/quorvane-studio.png"})
+        EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
+    EXPECT_FALSE(fs::exists(prefix + "/bin/qzLib.vbs"));
+    const std::string run = quote(prefix + "/bin/qzstudio") + " produce " + quote(kExamples + "/invoice.rtf") +
+                            " -o " + quote(dir.file("out.rtf")) + " 2>" + quote(dir.file("err.txt"));
+    EXPECT_EQ(std::system(run.c_str()), 0) << qz::test::readFile(dir.file("err.txt"));
+    EXPECT_NE(qz::test::readFile(dir.file("out.rtf")).find("Brasserie L\xe9on & Fils"), std::string::npos);
 }
 
 TEST(CommandLine, ReportsFailuresWithTheirMessage) {

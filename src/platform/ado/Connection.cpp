@@ -18,6 +18,9 @@
 #include "platform/system/Deadline.h"
 #include "platform/system/Paths.h"
 
+#include <krb5.h>
+
+#include <ctime>
 #include <filesystem>
 
 namespace qz::ado {
@@ -82,10 +85,11 @@ bool isYes(std::string_view v) {
     return equalsNoCaseAscii(v, "yes") || equalsNoCaseAscii(v, "true") || equalsNoCaseAscii(v, "sspi");
 }
 
-std::unique_ptr<Backend> openSqlServer(const std::vector<ConnectionPair>& pairs) {
-    if (isYes(value(pairs, "Trusted_Connection")) || isYes(value(pairs, "Integrated Security")))
-        raiseProvider(kConnSource, "Windows integrated security is not available on this system; "
-                                   "connect to SQL Server with a user name and password.");
+bool trustedConnection(const std::vector<ConnectionPair>& pairs) {
+    return isYes(value(pairs, "Trusted_Connection")) || isYes(value(pairs, "Integrated Security"));
+}
+
+std::string sqlServerOdbc(const std::vector<ConnectionPair>& pairs) {
     std::string server = value(pairs, "Data Source");
     if (server.empty()) server = value(pairs, "Server");
     std::string out = "Driver={FreeTDS};";
@@ -98,14 +102,26 @@ std::unique_ptr<Backend> openSqlServer(const std::vector<ConnectionPair>& pairs)
     std::string db = value(pairs, "database");
     if (db.empty()) db = value(pairs, "Initial Catalog");
     if (!db.empty()) appendOdbc(out, "Database", db);
-    std::string uid = value(pairs, "uid");
-    if (uid.empty()) uid = value(pairs, "User ID");
-    appendOdbc(out, "UID", uid);
-    std::string pwd = value(pairs, "Password");
-    if (pwd.empty()) pwd = value(pairs, "PWD");
-    if (!pwd.empty()) appendOdbc(out, "PWD", pwd);
+    if (trustedConnection(pairs)) {
+        // The driver logs on with the user's Kerberos ticket.
+        out += "Trusted_Connection=Yes;";
+    } else {
+        std::string uid = value(pairs, "uid");
+        if (uid.empty()) uid = value(pairs, "User ID");
+        appendOdbc(out, "UID", uid);
+        std::string pwd = value(pairs, "Password");
+        if (pwd.empty()) pwd = value(pairs, "PWD");
+        if (!pwd.empty()) appendOdbc(out, "PWD", pwd);
+    }
     out += "ClientCharset=UTF-8;";
-    return openOdbc(out);
+    return out;
+}
+
+std::unique_ptr<Backend> openSqlServer(const std::vector<ConnectionPair>& pairs) {
+    if (trustedConnection(pairs) && !hasKerberosTicket())
+        raiseProvider(kConnSource, "Windows integrated security logs on to SQL Server with Kerberos, and there is "
+                                   "no Kerberos ticket: run kinit, then try again.");
+    return openOdbc(sqlServerOdbc(pairs));
 }
 
 std::unique_ptr<Backend> openOracle(const std::vector<ConnectionPair>& pairs) {
@@ -132,6 +148,12 @@ std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
     const auto props = parseConnectionString(ext);
     if (ext.find("outlook") != std::string::npos || ext.find("exchange") != std::string::npos)
         raiseProvider(kConnSource, "Outlook contacts cannot be read on this system.");
+    // The Jet provider's other file formats have no reader here.
+    for (const char* isam : {"dbase", "paradox", "lotus", "html"})
+        if (ext.starts_with(isam))
+            raiseProvider(kConnSource, "The Jet provider's " + extText.substr(0, extText.find(';')) +
+                                           " files cannot be read on this system; only Access, Excel and "
+                                           "delimited text files can.");
     std::error_code ec;
     if (ext.starts_with("text")) {
         fs::path folder(path);
@@ -189,6 +211,33 @@ std::unique_ptr<Backend> openBackend(const std::string& cs) {
     throw AutomationError(adoErrorNumber(kErrProviderNotFound), kConnSource,
                           "Provider cannot be found. It may not be properly installed. (" +
                               value(pairs, "Provider") + ")");
+}
+
+std::string sqlServerOdbcString(const std::string& connectionString) {
+    return sqlServerOdbc(parseConnectionString(connectionString));
+}
+
+bool hasKerberosTicket() {
+    krb5_context context = nullptr;
+    if (krb5_init_context(&context) != 0) return false;
+    bool found = false;
+    krb5_ccache cache = nullptr;
+    krb5_cc_cursor cursor = nullptr;
+    if (krb5_cc_default(context, &cache) == 0) {
+        if (krb5_cc_start_seq_get(context, cache, &cursor) == 0) {
+            const auto now = static_cast<krb5_timestamp>(std::time(nullptr));
+            krb5_creds creds;
+            while (!found && krb5_cc_next_cred(context, cache, &cursor, &creds) == 0) {
+                // Configuration entries of the cache carry no end time.
+                found = creds.times.endtime != 0 && creds.times.endtime > now;
+                krb5_free_cred_contents(context, &creds);
+            }
+            krb5_cc_end_seq_get(context, cache, &cursor);
+        }
+        krb5_cc_close(context, cache);
+    }
+    krb5_free_context(context);
+    return found;
 }
 
 // ---------------------------------------------------------------- Errors

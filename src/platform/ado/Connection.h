@@ -63,6 +63,15 @@ private:
 // The backend for a connection string (exposed for the catalog and tests).
 std::unique_ptr<Backend> openBackend(const std::string& connectionString);
 
+// The ODBC connection string that reaches the FreeTDS driver for an SQL
+// Server connection string (SQLOLEDB's keys). Windows integrated security
+// (Trusted_Connection=Yes, Integrated Security=SSPI) becomes FreeTDS's
+// Kerberos log-on: Trusted_Connection=Yes, without user name or password.
+std::string sqlServerOdbcString(const std::string& connectionString);
+// True when the user's Kerberos credential cache holds a ticket that has not
+// expired (the log-on of integrated security needs one).
+bool hasKerberosTicket();
+
 // Makes "ADODB.Connection", "ADODB.Recordset" and "ADOX.Catalog" creatable
 // from scripts, through the script runtime's registerCreatable (passed in, so
 // that this layer does not depend on the script engine).

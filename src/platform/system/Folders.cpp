@@ -103,7 +103,16 @@ std::string libraryFolder() {
         }
     }
     trimTrailingSlash(dir);
-    return dir;
+    return env("QZ_LIBRARY_DIR").empty() ? dataFolderOf(dir) : dir;
+}
+
+std::string dataFolderOf(const std::string& programFolder) {
+    const std::size_t slash = programFolder.rfind('/');
+    if (slash == std::string::npos || programFolder.compare(slash + 1, std::string::npos, "bin") != 0)
+        return programFolder;
+    const std::string shared = programFolder.substr(0, slash) + "/share/quorvane-studio";
+    struct stat st;
+    return ::stat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? shared : programFolder;
 }
 
 namespace {

@@ -28,9 +28,13 @@ std::string machineConfigFolder();
 // $TMPDIR, or /tmp.
 std::string tempFolder();
 // The folder of the library's own files (script libraries, help): the
-// QZ_LIBRARY_DIR environment variable when set, else the folder of the
-// running program.
+// QZ_LIBRARY_DIR environment variable when set, else the data folder of the
+// running program's folder (dataFolderOf).
 std::string libraryFolder();
+// Where the programs of a folder keep their data: an installed program in
+// <prefix>/bin finds it in <prefix>/share/quorvane-studio; a program of the
+// build tree keeps it beside itself.
+std::string dataFolderOf(const std::string& programFolder);
 
 // A private per-user folder for what belongs under a home folder that is
 // missing or cannot be written (service accounts): "$XDG_RUNTIME_DIR/qzstudio"
