@@ -208,9 +208,9 @@ TEST(FileSources, XlsxPartsOfOtherWritersAndDamagedFiles) {
     dir.write("make.py", R"(import sys, zipfile
 ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"'
 rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships/'
-def book(path, sheet, shared=None, workbook=True):
+def book(path, sheet, shared=None, workbook=True, part='book/main.xml'):
     with zipfile.ZipFile(path, 'w') as z:
-        z.writestr('_rels/.rels', '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="r1" Type="' + rel + 'officeDocument" Target="book/main.xml"/></Relationships>')
+        z.writestr('_rels/.rels', '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="r1" Type="' + rel + 'officeDocument" Target="' + part + '"/></Relationships>')
         if not workbook: return
         z.writestr('book/main.xml', '<x:workbook ' + ns.replace('xmlns=', 'xmlns:x=') + '><x:workbookPr date1904="1"/><x:sheets><x:sheet name="Data" sheetId="1" r:id="s1"/></x:sheets></x:workbook>')
         rels = '<Relationship Id="s1" Type="' + rel + 'worksheet" Target="/book/data.xml"/><Relationship Id="st" Type="' + rel + 'styles" Target="styles.xml"/>'
@@ -228,6 +228,7 @@ book(sys.argv[1] + '/good.xlsx',
 book(sys.argv[1] + '/badindex.xlsx', '<row><c t="s"><v>7</v></c></row>', '<si><t>only</t></si>')
 book(sys.argv[1] + '/badxml.xlsx', '<row><c><v>1</v></row>')
 book(sys.argv[1] + '/nobook.xlsx', '', workbook=False)
+book(sys.argv[1] + '/binary.xlsb', '', workbook=False, part='xl/workbook.bin')
 )");
     ASSERT_EQ(std::system(("/usr/bin/python3 '" + dir.file("make.py") + "' '" + dir.str() + "'").c_str()), 0);
     Ref<Connection> c = makeRef<Connection>();
@@ -236,12 +237,13 @@ book(sys.argv[1] + '/nobook.xlsx', '', workbook=False)
     EXPECT_EQ(dump(*c->execute("SELECT * FROM [Data$]")),
               "Name:S When:D Ratio:F \n8=A|7=1/1/1904|5=1.5|\n1=|7=2/29/2024 12:00:00 PM|5=2|\n");
 
-    const std::string damaged[] = {"badindex.xlsx", "badxml.xlsx", "nobook.xlsx"};
+    const std::string damaged[] = {"badindex.xlsx", "badxml.xlsx", "nobook.xlsx", "binary.xlsb"};
     for (const std::string& name : damaged) {
         const std::string error = openError(dir.file(name));
         EXPECT_NE(error.find(name), std::string::npos) << error;
     }
     EXPECT_NE(openError(dir.file("badxml.xlsx")).find("not well-formed"), std::string::npos);
+    EXPECT_NE(openError(dir.file("binary.xlsb")).find("binary format (.xlsb)"), std::string::npos);
     // A workbook cut short.
     ASSERT_TRUE(writeSameXlsx(dir.file("whole.xlsx"), dir.str()));
     std::ifstream in(dir.file("whole.xlsx"), std::ios::binary);

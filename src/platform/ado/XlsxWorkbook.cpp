@@ -28,8 +28,8 @@ namespace {
 constexpr const char* kSource = "Jet";
 // No part of a workbook that can be read here is larger; nor has a sheet
 // more cells.
-constexpr zip_uint64_t kMaxPart = 512ull << 20;
-constexpr std::size_t kMaxCells = 20'000'000;
+constexpr zip_uint64_t kMaxPart = 256ull << 20;
+constexpr std::size_t kMaxCells = 10'000'000;
 constexpr int kMaxRow = 1'048'576, kMaxColumn = 16'384;
 
 [[noreturn]] void damaged(const std::string& path, const std::string& why) {
@@ -437,6 +437,9 @@ std::vector<Block> readXlsx(const std::string& path) {
                                    "package holds no workbook).");
         workbookPart = "xl/workbook.xml";
     }
+    if (!endsWith(workbookPart, ".xml"))
+        raiseProvider(kSource, "The workbook '" + path + "' is in the binary format (.xlsb), which cannot be "
+                               "read; save it as an .xlsx workbook.");
     const auto workbook = pkg.xml(workbookPart);
     if (!workbook) damaged(path, "its workbook part " + workbookPart + " is missing");
     const pugi::xml_node root = child(*workbook, "workbook");
