@@ -351,8 +351,11 @@ TEST(RtfWriter, RowWordsWithoutARowDefinitionAreNotRepeated) {
         for (std::size_t p = saved.find(w); p != std::string::npos; p = saved.find(w, p + 1)) ++n;
         return n;
     };
-    EXPECT_EQ(count("\\clcbpat2"), 1u) << saved;
-    EXPECT_EQ(count("\\clcbpat3"), 1u) << saved;
+    // Stated where the row begins (with a \\trowd), added to where the words
+    // came, and stated again at the row mark: never more, however often saved.
+    EXPECT_EQ(count("\\clcbpat2"), 2u) << saved;
+    EXPECT_EQ(count("\\clcbpat3"), 2u) << saved;
+    EXPECT_EQ(count("\\trowd"), 2u) << saved;
     EXPECT_LT(saved.find("\\clcbpat3"), saved.find("\\row")) << saved;
     // A row that starts with its definition states it again at its row mark.
     Loaded defined("{\\rtf1\\trowd\\clcbpat2\\cellx100\\pard\\intbl a\\cell\\row}");

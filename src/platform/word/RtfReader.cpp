@@ -308,10 +308,12 @@ std::string RtfReader::ReadGroupText() {
         else if (t.type == Token::Close) {
             if (--depth == 0) return s;
         } else if (t.type == Token::Byte) {
+            // Control characters are no part of a property's name or value
+            // (a writer could only write them as control words).
             const char32_t* table = CodePageTable(ansiCodePage_);
-            appendUtf8(s, table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
+            if (t.byte >= 0x20) appendUtf8(s, table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
         } else if (t.type == Token::Word && t.name == "u") {
-            appendUtf8(s, UnitOf(t));
+            if (UnitOf(t) >= 0x20) appendUtf8(s, UnitOf(t));
             Token f = Next(); // the fallback character
             if (f.type != Token::Byte) Rewind(f);
         }

@@ -336,10 +336,9 @@ void RtfWriter::WriteParaWords(const ParaEndInfo* pe, bool atStart) {
 // \trowd or a row mark clears them, and gives a paragraph of a table those
 // it holds at the paragraph's end. Written at a paragraph's start are the
 // words that make the reader hold a paragraph's row: nothing when it holds them
-// already, only the words after those it holds, or the whole row from a
-// \trowd (one is put in front when the row has none). A row written whole
-// is stated again at its row mark, where other readers take a row's
-// properties from. True when words were written.
+// already, only the words after those it holds, or the whole row from its
+// \trowd. A row is stated again at its row mark, where other readers take
+// a row's properties from. True when words were written.
 bool RtfWriter::WriteRowWords(const std::string& row, bool rowMark) {
     // No row properties after some (a damaged table) can only be written as
     // a bare \trowd; that one is read as none, so both are written alike.
@@ -349,19 +348,20 @@ bool RtfWriter::WriteRowWords(const std::string& row, bool rowMark) {
         rowHeld_ = "\\trowd";
         return true;
     }
+    // A row is written with its definition: one without (a damaged table)
+    // gets a \trowd in front, as it is then read back.
+    std::string whole = row.starts_with("\\trowd") ? row : "\\trowd" + row;
+    if (whole == rowHeld_ && !rowMark) return false;
     // Only whole words are added, and no border words: those join a row
     // only right after a row word.
-    if (!row.starts_with("\\trowd") && row.starts_with(rowHeld_)) {
-        const std::string_view more = std::string_view(row).substr(rowHeld_.size());
-        if (more.empty()) return false;
+    if (!rowHeld_.empty() && whole.size() > rowHeld_.size() && whole.starts_with(rowHeld_)) {
+        const std::string_view more = std::string_view(whole).substr(rowHeld_.size());
         if (more.starts_with('\\') && !IsBorderWord(more)) {
             out_ += more;
-            rowHeld_ = row;
+            rowHeld_ = std::move(whole);
             return true;
         }
     }
-    std::string whole = row.starts_with("\\trowd") ? row : "\\trowd" + row;
-    if (whole == rowHeld_ && !rowMark) return false;
     out_ += whole;
     rowHeld_ = std::move(whole);
     return true;
