@@ -811,7 +811,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                 if (isMain) doc_.sections_[static_cast<std::size_t>(section_)]->props += WordText(t);
                 break;
             }
-            if (isMain && IsDocumentWord(w)) { // written after the first section: still the document's
+            if (IsDocumentWord(w)) { // wherever it stands (after the first section, in a header): the document's
                 doc_.preamble += WordText(t);
                 break;
             }
