@@ -287,6 +287,9 @@ void Production::AddModuleUtility(BuiltProgram& b) {
 
 void Production::ParseQzTemplate() {
     guarded(kModule, "ParseQzTemplate", [&] {
+        // Reading the template and making its program count against the
+        // script's memory ceiling as running it does.
+        memory::CeilingScope ceiling(MemoryLimit());
         if (built_flag_ && built_.Program.find_first_not_of(' ') != std::string::npos) return;
         built_flag_ = false;
         built_ = BuiltProgram();

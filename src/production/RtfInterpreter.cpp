@@ -2,6 +2,7 @@
 
 #include "production/Errors.h"
 #include "production/TemplateFiles.h"
+#include "platform/automation/MemoryMeter.h"
 #include "platform/automation/Text.h"
 #include "platform/system/CodePage.h"
 #include "platform/word/RtfLexer.h"
@@ -11,6 +12,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <filesystem>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -827,6 +829,15 @@ void RtfInterpreter::ParseRtfTemplate() {
 
 std::string RtfInterpreter::ReadAllFile(const std::string& path) {
     return guarded(kModule, "ReadAllFile", [&] {
+        // The file and its text without CR LF count against the memory
+        // ceiling before either is read.
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(path, ec);
+        if (!ec && memory::wouldPass(static_cast<std::int64_t>(size) * 2)) {
+            AutomationError e = runtimeError(err::OutOfMemory);
+            e.Description += ": the template is larger than the memory ceiling allows";
+            throw e;
+        }
         const std::string bytes = readWholeFile(path);
         if (bytes.compare(0, 5, "{\\rtf") != 0) raiseOwnError(msg::NoValidInputFile);
         // CR LF pairs are no part of RTF's meaning, so they go; single CR or
@@ -853,6 +864,20 @@ std::string RtfInterpreter::ReadAllFile(const std::string& path) {
 void RtfInterpreter::appendRun(std::string_view run) {
     runs_.emplace_back(run);
     elements_.push_back({kElementRtf, NbRtfPureElement() - 1});
+    held_ += static_cast<std::int64_t>(sizeof(std::string) + sizeof(Element) + run.size());
+}
+
+// What the element lists hold counts against the memory ceiling as they
+// grow: passing it stops the reading at the field at hand, named by its label.
+void RtfInterpreter::countField(std::size_t bytes, const std::string& label) {
+    held_ += static_cast<std::int64_t>(bytes + sizeof(Element));
+    tally_.set(held_);
+    if (memory::wouldPass(0)) {
+        AutomationError e = runtimeError(err::OutOfMemory);
+        e.Description += ": the template grew past the memory ceiling while reading field \"" + label + "\" (field " +
+                         std::to_string(statements_.size() + expressions_.size()) + ")";
+        throw e;
+    }
 }
 
 void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
@@ -861,6 +886,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
         runs_.clear();
         statements_.clear();
         expressions_.clear();
+        held_ = 0;
 
         checkBraces(t);
 
@@ -901,12 +927,16 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
                                : ParseRTFExpressionCode(group));
                     elements_.push_back({kElementExpression,
                                          static_cast<std::int32_t>(expressions_.size()) - 1});
+                    const ExpressionRecord& r = expressions_.back();
+                    countField(sizeof r + r.Label.size() + r.Code.size() + r.Format.size() + r.Font.size(), r.Label);
                 } else {
                     statements_.push_back(
                         walked ? guarded(kModule, "ParseRTFStatementCode", [&] { return statementRecord(walk); })
                                : ParseRTFStatementCode(group));
                     elements_.push_back({kElementStatement,
                                          static_cast<std::int32_t>(statements_.size()) - 1});
+                    const StatementRecord& r = statements_.back();
+                    countField(sizeof r + r.Label.size() + r.Code.size(), r.Label);
                 }
             }
             // The group may close before the word that led to it ("{}\\field"):

@@ -20,6 +20,8 @@
 // may hold the sign itself. In the records every sign is the character "§".
 #pragma once
 
+#include "platform/automation/MemoryMeter.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -97,12 +99,15 @@ private:
     const ExpressionRecord& expression(std::int32_t i) const;
     const StatementRecord& statement(std::int32_t i) const;
     void appendRun(std::string_view run);
+    void countField(std::size_t bytes, const std::string& label);
 
     std::string templateFile_;
     std::vector<Element> elements_;
     std::vector<std::string> runs_;
     std::vector<StatementRecord> statements_;
     std::vector<ExpressionRecord> expressions_;
+    std::int64_t held_ = 0;   // what the lists hold, roughly
+    memory::Tally tally_;
 };
 
 } // namespace qz::production

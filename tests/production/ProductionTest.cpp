@@ -386,6 +386,35 @@ TEST_F(ProductionTest, EndlessLoopStoppedByTheTimeOut) {
     EXPECT_EQ(body(produce("b" + expressionField("E", "1+1", "String;"))), "b\r\n{\\f0\\fs24\\cf0 2}\r\n");
 }
 
+// The memory ceiling covers the run and the reading of the template; its
+// error names the field where the run stopped, or the template too large.
+TEST_F(ProductionTest, TheMemoryCeilingNamesTheFieldOrTheTemplate) {
+    std::vector<ExecutionErrorInfo> events;
+    p.ExecutionError = [&](const ExecutionErrorInfo& e) { events.push_back(e); };
+    p.UseEventError(true);
+    p.MemoryLimit(16 << 20);
+    produce("a" + statementField("Grow", "x = 1_QZCRLFy = Split(String(3000000, \",\"), \",\")"));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].lNumber, 7);
+    EXPECT_EQ(events[0].eQzFieldType, qzstFieldStatement);
+    EXPECT_EQ(events[0].sFieldLabel, "Grow");
+    EXPECT_EQ(events[0].lFieldLine, 2);
+
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += statementField("F" + std::to_string(i), "x = 1 ' " + std::string(600, 'c'));
+    p.MemoryLimit(2 << 20);
+    try {
+        produce(many);
+        ADD_FAILURE() << "a template twice the ceiling was read";
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("larger than the memory ceiling"), std::string::npos) << e.Description;
+    }
+    p.MemoryLimit(0);
+    events.clear();
+    produce(many);
+    EXPECT_TRUE(events.empty());
+}
+
 TEST_F(ProductionTest, SavedRecordsetDrivesARepeatingRow) {
     const std::string examples = std::string(QZ_SOURCE_DIR) + "/examples/data/";
     p.AddXmlRecordset("Lines", examples + "Lines.xml");

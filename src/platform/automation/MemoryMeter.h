@@ -33,6 +33,16 @@ public:
     bool empty() const noexcept { return bytes_ == 0; }
     Tally(const Tally&) = delete;
     Tally& operator=(const Tally&) = delete;
+    // Moved with what it counts: the count goes with the object's contents.
+    Tally(Tally&& o) noexcept : bytes_(o.bytes_) { o.bytes_ = 0; }
+    Tally& operator=(Tally&& o) noexcept {
+        if (this != &o) {
+            detail::tHeld -= bytes_;
+            bytes_ = o.bytes_;
+            o.bytes_ = 0;
+        }
+        return *this;
+    }
     void set(std::int64_t bytes) noexcept {
         detail::tHeld += bytes - bytes_;
         bytes_ = bytes;

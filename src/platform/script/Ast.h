@@ -234,6 +234,7 @@ struct Block {
     StmtList body;                    // module-level statements
     bool optionExplicit = false;
     std::u16string source;            // for Error.Text
+    memory::Tally tally;              // what its tree and text take
     std::int32_t frameSize = 0;       // module level: With temporaries and For Each state
 };
 

@@ -1,5 +1,6 @@
 // Recursive-descent parser of VBScript into the tree of Ast.h.
 #include "platform/script/Ast.h"
+#include "platform/script/runtime/ScriptErrors.h"
 
 namespace qz::script {
 
@@ -80,17 +81,37 @@ private:
     };
 
     ExprPtr make(EK k, const Token& at) {
+        grow(sizeof(Expr), at);
         auto e = std::make_unique<Expr>(k);
         e->line = at.line;
         e->col = at.col;
         return e;
     }
     StmtPtr makeS(SK k, const Token& at) {
+        grow(sizeof(Stmt), at);
         auto s = std::make_unique<Stmt>(k);
         s->line = at.line;
         s->col = at.col;
         return s;
     }
+    // The tree counts against the memory ceiling as it is made (a program of
+    // a million fields is a large one): the parse stops at the statement where
+    // it passes the ceiling.
+    void grow(std::size_t bytes, const Token& at) {
+        bytes_ += static_cast<std::int64_t>(bytes);
+        if ((++nodes_ & kPollMask) == 0 && memory::wouldPass(bytes_)) {
+            ScriptAbort stop{true};
+            stop.noteStatement(at.line, at.col, nullptr);
+            throw stop;
+        }
+    }
+
+public:
+    // What the tree and its tokens take, so far.
+    std::int64_t bytes_ = 0;
+
+private:
+    std::size_t nodes_ = 0;
 
     // Expressions
     ExprPtr expr() { Nest n(*this); return binaryLevel(0); }
@@ -1028,9 +1049,14 @@ void Parser::withStatement(StmtList& out, const Token& at) {
 } // namespace
 
 std::unique_ptr<Block> parseProgram(std::u16string_view src) {
-    Parser p(tokenize(src));
+    std::vector<Token> tokens = tokenize(src);
+    const auto textBytes = static_cast<std::int64_t>(tokens.capacity() * sizeof(Token) + src.size() * sizeof(char16_t));
+    if (memory::wouldPass(textBytes)) throw ScriptAbort{true};
+    Parser p(std::move(tokens));
+    p.bytes_ = textBytes;
     auto b = p.program();
     b->source.assign(src);
+    b->tally.set(p.bytes_);
     return b;
 }
 
