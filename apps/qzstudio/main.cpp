@@ -63,6 +63,25 @@ std::string errorNumberText(std::int32_t number) {
     return std::to_string(n >= base && n < base + 0x10000 ? static_cast<std::int64_t>(n - base) : number);
 }
 
+// Where the error is, in the author's words: the field by its label and the
+// line within it, the module line, or why it is in no field at all.
+std::string placeOf(const ExecutionErrorInfo& e) {
+    const std::string line = std::to_string(e.lFieldLine);
+    switch (e.eQzFieldType) {
+    case qz::production::qzstFieldStatement:
+        return "statement field \"" + e.sFieldLabel + "\", line " + line + " of the field";
+    case qz::production::qzstFieldExpression: return "expression field \"" + e.sFieldLabel + "\"";
+    case qz::production::qzstFieldModule: return e.sFieldLabel + ", line " + line;
+    default: break;
+    }
+    // The program's own lines between the fields: a compile error there comes
+    // from a block that a statement field opened and no field closed.
+    if (e.sSource.find("compilation") != std::string::npos)
+        return "outside any field: a statement field opens a block (If, For, Do, While, Select, With) that no "
+               "field closes, or closes one that none opened";
+    return "outside any field";
+}
+
 void reportScriptError(const ExecutionErrorInfo& e) {
     std::cerr << "qzstudio: script error " << errorNumberText(e.lNumber) << ": " << e.sDescription << "\n"
               << "  source: " << e.sSource << "\n"
@@ -70,7 +89,8 @@ void reportScriptError(const ExecutionErrorInfo& e) {
               << fieldKindName(e.eQzFieldType) << ")\n"
               << "  field label: " << e.sFieldLabel << "\n"
               << "  field line: " << e.lFieldLine << "\n"
-              << "  text: " << e.sText << "\n";
+              << "  text: " << e.sText << "\n"
+              << "  where: " << placeOf(e) << "\n";
 }
 
 // Reports a failure with the system's message id when it is one of its own;

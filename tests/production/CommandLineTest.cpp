@@ -131,7 +131,21 @@ TEST(CommandLine, ReportsAScriptErrorAtItsField) {
               "  field label: Compute total\n"
               "  field line: 2\n"
               "  text: y = x / 0\n"
+              "  where: statement field \"Compute total\", line 2 of the field\n"
               "qzstudio: " + dir.file("o.rtf") + " was not written; a file there before is as it was\n");
+
+    // A block a field leaves open is found at the program's end, in no field:
+    // the message says what to look for.
+    dir.write("t.rtf", rtfDocument("a" + statementField("Open", "If x Then") + "b"));
+    r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("  where: outside any field: a statement field opens a block"), std::string::npos) << r.err;
+    // A module line is named by the module and its line.
+    dir.write("t.vbs", "Sub Helper()\r\n  y = CInt(\"abc\")\r\nEnd Sub\r\n");
+    dir.write("t.rtf", rtfDocument("a" + statementField("Call", "Helper") + "b"));
+    r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")));
+    EXPECT_NE(r.err.find("  where: t.vbs, line 2\n"), std::string::npos) << r.err;
+    std::filesystem::remove(dir.file("t.vbs"));
 
     // A program that leaves Main early names the statement; nothing is written.
     dir.write("t.rtf", rtfDocument("a" + statementField("Stop", "If 1 = 1 Then Exit Sub") + "b"));
