@@ -248,3 +248,32 @@ TEST(DisplayWalk, ListNumbersLinksPageNumbersAndLinkedPicturesShow) {
     EXPECT_TRUE(rec.pages[2]);
     EXPECT_EQ(rec.paths, (std::vector<std::string>{"C:/pics/a.png", "/tmp/docs/b.png"}));
 }
+
+TEST(PageSetup, ReadFromDocumentAndSectionAndSetThroughTheSectionWithAFileRoundTrip) {
+    Application app;
+    Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi\paperw11906\paperh16838\margl1134\margr1134\landscape)"
+                    R"(\sectd\margtsxn2000\headery500\titlepg text\par})");
+    PageSetup p = doc.PageSetupOf(0);
+    EXPECT_EQ(p.width, 11906);
+    EXPECT_EQ(p.left, 1134);
+    EXPECT_EQ(p.top, 2000);      // the section's own
+    EXPECT_EQ(p.bottom, 1440);   // RTF's default
+    EXPECT_EQ(p.header, 500);
+    EXPECT_TRUE(p.landscape);
+    EXPECT_TRUE(p.titlePage);
+    // Margins that leave no room are shrunk; a paper size that is no paper is ignored.
+    const PageSetup odd = ParsePageSetup(R"(\paperw3\margl9000\margr9000)", "");
+    EXPECT_EQ(odd.width, 12240);
+    EXPECT_LT(odd.left + odd.right, odd.width);
+
+    p.width = 16838;
+    p.height = 11906;
+    p.landscape = false;
+    p.right = 567;
+    doc.SetPageSetup(0, p);
+    Document& back = app.GetDocuments().Add();
+    back.LoadRtfText(doc.ToRtf());
+    EXPECT_EQ(back.PageSetupOf(0), p);
+    EXPECT_THROW(doc.SetPageSetup(3, p), std::exception);
+}

@@ -147,6 +147,29 @@ PageSetup Document::PageSetupOf(int section) const {
     return ParsePageSetup(preamble, sections_[k]->props);
 }
 
+void Document::SetPageSetup(int section, const PageSetup& page) {
+    if (section < 0 || static_cast<std::size_t>(section) >= sections_.size())
+        RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    const PageSetup old = PageSetupOf(section);
+    std::string& props = sections_[static_cast<std::size_t>(section)]->props;
+    auto set = [&](int before, int now, std::string_view word) {
+        if (before != now) props = WithWord(props, word, now);
+    };
+    set(old.width, page.width, "pgwsxn");
+    set(old.height, page.height, "pghsxn");
+    set(old.left, page.left, "marglsxn");
+    set(old.right, page.right, "margrsxn");
+    set(old.top, page.top, "margtsxn");
+    set(old.bottom, page.bottom, "margbsxn");
+    set(old.header, page.header, "headery");
+    set(old.footer, page.footer, "footery");
+    if (old.landscape != page.landscape) {
+        props = WithWord(props, "lndscpsxn", -1);
+        props += page.landscape ? "\\lndscpsxn" : "\\lndscpsxn0"; // overrides the document's own \landscape
+    }
+    Changed();
+}
+
 Range Document::Content() { return Range(this, &main_, 0, static_cast<long>(main_.size())); }
 
 std::uint32_t Document::InternFormat(const CharFormat& f) {

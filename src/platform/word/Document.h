@@ -139,6 +139,9 @@ public:
     Section& Sections(int index); // 1-based
     // The page of a section (0-based index), as the document and the section state it.
     PageSetup PageSetupOf(int section) const;
+    // Gives a section (0-based index) that page: the section states each
+    // value that differs from what it showed.
+    void SetPageSetup(int section, const PageSetup& page);
     Range Content();
     Selection& GetSelection() { return *selection_; }
     Application* GetApplication() const { return app_; }

@@ -267,6 +267,7 @@ void DocumentView::setZoom(double zoom) {
     if (zoom == zoom_) return;
     zoom_ = zoom;
     renderAll();
+    ensureCursorVisible(); // the same place, at the new scale
 }
 
 void DocumentView::zoomToPageWidth() {
@@ -278,6 +279,7 @@ void DocumentView::zoomToPageWidth() {
     if (std::abs(zoom - zoom_) < 0.01) return centrePage();
     zoom_ = zoom;
     renderAll();
+    ensureCursorVisible();
 }
 
 void DocumentView::zoomIn() {

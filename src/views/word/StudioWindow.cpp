@@ -16,6 +16,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <cmath>
 #include <QActionGroup>
 #include <QColorDialog>
 #include <QComboBox>
@@ -106,6 +111,7 @@ void StudioWindow::buildMenus() {
         if (DocumentView* v = activeView()) closeDocument(v->model());
     });
     file->addSeparator();
+    file->addAction("Page Set&up...", this, [this] { pageSetup(); });
     file->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
 
     QMenu* edit = new QMenu(kHostMenus[1], this);
@@ -306,6 +312,74 @@ void StudioWindow::sync() {
     if (active) fieldCodes_->setChecked(app_.ActiveWindow().GetView().ShowFieldCodes);
     if (active != lastActive_) activeChanged();
     else rebuildAddinBars();
+}
+
+void StudioWindow::pageSetup() {
+    DocumentView* v = activeView();
+    if (!v) return;
+    word::Document& doc = v->model();
+    word::PageSetup page = doc.PageSetupOf(0);
+    struct Paper {
+        const char* name;
+        int width, height;
+    };
+    static constexpr Paper kPapers[] = {{"A4", 11906, 16838}, {"Letter", 12240, 15840}, {"Legal", 12240, 20160},
+                                        {"A5", 8391, 11906}};
+    QDialog dialog(this);
+    dialog.setWindowTitle("Page Setup");
+    auto* form = new QFormLayout(&dialog);
+    auto* paper = new QComboBox(&dialog);
+    paper->setObjectName("paper");
+    const int shortSide = std::min(page.width, page.height), longSide = std::max(page.width, page.height);
+    for (const Paper& p : kPapers) paper->addItem(p.name);
+    paper->addItem(QString("Other (%1 x %2 cm)").arg(shortSide / 567.0, 0, 'f', 1).arg(longSide / 567.0, 0, 'f', 1));
+    paper->setCurrentIndex(static_cast<int>(std::size(kPapers)));
+    for (std::size_t k = 0; k < std::size(kPapers); ++k)
+        if (std::abs(kPapers[k].width - shortSide) < 30 && std::abs(kPapers[k].height - longSide) < 30)
+            paper->setCurrentIndex(static_cast<int>(k));
+    form->addRow("&Paper:", paper);
+    auto* orientation = new QComboBox(&dialog);
+    orientation->setObjectName("orientation");
+    orientation->addItems({"Portrait", "Landscape"});
+    orientation->setCurrentIndex(page.width > page.height ? 1 : 0);
+    form->addRow("&Orientation:", orientation);
+    auto margin = [&](const char* label, const char* name, int twips) {
+        auto* box = new QDoubleSpinBox(&dialog);
+        box->setObjectName(name);
+        box->setSuffix(" cm");
+        box->setDecimals(2);
+        box->setRange(0, 20);
+        box->setSingleStep(0.25);
+        box->setValue(twips / 567.0);
+        form->addRow(label, box);
+        return box;
+    };
+    QDoubleSpinBox* top = margin("&Top:", "top", page.top);
+    QDoubleSpinBox* bottom = margin("&Bottom:", "bottom", page.bottom);
+    QDoubleSpinBox* left = margin("&Left:", "left", page.left);
+    QDoubleSpinBox* right = margin("&Right:", "right", page.right);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (paper->currentIndex() < static_cast<int>(std::size(kPapers))) {
+        page.width = kPapers[paper->currentIndex()].width;
+        page.height = kPapers[paper->currentIndex()].height;
+    } else {
+        page.width = shortSide;
+        page.height = longSide;
+    }
+    page.landscape = orientation->currentIndex() == 1;
+    if (page.landscape) std::swap(page.width, page.height);
+    auto twips = [](const QDoubleSpinBox* box) { return static_cast<int>(std::lround(box->value() * 567)); };
+    page.top = twips(top);
+    page.bottom = twips(bottom);
+    page.left = twips(left);
+    page.right = twips(right);
+    doc.SetPageSetup(0, page);
+    v->renderAll();
+    if (v->onChanged) v->onChanged();
 }
 
 void StudioWindow::buildFormatBar() {

@@ -64,6 +64,9 @@ private:
     // The formatting toolbar: font and size boxes, bold, italic, underline,
     // colour and highlight, alignment, indent; it shows the format at the cursor.
     void buildFormatBar();
+    // File > Page Setup: paper, orientation and margins of the document's
+    // (first) section.
+    void pageSetup();
     void updateFormatBar();
     void rebuildAddinBars();
     void fillMenu(QMenu* menu, word::CommandBarControls& controls);
