@@ -33,6 +33,7 @@ bool ShowPrinterDialog(ui::Form* /*owner*/, std::int32_t /*flags*/) {
     request.current.printQuality = current.PrintQuality;
     request.current.colorMode = current.ColorMode;
     request.current.defaultSource = current.PaperBin;
+    request.current.outputFile = current.OutputFileName;
     for (const ui::Printer& p : installed) request.printers.push_back(p.DeviceName);
 
     const ui::PrintDialogResult result = ui::currentHost().printDialog(request);
@@ -68,6 +69,8 @@ bool ShowPrinterDialog(ui::Form* /*owner*/, std::int32_t /*flags*/) {
     current.PrintQuality = chosen.printQuality;
     current.ColorMode = chosen.colorMode;
     current.PaperBin = chosen.defaultSource;
+    // The file chosen in the dialog (printing to a file) is where the print goes.
+    current.OutputFileName = chosen.outputFile;
     return true;
 }
 

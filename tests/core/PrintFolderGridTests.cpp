@@ -70,6 +70,16 @@ TEST_F(HostAndPrinters, PrinterDialogSeedsFromAndUpdatesTheCurrentPrinter) {
     EXPECT_EQ(p.PrintQuality, 300);
     EXPECT_EQ(p.ColorMode, 1);
     EXPECT_EQ(p.PaperBin, 4);
+    EXPECT_EQ(p.OutputFileName, "");
+    // A file chosen to print to is where the print goes.
+    ui::PrintDialogResult toFile;
+    toFile.ok = true;
+    toFile.settings.printerName = "Office Laser";
+    toFile.settings.outputFile = "/tmp/out.pdf";
+    host.queuePrintDialog(toFile);
+    EXPECT_TRUE(ShowPrinterDialog(nullptr, 0));
+    EXPECT_EQ(p.OutputFileName, "/tmp/out.pdf");
+    p.OutputFileName.clear();
 
     // Another printer named in other letter case; an exact match wins over
     // one that differs in case. The font stays with the document.

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QPrintDialog>
+#include <QPrinter>
 #include <QImage>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -284,6 +285,21 @@ TEST_F(QtHostFixture, ACancelledPrintDialogChangesNothing) {
     EXPECT_EQ(result.settings.copies, 3);
     EXPECT_EQ(result.settings.orientation, 2);
     EXPECT_EQ(result.settings.paperSize, 9);
+}
+
+TEST_F(QtHostFixture, ThePrintDialogGivesTheFileChosenToPrintTo) {
+    ui::PrintDialogRequest request;
+    request.current.outputFile = "/tmp/first.pdf";
+    QString shown;
+    whenShown<QPrintDialog>([&](QPrintDialog* d) {
+        shown = d->printer()->outputFileName();
+        d->accept();
+    });
+    // The dialog opens on the file, and what it accepts comes back.
+    const ui::PrintDialogResult result = host.printDialog(request);
+    EXPECT_EQ(shown, "/tmp/first.pdf");
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.settings.outputFile, "/tmp/first.pdf");
 }
 
 TEST_F(QtHostFixture, AnotherThreadsQuestionIsAskedOnTheGuiThread) {

@@ -63,6 +63,7 @@ struct PrintSettings {
     int printQuality = -4;            // -4 high ... -1 draft, or dots per inch
     int colorMode = 2;                // 1 monochrome, 2 colour
     int defaultSource = 7;            // 7 automatic
+    std::string outputFile;           // print to this file ("" a printer device)
 };
 
 struct PrintDialogRequest {

@@ -430,6 +430,7 @@ ui::PrintDialogResult QtUiHost::printDialog(const ui::PrintDialogRequest& reques
         printer.setColorMode(in.colorMode == 1 ? QPrinter::GrayScale : QPrinter::Color);
         printer.setPaperSource(paperSource(in.defaultSource));
         if (in.printQuality > 0) printer.setResolution(in.printQuality);
+        if (!in.outputFile.empty()) printer.setOutputFileName(qs(in.outputFile));
 
         QPrintDialog dialog(&printer, owner());
         dialog.setOption(QAbstractPrintDialog::PrintSelection, request.allowSelection);
@@ -449,6 +450,7 @@ ui::PrintDialogResult QtUiHost::printDialog(const ui::PrintDialogRequest& reques
         out.colorMode = printer.colorMode() == QPrinter::GrayScale ? 1 : 2;
         out.defaultSource = paperBin(printer.paperSource());
         if (in.printQuality > 0) out.printQuality = printer.resolution();
+        out.outputFile = us(printer.outputFileName());
         return result;
     });
 }
