@@ -2,7 +2,7 @@
 
 namespace qz::memory::detail {
 
-thread_local std::int64_t tHeld = 0;
-thread_local std::int64_t tCeiling = std::numeric_limits<std::int64_t>::max();
+__thread std::int64_t tHeld = 0;
+__thread std::int64_t tCeiling = std::numeric_limits<std::int64_t>::max();
 
 } // namespace qz::memory::detail

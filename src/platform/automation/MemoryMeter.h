@@ -13,8 +13,8 @@
 namespace qz::memory {
 
 namespace detail {
-extern thread_local std::int64_t tHeld __attribute__((tls_model("initial-exec")));
-extern thread_local std::int64_t tCeiling __attribute__((tls_model("initial-exec")));
+extern __thread std::int64_t tHeld __attribute__((tls_model("initial-exec")));
+extern __thread std::int64_t tCeiling __attribute__((tls_model("initial-exec")));
 } // namespace detail
 
 inline std::int64_t held() noexcept { return detail::tHeld; }
