@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <ctime>
+
 #include <filesystem>
 #include <fstream>
 
@@ -82,10 +85,34 @@ TEST(DocumentFile, ASecondStudioIsToldWhoHasTheDocumentAndOpensItReadOnly) {
     EXPECT_FALSE(third.GetDocuments().Open(file).ReadOnly());
     EXPECT_NE(read(lock).find("," + std::to_string(::getpid()) + ","), std::string::npos);
     third.ActiveDocument().Close();
-    std::ofstream(lock) << "ann," << host() << ",1,2026-01-01 09:00\n";
-    EXPECT_EQ(third.GetDocuments().Open(file).LockedBy(), "ann on " + host() + " since 2026-01-01 09:00");
+    // So is one of a process that has ended but is not yet collected, and
+    // one whose number a process started after the lock now has.
+    const pid_t zombie = fork();
+    if (zombie == 0) _exit(0);
+    ::usleep(100000);
+    std::ofstream(lock) << "ann," << host() << "," << zombie << ",2026-01-01 09:00\n";
+    EXPECT_FALSE(third.GetDocuments().Open(file).ReadOnly());
+    third.ActiveDocument().Close();
+    waitpid(zombie, nullptr, 0);
+    const pid_t later = fork();
+    if (later == 0) {
+        ::pause();
+        _exit(0);
+    }
+    std::ofstream(lock) << "ann," << host() << "," << later << ",2000-01-01 09:00\n";
+    EXPECT_FALSE(third.GetDocuments().Open(file).ReadOnly());
+    third.ActiveDocument().Close();
+    char now[32] = {};
+    const std::time_t t = std::time(nullptr);
+    std::tm tm {};
+    ::localtime_r(&t, &tm);
+    std::strftime(now, sizeof now, "%Y-%m-%d %H:%M", &tm);
+    std::ofstream(lock) << "ann," << host() << "," << later << "," << now << "\n";
+    EXPECT_EQ(third.GetDocuments().Open(file).LockedBy(), "ann on " + host() + " since " + now);
     third.ActiveDocument().Close();
     EXPECT_TRUE(fs::exists(lock));  // not ours to remove
+    ::kill(later, SIGKILL);
+    waitpid(later, nullptr, 0);
 }
 
 TEST(DocumentFile, ASaveNeverReplacesWhatSomeoneElseWroteMeanwhile) {

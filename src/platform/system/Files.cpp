@@ -129,14 +129,19 @@ void unregisterName(int slot) {
     gUsed[slot].store(false);
 }
 
+// The fields of /proc/<pid>/stat after the command name (which may hold ")"
+// itself), "" when there is no such process.
+std::string processStat(long pid) {
+    std::string stat;
+    if (readWholeFile("/proc/" + std::to_string(pid) + "/stat", stat) != 0) return {};
+    const std::size_t close = stat.rfind(')');
+    return close == std::string::npos ? std::string() : stat.substr(close + 1);
+}
+
 // When a process started, in clock ticks since boot (0: no such process).
 unsigned long long processStart(long pid) {
-    std::string stat;
-    if (readWholeFile("/proc/" + std::to_string(pid) + "/stat", stat) != 0) return 0;
-    // The fields after the command name, which may hold ")" itself.
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) return 0;
-    const char* p = stat.c_str() + close + 1;
+    const std::string fields = processStat(pid);
+    const char* p = fields.c_str();
     // The start time is the 20th field after the name.
     for (int field = 0; field < 19 && *p; ++field) {
         while (*p == ' ') ++p;
@@ -175,8 +180,7 @@ void removeLeftovers(const std::string& dir) {
         if (pid <= 0 || *end != '-') continue;
         const unsigned long long start = std::strtoull(end + 1, &end, 10);
         if (*end != '-') continue;
-        const bool alive = ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-        if (alive && processStart(pid) == start) continue;
+        if (processRunning(pid) && processStart(pid) == start) continue;
         struct stat st;
         if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
             st.st_uid != ::geteuid())
@@ -187,6 +191,26 @@ void removeLeftovers(const std::string& dir) {
 }
 
 } // namespace
+
+bool processRunning(long pid) {
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)) return false;
+    // A process that has ended but that its parent has not collected yet
+    // still answers to its number; it runs no more.
+    const std::string fields = processStat(pid);
+    const std::size_t state = fields.find_first_not_of(' ');
+    return state == std::string::npos || fields[state] != 'Z';
+}
+
+std::time_t processStartTime(long pid) {
+    const unsigned long long ticks = processStart(pid);
+    std::string stat;
+    if (ticks == 0 || readWholeFile("/proc/stat", stat) != 0) return 0;
+    const std::size_t at = stat.find("\nbtime ");
+    const long perSecond = ::sysconf(_SC_CLK_TCK);
+    if (at == std::string::npos || perSecond <= 0) return 0;
+    const std::time_t boot = static_cast<std::time_t>(std::strtoll(stat.c_str() + at + 7, nullptr, 10));
+    return boot + static_cast<std::time_t>(ticks / static_cast<unsigned long long>(perSecond));
+}
 
 void removeOpenReplacements() noexcept {
     for (int i = 0; i < kSlots; ++i)

@@ -3,6 +3,7 @@
 // new contents and a failed write leaves the old file as it was.
 #pragma once
 
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,12 @@ int writeAll(int fd, std::string_view data) noexcept;
 // disk before success is reported. Returns 0 or the errno of the failure
 // (EISDIR or EINVAL when the path names something other than a file).
 int replaceFileWith(const std::string& path, const std::function<int(int fd)>& fill, int mode = -1);
+
+// Whether a process of this number runs now; one that has ended but that its
+// parent has not collected yet does not.
+bool processRunning(long pid);
+// When a running process started, in seconds since the epoch (0: unknown).
+std::time_t processStartTime(long pid);
 
 // A file written in steps that replaces `path` only when commit() succeeds:
 // until then the bytes go to a hidden temporary file beside it, and discard()

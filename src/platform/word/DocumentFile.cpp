@@ -71,16 +71,33 @@ LockInfo parseLock(const std::string& text) {
 std::mutex gHeldMutex;
 std::set<std::string> gHeld;
 
-// A lock whose process on this host is gone is stale and may be taken over;
-// so is one naming this process that none of its documents holds (left by
-// an earlier process of the same number).
+// When the lock was written, from its local "YYYY-MM-DD HH:MM" (0: unknown).
+std::time_t lockTime(const std::string& when) {
+    std::tm tm {};
+    const char* end = ::strptime(when.c_str(), "%Y-%m-%d %H:%M", &tm);
+    if (!end || *end) return 0;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    return t == static_cast<std::time_t>(-1) ? 0 : t;
+}
+
+// A lock whose process on this host is gone is stale and may be taken over:
+// the process has ended (even if its parent has not collected it yet), or
+// its number now belongs to a process that started after the lock was
+// written (a crash, then a restart or a reboot). So is one naming this
+// process that none of its documents holds (left by an earlier process of
+// the same number).
 bool isStale(const LockInfo& info, const std::string& file) {
     if (info.host != hostName() || info.pid <= 0) return false;
     if (info.pid == ::getpid()) {
         std::lock_guard<std::mutex> lock(gHeldMutex);
         return !gHeld.contains(file);
     }
-    return ::kill(static_cast<pid_t>(info.pid), 0) != 0 && errno == ESRCH;
+    if (!sys::processRunning(info.pid)) return true;
+    // The lock's time is to the minute: a process started within that
+    // minute may be the one that wrote it.
+    const std::time_t written = lockTime(info.when), started = sys::processStartTime(info.pid);
+    return written != 0 && started != 0 && started >= written + 60;
 }
 
 } // namespace
