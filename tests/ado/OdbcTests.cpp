@@ -119,6 +119,17 @@ TEST_F(Odbc, FailuresReportTheDriverManagersMessageWithoutThePassword) {
     ASSERT_EQ(c->errors().size(), 1u);
     EXPECT_EQ(c->state(), adStateClosed);
 
+    // A missing SQLite file is said to be missing, and no empty one is made.
+    const std::string missing = OdbcSetUp::dir->file("missing.db");
+    Ref<Connection> none = makeRef<Connection>();
+    try {
+        none->open("Driver={SQLite3};Database=" + missing + ";");
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("does not exist"), std::string::npos) << e.Description;
+    }
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
     Ref<Connection> ok = makeRef<Connection>();
     ok->open("DSN=Shop");
     EXPECT_THROW(ok->execute("SELECT x FROM nowhere"), AutomationError);

@@ -11,6 +11,7 @@
 #include "platform/ado/ConnectionString.h"
 #include "platform/ado/SqlText.h"
 #include "platform/system/Deadline.h"
+#include "platform/system/Paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -647,7 +648,8 @@ void checkPairs(const std::vector<std::pair<std::string, std::string>>& pairs,
 // a driver manager that narrows each character to a byte would read it.
 std::string checkedOdbcString(std::string_view text) {
     const std::vector<InstalledDriver> drivers = installedDrivers();
-    std::string out;
+    std::string out, database;
+    bool sqliteDriver = false;
     std::vector<std::string_view> seen;
     const std::vector<ConnectionPair> pairs = parseConnectionString(text);
     for (const ConnectionPair& p : pairs) {
@@ -663,12 +665,21 @@ std::string checkedOdbcString(std::string_view text) {
             const InstalledDriver* d = installedByName(drivers, trimSpaces(value));
             if (!d) refuseDriver("The connection names the driver \"" + value + "\"", drivers);
             value = d->name;
+            sqliteDriver = toLowerAscii(d->name).find("sqlite") != std::string::npos;
+        } else if (equalsNoCaseAscii(p.key, "Database")) {
+            database = value;
         }
         out += p.key;
         out += '=';
         out += quoteOdbcValue(value);
         out += ';';
     }
+    // The SQLite driver makes an empty database where its file is missing,
+    // and the author then reads "no such table" with a stray file left
+    // behind: a missing file is said as such instead.
+    if (sqliteDriver && !database.empty() && database != ":memory:" && !database.starts_with("file:") &&
+        !sys::regularFileExists(database))
+        raiseProvider(kSource, "The SQLite database file \"" + database + "\" does not exist.");
     checkPairs(managerPairs(out), drivers, true);
     bool ascii = true;
     for (unsigned char c : out) ascii = ascii && c < 0x80;
