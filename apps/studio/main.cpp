@@ -12,7 +12,7 @@
 #include "platform/word/Application.h"
 #include "views/host/QtPrinter.h"
 #include "views/host/QtUiHost.h"
-#include "views/word/StudioWindow.h"
+#include "views/studio/StudioWindow.h"
 
 #include <QApplication>
 #include <cstdio>

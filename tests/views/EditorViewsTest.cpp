@@ -16,7 +16,7 @@
 #include "views/host/QtPrinter.h"
 #include "views/host/QtUiHost.h"
 #include "views/word/DocumentView.h"
-#include "views/word/StudioWindow.h"
+#include "views/studio/StudioWindow.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QApplication>

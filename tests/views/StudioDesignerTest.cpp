@@ -7,7 +7,7 @@
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
 #include "views/word/DocumentView.h"
-#include "views/word/StudioWindow.h"
+#include "views/studio/StudioWindow.h"
 
 #include "production/TestFiles.h"
 

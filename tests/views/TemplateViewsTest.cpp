@@ -9,7 +9,7 @@
 #include "platform/ui/UiHost.h"
 #include "views/host/ViewRegistry.h"
 #include "views/word/DocumentView.h"
-#include "views/word/StudioWindow.h"
+#include "views/studio/StudioWindow.h"
 
 #include "production/TestFiles.h"
 #include "system/TestEnv.h"

@@ -1,4 +1,4 @@
-#include "views/word/StudioWindow.h"
+#include "views/studio/StudioWindow.h"
 
 #include "designer/ModMsWordCurrentDocument.h"
 #include "platform/automation/AutomationError.h"
