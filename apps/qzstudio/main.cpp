@@ -7,13 +7,13 @@
 #include "core/ModDesigner.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
-#include "datasources/TemplateData.h"
-#include "designer/ModQueryParameters.h"
 #include "platform/ado/ConnectionString.h"
 #include "platform/automation/Text.h"
 #include "platform/system/Files.h"
 #include "platform/system/Paths.h"
 #include "production/Production.h"
+#include "production/QueryParameters.h"
+#include "production/TemplateData.h"
 #include "production/TemplateFiles.h"
 #include "resources/MessageIds.h"
 
@@ -186,11 +186,11 @@ public:
     std::string resolve(const std::string& sql) {
         missing_.clear();
         refused_.clear();
-        std::string text = qz::designer::ResolveSqlParameters(
+        std::string text = qz::production::ResolveSqlParameters(
             sql, [this](const std::string& caption) -> std::optional<std::string> {
                 if (next_ < given_.size()) {
                     const std::string& value = given_[next_++];
-                    refused_ = qz::designer::ParameterAnswerProblem(value);
+                    refused_ = qz::production::ParameterAnswerProblem(value);
                     if (!refused_.empty()) throw qz::AutomationError(qz::kErrorFail, "qzstudio", refused_);
                     return value;
                 }
@@ -198,7 +198,7 @@ public:
                     for (std::string line;;) {
                         std::cerr << caption << " ";
                         if (!std::getline(std::cin, line)) break;
-                        const std::string problem = qz::designer::ParameterAnswerProblem(line);
+                        const std::string problem = qz::production::ParameterAnswerProblem(line);
                         if (problem.empty()) return line;
                         std::cerr << problem << "\n";
                     }
@@ -224,7 +224,7 @@ private:
 // registers every recordset under its command name; what could not be opened
 // is reported and left out. An object given on the command line under a
 // command's name takes that command's place.
-void openTemplateData(qz::datasources::TemplateData& data, Production& p, const std::string& templateFile,
+void openTemplateData(qz::production::TemplateData& data, Production& p, const std::string& templateFile,
                       ParameterAnswers& answers) {
     namespace fs = std::filesystem;
     const std::string qzc =
@@ -292,7 +292,7 @@ int produce(const ProduceOptions& o) {
                       << "; choose another file\n";
             return 2;
         }
-        qz::datasources::TemplateData data;
+        qz::production::TemplateData data;
         ParameterAnswers answers(o.parameters);
         if (o.connections) openTemplateData(data, p, o.templateFile, answers);
         p.OutputFile(o.outputFile);

@@ -9,7 +9,7 @@
 #include "core/ModGlobal.h"
 #include "core/WinDirs.h"
 #include "core/forms/frmVbScriptError.h"
-#include "designer/TemplateData.h"
+#include "production/TemplateData.h"
 #include "designer/ModMsWordCurrentDocument.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
@@ -57,7 +57,7 @@ bool IsPreviewTempName(const std::string& name) {
 
 void Designer::PreviewDocument() {
     gbScriptErrorOccurred = false;
-    TemplateData data;
+    production::TemplateData data;
     try {
         const std::string folder = AddBackSlashInPath(templatePath_);
         QZCFile qzc;

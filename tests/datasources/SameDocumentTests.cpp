@@ -1,8 +1,8 @@
 // One template, the same data held in every kind of source: the documents
 // produced are the same, byte for byte.
 #include "common/PgServer.h"
-#include "datasources/TemplateData.h"
 #include "production/Production.h"
+#include "production/TemplateData.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -85,7 +85,7 @@ protected:
 
     // Produces the folder's template with its data opened as the preview does.
     std::string produce(const fs::path& dir) {
-        TemplateData data;
+        production::TemplateData data;
         data.Open((dir / "invoice.qzc").string(), dir.string(), [](const std::string& s) { return s; });
         for (const auto& s : data.SkippedItems()) ADD_FAILURE() << s.command << ": " << s.reason;
         production::Production p;

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace qz::designer {
+namespace qz::production {
 
 class TemplateData {
 public:
@@ -54,4 +54,4 @@ private:
     std::vector<Skipped> skipped_;
 };
 
-} // namespace qz::designer
+} // namespace qz::production

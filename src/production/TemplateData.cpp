@@ -1,4 +1,4 @@
-#include "designer/TemplateData.h"
+#include "production/TemplateData.h"
 
 #include "config/QZCConnection.h"
 #include "config/QZCFile.h"
@@ -6,7 +6,7 @@
 #include "platform/ado/ConnectionString.h"
 #include "platform/automation/Text.h"
 
-namespace qz::designer {
+namespace qz::production {
 
 namespace {
 
@@ -92,4 +92,4 @@ void TemplateData::Close() {
     connections_.clear();
 }
 
-} // namespace qz::designer
+} // namespace qz::production

@@ -1,4 +1,4 @@
-#include "datasources/TemplateData.h"
+#include "production/TemplateData.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-namespace qz::datasources {
+namespace qz::production {
 namespace {
 
 namespace fs = std::filesystem;
@@ -102,4 +102,4 @@ TEST_F(TemplateFolder, UnreadableQzcFileThrows) {
 }
 
 } // namespace
-} // namespace qz::datasources
+} // namespace qz::production
