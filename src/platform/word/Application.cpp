@@ -25,6 +25,8 @@ void RaiseWordError(int number, const std::string& detail) {
         break;
     case kErrFieldBoundary: text = "The range cannot be changed because it holds only part of a field."; break;
     case kErrBadRtf: text = "The file is not a valid Rich Text Format document."; break;
+    case kErrTableEdit: text = "The table cannot be changed that way."; break;
+    case kErrPicture: text = "The picture cannot be inserted."; break;
     default: text = "The value is out of range."; break;
     }
     if (!detail.empty()) text += " (" + detail + ")";

@@ -25,6 +25,8 @@ std::string FileErrorDetail(const std::string& path, int err);
 inline constexpr int kErrFieldBoundary = 4605;
 inline constexpr int kErrBadParameter = 5941;
 inline constexpr int kErrBadRtf = 4198;
+inline constexpr int kErrTableEdit = 5991;
+inline constexpr int kErrPicture = 5163;
 
 // Raises the word processor's error with its own text.
 [[noreturn]] void RaiseWordError(int number, const std::string& detail = {});

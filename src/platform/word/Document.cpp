@@ -282,6 +282,8 @@ int Document::ColorEntry(std::int32_t rgb) {
     for (std::size_t i = 0; i < colors.size(); ++i)
         if (colors[i] == rgb) return static_cast<int>(i);
     if (rgb < 0) return 0;
+    // Entry 0 stands for the automatic colour: a table without one gets it first.
+    if (colors.empty()) colors.push_back(-1);
     colors.push_back(rgb);
     return static_cast<int>(colors.size() - 1);
 }

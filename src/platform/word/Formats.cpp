@@ -217,6 +217,56 @@ RowFormat ParseRowFormat(std::string_view row) {
     return r;
 }
 
+RowWords SplitRowWords(std::string_view row) {
+    RowWords r;
+    std::string part; // the words of the part being read
+    bool inCells = false;
+    ForTopWords(row, [&](const Token& t, int depth) {
+        if (depth == 0 && t.type == Token::Word && t.name == "cellx") {
+            r.cells.push_back({std::move(part), t.param});
+            part.clear();
+            inCells = true;
+            return;
+        }
+        if (!inCells && depth == 0 && t.type == Token::Word && t.name.starts_with("cl")) {
+            r.head = std::move(part);
+            part.clear();
+            inCells = true;
+        }
+        part.append(t.start, t.end);
+    });
+    (inCells ? r.tail : r.head) = std::move(part);
+    return r;
+}
+
+std::string JoinRowWords(const RowWords& row) {
+    std::string out = row.head;
+    for (const RowWords::Cell& c : row.cells) {
+        out += c.words;
+        AppendWord(out, "cellx", c.right);
+    }
+    return out + row.tail;
+}
+
+std::string WithoutCellWords(std::string_view words, std::initializer_list<std::string_view> remove, bool borders) {
+    std::string out;
+    bool inBorder = false; // the words of a border line being left out
+    ForTopWords(words, [&](const Token& t, int depth) {
+        if (depth == 0 && t.type == Token::Word) {
+            const std::string_view w = t.name;
+            if (borders && (w == "clbrdrt" || w == "clbrdrl" || w == "clbrdrb" || w == "clbrdrr")) {
+                inBorder = true;
+                return;
+            }
+            if (inBorder && (w.starts_with("brdr") || w == "brsp")) return;
+            inBorder = false;
+            if (std::find(remove.begin(), remove.end(), w) != remove.end()) return;
+        }
+        out.append(t.start, t.end);
+    });
+    return out;
+}
+
 std::string WithWord(std::string_view words, std::string_view word, int value) {
     std::string out;
     out.reserve(words.size() + word.size() + 8);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,6 +82,26 @@ struct RowFormat {
     std::vector<CellFormat> cells;
 };
 RowFormat ParseRowFormat(std::string_view row);
+
+// A row's properties cut where they belong: the row's own words, each
+// cell's words (its right boundary apart), and what follows the last cell.
+// Joined again they are the same words, so that a table edit changes only
+// the cells it means to and keeps every word it does not understand.
+struct RowWords {
+    struct Cell {
+        std::string words; // the cell's control words before its \cellx
+        int right = 0;     // its \cellx
+    };
+    std::string head;
+    std::vector<Cell> cells;
+    std::string tail;
+};
+RowWords SplitRowWords(std::string_view row);
+std::string JoinRowWords(const RowWords& row);
+// A cell's words without the settings of the given words (\clmgf ...), and
+// without its borders when `borders` (each border word with its line's words).
+std::string WithoutCellWords(std::string_view words, std::initializer_list<std::string_view> remove,
+                             bool borders = false);
 
 // What a run's character format shows beyond font, size, colour, bold,
 // italic and underline: read from the format's other control words.
