@@ -3,9 +3,7 @@
 // fetched row takes.
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
-#ifdef QZ_BENCH_WITH_SCRIPT
 #include "platform/script/ScriptControl.h"
-#endif
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -103,7 +101,6 @@ void BM_RecordsetFetchAndIterate(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordsetFetchAndIterate)->Unit(benchmark::kMillisecond);
 
-#ifdef QZ_BENCH_WITH_SCRIPT
 // A template's loop over the rows of "Orders", as the generated programs walk
 // a recordset.
 void walkFromScript(Ref<Dispatch> orders) {
@@ -171,7 +168,6 @@ void BM_ScriptLoopOnly(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_ScriptLoopOnly)->Unit(benchmark::kMillisecond);
-#endif
 
 } // namespace
 

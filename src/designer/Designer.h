@@ -24,10 +24,15 @@ class Production;
 struct ExecutionErrorInfo;
 }
 
+namespace qz::editors {
+class FieldEditors;
+}
+namespace qz::datasources {
+class frmDataLink;
+}
+
 namespace qz::designer {
 
-class DataSourcesWindow;
-class FieldEditors;
 class ModMSWordMenuToolbar;
 class frmAbout;
 class frmQzProperties;
@@ -159,10 +164,10 @@ private:
     std::unique_ptr<frmWaiting> waiting_;
     std::unique_ptr<frmQzProperties> properties_;
     // The field editors, made on the first field command and kept.
-    std::unique_ptr<FieldEditors> fieldEditors_;
+    std::unique_ptr<editors::FieldEditors> fieldEditors_;
     // The data-sources window, made on the first command 25 and kept.
-    std::unique_ptr<DataSourcesWindow> dataLink_;
-    FieldEditors& Editors();
+    std::unique_ptr<datasources::frmDataLink> dataLink_;
+    editors::FieldEditors& Editors();
     std::unique_ptr<production::Production> moProduction_;
     std::string qzcFileName_;
     std::string templateFileName_;

@@ -29,9 +29,6 @@ inline constexpr std::int32_t qzCmdItemDocumentChange = 100;
 inline constexpr std::int32_t qzCmdEditExpressionField = qzCmdItemEditExpression;
 inline constexpr std::int32_t qzCmdEditStatementField = qzCmdItemEditStatement;
 
-// Message of a command whose work this build does not offer yet.
-inline constexpr std::int32_t kMsgCommandNotAvailable = 4106;
-
 class DesignerCommands {
 public:
     virtual ~DesignerCommands() = default;

@@ -2,21 +2,16 @@
 // the template's QZC file afresh each time and writes every change itself;
 // the command reads nothing back. A read-only QZC file still opens it (the
 // window then offers only the editors, which say so).
-#include "designer/DataSourcesWindow.h"
 #include "designer/Designer.h"
 
 #include "core/ModErrors.h"
+#include "datasources/forms/frmDataLink.h"
 
 namespace qz::designer {
 
 void Designer::EditConnection() {
     try {
-        if (!dataLink_) {
-            const DataSourcesWindowFactory factory = GetDataSourcesWindowFactory();
-            if (!factory) RaiseError(kMsgCommandNotAvailable);
-            dataLink_ = factory();
-            if (!dataLink_) RaiseError(kMsgCommandNotAvailable);
-        }
+        if (!dataLink_) dataLink_ = std::make_unique<datasources::frmDataLink>();
         dataLink_->Initialize();
         dataLink_->Show();
     } catch (...) {

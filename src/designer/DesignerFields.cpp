@@ -5,13 +5,11 @@
 // the document a code keeps each line break as "_QZCRLF"; the editors see
 // real CR LF pairs.
 #include "designer/Designer.h"
-#include "designer/FieldEditors.h"
 #include "designer/modMSWordFields.h"
 
 #include "core/ModErrors.h"
 #include "core/ModMemoryString.h"
-
-#include <atomic>
+#include "editors/forms/FieldEditors.h"
 
 namespace qz::designer {
 
@@ -19,8 +17,6 @@ namespace {
 
 constexpr std::string_view kModule = "Designer";
 constexpr std::string_view kLineBreakMarker = "_QZCRLF";
-
-std::atomic<FieldEditorsFactory> gFactory{nullptr};
 
 std::string ToDocument(const std::string& code) {
     std::string out;
@@ -36,16 +32,8 @@ std::string ToEditor(const std::string& code) {
 
 } // namespace
 
-void SetFieldEditorsFactory(FieldEditorsFactory factory) noexcept { gFactory = factory; }
-FieldEditorsFactory GetFieldEditorsFactory() noexcept { return gFactory; }
-
-FieldEditors& Designer::Editors() {
-    if (!fieldEditors_) {
-        const FieldEditorsFactory factory = gFactory;
-        if (!factory) RaiseError(kMsgCommandNotAvailable);
-        fieldEditors_ = factory();
-        if (!fieldEditors_) RaiseError(kMsgCommandNotAvailable);
-    }
+editors::FieldEditors& Designer::Editors() {
+    if (!fieldEditors_) fieldEditors_ = std::make_unique<editors::FieldEditors>();
     return *fieldEditors_;
 }
 

@@ -96,7 +96,6 @@ enum : std::int32_t {
     InvalidSearchCondition = 4103,
     InvalidOrderExpression = 4104,
     MissingTableInSource = 4105,
-    CommandNotAvailable = 4106,
 };
 
 } // namespace qz::msg

@@ -126,7 +126,6 @@ constexpr Message kMessages[] = {
     {4103, "QueryBuilder error: Invalid search condition."},
     {4104, "QueryBuilder error: Invalid order expression."},
     {4105, "QueryBuilder error: Missing table in table source."},
-    {4106, "This command is not available yet."},
 };
 
 constexpr bool sortedById() {

@@ -17,7 +17,6 @@ using namespace qz::designer;
 
 namespace {
 
-constexpr const char* kNotAvailable = "This command is not available yet.";
 
 // Also remembers the about box as it was shown.
 struct DesignerHost : test::RecordingHost {
@@ -187,15 +186,6 @@ TEST_F(DesignerCommand, RefusedConversionIsLoggedOnlyAndAFailedOneChangesNothing
     auto boxes = host.requests(ui::UiRequest::MsgBox);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, "Quorvane Studio");
-}
-
-TEST_F(DesignerCommand, CommandsNotBuiltYetSayItAndLeaveTheDocumentAlone) {
-    Start();
-    Template("Report.rtf", "8.2.2", "Report.qzc");
-    for (std::int32_t id : {1, 2, 25, 30, 35, 45}) designer->HandleCmd(id);
-    EXPECT_EQ(Shown(), std::vector<std::string>(6, kNotAvailable));
-    EXPECT_TRUE(app.ActiveDocument().Saved());
-    EXPECT_EQ(app.GetDocuments().Count(), 1);
 }
 
 TEST_F(DesignerCommand, UnmetRequirementsStopGatedCommands) {

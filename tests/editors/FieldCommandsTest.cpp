@@ -1,4 +1,4 @@
-// The designer's field commands with the editors installed: fields inserted
+// The designer's field commands through the field editors: fields inserted
 // and edited through the dialogs as an author does it, line breaks stored as
 // the document keeps them, Cancel leaving the document as it was, the
 // repeating paragraph's two fields, and a template made this way produced by
@@ -25,7 +25,6 @@ class FieldCommands : public editors::test::EditorTest {
 protected:
     void SetUp() override {
         EditorTest::SetUp();
-        InstallFieldEditors();
         InstallAddinTemplate(app);
         designer = std::make_unique<Designer>();
         designer->Initialize(app);
@@ -38,7 +37,6 @@ protected:
     }
     void TearDown() override {
         designer.reset();
-        SetFieldEditorsFactory(nullptr);
         EditorTest::TearDown();
     }
     // The codes of the document's SET fields.

@@ -5,8 +5,10 @@ Qt may be included only below src/views and apps/studio (and by the tests and
 benchmarks of the views). A file of a layer may include headers of its own layer and of the
 layers below it, never of a layer above. Layers, bottom up: the platform's
 parts (automation, system, ui, script, ado, word), resources, core (with
-core/forms), config, production, query, designer (with designer/forms),
-editors, datasources, views, apps.
+core/forms), config, production, query, editors, datasources, designer,
+views, apps; each subsystem's forms/ belong to its layer, so that the
+editors', the data sources' and the query builder's windows never reach the
+designer, which opens them.
 
 Usage: check.py SOURCE_ROOT. Prints every violation and exits 1 when there is
 one, 0 otherwise. check.py --self-test checks the checker on a tree of its own.
@@ -18,7 +20,7 @@ import sys
 LAYERS = [
     "platform/automation", "platform/system", "platform/ui", "platform/script",
     "platform/ado", "platform/word", "resources", "core", "config", "production",
-    "query", "designer", "editors", "datasources", "views", "apps",
+    "query", "editors", "datasources", "designer", "views", "apps",
 ]
 QT_ALLOWED = ("src/views/", "apps/studio/", "tests/views/", "bench/views/")
 SOURCE_EXT = (".h", ".hpp", ".cpp", ".cc", ".c", ".inl")
@@ -88,11 +90,16 @@ def self_test():
         "tests/views/Ok.cpp": '#include <QtTest/QTest>\n',
         "src/platform/ado/Up.cpp": '#include "platform/word/Document.h"\n',
         "src/config/Up.cpp": '  #  include "designer/forms/frmX.h"\n',
+        "src/editors/forms/Up.cpp": '#include "designer/Designer.h"\n',
+        "src/datasources/forms/Up.cpp": '#include "designer/forms/frmParameters.h"\n',
+        "src/query/forms/Up.cpp": '#include "editors/forms/frmStatement.h"\n',
+        "src/designer/Ok.cpp": '#include "datasources/forms/frmDataLink.h"\n#include "editors/FieldCode.h"\n',
         "src/core/Qt.cpp": '#include <QString>\n',
         "tests/core/Qt.cpp": '#include <QtCore/qstring.h>\n',
         "apps/qzstudio/Qt.cpp": '#include <qglobal.h>\n',
     }
     expected = {"src/platform/ado/Up.cpp:1", "src/config/Up.cpp:1", "src/core/Qt.cpp:1",
+                "src/editors/forms/Up.cpp:1", "src/datasources/forms/Up.cpp:1", "src/query/forms/Up.cpp:1",
                 "tests/core/Qt.cpp:1", "apps/qzstudio/Qt.cpp:1"}
     with tempfile.TemporaryDirectory() as root:
         for rel, text in files.items():

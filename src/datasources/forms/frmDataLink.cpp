@@ -8,13 +8,9 @@
 #include "datasources/forms/DataSourceDialogs.h"
 #include "datasources/forms/frmCommandXML.h"
 #include "datasources/forms/frmConnection.h"
-#include "designer/DesignerCommands.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
-
-#ifdef QZ_HAVE_QUERY_BUILDER
 #include "query/forms/frmQueryBuilder.h"
-#endif
 
 #include <limits>
 
@@ -385,7 +381,6 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
             const auto cmd = CommandOf(node);
             const std::string& type = cn->ConnectionType;
             if (type.size() == 1 && type[0] >= '0' && type[0] <= '6') {
-#ifdef QZ_HAVE_QUERY_BUILDER
                 auto qb = std::make_unique<query::frmQueryBuilder>();
                 qb->QzCommand(cmd);
                 qb->QzConnectionList(file_->ConnectionList());
@@ -395,9 +390,6 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
                 qb->ShowModal();
                 saved = qb->PropertiesSaved();
                 editor = std::move(qb);
-#else
-                throw OwnError(designer::kMsgCommandNotAvailable);
-#endif
             } else if (type == "8") {
                 auto xml = std::make_unique<frmCommandXML>();
                 xml->QzCommand(cmd);
@@ -422,7 +414,7 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
         Form_Activate();
     } catch (...) {
         AutomationError e = CurrentError();
-        if (e.Number == OwnErrorNumber(4055) || e.Number == OwnErrorNumber(designer::kMsgCommandNotAvailable)) {
+        if (e.Number == OwnErrorNumber(4055)) {
             HandleError(e, kForm, "ShowCommandPropertiesWindow", kErrLog | kErrShow);
             return;
         }
@@ -656,11 +648,6 @@ void frmDataLink::OnUnload() {
         connectionEditor_.reset();
     } catch (...) {
     }
-}
-
-void RegisterDataSourcesWindow() {
-    designer::SetDataSourcesWindowFactory(
-        []() -> std::unique_ptr<designer::DataSourcesWindow> { return std::make_unique<frmDataLink>(); });
 }
 
 } // namespace qz::datasources

@@ -7,7 +7,6 @@
 #pragma once
 
 #include "config/QZCFile.h"
-#include "designer/DataSourcesWindow.h"
 #include "platform/ui/Bars.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
@@ -22,14 +21,15 @@ namespace qz::datasources {
 
 class frmConnection;
 
-class frmDataLink : public ui::Form, public designer::DataSourcesWindow {
+class frmDataLink : public ui::Form {
 public:
     frmDataLink();
     ~frmDataLink() override;
 
-    // DataSourcesWindow
-    void Initialize() override;
-    void Show() override;
+    // Loads the active template's QZC file afresh and fills the window.
+    void Initialize();
+    // Shows the window modally; returns when the author closed it.
+    void Show();
 
     // Asks, then deletes the command of the selected node.
     void DeleteCommand();
@@ -103,8 +103,5 @@ private:
     bool helpOpened_ = false;
     ui::Node* menuNode_ = nullptr;  // the node the shown menu acts on
 };
-
-// Installs the data-sources window as the one command 25 opens.
-void RegisterDataSourcesWindow();
 
 } // namespace qz::datasources

@@ -68,12 +68,6 @@ private:
 
 QZ_REGISTER_VIEW("frmDataLink", frmDataLink, frmDataLinkView)
 
-// The program that shows these windows opens this one for command 25.
-[[maybe_unused]] const bool dataSourcesWindowInstalled = [] {
-    datasources::RegisterDataSourcesWindow();
-    return true;
-}();
-
 QZ_REGISTER_SAMPLE("frmDataLink", [] {
     // The example template's data: one connection with its two commands.
     auto f = std::make_unique<frmDataLink>();
