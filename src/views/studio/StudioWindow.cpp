@@ -36,7 +36,7 @@ constexpr const char* kRtfFilter = "Rich Text Format (*.rtf)";
 
 // The captions of the word processor's own menus, as the command-bar model
 // holds them so that the add-in can place its menu among them.
-const char* const kHostMenus[] = {"&File", "&Edit", "&View", "F&ormat", "&Window", "&Help"};
+const char* const kHostMenus[] = {"&File", "&Edit", "&View", "&Insert", "F&ormat", "T&able", "&Window", "&Help"};
 
 // The author chose not to go on: nothing to report.
 struct Declined {};
@@ -139,7 +139,7 @@ void StudioWindow::buildMenus() {
     viewMenu->addAction("&100%", QKeySequence(Qt::CTRL | Qt::Key_0), this, [view] { if (view()) view()->setZoom(1.0); });
     viewMenu->addAction("Page &Width", this, [view] { if (view()) view()->zoomToPageWidth(); });
 
-    QMenu* format = new QMenu(kHostMenus[3], this);
+    QMenu* format = new QMenu(kHostMenus[4], this);
     format->addAction("&Bold", QKeySequence::Bold, this, [view] { if (view()) view()->toggleBold(); });
     format->addAction("&Italic", QKeySequence::Italic, this, [view] { if (view()) view()->toggleItalic(); });
     format->addAction("&Underline", QKeySequence::Underline, this, [view] { if (view()) view()->toggleUnderline(); });
@@ -163,7 +163,7 @@ void StudioWindow::buildMenus() {
                       [view] { if (view()) view()->insertPageBreak(); });
     buildFormatBar();
 
-    windowMenu_ = new QMenu(kHostMenus[4], this);
+    windowMenu_ = new QMenu(kHostMenus[6], this);
     connect(windowMenu_, &QMenu::aboutToShow, this, [this] {
         windowMenu_->clear();
         for (int i = 0; i < tabs_->count(); ++i) {
@@ -174,10 +174,15 @@ void StudioWindow::buildMenus() {
         }
     });
 
-    QMenu* help = new QMenu(kHostMenus[5], this);
+    QMenu* help = new QMenu(kHostMenus[7], this);
     help->addAction("About &Qt", qApp, &QApplication::aboutQt);
 
-    hostMenus_ = {file, edit, viewMenu, format, windowMenu_, help};
+    QMenu* insert = new QMenu(kHostMenus[3], this);
+    QMenu* table = new QMenu(kHostMenus[5], this);
+    buildInsertAndTableMenus(insert, table);
+    viewMenu->addSeparator();
+    viewMenu->addAction("&Header and Footer...", this, [this] { editHeaderFooter(true); });
+    hostMenus_ = {file, edit, viewMenu, insert, format, table, windowMenu_, help};
     for (QMenu* m : hostMenus_) m->setObjectName(QString(m->title()).remove('&'));
 }
 
@@ -222,8 +227,8 @@ void StudioWindow::rebuildAddinBars() {
     for (int i = 1; i <= controls.Count(); ++i) {
         word::CommandBarControl& c = controls.Item(i);
         QMenu* host = nullptr;
-        for (int k = 0; k < 6; ++k)
-            if (equalsNoCaseAscii(c.Caption, kHostMenus[k])) host = hostMenus_[static_cast<std::size_t>(k)];
+        for (std::size_t k = 0; k < std::size(kHostMenus); ++k)
+            if (equalsNoCaseAscii(c.Caption, kHostMenus[k])) host = hostMenus_[k];
         if (host) {
             bar->addMenu(host);
             continue;
@@ -292,6 +297,7 @@ void StudioWindow::sync() {
             if (i >= 0) tabs_->setTabText(i, qs(v->model().Name()) + (v->model().Saved() ? "" : " *"));
         };
         v->onError = [this](const QString& text) { statusBar()->showMessage(text, 5000); };
+        v->onEditHeaderFooter = [this](bool header) { editHeaderFooter(header); };
         v->onMacroButton = [this](const std::string& macro) {
             const int id = macroToCommand_ ? macroToCommand_(macro) : 0;
             if (id != 0) runCommand(id);

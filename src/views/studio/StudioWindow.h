@@ -68,6 +68,16 @@ private:
     // (first) section.
     void pageSetup();
     void updateFormatBar();
+    // Insert (table, picture, page break) and Table (rows, columns, merge,
+    // shading, borders), on the active document's selection.
+    void buildInsertAndTableMenus(QMenu* insert, QMenu* table);
+    // Insert > Table: the rows and columns asked for.
+    void insertTable();
+    // Insert > Picture: a PNG or JPEG file embedded at the cursor.
+    void insertPicture();
+    // View > Header and Footer: the first section's header and footer
+    // edited in views of their own, the header's or the footer's first.
+    void editHeaderFooter(bool header);
     void rebuildAddinBars();
     void fillMenu(QMenu* menu, word::CommandBarControls& controls);
     QAction* actionFor(word::CommandBarControl& c, QObject* owner);
@@ -78,7 +88,7 @@ private:
     MacroToCommand macroToCommand_;
     CommandHandler handleCmd_;
     QTabWidget* tabs_ = nullptr;
-    std::vector<QMenu*> hostMenus_;      // File, Edit, View, Format, Window, Help
+    std::vector<QMenu*> hostMenus_;      // File, Edit, View, Insert, Format, Table, Window, Help
     std::vector<QMenu*> addinMenus_;     // menus built from the command-bar model
     std::vector<QToolBar*> addinBars_;
     QMenu* windowMenu_ = nullptr;

@@ -4,6 +4,7 @@
 #include "platform/automation/Text.h"
 #include "platform/word/Application.h"
 #include "platform/word/DisplayWalk.h"
+#include "platform/word/Pictures.h"
 #include "platform/word/Range.h"
 #include "views/host/Text.h"
 
@@ -124,7 +125,10 @@ QImage pictureImage(const word::Picture& p, double zoom) {
 
 } // namespace
 
-DocumentView::DocumentView(word::Document& doc, QWidget* parent) : QTextEdit(parent), doc_(doc) {
+DocumentView::DocumentView(word::Document& doc, QWidget* parent) : DocumentView(doc, doc.MainStory(), parent) {}
+
+DocumentView::DocumentView(word::Document& doc, word::Story& story, QWidget* parent)
+    : QTextEdit(parent), doc_(doc), story_(story) {
     setObjectName("DocumentView");
     setUndoRedoEnabled(false);
     setAcceptRichText(false);
@@ -176,7 +180,7 @@ constexpr double kPageGap = 16;
 constexpr std::size_t kMostPagedAtoms = 500'000;
 } // namespace
 
-bool DocumentView::paged() const { return doc_.MainStory().size() <= kMostPagedAtoms; }
+bool DocumentView::paged() const { return showsMainStory() && story_.size() <= kMostPagedAtoms; }
 
 void DocumentView::applyPage() {
     page_ = doc_.PageSetupOf(0);
@@ -191,7 +195,9 @@ void DocumentView::applyPage() {
     // Each page is the paper and the gap above it; the layout leaves the
     // margins of every page free.
     QTextFrameFormat root = document()->rootFrame()->frameFormat();
-    const double top = kPageGap + pixels(page_.top), bottom = pixels(page_.bottom);
+    // A header's or footer's own view shows the text between the margins only.
+    const double top = kPageGap + (showsMainStory() ? pixels(page_.top) : kPageGap),
+                 bottom = showsMainStory() ? pixels(page_.bottom) : kPageGap;
     const double left = pixels(page_.left), right = pixels(page_.right);
     if (root.topMargin() != top || root.bottomMargin() != bottom || root.leftMargin() != left ||
         root.rightMargin() != right || root.padding() != 0 || root.border() != 0) {
@@ -235,6 +241,7 @@ std::unique_ptr<QTextDocument> DocumentView::renderStory(const word::Story& stor
 
 void DocumentView::renderHeadersAndFooters() {
     numberedCopies_.clear();
+    if (!showsMainStory()) return;
     const word::Section& sec = doc_.Sections(1);
     const word::HeaderFooter* stories[4] = {&sec.headers[0], &sec.footers[0],
                                             &sec.headers[page_.titlePage ? 1 : 0],
@@ -296,7 +303,8 @@ int DocumentView::pageCount() const { return paged() ? std::max(1, document()->p
 
 QRectF DocumentView::pageRect(int page) const {
     if (!paged())
-        return QRectF(0, kPageGap, pixels(page_.width), std::max(document()->size().height(), pixels(page_.height)) - kPageGap);
+        return QRectF(0, kPageGap, pixels(page_.width),
+                      std::max(document()->size().height(), showsMainStory() ? pixels(page_.height) : 0.0) - kPageGap);
     const double pitch = document()->pageSize().height();
     return QRectF(0, page * pitch + kPageGap, pixels(page_.width), pitch - kPageGap);
 }
@@ -373,7 +381,7 @@ long DocumentView::chunkEnd(long from) const {
     // A large document is drawn in parts, each ending with a paragraph mark
     // outside any table, so that the first screen shows at once.
     constexpr long kChunk = 200'000;
-    const word::Story& story = doc_.MainStory();
+    const word::Story& story = story_;
     const long n = static_cast<long>(story.size());
     for (long p = from + kChunk; p < n; ++p) {
         const Atom& a = story[static_cast<std::size_t>(p)];
@@ -385,7 +393,7 @@ long DocumentView::chunkEnd(long from) const {
 }
 
 void DocumentView::scheduleRest() {
-    if (renderedTo_ >= static_cast<long>(doc_.MainStory().size())) return;
+    if (renderedTo_ >= static_cast<long>(story_.size())) return;
     const unsigned generation = generation_;
     QTimer::singleShot(0, this, [this, generation] {
         if (generation != generation_) return;  // drawn again from the start since
@@ -395,7 +403,7 @@ void DocumentView::scheduleRest() {
 }
 
 void DocumentView::renderMore() {
-    const long n = static_cast<long>(doc_.MainStory().size());
+    const long n = static_cast<long>(story_.size());
     if (renderedTo_ >= n) return;
     rendering_ = true;
     QTextCursor cursor(document());
@@ -412,11 +420,11 @@ void DocumentView::renderMore() {
 }
 
 void DocumentView::finishRendering() {
-    while (renderedTo_ < static_cast<long>(doc_.MainStory().size())) renderMore();
+    while (renderedTo_ < static_cast<long>(story_.size())) renderMore();
 }
 
 void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out) {
-    renderRange(doc_.MainStory(), from, to, cursor, out);
+    renderRange(story_, from, to, cursor, out);
 }
 
 void DocumentView::renderRange(const word::Story& story, long from, long to, QTextCursor& cursor,
@@ -708,7 +716,7 @@ std::size_t DocumentView::blockOf(long modelPos) const {
 long DocumentView::modelPosition(int viewPos) const {
     const QTextBlock tb = document()->findBlock(viewPos);
     if (!tb.isValid() || tb.blockNumber() >= static_cast<int>(blocks_.size()))
-        return static_cast<long>(doc_.MainStory().size());
+        return static_cast<long>(story_.size());
     const Block& b = blocks_[static_cast<std::size_t>(tb.blockNumber())];
     const int k = std::clamp(viewPos - tb.position(), 0, static_cast<int>(b.map.size()) - 1);
     return b.start + b.map[static_cast<std::size_t>(k)];
@@ -728,9 +736,18 @@ int DocumentView::viewPosition(long modelPos) const {
 void DocumentView::pullSelection() {
     if (rendering_) return;
     const QTextCursor c = textCursor();
-    const long a = modelPosition(c.selectionStart()), b = modelPosition(c.selectionEnd());
+    long a = modelPosition(c.selectionStart()), b = modelPosition(c.selectionEnd());
+    // Cells selected across a table: from the first one's start to the last one's end.
+    if (QTextTable* table = c.hasComplexSelection() ? c.currentTable() : nullptr) {
+        int row = 0, rows = 0, column = 0, columns = 0;
+        c.selectedTableCells(&row, &rows, &column, &columns);
+        if (rows > 0 && columns > 0) {
+            a = modelPosition(table->cellAt(row, column).firstPosition());
+            b = modelPosition(table->cellAt(row + rows - 1, column + columns - 1).lastPosition());
+        }
+    }
     word::Selection& sel = doc_.GetSelection();
-    if (sel.GetStory() != &doc_.MainStory()) sel.MoveTo(&doc_.MainStory(), a, b);
+    if (sel.GetStory() != &story_) sel.MoveTo(&story_, a, b);
     else sel.SetRange(a, std::max(a, b));
     // The caret before a field's first shown character is before the field,
     // and so on: where the model puts an edit at the selection.
@@ -739,6 +756,8 @@ void DocumentView::pullSelection() {
 
 void DocumentView::pushSelection() {
     const word::Selection& sel = doc_.GetSelection();
+    // The selection is in another story's view (a header's) for now.
+    if (sel.GetStory() != &story_) return;
     QTextCursor c(document());
     const int a = viewPosition(sel.Start()), b = viewPosition(sel.End());
     rendering_ = true;
@@ -751,7 +770,7 @@ void DocumentView::pushSelection() {
 
 bool DocumentView::edit(const std::function<void()>& change, bool typing) {
     pullSelection();
-    const long before = static_cast<long>(doc_.MainStory().size());
+    const long before = static_cast<long>(story_.size());
     const word::Selection& sel = doc_.GetSelection();
     const long start = sel.Start(), end = sel.End();
     doc_.BeginUndoStep();
@@ -766,7 +785,7 @@ bool DocumentView::edit(const std::function<void()>& change, bool typing) {
         if (onError) onError(QString::fromUtf8(e.what()));
     }
     doc_.EndUndoStep(typing);
-    const long delta = static_cast<long>(doc_.MainStory().size()) - before;
+    const long delta = static_cast<long>(story_.size()) - before;
     // What the edit touched, in positions from before it, with one atom to
     // spare on each side: a removed mark joins the next paragraph.
     const long after = doc_.GetSelection().Start();
@@ -799,7 +818,7 @@ void DocumentView::rerender(long start, long end, long delta) {
     const long oldFrom = blocks_[i].start;
     const long oldTo = blocks_[j].start + blocks_[j].length;
     const long newTo = oldTo + delta;
-    if (newTo < oldFrom || newTo > static_cast<long>(doc_.MainStory().size())) {
+    if (newTo < oldFrom || newTo > static_cast<long>(story_.size())) {
         renderAll();
         return;
     }
@@ -849,7 +868,7 @@ void DocumentView::deleteForward() {
     edit([&] {
         word::Selection& sel = doc_.GetSelection();
         if (sel.Start() == sel.End()) {
-            if (sel.End() >= static_cast<long>(doc_.MainStory().size())) return;
+            if (sel.End() >= static_cast<long>(story_.size())) return;
             sel.SetRange(sel.Start(), sel.End() + 1);
         }
         word::Range r = sel.GetRange();
@@ -861,8 +880,8 @@ void DocumentView::deleteForward() {
 void DocumentView::undo() {
     const long at = doc_.Undo();
     if (at < 0) return;
-    doc_.GetSelection().SetRange(std::min(at, static_cast<long>(doc_.MainStory().size())),
-                                 std::min(at, static_cast<long>(doc_.MainStory().size())));
+    const long to = std::min(at, static_cast<long>(story_.size()));
+    doc_.GetSelection().MoveTo(&story_, to, to);
     renderAll();
     if (onChanged) onChanged();
 }
@@ -870,7 +889,8 @@ void DocumentView::undo() {
 void DocumentView::redo() {
     const long at = doc_.Redo();
     if (at < 0) return;
-    doc_.GetSelection().SetRange(at, at);
+    const long to = std::min(at, static_cast<long>(story_.size()));
+    doc_.GetSelection().MoveTo(&story_, to, to);
     renderAll();
     if (onChanged) onChanged();
 }
@@ -953,9 +973,17 @@ void DocumentView::contextMenuEvent(QContextMenuEvent* e) {
 }
 
 void DocumentView::mouseDoubleClickEvent(QMouseEvent* e) {
+    // A page's header or footer area double-clicked opens it for editing.
+    if (onEditHeaderFooter && showsMainStory()) {
+        const QPointF at = e->position() + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        const double pitch = paged() ? document()->pageSize().height() : pageRect(0).bottom() + 1;
+        const QRectF page = pageRect(std::clamp(static_cast<int>(at.y() / pitch), 0, pageCount() - 1));
+        if (page.contains(at) && (at.y() < page.top() + pixels(page_.top) || at.y() > page.bottom() - pixels(page_.bottom)))
+            return onEditHeaderFooter(at.y() < page.center().y());
+    }
     // A field's shown text double-clicked (either side of the caret place
     // the click is nearest to) runs the field's macro, as a word processor does.
-    const word::Story& story = doc_.MainStory();
+    const word::Story& story = story_;
     const long pos = modelPosition(cursorForPosition(e->position().toPoint()).position());
     std::string macro;
     long begin = -1;
@@ -964,7 +992,7 @@ void DocumentView::mouseDoubleClickEvent(QMouseEvent* e) {
         if (begin < 0 && pos > 0) begin = word::MacroButtonAt(story, pos - 1, &macro);
     }
     if (begin < 0) return QTextEdit::mouseDoubleClickEvent(e);
-    doc_.GetSelection().MoveTo(&doc_.MainStory(), begin, word::MatchingFieldEnd(story, begin) + 1);
+    doc_.GetSelection().MoveTo(&story_, begin, word::MatchingFieldEnd(story, begin) + 1);
     pushSelection();
     onMacroButton(macro);
 }
@@ -993,7 +1021,12 @@ void DocumentView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Tab:
         // Ctrl+Tab and Alt+Tab belong to the window (the next document).
         if (mods & (Qt::ControlModifier | Qt::AltModifier)) return e->ignore();
+        // In a table Tab goes to the next cell, Shift+Tab to the one before.
+        if (moveToCell(mods & Qt::ShiftModifier)) return;
         return typeText("\t", true);
+    case Qt::Key_Backtab:
+        if (moveToCell(true)) return;
+        return e->ignore();
     case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
     case Qt::Key_Home: case Qt::Key_End: case Qt::Key_PageUp: case Qt::Key_PageDown:
         return QTextEdit::keyPressEvent(e);
@@ -1061,6 +1094,134 @@ word::ParaFormat DocumentView::modelParaFormat() const { return doc_.GetSelectio
 void DocumentView::setAlignment(int alignment) {
     const auto to = static_cast<word::Alignment>(std::clamp(alignment, 0, 3));
     edit([&] { doc_.GetSelection().ChangeParagraphFormat([to](word::ParaFormat& f) { f.alignment = to; }); });
+}
+
+void DocumentView::tableEdit(const std::function<void(word::Table&, const word::CellSpan&)>& change) {
+    edit([&] {
+        word::Selection& sel = doc_.GetSelection();
+        std::optional<word::Table> table = word::Table::At(doc_, story_, sel.Start());
+        if (!table) word::RaiseWordError(word::kErrTableEdit, "The cursor is not in a table.");
+        change(*table, table->Span(sel.Start(), sel.End()));
+    });
+}
+
+bool DocumentView::inTable() const {
+    return word::Table::At(doc_, story_, doc_.GetSelection().Start()).has_value();
+}
+
+void DocumentView::insertTable(int rows, int columns) {
+    edit([&] {
+        word::Selection& sel = doc_.GetSelection();
+        sel.LeaveFieldEdges();
+        const word::Table t = word::Table::Add(doc_, story_, sel.Start(), rows, columns);
+        sel.SetRange(t.CellStart(0, 0), t.CellStart(0, 0));
+    });
+}
+
+void DocumentView::insertRows(bool below) {
+    tableEdit([&](word::Table& t, const word::CellSpan& span) {
+        const int count = span.lastRow - span.firstRow + 1;
+        t.InsertRows(below ? span.lastRow : span.firstRow, count, below);
+        const int first = below ? span.lastRow + 1 : span.firstRow;
+        doc_.GetSelection().SetRange(t.CellStart(first, 0), t.CellStart(first, 0));
+    });
+}
+
+void DocumentView::insertColumn(bool right) {
+    tableEdit([&](word::Table& t, const word::CellSpan& span) {
+        t.InsertColumn(right ? span.lastColumn : span.firstColumn, right);
+        const int column = std::min(right ? span.lastColumn + 1 : span.firstColumn, t.Columns(span.firstRow) - 1);
+        doc_.GetSelection().SetRange(t.CellStart(span.firstRow, column), t.CellStart(span.firstRow, column));
+    });
+}
+
+void DocumentView::deleteRows() {
+    tableEdit([&](word::Table& t, const word::CellSpan& span) {
+        t.DeleteRows(span.firstRow, span.lastRow);
+        const long at = t.Rows() > 0 ? t.CellStart(std::min(span.firstRow, t.Rows() - 1), 0) : t.Start();
+        doc_.GetSelection().SetRange(at, at);
+    });
+}
+
+void DocumentView::deleteColumns() {
+    tableEdit([&](word::Table& t, const word::CellSpan& span) {
+        t.DeleteColumns(span.firstColumn, span.lastColumn);
+        const long at = t.Rows() > 0 ? t.CellStart(std::min(span.firstRow, t.Rows() - 1), 0) : t.Start();
+        doc_.GetSelection().SetRange(at, at);
+    });
+}
+
+void DocumentView::deleteTable() {
+    tableEdit([&](word::Table& t, const word::CellSpan&) {
+        t.Delete();
+        doc_.GetSelection().SetRange(t.Start(), t.Start());
+    });
+}
+
+void DocumentView::mergeCells() {
+    tableEdit([&](word::Table& t, const word::CellSpan& span) {
+        t.MergeCells(span);
+        const long at = t.CellMark(span.firstRow, span.firstColumn);
+        doc_.GetSelection().SetRange(at, at);
+    });
+}
+
+void DocumentView::shadeCells(const QColor& colour) {
+    tableEdit([&](word::Table& t, const word::CellSpan& span) {
+        t.SetShading(span, colour.isValid() ? static_cast<std::int32_t>(colour.rgb() & 0xFFFFFF) : -1);
+    });
+}
+
+void DocumentView::setCellBorders(int width) {
+    tableEdit([&](word::Table& t, const word::CellSpan& span) { t.SetBorders(span, width, -1); });
+}
+
+bool DocumentView::moveToCell(bool back) {
+    pullSelection();
+    word::Selection& sel = doc_.GetSelection();
+    std::optional<word::Table> t = word::Table::At(doc_, story_, sel.Start());
+    if (!t) return false;
+    auto [row, column] = t->CellAt(sel.Start());
+    // The cells merged into another are passed over.
+    auto hidden = [&](int r, int c) {
+        const word::RowFormat f = t->Format(r);
+        return c < static_cast<int>(f.cells.size()) && (f.cells[static_cast<std::size_t>(c)].merged ||
+                                                        f.cells[static_cast<std::size_t>(c)].vmerged);
+    };
+    do {
+        if (back) {
+            if (--column < 0) {
+                if (row == 0) return true;
+                column = t->Columns(--row) - 1;
+            }
+        } else if (++column >= t->Columns(row)) {
+            column = 0;
+            if (++row >= t->Rows()) {
+                // After the last cell a new row, like the last one.
+                edit([&] {
+                    t->InsertRows(row - 1, 1, true);
+                    sel.SetRange(t->CellStart(row, 0), t->CellStart(row, 0));
+                });
+                return true;
+            }
+        }
+    } while (t->Columns(row) == 0 || hidden(row, column));
+    sel.SetRange(t->CellStart(row, column), t->CellMark(row, column));
+    pushSelection();
+    return true;
+}
+
+bool DocumentView::insertPicture(const QString& fileName) {
+    return edit([&] { word::AddPicture(doc_.GetSelection(), us(fileName)); });
+}
+
+void DocumentView::insertPageNumber() {
+    edit([&] {
+        word::Selection& sel = doc_.GetSelection();
+        sel.LeaveFieldEdges();
+        word::Range at = sel.GetRange();
+        at.GetFields().Add(at, word::kFieldPage); // the cursor goes after it
+    });
 }
 
 } // namespace qz::views

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "platform/word/Document.h"
+#include "platform/word/Table.h"
 
 #include <QTextEdit>
 
@@ -26,8 +27,13 @@ class DocumentView : public QTextEdit {
     Q_OBJECT
 public:
     explicit DocumentView(word::Document& doc, QWidget* parent = nullptr);
+    // A view of another story of the document (a header or footer): the
+    // text's width of the page, without pages.
+    DocumentView(word::Document& doc, word::Story& story, QWidget* parent = nullptr);
 
     word::Document& model() const { return doc_; }
+    word::Story& story() const { return story_; }
+    bool showsMainStory() const { return &story_ == &doc_.MainStory(); }
 
     // Renders the whole document again (after a command changed it, or the
     // field-code view was switched) and puts the cursor on the model's
@@ -75,6 +81,30 @@ public:
     void indent(int steps);
     // A page break at the cursor.
     void insertPageBreak();
+    // Tables, each an edit of the model at the selection: a table of rows x
+    // columns at the cursor; rows above or below the selected ones, a column
+    // left or right; the selected rows, columns or the whole table deleted;
+    // the selected cells merged, shaded (an invalid colour: none) or given
+    // borders (width in twips, 0: none).
+    void insertTable(int rows, int columns);
+    void insertRows(bool below);
+    void insertColumn(bool right);
+    void deleteRows();
+    void deleteColumns();
+    void deleteTable();
+    void mergeCells();
+    void shadeCells(const QColor& colour);
+    void setCellBorders(int width);
+    // Whether the cursor is in a table.
+    bool inTable() const;
+    // Tab in a table: the next cell's text selected (after the last cell a
+    // new row), or the one before; false outside tables.
+    bool moveToCell(bool back);
+    // An embedded picture of a PNG or JPEG file at the cursor; false (and
+    // the reason given to onError) when the file cannot be one.
+    bool insertPicture(const QString& fileName);
+    // The number of the page it shows on, as a field at the cursor.
+    void insertPageNumber();
     // The character and paragraph format at the cursor, as the model holds them.
     word::CharFormat modelCharFormat() const;
     word::ParaFormat modelParaFormat() const;
@@ -104,6 +134,8 @@ public:
     std::function<void(const std::string&)> onMacroButton;
     // Called when an edit failed (the model refused it): the message to show.
     std::function<void(const QString&)> onError;
+    // Called on a double click in a page's header (true) or footer area.
+    std::function<void(bool header)> onEditHeaderFooter;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -162,7 +194,11 @@ private:
     void renderMore();
     void scheduleRest();
 
+    // A table edit at the selection, with the table and the cells selected.
+    void tableEdit(const std::function<void(word::Table&, const word::CellSpan&)>& change);
+
     word::Document& doc_;
+    word::Story& story_;
     std::vector<Block> blocks_;
     long renderedTo_ = 0;       // model position up to which blocks exist
     unsigned generation_ = 0;   // drawings from the start so far

@@ -1,0 +1,132 @@
+// Tables, pictures and headers edited in the document window as an author
+// does: keys and commands, the model they change, what the view then shows.
+#include "platform/word/Application.h"
+#include "platform/word/Range.h"
+#include "production/TestFiles.h"
+#include "views/word/DocumentView.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTextTable>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace qz;
+
+namespace {
+
+const char* kDoc = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw11906\paperh16838\margl1134\margr1134\margt1134\margb1134)"
+                   R"(\sectd\headery567\footery567\pard intro\par})";
+
+QTextTable* firstTable(views::DocumentView& view) {
+    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
+        if (auto* t = qobject_cast<QTextTable*>(QTextCursor(b).currentTable())) return t;
+    return nullptr;
+}
+
+std::string cellText(word::Document& doc, int row, int column) {
+    auto t = word::Table::At(doc, doc.MainStory(), doc.GetSelection().Start());
+    return t ? word::StoryText(doc, doc.MainStory(), t->CellStart(row, column), t->CellMark(row, column)) : "?";
+}
+
+} // namespace
+
+TEST(TableEdit, TabWalksTheCellsAddsARowAndMergesAndShadingShow) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kDoc);
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    doc.GetSelection().SetRange(5, 5);
+    view.pushSelection();
+    view.insertTable(1, 2);
+    ASSERT_TRUE(view.inTable());
+    QTest::keyClicks(&view, "a");
+    QTest::keyClick(&view, Qt::Key_Tab);
+    QTest::keyClicks(&view, "b");
+    QTest::keyClick(&view, Qt::Key_Tab); // after the last cell: a new row
+    QTest::keyClicks(&view, "c");
+    QTest::keyClick(&view, Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClicks(&view, "B"); // the cell's text is selected: typing replaces it
+    EXPECT_EQ(cellText(doc, 0, 0), "a");
+    EXPECT_EQ(cellText(doc, 0, 1), "B");
+    EXPECT_EQ(cellText(doc, 1, 0), "c");
+    QTextTable* table = firstTable(view);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->rows(), 2);
+
+    // The first row merged and the second shaded; the view shows both.
+    auto t = word::Table::At(doc, doc.MainStory(), doc.GetSelection().Start());
+    doc.GetSelection().SetRange(t->CellStart(0, 0), t->CellMark(0, 1));
+    view.pushSelection();
+    view.mergeCells();
+    doc.GetSelection().SetRange(t->CellStart(1, 1), t->CellStart(1, 1));
+    view.pushSelection();
+    view.shadeCells(QColor(0xC6, 0xEF, 0xCE));
+    table = firstTable(view);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->cellAt(0, 0).columnSpan(), 2);
+    EXPECT_EQ(table->cellAt(1, 1).format().background().color(), QColor(0xC6, 0xEF, 0xCE));
+    EXPECT_FALSE(table->cellAt(1, 0).format().background().style() != Qt::NoBrush);
+    EXPECT_EQ(cellText(doc, 0, 0), "a\rB");
+    // Outside a table Tab is a tab character and the table commands refuse.
+    view.deleteTable();
+    EXPECT_FALSE(view.inTable());
+    EXPECT_EQ(doc.Content().Text(), "intro\r"); // the paragraph the table was put after
+    QString error;
+    view.onError = [&](const QString& text) { error = text; };
+    view.mergeCells();
+    EXPECT_FALSE(error.isEmpty());
+    QTest::keyClick(&view, Qt::Key_Tab);
+    EXPECT_NE(doc.Content().Text().find('\t'), std::string::npos);
+}
+
+TEST(TableEdit, PicturesAreEmbeddedOrRefusedAndHeadersShowOnThePage) {
+    test::TempDir dir;
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kDoc);
+    views::DocumentView view(doc);
+    view.resize(1000, 1200);
+    view.show();
+    QApplication::processEvents();
+    QString error;
+    view.onError = [&](const QString& text) { error = text; };
+    const std::string bad = dir.path() + "/bad.png";
+    std::ofstream(bad) << "no picture";
+    const std::string before = doc.ToRtf();
+    EXPECT_FALSE(view.insertPicture(QString::fromStdString(bad)));
+    EXPECT_TRUE(error.contains("bad.png"));
+    EXPECT_EQ(doc.ToRtf(), before);
+    EXPECT_TRUE(view.insertPicture(QString(QZ_TEST_DATA_DIR) + "/studio/picture.png"));
+    bool image = false;
+    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) image = image || it.fragment().charFormat().isImageFormat();
+    EXPECT_TRUE(image);
+
+    // The footer typed in a view of its own, with the page's number.
+    word::Story& footer = doc.Sections(1).Footers(word::kHeaderFooterPrimary).story;
+    views::DocumentView footerView(doc, footer);
+    footerView.show();
+    QTest::keyClicks(&footerView, "Page ");
+    footerView.insertPageNumber();
+    EXPECT_EQ(word::StoryText(doc, footer, 0, static_cast<long>(footer.size())).substr(0, 5), "Page ");
+    EXPECT_EQ(doc.MainStory().size(), 6u); // "intro", the picture, nothing more
+    view.renderAll();
+    QApplication::processEvents();
+    const QImage shot = view.viewport()->grab().toImage();
+    const QRectF page = view.pageRect(0);
+    bool inked = false;
+    for (int y = static_cast<int>(page.bottom() - 1134 / 15.0); y < page.bottom() - 8; ++y)
+        for (int x = static_cast<int>(page.left()); x < page.right() && !inked; ++x) inked = qGray(shot.pixel(x, y)) < 100;
+    EXPECT_TRUE(inked) << "the footer on the page";
+    // Saved and read again, the footer is there with its field.
+    word::Document& again = app.GetDocuments().Add();
+    again.LoadRtfText(doc.ToRtf());
+    EXPECT_EQ(again.Sections(1).Footers(word::kHeaderFooterPrimary).GetRange().Text().substr(0, 5), "Page ");
+    EXPECT_NE(doc.ToRtf().find("PAGE"), std::string::npos);
+}
