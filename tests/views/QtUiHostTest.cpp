@@ -5,7 +5,7 @@
 #include "platform/automation/AutomationError.h"
 #include "views/host/FormView.h"
 #include "views/host/QtUiHost.h"
-#include "views/host/Screenshots.h"
+#include "views/samples/Samples.h"
 
 #include <QApplication>
 #include <QFileDialog>

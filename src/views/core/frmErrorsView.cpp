@@ -1,7 +1,6 @@
 // The error dialog: the message in a framed, read-only box, OK below it on the
 // right.
 #include "core/forms/frmErrors.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QGroupBox>
@@ -31,11 +30,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmErrors", frmErrors, frmErrorsView)
-
-QZ_REGISTER_SAMPLE("frmErrors", [] {
-    auto f = std::make_unique<frmErrors>();
-    f->InitForm("Cannot open the input file.\r\nC:/Templates/Invoice.rtf", "", "");
-    return f;
-})
 
 } // namespace qz::views

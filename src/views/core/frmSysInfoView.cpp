@@ -2,7 +2,6 @@
 // Copy and Close below it on the right.
 #include "core/ModGlobal.h"
 #include "core/forms/frmSysInfo.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QFontDatabase>
@@ -31,11 +30,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmSysInfo", frmSysInfo, frmSysInfoView)
-
-QZ_REGISTER_SAMPLE("frmSysInfo", [] {
-    auto f = std::make_unique<frmSysInfo>();
-    f->Initialize(SystemInformation());
-    return f;
-})
 
 } // namespace qz::views

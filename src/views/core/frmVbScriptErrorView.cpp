@@ -2,7 +2,6 @@
 // labelled, read-only boxes on the button-face background; OK under them at
 // the error frame's right edge.
 #include "core/forms/frmVbScriptError.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QFocusEvent>
@@ -120,12 +119,5 @@ private:
 };
 
 QZ_REGISTER_VIEW("frmVbScriptError", frmVbScriptError, frmVbScriptErrorView)
-
-QZ_REGISTER_SAMPLE("frmVbScriptError", [] {
-    auto f = std::make_unique<frmVbScriptError>();
-    f->InitForm(13, "Microsoft VBScript runtime error", "Type mismatch: 'CDbl'",
-                "Total = CDbl(q.Fields(\"Amount\").Value) * 1.2", 3, "InvoiceTotal", 2);
-    return f;
-})
 
 } // namespace qz::views

@@ -2,7 +2,6 @@
 // and Open in a frame, the preview grid taking the room left, and Ok, Cancel
 // and Help in a row at the bottom right.
 #include "datasources/forms/frmCommandXML.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QGroupBox>
@@ -47,23 +46,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmCommandXML", frmCommandXML, frmCommandXMLView)
-
-QZ_REGISTER_SAMPLE("frmCommandXML", [] {
-    auto f = std::make_unique<frmCommandXML>();
-    auto cn = std::make_shared<QZCConnection>();
-    cn->Name = "Saved";
-    auto cmd = std::make_shared<QZCCommand>();
-    cmd->Name = "Lines";
-    cmd->Text = "data/Lines.xml";
-    f->QzCnCommand(cn);
-    f->QzCommand(cmd);
-    f->Initialize();
-    ui::GridTable& t = f->msfgCommand.Data;
-    t.Columns = {"LineNo", "Description", "Quantity", "UnitPrice"};
-    t.Rows = {{{"1", "Consulting, March", "12", "95.00"}, {}},
-              {{"2", "Travel expenses", "1", "240.50"}, {}},
-              {{"3", "Licence renewal", "3", "120.00"}, {}}};
-    return f;
-})
 
 } // namespace qz::views

@@ -3,7 +3,6 @@
 // one place, only one shown) with Test Connection under them, and Ok, Cancel
 // and Help along the bottom right. Password boxes show a mark per character.
 #include "datasources/forms/frmConnection.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QCheckBox>
@@ -170,17 +169,5 @@ private:
 };
 
 QZ_REGISTER_VIEW("frmConnection", frmConnection, frmConnectionView)
-
-QZ_REGISTER_SAMPLE("frmConnection", [] {
-    auto f = std::make_unique<frmConnection>();
-    auto cn = std::make_shared<QZCConnection>();
-    cn->Name = "Sales";
-    cn->ConnectionType = "2";
-    cn->DataSource = "Provider=SQLOLEDB;Data Source=SRV01;database=Sales;Trusted_Connection=No;uid=reader;"
-                     "Persist Security Info=False;";
-    f->QzConnection(cn);
-    f->Initialize();
-    return f;
-})
 
 } // namespace qz::views

@@ -2,7 +2,6 @@
 // commands, Help and Close under it. The tree's right click and keys go to
 // the form, which opens its popup menus at the point of the tree.
 #include "datasources/forms/frmDataLink.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QAbstractItemModel>
@@ -67,18 +66,5 @@ private:
 };
 
 QZ_REGISTER_VIEW("frmDataLink", frmDataLink, frmDataLinkView)
-
-QZ_REGISTER_SAMPLE("frmDataLink", [] {
-    // The example template's data: one connection with its two commands.
-    auto f = std::make_unique<frmDataLink>();
-    ui::TreeView& t = f->trvDataLink;
-    t.Add("DTLNK", "Data Sources", 3).Expanded = true;
-    ui::Node& shop = t.Add("DTLNK", ui::tvwChild, "DBCON0", "Shop", 2);
-    shop.Expanded = true;
-    t.Add("DBCON0", ui::tvwChild, "DBCMD1", "Invoice", 7);
-    t.Select(&t.Add("DBCON0", ui::tvwChild, "DBCMD2", "Lines", 7));
-    t.Add("DTLNK", ui::tvwChild, "DBCON1", "Archive", 2);
-    return f;
-})
 
 } // namespace qz::views

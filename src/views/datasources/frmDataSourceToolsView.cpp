@@ -3,7 +3,6 @@
 // connection-string builder (provider, its settings, the string as built).
 #include "datasources/forms/frmConnectionBuilder.h"
 #include "datasources/forms/frmCreateDataSource.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QComboBox>
@@ -107,37 +106,5 @@ public:
 
 QZ_REGISTER_VIEW("frmCreateDataSource", frmCreateDataSource, frmCreateDataSourceView)
 QZ_REGISTER_VIEW("frmConnectionBuilder", frmConnectionBuilder, frmConnectionBuilderView)
-
-QZ_REGISTER_SAMPLE("frmCreateDataSource", [] {
-    auto f = std::make_unique<frmCreateDataSource>();
-    f->Initialize();
-    if (f->lstDrivers.ListCount() == 0)
-        for (const char* d : {"PostgreSQL Unicode", "SQLite3"}) f->lstDrivers.AddItem(d);
-    f->lstDrivers.Select(0);
-    f->txtName.Text = "Invoices";
-    f->txtDescription.Text = "Invoice database";
-    f->txtServer.Text = "localhost";
-    f->txtPort.Text = "5432";
-    f->txtDatabase.Text = "invoices";
-    return f;
-})
-
-QZ_REGISTER_SAMPLE("frmConnectionBuilder", [] {
-    auto f = std::make_unique<frmConnectionBuilder>();
-    f->Initialize();
-    if (f->cboDriver.ListCount() == 0) f->cboDriver.AddItem("PostgreSQL Unicode");
-    f->cboProvider.Select(frmConnectionBuilder::kOdbcDriver);
-    f->cboProvider_Click();
-    int postgres = 0;
-    for (int i = 0; i < f->cboDriver.ListCount(); ++i)
-        if (f->cboDriver.List(i) == "PostgreSQL Unicode") postgres = i;
-    f->cboDriver.Select(postgres);
-    f->txtServer.Text = "localhost";
-    f->txtPort.Text = "5432";
-    f->txtDatabase.Text = "invoices";
-    f->txtUser.Text = "reader";
-    f->Setting_Change();
-    return f;
-})
 
 } // namespace qz::views

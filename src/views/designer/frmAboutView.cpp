@@ -1,7 +1,6 @@
 // The about box: the logo beside the title and version, a line, the
 // description, a line, the notice, a line, then System Info and OK.
 #include "designer/forms/frmAbout.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QFrame>
@@ -69,11 +68,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmAbout", designer::frmAbout, frmAboutView)
-
-QZ_REGISTER_SAMPLE("frmAbout", [] {
-    auto f = std::make_unique<designer::frmAbout>();
-    f->Initialize();
-    return f;
-})
 
 } // namespace qz::views

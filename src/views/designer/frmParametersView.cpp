@@ -1,7 +1,6 @@
 // The query-parameter prompt: "Value:" at the top left, the value box across
 // the window under it, OK and Cancel under the box on the right.
 #include "designer/forms/frmParameters.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QHBoxLayout>
@@ -31,12 +30,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmParameters", designer::frmParameters, frmParametersView)
-
-QZ_REGISTER_SAMPLE("frmParameters", [] {
-    auto f = std::make_unique<designer::frmParameters>();
-    f->Caption = "Customers.City = ?";
-    f->txtParameter.Text = "'Rome'";
-    return f;
-})
 
 } // namespace qz::views

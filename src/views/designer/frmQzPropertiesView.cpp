@@ -2,7 +2,6 @@
 // As beside its path, the QZC file in a frame, the locale with Formats...,
 // revision tracking with its keep list and folder, OK, Cancel and Help below.
 #include "designer/forms/frmQzProperties.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QComboBox>
@@ -75,16 +74,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmQzProperties", designer::frmQzProperties, frmQzPropertiesView)
-
-QZ_REGISTER_SAMPLE("frmQzProperties", [] {
-    auto f = std::make_unique<designer::frmQzProperties>();
-    f->QzTemplatePath = "/home/anna/Documents/Templates/Customers";
-    f->QzTemplateFileName = "Invoice.rtf";
-    f->QzcFilename = "Invoice.qzc";
-    f->QzRevisionKeep = 5;
-    f->QzLocale = 1033;
-    f->InitializeControls();
-    return f;
-})
 
 } // namespace qz::views

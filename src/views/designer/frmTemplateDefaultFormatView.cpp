@@ -2,7 +2,6 @@
 // (the form shows one frame at a time), each frame a column of its options,
 // OK, Cancel and Help below.
 #include "designer/forms/frmTemplateDefaultFormat.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QCheckBox>
@@ -79,15 +78,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmTemplateDefaultFormat", designer::frmTemplateDefaultFormat, frmTemplateDefaultFormatView)
-
-QZ_REGISTER_SAMPLE("frmTemplateDefaultFormat", [] {
-    auto f = std::make_unique<designer::frmTemplateDefaultFormat>();
-    f->QzNumberFormat = std::make_shared<QzFormatNumber>(QzFormatNumber{2, -1, 0, -1, false, true});
-    f->QzCurrencyFormat = std::make_shared<QzFormatNumber>(QzFormatNumber{2, -1, -1, -1, true, true});
-    f->Form_Load();
-    f->tabstripFormat.SelectedTab = 2;
-    f->tabstripFormat_Click();
-    return f;
-})
 
 } // namespace qz::views

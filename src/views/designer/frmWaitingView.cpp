@@ -1,7 +1,6 @@
 // The waiting window: its one message, centred, in a small window without
 // buttons.
 #include "designer/forms/frmWaiting.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QLabel>
@@ -25,12 +24,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmWaiting", designer::frmWaiting, frmWaitingView)
-
-QZ_REGISTER_SAMPLE("frmWaiting", [] {
-    auto f = std::make_unique<designer::frmWaiting>();
-    f->Caption = "Preview Document";
-    f->lblWaiting.Caption = "Preparing Document...";
-    return f;
-})
 
 } // namespace qz::views

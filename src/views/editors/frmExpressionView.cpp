@@ -4,7 +4,6 @@
 // in a column at the right, the status bar below.
 #include "editors/forms/frmExpression.h"
 #include "views/editors/FieldEditorViews.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QCheckBox>
@@ -137,17 +136,5 @@ private:
 };
 
 QZ_REGISTER_VIEW("frmExpression", editors::frmExpression, frmExpressionView)
-
-QZ_REGISTER_SAMPLE("frmExpression", [] {
-    auto f = std::make_unique<editors::frmExpression>();
-    f->QzExpLabel = "Amount";
-    f->QzExpCode = "Lines.Fields(\"Amount\").Value";
-    f->QzExpFormat = "Currency;UseDefaultProperties:-1";
-    f->QzExpLocale = "-1";
-    WithExampleTemplate([&] { f->Initialize(); });
-    ExpandFirstCommand(f->tvList);
-    f->StatusBar1.Panel(1).Text = "Double";
-    return f;
-})
 
 } // namespace qz::views

@@ -2,7 +2,6 @@
 // labels, the check boxes and the scope frame below them, the buttons in a
 // column at the right.
 #include "editors/forms/frmFindReplace.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QCheckBox>
@@ -79,18 +78,5 @@ private:
 };
 
 QZ_REGISTER_VIEW("frmFindReplace", editors::frmFindReplace, frmFindReplaceView)
-
-QZ_REGISTER_SAMPLE("frmFindReplace", [] {
-    static ui::TextBox code;
-    code.MultiLine = true;
-    code.Text = "Total = Total + Lines.Fields(\"Amount\").Value\r\nLines.MoveNext";
-    code.SelStart = 2;
-    code.SelLength = 0;
-    editors::TheFindReplaceState().search = "Total";
-    editors::TheFindReplaceState().replace = "Sum";
-    auto f = std::make_unique<editors::frmFindReplace>();
-    f->SetupInit(true, &code, nullptr, false);
-    return f;
-})
 
 } // namespace qz::views

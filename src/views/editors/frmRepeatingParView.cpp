@@ -2,7 +2,6 @@
 // Cancel and Help in a row below.
 #include "editors/forms/frmRepeatingPar.h"
 #include "views/editors/FieldEditorViews.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QHBoxLayout>
@@ -31,12 +30,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmRepeatingPar", editors::frmRepeatingPar, frmRepeatingParView)
-
-QZ_REGISTER_SAMPLE("frmRepeatingPar", [] {
-    auto f = std::make_unique<editors::frmRepeatingPar>();
-    WithExampleTemplate([&] { f->Initialize(); });
-    f->lstQueries.Select(2);
-    return f;
-})
 
 } // namespace qz::views

@@ -3,7 +3,6 @@
 // bar below.
 #include "editors/forms/frmStatement.h"
 #include "views/editors/FieldEditorViews.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QFont>
@@ -88,18 +87,5 @@ private:
 };
 
 QZ_REGISTER_VIEW("frmStatement", editors::frmStatement, frmStatementView)
-
-QZ_REGISTER_SAMPLE("frmStatement", [] {
-    auto f = std::make_unique<editors::frmStatement>();
-    f->QzStmntLabel = "Lines";
-    f->QzStmntCode = "Lines.MoveFirst\r\nDo While(Not Lines.EOF)";
-    WithExampleTemplate([&] { f->Initialize(); });
-    ExpandFirstCommand(f->trvDataList);
-    f->trvDataList.Select(f->trvDataList.Roots().empty() ? nullptr : f->trvDataList.Roots()[0]);
-    f->txtValue.SelStart = 39;
-    f->txtValue_CaretMoved();
-    f->StatusBar1.Panel(1).Text = "Long";
-    return f;
-})
 
 } // namespace qz::views

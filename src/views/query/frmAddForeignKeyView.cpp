@@ -2,7 +2,6 @@
 // the frame of six rows (base column, "equals", related column) below it, and
 // Ok, Cancel and Help in a row at the bottom right.
 #include "query/forms/frmAddForeignKey.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QComboBox>
@@ -50,34 +49,5 @@ public:
 };
 
 QZ_REGISTER_VIEW("frmAddForeignKey", frmAddForeignKey, frmAddForeignKeyView)
-
-namespace {
-// The dialog keeps a pointer to the model it edits; the sample owns both.
-struct SampleDialog : frmAddForeignKey {
-    std::unique_ptr<query::QBSelectQuery> model;
-};
-} // namespace
-
-QZ_REGISTER_SAMPLE("frmAddForeignKey", [] {
-    auto f = std::make_unique<SampleDialog>();
-    std::vector<ado::CatalogTable> tables{
-        {"Customers", "TABLE", {{"CustomerID", 202, 5}, {"CompanyName", 202, 40}, {"City", 202, 15}}, {}},
-        {"Orders", "TABLE", {{"OrderID", 3, 4}, {"CustomerID", 202, 5}, {"ShipCity", 202, 15}}, {}}};
-    f->model = std::make_unique<query::QBSelectQuery>(std::make_shared<const query::Catalog>(std::move(tables)));
-    f->model->SelectTable("Orders");
-    f->model->SelectTable("Customers");
-    auto r = std::make_shared<query::QBForeignKey>();
-    const auto& cat = f->model->GetCatalog();
-    r->BaseTable = cat->FindTable("Orders");
-    r->RelatedTable = cat->FindTable("Customers");
-    r->ColumnPairs = {{cat->FindColumn(*r->BaseTable, "CustomerID"), cat->FindColumn(*r->RelatedTable, "CustomerID")},
-                      {cat->FindColumn(*r->BaseTable, "ShipCity"), cat->FindColumn(*r->RelatedTable, "City")}};
-    f->model->AddUserDefinedForeignKey(r);
-    f->SetQBSelectQuery(f->model.get());
-    f->FKName = r->FQName();
-    f->WindowCaption = "Edit Relationship";
-    f->Form_Load();
-    return f;
-})
 
 } // namespace qz::views

@@ -4,7 +4,6 @@
 // parameter box or the TRUE/FALSE list in one place); the SQL page splits its
 // height between the text and the preview grid.
 #include "query/forms/frmQueryBuilder.h"
-#include "views/host/Screenshots.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QCheckBox>
@@ -20,7 +19,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <filesystem>
 #include <memory>
 
 namespace qz::views {
@@ -179,48 +177,5 @@ private:
 };
 
 QZ_REGISTER_VIEW("frmQueryBuilder", frmQueryBuilder, frmQueryBuilderView)
-
-namespace {
-
-// The sample Access database of the tests; the builder only reads it (the
-// data layer imports an Access file into memory), so no copy is made.
-std::string SampleDatabase() {
-    return (std::filesystem::path(__FILE__).parent_path() / "../../../tests/data/access/nwind.mdb")
-        .lexically_normal()
-        .string();
-}
-
-// The builder on one tab, over the Orders and Customers of the sample database.
-std::unique_ptr<ui::Form> Sample(int tab) {
-    auto f = std::make_unique<frmQueryBuilder>();
-    auto cn = std::make_shared<QZCConnection>();
-    cn->Name = "Northwind";
-    cn->DataSource = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + SampleDatabase();
-    auto cmd = std::make_shared<QZCCommand>();
-    cmd->Name = "LateOrders";
-    cmd->Text = "SELECT Customers.CompanyName, Orders.OrderID, Orders.OrderDate, Orders.Freight FROM Orders "
-                "INNER JOIN Customers ON Orders.CustomerID = Customers.CustomerID WHERE Orders.Freight > 500 "
-                "AND Customers.Country = 'Germany' ORDER BY Orders.OrderDate DESC";
-    f->QzCnCommand(cn);
-    f->QzCommand(cmd);
-    f->Initialize();
-    f->SelectTab(tab);
-    if (tab == frmQueryBuilder::kTabFields)
-        if (ui::ListItem* row = f->lsvColumns.Find("Orders.OrderDate")) f->lsvColumns_ItemClick(*row);
-    if (tab == frmQueryBuilder::kTabRelationships && f->lsvForeignKeys.Count()) {
-        f->lsvForeignKeys.Select(&f->lsvForeignKeys.Item(0));
-        f->lsvForeignKeys_Click();
-    }
-    if (tab == frmQueryBuilder::kTabSql) f->cmdExecute_Click();
-    return f;
-}
-
-} // namespace
-
-QZ_REGISTER_SAMPLE("frmQueryBuilder", [] { return Sample(frmQueryBuilder::kTabTables); })
-QZ_REGISTER_SAMPLE("frmQueryBuilder-relationships", [] { return Sample(frmQueryBuilder::kTabRelationships); })
-QZ_REGISTER_SAMPLE("frmQueryBuilder-fields", [] { return Sample(frmQueryBuilder::kTabFields); })
-QZ_REGISTER_SAMPLE("frmQueryBuilder-conditions", [] { return Sample(frmQueryBuilder::kTabConditions); })
-QZ_REGISTER_SAMPLE("frmQueryBuilder-sql", [] { return Sample(frmQueryBuilder::kTabSql); })
 
 } // namespace qz::views

@@ -2,7 +2,7 @@
 // offscreen platform unless another is chosen.
 //   qz_screenshots OUT_DIR [FORM_NAME...]
 #include "platform/automation/AutomationError.h"
-#include "views/host/Screenshots.h"
+#include "views/samples/Samples.h"
 
 #include <QApplication>
 #include <QDir>

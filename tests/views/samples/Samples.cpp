@@ -1,4 +1,4 @@
-#include "views/host/Screenshots.h"
+#include "views/samples/Samples.h"
 
 #include "platform/automation/AutomationError.h"
 #include "views/host/ViewRegistry.h"

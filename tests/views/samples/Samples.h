@@ -1,8 +1,10 @@
-// Sample forms for pictures of the windows. Each view's file may register a
-// representative sample of its form (QZ_REGISTER_SAMPLE: a function that
-// makes the form and fills it as a user would see it); the screenshot program
-// renders the view of every sample to a PNG file so that the windows can be
-// looked at without running the studio.
+// Sample forms for pictures of the windows. Each subsystem's samples file
+// registers a representative sample of its forms (QZ_REGISTER_SAMPLE: a
+// function that makes the form and fills it as a user would see it); the
+// screenshot program renders the view of every sample to a PNG file so that
+// the windows can be looked at without running the studio, and the view
+// tests check that every sample is wired and drawn. The samples are no part
+// of the shipped program.
 #pragma once
 
 #include "platform/ui/Form.h"
