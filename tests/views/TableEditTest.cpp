@@ -45,15 +45,15 @@ TEST(TableEdit, TabWalksTheCellsAddsARowAndMergesAndShadingShow) {
     view.pushSelection();
     view.insertTable(1, 2);
     ASSERT_TRUE(view.inTable());
-    QTest::keyClicks(&view, "a");
+    QTest::keyClicks(&view, "alpha");
     QTest::keyClick(&view, Qt::Key_Tab);
     QTest::keyClicks(&view, "b");
     QTest::keyClick(&view, Qt::Key_Tab); // after the last cell: a new row
     QTest::keyClicks(&view, "c");
     QTest::keyClick(&view, Qt::Key_Tab, Qt::ShiftModifier);
-    QTest::keyClicks(&view, "B"); // the cell's text is selected: typing replaces it
-    EXPECT_EQ(cellText(doc, 0, 0), "a");
-    EXPECT_EQ(cellText(doc, 0, 1), "B");
+    QTest::keyClicks(&view, "Beta"); // the cell's text is selected: typing replaces it
+    EXPECT_EQ(cellText(doc, 0, 0), "alpha");
+    EXPECT_EQ(cellText(doc, 0, 1), "Beta");
     EXPECT_EQ(cellText(doc, 1, 0), "c");
     QTextTable* table = firstTable(view);
     ASSERT_TRUE(table);
@@ -72,7 +72,10 @@ TEST(TableEdit, TabWalksTheCellsAddsARowAndMergesAndShadingShow) {
     EXPECT_EQ(table->cellAt(0, 0).columnSpan(), 2);
     EXPECT_EQ(table->cellAt(1, 1).format().background().color(), QColor(0xC6, 0xEF, 0xCE));
     EXPECT_FALSE(table->cellAt(1, 0).format().background().style() != Qt::NoBrush);
-    EXPECT_EQ(cellText(doc, 0, 0), "a\rB");
+    EXPECT_EQ(cellText(doc, 0, 0), "alpha\rBeta");
+    // Both paragraphs of the merged cell show in it.
+    EXPECT_EQ(view.document()->find("alpha").currentTable(), table);
+    EXPECT_EQ(view.document()->find("Beta").currentTable(), table);
     // Outside a table Tab is a tab character and the table commands refuse.
     view.deleteTable();
     EXPECT_FALSE(view.inTable());

@@ -138,6 +138,21 @@ std::string_view KeptListText(std::string_view group) {
 bool IsCell(const ParaEndInfo* m) { return m && (m->word == "cell" || m->word == "nestcell"); }
 bool IsRow(const ParaEndInfo& m) { return m.word == "row" || m.word == "nestrow"; }
 
+// Whether the paragraph at pos is a table's: its mark is a cell's, or it is
+// a paragraph of a cell (\intbl) that goes on to a cell mark (a cell of
+// several paragraphs).
+bool InCell(const Document& doc, const Story& story, long pos) {
+    const long n = static_cast<long>(story.size());
+    for (long q = pos; q < n; ++q) {
+        const Atom& x = story[static_cast<std::size_t>(q)];
+        if (x.Kind() != AtomKind::ParaEnd) continue;
+        const ParaEndInfo& m = doc.ParaEnd(x.value);
+        if (IsCell(&m)) return true;
+        if (m.word != "par" || m.props.find("\\intbl") == std::string::npos) return false;
+    }
+    return false;
+}
+
 } // namespace
 
 char32_t SymbolGlyph(unsigned number) {
@@ -176,7 +191,7 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
     for (long i = from; i < to;) {
         if (atParagraphStart) {
             atParagraphStart = false;
-            if (!inTable && IsCell(MarkOf(doc, story, i))) {
+            if (!inTable && InCell(doc, story, i)) {
                 // Columns: the cell marks before the row mark; the row's cells
                 // as its mark states them.
                 int columns = 0;
@@ -227,7 +242,7 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
             const ParaEndInfo& m = doc.ParaEnd(a.value);
             run.para = &m.format;
             if (inTable && IsRow(m)) {
-                run.tableGoesOn = i + 1 < to && IsCell(MarkOf(doc, story, i + 1));
+                run.tableGoesOn = i + 1 < to && InCell(doc, story, i + 1);
                 run.row = &m.rowFormat;
                 inTable = run.tableGoesOn;
                 emit(DisplayRun::Kind::RowEnd, i, i + 1);
