@@ -121,5 +121,88 @@ TEST(CompiledBodies, NamesBoundAnewAfterTheFirstCallAreSeen) {
     EXPECT_EQ(s.str("x"), "2");
 }
 
+// A host cell whose Value is counted as it is read. A pure cell declares its
+// gets pure and keeps its value until Step; an impure one answers how often
+// it has been read, so that every reading the code makes shows.
+class Cell : public SimpleDispatch<Cell> {
+public:
+    explicit Cell(bool pure) : pure_(pure) {}
+    static const MemberTable<Cell>& members() {
+        static const MemberTable<Cell> t{
+            {u"Value", kGet, 0, 0, &Cell::value, true},
+            {u"Item", kGet, 1, 1, &Cell::item},
+            {u"Step", kCall, 0, 0, &Cell::step},
+        };
+        return t;
+    }
+    bool pureGet(std::int32_t id) const override { return pure_ && id != members().find(u"Step"); }
+    std::u16string typeName() const override { return u"Cell"; }
+    int reads = 0;
+
+private:
+    Variant value(std::uint8_t, std::span<Variant>) {
+        ++reads;
+        if (!pure_) return Variant(static_cast<std::int32_t>(reads));
+        const Variant seq[] = {Variant::null(), Variant(2.5), Variant(), Variant(u"7")};
+        return seq[turn_ % 4];
+    }
+    Variant item(std::uint8_t, std::span<Variant>) { return Variant(Ref<Dispatch>(this)); }
+    Variant step(std::uint8_t, std::span<Variant>) {
+        ++turn_;
+        return {};
+    }
+    bool pure_;
+    int turn_ = 0;
+};
+
+struct FieldRun {
+    std::string log;
+    int reads = 0;
+};
+
+// An expression field's If over four turns, at module level (the tree
+// walker) or in a procedure (compiled).
+FieldRun fieldIf(bool pure, bool inProcedure, const std::string& format) {
+    const std::string loop =
+        "For i = 1 To 4\r\n"
+        "If IsNull(C.Item(\"k\").Value) or IsEmpty(C.Item(\"k\").Value) Then\r\n"
+        "   R.Log \"-\"\r\n"
+        "Else\r\n"
+        "R.Log " + format + "\r\n"
+        "End If\r\n"
+        "C.Step\r\n"
+        "Next";
+    ScriptControl sc;
+    auto cell = makeRef<Cell>(pure);
+    auto rec = makeRef<Recorder>();
+    sc.AddObject("C", cell);
+    sc.AddObject("R", rec);
+    if (inProcedure) {
+        sc.AddCode("Sub T()\r\nDim i\r\n" + loop + "\r\nEnd Sub");
+        sc.Run("T");
+    } else {
+        sc.AddCode("Dim i\r\n" + loop);
+    }
+    return {rec->log, cell->reads};
+}
+
+TEST(CompiledBodies, ExpressionFieldsReadAPureValueOnceAndAnyOtherAsOftenAsWritten) {
+    for (const std::string format : {"FormatNumber(C.Item(\"k\").Value, 1)", "C.Item(\"k\").Value",
+                                     "C.Item(\"j\").Value"}) {
+        SCOPED_TRACE(format);
+        const FieldRun treeImpure = fieldIf(false, false, format), compiledImpure = fieldIf(false, true, format);
+        EXPECT_EQ(compiledImpure.log, treeImpure.log);
+        EXPECT_EQ(compiledImpure.reads, treeImpure.reads);
+        const FieldRun treePure = fieldIf(true, false, format), compiledPure = fieldIf(true, true, format);
+        EXPECT_EQ(compiledPure.log, treePure.log);
+        // Two blank turns read twice, two others three times; compiled, once each,
+        // the else branch again only where it reads another chain.
+        EXPECT_EQ(treePure.reads, 10);
+        EXPECT_EQ(compiledPure.reads, format.find("\"j\"") == std::string::npos ? 4 : 6);
+    }
+    EXPECT_EQ(fieldIf(true, true, "FormatNumber(C.Item(\"k\").Value, 1)").log, "-|2.5|-|7.0|");
+    EXPECT_EQ(fieldIf(false, true, "C.Item(\"k\").Value").log, "3|6|9|12|");
+}
+
 } // namespace
 } // namespace qz::script::test

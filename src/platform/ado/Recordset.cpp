@@ -412,6 +412,11 @@ Variant Recordset::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>
     return invokeMember(id, kind, args);
 }
 
+// Reading a field, its collection or the cursor's ends moves nothing.
+bool Recordset::pureGet(std::int32_t id) const {
+    return id == kRsFields || id == kRsCollect || id == kRsEOF || id == kRsBOF;
+}
+
 Variant Recordset::invokeMember(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
     const bool put = (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) != 0;
     if (put && args.empty()) raiseAdo(kErrInvalidArgument, kRsSourceName);
@@ -509,6 +514,8 @@ constexpr MemberName kFieldMembers[] = {
 } // namespace
 
 std::int32_t Field::memberId(std::u16string_view name) { return findMember(kFieldMembers, name); }
+
+bool Field::pureGet(std::int32_t id) const { return id == kFValue || id == kFName; }
 
 Variant Field::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant>) {
     // Value (and the field as its own default value) on every row of a loop.
@@ -649,6 +656,8 @@ const Variant& Fields::entryOther(const Variant& arg) {
 }
 
 std::int32_t Fields::memberId(std::u16string_view name) { return findMember(kFieldsMembers, name); }
+
+bool Fields::pureGet(std::int32_t id) const { return id == kFsItem || id == kFsCount; }
 
 Variant Fields::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
     if (kind & (kInvokePropertyPut | kInvokePropertyPutRef)) raiseNotSupported("ADODB.Fields");

@@ -213,6 +213,7 @@ public:
     std::int32_t memberId(std::u16string_view name) override;
     Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
     std::u16string typeName() const override { return u"Recordset"; }
+    bool pureGet(std::int32_t memberId) const override;
 
     Ref<Fields> fields();
 
@@ -240,6 +241,7 @@ public:
     std::int32_t memberId(std::u16string_view name) override;
     Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
     std::u16string typeName() const override { return u"Field"; }
+    bool pureGet(std::int32_t memberId) const override;
 
 private:
     Variant invokeMember(std::int32_t memberId, std::uint8_t kind);
@@ -262,6 +264,7 @@ public:
     std::int32_t memberId(std::u16string_view name) override;
     Variant invoke(std::int32_t memberId, std::uint8_t kind, std::span<Variant> args) override;
     std::u16string typeName() const override { return u"Fields"; }
+    bool pureGet(std::int32_t memberId) const override;
     Ref<Enumerator> newEnum() override;
 
 private:

@@ -52,6 +52,12 @@ public:
     // For Each; null when the object is not a collection.
     virtual Ref<Enumerator> newEnum() { return nullptr; }
 
+    // Whether getting this member, with arguments that are plain values (no
+    // objects), changes nothing a caller could see and gives the same value
+    // again as long as nothing else is called in between. A script may then
+    // read such a value once where its code reads it several times in a row.
+    virtual bool pureGet(std::int32_t /*memberId*/) const { return false; }
+
     // Convenience: look up a name and invoke it (438 when it is absent).
     Variant invokeByName(std::u16string_view name, std::uint8_t kind, std::span<Variant> args);
 };

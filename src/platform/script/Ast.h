@@ -87,6 +87,7 @@ struct Expr {
     // Call-site cache of a member id (host objects and class instances).
     mutable const void* cacheKey = nullptr;
     mutable Ref<Dispatch> cacheHold;   // keeps a host object alive so its address stays unique
+    mutable bool cachePure = false;    // the cached member of a host object is a pure get
     // The numeric form of a numeric expression, compiled at its first run;
     // numGen names the bindings it was compiled against.
     mutable std::vector<NumIns> numCode;
@@ -163,6 +164,8 @@ struct BodyIns {
     std::int32_t alt = -1;        // Exec: where Exit For goes; For: its loop's state
     const Stmt* s = nullptr;      // the statement (its place names errors)
     const Expr* e = nullptr;      // a condition
+    const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
+    std::uint32_t gen = 0;        // BlankTest: the bindings it was compiled against
 };
 struct BodyCode {
     std::vector<BodyIns> code;

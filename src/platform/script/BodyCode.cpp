@@ -34,6 +34,7 @@ enum BodyOp : std::uint8_t {
     BForPrep,    // the head of For s (state alt); to target when it does not run
     BForNext,    // the next turn of For s (state alt): back to target while it runs
     BExit,       // leaves the body with the flow in target
+    BBlankTest,  // an expression field's If: to target when its value is neither Null nor Empty
 };
 
 bool turnsErrorsOff(const StmtList& list);
@@ -64,9 +65,61 @@ bool quickShape(const Expr& e) {
     return e.kind == EK::Binary && e.numeric && quickOperandShape(*e.a) && quickOperandShape(*e.b);
 }
 
+// A chain of member gets on a variable with literal arguments
+// (Lines.Fields("Amount").Value): reading it runs no code of the script.
+bool memberChainShape(const Expr& x) {
+    if (x.kind != EK::Member || x.name.empty() || !x.a) return false;
+    for (const auto& a : x.args)
+        if (a->kind != EK::Literal || a->value.isObject()) return false;
+    const Expr& o = *x.a;
+    if (o.kind == EK::Ident) return !o.hasArgs && (o.bind == Bind::Local || o.bind == Bind::Global);
+    return memberChainShape(o);
+}
+
+bool sameChain(const Expr& x, const Expr& y) {
+    if (x.kind != y.kind || x.args.size() != y.args.size() || !equalsNoCase(x.name, y.name)) return false;
+    if (x.kind == EK::Ident) return x.bind == y.bind && x.slot == y.slot && x.hasArgs == y.hasArgs;
+    for (std::size_t i = 0; i < x.args.size(); ++i) {
+        const Variant& p = x.args[i]->value;
+        const Variant& q = y.args[i]->value;
+        if (p.type() != q.type() || p.isArray() || ops::compare(p, q) != 0) return false;
+    }
+    return sameChain(*x.a, *y.a);
+}
+
+// Whether c is "IsNull(x) Or IsEmpty(x)" of the run-time library's own
+// functions (a script may bind those names anew), x a member chain.
+bool blankCondition(const Expr& c, std::int32_t isNull, std::int32_t isEmpty) {
+    auto call = [](const Expr& e, std::int32_t fn) {
+        return e.kind == EK::Ident && e.hasArgs && e.bind == Bind::Builtin && e.slot == fn && e.args.size() == 1;
+    };
+    return c.kind == EK::Binary && c.op == Op::Or && call(*c.a, isNull) && call(*c.b, isEmpty) &&
+           memberChainShape(*c.a->args[0]) && sameChain(*c.a->args[0], *c.b->args[0]);
+}
+
+// Where the else branch's first statement reads x first of all: as the first
+// argument of a method of a variable (oRun.PrintExp x, ...), or as the first
+// argument of a library function that is that argument
+// (oRun.PrintExp FormatCurrency(x, ...), ...). Null for any other shape: then
+// some code may run before x is read.
+const Expr* firstRead(const Stmt& s, const Expr& x) {
+    if (s.kind != SK::Call || !s.target || s.target->kind != EK::Member || s.target->name.empty()) return nullptr;
+    const Expr& call = *s.target;
+    if (!call.a || call.a->kind != EK::Ident || call.a->hasArgs ||
+        (call.a->bind != Bind::Local && call.a->bind != Bind::Global) || call.args.empty())
+        return nullptr;
+    const Expr& first = *call.args[0];
+    if (first.kind == EK::Member) return sameChain(first, x) ? &first : nullptr;
+    if (first.kind == EK::Ident && first.hasArgs && first.bind == Bind::Builtin && !first.args.empty() &&
+        first.args[0]->kind == EK::Member && sameChain(*first.args[0], x))
+        return first.args[0].get();
+    return nullptr;
+}
+
 class Compiler {
 public:
-    explicit Compiler(BodyCode& out) : code_(out.code), forStates_(out.loops) {}
+    Compiler(BodyCode& out, std::int32_t isNull, std::int32_t isEmpty, std::uint32_t gen)
+        : code_(out.code), forStates_(out.loops), isNull_(isNull), isEmpty_(isEmpty), gen_(gen) {}
 
     void list(const StmtList& l) {
         for (const auto& s : l) stmt(*s);
@@ -133,6 +186,19 @@ private:
     }
 
     void branches(const Stmt& s) {
+        if (s.branches.size() == 2 && s.branches[0].cond && !s.branches[1].cond &&
+            !s.branches[1].body.empty() && blankCondition(*s.branches[0].cond, isNull_, isEmpty_)) {
+            const Expr& c = *s.branches[0].cond;
+            const std::int32_t test = emit(BBlankTest, &s, &c);
+            code_[static_cast<std::size_t>(test)].reuse = firstRead(*s.branches[1].body[0], *c.a->args[0]);
+            code_[static_cast<std::size_t>(test)].gen = gen_;
+            list(s.branches[0].body);
+            const std::int32_t toEnd = emit(BJump, &s);
+            code_[static_cast<std::size_t>(test)].target = here();
+            list(s.branches[1].body);
+            code_[static_cast<std::size_t>(toEnd)].target = here();
+            return;
+        }
         std::vector<std::int32_t> toEnd;
         for (std::size_t i = 0; i < s.branches.size(); ++i) {
             const IfBranch& br = s.branches[i];
@@ -192,6 +258,8 @@ private:
 
     std::vector<BodyIns>& code_;
     std::int32_t& forStates_;   // For loops so far: each keeps its state in the running call
+    std::int32_t isNull_, isEmpty_;  // the library's IsNull and IsEmpty
+    std::uint32_t gen_;              // the engine's bindings now
     std::vector<Loop> open_;
 };
 
@@ -225,7 +293,7 @@ private:
 void Engine::compileBody(const ProcDef& p) {
     if (!turnsErrorsOff(p.body)) {
         auto c = std::make_unique<BodyCode>();
-        Compiler comp(*c);
+        Compiler comp(*c, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty"), numGen_);
         comp.list(p.body);
         comp.end();
         c->code.shrink_to_fit();
@@ -269,6 +337,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         static const void* const kHandlers[] = {
             &&L_BEnd, &&L_BExec, &&L_BAssign, &&L_BAssignNum, &&L_BAssignCall, &&L_BAssignElem, &&L_BCall,
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
+            &&L_BBlankTest,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
         QZ_NEXT;
@@ -357,6 +426,9 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
     L_BJumpIf:
         ip = test(*ip->e, f) ? base + ip->target : ip + 1;
         QZ_NEXT;
+    L_BBlankTest:
+        ip = blankTest(*ip, f) ? ip + 1 : base + ip->target;
+        QZ_NEXT;
     L_BLoop:
         checkClock();
         ip = base + ip->target;
@@ -392,8 +464,44 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         }
 #undef QZ_NEXT
     } catch (...) {
+        reuseSite_ = nullptr;
+        reuseValue_ = Variant();
         raiseAt(*ip->s, f.block);
     }
+}
+
+bool Engine::blankTest(const BodyIns& in, Frame& f) {
+    // What "If IsNull(x) Or IsEmpty(x)" does, x evaluated as the first
+    // argument of IsNull; the second reading of x is left out, and the else
+    // branch's reading of it too, when no member x got could have changed
+    // anything or answer otherwise the second time (pure gets). Names bound
+    // anew since compiling may have taken the shape away: then it is looked
+    // at again, and the condition runs as written when it no longer holds.
+    const Expr& c = *in.e;
+    reuseSite_ = nullptr;
+    reuseValue_ = Variant();
+    const Expr& x = *c.a->args[0];
+    if (in.gen != numGen_ && !(blankCondition(c, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty")) &&
+                               firstRead(*in.s->branches[1].body[0], x) == in.reuse))
+        return test(c, f);
+    const std::uint32_t before = impureCalls_;
+    Variant v = evalMember(x, f);
+    const bool pure = impureCalls_ == before;
+    const bool isNull = v.isNull();
+    checkClock();
+    bool blank;
+    if (pure) {
+        blank = isNull || v.isEmpty();
+        checkClock();
+    } else {
+        const Variant e = eval(*c.b, f);
+        blank = e.type() == VarType::Boolean ? isNull || e.boolValue() : truth(ops::orOp(Variant(isNull), e));
+    }
+    if (!blank && pure && in.reuse) {
+        reuseSite_ = in.reuse;
+        reuseValue_ = std::move(v);
+    }
+    return blank;
 }
 
 } // namespace qz::script

@@ -938,8 +938,18 @@ void Engine::evalArgs(const std::vector<ExprPtr>& args, Args& out, Frame& f) {
     for (const auto& a : args) {
         if (a->kind == EK::Literal) out.push_back(a->value);
         else if (a->kind == EK::Paren && a->a->kind == EK::Literal) out.push_back(a->a->value);  // obj.Do (1)
-        else if (a->kind == EK::Member) out.push_back(evalMember(*a, f));
-        else out.push_back(eval(*a, f));
+        else if (a->kind == EK::Member) {
+            if (a.get() == reuseSite_) [[unlikely]] {
+                // The field's value its If has just read (blankTest).
+                reuseSite_ = nullptr;
+                out.push_back(std::move(reuseValue_));
+                reuseValue_ = Variant();
+            } else {
+                out.push_back(evalMember(*a, f));
+            }
+        } else {
+            out.push_back(eval(*a, f));
+        }
     }
 }
 
@@ -1135,11 +1145,13 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         // members are the same for all (dictionaries).
         Args args;
         evalArgs(e.args, args, f);
+        if (!e.cachePure) ++impureCalls_;
         Variant r = d->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
         checkClock();
         return r;
     }
     if (auto* so = asScriptObject(d)) {
+        ++impureCalls_;
         // Script objects: by-reference arguments reach the caller's variables.
         std::int32_t id;
         if (e.cacheKey == so->cls.get()) {
@@ -1154,6 +1166,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
             e.cacheKey = so->cls.get();
             e.cacheHold.reset();
             e.cacheId = id;
+            e.cachePure = false;
         }
         Ref<Dispatch> keep(so);
         return callClassMember(so, id - 1, kInvokeMethod | kInvokePropertyGet, &e.args, {}, f);
@@ -1181,7 +1194,9 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
             site.cacheKey = so->cls.get();
             site.cacheHold.reset();
             site.cacheId = id;
+            site.cachePure = false;
         }
+        ++impureCalls_;
         return invokeClassMember(so, id, kind, args);
     }
     std::int32_t id;
@@ -1196,7 +1211,9 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_v
         site.cacheKey = byType ? static_cast<const void*>(&typeid(Dictionary)) : d;
         site.cacheHold = byType ? Ref<Dispatch>() : keep;
         site.cacheId = id;
+        site.cachePure = d->pureGet(id);
     }
+    if (!site.cachePure || (kind & (kInvokePropertyPut | kInvokePropertyPutRef))) ++impureCalls_;
     Variant r = d->invoke(id, kind, args);
     checkClock();
     return r;

@@ -272,6 +272,13 @@ private:
                             const std::vector<ExprPtr>* argExprs, std::span<Variant> argValues,
                             Frame& caller);
     Variant callBuiltin(const Expr& e, Frame& f);
+    // The If of an expression field, "If IsNull(x) Or IsEmpty(x) Then ...
+    // Else ... F(x) ...": x read once when every member it gets is pure.
+    bool blankTest(const BodyIns& in, Frame& f);
+    std::int32_t builtinSlot(std::u16string_view name) const {
+        auto it = builtinIndex_.find(std::u16string(name));
+        return it == builtinIndex_.end() ? -1 : it->second;
+    }
     Variant callIntrinsic(const Expr& e, Frame& f, bool asStatement = false);
     Variant invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
                      std::uint8_t kind, Args& args, Frame& f);
@@ -382,6 +389,14 @@ private:
     char* stackLimit_ = nullptr;
     bool randomized_ = false;
     std::uint32_t numGen_ = 1;        // bumped when names are bound anew
+    // Calls of host members not known to be pure, and of script code, made
+    // through member chains: a value read twice with no such call between is
+    // the same value.
+    std::uint32_t impureCalls_ = 0;
+    // A value blankTest read for the else branch: evalArgs takes it in place
+    // of evaluating reuseSite_ again.
+    const Expr* reuseSite_ = nullptr;
+    Variant reuseValue_;
 };
 
 } // namespace qz::script
