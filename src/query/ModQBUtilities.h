@@ -2,7 +2,6 @@
 // unquoting it, and splitting a qualified name "table.column".
 #pragma once
 
-#include "platform/ui/Controls.h"
 #include "query/Catalog.h"
 
 #include <string>
@@ -38,14 +37,6 @@ bool TryDecodeName(std::string_view name, std::string& out);
 bool SplitFQName(std::string_view qualified, std::string& table, std::string& column);
 std::string GetTableName(std::string_view qualified);
 std::string GetColumnName(std::string_view qualified);
-
-// Makes entry `index` (from 0) the combo box's selection without raising its
-// Click, as selections that mirror the model are set; -1 or an index out of
-// range leaves no selection and an empty text.
-void QBSetCurSel(ui::ComboBox& combo, int index);
-// True when the user has changed the box's text since its modified flag
-// (DataChanged) was last cleared.
-bool QBTextBoxChanged(const ui::TextBox& box);
 
 // True for a word that SQLite, PostgreSQL or SQL Server reserves (compared
 // without regard to case).

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the layering of the source tree.
 
-Qt may be included only below src/views and apps/studio (and by the tests and
+Every source file of src/, apps/, tests/, bench/ and fuzz/ is read. Qt may be
+included only below src/views and apps/studio (and by the tests and
 benchmarks of the views). A file of a layer may include headers of its own layer and of the
 layers below it, never of a layer above. Layers, bottom up: the platform's
 parts (automation, system, ui, script, ado, word), resources, core (with

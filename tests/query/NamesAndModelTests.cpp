@@ -3,7 +3,6 @@
 #include "QueryFixture.h"
 
 #include "platform/automation/AutomationError.h"
-#include "platform/ui/Form.h"
 #include "query/ModQBUtilities.h"
 #include "query/QBSelectQuery.h"
 #include "query/Catalog.h"
@@ -16,27 +15,6 @@ namespace qz::query {
 namespace {
 
 using test::FixtureSqlitePath;
-
-TEST(QueryControls, SelectionWithoutClickAndTheModifiedFlag) {
-    ui::ComboBox combo;
-    combo.AddItem("AND");
-    combo.AddItem("OR");
-    QBSetCurSel(combo, 1);
-    EXPECT_EQ(combo.ListIndex, 1);
-    EXPECT_EQ(combo.Text, "OR");
-    QBSetCurSel(combo, 5);
-    EXPECT_EQ(combo.ListIndex, -1);
-    EXPECT_EQ(combo.Text, "");
-    QBSetCurSel(combo, 0);
-    QBSetCurSel(combo, -1);
-    EXPECT_EQ(combo.ListIndex, -1);
-
-    ui::TextBox box;
-    box.Text = "set by code";
-    EXPECT_FALSE(QBTextBoxChanged(box));
-    ui::Form::TypeKey(box, 'A', 0, 'a');
-    EXPECT_TRUE(QBTextBoxChanged(box));
-}
 
 TEST(QueryNames, EncodeFollowsTheQuotingRuleAndQuotesWhatWouldBreak) {
     // The rule as the builder has always written names.

@@ -11,6 +11,7 @@
 #include "query/QBSelectQueryParser.h"
 #include "query/forms/frmAddForeignKey.h"
 #include "query/forms/frmQueryBuilder.h"
+#include "query/forms/QBControls.h"
 
 using namespace qz;
 using namespace qz::query;
@@ -581,4 +582,25 @@ TEST(RelationshipDialog, RowsFillInOrderAndIncompleteRowsAreRefused) {
     EXPECT_EQ(model.GetSQL(), "");  // no column selected yet
     EXPECT_EQ(model.ForeignKeyList().Item(1)->ColumnPairs.size(), 2u);
     ui::setCurrentHost(nullptr);
+}
+
+TEST(QueryControls, SelectionWithoutClickAndTheModifiedFlag) {
+    ui::ComboBox combo;
+    combo.AddItem("AND");
+    combo.AddItem("OR");
+    QBSetCurSel(combo, 1);
+    EXPECT_EQ(combo.ListIndex, 1);
+    EXPECT_EQ(combo.Text, "OR");
+    QBSetCurSel(combo, 5);
+    EXPECT_EQ(combo.ListIndex, -1);
+    EXPECT_EQ(combo.Text, "");
+    QBSetCurSel(combo, 0);
+    QBSetCurSel(combo, -1);
+    EXPECT_EQ(combo.ListIndex, -1);
+
+    ui::TextBox box;
+    box.Text = "set by code";
+    EXPECT_FALSE(QBTextBoxChanged(box));
+    ui::Form::TypeKey(box, 'A', 0, 'a');
+    EXPECT_TRUE(QBTextBoxChanged(box));
 }

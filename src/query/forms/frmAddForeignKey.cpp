@@ -5,6 +5,7 @@
 #include "core/ModGlobal.h"
 #include "platform/ui/UiHost.h"
 #include "query/ModQBUtilities.h"
+#include "query/forms/QBControls.h"
 
 namespace qz::query {
 

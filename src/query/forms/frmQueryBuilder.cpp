@@ -8,6 +8,7 @@
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
 #include "query/ModQBUtilities.h"
+#include "query/forms/QBControls.h"
 #include "query/QBSelectQueryParser.h"
 #include "query/forms/frmAddForeignKey.h"
 
