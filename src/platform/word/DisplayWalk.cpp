@@ -1,6 +1,7 @@
 #include "platform/word/DisplayWalk.h"
 
 #include "platform/word/Application.h"
+#include "platform/word/Lists.h"
 #include "platform/word/Range.h"
 #include "platform/word/RtfLexer.h"
 #include "platform/word/Utf8.h"
@@ -101,38 +102,6 @@ std::string LinkedPicturePath(const Document& doc, const Story& story, long begi
     if (!path.empty() && path[0] != '/' && !(path.size() > 1 && path[1] == ':') && !doc.Path().empty())
         path = doc.Path() + "/" + path;
     return path;
-}
-
-// The content of the list-number group ({\listtext ...}, {\pntext ...})
-// that a kept group is or holds at its top (the reader keeps groups that
-// stood before a paragraph's \pard together); empty when there is none.
-std::string_view KeptListText(std::string_view group) {
-    if (group.find("text") == std::string_view::npos) return {};
-    rtf::Lexer lex(group);
-    int depth = 0;
-    for (rtf::Token t; lex.Next(t), t.type != rtf::Token::End;) {
-        if (t.type == rtf::Token::Close) --depth;
-        if (t.type != rtf::Token::Open) continue;
-        if (++depth > 2) continue;
-        const char* inside = lex.Position();
-        rtf::Token w;
-        lex.Next(w);
-        if (w.type == rtf::Token::Symbol && w.name == "*") lex.Next(w);
-        if (w.type != rtf::Token::Word || (w.name != "listtext" && w.name != "pntext")) {
-            lex.Seek(inside);
-            continue;
-        }
-        // The group's end: its closing brace.
-        const char* from = w.end;
-        for (int d = 1; d > 0 && (lex.Next(w), w.type != rtf::Token::End);) {
-            if (w.type == rtf::Token::Open) ++d;
-            else if (w.type == rtf::Token::Close && --d == 0)
-                return group.substr(static_cast<std::size_t>(from - group.data()),
-                                    static_cast<std::size_t>(w.start - from));
-        }
-        return {};
-    }
-    return {};
 }
 
 bool IsCell(const ParaEndInfo* m) { return m && (m->word == "cell" || m->word == "nestcell"); }

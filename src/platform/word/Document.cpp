@@ -152,6 +152,7 @@ void Document::SetPageSetup(int section, const PageSetup& page) {
         RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
     const PageSetup old = PageSetupOf(section);
     std::string& props = sections_[static_cast<std::size_t>(section)]->props;
+    RecordText(props);
     auto set = [&](int before, int now, std::string_view word) {
         if (before != now) props = WithWord(props, word, now);
     };
@@ -304,15 +305,26 @@ void Document::EndJournal() {
 
 void Document::Record(Story& story, long start, long end, long newCount) {
     if (journalDepth_ == 0) return;
-    JournalEntry e{&story, start, newCount, {}};
+    JournalEntry e{&story, start, newCount, {}, nullptr, {}};
     e.old.reserve(static_cast<std::size_t>(end - start));
     for (long i = start; i < end; ++i) e.old.push_back(story[static_cast<std::size_t>(i)]);
+    journal_.push_back(std::move(e));
+}
+
+void Document::RecordText(std::string& text) {
+    if (journalDepth_ == 0) return;
+    JournalEntry e{nullptr, 0, 0, {}, &text, text};
     journal_.push_back(std::move(e));
 }
 
 void Document::RollBack(std::size_t mark) {
     while (journal_.size() > mark) {
         JournalEntry& e = journal_.back();
+        if (!e.story) {
+            *e.text = std::move(e.oldText);
+            journal_.pop_back();
+            continue;
+        }
         e.story->erase(static_cast<std::size_t>(e.start), static_cast<std::size_t>(e.newCount));
         e.story->insert(static_cast<std::size_t>(e.start), e.old.data(), e.old.size());
         journal_.pop_back();
@@ -363,6 +375,11 @@ long Document::Undo() {
     long at = -1;
     for (std::size_t k = step.entries.size(); k-- > 0;) {
         JournalEntry& e = step.entries[k];
+        if (!e.story) {
+            std::swap(*e.text, e.oldText);
+            if (at < 0) at = selection_->Start();
+            continue;
+        }
         auto& now = step.now[k];
         for (long i = 0; i < e.newCount; ++i) now.push_back((*e.story)[static_cast<std::size_t>(e.start + i)]);
         e.story->erase(static_cast<std::size_t>(e.start), static_cast<std::size_t>(e.newCount));
@@ -384,6 +401,11 @@ long Document::Redo() {
     long at = -1;
     for (std::size_t k = 0; k < step.entries.size(); ++k) {
         JournalEntry& e = step.entries[k];
+        if (!e.story) {
+            std::swap(*e.text, e.oldText);
+            if (at < 0) at = selection_->Start();
+            continue;
+        }
         e.story->erase(static_cast<std::size_t>(e.start), e.old.size());
         e.story->insert(static_cast<std::size_t>(e.start), step.now[k].data(), step.now[k].size());
         at = e.start + e.newCount;

@@ -161,6 +161,10 @@ public:
     void RollBack(std::size_t mark);
     // Records that [start, end) of a story is about to become newCount atoms.
     void Record(Story& story, long start, long end, long newCount);
+    // Records a text of the document's own that is about to change (the
+    // preamble, a section's properties, a story's last paragraph's
+    // properties), so that undo and a rollback restore it too.
+    void RecordText(std::string& text);
 
     // Undo and redo. Every change of a story between BeginUndoStep and the
     // matching EndUndoStep (they nest) becomes one step that Undo reverts;
@@ -288,11 +292,15 @@ private:
     std::vector<FieldInfo> fieldInfos_;
     std::vector<std::string> opaques_;
 
+    // A change of a story's atoms, or (story null) of one of the document's
+    // own texts: `text` held `oldText` before it.
     struct JournalEntry {
         Story* story;
         long start;
         long newCount;
         std::vector<Atom> old;
+        std::string* text = nullptr;
+        std::string oldText;
     };
     std::vector<JournalEntry> journal_;
     int journalDepth_ = 0;

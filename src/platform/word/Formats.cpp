@@ -15,7 +15,7 @@ using rtf::Lexer;
 using rtf::Token;
 
 // The groups of paragraph words that each set one property of ParaFormat.
-enum class ParaWord { None, Align, Left, Right, First, Before, After, Line, PageBreak, Tab };
+enum class ParaWord { None, Align, Left, Right, First, Before, After, Line, PageBreak, Tab, List };
 
 ParaWord ParaWordOf(std::string_view w) {
     if (w == "ql" || w == "qc" || w == "qr" || w == "qj" || w == "qd") return ParaWord::Align;
@@ -26,6 +26,7 @@ ParaWord ParaWordOf(std::string_view w) {
     if (w == "sa") return ParaWord::After;
     if (w == "sl" || w == "slmult") return ParaWord::Line;
     if (w == "pagebb") return ParaWord::PageBreak;
+    if (w == "ls" || w == "ilvl") return ParaWord::List;
     if (w == "tx" || w == "tb" || w.starts_with("tq") || w.starts_with("tl")) return ParaWord::Tab;
     return ParaWord::None;
 }
@@ -111,6 +112,8 @@ ParaFormat ParseParaFormat(std::string_view props) {
         else if (w == "sl") f.lineSpacing = v;
         else if (w == "slmult") f.lineMultiple = v != 0;
         else if (w == "pagebb") f.pageBreakBefore = !t.hasParam || v != 0;
+        else if (w == "ls") f.list = std::max(0, v);
+        else if (w == "ilvl") f.listLevel = std::clamp(v, 0, 8);
         else if (w == "tqr") kind = TabKind::Right;
         else if (w == "tqc") kind = TabKind::Center;
         else if (w == "tqdec") kind = TabKind::Decimal;
@@ -134,7 +137,7 @@ ParaFormat ParseParaFormat(std::string_view props) {
 std::string WithParaFormat(std::string_view props, const ParaFormat& format) {
     const ParaFormat old = ParseParaFormat(props);
     if (old == format) return std::string(props);
-    std::array<bool, 10> changed{};
+    std::array<bool, 11> changed{};
     auto set = [&](ParaWord w, bool c) { changed[static_cast<std::size_t>(w)] = c; };
     set(ParaWord::Align, old.alignment != format.alignment);
     set(ParaWord::Left, old.leftIndent != format.leftIndent);
@@ -145,6 +148,7 @@ std::string WithParaFormat(std::string_view props, const ParaFormat& format) {
     set(ParaWord::Line, old.lineSpacing != format.lineSpacing || old.lineMultiple != format.lineMultiple);
     set(ParaWord::PageBreak, old.pageBreakBefore != format.pageBreakBefore);
     set(ParaWord::Tab, old.tabs != format.tabs);
+    set(ParaWord::List, old.list != format.list || old.listLevel != format.listLevel);
 
     // The words of the changed properties go; everything else is copied.
     std::string out;
@@ -170,6 +174,10 @@ std::string WithParaFormat(std::string_view props, const ParaFormat& format) {
         AppendWord(out, "slmult", format.lineMultiple ? 1 : 0);
     }
     if (on(ParaWord::PageBreak)) out += format.pageBreakBefore ? "\\pagebb" : "\\pagebb0";
+    if (on(ParaWord::List) && format.list > 0) {
+        AppendWord(out, "ls", format.list);
+        AppendWord(out, "ilvl", format.listLevel);
+    }
     if (on(ParaWord::Tab)) {
         static constexpr std::string_view kKind[] = {"", "\\tqc", "\\tqr", "\\tqdec", ""};
         static constexpr std::string_view kLeader[] = {"", "\\tldot", "\\tlhyph", "\\tlul", "\\tlth", "\\tleq"};

@@ -53,6 +53,10 @@ struct ParaFormat {
     int shading = 0;
     Border borders[4];
     int borderSpace = 0; // between the borders and the text
+    // The list the paragraph belongs to (\lsN: an override of the document's
+    // list table, 0 none) and its level in it (0..8).
+    int list = 0;
+    int listLevel = 0;
 
     bool operator==(const ParaFormat&) const = default;
 };

@@ -1,5 +1,7 @@
 #include "platform/word/Range.h"
 
+#include "platform/word/Lists.h"
+
 #include "platform/word/Application.h"
 #include "platform/word/DisplayWalk.h"
 #include "platform/word/Utf8.h"
@@ -263,6 +265,7 @@ void Range::ChangeParagraphFormat(const std::function<void(ParaFormat&)>& change
         if (std::string* props = doc_->LastProps(*story_)) {
             ParaFormat f = ParseParaFormat(*props);
             change(f);
+            doc_->RecordText(*props);
             *props = WithParaFormat(*props, f);
         }
     }
@@ -437,7 +440,23 @@ inline char32_t Fold(char32_t c) {
 }
 } // namespace
 
-long Find::Search(const std::u32string& pat, long from, long to, bool forward) const {
+std::vector<char> Find::FieldFlags(long from, long to) const {
+    std::vector<char> in;
+    if (!OutsideFields) return in;
+    const Story& s = *sel_->story_;
+    in.resize(static_cast<std::size_t>(std::max(0L, to - from)));
+    int depth = 0;
+    for (long i = 0; i < to; ++i) {
+        const AtomKind kind = s[static_cast<std::size_t>(i)].Kind();
+        if (kind == AtomKind::FieldBegin) ++depth;
+        if (i >= from) in[static_cast<std::size_t>(i - from)] = depth > 0;
+        if (kind == AtomKind::FieldEnd) depth = std::max(0, depth - 1);
+    }
+    return in;
+}
+
+long Find::Search(const std::u32string& pat, long from, long to, bool forward,
+                  const std::vector<char>& inField, long flagsFrom) const {
     const Document& doc = *sel_->doc_;
     const Story& s = *sel_->story_;
     long m = static_cast<long>(pat.size());
@@ -447,6 +466,7 @@ long Find::Search(const std::u32string& pat, long from, long to, bool forward) c
             const Atom& a = s[static_cast<std::size_t>(i + k)];
             AtomKind kind = a.Kind();
             if (kind == AtomKind::FieldBegin || kind == AtomKind::FieldEnd) return false;
+            if (!inField.empty() && inField[static_cast<std::size_t>(i + k - flagsFrom)]) return false;
             char32_t c = AtomChar(doc, a);
             if (!MatchCase) c = Fold(c);
             if (c != pat[static_cast<std::size_t>(k)]) return false;
@@ -481,6 +501,7 @@ bool Find::Execute(const std::string& findText, int replace, const std::string& 
     Forward = forward;
     Replacement.Text = replaceWith;
     Found = false;
+    Replaced = 0;
     std::u32string pat = DecodeUtf8(findText);
     if (!MatchCase)
         for (auto& c : pat) c = Fold(c);
@@ -497,27 +518,31 @@ bool Find::Execute(const std::string& findText, int replace, const std::string& 
         from = 0;
         to = sel.Start();
     }
+    const std::vector<char> inField = FieldFlags(from, to);
     if (replace == 2) {
-        // Every match in scope, left to right; the scope follows the edits.
+        // Every match in scope, left to right, then replaced from the last,
+        // so that the positions found stay right.
         long selStart = sel.Start(), selEnd = sel.End();
-        long pos = from;
-        for (;;) {
-            long at = Search(pat, pos, to, true);
+        std::vector<long> matches;
+        const long m = static_cast<long>(pat.size());
+        for (long pos = from;;) {
+            const long at = Search(pat, pos, to, true, inField, from);
             if (at < 0) break;
-            Found = true;
-            std::uint32_t fmt = (*sel.story_)[static_cast<std::size_t>(at)].fmt;
-            std::vector<Atom> atoms = TextAtoms(*sel.doc_, replaceWith, fmt);
-            long m = static_cast<long>(pat.size());
-            ReplaceAtoms(*sel.doc_, *sel.story_, at, at + m, atoms.data(), atoms.size());
-            long delta = static_cast<long>(atoms.size()) - m;
-            to += delta;
-            if (selEnd > selStart) selEnd += delta;
-            pos = at + static_cast<long>(atoms.size());
+            matches.push_back(at);
+            pos = at + m;
         }
+        Found = !matches.empty();
+        for (auto at = matches.rbegin(); at != matches.rend(); ++at) {
+            const std::uint32_t fmt = (*sel.story_)[static_cast<std::size_t>(*at)].fmt;
+            const std::vector<Atom> atoms = TextAtoms(*sel.doc_, replaceWith, fmt);
+            ReplaceAtoms(*sel.doc_, *sel.story_, *at, *at + m, atoms.data(), atoms.size());
+            if (selEnd > selStart) selEnd += static_cast<long>(atoms.size()) - m;
+        }
+        Replaced = static_cast<int>(matches.size());
         sel.SetRange(selStart, selEnd);
         return Found;
     }
-    long at = Search(pat, from, to, forward);
+    long at = Search(pat, from, to, forward, inField, from);
     if (at < 0) return false;
     Found = true;
     long m = static_cast<long>(pat.size());
@@ -691,6 +716,18 @@ void Selection::TypeText(const std::string& text) {
     std::vector<Atom> atoms = TextAtoms(*doc_, text, InsertFormat());
     ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
     long p = start_ + static_cast<long>(atoms.size());
+    // A paragraph begun in a list gets its number, and those after it theirs.
+    if (text.find('\r') != std::string::npos) {
+        if (const int ls = ParagraphFormat().list; ls > 0) {
+            const bool numbered = p < StoryLength() && (*story_)[static_cast<std::size_t>(p)].Kind() == AtomKind::Opaque;
+            UpdateListNumbers(*doc_, *story_, ls);
+            // The new paragraph's number stands before the cursor.
+            const Atom& a = (*story_)[static_cast<std::size_t>(std::min(p, StoryLength() - 1))];
+            if (!numbered && p < StoryLength() && a.Kind() == AtomKind::Opaque &&
+                !KeptListText(doc_->Opaque(a.value)).empty())
+                ++p;
+        }
+    }
     Place(p, p);
     pending_ = keep;
 }

@@ -143,6 +143,11 @@ public:
     bool MatchWholeWord = false;
     int Wrap = 0;
     bool Found = false;
+    // A match lies wholly outside every field (the studio's own search, which
+    // never changes a field's code); off, field codes are searched too.
+    bool OutsideFields = false;
+    // How many matches the last replace of all replaced.
+    int Replaced = 0;
     void ClearFormatting() {}
     // Finds Text (or the given text); on success selects the match.
     bool Execute();
@@ -153,7 +158,11 @@ public:
 
 private:
     // Position of the next match in [from, to) (forward) or the last one (backward); -1 none.
-    long Search(const std::u32string& pat, long from, long to, bool forward) const;
+    long Search(const std::u32string& pat, long from, long to, bool forward, const std::vector<char>& inField,
+                long flagsFrom) const;
+    // With OutsideFields, whether each position of [from, to) is inside a
+    // field; empty otherwise.
+    std::vector<char> FieldFlags(long from, long to) const;
     Selection* sel_;
 };
 

@@ -929,6 +929,8 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
 }
 
 void Document::LoadRtfText(std::string_view rtf) {
+    // What could be undone belongs to the text being replaced.
+    ClearUndo();
     ClearFonts();
     colors.assign(1, -1);
     preamble.clear();

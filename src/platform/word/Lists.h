@@ -1,0 +1,66 @@
+// Bulleted and numbered lists. The document keeps its lists in its list table
+// and list override table (in the preamble); a paragraph joins one by \lsN
+// \ilvlN, and keeps its number or bullet as a {\listtext ...} group at its
+// start for readers that do not number lists themselves (the display shows
+// that group). ListFormat is the automation model's member over a range.
+#pragma once
+
+#include "platform/word/Range.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qz::word {
+
+// The content of the list-number group ({\listtext ...}, {\pntext ...})
+// that a kept group is or holds at its top; empty when there is none.
+std::string_view KeptListText(std::string_view group);
+
+// List types as ListFormat.ListType reads them.
+inline constexpr int kListNoNumbering = 0;
+inline constexpr int kListSimpleNumbering = 3;
+inline constexpr int kListBullet = 2;
+
+// One level of a list: its number format (\levelnfc: 0 decimal, 1 and 2
+// upper and lower roman, 3 and 4 upper and lower letter, 23 bullet, 255
+// none), where it starts, and its text, in which the characters 0 to 8
+// stand for the number of that level.
+struct ListLevel {
+    int nfc = 0;
+    int start = 1;
+    std::u32string text;
+};
+
+// The levels of the list that override `ls` of the document's tables names
+// (empty when there is none).
+std::vector<ListLevel> ListLevels(const Document& doc, int ls);
+
+// Adds a list of nine levels to the document's tables, bulleted or numbered
+// (1., 2., ...), indented by half an inch a level; returns its \ls number.
+int AddList(Document& doc, bool numbered);
+
+// Gives every paragraph of the story that belongs to list `ls` its number or
+// bullet (its {\listtext} group), counting through the story; paragraphs
+// that belong to no list lose a kept one.
+void UpdateListNumbers(Document& doc, Story& story, int ls);
+
+class ListFormat {
+public:
+    explicit ListFormat(Range range) : r_(std::move(range)) {}
+    // The list type of the range's first paragraph.
+    int ListType() const;
+    // Bullets (numbers) for the range's paragraphs; when they all have them
+    // already, they are removed, as the toolbar's button does. The paragraphs
+    // join the list of the paragraph before them when it is of the kind.
+    void ApplyBulletDefault();
+    void ApplyNumberDefault();
+    // Takes the range's paragraphs out of their lists.
+    void RemoveNumbers();
+
+private:
+    void Apply(bool numbered);
+    Range r_;
+};
+
+} // namespace qz::word
