@@ -72,8 +72,17 @@ void QtPrinterBackend::startDoc(const ui::Printer& p) {
         outputFile_ = us(path);
     }
     printer->setDocName(QStringLiteral("Quorvane Studio"));
-    printer->setPageOrientation(p.Orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
-    printer->setPageSize(pageSizeOf(p.PaperSize));
+    if (nextPage_.first > 0 && nextPage_.second > 0) {
+        const QSizeF inches(nextPage_.first / 1440.0, nextPage_.second / 1440.0);
+        printer->setPageSize(QPageSize(inches, QPageSize::Inch, QString(), QPageSize::ExactMatch));
+        printer->setPageOrientation(QPageLayout::Portrait);
+        printer->setFullPage(true);
+        printer->setPageMargins(QMarginsF(0, 0, 0, 0));
+    } else {
+        printer->setPageOrientation(p.Orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
+        printer->setPageSize(pageSizeOf(p.PaperSize));
+    }
+    nextPage_ = {0, 0};
     printer->setCopyCount(p.Copies);
     printer->setDuplex(p.Duplex == 2 ? QPrinter::DuplexLongSide : p.Duplex == 3 ? QPrinter::DuplexShortSide
                                                                                 : QPrinter::DuplexNone);

@@ -34,6 +34,13 @@ public:
 
     // The file the current (or last) document was written to, "" for a device.
     const std::string& outputFile() const noexcept { return outputFile_; }
+    // The paper of the next document, twips, instead of the printer's paper
+    // size and orientation (a word document prints on its own page size);
+    // the document starts with the paper's corner as the painter's origin.
+    void setNextPageSize(int widthTwips, int heightTwips) { nextPage_ = {widthTwips, heightTwips}; }
+    // The open document's painter and device, for pages drawn whole; null when none is open.
+    QPainter* painter() const noexcept { return painter_.get(); }
+    QPrinter* device() const noexcept { return printer_.get(); }
 
 private:
     void finish();
@@ -41,6 +48,7 @@ private:
     std::unique_ptr<QPainter> painter_;
     double y_ = 0;  // the next line's top, in device pixels from the page's top
     std::string outputFile_;
+    std::pair<int, int> nextPage_{0, 0};
 };
 
 } // namespace qz::views

@@ -5,6 +5,13 @@
 #include "platform/automation/Text.h"
 #include "views/host/Text.h"
 #include "views/word/DocumentView.h"
+#include "core/ModPrintDialog.h"
+#include "platform/word/Lists.h"
+#include "views/host/QtPrinter.h"
+#include "views/studio/RecentFiles.h"
+#include "views/word/DocumentPrint.h"
+#include "views/word/FindReplaceDialog.h"
+#include "views/word/ParagraphDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -112,6 +119,13 @@ void StudioWindow::buildMenus() {
     });
     file->addSeparator();
     file->addAction("Page Set&up...", this, [this] { pageSetup(); });
+    file->addAction("Print Pre&view", this, [this] { printPreview(); });
+    file->addAction("&Print...", QKeySequence::Print, this, [this] { printActive(); });
+    file->addSeparator();
+    recentMenu_ = file->addMenu("Recent &Files");
+    recentMenu_->setObjectName("Recent Files");
+    connect(recentMenu_, &QMenu::aboutToShow, this, [this] { fillRecentMenu(); });
+    file->addSeparator();
     file->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
 
     QMenu* edit = new QMenu(kHostMenus[1], this);
@@ -124,6 +138,9 @@ void StudioWindow::buildMenus() {
     edit->addAction("&Paste", QKeySequence::Paste, this, [view] { if (view()) view()->pasteFromClipboard(); });
     edit->addSeparator();
     edit->addAction("Select &All", QKeySequence::SelectAll, this, [view] { if (view()) view()->selectAll(); });
+    edit->addSeparator();
+    edit->addAction("&Find...", QKeySequence::Find, this, [this] { findDialog()->showFor(false); });
+    edit->addAction("R&eplace...", QKeySequence(Qt::CTRL | Qt::Key_H), this, [this] { findDialog()->showFor(true); });
 
     QMenu* viewMenu = new QMenu(kHostMenus[2], this);
     fieldCodes_ = viewMenu->addAction("&Field Codes", QKeySequence(Qt::ALT | Qt::Key_F9), this, [this](bool on) {
@@ -161,6 +178,10 @@ void StudioWindow::buildMenus() {
     format->addAction("&Decrease Indent", this, [view] { if (view()) view()->indent(-1); });
     format->addAction("Page &Break", QKeySequence(Qt::CTRL | Qt::Key_Return), this,
                       [view] { if (view()) view()->insertPageBreak(); });
+    format->addSeparator();
+    format->addAction("&Paragraph...", this, [view] { editParagraph(view()); });
+    format->addAction("Bu&llets", this, [view] { if (view()) view()->toggleList(false); });
+    format->addAction("&Numbering", this, [view] { if (view()) view()->toggleList(true); });
     buildFormatBar();
 
     windowMenu_ = new QMenu(kHostMenus[6], this);
@@ -324,7 +345,16 @@ void StudioWindow::pageSetup() {
     DocumentView* v = activeView();
     if (!v) return;
     word::Document& doc = v->model();
-    word::PageSetup page = doc.PageSetupOf(0);
+    v->pullSelection();
+    // The section the cursor is in: the section marks before it.
+    int section = 0;
+    const word::Story& story = doc.MainStory();
+    for (long i = 0, at = doc.GetSelection().Start(); i < at && i < static_cast<long>(story.size()); ++i) {
+        const word::Atom& a = story[static_cast<std::size_t>(i)];
+        if (a.Kind() == word::AtomKind::ParaEnd && doc.ParaEnd(a.value).word == "sect") ++section;
+    }
+    section = std::min(section, doc.SectionCount() - 1);
+    word::PageSetup page = doc.PageSetupOf(section);
     struct Paper {
         const char* name;
         int width, height;
@@ -383,7 +413,9 @@ void StudioWindow::pageSetup() {
     page.bottom = twips(bottom);
     page.left = twips(left);
     page.right = twips(right);
-    doc.SetPageSetup(0, page);
+    doc.BeginUndoStep();
+    guarded(this, [&] { doc.SetPageSetup(section, page); });
+    doc.EndUndoStep();
     v->renderAll();
     if (v->onChanged) v->onChanged();
 }
@@ -448,6 +480,19 @@ void StudioWindow::buildFormatBar() {
     formatBar_->addSeparator();
     formatBar_->addAction("Outdent", this, [view] { if (view()) view()->indent(-1); })->setToolTip("Decrease Indent");
     formatBar_->addAction("Indent", this, [view] { if (view()) view()->indent(1); })->setToolTip("Increase Indent");
+    formatBar_->addSeparator();
+    bullets_ = formatBar_->addAction("Bullets", this, [this, view] {
+        if (view()) view()->toggleList(false);
+        updateFormatBar();
+    });
+    bullets_->setCheckable(true);
+    bullets_->setToolTip("Bullets");
+    numbering_ = formatBar_->addAction("Numbering", this, [this, view] {
+        if (view()) view()->toggleList(true);
+        updateFormatBar();
+    });
+    numbering_->setCheckable(true);
+    numbering_->setToolTip("Numbering");
     insertToolBarBreak(formatBar_);
 }
 
@@ -464,6 +509,9 @@ void StudioWindow::updateFormatBar() {
     italic_->setChecked(f.italic);
     underline_->setChecked(f.underline);
     align_[static_cast<int>(v->modelParaFormat().alignment)]->setChecked(true);
+    const int list = v->listType();
+    bullets_->setChecked(list == word::kListBullet);
+    numbering_->setChecked(list == word::kListSimpleNumbering);
     updatingFormatBar_ = false;
 }
 
@@ -512,6 +560,7 @@ bool StudioWindow::openFile(const QString& path) {
         lockedBy = d.LockedBy();
     });
     QApplication::restoreOverrideCursor();
+    if (ok) addRecentFile(path);
     sync();
     if (!lockedBy.empty()) {
         // Told, without holding up the window: the document is someone else's to save.
@@ -560,6 +609,7 @@ bool StudioWindow::saveActive(bool askName) {
             throw AutomationError(word::kErrBadFileName, "WordProcessor", refusal);
         d.SaveAs(us(path));
     });
+    if (ok) addRecentFile(qs(d.FullName()));
     sync();
     // A new name is a change of the active document for the designer.
     if (ok && d.FullName() != before) activeChanged();
@@ -598,6 +648,52 @@ void StudioWindow::closeEvent(QCloseEvent* e) {
         }
     }
     e->accept();
+}
+
+void StudioWindow::fillRecentMenu() {
+    recentMenu_->clear();
+    const QStringList files = recentFiles();
+    for (int k = 0; k < files.size(); ++k) {
+        const QString path = files[k];
+        QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(k + 1).arg(QFileInfo(path).fileName()));
+        a->setToolTip(path);
+        a->setStatusTip(path);
+        connect(a, &QAction::triggered, this, [this, path] { openRecent(path); });
+    }
+    if (files.isEmpty()) recentMenu_->addAction("(none)")->setEnabled(false);
+}
+
+bool StudioWindow::openRecent(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        removeRecentFile(path);
+        message(QStringLiteral("%1 no longer exists (it was moved, renamed or deleted).\n\n"
+                               "It is taken off the list of recent files.").arg(path));
+        return false;
+    }
+    return openFile(path);
+}
+
+FindReplaceDialog* StudioWindow::findDialog() {
+    if (!find_) find_ = new FindReplaceDialog([this] { return activeView(); }, this);
+    return find_;
+}
+
+void StudioWindow::printActive() {
+    DocumentView* v = activeView();
+    if (!v || !ShowPrinterDialog(nullptr, 0)) return;
+    auto* backend = dynamic_cast<QtPrinterBackend*>(&ui::printerBackend());
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = guarded(this, [&] {
+        if (!backend) throw std::runtime_error("No printer is set up for the studio.");
+        printDocument(*v, *backend, ui::CurrentPrinter());
+    });
+    QApplication::restoreOverrideCursor();
+    if (ok && !backend->outputFile().empty())
+        statusBar()->showMessage(QStringLiteral("Printed to %1").arg(qs(backend->outputFile())), 8000);
+}
+
+void StudioWindow::printPreview() {
+    if (DocumentView* v = activeView()) previewDocument(*v, this);
 }
 
 } // namespace qz::views

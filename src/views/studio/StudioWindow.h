@@ -26,6 +26,7 @@ class QFontComboBox;
 namespace qz::views {
 
 class DocumentView;
+class FindReplaceDialog;
 
 class StudioWindow : public QMainWindow {
     Q_OBJECT
@@ -56,6 +57,16 @@ public:
     // when the user kept it.
     bool closeDocument(word::Document& doc);
 
+    // File > Recent Files: opens one; a file that is gone is said to be
+    // gone and taken off the list (false).
+    bool openRecent(const QString& path);
+    // File > Print (the print dialog, then the document's pages through
+    // the printer layer) and Print Preview.
+    void printActive();
+    void printPreview();
+    // The find and replace window of the documents (made at first use).
+    FindReplaceDialog* findDialog();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
 
@@ -64,8 +75,8 @@ private:
     // The formatting toolbar: font and size boxes, bold, italic, underline,
     // colour and highlight, alignment, indent; it shows the format at the cursor.
     void buildFormatBar();
-    // File > Page Setup: paper, orientation and margins of the document's
-    // (first) section.
+    // File > Page Setup: paper, orientation and margins of the section the
+    // cursor is in; one undo step.
     void pageSetup();
     void updateFormatBar();
     // Insert (table, picture, page break) and Table (rows, columns, merge,
@@ -78,6 +89,7 @@ private:
     // View > Header and Footer: the first section's header and footer
     // edited in views of their own, the header's or the footer's first.
     void editHeaderFooter(bool header);
+    void fillRecentMenu();
     void rebuildAddinBars();
     void fillMenu(QMenu* menu, word::CommandBarControls& controls);
     QAction* actionFor(word::CommandBarControl& c, QObject* owner);
@@ -100,6 +112,10 @@ private:
     QAction* italic_ = nullptr;
     QAction* underline_ = nullptr;
     QAction* align_[4] = {};
+    QAction* bullets_ = nullptr;
+    QAction* numbering_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    FindReplaceDialog* find_ = nullptr;
     bool updatingFormatBar_ = false;
     word::Document* lastActive_ = nullptr;
     bool syncing_ = false;

@@ -5,13 +5,16 @@
 #include "platform/word/Application.h"
 #include "platform/word/DisplayWalk.h"
 #include "platform/word/Pictures.h"
+#include "platform/word/Lists.h"
 #include "platform/word/Range.h"
 #include "views/host/Text.h"
+#include "views/word/ParagraphDialog.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QMimeData>
 #include <QFileInfo>
@@ -968,8 +971,9 @@ bool DocumentView::canInsertFromMimeData(const QMimeData* source) const { return
 void DocumentView::insertFromMimeData(const QMimeData* source) { paste(source); }
 
 void DocumentView::contextMenuEvent(QContextMenuEvent* e) {
-    // The standard menu edits the QTextDocument behind the model's back.
-    e->ignore();
+    // The standard menu would edit the QTextDocument behind the model's back: this one edits the model.
+    std::unique_ptr<QMenu> menu(contextMenuAt(e->pos()));
+    menu->exec(e->globalPos());
 }
 
 void DocumentView::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -1222,6 +1226,219 @@ void DocumentView::insertPageNumber() {
         word::Range at = sel.GetRange();
         at.GetFields().Add(at, word::kFieldPage); // the cursor goes after it
     });
+bool DocumentView::editAll(const std::function<void()>& change) {
+    pullSelection();
+    doc_.BeginUndoStep();
+    bool ok = true;
+    try {
+        change();
+    } catch (const AutomationError& e) {
+        ok = false;
+        if (onError) onError(qs(e.Description));
+    } catch (const std::exception& e) {
+        ok = false;
+        if (onError) onError(QString::fromUtf8(e.what()));
+    }
+    doc_.EndUndoStep();
+    renderAll();
+    if (onChanged) onChanged();
+    return ok;
+}
+
+void DocumentView::toggleList(bool numbered) {
+    editAll([&] {
+        word::ListFormat list(doc_.GetSelection().GetRange());
+        if (numbered) list.ApplyNumberDefault();
+        else list.ApplyBulletDefault();
+    });
+}
+
+int DocumentView::listType() const { return word::ListFormat(doc_.GetSelection().GetRange()).ListType(); }
+
+void DocumentView::changeParagraphFormat(const word::ParaFormat& was, const word::ParaFormat& now) {
+    if (was == now) return;
+    edit([&] {
+        doc_.GetSelection().ChangeParagraphFormat([&](word::ParaFormat& f) {
+            auto take = [](auto& field, const auto& before, const auto& after) {
+                if (before != after) field = after;
+            };
+            take(f.alignment, was.alignment, now.alignment);
+            take(f.leftIndent, was.leftIndent, now.leftIndent);
+            take(f.rightIndent, was.rightIndent, now.rightIndent);
+            take(f.firstIndent, was.firstIndent, now.firstIndent);
+            take(f.spaceBefore, was.spaceBefore, now.spaceBefore);
+            take(f.spaceAfter, was.spaceAfter, now.spaceAfter);
+            if (was.lineSpacing != now.lineSpacing || was.lineMultiple != now.lineMultiple) {
+                f.lineSpacing = now.lineSpacing;
+                f.lineMultiple = now.lineMultiple;
+            }
+            take(f.pageBreakBefore, was.pageBreakBefore, now.pageBreakBefore);
+            take(f.tabs, was.tabs, now.tabs);
+        });
+    });
+}
+
+namespace {
+
+// The search settings of the studio on the selection's Find, put back as
+// they were afterwards: the designer's own searches (which look into field
+// codes) use the same object.
+class StudioFind {
+public:
+    StudioFind(word::Find& f, const DocumentView::Search& s) : f_(f), saved_(f) {
+        f.OutsideFields = true;
+        f.MatchCase = s.matchCase;
+        f.MatchWholeWord = s.wholeWord;
+        f.Wrap = 0;
+    }
+    ~StudioFind() {
+        f_.OutsideFields = saved_.OutsideFields;
+        f_.MatchCase = saved_.MatchCase;
+        f_.MatchWholeWord = saved_.MatchWholeWord;
+        f_.Wrap = saved_.Wrap;
+        f_.Forward = saved_.Forward;
+    }
+    StudioFind(const StudioFind&) = delete;
+    StudioFind& operator=(const StudioFind&) = delete;
+
+private:
+    word::Find& f_;
+    word::Find saved_;
+};
+
+} // namespace
+
+bool DocumentView::findText(const Search& s) {
+    if (s.text.isEmpty()) return false;
+    pullSelection();
+    word::Selection& sel = doc_.GetSelection();
+    StudioFind settings(sel.GetFind(), s);
+    const long start = sel.Start(), end = sel.End();
+    const long length = static_cast<long>(sel.GetStory()->size());
+    sel.Collapse(!s.forward);
+    bool found = sel.GetFind().Execute(us(s.text), 0, {}, s.forward);
+    if (!found && s.wrap) {
+        sel.SetRange(s.forward ? 0 : length, s.forward ? 0 : length);
+        found = sel.GetFind().Execute(us(s.text), 0, {}, s.forward);
+    }
+    if (!found) sel.SetRange(start, end);
+    pushSelection();
+    return found;
+}
+
+bool DocumentView::replaceText(const Search& s) {
+    if (s.text.isEmpty()) return false;
+    pullSelection();
+    word::Selection& sel = doc_.GetSelection();
+    const long start = sel.Start(), end = sel.End();
+    bool isMatch = false;
+    if (start < end) {
+        StudioFind settings(sel.GetFind(), s);
+        isMatch = sel.GetFind().Execute(us(s.text), 0, {}, true) && sel.Start() == start && sel.End() == end;
+        sel.SetRange(start, end);
+    }
+    if (isMatch) {
+        edit([&] {
+            StudioFind settings(sel.GetFind(), s);
+            sel.GetFind().Execute(us(s.text), 1, us(s.replacement), true);
+        });
+        doc_.GetSelection().Collapse(false);
+        pushSelection();
+    }
+    return findText(Search{s.text, s.replacement, s.matchCase, s.wholeWord, true, s.wrap});
+}
+
+int DocumentView::replaceAll(const Search& s) {
+    if (s.text.isEmpty()) return 0;
+    pullSelection();
+    word::Selection& sel = doc_.GetSelection();
+    const long at = sel.Start();
+    int count = 0;
+    doc_.BeginUndoStep();
+    try {
+        StudioFind settings(sel.GetFind(), s);
+        sel.SetRange(0, 0);
+        sel.GetFind().Execute(us(s.text), 2, us(s.replacement), true);
+        count = sel.GetFind().Replaced;
+    } catch (const AutomationError& e) {
+        if (onError) onError(qs(e.Description));
+    }
+    doc_.EndUndoStep();
+    const long n = static_cast<long>(doc_.MainStory().size());
+    sel.SetRange(std::min(at, n), std::min(at, n));
+    if (count > 0) {
+        renderAll();
+        if (onChanged) onChanged();
+    }
+    return count;
+}
+
+QMenu* DocumentView::contextMenuAt(const QPoint& pos) {
+    // A click outside the selection moves the cursor there first.
+    const int viewPos = cursorForPosition(pos).position();
+    QTextCursor c = textCursor();
+    if (!c.hasSelection() || viewPos < c.selectionStart() || viewPos > c.selectionEnd()) {
+        c.setPosition(viewPos);
+        setTextCursor(c);
+    }
+    pullSelection();
+    auto* menu = new QMenu(this);
+    menu->setObjectName("documentMenu");
+    const word::Story& story = doc_.MainStory();
+    const long at = modelPosition(viewPos);
+    std::string macro;
+    long begin = -1;
+    if (!word::FieldCodesShown(doc_)) {
+        begin = word::MacroButtonAt(story, at, &macro);
+        if (begin < 0 && at > 0) begin = word::MacroButtonAt(story, at - 1, &macro);
+    }
+    if (begin >= 0) {
+        const long end = word::MatchingFieldEnd(story, begin) + 1;
+        auto select = [this, begin, end] {
+            doc_.GetSelection().MoveTo(&doc_.MainStory(), begin, end);
+            pushSelection();
+        };
+        menu->addAction("&Open Field", this, [this, select, macro] {
+            select();
+            if (onMacroButton) onMacroButton(macro);
+        })->setEnabled(onMacroButton != nullptr);
+        menu->addAction("&Select Field", this, select);
+        menu->addAction("&Delete Field", this, [this, select] {
+            select();
+            edit([this] { doc_.GetSelection().GetRange().Delete(); });
+        });
+        menu->addSeparator();
+    }
+    const bool selected = doc_.GetSelection().Start() < doc_.GetSelection().End();
+    menu->addAction("Cu&t", this, [this] { cutToClipboard(); })->setEnabled(selected);
+    menu->addAction("&Copy", this, [this] { copy(); })->setEnabled(selected);
+    const QMimeData* clip = QApplication::clipboard()->mimeData();
+    menu->addAction("&Paste", this, [this] { pasteFromClipboard(); })->setEnabled(clip && clip->hasText());
+    menu->addSeparator();
+    menu->addAction("P&aragraph...", this, [this] { editParagraph(this); });
+    const int list = listType();
+    QAction* bullets = menu->addAction("&Bullets", this, [this] { toggleList(false); });
+    bullets->setCheckable(true);
+    bullets->setChecked(list == word::kListBullet);
+    QAction* numbers = menu->addAction("&Numbering", this, [this] { toggleList(true); });
+    numbers->setCheckable(true);
+    numbers->setChecked(list == word::kListSimpleNumbering);
+    return menu;
+}
+
+void DocumentView::paintPage(QPainter& p, int page) {
+    finishRendering();
+    const QRectF rect = pageRect(page);
+    p.save();
+    p.translate(-rect.topLeft());
+    p.fillRect(rect, Qt::white);
+    const int which = page == 0 ? 2 : 0;
+    paintHeaderOrFooter(p, marginDocument(which, page), rect, true);
+    paintHeaderOrFooter(p, marginDocument(which + 1, page), rect, false);
+    paintParagraphBorders(p, rect);
+    // The text of this page only: the layout leaves each page's margins free.
+    document()->drawContents(&p, rect);
+    p.restore();
 }
 
 } // namespace qz::views

@@ -21,6 +21,8 @@
 #include <memory>
 #include <vector>
 
+class QMenu;
+
 namespace qz::views {
 
 class DocumentView : public QTextEdit {
@@ -108,6 +110,32 @@ public:
     // The character and paragraph format at the cursor, as the model holds them.
     word::CharFormat modelCharFormat() const;
     word::ParaFormat modelParaFormat() const;
+    // Bullets or numbers for the selected paragraphs, off when they have them.
+    void toggleList(bool numbered);
+    // The list type at the cursor (word::kListNoNumbering, kListBullet, ...).
+    int listType() const;
+    // The selected paragraphs take what differs between `was` (the format
+    // the dialog showed) and `now`; every other property each keeps. One undo step.
+    void changeParagraphFormat(const word::ParaFormat& was, const word::ParaFormat& now);
+    // The studio's search: never inside a field. findText selects the next
+    // (or previous) match after the selection, from the other end of the
+    // document when wrap is set and none is left; false when there is none.
+    struct Search {
+        QString text, replacement;
+        bool matchCase = false, wholeWord = false, forward = true, wrap = true;
+    };
+    bool findText(const Search& s);
+    // Replaces the selection when it is a match, then finds the next one;
+    // false when no match is left.
+    bool replaceText(const Search& s);
+    // Replaces every match in the document in one undo step; how many.
+    int replaceAll(const Search& s);
+    // The page (0-based) drawn at the painter's origin as it prints: paper,
+    // header and footer, borders and text, without selection or cursor; at
+    // the view's zoom (scale the painter for the device).
+    void paintPage(QPainter& p, int page);
+    // Called for the field commands of the context menu: the field is
+    // selected, its macro's name given (as on a double click).
 
     // The page view: pages of the document's paper size and margins one
     // under another, its text laid out to the page's width, the header and
@@ -136,6 +164,9 @@ public:
     std::function<void(const QString&)> onError;
     // Called on a double click in a page's header (true) or footer area.
     std::function<void(bool header)> onEditHeaderFooter;
+    // The context menu at a point of the viewport: Cut, Copy, Paste, the
+    // paragraph's commands, and the field's own when the point is on a field.
+    QMenu* contextMenuAt(const QPoint& pos);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -185,6 +216,9 @@ private:
     // Runs one model edit as an undo step; false (and an error shown) when
     // the model refused it.
     bool edit(const std::function<void()>& change, bool typing = false);
+    // The same for an edit that may change the document anywhere (lists
+    // renumbered, replace all): the whole document is drawn again.
+    bool editAll(const std::function<void()>& change);
     // The block index holding a model position.
     std::size_t blockOf(long modelPos) const;
     // Replaces the selection's atoms' character formats.

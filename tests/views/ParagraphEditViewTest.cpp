@@ -1,0 +1,225 @@
+// The studio's paragraph-level editing, offscreen: lists from the toolbar,
+// the paragraph dialog, find and replace that leaves fields whole, the
+// context menu, recent files, and printing the document's pages to PDF.
+#include "platform/word/Application.h"
+#include "platform/word/DisplayWalk.h"
+#include "platform/word/Lists.h"
+#include "platform/word/Range.h"
+#include "views/host/QtPrinter.h"
+#include "views/studio/RecentFiles.h"
+#include "views/studio/StudioWindow.h"
+#include "views/word/DocumentPrint.h"
+#include "views/word/DocumentView.h"
+#include "views/word/FindReplaceDialog.h"
+#include "views/word/ParagraphDialog.h"
+
+#include "production/TestFiles.h"
+
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTimer>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace qz;
+
+namespace {
+
+struct Studio {
+    word::Application app;
+    std::vector<std::string> macros;
+    views::StudioWindow window{app, [](const std::string&) { return 0; }, [](int) {}};
+    views::DocumentView* open(std::string_view rtf) {
+        word::Document& doc = app.GetDocuments().Add();
+        doc.LoadRtfText(rtf);
+        window.sync();
+        views::DocumentView* v = window.activeView();
+        v->onMacroButton = [this](const std::string& m) { macros.push_back(m); };
+        return v;
+    }
+};
+
+QAction* action(QWidget* owner, const QString& text) {
+    for (QAction* a : owner->findChildren<QAction*>())
+        if (a->text() == text) return a;
+    for (QAction* a : owner->actions())
+        if (a->text() == text) return a;
+    return nullptr;
+}
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
+
+TEST(StudioParagraphs, ToolbarListsShowInTheViewAndThroughTheDialogOnlyChangesApply) {
+    Studio s;
+    views::DocumentView* v = s.open(R"({\rtf1\ansi\pard\qc one\par\pard\qr two\par three})");
+    word::Document& doc = v->model();
+    doc.GetSelection().SetRange(0, 5); // "one" and into "two"
+    v->pushSelection();
+    QToolBar* bar = s.window.findChild<QToolBar*>("Formatting");
+    action(bar, "Numbering")->trigger();
+    EXPECT_EQ(v->document()->findBlockByNumber(0).text(), "1.\tone");
+    EXPECT_EQ(v->document()->findBlockByNumber(1).text(), "2.\ttwo");
+    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "three");
+    EXPECT_TRUE(action(bar, "Numbering")->isChecked());
+    v->undo();
+    EXPECT_EQ(v->document()->findBlockByNumber(0).text(), "one");
+
+    // The dialog shows the first paragraph; what the author changed goes to
+    // both, what he left (the alignment, which differs) stays each one's.
+    word::ParaFormat shown = v->modelParaFormat();
+    shown.tabs = {{1134, word::TabKind::Left, word::TabLeader::None}};
+    views::ParagraphDialog dialog(shown);
+    dialog.findChild<QDoubleSpinBox*>("leftIndent")->setValue(1.0);
+    dialog.findChild<QDoubleSpinBox*>("spaceAfter")->setValue(6);
+    dialog.findChild<QDoubleSpinBox*>("tabPosition")->setValue(5.0);
+    dialog.setTab();
+    dialog.clearAllTabs();
+    dialog.findChild<QDoubleSpinBox*>("tabPosition")->setValue(3.0);
+    dialog.setTab();
+    const word::ParaFormat now = dialog.format();
+    EXPECT_EQ(now.leftIndent, 567);
+    EXPECT_EQ(now.spaceAfter, 120);
+    ASSERT_EQ(now.tabs.size(), 1u);
+    EXPECT_EQ(now.tabs[0].position, 1701);
+    EXPECT_EQ(now.lineSpacing, shown.lineSpacing); // untouched
+    doc.GetSelection().SetRange(0, 5);
+    v->pushSelection();
+    v->changeParagraphFormat(shown, now);
+    const word::ParaFormat first = word::Range(&doc, &doc.MainStory(), 0, 0).ParagraphFormat();
+    const word::ParaFormat second = word::Range(&doc, &doc.MainStory(), 5, 5).ParagraphFormat();
+    EXPECT_EQ(first.alignment, word::Alignment::Center);
+    EXPECT_EQ(second.alignment, word::Alignment::Right);
+    EXPECT_EQ(second.leftIndent, 567);
+    EXPECT_EQ(second.tabs, now.tabs);
+    v->undo(); // one step
+    EXPECT_EQ(word::Range(&doc, &doc.MainStory(), 5, 5).ParagraphFormat().leftIndent, 0);
+}
+
+TEST(StudioParagraphs, FindAndReplaceLeaveFieldsWholeAndWrap) {
+    Studio s;
+    views::DocumentView* v = s.open(
+        R"({\rtf1\ansi name {\field{\*\fldinst MACROBUTTON name \u9674?name}{\fldrslt }}name\par Name})");
+    word::Document& doc = v->model();
+    const auto fields = [&] { return doc.Content().GetFields().Count(); };
+    views::FindReplaceDialog* find = s.window.findDialog();
+    find->showFor(true);
+    find->findChild<QLineEdit*>("findText")->setText("name");
+    find->findChild<QLineEdit*>("replaceText")->setText("id");
+    doc.GetSelection().SetRange(8, 8); // inside the field's code
+    v->pushSelection();
+    find->findNext(true);
+    EXPECT_GT(doc.GetSelection().Start(), 8);
+    EXPECT_EQ(word::StoryText(doc, doc.MainStory(), doc.GetSelection().Start(), doc.GetSelection().End()), "name");
+    find->findNext(true);
+    find->findNext(true);
+    EXPECT_EQ(doc.GetSelection().Start(), 0);
+    EXPECT_EQ(find->status(), "Continued from the start of the document.");
+    // Replace: the selected match, then on to the next.
+    find->replaceOne();
+    EXPECT_EQ(word::StoryText(doc, doc.MainStory(), 0, 3), "id ");
+    find->replaceAll();
+    EXPECT_EQ(find->status(), "2 replacements made.");
+    EXPECT_EQ(fields(), 1);
+    const std::string text = doc.Content().Text();
+    EXPECT_NE(text.find("MACROBUTTON name"), std::string::npos) << text;
+    EXPECT_EQ(text.find("ame"), text.find("name") + 1) << text; // only the field's code still says it
+    v->undo();
+    EXPECT_EQ(word::StoryText(doc, doc.MainStory(), 0, 3), "id ");
+    find->close();
+}
+
+TEST(StudioParagraphs, ContextMenuOffersTheFieldsCommandsOnAField) {
+    Studio s;
+    views::DocumentView* v =
+        s.open(R"({\rtf1\ansi ab {\field{\*\fldinst MACROBUTTON QzEdit \u9674?label}{\fldrslt }} cd})");
+    word::Document& doc = v->model();
+    s.window.show();
+    v->finishRendering();
+    const auto pointAt = [&](long model) {
+        QTextCursor c(v->document());
+        c.setPosition(v->viewPosition(model));
+        return v->cursorRect(c).center();
+    };
+    const long label = word::FieldDisplayStart(doc.MainStory(), 3) + 2;
+    std::unique_ptr<QMenu> plain(v->contextMenuAt(pointAt(1)));
+    EXPECT_EQ(action(plain.get(), "&Open Field"), nullptr);
+    EXPECT_FALSE(action(plain.get(), "Cu&t")->isEnabled()); // nothing selected
+    std::unique_ptr<QMenu> onField(v->contextMenuAt(pointAt(label)));
+    ASSERT_NE(action(onField.get(), "&Open Field"), nullptr);
+    action(onField.get(), "&Open Field")->trigger();
+    EXPECT_EQ(s.macros, std::vector<std::string>{"QzEdit"});
+    EXPECT_EQ(doc.GetSelection().Start(), 3);
+    std::unique_ptr<QMenu> again(v->contextMenuAt(pointAt(label)));
+    action(again.get(), "&Delete Field")->trigger();
+    EXPECT_EQ(doc.Content().Text(), "ab  cd");
+    v->undo();
+    EXPECT_EQ(doc.Content().GetFields().Count(), 1);
+}
+
+TEST(StudioParagraphs, RecentFilesAreKeptAndAMissingOneIsDroppedWithAMessage) {
+    test::TempDir dir;
+    const std::string a = dir.write("a.rtf", R"({\rtf1\ansi a})");
+    const std::string b = dir.write("b.rtf", R"({\rtf1\ansi b})");
+    Studio s;
+    ASSERT_TRUE(s.window.openFile(QString::fromStdString(a)));
+    ASSERT_TRUE(s.window.openFile(QString::fromStdString(b)));
+    QStringList files = views::recentFiles();
+    ASSERT_GE(files.size(), 2);
+    EXPECT_EQ(files[0], QString::fromStdString(b)); // newest first
+    EXPECT_EQ(files[1], QString::fromStdString(a));
+    std::filesystem::remove(a);
+    QTimer closer;
+    QString said;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                said = box->text();
+                box->close();
+            }
+    });
+    closer.start(20);
+    EXPECT_FALSE(s.window.openRecent(QString::fromStdString(a)));
+    EXPECT_TRUE(said.contains("no longer exists")) << said.toStdString();
+    EXPECT_FALSE(views::recentFiles(false).contains(QString::fromStdString(a)));
+}
+
+TEST(StudioParagraphs, PrintsThePagesToPdfAndPreviewsThem) {
+    test::TempDir dir;
+    Studio s;
+    views::DocumentView* v = s.open(R"({\rtf1\ansi\paperw11906\paperh16838 First page\page Second page\par})");
+    ASSERT_EQ(v->pageCount(), 2);
+    views::QtPrinterBackend backend;
+    ui::Printer printer;
+    printer.OutputFileName = dir.path() + "/doc.pdf";
+    views::printDocument(*v, backend, printer);
+    const QString info = run("pdfinfo", {QString::fromStdString(printer.OutputFileName)});
+    EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+2"))) << info.toStdString();
+    EXPECT_TRUE(info.contains("595 x 842")) << info.toStdString(); // the document's A4, in points
+    const QString text = run("pdftotext", {QString::fromStdString(printer.OutputFileName), "-"});
+    EXPECT_TRUE(text.contains("First page") && text.contains("Second page")) << text.toStdString();
+    EXPECT_LT(text.indexOf("First page"), text.indexOf("\f"));
+
+    s.window.printPreview();
+    auto* preview = s.window.findChild<QPrintPreviewDialog*>("printPreview");
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->isVisible());
+    preview->close();
+}
