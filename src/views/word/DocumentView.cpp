@@ -1226,6 +1226,8 @@ void DocumentView::insertPageNumber() {
         word::Range at = sel.GetRange();
         at.GetFields().Add(at, word::kFieldPage); // the cursor goes after it
     });
+}
+
 bool DocumentView::editAll(const std::function<void()>& change) {
     pullSelection();
     doc_.BeginUndoStep();
@@ -1364,7 +1366,7 @@ int DocumentView::replaceAll(const Search& s) {
         if (onError) onError(qs(e.Description));
     }
     doc_.EndUndoStep();
-    const long n = static_cast<long>(doc_.MainStory().size());
+    const long n = static_cast<long>(story_.size());
     sel.SetRange(std::min(at, n), std::min(at, n));
     if (count > 0) {
         renderAll();
@@ -1384,7 +1386,7 @@ QMenu* DocumentView::contextMenuAt(const QPoint& pos) {
     pullSelection();
     auto* menu = new QMenu(this);
     menu->setObjectName("documentMenu");
-    const word::Story& story = doc_.MainStory();
+    const word::Story& story = story_;
     const long at = modelPosition(viewPos);
     std::string macro;
     long begin = -1;
@@ -1395,7 +1397,7 @@ QMenu* DocumentView::contextMenuAt(const QPoint& pos) {
     if (begin >= 0) {
         const long end = word::MatchingFieldEnd(story, begin) + 1;
         auto select = [this, begin, end] {
-            doc_.GetSelection().MoveTo(&doc_.MainStory(), begin, end);
+            doc_.GetSelection().MoveTo(&story_, begin, end);
             pushSelection();
         };
         menu->addAction("&Open Field", this, [this, select, macro] {
