@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -104,7 +105,9 @@ ParagraphDialog::ParagraphDialog(const word::ParaFormat& format, QWidget* parent
     auto* line = new QHBoxLayout;
     line->addWidget(lineRule_);
     line->addWidget(lineValue_);
-    spacingForm->addRow("L&ine spacing:", line);
+    auto* lineLabel = new QLabel("L&ine spacing:", spacing);
+    lineLabel->setBuddy(lineRule_);
+    spacingForm->addRow(lineLabel, line);
     layout->addWidget(spacing);
 
     auto* tabBox = new QGroupBox("Tab stops", this);
