@@ -64,6 +64,7 @@ TEST(TableEdit, TabWalksTheCellsAddsARowAndMergesAndShadingShow) {
     doc.GetSelection().SetRange(t->CellStart(0, 0), t->CellMark(0, 1));
     view.pushSelection();
     view.mergeCells();
+    t = word::Table::At(doc, doc.MainStory(), doc.GetSelection().Start());
     doc.GetSelection().SetRange(t->CellStart(1, 1), t->CellStart(1, 1));
     view.pushSelection();
     view.shadeCells(QColor(0xC6, 0xEF, 0xCE));
@@ -76,6 +77,13 @@ TEST(TableEdit, TabWalksTheCellsAddsARowAndMergesAndShadingShow) {
     // Both paragraphs of the merged cell show in it.
     EXPECT_EQ(view.document()->find("alpha").currentTable(), table);
     EXPECT_EQ(view.document()->find("Beta").currentTable(), table);
+    // Typing after the merge lands where the cursor shows, key after key.
+    t = word::Table::At(doc, doc.MainStory(), doc.GetSelection().Start());
+    doc.GetSelection().SetRange(t->CellStart(1, 1), t->CellStart(1, 1));
+    view.pushSelection();
+    QTest::keyClicks(&view, "25.00");
+    EXPECT_EQ(cellText(doc, 1, 1), "25.00");
+    EXPECT_EQ(firstTable(view)->cellAt(1, 1).firstCursorPosition().block().text(), "25.00");
     // Outside a table Tab is a tab character and the table commands refuse.
     view.deleteTable();
     EXPECT_FALSE(view.inTable());

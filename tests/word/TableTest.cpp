@@ -73,6 +73,11 @@ TEST_F(WordTable, AddSplitsTheParagraphAndRowsAndColumnsComeAndGo) {
     type(0, 2, "c");
     type(1, 1, "e");
     EXPECT_EQ(table().CellAt(table().CellStart(1, 1)), std::make_pair(1, 1));
+    // A selection from a cell to the next one's mark takes both, to its start only the first.
+    const CellSpan both = table().Span(table().CellStart(1, 0), table().CellMark(1, 1));
+    EXPECT_EQ(both.firstColumn * 10 + both.lastColumn, 1);
+    const CellSpan one = table().Span(table().CellStart(0, 0), table().CellStart(0, 1));
+    EXPECT_EQ(one.firstColumn * 10 + one.lastColumn, 0);
 
     table().InsertRows(0, 1, true);
     EXPECT_EQ(table().Rows(), 3);

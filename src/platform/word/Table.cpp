@@ -187,7 +187,9 @@ std::pair<int, int> Table::CellAt(long pos) const {
 
 CellSpan Table::Span(long start, long end) const {
     const auto a = CellAt(start);
-    const auto b = CellAt(end > start ? end - 1 : end);
+    auto b = CellAt(end);
+    // A selection that stops where a cell starts does not take that cell.
+    if (end > start && b != a && end == CellStart(b.first, b.second)) b = CellAt(end - 1);
     return {std::min(a.first, b.first), std::min(a.second, b.second), std::max(a.first, b.first),
             std::max(a.second, b.second)};
 }

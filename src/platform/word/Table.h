@@ -40,8 +40,9 @@ public:
     long CellMark(int row, int column) const;
     // The cell that holds a position of the table (a row mark: its last cell).
     std::pair<int, int> CellAt(long pos) const;
-    // The cells between the ones holding start and end (end is the position
-    // after the last character chosen, as a selection's).
+    // The cells between the ones holding start and end, as a selection's
+    // ends: one that ends at a cell's mark takes that cell, one that ends
+    // where a cell starts does not.
     CellSpan Span(long start, long end) const;
     // The row's properties as they stand.
     RowFormat Format(int row) const;

@@ -52,7 +52,7 @@ void StudioWindow::buildInsertAndTableMenus(QMenu* insert, QMenu* table) {
         if (c.isValid()) view()->shadeCells(c);
     });
     cells("No S&hading", [view] { if (view()) view()->shadeCells(QColor()); });
-    cells("All &Borders", [view] { if (view()) view()->setCellBorders(10); });
+    cells("&Thin Borders", [view] { if (view()) view()->setCellBorders(10); });
     cells("Thic&k Borders", [view] { if (view()) view()->setCellBorders(30); });
     cells("&No Borders", [view] { if (view()) view()->setCellBorders(0); });
     connect(table, &QMenu::aboutToShow, this, [this, inTable] {

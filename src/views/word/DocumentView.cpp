@@ -514,6 +514,8 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 out.push_back(Block{r.start, 0, {0}, true});
                 table = cursor.insertTable(1, r.columns, tf);
                 row = column = 0;
+                cellFirst.assign(1, {out.size()});
+                folded.clear();
                 cursor = table->cellAt(0, 0).firstCursorPosition();
                 block = Block{};
                 block.start = r.start;
@@ -522,9 +524,11 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
             }
             case K::RowEnd:
                 flush();
+                cellFirst.back().push_back(out.size());
                 formatCells(*r.row, !r.tableGoesOn);
                 // The row's own mark belongs to its last cell's block.
                 if (!out.empty()) out.back().length = r.end - out.back().start;
+                if (r.tableGoesOn) cellFirst.push_back({out.size()});
                 block = Block{};
                 block.start = r.end;
                 block.table = true;
@@ -548,6 +552,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 break;
             case K::CellEnd:
                 endBlock(r.start, r.end, *r.para);
+                if (r.tableGoesOn) cellFirst.back().push_back(out.size());
                 // On to the next cell; a row with more cells than the first
                 // one widens the table. After the last cell the row mark follows.
                 if (column + 1 < table->columns() || r.tableGoesOn) {
@@ -609,12 +614,41 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 while (k + span < columns && k + span < static_cast<int>(f.cells.size()) &&
                        f.cells[static_cast<std::size_t>(k + span)].merged)
                     ++span;
-                if (span > 1) table->mergeCells(row, k, 1, span);
+                if (span > 1 && mergeable(row, k + 1, row, k + span - 1)) table->mergeCells(row, k, 1, span);
             }
             if (!lastRow) return;
             for (const auto& [k, first] : mergeDownFrom)
-                if (row > first) table->mergeCells(first, k, row - first + 1, 1);
+                if (row > first && mergeable(first + 1, k, row, k)) table->mergeCells(first, k, row - first + 1, 1);
             mergeDownFrom.clear();
+            // Merging drops the block of each cell merged away: its atoms go
+            // to the block before it.
+            std::sort(folded.rbegin(), folded.rend());
+            for (std::size_t idx : folded) {
+                if (idx == 0 || idx >= out.size()) continue;
+                out[idx - 1].length += out[idx].length;
+                out.erase(out.begin() + static_cast<std::ptrdiff_t>(idx));
+            }
+            folded.clear();
+        }
+
+        // Whether the cells [firstRow..lastRow] x [firstColumn..lastColumn]
+        // can be merged away: each holds one empty paragraph (the text
+        // layout joins the text of merged cells into the first one, which
+        // the model does not), and then their blocks are marked as folded.
+        bool mergeable(int firstRow, int firstColumn, int lastRow, int lastColumn) {
+            for (int r = firstRow; r <= lastRow; ++r)
+                for (int c = firstColumn; c <= lastColumn; ++c) {
+                    if (r >= static_cast<int>(cellFirst.size())) return false;
+                    const std::vector<std::size_t>& v = cellFirst[static_cast<std::size_t>(r)];
+                    if (static_cast<std::size_t>(c) + 1 >= v.size()) return false;
+                    const std::size_t first = v[static_cast<std::size_t>(c)];
+                    if (v[static_cast<std::size_t>(c) + 1] != first + 1 || first >= out.size() || out[first].map.size() != 1)
+                        return false;
+                }
+            for (int r = firstRow; r <= lastRow; ++r)
+                for (int c = firstColumn; c <= lastColumn; ++c)
+                    folded.push_back(cellFirst[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]);
+            return true;
         }
 
         const QTextCharFormat& charFormat(std::uint32_t id) {
@@ -702,6 +736,10 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
         QTextTable* table = nullptr;
         int row = 0, column = 0;
         std::map<int, int> mergeDownFrom; // column -> the row its cells merged down start in
+        // For each row of the table being drawn, the index in `out` of each
+        // cell's first block, and then of the block after the row's last.
+        std::vector<std::vector<std::size_t>> cellFirst;
+        std::vector<std::size_t> folded; // blocks of cells merged away
         bool tableEndsRange = false;
     };
 
