@@ -126,6 +126,7 @@ TEST(TableEdit, PicturesAreEmbeddedOrRefusedAndHeadersShowOnThePage) {
     QTest::keyClicks(&footerView, "Page ");
     footerView.insertPageNumber();
     EXPECT_EQ(word::StoryText(doc, footer, 0, static_cast<long>(footer.size())).substr(0, 5), "Page ");
+    EXPECT_EQ(footerView.document()->toPlainText(), "Page 1"); // the number it shows there
     EXPECT_EQ(doc.MainStory().size(), 6u); // "intro", the picture, nothing more
     view.renderAll();
     QApplication::processEvents();

@@ -133,6 +133,8 @@ DocumentView::DocumentView(word::Document& doc, QWidget* parent) : DocumentView(
 DocumentView::DocumentView(word::Document& doc, word::Story& story, QWidget* parent)
     : QTextEdit(parent), doc_(doc), story_(story) {
     setObjectName("DocumentView");
+    // A header's or footer's own view shows a page number as the first page's.
+    if (!showsMainStory()) pageNumber_ = 1;
     setUndoRedoEnabled(false);
     setAcceptRichText(false);
     setTextInteractionFlags(Qt::TextEditorInteraction);
