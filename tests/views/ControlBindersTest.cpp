@@ -175,6 +175,17 @@ TEST_F(Binders, ListChecksAndSortsByHeaderClicks) {
     EXPECT_EQ(f.list.SortOrder, ui::lvwDescending);
 }
 
+TEST_F(Binders, ListColumnsWidenToTheirTextInTheFontShown) {
+    f.list.ColumnHeaders[0].Width = 40; // too narrow for their texts in any font
+    f.list.ColumnHeaders[1].Width = 20;
+    f.list.Add("a much longer name than the column was made for").SetSubItem(1, "Table");
+    view->push();
+    auto* w = find<QTreeWidget>("list");
+    const QFontMetrics fm(w->font());
+    EXPECT_GE(w->columnWidth(1), fm.horizontalAdvance("Table"));
+    EXPECT_GE(w->columnWidth(0), fm.horizontalAdvance("a much longer name than the column was made for"));
+}
+
 TEST_F(Binders, GridShowsChapterRowsUnderTheirParent) {
     ui::GridTable child;
     child.Columns = {"Product", "Amount"};

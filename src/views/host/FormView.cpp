@@ -699,6 +699,18 @@ QTreeWidget* FormView::bind(ui::ListView& c, ItemHandler itemCheck, ItemHandler 
         }
         if (c.Sorted) w->header()->setSortIndicator(c.SortKey, c.SortOrder == ui::lvwDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
         w->header()->setSortIndicatorShown(c.Sorted);
+        // A column's width is the form's, or more where its heading or the
+        // first rows' texts need it in the font shown (a larger font).
+        const QFontMetrics fm(w->font());
+        constexpr int kRowsMeasured = 200;
+        for (int col = 0; col < static_cast<int>(c.ColumnHeaders.size()) && col < columns; ++col) {
+            if (c.ColumnHeaders[static_cast<std::size_t>(col)].Width <= 0) continue;
+            int need = w->header()->fontMetrics().horizontalAdvance(w->headerItem()->text(col)) + 24;
+            for (int i = 0; i < w->topLevelItemCount() && i < kRowsMeasured; ++i)
+                need = std::max(need, fm.horizontalAdvance(w->topLevelItem(i)->text(col)) +
+                                          (col == 0 && c.CheckBoxes ? fm.height() + 12 : 0) + 12);
+            if (need > w->columnWidth(col)) w->setColumnWidth(col, need);
+        }
     };
     connect(w, &QTreeWidget::itemChanged, this, [this, &c, itemAt, itemCheck](QTreeWidgetItem* item, int column) {
         ui::ListItem* li = itemAt(item);
