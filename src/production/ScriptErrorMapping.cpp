@@ -69,8 +69,15 @@ QzFieldInfo RetrieveQzFieldInfo(const BuiltProgram& built, std::int32_t line) {
 
 namespace {
 
+// Whether the "_" at i ends its line (only blanks after it, then a line end).
+bool continuesLine(std::string_view code, std::size_t i) {
+    for (++i; i < code.size() && (code[i] == ' ' || code[i] == '\t' || code[i] == '\r'); ++i) {}
+    return i < code.size() && code[i] == '\n';
+}
+
 // The line (counted from 1) of the first "Exit Sub" or "End Sub" in script
-// code, outside strings and comments; 0 when there is none.
+// code, outside strings and comments, the two words possibly on lines joined
+// by a line continuation; 0 when there is none.
 std::int32_t lineLeavingSub(std::string_view code) {
     std::int32_t line = 1, prevLine = 0;
     std::string_view prev; // the word before, when only blanks stand between
@@ -97,6 +104,10 @@ std::int32_t lineLeavingSub(std::string_view code) {
                 prev = word;
                 prevLine = line;
             }
+        } else if (c == '_' && continuesLine(code, i)) {
+            // A line continuation: the statement, and the word before, go on.
+            i = code.find('\n', i) + 1;
+            ++line;
         } else {
             if (c == '\'') i = std::min(code.find('\n', i), code.size());
             else {

@@ -348,6 +348,12 @@ TEST_F(ProductionTest, ADocumentCutShortIsNotWritten) {
                  statementField("S2", "Rem End Sub_QZCRLFy = 2 : End  Sub_QZCRLFSub Rest()") + tail);
     EXPECT_EQ(e.sFieldLabel, "S2");
     EXPECT_EQ(e.lFieldLine, 2);
+    // "End" and "Sub" joined by a line continuation.
+    e = cutShort("a" + statementField("S3", "y = 2_QZCRLFEnd __QZCRLF Sub_QZCRLFSub Rest()") + tail);
+    EXPECT_EQ(e.sFieldLabel, "S3");
+    EXPECT_EQ(e.lFieldLine, 2);
+    EXPECT_EQ(e.sDescription, "The program ended before the end of the document at the statement field \"S3\" "
+                              "(line 2: End _); the output was not written");
     // The output closed by the script before its end.
     e = cutShort("a" + statementField("Close", "oRun.CloseOutputFile") + tail);
     EXPECT_EQ(e.sDescription, "oRun.CloseOutputFile closed the document before its end; the output was not written");
@@ -367,6 +373,8 @@ TEST_F(ProductionTest, ADocumentCutShortIsNotWritten) {
     EXPECT_EQ(body(produce("a" + statementField("S", "If False Then Exit Sub") + tail)),
               "a\r\n{\\f0\\fs24\\cf0 2}\r\nafter");
     EXPECT_EQ(body(produce("a" + statementField("S", "Rest_QZCRLFEnd Sub_QZCRLFSub Rest()") + tail)),
+              "a\r\n{\\f0\\fs24\\cf0 2}\r\nafter");
+    EXPECT_EQ(body(produce("a" + statementField("S", "Rest_QZCRLFEnd __QZCRLFSub_QZCRLFSub Rest()") + tail)),
               "a\r\n{\\f0\\fs24\\cf0 2}\r\nafter");
     EXPECT_TRUE(events.empty());
 }

@@ -580,5 +580,26 @@ TEST(ConformClasses, ObjectAloneAsAStatementCallsItsDefault) {
     expectAll(cases);
 }
 
+// A line continuation may split any "End X" of a block and its kind.
+TEST(ConformProcedures, EndSplitByALineContinuation) {
+    const Case cases[] = {
+        {"Dim n\nSub S\n n = 1\nEnd _\nSub\nS", "n", "Integer:1"},
+        {"Function F\n F = 2\nEnd _\n  Function\nn = F", "n", "Integer:2"},
+        {"n = 0\nIf True Then\n n = 3\nEnd _\nIf", "n", "Integer:3"},
+        {"Set d = CreateObject(\"Scripting.Dictionary\")\nWith d\n .Add 1, 4\nEnd _\nWith\nn = d(1)", "n", "Integer:4"},
+        {"Select Case 2\nCase 2\n n = 5\nEnd _\nSelect", "n", "Integer:5"},
+        {"Class C\n Public v\nEnd _\nClass\nSet o = New C : o.v = 6 : n = o.v", "n", "Integer:6"},
+        {"Dim n\nSub S : n = 8 : Exit _\nSub : n = 0 : End _\nSub\nS", "n", "Integer:8"},
+        {"Dim n\nSub S : n = 9 : End _\nSub\nS", "n", "Integer:9"},
+        {"For i = 1 To 3 : n = i : Exit _\nFor : Next", "n", "Integer:1"},
+        {"Do _\nWhile n < 2 : n = n + 1 : Loop", "n", "Integer:2"},
+        {"Select _\nCase 1\nCase 1 : n = 10\nEnd Select", "n", "Integer:10"},
+        {"If True Then n = 11 Else n = 0 End _\nIf", "n", "Integer:11"},
+        {"Dim n\nFunction F : F = 12 : Exit _\nFunction : F = 0 : End Function\nn = F", "n", "Integer:12"},
+        {"Class C\n Property Get P : P = 7 : End _\nProperty\nEnd Class\nSet o = New C : n = o.P", "n", "Integer:7"},
+    };
+    expectAll(cases);
+}
+
 } // namespace
 } // namespace qz::script::conformance
