@@ -382,6 +382,15 @@ TEST(RtfWriter, DamagedDocumentsSettleAtTheirFirstSave) {
         "{\\rtf1\\clcbpat2\\intbl a\\par\\clcbpat3\\intbl b\\cell\\row c}",
         // A paragraph that starts inside a field's instruction and ends after it.
         "{\\rtf1\\pard\\qc a{\\field{\\*\\fldinst X\\par Y}{\\fldrslt}}\\pard\\qr b\\par c}",
+        // Kept groups before a \\pard, their paragraph ending inside an unbalanced field instruction.
+        "{\\rtf{\\e{\\*\\g}\\pard\\a{\\field{\\fldinst{{{{{{\\}}}}{{}}{}}{}}{{{}}{}}}\\par}}\\s\\par",
+        // A kept group and a \\pard after a field's result, in the paragraph the field began.
+        "{\\rtf1{\\field{\\*\\fldinst X}{\\fldrslt}\\i{\\listtext\\a}\\pard b\\par}}",
+        // A symbol whose font a later table names with a character above 0x7F.
+        "{\\rtf1{\\fonttbl{\\f1 A;}}{\\field{\\*\\fldinst SYMBOL 3 \\\\f \"x\"}{\\fldrslt}}{\\fonttbl{\\f2 \\'9f;}}}",
+        // A symbol's font named again by a later table under another number.
+        "{\\rtf1{\\fonttbl{\\f1;}}{\\field{\\*\\fldinst SYMBOL 65 \\\\f \"Wingdings\"}{\\fldrslt}}"
+        "{\\fonttbl{\\f1 Wingdings;}}}",
     };
     for (const std::string& rtf : inputs) {
         Loaded first(rtf);

@@ -19,6 +19,7 @@
 #include <charconv>
 #include <cstring>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace qz::word {
@@ -177,8 +178,10 @@ private:
     std::string Capture(const char* groupStart, int dbcs = 0);
     void SkipGroup() { Capture(p_ - 1); }
 
-    void ParseStory(Story& story, State st, bool isMain);
-    void ParseField(Story& story, State& st);
+    // paraStart: where the paragraph being read started, when the story
+    // goes on one (the text after a field's result); else it starts here.
+    void ParseStory(Story& story, State st, bool isMain, std::size_t paraStart = std::size_t(-1));
+    void ParseField(Story& story, State& st, std::size_t paraStart);
     void ParseFontTable();
     void ParseColorTable();
     void ParseUserProps();
@@ -195,6 +198,7 @@ private:
     void Pard(Story& story, State& st, ParaState& ps);
     void EndParagraph(Story& story, State& st, ParaState& ps, std::string_view word);
     void ConvertSymbolField(Story& story, long fb);
+    void SettleSymbolFonts();
     char32_t Decode(const State& st, unsigned char b) const {
         return st.table ? st.table[b] : sys::cp1252ToUnicode(b);
     }
@@ -514,6 +518,37 @@ void RtfReader::Run() {
     st.cf = def;
     SetFont(st, def.font);
     ParseStory(doc_.MainStory(), st, true);
+    SettleSymbolFonts();
+}
+
+// A symbol names its font by name. When the table holds a name twice (a
+// damaged document, or a table given again in the body after the symbol),
+// the symbol takes the first font of that name, as it reads back once saved;
+// the names are indexed again in the table's order for the same reason.
+void RtfReader::SettleSymbolFonts() {
+    std::unordered_map<std::string_view, int> first;
+    std::unordered_map<int, int> to;
+    for (const FontDef& f : doc_.fonts)
+        if (const auto [it, added] = first.emplace(f.name, f.number); !added && it->second != f.number)
+            to.emplace(f.number, it->second);
+    if (to.empty()) return;
+    doc_.fontsIndexed_ = 0;
+    auto settle = [&](Story& story) {
+        for (std::size_t i = 0; i < story.size(); ++i) {
+            const Atom a = story[i];
+            if (a.Kind() != AtomKind::Symbol) continue;
+            CharFormat f = doc_.Format(a.fmt);
+            const auto it = to.find(f.font);
+            if (it == to.end()) continue;
+            f.font = it->second;
+            story.at(i) = Atom::Make(AtomKind::Symbol, a.value, doc_.InternFormat(f));
+        }
+    };
+    settle(doc_.MainStory());
+    for (const auto& sec : doc_.sections_) {
+        for (HeaderFooter& h : sec->headers) settle(h.story);
+        for (HeaderFooter& h : sec->footers) settle(h.story);
+    }
 }
 
 void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::string& openProps) {
@@ -587,7 +622,16 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
         std::string g = "\\pard\\plain" + ps.leadProps;
         if (g.back() != '}') g += ' ';
         for (std::size_t i = ps.start; i < ps.leadEnd; ++i) g += doc_.Opaque(story[i].value);
-        g += "\\pard\\plain" + st.para;
+        // The groups belong to the first paragraph after them, which may have
+        // ended already inside a field's instruction.
+        std::string_view props = st.para;
+        for (std::size_t i = ps.leadEnd; i < story.size(); ++i)
+            if (story[i].Kind() == AtomKind::ParaEnd) {
+                props = doc_.ParaEnd(story[i].value).props;
+                break;
+            }
+        g += "\\pard\\plain";
+        g += props;
         if (g.back() != '}') g += ' ';
         Atom lead = Atom::Make(AtomKind::Opaque, doc_.AddOpaque(std::move(g)), story[ps.start].fmt);
         story.erase(ps.start + 1, ps.leadEnd - ps.start - 1);
@@ -614,7 +658,7 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
     }
 }
 
-void RtfReader::ParseStory(Story& story, State st, bool isMain) {
+void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t paraStart) {
     ++nesting_;
     struct Leave {
         int& n;
@@ -622,7 +666,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
     } leave{nesting_};
     std::vector<State> stack;
     ParaState ps;
-    ps.start = story.size();
+    ps.start = std::min(paraStart, story.size());
     for (;;) {
         Token t = Next();
         switch (t.type) {
@@ -641,7 +685,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
                     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
                     story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start, st.dbcs)), st.fmt));
                 } else if (w == "field") {
-                    ParseField(story, st);
+                    ParseField(story, st, ps.start);
                 } else if (isMain && w.starts_with("header") && w.size() <= 7) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
                     HeaderFooter& hf = sec.headers[w == "headerf" ? 1 : w == "headerl" ? 2 : 0];
@@ -823,7 +867,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain) {
     }
 }
 
-void RtfReader::ParseField(Story& story, State& st) {
+void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart) {
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
     FieldInfo info;
     std::uint32_t infoId = doc_.AddFieldInfo({});
@@ -871,7 +915,7 @@ void RtfReader::ParseField(Story& story, State& st) {
     story.push_back(Atom::Make(AtomKind::FieldEnd, 0, st.fmt));
     doc_.FieldInfoAt(infoId) = std::move(info);
     ConvertSymbolField(story, fb);
-    if (tail) ParseStory(story, fs, false);
+    if (tail) ParseStory(story, fs, false, paraStart);
 }
 
 // A field "SYMBOL n \f "font" [\u] ..." becomes one symbol atom.
@@ -881,8 +925,10 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
     std::string code;
     for (long i = fb + 1; i < fe; ++i) {
         const Atom& a = story[static_cast<std::size_t>(i)];
-        if (a.Kind() != AtomKind::Char || a.value > 0x7F) return;
-        code += static_cast<char>(a.value);
+        if (a.Kind() != AtomKind::Char) return;
+        // UTF-8, as font names are kept: a symbol of a font named in any
+        // script reads back as the symbol it was written from.
+        appendUtf8(code, static_cast<char32_t>(a.value));
     }
     std::size_t p = code.find_first_not_of(' ');
     if (p == std::string::npos || code.compare(p, 6, "SYMBOL") != 0) {
