@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QIcon>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -73,34 +75,37 @@ TEST(DataSourceViews, TheTreeAndToolbarFollowTheWindow) {
     ASSERT_NE(view, nullptr);
     view->show();
     EXPECT_EQ(view->windowTitle(), "Quorvane Data Sources");
-    auto* tree = view->findChild<QTreeWidget*>("trvDataLink");
+    auto* tree = view->findChild<QTreeView*>("trvDataLink");
     ASSERT_NE(tree, nullptr);
-    ASSERT_EQ(tree->topLevelItemCount(), 1);
-    QTreeWidgetItem* root = tree->topLevelItem(0);
-    EXPECT_EQ(root->text(0), "Data Sources");
-    ASSERT_EQ(root->childCount(), 1);
-    EXPECT_EQ(root->child(0)->child(0)->text(0), "Items");
+    QAbstractItemModel* m = tree->model();
+    ASSERT_EQ(m->rowCount(), 1);
+    QModelIndex root = m->index(0, 0);
+    EXPECT_EQ(root.data().toString(), "Data Sources");
+    ASSERT_EQ(m->rowCount(root), 1);
+    EXPECT_EQ(m->index(0, 0, m->index(0, 0, root)).data().toString(), "Items");
     auto* addConnection = view->findChild<QAction*>("AddCn");
     ASSERT_TRUE(addConnection && view->findChild<QAction*>("Properties"));
     addConnection->trigger();
-    // A new node rebuilds the tree's items: look the root up again.
-    root = tree->topLevelItem(0);
-    ASSERT_EQ(root->childCount(), 2);
-    EXPECT_EQ(root->child(1)->text(0), "DBConnection1");
+    // A new node resets the tree's rows: look the root up again.
+    root = m->index(0, 0);
+    ASSERT_EQ(m->rowCount(root), 2);
+    EXPECT_EQ(m->index(1, 0, root).data().toString(), "DBConnection1");
     // One picture per kind serves every node (a file may hold thousands).
-    EXPECT_EQ(root->child(0)->icon(0).cacheKey(), root->child(1)->icon(0).cacheKey());
-    EXPECT_EQ(tree->currentItem(), root->child(1));
+    auto picture = [&](const QModelIndex& i) { return i.data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
+    EXPECT_EQ(picture(m->index(0, 0, root)), picture(m->index(1, 0, root)));
+    EXPECT_NE(picture(root), picture(m->index(0, 0, root)));
+    EXPECT_EQ(tree->currentIndex(), m->index(1, 0, root));
     EXPECT_TRUE(view->findChild<QAction*>("AddCmd")->isEnabled());
     // F2 renames in place; the name reaches the file.
-    tree->setCurrentItem(root->child(0)->child(0));
+    tree->setCurrentIndex(m->index(0, 0, m->index(0, 0, root)));
     QTest::keyClick(tree, Qt::Key_F2);
     auto* editor = tree->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     editor->setText("Lines");
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();  // the editor commits from the event loop
-    root = tree->topLevelItem(0);
-    EXPECT_EQ(root->child(0)->child(0)->text(0), "Lines");
+    root = m->index(0, 0);
+    EXPECT_EQ(m->index(0, 0, m->index(0, 0, root)).data().toString(), "Lines");
     std::ifstream in(t.dir.path() + "/t.qzc");
     EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("<Name>Lines</Name>"), std::string::npos);
     QTest::mouseClick(view->findChild<QPushButton*>("cmdClose"), Qt::LeftButton);

@@ -32,7 +32,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -78,9 +78,10 @@ struct EditorTemplate : DesignerState {
     std::string ResolveSqlParameters(const std::string& sql) override { return sql; }
 };
 
-QTreeWidgetItem* ItemNamed(QTreeWidget* tree, const QString& text) {
-    const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.front();
+QModelIndex IndexNamed(QTreeView* tree, const QString& text) {
+    QAbstractItemModel* m = tree->model();
+    const auto found = m->match(m->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? QModelIndex() : found.front();
 }
 
 } // namespace
@@ -95,14 +96,14 @@ TEST(EditorViews, StatementWindowTreeCodeBoxAndStatus) {
     view->show();
     QApplication::processEvents();
     EXPECT_EQ(view->windowTitle(), "Qz Statement");
-    auto* tree = view->findChild<QTreeWidget*>("trvDataList");
+    auto* tree = view->findChild<QTreeView*>("trvDataList");
     auto* code = view->findChild<QPlainTextEdit*>("txtValue");
     auto* status = view->findChild<QStatusBar*>("StatusBar1");
     ASSERT_TRUE(tree && code && status && view->findChild<QPushButton*>("cmdFind"));
-    QTreeWidgetItem* total = ItemNamed(tree, "Total");
-    ASSERT_NE(total, nullptr);
-    tree->setCurrentItem(total);
-    emit tree->itemDoubleClicked(total, 0);
+    const QModelIndex total = IndexNamed(tree, "Total");
+    ASSERT_TRUE(total.isValid());
+    tree->setCurrentIndex(total);
+    emit tree->doubleClicked(total);
     EXPECT_EQ(code->toPlainText(), "Orders.Fields(\"Total\").Value");
 
     code->setFocus();
@@ -242,14 +243,14 @@ TEST(EditorViews, StudioInsertsAnExpressionThroughItsWindow) {
             return;
         }
         seen = true;
-        auto* tree = view->findChild<QTreeWidget*>("tvList");
-        QTreeWidgetItem* item = ItemNamed(tree, "CustomerName");
-        if (!item) {
+        auto* tree = view->findChild<QTreeView*>("tvList");
+        const QModelIndex item = IndexNamed(tree, "CustomerName");
+        if (!item.isValid()) {
             view->close();
             return;
         }
-        tree->setCurrentItem(item);
-        emit tree->itemDoubleClicked(item, 0);
+        tree->setCurrentIndex(item);
+        emit tree->doubleClicked(item);
         QTest::mouseClick(view->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
     });
     window.runCommand(designer::qzCmdItemInsertExpression);

@@ -4,13 +4,12 @@
 #include "datasources/forms/frmDataLink.h"
 #include "views/host/ViewRegistry.h"
 
-#include <QAbstractItemModel>
 #include <QHBoxLayout>
 #include <QStyle>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -27,22 +26,16 @@ public:
         QToolBar* bar = bind(f.tlbDataLink, [&f](const std::string& key) { f.tlbDataLink_ButtonClick(key); });
         bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
         layout->addWidget(bar);
-        tree_ = bind(f.trvDataLink, [&f] { f.trvDataLink_NodeClick(); }, [&f] { f.trvDataLink_DblClick(); });
-        layout->addWidget(tree_, 1);
-        // Pictures by kind, as the tree's nodes are made: the data sources,
-        // a connection, a command. One picture of each kind serves every
-        // node (a file may hold thousands of connections).
+        // Pictures by kind: the data sources, a connection, a command. One
+        // picture of each kind serves every node (a file may hold a hundred
+        // thousand connections), given as a row is shown.
         pictures_[0] = style()->standardIcon(QStyle::SP_ComputerIcon);
         pictures_[1] = style()->standardIcon(QStyle::SP_DriveHDIcon);
         pictures_[2] = style()->standardIcon(QStyle::SP_FileIcon);
-        connect(tree_->model(), &QAbstractItemModel::rowsInserted, this,
-                [this](const QModelIndex& parent, int first, int last) {
-                    int depth = 0;
-                    for (QModelIndex p = parent; p.isValid(); p = p.parent()) ++depth;
-                    const QIcon& picture = pictures_[std::min(depth, 2)];
-                    for (int row = first; row <= last; ++row)
-                        tree_->model()->setData(tree_->model()->index(row, 0, parent), picture, Qt::DecorationRole);
-                });
+        tree_ = bind(
+            f.trvDataLink, [&f] { f.trvDataLink_NodeClick(); }, [&f] { f.trvDataLink_DblClick(); },
+            [this](const ui::Node& node) { return QVariant(pictures_[std::min(node.Depth(), 2)]); });
+        layout->addWidget(tree_, 1);
         auto* buttons = new QHBoxLayout;
         buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
         buttons->addStretch();
@@ -61,7 +54,7 @@ protected:
 
 private:
     frmDataLink& f_;
-    QTreeWidget* tree_ = nullptr;
+    QTreeView* tree_ = nullptr;
     QIcon pictures_[3];
 };
 

@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -38,7 +38,7 @@ public:
         auto* inLeft = new QVBoxLayout(left);
         inLeft->setContentsMargins(0, 0, 0, 0);
         QLabel* data = bind(f.Label3);
-        QTreeWidget* tree = bind(f.trvDataList, [&f] { f.trvDataList_NodeClick(); }, [&f] { f.trvDataList_DblClick(); });
+        QTreeView* tree = bind(f.trvDataList, [&f] { f.trvDataList_NodeClick(); }, [&f] { f.trvDataList_DblClick(); });
         data->setBuddy(tree);
         inLeft->addWidget(data);
         inLeft->addWidget(tree);

@@ -22,6 +22,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <QTextCursor>
@@ -507,110 +508,200 @@ bool FormView::mouse(Binding& b, QObject* watched, QEvent* event) {
 
 namespace {
 
-struct TreeState {
-    std::uint64_t version = ~std::uint64_t{0};
-    std::unordered_map<const ui::Node*, QTreeWidgetItem*> items;
-    std::unordered_map<QTreeWidgetItem*, ui::Node*> nodes;
-    ui::Node* nodeOf(QTreeWidgetItem* item) const {
-        const auto it = nodes.find(item);
-        return it == nodes.end() ? nullptr : it->second;
+// The tree's nodes as a Qt model: rows are made as the view asks for them
+// (the children of shown and expanded nodes), so that a tree of a hundred
+// thousand nodes costs no widget item per node. Each index the view holds
+// names an entry of this model, never a node itself: between a change of the
+// nodes and the next push (a dialog the form opens in between paints) the
+// model answers nothing rather than reading a node that may be gone.
+class TreeModel : public QAbstractItemModel {
+public:
+    TreeModel(const ui::TreeView& tree, QObject* parent) : QAbstractItemModel(parent), tree_(tree) {}
+    std::function<QVariant(const ui::Node&)> picture;
+    std::function<void(ui::Node&, const QString&)> renamed;
+
+    bool current() const { return version_ == tree_.StructureVersion(); }
+    // Back in step with the nodes after a change of their set or order.
+    void reset() {
+        beginResetModel();
+        entries_.clear();
+        entryOf_.clear();
+        version_ = tree_.StructureVersion();
+        endResetModel();
     }
+    ui::Node* nodeOf(const QModelIndex& index) const {
+        if (!current() || !index.isValid()) return nullptr;
+        return const_cast<ui::Node*>(entries_[index.internalId()].node);
+    }
+    QModelIndex indexOf(const ui::Node* node) const {
+        if (!current() || !node) return {};
+        const std::vector<ui::Node*>& level = siblings(node->Parent());
+        const QModelIndex parentIndex = node->Parent() ? indexOf(node->Parent()) : QModelIndex();
+        if (node->Parent() && !parentIndex.isValid()) return {};
+        const auto it = std::find(level.begin(), level.end(), node);
+        if (it == level.end()) return {};
+        return index(static_cast<int>(it - level.begin()), 0, parentIndex);
+    }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override {
+        if (!current() || column != 0 || row < 0) return {};
+        const ui::Node* up = nullptr;
+        if (parent.isValid()) {
+            up = entries_[parent.internalId()].node;
+        }
+        const std::vector<ui::Node*>& level = siblings(up);
+        if (static_cast<std::size_t>(row) >= level.size()) return {};
+        const ui::Node* node = level[static_cast<std::size_t>(row)];
+        auto [it, added] = entryOf_.try_emplace(node, entries_.size());
+        if (added) entries_.push_back({node, parent.isValid() ? parent.internalId() : kNone, row});
+        else entries_[it->second].row = row;
+        return createIndex(row, 0, static_cast<quintptr>(it->second));
+    }
+    QModelIndex parent(const QModelIndex& child) const override {
+        if (!current() || !child.isValid()) return {};
+        const quintptr up = entries_[child.internalId()].parent;
+        if (up == kNone) return {};
+        return createIndex(entries_[up].row, 0, up);
+    }
+    int rowCount(const QModelIndex& parent = {}) const override {
+        if (!current()) return 0;
+        if (parent.isValid() && parent.column() != 0) return 0;
+        return static_cast<int>(siblings(parent.isValid() ? entries_[parent.internalId()].node : nullptr).size());
+    }
+    int columnCount(const QModelIndex& = {}) const override { return 1; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        const ui::Node* node = nodeOf(index);
+        if (!node) return {};
+        if (role == Qt::DisplayRole || role == Qt::EditRole) return qs(node->Text);
+        if (role == Qt::DecorationRole && picture) return picture(*node);
+        return {};
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        if (!nodeOf(index)) return Qt::NoItemFlags;
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        ui::Node* node = nodeOf(index);
+        if (!node || role != Qt::EditRole) return false;
+        if (renamed) renamed(*node, value.toString());
+        return true;
+    }
+
+private:
+    static constexpr quintptr kNone = ~quintptr{0};
+    struct Entry {
+        const ui::Node* node;
+        quintptr parent;  // entry of the parent, kNone at the top
+        int row;
+    };
+    const std::vector<ui::Node*>& siblings(const ui::Node* parent) const {
+        return parent ? parent->Children() : tree_.Roots();
+    }
+
+    const ui::TreeView& tree_;
+    std::uint64_t version_ = ~std::uint64_t{0};
+    mutable std::vector<Entry> entries_;
+    mutable std::unordered_map<const ui::Node*, quintptr> entryOf_;
 };
 
-// A tree widget that asks before an edit begins.
-class TreeWidget : public QTreeWidget {
+// A tree view that asks before an edit begins.
+class TreeWidget : public QTreeView {
 public:
-    using QTreeWidget::QTreeWidget;
-    std::function<bool(QTreeWidgetItem*)> beforeEdit;
+    using QTreeView::QTreeView;
+    using QTreeView::edit;
+    std::function<bool(const QModelIndex&)> beforeEdit;
     bool isEditing() const { return state() == EditingState; }
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
         const bool wouldEdit = trigger == AllEditTriggers || (editTriggers() & trigger);
-        if (wouldEdit && state() != EditingState && beforeEdit && !beforeEdit(itemFromIndex(index))) return false;
-        return QTreeWidget::edit(index, trigger, event);
+        if (wouldEdit && state() != EditingState && beforeEdit && !beforeEdit(index)) return false;
+        return QTreeView::edit(index, trigger, event);
     }
 };
 
-// Node rectangles and hit tests in the tree widget's client pixels.
+// Node rectangles and hit tests in the tree view's client pixels.
 class TreeGeometry : public ui::TreeView::Geometry {
 public:
-    TreeGeometry(const ui::TreeView& tree, QTreeWidget* w, std::shared_ptr<TreeState> st)
-        : tree_(tree), w_(w), st_(std::move(st)) {}
+    TreeGeometry(QTreeView* w, TreeModel* model) : w_(w), model_(model) {}
     bool labelRect(const ui::Node& node, ui::Rect& rect) const override {
-        if (st_->version != tree_.StructureVersion()) return false;
-        const auto it = st_->items.find(&node);
-        if (it == st_->items.end()) return false;
-        for (QTreeWidgetItem* p = it->second->parent(); p; p = p->parent())
-            if (!p->isExpanded()) return false;
-        const QRect r = w_->visualItemRect(it->second);
+        const QModelIndex index = model_->indexOf(&node);
+        if (!index.isValid()) return false;
+        for (QModelIndex p = index.parent(); p.isValid(); p = p.parent())
+            if (!w_->isExpanded(p)) return false;
+        const QRect r = w_->visualRect(index);
         if (!r.isValid()) return false;
         const QPoint off = w_->viewport()->mapTo(w_, QPoint(0, 0));
-        const int width = w_->fontMetrics().horizontalAdvance(it->second->text(0)) + 6;
+        const int width = w_->fontMetrics().horizontalAdvance(qs(node.Text)) + 6;
         rect = {r.left() + off.x(), r.top() + off.y(), r.left() + off.x() + width, r.bottom() + 1 + off.y()};
         return true;
     }
     ui::Node* hitTest(int x, int y) const override {
-        if (st_->version != tree_.StructureVersion()) return nullptr;
         const QPoint off = w_->viewport()->mapTo(w_, QPoint(0, 0));
-        return st_->nodeOf(w_->itemAt(QPoint(x, y) - off));
+        return model_->nodeOf(w_->indexAt(QPoint(x, y) - off));
     }
 
 private:
-    const ui::TreeView& tree_;
-    QTreeWidget* w_;
-    std::shared_ptr<TreeState> st_;
+    QTreeView* w_;
+    TreeModel* model_;
 };
+
+// Calls visit(node, index) for every node shown or about to be (the children
+// of expanded nodes, in the model or in the view), so that a push or a pull
+// costs the nodes an author can reach, not the whole tree.
+template <class Visit>
+void walkShown(TreeModel& model, QTreeView* w, const QModelIndex& parent, Visit&& visit) {
+    const int n = model.rowCount(parent);
+    for (int row = 0; row < n; ++row) {
+        const QModelIndex index = model.index(row, 0, parent);
+        ui::Node* node = model.nodeOf(index);
+        if (!node) continue;
+        visit(*node, index);
+        if (!node->Children().empty() && (node->Expanded || w->isExpanded(index))) walkShown(model, w, index, visit);
+    }
+}
 
 } // namespace
 
-QTreeWidget* FormView::bind(ui::TreeView& c, Handler nodeClick, Handler dblClick) {
+QTreeView* FormView::bind(ui::TreeView& c, Handler nodeClick, Handler dblClick, NodePicture picture) {
     auto* w = new TreeWidget(this);
+    auto* model = new TreeModel(c, w);
+    model->picture = std::move(picture);
+    w->setModel(model);
     w->setHeaderHidden(true);
+    w->setUniformRowHeights(true);
     w->setExpandsOnDoubleClick(false);  // the form's double click decides
     w->setMouseTracking(true);
-    auto st = std::make_shared<TreeState>();
     Binding& b = add(c, w);
-    b.pull = [&c, w, st] {
-        if (st->version != c.StructureVersion()) return;
-        for (auto& [node, item] : st->items) const_cast<ui::Node*>(node)->Expanded = item->isExpanded();
-        c.Select(st->nodeOf(w->currentItem()));
+    // Expanding and collapsing in the view reach the node at once.
+    connect(w, &QTreeView::expanded, this, [model](const QModelIndex& index) {
+        if (ui::Node* node = model->nodeOf(index)) node->Expanded = true;
+    });
+    connect(w, &QTreeView::collapsed, this, [model](const QModelIndex& index) {
+        if (ui::Node* node = model->nodeOf(index)) node->Expanded = false;
+    });
+    b.pull = [&c, w, model] {
+        if (!model->current()) return;
+        c.Select(model->nodeOf(w->currentIndex()));
     };
-    b.push = [&c, w, st] {
-        if (st->version != c.StructureVersion()) {
-            w->clear();
-            st->items.clear();
-            st->nodes.clear();
-            std::function<void(const std::vector<ui::Node*>&, QTreeWidgetItem*)> addLevel =
-                [&](const std::vector<ui::Node*>& level, QTreeWidgetItem* parent) {
-                    for (ui::Node* n : level) {
-                        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(w);
-                        item->setFlags(item->flags() | Qt::ItemIsEditable);
-                        st->items[n] = item;
-                        st->nodes[item] = n;
-                        addLevel(n->Children(), item);
-                    }
-                };
-            addLevel(c.Roots(), nullptr);
-            st->version = c.StructureVersion();
-        }
+    b.push = [&c, w, model] {
+        if (!model->current()) model->reset();
         w->setEditTriggers(c.LabelEdit == ui::tvwAutomatic
                                ? QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked
                                : QAbstractItemView::NoEditTriggers);
-        for (auto& [node, item] : st->items) {
-            const QString text = qs(node->Text);
-            if (item->text(0) != text) item->setText(0, text);
-            if (item->isExpanded() != node->Expanded) item->setExpanded(node->Expanded);
-        }
-        auto itemOf = [&st](const ui::Node* n) -> QTreeWidgetItem* {
-            const auto it = n ? st->items.find(n) : st->items.end();
-            return it == st->items.end() ? nullptr : it->second;
-        };
-        w->setCurrentItem(itemOf(c.SelectedItem()));
-        if (QTreeWidgetItem* editing = itemOf(c.EditingNode()); editing && !w->isEditing()) w->editItem(editing);
+        // The nodes' expansion; texts and pictures are read again as the
+        // shown rows are painted (an open editor keeps what is typed in it).
+        walkShown(*model, w, {}, [&](ui::Node& node, const QModelIndex& index) {
+            if (!node.Children().empty() && w->isExpanded(index) != node.Expanded) w->setExpanded(index, node.Expanded);
+        });
+        w->viewport()->update();
+        const QModelIndex selected = model->indexOf(c.SelectedItem());
+        if (selected != w->currentIndex()) w->setCurrentIndex(selected);
+        if (const QModelIndex editing = model->indexOf(c.EditingNode()); editing.isValid() && !w->isEditing())
+            w->edit(editing);
     };
-    w->beforeEdit = [this, &c, st](QTreeWidgetItem* item) {
-        ui::Node* node = st->nodeOf(item);
+    w->beforeEdit = [this, &c, model](const QModelIndex& index) {
+        ui::Node* node = model->nodeOf(index);
         if (!node) return false;
         if (c.EditingNode() == node) return true;
         // Not run(): its push would open the editor a second time.
@@ -624,24 +715,23 @@ QTreeWidget* FormView::bind(ui::TreeView& c, Handler nodeClick, Handler dblClick
         }
         return ok;
     };
-    connect(w, &QTreeWidget::itemChanged, this, [this, &c, st](QTreeWidgetItem* item, int) {
-        ui::Node* node = st->nodeOf(item);
-        if (pushing_ || !node || c.EditingNode() != node) return;
-        const std::string text = us(item->text(0));
-        run([&c, text] { c.EndLabelEdit(text); });
-    });
+    model->renamed = [this, &c](ui::Node& node, const QString& text) {
+        if (pushing_ || c.EditingNode() != &node) return;
+        const std::string value = us(text);
+        run([&c, value] { c.EndLabelEdit(value); });
+    };
     connect(w->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this, &c] {
         if (!c.EditingNode()) return;
         c.CancelLabelEdit();  // closed without a new text (Escape)
         push();
     });
-    connect(w, &QTreeWidget::currentItemChanged, this, [this, nodeClick] {
-        // A click reports itself (itemClicked); this is a move by keyboard.
+    connect(w->selectionModel(), &QItemSelectionModel::currentChanged, this, [this, nodeClick] {
+        // A click reports itself (clicked); this is a move by keyboard.
         if (QApplication::mouseButtons() == Qt::NoButton) run(nodeClick);
     });
-    connect(w, &QTreeWidget::itemClicked, this, [this, nodeClick] { run(nodeClick); });
-    connect(w, &QTreeWidget::itemDoubleClicked, this, [this, dblClick] { run(dblClick); });
-    geometries_.push_back(std::make_unique<TreeGeometry>(c, w, st));
+    connect(w, &QTreeView::clicked, this, [this, nodeClick] { run(nodeClick); });
+    connect(w, &QTreeView::doubleClicked, this, [this, dblClick] { run(dblClick); });
+    geometries_.push_back(std::make_unique<TreeGeometry>(w, model));
     c.View = geometries_.back().get();
     return w;
 }

@@ -41,7 +41,9 @@ class QRadioButton;
 class QStatusBar;
 class QTabBar;
 class QToolBar;
+class QTreeView;
 class QTreeWidget;
+class QVariant;
 
 namespace qz::views {
 
@@ -88,7 +90,10 @@ protected:
     // A tree: nodes keyed as in the model, expansion, selection (NodeClick on
     // a click or a keyboard move) and label editing wired back; the model's
     // node rectangles and hit tests are answered from the widget while bound.
-    QTreeWidget* bind(ui::TreeView& c, Handler nodeClick = {}, Handler dblClick = {});
+    // The view's rows are made as they are shown; picture gives a node's
+    // picture (a QIcon in a QVariant, or none).
+    using NodePicture = std::function<QVariant(const ui::Node&)>;
+    QTreeView* bind(ui::TreeView& c, Handler nodeClick = {}, Handler dblClick = {}, NodePicture picture = {});
     // A list in report view. A header click runs columnClick with the column
     // (from 0), or sorts by it (ListView::SortByColumn) when none is given.
     using ItemHandler = std::function<void(ui::ListItem&)>;
