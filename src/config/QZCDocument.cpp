@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -267,7 +268,11 @@ QZCDocument::Stamp stampOf(const std::string& path) {
 std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
     std::string resolved = resolveCaseInsensitive(path);
     std::string bytes;
-    if (sys::readWholeFile(resolved, bytes) != 0) raiseMessage(kCannotOpen);
+    // Memory that runs short is said as such, not as a file that cannot be opened.
+    if (const int e = sys::readWholeFile(resolved, bytes); e != 0) {
+        if (e == ENOMEM) throw std::bad_alloc();
+        raiseMessage(kCannotOpen);
+    }
     if (!isWideEncoding(bytes)) {
         std::string_view body = bytes;
         if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
@@ -282,6 +287,7 @@ std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
                                 pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi |
                                 pugi::parse_comments | pugi::parse_ws_pcdata | pugi::parse_fragment;
     pugi::xml_parse_result r = doc->xml.load_buffer(bytes.data(), bytes.size(), kFlags, pugi::encoding_auto);
+    if (r.status == pugi::status_out_of_memory) throw std::bad_alloc();
     if (!r || nestedTooDeep(doc->xml) || holdsInvalidText(doc->xml)) raiseMessage(kCannotOpen);
 
     // A well-formed document has exactly one top-level element and no text

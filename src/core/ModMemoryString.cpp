@@ -92,4 +92,8 @@ void QZReplace(std::string_view text, std::string& out, std::string_view find,
     }
 }
 
+MemoryHeadroom::MemoryHeadroom(std::size_t bytes) : block_(::operator new(bytes)) {}
+
+MemoryHeadroom::~MemoryHeadroom() { ::operator delete(block_); }
+
 } // namespace qz

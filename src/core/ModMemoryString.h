@@ -33,4 +33,19 @@ int QZGetChar(const char* base, std::size_t position);
 // The system's text for an errno, or "Unexpected Error (Cannot decode APPI error).".
 std::string GetApiErrorText(int code);
 
+// Memory held back while a large read fills memory, and given back when the
+// read is done: a read that does not fit with this much to spare fails with
+// std::bad_alloc (the system's "Out of memory"), so that what shows the data
+// afterwards (a window's rows, the error dialog itself) still has room.
+class MemoryHeadroom {
+public:
+    explicit MemoryHeadroom(std::size_t bytes);
+    ~MemoryHeadroom();
+    MemoryHeadroom(const MemoryHeadroom&) = delete;
+    MemoryHeadroom& operator=(const MemoryHeadroom&) = delete;
+
+private:
+    void* block_;
+};
+
 } // namespace qz

@@ -7,6 +7,8 @@
 #include "datasources/forms/frmCommandXML.h"
 #include "datasources/forms/frmConnection.h"
 #include "datasources/forms/frmDataLink.h"
+#include "core/forms/frmErrors.h"
+#include "platform/ui/UiHost.h"
 #include "views/host/ViewRegistry.h"
 
 #include "production/TestFiles.h"
@@ -25,6 +27,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+
+#include <sys/resource.h>
+
 #include <fstream>
 #include <memory>
 
@@ -34,10 +40,11 @@ namespace {
 
 struct Template : DesignerState {
     test::TempDir dir;
+    std::string folder = dir.path();
     HelpCenter help;
     bool TemplateReadOnly() const override { return false; }
     void SetTemplateReadOnly(bool) override {}
-    std::string TemplatePath() const override { return dir.path(); }
+    std::string TemplatePath() const override { return folder; }
     void SetTemplatePath(const std::string&) override {}
     std::string QzcFileName() const override { return "t.qzc"; }
     void SetQzcFileName(const std::string&) override {}
@@ -60,8 +67,19 @@ struct Template : DesignerState {
                "</s:ElementType></s:Schema><rs:data><z:row Item='Pen'/><z:row Item='Ink'/></rs:data></xml>";
         goDesigner = this;
     }
+    // A template whose QZC file is already in a folder.
+    explicit Template(std::string existing) : folder(std::move(existing)) { goDesigner = this; }
     ~Template() override { goDesigner = nullptr; }
 };
+
+constexpr int kManyConnections = 100000;
+
+long addressSpaceMb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0) return std::stol(line.substr(7)) / 1024;
+    return 0;
+}
 
 } // namespace
 
@@ -172,3 +190,75 @@ TEST(DataSourceViews, TheSavedRecordsetPreviewFillsTheGrid) {
     form.Unload();
 }
 
+
+// The window on a QZC file of 100,000 connections, in a process of its own
+// whose address space is cut to what it uses plus QZ_LOW_MEMORY_MB: it
+// prints how many connections it shows, or the error the author was shown.
+TEST(DataSourceViews, ManyConnectionsInShortMemory) {
+    const char* folder = std::getenv("QZ_LOW_MEMORY_DIR");
+    const char* extra = std::getenv("QZ_LOW_MEMORY_MB");
+    if (!folder || !extra) GTEST_SKIP() << "the child of TheWindowOnManyConnectionsNeverDiesOfShortMemory";
+    Template t{std::string(folder)};
+    ui::HeadlessUiHost host;
+    std::string error;
+    host.queueFormAction([&](ui::Form& f) {
+        if (auto* e = dynamic_cast<frmErrors*>(&f)) error = e->txtError.Text;
+    });
+    ui::setCurrentHost(&host);
+    const rlim_t limit = static_cast<rlim_t>(addressSpaceMb() + std::atol(extra)) << 20;
+    const rlimit cut{limit, limit};
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &cut), 0);
+    datasources::frmDataLink form;
+    form.Initialize();
+    form.Form_Activate();
+    form.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
+    view->show();
+    QApplication::processEvents();
+    QAbstractItemModel* m = view->findChild<QTreeView*>("trvDataLink")->model();
+    for (const ui::UiRequest& r : host.requests(ui::UiRequest::MsgBox)) error += r.prompt;
+    std::printf("shown %d\nerror %s\n", m->rowCount(m->index(0, 0)), error.c_str());
+    std::fflush(stdout);
+    std::_Exit(0);  // what is left is the test's own clean-up
+}
+
+// Memory short when the window opens on many connections: it opens, or it
+// says why not, and the studio goes on; it never dies of a signal.
+TEST(DataSourceViews, TheWindowOnManyConnectionsNeverDiesOfShortMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address checker reserves more address space than a limit leaves";
+#endif
+    test::TempDir dir;
+    {
+        std::ofstream out(dir.file("t.qzc"));
+        out << "<QZC><ConnectionList>";
+        for (int i = 0; i < kManyConnections; ++i)
+            out << "<Connection ID=\"ID" << i << "\"><Name>C" << i << "</Name><DataSource>shop.db</DataSource>"
+                << "<ConnectionType>6</ConnectionType><CommandList><Command ID=\"ID1\"><Name>Items</Name>"
+                << "<Text>SELECT * FROM items</Text></Command></CommandList></Connection>";
+        out << "</ConnectionList></QZC>";
+    }
+    // MB of address space left: too little to read the file, enough for the
+    // file and its tree but not the window (which crashed in Qt), and plenty.
+    for (const int extra : {16, 260, 4096}) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QZ_LOW_MEMORY_DIR", QString::fromStdString(dir.path()));
+        env.insert("QZ_LOW_MEMORY_MB", QString::number(extra));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=DataSourceViews.ManyConnectionsInShortMemory"});
+        ASSERT_TRUE(child.waitForFinished(300000)) << extra;
+        const std::string out = child.readAllStandardOutput().toStdString();
+        ASSERT_EQ(child.exitStatus(), QProcess::NormalExit) << extra << " MB: " << out << child.readAllStandardError().toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << extra << " MB: " << out;
+        const bool opened = out.find("shown " + std::to_string(kManyConnections) + "\n") != std::string::npos;
+        const bool told = out.find("error Out of memory") != std::string::npos;
+        EXPECT_TRUE(opened != told) << extra << " MB: " << out;
+        if (extra == 16) {
+            EXPECT_TRUE(told) << out;
+        }
+        if (extra == 4096) {
+            EXPECT_TRUE(opened) << out;
+        }
+    }
+}

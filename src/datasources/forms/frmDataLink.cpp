@@ -5,6 +5,7 @@
 #include "core/ModDesigner.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
+#include "core/ModMemoryString.h"
 #include "datasources/forms/DataSourceDialogs.h"
 #include "datasources/forms/frmCommandXML.h"
 #include "datasources/forms/frmConnection.h"
@@ -24,6 +25,9 @@ constexpr const char* kRoot = "DTLNK";
 constexpr const char* kConnection = "DBCON";
 constexpr const char* kCommand = "DBCMD";
 constexpr int kRootImage = 3, kConnectionImage = 2, kCommandImage = 7;
+// What showing the tree may take beyond the file and the nodes (the rows of a
+// hundred thousand connections, the window, a dialog that says why).
+constexpr std::size_t kWindowHeadroom = std::size_t{128} << 20;
 
 std::string KindOf(const ui::Node& node) { return node.Key().substr(0, 5); }
 bool IsConnection(const ui::Node& node) { return KindOf(node) == kConnection; }
@@ -169,13 +173,20 @@ void frmDataLink::Initialize() {
         menuNode_ = nullptr;
         file_.reset();
         trvDataLink.Clear();
+        // The file and its tree must leave the window room to show them: a
+        // file too large for the memory there is fails here, with its
+        // message, instead of the window failing as it is shown.
+        const MemoryHeadroom room(kWindowHeadroom);
         auto file = std::make_shared<QZCFile>();
         file->Load(QzcFullName());
         file_ = std::move(file);
         InitializeTreeview();
     } catch (...) {
-        // The window still opens, on an empty tree, and says why.
-        if (!trvDataLink.Find(kRoot)) trvDataLink.Add(kRoot, "Data Sources", kRootImage).Expanded = true;
+        // The window still opens, on an empty tree, and says why; what was
+        // read is let go (memory may be what ran short).
+        file_.reset();
+        trvDataLink.Clear();
+        trvDataLink.Add(kRoot, "Data Sources", kRootImage).Expanded = true;
         HandleError(kForm, "Initialize", kErrLog | kErrShow);
     }
 }

@@ -2,6 +2,8 @@
 
 #include "views/host/Text.h"
 
+#include "core/ModErrors.h"
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
@@ -30,6 +32,7 @@
 #include <algorithm>
 #include <unordered_map>
 #include <exception>
+#include <new>
 
 namespace qz::views {
 
@@ -88,10 +91,18 @@ void FormView::pull() {
 void FormView::push() {
     if (gone_) return;
     pushing_ = true;
-    setWindowTitle(qs(form_.Caption));
-    for (Binding& b : bindings_) {
-        if (b.push) b.push();
-        pushCommon(*b.control, b.widget);
+    try {
+        setWindowTitle(qs(form_.Caption));
+        for (Binding& b : bindings_) {
+            if (b.push) b.push();
+            pushCommon(*b.control, b.widget);
+        }
+    } catch (const std::exception&) {
+        // Memory ran short showing the form (a tree of many nodes): the
+        // author reads why, and the window stays with what it could show.
+        pushing_ = false;
+        HandleError("FormView", "push", kErrLog | kErrShow);
+        return;
     }
     pushing_ = false;
 }
@@ -520,14 +531,26 @@ public:
     std::function<QVariant(const ui::Node&)> picture;
     std::function<void(ui::Node&, const QString&)> renamed;
 
-    bool current() const { return version_ == tree_.StructureVersion(); }
+    bool current() const { return !stale() && !failed_; }
+    bool stale() const { return version_ != tree_.StructureVersion(); }
     // Back in step with the nodes after a change of their set or order.
     void reset() {
         beginResetModel();
         entries_.clear();
         entryOf_.clear();
+        failed_ = false;
         version_ = tree_.StructureVersion();
         endResetModel();
+    }
+    // Memory ran short making a row: the view shows no rows until the nodes
+    // change, and the failure goes on as std::bad_alloc to whoever pushed.
+    void failIfShort() {
+        if (!failed_) return;
+        beginResetModel();
+        entries_ = {};
+        entryOf_ = {};
+        endResetModel();
+        throw std::bad_alloc();
     }
     ui::Node* nodeOf(const QModelIndex& index) const {
         if (!current() || !index.isValid()) return nullptr;
@@ -552,10 +575,26 @@ public:
         const std::vector<ui::Node*>& level = siblings(up);
         if (static_cast<std::size_t>(row) >= level.size()) return {};
         const ui::Node* node = level[static_cast<std::size_t>(row)];
-        auto [it, added] = entryOf_.try_emplace(node, entries_.size());
-        if (added) entries_.push_back({node, parent.isValid() ? parent.internalId() : kNone, row});
-        else entries_[it->second].row = row;
-        return createIndex(row, 0, static_cast<quintptr>(it->second));
+        // Qt asks from code that does not expect an exception: a row that
+        // cannot be made is no row, and the push that follows says why.
+        try {
+            if (const auto it = entryOf_.find(node); it != entryOf_.end()) {
+                entries_[it->second].row = row;
+                return createIndex(row, 0, it->second);
+            }
+            const quintptr id = entries_.size();
+            entries_.push_back({node, parent.isValid() ? parent.internalId() : kNone, row});
+            try {
+                entryOf_.emplace(node, id);
+            } catch (...) {
+                entries_.pop_back();
+                throw;
+            }
+            return createIndex(row, 0, id);
+        } catch (const std::bad_alloc&) {
+            failed_ = true;
+            return {};
+        }
     }
     QModelIndex parent(const QModelIndex& child) const override {
         if (!current() || !child.isValid()) return {};
@@ -600,6 +639,7 @@ private:
 
     const ui::TreeView& tree_;
     std::uint64_t version_ = ~std::uint64_t{0};
+    mutable bool failed_ = false;
     mutable std::vector<Entry> entries_;
     mutable std::unordered_map<const ui::Node*, quintptr> entryOf_;
 };
@@ -685,7 +725,7 @@ QTreeView* FormView::bind(ui::TreeView& c, Handler nodeClick, Handler dblClick, 
         c.Select(model->nodeOf(w->currentIndex()));
     };
     b.push = [&c, w, model] {
-        if (!model->current()) model->reset();
+        if (model->stale()) model->reset();
         w->setEditTriggers(c.LabelEdit == ui::tvwAutomatic
                                ? QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked
                                : QAbstractItemView::NoEditTriggers);
@@ -694,6 +734,7 @@ QTreeView* FormView::bind(ui::TreeView& c, Handler nodeClick, Handler dblClick, 
         walkShown(*model, w, {}, [&](ui::Node& node, const QModelIndex& index) {
             if (!node.Children().empty() && w->isExpanded(index) != node.Expanded) w->setExpanded(index, node.Expanded);
         });
+        model->failIfShort();
         w->viewport()->update();
         const QModelIndex selected = model->indexOf(c.SelectedItem());
         if (selected != w->currentIndex()) w->setCurrentIndex(selected);
