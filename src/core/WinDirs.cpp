@@ -159,12 +159,4 @@ std::string WinDirs::GetPersonalPath() {
     return {};
 }
 
-void WinDirs::CreateFolderTree(const std::string& path) {
-    try {
-        if (int e = sys::createFolderTree(withoutTrailingSeparator(path))) throw sys::systemError(e);
-    } catch (...) {
-        HandleError("WinDirs", "CreateFolder", kErrLog | kErrRaise);
-    }
-}
-
 } // namespace qz

@@ -32,9 +32,6 @@ public:
     static std::string GetProgramFilesCommonPath();
     // The user's documents folder; "" on failure (logged).
     static std::string GetPersonalPath();
-
-private:
-    static void CreateFolderTree(const std::string& path);
 };
 
 } // namespace qz

@@ -139,7 +139,6 @@ Ref<Dispatch> tableObject(Ref<CatalogData> d, std::size_t t) {
 class CatalogObject final : public Dispatch {
 public:
     CatalogObject() = default;
-    explicit CatalogObject(std::vector<CatalogTable> tables) { load(std::move(tables)); }
 
     std::int32_t memberId(std::u16string_view name) override {
         static constexpr MemberName kMembers[] = {{u"Tables", 1}, {u"ActiveConnection", 2}, {u"Views", 3}};
@@ -196,8 +195,5 @@ private:
 } // namespace
 
 Ref<Dispatch> createCatalog() { return makeRef<CatalogObject>(); }
-Ref<Dispatch> catalogObject(std::vector<CatalogTable> tables) {
-    return makeRef<CatalogObject>(std::move(tables));
-}
 
 } // namespace qz::ado

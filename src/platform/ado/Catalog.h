@@ -54,7 +54,5 @@ struct CatalogTable {
 
 // The catalog object: ActiveConnection (let/set a Connection), Tables.
 Ref<Dispatch> createCatalog();
-// A catalog object over tables already read.
-Ref<Dispatch> catalogObject(std::vector<CatalogTable> tables);
 
 } // namespace qz::ado

@@ -65,8 +65,6 @@ public:
     int open(const std::string& path, int mode = -1);
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
-    // The temporary file's name while open ("" otherwise).
-    const std::string& temporaryName() const { return tmp_; }
     // Flushes and renames the temporary file over the target: 0 or errno;
     // on failure the temporary file is removed.
     int commit();

@@ -85,16 +85,6 @@ public:
         return t;
     }
 
-    // The next token when it is a plain ASCII text byte (the common case):
-    // the byte, which is then read; nullptr, nothing read, otherwise.
-    const char* NextPlainAscii() {
-        if (p_ < end_) {
-            const auto c = static_cast<unsigned char>(*p_);
-            if (c >= 0x20 && c < 0x80 && c != '\\' && c != '{' && c != '}') return p_++;
-        }
-        return nullptr;
-    }
-
     // The end of the plain text that starts at p: bytes that are neither
     // "\", "{", "}" nor below 0x20.
     const char* PlainEnd(const char* p) const {

@@ -25,10 +25,4 @@ FormView* createView(ui::Form& form, QWidget* parent) {
     return it == registry().end() ? nullptr : it->second(form, parent);
 }
 
-std::vector<std::string> registeredViews() {
-    std::vector<std::string> names;
-    for (const auto& [name, factory] : registry()) names.push_back(name);
-    return names;
-}
-
 } // namespace qz::views

@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace qz::views {
 
@@ -17,8 +16,6 @@ using ViewFactory = std::function<FormView*(ui::Form&, QWidget* parent)>;
 void registerView(const std::string& formName, ViewFactory factory);
 // A new view of the form, or nullptr when no view is registered for its name.
 FormView* createView(ui::Form& form, QWidget* parent);
-// The names of every form that has a view, sorted.
-std::vector<std::string> registeredViews();
 
 // Registers View (constructed from the form class FormClass and a parent)
 // as the view of FormClass's forms under the name Name.
