@@ -79,6 +79,13 @@ void writeIdAttribute(pugi::xml_node element, const std::string& id) {
 
 } // namespace
 
+std::string ConnectionTypeText(ConnectionType type) { return std::to_string(static_cast<int>(type)); }
+
+std::optional<ConnectionType> ConnectionTypeOf(std::string_view stored) noexcept {
+    if (stored.size() != 1 || stored[0] < '0' || stored[0] > '8') return std::nullopt;
+    return static_cast<ConnectionType>(stored[0] - '0');
+}
+
 // --- the lists ---------------------------------------------------------------
 
 template <class Item>

@@ -15,12 +15,31 @@
 #include "config/QZCNode.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace qz {
+
+// The kinds of data connection. A QZC file holds the kind as its number
+// written with one digit, "0" to "8".
+enum ConnectionType : int {
+    kAccess = 0,
+    kExcel = 1,
+    kSqlServer = 2,
+    kOracle = 3,
+    kTextFile = 4,
+    kOdbc = 5,
+    kOleDb = 6,
+    kOutlookContacts = 7,
+    kPersistedRecordset = 8,
+};
+// The text a QZC file holds for a kind.
+std::string ConnectionTypeText(ConnectionType type);
+// The kind a QZC file's text names; none for any other text (spaces included).
+std::optional<ConnectionType> ConnectionTypeOf(std::string_view stored) noexcept;
 
 class QZCConnection;
 class QZCCommand;
@@ -102,7 +121,7 @@ public:
     std::string ID;
     std::string Name;
     std::string DataSource;     // the connection string, stored as typed
-    std::string ConnectionType; // "0" to "8" (Access ... persisted recordset)
+    std::string ConnectionType; // as stored: ConnectionTypeText of a kind
 
     // The connection's commands; null when its element has no "CommandList".
     const std::shared_ptr<QZCCommandList>& CommandList() const noexcept { return commandList_; }

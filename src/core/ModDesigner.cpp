@@ -209,23 +209,9 @@ void FitTextToControl(ui::Form& form, ui::Control& control, const std::string& t
     (box ? box->Text : label->Caption) = std::move(shown);
 }
 
-std::string ManageCarriageReturn(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 void ManageCarriageReturn(ui::TextBox& box) {
     try {
-        box.Text = ManageCarriageReturn(box.Text);
+        box.Text = crLfFromCrKeepingLf(box.Text);
     } catch (...) {
         throw HandleError(kModule, "ManageCarriageReturn", kErrLog | kErrRaise);
     }

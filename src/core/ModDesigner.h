@@ -54,10 +54,8 @@ std::string GetLocaleDateFormat(std::int32_t kind);
 // The user's currency symbol; "$" when the locale gives none.
 std::string GetLocaleCurrencySymbol();
 
-// A code box's text with every line break as CR LF: CR LF pairs and lone CRs
-// both become CR LF; a lone LF is left as it is.
-std::string ManageCarriageReturn(std::string_view text);
-// The same on a text box's text, in place.
+// A code box's text with every line break as CR LF, in place: CR LF pairs
+// and lone CRs both become CR LF; a lone LF is left as it is.
 void ManageCarriageReturn(ui::TextBox& box);
 
 // The naming rule for connections and commands: ASCII letters, digits and

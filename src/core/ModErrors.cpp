@@ -269,6 +269,12 @@ void RaiseError(std::int32_t id) { throw OwnError(id); }
 
 void RaiseError(std::int32_t id, std::string description) { throw OwnError(id, std::move(description)); }
 
+AutomationError QzcReadOnlyError(const std::string& path) {
+    return OwnError(msg::CannotUpdateTemplateProperties, GetResourceString(msg::CannotUpdateTemplateProperties) +
+                                                             "\r\n" + GetResourceString(msg::QzcFileReadOnlyStart) +
+                                                             path + GetResourceString(msg::QzcFileReadOnlyEnd));
+}
+
 void SetErrorLogClock(std::function<std::chrono::system_clock::time_point()> clock) {
     std::lock_guard<std::mutex> lock(gClockMutex);
     gClock = std::move(clock);

@@ -6,22 +6,12 @@
 // case), never a key found inside another value.
 #pragma once
 
+#include "config/QZCConnection.h"
+
 #include <string>
 #include <string_view>
 
 namespace qz::datasources {
-
-enum ConnectionType : int {
-    kAccess = 0,
-    kExcel = 1,
-    kSqlServer = 2,
-    kOracle = 3,
-    kTextFile = 4,
-    kOdbc = 5,
-    kOleDb = 6,
-    kOutlookContacts = 7,
-    kPersistedRecordset = 8,
-};
 
 // The Excel version list: entry 0 "8.0  (Office 97)", 1 "9.0  (Office 2000)",
 // 2 "10.0 (Office XP)".

@@ -14,13 +14,13 @@
 #include "designer/modMSWordFields.h"
 #include "editors/forms/FieldEditors.h"
 #include "platform/automation/Text.h"
+#include "platform/system/Files.h"
 #include "platform/ui/UiHost.h"
 #include "production/Production.h"
 #include "production/TemplateFiles.h"
+#include "resources/MessageIds.h"
 
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qz::designer {
 
@@ -123,7 +123,7 @@ void Designer::HandleCmd(std::int32_t lMenuItem) {
             RunCommand(lMenuItem);
         } catch (...) {
             AutomationError err = CurrentError();
-            const bool refusedConversion = err.Number == OwnErrorNumber(4047);
+            const bool refusedConversion = err.Number == OwnErrorNumber(msg::ConversionCancelled);
             HandleError(err, kModule, "HandleCmd", refusedConversion ? kErrLog : kErrLog | kErrShow);
         }
     } catch (...) {
@@ -237,12 +237,7 @@ void Designer::WordDocumentChange() {
 
 bool Designer::FileIsReadOnly(const std::string& sFile) {
     try {
-        const std::string file = production::FindFileNoCase(sFile);
-        if (file.empty()) return false;
-        struct stat st {};
-        if (::stat(file.c_str(), &st) != 0) return false;
-        // Read-only: no write permission for anyone, or none for this user.
-        return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(file.c_str(), W_OK) != 0;
+        return sys::fileIsReadOnly(production::FindFileNoCase(sFile));
     } catch (...) {
         HandleError(kModule, "FileIsReadOnly", kErrLog);
     }

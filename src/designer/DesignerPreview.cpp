@@ -14,6 +14,7 @@
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
 #include "production/Production.h"
+#include "resources/MessageIds.h"
 
 #include <cctype>
 #include <filesystem>
@@ -79,7 +80,7 @@ void Designer::PreviewDocument() {
         if (!current.IsActiveDocumentSaved()) {
             if (current.IsActiveDocumentReadOnly()) {
                 HideWaitingDialog();
-                RaiseError(4018);
+                RaiseError(msg::PreviewOfReadOnlyTemplate);
             }
             current.SaveCurrentDocument(2, "");
         }

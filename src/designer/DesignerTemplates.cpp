@@ -19,6 +19,7 @@
 #include "platform/system/SystemError.h"
 #include "platform/system/TempFiles.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 
 #include <filesystem>
 
@@ -109,7 +110,7 @@ bool Designer::CreateTempFiles(const std::vector<std::string>& files, std::vecto
         // What this walk moved goes back before the author is told.
         RestoreTempFiles(std::vector<std::string>(made.begin() + static_cast<std::ptrdiff_t>(before), made.end()));
         made.resize(before);
-        if (err.Number == 70) err = OwnError(4045, "");
+        if (err.Number == 70) err = OwnError(msg::CannotReplaceFiles, "");
         HandleError(err, kModule, "CreateTempFiles", kErrLog | kErrShow);
     }
     return false;
@@ -141,7 +142,7 @@ bool Designer::SaveQzc() {
         if (exists) {
             if (FileIsReadOnly(path)) {
                 readOnly = true;
-                RaiseError(4008);
+                RaiseError(msg::CannotUpdateTemplateProperties);
             }
             file.Load(path);
         } else {
@@ -152,7 +153,7 @@ bool Designer::SaveQzc() {
             if (work.empty()) throw sys::systemError(err);
             file.CreateNew(work);
         }
-        if (!file.TemplateProperties()) RaiseError(2018);
+        if (!file.TemplateProperties()) RaiseError(msg::CannotOpenQzcFile);
         QZCTemplateProperties& props = *file.TemplateProperties();
         props.CurrencyFormat = CreateNumberFormatPropertiesStr(d.QzCurrencyFormat ? *d.QzCurrencyFormat : QzFormatNumber{});
         props.DateTimeFormat = CreateDateTimeFormatPropertiesStr(d.QzDateTimeFormat ? *d.QzDateTimeFormat : QzFormatDateTime{});
@@ -197,7 +198,7 @@ bool Designer::SaveQzc() {
         if (!work.empty()) fs::remove(work, ec);
         AutomationError err = CurrentError();
         if (readOnly) {
-            err.Description = GetResourceString(4008) + "\r\n" + GetResourceString(4041) + path + GetResourceString(4042);
+            err.Description = QzcReadOnlyError(path).Description;
             HandleError(err, kModule, "SaveQzc", kErrLog | kErrShow);
             return false;
         }
@@ -300,7 +301,7 @@ void Designer::RunTemplatePasses(bool editing) {
             if (FileExists(qzc) || (!itself && FileExists(templateFile))) {
                 ModMsWordCurrentDocument current(WordApplication());
                 if (!itself && current.DocumentAlreadyOpen(templateFile)) {
-                    ShowErrorDialog(GetResourceString(4020), routine);
+                    ShowErrorDialog(GetResourceString(msg::TemplateNameOfOpenDocument), routine);
                     continue;
                 }
                 if (ui::currentHost().msgBox("Files already exists. Do you want to replace existing files?",

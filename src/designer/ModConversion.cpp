@@ -14,6 +14,7 @@
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 
 #include <array>
 #include <cmath>
@@ -133,13 +134,13 @@ std::int32_t ModConversion::GetTemplateVersionStatus() {
 
 void ModConversion::VersionsCheck(std::int32_t requirements) {
     try {
-        if (requirements == 1) RaiseError(1008);
-        if (requirements == 2) RaiseError(1009);
-        if (requirements == 3) RaiseError(1010);
+        if (requirements == 1) RaiseError(msg::NeedsDataAccess);
+        if (requirements == 2) RaiseError(msg::NeedsBrowser);
+        if (requirements == 3) RaiseError(msg::NeedsDataAccessAndBrowser);
         switch (GetTemplateVersionStatus()) {
         case kVersionOlder: Convert(); break;
-        case kVersionNewer: RaiseError(4048);
-        case kVersionUnknown: RaiseError(4049);
+        case kVersionNewer: RaiseError(msg::TemplateVersionTooRecent);
+        case kVersionUnknown: RaiseError(msg::TemplateVersionInvalid);
         default: break;
         }
     } catch (...) {
@@ -163,9 +164,9 @@ void ModConversion::Convert() {
             "Your template version is old. Before continuing, it is required to convert your "
             "template. Do you want to convert your template now?",
             ui::vbYesNo | ui::vbQuestion, "Quorvane Studio");
-        if (answer != ui::vbYes) RaiseError(4047);
+        if (answer != ui::vbYes) RaiseError(msg::ConversionCancelled);
         ModMsWordCurrentDocument current(app_);
-        if (current.IsActiveDocumentReadOnly()) RaiseError(4053);
+        if (current.IsActiveDocumentReadOnly()) RaiseError(msg::FilesReadOnly);
         // The files of the active template itself, whatever the designer
         // heard of it last.
         word::Document& active = app_.ActiveDocument();
@@ -173,7 +174,7 @@ void ModConversion::Convert() {
         const std::string templateFile = folder + active.Name();
         const std::size_t dot = active.Name().rfind('.');
         qzc = production::FindFileNoCase(folder + active.Name().substr(0, dot) + ".qzc");
-        if (qzc.empty()) RaiseError(3002);
+        if (qzc.empty()) RaiseError(msg::NoQzcFile);
         std::error_code ec;
         templateBak = templateFile + ".bak";
         while (fs::exists(templateBak, ec)) templateBak += ".bak";
@@ -226,7 +227,7 @@ void ModConversion::Convert() {
         }
         if (!templateBak.empty()) fs::remove(templateBak, ec);
         if (!work.empty()) fs::remove(work, ec);
-        if (err.Number == 70) err = OwnError(4054, "");
+        if (err.Number == 70) err = OwnError(msg::FilesAccessDenied, "");
         HandleError(err, kModule, "Convert", kErrLog | kErrRaise);
     }
 }

@@ -48,15 +48,15 @@ void Convert51629To60000(const std::string& workFile, const std::string& databas
             connection->Name = Text(*connections, u"ConnectionName");
             const std::string type = Text(*connections, u"ConnectionType");
             if (type == "0") {
-                connection->ConnectionType = "5";
+                connection->ConnectionType = ConnectionTypeText(kOdbc);
                 connection->DataSource = "DSN=" + std::string(trimSpaces(Text(*connections, u"DataSource"))) +
                                          ";uid=" + Text(*connections, u"UserName") +
                                          ";pwd=" + Text(*connections, u"Password") + ";";
             } else if (type == "1") {
-                connection->ConnectionType = "6";
+                connection->ConnectionType = ConnectionTypeText(kOleDb);
                 connection->DataSource = Text(*connections, u"DataSource");
             } else if (type == "2") {
-                connection->ConnectionType = "8";
+                connection->ConnectionType = ConnectionTypeText(kPersistedRecordset);
             }
             connection->Save();
             // The id is the old database's own number: it names no user text.

@@ -3,6 +3,7 @@
 #include "core/ModErrors.h"
 #include "platform/word/DisplayWalk.h"
 #include "platform/word/Utf8.h"
+#include "resources/MessageIds.h"
 
 #include <vector>
 
@@ -137,12 +138,12 @@ void modMSWordFields::InsertField(bool statement, const std::string& label, cons
 }
 
 void modMSWordFields::InsertStatementField(const StatementFieldInfo& info) {
-    Guarded("InsertStatementField", 4058, [&] { InsertField(true, info.Label, info.Code); });
+    Guarded("InsertStatementField", msg::CannotInsertStatement, [&] { InsertField(true, info.Label, info.Code); });
 }
 
 void modMSWordFields::InsertExpressionField(const std::string& label, const std::string& expression,
                                             const std::string& format, const std::string& locale) {
-    Guarded("InsertExpressionField", 4061, [&] {
+    Guarded("InsertExpressionField", msg::CannotInsertExpression, [&] {
         InsertField(false, label, expression + kFieldSeparator + format + kFieldSeparator + locale);
     });
 }
@@ -172,7 +173,7 @@ void modMSWordFields::ExtractStatementCode(StatementFieldInfo& rec, long s, long
     }
     if (!found) return;
     rec.CodeEnd = static_cast<std::int32_t>(sel.End() - 1);
-    if (!sel.GetFind().Execute(SetKey(true))) RaiseError(4010);
+    if (!sel.GetFind().Execute(SetKey(true))) RaiseError(msg::EmptyStatement);
     rec.CodeStart = static_cast<std::int32_t>(sel.End() + 1);
     if (rec.CodeStart != rec.CodeEnd) {
         sel.SetRange(rec.CodeStart, rec.CodeEnd);
@@ -199,10 +200,11 @@ void modMSWordFields::ExtractLabel(bool statement, std::int32_t& labelStart, std
         }
     }
     if (setStart == 0 || !found) return;
-    if (!sel.GetFind().Execute(statement ? kStatementMacro : kExpressionMacro)) RaiseError(statement ? 4010 : 4009);
+    if (!sel.GetFind().Execute(statement ? kStatementMacro : kExpressionMacro))
+        RaiseError(statement ? msg::EmptyStatement : msg::EmptyExpression);
     labelStart = static_cast<std::int32_t>(sel.End() + 2);
     labelEnd = static_cast<std::int32_t>(setStart - 2);
-    if (labelEnd < labelStart) RaiseError(statement ? 4010 : 4009);
+    if (labelEnd < labelStart) RaiseError(statement ? msg::EmptyStatement : msg::EmptyExpression);
     if (labelStart != labelEnd) {
         sel.SetRange(labelStart, labelEnd);
         label = sel.Text();
@@ -228,8 +230,8 @@ void modMSWordFields::ExtractExpressionInfo(ExpressionFieldInfo& rec, long s, lo
     const word::Story& story = *sel.GetStory();
     if (rec.CodeEnd < 0 || story[static_cast<std::size_t>(rec.CodeEnd)].Kind() != word::AtomKind::FieldEnd ||
         story[static_cast<std::size_t>(rec.CodeEnd + 1)].Kind() != word::AtomKind::FieldEnd)
-        RaiseError(4009);
-    if (!sel.GetFind().Execute(SetKey(false))) RaiseError(4009);
+        RaiseError(msg::EmptyExpression);
+    if (!sel.GetFind().Execute(SetKey(false))) RaiseError(msg::EmptyExpression);
     rec.CodeStart = static_cast<std::int32_t>(sel.End() + 1);
     std::string payload;
     if (rec.CodeStart < rec.CodeEnd) {
@@ -238,9 +240,9 @@ void modMSWordFields::ExtractExpressionInfo(ExpressionFieldInfo& rec, long s, lo
     }
     const std::string sep = kFieldSeparator;
     std::size_t j = payload.rfind(sep);
-    if (j == std::string::npos) RaiseError(4052);
+    if (j == std::string::npos) RaiseError(msg::ExpressionFormatMissing);
     std::size_t i = j == 0 ? std::string::npos : payload.rfind(sep, j - 1);
-    if (i == std::string::npos) RaiseError(4051);
+    if (i == std::string::npos) RaiseError(msg::ExpressionLocaleMissing);
     rec.Expression = payload.substr(0, i);
     rec.Format = payload.substr(i + sep.size(), j - i - sep.size());
     rec.Locale = payload.substr(j + sep.size());
@@ -248,7 +250,7 @@ void modMSWordFields::ExtractExpressionInfo(ExpressionFieldInfo& rec, long s, lo
 
 StatementFieldInfo modMSWordFields::ReadStatementField() {
     StatementFieldInfo rec;
-    Guarded("ReadStatementField", 4057, [&] {
+    Guarded("ReadStatementField", msg::CannotReadStatement, [&] {
         word::Selection& sel = app_.GetSelection();
         if (sel.Start() == sel.End()) return;
         long s = sel.Start(), e = sel.End();
@@ -261,7 +263,7 @@ StatementFieldInfo modMSWordFields::ReadStatementField() {
 
 ExpressionFieldInfo modMSWordFields::ReadExpressionField() {
     ExpressionFieldInfo rec;
-    Guarded("ReadExpressionField", 4060, [&] {
+    Guarded("ReadExpressionField", msg::CannotReadExpression, [&] {
         word::Selection& sel = app_.GetSelection();
         if (sel.Start() == sel.End()) return;
         long s = sel.Start(), e = sel.End();
@@ -282,7 +284,7 @@ void modMSWordFields::SaveField(std::int32_t labelStart, std::int32_t labelEnd, 
     // rather than written at position 0.
     long len = sel.StoryLength();
     if (labelStart <= 0 || labelStart > labelEnd || labelEnd >= codeStart || codeStart > codeEnd || codeEnd > len)
-        RaiseError(4057);
+        RaiseError(msg::CannotReadStatement);
     sel.SetRange(labelStart, labelEnd);
     word::Range labelRange = sel.GetRange();
     labelRange.SetText(label);
@@ -296,13 +298,13 @@ void modMSWordFields::SaveField(std::int32_t labelStart, std::int32_t labelEnd, 
 }
 
 void modMSWordFields::SaveStatementField(const StatementFieldInfo& info) {
-    Guarded("SaveStatementField", 4059, [&] {
+    Guarded("SaveStatementField", msg::CannotSaveStatement, [&] {
         SaveField(info.LabelStart, info.LabelEnd, info.Label, info.CodeStart, info.CodeEnd, info.Code);
     });
 }
 
 void modMSWordFields::SaveExpressionField(const ExpressionFieldInfo& info) {
-    Guarded("SaveExpressionField", 4062, [&] {
+    Guarded("SaveExpressionField", msg::CannotSaveExpression, [&] {
         SaveField(info.LabelStart, info.LabelEnd, info.Label, info.CodeStart, info.CodeEnd,
                   info.Expression + kFieldSeparator + info.Format + kFieldSeparator + info.Locale);
     });
@@ -386,7 +388,7 @@ void modMSWordFields::ColorFieldLabels() {
 }
 
 void modMSWordFields::RestoreFieldsColor() {
-    Guarded("RestoreFieldsColor", 4063, [&] {
+    Guarded("RestoreFieldsColor", msg::CannotRestoreFieldColor, [&] {
         word::Document& doc = app_.ActiveDocument();
         // Headers, footers and the main text of every section.
         for (int pass = 0; pass < 2; ++pass) {
@@ -409,7 +411,7 @@ void modMSWordFields::RestoreFieldsColor() {
 }
 
 void modMSWordFields::InsertConditionalParagraph() {
-    Guarded("InsertConditionalParagraph", 4064, [&] {
+    Guarded("InsertConditionalParagraph", msg::CannotInsertConditionalParagraph, [&] {
         word::Selection& sel = app_.GetSelection();
         InsertStatementField({0, 0, "If", 0, 0, "if()Then"});
         sel.EndKey();
@@ -424,7 +426,7 @@ void modMSWordFields::InsertConditionalParagraph() {
 
 void modMSWordFields::OpenSelectedField() {
     std::int32_t command = 0;
-    Guarded("OpenSelectedField", 4046, [&] {
+    Guarded("OpenSelectedField", msg::CannotOpenField, [&] {
         word::Selection& sel = app_.GetSelection();
         // The field under the caret, or touching it on either side, opens
         // first; otherwise the next one after the caret.
@@ -466,17 +468,17 @@ void modMSWordFields::OpenSelectedField() {
     });
     if (command == 0) return;
     try {
-        if (!designer_) RaiseError(4046);
+        if (!designer_) RaiseError(msg::CannotOpenField);
         designer_->HandleCmd(command);
     } catch (...) {
         HandleError(kModule, "OpenSelectedField", kErrLog);
-        AutomationError own = OwnError(4046, std::string());
+        AutomationError own = OwnError(msg::CannotOpenField, std::string());
         HandleError(own, kModule, "OpenSelectedField", kErrLog | kErrRaise);
     }
 }
 
 void modMSWordFields::ConvertFields51629To60000() {
-    Guarded("ConvertFields51629To60000", 4065, [&] {
+    Guarded("ConvertFields51629To60000", msg::CannotConvertTemplate, [&] {
         word::Selection& sel = app_.GetSelection();
         word::Find& find = sel.GetFind();
         const std::string mb = GetMacroButtonKeyword() + " ";

@@ -17,20 +17,6 @@ bool ValidLabel(const std::string& label) noexcept {
     return label.find_first_of("'\"") == std::string::npos && !onlySpaces(label);
 }
 
-std::string CrLfLineBreaks(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out += "\r\n";
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 std::int32_t CheckForValidCRLF(const std::string& code) noexcept {
     std::size_t at = code.find("\r\n");
     if (at == 0) return -1;

@@ -19,10 +19,6 @@ bool LabelKeyAllowed(std::int32_t keyAscii) noexcept;
 // double quote.
 bool ValidLabel(const std::string& label) noexcept;
 
-// A code box's text with every line break as CR LF: CR LF pairs, lone CRs
-// and lone LFs alike (a box shows each of them as a line break).
-std::string CrLfLineBreaks(std::string_view text);
-
 // An expression's line breaks: each CR LF must follow an underscore (spaces
 // between them allowed), the script language's continuation mark; a code
 // beginning with a line break, or a line of spaces only before one, is

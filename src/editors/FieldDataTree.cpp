@@ -4,14 +4,14 @@
 #include "core/ModDesigner.h"
 #include "core/ModErrors.h"
 #include "platform/ado/Connection.h"
+#include "platform/automation/Text.h"
+#include "resources/MessageIds.h"
 
 namespace qz::editors {
 
 namespace {
 
 constexpr std::string_view kModule = "FieldDataTree";
-constexpr std::int32_t kMsgInvalidDataType = 4040;
-constexpr std::int32_t kSavedRecordset = 8;
 
 // A piece of a data path: .Fields("name").Value, quotes in the name doubled.
 std::string FieldPiece(const std::string& name) {
@@ -71,7 +71,7 @@ std::string DataTypeWord(std::int32_t t, bool chapterAllowed) {
     case 13: case 132: case adVariant:
         return "Unknown";
     default:
-        RaiseError(kMsgInvalidDataType);
+        RaiseError(msg::InvalidDataType);
     }
 }
 
@@ -113,12 +113,8 @@ void FieldDataTree::LoadQueries(const std::string& qzcPath, const std::string& t
         const std::string key =
             AddNode({}, "QzConnect", conn->Name, {DataNodeKind::Connection, {}, {conn->Name}}).Key();
         if (!conn->CommandList()) continue;
-        std::int32_t type = 0;
-        try {
-            type = std::stoi(conn->ConnectionType);
-        } catch (...) {
-            type = 0;  // a connection the editor never saved opens as type 0
-        }
+        // A connection the editor never saved opens as an Access one.
+        const std::int32_t type = ConnectionTypeOf(trimSpaces(conn->ConnectionType)).value_or(kAccess);
         for (const auto& cmd : conn->CommandList()->List()) {
             try {
                 PopulateTreeView(key, conn->DataSource, cmd->Name, cmd->Text, type);
@@ -135,7 +131,7 @@ void FieldDataTree::PopulateTreeView(const std::string& parentKey, const std::st
     try {
         ClosingConnection connection;
         ClosingRecordset rs;
-        if (connectionType == kSavedRecordset) {
+        if (connectionType == kPersistedRecordset) {
             rs.rs = ado::loadSavedRecordset(AdjustConnectionString(commandText, true, templateFolder_));
         } else {
             connection.c->open(AdjustConnectionString(connectionString, false, templateFolder_));
@@ -143,7 +139,7 @@ void FieldDataTree::PopulateTreeView(const std::string& parentKey, const std::st
         }
         const std::string key =
             AddNode(parentKey, "childDt", commandName, {DataNodeKind::Command, {}, {commandName}}).Key();
-        const bool chapters = connectionType == kSavedRecordset;
+        const bool chapters = connectionType == kPersistedRecordset;
         try {
             for (std::size_t i = 0; i < rs.rs->fieldCount(); ++i) {
                 const ado::Column& col = rs.rs->column(i);
@@ -155,7 +151,7 @@ void FieldDataTree::PopulateTreeView(const std::string& parentKey, const std::st
                 AddNode(key, "childRs" + word, col.name, {DataNodeKind::Column, word, {commandName, col.name}});
             }
         } catch (const AutomationError& e) {
-            if (e.Number != OwnErrorNumber(kMsgInvalidDataType)) throw;
+            if (e.Number != OwnErrorNumber(msg::InvalidDataType)) throw;
             // Shown to the author; the columns read so far stay.
             HandleError(kModule, "PopulateTreeView", kErrLog | kErrShow);
             return;
@@ -183,7 +179,7 @@ void FieldDataTree::PrintNodes(const std::string& parentKey, const std::string& 
         }
         AddFunctions(key, path);
     } catch (const AutomationError& e) {
-        if (e.Number == OwnErrorNumber(kMsgInvalidDataType)) {
+        if (e.Number == OwnErrorNumber(msg::InvalidDataType)) {
             HandleError(kModule, "PrintNodes", kErrLog);
             return;
         }

@@ -39,20 +39,7 @@ std::string ReadLibraryText(const std::string& path) {
     std::string text;
     if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) text = bytes.substr(3);
     else text = sys::cp1252ToUtf8(bytes);
-    std::string out;
-    out.reserve(text.size() + text.size() / 32);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return crLfFromAnyBreak(text);
 }
 
 // CountLines: CR LF pairs + 1.

@@ -37,11 +37,11 @@ void TemplateData::Open(const std::string& qzcPath, const std::string& templateF
 
     for (const auto& conn : file.ConnectionList()->List()) {
         const auto& commands = conn->CommandList();
-        if (conn->ConnectionType == "7") {
+        if (conn->ConnectionType == ConnectionTypeText(kOutlookContacts)) {
             skipped_.push_back({conn->Name, {}, "Outlook contacts cannot be read on this system"});
             continue;
         }
-        if (conn->ConnectionType == "8") {
+        if (conn->ConnectionType == ConnectionTypeText(kPersistedRecordset)) {
             if (!commands) continue;
             for (const auto& cmd : commands->List()) {
                 try {

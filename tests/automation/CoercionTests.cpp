@@ -214,6 +214,19 @@ TEST(Text, IllFormedUtf8IsRefusedAndReplacedAlike) {
     EXPECT_FALSE(equalsNoCaseAscii("\xC3\xA9", "\xC3\x89")); // only ASCII letters fold
 }
 
+// Each rule turns only its own kind of break into CR LF and never doubles a
+// CR LF pair that is already there.
+TEST(Text, LineBreaksToCrLfByRule) {
+    const std::string mixed = "a\rb\r\nc\nd\n\re";
+    EXPECT_EQ(crLfFromAnyBreak(mixed), "a\r\nb\r\nc\r\nd\r\n\r\ne");
+    EXPECT_EQ(crLfFromCrKeepingLf(mixed), "a\r\nb\r\nc\nd\n\r\ne");
+    EXPECT_EQ(crLfFromLfKeepingCr(mixed), "a\rb\r\nc\r\nd\r\n\re");
+    for (auto* rule : {&crLfFromAnyBreak, &crLfFromCrKeepingLf, &crLfFromLfKeepingCr}) {
+        EXPECT_EQ(rule("\r\n\r\n"), "\r\n\r\n");
+        EXPECT_EQ(rule(""), "");
+    }
+}
+
 TEST(ErrorTable, TextsAndRaisers) {
     EXPECT_EQ(errorText(13), "Type mismatch");
     EXPECT_EQ(errorText(1025), "Expected end of statement");

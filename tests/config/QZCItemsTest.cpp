@@ -293,4 +293,15 @@ TEST(QZCWrite, KeepsPermissionsAndSymbolicLinks) {
 }
 
 } // namespace
+
+// A stored kind reads back as the kind written; any other text is no kind.
+TEST(QZCItems, ConnectionTypesRoundTripThroughTheirStoredText) {
+    for (int k = kAccess; k <= kPersistedRecordset; ++k) {
+        const std::string text = ConnectionTypeText(static_cast<ConnectionType>(k));
+        EXPECT_EQ(text.size(), 1u);
+        EXPECT_EQ(ConnectionTypeOf(text), static_cast<ConnectionType>(k)) << text;
+    }
+    for (const char* other : {"", "9", "-1", " 5", "5 ", "05", "x"}) EXPECT_FALSE(ConnectionTypeOf(other)) << other;
+}
+
 } // namespace qz

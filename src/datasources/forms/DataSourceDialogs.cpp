@@ -7,6 +7,7 @@
 #include "core/ModGlobal.h"
 #include "platform/ado/Connection.h"
 #include "platform/ado/ConnectionString.h"
+#include "resources/MessageIds.h"
 
 #include <cerrno>
 
@@ -47,17 +48,14 @@ bool OpenAndCloseConnection(const std::string& connectionString) {
     }
 }
 
-bool FileIsReadOnly(const std::string& path) { return sys::fileIsReadOnly(path); }
-
 void RaiseFailedWrite(AutomationError error) {
     const std::string path = QzcFullName();
     const std::string folder = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
     const bool folderRefuses =
         !folder.empty() && ::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
-    if (!path.empty() && (FileIsReadOnly(path) || folderRefuses)) {
+    if (!path.empty() && (sys::fileIsReadOnly(path) || folderRefuses)) {
         MarkTemplateReadOnly();
-        throw OwnError(4008, GetResourceString(4008) + "\r\n" + GetResourceString(4041) + path +
-                                 GetResourceString(4042));
+        throw QzcReadOnlyError(path);
     }
     throw error;
 }
@@ -65,7 +63,7 @@ void RaiseFailedWrite(AutomationError error) {
 void RequireQzcFile() {
     const std::string path = QzcFullName();
     struct stat st {};
-    if (!path.empty() && ::stat(path.c_str(), &st) != 0) RaiseError(2018);
+    if (!path.empty() && ::stat(path.c_str(), &st) != 0) RaiseError(msg::CannotOpenQzcFile);
 }
 
 int CharCount(const std::string& text) {

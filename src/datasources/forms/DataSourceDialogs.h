@@ -27,9 +27,6 @@ void ShowNumberedError(const AutomationError& error);
 // the provider gave none, and the result is false. Passwords never appear.
 bool OpenAndCloseConnection(const std::string& connectionString);
 
-// True when the file exists and may not be written by this user.
-bool FileIsReadOnly(const std::string& path);
-
 // A failed write of the QZC file, raised again: when the file may not be
 // written (read-only, or its folder is), the template is marked read-only and
 // the error becomes message 4008 followed, on the next line, by "The Qzc file

@@ -9,6 +9,7 @@
 #include "datasources/forms/DataSourceDialogs.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 
 #include <filesystem>
 
@@ -82,7 +83,7 @@ void frmCommandXML::OnLoad() { cmdOk.Enabled = !TemplateReadOnly(); }
 
 void frmCommandXML::Initialize() {
     try {
-        if (!command_ || !connection_) RaiseError(4032);
+        if (!command_ || !connection_) RaiseError(msg::CannotViewCommandProperties);
         Caption = "Command Properties (" + connection_->Name + ")";
         saved_ = false;
         txtCommandName.Text = command_->Name;
@@ -91,7 +92,7 @@ void frmCommandXML::Initialize() {
         cmdOk.Enabled = !TemplateReadOnly();
     } catch (...) {
         HandleError(kForm, "Initialize", kErrLog);
-        throw OwnError(4032);
+        throw OwnError(msg::CannotViewCommandProperties);
     }
 }
 
@@ -141,7 +142,7 @@ void frmCommandXML::OpenXmlFile() {
     msfgCommand.Clear();
     Ref<ado::Recordset> rs(new ado::Recordset);
     const std::string path = RetrieveCompleteXMlFileName(txtFilename.Text);
-    if (path.empty()) RaiseError(4014);
+    if (path.empty()) RaiseError(msg::FileNotFound);
     ui::currentHost().setBusyCursor(true);
     try {
         rs->open(Variant(fromUtf8(path)), Variant(u"Provider=MSPersist;"), 256);
@@ -159,7 +160,8 @@ void frmCommandXML::cmdOpen_Click() {
         OpenXmlFile();
     } catch (...) {
         AutomationError e = HandleError(kForm, "cmdOpen_Click", kErrLog);
-        if (IsOwn(e, 4013) || IsOwn(e, 4014) || IsOwn(e, 4038)) ShowNumberedError(e);
+        if (IsOwn(e, msg::NoFileToOpen) || IsOwn(e, msg::FileNotFound) || IsOwn(e, msg::InvalidXmlRecordset))
+            ShowNumberedError(e);
         else HandleError(e, kForm, "cmdOpen_Click", kErrLog | kErrShow);
     }
 }
@@ -178,7 +180,7 @@ bool frmCommandXML::QzCommandNameAlreadyExist() const {
 
 void frmCommandXML::SaveData(const std::string& sName) {
     try {
-        if (!command_) RaiseError(4032);
+        if (!command_) RaiseError(msg::CannotViewCommandProperties);
         // A file in the template folder is stored by its bare name, so that the
         // template can move with its data; any other name as typed.
         const std::string typed = txtFilename.Text;
@@ -203,7 +205,8 @@ void frmCommandXML::SaveData(const std::string& sName) {
     } catch (...) {
         AutomationError e = CurrentError();
         HandleError(e, kForm, "SaveData", kErrLog);
-        if (IsOwn(e, 4008)) HandleError(e, kForm, "SaveData", kErrLog | kErrShow | kErrRaise);
+        if (IsOwn(e, msg::CannotUpdateTemplateProperties))
+            HandleError(e, kForm, "SaveData", kErrLog | kErrShow | kErrRaise);
         HandleError(e, kForm, "SaveData", kErrLog | kErrRaise);
     }
 }
@@ -211,16 +214,16 @@ void frmCommandXML::SaveData(const std::string& sName) {
 void frmCommandXML::cmdOk_Click() {
     try {
         const std::string name = txtCommandName.Text;
-        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(4027);
-        if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(4025);
+        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
+        if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(msg::DuplicateCommandName);
         SaveData(name);
         saved_ = true;
         Hide();
     } catch (...) {
         AutomationError e = HandleError(kForm, "cmdOk_Click", kErrLog);
         saved_ = false;
-        if (IsOwn(e, 4027)) ShowErrorDialog(e.Description, "");
-        else if (!IsOwn(e, 4008)) ShowNumberedError(e);
+        if (IsOwn(e, msg::InvalidName)) ShowErrorDialog(e.Description, "");
+        else if (!IsOwn(e, msg::CannotUpdateTemplateProperties)) ShowNumberedError(e);
     }
 }
 

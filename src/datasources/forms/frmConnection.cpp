@@ -12,6 +12,7 @@
 #include "datasources/forms/frmCreateDataSource.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 
 #include <filesystem>
 
@@ -225,19 +226,20 @@ void frmConnection::Initialize() {
         Caption = "Connection Properties ";
         firstActivation_ = true;
         saved_ = false;
-        if (!connection_) RaiseError(4028);
+        if (!connection_) RaiseError(msg::InvalidConnectionName);
         txtConnectionName.Text = connection_->Name;
         optType[7].Enabled = false;
         cboExcelVersion.Clear();
         for (const char* v : kExcelVersionCaptions) cboExcelVersion.AddItem(v);
         cboExcelVersion.Select(0);
         FillODBCCombo();
-        int type = 0;
-        const std::string stored(trimSpaces(connection_->ConnectionType));
+        int type = kAccess;
+        const std::string_view stored = trimSpaces(connection_->ConnectionType);
         if (!stored.empty()) {
             // A type this system never writes is the file's fault, and says so.
-            if (stored.size() != 1 || stored[0] < '0' || stored[0] > '8') RaiseError(2017);
-            type = stored[0] - '0';
+            const std::optional<ConnectionType> known = ConnectionTypeOf(stored);
+            if (!known) RaiseError(msg::InvalidQzcFile);
+            type = *known;
         }
         HideParameters(type);
         cmdOK.Enabled = !TemplateReadOnly();
@@ -574,13 +576,13 @@ bool frmConnection::TestConnection(int type) {
         ui::TextBox& box = type == kAccess ? txtAccessFile : txtExcelFile;
         if (!IsFile(box.Text) && !IsFile(AddBackSlashInPath(TemplateFolder()) + box.Text)) {
             SetFocusTo(box);
-            RaiseError(4014);
+            RaiseError(msg::FileNotFound);
         }
     } else if (type == kTextFile) {
         // A relative folder lies in the template folder, as when the data is opened.
         if (!IsFolder(Resolved(txtTextFileName.Text))) {
             SetFocusTo(txtTextFileName);
-            RaiseError(1004);
+            RaiseError(msg::InvalidPathName);
         }
     }
     std::string s = BuiConnectionString(type);
@@ -602,21 +604,21 @@ void frmConnection::cmdTestConnection_Click() {
 
 void frmConnection::cmdOK_Click() {
     try {
-        if (!connection_) RaiseError(4028);
+        if (!connection_) RaiseError(msg::InvalidConnectionName);
         const std::string name = txtConnectionName.Text;
-        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(4027);
+        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
         const int type = SelectedType();
         const std::string dataSource = BuiConnectionString(type);
         const std::string trimmed(trimSpaces(name));
         if (trimSpaces(connection_->Name) != trimmed && list_)
             for (const auto& other : list_->List())
-                if (trimSpaces(other->Name) == trimmed) RaiseError(4026);
+                if (trimSpaces(other->Name) == trimmed) RaiseError(msg::DuplicateConnectionName);
         RequireQzcFile();
         // Everything is checked before anything changes; a refused write puts
         // the connection back as it was.
         const QZCConnection before = *connection_;
         connection_->Name = trimmed;
-        connection_->ConnectionType = std::to_string(type);
+        connection_->ConnectionType = ConnectionTypeText(static_cast<ConnectionType>(type));
         connection_->DataSource = dataSource;
         try {
             SaveOrRestore([this] { connection_->Save(); },

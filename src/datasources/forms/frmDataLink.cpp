@@ -12,6 +12,7 @@
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
 #include "query/forms/frmQueryBuilder.h"
+#include "resources/MessageIds.h"
 
 #include <limits>
 
@@ -128,21 +129,21 @@ frmDataLink::~frmDataLink() {
 // ---- the model ---------------------------------------------------------------------
 
 QZCConnectionList& frmDataLink::List() const {
-    if (!file_ || !file_->ConnectionList()) RaiseError(2018);
+    if (!file_ || !file_->ConnectionList()) RaiseError(msg::CannotOpenQzcFile);
     return *file_->ConnectionList();
 }
 
 std::shared_ptr<QZCConnection> frmDataLink::ConnectionOf(const ui::Node& node) const {
     auto cn = List().FindItem(node.Tag);
-    if (!cn) RaiseError(4028);
+    if (!cn) RaiseError(msg::InvalidConnectionName);
     return cn;
 }
 
 std::shared_ptr<QZCCommand> frmDataLink::CommandOf(const ui::Node& node) const {
-    if (!node.Parent()) RaiseError(4001);
+    if (!node.Parent()) RaiseError(msg::InvalidCommandName);
     const auto cn = ConnectionOf(*node.Parent());
     auto cmd = cn->CommandList() ? cn->CommandList()->FindItem(node.Tag) : nullptr;
-    if (!cmd) RaiseError(4001);
+    if (!cmd) RaiseError(msg::InvalidCommandName);
     return cmd;
 }
 
@@ -251,8 +252,8 @@ void frmDataLink::AddCommandNode(const std::string& connectionId, const std::str
     std::string id = commandId, text = name;
     if (id.empty()) {
         const auto cn = List().FindItem(connectionId);
-        if (!cn) RaiseError(4028);
-        if (!cn->CommandList()) RaiseError(2017);
+        if (!cn) RaiseError(msg::InvalidConnectionName);
+        if (!cn->CommandList()) RaiseError(msg::InvalidQzcFile);
         text = "DBCommand" + std::to_string(NextNumber("DBCommand"));
         RequireQzcFile();
         auto cmd = cn->CommandList()->CreateNew();
@@ -272,7 +273,7 @@ void frmDataLink::AddCommandNode(const std::string& connectionId, const std::str
     ui::Node* parent = trvDataLink.SelectedItem();
     if (parent && KindOf(*parent) == kCommand) parent = parent->Parent();
     if (!parent || KindOf(*parent) != kConnection || parent->Tag != connectionId) parent = ConnectionNode(connectionId);
-    if (!parent) RaiseError(4028);
+    if (!parent) RaiseError(msg::InvalidConnectionName);
     ui::Node& node = trvDataLink.Add(parent->Key(), ui::tvwChild, kCommand + std::to_string(commandKey_), text,
                                      kCommandImage);
     node.Tag = id;
@@ -324,13 +325,14 @@ void frmDataLink::trvDataLink_AfterLabelEdit(bool& cancel, const std::string& ne
             cancel = true;
             return;
         }
-        if (onlySpaces(newString) || !ValidCnOrCmdName(newString)) RaiseError(4027);
+        if (onlySpaces(newString) || !ValidCnOrCmdName(newString)) RaiseError(msg::InvalidName);
         const bool command = IsCommand(*node);
         RequireQzcFile();
-        if (VerifyIfNameAlreadyExistInTreeview(newString, KindOf(*node), node)) RaiseError(command ? 4025 : 4026);
+        if (VerifyIfNameAlreadyExistInTreeview(newString, KindOf(*node), node))
+            RaiseError(command ? msg::DuplicateCommandName : msg::DuplicateConnectionName);
         if (command) {
             const auto cmd = CommandOf(*node);
-            if (FindCommandName(newString, cmd.get())) RaiseError(4001);
+            if (FindCommandName(newString, cmd.get())) RaiseError(msg::InvalidCommandName);
             const std::string old = cmd->Name;
             cmd->Name = newString;
             try {
@@ -339,7 +341,7 @@ void frmDataLink::trvDataLink_AfterLabelEdit(bool& cancel, const std::string& ne
                 RaiseFailedWrite(CurrentError());
             }
         } else {
-            if (ConnectionAlreadyExists(newString, "0")) RaiseError(4028);
+            if (ConnectionAlreadyExists(newString, "0")) RaiseError(msg::InvalidConnectionName);
             const auto cn = ConnectionOf(*node);
             const std::string old = cn->Name;
             cn->Name = newString;
@@ -387,11 +389,11 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
         {
             std::unique_ptr<ui::Form> editor;
             BusyPointer busy;
-            if (!node.Parent()) RaiseError(4001);
+            if (!node.Parent()) RaiseError(msg::InvalidCommandName);
             const auto cn = ConnectionOf(*node.Parent());
             const auto cmd = CommandOf(node);
-            const std::string& type = cn->ConnectionType;
-            if (type.size() == 1 && type[0] >= '0' && type[0] <= '6') {
+            const std::optional<ConnectionType> type = ConnectionTypeOf(cn->ConnectionType);
+            if (type && *type <= kOleDb) {
                 auto qb = std::make_unique<query::frmQueryBuilder>();
                 qb->QzCommand(cmd);
                 qb->QzConnectionList(file_->ConnectionList());
@@ -401,7 +403,7 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
                 qb->ShowModal();
                 saved = qb->PropertiesSaved();
                 editor = std::move(qb);
-            } else if (type == "8") {
+            } else if (type == kPersistedRecordset) {
                 auto xml = std::make_unique<frmCommandXML>();
                 xml->QzCommand(cmd);
                 xml->QzConnectionList(file_->ConnectionList());
@@ -413,7 +415,7 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
                 saved = xml->PropertiesSaved();
                 editor = std::move(xml);
             } else {
-                RaiseError(4055);
+                RaiseError(msg::InvalidConnectionType);
             }
             if (saved) {
                 cn->Load();
@@ -425,12 +427,12 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
         Form_Activate();
     } catch (...) {
         AutomationError e = CurrentError();
-        if (e.Number == OwnErrorNumber(4055)) {
+        if (e.Number == OwnErrorNumber(msg::InvalidConnectionType)) {
             HandleError(e, kForm, "ShowCommandPropertiesWindow", kErrLog | kErrShow);
             return;
         }
         HandleError(e, kForm, "ShowCommandPropertiesWindow", kErrLog);
-        throw OwnError(4032);
+        throw OwnError(msg::CannotViewCommandProperties);
     }
 }
 
@@ -454,11 +456,11 @@ void frmDataLink::DeleteCommand(ui::Node& node) {
     if (ui::currentHost().msgBox("Do you really want delete this command?", ui::vbYesNo | ui::vbQuestion,
                                  "Delete Command") != ui::vbYes)
         return;
-    if (!node.Parent()) RaiseError(4001);
+    if (!node.Parent()) RaiseError(msg::InvalidCommandName);
     const auto cn = ConnectionOf(*node.Parent());
     RequireQzcFile();
     try {
-        if (!cn->CommandList()) RaiseError(4001);
+        if (!cn->CommandList()) RaiseError(msg::InvalidCommandName);
         cn->CommandList()->Delete(node.Tag);
     } catch (...) {
         RaiseFailedWrite(CurrentError());

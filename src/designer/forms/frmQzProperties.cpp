@@ -8,6 +8,7 @@
 #include "core/ModGlobalControls.h"
 #include "designer/forms/frmTemplateDefaultFormat.h"
 #include "platform/automation/Text.h"
+#include "resources/MessageIds.h"
 
 #include <filesystem>
 
@@ -200,10 +201,10 @@ void frmQzProperties::cmdOk_Click() {
         cancelUpdate_ = false;
         const std::string full = FullTemplateName();
         std::error_code ec;
-        if (!fs::is_directory(ParentFolderName(full), ec)) RaiseError(1004);
+        if (!fs::is_directory(ParentFolderName(full), ec)) RaiseError(msg::InvalidPathName);
         std::string name = full.substr(full.find_last_of('/') + 1);
         name.erase(0, name.find_first_not_of(' '));
-        if (name.empty()) RaiseError(1004);
+        if (name.empty()) RaiseError(msg::InvalidPathName);
         if (cboLocale.ListIndex < 0 && cboLocale.ListCount() > 0) cboLocale.Select(0);
         QzLocale = cboLocale.ListIndex >= 0 ? cboLocale.ItemData(cboLocale.ListIndex) : -1;
         const std::size_t dot = name.rfind('.');

@@ -6,6 +6,7 @@
 #include "core/ModGlobalControls.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 
 #include <limits>
 #include <optional>
@@ -285,7 +286,7 @@ void frmTemplateDefaultFormat::optDateTime_Click(int index) {
 }
 
 void frmTemplateDefaultFormat::RefuseValue(ui::Control& box) {
-    ui::currentHost().msgBox(GetResourceString(4037), ui::vbOKOnly | ui::vbInformation, "");
+    ui::currentHost().msgBox(GetResourceString(msg::InvalidNumericValue), ui::vbOKOnly | ui::vbInformation, "");
     if (auto* t = dynamic_cast<ui::TextBox*>(&box)) {
         t->SelStart = 0;
         t->SelLength = static_cast<int>(t->Text.size());

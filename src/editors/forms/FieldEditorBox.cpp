@@ -8,6 +8,7 @@
 #include "editors/FieldCode.h"
 #include "editors/ModFindReplace.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 
 namespace qz::editors {
 
@@ -41,7 +42,7 @@ void SelectWholeText(ui::TextBox& box) {
 }
 
 std::string TemplateFolder() {
-    if (!goDesigner || goDesigner->QzcFileName().empty()) RaiseError(4033);
+    if (!goDesigner || goDesigner->QzcFileName().empty()) RaiseError(msg::CannotFillDataTree);
     return goDesigner->TemplatePath();
 }
 

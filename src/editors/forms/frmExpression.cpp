@@ -7,6 +7,7 @@
 #include "editors/forms/FieldEditorBox.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
+#include "resources/MessageIds.h"
 
 #include <charconv>
 
@@ -162,7 +163,7 @@ void frmExpression::Initialize() {
             tree_.LoadQueries(TemplateQzcPath(), TemplateFolder());
         } catch (...) {
             HandleError(kForm, "LoadQueries", kErrLog);
-            AutomationError e = OwnError(4033);
+            AutomationError e = OwnError(msg::CannotFillDataTree);
             HandleError(e, kForm, "Initialize", kErrLog);
         }
         LoadInfo();
@@ -245,16 +246,16 @@ void frmExpression::cmdOk_Click() {
     try {
         if (!ValidLabel(txtLabel.Text)) {
             SetFocusTo(txtLabel);
-            RaiseError(4006);
+            RaiseError(msg::InvalidLabelName);
         }
-        const std::string code = CrLfLineBreaks(txtValue.Text);
+        const std::string code = crLfFromAnyBreak(txtValue.Text);
         if (onlySpaces(code)) {
             SetFocusTo(txtValue);
-            RaiseError(4009);
+            RaiseError(msg::EmptyExpression);
         }
         if (CheckForValidCRLF(code) == -1) {
             SetFocusTo(txtValue);
-            RaiseError(4029);
+            RaiseError(msg::InvalidLineBreak);
         }
         // Everything is worked out before any value changes.
         std::string format = SetFormatString();
@@ -281,7 +282,7 @@ void frmExpression::cmdLinkPicture_Click() {
         request.filters = PictureFilters();
         request.fileMustExist = true;
         const ui::FileDialogResult chosen = ui::currentHost().fileDialog(request);
-        if (chosen.outcome == ui::FileDialogResult::Failed) RaiseError(4036);
+        if (chosen.outcome == ui::FileDialogResult::Failed) RaiseError(msg::CannotOpenName);
         // Cancelling the file dialog leaves the expression as it was.
         if (chosen.outcome != ui::FileDialogResult::Ok) return;
         std::string code = txtValue.Text;
@@ -338,7 +339,7 @@ void frmExpression::tvList_DblClick() {
                                                        : -1);
         }
         txtValue_Change();
-        if (text.empty() && tree_.IsEmptyConnection(node)) RaiseError(4024);
+        if (text.empty() && tree_.IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
     } catch (...) {
         HandleError(kForm, "tvList_DblClick", kErrLog | kErrShow);
     }

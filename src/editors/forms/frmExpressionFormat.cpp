@@ -7,6 +7,7 @@
 #include "core/ModGlobalControls.h"
 #include "editors/forms/FieldEditorBox.h"
 #include "platform/automation/Text.h"
+#include "resources/MessageIds.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -41,7 +42,7 @@ std::optional<std::int32_t> NumberIn(std::string_view text) {
     if (end != t.c_str() + t.size() || !std::isfinite(d)) return std::nullopt;
     const double r = std::nearbyint(d);
     if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
-        RaiseError(4037);
+        RaiseError(msg::InvalidNumericValue);
     return static_cast<std::int32_t>(r);
 }
 
@@ -164,7 +165,7 @@ void frmExpression::ToggleDateTimeFormatProperties() {
 
 void frmExpression::ToggleNumberFormatProperties(int kind) {
     try {
-        if (kind < kQzFormatNumber || kind > kQzFormatPercent) RaiseError(4000);
+        if (kind < kQzFormatNumber || kind > kQzFormatPercent) RaiseError(msg::UnexpectedDesignerError);
         const bool on = chkOverrideNumberFormat.Value == 1;
         for (ui::Control* c : std::initializer_list<ui::Control*>{
                  &cboNumberOfDigits, &cboIncludeLeading, &cboUseParens, &cboGroupDigits, &chkNumberBlankProtect,

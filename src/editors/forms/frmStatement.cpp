@@ -6,6 +6,7 @@
 #include "editors/forms/FieldEditorBox.h"
 #include "editors/forms/frmFindReplace.h"
 #include "platform/automation/Text.h"
+#include "resources/MessageIds.h"
 
 namespace qz::editors {
 
@@ -156,14 +157,14 @@ void frmStatement::cmdOk_Click() {
     try {
         if (!ValidLabel(txtLabel.Text)) {
             SetFocusTo(txtLabel);
-            RaiseError(4006);
+            RaiseError(msg::InvalidLabelName);
         }
         if (onlySpaces(txtValue.Text)) {
             SetFocusTo(txtValue);
-            RaiseError(4010);
+            RaiseError(msg::EmptyStatement);
         }
         QzStmntLabel = txtLabel.Text;
-        QzStmntCode = CrLfLineBreaks(txtValue.Text);
+        QzStmntCode = crLfFromAnyBreak(txtValue.Text);
         UpdateField = true;
         Hide();
     } catch (...) {
@@ -234,7 +235,7 @@ void frmStatement::trvDataList_DblClick() {
             InsertTextAtCaret(txtValue, text);
             txtValue_Change();
         }
-        if (tree_.IsEmptyConnection(node)) RaiseError(4024);
+        if (tree_.IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
     } catch (...) {
         HandleError(kForm, "trvDataList_DblClick", kErrLog | kErrShow);
     }

@@ -215,6 +215,44 @@ std::string toUpperAscii(std::string_view s) {
     return out;
 }
 
+std::string crLfFromAnyBreak(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + s.size() / 32);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r' || s[i] == '\n') {
+            if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
+            out += "\r\n";
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::string crLfFromCrKeepingLf(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + s.size() / 32);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r') {
+            out += "\r\n";
+            if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::string crLfFromLfKeepingCr(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + s.size() / 32);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out += '\r';
+        out += s[i];
+    }
+    return out;
+}
+
 bool isSpace(char16_t c) noexcept {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' ||
            c == 0xA0;

@@ -107,6 +107,17 @@ inline std::string_view trimSpaces(std::string_view s) noexcept {
     return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
+// Line breaks made CR LF, one rule for each kind of text that needs it.
+// Any break, CR LF, CR alone or LF alone, becomes CR LF: a code box's text
+// as saved, a script library read from a file.
+std::string crLfFromAnyBreak(std::string_view s);
+// A CR, alone or in a CR LF pair, becomes CR LF; a lone LF stays as it is:
+// a code box's text as loaded, where a lone LF is not a line of its own.
+std::string crLfFromCrKeepingLf(std::string_view s);
+// An LF not after a CR becomes CR LF; a lone CR stays as it is: a query's
+// text, whose lone CR belongs to a quoted value.
+std::string crLfFromLfKeepingCr(std::string_view s);
+
 // ASCII-only helpers for the parsers.
 inline bool isAsciiDigit(char16_t c) noexcept { return c >= u'0' && c <= u'9'; }
 bool isSpace(char16_t c) noexcept;

@@ -11,6 +11,7 @@
 #include "query/forms/QBControls.h"
 #include "query/QBSelectQueryParser.h"
 #include "query/forms/frmAddForeignKey.h"
+#include "resources/MessageIds.h"
 
 #include <algorithm>
 #include <cctype>
@@ -56,16 +57,6 @@ const char* TypeLabel(std::int32_t type) {
 bool TemplateReadOnly() { return goDesigner && goDesigner->TemplateReadOnly(); }
 std::string TemplateFolder() { return goDesigner ? goDesigner->TemplatePath() : std::string(); }
 bool IsOwn(const AutomationError& e, std::int32_t id) { return e.Number == OwnErrorNumber(id); }
-
-// Every line break as CR LF.
-std::string WithCrLf(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-        out += text[i];
-    }
-    return out;
-}
 
 std::string Trimmed(const std::string& s) {
     const auto a = s.find_first_not_of(" \t\r\n");
@@ -337,7 +328,7 @@ void frmQueryBuilder::InitializeControls() {
 
 void frmQueryBuilder::Initialize() {
     try {
-        if (!command_ || !connection_) RaiseError(4032);
+        if (!command_ || !connection_) RaiseError(msg::CannotViewCommandProperties);
         txtCommandName.Text = command_->Name;
         text_ = command_->Text;
         saved_ = false;
@@ -427,7 +418,7 @@ void frmQueryBuilder::Load(const std::string& sql) {
 }
 
 void frmQueryBuilder::ShowSqlOnly(const std::string& sql, bool canExecute) {
-    SetQueryText(WithCrLf(sql));
+    SetQueryText(crLfFromLfKeepingCr(sql));
     tabQueryBuilder.SelectedTab = currentTab_ = kTabSql;
     for (int t = 0; t < 4; ++t) tabQueryBuilder.SetTabEnabled(t, false);
     cmdOk.Enabled = !TemplateReadOnly();
@@ -554,7 +545,7 @@ void frmQueryBuilder::cmdExecute_Click() {
     bool database = false;  // the failure is the database's: its errors tell it
     try {
         std::string sql = txtQuery.SelLength > 0 ? txtQuery.SelText() : txtQuery.Text;
-        if (Trimmed(sql).empty()) RaiseError(4015);
+        if (Trimmed(sql).empty()) RaiseError(msg::NoSqlToExecute);
         if (goDesigner) sql = goDesigner->ResolveSqlParameters(sql);
         if (const std::string problem = PreviewProblem(sql); !problem.empty())
             throw AutomationError(kErrorFail, std::string(kForm), problem);
@@ -594,10 +585,10 @@ void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) 
         if (goDesigner) goDesigner->SetTemplateReadOnly(true);
         const std::string qzc =
             goDesigner ? AddBackSlashInPath(goDesigner->TemplatePath()) + goDesigner->QzcFileName() : std::string();
-        return OwnError(4008, GetResourceString(4008) + "\r\n" + GetResourceString(4041) + qzc + GetResourceString(4042));
+        return QzcReadOnlyError(qzc);
     };
     try {
-        if (!command_) RaiseError(4032);
+        if (!command_) RaiseError(msg::CannotViewCommandProperties);
         if (TemplateReadOnly()) throw readOnly();
         const std::string oldName = command_->Name, oldText = command_->Text;
         command_->Name = name;
@@ -618,7 +609,8 @@ void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) 
         }
     } catch (...) {
         AutomationError e = CurrentError();
-        if (IsOwn(e, 4008)) HandleError(e, kForm, "SaveData", kErrLog | kErrShow | kErrRaise);
+        if (IsOwn(e, msg::CannotUpdateTemplateProperties))
+            HandleError(e, kForm, "SaveData", kErrLog | kErrShow | kErrRaise);
         HandleError(e, kForm, "SaveData", kErrLog | kErrRaise);
     }
 }
@@ -626,17 +618,17 @@ void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) 
 void frmQueryBuilder::cmdOk_Click() {
     try {
         const std::string name = txtCommandName.Text;
-        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(4027);
-        if (Trimmed(txtQuery.Text).empty()) RaiseError(4002);
-        if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(4025);
+        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
+        if (Trimmed(txtQuery.Text).empty()) RaiseError(msg::InvalidSqlQuery);
+        if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(msg::DuplicateCommandName);
         SaveData(name, txtQuery.Text);
         saved_ = true;
         Hide();
     } catch (...) {
         AutomationError e = HandleError(kForm, "cmdOk_Click", kErrLog);
         saved_ = false;
-        if (IsOwn(e, 4027)) ShowErrorDialog(e.Description, "");
-        else if (!IsOwn(e, 4008))
+        if (IsOwn(e, msg::InvalidName)) ShowErrorDialog(e.Description, "");
+        else if (!IsOwn(e, msg::CannotUpdateTemplateProperties))
             ShowErrorDialog(DataErrorMessage({{e.Number, e.Description}}), "");
     }
 }

@@ -39,7 +39,7 @@ QZ_REGISTER_SAMPLE("frmConnection", [] {
     auto f = std::make_unique<frmConnection>();
     auto cn = std::make_shared<QZCConnection>();
     cn->Name = "Sales";
-    cn->ConnectionType = "2";
+    cn->ConnectionType = ConnectionTypeText(kSqlServer);
     cn->DataSource = "Provider=SQLOLEDB;Data Source=SRV01;database=Sales;Trusted_Connection=No;uid=reader;"
                      "Persist Security Info=False;";
     f->QzConnection(cn);
