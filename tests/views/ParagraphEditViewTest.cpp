@@ -79,6 +79,14 @@ TEST(StudioParagraphs, ToolbarListsShowInTheViewAndThroughTheDialogOnlyChangesAp
     EXPECT_EQ(v->document()->findBlockByNumber(1).text(), "2.\ttwo");
     EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "three");
     EXPECT_TRUE(action(bar, "Numbering")->isChecked());
+    // Backspace just after a number takes that paragraph out of the list.
+    doc.GetSelection().SetRange(6, 6);
+    v->pushSelection();
+    v->deleteBackward();
+    EXPECT_EQ(v->document()->findBlockByNumber(1).text(), "two");
+    EXPECT_EQ(word::Range(&doc, &doc.MainStory(), 5, 5).ParagraphFormat().list, 0);
+    v->undo();
+    EXPECT_EQ(v->document()->findBlockByNumber(1).text(), "2.\ttwo");
     v->undo();
     EXPECT_EQ(v->document()->findBlockByNumber(0).text(), "one");
 

@@ -269,7 +269,7 @@ TEST(WordCorpusLibreOffice, ListsAndParagraphFormatsMadeByTheMembersReadAsMade) 
             if (s[static_cast<std::size_t>(p)].Kind() == AtomKind::ParaEnd) ++seen;
         return p;
     };
-    auto span = [&](int first, int last) { return Range(&d, &s, paragraph(first), paragraph(last)); };
+    auto span = [&](int first, int last) { return Range(&d, &s, paragraph(first), paragraph(last + 1) - 1); };
     ListFormat(span(1, 3)).ApplyNumberDefault();
     ListFormat(span(2, 2)).RemoveNumbers();
     ListFormat(span(4, 5)).ApplyBulletDefault();

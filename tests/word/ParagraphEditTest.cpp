@@ -75,6 +75,9 @@ TEST(Lists, NumbersFollowTheParagraphsAndSurviveSaving) {
     // Undone: the first paragraph is numbered again.
     d.doc->Undo();
     EXPECT_EQ(ShownNumbers(*d.doc).size(), 5u);
+    // A numbered paragraph deleted (its number, text and mark): those after it move up.
+    Range(d.doc, &d.doc->MainStory(), 0, 5).Delete();
+    EXPECT_EQ(ShownNumbers(*d.doc), (std::vector<std::string>{"1.\t", "2.\t", "3.\t", "4.\t"}));
 }
 
 TEST(Lists, BulletsToggleAndUndoRemovesTheListTableToo) {
@@ -84,13 +87,16 @@ TEST(Lists, BulletsToggleAndUndoRemovesTheListTableToo) {
     d.Step([&] { ListFormat(all).ApplyBulletDefault(); });
     EXPECT_EQ(ShownNumbers(*d.doc), (std::vector<std::string>{"\u2022\t", "\u2022\t"}));
     EXPECT_EQ(ListFormat(d.At(0)).ListType(), kListBullet);
-    // Numbering bulleted paragraphs makes them numbered; bullets again on
-    // paragraphs that have them take them off.
+    // Numbering bulleted paragraphs makes them numbered, and the reverse;
+    // bullets again on paragraphs that have them take them off.
     all = d.doc->Content();
     d.Step([&] { ListFormat(all).ApplyNumberDefault(); });
     EXPECT_EQ(ShownNumbers(*d.doc), (std::vector<std::string>{"1.\t", "2.\t"}));
     all = d.doc->Content();
-    d.Step([&] { ListFormat(all).ApplyNumberDefault(); });
+    d.Step([&] { ListFormat(all).ApplyBulletDefault(); });
+    EXPECT_EQ(ShownNumbers(*d.doc), (std::vector<std::string>{"\u2022\t", "\u2022\t"}));
+    all = d.doc->Content();
+    d.Step([&] { ListFormat(all).ApplyBulletDefault(); });
     EXPECT_TRUE(ShownNumbers(*d.doc).empty());
     EXPECT_EQ(d.At(0).ParagraphFormat().list, 0);
     while (d.doc->CanUndo()) d.doc->Undo();

@@ -152,6 +152,10 @@ public:
     const Story& MainStory() const { return main_; }
     // Marks the document changed (every edit of a story calls it).
     void Changed() { saved_ = false; }
+    // Counts the times list numbers were given again (UpdateListNumbers):
+    // a window that drew part of the document draws it all when this moved.
+    unsigned NumberingChanges() const { return numberingChanges_; }
+    void NumberingChanged() { ++numberingChanges_; }
 
     // Edit journal: between BeginJournal and EndJournal every change of a
     // story is recorded, so that RollBack can restore the stories as they
@@ -249,6 +253,7 @@ private:
     std::string name_;
     std::string path_;
     bool saved_ = true;
+    unsigned numberingChanges_ = 0;
     bool readOnly_ = false;
     // The lock file beside the document that this document holds, while
     // open: ".~lock.<name>#" naming the user, the host, the process and the

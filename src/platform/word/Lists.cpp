@@ -246,6 +246,16 @@ bool HoldsListText(const Document& doc, const Story& story, long at) {
     return a.Kind() == AtomKind::Opaque && !KeptListText(doc.Opaque(a.value)).empty();
 }
 
+// Whether the kept list text at the paragraph's start shows a bullet (no
+// letter or digit: not a number).
+bool ShowsBullet(const Document& doc, const Story& story, long at) {
+    const Atom& a = story[static_cast<std::size_t>(at)];
+    const std::u32string shown = FieldResultText(doc, KeptListText(doc.Opaque(a.value)), doc.Format(a.fmt).font);
+    return std::none_of(shown.begin(), shown.end(), [](char32_t c) {
+        return (c >= U'0' && c <= U'9') || (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+    });
+}
+
 } // namespace
 
 std::vector<ListLevel> ListLevels(const Document& doc, int ls) {
@@ -317,11 +327,13 @@ void UpdateListNumbers(Document& doc, Story& story, int ls) {
                     text += c;
                 }
             }
-        } else if (kept) {
+        } else if (kept && ShowsBullet(doc, story, p.start)) {
             continue; // a bullet keeps the one it shows (its symbol font's)
         }
         wanted.emplace_back(p.start, ListTextGroup(text));
     }
+    const std::size_t before = story.size();
+    bool changed = false;
     for (auto w = wanted.rbegin(); w != wanted.rend(); ++w) {
         const long at = w->first;
         const bool kept = HoldsListText(doc, story, at);
@@ -330,6 +342,7 @@ void UpdateListNumbers(Document& doc, Story& story, int ls) {
             std::string group = doc.Opaque(old.value);
             const auto [b, e] = ListTextSpan(group);
             if (group.compare(b, e - b, w->second) == 0) continue;
+            changed = true;
             group.replace(b, e - b, w->second);
             if (group.empty()) {
                 ReplaceAtoms(doc, story, at, at + 1, nullptr, 0);
@@ -338,12 +351,22 @@ void UpdateListNumbers(Document& doc, Story& story, int ls) {
             const Atom a = Atom::Make(AtomKind::Opaque, doc.AddOpaque(std::move(group)), old.fmt);
             ReplaceAtoms(doc, story, at, at + 1, &a, 1);
         } else if (!w->second.empty()) {
+            changed = true;
             const std::uint32_t fmt = at < static_cast<long>(story.size()) ? story[static_cast<std::size_t>(at)].fmt
                                                                           : doc.DefaultFormat();
             const Atom a = Atom::Make(AtomKind::Opaque, doc.AddOpaque(w->second), fmt);
             ReplaceAtoms(doc, story, at, at, &a, 1);
         }
     }
+    if (changed || story.size() != before) doc.NumberingChanged();
+}
+
+Range ListFormat::Scope(const Range& r) {
+    // A selection that ends just after a paragraph mark ends in that paragraph, not the next.
+    Range out = r.Duplicate();
+    if (r.End() > r.Start() && (*r.GetStory())[static_cast<std::size_t>(r.End() - 1)].Kind() == AtomKind::ParaEnd)
+        out.SetEnd(r.End() - 1);
+    return out;
 }
 
 int ListFormat::ListType() const {
@@ -367,7 +390,7 @@ void ListFormat::Apply(bool numbered) {
     const std::vector<ParagraphSpan> paragraphs = Paragraphs(doc, story, lastFormat);
     std::size_t first = 0;
     while (first + 1 < paragraphs.size() && paragraphs[first + 1].start <= r_.Start()) ++first;
-    for (std::size_t k = first; k < paragraphs.size() && (k == first || paragraphs[k].start < r_.End()); ++k) {
+    for (std::size_t k = first; k < paragraphs.size() && (k == first || paragraphs[k].start < Scope(r_).End()); ++k) {
         Range one(&doc, &story, paragraphs[k].start, paragraphs[k].start);
         all = all && ListFormat(one).ListType() == want;
     }
@@ -380,7 +403,7 @@ void ListFormat::Apply(bool numbered) {
     }
     if (ls == 0) ls = AddList(doc, numbered);
     std::vector<int> touched;
-    r_.ChangeParagraphFormat([&](ParaFormat& f) {
+    Scope(r_).ChangeParagraphFormat([&](ParaFormat& f) {
         if (f.list != 0 && f.list != ls) touched.push_back(f.list);
         const int indent = 720 * (f.list != 0 ? f.listLevel + 1 : 1);
         f.tabs.erase(std::remove_if(f.tabs.begin(), f.tabs.end(),
@@ -405,7 +428,7 @@ void ListFormat::RemoveNumbers() {
     Document& doc = *r_.GetDocument();
     Story& story = *r_.GetStory();
     std::vector<int> touched;
-    r_.ChangeParagraphFormat([&](ParaFormat& f) {
+    Scope(r_).ChangeParagraphFormat([&](ParaFormat& f) {
         if (f.list == 0) return;
         touched.push_back(f.list);
         f.tabs.erase(std::remove_if(f.tabs.begin(), f.tabs.end(),

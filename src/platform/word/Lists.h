@@ -60,6 +60,8 @@ public:
 
 private:
     void Apply(bool numbered);
+    // The range whose paragraphs a list command changes.
+    static Range Scope(const Range& r);
     Range r_;
 };
 

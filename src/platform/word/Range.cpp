@@ -298,7 +298,24 @@ int Range::Delete(int unit, int count) {
     long s = start_, e = end_;
     if (e == s) e = std::min(StoryLength(), s + std::max(count, 0));
     if (e == s) return 0;
+    // Lists whose paragraphs the deletion joins, or whose numbers it takes,
+    // are numbered again after it.
+    std::vector<int> lists;
+    for (long i = s; i < e; ++i) {
+        const Atom& a = (*story_)[static_cast<std::size_t>(i)];
+        if (a.Kind() == AtomKind::ParaEnd && doc_->ParaEnd(a.value).format.list > 0)
+            lists.push_back(doc_->ParaEnd(a.value).format.list);
+        else if (a.Kind() == AtomKind::Opaque && !KeptListText(doc_->Opaque(a.value)).empty())
+            lists.push_back(0);
+    }
     ReplaceAtoms(*doc_, *story_, s, e, nullptr, 0);
+    if (!lists.empty()) {
+        lists.push_back(Range(doc_, story_, s, s).ParagraphFormat().list);
+        std::sort(lists.begin(), lists.end());
+        lists.erase(std::unique(lists.begin(), lists.end()), lists.end());
+        for (const int ls : lists)
+            if (ls > 0) UpdateListNumbers(*doc_, *story_, ls);
+    }
     SetRange(s, s);
     return static_cast<int>(e - s);
 }

@@ -816,6 +816,7 @@ bool DocumentView::edit(const std::function<void()>& change, bool typing) {
     const long before = static_cast<long>(story_.size());
     const word::Selection& sel = doc_.GetSelection();
     const long start = sel.Start(), end = sel.End();
+    const unsigned numbering = doc_.NumberingChanges();
     doc_.BeginUndoStep();
     bool ok = true;
     try {
@@ -828,6 +829,12 @@ bool DocumentView::edit(const std::function<void()>& change, bool typing) {
         if (onError) onError(QString::fromUtf8(e.what()));
     }
     doc_.EndUndoStep(typing);
+    // List numbers given again may stand anywhere after the edit.
+    if (doc_.NumberingChanges() != numbering) {
+        renderAll();
+        if (onChanged) onChanged();
+        return ok;
+    }
     const long delta = static_cast<long>(story_.size()) - before;
     // What the edit touched, in positions from before it, with one atom to
     // spare on each side: a removed mark joins the next paragraph.
@@ -899,6 +906,16 @@ void DocumentView::deleteBackward() {
         word::Selection& sel = doc_.GetSelection();
         if (sel.Start() == sel.End()) {
             if (sel.Start() == 0) return;
+            // Backspace just after a list's number takes the paragraph out of its list.
+            const long at = sel.Start() - 1;
+            const Atom& before = story_[static_cast<std::size_t>(at)];
+            if (before.Kind() == AtomKind::Opaque && !word::KeptListText(doc_.Opaque(before.value)).empty() &&
+                (at == 0 || story_[static_cast<std::size_t>(at - 1)].Kind() == AtomKind::ParaEnd) &&
+                sel.ParagraphFormat().list > 0) {
+                word::ListFormat(sel.GetRange()).RemoveNumbers();
+                sel.SetRange(at, at);
+                return;
+            }
             sel.SetRange(sel.Start() - 1, sel.End());
         }
         word::Range r = sel.GetRange();
