@@ -12,6 +12,7 @@
 
 #include <cctype>
 #include <memory>
+#include <set>
 
 using namespace qz;
 
@@ -51,7 +52,9 @@ TEST(AllViews, EveryControlIsBoundAndLabelsLeadToTheirControls) {
         ASSERT_NE(view, nullptr);
         view->setAttribute(Qt::WA_DontShowOnScreen);
         view->show();
+        std::set<std::string> seen;
         for (ui::Control* c : form->Controls()) {
+            EXPECT_TRUE(seen.insert(c->Name).second) << c->Name << " is registered twice";
             QWidget* w = view->widgetOf(*c);
             EXPECT_NE(w, nullptr) << c->Name << " has no widget";
             if (!w) continue;

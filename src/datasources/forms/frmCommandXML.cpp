@@ -33,11 +33,8 @@ fs::path InTemplate(const std::string& name) {
 } // namespace
 
 frmCommandXML::frmCommandXML() : ui::Form("frmCommandXML", "Command Properties") {
-    Width = 7590;
-    Height = 5625;
-    lblCommandName.Name = "lblCommandName";
-    lblCommandName.Caption = "Command Name:";
-    txtCommandName.Name = "txtCommandName";
+    control(lblCommandName, "lblCommandName").Caption = "Command Name:";
+    control(txtCommandName, "txtCommandName");
     txtCommandName.GotFocus = [this] {
         txtCommandName.SelStart = 0;
         txtCommandName.SelLength = CharCount(txtCommandName.Text);
@@ -50,31 +47,21 @@ frmCommandXML::frmCommandXML() : ui::Form("frmCommandXML", "Command Properties")
                           (key >= 'a' && key <= 'z');
         if (!editing && !name) key = 0;
     };
-    fraXML.Name = "fraXML";
-    fraXML.Caption = "XML/ADTG";
-    lblFilename.Name = "lblFilename";
-    lblFilename.Caption = "File Name:";
-    txtFilename.Name = "txtFilename";
+    control(fraXML, "fraXML").Caption = "XML/ADTG";
+    control(lblFilename, "lblFilename").Caption = "File Name:";
+    control(txtFilename, "txtFilename");
     txtFilename.KeyPress = [](int& key) {
         if (key == '\'') key = 0;
     };
-    cmdBrowse.Name = "cmdBrowse";
-    cmdBrowse.Caption = "&Browse...";
-    cmdOpen.Name = "cmdOpen";
-    cmdOpen.Caption = "Open";
-    lblADORecordset.Name = "lblADORecordset";
-    lblADORecordset.Caption = "ADO Recordset:";
-    msfgCommand.Name = "msfgCommand";
-    cmdOk.Name = "cmdOk";
-    cmdOk.Caption = "&Ok";
+    control(cmdBrowse, "cmdBrowse").Caption = "&Browse...";
+    control(cmdOpen, "cmdOpen").Caption = "Open";
+    control(lblADORecordset, "lblADORecordset").Caption = "ADO Recordset:";
+    control(msfgCommand, "msfgCommand");
+    control(cmdOk, "cmdOk").Caption = "&Ok";
     cmdOk.Default = true;
-    cmdCancel.Name = "cmdCancel";
-    cmdCancel.Caption = "Cancel";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
     cmdCancel.Cancel = true;
-    cmdHelp.Name = "cmdHelp";
-    cmdHelp.Caption = "&Help";
-    int tab = 0;
-    for (ui::Control* c : Controls()) c->TabIndex = tab++;
+    control(cmdHelp, "cmdHelp").Caption = "&Help";
 }
 
 frmCommandXML::~frmCommandXML() { CloseRecordset(); }

@@ -41,11 +41,6 @@ public:
     ui::DataGrid msfgCommand;
     ui::CommandButton cmdOk, cmdCancel, cmdHelp;
 
-    std::vector<ui::Control*> Controls() override {
-        return {&lblCommandName, &txtCommandName, &fraXML, &lblFilename, &txtFilename, &cmdBrowse, &cmdOpen,
-                &lblADORecordset, &msfgCommand, &cmdOk, &cmdCancel, &cmdHelp};
-    }
-
     // The file a stored name stands for: a bare name lies in the template
     // folder, a relative path too; "" when there is no such file.
     static std::string RetrieveCompleteXMlFileName(const std::string& name);

@@ -17,11 +17,6 @@ constexpr std::string_view kForm = "frmConnectionBuilder";
 const char* const kProviders[] = {"SQLite database file", "ODBC driver", "ODBC data source",
                                   "Microsoft Access database", "Microsoft SQL Server"};
 
-void Label(ui::Label& l, const char* name, const char* caption) {
-    l.Name = name;
-    l.Caption = caption;
-}
-
 // "key=value;" with the value quoted as ODBC reads it back; nothing for an
 // empty value.
 void Append(std::string& out, const char* key, const std::string& value, bool odbc = true) {
@@ -43,47 +38,40 @@ void AppendOther(std::string& out, const std::string& other) {
 } // namespace
 
 frmConnectionBuilder::frmConnectionBuilder() : ui::Form("frmConnectionBuilder", "Connection String Builder") {
-    Label(lblProvider, "lblProvider", "&Provider:");
-    cboProvider.Name = "cboProvider";
+    control(lblProvider, "lblProvider").Caption = "&Provider:";
+    control(cboProvider, "cboProvider");
     cboProvider.Style = 2;
-    fraSettings.Name = "fraSettings";
-    fraSettings.Caption = "Settings";
-    Label(lblFile, "lblFile", "Database &file:");
-    txtFile.Name = "txtFile";
-    cmdBrowse.Name = "cmdBrowse";
-    cmdBrowse.Caption = "B&rowse ...";
-    Label(lblDriver, "lblDriver", "&Driver:");
-    cboDriver.Name = "cboDriver";
+    control(fraSettings, "fraSettings").Caption = "Settings";
+    control(lblFile, "lblFile").Caption = "Database &file:";
+    control(txtFile, "txtFile");
+    control(cmdBrowse, "cmdBrowse").Caption = "B&rowse ...";
+    control(lblDriver, "lblDriver").Caption = "&Driver:";
+    control(cboDriver, "cboDriver");
     cboDriver.Style = 2;
-    Label(lblDsn, "lblDsn", "Data &source name:");
-    cboDsn.Name = "cboDsn";
+    control(lblDsn, "lblDsn").Caption = "Data &source name:";
+    control(cboDsn, "cboDsn");
     cboDsn.Style = 2;
-    Label(lblServer, "lblServer", "S&erver:");
-    txtServer.Name = "txtServer";
-    Label(lblPort, "lblPort", "P&ort:");
-    txtPort.Name = "txtPort";
-    Label(lblDatabase, "lblDatabase", "Data&base:");
-    txtDatabase.Name = "txtDatabase";
-    Label(lblUser, "lblUser", "&User name:");
-    txtUser.Name = "txtUser";
-    Label(lblPassword, "lblPassword", "Pass&word:");
-    txtPassword.Name = "txtPassword";
-    Label(lblOther, "lblOther", "Ot&her settings (key=value;...):");
-    txtOther.Name = "txtOther";
-    Label(lblResult, "lblResult", "Connection string:");
-    txtResult.Name = "txtResult";
+    control(lblServer, "lblServer").Caption = "S&erver:";
+    control(txtServer, "txtServer");
+    control(lblPort, "lblPort").Caption = "P&ort:";
+    control(txtPort, "txtPort");
+    control(lblDatabase, "lblDatabase").Caption = "Data&base:";
+    control(txtDatabase, "txtDatabase");
+    control(lblUser, "lblUser").Caption = "&User name:";
+    control(txtUser, "txtUser");
+    control(lblPassword, "lblPassword").Caption = "Pass&word:";
+    control(txtPassword, "txtPassword");
+    control(lblOther, "lblOther").Caption = "Ot&her settings (key=value;...):";
+    control(txtOther, "txtOther");
+    control(lblResult, "lblResult").Caption = "Connection string:";
+    control(txtResult, "txtResult");
     txtResult.Locked = true;
     txtResult.MultiLine = true;
-    cmdTest.Name = "cmdTest";
-    cmdTest.Caption = "&Test Connection";
-    cmdOK.Name = "cmdOK";
-    cmdOK.Caption = "OK";
+    control(cmdTest, "cmdTest").Caption = "&Test Connection";
+    control(cmdOK, "cmdOK").Caption = "OK";
     cmdOK.Default = true;
-    cmdCancel.Name = "cmdCancel";
-    cmdCancel.Caption = "Cancel";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
     cmdCancel.Cancel = true;
-    int tab = 0;
-    for (ui::Control* c : Controls()) c->TabIndex = tab++;
 }
 
 void frmConnectionBuilder::Initialize() {

@@ -35,13 +35,6 @@ public:
     ui::TextBox txtResult;
     ui::CommandButton cmdTest, cmdOK, cmdCancel;
 
-    std::vector<ui::Control*> Controls() override {
-        return {&lblProvider, &cboProvider, &fraSettings, &lblFile, &txtFile, &cmdBrowse, &lblDriver,
-                &cboDriver, &lblDsn, &cboDsn, &lblServer, &txtServer, &lblPort, &txtPort, &lblDatabase,
-                &txtDatabase, &lblUser, &txtUser, &lblPassword, &txtPassword, &lblOther, &txtOther,
-                &lblResult, &txtResult, &cmdTest, &cmdOK, &cmdCancel};
-    }
-
     void cboProvider_Click();
     // Any setting changed: the string shown follows.
     void Setting_Change();

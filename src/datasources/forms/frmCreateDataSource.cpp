@@ -14,39 +14,28 @@ namespace {
 
 constexpr std::string_view kForm = "frmCreateDataSource";
 
-void Label(ui::Label& l, const char* name, const char* caption) {
-    l.Name = name;
-    l.Caption = caption;
-}
-
 } // namespace
 
 frmCreateDataSource::frmCreateDataSource() : ui::Form("frmCreateDataSource", "Create New Data Source") {
-    Label(lblDriver, "lblDriver", "Select a &driver for which you want to set up a data source:");
-    lstDrivers.Name = "lstDrivers";
-    lstDrivers.Style = 2;
-    Label(lblName, "lblName", "Data source &name:");
-    txtName.Name = "txtName";
-    Label(lblDescription, "lblDescription", "D&escription:");
-    txtDescription.Name = "txtDescription";
-    Label(lblDatabase, "lblDatabase", "Data&base:");
-    txtDatabase.Name = "txtDatabase";
-    cmdBrowse.Name = "cmdBrowse";
-    cmdBrowse.Caption = "B&rowse ...";
-    Label(lblServer, "lblServer", "&Server:");
-    txtServer.Name = "txtServer";
-    Label(lblPort, "lblPort", "&Port:");
-    txtPort.Name = "txtPort";
-    Label(lblUser, "lblUser", "&User name:");
-    txtUser.Name = "txtUser";
-    cmdFinish.Name = "cmdFinish";
-    cmdFinish.Caption = "&Finish";
+    control(lblDriver, "lblDriver").Caption = "Select a &driver for which you want to set up a data source:";
+    control(lstDrivers, "lstDrivers").Style = 2;
+    control(lblName, "lblName").Caption = "Data source &name:";
+    control(txtName, "txtName");
+    control(lblDescription, "lblDescription").Caption = "D&escription:";
+    control(txtDescription, "txtDescription");
+    control(lblDatabase, "lblDatabase").Caption = "Data&base:";
+    control(txtDatabase, "txtDatabase");
+    control(cmdBrowse, "cmdBrowse").Caption = "B&rowse ...";
+    control(lblServer, "lblServer").Caption = "&Server:";
+    control(txtServer, "txtServer");
+    control(lblPort, "lblPort").Caption = "&Port:";
+    control(txtPort, "txtPort");
+    control(lblUser, "lblUser").Caption = "&User name:";
+    control(txtUser, "txtUser");
+    control(cmdFinish, "cmdFinish").Caption = "&Finish";
     cmdFinish.Default = true;
-    cmdCancel.Name = "cmdCancel";
-    cmdCancel.Caption = "Cancel";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
     cmdCancel.Cancel = true;
-    int tab = 0;
-    for (ui::Control* c : Controls()) c->TabIndex = tab++;
 }
 
 void frmCreateDataSource::Initialize() {

@@ -28,12 +28,6 @@ public:
     ui::TextBox txtName, txtDescription, txtDatabase, txtServer, txtPort, txtUser;
     ui::CommandButton cmdBrowse, cmdFinish, cmdCancel;
 
-    std::vector<ui::Control*> Controls() override {
-        return {&lblDriver, &lstDrivers, &lblName, &txtName, &lblDescription, &txtDescription,
-                &lblDatabase, &txtDatabase, &cmdBrowse, &lblServer, &txtServer, &lblPort, &txtPort,
-                &lblUser, &txtUser, &cmdFinish, &cmdCancel};
-    }
-
     void cmdBrowse_Click();
     void cmdFinish_Click();
     void cmdCancel_Click() { Hide(); }

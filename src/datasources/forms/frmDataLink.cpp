@@ -44,9 +44,12 @@ struct BusyPointer {
 } // namespace
 
 frmDataLink::frmDataLink() : ui::Form("frmDataLink", "Quorvane Data Sources") {
-    Width = 5400;
-    Height = 5700;
-    trvDataLink.Name = "trvDataLink";
+    control(tlbDataLink, "tlbDataLink");
+    tlbDataLink.AddButton("AddCn", "Add Connection").Caption = "Add Connection";
+    tlbDataLink.AddButton("AddCmd", "Add Command").Caption = "Add Command";
+    tlbDataLink.AddButton("Delete", "Delete").Caption = "Delete";
+    tlbDataLink.AddButton("Properties", "Properties").Caption = "Properties";
+    control(trvDataLink, "trvDataLink");
     trvDataLink.LabelEdit = ui::tvwManual;  // F2 and the rename items start editing
     trvDataLink.KeyDown = [this](int& k, int s) { trvDataLink_KeyDown(k, s); };
     trvDataLink.KeyPress = [this](int& k) { trvDataLink_KeyPress(k); };
@@ -55,18 +58,9 @@ frmDataLink::frmDataLink() : ui::Form("frmDataLink", "Quorvane Data Sources") {
     trvDataLink.AfterLabelEdit = [this](bool& cancel, const std::string& text) {
         trvDataLink_AfterLabelEdit(cancel, text);
     };
-    tlbDataLink.Name = "tlbDataLink";
-    tlbDataLink.AddButton("AddCn", "Add Connection").Caption = "Add Connection";
-    tlbDataLink.AddButton("AddCmd", "Add Command").Caption = "Add Command";
-    tlbDataLink.AddButton("Delete", "Delete").Caption = "Delete";
-    tlbDataLink.AddButton("Properties", "Properties").Caption = "Properties";
-    cmdHelp.Name = "cmdHelp";
-    cmdHelp.Caption = "&Help";
-    cmdClose.Name = "cmdClose";
-    cmdClose.Caption = "&Close";
+    control(cmdHelp, "cmdHelp").Caption = "&Help";
+    control(cmdClose, "cmdClose").Caption = "&Close";
     cmdClose.Cancel = true;
-    int tab = 0;
-    for (ui::Control* c : Controls()) c->TabIndex = tab++;
 
     // Each menu acts on the node it was shown for; a failure is shown there.
     auto act = [this](const char* routine, auto what) {

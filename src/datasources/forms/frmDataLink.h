@@ -42,8 +42,6 @@ public:
     // that a popup menu opens at the point of the tree it belongs to.
     int TreeLeft = 0, TreeTop = 0;
 
-    std::vector<ui::Control*> Controls() override { return {&tlbDataLink, &trvDataLink, &cmdHelp, &cmdClose}; }
-
     // The kept connection editor (null before its first use).
     frmConnection* ConnectionEditor() const noexcept { return connectionEditor_.get(); }
     // The QZC file the last Initialize loaded (null when it could not be).

@@ -11,37 +11,15 @@ constexpr const char* kAppTitle = "Quorvane Studio";
 }
 
 frmAbout::frmAbout() : ui::Form("frmAbout", "About Application") {
-    Width = 5730;
-    Height = 3600;
-    auto label = [](ui::Label& l, const char* name, const char* caption, int left, int top, int width) {
-        l.Name = name;
-        l.Caption = caption;
-        l.Left = left;
-        l.Top = top;
-        l.Width = width;
-        l.Height = 255;
-    };
-    label(lblTitle, "lblTitle", "Application Title", 1050, 240, 3885);
-    label(lblCaptionVersion, "lblCaptionVersion", "Version:", 1050, 600, 885);
-    label(lblVersion, "lblVersion", "", 1950, 600, 2000);
-    label(lblDescription, "lblDescription", "", 1050, 1000, 4400);
-    lblDescription.Height = 750;
-    label(lblDisclaimer, "lblDisclaimer", "", 255, 2000, 3870);
-    lblDisclaimer.Height = 825;
-    cmdOk.Name = "cmdOk";
-    cmdOk.Caption = "OK";
+    control(lblTitle, "lblTitle").Caption = "Application Title";
+    control(lblCaptionVersion, "lblCaptionVersion").Caption = "Version:";
+    control(lblVersion, "lblVersion");
+    control(lblDescription, "lblDescription");
+    control(lblDisclaimer, "lblDisclaimer");
+    control(cmdOk, "cmdOk").Caption = "OK";
     cmdOk.Default = true;
     cmdOk.Cancel = true;
-    cmdOk.Left = 4245;
-    cmdOk.Top = 2100;
-    cmdOk.Width = 1260;
-    cmdOk.Height = 345;
-    cmdSysInfo.Name = "cmdSysInfo";
-    cmdSysInfo.Caption = "&System Info...";
-    cmdSysInfo.Left = 4260;
-    cmdSysInfo.Top = 2550;
-    cmdSysInfo.Width = 1245;
-    cmdSysInfo.Height = 345;
+    control(cmdSysInfo, "cmdSysInfo").Caption = "&System Info...";
 }
 
 void frmAbout::Initialize() {

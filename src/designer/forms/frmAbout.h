@@ -22,11 +22,6 @@ public:
     ui::CommandButton cmdOk;      // "OK"
     ui::CommandButton cmdSysInfo; // "&System Info..."
 
-    std::vector<ui::Control*> Controls() override {
-        return {&lblTitle, &lblCaptionVersion, &lblVersion, &lblDescription, &lblDisclaimer,
-                &cmdOk, &cmdSysInfo};
-    }
-
     // Fills the texts; failures are logged and raised.
     void Initialize();
     void cmdOk_Click() { Hide(); }

@@ -19,8 +19,6 @@ public:
     ui::CommandButton cmdOk;    // "&OK", under the box on the right
     ui::CommandButton cmdCancel;  // "Cancel", beside OK (Escape)
 
-    std::vector<ui::Control*> Controls() override { return {&lblValue, &txtParameter, &cmdOk, &cmdCancel}; }
-
     // OK and Cancel only hide the prompt; the caller reads the value, or
     // Cancelled (still true when the window was closed without OK), and
     // unloads it.

@@ -5,14 +5,7 @@
 namespace qz::designer {
 
 frmWaiting::frmWaiting() : ui::Form("frmWaiting", "Waiting") {
-    Width = 4500;
-    Height = 1200;
-    lblWaiting.Name = "lblWaiting";
-    lblWaiting.Caption = "Waiting...";
-    lblWaiting.Left = 240;
-    lblWaiting.Top = 300;
-    lblWaiting.Width = 4020;
-    lblWaiting.Height = 375;
+    control(lblWaiting, "lblWaiting").Caption = "Waiting...";
 }
 
 frmWaiting::~frmWaiting() {

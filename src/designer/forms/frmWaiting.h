@@ -17,8 +17,6 @@ public:
 
     ui::Label lblWaiting;  // the message
 
-    std::vector<ui::Control*> Controls() override { return {&lblWaiting}; }
-
     // Shows the current texts again (the window is not redrawn on its own
     // while the caller works).
     void Refresh();

@@ -9,31 +9,17 @@ namespace qz::editors {
 namespace {
 constexpr std::string_view kForm = "frmRepeatingPar";
 constexpr std::int32_t kHelpContext = 1210;
-
-void Place(ui::Control& c, std::string name, int left, int top, int width, int height) {
-    c.Name = std::move(name);
-    c.Left = left;
-    c.Top = top;
-    c.Width = width;
-    c.Height = height;
-}
 } // namespace
 
 frmRepeatingPar::frmRepeatingPar() : ui::Form("frmRepeatingPar", "Repeating Paragraph") {
-    Width = 3600;
-    Height = 2835;
-    Place(lblQueries, "lblQueries", 120, 120, 3360, 255);
-    lblQueries.Caption = "Commands:";
-    Place(lstQueries, "lstQueries", 120, 400, 3360, 1800);
-    Place(cmdOk, "cmdOk", 120, 2340, 1050, 375);
-    cmdOk.Caption = "&OK";
+    control(lblQueries, "lblQueries").Caption = "Commands:";
+    control(lstQueries, "lstQueries");
+    control(cmdOk, "cmdOk").Caption = "&OK";
     cmdOk.Default = true;
     cmdOk.Enabled = false;
-    Place(cmdCancel, "cmdCancel", 1275, 2340, 1050, 375);
-    cmdCancel.Caption = "Cancel";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
     cmdCancel.Cancel = true;
-    Place(cmdHelp, "cmdHelp", 2430, 2340, 1050, 375);
-    cmdHelp.Caption = "&Help";
+    control(cmdHelp, "cmdHelp").Caption = "&Help";
 }
 
 void frmRepeatingPar::Initialize() {

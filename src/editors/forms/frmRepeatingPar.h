@@ -23,10 +23,6 @@ public:
     ui::ListBox lstQueries;
     ui::CommandButton cmdOk, cmdCancel, cmdHelp;
 
-    std::vector<ui::Control*> Controls() override {
-        return {&lblQueries, &lstQueries, &cmdOk, &cmdCancel, &cmdHelp};
-    }
-
     // Lists the commands of the template's QZC file; a file that cannot be
     // read raises its error.
     void Initialize();

@@ -27,9 +27,9 @@ public:
     int Left = 0, Top = 0, Width = 0, Height = 0;
     std::int32_t HelpContextID = 0;
 
-    // The form's controls, in tab order; forms list theirs so that generic
-    // code (translation, views) can walk them.
-    virtual std::vector<Control*> Controls() { return {}; }
+    // The form's controls, in tab order, so that generic code (translation,
+    // views) can walk them: those the form registered with control().
+    virtual std::vector<Control*> Controls() { return controls_; }
 
     bool Visible() const noexcept { return visible_; }
     bool Loaded() const noexcept { return loaded_; }
@@ -72,6 +72,16 @@ public:
     std::string PopupMenu(Menu& menu, int x, int y, const std::string& defaultItem = {});
 
 protected:
+    // Registers a control of the form, naming it once: its name, and the next
+    // place in the tab order (the order of registration).
+    template <class C>
+    C& control(C& c, std::string name) {
+        c.Name = std::move(name);
+        c.TabIndex = static_cast<int>(controls_.size());
+        controls_.push_back(&c);
+        return c;
+    }
+
     // Runs when the form is (re)loaded: first creation or a show after Unload.
     virtual void OnLoad() {}
     // Runs when the form is unloaded.
@@ -83,6 +93,7 @@ private:
     void setVisible(bool v) noexcept { visible_ = v; }
 
     std::string name_;
+    std::vector<Control*> controls_;
     Control* active_ = nullptr;
     bool tabKeyDown_ = false;
     bool visible_ = false;

@@ -15,52 +15,26 @@ constexpr const char* kNone = "none";
 } // namespace
 
 frmAddForeignKey::frmAddForeignKey() : ui::Form("frmAddForeignKey", "Add Relationship") {
-    Width = 7110;
-    Height = 3870;
-    auto place = [](ui::Control& c, const char* name, int l, int t, int w, int h) {
-        c.Name = name;
-        c.Left = l, c.Top = t, c.Width = w, c.Height = h;
-    };
-    place(Label1, "Label1", 60, 120, 615, 195);
-    Label1.Caption = "Table";
-    place(cboBaseTable, "cboBaseTable", 780, 60, 2415, 315);
-    place(Label2, "Label2", 3300, 120, 1275, 195);
-    Label2.Caption = "is related to table";
-    place(cboRelatedTable, "cboRelatedTable", 4680, 60, 2355, 315);
+    control(Label1, "Label1").Caption = "Table";
+    control(cboBaseTable, "cboBaseTable");
+    control(Label2, "Label2").Caption = "is related to table";
+    control(cboRelatedTable, "cboRelatedTable");
     cboRelatedTable.Enabled = false;
-    place(Frame1, "Frame1", 60, 480, 6975, 2895);
-    Frame1.Caption = "Related Columns";
+    control(Frame1, "Frame1").Caption = "Related Columns";
     for (int i = 0; i < 6; ++i) {
         const std::string n = "(" + std::to_string(i) + ")";
-        place(cboBaseColumn[i], ("cboBaseColumn" + n).c_str(), 120, 300 + 420 * i, 3015, 315);
-        place(Label3[i], ("Label3" + n).c_str(), 3240, 360 + 420 * i, 795, 315);
-        Label3[i].Caption = "equals";
-        place(cboRelatedColumn[i], ("cboRelatedColumn" + n).c_str(), 3840, 300 + 420 * i, 3015, 315);
+        control(cboBaseColumn[i], "cboBaseColumn" + n);
+        control(Label3[i], "Label3" + n).Caption = "equals";
+        control(cboRelatedColumn[i], "cboRelatedColumn" + n);
         cboBaseColumn[i].Enabled = cboRelatedColumn[i].Enabled = false;
     }
-    place(cmdOk, "cmdOk", 3540, 3480, 1095, 330);
-    cmdOk.Caption = "Ok";
+    control(cmdOk, "cmdOk").Caption = "Ok";
     cmdOk.Default = true;
-    place(cmdCancel, "cmdCancel", 4740, 3480, 1095, 330);
-    cmdCancel.Caption = "Cancel";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
     cmdCancel.Cancel = true;
-    place(cmdHelp, "cmdHelp", 5940, 3480, 1095, 330);
-    cmdHelp.Caption = "&Help";
+    control(cmdHelp, "cmdHelp").Caption = "&Help";
     for (ui::ComboBox* box : {&cboBaseTable, &cboRelatedTable}) box->Style = 2;
     for (int i = 0; i < 6; ++i) cboBaseColumn[i].Style = cboRelatedColumn[i].Style = 2;
-    int tab = 0;
-    for (ui::Control* c : Controls()) c->TabIndex = tab++;
-}
-
-std::vector<ui::Control*> frmAddForeignKey::Controls() {
-    std::vector<ui::Control*> all{&Label1, &cboBaseTable, &Label2, &cboRelatedTable, &Frame1};
-    for (int i = 0; i < 6; ++i) {
-        all.push_back(&cboBaseColumn[i]);
-        all.push_back(&Label3[i]);
-        all.push_back(&cboRelatedColumn[i]);
-    }
-    all.insert(all.end(), {&cmdOk, &cmdCancel, &cmdHelp});
-    return all;
 }
 
 void frmAddForeignKey::SelectText(ui::ComboBox& box, const std::string& text) {

@@ -36,8 +36,6 @@ public:
     std::array<ui::Label, 6> Label3;
     ui::CommandButton cmdOk, cmdCancel, cmdHelp;
 
-    std::vector<ui::Control*> Controls() override;
-
     // Fills the lists from the model and shows the relationship FKName
     // names; runs when the dialog is shown.
     void Form_Load();
