@@ -391,6 +391,8 @@ TEST(RtfWriter, DamagedDocumentsSettleAtTheirFirstSave) {
         // A symbol's font named again by a later table under another number.
         "{\\rtf1{\\fonttbl{\\f1;}}{\\field{\\*\\fldinst SYMBOL 65 \\\\f \"Wingdings\"}{\\fldrslt}}"
         "{\\fonttbl{\\f1 Wingdings;}}}",
+        // A symbol's font named by blanks.
+        "{\\rtf1{\\field{\\*\\fldinst SYMBOL 6 \\\\f \" \"}{\\fldrslt}}}",
     };
     for (const std::string& rtf : inputs) {
         Loaded first(rtf);

@@ -964,6 +964,9 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
             font = code.substr(q, stop == std::string::npos ? std::string::npos : stop - q);
         }
     }
+    // Blanks around a name are not kept by a font table, so not here either.
+    while (!font.empty() && font.back() == ' ') font.pop_back();
+    font.erase(0, std::min(font.find_first_not_of(' '), font.size()));
     // A name with control characters is no font's: such a field stays a field.
     if (std::any_of(font.begin(), font.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) return;
     std::uint32_t fmtId = fe > fb + 1 ? story[static_cast<std::size_t>(fb + 1)].fmt : story[static_cast<std::size_t>(fb)].fmt;
