@@ -31,6 +31,16 @@ constexpr const char* kModule = "Production";
 // FileExist: whether a regular file exists.
 bool FileExist(const std::string& path) { return sys::regularFileExists(path); }
 
+// A file to read must be there and be a regular file: a folder, a named pipe
+// or a device is said to be one, not to be missing.
+void RequireRegularFile(const std::string& path) {
+    if (FileExist(path)) return;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) raiseOwnError(msg::FileDoesNotExist);
+    RaiseError(msg::FileDoesNotExist, "The file specified is not a regular file (a folder, a named pipe or a "
+                                      "device cannot be read as one).");
+}
+
 // A script library as program text: Windows-1252 (UTF-8 when the file starts
 // with a byte-order mark), line ends made CR LF so that lines count and map
 // back the same way whatever system wrote the file.
@@ -127,7 +137,7 @@ void Production::AllowUI(bool allow) { scriptControl_->setAllowUI(allow); }
 
 void Production::TemplateFile(const std::string& path) {
     guarded(kModule, "TemplateFile", [&] {
-        if (!FileExist(path)) raiseOwnError(msg::FileDoesNotExist);
+        RequireRegularFile(path);
         templateFile_ = path;
         built_flag_ = false;
     });
@@ -163,7 +173,7 @@ void Production::AddProperty(const std::string& sName, const Variant& vntValue) 
 
 void Production::AddXmlRecordset(const std::string& sName, const std::string& sXmlFileName) {
     guarded(kModule, "AddXmlRecordset", [&] {
-        if (!FileExist(sXmlFileName)) raiseOwnError(msg::FileDoesNotExist);
+        RequireRegularFile(sXmlFileName);
         Ref<ado::Recordset> rs = makeRef<ado::Recordset>();
         Variant clientCursor(static_cast<std::int32_t>(3));
         rs->invokeByName(u"CursorLocation", kInvokePropertyPut, std::span<Variant>(&clientCursor, 1));

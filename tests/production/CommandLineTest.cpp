@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,6 +95,17 @@ TEST(CommandLine, ReportsFailuresWithTheirMessage) {
     Result r = qzstudio(dir, "produce " + quote(dir.file("none.rtf")) + " -o " + quote(dir.file("o.rtf")));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "qzstudio: " + dir.file("none.rtf") + ": error 3010: The file specified does not exist.\n");
+    // A folder or a named pipe in its place is said to be one, not missing,
+    // and the pipe is not waited on.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.rtf").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.rtf"));
+    for (const char* name : {"pipe.rtf", "folder.rtf"}) {
+        r = qzstudio(dir, "produce " + quote(dir.file(name)) + " -o " + quote(dir.file("o.rtf")));
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "qzstudio: " + dir.file(name) +
+                             ": error 3010: The file specified is not a regular file (a folder, a named pipe or a "
+                             "device cannot be read as one).\n");
+    }
 
     dir.write("bad.rtf", "plain text");
     dir.write("bad.qzc", "<QZC/>");
