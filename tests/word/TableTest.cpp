@@ -144,15 +144,25 @@ TEST_F(WordTable, MergesShadingAndBordersSaveAndReadBack) {
 
 TEST_F(WordTable, EditsThatCannotBeAreRefused) {
     tableStart = Table::Add(*doc, main(), 0, 2, 2).Start();
+    type(0, 0, "ab");
+    type(0, 1, "cd");
     const std::string before = doc->ToRtf();
     EXPECT_EQ(ErrorOf([&] { Table::Add(*doc, main(), table().CellStart(1, 1), 1, 1); }), kErrTableEdit);
     EXPECT_EQ(ErrorOf([&] { Table::Add(*doc, main(), table().End(), 1, 64); }), kErrTableEdit);
     EXPECT_EQ(ErrorOf([&] { Table::Add(*doc, main(), table().End(), 0, 2); }), kErrTableEdit);
     EXPECT_EQ(ErrorOf([&] { table().MergeCells({0, 0, 1, 1}); }), kErrTableEdit);
     EXPECT_EQ(ErrorOf([&] { table().DeleteRows(1, 2); }), kErrTableEdit);
+    // Text edits never take a cell's mark: not across cells, not at a cell's
+    // edge, not from the paragraph after the table.
+    auto deleting = [&](long from, long to) { return ErrorOf([&] { Range(doc, &main(), from, to).Delete(); }); };
+    EXPECT_EQ(deleting(table().CellStart(0, 0) + 1, table().CellStart(0, 1) + 1), kErrTableEdit);
+    EXPECT_EQ(deleting(table().CellStart(0, 1) - 1, table().CellStart(0, 1)), kErrTableEdit);
+    EXPECT_EQ(deleting(table().End() - 1, table().End() + 2), kErrTableEdit);
     EXPECT_EQ(doc->ToRtf(), before);
     EXPECT_FALSE(Table::At(*doc, main(), table().End()));
-    // Deleting every column deletes the table.
+    // A row taken whole goes; deleting every column deletes the table.
+    EXPECT_EQ(deleting(table().Start(), table().CellStart(1, 0)), 0);
+    EXPECT_EQ(table().Rows(), 1);
     table().DeleteColumns(0, 1);
     EXPECT_FALSE(Table::At(*doc, main(), 0));
     EXPECT_EQ(doc->Content().Text(), "before after");

@@ -1,4 +1,5 @@
 #include "platform/word/Range.h"
+#include "platform/word/Table.h"
 
 #include "platform/word/Lists.h"
 
@@ -112,6 +113,9 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
     if (start < 0 || end > len || start > end) RaiseWordError(kErrBadParameter, "The range is outside the story.");
     // A field is removed whole or not at all.
     if (!HoldsWholeFields(story, start, end)) RaiseWordError(kErrFieldBoundary);
+    // A table keeps its cells: its marks go only with whole rows.
+    if (SplitsTableRows(doc, story, start, end))
+        RaiseWordError(kErrTableEdit, "Only whole rows of a table can be removed; its cells' text can be.");
     // Paragraph marks inserted take the properties of the paragraph they split.
     std::vector<Atom> fixed;
     for (std::size_t i = 0; i < n; ++i) {

@@ -83,7 +83,27 @@ void TidyMerges(RowWords& words) {
     }
 }
 
+// Whether pos is inside a row, after its start.
+bool InsideRow(const Document& doc, const Story& story, long pos) {
+    if (pos <= 0 || pos >= static_cast<long>(story.size()) || !TableParagraphAt(doc, story, pos)) return false;
+    const Atom& before = story[static_cast<std::size_t>(pos - 1)];
+    if (before.Kind() != AtomKind::ParaEnd) return true;
+    const ParaEndInfo& pe = doc.ParaEnd(before.value);
+    return pe.word != "row" && IsTableMark(pe);
+}
+
 } // namespace
+
+bool SplitsTableRows(const Document& doc, const Story& story, long start, long end) {
+    bool marks = false;
+    for (long i = start; i < end && !marks; ++i) {
+        const Atom& a = story[static_cast<std::size_t>(i)];
+        if (a.Kind() != AtomKind::ParaEnd) continue;
+        const std::string& w = doc.ParaEnd(a.value).word;
+        marks = w == "cell" || w == "row" || w == "nestcell" || w == "nestrow";
+    }
+    return marks && (InsideRow(doc, story, start) || InsideRow(doc, story, end));
+}
 
 std::optional<Table> Table::At(Document& doc, Story& story, long pos) {
     const long n = static_cast<long>(story.size());

@@ -21,6 +21,11 @@ struct CellSpan {
     int firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0;
 };
 
+// Whether replacing [start, end) of a story would take cell or row marks
+// out of rows it does not take whole: a table is changed by its own
+// members, or removed by whole rows.
+bool SplitsTableRows(const Document& doc, const Story& story, long start, long end);
+
 class Table {
 public:
     // The table a position is in (a position in one of its paragraphs, its
