@@ -1,4 +1,5 @@
 #include "views/word/DocumentView.h"
+#include "views/word/PageLayout.h"
 
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Text.h"
@@ -139,6 +140,10 @@ DocumentView::DocumentView(word::Document& doc, word::Story& story, QWidget* par
     setAcceptRichText(false);
     setTextInteractionFlags(Qt::TextEditorInteraction);
     document()->setUndoRedoEnabled(false);
+    // Pages laid out a paragraph at a time, so that an edit lays out again
+    // only what it changed.
+    layout_ = new PageLayout(document());
+    document()->setDocumentLayout(layout_);
     // The text edit lays its document out again, without pages, whenever
     // its viewport's width changes; a scroll bar that comes and goes would
     // change it.
@@ -179,13 +184,9 @@ void DocumentView::renderAll() {
 namespace {
 // The grey between pages, pixels.
 constexpr double kPageGap = 16;
-// Longer documents show as one long page: the text layout re-lays out every
-// page after an edit, which would make typing near the start of a long
-// document slow (about 10 ms a key at this length).
-constexpr std::size_t kMostPagedAtoms = 500'000;
 } // namespace
 
-bool DocumentView::paged() const { return showsMainStory() && story_.size() <= kMostPagedAtoms; }
+bool DocumentView::paged() const { return showsMainStory(); }
 
 void DocumentView::applyPage() {
     page_ = doc_.PageSetupOf(0);
@@ -215,7 +216,7 @@ void DocumentView::applyPage() {
         root.setRightMargin(right);
         document()->rootFrame()->setFrameFormat(root);
     }
-    const QSizeF size(width, paged() ? std::round(pixels(page_.height)) + kPageGap : -1);
+    const QSizeF size(width, std::round(pixels(page_.height)) + kPageGap);
     if (document()->pageSize() != size) document()->setPageSize(size);
     centrePage();
 }
@@ -304,7 +305,7 @@ void DocumentView::zoomOut() {
         if (*it < zoom_ - 1e-6) return setZoom(*it);
 }
 
-int DocumentView::pageCount() const { return paged() ? std::max(1, document()->pageCount()) : 1; }
+int DocumentView::pageCount() const { return layout_->pageCount(); }
 
 QRectF DocumentView::pageRect(int page) const {
     if (!paged())
@@ -358,9 +359,11 @@ void DocumentView::paintEvent(QPaintEvent* e) {
         const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
         p.translate(-scroll);
         const QRectF shown = QRectF(e->rect()).translated(scroll);
-        const double pitch = paged() ? document()->pageSize().height() : pageRect(0).bottom() + 1;
+        // The pages in view, of those laid out so far.
+        const double pitch = document()->pageSize().height();
         const int first = std::max(0, static_cast<int>(shown.top() / pitch));
-        const int last = std::min(pageCount() - 1, static_cast<int>(shown.bottom() / pitch));
+        const int last = std::min(static_cast<int>(document()->size().height() / pitch) - 1,
+                                  static_cast<int>(shown.bottom() / pitch));
         for (int k = first; k <= last; ++k) {
             const QRectF page = pageRect(k);
             p.fillRect(page.translated(2, 2), QColor(0xA0, 0xA0, 0xA0));
@@ -426,6 +429,7 @@ void DocumentView::renderMore() {
 
 void DocumentView::finishRendering() {
     while (renderedTo_ < static_cast<long>(story_.size())) renderMore();
+    layout_->layoutAll();
 }
 
 void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out) {

@@ -25,6 +25,8 @@ class QMenu;
 
 namespace qz::views {
 
+class PageLayout;
+
 class DocumentView : public QTextEdit {
     Q_OBJECT
 public:
@@ -42,7 +44,7 @@ public:
     // selection.
     void renderAll();
     // A large document is drawn in parts: the first at once, the rest while
-    // the program is idle. This draws what is left now.
+    // the program is idle. This draws and lays out what is left now.
     void finishRendering();
     // The model position of a view position, and back (a model position in
     // a hidden part maps to the next visible place).
@@ -147,8 +149,10 @@ public:
     void zoomIn();               // the next step up of kZoomSteps
     void zoomOut();              // the next step down
     static constexpr double kZoomSteps[] = {0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
-    // Whether the document shows as pages (a very long one shows as one long page).
+    // Whether the view shows pages (a header's or footer's own view shows
+    // its text as one long page).
     bool paged() const;
+    // The pages of the whole document (laid out to its end first).
     int pageCount() const;
     // A page's rectangle in the coordinates of the view's document.
     QRectF pageRect(int page) const;
@@ -233,6 +237,7 @@ private:
 
     word::Document& doc_;
     word::Story& story_;
+    PageLayout* layout_ = nullptr; // owned by the text document
     std::vector<Block> blocks_;
     long renderedTo_ = 0;       // model position up to which blocks exist
     unsigned generation_ = 0;   // drawings from the start so far

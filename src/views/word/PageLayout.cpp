@@ -1,0 +1,631 @@
+#include "views/word/PageLayout.h"
+
+#include <QElapsedTimer>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTextObjectInterface>
+
+#include <algorithm>
+#include <limits>
+
+namespace qz::views {
+
+namespace {
+
+// Rows of a table cell's text keep this much space above and below.
+constexpr double kCellPadY = 1;
+// What the idle layout does in one go, milliseconds.
+constexpr int kIdleSlice = 12;
+
+// Pictures drawn from the document's image resources, at the size their
+// format states.
+class ImageObject : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+public:
+    QSizeF intrinsicSize(QTextDocument* doc, int, const QTextFormat& format) override {
+        const QTextImageFormat f = format.toImageFormat();
+        if (f.width() > 0 && f.height() > 0) return {f.width(), f.height()};
+        const QImage image = doc->resource(QTextDocument::ImageResource, QUrl(f.name())).value<QImage>();
+        return image.isNull() ? QSizeF(16, 16) : QSizeF(image.size());
+    }
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* doc, int, const QTextFormat& format) override {
+        const QImage image =
+            doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name())).value<QImage>();
+        if (!image.isNull()) painter->drawImage(rect, image);
+    }
+};
+
+// The child of the root frame (a table) that holds the position, if any.
+QTextTable* topTableAt(QTextFrame* root, int pos) {
+    const QList<QTextFrame*> frames = root->childFrames();
+    auto it = std::upper_bound(frames.begin(), frames.end(), pos,
+                               [](int p, const QTextFrame* f) { return p < f->firstPosition(); });
+    if (it == frames.begin()) return nullptr;
+    QTextFrame* f = *(it - 1);
+    return pos <= f->lastPosition() ? qobject_cast<QTextTable*>(f) : nullptr;
+}
+
+QList<QTextLayout::FormatRange> selectionRanges(const QTextBlock& block,
+                                                const QAbstractTextDocumentLayout::PaintContext& context) {
+    QList<QTextLayout::FormatRange> ranges;
+    const int start = block.position(), end = start + block.length() - 1;
+    for (const auto& s : context.selections) {
+        const int a = std::max(s.cursor.selectionStart(), start), b = std::min(s.cursor.selectionEnd(), end);
+        if (b <= a) continue;
+        QTextLayout::FormatRange r;
+        r.start = a - start;
+        r.length = b - a;
+        r.format = s.format;
+        ranges.append(r);
+    }
+    return ranges;
+}
+
+} // namespace
+
+PageLayout::PageLayout(QTextDocument* doc) : QAbstractTextDocumentLayout(doc), images_(std::make_unique<ImageObject>()) {
+    registerHandler(QTextFormat::ImageObject, images_.get());
+    idle_.setSingleShot(true);
+    idle_.setInterval(0);
+    connect(&idle_, &QTimer::timeout, this, [this] { layoutWhileIdle(); });
+    readGeometry();
+    rebuild();
+}
+
+PageLayout::~PageLayout() = default;
+
+bool PageLayout::readGeometry() {
+    QTextDocument* doc = document();
+    const QSizeF page = doc->pageSize();
+    const QTextFrameFormat root = doc->rootFrame()->frameFormat();
+    pitch_ = page.height() > 0 ? page.height() : 0;
+    topMargin_ = root.topMargin();
+    bottomMargin_ = root.bottomMargin();
+    left_ = root.leftMargin();
+    right_ = root.rightMargin();
+    const double pageWidth = page.width() > 0 ? page.width() : doc->textWidth();
+    const double textWidth = std::max(1.0, pageWidth - left_ - right_);
+    const QTextOption option = doc->defaultTextOption();
+    const bool relayout = textWidth != textWidth_ || option.tabStopDistance() != tabDistance_ ||
+                          static_cast<int>(option.wrapMode()) != wrap_;
+    pageWidth_ = pageWidth;
+    textWidth_ = textWidth;
+    tabDistance_ = option.tabStopDistance();
+    wrap_ = static_cast<int>(option.wrapMode());
+    if (relayout) {
+        const QFontMetricsF fm(doc->defaultFont());
+        lineGuess_ = fm.lineSpacing();
+        charGuess_ = std::max(1.0, fm.averageCharWidth());
+    }
+    return relayout;
+}
+
+void PageLayout::scan(int from, int to, std::vector<Item>& out) const {
+    QTextDocument* doc = document();
+    QTextFrame* root = doc->rootFrame();
+    const bool tables = !root->childFrames().isEmpty();
+    for (int pos = from; pos < to;) {
+        Item it;
+        if (QTextTable* t = tables ? topTableAt(root, pos) : nullptr) {
+            it.table = t;
+            it.pos = t->firstPosition();
+            it.len = t->lastPosition() + 1 - it.pos;
+        } else {
+            const QTextBlock b = doc->findBlock(pos);
+            if (!b.isValid()) break;
+            it.pos = b.position();
+            it.len = b.length();
+        }
+        if (it.len <= 0 || it.pos + it.len <= pos) break;
+        pos = it.pos + it.len;
+        it.estimate = estimate(it);
+        out.push_back(std::move(it));
+    }
+}
+
+void PageLayout::rebuild() {
+    items_.clear();
+    done_ = 0;
+    sumHeight_ = sumChars_ = 0;
+    scan(0, document()->characterCount(), items_);
+    repaginate(0, items_.size());
+    changed(0);
+    idle_.start();
+}
+
+std::size_t PageLayout::itemAt(int pos) const {
+    auto it = std::upper_bound(items_.begin(), items_.end(), pos, [](int p, const Item& i) { return p < i.pos; });
+    return it == items_.begin() ? 0 : static_cast<std::size_t>(it - items_.begin() - 1);
+}
+
+void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
+    const bool relayout = readGeometry();
+    const int length = document()->characterCount();
+    const int total = items_.empty() ? 0 : items_.back().pos + items_.back().len;
+    if (charsRemoved == 0 && charsAdded == length && total == length) {
+        // The page or the document's options changed, not its text.
+        if (relayout) {
+            for (Item& it : items_) {
+                it.laid = false;
+                it.placed = NAN;
+                it.estimate = estimate(it);
+            }
+            done_ = 0;
+            sumHeight_ = sumChars_ = 0;
+            idle_.start();
+        }
+        repaginate(0, items_.size());
+        changed(0);
+        return;
+    }
+    if (items_.empty() || relayout || total - charsRemoved + charsAdded != length) return rebuild();
+
+    // The items the change touched, with one to spare on each side: a
+    // removed paragraph mark joins two paragraphs.
+    const std::size_t i = itemAt(from) > 0 ? itemAt(from) - 1 : 0;
+    const std::size_t j = std::min(items_.size() - 1, itemAt(from + charsRemoved) + 1);
+    const int delta = charsAdded - charsRemoved;
+    const int scanFrom = items_[i].pos, scanTo = items_[j].pos + items_[j].len + delta;
+    std::vector<Item> fresh;
+    scan(scanFrom, scanTo, fresh);
+    if (fresh.empty() || fresh.back().pos + fresh.back().len != scanTo) return rebuild();
+    const double top = items_[i].y;
+    const bool inPrefix = j < done_;
+    for (std::size_t k = i; k <= j; ++k)
+        if (items_[k].laid && !items_[k].table) {
+            sumHeight_ -= items_[k].bottom - items_[k].y;
+            sumChars_ -= items_[k].len;
+        }
+    const std::size_t count = fresh.size();
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i), items_.begin() + static_cast<std::ptrdiff_t>(j + 1));
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(i), std::make_move_iterator(fresh.begin()),
+                  std::make_move_iterator(fresh.end()));
+    for (std::size_t k = i + count; k < items_.size(); ++k) items_[k].pos += delta;
+    if (inPrefix) {
+        done_ = done_ - (j + 1 - i) + count;
+        for (std::size_t k = i; k < i + count; ++k) layoutItem(items_[k]);
+    } else {
+        done_ = std::min(done_, i);
+        idle_.start();
+    }
+    repaginate(i, i + count);
+    changed(top);
+}
+
+double PageLayout::estimate(const Item& it) const {
+    if (it.table) return it.table->rows() * (lineGuess_ + 2 * kCellPadY);
+    if (sumChars_ > 2000) return std::max(lineGuess_, it.len * sumHeight_ / sumChars_);
+    const double perLine = std::max(1.0, textWidth_ / charGuess_);
+    return std::ceil(std::max(1, it.len) / perLine) * lineGuess_;
+}
+
+double PageLayout::lineHeight(const QTextLine& line, const QTextBlockFormat& f) const {
+    const double natural = line.height();
+    switch (f.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight: return natural * f.lineHeight() / 100.0;
+    case QTextBlockFormat::FixedHeight: return f.lineHeight();
+    case QTextBlockFormat::MinimumHeight: return std::max(natural, f.lineHeight());
+    case QTextBlockFormat::LineDistanceHeight: return natural + f.lineHeight();
+    default: return natural;
+    }
+}
+
+void PageLayout::layoutParagraph(const QTextBlock& block, double width, Item& it) {
+    QTextLayout* tl = block.layout();
+    const QTextBlockFormat f = block.blockFormat();
+    QTextOption option = document()->defaultTextOption();
+    option.setAlignment(f.alignment());
+    if (!f.tabPositions().isEmpty()) option.setTabs(f.tabPositions());
+    tl->setTextOption(option);
+    const double left = f.leftMargin(), right = f.rightMargin();
+    it.before = f.topMargin();
+    it.after = f.bottomMargin();
+    it.breakBefore = f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+    it.lines.clear();
+    double y = it.before;
+    tl->beginLayout();
+    for (bool first = true;; first = false) {
+        QTextLine line = tl->createLine();
+        if (!line.isValid()) break;
+        const double x = left + (first ? f.textIndent() : 0);
+        line.setLineWidth(std::max(1.0, width - right - x));
+        line.setPosition(QPointF(x, y));
+        const double h = lineHeight(line, f);
+        it.lines.push_back(h);
+        y += h;
+    }
+    tl->endLayout();
+    it.placed = NAN;
+}
+
+void PageLayout::measureTable(QTextTable* table, double left, double width, TableBox& box) {
+    const QTextTableFormat tf = table->format();
+    const int rows = table->rows(), columns = table->columns();
+    // Column boundaries: the widths the table states (each cell's whole
+    // width, its padding inside), or equal shares of the width.
+    std::vector<double> x(static_cast<std::size_t>(columns) + 1, left + tf.leftMargin());
+    const QList<QTextLength> widths = tf.columnWidthConstraints();
+    for (int c = 0; c < columns; ++c) {
+        double w = width / columns;
+        if (widths.size() == columns) {
+            const QTextLength& l = widths[c];
+            w = l.type() == QTextLength::FixedLength        ? l.rawValue()
+                : l.type() == QTextLength::PercentageLength ? width * l.rawValue() / 100
+                                                            : w;
+        }
+        x[static_cast<std::size_t>(c) + 1] = x[static_cast<std::size_t>(c)] + std::max(1.0, w);
+    }
+    box.left = x.front();
+    box.right = x.back();
+    const double pad = tf.cellPadding();
+    box.rowHeight.assign(static_cast<std::size_t>(rows), 0.0);
+    struct Span { int first, last; double height; };
+    std::vector<Span> spans;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (!cell.isValid() || cell.row() != r || cell.column() != c) continue;
+            const int last = std::min(rows, r + cell.rowSpan()) - 1;
+            const double cx = x[static_cast<std::size_t>(c)];
+            const double cw = x[static_cast<std::size_t>(std::min(columns, c + cell.columnSpan()))] - cx;
+            const double inner = std::max(1.0, cw - 2 * pad);
+            CellBox cb;
+            cb.row = r;
+            cb.lastRow = last;
+            cb.format = cell.format().toTableCellFormat();
+            cb.border = tf.borderBrush();
+            cb.borderWidth = tf.border();
+            const std::size_t cellIndex = box.cells.size();
+            box.cells.push_back(cb);
+            double h = kCellPadY;
+            for (QTextFrame::iterator k = cell.begin(); !k.atEnd(); ++k) {
+                if (QTextTable* nested = qobject_cast<QTextTable*>(k.currentFrame())) {
+                    TableBox inside;
+                    measureTable(nested, cx + pad, inner, inside);
+                    for (CellBox n : inside.cells) {
+                        const double top = inside.rowTop[static_cast<std::size_t>(n.row)];
+                        double bottom = inside.rowTop[static_cast<std::size_t>(n.lastRow)] +
+                                        inside.rowHeight[static_cast<std::size_t>(n.lastRow)];
+                        if (n.nested) bottom = top + n.rect.top() + n.rect.height();
+                        n.rect = QRectF(n.rect.left(), h + top + (n.nested ? n.rect.top() : 0), n.rect.width(),
+                                        bottom - top - (n.nested ? n.rect.top() : 0));
+                        n.row = n.lastRow = r;
+                        n.nested = true;
+                        box.cells.push_back(n);
+                    }
+                    for (CellText t : inside.texts) {
+                        t.at.ry() += h + inside.rowTop[static_cast<std::size_t>(t.row)];
+                        t.row = r;
+                        box.texts.push_back(t);
+                    }
+                    h += inside.rowTop.empty() ? 0 : inside.rowTop.back() + inside.rowHeight.back();
+                    continue;
+                }
+                const QTextBlock b = k.currentBlock();
+                if (!b.isValid()) continue;
+                Item para;
+                layoutParagraph(b, inner, para);
+                box.texts.push_back(CellText{r, b, b.layout(), QPointF(cx + pad, h)});
+                double bh = para.before + para.after;
+                for (double l : para.lines) bh += l;
+                h += bh;
+            }
+            h += kCellPadY;
+            box.cells[cellIndex].rect = QRectF(cx, 0, cw, h);
+            if (last == r) box.rowHeight[static_cast<std::size_t>(r)] = std::max(box.rowHeight[static_cast<std::size_t>(r)], h);
+            else spans.push_back({r, last, h});
+        }
+    }
+    // A cell merged down takes the rows it spans; the last one grows when
+    // they are too short for it.
+    for (const Span& s : spans) {
+        double sum = 0;
+        for (int r = s.first; r <= s.last; ++r) sum += box.rowHeight[static_cast<std::size_t>(r)];
+        if (s.height > sum) box.rowHeight[static_cast<std::size_t>(s.last)] += s.height - sum;
+    }
+    box.rowTop.resize(static_cast<std::size_t>(rows));
+    double y = 0;
+    for (int r = 0; r < rows; ++r) {
+        box.rowTop[static_cast<std::size_t>(r)] = y;
+        y += box.rowHeight[static_cast<std::size_t>(r)];
+    }
+}
+
+void PageLayout::layoutItem(Item& it) {
+    ++layouts_;
+    it.placed = NAN;
+    if (it.table) {
+        it.box = std::make_unique<TableBox>();
+        measureTable(it.table, left_, textWidth_, *it.box);
+    } else {
+        layoutParagraph(document()->findBlock(it.pos), textWidth_, it);
+        double h = it.before + it.after;
+        for (double l : it.lines) h += l;
+        sumHeight_ += h;
+        sumChars_ += it.len;
+    }
+    it.laid = true;
+}
+
+double PageLayout::fit(double y, double h) const {
+    if (!paged()) return std::max(y, topMargin_);
+    const long k = static_cast<long>(std::floor(y / pitch_));
+    if (y < pageTop(k)) y = pageTop(k);
+    if (y + h > pageBottom(k) && y > pageTop(k) + 0.5) y = pageTop(k + 1);
+    return y;
+}
+
+double PageLayout::paginate(Item& it, double y, bool place) {
+    it.in = y;
+    if (!it.laid) {
+        it.y = fit(y, 0);
+        it.bottom = it.y + it.estimate;
+        return it.bottom;
+    }
+    // A page break before: on to the next page's top, unless already there.
+    if (it.breakBefore && paged()) {
+        const long k = static_cast<long>(std::floor(y / pitch_));
+        if (y > pageTop(k) + 0.5) y = pageTop(k + 1);
+    }
+    if (it.table) {
+        TableBox& box = *it.box;
+        box.rowTop.resize(box.rowHeight.size());
+        for (std::size_t r = 0; r < box.rowHeight.size(); ++r) {
+            y = fit(y, box.rowHeight[r]);
+            if (r == 0) it.y = y;
+            box.rowTop[r] = y;
+            y += box.rowHeight[r];
+        }
+        if (box.rowHeight.empty()) it.y = y = fit(y, 0);
+        if (place) {
+            for (const CellText& t : box.texts)
+                t.layout->setPosition(QPointF(t.at.x(), box.rowTop[static_cast<std::size_t>(t.row)] + t.at.y()));
+            it.placed = it.y;
+        }
+        it.bottom = y;
+        return y;
+    }
+    // A paragraph's lines each go where they fit; its top is where its
+    // first line's space begins.
+    y = fit(y, 0);
+    double at = y + it.before;
+    if (!it.lines.empty()) {
+        // A first line that does not fit takes the paragraph to the next page.
+        const double first = fit(at, it.lines[0]);
+        if (first != at) {
+            y = first;
+            at = first + it.before;
+        }
+    }
+    it.y = y;
+    QTextLayout* tl = place ? document()->findBlock(it.pos).layout() : nullptr;
+    if (tl) tl->setPosition(QPointF(left_, it.y));
+    for (std::size_t k = 0; k < it.lines.size(); ++k) {
+        at = fit(at, it.lines[k]);
+        if (tl) {
+            QTextLine line = tl->lineAt(static_cast<int>(k));
+            line.setPosition(QPointF(line.x(), at - it.y));
+        }
+        at += it.lines[k];
+    }
+    if (tl) it.placed = it.y;
+    it.bottom = at + it.after;
+    return it.bottom;
+}
+
+void PageLayout::repaginate(std::size_t from, std::size_t clean) {
+    double y = from == 0 ? (paged() ? pageTop(0) : topMargin_) : items_[from - 1].bottom;
+    for (std::size_t k = from; k < items_.size(); ++k) {
+        Item& it = items_[k];
+        // From here on the document starts where it did: nothing moves.
+        if (k >= clean && it.in == y) break;
+        const double before = it.y;
+        y = paginate(it, y, false);
+        if (it.y != before) it.placed = NAN;
+    }
+    const double bottom = items_.empty() ? 0 : items_.back().bottom;
+    const double height = paged() ? std::max(1.0, std::ceil((bottom + bottomMargin_) / pitch_)) * pitch_
+                                  : bottom + bottomMargin_;
+    size_ = QSizeF(pageWidth_, height);
+}
+
+void PageLayout::changed(double fromY) {
+    emit update(QRectF(0, fromY, std::max(pageWidth_, 1.0), std::max(1.0, size_.height() - fromY + pitch_)));
+    if (size_ != reported_) {
+        reported_ = size_;
+        emit documentSizeChanged(size_);
+    }
+}
+
+void PageLayout::layoutUpTo(std::size_t last, double y) {
+    if (done_ >= items_.size() || (done_ > last && items_[done_].y > y)) return;
+    const std::size_t from = done_;
+    double at = from == 0 ? (paged() ? pageTop(0) : topMargin_) : items_[from - 1].bottom;
+    while (done_ < items_.size() && (done_ <= last || at <= y)) {
+        Item& it = items_[done_];
+        layoutItem(it);
+        at = paginate(it, at, false);
+        ++done_;
+    }
+    repaginate(done_, done_);
+    changed(from < items_.size() ? items_[from].y : 0);
+}
+
+void PageLayout::layoutAll() { layoutUpTo(items_.size(), std::numeric_limits<double>::infinity()); }
+
+void PageLayout::layoutWhileIdle() {
+    if (done_ >= items_.size()) return;
+    QElapsedTimer clock;
+    clock.start();
+    const std::size_t from = done_;
+    double at = from == 0 ? (paged() ? pageTop(0) : topMargin_) : items_[from - 1].bottom;
+    while (done_ < items_.size() && clock.elapsed() < kIdleSlice) {
+        layoutItem(items_[done_]);
+        at = paginate(items_[done_], at, false);
+        ++done_;
+    }
+    repaginate(done_, done_);
+    changed(items_[from].y);
+    if (done_ < items_.size()) idle_.start();
+}
+
+void PageLayout::ensurePlaced(std::size_t k) {
+    layoutUpTo(k, -1);
+    Item& it = items_[k];
+    // Text the document laid out afresh behind the layout's back (a format
+    // changed) is laid out again.
+    if (!it.table && document()->findBlock(it.pos).layout()->lineCount() != static_cast<int>(it.lines.size())) {
+        layoutItem(it);
+        repaginate(k, k + 1);
+    }
+    if (it.placed != it.y) paginate(it, it.in, true);
+}
+
+int PageLayout::pageCount() const {
+    self()->layoutAll();
+    if (!paged()) return 1;
+    return std::max(1, static_cast<int>(std::lround(size_.height() / pitch_)));
+}
+
+QSizeF PageLayout::documentSize() const { return size_; }
+
+QRectF PageLayout::frameBoundingRect(QTextFrame* frame) const {
+    if (!frame || frame == document()->rootFrame()) return QRectF(QPointF(0, 0), size_);
+    QTextFrame* top = frame;
+    while (top->parentFrame() && top->parentFrame() != document()->rootFrame()) top = top->parentFrame();
+    const std::size_t k = itemAt(top->firstPosition());
+    if (items_.empty() || items_[k].table != top) return {};
+    self()->ensurePlaced(k);
+    const Item& it = items_[k];
+    return QRectF(it.box->left, it.y, it.box->right - it.box->left, it.bottom - it.y);
+}
+
+QRectF PageLayout::blockBoundingRect(const QTextBlock& block) const {
+    if (!block.isValid() || items_.empty()) return {};
+    const std::size_t k = itemAt(block.position());
+    self()->ensurePlaced(k);
+    const Item& it = items_[k];
+    const QTextLayout* tl = block.layout();
+    if (!it.table) return QRectF(tl->position(), QSizeF(textWidth_, it.bottom - it.y));
+    const QRectF r = tl->boundingRect();
+    return QRectF(tl->position(), QSizeF(r.width(), r.bottom()));
+}
+
+void PageLayout::drawParagraph(QPainter* p, const QTextBlock& block, const PaintContext& context,
+                               const QRectF& clip) const {
+    QTextLayout* tl = block.layout();
+    const QTextBlockFormat f = block.blockFormat();
+    if (f.hasProperty(QTextFormat::BackgroundBrush)) {
+        for (int k = 0; k < tl->lineCount(); ++k) {
+            const QTextLine line = tl->lineAt(k);
+            p->fillRect(QRectF(tl->position().x() + f.leftMargin(), tl->position().y() + line.y(),
+                               line.x() + line.width() - f.leftMargin(), line.height()),
+                        f.background());
+        }
+    }
+    tl->draw(p, QPointF(0, 0), selectionRanges(block, context), clip);
+    const int c = context.cursorPosition;
+    if (c >= block.position() && c < block.position() + block.length()) {
+        const QVariant width = property("cursorWidth");
+        tl->drawCursor(p, QPointF(0, 0), c - block.position(), width.isValid() ? width.toInt() : 1);
+    }
+}
+
+void PageLayout::drawTable(QPainter* p, const Item& it, const PaintContext& context, const QRectF& clip) const {
+    const TableBox& box = *it.box;
+    auto cellRect = [&](const CellBox& c) {
+        const double top = box.rowTop[static_cast<std::size_t>(c.row)];
+        if (c.nested) return c.rect.translated(0, top);
+        const double bottom = box.rowTop[static_cast<std::size_t>(c.lastRow)] + box.rowHeight[static_cast<std::size_t>(c.lastRow)];
+        return QRectF(c.rect.left(), top, c.rect.width(), bottom - top);
+    };
+    for (const CellBox& c : box.cells) {
+        const QRectF r = cellRect(c);
+        if (r.intersects(clip) && c.format.hasProperty(QTextFormat::BackgroundBrush)) p->fillRect(r, c.format.background());
+    }
+    for (const CellText& t : box.texts) {
+        const QRectF r(t.layout->position(), t.layout->boundingRect().size() + QSizeF(0, 1));
+        if (r.bottom() >= clip.top() && r.top() <= clip.bottom()) drawParagraph(p, t.block, context, clip);
+    }
+    // The grid, then each cell's own borders over it.
+    for (const CellBox& c : box.cells) {
+        const QRectF r = cellRect(c);
+        if (!r.intersects(clip.adjusted(-2, -2, 2, 2))) continue;
+        if (c.borderWidth > 0) {
+            p->setPen(QPen(c.border, c.borderWidth));
+            p->setBrush(Qt::NoBrush);
+            p->drawRect(r);
+        }
+        const QTextTableCellFormat& f = c.format;
+        const struct { double width; QBrush brush; QLineF line; } sides[] = {
+            {f.topBorder(), f.topBorderBrush(), QLineF(r.topLeft(), r.topRight())},
+            {f.leftBorder(), f.leftBorderBrush(), QLineF(r.topLeft(), r.bottomLeft())},
+            {f.bottomBorder(), f.bottomBorderBrush(), QLineF(r.bottomLeft(), r.bottomRight())},
+            {f.rightBorder(), f.rightBorderBrush(), QLineF(r.topRight(), r.bottomRight())},
+        };
+        for (const auto& s : sides) {
+            if (s.width <= 0) continue;
+            p->setPen(QPen(s.brush, s.width));
+            p->drawLine(s.line);
+        }
+    }
+}
+
+void PageLayout::draw(QPainter* painter, const PaintContext& context) {
+    const QRectF clip = context.clip.isValid() ? context.clip : QRectF(QPointF(0, 0), size_);
+    if (items_.empty()) return;
+    layoutUpTo(0, clip.bottom());
+    auto first = std::lower_bound(items_.begin(), items_.end(), clip.top(),
+                                  [](const Item& i, double y) { return i.bottom < y; });
+    for (auto k = static_cast<std::size_t>(first - items_.begin()); k < items_.size() && items_[k].y <= clip.bottom(); ++k) {
+        ensurePlaced(k);
+        const Item& it = items_[k];
+        if (it.table) drawTable(painter, it, context, clip);
+        else drawParagraph(painter, document()->findBlock(it.pos), context, clip);
+    }
+}
+
+int PageLayout::hitParagraph(const QTextBlock& block, const QPointF& point) const {
+    const QTextLayout* tl = block.layout();
+    const QPointF local = point - tl->position();
+    const int n = tl->lineCount();
+    if (n == 0) return block.position();
+    int k = 0;
+    while (k + 1 < n && local.y() >= tl->lineAt(k).y() + tl->lineAt(k).height()) ++k;
+    return block.position() + tl->lineAt(k).xToCursor(local.x());
+}
+
+int PageLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy) const {
+    if (items_.empty()) return -1;
+    self()->layoutUpTo(0, point.y());
+    auto at = std::lower_bound(items_.begin(), items_.end(), point.y(),
+                               [](const Item& i, double y) { return i.bottom <= y; });
+    if (at == items_.end()) --at;
+    const std::size_t k = static_cast<std::size_t>(at - items_.begin());
+    self()->ensurePlaced(k);
+    const Item& it = items_[k];
+    if (!it.table) return hitParagraph(document()->findBlock(it.pos), point);
+    // In a table: the text nearest the point, inside its cell first.
+    const CellText* best = nullptr;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    for (const CellText& t : it.box->texts) {
+        const QRectF r(t.layout->position(), t.layout->boundingRect().size());
+        const double dx = point.x() < r.left() ? r.left() - point.x() : point.x() > r.right() ? point.x() - r.right() : 0;
+        const double dy = point.y() < r.top() ? r.top() - point.y() : point.y() > r.bottom() ? point.y() - r.bottom() : 0;
+        const double d = dx + 4 * dy;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = &t;
+        }
+    }
+    if (!best) return it.pos;
+    return hitParagraph(best->block, point);
+}
+
+} // namespace qz::views
+
+#include "PageLayout.moc"

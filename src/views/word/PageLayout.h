@@ -1,0 +1,147 @@
+// The page layout of the document view: the text laid out to the page's
+// width and cut into pages of the paper's height, one under another.
+//
+// The document is a list of top-level paragraphs and tables. Each one is laid
+// out once and its lines' (or rows') heights kept; pages are then assigned
+// from those heights alone. An edit lays out again only the paragraphs it
+// touched and assigns pages from there on, stopping where the rest of the
+// document starts where it did before. A long document is laid out from
+// its start while the program is idle (and at once as far as something asks
+// for); what is not laid out yet counts by an estimate of its height.
+// Painting and hit tests look only at what is in view.
+//
+// Pages: the document's page size is the paper plus the gap above it; the
+// root frame's margins are the page's margins, the top one with the gap.
+#pragma once
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextTable>
+#include <QTimer>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace qz::views {
+
+class PageLayout : public QAbstractTextDocumentLayout {
+    Q_OBJECT
+public:
+    explicit PageLayout(QTextDocument* doc);
+    ~PageLayout() override;
+
+    void draw(QPainter* painter, const PaintContext& context) override;
+    int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
+    // The pages of the whole document: lays out what is left first.
+    int pageCount() const override;
+    // The size as laid out so far, the rest by estimate.
+    QSizeF documentSize() const override;
+    QRectF frameBoundingRect(QTextFrame* frame) const override;
+    QRectF blockBoundingRect(const QTextBlock& block) const override;
+
+    // Lays out all that is still counted by estimate.
+    void layoutAll();
+    // Whether every paragraph and table is laid out.
+    bool complete() const { return done_ >= items_.size(); }
+    // The paragraphs and tables laid out again since the document was set
+    // (a measure of how much an edit cost).
+    long layoutsMade() const { return layouts_; }
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+
+private:
+    // One text layout of a table, at its place relative to its row's top.
+    struct CellText {
+        int row = 0;
+        QTextBlock block;
+        QTextLayout* layout = nullptr;
+        QPointF at;
+    };
+    // One cell of a table: x absolute, y relative to its row's top; a cell
+    // of a table nested in a row has a height of its own.
+    struct CellBox {
+        int row = 0, lastRow = 0;
+        QRectF rect;
+        bool nested = false;
+        QTextTableCellFormat format;
+        QBrush border;
+        double borderWidth = 0;
+    };
+    struct TableBox {
+        std::vector<double> rowHeight;
+        std::vector<double> rowTop; // after pages were assigned
+        std::vector<CellBox> cells;
+        std::vector<CellText> texts;
+        double left = 0, right = 0;
+    };
+    // A top-level paragraph or table: the document positions it covers.
+    struct Item {
+        int pos = 0, len = 0;
+        QTextTable* table = nullptr;
+        bool laid = false;
+        bool breakBefore = false;
+        double before = 0, after = 0;  // a paragraph's space above and below
+        std::vector<double> lines;     // a paragraph's line heights
+        std::unique_ptr<TableBox> box; // a table's rows and cells
+        double estimate = 0;           // the height while not laid out
+        double in = NAN;               // where the item before it ended, when pages were assigned
+        double y = 0, bottom = 0;      // its top and bottom on the pages
+        double placed = NAN;           // the y its lines were last put at
+    };
+
+    // The page geometry read from the document; true when the text must be
+    // laid out again (another width, tab distance or wrap).
+    bool readGeometry();
+    void rebuild();
+    void scan(int from, int to, std::vector<Item>& out) const;
+    std::size_t itemAt(int pos) const;
+    // Lays the item out (its lines or rows), without placing it.
+    void layoutItem(Item& it);
+    // A paragraph laid out at a width; its line heights in `lines`.
+    void layoutParagraph(const QTextBlock& block, double width, Item& it);
+    void measureTable(QTextTable* table, double left, double width, TableBox& box);
+    double lineHeight(const QTextLine& line, const QTextBlockFormat& f) const;
+    // Assigns the item's page places from y on; returns its bottom. With
+    // place, also puts its lines or rows there.
+    double paginate(Item& it, double y, bool place);
+    // Assigns pages to the items from `from` on; the items before
+    // `clean` changed, those after it stop the walk once they start where
+    // they did.
+    void repaginate(std::size_t from, std::size_t clean);
+    // Lays out the items up to the one at index `last`, or up to y.
+    void layoutUpTo(std::size_t last, double y);
+    void ensurePlaced(std::size_t k);
+    void layoutWhileIdle();
+    double estimate(const Item& it) const;
+    // Where a thing of height h starting at y goes: the next page's top when
+    // it would cross the page's bottom.
+    double fit(double y, double h) const;
+    double pageTop(long k) const { return k * pitch_ + topMargin_; }
+    double pageBottom(long k) const { return (k + 1) * pitch_ - bottomMargin_; }
+    bool paged() const { return pitch_ > 0; }
+    void drawParagraph(QPainter* p, const QTextBlock& block, const PaintContext& context, const QRectF& clip) const;
+    void drawTable(QPainter* p, const Item& it, const PaintContext& context, const QRectF& clip) const;
+    int hitParagraph(const QTextBlock& block, const QPointF& point) const;
+    // Asks for the document to be drawn again from y down.
+    void changed(double fromY);
+
+    PageLayout* self() const { return const_cast<PageLayout*>(this); }
+
+    std::vector<Item> items_;
+    std::size_t done_ = 0;        // items_[0, done_) are laid out
+    double pitch_ = 0;            // the page's height with the gap; 0: one endless page
+    double pageWidth_ = 0, left_ = 0, right_ = 0, topMargin_ = 0, bottomMargin_ = 0;
+    double textWidth_ = 0;
+    double tabDistance_ = 0;
+    int wrap_ = -1;
+    double lineGuess_ = 16, charGuess_ = 7;
+    double sumHeight_ = 0, sumChars_ = 0; // of laid out paragraphs, for estimates
+    QSizeF size_, reported_;
+    long layouts_ = 0;
+    QTimer idle_;
+    std::unique_ptr<QObject> images_;
+};
+
+} // namespace qz::views
