@@ -48,8 +48,9 @@ QColor tableColor(const word::Document& doc, int entry) {
     return rgb >= 0 ? rgbColor(rgb) : QColor();
 }
 
-// A paragraph's format as the view draws it, lengths at a zoom.
-QTextBlockFormat blockFormat(const word::Document& doc, const word::ParaFormat& p, double zoom) {
+// A paragraph's format as the view draws it, lengths at a zoom; lineEnd is
+// where its lines end, twips from the margin.
+QTextBlockFormat blockFormat(const word::Document& doc, const word::ParaFormat& p, double zoom, int lineEnd) {
     const double twipsPerPixel = 15.0 / zoom; // at 96 dots per inch
     QTextBlockFormat f;
     static constexpr Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
@@ -62,6 +63,9 @@ QTextBlockFormat blockFormat(const word::Document& doc, const word::ParaFormat& 
     if (p.firstIndent < 0 && p.leftIndent > 0 &&
         std::none_of(p.tabs.begin(), p.tabs.end(), [&](const word::TabStop& t) { return t.position <= p.leftIndent; }))
         tabs.append(QTextOption::Tab((p.leftIndent - origin) / twipsPerPixel, QTextOption::LeftTab));
+    // A stop at or beyond the line's end stands at its end, as a word
+    // processor shows it: a right-aligned value there stays on its line.
+    const int end = lineEnd - p.rightIndent - 15;
     for (const word::TabStop& t : p.tabs) {
         if (t.position <= origin) continue;
         using K = word::TabKind;
@@ -69,7 +73,7 @@ QTextBlockFormat blockFormat(const word::Document& doc, const word::ParaFormat& 
                                           : t.kind == K::Center  ? QTextOption::CenterTab
                                           : t.kind == K::Decimal ? QTextOption::DelimiterTab
                                                                  : QTextOption::LeftTab;
-        tabs.append(QTextOption::Tab((t.position - origin) / twipsPerPixel, type,
+        tabs.append(QTextOption::Tab((std::min(t.position, end) - origin) / twipsPerPixel, type,
                                      type == QTextOption::DelimiterTab ? QChar('.') : QChar()));
     }
     if (!tabs.isEmpty()) f.setTabPositions(tabs);
@@ -216,8 +220,9 @@ void DocumentView::applyPage() {
         root.setRightMargin(right);
         document()->rootFrame()->setFrameFormat(root);
     }
-    const QSizeF size(width, std::round(pixels(page_.height)) + kPageGap);
+    const QSizeF size(width, -1);
     if (document()->pageSize() != size) document()->setPageSize(size);
+    layout_->setPageHeight(paged() ? std::round(pixels(page_.height)) + kPageGap : 0);
     centrePage();
 }
 
@@ -311,7 +316,7 @@ QRectF DocumentView::pageRect(int page) const {
     if (!paged())
         return QRectF(0, kPageGap, pixels(page_.width),
                       std::max(document()->size().height(), showsMainStory() ? pixels(page_.height) : 0.0) - kPageGap);
-    const double pitch = document()->pageSize().height();
+    const double pitch = layout_->pageHeight();
     return QRectF(0, page * pitch + kPageGap, pixels(page_.width), pitch - kPageGap);
 }
 
@@ -360,10 +365,10 @@ void DocumentView::paintEvent(QPaintEvent* e) {
         p.translate(-scroll);
         const QRectF shown = QRectF(e->rect()).translated(scroll);
         // The pages in view, of those laid out so far.
-        const double pitch = document()->pageSize().height();
+        const double pitch = paged() ? layout_->pageHeight() : pageRect(0).bottom() + 1;
+        const int pages = paged() ? static_cast<int>(std::lround(document()->size().height() / pitch)) : 1;
         const int first = std::max(0, static_cast<int>(shown.top() / pitch));
-        const int last = std::min(static_cast<int>(document()->size().height() / pitch) - 1,
-                                  static_cast<int>(shown.bottom() / pitch));
+        const int last = std::min(pages - 1, static_cast<int>(shown.bottom() / pitch));
         for (int k = first; k <= last; ++k) {
             const QRectF page = pageRect(k);
             p.fillRect(page.translated(2, 2), QColor(0xA0, 0xA0, 0xA0));
@@ -504,15 +509,20 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 tf.setBorder(0.5);
                 tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
                 tf.setBorderBrush(QColor(0xC0, 0xC0, 0xC0));
-                tf.setCellPadding(2);
+                // Each cell's whole width, its boundaries as the row states
+                // them from the row's left edge; the text keeps the row's gap
+                // from them on each side.
+                const int gap = std::max(0, r.row->cellGap);
+                tf.setCellPadding(view.pixels(gap));
                 tf.setCellSpacing(0);
                 tf.setBorderCollapse(true);
+                tf.setLeftMargin(view.pixels(r.row->leftEdge));
                 QList<QTextLength> widths;
-                int last = 0;
+                int last = r.row->leftEdge;
+                cellRoom.clear();
                 for (int x : r.row->cellRights) {
-                    // A cell's boundaries hold its padding and border too.
-                    const double room = view.pixels(std::max(8, x - last)) - 2 * tf.cellPadding() - tf.border();
-                    widths.append(QTextLength(QTextLength::FixedLength, std::max(1.0, room)));
+                    widths.append(QTextLength(QTextLength::FixedLength, view.pixels(std::max(8, x - last))));
+                    cellRoom.push_back(std::max(8, x - last - 2 * gap));
                     last = x;
                 }
                 if (widths.size() == r.columns) tf.setColumnWidthConstraints(widths);
@@ -716,7 +726,10 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
             block.continues = continues;
             if (endPos < storyEnd() && story[static_cast<std::size_t>(endPos)].Kind() == AtomKind::ParaEnd)
                 block.mark = story[static_cast<std::size_t>(endPos)].value;
-            QTextBlockFormat f = blockFormat(doc, para, zoom);
+            const int lineEnd = !table ? view.page_.TextWidth()
+                                : column < static_cast<int>(cellRoom.size()) ? cellRoom[static_cast<std::size_t>(column)]
+                                                                            : view.page_.TextWidth();
+            QTextBlockFormat f = blockFormat(doc, para, zoom, lineEnd);
             if (breakBefore) f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             breakBefore = false;
             cursor.setBlockFormat(f);
@@ -746,6 +759,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
         // cell's first block, and then of the block after the row's last.
         std::vector<std::vector<std::size_t>> cellFirst;
         std::vector<std::size_t> folded; // blocks of cells merged away
+        std::vector<int> cellRoom;        // each column's text width, twips
         bool tableEndsRange = false;
     };
 
@@ -1041,7 +1055,7 @@ void DocumentView::mouseDoubleClickEvent(QMouseEvent* e) {
     // A page's header or footer area double-clicked opens it for editing.
     if (onEditHeaderFooter && showsMainStory()) {
         const QPointF at = e->position() + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
-        const double pitch = paged() ? document()->pageSize().height() : pageRect(0).bottom() + 1;
+        const double pitch = paged() ? layout_->pageHeight() : pageRect(0).bottom() + 1;
         const QRectF page = pageRect(std::clamp(static_cast<int>(at.y() / pitch), 0, pageCount() - 1));
         if (page.contains(at) && (at.y() < page.top() + pixels(page_.top) || at.y() > page.bottom() - pixels(page_.bottom)))
             return onEditHeaderFooter(at.y() < page.center().y());

@@ -78,20 +78,30 @@ PageLayout::PageLayout(QTextDocument* doc) : QAbstractTextDocumentLayout(doc), i
 
 PageLayout::~PageLayout() = default;
 
-bool PageLayout::readGeometry() {
+void PageLayout::setPageHeight(double pitch) {
+    pitch = std::max(0.0, pitch);
+    if (pitch == pitch_) return;
+    pitch_ = pitch;
+    repaginate(0, items_.size());
+    changed(0);
+}
+
+PageLayout::Geometry PageLayout::readGeometry() {
     QTextDocument* doc = document();
     const QSizeF page = doc->pageSize();
     const QTextFrameFormat root = doc->rootFrame()->frameFormat();
-    pitch_ = page.height() > 0 ? page.height() : 0;
-    topMargin_ = root.topMargin();
-    bottomMargin_ = root.bottomMargin();
-    left_ = root.leftMargin();
-    right_ = root.rightMargin();
     const double pageWidth = page.width() > 0 ? page.width() : doc->textWidth();
-    const double textWidth = std::max(1.0, pageWidth - left_ - right_);
+    const double left = root.leftMargin(), right = root.rightMargin();
+    const double textWidth = std::max(1.0, pageWidth - left - right);
     const QTextOption option = doc->defaultTextOption();
     const bool relayout = textWidth != textWidth_ || option.tabStopDistance() != tabDistance_ ||
                           static_cast<int>(option.wrapMode()) != wrap_;
+    const bool moved = left != left_ || root.topMargin() != topMargin_ || root.bottomMargin() != bottomMargin_ ||
+                       pageWidth != pageWidth_;
+    topMargin_ = root.topMargin();
+    bottomMargin_ = root.bottomMargin();
+    left_ = left;
+    right_ = right;
     pageWidth_ = pageWidth;
     textWidth_ = textWidth;
     tabDistance_ = option.tabStopDistance();
@@ -101,7 +111,7 @@ bool PageLayout::readGeometry() {
         lineGuess_ = fm.lineSpacing();
         charGuess_ = std::max(1.0, fm.averageCharWidth());
     }
-    return relayout;
+    return relayout ? Geometry::Relayout : moved ? Geometry::Moved : Geometry::Same;
 }
 
 void PageLayout::scan(int from, int to, std::vector<Item>& out) const {
@@ -143,11 +153,13 @@ std::size_t PageLayout::itemAt(int pos) const {
 }
 
 void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
-    const bool relayout = readGeometry();
+    const Geometry geometry = readGeometry();
+    const bool relayout = geometry == Geometry::Relayout;
     const int length = document()->characterCount();
     const int total = items_.empty() ? 0 : items_.back().pos + items_.back().len;
     if (charsRemoved == 0 && charsAdded == length && total == length) {
         // The page or the document's options changed, not its text.
+        if (geometry == Geometry::Same) return;
         if (relayout) {
             for (Item& it : items_) {
                 it.laid = false;
@@ -191,6 +203,10 @@ void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     } else {
         done_ = std::min(done_, i);
         idle_.start();
+    }
+    if (geometry == Geometry::Moved) {
+        repaginate(0, items_.size());
+        return changed(0);
     }
     repaginate(i, i + count);
     changed(top);

@@ -10,8 +10,9 @@
 // for); what is not laid out yet counts by an estimate of its height.
 // Painting and hit tests look only at what is in view.
 //
-// Pages: the document's page size is the paper plus the gap above it; the
-// root frame's margins are the page's margins, the top one with the gap.
+// Pages: the page height is the paper's plus the gap above it, the width
+// the document's page width; the root frame's margins are the page's
+// margins, the top one with the gap.
 #pragma once
 
 #include <QAbstractTextDocumentLayout>
@@ -39,6 +40,11 @@ public:
     QSizeF documentSize() const override;
     QRectF frameBoundingRect(QTextFrame* frame) const override;
     QRectF blockBoundingRect(const QTextBlock& block) const override;
+
+    // The height of a page and the gap above it (0: one endless page). The
+    // document's own page height is not used: the text edit resets it.
+    void setPageHeight(double pitch);
+    double pageHeight() const { return pitch_; }
 
     // Lays out all that is still counted by estimate.
     void layoutAll();
@@ -91,9 +97,11 @@ private:
         double placed = NAN;           // the y its lines were last put at
     };
 
-    // The page geometry read from the document; true when the text must be
-    // laid out again (another width, tab distance or wrap).
-    bool readGeometry();
+    // The page geometry read from the document: the same, moved (other
+    // margins), or the text to be laid out again (another width, tab
+    // distance or wrap).
+    enum class Geometry { Same, Moved, Relayout };
+    Geometry readGeometry();
     void rebuild();
     void scan(int from, int to, std::vector<Item>& out) const;
     std::size_t itemAt(int pos) const;

@@ -1,0 +1,151 @@
+// The document view's page layout, offscreen: long documents are paged, an
+// edit assigns pages again as a full layout would, right tab stops and
+// table cells stand where they print.
+#include "platform/word/Application.h"
+#include "views/word/DocumentView.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTextTable>
+
+#include <gtest/gtest.h>
+
+using namespace qz;
+
+namespace {
+
+// A4, margins of 1134 twips.
+const std::string kPage = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw11906\paperh16838\margl1134\margr1134\margt1134\margb1134 )";
+
+// Each block's top and its lines' tops, as laid out.
+std::vector<std::vector<double>> LineTops(views::DocumentView& view) {
+    QAbstractTextDocumentLayout* layout = view.document()->documentLayout();
+    std::vector<std::vector<double>> tops;
+    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
+        const QRectF r = layout->blockBoundingRect(b);
+        std::vector<double> lines{r.top()};
+        for (int k = 0; k < b.layout()->lineCount(); ++k) lines.push_back(r.top() + b.layout()->lineAt(k).y());
+        tops.push_back(lines);
+    }
+    return tops;
+}
+
+// Every line of the document lies inside its page's margins.
+void ExpectLinesInsideMargins(views::DocumentView& view) {
+    const double top = 1134 / 15.0, bottom = 1134 / 15.0;
+    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
+        const QRectF r = view.document()->documentLayout()->blockBoundingRect(b);
+        for (int k = 0; k < b.layout()->lineCount(); ++k) {
+            const QTextLine line = b.layout()->lineAt(k);
+            const double y = r.top() + line.y();
+            int page = 0;
+            while (page + 1 < view.pageCount() && view.pageRect(page + 1).top() <= y) ++page;
+            const QRectF p = view.pageRect(page);
+            ASSERT_GE(y, p.top() + top - 0.5) << b.text().left(20).toStdString();
+            ASSERT_LE(y + line.height(), p.bottom() - bottom + 0.5) << b.text().left(20).toStdString();
+        }
+    }
+}
+
+} // namespace
+
+TEST(PageLayout, ALongDocumentIsPagedAndAnEditMovesTheTextAfterItToItsPage) {
+    // Over half a million characters, in paragraphs of several lines.
+    std::string rtf = kPage;
+    const std::string words(60, 'w');
+    for (int p = 0; p < 1200; ++p) {
+        rtf += "\\pard Paragraph " + std::to_string(p);
+        for (int w = 0; w < 8; ++w) rtf += " " + words;
+        rtf += "\\par\r\n";
+    }
+    rtf += "}";
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(rtf);
+    ASSERT_GT(doc.MainStory().size(), 500'000u);
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    view.finishRendering();
+
+    const int pages = view.pageCount();
+    EXPECT_GT(pages, 50);
+    for (int k : {0, pages / 2, pages - 1}) {
+        EXPECT_NEAR(view.pageRect(k).width(), 11906 / 15.0, 1);
+        EXPECT_NEAR(view.pageRect(k).height(), 16838 / 15.0, 1);
+    }
+    EXPECT_NEAR(view.document()->size().height(), view.pageRect(pages - 1).bottom(), 1);
+    ExpectLinesInsideMargins(view);
+
+    // Lines typed into the first paragraph push the text after it down: the
+    // pages are those of a layout made afresh.
+    const std::vector<std::vector<double>> before = LineTops(view);
+    doc.GetSelection().SetRange(10, 10);
+    view.pushSelection();
+    view.typeText(QString(" ") + QString(400, 'x'));
+    view.typeText("\r");
+    const std::vector<std::vector<double>> edited = LineTops(view);
+    ASSERT_EQ(edited.size(), before.size() + 1);
+    EXPECT_GT(edited.back().front(), before.back().front());
+    ExpectLinesInsideMargins(view);
+    {
+        views::DocumentView fresh(doc);
+        fresh.resize(1000, 800);
+        fresh.finishRendering();
+        EXPECT_EQ(LineTops(fresh), edited);
+        EXPECT_EQ(fresh.pageCount(), view.pageCount());
+    }
+    // And back: the paragraph mark and the lines deleted.
+    doc.GetSelection().SetRange(10, 412);
+    view.pushSelection();
+    view.deleteBackward();
+    EXPECT_EQ(LineTops(view), before);
+    EXPECT_EQ(view.pageCount(), pages);
+}
+
+TEST(PageLayout, ARightTabStopBeyondTheLineStandsAtItsEnd) {
+    // The stop (9800) is beyond the text's width (11906 - 2 * 1134 = 9638).
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPage + R"(\pard\tqr\tx9800 Subtotal\tab 1,234.50\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    const QTextBlock b = view.document()->begin();
+    const QRectF r = view.document()->documentLayout()->blockBoundingRect(b);
+    ASSERT_EQ(b.layout()->lineCount(), 1);
+    const QTextLine line = b.layout()->lineAt(0);
+    // The value ends at the right margin.
+    EXPECT_NEAR(r.left() + line.cursorToX(b.length() - 1), 1134 / 15.0 + 9638 / 15.0, 2);
+    EXPECT_LT(line.cursorToX(8), 200); // "Subtotal" stays at the left
+}
+
+TEST(PageLayout, TableCellsKeepTheRowsGapAndBoundaries) {
+    // Cells from \trleft to each \cellx; the text \trgaph inside each side.
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPage + R"(\trowd\trgaph108\trleft-108\cellx1500\cellx3000\pard\intbl )"
+                            R"(Description\cell\pard\intbl Quantity\cell\row\pard after\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    QAbstractTextDocumentLayout* layout = view.document()->documentLayout();
+    const QTextBlock first = view.document()->findBlock(view.document()->find("Description").position());
+    const QTextBlock second = view.document()->findBlock(view.document()->find("Quantity").position());
+    const double margin = 1134 / 15.0;
+    // The first cell's text stands at the margin, the border a gap to its left.
+    EXPECT_NEAR(layout->blockBoundingRect(first).left(), margin, 1);
+    EXPECT_NEAR(layout->blockBoundingRect(second).left(), margin + (1500 + 108) / 15.0, 1);
+    // "Quantity" fits the second cell's text width (1500 - 216 twips): one line.
+    EXPECT_EQ(second.layout()->lineCount(), 1);
+    QTextTable* table = view.document()->find("Quantity").currentTable();
+    ASSERT_NE(table, nullptr);
+    const QRectF box = layout->frameBoundingRect(table);
+    EXPECT_NEAR(box.left(), margin - 108 / 15.0, 1);
+    EXPECT_NEAR(box.width(), (3000 + 108) / 15.0, 1);
+    // A click in the second cell lands in its text.
+    const int hit = layout->hitTest(layout->blockBoundingRect(second).center(), Qt::FuzzyHit);
+    EXPECT_GE(hit, second.position());
+    EXPECT_LT(hit, second.position() + second.length());
+}
