@@ -111,5 +111,10 @@ TEST(DesignerViews, WaitingWindowShowsEachNewTextAtOnce) {
     EXPECT_EQ(painted.last, "Running the script...");
     form.Unload();
     EXPECT_TRUE(!view || !view->isVisible());
+    // The closed window waits for its deletion: it must no longer hold the
+    // form's controls, which die with the form before that deletion runs.
+    if (view) {
+        EXPECT_EQ(view->widgetOf(form.lblWaiting), nullptr);
+    }
     ui::setCurrentHost(nullptr);
 }

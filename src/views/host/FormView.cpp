@@ -54,12 +54,17 @@ FormView::FormView(ui::Form& form, QWidget* parent) : QDialog(parent), form_(for
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 }
 
-FormView::~FormView() {
+FormView::~FormView() { releaseForm(); }
+
+void FormView::releaseForm() {
+    if (gone_) return;
     // The models outlive the view: they must not ask it for geometry any more.
     for (Binding& b : bindings_)
         if (auto* tree = dynamic_cast<ui::TreeView*>(b.control))
             for (const auto& g : geometries_)
                 if (tree->View == g.get()) tree->View = nullptr;
+    gone_ = true;
+    bindings_.clear();
 }
 
 void FormView::forgetForm() {

@@ -69,6 +69,11 @@ public:
     // The form is gone: the view no longer reads or writes its controls,
     // and a handler still asked for does nothing.
     void forgetForm();
+    // The window is about to go while its form lives on: the form's tree
+    // models stop pointing at it and the window reads no control again, so
+    // that a deferred deletion that runs after the form is destroyed touches
+    // nothing of the form. Called while the form's controls still exist.
+    void releaseForm();
 
     // The widget of a control, nullptr when the control is not bound.
     QWidget* widgetOf(const ui::Control& control) const;

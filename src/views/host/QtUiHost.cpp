@@ -231,6 +231,7 @@ FormView* QtUiHost::makeView(ui::Form& form) {
     // A window still kept for the form from a modeless show goes first.
     if (FormView* old = viewOf(form)) {
         views_.erase(&form);
+        old->releaseForm();
         old->hide();
         old->deleteLater();
     }
@@ -302,7 +303,9 @@ void QtUiHost::formDestroyed(const ui::Form& form) noexcept {
     // its controls are gone.
     try {
         if (onGuiThread()) dropView(&form, true);
-        else formClosed(form);
+        else if (QCoreApplication::instance())
+            QMetaObject::invokeMethod(qApp, [this, key = &form] { dropView(key, true); },
+                                      Qt::QueuedConnection);
     } catch (...) {
     }
 }
@@ -319,6 +322,9 @@ void QtUiHost::dropView(const ui::Form* key, bool destroyed) {
     }
     views_.erase(it);
     if (view) {
+        // Deleted later, perhaps after the form is gone: it lets go of the
+        // form now, while the form's controls are still there.
+        if (!destroyed) view->releaseForm();
         view->hide();
         view->deleteLater();
     }
