@@ -686,7 +686,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start, st.dbcs)), st.fmt));
                 } else if (w == "field") {
                     ParseField(story, st, ps.start);
-                } else if (isMain && w.starts_with("header") && w.size() <= 7) {
+                } else if (isMain && In(w, {"header", "headerl", "headerr", "headerf"})) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
                     HeaderFooter& hf = sec.headers[w == "headerf" ? 1 : w == "headerl" ? 2 : 0];
                     hf.story.clear();
@@ -696,7 +696,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     hs.para.clear();
                     ParseStory(hf.story, hs, false);
                     FinishStory(hf.story, hf.lastProps, {});
-                } else if (isMain && w.starts_with("footer") && w.size() <= 7) {
+                } else if (isMain && In(w, {"footer", "footerl", "footerr", "footerf"})) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
                     HeaderFooter& hf = sec.footers[w == "footerf" ? 1 : w == "footerl" ? 2 : 0];
                     hf.story.clear();
