@@ -181,7 +181,7 @@ private:
     // paraStart: where the paragraph being read started, when the story
     // goes on one (the text after a field's result); else it starts here.
     void ParseStory(Story& story, State st, bool isMain, std::size_t paraStart = std::size_t(-1));
-    void ParseField(Story& story, State& st, std::size_t paraStart);
+    void ParseField(Story& story, State& st, std::size_t paraStart, bool isMain);
     void ParseFontTable();
     void ParseColorTable();
     void ParseUserProps();
@@ -685,7 +685,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
                     story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start, st.dbcs)), st.fmt));
                 } else if (w == "field") {
-                    ParseField(story, st, ps.start);
+                    ParseField(story, st, ps.start, isMain);
                 } else if (isMain && In(w, {"header", "headerl", "headerr", "headerf"})) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
                     HeaderFooter& hf = sec.headers[w == "headerf" ? 1 : w == "headerl" ? 2 : 0];
@@ -867,7 +867,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
     }
 }
 
-void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart) {
+void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart, bool isMain) {
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
     FieldInfo info;
     std::uint32_t infoId = doc_.AddFieldInfo({});
@@ -915,7 +915,10 @@ void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart) {
     story.push_back(Atom::Make(AtomKind::FieldEnd, 0, st.fmt));
     doc_.FieldInfoAt(infoId) = std::move(info);
     ConvertSymbolField(story, fb);
-    if (tail) ParseStory(story, fs, false, paraStart);
+    // The text after the result is read as the story the field stands in,
+    // which is how it reads back once saved: in the body a header or footer
+    // group there is the section's, as it is anywhere else in the body.
+    if (tail) ParseStory(story, fs, isMain, paraStart);
 }
 
 // A field "SYMBOL n \f "font" [\u] ..." becomes one symbol atom.
