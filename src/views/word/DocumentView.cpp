@@ -829,12 +829,7 @@ void DocumentView::pushSelection() {
     ensureCursorVisible();
 }
 
-bool DocumentView::edit(const std::function<void()>& change, bool typing) {
-    pullSelection();
-    const long before = static_cast<long>(story_.size());
-    const word::Selection& sel = doc_.GetSelection();
-    const long start = sel.Start(), end = sel.End();
-    const unsigned numbering = doc_.NumberingChanges();
+bool DocumentView::runStep(const std::function<void()>& change, bool typing) {
     doc_.BeginUndoStep();
     bool ok = true;
     try {
@@ -847,6 +842,16 @@ bool DocumentView::edit(const std::function<void()>& change, bool typing) {
         if (onError) onError(QString::fromUtf8(e.what()));
     }
     doc_.EndUndoStep(typing);
+    return ok;
+}
+
+bool DocumentView::edit(const std::function<void()>& change, bool typing) {
+    pullSelection();
+    const long before = static_cast<long>(story_.size());
+    const word::Selection& sel = doc_.GetSelection();
+    const long start = sel.Start(), end = sel.End();
+    const unsigned numbering = doc_.NumberingChanges();
+    const bool ok = runStep(change, typing);
     // List numbers given again may stand anywhere after the edit.
     if (doc_.NumberingChanges() != numbering) {
         renderAll();
@@ -1305,18 +1310,7 @@ void DocumentView::insertPageNumber() {
 
 bool DocumentView::editAll(const std::function<void()>& change) {
     pullSelection();
-    doc_.BeginUndoStep();
-    bool ok = true;
-    try {
-        change();
-    } catch (const AutomationError& e) {
-        ok = false;
-        if (onError) onError(qs(e.Description));
-    } catch (const std::exception& e) {
-        ok = false;
-        if (onError) onError(QString::fromUtf8(e.what()));
-    }
-    doc_.EndUndoStep();
+    const bool ok = runStep(change, false);
     renderAll();
     if (onChanged) onChanged();
     return ok;
@@ -1431,16 +1425,12 @@ int DocumentView::replaceAll(const Search& s) {
     word::Selection& sel = doc_.GetSelection();
     const long at = sel.Start();
     int count = 0;
-    doc_.BeginUndoStep();
-    try {
+    runStep([&] {
         StudioFind settings(sel.GetFind(), s);
         sel.SetRange(0, 0);
         sel.GetFind().Execute(us(s.text), 2, us(s.replacement), true);
         count = sel.GetFind().Replaced;
-    } catch (const AutomationError& e) {
-        if (onError) onError(qs(e.Description));
-    }
-    doc_.EndUndoStep();
+    }, false);
     const long n = static_cast<long>(story_.size());
     sel.SetRange(std::min(at, n), std::min(at, n));
     if (count > 0) {

@@ -217,8 +217,10 @@ private:
     // After a model edit of [start, end) that changed the story's length by
     // delta: renders again the blocks that held it.
     void rerender(long start, long end, long delta);
-    // Runs one model edit as an undo step; false (and an error shown) when
-    // the model refused it.
+    // Runs a change as one undo step; false (and the error shown) when the
+    // model refused it.
+    bool runStep(const std::function<void()>& change, bool typing);
+    // One model edit as an undo step, drawing again what it touched.
     bool edit(const std::function<void()>& change, bool typing = false);
     // The same for an edit that may change the document anywhere (lists
     // renumbered, replace all): the whole document is drawn again.
