@@ -47,10 +47,10 @@ TEST_F(ExpressionEditor, NewFieldHasTheDefaultsAndHandsBackTrimmedCode) {
     EXPECT_EQ(f.cboLocale.List(0), "<Template Default>");
     EXPECT_FALSE(f.cmdOk.Enabled);
     // The string frame shows the template's default, greyed.
-    EXPECT_TRUE(f.fraFormatString.Visible);
-    EXPECT_EQ(f.txtStringMaxLength.Text, "25");
-    EXPECT_EQ(f.chkStringBlankProtect.Value, 1);
-    EXPECT_FALSE(f.txtStringMaxLength.Enabled);
+    EXPECT_TRUE(f.Format.String.fra.Visible);
+    EXPECT_EQ(f.Format.String.txtMaxLength.Text, "25");
+    EXPECT_EQ(f.Format.String.chkBlankProtect.Value, 1);
+    EXPECT_FALSE(f.Format.String.txtMaxLength.Enabled);
     // The expression editor's tree has no Functions under its commands.
     EXPECT_EQ(ChildTexts(NodeAt(f.tvList, "Shop/Orders")), "ID,Name,Total,Created");
     Code("\r\n\r\n");
@@ -104,7 +104,7 @@ TEST_F(ExpressionEditor, LinkPictureAppendsTheCallAndSwitchesToRtf) {
     f.cmdLinkPicture_Click();
     EXPECT_EQ(f.txtValue.Text, "QzInsertPictureLinkRTF(\"/pics/logo.png\")");
     EXPECT_EQ(f.cboFormat.ListIndex, 5);
-    EXPECT_FALSE(f.fraFormatString.Visible || f.fraFormatNumber.Visible || f.fraFormatDateTime.Visible);
+    EXPECT_FALSE(f.Format.String.fra.Visible || f.Format.Number(0).fra.Visible || f.Format.DateTime.fra.Visible);
     Code("x");
     host.queueFileDialog({ui::FileDialogResult::Ok, "/pics/a \"b\".png", 0});
     f.cmdLinkPicture_Click();
@@ -144,39 +144,39 @@ TEST_F(ExpressionEditor, OverrideBoxesShowTheDefaultsAndNothingCarriesOverToTheN
                      "</NumberFormat><CurrencyFormat>NumDigits:1;LeadingDigit:-1;UseParensForNeg:0;GroupDigits:-1;"
                      "BlankProtect:-1</CurrencyFormat>"));
     Open("Number;UseDefaultProperties:-1");
-    EXPECT_EQ(f.cboNumberOfDigits.Text, "3");
-    EXPECT_FALSE(f.cboNumberOfDigits.Enabled);
-    EXPECT_EQ(f.chkOverrideNumberFormat.Caption, "Override Default Template &Number Format");
+    EXPECT_EQ(f.Format.Number(0).cboNumberOfDigits.Text, "3");
+    EXPECT_FALSE(f.Format.Number(0).cboNumberOfDigits.Enabled);
+    EXPECT_EQ(f.Format.Number(0).chkOverride.Caption, "Override Default Template &Number Format");
     f.cboFormat.Select(3);
     f.cboFormat_Click();
-    EXPECT_EQ(f.chkOverrideNumberFormat.Caption, "Override Default Template C&urrency Format");
-    EXPECT_EQ(f.cboNumberOfDigits.Text, "1");
-    EXPECT_EQ(f.chkNumberBlankProtect.Value, 1);
+    EXPECT_EQ(f.Format.Number(0).chkOverride.Caption, "Override Default Template C&urrency Format");
+    EXPECT_EQ(f.Format.Number(0).cboNumberOfDigits.Text, "1");
+    EXPECT_EQ(f.Format.Number(0).chkBlankProtect.Value, 1);
     // Ticking the override keeps the values shown, now editable.
-    f.chkOverrideNumberFormat.Value = 1;
+    f.Format.Number(0).chkOverride.Value = 1;
     f.chkOverrideNumberFormat_Click();
-    EXPECT_TRUE(f.cboNumberOfDigits.Enabled);
-    EXPECT_EQ(f.cboNumberOfDigits.Text, "1");
+    EXPECT_TRUE(f.Format.Number(0).cboNumberOfDigits.Enabled);
+    EXPECT_EQ(f.Format.Number(0).cboNumberOfDigits.Text, "1");
     // String, then Currency again: the number override is cleared.
     f.cboFormat.Select(0);
     f.cboFormat_Click();
     f.cboFormat.Select(3);
     f.cboFormat_Click();
-    EXPECT_EQ(f.chkOverrideNumberFormat.Value, 0);
+    EXPECT_EQ(f.Format.Number(0).chkOverride.Value, 0);
 
     // A string field with options of its own, then a number field: switching
     // the second to String shows the template default, not the first field's.
     Open("String;MaxLength:12;BlankProtect:-1");
-    EXPECT_EQ(f.chkOverrideStringFormat.Value, 1);
+    EXPECT_EQ(f.Format.String.chkOverride.Value, 1);
     Open("Number;UseDefaultProperties:-1");
     f.cboFormat.Select(0);
     f.cboFormat_Click();
-    EXPECT_EQ(f.chkOverrideStringFormat.Value, 0);
-    EXPECT_EQ(f.txtStringMaxLength.Text, "");
+    EXPECT_EQ(f.Format.String.chkOverride.Value, 0);
+    EXPECT_EQ(f.Format.String.txtMaxLength.Text, "");
     // A length that does not fit is refused with a clear message.
-    f.chkOverrideStringFormat.Value = 1;
+    f.Format.String.chkOverride.Value = 1;
     f.chkOverrideStringFormat_Click();
-    f.txtStringMaxLength.Text = "99999999999";
+    f.Format.String.txtMaxLength.Text = "99999999999";
     f.cmdOk_Click();
     EXPECT_FALSE(f.UpdateField);
     ASSERT_FALSE(host.errorTexts.empty());

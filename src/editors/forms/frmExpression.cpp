@@ -19,14 +19,6 @@ constexpr std::string_view kForm = "frmExpression";
 constexpr std::int32_t kHelpContext = 1100;
 constexpr const char* kDefaultLabel = "Expression";
 
-void Place(ui::Control& c, std::string name, int left, int top, int width, int height) {
-    c.Name = std::move(name);
-    c.Left = left;
-    c.Top = top;
-    c.Width = width;
-    c.Height = height;
-}
-
 // The code without its line breaks is blank.
 bool BlankCode(const std::string& code) {
     for (std::size_t i = 0; i < code.size(); ++i) {
@@ -42,75 +34,50 @@ bool BlankCode(const std::string& code) {
 } // namespace
 
 frmExpression::frmExpression() : ui::Form("frmExpression", "Qz Expression") {
-    Width = 9600;
-    Height = 5820;
-    auto label = [](ui::Label& l, std::string name, const char* caption, int left, int top, int width) {
-        Place(l, std::move(name), left, top, width, 255);
-        l.Caption = caption;
-    };
-    label(lblLabel, "lblLabel", "&Label:", 2640, 120, 900);
-    Place(txtLabel, "txtLabel", 3600, 90, 4200, 315);
-    label(lblData, "lblData", "&Data:", 120, 120, 2300);
-    Place(tvList, "tvList", 120, 400, 2400, 4700);
-    label(lblCode, "lblCode", "&Code:", 2640, 480, 900);
-    Place(txtValue, "txtValue", 2640, 740, 5160, 1500);
-    txtValue.MultiLine = true;
+    control(lblData, "lblData").Caption = "&Data:";
+    control(tvList, "tvList");
+    control(lblLabel, "lblLabel").Caption = "&Label:";
+    control(txtLabel, "txtLabel");
+    control(lblCode, "lblCode").Caption = "&Code:";
+    control(txtValue, "txtValue").MultiLine = true;
     txtValue.Font.Name = "Courier New";
-    label(lblFormat, "lblFormat", "&Format:", 2640, 2400, 900);
-    Place(cboFormat, "cboFormat", 3600, 2370, 1900, 315);
-    cboFormat.Style = 2;
-    label(lblLocale, "lblLocale", "Loc&ale:", 5600, 2400, 700);
-    Place(cboLocale, "cboLocale", 6300, 2370, 1500, 315);
+    control(lblFormat, "lblFormat").Caption = "&Format:";
+    control(cboFormat, "cboFormat").Style = 2;
+    control(lblLocale, "lblLocale").Caption = "Loc&ale:";
+    control(cboLocale, "cboLocale");
 
-    Place(fraFormatString, "fraFormatString", 2640, 2820, 5160, 2160);
-    Place(fraFormatDateTime, "fraFormatDateTime", 2640, 2820, 5160, 2160);
-    Place(fraFormatNumber, "fraFormatNumber", 2640, 2820, 5160, 2160);
-    Place(chkOverrideStringFormat, "chkOverrideStringFormat", 2760, 3000, 4800, 255);
-    chkOverrideStringFormat.Caption = "Override Default Template &String Format";
-    label(lblMaxLength, "lblMaxLength", "Max Length:", 2880, 3420, 1400);
-    Place(txtStringMaxLength, "txtStringMaxLength", 4320, 3390, 1200, 315);
-    Place(chkStringBlankProtect, "chkStringBlankProtect", 2880, 3840, 2400, 255);
-    chkStringBlankProtect.Caption = "Use Blank Protect";
+    FormatPanel::StringFrame& strings = Format.String;
+    control(strings.fra, "fraFormatString");
+    control(strings.chkOverride, "chkOverrideStringFormat").Caption = "Override Default Template &String Format";
+    control(strings.lblMaxLength, "lblMaxLength");
+    control(strings.txtMaxLength, "txtStringMaxLength");
+    control(strings.chkBlankProtect, "chkStringBlankProtect");
+    FormatPanel::DateTimeFrame& dates = Format.DateTime;
+    control(dates.fra, "fraFormatDateTime");
+    control(dates.chkOverride, "chkOverrideDateTimeFormat").Caption = "Override Default Template Date/&Time Format";
+    for (int i = 1; i <= 4; ++i) control(dates.optDateTime[i], "optDateTime" + std::to_string(i));
+    control(dates.chkBlankProtect, "chkDateTimeBlankProtect");
+    FormatPanel::NumberFrame& numbers = Format.Number(0);
+    control(numbers.fra, "fraFormatNumber");
+    // The caption follows the kind chosen.
+    control(numbers.chkOverride, "chkOverrideNumberFormat").Caption = "Override Default Template &Number Format";
+    control(numbers.lblNumberOfDigits, "lblNumberOfDigit");
+    control(numbers.cboNumberOfDigits, "cboNumberOfDigits");
+    control(numbers.lblIncludeLeading, "lblIncludeLeading");
+    control(numbers.cboIncludeLeading, "cboIncludeLeading");
+    control(numbers.lblUseParens, "lblUseParens");
+    control(numbers.cboUseParens, "cboUseParens");
+    control(numbers.lblGroupDigits, "lblGroupDigits");
+    control(numbers.cboGroupDigits, "cboGroupDigits");
+    control(numbers.chkBlankProtect, "chkNumberBlankProtect");
 
-    Place(chkOverrideDateTimeFormat, "chkOverrideDateTimeFormat", 2760, 3000, 4800, 255);
-    chkOverrideDateTimeFormat.Caption = "Override Default Template Date/&Time Format";
-    const char* dateCaptions[5] = {"", "Long Date", "Short Date", "Long Time", "Short Time"};
-    // Two rows: Short Date and Long Date, then Short Time and Long Time.
-    const int column[5] = {0, 5280, 2880, 5280, 2880};
-    const int row[5] = {0, 3420, 3420, 3780, 3780};
-    for (int i = 1; i <= 4; ++i) {
-        Place(optDateTime[i], "optDateTime" + std::to_string(i), column[i], row[i], 2200, 255);
-        optDateTime[i].Caption = dateCaptions[i];
-    }
-    optDateTime[0].Visible = false;
-    Place(chkDateTimeBlankProtect, "chkDateTimeBlankProtect", 2880, 4200, 2400, 255);
-    chkDateTimeBlankProtect.Caption = "Use Blank Protect";
-
-    Place(chkOverrideNumberFormat, "chkOverrideNumberFormat", 2760, 3000, 4800, 255);
-    chkOverrideNumberFormat.Caption = "Override Default Template &Number Format";
-    ui::Label* numberLabels[4] = {&lblNumberOfDigit, &lblIncludeLeading, &lblUseParens, &lblGroupDigits};
-    ui::ComboBox* numberBoxes[4] = {&cboNumberOfDigits, &cboIncludeLeading, &cboUseParens, &cboGroupDigits};
-    const char* labelNames[4] = {"lblNumberOfDigit", "lblIncludeLeading", "lblUseParens", "lblGroupDigits"};
-    const char* boxNames[4] = {"cboNumberOfDigits", "cboIncludeLeading", "cboUseParens", "cboGroupDigits"};
-    const char* captions[4] = {"Number of Digits:", "Include Leading Digit:", "Use Parenthesis for Negative:",
-                               "Group Digits:"};
-    for (int i = 0; i < 4; ++i) {
-        label(*numberLabels[i], labelNames[i], captions[i], 2880, 3360 + 360 * i, 2600);
-        Place(*numberBoxes[i], boxNames[i], 5520, 3330 + 360 * i, 1200, 315);
-        numberBoxes[i]->Style = i == 0 ? 0 : 2;
-    }
-    Place(chkNumberBlankProtect, "chkNumberBlankProtect", 2880, 4800, 2400, 255);
-    chkNumberBlankProtect.Caption = "Use Blank Protect";
-
-    const char* names[5] = {"cmdOk", "cmdCancel", "cmdLinkPicture", "cmdPrint", "cmdHelp"};
-    const char* buttonCaptions[5] = {"&OK", "Cancel", "&Link Picture", "&Print", "&Help"};
-    ui::CommandButton* buttons[5] = {&cmdOk, &cmdCancel, &cmdLinkPicture, &cmdPrint, &cmdHelp};
-    for (int i = 0; i < 5; ++i) {
-        Place(*buttons[i], names[i], 8040, 120 + 480 * i, 1400, 375);
-        buttons[i]->Caption = buttonCaptions[i];
-    }
+    control(cmdOk, "cmdOk").Caption = "&OK";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
     cmdCancel.Cancel = true;
-    Place(StatusBar1, "StatusBar1", 0, 5220, 9600, 300);
+    control(cmdLinkPicture, "cmdLinkPicture").Caption = "&Link Picture";
+    control(cmdPrint, "cmdPrint").Caption = "&Print";
+    control(cmdHelp, "cmdHelp").Caption = "&Help";
+    control(StatusBar1, "StatusBar1");
     AddFieldStatusPanels(StatusBar1);
 
     txtLabel.KeyPress = [](int& k) { FilterLabelKey(k); };
@@ -136,21 +103,6 @@ frmExpression::frmExpression() : ui::Form("frmExpression", "Qz Expression") {
         tvList_DblClick();
     };
     tvList.MouseMove = [this](int, int, int x, int y) { tvList.ToolTipText = tree_.ToolTipAt(x, y); };
-}
-
-std::vector<ui::Control*> frmExpression::Controls() {
-    std::vector<ui::Control*> all = {&lblData, &tvList, &lblLabel, &txtLabel, &lblCode, &txtValue, &lblFormat,
-                                     &cboFormat, &lblLocale, &cboLocale, &fraFormatString, &chkOverrideStringFormat,
-                                     &lblMaxLength, &txtStringMaxLength, &chkStringBlankProtect, &fraFormatDateTime,
-                                     &chkOverrideDateTimeFormat};
-    for (int i = 1; i <= 4; ++i) all.push_back(&optDateTime[i]);
-    for (ui::Control* c : std::initializer_list<ui::Control*>{
-             &chkDateTimeBlankProtect, &fraFormatNumber, &chkOverrideNumberFormat, &lblNumberOfDigit,
-             &cboNumberOfDigits, &lblIncludeLeading, &cboIncludeLeading, &lblUseParens, &cboUseParens,
-             &lblGroupDigits, &cboGroupDigits, &chkNumberBlankProtect, &cmdOk, &cmdCancel, &cmdLinkPicture,
-             &cmdPrint, &cmdHelp, &StatusBar1})
-        all.push_back(c);
-    return all;
 }
 
 void frmExpression::Initialize() {
@@ -179,10 +131,7 @@ void frmExpression::Initialize() {
 void frmExpression::LoadInfo() {
     try {
         FillFormatCombobox();
-        FillNumberOfDigitsCombo(cboNumberOfDigits);
-        FillNumberCombo(cboIncludeLeading);
-        FillNumberCombo(cboUseParens);
-        FillNumberCombo(cboGroupDigits);
+        number().Fill();
         txtLabel.Text = QzExpLabel;
         txtValue.Text = QzExpCode;
         ManageCarriageReturn(txtValue);

@@ -11,6 +11,7 @@
 
 #include "core/QzFormat.h"
 #include "editors/FieldDataTree.h"
+#include "editors/forms/FormatPanel.h"
 #include "platform/ui/Bars.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
@@ -38,22 +39,10 @@ public:
     ui::ComboBox cboFormat, cboLocale;
     ui::CommandButton cmdOk, cmdCancel, cmdLinkPicture, cmdPrint, cmdHelp;
     ui::StatusBar StatusBar1;
-    // String frame.
-    ui::Frame fraFormatString;
-    ui::Label lblMaxLength;
-    ui::TextBox txtStringMaxLength;
-    ui::CheckBox chkStringBlankProtect, chkOverrideStringFormat;
-    // Date/time frame; options 1 to 4 are the named formats (element 0 unused).
-    ui::Frame fraFormatDateTime;
-    std::array<ui::OptionButton, 5> optDateTime;
-    ui::CheckBox chkDateTimeBlankProtect, chkOverrideDateTimeFormat;
-    // Number frame, shared by Number, Currency and Percent.
-    ui::Frame fraFormatNumber;
-    ui::Label lblNumberOfDigit, lblIncludeLeading, lblUseParens, lblGroupDigits;
-    ui::ComboBox cboNumberOfDigits, cboIncludeLeading, cboUseParens, cboGroupDigits;
-    ui::CheckBox chkNumberBlankProtect, chkOverrideNumberFormat;
+    // The options of the chosen kind; Number, Currency and Percent share its
+    // one number frame.
+    FormatPanel Format{FormatPanelUse::Field, 1};
 
-    std::vector<ui::Control*> Controls() override;
     FieldDataTree& DataTree() { return tree_; }
 
     void Initialize();
@@ -92,11 +81,10 @@ private:
     void FillFormatCombobox();
     void ShowAppropriateFormatFrame();
     void ToggleFormatFrame(ui::Frame& enabled);
-    void ToggleStringFormatProperties();
-    void ToggleDateTimeFormatProperties();
     void ToggleNumberFormatProperties(int kind);
-    void ResetFormatFrames();
     bool SetCurrentFormatInfo(const std::string& format);
+
+    FormatPanel::NumberFrame& number() { return Format.Number(0); }
 
     FieldDataTree tree_{tvList, false};
     bool firstFocus_ = false;

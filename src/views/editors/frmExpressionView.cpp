@@ -94,40 +94,43 @@ private:
         return label;
     }
     QGroupBox* StringFrame(editors::frmExpression& f) {
-        QGroupBox* g = bind(f.fraFormatString);
+        editors::FormatPanel::StringFrame& s = f.Format.String;
+        QGroupBox* g = bind(s.fra);
         auto* grid = new QGridLayout(g);
-        grid->addWidget(bind(f.chkOverrideStringFormat, [&f] { f.chkOverrideStringFormat_Click(); }), 0, 0, 1, 2);
-        grid->addWidget(bind(f.lblMaxLength), 1, 0);
-        grid->addWidget(bind(f.txtStringMaxLength), 1, 1);
-        grid->addWidget(bind(f.chkStringBlankProtect), 2, 0, 1, 2);
+        grid->addWidget(bind(s.chkOverride, [&f] { f.chkOverrideStringFormat_Click(); }), 0, 0, 1, 2);
+        grid->addWidget(bind(s.lblMaxLength), 1, 0);
+        grid->addWidget(bind(s.txtMaxLength), 1, 1);
+        grid->addWidget(bind(s.chkBlankProtect), 2, 0, 1, 2);
         grid->setRowStretch(3, 1);
         return g;
     }
     QGroupBox* DateTimeFrame(editors::frmExpression& f) {
-        QGroupBox* g = bind(f.fraFormatDateTime);
+        editors::FormatPanel::DateTimeFrame& d = f.Format.DateTime;
+        QGroupBox* g = bind(d.fra);
         auto* grid = new QGridLayout(g);
-        grid->addWidget(bind(f.chkOverrideDateTimeFormat, [&f] { f.chkOverrideDateTimeFormat_Click(); }), 0, 0, 1, 2);
+        grid->addWidget(bind(d.chkOverride, [&f] { f.chkOverrideDateTimeFormat_Click(); }), 0, 0, 1, 2);
         // Short Date and Long Date, then Short Time and Long Time.
         const int row[5] = {0, 1, 1, 2, 2}, column[5] = {0, 1, 0, 1, 0};
         for (int i = 1; i <= 4; ++i)
-            grid->addWidget(bind(f.optDateTime[i], [&f, i] { f.optDateTime_Click(i); }), row[i], column[i]);
-        grid->addWidget(bind(f.chkDateTimeBlankProtect), 3, 0, 1, 2);
+            grid->addWidget(bind(d.optDateTime[i], [&f, i] { f.optDateTime_Click(i); }), row[i], column[i]);
+        grid->addWidget(bind(d.chkBlankProtect), 3, 0, 1, 2);
         grid->setRowStretch(4, 1);
         return g;
     }
     QGroupBox* NumberFrame(editors::frmExpression& f) {
-        QGroupBox* g = bind(f.fraFormatNumber);
+        editors::FormatPanel::NumberFrame& n = f.Format.Number(0);
+        QGroupBox* g = bind(n.fra);
         auto* grid = new QGridLayout(g);
-        grid->addWidget(bind(f.chkOverrideNumberFormat, [&f] { f.chkOverrideNumberFormat_Click(); }), 0, 0, 1, 2);
-        grid->addWidget(bind(f.lblNumberOfDigit), 1, 0);
-        grid->addWidget(bind(f.cboNumberOfDigits), 1, 1);
-        grid->addWidget(bind(f.lblIncludeLeading), 2, 0);
-        grid->addWidget(bind(f.cboIncludeLeading), 2, 1);
-        grid->addWidget(bind(f.lblUseParens), 3, 0);
-        grid->addWidget(bind(f.cboUseParens), 3, 1);
-        grid->addWidget(bind(f.lblGroupDigits), 4, 0);
-        grid->addWidget(bind(f.cboGroupDigits), 4, 1);
-        grid->addWidget(bind(f.chkNumberBlankProtect), 5, 0, 1, 2);
+        grid->addWidget(bind(n.chkOverride, [&f] { f.chkOverrideNumberFormat_Click(); }), 0, 0, 1, 2);
+        grid->addWidget(bind(n.lblNumberOfDigits), 1, 0);
+        grid->addWidget(bind(n.cboNumberOfDigits), 1, 1);
+        grid->addWidget(bind(n.lblIncludeLeading), 2, 0);
+        grid->addWidget(bind(n.cboIncludeLeading), 2, 1);
+        grid->addWidget(bind(n.lblUseParens), 3, 0);
+        grid->addWidget(bind(n.cboUseParens), 3, 1);
+        grid->addWidget(bind(n.lblGroupDigits), 4, 0);
+        grid->addWidget(bind(n.cboGroupDigits), 4, 1);
+        grid->addWidget(bind(n.chkBlankProtect), 5, 0, 1, 2);
         grid->setRowStretch(6, 1);
         return g;
     }
