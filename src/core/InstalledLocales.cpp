@@ -118,6 +118,4 @@ std::vector<InstalledLocaleRecord> InstalledLocales() {
     return out;
 }
 
-bool IsWindowsXP() noexcept { return false; }
-
 } // namespace qz

@@ -40,7 +40,4 @@ void SortInstalledLocales(std::vector<InstalledLocaleRecord>& table, std::int64_
 // loaded.
 std::vector<InstalledLocaleRecord> InstalledLocales();
 
-// True on Windows XP; never on this system. Some dialogs adjust their layout.
-bool IsWindowsXP() noexcept;
-
 } // namespace qz

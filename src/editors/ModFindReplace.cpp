@@ -2,7 +2,6 @@
 
 #include "platform/automation/Text.h"
 
-#include <cmath>
 #include <string_view>
 
 namespace qz::editors {
@@ -70,13 +69,6 @@ std::string GetFindTextFromTextBox(const ui::TextBox& box) {
     std::int64_t end = i;  // 0-based index of the word's first character
     while (end < n && !IsDelimiter(text[end])) ++end;
     return ToUtf8(std::u32string_view(text).substr(i, end - i));
-}
-
-void CenterFormOnForm(ui::Form& form, const ui::Form& owner) {
-    // Differences rounded half to even, then halved toward zero.
-    auto half = [](double d) { return static_cast<int>(std::nearbyint(d)) / 2; };
-    form.Left = owner.Left + half(owner.Width - form.Width);
-    form.Top = owner.Top + half(owner.Height - form.Height);
 }
 
 std::int32_t FindFrom(const std::string& text, const std::string& find, std::int32_t from, std::int16_t compareMode,

@@ -6,7 +6,6 @@
 #pragma once
 
 #include "platform/ui/Controls.h"
-#include "platform/ui/Form.h"
 
 #include <cstdint>
 #include <string>
@@ -42,9 +41,6 @@ FindReplaceState& TheFindReplaceState();
 // The initial search text: the box's selected text up to its first CR LF, or
 // with nothing selected the word around the caret ("" between delimiters).
 std::string GetFindTextFromTextBox(const ui::TextBox& box);
-
-// Moves the form so that it is centred over the owner.
-void CenterFormOnForm(ui::Form& form, const ui::Form& owner);
 
 // The number of characters of a text.
 std::int32_t CharCount(const std::string& text);

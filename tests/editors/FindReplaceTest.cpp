@@ -32,7 +32,7 @@ protected:
         TheFindReplaceState().search = search;
         TheFindReplaceState().countMode = false;
         dialog = std::make_unique<frmFindReplace>();
-        dialog->SetupInit(false, &box, &owner, box.SelText() != search);
+        dialog->SetupInit(false, &box, box.SelText() != search);
         return *dialog;
     }
     std::string LastMessage() {
@@ -40,7 +40,6 @@ protected:
         return boxes.empty() ? std::string() : boxes.back().prompt;
     }
     ui::TextBox box;
-    ui::Form owner{"owner"};
     std::unique_ptr<frmFindReplace> dialog;
 };
 
@@ -178,7 +177,7 @@ TEST_F(FindReplace, EscapeClosesAndTheNextDialogKeepsTheTexts) {
     EXPECT_FALSE(d.Visible());
     TheFindReplaceState().search = "b";
     dialog = std::make_unique<frmFindReplace>();
-    dialog->SetupInit(false, &box, &owner, false);
+    dialog->SetupInit(false, &box, false);
     EXPECT_EQ(dialog->cboSearch.Text, "b");
     EXPECT_EQ(dialog->cboReplace.Text, "z");
     EXPECT_EQ(dialog->Caption, "Find Text");

@@ -1,6 +1,7 @@
 // Every window that has a sample, checked the same way: each control of its
-// form has a widget of the control's name, the default button is the
-// window's default, and a label's access key leads to a control.
+// form has a widget of the control's name and every widget shows a registered
+// control, the default button is the window's default, and a label's access
+// key leads to a control.
 #include "query/forms/frmQueryBuilder.h"
 #include "views/host/ViewRegistry.h"
 #include "views/samples/Samples.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <set>
@@ -69,6 +71,12 @@ TEST(AllViews, EveryControlIsBoundAndLabelsLeadToTheirControls) {
                 EXPECT_NE(qobject_cast<QLabel*>(w)->buddy(), nullptr) << c->Name;
             }
         }
+        // A control the window shows is one the form registered: the tab
+        // order and the walks over the form's controls reach it.
+        const std::vector<ui::Control*> registered = form->Controls();
+        for (const ui::Control* c : view->boundControls())
+            EXPECT_NE(std::find(registered.begin(), registered.end(), c), registered.end())
+                << c->Name << " is shown but not registered";
     }
 }
 

@@ -158,7 +158,7 @@ TEST(EditorViews, FindDialogAndPicker) {
     ui::TextBox box;
     box.Text = "abc";
     editors::frmFindReplace find;
-    find.SetupInit(false, &box, nullptr, false);
+    find.SetupInit(false, &box, false);
     find.ShowModeless();
     std::unique_ptr<views::FormView> findView(views::createView(find, nullptr));
     ASSERT_NE(findView, nullptr);

@@ -1,63 +1,33 @@
 #include "editors/forms/frmFindReplace.h"
 
-#include "core/InstalledLocales.h"
 #include "platform/ui/UiHost.h"
 
 namespace qz::editors {
 
-namespace {
-
-void Place(ui::Control& c, std::string name, int left, int top, int width, int height) {
-    c.Name = std::move(name);
-    c.Left = left;
-    c.Top = top;
-    c.Width = width;
-    c.Height = height;
-}
-
-} // namespace
-
 frmFindReplace::frmFindReplace() : ui::Form("frmFindReplace", "Find Text") {
-    Width = 5730;
-    Height = 2250;
-    const char* labels[3] = {"&Find What:", "Replace &With:", "&Direction:"};
-    for (int i = 0; i < 3; ++i) {
-        Place(Label1[i], "Label1" + std::to_string(i), 90, 150 + 420 * i, 1050, 255);
-        Label1[i].Caption = labels[i];
-    }
+    control(Label1[0], "Label10").Caption = "&Find What:";
+    control(cboSearch, "cboSearch");
+    control(Label1[1], "Label11").Caption = "Replace &With:";
+    control(cboReplace, "cboReplace");
+    control(cmdFind, "cmdFind").Caption = "Find &Next ";
+    cmdFind.Default = true;
+    control(cmdCancel, "cmdCancel").Caption = "Cancel ";
+    cmdCancel.Cancel = true;
+    control(cmdReplace[0], "cmdReplace0").Caption = "   Replace...";
+    control(cmdReplace[1], "cmdReplace1").Caption = "Replace &All ";
+    control(chkMatchCase, "chkMatchCase").Caption = "&Match Case ";
+    control(chkCountOnly, "chkCountOnly").Caption = "Count Matches Only ";
+    control(Frame1, "Frame1").Caption = "Search";
+    control(optSearch[0], "optSearch0").Caption = "&Current Window ";
+    control(optSearch[1], "optSearch1").Caption = "Selected &Text ";
+    control(chkFindWhole, "chkFindWhole").Caption = "Find Whole Word &Only";
+    chkFindWhole.Visible = false;
+    control(Label1[2], "Label12").Caption = "&Direction:";
     Label1[2].Visible = false;
-    Place(cboSearch, "cboSearch", 1170, 120, 3120, 315);
-    Place(cboReplace, "cboReplace", 1170, 540, 3120, 315);
-    Place(cboDir, "cboDir", 1170, 960, 1200, 315);
+    control(cboDir, "cboDir");
     cboDir.Style = 2;
     for (const char* d : {"All", "Down", "Up"}) cboDir.AddItem(d);
     cboDir.Visible = false;
-
-    Place(cmdFind, "cmdFind", 4410, 120, 1230, 375);
-    cmdFind.Caption = "Find &Next ";
-    cmdFind.Default = true;
-    Place(cmdCancel, "cmdCancel", 4410, 555, 1230, 375);
-    cmdCancel.Caption = "Cancel ";
-    cmdCancel.Cancel = true;
-    Place(cmdReplace[0], "cmdReplace0", 4410, 990, 1230, 375);
-    cmdReplace[0].Caption = "   Replace...";
-    Place(cmdReplace[1], "cmdReplace1", 4410, 1410, 1230, 375);
-    cmdReplace[1].Caption = "Replace &All ";
-
-    Place(chkMatchCase, "chkMatchCase", 2070, 1125, 2040, 240);
-    chkMatchCase.Caption = "&Match Case ";
-    Place(chkCountOnly, "chkCountOnly", 2070, 1395, 2040, 240);
-    chkCountOnly.Caption = "Count Matches Only ";
-    Place(chkFindWhole, "chkFindWhole", 2070, 1665, 2040, 240);
-    chkFindWhole.Caption = "Find Whole Word &Only";
-    chkFindWhole.Visible = false;
-
-    Place(Frame1, "Frame1", 90, 900, 1860, 900);
-    Frame1.Caption = "Search";
-    Place(optSearch[0], "optSearch0", 210, 1170, 1650, 240);
-    optSearch[0].Caption = "&Current Window ";
-    Place(optSearch[1], "optSearch1", 210, 1470, 1650, 240);
-    optSearch[1].Caption = "Selected &Text ";
 
     KeyPressHook();
 }
@@ -69,11 +39,6 @@ frmFindReplace::~frmFindReplace() {
 void frmFindReplace::KeyPressHook() {
     for (ui::Control* c : Controls())
         if (!c->KeyPress) c->KeyPress = [this](int& k) { Form_KeyPress(k); };
-}
-
-std::vector<ui::Control*> frmFindReplace::Controls() {
-    return {&Label1[0], &cboSearch, &Label1[1], &cboReplace, &cmdFind, &cmdCancel, &cmdReplace[0], &cmdReplace[1],
-            &chkMatchCase, &chkCountOnly, &Frame1, &optSearch[0], &optSearch[1], &chkFindWhole, &Label1[2], &cboDir};
 }
 
 void frmFindReplace::FormLoad() {
@@ -109,7 +74,7 @@ void frmFindReplace::ResetSearchText() {
         s.currentPosition = s.fromTop ? 1 : s.startPosition;
 }
 
-void frmFindReplace::SetupInit(bool replaceMode, ui::TextBox* target, ui::Form* owner, bool selection) {
+void frmFindReplace::SetupInit(bool replaceMode, ui::TextBox* target, bool selection) {
     if (!target_ && target) {
         target_ = target;
         selectionStart_ = target->SelStart + 1;
@@ -139,13 +104,6 @@ void frmFindReplace::SetupInit(bool replaceMode, ui::TextBox* target, ui::Form* 
         cboReplace.Visible = false;
         Caption = "Find Text";
     }
-    Frame1.Top = 900;
-    cmdReplace[0].Top = 990;
-    cmdReplace[1].Top = cmdReplace[0].Top + cmdReplace[0].Height + 45;
-    chkMatchCase.Top = 1125;
-    chkCountOnly.Top = chkMatchCase.Top + chkMatchCase.Height + 30;
-    Height = IsWindowsXP() ? 2350 : 2270;
-    if (owner) CenterFormOnForm(*this, *owner);
     ApplyScope();
 }
 
@@ -226,7 +184,7 @@ void frmFindReplace::cmdReplace_Click(int index) {
     if (index == 0 && cmdReplace[0].Caption == "   Replace...") {
         cmdReplace[0].Caption = "Replace";
         cmdReplace[1].Enabled = !s.search.empty();
-        SetupInit(true, nullptr, nullptr, false);
+        SetupInit(true, nullptr, false);
     } else if (s.search.empty()) {
         // Nothing to search for: nothing is replaced.
     } else if (index == 0) {

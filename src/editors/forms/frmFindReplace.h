@@ -28,12 +28,11 @@ public:
     ui::Frame Frame1;
     std::array<ui::OptionButton, 2> optSearch;    // the whole text, the selected text
 
-    std::vector<ui::Control*> Controls() override;
-
     // Binds the target box (once; a bound target stays), lays out find mode
     // or replace mode, offers "Selected Text" when the box has a selection
-    // (chosen when `selection`), and centres the dialog over the owner.
-    void SetupInit(bool replaceMode, ui::TextBox* target, ui::Form* owner, bool selection);
+    // (chosen when `selection`). The window host places the dialog over the
+    // window that opened it.
+    void SetupInit(bool replaceMode, ui::TextBox* target, bool selection);
 
     void cmdFind_Click();
     void cmdReplace_Click(int index);

@@ -16,39 +16,24 @@ constexpr std::string_view kForm = "frmStatement";
 constexpr std::int32_t kHelpContext = 1200;
 constexpr const char* kConditionSkeleton = "if()Then";
 
-void Place(ui::Control& c, std::string name, int left, int top, int width, int height) {
-    c.Name = std::move(name);
-    c.Left = left;
-    c.Top = top;
-    c.Width = width;
-    c.Height = height;
-}
-
 } // namespace
 
 frmStatement::frmStatement() : ui::Form("frmStatement", "Qz Statement") {
-    Width = 9000;
-    Height = 6000;
-    Place(lblLabel, "lblLabel", 120, 120, 900, 255);
-    lblLabel.Caption = "&Label:";
-    Place(txtLabel, "txtLabel", 1080, 90, 4000, 315);
-    Place(Label3, "Label3", 120, 540, 2300, 255);
-    Label3.Caption = "&Data:";
-    Place(trvDataList, "trvDataList", 120, 800, 2300, 4300);
-    Place(lblCode, "lblCode", 2520, 540, 900, 255);
-    lblCode.Caption = "&Code:";
-    Place(txtValue, "txtValue", 2520, 800, 5000, 4300);
+    control(lblLabel, "lblLabel").Caption = "&Label:";
+    control(txtLabel, "txtLabel");
+    control(Label3, "Label3").Caption = "&Data:";
+    control(trvDataList, "trvDataList");
+    control(lblCode, "lblCode").Caption = "&Code:";
+    control(txtValue, "txtValue");
     txtValue.MultiLine = true;
     txtValue.Font.Name = "Courier New";
-    const char* names[5] = {"cmdOk", "cmdCancel", "cmdFind", "cmdPrint", "cmdHelp"};
-    const char* captions[5] = {"&OK", "Cancel", "&Find...", "&Print", "&Help"};
-    ui::CommandButton* buttons[5] = {&cmdOk, &cmdCancel, &cmdFind, &cmdPrint, &cmdHelp};
-    for (int i = 0; i < 5; ++i) {
-        Place(*buttons[i], names[i], 7680, 120 + 480 * i, 1215, 375);
-        buttons[i]->Caption = captions[i];
-    }
+    control(cmdOk, "cmdOk").Caption = "&OK";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
     cmdCancel.Cancel = true;
-    Place(StatusBar1, "StatusBar1", 0, 5400, 9000, 300);
+    control(cmdFind, "cmdFind").Caption = "&Find...";
+    control(cmdPrint, "cmdPrint").Caption = "&Print";
+    control(cmdHelp, "cmdHelp").Caption = "&Help";
+    control(StatusBar1, "StatusBar1");
     AddFieldStatusPanels(StatusBar1);
 
     txtLabel.KeyPress = [](int& k) { FilterLabelKey(k); };
@@ -74,11 +59,6 @@ frmStatement::frmStatement() : ui::Form("frmStatement", "Qz Statement") {
         trvDataList_DblClick();
     };
     trvDataList.MouseMove = [this](int, int, int x, int y) { trvDataList.ToolTipText = tree_.ToolTipAt(x, y); };
-}
-
-std::vector<ui::Control*> frmStatement::Controls() {
-    return {&lblLabel, &txtLabel, &Label3, &trvDataList, &lblCode, &txtValue,   &cmdOk,
-            &cmdCancel, &cmdFind, &cmdPrint, &cmdHelp, &StatusBar1};
 }
 
 void frmStatement::Initialize() {
@@ -200,7 +180,7 @@ void frmStatement::cmdFind_Click() {
         s.search = search;
         s.countMode = false;
         frmFindReplace dialog;
-        dialog.SetupInit(false, &txtValue, this, txtValue.SelText() != search);
+        dialog.SetupInit(false, &txtValue, txtValue.SelText() != search);
         dialog.ShowModal();
         dialog.Unload();
         EnableOk();

@@ -12,7 +12,6 @@
 #include "platform/ui/TreeView.h"
 
 #include <string>
-#include <vector>
 
 namespace qz::editors {
 
@@ -31,7 +30,6 @@ public:
     ui::CommandButton cmdOk, cmdCancel, cmdHelp, cmdPrint, cmdFind;
     ui::StatusBar StatusBar1;
 
-    std::vector<ui::Control*> Controls() override;
     FieldDataTree& DataTree() { return tree_; }
 
     // Fills the data tree and the boxes from the two values.

@@ -87,6 +87,13 @@ QWidget* FormView::widgetOf(const ui::Control& control) const {
     return nullptr;
 }
 
+std::vector<const ui::Control*> FormView::boundControls() const {
+    std::vector<const ui::Control*> out;
+    out.reserve(bindings_.size());
+    for (const Binding& b : bindings_) out.push_back(b.control);
+    return out;
+}
+
 void FormView::pull() {
     if (gone_) return;
     for (Binding& b : bindings_)

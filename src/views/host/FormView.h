@@ -77,6 +77,8 @@ public:
 
     // The widget of a control, nullptr when the control is not bound.
     QWidget* widgetOf(const ui::Control& control) const;
+    // The controls bound to a widget, in the order they were bound.
+    std::vector<const ui::Control*> boundControls() const;
 
 protected:
     // Binders. Each makes the widget, remembers the pair, and wires the

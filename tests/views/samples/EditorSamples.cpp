@@ -31,7 +31,7 @@ QZ_REGISTER_SAMPLE("frmFindReplace", [] {
     editors::TheFindReplaceState().search = "Total";
     editors::TheFindReplaceState().replace = "Sum";
     auto f = std::make_unique<editors::frmFindReplace>();
-    f->SetupInit(true, &code, nullptr, false);
+    f->SetupInit(true, &code, false);
     return f;
 })
 
