@@ -77,6 +77,46 @@ TEST(CompiledBodies, LoopsBranchesAndExitsAgreeWithTheTreeWalker) {
     for (const char* c : cases) expectSameBothWays(c);
 }
 
+// Comparisons, copies and sums of plain operands (a local, a number literal,
+// a(i)) run in registers: every subtype the operands may hold at run time
+// must still take the general rules where they apply.
+TEST(CompiledBodies, RegisterOperandsAgreeWithTheTreeWalkerOnEverySubtype) {
+    const char* cases[] = {
+        // Comparisons of each pair of subtypes, in each kind of loop and If.
+        "Dim v, w, k, i : v = Array(CInt(3), 3, 3.5, \"3\", \"10\", Empty, Null, True, CDbl(-0), CByte(3))\r\n"
+        "For k = 0 To 9 : For i = 0 To 9 : w = v(i) : If v(k) < w Then\r\nout = out & \"<\"\r\nElseIf v(k) = w Then\r\nout = out & \"=\"\r\n"
+        "ElseIf v(k) >= w Then\r\nout = out & \">\"\r\nElse\r\nout = out & \"?\"\r\nEnd If : Next : Next",
+        "Dim a, i, j, p : a = Array(5, \"7\", 2.5, Empty, 9, CInt(1)) : p = 4 : i = 0 : j = 5\r\n"
+        "Do While a(i) <> p And i < j : out = out & i : i = i + 1 : If i > 5 Then Exit Do\r\nLoop : Do Until j <= i : j = j - 1 : Loop : out = out & \"|\" & i & j\r\n"
+        "i = 0 : Do : i = i + 1 : Loop While a(i) <> 9 : Do : i = i - 1 : Loop Until a(i) > 4 : out = out & i",
+        // Sums: Integer and Long limits widen, Doubles stay Doubles, strings and Empty take the general rules.
+        "Dim x, y, z : x = CInt(32767) : y = CInt(1) : z = x + y : out = TypeName(z) & z : x = CInt(-32768) : z = x - y : out = out & TypeName(z) & z\r\n"
+        "x = 2147483647 : z = x + y : out = out & TypeName(z) & z : x = -2147483647 : z = x - 2 : out = out & TypeName(z) & z\r\n"
+        "x = CInt(2) : z = x + 1 : out = out & TypeName(z) : z = x + 1.5 : out = out & TypeName(z) & z : x = \"4\" : z = x + y : out = out & TypeName(z) & z\r\n"
+        "x = Empty : z = x - y : out = out & TypeName(z) & z : x = Null : z = x + y : out = out & TypeName(z) : x = True : z = x + y : out = out & TypeName(z) & z\r\n"
+        "x = CByte(200) : z = x + y : out = out & TypeName(z) & z : x = 1E+308 : z = x + x",
+        // Copies into locals and elements: numbers, strings, Empty; a shared array is copied first.
+        "Dim a(3), b, i, j, t : i = 0 : j = 1 : a(0) = \"s\" : a(1) = 2 : a(j) = a(i) : t = a(j) : out = t & TypeName(a(1))\r\n"
+        "b = a : i = 2 : b(i) = 9 : out = out & \"|\" & a(2) & b(2) : t = i : t = 1.5 : out = out & t\r\n"
+        "t = \"x\" : t = i : out = out & TypeName(t) : a(i) = a(3) : out = out & TypeName(a(2)) : i = 1.5 : a(i) = 7 : out = out & a(2)\r\n"
+        "i = \"3\" : a(i) = 8 : out = out & a(3) : i = 4 : a(i) = a(j)",
+        "Dim a(2), i : i = -1 : out = a(i) < 1",
+        "Dim a(2), i, t : i = 3 : t = a(i)",
+        "Dim a, i : a = 5 : i = 0 : If a(i) = 1 Then out = 1",
+    };
+    for (const char* c : cases) expectSameBothWays(c);
+}
+
+// An array passed by reference is sorted in place through its elements.
+TEST(CompiledBodies, ElementsOfAnArrayPassedByReferenceAreReadAndWrittenInPlace) {
+    const std::string lib =
+        "Sub Sort(a, lo, hi)\r\nDim i, j, t\r\nFor i = lo + 1 To hi : j = i\r\n"
+        "Do While j > lo\r\nIf a(j - 1) <= a(j) Then Exit Do\r\nt = a(j) : a(j) = a(j - 1) : j = j - 1 : a(j) = t\r\nLoop\r\nNext\r\nEnd Sub\r\n";
+    const char* code = "Dim v, i : v = Array(5, 3.5, 9, -1, 3, 7, 0) : Sort v, 1, 5 : For i = 0 To 6 : out = out & v(i) & \" \" : Next";
+    expectSameBothWays(code, lib);
+    EXPECT_EQ(runAt(code, true, lib).out, "5 -1 3 3.5 7 9 0 ");
+}
+
 // A parenthesised name called with arguments, in the forms the compiled body
 // has instructions of its own for (x = F(a), a call statement).
 TEST(CompiledBodies, ParenthesisedCalleesAgreeWithTheTreeWalker) {

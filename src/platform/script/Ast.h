@@ -158,14 +158,26 @@ struct Stmt {
 // loops and branches become jumps, so that a statement costs one dispatch
 // instead of a walk through the lists that hold it. Instructions point at
 // the syntax nodes they run: a name bound anew later is seen at once.
+// An operand of a register instruction, decoded when the body is compiled:
+// a local variable, a number literal, or an element of a local vector at a
+// local index (a(i)).
+struct RegOperand {
+    std::uint8_t kind = 0;        // the engine's RegKind
+    std::int32_t slot = 0;        // the variable, or the vector's
+    std::int32_t index = 0;       // an element's index variable
+    const Variant* lit = nullptr; // a literal's value (in the syntax tree)
+};
+
 struct BodyIns {
     std::uint8_t op = 0;
+    std::uint8_t mask = 0;        // a register comparison: the orders (less, equal, greater) that jump; a sum: 1 for -
     std::int32_t target = -1;     // a jump's target; Exec: where Exit Do goes
     std::int32_t alt = -1;        // Exec: where Exit For goes; For: its loop's state
     const Stmt* s = nullptr;      // the statement (its place names errors)
     const Expr* e = nullptr;      // a condition
     const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
-    std::uint32_t gen = 0;        // BlankTest: the bindings it was compiled against
+    std::uint32_t gen = 0;        // BlankTest, register instructions: the bindings they were compiled against
+    RegOperand to, x, y;          // register instructions: where the result goes, the operands
 };
 struct BodyCode {
     std::vector<BodyIns> code;

@@ -35,7 +35,127 @@ enum BodyOp : std::uint8_t {
     BForNext,    // the next turn of For s (state alt): back to target while it runs
     BExit,       // leaves the body with the flow in target
     BBlankTest,  // an expression field's If: to target when its value is neither Null nor Empty
+    BRegJump,    // to target when x compared with y gives an order in mask (else as JumpIf / JumpIfNot by alt)
+    BRegSet,     // to = x, to a local variable or a vector's element (else as AssignNum / AssignElem)
+    BRegSum,     // to = x + y, or x - y when mask is 1, to a local variable (else as AssignNum)
 };
+
+// The kinds of a register operand (RegOperand::kind).
+enum RegKind : std::uint8_t { RLocal, RLit, RElem };
+
+// A register operand decoded from a plain operand of a numeric expression;
+// false for any other shape. A literal must be a number.
+bool regOperand(const Expr& x, RegOperand& o) {
+    if (x.nk == NkLocal && x.bind == Bind::Local && !x.hasArgs) {
+        o.kind = RLocal;
+        o.slot = x.slot;
+        return true;
+    }
+    if (x.nk == NkLit) {
+        const VarType t = x.value.type();
+        if (t != VarType::Integer && t != VarType::Long && t != VarType::Double) return false;
+        o.kind = RLit;
+        o.lit = &x.value;
+        return true;
+    }
+    if (x.nk == NkElem && x.bind == Bind::Local && x.args.size() == 1 && x.args[0]->nk == NkLocal &&
+        x.args[0]->bind == Bind::Local) {
+        o.kind = RElem;
+        o.slot = x.slot;
+        o.index = x.args[0]->slot;
+        return true;
+    }
+    return false;
+}
+
+// The bits of BodyIns::mask for the orders a comparison holds in: less,
+// equal, greater (the order c as -1, 0, 1 picks bit c + 1).
+std::uint8_t orderMask(Op op) {
+    switch (op) {
+    case Op::Eq: return 0b010;
+    case Op::Ne: return 0b101;
+    case Op::Lt: return 0b001;
+    case Op::Le: return 0b011;
+    case Op::Gt: return 0b100;
+    default: return 0b110;  // Ge
+    }
+}
+
+// The vector element a register operand names, or null when the variable
+// holds no vector or the index is no whole number in its bounds.
+[[gnu::always_inline]] inline Variant* regElement(std::int32_t slot, std::int32_t index, const Frame& f) {
+    const Variant& arr = *f.ref[slot];
+    const Variant& ix = *f.ref[index];
+    if (!arr.isArray() || !isIntLike(ix)) return nullptr;
+    SafeArray* a = arr.arrayValue();
+    if (a->bounds.size() != 1) return nullptr;
+    const std::int64_t k = intOf(ix) - a->bounds[0].lower;
+    if (k < 0 || k >= a->bounds[0].count) return nullptr;
+    return &a->data[static_cast<std::size_t>(k)];
+}
+
+// A value that holds no string, object or array: overwriting it lets go of nothing.
+[[gnu::always_inline]] inline bool plainValue(const Variant& v) {
+    return !v.isString() && !v.isObject() && !v.isArray();
+}
+
+[[gnu::always_inline]] inline const Variant* regValue(const RegOperand& o, const Frame& f) {
+    if (o.kind == RLocal) return f.ref[o.slot];
+    if (o.kind == RLit) return o.lit;
+    return regElement(o.slot, o.index, f);
+}
+
+// The order of two numbers (-1, 0, 1), or 2 when either is no number or
+// not a number (NaN): the general rules then compare them.
+[[gnu::always_inline]] inline int regOrder(const Variant& x, const Variant& y) {
+    if (x.type() == VarType::Long && y.type() == VarType::Long) [[likely]] {
+        const std::int32_t p = x.longValue(), q = y.longValue();
+        return (p > q) - (p < q);
+    }
+    if (isIntLike(x) && isIntLike(y)) {
+        const std::int64_t p = intOf(x), q = intOf(y);
+        return (p > q) - (p < q);
+    }
+    const bool dx = x.type() == VarType::Double, dy = y.type() == VarType::Double;
+    if (!(dx || isIntLike(x)) || !(dy || isIntLike(y))) return 2;
+    const double p = dx ? x.doubleValue() : static_cast<double>(intOf(x));
+    const double q = dy ? y.doubleValue() : static_cast<double>(intOf(y));
+    if (p != p || q != q) return 2;
+    return (p > q) - (p < q);
+}
+
+// x + y or x - y of two numbers into a local variable that holds no string,
+// object or array, typed as the general rules type it; false when either
+// is no number or the result needs the general rules (beyond a Long, or
+// infinite).
+[[gnu::always_inline]] inline bool regSum(const Variant& x, const Variant& y, bool minus, Variant& to) {
+    if (x.type() == VarType::Long && isIntLike(y)) [[likely]] {
+        // A Long and a whole number: a Long while it fits.
+        const std::int64_t p = x.longValue(), q = intOf(y);
+        const std::int64_t r = minus ? p - q : p + q;
+        if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max()) return false;
+        to = Variant(static_cast<std::int32_t>(r));
+        return true;
+    }
+    if (isIntLike(x) && isIntLike(y)) {
+        const std::int64_t p = intOf(x), q = intOf(y);
+        const std::int64_t r = minus ? p - q : p + q;
+        if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max()) return false;
+        if (x.type() == VarType::Integer && y.type() == VarType::Integer && r >= -32768 && r <= 32767)
+            to = Variant(static_cast<std::int16_t>(r));
+        else
+            to = Variant(static_cast<std::int32_t>(r));
+        return true;
+    }
+    const bool dx = x.type() == VarType::Double, dy = y.type() == VarType::Double;
+    if (!(dx || isIntLike(x)) || !(dy || isIntLike(y))) return false;
+    const double p = dx ? x.doubleValue() : static_cast<double>(intOf(x));
+    const double q = dy ? y.doubleValue() : static_cast<double>(intOf(y));
+    const double r = minus ? p - q : p + q;
+    if (!std::isfinite(r)) return false;
+    to = Variant(r);
+    return true;
+}
 
 bool turnsErrorsOff(const StmtList& list);
 
@@ -170,6 +290,7 @@ private:
             // A sum or comparison of two plain operands may take the shortcut of
             // quickNum (binding anew can take a shape out of it, never into it).
             if (num) code_[static_cast<std::size_t>(k)].alt = quickShape(*s.value) ? 1 : 0;
+            if (num || elem) regAssign(code_[static_cast<std::size_t>(k)], t, *s.value);
             return;
         }
         case SK::Call: emit(BCall, &s); return;
@@ -183,6 +304,47 @@ private:
         std::int32_t k = emit(BExec, &s);
         if (Loop* d = innermost(false)) d->exits.push_back(k);
         if (Loop* f = innermost(true)) f->altExits.push_back(k);
+    }
+
+    // The register form of a Let into a local variable or an element (the
+    // instruction keeps its first form as the way back): a plain operand,
+    // or a sum or difference of two.
+    void regAssign(BodyIns& in, const Expr& t, const Expr& v) {
+        BodyIns r = in;
+        if (t.args.empty()) {
+            r.to.kind = RLocal;
+            r.to.slot = t.slot;
+        } else {
+            if (t.args[0]->bind != Bind::Local) return;
+            r.to.kind = RElem;
+            r.to.slot = t.slot;
+            r.to.index = t.args[0]->slot;
+        }
+        if (regOperand(v, r.x)) {
+            r.op = BRegSet;
+        } else if (r.to.kind == RLocal && v.kind == EK::Binary && v.numeric && (v.op == Op::Add || v.op == Op::Sub) &&
+                   regOperand(*v.a, r.x) && regOperand(*v.b, r.y)) {
+            r.op = BRegSum;
+            r.mask = v.op == Op::Sub ? 1 : 0;
+        } else {
+            return;
+        }
+        r.gen = gen_;
+        in = r;
+    }
+
+    // A conditional jump: when the condition is a comparison of two plain
+    // operands, the register form (whenTrue: it jumps when the condition holds).
+    void jumpOn(const Stmt& s, const Expr& c, bool whenTrue, std::int32_t& at) {
+        at = emit(whenTrue ? BJumpIf : BJumpIfNot, &s, &c);
+        BodyIns& in = code_[static_cast<std::size_t>(at)];
+        if (c.numeric && isComparison(c) && regOperand(*c.a, in.x) && regOperand(*c.b, in.y)) {
+            in.op = BRegJump;
+            in.alt = whenTrue ? 1 : 0;
+            const std::uint8_t holds = orderMask(c.op);
+            in.mask = whenTrue ? holds : static_cast<std::uint8_t>(~holds & 0b111);
+            in.gen = gen_;
+        }
     }
 
     void branches(const Stmt& s) {
@@ -206,7 +368,8 @@ private:
                 list(br.body);
                 break;
             }
-            const std::int32_t skip = emit(BJumpIfNot, &s, br.cond.get());
+            std::int32_t skip;
+            jumpOn(s, *br.cond, false, skip);
             list(br.body);
             if (i + 1 < s.branches.size()) toEnd.push_back(emit(BJump, &s));
             code_[static_cast<std::size_t>(skip)].target = here();
@@ -221,11 +384,11 @@ private:
         if (!isWend) open_.push_back(Loop{false, {}, {}});
         const std::int32_t top = here();
         std::int32_t test = -1;
-        if (s.loop == LoopKind::PreWhile) test = emit(BJumpIfNot, &s, s.value.get());
-        else if (s.loop == LoopKind::PreUntil) test = emit(BJumpIf, &s, s.value.get());
+        if (s.loop == LoopKind::PreWhile) jumpOn(s, *s.value, false, test);
+        else if (s.loop == LoopKind::PreUntil) jumpOn(s, *s.value, true, test);
         list(s.body);
-        if (s.loop == LoopKind::PostWhile) test = emit(BJumpIfNot, &s, s.value.get());
-        else if (s.loop == LoopKind::PostUntil) test = emit(BJumpIf, &s, s.value.get());
+        if (s.loop == LoopKind::PostWhile) jumpOn(s, *s.value, false, test);
+        else if (s.loop == LoopKind::PostUntil) jumpOn(s, *s.value, true, test);
         emit(BLoop, &s, nullptr, top);
         if (test >= 0) code_[static_cast<std::size_t>(test)].target = here();
         if (!isWend) closeLoop();
@@ -337,12 +500,67 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         static const void* const kHandlers[] = {
             &&L_BEnd, &&L_BExec, &&L_BAssign, &&L_BAssignNum, &&L_BAssignCall, &&L_BAssignElem, &&L_BCall,
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
-            &&L_BBlankTest,
+            &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
         QZ_NEXT;
     L_BEnd:
         return Flow::Normal;
+    L_BRegJump:
+        // A comparison of plain operands, read where they are: numbers are
+        // compared here, anything else (a string, Empty, Null ...) by the
+        // general rules, and the whole condition again when names were bound
+        // anew since the body was compiled.
+        if (ip->gen == numGen_) [[likely]] {
+            const Variant* x = regValue(ip->x, f);
+            const Variant* y = x ? regValue(ip->y, f) : nullptr;
+            const int c = y ? regOrder(*x, *y) : 2;
+            if (c != 2) [[likely]] {
+                ip = (ip->mask >> (c + 1)) & 1 ? base + ip->target : ip + 1;
+                QZ_NEXT;
+            }
+        }
+        ip = test(*ip->e, f) == (ip->alt != 0) ? base + ip->target : ip + 1;
+        QZ_NEXT;
+    L_BRegSet:
+        // to = x: a number into a local variable that holds no string, object
+        // or array; any value but an object or an array into an element of a
+        // vector held by this variable alone. Else the instruction's first form.
+        if (ip->gen == numGen_) [[likely]] {
+            const Variant* x = regValue(ip->x, f);
+            if (ip->to.kind == RLocal) {
+                Variant& to = *f.ref[ip->to.slot];
+                if (x && plainValue(to) && (isIntLike(*x) || x->type() == VarType::Double)) [[likely]] {
+                    to = *x;
+                    ++ip;
+                    QZ_NEXT;
+                }
+                goto L_BAssignNum;
+            }
+            if (x && !x->isObject() && !x->isArray()) [[likely]] {
+                const SafeArray* a = f.ref[ip->to.slot]->arrayValue();
+                if (a && a->refCount() == 1) {  // shared: copied first
+                    if (Variant* el = regElement(ip->to.slot, ip->to.index, f)) [[likely]] {
+                        *el = *x;
+                        ++ip;
+                        QZ_NEXT;
+                    }
+                }
+            }
+        }
+        if (ip->to.kind == RLocal) goto L_BAssignNum;
+        goto L_BAssignElem;
+    L_BRegSum:
+        if (ip->gen == numGen_) [[likely]] {
+            const Variant* x = regValue(ip->x, f);
+            const Variant* y = x ? regValue(ip->y, f) : nullptr;
+            Variant& to = *f.ref[ip->to.slot];
+            if (y && plainValue(to) && regSum(*x, *y, ip->mask != 0, to)) [[likely]] {
+                ++ip;
+                QZ_NEXT;
+            }
+        }
+        goto L_BAssignNum;
     L_BAssignNum: {
         // A local variable given a number (i = i + 1): the result goes
         // straight in, from the shortcut for two plain operands when the
