@@ -147,9 +147,9 @@ TEST_F(TemplateDialogs, FormatsOpenFromPropertiesAndEditTheSameObjects) {
     host.queueFormAction([](ui::Form& f) {
         auto& formats = dynamic_cast<frmTemplateDefaultFormat&>(f);
         EXPECT_EQ(formats.Caption, "Qz Template Default Format");
-        formats.chkOverrideNumberSystemFormat[0].Value = 1;
+        formats.Format.Number(0).chkOverride.Value = 1;
         formats.chkOverrideNumberSystemFormat_Click(0);
-        formats.cboNumberOfDigits[0].Select(4);
+        formats.Format.Number(0).cboNumberOfDigits.Select(4);
         formats.cmdOk_Click();
     });
     d.cmdFormat_Click();
@@ -168,25 +168,26 @@ TEST_F(TemplateDialogs, FormatsShowTheObjectsAndTheSystemValues) {
     Drive(f, [&] {
         EXPECT_EQ(f.Caption, "Qz Template Default Format (Read-Only)");
         EXPECT_EQ(f.tabstripFormat.SelectedTab, 0);
-        EXPECT_TRUE(f.fraDate.Enabled);
-        EXPECT_FALSE(f.fraString.Enabled);
-        EXPECT_EQ(f.txtMaxLength.Text, "");
-        EXPECT_TRUE(f.txtMaxLength.Enabled);
-        EXPECT_TRUE(f.optDateTime[2].Value);  // the date follows the system: Short Date
-        EXPECT_FALSE(f.optDateTime[1].Enabled);
-        EXPECT_EQ(f.cboNumberOfDigits[1].Text, "12");  // typed, no entry
-        EXPECT_EQ(f.cboNumberOfDigits[1].ListIndex, -1);
-        EXPECT_FALSE(f.cboNumberOfDigits[0].Enabled);
-        EXPECT_EQ(f.cboNumberOfDigits[0].Text, std::to_string(GetSystemNbrFormat(0)));
-        EXPECT_EQ(f.cboGroupDigits[2].ItemData(f.cboGroupDigits[2].ListIndex), GetSystemNbrFormat(3));
+        EXPECT_TRUE(f.Format.DateTime.fra.Enabled);
+        EXPECT_FALSE(f.Format.String.fra.Enabled);
+        EXPECT_EQ(f.Format.String.txtMaxLength.Text, "");
+        EXPECT_TRUE(f.Format.String.txtMaxLength.Enabled);
+        EXPECT_TRUE(f.Format.DateTime.optDateTime[2].Value);  // the date follows the system: Short Date
+        EXPECT_FALSE(f.Format.DateTime.optDateTime[1].Enabled);
+        EXPECT_EQ(f.Format.Number(1).cboNumberOfDigits.Text, "12");  // typed, no entry
+        EXPECT_EQ(f.Format.Number(1).cboNumberOfDigits.ListIndex, -1);
+        EXPECT_FALSE(f.Format.Number(0).cboNumberOfDigits.Enabled);
+        EXPECT_EQ(f.Format.Number(0).cboNumberOfDigits.Text, std::to_string(GetSystemNbrFormat(0)));
+        const ui::ComboBox& group = f.Format.Number(2).cboGroupDigits;
+        EXPECT_EQ(group.ItemData(group.ListIndex), GetSystemNbrFormat(3));
         // Focus on a tab's box selects the tab.
-        EXPECT_TRUE(f.SetFocusTo(f.cboNumberOfDigits[1]));
+        EXPECT_TRUE(f.SetFocusTo(f.Format.Number(1).cboNumberOfDigits));
         EXPECT_EQ(f.tabstripFormat.SelectedTab, 3);
-        EXPECT_TRUE(f.fraCurrency.Enabled);
+        EXPECT_TRUE(f.Format.Number(1).fra.Enabled);
         f.tabstripFormat.SelectedTab = 1;
         f.tabstripFormat_Click();
-        EXPECT_TRUE(f.SetFocusTo(f.txtMaxLength));
-        f.txtMaxLength.Text = "   ";
+        EXPECT_TRUE(f.SetFocusTo(f.Format.String.txtMaxLength));
+        f.Format.String.txtMaxLength.Text = "   ";
         f.cmdOk_Click();
     });
     EXPECT_EQ(f.QzStringFormat->lMaxLength, -1);
@@ -202,16 +203,16 @@ TEST_F(TemplateDialogs, FormatsRefuseBadNumbersAndStoreAllOrNothing) {
     f.QzStringFormat = std::make_shared<QzFormatString>(string);
     f.QzCurrencyFormat = std::make_shared<QzFormatNumber>(currency);
     Drive(f, [&] {
-        EXPECT_EQ(f.txtMaxLength.Text, "40");
-        f.SetFocusTo(f.txtMaxLength);
-        f.txtMaxLength.Text = "abc";
+        EXPECT_EQ(f.Format.String.txtMaxLength.Text, "40");
+        f.SetFocusTo(f.Format.String.txtMaxLength);
+        f.Format.String.txtMaxLength.Text = "abc";
         EXPECT_FALSE(f.SetFocusTo(f.cmdOk));  // refused: the focus stays, the text selected
-        EXPECT_EQ(f.ActiveControl(), &f.txtMaxLength);
-        EXPECT_EQ(f.txtMaxLength.SelLength, 3);
-        f.txtMaxLength.Text = "25";
-        f.chkOverrideNumberSystemFormat[2].Value = 1;
+        EXPECT_EQ(f.ActiveControl(), &f.Format.String.txtMaxLength);
+        EXPECT_EQ(f.Format.String.txtMaxLength.SelLength, 3);
+        f.Format.String.txtMaxLength.Text = "25";
+        f.Format.Number(2).chkOverride.Value = 1;
         f.chkOverrideNumberSystemFormat_Click(2);
-        f.cboNumberOfDigits[2].Text = "2.5";  // typed: no whole number
+        f.Format.Number(2).cboNumberOfDigits.Text = "2.5";  // typed: no whole number
         f.cmdOk_Click();
         EXPECT_TRUE(f.Visible());
         EXPECT_EQ(f.tabstripFormat.SelectedTab, 4);
@@ -227,7 +228,7 @@ TEST_F(TemplateDialogs, FormatsRefuseBadNumbersAndStoreAllOrNothing) {
     // Unchecking an override stores only the flag.
     f.Unload();
     Drive(f, [&] {
-        f.chkOverrideNumberSystemFormat[1].Value = 0;
+        f.Format.Number(1).chkOverride.Value = 0;
         f.chkOverrideNumberSystemFormat_Click(1);
         f.cmdOk_Click();
     });

@@ -7,12 +7,11 @@
 #pragma once
 
 #include "core/QzFormat.h"
+#include "editors/forms/FormatPanel.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
 
-#include <array>
 #include <memory>
-#include <vector>
 
 namespace qz::designer {
 
@@ -30,25 +29,11 @@ public:
     // Tabs 0 "Date", 1 "String", 2 "Number", 3 "Currency", 4 "Percent", one
     // frame each.
     ui::TabStrip tabstripFormat;
-    ui::Frame fraDate, fraString, fraNumber, fraCurrency, fraPercent;
-    // Date tab; option buttons 1 to 4 (element 0 is not used).
-    ui::CheckBox chkOverrideDateTimeSystemFormat;
-    std::array<ui::OptionButton, 5> optDateTime;
-    ui::Label lblUseBlank;
-    ui::CheckBox chkDateTimeBlankProtect;
-    // String tab.
-    ui::CheckBox chkOverrideStringSystemFormat;
-    ui::Label lblMaxLength;
-    ui::TextBox txtMaxLength;
-    ui::CheckBox chkStringBlankProtect;
-    // Number kinds: element 0 Number, 1 Currency, 2 Percent.
-    std::array<ui::CheckBox, 3> chkOverrideNumberSystemFormat;
-    std::array<ui::Label, 3> lblNumberOfDigits, lblIncludeLeadingDigit, lblUseParensForNeg, lblGroupDigit;
-    std::array<ui::ComboBox, 3> cboNumberOfDigits, cboLeadingDigit, cboUseParensForNeg, cboGroupDigits;
-    std::array<ui::CheckBox, 3> chkNumberBlankProtect;
+    // The options of the five tabs; number frame k is number kind k.
+    editors::FormatPanel Format{editors::FormatPanelUse::TemplateDefault, 3};
+    ui::Label lblUseBlank;  // beside the date's blank-protect box
     ui::CommandButton cmdOk, cmdCancel, cmdHelp;
 
-    std::vector<ui::Control*> Controls() override;
     // The frame of tab k.
     ui::Frame& FrameOfTab(int tab);
 
@@ -70,10 +55,6 @@ protected:
 
 private:
     QzFormatNumber& NumberObject(int kind);
-    void InitStringProperties();
-    void InitDateTimeProperties();
-    void InitNumberProperties(int kind);
-    void ToggleStringFormatProperties();
     void ToggleDateTimeFormatProperties();
     void ToggleNumberFormatProperties(int kind);
     void ToggleFormatFrame();

@@ -25,43 +25,43 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(bind(f.tabstripFormat, [&f] { f.tabstripFormat_Click(); }));
 
-        QGroupBox* date = bind(f.fraDate);
+        editors::FormatPanel::DateTimeFrame& d = f.Format.DateTime;
+        QGroupBox* date = bind(d.fra);
         auto* inDate = new QGridLayout(date);
-        inDate->addWidget(bind(f.chkOverrideDateTimeSystemFormat, [&f] { f.chkOverrideDateTimeSystemFormat_Click(); }),
-                          0, 0, 1, 2);
+        inDate->addWidget(bind(d.chkOverride, [&f] { f.chkOverrideDateTimeSystemFormat_Click(); }), 0, 0, 1, 2);
         for (int i = 1; i <= 4; ++i)
-            inDate->addWidget(bind(f.optDateTime[i], [&f, i] { f.optDateTime_Click(i); }), i, 0, 1, 2);
+            inDate->addWidget(bind(d.optDateTime[i], [&f, i] { f.optDateTime_Click(i); }), i, 0, 1, 2);
         inDate->addWidget(bind(f.lblUseBlank), 5, 0);
-        inDate->addWidget(bind(f.chkDateTimeBlankProtect), 5, 1);
+        inDate->addWidget(bind(d.chkBlankProtect), 5, 1);
         inDate->setRowStretch(6, 1);
         layout->addWidget(date);
 
-        QGroupBox* string = bind(f.fraString);
+        editors::FormatPanel::StringFrame& s = f.Format.String;
+        QGroupBox* string = bind(s.fra);
         auto* inString = new QGridLayout(string);
-        inString->addWidget(bind(f.chkOverrideStringSystemFormat, [&f] { f.chkOverrideStringSystemFormat_Click(); }),
-                            0, 0, 1, 2);
-        inString->addWidget(bind(f.lblMaxLength), 1, 0);
-        inString->addWidget(bind(f.txtMaxLength), 1, 1);
-        inString->addWidget(bind(f.chkStringBlankProtect), 2, 0, 1, 2);
+        inString->addWidget(bind(s.chkOverride, [&f] { f.chkOverrideStringSystemFormat_Click(); }), 0, 0, 1, 2);
+        inString->addWidget(bind(s.lblMaxLength), 1, 0);
+        inString->addWidget(bind(s.txtMaxLength), 1, 1);
+        inString->addWidget(bind(s.chkBlankProtect), 2, 0, 1, 2);
         inString->setRowStretch(3, 1);
         layout->addWidget(string);
 
-        QGroupBox* numbers[3] = {bind(f.fraNumber), bind(f.fraCurrency), bind(f.fraPercent)};
         for (int k = 0; k < 3; ++k) {
-            auto* grid = new QGridLayout(numbers[k]);
-            grid->addWidget(bind(f.chkOverrideNumberSystemFormat[k], [&f, k] { f.chkOverrideNumberSystemFormat_Click(k); }),
-                            0, 0, 1, 2);
-            grid->addWidget(bind(f.lblNumberOfDigits[k]), 1, 0);
-            grid->addWidget(bind(f.cboNumberOfDigits[k]), 1, 1);
-            grid->addWidget(bind(f.lblIncludeLeadingDigit[k]), 2, 0);
-            grid->addWidget(bind(f.cboLeadingDigit[k]), 2, 1);
-            grid->addWidget(bind(f.lblUseParensForNeg[k]), 3, 0);
-            grid->addWidget(bind(f.cboUseParensForNeg[k]), 3, 1);
-            grid->addWidget(bind(f.lblGroupDigit[k]), 4, 0);
-            grid->addWidget(bind(f.cboGroupDigits[k]), 4, 1);
-            grid->addWidget(bind(f.chkNumberBlankProtect[k]), 5, 0, 1, 2);
+            editors::FormatPanel::NumberFrame& n = f.Format.Number(k);
+            QGroupBox* number = bind(n.fra);
+            auto* grid = new QGridLayout(number);
+            grid->addWidget(bind(n.chkOverride, [&f, k] { f.chkOverrideNumberSystemFormat_Click(k); }), 0, 0, 1, 2);
+            grid->addWidget(bind(n.lblNumberOfDigits), 1, 0);
+            grid->addWidget(bind(n.cboNumberOfDigits), 1, 1);
+            grid->addWidget(bind(n.lblIncludeLeading), 2, 0);
+            grid->addWidget(bind(n.cboIncludeLeading), 2, 1);
+            grid->addWidget(bind(n.lblUseParens), 3, 0);
+            grid->addWidget(bind(n.cboUseParens), 3, 1);
+            grid->addWidget(bind(n.lblGroupDigits), 4, 0);
+            grid->addWidget(bind(n.cboGroupDigits), 4, 1);
+            grid->addWidget(bind(n.chkBlankProtect), 5, 0, 1, 2);
             grid->setRowStretch(6, 1);
-            layout->addWidget(numbers[k]);
+            layout->addWidget(number);
         }
 
         auto* buttons = new QHBoxLayout;
