@@ -31,8 +31,6 @@ const char* const kTypeCaptions[9] = {"Microsoft &Access", "Microsoft &Excel", "
                                       "&Text File", "O&DBC Data Source", "O&LE-DB Connection String",
                                       "Microsoft &Outlook Contacts", "Persisted Record Set (ADO-&XML or ADTG)"};
 
-void SetName(ui::Control& c, std::string name) { c.Name = std::move(name); }
-
 void Enable(ui::TextBox& box, bool enabled) {
     box.Enabled = enabled;
     box.BackColor = enabled ? kEnabledLook : kDisabledLook;
@@ -62,11 +60,8 @@ bool IsFolder(const fs::path& p) {
 } // namespace
 
 frmConnection::frmConnection() : ui::Form("frmConnection", "Connection Properties ") {
-    Width = 8400;
-    Height = 5400;
-    SetName(lblCnName, "lblCnName");
-    lblCnName.Caption = "&Connection Name:";
-    SetName(txtConnectionName, "txtConnectionName");
+    control(lblCnName, "lblCnName").Caption = "&Connection Name:";
+    control(txtConnectionName, "txtConnectionName");
     txtConnectionName.MaxLength = 255;
     txtConnectionName.GotFocus = [this] {
         if (!txtConnectionName.Text.empty()) {
@@ -74,91 +69,62 @@ frmConnection::frmConnection() : ui::Form("frmConnection", "Connection Propertie
             txtConnectionName.SelLength = CharCount(txtConnectionName.Text);
         }
     };
-    SetName(Frame1, "Frame1");
-    Frame1.Caption = "Type";
+    control(Frame1, "Frame1").Caption = "Type";
     for (int i = 0; i < 9; ++i) {
-        SetName(optType[i], "optType" + std::to_string(i));
-        optType[i].Caption = kTypeCaptions[i];
+        control(optType[i], "optType" + std::to_string(i)).Caption = kTypeCaptions[i];
     }
     optType[0].Value = true;
     optType[7].Visible = false;  // the Outlook type is never offered
     for (int i = 0; i < 7; ++i) {
-        SetName(fraParameters[i], "fraParameters" + std::to_string(i));
-        fraParameters[i].Caption = "Parameters";
+        control(fraParameters[i], "fraParameters" + std::to_string(i)).Caption = "Parameters";
         fraParameters[i].Visible = fraParameters[i].Enabled = i == 0;
     }
 
-    SetName(lblAccessFile, "lblAccessFile");
-    lblAccessFile.Caption = "Enter an Access database file name:";
-    SetName(txtAccessFile, "txtAccessFile");
-    SetName(cmdAccessBrowse, "cmdAccessBrowse");
-    cmdAccessBrowse.Caption = "Browse ...";
+    control(lblAccessFile, "lblAccessFile").Caption = "Enter an Access database file name:";
+    control(txtAccessFile, "txtAccessFile");
+    control(cmdAccessBrowse, "cmdAccessBrowse").Caption = "Browse ...";
 
-    SetName(lblExcelFile, "lblExcelFile");
-    lblExcelFile.Caption = "Enter an Excel file name:";
-    SetName(txtExcelFile, "txtExcelFile");
-    SetName(cmdExcelBrowse, "cmdExcelBrowse");
-    cmdExcelBrowse.Caption = "Browse ...";
-    SetName(lblExcelVersion, "lblExcelVersion");
-    lblExcelVersion.Caption = "Select the Excel version:";
-    SetName(cboExcelVersion, "cboExcelVersion");
+    control(lblExcelFile, "lblExcelFile").Caption = "Enter an Excel file name:";
+    control(txtExcelFile, "txtExcelFile");
+    control(cmdExcelBrowse, "cmdExcelBrowse").Caption = "Browse ...";
+    control(lblExcelVersion, "lblExcelVersion").Caption = "Select the Excel version:";
+    control(cboExcelVersion, "cboExcelVersion");
     cboExcelVersion.Style = 0;
 
-    SetName(lblSQLServer, "lblSQLServer");
-    lblSQLServer.Caption = "Specify the following to connect to SQL Server data:";
-    SetName(lblServerName, "lblServerName");
-    lblServerName.Caption = "1. Enter the server name:";
-    SetName(txtServerName, "txtServerName");
-    SetName(lblLogOn, "lblLogOn");
-    lblLogOn.Caption = "2. Enter information to log on to the server:";
-    SetName(optUseNTSecurity, "optUseNTSecurity");
-    optUseNTSecurity.Caption = "Use Windows NT Integrated security";
-    SetName(optUseSpecificUser, "optUseSpecificUser");
-    optUseSpecificUser.Caption = "Use a specific user name and password:";
+    control(lblSQLServer, "lblSQLServer").Caption = "Specify the following to connect to SQL Server data:";
+    control(lblServerName, "lblServerName").Caption = "1. Enter the server name:";
+    control(txtServerName, "txtServerName");
+    control(lblLogOn, "lblLogOn").Caption = "2. Enter information to log on to the server:";
+    control(optUseNTSecurity, "optUseNTSecurity").Caption = "Use Windows NT Integrated security";
+    control(optUseSpecificUser, "optUseSpecificUser").Caption = "Use a specific user name and password:";
     optUseSpecificUser.Value = true;
-    SetName(lblSQLServerUserName, "lblSQLServerUserName");
-    lblSQLServerUserName.Caption = "User name:";
-    SetName(txtSQLServerUserName, "txtSQLServerUserName");
-    SetName(lblSQLServerPassword, "lblSQLServerPassword");
-    lblSQLServerPassword.Caption = "Password:";
-    SetName(txtSQLServerPassword, "txtSQLServerPassword");
-    SetName(chkSQLServerBlankPassword, "chkSQLServerBlankPassword");
-    chkSQLServerBlankPassword.Caption = "Blank password";
-    SetName(chkSQLServerAllowSavingPassword, "chkSQLServerAllowSavingPassword");
-    chkSQLServerAllowSavingPassword.Caption = "Allow saving password";
-    SetName(lblDbName, "lblDbName");
-    lblDbName.Caption = "3. Enter the database name on the server:";
-    SetName(txtDbName, "txtDbName");
+    control(lblSQLServerUserName, "lblSQLServerUserName").Caption = "User name:";
+    control(txtSQLServerUserName, "txtSQLServerUserName");
+    control(lblSQLServerPassword, "lblSQLServerPassword").Caption = "Password:";
+    control(txtSQLServerPassword, "txtSQLServerPassword");
+    control(chkSQLServerBlankPassword, "chkSQLServerBlankPassword").Caption = "Blank password";
+    control(chkSQLServerAllowSavingPassword, "chkSQLServerAllowSavingPassword").Caption = "Allow saving password";
+    control(lblDbName, "lblDbName").Caption = "3. Enter the database name on the server:";
+    control(txtDbName, "txtDbName");
 
-    SetName(lblOracle, "lblOracle");
-    lblOracle.Caption = "Specify the following to connect to Oracle data:";
-    SetName(lblOracleDataSource, "lblOracleDataSource");
-    lblOracleDataSource.Caption = "1. Enter the server name:";
-    SetName(txtOracleDataSource, "txtOracleDataSource");
-    SetName(lblOracleLogOn, "lblOracleLogOn");
-    lblOracleLogOn.Caption = "2. Enter information to log on to the database:";
-    SetName(lblOracleUserName, "lblOracleUserName");
-    lblOracleUserName.Caption = "User name:";
-    SetName(txtOracleUserName, "txtOracleUserName");
-    SetName(lblOraclePassword, "lblOraclePassword");
-    lblOraclePassword.Caption = "Password:";
-    SetName(txtOraclePassword, "txtOraclePassword");
-    SetName(chkOracleBlankPassword, "chkOracleBlankPassword");
-    chkOracleBlankPassword.Caption = "Blank password";
-    SetName(chkOracleSavingPassword, "chkOracleSavingPassword");
-    chkOracleSavingPassword.Caption = "Allow saving password";
+    control(lblOracle, "lblOracle").Caption = "Specify the following to connect to Oracle data:";
+    control(lblOracleDataSource, "lblOracleDataSource").Caption = "1. Enter the server name:";
+    control(txtOracleDataSource, "txtOracleDataSource");
+    control(lblOracleLogOn, "lblOracleLogOn").Caption = "2. Enter information to log on to the database:";
+    control(lblOracleUserName, "lblOracleUserName").Caption = "User name:";
+    control(txtOracleUserName, "txtOracleUserName");
+    control(lblOraclePassword, "lblOraclePassword").Caption = "Password:";
+    control(txtOraclePassword, "txtOraclePassword");
+    control(chkOracleBlankPassword, "chkOracleBlankPassword").Caption = "Blank password";
+    control(chkOracleSavingPassword, "chkOracleSavingPassword").Caption = "Allow saving password";
 
-    SetName(lblTextFileName, "lblTextFileName");
-    lblTextFileName.Caption = "Enter a path name:";
-    SetName(txtTextFileName, "txtTextFileName");
-    SetName(cmdBrowseTextFile, "cmdBrowseTextFile");
-    cmdBrowseTextFile.Caption = "Browse ...";
-    SetName(chkColumnHeader, "chkColumnHeader");
-    chkColumnHeader.Caption = "Column Name Header";
+    control(lblTextFileName, "lblTextFileName").Caption = "Enter a path name:";
+    control(txtTextFileName, "txtTextFileName");
+    control(cmdBrowseTextFile, "cmdBrowseTextFile").Caption = "Browse ...";
+    control(chkColumnHeader, "chkColumnHeader").Caption = "Column Name Header";
 
-    SetName(lblODBC, "lblODBC");
-    lblODBC.Caption = "Select an ODBC Data Source Name:";
-    SetName(cboODBC, "cboODBC");
+    control(lblODBC, "lblODBC").Caption = "Select an ODBC Data Source Name:";
+    control(cboODBC, "cboODBC");
     // An editable box only so that it can show a stored name this machine
     // does not know; it takes no typing.
     cboODBC.Style = 0;
@@ -166,57 +132,23 @@ frmConnection::frmConnection() : ui::Form("frmConnection", "Connection Propertie
     cboODBC.KeyDown = [](int& key, int) {
         if (key == 46) key = 0;
     };
-    SetName(cmdNewODBC, "cmdNewODBC");
-    cmdNewODBC.Caption = "New ...";
-    SetName(fraODBCAuthentification, "fraODBCAuthentification");
-    fraODBCAuthentification.Caption = "Authentication";
-    SetName(lblODBCUserName, "lblODBCUserName");
-    lblODBCUserName.Caption = "User name:";
-    SetName(txtODBCUsername, "txtODBCUsername");
-    SetName(lblODBCPassword, "lblODBCPassword");
-    lblODBCPassword.Caption = "Password:";
-    SetName(txtODBCPassword, "txtODBCPassword");
-    SetName(chkODBCBlankPwd, "chkODBCBlankPwd");
-    chkODBCBlankPwd.Caption = "Blank password";
-    SetName(chkODBCSavingPwd, "chkODBCSavingPwd");
-    chkODBCSavingPwd.Caption = "Allow saving password";
+    control(cmdNewODBC, "cmdNewODBC").Caption = "New ...";
+    control(fraODBCAuthentification, "fraODBCAuthentification").Caption = "Authentication";
+    control(lblODBCUserName, "lblODBCUserName").Caption = "User name:";
+    control(txtODBCUsername, "txtODBCUsername");
+    control(lblODBCPassword, "lblODBCPassword").Caption = "Password:";
+    control(txtODBCPassword, "txtODBCPassword");
+    control(chkODBCBlankPwd, "chkODBCBlankPwd").Caption = "Blank password";
+    control(chkODBCSavingPwd, "chkODBCSavingPwd").Caption = "Allow saving password";
 
-    SetName(lblOLEDB, "lblOLEDB");
-    lblOLEDB.Caption = "Enter an OLE-DB Connection String:";
-    SetName(txtOLEDBString, "txtOLEDBString");
-    SetName(cmdBuildOLEDB, "cmdBuildOLEDB");
-    cmdBuildOLEDB.Caption = "Build ...";
+    control(lblOLEDB, "lblOLEDB").Caption = "Enter an OLE-DB Connection String:";
+    control(txtOLEDBString, "txtOLEDBString");
+    control(cmdBuildOLEDB, "cmdBuildOLEDB").Caption = "Build ...";
 
-    SetName(cmdTestConnection, "cmdTestConnection");
-    cmdTestConnection.Caption = "Te&st Connection";
-    SetName(cmdOK, "cmdOK");
-    cmdOK.Caption = "Ok";
-    SetName(cmdCancel, "cmdCancel");
-    cmdCancel.Caption = "Cancel";
-    SetName(cmdHelp, "cmdHelp");
-    cmdHelp.Caption = "Help";
-    int tab = 0;
-    for (ui::Control* c : Controls()) c->TabIndex = tab++;
-}
-
-std::vector<ui::Control*> frmConnection::Controls() {
-    std::vector<ui::Control*> c{&lblCnName, &txtConnectionName, &Frame1};
-    for (auto& o : optType) c.push_back(&o);
-    for (auto& f : fraParameters) c.push_back(&f);
-    for (ui::Control* x : std::initializer_list<ui::Control*>{
-             &lblAccessFile, &txtAccessFile, &cmdAccessBrowse, &lblExcelFile, &txtExcelFile, &cmdExcelBrowse,
-             &lblExcelVersion, &cboExcelVersion, &lblSQLServer, &lblServerName, &txtServerName, &lblLogOn,
-             &optUseNTSecurity, &optUseSpecificUser, &lblSQLServerUserName, &txtSQLServerUserName,
-             &lblSQLServerPassword, &txtSQLServerPassword, &chkSQLServerBlankPassword,
-             &chkSQLServerAllowSavingPassword, &lblDbName, &txtDbName, &lblOracle, &lblOracleDataSource,
-             &txtOracleDataSource, &lblOracleLogOn, &lblOracleUserName, &txtOracleUserName, &lblOraclePassword,
-             &txtOraclePassword, &chkOracleBlankPassword, &chkOracleSavingPassword, &lblTextFileName,
-             &txtTextFileName, &cmdBrowseTextFile, &chkColumnHeader, &lblODBC, &cboODBC, &cmdNewODBC,
-             &fraODBCAuthentification, &lblODBCUserName, &txtODBCUsername, &lblODBCPassword, &txtODBCPassword,
-             &chkODBCBlankPwd, &chkODBCSavingPwd, &lblOLEDB, &txtOLEDBString, &cmdBuildOLEDB,
-             &cmdTestConnection, &cmdOK, &cmdCancel, &cmdHelp})
-        c.push_back(x);
-    return c;
+    control(cmdTestConnection, "cmdTestConnection").Caption = "Te&st Connection";
+    control(cmdOK, "cmdOK").Caption = "Ok";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
+    control(cmdHelp, "cmdHelp").Caption = "Help";
 }
 
 // ---- set-up ----------------------------------------------------------------------

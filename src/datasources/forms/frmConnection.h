@@ -14,7 +14,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace qz::datasources {
 
@@ -71,8 +70,6 @@ public:
     ui::CommandButton cmdBuildOLEDB;
 
     ui::CommandButton cmdTestConnection, cmdOK, cmdCancel, cmdHelp;
-
-    std::vector<ui::Control*> Controls() override;
 
     // The selected type: the first selected option, 0 when none is.
     int SelectedType() const noexcept;

@@ -115,12 +115,8 @@ std::string PreviewProblem(const std::string& sql) {
 } // namespace
 
 frmQueryBuilder::frmQueryBuilder() : ui::Form("frmQueryBuilder", "Command Properties") {
-    Width = 8370;
-    Height = 6090;
-    auto name = [](ui::Control& c, std::string n) { c.Name = std::move(n); };
-    name(lblCommandName, "lblCommandName");
-    lblCommandName.Caption = "&Command Name:";
-    name(txtCommandName, "txtCommandName");
+    control(lblCommandName, "lblCommandName").Caption = "&Command Name:";
+    control(txtCommandName, "txtCommandName");
     txtCommandName.GotFocus = [this] {
         txtCommandName.SelStart = 0;
         txtCommandName.SelLength = static_cast<int>(fromUtf8(txtCommandName.Text).size());
@@ -132,83 +128,67 @@ frmQueryBuilder::frmQueryBuilder() : ui::Form("frmQueryBuilder", "Command Proper
                         (key >= 65 && key <= 90) || key == 95 || (key >= 97 && key <= 122);
         if (!ok) key = 0;
     };
-    name(lblRowsToSelect, "lblRowsToSelect");
-    lblRowsToSelect.Caption = "Rows to select:";
-    name(cboRowsToSelect, "cboRowsToSelect");
-    name(tabQueryBuilder, "tabQueryBuilder");
+    control(lblRowsToSelect, "lblRowsToSelect").Caption = "Rows to select:";
+    control(cboRowsToSelect, "cboRowsToSelect");
+    control(tabQueryBuilder, "tabQueryBuilder");
     tabQueryBuilder.TabCaptions = {"Selected Tables", "&Table Relationships", "Selected Fields",
                                    "Search Conditions", "SQL && Data"};
 
-    name(fraSelectedTable, "fraSelectedTable");
-    name(lsvTables, "lsvTables");
+    control(fraSelectedTable, "fraSelectedTable");
+    control(lsvTables, "lsvTables");
     lsvTables.CheckBoxes = true;
     lsvTables.AddColumn("Name", 200);
     lsvTables.AddColumn("Type", 100);
-    name(fraDisplay, "fraDisplay");
-    fraDisplay.Caption = "Display";
+    control(fraDisplay, "fraDisplay").Caption = "Display";
     const char* boxes[] = {"&Tables", "&Views", "System T&ables", "System V&iews"};
     for (int i = 0; i < 4; ++i) {
-        name(chkTablesToDisplay[i], "chkTablesToDisplay(" + std::to_string(i) + ")");
-        chkTablesToDisplay[i].Caption = boxes[i];
+        control(chkTablesToDisplay[i], "chkTablesToDisplay(" + std::to_string(i) + ")").Caption = boxes[i];
         chkTablesToDisplay[i].GotFocus = [this] { SelectTab(kTabTables); };
     }
 
-    name(fraRelationShips, "fraRelationShips");
-    name(lsvForeignKeys, "lsvForeignKeys");
+    control(fraRelationShips, "fraRelationShips");
+    control(lsvForeignKeys, "lsvForeignKeys");
     lsvForeignKeys.AddColumn("Name", 200);
     for (const char* h : {"Table", "Columns", "Related Table", "Columns"}) lsvForeignKeys.AddColumn(h, 100);
     lsvForeignKeys.GotFocus = [this] { SelectTab(kTabRelationships); };
-    name(cmdAddForeignKey, "cmdAddForeignKey");
-    cmdAddForeignKey.Caption = "&Add";
-    name(cmdEditForeignKey, "cmdEditForeignKey");
-    cmdEditForeignKey.Caption = "&Edit";
-    name(cmdRemoveForeignKey, "cmdRemoveForeignKey");
-    cmdRemoveForeignKey.Caption = "&Remove";
+    control(cmdAddForeignKey, "cmdAddForeignKey").Caption = "&Add";
+    control(cmdEditForeignKey, "cmdEditForeignKey").Caption = "&Edit";
+    control(cmdRemoveForeignKey, "cmdRemoveForeignKey").Caption = "&Remove";
     cmdEditForeignKey.Enabled = cmdRemoveForeignKey.Enabled = false;
 
-    name(fraSelectedFields, "fraSelectedFields");
-    name(lsvColumns, "lsvColumns");
+    control(fraSelectedFields, "fraSelectedFields");
+    control(lsvColumns, "lsvColumns");
     lsvColumns.CheckBoxes = true;
     lsvColumns.AddColumn("Name", 170);
     lsvColumns.AddColumn("Type", 120);
     for (const char* h : {"Size", "Sort Type", "Sort Priority"}) lsvColumns.AddColumn(h, 70);
     lsvColumns.GotFocus = [this] { SelectTab(kTabFields); };
-    name(fraSort, "fraSort");
-    fraSort.Caption = "Sort";
-    name(lblSortColumnName, "lblSortColumnName");
-    lblSortColumnName.Caption = "Column";
-    name(txtSortColumnName, "txtSortColumnName");
+    control(fraSort, "fraSort").Caption = "Sort";
+    control(lblSortColumnName, "lblSortColumnName").Caption = "Column";
+    control(txtSortColumnName, "txtSortColumnName");
     txtSortColumnName.Locked = true;
-    name(lblSortType, "lblSortType");
-    lblSortType.Caption = "Type";
-    name(cboSortType, "cboSortType");
-    name(lblSortPriority, "lblSortPriority");
-    lblSortPriority.Caption = "Priority";
-    name(cboSortPriority, "cboSortPriority");
+    control(lblSortType, "lblSortType").Caption = "Type";
+    control(cboSortType, "cboSortType");
+    control(lblSortPriority, "lblSortPriority").Caption = "Priority";
+    control(cboSortPriority, "cboSortPriority");
 
-    name(lblMatch, "lblMatch");
-    lblMatch.Caption = "Match";
-    name(cboSearchType, "cboSearchType");
+    control(lblMatch, "lblMatch").Caption = "Match";
+    control(cboSearchType, "cboSearchType");
     cboSearchType.GotFocus = [this] { SelectTab(kTabConditions); };
-    name(lblMatchEnd, "lblMatchEnd");
-    lblMatchEnd.Caption = "of the following conditions:";
-    name(lblConditionField, "lblConditionField");
-    lblConditionField.Caption = "Field";
-    name(lblConditionOperator, "lblConditionOperator");
-    lblConditionOperator.Caption = "Operator";
-    name(lblConditionParameter, "lblConditionParameter");
-    lblConditionParameter.Caption = "Parameter";
+    control(lblMatchEnd, "lblMatchEnd").Caption = "of the following conditions:";
+    control(lblConditionField, "lblConditionField").Caption = "Field";
+    control(lblConditionOperator, "lblConditionOperator").Caption = "Operator";
+    control(lblConditionParameter, "lblConditionParameter").Caption = "Parameter";
     for (int i = 0; i < 6; ++i) {
         const std::string n = "(" + std::to_string(i) + ")";
-        name(cboConditionField[i], "cboConditionField" + n);
-        name(cboConditionOperator[i], "cboConditionOperator" + n);
-        name(txtConditionParameter[i], "txtConditionParameter" + n);
-        name(cboConditionBooleanParameter[i], "cboConditionBooleanParameter" + n);
+        control(cboConditionField[i], "cboConditionField" + n);
+        control(cboConditionOperator[i], "cboConditionOperator" + n);
+        control(txtConditionParameter[i], "txtConditionParameter" + n);
+        control(cboConditionBooleanParameter[i], "cboConditionBooleanParameter" + n);
     }
 
-    name(lblQuery, "lblQuery");
-    lblQuery.Caption = "SQL:";
-    name(txtQuery, "txtQuery");
+    control(lblQuery, "lblQuery").Caption = "SQL:";
+    control(txtQuery, "txtQuery");
     txtQuery.MultiLine = true;
     txtQuery.GotFocus = [this] { SelectTab(kTabSql); };
     txtQuery.KeyDown = [this](int& key, int shift) {
@@ -227,61 +207,22 @@ frmQueryBuilder::frmQueryBuilder() : ui::Form("frmQueryBuilder", "Command Proper
         txtQuery_Change();
         cancel = true;
     };
-    name(msfgrdCommand, "msfgrdCommand");
+    control(msfgrdCommand, "msfgrdCommand");
     msfgrdCommand.GotFocus = [this] { SelectTab(kTabSql); };
-    name(cmdExecute, "cmdExecute");
-    cmdExecute.Caption = "&Execute";
-    name(lblNumberOfRows, "lblNumberOfRows");
-    lblNumberOfRows.Caption = "0 row(s)";
+    control(cmdExecute, "cmdExecute").Caption = "&Execute";
+    control(lblNumberOfRows, "lblNumberOfRows").Caption = "0 row(s)";
 
-    name(cmdOk, "cmdOk");
-    cmdOk.Caption = "Ok";
-    name(cmdCancel, "cmdCancel");
-    cmdCancel.Caption = "&Cancel";
+    control(cmdOk, "cmdOk").Caption = "Ok";
+    control(cmdCancel, "cmdCancel").Caption = "&Cancel";
     cmdCancel.Cancel = true;
-    name(cmdHelp, "cmdHelp");
-    cmdHelp.Caption = "&Help";
+    control(cmdHelp, "cmdHelp").Caption = "&Help";
     for (ui::ComboBox* c : {&cboRowsToSelect, &cboSortType, &cboSortPriority, &cboSearchType}) c->Style = 2;
     for (int i = 0; i < 6; ++i)
         cboConditionField[i].Style = cboConditionOperator[i].Style = cboConditionBooleanParameter[i].Style = 2;
-    int tab = 0;
-    for (ui::Control* c : Controls()) c->TabIndex = tab++;
     InitializeControls();
 }
 
 frmQueryBuilder::~frmQueryBuilder() = default;
-
-std::vector<ui::Control*> frmQueryBuilder::Controls() {
-    std::vector<ui::Control*> all{&lblCommandName, &txtCommandName, &lblRowsToSelect, &cboRowsToSelect,
-                                  &tabQueryBuilder};
-    for (int t = 0; t < 5; ++t)
-        for (ui::Control* c : TabControls(t)) all.push_back(c);
-    all.insert(all.end(), {&cmdOk, &cmdCancel, &cmdHelp});
-    return all;
-}
-
-std::vector<ui::Control*> frmQueryBuilder::TabControls(int tab) {
-    switch (tab) {
-    case kTabTables:
-        return {&fraSelectedTable, &lsvTables, &fraDisplay, &chkTablesToDisplay[0], &chkTablesToDisplay[1],
-                &chkTablesToDisplay[2], &chkTablesToDisplay[3]};
-    case kTabRelationships:
-        return {&fraRelationShips, &lsvForeignKeys, &cmdAddForeignKey, &cmdEditForeignKey, &cmdRemoveForeignKey};
-    case kTabFields:
-        return {&fraSelectedFields, &lsvColumns, &fraSort, &lblSortColumnName, &txtSortColumnName, &lblSortType,
-                &cboSortType, &lblSortPriority, &cboSortPriority};
-    case kTabConditions: {
-        std::vector<ui::Control*> c{&lblMatch, &cboSearchType, &lblMatchEnd, &lblConditionField,
-                                    &lblConditionOperator, &lblConditionParameter};
-        for (int i = 0; i < 6; ++i)
-            c.insert(c.end(), {&cboConditionField[i], &cboConditionOperator[i], &txtConditionParameter[i],
-                               &cboConditionBooleanParameter[i]});
-        return c;
-    }
-    case kTabSql: return {&lblQuery, &txtQuery, &msfgrdCommand, &cmdExecute, &lblNumberOfRows};
-    default: return {};
-    }
-}
 
 // ---- Loading ----------------------------------------------------------------
 

@@ -84,10 +84,6 @@ public:
     // Below the tabs.
     ui::CommandButton cmdOk, cmdCancel, cmdHelp;
 
-    std::vector<ui::Control*> Controls() override;
-    // The controls shown on a tab.
-    std::vector<ui::Control*> TabControls(int tab);
-
     // The dialog.
     void tabQueryBuilder_Click();
     void txtQuery_Change();
