@@ -149,3 +149,64 @@ TEST(PageLayout, TableCellsKeepTheRowsGapAndBoundaries) {
     EXPECT_GE(hit, second.position());
     EXPECT_LT(hit, second.position() + second.length());
 }
+
+namespace {
+
+// Whether any pixel of the rectangle is darker than the grey level.
+bool Inked(const QImage& image, const QRect& r, int grey) {
+    for (int y = std::max(0, r.top()); y <= std::min(image.height() - 1, r.bottom()); ++y)
+        for (int x = std::max(0, r.left()); x <= std::min(image.width() - 1, r.right()); ++x)
+            if (qGray(image.pixel(x, y)) < grey) return true;
+    return false;
+}
+
+} // namespace
+
+TEST(PageLayout, ARowWithFewerCellsThanTheTableShowsOnlyItsOwn) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPage + R"(\trowd\trgaph108\cellx3000\cellx6000\pard\intbl a\cell b\cell\row)"
+                            R"(\trowd\trgaph108\cellx3000\pard\intbl c\cell\row\pard after\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    // Positions after the table stay the model's: "after" follows the two
+    // rows' five marks and three letters.
+    const QTextBlock after = view.document()->findBlock(view.document()->find("after").position());
+    EXPECT_EQ(view.modelPosition(after.position()), 8);
+    EXPECT_EQ(view.viewPosition(8), after.position());
+    // The second row draws no cell right of its one: no line where the
+    // table's second cell would end.
+    const QRectF row = view.document()->documentLayout()->blockBoundingRect(
+        view.document()->findBlock(view.document()->find("c").position()));
+    const QImage shot = view.viewport()->grab().toImage();
+    const double margin = 1134 / 15.0;
+    const QRect secondCellEnd(static_cast<int>(margin + 6000 / 15.0) - 2, static_cast<int>(row.top()) + 3, 5,
+                              std::max(1, static_cast<int>(row.height()) - 6));
+    EXPECT_FALSE(Inked(shot, secondCellEnd, 250));
+    EXPECT_TRUE(Inked(shot, secondCellEnd.translated(0, -static_cast<int>(row.height())), 250)); // the first row's is there
+}
+
+TEST(PageLayout, TabLeadersFillTheTabsThatReachTheirStops) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPage + R"(\pard\tqr\tldot\tx9000 Contents\tab 12\par\pard\tqr\tx9000 Plain\tab 12\par)"
+                            R"(\pard\tldot\tx3000\tx6000 a\tab b\tab c\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    const QImage shot = view.viewport()->grab().toImage();
+    auto gap = [&](int block, double fromTwips, double toTwips) {
+        const QRectF r = view.document()->documentLayout()->blockBoundingRect(view.document()->findBlockByNumber(block));
+        const double margin = 1134 / 15.0;
+        return QRect(static_cast<int>(margin + fromTwips / 15), static_cast<int>(r.top()),
+                     static_cast<int>((toTwips - fromTwips) / 15), static_cast<int>(r.height()));
+    };
+    EXPECT_TRUE(Inked(shot, gap(0, 2000, 8500), 160));
+    EXPECT_FALSE(Inked(shot, gap(1, 2000, 8500), 160)); // no leader
+    // Only the tab that reaches the stop with a leader has one.
+    EXPECT_TRUE(Inked(shot, gap(2, 500, 2800), 160));
+    EXPECT_FALSE(Inked(shot, gap(2, 3300, 5800), 160));
+}

@@ -9,6 +9,7 @@
 #include <QTextBlock>
 #include <QTextTable>
 #include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -111,6 +112,21 @@ TEST(PageView, ZoomScalesPagesAndTextAndFitsTheWidth) {
     EXPECT_GT(view.pageRect(0).width(), 900 - 100); // it follows the window
     // The model is unchanged by any of this.
     EXPECT_TRUE(doc.Saved());
+}
+
+TEST(PageView, CtrlHomeShowsTheTopOfTheFirstPage) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPaged);
+    views::DocumentView view(doc);
+    view.resize(800, 400);
+    view.show();
+    QApplication::processEvents();
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_GT(view.verticalScrollBar()->value(), 0);
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(view.textCursor().position(), 0);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0); // the page's top margin in view
 }
 
 TEST(PageView, EveryFormattingKindOfTheSampleShows) {

@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
@@ -87,6 +88,19 @@ TEST(StudioParagraphs, ToolbarListsShowInTheViewAndThroughTheDialogOnlyChangesAp
     EXPECT_EQ(word::Range(&doc, &doc.MainStory(), 5, 5).ParagraphFormat().list, 0);
     v->undo();
     EXPECT_EQ(v->document()->findBlockByNumber(1).text(), "2.\ttwo");
+    // Enter after an item starts the next one; Enter on that empty item
+    // takes it out of the list instead of adding another, one undo step.
+    doc.GetSelection().SetRange(9, 9); // after "two"
+    v->pushSelection();
+    QTest::keyClick(v, Qt::Key_Return);
+    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "3.\t");
+    QTest::keyClick(v, Qt::Key_Return);
+    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "");
+    EXPECT_EQ(v->document()->findBlockByNumber(3).text(), "three");
+    EXPECT_EQ(v->listType(), word::kListNoNumbering);
+    v->undo();
+    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "3.\t");
+    v->undo();
     v->undo();
     EXPECT_EQ(v->document()->findBlockByNumber(0).text(), "one");
 

@@ -17,6 +17,7 @@ struct Shown {
     std::vector<int> cells;
     int columns;
     bool goesOn;
+    std::uint32_t fmt;
 };
 
 struct Recorder : DisplaySink {
@@ -25,7 +26,7 @@ struct Recorder : DisplaySink {
         std::string t;
         for (char32_t c : r.text) qz::appendUtf8(t, c);
         runs.push_back({r.kind, r.start, r.end, t, r.row ? r.row->cellRights : std::vector<int>{}, r.columns,
-                        r.tableGoesOn});
+                        r.tableGoesOn, r.fmt});
     }
     std::vector<Shown> Of(DisplayRun::Kind k) const {
         std::vector<Shown> out;
@@ -98,6 +99,13 @@ TEST(DisplayWalk, RunsCarryTheirFormatAndPositionsAndHiddenRangesShowNothing) {
     }
     EXPECT_EQ(at, static_cast<long>(w.doc->MainStory().size()));
 
+    // A result shows in its code's format, not the format around the field.
+    Walked page(R"({\rtf1\ansi{\fonttbl{\f0 Times;}{\f1 Arial;}}{\f1\fs18 Page }{\field{\*\fldinst {\f1\fs18 PAGE}}{\fldrslt 1}}\par})");
+    const auto number = page.rec.Of(K::FieldText);
+    ASSERT_EQ(number.size(), 1u);
+    EXPECT_EQ(page.doc->Format(number[0].fmt).font, 1);
+    EXPECT_EQ(page.doc->Format(number[0].fmt).size, 18);
+
     // With codes shown, the marks and the code show.
     Walked codes(rtf, true);
     const auto marks = codes.rec.Of(K::CodeMark);
@@ -121,6 +129,17 @@ TEST(DisplayWalk, TablesStartWithTheirCellsAndRowsTellWhetherTheTableGoesOn) {
     ASSERT_EQ(cells.size(), 4u);
     EXPECT_TRUE(cells[0].goesOn);
     EXPECT_FALSE(cells[1].goesOn);
+
+    // Rows of different cells: the table has as many as its widest row, at
+    // that row's boundaries.
+    Walked uneven(R"({\rtf1\ansi\trowd\cellx1440 \intbl a\par b\cell\row)"
+                  R"(\trowd\cellx1440\cellx2880\cellx4320 \intbl c\cell d\cell e\cell\row)"
+                  R"(\trowd\cellx1440 \intbl f\cell\row\pard after\par})");
+    const auto table = uneven.rec.Of(K::TableStart);
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table[0].columns, 3);
+    EXPECT_EQ(table[0].cells, (std::vector<int>{1440, 2880, 4320}));
+    EXPECT_EQ(uneven.rec.Of(K::RowEnd).size(), 3u);
 }
 
 TEST(ParagraphFormat, ReadFromItsWordsAndChangedWithTheOtherWordsKept) {

@@ -21,6 +21,7 @@ struct FieldHead {
     std::string keyword;
     std::string second;     // the word after the keyword
     long afterSecond = 0;   // after the second word and the blanks after it
+    std::uint32_t fmt = 0;  // the format of the code's first character (the field's own begin character's when it has none)
 };
 
 FieldHead ReadFieldHead(const Story& story, long begin) {
@@ -30,6 +31,12 @@ FieldHead ReadFieldHead(const Story& story, long begin) {
     auto at = [&](long q) -> const Atom& { return story[static_cast<std::size_t>(q)]; };
     auto blank = [&](long q) { return at(q).Kind() == AtomKind::Char && (at(q).value == ' ' || at(q).value == '\t'); };
     long p = begin + 1;
+    h.fmt = at(begin).fmt;
+    for (long q = begin + 1; q < h.codeEnd; ++q)
+        if (at(q).Kind() == AtomKind::Char) {
+            h.fmt = at(q).fmt;
+            break;
+        }
     auto word = [&](std::string& out) {
         while (p < h.codeEnd && blank(p)) ++p;
         for (; p < h.codeEnd && !blank(p) && at(p).Kind() == AtomKind::Char; ++p)
@@ -161,16 +168,29 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
         if (atParagraphStart) {
             atParagraphStart = false;
             if (!inTable && InCell(doc, story, i)) {
-                // Columns: the cell marks before the row mark; the row's cells
-                // as its mark states them.
+                // Columns: the most cells a row of the table has; the cells'
+                // boundaries as the mark of the first row with that many
+                // states them.
                 int columns = 0;
                 const ParaEndInfo* rowMark = nullptr;
-                for (long q = i; q < static_cast<long>(story.size()) && !rowMark; ++q) {
+                const long n = static_cast<long>(story.size());
+                for (long q = i, cells = 0; q < n; ++q) {
                     const Atom& x = story[static_cast<std::size_t>(q)];
                     if (x.Kind() != AtomKind::ParaEnd) continue;
                     const ParaEndInfo& m = doc.ParaEnd(x.value);
-                    if (IsCell(&m)) ++columns;
-                    else rowMark = &m;
+                    if (IsCell(&m)) {
+                        ++cells;
+                        continue;
+                    }
+                    const bool row = IsRow(m);
+                    // A paragraph of a cell of several paragraphs.
+                    if (!row && m.word == "par" && m.props.find("\\intbl") != std::string::npos) continue;
+                    if (cells > columns || !rowMark) {
+                        columns = static_cast<int>(cells);
+                        rowMark = &m;
+                    }
+                    cells = 0;
+                    if (!row || q + 1 >= n || !InCell(doc, story, q + 1)) break;
                 }
                 static const RowFormat kNoCells;
                 run.row = rowMark ? &rowMark->rowFormat : &kNoCells;
@@ -260,7 +280,7 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
                 const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
                 std::from_chars(s.data() + (hex ? 2 : 0), s.data() + s.size(), n, hex ? 16 : 10);
                 const char32_t g = SymbolGlyph(n);
-                emitText(DisplayRun::Kind::FieldText, i, after, std::u32string_view(&g, 1), a.fmt);
+                emitText(DisplayRun::Kind::FieldText, i, after, std::u32string_view(&g, 1), head.fmt);
             } else {
                 text = FieldResultText(doc, doc.FieldInfoAt(a.value).result, doc.Format(a.fmt).font);
                 // The result shows inside its field's paragraph: its own
@@ -268,7 +288,10 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
                 std::replace(text.begin(), text.end(), U'\r', char32_t{0x0B});
                 run.link = head.keyword == "HYPERLINK";
                 run.pageNumber = head.keyword == "PAGE";
-                emitText(DisplayRun::Kind::FieldText, i, after, text, a.fmt);
+                // The result shows in the format given to the field's code,
+                // as a word processor shows a result it worked out (a page's
+                // number): the format around the field may be another.
+                emitText(DisplayRun::Kind::FieldText, i, after, text, head.fmt);
             }
             i = after;
             break;

@@ -59,10 +59,14 @@ QTextBlockFormat blockFormat(const word::Document& doc, const word::ParaFormat& 
     // where the first line starts.
     const int origin = p.leftIndent + p.firstIndent;
     QList<QTextOption::Tab> tabs;
+    QVariantList leaders; // one for each tab position
+    bool leader = false;
     // A hanging first line's text starts at the indent, as at a tab stop.
     if (p.firstIndent < 0 && p.leftIndent > 0 &&
-        std::none_of(p.tabs.begin(), p.tabs.end(), [&](const word::TabStop& t) { return t.position <= p.leftIndent; }))
+        std::none_of(p.tabs.begin(), p.tabs.end(), [&](const word::TabStop& t) { return t.position <= p.leftIndent; })) {
         tabs.append(QTextOption::Tab((p.leftIndent - origin) / twipsPerPixel, QTextOption::LeftTab));
+        leaders.append(0);
+    }
     // A stop at or beyond the line's end stands at its end, as a word
     // processor shows it: a right-aligned value there stays on its line.
     const int end = lineEnd - p.rightIndent - 15;
@@ -75,8 +79,14 @@ QTextBlockFormat blockFormat(const word::Document& doc, const word::ParaFormat& 
                                                                  : QTextOption::LeftTab;
         tabs.append(QTextOption::Tab((std::min(t.position, end) - origin) / twipsPerPixel, type,
                                      type == QTextOption::DelimiterTab ? QChar('.') : QChar()));
+        using L = word::TabLeader;
+        static constexpr int kLeader[] = {0, '.', '-', '_', 0x2501, '='};
+        const std::size_t l = static_cast<std::size_t>(t.leader);
+        leaders.append(l < std::size(kLeader) ? kLeader[l] : 0);
+        leader = leader || t.leader != L::None;
     }
     if (!tabs.isEmpty()) f.setTabPositions(tabs);
+    if (leader) f.setProperty(PageLayout::kTabLeaders, leaders);
     f.setLeftMargin(p.leftIndent / twipsPerPixel);
     f.setRightMargin(p.rightIndent / twipsPerPixel);
     f.setTextIndent(p.firstIndent / twipsPerPixel);
@@ -529,7 +539,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 // The block the table follows shows no atoms of its own.
                 out.push_back(Block{r.start, 0, {0}, true});
                 table = cursor.insertTable(1, r.columns, tf);
-                row = column = 0;
+                row = column = cellsInRow = 0;
                 cellFirst.assign(1, {out.size()});
                 folded.clear();
                 cursor = table->cellAt(0, 0).firstCursorPosition();
@@ -544,6 +554,17 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 formatCells(*r.row, !r.tableGoesOn);
                 // The row's own mark belongs to its last cell's block.
                 if (!out.empty()) out.back().length = r.end - out.back().start;
+                // A row with fewer cells than the table: the table's cells
+                // after its last are none of the row's. They show nothing
+                // and their (empty) blocks stand for the place after the row.
+                for (int k = cellsInRow; k < table->columns(); ++k) {
+                    QTextTableCell cell = table->cellAt(row, k);
+                    QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                    cf.setProperty(PageLayout::kAbsentCell, true);
+                    cell.setFormat(cf);
+                    out.push_back(Block{r.end, 0, {0}, true});
+                }
+                cellsInRow = 0;
                 if (r.tableGoesOn) cellFirst.push_back({out.size()});
                 block = Block{};
                 block.start = r.end;
@@ -568,6 +589,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 break;
             case K::CellEnd:
                 endBlock(r.start, r.end, *r.para);
+                ++cellsInRow;
                 if (r.tableGoesOn) cellFirst.back().push_back(out.size());
                 // On to the next cell; a row with more cells than the first
                 // one widens the table. After the last cell the row mark follows.
@@ -754,6 +776,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
         const QTextCharFormat* runFormat = nullptr;
         QTextTable* table = nullptr;
         int row = 0, column = 0;
+        int cellsInRow = 0; // the cells of the row being drawn so far
         std::map<int, int> mergeDownFrom; // column -> the row its cells merged down start in
         // For each row of the table being drawn, the index in `out` of each
         // cell's first block, and then of the block after the row's last.
@@ -947,6 +970,29 @@ void DocumentView::deleteBackward() {
     });
 }
 
+void DocumentView::newParagraph() {
+    pullSelection();
+    const word::Selection& sel = doc_.GetSelection();
+    // Enter on an empty item of a list ends the list there: the paragraph
+    // leaves it instead of another empty item following.
+    if (sel.Start() == sel.End() && sel.ParagraphFormat().list > 0) {
+        const long n = static_cast<long>(story_.size());
+        long from = sel.Start(), to = sel.Start();
+        while (from > 0 && story_[static_cast<std::size_t>(from - 1)].Kind() != AtomKind::ParaEnd) --from;
+        while (to < n && story_[static_cast<std::size_t>(to)].Kind() != AtomKind::ParaEnd) ++to;
+        bool empty = true;
+        for (long p = from; p < to && empty; ++p) {
+            const Atom& a = story_[static_cast<std::size_t>(p)];
+            empty = a.Kind() == AtomKind::Opaque && !word::KeptListText(doc_.Opaque(a.value)).empty();
+        }
+        if (empty) {
+            editAll([&] { word::ListFormat(doc_.GetSelection().GetRange()).RemoveNumbers(); });
+            return;
+        }
+    }
+    typeText("\r", true);
+}
+
 void DocumentView::deleteForward() {
     edit([&] {
         word::Selection& sel = doc_.GetSelection();
@@ -1101,7 +1147,7 @@ void DocumentView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Backspace: return deleteBackward();
     case Qt::Key_Delete: return deleteForward();
     case Qt::Key_Return:
-    case Qt::Key_Enter: return typeText("\r", true);
+    case Qt::Key_Enter: return newParagraph();
     case Qt::Key_Tab:
         // Ctrl+Tab and Alt+Tab belong to the window (the next document).
         if (mods & (Qt::ControlModifier | Qt::AltModifier)) return e->ignore();
@@ -1113,7 +1159,14 @@ void DocumentView::keyPressEvent(QKeyEvent* e) {
         return e->ignore();
     case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
     case Qt::Key_Home: case Qt::Key_End: case Qt::Key_PageUp: case Qt::Key_PageDown:
-        return QTextEdit::keyPressEvent(e);
+        QTextEdit::keyPressEvent(e);
+        // At the document's start the view shows the top of the first
+        // page, its margin included, not just the line the cursor is on.
+        if (e->key() == Qt::Key_Home && (mods & Qt::ControlModifier) && textCursor().position() == 0) {
+            verticalScrollBar()->setValue(verticalScrollBar()->minimum());
+            horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+        }
+        return;
     default: break;
     }
     const QString text = e->text();

@@ -62,6 +62,8 @@ public:
     // a word; otherwise the text is a step of its own.
     void typeText(const QString& text, bool typing = false);
     void deleteBackward();
+    // Enter: a new paragraph, or on an empty list item the end of the list.
+    void newParagraph();
     void deleteForward();
     void undo();
     void redo();

@@ -285,6 +285,7 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
         for (int c = 0; c < columns; ++c) {
             const QTextTableCell cell = table->cellAt(r, c);
             if (!cell.isValid() || cell.row() != r || cell.column() != c) continue;
+            if (cell.format().boolProperty(kAbsentCell)) continue;
             const int last = std::min(rows, r + cell.rowSpan()) - 1;
             const double cx = x[static_cast<std::size_t>(c)];
             const double cw = x[static_cast<std::size_t>(std::min(columns, c + cell.columnSpan()))] - cx;
@@ -544,10 +545,63 @@ void PageLayout::drawParagraph(QPainter* p, const QTextBlock& block, const Paint
         }
     }
     tl->draw(p, QPointF(0, 0), selectionRanges(block, context), clip);
+    if (const QVariant leaders = f.property(kTabLeaders); leaders.isValid())
+        drawLeaders(p, block, f, leaders.toList(), clip);
     const int c = context.cursorPosition;
     if (c >= block.position() && c < block.position() + block.length()) {
         const QVariant width = property("cursorWidth");
         tl->drawCursor(p, QPointF(0, 0), c - block.position(), width.isValid() ? width.toInt() : 1);
+    }
+}
+
+void PageLayout::drawLeaders(QPainter* p, const QTextBlock& block, const QTextBlockFormat& f,
+                             const QVariantList& leaders, const QRectF& clip) const {
+    const QList<QTextOption::Tab> tabs = f.tabPositions();
+    const QString text = block.text();
+    const QTextLayout* tl = block.layout();
+    // Tab positions count from where the first line starts.
+    const double origin = f.leftMargin() + f.textIndent();
+    for (qsizetype i = text.indexOf('\t'); i >= 0; i = text.indexOf('\t', i + 1)) {
+        const int at = static_cast<int>(i);
+        const QTextLine line = tl->lineForTextPosition(at);
+        if (!line.isValid()) continue;
+        const double top = tl->position().y() + line.y();
+        if (top > clip.bottom() || top + line.height() < clip.top()) continue;
+        const double x0 = line.cursorToX(at), x1 = line.cursorToX(at + 1);
+        if (x1 - x0 < 2) continue;
+        // The stop the tab reached: the first at or after its end (the text
+        // after a right or centred stop ends or centres on it, after the
+        // tab's end).
+        qsizetype k = 0;
+        while (k < tabs.size() && tabs[k].position + origin < x1 - 0.5) ++k;
+        const int leader = k < tabs.size() && k < leaders.size() ? leaders[k].toInt() : 0;
+        if (leader == 0) continue;
+        // In the tab character's own font and colour.
+        QTextCharFormat cf;
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fr = it.fragment();
+            if (fr.position() - block.position() + fr.length() > at) {
+                cf = fr.charFormat();
+                break;
+            }
+        }
+        const QFontMetricsF fm(cf.font());
+        p->save();
+        p->setPen(QPen(cf.foreground().style() != Qt::NoBrush ? cf.foreground().color() : QColor(Qt::black),
+                       std::max(0.5, fm.lineWidth() * (leader == 0x2501 ? 2 : 1))));
+        const double left = tl->position().x(), baseline = top + line.ascent();
+        if (leader == '_' || leader == 0x2501) {
+            p->drawLine(QPointF(left + x0 + 1, baseline + fm.underlinePos()), QPointF(left + x1 - 1, baseline + fm.underlinePos()));
+        } else {
+            p->setFont(cf.font());
+            const QString c(QChar(static_cast<char16_t>(leader)));
+            const double w = fm.horizontalAdvance(c);
+            // On a grid of the character's width, so that the leaders of
+            // lines one under another line up.
+            for (double x = w > 0 ? std::ceil((x0 + w / 2) / w) * w : x1; x + w <= x1 - w / 2; x += w)
+                p->drawText(QPointF(left + x, baseline), c);
+        }
+        p->restore();
     }
 }
 

@@ -29,6 +29,15 @@ namespace qz::views {
 class PageLayout : public QAbstractTextDocumentLayout {
     Q_OBJECT
 public:
+    // A table cell that belongs to none of its row's cells (the row has
+    // fewer than the table): it is neither laid out nor drawn.
+    static constexpr int kAbsentCell = QTextFormat::UserProperty + 1;
+    // A paragraph's tab leaders, one for each of its tab positions in their
+    // order (a QVariantList of ints: 0 none, '.', '-' or '=' the character
+    // repeated, '_' a thin line, 0x2501 a thick one): a leader fills the
+    // space of each tab character that reaches a stop with one.
+    static constexpr int kTabLeaders = QTextFormat::UserProperty + 2;
+
     explicit PageLayout(QTextDocument* doc);
     ~PageLayout() override;
 
@@ -130,6 +139,8 @@ private:
     double pageBottom(long k) const { return (k + 1) * pitch_ - bottomMargin_; }
     bool paged() const { return pitch_ > 0; }
     void drawParagraph(QPainter* p, const QTextBlock& block, const PaintContext& context, const QRectF& clip) const;
+    void drawLeaders(QPainter* p, const QTextBlock& block, const QTextBlockFormat& f, const QVariantList& leaders,
+                     const QRectF& clip) const;
     void drawTable(QPainter* p, const Item& it, const PaintContext& context, const QRectF& clip) const;
     int hitParagraph(const QTextBlock& block, const QPointF& point) const;
     // Asks for the document to be drawn again from y down.
