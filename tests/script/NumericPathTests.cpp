@@ -9,6 +9,7 @@
 
 #include "platform/automation/VariantOps.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -64,9 +65,14 @@ std::vector<Variant> edgeValues() {
     };
 }
 
+// Whole numbers written as literals (Integer) on the right of an operator.
+const int kLiterals[] = {0, 1, 7, 32767};
+
 // A program with, for each operator, a procedure that computes it on plain
 // local variables (Fast<n>), on array elements (Elem<n>), and through
 // dictionary reads (Slow<n>). Each returns "TypeName:value:Err.Number".
+// Reg<n> (plain locals) and Lit<n>_<v> (an element and a literal) stop at an
+// error, as procedures without Resume Next do.
 std::string program() {
     std::string code =
         "Dim d\nSet d = CreateObject(\"Scripting.Dictionary\")\n"
@@ -82,6 +88,13 @@ std::string program() {
                 "  r = " + (op.unary ? "- y" : fast) + "\n  Fast" + k + " = Show(r)\nEnd Function\n";
         code += "Function Elem" + k + "(p, q)\n  On Error Resume Next\n  Dim a(1), r\n  a(0) = p : a(1) = q\n"
                 "  r = " + elem + "\n  Elem" + k + " = Show(r)\nEnd Function\n";
+        code += "Function Reg" + k + "(p, q)\n  Dim x, y, r\n  x = p : y = q\n"
+                "  r = " + (op.unary ? "- y" : fast) + "\n  Reg" + k + " = Show(r)\nEnd Function\n";
+        for (int v : kLiterals) {
+            const std::string lit = op.unary ? o + " a(0)" : "a(0) " + o + " " + std::to_string(v);
+            code += "Function Lit" + k + "_" + std::to_string(v) + "(p)\n  Dim a(0), r\n  a(0) = p\n"
+                    "  r = " + lit + "\n  Lit" + k + "_" + std::to_string(v) + " = Show(r)\nEnd Function\n";
+        }
         code += "Function Slow" + k + "(p, q)\n  On Error Resume Next\n  Dim r\n  d(\"x\") = p : d(\"y\") = q\n"
                 "  r = " + slow + "\n  Slow" + k + " = Show(r)\nEnd Function\n";
     }
@@ -90,6 +103,13 @@ std::string program() {
 
 TEST(ScriptNumericPath, EveryWayAgreesWithTheGeneralRulesOnEveryEdge) {
     Script s(program());
+    auto run = [&](const std::string& name, std::span<Variant> args) {
+        try {
+            return s.sc.Run(name, args).toUtf8();
+        } catch (const AutomationError& e) {
+            return "Empty::" + std::to_string(e.Number);
+        }
+    };
     const auto values = edgeValues();
     int checked = 0;
     for (std::size_t k = 0; k < std::size(kOperators); ++k) {
@@ -100,9 +120,14 @@ TEST(ScriptNumericPath, EveryWayAgreesWithTheGeneralRulesOnEveryEdge) {
                 const std::string what = std::string(kOperators[k].text) + " on " + Variant(p).toUtf8() +
                                          " (" + std::to_string(p.varType()) + "), " + Variant(q).toUtf8() +
                                          " (" + std::to_string(q.varType()) + ")";
-                for (const char* form : {"Fast", "Elem", "Slow"}) {
+                for (const char* form : {"Fast", "Elem", "Slow", "Reg"}) {
                     Variant args[2] = {p, q};
-                    EXPECT_EQ(s.sc.Run(form + n, args).toUtf8(), expected) << form << ": " << what;
+                    EXPECT_EQ(run(form + n, args), expected) << form << ": " << what;
+                }
+                if (q.type() == VarType::Integer && !kOperators[k].unary &&
+                    std::find(std::begin(kLiterals), std::end(kLiterals), q.integerValue()) != std::end(kLiterals)) {
+                    Variant args[1] = {p};
+                    EXPECT_EQ(run("Lit" + n + "_" + std::to_string(q.integerValue()), args), expected) << "Lit: " << what;
                 }
                 ++checked;
             }

@@ -38,6 +38,7 @@ enum BodyOp : std::uint8_t {
     BRegJump,    // to target when x compared with y gives an order in mask (else as JumpIf / JumpIfNot by alt)
     BRegSet,     // to = x, to a local variable or a vector's element (else as AssignNum / AssignElem)
     BRegSum,     // to = x + y, or x - y when mask is 1, to a local variable (else as AssignNum)
+    BRegNum,     // to = a numeric expression, to a local variable (else as AssignNum)
 };
 
 // The kinds of a register operand (RegOperand::kind).
@@ -326,6 +327,8 @@ private:
                    regOperand(*v.a, r.x) && regOperand(*v.b, r.y)) {
             r.op = BRegSum;
             r.mask = v.op == Op::Sub ? 1 : 0;
+        } else if (r.to.kind == RLocal) {
+            r.op = BRegNum;
         } else {
             return;
         }
@@ -500,7 +503,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         static const void* const kHandlers[] = {
             &&L_BEnd, &&L_BExec, &&L_BAssign, &&L_BAssignNum, &&L_BAssignCall, &&L_BAssignElem, &&L_BCall,
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
-            &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum,
+            &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
         QZ_NEXT;
@@ -556,6 +559,19 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
             const Variant* y = x ? regValue(ip->y, f) : nullptr;
             Variant& to = *f.ref[ip->to.slot];
             if (y && plainValue(to) && regSum(*x, *y, ip->mask != 0, to)) [[likely]] {
+                ++ip;
+                QZ_NEXT;
+            }
+        }
+        goto L_BAssignNum;
+    L_BRegNum:
+        // A numeric expression into a local variable that holds no string,
+        // object or array, by the numeric machine.
+        if (ip->gen == numGen_) [[likely]] {
+            Variant& to = *f.ref[ip->to.slot];
+            Num n;
+            if (plainValue(to) && evalNum(*ip->s->value, f, n)) [[likely]] {
+                to = n.value();
                 ++ip;
                 QZ_NEXT;
             }

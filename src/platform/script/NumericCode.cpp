@@ -19,13 +19,14 @@ namespace qz::script {
 
 namespace {
 
-// Each operator comes in five forms: both operands on the stack, the right
-// one a local variable (slot), the right one a literal; and two that are a
+// Each operator comes in six forms: both operands on the stack, the right
+// one a local variable (slot), the right one a literal; two that are a
 // whole expression by themselves, "local op local" (slot, lit.i) and "local
 // op literal" (slot; the literal's kind in arg), the commonest shapes
-// (i + 1, i < n), which then cost one dispatch.
+// (i + 1, i < n), which then cost one dispatch; and the right one an
+// Integer literal (s + (i Mod 7) * 2 - 1), whose kind need not be looked at.
 #define QZ_NUM_OPERATORS(X) X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Eq) X(Ne) X(Lt) X(Le) X(Gt) X(Ge)
-#define QZ_NUM_OPCODES(name) N##name, N##name##Local, N##name##Lit, N##name##LocalLocal, N##name##LocalLit,
+#define QZ_NUM_OPCODES(name) N##name, N##name##Local, N##name##Lit, N##name##LocalLocal, N##name##LocalLit, N##name##IntLit,
 enum NumOp : std::uint8_t {
     NEnd,
     NFail,
@@ -37,7 +38,7 @@ enum NumOp : std::uint8_t {
 };
 #undef QZ_NUM_OPCODES
 
-// The first of the five opcodes of an operator; NFail for any other.
+// The first of the six opcodes of an operator; NFail for any other.
 NumOp opcodeOf(Op op) {
     switch (op) {
 #define QZ_NUM_CASE(name) case Op::name: return N##name;
@@ -48,6 +49,8 @@ NumOp opcodeOf(Op op) {
 }
 
 enum Kind : std::uint8_t { KInteger, KLong, KDouble };
+
+constexpr int kForms = 6;  // opcodes per operator
 
 struct Val {
     union {
@@ -299,7 +302,7 @@ const NumIns* Engine::numCode(const Expr& e) {
         }
         if (code.size() == 2 && code[0].op == NPushLocal && code[1].op > NNeg) {
             // "local op local" or "local op literal": one instruction.
-            const int form = (code[1].op - (NNeg + 1)) % 5;
+            const int form = (code[1].op - (NNeg + 1)) % kForms;
             NumIns fused = code[1];
             fused.slot = code[0].slot;
             if (form == 1) {
@@ -311,6 +314,9 @@ const NumIns* Engine::numCode(const Expr& e) {
             }
             if (form == 1 || form == 2) code.assign(1, fused);
         }
+        for (NumIns& in : code)
+            if (in.op > NNeg && (in.op - (NNeg + 1)) % kForms == 2 && in.slot == KInteger)
+                in.op = static_cast<std::uint8_t>(in.op + 3);
         code.push_back(NumIns{NEnd, 0, 0, {0}});
     }
     e.numCode.shrink_to_fit();
@@ -322,7 +328,8 @@ const NumIns* Engine::numCode(const Expr& e) {
 // next (a computed goto), which saves the loop's bounds check and gives the
 // branch predictor one jump per handler to learn.
 bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
-#define QZ_NUM_LABELS(name) &&L_##name, &&L_##name##Local, &&L_##name##Lit, &&L_##name##LocalLocal, &&L_##name##LocalLit,
+#define QZ_NUM_LABELS(name) &&L_##name, &&L_##name##Local, &&L_##name##Lit, &&L_##name##LocalLocal, &&L_##name##LocalLit, \
+                            &&L_##name##IntLit,
     static const void* const handlers[] = {
         &&L_End, &&L_Fail, &&L_PushLocal, &&L_PushGlobal, &&L_PushField, &&L_PushLit,
         &&L_ElemLocal, &&L_ElemGlobal, &&L_ElemField, &&L_ElemLocalAtLocal, &&L_Neg,
@@ -411,6 +418,13 @@ L_##name##LocalLit: {                                                           
     else b.i = ip->lit.i;                                                          \
     if (!load(*f.ref[ip->slot], a) || !apply<Op::name>(a, b)) return false;        \
     return result(a, out);                                                         \
+}                                                                                  \
+L_##name##IntLit: {                                                                \
+    Val b;                                                                         \
+    b.k = KInteger;                                                                \
+    b.i = ip->lit.i;                                                               \
+    if (!apply<Op::name>(sp[-1], b)) return false;                                 \
+    QZ_NEXT;                                                                       \
 }
     QZ_NUM_OPERATORS(QZ_NUM_HANDLERS)
 #undef QZ_NUM_HANDLERS
