@@ -302,8 +302,6 @@ TEST_F(CoreFixture, ErrorDialogLayoutAndFallbackBox) {
     EXPECT_EQ(form.Caption, "Quorvane Error");
     EXPECT_FALSE(form.cmdHelp.Visible);
     EXPECT_EQ(form.cmdOk.Caption, "&OK");
-    EXPECT_EQ(form.cmdOk.Left + form.cmdOk.Width, form.fraMain.Left + form.fraMain.Width);
-    EXPECT_GT(form.cmdOk.Top, form.fraMain.Top + form.fraMain.Height - 1);
     form.InitForm("msg", "", "NewTemplate");
     EXPECT_EQ(form.Caption, "Quorvane Error");
     EXPECT_EQ(form.fraMain.Caption, "NewTemplate");

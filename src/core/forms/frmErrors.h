@@ -23,11 +23,6 @@ public:
                   const std::string& frameCaption);
 
     void cmdOk_Click() { Hide(); }
-
-    std::vector<ui::Control*> Controls() override { return {&fraMain, &txtError, &cmdOk, &cmdHelp}; }
-
-protected:
-    void OnLoad() override;
 };
 
 } // namespace qz

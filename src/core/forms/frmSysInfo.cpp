@@ -5,15 +5,11 @@
 namespace qz {
 
 frmSysInfo::frmSysInfo() : ui::Form("frmSysInfo", "System Information") {
-    Width = 7200;
-    Height = 5400;
-    txtInfo.Name = "txtInfo";
+    control(txtInfo, "txtInfo");
     txtInfo.MultiLine = true;
     txtInfo.Locked = true;
-    cmdCopy.Name = "cmdCopy";
-    cmdCopy.Caption = "&Copy";
-    cmdClose.Name = "cmdClose";
-    cmdClose.Caption = "Close";
+    control(cmdCopy, "cmdCopy").Caption = "&Copy";
+    control(cmdClose, "cmdClose").Caption = "Close";
     cmdClose.Default = true;
     cmdClose.Cancel = true;
 }

@@ -19,8 +19,6 @@ public:
     ui::CommandButton cmdCopy;   // "&Copy"
     ui::CommandButton cmdClose;  // "Close"
 
-    std::vector<ui::Control*> Controls() override { return {&txtInfo, &cmdCopy, &cmdClose}; }
-
     // Fills the box with the text given.
     void Initialize(const std::string& info);
     void cmdCopy_Click();

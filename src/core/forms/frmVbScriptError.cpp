@@ -18,74 +18,42 @@ int charCount(const std::string& s) {
     }));
 }
 
-void place(ui::Control& c, const char* name, int left, int top, int width, int height) {
-    c.Name = name;
-    c.Left = left;
-    c.Top = top;
-    c.Width = width;
-    c.Height = height;
-}
-
 } // namespace
 
 frmVbScriptError::frmVbScriptError() : ui::Form("frmVbScriptError", "Quorvane Error") {
-    Width = 6720;
-    Height = 6150;
-    // Two frames of the same width, one above the other, each with three
-    // labelled boxes; the last box of each is a multi-line one.
-    struct Row {
-        ui::Label& label;
-        ui::TextBox& box;
-        const char* labelName;
-        const char* boxName;
-        const char* caption;
-    };
-    auto fill = [&](ui::Frame& frame, const char* name, const char* caption, int top,
-                    std::initializer_list<Row> rows) {
-        place(frame, name, 120, top, 6375, 2415);
-        frame.Caption = caption;
-        int y = top + 330;
-        for (const Row& r : rows) {
-            const bool last = &r == rows.end() - 1;
-            place(r.label, r.labelName, 240, y + 30, 1095, 255);
-            r.label.Caption = r.caption;
-            place(r.box, r.boxName, 1440, y, 4935, last ? 1035 : 315);
-            r.box.Locked = true;
-            r.box.MultiLine = last;
-            r.box.BackColor = kButtonFace;
-            y += 420;
-        }
-    };
-    fill(fraQzField, "fraQzField", "Expression Field", 120,
-         {{lblQzFieldName, txtQzFieldName, "lblQzFieldName", "txtQzFieldName", "Name:"},
-          {lblQzLineNumber, txtQzFieldLineNumber, "lblQzLineNumber", "txtQzFieldLineNumber", "Line:"},
-          {lblQzVbscriptCode, txtQzFieldCode, "lblQzVbscriptCode", "txtQzFieldCode", "Code:"}});
-    fill(fraError, "fraError", "Error", 2640,
-         {{lblErrorNumber, txtErrorNumber, "lblErrorNumber", "txtErrorNumber", "Number:"},
-          {lblErrorSource, txtErrorSource, "lblErrorSource", "txtErrorSource", "Source:"},
-          {lblErrorDescription, txtErrorDescription, "lblErrorDescription", "txtErrorDescription",
-           "Description:"}});
-    place(cmdOk, "cmdOk", 120, 5160, 1215, 375);
-    cmdOk.Caption = "Ok";
+    // Two frames, one above the other, each with three labelled read-only
+    // boxes; the last box of each is a multi-line one.
+    control(fraQzField, "fraQzField").Caption = "Expression Field";
+    control(lblQzFieldName, "lblQzFieldName").Caption = "Name:";
+    control(txtQzFieldName, "txtQzFieldName");
+    control(lblQzLineNumber, "lblQzLineNumber").Caption = "Line:";
+    control(txtQzFieldLineNumber, "txtQzFieldLineNumber");
+    control(lblQzVbscriptCode, "lblQzVbscriptCode").Caption = "Code:";
+    control(txtQzFieldCode, "txtQzFieldCode").MultiLine = true;
+    control(fraError, "fraError").Caption = "Error";
+    control(lblErrorNumber, "lblErrorNumber").Caption = "Number:";
+    control(txtErrorNumber, "txtErrorNumber");
+    control(lblErrorSource, "lblErrorSource").Caption = "Source:";
+    control(txtErrorSource, "txtErrorSource");
+    control(lblErrorDescription, "lblErrorDescription").Caption = "Description:";
+    control(txtErrorDescription, "txtErrorDescription").MultiLine = true;
+    control(cmdOk, "cmdOk").Caption = "Ok";
     cmdOk.Default = true;
     cmdOk.Cancel = true;
-    place(cmdHelp, "cmdHelp", 120, 5160, 1215, 375);
-    cmdHelp.Caption = "Help";
+    // The help button is not offered.
+    control(cmdHelp, "cmdHelp").Caption = "Help";
+    cmdHelp.Visible = false;
 
     // Every box selects its whole text when it gets the focus, ready to copy.
     for (ui::TextBox* box : {&txtQzFieldName, &txtQzFieldLineNumber, &txtQzFieldCode,
                              &txtErrorNumber, &txtErrorSource, &txtErrorDescription}) {
+        box->Locked = true;
+        box->BackColor = kButtonFace;
         box->GotFocus = [box] {
             box->SelStart = 0;
             box->SelLength = charCount(box->Text);
         };
     }
-    OnLoad();
-}
-
-void frmVbScriptError::OnLoad() {
-    cmdHelp.Visible = false;
-    cmdOk.Left = fraError.Left + fraError.Width - cmdOk.Width;
 }
 
 void frmVbScriptError::InitForm(std::int32_t number, const std::string& source,

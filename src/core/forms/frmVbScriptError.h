@@ -38,16 +38,6 @@ public:
                   std::int32_t fieldKind);
 
     void cmdOk_Click() { Hide(); }
-
-    std::vector<ui::Control*> Controls() override {
-        return {&fraQzField, &lblQzFieldName, &txtQzFieldName, &lblQzLineNumber,
-                &txtQzFieldLineNumber, &lblQzVbscriptCode, &txtQzFieldCode, &fraError,
-                &lblErrorNumber, &txtErrorNumber, &lblErrorSource, &txtErrorSource,
-                &lblErrorDescription, &txtErrorDescription, &cmdOk, &cmdHelp};
-    }
-
-protected:
-    void OnLoad() override;
 };
 
 } // namespace qz
