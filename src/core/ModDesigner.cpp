@@ -6,10 +6,8 @@
 #include "platform/system/Locales.h"
 #include "platform/system/Paths.h"
 #include "platform/ui/Controls.h"
-#include "platform/ui/UiHost.h"
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 
 namespace qz {
@@ -190,23 +188,6 @@ std::string GetLocaleCurrencySymbol() {
     } catch (...) {
         return "$";
     }
-}
-
-void FitTextToControl(ui::Form& form, ui::Control& control, const std::string& text,
-                      std::int32_t flags) {
-    auto* box = dynamic_cast<ui::TextBox*>(&control);
-    auto* label = dynamic_cast<ui::Label*>(&control);
-    if (!box && !label)
-        throw AutomationError(438, std::string(kErrorSource), "Object doesn't support this property or method");
-    control.Tag = text;
-    const ui::ElideMode mode = (flags & DT_PATH_ELLIPSIS) ? ui::ElideMode::Middle
-                             : (flags & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) ? ui::ElideMode::Right
-                                                                             : ui::ElideMode::None;
-    const int width = static_cast<int>(std::lround(std::max(control.Width, 0) * 0.97));
-    std::string shown = ui::currentHost().elideText(text, width, control.Font, mode);
-    // A tooltip left from an earlier, longer text would name the wrong path.
-    control.ToolTipText = shown != text ? text : std::string();
-    (box ? box->Text : label->Caption) = std::move(shown);
 }
 
 void ManageCarriageReturn(ui::TextBox& box) {

@@ -11,8 +11,6 @@
 namespace qz {
 
 namespace ui {
-class Form;
-struct Control;
 struct TextBox;
 }
 
@@ -32,21 +30,6 @@ std::string AdjustConnectionString(std::string_view connection, bool isFile,
 // True when both paths name the same file by their absolute forms (letter
 // case included); false when they differ or either is empty.
 bool FileNameIdentical(std::string_view path1, std::string_view path2);
-
-// Text-drawing flags that shorten a text to fit: an ellipsis in the middle
-// (for paths), at the end, or at the end after the last whole word.
-inline constexpr std::int32_t DT_PATH_ELLIPSIS = 0x4000;
-inline constexpr std::int32_t DT_END_ELLIPSIS = 0x8000;
-inline constexpr std::int32_t DT_WORD_ELLIPSIS = 0x40000;
-
-// Shows a text in a label's caption or a text box's text so that it fits 97 %
-// of the control's width in the control's font (measured by the current UI
-// host): the full text goes to the control's Tag; with one of the ellipsis
-// flags a text too long is shortened (DT_PATH_ELLIPSIS in its middle), and
-// the tooltip then holds the full text (and is cleared when the text fits).
-// Other controls fail with error 438; failures reach the caller.
-void FitTextToControl(ui::Form& form, ui::Control& control, const std::string& text,
-                      std::int32_t flags);
 
 // The user's long (kind 0) or short (kind 1) date format; "dd mmmm yyyy" or
 // "dd/mm/yyyy" when the locale gives none.

@@ -1,6 +1,6 @@
 // The routines the dialogs share over their controls: locale, digit and
-// True/False lists, type-ahead, the caret position, a text fitted to its
-// control, and the open/save dialog.
+// True/False lists, type-ahead, the caret position, and the open/save
+// dialog.
 #include "core/CommonDialog.h"
 #include "core/CoreFixture.h"
 #include "core/InstalledLocales.h"
@@ -9,7 +9,6 @@
 #include "platform/system/Folders.h"
 
 #include <set>
-#include <tuple>
 
 using namespace qz;
 using qz::test::CoreFixture;
@@ -109,56 +108,6 @@ TEST(CaretPosition, LineAndColumnFromOne) {
     EXPECT_EQ(GetCaretLineOrColumn(0, box), 3);
     box.SelStart = 500;              // beyond the text: its end
     EXPECT_EQ(GetCaretLineOrColumn(0, box), 4);
-}
-
-TEST(FitText, PathShortenedInTheMiddleWithTheFullTextKept) {
-    ui::Form form("frmTest");
-    ui::Label label;
-    label.Width = 1650;  // 97 % at 8 points: 20 characters
-    const std::string path = "/home/author/templates/invoices/2026/Invoice-Final.rtf";
-    FitTextToControl(form, label, path, DT_PATH_ELLIPSIS);
-    EXPECT_EQ(label.Tag, path);
-    EXPECT_EQ(label.ToolTipText, path);
-    EXPECT_EQ(label.Caption, "/home/au...Final.rtf");
-
-    // A text that fits is shown whole, and an earlier tooltip goes.
-    FitTextToControl(form, label, "/tmp/a.rtf", DT_PATH_ELLIPSIS);
-    EXPECT_EQ(label.Caption, "/tmp/a.rtf");
-    EXPECT_EQ(label.ToolTipText, "");
-
-    // Without an ellipsis flag nothing is shortened; a text box takes Text.
-    ui::TextBox box;
-    box.Width = 300;
-    FitTextToControl(form, box, path, 0);
-    EXPECT_EQ(box.Text, path);
-    box.Font.Size = 16;  // twice the size, half the characters
-    box.Width = 3300;
-    FitTextToControl(form, box, "ééééééééééééééééééééééééé", DT_END_ELLIPSIS);
-    EXPECT_EQ(box.Text, "ééééééééééééééééé...");
-
-    ui::CheckBox other;
-    EXPECT_EQ(numberOf([&] { FitTextToControl(form, other, path, DT_PATH_ELLIPSIS); }), 438);
-}
-
-TEST(FitText, TheHostMeasures) {
-    struct Host : ui::HeadlessUiHost {
-        std::string elideText(const std::string& text, int width, const ui::Font& font,
-                              ui::ElideMode mode) override {
-            seen = {width, font.Name, mode == ui::ElideMode::Middle};
-            return "short";
-        }
-        std::tuple<int, std::string, bool> seen;
-    } host;
-    ui::setCurrentHost(&host);
-    ui::Form form("frmTest");
-    ui::Label label;
-    label.Width = 1000;
-    label.Font.Name = "Liberation Sans";
-    FitTextToControl(form, label, "long text", DT_PATH_ELLIPSIS);
-    ui::setCurrentHost(nullptr);
-    EXPECT_EQ(host.seen, std::make_tuple(970, std::string("Liberation Sans"), true));
-    EXPECT_EQ(label.Caption, "short");
-    EXPECT_EQ(label.ToolTipText, "long text");
 }
 
 TEST_F(CoreFixture, FileDialogAsksWithTheCallersFilterAndReturnsThePath) {

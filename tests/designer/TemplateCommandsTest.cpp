@@ -316,8 +316,8 @@ TEST_F(TemplateCommands, SaveAsMovesTheTemplateItsConnectionsAndItsModule) {
         d.cmdSaveAs_Click();
         EXPECT_EQ(d.QzTemplateFileName, "Invoice.rtf");
         EXPECT_EQ(d.QzcFilename, "Invoice.qzc");
-        EXPECT_EQ(d.lblQZCFileName.Tag, dir + "/Invoice.qzc");
-        EXPECT_EQ(d.txtRevisionPath.Tag, dir + "/InvoiceREV");
+        EXPECT_EQ(d.lblQZCFileName.Caption, dir + "/Invoice.qzc");
+        EXPECT_EQ(d.txtRevisionPath.Text, dir + "/InvoiceREV");
         d.cmdOk_Click();
     });
     host.queueMsgBoxResult(ui::vbYes);  // Invoice.vbs is there already

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -63,6 +64,47 @@ TEST(TemplateViews, PropertiesWindowShowsThePathsAndOkHandsTheChoiceBack) {
     EXPECT_FALSE(form.Visible());
     EXPECT_FALSE(view->isVisible());
     EXPECT_FALSE(form.CancelUpdate());
+    form.Unload();
+}
+
+TEST(TemplateViews, PropertiesWindowShortensLongPathsToItsWidth) {
+    designer::frmQzProperties form;
+    form.QzTemplatePath = "/home/author/" + std::string(80, 'x') + "/templates";
+    form.QzTemplateFileName = "Report.rtf";
+    form.QzcFilename = "Report.qzc";
+    form.InitializeControls();
+    const std::string whole = form.QzTemplatePath + "/Report.rtf";
+    form.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
+    view->show();
+    auto* qzt = view->findChild<QLabel*>("lblQZTFileName");
+    auto* rev = view->findChild<QLineEdit*>("txtRevisionPath");
+    ASSERT_TRUE(qzt && rev);
+    // Shortened in the middle to the widget's own width, the whole path in the tooltip.
+    auto expectShortened = [](QWidget* w, const QString& shown, const std::string& full, const char* tail) {
+        EXPECT_TRUE(shown.startsWith("/home/") && shown.endsWith(tail) && shown.contains(QChar(0x2026))) << shown.toStdString();
+        EXPECT_LE(w->fontMetrics().horizontalAdvance(shown), w->contentsRect().width());
+        EXPECT_EQ(w->toolTip().toStdString(), full);
+    };
+    expectShortened(qzt, qzt->text(), whole, "Report.rtf");
+    expectShortened(rev, rev->text(), designer::frmQzProperties::RevisionFolderOf(whole), "ReportREV");
+    // Redone when the window grows.
+    const qsizetype before = qzt->text().size();
+    view->resize(view->width() + 300, view->height());
+    EXPECT_GT(qzt->text().size(), before);
+    // A short path is shown whole, without a tooltip.
+    form.QzTemplatePath = "/tmp";
+    form.InitializeControls();
+    view->push();
+    EXPECT_EQ(qzt->text(), "/tmp/Report.rtf");
+    EXPECT_TRUE(qzt->toolTip().isEmpty());
+    // A user event leaves the form's whole texts as they were.
+    form.QzTemplatePath = "/home/author/" + std::string(80, 'y');
+    form.InitializeControls();
+    view->push();
+    QTest::mouseClick(view->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+    EXPECT_EQ(form.txtRevisionPath.Text, designer::frmQzProperties::RevisionFolderOf(form.QzTemplatePath + "/Report.rtf"));
+    EXPECT_FALSE(view->isVisible());
     form.Unload();
 }
 

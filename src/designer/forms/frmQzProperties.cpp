@@ -2,7 +2,6 @@
 
 #include "core/CommonDialog.h"
 #include "core/DesignerState.h"
-#include "core/ModDesigner.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
 #include "core/ModGlobalControls.h"
@@ -23,14 +22,6 @@ constexpr int kKeyDelete = 46;
 constexpr int kKeyBack = 8;
 constexpr std::int32_t kHelpContext = 1020;
 
-void Place(ui::Control& c, const char* name, int left, int top, int width, int height) {
-    c.Name = name;
-    c.Left = left;
-    c.Top = top;
-    c.Width = width;
-    c.Height = height;
-}
-
 bool EndsWithNoCase(const std::string& s, std::string_view tail) {
     return s.size() >= tail.size() && equalsNoCaseAscii(std::string_view(s).substr(s.size() - tail.size()), tail);
 }
@@ -45,58 +36,34 @@ std::string ParentFolderName(const std::string& path) {
 } // namespace
 
 frmQzProperties::frmQzProperties() : ui::Form("frmQzProperties", "Qz Template Properties") {
-    Width = 7200;
-    Height = 6900;
-    Place(fraQZT, "fraQZT", 120, 120, 6960, 1500);
-    fraQZT.Caption = "Template File Name (RTF)";
-    Place(lblFirstParagraph, "lblFirstParagraph", 240, 360, 6720, 615);
-    lblFirstParagraph.Caption =
+    control(fraQZT, "fraQZT").Caption = "Template File Name (RTF)";
+    control(lblFirstParagraph, "lblFirstParagraph").Caption =
         "In order to be able to use Quorvane Studio 2004, you must save your template as a Rich Text Format "
         "file (.rtf). Please specify the location where you want to save your template.";
-    Place(lblQZTFileName, "lblQZTFileName", 240, 1080, 5160, 255);
-    Place(cmdSaveAs, "cmdSaveAs", 5520, 1020, 1440, 375);
-    cmdSaveAs.Caption = "&Save As...";
-    Place(fraQZC, "fraQZC", 120, 1740, 6960, 1500);
-    fraQZC.Caption = "QZC File Name";
-    Place(lblSecondParagraph, "lblSecondParagraph", 240, 1980, 6720, 855);
-    lblSecondParagraph.Caption =
+    control(lblQZTFileName, "lblQZTFileName");
+    control(cmdSaveAs, "cmdSaveAs").Caption = "&Save As...";
+    control(fraQZC, "fraQZC").Caption = "QZC File Name";
+    control(lblSecondParagraph, "lblSecondParagraph").Caption =
         "Quorvane Studio 2004 uses a special type of file to store its data source information. This type of "
         "file is referred to as a Quorvane Configuration file (.QZC). This file has to be located in the same "
         "folder as your template and must have the same name.";
-    Place(lblQZCFileName, "lblQZCFileName", 240, 2880, 6720, 255);
-    Place(fraTemplateLocale, "fraTemplateLocale", 120, 3360, 6960, 1380);
-    fraTemplateLocale.Caption = "Template Locale And Default Template Formats";
-    Place(lblDescLocale, "lblDescLocale", 240, 3600, 6720, 615);
-    lblDescLocale.Caption =
+    control(lblQZCFileName, "lblQZCFileName");
+    control(fraTemplateLocale, "fraTemplateLocale").Caption = "Template Locale And Default Template Formats";
+    control(lblDescLocale, "lblDescLocale").Caption =
         "A locale is either a language or a language in combination with a country. It determines the default "
         "settings for formatting dates, times, currency, and numbers.";
-    Place(cboLocale, "cboLocale", 240, 4260, 5160, 315);
-    cboLocale.Style = 2;
-    Place(cmdFormat, "cmdFormat", 5520, 4230, 1440, 375);
-    cmdFormat.Caption = "&Formats...";
-    Place(fraRevision, "fraRevision", 120, 4860, 6960, 900);
-    fraRevision.Caption = "Revision Tracking";
-    Place(lblRevisionKeep, "lblRevisionKeep", 240, 5160, 600, 255);
-    lblRevisionKeep.Caption = "Keep:";
-    Place(cboRevision, "cboRevision", 840, 5100, 1080, 315);
-    cboRevision.Style = 2;
-    Place(lblRevisionFolder, "lblRevisionFolder", 2100, 5160, 700, 255);
-    lblRevisionFolder.Caption = "Folder:";
-    Place(txtRevisionPath, "txtRevisionPath", 2820, 5100, 3900, 315);
-    txtRevisionPath.Locked = true;
-    Place(cmdOk, "cmdOk", 2760, 5940, 1335, 375);
-    cmdOk.Caption = "&OK";
+    control(cboLocale, "cboLocale").Style = 2;
+    control(cmdFormat, "cmdFormat").Caption = "&Formats...";
+    control(fraRevision, "fraRevision").Caption = "Revision Tracking";
+    control(lblRevisionKeep, "lblRevisionKeep").Caption = "Keep:";
+    control(cboRevision, "cboRevision").Style = 2;
+    control(lblRevisionFolder, "lblRevisionFolder").Caption = "Folder:";
+    control(txtRevisionPath, "txtRevisionPath").Locked = true;
+    control(cmdOk, "cmdOk").Caption = "&OK";
     cmdOk.Default = true;
-    Place(cmdCancel, "cmdCancel", 4200, 5940, 1335, 375);
-    cmdCancel.Caption = "Cancel";
+    control(cmdCancel, "cmdCancel").Caption = "Cancel";
     cmdCancel.Cancel = true;
-    Place(cmdHelp, "cmdHelp", 5640, 5940, 1335, 375);
-    cmdHelp.Caption = "&Help";
-    // Tab order: Save As, locale, formats, keep, OK, Cancel, Help.
-    int tab = 0;
-    for (ui::Control* c : std::vector<ui::Control*>{&cmdSaveAs, &cboLocale, &cmdFormat, &cboRevision, &cmdOk,
-                                                     &cmdCancel, &cmdHelp})
-        c->TabIndex = tab++;
+    control(cmdHelp, "cmdHelp").Caption = "&Help";
 
     // The keep list changes only by choosing from it.
     cboRevision.KeyDown = [](int& key, int) { if (key == kKeyDelete) key = 0; };
@@ -122,9 +89,9 @@ std::string frmQzProperties::RevisionFolderOf(const std::string& templateFullNam
 void frmQzProperties::InitializeControls() {
     try {
         const std::string full = FullTemplateName();
-        FitTextToControl(*this, lblQZTFileName, full, DT_PATH_ELLIPSIS);
-        FitTextToControl(*this, lblQZCFileName, AddBackSlashInPath(QzTemplatePath) + QzcFilename, DT_PATH_ELLIPSIS);
-        FitTextToControl(*this, txtRevisionPath, RevisionFolderOf(full), DT_PATH_ELLIPSIS);
+        lblQZTFileName.Caption = full;
+        lblQZCFileName.Caption = AddBackSlashInPath(QzTemplatePath) + QzcFilename;
+        txtRevisionPath.Text = RevisionFolderOf(full);
         if (QzPropertiesReadOnly) DisableQzPropertiesForm();
         else EnabledQzPropertiesForm();
         FillInstalledLocaleCombo(cboLocale, 0);

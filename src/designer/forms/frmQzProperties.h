@@ -52,15 +52,9 @@ public:
     ui::CommandButton cmdFormat;
     ui::CommandButton cmdOk, cmdCancel, cmdHelp;
 
-    std::vector<ui::Control*> Controls() override {
-        return {&fraQZT, &lblFirstParagraph, &lblQZTFileName, &cmdSaveAs, &fraQZC, &lblSecondParagraph,
-                &lblQZCFileName, &fraTemplateLocale, &lblDescLocale, &cboLocale, &cmdFormat,
-                &fraRevision, &lblRevisionKeep, &cboRevision, &lblRevisionFolder, &txtRevisionPath,
-                &cmdOk, &cmdCancel, &cmdHelp};
-    }
-
-    // Fills the controls from the inputs: the three paths fitted to their
-    // controls, the caption of the mode, the locale list, the keep list.
+    // Fills the controls from the inputs: the three paths whole (the window
+    // shortens them to its room), the caption of the mode, the locale list,
+    // the keep list.
     void InitializeControls();
     // The revision folder of the full template name: its ".rtf" (any case)
     // replaced by "REV".

@@ -77,9 +77,6 @@ struct PrintDialogResult {
     PrintSettings settings;
 };
 
-// Where elideText shortens a text that does not fit.
-enum class ElideMode { None, Left, Right, Middle };
-
 // Help viewer commands.
 enum HelpCommand : int { HelpDisplayTopic = 0, HelpContext = 15, HelpCloseAll = 18 };
 
@@ -106,16 +103,6 @@ public:
     // windows. Returns a non-zero handle of the help window, 0 on failure.
     virtual std::intptr_t showHelp(const std::string& helpFile, HelpCommand command,
                                    std::int32_t data) = 0;
-    // The text as it is shown in a space widthTwips wide (1440 twips to the
-    // inch) in the font: whole when it fits, otherwise shortened with an
-    // ellipsis at its start (Left), its end (Right) or its middle (Middle,
-    // the form long paths are shown in); None never shortens. Windowed hosts
-    // measure with the real font at the screen's resolution. This default,
-    // which the headless host keeps, counts every character as half the
-    // font's size wide (8 points when the size is 0) and uses "..." as the
-    // ellipsis; a space too narrow for the ellipsis gets the ellipsis alone.
-    virtual std::string elideText(const std::string& text, int widthTwips, const Font& font,
-                                  ElideMode mode);
     // A shown form was hidden, unloaded or destroyed, by whatever code: a
     // host that keeps a window for it lets the window go. It must not throw
     // and must not touch the form beyond its address.

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -29,7 +30,7 @@ public:
         auto* inQzt = new QVBoxLayout(qzt);
         inQzt->addWidget(paragraph(f.lblFirstParagraph));
         auto* file = new QHBoxLayout;
-        file->addWidget(bind(f.lblQZTFileName), 1);
+        file->addWidget(bindElided(f.lblQZTFileName, Qt::ElideMiddle), 1);
         file->addWidget(bind(f.cmdSaveAs, [&f] { f.cmdSaveAs_Click(); }));
         inQzt->addLayout(file);
         layout->addWidget(qzt);
@@ -37,7 +38,7 @@ public:
         QGroupBox* qzc = bind(f.fraQZC);
         auto* inQzc = new QVBoxLayout(qzc);
         inQzc->addWidget(paragraph(f.lblSecondParagraph));
-        inQzc->addWidget(bind(f.lblQZCFileName));
+        inQzc->addWidget(bindElided(f.lblQZCFileName, Qt::ElideMiddle));
         layout->addWidget(qzc);
 
         QGroupBox* locale = bind(f.fraTemplateLocale);
@@ -57,7 +58,7 @@ public:
         inRevision->addWidget(keep);
         inRevision->addSpacing(12);
         inRevision->addWidget(bind(f.lblRevisionFolder));
-        inRevision->addWidget(bind(f.txtRevisionPath), 1);
+        inRevision->addWidget(bindElided(f.txtRevisionPath, Qt::ElideMiddle), 1);
         layout->addWidget(revision);
 
         auto* buttons = new QHBoxLayout;

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -43,6 +44,21 @@ void pushCommon(const ui::Control& c, QWidget* w) {
     w->setEnabled(c.Enabled);
     w->setVisible(c.Visible);
     w->setToolTip(qs(c.ToolTipText));
+}
+
+// Shows text in a label or line edit shortened to the room the widget has
+// for it (its width less margin); the whole text is the tooltip when it had
+// to be shortened, else the control's own tooltip.
+template <class W>
+std::function<void()> elider(W* w, const std::string& text, const ui::Control& c, Qt::TextElideMode mode,
+                             int margin) {
+    return [w, &text, &c, mode, margin] {
+        const QString full = qs(text);
+        const int room = std::max(0, w->contentsRect().width() - margin);
+        const QString shown = w->fontMetrics().elidedText(full, mode, room);
+        if (w->text() != shown) w->setText(shown);
+        w->setToolTip(shown == full ? qs(c.ToolTipText) : full);
+    };
 }
 
 } // namespace
@@ -77,7 +93,7 @@ FormView::Binding& FormView::add(ui::Control& c, QWidget* w) {
     w->setObjectName(QString::fromStdString(c.Name));
     w->installEventFilter(this);
     if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) area->viewport()->installEventFilter(this);
-    bindings_.push_back({&c, w, {}, {}});
+    bindings_.push_back({&c, w, {}, {}, {}});
     return bindings_.back();
 }
 
@@ -108,6 +124,7 @@ void FormView::push() {
         for (Binding& b : bindings_) {
             if (b.push) b.push();
             pushCommon(*b.control, b.widget);
+            if (b.fit) b.fit();
         }
     } catch (const std::exception&) {
         // Memory ran short showing the form (a tree of many nodes): the
@@ -193,6 +210,24 @@ QLabel* FormView::bind(ui::Label& c) {
     auto* w = new QLabel(this);
     w->setWordWrap(true);
     add(c, w).push = [&c, w] { w->setText(qs(c.Caption)); };
+    return w;
+}
+
+QLabel* FormView::bindElided(ui::Label& c, Qt::TextElideMode mode) {
+    auto* w = new QLabel(this);
+    // The layout gives the width; the text never asks for more.
+    w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    add(c, w).fit = elider(w, c.Caption, c, mode, 0);
+    return w;
+}
+
+QLineEdit* FormView::bindElided(ui::TextBox& c, Qt::TextElideMode mode) {
+    auto* w = new QLineEdit(this);
+    w->setReadOnly(true);
+    // The text sits inside the frame and the box's own margin of 2 pixels a side.
+    const int frame = w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
+    const QMargins text = w->textMargins();
+    add(c, w).fit = elider(w, c.Text, c, mode, 2 * frame + 4 + text.left() + text.right());
     return w;
 }
 
@@ -440,6 +475,10 @@ FormView::Binding* FormView::bindingOf(QObject* watched) {
 bool FormView::eventFilter(QObject* watched, QEvent* event) {
     if (gone_) return QDialog::eventFilter(watched, event);
     const QEvent::Type type = event->type();
+    if (type == QEvent::Resize) {
+        if (Binding* b = bindingOf(watched); b && b->fit && b->widget == watched) b->fit();
+        return QDialog::eventFilter(watched, event);
+    }
     if (forwarding_ || (type != QEvent::FocusIn && type != QEvent::KeyPress && type != QEvent::MouseMove &&
                         type != QEvent::MouseButtonRelease))
         return QDialog::eventFilter(watched, event);

@@ -89,6 +89,12 @@ protected:
     QPushButton* bind(ui::CommandButton& c, Handler click);
     // A single-line box is a QLineEdit, a multi-line one a QPlainTextEdit.
     QWidget* bind(ui::TextBox& c, Handler change = {});
+    // A label, or a single-line box the user does not type in, whose text is
+    // shown shortened with an ellipsis (Qt::ElideMiddle for paths) to the
+    // width the layout gives the widget, again whenever it is resized; the
+    // whole text is then the tooltip. The control keeps the whole text.
+    QLabel* bindElided(ui::Label& c, Qt::TextElideMode mode);
+    QLineEdit* bindElided(ui::TextBox& c, Qt::TextElideMode mode);
     QCheckBox* bind(ui::CheckBox& c, Handler click = {});
     QRadioButton* bind(ui::OptionButton& c, Handler click = {});
     QComboBox* bind(ui::ComboBox& c, Handler click = {});
@@ -127,6 +133,7 @@ private:
         QWidget* widget;
         std::function<void()> pull;  // widget -> model
         std::function<void()> push;  // model -> widget
+        std::function<void()> fit;   // shortens the shown text to the widget's width
     };
     Binding& add(ui::Control& c, QWidget* w);
     void linkLabels();

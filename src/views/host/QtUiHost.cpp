@@ -13,8 +13,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
-#include <QScreen>
-#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
@@ -492,29 +490,6 @@ std::intptr_t QtUiHost::showHelp(const std::string& helpFile, ui::HelpCommand co
         help_->activateWindow();
         const auto id = static_cast<std::intptr_t>(help_->winId());
         return id ? id : reinterpret_cast<std::intptr_t>(help_.data());
-    });
-}
-
-std::string QtUiHost::elideText(const std::string& text, int widthTwips, const ui::Font& font,
-                                ui::ElideMode mode) {
-    if (mode == ui::ElideMode::None) return text;
-    return onGui([&] {
-        QFont f = QApplication::font();
-        if (!font.Name.empty()) f.setFamily(qs(font.Name));
-        f.setPointSizeF(font.Size > 0 ? font.Size : 8);
-        f.setBold(font.Bold);
-        f.setItalic(font.Italic);
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
-        const int pixels = static_cast<int>(std::max(0, widthTwips) * dpi / 1440.0);
-        const Qt::TextElideMode qtMode = mode == ui::ElideMode::Left    ? Qt::ElideLeft
-                                         : mode == ui::ElideMode::Right ? Qt::ElideRight
-                                                                        : Qt::ElideMiddle;
-        const QString full = qs(text);
-        QString shown = QFontMetrics(f).elidedText(full, qtMode, pixels);
-        // Too narrow for any text: the ellipsis alone, as the headless host answers.
-        if (shown.isEmpty() && !full.isEmpty()) shown = QString(QChar(0x2026));
-        return us(shown);
     });
 }
 

@@ -42,9 +42,6 @@ public:
                            std::int32_t data) override;
     void formClosed(const ui::Form& form) noexcept override;
     void formDestroyed(const ui::Form& form) noexcept override;
-    // Measured with the real font at the screen's resolution.
-    std::string elideText(const std::string& text, int widthTwips, const ui::Font& font,
-                          ui::ElideMode mode) override;
     // A QMenu at the point of the form's window.
     std::string popupMenu(ui::Form& owner, const ui::Menu& menu, int x, int y,
                           const std::string& defaultItem) override;
