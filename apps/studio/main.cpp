@@ -3,9 +3,9 @@
 //
 // How the program is composed, in the order main() builds it:
 //   1. the toolkit's application object and the command line;
-//   2. the Qt host of the user interface, through which every form of the
-//      layers below is shown (each view registers itself for its form), and
-//      the printers;
+//   2. the windows of the forms, the Qt host of the user interface through
+//      which every form of the layers below is shown in its window, and the
+//      printers;
 //   3. the word processor's model, with the add-in template whose menu and
 //      toolbar run the designer's macros;
 //   4. the designer on that model: it opens its own windows (its dialogs, the
@@ -19,6 +19,7 @@
 #include "designer/Designer.h"
 #include "designer/ModMSWordMenuToolbar.h"
 #include "platform/word/Application.h"
+#include "views/FormViews.h"
 #include "views/host/QtPrinter.h"
 #include "views/host/QtUiHost.h"
 #include "views/studio/StudioWindow.h"
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("quorvane-studio");
     const Options options = ParseCommandLine(qt);
 
-    // 2. The user interface host and the printers.
+    // 2. The forms' windows, the user interface host and the printers.
+    qz::views::registerFormViews();
     qz::views::QtUiHost host;
     qz::ui::setCurrentHost(&host);
     qz::views::QtPrinterBackend printers;

@@ -5,6 +5,7 @@
 #include "core/DesignerState.h"
 #include "core/ModGlobal.h"
 #include "datasources/forms/frmDataLink.h"
+#include "views/FormViews.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QApplication>
@@ -51,6 +52,7 @@ double peakMb() {
 int main(int argc, char** argv) {
     const int connections = argc > 1 ? std::atoi(argv[1]) : 100000;
     QApplication app(argc, argv);
+    views::registerFormViews();
     char folder[] = "/tmp/qz-dsbench-XXXXXX";
     if (!mkdtemp(folder)) return 1;
     Template t;

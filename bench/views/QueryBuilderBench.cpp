@@ -5,6 +5,7 @@
 // Run offscreen:
 //   QT_QPA_PLATFORM=offscreen build/bench/views/qz_query_builder_bench
 #include "query/forms/frmQueryBuilder.h"
+#include "views/FormViews.h"
 #include "views/host/ViewRegistry.h"
 
 #include <QApplication>
@@ -78,6 +79,7 @@ BENCHMARK(BM_OpenStoredCommand)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication qt(argc, argv);
+    qz::views::registerFormViews();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -21,6 +21,9 @@ TEST(FormView, ShowsTheModelsAndRunsHandlersAsAUserEvent) {
     form.ShowModeless();  // the headless host marks the form shown; the view is made here
     std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
     ASSERT_NE(view, nullptr);
+    // A form of another class that bears the name gets no window.
+    ui::Form impostor("frmErrors");
+    EXPECT_EQ(std::unique_ptr<views::FormView>(views::createView(impostor, nullptr)), nullptr);
     view->show();
     EXPECT_EQ(view->windowTitle(), "Problem");
     auto* text = view->findChild<QPlainTextEdit*>("txtError");

@@ -1,6 +1,7 @@
 // One QApplication for the test binary, on the offscreen platform unless the
 // caller chose another, with its settings and files in a folder of its own.
 #include "production/TestFiles.h"
+#include "views/FormViews.h"
 
 #include <QApplication>
 
@@ -20,6 +21,7 @@ public:
         static char name[] = "qz_views_tests";
         static char* argv[] = {name, nullptr};
         app_ = new QApplication(argc, argv);
+        qz::views::registerFormViews();
     }
     void TearDown() override {
         delete app_;

@@ -1,7 +1,7 @@
 // The error dialog: the message in a framed, read-only box, OK below it on the
 // right.
 #include "core/forms/frmErrors.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,6 +29,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmErrors", frmErrors, frmErrorsView)
+FormView* newView(frmErrors& form, QWidget* parent) { return new frmErrorsView(form, parent); }
 
 } // namespace qz::views

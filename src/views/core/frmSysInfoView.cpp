@@ -2,7 +2,7 @@
 // Copy and Close below it on the right.
 #include "core/ModGlobal.h"
 #include "core/forms/frmSysInfo.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -29,6 +29,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmSysInfo", frmSysInfo, frmSysInfoView)
+FormView* newView(frmSysInfo& form, QWidget* parent) { return new frmSysInfoView(form, parent); }
 
 } // namespace qz::views

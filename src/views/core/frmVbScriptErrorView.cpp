@@ -2,7 +2,7 @@
 // labelled, read-only boxes on the button-face background; OK under them at
 // the error frame's right edge.
 #include "core/forms/frmVbScriptError.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QFocusEvent>
 #include <QGridLayout>
@@ -118,6 +118,6 @@ private:
     std::vector<QLabel*> labels_;
 };
 
-QZ_REGISTER_VIEW("frmVbScriptError", frmVbScriptError, frmVbScriptErrorView)
+FormView* newView(frmVbScriptError& form, QWidget* parent) { return new frmVbScriptErrorView(form, parent); }
 
 } // namespace qz::views

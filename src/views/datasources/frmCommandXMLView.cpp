@@ -2,7 +2,7 @@
 // and Open in a frame, the preview grid taking the room left, and Ok, Cancel
 // and Help in a row at the bottom right.
 #include "datasources/forms/frmCommandXML.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -45,6 +45,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmCommandXML", frmCommandXML, frmCommandXMLView)
+FormView* newView(frmCommandXML& form, QWidget* parent) { return new frmCommandXMLView(form, parent); }
 
 } // namespace qz::views

@@ -3,7 +3,7 @@
 // one place, only one shown) with Test Connection under them, and Ok, Cancel
 // and Help along the bottom right. Password boxes show a mark per character.
 #include "datasources/forms/frmConnection.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -168,6 +168,6 @@ private:
     }
 };
 
-QZ_REGISTER_VIEW("frmConnection", frmConnection, frmConnectionView)
+FormView* newView(frmConnection& form, QWidget* parent) { return new frmConnectionView(form, parent); }
 
 } // namespace qz::views

@@ -2,7 +2,7 @@
 // commands, Help and Close under it. The tree's right click and keys go to
 // the form, which opens its popup menus at the point of the tree.
 #include "datasources/forms/frmDataLink.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QHBoxLayout>
 #include <QStyle>
@@ -58,6 +58,6 @@ private:
     QIcon pictures_[3];
 };
 
-QZ_REGISTER_VIEW("frmDataLink", frmDataLink, frmDataLinkView)
+FormView* newView(frmDataLink& form, QWidget* parent) { return new frmDataLinkView(form, parent); }
 
 } // namespace qz::views

@@ -3,7 +3,7 @@
 // connection-string builder (provider, its settings, the string as built).
 #include "datasources/forms/frmConnectionBuilder.h"
 #include "datasources/forms/frmCreateDataSource.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -104,7 +104,7 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmCreateDataSource", frmCreateDataSource, frmCreateDataSourceView)
-QZ_REGISTER_VIEW("frmConnectionBuilder", frmConnectionBuilder, frmConnectionBuilderView)
+FormView* newView(frmCreateDataSource& form, QWidget* parent) { return new frmCreateDataSourceView(form, parent); }
+FormView* newView(frmConnectionBuilder& form, QWidget* parent) { return new frmConnectionBuilderView(form, parent); }
 
 } // namespace qz::views

@@ -1,7 +1,7 @@
 // The about box: the logo beside the title and version, a line, the
 // description, a line, the notice, a line, then System Info and OK.
 #include "designer/forms/frmAbout.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -67,6 +67,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmAbout", designer::frmAbout, frmAboutView)
+FormView* newView(designer::frmAbout& form, QWidget* parent) { return new frmAboutView(form, parent); }
 
 } // namespace qz::views

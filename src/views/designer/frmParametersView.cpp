@@ -1,7 +1,7 @@
 // The query-parameter prompt: "Value:" at the top left, the value box across
 // the window under it, OK and Cancel under the box on the right.
 #include "designer/forms/frmParameters.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,6 +29,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmParameters", designer::frmParameters, frmParametersView)
+FormView* newView(designer::frmParameters& form, QWidget* parent) { return new frmParametersView(form, parent); }
 
 } // namespace qz::views

@@ -2,7 +2,7 @@
 // As beside its path, the QZC file in a frame, the locale with Formats...,
 // revision tracking with its keep list and folder, OK, Cancel and Help below.
 #include "designer/forms/frmQzProperties.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -74,6 +74,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmQzProperties", designer::frmQzProperties, frmQzPropertiesView)
+FormView* newView(designer::frmQzProperties& form, QWidget* parent) { return new frmQzPropertiesView(form, parent); }
 
 } // namespace qz::views

@@ -2,7 +2,7 @@
 // (the form shows one frame at a time), each frame a column of its options,
 // OK, Cancel and Help below.
 #include "designer/forms/frmTemplateDefaultFormat.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -77,6 +77,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmTemplateDefaultFormat", designer::frmTemplateDefaultFormat, frmTemplateDefaultFormatView)
+FormView* newView(designer::frmTemplateDefaultFormat& form, QWidget* parent) { return new frmTemplateDefaultFormatView(form, parent); }
 
 } // namespace qz::views

@@ -1,7 +1,7 @@
 // The waiting window: its one message, centred, in a small window without
 // buttons.
 #include "designer/forms/frmWaiting.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -23,6 +23,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmWaiting", designer::frmWaiting, frmWaitingView)
+FormView* newView(designer::frmWaiting& form, QWidget* parent) { return new frmWaitingView(form, parent); }
 
 } // namespace qz::views

@@ -4,7 +4,7 @@
 // in a column at the right, the status bar below.
 #include "editors/forms/frmExpression.h"
 #include "views/editors/FieldEditorViews.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -138,6 +138,6 @@ private:
     editors::frmExpression& f_;
 };
 
-QZ_REGISTER_VIEW("frmExpression", editors::frmExpression, frmExpressionView)
+FormView* newView(editors::frmExpression& form, QWidget* parent) { return new frmExpressionView(form, parent); }
 
 } // namespace qz::views

@@ -2,7 +2,7 @@
 // labels, the check boxes and the scope frame below them, the buttons in a
 // column at the right.
 #include "editors/forms/frmFindReplace.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -77,6 +77,6 @@ private:
     }
 };
 
-QZ_REGISTER_VIEW("frmFindReplace", editors::frmFindReplace, frmFindReplaceView)
+FormView* newView(editors::frmFindReplace& form, QWidget* parent) { return new frmFindReplaceView(form, parent); }
 
 } // namespace qz::views

@@ -2,7 +2,7 @@
 // Cancel and Help in a row below.
 #include "editors/forms/frmRepeatingPar.h"
 #include "views/editors/FieldEditorViews.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,6 +29,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmRepeatingPar", editors::frmRepeatingPar, frmRepeatingParView)
+FormView* newView(editors::frmRepeatingPar& form, QWidget* parent) { return new frmRepeatingParView(form, parent); }
 
 } // namespace qz::views

@@ -3,7 +3,7 @@
 // bar below.
 #include "editors/forms/frmStatement.h"
 #include "views/editors/FieldEditorViews.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -86,6 +86,6 @@ private:
     editors::frmStatement& f_;
 };
 
-QZ_REGISTER_VIEW("frmStatement", editors::frmStatement, frmStatementView)
+FormView* newView(editors::frmStatement& form, QWidget* parent) { return new frmStatementView(form, parent); }
 
 } // namespace qz::views

@@ -11,8 +11,9 @@
 // control has them.
 //
 // A view of a form derives from FormView, builds its widgets with the bind
-// functions, lays them out with Qt layouts, and registers itself by form name
-// (QZ_REGISTER_VIEW) so that the Qt host finds it when the form is shown.
+// functions and lays them out with Qt layouts; its newView (views/FormViews.h)
+// is registered by form name so that the Qt host finds it when the form is
+// shown.
 #pragma once
 
 #include "platform/ui/Bars.h"

@@ -7,8 +7,7 @@ namespace qz::views {
 
 namespace {
 
-// Built on first use, so that registrations from other files' static
-// initialisers never meet an unconstructed map.
+// Built on first use, by whichever registration or look-up comes first.
 std::map<std::string, ViewFactory>& registry() {
     static std::map<std::string, ViewFactory> r;
     return r;

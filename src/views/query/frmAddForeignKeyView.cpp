@@ -2,7 +2,7 @@
 // the frame of six rows (base column, "equals", related column) below it, and
 // Ok, Cancel and Help in a row at the bottom right.
 #include "query/forms/frmAddForeignKey.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -48,6 +48,6 @@ public:
     }
 };
 
-QZ_REGISTER_VIEW("frmAddForeignKey", frmAddForeignKey, frmAddForeignKeyView)
+FormView* newView(frmAddForeignKey& form, QWidget* parent) { return new frmAddForeignKeyView(form, parent); }
 
 } // namespace qz::views

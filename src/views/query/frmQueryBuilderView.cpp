@@ -4,7 +4,7 @@
 // parameter box or the TRUE/FALSE list in one place); the SQL page splits its
 // height between the text and the preview grid.
 #include "query/forms/frmQueryBuilder.h"
-#include "views/host/ViewRegistry.h"
+#include "views/FormViews.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -176,6 +176,6 @@ private:
     }
 };
 
-QZ_REGISTER_VIEW("frmQueryBuilder", frmQueryBuilder, frmQueryBuilderView)
+FormView* newView(frmQueryBuilder& form, QWidget* parent) { return new frmQueryBuilderView(form, parent); }
 
 } // namespace qz::views

@@ -2,6 +2,7 @@
 // offscreen platform unless another is chosen.
 //   qz_screenshots OUT_DIR [FORM_NAME...]
 #include "platform/automation/AutomationError.h"
+#include "views/FormViews.h"
 #include "views/samples/Samples.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    qz::views::registerFormViews();
     const QString out = QString::fromLocal8Bit(argv[1]);
     if (!QDir().mkpath(out)) {
         std::fprintf(stderr, "qz_screenshots: the folder %s cannot be made\n", argv[1]);
