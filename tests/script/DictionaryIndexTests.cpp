@@ -4,6 +4,7 @@
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 #include "platform/script/runtime/Dictionary.h"
+#include "ScriptTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -166,6 +167,9 @@ TEST(DictionaryIndex, ScriptCallsKeepTheirChecks) {
     // number of arguments or kind of call still fails as for any member.
     Ref<Dictionary> d(new Dictionary);
     const std::int32_t item = d->memberId(u"Item"), add = d->memberId(u"Add"), exists = d->memberId(u"Exists");
+    EXPECT_EQ(item, Dictionary::kItemId);
+    EXPECT_EQ(add, Dictionary::kAddId);
+    EXPECT_EQ(exists, Dictionary::kExistsId);
     std::vector<Variant> one{key(1)}, two{key(1), Variant(std::int32_t(5))}, three{key(2), Variant(), Variant()};
     d->invoke(add, kInvokeMethod, two);
     EXPECT_EQ(errorNumber([&] { d->invoke(add, kInvokeMethod, two); }), 457);
@@ -182,6 +186,34 @@ TEST(DictionaryIndex, ScriptCallsKeepTheirChecks) {
     EXPECT_EQ(errorNumber([&] { d->invoke(exists, kInvokeMethod, two); }), 450);
     EXPECT_EQ(errorNumber([&] { d->invoke(exists, kInvokePropertyPut, two); }), 438);
     EXPECT_EQ(d->count(), 1);
+}
+
+TEST(DictionaryIndex, KeysJoinedFromPlainOperandsFindWhatTheirStringsFind) {
+    // d(p & n), d.Item and d.Exists of a key joined from a variable and a
+    // number are looked up by their text; through CStr the same keys take
+    // the general way. Both must agree in either compare mode, a missing key
+    // read must be added, and a text never finds a number key.
+    qz::script::test::Script s(
+        "Function MakeDict(mode)\r\n  Dim d : Set d = CreateObject(\"Scripting.Dictionary\") : d.CompareMode = mode\r\n"
+        "  d.Add \"k1\", \"a\" : d.Add 1, \"b\" : d.Add \"-2k\", \"c\" : d.Add \"5\", \"d\" : d.Add \"K0\", \"e\"\r\n"
+        "  Set MakeDict = d\r\nEnd Function\r\n"
+        "Function Probe(d, fast)\r\n  Dim p, n, r\r\n"
+        "  For Each p In Array(\"k\", \"K\", \"\", \"-\", String(70, \"k\"))\r\n"
+        "    For Each n In Array(1, CInt(-2), 5, 2147483647, CInt(0))\r\n"
+        "      If fast Then\r\n        r = r & d.Exists(p & n) & d.Exists(n & p) & \"=\" & d(p & n) & d.Item(n & p) & \";\"\r\n"
+        "      Else\r\n        r = r & d.Exists(CStr(p & n)) & d.Exists(CStr(n & p)) & \"=\" & d(CStr(p & n)) & d.Item(CStr(n & p)) & \";\"\r\n"
+        "      End If\r\n    Next\r\n  Next\r\n"
+        "  Probe = r & d.Count & Join(d.Keys, \",\")\r\nEnd Function\r\n");
+    for (const char* mode : {"0", "1"}) {
+        const std::string fast = s.str(std::string("Probe(MakeDict(") + mode + "), True)");
+        EXPECT_EQ(fast, s.str(std::string("Probe(MakeDict(") + mode + "), False)")) << "mode " << mode;
+        EXPECT_NE(fast.find("k1"), std::string::npos);
+    }
+    EXPECT_EQ(s.str("MakeDict(1).Exists(\"K\" & 1) & MakeDict(0).Exists(\"K\" & 1) & MakeDict(0).Exists(\"\" & 1)"),
+              "TrueFalseFalse");
+    // The joined texts themselves, both orders, at the ends of the whole-number subtypes.
+    EXPECT_EQ(s.str("\"a\" & 12 & \"|\" & (-3 & \"b\") & \"|\" & (CInt(-32768) & \"\") & \"|\" & (\"x\" & CLng(-2147483647) - 1)"),
+              "a12|-3b|-32768|x-2147483648");
 }
 
 } // namespace

@@ -991,7 +991,51 @@ Variant Engine::eval(const Expr& e, Frame& f) {
     return ops::notOp(a);
 }
 
+namespace {
+
+// The text of a short string joined with a whole number (or the number with
+// the string), made at once: "k" & i, the keys scripts build in their loops.
+// False when either is anything else or the string is long.
+bool joinShort(const Variant& a, const Variant& b, ShortText& out) {
+    const bool numFirst = isIntLike(a);
+    const Variant& str = numFirst ? b : a;
+    const Variant& num = numFirst ? a : b;
+    if (!str.isString() || !isIntLike(num)) return false;
+    const std::u16string& s = str.stringValue();
+    if (s.size() > ShortText::kRoom) return false;
+    char16_t digits[ShortText::kDigits];
+    char16_t* end = digits + std::size(digits);
+    char16_t* d = end;
+    const std::int64_t v = intOf(num);
+    std::uint64_t m = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    do {
+        *--d = static_cast<char16_t>(u'0' + m % 10);
+        m /= 10;
+    } while (m);
+    if (v < 0) *--d = u'-';
+    const std::size_t nd = static_cast<std::size_t>(end - d);
+    if (numFirst) {
+        std::copy(d, end, out.buf);
+        std::copy(s.begin(), s.end(), out.buf + nd);
+    } else {
+        std::copy(s.begin(), s.end(), out.buf);
+        std::copy(d, end, out.buf + s.size());
+    }
+    out.text = std::u16string_view(out.buf, s.size() + nd);
+    return true;
+}
+
+} // namespace
+
 [[gnu::noinline]] Variant Engine::evalBinary(const Expr& e, Frame& f) {
+    if (e.op == Op::Concat) {
+        // Two plain operands (nothing runs between the reads) are joined
+        // where they are, without copies of them.
+        const Variant* pa = plainOperand(*e.a, f);
+        const Variant* pb = pa ? plainOperand(*e.b, f) : nullptr;
+        ShortText t;
+        if (pb && joinShort(*pa, *pb, t)) return Variant(t.text);
+    }
     if (e.numeric) {
         if (isComparison(e)) {
             int r = compareNum(e, f);
@@ -1069,6 +1113,18 @@ Variant Engine::eval(const Expr& e, Frame& f) {
     }
 }
 
+bool Engine::keyText(const Expr& k, Frame& f, ShortText& out) {
+    if (k.kind == EK::Binary && k.op == Op::Concat) {
+        const Variant* pa = plainOperand(*k.a, f);
+        const Variant* pb = pa ? plainOperand(*k.b, f) : nullptr;
+        return pb && joinShort(*pa, *pb, out);
+    }
+    const Variant* p = plainOperand(k, f);
+    if (!p || !p->isString()) return false;
+    out.text = p->stringValue();
+    return true;
+}
+
 Variant Engine::evalIdent(const Expr& e, Frame& f) {
     if (e.nk == NkElem) {
         // An array element read by the numeric code when it holds a number.
@@ -1082,6 +1138,16 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
         const Variant& v = e.bind == Bind::Local ? *f.ref[e.slot]
                          : e.bind == Bind::Global ? globals_[e.slot] : f.me->fields[e.slot];
         if (!e.hasArgs) return v;
+        if (e.args.size() == 1 && v.isObject() && v.objectValue() &&
+            &typeid(*v.objectValue()) == &typeid(Dictionary)) {
+            // d(key) of a key made of plain operands: looked up by its text.
+            ShortText t;
+            if (keyText(*e.args[0], f, t)) {
+                Variant r = static_cast<Dictionary*>(v.objectValue())->itemText(t.text);
+                checkClock();
+                return r;
+            }
+        }
         if (v.isArray() && e.args.size() <= 4) {
             Ref<SafeArray> a(v.arrayValue());  // the indices may change the variable
             std::int32_t ix[4];
@@ -1143,6 +1209,19 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         // The host object this call site saw last (it holds a reference, so
         // the address still names the same object), or one of the type whose
         // members are the same for all (dictionaries).
+        if (e.cacheKey == &typeid(Dictionary) && e.args.size() == 1 &&
+            (e.cacheId == Dictionary::kExistsId || e.cacheId == Dictionary::kItemId)) {
+            // d.Exists(key), d.Item(key) of a key made of plain operands: by its text.
+            ShortText t;
+            if (keyText(*e.args[0], f, t)) {
+                if (!e.cachePure) ++impureCalls_;
+                auto* dict = static_cast<Dictionary*>(d);
+                Variant r = e.cacheId == Dictionary::kExistsId ? Variant(dict->existsText(t.text))
+                                                                : dict->itemText(t.text);
+                checkClock();
+                return r;
+            }
+        }
         Args args;
         evalArgs(e.args, args, f);
         if (!e.cachePure) ++impureCalls_;

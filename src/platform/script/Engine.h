@@ -72,6 +72,13 @@ private:
     std::size_t n_ = 0;
 };
 
+// A short text made without a string of its own, or a view of one.
+struct ShortText {
+    static constexpr std::size_t kRoom = 64, kDigits = 21;
+    char16_t buf[kRoom + kDigits];
+    std::u16string_view text;
+};
+
 // A run-time error with the place where it happened.
 struct ScriptFailure {
     AutomationError err;
@@ -234,6 +241,18 @@ private:
     Variant eval(const Expr& e, Frame& f);
     Variant evalUnary(const Expr& e, Frame& f);
     Variant evalBinary(const Expr& e, Frame& f);
+    // A key of a dictionary as text: a string read where it is, or a short
+    // string joined with a whole number ("k" & i) in out's room; false for
+    // any other key.
+    bool keyText(const Expr& k, Frame& f, ShortText& out);
+    // A plain operand read where it is (a literal, a variable); null for any other.
+    const Variant* plainOperand(const Expr& e, Frame& f) {
+        if (e.kind == EK::Literal) return &e.value;
+        if (e.kind != EK::Ident || e.hasArgs) return nullptr;
+        if (e.bind == Bind::Local) return f.ref[e.slot];
+        if (e.bind == Bind::Global) return &globals_[e.slot];
+        return nullptr;
+    }
     Variant evalIdent(const Expr& e, Frame& f);
     Variant evalMember(const Expr& e, Frame& f);
     Variant* varRef(const Expr& e, Frame& f);   // variable of a bound name, or null

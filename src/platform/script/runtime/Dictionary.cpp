@@ -31,7 +31,6 @@ const MemberTable<Dictionary>& Dictionary::members() {
 // straight to their work; any other call, or one of these in another form,
 // takes the table's checks. The ids are the members' places in the table.
 Variant Dictionary::invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) {
-    constexpr std::int32_t kItemId = 1, kAddId = 2, kExistsId = 3;
     if (!(kind & (kLet | kSet))) {
         if (args.size() == 1 && (kind & kGet) && (id == kItemId || id == kDispidValue)) return item(args[0]);
         if (args.size() == 1 && (kind & (kCall | kGet)) && id == kExistsId) return Variant(exists(args[0]));
@@ -109,7 +108,7 @@ std::uint64_t word(const char16_t* at) noexcept {
 
 // Texts compared four code units at a time, the last four overlapping the
 // ones before when the length is not a multiple of four.
-bool sameUnits(const std::u16string& a, const std::u16string& b) noexcept {
+bool sameUnits(std::u16string_view a, std::u16string_view b) noexcept {
     const std::size_t n = a.size();
     if (n != b.size()) return false;
     const char16_t *p = a.data(), *q = b.data();
@@ -125,7 +124,7 @@ bool sameUnits(const std::u16string& a, const std::u16string& b) noexcept {
 
 // The code units of a text, four at a time (the last four overlapping the
 // ones before when the length is not a multiple of four); mix() finishes.
-std::uint64_t hashUnits(const std::u16string& s) noexcept {
+std::uint64_t hashUnits(std::u16string_view s) noexcept {
     const char16_t* p = s.data();
     const std::size_t n = s.size();
     std::uint64_t h = 0x9e3779b97f4a7c15ull ^ n;
@@ -149,15 +148,14 @@ std::uint64_t hashUnits(const std::u16string& s) noexcept {
 // Keys hash as they compare: strings by their text (case-folded in text
 // mode), objects by identity, numbers by value whatever the subtype (1, 1.0
 // and True-as-number agree), and Empty, Null and the rest by subtype.
+std::uint32_t Dictionary::hashText(std::u16string_view s) const noexcept {
+    return mix(mode_ == ops::CompareMode::Text ? hashNoCase(s) : hashUnits(s)) & ~kDead;
+}
+
 std::uint32_t Dictionary::hashOf(const Variant& v) const noexcept {
     std::uint64_t h;
     if (v.isString()) {
-        const std::u16string& s = v.stringValue();
-        if (mode_ == ops::CompareMode::Text) {
-            h = hashNoCase(s);
-        } else {
-            h = hashUnits(s);
-        }
+        return hashText(v.stringValue());
     } else if (v.isObject()) {
         h = reinterpret_cast<std::uintptr_t>(v.objectValue());
     } else if (numericKey(v.type())) {
@@ -184,7 +182,8 @@ bool Dictionary::sameKey(const Variant& stored, const Variant& key) const noexce
     return ops::sameKey(stored, key, mode_);
 }
 
-Dictionary::Spot Dictionary::probe(const Variant& key, std::uint32_t hash) const noexcept {
+template <class Same>
+Dictionary::Spot Dictionary::probeWith(std::uint32_t hash, Same&& same) const {
     const std::size_t mask = slots_.size() - 1;
     const std::size_t tag = hash & ~mask;
     std::size_t spot = npos;
@@ -193,10 +192,37 @@ Dictionary::Spot Dictionary::probe(const Variant& key, std::uint32_t hash) const
         if (s == kEmpty) return {spot == npos ? i : spot, false};
         if (s == kGone) {
             if (spot == npos) spot = i;
-        } else if ((s & ~mask) == tag && sameKey(entries_[s & mask].key, key)) {
+        } else if ((s & ~mask) == tag && same(entries_[s & mask].key)) {
             return {i, true};
         }
     }
+}
+
+Dictionary::Spot Dictionary::probe(const Variant& key, std::uint32_t hash) const noexcept {
+    return probeWith(hash, [&](const Variant& stored) { return sameKey(stored, key); });
+}
+
+// A text key meets a stored string as a string key would; any other stored
+// key (met only when the hashes agree) is compared with the key made a string.
+Dictionary::Spot Dictionary::probeText(std::u16string_view key, std::uint32_t hash) const {
+    return probeWith(hash, [&](const Variant& stored) {
+        if (stored.isString())
+            return mode_ == ops::CompareMode::Text ? equalsNoCase(stored.stringValue(), key)
+                                                   : sameUnits(stored.stringValue(), key);
+        return sameKey(stored, Variant(key));
+    });
+}
+
+bool Dictionary::existsText(std::u16string_view key) const {
+    return !slots_.empty() && probeText(key, hashText(key)).found;
+}
+
+Variant& Dictionary::itemText(std::u16string_view key) {
+    if (slots_.empty()) reindex();
+    const std::uint32_t hash = hashText(key);
+    const Spot at = probeText(key, hash);
+    if (at.found) return entries_[entryAt(at.slot)].item;
+    return entries_[insert(Variant(key), Variant(), hash, at.slot)].item;
 }
 
 std::size_t Dictionary::find(const Variant& key) const noexcept {

@@ -26,6 +26,8 @@ public:
     static const MemberTable<Dictionary>& members();
     std::u16string typeName() const override { return u"Dictionary"; }
     Ref<Enumerator> newEnum() override;
+    // The ids of the members scripts call in their loops (their places in the table).
+    static constexpr std::int32_t kItemId = 1, kAddId = 2, kExistsId = 3;
     Variant invoke(std::int32_t id, std::uint8_t kind, std::span<Variant> args) override;
 
     // C++ interface, with the script's errors (457 duplicate key, 32811
@@ -35,6 +37,10 @@ public:
     // The item of a key; reading a missing key adds it with an Empty item.
     Variant& item(const Variant& key);
     void setItem(const Variant& key, const Variant& item);
+    // Exists and item for a string key given as its text: the same answers,
+    // without a string made for a key that is only looked up.
+    bool existsText(std::u16string_view key) const;
+    Variant& itemText(std::u16string_view key);
     void rename(const Variant& oldKey, const Variant& newKey);
     void remove(const Variant& key);
     void removeAll() noexcept;
@@ -82,8 +88,12 @@ private:
         bool found;
     };
     std::uint32_t hashOf(const Variant& key) const noexcept;
+    std::uint32_t hashText(std::u16string_view key) const noexcept;  // a string key's hash
     bool sameKey(const Variant& stored, const Variant& key) const noexcept;
+    template <class Same>
+    Spot probeWith(std::uint32_t hash, Same&& same) const;     // same(stored key): the one sought
     Spot probe(const Variant& key, std::uint32_t hash) const noexcept; // the index is not empty
+    Spot probeText(std::u16string_view key, std::uint32_t hash) const;
     std::size_t find(const Variant& key) const noexcept;              // entry position or npos
     std::size_t entryAt(std::size_t slot) const noexcept { return slots_[slot] & (slots_.size() - 1); }
     // Adds a key known to be absent at spot; returns its entry position.
