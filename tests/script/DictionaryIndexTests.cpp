@@ -203,7 +203,16 @@ TEST(DictionaryIndex, KeysJoinedFromPlainOperandsFindWhatTheirStringsFind) {
         "      If fast Then\r\n        r = r & d.Exists(p & n) & d.Exists(n & p) & \"=\" & d(p & n) & d.Item(n & p) & \";\"\r\n"
         "      Else\r\n        r = r & d.Exists(CStr(p & n)) & d.Exists(CStr(n & p)) & \"=\" & d(CStr(p & n)) & d.Item(CStr(n & p)) & \";\"\r\n"
         "      End If\r\n    Next\r\n  Next\r\n"
-        "  Probe = r & d.Count & Join(d.Keys, \",\")\r\nEnd Function\r\n");
+        "  Probe = r & d.Count & Join(d.Keys, \",\")\r\nEnd Function\r\n"
+        "Function Fill(fast, mode)\r\n  Dim d, p, n : Set d = MakeDict(mode)\r\n"
+        "  For Each p In Array(\"a\", \"k\") : For Each n In Array(2, CInt(-7))\r\n"
+        "    If fast Then d.Add p & n, n Else d.Add CStr(p & n), n\r\n"
+        "  Next : Next\r\n  Fill = Join(d.Keys, \",\") & \"/\" & Join(d.Items, \",\")\r\nEnd Function\r\n"
+        "Sub AddTwice(mode) : Dim d, n : Set d = MakeDict(mode) : n = 1 : d.Add \"K\" & n, n : End Sub\r\n");
+    EXPECT_EQ(s.str("Fill(True, 0)"), s.str("Fill(False, 0)"));
+    EXPECT_EQ(s.str("Fill(True, 0)"), "k1,1,-2k,5,K0,a2,a-7,k2,k-7/a,b,c,d,e,2,-7,2,-7");
+    EXPECT_EQ(qz::script::test::errorOf([&] { s.sc.ExecuteStatement("AddTwice 0"); }).Number, 0);
+    EXPECT_EQ(qz::script::test::errorOf([&] { s.sc.ExecuteStatement("AddTwice 1"); }).Number, 457);
     for (const char* mode : {"0", "1"}) {
         const std::string fast = s.str(std::string("Probe(MakeDict(") + mode + "), True)");
         EXPECT_EQ(fast, s.str(std::string("Probe(MakeDict(") + mode + "), False)")) << "mode " << mode;

@@ -1003,23 +1003,40 @@ bool joinShort(const Variant& a, const Variant& b, ShortText& out) {
     if (!str.isString() || !isIntLike(num)) return false;
     const std::u16string& s = str.stringValue();
     if (s.size() > ShortText::kRoom) return false;
+    // A whole number here fits in 32 bits: its digits by 32-bit steps, and
+    // the few units copied by plain loops (a call to copy them costs more).
     char16_t digits[ShortText::kDigits];
     char16_t* end = digits + std::size(digits);
     char16_t* d = end;
     const std::int64_t v = intOf(num);
-    std::uint64_t m = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-    do {
-        *--d = static_cast<char16_t>(u'0' + m % 10);
-        m /= 10;
-    } while (m);
+    std::uint32_t m = static_cast<std::uint32_t>(v < 0 ? -v : v);
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    while (m >= 100) {
+        const std::uint32_t r = (m % 100) * 2;
+        m /= 100;
+        *--d = static_cast<char16_t>(kPairs[r + 1]);
+        *--d = static_cast<char16_t>(kPairs[r]);
+    }
+    if (m >= 10) {
+        *--d = static_cast<char16_t>(kPairs[m * 2 + 1]);
+        *--d = static_cast<char16_t>(kPairs[m * 2]);
+    } else {
+        *--d = static_cast<char16_t>(u'0' + m);
+    }
     if (v < 0) *--d = u'-';
     const std::size_t nd = static_cast<std::size_t>(end - d);
+    const char16_t* sp = s.data();
+    const std::size_t ns = s.size();
+    char16_t* o = out.buf;
     if (numFirst) {
-        std::copy(d, end, out.buf);
-        std::copy(s.begin(), s.end(), out.buf + nd);
+        for (const char16_t* q = d; q != end; ++q) *o++ = *q;
+        for (std::size_t i = 0; i < ns; ++i) *o++ = sp[i];
     } else {
-        std::copy(s.begin(), s.end(), out.buf);
-        std::copy(d, end, out.buf + s.size());
+        for (std::size_t i = 0; i < ns; ++i) *o++ = sp[i];
+        for (const char16_t* q = d; q != end; ++q) *o++ = *q;
     }
     out.text = std::u16string_view(out.buf, s.size() + nd);
     return true;
@@ -1209,17 +1226,27 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         // The host object this call site saw last (it holds a reference, so
         // the address still names the same object), or one of the type whose
         // members are the same for all (dictionaries).
-        if (e.cacheKey == &typeid(Dictionary) && e.args.size() == 1 &&
-            (e.cacheId == Dictionary::kExistsId || e.cacheId == Dictionary::kItemId)) {
-            // d.Exists(key), d.Item(key) of a key made of plain operands: by its text.
+        if (e.cacheKey == &typeid(Dictionary)) {
+            // d.Exists(key), d.Item(key), d.Add key, item of a key made of
+            // plain operands (and a plain item): by the key's text, with no
+            // code of the script run between the reads and the call.
+            auto* dict = static_cast<Dictionary*>(d);
             ShortText t;
-            if (keyText(*e.args[0], f, t)) {
+            if (e.args.size() == 1 && (e.cacheId == Dictionary::kExistsId || e.cacheId == Dictionary::kItemId) &&
+                keyText(*e.args[0], f, t)) {
                 if (!e.cachePure) ++impureCalls_;
-                auto* dict = static_cast<Dictionary*>(d);
                 Variant r = e.cacheId == Dictionary::kExistsId ? Variant(dict->existsText(t.text))
                                                                 : dict->itemText(t.text);
                 checkClock();
                 return r;
+            }
+            const Variant* item = e.args.size() == 2 && e.cacheId == Dictionary::kAddId ? plainOperand(*e.args[1], f)
+                                                                                       : nullptr;
+            if (item && keyText(*e.args[0], f, t)) {
+                ++impureCalls_;
+                dict->addText(t.text, *item);
+                checkClock();
+                return Variant();
             }
         }
         Args args;

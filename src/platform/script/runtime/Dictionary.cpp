@@ -213,6 +213,14 @@ Dictionary::Spot Dictionary::probeText(std::u16string_view key, std::uint32_t ha
     });
 }
 
+void Dictionary::addText(std::u16string_view key, const Variant& item) {
+    if (slots_.empty()) reindex();
+    const std::uint32_t hash = hashText(key);
+    const Spot at = probeText(key, hash);
+    if (at.found) throwRuntimeError(err::KeyExists);
+    insert(Variant(key), item, hash, at.slot);
+}
+
 bool Dictionary::existsText(std::u16string_view key) const {
     return !slots_.empty() && probeText(key, hashText(key)).found;
 }

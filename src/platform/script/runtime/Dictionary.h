@@ -37,8 +37,9 @@ public:
     // The item of a key; reading a missing key adds it with an Empty item.
     Variant& item(const Variant& key);
     void setItem(const Variant& key, const Variant& item);
-    // Exists and item for a string key given as its text: the same answers,
-    // without a string made for a key that is only looked up.
+    // Add, exists and item for a string key given as its text: the same
+    // answers, without a string made for a key that is only looked up.
+    void addText(std::u16string_view key, const Variant& item);
     bool existsText(std::u16string_view key) const;
     Variant& itemText(std::u16string_view key);
     void rename(const Variant& oldKey, const Variant& newKey);
