@@ -129,6 +129,29 @@ TEST(PageView, CtrlHomeShowsTheTopOfTheFirstPage) {
     EXPECT_EQ(view.verticalScrollBar()->value(), 0); // the page's top margin in view
 }
 
+TEST(PageView, ALaterSectionsPagesHaveItsPaperAndMargins) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi\paperw11906\paperh16838\margl1134\margr1134\margt1134\margb1134\pard first section\par)"
+                    R"(\sect\sectd\lndscpsxn\pgwsxn16838\pghsxn11906\marglsxn2880\margrsxn1440\margtsxn2160 landscape\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    ASSERT_EQ(view.pageCount(), 2);
+    EXPECT_NEAR(view.pageRect(0).width(), 11906 / 15.0, 1);
+    EXPECT_NEAR(view.pageRect(1).width(), 16838 / 15.0, 1);
+    EXPECT_NEAR(view.pageRect(1).height(), 11906 / 15.0, 1);
+    // The section starts its own page, at its margins, its text as wide as they leave.
+    auto* layout = view.document()->documentLayout();
+    const QTextBlock second = view.document()->findBlock(view.document()->find("landscape").position());
+    const QRectF r = layout->blockBoundingRect(second);
+    EXPECT_NEAR(r.top(), view.pageRect(1).top() + 2160 / 15.0, 2);
+    EXPECT_NEAR(r.left(), 2880 / 15.0, 1);
+    EXPECT_NEAR(r.width(), (16838 - 2880 - 1440) / 15.0, 1);
+    EXPECT_NEAR(layout->blockBoundingRect(view.document()->begin()).left(), 1134 / 15.0, 1);
+}
+
 TEST(PageView, EveryFormattingKindOfTheSampleShows) {
     word::Application app;
     word::Document& doc = app.GetDocuments().Open(std::string(QZ_TEST_DATA_DIR) + "/studio/formats.rtf");

@@ -226,15 +226,19 @@ TEST(StudioParagraphs, RecentFilesAreKeptAndAMissingOneIsDroppedWithAMessage) {
 TEST(StudioParagraphs, PrintsThePagesToPdfAndPreviewsThem) {
     test::TempDir dir;
     Studio s;
-    views::DocumentView* v = s.open(R"({\rtf1\ansi\paperw11906\paperh16838 First page\page Second page\par})");
+    // The second page is a landscape section's.
+    views::DocumentView* v = s.open(R"({\rtf1\ansi\paperw11906\paperh16838 First page\par\sect)"
+                                    R"(\sectd\lndscpsxn\pgwsxn16838\pghsxn11906 Second page\par})");
     ASSERT_EQ(v->pageCount(), 2);
     views::QtPrinterBackend backend;
     ui::Printer printer;
     printer.OutputFileName = dir.path() + "/doc.pdf";
     views::printDocument(*v, backend, printer);
-    const QString info = run("pdfinfo", {QString::fromStdString(printer.OutputFileName)});
+    const QString info = run("pdfinfo", {"-f", "1", "-l", "2", QString::fromStdString(printer.OutputFileName)});
     EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+2"))) << info.toStdString();
-    EXPECT_TRUE(info.contains("595 x 842")) << info.toStdString(); // the document's A4, in points
+    // Each page on its section's paper (A4, in points).
+    EXPECT_TRUE(info.contains(QRegularExpression("Page\\s+1 size:\\s+595(\\.\\d+)? x 842"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression("Page\\s+2 size:\\s+842(\\.\\d+)? x 595"))) << info.toStdString();
     const QString text = run("pdftotext", {QString::fromStdString(printer.OutputFileName), "-"});
     EXPECT_TRUE(text.contains("First page") && text.contains("Second page")) << text.toStdString();
     EXPECT_LT(text.indexOf("First page"), text.indexOf("\f"));

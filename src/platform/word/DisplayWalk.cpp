@@ -243,6 +243,7 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
                 run.tableGoesOn = i + 1 < to && (!next || !IsRow(*next));
                 emit(DisplayRun::Kind::CellEnd, i, i + 1);
             } else {
+                run.sectionEnd = m.word == "sect";
                 emit(DisplayRun::Kind::ParagraphEnd, i, i + 1);
             }
             ++i;

@@ -41,6 +41,7 @@ struct DisplayRun {
     const Picture* picture = nullptr;
     int columns = 0;
     bool tableGoesOn = false;
+    bool sectionEnd = false; // ParagraphEnd: the mark ends a section (the next paragraph is the next section's)
     bool link = false;       // FieldText: a hyperlink's text
     bool pageNumber = false; // FieldText: the number of the page it shows on (a PAGE field)
 };

@@ -186,7 +186,7 @@ void DocumentView::renderAll() {
     // One edit block: the document is laid out once, not after each run.
     cursor.beginEditBlock();
     renderedTo_ = chunkEnd(0);
-    renderRange(0, renderedTo_, cursor, blocks_);
+    renderRange(0, renderedTo_, cursor, blocks_, 0);
     cursor.endEditBlock();
     rendering_ = false;
     pushSelection();
@@ -204,7 +204,18 @@ bool DocumentView::paged() const { return showsMainStory(); }
 
 void DocumentView::applyPage() {
     page_ = doc_.PageSetupOf(0);
-    const int width = static_cast<int>(pixels(page_.width));
+    // Each section's pages, as tall as the tallest and as wide as the widest.
+    std::vector<PageLayout::SectionPage> sections;
+    double tallest = std::round(pixels(page_.height)), widest = pixels(page_.width);
+    for (int k = 0; showsMainStory() && k < doc_.SectionCount(); ++k) {
+        const word::PageSetup p = k == 0 ? page_ : doc_.PageSetupOf(k);
+        const double height = std::round(pixels(p.height));
+        sections.push_back({kPageGap + pixels(p.top), kPageGap + height - pixels(p.bottom), pixels(p.left),
+                            std::max(1.0, pixels(p.TextWidth()))});
+        tallest = std::max(tallest, height);
+        widest = std::max(widest, pixels(p.width));
+    }
+    const int width = static_cast<int>(widest);
     QTextOption option = document()->defaultTextOption();
     if (option.tabStopDistance() != pixels(page_.defaultTab)) {
         option.setTabStopDistance(pixels(page_.defaultTab));
@@ -232,7 +243,8 @@ void DocumentView::applyPage() {
     }
     const QSizeF size(width, -1);
     if (document()->pageSize() != size) document()->setPageSize(size);
-    layout_->setPageHeight(paged() ? std::round(pixels(page_.height)) + kPageGap : 0);
+    layout_->setSections(std::move(sections));
+    layout_->setPageHeight(paged() ? tallest + kPageGap : 0);
     centrePage();
 }
 
@@ -254,7 +266,7 @@ std::unique_ptr<QTextDocument> DocumentView::renderStory(const word::Story& stor
     std::vector<Block> blocks;
     pageNumber_ = pageNumber;
     pageNumberSeen_ = false;
-    renderRange(story, 0, static_cast<long>(story.size()), cursor, blocks);
+    renderRange(story, 0, static_cast<long>(story.size()), cursor, blocks, 0);
     pageNumber_ = 0;
     if (numbered) *numbered = pageNumberSeen_;
     return target;
@@ -327,15 +339,21 @@ QRectF DocumentView::pageRect(int page) const {
         return QRectF(0, kPageGap, pixels(page_.width),
                       std::max(document()->size().height(), showsMainStory() ? pixels(page_.height) : 0.0) - kPageGap);
     const double pitch = layout_->pageHeight();
-    return QRectF(0, page * pitch + kPageGap, pixels(page_.width), pitch - kPageGap);
+    const word::PageSetup p = pageSetup(page);
+    return QRectF(0, page * pitch + kPageGap, pixels(p.width), std::round(pixels(p.height)));
 }
 
-void DocumentView::paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, bool header) const {
+word::PageSetup DocumentView::pageSetup(int page) const {
+    return paged() ? doc_.PageSetupOf(layout_->pageSection(page)) : page_;
+}
+
+void DocumentView::paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, const word::PageSetup& setup,
+                                       bool header) const {
     if (!d) return;
-    const double y = header ? page.top() + pixels(page_.header)
-                            : page.bottom() - pixels(page_.footer) - d->size().height();
+    const double y = header ? page.top() + pixels(setup.header)
+                            : page.bottom() - pixels(setup.footer) - d->size().height();
     p.save();
-    p.translate(page.left() + pixels(page_.left), y);
+    p.translate(page.left() + pixels(setup.left), y);
     d->drawContents(&p);
     p.restore();
 }
@@ -384,8 +402,9 @@ void DocumentView::paintEvent(QPaintEvent* e) {
             p.fillRect(page.translated(2, 2), QColor(0xA0, 0xA0, 0xA0));
             p.fillRect(page, Qt::white);
             const int which = k == 0 ? 2 : 0;
-            paintHeaderOrFooter(p, marginDocument(which, k), page, true);
-            paintHeaderOrFooter(p, marginDocument(which + 1, k), page, false);
+            const word::PageSetup setup = pageSetup(k);
+            paintHeaderOrFooter(p, marginDocument(which, k), page, setup, true);
+            paintHeaderOrFooter(p, marginDocument(which + 1, k), page, setup, false);
         }
         paintParagraphBorders(p, shown);
     }
@@ -436,7 +455,8 @@ void DocumentView::renderMore() {
     // starts a block of its own.
     cursor.insertBlock();
     const long to = chunkEnd(renderedTo_);
-    renderRange(renderedTo_, to, cursor, blocks_);
+    // A part ends with a plain paragraph: the next one is of the same section.
+    renderRange(renderedTo_, to, cursor, blocks_, blocks_.empty() ? 0 : blocks_.back().section);
     renderedTo_ = to;
     cursor.endEditBlock();
     rendering_ = false;
@@ -447,12 +467,12 @@ void DocumentView::finishRendering() {
     layout_->layoutAll();
 }
 
-void DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out) {
-    renderRange(story_, from, to, cursor, out);
+int DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section) {
+    return renderRange(story_, from, to, cursor, out, section);
 }
 
-void DocumentView::renderRange(const word::Story& story, long from, long to, QTextCursor& cursor,
-                               std::vector<Block>& out) {
+int DocumentView::renderRange(const word::Story& story, long from, long to, QTextCursor& cursor,
+                              std::vector<Block>& out, int section) {
     const bool showCodes = doc_.GetApplication() && doc_.GetApplication()->ActiveWindow().GetView().ShowFieldCodes;
 
     // Maps the display walk's runs to the QTextDocument: blocks, tables,
@@ -460,9 +480,11 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
     // it shows.
     class Renderer : public word::DisplaySink {
     public:
-        Renderer(DocumentView& v, const word::Story& s, QTextCursor& c, std::vector<Block>& o, long from, long to)
-            : view(v), doc(v.doc_), story(s), cursor(c), out(o), to(to), zoom(v.zoom_) {
+        Renderer(DocumentView& v, const word::Story& s, QTextCursor& c, std::vector<Block>& o, long from, long to,
+                 int section)
+            : view(v), doc(v.doc_), story(s), cursor(c), out(o), to(to), zoom(v.zoom_), section(section) {
             block.start = from;
+            enterSection();
             codeMark.setForeground(Qt::gray);
         }
 
@@ -537,7 +559,12 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 }
                 if (widths.size() == r.columns) tf.setColumnWidthConstraints(widths);
                 // The block the table follows shows no atoms of its own.
-                out.push_back(Block{r.start, 0, {0}, true});
+                out.push_back(Block{r.start, 0, {0}, true, false, UINT32_MAX, section});
+                {
+                    QTextBlockFormat before = cursor.blockFormat();
+                    before.setProperty(PageLayout::kSection, section);
+                    cursor.setBlockFormat(before);
+                }
                 table = cursor.insertTable(1, r.columns, tf);
                 row = column = cellsInRow = 0;
                 cellFirst.assign(1, {out.size()});
@@ -562,7 +589,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                     QTextTableCellFormat cf = cell.format().toTableCellFormat();
                     cf.setProperty(PageLayout::kAbsentCell, true);
                     cell.setFormat(cf);
-                    out.push_back(Block{r.end, 0, {0}, true});
+                    out.push_back(Block{r.end, 0, {0}, true, false, UINT32_MAX, section});
                 }
                 cellsInRow = 0;
                 if (r.tableGoesOn) cellFirst.push_back({out.size()});
@@ -600,6 +627,10 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 break;
             case K::ParagraphEnd:
                 endBlock(r.start, r.end, *r.para);
+                if (r.sectionEnd) {
+                    ++section;
+                    enterSection();
+                }
                 // A mark that ends the story leaves its last paragraph empty,
                 // a block of its own.
                 if (r.end < to || r.end == storyEnd()) cursor.insertBlock();
@@ -608,7 +639,7 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
                 flush();
                 // The story's last paragraph has no mark of its own; a table
                 // that ends the range is followed by an empty block.
-                if (tableEndsRange) out.push_back(Block{to, 0, {0}, true});
+                if (tableEndsRange) out.push_back(Block{to, 0, {0}, true, false, UINT32_MAX, section});
                 else if (block.start < to || out.empty() || !block.map.empty() || to == storyEnd())
                     endBlock(to, to, *r.para);
                 break;
@@ -748,10 +779,11 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
             block.continues = continues;
             if (endPos < storyEnd() && story[static_cast<std::size_t>(endPos)].Kind() == AtomKind::ParaEnd)
                 block.mark = story[static_cast<std::size_t>(endPos)].value;
-            const int lineEnd = !table ? view.page_.TextWidth()
-                                : column < static_cast<int>(cellRoom.size()) ? cellRoom[static_cast<std::size_t>(column)]
-                                                                            : view.page_.TextWidth();
+            const int lineEnd = table && column < static_cast<int>(cellRoom.size()) ? cellRoom[static_cast<std::size_t>(column)]
+                                                                                    : textWidth;
             QTextBlockFormat f = blockFormat(doc, para, zoom, lineEnd);
+            f.setProperty(PageLayout::kSection, section);
+            block.section = section;
             if (breakBefore) f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             breakBefore = false;
             cursor.setBlockFormat(f);
@@ -761,6 +793,10 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
             block.table = table != nullptr;
         }
 
+        // The section's text width, once a section.
+        void enterSection() { textWidth = doc.PageSetupOf(section).TextWidth(); }
+
+    public:
         DocumentView& view;
         const word::Document& doc;
         const word::Story& story;
@@ -768,6 +804,8 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
         std::vector<Block>& out;
         const long to;
         const double zoom;
+        int section;     // the section being drawn
+        int textWidth = 0;
         bool breakBefore = false; // the next block starts a page
         Block block;
         std::unordered_map<std::uint32_t, QTextCharFormat> formats;
@@ -786,8 +824,9 @@ void DocumentView::renderRange(const word::Story& story, long from, long to, QTe
         bool tableEndsRange = false;
     };
 
-    Renderer renderer(*this, story, cursor, out, from, to);
+    Renderer renderer(*this, story, cursor, out, from, to, section);
     word::WalkDisplay(doc_, story, from, to, showCodes, renderer);
+    return renderer.section;
 }
 
 std::size_t DocumentView::blockOf(long modelPos) const {
@@ -928,8 +967,10 @@ void DocumentView::rerender(long start, long end, long delta) {
     group.beginEditBlock();
     cursor.removeSelectedText();
     std::vector<Block> fresh;
-    renderRange(oldFrom, newTo, cursor, fresh);
+    const int section = renderRange(oldFrom, newTo, cursor, fresh, blocks_[i].section);
     group.endEditBlock();
+    // A section break the edit removed or made: the sections after it are others.
+    const bool sectionsMoved = j + 1 < blocks_.size() && blocks_[j + 1].section != section;
     for (std::size_t k = j + 1; k < blocks_.size(); ++k) blocks_[k].start += delta;
     renderedTo_ += delta;
     blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i), blocks_.begin() + static_cast<std::ptrdiff_t>(j + 1));
@@ -939,7 +980,7 @@ void DocumentView::rerender(long start, long end, long delta) {
     // The renderer ends the last paragraph of a range with a block of its
     // own when the range ends without a mark; inside the document that
     // block is the next one's and is already there.
-    if (static_cast<int>(blocks_.size()) != document()->blockCount()) renderAll();
+    if (sectionsMoved || static_cast<int>(blocks_.size()) != document()->blockCount()) renderAll();
     else pushSelection();
 }
 
@@ -1108,7 +1149,8 @@ void DocumentView::mouseDoubleClickEvent(QMouseEvent* e) {
         const QPointF at = e->position() + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
         const double pitch = paged() ? layout_->pageHeight() : pageRect(0).bottom() + 1;
         const QRectF page = pageRect(std::clamp(static_cast<int>(at.y() / pitch), 0, pageCount() - 1));
-        if (page.contains(at) && (at.y() < page.top() + pixels(page_.top) || at.y() > page.bottom() - pixels(page_.bottom)))
+        const word::PageSetup setup = pageSetup(static_cast<int>(std::lround((page.top() - kPageGap) / pitch)));
+        if (page.contains(at) && (at.y() < page.top() + pixels(setup.top) || at.y() > page.bottom() - pixels(setup.bottom)))
             return onEditHeaderFooter(at.y() < page.center().y());
     }
     // A field's shown text double-clicked (either side of the caret place
@@ -1553,8 +1595,9 @@ void DocumentView::paintPage(QPainter& p, int page) {
     p.translate(-rect.topLeft());
     p.fillRect(rect, Qt::white);
     const int which = page == 0 ? 2 : 0;
-    paintHeaderOrFooter(p, marginDocument(which, page), rect, true);
-    paintHeaderOrFooter(p, marginDocument(which + 1, page), rect, false);
+    const word::PageSetup setup = pageSetup(page);
+    paintHeaderOrFooter(p, marginDocument(which, page), rect, setup, true);
+    paintHeaderOrFooter(p, marginDocument(which + 1, page), rect, setup, false);
     paintParagraphBorders(p, rect);
     // The text of this page only: the layout leaves each page's margins free.
     document()->drawContents(&p, rect);

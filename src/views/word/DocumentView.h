@@ -158,6 +158,8 @@ public:
     int pageCount() const;
     // A page's rectangle in the coordinates of the view's document.
     QRectF pageRect(int page) const;
+    // The paper and margins of a page (its section's).
+    word::PageSetup pageSetup(int page) const;
     // A length in twips as pixels at the zoom.
     double pixels(int twips) const { return twips * zoom_ / 15.0; }
 
@@ -196,12 +198,15 @@ private:
         bool table = false;    // a block in a table, or the empty one a table follows
         bool continues = false; // ends at a page break: its paragraph goes on in the next block
         std::uint32_t mark = UINT32_MAX; // the paragraph end (Document::ParaEnd) it ends with, if any
+        int section = 0;        // the section of the document it is in
     };
 
     // Renders the model atoms [from, to) of the main story, paragraph by
-    // paragraph, at the cursor; appends their blocks to `out`.
-    void renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out);
-    void renderRange(const word::Story& story, long from, long to, QTextCursor& cursor, std::vector<Block>& out);
+    // paragraph, at the cursor, the first in the given section; appends
+    // their blocks to `out`. Returns the section the range ends in.
+    int renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section);
+    int renderRange(const word::Story& story, long from, long to, QTextCursor& cursor, std::vector<Block>& out,
+                    int section);
     // The page size and margins, at the zoom, to the document's layout.
     void applyPage();
     // The window's width left and right of the page.
@@ -210,7 +215,8 @@ private:
     void renderHeadersAndFooters();
     // The borders of the paragraphs shown in the rectangle (document coordinates).
     void paintParagraphBorders(QPainter& p, const QRectF& shown) const;
-    void paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, bool header) const;
+    void paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, const word::PageSetup& setup,
+                             bool header) const;
     // A story drawn into a document of its own, page numbers showing pageNumber
     // (0: their kept result); numbered tells whether it has any.
     std::unique_ptr<QTextDocument> renderStory(const word::Story& story, int pageNumber, bool* numbered);

@@ -86,6 +86,43 @@ void PageLayout::setPageHeight(double pitch) {
     changed(0);
 }
 
+void PageLayout::setSections(std::vector<SectionPage> sections) {
+    if (sections == sections_) return;
+    sections_ = std::move(sections);
+    for (Item& it : items_) {
+        it.laid = false;
+        it.placed = NAN;
+        it.estimate = estimate(it);
+    }
+    done_ = 0;
+    sumHeight_ = sumChars_ = 0;
+    idle_.start();
+    repaginate(0, items_.size());
+    changed(0);
+}
+
+PageLayout::SectionPage PageLayout::sectionPage(int section) const {
+    if (section >= 0 && static_cast<std::size_t>(section) < sections_.size())
+        return sections_[static_cast<std::size_t>(section)];
+    if (!sections_.empty()) return sections_.back();
+    return {topMargin_, pitch_ - bottomMargin_, left_, textWidth_};
+}
+
+int PageLayout::pageSection(int page) const {
+    if (items_.empty()) return 0;
+    if (!paged()) return items_.front().section;
+    // The item that starts on the page, else the one that runs onto it.
+    const double top = page * pitch_;
+    auto at = std::lower_bound(items_.begin(), items_.end(), top, [](const Item& i, double y) { return i.y < y; });
+    if (at != items_.end() && at->y < top + pitch_) return at->section;
+    return at == items_.begin() ? at->section : (at - 1)->section;
+}
+
+double PageLayout::start() const {
+    const int section = items_.empty() ? 0 : items_.front().section;
+    return paged() ? pageTop(0, section) : topMargin_;
+}
+
 PageLayout::Geometry PageLayout::readGeometry() {
     QTextDocument* doc = document();
     const QSizeF page = doc->pageSize();
@@ -132,6 +169,7 @@ void PageLayout::scan(int from, int to, std::vector<Item>& out) const {
         }
         if (it.len <= 0 || it.pos + it.len <= pos) break;
         pos = it.pos + it.len;
+        it.section = doc->findBlock(it.pos).blockFormat().intProperty(kSection);
         it.estimate = estimate(it);
         out.push_back(std::move(it));
     }
@@ -355,11 +393,12 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
 void PageLayout::layoutItem(Item& it) {
     ++layouts_;
     it.placed = NAN;
+    const SectionPage page = sectionPage(it.section);
     if (it.table) {
         it.box = std::make_unique<TableBox>();
-        measureTable(it.table, left_, textWidth_, *it.box);
+        measureTable(it.table, page.left, page.width, *it.box);
     } else {
-        layoutParagraph(document()->findBlock(it.pos), textWidth_, it);
+        layoutParagraph(document()->findBlock(it.pos), page.width, it);
         double h = it.before + it.after;
         for (double l : it.lines) h += l;
         sumHeight_ += h;
@@ -368,36 +407,41 @@ void PageLayout::layoutItem(Item& it) {
     it.laid = true;
 }
 
-double PageLayout::fit(double y, double h) const {
+double PageLayout::fit(double y, double h, int section) const {
     if (!paged()) return std::max(y, topMargin_);
     const long k = static_cast<long>(std::floor(y / pitch_));
-    if (y < pageTop(k)) y = pageTop(k);
-    if (y + h > pageBottom(k) && y > pageTop(k) + 0.5) y = pageTop(k + 1);
+    if (y < pageTop(k, section)) y = pageTop(k, section);
+    if (y + h > pageBottom(k, section) && y > pageTop(k, section) + 0.5) y = pageTop(k + 1, section);
     return y;
 }
 
 double PageLayout::paginate(Item& it, double y, bool place) {
     it.in = y;
+    const int s = it.section;
+    // The first item of a section (items_ holds it) starts a page.
+    const std::size_t index = static_cast<std::size_t>(&it - items_.data());
+    const bool sectionStart = index > 0 && index < items_.size() && items_[index - 1].section != s;
+    // A page break before: on to the next page's top, unless already at
+    // the top of one (of the section before).
+    if ((sectionStart || (it.laid && it.breakBefore)) && paged()) {
+        const long k = static_cast<long>(std::floor(y / pitch_));
+        if (y > pageTop(k, sectionStart ? items_[index - 1].section : s) + 0.5) y = pageTop(k + 1, s);
+    }
     if (!it.laid) {
-        it.y = fit(y, 0);
+        it.y = fit(y, 0, s);
         it.bottom = it.y + it.estimate;
         return it.bottom;
-    }
-    // A page break before: on to the next page's top, unless already there.
-    if (it.breakBefore && paged()) {
-        const long k = static_cast<long>(std::floor(y / pitch_));
-        if (y > pageTop(k) + 0.5) y = pageTop(k + 1);
     }
     if (it.table) {
         TableBox& box = *it.box;
         box.rowTop.resize(box.rowHeight.size());
         for (std::size_t r = 0; r < box.rowHeight.size(); ++r) {
-            y = fit(y, box.rowHeight[r]);
+            y = fit(y, box.rowHeight[r], s);
             if (r == 0) it.y = y;
             box.rowTop[r] = y;
             y += box.rowHeight[r];
         }
-        if (box.rowHeight.empty()) it.y = y = fit(y, 0);
+        if (box.rowHeight.empty()) it.y = y = fit(y, 0, s);
         if (place) {
             for (const CellText& t : box.texts)
                 t.layout->setPosition(QPointF(t.at.x(), box.rowTop[static_cast<std::size_t>(t.row)] + t.at.y()));
@@ -408,11 +452,11 @@ double PageLayout::paginate(Item& it, double y, bool place) {
     }
     // A paragraph's lines each go where they fit; its top is where its
     // first line's space begins.
-    y = fit(y, 0);
+    y = fit(y, 0, s);
     double at = y + it.before;
     if (!it.lines.empty()) {
         // A first line that does not fit takes the paragraph to the next page.
-        const double first = fit(at, it.lines[0]);
+        const double first = fit(at, it.lines[0], s);
         if (first != at) {
             y = first;
             at = first + it.before;
@@ -420,9 +464,9 @@ double PageLayout::paginate(Item& it, double y, bool place) {
     }
     it.y = y;
     QTextLayout* tl = place ? document()->findBlock(it.pos).layout() : nullptr;
-    if (tl) tl->setPosition(QPointF(left_, it.y));
+    if (tl) tl->setPosition(QPointF(sectionPage(s).left, it.y));
     for (std::size_t k = 0; k < it.lines.size(); ++k) {
-        at = fit(at, it.lines[k]);
+        at = fit(at, it.lines[k], s);
         if (tl) {
             QTextLine line = tl->lineAt(static_cast<int>(k));
             line.setPosition(QPointF(line.x(), at - it.y));
@@ -435,7 +479,7 @@ double PageLayout::paginate(Item& it, double y, bool place) {
 }
 
 void PageLayout::repaginate(std::size_t from, std::size_t clean) {
-    double y = from == 0 ? (paged() ? pageTop(0) : topMargin_) : items_[from - 1].bottom;
+    double y = from == 0 ? start() : items_[from - 1].bottom;
     for (std::size_t k = from; k < items_.size(); ++k) {
         Item& it = items_[k];
         // From here on the document starts where it did: nothing moves.
@@ -461,7 +505,7 @@ void PageLayout::changed(double fromY) {
 void PageLayout::layoutUpTo(std::size_t last, double y) {
     if (done_ >= items_.size() || (done_ > last && items_[done_].y > y)) return;
     const std::size_t from = done_;
-    double at = from == 0 ? (paged() ? pageTop(0) : topMargin_) : items_[from - 1].bottom;
+    double at = from == 0 ? start() : items_[from - 1].bottom;
     while (done_ < items_.size() && (done_ <= last || at <= y)) {
         Item& it = items_[done_];
         layoutItem(it);
@@ -479,7 +523,7 @@ void PageLayout::layoutWhileIdle() {
     QElapsedTimer clock;
     clock.start();
     const std::size_t from = done_;
-    double at = from == 0 ? (paged() ? pageTop(0) : topMargin_) : items_[from - 1].bottom;
+    double at = from == 0 ? start() : items_[from - 1].bottom;
     while (done_ < items_.size() && clock.elapsed() < kIdleSlice) {
         layoutItem(items_[done_]);
         at = paginate(items_[done_], at, false);
@@ -527,7 +571,7 @@ QRectF PageLayout::blockBoundingRect(const QTextBlock& block) const {
     self()->ensurePlaced(k);
     const Item& it = items_[k];
     const QTextLayout* tl = block.layout();
-    if (!it.table) return QRectF(tl->position(), QSizeF(textWidth_, it.bottom - it.y));
+    if (!it.table) return QRectF(tl->position(), QSizeF(sectionPage(it.section).width, it.bottom - it.y));
     const QRectF r = tl->boundingRect();
     return QRectF(tl->position(), QSizeF(r.width(), r.bottom()));
 }

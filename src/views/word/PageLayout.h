@@ -38,6 +38,17 @@ public:
     // space of each tab character that reaches a stop with one.
     static constexpr int kTabLeaders = QTextFormat::UserProperty + 2;
 
+    // A paragraph's section of the document (its block format's int); a
+    // section starts a page of its own, of its section's margins.
+    static constexpr int kSection = QTextFormat::UserProperty + 3;
+    // Where a section's pages keep their text, at the view's scale: its top
+    // and bottom from the top of the page's slot (the gap above the paper
+    // included), its left edge and its width.
+    struct SectionPage {
+        double top = 0, bottom = 0, left = 0, width = 0;
+        bool operator==(const SectionPage&) const = default;
+    };
+
     explicit PageLayout(QTextDocument* doc);
     ~PageLayout() override;
 
@@ -54,6 +65,11 @@ public:
     // document's own page height is not used: the text edit resets it.
     void setPageHeight(double pitch);
     double pageHeight() const { return pitch_; }
+    // Each section's pages (pages are as high as the tallest, pitch
+    // included); without them every page has the root frame's margins.
+    void setSections(std::vector<SectionPage> sections);
+    // The section of a page (0-based), as laid out so far.
+    int pageSection(int page) const;
 
     // Lays out all that is still counted by estimate.
     void layoutAll();
@@ -97,6 +113,7 @@ private:
         QTextTable* table = nullptr;
         bool laid = false;
         bool breakBefore = false;
+        int section = 0;
         double before = 0, after = 0;  // a paragraph's space above and below
         std::vector<double> lines;     // a paragraph's line heights
         std::unique_ptr<TableBox> box; // a table's rows and cells
@@ -134,9 +151,13 @@ private:
     double estimate(const Item& it) const;
     // Where a thing of height h starting at y goes: the next page's top when
     // it would cross the page's bottom.
-    double fit(double y, double h) const;
-    double pageTop(long k) const { return k * pitch_ + topMargin_; }
-    double pageBottom(long k) const { return (k + 1) * pitch_ - bottomMargin_; }
+    double fit(double y, double h, int section) const;
+    // A section's text area, or the root frame's.
+    SectionPage sectionPage(int section) const;
+    double pageTop(long k, int section) const { return k * pitch_ + sectionPage(section).top; }
+    double pageBottom(long k, int section) const { return k * pitch_ + sectionPage(section).bottom; }
+    // Where the first item starts.
+    double start() const;
     bool paged() const { return pitch_ > 0; }
     void drawParagraph(QPainter* p, const QTextBlock& block, const PaintContext& context, const QRectF& clip) const;
     void drawLeaders(QPainter* p, const QTextBlock& block, const QTextBlockFormat& f, const QVariantList& leaders,
@@ -149,6 +170,7 @@ private:
     PageLayout* self() const { return const_cast<PageLayout*>(this); }
 
     std::vector<Item> items_;
+    std::vector<SectionPage> sections_;
     std::size_t done_ = 0;        // items_[0, done_) are laid out
     double pitch_ = 0;            // the page's height with the gap; 0: one endless page
     double pageWidth_ = 0, left_ = 0, right_ = 0, topMargin_ = 0, bottomMargin_ = 0;
