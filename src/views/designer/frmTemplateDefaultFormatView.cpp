@@ -3,9 +3,9 @@
 // OK, Cancel and Help below.
 #include "designer/forms/frmTemplateDefaultFormat.h"
 #include "views/FormViews.h"
+#include "views/editors/FormatPanelView.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QRadioButton>
@@ -19,9 +19,9 @@
 
 namespace qz::views {
 
-class frmTemplateDefaultFormatView : public FormView {
+class frmTemplateDefaultFormatView : public FormatPanelView {
 public:
-    frmTemplateDefaultFormatView(designer::frmTemplateDefaultFormat& f, QWidget* parent) : FormView(f, parent) {
+    frmTemplateDefaultFormatView(designer::frmTemplateDefaultFormat& f, QWidget* parent) : FormatPanelView(f, parent) {
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(bind(f.tabstripFormat, [&f] { f.tabstripFormat_Click(); }));
 
@@ -36,33 +36,9 @@ public:
         inDate->setRowStretch(6, 1);
         layout->addWidget(date);
 
-        editors::FormatPanel::StringFrame& s = f.Format.String;
-        QGroupBox* string = bind(s.fra);
-        auto* inString = new QGridLayout(string);
-        inString->addWidget(bind(s.chkOverride, [&f] { f.chkOverrideStringSystemFormat_Click(); }), 0, 0, 1, 2);
-        inString->addWidget(bind(s.lblMaxLength), 1, 0);
-        inString->addWidget(bind(s.txtMaxLength), 1, 1);
-        inString->addWidget(bind(s.chkBlankProtect), 2, 0, 1, 2);
-        inString->setRowStretch(3, 1);
-        layout->addWidget(string);
-
-        for (int k = 0; k < 3; ++k) {
-            editors::FormatPanel::NumberFrame& n = f.Format.Number(k);
-            QGroupBox* number = bind(n.fra);
-            auto* grid = new QGridLayout(number);
-            grid->addWidget(bind(n.chkOverride, [&f, k] { f.chkOverrideNumberSystemFormat_Click(k); }), 0, 0, 1, 2);
-            grid->addWidget(bind(n.lblNumberOfDigits), 1, 0);
-            grid->addWidget(bind(n.cboNumberOfDigits), 1, 1);
-            grid->addWidget(bind(n.lblIncludeLeading), 2, 0);
-            grid->addWidget(bind(n.cboIncludeLeading), 2, 1);
-            grid->addWidget(bind(n.lblUseParens), 3, 0);
-            grid->addWidget(bind(n.cboUseParens), 3, 1);
-            grid->addWidget(bind(n.lblGroupDigits), 4, 0);
-            grid->addWidget(bind(n.cboGroupDigits), 4, 1);
-            grid->addWidget(bind(n.chkBlankProtect), 5, 0, 1, 2);
-            grid->setRowStretch(6, 1);
-            layout->addWidget(number);
-        }
+        layout->addWidget(bindStringFrame(f.Format.String, [&f] { f.chkOverrideStringSystemFormat_Click(); }));
+        for (int k = 0; k < 3; ++k)
+            layout->addWidget(bindNumberFrame(f.Format.Number(k), [&f, k] { f.chkOverrideNumberSystemFormat_Click(k); }));
 
         auto* buttons = new QHBoxLayout;
         buttons->addStretch();

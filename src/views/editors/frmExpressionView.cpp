@@ -5,6 +5,7 @@
 #include "editors/forms/frmExpression.h"
 #include "views/editors/FieldEditorViews.h"
 #include "views/FormViews.h"
+#include "views/editors/FormatPanelView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,9 +26,9 @@
 
 namespace qz::views {
 
-class frmExpressionView : public FormView {
+class frmExpressionView : public FormatPanelView {
 public:
-    frmExpressionView(editors::frmExpression& f, QWidget* parent) : FormView(f, parent), f_(f) {
+    frmExpressionView(editors::frmExpression& f, QWidget* parent) : FormatPanelView(f, parent), f_(f) {
         auto* layout = new QVBoxLayout(this);
         auto* body = new QHBoxLayout;
         auto* split = new QSplitter(Qt::Horizontal, this);
@@ -55,9 +56,9 @@ public:
         formatRow->addWidget(Buddy(bind(f.lblLocale), bind(f.cboLocale, [&f] { f.cboLocale_Click(); })));
         formatRow->addWidget(widgetOf(f.cboLocale), 1);
         inRight->addLayout(formatRow);
-        inRight->addWidget(StringFrame(f));
+        inRight->addWidget(bindStringFrame(f.Format.String, [&f] { f.chkOverrideStringFormat_Click(); }));
         inRight->addWidget(DateTimeFrame(f));
-        inRight->addWidget(NumberFrame(f));
+        inRight->addWidget(bindNumberFrame(f.Format.Number(0), [&f] { f.chkOverrideNumberFormat_Click(); }));
         split->addWidget(left);
         split->addWidget(right);
         split->setStretchFactor(0, 28);
@@ -82,7 +83,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override {
-        FormView::showEvent(event);
+        FormatPanelView::showEvent(event);
         run([this] { f_.Form_Activate(); });
         FocusActiveControl(*this);
     }
@@ -92,17 +93,6 @@ private:
     static QLabel* Buddy(QLabel* label, QWidget* box) {
         label->setBuddy(box);
         return label;
-    }
-    QGroupBox* StringFrame(editors::frmExpression& f) {
-        editors::FormatPanel::StringFrame& s = f.Format.String;
-        QGroupBox* g = bind(s.fra);
-        auto* grid = new QGridLayout(g);
-        grid->addWidget(bind(s.chkOverride, [&f] { f.chkOverrideStringFormat_Click(); }), 0, 0, 1, 2);
-        grid->addWidget(bind(s.lblMaxLength), 1, 0);
-        grid->addWidget(bind(s.txtMaxLength), 1, 1);
-        grid->addWidget(bind(s.chkBlankProtect), 2, 0, 1, 2);
-        grid->setRowStretch(3, 1);
-        return g;
     }
     QGroupBox* DateTimeFrame(editors::frmExpression& f) {
         editors::FormatPanel::DateTimeFrame& d = f.Format.DateTime;
@@ -115,23 +105,6 @@ private:
             grid->addWidget(bind(d.optDateTime[i], [&f, i] { f.optDateTime_Click(i); }), row[i], column[i]);
         grid->addWidget(bind(d.chkBlankProtect), 3, 0, 1, 2);
         grid->setRowStretch(4, 1);
-        return g;
-    }
-    QGroupBox* NumberFrame(editors::frmExpression& f) {
-        editors::FormatPanel::NumberFrame& n = f.Format.Number(0);
-        QGroupBox* g = bind(n.fra);
-        auto* grid = new QGridLayout(g);
-        grid->addWidget(bind(n.chkOverride, [&f] { f.chkOverrideNumberFormat_Click(); }), 0, 0, 1, 2);
-        grid->addWidget(bind(n.lblNumberOfDigits), 1, 0);
-        grid->addWidget(bind(n.cboNumberOfDigits), 1, 1);
-        grid->addWidget(bind(n.lblIncludeLeading), 2, 0);
-        grid->addWidget(bind(n.cboIncludeLeading), 2, 1);
-        grid->addWidget(bind(n.lblUseParens), 3, 0);
-        grid->addWidget(bind(n.cboUseParens), 3, 1);
-        grid->addWidget(bind(n.lblGroupDigits), 4, 0);
-        grid->addWidget(bind(n.cboGroupDigits), 4, 1);
-        grid->addWidget(bind(n.chkBlankProtect), 5, 0, 1, 2);
-        grid->setRowStretch(6, 1);
         return g;
     }
 
