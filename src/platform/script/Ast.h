@@ -182,6 +182,11 @@ struct BodyIns {
 struct BodyCode {
     std::vector<BodyIns> code;
     std::int32_t loops = 0;       // For loops: each has a state while it runs
+    // Its procedure's frame, read on every call made inside a dispatch loop.
+    std::uint32_t params = 0;     // parameters (the first slots)
+    std::uint32_t frameSize = 0;  // slots
+    std::uint64_t byRef = 0;      // bit i: parameter i is ByRef (i < 64)
+    bool plainFrame = true;       // no fixed array to make, no constant to set
 };
 
 enum class ProcKind : std::uint8_t { Sub, Function, PropGet, PropLet, PropSet };

@@ -463,38 +463,120 @@ void Engine::compileBody(const ProcDef& p) {
         comp.list(p.body);
         comp.end();
         c->code.shrink_to_fit();
+        c->params = static_cast<std::uint32_t>(p.params.size());
+        c->frameSize = static_cast<std::uint32_t>(p.frameSize);
+        for (std::size_t i = 0; i < p.params.size() && i < 64; ++i)
+            if (p.params[i].byRef) c->byRef |= std::uint64_t{1} << i;
+        c->plainFrame = p.fixedArrays.empty() && p.constInits.empty();
         p.code = std::move(c);
     }
     p.compiled = true;
 }
 
-Flow Engine::runCode(const BodyCode& c, Frame& f) {
+void Engine::LoopRoom::open() {
+    if (n > kInline) {
+        heap = std::make_unique<ForState[]>(static_cast<std::size_t>(n));
+        at = heap.get();
+        return;
+    }
+    for (std::int32_t i = 0; i < n; ++i) new (inlineRoom + i * sizeof(ForState)) ForState();
+    at = std::launder(reinterpret_cast<ForState*>(inlineRoom));
+}
+
+void Engine::LoopRoom::close() noexcept {
+    if (!heap)
+        for (std::int32_t i = 0; i < n; ++i) at[i].~ForState();
+}
+
+// Enters a call of a compiled procedure from a compiled body: its frame is
+// made on the value stack and its activation pushed; the dispatch loop then
+// runs its code. Null when p has no compiled body (it turns errors off): the
+// caller then calls it the general way. The activation is pushed before the
+// arguments are evaluated, so that a failure among them leaves it for the
+// dispatch loop to pop with the others.
+Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller) {
+    if (!p.compiled) [[unlikely]] compileBody(p);
+    const BodyCode* const c = p.code.get();
+    if (!c) return nullptr;
+    const std::size_t nargs = args.size();
+    if (nargs != c->params) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
+    if (depth_ >= kMaxDepth) throwRuntimeError(err::OutOfStack);
+    if (!calls_) [[unlikely]]
+        calls_ = static_cast<Activation*>(::operator new(sizeof(Activation) * static_cast<std::size_t>(kMaxDepth)));
+    const std::size_t n = c->frameSize;
+    frameRoom(n);
+    Activation* a = new (calls_ + callDepth_) Activation(c->loops);
+    ++callDepth_;
+    const std::size_t from = sp_;
+    a->valueBase = from;
+    a->size = n;
+    a->params = nargs;
+    sp_ = from + n;
+    ++depth_;
+    Variant** const ref = refs_.data() + from;
+    Variant* const vals = values_.data() + from;
+    a->frame.ref = ref;
+    a->frame.proc = &p;
+    a->frame.block = p.block;
+    a->base = c->code.data();
+    // A local variable given to a ByRef parameter, the commonest argument,
+    // is taken here; any other the general way.
+    const ExprPtr* const ax = args.data();
+    for (std::size_t i = 0; i < nargs; ++i) {
+        const Expr& e = *ax[i];
+        const bool byRef = i < 64 ? (c->byRef >> i) & 1 : p.params[i].byRef;
+        if (byRef && e.kind == EK::Ident && !e.hasArgs && e.bind == Bind::Local) [[likely]]
+            ref[i] = caller.ref[e.slot];
+        else
+            bindArg(byRef, e, vals[i], ref[i], caller, a->locked);
+    }
+    if (!c->plainFrame) [[unlikely]] initFrame(p, vals);
+    return a;
+}
+
+// Leaves the innermost activation: what the call declared, held locked and
+// kept in its slots is released (an object may run Class_Terminate, whose
+// own calls go above), then its room on the value stack.
+void Engine::releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept {
+    Variant* const vals = values_.data() + from;
+    Variant** const ref = refs_.data() + from;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (i < params) ref[i] = vals + i;
+        if (vals[i].type() != VarType::Empty) {
+            Variant tmp = std::move(vals[i]);
+        }
+    }
+    sp_ = from;
+    --depth_;
+}
+
+[[gnu::always_inline]] inline void Engine::popCall() noexcept {
+    Activation& a = calls_[callDepth_ - 1];
+    const std::size_t from = a.valueBase, size = a.size, params = a.params;
+    // Most calls hold nothing that needs undoing here: no array locked, no
+    // loop state, no variable Execute declared.
+    if (a.locked.n != 0 || a.loops.n != 0 || a.frame.dyn) [[unlikely]] a.~Activation();
+    --callDepth_;
+    releaseFrame(from, size, params);
+}
+
+Flow Engine::runCode(const BodyCode& c, Frame& entry) {
     // The state of each For loop, made only for a body that has loops (most
-    // procedures called in a loop have none): a few live here, more on the
-    // heap.
-    constexpr std::int32_t kInline = 4;
-    struct States {
-        alignas(ForState) unsigned char inlineRoom[kInline * sizeof(ForState)];
-        std::unique_ptr<ForState[]> heap;
-        ForState* at = nullptr;
-        std::int32_t n = 0;
-        explicit States(std::int32_t loops) : n(loops) {
-            if (n == 0) return;
-            if (n > kInline) {
-                heap = std::make_unique<ForState[]>(static_cast<std::size_t>(n));
-                at = heap.get();
-                return;
-            }
-            for (std::int32_t i = 0; i < n; ++i) new (inlineRoom + i * sizeof(ForState)) ForState();
-            at = std::launder(reinterpret_cast<ForState*>(inlineRoom));
+    // procedures called in a loop have none).
+    LoopRoom room(c.loops);
+    // The running body: the one entered here, or a procedure it called,
+    // whose activation is above `bottom`.
+    const std::size_t bottom = callDepth_;
+    struct Unwind {
+        Engine& en;
+        std::size_t bottom;
+        ~Unwind() {
+            while (en.callDepth_ > bottom) en.popCall();
         }
-        ~States() {
-            if (!heap)
-                for (std::int32_t i = 0; i < n; ++i) at[i].~ForState();
-        }
-    } room(c.loops);
-    ForState* const states = room.at;
-    const BodyIns* const base = c.code.data();
+    } unwind{*this, bottom};
+    Frame* fp = &entry;
+    ForState* states = room.at;
+    const BodyIns* base = c.code.data();
     const BodyIns* ip = base;
     try {
         // Threaded dispatch: each instruction jumps straight to the next
@@ -506,33 +588,52 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
             &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
+// Into the procedure of activation a: its code runs from its start.
+#define QZ_ENTER(a)                    \
+    do {                               \
+        (a)->callerFrame = fp;         \
+        (a)->callerBase = base;        \
+        (a)->callerIp = ip;            \
+        (a)->callerStates = states;    \
+        fp = &(a)->frame;              \
+        states = (a)->loops.at;        \
+        base = ip = (a)->base;         \
+        QZ_NEXT;                       \
+    } while (false)
+// The end of a body: the entered one ends the run with its flow, a called
+// one returns to its caller.
+#define QZ_LEAVE(flow)                            \
+    do {                                          \
+        if (callDepth_ == bottom) return (flow);  \
+        goto L_Return;                            \
+    } while (false)
         QZ_NEXT;
     L_BEnd:
-        return Flow::Normal;
+        QZ_LEAVE(Flow::Normal);
     L_BRegJump:
         // A comparison of plain operands, read where they are: numbers are
         // compared here, anything else (a string, Empty, Null ...) by the
         // general rules, and the whole condition again when names were bound
         // anew since the body was compiled.
         if (ip->gen == numGen_) [[likely]] {
-            const Variant* x = regValue(ip->x, f);
-            const Variant* y = x ? regValue(ip->y, f) : nullptr;
+            const Variant* x = regValue(ip->x, *fp);
+            const Variant* y = x ? regValue(ip->y, *fp) : nullptr;
             const int c = y ? regOrder(*x, *y) : 2;
             if (c != 2) [[likely]] {
                 ip = (ip->mask >> (c + 1)) & 1 ? base + ip->target : ip + 1;
                 QZ_NEXT;
             }
         }
-        ip = test(*ip->e, f) == (ip->alt != 0) ? base + ip->target : ip + 1;
+        ip = test(*ip->e, *fp) == (ip->alt != 0) ? base + ip->target : ip + 1;
         QZ_NEXT;
     L_BRegSet:
         // to = x: a number into a local variable that holds no string, object
         // or array; any value but an object or an array into an element of a
         // vector held by this variable alone. Else the instruction's first form.
         if (ip->gen == numGen_) [[likely]] {
-            const Variant* x = regValue(ip->x, f);
+            const Variant* x = regValue(ip->x, *fp);
             if (ip->to.kind == RLocal) {
-                Variant& to = *f.ref[ip->to.slot];
+                Variant& to = *fp->ref[ip->to.slot];
                 if (x && plainValue(to) && (isIntLike(*x) || x->type() == VarType::Double)) [[likely]] {
                     to = *x;
                     ++ip;
@@ -541,9 +642,9 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
                 goto L_BAssignNum;
             }
             if (x && !x->isObject() && !x->isArray()) [[likely]] {
-                const SafeArray* a = f.ref[ip->to.slot]->arrayValue();
+                const SafeArray* a = fp->ref[ip->to.slot]->arrayValue();
                 if (a && a->refCount() == 1) {  // shared: copied first
-                    if (Variant* el = regElement(ip->to.slot, ip->to.index, f)) [[likely]] {
+                    if (Variant* el = regElement(ip->to.slot, ip->to.index, *fp)) [[likely]] {
                         *el = *x;
                         ++ip;
                         QZ_NEXT;
@@ -555,9 +656,9 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         goto L_BAssignElem;
     L_BRegSum:
         if (ip->gen == numGen_) [[likely]] {
-            const Variant* x = regValue(ip->x, f);
-            const Variant* y = x ? regValue(ip->y, f) : nullptr;
-            Variant& to = *f.ref[ip->to.slot];
+            const Variant* x = regValue(ip->x, *fp);
+            const Variant* y = x ? regValue(ip->y, *fp) : nullptr;
+            Variant& to = *fp->ref[ip->to.slot];
             if (y && plainValue(to) && regSum(*x, *y, ip->mask != 0, to)) [[likely]] {
                 ++ip;
                 QZ_NEXT;
@@ -568,9 +669,9 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         // A numeric expression into a local variable that holds no string,
         // object or array, by the numeric machine.
         if (ip->gen == numGen_) [[likely]] {
-            Variant& to = *f.ref[ip->to.slot];
+            Variant& to = *fp->ref[ip->to.slot];
             Num n;
-            if (plainValue(to) && evalNum(*ip->s->value, f, n)) [[likely]] {
+            if (plainValue(to) && evalNum(*ip->s->value, *fp, n)) [[likely]] {
                 to = n.value();
                 ++ip;
                 QZ_NEXT;
@@ -582,6 +683,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         // straight in, from the shortcut for two plain operands when the
         // expression has their shape, else from the numeric machine. The
         // names are looked at again: Execute may have bound them anew since.
+        Frame& f = *fp;
         const Stmt& st = *ip->s;
         const Expr& t = *st.target;
         Num n;
@@ -595,16 +697,18 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         QZ_NEXT;
     }
     L_BAssignCall: {
-        // x = F(a, b): the call without the general Let's detours.
+        // x = F(a, b): F's code runs in this loop, and its result goes into
+        // x when it returns; a procedure without compiled code is called.
         const Stmt& st = *ip->s;
         const Expr& t = *st.target;
         const Expr& v = *st.value;
         if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
-            Variant r = callProc(*v.proc, nullptr, &v.args, {}, f, true);
+            if (Activation* a = pushCall(*v.proc, v.args, *fp)) QZ_ENTER(a);
+            Variant r = callProc(*v.proc, nullptr, &v.args, {}, *fp, true);
             if (r.isObject()) r = letValue(std::move(r));
-            letInto(*f.ref[t.slot], std::move(r));
+            letInto(*fp->ref[t.slot], std::move(r));
         } else {
-            execAssign(st, f);
+            execAssign(st, *fp);
         }
         ++ip;
         QZ_NEXT;
@@ -617,6 +721,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         // that ends before the jump to the next handler, so that it is
         // destroyed on every path (a computed goto runs no destructors).
         {
+            Frame& f = *fp;
             const Stmt& st = *ip->s;
             const Expr& t = *st.target;
             Variant v;
@@ -638,30 +743,36 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         ++ip;
         QZ_NEXT;
     L_BAssign:
-        execAssign(*ip->s, f);
+        execAssign(*ip->s, *fp);
         ++ip;
         QZ_NEXT;
-    L_BCall:
-        if (ip->s->target->kind == EK::Member) {
+    L_BCall: {
+        const Expr& t = *ip->s->target;
+        if (t.kind == EK::Member) {
             // obj.Method args: the member call itself, as the general call statement makes it.
-            evalMember(*ip->s->target, f);
+            evalMember(t, *fp);
+            checkClock();
+        } else if (t.kind == EK::Ident && t.bind == Bind::Proc) {
+            if (Activation* a = pushCall(*t.proc, t.args, *fp)) QZ_ENTER(a);
+            callProc(*t.proc, nullptr, &t.args, {}, *fp, false);
             checkClock();
         } else {
-            execCall(*ip->s, f);
+            execCall(*ip->s, *fp);
         }
         ++ip;
         QZ_NEXT;
+        }
     L_BJump:
         ip = base + ip->target;
         QZ_NEXT;
     L_BJumpIfNot:
-        ip = test(*ip->e, f) ? ip + 1 : base + ip->target;
+        ip = test(*ip->e, *fp) ? ip + 1 : base + ip->target;
         QZ_NEXT;
     L_BJumpIf:
-        ip = test(*ip->e, f) ? base + ip->target : ip + 1;
+        ip = test(*ip->e, *fp) ? base + ip->target : ip + 1;
         QZ_NEXT;
     L_BBlankTest:
-        ip = blankTest(*ip, f) ? ip + 1 : base + ip->target;
+        ip = blankTest(*ip, *fp) ? ip + 1 : base + ip->target;
         QZ_NEXT;
     L_BLoop:
         checkClock();
@@ -669,8 +780,8 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         QZ_NEXT;
     L_BForPrep: {
         ForState& st = states[ip->alt];
-        st.var = forVariable(*ip->s, f);
-        forHead(*ip->s, f, st);
+        st.var = forVariable(*ip->s, *fp);
+        forHead(*ip->s, *fp, st);
         ip = forTest(st) ? ip + 1 : base + ip->target;
         QZ_NEXT;
         }
@@ -682,9 +793,9 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         QZ_NEXT;
         }
     L_BExit:
-        return static_cast<Flow>(ip->target);
+        QZ_LEAVE(static_cast<Flow>(ip->target));
     L_BExec: {
-        const Flow fl = exec(*ip->s, f);
+        const Flow fl = exec(*ip->s, *fp);
         if (fl == Flow::Normal) {
             ++ip;
         } else if (fl == Flow::ExitDo && ip->target >= 0) {
@@ -692,15 +803,41 @@ Flow Engine::runCode(const BodyCode& c, Frame& f) {
         } else if (fl == Flow::ExitFor && ip->alt >= 0) {
             ip = base + ip->alt;
         } else {
-            return fl;
+            QZ_LEAVE(fl);
         }
         QZ_NEXT;
         }
+    L_Return: {
+        // A called procedure has ended (however: an Exit or its end): the
+        // caller's call instruction is running again, then the time-out
+        // check every call makes, then x = F(...) takes the result.
+        Activation& a = calls_[callDepth_ - 1];
+        fp = a.callerFrame;
+        base = a.callerBase;
+        ip = a.callerIp;
+        states = a.callerStates;
+        checkClock();
+        if (ip->op == BAssignCall) {
+            const std::int32_t result = a.frame.proc->resultSlot;
+            Variant r;
+            if (result >= 0) r = std::move(*a.frame.ref[result]);
+            popCall();
+            if (r.isObject()) r = letValue(std::move(r));
+            letInto(*fp->ref[ip->s->target->slot], std::move(r));
+        } else {
+            popCall();
+            checkClock();
+        }
+        ++ip;
+        QZ_NEXT;
+        }
+#undef QZ_LEAVE
+#undef QZ_ENTER
 #undef QZ_NEXT
     } catch (...) {
         reuseSite_ = nullptr;
         reuseValue_ = Variant();
-        raiseAt(*ip->s, f.block);
+        raiseAt(*ip->s, fp->block);
     }
 }
 

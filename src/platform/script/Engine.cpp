@@ -25,7 +25,6 @@ namespace qz::script {
 namespace {
 
 constexpr std::size_t kValueStack = 1u << 16;   // variables of all active frames
-constexpr int kMaxDepth = 3000;                  // nested procedure calls
 constexpr std::size_t kMaxStringLength = std::size_t(1) << 28;  // UTF-16 code units built by &
 constexpr std::int32_t kUnqualifiedReference = 505;  // ".member" outside any With
 
@@ -98,6 +97,7 @@ Engine::~Engine() {
     memberObjects_.clear();
     link_->engine = nullptr;
     errObject_->engine = nullptr;
+    ::operator delete(calls_);
     // Instances and dictionaries still alive that only keep each other (a
     // field or an item that refers back) are emptied so that they go.
     collectCycles(*link_);
@@ -1347,28 +1347,6 @@ Variant Engine::newObject(const Expr& e) {
 // ---------------------------------------------------------------------------
 // Calls
 
-namespace {
-struct FrameGuard {
-    Variant* vals;   // the frame's values (the value stack never moves)
-    std::size_t& sp;
-    std::size_t base, size;
-    int& depth;
-    FrameGuard(std::vector<Variant>& v, std::size_t& s, std::size_t n, int& d)
-        : vals(v.data() + s), sp(s), base(s), size(n), depth(d) {
-        sp += n;
-        ++depth;
-    }
-    ~FrameGuard() {
-        // Release the frame's values (objects may run Class_Terminate).
-        for (std::size_t i = 0; i < size; ++i) {
-            Variant tmp = std::move(vals[i]);
-        }
-        sp = base;
-        --depth;
-    }
-};
-} // namespace
-
 // An array element given to a ByRef parameter: the parameter is the element
 // itself. The array stays locked for the call (ReDim, Erase or assigning
 // the variable fail with error 10), so the element cannot move.
@@ -1392,49 +1370,70 @@ Variant* Engine::elementByRef(const Expr& a, Frame& caller, ElementLocks& locked
     return el;
 }
 
+void Engine::growFrames(std::size_t n) {
+    if (sp_ + n > kValueStack) fail(err::OutOfStack);
+    const std::size_t from = values_.size();
+    values_.resize(sp_ + n);  // within the room set aside: nothing moves
+    refs_.resize(sp_ + n);
+    // A slot refers to its own value, except a parameter's while a call has
+    // it by reference (the call puts it back when it returns).
+    for (std::size_t k = from; k < sp_ + n; ++k) refs_[k] = &values_[k];
+}
+
+void Engine::bindArg(bool byRef, const Expr& a, Variant& val, Variant*& ref, Frame& caller, ElementLocks& locked) {
+    if (byRef) {
+        if (Variant* v = varRef(a, caller)) {
+            ref = v;
+            return;
+        }
+        if (Variant* el = elementByRef(a, caller, locked)) {
+            ref = el;
+            return;
+        }
+    }
+    val = eval(a, caller);
+}
+
+void Engine::bindValues(const ProcDef& p, std::span<Variant> args, Variant* vals, Variant** ref) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (p.params[i].byRef) ref[i] = &args[i];
+        else vals[i] = args[i];
+    }
+    initFrame(p, vals);
+}
+
+void Engine::initFrame(const ProcDef& p, Variant* vals) {
+    for (const auto& [slot, decl] : p.fixedArrays)
+        vals[slot] = Variant(makeArray(decl->dims, !decl->dims.empty()));
+    for (const auto& [slot, value] : p.constInits) vals[slot] = value;
+}
+
 Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                          std::span<Variant> argValues, Frame& caller, bool wantResult) {
     const std::size_t nargs = argExprs ? argExprs->size() : argValues.size();
     if (nargs != p.params.size()) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     checkStack();
     const std::size_t n = static_cast<std::size_t>(p.frameSize);
-    if (sp_ + n > values_.size()) [[unlikely]] {
-        if (sp_ + n > kValueStack) fail(err::OutOfStack);
-        values_.resize(sp_ + n);  // within the room set aside: nothing moves
-        refs_.resize(sp_ + n);
-    }
-    FrameGuard guard(values_, sp_, n, depth_);
-    Variant* const vals = guard.vals;
+    frameRoom(n);
+    // The frame's slots on the value stack, released when the call ends
+    // (objects may run Class_Terminate).
+    struct FrameGuard {
+        Engine& en;
+        std::size_t base, size, params;
+        ~FrameGuard() { en.releaseFrame(base, size, params); }
+    } guard{*this, sp_, n, nargs};
+    sp_ += n;
+    ++depth_;
+    Variant* const vals = values_.data() + guard.base;
     ElementLocks locked;
     Variant** const ref = &refs_[guard.base];
-    // Parameters come first in the frame: each refers to the caller's
-    // variable (ByRef) or to its own slot; the other slots are the frame's.
-    for (std::size_t i = 0; i < nargs; ++i) {
-        const Param& prm = p.params[i];
-        ref[i] = vals + i;
-        if (argExprs) {
-            const Expr& a = *(*argExprs)[i];
-            if (prm.byRef) {
-                if (Variant* v = varRef(a, caller)) {
-                    ref[i] = v;
-                    continue;
-                }
-                if (Variant* el = elementByRef(a, caller, locked)) {
-                    ref[i] = el;
-                    continue;
-                }
-            }
-            vals[i] = eval(a, caller);
-        } else if (prm.byRef) {
-            ref[i] = &argValues[i];
-        } else {
-            vals[i] = argValues[i];
-        }
+    if (argExprs) {
+        for (std::size_t i = 0; i < nargs; ++i)
+            bindArg(p.params[i].byRef, *(*argExprs)[i], vals[i], ref[i], caller, locked);
+        initFrame(p, vals);
+    } else {
+        bindValues(p, argValues, vals, ref);
     }
-    for (std::size_t i = nargs; i < n; ++i) ref[i] = vals + i;
-    for (const auto& [slot, decl] : p.fixedArrays)
-        vals[slot] = Variant(makeArray(decl->dims, !decl->dims.empty()));
-    for (const auto& [slot, value] : p.constInits) vals[slot] = value;
     Frame f;
     f.ref = ref;
     f.me = me;

@@ -190,6 +190,7 @@ private:
         DynamicScope* dyn = nullptr;  // Execute inside a procedure: new names go here
         std::int32_t dynBase = 0;     // the slot of its first variable
     };
+    static constexpr int kMaxDepth = 3000;   // nested procedure calls
     struct DepthGuard {
         int& d;
         explicit DepthGuard(int& depth) : d(depth) { ++d; }
@@ -284,6 +285,20 @@ private:
         }
     };
     Variant* elementByRef(const Expr& a, Frame& caller, ElementLocks& locked);
+    // Room on the value stack for a frame of n more slots (Out of stack space
+    // beyond it); the stack never moves.
+    void frameRoom(std::size_t n) {
+        if (sp_ + n > values_.size()) [[unlikely]] growFrames(n);
+    }
+    void growFrames(std::size_t n);
+    // A called procedure's slots: its parameters bound to the arguments
+    // (ByRef to the caller's variable or array element, ByVal by value),
+    // its fixed arrays made and its constants set. Parameter i of the frame
+    // is vals[i], referred to by ref[i]; the other slots refer to their own
+    // values already.
+    void bindArg(bool byRef, const Expr& a, Variant& val, Variant*& ref, Frame& caller, ElementLocks& locked);
+    void bindValues(const ProcDef& p, std::span<Variant> args, Variant* vals, Variant** ref);
+    void initFrame(const ProcDef& p, Variant* vals);
     void assignIndexed(Variant& var, const Expr& target, Variant&& value, bool isSet, Frame& f);
     Variant callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                      std::span<Variant> argValues, Frame& caller, bool wantResult);
@@ -320,6 +335,43 @@ private:
         bool small = false;       // all three Integer: the counter stays Integer while it fits
         bool up = true;           // the generic way: the step is not negative
     };
+    // The states of the For loops of a running compiled body: a few live in
+    // place, more on the heap.
+    struct LoopRoom {
+        static constexpr std::int32_t kInline = 4;
+        alignas(ForState) unsigned char inlineRoom[kInline * sizeof(ForState)];
+        std::unique_ptr<ForState[]> heap;
+        ForState* at = nullptr;
+        std::int32_t n = 0;
+        explicit LoopRoom(std::int32_t loops) : n(loops) {
+            if (n != 0) [[unlikely]] open();
+        }
+        ~LoopRoom() {
+            if (n != 0) [[unlikely]] close();
+        }
+        void open();
+        void close() noexcept;
+        LoopRoom(const LoopRoom&) = delete;
+        LoopRoom& operator=(const LoopRoom&) = delete;
+    };
+    // A call of a compiled procedure that runs inside its caller's dispatch
+    // loop (BodyCode.cpp): the callee's frame and where the caller goes on.
+    struct Activation {
+        explicit Activation(std::int32_t loops) : loops(loops) {}
+        Frame frame;
+        const BodyIns* base = nullptr;        // the callee's code
+        Frame* callerFrame = nullptr;
+        const BodyIns* callerBase = nullptr;
+        const BodyIns* callerIp = nullptr;    // the caller's call instruction
+        ForState* callerStates = nullptr;
+        std::size_t valueBase = 0, size = 0;  // the frame's slots on the value stack
+        std::size_t params = 0;
+        ElementLocks locked;                  // arrays whose elements it has by reference
+        LoopRoom loops;
+    };
+    Activation* pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller);
+    void popCall() noexcept;
+    void releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept;
     Variant* forVariable(const Stmt& s, Frame& f);
     void forHead(const Stmt& s, Frame& f, ForState& st);
     bool forTest(ForState& st);
@@ -400,6 +452,11 @@ private:
     std::vector<Variant*> refs_;
     std::size_t sp_ = 0;
     int depth_ = 0;
+    // Calls running inside a dispatch loop, innermost last: room for the
+    // deepest nesting is taken at the first such call, so that an
+    // activation never moves while its frame is in use.
+    Activation* calls_ = nullptr;
+    std::size_t callDepth_ = 0;
     bool hasDeadline_ = false;
     std::uint32_t memoryCountdown_ = 1, memoryInterval_ = 1;
     std::int64_t memoryLast_ = 0;     // what the thread held at the last look
