@@ -12,33 +12,43 @@ struct Outcome {
     std::int32_t line = 0;
 };
 
-// `code` at module level, then again as the body of a procedure (whose
-// lines are one further down: the Sub line comes first).
-Outcome runAt(const std::string& code, bool inProcedure, const std::string& lib) {
+// `code` at module level, then again as the body of a procedure, the same
+// lines either way; `lib` (procedures) follows it. Where lib's bodies start
+// with {w} they are compiled, or walked by the tree walker when `walkLib`
+// puts a statement there that turns them from the compiled form (and only
+// clears Err).
+Outcome runAt(const std::string& code, bool inProcedure, const std::string& lib, bool walkLib = false) {
+    std::string procs = lib;
+    for (std::size_t at; (at = procs.find("{w}")) != std::string::npos;)
+        procs.replace(at, 3, walkLib ? "On Error GoTo 0 :" : "");
     ScriptControl sc;
     Outcome o;
     try {
         if (inProcedure) {
-            sc.AddCode("Dim out\r\n" + lib + "Sub T()\r\n" + code + "\r\nEnd Sub");
+            sc.AddCode("Dim out\r\nSub T()\r\n" + code + "\r\nEnd Sub\r\n" + procs);
             sc.Run("T");
         } else {
-            sc.AddCode("Dim out\r\n" + lib + code);
+            sc.AddCode("Dim out\r\n'\r\n" + code + "\r\n'\r\n" + procs);
         }
     } catch (const AutomationError& e) {
         o.error = e.Number;
-        o.line = sc.Error().Line - (inProcedure ? 1 : 0);
+        o.line = sc.Error().Line;
     }
     o.out = sc.Eval("out").toUtf8();
     return o;
 }
 
-// `lib` (procedures) comes before the code both ways.
+// Tree walker and compiled bodies must agree: the code at module level with
+// lib walked against the code compiled, lib compiled or walked.
 void expectSameBothWays(const std::string& code, const std::string& lib = "") {
     SCOPED_TRACE(code);
-    const Outcome tree = runAt(code, false, lib), compiled = runAt(code, true, lib);
-    EXPECT_EQ(compiled.out, tree.out);
-    EXPECT_EQ(compiled.error, tree.error);
-    EXPECT_EQ(compiled.line, tree.line);
+    const Outcome tree = runAt(code, false, lib, true);
+    for (const auto& [inProcedure, walkLib] : {std::pair{true, false}, {true, true}, {false, false}}) {
+        const Outcome other = runAt(code, inProcedure, lib, walkLib);
+        EXPECT_EQ(other.out, tree.out) << inProcedure << walkLib;
+        EXPECT_EQ(other.error, tree.error) << inProcedure << walkLib;
+        EXPECT_EQ(other.line, tree.line) << inProcedure << walkLib;
+    }
 }
 
 TEST(CompiledBodies, LoopsBranchesAndExitsAgreeWithTheTreeWalker) {
@@ -131,6 +141,70 @@ TEST(CompiledBodies, ParenthesisedCalleesAgreeWithTheTreeWalker) {
     EXPECT_EQ(runAt(cases[0], true, lib).out, "12123");
     const Outcome o = runAt(cases[1], true, lib);
     EXPECT_EQ(o.out + "/" + std::to_string(o.error), "12|24/450");
+}
+
+// Calls of compiled procedures run inside the caller's dispatch loop: what
+// every call does (ByRef write-back, results, recursion, errors and their
+// lines, what a frame releases) must not depend on which way it runs.
+TEST(CompiledBodies, CallsAgreeWithTheTreeWalker) {
+    const std::string lib =
+        "Function Add(a, b)\r\n {w}Add = a + b\r\nEnd Function\r\n"
+        "Sub Bump(x, ByVal y)\r\n {w}x = x + 1 : y = y + 1\r\nEnd Sub\r\n"
+        "Sub Mark(a)\r\n {w}a = \"m\" & a\r\nEnd Sub\r\n"
+        "Function Fib(n)\r\n {w}If n < 2 Then\r\n  Fib = n\r\n  Exit Function\r\n End If\r\n"
+        " Fib = Fib(n - 1) + Fib(n - 2)\r\nEnd Function\r\n"
+        "Sub Sort(a, lo, hi)\r\n {w}Dim i, j, p, t\r\n Do While lo < hi\r\n  p = a((lo + hi) \\ 2) : i = lo : j = hi\r\n"
+        "  Do While i <= j\r\n   Do While a(i) < p : i = i + 1 : Loop\r\n   Do While a(j) > p : j = j - 1 : Loop\r\n"
+        "   If i <= j Then\r\n    t = a(i) : a(i) = a(j) : a(j) = t : i = i + 1 : j = j - 1\r\n   End If\r\n  Loop\r\n"
+        "  If j - lo < hi - i Then\r\n   Sort a, lo, j : lo = i\r\n  Else\r\n   Sort a, i, hi : hi = j\r\n  End If\r\n"
+        " Loop\r\nEnd Sub\r\n"
+        "Function Loops(n)\r\n {w}Dim a, b, c, d, e\r\n For a = 1 To n : For b = 1 To n : For c = 1 To n : For d = 1 To n : "
+        "For e = 1 To n : Loops = Loops + 1 : Next : Next : Next : Next : Next\r\nEnd Function\r\n"
+        "Function Deep(n)\r\n {w}Dim k\r\n For k = 1 To 2 : Next\r\n"
+        " If n > 0 Then Deep = Deep(n - 1) + k Else Deep = Fail(n)\r\nEnd Function\r\n"
+        "Function Fail(n)\r\n {w}Fail = 1 / n\r\nEnd Function\r\n"
+        "Function Down(n)\r\n {w}Down = Down(n + 1)\r\nEnd Function\r\n"
+        "Sub Boom(a)\r\n {w}a = a + 1 : a = a / 0\r\nEnd Sub\r\n"
+        "Sub Relay(a)\r\n {w}Boom a\r\nEnd Sub\r\n"
+        "Sub Fresh()\r\n {w}Dim v : v = \"local\"\r\nEnd Sub\r\n"
+        "Sub Fresh2()\r\n {w}Dim u : Fresh\r\nEnd Sub\r\n"
+        "Class Box\r\n Public V\r\n Public Default Property Get Item : Item = \"box\" & V : End Property\r\n"
+        " Private Sub Class_Terminate : out = out & \"~\" & V : Mark V : End Sub\r\nEnd Class\r\n"
+        "Function MakeBox(v)\r\n {w}Set MakeBox = New Box : MakeBox.V = v\r\nEnd Function\r\n"
+        "Sub Hold(v)\r\n {w}Dim b : Set b = MakeBox(v) : out = out & \"h\" & b\r\nEnd Sub\r\n"
+        "Sub Exec(n)\r\n {w}Execute \"Dim w : w = n * 2\" : out = out & Eval(\"w\") & \",\"\r\nEnd Sub\r\n";
+    const char* cases[] = {
+        // ByRef to a local, a global and an array element; ByVal, a
+        // parenthesised argument, a property and a dictionary item by value.
+        "Dim x, y, a(2), b, d : x = 1 : y = 1 : Bump x, y : out = x & y : a(1) = 5 : Bump a(1), a(1) : out = out & a(1)\r\n"
+        "Bump (x), y : out = out & x : x = Add(x, 3) : out = out & \"|\" & x : Mark out\r\n"
+        "Set b = MakeBox(1) : Bump b.V, 0 : out = out & b.V : Set b = Nothing\r\n"
+        "Set d = CreateObject(\"Scripting.Dictionary\") : d(\"k\") = 1 : Bump d(\"k\"), 0 : out = out & d(\"k\")",
+        // Recursion with ByRef bounds the callee moves, results, many loops.
+        "Dim a, i, lo, hi, x : a = Array(5, 3, 9, 1, 7, 3, 8, 2) : lo = 0 : hi = 7 : Sort a, lo, hi\r\n"
+        "For i = 0 To 7 : out = out & a(i) : Next : out = out & \"|\" & lo & hi & \"|\" & Fib(15)\r\n"
+        "x = Loops(2) : out = out & \"|\" & x : x = Fib(12) : out = out & \"|\" & x",
+        // Errors: deep in a chain of calls, a wrong count, in an argument,
+        // recursion without end.
+        "Dim x : out = \"a\" : x = Deep(3)",
+        "out = \"a\"\r\nBump out",
+        "Dim x : x = Add(1, 1 / 0)",
+        "Dim x : x = Down(1)",
+        // Errors in calls under Resume Next: the frames they left are
+        // released, and a parameter's slot refers to its own value again.
+        "On Error Resume Next\r\nDim x, r : r = Deep(2) : out = Err.Number & \"/\" & r : Err.Clear\r\n"
+        "x = 1 : Relay x : out = out & \"/\" & Err.Number & x : Err.Clear : Fresh2 : out = out & \"/\" & x\r\n"
+        "r = Down(1) : out = out & \"/\" & Err.Number : Err.Clear : r = Add(2, 3) : out = out & \"/\" & r & Fib(10)",
+        // Frames that release objects (Class_Terminate calls again) and
+        // variables Execute declared; an object result given by value.
+        "Hold 1 : Hold 2 : Exec 1 : Exec 2 : Dim x : x = MakeBox(3) : out = out & \"|\" & x",
+    };
+    for (const char* c : cases) expectSameBothWays(c, lib);
+    const std::string sorted = runAt(cases[1], true, lib).out;
+    EXPECT_EQ(sorted.substr(0, 9) + sorted.substr(sorted.size() - 11), "12335789||610|32|144");
+    // Boom raised 11 after x = x + 1; Fresh's local did not write x.
+    const Outcome o = runAt(cases[6], true, lib);
+    EXPECT_EQ(o.out + "/" + std::to_string(o.error), "11//112/2/28/555/0");
 }
 
 TEST(CompiledBodies, ExitSubLeavesNestedLoopsAndRecursionKeepsItsOwnLoops) {

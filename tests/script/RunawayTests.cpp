@@ -111,6 +111,32 @@ TEST(RunawayScripts, GrowingPastTheMemoryCeilingFailsWith7) {
     EXPECT_EQ(o->value, 300000);
 }
 
+// Calls that run inside their caller's dispatch loop still meet the
+// time-out and the memory ceiling, which Resume Next in the caller does not
+// catch; the ceiling's error names the callee's statement.
+TEST(RunawayScripts, CallsInsideTheDispatchLoopMeetTheTimeOutAndTheCeiling) {
+    const std::string calls =
+        "Sub Tick(n)\n  n = n + 1\nEnd Sub\n"
+        "Sub Grow(s)\n  s = s & s\nEnd Sub\n"
+        "Sub Spin(k)\n  Do : Tick k : Loop\nEnd Sub\n"
+        "Sub Build(t)\n  Do : Grow t : Loop\nEnd Sub\n";
+    auto o = runBounded(calls + "Function Main()\n  On Error Resume Next\n  Dim k\n  Spin k\n  Main = k\nEnd Function\n",
+                        200);
+    ASSERT_TRUE(o) << "the calls outlived the time-out";
+    EXPECT_EQ(o->error, kTimeoutErrorNumber);
+    ScriptControl sc;
+    sc.setMemoryLimit(16 << 20);
+    sc.AddCode(calls + "Function Main()\n  Dim t\n  t = \"ab\"\n  Build t\nEnd Function\n");
+    std::int32_t number = 0;
+    try {
+        sc.Run("Main");
+    } catch (const AutomationError& e) {
+        number = e.Number;
+    }
+    EXPECT_EQ(number, runtimeError(err::OutOfMemory).Number);
+    EXPECT_EQ(sc.Error().Text, "s = s & s");
+}
+
 // The ceiling stops a built-in before it allocates, and its error names the
 // statement it stopped, in a procedure (compiled or not) and at module level.
 TEST(RunawayScripts, TheCeilingsErrorNamesTheStatement) {
