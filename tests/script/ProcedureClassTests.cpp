@@ -181,11 +181,17 @@ TEST(ScriptClasses, TerminateRunsWhenTheLastReferenceGoes) {
         "log.Log \"after g\"\r\n"
         "Set h = Nothing\r\n");
     EXPECT_EQ(log->log, "init|init|term local|after g|term global|");
-    sc.setTimeout(1);
-    sc.AddCode("Dim k : Set k = New Res : k.Name = \"kept\"");
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    sc.Reset();  // dropping the code releases what the script still held, past any time-out
-    EXPECT_EQ(log->log, "init|init|term local|after g|term global|init|term kept|");
+    // Dropping the code releases what the script still held and runs its
+    // Class_Terminate whole, though the last call was stopped by its time-out.
+    sc.AddCode(
+        "Class Held\r\n"
+        "  Sub Class_Terminate : log.Log \"term\" : log.Log \"held\" : End Sub\r\n"
+        "End Class\r\n"
+        "Dim k : Set k = New Held\r\n");
+    sc.setTimeout(20);
+    EXPECT_EQ(errorOf([&] { sc.AddCode("Do : Loop"); }).Number, kTimeoutErrorNumber);
+    sc.Reset();
+    EXPECT_EQ(log->log, "init|init|term local|after g|term global|term|held|");
 }
 
 } // namespace

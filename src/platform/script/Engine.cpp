@@ -245,20 +245,18 @@ struct RunningGuard {
 };
 } // namespace
 
-void Engine::addCode(std::u16string_view code) {
+void Engine::addCode(std::u16string_view code, const std::function<void()>& compiled) {
     auto block = parseProgram(code);
+    compiled();
     RunningGuard g(running_);
     loadBlock(std::move(block), nullptr);
 }
 
-void Engine::executeText(std::u16string_view code) {
-    addCode(code);
-}
-
-Variant Engine::evalText(std::u16string_view text) {
+Variant Engine::evalText(std::u16string_view text, const std::function<void()>& compiled) {
     ExprPtr e = parseExpression(text);
     Scope sc;
     TransientBinding tb(*this, *e, sc);
+    compiled();
     RunningGuard g(running_);
     Frame f;
     // Errors of a lone expression are reported on its line 1.

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -149,10 +150,11 @@ public:
     void addObject(const std::u16string& name, Ref<Dispatch> object, bool addMembers);
     bool hasObject(std::u16string_view name) const;
     // Each call below throws CompileError, ScriptFailure or ScriptAbort.
-    void addCode(std::u16string_view code);
+    // addCode and evalText call `compiled` between compiling the text and
+    // running it (the control starts its time-out there).
+    void addCode(std::u16string_view code, const std::function<void()>& compiled);
     Variant run(std::u16string_view name, std::span<Variant> args);
-    Variant evalText(std::u16string_view expression);
-    void executeText(std::u16string_view code);
+    Variant evalText(std::u16string_view expression, const std::function<void()>& compiled);
 
     // Time-out of the outermost call into the script.
     void startClock(std::int32_t timeoutMs);

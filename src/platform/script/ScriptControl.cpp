@@ -55,9 +55,9 @@ void ScriptControl::setLanguage(std::string_view language) {
 }
 
 template <class F>
-auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) {
+auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f(std::declval<const ClockStart&>())) {
     error_.Clear();
-    if (busy_ == 0) engine_->startClock(timeout_);
+    const bool outermost = busy_ == 0;
     struct Busy {
         int& n;
         explicit Busy(int& b) : n(b) { ++n; }
@@ -65,16 +65,22 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f()) 
     } busy(busy_);
     std::optional<LocaleScope> locale;
     if (busy_ == 1) locale.emplace(lcid_);
-    // Database statements and long built-ins of the call end by its time-out.
+    // The time-out bounds the running of the code, so the call starts its
+    // clock once the text is compiled: a compile always ends and cannot be
+    // cut short, and a slow one is no code that ran too long. Database
+    // statements and long built-ins of the call end by the same deadline.
     std::optional<sys::DeadlineScope> deadline;
-    if (busy_ == 1 && timeout_ > 0)
-        deadline.emplace(sys::DeadlineClock::now() + std::chrono::milliseconds(timeout_));
+    const ClockStart startClock = [&] {
+        if (!outermost) return;
+        engine_->startClock(timeout_);
+        if (timeout_ > 0) deadline.emplace(sys::DeadlineClock::now() + std::chrono::milliseconds(timeout_));
+    };
     // The memory ceiling: what the call's values hold beyond what this thread
     // held when it began.
     std::optional<memory::CeilingScope> ceiling;
     if (busy_ == 1) ceiling.emplace(memoryLimit_);
     try {
-        return f();
+        return f(startClock);
     } catch (CompileError& e) {
         error_.Number = e.number;
         error_.Source = kCompileErrorSource;
@@ -143,22 +149,25 @@ void ScriptControl::AddObject(std::string_view name, Ref<Dispatch> object, bool 
 
 void ScriptControl::AddCode(std::string_view code) {
     std::u16string src = fromUtf8(code);
-    guarded([&] { engine_->addCode(src); }, src);
+    guarded([&](const ClockStart& start) { engine_->addCode(src, start); }, src);
 }
 
 Variant ScriptControl::Run(std::string_view procedureName, std::span<Variant> args) {
     std::u16string name = fromUtf8(procedureName);
-    return guarded([&] { return engine_->run(name, args); }, u"");
+    return guarded([&](const ClockStart& start) {
+        start();
+        return engine_->run(name, args);
+    }, u"");
 }
 
 Variant ScriptControl::Eval(std::string_view expression) {
     std::u16string src = fromUtf8(expression);
-    return guarded([&] { return engine_->evalText(src); }, src);
+    return guarded([&](const ClockStart& start) { return engine_->evalText(src, start); }, src);
 }
 
 void ScriptControl::ExecuteStatement(std::string_view statement) {
     std::u16string src = fromUtf8(statement);
-    guarded([&] { engine_->executeText(src); }, src);
+    guarded([&](const ClockStart& start) { engine_->addCode(src, start); }, src);
 }
 
 void ScriptControl::Reset() {

@@ -94,7 +94,9 @@ public:
     // Drops all code, variables and added objects; settings stay.
     void Reset();
 
-    // Run-time limit of one call into the script, in milliseconds; 0 or -1: none.
+    // Run-time limit of one call into the script, in milliseconds, counted
+    // from when its code starts running (compiling it does not count); 0 or
+    // -1: none.
     std::int32_t Timeout() const { return timeout_; }
     void setTimeout(std::int32_t ms) { timeout_ = ms; }
 
@@ -120,7 +122,11 @@ public:
 
 private:
     friend class Engine;
-    template <class F> auto guarded(F&& f, std::u16string_view source) -> decltype(f());
+    // Starts the time-out of the outermost call (the engine calls it once the
+    // code of the call is compiled); a nested call runs on its caller's.
+    using ClockStart = std::function<void()>;
+    template <class F>
+    auto guarded(F&& f, std::u16string_view source) -> decltype(f(std::declval<const ClockStart&>()));
 
     std::unique_ptr<Engine> engine_;
     std::uint32_t lcid_;      // the script's locale (SetLocale), kept between calls
