@@ -88,19 +88,6 @@ TEST(StudioParagraphs, ToolbarListsShowInTheViewAndThroughTheDialogOnlyChangesAp
     EXPECT_EQ(word::Range(&doc, &doc.MainStory(), 5, 5).ParagraphFormat().list, 0);
     v->undo();
     EXPECT_EQ(v->document()->findBlockByNumber(1).text(), "2.\ttwo");
-    // Enter after an item starts the next one; Enter on that empty item
-    // takes it out of the list instead of adding another, one undo step.
-    doc.GetSelection().SetRange(9, 9); // after "two"
-    v->pushSelection();
-    QTest::keyClick(v, Qt::Key_Return);
-    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "3.\t");
-    QTest::keyClick(v, Qt::Key_Return);
-    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "");
-    EXPECT_EQ(v->document()->findBlockByNumber(3).text(), "three");
-    EXPECT_EQ(v->listType(), word::kListNoNumbering);
-    v->undo();
-    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "3.\t");
-    v->undo();
     v->undo();
     EXPECT_EQ(v->document()->findBlockByNumber(0).text(), "one");
 
@@ -133,6 +120,31 @@ TEST(StudioParagraphs, ToolbarListsShowInTheViewAndThroughTheDialogOnlyChangesAp
     EXPECT_EQ(second.tabs, now.tabs);
     v->undo(); // one step
     EXPECT_EQ(word::Range(&doc, &doc.MainStory(), 5, 5).ParagraphFormat().leftIndent, 0);
+}
+
+TEST(StudioParagraphs, EnterInAListStartsAnItemAndOnAnEmptyOneEndsTheList) {
+    Studio s;
+    views::DocumentView* v = s.open(R"({\rtf1\ansi\pard one\par})");
+    QToolBar* bar = s.window.findChild<QToolBar*>("Formatting");
+    // Bullets on the story's last, empty paragraph: what is typed goes
+    // after the bullet.
+    QTest::keyClick(v, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(v, Qt::Key_Return);
+    action(bar, "Numbering")->trigger();
+    QTest::keyClicks(v, "a");
+    EXPECT_EQ(v->document()->findBlockByNumber(1).text(), "1.\ta");
+    // Enter after an item starts the next one, typed into after its number.
+    QTest::keyClick(v, Qt::Key_Return);
+    QTest::keyClicks(v, "b");
+    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "2.\tb");
+    QTest::keyClick(v, Qt::Key_Backspace);
+    // Enter on the empty item takes it out of the list, one undo step.
+    QTest::keyClick(v, Qt::Key_Return);
+    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "");
+    EXPECT_EQ(v->document()->blockCount(), 3);
+    EXPECT_EQ(v->listType(), word::kListNoNumbering);
+    v->undo();
+    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "2.\t");
 }
 
 TEST(StudioParagraphs, FindAndReplaceLeaveFieldsWholeAndWrap) {

@@ -192,8 +192,9 @@ public:
     // Replaces the selection with atoms valid in this document (a paste):
     // the cursor ends after them.
     void InsertAtoms(const std::vector<Atom>& atoms);
-    // Moves both ends off the edges of fields (OutsideFieldEdges), keeping
-    // the pending format: where an edit at the selection lands. Every edit
+    // Moves both ends off the edges of fields (OutsideFieldEdges), and a
+    // caret off the front of a list's number, keeping the pending format:
+    // where an edit at the selection lands. Every edit
     // member of the selection does it first; a Range names its atoms
     // exactly and is taken as it is.
     void LeaveFieldEdges();
