@@ -13,16 +13,15 @@ namespace {
 class SampleForm : public ui::Form {
 public:
     SampleForm() : ui::Form("frmSample", "Sample") {
-        lbl.Caption = "label";
-        cmd.Caption = "button";
-        txt.Text = "text";
-        tabs.TabCaptions = {"4001 first", "4002 second"};
+        control(lbl, "lbl").Caption = "label";
+        control(cmd, "cmd").Caption = "button";
+        control(txt, "txt").Text = "text";
+        control(tabs, "tabs").TabCaptions = {"4001 first", "4002 second"};
     }
     ui::Label lbl;
     ui::CommandButton cmd;
     ui::TextBox txt;
     ui::TabStrip tabs;
-    std::vector<ui::Control*> Controls() override { return {&lbl, &cmd, &txt, &tabs}; }
 };
 
 } // namespace

@@ -41,7 +41,6 @@ struct Control {
     std::string Name;
     bool Enabled = true;
     bool Visible = true;
-    int Left = 0, Top = 0, Width = 0, Height = 0;
     int TabIndex = 0;
     std::string ToolTipText;
     std::string Tag;

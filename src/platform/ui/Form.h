@@ -24,12 +24,11 @@ public:
     const std::string& Name() const noexcept { return name_; }
 
     std::string Caption;
-    int Left = 0, Top = 0, Width = 0, Height = 0;
     std::int32_t HelpContextID = 0;
 
     // The form's controls, in tab order, so that generic code (translation,
     // views) can walk them: those the form registered with control().
-    virtual std::vector<Control*> Controls() { return controls_; }
+    const std::vector<Control*>& Controls() const noexcept { return controls_; }
 
     bool Visible() const noexcept { return visible_; }
     bool Loaded() const noexcept { return loaded_; }

@@ -167,7 +167,7 @@ void FormView::showEvent(QShowEvent* event) {
 void FormView::linkLabels() {
     // A label's access key moves the focus to the control after it in the
     // form's tab order, as the platform's labels did.
-    const std::vector<ui::Control*> order = form_.Controls();
+    const std::vector<ui::Control*>& order = form_.Controls();
     for (std::size_t i = 0; i < order.size(); ++i) {
         auto* label = qobject_cast<QLabel*>(widgetOf(*order[i]));
         if (!label || label->buddy()) continue;
