@@ -113,6 +113,10 @@ TEST(CompiledBodies, RegisterOperandsAgreeWithTheTreeWalkerOnEverySubtype) {
         "Dim a(2), i : i = -1 : out = a(i) < 1",
         "Dim a(2), i, t : i = 3 : t = a(i)",
         "Dim a, i : a = 5 : i = 0 : If a(i) = 1 Then out = 1",
+        // A Long counter stepped past the ends of a Long, and changed by the body.
+        "Dim i : For i = 2147483645 To 2147483647 Step 2 : out = out & TypeName(i) : Next : out = out & TypeName(i) & i\r\n"
+        "For i = CLng(-2147483647) To CLng(-2147483647) - 1 Step -1 : out = out & i : Next : out = out & TypeName(i) & i\r\n"
+        "For i = 1 To 9 Step 3 : out = out & i : If i = 4 Then i = 2.5\r\nNext : out = out & TypeName(i) & i",
     };
     for (const char* c : cases) expectSameBothWays(c);
 }

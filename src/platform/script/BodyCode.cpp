@@ -788,6 +788,17 @@ Flow Engine::runCode(const BodyCode& c, Frame& entry) {
     L_BForNext: {
         ForState& st = states[ip->alt];
         checkClock();
+        Variant& counter = *st.var;
+        if (st.whole && counter.type() == VarType::Long) [[likely]] {
+            // A Long counter with whole-number bounds: stepped and tested in
+            // place while it stays a Long (past that, the general step widens it).
+            const std::int64_t next = static_cast<std::int64_t>(counter.longValue()) + st.st;
+            if (next >= std::numeric_limits<std::int32_t>::min() && next <= std::numeric_limits<std::int32_t>::max()) {
+                counter = Variant(static_cast<std::int32_t>(next));
+                ip = (st.st >= 0 ? next <= st.e : next >= st.e) ? base + ip->target : ip + 1;
+                QZ_NEXT;
+            }
+        }
         forStep(st);
         ip = forTest(st) ? base + ip->target : ip + 1;
         QZ_NEXT;
