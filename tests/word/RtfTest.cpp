@@ -423,6 +423,39 @@ TEST(RtfReader, FontTableEntriesByNumberAndName) {
     EXPECT_EQ(doc.doc->fonts.size(), 3u);
 }
 
+// A symbol names its font; a font table read after it in the body names
+// fonts by number. Neither takes the other's font, and the first save is the
+// last change.
+TEST(RtfReader, FontsAddedBySymbolsKeepTheirNamesBesideALaterTable) {
+    auto fontsOf = [](const Document& d) {
+        std::vector<std::string> names; // of each symbol, then of each letter
+        for (const AtomKind kind : {AtomKind::Symbol, AtomKind::Char})
+            for (std::size_t i = 0; i < d.MainStory().size(); ++i)
+                if (const Atom a = d.MainStory()[i]; a.Kind() == kind) {
+                    const FontDef* f = d.FontByNumber(d.Format(a.fmt).font);
+                    names.push_back(f ? f->name : "-");
+                }
+        return names;
+    };
+    const std::string sym = "{\\field{\\*\\fldinst SYMBOL 65 \\\\f \"A\"}}{\\field{\\*\\fldinst SYMBOL 66 \\\\f \"B\"}}";
+    const std::vector<std::string> want = {"A", "B", "B", "D"};
+    for (const std::string& rtf : {
+             // The later table takes the numbers the symbols' fonts were given.
+             "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + sym + "{\\fonttbl{\\f1 B;}{\\f2 C;}{\\f3 D;}}\\f1 x\\f3 y}",
+             // No table before the symbols; text of numbers no table names yet.
+             "{\\rtf1\\f2 x" + sym + "\\f3 y{\\fonttbl{\\f2 B;}{\\f3 D;}}}",
+         }) {
+        Loaded first(rtf);
+        EXPECT_EQ(fontsOf(*first.doc), want) << rtf;
+        Loaded again(first.doc->ToRtf());
+        EXPECT_EQ(fontsOf(*again.doc), want) << rtf;
+        EXPECT_EQ(again.doc->ToRtf(), first.doc->ToRtf()) << rtf;
+    }
+    // A font added by name takes a free number, also past the highest one there is.
+    Loaded high("{\\rtf1{\\fonttbl{\\f2147483647 A;}}\\f0 x{\\field{\\*\\fldinst SYMBOL 65}}}");
+    EXPECT_EQ(fontsOf(*high.doc), (std::vector<std::string>{"Symbol", "-"}));
+}
+
 TEST(RtfReader, MutatedRealDocumentsLoadAndSaveWithoutCrashing) {
     // Deterministic damage: bytes replaced, cut and duplicated at pseudo-random places.
     std::uint32_t seed = 12345;

@@ -9,7 +9,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <system_error>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace qz::word {
@@ -178,6 +180,7 @@ std::uint32_t Document::InternFormat(const CharFormat& f) {
     if (it != formatIds_.end()) return it->second;
     auto id = static_cast<std::uint32_t>(formats_.size());
     formats_.push_back(f);
+    maxFormatFont_ = std::max(maxFormatFont_, f.font);
     looks_.push_back(f.extra.empty() ? CharLook{} : ParseCharLook(f.extra));
     formatIds_.emplace(f, id);
     return id;
@@ -274,9 +277,27 @@ int Document::FontNumber(const FontDef& like) {
     IndexFonts();
     if (const auto it = fontNamed_.find(like.name); it != fontNamed_.end()) return it->second;
     FontDef added = like;
-    added.number = maxFontNumber_ + 1;
+    const int number = FreeFontNumber();
+    added.number = number;
     AddFont(std::move(added));
-    return maxFontNumber_;
+    return number;
+}
+
+int Document::FreeFontNumber() const {
+    IndexFonts();
+    const int highest = std::max(maxFontNumber_, maxFormatFont_);
+    if (highest < std::numeric_limits<int>::max()) return std::max(highest + 1, 0);
+    // A document that used the highest number there is: the lowest free one.
+    std::unordered_set<int> used;
+    for (const FontDef& f : fonts) used.insert(f.number);
+    for (const CharFormat& f : formats_) used.insert(f.font);
+    int n = 0;
+    while (used.count(n) != 0) ++n;
+    return n;
+}
+
+void Document::ForgetFormat(std::uint32_t id) {
+    if (const auto it = formatIds_.find(formats_[id]); it != formatIds_.end() && it->second == id) formatIds_.erase(it);
 }
 
 int Document::ColorEntry(std::int32_t rgb) {

@@ -210,6 +210,9 @@ public:
     int FontNumber(const std::string& name);
     // The same for a font of another table: one of its name, else a copy of it.
     int FontNumber(const FontDef& like);
+    // A number no font of the table and no character format uses yet, for
+    // a font to be added.
+    int FreeFontNumber() const;
     const FontDef* FontByNumber(int number) const;
     // Adds a font to the table, or replaces the one of its number. The
     // table is changed only through these, which keep its index.
@@ -287,6 +290,14 @@ private:
     mutable std::unordered_map<std::string, int> fontNamed_;
     mutable int maxFontNumber_ = -1;
     mutable std::size_t fontsIndexed_ = 0;
+    // The highest font number a character format ever named, so that a font
+    // added by name never takes a number text already stands in.
+    int maxFormatFont_ = -1;
+    // Takes the character format `id` out of the lookup, so that the same
+    // format interned again gets another id (the reader, when a font table
+    // read after text takes the number of a font that a symbol added by
+    // name: the symbol's format and text's of the same number part there).
+    void ForgetFormat(std::uint32_t id);
 
     std::vector<CharFormat> formats_;
     std::vector<CharLook> looks_; // of each format

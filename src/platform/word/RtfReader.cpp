@@ -236,6 +236,11 @@ private:
     int lastFont_ = -2147483647; // the font whose code page SetFont found last
     const char32_t* lastTable_ = nullptr;
     int lastDbcs_ = 0;
+    // The fonts symbols took by name, with the symbols' character formats;
+    // and the formats of symbols whose font a later table renamed, with the
+    // name the symbols gave.
+    std::unordered_map<int, std::vector<std::uint32_t>> symbolFonts_;
+    std::unordered_map<std::uint32_t, std::string> movedSymbolFormats_;
     static constexpr int kMaxNesting = 64;
 };
 
@@ -331,7 +336,24 @@ void RtfReader::ParseFontTable() {
     auto finish = [&]() {
         if (!have) return;
         while (!cur.name.empty() && cur.name.back() == ' ') cur.name.pop_back();
-        doc_.AddFont(cur); // an entry of a number given before replaces it
+        // A symbol names its font: an entry that gives the number of a
+        // symbol's font another name takes the number, and the symbols read
+        // so far take their font by its name when the text is settled (the
+        // font is added again at a free number when no other has the name).
+        const auto used = symbolFonts_.find(cur.number);
+        const FontDef* old = used != symbolFonts_.end() ? doc_.FontByNumber(cur.number) : nullptr;
+        if (!old || old->name == cur.name) {
+            doc_.AddFont(cur); // an entry of a number given before replaces it
+        } else {
+            FontDef font = *old;
+            for (std::uint32_t id : used->second) {
+                doc_.ForgetFormat(id);
+                movedSymbolFormats_.emplace(id, font.name);
+            }
+            symbolFonts_.erase(used);
+            doc_.AddFont(cur);
+            symbolFonts_.try_emplace(doc_.FontNumber(font));
+        }
         cur = FontDef{};
         have = false;
     };
@@ -524,24 +546,34 @@ void RtfReader::Run() {
 // A symbol names its font by name. When the table holds a name twice (a
 // damaged document, or a table given again in the body after the symbol),
 // the symbol takes the first font of that name, as it reads back once saved;
-// the names are indexed again in the table's order for the same reason.
+// the names are indexed again in the table's order for the same reason. A
+// symbol whose font a later table renamed takes its font by name too; text
+// that shared its format keeps the number, and so the table's font.
 void RtfReader::SettleSymbolFonts() {
     std::unordered_map<std::string_view, int> first;
     std::unordered_map<int, int> to;
     for (const FontDef& f : doc_.fonts)
         if (const auto [it, added] = first.emplace(f.name, f.number); !added && it->second != f.number)
             to.emplace(f.number, it->second);
-    if (to.empty()) return;
+    if (to.empty() && movedSymbolFormats_.empty()) return;
     doc_.fontsIndexed_ = 0;
     auto settle = [&](Story& story) {
         for (std::size_t i = 0; i < story.size(); ++i) {
             const Atom a = story[i];
-            if (a.Kind() != AtomKind::Symbol) continue;
+            const auto moved = movedSymbolFormats_.find(a.fmt);
+            if (moved == movedSymbolFormats_.end() && a.Kind() != AtomKind::Symbol) continue;
             CharFormat f = doc_.Format(a.fmt);
-            const auto it = to.find(f.font);
-            if (it == to.end()) continue;
-            f.font = it->second;
-            story.at(i) = Atom::Make(AtomKind::Symbol, a.value, doc_.InternFormat(f));
+            if (moved != movedSymbolFormats_.end()) {
+                // Text keeps the number; a symbol its font's name, which the
+                // table always holds (a font moved is added again).
+                const auto font = first.find(moved->second);
+                if (a.Kind() == AtomKind::Symbol && font != first.end()) f.font = font->second;
+            } else {
+                const auto it = to.find(f.font);
+                if (it == to.end()) continue;
+                f.font = it->second;
+            }
+            story.at(i) = Atom::Make(a.Kind(), a.value, doc_.InternFormat(f));
         }
     };
     settle(doc_.MainStory());
@@ -975,7 +1007,10 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
     std::uint32_t fmtId = fe > fb + 1 ? story[static_cast<std::size_t>(fb + 1)].fmt : story[static_cast<std::size_t>(fb)].fmt;
     CharFormat f = doc_.Format(fmtId);
     f.font = doc_.FontNumber(font.empty() ? "Symbol" : font);
-    Atom sym = Atom::Make(AtomKind::Symbol, static_cast<std::uint32_t>(number), doc_.InternFormat(f));
+    const std::uint32_t id = doc_.InternFormat(f);
+    std::vector<std::uint32_t>& ids = symbolFonts_[f.font];
+    if (ids.empty() || ids.back() != id) ids.push_back(id);
+    Atom sym = Atom::Make(AtomKind::Symbol, static_cast<std::uint32_t>(number), id);
     story.erase(static_cast<std::size_t>(fb), static_cast<std::size_t>(fe - fb + 1));
     story.push_back(sym);
 }
