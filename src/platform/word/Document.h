@@ -43,6 +43,14 @@ struct ParaEndInfo {
     bool IsPlainParagraph() const { return word == "par" && row.empty(); }
 };
 
+// The instruction a symbol is saved as, as text: " SYMBOL n \f "font" \u"
+// (a quote or a backslash in the name escaped with a backslash; \u for a
+// code above 0xFF; no \f without a font). The reader makes a symbol only of
+// an instruction whose saved form is no longer than kMaxSymbolCode
+// characters, so that what it made reads back as a symbol.
+std::string SymbolFieldCode(unsigned code, const std::string* font);
+inline constexpr std::size_t kMaxSymbolCode = 199;
+
 struct FieldInfo {
     std::string prefix; // control words between \field and the instruction (\fldlock ...)
     std::string result; // the content of \fldrslt, verbatim

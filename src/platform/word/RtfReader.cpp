@@ -126,6 +126,12 @@ void SetWord(std::string& list, const Token& t) {
     list += WordText(t);
 }
 
+// The character a control symbol stands for in text (\~, \-, \_), 0 for
+// none: in the body and in names and values alike, as the writer writes it.
+char32_t SymbolChar(std::string_view name) {
+    return name == "~" ? 0xA0 : name == "-" ? 0xAD : name == "_" ? 0x2011 : 0;
+}
+
 } // namespace
 
 // Groups that are not plain formatting scopes.
@@ -321,6 +327,8 @@ std::string RtfReader::ReadGroupText() {
             // (a writer could only write them as control words).
             const char32_t* table = CodePageTable(ansiCodePage_);
             if (t.byte >= 0x20) appendUtf8(s, table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
+        } else if (t.type == Token::Symbol) {
+            if (const char32_t c = SymbolChar(t.name)) appendUtf8(s, c);
         } else if (t.type == Token::Word && t.name == "u") {
             if (UnitOf(t) >= 0x20) appendUtf8(s, UnitOf(t));
             Token f = Next(); // the fallback character
@@ -394,6 +402,11 @@ void RtfReader::ParseFontTable() {
                     cur.decl += WordText(t);
                 }
             }
+            continue;
+        }
+        if (t.type == Token::Symbol && have && SymbolChar(t.name) != 0) {
+            if (skip_ > 0) { --skip_; continue; }
+            if (!nameDone) appendUtf8(cur.name, SymbolChar(t.name));
             continue;
         }
         if (t.type == Token::Byte && have) {
@@ -816,9 +829,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
         case Token::Symbol:
         case Token::BadEscape:
             if (skip_ > 0) { --skip_; break; }
-            if (t.name == "~") AppendChar(story, st, 0xA0);
-            else if (t.name == "-") AppendChar(story, st, 0xAD);
-            else if (t.name == "_") AppendChar(story, st, 0x2011);
+            if (const char32_t c = SymbolChar(t.name)) AppendChar(story, st, c);
             break;
         case Token::Word: {
             std::string_view w = t.name;
@@ -956,7 +967,7 @@ void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart, bool 
 // A field "SYMBOL n \f "font" [\u] ..." becomes one symbol atom.
 void RtfReader::ConvertSymbolField(Story& story, long fb) {
     long fe = static_cast<long>(story.size()) - 1;
-    if (fe - fb > 200) return;
+    if (static_cast<std::size_t>(fe - fb - 1) > kMaxSymbolCode) return;
     std::string code;
     for (long i = fb + 1; i < fe; ++i) {
         const Atom& a = story[static_cast<std::size_t>(i)];
@@ -1004,9 +1015,12 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
     font.erase(0, std::min(font.find_first_not_of(' '), font.size()));
     // A name with control characters is no font's: such a field stays a field.
     if (std::any_of(font.begin(), font.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) return;
+    if (font.empty()) font = "Symbol";
+    // Nor does one whose saved form would be too long to read back as a symbol.
+    if (DecodeUtf8(SymbolFieldCode(static_cast<unsigned>(number), &font)).size() > kMaxSymbolCode) return;
     std::uint32_t fmtId = fe > fb + 1 ? story[static_cast<std::size_t>(fb + 1)].fmt : story[static_cast<std::size_t>(fb)].fmt;
     CharFormat f = doc_.Format(fmtId);
-    f.font = doc_.FontNumber(font.empty() ? "Symbol" : font);
+    f.font = doc_.FontNumber(font);
     const std::uint32_t id = doc_.InternFormat(f);
     std::vector<std::uint32_t>& ids = symbolFonts_[f.font];
     if (ids.empty() || ids.back() != id) ids.push_back(id);

@@ -24,6 +24,20 @@
 
 namespace qz::word {
 
+std::string SymbolFieldCode(unsigned code, const std::string* font) {
+    std::string s = " SYMBOL " + std::to_string(code);
+    if (font) {
+        s += " \\f \"";
+        for (char c : *font) {
+            if (c == '"' || c == '\\') s += '\\';
+            s += c;
+        }
+        s += '"';
+    }
+    if (code > 0xFF) s += " \\u";
+    return s;
+}
+
 namespace {
 
 void AppendHex(std::string& out, unsigned b) { rtf::AppendHexByte(out, b); }
@@ -137,18 +151,7 @@ void RtfWriter::WriteSymbol(const Atom& a) {
     unsigned code = a.value;
     out_ += "{\\field{\\*\\fldinst {";
     out_ += WordsWithoutFont(a.fmt);
-    out_ += " SYMBOL ";
-    out_ += std::to_string(code);
-    if (font) {
-        // The name is quoted; a quote or a backslash in it is escaped with a backslash.
-        out_ += " \\'5cf \"";
-        for (char32_t c : DecodeUtf8(font->name)) {
-            if (c == U'"' || c == U'\\') out_ += "\\'5c";
-            AppendEscaped(out_, c);
-        }
-        out_ += '"';
-    }
-    if (code > 0xFF) out_ += " \\'5cu";
+    AppendEscaped(out_, SymbolFieldCode(code, font ? &font->name : nullptr));
     out_ += "}}{\\fldrslt {";
     out_ += Words(a.fmt);
     out_ += ' ';
