@@ -185,7 +185,7 @@ struct BodyCode {
     // Its procedure's frame, read on every call made inside a dispatch loop.
     std::uint32_t params = 0;     // parameters (the first slots)
     std::uint32_t frameSize = 0;  // slots
-    std::uint64_t byRef = 0;      // bit i: parameter i is ByRef (i < 64)
+    std::uint64_t byRef = 0;      // bit i: parameter i is ByRef (up to 64 parameters)
     bool plainFrame = true;       // no fixed array to make, no constant to set
 };
 

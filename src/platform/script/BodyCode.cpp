@@ -494,10 +494,10 @@ void Engine::LoopRoom::close() noexcept {
 // caller then calls it the general way. The activation is pushed before the
 // arguments are evaluated, so that a failure among them leaves it for the
 // dispatch loop to pop with the others.
-Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller) {
+[[gnu::always_inline]] inline Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller) {
     if (!p.compiled) [[unlikely]] compileBody(p);
     const BodyCode* const c = p.code.get();
-    if (!c) return nullptr;
+    if (!c || c->params > 64) return nullptr;
     const std::size_t nargs = args.size();
     if (nargs != c->params) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     if (depth_ >= kMaxDepth) throwRuntimeError(err::OutOfStack);
@@ -521,14 +521,16 @@ Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr
     a->base = c->code.data();
     // A local variable given to a ByRef parameter, the commonest argument,
     // is taken here; any other the general way.
-    const ExprPtr* const ax = args.data();
-    for (std::size_t i = 0; i < nargs; ++i) {
-        const Expr& e = *ax[i];
-        const bool byRef = i < 64 ? (c->byRef >> i) & 1 : p.params[i].byRef;
-        if (byRef && e.kind == EK::Ident && !e.hasArgs && e.bind == Bind::Local) [[likely]]
-            ref[i] = caller.ref[e.slot];
-        else
-            bindArg(byRef, e, vals[i], ref[i], caller, a->locked);
+    std::uint64_t byRef = c->byRef;
+    Variant** const callerRef = caller.ref;
+    for (const ExprPtr* ax = args.data(); ax != args.data() + nargs; ++ax, byRef >>= 1) {
+        const Expr& e = **ax;
+        if ((byRef & 1) && e.kind == EK::Ident && !e.hasArgs && e.bind == Bind::Local) [[likely]] {
+            ref[ax - args.data()] = callerRef[e.slot];
+        } else {
+            const std::size_t i = static_cast<std::size_t>(ax - args.data());
+            bindArg(byRef & 1, e, vals[i], ref[i], caller, a->locked);
+        }
     }
     if (!c->plainFrame) [[unlikely]] initFrame(p, vals);
     return a;
@@ -537,19 +539,6 @@ Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr
 // Leaves the innermost activation: what the call declared, held locked and
 // kept in its slots is released (an object may run Class_Terminate, whose
 // own calls go above), then its room on the value stack.
-void Engine::releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept {
-    Variant* const vals = values_.data() + from;
-    Variant** const ref = refs_.data() + from;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (i < params) ref[i] = vals + i;
-        if (vals[i].type() != VarType::Empty) {
-            Variant tmp = std::move(vals[i]);
-        }
-    }
-    sp_ = from;
-    --depth_;
-}
-
 [[gnu::always_inline]] inline void Engine::popCall() noexcept {
     Activation& a = calls_[callDepth_ - 1];
     const std::size_t from = a.valueBase, size = a.size, params = a.params;

@@ -1345,6 +1345,10 @@ Variant Engine::newObject(const Expr& e) {
 // ---------------------------------------------------------------------------
 // Calls
 
+void releaseSlot(Variant& v) noexcept {
+    Variant tmp = std::move(v);
+}
+
 // An array element given to a ByRef parameter: the parameter is the element
 // itself. The array stays locked for the call (ReDim, Erase or assigning
 // the variable fail with error 10), so the element cannot move.

@@ -234,6 +234,21 @@ inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
     return p.code ? runCode(*p.code, f) : execList(p.body, f);
 }
 
+// Releases a value (an object may run Class_Terminate).
+[[gnu::noinline]] void releaseSlot(Variant& v) noexcept;
+
+[[gnu::noinline]] inline void Engine::releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept {
+    Variant* const vals = values_.data() + from;
+    Variant** const ref = refs_.data() + from;
+    for (Variant *v = vals, *end = vals + params; v != end; ++v) ref[v - vals] = v;
+    // Most slots of a call that returned are Empty (a ByRef parameter's
+    // own, a result taken): those need no release.
+    for (Variant *v = vals, *end = vals + size; v != end; ++v)
+        if (v->type() != VarType::Empty) releaseSlot(*v);
+    sp_ = from;
+    --depth_;
+}
+
 // Arrays larger than this many elements fail with "Out of memory".
 inline constexpr std::int64_t kMaxArrayElements = 1LL << 26;
 
