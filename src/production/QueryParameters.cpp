@@ -2,6 +2,8 @@
 
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Text.h"
+#include "platform/ado/Workbook.h"
+#include "platform/script/Lexer.h"
 
 #include <vector>
 
@@ -127,18 +129,36 @@ bool isText(std::string_view t) {
     return true;
 }
 
-bool isDate(std::string_view t) {
+// A date between "#" as the template's script reads one (m/d/y or y-m-d,
+// an optional time); its value in `date`.
+bool isDate(std::string_view t, double& date) {
     if (t.size() < 3 || t.front() != '#' || t.back() != '#') return false;
-    for (char c : t.substr(1, t.size() - 2))
+    std::u16string text;
+    for (char c : t.substr(1, t.size() - 2)) {
         if (!isDigit(c) && std::string_view("/-:. APMapm").find(c) == std::string_view::npos) return false;
-    return true;
+        text += static_cast<char16_t>(c);
+    }
+    return script::parseDateLiteral(text, date);
+}
+
+// The literal spliced for an answer: a date becomes the quoted text SQLite
+// keeps dates in and other servers read as a date ('YYYY-MM-DD', with
+// " HH:MM:SS" when it has a time of day; 'HH:MM:SS' for a time alone), as no
+// server reached here reads "#"; any other answer stays as it was typed.
+std::string literalOf(const std::string& answer) {
+    double date = 0;
+    if (!isDate(trimSpaces(answer), date)) return answer;
+    std::string iso = ado::workbook::isoFromOleDate(date, true);
+    if (date > 0 && date < 1) iso.erase(0, 11);
+    return "'" + iso + "'";
 }
 
 } // namespace
 
 std::string ParameterAnswerProblem(std::string_view answer) {
     const std::string_view t = trimSpaces(answer);
-    if (t.empty() || isNumber(t) || isText(t) || isDate(t) || equalsNoCaseAscii(t, "Null") ||
+    double date = 0;
+    if (t.empty() || isNumber(t) || isText(t) || isDate(t, date) || equalsNoCaseAscii(t, "Null") ||
         equalsNoCaseAscii(t, "True") || equalsNoCaseAscii(t, "False"))
         return {};
     return "The value " + std::string(answer) +
@@ -157,7 +177,7 @@ std::string ReplaceParameterFields(const std::string& condition, const Parameter
         if (!value) throw AutomationError(kErrorFail, "ReplaceParameterFields", kParameterCancelled);
         if (const std::string problem = ParameterAnswerProblem(*value); !problem.empty())
             throw AutomationError(kErrorFail, "ReplaceParameterFields", problem);
-        out.replace(i, 1, *value);
+        out.replace(i, 1, literalOf(*value));
     }
     return out;
 }

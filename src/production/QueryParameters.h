@@ -35,7 +35,7 @@ std::string ResolveSqlParameters(const std::string& sql, const ParameterPrompt& 
 // Why an answer is not one literal ("" when it is): a number, a text in
 // single quotes with each quote inside doubled (and no backslash, which some
 // servers read as an escape), a date between "#", Null, True or False. An
-// empty answer removes the "?".
+// empty answer removes the "?"; a date is spliced as a quoted ISO text.
 std::string ParameterAnswerProblem(std::string_view answer);
 
 std::string ReplaceParameterFields(const std::string& condition, const ParameterPrompt& prompt);

@@ -108,12 +108,17 @@ TEST(QueryParameters, AnAnswerIsOneLiteral) {
                            "#1/31/2024 10:00 PM#", "null", "TRUE", "False", ""})
         EXPECT_EQ(ParameterAnswerProblem(ok), "") << ok;
     for (const char* bad : {"'x'; DELETE FROM t", "1 OR 1=1", "'a' OR 'b'='b'", "'\\'' OR 1=1 OR ''='", "x",
-                            "3,5", "'unclosed", "'it's'", "#1#or#2#", "1; DROP TABLE t", "Null OR 1=1", "1e", "."}) {
+                            "3,5", "'unclosed", "'it's'", "#1#or#2#", "1; DROP TABLE t", "Null OR 1=1", "1e", ".",
+                            "#2024-02-30#", "#::#", "#13/13/2024#"}) {
         EXPECT_NE(ParameterAnswerProblem(bad).find("is not one value"), std::string::npos) << bad;
         Answers a({bad});
         EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ?", a.prompt()), "") << bad;
     }
     EXPECT_NE(ParameterAnswerProblem("x").find("#2024-01-31#"), std::string::npos);
+    // A date goes to the server as the quoted ISO text every server here reads.
+    Answers dates({"#1/31/2024 10:05 PM#", "#18:30#", " #2024-01-31# "});
+    EXPECT_EQ(ResolveSqlParameters("SELECT * FROM T WHERE a = ? AND b = ? AND c = ?", dates.prompt()),
+              "SELECT * FROM T WHERE a = '2024-01-31 22:05:00' AND b = '18:30:00' AND c = '2024-01-31'");
 
     // The dialog explains a refused answer and asks again.
     ui::HeadlessUiHost host;

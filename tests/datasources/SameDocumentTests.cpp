@@ -1,7 +1,10 @@
 // One template, the same data held in every kind of source: the documents
 // produced are the same, byte for byte.
 #include "common/PgServer.h"
+#include "platform/ado/Connection.h"
+#include "platform/ado/Recordset.h"
 #include "production/Production.h"
+#include "production/QueryParameters.h"
 #include "production/TemplateData.h"
 
 #include <gtest/gtest.h>
@@ -189,6 +192,29 @@ TEST_F(SameDocument, AccessOrdersWithTheirCustomersReachTheTemplate) {
     for (const char* s : {"10248", "Vins et alcools Chevalier", "59 rue de l'Abbaye", "Reims", "Queso Cabrales",
                           "Mozzarella di Giovanni"})
         EXPECT_NE(doc.find(s), std::string::npos) << s;
+}
+
+// A "?" answered with a date between "#" finds its rows in PostgreSQL
+// through ODBC too, in a date and in a timestamp column.
+TEST(SameAnswers, ADateAnswerFindsItsRowsInPostgres) {
+    std::string why, error;
+    qz::test::PgServer* pg = qz::test::PgServer::Instance(&why);
+    if (!pg) GTEST_SKIP() << "PostgreSQL cannot run here: " << why;
+    ASSERT_TRUE(pg->CreateDatabase("dates", &error)) << error;
+    ASSERT_TRUE(pg->Execute("dates", "CREATE TABLE ev (n TEXT, d DATE, t TIMESTAMP); INSERT INTO ev VALUES "
+                                     "('a', '2026-12-01', '2026-12-01 18:30:00'), ('b', '2026-12-02', '2026-12-02 09:00:00');",
+                            &error)) << error;
+    Ref<ado::Connection> c = makeRef<ado::Connection>();
+    c->open(pg->OdbcConnectionString("dates"));
+    for (auto [sql, answer, want] : {std::tuple{"SELECT n FROM ev WHERE d = ?", "#12/1/2026#", "a"},
+                                     {"SELECT n FROM ev WHERE t = ?", "#2026-12-02 9:00 AM#", "b"},
+                                     {"SELECT n FROM ev WHERE t > ?", "#2026-12-01 18:30#", "b"}}) {
+        const std::string text = production::ResolveSqlParameters(
+            sql, [answer = std::string(answer)](const std::string&) -> std::optional<std::string> { return answer; });
+        Ref<ado::Recordset> rs = c->execute(text);
+        ASSERT_EQ(rs->recordCount(), 1) << text;
+        EXPECT_EQ(rs->value(std::size_t{0}).toUtf8(), want) << text;
+    }
 }
 
 } // namespace

@@ -68,6 +68,14 @@ TEST(HostileInput, AnAnswerIsOneValue) {
     EXPECT_EQ(qz::test::readFile(dir.file("shop.db")), db);
     r = qzstudio(dir, run + quote("'2026-0117'") + " </dev/null");
     EXPECT_EQ(r.exitCode, 0) << r.err;
+    // A date answer reaches SQLite as a date it can compare, through ODBC.
+    dir.write("p.qzc", qzcWith("Shop", "Driver={SQLite3};Database=" + dir.file("shop.db"),
+                               "SELECT InvoiceNo FROM Invoice WHERE InvoiceDate = ?"));
+    for (const char* date : {"#2026-12-01#", "#12/1/2026#"}) {
+        r = qzstudio(dir, run + quote(date) + " </dev/null");
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(qz::test::readFile(dir.file("o.rtf")).find("2026-0118"), std::string::npos) << date;
+    }
 }
 
 // A read-only document is not replaced, though output goes through a rename.

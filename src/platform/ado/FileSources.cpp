@@ -240,7 +240,7 @@ std::string numberText(double v) {
     return b;
 }
 
-std::string isoFromOleDate(double v) {
+std::string isoFromOleDate(double v, bool dayOnlyAtMidnight) {
     double day = v >= 0 ? std::floor(v) : std::ceil(v);
     double frac = std::fabs(v - day);
     long long secs = std::llround(frac * 86400.0);
@@ -257,8 +257,9 @@ std::string isoFromOleDate(double v) {
     const long long m = mp < 10 ? mp + 3 : mp - 9;
     if (m <= 2) ++y;
     char buf[160];
-    std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", y, m, d, secs / 3600,
-                  (secs / 60) % 60, secs % 60);
+    if (dayOnlyAtMidnight && secs == 0) std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld", y, m, d);
+    else std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", y, m, d, secs / 3600,
+                       (secs / 60) % 60, secs % 60);
     return buf;
 }
 

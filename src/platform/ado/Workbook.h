@@ -28,8 +28,9 @@ struct Block {
 
 // The shortest text of a number that reads back as the same number.
 std::string numberText(double v);
-// Automation date (days since 30 December 1899) as "YYYY-MM-DD HH:MM:SS".
-std::string isoFromOleDate(double v);
+// Automation date (days since 30 December 1899) as "YYYY-MM-DD HH:MM:SS";
+// with dayOnlyAtMidnight, a date without time of day as "YYYY-MM-DD".
+std::string isoFromOleDate(double v, bool dayOnlyAtMidnight = false);
 
 // Reads an Office Open XML workbook (.xlsx, .xlsm): its worksheets, then its
 // named ranges. A file that is not such a workbook, or is damaged, raises the
