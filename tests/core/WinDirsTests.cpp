@@ -3,12 +3,11 @@
 #include "core/WinDirs.h"
 #include "core/DesignerState.h"
 #include "core/forms/frmSysInfo.h"
+#include "common/Eventually.h"
 #include "platform/system/Folders.h"
 #include "platform/system/Settings.h"
 
-#include <chrono>
 #include <sys/stat.h>
-#include <thread>
 
 using namespace qz;
 using qz::test::CoreFixture;
@@ -197,7 +196,5 @@ TEST_F(CoreFixture, SystemInformationWindowOrTheToolNamedInTheSettings) {
               0);
     StartSysInfo();
     EXPECT_EQ(host.errorTexts.size(), 1u);
-    for (int i = 0; i < 500 && !sys::fileExists(marker); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(sys::fileExists(marker));
+    EXPECT_TRUE(qz::test::eventually([&] { return sys::fileExists(marker); }));
 }

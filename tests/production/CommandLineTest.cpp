@@ -2,6 +2,7 @@
 #include "CommandLineRun.h"
 #include "TemplateRtf.h"
 #include "TestFiles.h"
+#include "common/Eventually.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 using qz::test::expressionField;
 using qz::test::rtfDocument;
@@ -249,9 +248,7 @@ TEST(CommandLine, TheDocumentIsWrittenWholeOrNotAtAll) {
         _exit(127);
     }
     // Wait until it is writing (the script then spins for ever).
-    for (int i = 0; i < 2000 && !hasTemporaryFile(dir.path()); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_TRUE(hasTemporaryFile(dir.path()));
+    EXPECT_TRUE(qz::test::eventually([&] { return hasTemporaryFile(dir.path()); }));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     EXPECT_EQ(qz::test::readFile(dir.file("o.rtf")), "the earlier document");
@@ -268,8 +265,7 @@ TEST(CommandLine, TheDocumentIsWrittenWholeOrNotAtAll) {
               static_cast<char*>(nullptr));
         _exit(127);
     }
-    for (int i = 0; i < 2000 && !hasTemporaryFile(dir.path()); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(qz::test::eventually([&] { return hasTemporaryFile(dir.path()); }));
     kill(again, SIGINT);
     int status = 0;
     waitpid(again, &status, 0);

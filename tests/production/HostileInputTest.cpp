@@ -2,6 +2,7 @@
 // answers to its "?" parameters never do more than the template's author saw.
 #include "CommandLineRun.h"
 #include "TemplateRtf.h"
+#include "common/Eventually.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 #include <vector>
 
 using qz::test::expressionField;
@@ -110,8 +109,7 @@ struct SpinningRun {
                   static_cast<char*>(nullptr));
             _exit(127);
         }
-        for (int i = 0; i < 2000 && partFiles(dir.path()).empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        qz::test::eventually([&] { return !partFiles(dir.path()).empty(); });
     }
     void kill() {
         if (pid <= 0) return;

@@ -312,7 +312,7 @@ TEST_F(QtHostFixture, AnotherThreadsQuestionIsAskedOnTheGuiThread) {
     });
     clicker.start(10);
     std::thread worker([&] { answer = host.msgBox("Continue?", ui::vbOKCancel, "Worker"); });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return answer != 0; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer != 0; }, 60000));
     worker.join();
     EXPECT_EQ(answer, ui::vbCancel);
 }

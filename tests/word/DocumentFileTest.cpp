@@ -89,7 +89,8 @@ TEST(DocumentFile, ASecondStudioIsToldWhoHasTheDocumentAndOpensItReadOnly) {
     // one whose number a process started after the lock now has.
     const pid_t zombie = fork();
     if (zombie == 0) _exit(0);
-    ::usleep(100000);
+    siginfo_t ended{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(zombie), &ended, WEXITED | WNOWAIT), 0);  // ended, not collected
     std::ofstream(lock) << "ann," << host() << "," << zombie << ",2026-01-01 09:00\n";
     EXPECT_FALSE(third.GetDocuments().Open(file).ReadOnly());
     third.ActiveDocument().Close();
