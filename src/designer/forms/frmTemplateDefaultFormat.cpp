@@ -3,8 +3,6 @@
 #include "core/DesignerState.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
-#include "core/ModGlobalControls.h"
-#include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
 #include "resources/MessageIds.h"
 

@@ -4,7 +4,6 @@
 
 #include "config/QZCFile.h"
 #include "core/ModErrors.h"
-#include "core/ModGlobalControls.h"
 #include "editors/forms/FieldEditorBox.h"
 #include "platform/automation/Text.h"
 #include "resources/MessageIds.h"
