@@ -145,6 +145,10 @@ TEST(StudioParagraphs, EnterInAListStartsAnItemAndOnAnEmptyOneEndsTheList) {
     EXPECT_EQ(v->listType(), word::kListNoNumbering);
     v->undo();
     EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "2.\t");
+    // Numbering off there, the caret after the number: it stays in the story.
+    action(bar, "Numbering")->trigger();
+    EXPECT_EQ(v->document()->findBlockByNumber(2).text(), "");
+    EXPECT_LE(v->model().GetSelection().End(), static_cast<long>(v->model().MainStory().size()));
 }
 
 TEST(StudioParagraphs, FindAndReplaceLeaveFieldsWholeAndWrap) {

@@ -334,6 +334,16 @@ void UpdateListNumbers(Document& doc, Story& story, int ls) {
     }
     const std::size_t before = story.size();
     bool changed = false;
+    // The document's selection keeps its place in the text as a number at
+    // `at` comes (delta 1) or goes (-1): a caret after a number that goes
+    // would otherwise stand past the story's end.
+    auto shift = [&](long at, long delta) {
+        Selection& sel = doc.GetSelection();
+        if (sel.GetStory() != &story) return;
+        auto moved = [&](long q) { return q > at ? std::max(at, q + delta) : q; };
+        const long a = moved(sel.Start()), b = moved(sel.End());
+        if (a != sel.Start() || b != sel.End()) sel.SetRange(a, b);
+    };
     for (auto w = wanted.rbegin(); w != wanted.rend(); ++w) {
         const long at = w->first;
         const bool kept = HoldsListText(doc, story, at);
@@ -346,6 +356,7 @@ void UpdateListNumbers(Document& doc, Story& story, int ls) {
             group.replace(b, e - b, w->second);
             if (group.empty()) {
                 ReplaceAtoms(doc, story, at, at + 1, nullptr, 0);
+                shift(at, -1);
                 continue;
             }
             const Atom a = Atom::Make(AtomKind::Opaque, doc.AddOpaque(std::move(group)), old.fmt);
@@ -356,6 +367,7 @@ void UpdateListNumbers(Document& doc, Story& story, int ls) {
                                                                           : doc.DefaultFormat();
             const Atom a = Atom::Make(AtomKind::Opaque, doc.AddOpaque(w->second), fmt);
             ReplaceAtoms(doc, story, at, at, &a, 1);
+            shift(at, 1);
         }
     }
     if (changed || story.size() != before) doc.NumberingChanged();

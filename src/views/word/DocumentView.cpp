@@ -1027,7 +1027,12 @@ void DocumentView::newParagraph() {
             empty = a.Kind() == AtomKind::Opaque && !word::KeptListText(doc_.Opaque(a.value)).empty();
         }
         if (empty) {
-            editAll([&] { word::ListFormat(doc_.GetSelection().GetRange()).RemoveNumbers(); });
+            editAll([&] {
+                word::Selection& s = doc_.GetSelection();
+                word::ListFormat(s.GetRange()).RemoveNumbers();
+                // The number is gone: the caret stands at the paragraph's start.
+                s.SetRange(from, from);
+            });
             return;
         }
     }
