@@ -1153,14 +1153,16 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
         const Variant& v = e.bind == Bind::Local ? *f.ref[e.slot]
                          : e.bind == Bind::Global ? globals_[e.slot] : f.me->fields[e.slot];
         if (!e.hasArgs) return v;
-        if (e.args.size() == 1 && v.isObject() && v.objectValue() &&
-            &typeid(*v.objectValue()) == &typeid(Dictionary)) {
+        if (e.args.size() == 1 && v.isObject()) {
             // d(key) of a key made of plain operands: looked up by its text.
-            ShortText t;
-            if (keyText(*e.args[0], f, t)) {
-                Variant r = static_cast<Dictionary*>(v.objectValue())->itemText(t.text);
-                checkClock();
-                return r;
+            auto* obj = v.objectValue();
+            if (obj && &typeid(*obj) == &typeid(Dictionary)) {
+                ShortText t;
+                if (keyText(*e.args[0], f, t)) {
+                    Variant r = static_cast<Dictionary*>(obj)->itemText(t.text);
+                    checkClock();
+                    return r;
+                }
             }
         }
         if (v.isArray() && e.args.size() <= 4) {
