@@ -20,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +129,13 @@ TEST(TemplateViews, FormatWindowShowsTheChosenTabAndItsOverride) {
     EXPECT_EQ(form.tabstripFormat.SelectedTab, 4);
     EXPECT_FALSE(date->isVisible());
     EXPECT_TRUE(percent->isVisible());
+    // At the window's own width every caption of the tab shows whole.
+    QCoreApplication::processEvents();
+    for (const QLabel* l : percent->findChildren<QLabel*>()) {
+        const int needed = l->wordWrap() ? l->heightForWidth(l->width()) : l->sizeHint().height();
+        EXPECT_GE(l->height(), needed) << l->text().toStdString();
+        EXPECT_GE(l->width(), l->wordWrap() ? 0 : l->sizeHint().width()) << l->text().toStdString();
+    }
     EXPECT_FALSE(digits->isEnabled());
     QTest::mouseClick(override, Qt::LeftButton);
     EXPECT_TRUE(digits->isEnabled());

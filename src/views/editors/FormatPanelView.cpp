@@ -30,7 +30,11 @@ QGroupBox* FormatPanelView::bindNumberFrame(editors::FormatPanel::NumberFrame& n
                                                           {&n.lblUseParens, &n.cboUseParens},
                                                           {&n.lblGroupDigits, &n.cboGroupDigits}};
     for (int r = 0; r < 4; ++r) {
-        grid->addWidget(bind(*rows[r].first), r + 1, 0);
+        // A caption on one line: the column takes its width, where a wrapped
+        // caption got a second line in a row one line high and showed cut.
+        QLabel* label = bind(*rows[r].first);
+        label->setWordWrap(false);
+        grid->addWidget(label, r + 1, 0);
         grid->addWidget(bind(*rows[r].second), r + 1, 1);
     }
     grid->addWidget(bind(n.chkBlankProtect), 5, 0, 1, 2);
