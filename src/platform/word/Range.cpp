@@ -79,7 +79,10 @@ bool IsWordChar(char32_t c) {
     return c == U'_' || c == U'\'' || u_isalnum(static_cast<UChar32>(c));
 }
 
+// A position past the story's end (a selection the story shrank under) reads
+// the story's last character instead of memory after it.
 std::uint32_t FormatBefore(const Document& doc, const Story& story, long pos) {
+    pos = std::min(pos, static_cast<long>(story.size()));
     if (pos > 0) return story[static_cast<std::size_t>(pos - 1)].fmt;
     if (story.size() > 0) return story[0].fmt;
     return doc.DefaultFormat();
