@@ -200,8 +200,9 @@ TEST(CompiledBodies, CallsAgreeWithTheTreeWalker) {
         "x = 1 : Relay x : out = out & \"/\" & Err.Number & x : Err.Clear : Fresh2 : out = out & \"/\" & x\r\n"
         "r = Down(1) : out = out & \"/\" & Err.Number : Err.Clear : r = Add(2, 3) : out = out & \"/\" & r & Fib(10)",
         // Frames that release objects (Class_Terminate calls again) and
-        // variables Execute declared; an object result given by value.
-        "Hold 1 : Hold 2 : Exec 1 : Exec 2 : Dim x : x = MakeBox(3) : out = out & \"|\" & x",
+        // variables Execute declared (the object after an Empty slot: a
+        // parameter given by reference); an object result given by value.
+        "Dim k : k = 4 : Hold 1 : Hold k : Exec 1 : Exec 2 : Dim x : x = MakeBox(3) : out = out & \"|\" & x",
     };
     for (const char* c : cases) expectSameBothWays(c, lib);
     const std::string sorted = runAt(cases[1], true, lib).out;

@@ -523,14 +523,13 @@ void Engine::LoopRoom::close() noexcept {
     // is taken here; any other the general way.
     std::uint64_t byRef = c->byRef;
     Variant** const callerRef = caller.ref;
-    for (const ExprPtr* ax = args.data(); ax != args.data() + nargs; ++ax, byRef >>= 1) {
-        const Expr& e = **ax;
-        if ((byRef & 1) && e.kind == EK::Ident && !e.hasArgs && e.bind == Bind::Local) [[likely]] {
-            ref[ax - args.data()] = callerRef[e.slot];
-        } else {
-            const std::size_t i = static_cast<std::size_t>(ax - args.data());
+    const ExprPtr* const ax = args.data();
+    for (std::size_t i = 0; i < nargs; ++i, byRef >>= 1) {
+        const Expr& e = *ax[i];
+        if ((byRef & 1) && e.kind == EK::Ident && !e.hasArgs && e.bind == Bind::Local) [[likely]]
+            ref[i] = callerRef[e.slot];
+        else
             bindArg(byRef & 1, e, vals[i], ref[i], caller, a->locked);
-        }
     }
     if (!c->plainFrame) [[unlikely]] initFrame(p, vals);
     return a;

@@ -1347,8 +1347,13 @@ Variant Engine::newObject(const Expr& e) {
 // ---------------------------------------------------------------------------
 // Calls
 
-void releaseSlot(Variant& v) noexcept {
-    Variant tmp = std::move(v);
+void Engine::releaseSlots(Variant* v, Variant* end, std::size_t from) noexcept {
+    for (; v != end; ++v)
+        if (v->type() != VarType::Empty) {
+            Variant tmp = std::move(*v);
+        }
+    sp_ = from;
+    --depth_;
 }
 
 // An array element given to a ByRef parameter: the parameter is the element

@@ -374,6 +374,10 @@ private:
     Activation* pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller);
     void popCall() noexcept;
     void releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept;
+    // The rest of releaseFrame once a slot holds something: the values from
+    // v to end that hold something are released (an object may run
+    // Class_Terminate, whose own calls go above), then the frame's room.
+    [[gnu::noinline]] void releaseSlots(Variant* v, Variant* end, std::size_t from) noexcept;
     Variant* forVariable(const Stmt& s, Frame& f);
     void forHead(const Stmt& s, Frame& f, ForState& st);
     bool forTest(ForState& st);

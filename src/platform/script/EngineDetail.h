@@ -234,17 +234,22 @@ inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
     return p.code ? runCode(*p.code, f) : execList(p.body, f);
 }
 
-// Releases a value (an object may run Class_Terminate).
-[[gnu::noinline]] void releaseSlot(Variant& v) noexcept;
 
 [[gnu::noinline]] inline void Engine::releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept {
     Variant* const vals = values_.data() + from;
     Variant** const ref = refs_.data() + from;
-    for (Variant *v = vals, *end = vals + params; v != end; ++v) ref[v - vals] = v;
+    // The parameters' slots point at their own values again (a ByRef one
+    // pointed at its caller's variable).
+    for (std::size_t i = 0; i < params; ++i) ref[i] = vals + i;
     // Most slots of a call that returned are Empty (a ByRef parameter's
-    // own, a result taken): those need no release.
-    for (Variant *v = vals, *end = vals + size; v != end; ++v)
-        if (v->type() != VarType::Empty) releaseSlot(*v);
+    // own, a result taken): those need no release, and a frame of only
+    // those makes no call (nor the register saves one needs). The slots are
+    // released before the room is: a Class_Terminate's own calls go above.
+    Variant* v = vals;
+    Variant* const end = vals + size;
+    while (v != end && v->type() == VarType::Empty) ++v;
+    if (v != end) [[unlikely]]
+        return releaseSlots(v, end, from);
     sp_ = from;
     --depth_;
 }
