@@ -238,6 +238,12 @@ TEST(CompiledBodies, NamesBoundAnewAfterTheFirstCallAreSeen) {
     EXPECT_EQ(s.str("x"), "10");
     s.sc.ExecuteStatement("T");
     EXPECT_EQ(s.str("x"), "2");
+    // A call given only locals by reference, compiled while y was U's own.
+    Script r("Dim out\r\nSub Bump(a) : a = a + 1 : End Sub\r\nSub U() : Bump y : Bump y : out = y : End Sub\r\nU");
+    EXPECT_EQ(r.str("out"), "2");
+    r.sc.ExecuteStatement("ExecuteGlobal \"Dim y : y = 10\"");
+    r.sc.ExecuteStatement("U");
+    EXPECT_EQ(r.str("y") + "/" + r.str("out"), "12/12");
 }
 
 // A host cell whose Value is counted as it is read. A pure cell declares its

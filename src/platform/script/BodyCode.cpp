@@ -292,9 +292,10 @@ private:
             // quickNum (binding anew can take a shape out of it, never into it).
             if (num) code_[static_cast<std::size_t>(k)].alt = quickShape(*s.value) ? 1 : 0;
             if (num || elem) regAssign(code_[static_cast<std::size_t>(k)], t, *s.value);
+            if (call) refArgs(code_[static_cast<std::size_t>(k)], *s.value);
             return;
         }
-        case SK::Call: emit(BCall, &s); return;
+        case SK::Call: refArgs(code_[static_cast<std::size_t>(emit(BCall, &s))], *s.target); return;
         case SK::If: branches(s); return;
         case SK::Do: loop(s); return;
         case SK::For: forLoop(s); return;
@@ -334,6 +335,23 @@ private:
         }
         r.gen = gen_;
         in = r;
+    }
+
+    // A call whose every argument is a local variable given to a ByRef
+    // parameter, the commonest call: marked (mask 1) so that its parameters
+    // are taken as the caller's variables without a test per argument while
+    // the bindings stay those it was compiled against.
+    void refArgs(BodyIns& in, const Expr& call) const {
+        if ((in.op != BAssignCall && in.op != BCall) || call.kind != EK::Ident || call.bind != Bind::Proc || !call.proc)
+            return;
+        const ProcDef& p = *call.proc;
+        if (call.args.size() != p.params.size() || call.args.size() > 64) return;
+        for (std::size_t i = 0; i < call.args.size(); ++i) {
+            const Expr& a = *call.args[i];
+            if (!p.params[i].byRef || a.kind != EK::Ident || a.hasArgs || a.bind != Bind::Local) return;
+        }
+        in.mask = 1;
+        in.gen = gen_;
     }
 
     // A conditional jump: when the condition is a comparison of two plain
@@ -494,7 +512,8 @@ void Engine::LoopRoom::close() noexcept {
 // caller then calls it the general way. The activation is pushed before the
 // arguments are evaluated, so that a failure among them leaves it for the
 // dispatch loop to pop with the others.
-[[gnu::always_inline]] inline Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller) {
+[[gnu::always_inline]] inline Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller,
+                                                                   bool refArgs) {
     if (!p.compiled) [[unlikely]] compileBody(p);
     const BodyCode* const c = p.code.get();
     if (!c || c->params > 64) return nullptr;
@@ -519,20 +538,31 @@ void Engine::LoopRoom::close() noexcept {
     a->frame.proc = &p;
     a->frame.block = p.block;
     a->base = c->code.data();
-    // A local variable given to a ByRef parameter, the commonest argument,
-    // is taken here; any other the general way.
-    std::uint64_t byRef = c->byRef;
+    // The commonest call gives only local variables to ByRef parameters:
+    // when its site was found so, the parameters are those variables.
     Variant** const callerRef = caller.ref;
     const ExprPtr* const ax = args.data();
-    for (std::size_t i = 0; i < nargs; ++i, byRef >>= 1) {
+    if (refArgs) [[likely]]
+        for (std::size_t i = 0; i < nargs; ++i) ref[i] = callerRef[ax[i]->slot];
+    else
+        bindArgs(c->byRef, args, vals, ref, caller, a->locked);
+    if (!c->plainFrame) [[unlikely]] initFrame(p, vals);
+    return a;
+}
+
+// The arguments of any other call: a local variable given to a ByRef
+// parameter is taken here, any other argument the general way.
+void Engine::bindArgs(std::uint64_t byRef, const std::vector<ExprPtr>& args, Variant* vals, Variant** ref, Frame& caller,
+                      ElementLocks& locked) {
+    Variant** const callerRef = caller.ref;
+    const ExprPtr* const ax = args.data();
+    for (std::size_t i = 0, nargs = args.size(); i < nargs; ++i, byRef >>= 1) {
         const Expr& e = *ax[i];
         if ((byRef & 1) && e.kind == EK::Ident && !e.hasArgs && e.bind == Bind::Local) [[likely]]
             ref[i] = callerRef[e.slot];
         else
-            bindArg(byRef & 1, e, vals[i], ref[i], caller, a->locked);
+            bindArg(byRef & 1, e, vals[i], ref[i], caller, locked);
     }
-    if (!c->plainFrame) [[unlikely]] initFrame(p, vals);
-    return a;
 }
 
 // Leaves the innermost activation: what the call declared, held locked and
@@ -691,7 +721,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& entry) {
         const Expr& t = *st.target;
         const Expr& v = *st.value;
         if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
-            if (Activation* a = pushCall(*v.proc, v.args, *fp)) QZ_ENTER(a);
+            if (Activation* a = pushCall(*v.proc, v.args, *fp, ip->mask && ip->gen == numGen_)) QZ_ENTER(a);
             Variant r = callProc(*v.proc, nullptr, &v.args, {}, *fp, true);
             if (r.isObject()) r = letValue(std::move(r));
             letInto(*fp->ref[t.slot], std::move(r));
@@ -741,7 +771,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& entry) {
             evalMember(t, *fp);
             checkClock();
         } else if (t.kind == EK::Ident && t.bind == Bind::Proc) {
-            if (Activation* a = pushCall(*t.proc, t.args, *fp)) QZ_ENTER(a);
+            if (Activation* a = pushCall(*t.proc, t.args, *fp, ip->mask && ip->gen == numGen_)) QZ_ENTER(a);
             callProc(*t.proc, nullptr, &t.args, {}, *fp, false);
             checkClock();
         } else {

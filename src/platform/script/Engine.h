@@ -371,8 +371,10 @@ private:
         ElementLocks locked;                  // arrays whose elements it has by reference
         LoopRoom loops;
     };
-    Activation* pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller);
+    Activation* pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller, bool refArgs);
     void popCall() noexcept;
+    [[gnu::noinline]] void bindArgs(std::uint64_t byRef, const std::vector<ExprPtr>& args, Variant* vals, Variant** ref,
+                                    Frame& caller, ElementLocks& locked);
     void releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept;
     // The rest of releaseFrame once a slot holds something: the values from
     // v to end that hold something are released (an object may run
