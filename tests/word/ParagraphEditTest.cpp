@@ -104,6 +104,26 @@ TEST(Lists, BulletsToggleAndUndoRemovesTheListTableToo) {
     EXPECT_EQ(d.doc->ToRtf(), Doc(R"({\rtf1\ansi a\par b})").doc->ToRtf());
 }
 
+TEST(Lists, TextTypedAfterANumberFollowsTheTextNotTheNumbersFormat) {
+    // The mark of "pay"'s paragraph is plain; Enter after the italic text, then
+    // bullets: the new item's text continues in italic Arial.
+    Doc d(R"({\rtf1\ansi{\fonttbl{\f0 Times;}{\f1 Arial;}}{\f1\i pay}\par})");
+    Selection& sel = d.doc->GetSelection();
+    sel.SetRange(3, 3);
+    sel.TypeText("\r");
+    d.Step([&] { ListFormat(d.At(sel.Start())).ApplyBulletDefault(); });
+    ASSERT_EQ(ShownNumbers(*d.doc).size(), 1u);
+    sel.TypeText("x");
+    const CharFormat& typed = d.doc->Format(d.doc->MainStory()[static_cast<std::size_t>(sel.Start() - 1)].fmt);
+    EXPECT_TRUE(typed.italic);
+    EXPECT_EQ(typed.font, 1);
+    // In an item that has text, the caret after the bullet takes the text's format.
+    Doc t(R"({\rtf1\ansi{\fonttbl{\f0 Times;}{\f1 Arial;}}a\par {\f1\b bold}\par})");
+    t.Step([&] { ListFormat(t.At(2)).ApplyBulletDefault(); });
+    t.doc->GetSelection().SetRange(3, 3);
+    EXPECT_TRUE(t.doc->Format(t.doc->GetSelection().InsertFormat()).bold);
+}
+
 TEST(StudioSearch, ReplacesOnlyOutsideFieldsInOneStepAndKeepsThemWhole) {
     Doc d(R"({\rtf1\ansi name {\field{\*\fldinst MACROBUTTON x name}{\fldrslt }}name\par Name})");
     const std::string before = d.doc->ToRtf();

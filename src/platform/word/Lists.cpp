@@ -41,6 +41,13 @@ std::string_view KeptListText(std::string_view group) {
 }
 
 
+// Whether the atom at `at` is a kept list group (a paragraph's number or bullet).
+bool HoldsListText(const Document& doc, const Story& story, long at) {
+    if (at >= static_cast<long>(story.size())) return false;
+    const Atom& a = story[static_cast<std::size_t>(at)];
+    return a.Kind() == AtomKind::Opaque && !KeptListText(doc.Opaque(a.value)).empty();
+}
+
 namespace {
 
 using rtf::Lexer;
@@ -237,13 +244,6 @@ std::vector<ParagraphSpan> Paragraphs(const Document& doc, const Story& story, P
     last = props ? ParseParaFormat(*props) : ParaFormat{};
     if (start < n || out.empty() || props) out.push_back({start, &last});
     return out;
-}
-
-// The paragraph's kept list group, when its first atom holds one.
-bool HoldsListText(const Document& doc, const Story& story, long at) {
-    if (at >= static_cast<long>(story.size())) return false;
-    const Atom& a = story[static_cast<std::size_t>(at)];
-    return a.Kind() == AtomKind::Opaque && !KeptListText(doc.Opaque(a.value)).empty();
 }
 
 // Whether the kept list text at the paragraph's start shows a bullet (no

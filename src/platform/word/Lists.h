@@ -17,6 +17,10 @@ namespace qz::word {
 // that a kept group is or holds at its top; empty when there is none.
 std::string_view KeptListText(std::string_view group);
 
+// Whether the atom at `at` of the story is such a kept group: the number or
+// bullet a list paragraph starts with.
+bool HoldsListText(const Document& doc, const Story& story, long at);
+
 // List types as ListFormat.ListType reads them.
 inline constexpr int kListNoNumbering = 0;
 inline constexpr int kListSimpleNumbering = 3;

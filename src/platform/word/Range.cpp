@@ -81,8 +81,16 @@ bool IsWordChar(char32_t c) {
 
 // A position past the story's end (a selection the story shrank under) reads
 // the story's last character instead of memory after it.
+// A list paragraph's number keeps the format it was given (often the plain
+// one of an empty paragraph's mark); text typed just after it follows the
+// paragraph's own text, or, in an empty item, the text before the paragraph.
 std::uint32_t FormatBefore(const Document& doc, const Story& story, long pos) {
     pos = std::min(pos, static_cast<long>(story.size()));
+    if (pos > 0 && HoldsListText(doc, story, pos - 1)) {
+        if (pos < static_cast<long>(story.size()) && story[static_cast<std::size_t>(pos)].Kind() != AtomKind::ParaEnd)
+            return story[static_cast<std::size_t>(pos)].fmt;
+        if (pos > 1) return story[static_cast<std::size_t>(pos - 2)].fmt;
+    }
     if (pos > 0) return story[static_cast<std::size_t>(pos - 1)].fmt;
     if (story.size() > 0) return story[0].fmt;
     return doc.DefaultFormat();
@@ -312,7 +320,7 @@ int Range::Delete(int unit, int count) {
         const Atom& a = (*story_)[static_cast<std::size_t>(i)];
         if (a.Kind() == AtomKind::ParaEnd && doc_->ParaEnd(a.value).format.list > 0)
             lists.push_back(doc_->ParaEnd(a.value).format.list);
-        else if (a.Kind() == AtomKind::Opaque && !KeptListText(doc_->Opaque(a.value)).empty())
+        else if (HoldsListText(*doc_, *story_, i))
             lists.push_back(0);
     }
     ReplaceAtoms(*doc_, *story_, s, e, nullptr, 0);
