@@ -89,6 +89,15 @@ void PageLayout::setPageHeight(double pitch) {
 void PageLayout::setSections(std::vector<SectionPage> sections) {
     if (sections == sections_) return;
     sections_ = std::move(sections);
+    forgetLayout();
+    repaginate(0, items_.size());
+    changed(0);
+}
+
+// Every item is to be laid out again (the page's width or the section
+// geometry changed): heights fall back to estimates until the idle layout
+// or the screen reaches them.
+void PageLayout::forgetLayout() {
     for (Item& it : items_) {
         it.laid = false;
         it.placed = NAN;
@@ -97,8 +106,6 @@ void PageLayout::setSections(std::vector<SectionPage> sections) {
     done_ = 0;
     sumHeight_ = sumChars_ = 0;
     idle_.start();
-    repaginate(0, items_.size());
-    changed(0);
 }
 
 PageLayout::SectionPage PageLayout::sectionPage(int section) const {
@@ -198,16 +205,7 @@ void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     if (charsRemoved == 0 && charsAdded == length && total == length) {
         // The page or the document's options changed, not its text.
         if (geometry == Geometry::Same) return;
-        if (relayout) {
-            for (Item& it : items_) {
-                it.laid = false;
-                it.placed = NAN;
-                it.estimate = estimate(it);
-            }
-            done_ = 0;
-            sumHeight_ = sumChars_ = 0;
-            idle_.start();
-        }
+        if (relayout) forgetLayout();
         repaginate(0, items_.size());
         changed(0);
         return;

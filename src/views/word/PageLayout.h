@@ -143,6 +143,7 @@ private:
     // Assigns pages to the items from `from` on; the items before
     // `clean` changed, those after it stop the walk once they start where
     // they did.
+    void forgetLayout();
     void repaginate(std::size_t from, std::size_t clean);
     // Lays out the items up to the one at index `last`, or up to y.
     void layoutUpTo(std::size_t last, double y);
