@@ -165,10 +165,8 @@ Variant ScriptControl::Eval(std::string_view expression) {
     return guarded([&](const ClockStart& start) { return engine_->evalText(src, start); }, src);
 }
 
-void ScriptControl::ExecuteStatement(std::string_view statement) {
-    std::u16string src = fromUtf8(statement);
-    guarded([&](const ClockStart& start) { engine_->addCode(src, start); }, src);
-}
+// Statements in the global scope are module-level code: compiled and run as AddCode does.
+void ScriptControl::ExecuteStatement(std::string_view statement) { AddCode(statement); }
 
 void ScriptControl::Reset() {
     if (busy_) throwRuntimeError(err::PermissionDenied);
