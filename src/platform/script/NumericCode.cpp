@@ -52,6 +52,10 @@ enum Kind : std::uint8_t { KInteger, KLong, KDouble };
 
 constexpr int kForms = 6;  // opcodes per operator
 
+// Which of its operator's six forms an operator's opcode is (0 to 5, in the
+// order above).
+int formOf(std::uint8_t op) { return (op - (NNeg + 1)) % kForms; }
+
 struct Val {
     union {
         std::int64_t i;
@@ -302,7 +306,7 @@ const NumIns* Engine::numCode(const Expr& e) {
         }
         if (code.size() == 2 && code[0].op == NPushLocal && code[1].op > NNeg) {
             // "local op local" or "local op literal": one instruction.
-            const int form = (code[1].op - (NNeg + 1)) % kForms;
+            const int form = formOf(code[1].op);
             NumIns fused = code[1];
             fused.slot = code[0].slot;
             if (form == 1) {
@@ -315,7 +319,7 @@ const NumIns* Engine::numCode(const Expr& e) {
             if (form == 1 || form == 2) code.assign(1, fused);
         }
         for (NumIns& in : code)
-            if (in.op > NNeg && (in.op - (NNeg + 1)) % kForms == 2 && in.slot == KInteger)
+            if (in.op > NNeg && formOf(in.op) == 2 && in.slot == KInteger)
                 in.op = static_cast<std::uint8_t>(in.op + 3);
         code.push_back(NumIns{NEnd, 0, 0, {0}});
     }
