@@ -1042,14 +1042,18 @@ bool joinShort(const Variant& a, const Variant& b, ShortText& out) {
 
 } // namespace
 
+// Two plain operands of a & (nothing runs between the reads) joined where
+// they are, without copies of them.
+inline bool Engine::joinPlain(const Expr& concat, Frame& f, ShortText& out) {
+    const Variant* pa = plainOperand(*concat.a, f);
+    const Variant* pb = pa ? plainOperand(*concat.b, f) : nullptr;
+    return pb && joinShort(*pa, *pb, out);
+}
+
 [[gnu::noinline]] Variant Engine::evalBinary(const Expr& e, Frame& f) {
     if (e.op == Op::Concat) {
-        // Two plain operands (nothing runs between the reads) are joined
-        // where they are, without copies of them.
-        const Variant* pa = plainOperand(*e.a, f);
-        const Variant* pb = pa ? plainOperand(*e.b, f) : nullptr;
         ShortText t;
-        if (pb && joinShort(*pa, *pb, t)) return Variant(t.text);
+        if (joinPlain(e, f, t)) return Variant(t.text);
     }
     if (e.numeric) {
         if (isComparison(e)) {
@@ -1129,11 +1133,7 @@ bool joinShort(const Variant& a, const Variant& b, ShortText& out) {
 }
 
 bool Engine::keyText(const Expr& k, Frame& f, ShortText& out) {
-    if (k.kind == EK::Binary && k.op == Op::Concat) {
-        const Variant* pa = plainOperand(*k.a, f);
-        const Variant* pb = pa ? plainOperand(*k.b, f) : nullptr;
-        return pb && joinShort(*pa, *pb, out);
-    }
+    if (k.kind == EK::Binary && k.op == Op::Concat) return joinPlain(k, f, out);
     const Variant* p = plainOperand(k, f);
     if (!p || !p->isString()) return false;
     out.text = p->stringValue();

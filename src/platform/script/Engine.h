@@ -248,6 +248,9 @@ private:
     // string joined with a whole number ("k" & i) in out's room; false for
     // any other key.
     bool keyText(const Expr& k, Frame& f, ShortText& out);
+    // a & b of a short string and a whole number, both plain operands, in
+    // out's room; false for any other.
+    bool joinPlain(const Expr& concat, Frame& f, ShortText& out);
     // A plain operand read where it is (a literal, a variable); null for any other.
     const Variant* plainOperand(const Expr& e, Frame& f) {
         if (e.kind == EK::Literal) return &e.value;
