@@ -731,12 +731,9 @@ void Selection::LeaveFieldEdges() {
     long b = start_ == end_ ? a : OutsideFieldEdges(*doc_, *story_, end_);
     // A caret before a list's number, at its paragraph's start, stands after
     // it: what is typed there is the item's text.
-    if (a == b && a < StoryLength()) {
-        const Atom& at = (*story_)[static_cast<std::size_t>(a)];
-        if (at.Kind() == AtomKind::Opaque && (a == 0 || (*story_)[static_cast<std::size_t>(a - 1)].Kind() == AtomKind::ParaEnd) &&
-            !KeptListText(doc_->Opaque(at.value)).empty())
-            a = b = a + 1;
-    }
+    if (a == b && (a == 0 || (*story_)[static_cast<std::size_t>(a - 1)].Kind() == AtomKind::ParaEnd) &&
+        HoldsListText(*doc_, *story_, a))
+        a = b = a + 1;
     if (a == start_ && b == end_) return;
     std::optional<std::uint32_t> keep = pending_;
     Place(a, std::max(a, b));

@@ -995,8 +995,7 @@ void DocumentView::deleteBackward() {
             if (sel.Start() == 0) return;
             // Backspace just after a list's number takes the paragraph out of its list.
             const long at = sel.Start() - 1;
-            const Atom& before = story_[static_cast<std::size_t>(at)];
-            if (before.Kind() == AtomKind::Opaque && !word::KeptListText(doc_.Opaque(before.value)).empty() &&
+            if (word::HoldsListText(doc_, story_, at) &&
                 (at == 0 || story_[static_cast<std::size_t>(at - 1)].Kind() == AtomKind::ParaEnd) &&
                 sel.ParagraphFormat().list > 0) {
                 word::ListFormat(sel.GetRange()).RemoveNumbers();
@@ -1022,10 +1021,7 @@ void DocumentView::newParagraph() {
         while (from > 0 && story_[static_cast<std::size_t>(from - 1)].Kind() != AtomKind::ParaEnd) --from;
         while (to < n && story_[static_cast<std::size_t>(to)].Kind() != AtomKind::ParaEnd) ++to;
         bool empty = true;
-        for (long p = from; p < to && empty; ++p) {
-            const Atom& a = story_[static_cast<std::size_t>(p)];
-            empty = a.Kind() == AtomKind::Opaque && !word::KeptListText(doc_.Opaque(a.value)).empty();
-        }
+        for (long p = from; p < to && empty; ++p) empty = word::HoldsListText(doc_, story_, p);
         if (empty) {
             editAll([&] {
                 word::Selection& s = doc_.GetSelection();
