@@ -402,7 +402,8 @@ void ListFormat::Apply(bool numbered) {
     const std::vector<ParagraphSpan> paragraphs = Paragraphs(doc, story, lastFormat);
     std::size_t first = 0;
     while (first + 1 < paragraphs.size() && paragraphs[first + 1].start <= r_.Start()) ++first;
-    for (std::size_t k = first; k < paragraphs.size() && (k == first || paragraphs[k].start < Scope(r_).End()); ++k) {
+    Range scope = Scope(r_);
+    for (std::size_t k = first; k < paragraphs.size() && (k == first || paragraphs[k].start < scope.End()); ++k) {
         Range one(&doc, &story, paragraphs[k].start, paragraphs[k].start);
         all = all && ListFormat(one).ListType() == want;
     }
@@ -415,7 +416,7 @@ void ListFormat::Apply(bool numbered) {
     }
     if (ls == 0) ls = AddList(doc, numbered);
     std::vector<int> touched;
-    Scope(r_).ChangeParagraphFormat([&](ParaFormat& f) {
+    scope.ChangeParagraphFormat([&](ParaFormat& f) {
         if (f.list != 0 && f.list != ls) touched.push_back(f.list);
         const int indent = 720 * (f.list != 0 ? f.listLevel + 1 : 1);
         f.tabs.erase(std::remove_if(f.tabs.begin(), f.tabs.end(),
