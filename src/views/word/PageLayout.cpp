@@ -363,9 +363,7 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
                 Item para;
                 layoutParagraph(b, inner, para);
                 box.texts.push_back(CellText{r, b, b.layout(), QPointF(cx + pad, h)});
-                double bh = para.before + para.after;
-                for (double l : para.lines) bh += l;
-                h += bh;
+                h += paragraphHeight(para);
             }
             h += kCellPadY;
             box.cells[cellIndex].rect = QRectF(cx, 0, cw, h);
@@ -388,6 +386,12 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
     }
 }
 
+double PageLayout::paragraphHeight(const Item& it) {
+    double h = it.before + it.after;
+    for (double l : it.lines) h += l;
+    return h;
+}
+
 void PageLayout::layoutItem(Item& it) {
     ++layouts_;
     it.placed = NAN;
@@ -397,9 +401,7 @@ void PageLayout::layoutItem(Item& it) {
         measureTable(it.table, page.left, page.width, *it.box);
     } else {
         layoutParagraph(document()->findBlock(it.pos), page.width, it);
-        double h = it.before + it.after;
-        for (double l : it.lines) h += l;
-        sumHeight_ += h;
+        sumHeight_ += paragraphHeight(it);
         sumChars_ += it.len;
     }
     it.laid = true;

@@ -135,15 +135,18 @@ private:
     void layoutItem(Item& it);
     // A paragraph laid out at a width; its line heights in `lines`.
     void layoutParagraph(const QTextBlock& block, double width, Item& it);
+    // A laid out paragraph's height: its lines and the space around them.
+    static double paragraphHeight(const Item& it);
     void measureTable(QTextTable* table, double left, double width, TableBox& box);
     double lineHeight(const QTextLine& line, const QTextBlockFormat& f) const;
     // Assigns the item's page places from y on; returns its bottom. With
     // place, also puts its lines or rows there.
     double paginate(Item& it, double y, bool place);
+    // Sets every item to be laid out again, counted by estimate meanwhile.
+    void forgetLayout();
     // Assigns pages to the items from `from` on; the items before
     // `clean` changed, those after it stop the walk once they start where
     // they did.
-    void forgetLayout();
     void repaginate(std::size_t from, std::size_t clean);
     // Lays out the items up to the one at index `last`, or up to y.
     void layoutUpTo(std::size_t last, double y);
