@@ -83,10 +83,10 @@ AutomationError OwnError(std::int32_t id);
 // An own error of a message id with a description composed by the caller.
 AutomationError OwnError(std::int32_t id, std::string description);
 [[noreturn]] void RaiseError(std::int32_t id);
+[[noreturn]] void RaiseError(std::int32_t id, std::string description);
 // The error of a QZC file that cannot be written: the template's properties
 // cannot be updated, and the file at `path` is read-only.
 AutomationError QzcReadOnlyError(const std::string& path);
-[[noreturn]] void RaiseError(std::int32_t id, std::string description);
 
 // The log writer's steps (used by HandleError).
 void InitializeErrorLog();
