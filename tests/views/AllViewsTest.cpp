@@ -73,7 +73,7 @@ TEST(AllViews, EveryControlIsBoundAndLabelsLeadToTheirControls) {
         }
         // A control the window shows is one the form registered: the tab
         // order and the walks over the form's controls reach it.
-        const std::vector<ui::Control*> registered = form->Controls();
+        const std::vector<ui::Control*>& registered = form->Controls();
         for (const ui::Control* c : view->boundControls())
             EXPECT_NE(std::find(registered.begin(), registered.end(), c), registered.end())
                 << c->Name << " is shown but not registered";
