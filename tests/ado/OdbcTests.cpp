@@ -199,5 +199,45 @@ TEST_F(Odbc, OnlyInstalledDriversAreEverLoaded) {
     unsetenv("QZ_PLANTED_MARK");
 }
 
+// Nor does a command or a key load a library or write a file: load_extension()
+// fails on every SQLite connection, and keys that write traces, dumps or logs
+// are refused before any driver sees them.
+TEST_F(Odbc, NoCommandOrKeyLoadsALibraryOrWritesAFile) {
+    const std::string mark = OdbcSetUp::dir->file("loaded"), db = OdbcSetUp::dir->file("shop.db");
+    setenv("QZ_PLANTED_MARK", mark.c_str(), 1);
+    for (const std::string& cs : {"Driver=SQLite3;Database=" + db, std::string("DSN=Shop"),
+                                 std::string("Provider=MSDASQL;Data Source=Shop"), "Data Source=" + db}) {
+        Ref<Connection> c = makeRef<Connection>();
+        c->open(cs);
+        for (const std::string& sql : {"SELECT load_extension('" + std::string(QZ_PLANTED_LIBRARY) + "')",
+                                       "SELECT load_extension('" + std::string(QZ_PLANTED_LIBRARY) + "', 'x')"})
+            EXPECT_THROW(c->execute(sql), AutomationError) << cs;
+        EXPECT_FALSE(std::filesystem::exists(mark)) << cs;
+    }
+    unsetenv("QZ_PLANTED_MARK");
+
+    const std::string written = OdbcSetUp::dir->file("written"), fileDsn = OdbcSetUp::dir->file("t.dsn");
+    std::ofstream(fileDsn) << "[ODBC]\nDRIVER=SQLite3\nDatabase=" << db << "\nTracefile=" << written << "\n";
+    for (const char* key : {"Tracefile", "TRACEFILE", "DumpFile", "DebugFlags", "Debug", "CommLog", "B3", "Logdir",
+                            "Trace"}) {
+        for (const std::string& cs : {"Driver=SQLite3;Database=" + db + ";" + key + "=" + written,
+                                     "Provider=MSDASQL;Extended Properties=\"DSN=Shop;" + std::string(key) + "=" +
+                                         written + "\""}) {
+            Ref<Connection> c = makeRef<Connection>();
+            try {
+                c->open(cs);
+                c->execute("SELECT 1");
+                ADD_FAILURE() << "opened: " << cs;
+            } catch (const AutomationError& e) {
+                EXPECT_NE(e.Description.find("is not accepted"), std::string::npos) << cs << ": " << e.Description;
+            }
+            EXPECT_FALSE(std::filesystem::exists(written)) << cs;
+        }
+    }
+    Ref<Connection> c = makeRef<Connection>();
+    EXPECT_THROW(c->open("FileDSN=" + fileDsn), AutomationError);
+    EXPECT_FALSE(std::filesystem::exists(written));
+}
+
 } // namespace
 } // namespace qz::ado::test

@@ -73,6 +73,11 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
 std::unique_ptr<Backend> importExcel(const std::string& path, bool header);
 std::unique_ptr<Backend> importAccess(const std::string& path);
 
+// Makes every SQLite connection that the process opens from now on, its own
+// and an ODBC driver's that uses the same SQLite library, refuse to load
+// libraries: load_extension() fails however loading was enabled. Idempotent.
+void guardSqliteConnections();
+
 // "SQLite format 3" file header test.
 bool isSqliteFile(const std::string& path);
 // Quotes a name for SQL as "name".

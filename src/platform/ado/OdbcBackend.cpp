@@ -53,9 +53,11 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE h) {
     return out.empty() ? "The ODBC driver reported an error without a message." : out;
 }
 
-// One environment for the process: ODBC 3 behaviour.
+// One environment for the process: ODBC 3 behaviour. A driver that opens
+// SQLite databases opens them with extension loading refused.
 SQLHENV environment() {
     static SQLHENV env = [] {
+        guardSqliteConnections();
         SQLHENV e = SQL_NULL_HENV;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e)))
             return SQLHENV(SQL_NULL_HENV);
@@ -585,6 +587,21 @@ void checkDataSource(const std::string& dsn, const std::vector<InstalledDriver>&
 void checkPairs(const std::vector<std::pair<std::string, std::string>>& pairs,
                 const std::vector<InstalledDriver>& drivers, bool fileDsnAllowed);
 
+// Keys that make the driver manager or a driver load a library, write a file
+// or a log to a path, or set the driver manager's own attributes: the driver
+// manager's SAVEFILE, trace keys and attribute keys; the SQLite driver's
+// extensions and trace file; FreeTDS's dump file and debug flags; the
+// PostgreSQL driver's logs (by name and by their short names) and their folder.
+bool refusedKey(std::string_view key) {
+    static constexpr std::string_view kRefused[] = {
+        "SAVEFILE", "DMEnvAttr", "DMConnAttr", "DMStmtAttr", "Trace", "TraceFile", "TraceLibrary",
+        "LoadExt", "DumpFile", "DumpFileAppend", "DebugFlags", "Debug", "CommLog", "B2", "B3",
+        "Logdir"};
+    for (std::string_view k : kRefused)
+        if (equalsNoCaseAscii(key, k)) return true;
+    return false;
+}
+
 // A file data source is read as the driver manager reads it: the pairs of
 // its [ODBC] section join the connection's.
 void checkFileDataSource(std::string file, const std::vector<InstalledDriver>& drivers) {
@@ -626,14 +643,10 @@ void checkPairs(const std::vector<std::pair<std::string, std::string>>& pairs,
             named = true;
             if (!fileDsnAllowed) raiseProvider(kSource, "A file data source cannot name another one.");
             checkFileDataSource(value, drivers);
-        } else if (equalsNoCaseAscii(key, "SAVEFILE")) {
-            raiseProvider(kSource, "The connection string key \"SAVEFILE\" is not accepted: it makes the ODBC "
-                                   "driver manager write a file.");
-        } else if (equalsNoCaseAscii(key, "LoadExt") || equalsNoCaseAscii(key, "DMEnvAttr") ||
-                   equalsNoCaseAscii(key, "DMConnAttr") || equalsNoCaseAscii(key, "DMStmtAttr")) {
+        } else if (refusedKey(key)) {
             raiseProvider(kSource, "The connection string key \"" + std::string(key) +
-                                       "\" is not accepted: it can load libraries or set the ODBC driver "
-                                       "manager's own attributes.");
+                                       "\" is not accepted: it can load libraries, write files or logs, or set "
+                                       "the ODBC driver manager's own attributes.");
         }
     }
     // With none of these the driver manager opens the source "DEFAULT".

@@ -263,7 +263,29 @@ std::string quoteJetCalls(std::string_view sql) {
     return out;
 }
 
+// The SQL function load_extension() replaced on a new connection: a driver
+// that enables extension loading afterwards (the SQLite ODBC driver does, for
+// its own LoadExt key) re-enables only the built-in function, which an
+// application-defined one of the same name hides. The C switch is turned off
+// too, for a connection nobody turns it on again.
+void refuseLoadExtension(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_error(ctx, "load_extension() is not allowed: a command cannot load a library.", -1);
+}
+
+int guardConnection(sqlite3* db, const char**, const sqlite3_api_routines*) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    for (const int args : {1, 2})
+        sqlite3_create_function_v2(db, "load_extension", args, SQLITE_UTF8, nullptr, refuseLoadExtension, nullptr,
+                                   nullptr, nullptr);
+    return SQLITE_OK;
+}
+
 } // namespace
+
+void guardSqliteConnections() {
+    static const int rc = sqlite3_auto_extension(reinterpret_cast<void (*)()>(guardConnection));
+    if (rc != SQLITE_OK) raiseProvider(kSource, "SQLite connections cannot be guarded against loading libraries.");
+}
 
 bool isSqliteFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -282,6 +304,7 @@ std::string quoteSqlName(std::string_view name) {
 }
 
 std::unique_ptr<SqliteBackend> SqliteBackend::openFile(const std::string& path) {
+    guardSqliteConnections();
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
@@ -302,6 +325,7 @@ std::unique_ptr<SqliteBackend> SqliteBackend::openFile(const std::string& path) 
 }
 
 std::unique_ptr<SqliteBackend> SqliteBackend::openMemory() {
+    guardSqliteConnections();
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
