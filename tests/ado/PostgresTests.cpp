@@ -144,6 +144,36 @@ TEST_F(Postgres, OneStatementPerCommand) {
     EXPECT_EQ(c->execute("SELECT ID FROM Orders WHERE Customer <> 'a;b' -- c; d\n;")->recordCount(), before);
 }
 
+// Each statement runs once, whatever its columns: a text column, which ODBC
+// gives as a long text that cannot be bound, is read from the one result.
+TEST_F(Postgres, EachStatementRunsOnce) {
+    std::string error;
+    ASSERT_TRUE(pg->Execute("shop", "CREATE TABLE notes (id SERIAL PRIMARY KEY, note TEXT); CREATE SEQUENCE once_seq;",
+                            &error)) << error;
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(pg->OdbcConnectionString("shop"));
+    const std::string insert = "INSERT INTO notes (note) VALUES ('ran once') RETURNING id, note",
+                      next = "SELECT nextval('once_seq') AS n, note FROM notes",
+                      remove = "DELETE FROM notes WHERE note = 'ran once' RETURNING id, note";
+    Ref<Recordset> rs = c->execute(insert);
+    ASSERT_EQ(rs->recordCount(), 1);
+    EXPECT_EQ(rs->value(1).toUtf8(), "ran once");
+    EXPECT_EQ(c->execute("SELECT count(*) FROM notes")->value(0).toLong(), 1);
+    EXPECT_EQ(c->execute(next)->value(0).toLong(), 1);
+    EXPECT_EQ(c->execute(remove)->recordCount(), 1);
+    EXPECT_EQ(c->execute("SELECT count(*) FROM notes")->value(0).toLong(), 0);
+    const std::string log = pg->ServerLog();
+    for (const std::string& sql : {insert, next, remove}) {
+        std::size_t runs = 0;
+        for (std::size_t at = log.find(sql); at != std::string::npos; at = log.find(sql, at + 1)) ++runs;
+        EXPECT_EQ(runs, 1u) << sql;
+    }
+    // A long text comes whole.
+    std::string abs;
+    for (int i = 0; i < 50000; ++i) abs += "ab";
+    EXPECT_EQ(c->execute("SELECT repeat('ab', 50000) AS t, 1 AS k")->value(0).toUtf8(), abs);
+}
+
 TEST_F(Postgres, StatementsEndByTheirTimeOut) {
     Ref<Connection> c = makeRef<Connection>();
     c->open(pg->OdbcConnectionString("shop"));

@@ -150,7 +150,7 @@ bool PgServer::Start(std::string& whyNot) {
         port_ = FreePort();
         std::string opts = "-p " + std::to_string(port_) + " -k " + dir_ +
                            " -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off"
-                           " -c synchronous_commit=off";
+                           " -c synchronous_commit=off -c log_statement=all";
         if (Run(runAs_ + Quote(bin_ + "/pg_ctl") + " -D " + Quote(data) + " -l " +
                     Quote(dir_ + "/server.log") + " -w -t 60 -o " + Quote(opts) + " start",
                 &out) == 0)
@@ -203,6 +203,11 @@ bool PgServer::Execute(const std::string& database, const std::string& sql,
     std::remove(tmpl);
     if (rc != 0 && error) *error = out;
     return rc == 0;
+}
+
+std::string PgServer::ServerLog() const {
+    std::ifstream in(dir_ + "/server.log", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool PgServer::CreateDatabase(const std::string& database, std::string* error) const {

@@ -26,6 +26,8 @@ public:
     // Runs SQL text with psql (ON_ERROR_STOP); false with the output in error.
     bool Execute(const std::string& database, const std::string& sql,
                  std::string* error = nullptr) const;
+    // The server's log so far: every statement it ran is logged.
+    std::string ServerLog() const;
     // Drops the database if present and creates it empty.
     bool CreateDatabase(const std::string& database, std::string* error = nullptr) const;
 

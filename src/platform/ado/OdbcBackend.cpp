@@ -242,10 +242,27 @@ void execute(Stmt& s, std::u16string text) {
     s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
 }
 
-// Fetches every row in blocks of bound columns. False, with nothing kept,
-// when a column cannot be bound or a text came back cut.
-bool fetchBlocks(Stmt& s, RecordsetData& data) {
-    constexpr SQLULEN kRows = 256;
+// How many rows a fetch into bound columns may take so that a value longer
+// than its column claimed (SQLite keeps any length in a VARCHAR(3)), left
+// cut in its buffer, can be read whole at its row with SQLGetData: a block
+// where the driver reads bound columns within blocks and positions in them,
+// one row where it reads bound columns, none (value by value) else.
+SQLULEN boundRows(SQLHDBC dbc) {
+    SQLUINTEGER getData = 0, position = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &getData, sizeof getData, nullptr)) ||
+        !(getData & SQL_GD_BOUND))
+        return 0;
+    const bool blocks =
+        (getData & SQL_GD_BLOCK) &&
+        SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1, &position, sizeof position, nullptr)) &&
+        (position & SQL_CA1_POS_POSITION);
+    return blocks ? 256 : 1;
+}
+
+// Fetches every row into bound columns, `rows` at a time. False, with
+// nothing fetched and the statement as it was, when a column cannot be bound
+// (a long text, for one) or the driver takes no such fetch.
+bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
     constexpr std::size_t kMaxChars = 2000;
     struct Bound {
         SQLSMALLINT cType;
@@ -275,27 +292,29 @@ bool fetchBlocks(Stmt& s, RecordsetData& data) {
         } else {
             return false;
         }
-        b.buf.resize(b.width * kRows);
-        b.ind.resize(kRows);
+        b.buf.resize(b.width * rows);
+        b.ind.resize(rows);
     }
     SQLULEN fetched = 0;
-    // The driver keeps the buffers' addresses: released before they go.
+    // The driver keeps the buffers' addresses: released before they go, and
+    // the statement left fetching one row at a time.
     struct Unbind {
         SQLHSTMT h;
         ~Unbind() {
-            SQLFreeStmt(h, SQL_CLOSE);
             SQLFreeStmt(h, SQL_UNBIND);
+            SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
             SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
         }
     } unbind{s.h};
     if (!SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
-        !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
         return false;
     for (std::size_t c = 0; c < n; ++c)
         if (!SQL_SUCCEEDED(SQLBindCol(s.h, static_cast<SQLUSMALLINT>(c + 1), cols[c].cType, cols[c].buf.data(),
                                       static_cast<SQLLEN>(cols[c].width), cols[c].ind.data())))
             return false;
+    std::string scratch;
     SQLRETURN rc;
     while ((rc = SQLFetch(s.h)) != SQL_NO_DATA) {
         s.check(rc);
@@ -323,10 +342,13 @@ bool fetchBlocks(Stmt& s, RecordsetData& data) {
                                          ? Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0)
                                          : Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
                                                                           ts.second + ts.fraction / 1e9)));
+                } else if (ind == SQL_NO_TOTAL || ind < 0 ||
+                           static_cast<std::size_t>(ind) > b.width - sizeof(SQLWCHAR)) {
+                    // Cut: read whole at its row.
+                    if (rows > 1)
+                        s.check(SQLSetPos(s.h, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE));
+                    data.set(row[c], fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), type, scratch));
                 } else {
-                    if (ind == SQL_NO_TOTAL || ind < 0 ||
-                        static_cast<std::size_t>(ind) > b.width - sizeof(SQLWCHAR))
-                        return false; // cut: read again unbound
                     std::u16string text(static_cast<std::size_t>(ind) / sizeof(SQLWCHAR), u'\0');
                     std::memcpy(text.data(), p, text.size() * sizeof(char16_t));
                     data.set(row[c], (type == adNumeric || type == adDecimal)
@@ -339,23 +361,16 @@ bool fetchBlocks(Stmt& s, RecordsetData& data) {
     return true;
 }
 
-// Runs a statement and reads every row.
+// Runs a statement once and reads every row: in blocks where the driver
+// allows, else value by value (long columns with SQLGetData, in pieces).
 Ref<RecordsetData> runQuery(SQLHDBC dbc, const std::u16string& text, BoundedRun* run) {
     Ref<RecordsetData> data = makeRef<RecordsetData>();
-    {
-        Stmt s(dbc);
-        Published published(run, s.h);
-        execute(s, text);
-        describeColumns(s, *data);
-        if (data->columns.empty()) return data;
-        if (fetchBlocks(s, *data)) return data;
-    }
-    // A value longer than its column claimed (or columns that cannot be
-    // bound): read again value by value, so that nothing is cut.
-    data->clearRows();
     Stmt s(dbc);
     Published published(run, s.h);
     execute(s, text);
+    describeColumns(s, *data);
+    if (data->columns.empty()) return data;
+    if (const SQLULEN rows = boundRows(dbc); rows > 0 && fetchBound(s, *data, rows)) return data;
     const std::size_t n = data->columns.size();
     std::string scratch;
     SQLRETURN rc;
