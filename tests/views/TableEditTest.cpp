@@ -4,6 +4,7 @@
 #include "platform/word/Range.h"
 #include "production/TestFiles.h"
 #include "views/word/DocumentView.h"
+#include "views/word/PageLayout.h"
 
 #include <QApplication>
 #include <QTest>
@@ -141,4 +142,54 @@ TEST(TableEdit, PicturesAreEmbeddedOrRefusedAndHeadersShowOnThePage) {
     again.LoadRtfText(doc.ToRtf());
     EXPECT_EQ(again.Sections(1).Footers(word::kHeaderFooterPrimary).GetRange().Text().substr(0, 5), "Page ");
     EXPECT_NE(doc.ToRtf().find("PAGE"), std::string::npos);
+}
+
+// Keys in a cell draw that cell again and lay out only its table; what the
+// view then shows and maps is what a view drawn afresh shows.
+TEST(TableEdit, KeysInACellDrawOnlyThatCellAsAFreshViewWould) {
+    std::string rtf = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}})";
+    for (int k = 0; k < 40; ++k) rtf += "\\pard before " + std::to_string(k) + "\\par ";
+    rtf += R"(\trowd\cellx2000\cellx4000\pard\intbl one\cell\pard\intbl two\cell\row)"
+           R"(\trowd\cellx2000\cellx4000\pard\intbl three\par\intbl four\cell\pard\intbl\cell\row)"
+           R"(\pard after\par})";
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(rtf);
+    views::DocumentView view(doc);
+    view.resize(900, 700);
+    view.show();
+    view.finishRendering();
+    auto* layout = qobject_cast<views::PageLayout*>(view.document()->documentLayout());
+    ASSERT_TRUE(layout);
+    // Keys at a cell's start (or at its mark, offset -1) plus offset.
+    auto keysAt = [&](int row, int column, long offset, auto keys) {
+        const auto table = word::Table::At(doc, doc.MainStory(), static_cast<long>(doc.MainStory().size()) - 8);
+        ASSERT_TRUE(table);
+        const long pos = offset < 0 ? table->CellMark(row, column) : table->CellStart(row, column) + offset;
+        doc.GetSelection().SetRange(pos, pos);
+        view.pushSelection();
+        const long before = layout->layoutsMade();
+        keys();
+        view.finishRendering();
+        // The table and its neighbours, a few keys: not the forty paragraphs before it.
+        EXPECT_LE(layout->layoutsMade() - before, 9);
+    };
+    // In the first cell, at the end of a row's last cell (its block holds the
+    // row mark), in an empty cell, a new paragraph in a cell and one joined.
+    keysAt(0, 0, 0, [&] { QTest::keyClicks(&view, "X"); });
+    keysAt(0, 1, -1, [&] { QTest::keyClicks(&view, "yz"); });
+    keysAt(1, 1, 0, [&] { QTest::keyClicks(&view, "new"); });
+    keysAt(1, 1, 3, [&] { QTest::keyClick(&view, Qt::Key_Return); });
+    keysAt(1, 0, 6, [&] { QTest::keyClick(&view, Qt::Key_Backspace); });
+    EXPECT_EQ(cellText(doc, 0, 0), "Xone");
+    EXPECT_EQ(cellText(doc, 0, 1), "twoyz");
+    EXPECT_EQ(cellText(doc, 1, 0), "threefour");
+    EXPECT_EQ(cellText(doc, 1, 1), "new\r");
+
+    views::DocumentView fresh(doc);
+    fresh.finishRendering();
+    EXPECT_EQ(view.document()->toPlainText(), fresh.document()->toPlainText());
+    ASSERT_EQ(view.blockCount(), fresh.blockCount());
+    ASSERT_EQ(view.document()->characterCount(), fresh.document()->characterCount());
+    for (int p = 0; p < fresh.document()->characterCount(); ++p) ASSERT_EQ(view.modelPosition(p), fresh.modelPosition(p)) << p;
 }

@@ -40,6 +40,10 @@ namespace {
 using word::Atom;
 using word::AtomKind;
 
+// A table's text width in each column (a QVariantList of twips), as the
+// renderer drew its cells, for a cell drawn again on its own.
+constexpr int kCellRoom = QTextFormat::UserProperty + 16;
+
 QColor rgbColor(std::int32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
 // A colour-table entry's colour; invalid for automatic.
@@ -467,12 +471,13 @@ void DocumentView::finishRendering() {
     layout_->layoutAll();
 }
 
-int DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section) {
-    return renderRange(story_, from, to, cursor, out, section);
+int DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section,
+                              QTextTable* cell) {
+    return renderRange(story_, from, to, cursor, out, section, cell);
 }
 
 int DocumentView::renderRange(const word::Story& story, long from, long to, QTextCursor& cursor,
-                              std::vector<Block>& out, int section) {
+                              std::vector<Block>& out, int section, QTextTable* cell) {
     const bool showCodes = doc_.GetApplication() && doc_.GetApplication()->ActiveWindow().GetView().ShowFieldCodes;
 
     // Maps the display walk's runs to the QTextDocument: blocks, tables,
@@ -481,15 +486,23 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
     class Renderer : public word::DisplaySink {
     public:
         Renderer(DocumentView& v, const word::Story& s, QTextCursor& c, std::vector<Block>& o, long from, long to,
-                 int section)
-            : view(v), doc(v.doc_), story(s), cursor(c), out(o), to(to), zoom(v.zoom_), section(section) {
+                 int section, QTextTable* cell)
+            : view(v), doc(v.doc_), story(s), cursor(c), out(o), to(to), zoom(v.zoom_), section(section),
+              oneCell(cell != nullptr) {
             block.start = from;
             enterSection();
             codeMark.setForeground(Qt::gray);
+            if (cell) {
+                table = cell;
+                column = cell->cellAt(cursor.position()).column();
+                for (const QVariant& room : cell->format().property(kCellRoom).toList()) cellRoom.push_back(room.toInt());
+                block.table = true;
+            }
         }
 
         void Show(const word::DisplayRun& r) override {
             using K = word::DisplayRun::Kind;
+            if (oneCell && !showInCell(r)) return;
             switch (r.kind) {
             case K::Text:
                 put(r.text, charFormat(r.fmt), r.start, true);
@@ -558,6 +571,7 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
                     last = x;
                 }
                 if (widths.size() == r.columns) tf.setColumnWidthConstraints(widths);
+                tf.setProperty(kCellRoom, QVariantList(cellRoom.begin(), cellRoom.end()));
                 // The block the table follows shows no atoms of its own.
                 out.push_back(Block{r.start, 0, {0}, true, false, UINT32_MAX, section});
                 {
@@ -647,6 +661,41 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
         }
 
     private:
+        // Drawing one cell's paragraphs again: the runs of its table go no
+        // further than its cell and row marks, which end the range. Whether
+        // the run is for Show to draw; false when it has been dealt with, or
+        // when the range is not one cell's (then `failed`).
+        bool showInCell(const word::DisplayRun& r) {
+            using K = word::DisplayRun::Kind;
+            const bool first = !shownAny;
+            shownAny = true;
+            if (failed) return false;
+            const bool afterCell = r.kind == K::RowEnd || r.kind == K::RangeEnd;
+            if ((cellEnded && !afterCell) || (!cellEnded && r.kind == K::RowEnd) || (r.kind == K::TableStart && !first) ||
+                (r.kind == K::ParagraphEnd && r.sectionEnd)) {
+                failed = true;
+                return false;
+            }
+            switch (r.kind) {
+            case K::TableStart:
+                return false;
+            case K::CellEnd:
+                endBlock(r.start, r.end, *r.para);
+                cellEnded = true;
+                return false;
+            case K::RowEnd:
+                out.back().length = r.end - out.back().start;
+                block.start = r.end;
+                return false;
+            case K::RangeEnd:
+                // Only as far as a mark: the range ends where a paragraph did.
+                failed = block.start != to || !block.map.empty() || out.empty();
+                return false;
+            default:
+                return true;
+            }
+        }
+
         // Shading, borders and merges of the row just read; at the table's
         // end the cells merged down are joined.
         void formatCells(const word::RowFormat& f, bool lastRow) {
@@ -822,10 +871,13 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
         std::vector<std::size_t> folded; // blocks of cells merged away
         std::vector<int> cellRoom;        // each column's text width, twips
         bool tableEndsRange = false;
+        const bool oneCell;               // drawing one cell's paragraphs again
+        bool shownAny = false, cellEnded = false, failed = false;
     };
 
-    Renderer renderer(*this, story, cursor, out, from, to, section);
+    Renderer renderer(*this, story, cursor, out, from, to, section, cell);
     word::WalkDisplay(doc_, story, from, to, showCodes, renderer);
+    if (cell && (renderer.failed || out.empty() || out.back().start + out.back().length != to)) return -1;
     return renderer.section;
 }
 
@@ -926,13 +978,24 @@ bool DocumentView::edit(const std::function<void()>& change, bool typing) {
     const long after = doc_.GetSelection().Start();
     const long from = std::max(0L, std::min(start, after) - 1);
     const long to = std::min(before, std::max(end, after) + std::max(0L, -delta) + 1);
-    rerender(from, to, delta);
+    rerender(from, to, delta, std::min(start, after), std::clamp(std::max(end, after - delta), 0L, before));
     if (onChanged) onChanged();
     return ok;
 }
 
-void DocumentView::rerender(long start, long end, long delta) {
-    if (blocks_.empty()) {
+QTextTable* DocumentView::cellTableOf(std::size_t i, std::size_t j) const {
+    for (std::size_t k = i; k <= j; ++k)
+        if (!blocks_[k].table) return nullptr;
+    const QTextBlock first = document()->findBlockByNumber(static_cast<int>(i));
+    const QTextBlock last = document()->findBlockByNumber(static_cast<int>(j));
+    QTextTable* table = QTextCursor(first).currentTable();
+    if (!table || QTextCursor(last).currentTable() != table) return nullptr;
+    const QTextTableCell cell = table->cellAt(first.position());
+    return cell.isValid() && cell == table->cellAt(last.position()) ? table : nullptr;
+}
+
+void DocumentView::rerender(long start, long end, long delta, long editStart, long editEnd) {
+    if (blocks_.empty() || renderedTo_ < end) {
         renderAll();
         return;
     }
@@ -941,14 +1004,19 @@ void DocumentView::rerender(long start, long end, long delta) {
     // A paragraph split by page breaks is drawn whole.
     while (i > 0 && blocks_[i - 1].continues) --i;
     while (j + 1 < blocks_.size() && blocks_[j].continues) ++j;
-    // An edit inside a field can change how the whole field shows: take the
-    // paragraphs of the fields around it too, by taking every block whose
-    // fields were open at the edit (rare; a plain paragraph is the rule).
-    // Tables are drawn whole.
+    // Tables are drawn whole, but for an edit inside one cell: that cell's
+    // paragraphs are drawn again in their place.
+    QTextTable* cell = nullptr;
     for (std::size_t k = i; k <= j + 1 && k < blocks_.size(); ++k)
         if (blocks_[k].table) {
-            renderAll();
-            return;
+            i = blockOf(editStart);
+            j = blockOf(std::max(editStart, editEnd));
+            cell = cellTableOf(i, j);
+            if (!cell) {
+                renderAll();
+                return;
+            }
+            break;
         }
     const long oldFrom = blocks_[i].start;
     const long oldTo = blocks_[j].start + blocks_[j].length;
@@ -967,8 +1035,13 @@ void DocumentView::rerender(long start, long end, long delta) {
     group.beginEditBlock();
     cursor.removeSelectedText();
     std::vector<Block> fresh;
-    const int section = renderRange(oldFrom, newTo, cursor, fresh, blocks_[i].section);
+    const int section = renderRange(oldFrom, newTo, cursor, fresh, blocks_[i].section, cell);
     group.endEditBlock();
+    if (cell && (section < 0 || fresh.empty() || fresh.back().mark != blocks_[j].mark)) {
+        rendering_ = false;
+        renderAll();
+        return;
+    }
     // A section break the edit removed or made: the sections after it are others.
     const bool sectionsMoved = j + 1 < blocks_.size() && blocks_[j + 1].section != section;
     for (std::size_t k = j + 1; k < blocks_.size(); ++k) blocks_[k].start += delta;

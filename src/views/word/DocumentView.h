@@ -204,9 +204,13 @@ private:
     // Renders the model atoms [from, to) of the main story, paragraph by
     // paragraph, at the cursor, the first in the given section; appends
     // their blocks to `out`. Returns the section the range ends in.
-    int renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section);
+    // With `cell`, [from, to) is paragraphs of one cell of that table, the
+    // cursor in it: they are drawn there, and -1 returned when the range
+    // turns out to be anything else (the caller then draws all again).
+    int renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section,
+                    QTextTable* cell = nullptr);
     int renderRange(const word::Story& story, long from, long to, QTextCursor& cursor, std::vector<Block>& out,
-                    int section);
+                    int section, QTextTable* cell = nullptr);
     // The page size and margins, at the zoom, to the document's layout.
     void applyPage();
     // The window's width left and right of the page.
@@ -223,8 +227,12 @@ private:
     // The header or footer (slot of margins_) as page (0-based) shows it.
     QTextDocument* marginDocument(int slot, int page);
     // After a model edit of [start, end) that changed the story's length by
-    // delta: renders again the blocks that held it.
-    void rerender(long start, long end, long delta);
+    // delta: renders again the blocks that held it. [editStart, editEnd] is
+    // what the edit replaced, without the atoms to spare around it: an
+    // edit inside one table cell draws only that cell again.
+    void rerender(long start, long end, long delta, long editStart, long editEnd);
+    // The table whose one cell holds the view's blocks [i, j]; none otherwise.
+    QTextTable* cellTableOf(std::size_t i, std::size_t j) const;
     // Runs a change as one undo step; false (and the error shown) when the
     // model refused it.
     bool runStep(const std::function<void()>& change, bool typing);
