@@ -265,3 +265,43 @@ TEST(StudioParagraphs, PrintsThePagesToPdfAndPreviewsThem) {
     EXPECT_TRUE(preview->isVisible());
     preview->close();
 }
+
+// What prints is what the page shows: a dot leader prints as dots, text of
+// no colour of its own after a table without borders prints black.
+TEST(StudioParagraphs, PrintsLeadersAsDotsAndTextAfterATableBlack) {
+    test::TempDir dir;
+    Studio s;
+    views::DocumentView* v = s.open(
+        R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw12240\paperh15840\margl1440\margr1440\margt1440\margb1440)"
+        R"(\pard\tqr\tldot\tx7200\fs24 Name\tab Value\par)"
+        R"(\trowd\cellx3000\pard\intbl cell\cell\row)"
+        R"(\pard\fs48 WWWWWWWW\par})");
+    views::QtPrinterBackend backend;
+    ui::Printer printer;
+    printer.OutputFileName = dir.path() + "/doc.pdf";
+    views::printDocument(*v, backend, printer);
+    run("pdftoppm", {"-r", "100", "-png", "-f", "1", "-l", "1", QString::fromStdString(printer.OutputFileName),
+                     QString::fromStdString(dir.path() + "/page")});
+    QImage page(QString::fromStdString(dir.path() + "/page-1.png"));
+    ASSERT_FALSE(page.isNull());
+    // Pixels at 100 dots an inch: the darkest grey and the share of dark
+    // ones in a rectangle.
+    auto look = [&](int x0, int y0, int x1, int y1) {
+        int darkest = 255, dark = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                const int g = qGray(page.pixel(x, y));
+                darkest = std::min(darkest, g);
+                dark += g < 128;
+            }
+        return std::pair{darkest, double(dark) / ((x1 - x0) * (y1 - y0))};
+    };
+    // The leader between "Name" and "Value" (an inch from the left, a
+    // quarter of an inch down): dots on the baseline, not a bar.
+    const auto [leaderDarkest, leaderShare] = look(200, 95, 500, 120);
+    EXPECT_LT(leaderDarkest, 128);
+    EXPECT_LT(leaderShare, 0.1);
+    EXPECT_LT(look(560, 95, 600, 120).first, 100); // "Value" is there
+    // The large letters after the table.
+    EXPECT_LT(look(100, 160, 350, 195).first, 60);
+}

@@ -588,6 +588,8 @@ void PageLayout::drawParagraph(QPainter* p, const QTextBlock& block, const Paint
                         f.background());
         }
     }
+    // Text of no colour of its own is black, whatever was drawn before it.
+    p->setPen(Qt::black);
     tl->draw(p, QPointF(0, 0), selectionRanges(block, context), clip);
     if (const QVariant leaders = f.property(kTabLeaders); leaders.isValid())
         drawLeaders(p, block, f, leaders.toList(), clip);
@@ -637,13 +639,18 @@ void PageLayout::drawLeaders(QPainter* p, const QTextBlock& block, const QTextBl
         if (leader == '_' || leader == 0x2501) {
             p->drawLine(QPointF(left + x0 + 1, baseline + fm.underlinePos()), QPointF(left + x1 - 1, baseline + fm.underlinePos()));
         } else {
-            p->setFont(cf.font());
+            // Laid out as the text is, in the view's pixels, so that it
+            // prints at the text's size on a device of any resolution.
             const QString c(QChar(static_cast<char16_t>(leader)));
+            QTextLayout dot(c, cf.font());
+            dot.beginLayout();
+            const QTextLine glyph = dot.createLine();
+            dot.endLayout();
             const double w = fm.horizontalAdvance(c);
             // On a grid of the character's width, so that the leaders of
             // lines one under another line up.
             for (double x = w > 0 ? std::ceil((x0 + w / 2) / w) * w : x1; x + w <= x1 - w / 2; x += w)
-                p->drawText(QPointF(left + x, baseline), c);
+                dot.draw(p, QPointF(left + x, baseline - glyph.ascent()));
         }
         p->restore();
     }
