@@ -268,6 +268,29 @@ TEST(DisplayWalk, ListNumbersLinksPageNumbersAndLinkedPicturesShow) {
     EXPECT_EQ(rec.paths, (std::vector<std::string>{"C:/pics/a.png", "/tmp/docs/b.png"}));
 }
 
+// A paragraph of a bullet level that kept no bullet of its own shows its
+// level's: U+2022 as written, a symbol font's byte or private-use character
+// as the symbol; a numbered level's paragraph without a kept number shows none.
+TEST(DisplayWalk, BulletLevelsWithoutAKeptBulletShowTheirLevelsBullet) {
+    Walked w(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f1\fcharset2 Symbol;}})"
+             R"({\*\listtable{\list{\listlevel\levelnfc23{\leveltext \'01\u8226 ?;}\f1}{\listlevel\levelnfc23)"
+             R"({\leveltext \'01\u-3913 ?;}\f1}{\listlevel\levelnfc23{\leveltext \'01\'b7;}\f1}\listid7})"
+             R"({\list{\listlevel\levelnfc0{\leveltext \'02\'00.;}}\listid8}})"
+             R"({\*\listoverridetable{\listoverride\listid7\ls1}{\listoverride\listid8\ls2}})"
+             R"(\pard plain\par\pard\ls1 one\par\pard\ls1\ilvl1 two\par\pard\ls1\ilvl2 three\par)"
+             R"(\pard\ls1{\listtext\pard\plain\f1 \'b7\tab}kept\par\pard\ls2 numbered\par})");
+    std::vector<std::string> bullets;
+    std::vector<long> at; // where the shown bullets (no atoms) stand
+    for (const Shown& r : w.rec.Of(K::FieldText)) {
+        bullets.push_back(r.text);
+        if (r.start == r.end) at.push_back(r.start);
+    }
+    const std::string dot = "\xE2\x80\xA2\t";
+    EXPECT_EQ(bullets, (std::vector<std::string>{dot, dot, dot, dot}));
+    // Each before its paragraph's first character; the kept one is an atom.
+    EXPECT_EQ(at, (std::vector<long>{6, 10, 14}));
+}
+
 TEST(PageSetup, ReadFromDocumentAndSectionAndSetThroughTheSectionWithAFileRoundTrip) {
     Application app;
     Document& doc = app.GetDocuments().Add();

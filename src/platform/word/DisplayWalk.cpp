@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
 namespace qz::word {
 
@@ -162,6 +163,23 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
     const std::string* last = doc.LastProps(story);
     const ParaFormat lastFormat = last ? ParseParaFormat(*last) : ParaFormat{};
 
+    // A paragraph of a bullet level whose bullet the file did not keep shows
+    // its level's bullet; each list's levels read once.
+    const bool lists = doc.preamble.find("\\listtable") != std::string::npos;
+    std::map<int, std::vector<ListLevel>> levelsOf;
+    std::u32string bullet;
+    auto showBullet = [&](long i) {
+        if (HoldsListText(doc, story, i)) return;
+        const ParaEndInfo* mark = MarkOf(doc, story, i);
+        if (!mark || mark->format.list <= 0) return;
+        auto levels = levelsOf.find(mark->format.list);
+        if (levels == levelsOf.end()) levels = levelsOf.emplace(mark->format.list, ListLevels(doc, mark->format.list)).first;
+        const std::size_t k = static_cast<std::size_t>(std::max(0, mark->format.listLevel));
+        if (k >= levels->second.size()) return;
+        bullet = LevelBullet(doc, levels->second[k]);
+        if (!bullet.empty()) emitText(DisplayRun::Kind::FieldText, i, i, bullet, story[static_cast<std::size_t>(i)].fmt);
+    };
+
     bool inTable = false;
     bool atParagraphStart = true;
     for (long i = from; i < to;) {
@@ -198,6 +216,7 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
                 emit(DisplayRun::Kind::TableStart, i, i);
                 inTable = true;
             }
+            if (lists) showBullet(i);
         }
         const Atom& a = story[static_cast<std::size_t>(i)];
         switch (a.Kind()) {

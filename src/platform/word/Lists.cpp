@@ -120,6 +120,7 @@ ListTables ReadListTables(std::string_view preamble) {
                 level = ListLevel{};
             } else if (w == "levelnfc" && levelDepth >= 0) level.nfc = k.param;
             else if (w == "levelstartat" && levelDepth >= 0) level.start = k.param;
+            else if (w == "f" && depth == levelDepth) level.font = k.param;
             else if (w == "leveltext" && levelDepth >= 0) {
                 textDepth = depth;
                 raw.clear();
@@ -264,6 +265,20 @@ std::vector<ListLevel> ListLevels(const Document& doc, int ls) {
     if (id == t.idOfLs.end()) return {};
     const auto list = t.byId.find(id->second);
     return list == t.byId.end() ? std::vector<ListLevel>{} : list->second;
+}
+
+std::u32string LevelBullet(const Document& doc, const ListLevel& level) {
+    if (level.nfc != 23) return {};
+    const FontDef* font = level.font >= 0 ? doc.FontByNumber(level.font) : nullptr;
+    const bool symbols = font && font->charset == 2;
+    std::u32string out;
+    for (char32_t c : level.text) {
+        if (c >= 0xF020 && c <= 0xF0FF) c = SymbolFontChar(static_cast<unsigned char>(c & 0xFF));
+        else if (symbols && c >= 0x20 && c <= 0xFF) c = SymbolFontChar(static_cast<unsigned char>(c));
+        if (c >= 0x20) out += c;
+    }
+    if (!out.empty()) out += U'\t';
+    return out;
 }
 
 int AddList(Document& doc, bool numbered) {

@@ -34,7 +34,14 @@ struct ListLevel {
     int nfc = 0;
     int start = 1;
     std::u32string text;
+    int font = -1; // the font its number or bullet shows in (\f), -1 the paragraph's
 };
+
+// The bullet (and the tab after it) that a paragraph of a bullet level
+// shows, in Unicode: a symbol font's characters (as bytes or as the private
+// use characters word processors write them as) taken as the symbols they
+// are; empty for a level of numbers.
+std::u32string LevelBullet(const Document& doc, const ListLevel& level);
 
 // The levels of the list that override `ls` of the document's tables names
 // (empty when there is none).
