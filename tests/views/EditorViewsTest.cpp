@@ -298,6 +298,51 @@ TEST(EditorViews, FindSelectsInTheCodeBoxUnderTheDialog) {
     EXPECT_EQ(selected, "a");
 }
 
+// The Find window opens on the word under the caret, selected, so that
+// typing replaces it; Ctrl+A selects the whole search text; its labels stand
+// on one line each, whole.
+TEST(EditorViews, FindOpensOnTheWordSelectedAndItsLabelsWhole) {
+    EditorTemplate t;
+    views::QtUiHost host;
+    ui::setCurrentHost(&host);
+    editors::frmStatement f;
+    f.QzStmntCode = "total = b";
+    f.Initialize();
+    editors::TheFindReplaceState() = {};
+    QString opened, all;
+    QTimer::singleShot(0, [&] {
+        auto* statement = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+        ASSERT_NE(statement, nullptr);
+        auto* code = statement->findChild<QPlainTextEdit*>("txtValue");
+        QTextCursor c = code->textCursor();
+        c.setPosition(2);
+        code->setTextCursor(c);
+        QTimer::singleShot(0, [&, statement] {
+            auto* find = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(find && find != statement);
+            QTest::qWait(20); // shown and laid out
+            QLineEdit* search = find->findChild<QComboBox*>("cboSearch")->lineEdit();
+            opened = search->selectedText();
+            search->setCursorPosition(1);
+            QTest::keyClick(search, Qt::Key_A, Qt::ControlModifier);
+            all = search->selectedText();
+            for (QLabel* label : find->findChildren<QLabel*>()) {
+                if (!label->isVisible() || label->text().isEmpty()) continue;
+                EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text().remove('&')))
+                    << label->text().toStdString();
+                EXPECT_LT(label->height(), 2 * label->fontMetrics().height()) << label->text().toStdString();
+            }
+            find->close();
+            statement->close();
+        });
+        QTest::mouseClick(statement->findChild<QPushButton*>("cmdFind"), Qt::LeftButton);
+    });
+    f.ShowModal();
+    ui::setCurrentHost(nullptr);
+    EXPECT_EQ(opened, "total");
+    EXPECT_EQ(all, "total");
+}
+
 // Closing the Find window activates the statement editor again: the caret
 // goes back inside "if()Then" of a new condition, otherwise the focus goes
 // to the label box, as when the window first shows.

@@ -27,6 +27,7 @@ public:
         ui::ComboBox* combos[3] = {&f.cboSearch, &f.cboReplace, &f.cboDir};
         for (int i = 0; i < 3; ++i) {
             QLabel* label = bind(f.Label1[i]);
+            label->setWordWrap(false); // a label of a box, on one line
             QComboBox* box = i == 0 ? bind(f.cboSearch, [&f] { f.cboSearch_Change(); }) : bind(*combos[i]);
             label->setBuddy(box);
             boxes->addWidget(label, i, 0);

@@ -353,8 +353,9 @@ QComboBox* FormView::bind(ui::ComboBox& c, Handler click) {
             for (int i = 0; i < c.ListCount(); ++i) w->addItem(qs(c.List(i)));
         }
         w->setCurrentIndex(c.ListIndex);
+        // The same text set again would lose the selection in it.
         if (w->isEditable()) {
-            w->setEditText(qs(c.Text));
+            if (w->currentText() != qs(c.Text)) w->setEditText(qs(c.Text));
             w->lineEdit()->setReadOnly(c.Locked);
         }
     };
@@ -488,6 +489,10 @@ bool FormView::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn: {
         const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
         focusIn(*b, why == Qt::TabFocusReason || why == Qt::BacktabFocusReason);
+        // A drop-down's text is selected when the focus comes to it other
+        // than by a click: what is typed then replaces it.
+        if (auto* combo = qobject_cast<QComboBox*>(b->widget); combo && combo->lineEdit() && why != Qt::MouseFocusReason)
+            combo->lineEdit()->selectAll();
         break;
     }
     case QEvent::KeyPress:
