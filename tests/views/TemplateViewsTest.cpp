@@ -145,6 +145,27 @@ TEST(TemplateViews, FormatWindowShowsTheChosenTabAndItsOverride) {
     form.Unload();
 }
 
+// Switching tabs back and forth leaves the window its size.
+TEST(TemplateViews, FormatWindowKeepsItsSizeAcrossTabSwitches) {
+    designer::frmTemplateDefaultFormat form;
+    form.QzPercentFormat = std::make_shared<QzFormatNumber>();
+    form.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(form, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    QCoreApplication::processEvents();
+    auto* tabs = view->findChild<QTabBar*>("tabstripFormat");
+    ASSERT_TRUE(tabs);
+    const QSize first = view->size();
+    for (int round = 0; round < 3; ++round)
+        for (int k : {1, 2, 0, 4, 3}) {
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(k).center());
+            QCoreApplication::processEvents();
+        }
+    EXPECT_EQ(view->size(), first);
+    form.Unload();
+}
+
 namespace {
 
 // Plays the author headlessly while the studio's window is real; remembers

@@ -15,7 +15,9 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace qz::views {
 
@@ -25,6 +27,10 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(bind(f.tabstripFormat, [&f] { f.tabstripFormat_Click(); }));
 
+        // The frames share one place, as high as the highest: one shows at a
+        // time, and the window keeps its size from tab to tab (two frames
+        // shown for a moment during a switch must not make it taller).
+        auto* frames = new QGridLayout;
         editors::FormatPanel::DateTimeFrame& d = f.Format.DateTime;
         QGroupBox* date = bind(d.fra);
         auto* inDate = new QGridLayout(date);
@@ -34,11 +40,11 @@ public:
         inDate->addWidget(bind(f.lblUseBlank), 5, 0);
         inDate->addWidget(bind(d.chkBlankProtect), 5, 1);
         inDate->setRowStretch(6, 1);
-        layout->addWidget(date);
-
-        layout->addWidget(bindStringFrame(f.Format.String, [&f] { f.chkOverrideStringSystemFormat_Click(); }));
+        std::vector<QGroupBox*> all = {date, bindStringFrame(f.Format.String, [&f] { f.chkOverrideStringSystemFormat_Click(); })};
         for (int k = 0; k < 3; ++k)
-            layout->addWidget(bindNumberFrame(f.Format.Number(k), [&f, k] { f.chkOverrideNumberSystemFormat_Click(k); }));
+            all.push_back(bindNumberFrame(f.Format.Number(k), [&f, k] { f.chkOverrideNumberSystemFormat_Click(k); }));
+        for (QGroupBox* frame : all) frames->addWidget(frame, 0, 0);
+        layout->addLayout(frames, 1);
 
         auto* buttons = new QHBoxLayout;
         buttons->addStretch();
@@ -47,8 +53,14 @@ public:
         buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
         layout->addLayout(buttons);
         setMinimumWidth(380);
-        // Sized with one frame shown, as the form shows them.
+        // Sized with one frame shown, as the form shows them, filled.
         push();
+        int highest = 0;
+        for (QGroupBox* frame : all) {
+            frame->ensurePolished();
+            highest = std::max(highest, frame->sizeHint().height());
+        }
+        frames->setRowMinimumHeight(0, highest);
         resize(400, sizeHint().height());
     }
 };
