@@ -183,10 +183,10 @@ public:
 
     // The text to run; a parameter left without a value leaves the command
     // out, with the reason.
-    std::string resolve(const std::string& sql) {
+    qz::ado::BoundSql resolve(const std::string& sql) {
         missing_.clear();
         refused_.clear();
-        std::string text = qz::production::ResolveSqlParameters(
+        qz::ado::BoundSql text = qz::production::ResolveSqlParameters(
             sql, [this](const std::string& caption) -> std::optional<std::string> {
                 if (next_ < given_.size()) {
                     const std::string& value = given_[next_++];

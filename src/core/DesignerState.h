@@ -6,6 +6,8 @@
 // reference. Only the designer's own commands change the state.
 #pragma once
 
+#include "platform/ado/SqlParameter.h"
+
 #include <string>
 
 namespace qz {
@@ -36,9 +38,9 @@ public:
     // The help centre that every dialog's Help button uses.
     virtual HelpCenter& GetHelpCenter() = 0;
 
-    // The SQL text with each "?" of its WHERE conditions replaced by a value
-    // the user is asked for.
-    virtual std::string ResolveSqlParameters(const std::string& sql) = 0;
+    // The SQL text with each "?" of its WHERE conditions answered by a value
+    // the user is asked for, and the values to bind to its "?".
+    virtual ado::BoundSql ResolveSqlParameters(const std::string& sql) = 0;
 };
 
 // The program's own version, major.minor.revision, each a decimal number

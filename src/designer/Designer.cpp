@@ -109,7 +109,7 @@ HelpCenter& Designer::GetHelpCenter() {
     return *helpCenter_;
 }
 
-std::string Designer::ResolveSqlParameters(const std::string& sql) {
+ado::BoundSql Designer::ResolveSqlParameters(const std::string& sql) {
     return designer::ResolveSqlParameters(sql);
 }
 

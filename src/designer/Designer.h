@@ -73,7 +73,7 @@ public:
     // How long a preview's script may run, in milliseconds (45 seconds).
     void SetPreviewTimeOut(double ms) { previewTimeOut_ = ms; }
     HelpCenter& GetHelpCenter() override;
-    std::string ResolveSqlParameters(const std::string& sql) override;
+    ado::BoundSql ResolveSqlParameters(const std::string& sql) override;
 
     // The word processor; raises its "no document open" error (4248) before
     // Initialize.

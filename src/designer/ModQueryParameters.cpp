@@ -5,7 +5,7 @@
 
 namespace qz::designer {
 
-std::string ResolveSqlParameters(const std::string& sql) {
+ado::BoundSql ResolveSqlParameters(const std::string& sql) {
     return ResolveSqlParameters(sql, [](const std::string& caption) -> std::optional<std::string> {
         // An answer that is not one value is explained and asked for again.
         for (;;) {

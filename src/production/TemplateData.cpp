@@ -64,8 +64,8 @@ void TemplateData::Open(const std::string& qzcPath, const std::string& templateF
         if (!commands) continue;
         for (const auto& cmd : commands->List()) {
             try {
-                const std::string sql = resolve ? resolve(cmd->Text) : cmd->Text;
-                if (sql.empty()) {
+                const ado::BoundSql sql = resolve ? resolve(cmd->Text) : ado::BoundSql{cmd->Text, {}};
+                if (sql.text.empty()) {
                     skipped_.push_back({conn->Name, cmd->Name, "the command has no SQL text"});
                     continue;
                 }

@@ -16,10 +16,10 @@ namespace qz::production {
 
 class TemplateData {
 public:
-    // Turns a command's SQL text into the text to run, asking for its "?"
-    // parameters (the designer's ResolveSqlParameters, or answers given on a
-    // command line); it may throw to leave the command out.
-    using SqlResolver = std::function<std::string(const std::string& sql)>;
+    // Turns a command's SQL text into the text to run and the values bound to
+    // its "?", asking for its parameters (the designer's ResolveSqlParameters,
+    // or answers given on a command line); it may throw to leave the command out.
+    using SqlResolver = std::function<ado::BoundSql(const std::string& sql)>;
 
     struct Skipped {
         std::string connection;

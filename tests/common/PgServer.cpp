@@ -161,8 +161,13 @@ bool PgServer::Start(std::string& whyNot) {
         return false;
     }
     // An ODBC set-up of our own, independent of the machine's.
-    std::ofstream(dir_ + "/odbcinst.ini") << "[QzPostgreSQL]\nDescription=PostgreSQL Unicode\nDriver="
-                                          << driver << "\nUsageCount=1\n";
+    std::ofstream ini(dir_ + "/odbcinst.ini");
+    ini << "[QzPostgreSQL]\nDescription=PostgreSQL Unicode\nDriver=" << driver << "\nUsageCount=1\n";
+    // The SQLite driver beside it, where installed, so that a test can read
+    // the same data through ODBC from a SQLite file.
+    if (const fs::path sqlite = fs::path(driver).parent_path() / "libsqlite3odbc.so"; fs::exists(sqlite))
+        ini << "[QzSQLite3]\nDriver=" << sqlite.string() << "\n";
+    ini.close();
     std::ofstream(dir_ + "/odbc.ini") << "";
     setenv("ODBCSYSINI", dir_.c_str(), 1);
     setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);

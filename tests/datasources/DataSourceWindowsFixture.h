@@ -33,7 +33,7 @@ struct FakeDesigner : DesignerState {
     std::string PreviewOutputFile() const override { return {}; }
     void SetPreviewOutputFile(const std::string&) override {}
     HelpCenter& GetHelpCenter() override { return help; }
-    std::string ResolveSqlParameters(const std::string& sql) override { return sql; }
+    ado::BoundSql ResolveSqlParameters(const std::string& sql) override { return {sql, {}}; }
 };
 
 struct OdbcFolder {

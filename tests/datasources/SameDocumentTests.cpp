@@ -89,7 +89,7 @@ protected:
     // Produces the folder's template with its data opened as the preview does.
     std::string produce(const fs::path& dir) {
         production::TemplateData data;
-        data.Open((dir / "invoice.qzc").string(), dir.string(), [](const std::string& s) { return s; });
+        data.Open((dir / "invoice.qzc").string(), dir.string(), [](const std::string& s) { return ado::BoundSql{s, {}}; });
         for (const auto& s : data.SkippedItems()) ADD_FAILURE() << s.command << ": " << s.reason;
         production::Production p;
         p.ProgramFolder(std::string(QZ_SOURCE_DIR) + "/src/production"); // qzLib.vbs
@@ -209,12 +209,51 @@ TEST(SameAnswers, ADateAnswerFindsItsRowsInPostgres) {
     for (auto [sql, answer, want] : {std::tuple{"SELECT n FROM ev WHERE d = ?", "#12/1/2026#", "a"},
                                      {"SELECT n FROM ev WHERE t = ?", "#2026-12-02 9:00 AM#", "b"},
                                      {"SELECT n FROM ev WHERE t > ?", "#2026-12-01 18:30#", "b"}}) {
-        const std::string text = production::ResolveSqlParameters(
+        const ado::BoundSql bound = production::ResolveSqlParameters(
             sql, [answer = std::string(answer)](const std::string&) -> std::optional<std::string> { return answer; });
-        Ref<ado::Recordset> rs = c->execute(text);
-        ASSERT_EQ(rs->recordCount(), 1) << text;
-        EXPECT_EQ(rs->value(std::size_t{0}).toUtf8(), want) << text;
+        Ref<ado::Recordset> rs = c->execute(bound);
+        ASSERT_EQ(rs->recordCount(), 1) << sql;
+        EXPECT_EQ(rs->value(std::size_t{0}).toUtf8(), want) << sql;
     }
+}
+
+// An answer is one value wherever it stands, on every kind of connection:
+// "5-?" answered -1 is 5 minus -1 (written into the text, "5--1" made the
+// rest of the condition a comment), and day zero with a time is that moment.
+TEST(SameAnswers, AnAnswerIsOneValueOnEveryConnection) {
+    const fs::path dir = fs::temp_directory_path() / ("qz-answers-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir);
+    const std::string db = (dir / "stock.db").string();
+    const char* kRows = "CREATE TABLE stock (q INTEGER, owner VARCHAR(10), at TIMESTAMP, price NUMERIC(10,2));"
+                        "INSERT INTO stock VALUES (5, 'other', '2026-01-02 10:00:00', 1.5),"
+                        " (6, 'me', '1899-12-30 10:00:00', 12.5);";
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(h, kRows, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(h);
+    std::vector<std::string> connections{"Data Source=" + db};
+    std::string why, error;
+    if (qz::test::PgServer* pg = qz::test::PgServer::Instance(&why)) {
+        ASSERT_TRUE(pg->CreateDatabase("answers", &error)) << error;
+        ASSERT_TRUE(pg->Execute("answers", kRows, &error)) << error;
+        connections.push_back(pg->OdbcConnectionString("answers"));
+        connections.push_back("Driver=QzSQLite3;Database=" + db);
+    }
+    for (const std::string& cs : connections) {
+        Ref<ado::Connection> c = makeRef<ado::Connection>();
+        c->open(cs);
+        for (auto [sql, answer] : {std::pair{"SELECT owner FROM stock WHERE q = 5-? AND owner = 'me'", "-1"},
+                                   {"SELECT owner FROM stock WHERE at = ?", "#1899-12-30 10:00#"},
+                                   {"SELECT owner FROM stock WHERE price = ?", "12.50"},
+                                   {"SELECT owner FROM stock WHERE owner = ?", "'me'"}}) {
+            const ado::BoundSql bound = production::ResolveSqlParameters(
+                sql, [answer = std::string(answer)](const std::string&) -> std::optional<std::string> { return answer; });
+            Ref<ado::Recordset> rs = c->execute(bound);
+            ASSERT_EQ(rs->recordCount(), 1) << cs << ": " << sql;
+            EXPECT_EQ(rs->value(std::size_t{0}).toUtf8(), "me") << cs << ": " << sql;
+        }
+    }
+    fs::remove_all(dir);
 }
 
 } // namespace

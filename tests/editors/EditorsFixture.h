@@ -46,7 +46,7 @@ struct EditorState : DesignerState {
     std::string PreviewOutputFile() const override { return {}; }
     void SetPreviewOutputFile(const std::string&) override {}
     HelpCenter& GetHelpCenter() override { return help; }
-    std::string ResolveSqlParameters(const std::string& sql) override { return sql; }
+    ado::BoundSql ResolveSqlParameters(const std::string& sql) override { return {sql, {}}; }
 };
 
 // Connections: Shop (SQLite through the Jet provider, a relative path):

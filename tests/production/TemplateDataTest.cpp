@@ -65,9 +65,10 @@ TEST_F(TemplateFolder, OpensEveryCommandAndListsWhatItLeftOut) {
     TemplateData data;
     data.Open((dir / "t.qzc").string(), dir.string(), [&](const std::string& sql) {
         asked.push_back(sql);
-        std::string s = sql;
-        if (auto q = s.find('?'); q != std::string::npos) s.replace(q, 1, "'Rome'");
-        return s;
+        ado::SqlParameter rome;
+        rome.kind = ado::SqlParameter::Kind::Text;
+        rome.text = "Rome";
+        return sql.find('?') == std::string::npos ? ado::BoundSql{sql, {}} : ado::BoundSql{sql, {rome}};
     });
     ASSERT_EQ(data.Recordsets().size(), 2u);
     EXPECT_EQ(data.Recordsets()[0].first, "Cust");

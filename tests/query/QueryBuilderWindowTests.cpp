@@ -508,12 +508,13 @@ TEST_F(QueryBuilderWindow, ASessionGivesTheSameRowsInSqliteAndInPostgres) {
 TEST_F(QueryBuilderWindow, ThePreviewAsksForParametersAndRunsTheSelection) {
     struct Asking : qz::test::FakeDesigner {
         std::string asked;
-        std::string ResolveSqlParameters(const std::string& sql) override {
+        ado::BoundSql ResolveSqlParameters(const std::string& sql) override {
             asked = sql;
-            std::string out = sql;
-            const auto q = out.find('?');
-            if (q != std::string::npos) out.replace(q, 1, "100");
-            return out;
+            ado::SqlParameter hundred;
+            hundred.kind = ado::SqlParameter::Kind::Integer;
+            hundred.integer = 100;
+            if (sql.find('?') == std::string::npos) return {sql, {}};
+            return {sql, {hundred}};
         }
     } asking;
     asking.folder = dir;

@@ -53,7 +53,7 @@ struct Template : DesignerState {
     std::string PreviewOutputFile() const override { return {}; }
     void SetPreviewOutputFile(const std::string&) override {}
     HelpCenter& GetHelpCenter() override { return help; }
-    std::string ResolveSqlParameters(const std::string& s) override { return s; }
+    ado::BoundSql ResolveSqlParameters(const std::string& s) override { return {s, {}}; }
     Template() {
         std::ofstream(dir.path() + "/t.qzc")
             << "<QZC><ConnectionList><Connection ID=\"ID1\"><Name>Saved</Name><DataSource/>"

@@ -75,7 +75,7 @@ struct EditorTemplate : DesignerState {
     std::string PreviewOutputFile() const override { return {}; }
     void SetPreviewOutputFile(const std::string&) override {}
     HelpCenter& GetHelpCenter() override { return help; }
-    std::string ResolveSqlParameters(const std::string& sql) override { return sql; }
+    ado::BoundSql ResolveSqlParameters(const std::string& sql) override { return {sql, {}}; }
 };
 
 QModelIndex IndexNamed(QTreeView* tree, const QString& text) {

@@ -5,8 +5,10 @@
 
 #include "platform/ado/Catalog.h"
 #include "platform/ado/Recordset.h"
+#include "platform/ado/SqlParameter.h"
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,8 +21,9 @@ namespace qz::ado {
 class Backend {
 public:
     virtual ~Backend() = default;
-    // Runs a statement and reads every row.
-    virtual Ref<RecordsetData> query(std::string_view sql) = 0;
+    // Runs a statement and reads every row. With parameters, each is bound to
+    // a "?" of the statement, in order, and the statement must have as many.
+    virtual Ref<RecordsetData> query(std::string_view sql, std::span<const SqlParameter> parameters) = 0;
     // The columns a statement would give, without running it.
     virtual Ref<RecordsetData> describe(std::string_view sql) = 0;
     virtual std::vector<CatalogTable> catalog() = 0;
@@ -34,7 +37,7 @@ public:
     static std::unique_ptr<SqliteBackend> openMemory();
     ~SqliteBackend() override;
 
-    Ref<RecordsetData> query(std::string_view sql) override;
+    Ref<RecordsetData> query(std::string_view sql, std::span<const SqlParameter> parameters) override;
     Ref<RecordsetData> describe(std::string_view sql) override;
     std::vector<CatalogTable> catalog() override;
 

@@ -362,14 +362,14 @@ void Connection::close() {
     backend_.reset();
 }
 
-Ref<Recordset> Connection::execute(std::string_view sql) {
+Ref<Recordset> Connection::execute(std::string_view sql, std::span<const SqlParameter> parameters) {
     requireOpen();
     // CommandTimeout (seconds, 0: none) bounds the statement, as does an
     // earlier deadline of the caller's (the script's time-out).
     const sys::DeadlineScope deadline(timeoutFromNow(commandTimeout_));
     return guarded([&] {
         Ref<Recordset> rs = makeRef<Recordset>();
-        rs->attach(backend_->query(sql), Variant::fromUtf8(sql).stringValue());
+        rs->attach(backend_->query(sql, parameters), Variant::fromUtf8(sql).stringValue());
         return rs;
     });
 }

@@ -6,8 +6,10 @@
 
 #include "platform/ado/Catalog.h"
 #include "platform/ado/Recordset.h"
+#include "platform/ado/SqlParameter.h"
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,8 +36,10 @@ public:
     std::int32_t state() const { return isOpen() ? adStateOpen : adStateClosed; }
     const std::string& connectionString() const { return connectionString_; }
 
-    // Runs a statement and returns all of its rows as an open recordset.
-    Ref<Recordset> execute(std::string_view sql);
+    // Runs a statement and returns all of its rows as an open recordset; the
+    // parameters are bound to its "?", in order.
+    Ref<Recordset> execute(std::string_view sql, std::span<const SqlParameter> parameters = {});
+    Ref<Recordset> execute(const BoundSql& sql) { return execute(sql.text, sql.parameters); }
     // The columns of a statement, read by preparing it only (no rows, and a
     // statement with "?" parameters still gives its columns).
     Ref<Recordset> describe(std::string_view sql);

@@ -238,8 +238,85 @@ struct Published {
     }
 };
 
-void execute(Stmt& s, std::u16string text) {
-    s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
+// Runs the text; with parameters, it is prepared and each value bound to its
+// "?" with its type. A date or time goes as its ISO text, which the driver
+// converts to the SQL type named (and a driver that keeps text, SQLite's,
+// stores dates in that very form); a decimal goes as its digits.
+void execute(Stmt& s, std::u16string text, std::span<const SqlParameter> parameters) {
+    if (parameters.empty()) {
+        s.check(SQLExecDirectW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
+        return;
+    }
+    s.check(SQLPrepareW(s.h, wptr(text), static_cast<SQLINTEGER>(text.size())));
+    if (SQLSMALLINT markers = 0; SQL_SUCCEEDED(SQLNumParams(s.h, &markers)))
+        checkParameterCount(kSource, markers, parameters.size());
+    // What the driver reads at SQLExecute: kept until then.
+    struct Value {
+        std::u16string wide;
+        SQLBIGINT integer = 0;
+        double number = 0;
+        unsigned char bit = 0;
+        SQLLEN length = 0;
+    };
+    std::vector<Value> values(parameters.size());
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        const SqlParameter& p = parameters[i];
+        Value& v = values[i];
+        SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR, digits = 0;
+        SQLULEN size = 1;
+        SQLPOINTER data = nullptr;
+        using K = SqlParameter::Kind;
+        switch (p.kind) {
+        case K::Null: v.length = SQL_NULL_DATA; break;
+        case K::Boolean:
+            v.bit = p.integer != 0;
+            cType = SQL_C_BIT;
+            sqlType = SQL_BIT;
+            data = &v.bit;
+            break;
+        case K::Integer:
+            v.integer = p.integer;
+            cType = SQL_C_SBIGINT;
+            sqlType = SQL_BIGINT;
+            size = 19;
+            data = &v.integer;
+            break;
+        case K::Double:
+            v.number = p.number;
+            cType = SQL_C_DOUBLE;
+            sqlType = SQL_DOUBLE;
+            size = 15;
+            data = &v.number;
+            break;
+        case K::Text:
+            v.wide = wide(p.text);
+            cType = SQL_C_WCHAR;
+            sqlType = SQL_WVARCHAR;
+            size = std::max<SQLULEN>(v.wide.size(), 1);
+            data = v.wide.data();
+            v.length = static_cast<SQLLEN>(v.wide.size() * sizeof(char16_t));
+            break;
+        default: {
+            // Decimal, Date, DateTime, Time: ASCII text.
+            const std::size_t point = p.text.find('.');
+            const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+            sqlType = p.kind == K::Date       ? SQL_TYPE_DATE
+                      : p.kind == K::DateTime ? SQL_TYPE_TIMESTAMP
+                      : p.kind == K::Time     ? SQL_TYPE_TIME
+                                              : SQL_NUMERIC;
+            size = static_cast<SQLULEN>(sqlType == SQL_NUMERIC ? std::count_if(p.text.begin(), p.text.end(), isDigit)
+                                                               : static_cast<std::ptrdiff_t>(p.text.size()));
+            if (sqlType == SQL_NUMERIC && point != std::string::npos)
+                digits = static_cast<SQLSMALLINT>(p.text.size() - point - 1);
+            data = const_cast<char*>(p.text.data());
+            v.length = static_cast<SQLLEN>(p.text.size());
+        }
+        }
+        s.check(SQLBindParameter(s.h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, cType, sqlType, size, digits,
+                                 data, std::max<SQLLEN>(v.length, 0), &v.length));
+    }
+    s.check(SQLExecute(s.h));
+    SQLFreeStmt(s.h, SQL_RESET_PARAMS);
 }
 
 // How many rows a fetch into bound columns may take so that a value longer
@@ -363,11 +440,12 @@ bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
 
 // Runs a statement once and reads every row: in blocks where the driver
 // allows, else value by value (long columns with SQLGetData, in pieces).
-Ref<RecordsetData> runQuery(SQLHDBC dbc, const std::u16string& text, BoundedRun* run) {
+Ref<RecordsetData> runQuery(SQLHDBC dbc, const std::u16string& text, std::span<const SqlParameter> parameters,
+                            BoundedRun* run) {
     Ref<RecordsetData> data = makeRef<RecordsetData>();
     Stmt s(dbc);
     Published published(run, s.h);
-    execute(s, text);
+    execute(s, text, parameters);
     describeColumns(s, *data);
     if (data->columns.empty()) return data;
     if (const SQLULEN rows = boundRows(dbc); rows > 0 && fetchBound(s, *data, rows)) return data;
@@ -401,19 +479,19 @@ public:
     // thread of its own: at the deadline it is cancelled, and when it does
     // not end soon after, it is left to its thread (with the connection,
     // which is given up) and this call fails with the time-out.
-    Ref<RecordsetData> query(std::string_view sql) override {
+    Ref<RecordsetData> query(std::string_view sql, std::span<const SqlParameter> parameters) override {
         if (givenUp_)
             raiseProvider(kSource, "The connection was given up when a statement did not end by its "
                                    "time-out; open it again.");
         requireOneStatement(sql);
         const std::u16string text = wide(sql);
         const auto deadline = sys::threadDeadline();
-        if (deadline == sys::DeadlineClock::time_point::max()) return runQuery(dbc_, text, nullptr);
+        if (deadline == sys::DeadlineClock::time_point::max()) return runQuery(dbc_, text, parameters, nullptr);
 
         auto run = std::make_shared<BoundedRun>();
-        std::thread([run, dbc = dbcOwner_, text] {
+        std::thread([run, dbc = dbcOwner_, text, values = std::vector<SqlParameter>(parameters.begin(), parameters.end())] {
             try {
-                run->result = runQuery(dbc->h, text, run.get());
+                run->result = runQuery(dbc->h, text, values, run.get());
             } catch (...) {
                 run->error = std::current_exception();
             }

@@ -1,5 +1,9 @@
 #include "platform/ado/SqlText.h"
 
+#include "platform/ado/AdoTypes.h"
+
+#include <string>
+
 namespace qz::ado {
 
 namespace {
@@ -52,6 +56,12 @@ bool holdsOneStatement(std::string_view sql) {
         for (const bool dashes : {false, true})
             if (!oneStatementWhen(sql, backslash, dashes)) return false;
     return true;
+}
+
+void checkParameterCount(std::string_view source, std::ptrdiff_t markers, std::size_t values) {
+    if (markers == static_cast<std::ptrdiff_t>(values)) return;
+    raiseProvider(source, "The statement has " + std::to_string(markers) + " parameter markers (\"?\") and " +
+                              std::to_string(values) + " values were given for them.");
 }
 
 } // namespace qz::ado

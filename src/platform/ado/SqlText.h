@@ -1,6 +1,7 @@
 // What can be told of an SQL text without the server's own parser.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace qz::ado {
@@ -11,5 +12,9 @@ namespace qz::ado {
 // some, "--" starts a comment only before a blank for others); the text
 // passes only when it holds one statement under every one of these readings.
 bool holdsOneStatement(std::string_view sql);
+
+// Refuses values for a statement whose "?" markers, as its provider (named
+// by `source`) counts them, are not as many as the values.
+void checkParameterCount(std::string_view source, std::ptrdiff_t markers, std::size_t values);
 
 } // namespace qz::ado

@@ -1,6 +1,7 @@
 // The SQLite provider: database files opened directly, and the in-memory
 // databases that the file sources are read into.
 #include "platform/ado/Backend.h"
+#include "platform/ado/SqlText.h"
 
 #include "platform/automation/Text.h"
 #include "platform/system/Deadline.h"
@@ -8,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -362,12 +364,38 @@ struct DeadlineWatch {
     ~DeadlineWatch() { sqlite3_progress_handler(db, 0, nullptr, nullptr); }
 };
 
+// Binds the values to the statement's "?" in order. SQLite reads a decimal
+// written in a statement as a real number, and so it is bound.
+void bindParameters(sqlite3_stmt* st, std::span<const SqlParameter> values) {
+    if (values.empty()) return;
+    checkParameterCount(kSource, sqlite3_bind_parameter_count(st), values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const SqlParameter& v = values[i];
+        const int at = static_cast<int>(i + 1);
+        switch (v.kind) {
+        case SqlParameter::Kind::Null: sqlite3_bind_null(st, at); break;
+        case SqlParameter::Kind::Boolean:
+        case SqlParameter::Kind::Integer: sqlite3_bind_int64(st, at, v.integer); break;
+        case SqlParameter::Kind::Double: sqlite3_bind_double(st, at, v.number); break;
+        case SqlParameter::Kind::Decimal: {
+            double d = 0;
+            std::from_chars(v.text.data(), v.text.data() + v.text.size(), d);
+            sqlite3_bind_double(st, at, d);
+            break;
+        }
+        default:
+            sqlite3_bind_text(st, at, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
+        }
+    }
+}
+
 } // namespace
 
-Ref<RecordsetData> SqliteBackend::query(std::string_view sql) {
+Ref<RecordsetData> SqliteBackend::query(std::string_view sql, std::span<const SqlParameter> parameters) {
     const DeadlineWatch watch(db_);
     Statement s;
     prepare(db_, quoteJetCalls(sql), s);
+    bindParameters(s.st, parameters);
     Ref<RecordsetData> data = makeRef<RecordsetData>();
     describeColumns(s.st, *data);
     const std::size_t n = data->columns.size();

@@ -485,10 +485,10 @@ void frmQueryBuilder::cmdExecute_Click() {
     ui::currentHost().setBusyCursor(true);
     bool database = false;  // the failure is the database's: its errors tell it
     try {
-        std::string sql = txtQuery.SelLength > 0 ? txtQuery.SelText() : txtQuery.Text;
-        if (Trimmed(sql).empty()) RaiseError(msg::NoSqlToExecute);
-        if (goDesigner) sql = goDesigner->ResolveSqlParameters(sql);
-        if (const std::string problem = PreviewProblem(sql); !problem.empty())
+        const std::string typed = txtQuery.SelLength > 0 ? txtQuery.SelText() : txtQuery.Text;
+        if (Trimmed(typed).empty()) RaiseError(msg::NoSqlToExecute);
+        const ado::BoundSql sql = goDesigner ? goDesigner->ResolveSqlParameters(typed) : ado::BoundSql{typed, {}};
+        if (const std::string problem = PreviewProblem(sql.text); !problem.empty())
             throw AutomationError(kErrorFail, std::string(kForm), problem);
         if (!preview_) preview_ = makeRef<ado::Connection>();
         database = true;

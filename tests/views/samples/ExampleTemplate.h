@@ -26,7 +26,7 @@ inline void WithExampleTemplate(const std::function<void()>& fill) {
         std::string PreviewOutputFile() const override { return {}; }
         void SetPreviewOutputFile(const std::string&) override {}
         HelpCenter& GetHelpCenter() override { return help; }
-        std::string ResolveSqlParameters(const std::string& sql) override { return sql; }
+        ado::BoundSql ResolveSqlParameters(const std::string& sql) override { return {sql, {}}; }
     } example;
     DesignerState* before = goDesigner;
     goDesigner = &example;
