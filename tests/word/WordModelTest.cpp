@@ -438,3 +438,36 @@ TEST_F(WordModel, UndoStepsRevertAndRedoWholeActionsAndNeverClaimTheDiskCopy) {
     EXPECT_FALSE(doc->CanRedo());
     EXPECT_EQ(text(), "Xabcde!");
 }
+
+TEST_F(WordModel, UndoPutsTheCaretInTheStoryItChanged) {
+    sel().TypeText("body");
+    Story& header = doc->Sections(1).Headers(kHeaderFooterPrimary).story;
+    doc->BeginUndoStep();
+    sel().MoveTo(&header, 0, 0);
+    sel().TypeText("Head");
+    doc->EndUndoStep();
+    sel().MoveTo(&doc->MainStory(), 4, 4);  // the author went back to the body
+    EXPECT_EQ(doc->Undo(), 0);
+    EXPECT_EQ(sel().GetStory(), &header);
+    EXPECT_EQ(header.size(), 0u);
+    EXPECT_EQ(doc->Redo(), 4);
+    EXPECT_EQ(sel().GetStory(), &header);
+    EXPECT_EQ(sel().Start(), 4);
+}
+
+TEST_F(WordModel, AFormatChosenAtTheCaretHoldsUntilTheCaretMoves) {
+    sel().TypeText("plain ");
+    sel().ChangeCharFormat([](CharFormat& f) { f.bold = true; });
+    sel().SetRange(6, 6);  // set again where it is, as a view does before each edit
+    sel().TypeText("bold");
+    EXPECT_TRUE(doc->Format(doc->MainStory()[6].fmt).bold);
+    EXPECT_TRUE(doc->Format(doc->MainStory()[9].fmt).bold);
+    sel().ChangeCharFormat([](CharFormat& f) { f.italic = true; });
+    sel().SetRange(2, 2);
+    sel().TypeText("x");
+    EXPECT_FALSE(doc->Format(doc->MainStory()[2].fmt).italic);
+    // A selection shows its own first character's format, not the one before it.
+    sel().SetRange(7, 11);
+    EXPECT_TRUE(doc->Format(sel().ShownFormat()).bold);
+    EXPECT_FALSE(doc->Format(sel().InsertFormat()).bold);
+}

@@ -5,6 +5,7 @@
 #include "platform/system/Files.h"
 #include "platform/system/SystemError.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <filesystem>
@@ -394,6 +395,7 @@ long Document::Undo() {
     undo_.pop_back();
     step.now.assign(step.entries.size(), {});
     long at = -1;
+    Story* where = nullptr;
     for (std::size_t k = step.entries.size(); k-- > 0;) {
         JournalEntry& e = step.entries[k];
         if (!e.story) {
@@ -406,7 +408,9 @@ long Document::Undo() {
         e.story->erase(static_cast<std::size_t>(e.start), static_cast<std::size_t>(e.newCount));
         e.story->insert(static_cast<std::size_t>(e.start), e.old.data(), e.old.size());
         at = e.start + static_cast<long>(e.old.size());
+        where = e.story;
     }
+    PlaceAfterStep(where, at);
     // What is on disk may be either side of the step: the document counts as
     // changed, so that closing it still asks.
     saved_ = false;
@@ -420,6 +424,7 @@ long Document::Redo() {
     UndoStep step = std::move(redo_.back());
     redo_.pop_back();
     long at = -1;
+    Story* where = nullptr;
     for (std::size_t k = 0; k < step.entries.size(); ++k) {
         JournalEntry& e = step.entries[k];
         if (!e.story) {
@@ -430,11 +435,22 @@ long Document::Redo() {
         e.story->erase(static_cast<std::size_t>(e.start), e.old.size());
         e.story->insert(static_cast<std::size_t>(e.start), step.now[k].data(), step.now[k].size());
         at = e.start + e.newCount;
+        where = e.story;
     }
+    PlaceAfterStep(where, at);
     step.now.clear();
     saved_ = false;
     undo_.push_back(std::move(step));
     return at;
+}
+
+void Document::PlaceAfterStep(Story* story, long at) {
+    // The caret goes where the step changed the text, in the story it changed
+    // (a header's undo seen from the body's view, say); a step that changed
+    // only properties leaves it where it is, within its story.
+    Story* in = story ? story : selection_->GetStory();
+    const long to = std::clamp(at, 0L, static_cast<long>(in->size()));
+    selection_->MoveTo(in, to, to);
 }
 
 void Document::ClearUndo() {

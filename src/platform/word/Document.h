@@ -181,7 +181,8 @@ public:
     // Undo and redo. Every change of a story between BeginUndoStep and the
     // matching EndUndoStep (they nest) becomes one step that Undo reverts;
     // a new step forgets what could be redone. Undo and Redo return the
-    // position of the last change they made (-1 when there was nothing).
+    // position of the last change they made (-1 when there was nothing),
+    // and put the caret there, in the story the step changed.
     // A step ended as typing (one insertion at the caret) joins the typing
     // step before it when it goes on where that one ended, unless it starts
     // a new word (a character other than a blank after a blank or a mark):
@@ -331,6 +332,8 @@ private:
 
     // An undo step: the journal entries of one user action, oldest first;
     // `now` holds what each entry's range became, filled when it is undone.
+    // Puts the selection after an undo or redo at `at` in the story it changed.
+    void PlaceAfterStep(Story* story, long at);
     struct UndoStep {
         std::vector<JournalEntry> entries;
         std::vector<std::vector<Atom>> now;

@@ -91,6 +91,12 @@ std::uint32_t FormatBefore(const Document& doc, const Story& story, long pos) {
             return story[static_cast<std::size_t>(pos)].fmt;
         if (pos > 1) return story[static_cast<std::size_t>(pos - 2)].fmt;
     }
+    // At the start of a paragraph that has text, the text's format: the
+    // mark before is the previous paragraph's, often plain where its text was not.
+    if (pos > 0 && pos < static_cast<long>(story.size()) &&
+        story[static_cast<std::size_t>(pos - 1)].Kind() == AtomKind::ParaEnd &&
+        story[static_cast<std::size_t>(pos)].Kind() != AtomKind::ParaEnd)
+        return story[static_cast<std::size_t>(pos)].fmt;
     if (pos > 0) return story[static_cast<std::size_t>(pos - 1)].fmt;
     if (story.size() > 0) return story[0].fmt;
     return doc.DefaultFormat();
@@ -444,8 +450,8 @@ Field Fields::Add(Range& range, int type, const std::string& text, bool preserve
     bool atSelection = sel.GetStory() == range.story_ && sel.Start() >= range.start_ &&
                        sel.Start() <= range.end_;
     if (atSelection && sel.Start() == range.start_ && sel.End() == range.end_) {
-        // Added at the selection: where any edit there lands.
-        sel.LeaveFieldEdges();
+        // Added at the selection: where any insertion there lands.
+        sel.PlaceForInsertion();
         range.SetRange(sel.Start(), sel.End());
     }
     std::uint32_t fmt = atSelection ? sel.InsertFormat() : FormatBefore(doc, *range.story_, range.start_);
@@ -595,11 +601,14 @@ Selection::Selection(Document* doc) : Range(doc, &doc->MainStory(), 0, 0), find_
 
 void Selection::Place(long anchor, long active) {
     long n = StoryLength();
-    anchor_ = std::clamp(anchor, 0L, n);
-    active_ = std::clamp(active, 0L, n);
+    anchor = std::clamp(anchor, 0L, n);
+    active = std::clamp(active, 0L, n);
+    // A format chosen for the caret holds until the caret moves.
+    if (anchor != anchor_ || active != active_) pending_.reset();
+    anchor_ = anchor;
+    active_ = active;
     start_ = std::min(anchor_, active_);
     end_ = std::max(anchor_, active_);
-    pending_.reset();
 }
 
 void Selection::SetStart(long v) {
@@ -618,6 +627,7 @@ void Selection::SetRange(long start, long end) {
 }
 
 void Selection::MoveTo(Story* story, long start, long end) {
+    if (story != story_) pending_.reset();
     story_ = story;
     SetRange(start, end);
 }
@@ -630,6 +640,11 @@ void Selection::Collapse(bool toStart) {
 std::uint32_t Selection::InsertFormat() const {
     if (pending_) return *pending_;
     return FormatBefore(*doc_, *story_, start_);
+}
+
+std::uint32_t Selection::ShownFormat() const {
+    if (start_ < end_) return (*story_)[static_cast<std::size_t>(start_)].fmt;
+    return InsertFormat();
 }
 
 long Selection::Step(long pos, int unit, int dir) const {
@@ -740,15 +755,49 @@ void Selection::LeaveFieldEdges() {
     pending_ = keep;
 }
 
-void Selection::InsertAtoms(const std::vector<Atom>& atoms) {
+void Selection::PlaceForInsertion() {
     LeaveFieldEdges();
+    if (start_ == end_ || !HoldsTableMarks(*doc_, *story_, start_, end_)) return;
+    std::optional<std::uint32_t> keep = pending_;
+    Place(start_, start_);
+    pending_ = keep;
+}
+
+void Selection::TypeBackspace() {
+    LeaveFieldEdges();
+    long from = start_;
+    if (start_ == end_) {
+        if (start_ == 0) return;
+        from = start_ - 1;
+        if (HoldsListText(*doc_, *story_, from) &&
+            (from == 0 || (*story_)[static_cast<std::size_t>(from - 1)].Kind() == AtomKind::ParaEnd) &&
+            ParagraphFormat().list > 0) {
+            ListFormat(GetRange()).RemoveNumbers();
+            Place(from, from);
+            return;
+        }
+    }
+    Range(doc_, story_, from, end_).Delete();
+    Place(from, from);
+}
+
+void Selection::TypeDelete() {
+    LeaveFieldEdges();
+    const long to = start_ == end_ ? std::min(end_ + 1, StoryLength()) : end_;
+    if (to == start_) return;
+    Range(doc_, story_, start_, to).Delete();
+    Place(start_, start_);
+}
+
+void Selection::InsertAtoms(const std::vector<Atom>& atoms) {
+    PlaceForInsertion();
     ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
     const long p = start_ + static_cast<long>(atoms.size());
     Place(p, p);
 }
 
 void Selection::TypeText(const std::string& text) {
-    LeaveFieldEdges();
+    PlaceForInsertion();
     std::optional<std::uint32_t> keep = pending_;
     std::vector<Atom> atoms = TextAtoms(*doc_, text, InsertFormat());
     ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
@@ -773,7 +822,7 @@ void Selection::InsertSymbol(int characterNumber, const std::string& font, bool 
     long code = characterNumber;
     if (code < 0) code += unicode ? 65536 : 256;
     if (code < 0 || code > 0xFFFF) RaiseWordError(kErrBadParameter, "The character number is out of range.");
-    LeaveFieldEdges();
+    PlaceForInsertion();
     std::optional<std::uint32_t> keep = pending_;
     CharFormat f = doc_->Format(InsertFormat());
     if (!font.empty()) f.font = doc_->FontNumber(font);

@@ -180,6 +180,12 @@ public:
     int HomeKey(int unit = kUnitLine, int extend = 0);
     int EndKey(int unit = kUnitLine, int extend = 0);
     void TypeText(const std::string& text);
+    // Backspace and Delete: the selection, or the character before (after)
+    // the caret, is deleted; Backspace just after a list's number takes its
+    // paragraph out of the list instead. A deletion the model refuses (half
+    // a field, a cell's mark) raises and leaves the selection as it was.
+    void TypeBackspace();
+    void TypeDelete();
     // A negative number with the Unicode flag means 65536 + n.
     void InsertSymbol(int characterNumber, const std::string& font = {}, bool unicode = false);
     Find& GetFind() { return find_; }
@@ -187,6 +193,9 @@ public:
 
     // The format new text takes at the cursor.
     std::uint32_t InsertFormat() const;
+    // The format the selection shows (its toolbar state, the font dialog's
+    // start): the first selected atom's, or at a caret InsertFormat.
+    std::uint32_t ShownFormat() const;
     void SetPending(std::uint32_t fmt) { pending_ = fmt; }
     void MoveTo(Story* story, long start, long end);
     // Replaces the selection with atoms valid in this document (a paste):
@@ -198,6 +207,12 @@ public:
     // member of the selection does it first; a Range names its atoms
     // exactly and is taken as it is.
     void LeaveFieldEdges();
+    // LeaveFieldEdges, and a selection that holds a table's cell or row
+    // marks collapsed to its start: what is inserted at the selection goes
+    // into the first cell and removes no cell (the view selects cells whole,
+    // so such a selection is never the author's text alone). Every insertion
+    // at the selection does it first.
+    void PlaceForInsertion();
 
 private:
     long Step(long pos, int unit, int dir) const;

@@ -94,15 +94,18 @@ bool InsideRow(const Document& doc, const Story& story, long pos) {
 
 } // namespace
 
-bool SplitsTableRows(const Document& doc, const Story& story, long start, long end) {
-    bool marks = false;
-    for (long i = start; i < end && !marks; ++i) {
+bool HoldsTableMarks(const Document& doc, const Story& story, long start, long end) {
+    for (long i = start; i < end; ++i) {
         const Atom& a = story[static_cast<std::size_t>(i)];
         if (a.Kind() != AtomKind::ParaEnd) continue;
         const std::string& w = doc.ParaEnd(a.value).word;
-        marks = w == "cell" || w == "row" || w == "nestcell" || w == "nestrow";
+        if (w == "cell" || w == "row" || w == "nestcell" || w == "nestrow") return true;
     }
-    return marks && (InsideRow(doc, story, start) || InsideRow(doc, story, end));
+    return false;
+}
+
+bool SplitsTableRows(const Document& doc, const Story& story, long start, long end) {
+    return HoldsTableMarks(doc, story, start, end) && (InsideRow(doc, story, start) || InsideRow(doc, story, end));
 }
 
 std::optional<Table> Table::At(Document& doc, Story& story, long pos) {

@@ -25,6 +25,9 @@ struct CellSpan {
 // out of rows it does not take whole: a table is changed by its own
 // members, or removed by whole rows.
 bool SplitsTableRows(const Document& doc, const Story& story, long start, long end);
+// Whether [start, end) of a story holds a cell's or a row's end mark (not
+// a paragraph's inside a cell).
+bool HoldsTableMarks(const Document& doc, const Story& story, long start, long end);
 
 class Table {
 public:
