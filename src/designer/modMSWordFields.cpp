@@ -412,15 +412,15 @@ void modMSWordFields::RestoreFieldsColor() {
 
 void modMSWordFields::InsertConditionalParagraph() {
     Guarded("InsertConditionalParagraph", msg::CannotInsertConditionalParagraph, [&] {
+        // Each insert leaves the caret just after its field: the fields and
+        // texts follow each other at the caret, and whatever stood after it
+        // (another field, text) stays after the End If.
         word::Selection& sel = app_.GetSelection();
         InsertStatementField({0, 0, "If", 0, 0, "if()Then"});
-        sel.EndKey();
         sel.TypeText(" Text if true ");
         InsertStatementField({0, 0, "Else", 0, 0, "Else"});
-        sel.EndKey();
         sel.TypeText(" Text if False ");
         InsertStatementField({0, 0, "EndIf", 0, 0, "End If"});
-        sel.EndKey();
     });
 }
 

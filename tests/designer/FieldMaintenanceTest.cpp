@@ -68,6 +68,38 @@ TEST_F(FieldMaintenance, ConditionalParagraphIsIfTextElseTextEndIf) {
     EXPECT_EQ(t.back(), '\x15');
 }
 
+TEST_F(FieldMaintenance, ConditionalParagraphGoesAtTheCaretBeforeAFieldInTheParagraphsFont) {
+    // "DoWhile", then "Row" and a paragraph that starts with "Loop": the
+    // text is Arial 10, the paragraph marks plain, as files often have them.
+    doc->LoadRtfText(R"({\rtf1\ansi{\fonttbl{\f0 Times New Roman;}{\f1 Arial;}})"
+                     R"({\f1\fs20 x}\par {\f1\fs20 Row}\par {\f1\fs20 y}\par})");
+    sel().SetRange(6, 7);
+    fields.InsertStatementField({0, 0, "Loop", 0, 0, "rs.MoveNext_QZCRLFLoop"});
+    sel().SetRange(0, 1);
+    fields.InsertStatementField({0, 0, "DoWhile", 0, 0, "Do While(Not rs.EOF)"});
+    const long loopStart = sel().Start() + 5;  // after "Row" and its mark
+    const long before = length();
+    sel().SetRange(loopStart, loopStart);
+    fields.InsertConditionalParagraph();
+    // Inserted where the caret stood, which ends before the Loop field.
+    const long end = sel().Start();
+    EXPECT_EQ(end, loopStart + (length() - before));
+    auto st = Statements();
+    ASSERT_EQ(st.size(), 5u);
+    const char* const order[] = {"DoWhile", "If", "Else", "EndIf", "Loop"};
+    for (std::size_t k = 0; k < st.size(); ++k) EXPECT_EQ(st[k].first, order[k]);
+    const std::string t = text();
+    EXPECT_NE(t.find("\x15 Text if true \x13"), std::string::npos);
+    // Every atom inserted, placeholder texts and fields alike, is Arial 10.
+    const word::Story& story = doc->MainStory();
+    for (long i = loopStart; i < end; ++i) {
+        const word::CharFormat& f = doc->Format(story[static_cast<std::size_t>(i)].fmt);
+        if (story[static_cast<std::size_t>(i)].Kind() == word::AtomKind::Symbol) continue;  // the markers' own font
+        EXPECT_EQ(f.font, 1) << i;
+        EXPECT_EQ(f.size, 20) << i;
+    }
+}
+
 TEST_F(FieldMaintenance, RestoreFieldsColorRecoloursLabelsAndNormalisesCodes) {
     sel().TypeText("Before ");
     fields.InsertStatementField({0, 0, "Customer", 0, 0, "x = 1"});
