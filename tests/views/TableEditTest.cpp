@@ -1,5 +1,6 @@
 // Tables, pictures and headers edited in the document window as an author
 // does: keys and commands, the model they change, what the view then shows.
+#include "designer/modMSWordFields.h"
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
 #include "production/TestFiles.h"
@@ -192,4 +193,69 @@ TEST(TableEdit, KeysInACellDrawOnlyThatCellAsAFreshViewWould) {
     ASSERT_EQ(view.blockCount(), fresh.blockCount());
     ASSERT_EQ(view.document()->characterCount(), fresh.document()->characterCount());
     for (int p = 0; p < fresh.document()->characterCount(); ++p) ASSERT_EQ(view.modelPosition(p), fresh.modelPosition(p)) << p;
+}
+
+TEST(TableEdit, AFieldInsertedAfterARefusedBackspaceGoesIntoTheCellAndTheTableStays) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kDoc);
+    views::DocumentView view(doc);
+    view.show();
+    QString error;
+    view.onError = [&](const QString& text) { error = text; };
+    QTest::keyClick(&view, Qt::Key_End);
+    QTest::keyClick(&view, Qt::Key_Return);
+    view.insertTable(2, 4);
+    for (const char* head : {"Name", "Qty", "Price", "Total"}) {
+        QTest::keyClicks(&view, head);
+        QTest::keyClick(&view, Qt::Key_Tab);
+    }
+    QTest::keyClicks(&view, "ab");
+    // Two Backspaces take the letters; a third, at the cell's start, is refused.
+    for (int k = 0; k < 3; ++k) QTest::keyClick(&view, Qt::Key_Backspace);
+    EXPECT_FALSE(error.isEmpty());
+    view.pullSelection();
+    const long at = doc.GetSelection().Start();
+    auto table = word::Table::At(doc, doc.MainStory(), at);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(at, table->CellStart(1, 0));
+    EXPECT_EQ(doc.GetSelection().End(), at);
+    // A loop's two fields, as the designer inserts them, in one step.
+    const std::string before = doc.Content().Text();
+    designer::modMSWordFields fields(app);
+    doc.BeginUndoStep();
+    fields.InsertStatementField({0, 0, "DoWhile", 0, 0, "Do While()"});
+    fields.InsertStatementField({0, 0, "Loop", 0, 0, "Loop"});
+    doc.EndUndoStep();
+    view.renderAll();
+    table = word::Table::At(doc, doc.MainStory(), doc.GetSelection().Start());
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->Rows(), 2);
+    EXPECT_EQ(cellText(doc, 0, 3), "Total");
+    EXPECT_NE(cellText(doc, 1, 0).find("Loop"), std::string::npos);
+    view.undo();
+    EXPECT_EQ(doc.Content().Text(), before);
+}
+
+TEST(TableEdit, AnInsertionAtASelectionAcrossCellsRemovesNoCell) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kDoc);
+    views::DocumentView view(doc);
+    view.insertTable(2, 2);
+    for (const char* text : {"a", "b", "c", "d"}) {
+        if (*text != 'a') QTest::keyClick(&view, Qt::Key_Tab);
+        QTest::keyClicks(&view, text);
+    }
+    // Both rows whole, as a view's selection of cells across them gives.
+    auto table = word::Table::At(doc, doc.MainStory(), doc.GetSelection().Start());
+    ASSERT_TRUE(table);
+    doc.GetSelection().SetRange(table->CellStart(0, 0), table->CellMark(1, 1) + 2);
+    designer::modMSWordFields(app).InsertStatementField({0, 0, "If", 0, 0, "If x Then"});
+    table = word::Table::At(doc, doc.MainStory(), doc.GetSelection().Start());
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->Rows(), 2);
+    EXPECT_EQ(cellText(doc, 1, 1), "d");
+    EXPECT_NE(cellText(doc, 0, 0).find("If"), std::string::npos);
+    EXPECT_NE(cellText(doc, 0, 0).find("a"), std::string::npos);
 }

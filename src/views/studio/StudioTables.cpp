@@ -5,6 +5,7 @@
 
 #include "platform/word/Range.h"
 #include "views/host/Text.h"
+#include "views/studio/FormatBar.h"
 #include "views/word/DocumentView.h"
 
 #include <QApplication>
@@ -136,27 +137,33 @@ void StudioWindow::editHeaderFooter(bool header) {
         layout->addWidget(v, 1);
         views[k] = v;
     }
+    current = views[header ? 0 : 1];
+    // The formatting bar of the main window, on the view being edited, and
+    // the page number.
+    auto* formats = new FormatBar([&current] { return current.data(); }, &dialog);
+    formats->addSeparator();
+    formats->addAction("Page Number", &dialog, [&current] {
+        if (!current) return;
+        current->insertPageNumber();
+        current->setFocus();
+    })->setToolTip("Insert the page number");
+    bar->addWidget(formats, 1);
     connect(qApp, &QApplication::focusChanged, &dialog, [&](QWidget*, QWidget* now) {
         for (DocumentView* v : views)
             if (now == v) current = v;
+        formats->showFormat();
     });
-    current = views[header ? 0 : 1];
-    // The commands a header or footer needs, on the view being edited.
-    auto button = [&](const QString& text, const QString& tip, auto act) {
-        auto* b = new QToolButton(&dialog);
-        b->setText(text);
-        b->setToolTip(tip);
-        b->setFocusPolicy(Qt::NoFocus);
-        connect(b, &QToolButton::clicked, &dialog, [&current, act] { if (current) act(current.data()); });
-        bar->addWidget(b);
-    };
-    button("B", "Bold", [](DocumentView* v) { v->toggleBold(); });
-    button("I", "Italic", [](DocumentView* v) { v->toggleItalic(); });
-    button("Left", "Align Left", [](DocumentView* v) { v->setAlignment(0); });
-    button("Centre", "Align Centre", [](DocumentView* v) { v->setAlignment(1); });
-    button("Right", "Align Right", [](DocumentView* v) { v->setAlignment(2); });
-    button("Page Number", "Insert the page number", [](DocumentView* v) { v->insertPageNumber(); });
-    bar->addStretch(1);
+    for (DocumentView* v : views) {
+        connect(v, &QTextEdit::cursorPositionChanged, &dialog, [&, v] {
+            if (v == current) formats->showFormat();
+        });
+        // An undo in one may change the other: both show the document again.
+        v->onUndoRedo = [&views, v] {
+            for (DocumentView* other : views)
+                if (other != v) other->renderAll();
+        };
+    }
+    formats->showFormat();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);

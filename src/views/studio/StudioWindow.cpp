@@ -6,18 +6,18 @@
 #include "views/host/Text.h"
 #include "views/word/DocumentView.h"
 #include "core/ModPrintDialog.h"
-#include "platform/word/Lists.h"
 #include "views/host/QtPrinter.h"
+#include "views/studio/FormatBar.h"
 #include "views/studio/RecentFiles.h"
 #include "views/word/DocumentPrint.h"
 #include "views/word/FindReplaceDialog.h"
+#include "views/word/FontDialog.h"
 #include "views/word/ParagraphDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -28,11 +28,7 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <cmath>
-#include <QActionGroup>
-#include <QColorDialog>
 #include <QComboBox>
-#include <QFontComboBox>
-#include <QIntValidator>
 
 namespace qz::views {
 
@@ -160,15 +156,7 @@ void StudioWindow::buildMenus() {
     format->addAction("&Bold", QKeySequence::Bold, this, [view] { if (view()) view()->toggleBold(); });
     format->addAction("&Italic", QKeySequence::Italic, this, [view] { if (view()) view()->toggleItalic(); });
     format->addAction("&Underline", QKeySequence::Underline, this, [view] { if (view()) view()->toggleUnderline(); });
-    format->addAction("&Font...", this, [this, view] {
-        if (!view()) return;
-        bool ok = false;
-        // The view draws fonts at its zoom; the dialog shows the document's sizes.
-        QFont shown = view()->currentCharFormat().font();
-        shown.setPointSizeF(shown.pointSizeF() / view()->zoom());
-        const QFont f = QFontDialog::getFont(&ok, shown, this, "Font");
-        if (ok) view()->setFont(f.family(), f.pointSize());
-    });
+    format->addAction("&Font...", this, [view] { editFont(view()); });
     format->addSeparator();
     const char* const aligns[] = {"Align &Left", "&Center", "Align &Right", "&Justify"};
     for (int a = 0; a < 4; ++a)
@@ -421,99 +409,12 @@ void StudioWindow::pageSetup() {
 }
 
 void StudioWindow::buildFormatBar() {
-    auto view = [this] { return activeView(); };
-    formatBar_ = new QToolBar("Formatting", this);
-    formatBar_->setObjectName("Formatting");
+    formatBar_ = new FormatBar([this] { return activeView(); }, this);
     addToolBar(Qt::TopToolBarArea, formatBar_);
-    fontBox_ = new QFontComboBox(formatBar_);
-    fontBox_->setObjectName("fontBox");
-    fontBox_->setToolTip("Font");
-    formatBar_->addWidget(fontBox_);
-    connect(fontBox_, &QFontComboBox::textActivated, this, [this, view](const QString& family) {
-        if (view() && !updatingFormatBar_) view()->setFont(family, 0);
-    });
-    sizeBox_ = new QComboBox(formatBar_);
-    sizeBox_->setObjectName("sizeBox");
-    sizeBox_->setToolTip("Font Size");
-    sizeBox_->setEditable(true);
-    for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 36, 48, 72}) sizeBox_->addItem(QString::number(size));
-    sizeBox_->setValidator(new QIntValidator(1, 1638, sizeBox_));
-    formatBar_->addWidget(sizeBox_);
-    connect(sizeBox_, &QComboBox::textActivated, this, [this, view](const QString& text) {
-        const int size = text.toInt();
-        if (view() && !updatingFormatBar_ && size > 0) view()->setFont(QString(), size);
-    });
-    auto toggle = [this](const QString& text, const QKeySequence& key, auto&& act) {
-        QAction* a = formatBar_->addAction(text, this, act);
-        a->setCheckable(true);
-        a->setToolTip(QString("%1 (%2)").arg(QString(text).remove('&'), key.toString(QKeySequence::NativeText)));
-        QFont f = a->font();
-        if (text.contains('B')) f.setBold(true);
-        if (text.contains('I')) f.setItalic(true);
-        if (text.contains('U')) f.setUnderline(true);
-        a->setFont(f);
-        return a;
-    };
-    bold_ = toggle("B", QKeySequence::Bold, [view] { if (view()) view()->toggleBold(); });
-    italic_ = toggle("I", QKeySequence::Italic, [view] { if (view()) view()->toggleItalic(); });
-    underline_ = toggle("U", QKeySequence::Underline, [view] { if (view()) view()->toggleUnderline(); });
-    formatBar_->addAction("Colour", this, [this, view] {
-        if (!view()) return;
-        const QColor c = QColorDialog::getColor(Qt::black, this, "Font Colour");
-        if (c.isValid()) view()->setTextColor(c);
-    })->setToolTip("Font Colour");
-    formatBar_->addAction("Highlight", this, [view] {
-        if (!view()) return;
-        // Yellow, or off where the text is highlighted already.
-        const bool on = word::ParseCharLook(view()->modelCharFormat().extra).highlight == 0;
-        view()->setHighlight(on ? QColor(255, 255, 0) : QColor());
-    })->setToolTip("Highlight");
-    formatBar_->addSeparator();
-    const char* const aligns[] = {"Left", "Centre", "Right", "Justify"};
-    auto* alignGroup = new QActionGroup(formatBar_);
-    for (int k = 0; k < 4; ++k) {
-        align_[k] = formatBar_->addAction(aligns[k], this, [view, k] { if (view()) view()->setAlignment(k); });
-        align_[k]->setCheckable(true);
-        align_[k]->setToolTip(QString("Align %1").arg(aligns[k]));
-        alignGroup->addAction(align_[k]);
-    }
-    formatBar_->addSeparator();
-    formatBar_->addAction("Outdent", this, [view] { if (view()) view()->indent(-1); })->setToolTip("Decrease Indent");
-    formatBar_->addAction("Indent", this, [view] { if (view()) view()->indent(1); })->setToolTip("Increase Indent");
-    formatBar_->addSeparator();
-    bullets_ = formatBar_->addAction("Bullets", this, [this, view] {
-        if (view()) view()->toggleList(false);
-        updateFormatBar();
-    });
-    bullets_->setCheckable(true);
-    bullets_->setToolTip("Bullets");
-    numbering_ = formatBar_->addAction("Numbering", this, [this, view] {
-        if (view()) view()->toggleList(true);
-        updateFormatBar();
-    });
-    numbering_->setCheckable(true);
-    numbering_->setToolTip("Numbering");
     insertToolBarBreak(formatBar_);
 }
 
-void StudioWindow::updateFormatBar() {
-    DocumentView* v = activeView();
-    formatBar_->setEnabled(v != nullptr);
-    if (!v) return;
-    updatingFormatBar_ = true;
-    const word::CharFormat f = v->modelCharFormat();
-    const word::FontDef* font = v->model().FontByNumber(f.font >= 0 ? f.font : v->model().deff);
-    if (font) fontBox_->setCurrentFont(QFont(qs(font->name)));
-    sizeBox_->setCurrentText(QString::number(f.size > 0 ? f.size / 2 : 12));
-    bold_->setChecked(f.bold);
-    italic_->setChecked(f.italic);
-    underline_->setChecked(f.underline);
-    align_[static_cast<int>(v->modelParaFormat().alignment)]->setChecked(true);
-    const int list = v->listType();
-    bullets_->setChecked(list == word::kListBullet);
-    numbering_->setChecked(list == word::kListSimpleNumbering);
-    updatingFormatBar_ = false;
-}
+void StudioWindow::updateFormatBar() { formatBar_->showFormat(); }
 
 void StudioWindow::activeChanged() {
     lastActive_ = app_.Active();

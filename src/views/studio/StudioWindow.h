@@ -20,13 +20,12 @@ class QMenu;
 class QTabWidget;
 class QToolBar;
 class QAction;
-class QComboBox;
-class QFontComboBox;
 
 namespace qz::views {
 
 class DocumentView;
 class FindReplaceDialog;
+class FormatBar;
 
 class StudioWindow : public QMainWindow {
     Q_OBJECT
@@ -72,8 +71,7 @@ protected:
 
 private:
     void buildMenus();
-    // The formatting toolbar: font and size boxes, bold, italic, underline,
-    // colour and highlight, alignment, indent; it shows the format at the cursor.
+    // The formatting toolbar, on the active document's view.
     void buildFormatBar();
     // File > Page Setup: paper, orientation and margins of the section the
     // cursor is in; one undo step.
@@ -105,18 +103,9 @@ private:
     std::vector<QToolBar*> addinBars_;
     QMenu* windowMenu_ = nullptr;
     QAction* fieldCodes_ = nullptr;
-    QToolBar* formatBar_ = nullptr;
-    QFontComboBox* fontBox_ = nullptr;
-    QComboBox* sizeBox_ = nullptr;
-    QAction* bold_ = nullptr;
-    QAction* italic_ = nullptr;
-    QAction* underline_ = nullptr;
-    QAction* align_[4] = {};
-    QAction* bullets_ = nullptr;
-    QAction* numbering_ = nullptr;
+    FormatBar* formatBar_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     FindReplaceDialog* find_ = nullptr;
-    bool updatingFormatBar_ = false;
     word::Document* lastActive_ = nullptr;
     bool syncing_ = false;
 };

@@ -44,6 +44,13 @@ using word::AtomKind;
 // renderer drew its cells, for a cell drawn again on its own.
 constexpr int kCellRoom = QTextFormat::UserProperty + 16;
 
+// What the author changed in a format dialog: the property takes it; one he
+// left as shown stays each paragraph's or run's own.
+template <class T>
+void takeChanged(T& field, const T& shown, const T& chosen) {
+    if (shown != chosen) field = chosen;
+}
+
 QColor rgbColor(std::int32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
 // A colour-table entry's colour; invalid for automatic.
@@ -1062,25 +1069,7 @@ void DocumentView::typeText(const QString& text, bool typing) {
 }
 
 void DocumentView::deleteBackward() {
-    edit([&] {
-        word::Selection& sel = doc_.GetSelection();
-        if (sel.Start() == sel.End()) {
-            if (sel.Start() == 0) return;
-            // Backspace just after a list's number takes the paragraph out of its list.
-            const long at = sel.Start() - 1;
-            if (word::HoldsListText(doc_, story_, at) &&
-                (at == 0 || story_[static_cast<std::size_t>(at - 1)].Kind() == AtomKind::ParaEnd) &&
-                sel.ParagraphFormat().list > 0) {
-                word::ListFormat(sel.GetRange()).RemoveNumbers();
-                sel.SetRange(at, at);
-                return;
-            }
-            sel.SetRange(sel.Start() - 1, sel.End());
-        }
-        word::Range r = sel.GetRange();
-        r.Delete();
-        sel.SetRange(r.Start(), r.Start());
-    });
+    edit([&] { doc_.GetSelection().TypeBackspace(); });
 }
 
 void DocumentView::newParagraph() {
@@ -1109,34 +1098,21 @@ void DocumentView::newParagraph() {
 }
 
 void DocumentView::deleteForward() {
-    edit([&] {
-        word::Selection& sel = doc_.GetSelection();
-        if (sel.Start() == sel.End()) {
-            if (sel.End() >= static_cast<long>(story_.size())) return;
-            sel.SetRange(sel.Start(), sel.End() + 1);
-        }
-        word::Range r = sel.GetRange();
-        r.Delete();
-        sel.SetRange(r.Start(), r.Start());
-    });
+    edit([&] { doc_.GetSelection().TypeDelete(); });
 }
 
 void DocumentView::undo() {
-    const long at = doc_.Undo();
-    if (at < 0) return;
-    const long to = std::min(at, static_cast<long>(story_.size()));
-    doc_.GetSelection().MoveTo(&story_, to, to);
+    if (doc_.Undo() < 0) return;
     renderAll();
     if (onChanged) onChanged();
+    if (onUndoRedo) onUndoRedo();
 }
 
 void DocumentView::redo() {
-    const long at = doc_.Redo();
-    if (at < 0) return;
-    const long to = std::min(at, static_cast<long>(story_.size()));
-    doc_.GetSelection().MoveTo(&story_, to, to);
+    if (doc_.Redo() < 0) return;
     renderAll();
     if (onChanged) onChanged();
+    if (onUndoRedo) onUndoRedo();
 }
 
 namespace {
@@ -1297,17 +1273,17 @@ void DocumentView::changeCharFormat(const std::function<void(word::CharFormat&)>
 }
 
 void DocumentView::toggleBold() {
-    const bool on = !doc_.Format(doc_.GetSelection().InsertFormat()).bold;
+    const bool on = !doc_.Format(doc_.GetSelection().ShownFormat()).bold;
     changeCharFormat([on](word::CharFormat& f) { f.bold = on; });
 }
 
 void DocumentView::toggleItalic() {
-    const bool on = !doc_.Format(doc_.GetSelection().InsertFormat()).italic;
+    const bool on = !doc_.Format(doc_.GetSelection().ShownFormat()).italic;
     changeCharFormat([on](word::CharFormat& f) { f.italic = on; });
 }
 
 void DocumentView::toggleUnderline() {
-    const bool on = !doc_.Format(doc_.GetSelection().InsertFormat()).underline;
+    const bool on = !doc_.Format(doc_.GetSelection().ShownFormat()).underline;
     changeCharFormat([on](word::CharFormat& f) { f.underline = on; });
 }
 
@@ -1340,7 +1316,7 @@ void DocumentView::indent(int steps) {
 
 void DocumentView::insertPageBreak() { typeText(QString(QChar(0x0C))); }
 
-word::CharFormat DocumentView::modelCharFormat() const { return doc_.Format(doc_.GetSelection().InsertFormat()); }
+word::CharFormat DocumentView::modelCharFormat() const { return doc_.Format(doc_.GetSelection().ShownFormat()); }
 
 word::ParaFormat DocumentView::modelParaFormat() const { return doc_.GetSelection().ParagraphFormat(); }
 
@@ -1499,22 +1475,31 @@ void DocumentView::changeParagraphFormat(const word::ParaFormat& was, const word
     if (was == now) return;
     edit([&] {
         doc_.GetSelection().ChangeParagraphFormat([&](word::ParaFormat& f) {
-            auto take = [](auto& field, const auto& before, const auto& after) {
-                if (before != after) field = after;
-            };
-            take(f.alignment, was.alignment, now.alignment);
-            take(f.leftIndent, was.leftIndent, now.leftIndent);
-            take(f.rightIndent, was.rightIndent, now.rightIndent);
-            take(f.firstIndent, was.firstIndent, now.firstIndent);
-            take(f.spaceBefore, was.spaceBefore, now.spaceBefore);
-            take(f.spaceAfter, was.spaceAfter, now.spaceAfter);
+            takeChanged(f.alignment, was.alignment, now.alignment);
+            takeChanged(f.leftIndent, was.leftIndent, now.leftIndent);
+            takeChanged(f.rightIndent, was.rightIndent, now.rightIndent);
+            takeChanged(f.firstIndent, was.firstIndent, now.firstIndent);
+            takeChanged(f.spaceBefore, was.spaceBefore, now.spaceBefore);
+            takeChanged(f.spaceAfter, was.spaceAfter, now.spaceAfter);
             if (was.lineSpacing != now.lineSpacing || was.lineMultiple != now.lineMultiple) {
                 f.lineSpacing = now.lineSpacing;
                 f.lineMultiple = now.lineMultiple;
             }
-            take(f.pageBreakBefore, was.pageBreakBefore, now.pageBreakBefore);
-            take(f.tabs, was.tabs, now.tabs);
+            takeChanged(f.pageBreakBefore, was.pageBreakBefore, now.pageBreakBefore);
+            takeChanged(f.tabs, was.tabs, now.tabs);
         });
+    });
+}
+
+void DocumentView::changeCharacterFormat(const word::CharFormat& was, const word::CharFormat& now) {
+    if (was == now) return;
+    changeCharFormat([&](word::CharFormat& f) {
+        takeChanged(f.font, was.font, now.font);
+        takeChanged(f.size, was.size, now.size);
+        takeChanged(f.color, was.color, now.color);
+        takeChanged(f.bold, was.bold, now.bold);
+        takeChanged(f.italic, was.italic, now.italic);
+        takeChanged(f.underline, was.underline, now.underline);
     });
 }
 

@@ -111,7 +111,9 @@ public:
     bool insertPicture(const QString& fileName);
     // The number of the page it shows on, as a field at the cursor.
     void insertPageNumber();
-    // The character and paragraph format at the cursor, as the model holds them.
+    // The character format the selection shows (its first atom's; at the
+    // caret what typing there takes) and the paragraph format at the cursor,
+    // as the model holds them.
     word::CharFormat modelCharFormat() const;
     word::ParaFormat modelParaFormat() const;
     // Bullets or numbers for the selected paragraphs, off when they have them.
@@ -121,6 +123,9 @@ public:
     // The selected paragraphs take what differs between `was` (the format
     // the dialog showed) and `now`; every other property each keeps. One undo step.
     void changeParagraphFormat(const word::ParaFormat& was, const word::ParaFormat& now);
+    // The same for the selection's character format (font, size, colour,
+    // bold, italic, underline); at a caret, for what is typed next.
+    void changeCharacterFormat(const word::CharFormat& was, const word::CharFormat& now);
     // The studio's search: never inside a field. findText selects the next
     // (or previous) match after the selection, from the other end of the
     // document when wrap is set and none is left; false when there is none.
@@ -170,6 +175,9 @@ public:
     std::function<void(const std::string&)> onMacroButton;
     // Called when an edit failed (the model refused it): the message to show.
     std::function<void(const QString&)> onError;
+    // Called after an undo or redo, which may have changed any story of the
+    // document (the model's selection then stands where it did).
+    std::function<void()> onUndoRedo;
     // Called on a double click in a page's header (true) or footer area.
     std::function<void(bool header)> onEditHeaderFooter;
     // The context menu at a point of the viewport: Cut, Copy, Paste, the
