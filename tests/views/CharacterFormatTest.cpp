@@ -158,6 +158,12 @@ TEST(StudioFormats, HeaderAndFooterEditorFormatsFromItsBarAndBothPanelsFollowUnd
         action(bar, "B")->trigger();
         QTest::keyClicks(head, "Head");
         EXPECT_TRUE(formatAt(doc, header, 0).bold);
+        // Enter in the size box sizes what comes next and leaves the editor open.
+        enterInBox(bar->findChild<QComboBox*>("sizeBox"), "16");
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->focusWidget(), head);
+        QTest::keyClicks(head, "!");
+        EXPECT_EQ(formatAt(doc, header, 4).size, 32);
         foot->setFocus();
         QTest::keyClicks(foot, "Foot");
         // Ctrl+Z in the header undoes the footer's typing: the footer panel shows it.
@@ -165,7 +171,7 @@ TEST(StudioFormats, HeaderAndFooterEditorFormatsFromItsBarAndBothPanelsFollowUnd
         QTest::keyClick(head, Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(footer.size(), 0u);
         EXPECT_EQ(foot->document()->toPlainText(), "");
-        EXPECT_EQ(head->document()->toPlainText(), "Head");
+        EXPECT_EQ(head->document()->toPlainText(), "Head!");
         QTest::keyClick(head, Qt::Key_Y, Qt::ControlModifier);
         EXPECT_EQ(foot->document()->toPlainText(), "Foot");
         qobject_cast<QDialog*>(dialog)->reject();

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFontComboBox>
 #include <QIntValidator>
+#include <QKeyEvent>
 
 namespace qz::views {
 
@@ -77,6 +78,11 @@ FormatBar::FormatBar(Target target, QWidget* parent) : QToolBar("Formatting", pa
     numbering_ = addAction("Numbering", this, [this] { apply([](DocumentView& v) { v.toggleList(true); }); });
     numbering_->setCheckable(true);
     numbering_->setToolTip("Numbering");
+}
+
+void FormatBar::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return e->accept();
+    QToolBar::keyPressEvent(e);
 }
 
 void FormatBar::apply(const std::function<void(DocumentView&)>& command) {

@@ -27,6 +27,11 @@ public:
     // Shows the format at the target's cursor (disabled without a target).
     void showFormat();
 
+protected:
+    // Enter in a box is the box's: it never reaches the window the bar is
+    // in (a dialog would close).
+    void keyPressEvent(QKeyEvent* e) override;
+
 private:
     // Runs a command on the target, then gives it the keyboard again.
     void apply(const std::function<void(DocumentView&)>& command);

@@ -141,14 +141,18 @@ void StudioWindow::editHeaderFooter(bool header) {
     // The formatting bar of the main window, on the view being edited, and
     // the page number.
     auto* formats = new FormatBar([&current] { return current.data(); }, &dialog);
-    formats->addSeparator();
-    formats->addAction("Page Number", &dialog, [&current] {
+    bar->addWidget(formats, 1);
+    auto* pageNumber = new QToolButton(&dialog);
+    pageNumber->setText("Page Number");
+    pageNumber->setToolTip("Insert the page number");
+    pageNumber->setFocusPolicy(Qt::NoFocus);
+    connect(pageNumber, &QToolButton::clicked, &dialog, [&current] {
         if (!current) return;
         current->insertPageNumber();
         current->setFocus();
-    })->setToolTip("Insert the page number");
-    bar->addWidget(formats, 1);
-    connect(qApp, &QApplication::focusChanged, &dialog, [&](QWidget*, QWidget* now) {
+    });
+    bar->addWidget(pageNumber);
+    const QMetaObject::Connection focus = connect(qApp, &QApplication::focusChanged, &dialog, [&](QWidget*, QWidget* now) {
         for (DocumentView* v : views)
             if (now == v) current = v;
         formats->showFormat();
@@ -170,6 +174,8 @@ void StudioWindow::editHeaderFooter(bool header) {
     dialog.resize(std::min(width(), static_cast<int>(main->pixels(doc.PageSetupOf(0).width)) + 80), 420);
     views[header ? 0 : 1]->setFocus();
     dialog.exec();
+    // The focus handler uses locals that end before the dialog and its views do.
+    disconnect(focus);
     // The page view shows them on every page again, and the cursor goes back to the body.
     doc.GetSelection().MoveTo(&doc.MainStory(), start, end);
     main->renderAll();
