@@ -102,6 +102,19 @@ TEST(StudioFormats, FormatsChosenAtTheCaretApplyToWhatIsTypedNextAndEnterReturns
     QTest::keyClicks(v, "x");
     EXPECT_FALSE(formatAt(doc, story, 0).bold);
     EXPECT_EQ(formatAt(doc, story, 0).size, 20);
+    // In a table's cell as well, where a key draws only its cell again.
+    QTest::keyClick(v, Qt::Key_End);
+    QTest::keyClick(v, Qt::Key_Return);
+    v->insertTable(1, 2);
+    QTest::keyClicks(v, "ab");
+    QTest::keyClick(v, Qt::Key_I, Qt::ControlModifier);
+    QApplication::processEvents();
+    QTest::keyClicks(v, "CD");
+    v->pullSelection();
+    const long after = doc.GetSelection().Start();
+    EXPECT_FALSE(formatAt(doc, story, after - 3).italic);
+    EXPECT_TRUE(formatAt(doc, story, after - 2).italic);
+    EXPECT_TRUE(formatAt(doc, story, after - 1).italic);
 }
 
 TEST(StudioFormats, FontDialogOpensOnTheSelectionsOwnFontAndChangesOnlyWhatWasChanged) {

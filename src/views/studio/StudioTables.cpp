@@ -90,6 +90,7 @@ void StudioWindow::insertTable() {
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return;
     v->insertTable(rows->value(), columns->value());
+    activateWindow();
     v->setFocus();
 }
 
@@ -104,6 +105,7 @@ void StudioWindow::insertPicture() {
     v->insertPicture(path);
     v->onError = shown;
     if (!refusal.isEmpty()) message(refusal);
+    activateWindow();
     v->setFocus();
 }
 
