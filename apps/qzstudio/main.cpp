@@ -6,6 +6,7 @@
 #include "config/QZCFile.h"
 #include "core/ModDesigner.h"
 #include "core/ModErrors.h"
+#include "core/ManPage.h"
 #include "core/ModGlobal.h"
 #include "platform/ado/ConnectionString.h"
 #include "platform/automation/Text.h"
@@ -22,6 +23,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -329,6 +332,89 @@ extern "C" void onStopSignal(int sig) {
     ::_exit(128 + sig);
 }
 
+// The manual page, from the same options and texts as --help: the commands
+// and their options, then where the files are.
+std::string manPage(const CLI::App& app) {
+    qz::ManPage page{"qzstudio", app.get_description(), std::string("Quorvane Studio ") + QZ_VERSION, {}, {}};
+    const auto entries = [](const CLI::App& a, bool positional) {
+        std::vector<qz::ManPageEntry> list;
+        for (const CLI::Option* opt : a.get_options()) {
+            if (opt->get_positional() != positional || opt->get_group().empty()) continue;
+            std::string names;
+            for (const std::string& n : opt->get_snames()) names += (names.empty() ? "-" : ", -") + n;
+            for (const std::string& n : opt->get_lnames()) names += (names.empty() ? "--" : ", --") + n;
+            if (positional) names = opt->get_name(true);
+            else if (opt->get_type_size_max() > 0 && !opt->get_type_name().empty()) names += " " + opt->get_type_name();
+            list.push_back({names, opt->get_description()});
+        }
+        return list;
+    };
+    page.synopsis.push_back("[--help] [--version]");
+    page.sections.push_back({"DESCRIPTION", app.get_description() + ".", entries(app, false)});
+    for (const CLI::App* cmd : app.get_subcommands([](const CLI::App*) { return true; })) {
+        std::string usage = cmd->get_name() + " [OPTIONS]";
+        for (const CLI::Option* opt : cmd->get_options())
+            if (opt->get_positional()) usage += " " + opt->get_name(true);
+        page.synopsis.push_back(usage);
+        qz::ManPageSection section{"COMMAND " + cmd->get_name(), "qzstudio " + usage + "\n\n" +
+                                   cmd->get_description() + ".", entries(*cmd, true)};
+        for (qz::ManPageEntry& e : entries(*cmd, false)) section.entries.push_back(std::move(e));
+        page.sections.push_back(std::move(section));
+    }
+    page.sections.push_back({"EXIT STATUS",
+                             "0: the document was written. 1: it was not (the template, the data or the script "
+                             "failed; the reason is written to standard error). 2: the command line was wrong.",
+                             {}});
+    page.sections.push_back({"FILES", qz::FilesLocationRules(), {}});
+    page.sections.push_back({"SEE ALSO", "quorvane-studio(1)", {}});
+    return qz::ManPageText(page);
+}
+
+// A command line that cannot be run: one line naming what is wrong and where
+// the help is, and exit status 2.
+int usageError(const CLI::App& produce, const std::string& what) {
+    std::cerr << "qzstudio: " << what << "; see \"qzstudio" << (produce.parsed() ? " produce" : "")
+              << " --help\"\n";
+    return 2;
+}
+
+// What is wrong with the command line, naming the option or the word.
+std::string usageProblem(const CLI::App& produce, const CLI::ParseError& e, const std::vector<std::string>& args) {
+    std::string what = e.what();
+    what = what.substr(0, what.find('\n'));
+    if (!produce.parsed()) {
+        // Before the command: the first word names it, or an option of its own.
+        for (const std::string& a : args)
+            if (!a.empty() && a[0] != '-') return "unknown command \"" + a + "\" (the command is \"produce\")";
+            else if (a != "--help" && a != "-h" && a != "--version" && a != "--help-man") return "unknown option " + a;
+    }
+    const int code = e.get_exit_code();
+    if (code == static_cast<int>(CLI::ExitCodes::ExtrasError)) {
+        // The words as given (the message lists them last first).
+        std::string words;
+        for (std::string rest = what.substr(what.find(':') + 1); !rest.empty();) {
+            const std::size_t space = rest.rfind(' ');
+            words += (words.empty() ? "" : " ") + rest.substr(space + 1);
+            rest.resize(space == std::string::npos ? 0 : space);
+        }
+        return (words[0] == '-' ? "unknown option " : "unexpected argument ") + words;
+    }
+    if (code == static_cast<int>(CLI::ExitCodes::ArgumentMismatch)) return what.substr(0, what.find(':')) + " needs a value";
+    if (code == static_cast<int>(CLI::ExitCodes::RequiredError) && !produce.parsed())
+        return "no command given (the command is \"produce\")";
+    return what;
+}
+
+// A time-out as written, whatever the locale: a number of milliseconds, 0 or more.
+std::string millisecondsProblem(std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || at != end || !std::isfinite(value) || value < 0)
+        return "\"" + text + "\" is not a number of milliseconds (0 or more)";
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -337,36 +423,58 @@ int main(int argc, char** argv) {
     sigemptyset(&stop.sa_mask);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &stop, nullptr);
 
-    CLI::App app{"Quorvane Studio: produces RTF documents from templates and data", "qzstudio"};
+    CLI::App app{"Produces RTF documents from Quorvane templates and data", "qzstudio"};
     app.set_version_flag("--version", std::string("qzstudio ") + QZ_VERSION);
     app.require_subcommand(1);
-    app.footer(qz::FilesLocationText());
+    bool helpMan = false;
+    app.add_flag("--help-man", helpMan, "Print this help as a manual page (man(7) markup) and exit");
+    // The paragraph on the files is worked out only when the help is shown.
+    app.footer([] { return qz::FilesLocationText(); });
 
     ProduceOptions o;
     CLI::App* cmd = app.add_subcommand("produce", "Produce a document from a template");
-    cmd->footer(qz::FilesLocationText());
+    cmd->footer([] { return qz::FilesLocationText(); });
     cmd->add_option("template", o.templateFile, "The template (.rtf; its .qzc file lies beside it)")
         ->required();
-    cmd->add_option("-o,--output", o.outputFile, "The RTF document to write")->required();
+    cmd->add_option("-o,--output", o.outputFile,
+                    "The RTF document to write (a file: it is written whole or not at all)")
+        ->required()
+        ->type_name("FILE");
     cmd->add_option("-p,--property", o.properties,
-                    "A value for the script: NAME=VALUE, read as NAME.Value (repeatable)");
+                    "A value for the script: NAME=VALUE, read as NAME.Value (repeatable)")
+        ->type_name("NAME=VALUE");
     cmd->add_option("-x,--xml-recordset", o.xmlRecordsets,
-                    "A saved recordset (XML) for the script: NAME=FILE (repeatable)");
+                    "A saved recordset (XML) for the script: NAME=FILE (repeatable)")
+        ->type_name("NAME=FILE");
     cmd->add_flag("-c,--connections,!--no-connections", o.connections,
                   "Open the template's own connections (its .qzc file) and register each command's records "
                   "(the default; --no-connections turns it off)");
     cmd->add_option("--param", o.parameters,
-                    "A value for a \"?\" parameter of the commands' SQL, in the order asked (repeatable)");
+                    "A value for a \"?\" parameter of the commands' SQL, in the order asked (repeatable)")
+        ->type_name("VALUE");
     cmd->add_option("-t,--timeout", o.timeOut, "Script time-out in milliseconds (0: none)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::Validator(millisecondsProblem, ""))
+        ->type_name("MS");
     cmd->add_option("--memory-limit", o.memoryLimitMb,
                     "How far the script's memory may grow, in MB (0: no ceiling; default 2048)")
-        ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 30));
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 30).description(""))
+        ->type_name("MB");
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
+    } catch (const CLI::Success& e) {
         return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        if (helpMan) {
+            std::cout << manPage(app);
+            return 0;
+        }
+        return usageError(*cmd, usageProblem(*cmd, e, std::vector<std::string>(argv + 1, argv + argc)));
     }
+    // A document is written whole or not at all, which standard output
+    // cannot promise.
+    if (o.outputFile == "-")
+        return usageError(*cmd, "--output: \"-\" (standard output) cannot take the document, which is written "
+                                "whole or not at all: name a file");
     return produce(o);
 }

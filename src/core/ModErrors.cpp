@@ -150,24 +150,30 @@ void ShowErrorDialog(const std::string& message, const std::string& frameCaption
 namespace {
 
 // A per-user folder that takes the log when the application-data folder
-// cannot (the library's own folder is not writable on this platform).
-std::string fallbackLogFolder() {
+// cannot (the library's own folder is not writable on this platform); made
+// when `make`, else only named.
+std::string fallbackLogFolder(bool make = true) {
     std::string folder = sys::userStateFolder();
     if (!folder.empty()) folder += "/" + std::string(sys::kProductSubfolder);
-    folder = sys::writableFolder(folder, "state/" + std::string(sys::kProductSubfolder));
+    const std::string sub = "state/" + std::string(sys::kProductSubfolder);
+    folder = make ? sys::writableFolder(folder, sub) : sys::plannedFolder(folder, sub);
     return folder.empty() ? sys::tempFolder() : folder;
+}
+
+// The application-data folder itself, not the private folder that takes its
+// place when it cannot be written: the per-user state folder comes first.
+std::string errorLogFolder(bool make) {
+    std::string folder = sys::userDataFolder();
+    if (!folder.empty()) folder += "/" + std::string(sys::kProductSubfolder);
+    const bool usable = make ? sys::usableFolder(folder) : sys::couldUseFolder(folder);
+    return usable ? folder : fallbackLogFolder(make);
 }
 
 } // namespace
 
-void InitializeErrorLog() {
-    // The application-data folder itself, not the private folder that takes
-    // its place when it cannot be written: the per-user state folder comes first.
-    std::string folder = sys::userDataFolder();
-    if (!folder.empty()) folder += "/" + std::string(sys::kProductSubfolder);
-    if (!sys::usableFolder(folder)) folder = fallbackLogFolder();
-    SetErrorLogFileName(folder + "/qzStudioErr");
-}
+void InitializeErrorLog() { SetErrorLogFileName(errorLogFolder(true) + "/qzStudioErr"); }
+
+std::string PlannedErrorLogFolder() { return errorLogFolder(false); }
 
 void SetErrorLogFileName(const std::string& prefix) {
     tLogPrefix = prefix;

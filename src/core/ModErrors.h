@@ -95,6 +95,8 @@ void WriteErrorLog(const ErrorInfo& info, std::string_view module, std::string_v
                    std::string_view detail);
 // The full name of the log file the next record goes to.
 std::string ErrorLogFileName();
+// The folder the log would be written to, with nothing created.
+std::string PlannedErrorLogFolder();
 
 // The clock of the log (for tests); an empty function restores the system clock.
 void SetErrorLogClock(std::function<std::chrono::system_clock::time_point()> clock);

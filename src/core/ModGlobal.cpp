@@ -199,14 +199,49 @@ std::string SystemInformation() {
     return out;
 }
 
+namespace {
+
+// Where the files are, in one paragraph: the folders by name, or by the
+// rules that give them.
+std::string FilesParagraph(const std::string& log, const std::string& data, const std::string& settings,
+                           const std::string& machine, const std::string& fallback) {
+    std::string text = "The daily log (qzStudioErr_YYYY-MM-DD.log) ";
+    text += log == data ? "and the temporary files are in " + data : "is in " + log + ", the temporary files in " + data;
+    text += "; the settings are in " + settings + " and, for the whole machine, " + machine + ".";
+    if (!fallback.empty())
+        text += " What cannot be written below the home folder goes to " + fallback + " instead.";
+    return text;
+}
+
+} // namespace
+
 std::string FilesLocationText() {
-    const std::string data = sys::userDataFolder();
-    return "Files: the daily log (qzStudioErr_YYYY-MM-DD.log) and the temporary files are in " +
-           (data.empty() ? std::string("$XDG_DATA_HOME") : data) + "/" + std::string(sys::kProductSubfolder) +
-           " (in " + sys::tempFolder() + "/qzstudio-" + std::to_string(::getuid()) +
-           " when that folder cannot be written); the settings are in " +
-           sys::settingsFile(sys::SettingsScope::User) + " and, for the whole machine, " +
-           sys::settingsFile(sys::SettingsScope::Machine) + ".";
+    const std::string data = sys::plannedFolder(
+        sys::userDataFolder().empty() ? std::string() : sys::userDataFolder() + "/" + std::string(sys::kProductSubfolder),
+        "data/" + std::string(sys::kProductSubfolder));
+    const std::string settings = sys::plannedSettingsFile(sys::SettingsScope::User);
+    // A private folder is named as it is, or, before it is made, by its pattern.
+    std::string fallback = sys::plannedFallbackFolder();
+    const bool fresh = fallback.ends_with("-XXXXXX");
+    const bool inUse = !fallback.empty() && (data.starts_with(fallback + "/") || settings.starts_with(fallback + "/"));
+    std::string text = "Files: " + FilesParagraph(PlannedErrorLogFolder(), data, settings,
+                                      sys::plannedSettingsFile(sys::SettingsScope::Machine),
+                                      inUse || fallback.empty() ? std::string() : fallback);
+    if (fresh) text += " That private folder is made on first use; XXXXXX stands for six random characters.";
+    return text;
+}
+
+std::string FilesLocationRules() {
+    const std::string product = "/" + std::string(sys::kProductSubfolder);
+    const std::string data = "$XDG_DATA_HOME" + product + " (by default ~/.local/share" + product + ")";
+    return FilesParagraph(data, data,
+                          "$XDG_CONFIG_HOME" + product + "/user.reg (by default ~/.config" + product + "/user.reg)",
+                          "the first folder of $XDG_CONFIG_DIRS (by default /etc/xdg)" + product + "/machine.reg", {}) +
+           " When that data folder cannot be written, the log goes to $XDG_STATE_HOME" + product +
+           " (by default ~/.local/state" + product +
+           "), and what cannot be written below the home folder goes to $XDG_RUNTIME_DIR/qzstudio when that "
+           "folder is the user's alone, else to a private folder $TMPDIR/qzstudio-<uid>-XXXXXX (XXXXXX: six random "
+           "characters), made on first use.";
 }
 
 void StartSysInfo() {

@@ -88,8 +88,11 @@ void StartSysInfo();
 // files.
 std::string SystemInformation();
 // Where the programs keep their files, for their --help: the daily log and
-// the temporary files, and the settings (nothing is created to say so).
+// the temporary files, and the settings, as the folders are for this user
+// now (nothing is created to say so).
 std::string FilesLocationText();
+// The same paragraph by the rules that give the folders, for the manual pages.
+std::string FilesLocationRules();
 
 namespace ModSystemRequirements {
 // 0 when the web browser component is present and recent enough

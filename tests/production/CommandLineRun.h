@@ -22,17 +22,22 @@ inline std::string quote(const std::string& s) {
     return q + "'";
 }
 
-// Runs qzstudio with the arguments (after `env`, assignments for its environment).
-inline Result qzstudio(const qz::test::TempDir& dir, const std::string& args, const std::string& env = {}) {
+// Runs a program with the arguments (after `env`, assignments for its environment).
+inline Result runProgram(const std::string& program, const qz::test::TempDir& dir, const std::string& args,
+                         const std::string& env = {}) {
     const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string cmd = (env.empty() ? "" : "env " + env + " ") + quote(QZSTUDIO) + " " + args + " >" +
+    const std::string cmd = (env.empty() ? "" : "env " + env + " ") + quote(program) + " " + args + " >" +
                             quote(out) + " 2>" + quote(err);
     const int status = std::system(cmd.c_str());
     Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     r.out = qz::test::readFile(out);
     r.err = qz::test::readFile(err);
     return r;
+}
+
+inline Result qzstudio(const qz::test::TempDir& dir, const std::string& args, const std::string& env = {}) {
+    return runProgram(QZSTUDIO, dir, args, env);
 }
 
 } // namespace

@@ -43,6 +43,63 @@ TEST(CommandLine, VersionAndUsage) {
     EXPECT_NE(r.exitCode, 0);
 }
 
+// A command line that cannot run says what is wrong in one line, names the
+// option or word, points to the help, and exits 2.
+TEST(CommandLine, AUsageErrorIsOneLineThatNamesTheOption) {
+    qz::test::TempDir dir;
+    const std::string run = "produce x.rtf -o y.rtf ";
+    const struct {
+        std::string args, says;
+    } cases[] = {
+        {"", "no command given"},
+        {"bogus", "unknown command \"bogus\""},
+        {"--bogus", "unknown option --bogus"},
+        {"produce x.rtf", "--output is required"},
+        {run + "--bogus", "unknown option --bogus"},
+        {run + "-t abc", "--timeout: \"abc\" is not a number of milliseconds"},
+        {run + "-t", "--timeout needs a value"},
+        {run + "--memory-limit -1", "--memory-limit"},
+        {"produce x.rtf -o -", "(standard output) cannot take the document"},
+    };
+    for (const auto& c : cases) {
+        const Result r = qzstudio(dir, c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("qzstudio: ", 0), 0u) << r.err;
+        EXPECT_TRUE(r.err.ends_with(" --help\"\n")) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("-")));
+}
+
+// --help and --version of both programs work anywhere: no display, a home that
+// is not made yet; and they make no folder or file.
+TEST(CommandLine, HelpAndVersionNeedNoDisplayAndMakeNothing) {
+    qz::test::TempDir dir;
+    namespace fs = std::filesystem;
+    fs::create_directories(dir.file("tmp"));
+    const std::string env = "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_DATA_HOME -u XDG_CONFIG_HOME "
+                            "-u XDG_STATE_HOME -u XDG_RUNTIME_DIR HOME=" + quote(dir.file("home")) +
+                            " TMPDIR=" + quote(dir.file("tmp"));
+    for (const std::string program : {QZSTUDIO, QUORVANE_STUDIO}) {
+        const std::string name = fs::path(program).filename().string();
+        Result r = runProgram(program, dir, "--version", env);
+        EXPECT_EQ(r.exitCode, 0) << name << r.err;
+        EXPECT_EQ(r.out, name + " 8.2.2\n");
+        r = runProgram(program, dir, "--help", env);
+        EXPECT_EQ(r.exitCode, 0) << name << r.err;
+        EXPECT_NE(r.out.find(dir.file("home") + "/.local/share/Pellitron/Quorvane Studio 2004"), std::string::npos)
+            << r.out;
+        EXPECT_FALSE(fs::exists(dir.file("home"))) << name;
+        EXPECT_TRUE(fs::is_empty(dir.file("tmp"))) << name;
+    }
+    // Windows need a display: without one the studio says so in one line.
+    const Result r = runProgram(QUORVANE_STUDIO, dir, "", env);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "quorvane-studio: no display to open windows on (DISPLAY is not set); only --help and "
+                     "--version work without one\n");
+}
+
 TEST(CommandLine, ProducesTheExampleInvoiceFromEitherSource) {
     qz::test::TempDir dir;
     Result db = qzstudio(dir, "produce " + quote(kExamples + "/invoice.rtf") + " -o " +
@@ -356,4 +413,26 @@ TEST(CommandLine, AScriptPastItsMemoryCeilingFailsWith7) {
     EXPECT_NE(r.err.find("script error 7: Out of memory"), std::string::npos) << r.err;
     r = qzstudio(dir, run + " --memory-limit 0");
     EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+// A user whose home cannot be written is told the private folder the files
+// really go to: by its pattern before it exists, by its name once made.
+TEST(CommandLine, HelpNamesThePrivateFolderInUse) {
+    qz::test::TempDir dir;
+    writeLongTemplate(dir, "t", 1);
+    const std::string env = "-u XDG_DATA_HOME -u XDG_STATE_HOME -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR HOME=" +
+                            quote(dir.file("t.rtf") + "/home") + " TMPDIR=" + quote(dir.path());
+    const std::string pattern = dir.path() + "/qzstudio-" + std::to_string(::getuid()) + "-";
+    Result r = qzstudio(dir, "--help", env);
+    EXPECT_NE(r.out.find(pattern + "XXXXXX/data/Pellitron/Quorvane Studio 2004;"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("settings are in " + pattern + "XXXXXX/config/"), std::string::npos) << r.out;
+    ASSERT_EQ(qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")), env).exitCode, 0);
+    std::string made;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (e.path().string().starts_with(pattern)) made = e.path().string();
+    ASSERT_EQ(made.size(), pattern.size() + 6);
+    r = qzstudio(dir, "--help", env);
+    EXPECT_NE(r.out.find(made + "/data/Pellitron/Quorvane Studio 2004;"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("XXXXXX"), std::string::npos) << r.out;
 }

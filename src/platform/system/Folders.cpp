@@ -133,8 +133,9 @@ void note(std::string* why, const std::string& folder, int e) {
 }
 
 // An earlier private folder of this user's in the temporary folder, or a
-// fresh one with a random name.
-std::string privateTempFolder(int& e, std::string* why) {
+// fresh one with a random name; without `make`, the name the fresh one would
+// have, its random part as "XXXXXX".
+std::string privateTempFolder(int& e, std::string* why, bool make) {
     const std::string tmp = tempFolder();
     const std::string prefix = "qzstudio-" + std::to_string(::getuid()) + "-";
     if (DIR* d = ::opendir(tmp.c_str())) {
@@ -151,7 +152,7 @@ std::string privateTempFolder(int& e, std::string* why) {
         if (!found.empty()) return found;
     }
     std::string folder = tmp + "/" + prefix + "XXXXXX";
-    if (!::mkdtemp(folder.data())) {
+    if (make && !::mkdtemp(folder.data())) {
         e = errno;
         note(why, tmp, e);
         return {};
@@ -159,9 +160,7 @@ std::string privateTempFolder(int& e, std::string* why) {
     return folder;
 }
 
-} // namespace
-
-std::string fallbackUserFolder(int* error, std::string* why) {
+std::string fallbackFolder(int* error, std::string* why, bool make) {
     int e = 0;
     std::string folder;
     // The runtime folder the session gives this user, when it is private.
@@ -169,8 +168,8 @@ std::string fallbackUserFolder(int* error, std::string* why) {
         e = privateFolderError(runtime);
         if (!e) {
             folder = runtime + "/qzstudio";
-            if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) e = errno;
-            if (!e) e = privateFolderError(folder);
+            if (make && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) e = errno;
+            if (!e && (make || ::access(folder.c_str(), F_OK) == 0)) e = privateFolderError(folder);
             if (e) note(why, folder, e), folder.clear();
         } else {
             note(why, runtime, e);
@@ -178,38 +177,65 @@ std::string fallbackUserFolder(int* error, std::string* why) {
     }
     if (folder.empty()) {
         e = 0;
-        folder = privateTempFolder(e, why);
+        folder = privateTempFolder(e, why, make);
     }
     if (error) *error = folder.empty() ? e : 0;
     return folder;
 }
 
-namespace {
-
-int folderError(const std::string& path) {
-    int e = path.empty() ? ENOENT : createFolderTree(path);
-    if (!e && ::access(path.c_str(), W_OK) != 0) e = errno;
-    return e;
+// 0 when the folder can be written, made first when `make`; without it, 0
+// also when it is missing and its nearest existing parent folder can be
+// written, as it could then be made.
+int folderError(const std::string& path, bool make) {
+    if (path.empty()) return ENOENT;
+    if (make) {
+        const int e = createFolderTree(path);
+        return e ? e : ::access(path.c_str(), W_OK) != 0 ? errno : 0;
+    }
+    std::string p = path;
+    trimTrailingSlash(p);
+    while (::access(p.c_str(), F_OK) != 0) {
+        if (errno != ENOENT) return errno;
+        const std::size_t slash = p.rfind('/');
+        if (slash == std::string::npos || slash == 0) return ENOENT;
+        p.resize(slash);
+    }
+    if (!folderExists(p)) return ENOTDIR;
+    return ::access(p.c_str(), W_OK | X_OK) != 0 ? errno : 0;
 }
 
-} // namespace
-
-bool usableFolder(const std::string& path) { return folderError(path) == 0; }
-
-std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error, std::string* why) {
-    const int e = folderError(preferred);
+std::string chosenFolder(const std::string& preferred, std::string_view subfolder, int* error, std::string* why,
+                         bool make) {
+    const int e = folderError(preferred, make);
     if (error) *error = e;
     if (!e) return preferred;
     if (why) why->clear();
     note(why, preferred.empty() ? std::string("(no home folder)") : preferred, e);
-    std::string fallback = fallbackUserFolder(nullptr, why);
+    std::string fallback = fallbackFolder(nullptr, why, make);
     if (fallback.empty()) return {};
     fallback += "/" + std::string(subfolder);
-    if (const int f = folderError(fallback)) {
+    if (!make) return fallback;
+    if (const int f = folderError(fallback, true)) {
         note(why, fallback, f);
         return {};
     }
     return fallback;
+}
+
+} // namespace
+
+std::string fallbackUserFolder(int* error, std::string* why) { return fallbackFolder(error, why, true); }
+std::string plannedFallbackFolder() { return fallbackFolder(nullptr, nullptr, false); }
+
+bool usableFolder(const std::string& path) { return folderError(path, true) == 0; }
+bool couldUseFolder(const std::string& path) { return folderError(path, false) == 0; }
+
+std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error, std::string* why) {
+    return chosenFolder(preferred, subfolder, error, why, true);
+}
+
+std::string plannedFolder(const std::string& preferred, std::string_view subfolder) {
+    return chosenFolder(preferred, subfolder, nullptr, nullptr, false);
 }
 
 int createFolderTree(const std::string& path) {

@@ -45,14 +45,25 @@ std::string dataFolderOf(const std::string& programFolder);
 // never used. "" when none can be had, with the errno in `error` and, in
 // `why`, each folder tried and the system's reason it failed.
 std::string fallbackUserFolder(int* error = nullptr, std::string* why = nullptr);
-// Whether the folder exists or can be created, and can be written.
+// The folder fallbackUserFolder would return, with nothing created (a fresh
+// temporary one named with "XXXXXX" in place of its random part); "" when
+// none could be had.
+std::string plannedFallbackFolder();
+// Whether the folder exists or can be created, and can be written (a missing
+// one is created).
 bool usableFolder(const std::string& path);
+// The same, without creating anything.
+bool couldUseFolder(const std::string& path);
 // `preferred` (created when missing) when it can be written; otherwise
 // <fallbackUserFolder>/<subfolder> (created). "" when neither can be had,
 // with the errno of the preferred folder in `error` and, in `why`, each
 // folder tried and the system's reason it failed.
 std::string writableFolder(const std::string& preferred, std::string_view subfolder, int* error = nullptr,
                            std::string* why = nullptr);
+// The folder writableFolder would return, for telling the user where files
+// go: nothing is created. A private temporary folder that would be made
+// fresh is named with "XXXXXX" in place of its random part.
+std::string plannedFolder(const std::string& preferred, std::string_view subfolder);
 
 // Creates a folder and its missing parents. 0 on success (also when it
 // exists already), else the errno of the failing step.

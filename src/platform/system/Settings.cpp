@@ -186,17 +186,24 @@ int update(SettingsScope scope, Change change) {
 
 } // namespace
 
-std::string settingsFile(SettingsScope scope) {
+namespace {
+
+std::string settingsFileIn(SettingsScope scope, bool make) {
     if (scope == SettingsScope::Machine)
         return machineConfigFolder() + "/" + std::string(kProductSubfolder) + "/machine.reg";
     // A user whose home is missing or cannot be written keeps settings in a
     // private folder of its own.
     const std::string base = userConfigFolder();
-    const std::string folder =
-        writableFolder(base.empty() ? base : base + "/" + std::string(kProductSubfolder),
-                       "config/" + std::string(kProductSubfolder));
+    const std::string preferred = base.empty() ? base : base + "/" + std::string(kProductSubfolder);
+    const std::string sub = "config/" + std::string(kProductSubfolder);
+    const std::string folder = make ? writableFolder(preferred, sub) : plannedFolder(preferred, sub);
     return folder.empty() ? std::string{} : folder + "/user.reg";
 }
+
+} // namespace
+
+std::string settingsFile(SettingsScope scope) { return settingsFileIn(scope, true); }
+std::string plannedSettingsFile(SettingsScope scope) { return settingsFileIn(scope, false); }
 
 bool settingsKeyExists(SettingsScope scope, std::string_view key) {
     std::string k = normalKey(key);

@@ -17,8 +17,10 @@ namespace qz::sys {
 
 enum class SettingsScope { User, Machine };
 
-// The file that holds a scope.
+// The file that holds a scope (the user's folder is made when missing).
 std::string settingsFile(SettingsScope scope);
+// The same name, with nothing created: for telling the user where it is.
+std::string plannedSettingsFile(SettingsScope scope);
 
 // True when the key exists (in the store or among the system's own keys).
 bool settingsKeyExists(SettingsScope scope, std::string_view key);
