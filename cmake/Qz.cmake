@@ -67,3 +67,15 @@ function(qz_add_test name)
     ${filter}
     PROPERTIES LABELS "${labels}" TIMEOUT 300)
 endfunction()
+
+# The program's manual page, written by the program itself each time it is
+# built (into man/ of the build tree), and installed in share/man/man1.
+function(qz_man_page target)
+  set(page ${CMAKE_BINARY_DIR}/man/${target}.1)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DOUTPUT=${page}
+            -P ${CMAKE_SOURCE_DIR}/cmake/ManPage.cmake
+    VERBATIM)
+  install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()

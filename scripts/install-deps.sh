@@ -30,6 +30,8 @@ if [ "${1:-all}" != main ]; then
     libreoffice-writer-nogui
     # a real database server for the integration tests (started by the tests)
     postgresql
+    # the readers of the installed manual pages and AppStream description
+    man-db appstream
   )
 fi
 # The fuzz targets (scripts/fuzz.sh) are built with clang and libFuzzer.

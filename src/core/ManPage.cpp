@@ -34,7 +34,7 @@ void AddParagraphs(std::string& out, const std::string& text) {
 } // namespace
 
 std::string ManPageText(const ManPage& page) {
-    std::string out = ".TH " + page.name + " 1 \"\" \"" + Escaped(page.source) + "\" \"User Commands\"\n.nh\n";
+    std::string out = ".TH " + page.name + " 1 \"\" \"" + Escaped(page.source) + "\" \"User Commands\"\n.nh\n.ad l\n";
     out += ".SH NAME\n" + Escaped(page.name) + " \\- " + Escaped(page.summary) + "\n.SH SYNOPSIS\n";
     for (std::size_t i = 0; i < page.synopsis.size(); ++i) {
         if (i) out += ".br\n";

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
@@ -135,10 +136,23 @@ TEST(CommandLine, TheInstalledProgramFindsItsData) {
                                 quote(dir.file("install.txt")) + " 2>&1";
     ASSERT_EQ(std::system(install.c_str()), 0) << qz::test::readFile(dir.file("install.txt"));
     namespace fs = std::filesystem;
+    const std::string metainfo = prefix + "/share/metainfo/com.pellitron.quorvanestudio.metainfo.xml";
     for (const char* file : {"bin/qzstudio", "bin/quorvane-studio", "share/quorvane-studio/qzLib.vbs",
                              "share/quorvane-studio/Help/index.html", "share/applications/quorvane-studio.desktop",
                              "share/icons/hicolor/256x256/apps/quorvane-studio.png"})
         EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
+    // The manual pages are what the programs print, and read as pages; the
+    // AppStream description is valid.
+    for (const std::string name : {"qzstudio", "quorvane-studio"}) {
+        const std::string page = prefix + "/share/man/man1/" + name + ".1";
+        EXPECT_EQ(qz::test::readFile(page), runProgram(prefix + "/bin/" + name, dir, "--help-man").out) << name;
+        const std::string show = "MANWIDTH=80 man -l " + quote(page) + " >" + quote(dir.file("page.txt")) + " 2>&1";
+        EXPECT_EQ(std::system(show.c_str()), 0) << qz::test::readFile(dir.file("page.txt"));
+        EXPECT_NE(qz::test::readFile(dir.file("page.txt")).find("SYNOPSIS"), std::string::npos) << name;
+    }
+    const std::string validate = "appstreamcli validate --no-net " + quote(metainfo) + " >" +
+                                 quote(dir.file("validate.txt")) + " 2>&1";
+    EXPECT_EQ(std::system(validate.c_str()), 0) << qz::test::readFile(dir.file("validate.txt"));
     EXPECT_FALSE(fs::exists(prefix + "/bin/qzLib.vbs"));
     const std::string run = quote(prefix + "/bin/qzstudio") + " produce " + quote(kExamples + "/invoice.rtf") +
                             " -o " + quote(dir.file("out.rtf")) + " 2>" + quote(dir.file("err.txt"));
@@ -435,4 +449,61 @@ TEST(CommandLine, HelpNamesThePrivateFolderInUse) {
     r = qzstudio(dir, "--help", env);
     EXPECT_NE(r.out.find(made + "/data/Pellitron/Quorvane Studio 2004;"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("XXXXXX"), std::string::npos) << r.out;
+}
+
+namespace {
+
+// Text with every run of white space made one space.
+std::string words(const std::string& text) {
+    std::string out;
+    for (const char c : text)
+        if (!std::isspace(static_cast<unsigned char>(c))) out += c;
+        else if (!out.empty() && out.back() != ' ') out += ' ';
+    return out;
+}
+
+// A manual page's markup read back as its text.
+std::string pageText(const std::string& roff) {
+    std::string text;
+    for (std::size_t i = 0; i < roff.size(); ++i) {
+        if (roff[i] == '\\' && i + 1 < roff.size()) {
+            const char next = roff[++i];
+            text += next == '-' ? "-" : next == 'e' ? "\\" : "";
+        } else {
+            text += roff[i];
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+// The manual pages are written from the programs' own options: every option
+// the help names is on the page, and every option's text on the page is in
+// the help.
+TEST(CommandLine, TheManualPagesSayWhatTheHelpSays) {
+    qz::test::TempDir dir;
+    for (const std::string program : {QZSTUDIO, QUORVANE_STUDIO}) {
+        std::string help = runProgram(program, dir, "--help").out;
+        if (program == QZSTUDIO) help += runProgram(program, dir, "produce --help").out;
+        const Result man = runProgram(program, dir, "--help-man");
+        ASSERT_EQ(man.exitCode, 0) << man.err;
+        const std::string page = pageText(man.out);
+        std::size_t options = 0;
+        for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
+            const std::size_t end = help.find_first_of(" ,{<\n\"", at);
+            const std::string option = help.substr(at, end - at);
+            EXPECT_NE(page.find(option), std::string::npos) << option << " in " << page;
+            ++options;
+        }
+        EXPECT_GE(options, 4u);
+        std::size_t entries = 0;
+        for (std::size_t at = page.find(".TP\n"); at != std::string::npos; at = page.find(".TP\n", at + 1)) {
+            const std::size_t text = page.find('\n', at + 4) + 1;
+            const std::string said = page.substr(text, page.find('\n', text) - text);
+            EXPECT_NE(words(help).find(words(said)), std::string::npos) << said << " in " << help;
+            ++entries;
+        }
+        EXPECT_GE(entries, 5u);
+    }
 }
