@@ -446,6 +446,35 @@ TEST_F(QueryBuilderWindow, OkChecksTheNameAndTheTextAndSaves) {
     EXPECT_NE(Qzc().find("<Name>BigOrders</Name>"), std::string::npos);
 }
 
+// A text the database refuses is saved only when the author says so after
+// reading the database's error; a sound one is saved without a question.
+TEST_F(QueryBuilderWindow, OkTellsOfAnSqlErrorAndSavesOnlyWhenTheAuthorWants) {
+    Open("SELECT Orders.OrderID FROM Orders");
+    const std::size_t boxes = Boxes().size();
+    b.txtQuery.Text = "SELEC OrderID FRM Orders";
+    b.txtQuery_Change();
+    host.queueMsgBoxResult(ui::vbNo);
+    Drive(b, [&] { b.cmdOk_Click(); });
+    EXPECT_FALSE(b.PropertiesSaved());
+    ASSERT_EQ(Boxes().size(), boxes + 1);
+    EXPECT_NE(Boxes().back().find("syntax error"), std::string::npos) << Boxes().back();
+    EXPECT_EQ(Qzc().find("SELEC OrderID"), std::string::npos);
+    host.queueMsgBoxResult(ui::vbYes);
+    Drive(b, [&] { b.cmdOk_Click(); });
+    EXPECT_TRUE(b.PropertiesSaved());
+    EXPECT_NE(Qzc().find("SELEC OrderID FRM Orders"), std::string::npos);
+}
+
+TEST_F(QueryBuilderWindow, OkSavesASoundTextWithoutAQuestion) {
+    Open("SELECT Orders.OrderID FROM Orders");
+    const std::size_t boxes = Boxes().size();
+    b.txtQuery.Text = "SELECT OrderID FROM Orders WHERE OrderID > ?";
+    b.txtQuery_Change();
+    Drive(b, [&] { b.cmdOk_Click(); });
+    EXPECT_TRUE(b.PropertiesSaved());
+    EXPECT_EQ(Boxes().size(), boxes);
+}
+
 TEST_F(QueryBuilderWindow, UntickingAnObjectTypeAsksWhenItsTablesAreInTheQuery) {
     Open("");
     b.chkTablesToDisplay[1].Value = 1;

@@ -509,6 +509,33 @@ void frmQueryBuilder::cmdExecute_Click() {
     }
 }
 
+// A text the database refuses would fail every production: the database
+// prepares it (nothing runs), and when it names an error the author decides
+// whether to save it all the same. A database that cannot be reached checks
+// nothing, and the text is saved as typed.
+bool frmQueryBuilder::SqlAcceptedForSaving(const std::string& sql) {
+    if (!preview_) preview_ = makeRef<ado::Connection>();
+    try {
+        if (!preview_->isOpen())
+            preview_->open(AdjustConnectionString(connection_ ? connection_->DataSource : "", false, TemplateFolder()));
+    } catch (...) {
+        return true;
+    }
+    std::vector<std::pair<std::int32_t, std::string>> errors;
+    try {
+        preview_->describe(sql);
+        return true;
+    } catch (const AutomationError& e) {
+        for (const ado::ProviderError& p : preview_->errors()) errors.emplace_back(p.number, p.description);
+        if (errors.empty()) errors.emplace_back(e.Number, e.Description);
+    }
+    std::string text;
+    for (const auto& error : errors) text += error.second + "\r\n";
+    return ui::currentHost().msgBox("The database reports an error in the command's SQL text:\r\n\r\n" + text +
+                                        "\r\nThe command will fail when a document is produced. Save it anyway?",
+                                    ui::vbYesNo | ui::vbExclamation | ui::vbDefaultButton2, Caption) == ui::vbYes;
+}
+
 bool frmQueryBuilder::QzCommandNameAlreadyExist() const {
     // Command names become the names of the script's objects, in which letter
     // case does not count.
@@ -562,6 +589,7 @@ void frmQueryBuilder::cmdOk_Click() {
         if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
         if (Trimmed(txtQuery.Text).empty()) RaiseError(msg::InvalidSqlQuery);
         if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(msg::DuplicateCommandName);
+        if (!SqlAcceptedForSaving(txtQuery.Text)) return;
         SaveData(name, txtQuery.Text);
         saved_ = true;
         Hide();

@@ -133,6 +133,7 @@ private:
     void SetQueryText(const std::string& text);
     void ClearPreview();
     bool QzCommandNameAlreadyExist() const;
+    bool SqlAcceptedForSaving(const std::string& sql);
     void AddTablesToTablesListview(int box);
     void AddTableFieldsToFieldsListview(const std::string& table);
     void RemoveTableFieldsFromFieldsListview(const std::string& table);
