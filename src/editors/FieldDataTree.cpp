@@ -148,7 +148,8 @@ void FieldDataTree::PopulateTreeView(const std::string& parentKey, const std::st
                     if (col.chapter) PrintNodes(key, col.name, *col.chapter, {commandName});
                     continue;
                 }
-                AddNode(key, "childRs" + word, col.name, {DataNodeKind::Column, word, {commandName, col.name}});
+                AddNode(key, "childRs" + word, col.name,
+                        {DataNodeKind::Column, word, {commandName, col.name}, col.type == ado::adCurrency});
             }
         } catch (const AutomationError& e) {
             if (e.Number != OwnErrorNumber(msg::InvalidDataType)) throw;
@@ -175,7 +176,7 @@ void FieldDataTree::PrintNodes(const std::string& parentKey, const std::string& 
             }
             std::vector<std::string> p = path;
             p.push_back(col.name);
-            AddNode(key, "childRs" + word, col.name, {DataNodeKind::Column, word, std::move(p)});
+            AddNode(key, "childRs" + word, col.name, {DataNodeKind::Column, word, std::move(p), col.type == ado::adCurrency});
         }
         AddFunctions(key, path);
     } catch (const AutomationError& e) {

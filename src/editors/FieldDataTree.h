@@ -37,6 +37,7 @@ struct DataNodeInfo {
     DataNodeKind kind = DataNodeKind::Connection;
     std::string typeWord;            // a column's: "String", "Long", "Double", "Date", "Unknown"
     std::vector<std::string> path;   // command, chapters, then the column's or function's name
+    bool money = false;              // a column of the currency type: its values are amounts
 };
 
 // The record functions of the Functions groups, in their order.

@@ -209,3 +209,22 @@ TEST_F(ExpressionEditor, LocalesAndTheDataTree) {
     EXPECT_EQ(f.cboFormat.ListIndex, 0);
     EXPECT_TRUE(f.cmdOk.Enabled);
 }
+
+// A column of money is offered in the Currency format; other numbers in Number.
+TEST_F(ExpressionEditor, AMoneyColumnIsOfferedAsCurrency) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((home.root() + "/shop.db").c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE Prices (Price CURRENCY, Total DOUBLE);", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    std::string qzc = ShopQzc();
+    qzc.replace(qzc.find("SELECT ID, Name, Total, Created FROM Orders"), 43, "SELECT Price, Total FROM Prices");
+    WriteQzc(qzc);
+    Open("RTF;", "", "");
+    f.tvList.Select(NodeAt(f.tvList, "Shop/Orders/Price"));
+    f.tvList_DblClick();
+    EXPECT_EQ(f.cboFormat.Text, "Currency");
+    EXPECT_EQ(f.StatusBar1.Panel(1).Text, "Double");
+    f.tvList.Select(NodeAt(f.tvList, "Shop/Orders/Total"));
+    f.tvList_DblClick();
+    EXPECT_EQ(f.cboFormat.Text, "Number");
+}

@@ -280,12 +280,14 @@ void frmExpression::tvList_DblClick() {
         if (info && info->kind == DataNodeKind::Column) {
             if (txtLabel.Text == kDefaultLabel && !node->Text.empty()) txtLabel.Text = node->Text;
             StatusBar1.Panel(1).Text = info->typeWord;
-            // The format follows the type of the column inserted.
+            // The format follows the type of the column inserted; an amount
+            // of money is shown as one.
             const std::string& w = info->typeWord;
-            SelectKind(w == "String" ? kQzFormatString
-                       : w == "Date" ? kQzFormatDateTime
-                       : w == "Long" || w == "Double" ? kQzFormatNumber
-                                                       : -1);
+            SelectKind(w == "String"                    ? kQzFormatString
+                       : w == "Date"                    ? kQzFormatDateTime
+                       : info->money                    ? kQzFormatCurrency
+                       : w == "Long" || w == "Double"   ? kQzFormatNumber
+                                                         : -1);
         }
         txtValue_Change();
         if (text.empty() && tree_.IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
