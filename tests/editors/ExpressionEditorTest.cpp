@@ -117,6 +117,7 @@ TEST_F(ExpressionEditor, LinkPictureAppendsTheCallAndSwitchesToRtf) {
     const auto dialogs = host.requests(ui::UiRequest::FileDialog);
     ASSERT_EQ(dialogs.size(), 3u);
     ASSERT_EQ(dialogs[0].file.filters.size(), 20u);
+    EXPECT_EQ(dialogs[0].file.initialFolder, home.root()); // the template's folder
     EXPECT_EQ(dialogs[0].file.filters[3].second, "*.jpg;*jpeg;*.jfif;*.jpe");
     f.cmdOk_Click();
     EXPECT_EQ(f.QzExpFormat, "String;UseDefaultProperties:-1");

@@ -16,7 +16,9 @@
 #include "production/TestFiles.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -304,4 +306,23 @@ TEST(StudioParagraphs, PrintsLeadersAsDotsAndTextAfterATableBlack) {
     EXPECT_LT(look(560, 95, 600, 120).first, 100); // "Value" is there
     // The large letters after the table.
     EXPECT_LT(look(100, 160, 350, 195).first, 60);
+}
+
+// Insert ▸ Picture opens in the document's own folder.
+TEST(StudioParagraphs, InsertPictureOpensInTheDocumentsFolder) {
+    test::TempDir dir;
+    Studio s;
+    views::DocumentView* v = s.open(R"({\rtf1\ansi text\par})");
+    v->model().SetFileName(dir.path() + "/letter.rtf");
+    QAction* insert = action(&s.window, "&Picture...");
+    ASSERT_NE(insert, nullptr);
+    QString folder;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            folder = dialog->directory().absolutePath();
+            dialog->reject();
+        }
+    });
+    insert->trigger();
+    EXPECT_EQ(folder, QDir(QString::fromStdString(dir.path())).absolutePath());
 }

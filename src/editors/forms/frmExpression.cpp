@@ -1,6 +1,8 @@
 #include "editors/forms/frmExpression.h"
 
+#include "core/DesignerState.h"
 #include "core/ModDesigner.h"
+#include "core/ModGlobal.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobalControls.h"
 #include "editors/FieldCode.h"
@@ -230,6 +232,8 @@ void frmExpression::cmdLinkPicture_Click() {
         ui::FileDialogRequest request;
         request.filters = PictureFilters();
         request.fileMustExist = true;
+        // Pictures are kept beside their templates as a rule.
+        if (goDesigner) request.initialFolder = goDesigner->TemplatePath();
         const ui::FileDialogResult chosen = ui::currentHost().fileDialog(request);
         if (chosen.outcome == ui::FileDialogResult::Failed) RaiseError(msg::CannotOpenName);
         // Cancelling the file dialog leaves the expression as it was.

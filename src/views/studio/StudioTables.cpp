@@ -97,7 +97,10 @@ void StudioWindow::insertTable() {
 void StudioWindow::insertPicture() {
     DocumentView* v = activeView();
     if (!v) return;
-    const QString path = QFileDialog::getOpenFileName(this, "Insert Picture", {}, "Pictures (*.png *.jpg *.jpeg)");
+    // Pictures are kept beside their documents as a rule: the dialog opens
+    // in the document's folder (a new document's: the last one used).
+    const QString path = QFileDialog::getOpenFileName(this, "Insert Picture", qs(v->model().Path()),
+                                                      "Pictures (*.png *.jpg *.jpeg)");
     if (path.isEmpty()) return;
     QString refusal;
     auto shown = v->onError;
