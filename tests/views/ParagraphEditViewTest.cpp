@@ -5,6 +5,8 @@
 #include "platform/word/DisplayWalk.h"
 #include "platform/word/Lists.h"
 #include "platform/word/Range.h"
+#include "platform/ui/Printer.h"
+#include "platform/ui/UiHost.h"
 #include "views/host/QtPrinter.h"
 #include "views/studio/RecentFiles.h"
 #include "views/studio/StudioWindow.h"
@@ -325,4 +327,34 @@ TEST(StudioParagraphs, InsertPictureOpensInTheDocumentsFolder) {
     });
     insert->trigger();
     EXPECT_EQ(folder, QDir(QString::fromStdString(dir.path())).absolutePath());
+}
+
+// Printing to a file, each document is offered its own file, never the one
+// another document was just printed to.
+TEST(StudioParagraphs, PrintOffersEachDocumentItsOwnFile) {
+    test::TempDir dir;
+    ui::HeadlessUiHost host;
+    ui::setCurrentHost(&host);
+    views::QtPrinterBackend backend;
+    ui::setPrinterBackend(&backend);
+    Studio s;
+    word::Document& a = s.open(R"({\rtf1\ansi A\par})")->model();
+    a.SetFileName(dir.path() + "/a.rtf");
+    ui::PrintDialogResult toFile{true, {}};
+    toFile.settings.outputFile = dir.path() + "/a-out.pdf";
+    host.queuePrintDialog(toFile);
+    s.window.printActive();
+    ASSERT_TRUE(std::filesystem::exists(dir.path() + "/a-out.pdf"));
+    s.open(R"({\rtf1\ansi B\par})")->model().SetFileName(dir.path() + "/b.rtf");
+    s.window.printActive(); // cancelled
+    s.app.Activate(&a);
+    s.window.sync();
+    s.window.printActive(); // cancelled
+    const auto asked = host.requests(ui::UiRequest::PrintDialog);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[1].print.current.outputFile, dir.path() + "/b.pdf");
+    EXPECT_EQ(asked[2].print.current.outputFile, dir.path() + "/a-out.pdf");
+    ui::CurrentPrinter().OutputFileName.clear();
+    ui::setPrinterBackend(nullptr);
+    ui::setCurrentHost(nullptr);
 }

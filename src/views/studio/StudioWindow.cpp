@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -581,7 +582,19 @@ FindReplaceDialog* StudioWindow::findDialog() {
 
 void StudioWindow::printActive() {
     DocumentView* v = activeView();
-    if (!v || !ShowPrinterDialog(nullptr, 0)) return;
+    if (!v) return;
+    // Printing to a file, the dialog proposes this document's own file: the
+    // one it was printed to before, else one named after it beside the last
+    // file printed; never another document's, which it would overwrite.
+    const std::string document = v->model().FullName();
+    std::string& output = ui::CurrentPrinter().OutputFileName;
+    if (!output.empty()) {
+        const auto before = printedTo_.find(document);
+        output = before != printedTo_.end()
+                     ? before->second
+                     : us(QFileInfo(qs(output)).dir().filePath(QFileInfo(qs(v->model().Name())).completeBaseName() + ".pdf"));
+    }
+    if (!ShowPrinterDialog(nullptr, 0)) return;
     auto* backend = dynamic_cast<QtPrinterBackend*>(&ui::printerBackend());
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool ok = guarded(this, [&] {
@@ -589,6 +602,7 @@ void StudioWindow::printActive() {
         printDocument(*v, *backend, ui::CurrentPrinter());
     });
     QApplication::restoreOverrideCursor();
+    if (ok && !backend->outputFile().empty()) printedTo_[document] = backend->outputFile();
     if (ok && !backend->outputFile().empty())
         statusBar()->showMessage(QStringLiteral("Printed to %1").arg(qs(backend->outputFile())), 8000);
 }

@@ -13,6 +13,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,8 @@ private:
     FindReplaceDialog* find_ = nullptr;
     word::Document* lastActive_ = nullptr;
     bool syncing_ = false;
+    // The file each document (by its full name) was last printed to.
+    std::map<std::string, std::string> printedTo_;
 };
 
 } // namespace qz::views
