@@ -26,6 +26,8 @@ if [ "${1:-all}" != main ]; then
     python3-xlwt python3-openpyxl libreoffice-calc-nogui
     # the PDF reader that tests use to read printed pages back
     poppler-utils
+    # the locale definitions from which tests build a decimal-comma locale
+    locales
     # the word processor whose reading of saved documents the corpus test compares
     libreoffice-writer-nogui
     # a real database server for the integration tests (started by the tests)

@@ -11,6 +11,7 @@
 #include "platform/system/Files.h"
 #include "platform/system/SystemError.h"
 #include "production/TemplateFiles.h"
+#include "platform/automation/DecimalText.h"
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
@@ -46,7 +47,9 @@ std::int32_t PartNumber(std::string_view text) {
         else throwRuntimeError(13);
     }
     if (digits == 0) throwRuntimeError(13);
-    const double value = std::nearbyint(std::strtod(std::string(t).c_str(), nullptr));
+    double value = 0;
+    readDecimal(t, value);
+    value = std::nearbyint(value);
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
         throwRuntimeError(6);
     return static_cast<std::int32_t>(value);

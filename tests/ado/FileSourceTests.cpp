@@ -1,6 +1,7 @@
 // The Jet provider's file sources, read into SQLite: delimited text, Excel
 // workbooks and Access databases; and the same data read from every form.
 #include "SameData.h"
+#include "common/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ std::string textString(const std::string& folder, const char* hdr) {
            "\";Extended Properties=\"text;HDR=" + hdr + ";FMT=Delimited\"";
 }
 
-TEST(FileSources, TheSameDataReadsTheSameFromEveryForm) {
+void ExpectTheSameFromEveryForm() {
     TempDir dir;
     makeSqlite(dir.file("same.db"), kSameSql);
     Ref<Connection> sqlite = makeRef<Connection>();
@@ -55,6 +56,9 @@ TEST(FileSources, TheSameDataReadsTheSameFromEveryForm) {
 
     EXPECT_EQ(dump(*parseSavedRecordset(sameXml(), "same.xml")), expected);
 }
+
+TEST(FileSources, TheSameDataReadsTheSameFromEveryForm) { ExpectTheSameFromEveryForm(); }
+
 
 TEST(FileSources, TextFilesWithoutHeaderAndOtherSeparators) {
     TempDir dir;
@@ -258,6 +262,27 @@ std::string fixture(const std::string& name, const TempDir& dir) {
     std::filesystem::copy_file(src, dst);
     std::filesystem::permissions(dst, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     return dst;
+}
+
+// Under a decimal-comma locale (the studio's on a German desktop) the numbers
+// of cells and text files are numbers still, and Access's floating-point
+// columns read as they do under the C locale.
+TEST(FileSources, TheSameDataUnderADecimalCommaLocale) {
+    TempDir dir;
+    const std::string sql = "SELECT OrderID, ProductID, UnitPrice, Quantity, Discount FROM [Order Details] "
+                            "WHERE Discount > 0 ORDER BY OrderID, ProductID";
+    Ref<Connection> access = makeRef<Connection>();
+    access->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + fixture("nwind.mdb", dir) + "\"");
+    Ref<Recordset> plain = access->execute(sql);
+
+    qz::test::CommaLocale comma;
+    ASSERT_TRUE(comma.ok()) << comma.why();
+    ExpectTheSameFromEveryForm();
+    Ref<Connection> again = makeRef<Connection>();
+    again->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.file("nwind.mdb") + "\"");
+    const std::string expected = dump(*plain);  // the values read under the C locale, shown alike
+    EXPECT_EQ(dump(*again->execute(sql)), expected);
+    EXPECT_NE(expected.find("Discount:F"), std::string::npos);
 }
 
 TEST(FileSources, AccessOrdersJoinTheirCustomers) {

@@ -1,6 +1,8 @@
 #include "Expect.h"
 #include "TestLocales.h"
+#include "common/CommaLocale.h"
 
+#include "platform/automation/DecimalText.h"
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 #include "platform/automation/Variant.h"
@@ -70,6 +72,37 @@ TEST(Coercion, StringsToNumbersFollowTheLocale) {
     EXPECT_DOUBLE_EQ(str("1.5").toDouble(), 15);   // "." groups digits in German
     EXPECT_DOUBLE_EQ(str("1.234,5").toDouble(), 1234.5);
     EXPECT_EQ(str("2,5").toInteger(), 2);
+}
+
+// Under a C library locale with a decimal comma (the studio's under a German
+// desktop) text reads and numbers write as under the C locale: only the
+// script's own locale decides.
+TEST(Coercion, TheCLibrarysLocaleChangesNoNumber) {
+    test::CommaLocale comma;
+    ASSERT_TRUE(comma.ok()) << comma.why();
+    EXPECT_DOUBLE_EQ(str("2.5").toDouble(), 2.5);
+    EXPECT_DOUBLE_EQ(str("-1.5E-2").toDouble(), -0.015);
+    EXPECT_EQ(str("2.5e1").toCurrency(), 250000);
+    EXPECT_VB_ERROR(str("1e400").toDouble(), 6);
+
+    double v = 7;
+    for (const char* bad : {"", "+", "-", ".", "e5", "inf", "nan", "0x10", "+-1", "1,5", " 1"})
+        EXPECT_FALSE(readDecimal(std::string_view(bad), v)) << bad;
+    EXPECT_EQ(v, 7);
+    struct Case { const char* in; double expected; };
+    for (Case c : {Case{"+.5", 0.5}, {"5.", 5}, {"-0.25e+2", -25}, {"1e400", HUGE_VAL}, {"-1e400", -HUGE_VAL},
+                   {"1e-400", 0}, {"0.000001e-320", 0}, {"123456e-330", 0},
+                   {"1e-310", 1e-310}}) {
+        EXPECT_TRUE(readDecimal(std::string_view(c.in), v)) << c.in;
+        EXPECT_EQ(v, c.expected) << c.in;
+    }
+    const std::string_view prefix = "3.75,4";
+    EXPECT_EQ(readDecimal(prefix.data(), prefix.data() + prefix.size(), v), prefix.data() + 4);
+    EXPECT_EQ(v, 3.75);
+    EXPECT_EQ(decimalText(3.5, 15), "3.5");
+    EXPECT_EQ(decimalText(1.5e20, 15), "1.5e+20");
+    EXPECT_EQ(roundTripText(0.1), "0.1");
+    EXPECT_EQ(roundTripText(1.0 + 2.220446049250313e-16), "1.0000000000000002");
 }
 
 TEST(Coercion, StringsToBoolean) {

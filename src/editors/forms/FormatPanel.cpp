@@ -2,6 +2,7 @@
 
 #include "core/ModErrors.h"
 #include "core/ModGlobalControls.h"
+#include "platform/automation/DecimalText.h"
 #include "platform/automation/Text.h"
 #include "resources/MessageIds.h"
 
@@ -20,11 +21,8 @@ constexpr const char* kBlankProtect = "Use Blank Protect";
 // has no value of its own); a number that does not fit 32 bits is refused
 // with message 4037.
 std::optional<std::int32_t> RoundedNumber(std::string_view text) {
-    const std::string t(trimSpaces(text));
-    if (t.empty()) return std::nullopt;
-    char* end = nullptr;
-    const double d = std::strtod(t.c_str(), &end);
-    if (end != t.c_str() + t.size() || !std::isfinite(d)) return std::nullopt;
+    double d = 0;
+    if (!readDecimal(trimSpaces(text), d) || !std::isfinite(d)) return std::nullopt;
     const double r = std::nearbyint(d);
     if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
         RaiseError(msg::InvalidNumericValue);

@@ -1,5 +1,6 @@
 #include "platform/ado/AdoTypes.h"
 
+#include "platform/automation/DecimalText.h"
 #include "platform/automation/Text.h"
 
 #include <array>
@@ -97,11 +98,10 @@ std::string_view trimmed(std::string_view s) {
 }
 
 bool parseDouble(std::string_view s, double& out) {
-    s = trimmed(s);
-    if (s.empty()) return false;
-    if (s.front() == '+') s.remove_prefix(1);
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-    return ec == std::errc() && p == s.data() + s.size() && std::isfinite(out);
+    double v = 0;
+    if (!readDecimal(trimmed(s), v) || !std::isfinite(v)) return false;
+    out = v;
+    return true;
 }
 
 bool parseInt64(std::string_view s, std::int64_t& out) {

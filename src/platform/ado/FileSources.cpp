@@ -7,6 +7,7 @@
 //   its relationships kept as foreign keys.
 #include "platform/ado/Backend.h"
 #include "platform/ado/Workbook.h"
+#include "platform/automation/DecimalText.h"
 #include "platform/system/CodePage.h"
 
 #include <freexl.h>
@@ -51,10 +52,8 @@ bool isInteger(const std::string& s) {
 }
 
 bool isNumber(const std::string& s) {
-    char* end = nullptr;
-    std::strtod(s.c_str(), &end);
-    return end && *end == '\0' && !s.empty() && s.find_first_of("xXnN") == std::string::npos &&
-           s.front() != ' ';
+    double v = 0;
+    return readDecimal(s, v) && std::isfinite(v);
 }
 
 std::string inferType(const TableText& t, std::size_t c) {
@@ -231,14 +230,7 @@ TableText tableOfBlock(workbook::Block& b, bool header) {
 
 namespace workbook {
 
-std::string numberText(double v) {
-    char b[64];
-    for (int prec = 15; prec <= 17; ++prec) {  // the shortest text that reads back
-        std::snprintf(b, sizeof b, "%.*g", prec, v);
-        if (std::strtod(b, nullptr) == v) break;
-    }
-    return b;
-}
+std::string numberText(double v) { return roundTripText(v); }
 
 std::string isoFromOleDate(double v, bool dayOnlyAtMidnight) {
     double day = v >= 0 ? std::floor(v) : std::ceil(v);
@@ -452,6 +444,18 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
                     // The stored value is an automation date already; the
                     // library's own formatting fails before 1900.
                     row[i] = workbook::isoFromOleDate(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start));
+                    continue;
+                }
+                // The library writes floating-point numbers with printf, in
+                // the process's locale (a decimal comma under a German one):
+                // they are written here from the stored value, with the
+                // library's digits but always a decimal point.
+                if (types[i] == MDB_FLOAT && cols[i]->cur_value_len == 4) {
+                    row[i] = decimalText(mdb_get_single(mdb->pg_buf, cols[i]->cur_value_start), 8);
+                    continue;
+                }
+                if (types[i] == MDB_DOUBLE && cols[i]->cur_value_len == 8) {
+                    row[i] = decimalText(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start), 16);
                     continue;
                 }
                 row[i] = std::string(bound[i].data(), static_cast<std::size_t>(std::min(lens[i], 65536)));

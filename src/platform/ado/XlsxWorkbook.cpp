@@ -6,6 +6,7 @@
 // machine's memory.
 #include "platform/ado/AdoTypes.h"
 #include "platform/ado/Workbook.h"
+#include "platform/automation/DecimalText.h"
 
 #include <pugixml.hpp>
 #include <zip.h>
@@ -292,9 +293,8 @@ Cell readCell(pugi::xml_node c, const Context& ctx) {
     } else if (type == "e") {
         // An error value (#N/A, #DIV/0!...) reads as null.
     } else {
-        char* end = nullptr;
-        const double d = std::strtod(value, &end);
-        if (end == value || *end != '\0' || !std::isfinite(d)) {
+        double d = 0;
+        if (!readDecimal(value, d) || !std::isfinite(d)) {
             cell.kind = CellKind::Text;
             cell.text = value;
             return cell;

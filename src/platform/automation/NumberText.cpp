@@ -1,11 +1,11 @@
 #include "NumberText.h"
 
+#include "DecimalText.h"
 #include "ErrorTexts.h"
 #include "Text.h"
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace qz {
 namespace {
@@ -144,8 +144,8 @@ bool parseNumber(std::u16string_view s, const LocaleFormat& loc, double& out) {
     bool negative = false, isRadix = false;
     if (!scanNumber(s, loc, ascii, negative, isRadix, out)) return false;
     if (isRadix) return true;
-    double v = std::strtod(ascii.c_str(), nullptr);
-    if (!std::isfinite(v)) return false;
+    double v = 0;
+    if (!readDecimal(ascii, v) || !std::isfinite(v)) return false;
     out = negative ? -v : v;
     return true;
 }
@@ -197,7 +197,7 @@ int parseCurrency(std::u16string_view s, const LocaleFormat& loc, std::int64_t& 
         return 1;
     }
     if (!isRadix) {
-        d = std::strtod(ascii.c_str(), nullptr);
+        readDecimal(ascii, d);
         if (negative) d = -d;
     }
     double r = std::nearbyint(d * 10000.0);

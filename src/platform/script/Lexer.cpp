@@ -1,5 +1,6 @@
 #include "platform/script/Lexer.h"
 
+#include "platform/automation/DecimalText.h"
 #include "platform/automation/ErrorTexts.h"
 
 #include <cmath>
@@ -263,7 +264,8 @@ std::vector<Token> tokenize(std::u16string_view src) {
                     continue;
                 }
             }
-            double d = std::strtod(digits.c_str(), nullptr);
+            double d = 0;
+            readDecimal(digits, d);
             if (!std::isfinite(d)) fail(1031, s);
             Token& tk = push(Tok::Double, s);
             tk.dval = d;

@@ -5,6 +5,7 @@
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
 #include "core/RecordsetGrid.h"
+#include "platform/automation/DecimalText.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
 #include "query/ModQBUtilities.h"
@@ -408,8 +409,9 @@ void frmQueryBuilder::PopulateFormWithQueryData() {
         const int kind = ColumnKindOfAdoType(slot->Column->type);
         if (kind == kKindBoolean) {
             ShowParameterControl(i, true);
+            double number = 0;
             const bool isTrue = equalsNoCaseAscii(slot->Parameter, "TRUE") ||
-                                (QBSelectQuery::IsNumericLiteral(slot->Parameter) && std::stod(slot->Parameter) != 0);
+                                (readDecimal(slot->Parameter, number) && number != 0);
             QBSetCurSel(cboConditionBooleanParameter[i], isTrue ? 0 : 1);
         } else if (kind != kKindNotSearchable) {
             ShowParameterControl(i, false);
