@@ -392,10 +392,46 @@ TEST(SavedRecordset, DamagedXmlIsRefusedWithWhereItWentWrong) {
     }
 }
 
-TEST(SavedRecordset, ALatin1FileIsReadAsLatin1) {
-    const std::string xml =
-        notesXml("<rs:data><z:row Id='1' Note='caf\xE9 &#233;'/></rs:data>", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
-    EXPECT_EQ(notes(parseSavedRecordset(xml, "latin.xml")), "1=caf\xC3\xA9 \xC3\xA9;");
+// The declaration names the encoding of the file; UTF-8 where it names none.
+TEST(SavedRecordset, AFileIsReadInTheEncodingItDeclares) {
+    auto declared = [](const char* encoding, const std::string& note) {
+        return notesXml("<rs:data><z:row Id='1' Note='" + note + "'/></rs:data>",
+                        std::string("<?xml version=\"1.0\" encoding=") + encoding + "?>\n");
+    };
+    EXPECT_EQ(notes(parseSavedRecordset(declared("\"ISO-8859-1\"", "caf\xE9 &#233;"), "latin.xml")),
+              "1=caf\xC3\xA9 \xC3\xA9;");
+    EXPECT_EQ(notes(parseSavedRecordset(declared("'windows-1252'", "Cr\xE8me br\xFBl\xE9" "e \x80" "5"), "w.xml")),
+              "1=Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e \xE2\x82\xAC" "5;");
+    EXPECT_EQ(notes(parseSavedRecordset(declared("'utf-8'", "\xE2\x82\xAC"), "u.xml")), "1=\xE2\x82\xAC;");
+
+    // Characters of two bytes, one of them cut by the end of the first chunk
+    // the file is read in: the value starts at an odd offset, the chunk ends
+    // at an even one.
+    const std::string nihon = "\x93\xFA\x96\x7B", nihonUtf8 = "\xE6\x97\xA5\xE6\x9C\xAC";
+    std::string value, want;
+    for (int i = 0; i < 20000; ++i) value += nihon, want += nihonUtf8;
+    std::string xml = declared("'Shift_JIS'", value);
+    if (xml.find(nihon) % 2 == 0) xml = declared("'Shift_JIS' ", value);
+    ASSERT_GT(xml.size(), 65536u);
+    TempDir dir;
+    dir.write("sjis.xml", xml);
+    const std::string got = notes(loadSavedRecordset(dir.file("sjis.xml")));
+    EXPECT_TRUE(got == "1=" + want + ";") << got.substr(0, 40) << "...";
+
+    // An encoding that is not known, or bytes that are no characters of the
+    // one declared, are refused naming it.
+    auto error = [&](const std::string& text) -> std::string {
+        dir.write("bad.xml", text);
+        try {
+            loadSavedRecordset(dir.file("bad.xml"));
+        } catch (const AutomationError& e) {
+            return e.Description;
+        }
+        return "no error";
+    };
+    EXPECT_NE(error(declared("'x-klingon'", "a")).find("'x-klingon'"), std::string::npos);
+    EXPECT_NE(error(declared("'Shift_JIS'", "a\x85\x20")).find("Shift_JIS"), std::string::npos);
+    EXPECT_NE(error(declared("'UTF-16'", "a")).find("UTF-16"), std::string::npos);
 }
 
 } // namespace

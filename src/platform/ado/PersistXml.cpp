@@ -14,6 +14,8 @@
 #include "platform/automation/Text.h"
 #include "platform/system/Paths.h"
 
+#include <unicode/ucnv.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -36,6 +38,94 @@ struct XmlError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Decodes the encoding a file declares into UTF-8, a piece at a time: a
+// character cut by the end of one piece is completed by the next. Bytes that
+// are no character of the encoding are an error, not a replacement character.
+class Decoder {
+public:
+    explicit Decoder(std::string name) : name_(std::move(name)) {
+        UErrorCode err = U_ZERO_ERROR;
+        from_ = ucnv_open(name_.c_str(), &err);
+        if (U_FAILURE(err) || !from_) {
+            from_ = nullptr;
+            throw XmlError("it declares the encoding '" + name_ + "', which is not known");
+        }
+        // Its declaration was read as ASCII: the file is in no encoding of
+        // two or four bytes a character.
+        if (ucnv_getMinCharSize(from_) > 1)
+            throw XmlError("it declares the encoding '" + name_ + "' but is not written in it");
+        ucnv_setToUCallBack(from_, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+        utf8_ = ucnv_open("UTF-8", &err);
+        if (U_FAILURE(err) || !utf8_) throw XmlError("the encoding '" + name_ + "' cannot be decoded here");
+    }
+    ~Decoder() {
+        if (from_) ucnv_close(from_);
+        if (utf8_) ucnv_close(utf8_);
+    }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    // Appends the UTF-8 of the bytes to out; last: no bytes follow them.
+    void decode(std::string_view bytes, bool last, std::string& out) {
+        const char* source = bytes.data();
+        const char* const end = source + bytes.size();
+        for (;;) {
+            std::size_t have = out.size();
+            out.resize(have + (end - source) * 3 + 64);
+            char* target = out.data() + have;
+            UErrorCode err = U_ZERO_ERROR;
+            ucnv_convertEx(utf8_, from_, &target, out.data() + out.size(), &source, end, pivot_, &pivotSource_,
+                           &pivotTarget_, pivot_ + kPivot, false, last, &err);
+            out.resize(static_cast<std::size_t>(target - out.data()));
+            if (err == U_BUFFER_OVERFLOW_ERROR) continue;
+            if (U_FAILURE(err))
+                throw XmlError("the bytes before offset " + std::to_string(read_ + (source - bytes.data())) +
+                               " are no character of the encoding '" + name_ + "' it declares");
+            break;
+        }
+        read_ += bytes.size();
+    }
+
+private:
+    static constexpr std::size_t kPivot = 1024;
+    std::string name_;
+    UConverter* from_ = nullptr;
+    UConverter* utf8_ = nullptr;
+    UChar pivot_[kPivot];
+    UChar* pivotSource_ = pivot_;
+    UChar* pivotTarget_ = pivot_;
+    std::size_t read_ = 0; // bytes decoded so far
+};
+
+// The encoding the XML declaration at the start of the text names, "" when
+// it names none.
+std::string declaredEncoding(std::string_view head) {
+    if (head.substr(0, 5) != "<?xml") return {};
+    head = head.substr(0, head.find("?>"));
+    std::size_t i = head.find("encoding");
+    if (i == std::string_view::npos) return {};
+    auto blanks = [&] {
+        while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) ++i;
+    };
+    i += 8;
+    blanks();
+    if (i >= head.size() || head[i] != '=') return {};
+    ++i;
+    blanks();
+    if (i >= head.size() || (head[i] != '"' && head[i] != '\'')) return {};
+    const std::size_t close = head.find(head[i], i + 1);
+    if (close == std::string_view::npos) return {};
+    return std::string(head.substr(i + 1, close - i - 1));
+}
+
+// True for a name of UTF-8, which is read as it stands.
+bool namesUtf8(std::string_view name) {
+    std::string bare;
+    for (char c : name)
+        if (c != '-' && c != '_') bare += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return bare == "utf8";
+}
+
 // A pull reader of start and end tags over a text or a file read in chunks.
 // It checks what the rows depend on (tags closed in order, quoted attribute
 // values, one root element) and passes over text, comments, CDATA, processing
@@ -57,6 +147,8 @@ public:
 
     // The first bytes of the input, for the checks of its format.
     std::string_view head() const { return buf_; }
+    // Why the input cannot be read in the encoding it declares ("" when it can).
+    const std::string& encodingFault() const { return encodingFault_; }
 
     // Advances to the next start or end tag.
     Kind next();
@@ -87,13 +179,15 @@ private:
     void decode(std::string_view raw, std::string& out) const;
 
     std::FILE* file_ = nullptr;
-    std::string store_;      // the buffered part of a file
+    std::unique_ptr<Decoder> decoder_; // the encoding declared, when it is not UTF-8
+    std::string raw_;        // a chunk of a file as read, before it is decoded
+    std::string encodingFault_;
+    std::string store_;      // the buffered part of a file, or the decoded text
     std::string_view buf_;   // the buffered part of the input
     std::size_t base_ = 0;   // offset of buf_[0] in the input
     std::size_t pos_ = 0;    // next unread character in buf_
     std::size_t tok_ = 0;    // start of the token being read (kept when reading on)
     bool eof_ = false;
-    bool latin1_ = false;    // declared as ISO-8859-1: bytes are code points
     bool rootDone_ = false;
 
     std::string_view name_;
@@ -116,36 +210,49 @@ bool XmlReader::more(std::size_t& i) {
         tok_ = 0;
     }
     constexpr std::size_t kChunk = 64 * 1024;
-    const std::size_t have = store_.size();
-    store_.resize(have + std::max(kChunk, have));
-    const std::size_t got = std::fread(store_.data() + have, 1, store_.size() - have, file_);
-    store_.resize(have + got);
-    buf_ = store_;
-    if (got == 0) {
-        if (std::ferror(file_)) throw XmlError("the file could not be read to its end");
-        eof_ = true;
-        return false;
+    for (;;) {
+        const std::size_t have = store_.size();
+        const std::size_t want = std::max(kChunk, have);
+        std::size_t got = 0;
+        if (!decoder_) {
+            store_.resize(have + want);
+            got = std::fread(store_.data() + have, 1, want, file_);
+            store_.resize(have + got);
+        } else {
+            raw_.resize(want);
+            got = std::fread(raw_.data(), 1, want, file_);
+            raw_.resize(got);
+        }
+        if (got == 0 && std::ferror(file_)) throw XmlError("the file could not be read to its end");
+        eof_ = got == 0;
+        if (decoder_) decoder_->decode(raw_, eof_, store_);
+        buf_ = store_;
+        // A chunk of a declared encoding may end inside a character, which
+        // then waits for the next.
+        if (i < buf_.size() || eof_) return i < buf_.size();
     }
-    return i < buf_.size();
 }
 
 void XmlReader::start() {
-    if (buf_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
-    tok_ = pos_;
-    // An encoding declared as Latin-1 changes how values are read; any other
-    // declaration is taken as UTF-8, the encoding saved recordsets are written in.
-    std::string_view decl = buf_.substr(pos_, 200);
-    if (decl.substr(0, 5) == "<?xml") {
-        decl = decl.substr(0, decl.find("?>"));
-        const std::size_t e = decl.find("encoding");
-        if (e != std::string_view::npos) {
-            std::string enc;
-            for (char c : decl.substr(e + 8))
-                if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') enc += static_cast<char>(std::tolower(c));
-                else if (!enc.empty()) break;
-            latin1_ = enc == "iso-8859-1" || enc == "latin1" || enc == "latin-1";
+    if (buf_.substr(0, 3) == "\xEF\xBB\xBF") {
+        pos_ = 3;  // marked as UTF-8
+    } else {
+        try {
+            const std::string encoding = declaredEncoding(buf_);
+            if (!encoding.empty() && !namesUtf8(encoding)) {
+                // What was read so far is decoded; a file's further chunks as they are read.
+                decoder_ = std::make_unique<Decoder>(encoding);
+                const std::string bytes = file_ ? std::move(store_) : std::string(buf_);
+                store_.clear();
+                buf_ = store_;
+                decoder_->decode(bytes, !file_, store_);
+                buf_ = store_;
+            }
+        } catch (const XmlError& e) {
+            encodingFault_ = e.what();
         }
     }
+    tok_ = pos_;
 }
 
 // Index just past the first "ab" (or past a when b is 0) from i.
@@ -170,15 +277,13 @@ std::size_t XmlReader::skipPast(std::size_t i, char twice, const char* what) {
 }
 
 // Byte classes of a start tag, looked up once a byte: what ends a name, and
-// what an attribute value needs decoded for (a reference, a line end or tab,
-// and in a Latin-1 file any byte past ASCII).
+// what an attribute value needs decoded for (a reference, a line end or tab).
 struct TagBytes {
-    std::array<bool, 256> endsName{}, decodeUtf8{}, decodeLatin1{}, quoteOrEnd{};
+    std::array<bool, 256> endsName{}, decodes{}, quoteOrEnd{};
     constexpr TagBytes() {
         for (unsigned char c : {' ', '\t', '\r', '\n', '/', '>', '='}) endsName[c] = true;
         for (unsigned char c : {'"', '\'', '>'}) quoteOrEnd[c] = true;
-        for (unsigned char c : {'&', '\t', '\r', '\n'}) decodeUtf8[c] = decodeLatin1[c] = true;
-        for (std::size_t c = 0x80; c < 256; ++c) decodeLatin1[c] = true;
+        for (unsigned char c : {'&', '\t', '\r', '\n'}) decodes[c] = true;
     }
 };
 constexpr TagBytes kTagBytes;
@@ -293,7 +398,7 @@ void XmlReader::parseStartTag(std::size_t end) {
         while (k < tag.size() && !kTagBytes.endsName[static_cast<unsigned char>(tag[k])]) ++k;
         return k;
     };
-    const std::array<bool, 256>& decodes = latin1_ ? kTagBytes.decodeLatin1 : kTagBytes.decodeUtf8;
+    const std::array<bool, 256>& decodes = kTagBytes.decodes;
     std::size_t e = nameEnd(i);
     if (e == i) fail("a tag has no name", tok_);
     name_ = tag.substr(i, e - i);
@@ -391,8 +496,6 @@ void XmlReader::decode(std::string_view raw, std::string& out) const {
             } else {
                 out += '&';
             }
-        } else if (latin1_ && static_cast<unsigned char>(c) >= 0x80) {
-            appendUtf8(out, static_cast<char32_t>(static_cast<unsigned char>(c)));
         } else {
             out += c;
         }
@@ -696,6 +799,7 @@ void checkFormat(std::string_view head, std::string_view sourceName) {
 }
 
 Ref<Recordset> readSavedRecordset(XmlReader& r, std::string_view sourceName) {
+    if (!r.encodingFault().empty()) invalid(sourceName, r.encodingFault());
     checkFormat(r.head(), sourceName);
     std::shared_ptr<Schema> schema;
     std::string rowName;
