@@ -95,6 +95,39 @@ TEST_F(Postgres, CatalogAndServerMessages) {
     EXPECT_NE(bad->errors()[0].description.find("no_such_db"), std::string::npos);
 }
 
+// A boolean column reads as Booleans under the driver's own defaults (the
+// string names no option); a string that sets the option keeps its texts.
+TEST_F(Postgres, BooleansAreBooleansUnlessTheStringSaysOtherwise) {
+    std::string error;
+    ASSERT_TRUE(pg->Execute("shop", "CREATE TABLE Flags (Name TEXT, Done BOOLEAN);"
+                                    "INSERT INTO Flags VALUES ('a', true), ('b', false), ('c', NULL);", &error)) << error;
+    const std::string plain = pg->OdbcConnectionString("shop");
+    ASSERT_EQ(plain.find("BoolsAsChar"), std::string::npos) << plain;
+    const std::string sql = "SELECT Name, Done FROM Flags ORDER BY Name";
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(plain);
+    Ref<Recordset> rs = c->execute(sql);
+    EXPECT_EQ(rs->column(1).type, adBoolean);
+    std::string values;
+    for (; !rs->eof(); rs->moveNext()) {
+        const Variant& v = rs->value(1);
+        values += v.isNull() ? "null;" : (v.type() == VarType::Boolean ? "Boolean " : "other ") + v.toUtf8() + ";";
+    }
+    EXPECT_EQ(values, "Boolean True;Boolean False;null;");
+    bool catalogued = false;
+    for (const CatalogTable& t : c->catalog())
+        for (const CatalogColumn& col : t.columns) catalogued |= t.name == "flags" && col.name == "done" && col.type == adBoolean;
+    EXPECT_TRUE(catalogued);
+
+    for (const char* option : {"BoolsAsChar=1;", "boolsaschar=1;", "B9=1;"}) {
+        Ref<Connection> chars = makeRef<Connection>();
+        chars->open(plain + option);
+        Ref<Recordset> texts = chars->execute(sql);
+        EXPECT_TRUE(isStringType(texts->column(1).type)) << option;
+        EXPECT_EQ(texts->value(1).toUtf8(), "1") << option;
+    }
+}
+
 namespace {
 
 // Runs f on a thread of its own: false when it has not ended within a bound

@@ -189,9 +189,10 @@ void PgServer::Stop() {
 }
 
 std::string PgServer::OdbcConnectionString(const std::string& database) const {
-    // The driver by its installed name: a path is refused.
+    // The driver by its installed name (a path is refused), with the driver's
+    // own defaults, as a user writes it.
     return "Driver={QzPostgreSQL};Server=127.0.0.1;Port=" + std::to_string(port_) +
-           ";Database=" + database + ";Uid=postgres;Pwd=;BoolsAsChar=0;";
+           ";Database=" + database + ";Uid=postgres;Pwd=;";
 }
 
 bool PgServer::Execute(const std::string& database, const std::string& sql,

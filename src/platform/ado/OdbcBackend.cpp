@@ -663,11 +663,15 @@ const InstalledDriver* installedByName(const std::vector<InstalledDriver>& drive
 // The driver a data source of odbc.ini names (the user's file, then the
 // system's, as the driver manager looks) must be an installed driver's
 // name, or the very library entry of one.
-void checkDataSource(const std::string& dsn, const std::vector<InstalledDriver>& drivers) {
+std::string dataSourceDriver(const std::string& dsn) {
     char entry[1024] = {};
     SQLSetConfigMode(ODBC_BOTH_DSN);
     SQLGetPrivateProfileString(dsn.c_str(), "Driver", "", entry, sizeof entry, "ODBC.INI");
-    const std::string driver = entry;
+    return entry;
+}
+
+void checkDataSource(const std::string& dsn, const std::vector<InstalledDriver>& drivers) {
+    const std::string driver = dataSourceDriver(dsn);
     if (driver.empty()) return; // no such source: the driver manager says so
     const InstalledDriver* d = installedByName(drivers, driver);
     if (d && d->name == driver) return;
@@ -797,12 +801,43 @@ std::string checkedOdbcString(std::string_view text) {
     return out;
 }
 
+// True when a driver name or library entry stands for PostgreSQL's driver.
+bool isPostgresDriver(std::string_view driver, const std::vector<InstalledDriver>& drivers) {
+    auto library = [](std::string_view path) {
+        const std::size_t slash = path.rfind('/');
+        return toLowerAscii(path.substr(slash == std::string_view::npos ? 0 : slash + 1)).starts_with("psqlodbc");
+    };
+    if (const InstalledDriver* d = installedByName(drivers, trimSpaces(driver)))
+        return std::any_of(d->libraries.begin(), d->libraries.end(), library);
+    return library(driver);
+}
+
+// PostgreSQL's driver gives a boolean column as the texts "1" and "0" while
+// its option BoolsAsChar is on, and it is on by default: the option is turned
+// off, so that a boolean reads as a Boolean, unless the string sets it itself
+// (by its name, its short name B9, or the options' bits CX).
+std::string withBooleans(const std::string& odbcString) {
+    std::vector<std::string> named;
+    for (const auto& [rawKey, value] : managerPairs(odbcString)) {
+        const std::string_view key = trimSpaces(rawKey);
+        if (equalsNoCaseAscii(key, "BoolsAsChar") || equalsNoCaseAscii(key, "B9") || equalsNoCaseAscii(key, "CX"))
+            return odbcString;
+        if (equalsNoCaseAscii(key, "DRIVER")) named.push_back(value);
+        else if (equalsNoCaseAscii(key, "DSN")) named.push_back(dataSourceDriver(value));
+    }
+    if (named.empty()) named.push_back(dataSourceDriver("DEFAULT"));
+    const std::vector<InstalledDriver> drivers = installedDrivers();
+    for (const std::string& driver : named)
+        if (isPostgresDriver(driver, drivers)) return odbcString + "BoolsAsChar=0;";
+    return odbcString;
+}
+
 } // namespace
 
 std::unique_ptr<Backend> openOdbc(const std::string& connectionString) {
     // Only the driver manager's own reading of the string decides which
     // library it loads: the string is checked in the form it is given.
-    const std::string odbcString = checkedOdbcString(connectionString);
+    const std::string odbcString = withBooleans(checkedOdbcString(connectionString));
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
         raiseProvider(kSource, "An ODBC connection cannot be allocated.");
