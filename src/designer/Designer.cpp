@@ -202,12 +202,15 @@ void Designer::WordDocumentChange() {
         ModMSWordMenuToolbar& bars = MenuToolbar();
         // The menu stays enabled (About and Help always serve) and takes the
         // layout of the document now active: the template one only for a
-        // valid template.
+        // valid template. With no document open New Template has nothing to
+        // turn into a template: it is greyed, as the whole menu would be.
         bars.EnableMenu();
         if (app.GetDocuments().Count() <= 0) {
             bars.ToggleMenuElements(false);
+            bars.EnableFirstItem(false);
             return;
         }
+        bars.EnableFirstItem(true);
         const bool valid = IsValidTemplate();
         bars.ToggleMenuElements(valid);
         if (valid) {

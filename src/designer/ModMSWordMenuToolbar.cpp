@@ -265,6 +265,13 @@ void ModMSWordMenuToolbar::SetMenuEnabled(bool enabled) noexcept {
     try { MarkCustomizationSaved(); } catch (...) {}
 }
 
+void ModMSWordMenuToolbar::EnableFirstItem(bool enabled) noexcept {
+    try {
+        if (menu_ && menu_->Controls().Count() > 0) menu_->Controls().Item(1).Enabled = enabled;
+    } catch (...) {
+    }
+}
+
 void ModMSWordMenuToolbar::EnableMenu() noexcept { SetMenuEnabled(true); }
 void ModMSWordMenuToolbar::DisableMenu() noexcept { SetMenuEnabled(false); }
 

@@ -41,6 +41,10 @@ public:
     // The whole menu on or off (made when missing); every failure ignored.
     void EnableMenu() noexcept;
     void DisableMenu() noexcept;
+    // The menu's first item, New Template in the no-template layout, on or
+    // off: it turns the active document into a template and needs one.
+    // Every failure ignored.
+    void EnableFirstItem(bool enabled) noexcept;
     // The toolbar stays enabled; its four buttons are enabled or disabled.
     // A missing toolbar is no failure.
     void EnableToolBar();

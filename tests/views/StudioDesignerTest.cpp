@@ -118,6 +118,18 @@ TEST(StudioDesigner, TheAddinMenuFollowsTheActiveDocument) {
     EXPECT_TRUE(enabled("About_Click"));  // no document: About and Help still serve
     EXPECT_TRUE(enabled("Help_Click"));
     EXPECT_FALSE(enabled("PreviewDocument_Click"));
+    // ... and nothing that needs a document.
+    EXPECT_FALSE(enabled("CreateNewTemplate_Click"));
+    QMenu* file = window.findChild<QMenu*>("File");
+    ASSERT_NE(file, nullptr);
+    auto fileItem = [&](const char* text) {
+        for (QAction* a : file->actions())
+            if (a->text() == text) return a->isEnabled();
+        ADD_FAILURE() << text;
+        return false;
+    };
+    for (const char* text : {"&Save", "&Close", "Page Set&up...", "&Print..."}) EXPECT_FALSE(fileItem(text)) << text;
+    EXPECT_TRUE(fileItem("&Open..."));
 
     ASSERT_TRUE(window.openFile(QString::fromStdString(dir.path() + "/invoice.rtf")));
     EXPECT_TRUE(enabled("EditTemplateProperties_Click"));
@@ -137,4 +149,9 @@ TEST(StudioDesigner, TheAddinMenuFollowsTheActiveDocument) {
     ASSERT_TRUE(window.closeDocument(window.activeView()->model()));
     EXPECT_TRUE(enabled("CreateNewTemplate_Click"));
     EXPECT_FALSE(enabled("PreviewDocument_Click"));
+    for (const char* text : {"&Save", "&Close", "Page Set&up...", "&Print..."}) EXPECT_TRUE(fileItem(text)) << text;
+    ASSERT_TRUE(window.closeDocument(window.activeView()->model()));
+    EXPECT_FALSE(enabled("CreateNewTemplate_Click"));
+    EXPECT_TRUE(enabled("About_Click"));
+    for (const char* text : {"&Save", "&Close", "Page Set&up...", "&Print..."}) EXPECT_FALSE(fileItem(text)) << text;
 }

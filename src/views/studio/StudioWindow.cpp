@@ -109,15 +109,17 @@ void StudioWindow::buildMenus() {
         const QString path = QFileDialog::getOpenFileName(this, "Open", {}, kRtfFilter);
         if (!path.isEmpty()) openFile(path);
     });
-    file->addAction("&Save", QKeySequence::Save, this, [this] { saveActive(false); });
-    file->addAction("Save &As...", QKeySequence::SaveAs, this, [this] { saveActive(true); });
-    file->addAction("&Close", QKeySequence::Close, this, [this] {
-        if (DocumentView* v = activeView()) closeDocument(v->model());
-    });
+    documentActions_ = {
+        file->addAction("&Save", QKeySequence::Save, this, [this] { saveActive(false); }),
+        file->addAction("Save &As...", QKeySequence::SaveAs, this, [this] { saveActive(true); }),
+        file->addAction("&Close", QKeySequence::Close, this, [this] {
+            if (DocumentView* v = activeView()) closeDocument(v->model());
+        }),
+    };
     file->addSeparator();
-    file->addAction("Page Set&up...", this, [this] { pageSetup(); });
-    file->addAction("Print Pre&view", this, [this] { printPreview(); });
-    file->addAction("&Print...", QKeySequence::Print, this, [this] { printActive(); });
+    documentActions_.push_back(file->addAction("Page Set&up...", this, [this] { pageSetup(); }));
+    documentActions_.push_back(file->addAction("Print Pre&view", this, [this] { printPreview(); }));
+    documentActions_.push_back(file->addAction("&Print...", QKeySequence::Print, this, [this] { printActive(); }));
     file->addSeparator();
     recentMenu_ = file->addMenu("Recent &Files");
     recentMenu_->setObjectName("Recent Files");
@@ -324,6 +326,7 @@ void StudioWindow::sync() {
     }
     syncing_ = false;
     const word::Document* active = app_.Active();
+    for (QAction* a : documentActions_) a->setEnabled(active != nullptr);
     setWindowTitle(active ? qs(active->Name()) + " - " + kTitle : QString(kTitle));
     if (active) fieldCodes_->setChecked(app_.ActiveWindow().GetView().ShowFieldCodes);
     if (active != lastActive_) activeChanged();

@@ -102,6 +102,7 @@ private:
     std::vector<QMenu*> hostMenus_;      // File, Edit, View, Insert, Format, Table, Window, Help
     std::vector<QMenu*> addinMenus_;     // menus built from the command-bar model
     std::vector<QToolBar*> addinBars_;
+    std::vector<QAction*> documentActions_; // commands on the active document: greyed with none open
     QMenu* windowMenu_ = nullptr;
     QAction* fieldCodes_ = nullptr;
     FormatBar* formatBar_ = nullptr;
