@@ -164,7 +164,8 @@ void Designer::RunCommand(std::int32_t id) {
         // A preview that reported a script error leaves its output unopened.
         if (!previewOutputFile_.empty() && std::filesystem::is_regular_file(previewOutputFile_) &&
             !gbScriptErrorOccurred)
-            WordApplication().GetDocuments().Open(previewOutputFile_);
+            // Its window is named after the template it shows, not the temporary file.
+            WordApplication().GetDocuments().Open(previewOutputFile_).Caption = "Preview of " + templateFileName_;
         break;
     case qzCmdItemOpenField: modMSWordFields(WordApplication(), this).OpenSelectedField(); break;
     case qzCmdItemRestoreFieldColor: modMSWordFields(WordApplication(), this).RestoreFieldsColor(); break;

@@ -28,6 +28,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -36,6 +37,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace qz;
 
@@ -357,4 +359,22 @@ TEST(StudioParagraphs, PrintOffersEachDocumentItsOwnFile) {
     ui::CurrentPrinter().OutputFileName.clear();
     ui::setPrinterBackend(nullptr);
     ui::setCurrentHost(nullptr);
+}
+
+// Two open files of one name get tabs that tell them apart.
+TEST(StudioParagraphs, TwoFilesOfOneNameGetDistinctTabs) {
+    test::TempDir dir;
+    for (const char* folder : {"/a", "/b"}) {
+        std::filesystem::create_directory(dir.path() + folder);
+        std::ofstream(dir.path() + folder + "/letter.rtf") << R"({\rtf1\ansi text\par})";
+    }
+    Studio s;
+    ASSERT_TRUE(s.window.openFile(QString::fromStdString(dir.path() + "/a/letter.rtf")));
+    auto* tabs = s.window.findChild<QTabWidget*>("documents");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->tabText(0), "letter.rtf");
+    ASSERT_TRUE(s.window.openFile(QString::fromStdString(dir.path() + "/b/letter.rtf")));
+    ASSERT_EQ(tabs->count(), 2);
+    EXPECT_NE(tabs->tabText(0), tabs->tabText(1));
+    EXPECT_TRUE(tabs->tabText(1).startsWith("letter.rtf")) << tabs->tabText(1).toStdString();
 }

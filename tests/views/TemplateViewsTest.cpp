@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -205,10 +206,14 @@ TEST(TemplateViews, PreviewFromTheStudioOpensTheOutputUnlessTheScriptFails) {
             if (menu->text() == "&QzStudio") preview = menu->menu()->findChild<QAction*>("PreviewDocument_Click");
         ASSERT_NE(preview, nullptr);
         ASSERT_TRUE(preview->isEnabled());
+        // As the pointer on the button left it: its status tip goes once the preview is done.
+        window.statusBar()->showMessage(preview->statusTip());
         preview->trigger();
+        EXPECT_EQ(window.statusBar()->currentMessage(), "");
         auto* tabs = window.findChild<QTabWidget*>();
         ASSERT_NE(tabs, nullptr);
         ASSERT_EQ(tabs->count(), 2);
+        EXPECT_EQ(tabs->tabText(1), "Preview of invoice.rtf");
         word::Document& output = window.activeView()->model();
         EXPECT_EQ(output.FullName(), designer.PreviewOutputFile());
         EXPECT_NE(output.Content().Text().find("Brasserie L\xC3\xA9on & Fils"), std::string::npos);

@@ -124,6 +124,8 @@ public:
     Document& operator=(const Document&) = delete;
 
     // --- automation members ---
+    // The title the document's window shows; empty: its name.
+    std::string Caption;
     const std::string& Name() const { return name_; }
     const std::string& Path() const { return path_; }
     std::string FullName() const;

@@ -306,7 +306,7 @@ void StudioWindow::sync() {
         auto* v = new DocumentView(d, tabs_);
         v->onChanged = [this, v] {
             const int i = tabs_->indexOf(v);
-            if (i >= 0) tabs_->setTabText(i, qs(v->model().Name()) + (v->model().Saved() ? "" : " *"));
+            if (i >= 0) tabs_->setTabText(i, documentLabel(v->model()) + (v->model().Saved() ? "" : " *"));
         };
         v->onError = [this](const QString& text) { statusBar()->showMessage(text, 5000); };
         v->onEditHeaderFooter = [this](bool header) { editHeaderFooter(header); };
@@ -317,17 +317,17 @@ void StudioWindow::sync() {
         connect(v, &QTextEdit::cursorPositionChanged, this, [this, v] {
             if (v == activeView()) updateFormatBar();
         });
-        tabs_->addTab(v, qs(d.Name()));
+        tabs_->addTab(v, documentLabel(d));
     }
     for (int i = 0; i < tabs_->count(); ++i) {
         auto* v = qobject_cast<DocumentView*>(tabs_->widget(i));
-        tabs_->setTabText(i, qs(v->model().Name()) + (v->model().Saved() ? "" : " *"));
+        tabs_->setTabText(i, documentLabel(v->model()) + (v->model().Saved() ? "" : " *"));
         if (&v->model() == app_.Active()) tabs_->setCurrentIndex(i);
     }
     syncing_ = false;
     const word::Document* active = app_.Active();
     for (QAction* a : documentActions_) a->setEnabled(active != nullptr);
-    setWindowTitle(active ? qs(active->Name()) + " - " + kTitle : QString(kTitle));
+    setWindowTitle(active ? documentLabel(*active) + " - " + kTitle : QString(kTitle));
     if (active) fieldCodes_->setChecked(app_.ActiveWindow().GetView().ShowFieldCodes);
     if (active != lastActive_) activeChanged();
     else rebuildAddinBars();
@@ -420,9 +420,32 @@ void StudioWindow::buildFormatBar() {
 
 void StudioWindow::updateFormatBar() { formatBar_->showFormat(); }
 
+QString StudioWindow::documentLabel(const word::Document& d) const {
+    auto name = [](const word::Document& x) { return qs(x.Caption.empty() ? x.Name() : x.Caption); };
+    auto named = [&](const word::Document& x) {
+        QString label = name(x);
+        word::Documents& docs = app_.GetDocuments();
+        for (int k = 1; k <= docs.Count(); ++k) {
+            const word::Document& other = docs.Item(k);
+            if (&other != &x && name(other) == label) return x.Path().empty() ? label : label + " (" + qs(x.Path()) + ")";
+        }
+        return label;
+    };
+    const QString label = named(d);
+    // Alike even so (one name in one folder): numbered in the order opened.
+    int alike = 0, number = 0;
+    word::Documents& docs = app_.GetDocuments();
+    for (int k = 1; k <= docs.Count(); ++k) {
+        if (named(docs.Item(k)) != label) continue;
+        ++alike;
+        if (&docs.Item(k) == &d) number = alike;
+    }
+    return alike > 1 ? QStringLiteral("%1 [%2]").arg(label).arg(number) : label;
+}
+
 void StudioWindow::activeChanged() {
     lastActive_ = app_.Active();
-    setWindowTitle(lastActive_ ? qs(lastActive_->Name()) + " - " + kTitle : QString(kTitle));
+    setWindowTitle(lastActive_ ? documentLabel(*lastActive_) + " - " + kTitle : QString(kTitle));
     // The designer recomputes its state for the document now active.
     if (handleCmd_) handleCmd_(100);
     rebuildAddinBars();
@@ -447,6 +470,9 @@ void StudioWindow::runCommand(int id) {
         if (open) before->EndUndoStep();
     }
     if (v && app_.Active() == &v->model()) v->renderAll();
+    // The pointer left the command's button while its windows were open: the
+    // button's status tip would stay in the status bar.
+    statusBar()->clearMessage();
     sync();
     // The author goes on typing where the command left the caret, once its
     // windows have closed.

@@ -93,6 +93,10 @@ private:
     void fillMenu(QMenu* menu, word::CommandBarControls& controls);
     QAction* actionFor(word::CommandBarControl& c, QObject* owner);
     void activeChanged();
+    // A document's name on its tab and in the title: its window's caption or
+    // its name; one that another open document shares also names its folder
+    // (or is numbered), so that no two tabs read alike.
+    QString documentLabel(const word::Document& d) const;
     void message(const QString& text);
 
     word::Application& app_;
