@@ -157,6 +157,28 @@ TEST(StudioParagraphs, EnterInAListStartsAnItemAndOnAnEmptyOneEndsTheList) {
     EXPECT_LE(v->model().GetSelection().End(), static_cast<long>(v->model().MainStory().size()));
 }
 
+// Text before a row's definition shows in the row's first cell; the place
+// where the row starts is no character: Backspace and Delete take the text
+// on either side of it and the row keeps its start.
+TEST(StudioParagraphs, BackspaceAndDeleteKeepTheRowsStart) {
+    Studio s;
+    views::DocumentView* v = s.open(R"({\rtf1\ansi\pard ab\trowd\cellx1440\pard\intbl cd\cell\row\pard e\par})");
+    word::Document& doc = v->model();
+    const word::Story& story = doc.MainStory();
+    ASSERT_TRUE(word::IsRowStartMark(doc, story[2]));
+    EXPECT_EQ(v->modelPosition(v->viewPosition(3)), 3); // "ab" and "cd" show in the cell as one text
+    doc.GetSelection().SetRange(3, 3);
+    v->pushSelection();
+    v->deleteBackward();
+    doc.GetSelection().SetRange(1, 1);
+    v->pushSelection();
+    v->deleteForward();
+    EXPECT_EQ(word::StoryText(doc, story, 0, 3), "a\xEF\xBF\xBC" "d");
+    EXPECT_TRUE(word::IsRowStartMark(doc, story[1]));
+    const std::string rtf = doc.ToRtf();
+    EXPECT_LT(rtf.find("{\\cf0 a}"), rtf.find("\\trowd"));
+}
+
 TEST(StudioParagraphs, FindAndReplaceLeaveFieldsWholeAndWrap) {
     Studio s;
     views::DocumentView* v = s.open(

@@ -142,6 +142,35 @@ TEST(DisplayWalk, TablesStartWithTheirCellsAndRowsTellWhetherTheTableGoesOn) {
     EXPECT_EQ(uneven.rec.Of(K::RowEnd).size(), 3u);
 }
 
+// What a reader shows of rows that lost their start (a repetition that
+// began after a row's definition and \intbl): the first cell is a paragraph
+// of its own, the rest a table; a cell mark in no table ends a paragraph.
+// Text before a row's definition shows in the row's first cell.
+TEST(DisplayWalk, RowsWithoutTheirStartShowAsReadersPrintThem) {
+    Walked w(R"({\rtf1\ansi\trowd\cellx1440\cellx2880\pard\intbl a\cell b\cell\row)"
+             R"(\pard c\cell\pard\intbl d\cell\trowd\cellx1440\cellx2880\intbl\row)"
+             R"(\pard e\cell f\par})");
+    const auto starts = w.rec.Of(K::TableStart);
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[0].columns, 2);
+    EXPECT_EQ(starts[1].columns, 1);
+    std::vector<std::string> paragraphs;
+    std::string text;
+    for (const Shown& r : w.rec.runs) {
+        if (r.kind == K::Text) text += r.text;
+        if (r.kind == K::ParagraphEnd || r.kind == K::CellEnd || r.kind == K::RangeEnd) paragraphs.push_back((r.kind == K::CellEnd ? "cell " : "") + std::exchange(text, ""));
+    }
+    EXPECT_EQ(paragraphs, (std::vector<std::string>{"cell a", "cell b", "c", "cell d", "e", "f"}));
+
+    Walked lead(R"({\rtf1\ansi\pard {\field{\*\fldinst MACROBUTTON m loop}{\fldrslt }}\trowd\cellx1440\pard\intbl a\cell\row})");
+    ASSERT_EQ(lead.rec.Of(K::TableStart).size(), 1u);
+    EXPECT_EQ(lead.rec.Of(K::TableStart)[0].start, 0);
+    std::string first;
+    for (const Shown& r : lead.rec.runs)
+        if (r.kind == K::Text) first += r.text;
+    EXPECT_EQ(first, "loopa");
+}
+
 TEST(ParagraphFormat, ReadFromItsWordsAndChangedWithTheOtherWordsKept) {
     const std::string props = R"(\s2\qc\li720\fi-360\sb120\sl360\slmult1\tqr\tldot\tx5000\tx1000{\*\pn\pnlvlbody}\widctlpar)";
     ParaFormat f = ParseParaFormat(props);

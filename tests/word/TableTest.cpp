@@ -168,6 +168,54 @@ TEST_F(WordTable, EditsThatCannotBeAreRefused) {
     EXPECT_EQ(doc->Content().Text(), "before after");
 }
 
+// Text before a row's definition (a loop's field between two rows, before
+// a table's first row) stays there when the document is saved, and a field
+// added where a row starts goes there: a production that repeats what
+// follows the field repeats whole rows.
+TEST_F(WordTable, FieldsBeforeARowsDefinitionAreWrittenBeforeIt) {
+    // "before SET" ahead of the first row, "between SET" ahead of the second.
+    doc->LoadRtfText(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\pard intro\par )"
+                     R"(\pard {\field{\*\fldinst SET before}{\fldrslt }}\trowd\cellx2000\cellx4000 )"
+                     R"(\pard\intbl H1\cell H2\cell\row )"
+                     R"(\pard\plain {\field{\*\fldinst SET between}{\fldrslt }}\trowd\cellx2000\cellx4000)"
+                     "\r\n"
+                     R"(\pard\plain\intbl a\cell b\cell\row\pard {\field{\*\fldinst SET after}{\fldrslt }}\par})");
+    tableStart = 6;
+    ASSERT_EQ(table().Rows(), 2); // the field shows in the row's first cell: one table
+    EXPECT_EQ(cell(1, 1), "b");
+    // Whether a field stands before its row's definition: none since the
+    // previous row's end, one after it.
+    auto beforeRow = [](const std::string& rtf, const std::string& field) {
+        const std::size_t f = rtf.find(field), row = rtf.rfind("\\row ", f);
+        return f != std::string::npos && rtf.find("\\trowd", row == std::string::npos ? 0 : row) > f;
+    };
+    const std::string saved = doc->ToRtf();
+    EXPECT_TRUE(beforeRow(saved, "SET before"));
+    EXPECT_TRUE(beforeRow(saved, "SET between"));
+    EXPECT_NE(saved.find("SET between}}{\\fldrslt }}\r\n\\pard\\plain\\trowd\\cellx2000\\cellx4000\\intbl {\\cf0 a}"), std::string::npos) << saved;
+    EXPECT_EQ(reread(), saved);
+
+    // A field added where a row starts stands before its definition; one
+    // added there again joins it.
+    doc->LoadRtfText(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw11906\margl1134\margr1134 \pard before after\par})");
+    tableStart = Table::Add(*doc, main(), 0, 2, 2).Start();
+    type(1, 0, "x");
+    for (const char* code : {"SET first", "SET second"}) {
+        Range at(doc, &main(), table().CellStart(1, 0), table().CellStart(1, 0));
+        at.GetFields().Add(at, kFieldEmpty, code);
+    }
+    type(0, 1, "y"); // a field in no row's start: inside the cell
+    Range inCell(doc, &main(), table().CellStart(0, 1), table().CellStart(0, 1));
+    inCell.GetFields().Add(inCell, kFieldEmpty, "SET inside");
+    const std::string made = doc->ToRtf();
+    EXPECT_TRUE(beforeRow(made, "SET second"));
+    EXPECT_TRUE(beforeRow(made, "SET first"));
+    EXPECT_LT(made.find("SET second"), made.find("SET first"));
+    EXPECT_FALSE(beforeRow(made, "SET inside"));
+    EXPECT_EQ(table().Rows(), 2);
+    EXPECT_EQ(reread(), made);
+}
+
 TEST(WordPicture, PngAndJpegAreEmbeddedAndBadFilesRefused) {
     const fs::path dir = fs::temp_directory_path() / ("qz-pictures-" + std::to_string(::getpid()));
     fs::create_directories(dir);

@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -348,5 +349,21 @@ private:
     friend class RtfReader;
     friend class Documents;
 };
+
+// A table row's first paragraph may hold text that stands before the row's
+// definition (a loop's field between two rows, or before a table): readers
+// show it in the row's first cell, but a production that repeats the text
+// after it repeats the whole row, definition included. The row-start mark
+// is the place where the row's definition and its paragraph's properties
+// are stated; what is before it in the paragraph stands before the row. It
+// is a kept group ("\\pard") that shows nothing and is no character.
+inline constexpr std::string_view kRowStartGroup = "\\pard";
+inline bool IsRowStartMark(const Document& doc, const Atom& a) {
+    return a.Kind() == AtomKind::Opaque && doc.Opaque(a.value) == kRowStartGroup;
+}
+// A new row-start mark in a format.
+inline Atom RowStartMark(Document& doc, std::uint32_t fmt) {
+    return Atom::Make(AtomKind::Opaque, doc.AddOpaque(std::string(kRowStartGroup)), fmt);
+}
 
 } // namespace qz::word

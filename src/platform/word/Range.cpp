@@ -461,8 +461,12 @@ Field Fields::Add(Range& range, int type, const std::string& text, bool preserve
     atoms.insert(atoms.end(), codeAtoms.begin(), codeAtoms.end());
     atoms.push_back(Atom::Make(AtomKind::FieldEnd, 0, fmt));
     long s = range.start_;
+    // A field added where a row starts stands before the row's definition,
+    // so that a loop or a condition there takes the whole row; shown in the
+    // row's first cell all the same.
+    if (range.end_ == s && StartsRowDefinition(doc, *range.story_, s)) atoms.push_back(RowStartMark(doc, fmt));
     ReplaceAtoms(doc, *range.story_, s, range.end_, atoms.data(), atoms.size());
-    long e = s + static_cast<long>(atoms.size());
+    long e = s + static_cast<long>(atoms.size()) - (atoms.back().Kind() == AtomKind::Opaque ? 1 : 0);
     range.SetRange(s, e);
     if (atSelection) sel.MoveTo(range.story_, e, e);
     return Field(&doc, range.story_, s);
@@ -765,7 +769,7 @@ void Selection::PlaceForInsertion() {
 
 void Selection::TypeBackspace() {
     LeaveFieldEdges();
-    long from = start_;
+    long from = start_, to = end_;
     if (start_ == end_) {
         if (start_ == 0) return;
         from = start_ - 1;
@@ -776,16 +780,24 @@ void Selection::TypeBackspace() {
             Place(from, from);
             return;
         }
+        // A row-start mark is no character: the one before it goes.
+        if (IsRowStartMark(*doc_, (*story_)[static_cast<std::size_t>(from)]) && from-- == 0) return;
+        to = from + 1;
     }
-    Range(doc_, story_, from, end_).Delete();
+    Range(doc_, story_, from, to).Delete();
     Place(from, from);
 }
 
 void Selection::TypeDelete() {
     LeaveFieldEdges();
-    const long to = start_ == end_ ? std::min(end_ + 1, StoryLength()) : end_;
-    if (to == start_) return;
-    Range(doc_, story_, start_, to).Delete();
+    long from = start_, to = end_;
+    if (start_ == end_) {
+        // A row-start mark is no character: the one after it goes.
+        if (from < StoryLength() && IsRowStartMark(*doc_, (*story_)[static_cast<std::size_t>(from)])) ++from;
+        to = std::min(from + 1, StoryLength());
+    }
+    if (to == from) return;
+    Range(doc_, story_, from, to).Delete();
     Place(start_, start_);
 }
 

@@ -203,6 +203,10 @@ private:
     };
     void Pard(Story& story, State& st, ParaState& ps);
     void EndParagraph(Story& story, State& st, ParaState& ps, std::string_view word);
+    void MarkRowStart(Story& story, const State& st, const ParaState& ps);
+    // The paragraph being read in a story ends: its row-start marks are
+    // kept (a table's paragraph) or taken out.
+    void SettleRowStarts(Story& story, bool keep);
     void ConvertSymbolField(Story& story, long fb);
     void SettleSymbolFonts();
     char32_t Decode(const State& st, unsigned char b) const {
@@ -235,6 +239,11 @@ private:
     char32_t highSurrogate_ = 0;
     int section_ = 0;
     bool lastRow_ = false; // the last control word was a row property
+    int rowCells_ = 0;     // cells of a table ended since the last row mark
+    // Row-start marks put in the paragraph being read (MarkRowStart), in
+    // the story they stand in: they go again when the paragraph is none of
+    // a table's.
+    std::vector<std::pair<Story*, std::size_t>> rowStarts_;
     bool sectionStated_ = false; // section words came after the last section break
     int nesting_ = 0;      // fields and stories being read, one inside the other
     std::vector<Atom> batch_;
@@ -598,6 +607,7 @@ void RtfReader::SettleSymbolFonts() {
 
 void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::string& openProps) {
     const bool isMain = &story == &doc_.MainStory();
+    SettleRowStarts(story, false); // the last paragraph has no mark: it is no table's
     // Groups after a story's last paragraph mark are no paragraph of their
     // own. In the main story they are kept aside and written after that mark
     // again.
@@ -661,7 +671,45 @@ void RtfReader::Pard(Story& story, State& st, ParaState& ps) {
     st.para.clear();
 }
 
+// A row's definition or a \pard after text of a paragraph (a loop's field
+// before a row): should the paragraph be a table's, the text stands before
+// the row, and a row-start mark keeps the place where the row starts.
+void RtfReader::MarkRowStart(Story& story, const State& st, const ParaState& ps) {
+    if (st.fieldCode) return;
+    // Text since the paragraph's start or its last row-start mark (kept
+    // groups alone are the paragraph's leading groups).
+    bool text = false;
+    for (std::size_t i = story.size(); i > ps.start && !text; --i) {
+        const Atom& a = story[i - 1];
+        if (IsRowStartMark(doc_, a)) break;
+        text = a.Kind() != AtomKind::Opaque;
+    }
+    if (!text) return;
+    rowStarts_.emplace_back(&story, story.size());
+    story.push_back(RowStartMark(doc_, st.fmt == kNoFmt ? doc_.InternFormat(st.cf) : st.fmt));
+}
+
+void RtfReader::SettleRowStarts(Story& story, bool keep) {
+    for (auto it = rowStarts_.end(); it != rowStarts_.begin();) {
+        --it;
+        if (it->first != &story) continue;
+        if (!keep && it->second < story.size() && IsRowStartMark(doc_, story[it->second])) story.erase(it->second, 1);
+        it = rowStarts_.erase(it);
+    }
+}
+
 void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string_view w) {
+    const bool intbl = st.para.find("\\intbl") != std::string::npos;
+    // A cell or row mark ends a table's paragraph only in a table: one that
+    // states \intbl, or stands under a row's definition or after a cell of
+    // its row. Elsewhere (a row's first cell repeated without the row's
+    // start) readers end a paragraph there and the table goes on after it:
+    // so it is read.
+    if ((w == "cell" || w == "row") && !intbl && st.row.empty() && rowCells_ == 0) w = "par";
+    const bool inTable = w != "par" && w != "sect" ? true : intbl;
+    if (w == "cell") ++rowCells_;
+    if (w == "row") rowCells_ = 0;
+    if (!rowStarts_.empty()) SettleRowStarts(story, inTable); // only a table's paragraph keeps them
     if (ps.leadEnd > ps.start && ps.leadEnd <= story.size()) {
         // One kept group that restates each set of properties where it applied.
         std::string g = "\\pard\\plain" + ps.leadProps;
@@ -683,7 +731,6 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
         story.at(ps.start) = lead;
     }
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
-    bool inTable = w != "par" && w != "sect" ? true : st.para.find("\\intbl") != std::string::npos;
     story.push_back(Atom::Make(AtomKind::ParaEnd,
                                doc_.InternParaEnd(std::string(w), st.para, inTable ? st.row : std::string()),
                                st.fmt));
@@ -858,7 +905,11 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                 EndParagraph(story, st, ps, w);
                 break;
             }
-            if (w == "pard") { Pard(story, st, ps); break; }
+            if (w == "pard") {
+                MarkRowStart(story, st, ps);
+                Pard(story, st, ps);
+                break;
+            }
             if (w == "plain") { st.cf = PlainFormat(); SetFont(st, st.cf.font); break; }
             if (w == "sectd") {
                 sectionStated_ = true;
@@ -888,7 +939,10 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                            w.starts_with("tbl") || ((w.starts_with("brdr") || w == "brsp") && afterRowWord);
             lastRow_ = rowWord;
             if (rowWord) {
-                if (w == "trowd") st.row.clear();
+                if (w == "trowd") {
+                    MarkRowStart(story, st, ps);
+                    st.row.clear();
+                }
                 st.row += WordText(t);
                 break;
             }

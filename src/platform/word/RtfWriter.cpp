@@ -96,7 +96,7 @@ private:
     void WriteSymbol(const Atom& a);
     void WriteSectionStart(int index);
     bool WriteRowWords(const std::string& row, bool rowMark);
-    void WriteParaWords(const ParaEndInfo* pe, bool atStart);
+    void WriteParaWords(const ParaEndInfo* pe, bool atStart, bool rowWords = true);
     bool IsMacroButton(const Story& s, long fb, long fe, long* displayFrom) const;
 
     const Document& doc_;
@@ -205,20 +205,37 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
                 ++i;
             }
             if (i >= to) break;
-            // The paragraph's properties are those at its end.
+            // The paragraph's properties are those at its end. Text before a
+            // row-start mark stands before the row: the row's definition
+            // follows it, at the mark.
             long j = i;
-            while (j < static_cast<long>(s.size()) && s[static_cast<std::size_t>(j)].Kind() != AtomKind::ParaEnd) ++j;
+            bool beforeRow = false;
+            for (; j < static_cast<long>(s.size()); ++j) {
+                const Atom& x = s[static_cast<std::size_t>(j)];
+                if (x.Kind() == AtomKind::ParaEnd) break;
+                beforeRow = beforeRow || IsRowStartMark(doc_, x);
+            }
             if (open.empty()) out_ += "\r\n";
             out_ += "\\pard\\plain";
             para = j < static_cast<long>(s.size()) ? &doc_.ParaEnd(s[static_cast<std::size_t>(j)].value) : nullptr;
-            WriteParaWords(para, true);
+            WriteParaWords(para, true, !beforeRow);
             std::fill(paraInField.begin(), paraInField.end(), 1);
             paraStart = false;
         }
         const Atom& a = s[static_cast<std::size_t>(i)];
         switch (a.Kind()) {
-        case AtomKind::Char:
-        case AtomKind::Opaque: {
+        case AtomKind::Opaque:
+            if (IsRowStartMark(doc_, a)) {
+                // The row starts here: its definition (held by no reader
+                // after the text before it) and the paragraph's properties.
+                if (!display && open.empty()) {
+                    out_ += "\r\n\\pard\\plain";
+                    WriteParaWords(para, true);
+                }
+                break;
+            }
+            [[fallthrough]];
+        case AtomKind::Char: {
             // A run: text and kept groups of one format, in one group, so that a
             // kept group stays in the formatting it stood in (a footnote's mark).
             if (a.Kind() == AtomKind::Opaque && (display || !InRun(a))) {
@@ -321,12 +338,13 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
 
 // The properties of a paragraph, after its \pard: those of its mark, the
 // row's for a paragraph of a table (a reader gives row properties to those
-// only), or the story's last paragraph's when it has no mark.
-void RtfWriter::WriteParaWords(const ParaEndInfo* pe, bool atStart) {
+// only; not with rowWords false), or the story's last paragraph's when it
+// has no mark.
+void RtfWriter::WriteParaWords(const ParaEndInfo* pe, bool atStart, bool rowWords) {
     if (!pe) {
         out_ += curLastProps_;
     } else {
-        if (((pe->word != "par" && pe->word != "sect") || pe->props.find("\\intbl") != std::string::npos) &&
+        if (rowWords && ((pe->word != "par" && pe->word != "sect") || pe->props.find("\\intbl") != std::string::npos) &&
             WriteRowWords(pe->row, atStart && (pe->word == "row" || pe->word == "nestrow")) &&
             IsBorderWord(pe->props))
             out_ += "\\pard"; // the paragraph's border words are not the row's

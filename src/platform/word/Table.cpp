@@ -108,6 +108,18 @@ bool SplitsTableRows(const Document& doc, const Story& story, long start, long e
     return HoldsTableMarks(doc, story, start, end) && (InsideRow(doc, story, start) || InsideRow(doc, story, end));
 }
 
+bool StartsRowDefinition(Document& doc, Story& story, long pos) {
+    if (ParagraphStart(story, pos) != pos) return false;
+    const std::optional<Table> t = Table::At(doc, story, pos);
+    if (!t) return false;
+    int row = 0;
+    while (row < t->Rows() && t->CellStart(row, 0) < pos) ++row;
+    if (row >= t->Rows() || t->Columns(row) == 0 || t->CellStart(row, 0) != pos) return false;
+    for (long p = pos; p < t->CellMark(row, 0); ++p)
+        if (IsRowStartMark(doc, story[static_cast<std::size_t>(p)])) return false;
+    return true;
+}
+
 std::optional<Table> Table::At(Document& doc, Story& story, long pos) {
     const long n = static_cast<long>(story.size());
     if (pos < 0 || pos > n || !TableParagraphAt(doc, story, pos)) return std::nullopt;

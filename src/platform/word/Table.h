@@ -29,6 +29,11 @@ bool SplitsTableRows(const Document& doc, const Story& story, long start, long e
 // a paragraph's inside a cell).
 bool HoldsTableMarks(const Document& doc, const Story& story, long start, long end);
 
+// Whether pos is where a table row starts (the first position of its first
+// cell) and its first paragraph holds no row-start mark: nothing stands
+// before the row's definition there yet.
+bool StartsRowDefinition(Document& doc, Story& story, long pos);
+
 class Table {
 public:
     // The table a position is in (a position in one of its paragraphs, its

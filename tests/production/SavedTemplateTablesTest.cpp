@@ -1,0 +1,86 @@
+// A template the studio saves produces what it produced before: each
+// template is produced as it is and again after the word processor loaded
+// it, took an edit back (a blank typed and deleted) and saved it, and
+// LibreOffice must read the same document, tables, rows, cells and text,
+// from both outputs. Needs soffice in PATH (skipped otherwise).
+#include "CommandLineRun.h"
+#include "TemplateRtf.h"
+#include "platform/word/Application.h"
+#include "platform/word/Range.h"
+#include "word/LibreOfficeText.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kExamples = std::string(QZ_SOURCE_DIR) + "/examples";
+
+// Opens a template as the studio does, types a blank and deletes it, saves.
+void SaveThroughTheWordProcessor(const std::string& path) {
+    qz::word::Application app;
+    qz::word::Document& d = app.GetDocuments().Open(path);
+    qz::word::Selection& sel = d.GetSelection();
+    sel.SetRange(0, 0);
+    sel.TypeText(" ");
+    sel.SetRange(0, 1);
+    sel.Delete();
+    d.Save();
+    d.Close();
+}
+
+int Rows(const std::string& text) {
+    int n = 0;
+    for (std::size_t p = text.find("[row]"); p != std::string::npos; p = text.find("[row]", p + 1)) ++n;
+    return n;
+}
+
+// A template whose loop starts before the table's first row and ends after
+// the table: one row a line.
+std::string LoopAroundTheTable() {
+    using namespace qz::test;
+    return rtfDocument("Lines\\par " + statementField("Lines loop", "Do While Not Lines.EOF") +
+                       "\\trowd\\trgaph108\\cellx4000\\cellx8000\r\n\\pard\\plain\\intbl " +
+                       expressionField("Description", "Lines.Fields(\"Description\").Value", "String;UseDefaultProperties:-1") +
+                       "\\cell " + expressionField("Amount", "Lines.Fields(\"Amount\").Value", "Currency;UseDefaultProperties:-1") +
+                       "\\cell \\row\r\n\\pard\\plain " + statementField("Next line", "Lines.MoveNext_QZCRLFLoop") +
+                       "End of lines");
+}
+
+} // namespace
+
+TEST(SavedTemplateTables, TheWordProcessorsSaveKeepsWhatLibreOfficeReadsFromTheOutput) {
+    if (!HaveSoffice()) GTEST_SKIP() << "soffice (LibreOffice) is not installed";
+    qz::test::TempDir dir;
+    fs::create_directories(dir.file("before"));
+    fs::create_directories(dir.file("after"));
+    const std::string data = " --no-connections -x Invoice=" + quote(kExamples + "/data/Invoice.xml") +
+                             " -x Lines=" + quote(kExamples + "/data/Lines.xml");
+    struct Case {
+        std::string name;
+        int rows; // the table rows LibreOffice reads
+    };
+    fs::copy_file(kExamples + "/invoice.rtf", dir.file("invoice.rtf"));
+    fs::copy_file(kExamples + "/invoice.qzc", dir.file("invoice.qzc"));
+    fs::copy_file(kExamples + "/invoice.qzc", dir.file("around.qzc")); // its data sources, given by -x here
+    dir.write("around.rtf", LoopAroundTheTable());
+    for (const Case& c : {Case{"invoice", 6}, Case{"around", 5}}) {
+        const std::string tpl = dir.file(c.name + ".rtf");
+        Result before = qzstudio(dir, "produce " + quote(tpl) + " -o " + quote(dir.file("before/" + c.name + ".rtf")) + data);
+        ASSERT_EQ(before.exitCode, 0) << before.err;
+        SaveThroughTheWordProcessor(tpl);
+        Result after = qzstudio(dir, "produce " + quote(tpl) + " -o " + quote(dir.file("after/" + c.name + ".rtf")) + data);
+        ASSERT_EQ(after.exitCode, 0) << after.err;
+    }
+    ToFlatOdf(dir.file("before"), dir.file("profile"));
+    ToFlatOdf(dir.file("after"), dir.file("profile"));
+    for (const Case& c : {Case{"invoice", 6}, Case{"around", 5}}) {
+        const std::string a = OdfText(ReadAll(dir.file("before/" + c.name + ".fodt")));
+        const std::string b = OdfText(ReadAll(dir.file("after/" + c.name + ".fodt")));
+        EXPECT_EQ(Rows(a), c.rows) << c.name;
+        EXPECT_EQ(a, b) << c.name << FirstDifference(a, b);
+    }
+}
