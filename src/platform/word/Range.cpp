@@ -464,9 +464,10 @@ Field Fields::Add(Range& range, int type, const std::string& text, bool preserve
     // A field added where a row starts stands before the row's definition,
     // so that a loop or a condition there takes the whole row; shown in the
     // row's first cell all the same.
-    if (range.end_ == s && StartsRowDefinition(doc, *range.story_, s)) atoms.push_back(RowStartMark(doc, fmt));
+    const bool beforeRow = range.end_ == s && StartsRowDefinition(doc, *range.story_, s);
+    if (beforeRow) atoms.push_back(RowStartMark(doc, fmt));
     ReplaceAtoms(doc, *range.story_, s, range.end_, atoms.data(), atoms.size());
-    long e = s + static_cast<long>(atoms.size()) - (atoms.back().Kind() == AtomKind::Opaque ? 1 : 0);
+    long e = s + static_cast<long>(atoms.size()) - (beforeRow ? 1 : 0);
     range.SetRange(s, e);
     if (atSelection) sel.MoveTo(range.story_, e, e);
     return Field(&doc, range.story_, s);
