@@ -240,6 +240,9 @@ private:
     int section_ = 0;
     bool lastRow_ = false; // the last control word was a row property
     int rowCells_ = 0;     // cells of a table ended since the last row mark
+    // Where the last paragraph mark read stands (after it), in which story.
+    const Story* lastMarkStory_ = nullptr;
+    std::size_t lastMarkEnd_ = 0;
     // Row-start marks put in the paragraph being read (MarkRowStart), in
     // the story they stand in: they go again when the paragraph is none of
     // a table's.
@@ -675,7 +678,9 @@ void RtfReader::Pard(Story& story, State& st, ParaState& ps) {
 // before a row): should the paragraph be a table's, the text stands before
 // the row, and a row-start mark keeps the place where the row starts.
 void RtfReader::MarkRowStart(Story& story, const State& st, const ParaState& ps) {
-    if (st.fieldCode) return;
+    // Not in a field's instruction, nor where a paragraph began inside a
+    // field (its properties are stated again after the field).
+    if (st.fieldCode || (lastMarkStory_ == &story && lastMarkEnd_ > ps.start)) return;
     // Text since the paragraph's start or its last row-start mark (kept
     // groups alone are the paragraph's leading groups).
     bool text = false;
@@ -736,6 +741,8 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
                                st.fmt));
     ps.start = story.size();
     ps.leadEnd = 0;
+    lastMarkStory_ = &story;
+    lastMarkEnd_ = story.size();
     if (w == "row" || w == "nestrow") st.row.clear(); // each row states its own properties
     if (w == "sect") {
         auto sec = std::make_unique<Section>();
