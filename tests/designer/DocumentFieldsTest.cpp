@@ -1,5 +1,6 @@
 // Statement and expression fields written, read and rewritten in a document.
 #include "DesignerTestSupport.h"
+#include "platform/word/Table.h"
 
 #include <fstream>
 
@@ -181,4 +182,26 @@ TEST_F(DocumentFields, FailuresRaiseTheOperationsMessageAndLeaveTheDocumentAsItW
     EXPECT_EQ(ErrorNumberOf([&] { fields.SaveStatementField(StatementFieldInfo{}); }), OwnErrorNumber(4059));
     EXPECT_EQ(ErrorNumberOf([&] { fields.SaveExpressionField(ExpressionFieldInfo{}); }), OwnErrorNumber(4062));
     EXPECT_EQ(text(), before);
+}
+
+// A loop inserted where a table row starts takes the whole row: its field is
+// written before the row's definition, so that each repetition starts the
+// row again; the field shows in the row's first cell.
+TEST_F(DocumentFields, AStatementInsertedWhereARowStartsStandsBeforeTheRow) {
+    doc->LoadRtfText(R"({\rtf1\ansi\pard Lines\par\trowd\cellx2000\pard\intbl Item\cell\row)"
+                     R"(\trowd\cellx2000\pard\intbl x\cell\row\pard End\par})");
+    const long row = static_cast<long>(text().find('x'));
+    sel().SetRange(row, row);
+    fields.InsertStatementField({0, 0, "Lines loop", 0, 0, "Do While Not Lines.EOF"});
+    const long end = static_cast<long>(text().rfind("End"));
+    sel().SetRange(end, end);
+    fields.InsertStatementField({0, 0, "Next line", 0, 0, "Lines.MoveNext_QZCRLFLoop"});
+    const std::string rtf = doc->ToRtf();
+    const std::size_t loop = rtf.find("Do While"), item = rtf.find("Item}"), x = rtf.find("{\\cf0 x}");
+    ASSERT_NE(loop, std::string::npos);
+    // Between the first row's end and the loop no row starts; after the loop it does.
+    EXPECT_EQ(rtf.substr(item, loop - item).find("\\trowd\\cellx2000\\intbl {"), std::string::npos);
+    EXPECT_NE(rtf.substr(loop, x - loop).find("\\pard\\plain\\trowd\\cellx2000\\intbl "), std::string::npos);
+    EXPECT_LT(rtf.find("\\row", x), rtf.find("Lines.MoveNext"));
+    EXPECT_EQ(word::Table::At(*doc, doc->MainStory(), row)->Rows(), 2);
 }
