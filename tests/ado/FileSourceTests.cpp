@@ -3,6 +3,8 @@
 #include "SameData.h"
 #include "common/CommaLocale.h"
 
+#include "platform/automation/MemoryMeter.h"
+
 #include <gtest/gtest.h>
 
 namespace qz::ado::test {
@@ -254,6 +256,63 @@ book(sys.argv[1] + '/binary.xlsb', '', workbook=False, part='xl/workbook.bin')
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     dir.write("cut.xlsx", bytes.substr(0, bytes.size() / 2));
     EXPECT_NE(openError(dir.file("cut.xlsx")).find("cut.xlsx"), std::string::npos);
+}
+
+// Workbooks made to take the reader's time or memory, and sheet names that
+// other writers allow: each is read within its bounds, or refused by name.
+TEST(FileSources, XlsxBombsAndOddSheetsEndInClearErrors) {
+    TempDir dir;
+    dir.write("make.py", R"(import sys, os, zipfile
+out = sys.argv[1]
+ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"'
+rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships/'
+def book(name, sheets, shared=None, names=''):
+    with zipfile.ZipFile(out + '/' + name, 'w', zipfile.ZIP_DEFLATED) as z:
+        z.writestr('_rels/.rels', '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="r1" Type="' + rel + 'officeDocument" Target="xl/workbook.xml"/></Relationships>')
+        tags = ''.join('<sheet name="%s" sheetId="%d" r:id="s%d"/>' % (n, i + 1, i) for i, (n, _) in enumerate(sheets))
+        z.writestr('xl/workbook.xml', '<workbook ' + ns + '><sheets>' + tags + '</sheets><definedNames>' + names + '</definedNames></workbook>')
+        rels = ''.join('<Relationship Id="s%d" Type="%sworksheet" Target="s%d.xml"/>' % (i, rel, i) for i in range(len(sheets)))
+        if shared is not None:
+            rels += '<Relationship Id="ss" Type="' + rel + 'sharedStrings" Target="strings.xml"/>'
+            z.writestr('xl/strings.xml', '<sst ' + ns + '>' + shared + '</sst>')
+        z.writestr('xl/_rels/workbook.xml.rels', '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">' + rels + '</Relationships>')
+        for i, (_, data) in enumerate(sheets):
+            z.writestr('xl/s%d.xml' % i, '<worksheet ' + ns + '><sheetData>' + data + '</sheetData></worksheet>')
+head = '<row r="1"><c r="A1" t="inlineStr"><is><t>N</t></is></c></row>'
+book('blanks.xlsx', [('S%d' % i, head + ' ' * (8 << 20)) for i in range(4)])
+book('sparse.xlsx', [('Far', ''.join('<row r="%d"><c r="XFD%d"><v>%d</v></c></row>' % (r, r, r) for r in range(1, 20001)))])
+book('wide.xlsx', [('Wide', '<row r="1"><c r="A1"><v>1</v></c><c r="XFD1"><v>2</v></c></row>')])
+book('shared.xlsx', [('Big', ''.join('<row r="%d"><c r="A%d" t="s"><v>0</v></c></row>' % (r, r) for r in range(1, 201)))],
+     '<si><t>' + os.urandom(2 << 20).hex() + '</t></si>')
+book('names.xlsx', [('Data', ''.join('<row r="%d">%s</row>' % (r, ''.join('<c r="%s%d"><v>%d</v></c>' % (c, r, r) for c in 'ABCDE')) for r in range(1, 2001)))],
+     names=''.join('<definedName name="n%d">Data!$A$1:$E$2000</definedName>' % i for i in range(2000)))
+book('quotes.xlsx', [("It's", head)], names='<definedName name="Q">\'It\'\'s\'!$A$1:$A$1</definedName>')
+book('twice.xlsx', [('Data', head), ('DATA', head)])
+book('long.xlsx', [('L' * 100000, head)])
+)");
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + dir.file("make.py") + "' '" + dir.str() + "'").c_str()), 0);
+
+    // Runs of blanks inflate beyond any workbook's measure.
+    EXPECT_NE(openError(dir.file("blanks.xlsx")).find("times its packed size"), std::string::npos);
+    // One cell far to the right in each row is one cell, not a row of them.
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(excelString(dir.file("sparse.xlsx")));
+    EXPECT_EQ(c->execute("SELECT count(*) FROM [Far$]")->value(0).longValue(), 19999);
+    EXPECT_NE(openError(dir.file("wide.xlsx")).find("16384 columns"), std::string::npos);
+    {
+        // A long shared string in every row counts, copy by copy, against the ceiling.
+        memory::CeilingScope ceiling(std::int64_t{100} << 20);
+        const std::string error = openError(dir.file("shared.xlsx"));
+        EXPECT_NE(error.find("memory ceiling"), std::string::npos) << error;
+    }
+    EXPECT_NE(openError(dir.file("names.xlsx")).find("more cells than can be read"), std::string::npos);
+
+    Ref<Connection> quoted = makeRef<Connection>();
+    quoted->open(excelString(dir.file("quotes.xlsx")));
+    EXPECT_EQ(dump(*quoted->execute("SELECT * FROM [It's$]")), "N:S \n");
+    EXPECT_EQ(dump(*quoted->execute("SELECT * FROM Q")), "N:S \n");
+    EXPECT_NE(openError(dir.file("twice.xlsx")).find("two sheets are named 'DATA'"), std::string::npos);
+    EXPECT_NE(openError(dir.file("long.xlsx")).find("100000 characters long"), std::string::npos);
 }
 
 std::string fixture(const std::string& name, const TempDir& dir) {

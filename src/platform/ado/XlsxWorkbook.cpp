@@ -1,13 +1,21 @@
-// Office Open XML workbooks: a ZIP package (libzip) of XML parts (pugixml).
-// The package's relationships lead to the workbook part, and from it to the
+// Office Open XML workbooks: a ZIP package (libzip) of XML parts. The
+// package's relationships lead to the workbook part, and from it to the
 // worksheets, the shared strings and the styles; a cell's number format says
-// whether its number is a date. Parts are read whole, within a size limit, so
-// that a small damaged or hostile file cannot make the reader take the
-// machine's memory.
+// whether its number is a date. The small parts (relationships, workbook,
+// styles) are read whole (pugixml); worksheets and shared strings, which can
+// be large, are read as a stream (expat) and only their cells are kept, row by
+// row and only the cells that hold a value. What is inflated is bounded per
+// part, for the whole package and in its ratio to the compressed size, and
+// what is kept counts against the memory ceiling, so that a small damaged or
+// hostile file cannot make the reader take the machine's time or memory.
 #include "platform/ado/AdoTypes.h"
 #include "platform/ado/Workbook.h"
 #include "platform/automation/DecimalText.h"
+#include "platform/automation/ErrorTexts.h"
+#include "platform/automation/MemoryMeter.h"
+#include "platform/system/Deadline.h"
 
+#include <expat.h>
 #include <pugixml.hpp>
 #include <zip.h>
 
@@ -16,6 +24,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,15 +36,60 @@ namespace qz::ado::workbook {
 namespace {
 
 constexpr const char* kSource = "Jet";
-// No part of a workbook that can be read here is larger; nor has a sheet
-// more cells.
+// No part of a workbook that can be read here is larger, nor the parts read
+// together; a part read whole (not as a stream) is smaller still. Deflate
+// packs the XML of real workbooks some 5 to 50 times; beyond its first
+// megabyte no part may inflate to more than kMaxRatio times what it takes in
+// the package (runs of blanks, overlapping entries).
 constexpr zip_uint64_t kMaxPart = 256ull << 20;
+constexpr zip_uint64_t kMaxWholePart = 64ull << 20;
+constexpr zip_uint64_t kMaxInflated = 1ull << 30;
+constexpr zip_uint64_t kRatioFree = 1ull << 20, kMaxRatio = 200;
+// The tables made of a workbook hold at most this many cells (named ranges
+// included, empty cells of their rows too) and this much text; a table has
+// at most as many columns as SQLite's.
 constexpr std::size_t kMaxCells = 10'000'000;
+constexpr std::int64_t kMaxText = std::int64_t{1} << 30;
+constexpr int kMaxTableColumns = 2000;
 constexpr int kMaxRow = 1'048'576, kMaxColumn = 16'384;
+// Excel keeps sheet names to 31 characters; other writers go further, but
+// not this far.
+constexpr std::size_t kMaxSheetName = 255;
 
 [[noreturn]] void damaged(const std::string& path, const std::string& why) {
     raiseProvider(kSource, "The workbook '" + path + "' is damaged and cannot be read (" + why + ").");
 }
+
+// What the reader keeps (texts, cells, rows), counted against the memory
+// ceiling and the reader's own bound as it grows.
+class Budget {
+public:
+    explicit Budget(const std::string& path) : path_(path) {}
+    void add(std::int64_t bytes) {
+        if (memory::wouldPass(bytes)) {
+            const AutomationError e = runtimeError(err::OutOfMemory);
+            throw AutomationError(e.Number, kSource, e.Description + ": the workbook '" + path_ +
+                                                         "' holds more than the memory ceiling allows");
+        }
+        bytes_ += bytes;
+        if (bytes_ > kMaxText)
+            raiseProvider(kSource, "The workbook '" + path_ + "' holds more data than can be read (over " +
+                                       std::to_string(kMaxText >> 20) + " MB).");
+        tally_.set(bytes_);
+    }
+    void addCells(std::size_t n) {
+        cells_ += n;
+        if (cells_ > kMaxCells)
+            raiseProvider(kSource, "The workbook '" + path_ + "' has more cells than can be read (over " +
+                                       std::to_string(kMaxCells) + ").");
+    }
+
+private:
+    const std::string& path_;
+    memory::Tally tally_;
+    std::int64_t bytes_ = 0;
+    std::size_t cells_ = 0;
+};
 
 std::string_view localName(const char* name) {
     const char* colon = std::strrchr(name, ':');
@@ -102,23 +156,49 @@ public:
 
     bool has(const std::string& part) const { return zip_name_locate(zip_, part.c_str(), 0) >= 0; }
 
-    // The part parsed as XML; nullopt when the package has no such part.
-    std::optional<pugi::xml_document> xml(const std::string& part) const {
-        zip_file_t* f = zip_fopen(zip_, part.c_str(), 0);
-        if (!f) {
-            if (!has(part)) return std::nullopt;
+    // Inflates a part piece by piece into sink(data, size); false when the
+    // package has no such part.
+    template <typename Sink>
+    bool stream(const std::string& part, zip_uint64_t limit, Sink&& sink) {
+        const zip_int64_t index = zip_name_locate(zip_, part.c_str(), 0);
+        if (index < 0) return false;
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip_, static_cast<zip_uint64_t>(index), 0, &st) != 0)
             damaged(path_, "its part " + part + " cannot be opened: " + zip_strerror(zip_));
-        }
+        const zip_uint64_t packed = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+        zip_file_t* f = zip_fopen_index(zip_, static_cast<zip_uint64_t>(index), 0);
+        if (!f) damaged(path_, "its part " + part + " cannot be opened: " + zip_strerror(zip_));
         std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(f, zip_fclose);
-        std::string data;
-        char buffer[65536];
+        std::unique_ptr<char[]> buffer(new char[kChunk]);
+        zip_uint64_t got = 0;
         for (;;) {
-            const zip_int64_t n = zip_fread(f, buffer, sizeof buffer);
+            const zip_int64_t n = zip_fread(f, buffer.get(), kChunk);
             if (n < 0) damaged(path_, "its part " + part + " cannot be read: " + zip_file_strerror(f));
             if (n == 0) break;
-            if (data.size() + static_cast<std::size_t>(n) > kMaxPart) damaged(path_, "its part " + part + " is too large");
-            data.append(buffer, static_cast<std::size_t>(n));
+            got += static_cast<zip_uint64_t>(n);
+            inflated_ += static_cast<zip_uint64_t>(n);
+            if (got > limit)
+                damaged(path_, "its part " + part + " is larger than " + std::to_string(limit >> 20) + " MB");
+            if (got > kRatioFree && got / kMaxRatio > packed)
+                damaged(path_, "its part " + part + " inflates to more than " + std::to_string(kMaxRatio) +
+                                   " times its packed size");
+            if (inflated_ > kMaxInflated)
+                damaged(path_, "its parts inflate to more than " + std::to_string(kMaxInflated >> 20) + " MB");
+            if (sys::deadlinePassed()) raiseTimeout(kSource);
+            sink(buffer.get(), static_cast<std::size_t>(n));
         }
+        return true;
+    }
+
+    // The part parsed as XML; nullopt when the package has no such part.
+    std::optional<pugi::xml_document> xml(const std::string& part, Budget& budget) {
+        std::string data;
+        const bool found = stream(part, kMaxWholePart, [&](const char* p, std::size_t n) {
+            budget.add(static_cast<std::int64_t>(n) * 4);  // the text and the tree made of it
+            data.append(p, n);
+        });
+        if (!found) return std::nullopt;
         std::optional<pugi::xml_document> doc(std::in_place);
         const pugi::xml_parse_result r = doc->load_buffer(data.data(), data.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
         if (!r) damaged(path_, "its part " + part + " is not well-formed XML: " + r.description());
@@ -126,12 +206,13 @@ public:
     }
 
     // The relationships of a part: id -> (type, target part name).
-    std::map<std::string, std::pair<std::string, std::string>> relationships(const std::string& part) const {
+    std::map<std::string, std::pair<std::string, std::string>> relationships(const std::string& part,
+                                                                             Budget& budget) {
         const std::size_t slash = part.rfind('/');
         const std::string folder = slash == std::string::npos ? "" : part.substr(0, slash + 1);
         const std::string name = slash == std::string::npos ? part : part.substr(slash + 1);
         std::map<std::string, std::pair<std::string, std::string>> out;
-        const auto doc = xml(folder + "_rels/" + name + ".rels");
+        const auto doc = xml(folder + "_rels/" + name + ".rels", budget);
         if (!doc) return out;
         eachChild(child(*doc, "Relationships"), "Relationship", [&](pugi::xml_node r) {
             if (std::string_view(attr(r, "TargetMode")) == "External") return;
@@ -162,18 +243,11 @@ private:
         return out;
     }
 
+    static constexpr std::size_t kChunk = 64 * 1024;
     std::string path_;
     zip_t* zip_ = nullptr;
+    zip_uint64_t inflated_ = 0;
 };
-
-// The text of a string item: its own text, or its runs' texts (phonetic
-// guides left out).
-std::string itemText(pugi::xml_node si) {
-    if (pugi::xml_node t = child(si, "t")) return t.text().get();
-    std::string out;
-    eachChild(si, "r", [&](pugi::xml_node r) { out += child(r, "t").text().get(); });
-    return out;
-}
 
 // A number format shows a date or a time when, outside quoted text, escaped
 // characters and bracketed parts (colours, locales), it has a day, month,
@@ -208,10 +282,10 @@ bool isBuiltinDateFormat(long id) {
 }
 
 // Cell style index -> shows a date.
-std::vector<bool> dateStyles(const Package& pkg, const std::string& stylesPart) {
+std::vector<bool> dateStyles(Package& pkg, const std::string& stylesPart, Budget& budget) {
     std::vector<bool> out;
     if (stylesPart.empty()) return out;
-    const auto doc = pkg.xml(stylesPart);
+    const auto doc = pkg.xml(stylesPart, budget);
     if (!doc) return out;
     const pugi::xml_node sheet = child(*doc, "styleSheet");
     std::map<long, bool> custom;
@@ -245,9 +319,139 @@ bool parseCellRef(std::string_view ref, int& row, int& column) {
     return true;
 }
 
-// The cells of one worksheet, by row; each row as wide as its last cell.
+// A part read as a stream of elements, by their names without prefixes. The
+// handlers must not throw through the parser (a C library): what they raise
+// is kept, the parser stopped, and the error raised again once it returns.
+class XmlStream {
+public:
+    XmlStream(Package& pkg, const std::string& path) : pkg_(pkg), path_(path), parser_(XML_ParserCreate(nullptr)) {
+        if (!parser_) throw std::bad_alloc();
+        XML_SetUserData(parser_, this);
+        XML_SetElementHandler(parser_, &XmlStream::onStart, &XmlStream::onEnd);
+        XML_SetCharacterDataHandler(parser_, &XmlStream::onText);
+        // A workbook's parts declare no document type; entities declared in
+        // one could only make a small part large.
+        XML_SetStartDoctypeDeclHandler(parser_, &XmlStream::onDoctype);
+    }
+    virtual ~XmlStream() { XML_ParserFree(parser_); }
+    XmlStream(const XmlStream&) = delete;
+    XmlStream& operator=(const XmlStream&) = delete;
+
+    // Reads the part through; false when the package has no such part.
+    bool read(const std::string& part) {
+        part_ = &part;
+        const bool found = pkg_.stream(part, kMaxPart, [&](const char* p, std::size_t n) {
+            if (XML_Parse(parser_, p, static_cast<int>(n), XML_FALSE) != XML_STATUS_OK) failed();
+        });
+        if (found && XML_Parse(parser_, nullptr, 0, XML_TRUE) != XML_STATUS_OK) failed();
+        return found;
+    }
+
+protected:
+    virtual void start(std::string_view name, const XML_Char** attributes) = 0;
+    virtual void end(std::string_view name) = 0;
+    // Text of the element being collected goes to collect_.
+    std::string* collect_ = nullptr;
+    std::int64_t collected_ = 0;  // bytes collected, for the caller's budget
+
+    static const char* attribute(const XML_Char** attributes, std::string_view name) {
+        for (int i = 0; attributes[i]; i += 2)
+            if (localName(attributes[i]) == name) return attributes[i + 1];
+        return "";
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    [[noreturn]] void failed() {
+        if (error_) std::rethrow_exception(error_);
+        damaged(path_, "its part " + *part_ + " is not well-formed XML: " + XML_ErrorString(XML_GetErrorCode(parser_)) +
+                           " at line " + std::to_string(XML_GetCurrentLineNumber(parser_)));
+    }
+    template <typename F>
+    static void guarded(void* self, F f) {
+        auto* s = static_cast<XmlStream*>(self);
+        if (s->error_) return;
+        try {
+            f(*s);
+        } catch (...) {
+            s->error_ = std::current_exception();
+            XML_StopParser(s->parser_, XML_FALSE);
+        }
+    }
+    static void onStart(void* self, const XML_Char* name, const XML_Char** attributes) {
+        guarded(self, [&](XmlStream& s) { s.start(localName(name), attributes); });
+    }
+    static void onEnd(void* self, const XML_Char* name) {
+        guarded(self, [&](XmlStream& s) { s.end(localName(name)); });
+    }
+    static void onText(void* self, const XML_Char* text, int length) {
+        auto* s = static_cast<XmlStream*>(self);
+        if (!s->collect_ || s->error_) return;
+        guarded(self, [&](XmlStream& st) {
+            st.collect_->append(text, static_cast<std::size_t>(length));
+            st.collected_ += length;
+        });
+    }
+    static void onDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        guarded(self, [](XmlStream& s) { damaged(s.path_, "its part " + *s.part_ + " declares a document type"); });
+    }
+
+    Package& pkg_;
+    const std::string& path_;
+    const std::string* part_ = nullptr;
+    XML_Parser parser_;
+    std::exception_ptr error_;
+};
+
+// The shared strings: each item's text, or its runs' texts (phonetic guides
+// left out).
+class SharedStrings final : public XmlStream {
+public:
+    SharedStrings(Package& pkg, const std::string& path, Budget& budget, std::vector<std::string>& out)
+        : XmlStream(pkg, path), budget_(budget), out_(out) {}
+
+private:
+    void start(std::string_view name, const XML_Char**) override {
+        if (name == "si") {
+            inItem_ = true;
+            text_.clear();
+        } else if (name == "rPh") {
+            ++phonetic_;
+        } else if (name == "t" && inItem_ && phonetic_ == 0) {
+            collect_ = &text_;
+        }
+    }
+    void end(std::string_view name) override {
+        if (name == "t") {
+            collect_ = nullptr;
+        } else if (name == "rPh") {
+            --phonetic_;
+        } else if (name == "si" && inItem_) {
+            budget_.add(static_cast<std::int64_t>(sizeof(std::string) + text_.size()));
+            out_.push_back(std::move(text_));
+            text_.clear();
+            inItem_ = false;
+        }
+    }
+
+    Budget& budget_;
+    std::vector<std::string>& out_;
+    std::string text_;
+    bool inItem_ = false;
+    int phonetic_ = 0;
+};
+
+// A cell of a sheet as read: its column, and its value; a shared string is
+// named by its index, not copied, until a table takes it.
+struct SheetCell {
+    int column = 0;
+    std::int32_t shared = -1;
+    Cell cell;
+};
+
+// The cells of one worksheet that hold a value, by row, in column order.
 struct SheetCells {
-    std::map<int, std::vector<Cell>> rows;
+    std::map<int, std::vector<SheetCell>> rows;
     int firstRow = kMaxRow, lastRow = -1, firstColumn = kMaxColumn, lastColumn = -1;
 };
 
@@ -258,49 +462,51 @@ struct Context {
     bool date1904 = false;
 };
 
-Cell readCell(pugi::xml_node c, const Context& ctx) {
-    Cell cell;
-    const std::string_view type = attr(c, "t");
-    const pugi::xml_node v = child(c, "v");
+// A cell's value from its type ("t"), style ("s"), value ("v", when it has
+// one) and inline text.
+SheetCell readCell(std::string_view type, std::string_view style, const std::string* value, std::string& inlineText,
+                   const Context& ctx) {
+    SheetCell out;
+    Cell& cell = out.cell;
     if (type == "inlineStr") {
         cell.kind = CellKind::Text;
-        cell.text = itemText(child(c, "is"));
-        return cell;
+        cell.text = std::move(inlineText);
+        return out;
     }
-    if (!v) return cell;
-    const char* value = v.text().get();
+    if (!value) return out;
     if (type == "s") {
-        const auto index = smallNumber(value, 100'000'000);
+        const auto index = smallNumber(*value, 100'000'000);
         if (!index || static_cast<std::size_t>(*index) >= ctx.strings.size())
-            damaged(ctx.path, std::string("a cell names the shared string ") + value + ", which is not there");
+            damaged(ctx.path, "a cell names the shared string " + value->substr(0, 20) + ", which is not there");
         cell.kind = CellKind::Text;
-        cell.text = ctx.strings[static_cast<std::size_t>(*index)];
+        out.shared = static_cast<std::int32_t>(*index);
     } else if (type == "str") {
         cell.kind = CellKind::Text;
-        cell.text = value;
+        cell.text = *value;
     } else if (type == "b") {
         cell.kind = CellKind::Boolean;
-        cell.text = std::string_view(value) == "1" || std::string_view(value) == "true" ? "1" : "0";
+        cell.text = *value == "1" || *value == "true" ? "1" : "0";
     } else if (type == "d") {
         double d = 0;
-        if (parseIsoDateTime(value, d)) {
+        if (parseIsoDateTime(*value, d)) {
             cell.kind = CellKind::Date;
             cell.text = isoFromOleDate(d);
         } else {
             cell.kind = CellKind::Text;
-            cell.text = value;
+            cell.text = *value;
         }
     } else if (type == "e") {
         // An error value (#N/A, #DIV/0!...) reads as null.
     } else {
         double d = 0;
-        if (!readDecimal(value, d) || !std::isfinite(d)) {
+        if (!readDecimal(*value, d) || !std::isfinite(d)) {
             cell.kind = CellKind::Text;
-            cell.text = value;
-            return cell;
+            cell.text = *value;
+            return out;
         }
-        const auto style = smallNumber(attr(c, "s"), 10'000'000).value_or(0);
-        const bool date = static_cast<std::size_t>(style) < ctx.dates.size() && ctx.dates[static_cast<std::size_t>(style)];
+        const auto styleIndex = smallNumber(style, 10'000'000).value_or(0);
+        const bool date =
+            static_cast<std::size_t>(styleIndex) < ctx.dates.size() && ctx.dates[static_cast<std::size_t>(styleIndex)];
         const double ole = ctx.date1904 ? d + 1462 : d;
         if (date && ole >= -657434 && ole < 2958466) {  // 100-01-01 to 9999-12-31
             cell.kind = CellKind::Date;
@@ -310,70 +516,150 @@ Cell readCell(pugi::xml_node c, const Context& ctx) {
             cell.text = numberText(d);
         }
     }
-    return cell;
+    return out;
 }
 
-SheetCells readSheet(const Package& pkg, const std::string& part, const Context& ctx, std::size_t& cells) {
-    SheetCells out;
-    const auto doc = pkg.xml(part);
-    if (!doc) damaged(ctx.path, "its worksheet " + part + " is missing");
-    const pugi::xml_node data = child(child(*doc, "worksheet"), "sheetData");
-    int nextRow = 0;
-    eachChild(data, "row", [&](pugi::xml_node r) {
-        int row = nextRow;
-        if (const char* n = attr(r, "r"); *n) {
-            const auto v = smallNumber(n, kMaxRow);
-            if (!v || *v == 0) damaged(ctx.path, std::string("a row is numbered ") + n);
-            row = static_cast<int>(*v - 1);
+// One worksheet, read as a stream: only the cells that hold a value are kept.
+class SheetReader final : public XmlStream {
+public:
+    SheetReader(Package& pkg, const Context& ctx, Budget& budget, SheetCells& out)
+        : XmlStream(pkg, ctx.path), ctx_(ctx), budget_(budget), out_(out) {}
+
+private:
+    void start(std::string_view name, const XML_Char** attributes) override {
+        if (name == "sheetData") {
+            inData_ = true;
+        } else if (!inData_) {
+        } else if (name == "row") {
+            row_ = nextRow_;
+            if (const char* n = attribute(attributes, "r"); *n) {
+                const auto v = smallNumber(n, kMaxRow);
+                if (!v || *v == 0) damaged(path(), "a row is numbered " + std::string(n).substr(0, 20));
+                row_ = static_cast<int>(*v - 1);
+            }
+            nextRow_ = row_ + 1;
+            nextColumn_ = 0;
+        } else if (name == "c") {
+            inCell_ = true;
+            cellRow_ = row_;
+            column_ = nextColumn_;
+            if (const char* ref = attribute(attributes, "r"); *ref && !parseCellRef(ref, cellRow_, column_))
+                damaged(path(), "a cell is named " + std::string(ref).substr(0, 20));
+            nextColumn_ = column_ + 1;
+            type_ = attribute(attributes, "t");
+            style_ = attribute(attributes, "s");
+            value_.clear();
+            inline_.clear();
+            hasValue_ = false;
+        } else if (!inCell_) {
+        } else if (name == "v") {
+            hasValue_ = true;
+            value_.clear();
+            collect_ = &value_;
+        } else if (name == "is") {
+            inInline_ = true;
+        } else if (name == "rPh") {
+            ++phonetic_;
+        } else if (name == "t" && inInline_ && phonetic_ == 0) {
+            collect_ = &inline_;
         }
-        nextRow = row + 1;
-        int nextColumn = 0;
-        eachChild(r, "c", [&](pugi::xml_node c) {
-            int cellRow = row, column = nextColumn;
-            if (const char* ref = attr(c, "r"); *ref && !parseCellRef(ref, cellRow, column))
-                damaged(ctx.path, std::string("a cell is named ") + ref);
-            nextColumn = column + 1;
-            Cell cell = readCell(c, ctx);
-            if (cell.kind == CellKind::Empty) return;
-            if (++cells > kMaxCells) damaged(ctx.path, "it has more cells than can be read");
-            std::vector<Cell>& cellsOfRow = out.rows[cellRow];
-            if (cellsOfRow.size() <= static_cast<std::size_t>(column)) cellsOfRow.resize(static_cast<std::size_t>(column) + 1);
-            cellsOfRow[static_cast<std::size_t>(column)] = std::move(cell);
-            out.firstRow = std::min(out.firstRow, cellRow);
-            out.lastRow = std::max(out.lastRow, cellRow);
-            out.firstColumn = std::min(out.firstColumn, column);
-            out.lastColumn = std::max(out.lastColumn, column);
-        });
-    });
+    }
+
+    void end(std::string_view name) override {
+        if (name == "v" || name == "t") {
+            collect_ = nullptr;
+        } else if (name == "rPh") {
+            --phonetic_;
+        } else if (name == "is") {
+            inInline_ = false;
+        } else if (name == "sheetData") {
+            inData_ = false;
+        } else if (name == "c" && inCell_) {
+            inCell_ = false;
+            store(readCell(type_, style_, hasValue_ ? &value_ : nullptr, inline_, ctx_));
+        }
+        // What the texts took as they were read is what the cells keep.
+        if (collected_ > kCountEvery) {
+            budget_.add(collected_);
+            collected_ = 0;
+        }
+    }
+
+    void store(SheetCell cell) {
+        if (cell.cell.kind == CellKind::Empty) return;
+        cell.column = column_;
+        budget_.addCells(1);
+        budget_.add(static_cast<std::int64_t>(sizeof(SheetCell)));
+        auto [it, added] = out_.rows.try_emplace(cellRow_);
+        if (added) budget_.add(kRowBytes);
+        std::vector<SheetCell>& row = it->second;
+        if (row.empty() || row.back().column < column_) {
+            row.push_back(std::move(cell));
+        } else {  // written out of order: in its place, a later one of the same column wins
+            auto at = std::lower_bound(row.begin(), row.end(), column_,
+                                       [](const SheetCell& c, int column) { return c.column < column; });
+            if (at != row.end() && at->column == column_) *at = std::move(cell);
+            else row.insert(at, std::move(cell));
+        }
+        out_.firstRow = std::min(out_.firstRow, cellRow_);
+        out_.lastRow = std::max(out_.lastRow, cellRow_);
+        out_.firstColumn = std::min(out_.firstColumn, column_);
+        out_.lastColumn = std::max(out_.lastColumn, column_);
+    }
+
+    static constexpr std::int64_t kCountEvery = 64 * 1024;
+    static constexpr std::int64_t kRowBytes = 64;  // a row's entry of the map
+    const Context& ctx_;
+    Budget& budget_;
+    SheetCells& out_;
+    bool inData_ = false, inCell_ = false, inInline_ = false, hasValue_ = false;
+    int phonetic_ = 0;
+    int nextRow_ = 0, row_ = 0, nextColumn_ = 0, cellRow_ = 0, column_ = 0;
+    std::string type_, style_, value_, inline_;
+};
+
+SheetCells readSheet(Package& pkg, const std::string& part, const Context& ctx, Budget& budget) {
+    SheetCells out;
+    SheetReader reader(pkg, ctx, budget, out);
+    if (!reader.read(part)) damaged(ctx.path, "its worksheet " + part + " is missing");
     return out;
 }
 
 // The block of cells from (r0, c0) to (r1, c1): its first row, then the
 // rows after it that hold a value.
-Block cut(const SheetCells& s, std::string name, int r0, int c0, int r1, int c1) {
+Block cut(const SheetCells& s, const Context& ctx, Budget& budget, std::string name, int r0, int c0, int r1, int c1) {
     Block b;
     b.name = std::move(name);
     // Columns past the last one used are empty: a range over whole rows
     // ("A1:XFD9") gives the columns that hold something.
     c1 = std::min(c1, std::max(c0, s.lastColumn));
     if (r1 < r0 || c1 < c0) return b;
+    if (c1 - c0 + 1 > kMaxTableColumns)
+        raiseProvider(kSource, "The table [" + b.name.substr(0, kMaxSheetName + 1) + "] of the workbook '" + ctx.path +
+                                   "' would have " + std::to_string(c1 - c0 + 1) + " columns; a table has at most " +
+                                   std::to_string(kMaxTableColumns) + ".");
     b.width = static_cast<std::size_t>(c1 - c0 + 1);
-    auto rowOf = [&](const std::vector<Cell>& cells) {
-        std::vector<Cell> row(b.width);
-        bool any = false;
-        for (int c = c0; c <= c1 && static_cast<std::size_t>(c) < cells.size(); ++c) {
-            if (cells[static_cast<std::size_t>(c)].kind == CellKind::Empty) continue;
-            row[static_cast<std::size_t>(c - c0)] = cells[static_cast<std::size_t>(c)];
-            any = true;
+    const auto byColumn = [](const SheetCell& c, int column) { return c.column < column; };
+    // The row's cells within the block, or false when it has none.
+    auto add = [&](const std::vector<SheetCell>* cells) {
+        auto it = cells ? std::lower_bound(cells->begin(), cells->end(), c0, byColumn) : std::vector<SheetCell>::const_iterator();
+        const bool any = cells && it != cells->end() && it->column <= c1;
+        if (!any && !b.rows.empty()) return;
+        budget.addCells(b.width);
+        budget.add(static_cast<std::int64_t>(b.width * sizeof(Cell)));
+        std::vector<Cell>& row = b.rows.emplace_back(b.width);
+        if (!any) return;
+        for (; it != cells->end() && it->column <= c1; ++it) {
+            const std::string& text = it->shared >= 0 ? ctx.strings[static_cast<std::size_t>(it->shared)] : it->cell.text;
+            budget.add(static_cast<std::int64_t>(text.size()));
+            Cell& cell = row[static_cast<std::size_t>(it->column - c0)];
+            cell.kind = it->cell.kind;
+            cell.text = text;
         }
-        return std::make_pair(std::move(row), any);
     };
     const auto first = s.rows.find(r0);
-    b.rows.push_back(first == s.rows.end() ? std::vector<Cell>(b.width) : rowOf(first->second).first);
-    for (auto it = s.rows.upper_bound(r0); it != s.rows.end() && it->first <= r1; ++it) {
-        auto [row, any] = rowOf(it->second);
-        if (any) b.rows.push_back(std::move(row));
-    }
+    add(first == s.rows.end() ? nullptr : &first->second);
+    for (auto it = s.rows.upper_bound(r0); it != s.rows.end() && it->first <= r1; ++it) add(&it->second);
     return b;
 }
 
@@ -428,8 +714,9 @@ std::string lower(std::string s) {
 
 std::vector<Block> readXlsx(const std::string& path) {
     Package pkg(path);
+    Budget budget(path);
     std::string workbookPart;
-    for (const auto& [id, rel] : pkg.relationships(""))
+    for (const auto& [id, rel] : pkg.relationships("", budget))
         if (endsWith(rel.first, "/officeDocument")) workbookPart = rel.second;
     if (workbookPart.empty()) {
         if (!pkg.has("xl/workbook.xml"))
@@ -440,7 +727,7 @@ std::vector<Block> readXlsx(const std::string& path) {
     if (!endsWith(workbookPart, ".xml"))
         raiseProvider(kSource, "The workbook '" + path + "' is in the binary format (.xlsb), which cannot be "
                                "read; save it as an .xlsx workbook.");
-    const auto workbook = pkg.xml(workbookPart);
+    const auto workbook = pkg.xml(workbookPart, budget);
     if (!workbook) damaged(path, "its workbook part " + workbookPart + " is missing");
     const pugi::xml_node root = child(*workbook, "workbook");
     if (!root) damaged(path, "its workbook part has no workbook");
@@ -448,47 +735,55 @@ std::vector<Block> readXlsx(const std::string& path) {
     Context ctx{path, {}, {}, false};
     const std::string_view date1904 = attr(child(root, "workbookPr"), "date1904");
     ctx.date1904 = date1904 == "1" || date1904 == "true";
-    const auto rels = pkg.relationships(workbookPart);
+    const auto rels = pkg.relationships(workbookPart, budget);
     std::string stylesPart;
     for (const auto& [id, rel] : rels) {
         if (endsWith(rel.first, "/sharedStrings")) {
-            if (const auto doc = pkg.xml(rel.second))
-                eachChild(child(*doc, "sst"), "si", [&](pugi::xml_node si) { ctx.strings.push_back(itemText(si)); });
+            SharedStrings(pkg, path, budget, ctx.strings).read(rel.second);
         } else if (endsWith(rel.first, "/styles")) {
             stylesPart = rel.second;
         }
     }
-    ctx.dates = dateStyles(pkg, stylesPart);
+    ctx.dates = dateStyles(pkg, stylesPart, budget);
 
-    std::vector<Block> blocks;
+    // Sheet names are tables' names: Excel keeps them unique without regard
+    // to case, and so does a table's name.
     std::vector<std::pair<std::string, SheetCells>> sheets;  // by position, for local names
-    std::size_t cells = 0;
+    std::set<std::string> sheetNames;
     eachChild(child(root, "sheets"), "sheet", [&](pugi::xml_node s) {
-        const auto rel = rels.find(relId(s));
         const std::string name = attr(s, "name");
+        if (name.empty()) damaged(path, "a sheet has no name");
+        if (name.size() > kMaxSheetName)
+            damaged(path, "a sheet's name is " + std::to_string(name.size()) + " characters long; at most " +
+                              std::to_string(kMaxSheetName) + " are read");
+        if (!sheetNames.insert(lower(name)).second) damaged(path, "two sheets are named '" + name + "'");
+        sheets.emplace_back(name, SheetCells{});
+    });
+    std::vector<Block> blocks;
+    std::size_t position = 0;
+    eachChild(child(root, "sheets"), "sheet", [&](pugi::xml_node s) {
+        auto& [name, cellsOfSheet] = sheets[position++];
         // Chart sheets and dialog sheets hold no cells.
-        if (rel == rels.end() || !endsWith(rel->second.first, "/worksheet")) {
-            sheets.emplace_back(name, SheetCells{});
-            return;
-        }
-        SheetCells cellsOfSheet = readSheet(pkg, rel->second.second, ctx, cells);
-        blocks.push_back(cut(cellsOfSheet, name + "$", cellsOfSheet.firstRow, cellsOfSheet.firstColumn,
+        const auto rel = rels.find(relId(s));
+        if (rel == rels.end() || !endsWith(rel->second.first, "/worksheet")) return;
+        cellsOfSheet = readSheet(pkg, rel->second.second, ctx, budget);
+        blocks.push_back(cut(cellsOfSheet, ctx, budget, name + "$", cellsOfSheet.firstRow, cellsOfSheet.firstColumn,
                              cellsOfSheet.lastRow, cellsOfSheet.lastColumn));
-        sheets.emplace_back(name, std::move(cellsOfSheet));
     });
 
     std::set<std::string> taken;
     for (const Block& b : blocks) taken.insert(lower(b.name));
+    std::map<std::string, const SheetCells*> byName;
+    for (const auto& [sheetName, sheetCells] : sheets) byName.emplace(lower(sheetName), &sheetCells);
     eachChild(child(root, "definedNames"), "definedName", [&](pugi::xml_node d) {
         const std::string name = attr(d, "name");
         // The workbook's own names (print areas, filters) are no tables.
         if (name.empty() || name.starts_with("_xlnm.") || name.starts_with("_xl")) return;
         const auto area = parseArea(d.text().get());
         if (!area) return;
-        const SheetCells* s = nullptr;
-        for (const auto& [sheetName, sheetCells] : sheets)
-            if (lower(sheetName) == lower(area->sheet)) s = &sheetCells;
-        if (!s) return;
+        const auto found = byName.find(lower(area->sheet));
+        if (found == byName.end()) return;
+        const SheetCells* s = found->second;
         std::string table = name;
         if (const char* local = attr(d, "localSheetId"); *local) {
             const auto index = smallNumber(local, 100'000);
@@ -498,7 +793,7 @@ std::vector<Block> readXlsx(const std::string& path) {
         if (!taken.insert(lower(table)).second) return;
         const int r0 = area->wholeColumns ? std::max(0, std::min(s->firstRow, s->lastRow)) : area->r0;
         const int r1 = area->wholeColumns ? s->lastRow : area->r1;
-        blocks.push_back(cut(*s, table, r0, area->c0, r1, area->c1));
+        blocks.push_back(cut(*s, ctx, budget, table, r0, area->c0, r1, area->c1));
     });
     return blocks;
 }
