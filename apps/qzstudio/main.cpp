@@ -9,6 +9,7 @@
 #include "core/ManPage.h"
 #include "core/ModGlobal.h"
 #include "platform/ado/ConnectionString.h"
+#include "platform/automation/MemoryMeter.h"
 #include "platform/automation/Text.h"
 #include "platform/system/Files.h"
 #include "platform/system/Paths.h"
@@ -297,10 +298,13 @@ int produce(const ProduceOptions& o) {
         }
         qz::production::TemplateData data;
         ParameterAnswers answers(o.parameters);
+        // The data the template's connections load counts against the
+        // memory ceiling together with the script that reads it.
+        if (o.memoryLimitMb >= 0) p.MemoryLimit(o.memoryLimitMb << 20);
+        const qz::memory::CeilingScope ceiling(p.MemoryLimit());
         if (o.connections) openTemplateData(data, p, o.templateFile, answers);
         p.OutputFile(o.outputFile);
         p.TimeOut(o.timeOut);
-        if (o.memoryLimitMb >= 0) p.MemoryLimit(o.memoryLimitMb << 20);
         p.Execute();
     } catch (const RefusedAnswer& r) {
         std::cerr << "qzstudio: " << r.message << "\n";

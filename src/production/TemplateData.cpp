@@ -4,6 +4,7 @@
 #include "config/QZCFile.h"
 #include "core/ModDesigner.h"
 #include "platform/ado/ConnectionString.h"
+#include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
 
 namespace qz::production {
@@ -11,6 +12,12 @@ namespace qz::production {
 namespace {
 
 bool sameName(const std::string& a, const std::string& b) { return equalsNoCaseAscii(a, b); }
+
+// Data that would pass the memory ceiling stops the run: left out, it would
+// let the document be made without it.
+void stopIfOutOfMemory(const AutomationError& e) {
+    if (e.Number == runtimeError(err::OutOfMemory).Number) throw;
+}
 
 } // namespace
 
@@ -48,6 +55,7 @@ void TemplateData::Open(const std::string& qzcPath, const std::string& templateF
                     const std::string path = AdjustConnectionString(cmd->Text, true, templateFolder);
                     add(conn->Name, cmd->Name, ado::loadSavedRecordset(path));
                 } catch (const AutomationError& e) {
+                    stopIfOutOfMemory(e);
                     skipped_.push_back({conn->Name, cmd->Name, e.Description});
                 }
             }
@@ -57,6 +65,7 @@ void TemplateData::Open(const std::string& qzcPath, const std::string& templateF
         try {
             c->open(AdjustConnectionString(conn->DataSource, false, templateFolder));
         } catch (const AutomationError& e) {
+            stopIfOutOfMemory(e);
             skipped_.push_back({conn->Name, {}, e.Description});
             continue;
         }
@@ -71,6 +80,7 @@ void TemplateData::Open(const std::string& qzcPath, const std::string& templateF
                 }
                 add(conn->Name, cmd->Name, c->execute(sql));
             } catch (const AutomationError& e) {
+                stopIfOutOfMemory(e);
                 skipped_.push_back({conn->Name, cmd->Name, e.Description});
             } catch (const std::exception& e) {
                 skipped_.push_back({conn->Name, cmd->Name, e.what()});

@@ -1,5 +1,8 @@
 #include "production/TemplateData.h"
 
+#include "platform/automation/ErrorTexts.h"
+#include "platform/automation/MemoryMeter.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -93,6 +96,25 @@ TEST_F(TemplateFolder, OpensEveryCommandAndListsWhatItLeftOut) {
     data.Close();
     EXPECT_FALSE(keep->isOpen());
     EXPECT_TRUE(data.Recordsets().empty());
+}
+
+// Rows that would pass the memory ceiling stop the opening with error 7:
+// they are counted as they are fetched, and not left out as a failed
+// command would be.
+TEST_F(TemplateFolder, RowsPastTheMemoryCeilingStopTheOpening) {
+    writeQzc(connection("ID1", "Shop", "0", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=shop.db",
+                        command("ID1", "Many", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                                "WHERE i &lt; 2000000) SELECT i, 'row ' || i FROM n")));
+    const memory::CeilingScope ceiling(std::int64_t{16} << 20);
+    TemplateData data;
+    try {
+        data.Open((dir / "t.qzc").string(), dir.string(), nullptr);
+        FAIL() << "the rows were read whole";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Number, runtimeError(err::OutOfMemory).Number);
+        EXPECT_NE(e.Description.find("memory ceiling"), std::string::npos) << e.Description;
+    }
+    EXPECT_LT(memory::held(), std::int64_t{16} << 20);
 }
 
 TEST_F(TemplateFolder, UnreadableQzcFileThrows) {

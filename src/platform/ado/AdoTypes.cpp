@@ -1,6 +1,8 @@
 #include "platform/ado/AdoTypes.h"
 
 #include "platform/automation/DecimalText.h"
+#include "platform/automation/ErrorTexts.h"
+#include "platform/automation/MemoryMeter.h"
 #include "platform/automation/Text.h"
 
 #include <array>
@@ -120,6 +122,15 @@ void raiseAdo(std::int32_t code, std::string_view source) {
 
 void raiseProvider(std::string_view source, std::string description) {
     throw AutomationError(kErrorFail, std::string(source), std::move(description));
+}
+
+void raiseOutOfMemory(std::string_view source, const std::string& what) {
+    const AutomationError e = runtimeError(err::OutOfMemory);
+    throw AutomationError(e.Number, std::string(source), e.Description + ": " + what + " would pass the memory ceiling");
+}
+
+void reserveLoad(std::int64_t bytes, std::string_view source, const char* what) {
+    if (memory::wouldPass(bytes)) [[unlikely]] raiseOutOfMemory(source, what);
 }
 
 void raiseTimeout(std::string_view source) {

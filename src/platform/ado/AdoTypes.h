@@ -48,6 +48,11 @@ inline constexpr std::int32_t adoErrorNumber(std::int32_t code) {
 [[noreturn]] void raiseAdo(std::int32_t code, std::string_view source);
 // Raises a failure reported by a data source (number E_FAIL, its own text).
 [[noreturn]] void raiseProvider(std::string_view source, std::string description);
+// Raises error 7 "Out of memory" for what a source would load past the
+// memory ceiling (MemoryMeter.h); `what` says what it was loading.
+[[noreturn]] void raiseOutOfMemory(std::string_view source, const std::string& what);
+// Stops a load that `bytes` more would take past the memory ceiling.
+void reserveLoad(std::int64_t bytes, std::string_view source, const char* what);
 // Raises "Query timeout expired" (0x80040E31): a statement or connection did
 // not end by its time-out.
 inline constexpr std::int32_t kTimeoutExpired = static_cast<std::int32_t>(0x80040E31u);

@@ -44,10 +44,19 @@ public:
     sqlite3* handle() const { return db_; }
     // Runs statements that give no rows (the importers' CREATE and INSERT).
     void exec(const std::string& sql);
+    // Counts what an importer loads into the database against the memory
+    // ceiling (error 7 past it), for as long as the database is open.
+    void countLoaded(std::int64_t bytes) {
+        reserveLoad(bytes, "Jet", "the data read from the file");
+        loaded_ += bytes;
+        tally_.set(loaded_);
+    }
 
 private:
     explicit SqliteBackend(sqlite3* db) : db_(db) {}
     sqlite3* db_;
+    memory::Tally tally_;
+    std::int64_t loaded_ = 0;
 };
 
 // ODBC through the driver manager; the string is an ODBC connection string.

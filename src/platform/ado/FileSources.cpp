@@ -112,8 +112,14 @@ void createTable(SqliteBackend& db, TableText& t) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db.handle(), ins.c_str(), -1, &st, nullptr) != SQLITE_OK)
         raiseProvider(kSource, sqlite3_errmsg(db.handle()));
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalizer(st, sqlite3_finalize);
     db.exec("BEGIN");
     for (const auto& row : t.rows) {
+        // A row takes its texts and a little more in the database.
+        std::int64_t bytes = 16 * static_cast<std::int64_t>(t.columns.size());
+        for (const auto& v : row)
+            if (v) bytes += static_cast<std::int64_t>(v->size());
+        db.countLoaded(bytes);
         for (std::size_t c = 0; c < t.columns.size(); ++c) {
             if (c < row.size() && row[c])
                 sqlite3_bind_text(st, static_cast<int>(c + 1), row[c]->data(), static_cast<int>(row[c]->size()),
@@ -121,14 +127,9 @@ void createTable(SqliteBackend& db, TableText& t) {
             else
                 sqlite3_bind_null(st, static_cast<int>(c + 1));
         }
-        if (sqlite3_step(st) != SQLITE_DONE) {
-            std::string msg = sqlite3_errmsg(db.handle());
-            sqlite3_finalize(st);
-            raiseProvider(kSource, std::move(msg));
-        }
+        if (sqlite3_step(st) != SQLITE_DONE) raiseProvider(kSource, sqlite3_errmsg(db.handle()));
         sqlite3_reset(st);
     }
-    sqlite3_finalize(st);
     db.exec("COMMIT");
 }
 

@@ -50,6 +50,7 @@ void RecordsetData::growRows() {
     if (blocks_.size() == 1 && lastSize_ < full) {
         // The first block grows by doubling (to exactly a full block, both
         // being powers of two rows).
+        countBlock(static_cast<std::int64_t>(lastSize_ * sizeof(Cell)));
         auto bigger = std::make_unique_for_overwrite<Cell[]>(lastSize_ * 2);
         std::copy_n(blocks_[0].get(), lastUsed_, bigger.get());
         blocks_[0] = std::move(bigger);
@@ -57,11 +58,20 @@ void RecordsetData::growRows() {
         return;
     }
     lastSize_ = blocks_.empty() ? std::min(rowMask_ + 1, kFirstBlockRows) * n : full;
+    countBlock(static_cast<std::int64_t>(lastSize_ * sizeof(Cell)));
     blocks_.push_back(std::make_unique_for_overwrite<Cell[]>(lastSize_));
     lastUsed_ = 0;
 }
 
+void RecordsetData::countBlock(std::int64_t bytes) {
+    reserveLoad(bytes, "ADODB.Recordset", "the rows of a recordset");
+    blockBytes_ += bytes;
+    tally_.set(blockBytes_);
+}
+
 void RecordsetData::clearRows() {
+    blockBytes_ = 0;
+    tally_.set(0);
     blocks_.clear();
     lastUsed_ = 0;
     lastSize_ = 0;
@@ -78,12 +88,14 @@ const char* RecordsetData::storeText(std::string_view text) {
     if (text.size() > textLeft_) {
         // A long text gets a block of its own; the current one stays in use.
         if (text.size() >= kTextBlock / 4) {
+            countBlock(static_cast<std::int64_t>(text.size()));
             textBlocks_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
             std::memcpy(textBlocks_.back().get(), text.data(), text.size());
             return textBlocks_.back().get();
         }
         textBlockSize_ = std::min(kTextBlock, std::max(kFirstTextBlock, textBlockSize_ * 2));
         while (textBlockSize_ < text.size()) textBlockSize_ *= 2;
+        countBlock(static_cast<std::int64_t>(textBlockSize_));
         textBlocks_.push_back(std::make_unique_for_overwrite<char[]>(textBlockSize_));
         textFree_ = textBlocks_.back().get();
         textLeft_ = textBlockSize_;

@@ -7,6 +7,7 @@
 
 #include "platform/ado/AdoTypes.h"
 #include "platform/automation/Dispatch.h"
+#include "platform/automation/MemoryMeter.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -163,6 +164,11 @@ private:
     std::size_t textLeft_ = 0;
     std::size_t textBlockSize_ = 0;
     std::vector<Variant> variants_;
+    // What the row and text blocks take, counted against the memory ceiling
+    // before each block is allocated.
+    memory::Tally tally_;
+    std::int64_t blockBytes_ = 0;
+    void countBlock(std::int64_t bytes);
     // The last String read from each column, and the cell it was read from.
     // A script reads a text field, uses it and lets it go before the next
     // row: when nothing else holds the String any more, the next row's text

@@ -11,7 +11,6 @@
 #include "platform/ado/AdoTypes.h"
 #include "platform/ado/Workbook.h"
 #include "platform/automation/DecimalText.h"
-#include "platform/automation/ErrorTexts.h"
 #include "platform/automation/MemoryMeter.h"
 #include "platform/system/Deadline.h"
 
@@ -66,11 +65,7 @@ class Budget {
 public:
     explicit Budget(const std::string& path) : path_(path) {}
     void add(std::int64_t bytes) {
-        if (memory::wouldPass(bytes)) {
-            const AutomationError e = runtimeError(err::OutOfMemory);
-            throw AutomationError(e.Number, kSource, e.Description + ": the workbook '" + path_ +
-                                                         "' holds more than the memory ceiling allows");
-        }
+        if (memory::wouldPass(bytes)) raiseOutOfMemory(kSource, "the cells of the workbook '" + path_ + "'");
         bytes_ += bytes;
         if (bytes_ > kMaxText)
             raiseProvider(kSource, "The workbook '" + path_ + "' holds more data than can be read (over " +
