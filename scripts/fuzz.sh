@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the seven libFuzzer targets with clang (AddressSanitizer and
+# Builds the eight libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer in the code under test) and runs each one over
 # its committed inputs (tests/data/fuzz/<target>) and then for a fixed
 # number of new inputs, so that neither the fuzz build nor a known input can
@@ -31,6 +31,7 @@ targets=(
   "word_rtf word_rtf_fuzzer"
   "format_text format_text_fuzzer"
   "query query_parser_fuzzer sql.dict"
+  "xlsx xlsx_fuzzer xlsx.dict"
 )
 names=()
 for t in "${targets[@]}"; do set -- $t; names+=("$2"); done

@@ -36,6 +36,10 @@ void FormatText(const std::uint8_t* data, std::size_t size);
 // is written back and must read back into the same model.
 void QueryParser(const std::uint8_t* data, std::size_t size);
 
+// The .xlsx workbook reader, through an Excel connection; every table it
+// lists is then read.
+void Xlsx(const std::uint8_t* data, std::size_t size);
+
 // Stops the process with a message: a broken invariant that a sanitizer
 // would not see (for example a text that does not survive a round trip).
 [[noreturn]] void Fail(const char* what);

@@ -29,7 +29,7 @@ const Target kTargets[] = {
     {"rtf_template", qz::fuzz::RtfTemplate}, {"script", qz::fuzz::Script},
     {"saved_recordset", qz::fuzz::SavedRecordset}, {"qzc_file", qz::fuzz::QzcFile},
     {"word_rtf", qz::fuzz::WordRtf}, {"format_text", qz::fuzz::FormatText},
-    {"query", qz::fuzz::QueryParser},
+    {"query", qz::fuzz::QueryParser}, {"xlsx", qz::fuzz::Xlsx},
 };
 
 class FuzzReplay : public ::testing::TestWithParam<Target> {
