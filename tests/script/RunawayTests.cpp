@@ -14,6 +14,10 @@
 #include <optional>
 #include <thread>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace qz::script {
 namespace {
 
@@ -159,6 +163,85 @@ TEST(RunawayScripts, TheCeilingsErrorNamesTheStatement) {
         EXPECT_EQ(number, runtimeError(err::OutOfMemory).Number);
         EXPECT_EQ(sc.Error().Line, code.starts_with("Sub Main()\nEnd") ? 4 : 3);
         EXPECT_EQ(sc.Error().Text, text);
+    }
+}
+
+// A search for a long text that almost matches everywhere compares for
+// minutes: InStr, Split and Filter give way to the time-out within it.
+TEST(RunawayScripts, LongSearchesEndByTheTimeOut) {
+    const std::string start = "Function Main()\n  Dim s, t\n  s = String(40000000, \"a\")\n"
+                              "  t = String(20000, \"a\") & \"b\"\n";
+    for (const char* call : {"Main = InStr(s, t)", "Main = UBound(Split(s, t))", "Main = UBound(Filter(Array(s), t))"}) {
+        SCOPED_TRACE(call);
+        const auto o = runBounded(start + "  " + call + "\nEnd Function\n", 200);
+        ASSERT_TRUE(o) << "the search outlived the time-out";
+        EXPECT_EQ(o->error, kTimeoutErrorNumber);
+    }
+}
+
+// Runs Main in a child process under the ceiling and the time-out, and gives
+// the number it failed with and how far the child's resident memory grew
+// (in kilobytes) past what it was before the script ran.
+struct ChildRun {
+    std::int32_t error = 0;
+    long grewKb = 0;
+};
+ChildRun runInChild(const std::string& code, std::int32_t timeoutMs, std::int64_t memoryLimit) {
+    int fds[2];
+    if (pipe(fds) != 0) return {-1, -1};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        ChildRun r;
+        {
+            ScriptControl sc;
+            sc.setTimeout(timeoutMs);
+            sc.setMemoryLimit(memoryLimit);
+            try {
+                sc.AddCode(code);
+                sc.Run("Main");
+            } catch (const AutomationError& e) {
+                r.error = e.Number;
+            }
+        }
+        getrusage(RUSAGE_SELF, &after);
+        r.grewKb = after.ru_maxrss - before.ru_maxrss;
+        [[maybe_unused]] const ssize_t n = write(fds[1], &r, sizeof r);
+        _exit(0);
+    }
+    close(fds[1]);
+    ChildRun r{-1, -1};
+    if (read(fds[0], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) r = {-1, -1};
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return r;
+}
+
+// A built-in looks at the ceiling before it allocates what it builds: the
+// script fails with error 7 and its memory stays near the ceiling, however
+// much the call would have made.
+TEST(RunawayScripts, BuiltInsStopAtTheCeilingBeforeTheyAllocate) {
+    constexpr std::int64_t kCeiling = 100 << 20;
+    const std::string start = "Sub Main()\n  Dim s, t, i\n  s = String(45000000, \"a\")\n";
+    const std::string cases[] = {
+        start + "  t = Replace(s, \"a\", \"bc\")\n",
+        start + "  t = Replace(Left(s, 1000000), \"a\", String(400, \"b\"))\n",
+        start + "  t = UCase(s)\n  i = LCase(t)\n",
+        start + "  t = s & s & s\n",
+        start + "  t = s\n  t = t & s\n",
+        start + "  t = Mid(s, 2)\n  i = Left(s, 40000000)\n",
+        "Sub Main()\n  ExecuteGlobal \"Dim q\" & Replace(Space(10000000), \" \", \", q\")\n",
+        "Sub Main()\n  t = Eval(\"1\" & Replace(Space(10000000), \" \", \" + 1\"))\n",
+        "Sub Main()\n  ExecuteGlobal Replace(Space(3000000), \" \", \"x = 1\" & vbLf)\n",
+    };
+    for (const std::string& code : cases) {
+        SCOPED_TRACE(code);
+        const ChildRun r = runInChild(code + "End Sub\n", 0, kCeiling);
+        EXPECT_EQ(r.error, runtimeError(err::OutOfMemory).Number);
+        EXPECT_LT(r.grewKb, (kCeiling + (100 << 20)) >> 10);
     }
 }
 

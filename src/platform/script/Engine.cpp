@@ -160,11 +160,26 @@ bool Engine::appendInPlace(const Stmt& s, Frame& f) {
     for (const Expr* e = s.value.get(); e->kind == EK::Binary; e = e->a.get()) parts[n++] = e->b.get();
     Args values;  // only the parts there are are made and released
     for (int i = n - 1; i >= 0; --i) values.push_back(letValue(eval(*parts[i], f)));
+    // The room the text will move to is asked of the ceiling before it is
+    // taken (a number's text takes at most 24 units).
+    std::size_t added = 0;
+    for (int k = 0; k < n; ++k) added += values[k].isString() ? values[k].stringValue().size() : 24;
     std::u16string* str = var->uniqueString();
     if (!str) {
-        *var = Variant(std::u16string(var->stringValue()));
+        const std::u16string& shared = var->stringValue();
+        const std::size_t size = shared.size() + added;
+        if (size > kMaxStringLength) fail(err::OutOfMemory);
+        if (size > 4096) reserveMemory(static_cast<std::int64_t>(size * sizeof(char16_t)));
+        std::u16string copy;
+        copy.reserve(size);
+        copy = shared;
+        *var = Variant(std::move(copy));
         str = var->uniqueString();
         if (!str) return false;
+    } else if (str->capacity() - str->size() < added) {
+        const std::size_t size = str->size() + added;
+        if (size > kMaxStringLength) fail(err::OutOfMemory);
+        reserveMemory(static_cast<std::int64_t>(std::max(size, 2 * str->capacity()) * sizeof(char16_t)));
     }
     const char16_t* const room = str->data();
     for (int k = 0; k < n; ++k) {

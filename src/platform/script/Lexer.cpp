@@ -2,6 +2,7 @@
 
 #include "platform/automation/DecimalText.h"
 #include "platform/automation/ErrorTexts.h"
+#include "platform/script/runtime/ScriptErrors.h"
 
 #include <cmath>
 #include <utility>
@@ -157,7 +158,11 @@ bool parseDateLiteral(std::u16string_view t, double& out) {
 
 std::vector<Token> tokenize(std::u16string_view src) {
     std::vector<Token> out;
-    out.reserve(src.size() / 3 + 4);
+    // The tokens' room is asked of the memory ceiling before it is taken: a
+    // long text given to ExecuteGlobal or Eval makes many.
+    const std::size_t room = src.size() / 3 + 4;
+    reserveMemory(static_cast<std::int64_t>(room * sizeof(Token)));
+    out.reserve(room);
     std::int32_t line = 1;
     size_t lineStart = 0;
     size_t i = 0;

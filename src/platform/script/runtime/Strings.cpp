@@ -15,18 +15,52 @@ using std::u16string;
 using std::u16string_view;
 
 
-// Text of a string argument that propagates Null: false when Null.
-bool textOrNull(const Variant& v, u16string& out) {
-    Variant x = valueOf(v);
-    if (x.isNull()) return false;
-    out = x.isString() ? x.stringValue() : x.toString();
+// The text of an argument without copying it: a view of its String, or of
+// its conversion kept in `keep`. False when it is Null.
+bool textView(const Variant& v, Variant& keep, u16string_view& out) {
+    keep = valueOf(v);
+    if (keep.isNull()) return false;
+    if (!keep.isString()) keep = Variant(keep.toString());
+    out = keep.stringValue();
     return true;
+}
+// The same where Null is an error.
+u16string_view textView(const Variant& v, Variant& keep) {
+    u16string_view out;
+    if (!textView(v, keep, out)) throwRuntimeError(err::InvalidNull);
+    return out;
+}
+
+// A part of a text as a String of its own, asked of the ceiling first when
+// it is long.
+Variant copyOf(u16string_view part) {
+    if (part.size() > 4096) reserveMemory(static_cast<std::int64_t>(part.size() * sizeof(char16_t)));
+    return Variant(part);
+}
+
+// Before a text grows to `units` characters: the ceiling is asked for the
+// room the string would move to.
+void beforeTextGrows(const u16string& s, std::size_t units) {
+    if (units <= s.capacity()) return;
+    if (units > static_cast<std::size_t>(kMaxStringLength)) throwRuntimeError(err::OutOfMemory);
+    reserveMemory(static_cast<std::int64_t>(std::max(units, 2 * s.capacity()) * sizeof(char16_t)));
 }
 
 // Searches needle in hay from position start (0-based), case-blind in text mode.
 std::size_t findFrom(u16string_view hay, u16string_view needle, std::size_t start,
                      ops::CompareMode mode) {
-    if (mode == ops::CompareMode::Binary) return hay.find(needle, start);
+    if (mode == ops::CompareMode::Binary) {
+        // A long search looks at the time-out every million or so
+        // comparisons: a long needle makes each position cost more.
+        const std::size_t step = std::max<std::size_t>(4096, (std::size_t{1} << 20) / std::max<std::size_t>(needle.size(), 1));
+        if (start >= hay.size() || hay.size() - start <= step) return hay.find(needle, start);
+        for (std::size_t from = start; from < hay.size(); from += step) {
+            const std::size_t p = hay.substr(from, step + needle.size() - 1).find(needle);
+            if (p != u16string_view::npos) return from + p;
+            checkTimeOut();
+        }
+        return u16string_view::npos;
+    }
     if (needle.size() > hay.size()) return u16string_view::npos;
     for (std::size_t i = start; i + needle.size() <= hay.size(); ++i) {
         if (equalsNoCase(hay.substr(i, needle.size()), needle)) return i;
@@ -59,8 +93,9 @@ Variant instr(std::span<Variant> a, bool bytes) {
     }
     ops::CompareMode mode = compareArg(a, first + 2);
     if (start < 1) throwRuntimeError(err::InvalidCall);
-    u16string hay, needle;
-    if (!textOrNull(a[first], hay) || !textOrNull(a[first + 1], needle)) return Variant::null();
+    Variant keepHay, keepNeedle;
+    u16string_view hay, needle;
+    if (!textView(a[first], keepHay, hay) || !textView(a[first + 1], keepNeedle, needle)) return Variant::null();
     if (bytes) start = (start + 1) / 2;
     std::int32_t result = 0;
     if (static_cast<std::size_t>(start) > hay.size()) {
@@ -69,7 +104,7 @@ Variant instr(std::span<Variant> a, bool bytes) {
         result = static_cast<std::int32_t>(start);
     } else {
         std::size_t p = findFrom(hay, needle, static_cast<std::size_t>(start - 1), mode);
-        result = p == u16string::npos ? 0 : static_cast<std::int32_t>(p + 1);
+        result = p == u16string_view::npos ? 0 : static_cast<std::int32_t>(p + 1);
     }
     if (bytes && result > 0) result = result * 2 - 1;
     return Variant(result);
@@ -83,12 +118,13 @@ std::int64_t countArg(const Variant& v) {
 }
 
 Variant trimmed(const Variant& v, bool left, bool right) {
-    u16string s;
-    if (!textOrNull(v, s)) return Variant::null();
+    Variant keep;
+    u16string_view s;
+    if (!textView(v, keep, s)) return Variant::null();
     std::size_t b = 0, e = s.size();
     if (left) while (b < e && s[b] == u' ') ++b;
     if (right) while (e > b && s[e - 1] == u' ') --e;
-    return Variant(s.substr(b, e - b));
+    return copyOf(s.substr(b, e - b));
 }
 
 } // namespace
@@ -140,8 +176,9 @@ Variant InStrRev(std::span<Variant> a) {
     if (given(a, 3)) static_cast<void>(valueOf(a[3]).toLong());
     if (start == 0 || start < -1) throwRuntimeError(err::InvalidCall);
     ops::CompareMode mode = compareArg(a, 3);
-    u16string hay, needle;
-    if (!textOrNull(a[0], hay) || !textOrNull(a[1], needle)) {
+    Variant keepHay, keepNeedle;
+    u16string_view hay, needle;
+    if (!textView(a[0], keepHay, hay) || !textView(a[1], keepNeedle, needle)) {
         // With the start and the compare mode given, the texts are taken as
         // texts: Null is refused (with fewer arguments it gives Null).
         if (given(a, 2) && given(a, 3)) throwRuntimeError(err::InvalidNull);
@@ -158,32 +195,36 @@ Variant InStrRev(std::span<Variant> a) {
 
 Variant Left(std::span<Variant> a) {
     std::int64_t n = countArg(a[1]);
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
-    return Variant(s.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(n, s.size()))));
+    Variant keep;
+    u16string_view s;
+    if (!textView(a[0], keep, s)) return Variant::null();
+    return copyOf(s.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(n, s.size()))));
 }
 
 Variant LeftB(std::span<Variant> a) {
     std::int64_t n = countArg(a[1]);
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
-    return Variant(s.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(n / 2, s.size()))));
+    Variant keep;
+    u16string_view s;
+    if (!textView(a[0], keep, s)) return Variant::null();
+    return copyOf(s.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(n / 2, s.size()))));
 }
 
 Variant Right(std::span<Variant> a) {
     std::int64_t n = countArg(a[1]);
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
+    Variant keep;
+    u16string_view s;
+    if (!textView(a[0], keep, s)) return Variant::null();
     std::size_t k = static_cast<std::size_t>(std::min<std::int64_t>(n, s.size()));
-    return Variant(s.substr(s.size() - k));
+    return copyOf(s.substr(s.size() - k));
 }
 
 Variant RightB(std::span<Variant> a) {
     std::int64_t n = countArg(a[1]);
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
+    Variant keep;
+    u16string_view s;
+    if (!textView(a[0], keep, s)) return Variant::null();
     std::size_t k = static_cast<std::size_t>(std::min<std::int64_t>(n / 2, s.size()));
-    return Variant(s.substr(s.size() - k));
+    return copyOf(s.substr(s.size() - k));
 }
 
 static Variant mid(std::span<Variant> a, bool bytes) {
@@ -191,13 +232,14 @@ static Variant mid(std::span<Variant> a, bool bytes) {
     std::int32_t start = valueOf(a[1]).toLong();
     std::int64_t len = given(a, 2) ? valueOf(a[2]).toLong() : -1;
     if (start < 1 || (given(a, 2) && len < 0)) throwRuntimeError(err::InvalidCall);
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
+    Variant keep;
+    u16string_view s;
+    if (!textView(a[0], keep, s)) return Variant::null();
     std::int64_t from = bytes ? (start - 1) / 2 : start - 1;
     if (bytes && len >= 0) len /= 2;
     if (from >= static_cast<std::int64_t>(s.size())) return Variant(u16string());
     std::size_t count = len < 0 ? u16string::npos : static_cast<std::size_t>(len);
-    return Variant(s.substr(static_cast<std::size_t>(from), count));
+    return copyOf(s.substr(static_cast<std::size_t>(from), count));
 }
 
 Variant Mid(std::span<Variant> a) { return mid(a, false); }
@@ -217,17 +259,36 @@ Variant LenB(std::span<Variant> a) {
     return Variant(v.longValue() * 2);
 }
 
-Variant LCase(std::span<Variant> a) {
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
-    return Variant(toLowerCase(s));
+namespace {
+
+// LCase and UCase: the result is asked of the ceiling before it is made, and
+// a long text is changed piece by piece, each piece ending after a space or
+// a line break (no letter's case depends on what lies across one), with a
+// look at the time-out between pieces.
+Variant changedCase(const Variant& arg, u16string (*change)(u16string_view)) {
+    Variant keep;
+    u16string_view s;
+    if (!textView(arg, keep, s)) return Variant::null();
+    constexpr std::size_t kPiece = 1 << 16;
+    if (s.size() <= kPiece) return Variant(change(s));
+    reserveMemory(static_cast<std::int64_t>(s.size() * sizeof(char16_t)));
+    u16string out;
+    out.reserve(s.size());
+    for (std::size_t from = 0; from < s.size();) {
+        std::size_t end = std::min(s.size(), from + kPiece);
+        while (end < s.size() && s[end - 1] != u' ' && s[end - 1] != u'\n' && s[end - 1] != u'\r') ++end;
+        out += change(s.substr(from, end - from));
+        from = end;
+        checkTimeOut();
+    }
+    return Variant(std::move(out));
 }
 
-Variant UCase(std::span<Variant> a) {
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
-    return Variant(toUpperCase(s));
-}
+} // namespace
+
+Variant LCase(std::span<Variant> a) { return changedCase(a[0], toLowerCase); }
+
+Variant UCase(std::span<Variant> a) { return changedCase(a[0], toUpperCase); }
 
 Variant LTrim(std::span<Variant> a) { return trimmed(a[0], true, false); }
 Variant RTrim(std::span<Variant> a) { return trimmed(a[0], false, true); }
@@ -235,11 +296,10 @@ Variant Trim(std::span<Variant> a) { return trimmed(a[0], true, true); }
 
 Variant Replace(std::span<Variant> a) {
     // Replace(expression, find, replacewith[, start[, count[, compare]]])
-    Variant ev = valueOf(a[0]);
-    if (ev.isNull()) throwRuntimeError(err::InvalidNull);
-    u16string expr = stringArg(ev);
-    u16string find = stringArg(valueOf(a[1]));
-    u16string with = stringArg(valueOf(a[2]));
+    Variant keepExpr;
+    const u16string_view expr = textView(a[0], keepExpr);
+    const u16string find = stringArg(valueOf(a[1]));
+    const u16string with = stringArg(valueOf(a[2]));
     std::int32_t start = longArg(a, 3, 1);
     std::int32_t count = longArg(a, 4, -1);
     ops::CompareMode mode = compareArg(a, 5);
@@ -247,19 +307,23 @@ Variant Replace(std::span<Variant> a) {
     // The result starts at `start`: what comes before it is dropped.
     if (static_cast<std::size_t>(start) > expr.size()) return Variant(u16string());
     u16string_view rest = u16string_view(expr).substr(static_cast<std::size_t>(start - 1));
-    if (find.empty() || count == 0) return Variant(u16string(rest));
+    if (find.empty() || count == 0) {
+        reserveMemory(static_cast<std::int64_t>(rest.size() * sizeof(char16_t)));
+        return Variant(u16string(rest));
+    }
     u16string out;
     std::size_t pos = 0;
     std::int64_t done = 0;
     while (count == -1 || done < count) {
         std::size_t p = findFrom(rest, find, pos, mode);
         if (p == u16string::npos) break;
-        checkLength(static_cast<std::int64_t>(out.size() + (p - pos) + with.size()));
+        beforeTextGrows(out, out.size() + (p - pos) + with.size());
         out.append(rest.substr(pos, p - pos));
         out += with;
         pos = p + find.size();
         if ((++done & kPollMask) == 0) checkTimeOut();
     }
+    beforeTextGrows(out, out.size() + rest.size() - pos);
     out.append(rest.substr(pos));
     return Variant(std::move(out));
 }
@@ -289,8 +353,9 @@ Variant String(std::span<Variant> a) {
 
 Variant StrComp(std::span<Variant> a) {
     ops::CompareMode mode = compareArg(a, 2);
-    u16string x, y;
-    if (!textOrNull(a[0], x) || !textOrNull(a[1], y)) return Variant::null();
+    Variant keepX, keepY;
+    u16string_view x, y;
+    if (!textView(a[0], keepX, x) || !textView(a[1], keepY, y)) return Variant::null();
     int r = mode == ops::CompareMode::Text ? compareText(x, y, currentLocale().lcid) : compareBinary(x, y);
     return Variant(static_cast<std::int16_t>(r));
 }
@@ -303,7 +368,8 @@ Variant StrReverse(std::span<Variant> a) {
 
 Variant Split(std::span<Variant> a) {
     // Split(expression[, delimiter[, count[, compare]]])
-    u16string expr = stringArg(valueOf(a[0]));
+    Variant keepExpr;
+    const u16string_view expr = textView(a[0], keepExpr);
     u16string delim = given(a, 1) ? stringArg(valueOf(a[1])) : u16string(u" ");
     std::int32_t count = longArg(a, 2, -1);
     ops::CompareMode mode = compareArg(a, 3);
@@ -318,10 +384,10 @@ Variant Split(std::span<Variant> a) {
                 std::size_t p = findFrom(expr, delim, pos, mode);
                 if (p == u16string::npos) break;
                 beforeGrowing(parts);
-                parts.emplace_back(u16string_view(expr).substr(pos, p - pos));
+                parts.emplace_back(expr.substr(pos, p - pos));
                 pos = p + delim.size();
             }
-            parts.emplace_back(u16string_view(expr).substr(pos));
+            parts.emplace_back(expr.substr(pos));
         }
     }
     return Variant(SafeArray::fromVector(std::move(parts)));
@@ -369,8 +435,9 @@ Variant Filter(std::span<Variant> a) {
 }
 
 Variant Escape(std::span<Variant> a) {
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
+    Variant keep;
+    u16string_view s;
+    if (!textView(a[0], keep, s)) return Variant::null();
     static const char16_t* kHex = u"0123456789ABCDEF";
     u16string out;
     out.reserve(s.size());
@@ -394,8 +461,9 @@ Variant Escape(std::span<Variant> a) {
 }
 
 Variant Unescape(std::span<Variant> a) {
-    u16string s;
-    if (!textOrNull(a[0], s)) return Variant::null();
+    Variant keep;
+    u16string_view s;
+    if (!textView(a[0], keep, s)) return Variant::null();
     auto hexAt = [&](std::size_t i, int digits, char16_t& out) {
         if (i + digits > s.size()) return false;
         unsigned v = 0;
