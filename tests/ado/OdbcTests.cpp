@@ -3,9 +3,15 @@
 // the whole binary shares one set-up made before the first ODBC call).
 #include "SameData.h"
 
+#include "platform/automation/ErrorTexts.h"
+#include "platform/automation/MemoryMeter.h"
+#include "platform/system/Deadline.h"
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <optional>
 
 namespace qz::ado::test {
 namespace {
@@ -79,6 +85,33 @@ TEST_F(Odbc, TextsLongerThanTheirDeclaredSizeComeBackWhole) {
     EXPECT_EQ(text(rs->value(0)), "longer than declared");
     rs->moveNext();
     EXPECT_TRUE(rs->value(0).isNull());
+}
+
+// Rows that would pass the memory ceiling fail with error 7 as they are
+// fetched, on the caller's thread and on the thread a time-out runs them on.
+TEST_F(Odbc, RowsPastTheMemoryCeilingFailWith7) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("DSN=Shop");
+    const std::string many = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000) "
+                              "SELECT i, 'row ' || i FROM n";
+    const memory::CeilingScope ceiling(std::int64_t{16} << 20);
+    for (const bool timed : {false, true}) {
+        SCOPED_TRACE(timed ? "with a time-out" : "without a time-out");
+        std::optional<sys::DeadlineScope> deadline;
+        if (timed) deadline.emplace(sys::DeadlineClock::now() + std::chrono::minutes(5));
+        std::int32_t number = 0;
+        try {
+            c->execute(many);
+        } catch (const AutomationError& e) {
+            number = e.Number;
+        }
+        EXPECT_EQ(number, runtimeError(err::OutOfMemory).Number);
+    }
+    // Rows read on the time-out's thread count on the caller's.
+    const std::int64_t before = memory::held();
+    std::optional<sys::DeadlineScope> deadline(std::in_place, sys::DeadlineClock::now() + std::chrono::minutes(5));
+    Ref<Recordset> rs = c->execute("SELECT ID, Customer FROM Orders");
+    EXPECT_GT(memory::held(), before);
 }
 
 TEST_F(Odbc, ColumnsOfAParameterisedCommandWithoutRunningIt) {

@@ -489,7 +489,10 @@ public:
         if (deadline == sys::DeadlineClock::time_point::max()) return runQuery(dbc_, text, parameters, nullptr);
 
         auto run = std::make_shared<BoundedRun>();
-        std::thread([run, dbc = dbcOwner_, text, values = std::vector<SqlParameter>(parameters.begin(), parameters.end())] {
+        // The rows read count against the caller's memory ceiling.
+        std::thread([run, dbc = dbcOwner_, text, values = std::vector<SqlParameter>(parameters.begin(), parameters.end()),
+                     room = memory::room()] {
+            const memory::CeilingScope ceiling(room);
             try {
                 run->result = runQuery(dbc->h, text, values, run.get());
             } catch (...) {
@@ -512,6 +515,7 @@ public:
             raiseTimeout(kSource);
         }
         if (run->error) std::rethrow_exception(run->error);
+        if (run->result) run->result->countHere();
         return run->result;
     }
 

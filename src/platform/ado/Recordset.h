@@ -93,6 +93,8 @@ public:
         return blocks_[r >> rowShift_].get() + (r & rowMask_) * columns.size();
     }
     void clearRows();
+    // Rows read on another thread count on this one from now on.
+    void countHere() noexcept { tally_.moveHere(); }
 
     void set(Cell& cell, Variant v);
     // A String, kept as UTF-8 until it is read. A text that fits the current

@@ -7,6 +7,7 @@
 // that made it leaves both counts off by its size, which a ceiling tolerates.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -21,6 +22,12 @@ inline std::int64_t held() noexcept { return detail::tHeld; }
 // Whether `more` bytes on top of what this thread holds would pass its
 // ceiling (there is none unless a CeilingScope set one).
 inline bool wouldPass(std::int64_t more) noexcept { return detail::tHeld + more > detail::tCeiling; }
+// How much more this thread may take before its ceiling; 0 when it has no
+// ceiling. A thread that works for this one sets it as its own ceiling.
+inline std::int64_t room() noexcept {
+    if (detail::tCeiling == std::numeric_limits<std::int64_t>::max()) return 0;
+    return std::max<std::int64_t>(detail::tCeiling - detail::tHeld, 1);
+}
 
 // The count one object keeps of what it holds: set it again when the object
 // grows or shrinks; it is given back when the object goes.
@@ -46,6 +53,13 @@ public:
     void set(std::int64_t bytes) noexcept {
         detail::tHeld += bytes - bytes_;
         bytes_ = bytes;
+    }
+    // Counts what it holds on this thread from now on, when it was counted on
+    // another thread that is done with it.
+    void moveHere() noexcept {
+        const std::int64_t bytes = bytes_;
+        bytes_ = 0;
+        set(bytes);
     }
 
 private:
