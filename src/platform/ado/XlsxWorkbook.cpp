@@ -563,7 +563,7 @@ private:
     void end(std::string_view name) override {
         if (name == "v" || name == "t") {
             collect_ = nullptr;
-        } else if (name == "rPh") {
+        } else if (name == "rPh" && phonetic_ > 0) {
             --phonetic_;
         } else if (name == "is") {
             inInline_ = false;
