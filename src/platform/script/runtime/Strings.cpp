@@ -261,24 +261,19 @@ Variant LenB(std::span<Variant> a) {
 
 namespace {
 
-// LCase and UCase: the result is asked of the ceiling before it is made, and
-// a long text is changed piece by piece, each piece ending after a space or
-// a line break (no letter's case depends on what lies across one), with a
+// LCase and UCase: a long text's result is asked of the ceiling before it
+// is made, and changed piece by piece (each letter's case on its own) with a
 // look at the time-out between pieces.
-Variant changedCase(const Variant& arg, u16string (*change)(u16string_view)) {
+Variant changedCase(const Variant& arg, u16string (*change)(u16string_view), char16_t (*changeOne)(char16_t)) {
     Variant keep;
     u16string_view s;
     if (!textView(arg, keep, s)) return Variant::null();
     constexpr std::size_t kPiece = 1 << 16;
     if (s.size() <= kPiece) return Variant(change(s));
     reserveMemory(static_cast<std::int64_t>(s.size() * sizeof(char16_t)));
-    u16string out;
-    out.reserve(s.size());
-    for (std::size_t from = 0; from < s.size();) {
-        std::size_t end = std::min(s.size(), from + kPiece);
-        while (end < s.size() && s[end - 1] != u' ' && s[end - 1] != u'\n' && s[end - 1] != u'\r') ++end;
-        out += change(s.substr(from, end - from));
-        from = end;
+    u16string out(s);
+    for (std::size_t from = 0; from < out.size(); from += kPiece) {
+        for (std::size_t i = from, end = std::min(out.size(), from + kPiece); i < end; ++i) out[i] = changeOne(out[i]);
         checkTimeOut();
     }
     return Variant(std::move(out));
@@ -286,9 +281,13 @@ Variant changedCase(const Variant& arg, u16string (*change)(u16string_view)) {
 
 } // namespace
 
-Variant LCase(std::span<Variant> a) { return changedCase(a[0], toLowerCase); }
+Variant LCase(std::span<Variant> a) {
+    return changedCase(a[0], toLowerCase, [](char16_t c) { return toLowerCase(c); });
+}
 
-Variant UCase(std::span<Variant> a) { return changedCase(a[0], toUpperCase); }
+Variant UCase(std::span<Variant> a) {
+    return changedCase(a[0], toUpperCase, [](char16_t c) { return toUpperCase(c); });
+}
 
 Variant LTrim(std::span<Variant> a) { return trimmed(a[0], true, false); }
 Variant RTrim(std::span<Variant> a) { return trimmed(a[0], false, true); }
