@@ -122,6 +122,25 @@ TEST(PageLayout, ARightTabStopBeyondTheLineStandsAtItsEnd) {
     EXPECT_LT(line.cursorToX(8), 200); // "Subtotal" stays at the left
 }
 
+TEST(PageLayout, ALineThatFitsTheWidthExactlyStaysOneLine) {
+    // 78 underscores of 6 points each are exactly the 6.5 inches between
+    // the margins; the underscore's stroke overhangs its advance. One more
+    // does not fit.
+    const std::string page =
+        R"({\rtf1\ansi{\fonttbl{\f0 Times New Roman;}}\paperw12240\paperh15840\margl1440\margr1440 )";
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(page + "\\pard\\f0\\fs24 " + std::string(78, '_') + "\\par\\pard\\f0\\fs24 " +
+                    std::string(79, '_') + "\\par}");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    const QTextBlock exact = view.document()->begin();
+    EXPECT_EQ(exact.layout()->lineCount(), 1);
+    const QTextBlock over = exact.next();
+    ASSERT_EQ(over.layout()->lineCount(), 2);
+    EXPECT_EQ(over.layout()->lineAt(0).textLength(), 78);
+}
+
 TEST(PageLayout, TableCellsKeepTheRowsGapAndBoundaries) {
     // Cells from \trleft to each \cellx; the text \trgaph inside each side.
     word::Application app;

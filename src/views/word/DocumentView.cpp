@@ -165,6 +165,10 @@ DocumentView::DocumentView(word::Document& doc, word::Story& story, QWidget* par
     setAcceptRichText(false);
     setTextInteractionFlags(Qt::TextEditorInteraction);
     document()->setUndoRedoEnabled(false);
+    // Lines are broken by the fonts' own advances, scaled to the zoom, not by
+    // the screen's hinted ones, which round each glyph up or down: a line
+    // that fits the page's width on paper fits it on screen too.
+    document()->setUseDesignMetrics(true);
     // Pages laid out a paragraph at a time, so that an edit lays out again
     // only what it changed.
     layout_ = new PageLayout(document());
@@ -272,6 +276,7 @@ std::unique_ptr<QTextDocument> DocumentView::renderStory(const word::Story& stor
     auto target = std::make_unique<QTextDocument>();
     target->setUndoRedoEnabled(false);
     target->setDocumentMargin(0);
+    target->setUseDesignMetrics(true);
     target->setTextWidth(pixels(page_.TextWidth()));
     QTextCursor cursor(target.get());
     std::vector<Block> blocks;

@@ -266,6 +266,17 @@ double PageLayout::lineHeight(const QTextLine& line, const QTextBlockFormat& f) 
     }
 }
 
+void PageLayout::fitLine(QTextLine& line, double width, double overhang) {
+    // The text layout breaks a line where its last glyph's ink, not its
+    // advance, would cross the width: a line of underscores exactly as wide
+    // as the page would lose its last one, whose stroke overhangs. Lines
+    // are broken by advances, as on paper: the line is laid out with room
+    // for an overhang, and again at the width only when its advance does
+    // not fit.
+    line.setLineWidth(width + overhang);
+    if (line.horizontalAdvance() > width + 0.01) line.setLineWidth(width);
+}
+
 void PageLayout::layoutParagraph(const QTextBlock& block, double width, Item& it) {
     QTextLayout* tl = block.layout();
     const QTextBlockFormat f = block.blockFormat();
@@ -279,12 +290,15 @@ void PageLayout::layoutParagraph(const QTextBlock& block, double width, Item& it
     it.breakBefore = f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
     it.lines.clear();
     double y = it.before;
+    // Room for a glyph's ink past its advance: half an em of the
+    // paragraph's font (its size in points, at 96 pixels an inch).
+    const double overhang = std::max(1.0, block.charFormat().fontPointSize() * 96.0 / 72.0 / 2);
     tl->beginLayout();
     for (bool first = true;; first = false) {
         QTextLine line = tl->createLine();
         if (!line.isValid()) break;
         const double x = left + (first ? f.textIndent() : 0);
-        line.setLineWidth(std::max(1.0, width - right - x));
+        fitLine(line, std::max(1.0, width - right - x), overhang);
         line.setPosition(QPointF(x, y));
         const double h = lineHeight(line, f);
         it.lines.push_back(h);

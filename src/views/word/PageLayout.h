@@ -135,6 +135,8 @@ private:
     void layoutItem(Item& it);
     // A paragraph laid out at a width; its line heights in `lines`.
     void layoutParagraph(const QTextBlock& block, double width, Item& it);
+    // Lays a line out to the width by its text's advances.
+    static void fitLine(QTextLine& line, double width, double overhang);
     // A laid out paragraph's height: its lines and the space around them.
     static double paragraphHeight(const Item& it);
     void measureTable(QTextTable* table, double left, double width, TableBox& box);
