@@ -181,6 +181,43 @@ bool Inked(const QImage& image, const QRect& r, int grey) {
 
 } // namespace
 
+TEST(PageLayout, ATableFollowsTheTextAboveItAndEachRowHasItsOwnCells) {
+    // Row 1: 2000 | 6000 with a double border | 9000; row 2: 5000 | merged
+    // 9000; row 3: 1000 | 2000 | 9000. A bordered last paragraph.
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPage + R"(\pard above\par)"
+                            R"(\trowd\cellx2000\clbrdrt\brdrdb\brdrw10\cellx6000\cellx9000\pard\intbl A1\cell B1\cell C1\cell\row)"
+                            R"(\trowd\cellx5000\clmgf\cellx7000\clmrg\cellx9000\pard\intbl A2\cell B2\cell\cell\row)"
+                            R"(\trowd\cellx1000\cellx2000\cellx9000\pard\intbl A3\cell B3\cell C3\cell\row)"
+                            R"(\pard\brdrb\brdrs\brdrw30 last\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    QTextDocument* d = view.document();
+    QAbstractTextDocumentLayout* layout = d->documentLayout();
+    auto left = [&](const char* text) { return layout->blockBoundingRect(d->find(text).block()).left(); };
+    const double margin = 1134 / 15.0;
+    EXPECT_NEAR(left("B1"), margin + 2000 / 15.0, 1);
+    EXPECT_NEAR(left("B2"), margin + 5000 / 15.0, 1);
+    EXPECT_NEAR(left("B3"), margin + 1000 / 15.0, 1);
+    EXPECT_NEAR(left("C3"), margin + 2000 / 15.0, 1);
+    // No empty line between the paragraph and the table.
+    QTextTable* table = d->find("A1").currentTable();
+    ASSERT_NE(table, nullptr);
+    EXPECT_NEAR(layout->frameBoundingRect(table).top(), layout->blockBoundingRect(d->begin()).bottom(), 1);
+    EXPECT_EQ(table->cellAt(0, 1).format().toTableCellFormat().topBorderStyle(), QTextFrameFormat::BorderStyle_Double);
+    // The last paragraph (which has no mark of its own) draws its border.
+    const QRectF last = layout->blockBoundingRect(d->lastBlock());
+    const QImage shot = view.viewport()->grab().toImage();
+    const int x = static_cast<int>(last.left() + 300);
+    int dark = 0;
+    for (int y = static_cast<int>(last.top()); y < static_cast<int>(last.bottom()) + 4; ++y)
+        dark += qGray(shot.pixel(x, y)) < 100;
+    EXPECT_GE(dark, 1);
+}
+
 TEST(PageLayout, ARowWithFewerCellsThanTheTableShowsOnlyItsOwn) {
     word::Application app;
     word::Document& doc = app.GetDocuments().Add();

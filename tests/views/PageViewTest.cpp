@@ -3,6 +3,7 @@
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
 #include "views/word/DocumentView.h"
+#include "views/word/PageLayout.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -83,6 +84,42 @@ TEST(PageView, PagesHaveThePaperAndMarginsAndAPageBreakStartsAPage) {
     view.typeText("!");
     EXPECT_EQ(view.pageCount(), 2);
     EXPECT_EQ(view.document()->begin().next().next().text(), "after!");
+}
+
+TEST(PageView, PageNumbersInTheBodyAndFootersShowThePageTheyStandOn) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(std::string(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw11906\paperh16838\margl1134\margr1134)") +
+                    R"(\margt1134\margb1134\sectd\footery567{\footer\pard\fs40 \chpgn\par})" +
+                    R"(\pard first\page second {\field{\*\fldinst PAGE}{\fldrslt 7}} end\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 2400);
+    view.show();
+    QApplication::processEvents();
+    ASSERT_EQ(view.pageCount(), 2);
+    // The footer's \chpgn shows, and differs from page to page.
+    const QImage shot = view.viewport()->grab().toImage();
+    auto footer = [&](int k) {
+        const QRectF p = view.pageRect(k);
+        return shot.copy(QRectF(p.left(), p.bottom() - 1134 / 15.0, p.width(), (1134 - 567) / 15.0).toRect());
+    };
+    EXPECT_TRUE(Inked(footer(0), footer(0).rect()));
+    EXPECT_NE(footer(0), footer(1));
+    // The PAGE field in the body is a number worked out where it is drawn,
+    // not its stored result; it stands on the second page.
+    const QTextBlock second = view.document()->begin().next();
+    EXPECT_FALSE(second.text().contains('7'));
+    const int at = static_cast<int>(second.text().indexOf(QChar(0xFFFC)));
+    ASSERT_GE(at, 0);
+    QTextCursor c(second);
+    c.setPosition(second.position() + at + 1);
+    EXPECT_EQ(c.charFormat().objectType(), views::PageLayout::kPageNumberObject);
+    const QRectF r = view.document()->documentLayout()->blockBoundingRect(second);
+    EXPECT_GE(r.top(), view.pageRect(1).top());
+    // Drawn: the number's place is inked.
+    const QTextLine line = second.layout()->lineForTextPosition(at);
+    const double x = r.left() + line.cursorToX(at);
+    EXPECT_TRUE(Inked(shot, QRectF(x, r.top() + line.y(), 8, line.height()).toRect()));
 }
 
 TEST(PageView, ZoomScalesPagesAndTextAndFitsTheWidth) {

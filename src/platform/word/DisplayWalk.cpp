@@ -331,6 +331,14 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
                 ++i;
                 break;
             }
+            // A page number (\chpgn): the number of the page it shows on.
+            if (group.starts_with("\\chpgn")) {
+                static constexpr char32_t kFirst[] = U"1";
+                run.pageNumber = true;
+                emitText(DisplayRun::Kind::FieldText, i, i + 1, kFirst, a.fmt);
+                ++i;
+                break;
+            }
             Picture picture;
             if (group.find("\\pict") != std::string::npos) picture = ParsePicture(group);
             if (picture.kind != Picture::Kind::None) {

@@ -82,6 +82,8 @@ struct BorderReader {
         else if (w == "brdrcf") each([&](Border& b) { b.color = std::max(0, v); });
         else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl") each([&](Border& b) { b.width = 0; });
         else if (w == "brdrth") each([&](Border& b) { b.width = std::max(b.width, 30); });
+        else if (w == "brdrdb") each([&](Border& b) { b.doubled = true; });
+        else if (w == "brdrs") each([&](Border& b) { b.doubled = false; });
         return true;
     }
 };

@@ -32,6 +32,7 @@ struct TabStop {
 struct Border {
     int width = 0;
     int color = 0;
+    bool doubled = false; // two lines (\brdrdb)
     bool operator==(const Border&) const = default;
 };
 

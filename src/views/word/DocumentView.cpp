@@ -29,6 +29,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 #include <map>
 #include <cmath>
 #include <unordered_map>
@@ -377,12 +378,22 @@ void DocumentView::paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRec
 void DocumentView::paintParagraphBorders(QPainter& p, const QRectF& shown) const {
     QAbstractTextDocumentLayout* layout = document()->documentLayout();
     const QPoint topLeft = (shown.topLeft() - QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value())).toPoint();
+    // The story's last paragraph has no mark of its own; its format is the
+    // story's closing properties.
+    std::optional<word::ParaFormat> lastFormat;
     for (QTextBlock tb = cursorForPosition(topLeft).block(); tb.isValid(); tb = tb.next()) {
         const QRectF r = layout->blockBoundingRect(tb);
         if (r.top() > shown.bottom()) break;
         const std::size_t n = static_cast<std::size_t>(tb.blockNumber());
-        if (n >= blocks_.size() || blocks_[n].table || blocks_[n].mark == UINT32_MAX) continue;
-        const word::ParaFormat& f = doc_.ParaEnd(blocks_[n].mark).format;
+        if (n >= blocks_.size() || blocks_[n].table) continue;
+        const bool last = blocks_[n].mark == UINT32_MAX;
+        if (last && (n + 1 != blocks_.size() || blocks_[n].start + blocks_[n].length != static_cast<long>(story_.size())))
+            continue;
+        if (last && !lastFormat) {
+            const std::string* props = doc_.LastProps(story_);
+            lastFormat = props ? word::ParseParaFormat(*props) : word::ParaFormat{};
+        }
+        const word::ParaFormat& f = last ? *lastFormat : doc_.ParaEnd(blocks_[n].mark).format;
         if (std::none_of(std::begin(f.borders), std::end(f.borders), [](const word::Border& b) { return b.width > 0; }))
             continue;
         // The box around the text: the indents, the space before and after
@@ -396,8 +407,8 @@ void DocumentView::paintParagraphBorders(QPainter& p, const QRectF& shown) const
         for (int k = 0; k < 4; ++k) {
             if (f.borders[k].width <= 0) continue;
             const QColor colour = tableColor(doc_, f.borders[k].color);
-            p.setPen(QPen(colour.isValid() ? colour : QColor(Qt::black), std::max(1.0, pixels(f.borders[k].width))));
-            p.drawLine(sides[k]);
+            PageLayout::drawBorder(&p, sides[k], colour.isValid() ? colour : QColor(Qt::black),
+                                   std::max(1.0, pixels(f.borders[k].width)), f.borders[k].doubled);
         }
     }
 }
@@ -524,6 +535,14 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
                 if (r.pageNumber && view.pageNumber_ > 0) {
                     const std::u32string number = QString::number(view.pageNumber_).toStdU32String();
                     put(number, charFormat(r.fmt), r.start, false);
+                } else if (r.pageNumber && view.paged()) {
+                    // In the body the number is that of the page the text
+                    // falls on, known only when it is drawn.
+                    QTextCharFormat number = charFormat(r.fmt);
+                    number.setObjectType(PageLayout::kPageNumberObject);
+                    put(std::u32string_view(U"\uFFFC"), number, r.start, false);
+                    flush();
+                    runFormat = nullptr;
                 } else if (r.link) {
                     QTextCharFormat link = charFormat(r.fmt);
                     link.setForeground(QColor(0x05, 0x63, 0xC1));
@@ -589,6 +608,7 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
                 {
                     QTextBlockFormat before = cursor.blockFormat();
                     before.setProperty(PageLayout::kSection, section);
+                    before.setProperty(PageLayout::kBeforeTable, true);
                     cursor.setBlockFormat(before);
                 }
                 table = cursor.insertTable(1, r.columns, tf);
@@ -716,6 +736,13 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
                 const word::CellFormat& c = f.cells[static_cast<std::size_t>(k)];
                 QTextTableCell cell = table->cellAt(row, k);
                 QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                // The cell's own edges: from the cell before it (or the
+                // row's left edge) to its boundary.
+                if (static_cast<std::size_t>(k) < f.cellRights.size()) {
+                    cf.setProperty(PageLayout::kCellLeft,
+                                   view.pixels(k == 0 ? f.leftEdge : f.cellRights[static_cast<std::size_t>(k) - 1]));
+                    cf.setProperty(PageLayout::kCellRight, view.pixels(f.cellRights[static_cast<std::size_t>(k)]));
+                }
                 if (const QColor shade = tableColor(doc, c.shading); shade.isValid()) cf.setBackground(shade);
                 const word::Border* b = c.borders;
                 auto side = [&](const word::Border& line, auto setWidth, auto setBrush, auto setStyle) {
@@ -723,7 +750,7 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
                     (cf.*setWidth)(std::max(1.0, view.pixels(line.width)));
                     const QColor colour = tableColor(doc, line.color);
                     (cf.*setBrush)(colour.isValid() ? colour : QColor(Qt::black));
-                    (cf.*setStyle)(QTextFrameFormat::BorderStyle_Solid);
+                    (cf.*setStyle)(line.doubled ? QTextFrameFormat::BorderStyle_Double : QTextFrameFormat::BorderStyle_Solid);
                 };
                 side(b[0], &QTextTableCellFormat::setTopBorder, &QTextTableCellFormat::setTopBorderBrush,
                      &QTextTableCellFormat::setTopBorderStyle);
@@ -744,7 +771,17 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
                 while (k + span < columns && k + span < static_cast<int>(f.cells.size()) &&
                        f.cells[static_cast<std::size_t>(k + span)].merged)
                     ++span;
-                if (span > 1 && mergeable(row, k + 1, row, k + span - 1)) table->mergeCells(row, k, 1, span);
+                if (span > 1 && mergeable(row, k + 1, row, k + span - 1)) {
+                    table->mergeCells(row, k, 1, span);
+                    // It reaches the last boundary of the cells merged into it.
+                    if (static_cast<std::size_t>(k + span) <= f.cellRights.size()) {
+                        QTextTableCell cell = table->cellAt(row, k);
+                        QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                        cf.setProperty(PageLayout::kCellRight,
+                                       view.pixels(f.cellRights[static_cast<std::size_t>(k + span) - 1]));
+                        cell.setFormat(cf);
+                    }
+                }
             }
             if (!lastRow) return;
             for (const auto& [k, first] : mergeDownFrom)

@@ -39,6 +39,32 @@ public:
     }
 };
 
+// Page numbers in the text: each draws the number of the page it stands on.
+class PageNumberObject : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+public:
+    explicit PageNumberObject(const PageLayout& layout) : layout_(layout) {}
+    QSizeF intrinsicSize(QTextDocument*, int, const QTextFormat& format) override {
+        // As wide as the last page's number as far as the pages are known,
+        // and standing on the baseline: as high as the font's ascent.
+        const QFontMetricsF m(format.toCharFormat().font());
+        return {m.horizontalAdvance(QString::number(layout_.pagesSoFar())), m.ascent()};
+    }
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int, const QTextFormat& format) override {
+        const QTextCharFormat f = format.toCharFormat();
+        painter->save();
+        painter->setFont(f.font());
+        painter->setPen(f.foreground().style() == Qt::NoBrush ? QColor(Qt::black) : f.foreground().color());
+        painter->drawText(QPointF(rect.left(), rect.bottom()),
+                          QString::number(layout_.pageAt(rect.center().y()) + 1));
+        painter->restore();
+    }
+
+private:
+    const PageLayout& layout_;
+};
+
 // The child of the root frame (a table) that holds the position, if any.
 QTextTable* topTableAt(QTextFrame* root, int pos) {
     const QList<QTextFrame*> frames = root->childFrames();
@@ -67,8 +93,11 @@ QList<QTextLayout::FormatRange> selectionRanges(const QTextBlock& block,
 
 } // namespace
 
-PageLayout::PageLayout(QTextDocument* doc) : QAbstractTextDocumentLayout(doc), images_(std::make_unique<ImageObject>()) {
+PageLayout::PageLayout(QTextDocument* doc)
+    : QAbstractTextDocumentLayout(doc), images_(std::make_unique<ImageObject>()),
+      pageNumbers_(std::make_unique<PageNumberObject>(*this)) {
     registerHandler(QTextFormat::ImageObject, images_.get());
+    registerHandler(kPageNumberObject, pageNumbers_.get());
     idle_.setSingleShot(true);
     idle_.setInterval(0);
     connect(&idle_, &QTimer::timeout, this, [this] { layoutWhileIdle(); });
@@ -305,6 +334,10 @@ void PageLayout::layoutParagraph(const QTextBlock& block, double width, Item& it
         y += h;
     }
     tl->endLayout();
+    if (f.boolProperty(kBeforeTable)) {
+        it.before = it.after = 0;
+        std::fill(it.lines.begin(), it.lines.end(), 0.0);
+    }
     it.placed = NAN;
 }
 
@@ -337,8 +370,13 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
             if (!cell.isValid() || cell.row() != r || cell.column() != c) continue;
             if (cell.format().boolProperty(kAbsentCell)) continue;
             const int last = std::min(rows, r + cell.rowSpan()) - 1;
-            const double cx = x[static_cast<std::size_t>(c)];
-            const double cw = x[static_cast<std::size_t>(std::min(columns, c + cell.columnSpan()))] - cx;
+            const QTextFormat cellFormat = cell.format();
+            const bool ownEdges = cellFormat.hasProperty(kCellRight);
+            const double cx = ownEdges ? left + cellFormat.doubleProperty(kCellLeft) : x[static_cast<std::size_t>(c)];
+            const double cw = ownEdges ? std::max(1.0, left + cellFormat.doubleProperty(kCellRight) - cx)
+                                       : x[static_cast<std::size_t>(std::min(columns, c + cell.columnSpan()))] - cx;
+            box.left = std::min(box.left, cx);
+            box.right = std::max(box.right, cx + cw);
             const double inner = std::max(1.0, cw - 2 * pad);
             CellBox cb;
             cb.row = r;
@@ -696,18 +734,33 @@ void PageLayout::drawTable(QPainter* p, const Item& it, const PaintContext& cont
             p->drawRect(r);
         }
         const QTextTableCellFormat& f = c.format;
-        const struct { double width; QBrush brush; QLineF line; } sides[] = {
-            {f.topBorder(), f.topBorderBrush(), QLineF(r.topLeft(), r.topRight())},
-            {f.leftBorder(), f.leftBorderBrush(), QLineF(r.topLeft(), r.bottomLeft())},
-            {f.bottomBorder(), f.bottomBorderBrush(), QLineF(r.bottomLeft(), r.bottomRight())},
-            {f.rightBorder(), f.rightBorderBrush(), QLineF(r.topRight(), r.bottomRight())},
+        const struct { double width; QBrush brush; QLineF line; QTextFrameFormat::BorderStyle style; } sides[] = {
+            {f.topBorder(), f.topBorderBrush(), QLineF(r.topLeft(), r.topRight()), f.topBorderStyle()},
+            {f.leftBorder(), f.leftBorderBrush(), QLineF(r.topLeft(), r.bottomLeft()), f.leftBorderStyle()},
+            {f.bottomBorder(), f.bottomBorderBrush(), QLineF(r.bottomLeft(), r.bottomRight()), f.bottomBorderStyle()},
+            {f.rightBorder(), f.rightBorderBrush(), QLineF(r.topRight(), r.bottomRight()), f.rightBorderStyle()},
         };
         for (const auto& s : sides) {
-            if (s.width <= 0) continue;
-            p->setPen(QPen(s.brush, s.width));
-            p->drawLine(s.line);
+            if (s.width > 0) drawBorder(p, s.line, s.brush, s.width, s.style == QTextFrameFormat::BorderStyle_Double);
         }
     }
+}
+
+void PageLayout::drawBorder(QPainter* p, const QLineF& line, const QBrush& brush, double width, bool doubled) {
+    p->setBrush(Qt::NoBrush);
+    if (!doubled) {
+        p->setPen(QPen(brush, width));
+        p->drawLine(line);
+        return;
+    }
+    // The two strokes lie a width to either side of the line.
+    const QPointF d = line.p2() - line.p1();
+    const double length = std::hypot(d.x(), d.y());
+    if (length <= 0) return;
+    const QPointF normal(-d.y() / length * width, d.x() / length * width);
+    p->setPen(QPen(brush, width));
+    p->drawLine(line.translated(normal));
+    p->drawLine(line.translated(-normal));
 }
 
 void PageLayout::draw(QPainter* painter, const PaintContext& context) {

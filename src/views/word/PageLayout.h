@@ -20,6 +20,7 @@
 #include <QTextTable>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -41,6 +42,22 @@ public:
     // A paragraph's section of the document (its block format's int); a
     // section starts a page of its own, of its section's margins.
     static constexpr int kSection = QTextFormat::UserProperty + 3;
+    // A table cell's own left and right edges (doubles, pixels from the
+    // text's left margin), as its row states them: rows of one table may
+    // have cells of other widths. A cell without them takes its column's.
+    // The empty paragraph a table stands after in the text document (a
+    // table cannot start one): it takes no room on the page, the table
+    // follows the text above it directly.
+    static constexpr int kBeforeTable = QTextFormat::UserProperty + 6;
+    // The object type of a page number in the text: it shows the number of
+    // the page it is drawn on, in its character format.
+    static constexpr int kPageNumberObject = QTextFormat::UserObject + 1;
+    // The page (0-based) that y of the document falls on.
+    int pageAt(double y) const { return paged() && y > 0 ? static_cast<int>(y / pitch_) : 0; }
+    // The pages as far as they are laid out or estimated.
+    int pagesSoFar() const { return paged() ? std::max(1, static_cast<int>(std::ceil(size_.height() / pitch_))) : 1; }
+    static constexpr int kCellLeft = QTextFormat::UserProperty + 4;
+    static constexpr int kCellRight = QTextFormat::UserProperty + 5;
     // Where a section's pages keep their text, at the view's scale: its top
     // and bottom from the top of the page's slot (the gap above the paper
     // included), its left edge and its width.
@@ -48,6 +65,10 @@ public:
         double top = 0, bottom = 0, left = 0, width = 0;
         bool operator==(const SectionPage&) const = default;
     };
+
+    // Draws a border line, as one stroke of the width or, doubled, as two
+    // strokes of it with as much space between them, centred on the line.
+    static void drawBorder(QPainter* p, const QLineF& line, const QBrush& brush, double width, bool doubled);
 
     explicit PageLayout(QTextDocument* doc);
     ~PageLayout() override;
@@ -188,7 +209,7 @@ private:
     QSizeF size_, reported_;
     long layouts_ = 0;
     QTimer idle_;
-    std::unique_ptr<QObject> images_;
+    std::unique_ptr<QObject> images_, pageNumbers_;
 };
 
 } // namespace qz::views
