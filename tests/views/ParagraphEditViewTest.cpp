@@ -295,7 +295,8 @@ TEST(StudioParagraphs, PrintsThePagesToPdfAndPreviewsThem) {
 }
 
 // What prints is what the page shows: a dot leader prints as dots, text of
-// no colour of its own after a table without borders prints black.
+// no colour of its own after a table without borders prints black, and the
+// table's grid, an aid on screen, does not print.
 TEST(StudioParagraphs, PrintsLeadersAsDotsAndTextAfterATableBlack) {
     test::TempDir dir;
     Studio s;
@@ -332,6 +333,8 @@ TEST(StudioParagraphs, PrintsLeadersAsDotsAndTextAfterATableBlack) {
     EXPECT_LT(look(560, 95, 600, 120).first, 100); // "Value" is there
     // The large letters after the table.
     EXPECT_LT(look(100, 160, 350, 195).first, 60);
+    // The table's cell, right of its text: the screen's grid does not print.
+    EXPECT_GT(look(200, 130, 320, 160).first, 240);
 }
 
 // Insert ▸ Picture opens in the document's own folder.

@@ -1701,7 +1701,10 @@ void DocumentView::paintPage(QPainter& p, int page) {
     paintHeaderOrFooter(p, marginDocument(which + 1, page), rect, setup, false);
     paintParagraphBorders(p, rect);
     // The text of this page only: the layout leaves each page's margins free.
+    // As printed: without the tables' grid.
+    layout_->setGridShown(false);
     document()->drawContents(&p, rect);
+    layout_->setGridShown(true);
     p.restore();
 }
 

@@ -728,7 +728,7 @@ void PageLayout::drawTable(QPainter* p, const Item& it, const PaintContext& cont
     for (const CellBox& c : box.cells) {
         const QRectF r = cellRect(c);
         if (!r.intersects(clip.adjusted(-2, -2, 2, 2))) continue;
-        if (c.borderWidth > 0) {
+        if (grid_ && c.borderWidth > 0) {
             p->setPen(QPen(c.border, c.borderWidth));
             p->setBrush(Qt::NoBrush);
             p->drawRect(r);

@@ -92,6 +92,10 @@ public:
     // The section of a page (0-based), as laid out so far.
     int pageSection(int page) const;
 
+    // Whether tables show their grid (the thin grey lines where a cell has
+    // no border of its own): an aid on screen, never printed.
+    void setGridShown(bool shown) { grid_ = shown; }
+
     // Lays out all that is still counted by estimate.
     void layoutAll();
     // Whether every paragraph and table is laid out.
@@ -208,6 +212,7 @@ private:
     double sumHeight_ = 0, sumChars_ = 0; // of laid out paragraphs, for estimates
     QSizeF size_, reported_;
     long layouts_ = 0;
+    bool grid_ = true;
     QTimer idle_;
     std::unique_ptr<QObject> images_, pageNumbers_;
 };
