@@ -1048,18 +1048,22 @@ void DocumentView::rerender(long start, long end, long delta, long editStart, lo
         renderAll();
         return;
     }
-    std::size_t i = blockOf(start);
-    std::size_t j = blockOf(std::max(start, end));
-    // A paragraph split by page breaks is drawn whole.
-    while (i > 0 && blocks_[i - 1].continues) --i;
-    while (j + 1 < blocks_.size() && blocks_[j].continues) ++j;
+    std::size_t i = 0, j = 0;
+    // The blocks of the paragraphs that hold [from, to]: a paragraph split
+    // by page breaks is drawn whole.
+    auto paragraphs = [&](long from, long to) {
+        i = blockOf(from);
+        j = blockOf(std::max(from, to));
+        while (i > 0 && blocks_[i - 1].continues) --i;
+        while (j + 1 < blocks_.size() && blocks_[j].continues) ++j;
+    };
+    paragraphs(start, end);
     // Tables are drawn whole, but for an edit inside one cell: that cell's
     // paragraphs are drawn again in their place.
     QTextTable* cell = nullptr;
     for (std::size_t k = i; k <= j + 1 && k < blocks_.size(); ++k)
         if (blocks_[k].table) {
-            i = blockOf(editStart);
-            j = blockOf(std::max(editStart, editEnd));
+            paragraphs(editStart, editEnd);
             cell = cellTableOf(i, j);
             if (!cell) {
                 renderAll();
