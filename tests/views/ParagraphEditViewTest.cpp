@@ -332,9 +332,10 @@ TEST(StudioParagraphs, PrintsLeadersAsDotsAndTextAfterATableBlack) {
     EXPECT_LT(leaderShare, 0.1);
     EXPECT_LT(look(560, 95, 600, 120).first, 100); // "Value" is there
     // The large letters after the table.
-    EXPECT_LT(look(100, 160, 350, 195).first, 60);
-    // The table's cell, right of its text: the screen's grid does not print.
-    EXPECT_GT(look(200, 130, 320, 160).first, 240);
+    EXPECT_LT(look(100, 150, 350, 170).first, 60);
+    // The table's cell (under the leader line), right of its text: the
+    // screen's grid does not print.
+    EXPECT_GT(look(200, 118, 300, 140).first, 240);
 }
 
 // Insert ▸ Picture opens in the document's own folder.
