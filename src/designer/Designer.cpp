@@ -3,6 +3,7 @@
 #include "core/InstalledLocales.h"
 #include "core/ModErrors.h"
 #include "core/ModGlobal.h"
+#include "core/WinDirs.h"
 #include "datasources/forms/frmDataLink.h"
 #include "designer/ModConversion.h"
 #include "designer/ModMSWordMenuToolbar.h"
@@ -70,6 +71,7 @@ void Designer::Terminate() {
         fieldEditors_.reset();
         dataLink_.reset();
         moProduction_.reset();
+        RemoveClosedPreviews(true);
         if (menuToolbar_) menuToolbar_->ReleaseAddinCommandBars();
         menuToolbar_.reset();
         helpCenter_.reset();
@@ -92,6 +94,22 @@ void Designer::Initialize(word::Application& wordApplication) {
     } catch (...) {
         HandleError(kModule, "Initialize", kErrLog | kErrRaise);
     }
+    // The preview documents a designer that died left in the data folder.
+    try {
+        sys::removeLeftovers(WinDirs::GetApplicationDataPath());
+    } catch (...) {
+        // No data folder: no previews either.
+    }
+}
+
+void Designer::RemoveClosedPreviews(bool all) {
+    std::erase_if(previewDocuments_, [this, all](const std::string& file) {
+        if (!all && app_)
+            for (int i = 1; i <= app_->GetDocuments().Count(); ++i)
+                if (app_->GetDocuments().Item(i).FullName() == file) return false;
+        sys::releaseFile(file);
+        return true;
+    });
 }
 
 word::Application& Designer::WordApplication() {
@@ -135,7 +153,10 @@ void Designer::RunCommand(std::int32_t id) {
     bool valid = IsValidTemplate();
     switch (id) {
     case qzCmdItemMenu: MenuToolbar().ToggleMenuElements(valid); return;
-    case qzCmdItemDocumentChange: WordDocumentChange(); return;
+    case qzCmdItemDocumentChange:
+        RemoveClosedPreviews();
+        WordDocumentChange();
+        return;
     case qzCmdItemAbout: ShowAboutQuorvane(); return;
     case qzCmdItemHelp: ShowHelp(); return;
     case qzCmdItemCreateNewTemplate:
@@ -166,6 +187,7 @@ void Designer::RunCommand(std::int32_t id) {
             !gbScriptErrorOccurred)
             // Its window is named after the template it shows, not the temporary file.
             WordApplication().GetDocuments().Open(previewOutputFile_).Caption = "Preview of " + templateFileName_;
+        RemoveClosedPreviews();
         break;
     case qzCmdItemOpenField: modMSWordFields(WordApplication(), this).OpenSelectedField(); break;
     case qzCmdItemRestoreFieldColor: modMSWordFields(WordApplication(), this).RestoreFieldsColor(); break;

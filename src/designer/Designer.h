@@ -132,6 +132,11 @@ public:
     // "RTF<hex>.TMP" of the new output's folder, never the new output itself
     // nor any other file whose name merely begins with "RTF".
     static void RemoveTempFiles(const std::string& newOutputFile);
+    // Removes the preview documents this designer made that no window shows
+    // any more (all of them when it ends): each is held (sys::holdFile) from
+    // its making, so that what a designer that died left behind goes when the
+    // next one starts (Initialize).
+    void RemoveClosedPreviews(bool all = false);
 
     // Writes the template-properties dialog's values into the QZC file it
     // names. A new file also gets the version and a copy of the active
@@ -173,6 +178,7 @@ private:
     std::string templateFileName_;
     std::string templatePath_;
     std::string previewOutputFile_;
+    std::vector<std::string> previewDocuments_;  // made by this designer, held
     double previewTimeOut_ = 45000;
     bool templateReadOnly_ = false;
     std::int32_t requirements_ = 0;

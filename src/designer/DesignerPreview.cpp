@@ -12,6 +12,7 @@
 #include "production/TemplateData.h"
 #include "designer/ModMsWordCurrentDocument.h"
 #include "platform/automation/Text.h"
+#include "platform/system/Files.h"
 #include "platform/ui/UiHost.h"
 #include "production/Production.h"
 #include "resources/MessageIds.h"
@@ -105,6 +106,8 @@ void Designer::PreviewDocument() {
         data.Register([this](const std::string& name, Ref<Dispatch> rs) { moProduction_->AddObject(name, rs); });
         moProduction_->TemplateFile(folder + templateFileName_);
         previewOutputFile_ = WinDirs::GetTemporaryFileName("RTF");
+        // The document lives as long as its window, or this designer.
+        if (sys::holdFile(previewOutputFile_) == 0) previewDocuments_.push_back(previewOutputFile_);
         RemoveTempFiles(previewOutputFile_);
         moProduction_->OutputFile(previewOutputFile_);
         moProduction_->TimeOut(previewTimeOut_);

@@ -12,6 +12,7 @@
 #include "designer/forms/frmParameters.h"
 #include "designer/forms/frmQzProperties.h"
 #include "designer/modMSWordFields.h"
+#include "platform/system/Files.h"
 
 #include <sqlite3.h>
 
@@ -19,6 +20,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -371,6 +373,52 @@ TEST_F(TemplateCommands, PreviewProducesTheExampleAndRemovesOnlyItsOwnEarlierOut
     EXPECT_EQ(AppDataTemps("RTF").size(), 3u);  // the new output and the two foreign files
     EXPECT_EQ(AppDataTemps("rtf").size(), 1u);
     EXPECT_EQ(app.GetDocuments().Count(), 3);
+}
+
+// A preview's document lives as long as its window, or the studio: closing
+// the window removes the file, and so does the end of the designer. What a
+// studio that died left goes when the next one starts; a running one's stays.
+TEST_F(TemplateCommands, PreviewDocumentsGoWithTheirWindows) {
+    for (const char* f : {"invoice.rtf", "invoice.qzc", "invoice.db"})
+        fs::copy_file(std::string(QZ_SOURCE_DIR) + "/examples/" + f, dir + "/" + f);
+    word::Document& templ = app.GetDocuments().Open(dir + "/invoice.rtf");
+    designer->HandleCmd(qzCmdItemDocumentChange);
+    const auto preview = [&] {
+        app.Activate(&templ);
+        designer->HandleCmd(qzCmdItemPreviewDocument);
+        EXPECT_EQ(app.ActiveDocument().FullName(), designer->PreviewOutputFile());
+        EXPECT_TRUE(fs::exists(designer->PreviewOutputFile()));
+        return designer->PreviewOutputFile();
+    };
+    const std::string first = preview();
+    app.GetDocuments().Close(app.ActiveDocument());
+    designer->HandleCmd(qzCmdItemDocumentChange);
+    EXPECT_FALSE(fs::exists(first));
+    const std::string second = preview();
+    designer->HandleCmd(qzCmdItemDocumentChange);
+    EXPECT_TRUE(fs::exists(second));  // still shown
+
+    // A studio that died, and one that runs (this process).
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = home.appData() + "/RTFDEAD.TMP", alive = home.appData() + "/RTFA11.TMP";
+    TestHome::write(dead, "{\\rtf1}");
+    TestHome::write(home.appData() + "/.RTFDEAD.TMP.qzpart-" + std::to_string(gone) + "-1-held.tmp", "");
+    TestHome::write(alive, "{\\rtf1}");
+    ASSERT_EQ(sys::holdFile(alive), 0);
+    designer.reset();
+    EXPECT_FALSE(fs::exists(second));
+    designer = std::make_unique<Designer>();
+    designer->Initialize(app);
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(alive));
+    sys::releaseFile(alive);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(home.appData()))
+        if (const std::string name = e.path().filename().string(); name.starts_with("RTF") || name.starts_with(".RTF"))
+            left.push_back(name);  // the documents and their marks (the word processor's locks aside)
+    EXPECT_TRUE(left.empty()) << left.front();
 }
 
 TEST_F(TemplateCommands, PreviewAsksForParametersAndShowsScriptErrorsWithoutOpening) {

@@ -150,23 +150,22 @@ unsigned long long processStart(long pid) {
     return std::strtoull(p, nullptr, 10);
 }
 
+// How the mark of a held file ends, after the tag of its process.
+constexpr std::string_view kHeldMark = "held.tmp";
+
 // What tells this process's temporary files from any other file.
 std::string ownTag() {
     const long pid = ::getpid();
     return ".qzpart-" + std::to_string(pid) + "-" + std::to_string(processStart(pid)) + "-";
 }
 
-// Removes the temporary files of writers no longer running from a folder,
-// once per folder and process: only regular files of this user whose name
-// carries the tag of a process that is gone (or whose number now belongs to
-// a process started at another time).
+} // namespace
+
+// Removes the temporary files of writers no longer running from a folder:
+// only regular files of this user whose name carries the tag of a process
+// that is gone (or whose number now belongs to a process started at another
+// time). A held file's mark takes the file it marks with it.
 void removeLeftovers(const std::string& dir) {
-    static std::mutex mutex;
-    static std::set<std::string> swept;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!swept.insert(dir).second) return;
-    }
     DIR* d = ::opendir(dir.c_str());
     if (!d) return;
     const int dfd = ::dirfd(d);
@@ -181,16 +180,57 @@ void removeLeftovers(const std::string& dir) {
         const unsigned long long start = std::strtoull(end + 1, &end, 10);
         if (*end != '-') continue;
         if (processRunning(pid) && processStart(pid) == start) continue;
-        struct stat st;
-        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_uid != ::geteuid())
-            continue;
-        ::unlinkat(dfd, e->d_name, 0);
+        const auto removeOwn = [dfd](const std::string& name) {
+            struct stat st;
+            if (::fstatat(dfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+                st.st_uid == ::geteuid())
+                ::unlinkat(dfd, name.c_str(), 0);
+        };
+        if (std::string_view(end + 1) == kHeldMark) removeOwn(std::string(name.substr(1, at - 1)));
+        removeOwn(e->d_name);
     }
     ::closedir(d);
 }
 
+namespace {
+
+// removeLeftovers, once per folder and process.
+void removeLeftoversOnce(const std::string& dir) {
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!swept.insert(dir).second) return;
+    }
+    removeLeftovers(dir);
+}
+
+// The mark beside a held file: its hidden name with this process's tag.
+std::string heldMark(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    return dir + "/." + path.substr(slash + 1) + ownTag() + std::string(kHeldMark);
+}
+
 } // namespace
+
+int holdFile(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    removeLeftoversOnce(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
+    const int fd = ::open(heldMark(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
+}
+
+void releaseFile(const std::string& path) noexcept {
+    try {
+        ::unlink(path.c_str());
+        ::unlink(heldMark(path).c_str());
+    } catch (...) {
+        // Out of memory for the mark's name: the next start removes both.
+    }
+}
 
 bool processRunning(long pid) {
     if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)) return false;
@@ -235,7 +275,7 @@ int ReplacementFile::open(const std::string& path, int mode) {
     const std::size_t slash = target_.rfind('/');
     dir_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-    removeLeftovers(dir_);
+    removeLeftoversOnce(dir_);
     const std::string tag = ownTag();
     // A hidden name of our own beside the target (the rename must stay within
     // one file system); a name left by a crashed writer is skipped.

@@ -85,4 +85,17 @@ inline int replaceFile(const std::string& path, std::string_view data, int mode 
 // program stopped by a signal: safe to call from a signal handler.
 void removeOpenReplacements() noexcept;
 
+// Files that live only as long as the process that made them. holdFile()
+// marks a file as this process's with an empty hidden file beside it, named
+// as a ReplacementFile's temporary file is but ending "-held.tmp"
+// (".<name>.qzpart-<process id>-<process start>-held.tmp"); releaseFile()
+// removes the file and its mark. What a process no longer running held is
+// removed with its temporary files by removeLeftovers. holdFile: 0 or errno.
+int holdFile(const std::string& path);
+void releaseFile(const std::string& path) noexcept;
+// Removes from a folder the temporary files of writers no longer running,
+// and the files they held. Writing a ReplacementFile or holding a file in a
+// folder does it first, once per folder and process.
+void removeLeftovers(const std::string& folder);
+
 } // namespace qz::sys
