@@ -170,7 +170,7 @@ std::string SystemInformation() {
         system += (system.empty() ? "" : ", ") + std::string(u.sysname) + " " + u.release + " " + u.machine;
     line("System", system);
     const std::string toolkit = ui::currentHost().toolkitVersion();
-    line("Windows", toolkit.empty() ? "none (no desktop)" : toolkit);
+    line("Qt", toolkit.empty() ? "none (no desktop)" : toolkit);
     line("ICU", sys::icuVersion());
     line("SQLite", ado::sqliteVersion());
     std::vector<std::string> drivers, sources;

@@ -172,7 +172,7 @@ TEST_F(CoreFixture, SystemInformationWindowOrTheToolNamedInTheSettings) {
     EXPECT_EQ(host.clipboardText(), shown);
     for (const std::string& fact : {"Program: Quorvane Studio " + ProgramVersion() + "\r\n", std::string("\r\nICU: 7"),
                                    std::string("\r\nSQLite: 3."), std::string("\r\nunixODBC: 2."),
-                                   std::string("\r\nWindows: none"), std::string("    QzInfoSource (SQLite3)\r\n"),
+                                   std::string("\r\nQt: none"), std::string("    QzInfoSource (SQLite3)\r\n"),
                                    "\r\nApplication data: " + WinDirs().GetApplicationDataPath() + "\r\n"})
         EXPECT_NE(shown.find(fact), std::string::npos) << fact << " in\n" << shown;
 

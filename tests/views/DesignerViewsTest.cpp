@@ -70,7 +70,7 @@ TEST(DesignerViews, SystemInfoShowsItsWindowAndCopies) {
     });
     about.ShowModal();
     ui::setCurrentHost(nullptr);
-    EXPECT_TRUE(text.contains("\nWindows: Qt 6.")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nQt: 6.")) << text.toStdString();
     EXPECT_TRUE(text.contains("\nODBC drivers:")) << text.toStdString();
     EXPECT_EQ(copied.toStdString(), QString(text).replace("\n", "\r\n").toStdString());
 }

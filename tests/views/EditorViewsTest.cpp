@@ -406,3 +406,28 @@ TEST(EditorViews, SelectAllWorksInTheLabelBox) {
     ui::setCurrentHost(nullptr);
     EXPECT_EQ(label, "New");
 }
+
+// Tab reaching the data tree shows that it has the keyboard, also when the
+// tree has no row to mark (a template without data).
+TEST(EditorViews, TheDataTreeShowsFocusWhenTabReachesIt) {
+    EditorTemplate t;
+    editors::frmExpression f;
+    f.Initialize();
+    f.tvList.Clear();
+    f.ShowModeless();
+    std::unique_ptr<views::FormView> view(views::createView(f, nullptr));
+    ASSERT_NE(view, nullptr);
+    view->show();
+    QApplication::setActiveWindow(view.get());
+    QApplication::processEvents();
+    auto* tree = view->findChild<QTreeView*>("tvList");
+    ASSERT_NE(tree, nullptr);
+    const QImage before = tree->grab().toImage();
+    for (int i = 0; i < 40 && QApplication::focusWidget() != tree; ++i) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : view.get(), Qt::Key_Tab);
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(QApplication::focusWidget(), tree);
+    EXPECT_TRUE(tree->grab().toImage() != before);
+    view->close();
+}

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 #include <QTreeWidget>
@@ -59,6 +60,14 @@ TEST(QueryBuilderViews, TabsListsAndConditionsFollowTheForm) {
     EXPECT_TRUE(sql->isVisible());
     EXPECT_FALSE(tables->isVisible());
     EXPECT_EQ(sql->toPlainText().toStdString(), "SELECT\n   Customers.CompanyName\nFROM\nCustomers\n");
+    // The result grid has no heading before anything ran, then the columns'.
+    auto* grid = view->findChild<QTreeWidget*>("msfgrdCommand");
+    auto* execute = view->findChild<QPushButton*>("cmdExecute");
+    ASSERT_TRUE(grid && execute);
+    EXPECT_TRUE(grid->isHeaderHidden());
+    QTest::mouseClick(execute, Qt::LeftButton);
+    EXPECT_FALSE(grid->isHeaderHidden());
+    EXPECT_EQ(grid->headerItem()->text(0).toStdString(), "CompanyName");
 
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
     auto* field = view->findChild<QComboBox*>("cboConditionField(0)");

@@ -118,7 +118,7 @@ public:
     // The desktop's clipboard; a host without a desktop keeps the text itself.
     virtual void setClipboardText(const std::string& text) { clipboard_ = text; }
     virtual std::string clipboardText() const { return clipboard_; }
-    // The toolkit that draws the windows, with its version ("Qt 6.4.2"); ""
+    // The version of the toolkit (Qt) that draws the windows ("6.4.2"); ""
     // for a host without windows.
     virtual std::string toolkitVersion() const { return {}; }
 

@@ -21,6 +21,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
@@ -714,6 +716,20 @@ protected:
         if (wouldEdit && state() != EditingState && beforeEdit && !beforeEdit(index)) return false;
         return QTreeView::edit(index, trigger, event);
     }
+    // The tree shows that it has the keyboard as a text box does, by its frame
+    // in the highlight colour: the toolkit marks only a current row, which an
+    // empty tree, or one whose rows were never gone through, does not have.
+    bool event(QEvent* e) override {
+        const bool done = QTreeView::event(e);
+        if (e->type() == QEvent::Paint && hasFocus()) {
+            QPainter p(this);
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+        } else if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut) {
+            update();
+        }
+        return done;
+    }
 };
 
 // Node rectangles and hit tests in the tree view's client pixels.
@@ -968,6 +984,8 @@ QTreeWidget* FormView::bind(ui::DataGrid& c) {
         QStringList headers;
         for (const std::string& h : c.Data.Columns) headers << qs(h);
         w->setHeaderLabels(headers);
+        // No columns yet (nothing run): no heading, rather than the toolkit's "1".
+        w->setHeaderHidden(headers.isEmpty());
         w->setRootIsDecorated(widest(c.Data) > c.Data.Columns.size() ||
                               std::any_of(c.Data.Rows.begin(), c.Data.Rows.end(),
                                           [](const ui::GridRow& r) { return !r.Chapters.empty(); }));

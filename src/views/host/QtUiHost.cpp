@@ -532,6 +532,6 @@ std::string QtUiHost::clipboardText() const {
     return onGui([] { return QGuiApplication::clipboard()->text().toStdString(); });
 }
 
-std::string QtUiHost::toolkitVersion() const { return std::string("Qt ") + qVersion(); }
+std::string QtUiHost::toolkitVersion() const { return qVersion(); }
 
 } // namespace qz::views
