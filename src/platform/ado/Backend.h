@@ -59,6 +59,29 @@ private:
     std::int64_t loaded_ = 0;
 };
 
+// The in-memory database that a file source was read into, whose commands
+// are Access SQL (translated by jetToSqlite). A saved query that could not be
+// offered as a view is named, with the reason, when a command uses it.
+class JetBackend final : public Backend {
+public:
+    explicit JetBackend(std::unique_ptr<SqliteBackend> db);
+    ~JetBackend() override;
+
+    Ref<RecordsetData> query(std::string_view sql, std::span<const SqlParameter> parameters) override;
+    Ref<RecordsetData> describe(std::string_view sql) override;
+    std::vector<CatalogTable> catalog() override { return db_->catalog(); }
+
+    SqliteBackend& database() { return *db_; }
+    // A saved query that is no view here, and why ("asks for parameters ...").
+    void refuseQuery(const std::string& name, std::string why);
+
+private:
+    [[noreturn]] void explain(const AutomationError& e);
+
+    std::unique_ptr<SqliteBackend> db_;
+    std::vector<std::pair<std::string, std::string>> refused_;
+};
+
 // ODBC through the driver manager; the string is an ODBC connection string.
 std::unique_ptr<Backend> openOdbc(const std::string& odbcString);
 

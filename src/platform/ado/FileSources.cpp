@@ -6,6 +6,7 @@
 //   range, the column types from the cells; an Access database through mdbtools,
 //   its relationships kept as foreign keys.
 #include "platform/ado/Backend.h"
+#include "platform/ado/JetSql.h"
 #include "platform/ado/Workbook.h"
 #include "platform/automation/DecimalText.h"
 #include "platform/system/CodePage.h"
@@ -94,13 +95,30 @@ void uniqueNames(std::vector<std::string>& names) {
     }
 }
 
+// Values as Access SQL compares and computes with them: dates in one text
+// form ('YYYY-MM-DD', with ' HH:MM:SS' when they have a time of day, which
+// sorts as the dates do), True as -1; texts compare without regard to case.
+void keepAsAccessDoes(TableText& t, std::size_t c, const std::string& type) {
+    const bool date = type == "DATETIME", boolean = type == "BOOLEAN";
+    if (!date && !boolean) return;
+    for (auto& row : t.rows) {
+        if (c >= row.size() || !row[c]) continue;
+        std::string& v = *row[c];
+        double d = 0;
+        if (boolean) v = v == "0" || v.empty() ? "0" : "-1";
+        else if (packedIsoDate(v) < 0 && parseIsoDateTime(v, d)) v = workbook::isoFromOleDate(d, true);
+    }
+}
+
 void createTable(SqliteBackend& db, TableText& t) {
     uniqueNames(t.columns);
     std::string sql = "CREATE TABLE " + quoteSqlName(t.name) + " (";
     for (std::size_t c = 0; c < t.columns.size(); ++c) {
         if (c) sql += ", ";
         const std::string type = c < t.declared.size() && !t.declared[c].empty() ? t.declared[c] : inferType(t, c);
+        keepAsAccessDoes(t, c, type);
         sql += quoteSqlName(t.columns[c]) + " " + type;
+        if (type.starts_with("VARCHAR") || type == "TEXT") sql += " COLLATE NOCASE";
     }
     for (const std::string& fk : t.foreignKeys) sql += ", " + fk;
     sql += ")";
@@ -259,7 +277,7 @@ std::string isoFromOleDate(double v, bool dayOnlyAtMidnight) {
 } // namespace workbook
 
 std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter) {
-    auto db = SqliteBackend::openMemory();
+    auto db = std::make_unique<JetBackend>(SqliteBackend::openMemory());
     std::vector<fs::path> files;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(folder, ec)) {
@@ -292,8 +310,8 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
         }
         for (std::size_t c = t.columns.size(); c < width; ++c) t.columns.push_back("F" + std::to_string(c + 1));
         if (t.columns.empty()) t.columns.push_back("F1");
-        createTable(*db, t);
-        db->exec("CREATE TEMP VIEW " + quoteSqlName(file) + " AS SELECT * FROM " + quoteSqlName(t.name));
+        createTable(db->database(), t);
+        db->database().exec("CREATE TEMP VIEW " + quoteSqlName(file) + " AS SELECT * FROM " + quoteSqlName(t.name));
     }
     return db;
 }
@@ -369,13 +387,174 @@ std::unique_ptr<Backend> importExcel(const std::string& path, bool header) {
     // The file's own first bytes say its format, whatever the connection
     // string's Excel version says.
     std::vector<workbook::Block> blocks = isZipFile(path) ? workbook::readXlsx(path) : readXls(path);
-    auto db = SqliteBackend::openMemory();
+    auto db = std::make_unique<JetBackend>(SqliteBackend::openMemory());
     for (workbook::Block& b : blocks) {
         TableText t = tableOfBlock(b, header);
-        createTable(*db, t);
+        createTable(db->database(), t);
     }
     return db;
 }
+
+namespace {
+
+// A column of a table read from the file, by name; -1 when it has none.
+int columnOf(const TableText& t, const char* name) {
+    for (std::size_t c = 0; c < t.columns.size(); ++c)
+        if (t.columns[c] == name) return static_cast<int>(c);
+    return -1;
+}
+
+std::string bracketed(const std::string& name) { return "[" + name + "]"; }
+
+// The Access SQL of a saved query from its parts (one row per part: 1 the
+// kind, 2 a parameter, 3 DISTINCT or TOP, 5 a table, 6 a column, 7 a join,
+// 8 WHERE, 9 GROUP BY, 10 HAVING, 11 ORDER BY); "" with `why` set when it is
+// a kind that cannot be run here.
+struct QueryPart {
+    int attribute = 0, flag = 0;
+    std::string name1, name2, expression;
+};
+
+std::string savedQuerySql(const std::vector<QueryPart>& parts, std::string& why) {
+    int kind = 1;
+    std::string predicate, columns, where, having;
+    std::vector<std::string> groups, orders, unions;
+    std::vector<std::pair<std::string, std::string>> tables; // key (alias or name), term
+    std::vector<const QueryPart*> joins;
+    bool unionDistinct = false;
+    for (const QueryPart& p : parts) {
+        switch (p.attribute) {
+        case 1: kind = p.flag; break;
+        case 2: why = "it asks for parameters by name ([" + p.name1 + "])"; return {};
+        case 3:
+            unionDistinct = (p.flag & 0x2) != 0;
+            if (p.flag & 0x30) predicate = " TOP " + p.name1 + ((p.flag & 0x20) ? " PERCENT" : "");
+            else if (p.flag & 0x2) predicate = " DISTINCT";
+            break;
+        case 5:
+            if (kind == 9) { unions.push_back(p.expression); break; }
+            if (!p.expression.empty()) tables.emplace_back(p.name2, "(" + p.expression + ") AS " + bracketed(p.name2));
+            else tables.emplace_back(p.name2.empty() ? p.name1 : p.name2,
+                                     bracketed(p.name1) + (p.name2.empty() ? "" : " AS " + bracketed(p.name2)));
+            break;
+        case 6:
+            columns += (columns.empty() ? "" : ", ") + p.expression + (p.name1.empty() ? "" : " AS " + bracketed(p.name1));
+            break;
+        case 7: joins.push_back(&p); break;
+        case 8: where = p.expression; break;
+        case 9: groups.push_back(p.expression); break;
+        case 10: having = p.expression; break;
+        case 11: orders.push_back(p.expression + (p.name1 == "D" ? " DESC" : "")); break;
+        default: break;
+        }
+    }
+    auto list = [](const std::vector<std::string>& v) {
+        std::string out;
+        for (const std::string& e : v) out += (out.empty() ? "" : ", ") + e;
+        return out;
+    };
+    switch (kind) {
+    case 1: break;
+    case 9: {
+        std::string sql;
+        for (const std::string& u : unions) sql += (sql.empty() ? "" : unionDistinct ? " UNION " : " UNION ALL ") + u;
+        return orders.empty() ? sql : sql + " ORDER BY " + list(orders);
+    }
+    case 6: why = "it is a crosstab query (TRANSFORM ... PIVOT)"; return {};
+    case 2: case 3: case 4: case 5: why = "it is an action query"; return {};
+    default: why = "it is a data-definition or pass-through query"; return {};
+    }
+    // The joins, each adding the table it reaches to those joined before.
+    auto term = [&](const std::string& key) {
+        for (const auto& [k, t] : tables)
+            if (k == key) return t;
+        return bracketed(key);
+    };
+    std::string from;
+    std::set<std::string> joined;
+    for (const QueryPart* j : joins) {
+        const char* kindWord = j->flag == 2 ? " LEFT JOIN " : j->flag == 3 ? " RIGHT JOIN " : " INNER JOIN ";
+        if (from.empty()) {
+            from = term(j->name1) + kindWord + term(j->name2);
+        } else if (joined.count(j->name1) && !joined.count(j->name2)) {
+            from = "(" + from + ")" + kindWord + term(j->name2);
+        } else if (joined.count(j->name2) && !joined.count(j->name1)) {
+            const char* mirrored = j->flag == 2 ? " RIGHT JOIN " : j->flag == 3 ? " LEFT JOIN " : " INNER JOIN ";
+            from = "(" + from + ")" + mirrored + term(j->name1);
+        } else {
+            where = where.empty() ? j->expression : "(" + where + ") AND (" + j->expression + ")";
+            continue;
+        }
+        from += " ON " + j->expression;
+        joined.insert(j->name1);
+        joined.insert(j->name2);
+    }
+    for (const auto& [key, t] : tables)
+        if (!joined.count(key)) from += (from.empty() ? "" : ", ") + t;
+    std::string sql = "SELECT" + predicate + " " + (columns.empty() ? "*" : columns);
+    if (!from.empty()) sql += " FROM " + from;
+    if (!where.empty()) sql += " WHERE " + where;
+    if (!groups.empty()) sql += " GROUP BY " + list(groups);
+    if (!having.empty()) sql += " HAVING " + having;
+    if (!orders.empty()) sql += " ORDER BY " + list(orders);
+    return sql;
+}
+
+// The saved queries of an Access file as views, in Access SQL translated as
+// commands are; one that cannot be offered (its kind, a parameter, a name it
+// refers to) is told to the backend with the reason.
+void offerSavedQueries(JetBackend& db, const TableText& objects, const TableText& queries) {
+    const int id = columnOf(objects, "Id"), name = columnOf(objects, "Name"), type = columnOf(objects, "Type");
+    const int qid = columnOf(queries, "ObjectId"), attr = columnOf(queries, "Attribute"),
+              flag = columnOf(queries, "Flag"), n1 = columnOf(queries, "Name1"), n2 = columnOf(queries, "Name2"),
+              expr = columnOf(queries, "Expression");
+    if (id < 0 || name < 0 || type < 0 || qid < 0 || attr < 0 || flag < 0 || n1 < 0 || n2 < 0 || expr < 0) return;
+    auto get = [](const auto& row, int c) { return row[static_cast<std::size_t>(c)].value_or(""); };
+    std::map<std::string, std::vector<QueryPart>> parts; // by object id
+    for (const auto& r : queries.rows)
+        parts[get(r, qid)].push_back({std::atoi(get(r, attr).c_str()), std::atoi(get(r, flag).c_str()), get(r, n1),
+                                      get(r, n2), get(r, expr)});
+    std::vector<std::string> views;
+    for (const auto& r : objects.rows) {
+        const std::string query = get(r, name);
+        // Type 5 is a query; "~sq_" names are the record sources of forms and reports.
+        if (get(r, type) != "5" || query.rfind("~", 0) == 0) continue;
+        std::string why;
+        const std::string access = savedQuerySql(parts[get(r, id)], why);
+        if (access.empty()) {
+            db.refuseQuery(query, why.empty() ? "it has no statement" : why);
+            continue;
+        }
+        try {
+            db.database().exec("CREATE VIEW " + quoteSqlName(query) + " AS " + jetToSqlite(access));
+            views.push_back(query);
+        } catch (const AutomationError& e) {
+            db.refuseQuery(query, e.Description);
+        }
+    }
+    // A view whose names do not resolve (a parameter by name, a form's
+    // control, a query that was refused) is taken back, until all resolve.
+    for (bool dropped = true; dropped;) {
+        dropped = false;
+        for (auto v = views.begin(); v != views.end();) {
+            sqlite3_stmt* st = nullptr;
+            const std::string probe = "SELECT * FROM " + quoteSqlName(*v);
+            if (sqlite3_prepare_v2(db.database().handle(), probe.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+                sqlite3_finalize(st);
+                ++v;
+                continue;
+            }
+            std::string why = sqlite3_errmsg(db.database().handle());
+            if (why.starts_with("no such column: ")) why = "it asks for parameters by name ([" + why.substr(16) + "])";
+            db.database().exec("DROP VIEW " + quoteSqlName(*v));
+            db.refuseQuery(*v, why);
+            v = views.erase(v);
+            dropped = true;
+        }
+    }
+}
+
+} // namespace
 
 std::unique_ptr<Backend> importAccess(const std::string& path) {
     MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
@@ -444,7 +623,7 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
                 if (types[i] == MDB_DATETIME && cols[i]->cur_value_len == 8) {
                     // The stored value is an automation date already; the
                     // library's own formatting fails before 1900.
-                    row[i] = workbook::isoFromOleDate(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start));
+                    row[i] = workbook::isoFromOleDate(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start), true);
                     continue;
                 }
                 // The library writes floating-point numbers with printf, in
@@ -468,6 +647,7 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
     };
 
     std::vector<TableText> tables;
+    TableText objects, queries; // the catalog and the saved queries' parts
     std::map<std::string, std::vector<std::array<std::string, 5>>> relations; // child -> rows
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
@@ -490,12 +670,14 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
             }
             continue;
         }
+        if (name == "MSysObjects") readTable(entry, objects);
+        if (name == "MSysQueries") readTable(entry, queries);
         if (mdb_is_system_table(entry) || name.rfind("MSys", 0) == 0 || name.rfind("~", 0) == 0) continue;
         TableText t;
         t.name = name;
         if (readTable(entry, t)) tables.push_back(std::move(t));
     }
-    auto db = SqliteBackend::openMemory();
+    auto db = std::make_unique<JetBackend>(SqliteBackend::openMemory());
     for (TableText& t : tables) {
         auto it = relations.find(t.name);
         if (it != relations.end()) {
@@ -517,8 +699,9 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
                 t.foreignKeys.push_back("FOREIGN KEY (" + from + ") REFERENCES " + quoteSqlName(k.first) + " (" + to + ")");
             }
         }
-        createTable(*db, t);
+        createTable(db->database(), t);
     }
+    offerSavedQueries(*db, objects, queries);
     return db;
 }
 

@@ -1,6 +1,7 @@
 // The SQLite provider: database files opened directly, and the in-memory
 // databases that the file sources are read into.
 #include "platform/ado/Backend.h"
+#include "platform/ado/JetSql.h"
 #include "platform/ado/SqlText.h"
 
 #include "platform/automation/Text.h"
@@ -68,128 +69,11 @@ Variant dateFromNumber(sqlite3_value* v, int storage) {
     return Variant::date(25569.0 + static_cast<double>(sqlite3_value_int64(v)) / 86400.0);
 }
 
-// Functions of the Jet SQL dialect that SQLite lacks, so that commands
-// written for Access run on the file sources too: Nz, UCase, LCase, Left,
-// Right, Mid, Len, Year, Month, Day, Now (Trim and IIf are SQLite's own). Text
-// positions count characters. Left and Right are join keywords of SQLite's
-// grammar: their calls are quoted before a statement is prepared.
-std::size_t utf8Chars(const unsigned char* p, std::size_t n) {
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < n; ++i) k += (p[i] & 0xC0) != 0x80;
-    return k;
-}
-
-// The byte offset of character `chars` (clamped to the end).
-std::size_t utf8Offset(const unsigned char* p, std::size_t n, std::size_t chars) {
-    std::size_t i = 0;
-    while (i < n && chars > 0) {
-        ++i;
-        while (i < n && (p[i] & 0xC0) == 0x80) ++i;
-        --chars;
-    }
-    return i;
-}
-
-void resultSlice(sqlite3_context* ctx, sqlite3_value* v, std::int64_t from, std::int64_t count) {
-    if (sqlite3_value_type(v) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    const auto* p = sqlite3_value_text(v);
-    const auto n = static_cast<std::size_t>(sqlite3_value_bytes(v));
-    const std::size_t begin = utf8Offset(p, n, static_cast<std::size_t>(std::max<std::int64_t>(from, 0)));
-    const std::size_t end = count < 0 ? n : begin + utf8Offset(p + begin, n - begin, static_cast<std::size_t>(count));
-    sqlite3_result_text(ctx, reinterpret_cast<const char*>(p + begin), static_cast<int>(end - begin), SQLITE_TRANSIENT);
-}
-
-void jetNz(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) != SQLITE_NULL) return sqlite3_result_value(ctx, argv[0]);
-    if (argc > 1) return sqlite3_result_value(ctx, argv[1]);
-    sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
-}
-
-void jetCase(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    const bool upper = sqlite3_user_data(ctx) != nullptr;
-    std::string t(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
-                  static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
-    const std::u16string w = Variant::fromUtf8(t).stringValue();
-    std::u16string r = upper ? toUpperCase(w) : toLowerCase(w);
-    sqlite3_result_text(ctx, Variant(std::move(r)).toUtf8().c_str(), -1, SQLITE_TRANSIENT);
-}
-
-void jetMid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    const std::int64_t start = std::max<std::int64_t>(sqlite3_value_int64(argv[1]), 1) - 1;
-    resultSlice(ctx, argv[0], start, argc > 2 ? std::max<std::int64_t>(sqlite3_value_int64(argv[2]), 0) : -1);
-}
-
-// Left(s, n) and Right(s, n): the first or last n characters (all of them
-// when s is shorter, none when n is not positive); Null when either is Null.
-void jetLeftRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    const std::int64_t count = std::max<std::int64_t>(sqlite3_value_int64(argv[1]), 0);
-    if (sqlite3_user_data(ctx) == nullptr) return resultSlice(ctx, argv[0], 0, count);
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    const auto chars = static_cast<std::int64_t>(
-        utf8Chars(sqlite3_value_text(argv[0]), static_cast<std::size_t>(sqlite3_value_bytes(argv[0]))));
-    resultSlice(ctx, argv[0], std::max<std::int64_t>(chars - count, 0), -1);
-}
-
-void jetLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(utf8Chars(
-                                  sqlite3_value_text(argv[0]), static_cast<std::size_t>(sqlite3_value_bytes(argv[0])))));
-}
-
-// Year, Month, Day of a date given as text or as a Julian day number.
-void jetDatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    double ole = 0;
-    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
-        const std::string_view t(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
-                                 static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
-        if (!parseIsoDateTime(t, ole)) return sqlite3_result_null(ctx);
-    } else {
-        ole = sqlite3_value_double(argv[0]) - 2415018.5;
-    }
-    // civil date of the automation date's day
-    const std::int64_t z = static_cast<std::int64_t>(std::floor(ole)) - 25569 + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
-    const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t y = yoe + era * 400 + (m <= 2);
-    const auto part = reinterpret_cast<std::intptr_t>(sqlite3_user_data(ctx));
-    sqlite3_result_int64(ctx, part == 0 ? y : (part == 1 ? m : d));
-}
-
-void jetNow(sqlite3_context* ctx, int, sqlite3_value**) {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
-    sqlite3_result_text(ctx, buf, -1, SQLITE_TRANSIENT);
-}
-
-void addJetFunctions(sqlite3* db) {
-    struct Fn {
-        const char* name;
-        int args;
-        void (*fn)(sqlite3_context*, int, sqlite3_value**);
-        std::intptr_t data;
-    };
-    static const Fn fns[] = {
-        {"nz", 1, jetNz, 0}, {"nz", 2, jetNz, 0}, {"ucase", 1, jetCase, 1}, {"lcase", 1, jetCase, 0},
-        {"left", 2, jetLeftRight, 0}, {"right", 2, jetLeftRight, 1}, {"mid", 2, jetMid, 0}, {"mid", 3, jetMid, 0},
-        {"len", 1, jetLen, 0}, {"year", 1, jetDatePart, 0}, {"month", 1, jetDatePart, 1},
-        {"day", 1, jetDatePart, 2}, {"now", 0, jetNow, 0},
-    };
-    for (const Fn& f : fns)
-        sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8 | (f.fn == jetNow ? 0 : SQLITE_DETERMINISTIC),
-                                   reinterpret_cast<void*>(f.data), f.fn, nullptr, nullptr, nullptr);
-}
-
+// Access's functions that SQLite lacks under any name (Nz, UCase, LCase,
+// Left, Right, Mid, Len, Year, Month, Day, Now) are registered on every
+// database, so that commands written for Access run on SQLite files too.
+// Left and Right are join keywords of SQLite's grammar: their calls are
+// quoted before a statement is prepared.
 bool identifierByte(char c) {
     const auto u = static_cast<unsigned char>(c);
     return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '$' ||
@@ -316,7 +200,7 @@ std::unique_ptr<SqliteBackend> SqliteBackend::openFile(const std::string& path) 
         raiseProvider(kSource, std::move(msg));
     }
     sqlite3_busy_timeout(db, 5000);
-    addJetFunctions(db);
+    addAccessFunctions(db, false);
     // A file that is not a database fails here rather than at the first query.
     if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) != SQLITE_OK) {
         std::string msg = "The file '" + path + "' is not a usable database: " + sqlite3_errmsg(db);
@@ -334,7 +218,7 @@ std::unique_ptr<SqliteBackend> SqliteBackend::openMemory() {
         sqlite3_close(db);
         raiseProvider(kSource, "An in-memory database cannot be created.");
     }
-    addJetFunctions(db);
+    addAccessFunctions(db, false);
     return std::unique_ptr<SqliteBackend>(new SqliteBackend(db));
 }
 

@@ -1,0 +1,612 @@
+// Access SQL read and written as SQLite's: one pass over the tokens, with
+// expressions read by Access's operator precedence and written with their
+// grouping explicit.
+#include "platform/ado/JetSql.h"
+
+#include "platform/ado/AdoTypes.h"
+#include "platform/ado/Backend.h"
+#include "platform/ado/Workbook.h"
+#include "platform/automation/DateTime.h"
+#include "platform/automation/Text.h"
+
+#include <vector>
+
+namespace qz::ado {
+
+namespace {
+
+constexpr const char* kSource = "Jet";
+
+enum class Tk : std::uint8_t { End, Word, Name, Text, Number, Date, Op };
+
+struct Token {
+    Tk kind;
+    std::string_view text;
+    std::size_t pos; // from 0
+};
+
+bool wordStart(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u >= 0x80;
+}
+bool wordByte(char c) { return wordStart(c) || (c >= '0' && c <= '9') || c == '$'; }
+bool digit(char c) { return c >= '0' && c <= '9'; }
+
+[[noreturn]] void refuse(std::string what) { raiseProvider(kSource, std::move(what)); }
+
+[[noreturn]] void refuseAt(std::string_view what, std::size_t pos) {
+    refuse(std::string(what) + " (at character " + std::to_string(pos + 1) + " of the command).");
+}
+
+std::vector<Token> tokenize(std::string_view s) {
+    std::vector<Token> out;
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = s[i];
+        const std::size_t start = i;
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') { ++i; continue; }
+        if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+            while (i < n && s[i] != '\n') ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+            const std::size_t end = s.find("*/", i + 2);
+            i = end == std::string_view::npos ? n : end + 2;
+            continue;
+        }
+        Tk kind = Tk::Op;
+        if (c == '\'' || c == '"' || c == '[' || c == '`' || c == '#') {
+            const char close = c == '[' ? ']' : c;
+            std::size_t j = i + 1;
+            for (;; ++j) {
+                if (j >= n) {
+                    refuseAt(c == '[' ? "A name in brackets is not closed"
+                             : c == '#' ? "A date between # signs is not closed"
+                                        : "A quoted text is not closed",
+                             i);
+                }
+                if (s[j] != close) continue;
+                if ((c == '\'' || c == '"') && j + 1 < n && s[j + 1] == close) { ++j; continue; } // doubled
+                break;
+            }
+            i = j + 1;
+            kind = c == '#' ? Tk::Date : (c == '\'' || c == '"') ? Tk::Text : Tk::Name;
+        } else if (wordStart(c)) {
+            while (i < n && wordByte(s[i])) ++i;
+            kind = Tk::Word;
+        } else if (digit(c) || (c == '.' && i + 1 < n && digit(s[i + 1]))) {
+            while (i < n && (digit(s[i]) || s[i] == '.')) ++i;
+            if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+                std::size_t j = i + 1;
+                if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
+                if (j < n && digit(s[j])) {
+                    i = j;
+                    while (i < n && digit(s[i])) ++i;
+                }
+            }
+            kind = Tk::Number;
+        } else if ((c == '<' && i + 1 < n && (s[i + 1] == '=' || s[i + 1] == '>')) ||
+                   ((c == '>' || c == '!') && i + 1 < n && s[i + 1] == '=')) {
+            i += 2;
+        } else {
+            ++i;
+        }
+        out.push_back({kind, s.substr(start, i - start), start});
+    }
+    out.push_back({Tk::End, {}, n});
+    return out;
+}
+
+// Words that end an expression or a name list where they stand.
+bool clauseWord(std::string_view w) {
+    static constexpr std::string_view kWords[] = {
+        "select", "from", "where", "group", "by", "having", "order", "union", "on", "as", "and", "or", "not",
+        "xor", "eqv", "imp", "mod", "like", "is", "in", "between", "asc", "desc", "into", "with", "inner", "left",
+        "right", "outer", "join", "full", "cross", "pivot", "transform", "distinct", "distinctrow", "top",
+        "percent", "all"};
+    for (std::string_view k : kWords)
+        if (equalsNoCaseAscii(w, k)) return true;
+    return false;
+}
+
+class Translator {
+public:
+    explicit Translator(std::string_view sql) : t_(tokenize(sql)) {}
+
+    std::string statement() {
+        const Token& first = peek();
+        if (first.kind == Tk::End) refuse("The command text holds no statement.");
+        if (word(first, "transform"))
+            refuse("A crosstab query (TRANSFORM ... PIVOT) cannot be run on an Access, Excel or text source here; "
+                   "select the rows and group them instead.");
+        if (word(first, "parameters"))
+            refuse("Parameters declared by name (PARAMETERS ...) cannot be used on an Access, Excel or text "
+                   "source here; write a \"?\" where the value goes.");
+        for (const char* action : {"insert", "update", "delete", "create", "drop", "alter"})
+            if (word(first, action))
+                refuse("An action query (" + toUpperAscii(action) +
+                       ") cannot be run on an Access, Excel or text source: these sources are read only.");
+        if (!word(first, "select") && !(first.text == "(" && word(peek(1), "select")))
+            refuseAt("The command is not a SELECT statement", first.pos);
+        std::string out = compound();
+        while (peek().text == ";") ++i_;
+        if (peek().kind != Tk::End) refuseAt("The command text holds more than one statement", peek().pos);
+        return out;
+    }
+
+private:
+    std::vector<Token> t_;
+    std::size_t i_ = 0;
+
+    const Token& peek(std::size_t k = 0) const { return t_[std::min(i_ + k, t_.size() - 1)]; }
+    static bool word(const Token& t, std::string_view w) { return t.kind == Tk::Word && equalsNoCaseAscii(t.text, w); }
+    bool accept(std::string_view w) {
+        if (!word(peek(), w)) return false;
+        ++i_;
+        return true;
+    }
+    bool acceptOp(std::string_view op) {
+        if (peek().kind != Tk::Op || peek().text != op) return false;
+        ++i_;
+        return true;
+    }
+    void expectOp(std::string_view op) {
+        if (!acceptOp(op)) refuseAt("\"" + std::string(op) + "\" was expected", peek().pos);
+    }
+
+    // SELECT ... { UNION [ALL] SELECT ... }; a member with TOP is made a
+    // subquery, where its LIMIT is allowed.
+    std::string compound() {
+        std::vector<std::pair<std::string, bool>> members;
+        std::vector<std::string> joins;
+        for (;;) {
+            bool top = false;
+            if (acceptOp("(")) {
+                members.emplace_back("SELECT * FROM (" + compound() + ")", false);
+                expectOp(")");
+            } else {
+                std::string s = select(top);
+                members.emplace_back(std::move(s), top);
+            }
+            if (!accept("union")) break;
+            joins.push_back(accept("all") ? " UNION ALL " : " UNION ");
+        }
+        std::string out;
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            if (m) out += joins[m - 1];
+            out += members.size() > 1 && members[m].second ? "SELECT * FROM (" + members[m].first + ")"
+                                                           : members[m].first;
+        }
+        return out;
+    }
+
+    std::string select(bool& hadTop) {
+        if (!accept("select")) refuseAt("SELECT was expected", peek().pos);
+        bool distinct = false;
+        if (!accept("all")) {
+            if (accept("distinct")) distinct = true;
+            else accept("distinctrow"); // rows are whole source rows already
+        }
+        std::string top;
+        bool percent = false;
+        if (accept("top")) {
+            if (peek().kind != Tk::Number) refuseAt("TOP takes a number", peek().pos);
+            top = std::string(peek().text);
+            ++i_;
+            percent = accept("percent");
+            hadTop = true;
+        }
+        std::string items;
+        for (std::size_t position = 0;; ++position) {
+            if (position) items += ", ";
+            items += selectItem(position);
+            if (!acceptOp(",")) break;
+        }
+        if (word(peek(), "into"))
+            refuse("An action query (SELECT ... INTO) cannot be run on an Access, Excel or text source: these "
+                   "sources are read only.");
+        std::string rest; // FROM ... HAVING
+        if (accept("from")) rest += " FROM " + fromClause();
+        if (accept("where")) rest += " WHERE " + expression();
+        if (accept("group")) {
+            if (!accept("by")) refuseAt("GROUP takes BY", peek().pos);
+            rest += " GROUP BY " + expressionList();
+        }
+        if (accept("having")) rest += " HAVING " + expression();
+        std::vector<std::pair<std::string, bool>> order; // key, descending
+        if (accept("order")) {
+            if (!accept("by")) refuseAt("ORDER takes BY", peek().pos);
+            do {
+                std::string key = expression();
+                bool desc = accept("desc") || accept("descending");
+                if (!desc && !accept("asc")) accept("ascending");
+                order.emplace_back(std::move(key), desc);
+            } while (acceptOp(","));
+        }
+        if (accept("with")) { // WITH OWNERACCESS OPTION: a permission of Access's own
+            accept("owneraccess");
+            accept("option");
+        }
+        const std::string head = std::string("SELECT ") + (distinct ? "DISTINCT " : "");
+        std::string out = head + items + rest;
+        std::string keys;
+        for (std::size_t k = 0; k < order.size(); ++k)
+            keys += (k ? ", " : "") + order[k].first + (order[k].second ? " DESC" : "");
+        if (!order.empty()) out += " ORDER BY " + keys;
+        if (top.empty()) return out;
+        if (order.empty() && !percent) return out + " LIMIT " + top;
+        // The rows up to the n-th by the order, with the rows that tie with
+        // it: counted over the same rows ranked by the same keys.
+        std::string ranked = head + items;
+        std::string window;
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            const std::string name = "\"jet_key" + std::to_string(k + 1) + "\"";
+            ranked += ", " + order[k].first + " AS " + name;
+            window += (k ? ", " : "") + name + (order[k].second ? " DESC" : "");
+        }
+        ranked += rest;
+        const std::string rank = order.empty() ? "row_number() OVER ()" : "rank() OVER (ORDER BY " + window + ")";
+        const std::string within = percent ? "(\"jet_rank\" - 1) * 100 < \"jet_count\" * " + top
+                                           : "\"jet_rank\" <= " + top;
+        return out + " LIMIT (SELECT count(*) FROM (SELECT " + rank + " AS \"jet_rank\", count(*) OVER () AS " +
+               "\"jet_count\" FROM (" + ranked + ")) WHERE " + within + ")";
+    }
+
+    // One item of the select list; an expression without a name gets
+    // Access's name for it.
+    std::string selectItem(std::size_t position) {
+        if (acceptOp("*")) return "*";
+        const std::size_t start = i_;
+        std::string item = expression();
+        if (accept("as")) {
+            const Token& alias = peek();
+            if (alias.kind != Tk::Word && alias.kind != Tk::Name && alias.kind != Tk::Text)
+                refuseAt("AS takes a name", alias.pos);
+            ++i_;
+            return item + " AS " + (alias.kind == Tk::Text ? quotedName(alias.text) : std::string(alias.text));
+        }
+        // A column (qualified or not) keeps its own name.
+        bool plain = true;
+        for (std::size_t k = start; k < i_ && plain; ++k) {
+            const Token& t = t_[k];
+            const bool nameAt = (k - start) % 2 == 0;
+            plain = nameAt ? (t.kind == Tk::Name || (t.kind == Tk::Word && !clauseWord(t.text)) || t.text == "*")
+                           : (t.text == "." || t.text == "!");
+        }
+        if (plain && (i_ - start) % 2 == 1) return item;
+        return item + " AS \"Expr" + std::to_string(1000 + position) + "\"";
+    }
+
+    static std::string quotedName(std::string_view text) {
+        // "name" as written: the inner text with doubled quotes kept doubled.
+        return "\"" + std::string(text.substr(1, text.size() - 2)) + "\"";
+    }
+
+    // The tables and their joins: names and join words as written,
+    // subqueries and ON conditions translated.
+    std::string fromClause() {
+        std::string out;
+        int depth = 0;
+        for (;;) {
+            const Token& t = peek();
+            if (t.kind == Tk::End || t.text == ";") break;
+            if (depth == 0 && (word(t, "where") || word(t, "group") || word(t, "having") || word(t, "order") ||
+                               word(t, "union") || word(t, "with") || t.text == ")"))
+                break;
+            if (word(t, "in")) refuseAt("A table of another database (IN) cannot be read here", t.pos);
+            if (t.text == "(" && word(peek(1), "select")) {
+                ++i_;
+                out += " (" + compound() + ")";
+                expectOp(")");
+                continue;
+            }
+            ++i_;
+            if (word(t, "on")) {
+                out += " ON " + expression();
+                continue;
+            }
+            if (t.text == "(") ++depth;
+            if (t.text == ")") --depth;
+            if (!out.empty()) out += ' ';
+            if (t.text == "!") out += '.';
+            else if (t.kind == Tk::Text && t.text[0] == '"') out += quotedName(t.text); // an alias in quotes
+            else if (t.kind == Tk::Word || t.kind == Tk::Name || t.text == "(" || t.text == ")" || t.text == "." ||
+                     t.text == ",")
+                out += t.text;
+            else refuseAt("\"" + std::string(t.text) + "\" is not expected among the tables", t.pos);
+        }
+        return out;
+    }
+
+    std::string expressionList() {
+        std::string out = expression();
+        while (acceptOp(",")) out += ", " + expression();
+        return out;
+    }
+
+    // Access's precedence, loosest first: Or (Xor, Eqv, Imp), And, Not,
+    // comparisons (Like, Is, In, Between), &, + -, Mod, \, * /, unary -, ^.
+    std::string expression() {
+        std::string l = conjunction();
+        for (;;) {
+            for (const char* op : {"xor", "eqv", "imp"})
+                if (word(peek(), op)) refuseAt("The operator " + std::string(peek().text) + " cannot be run here", peek().pos);
+            if (!accept("or")) return l;
+            l = "(" + l + " OR " + conjunction() + ")";
+        }
+    }
+
+    std::string conjunction() {
+        std::string l = negation();
+        while (accept("and")) l = "(" + l + " AND " + negation() + ")";
+        return l;
+    }
+
+    std::string negation() {
+        if (accept("not")) return "(NOT " + negation() + ")";
+        return comparison();
+    }
+
+    std::string comparison() {
+        std::string l = concatenation();
+        for (;;) {
+            const Token& t = peek();
+            if (t.kind == Tk::Op && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
+                                     t.text == "<=" || t.text == ">=" || t.text == "!=")) {
+                ++i_;
+                l = "(" + l + " " + std::string(t.text) + " " + concatenation() + ")";
+                continue;
+            }
+            if (accept("is")) {
+                const bool isNot = accept("not");
+                if (!accept("null")) refuseAt("IS takes NULL", peek().pos);
+                l = "(" + l + (isNot ? " IS NOT NULL)" : " IS NULL)");
+                continue;
+            }
+            const bool isNot = word(t, "not") &&
+                               (word(peek(1), "like") || word(peek(1), "in") || word(peek(1), "between"));
+            if (isNot) ++i_;
+            const std::string no = isNot ? " NOT" : "";
+            if (accept("like")) {
+                const std::string like = "jet_like(" + l + ", " + concatenation() + ")";
+                l = isNot ? "(NOT " + like + ")" : like;
+            } else if (accept("between")) {
+                std::string low = concatenation();
+                if (!accept("and")) refuseAt("BETWEEN takes AND", peek().pos);
+                l = "(" + l + no + " BETWEEN " + low + " AND " + concatenation() + ")";
+            } else if (accept("in")) {
+                expectOp("(");
+                std::string list = word(peek(), "select") ? compound() : expressionList();
+                expectOp(")");
+                l = "(" + l + no + " IN (" + list + "))";
+            } else {
+                return l;
+            }
+        }
+    }
+
+    std::string concatenation() {
+        std::string l = sum();
+        if (peek().text != "&" || peek().kind != Tk::Op) return l;
+        std::string call = "jet_concat(" + l;
+        while (acceptOp("&")) call += ", " + sum();
+        return call + ")";
+    }
+
+    std::string sum() {
+        std::string l = modulo();
+        for (;;) {
+            if (acceptOp("+")) l = "jet_add(" + l + ", " + modulo() + ")";
+            else if (acceptOp("-")) l = "jet_sub(" + l + ", " + modulo() + ")";
+            else return l;
+        }
+    }
+
+    std::string modulo() {
+        std::string l = integerQuotient();
+        while (accept("mod")) l = "jet_mod(" + l + ", " + integerQuotient() + ")";
+        return l;
+    }
+
+    std::string integerQuotient() {
+        std::string l = product();
+        while (acceptOp("\\")) l = "jet_intdiv(" + l + ", " + product() + ")";
+        return l;
+    }
+
+    std::string product() {
+        std::string l = signedValue();
+        for (;;) {
+            if (acceptOp("*")) l = "(" + l + " * " + signedValue() + ")";
+            else if (acceptOp("/")) l = "jet_div(" + l + ", " + signedValue() + ")";
+            else return l;
+        }
+    }
+
+    std::string signedValue() {
+        if (acceptOp("-")) return "(- " + signedValue() + ")";
+        if (acceptOp("+")) return signedValue();
+        return power();
+    }
+
+    std::string power() {
+        std::string l = primary();
+        while (acceptOp("^")) {
+            std::string r = peek().text == "-" || peek().text == "+" ? signedValue() : primary();
+            l = "jet_power(" + l + ", " + r + ")";
+        }
+        return l;
+    }
+
+    std::string primary() {
+        const Token t = peek();
+        switch (t.kind) {
+        case Tk::End: refuseAt("The command ends where a value was expected", t.pos);
+        case Tk::Number: ++i_; return std::string(t.text);
+        case Tk::Date: ++i_; return dateLiteral(t);
+        case Tk::Text:
+            ++i_;
+            if (t.text[0] == '\'') return std::string(t.text);
+            return textLiteral(t.text);
+        case Tk::Name: return qualifiedName();
+        case Tk::Word: break;
+        case Tk::Op:
+            if (t.text == "?") { ++i_; return "?"; }
+            if (t.text == "(") {
+                ++i_;
+                std::string inner = word(peek(), "select") ? compound() : expression();
+                expectOp(")");
+                return "(" + inner + ")";
+            }
+            refuseAt("\"" + std::string(t.text) + "\" is not expected here", t.pos);
+        }
+        for (const char* yes : {"true", "yes", "on"})
+            if (word(t, yes)) { ++i_; return "-1"; }
+        for (const char* no : {"false", "no", "off"})
+            if (word(t, no)) { ++i_; return "0"; }
+        if (word(t, "null")) { ++i_; return "NULL"; }
+        if (word(t, "exists")) {
+            ++i_;
+            expectOp("(");
+            std::string sub = compound();
+            expectOp(")");
+            return "EXISTS (" + sub + ")";
+        }
+        if (peek(1).text == "(" && peek(1).kind == Tk::Op) return call();
+        if (clauseWord(t.text)) refuseAt(std::string(t.text) + " is not expected here", t.pos);
+        return qualifiedName();
+    }
+
+    // name, name.name, name!name, name.*
+    std::string qualifiedName() {
+        std::string out(peek().text);
+        ++i_;
+        while (peek().kind == Tk::Op && (peek().text == "." || peek().text == "!")) {
+            const Token& next = peek(1);
+            if (next.kind != Tk::Word && next.kind != Tk::Name && next.text != "*") break;
+            out += ".";
+            out += next.text;
+            i_ += 2;
+        }
+        return out;
+    }
+
+    std::string call() {
+        const Token name = peek();
+        i_ += 2; // name (
+        // Access's functions by their names on the database, which no
+        // function of SQLite's own (nor a keyword: Left, Right) takes.
+        std::string out = isAccessFunction(name.text) ? "jet_" + toLowerAscii(name.text) : std::string(name.text);
+        out += "(";
+        if (acceptOp(")")) return out + ")";
+        if (acceptOp("*")) {
+            out += "*";
+        } else {
+            if (accept("distinct")) out += "DISTINCT ";
+            out += expressionList();
+        }
+        expectOp(")");
+        return out + ")";
+    }
+
+    static std::string textLiteral(std::string_view quoted) {
+        // "..." with "" inside, written as '...' with ' doubled.
+        std::string out = "'";
+        for (std::size_t k = 1; k + 1 < quoted.size(); ++k) {
+            const char c = quoted[k];
+            if (c == '"') ++k; // the second of a doubled quote
+            if (c == '\'') out += '\'';
+            out += c;
+        }
+        return out + "'";
+    }
+
+    static std::string dateLiteral(const Token& t) {
+        // The date in US order (m/d/y) or as y-m-d, as Access reads it
+        // whatever the locale.
+        const std::u16string inner = fromUtf8(t.text.substr(1, t.text.size() - 2));
+        double date = 0;
+        if (!parseDate(inner, LocaleFormat::english(), date))
+            refuseAt(std::string(t.text) + " is not a date", t.pos);
+        return "'" + workbook::isoFromOleDate(date, true) + "'";
+    }
+};
+
+} // namespace
+
+std::string jetToSqlite(std::string_view accessSql) { return Translator(accessSql).statement(); }
+
+JetBackend::JetBackend(std::unique_ptr<SqliteBackend> db) : db_(std::move(db)) {
+    addAccessFunctions(db_->handle(), true);
+}
+
+JetBackend::~JetBackend() = default;
+
+void JetBackend::refuseQuery(const std::string& name, std::string why) {
+    refused_.emplace_back(name, std::move(why));
+}
+
+// SQLite's message, with what it means for a command written for Access: a
+// name that is no column is what Access would have asked for as a
+// parameter; a saved query that is no view here says why.
+void JetBackend::explain(const AutomationError& e) {
+    const std::string& d = e.Description;
+    if (const auto p = d.find("no such table: "); p != std::string::npos) {
+        const std::string name = d.substr(p + 15);
+        for (const auto& [query, why] : refused_)
+            if (equalsNoCaseAscii(query, name) || equalsNoCaseAscii("main." + query, name))
+                raiseProvider(kSource, "The saved query '" + query + "' cannot be used here: " + why + ".");
+    }
+    if (const auto p = d.find("no such column: "); p != std::string::npos)
+        raiseProvider(kSource, d + " (a name that is no column of the tables would be asked for as a parameter "
+                                   "by Access; parameters by name cannot be used here: write a \"?\" where the "
+                                   "value goes)");
+    throw e;
+}
+
+Ref<RecordsetData> JetBackend::query(std::string_view sql, std::span<const SqlParameter> parameters) {
+    const std::string text = jetToSqlite(sql);
+    try {
+        // An expression's column has no declared type; when each of its
+        // values is a date in the form dates are kept in, it is a date
+        // column, as Access gives it.
+        const Ref<RecordsetData> shape = db_->describe(text);
+        Ref<RecordsetData> data = db_->query(text, parameters);
+        for (std::size_t c = 0; c < shape->columns.size() && c < data->columns.size(); ++c) {
+            if (shape->columns[c].type != adVariant || !isStringType(data->columns[c].type)) continue;
+            bool dates = data->rowCount > 0;
+            for (std::size_t r = 0; r < data->rowCount && dates; ++r) {
+                const Cell& cell = data->row(r)[c];
+                dates = cell.type == VarType::Null ||
+                        (cell.kind == Cell::kText && packedIsoDate({cell.u.text, cell.size}) >= 0);
+            }
+            if (!dates) continue;
+            for (std::size_t r = 0; r < data->rowCount; ++r) {
+                Cell& cell = data->row(r)[c];
+                if (cell.type == VarType::Null) continue;
+                const std::int64_t packed = packedIsoDate({cell.u.text, cell.size});
+                cell = Cell{};
+                cell.type = VarType::Date;
+                cell.size = Cell::kDateParts;
+                cell.u.i = packed;
+            }
+            data->columns[c].type = adDBTimeStamp;
+            data->columns[c].definedSize = 16;
+        }
+        return data;
+    } catch (const AutomationError& e) {
+        explain(e);
+    }
+}
+
+Ref<RecordsetData> JetBackend::describe(std::string_view sql) {
+    const std::string text = jetToSqlite(sql);
+    try {
+        return db_->describe(text);
+    } catch (const AutomationError& e) {
+        explain(e);
+    }
+}
+
+} // namespace qz::ado

@@ -1,0 +1,51 @@
+// Access SQL on the databases that the Jet provider's file sources (Access
+// databases, Excel workbooks, folders of text files) are read into: a
+// command is read as Access SQL and written as SQLite's, and the Access
+// functions it may call are registered on the database. An SQLite file keeps
+// SQLite's own SQL.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+
+namespace qz::ado {
+
+// The SQLite text of one Access SELECT statement:
+//   a & b               jet_concat(a, b): texts joined, Null as "" (Null
+//                       only when every part is Null), numbers and dates as
+//                       the script writes them
+//   + - / \ Mod ^       the script's own operators (jet_add ...): a date plus
+//                       days is a date, "/" never divides whole numbers only
+//   #7/4/1996#          a date: the text dates are kept in ('1996-07-04',
+//                       with ' HH:MM:SS' when it has a time of day)
+//   "text"              a text literal
+//   True Yes On         -1; False No Off 0
+//   TOP n [PERCENT]     the first n rows (or per cent of them, rounded up)
+//                       and those that tie with the last of them in the
+//                       ORDER BY
+//   Left( Right(       calls of the functions, not join keywords
+//   a!b                 a.b
+// An expression in the select list without a name is named Expr1000 and on,
+// by its position (Expr1001 for the second column). Like is SQLite's
+// operator, which the registered functions make Access's. What has no
+// equivalent is refused with the provider's error naming it: crosstab
+// queries (TRANSFORM ... PIVOT), action queries (INSERT, UPDATE, DELETE,
+// SELECT ... INTO and table definitions), declared parameters (PARAMETERS)
+// and the operators Xor, Eqv and Imp.
+std::string jetToSqlite(std::string_view accessSql);
+
+// Registers the Access functions on a database. Every SQLite database gets
+// those that SQLite lacks under any name (Nz, UCase, LCase, Left, Right, Mid,
+// Len, Year, Month, Day, Now); with `accessDialect`, also those whose names
+// SQLite's own functions use (Format, Round, Trim, InStr, Date, like ...)
+// and the ones jetToSqlite writes. Each is the script run time's own
+// built-in where it has one.
+void addAccessFunctions(sqlite3* db, bool accessDialect);
+
+// Whether an Access function of that name (without regard to case) is
+// registered; jetToSqlite calls it as jet_<name in lower case>.
+bool isAccessFunction(std::string_view name);
+
+} // namespace qz::ado
