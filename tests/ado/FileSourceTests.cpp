@@ -207,6 +207,50 @@ TEST(FileSources, XlsxFromLibreOffice) {
     EXPECT_EQ(c->execute("SELECT * FROM [Blank$]")->recordCount(), 0);
 }
 
+// Workbooks of Excel 97 to 2003 as LibreOffice writes them: formula cells
+// give the results they were saved with (numbers, a text, booleans) and a
+// named range is a table, as in the later format; boolean cells as a Python
+// writer keeps them are booleans.
+TEST(FileSources, XlsFormulasBooleansAndNamedRanges) {
+    if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "LibreOffice is not installed";
+    TempDir dir;
+    const std::string body = R"(<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" xmlns:of="urn:oasis:names:tc:opendocument:xmlns:of:1.2" office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
+<office:body><office:spreadsheet><table:table table:name="Flags">
+<table:table-row><table:table-cell office:value-type="string"><text:p>Done</text:p></table:table-cell><table:table-cell office:value-type="string"><text:p>Big</text:p></table:table-cell></table:table-row>
+<table:table-row><table:table-cell office:value-type="boolean" office:boolean-value="true"/><table:table-cell table:formula="of:=2&gt;1" office:value-type="boolean" office:boolean-value="true"/></table:table-row>
+<table:table-row><table:table-cell office:value-type="boolean" office:boolean-value="false"/><table:table-cell table:formula="of:=1&gt;2" office:value-type="boolean" office:boolean-value="false"/></table:table-row>
+</table:table></office:spreadsheet></office:body></office:document>)";
+    dir.write("flags.fods", body);
+    const std::string convert = "soffice -env:UserInstallation=file://" + dir.file("profile") +
+                                " --headless --convert-to xls --outdir '" + dir.str() + "' '" + QZ_TEST_DATA_DIR +
+                                "/xlsx/lines.fods' '" + dir.file("flags.fods") + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(convert.c_str()), 0) << convert;
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(excelString(dir.file("lines.xls")));
+    EXPECT_EQ(tableNames(*c), (std::vector<std::string>{"Blank$", "Items", "Lines$"}));
+    EXPECT_EQ(dump(*c->execute("SELECT Item, Qty, Price, Amount, Note FROM [Lines$]")),
+              "Item:S Qty:L Price:F Amount:F Note:S \n"
+              "8=Caf\xC3\xA9 cr\xC3\xA8me|3=3|5=2.5|5=7.5|1=|\n"
+              "8=Tea|3=4|5=1.25|5=5|1=|\n"
+              "8=Total|1=|1=|5=12.5|8=paid|\n");
+    EXPECT_EQ(dump(*c->execute("SELECT * FROM Items")),
+              "Item:S Qty:L Price:F \n8=Caf\xC3\xA9 cr\xC3\xA8me|3=3|5=2.5|\n8=Tea|3=4|5=1.25|\n");
+    Ref<Connection> flags = makeRef<Connection>();
+    flags->open(excelString(dir.file("flags.xls")));
+    // LibreOffice keeps a boolean cell in this format as the number it is;
+    // a formula's boolean result is a boolean.
+    EXPECT_EQ(dump(*flags->execute("SELECT * FROM [Flags$]")), "Done:L Big:? \n3=1|11=True|\n3=0|11=False|\n");
+
+    dir.write("make.py", "import sys, xlwt\nb = xlwt.Workbook()\ns = b.add_sheet('Flags')\n"
+                         "for r, v in enumerate(['Done', True, False, True]): s.write(r, 0, v)\nb.save(sys.argv[1])\n");
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + dir.file("make.py") + "' '" + dir.file("py.xls") + "'").c_str()), 0)
+        << "python3-xlwt is needed";
+    Ref<Connection> py = makeRef<Connection>();
+    py->open(excelString(dir.file("py.xls")));
+    EXPECT_EQ(dump(*py->execute("SELECT * FROM [Flags$]")), "Done:? \n11=True|\n11=False|\n11=True|\n");
+}
+
 // Packages that other writers make (inline strings, the 1904 date system,
 // error values), and damaged ones: each gets a clear error naming the file.
 TEST(FileSources, XlsxPartsOfOtherWritersAndDamagedFiles) {

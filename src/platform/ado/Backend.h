@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/ado/Catalog.h"
+#include "platform/ado/JetSql.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ado/SqlParameter.h"
 
@@ -72,6 +73,8 @@ public:
     std::vector<CatalogTable> catalog() override { return db_->catalog(); }
 
     SqliteBackend& database() { return *db_; }
+    // Offers a saved query, in Access SQL, as a view.
+    void addView(const std::string& name, std::string_view accessSql);
     // A saved query that is no view here, and why ("asks for parameters ...").
     void refuseQuery(const std::string& name, std::string why);
 
@@ -80,6 +83,7 @@ private:
 
     std::unique_ptr<SqliteBackend> db_;
     std::vector<std::pair<std::string, std::string>> refused_;
+    JetColumns columns_; // the views' columns of dates and truth values
 };
 
 // ODBC through the driver manager; the string is an ODBC connection string.

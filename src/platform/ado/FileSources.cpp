@@ -11,7 +11,6 @@
 #include "platform/automation/DecimalText.h"
 #include "platform/system/CodePage.h"
 
-#include <freexl.h>
 #include <mdbtools.h>
 #include <sqlite3.h>
 
@@ -318,63 +317,6 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
 
 namespace {
 
-// The sheets of a 97-2003 workbook (.xls), through FreeXL.
-std::vector<workbook::Block> readXls(const std::string& path) {
-    using workbook::CellKind;
-    const void* xls = nullptr;
-    if (freexl_open(path.c_str(), &xls) != FREEXL_OK) {
-        if (xls) freexl_close(xls);
-        raiseProvider(kSource, "The file '" + path + "' is not an Excel workbook that can be read (neither "
-                               "the .xls format of Excel 97 to 2003 nor the .xlsx format of later versions).");
-    }
-    struct Closer { const void* h; ~Closer() { freexl_close(h); } } closer{xls};
-    std::vector<workbook::Block> blocks;
-    unsigned int sheets = 0;
-    freexl_get_info(xls, FREEXL_BIFF_SHEET_COUNT, &sheets);
-    for (unsigned short s = 0; s < sheets; ++s) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(xls, s, &name) != FREEXL_OK || !name) continue;
-        if (freexl_select_active_worksheet(xls, s) != FREEXL_OK) continue;
-        unsigned int rows = 0;
-        unsigned short cols = 0;
-        if (freexl_worksheet_dimensions(xls, &rows, &cols) != FREEXL_OK) continue;
-        workbook::Block b;
-        b.name = std::string(name) + "$";
-        b.width = cols;
-        for (unsigned int r = 0; r < rows; ++r) {
-            std::vector<workbook::Cell> row(cols);
-            bool any = false;
-            for (unsigned short c = 0; c < cols; ++c) {
-                FreeXL_CellValue v;
-                if (freexl_get_cell_value(xls, r, c, &v) != FREEXL_OK) continue;
-                workbook::Cell& cell = row[c];
-                switch (v.type) {
-                case FREEXL_CELL_INT:
-                    cell = {CellKind::Number, std::to_string(v.value.int_value)};
-                    break;
-                case FREEXL_CELL_DOUBLE:
-                    cell = {CellKind::Number, workbook::numberText(v.value.double_value)};
-                    break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                    if (v.value.text_value) cell = {CellKind::Text, v.value.text_value};
-                    break;
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    if (v.value.text_value) cell = {CellKind::Date, v.value.text_value};
-                    break;
-                default: break;
-                }
-                if (cell.kind != CellKind::Empty) any = true;
-            }
-            if (any || b.rows.empty()) b.rows.push_back(std::move(row));
-        }
-        blocks.push_back(std::move(b));
-    }
-    return blocks;
-}
-
 bool isZipFile(const std::string& path) {
     char magic[4] = {};
     std::ifstream in(path, std::ios::binary);
@@ -386,7 +328,7 @@ bool isZipFile(const std::string& path) {
 std::unique_ptr<Backend> importExcel(const std::string& path, bool header) {
     // The file's own first bytes say its format, whatever the connection
     // string's Excel version says.
-    std::vector<workbook::Block> blocks = isZipFile(path) ? workbook::readXlsx(path) : readXls(path);
+    std::vector<workbook::Block> blocks = isZipFile(path) ? workbook::readXlsx(path) : workbook::readXls(path);
     auto db = std::make_unique<JetBackend>(SqliteBackend::openMemory());
     for (workbook::Block& b : blocks) {
         TableText t = tableOfBlock(b, header);
@@ -526,7 +468,7 @@ void offerSavedQueries(JetBackend& db, const TableText& objects, const TableText
             continue;
         }
         try {
-            db.database().exec("CREATE VIEW " + quoteSqlName(query) + " AS " + jetToSqlite(access));
+            db.addView(query, access);
             views.push_back(query);
         } catch (const AutomationError& e) {
             db.refuseQuery(query, e.Description);

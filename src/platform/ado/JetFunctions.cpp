@@ -177,6 +177,24 @@ void callBuiltin(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     Variant args[6];
     for (int k = 0; k < argc; ++k) args[k] = valueOf(argv[k], b->dates);
+    // Texts are compared without regard to case in Access's queries: the
+    // functions that compare take that mode unless the command gives one.
+    const Variant text(std::int32_t{1});
+    if (b->fn == fn::InStr && argc < 4) {
+        if (argc == 2) {
+            args[2] = args[1];
+            args[1] = args[0];
+            args[0] = Variant(std::int32_t{1});
+        }
+        args[3] = text;
+        argc = 4;
+    } else if ((b->fn == fn::InStrRev || b->fn == fn::Replace) && argc < b->maxArgs) {
+        const int compareAt = b->maxArgs - 1;
+        for (; argc < compareAt; ++argc) args[argc] = Variant(std::int32_t{argc == compareAt - 1 ? -1 : 1});
+        args[argc++] = text;
+    } else if (b->fn == fn::StrComp && argc == 2) {
+        args[argc++] = text;
+    }
     guarded(ctx, b->name, [&] { setResult(ctx, b->fn(std::span<Variant>(args, static_cast<std::size_t>(argc)))); });
 }
 

@@ -9,6 +9,7 @@
 #include "platform/automation/DateTime.h"
 #include "platform/automation/Text.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace qz::ado {
@@ -114,6 +115,11 @@ class Translator {
 public:
     explicit Translator(std::string_view sql) : t_(tokenize(sql)) {}
 
+    // The names of the select lists' columns whose values are dates when
+    // they are texts of the form dates are kept in, and of those that are
+    // truth values.
+    std::vector<std::string> dateColumns, booleanColumns, currencyColumns;
+
     std::string statement() {
         const Token& first = peek();
         if (first.kind == Tk::End) refuse("The command text holds no statement.");
@@ -138,6 +144,17 @@ public:
 private:
     std::vector<Token> t_;
     std::size_t i_ = 0;
+    bool selectList_ = false; // in an item of a select list
+    bool boolean_ = false;    // the expression just read is a truth value
+    int depth_ = 0;           // of parentheses and subqueries, bounded
+
+    struct Nested {
+        Translator& t;
+        explicit Nested(Translator& translator) : t(translator) {
+            if (++t.depth_ > 100) refuseAt("The command nests parentheses or queries too deeply", t.peek().pos);
+        }
+        ~Nested() { --t.depth_; }
+    };
 
     const Token& peek(std::size_t k = 0) const { return t_[std::min(i_ + k, t_.size() - 1)]; }
     static bool word(const Token& t, std::string_view w) { return t.kind == Tk::Word && equalsNoCaseAscii(t.text, w); }
@@ -158,6 +175,10 @@ private:
     // SELECT ... { UNION [ALL] SELECT ... }; a member with TOP is made a
     // subquery, where its LIMIT is allowed.
     std::string compound() {
+        const Nested nested(*this);
+        const bool outer = selectList_;
+        selectList_ = false;
+        struct Restore { bool& flag; bool was; ~Restore() { flag = was; } } restore{selectList_, outer};
         std::vector<std::pair<std::string, bool>> members;
         std::vector<std::string> joins;
         for (;;) {
@@ -258,12 +279,28 @@ private:
     std::string selectItem(std::size_t position) {
         if (acceptOp("*")) return "*";
         const std::size_t start = i_;
+        selectList_ = true;
         std::string item = expression();
+        selectList_ = false;
+        const bool truthValue = boolean_;
+        // What gives a date: a date, a function that makes one, a sum or
+        // difference, a choice between values.
+        static constexpr std::string_view kDated[] = {
+            "jet_dateadd(", "jet_dateserial(", "jet_datevalue(", "jet_timeserial(", "jet_timevalue(", "jet_cdate(",
+            "jet_date(",    "jet_now(",        "jet_time(",      "jet_add(",        "jet_sub(",       "jet_nz(", "iif("};
+        bool dated = t_[start].kind == Tk::Date && i_ == start + 1;
+        for (std::string_view d : kDated) dated |= item.size() > d.size() && equalsNoCaseAscii(item.substr(0, d.size()), d);
+        const bool currency = item.starts_with("jet_ccur(");
+        std::string name;
         if (accept("as")) {
             const Token& alias = peek();
             if (alias.kind != Tk::Word && alias.kind != Tk::Name && alias.kind != Tk::Text)
                 refuseAt("AS takes a name", alias.pos);
             ++i_;
+            name = alias.kind == Tk::Word ? std::string(alias.text) : std::string(alias.text.substr(1, alias.text.size() - 2));
+            if (dated) dateColumns.push_back(name);
+            if (truthValue) booleanColumns.push_back(name);
+            if (currency) currencyColumns.push_back(name);
             return item + " AS " + (alias.kind == Tk::Text ? quotedName(alias.text) : std::string(alias.text));
         }
         // A column (qualified or not) keeps its own name.
@@ -275,7 +312,11 @@ private:
                            : (t.text == "." || t.text == "!");
         }
         if (plain && (i_ - start) % 2 == 1) return item;
-        return item + " AS \"Expr" + std::to_string(1000 + position) + "\"";
+        name = "Expr" + std::to_string(1000 + position);
+        if (dated) dateColumns.push_back(name);
+        if (truthValue) booleanColumns.push_back(name);
+        if (currency) currencyColumns.push_back(name);
+        return item + " AS \"" + name + "\"";
     }
 
     static std::string quotedName(std::string_view text) {
@@ -327,24 +368,38 @@ private:
 
     // Access's precedence, loosest first: Or (Xor, Eqv, Imp), And, Not,
     // comparisons (Like, Is, In, Between), &, + -, Mod, \, * /, unary -, ^.
+    // A level that applies its operator says whether its value is a truth
+    // value (boolean_); in a select list, where Access gives True as -1, a
+    // truth value is written negated (elsewhere SQLite's 1 serves, and
+    // comparisons stay as they are, which its planner needs for joins).
+    std::string truth(std::string text) {
+        boolean_ = true;
+        return selectList_ ? "(- " + text + ")" : text;
+    }
+    std::string value(std::string text) {
+        boolean_ = false;
+        return text;
+    }
+
     std::string expression() {
         std::string l = conjunction();
         for (;;) {
             for (const char* op : {"xor", "eqv", "imp"})
                 if (word(peek(), op)) refuseAt("The operator " + std::string(peek().text) + " cannot be run here", peek().pos);
             if (!accept("or")) return l;
-            l = "(" + l + " OR " + conjunction() + ")";
+            l = truth("(" + l + " OR " + conjunction() + ")");
         }
     }
 
     std::string conjunction() {
         std::string l = negation();
-        while (accept("and")) l = "(" + l + " AND " + negation() + ")";
+        while (accept("and")) l = truth("(" + l + " AND " + negation() + ")");
         return l;
     }
 
     std::string negation() {
-        if (accept("not")) return "(NOT " + negation() + ")";
+        const Nested nested(*this);
+        if (accept("not")) return truth("(NOT " + negation() + ")");
         return comparison();
     }
 
@@ -355,13 +410,13 @@ private:
             if (t.kind == Tk::Op && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
                                      t.text == "<=" || t.text == ">=" || t.text == "!=")) {
                 ++i_;
-                l = "(" + l + " " + std::string(t.text) + " " + concatenation() + ")";
+                l = truth("(" + l + " " + std::string(t.text) + " " + concatenation() + ")");
                 continue;
             }
             if (accept("is")) {
                 const bool isNot = accept("not");
                 if (!accept("null")) refuseAt("IS takes NULL", peek().pos);
-                l = "(" + l + (isNot ? " IS NOT NULL)" : " IS NULL)");
+                l = truth("(" + l + (isNot ? " IS NOT NULL)" : " IS NULL)"));
                 continue;
             }
             const bool isNot = word(t, "not") &&
@@ -370,16 +425,16 @@ private:
             const std::string no = isNot ? " NOT" : "";
             if (accept("like")) {
                 const std::string like = "jet_like(" + l + ", " + concatenation() + ")";
-                l = isNot ? "(NOT " + like + ")" : like;
+                l = truth(isNot ? "(NOT " + like + ")" : like);
             } else if (accept("between")) {
                 std::string low = concatenation();
                 if (!accept("and")) refuseAt("BETWEEN takes AND", peek().pos);
-                l = "(" + l + no + " BETWEEN " + low + " AND " + concatenation() + ")";
+                l = truth("(" + l + no + " BETWEEN " + low + " AND " + concatenation() + ")");
             } else if (accept("in")) {
                 expectOp("(");
                 std::string list = word(peek(), "select") ? compound() : expressionList();
                 expectOp(")");
-                l = "(" + l + no + " IN (" + list + "))";
+                l = truth("(" + l + no + " IN (" + list + "))");
             } else {
                 return l;
             }
@@ -391,41 +446,42 @@ private:
         if (peek().text != "&" || peek().kind != Tk::Op) return l;
         std::string call = "jet_concat(" + l;
         while (acceptOp("&")) call += ", " + sum();
-        return call + ")";
+        return value(call + ")");
     }
 
     std::string sum() {
         std::string l = modulo();
         for (;;) {
-            if (acceptOp("+")) l = "jet_add(" + l + ", " + modulo() + ")";
-            else if (acceptOp("-")) l = "jet_sub(" + l + ", " + modulo() + ")";
+            if (acceptOp("+")) l = value("jet_add(" + l + ", " + modulo() + ")");
+            else if (acceptOp("-")) l = value("jet_sub(" + l + ", " + modulo() + ")");
             else return l;
         }
     }
 
     std::string modulo() {
         std::string l = integerQuotient();
-        while (accept("mod")) l = "jet_mod(" + l + ", " + integerQuotient() + ")";
+        while (accept("mod")) l = value("jet_mod(" + l + ", " + integerQuotient() + ")");
         return l;
     }
 
     std::string integerQuotient() {
         std::string l = product();
-        while (acceptOp("\\")) l = "jet_intdiv(" + l + ", " + product() + ")";
+        while (acceptOp("\\")) l = value("jet_intdiv(" + l + ", " + product() + ")");
         return l;
     }
 
     std::string product() {
         std::string l = signedValue();
         for (;;) {
-            if (acceptOp("*")) l = "(" + l + " * " + signedValue() + ")";
-            else if (acceptOp("/")) l = "jet_div(" + l + ", " + signedValue() + ")";
+            if (acceptOp("*")) l = value("(" + l + " * " + signedValue() + ")");
+            else if (acceptOp("/")) l = value("jet_div(" + l + ", " + signedValue() + ")");
             else return l;
         }
     }
 
     std::string signedValue() {
-        if (acceptOp("-")) return "(- " + signedValue() + ")";
+        const Nested nested(*this);
+        if (acceptOp("-")) return value("(- " + signedValue() + ")");
         if (acceptOp("+")) return signedValue();
         return power();
     }
@@ -434,48 +490,54 @@ private:
         std::string l = primary();
         while (acceptOp("^")) {
             std::string r = peek().text == "-" || peek().text == "+" ? signedValue() : primary();
-            l = "jet_power(" + l + ", " + r + ")";
+            l = value("jet_power(" + l + ", " + r + ")");
         }
         return l;
     }
 
     std::string primary() {
+        const Nested nested(*this);
         const Token t = peek();
         switch (t.kind) {
         case Tk::End: refuseAt("The command ends where a value was expected", t.pos);
-        case Tk::Number: ++i_; return std::string(t.text);
-        case Tk::Date: ++i_; return dateLiteral(t);
+        case Tk::Number: ++i_; return value(std::string(t.text));
+        case Tk::Date: ++i_; return value(dateLiteral(t));
         case Tk::Text:
             ++i_;
-            if (t.text[0] == '\'') return std::string(t.text);
-            return textLiteral(t.text);
-        case Tk::Name: return qualifiedName();
+            if (t.text[0] == '\'') return value(std::string(t.text));
+            return value(textLiteral(t.text));
+        case Tk::Name: return value(qualifiedName());
         case Tk::Word: break;
         case Tk::Op:
-            if (t.text == "?") { ++i_; return "?"; }
+            if (t.text == "?") { ++i_; return value("?"); }
             if (t.text == "(") {
                 ++i_;
-                std::string inner = word(peek(), "select") ? compound() : expression();
+                if (word(peek(), "select")) {
+                    std::string sub = compound();
+                    expectOp(")");
+                    return value("(" + sub + ")");
+                }
+                std::string inner = expression();
                 expectOp(")");
-                return "(" + inner + ")";
+                return "(" + inner + ")"; // a truth value stays one
             }
             refuseAt("\"" + std::string(t.text) + "\" is not expected here", t.pos);
         }
         for (const char* yes : {"true", "yes", "on"})
-            if (word(t, yes)) { ++i_; return "-1"; }
+            if (word(t, yes)) { ++i_; return value("-1"); }
         for (const char* no : {"false", "no", "off"})
-            if (word(t, no)) { ++i_; return "0"; }
-        if (word(t, "null")) { ++i_; return "NULL"; }
+            if (word(t, no)) { ++i_; return value("0"); }
+        if (word(t, "null")) { ++i_; return value("NULL"); }
         if (word(t, "exists")) {
             ++i_;
             expectOp("(");
             std::string sub = compound();
             expectOp(")");
-            return "EXISTS (" + sub + ")";
+            return truth("EXISTS (" + sub + ")");
         }
-        if (peek(1).text == "(" && peek(1).kind == Tk::Op) return call();
+        if (peek(1).text == "(" && peek(1).kind == Tk::Op) return value(call());
         if (clauseWord(t.text)) refuseAt(std::string(t.text) + " is not expected here", t.pos);
-        return qualifiedName();
+        return value(qualifiedName());
     }
 
     // name, name.name, name!name, name.*
@@ -535,7 +597,16 @@ private:
 
 } // namespace
 
-std::string jetToSqlite(std::string_view accessSql) { return Translator(accessSql).statement(); }
+std::string jetToSqlite(std::string_view accessSql, JetColumns* columns) {
+    Translator t(accessSql);
+    std::string out = t.statement();
+    if (columns) {
+        columns->dates.insert(columns->dates.end(), t.dateColumns.begin(), t.dateColumns.end());
+        columns->booleans.insert(columns->booleans.end(), t.booleanColumns.begin(), t.booleanColumns.end());
+        columns->currencies.insert(columns->currencies.end(), t.currencyColumns.begin(), t.currencyColumns.end());
+    }
+    return out;
+}
 
 JetBackend::JetBackend(std::unique_ptr<SqliteBackend> db) : db_(std::move(db)) {
     addAccessFunctions(db_->handle(), true);
@@ -565,34 +636,88 @@ void JetBackend::explain(const AutomationError& e) {
     throw e;
 }
 
+void JetBackend::addView(const std::string& name, std::string_view accessSql) {
+    db_->exec("CREATE VIEW " + quoteSqlName(name) + " AS " + jetToSqlite(accessSql, &columns_));
+}
+
+namespace {
+
+bool named(const std::vector<std::string>& names, const std::string& name) {
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return equalsNoCaseAscii(n, name); });
+}
+
+// Makes the cells of a column its type when every value fits it; false (and
+// nothing changed) when one does not.
+template <class Fits, class Make>
+bool retype(RecordsetData& data, std::size_t c, Fits fits, Make make) {
+    for (std::size_t r = 0; r < data.rowCount; ++r) {
+        const Cell& cell = data.row(r)[c];
+        if (cell.type != VarType::Null && !fits(cell)) return false;
+    }
+    for (std::size_t r = 0; r < data.rowCount; ++r) {
+        Cell& cell = data.row(r)[c];
+        if (cell.type != VarType::Null) make(cell);
+    }
+    return true;
+}
+
+} // namespace
+
 Ref<RecordsetData> JetBackend::query(std::string_view sql, std::span<const SqlParameter> parameters) {
-    const std::string text = jetToSqlite(sql);
+    JetColumns typed = columns_;
+    const std::string text = jetToSqlite(sql, &typed);
+    // Values bound as these databases keep them: True as -1, a date at
+    // midnight without its time, a time of day on day zero.
+    std::vector<SqlParameter> values(parameters.begin(), parameters.end());
+    for (SqlParameter& v : values) {
+        if (v.kind == SqlParameter::Kind::Boolean) v.integer = v.integer ? -1 : 0;
+        if (v.kind == SqlParameter::Kind::DateTime && v.text.ends_with(" 00:00:00")) v.text.resize(v.text.size() - 9);
+        if (v.kind == SqlParameter::Kind::Time) v.text = "1899-12-30 " + v.text;
+    }
     try {
-        // An expression's column has no declared type; when each of its
-        // values is a date in the form dates are kept in, it is a date
-        // column, as Access gives it.
+        // An expression's column has no declared type; one that gives dates
+        // (named by the translation, or by a saved query's) is a date column
+        // when each of its values is a date in the form dates are kept in;
+        // one of truth values is a Boolean column, one of CCur a Currency.
         const Ref<RecordsetData> shape = db_->describe(text);
-        Ref<RecordsetData> data = db_->query(text, parameters);
+        Ref<RecordsetData> data = db_->query(text, values);
         for (std::size_t c = 0; c < shape->columns.size() && c < data->columns.size(); ++c) {
-            if (shape->columns[c].type != adVariant || !isStringType(data->columns[c].type)) continue;
-            bool dates = data->rowCount > 0;
-            for (std::size_t r = 0; r < data->rowCount && dates; ++r) {
-                const Cell& cell = data->row(r)[c];
-                dates = cell.type == VarType::Null ||
-                        (cell.kind == Cell::kText && packedIsoDate({cell.u.text, cell.size}) >= 0);
+            if (shape->columns[c].type != adVariant || data->rowCount == 0) continue;
+            Column& col = data->columns[c];
+            if (isStringType(col.type) && named(typed.dates, col.name) &&
+                retype(*data, c,
+                       [](const Cell& cell) { return cell.kind == Cell::kText && packedIsoDate({cell.u.text, cell.size}) >= 0; },
+                       [](Cell& cell) {
+                           const std::int64_t packed = packedIsoDate({cell.u.text, cell.size});
+                           cell = Cell{};
+                           cell.type = VarType::Date;
+                           cell.size = Cell::kDateParts;
+                           cell.u.i = packed;
+                       })) {
+                col.type = adDBTimeStamp;
+                col.definedSize = 16;
+            } else if (col.type == adInteger && named(typed.booleans, col.name) &&
+                       retype(*data, c,
+                              [](const Cell& cell) { return cell.type == VarType::Long && (cell.u.i == -1 || cell.u.i == 0); },
+                              [](Cell& cell) { cell.type = VarType::Boolean; })) {
+                col.type = adBoolean;
+                col.definedSize = 2;
+            } else if ((col.type == adDouble || col.type == adInteger) && named(typed.currencies, col.name) &&
+                       retype(*data, c,
+                              [](const Cell& cell) {
+                                  std::int64_t units = 0;
+                                  return cell.type == VarType::Long ||
+                                         (cell.type == VarType::Double && currencyFromDouble(cell.u.d, units));
+                              },
+                              [](Cell& cell) {
+                                  std::int64_t units = cell.u.i * 10000;
+                                  if (cell.type == VarType::Double) currencyFromDouble(cell.u.d, units);
+                                  cell.type = VarType::Currency;
+                                  cell.u.i = units;
+                              })) {
+                col.type = adCurrency;
+                col.definedSize = 8;
             }
-            if (!dates) continue;
-            for (std::size_t r = 0; r < data->rowCount; ++r) {
-                Cell& cell = data->row(r)[c];
-                if (cell.type == VarType::Null) continue;
-                const std::int64_t packed = packedIsoDate({cell.u.text, cell.size});
-                cell = Cell{};
-                cell.type = VarType::Date;
-                cell.size = Cell::kDateParts;
-                cell.u.i = packed;
-            }
-            data->columns[c].type = adDBTimeStamp;
-            data->columns[c].definedSize = 16;
         }
         return data;
     } catch (const AutomationError& e) {

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 
@@ -34,7 +35,14 @@ namespace qz::ado {
 // queries (TRANSFORM ... PIVOT), action queries (INSERT, UPDATE, DELETE,
 // SELECT ... INTO and table definitions), declared parameters (PARAMETERS)
 // and the operators Xor, Eqv and Imp.
-std::string jetToSqlite(std::string_view accessSql);
+// The names of the select list's columns that give dates (a date, DateAdd,
+// a sum ...), truth values (comparisons, And, Or, Not) and Currency (CCur)
+// are added to `columns`: SQLite's own columns of these expressions have no
+// type.
+struct JetColumns {
+    std::vector<std::string> dates, booleans, currencies;
+};
+std::string jetToSqlite(std::string_view accessSql, JetColumns* columns = nullptr);
 
 // Registers the Access functions on a database. Every SQLite database gets
 // those that SQLite lacks under any name (Nz, UCase, LCase, Left, Right, Mid,

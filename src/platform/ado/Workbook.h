@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qz::ado::workbook {
@@ -31,6 +32,16 @@ std::string numberText(double v);
 // Automation date (days since 30 December 1899) as "YYYY-MM-DD HH:MM:SS";
 // with dayOnlyAtMidnight, a date without time of day as "YYYY-MM-DD".
 std::string isoFromOleDate(double v, bool dayOnlyAtMidnight = false);
+
+// Whether a number format shows a date or a time: a format text, or the
+// number of one of the formats every workbook has.
+bool isDateFormat(std::string_view code);
+bool isBuiltinDateFormat(long id);
+
+// Reads a workbook of Excel 97 to 2003 (.xls): its worksheets, then its
+// defined names of one block of cells. Formula cells give the result they
+// were saved with.
+std::vector<Block> readXls(const std::string& path);
 
 // Reads an Office Open XML workbook (.xlsx, .xlsm): its worksheets, then its
 // named ranges. A file that is not such a workbook, or is damaged, raises the

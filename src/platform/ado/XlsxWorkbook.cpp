@@ -244,6 +244,8 @@ private:
     zip_uint64_t inflated_ = 0;
 };
 
+} // namespace
+
 // A number format shows a date or a time when, outside quoted text, escaped
 // characters and bracketed parts (colours, locales), it has a day, month,
 // year, hour or second letter; elapsed times ("[h]:mm") count too.
@@ -275,6 +277,8 @@ bool isDateFormat(std::string_view code) {
 bool isBuiltinDateFormat(long id) {
     return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
 }
+
+namespace {
 
 // Cell style index -> shows a date.
 std::vector<bool> dateStyles(Package& pkg, const std::string& stylesPart, Budget& budget) {

@@ -1,0 +1,187 @@
+// Commands written in Access SQL on the Jet provider's file sources: the
+// values Access gives for the shipped Access files, the same operators and
+// functions on a folder of text files, the saved queries of an Access file,
+// and what is refused. An SQLite file keeps SQLite's SQL.
+#include "SameData.h"
+
+#include <gtest/gtest.h>
+
+namespace qz::ado::test {
+namespace {
+
+std::string accessFile(const std::string& name, const TempDir& dir) {
+    const std::string dst = dir.file(name);
+    std::filesystem::copy_file(std::string(QZ_SOURCE_DIR) + "/tests/data/access/" + name, dst);
+    return dst;
+}
+
+Ref<Connection> openJet(const std::string& path, const std::string& properties = {}) {
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + path + "\"" + properties);
+    return c;
+}
+
+// The current row's values as "name=value" joined by "|" (dates as the
+// script writes them, Null as "null").
+std::string row(Recordset& rs) {
+    std::string all;
+    for (std::size_t i = 0; i < rs.fieldCount(); ++i) {
+        const Variant v = rs.value(i);
+        all += (i ? "|" : "") + rs.column(i).name + "=" + (v.isNull() ? std::string("null") : v.toUtf8());
+    }
+    return all;
+}
+
+std::string rows(Recordset& rs) {
+    std::string all;
+    for (; !rs.eof(); rs.moveNext()) all += row(rs) + "\n";
+    return all;
+}
+
+std::string refusal(Connection& c, const std::string& sql) {
+    try {
+        c.execute(sql);
+    } catch (const AutomationError& e) {
+        return e.Description;
+    }
+    return "(ran)";
+}
+
+TEST(AccessSql, CommandsOnAnAccessFileGiveAccessValues) {
+    TempDir dir;
+    Ref<Connection> c = openJet(accessFile("nwind.mdb", dir));
+    // & joins texts (a Null part as ""), Like takes Access's patterns, TOP
+    // the first rows by the order.
+    Ref<Recordset> rs = c->execute(
+        "SELECT TOP 3 CompanyName & ' (' & City & ')' AS Who, Region & '', Format(#1996-07-04#, 'yyyy') AS Y "
+        "FROM Customers WHERE CompanyName Like 'A*' ORDER BY CompanyName");
+    EXPECT_EQ(rows(*rs), "Who=Alfreds Futterkiste (Berlin)|Expr1001=|Y=1996\n"
+                         "Who=Ana Trujillo Emparedados y helados (México D.F.)|Expr1001=|Y=1996\n"
+                         "Who=Antonio Moreno Taquería (México D.F.)|Expr1001=|Y=1996\n");
+    // Dates: literals in either order, the functions of the script, a
+    // computed date is a Date.
+    rs = c->execute(
+        "SELECT OrderID, CStr(OrderDate) AS S, Format(OrderDate, 'dd.mm.yyyy') AS F1, "
+        "Format(OrderDate, \"mmmm d, yyyy\") AS F2, Format(OrderDate, 'yyyy-mm-dd') AS F3, "
+        "DateAdd('m', 1, OrderDate) AS Due, DateDiff('d', OrderDate, ShippedDate) AS Days, "
+        "DatePart('q', OrderDate) AS Q, Year(OrderDate) * 100 + Month(OrderDate) AS YM, Day(OrderDate) AS D, "
+        "DateSerial(1994, 8, 4) = OrderDate AS Same, OrderDate + 1 AS Next "
+        "FROM Orders WHERE OrderDate = #8/4/1994# OR OrderDate = #1994-08-05# ORDER BY OrderID");
+    EXPECT_EQ(rows(*rs), "OrderID=10248|S=8/4/1994|F1=04.08.1994|F2=August 4, 1994|F3=1994-08-04|Due=9/4/1994|"
+                         "Days=12|Q=3|YM=199408|D=4|Same=True|Next=8/5/1994\n"
+                         "OrderID=10249|S=8/5/1994|F1=05.08.1994|F2=August 5, 1994|F3=1994-08-05|Due=9/5/1994|"
+                         "Days=5|Q=3|YM=199408|D=5|Same=False|Next=8/6/1994\n");
+    EXPECT_EQ(rs->column(5).type, adDBTimeStamp);
+    EXPECT_EQ(rs->column(4).type, adVarWChar); // Format gives text, whatever it looks like
+    // Conversions, rounding (half to even, as Access does), IIf, Nz, Val.
+    rs = c->execute(
+        "SELECT IIf(Freight > 30, 'high', 'low') AS I, CInt(Freight) AS CI, CLng(2.5) AS CL, CDbl('1.5') AS CD, "
+        "CCur(Freight) AS CC, CStr(Freight) AS CS, Int(-Freight) AS N, Fix(-Freight) AS X, Round(Freight, 1) AS R, "
+        "Round(0.125, 2) AS R2, Abs(-Freight) AS A, Val(' 12 .5 kg') AS V, Nz(ShipRegion, 'none') AS NZ, "
+        "Format(Freight * 100, '#,##0.00') AS F, Format(0.256, '0.0%') AS P, Format(7, '000') AS Z, "
+        "Format(Freight, 'Currency') AS C, Format(-2, '0;(0)') AS NEG "
+        "FROM Orders WHERE OrderID = 10248");
+    EXPECT_EQ(row(*rs), "I=high|CI=32|CL=2|CD=1.5|CC=32.38|CS=32.38|N=-33|X=-32|R=32.4|R2=0.12|A=32.38|V=12.5|"
+                        "NZ=none|F=3,238.00|P=25.6%|Z=007|C=$32.38|NEG=(2)");
+    EXPECT_EQ(rs->column(4).type, adCurrency);
+    // True, False, <> and texts compared without regard to case.
+    EXPECT_EQ(c->execute("SELECT count(*) FROM Products WHERE Discontinued = True")->value(0).longValue(), 8);
+    EXPECT_EQ(c->execute("SELECT count(*) FROM Products WHERE Discontinued <> False AND ProductName <> 'CHAI'")
+                  ->value(0).longValue(), 8);
+    EXPECT_EQ(c->execute("SELECT count(*) FROM Orders WHERE ShipCity = 'berlin'")->value(0).longValue(), 6);
+    rs = c->execute("SELECT Left(ProductName, 3) AS L, Right(ProductName, 3) AS R, Mid(ProductName, 2, 2) AS M, "
+                    "Len(ProductName) AS N, InStr(ProductName, 'A') AS I, UCase(ProductName) AS U, "
+                    "LCase(ProductName) AS LC, '[' & Trim('  x  ') & LTrim(' y') & RTrim('z ') & ']' AS T "
+                    "FROM Products WHERE ProductID = 1");
+    EXPECT_EQ(row(*rs), "L=Cha|R=hai|M=ha|N=4|I=3|U=CHAI|LC=chai|T=[xyz]");
+    // TOP n and TOP n PERCENT keep the rows that tie with the last one.
+    rs = c->execute("SELECT TOP 2 ProductName FROM Products WHERE UnitPrice <= 10 ORDER BY UnitPrice");
+    const std::string cheapest = rows(*rs);
+    EXPECT_EQ(rs->recordCount(), c->execute("SELECT count(*) FROM Products WHERE UnitPrice <= (SELECT Min(UnitPrice) "
+                                            "FROM Products WHERE UnitPrice > (SELECT Min(UnitPrice) FROM Products))")
+                                     ->value(0).longValue())
+        << cheapest;
+    EXPECT_EQ(c->execute("SELECT TOP 10 PERCENT ProductID FROM Products ORDER BY ProductID")->recordCount(), 8);
+    EXPECT_EQ(c->execute("SELECT TOP 5 ProductID FROM Products")->recordCount(), 5);
+}
+
+TEST(AccessSql, SavedQueriesAreViews) {
+    TempDir dir;
+    Ref<Connection> c = openJet(accessFile("nwind.mdb", dir));
+    Ref<Recordset> top = c->execute("SELECT * FROM [Ten Most Expensive Products]");
+    EXPECT_EQ(top->recordCount(), 10);
+    EXPECT_EQ(row(*top), "TenMostExpensiveProducts=Côte de Blaye|UnitPrice=263.5");
+    // A union query, one over another query with & in its columns, one
+    // grouping another query.
+    EXPECT_EQ(c->execute("SELECT count(*) FROM [Customers and Suppliers by City] WHERE Relationship = 'Suppliers'")
+                  ->value(0).longValue(), 29);
+    EXPECT_EQ(c->execute("SELECT count(*) FROM Invoices")->value(0).longValue(), 2155);
+    EXPECT_EQ(row(*c->execute("SELECT Salesperson FROM Invoices WHERE OrderID = 10248 AND ProductID = 11")),
+              "Salesperson=Steven Buchanan");
+    EXPECT_EQ(row(*c->execute("SELECT * FROM [Category Sales for 1995] WHERE CategoryName = 'Beverages'")),
+              "CategoryName=Beverages|CategorySales=104737.68");
+    bool listed = false;
+    for (const CatalogTable& t : c->catalog()) listed |= t.name == "Invoices" && t.type == "VIEW";
+    EXPECT_TRUE(listed);
+    // Those that ask for values are named with what they ask for.
+    EXPECT_NE(refusal(*c, "SELECT * FROM [Employee Sales by Country]")
+                  .find("'Employee Sales by Country' cannot be used here: it asks for parameters by name "
+                        "([Beginning Date])"),
+              std::string::npos);
+    EXPECT_NE(refusal(*c, "SELECT * FROM [Invoices Filter]").find("Forms"), std::string::npos);
+}
+
+TEST(AccessSql, WhatCannotBeTranslatedIsRefusedByName) {
+    TempDir dir;
+    Ref<Connection> c = openJet(accessFile("DateTestDatabase.mdb", dir));
+    const std::pair<const char*, const char*> refused[] = {
+        {"TRANSFORM Count(*) SELECT IDCol FROM DateTest GROUP BY IDCol PIVOT ShortTextCol", "crosstab query"},
+        {"UPDATE DateTest SET IDCol = 0", "action query (UPDATE)"},
+        {"delete FROM DateTest", "action query (DELETE)"},
+        {"SELECT * INTO Copy FROM DateTest", "action query (SELECT ... INTO)"},
+        {"PARAMETERS [When] DateTime; SELECT * FROM DateTest", "Parameters declared by name"},
+        {"SELECT * FROM DateTest WHERE DateCol > [Since when]", "no such column: Since when (a name that is no"},
+        {"SELECT IDCol Xor 1 FROM DateTest", "The operator Xor"},
+        {"SELECT * FROM DateTest WHERE DateCol > #31/31/2000#", "#31/31/2000# is not a date"},
+        {"SELECT 'open FROM DateTest", "A quoted text is not closed (at character 8"},
+        {"SELECT 1; SELECT 2", "more than one statement"},
+    };
+    for (const auto& [sql, why] : refused) EXPECT_NE(refusal(*c, sql).find(why), std::string::npos) << sql << ": " << refusal(*c, sql);
+    // Dates before 1900 and after 2100 are computed on as any other.
+    Ref<Recordset> rs = c->execute("SELECT IDCol, Year(DateTimeCol) AS Y, Format(DateTimeCol, 'yyyy-mm-dd') AS F, "
+                                   "DateAdd('yyyy', 1, DateTimeCol) AS N FROM DateTest "
+                                   "WHERE DateTimeCol < #1/1/1900# ORDER BY IDCol");
+    EXPECT_EQ(rows(*rs), "IDCol=3|Y=1898|F=1898-01-01|N=1/1/1899\nIDCol=4|Y=632|F=0632-01-01|N=1/1/0633\n");
+}
+
+// The same Access SQL on a folder of text files: the operators' precedence
+// and results, Like's patterns, and an SQLite file that keeps SQLite's SQL.
+TEST(AccessSql, OperatorsAndPatternsOnTextFiles) {
+    TempDir dir;
+    dir.write("items.csv", "Name,Qty,Price,Due\r\nŁódź tea,3,2.5,2024-01-31\r\nCafé,2,1.25,2024-02-29 10:30\r\n"
+                           "x_1,1,4,2024-03-01\r\n");
+    Ref<Connection> c = openJet(dir.str(), ";Extended Properties=\"text;HDR=YES;FMT=Delimited\"");
+    Ref<Recordset> rs = c->execute(
+        "SELECT Qty * Price & ' EUR' AS T, 7 / 2 AS D, 7 \\ 2 AS I, 7 Mod 3 AS M, 2 ^ 3 ^ 2 AS P, -2 ^ 2 AS NP, "
+        "'a' + 'b' AS S, Due + 1 AS N, #2024-03-01# - Due AS G, Not 1 = 2 AS B, 1 + 2 & 3 AS C "
+        "FROM [items.csv] WHERE Name = 'cAFé' OR Name Like 'ł?DŹ*'");
+    EXPECT_EQ(rows(*rs), "T=7.5 EUR|D=3.5|I=3|M=1|P=64|NP=-4|S=ab|N=2/1/2024|G=30|B=True|C=33\n"
+                         "T=2.5 EUR|D=3.5|I=3|M=1|P=64|NP=-4|S=ab|N=3/1/2024 10:30:00 AM|G=0.5625|B=True|C=33\n");
+    auto count = [&](const std::string& where) {
+        return c->execute("SELECT count(*) FROM [items.csv] WHERE " + where)->value(0).longValue();
+    };
+    EXPECT_EQ(count("Name Like '[!a-l]*'"), 2);       // Ł and x
+    EXPECT_EQ(count("Name Like 'x[_]#'"), 1);
+    EXPECT_EQ(count("Name Like '*#'"), 1);
+    EXPECT_EQ(count("Name Like 'caf%'"), 1);           // the other kind of wildcards
+    EXPECT_EQ(count("Due >= #2/29/2024# AND Due < #2024-03-01#"), 1);
+    EXPECT_EQ(count("Due = #2024-01-31#"), 1);
+    EXPECT_EQ(count("Name Like Null"), 0);
+
+    makeSqlite(dir.file("plain.db"), "CREATE TABLE t (s TEXT); INSERT INTO t VALUES ('ab');");
+    Ref<Connection> sqlite = openJet(dir.file("plain.db"));
+    EXPECT_EQ(row(*sqlite->execute("SELECT s || 'c' AS j, 7 / 2 AS d, s LIKE 'A%' AS l FROM t")), "j=abc|d=3|l=1");
+}
+
+} // namespace
+} // namespace qz::ado::test
