@@ -89,6 +89,12 @@ TEST(AccessSql, CommandsOnAnAccessFileGiveAccessValues) {
     EXPECT_EQ(c->execute("SELECT count(*) FROM Products WHERE Discontinued <> False AND ProductName <> 'CHAI'")
                   ->value(0).longValue(), 8);
     EXPECT_EQ(c->execute("SELECT count(*) FROM Orders WHERE ShipCity = 'berlin'")->value(0).longValue(), 6);
+    // Values bound to "?" compare as the kept values do: True, a date given
+    // with midnight as its time.
+    const SqlParameter yes{SqlParameter::Kind::Boolean, 1, 0, {}};
+    const SqlParameter day{SqlParameter::Kind::DateTime, 0, 0, "1994-08-04 00:00:00"};
+    EXPECT_EQ(c->execute("SELECT count(*) FROM Products WHERE Discontinued = ?", {&yes, 1})->value(0).longValue(), 8);
+    EXPECT_EQ(c->execute("SELECT OrderID FROM Orders WHERE OrderDate = ?", {&day, 1})->value(0).longValue(), 10248);
     rs = c->execute("SELECT Left(ProductName, 3) AS L, Right(ProductName, 3) AS R, Mid(ProductName, 2, 2) AS M, "
                     "Len(ProductName) AS N, InStr(ProductName, 'A') AS I, UCase(ProductName) AS U, "
                     "LCase(ProductName) AS LC, '[' & Trim('  x  ') & LTrim(' y') & RTrim('z ') & ']' AS T "
