@@ -91,7 +91,11 @@ CatalogRef* AccessData::catalog_ = nullptr;
 TEST_F(AccessData, CatalogListsTheTablesAndTheirRelationships) {
     QBSelectQuery q;
     q.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder_->File("nwind.mdb"));
-    EXPECT_EQ(q.GetCatalogTables().size(), 9u);
+    // The nine tables, and the saved queries that can be run as views.
+    std::size_t tables = 0, views = 0;
+    for (const TableRef& t : q.GetCatalogTables()) (t->type == "VIEW" ? views : tables) += 1;
+    EXPECT_EQ(tables, 9u);
+    EXPECT_EQ(views, 18u);
     EXPECT_EQ(q.GetSearchColumnType("Orders", "OrderDate"), kKindDateTime);
     EXPECT_EQ(q.GetSearchColumnType("Orders", "Freight"), kKindNumeric);
     EXPECT_EQ(q.GetSearchColumnType("Products", "Discontinued"), kKindBoolean);
