@@ -580,8 +580,9 @@ Variant accessFormat(Variant v, const std::u16string& f) {
         case 11: return builtin(fn::FormatPercent, {Variant(number()), Variant(std::int32_t{2}), Variant(yes), Variant(none), Variant(none)});
         case 12: {
             char buf[40];
-            std::snprintf(buf, sizeof buf, "%.2E", number());
-            std::u16string s = fromUtf8(buf);
+            const char* end = std::to_chars(buf, buf + sizeof buf, number(), std::chars_format::scientific, 2).ptr;
+            std::u16string s = fromUtf8({buf, static_cast<std::size_t>(end - buf)});
+            if (const auto e = s.find(u'e'); e != std::u16string::npos) s[e] = u'E';
             if (const auto dot = s.find(u'.'); dot != std::u16string::npos) s.replace(dot, 1, currentLocale().decimalSep);
             return Variant(std::move(s));
         }
