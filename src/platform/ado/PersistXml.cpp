@@ -45,25 +45,16 @@ class Decoder {
 public:
     explicit Decoder(std::string name) : name_(std::move(name)) {
         UErrorCode err = U_ZERO_ERROR;
-        from_ = ucnv_open(name_.c_str(), &err);
-        if (U_FAILURE(err) || !from_) {
-            from_ = nullptr;
-            throw XmlError("it declares the encoding '" + name_ + "', which is not known");
-        }
+        from_.reset(ucnv_open(name_.c_str(), &err));
+        if (U_FAILURE(err) || !from_) throw XmlError("it declares the encoding '" + name_ + "', which is not known");
         // Its declaration was read as ASCII: the file is in no encoding of
         // two or four bytes a character.
-        if (ucnv_getMinCharSize(from_) > 1)
+        if (ucnv_getMinCharSize(from_.get()) > 1)
             throw XmlError("it declares the encoding '" + name_ + "' but is not written in it");
-        ucnv_setToUCallBack(from_, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
-        utf8_ = ucnv_open("UTF-8", &err);
+        ucnv_setToUCallBack(from_.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+        utf8_.reset(ucnv_open("UTF-8", &err));
         if (U_FAILURE(err) || !utf8_) throw XmlError("the encoding '" + name_ + "' cannot be decoded here");
     }
-    ~Decoder() {
-        if (from_) ucnv_close(from_);
-        if (utf8_) ucnv_close(utf8_);
-    }
-    Decoder(const Decoder&) = delete;
-    Decoder& operator=(const Decoder&) = delete;
 
     // Appends the UTF-8 of the bytes to out; last: no bytes follow them.
     void decode(std::string_view bytes, bool last, std::string& out) {
@@ -74,7 +65,7 @@ public:
             out.resize(have + (end - source) * 3 + 64);
             char* target = out.data() + have;
             UErrorCode err = U_ZERO_ERROR;
-            ucnv_convertEx(utf8_, from_, &target, out.data() + out.size(), &source, end, pivot_, &pivotSource_,
+            ucnv_convertEx(utf8_.get(), from_.get(), &target, out.data() + out.size(), &source, end, pivot_, &pivotSource_,
                            &pivotTarget_, pivot_ + kPivot, false, last, &err);
             out.resize(static_cast<std::size_t>(target - out.data()));
             if (err == U_BUFFER_OVERFLOW_ERROR) continue;
@@ -89,8 +80,10 @@ public:
 private:
     static constexpr std::size_t kPivot = 1024;
     std::string name_;
-    UConverter* from_ = nullptr;
-    UConverter* utf8_ = nullptr;
+    struct Close {
+        void operator()(UConverter* c) const { ucnv_close(c); }
+    };
+    std::unique_ptr<UConverter, Close> from_, utf8_;
     UChar pivot_[kPivot];
     UChar* pivotSource_ = pivot_;
     UChar* pivotTarget_ = pivot_;
