@@ -315,9 +315,39 @@ TEST(DisplayWalk, BulletLevelsWithoutAKeptBulletShowTheirLevelsBullet) {
         if (r.start == r.end) at.push_back(r.start);
     }
     const std::string dot = "\xE2\x80\xA2\t";
-    EXPECT_EQ(bullets, (std::vector<std::string>{dot, dot, dot, dot}));
+    // The numbered paragraph, which kept no number either, gets its own.
+    EXPECT_EQ(bullets, (std::vector<std::string>{dot, dot, dot, dot, "1.\t"}));
     // Each before its paragraph's first character; the kept one is an atom.
-    EXPECT_EQ(at, (std::vector<long>{6, 10, 14}));
+    EXPECT_EQ(at, (std::vector<long>{6, 10, 14, 26}));
+}
+
+TEST(DisplayWalk, ListNumbersComeFromTheLevelsNotFromTheKeptText) {
+    // Level 0 "%1." from 3, level 1 "(%2)" in lower letters, level 2 roman
+    // with a space after it. The kept numbers are stale ("9."), one item kept
+    // none; a level 0 item starts level 1 over. A walk that starts in the
+    // middle counts the items before it.
+    const std::string rtf =
+        R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\*\listtable{\list{\listlevel\levelnfc0\levelstartat3{\leveltext \'02\'00.;}})"
+        R"({\listlevel\levelnfc4{\leveltext \'03(\'01);}}{\listlevel\levelnfc2\levelfollow1{\leveltext \'02\'02.;}}\listid5}})"
+        R"({\*\listoverridetable{\listoverride\listid5\ls1}})"
+        R"(\pard\ls1{\listtext 9.\tab}a\par\pard\ls1\ilvl1{\listtext 9.\tab}b\par\pard\ls1\ilvl1 c\par)"
+        R"(\pard\ls1\ilvl2{\listtext 9.\tab}d\par\pard\ls1{\listtext 9.\tab}e\par\pard\ls1\ilvl1{\listtext 9.\tab}f\par})";
+    Walked w(rtf);
+    const Story& story = w.doc->MainStory();
+    long c = 0; // the start of "c"
+    while (c < static_cast<long>(story.size()) && !(story[static_cast<std::size_t>(c)].Kind() == AtomKind::Char &&
+                                                   story[static_cast<std::size_t>(c)].value == U'c'))
+        ++c;
+    for (long from : {0L, c}) {
+        std::vector<std::string> numbers;
+        Recorder rec;
+        WalkDisplay(*w.doc, story, from, static_cast<long>(story.size()), false, rec);
+        for (const Shown& r : rec.Of(K::FieldText)) numbers.push_back(r.text);
+        if (from == 0)
+            EXPECT_EQ(numbers, (std::vector<std::string>{"3.\t", "(a)\t", "(b)\t", "i. ", "4.\t", "(a)\t"}));
+        else
+            EXPECT_EQ(numbers, (std::vector<std::string>{"(b)\t", "i. ", "4.\t", "(a)\t"}));
+    }
 }
 
 TEST(PageSetup, ReadFromDocumentAndSectionAndSetThroughTheSectionWithAFileRoundTrip) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <optional>
 
 namespace qz::word {
 
@@ -163,21 +164,39 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
     const std::string* last = doc.LastProps(story);
     const ParaFormat lastFormat = last ? ParseParaFormat(*last) : ParaFormat{};
 
-    // A paragraph of a bullet level whose bullet the file did not keep shows
-    // its level's bullet; each list's levels read once.
+    // A list paragraph shows the number its list's levels give it, in place
+    // of the one the file kept (which another program may have left stale,
+    // or not kept at all); a paragraph of a bullet level whose bullet the
+    // file did not keep shows its level's bullet. Lists count from the
+    // story's start, read once a walk, and only when a list paragraph shows.
     const bool lists = doc.preamble.find("\\listtable") != std::string::npos;
+    std::optional<ListNumbering> numbering;
     std::map<int, std::vector<ListLevel>> levelsOf;
-    std::u32string bullet;
-    auto showBullet = [&](long i) {
-        if (HoldsListText(doc, story, i)) return;
+    std::u32string listText;
+    long keptNumberAt = -1; // the kept number that listText shows in place of
+    auto showNumber = [&](long i) {
         const ParaEndInfo* mark = MarkOf(doc, story, i);
-        if (!mark || mark->format.list <= 0) return;
-        auto levels = levelsOf.find(mark->format.list);
-        if (levels == levelsOf.end()) levels = levelsOf.emplace(mark->format.list, ListLevels(doc, mark->format.list)).first;
-        const std::size_t k = static_cast<std::size_t>(std::max(0, mark->format.listLevel));
+        const ParaFormat& f = mark ? mark->format : lastFormat;
+        if (f.list <= 0) return;
+        if (!numbering) {
+            numbering.emplace(doc);
+            numbering->CountBefore(story, i);
+        }
+        const bool kept = HoldsListText(doc, story, i);
+        if (std::optional<std::u32string> number = numbering->Next(f)) {
+            listText = std::move(*number);
+            if (const char32_t follow = numbering->Follow(f)) listText += follow;
+            if (kept) keptNumberAt = i;
+            else emitText(DisplayRun::Kind::FieldText, i, i, listText, story[static_cast<std::size_t>(i)].fmt);
+            return;
+        }
+        if (kept) return;
+        auto levels = levelsOf.find(f.list);
+        if (levels == levelsOf.end()) levels = levelsOf.emplace(f.list, ListLevels(doc, f.list)).first;
+        const std::size_t k = static_cast<std::size_t>(std::max(0, f.listLevel));
         if (k >= levels->second.size()) return;
-        bullet = LevelBullet(doc, levels->second[k]);
-        if (!bullet.empty()) emitText(DisplayRun::Kind::FieldText, i, i, bullet, story[static_cast<std::size_t>(i)].fmt);
+        listText = LevelBullet(doc, levels->second[k]);
+        if (!listText.empty()) emitText(DisplayRun::Kind::FieldText, i, i, listText, story[static_cast<std::size_t>(i)].fmt);
     };
 
     bool inTable = false;
@@ -216,7 +235,7 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
                 emit(DisplayRun::Kind::TableStart, i, i);
                 inTable = true;
             }
-            if (lists) showBullet(i);
+            if (lists) showNumber(i);
         }
         const Atom& a = story[static_cast<std::size_t>(i)];
         switch (a.Kind()) {
@@ -326,8 +345,8 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
             // A list's number or bullet, as the writer kept it for readers
             // that do not number lists themselves.
             if (const std::string_view kept = KeptListText(group); !kept.empty()) {
-                text = FieldResultText(doc, kept, doc.Format(a.fmt).font);
-                emitText(DisplayRun::Kind::FieldText, i, i + 1, text, a.fmt);
+                if (i != keptNumberAt) text = FieldResultText(doc, kept, doc.Format(a.fmt).font);
+                emitText(DisplayRun::Kind::FieldText, i, i + 1, i == keptNumberAt ? listText : text, a.fmt);
                 ++i;
                 break;
             }

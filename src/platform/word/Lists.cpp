@@ -121,6 +121,7 @@ ListTables ReadListTables(std::string_view preamble) {
             } else if (w == "levelnfc" && levelDepth >= 0) level.nfc = k.param;
             else if (w == "levelstartat" && levelDepth >= 0) level.start = k.param;
             else if (w == "f" && depth == levelDepth) level.font = k.param;
+            else if (w == "levelfollow" && levelDepth >= 0) level.follow = k.param;
             else if (w == "leveltext" && levelDepth >= 0) {
                 textDepth = depth;
                 raw.clear();
@@ -311,41 +312,72 @@ int AddList(Document& doc, bool numbered) {
     return ls;
 }
 
+ListNumbering::List& ListNumbering::ListOf(int ls) {
+    auto it = lists_.find(ls);
+    if (it != lists_.end()) return it->second;
+    List& list = lists_[ls];
+    list.levels = ListLevels(doc_, ls);
+    for (int k = 0; k < 9; ++k)
+        list.counts[k] = (k < static_cast<int>(list.levels.size()) ? list.levels[static_cast<std::size_t>(k)].start : 1) - 1;
+    return list;
+}
+
+std::optional<std::u32string> ListNumbering::Next(const ParaFormat& f) {
+    if (f.list <= 0) return std::nullopt;
+    List& list = ListOf(f.list);
+    const std::vector<ListLevel>& levels = list.levels;
+    const int lv = std::clamp(f.listLevel, 0, 8);
+    ++list.counts[lv];
+    for (int k = lv + 1; k < 9; ++k)
+        list.counts[k] = (k < static_cast<int>(levels.size()) ? levels[static_cast<std::size_t>(k)].start : 1) - 1;
+    if (lv >= static_cast<int>(levels.size()) || levels[static_cast<std::size_t>(lv)].nfc == 23) return std::nullopt;
+    std::u32string text;
+    for (const char32_t c : levels[static_cast<std::size_t>(lv)].text) {
+        if (c < 9) {
+            const int of = static_cast<int>(c);
+            const int nfc = of < static_cast<int>(levels.size()) ? levels[static_cast<std::size_t>(of)].nfc : 0;
+            text += FormatNumber(list.counts[of], nfc);
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+void ListNumbering::CountBefore(const Story& story, long pos) {
+    const long end = std::min(pos, static_cast<long>(story.size()));
+    for (long i = 0; i < end; ++i) {
+        const Atom& a = story[static_cast<std::size_t>(i)];
+        if (a.Kind() == AtomKind::ParaEnd) Next(doc_.ParaEnd(a.value).format);
+    }
+}
+
+char32_t ListNumbering::Follow(const ParaFormat& f) {
+    const List& list = ListOf(f.list);
+    const std::size_t lv = static_cast<std::size_t>(std::clamp(f.listLevel, 0, 8));
+    const int follow = lv < list.levels.size() ? list.levels[lv].follow : 0;
+    return follow == 1 ? U' ' : follow == 2 ? 0 : U'\t';
+}
+
 void UpdateListNumbers(Document& doc, Story& story, int ls) {
-    const std::vector<ListLevel> levels = ListLevels(doc, ls);
     ParaFormat last;
     const std::vector<ParagraphSpan> paragraphs = Paragraphs(doc, story, last);
     // The group each paragraph of the list is to start with ("" none), then
     // the changes made from the end, so that positions stay right.
     std::vector<std::pair<long, std::string>> wanted;
-    int counts[9];
-    for (int k = 0; k < 9; ++k) counts[k] = (k < static_cast<int>(levels.size()) ? levels[static_cast<std::size_t>(k)].start : 1) - 1;
+    ListNumbering numbering(doc);
     for (const ParagraphSpan& p : paragraphs) {
         const bool kept = HoldsListText(doc, story, p.start);
         if (p.format->list != ls) {
             if (kept && p.format->list == 0) wanted.emplace_back(p.start, std::string());
             continue;
         }
-        const int lv = std::clamp(p.format->listLevel, 0, 8);
-        ++counts[lv];
-        for (int k = lv + 1; k < 9; ++k)
-            counts[k] = (k < static_cast<int>(levels.size()) ? levels[static_cast<std::size_t>(k)].start : 1) - 1;
-        std::u32string text = U"\u2022";
-        if (lv < static_cast<int>(levels.size()) && levels[static_cast<std::size_t>(lv)].nfc != 23) {
-            text.clear();
-            for (const char32_t c : levels[static_cast<std::size_t>(lv)].text) {
-                if (c < 9) {
-                    const int of = static_cast<int>(c);
-                    const int nfc = of < static_cast<int>(levels.size()) ? levels[static_cast<std::size_t>(of)].nfc : 0;
-                    text += FormatNumber(counts[of], nfc);
-                } else {
-                    text += c;
-                }
-            }
-        } else if (kept && ShowsBullet(doc, story, p.start)) {
-            continue; // a bullet keeps the one it shows (its symbol font's)
+        std::optional<std::u32string> number = numbering.Next(*p.format);
+        if (!number) {
+            if (kept && ShowsBullet(doc, story, p.start)) continue; // a bullet keeps the one it shows (its symbol font's)
+            number = U"\u2022";
         }
-        wanted.emplace_back(p.start, ListTextGroup(text));
+        wanted.emplace_back(p.start, ListTextGroup(*number));
     }
     const std::size_t before = story.size();
     bool changed = false;

@@ -7,6 +7,8 @@
 
 #include "platform/word/Range.h"
 
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +37,7 @@ struct ListLevel {
     int start = 1;
     std::u32string text;
     int font = -1; // the font its number or bullet shows in (\f), -1 the paragraph's
+    int follow = 0; // what follows the number (\levelfollow): 0 a tab, 1 a space, 2 nothing
 };
 
 // The bullet (and the tab after it) that a paragraph of a bullet level
@@ -42,6 +45,32 @@ struct ListLevel {
 // use characters word processors write them as) taken as the symbols they
 // are; empty for a level of numbers.
 std::u32string LevelBullet(const Document& doc, const ListLevel& level);
+
+// The numbers of a story's list paragraphs, worked out in the story's order
+// from each list's levels: a list counts each level on from where it starts,
+// and a paragraph of a level starts the deeper levels over.
+class ListNumbering {
+public:
+    explicit ListNumbering(const Document& doc) : doc_(doc) {}
+    // Counts the paragraph of the format (of a list or not) and returns its
+    // number as its level's text puts it ("2.", "iii)", "1.4"); nothing for
+    // a paragraph of no list, of a bullet level or of a level the list lacks.
+    std::optional<std::u32string> Next(const ParaFormat& f);
+    // Counts the paragraphs of the story whose marks stand before pos.
+    void CountBefore(const Story& story, long pos);
+    // The character that follows a number at the paragraph's level (a tab,
+    // a space, or 0 for nothing).
+    char32_t Follow(const ParaFormat& f);
+
+private:
+    struct List {
+        std::vector<ListLevel> levels;
+        int counts[9];
+    };
+    List& ListOf(int ls);
+    const Document& doc_;
+    std::map<int, List> lists_;
+};
 
 // The levels of the list that override `ls` of the document's tables names
 // (empty when there is none).
