@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the eight libFuzzer targets with clang (AddressSanitizer and
+# Builds the ten libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer in the code under test) and runs each one over
 # its committed inputs (tests/data/fuzz/<target>) and then for a fixed
 # number of new inputs, so that neither the fuzz build nor a known input can
@@ -32,6 +32,8 @@ targets=(
   "format_text format_text_fuzzer"
   "query query_parser_fuzzer sql.dict"
   "xlsx xlsx_fuzzer xlsx.dict"
+  "access_sql access_sql_fuzzer access.dict"
+  "xls xls_fuzzer"
 )
 names=()
 for t in "${targets[@]}"; do set -- $t; names+=("$2"); done

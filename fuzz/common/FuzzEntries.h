@@ -40,6 +40,14 @@ void QueryParser(const std::uint8_t* data, std::size_t size);
 // lists is then read.
 void Xlsx(const std::uint8_t* data, std::size_t size);
 
+// A command in Access SQL on a folder of text files: translated, run, and
+// its rows read.
+void AccessSql(const std::uint8_t* data, std::size_t size);
+
+// The .xls workbook reader, through an Excel connection; every table it
+// lists is then read.
+void Xls(const std::uint8_t* data, std::size_t size);
+
 // Stops the process with a message: a broken invariant that a sanitizer
 // would not see (for example a text that does not survive a round trip).
 [[noreturn]] void Fail(const char* what);

@@ -30,6 +30,7 @@ const Target kTargets[] = {
     {"saved_recordset", qz::fuzz::SavedRecordset}, {"qzc_file", qz::fuzz::QzcFile},
     {"word_rtf", qz::fuzz::WordRtf}, {"format_text", qz::fuzz::FormatText},
     {"query", qz::fuzz::QueryParser}, {"xlsx", qz::fuzz::Xlsx},
+    {"access_sql", qz::fuzz::AccessSql}, {"xls", qz::fuzz::Xls},
 };
 
 class FuzzReplay : public ::testing::TestWithParam<Target> {

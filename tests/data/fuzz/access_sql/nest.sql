@@ -1,0 +1,1 @@
+SELECT (((((SELECT Max(Price) FROM [items.csv] WHERE Name In (SELECT Name FROM [items.csv] UNION SELECT 'x'))))))

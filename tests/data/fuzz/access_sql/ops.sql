@@ -1,0 +1,1 @@
+SELECT Qty \ 2, 7 Mod Qty, 2 ^ -Qty, Due + 1, #2024-03-01# - Due, Not Done = True, IIf(Qty > 1, Nz(Qty), Val(' 1 2')) FROM [items.csv]

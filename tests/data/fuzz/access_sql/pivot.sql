@@ -1,0 +1,1 @@
+TRANSFORM Sum(Qty) SELECT Name FROM [items.csv] GROUP BY Name PIVOT Done

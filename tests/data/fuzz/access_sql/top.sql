@@ -1,0 +1,1 @@
+SELECT TOP 1 PERCENT Name & ' (' & Qty & ')' AS W, Format(Due, 'yyyy-mm') FROM [items.csv] WHERE Name Like 'T*' ORDER BY Price DESC
