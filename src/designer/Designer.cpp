@@ -94,9 +94,17 @@ void Designer::Initialize(word::Application& wordApplication) {
     } catch (...) {
         HandleError(kModule, "Initialize", kErrLog | kErrRaise);
     }
-    // The preview documents a designer that died left in the data folder.
+    // The preview documents a designer that died left in the data folder,
+    // with the word processor's locks of them.
     try {
-        sys::removeLeftovers(WinDirs::GetApplicationDataPath());
+        const std::string folder = WinDirs::GetApplicationDataPath();
+        sys::removeLeftovers(folder);
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name.starts_with(".~lock.RTF") && name.ends_with(".TMP#"))
+                word::RemoveStaleLock(folder + "/" + name.substr(7, name.size() - 8));
+        }
     } catch (...) {
         // No data folder: no previews either.
     }

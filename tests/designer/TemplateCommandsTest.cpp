@@ -405,6 +405,9 @@ TEST_F(TemplateCommands, PreviewDocumentsGoWithTheirWindows) {
     const std::string dead = home.appData() + "/RTFDEAD.TMP", alive = home.appData() + "/RTFA11.TMP";
     TestHome::write(dead, "{\\rtf1}");
     TestHome::write(home.appData() + "/.RTFDEAD.TMP.qzpart-" + std::to_string(gone) + "-1-held.tmp", "");
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    TestHome::write(home.appData() + "/.~lock.RTFDEAD.TMP#", "me," + std::string(host) + "," + std::to_string(gone) + ",2026-01-01 10:00\n");
     TestHome::write(alive, "{\\rtf1}");
     ASSERT_EQ(sys::holdFile(alive), 0);
     designer.reset();
@@ -412,6 +415,7 @@ TEST_F(TemplateCommands, PreviewDocumentsGoWithTheirWindows) {
     designer = std::make_unique<Designer>();
     designer->Initialize(app);
     EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(home.appData() + "/.~lock.RTFDEAD.TMP#"));
     EXPECT_TRUE(fs::exists(alive));
     sys::releaseFile(alive);
     std::vector<std::string> left;

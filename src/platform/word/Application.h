@@ -22,6 +22,10 @@ inline constexpr int kErrReadOnly = 5479;
 inline constexpr int kErrChangedOnDisk = 5480;
 // "<path>: <the system's reason>" for a file that could not be read or written.
 std::string FileErrorDetail(const std::string& path, int err);
+// Removes the lock file beside a document when no running process holds it
+// (a word processor that died left it), as opening the document would take
+// it over; a lock that is held stays.
+void RemoveStaleLock(const std::string& fullName);
 inline constexpr int kErrFieldBoundary = 4605;
 inline constexpr int kErrBadParameter = 5941;
 inline constexpr int kErrBadRtf = 4198;

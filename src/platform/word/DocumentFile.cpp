@@ -102,6 +102,13 @@ bool isStale(const LockInfo& info, const std::string& file) {
 
 } // namespace
 
+void RemoveStaleLock(const std::string& fullName) {
+    const std::size_t slash = fullName.rfind('/');
+    const std::string file = fullName.substr(0, slash + 1) + ".~lock." + fullName.substr(slash + 1) + "#";
+    std::string held;
+    if (sys::readWholeFile(file, held) == 0 && isStale(parseLock(held), file)) ::unlink(file.c_str());
+}
+
 Document::DiskStamp Document::StampOf(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return {};
