@@ -185,6 +185,7 @@ TEST(StudioFormats, HeaderAndFooterEditorFormatsFromItsBarAndBothPanelsFollowUnd
         EXPECT_EQ(footer.size(), 0u);
         EXPECT_EQ(foot->document()->toPlainText(), "");
         EXPECT_EQ(head->document()->toPlainText(), "Head!");
+        EXPECT_EQ(doc.GetSelection().GetStory(), &header);  // typing goes on in the header
         QTest::keyClick(head, Qt::Key_Y, Qt::ControlModifier);
         EXPECT_EQ(foot->document()->toPlainText(), "Foot");
         qobject_cast<QDialog*>(dialog)->reject();

@@ -1148,15 +1148,18 @@ void DocumentView::deleteForward() {
 }
 
 void DocumentView::undo() {
-    if (doc_.Undo() < 0) return;
-    renderAll();
-    if (onChanged) onChanged();
-    if (onUndoRedo) onUndoRedo();
+    if (doc_.Undo() >= 0) showUndoRedo();
 }
 
 void DocumentView::redo() {
-    if (doc_.Redo() < 0) return;
+    if (doc_.Redo() >= 0) showUndoRedo();
+}
+
+void DocumentView::showUndoRedo() {
     renderAll();
+    // A step in another story (the footer's, undone from the header) leaves
+    // this view's caret, and the selection, where they were.
+    if (doc_.GetSelection().GetStory() != &story_) pullSelection();
     if (onChanged) onChanged();
     if (onUndoRedo) onUndoRedo();
 }

@@ -244,6 +244,8 @@ private:
     // Runs a change as one undo step; false (and the error shown) when the
     // model refused it.
     bool runStep(const std::function<void()>& change, bool typing);
+    // After an undo or redo: the story drawn again, and those who show others told.
+    void showUndoRedo();
     // One model edit as an undo step, drawing again what it touched.
     bool edit(const std::function<void()>& change, bool typing = false);
     // The same for an edit that may change the document anywhere (lists
