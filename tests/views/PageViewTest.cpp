@@ -122,6 +122,31 @@ TEST(PageView, PageNumbersInTheBodyAndFootersShowThePageTheyStandOn) {
     EXPECT_TRUE(Inked(shot, QRectF(x, r.top() + line.y(), 8, line.height()).toRect()));
 }
 
+TEST(PageView, SectionsHaveTheirOwnHeadersAndAContinuousOneStaysOnThePage) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(std::string(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw11906\paperh16838\margl1134\margr1134)") +
+                    R"(\margt1134\margb1134\sectd{\header\pard\fs40 ONE\par}\pard one\par)" +
+                    R"(\sect\sectd\sbknone\pard two\par)" +
+                    R"(\sect\sectd\sbkpage{\header\pard\fs40 WWWWWWWWWW\par}\pard three\par)" +
+                    R"(\sect\sectd\pard four\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 3800);
+    view.show();
+    QApplication::processEvents();
+    ASSERT_EQ(view.pageCount(), 3);
+    auto* layout = view.document()->documentLayout();
+    EXPECT_LT(layout->blockBoundingRect(view.document()->find("two").block()).bottom(), view.pageRect(0).bottom());
+    const QImage shot = view.viewport()->grab().toImage();
+    auto header = [&](int k) {
+        const QRectF p = view.pageRect(k);
+        return shot.copy(QRectF(p.left(), p.top() + 720 / 15.0 - 4, p.width(), (1134 - 720) / 15.0).toRect());
+    };
+    EXPECT_TRUE(Inked(header(0), header(0).rect()));
+    EXPECT_NE(header(0), header(1)); // the third section's own
+    EXPECT_EQ(header(1), header(2)); // the fourth goes on with it
+}
+
 TEST(PageView, ZoomScalesPagesAndTextAndFitsTheWidth) {
     word::Application app;
     word::Document& doc = app.GetDocuments().Add();

@@ -320,6 +320,7 @@ PageSetup ParsePageSetup(std::string_view documentWords, std::string_view sectio
                     if (w == "headery") p.header = t.param;
                     else if (w == "footery") p.footer = t.param;
                     else if (w == "titlepg") p.titlePage = !t.hasParam || t.param != 0;
+                    else if (w.starts_with("sbk")) p.continuous = w == "sbknone";
                     return;
                 }
                 w.remove_suffix(3);

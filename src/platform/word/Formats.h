@@ -138,6 +138,7 @@ struct PageSetup {
     int footer = 720;   // from the page's bottom edge to the footer's bottom
     bool landscape = false;
     bool titlePage = false; // the first page has a header and footer of its own
+    bool continuous = false; // the section goes on on the page the one before it ends on (\sbknone)
     int defaultTab = 720;   // the distance between the default tab stops (\deftab)
 
     int TextWidth() const { return std::max(width - left - right, 144); }

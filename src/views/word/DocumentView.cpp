@@ -227,7 +227,7 @@ void DocumentView::applyPage() {
         const word::PageSetup p = k == 0 ? page_ : doc_.PageSetupOf(k);
         const double height = std::round(pixels(p.height));
         sections.push_back({kPageGap + pixels(p.top), kPageGap + height - pixels(p.bottom), pixels(p.left),
-                            std::max(1.0, pixels(p.TextWidth()))});
+                            std::max(1.0, pixels(p.TextWidth())), k > 0 && p.continuous});
         tallest = std::max(tallest, height);
         widest = std::max(widest, pixels(p.width));
     }
@@ -291,19 +291,37 @@ std::unique_ptr<QTextDocument> DocumentView::renderStory(const word::Story& stor
 
 void DocumentView::renderHeadersAndFooters() {
     numberedCopies_.clear();
+    margins_.clear();
     if (!showsMainStory()) return;
-    const word::Section& sec = doc_.Sections(1);
-    const word::HeaderFooter* stories[4] = {&sec.headers[0], &sec.footers[0],
-                                            &sec.headers[page_.titlePage ? 1 : 0],
-                                            &sec.footers[page_.titlePage ? 1 : 0]};
-    for (int k = 0; k < 4; ++k) {
-        margins_[k].story = stories[k]->Exists() ? &stories[k]->story : nullptr;
-        margins_[k].shown = margins_[k].story ? renderStory(*margins_[k].story, 0, &margins_[k].numbered) : nullptr;
+    // Each section's own headers and footers; a section without one of its
+    // own goes on with the one of the section before it.
+    const int count = std::max(1, doc_.SectionCount());
+    margins_.resize(static_cast<std::size_t>(count));
+    for (int s = 0; s < count; ++s) {
+        const word::Section& sec = doc_.Sections(s + 1);
+        const bool title = doc_.PageSetupOf(s).titlePage;
+        const word::HeaderFooter* stories[4] = {&sec.headers[0], &sec.footers[0], &sec.headers[title ? 1 : 0],
+                                                &sec.footers[title ? 1 : 0]};
+        for (int k = 0; k < 4; ++k) {
+            Margin& m = margins_[static_cast<std::size_t>(s)][static_cast<std::size_t>(k)];
+            const bool own = stories[k]->Exists() || stories[k]->stated;
+            if (!own && s > 0) {
+                const Margin& before = margins_[static_cast<std::size_t>(s) - 1][static_cast<std::size_t>(k)];
+                m.story = before.story;
+                m.numbered = before.numbered;
+            } else {
+                m.story = stories[k]->Exists() ? &stories[k]->story : nullptr;
+            }
+            m.shown = m.story ? renderStory(*m.story, 0, &m.numbered) : nullptr;
+        }
     }
 }
 
 QTextDocument* DocumentView::marginDocument(int slot, int page) {
-    Margin& m = margins_[slot];
+    if (margins_.empty()) return nullptr;
+    const std::size_t section =
+        std::min(margins_.size() - 1, static_cast<std::size_t>(std::max(0, paged() ? layout_->pageSection(page) : 0)));
+    Margin& m = margins_[section][static_cast<std::size_t>(slot)];
     if (!m.shown || !m.numbered) return m.shown.get();
     // A header or footer with the page's number: one copy a page, the last
     // few pages' kept.
@@ -316,6 +334,15 @@ QTextDocument* DocumentView::marginDocument(int slot, int page) {
         copy = renderStory(*m.story, page + 1, nullptr);
     }
     return copy.get();
+}
+
+void DocumentView::paintMargins(QPainter& p, int page, const QRectF& rect) {
+    // A section's first page shows its first-page header and footer.
+    const bool first = page == 0 || (paged() && layout_->pageSection(page - 1) != layout_->pageSection(page));
+    const int which = first ? 2 : 0;
+    const word::PageSetup setup = pageSetup(page);
+    paintHeaderOrFooter(p, marginDocument(which, page), rect, setup, true);
+    paintHeaderOrFooter(p, marginDocument(which + 1, page), rect, setup, false);
 }
 
 void DocumentView::setZoom(double zoom) {
@@ -428,10 +455,7 @@ void DocumentView::paintEvent(QPaintEvent* e) {
             const QRectF page = pageRect(k);
             p.fillRect(page.translated(2, 2), QColor(0xA0, 0xA0, 0xA0));
             p.fillRect(page, Qt::white);
-            const int which = k == 0 ? 2 : 0;
-            const word::PageSetup setup = pageSetup(k);
-            paintHeaderOrFooter(p, marginDocument(which, k), page, setup, true);
-            paintHeaderOrFooter(p, marginDocument(which + 1, k), page, setup, false);
+            paintMargins(p, k, page);
         }
         paintParagraphBorders(p, shown);
     }
@@ -1702,10 +1726,7 @@ void DocumentView::paintPage(QPainter& p, int page) {
     p.save();
     p.translate(-rect.topLeft());
     p.fillRect(rect, Qt::white);
-    const int which = page == 0 ? 2 : 0;
-    const word::PageSetup setup = pageSetup(page);
-    paintHeaderOrFooter(p, marginDocument(which, page), rect, setup, true);
-    paintHeaderOrFooter(p, marginDocument(which + 1, page), rect, setup, false);
+    paintMargins(p, page, rect);
     paintParagraphBorders(p, rect);
     // The text of this page only: the layout leaves each page's margins free.
     // As printed: without the tables' grid.

@@ -17,6 +17,7 @@
 #include <QTextEdit>
 
 #include <functional>
+#include <array>
 #include <map>
 #include <memory>
 #include <vector>
@@ -234,6 +235,8 @@ private:
     std::unique_ptr<QTextDocument> renderStory(const word::Story& story, int pageNumber, bool* numbered);
     // The header or footer (slot of margins_) as page (0-based) shows it.
     QTextDocument* marginDocument(int slot, int page);
+    // The page's header and footer, those of its section's first page on it.
+    void paintMargins(QPainter& p, int page, const QRectF& rect);
     // After a model edit of [start, end) that changed the story's length by
     // delta: renders again the blocks that held it. [editStart, editEnd] is
     // what the edit replaced, without the atoms to spare around it: an
@@ -273,14 +276,15 @@ private:
     int pageNumber_ = 0;        // what a page number shows while a header or footer is drawn (0: its kept result)
     double zoom_ = 1.0;
     bool pageWidth_ = false;
-    // Headers and footers as drawn: every page's header and footer, then the
-    // first page's (the same ones unless the section has its own).
+    // Headers and footers as drawn, for each section: every page's header
+    // and footer, then the first page's (the same ones unless the section
+    // has its own).
     struct Margin {
         const word::Story* story = nullptr;
         std::unique_ptr<QTextDocument> shown;
         bool numbered = false; // it shows the page's number: drawn for each page
     };
-    Margin margins_[4];
+    std::vector<std::array<Margin, 4>> margins_;
     std::map<std::pair<int, int>, std::unique_ptr<QTextDocument>> numberedCopies_; // (slot, page)
     bool pageNumberSeen_ = false;
     bool rendering_ = false;

@@ -470,9 +470,11 @@ double PageLayout::fit(double y, double h, int section) const {
 double PageLayout::paginate(Item& it, double y, bool place) {
     it.in = y;
     const int s = it.section;
-    // The first item of a section (items_ holds it) starts a page.
+    // The first item of a section (items_ holds it) starts a page, unless
+    // the section is continuous.
     const std::size_t index = static_cast<std::size_t>(&it - items_.data());
-    const bool sectionStart = index > 0 && index < items_.size() && items_[index - 1].section != s;
+    const bool sectionStart =
+        index > 0 && index < items_.size() && items_[index - 1].section != s && !sectionPage(s).continuous;
     // A page break before: on to the next page's top, unless already at
     // the top of one (of the section before).
     if ((sectionStart || (it.laid && it.breakBefore)) && paged()) {

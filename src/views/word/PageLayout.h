@@ -40,7 +40,8 @@ public:
     static constexpr int kTabLeaders = QTextFormat::UserProperty + 2;
 
     // A paragraph's section of the document (its block format's int); a
-    // section starts a page of its own, of its section's margins.
+    // section starts a page of its own, of its section's margins, unless it
+    // is continuous.
     static constexpr int kSection = QTextFormat::UserProperty + 3;
     // A table cell's own left and right edges (doubles, pixels from the
     // text's left margin), as its row states them: rows of one table may
@@ -63,6 +64,7 @@ public:
     // included), its left edge and its width.
     struct SectionPage {
         double top = 0, bottom = 0, left = 0, width = 0;
+        bool continuous = false; // the section starts on the page the one before it ends on
         bool operator==(const SectionPage&) const = default;
     };
 
