@@ -710,8 +710,9 @@ Ref<RecordsetData> JetBackend::query(std::string_view sql, std::span<const SqlPa
                                          (cell.type == VarType::Double && currencyFromDouble(cell.u.d, units));
                               },
                               [](Cell& cell) {
-                                  std::int64_t units = cell.u.i * 10000;
+                                  std::int64_t units = 0;
                                   if (cell.type == VarType::Double) currencyFromDouble(cell.u.d, units);
+                                  else units = cell.u.i * 10000; // a Long, which fits
                                   cell.type = VarType::Currency;
                                   cell.u.i = units;
                               })) {
