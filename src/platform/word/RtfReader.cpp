@@ -793,7 +793,11 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     hf.stated = true;
                     State hs = st;
                     hs.para.clear();
+                    // Its cells are its own: a cell of the body before it does
+                    // not make its cell marks a table's (it is saved apart).
+                    const int bodyCells = std::exchange(rowCells_, 0);
                     ParseStory(hf.story, hs, false);
+                    rowCells_ = bodyCells;
                     FinishStory(hf.story, hf.lastProps, {});
                 } else if (isMain && In(w, {"footer", "footerl", "footerr", "footerf"})) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
@@ -803,7 +807,11 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     hf.stated = true;
                     State hs = st;
                     hs.para.clear();
+                    // Its cells are its own: a cell of the body before it does
+                    // not make its cell marks a table's (it is saved apart).
+                    const int bodyCells = std::exchange(rowCells_, 0);
                     ParseStory(hf.story, hs, false);
+                    rowCells_ = bodyCells;
                     FinishStory(hf.story, hf.lastProps, {});
                 } else if (isMain && In(w, {"pnseclvl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn"})) {
                     // Section-level groups stay with the section's properties.
