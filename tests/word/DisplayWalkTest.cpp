@@ -2,6 +2,7 @@
 // decoded, paragraph and row formats read and changed, pictures.
 #include "platform/word/Application.h"
 #include "platform/word/DisplayWalk.h"
+#include "platform/word/Drawings.h"
 #include "platform/word/Utf8.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,12 @@ struct Recorder : DisplaySink {
         return out;
     }
 };
+
+std::string U8(const std::u32string& s) {
+    std::string t;
+    for (char32_t c : s) qz::appendUtf8(t, c);
+    return t;
+}
 
 struct Walked {
     Application app;
@@ -377,4 +384,88 @@ TEST(PageSetup, ReadFromDocumentAndSectionAndSetThroughTheSectionWithAFileRoundT
     back.LoadRtfText(doc.ToRtf());
     EXPECT_EQ(back.PageSetupOf(0), p);
     EXPECT_THROW(doc.SetPageSetup(3, p), std::exception);
+}
+
+TEST(DisplayWalk, EquationsShowTheirLinearTextAndLetterSpacingIsRead) {
+    // Starred and plain equation groups: their runs as typed in a line; one
+    // with no text shows its kept picture.
+    Walked w(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\pard A {\*\mmath{\*\moMath{\msSup{\me{\mr x}}{\msup{\mr 2}}})"
+             R"({\mr +}{\mf{\mnum{\mr a}}{\mden{\mr b+c}}}}} B )"
+             R"({\mmathPara{\mmath{\mrad{\me{\mr y}}}{\md{\mdPr{\mbegChr [}{\mendChr ]}}{\me{\mr 1}}{\me{\mr 2}}}}})"
+             R"({\*\mmath{\*\mmathPict{\pict\pngblip\picwgoal300\pichgoal200 89504e47}}})"
+             R"({\expnd4\expndtw20 wide}\par})");
+    const auto shown = w.rec.Of(K::FieldText);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "x^2+a/(b+c)");
+    EXPECT_EQ(shown[1].text, "\u221Ay[1|2]");
+    const auto pictures = w.rec.Of(K::Picture);
+    ASSERT_EQ(pictures.size(), 1u);
+    const auto text = w.rec.Of(K::Text);
+    EXPECT_EQ(w.doc->Look(text.back().fmt).spacing, 20);
+    EXPECT_EQ(text.back().text, "wide");
+    // The equations are kept as they were read.
+    const std::string saved = w.doc->ToRtf();
+    EXPECT_NE(saved.find(R"({\mmathPara{\mmath{\mrad{\me{\mr y}}})"), std::string::npos);
+    EXPECT_NE(saved.find(R"({\mf{\mnum{\mr a}}{\mden{\mr b+c}}})"), std::string::npos);
+}
+
+TEST(DisplayWalk, NoteMarksShowTheirNumbersAndNotesAndDrawingsAreListed) {
+    const char* rtf =
+        R"({\rtf1\ansi\aftnnrlc{\fonttbl{\f0 Arial;}}\pard One{\super\chftn}{\footnote\pard{\super\chftn} First note.\par})"
+        R"( two{\super\chftn}{\footnote\ftnalt\pard{\super\chftn} An endnote.}{\super\chftn}{\footnote\pard Second.})"
+        R"({\shp{\*\shpinst\shpleft100\shptop200\shpright1100\shpbottom700\shpbxpage\shpbxignore\shpbymargin)"
+        R"({\sp{\sn shapeType}{\sv 5}}{\sp{\sn fillColor}{\sv 255}}{\sp{\sn fFlipV}{\sv 1}}{\sp{\sn posrelh}{\sv 0}}})"
+        R"({\shprslt nothing}})"
+        R"({\shp{\*\shpinst\shpleft0\shptop0\shpright2000\shpbottom1000{\sp{\sn shapeType}{\sv 202}})"
+        R"({\shptxt\pard\qc\fs32 Boxed\par}}})"
+        R"({\*\do\dobxpage\dobypara\dpline\dpptx0\dppty400\dpptx800\dppty0\dpx50\dpy60\dpxsize800\dpysize400\dplinecor255})"
+        R"({\shp{\*\shpinst\shpleft0\shptop0\shpright10\shpbottom10{\sp{\sn shapeType}{\sv 136}}}}\par})";
+    Walked w(rtf);
+    const auto marks = w.rec.Of(K::FieldText);
+    ASSERT_EQ(marks.size(), 3u);
+    EXPECT_EQ(marks[0].text, "1");
+    EXPECT_EQ(marks[1].text, "i");
+    EXPECT_EQ(marks[2].text, "2");
+    // A walk from the middle numbers on from the notes before it.
+    Recorder later;
+    WalkDisplay(*w.doc, w.doc->MainStory(), marks[2].start, static_cast<long>(w.doc->MainStory().size()), false, later);
+    ASSERT_FALSE(later.Of(K::FieldText).empty());
+    EXPECT_EQ(later.Of(K::FieldText)[0].text, "2");
+
+    const auto notes = StoryNotes(*w.doc, w.doc->MainStory());
+    ASSERT_EQ(notes.size(), 3u);
+    EXPECT_EQ(U8(notes[0].text), "First note.");
+    EXPECT_TRUE(notes[1].endnote);
+    EXPECT_EQ(U8(notes[1].mark), "i");
+    EXPECT_EQ(U8(notes[2].text), "Second.");
+
+    const auto drawings = StoryDrawings(*w.doc, w.doc->MainStory());
+    ASSERT_EQ(drawings.size(), 4u);
+    const Drawing& tri = drawings[0];
+    EXPECT_EQ(tri.type, Drawing::Type::Triangle);
+    EXPECT_EQ(tri.fromX, Drawing::From::Margin); // posrelh wins over \shpbxpage
+    EXPECT_EQ(tri.fromY, Drawing::From::Margin);
+    EXPECT_EQ(tri.left, 100);
+    EXPECT_EQ(tri.bottom, 700);
+    EXPECT_EQ(tri.fill, 0xFF0000u);
+    EXPECT_TRUE(tri.flipV);
+    EXPECT_FALSE(tri.flipH);
+    EXPECT_EQ(drawings[1].type, Drawing::Type::TextBox);
+    EXPECT_EQ(U8(drawings[1].text), "Boxed");
+    EXPECT_EQ(drawings[1].textSize, 32);
+    EXPECT_EQ(drawings[1].textAlign, 1);
+    const Drawing& line = drawings[2];
+    EXPECT_EQ(line.type, Drawing::Type::Line);
+    EXPECT_EQ(line.fromX, Drawing::From::Page);
+    EXPECT_EQ(line.fromY, Drawing::From::Paragraph);
+    EXPECT_EQ(line.right, 850);
+    EXPECT_EQ(line.line, 0xFF0000u);
+    EXPECT_TRUE(line.flipV);
+    EXPECT_EQ(drawings[3].type, Drawing::Type::Other);
+
+    // Notes, shapes and drawing objects are saved as they were read.
+    const std::string saved = w.doc->ToRtf();
+    for (const char* kept : {R"({\footnote\ftnalt\pard{\super\chftn} An endnote.})", R"({\sp{\sn fFlipV}{\sv 1}})",
+                             R"({\shptxt\pard\qc\fs32 Boxed\par})", R"(\dpline\dpptx0\dppty400\dpptx800\dppty0)"})
+        EXPECT_NE(saved.find(kept), std::string::npos) << kept;
 }

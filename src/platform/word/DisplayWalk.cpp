@@ -1,6 +1,7 @@
 #include "platform/word/DisplayWalk.h"
 
 #include "platform/word/Application.h"
+#include "platform/word/Drawings.h"
 #include "platform/word/Lists.h"
 #include "platform/word/Range.h"
 #include "platform/word/RtfLexer.h"
@@ -199,6 +200,29 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
         if (!listText.empty()) emitText(DisplayRun::Kind::FieldText, i, i, listText, story[static_cast<std::size_t>(i)].fmt);
     };
 
+    // Notes are numbered from the story's start: those before `from` are
+    // counted when the first mark asks.
+    int notesSeen[2] = {0, 0};
+    bool notesCounted = false;
+    auto FootnoteMark = [&](long at) -> std::u32string {
+        if (!notesCounted) {
+            notesCounted = true;
+            for (long q = 0; q < from; ++q) {
+                const Atom& x = story[static_cast<std::size_t>(q)];
+                if (x.Kind() != AtomKind::Opaque || !doc.Opaque(x.value).starts_with("{\\footnote")) continue;
+                if (const int k = NoteKind(doc.Opaque(x.value))) ++notesSeen[k - 1];
+            }
+        }
+        // The note the mark refers to follows it closely.
+        const long n = static_cast<long>(story.size());
+        for (long q = at + 1; q < n && q < at + 16; ++q) {
+            const Atom& x = story[static_cast<std::size_t>(q)];
+            if (x.Kind() != AtomKind::Opaque) continue;
+            if (const int k = NoteKind(doc.Opaque(x.value))) return NoteMark(doc, k == 2, notesSeen[k - 1] + 1);
+        }
+        return NoteMark(doc, false, notesSeen[0] + 1);
+    };
+
     bool inTable = false;
     bool atParagraphStart = true;
     for (long i = from; i < to;) {
@@ -342,6 +366,30 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
             break;
         case AtomKind::Opaque: {
             const std::string& group = doc.Opaque(a.value);
+            // A note's reference mark: the number of the note that follows it.
+            if (group == "\\chftn ") {
+                text = FootnoteMark(i);
+                emitText(DisplayRun::Kind::FieldText, i, i + 1, text, a.fmt);
+                ++i;
+                break;
+            }
+            if (const int note = group.starts_with("{\\footnote") ? NoteKind(group) : 0) {
+                ++notesSeen[note - 1];
+                emit(DisplayRun::Kind::Hidden, i, i + 1);
+                ++i;
+                break;
+            }
+            // An equation shows as its text in a line, or as the picture
+            // kept for readers that know no equations.
+            const bool equation = IsEquation(group);
+            if (equation) {
+                text = EquationText(doc, group, doc.Format(a.fmt).font);
+                if (!text.empty()) {
+                    emitText(DisplayRun::Kind::FieldText, i, i + 1, text, a.fmt);
+                    ++i;
+                    break;
+                }
+            }
             // A list's number or bullet, as the writer kept it for readers
             // that do not number lists themselves.
             if (const std::string_view kept = KeptListText(group); !kept.empty()) {
@@ -359,7 +407,12 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
                 break;
             }
             Picture picture;
-            if (group.find("\\pict") != std::string::npos) picture = ParsePicture(group);
+            if (equation) {
+                if (const std::size_t p = group.find("mmathPict"); p != std::string::npos)
+                    picture = ParsePicture(std::string_view(group).substr(p));
+            } else if (group.find("\\pict") != std::string::npos) {
+                picture = ParsePicture(group);
+            }
             if (picture.kind != Picture::Kind::None) {
                 run.picture = &picture;
                 run.fmt = a.fmt;

@@ -305,6 +305,8 @@ CharLook ParseCharLook(std::string_view words) {
         else if (w == "highlight") c.highlight = std::max(0, t.param);
         else if (w == "cb" || w == "chcbpat") c.shading = std::max(0, t.param);
         else if (w == "uldb") c.doubleUnderline = on;
+        else if (w == "expndtw") c.spacing = std::clamp(t.param, -31680, 31680);
+        else if (w == "expnd") c.spacing = std::clamp(t.param, -6336, 6336) * 5; // quarter points
     });
     return c;
 }

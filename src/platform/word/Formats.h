@@ -118,6 +118,7 @@ struct CharLook {
     int highlight = 0;     // colour-table index, 0 none
     int shading = 0;       // colour-table index, 0 none
     bool doubleUnderline = false;
+    int spacing = 0;       // letter spacing, twips (negative: condensed)
 };
 CharLook ParseCharLook(std::string_view words);
 // Control words with every setting of `word` (outside groups) replaced by

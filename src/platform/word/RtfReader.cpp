@@ -146,7 +146,8 @@ bool IsDestinationWord(std::string_view w) {
                   "buptim", "template", "falt", "panose", "txe", "private", "result", "objdata",
                   "upr", "ud", "pgdsctbl", "generator", "xmlnstbl", "latentstyles", "datastore",
                   "themedata", "colorschememapping", "filetbl", "mmathPr", "defchp", "defpap",
-                  "background", "sp", "sn", "sv", "nesttableprops", "nonesttables"});
+                  "background", "sp", "sn", "sv", "nesttableprops", "nonesttables", "mmath", "mmathPara",
+                  "moMath", "moMathPara"});
 }
 
 class RtfReader {
@@ -543,7 +544,8 @@ void RtfReader::Run() {
                              (In(n.name, {"field", "header", "headerl", "headerr", "headerf", "footer",
                                           "footerl", "footerr", "footerf", "pict", "shp", "object",
                                           "shppict", "nonshppict", "bkmkstart", "bkmkend", "listtext",
-                                          "pntext", "footnote", "annotation", "atnid", "xe", "tc", "do"}));
+                                          "pntext", "footnote", "annotation", "atnid", "xe", "tc", "do", "mmath",
+                                          "mmathPara"}));
             // A picture, shape or bookmark first in the body (often starred) is body.
             if (!bodyGroup && (starred || (n.type == Token::Word && IsDestinationWord(n.name)))) {
                 doc_.preamble += Capture(t.start);

@@ -860,6 +860,10 @@ int DocumentView::renderRange(const word::Story& story, long from, long to, QTex
             if (look.allCaps) q.setFontCapitalization(QFont::AllUppercase);
             if (look.vertical) q.setVerticalAlignment(look.vertical > 0 ? QTextCharFormat::AlignSuperScript
                                                                          : QTextCharFormat::AlignSubScript);
+            if (look.spacing) {
+                q.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+                q.setFontLetterSpacing(view.pixels(look.spacing));
+            }
             if (const QColor shade = tableColor(doc, look.shading); shade.isValid()) q.setBackground(shade);
             if (const QColor mark = tableColor(doc, look.highlight); mark.isValid()) q.setBackground(mark);
             return formats.emplace(id, q).first->second;
