@@ -295,3 +295,50 @@ TEST(PageView, FormattingCommandsGoThroughTheModelAndSaveAsRtf) {
     view.undo();
     EXPECT_EQ(view.pageCount(), 1);
 }
+
+TEST(PageView, DrawingsNotesEquationsAndLetterSpacingShow) {
+    // A red rectangle 1 inch from the page's left and top edges, a shape the
+    // view does not draw (its outline shows), a footnote, an equation and
+    // spaced letters.
+    const char* rtf =
+        R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw12240\paperh15840\margl1440\margr1440\margt1440\margb1440)"
+        R"(\pard Anchor{\shp{\*\shpinst\shpleft1440\shptop1440\shpright2880\shpbottom2880\shpbxpage\shpbypage)"
+        R"({\sp{\sn shapeType}{\sv 1}}{\sp{\sn fillColor}{\sv 255}}}})"
+        R"({\shp{\*\shpinst\shpleft4320\shptop4320\shpright5760\shpbottom5760\shpbxpage\shpbypage{\sp{\sn shapeType}{\sv 136}}}})"
+        R"( noted{\super\chftn}{\footnote\pard{\super\chftn} Note.}\par)"
+        R"(\pard {\*\mmath{\mr E=mc}{\msSup{\me{\mr c}}{\msup{\mr 2}}}} {\expndtw60 wide}\par})";
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(rtf);
+    views::DocumentView view(doc);
+    view.resize(1000, 1300);
+    view.show();
+    QApplication::processEvents();
+    const QImage shot = view.viewport()->grab().toImage();
+    const QRectF page = view.pageRect(0);
+    const QPoint inside = (page.topLeft() + QPointF(2160 / 15.0, 2160 / 15.0)).toPoint();
+    EXPECT_EQ(QColor(shot.pixel(inside)), QColor(255, 0, 0));
+    // The placeholder's outline, and nothing inside it.
+    const QRectF other(page.left() + 4320 / 15.0, page.top() + 4320 / 15.0, 1440 / 15.0, 1440 / 15.0);
+    int outline = 0;
+    for (int y = static_cast<int>(other.top()); y < static_cast<int>(other.bottom()); ++y)
+        for (int x = static_cast<int>(other.left()) - 1; x <= static_cast<int>(other.left()) + 1; ++x)
+            outline += qGray(shot.pixel(x, y)) < 250;
+    EXPECT_GT(outline, 20);
+    EXPECT_EQ(qGray(shot.pixel(other.center().toPoint())), 255);
+    // The footnote at the foot of the text area: ink above the bottom margin.
+    const QRectF foot(page.left() + 1440 / 15.0, page.bottom() - 1440 / 15.0 - 40, 400, 38);
+    EXPECT_TRUE(Inked(shot, foot.toRect()));
+    // The mark is a superscript "1"; the equation shows its text.
+    QString all;
+    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) all += b.text() + "\n";
+    EXPECT_TRUE(all.contains("noted1")) << all.toStdString();
+    EXPECT_TRUE(all.contains("E=mcc^2")) << all.toStdString();
+    // Letter spacing of 60 twips, at the zoom.
+    const QTextBlock last = view.document()->lastBlock();
+    bool spaced = false;
+    for (auto it = last.begin(); !it.atEnd(); ++it)
+        if (it.fragment().text() == "wide")
+            spaced = std::abs(it.fragment().charFormat().fontLetterSpacing() - view.pixels(60)) < 0.01;
+    EXPECT_TRUE(spaced);
+}

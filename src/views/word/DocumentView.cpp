@@ -1,5 +1,6 @@
 #include "views/word/DocumentView.h"
 #include "views/word/PageLayout.h"
+#include "views/word/PageObjects.h"
 
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Text.h"
@@ -173,6 +174,7 @@ DocumentView::DocumentView(word::Document& doc, word::Story& story, QWidget* par
     // Pages laid out a paragraph at a time, so that an edit lays out again
     // only what it changed.
     layout_ = new PageLayout(document());
+    objects_ = std::make_unique<PageObjects>(*this);
     document()->setDocumentLayout(layout_);
     // The text edit lays its document out again, without pages, whenever
     // its viewport's width changes; a scroll bar that comes and goes would
@@ -440,6 +442,8 @@ void DocumentView::paintParagraphBorders(QPainter& p, const QRectF& shown) const
     }
 }
 
+DocumentView::~DocumentView() = default;
+
 void DocumentView::paintEvent(QPaintEvent* e) {
     {
         QPainter p(viewport());
@@ -456,10 +460,19 @@ void DocumentView::paintEvent(QPaintEvent* e) {
             p.fillRect(page.translated(2, 2), QColor(0xA0, 0xA0, 0xA0));
             p.fillRect(page, Qt::white);
             paintMargins(p, k, page);
+            objects_->paint(p, k, false);
         }
         paintParagraphBorders(p, shown);
     }
     QTextEdit::paintEvent(e);
+    // Drawings in front of the text, and the notes.
+    QPainter p(viewport());
+    p.translate(-QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value()));
+    const QRectF shown = QRectF(e->rect()).translated(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const double pitch = paged() ? layout_->pageHeight() : pageRect(0).bottom() + 1;
+    const int pages = paged() ? static_cast<int>(std::lround(document()->size().height() / pitch)) : 1;
+    for (int k = std::max(0, static_cast<int>(shown.top() / pitch)); k <= std::min(pages - 1, static_cast<int>(shown.bottom() / pitch)); ++k)
+        objects_->paint(p, k, true);
 }
 
 void DocumentView::resizeEvent(QResizeEvent* e) {
@@ -1732,11 +1745,13 @@ void DocumentView::paintPage(QPainter& p, int page) {
     p.fillRect(rect, Qt::white);
     paintMargins(p, page, rect);
     paintParagraphBorders(p, rect);
+    objects_->paint(p, page, false);
     // The text of this page only: the layout leaves each page's margins free.
     // As printed: without the tables' grid.
     layout_->setGridShown(false);
     document()->drawContents(&p, rect);
     layout_->setGridShown(true);
+    objects_->paint(p, page, true);
     p.restore();
 }
 

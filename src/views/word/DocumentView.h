@@ -27,6 +27,7 @@ class QMenu;
 namespace qz::views {
 
 class PageLayout;
+class PageObjects;
 
 class DocumentView : public QTextEdit {
     Q_OBJECT
@@ -35,6 +36,7 @@ public:
     // A view of another story of the document (a header or footer): the
     // text's width of the page, without pages.
     DocumentView(word::Document& doc, word::Story& story, QWidget* parent = nullptr);
+    ~DocumentView() override;
 
     word::Document& model() const { return doc_; }
     word::Story& story() const { return story_; }
@@ -269,6 +271,7 @@ private:
     word::Document& doc_;
     word::Story& story_;
     PageLayout* layout_ = nullptr; // owned by the text document
+    std::unique_ptr<PageObjects> objects_; // drawings and notes drawn on the pages
     std::vector<Block> blocks_;
     long renderedTo_ = 0;       // model position up to which blocks exist
     unsigned generation_ = 0;   // drawings from the start so far

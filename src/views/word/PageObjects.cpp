@@ -1,0 +1,173 @@
+#include "views/word/PageObjects.h"
+
+#include "views/word/DocumentView.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qz::views {
+
+namespace {
+
+QColor Rgb(std::uint32_t c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
+
+QString Text(const std::u32string& s) {
+    QString out = QString::fromUcs4(s.data(), static_cast<qsizetype>(s.size()));
+    out.replace(QChar(0x0B), QChar('\n')).replace(QChar('\r'), QChar('\n'));
+    return out;
+}
+
+} // namespace
+
+void PageObjects::refresh() {
+    const word::Story& story = view_.story();
+    if (read_ == story.size()) return;
+    read_ = story.size();
+    drawings_ = word::StoryDrawings(view_.model(), story);
+    notes_ = view_.showsMainStory() ? word::StoryNotes(view_.model(), story) : std::vector<word::Note>{};
+}
+
+bool PageObjects::anchor(long pos, double& lineTop, double& paragraphTop) const {
+    const QTextDocument* doc = view_.document();
+    const int v = view_.viewPosition(pos);
+    const QTextBlock block = doc->findBlock(v);
+    if (!block.isValid()) return false;
+    const QRectF rect = doc->documentLayout()->blockBoundingRect(block);
+    paragraphTop = lineTop = rect.top();
+    if (const QTextLayout* l = block.layout(); l && l->lineCount() > 0) {
+        const QTextLine line = l->lineForTextPosition(std::min(v - block.position(), std::max(0, block.length() - 1)));
+        if (line.isValid()) lineTop = l->position().y() + line.y();
+        paragraphTop = l->position().y() + l->lineAt(0).y();
+    }
+    return true;
+}
+
+int PageObjects::pageOf(double y) const {
+    if (!view_.paged()) return 0;
+    const double pitch = view_.pageRect(1).top() - view_.pageRect(0).top();
+    return pitch > 0 ? std::max(0, static_cast<int>(std::floor((y - view_.pageRect(0).top() + 1) / pitch))) : 0;
+}
+
+void PageObjects::paint(QPainter& p, int page, bool front) {
+    refresh();
+    if (drawings_.empty() && notes_.empty()) return;
+    const QRectF paper = view_.pageRect(page);
+    const word::PageSetup setup = view_.pageSetup(page);
+    const QRectF text(paper.left() + view_.pixels(setup.left), paper.top() + view_.pixels(setup.top),
+                      view_.pixels(setup.TextWidth()), paper.height() - view_.pixels(setup.top + setup.bottom));
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const word::Drawing& d : drawings_) {
+        if (d.behindText == front) continue;
+        double line = 0, paragraph = 0;
+        if (!anchor(d.pos, line, paragraph) || pageOf(line) != page) continue;
+        const double x = d.fromX == word::Drawing::From::Page ? paper.left() : text.left();
+        const double y = d.fromY == word::Drawing::From::Page     ? paper.top()
+                         : d.fromY == word::Drawing::From::Margin ? text.top()
+                                                                   : paragraph;
+        const QRectF r(x + view_.pixels(d.left), y + view_.pixels(d.top), view_.pixels(d.right - d.left),
+                       view_.pixels(d.bottom - d.top));
+        paintDrawing(p, d, r.normalized());
+    }
+    if (front && !notes_.empty()) {
+        std::vector<const word::Note*> foot, end;
+        for (const word::Note& n : notes_) {
+            double line = 0, paragraph = 0;
+            if (n.endnote) end.push_back(&n);
+            else if (anchor(n.pos, line, paragraph) && pageOf(line) == page) foot.push_back(&n);
+        }
+        if (!foot.empty()) paintNotes(p, foot, text.left(), text.width(), text.bottom(), true);
+        // Endnotes follow the last page's text.
+        const QTextDocument* doc = view_.document();
+        if (!end.empty() && pageOf(doc->documentLayout()->blockBoundingRect(doc->lastBlock()).bottom()) == page)
+            paintNotes(p, end, text.left(), text.width(),
+                       doc->documentLayout()->blockBoundingRect(doc->lastBlock()).bottom() + view_.pixels(240), false);
+    }
+    p.restore();
+}
+
+void PageObjects::paintDrawing(QPainter& p, const word::Drawing& d, const QRectF& r) const {
+    using T = word::Drawing::Type;
+    const double width = std::max(1.0, view_.pixels(d.lineWidth));
+    p.setPen(d.lined ? QPen(Rgb(d.line), width) : QPen(Qt::NoPen));
+    p.setBrush(d.filled ? QBrush(Rgb(d.fill)) : QBrush(Qt::NoBrush));
+    // A flipped shape is mirrored in its box.
+    auto at = [&](double fx, double fy) {
+        if (d.flipH) fx = 1 - fx;
+        if (d.flipV) fy = 1 - fy;
+        return QPointF(r.left() + fx * r.width(), r.top() + fy * r.height());
+    };
+    switch (d.type) {
+    case T::Rectangle:
+    case T::TextBox: p.drawRect(r); break;
+    case T::RoundRectangle: {
+        const double radius = std::min(r.width(), r.height()) / 6;
+        p.drawRoundedRect(r, radius, radius);
+        break;
+    }
+    case T::Ellipse: p.drawEllipse(r); break;
+    case T::Line: p.drawLine(at(0, 0), at(1, 1)); break;
+    case T::Triangle: p.drawPolygon(QPolygonF({at(0.5, 0), at(1, 1), at(0, 1)})); break;
+    case T::RightTriangle: p.drawPolygon(QPolygonF({at(0, 0), at(1, 1), at(0, 1)})); break;
+    case T::Other:
+        // A shape the view does not draw: its place, outlined.
+        p.setPen(QPen(Qt::gray, 1, Qt::DashLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(r);
+        break;
+    }
+    if (d.text.empty()) return;
+    // The text inside the box's inner margins (0.1 inch at the sides, 0.05
+    // above and below).
+    QFont font = p.font();
+    const word::FontDef* def = view_.model().FontByNumber(view_.model().deff);
+    if (def) font.setFamily(QString::fromStdString(def->name));
+    font.setPointSizeF((d.textSize > 0 ? d.textSize / 2.0 : 12.0) * view_.zoom());
+    p.setFont(font);
+    p.setPen(Qt::black);
+    const int align = d.textAlign == 1 ? Qt::AlignHCenter : d.textAlign == 2 ? Qt::AlignRight : Qt::AlignLeft;
+    p.drawText(r.adjusted(view_.pixels(144), view_.pixels(72), -view_.pixels(144), -view_.pixels(72)),
+               align | Qt::AlignTop | Qt::TextWordWrap, Text(d.text));
+}
+
+double PageObjects::paintNotes(QPainter& p, const std::vector<const word::Note*>& notes, double x, double width,
+                               double y, bool upwards) const {
+    QFont font = p.font();
+    const word::FontDef* def = view_.model().FontByNumber(view_.model().deff);
+    if (def) font.setFamily(QString::fromStdString(def->name));
+    font.setPointSizeF(10 * view_.zoom());
+    QFont small = font;
+    small.setPointSizeF(6.5 * view_.zoom());
+    const QFontMetricsF fm(font), sm(small);
+    const double gap = fm.height() * 0.4;
+    // Each note: its mark raised, then its text wrapped after it.
+    std::vector<std::pair<double, QRectF>> placed; // mark width, text box
+    double height = gap;
+    for (const word::Note* n : notes) {
+        const double markWidth = sm.horizontalAdvance(Text(n->mark)) + fm.horizontalAdvance(' ');
+        const QRectF box = fm.boundingRect(QRectF(0, 0, width - markWidth, 1e6), Qt::TextWordWrap, Text(n->text));
+        placed.push_back({markWidth, box});
+        height += std::max(box.height(), fm.height());
+    }
+    double top = upwards ? y - height : y;
+    p.setPen(QPen(Qt::black, std::max(0.5, view_.zoom() * 0.5)));
+    p.drawLine(QPointF(x, top), QPointF(x + std::min(width, view_.pixels(2880)), top)); // a line of two inches
+    top += gap;
+    for (std::size_t k = 0; k < notes.size(); ++k) {
+        p.setFont(small);
+        p.drawText(QPointF(x, top + sm.ascent()), Text(notes[k]->mark));
+        p.setFont(font);
+        const QRectF box(x + placed[k].first, top, width - placed[k].first, placed[k].second.height());
+        p.drawText(box, Qt::TextWordWrap, Text(notes[k]->text));
+        top += std::max(box.height(), fm.height());
+    }
+    return height;
+}
+
+} // namespace qz::views

@@ -1,0 +1,45 @@
+// What a page of the document view shows beside its flowing text: the
+// drawing objects anchored on it (shapes, text boxes, old-style drawing
+// objects) where the document places them, its footnotes at its foot under
+// a short line, and after the last page's text the endnotes. The word model
+// reads them (word/Drawings.h); this draws its descriptions.
+#pragma once
+
+#include "platform/word/Drawings.h"
+
+#include <QRectF>
+
+#include <vector>
+
+class QPainter;
+
+namespace qz::views {
+
+class DocumentView;
+
+class PageObjects {
+public:
+    explicit PageObjects(const DocumentView& view) : view_(view) {}
+    // Draws the page's objects behind its text (front false: those the
+    // document puts behind it) or in front of it (the others, and the notes).
+    void paint(QPainter& p, int page, bool front);
+
+private:
+    void refresh();
+    // Where the view shows a story position: the top of its line, and the
+    // top of its paragraph.
+    bool anchor(long pos, double& lineTop, double& paragraphTop) const;
+    int pageOf(double y) const;
+    void paintDrawing(QPainter& p, const word::Drawing& d, const QRectF& r) const;
+    // Notes from y down (footnotes: ending at y when upwards), in the text's
+    // width from x; returns their height.
+    double paintNotes(QPainter& p, const std::vector<const word::Note*>& notes, double x, double width, double y,
+                      bool upwards) const;
+
+    const DocumentView& view_;
+    std::size_t read_ = SIZE_MAX; // the story's size when it was read
+    std::vector<word::Drawing> drawings_;
+    std::vector<word::Note> notes_;
+};
+
+} // namespace qz::views
