@@ -708,11 +708,13 @@ void RtfReader::SettleRowStarts(Story& story, bool keep) {
 void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string_view w) {
     const bool intbl = st.para.find("\\intbl") != std::string::npos;
     // A cell or row mark ends a table's paragraph only in a table: one that
-    // states \intbl, or stands under a row's definition or after a cell of
-    // its row. Elsewhere (a row's first cell repeated without the row's
-    // start) readers end a paragraph there and the table goes on after it:
-    // so it is read.
-    if ((w == "cell" || w == "row") && !intbl && st.row.empty() && rowCells_ == 0) w = "par";
+    // states \intbl, or stands under a row's definition (a bare \trowd, which
+    // states nothing and is not written back, is none) or after a cell of its
+    // row. Elsewhere (a row's first cell repeated without the row's start)
+    // readers end a paragraph there and the table goes on after it: so it is
+    // read.
+    const bool rowDefined = !st.row.empty() && st.row != "\\trowd";
+    if ((w == "cell" || w == "row") && !intbl && !rowDefined && rowCells_ == 0) w = "par";
     const bool inTable = w != "par" && w != "sect" ? true : intbl;
     if (w == "cell") ++rowCells_;
     if (w == "row") rowCells_ = 0;
