@@ -43,6 +43,11 @@ struct QzFormatNumber {
     friend bool operator==(const QzFormatNumber&, const QzFormatNumber&) = default;
 };
 
+// The named formats of the script language's date/time formatting function a
+// field can choose, numbered 1 to this: Long Date, Short Date, Long Time,
+// Short Time (0, the general date, is the function's own default).
+inline constexpr std::int32_t kQzNamedDateFormats = 4;
+
 // Options of a date/time field: the named format number of the script
 // language's date/time formatting function.
 struct QzFormatDateTime {

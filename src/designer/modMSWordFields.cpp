@@ -17,6 +17,8 @@ const std::string kStatementMacro = "modStatementMacro";
 const std::string kExpressionMacro = "modExpressionMacro";
 const std::string kStatementName = "QZStatement377";
 const std::string kExpressionName = "QZExpression377";
+// A field's label is drawn in its kind's colour: statements red, expressions dark blue.
+int FieldColor(bool statement) { return statement ? word::kColorRed : word::kColorDarkBlue; }
 
 std::string MacroKey(bool statement) {
     return modMSWordFields::GetMacroButtonKeyword() + " " + (statement ? kStatementMacro : kExpressionMacro);
@@ -122,7 +124,7 @@ void modMSWordFields::InsertField(bool statement, const std::string& label, cons
     word::Range at = sel.GetRange();
     sel.GetFields().Add(at, word::kFieldMacroButton, statement ? kStatementMacro : kExpressionMacro, false);
     sel.MoveLeft(word::kUnitCharacter, 1);
-    sel.GetFont().SetColorIndex(statement ? 6 : 9);
+    sel.GetFont().SetColorIndex(FieldColor(statement));
     if (statement) sel.InsertSymbol(215, "Wingdings");
     else sel.InsertSymbol(-3978, "Wingdings", true);
     sel.TypeText(label);
@@ -373,7 +375,7 @@ void modMSWordFields::ColorPass(bool statement) {
         word::Range r = sel.GetRange();
         r.SetRange(a, b);
         r.Select();
-        sel.GetFont().SetColorIndex(statement ? 6 : 9);
+        sel.GetFont().SetColorIndex(FieldColor(statement));
         sel.MoveRight(word::kUnitCharacter, 1);
     }
 }

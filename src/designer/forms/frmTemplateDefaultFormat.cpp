@@ -26,7 +26,7 @@ frmTemplateDefaultFormat::frmTemplateDefaultFormat() : ui::Form("frmTemplateDefa
     editors::FormatPanel::DateTimeFrame& dates = Format.DateTime;
     control(dates.fra, "fraDate");
     control(dates.chkOverride, "chkOverrideDateTimeSystemFormat").Caption = kOverride;
-    for (int i = 1; i <= 4; ++i) control(dates.optDateTime[i], "optDateTime" + std::to_string(i));
+    for (int i = 1; i <= kQzNamedDateFormats; ++i) control(dates.optDateTime[i], "optDateTime" + std::to_string(i));
     control(lblUseBlank, "lblUseBlank").Caption = "Use Blank Protect:";
     control(dates.chkBlankProtect, "chkDateTimeBlankProtect");
 

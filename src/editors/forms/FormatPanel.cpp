@@ -108,14 +108,14 @@ void FormatPanel::StringFrame::Clear() {
 // ---- date/time options
 
 FormatPanel::DateTimeFrame::DateTimeFrame() {
-    const char* captions[5] = {"", "Long Date", "Short Date", "Long Time", "Short Time"};
-    for (int i = 1; i <= 4; ++i) optDateTime[i].Caption = captions[i];
+    const char* captions[kQzNamedDateFormats + 1] = {"", "Long Date", "Short Date", "Long Time", "Short Time"};
+    for (int i = 1; i <= kQzNamedDateFormats; ++i) optDateTime[i].Caption = captions[i];
     optDateTime[0].Visible = false;
     chkBlankProtect.Caption = kBlankProtect;
 }
 
 void FormatPanel::DateTimeFrame::Choose(std::int32_t index) {
-    for (int i = 1; i <= 4; ++i) optDateTime[i].Value = i == index;
+    for (int i = 1; i <= kQzNamedDateFormats; ++i) optDateTime[i].Value = i == index;
 }
 
 void FormatPanel::DateTimeFrame::Show(const QzFormatDateTime& f) {
@@ -130,14 +130,14 @@ void FormatPanel::DateTimeFrame::Set(const QzFormatDateTime& f) {
 
 void FormatPanel::DateTimeFrame::Toggle(const QzFormatDateTime& fallback) {
     const bool on = chkOverride.Value == 1;
-    for (int i = 1; i <= 4; ++i) optDateTime[i].Enabled = on;
+    for (int i = 1; i <= kQzNamedDateFormats; ++i) optDateTime[i].Enabled = on;
     chkBlankProtect.Enabled = on;
     if (!on) Show(fallback);
 }
 
 QzFormatDateTime FormatPanel::DateTimeFrame::Read(QzFormatDateTime base) const {
     base.bOverrideDefaultProperties = chkOverride.Value == 1;
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= kQzNamedDateFormats; ++i)
         if (optDateTime[i].Value) {
             base.lFormatNumber = i;
             break;

@@ -65,7 +65,7 @@ public:
         ui::Frame fra;
         ui::CheckBox chkOverride;
         // Options 1 to 4 are the named formats (element 0 is not used).
-        std::array<ui::OptionButton, 5> optDateTime;
+        std::array<ui::OptionButton, kQzNamedDateFormats + 1> optDateTime;
         ui::CheckBox chkBlankProtect;
 
         void Set(const QzFormatDateTime& f);

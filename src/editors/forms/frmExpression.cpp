@@ -57,7 +57,7 @@ frmExpression::frmExpression() : ui::Form("frmExpression", "Qz Expression") {
     FormatPanel::DateTimeFrame& dates = Format.DateTime;
     control(dates.fra, "fraFormatDateTime");
     control(dates.chkOverride, "chkOverrideDateTimeFormat").Caption = "Override Default Template Date/&Time Format";
-    for (int i = 1; i <= 4; ++i) control(dates.optDateTime[i], "optDateTime" + std::to_string(i));
+    for (int i = 1; i <= kQzNamedDateFormats; ++i) control(dates.optDateTime[i], "optDateTime" + std::to_string(i));
     control(dates.chkBlankProtect, "chkDateTimeBlankProtect");
     FormatPanel::NumberFrame& numbers = Format.Number(0);
     control(numbers.fra, "fraFormatNumber");

@@ -52,12 +52,14 @@ CustomProperty& CustomProperties::Add(const std::string& name, bool linkToConten
 Range HeaderFooter::GetRange() { return Range(doc, &story, 0, static_cast<long>(story.size())); }
 
 HeaderFooter& Section::Headers(int index) {
-    if (index < 1 || index > 3) RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    if (index < 1 || index > kHeaderFooterKinds)
+        RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
     return headers[static_cast<std::size_t>(index - 1)];
 }
 
 HeaderFooter& Section::Footers(int index) {
-    if (index < 1 || index > 3) RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
+    if (index < 1 || index > kHeaderFooterKinds)
+        RaiseWordError(kErrBadParameter, "The requested member of the collection does not exist.");
     return footers[static_cast<std::size_t>(index - 1)];
 }
 

@@ -89,6 +89,7 @@ private:
 inline constexpr int kHeaderFooterPrimary = 1;
 inline constexpr int kHeaderFooterFirstPage = 2;
 inline constexpr int kHeaderFooterEvenPages = 3;
+inline constexpr int kHeaderFooterKinds = 3;
 
 class Section;
 
@@ -108,13 +109,15 @@ class Section {
 public:
     HeaderFooter& Headers(int index);
     HeaderFooter& Footers(int index);
+    const HeaderFooter& Headers(int index) const { return const_cast<Section*>(this)->Headers(index); }
+    const HeaderFooter& Footers(int index) const { return const_cast<Section*>(this)->Footers(index); }
     Range GetRange();
 
     Document* doc = nullptr;
     int index = 0; // 0-based
     std::string props; // control words after \sectd, verbatim
-    std::array<HeaderFooter, 3> headers;
-    std::array<HeaderFooter, 3> footers;
+    std::array<HeaderFooter, kHeaderFooterKinds> headers; // [kind - 1]
+    std::array<HeaderFooter, kHeaderFooterKinds> footers;
 };
 
 class Document {

@@ -29,6 +29,10 @@ inline constexpr int kFieldSet = 6;
 inline constexpr int kFieldPage = 33;
 inline constexpr int kFieldMacroButton = 51;
 
+// Entries of the colour palette (Font.ColorIndex) the program names.
+inline constexpr int kColorRed = 6;
+inline constexpr int kColorDarkBlue = 9;
+
 // The colour of a range: Font.ColorIndex.
 class Font {
 public:

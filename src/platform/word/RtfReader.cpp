@@ -132,6 +132,12 @@ char32_t SymbolChar(std::string_view name) {
     return name == "~" ? 0xA0 : name == "-" ? 0xAD : name == "_" ? 0x2011 : 0;
 }
 
+// The kind of header or footer a destination word names: \headerf the first
+// page's, \headerl the even (left) pages', \header and \headerr every page's.
+int HeaderFooterKind(std::string_view word) {
+    return word.ends_with('f') ? kHeaderFooterFirstPage : word.ends_with('l') ? kHeaderFooterEvenPages : kHeaderFooterPrimary;
+}
+
 } // namespace
 
 // Groups that are not plain formatting scopes.
@@ -791,7 +797,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     ParseField(story, st, ps.start, isMain);
                 } else if (isMain && In(w, {"header", "headerl", "headerr", "headerf"})) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
-                    HeaderFooter& hf = sec.headers[w == "headerf" ? 1 : w == "headerl" ? 2 : 0];
+                    HeaderFooter& hf = sec.Headers(HeaderFooterKind(w));
                     hf.story.clear();
                     hf.word = std::string(w);
                     hf.stated = true;
@@ -805,7 +811,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     FinishStory(hf.story, hf.lastProps, {});
                 } else if (isMain && In(w, {"footer", "footerl", "footerr", "footerf"})) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
-                    HeaderFooter& hf = sec.footers[w == "footerf" ? 1 : w == "footerl" ? 2 : 0];
+                    HeaderFooter& hf = sec.Footers(HeaderFooterKind(w));
                     hf.story.clear();
                     hf.word = std::string(w);
                     hf.stated = true;

@@ -394,19 +394,22 @@ void RtfWriter::WriteSectionStart(int index) {
     out_ += "\r\n\\sectd";
     out_ += sec.props;
     EndWords();
-    static const char* headerWords[3] = {"header", "headerf", "headerl"};
-    static const char* footerWords[3] = {"footer", "footerf", "footerl"};
+    // By kind - 1: every page's, the first page's, the even pages'.
+    static const char* headerWords[kHeaderFooterKinds] = {"header", "headerf", "headerl"};
+    static const char* footerWords[kHeaderFooterKinds] = {"footer", "footerf", "footerl"};
     bool savedMain = curIsMain_;
     std::string savedLast = curLastProps_;
     // A header starts with the row properties held where it stands, and
     // the text after it goes on with them.
     const std::string savedRow = rowHeld_;
     curIsMain_ = false;
-    for (int k = 0; k < 6; ++k) {
-        const HeaderFooter& hf = k < 3 ? sec.headers[static_cast<std::size_t>(k)] : sec.footers[static_cast<std::size_t>(k - 3)];
+    for (int k = 0; k < 2 * kHeaderFooterKinds; ++k) {
+        const bool header = k < kHeaderFooterKinds;
+        const int kind = k % kHeaderFooterKinds + 1;
+        const HeaderFooter& hf = header ? sec.Headers(kind) : sec.Footers(kind);
         if (!hf.Exists() && !hf.stated) continue;
         out_ += "{\\";
-        out_ += hf.word.empty() ? (k < 3 ? headerWords[k] : footerWords[k - 3]) : hf.word;
+        out_ += hf.word.empty() ? (header ? headerWords : footerWords)[kind - 1] : hf.word;
         out_ += ' ';
         WriteStory(hf.story, hf.lastProps, false);
         out_ += "}";

@@ -35,11 +35,11 @@ public:
         QGroupBox* date = bind(d.fra);
         auto* inDate = new QGridLayout(date);
         inDate->addWidget(bind(d.chkOverride, [&f] { f.chkOverrideDateTimeSystemFormat_Click(); }), 0, 0, 1, 2);
-        for (int i = 1; i <= 4; ++i)
+        for (int i = 1; i <= kQzNamedDateFormats; ++i)
             inDate->addWidget(bind(d.optDateTime[i], [&f, i] { f.optDateTime_Click(i); }), i, 0, 1, 2);
-        inDate->addWidget(bind(f.lblUseBlank), 5, 0);
-        inDate->addWidget(bind(d.chkBlankProtect), 5, 1);
-        inDate->setRowStretch(6, 1);
+        inDate->addWidget(bind(f.lblUseBlank), kQzNamedDateFormats + 1, 0);
+        inDate->addWidget(bind(d.chkBlankProtect), kQzNamedDateFormats + 1, 1);
+        inDate->setRowStretch(kQzNamedDateFormats + 2, 1);
         std::vector<QGroupBox*> all = {date, bindStringFrame(f.Format.String, [&f] { f.chkOverrideStringSystemFormat_Click(); })};
         for (int k = 0; k < 3; ++k)
             all.push_back(bindNumberFrame(f.Format.Number(k), [&f, k] { f.chkOverrideNumberSystemFormat_Click(k); }));

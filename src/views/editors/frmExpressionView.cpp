@@ -100,8 +100,9 @@ private:
         auto* grid = new QGridLayout(g);
         grid->addWidget(bind(d.chkOverride, [&f] { f.chkOverrideDateTimeFormat_Click(); }), 0, 0, 1, 2);
         // Short Date and Long Date, then Short Time and Long Time.
-        const int row[5] = {0, 1, 1, 2, 2}, column[5] = {0, 1, 0, 1, 0};
-        for (int i = 1; i <= 4; ++i)
+        const int row[kQzNamedDateFormats + 1] = {0, 1, 1, 2, 2};
+        const int column[kQzNamedDateFormats + 1] = {0, 1, 0, 1, 0};
+        for (int i = 1; i <= kQzNamedDateFormats; ++i)
             grid->addWidget(bind(d.optDateTime[i], [&f, i] { f.optDateTime_Click(i); }), row[i], column[i]);
         grid->addWidget(bind(d.chkBlankProtect), 3, 0, 1, 2);
         grid->setRowStretch(4, 1);

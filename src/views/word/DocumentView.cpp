@@ -302,8 +302,10 @@ void DocumentView::renderHeadersAndFooters() {
     for (int s = 0; s < count; ++s) {
         const word::Section& sec = doc_.Sections(s + 1);
         const bool title = doc_.PageSetupOf(s).titlePage;
-        const word::HeaderFooter* stories[4] = {&sec.headers[0], &sec.footers[0], &sec.headers[title ? 1 : 0],
-                                                &sec.footers[title ? 1 : 0]};
+        const int first = title ? word::kHeaderFooterFirstPage : word::kHeaderFooterPrimary;
+        const word::HeaderFooter* stories[4] = {&sec.Headers(word::kHeaderFooterPrimary),
+                                                &sec.Footers(word::kHeaderFooterPrimary), &sec.Headers(first),
+                                                &sec.Footers(first)};
         for (int k = 0; k < 4; ++k) {
             Margin& m = margins_[static_cast<std::size_t>(s)][static_cast<std::size_t>(k)];
             const bool own = stories[k]->Exists() || stories[k]->stated;
