@@ -4,7 +4,7 @@
 #include "production/TemplateFiles.h"
 #include "platform/automation/MemoryMeter.h"
 #include "platform/automation/Text.h"
-#include "platform/system/CodePage.h"
+#include "platform/word/RtfDecoder.h"
 #include "platform/word/RtfLexer.h"
 #include "resources/MessageIds.h"
 
@@ -39,6 +39,9 @@ using rtf::IsDigit;
 using rtf::IsLetter;
 
 constexpr char32_t kReplacement = 0xFFFD;  // for a \uN that names no character
+// A template's field groups are read in Windows-1252, whatever their fonts
+// say: their code is written in it.
+constexpr rtf::ByteCharset kTemplateBytes;
 
 constexpr auto kPlainAscii = [] {
     std::array<bool, 256> a{};
@@ -235,11 +238,11 @@ private:
             type_ = kText;
             if (t.escaped) {
                 separator_ = span == "\\'a7";
-                setDecoded(sys::cp1252ToUnicode(t.byte));
+                setDecoded(kTemplateBytes.Decode(t.byte));
             } else if (t.byte < 0x80) {
                 text_ = span.substr(span.size() - 1);  // the character itself, also of \\ \{ \}
             } else {
-                setDecoded(sys::cp1252ToUnicode(t.byte));
+                setDecoded(kTemplateBytes.Decode(t.byte));
             }
             break;
         case rtf::Token::Word:
@@ -321,33 +324,26 @@ private:
         }
     }
 
-    // The 16-bit unit of a \uN parameter (negative N counts from 65536); -1
-    // when N lies outside the 16-bit range.
-    static long unitOf(long n) {
-        if (n < -32768 || n > 65535) return -1;
-        return n < 0 ? n + 65536 : n;
-    }
-
     // \uN: the character N, then its fallback characters are skipped. A high
     // surrogate joins the low surrogate of a \uN that follows at once; a
     // surrogate left alone becomes U+FFFD.
     void readUnicode(long n) {
         type_ = kText;
         skipFallback();
-        const long unit = unitOf(n);
+        const long unit = rtf::UnicodeUnit(n);
         char32_t cp = unit >= 0 ? static_cast<char32_t>(unit) : kReplacement;
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
+        if (rtf::IsHighSurrogate(cp)) {
             const char* save = lex_.Position();
             const rtf::Token low = lex_.Next();
-            const long lowUnit = low.type == rtf::Token::Word && low.name == "u" && low.hasParam ? unitOf(low.param) : -1;
-            if (lowUnit >= 0xDC00 && lowUnit <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + static_cast<char32_t>(lowUnit - 0xDC00);
+            const long lowUnit = low.type == rtf::Token::Word && low.name == "u" && low.hasParam ? rtf::UnicodeUnit(low.param) : -1;
+            if (lowUnit >= 0 && rtf::IsLowSurrogate(static_cast<char32_t>(lowUnit))) {
+                cp = rtf::JoinSurrogates(cp, static_cast<char32_t>(lowUnit));
                 skipFallback();
             } else {
                 cp = kReplacement;
                 lex_.Seek(save);
             }
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        } else if (rtf::IsLowSurrogate(cp)) {
             cp = kReplacement;
         }
         setDecoded(cp);

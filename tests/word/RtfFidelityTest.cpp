@@ -1,6 +1,8 @@
 // What word processors write reaches the model and comes out again as it
 // was: text, structure and code pages of real documents' constructions.
+#include "platform/automation/Text.h"
 #include "platform/word/Application.h"
+#include "platform/word/Formats.h"
 #include "platform/word/RtfLexer.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +184,34 @@ TEST(RtfFidelity, LongParametersAndMalformedEscapesLeaveNoTextBehind) {
     // \uN outside 16 bits, and a surrogate left alone, are U+FFFD (no character beyond Unicode).
     RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard a\\u3617999?b\\u-10179?c\\u-8704?\\u-10179?\\u-8704?\\par}", &text);
     EXPECT_EQ(text, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\xF0\x9F\x98\x80");
+}
+
+// One decoder reads text for the reader and for a field's kept result: code
+// pages (\ansicpg, a font's charset, double-byte), \uN with its \uc fallback
+// and its surrogates, escaped bytes, the symbols and words that are characters.
+TEST(RtfFidelity, TheReaderAndAFieldResultDecodeTextAlike) {
+    const std::string head = "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fcharset161 Greek;}"
+                             "{\\f2\\fcharset134 SimSun;}}\\pard ";
+    const struct {
+        const char* run;
+        const char* text;
+    } cases[] = {
+        {"\\'e0\\'e1 x", "\xD0\xB0\xD0\xB1 x"},                     // the document's code page
+        {"{\\f1 \\'e1}", "\xCE\xB1"},                                 // a Greek font's byte
+        {"{\\f2 \\'d6\\'d0}", "\xE4\xB8\xAD"},                         // a double-byte pair
+        {"\\uc2\\u25991\\'ce\\'c4!", "\xE6\x96\x87!"},                 // two fallback bytes skipped
+        {"{\\uc0\\u233}\\u233?", "\xC3\xA9\xC3\xA9"},                   // \uc lasts to its group's end
+        {"\\u-10179?\\u-8704?", "\xF0\x9F\x98\x80"},                    // a surrogate pair
+        {"a\\u-10179?\\u65?b", "a\xEF\xBF\xBD" "Ab"},                  // a high surrogate alone: one U+FFFD
+        {"x\\~y\\_z\\emdash", "x\xC2\xA0y\xE2\x80\x91z\xE2\x80\x94"},
+    };
+    for (const auto& c : cases) {
+        Loaded a(head + c.run + "\\par}");
+        EXPECT_EQ(a.Text(), c.text) << c.run;
+        std::string result;
+        for (char32_t ch : FieldResultText(*a.doc, c.run, 0)) qz::appendUtf8(result, ch);
+        EXPECT_EQ(result, c.text) << c.run;
+    }
 }
 
 // The tokenizer both RTF readers share.

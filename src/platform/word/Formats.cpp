@@ -1,6 +1,7 @@
 #include "platform/word/Formats.h"
 
 #include "platform/word/Document.h"
+#include "platform/word/RtfDecoder.h"
 #include "platform/word/RtfLexer.h"
 #include "platform/word/Utf8.h"
 
@@ -457,37 +458,6 @@ Picture ParsePicture(std::string_view group) {
     return {};
 }
 
-char32_t SpecialCharacter(std::string_view w) {
-    struct Entry {
-        std::string_view word;
-        char32_t c;
-    };
-    static constexpr Entry kWords[] = {
-        {"tab", U'\t'},       {"line", 0x0B},       {"page", 0x0C},       {"column", 0x0E},
-        {"emdash", 0x2014},   {"endash", 0x2013},   {"emspace", 0x2003},  {"enspace", 0x2002},
-        {"qmspace", 0x2005},  {"bullet", 0x2022},   {"lquote", 0x2018},   {"rquote", 0x2019},
-        {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"zwj", 0x200D},    {"zwnj", 0x200C},
-        {"ltrmark", 0x200E},  {"rtlmark", 0x200F},
-    };
-    for (const Entry& e : kWords)
-        if (e.word == w) return e.c;
-    return 0;
-}
-
-char32_t SymbolFontChar(unsigned char b) {
-    // The bullets that lists use, in the symbol fonts they are written in.
-    switch (b) {
-    case 0xB7: return 0x2022; // Symbol's bullet
-    case 0xA7: return 0x25AA; // Wingdings' small square
-    case 0xD8: return 0x27A2; // Wingdings' arrowhead
-    case 0xFC: return 0x2713; // Wingdings' tick
-    case 0x76: return 0x2756; // Wingdings' diamond
-    case 0x6F: return 0x25A1; // Wingdings' empty square
-    case 0x71: return 0x2751;
-    default: return b < 0x80 ? b : sys::cp1252ToUnicode(b);
-    }
-}
-
 std::u32string FieldResultText(const Document& doc, std::string_view result, int font) {
     struct State {
         int font;
@@ -496,34 +466,27 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
     std::u32string out;
     std::vector<State> stack;
     State st{font};
-    const char32_t* table = nullptr;
-    int dbcs = 0;
-    bool symbols = false; // a symbol font: its bytes are its own glyphs
+    rtf::ByteCharset charset;
     auto useFont = [&](int f) {
         st.font = f;
         const FontDef* def = doc.FontByNumber(f >= 0 ? f : doc.deff);
-        const int cp = CharsetCodePage(def ? def->charset : 1, doc.ansiCodePage);
-        table = CodePageTable(cp);
-        dbcs = IsDbcsCodePage(cp) ? cp : 0;
-        symbols = def && def->charset == 2;
+        charset = rtf::ByteCharset::OfFont(def ? def->charset : 1, doc.ansiCodePage, true);
     };
     useFont(font);
-    int skip = 0;            // fallback characters still to skip after \uN
-    char32_t high = 0;       // a high surrogate waiting for its low one
+    rtf::UnicodeText unicode;
     auto put = [&](char32_t c) {
-        if (high) out += 0xFFFD;
-        high = 0;
+        if (unicode.Orphan()) out += 0xFFFD;
         out += c;
     };
     Lexer lex(result);
     for (Token t; lex.Next(t), t.type != Token::End;) {
+        if (unicode.SkipsFallback(t)) continue;
         switch (t.type) {
         case Token::Open: {
-            skip = 0;
             std::string_view w;
             bool starred = false;
             const bool word = GroupWord(lex, w, starred);
-            if (word && (starred || (IsDestinationWord(w) && w != "field" && w != "fldrslt"))) {
+            if (word && (starred || (rtf::IsDestinationWord(w) && w != "field" && w != "fldrslt"))) {
                 SkipGroup(lex);
                 break;
             }
@@ -532,7 +495,6 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
             break;
         }
         case Token::Close:
-            skip = 0;
             if (!stack.empty()) {
                 useFont(stack.back().font);
                 st = stack.back();
@@ -540,16 +502,12 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
             }
             break;
         case Token::Byte: {
-            if (skip > 0) {
-                --skip;
-                break;
-            }
-            if (dbcs && IsDbcsLeadByte(dbcs, t.byte)) {
+            if (charset.LeadsPair(t.byte)) {
                 // The lead of a pair: the next byte is its trail.
                 const char* at = lex.Position();
                 Token trail;
                 lex.Next(trail);
-                if (trail.type == Token::Byte) put(DecodeDbcsPair(dbcs, t.byte, trail.byte));
+                if (trail.type == Token::Byte) put(charset.DecodePair(t.byte, trail.byte));
                 else {
                     lex.Seek(at);
                     put(0xFFFD);
@@ -560,39 +518,17 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
                 if (t.byte == '\t') put(U'\t');
                 break;
             }
-            if (symbols) put(SymbolFontChar(t.byte));
-            else put(t.byte < 0x80 ? t.byte : table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
+            put(charset.Decode(t.byte));
             break;
         }
         case Token::Symbol:
         case Token::BadEscape:
-            if (skip > 0) {
-                --skip;
-                break;
-            }
-            if (t.name == "~") put(0xA0);
-            else if (t.name == "_") put(0x2011);
+            if (const char32_t c = rtf::SymbolCharacter(t.name); c && c != 0xAD) put(c);
             break;
         case Token::Word: {
             const std::string_view w = t.name;
-            if (skip > 0 && w != "u") {
-                --skip;
-                break;
-            }
             if (w == "u") {
-                skip = st.uc;
-                char32_t c = t.param < -32768 || t.param > 65535 ? 0xFFFD
-                                                                   : static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param);
-                if (c >= 0xD800 && c < 0xDC00) {
-                    if (high) out += 0xFFFD;
-                    high = c;
-                    break;
-                }
-                if (c >= 0xDC00 && c < 0xE000) {
-                    c = high ? 0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00) : 0xFFFD;
-                    high = 0;
-                }
-                put(c);
+                unicode.Unit(t, st.uc, put);
             } else if (w == "uc") {
                 st.uc = std::clamp(t.param, 0, 10);
             } else if (w == "f") {
@@ -605,7 +541,7 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
                 put(U'\t');
             } else if (w == "bin") {
                 lex.Seek(t.end + std::clamp<long long>(t.param, 0, lex.BufferEnd() - t.end));
-            } else if (const char32_t c = SpecialCharacter(w); c && c != 0x0C && c != 0x0E) {
+            } else if (const char32_t c = rtf::SpecialCharacter(w); c && c != 0x0C && c != 0x0E) {
                 put(c);
             }
             break;
@@ -613,7 +549,7 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
         case Token::End: break;
         }
     }
-    if (high) out += 0xFFFD;
+    if (unicode.Orphan()) out += 0xFFFD;
     return out;
 }
 

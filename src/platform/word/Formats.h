@@ -166,15 +166,4 @@ Picture ParsePicture(std::string_view group);
 // the font number the field stands in.
 std::u32string FieldResultText(const Document& doc, std::string_view result, int font);
 
-// The character a byte of a symbol font shows as (a list's bullet in
-// Symbol or Wingdings as the Unicode bullet, ...).
-char32_t SymbolFontChar(unsigned char b);
-
-// The character a control word stands for (\tab, \line, \emdash, ...), 0
-// when it stands for none.
-char32_t SpecialCharacter(std::string_view word);
-// Whether a group that starts with this control word is a destination (not
-// plain formatted text).
-bool IsDestinationWord(std::string_view word);
-
 } // namespace qz::word

@@ -1,5 +1,6 @@
 #include "platform/word/Lists.h"
 
+#include "platform/word/RtfDecoder.h"
 #include "platform/word/RtfLexer.h"
 #include "platform/word/RtfText.h"
 
@@ -274,8 +275,8 @@ std::u32string LevelBullet(const Document& doc, const ListLevel& level) {
     const bool symbols = font && font->charset == 2;
     std::u32string out;
     for (char32_t c : level.text) {
-        if (c >= 0xF020 && c <= 0xF0FF) c = SymbolFontChar(static_cast<unsigned char>(c & 0xFF));
-        else if (symbols && c >= 0x20 && c <= 0xFF) c = SymbolFontChar(static_cast<unsigned char>(c));
+        if (c >= 0xF020 && c <= 0xF0FF) c = rtf::SymbolFontChar(static_cast<unsigned char>(c & 0xFF));
+        else if (symbols && c >= 0x20 && c <= 0xFF) c = rtf::SymbolFontChar(static_cast<unsigned char>(c));
         if (c >= 0x20) out += c;
     }
     if (!out.empty()) out += U'\t';

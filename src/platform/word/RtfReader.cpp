@@ -8,8 +8,8 @@
 // their section. SYMBOL fields become symbol atoms.
 #include "platform/word/Application.h"
 #include "platform/word/Document.h"
-#include "platform/word/Formats.h"
 #include "platform/word/Range.h"
+#include "platform/word/RtfDecoder.h"
 #include "platform/word/RtfLexer.h"
 #include "platform/word/Utf8.h"
 
@@ -97,8 +97,8 @@ using rtf::Token;
 // The 16-bit unit of \uN (a negative N counts from 65536); U+FFFD when N
 // lies outside the 16-bit range.
 char32_t UnitOf(const Token& t) {
-    if (t.param < -32768 || t.param > 65535) return 0xFFFD;
-    return static_cast<char32_t>(t.param < 0 ? t.param + 65536 : t.param);
+    const long unit = rtf::UnicodeUnit(t.param);
+    return unit < 0 ? 0xFFFD : static_cast<char32_t>(unit);
 }
 
 std::string WordText(const Token& t) {
@@ -126,11 +126,12 @@ void SetWord(std::string& list, const Token& t) {
     list += WordText(t);
 }
 
-// The character a control symbol stands for in text (\~, \-, \_), 0 for
-// none: in the body and in names and values alike, as the writer writes it.
-char32_t SymbolChar(std::string_view name) {
-    return name == "~" ? 0xA0 : name == "-" ? 0xAD : name == "_" ? 0x2011 : 0;
-}
+// The vocabulary of what text stands for, shared with every reader of RTF:
+// the control symbols (in the body and in names and values alike, as the
+// writer writes them), the words that stand for characters, destinations.
+using rtf::IsDestinationWord;
+using rtf::SpecialCharacter;
+using rtf::SymbolCharacter;
 
 // The kind of header or footer a destination word names: \headerf the first
 // page's, \headerl the even (left) pages', \header and \headerr every page's.
@@ -139,22 +140,6 @@ int HeaderFooterKind(std::string_view word) {
 }
 
 } // namespace
-
-// Groups that are not plain formatting scopes.
-bool IsDestinationWord(std::string_view w) {
-    return In(w, {"field", "fldinst", "fldrslt", "fonttbl", "colortbl", "stylesheet", "info", "pict",
-                  "object", "shp", "shpgrp", "shppict", "nonshppict", "footnote", "header", "headerl",
-                  "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "listtable",
-                  "listoverridetable", "revtbl", "rsidtbl", "listtext", "pntext", "pn", "pnseclvl",
-                  "xe", "tc", "bkmkstart", "bkmkend", "annotation", "atnid", "atnauthor", "do",
-                  "userprops", "author", "operator", "title", "subject", "keywords", "comment",
-                  "doccomm", "company", "manager", "category", "creatim", "revtim", "printim",
-                  "buptim", "template", "falt", "panose", "txe", "private", "result", "objdata",
-                  "upr", "ud", "pgdsctbl", "generator", "xmlnstbl", "latentstyles", "datastore",
-                  "themedata", "colorschememapping", "filetbl", "mmathPr", "defchp", "defpap",
-                  "background", "sp", "sn", "sv", "nesttableprops", "nonesttables", "mmath", "mmathPara",
-                  "moMath", "moMathPara"});
-}
 
 class RtfReader {
 public:
@@ -170,8 +155,7 @@ private:
         std::string para;
         std::string row; // not reset by \pard: a row's properties last to its \row
         int uc = 1;
-        const char32_t* table = nullptr; // code page of the current font; nullptr: Windows-1252
-        int dbcs = 0;                    // the font's code page when it is a double-byte one
+        rtf::ByteCharset charset;        // of the current font's bytes
         bool fieldCode = false;          // in a field's instruction: Windows-1252, as templates are read
     };
     static constexpr std::uint32_t kNoFmt = 0xFFFFFFFFu;
@@ -216,22 +200,17 @@ private:
     void SettleRowStarts(Story& story, bool keep);
     void ConvertSymbolField(Story& story, long fb);
     void SettleSymbolFonts();
-    char32_t Decode(const State& st, unsigned char b) const {
-        return st.table ? st.table[b] : sys::cp1252ToUnicode(b);
-    }
     void SetFont(State& st, int font) {
         st.cf.font = font;
         st.fmt = kNoFmt;
         const int used = font >= 0 ? font : doc_.deff; // no font named: the default font's bytes
         if (used != lastFont_) { // runs mostly repeat the same font
             const FontDef* f = doc_.FontByNumber(used);
-            int cp = CharsetCodePage(f ? f->charset : 1, ansiCodePage_);
             lastFont_ = used;
-            lastTable_ = CodePageTable(cp);
-            lastDbcs_ = IsDbcsCodePage(cp) ? cp : 0;
+            // A symbol font's bytes are kept as they are: the symbol fonts are settled at the end.
+            lastCharset_ = rtf::ByteCharset::OfFont(f ? f->charset : 1, ansiCodePage_, false);
         }
-        st.table = st.fieldCode ? nullptr : lastTable_;
-        st.dbcs = st.fieldCode ? 0 : lastDbcs_;
+        st.charset = st.fieldCode ? rtf::ByteCharset() : lastCharset_;
     }
     // After \plain, and where a story starts: no font or size named, so that
     // the copy names none either (readers then take the default font's or
@@ -242,8 +221,7 @@ private:
     rtf::Lexer lex_;
     const char* p_;
     const char* end_;
-    int skip_ = 0;          // fallback characters still to skip after \uN
-    char32_t highSurrogate_ = 0;
+    rtf::UnicodeText unicode_; // \uN: the fallback to skip, a high surrogate waiting
     int section_ = 0;
     bool lastRow_ = false; // the last control word was a row property
     int rowCells_ = 0;     // cells of a table ended since the last row mark
@@ -259,8 +237,7 @@ private:
     std::vector<Atom> batch_;
     int ansiCodePage_ = 1252;
     int lastFont_ = -2147483647; // the font whose code page SetFont found last
-    const char32_t* lastTable_ = nullptr;
-    int lastDbcs_ = 0;
+    rtf::ByteCharset lastCharset_;
     // The fonts symbols took by name, with the symbols' character formats;
     // and the formats of symbols whose font a later table renamed, with the
     // name the symbols gave.
@@ -322,10 +299,8 @@ std::string RtfReader::Capture(const char* groupStart, int dbcs) {
 }
 
 void RtfReader::AppendChar(Story& story, State& st, char32_t c) {
-    if (highSurrogate_) [[unlikely]] {
-        highSurrogate_ = 0; // a high surrogate no low one followed
+    if (unicode_.Orphan()) [[unlikely]] // a high surrogate no low one followed
         AppendChar(story, st, 0xFFFD);
-    }
     // Control characters other than those the model knows are not text.
     if (c < 0x20 && c != U'\t' && c != 0x0B && c != 0x0C && c != 0x0E) return;
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
@@ -344,10 +319,9 @@ std::string RtfReader::ReadGroupText() {
         } else if (t.type == Token::Byte) {
             // Control characters are no part of a property's name or value
             // (a writer could only write them as control words).
-            const char32_t* table = CodePageTable(ansiCodePage_);
-            if (t.byte >= 0x20) appendUtf8(s, table ? table[t.byte] : sys::cp1252ToUnicode(t.byte));
+            if (t.byte >= 0x20) appendUtf8(s, rtf::ByteCharset::OfCodePage(ansiCodePage_).Decode(t.byte));
         } else if (t.type == Token::Symbol) {
-            if (const char32_t c = SymbolChar(t.name)) appendUtf8(s, c);
+            if (const char32_t c = SymbolCharacter(t.name)) appendUtf8(s, c);
         } else if (t.type == Token::Word && t.name == "u") {
             if (UnitOf(t) >= 0x20) appendUtf8(s, UnitOf(t));
             Token f = Next(); // the fallback character
@@ -415,21 +389,22 @@ void RtfReader::ParseFontTable() {
             } else if (have) {
                 if (t.name == "fcharset") cur.charset = t.param;
                 if (t.name == "u") {
-                    if (UnitOf(t) >= 0x20) appendUtf8(cur.name, UnitOf(t));
-                    skip_ = 1;
+                    unicode_.Unit(t, 1, [&](char32_t c) {
+                        if (c >= 0x20) appendUtf8(cur.name, c);
+                    });
                 } else {
                     cur.decl += WordText(t);
                 }
             }
             continue;
         }
-        if (t.type == Token::Symbol && have && SymbolChar(t.name) != 0) {
-            if (skip_ > 0) { --skip_; continue; }
-            if (!nameDone) appendUtf8(cur.name, SymbolChar(t.name));
+        if (t.type == Token::Symbol && have && SymbolCharacter(t.name) != 0) {
+            if (unicode_.SkipsFallback(t)) continue;
+            if (!nameDone) appendUtf8(cur.name, SymbolCharacter(t.name));
             continue;
         }
         if (t.type == Token::Byte && have) {
-            if (skip_ > 0) { --skip_; continue; }
+            if (unicode_.SkipsFallback(t)) continue;
             if (t.byte == ';' && !t.escaped) { // an escaped one (\'3b) is part of the name
                 nameDone = true;
                 if (depth == 1) finish();
@@ -438,11 +413,11 @@ void RtfReader::ParseFontTable() {
             // Control characters are no part of a name (a writer could only
             // write them as control words).
             if (!nameDone && !(cur.name.empty() && t.byte == ' ') && t.byte >= 0x20)
-                appendUtf8(cur.name, CodePageTable(ansiCodePage_) ? CodePageTable(ansiCodePage_)[t.byte] : sys::cp1252ToUnicode(t.byte));
+                appendUtf8(cur.name, rtf::ByteCharset::OfCodePage(ansiCodePage_).Decode(t.byte));
         }
     }
     finish();
-    skip_ = 0;
+    unicode_ = rtf::UnicodeText();
     lastFont_ = -2147483647; // character sets may have changed
 }
 
@@ -783,7 +758,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
             if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
             return;
         case Token::Open: {
-            skip_ = 0;
+            unicode_.EndFallback();
             Token n = Next();
             bool starred = n.type == Token::Symbol && n.name == "*";
             if (starred) n = Next();
@@ -792,7 +767,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                 if (nesting_ >= kMaxNesting) {
                     // Fields and stories nested this deep are kept as they are.
                     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
-                    story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start, st.dbcs)), st.fmt));
+                    story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start, st.charset.DoubleByte())), st.fmt));
                 } else if (w == "field") {
                     ParseField(story, st, ps.start, isMain);
                 } else if (isMain && In(w, {"header", "headerl", "headerr", "headerf"})) {
@@ -828,7 +803,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     doc_.sections_[static_cast<std::size_t>(section_)]->props += Capture(t.start);
                 } else if (w == "pn") {
                     // Old-style numbering applies to every paragraph until \pard.
-                    st.para += Capture(t.start, st.dbcs);
+                    st.para += Capture(t.start, st.charset.DoubleByte());
                 } else if (w == "fonttbl") {
                     ParseFontTable();
                 } else if (w == "colortbl") {
@@ -837,7 +812,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     ParseUserProps();
                 } else {
                     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
-                    std::uint32_t id = doc_.AddOpaque(Capture(t.start, st.dbcs));
+                    std::uint32_t id = doc_.AddOpaque(Capture(t.start, st.charset.DoubleByte()));
                     story.push_back(Atom::Make(AtomKind::Opaque, id, st.fmt));
                 }
                 break;
@@ -847,7 +822,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
             break;
         }
         case Token::Close:
-            skip_ = 0;
+            unicode_.EndFallback();
             if (stack.empty()) {
                 if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
                 return;
@@ -856,42 +831,42 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
             stack.pop_back();
             break;
         case Token::Byte:
-            if (skip_ > 0) { --skip_; break; }
+            if (unicode_.SkipsFallback(t)) break;
             if (t.byte < 0x20) {
                 if (t.byte == 0x0D || t.byte == 0x0A) { // an escaped line break ends a paragraph
                     EndParagraph(story, st, ps, "par");
                     break;
                 }
                 AppendChar(story, st, t.byte);
-            } else if (st.dbcs && IsDbcsLeadByte(st.dbcs, t.byte)) {
+            } else if (st.charset.LeadsPair(t.byte)) {
                 // A pair written as raw bytes: its second byte is that byte,
                 // even where it is "\\", "{" or "}" (unless an escape follows).
                 bool raw = *t.start != '\\' && p_ < end_ && *p_ != '\r' && *p_ != '\n' &&
                            !(p_ + 1 < end_ && p_[0] == '\\' && p_[1] == '\'');
                 if (raw && static_cast<unsigned char>(*p_) >= 0x40) {
-                    AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.byte, static_cast<unsigned char>(*p_++)));
+                    AppendChar(story, st, st.charset.DecodePair(t.byte, static_cast<unsigned char>(*p_++)));
                     break;
                 }
                 Token trail = Next();
                 if (trail.type == Token::Byte) {
-                    AppendChar(story, st, DecodeDbcsPair(st.dbcs, t.byte, trail.byte));
+                    AppendChar(story, st, st.charset.DecodePair(t.byte, trail.byte));
                 } else {
                     Rewind(trail);
                     AppendChar(story, st, 0xFFFD);
                 }
                 break;
             } else {
-                AppendChar(story, st, Decode(st, t.byte));
+                AppendChar(story, st, st.charset.Decode(t.byte));
             }
             // Plain text that follows is taken in one go (the hot path).
-            if (t.start + 1 == p_ && st.fmt != kNoFmt && !st.dbcs) {
+            if (t.start + 1 == p_ && st.fmt != kNoFmt && !st.charset.DoubleByte()) {
                 const char* q = lex_.PlainEnd(p_);
                 if (q > p_) {
                     std::size_t n = static_cast<std::size_t>(q - p_);
                     if (batch_.size() < n) batch_.resize(n);
                     for (std::size_t k = 0; k < n; ++k) {
                         auto b = static_cast<unsigned char>(p_[k]);
-                        batch_[k] = Atom::Make(AtomKind::Char, b < 0x80 ? b : Decode(st, b), st.fmt);
+                        batch_[k] = Atom::Make(AtomKind::Char, b < 0x80 ? b : st.charset.Decode(b), st.fmt);
                     }
                     story.insert(story.size(), batch_.data(), n);
                     p_ = q;
@@ -900,29 +875,16 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
             break;
         case Token::Symbol:
         case Token::BadEscape:
-            if (skip_ > 0) { --skip_; break; }
-            if (const char32_t c = SymbolChar(t.name)) AppendChar(story, st, c);
+            if (unicode_.SkipsFallback(t)) break;
+            if (const char32_t c = SymbolCharacter(t.name)) AppendChar(story, st, c);
             break;
         case Token::Word: {
             std::string_view w = t.name;
             // Border words belong to a row when they follow a row word directly.
             const bool afterRowWord = std::exchange(lastRow_, false);
-            if (skip_ > 0 && w != "u") { --skip_; break; }
+            if (unicode_.SkipsFallback(t)) break;
             if (w == "u") {
-                skip_ = st.uc;
-                auto c = UnitOf(t);
-                // A high surrogate joins the low one of the next \uN; one left alone is U+FFFD.
-                if (highSurrogate_ && !(c >= 0xDC00 && c < 0xE000)) {
-                    AppendChar(story, st, 0xFFFD);
-                    highSurrogate_ = 0;
-                }
-                if (c >= 0xD800 && c < 0xDC00) { highSurrogate_ = c; break; }
-                if (c >= 0xDC00 && c < 0xE000) {
-                    if (highSurrogate_) c = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (c - 0xDC00);
-                    else c = 0xFFFD;
-                    highSurrogate_ = 0;
-                }
-                AppendChar(story, st, c);
+                unicode_.Unit(t, st.uc, [&](char32_t c) { AppendChar(story, st, c); });
                 break;
             }
             if (w == "uc") { st.uc = std::clamp(t.param, 0, 10); break; }
@@ -1018,11 +980,10 @@ void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart, bool 
         if (n.type == Token::Word && n.name == "fldinst") {
             State code = fs;
             code.fieldCode = true;
-            code.table = nullptr;
-            code.dbcs = 0;
+            code.charset = rtf::ByteCharset();
             ParseStory(story, code, false);
         } else if (n.type == Token::Word && n.name == "fldrslt") {
-            std::string g = Capture(t.start, fs.dbcs);
+            std::string g = Capture(t.start, fs.charset.DoubleByte());
             // Keep the content between "\fldrslt" and the group's closing brace.
             std::size_t k = g.find("\\fldrslt");
             std::size_t b = k == std::string::npos ? 1 : k + 8;
@@ -1030,7 +991,7 @@ void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart, bool 
             info.result = g.substr(b, g.size() - 1 - b);
             haveResult = true;
         } else {
-            info.prefix += Capture(t.start, fs.dbcs);
+            info.prefix += Capture(t.start, fs.charset.DoubleByte());
         }
     }
     if (fs.fmt == kNoFmt) fs.fmt = doc_.InternFormat(fs.cf);
