@@ -48,6 +48,11 @@ void AccessSql(const std::uint8_t* data, std::size_t size);
 // lists is then read.
 void Xls(const std::uint8_t* data, std::size_t size);
 
+// Opens the bytes as an Excel workbook file of the name, with the Excel
+// version its connection states ("Excel 8.0", "Excel 12.0 Xml"), under a
+// memory ceiling, and reads every table it lists.
+void ReadWorkbook(const std::uint8_t* data, std::size_t size, std::string_view fileName, std::string_view kind);
+
 // Stops the process with a message: a broken invariant that a sanitizer
 // would not see (for example a text that does not survive a round trip).
 [[noreturn]] void Fail(const char* what);

@@ -1,5 +1,6 @@
-// .xlsx workbooks: arbitrary bytes opened as an Excel file source, within a
-// memory ceiling; every table the connection lists must then read whole.
+// Excel workbooks (.xlsx here, .xls through the same routine): arbitrary
+// bytes opened as an Excel file source, within a memory ceiling; every table
+// the connection lists must then read whole.
 #include "common/FuzzEntries.h"
 
 #include "platform/ado/Backend.h"
@@ -11,12 +12,12 @@
 
 namespace qz::fuzz {
 
-void Xlsx(const std::uint8_t* data, std::size_t size) {
-    const std::string path = ScratchFile("fuzz.xlsx", std::string_view(reinterpret_cast<const char*>(data), size));
+void ReadWorkbook(const std::uint8_t* data, std::size_t size, std::string_view fileName, std::string_view kind) {
+    const std::string path = ScratchFile(fileName, std::string_view(reinterpret_cast<const char*>(data), size));
     const memory::CeilingScope ceiling(std::int64_t{256} << 20);
     Ref<ado::Connection> c = makeRef<ado::Connection>();
     try {
-        c->open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + path + "\";Extended Properties=\"Excel 12.0 Xml;HDR=YES\"");
+        c->open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + path + "\";Extended Properties=\"" + std::string(kind) + ";HDR=YES\"");
     } catch (const AutomationError&) {
         return;
     }
@@ -30,5 +31,7 @@ void Xlsx(const std::uint8_t* data, std::size_t size) {
         }
     }
 }
+
+void Xlsx(const std::uint8_t* data, std::size_t size) { ReadWorkbook(data, size, "fuzz.xlsx", "Excel 12.0 Xml"); }
 
 } // namespace qz::fuzz
