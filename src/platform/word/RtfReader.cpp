@@ -194,6 +194,7 @@ private:
     };
     void Pard(Story& story, State& st, ParaState& ps);
     void EndParagraph(Story& story, State& st, ParaState& ps, std::string_view word);
+    void JoinLeadGroups(Story& story, const State& st, ParaState& ps);
     void MarkRowStart(Story& story, const State& st, const ParaState& ps);
     // The paragraph being read in a story ends: its row-start marks are
     // kept (a table's paragraph) or taken out.
@@ -686,22 +687,12 @@ void RtfReader::SettleRowStarts(Story& story, bool keep) {
     }
 }
 
-void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string_view w) {
-    const bool intbl = st.para.find("\\intbl") != std::string::npos;
-    // A cell or row mark ends a table's paragraph only in a table: one that
-    // states \intbl, or stands under a row's definition (a bare \trowd, which
-    // states nothing and is not written back, is none) or after a cell of its
-    // row. Elsewhere (a row's first cell repeated without the row's start)
-    // readers end a paragraph there and the table goes on after it: so it is
-    // read.
-    const bool rowDefined = !st.row.empty() && st.row != "\\trowd";
-    if ((w == "cell" || w == "row") && !intbl && !rowDefined && rowCells_ == 0) w = "par";
-    const bool inTable = w != "par" && w != "sect" ? true : intbl;
-    if (w == "cell") ++rowCells_;
-    if (w == "row") rowCells_ = 0;
-    if (!rowStarts_.empty()) SettleRowStarts(story, inTable); // only a table's paragraph keeps them
+// The kept groups that led the paragraph before a \pard become one kept
+// group that restates each set of properties where it applied: at the
+// paragraph's end, or at the story's end for a last paragraph without a
+// mark, so that it reads back as it is written.
+void RtfReader::JoinLeadGroups(Story& story, const State& st, ParaState& ps) {
     if (ps.leadEnd > ps.start && ps.leadEnd <= story.size()) {
-        // One kept group that restates each set of properties where it applied.
         std::string g = "\\pard\\plain" + ps.leadProps;
         if (g.back() != '}') g += ' ';
         for (std::size_t i = ps.start; i < ps.leadEnd; ++i) g += doc_.Opaque(story[i].value);
@@ -720,6 +711,24 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
         story.erase(ps.start + 1, ps.leadEnd - ps.start - 1);
         story.at(ps.start) = lead;
     }
+    ps.leadEnd = 0;
+}
+
+void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string_view w) {
+    const bool intbl = st.para.find("\\intbl") != std::string::npos;
+    // A cell or row mark ends a table's paragraph only in a table: one that
+    // states \intbl, or stands under a row's definition (a bare \trowd, which
+    // states nothing and is not written back, is none) or after a cell of its
+    // row. Elsewhere (a row's first cell repeated without the row's start)
+    // readers end a paragraph there and the table goes on after it: so it is
+    // read.
+    const bool rowDefined = !st.row.empty() && st.row != "\\trowd";
+    if ((w == "cell" || w == "row") && !intbl && !rowDefined && rowCells_ == 0) w = "par";
+    const bool inTable = w != "par" && w != "sect" ? true : intbl;
+    if (w == "cell") ++rowCells_;
+    if (w == "row") rowCells_ = 0;
+    if (!rowStarts_.empty()) SettleRowStarts(story, inTable); // only a table's paragraph keeps them
+    JoinLeadGroups(story, st, ps);
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
     story.push_back(Atom::Make(AtomKind::ParaEnd,
                                doc_.InternParaEnd(std::string(w), st.para, inTable ? st.row : std::string()),
@@ -755,6 +764,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
         Token t = Next();
         switch (t.type) {
         case Token::End:
+            JoinLeadGroups(story, st, ps);
             if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
             return;
         case Token::Open: {
@@ -824,6 +834,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
         case Token::Close:
             unicode_.EndFallback();
             if (stack.empty()) {
+                JoinLeadGroups(story, st, ps);
                 if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
                 return;
             }
