@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <map>
 #include <optional>
 
 namespace qz::word {
@@ -172,7 +171,6 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
     // story's start, read once a walk, and only when a list paragraph shows.
     const bool lists = doc.preamble.find("\\listtable") != std::string::npos;
     std::optional<ListNumbering> numbering;
-    std::map<int, std::vector<ListLevel>> levelsOf;
     std::u32string listText;
     long keptNumberAt = -1; // the kept number that listText shows in place of
     auto showNumber = [&](long i) {
@@ -191,12 +189,9 @@ void WalkDisplay(const Document& doc, const Story& story, long from, long to, bo
             else emitText(DisplayRun::Kind::FieldText, i, i, listText, story[static_cast<std::size_t>(i)].fmt);
             return;
         }
-        if (kept) return;
-        auto levels = levelsOf.find(f.list);
-        if (levels == levelsOf.end()) levels = levelsOf.emplace(f.list, ListLevels(doc, f.list)).first;
-        const std::size_t k = static_cast<std::size_t>(std::max(0, f.listLevel));
-        if (k >= levels->second.size()) return;
-        listText = LevelBullet(doc, levels->second[k]);
+        const ListLevel* level = kept ? nullptr : numbering->Level(f);
+        if (!level) return;
+        listText = LevelBullet(doc, *level);
         if (!listText.empty()) emitText(DisplayRun::Kind::FieldText, i, i, listText, story[static_cast<std::size_t>(i)].fmt);
     };
 

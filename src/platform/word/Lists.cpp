@@ -353,10 +353,15 @@ void ListNumbering::CountBefore(const Story& story, long pos) {
     }
 }
 
-char32_t ListNumbering::Follow(const ParaFormat& f) {
+const ListLevel* ListNumbering::Level(const ParaFormat& f) {
     const List& list = ListOf(f.list);
     const std::size_t lv = static_cast<std::size_t>(std::clamp(f.listLevel, 0, 8));
-    const int follow = lv < list.levels.size() ? list.levels[lv].follow : 0;
+    return lv < list.levels.size() ? &list.levels[lv] : nullptr;
+}
+
+char32_t ListNumbering::Follow(const ParaFormat& f) {
+    const ListLevel* level = Level(f);
+    const int follow = level ? level->follow : 0;
     return follow == 1 ? U' ' : follow == 2 ? 0 : U'\t';
 }
 

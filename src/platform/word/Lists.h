@@ -61,6 +61,8 @@ public:
     // The character that follows a number at the paragraph's level (a tab,
     // a space, or 0 for nothing).
     char32_t Follow(const ParaFormat& f);
+    // The paragraph's level of its list, if the list has it.
+    const ListLevel* Level(const ParaFormat& f);
 
 private:
     struct List {
