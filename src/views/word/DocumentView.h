@@ -13,12 +13,11 @@
 
 #include "platform/word/Document.h"
 #include "platform/word/Table.h"
+#include "views/word/PositionMap.h"
 
 #include <QTextEdit>
 
 #include <functional>
-#include <array>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -28,6 +27,7 @@ namespace qz::views {
 
 class PageLayout;
 class PageObjects;
+class PageRenderer;
 
 class DocumentView : public QTextEdit {
     Q_OBJECT
@@ -199,18 +199,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    // One block of the view: the model atoms [start, start + length) of one
-    // visible paragraph (its end mark included), and for each character of
-    // the block the model position it shows, relative to start.
-    struct Block {
-        long start = 0;
-        long length = 0;
-        std::vector<int> map;  // view offset -> model offset (block length + 1 entries)
-        bool table = false;    // a block in a table, or the empty one a table follows
-        bool continues = false; // ends at a page break: its paragraph goes on in the next block
-        std::uint32_t mark = UINT32_MAX; // the paragraph end (Document::ParaEnd) it ends with, if any
-        int section = 0;        // the section of the document it is in
-    };
+    using Block = ViewBlock;
 
     // Renders the model atoms [from, to) of the main story, paragraph by
     // paragraph, at the cursor, the first in the given section; appends
@@ -220,25 +209,13 @@ private:
     // turns out to be anything else (the caller then draws all again).
     int renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section,
                     QTextTable* cell = nullptr);
-    int renderRange(const word::Story& story, long from, long to, QTextCursor& cursor, std::vector<Block>& out,
-                    int section, QTextTable* cell = nullptr);
     // The page size and margins, at the zoom, to the document's layout.
     void applyPage();
     // The window's width left and right of the page.
     void centrePage();
-    // The headers and footers drawn again (after a change of the zoom or the document).
-    void renderHeadersAndFooters();
-    // The borders of the paragraphs shown in the rectangle (document coordinates).
-    void paintParagraphBorders(QPainter& p, const QRectF& shown) const;
-    void paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, const word::PageSetup& setup,
-                             bool header) const;
-    // A story drawn into a document of its own, page numbers showing pageNumber
-    // (0: their kept result); numbered tells whether it has any.
-    std::unique_ptr<QTextDocument> renderStory(const word::Story& story, int pageNumber, bool* numbered);
-    // The header or footer (slot of margins_) as page (0-based) shows it.
-    QTextDocument* marginDocument(int slot, int page);
-    // The page's header and footer, those of its section's first page on it.
-    void paintMargins(QPainter& p, int page, const QRectF& rect);
+    // The borders of the paragraphs shown in the rectangle (document
+    // coordinates), whose top left is topLeft in the viewport.
+    void paintParagraphBorders(QPainter& p, const QPointF& topLeft, const QRectF& shown) const;
     // After a model edit of [start, end) that changed the story's length by
     // delta: renders again the blocks that held it. [editStart, editEnd] is
     // what the edit replaced, without the atoms to spare around it: an
@@ -272,24 +249,13 @@ private:
     word::Story& story_;
     PageLayout* layout_ = nullptr; // owned by the text document
     std::unique_ptr<PageObjects> objects_; // drawings and notes drawn on the pages
+    std::unique_ptr<PageRenderer> renderer_;
     std::vector<Block> blocks_;
     long renderedTo_ = 0;       // model position up to which blocks exist
     unsigned generation_ = 0;   // drawings from the start so far
     word::PageSetup page_;
-    int pageNumber_ = 0;        // what a page number shows while a header or footer is drawn (0: its kept result)
     double zoom_ = 1.0;
     bool pageWidth_ = false;
-    // Headers and footers as drawn, for each section: every page's header
-    // and footer, then the first page's (the same ones unless the section
-    // has its own).
-    struct Margin {
-        const word::Story* story = nullptr;
-        std::unique_ptr<QTextDocument> shown;
-        bool numbered = false; // it shows the page's number: drawn for each page
-    };
-    std::vector<std::array<Margin, 4>> margins_;
-    std::map<std::pair<int, int>, std::unique_ptr<QTextDocument>> numberedCopies_; // (slot, page)
-    bool pageNumberSeen_ = false;
     bool rendering_ = false;
 };
 

@@ -1,0 +1,94 @@
+// Draws the word model for the document view: a story's atoms into a
+// QTextDocument (paragraphs, tables, character formats, pictures), one view
+// block per shown paragraph with the model position each character shows;
+// and on a page what lies outside the flowing text: the header and footer
+// of the page's section and the borders of the paragraphs. The renderer
+// knows nothing of the window: the view asks it for text and paints what it
+// gives back.
+#pragma once
+
+#include "platform/word/Document.h"
+#include "views/word/PositionMap.h"
+
+#include <QRectF>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QTextCursor;
+class QTextDocument;
+class QTextTable;
+
+namespace qz::views {
+
+class PageLayout;
+
+class PageRenderer {
+public:
+    // paged: the main story's view, whose page numbers show the page they
+    // are drawn on; a header's or footer's own view shows its text unpaged.
+    PageRenderer(word::Document& doc, const PageLayout& layout, bool paged);
+    ~PageRenderer();
+    PageRenderer(const PageRenderer&) = delete;
+    PageRenderer& operator=(const PageRenderer&) = delete;
+
+    double zoom() const { return zoom_; }
+    void setZoom(double zoom) { zoom_ = zoom; }
+    double pixels(int twips) const { return twips * zoom_ / 15.0; }
+    bool paged() const { return paged_; }
+
+    // Renders the model atoms [from, to) of the story, paragraph by
+    // paragraph, at the cursor, the first in the given section; appends
+    // their blocks to `out`. Returns the section the range ends in.
+    // With `cell`, [from, to) is paragraphs of one cell of that table, the
+    // cursor in it: they are drawn there, and -1 returned when the range
+    // turns out to be anything else (the caller then draws all again).
+    int render(const word::Story& story, long from, long to, QTextCursor& cursor, std::vector<ViewBlock>& out,
+               int section, QTextTable* cell = nullptr);
+
+    // The headers and footers of every section drawn again (after a change
+    // of the zoom or the document); none for a view that is not paged.
+    void renderHeadersAndFooters();
+    // The page's header and footer, those of its section's first page on its
+    // first page; rect is the paper's rectangle.
+    void paintMargins(QPainter& p, int page, const QRectF& rect);
+    // The borders of the paragraphs of `text` from block `first` on that are
+    // shown in the rectangle (document coordinates).
+    void paintParagraphBorders(QPainter& p, const QRectF& shown, const QTextDocument& text, int first,
+                               const std::vector<ViewBlock>& blocks, const word::Story& story) const;
+
+private:
+    class Sink;
+    // A story drawn into a document of its own, page numbers showing pageNumber
+    // (0: their kept result); numbered tells whether it has any.
+    std::unique_ptr<QTextDocument> renderStory(const word::Story& story, int pageNumber, bool* numbered);
+    // The header or footer (slot of margins_) as page (0-based) shows it.
+    QTextDocument* marginDocument(int slot, int page);
+    void paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, const word::PageSetup& setup,
+                             bool header) const;
+    int sectionOf(int page) const;
+
+    word::Document& doc_;
+    const PageLayout& layout_;
+    const bool paged_;
+    double zoom_ = 1.0;
+    // What a page number shows while a story is drawn: 0 in the paged body
+    // (the page it falls on); a header's own view shows the first page's.
+    int pageNumber_ = 0;
+    bool pageNumberSeen_ = false;
+    // Headers and footers as drawn, for each section: every page's header
+    // and footer, then the first page's (the same ones unless the section
+    // has its own).
+    struct Margin {
+        const word::Story* story = nullptr;
+        std::unique_ptr<QTextDocument> shown;
+        bool numbered = false; // it shows the page's number: drawn for each page
+    };
+    std::vector<std::array<Margin, 4>> margins_;
+    std::map<std::pair<int, int>, std::unique_ptr<QTextDocument>> numberedCopies_; // (slot, page)
+};
+
+} // namespace qz::views
