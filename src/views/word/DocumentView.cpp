@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 #include <cmath>
 
 namespace qz::views {
@@ -50,7 +51,7 @@ void takeChanged(T& field, const T& shown, const T& chosen) {
 DocumentView::DocumentView(word::Document& doc, QWidget* parent) : DocumentView(doc, doc.MainStory(), parent) {}
 
 DocumentView::DocumentView(word::Document& doc, word::Story& story, QWidget* parent)
-    : QTextEdit(parent), doc_(doc), story_(story) {
+    : QTextEdit(parent), doc_(doc), story_(story), map_(*document()) {
     setObjectName("DocumentView");
     setUndoRedoEnabled(false);
     setAcceptRichText(false);
@@ -87,7 +88,7 @@ void DocumentView::renderAll() {
     ++generation_;
     const int scroll = verticalScrollBar()->value();
     document()->clear();
-    blocks_.clear();
+    map_.clear();
     applyPage();
     renderer_->setZoom(zoom_);
     renderer_->renderHeadersAndFooters();
@@ -95,7 +96,7 @@ void DocumentView::renderAll() {
     // One edit block: the document is laid out once, not after each run.
     cursor.beginEditBlock();
     renderedTo_ = chunkEnd(0);
-    renderRange(0, renderedTo_, cursor, blocks_, 0);
+    renderRange(0, renderedTo_, cursor, map_.blocks(), 0);
     cursor.endEditBlock();
     rendering_ = false;
     pushSelection();
@@ -216,7 +217,7 @@ DocumentView::~DocumentView() = default;
 
 void DocumentView::paintParagraphBorders(QPainter& p, const QPointF& topLeft, const QRectF& shown) const {
     const int first = cursorForPosition(topLeft.toPoint()).block().blockNumber();
-    renderer_->paintParagraphBorders(p, shown, *document(), first, blocks_, story_);
+    renderer_->paintParagraphBorders(p, shown, *document(), first, map_.blocks(), story_);
 }
 
 void DocumentView::paintEvent(QPaintEvent* e) {
@@ -295,7 +296,7 @@ void DocumentView::renderMore() {
     cursor.insertBlock();
     const long to = chunkEnd(renderedTo_);
     // A part ends with a plain paragraph: the next one is of the same section.
-    renderRange(renderedTo_, to, cursor, blocks_, blocks_.empty() ? 0 : blocks_.back().section);
+    renderRange(renderedTo_, to, cursor, map_.blocks(), map_.empty() ? 0 : map_.blocks().back().section);
     renderedTo_ = to;
     cursor.endEditBlock();
     rendering_ = false;
@@ -306,37 +307,16 @@ void DocumentView::finishRendering() {
     layout_->layoutAll();
 }
 
-int DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section,
+int DocumentView::renderRange(long from, long to, QTextCursor& cursor, std::vector<ViewBlock>& out, int section,
                               QTextTable* cell) {
     return renderer_->render(story_, from, to, cursor, out, section, cell);
 }
 
-std::size_t DocumentView::blockOf(long modelPos) const {
-    // The last block that starts at or before the position.
-    auto it = std::upper_bound(blocks_.begin(), blocks_.end(), modelPos,
-                               [](long pos, const Block& b) { return pos < b.start; });
-    return it == blocks_.begin() ? 0 : static_cast<std::size_t>(it - blocks_.begin() - 1);
-}
-
 long DocumentView::modelPosition(int viewPos) const {
-    const QTextBlock tb = document()->findBlock(viewPos);
-    if (!tb.isValid() || tb.blockNumber() >= static_cast<int>(blocks_.size()))
-        return static_cast<long>(story_.size());
-    const Block& b = blocks_[static_cast<std::size_t>(tb.blockNumber())];
-    const int k = std::clamp(viewPos - tb.position(), 0, static_cast<int>(b.map.size()) - 1);
-    return b.start + b.map[static_cast<std::size_t>(k)];
+    return map_.modelPosition(viewPos, static_cast<long>(story_.size()));
 }
 
-int DocumentView::viewPosition(long modelPos) const {
-    if (blocks_.empty()) return 0;
-    const std::size_t n = blockOf(modelPos);
-    const Block& b = blocks_[n];
-    const QTextBlock tb = document()->findBlockByNumber(static_cast<int>(n));
-    const int rel = static_cast<int>(modelPos - b.start);
-    const auto it = std::lower_bound(b.map.begin(), b.map.end(), rel);
-    const int k = it == b.map.end() ? static_cast<int>(b.map.size()) - 1 : static_cast<int>(it - b.map.begin());
-    return tb.position() + k;
-}
+int DocumentView::viewPosition(long modelPos) const { return map_.viewPosition(modelPos); }
 
 void DocumentView::pullSelection() {
     if (rendering_) return;
@@ -413,47 +393,27 @@ bool DocumentView::edit(const std::function<void()>& change, bool typing) {
     return ok;
 }
 
-QTextTable* DocumentView::cellTableOf(std::size_t i, std::size_t j) const {
-    for (std::size_t k = i; k <= j; ++k)
-        if (!blocks_[k].table) return nullptr;
-    const QTextBlock first = document()->findBlockByNumber(static_cast<int>(i));
-    const QTextBlock last = document()->findBlockByNumber(static_cast<int>(j));
-    QTextTable* table = QTextCursor(first).currentTable();
-    if (!table || QTextCursor(last).currentTable() != table) return nullptr;
-    const QTextTableCell cell = table->cellAt(first.position());
-    return cell.isValid() && cell == table->cellAt(last.position()) ? table : nullptr;
-}
-
 void DocumentView::rerender(long start, long end, long delta, long editStart, long editEnd) {
-    if (blocks_.empty() || renderedTo_ < end) {
+    if (map_.empty() || renderedTo_ < end) {
         renderAll();
         return;
     }
-    std::size_t i = 0, j = 0;
-    // The blocks of the paragraphs that hold [from, to]: a paragraph split
-    // by page breaks is drawn whole.
-    auto paragraphs = [&](long from, long to) {
-        i = blockOf(from);
-        j = blockOf(std::max(from, to));
-        while (i > 0 && blocks_[i - 1].continues) --i;
-        while (j + 1 < blocks_.size() && blocks_[j].continues) ++j;
-    };
-    paragraphs(start, end);
+    // The paragraphs that hold the edit are drawn whole (a paragraph split
+    // by page breaks too).
+    auto [i, j] = map_.paragraphs(start, end);
     // Tables are drawn whole, but for an edit inside one cell: that cell's
     // paragraphs are drawn again in their place.
     QTextTable* cell = nullptr;
-    for (std::size_t k = i; k <= j + 1 && k < blocks_.size(); ++k)
-        if (blocks_[k].table) {
-            paragraphs(editStart, editEnd);
-            cell = cellTableOf(i, j);
-            if (!cell) {
-                renderAll();
-                return;
-            }
-            break;
+    if (map_.touchesTable(i, j + 1)) {
+        std::tie(i, j) = map_.paragraphs(editStart, editEnd);
+        cell = map_.cellTableOf(i, j);
+        if (!cell) {
+            renderAll();
+            return;
         }
-    const long oldFrom = blocks_[i].start;
-    const long oldTo = blocks_[j].start + blocks_[j].length;
+    }
+    const long oldFrom = map_[i].start;
+    const long oldTo = map_[j].start + map_[j].length;
     const long newTo = oldTo + delta;
     if (newTo < oldFrom || newTo > static_cast<long>(story_.size())) {
         renderAll();
@@ -468,26 +428,23 @@ void DocumentView::rerender(long start, long end, long delta, long editStart, lo
     QTextCursor group(document());
     group.beginEditBlock();
     cursor.removeSelectedText();
-    std::vector<Block> fresh;
-    const int section = renderRange(oldFrom, newTo, cursor, fresh, blocks_[i].section, cell);
+    std::vector<ViewBlock> fresh;
+    const int section = renderRange(oldFrom, newTo, cursor, fresh, map_[i].section, cell);
     group.endEditBlock();
-    if (cell && (section < 0 || fresh.empty() || fresh.back().mark != blocks_[j].mark)) {
+    if (cell && (section < 0 || fresh.empty() || fresh.back().mark != map_[j].mark)) {
         rendering_ = false;
         renderAll();
         return;
     }
     // A section break the edit removed or made: the sections after it are others.
-    const bool sectionsMoved = j + 1 < blocks_.size() && blocks_[j + 1].section != section;
-    for (std::size_t k = j + 1; k < blocks_.size(); ++k) blocks_[k].start += delta;
+    const bool sectionsMoved = j + 1 < map_.size() && map_[j + 1].section != section;
+    map_.replace(i, j, std::move(fresh), delta);
     renderedTo_ += delta;
-    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i), blocks_.begin() + static_cast<std::ptrdiff_t>(j + 1));
-    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(i), std::make_move_iterator(fresh.begin()),
-                   std::make_move_iterator(fresh.end()));
     rendering_ = false;
     // The renderer ends the last paragraph of a range with a block of its
     // own when the range ends without a mark; inside the document that
     // block is the next one's and is already there.
-    if (sectionsMoved || static_cast<int>(blocks_.size()) != document()->blockCount()) renderAll();
+    if (sectionsMoved || static_cast<int>(map_.size()) != document()->blockCount()) renderAll();
     else pushSelection();
 }
 

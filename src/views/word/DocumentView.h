@@ -57,7 +57,7 @@ public:
     void pullSelection();
     void pushSelection();
     // The blocks the view keeps, one per block of its QTextDocument.
-    int blockCount() const { return static_cast<int>(blocks_.size()); }
+    int blockCount() const { return static_cast<int>(map_.size()); }
 
     // Model edits through the view, each one undo step: the selection is
     // replaced by the text ("\r" a paragraph mark), and so on.
@@ -199,15 +199,13 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    using Block = ViewBlock;
-
     // Renders the model atoms [from, to) of the main story, paragraph by
     // paragraph, at the cursor, the first in the given section; appends
     // their blocks to `out`. Returns the section the range ends in.
     // With `cell`, [from, to) is paragraphs of one cell of that table, the
     // cursor in it: they are drawn there, and -1 returned when the range
     // turns out to be anything else (the caller then draws all again).
-    int renderRange(long from, long to, QTextCursor& cursor, std::vector<Block>& out, int section,
+    int renderRange(long from, long to, QTextCursor& cursor, std::vector<ViewBlock>& out, int section,
                     QTextTable* cell = nullptr);
     // The page size and margins, at the zoom, to the document's layout.
     void applyPage();
@@ -221,8 +219,6 @@ private:
     // what the edit replaced, without the atoms to spare around it: an
     // edit inside one table cell draws only that cell again.
     void rerender(long start, long end, long delta, long editStart, long editEnd);
-    // The table whose one cell holds the view's blocks [i, j]; none otherwise.
-    QTextTable* cellTableOf(std::size_t i, std::size_t j) const;
     // Runs a change as one undo step; false (and the error shown) when the
     // model refused it.
     bool runStep(const std::function<void()>& change, bool typing);
@@ -233,8 +229,6 @@ private:
     // The same for an edit that may change the document anywhere (lists
     // renumbered, replace all): the whole document is drawn again.
     bool editAll(const std::function<void()>& change);
-    // The block index holding a model position.
-    std::size_t blockOf(long modelPos) const;
     // Replaces the selection's atoms' character formats.
     void changeCharFormat(const std::function<void(word::CharFormat&)>& change);
 
@@ -250,7 +244,7 @@ private:
     PageLayout* layout_ = nullptr; // owned by the text document
     std::unique_ptr<PageObjects> objects_; // drawings and notes drawn on the pages
     std::unique_ptr<PageRenderer> renderer_;
-    std::vector<Block> blocks_;
+    PositionMap map_;          // the view's text blocks and the model positions they show
     long renderedTo_ = 0;       // model position up to which blocks exist
     unsigned generation_ = 0;   // drawings from the start so far
     word::PageSetup page_;

@@ -7,7 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
+
+class QTextDocument;
+class QTextTable;
 
 namespace qz::views {
 
@@ -22,6 +26,41 @@ struct ViewBlock {
     bool continues = false; // ends at a page break: its paragraph goes on in the next block
     std::uint32_t mark = UINT32_MAX; // the paragraph end (Document::ParaEnd) it ends with, if any
     int section = 0;        // the section of the document it is in
+};
+
+// The blocks of the view's text, in its order, and the map through them.
+class PositionMap {
+public:
+    explicit PositionMap(const QTextDocument& text) : text_(text) {}
+
+    std::vector<ViewBlock>& blocks() { return blocks_; }
+    const std::vector<ViewBlock>& blocks() const { return blocks_; }
+    std::size_t size() const { return blocks_.size(); }
+    bool empty() const { return blocks_.empty(); }
+    const ViewBlock& operator[](std::size_t k) const { return blocks_[k]; }
+    void clear() { blocks_.clear(); }
+
+    // The model position a view position shows (storyEnd past the blocks),
+    // and back: a model position in a hidden part maps to the next visible
+    // place.
+    long modelPosition(int viewPos, long storyEnd) const;
+    int viewPosition(long modelPos) const;
+    // The block holding a model position: the last that starts at or before it.
+    std::size_t blockOf(long modelPos) const;
+    // The blocks [first, last] of the paragraphs that hold [from, to]: a
+    // paragraph split by page breaks is all of its blocks.
+    std::pair<std::size_t, std::size_t> paragraphs(long from, long to) const;
+    // Whether a block of [first, last] (those that exist) is in a table.
+    bool touchesTable(std::size_t first, std::size_t last) const;
+    // The table whose one cell holds the blocks [first, last]; none otherwise.
+    QTextTable* cellTableOf(std::size_t first, std::size_t last) const;
+    // The blocks [first, last] replaced by others, after an edit that changed
+    // the story's length by delta: the blocks after them move with it.
+    void replace(std::size_t first, std::size_t last, std::vector<ViewBlock> fresh, long delta);
+
+private:
+    const QTextDocument& text_;
+    std::vector<ViewBlock> blocks_;
 };
 
 } // namespace qz::views
