@@ -120,6 +120,20 @@ TEST_F(FromScript, ValuesKeptByTheScriptAndNamesReadFromFields) {
     EXPECT_EQ(sc.Run("Walk").toUtf8(), "Tea|Tea,Cake,Jam,Bun|Tea/3;2.5/4;3/3;Bun/3;");
 }
 
+// The rows a connection gave keep it as their ActiveConnection, so that a
+// script runs a query of its own (a nested loop's) over the same database.
+TEST_F(FromScript, RowsOfAConnectionReachItThroughActiveConnection) {
+    registerCreatables(&script::registerCreatable);
+    sc.AddCode(
+        "Function Inner()\n"
+        "  Dim r\n"
+        "  Set r = CreateObject(\"ADODB.Recordset\")\n"
+        "  r.Open \"SELECT Name FROM Orders WHERE ID = 2\", Orders.ActiveConnection\n"
+        "  Inner = TypeName(Orders.ActiveConnection) & \"/\" & r.Fields(\"Name\").Value\n"
+        "End Function\n");
+    EXPECT_EQ(sc.Run("Inner").toUtf8(), "Connection/Cake");
+}
+
 TEST_F(FromScript, ErrorsReachTheScript) {
     sc.AddCode(
         "Function Missing()\n"

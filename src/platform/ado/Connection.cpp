@@ -369,7 +369,7 @@ Ref<Recordset> Connection::execute(std::string_view sql, std::span<const SqlPara
     const sys::DeadlineScope deadline(timeoutFromNow(commandTimeout_));
     return guarded([&] {
         Ref<Recordset> rs = makeRef<Recordset>();
-        rs->attach(backend_->query(sql, parameters), Variant::fromUtf8(sql).stringValue());
+        rs->attach(backend_->query(sql, parameters), Variant::fromUtf8(sql).stringValue(), Ref<Dispatch>(this));
         return rs;
     });
 }

@@ -281,8 +281,9 @@ std::int32_t argLong(std::span<Variant> args, std::size_t i, std::int32_t dflt) 
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
-void Recordset::attach(Ref<RecordsetData> data, std::u16string source) {
+void Recordset::attach(Ref<RecordsetData> data, std::u16string source, Ref<Dispatch> connection) {
     data_ = std::move(data);
+    activeConnection_ = std::move(connection);
     // A statement that gives no columns (INSERT, UPDATE...) leaves the
     // recordset closed, as its callers test through State.
     data_->open = !data_->columns.empty();
@@ -325,7 +326,6 @@ void Recordset::open(const Variant& source, const Variant& activeConnection, std
         result = loadSavedRecordset(text);
     } else if (conn) {
         result = conn->execute(command);
-        activeConnection_ = Ref<Dispatch>(conn);
     } else if (!connText.empty()) {
         Ref<Connection> own = makeRef<Connection>();
         own->open(connText);
@@ -334,7 +334,8 @@ void Recordset::open(const Variant& source, const Variant& activeConnection, std
     } else {
         raiseAdo(kErrInvalidConnection, kRsSourceName);
     }
-    attach(Ref<RecordsetData>(result->data()), source.isEmpty() ? std::u16string() : source.toString());
+    attach(Ref<RecordsetData>(result->data()), source.isEmpty() ? std::u16string() : source.toString(),
+           conn ? Ref<Dispatch>(conn) : Ref<Dispatch>());
 }
 
 void Recordset::close() {

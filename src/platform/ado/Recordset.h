@@ -192,8 +192,9 @@ public:
     ~Recordset() override;
 
     // Opens the recordset over rows a provider has read (it stays closed when
-    // they have no columns).
-    void attach(Ref<RecordsetData> data, std::u16string source = {});
+    // they have no columns); connection, when given, is the one that read
+    // them, which ActiveConnection then gives back.
+    void attach(Ref<RecordsetData> data, std::u16string source = {}, Ref<Dispatch> connection = {});
 
     // The ADO Open: source text, active connection (a Connection object or a
     // connection string), cursor type, lock type, options (256: a saved file).
