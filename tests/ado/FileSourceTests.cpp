@@ -222,9 +222,14 @@ TEST(FileSources, XlsFormulasBooleansAndNamedRanges) {
 <table:table-row><table:table-cell office:value-type="boolean" office:boolean-value="false"/><table:table-cell table:formula="of:=1&gt;2" office:value-type="boolean" office:boolean-value="false"/></table:table-row>
 </table:table></office:spreadsheet></office:body></office:document>)";
     dir.write("flags.fods", body);
+    // A text cell whose text is empty, which the cell reader cannot read.
+    std::string emptyText = body;
+    emptyText.replace(emptyText.find("<text:p>Big</text:p>"), 20, "<text:p></text:p>");
+    dir.write("empty.fods", emptyText);
     const std::string convert = "soffice -env:UserInstallation=file://" + dir.file("profile") +
                                 " --headless --convert-to xls --outdir '" + dir.str() + "' '" + QZ_TEST_DATA_DIR +
-                                "/xlsx/lines.fods' '" + dir.file("flags.fods") + "' >/dev/null 2>&1";
+                                "/xlsx/lines.fods' '" + dir.file("flags.fods") + "' '" + dir.file("empty.fods") +
+                                "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(convert.c_str()), 0) << convert;
     Ref<Connection> c = makeRef<Connection>();
     c->open(excelString(dir.file("lines.xls")));
@@ -241,6 +246,14 @@ TEST(FileSources, XlsFormulasBooleansAndNamedRanges) {
     // LibreOffice keeps a boolean cell in this format as the number it is;
     // a formula's boolean result is a boolean.
     EXPECT_EQ(dump(*flags->execute("SELECT * FROM [Flags$]")), "Done:L Big:? \n3=1|11=True|\n3=0|11=False|\n");
+    // Refused with its reason, not read as a workbook without sheets.
+    Ref<Connection> empty = makeRef<Connection>();
+    try {
+        empty->open(excelString(dir.file("empty.xls")));
+        ADD_FAILURE() << "a workbook read without its sheets: " << tableNames(*empty).size() << " tables";
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("cannot be read"), std::string::npos) << e.Description;
+    }
 
     dir.write("make.py", "import sys, xlwt\nb = xlwt.Workbook()\ns = b.add_sheet('Flags')\n"
                          "for r, v in enumerate(['Done', True, False, True]): s.write(r, 0, v)\nb.save(sys.argv[1])\n");

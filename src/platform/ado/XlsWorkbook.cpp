@@ -289,6 +289,14 @@ std::vector<Block> readXls(const std::string& path) {
     std::vector<std::pair<std::string, Grid>> grids;
     unsigned int sheets = 0;
     freexl_get_info(xls, FREEXL_BIFF_SHEET_COUNT, &sheets);
+    // The cell reader stops at what it cannot read (a cell's empty text among
+    // it) and then knows fewer sheets, or none, than the workbook lists: the
+    // workbook is refused rather than read as one without them.
+    const auto listed = std::count_if(extras.sheets.begin(), extras.sheets.end(),
+                                      [](const std::string& n) { return !n.empty(); });
+    if (sheets < static_cast<unsigned int>(listed))
+        raiseProvider(kSource, "The workbook '" + path + "' cannot be read in the format of Excel 97 to 2003 "
+                               "(a cell whose text is empty is one cause); saved as .xlsx it can.");
     for (unsigned short s = 0; s < sheets; ++s) {
         const char* name = nullptr;
         if (freexl_get_worksheet_name(xls, s, &name) != FREEXL_OK || !name) continue;
