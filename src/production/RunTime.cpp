@@ -60,7 +60,7 @@ bool startsWith(std::u16string_view s, std::size_t i, std::u16string_view w) {
 constexpr std::array<std::array<bool, 128>, 2> kPlainAscii = [] {
     std::array<std::array<bool, 128>, 2> t{};
     for (std::size_t c = 0; c < 128; ++c) t[0][c] = t[1][c] = true;
-    for (char c : {'\\', '{', '}', '\r', '_'}) t[0][static_cast<std::size_t>(c)] = t[1][static_cast<std::size_t>(c)] = false;
+    for (char c : {'\\', '{', '}', '\r', '\n', '_'}) t[0][static_cast<std::size_t>(c)] = t[1][static_cast<std::size_t>(c)] = false;
     t[1][' '] = false;
     return t;
 }();
@@ -69,7 +69,8 @@ constexpr std::array<std::array<bool, 128>, 2> kPlainAscii = [] {
 // \~ (with blank protection); set \{ \} \~ aside; double every backslash;
 // escape { and }; put the set-aside escapes back (the placeholder words
 // _QzOpenBrace, _QzCloseBrace and _QzBlankProtect of the value included);
-// CR LF to \par.
+// CR LF, and LF alone, to \par (an RTF reader drops a bare LF, which would
+// run the lines of a value read on this system together).
 // Escapes s from i up to `end` (an escape of several units may end past it)
 // at p, which has room for kMaxUnitBytes a unit; returns the end.
 char* escapePiece(char* p, std::u16string_view s, std::size_t& at, std::size_t end, bool blankProtect) {
@@ -101,6 +102,10 @@ char* escapePiece(char* p, std::u16string_view s, std::size_t& at, std::size_t e
                 continue;
             }
             break;
+        case u'\n': // a line break as this system's files and databases hold it
+            std::memcpy(p, "\\par ", 5);
+            p += 5;
+            continue;
         case u'_':
             if (startsWith(s, i, u"_QzOpenBrace")) { put2('\\', '{'); i += 11; continue; }
             if (startsWith(s, i, u"_QzCloseBrace")) { put2('\\', '}'); i += 12; continue; }

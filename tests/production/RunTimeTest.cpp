@@ -43,6 +43,7 @@ std::u16string referenceEscape(std::u16string s, bool blank) {
     s = replaceAll(s, u"_QzCloseBrace", u"\\}");
     s = replaceAll(s, u"_QzBlankProtect", u"\\~");
     s = replaceAll(s, u"\r\n", u"\\par ");
+    s = replaceAll(s, u"\n", u"\\par ");
     return u"{" + s + u"}";
 }
 
@@ -57,7 +58,9 @@ TEST(RunTimeEscapes, PlainValues) {
     EXPECT_EQ(plain(u"a\\~b c", true), "{a\\~b\\~c}");
     EXPECT_EQ(plain(u"a\\~b c", false), "{a\\~b c}");
     EXPECT_EQ(plain(u"one\r\ntwo"), "{one\\par two}");
-    EXPECT_EQ(plain(u"one\ntwo"), "{one\ntwo}");
+    // A line break of a value read from a file or database of this system
+    // (LF alone) breaks the line too, where an RTF reader would drop it.
+    EXPECT_EQ(plain(u"one\ntwo\r\n\nthree"), "{one\\par two\\par \\par three}");
     EXPECT_EQ(plain(u""), "{}");
     EXPECT_EQ(plain(u"x_QzOpenBrace_QzCloseBrace_QzBlankProtect"), "{x\\{\\}\\~}");
     // Windows-1252 characters are written as such; others as Unicode escapes.
