@@ -38,10 +38,10 @@ enum WordName { kOtherWord, kField, kFldinst, kFldrslt, kPar, kListtext, kPntext
 using rtf::IsDigit;
 using rtf::IsLetter;
 
-constexpr char32_t kReplacement = 0xFFFD;  // for a \uN that names no character
-// A template's field groups are read in Windows-1252, whatever their fonts
-// say: their code is written in it.
-constexpr rtf::ByteCharset kTemplateBytes;
+constexpr char32_t kReplacement = 0xFFFD;  // a surrogate no other joined
+// A template's field groups are read as the word model reads a field's
+// instruction.
+constexpr rtf::ByteCharset kTemplateBytes = rtf::ByteCharset::FieldCode();
 
 constexpr auto kPlainAscii = [] {
     std::array<bool, 256> a{};
@@ -113,9 +113,11 @@ private:
 // field group). Reading past the end of the buffer, or a malformed \'
 // escape, means the group is not what the caller was looking for: 3112.
 //
-// Text tokens are UTF-8: bytes and \'hh escapes are Windows-1252 characters,
-// \uN gives the character N (its fallback characters skipped, as many as the
-// \ucN in force says). The section sign escaped in lower case ("\'a7") is also
+// Text tokens are UTF-8, decoded as the word model decodes a field's
+// instruction (RtfDecoder.h): bytes and \'hh escapes are Windows-1252
+// characters, \uN gives the character N, its fallback characters (as many as
+// the \ucN of the group says) are skipped whatever tokens they are, and a
+// surrogate pair is one character. The section sign escaped in lower case ("\'a7") is also
 // flagged as a separator, the one form that splits an expression payload; a
 // sign reached any other way is plain text. Token texts are views into the
 // buffer wherever the text stands there as it is; decoded characters and
@@ -154,7 +156,7 @@ public:
         word_ = kOtherWord;
         const char* p = lex_.Position();
         const char* end = lex_.BufferEnd();
-        if (p < end && kPlainAscii[static_cast<unsigned char>(*p)]) {
+        if (p < end && kPlainAscii[static_cast<unsigned char>(*p)] && unicode_.Idle()) {
             const char* q = plainEnd(p + 1, end);
             lex_.Seek(q);
             type_ = kText;
@@ -167,6 +169,7 @@ public:
         // A brace is a token of one character, taken here without the
         // lexer's round (a third of the tokens of a field are braces).
         if (p < end && (*p == '{' || *p == '}')) {
+            unicode_.EndFallback();
             lex_.Seek(p + 1);
             if (*p == '{') open(std::string_view(p, 1));
             else close(std::string_view(p, 1));
@@ -190,7 +193,9 @@ public:
 
     // After the token that opened a group: reads to the end of that group.
     void skipGroup() {
-        if (skipped_ && skipAsBefore()) return;
+        // A skip reads as before only from and to a state with no surrogate waiting.
+        const bool cached = skipped_ && unicode_.Idle();
+        if (cached && skipAsBefore()) return;
         const char* from = lex_.Position();
         const int uc = uc_, entryDepth = depth_;
         const std::size_t textFrom = plain_ ? plain_->size() : 0;
@@ -205,7 +210,7 @@ public:
             }
         }
         // Kept only when the \uc value of every group in it is (see kUcDepth).
-        if (skipped_ && !failed_ && deepest < kUcDepth)
+        if (cached && !failed_ && deepest < kUcDepth && unicode_.Idle())
             skipped_->keep(std::string_view(from, static_cast<std::size_t>(lex_.Position() - from)),
                            std::string_view(*plain_).substr(textFrom), uc, entryDepth);
     }
@@ -228,13 +233,21 @@ private:
         return true;
     }
 
-    // Every token but a run of plain ASCII text (kept out of line: next() stays small).
+    // Every token but a run of plain ASCII text (kept out of line: next()
+    // stays small); the fallback characters of a \uN are passed over.
     [[gnu::noinline]] void nextToken() {
         rtf::Token& t = token_;
-        lex_.Next(t);
+        do lex_.Next(t);
+        while (unicode_.SkipsFallback(t) || !take(t));
+    }
+
+    // Makes t the current token; false when it gives none (a high surrogate
+    // waiting for its low one).
+    bool take(const rtf::Token& t) {
         const std::string_view span(t.start, static_cast<std::size_t>(t.end - t.start));
         switch (t.type) {
         case rtf::Token::Byte:
+            if (orphanBefore(t)) break;
             type_ = kText;
             if (t.escaped) {
                 separator_ = span == "\\'a7";
@@ -246,6 +259,7 @@ private:
             }
             break;
         case rtf::Token::Word:
+            if (t.name.size() == 1 && t.name[0] == 'u') return readUnicode(t);
             readControlWord(t, span);
             break;
         case rtf::Token::Open:
@@ -255,6 +269,7 @@ private:
             close(span);
             break;
         case rtf::Token::Symbol:
+            if (rtf::SymbolCharacter(t.name) && orphanBefore(t)) break;
             type_ = kControlSymbol;
             text_ = span;
             break;
@@ -264,6 +279,7 @@ private:
             type_ = kControlSymbol;  // a token no reader takes
             text_ = {};
         }
+        return true;
     }
 
     void open(std::string_view span) {
@@ -288,13 +304,7 @@ private:
     }
 
     void readControlWord(const rtf::Token& t, std::string_view span) {
-        if (t.name.size() <= 2 && t.name[0] == 'u' && t.hasParam) {
-            if (t.name.size() == 1) {
-                readUnicode(t.param);
-                return;
-            }
-            if (t.name[1] == 'c') uc_ = std::clamp(t.param, 0, 255);
-        }
+        if (t.name.size() == 2 && t.name[0] == 'u' && t.name[1] == 'c') uc_ = rtf::FallbackLength(t.param);
         type_ = kControlWord;
         text_ = span;
         if (span.size() > 1 && (span[1] == '\r' || span[1] == '\n')) {  // "\" and a line break
@@ -302,7 +312,8 @@ private:
             word_ = kPar;
             return;
         }
-        if (std::any_of(span.begin(), span.end(), [](char x) { return x >= 'A' && x <= 'Z'; })) {
+        // The name is letters only: an upper-case one has bit 0x20 clear.
+        if (std::any_of(t.name.begin(), t.name.end(), [](char x) { return (x & 0x20) == 0; })) {
             own_.assign(span);
             for (char& x : own_) x = toLowerAscii(x);
             text_ = own_;
@@ -324,67 +335,58 @@ private:
         }
     }
 
-    // \uN: the character N, then its fallback characters are skipped. A high
-    // surrogate joins the low surrogate of a \uN that follows at once; a
-    // surrogate left alone becomes U+FFFD.
-    void readUnicode(long n) {
+    // \uN: its character, the fallback after it skipped by the tokens that
+    // follow. False while a high surrogate waits for its low one.
+    bool readUnicode(const rtf::Token& t) {
+        decodedSize_ = 0;
+        unicode_.Unit(t, uc_, [&](char32_t c) {
+            if (rtf::IsTextCharacter(c)) appendDecoded(c);
+        });
+        if (decodedSize_ == 0) return false;
         type_ = kText;
-        skipFallback();
-        const long unit = rtf::UnicodeUnit(n);
-        char32_t cp = unit >= 0 ? static_cast<char32_t>(unit) : kReplacement;
-        if (rtf::IsHighSurrogate(cp)) {
-            const char* save = lex_.Position();
-            const rtf::Token low = lex_.Next();
-            const long lowUnit = low.type == rtf::Token::Word && low.name == "u" && low.hasParam ? rtf::UnicodeUnit(low.param) : -1;
-            if (lowUnit >= 0 && rtf::IsLowSurrogate(static_cast<char32_t>(lowUnit))) {
-                cp = rtf::JoinSurrogates(cp, static_cast<char32_t>(lowUnit));
-                skipFallback();
-            } else {
-                cp = kReplacement;
-                lex_.Seek(save);
-            }
-        } else if (rtf::IsLowSurrogate(cp)) {
-            cp = kReplacement;
-        }
-        setDecoded(cp);
+        text_ = std::string_view(decoded_, decodedSize_);
+        return true;
     }
 
-    // Skips the fallback characters of a \uN: each is one token (a character,
-    // an escape, a control word or symbol); a brace ends them early.
-    void skipFallback() {
-        for (int k = 0; k < uc_; ++k) {
-            const char* save = lex_.Position();
-            const rtf::Token t = lex_.Next();
-            if (t.type == rtf::Token::Open || t.type == rtf::Token::Close || t.type == rtf::Token::End) {
-                lex_.Seek(save);
-                return;
-            }
-        }
+    // A high surrogate no low one followed stands as U+FFFD before the next
+    // character the word model would show; the token t is read again after it.
+    bool orphanBefore(const rtf::Token& t) {
+        if (!unicode_.Orphan()) [[likely]]
+            return false;
+        lex_.Seek(t.start);
+        type_ = kText;
+        setDecoded(kReplacement);
+        return true;
     }
 
-    // A decoded character as UTF-8, in the tokenizer's own four bytes.
+    // A decoded character as UTF-8, in the tokenizer's own bytes.
     void setDecoded(char32_t cp) {
-        std::size_t n;
+        decodedSize_ = 0;
+        appendDecoded(cp);
+        text_ = std::string_view(decoded_, decodedSize_);
+    }
+
+    void appendDecoded(char32_t cp) {
+        char* d = decoded_ + decodedSize_;
         if (cp < 0x80) {
-            decoded_[0] = static_cast<char>(cp);
-            n = 1;
+            d[0] = static_cast<char>(cp);
+            decodedSize_ += 1;
         } else if (cp < 0x800) {
-            decoded_[0] = static_cast<char>(0xC0 | (cp >> 6));
-            decoded_[1] = static_cast<char>(0x80 | (cp & 0x3F));
-            n = 2;
+            d[0] = static_cast<char>(0xC0 | (cp >> 6));
+            d[1] = static_cast<char>(0x80 | (cp & 0x3F));
+            decodedSize_ += 2;
         } else if (cp < 0x10000) {
-            decoded_[0] = static_cast<char>(0xE0 | (cp >> 12));
-            decoded_[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            decoded_[2] = static_cast<char>(0x80 | (cp & 0x3F));
-            n = 3;
+            d[0] = static_cast<char>(0xE0 | (cp >> 12));
+            d[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            d[2] = static_cast<char>(0x80 | (cp & 0x3F));
+            decodedSize_ += 3;
         } else {
-            decoded_[0] = static_cast<char>(0xF0 | (cp >> 18));
-            decoded_[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            decoded_[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            decoded_[3] = static_cast<char>(0x80 | (cp & 0x3F));
-            n = 4;
+            d[0] = static_cast<char>(0xF0 | (cp >> 18));
+            d[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            d[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            d[3] = static_cast<char>(0x80 | (cp & 0x3F));
+            decodedSize_ += 4;
         }
-        text_ = std::string_view(decoded_, n);
     }
 
     rtf::Lexer lex_;
@@ -399,7 +401,9 @@ private:
     bool failed_ = false;
     std::string_view text_;
     std::string own_;        // a lower-cased control word
-    char decoded_[4] = {};   // a decoded character
+    char decoded_[8] = {};   // decoded characters (a \uN gives two at most)
+    std::size_t decodedSize_ = 0;
+    rtf::UnicodeText unicode_;  // the fallback to skip, a high surrogate waiting
     int uc_ = 1;      // fallback characters after \uN
     int depth_ = 0;   // group depth from the start of the buffer
     int ucStack_[kUcDepth] = {};

@@ -1,5 +1,8 @@
 #include "production/RtfInterpreter.h"
 #include "platform/automation/AutomationError.h"
+#include "platform/word/Application.h"
+#include "platform/word/Document.h"
+#include "platform/word/Range.h"
 
 #include "TemplateRtf.h"
 #include "TestFiles.h"
@@ -461,4 +464,32 @@ TEST(RtfTemplateSplit, FieldsReadAsTheFieldReadersReadTheirGroups) {
         }
     }
     EXPECT_GT(checked, 1000);
+}
+
+// The engine reads a field's code with the same decoder as the word
+// processor that shows it: whatever escapes, \uc fallbacks and surrogates
+// the code holds, the designer and the produced program see the same text.
+TEST(RtfFieldRecords, CodeReadsAsTheWordProcessorReadsIt) {
+    const char* payloads[] = {
+        "a\\u1046\\'e9b\\u1046\\par c",           // fallback: an escape, a control word
+        "\\uc2\\u26085\\'93\\'fax\\u26085 ?\\u1046 y",  // two fallback bytes, one, a \u ending them
+        "{\\uc0 \\u1046}\\u1046?{\\uc3 {\\u937???}\\u937?}",  // \uc holds in its group only
+        "\\uc12\\u1046 abcdefghijklmnop",          // a long fallback
+        "\\u-10179?\\cf0\\u-8704?!",               // a pair split by a formatting word
+        "\\u-10179?{\\b \\u-8704?}!\\u-10179?x",   // by a group; a surrogate alone
+        "\\u-3978\\'3f\\u8364 \\'80",              // negative N; the euro as \u and as a byte
+    };
+    for (const char* payload : payloads) {
+        const std::string group = test::systemField(false, "L", payload);
+        word::Application app;
+        word::Document& d = app.GetDocuments().Add();
+        d.LoadRtfText(rtfDocument(group));
+        std::string shown;
+        for (const word::Field& f : d.Content().GetFields().All()) {
+            const std::string code = f.Code().Text();
+            if (code.starts_with(" SET _QZStatement377 ")) shown = code.substr(21);
+        }
+        EXPECT_EQ(RtfInterpreter::ParseRTFStatementCode(group).Code, shown) << payload;
+        EXPECT_EQ(parse(rtfDocument(group)).GetStatementCode(0), shown) << payload;
+    }
 }

@@ -530,7 +530,7 @@ std::u32string FieldResultText(const Document& doc, std::string_view result, int
             if (w == "u") {
                 unicode.Unit(t, st.uc, put);
             } else if (w == "uc") {
-                st.uc = std::clamp(t.param, 0, 10);
+                st.uc = rtf::FallbackLength(t.param);
             } else if (w == "f") {
                 useFont(t.hasParam ? t.param : doc.deff);
             } else if (w == "plain") {

@@ -14,6 +14,7 @@
 #include "platform/system/CodePage.h"
 #include "platform/word/RtfLexer.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -61,6 +62,10 @@ public:
     // A font's character set (\fcharsetN) under the document's code page;
     // with `glyphs`, a symbol font's bytes are its own glyphs (SymbolFontChar).
     static ByteCharset OfFont(int charset, int ansiCodePage, bool glyphs);
+    // A field's instruction: Windows-1252 whatever its font says, the set
+    // the code of the system's fields is written in (its section sign,
+    // \'a7, separates an expression's parts).
+    static constexpr ByteCharset FieldCode() { return {}; }
 
     // The character of a byte that leads no double-byte pair.
     char32_t Decode(unsigned char b) const {
@@ -81,6 +86,16 @@ private:
 };
 
 // ---- \uN
+
+// The number of fallback characters \ucN asks to skip after each \uN (a
+// writer never needs more than a few bytes for one character).
+constexpr int FallbackLength(int n) { return std::clamp(n, 0, 10); }
+
+// Whether a decoded character is text: control characters are not, but for
+// the tab and the line, page and column breaks.
+constexpr bool IsTextCharacter(char32_t c) {
+    return c >= 0x20 || c == U'\t' || c == 0x0B || c == 0x0C || c == 0x0E;
+}
 
 // The 16-bit unit of \uN (a negative N counts from 65536); -1 when N lies
 // outside the 16-bit range.
@@ -118,6 +133,9 @@ public:
     }
     // Ends the fallback (a group opens or closes).
     void EndFallback() { skip_ = 0; }
+    // Whether neither a fallback nor a high surrogate is pending: the next
+    // token is read as it stands.
+    bool Idle() const { return skip_ == 0 && high_ == 0; }
 
     // \uN under \ucN (uc): sends what it completes to put(char32_t): a
     // high surrogate waiting in vain as U+FFFD, then its character (none

@@ -211,7 +211,7 @@ private:
             // A symbol font's bytes are kept as they are: the symbol fonts are settled at the end.
             lastCharset_ = rtf::ByteCharset::OfFont(f ? f->charset : 1, ansiCodePage_, false);
         }
-        st.charset = st.fieldCode ? rtf::ByteCharset() : lastCharset_;
+        st.charset = st.fieldCode ? rtf::ByteCharset::FieldCode() : lastCharset_;
     }
     // After \plain, and where a story starts: no font or size named, so that
     // the copy names none either (readers then take the default font's or
@@ -302,8 +302,7 @@ std::string RtfReader::Capture(const char* groupStart, int dbcs) {
 void RtfReader::AppendChar(Story& story, State& st, char32_t c) {
     if (unicode_.Orphan()) [[unlikely]] // a high surrogate no low one followed
         AppendChar(story, st, 0xFFFD);
-    // Control characters other than those the model knows are not text.
-    if (c < 0x20 && c != U'\t' && c != 0x0B && c != 0x0C && c != 0x0E) return;
+    if (!rtf::IsTextCharacter(c)) return;
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
     story.push_back(Atom::Make(AtomKind::Char, c, st.fmt));
 }
@@ -898,7 +897,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                 unicode_.Unit(t, st.uc, [&](char32_t c) { AppendChar(story, st, c); });
                 break;
             }
-            if (w == "uc") { st.uc = std::clamp(t.param, 0, 10); break; }
+            if (w == "uc") { st.uc = rtf::FallbackLength(t.param); break; }
             if (In(w, {"par", "cell", "row", "nestcell", "nestrow"}) || (w == "sect" && isMain)) {
                 EndParagraph(story, st, ps, w);
                 break;
@@ -991,7 +990,7 @@ void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart, bool 
         if (n.type == Token::Word && n.name == "fldinst") {
             State code = fs;
             code.fieldCode = true;
-            code.charset = rtf::ByteCharset();
+            code.charset = rtf::ByteCharset::FieldCode();
             ParseStory(story, code, false);
         } else if (n.type == Token::Word && n.name == "fldrslt") {
             std::string g = Capture(t.start, fs.charset.DoubleByte());
