@@ -244,3 +244,22 @@ TEST(RtfFidelity, EmptyHeadersAndLateDocumentPropertiesAreKept) {
     EXPECT_LT(saved.find("\\ftnbj\\aenddoc\\aftnnar"), saved.find("\\sectd"));
     EXPECT_EQ(saved.find("\\aenddoc", saved.find("\\sectd")), std::string::npos);
 }
+
+// A paragraph mark keeps its own character format: an empty paragraph's
+// height is its mark's, so a blank line in a small font stays small.
+TEST(RtfFidelity, AParagraphMarkKeepsItsCharacterFormat) {
+    const char* rtf = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Times;}{\\f2 Arial;}}"
+                      "\\pard\\plain\\f2\\fs20 \\par\\pard\\plain {\\f2\\fs20 one}\\par\\pard\\plain\\b two\\par\\pard\\plain end\\par }";
+    const std::string saved = RoundTrip(rtf);
+    Loaded b(saved);
+    const Story& s = *b.doc->Content().GetStory();
+    ASSERT_EQ(b.Text(), "\rone\rtwo\rend");
+    auto mark = [&](std::size_t i) { return b.doc->Format(s[i].fmt); };
+    EXPECT_EQ(mark(0).font, 2);
+    EXPECT_EQ(mark(0).size, 20);
+    EXPECT_FALSE(mark(0).bold);
+    EXPECT_EQ(mark(4), CharFormat{});  // the plain format: the run's group closed before it
+    EXPECT_TRUE(mark(8).bold);
+    EXPECT_NE(saved.find("{\\f2\\fs20\\cf0 one}\\par "), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\\pard\\plain \\f2\\fs20\\cf0\\par "), std::string::npos) << saved;
+}

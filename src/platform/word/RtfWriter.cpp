@@ -275,6 +275,10 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
         case AtomKind::ParaEnd: {
             const ParaEndInfo& pe = doc_.ParaEnd(a.value);
             if (display) break;
+            // The mark's own character format, which an empty paragraph's
+            // height is made of (runs close their groups before it, so the
+            // plain format needs no words).
+            if (doc_.Format(a.fmt) != CharFormat{}) out_ += Words(a.fmt);
             out_ += '\\';
             out_ += pe.word;
             out_ += ' ';
