@@ -1,6 +1,7 @@
 #include "config/QZCConnection.h"
 
 #include "config/QZCDocument.h"
+#include "core/ModErrors.h"
 #include "platform/automation/Text.h"
 
 #include <initializer_list>
@@ -96,7 +97,7 @@ typename QZCItemList<Item>::ItemPtr QZCItemList<Item>::FindItem(std::string_view
 
 template <class Item>
 void QZCItemList<Item>::Load() {
-    qzc::trapped(Item::kListObjectName, "Load", [&] {
+    Handled(Item::kListObjectName, "Load", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         std::vector<ItemPtr> items;
         std::vector<std::string> keys;
@@ -121,7 +122,7 @@ void QZCItemList<Item>::Load() {
 
 template <class Item>
 typename QZCItemList<Item>::ItemPtr QZCItemList<Item>::CreateNew() {
-    return qzc::trapped(Item::kListObjectName, "CreateNew", [&] {
+    return Handled(Item::kListObjectName, "CreateNew", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         std::int64_t highest = 0;
         for (const std::string& key : keys_) highest = std::max(highest, idNumber(key));
@@ -147,7 +148,7 @@ typename QZCItemList<Item>::ItemPtr QZCItemList<Item>::CreateNew() {
 
 template <class Item>
 void QZCItemList<Item>::Delete(std::string_view id) {
-    qzc::trapped(Item::kListObjectName, "Delete", [&] {
+    Handled(Item::kListObjectName, "Delete", kErrLog | kErrRaise, [&] {
         auto it = index_.find(toLowerAscii(id));
         if (it == index_.end()) {
             qzc::raiseError(5, "No qzc " + std::string(Item::kElementName) + " has the ID '" +
@@ -174,7 +175,7 @@ template class QZCItemList<QZCConnection>;
 // --- commands ----------------------------------------------------------------
 
 void QZCCommand::Load() {
-    qzc::trapped(kObjectName, "Load", [&] {
+    Handled(kObjectName, "Load", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         std::string id = qzc::readId(element, kElementName);
         std::string name = Name, text = Text;
@@ -190,7 +191,7 @@ void QZCCommand::Load() {
 }
 
 void QZCCommand::Save() {
-    qzc::trapped(kObjectName, "Save", [&] {
+    Handled(kObjectName, "Save", kErrLog | kErrRaise, [&] {
         if (!deleted_) saveFields(qzc::boundNode(element_), {{"Name", &Name}, {"Text", &Text}}, nullptr);
         if (!element_.doc) qzc::boundNode(element_);
         qzc::writeDocument(*element_.doc);
@@ -198,7 +199,7 @@ void QZCCommand::Save() {
 }
 
 void QZCCommand::CreateNew() {
-    qzc::trapped(kObjectName, "CreateNew", [&] {
+    Handled(kObjectName, "CreateNew", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         writeIdAttribute(element, ID);
         element.append_child("Name");
@@ -207,7 +208,7 @@ void QZCCommand::CreateNew() {
 }
 
 void QZCCommand::Delete() {
-    qzc::trapped(kObjectName, "Delete", [&] {
+    Handled(kObjectName, "Delete", kErrLog | kErrRaise, [&] {
         if (deleted_) return;
         pugi::xml_node element = qzc::boundNode(element_);
         // Write the document without the element first: a failed write then
@@ -226,7 +227,7 @@ void QZCCommand::detach() {
 // --- connections ---------------------------------------------------------------
 
 void QZCConnection::Load() {
-    qzc::trapped(kObjectName, "Load", [&] {
+    Handled(kObjectName, "Load", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         std::string id = qzc::readId(element, kElementName);
         std::string name = Name, dataSource = DataSource, type = ConnectionType;
@@ -253,7 +254,7 @@ void QZCConnection::Load() {
 }
 
 void QZCConnection::Save() {
-    qzc::trapped(kObjectName, "Save", [&] {
+    Handled(kObjectName, "Save", kErrLog | kErrRaise, [&] {
         if (!deleted_) {
             saveFields(qzc::boundNode(element_),
                        {{"Name", &Name}, {"DataSource", &DataSource}, {"ConnectionType", &ConnectionType}},
@@ -265,7 +266,7 @@ void QZCConnection::Save() {
 }
 
 void QZCConnection::CreateNew() {
-    qzc::trapped(kObjectName, "CreateNew", [&] {
+    Handled(kObjectName, "CreateNew", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         writeIdAttribute(element, ID);
         element.append_child("Name");
@@ -279,7 +280,7 @@ void QZCConnection::CreateNew() {
 }
 
 void QZCConnection::Delete() {
-    qzc::trapped(kObjectName, "Delete", [&] {
+    Handled(kObjectName, "Delete", kErrLog | kErrRaise, [&] {
         if (deleted_) return;
         pugi::xml_node element = qzc::boundNode(element_);
         qzc::writeDocument(*element_.doc, element);

@@ -205,11 +205,6 @@ void appendLeaf(std::string& out, pugi::xml_node node) {
     throw AutomationError(number, std::string(kErrorSource), std::move(description), {}, 0, systemErrorCode);
 }
 
-[[noreturn]] void handleFailure(const char* object, const char* routine) {
-    // Logs the failure under this routine's name and raises it again.
-    throw HandleError(object, routine, kErrLog | kErrRaise);
-}
-
 pugi::xml_node boundNode(const QZCNode& n) {
     if (!n) raiseError(91, "The object is not bound to a qzc element.");
     return nodeOf(n);

@@ -47,20 +47,6 @@ inline constexpr std::int32_t kCannotOpen = msg::CannotOpenQzcFile;
 [[noreturn]] void raiseError(std::int32_t number, std::string description,
                              std::int32_t systemErrorCode = 0);
 
-// Hands a failure of a model routine to the central handler: logged under the
-// object's and routine's names, then raised again to the caller.
-[[noreturn]] void handleFailure(const char* object, const char* routine);
-
-// Runs body; any failure goes through handleFailure.
-template <class F>
-decltype(auto) trapped(const char* object, const char* routine, F&& body) {
-    try {
-        return std::forward<F>(body)();
-    } catch (...) {
-        handleFailure(object, routine);
-    }
-}
-
 inline pugi::xml_node nodeOf(const QZCNode& n) noexcept { return pugi::xml_node(n.element); }
 // The element of a bound object; an object not bound to an element fails (91).
 pugi::xml_node boundNode(const QZCNode& n);

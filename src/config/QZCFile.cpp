@@ -1,6 +1,7 @@
 #include "config/QZCFile.h"
 
 #include "config/QZCDocument.h"
+#include "core/ModErrors.h"
 
 namespace qz {
 
@@ -9,7 +10,7 @@ constexpr const char* kObject = "QZCFile";
 }
 
 void QZCFile::Load(const std::string& path) {
-    qzc::trapped(kObject, "Load", [&] {
+    Handled(kObject, "Load", kErrLog | kErrRaise, [&] {
         props_.reset();
         connections_.reset();
 
@@ -43,7 +44,7 @@ void QZCFile::Load(const std::string& path) {
 }
 
 void QZCFile::CreateNew(const std::string& path) {
-    qzc::trapped(kObject, "CreateNew", [&] {
+    Handled(kObject, "CreateNew", kErrLog | kErrRaise, [&] {
         props_.reset();
         connections_.reset();
         auto doc = std::make_shared<QZCDocument>();

@@ -1,6 +1,7 @@
 #include "config/QZCTemplateProperties.h"
 
 #include "config/QZCDocument.h"
+#include "core/ModErrors.h"
 
 #include <array>
 
@@ -33,7 +34,7 @@ std::array<std::string*, 9> members(QZCTemplateProperties& p) {
 } // namespace
 
 void QZCTemplateProperties::Load() {
-    qzc::trapped(kObject, "Load", [&] {
+    Handled(kObject, "Load", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         // Read into a copy: a refused element leaves the properties as they were.
         QZCTemplateProperties read = *this;
@@ -49,7 +50,7 @@ void QZCTemplateProperties::Load() {
 }
 
 void QZCTemplateProperties::Save() {
-    qzc::trapped(kObject, "Save", [&] {
+    Handled(kObject, "Save", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         // Check every child before changing any, so that a refused save leaves
         // the document in memory as it was.
@@ -83,7 +84,7 @@ void QZCTemplateProperties::Save() {
 }
 
 void QZCTemplateProperties::CreateNew() {
-    qzc::trapped(kObject, "CreateNew", [&] {
+    Handled(kObject, "CreateNew", kErrLog | kErrRaise, [&] {
         pugi::xml_node element = qzc::boundNode(element_);
         for (const char* name : kNames) element.append_child(name);
     });

@@ -13,7 +13,7 @@ std::string CommonDialog::OpenFileName(const std::string& mode, const std::strin
                                        const std::string& filterPattern, std::intptr_t ownerWindow,
                                        const std::string& initialFolder,
                                        const std::string& defaultExt, const std::string& fileName) {
-    try {
+    return Handled("CommonDialog", "OpenFileName", kErrLog | kErrRaise, [&]() -> std::string {
         // The mode is a number in a text, blanks around it allowed.
         const std::size_t b = mode.find_first_not_of(' ');
         const std::size_t e = mode.find_last_not_of(' ');
@@ -37,9 +37,7 @@ std::string CommonDialog::OpenFileName(const std::string& mode, const std::strin
         case ui::FileDialogResult::Failed: RaiseError(request.save ? msg::CannotSaveUnderName : msg::CannotOpenName);
         }
         return {};
-    } catch (...) {
-        throw HandleError("CommonDialog", "OpenFileName", kErrLog | kErrRaise);
-    }
+    });
 }
 
 } // namespace qz

@@ -151,11 +151,9 @@ std::string adjust(std::string_view connection, bool isFile, std::string_view fo
 } // namespace
 
 std::string AdjustConnectionString(std::string_view connection, bool isFile, std::string_view templateFolder) {
-    try {
+    return Handled(kModule, "AdjustConnectionString", kErrLog | kErrRaise, [&] {
         return adjust(connection, isFile, templateFolder);
-    } catch (...) {
-        throw HandleError(kModule, "AdjustConnectionString", kErrLog | kErrRaise);
-    }
+    });
 }
 
 bool FileNameIdentical(std::string_view path1, std::string_view path2) {
@@ -191,11 +189,9 @@ std::string GetLocaleCurrencySymbol() {
 }
 
 void ManageCarriageReturn(ui::TextBox& box) {
-    try {
+    Handled(kModule, "ManageCarriageReturn", kErrLog | kErrRaise, [&] {
         box.Text = crLfFromCrKeepingLf(box.Text);
-    } catch (...) {
-        throw HandleError(kModule, "ManageCarriageReturn", kErrLog | kErrRaise);
-    }
+    });
 }
 
 bool ValidCnOrCmdName(std::string_view name) noexcept {

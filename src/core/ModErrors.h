@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 #include <string_view>
+#include <type_traits>
 
 namespace qz {
 
@@ -71,6 +72,59 @@ void HandleError(AutomationError& err, std::string_view module, std::string_view
 // the completed error when it does not raise.
 AutomationError HandleError(std::string_view module, std::string_view routine, int flags,
                             std::string_view detail = {});
+
+// The error handler of a routine, written once: runs `body` and hands a
+// failure to HandleError under the module's and routine's names with `flags`
+// (log, show, raise again). With kErrRaise the completed error leaves to the
+// caller. A body that gives nothing makes Handled give true when it ran
+// through and false when it failed; a body that gives a value makes it give
+// that value, or a value-initialised one when a failure is not raised.
+template <class F>
+auto Handled(std::string_view module, std::string_view routine, int flags, F&& body) {
+    using R = std::invoke_result_t<F&>;
+    try {
+        if constexpr (std::is_void_v<R>) {
+            body();
+            return true;
+        } else {
+            return R(body());
+        }
+    } catch (...) {
+        HandleError(module, routine, flags);
+    }
+    if constexpr (std::is_void_v<R>) return false;
+    else return R{};
+}
+
+// The same where the routine does more than report: `onFailure` receives the
+// completed error after HandleError has logged and shown it (its own message,
+// a fallback state, a clean-up), and raises what the routine raises, if
+// anything; a kErrRaise among the flags is not acted on. Returns true when
+// the body ran through.
+template <class F, class G>
+bool Handled(std::string_view module, std::string_view routine, int flags, F&& body, G&& onFailure) {
+    try {
+        body();
+        return true;
+    } catch (...) {
+        AutomationError err = HandleError(module, routine, flags & ~kErrRaise);
+        onFailure(err);
+    }
+    return false;
+}
+
+// Runs a step whose failure changes nothing the caller relies on (closing
+// what is being let go, a clean-up after an error already in hand): any
+// failure of it is dropped. Returns true when it ran through.
+template <class F>
+bool Quietly(F&& step) noexcept {
+    try {
+        step();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
 
 // The exception in flight as an automation error: an AutomationError as it
 // is, std::bad_alloc as error 7 "Out of memory", a system error (including

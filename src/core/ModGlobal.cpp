@@ -57,20 +57,16 @@ std::vector<long long> versionFields(const std::string& v) {
 } // namespace
 
 QZApplication::QZApplication() {
-    try {
+    Handled("QZApplication", "Class_Initialize", kErrLog | kErrRaise, [&] {
         Initialize();
-    } catch (...) {
-        HandleError("QZApplication", "Class_Initialize", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void QZApplication::Initialize() {
-    try {
+    Handled("QZApplication", "Initialize", kErrLog | kErrRaise, [&] {
         Locale = 1056;
         LogPathName = AddBackSlashInPath(WinDirs::GetApplicationDataPath());
-    } catch (...) {
-        HandleError("QZApplication", "Initialize", kErrLog | kErrRaise);
-    }
+    });
 }
 
 std::shared_ptr<QZApplication> GetApplicationObject() { return tApp; }
@@ -82,14 +78,12 @@ void Main() {
     // first use, and again after a TerminationCleanup when the client goes
     // on creating objects.
     if (tApp) return;
-    try {
+    Handled("ModGlobal", "Main", kErrLog | kErrRaise, [&] {
         // The locale table of the thread starts unloaded (also when the
         // thread starts again after a shutdown): it is filled on first use.
         UnLoadInstalledLocale();
         SetApplicationObject(std::make_shared<QZApplication>());
-    } catch (...) {
-        HandleError("ModGlobal", "Main", kErrLog | kErrRaise);
-    }
+    });
 }
 
 TerminationCleanup::TerminationCleanup() { Main(); }
@@ -284,7 +278,7 @@ void StartSysInfo() {
 namespace ModSystemRequirements {
 
 std::int32_t Check() {
-    try {
+    return Handled("ModSystemRequirements", "Check", kErrLog | kErrRaise, [&] {
         std::string version;
         if (!ReadRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer", "Version",
                                version))
@@ -296,10 +290,7 @@ std::int32_t Check() {
             if (h != need[i]) return h < need[i] ? 2 : 0;
         }
         return 0;
-    } catch (...) {
-        HandleError("ModSystemRequirements", "Check", kErrLog | kErrRaise);
-    }
-    return 2;
+    });
 }
 
 } // namespace ModSystemRequirements

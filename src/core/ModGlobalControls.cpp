@@ -36,18 +36,16 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) noexce
 } // namespace
 
 void FillInstalledLocaleCombo(ui::ComboBox& combo, std::int32_t mode) {
-    try {
+    Handled(kModule, "FillInstalledLocaleCombo", kErrLog | kErrRaise, [&] {
         combo.Clear();
         combo.AddItem(mode == 1 ? "<Template Default>" : "<System Default>", -1);
         for (const InstalledLocaleRecord& r : InstalledLocales())
             combo.AddItem(r.sName, static_cast<std::int32_t>(r.lLcid));
-    } catch (...) {
-        throw HandleError(kModule, "FillInstalledLocaleCombo", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void SelectQzTemplateLocaleItem(ui::ComboBox& combo, std::int32_t lcid) {
-    try {
+    Handled(kModule, "SelectQzTemplateLocaleItem", kErrLog | kErrRaise, [&] {
         if (lcid == -1) {
             combo.Select(0);
             return;
@@ -58,13 +56,11 @@ void SelectQzTemplateLocaleItem(ui::ComboBox& combo, std::int32_t lcid) {
                 return;
             }
         }
-    } catch (...) {
-        throw HandleError(kModule, "SelectQzTemplateLocaleItem", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ComboIncrementalSearch(ui::ComboBox& combo, std::int32_t& keyAscii) {
-    try {
+    Handled(kModule, "ComboIncrementalSearch", kErrLog | kErrRaise, [&] {
         if (keyAscii < 32 || keyAscii > 127) return;
         TypeAhead& t = tTypeAhead;
         const auto at = now();
@@ -85,9 +81,7 @@ void ComboIncrementalSearch(ui::ComboBox& combo, std::int32_t& keyAscii) {
         keyAscii = 0;
         t.last = at;
         t.started = true;
-    } catch (...) {
-        throw HandleError(kModule, "ComboIncrementalSearch", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void SetIncrementalSearchClock(std::function<std::chrono::steady_clock::time_point()> clock) {
@@ -95,26 +89,22 @@ void SetIncrementalSearchClock(std::function<std::chrono::steady_clock::time_poi
 }
 
 void FillNumberOfDigitsCombo(ui::ComboBox& combo) {
-    try {
+    Handled(kModule, "FillNumberOfDigitsCombo", kErrLog | kErrRaise, [&] {
         combo.Clear();
         for (int d = 0; d <= 9; ++d) combo.AddItem(std::to_string(d), d);
-    } catch (...) {
-        throw HandleError(kModule, "FillNumberOfDigitsCombo", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void FillNumberCombo(ui::ComboBox& combo) {
-    try {
+    Handled(kModule, "FillNumberCombo", kErrLog | kErrRaise, [&] {
         combo.Clear();
         combo.AddItem("True", -1);
         combo.AddItem("False", 0);
-    } catch (...) {
-        throw HandleError(kModule, "FillNumberCombo", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void SelectNumberOption(ui::ComboBox& combo, std::int32_t value) {
-    try {
+    Handled(kModule, "SelectNumberOption", kErrLog | kErrRaise, [&] {
         for (int i = 0; i < combo.ListCount(); ++i) {
             if (combo.ItemData(i) == value) {
                 combo.Select(i);
@@ -126,9 +116,7 @@ void SelectNumberOption(ui::ComboBox& combo, std::int32_t value) {
             combo.ListIndex = -1;
             combo.Text = std::to_string(value);
         }
-    } catch (...) {
-        throw HandleError(kModule, "SelectNumberOption", kErrLog | kErrRaise);
-    }
+    });
 }
 
 std::int32_t GetCaretLineOrColumn(std::int32_t mode, const ui::TextBox& box) {

@@ -53,7 +53,7 @@ std::string GetApiErrorText(int code) {
 
 void QZReplace(std::string_view text, std::string& out, std::string_view find,
                std::string_view replacement) {
-    try {
+    Handled("ModMemoryString", "QZReplace", kErrLog | kErrRaise, [&] {
         if (find.empty()) {
             out.assign(text);
             return;
@@ -87,9 +87,7 @@ void QZReplace(std::string_view text, std::string& out, std::string_view find,
         }
         std::memcpy(dst, text.data() + src, text.size() - src);
         out.swap(result);
-    } catch (...) {
-        HandleError("ModMemoryString", "QZReplace", kErrLog | kErrRaise);
-    }
+    });
 }
 
 MemoryHeadroom::MemoryHeadroom(std::size_t bytes) : block_(::operator new(bytes)) {}

@@ -22,15 +22,12 @@ void RandomFile::requireOpen() {
 }
 
 std::int64_t RandomFile::FileSize() {
-    try {
+    return Handled("RandomFile", "FileSize", kErrLog | kErrRaise, [&] {
         requireOpen();
         struct stat st;
         if (::fstat(fd_, &st) != 0) throw sys::systemError(errno);
         return static_cast<std::int64_t>(st.st_size);
-    } catch (...) {
-        HandleError("RandomFile", "FileSize", kErrLog | kErrRaise);
-    }
-    return 0;
+    });
 }
 
 bool RandomFile::IsFileExist(const std::string& fileName) {
@@ -43,7 +40,7 @@ bool RandomFile::IsFileExist(const std::string& fileName) {
 }
 
 void RandomFile::OpenInputFile(const std::string& fileName, bool write) {
-    try {
+    Handled("RandomFile", "OpenInputFile", kErrLog | kErrRaise, [&] {
         if (fd_ >= 0) RaiseError(msg::CannotOpenInputFile);
         int fd = write ? ::open(fileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)
                        : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
@@ -57,24 +54,20 @@ void RandomFile::OpenInputFile(const std::string& fileName, bool write) {
         }
         fd_ = fd;
         fileName_ = fileName;
-    } catch (...) {
-        HandleError("RandomFile", "OpenInputFile", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void RandomFile::CloseFile() {
-    try {
+    Handled("RandomFile", "CloseFile", kErrLog | kErrRaise, [&] {
         requireOpen();
         ::close(fd_);
         fd_ = -1;
         fileName_.clear();
-    } catch (...) {
-        HandleError("RandomFile", "CloseFile", kErrLog | kErrRaise);
-    }
+    });
 }
 
 std::string RandomFile::ReadBytes(std::int64_t count) {
-    try {
+    return Handled("RandomFile", "ReadBytes", kErrLog | kErrRaise, [&] {
         requireOpen();
         if (count < 0) throw AutomationError(5, std::string(kErrorSource), "Invalid procedure call or argument");
         // Never more room than the file has left to give.
@@ -95,32 +88,24 @@ std::string RandomFile::ReadBytes(std::int64_t count) {
         }
         out.resize(got);
         return out;
-    } catch (...) {
-        HandleError("RandomFile", "ReadBytes", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 void RandomFile::SeekAbsolute(std::int32_t high, std::int32_t low) {
-    try {
+    Handled("RandomFile", "SeekAbsolute", kErrLog | kErrRaise, [&] {
         requireOpen();
         off_t pos = static_cast<off_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32) |
                                        static_cast<std::uint32_t>(low));
         if (high < 0 || ::lseek(fd_, pos, SEEK_SET) < 0) throw sys::systemError(high < 0 ? EINVAL : errno);
-    } catch (...) {
-        HandleError("RandomFile", "SeekAbsolute", kErrLog | kErrRaise);
-    }
+    });
 }
 
 std::string RandomFile::ReadAllBytes() {
-    try {
+    return Handled("RandomFile", "ReadAllBytes", kErrLog | kErrRaise, [&] {
         requireOpen();
         SeekAbsolute(0, 0);
         return ReadBytes(FileSize());
-    } catch (...) {
-        HandleError("RandomFile", "ReadAllBytes", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 } // namespace qz

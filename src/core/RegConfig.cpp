@@ -22,7 +22,7 @@ std::string valueName(const std::string& name) { return name == "*" ? std::strin
 } // namespace
 
 std::string RegConfig::GetData(std::int32_t datum) {
-    try {
+    return Handled("RegConfig", "GetData", kErrLog | kErrRaise, [&] {
         if (datum != 2) RaiseError(msg::InvalidRegistryKey);
         auto it = data_.find("Personal");
         if (it == data_.end())
@@ -32,24 +32,18 @@ std::string RegConfig::GetData(std::int32_t datum) {
                                           "Personal", ""))
                      .first;
         return it->second;
-    } catch (...) {
-        HandleError("RegConfig", "GetData", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 std::string RegConfig::GetSetting(std::uint32_t root, const std::string& keyPath, const std::string& name,
                                   const std::string& defaultText) {
-    try {
+    return Handled("RegConfig", "GetSetting", kErrLog | kErrRaise, [&] {
         auto scope = scopeOf(root);
         if (!scope || !sys::settingsKeyExists(*scope, keyPath)) RaiseError(msg::RegistryKeyNotFound);
         auto value = sys::readSetting(*scope, keyPath, valueName(name));
         if (!value) RaiseError(msg::RegistryKeyNotFound);
         return value->empty() ? defaultText : *value;
-    } catch (...) {
-        HandleError("RegConfig", "GetSetting", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 bool RegConfig::SetRegistryValue(std::uint32_t root, const std::string& keyPath, const std::string& name,

@@ -52,7 +52,7 @@ int copyBytes(const std::string& source, const std::string& target) {
 } // namespace
 
 std::string WinDirs::GetApplicationDataPath() {
-    try {
+    return Handled("WinDirs", "GetApplicationDataPath", kErrRaise, [&] {
         const std::string root = sys::userDataFolder();
         const std::string preferred = root.empty() ? root : root + "/" + std::string(sys::kProductSubfolder);
         // Created here without the logging folder routine: the log itself
@@ -71,10 +71,7 @@ std::string WinDirs::GetApplicationDataPath() {
             throw err;
         }
         return path;
-    } catch (...) {
-        HandleError("WinDirs", "GetApplicationDataPath", kErrRaise);
-    }
-    return {};
+    });
 }
 
 std::string WinDirs::GetTemporaryFileName(const std::string& prefix) {
@@ -98,7 +95,7 @@ std::string WinDirs::GetTemporaryFileName(const std::string& prefix) {
 
 void WinDirs::CopyFile(const std::string& source, const std::string& destinationFolder,
                        bool overwrite) {
-    try {
+    Handled("WinDirs", "CopyFile", kErrLog | kErrRaise, [&] {
         std::string folder = AddBackSlashInPath(destinationFolder);
         // A copy into a folder that is not there did not happen: say so.
         if (!sys::folderExists(withoutTrailingSeparator(folder))) throw sys::systemError(ENOTDIR);
@@ -112,29 +109,22 @@ void WinDirs::CopyFile(const std::string& source, const std::string& destination
             if ((st.st_mode & S_IWUSR) == 0) ::chmod(target.c_str(), st.st_mode | S_IWUSR);
         }
         if (int e = copyBytes(source, target)) throw sys::systemError(e);
-    } catch (...) {
-        HandleError("WinDirs", "CopyFile", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void WinDirs::CreateFolder(const std::string& path) {
-    try {
+    Handled("WinDirs", "CreateFolder", kErrLog | kErrRaise, [&] {
         std::string p = withoutTrailingSeparator(path);
         if (p.empty()) throw sys::systemError(ENOENT);
         if (!sys::folderExists(p) && ::mkdir(p.c_str(), 0777) != 0 && errno != EEXIST)
             throw sys::systemError(errno);
-    } catch (...) {
-        HandleError("WinDirs", "CreateFolder", kErrLog | kErrRaise);
-    }
+    });
 }
 
 std::string WinDirs::GetFileName(const std::string& path) {
-    try {
+    return Handled("WinDirs", "GetFileName", kErrLog | kErrRaise, [&] {
         return sys::lastPathComponent(path);
-    } catch (...) {
-        HandleError("WinDirs", "GetFileName", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 std::string WinDirs::GetProgramFilesCommonPath() {

@@ -333,3 +333,62 @@ TEST(SystemErrorMessage, EndsWithALineBreakOrFallsBackToMessage1001) {
     EXPECT_EQ(text, "No such file or directory\r\n");
     EXPECT_EQ(GetSystemErrorMessage(987654), "Unexplained error.");
 }
+
+// One wrapper serves every routine's handler: what it reports must be what
+// the hand-written catch blocks reported (log line, dialog text, raised error).
+TEST_F(CoreFixture, HandledReportsAFailureAsItsFlagsAsk) {
+    int ran = 0;
+    EXPECT_TRUE(Handled("frmX", "cmdOk_Click", kErrLog | kErrShow, [&] { ++ran; }));
+    EXPECT_EQ(ran, 1);
+    EXPECT_TRUE(logLines().empty());
+
+    // Log and show: an own error without text gets the table's, and the call returns.
+    EXPECT_FALSE(Handled("frmX", "cmdOk_Click", kErrLog | kErrShow, [] { RaiseError(2017, ""); }));
+    EXPECT_EQ(host.errorTexts, std::vector<std::string>{"Invalid qzc file."});
+    ASSERT_EQ(logLines().size(), 1u);
+    EXPECT_EQ(logLines()[0][1], "frmX");
+    EXPECT_EQ(logLines()[0][2], "cmdOk_Click");
+
+    // Log only: nothing shown.
+    EXPECT_FALSE(Handled("ModX", "Load", kErrLog, [] { throw std::runtime_error("gone"); }));
+    EXPECT_EQ(host.errorTexts.size(), 1u);
+    EXPECT_EQ(logLines().at(1).at(5), "gone");
+
+    // Log and raise: the caller gets the completed error, or the body's value.
+    EXPECT_EQ(Handled("ModX", "Size", kErrLog | kErrRaise, [] { return std::string("42"); }), "42");
+    try {
+        Handled("ModX", "Size", kErrLog | kErrRaise, []() -> int { RaiseError(3108, ""); });
+        FAIL();
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Number, OwnErrorNumber(3108));
+        EXPECT_EQ(e.Description, "File already closed.");
+    }
+    EXPECT_EQ(logLines().at(2).at(2), "Size");
+    // A value routine whose failure is not raised gives a value-initialised result.
+    EXPECT_EQ(Handled("ModX", "Count", kErrLog, []() -> int { throw std::bad_alloc(); }), 0);
+}
+
+TEST_F(CoreFixture, HandledHandsTheCompletedErrorToTheRoutinesOwnStep) {
+    AutomationError seen;
+    bool cleaned = false;
+    // A raise flag does not skip the routine's own step.
+    EXPECT_FALSE(Handled("frmX", "Initialize", kErrLog | kErrRaise, [] { RaiseError(2017, ""); },
+                         [&](const AutomationError& e) { seen = e, cleaned = true; }));
+    EXPECT_TRUE(cleaned);
+    EXPECT_EQ(seen.Description, "Invalid qzc file.");
+    EXPECT_EQ(logLines().size(), 1u);
+    EXPECT_TRUE(host.errorTexts.empty());
+    // The step may raise an error of its own.
+    EXPECT_EQ(qz::test::numberOf([] {
+                  Handled("frmX", "Save", kErrLog, [] { throw std::runtime_error("x"); },
+                          [](const AutomationError&) { RaiseError(4008); });
+              }),
+              OwnErrorNumber(4008));
+    cleaned = false;
+    EXPECT_TRUE(Handled("frmX", "Save", kErrLog, [] {}, [&](const AutomationError&) { cleaned = true; }));
+    EXPECT_FALSE(cleaned);
+
+    EXPECT_TRUE(Quietly([] {}));
+    EXPECT_FALSE(Quietly([] { throw 1; }));
+    EXPECT_EQ(logLines().size(), 2u);  // nothing logged by a quiet step
+}

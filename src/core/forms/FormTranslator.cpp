@@ -31,7 +31,7 @@ bool setCaption(ui::Control* c, const std::string& text) {
 } // namespace
 
 void FormTranslator::Translate(ui::Form* form) {
-    try {
+    Handled("FormTranslator", "Translate", kErrLog | kErrRaise, [&] {
         if (!form) return;
         if (form->HelpContextID != 0) form->Caption = GetResourceString(form->HelpContextID);
         for (ui::Control* c : form->Controls()) {
@@ -50,9 +50,7 @@ void FormTranslator::Translate(ui::Form* form) {
                 setCaption<ui::CommandButton>(c, text) || setCaption<ui::CheckBox>(c, text) ||
                 setCaption<ui::OptionButton>(c, text);
         }
-    } catch (...) {
-        HandleError("FormTranslator", "Translate", kErrLog | kErrRaise);
-    }
+    });
 }
 
 } // namespace qz

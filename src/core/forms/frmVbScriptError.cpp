@@ -60,7 +60,7 @@ void frmVbScriptError::InitForm(std::int32_t number, const std::string& source,
                                 const std::string& description, const std::string& text,
                                 std::int32_t fieldLine, const std::string& fieldLabel,
                                 std::int32_t fieldKind) {
-    try {
+    Handled("frmVbScriptError", "InitForm", kErrLog | kErrShow, [&] {
         txtErrorNumber.Text = number == 0 ? kUnknown : std::to_string(number);
         txtErrorSource.Text = source;
         txtErrorDescription.Text = description;
@@ -87,9 +87,7 @@ void frmVbScriptError::InitForm(std::int32_t number, const std::string& source,
             txtQzFieldName.ForeColor = 0;
             break;
         }
-    } catch (...) {
-        HandleError("frmVbScriptError", "InitForm", kErrLog | kErrShow);
-    }
+    });
 }
 
 } // namespace qz
