@@ -15,18 +15,6 @@ namespace qz::production {
 
 [[noreturn]] inline void raiseOwnError(std::int32_t id) { RaiseError(id); }
 
-// Runs f; any failure goes to the central handler with flags 3 (log and
-// raise again), so it reaches the caller with the routine's name logged.
-template <class F>
-auto guarded(std::string_view module, std::string_view routine, F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (...) {
-        HandleError(module, routine, kErrLog | kErrRaise);
-        throw;  // not reached: the handler raises
-    }
-}
-
 // Windows-1252 bytes as UTF-8.
 std::string ansiToUtf8(std::string_view ansi);
 

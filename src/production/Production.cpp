@@ -136,7 +136,7 @@ void Production::MemoryLimit(std::int64_t bytes) { scriptControl_->setMemoryLimi
 void Production::AllowUI(bool allow) { scriptControl_->setAllowUI(allow); }
 
 void Production::TemplateFile(const std::string& path) {
-    guarded(kModule, "TemplateFile", [&] {
+    Handled(kModule, "TemplateFile", kErrLog | kErrRaise, [&] {
         RequireRegularFile(path);
         templateFile_ = path;
         built_flag_ = false;
@@ -150,7 +150,7 @@ std::vector<std::string> Production::ObjectNames() const {
 }
 
 void Production::AddObject(const std::string& sName, Ref<Dispatch> oObject) {
-    guarded(kModule, "AddObject", [&] {
+    Handled(kModule, "AddObject", kErrLog | kErrRaise, [&] {
         std::string name(trimSpaces(sName));
         if (name.empty()) raiseOwnError(msg::InvalidObjectName);
         // ObjectExists: names compare as the script compares them, without regard to case.
@@ -162,7 +162,7 @@ void Production::AddObject(const std::string& sName, Ref<Dispatch> oObject) {
 }
 
 void Production::AddProperty(const std::string& sName, const Variant& vntValue) {
-    guarded(kModule, "AddProperty", [&] {
+    Handled(kModule, "AddProperty", kErrLog | kErrRaise, [&] {
         if (vntValue.isObject()) raiseOwnError(msg::ObjectPropertyValue);
         Ref<QZObject> o = makeRef<QZObject>();
         o->Name(sName);
@@ -172,7 +172,7 @@ void Production::AddProperty(const std::string& sName, const Variant& vntValue) 
 }
 
 void Production::AddXmlRecordset(const std::string& sName, const std::string& sXmlFileName) {
-    guarded(kModule, "AddXmlRecordset", [&] {
+    Handled(kModule, "AddXmlRecordset", kErrLog | kErrRaise, [&] {
         RequireRegularFile(sXmlFileName);
         Ref<ado::Recordset> rs = makeRef<ado::Recordset>();
         Variant clientCursor(static_cast<std::int32_t>(3));
@@ -183,7 +183,7 @@ void Production::AddXmlRecordset(const std::string& sName, const std::string& sX
 }
 
 void Production::ClearObjects() {
-    guarded(kModule, "ClearObjects", [&] {
+    Handled(kModule, "ClearObjects", kErrLog | kErrRaise, [&] {
         objects_.clear();
         objects_.shrink_to_fit();
         scriptControl_->Reset();
@@ -191,7 +191,7 @@ void Production::ClearObjects() {
 }
 
 void Production::Reset() {
-    guarded(kModule, "Reset", [&] {
+    Handled(kModule, "Reset", kErrLog | kErrRaise, [&] {
         ClearObjects();
         built_.Program.clear();
         built_flag_ = false;
@@ -199,7 +199,7 @@ void Production::Reset() {
 }
 
 void Production::GetQzcGlobalInfo(const std::string& qzcPath) {
-    guarded(kModule, "GetQzcGlobalInfo", [&] {
+    Handled(kModule, "GetQzcGlobalInfo", kErrLog | kErrRaise, [&] {
         QZCFile file;
         file.Load(qzcPath);
         // The defaults are this template's alone: nothing of a template
@@ -218,7 +218,7 @@ void Production::GetQzcGlobalInfo(const std::string& qzcPath) {
 }
 
 void Production::RetrieveQzTemplateGlobalInfo() {
-    guarded(kModule, "RetrieveQzTemplateGlobalInfo", [&] {
+    Handled(kModule, "RetrieveQzTemplateGlobalInfo", kErrLog | kErrRaise, [&] {
         if (!FileExist(templateFile_)) raiseOwnError(msg::NoTemplateFile);
         const std::string qzc = FindFileNoCase(CompanionName(templateFile_, ".qzc"));
         if (qzc.empty()) raiseOwnError(msg::NoQzcFile);
@@ -227,13 +227,13 @@ void Production::RetrieveQzTemplateGlobalInfo() {
 }
 
 void Production::AddModuleUtility(BuiltProgram& b) {
-    guarded(kModule, "AddModuleUtility", [&] {
+    Handled(kModule, "AddModuleUtility", kErrLog | kErrRaise, [&] {
         std::string front;
         // AddTemplateModule: the template's own module beside it.
         b.ModuleLines = 0;
         b.ModuleFileName.clear();
         std::string module;
-        try {
+        Handled(kModule, "AddTemplateModule", kErrLog, [&] {
             if (!templateFile_.empty()) {
                 const std::string path = FindFileNoCase(CompanionName(templateFile_, ".vbs"));
                 if (!path.empty()) {
@@ -242,24 +242,20 @@ void Production::AddModuleUtility(BuiltProgram& b) {
                     b.ModuleFileName = fs::path(path).filename().string();
                 }
             }
-        } catch (...) {
-            HandleError(kModule, "AddTemplateModule", kErrLog);
-        }
+        });
         // AddCustomModule: the customer's library, when present.
         b.QzCustomLines = 0;
         std::string custom;
-        try {
+        Handled(kModule, "AddCustomModule", kErrLog, [&] {
             const std::string path = FindFileNoCase(programFolder_ + "/qzCustom.vbs");
             if (!path.empty()) {
                 custom = ReadLibraryText(path);
                 b.QzCustomLines = CountLines(custom);
             }
-        } catch (...) {
-            HandleError(kModule, "AddCustomModule", kErrLog);
-        }
+        });
         // AddQzLibModule: the program's library, required.
         b.QzLibLines = 0;
-        const std::string lib = guarded(kModule, "AddQzLibModule", [&] {
+        const std::string lib = Handled(kModule, "AddQzLibModule", kErrLog | kErrRaise, [&] {
             const std::string path = FindFileNoCase(programFolder_ + "/qzLib.vbs");
             if (path.empty()) raiseOwnError(msg::QzLibMissing);
             return ReadLibraryText(path);
@@ -283,7 +279,7 @@ void Production::AddModuleUtility(BuiltProgram& b) {
 }
 
 void Production::ParseQzTemplate() {
-    guarded(kModule, "ParseQzTemplate", [&] {
+    Handled(kModule, "ParseQzTemplate", kErrLog | kErrRaise, [&] {
         // Reading the template and making its program count against the
         // script's memory ceiling as running it does.
         memory::CeilingScope ceiling(MemoryLimit());
@@ -294,7 +290,7 @@ void Production::ParseQzTemplate() {
 
         BuiltProgram b;
         RtfInterpreter reader;
-        guarded(kModule, "ParseRtfTemplate", [&] {
+        Handled(kModule, "ParseRtfTemplate", kErrLog | kErrRaise, [&] {
             reader.TemplateFile(templateFile_);
             reader.ParseRtfTemplate();
         });
@@ -339,7 +335,7 @@ void Production::Execute() {
         scriptControl_->setTimeout(RoundTimeOut(timeOut_));
 
         runFailed_ = false;
-        guarded(kModule, "AddCodeToScriptControl", [&] { scriptControl_->AddCode(built_.Program); });
+        Handled(kModule, "AddCodeToScriptControl", kErrLog | kErrRaise, [&] { scriptControl_->AddCode(built_.Program); });
         try {
             RunVirtualProgram();
         } catch (...) {
@@ -425,11 +421,9 @@ void Production::ReportEarlyEnd() {
 void Production::OnScriptTimeout() {
     runFailed_ = true;
     gbScriptErrorOccurred = true;
-    try {
+    Handled(kModule, "m_oScriptControl_Timeout", kErrLog, [&] {
         if (ExecutionTimeOut) ExecutionTimeOut();
-    } catch (...) {
-        HandleError(kModule, "m_oScriptControl_Timeout", kErrLog);
-    }
+    });
 }
 
 } // namespace qz::production

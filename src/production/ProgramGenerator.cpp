@@ -107,7 +107,7 @@ std::string CreateFormatPercentFunction(std::string_view code, const QzFormatNum
 std::string CreateVbScriptExpLine(std::string_view code, std::int32_t locale,
                                   std::string_view format, std::string_view font,
                                   const TemplateDefaults& defaults) {
-    return guarded(kModule, "CreateVbScriptExpLine", [&] {
+    return Handled(kModule, "CreateVbScriptExpLine", kErrLog | kErrRaise, [&] {
         const bool useDefault = UseDefaultTemplateProperties(format);
         auto pick = [&](const std::string& dflt) { return useDefault ? std::string_view(dflt) : format; };
 
@@ -192,7 +192,7 @@ std::string CreateVbScriptExpLine(std::string_view code, std::int32_t locale,
 
 std::string CreateVirtualProgram(const RtfInterpreter& reader, const TemplateDefaults& defaults,
                                  FieldLineTable& table) {
-    return guarded(kModule, "CreateVirtualProgram", [&] {
+    return Handled(kModule, "CreateVirtualProgram", kErrLog | kErrRaise, [&] {
         const std::int32_t n = reader.NbElement();
         table.Reset(static_cast<std::size_t>(n) + 2);
         std::string program;

@@ -821,14 +821,14 @@ const StatementRecord& RtfInterpreter::statement(std::int32_t i) const {
 }
 
 void RtfInterpreter::ParseRtfTemplate() {
-    guarded(kModule, "ParseRtfTemplate", [&] {
+    Handled(kModule, "ParseRtfTemplate", kErrLog | kErrRaise, [&] {
         const std::string text = ReadAllFile(templateFile_);
         ExtractRTFAndQzFields(text);
     });
 }
 
 std::string RtfInterpreter::ReadAllFile(const std::string& path) {
-    return guarded(kModule, "ReadAllFile", [&] {
+    return Handled(kModule, "ReadAllFile", kErrLog | kErrRaise, [&] {
         // The file and its text without CR LF count against the memory
         // ceiling before either is read.
         std::error_code ec;
@@ -881,7 +881,7 @@ void RtfInterpreter::countField(std::size_t bytes, const std::string& label) {
 }
 
 void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
-    guarded(kModule, "ExtractRTFAndQzFields", [&] {
+    Handled(kModule, "ExtractRTFAndQzFields", kErrLog | kErrRaise, [&] {
         elements_.clear();
         runs_.clear();
         statements_.clear();
@@ -910,7 +910,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
                     depth += t[e] == '{' ? 1 : -1;
                     if (depth == 0) break;
                 }
-                guarded(kModule, "CleanRTFField", [&] { readPlainText(t.substr(s, e - s + 1), plain); });
+                Handled(kModule, "CleanRTFField", kErrLog | kErrRaise, [&] { readPlainText(t.substr(s, e - s + 1), plain); });
             }
             const std::string_view group = t.substr(s, e - s + 1);
             const bool isExpression = plain.find(kExpressionMacro) != std::string::npos;
@@ -923,7 +923,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
                 lastEnd = e + 1;
                 if (isExpression) {
                     expressions_.push_back(
-                        walked ? guarded(kModule, "ParseRTFExpressionCode", [&] { return expressionRecord(walk); })
+                        walked ? Handled(kModule, "ParseRTFExpressionCode", kErrLog | kErrRaise, [&] { return expressionRecord(walk); })
                                : ParseRTFExpressionCode(group));
                     elements_.push_back({kElementExpression,
                                          static_cast<std::int32_t>(expressions_.size()) - 1});
@@ -931,7 +931,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
                     countField(sizeof r + r.Label.size() + r.Code.size() + r.Format.size() + r.Font.size(), r.Label);
                 } else {
                     statements_.push_back(
-                        walked ? guarded(kModule, "ParseRTFStatementCode", [&] { return statementRecord(walk); })
+                        walked ? Handled(kModule, "ParseRTFStatementCode", kErrLog | kErrRaise, [&] { return statementRecord(walk); })
                                : ParseRTFStatementCode(group));
                     elements_.push_back({kElementStatement,
                                          static_cast<std::int32_t>(statements_.size()) - 1});
@@ -948,7 +948,7 @@ void RtfInterpreter::ExtractRTFAndQzFields(std::string_view t) {
 }
 
 std::string RtfInterpreter::CleanRTFField(std::string_view group) {
-    return guarded(kModule, "CleanRTFField", [&] {
+    return Handled(kModule, "CleanRTFField", kErrLog | kErrRaise, [&] {
         std::string plain;
         readPlainText(group, plain);
         return plain;
@@ -956,14 +956,14 @@ std::string RtfInterpreter::CleanRTFField(std::string_view group) {
 }
 
 StatementRecord RtfInterpreter::ParseRTFStatementCode(std::string_view group) {
-    return guarded(kModule, "ParseRTFStatementCode", [&] {
+    return Handled(kModule, "ParseRTFStatementCode", kErrLog | kErrRaise, [&] {
         FieldWalk w = walkField(group, false);
         return statementRecord(w);
     });
 }
 
 ExpressionRecord RtfInterpreter::ParseRTFExpressionCode(std::string_view group) {
-    return guarded(kModule, "ParseRTFExpressionCode", [&] {
+    return Handled(kModule, "ParseRTFExpressionCode", kErrLog | kErrRaise, [&] {
         FieldWalk w = walkField(group, true);
         return expressionRecord(w);
     });

@@ -227,7 +227,7 @@ AutomationError RunTime::OutputError(int error) const {
 }
 
 void RunTime::OpenOutputFile() {
-    guarded(kModule, "OpenOutputFile", [&] {
+    Handled(kModule, "OpenOutputFile", kErrLog | kErrRaise, [&] {
         CloseOutputFileClean();
         writeError_ = 0;
         lastRun_ = -1;
@@ -248,7 +248,7 @@ void RunTime::flush() {
 }
 
 void RunTime::CloseOutputFile() {
-    guarded(kModule, "CloseOutputFile", [&] {
+    Handled(kModule, "CloseOutputFile", kErrLog | kErrRaise, [&] {
         if (!file_.isOpen()) return;
         try {
             flush();
@@ -309,7 +309,7 @@ void RunTime::writeLine(std::string_view piece) {
 }
 
 void RunTime::PrintRtf(std::int32_t index) {
-    guarded(kModule, "PrintRtf ", [&] {
+    Handled(kModule, "PrintRtf ", kErrLog | kErrRaise, [&] {
         if (!runs_ || index < 0 || static_cast<std::size_t>(index) >= runs_->size())
             throwRuntimeError(err::SubscriptOutOfRange);
         writeLine((*runs_)[static_cast<std::size_t>(index)]);
@@ -319,7 +319,7 @@ void RunTime::PrintRtf(std::int32_t index) {
 }
 
 void RunTime::PrintExp(const Variant& value, bool blankProtect, std::string_view font, bool isRtf) {
-    guarded(kModule, "PrintExp", [&] {
+    Handled(kModule, "PrintExp", kErrLog | kErrRaise, [&] {
         // An object stands for its default value; any other value is read
         // where it is, and a text is escaped straight into the output.
         const Variant held = value.isObject() ? value.dereference() : Variant();
@@ -402,7 +402,7 @@ Variant RunTime::memberCloseOutputFile(std::uint8_t, std::span<Variant>) {
     }
     CloseOutputFileClean();
     closedBy_ = "oRun.CloseOutputFile";
-    guarded(kModule, "CloseOutputFile", [&] {
+    Handled(kModule, "CloseOutputFile", kErrLog | kErrRaise, [&] {
         throw AutomationError(OwnErrorNumber(msg::ScriptRunFailed), kModule,
                               "oRun.CloseOutputFile closed the document before its end; the output was not written");
     });
