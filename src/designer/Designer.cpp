@@ -45,18 +45,16 @@ std::string GetBaseName(const std::string& name) {
 
 Designer::Designer() {
     Main();
-    try {
+    Handled(kModule, "Class_Initialize", kErrLog, [&] {
         goDesigner = this;
         helpCenter_ = std::make_unique<HelpCenter>();
-    } catch (...) {
-        HandleError(kModule, "Class_Initialize", kErrLog);
-    }
+    });
 }
 
 Designer::~Designer() { Terminate(); }
 
 void Designer::Terminate() {
-    try {
+    Handled(kModule, "Class_Terminate", kErrLog | kErrShow, [&] {
         UnLoadInstalledLocale();
         if (glHelpWindowHandle != 0) {
             ui::currentHost().showHelp("", ui::HelpCloseAll, 0);
@@ -77,9 +75,7 @@ void Designer::Terminate() {
         helpCenter_.reset();
         app_ = nullptr;
         SetApplicationObject(nullptr);
-    } catch (...) {
-        HandleError(kModule, "Class_Terminate", kErrLog | kErrShow);
-    }
+    });
     // No reference to a designer that is gone.
     if (goDesigner == this) goDesigner = nullptr;
 }
@@ -87,13 +83,11 @@ void Designer::Terminate() {
 std::string Designer::Version() const { return ProgramVersion(); }
 
 void Designer::Initialize(word::Application& wordApplication) {
-    try {
+    Handled(kModule, "Initialize", kErrLog | kErrRaise, [&] {
         app_ = &wordApplication;
         menuToolbar_ = std::make_unique<ModMSWordMenuToolbar>(wordApplication);
         requirements_ = ModSystemRequirements::Check();
-    } catch (...) {
-        HandleError(kModule, "Initialize", kErrLog | kErrRaise);
-    }
+    });
     // The preview documents a designer that died left in the data folder,
     // with the word processor's locks of them.
     try {
@@ -228,7 +222,7 @@ bool Designer::IsValidTemplate() {
 }
 
 void Designer::WordDocumentChange() {
-    try {
+    Handled(kModule, "WordDocumentChange", kErrLog | kErrRaise, [&] {
         word::Application& app = WordApplication();
         ModMSWordMenuToolbar& bars = MenuToolbar();
         // The menu stays enabled (About and Help always serve) and takes the
@@ -264,9 +258,7 @@ void Designer::WordDocumentChange() {
             templateReadOnly_ = false;
             bars.DisableToolBar();
         }
-    } catch (...) {
-        HandleError(kModule, "WordDocumentChange", kErrLog | kErrRaise);
-    }
+    });
 }
 
 bool Designer::FileIsReadOnly(const std::string& sFile) {
@@ -279,40 +271,32 @@ bool Designer::FileIsReadOnly(const std::string& sFile) {
 }
 
 void Designer::ShowAboutQuorvane() {
-    try {
+    Handled(kModule, "ShowAboutQuorvane", kErrLog | kErrRaise, [&] {
         if (!about_) about_ = std::make_unique<frmAbout>();
         about_->Initialize();
         about_->ShowModal();
-    } catch (...) {
-        HandleError(kModule, "ShowAboutQuorvane", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void Designer::ShowHelp() {
-    try {
+    Handled(kModule, "ShowHelp", kErrLog | kErrShow, [&] {
         GetHelpCenter().OpenGeneralHelpCenter();
-    } catch (...) {
-        HandleError(kModule, "ShowHelp", kErrLog | kErrShow);
-    }
+    });
 }
 
 void Designer::ShowWaitingDialog(const std::string& message, const std::string& caption) {
-    try {
+    Handled(kModule, "ShowWaitingDialog", kErrLog | kErrRaise, [&] {
         if (!waiting_) waiting_ = std::make_unique<frmWaiting>();
         waiting_->Caption = caption;
         waiting_->lblWaiting.Caption = message;
         waiting_->ShowModeless();
-    } catch (...) {
-        HandleError(kModule, "ShowWaitingDialog", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void Designer::RefreshWaitingDialog() {
-    try {
+    Handled(kModule, "RefreshWaitingDialog", kErrLog | kErrRaise, [&] {
         if (waiting_) waiting_->Refresh();
-    } catch (...) {
-        HandleError(kModule, "RefreshWaitingDialog", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void Designer::HideWaitingDialog() {

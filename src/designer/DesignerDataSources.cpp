@@ -10,13 +10,11 @@
 namespace qz::designer {
 
 void Designer::EditConnection() {
-    try {
+    Handled("Designer", "EditConnection", kErrLog | kErrRaise, [&] {
         if (!dataLink_) dataLink_ = std::make_unique<datasources::frmDataLink>();
         dataLink_->Initialize();
         dataLink_->Show();
-    } catch (...) {
-        HandleError("Designer", "EditConnection", kErrLog | kErrRaise);
-    }
+    });
 }
 
 } // namespace qz::designer

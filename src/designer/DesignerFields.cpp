@@ -38,20 +38,18 @@ editors::FieldEditors& Designer::Editors() {
 }
 
 void Designer::InsertStatementField() {
-    try {
+    Handled(kModule, "InsertStatementField", kErrLog | kErrRaise, [&] {
         std::string label, code;
         if (!Editors().EditStatement(label, code)) return;
         StatementFieldInfo record;
         record.Code = ToDocument(code);
         record.Label = label;
         modMSWordFields(WordApplication(), this).InsertStatementField(record);
-    } catch (...) {
-        HandleError(kModule, "InsertStatementField", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void Designer::EditStatementField() {
-    try {
+    Handled(kModule, "EditStatementField", kErrLog | kErrRaise, [&] {
         modMSWordFields fields(WordApplication(), this);
         StatementFieldInfo record = fields.ReadStatementField();
         std::string code = ToEditor(record.Code), label = record.Label;
@@ -59,13 +57,11 @@ void Designer::EditStatementField() {
         record.Code = ToDocument(code);
         record.Label = label;
         fields.SaveStatementField(record);
-    } catch (...) {
-        HandleError(kModule, "EditStatementField", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void Designer::EditExpressionField() {
-    try {
+    Handled(kModule, "EditExpressionField", kErrLog | kErrRaise, [&] {
         modMSWordFields fields(WordApplication(), this);
         ExpressionFieldInfo record = fields.ReadExpressionField();
         std::string code = ToEditor(record.Expression), label = record.Label;
@@ -76,23 +72,19 @@ void Designer::EditExpressionField() {
         record.Format = format;
         record.Locale = locale;
         fields.SaveExpressionField(record);
-    } catch (...) {
-        HandleError(kModule, "EditExpressionField", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void Designer::InsertExpressionField() {
-    try {
+    Handled(kModule, "InsertExpressionField", kErrLog | kErrRaise, [&] {
         std::string label, code, format, locale;
         if (!Editors().EditExpression(label, code, format, locale)) return;
         modMSWordFields(WordApplication(), this).InsertExpressionField(label, ToDocument(code), format, locale);
-    } catch (...) {
-        HandleError(kModule, "InsertExpressionField", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void Designer::InsertRepeatingParagraph() {
-    try {
+    Handled(kModule, "InsertRepeatingParagraph", kErrLog | kErrRaise, [&] {
         std::string query;
         if (!Editors().PickRepeatingQuery(query)) return;
         const std::string marker(kLineBreakMarker);
@@ -105,9 +97,7 @@ void Designer::InsertRepeatingParagraph() {
         record.Label = "Loop";
         record.Code = query.empty() ? "Loop" : query + ".MoveNext" + marker + "Loop";
         fields.InsertStatementField(record);
-    } catch (...) {
-        HandleError(kModule, "InsertRepeatingParagraph", kErrLog | kErrRaise);
-    }
+    });
 }
 
 } // namespace qz::designer

@@ -136,7 +136,7 @@ void Designer::PreviewDocument() {
 }
 
 void Designer::RemoveTempFiles(const std::string& newOutputFile) {
-    try {
+    Handled(kModule, "RemoveTempFiles", kErrLog | kErrRaise, [&] {
         const fs::path output = fs::absolute(newOutputFile);
         std::error_code ec;
         for (fs::directory_iterator it(output.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
@@ -147,9 +147,7 @@ void Designer::RemoveTempFiles(const std::string& newOutputFile) {
             std::error_code ignored;
             if (it->is_regular_file(ignored)) fs::remove(p, ignored);
         }
-    } catch (...) {
-        HandleError(kModule, "RemoveTempFiles", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void Designer::moProduction_ExecutionError(const production::ExecutionErrorInfo& e) {

@@ -47,7 +47,7 @@ std::string Designer::RevisionFolder() const {
 }
 
 void Designer::ManageRevisionKeep(std::int32_t keep) {
-    try {
+    Handled(kModule, "ManageRevisionKeep", kErrLog | kErrRaise, [&] {
         // A keep value below one keeps no copies, as "None" does.
         if (keep == 12 || keep < 1) return;
         const std::string folder = RevisionFolder();
@@ -80,13 +80,11 @@ void Designer::ManageRevisionKeep(std::int32_t keep) {
         std::string data;
         if (int err = sys::readWholeFile(AddBackSlashInPath(templatePath_) + templateFileName_, data)) throw sys::systemError(err);
         if (int err = sys::replaceFile(target, data)) throw sys::systemError(err);
-    } catch (...) {
-        HandleError(kModule, "ManageRevisionKeep", kErrLog | kErrRaise);
-    }
+    });
 }
 
 std::int32_t Designer::SearchLastFileRevision(const std::string& revisionFolder) {
-    try {
+    return Handled(kModule, "SearchLastFileRevision", kErrLog | kErrRaise, [&] {
         std::error_code ec;
         if (!fs::is_directory(revisionFolder, ec)) return 0;
         const std::string folderName = fs::path(revisionFolder).filename().string();
@@ -110,21 +108,16 @@ std::int32_t Designer::SearchLastFileRevision(const std::string& revisionFolder)
             if (numeric && n > highest) highest = n;
         }
         return highest;
-    } catch (...) {
-        HandleError(kModule, "SearchLastFileRevision", kErrLog | kErrRaise);
-    }
-    return 0;
+    });
 }
 
 void Designer::RemoveRevisionFile(const std::string& revisionFolder, std::int32_t revision) {
-    try {
+    Handled(kModule, "RemoveRevisionFile", kErrLog | kErrRaise, [&] {
         const std::string file = production::FindFileNoCase(RevisionFileName(revisionFolder, revision));
         std::error_code ec;
         // A file that cannot be deleted stays; the copy goes on.
         if (!file.empty()) fs::remove(file, ec);
-    } catch (...) {
-        HandleError(kModule, "RemoveRevisionFile", kErrLog | kErrRaise);
-    }
+    });
 }
 
 } // namespace qz::designer

@@ -63,34 +63,26 @@ frmQzProperties& Designer::QzPropertiesDialog() {
 }
 
 std::string Designer::RetrieveQzTemplateFileName() {
-    try {
+    return Handled(kModule, "RetrieveQzTemplateFileName", kErrLog | kErrRaise, [&] {
         return BaseName(ModMsWordCurrentDocument(WordApplication()).GetActiveDocumentName()) + ".rtf";
-    } catch (...) {
-        HandleError(kModule, "RetrieveQzTemplateFileName", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 std::string Designer::RetrieveTemplateModuleFileName(bool fromState) {
-    try {
+    return Handled(kModule, "RetrieveTemplateModuleFileName", kErrLog | kErrRaise, [&] {
         const std::string name = fromState ? templateFileName_ : RetrieveQzTemplateFileName();
         if (name.empty()) RaiseError(5);
         return BaseName(name) + ".vbs";
-    } catch (...) {
-        HandleError(kModule, "RetrieveTemplateModuleFileName", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 void Designer::CopyVbsTemplateModule(const std::string& fromFolder, const std::string& toFolder) {
-    try {
+    Handled(kModule, "CopyVbsTemplateModule", kErrLog | kErrRaise, [&] {
         const std::string source = AddBackSlashInPath(fromFolder) + RetrieveTemplateModuleFileName(false);
         const std::string target = AddBackSlashInPath(toFolder) + RetrieveTemplateModuleFileName(true);
         std::error_code ec;
         if (fs::is_directory(toFolder, ec) && FileExists(source)) CopyWhole(source, target);
-    } catch (...) {
-        HandleError(kModule, "CopyVbsTemplateModule", kErrLog | kErrRaise);
-    }
+    });
 }
 
 bool Designer::CreateTempFiles(const std::vector<std::string>& files, std::vector<std::string>& made) {

@@ -59,7 +59,7 @@ std::int32_t PartNumber(std::string_view text) {
 
 void ModConversion::ParseVersionString(const std::string& text, std::int32_t& major,
                                        std::int32_t& minor, std::int32_t& revision) {
-    try {
+    Handled(kModule, "ParseVersionString", kErrLog | kErrRaise, [&] {
         if (text.empty()) return;
         const std::size_t p1 = text.find('.');
         if (p1 != std::string::npos) major = PartNumber(std::string_view(text).substr(0, p1));
@@ -70,35 +70,27 @@ void ModConversion::ParseVersionString(const std::string& text, std::int32_t& ma
         } else {
             revision = PartNumber(text);
         }
-    } catch (...) {
-        HandleError(kModule, "ParseVersionString", kErrLog | kErrRaise);
-    }
+    });
 }
 
 std::int32_t ModConversion::CompareVersion(const std::string& a, const std::string& b) {
-    try {
+    return Handled(kModule, "CompareVersion", kErrLog | kErrRaise, [&] {
         std::int32_t aMajor = 0, aMinor = 0, aRevision = 0, bMajor = 0, bMinor = 0, bRevision = 0;
         ParseVersionString(a, aMajor, aMinor, aRevision);
         ParseVersionString(b, bMajor, bMinor, bRevision);
         if (aMajor == bMajor) return aMinor == bMinor ? 0 : (aMinor > bMinor ? 1 : -1);
         return aMajor < bMajor ? -1 : 1;
-    } catch (...) {
-        HandleError(kModule, "CompareVersion", kErrLog | kErrRaise);
-    }
-    return 0;
+    });
 }
 
 std::string ModConversion::GetTemplateVersion() {
-    try {
+    return Handled(kModule, "GetTemplateVersion", kErrLog | kErrRaise, [&] {
         return ModMsWordCurrentDocument(app_).RetrieveCustomDocumentProperty();
-    } catch (...) {
-        HandleError(kModule, "GetTemplateVersion", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 bool ModConversion::IsValidTemplateVersion() {
-    try {
+    return Handled(kModule, "IsValidTemplateVersion", kErrLog | kErrRaise, [&] {
         const std::string version = GetTemplateVersion();
         if (version.empty()) return false;
         // A version that does not read as numbers is no known version: it is
@@ -115,28 +107,22 @@ bool ModConversion::IsValidTemplateVersion() {
         // The program's own version is known, so that a template it stamped
         // passes even when the table above has no entry for it.
         return CompareVersion(version, ProgramVersion()) == 0;
-    } catch (...) {
-        HandleError(kModule, "IsValidTemplateVersion", kErrLog | kErrRaise);
-    }
-    return false;
+    });
 }
 
 std::int32_t ModConversion::GetTemplateVersionStatus() {
-    try {
+    return Handled(kModule, "GetTemplateVersionStatus", kErrLog | kErrRaise, [&] {
         if (!IsValidTemplateVersion()) return kVersionUnknown;
         switch (CompareVersion(GetTemplateVersion(), ProgramVersion())) {
         case -1: return kVersionOlder;
         case 0: return kVersionSame;
         default: return kVersionNewer;
         }
-    } catch (...) {
-        HandleError(kModule, "GetTemplateVersionStatus", kErrLog | kErrRaise);
-    }
-    return kVersionUnknown;
+    });
 }
 
 void ModConversion::VersionsCheck(std::int32_t requirements) {
-    try {
+    Handled(kModule, "VersionsCheck", kErrLog | kErrRaise, [&] {
         if (requirements == 1) RaiseError(msg::NeedsDataAccess);
         if (requirements == 2) RaiseError(msg::NeedsBrowser);
         if (requirements == 3) RaiseError(msg::NeedsDataAccessAndBrowser);
@@ -146,9 +132,7 @@ void ModConversion::VersionsCheck(std::int32_t requirements) {
         case kVersionUnknown: RaiseError(msg::TemplateVersionInvalid);
         default: break;
         }
-    } catch (...) {
-        HandleError(kModule, "VersionsCheck", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModConversion::Convert() {

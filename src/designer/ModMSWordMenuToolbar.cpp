@@ -104,7 +104,7 @@ word::Template& InstallAddinTemplate(word::Application& app) {
 }
 
 void ModMSWordMenuToolbar::BeginQzCustomizationContext() {
-    try {
+    Handled(kModule, "BeginQzCustomizationContext", kErrLog | kErrRaise, [&] {
         const std::string wanted = toUpperAscii(kAddinTemplateName);
         word::Template* context = app_.CustomizationContext;
         if (!context || toUpperAscii(context->Name) != wanted) {
@@ -118,9 +118,7 @@ void ModMSWordMenuToolbar::BeginQzCustomizationContext() {
         }
         menu_ = GetQzMenuHandle();
         toolBar_ = GetQzToolBarHandle();
-    } catch (...) {
-        HandleError(kModule, "BeginQzCustomizationContext", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::MarkCustomizationSaved() {
@@ -130,33 +128,27 @@ void ModMSWordMenuToolbar::MarkCustomizationSaved() {
 }
 
 word::CommandBarControl* ModMSWordMenuToolbar::GetQzMenuHandle() {
-    try {
+    return Handled(kModule, "GetQzMenuHandle", kErrLog | kErrRaise, [&]() -> word::CommandBarControl* {
         word::CommandBarControls& controls = app_.GetCommandBars().ActiveMenuBar().Controls();
         const std::string wanted = toUpperAscii(kAddinMenuCaption);
         for (int i = 1; i <= controls.Count(); ++i)
             if (toUpperAscii(controls.Item(i).Caption) == wanted) return &controls.Item(i);
         return nullptr;
-    } catch (...) {
-        HandleError(kModule, "GetQzMenuHandle", kErrLog | kErrRaise);
-    }
-    return nullptr;
+    });
 }
 
 word::CommandBar* ModMSWordMenuToolbar::GetQzToolBarHandle() {
-    try {
+    return Handled(kModule, "GetQzToolBarHandle", kErrLog | kErrRaise, [&]() -> word::CommandBar* {
         word::CommandBars& bars = app_.GetCommandBars();
         const std::string wanted = toUpperAscii(kAddinToolBarName);
         for (int i = 1; i <= bars.Count(); ++i)
             if (toUpperAscii(bars.Item(i).Name) == wanted) return &bars.Item(i);
         return nullptr;
-    } catch (...) {
-        HandleError(kModule, "GetQzToolBarHandle", kErrLog | kErrRaise);
-    }
-    return nullptr;
+    });
 }
 
 std::int32_t ModMSWordMenuToolbar::FindQzMenuPosition() {
-    try {
+    return Handled(kModule, "FindQzMenuPosition", kErrLog | kErrRaise, [&] {
         word::CommandBarControls& controls = app_.GetCommandBars().ActiveMenuBar().Controls();
         std::int32_t pos = 0;
         for (int i = 1; i <= controls.Count(); ++i) {
@@ -165,14 +157,11 @@ std::int32_t ModMSWordMenuToolbar::FindQzMenuPosition() {
         }
         if (pos == 0) pos = controls.Count() + 1;
         return pos;
-    } catch (...) {
-        HandleError(kModule, "FindQzMenuPosition", kErrLog | kErrRaise);
-    }
-    return 0;
+    });
 }
 
 void ModMSWordMenuToolbar::CreateAddinMenu() {
-    try {
+    Handled(kModule, "CreateAddinMenu", kErrLog | kErrRaise, [&] {
         const std::int32_t pos = FindQzMenuPosition();
         word::CommandBarControls& controls = app_.GetCommandBars().ActiveMenuBar().Controls();
         // A position past the last control appends.
@@ -181,13 +170,11 @@ void ModMSWordMenuToolbar::CreateAddinMenu() {
         menu.ToolTipText = "Quorvane Studio";
         menu.OnAction = "Menu_Click";
         menu_ = &menu;
-    } catch (...) {
-        HandleError(kModule, "CreateAddinMenu", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::CreateMenuElements() {
-    try {
+    Handled(kModule, "CreateMenuElements", kErrLog | kErrRaise, [&] {
         word::CommandBarControls& items = menu_->Controls();
         for (std::size_t i = 0; i < kMenuItems.size(); ++i) {
             word::CommandBarControl& c = items.Add(i == kInsertItem ? kPopup : kButton);
@@ -196,9 +183,7 @@ void ModMSWordMenuToolbar::CreateMenuElements() {
         }
         word::CommandBarControls& insert = items.Item(std::string("Insert")).Controls();
         for (const MenuItem& item : kInsertItems) Fill(insert.Add(kButton), item);
-    } catch (...) {
-        HandleError(kModule, "CreateMenuElements", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::SetToolBarButtons(bool enabled) {
@@ -227,23 +212,19 @@ void ModMSWordMenuToolbar::SetLayout(bool templateLayout) {
 }
 
 void ModMSWordMenuToolbar::SetEditTemplatePropertiesMenu() {
-    try {
+    Handled(kModule, "SetEditTemplatePropertiesMenu", kErrLog | kErrRaise, [&] {
         SetLayout(true);
-    } catch (...) {
-        HandleError(kModule, "SetEditTemplatePropertiesMenu", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::SetNewTemplateMenu() {
-    try {
+    Handled(kModule, "SetNewTemplateMenu", kErrLog | kErrRaise, [&] {
         SetLayout(false);
-    } catch (...) {
-        HandleError(kModule, "SetNewTemplateMenu", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::ToggleMenuElements(bool templateLayout) {
-    try {
+    Handled(kModule, "ToggleMenuElements", kErrLog | kErrRaise, [&] {
         BeginQzCustomizationContext();
         // A host that asks for the menu before any document event still gets one.
         if (!menu_) CreateAddinMenu();
@@ -251,9 +232,7 @@ void ModMSWordMenuToolbar::ToggleMenuElements(bool templateLayout) {
         if (templateLayout) SetEditTemplatePropertiesMenu();
         else SetNewTemplateMenu();
         MarkCustomizationSaved();
-    } catch (...) {
-        HandleError(kModule, "ToggleMenuElements", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::SetMenuEnabled(bool enabled) noexcept {
@@ -276,27 +255,23 @@ void ModMSWordMenuToolbar::EnableMenu() noexcept { SetMenuEnabled(true); }
 void ModMSWordMenuToolbar::DisableMenu() noexcept { SetMenuEnabled(false); }
 
 void ModMSWordMenuToolbar::EnableToolBar() {
-    try {
+    Handled(kModule, "EnableToolBar", kErrLog | kErrRaise, [&] {
         BeginQzCustomizationContext();
         SetToolBarButtons(true);
         MarkCustomizationSaved();
-    } catch (...) {
-        HandleError(kModule, "EnableToolBar", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::DisableToolBar() {
-    try {
+    Handled(kModule, "DisableToolBar", kErrLog | kErrRaise, [&] {
         BeginQzCustomizationContext();
         SetToolBarButtons(false);
         MarkCustomizationSaved();
-    } catch (...) {
-        HandleError(kModule, "DisableToolBar", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::CreateToolbar() {
-    try {
+    Handled(kModule, "CreateToolbar", kErrLog | kErrRaise, [&] {
         BeginQzCustomizationContext();
         if (!toolBar_) return;
         word::CommandBarControls& buttons = toolBar_->Controls();
@@ -308,9 +283,7 @@ void ModMSWordMenuToolbar::CreateToolbar() {
             b.OnAction = kToolBarButtons[i].onAction;
         }
         MarkCustomizationSaved();
-    } catch (...) {
-        HandleError(kModule, "CreateToolbar", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::ReleaseAddinCommandBars() noexcept {

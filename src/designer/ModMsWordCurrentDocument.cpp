@@ -24,25 +24,19 @@ bool ModMsWordCurrentDocument::IsActiveDocumentSaved() {
 bool ModMsWordCurrentDocument::IsActiveDocumentReadOnly() { return app_.ActiveDocument().ReadOnly(); }
 
 std::string ModMsWordCurrentDocument::CurrentDocumentPath() {
-    try {
+    return Handled(kModule, "CurrentDocumentPath", kErrLog | kErrRaise, [&] {
         std::string path = app_.ActiveDocument().Path();
         if (!path.empty()) return path;
         return WinDirs::GetPersonalPath();
-    } catch (...) {
-        HandleError(kModule, "CurrentDocumentPath", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 bool ModMsWordCurrentDocument::PropertyExist(const std::string& name) {
-    try {
+    return Handled(kModule, "PropertyExist", kErrLog | kErrRaise, [&] {
         for (const word::CustomProperty& p : app_.ActiveDocument().CustomDocumentProperties())
             if (p.Name == name) return true;
         return false;
-    } catch (...) {
-        HandleError(kModule, "PropertyExist", kErrLog | kErrRaise);
-    }
-    return false;
+    });
 }
 
 std::string ModMsWordCurrentDocument::RetrieveCustomDocumentProperty() {
@@ -51,7 +45,7 @@ std::string ModMsWordCurrentDocument::RetrieveCustomDocumentProperty() {
 }
 
 void ModMsWordCurrentDocument::ModifyCurrentDocument() {
-    try {
+    Handled(kModule, "ModifyCurrentDocument", kErrLog | kErrRaise, [&] {
         word::Selection& sel = app_.GetSelection();
         long s = sel.Start(), e = sel.End();
         if (s != e) {
@@ -64,23 +58,19 @@ void ModMsWordCurrentDocument::ModifyCurrentDocument() {
         sel.SetEnd(e);
         sel.SetStart(s);
         if (s != e) sel.Select();
-    } catch (...) {
-        HandleError(kModule, "ModifyCurrentDocument", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void ModMsWordCurrentDocument::SaveCurrentDocument(std::int32_t mode, const std::string& name) {
-    try {
+    Handled(kModule, "SaveCurrentDocument", kErrLog | kErrRaise, [&] {
         if (mode == 1) app_.ActiveDocument().SaveAs(name, 6);
         else if (mode == 2) app_.ActiveDocument().Save();
-    } catch (...) {
-        HandleError(kModule, "SaveCurrentDocument", kErrLog | kErrRaise);
-    }
+    });
 }
 
 bool ModMsWordCurrentDocument::DocumentAlreadyOpen(const std::string& name) {
     namespace fs = std::filesystem;
-    try {
+    return Handled(kModule, "DocumentAlreadyOpen", kErrRaise, [&] {
         std::error_code ec;
         fs::path target = fs::weakly_canonical(fs::path(name), ec);
         if (ec) target = fs::path(name).lexically_normal();
@@ -94,10 +84,7 @@ bool ModMsWordCurrentDocument::DocumentAlreadyOpen(const std::string& name) {
             if (!ec2 && open == target) return true;
         }
         return false;
-    } catch (...) {
-        HandleError(kModule, "DocumentAlreadyOpen", kErrRaise);
-    }
-    return false;
+    });
 }
 
 std::string ModMsWordCurrentDocument::SaveAsRefusal(const std::string& name) {
@@ -122,14 +109,12 @@ std::string ModMsWordCurrentDocument::SaveAsRefusal(const std::string& name) {
 }
 
 void ModMsWordCurrentDocument::UpdateCustomDocumentProperty(const std::string& value) {
-    try {
+    Handled(kModule, "UpdateCustomDocumentProperty", kErrLog | kErrRaise, [&] {
         word::CustomProperties& props = app_.ActiveDocument().CustomDocumentProperties();
         if (PropertyExist(kVersionProperty)) props.Item(std::string(kVersionProperty)).Value = value;
         else props.Add(kVersionProperty, false, value, 4);
         ModifyCurrentDocument();
-    } catch (...) {
-        HandleError(kModule, "UpdateCustomDocumentProperty", kErrLog | kErrRaise);
-    }
+    });
 }
 
 } // namespace qz::designer

@@ -65,33 +65,27 @@ void modMSWordFields::Guarded(const char* routine, std::int32_t messageId, Fn&& 
     }
     bool saved = false;
     bool begun = false;
-    try {
+    Handled(kModule, routine, kErrLog, [&] {
         BeginFieldManipulation(saved);
         begun = true;
         fn();
         EndFieldManipulation(saved);
         if (doc) doc->EndJournal();
-    } catch (...) {
-        HandleError(kModule, routine, kErrLog);
+    }, [&](const AutomationError&) {
         if (doc) {
             doc->RollBack(mark);
             doc->EndJournal();
             doc->GetSelection().MoveTo(selStory, selStart, selEnd);
             doc->SetSaved(wasSaved);
         }
-        if (begun) {
-            try {
-                EndFieldManipulation(saved);
-            } catch (...) {
-            }
-        }
+        if (begun) Quietly([&] { EndFieldManipulation(saved); });
         AutomationError own = OwnError(messageId, std::string());
         HandleError(own, kModule, routine, kErrLog | kErrRaise);
-    }
+    });
 }
 
 void modMSWordFields::BeginFieldManipulation(bool& saved) {
-    try {
+    Handled(kModule, "BeginFieldManipulation", kErrLog | kErrRaise, [&] {
         app_.ScreenUpdating = false;
         word::View& view = app_.ActiveWindow().GetView();
         saved = view.ShowFieldCodes;
@@ -100,20 +94,16 @@ void modMSWordFields::BeginFieldManipulation(bool& saved) {
         // so once the codes show.
         if (!saved) app_.GetSelection().LeaveFieldEdges();
         view.ShowFieldCodes = true;
-    } catch (...) {
-        HandleError(kModule, "BeginFieldManipulation", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void modMSWordFields::EndFieldManipulation(bool saved) {
-    try {
+    Handled(kModule, "EndFieldManipulation", kErrLog | kErrRaise, [&] {
         word::View& view = app_.ActiveWindow().GetView();
         view.ShowFieldCodes = saved;
         view.Type = viewType_;
         app_.ScreenUpdating = true;
-    } catch (...) {
-        HandleError(kModule, "EndFieldManipulation", kErrLog | kErrRaise);
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -316,7 +306,7 @@ void modMSWordFields::SaveExpressionField(const ExpressionFieldInfo& info) {
 // Maintenance
 
 void modMSWordFields::CorrectMacroName() {
-    try {
+    Handled(kModule, "CorrectMacroName", kErrLog | kErrRaise, [&] {
         word::Selection& sel = app_.GetSelection();
         sel.HomeKey(word::kUnitStory);
         word::Find& find = sel.GetFind();
@@ -331,9 +321,7 @@ void modMSWordFields::CorrectMacroName() {
                 find.Execute(from, 2, to, true);
             }
         }
-    } catch (...) {
-        HandleError(kModule, "CorrectMacroName", kErrLog | kErrRaise);
-    }
+    });
 }
 
 // Colours the delimiters and label of every field of one kind in the story
@@ -381,12 +369,10 @@ void modMSWordFields::ColorPass(bool statement) {
 }
 
 void modMSWordFields::ColorFieldLabels() {
-    try {
+    Handled(kModule, "ColorFieldLabels", kErrLog | kErrRaise, [&] {
         ColorPass(true);
         ColorPass(false);
-    } catch (...) {
-        HandleError(kModule, "ColorFieldLabels", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void modMSWordFields::RestoreFieldsColor() {

@@ -23,15 +23,13 @@ frmAbout::frmAbout() : ui::Form("frmAbout", "About Application") {
 }
 
 void frmAbout::Initialize() {
-    try {
+    Handled("frmAbout", "Initialize", kErrLog | kErrRaise, [&] {
         SetCaption();
-    } catch (...) {
-        HandleError("frmAbout", "Initialize", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmAbout::SetCaption() {
-    try {
+    Handled("frmAbout", "SetCaption", kErrLog | kErrShow, [&] {
         Caption = std::string("About ") + kAppTitle;
         lblTitle.Caption = kAppTitle;
         lblVersion.Caption = ProgramVersion() + " ";
@@ -41,9 +39,7 @@ void frmAbout::SetCaption() {
         lblDisclaimer.Caption =
             "Warning: this computer program is protected by copyright law and international "
             "treaties.";
-    } catch (...) {
-        HandleError("frmAbout", "SetCaption", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }

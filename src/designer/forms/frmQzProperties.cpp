@@ -87,7 +87,7 @@ std::string frmQzProperties::RevisionFolderOf(const std::string& templateFullNam
 }
 
 void frmQzProperties::InitializeControls() {
-    try {
+    Handled(kForm, "InitializeControls", kErrLog | kErrRaise, [&] {
         const std::string full = FullTemplateName();
         lblQZTFileName.Caption = full;
         lblQZCFileName.Caption = AddBackSlashInPath(QzTemplatePath) + QzcFilename;
@@ -108,9 +108,7 @@ void frmQzProperties::InitializeControls() {
             if (cboRevision.List(i) == keep) index = i;
         cboRevision.Select(index);
         if (index < 0) cboRevision.Text = keep;
-    } catch (...) {
-        HandleError(kForm, "InitializeControls", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmQzProperties::EnabledQzPropertiesForm() {
@@ -129,13 +127,11 @@ void frmQzProperties::DisableQzPropertiesForm() {
 }
 
 void frmQzProperties::cboRevision_Click() {
-    try {
+    Handled(kForm, "cboRevision_Click", kErrLog | kErrShow, [&] {
         if (cboRevision.ListIndex < 0) return;
         const std::string text = cboRevision.List(cboRevision.ListIndex);
         QzRevisionKeep = text == "All" ? 11 : text == "None" ? 12 : std::stoi(text);
-    } catch (...) {
-        HandleError(kForm, "cboRevision_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQzProperties::cboLocale_Validate(bool&) {
@@ -143,7 +139,7 @@ void frmQzProperties::cboLocale_Validate(bool&) {
 }
 
 void frmQzProperties::cmdSaveAs_Click() {
-    try {
+    Handled(kForm, "cmdSaveAs_Click", kErrLog | kErrShow, [&] {
         std::string chosen = CommonDialog().OpenFileName("1", "Rich Text Format (*.rtf)", "*.rtf", 0, QzTemplatePath,
                                                          "", QzTemplateFileName);
         if (const std::size_t nul = chosen.find('\0'); nul != std::string::npos) chosen.resize(nul);
@@ -158,9 +154,7 @@ void frmQzProperties::cmdSaveAs_Click() {
         const int locale = cboLocale.ListIndex;
         InitializeControls();
         cboLocale.Select(locale);
-    } catch (...) {
-        HandleError(kForm, "cmdSaveAs_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQzProperties::cmdOk_Click() {
@@ -196,15 +190,13 @@ void frmQzProperties::cmdCancel_Click() {
 void frmQzProperties::OnClose() { cmdCancel_Click(); }
 
 void frmQzProperties::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQzProperties::cmdFormat_Click() {
-    try {
+    Handled(kForm, "cmdFormat_Click", kErrLog | kErrShow, [&] {
         frmTemplateDefaultFormat formats;
         formats.QzStringFormat = QzStringFormat;
         formats.QzDateTimeFormat = QzDateTimeFormat;
@@ -219,9 +211,7 @@ void frmQzProperties::cmdFormat_Click() {
         QzCurrencyFormat = formats.QzCurrencyFormat;
         QzPercentFormat = formats.QzPercentFormat;
         formats.Unload();
-    } catch (...) {
-        HandleError(kForm, "cmdFormat_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 } // namespace qz::designer

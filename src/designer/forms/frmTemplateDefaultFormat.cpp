@@ -83,7 +83,8 @@ QzFormatNumber& frmTemplateDefaultFormat::NumberObject(int kind) {
 }
 
 void frmTemplateDefaultFormat::Form_Load() {
-    try {
+    // A failure is shown; the dialog still opens with what was initialised.
+    Handled(kForm, "Form_Load", kErrLog | kErrShow, [&] {
         tabstripFormat.SelectedTab = 0;
         Caption = QzPropertiesReadOnly ? "Qz Template Default Format (Read-Only)" : "Qz Template Default Format";
         for (int k = 0; k < 3; ++k) Format.Number(k).Fill();
@@ -99,10 +100,7 @@ void frmTemplateDefaultFormat::Form_Load() {
             ToggleNumberFormatProperties(k);
         }
         ToggleFormatFrame();
-    } catch (...) {
-        // The dialog still opens with what was initialised.
-        HandleError(kForm, "Form_Load", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmTemplateDefaultFormat::ToggleDateTimeFormatProperties() {
@@ -137,11 +135,9 @@ void frmTemplateDefaultFormat::SelectTab(int tab) {
 }
 
 void frmTemplateDefaultFormat::tabstripFormat_Click() {
-    try {
+    Handled(kForm, "tabstripFormat_Click", kErrLog | kErrShow, [&] {
         ToggleFormatFrame();
-    } catch (...) {
-        HandleError(kForm, "tabstripFormat_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmTemplateDefaultFormat::chkOverrideStringSystemFormat_Click() { Format.String.Toggle(kSystemString); }
@@ -158,30 +154,26 @@ void frmTemplateDefaultFormat::RefuseValue(ui::Control& box) {
 }
 
 void frmTemplateDefaultFormat::txtMaxLength_Validate(bool& cancel) {
-    try {
+    Handled(kForm, "txtMaxLength_Validate", kErrLog | kErrShow, [&] {
         if (Format.String.txtMaxLength.Enabled && !Format.String.MaxLength()) {
             RefuseValue(Format.String.txtMaxLength);
             cancel = true;
         }
-    } catch (...) {
-        HandleError(kForm, "txtMaxLength_Validate", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmTemplateDefaultFormat::cboNumberOfDigits_Validate(int kind, bool& cancel) {
-    try {
+    Handled(kForm, "cboNumberOfDigits_Validate", kErrLog | kErrShow, [&] {
         ui::ComboBox& digits = Format.Number(kind).cboNumberOfDigits;
         if (digits.Enabled && !Format.Number(kind).Digits()) {
             RefuseValue(digits);
             cancel = true;
         }
-    } catch (...) {
-        HandleError(kForm, "cboNumberOfDigits_Validate", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmTemplateDefaultFormat::cmdOk_Click() {
-    try {
+    Handled(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
         // Every value is checked before any object changes, so the caller
         // never gets a half-stored set.
         editors::FormatPanel::StringFrame& strings = Format.String;
@@ -221,17 +213,13 @@ void frmTemplateDefaultFormat::cmdOk_Click() {
             else n.bOverrideDefaultProperties = false;
         }
         Hide();
-    } catch (...) {
-        HandleError(kForm, "cmdOk_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmTemplateDefaultFormat::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 } // namespace qz::designer
