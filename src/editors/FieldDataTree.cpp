@@ -128,7 +128,7 @@ void FieldDataTree::LoadQueries(const std::string& qzcPath, const std::string& t
 void FieldDataTree::PopulateTreeView(const std::string& parentKey, const std::string& connectionString,
                                      const std::string& commandName, const std::string& commandText,
                                      std::int32_t connectionType) {
-    try {
+    Handled(kModule, "PopulateTreeView", kErrLog | kErrRaise, [&] {
         ClosingConnection connection;
         ClosingRecordset rs;
         if (connectionType == kPersistedRecordset) {
@@ -158,9 +158,7 @@ void FieldDataTree::PopulateTreeView(const std::string& parentKey, const std::st
             return;
         }
         if (commandFunctions_) AddFunctions(key, {commandName});
-    } catch (...) {
-        HandleError(kModule, "PopulateTreeView", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void FieldDataTree::PrintNodes(const std::string& parentKey, const std::string& chapterName,

@@ -84,11 +84,9 @@ void frmCommandXML::Initialize() {
 }
 
 void frmCommandXML::Form_Activate() {
-    try {
+    Handled(kForm, "Form_Activate", kErrLog, [&] {
         SetFocusTo(txtCommandName);
-    } catch (...) {
-        HandleError(kForm, "Form_Activate", kErrLog);
-    }
+    });
 }
 
 std::string frmCommandXML::RetrieveCompleteXMlFileName(const std::string& name) {
@@ -99,7 +97,7 @@ std::string frmCommandXML::RetrieveCompleteXMlFileName(const std::string& name) 
 }
 
 void frmCommandXML::cmdBrowse_Click() {
-    try {
+    Handled(kForm, "cmdBrowse_Click", kErrLog | kErrShow, [&] {
         std::error_code ec;
         const fs::path parent = InTemplate(txtFilename.Text).parent_path();
         std::string folder;
@@ -111,9 +109,7 @@ void frmCommandXML::cmdBrowse_Click() {
             const fs::path path(chosen);
             txtFilename.Text = path.parent_path().string() == TemplateFolder() ? path.filename().string() : chosen;
         }
-    } catch (...) {
-        HandleError(kForm, "cmdBrowse_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmCommandXML::CloseRecordset() noexcept {
@@ -220,11 +216,9 @@ void frmCommandXML::cmdCancel_Click() {
 }
 
 void frmCommandXML::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmCommandXML::OnUnload() {

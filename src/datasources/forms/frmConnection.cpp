@@ -154,7 +154,7 @@ frmConnection::frmConnection() : ui::Form("frmConnection", "Connection Propertie
 // ---- set-up ----------------------------------------------------------------------
 
 void frmConnection::Initialize() {
-    try {
+    Handled(kForm, "Initialize", kErrLog | kErrRaise, [&] {
         Caption = "Connection Properties ";
         firstActivation_ = true;
         saved_ = false;
@@ -182,9 +182,7 @@ void frmConnection::Initialize() {
             InitConnection(type, connection_->DataSource, f);
             WriteFields(type, f);
         }
-    } catch (...) {
-        HandleError(kForm, "Initialize", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmConnection::Form_Activate() {
@@ -313,15 +311,13 @@ void frmConnection::SelectType(int type) {
 }
 
 void frmConnection::optType_Click(int index) {
-    try {
+    Handled(kForm, "optType_Click", kErrLog | kErrShow, [&] {
         if (index < 0 || index > 8) return;
         for (int i = 0; i < 9; ++i) optType[i].Value = i == index;
         HideParameters(index);
         ShowParameters(index);
         CleanFrameInfo(index);
-    } catch (...) {
-        HandleError(kForm, "optType_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmConnection::HideParameters(int type) {
@@ -447,32 +443,26 @@ void frmConnection::BrowseFile(ui::TextBox& box, const char* filterName, const c
 }
 
 void frmConnection::cmdAccessBrowse_Click() {
-    try {
+    Handled(kForm, "cmdAccessBrowse_Click", kErrLog | kErrShow, [&] {
         // An SQLite database file opens through this type as well.
         BrowseFile(txtAccessFile, "Access and SQLite Databases (*.mdb; *.db; *.sqlite; *.sqlite3)",
                    "*.mdb;*.db;*.sqlite;*.sqlite3");
-    } catch (...) {
-        HandleError(kForm, "cmdAccessBrowse_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmConnection::cmdExcelBrowse_Click() {
-    try {
+    Handled(kForm, "cmdExcelBrowse_Click", kErrLog | kErrShow, [&] {
         BrowseFile(txtExcelFile, "Microsoft Excel Files (*.xl*; *.xls)", "*.xl*;*.xls");
-    } catch (...) {
-        HandleError(kForm, "cmdExcelBrowse_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmConnection::cmdBrowseTextFile_Click() {
-    try {
+    Handled(kForm, "cmdBrowseTextFile_Click", kErrLog | kErrShow, [&] {
         const fs::path current = Resolved(txtTextFileName.Text);
         const std::string start = IsFolder(current) ? current.string() : TemplateFolder();
         const std::string chosen = BrowseForFolder(this, "Select directory.", start);
         if (!chosen.empty()) txtTextFileName.Text = chosen;
-    } catch (...) {
-        HandleError(kForm, "cmdBrowseTextFile_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 // ---- ODBC and OLE DB -------------------------------------------------------------
@@ -490,15 +480,13 @@ void frmConnection::cmdNewODBC_Click() {
 }
 
 void frmConnection::cmdBuildOLEDB_Click() {
-    try {
+    Handled(kForm, "cmdBuildOLEDB_Click", kErrLog | kErrShow, [&] {
         frmConnectionBuilder builder;
         builder.Initialize();
         builder.ShowModal();
         if (!builder.Cancelled()) txtOLEDBString.Text = builder.ConnectionString();
         builder.Unload();
-    } catch (...) {
-        HandleError(kForm, "cmdBuildOLEDB_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 // ---- test, OK, Cancel, Help --------------------------------------------------------
@@ -535,7 +523,7 @@ void frmConnection::cmdTestConnection_Click() {
 }
 
 void frmConnection::cmdOK_Click() {
-    try {
+    Handled(kForm, "cmdOK_Click", kErrLog | kErrShow, [&] {
         if (!connection_) RaiseError(msg::InvalidConnectionName);
         const std::string name = txtConnectionName.Text;
         if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
@@ -564,9 +552,7 @@ void frmConnection::cmdOK_Click() {
         }
         saved_ = true;
         Hide();
-    } catch (...) {
-        HandleError(kForm, "cmdOK_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmConnection::cmdCancel_Click() {
@@ -575,11 +561,9 @@ void frmConnection::cmdCancel_Click() {
 }
 
 void frmConnection::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmConnection::OnUnload() {

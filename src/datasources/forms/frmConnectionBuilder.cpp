@@ -145,16 +145,14 @@ void frmConnectionBuilder::cboProvider_Click() { ShowSettings(); }
 void frmConnectionBuilder::Setting_Change() { txtResult.Text = ado::maskSecrets(ConnectionString()); }
 
 void frmConnectionBuilder::cmdBrowse_Click() {
-    try {
+    Handled(kForm, "cmdBrowse_Click", kErrLog | kErrShow, [&] {
         const bool access = cboProvider.ListIndex == kAccessFile;
         const std::string chosen = CommonDialog().OpenFileName(
             "0", access ? "Microsoft Access Files (*.mdb)" : "SQLite Database Files (*.db; *.sqlite)",
             access ? "*.mdb" : "*.db;*.sqlite;*.sqlite3", 0, TemplateFolder(), "", "");
         if (!chosen.empty()) txtFile.Text = chosen;
         Setting_Change();
-    } catch (...) {
-        HandleError(kForm, "cmdBrowse_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmConnectionBuilder::cmdTest_Click() {

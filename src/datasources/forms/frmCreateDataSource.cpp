@@ -48,14 +48,12 @@ void frmCreateDataSource::Initialize() {
 }
 
 void frmCreateDataSource::cmdBrowse_Click() {
-    try {
+    Handled(kForm, "cmdBrowse_Click", kErrLog | kErrShow, [&] {
         const std::string chosen =
             CommonDialog().OpenFileName("0", "Database Files (*.db; *.sqlite; *.mdb)", "*.db;*.sqlite;*.sqlite3;*.mdb",
                                         0, TemplateFolder(), "", "");
         if (!chosen.empty()) txtDatabase.Text = chosen;
-    } catch (...) {
-        HandleError(kForm, "cmdBrowse_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmCreateDataSource::cmdFinish_Click() {

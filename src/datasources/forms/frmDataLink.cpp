@@ -65,11 +65,9 @@ frmDataLink::frmDataLink() : ui::Form("frmDataLink", "Quorvane Data Sources") {
     // Each menu acts on the node it was shown for; a failure is shown there.
     auto act = [this](const char* routine, auto what) {
         return [this, routine, what] {
-            try {
+            Handled(kForm, routine, kErrLog | kErrShow, [&] {
                 if (menuNode_) what(*menuNode_);
-            } catch (...) {
-                HandleError(kForm, routine, kErrLog | kErrShow);
-            }
+            });
         };
     };
     auto addConnection = act("mnuPopupDataLinkAddDBCon_Click", [this](ui::Node&) { AddConnectionNode({}, {}); });
@@ -150,14 +148,12 @@ ui::Node* frmDataLink::ConnectionNode(const std::string& connectionId) const {
 }
 
 void frmDataLink::Reload() noexcept {
-    try {
+    Handled(kForm, "Reload", kErrLog, [&] {
         auto file = std::make_shared<QZCFile>();
         file->Load(QzcFullName());
         file_ = std::move(file);
         InitializeTreeview();
-    } catch (...) {
-        HandleError(kForm, "Reload", kErrLog);
-    }
+    });
 }
 
 // ---- set-up ------------------------------------------------------------------------
@@ -439,11 +435,9 @@ void frmDataLink::DeleteNode(ui::Node& node) {
 }
 
 void frmDataLink::DeleteCommand() {
-    try {
+    Handled(kForm, "DeleteCommand", kErrLog | kErrShow, [&] {
         if (ui::Node* node = trvDataLink.SelectedItem(); node && IsCommand(*node)) DeleteCommand(*node);
-    } catch (...) {
-        HandleError(kForm, "DeleteCommand", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmDataLink::DeleteCommand(ui::Node& node) {
@@ -558,12 +552,10 @@ void frmDataLink::Click(ui::Node& node) {
 }
 
 void frmDataLink::trvDataLink_NodeClick() {
-    try {
+    Handled(kForm, "trvDataLink_NodeClick", kErrLog | kErrShow, [&] {
         if (ui::Node* node = trvDataLink.SelectedItem()) Click(*node);
         ToggleToolBarButton();
-    } catch (...) {
-        HandleError(kForm, "trvDataLink_NodeClick", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmDataLink::DblClick() {
@@ -577,25 +569,21 @@ void frmDataLink::DblClick() {
 }
 
 void frmDataLink::trvDataLink_DblClick() {
-    try {
+    Handled(kForm, "trvDataLink_DblClick", kErrLog | kErrShow, [&] {
         DblClick();
-    } catch (...) {
-        HandleError(kForm, "trvDataLink_DblClick", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmDataLink::trvDataLink_KeyPress(int& keyAscii) {
     if (keyAscii != 13) return;
     keyAscii = 0;
-    try {
+    Handled(kForm, "trvDataLink_KeyPress", kErrLog | kErrShow, [&] {
         DblClick();
-    } catch (...) {
-        HandleError(kForm, "trvDataLink_KeyPress", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmDataLink::trvDataLink_KeyDown(int& keyCode, int) {
-    try {
+    Handled(kForm, "trvDataLink_KeyDown", kErrLog | kErrShow, [&] {
         ui::Node* node = trvDataLink.SelectedItem();
         if (!node) return;
         if (keyCode == 93) {
@@ -607,24 +595,20 @@ void frmDataLink::trvDataLink_KeyDown(int& keyCode, int) {
         } else if (keyCode == 113) {
             trvDataLink.StartLabelEdit();
         }
-    } catch (...) {
-        HandleError(kForm, "trvDataLink_KeyDown", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmDataLink::trvDataLink_MouseUp(int button, int, int x, int y) {
     if (button != 2) return;
-    try {
+    Handled(kForm, "trvDataLink_MouseUp", kErrLog | kErrShow, [&] {
         if (ui::Node* node = trvDataLink.HitTest(x, y)) ShowPopupMenu(*node, TreeLeft + x, TreeTop + y);
-    } catch (...) {
-        HandleError(kForm, "trvDataLink_MouseUp", kErrLog | kErrShow);
-    }
+    });
 }
 
 // ---- activation, help, unload ---------------------------------------------------------------
 
 void frmDataLink::Form_Activate() {
-    try {
+    Handled(kForm, "Form_Activate", kErrLog | kErrShow, [&] {
         ToggleToolBarButton();
         if (TemplateReadOnly()) {
             Caption = "Data Sources (Read Only)";
@@ -632,18 +616,14 @@ void frmDataLink::Form_Activate() {
         } else {
             Caption = "Quorvane Data Sources";
         }
-    } catch (...) {
-        HandleError(kForm, "Form_Activate", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmDataLink::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         helpOpened_ = true;
         if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmDataLink::OnUnload() {

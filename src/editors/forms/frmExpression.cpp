@@ -108,7 +108,7 @@ frmExpression::frmExpression() : ui::Form("frmExpression", "Qz Expression") {
 }
 
 void frmExpression::Initialize() {
-    try {
+    Handled(kForm, "Initialize", kErrLog | kErrShow, [&] {
         UpdateField = false;
         FillInstalledLocaleCombo(cboLocale, 1);
         RetrieveQzcFormatProperties();
@@ -125,13 +125,11 @@ void frmExpression::Initialize() {
         for (int p = 1; p <= 3; ++p) StatusBar1.Panel(p).Text.clear();
         ValidFieldsValues();
         firstFocus_ = true;
-    } catch (...) {
-        HandleError(kForm, "Initialize", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::LoadInfo() {
-    try {
+    Handled(kForm, "LoadInfo", kErrLog | kErrShow, [&] {
         FillFormatCombobox();
         number().Fill();
         txtLabel.Text = QzExpLabel;
@@ -152,9 +150,7 @@ void frmExpression::LoadInfo() {
             cboLocale.Select(cboLocale.ListCount() - 1);
         }
         InitFormat(QzExpFormat);
-    } catch (...) {
-        HandleError(kForm, "LoadInfo", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::Form_Activate() {
@@ -168,33 +164,27 @@ void frmExpression::ValidFieldsValues() {
 }
 
 void frmExpression::txtLabel_Change() {
-    try {
+    Handled(kForm, "txtLabel_Change", kErrLog | kErrShow, [&] {
         ValidFieldsValues();
-    } catch (...) {
-        HandleError(kForm, "txtLabel_Change", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::txtValue_Change() {
-    try {
+    Handled(kForm, "txtValue_Change", kErrLog | kErrShow, [&] {
         ValidFieldsValues();
-    } catch (...) {
-        HandleError(kForm, "txtValue_Change", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::cboLocale_Click() {
-    try {
+    Handled(kForm, "cboLocale_Click", kErrLog | kErrShow, [&] {
         ValidFieldsValues();
-    } catch (...) {
-        HandleError(kForm, "cboLocale_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::txtValue_CaretMoved() { ShowCaretStatus(StatusBar1, txtValue); }
 
 void frmExpression::cmdOk_Click() {
-    try {
+    Handled(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
         if (!ValidLabel(txtLabel.Text)) {
             SetFocusTo(txtLabel);
             RaiseError(msg::InvalidLabelName);
@@ -217,9 +207,7 @@ void frmExpression::cmdOk_Click() {
         QzExpLocale = std::to_string(cboLocale.ItemData(cboLocale.ListIndex));
         UpdateField = true;
         Hide();
-    } catch (...) {
-        HandleError(kForm, "cmdOk_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::cmdCancel_Click() {
@@ -228,7 +216,7 @@ void frmExpression::cmdCancel_Click() {
 }
 
 void frmExpression::cmdLinkPicture_Click() {
-    try {
+    Handled(kForm, "cmdLinkPicture_Click", kErrLog | kErrShow, [&] {
         ui::FileDialogRequest request;
         request.filters = PictureFilters();
         request.fileMustExist = true;
@@ -244,38 +232,30 @@ void frmExpression::cmdLinkPicture_Click() {
         txtValue.SelStart = static_cast<int>(txtValue.Text.size());
         txtValue.SelLength = 0;
         SelectKind(kQzFormatRtf);
-    } catch (...) {
-        HandleError(kForm, "cmdLinkPicture_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::cmdPrint_Click() {
-    try {
+    Handled(kForm, "cmdPrint_Click", kErrLog | kErrShow, [&] {
         PrintField(*this, txtLabel.Text, txtValue.Text);
-    } catch (...) {
-        HandleError(kForm, "cmdPrint_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         OpenEditorHelp(kHelpContext);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::tvList_NodeClick() {
-    try {
+    Handled(kForm, "tvList_NodeClick", kErrLog | kErrShow, [&] {
         const std::string word = tree_.TypeWord(tvList.SelectedItem());
         if (!word.empty()) StatusBar1.Panel(1).Text = word;
-    } catch (...) {
-        HandleError(kForm, "tvList_NodeClick", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::tvList_DblClick() {
-    try {
+    Handled(kForm, "tvList_DblClick", kErrLog | kErrShow, [&] {
         if (tvList.Count() == 0) return;
         const ui::Node* node = tvList.SelectedItem();
         const DataNodeInfo* info = tree_.Info(node);
@@ -295,9 +275,7 @@ void frmExpression::tvList_DblClick() {
         }
         txtValue_Change();
         if (text.empty() && tree_.IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
-    } catch (...) {
-        HandleError(kForm, "tvList_DblClick", kErrLog | kErrShow);
-    }
+    });
 }
 
 } // namespace qz::editors

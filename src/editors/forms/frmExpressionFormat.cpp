@@ -34,7 +34,7 @@ int GetPredefinedFormatIndex(const std::string& name) {
 }
 
 void frmExpression::RetrieveQzcFormatProperties() {
-    try {
+    Handled(kForm, "RetrieveQzcFormatProperties", kErrLog | kErrRaise, [&] {
         QZCFile file;
         file.Load(TemplateQzcPath());
         QZCTemplateProperties empty;
@@ -44,9 +44,7 @@ void frmExpression::RetrieveQzcFormatProperties() {
         defaultNumber_[0] = RetrieveNumberFormat(p.NumberFormat, false);
         defaultNumber_[1] = RetrieveNumberFormat(p.CurrencyFormat, true);
         defaultNumber_[2] = RetrieveNumberFormat(p.PercentFormat, false);
-    } catch (...) {
-        HandleError(kForm, "RetrieveQzcFormatProperties", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmExpression::FillFormatCombobox() {
@@ -61,12 +59,10 @@ void frmExpression::SelectKind(int index) {
 }
 
 void frmExpression::cboFormat_Click() {
-    try {
+    Handled(kForm, "cboFormat_Click", kErrLog | kErrShow, [&] {
         ShowAppropriateFormatFrame();
         ValidFieldsValues();
-    } catch (...) {
-        HandleError(kForm, "cboFormat_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::ShowAppropriateFormatFrame() {
@@ -102,43 +98,35 @@ void frmExpression::ToggleFormatFrame(ui::Frame& enabled) {
 }
 
 void frmExpression::ToggleNumberFormatProperties(int kind) {
-    try {
+    Handled(kForm, "ToggleNumberFormatProperties", kErrLog | kErrRaise, [&] {
         if (kind < kQzFormatNumber || kind > kQzFormatPercent) RaiseError(msg::UnexpectedDesignerError);
         number().Toggle(defaultNumber_[kind - kQzFormatNumber]);
-    } catch (...) {
-        HandleError(kForm, "ToggleNumberFormatProperties", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmExpression::chkOverrideStringFormat_Click() {
-    try {
+    Handled(kForm, "chkOverrideStringFormat_Click", kErrLog | kErrShow, [&] {
         Format.String.Toggle(defaultString_);
-    } catch (...) {
-        HandleError(kForm, "chkOverrideStringFormat_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::chkOverrideDateTimeFormat_Click() {
-    try {
+    Handled(kForm, "chkOverrideDateTimeFormat_Click", kErrLog | kErrShow, [&] {
         Format.DateTime.Toggle(defaultDateTime_);
-    } catch (...) {
-        HandleError(kForm, "chkOverrideDateTimeFormat_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::chkOverrideNumberFormat_Click() {
-    try {
+    Handled(kForm, "chkOverrideNumberFormat_Click", kErrLog | kErrShow, [&] {
         const int kind = cboFormat.ListIndex;
         ToggleNumberFormatProperties(kind >= kQzFormatNumber && kind <= kQzFormatPercent ? kind : kQzFormatNumber);
-    } catch (...) {
-        HandleError(kForm, "chkOverrideNumberFormat_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmExpression::optDateTime_Click(int index) { Format.DateTime.Choose(index); }
 
 std::string frmExpression::SetFormatString() {
-    try {
+    return Handled(kForm, "SetFormatString", kErrLog | kErrRaise, [&]() -> std::string {
         const int kind = cboFormat.ListIndex;
         if (kind < 0) return {};
         std::string details;
@@ -162,10 +150,7 @@ std::string frmExpression::SetFormatString() {
             break;
         }
         return std::string(FormatKindName(kind)) + ";" + details;
-    } catch (...) {
-        HandleError(kForm, "SetFormatString", kErrLog | kErrRaise);
-    }
-    return {};
+    });
 }
 
 bool frmExpression::SetCurrentFormatInfo(const std::string& format) {
@@ -176,23 +161,21 @@ bool frmExpression::SetCurrentFormatInfo(const std::string& format) {
     for (int k = kQzFormatString; k <= kQzFormatRtf; ++k)
         if (equalsNoCaseAscii(name, FormatKindName(k))) kind = k;
     if (kind < 0) return false;
-    try {
+    // A failure is shown; the kind is still chosen.
+    Handled(kForm, "SetCurrentFormatInfo", kErrLog | kErrShow, [&] {
         if (kind == kQzFormatString)
             Format.String.Set(RetrieveStringFormat(details));
         else if (kind == kQzFormatDateTime)
             Format.DateTime.Set(RetrieveDateTimeFormat(details));
         else if (kind != kQzFormatRtf)
             number().Set(RetrieveNumberFormat(details, kind == kQzFormatCurrency));
-    } catch (...) {
-        // The kind is still chosen.
-        HandleError(kForm, "SetCurrentFormatInfo", kErrLog | kErrShow);
-    }
+    });
     SelectKind(kind);
     return true;
 }
 
 void frmExpression::InitFormat(const std::string& format) {
-    try {
+    Handled(kForm, "InitFormat", kErrLog | kErrShow, [&] {
         cboFormat.Select(-1);
         cboFormat.Text.clear();
         // Each field starts from clear frames: nothing of the last field's
@@ -201,9 +184,7 @@ void frmExpression::InitFormat(const std::string& format) {
         if (SetCurrentFormatInfo(format)) return;
         const int kind = GetPredefinedFormatIndex(format);
         SelectKind(kind < 0 ? kQzFormatString : kind);
-    } catch (...) {
-        HandleError(kForm, "InitFormat", kErrLog | kErrShow);
-    }
+    });
 }
 
 } // namespace qz::editors

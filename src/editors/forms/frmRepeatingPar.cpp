@@ -30,7 +30,7 @@ void frmRepeatingPar::Initialize() {
 }
 
 void frmRepeatingPar::LoadQueries() {
-    try {
+    Handled(kForm, "LoadQueries", kErrLog | kErrRaise, [&] {
         lstQueries.Clear();
         QZCFile file;
         file.Load(TemplateQzcPath());
@@ -41,9 +41,7 @@ void frmRepeatingPar::LoadQueries() {
                     for (const auto& cmd : conn->CommandList()->List()) lstQueries.AddItem(cmd->Name);
         lstQueries.Select(0);
         lstQueries_Click();
-    } catch (...) {
-        HandleError(kForm, "LoadQueries", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmRepeatingPar::cmdOk_Click() {
@@ -58,11 +56,9 @@ void frmRepeatingPar::cmdCancel_Click() {
 }
 
 void frmRepeatingPar::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         OpenEditorHelp(kHelpContext);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmRepeatingPar::lstQueries_Click() { cmdOk.Enabled = lstQueries.ListIndex >= 0; }

@@ -62,7 +62,7 @@ frmStatement::frmStatement() : ui::Form("frmStatement", "Qz Statement") {
 }
 
 void frmStatement::Initialize() {
-    try {
+    Handled(kForm, "Initialize", kErrLog, [&] {
         UpdateField = false;
         try {
             BusyCursor busy;
@@ -78,9 +78,7 @@ void frmStatement::Initialize() {
         StatusBar1.Panel(3).Text.clear();
         EnableOk();
         firstFocus_ = true;
-    } catch (...) {
-        HandleError(kForm, "Initialize", kErrLog);
-    }
+    });
 }
 
 void frmStatement::LoadInfo() {
@@ -110,31 +108,25 @@ void frmStatement::Form_Activate() {
 void frmStatement::EnableOk() { cmdOk.Enabled = !onlySpaces(txtLabel.Text) && !onlySpaces(txtValue.Text); }
 
 void frmStatement::txtLabel_Change() {
-    try {
+    Handled(kForm, "txtLabel_Change", kErrLog, [&] {
         EnableOk();
-    } catch (...) {
-        HandleError(kForm, "txtLabel_Change", kErrLog);
-    }
+    });
 }
 
 void frmStatement::txtValue_Change() {
-    try {
+    Handled(kForm, "txtValue_Change", kErrLog, [&] {
         EnableOk();
-    } catch (...) {
-        HandleError(kForm, "txtValue_Change", kErrLog);
-    }
+    });
 }
 
 void frmStatement::txtValue_CaretMoved() {
-    try {
+    Handled(kForm, "txtValue_CaretMoved", kErrLog, [&] {
         ShowCaretStatus(StatusBar1, txtValue);
-    } catch (...) {
-        HandleError(kForm, "txtValue_CaretMoved", kErrLog);
-    }
+    });
 }
 
 void frmStatement::cmdOk_Click() {
-    try {
+    Handled(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
         if (!ValidLabel(txtLabel.Text)) {
             SetFocusTo(txtLabel);
             RaiseError(msg::InvalidLabelName);
@@ -147,9 +139,7 @@ void frmStatement::cmdOk_Click() {
         QzStmntCode = crLfFromAnyBreak(txtValue.Text);
         UpdateField = true;
         Hide();
-    } catch (...) {
-        HandleError(kForm, "cmdOk_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmStatement::cmdCancel_Click() {
@@ -158,23 +148,19 @@ void frmStatement::cmdCancel_Click() {
 }
 
 void frmStatement::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         OpenEditorHelp(kHelpContext);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmStatement::cmdPrint_Click() {
-    try {
+    Handled(kForm, "cmdPrint_Click", kErrLog | kErrShow, [&] {
         PrintField(*this, txtLabel.Text, txtValue.Text);
-    } catch (...) {
-        HandleError(kForm, "cmdPrint_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmStatement::cmdFind_Click() {
-    try {
+    Handled(kForm, "cmdFind_Click", kErrLog | kErrShow, [&] {
         FindReplaceState& s = TheFindReplaceState();
         const std::string search = GetFindTextFromTextBox(txtValue);
         s.search = search;
@@ -187,22 +173,18 @@ void frmStatement::cmdFind_Click() {
         // Closing the Find window activates this one again, and activation
         // places the focus by its rule.
         Form_Activate();
-    } catch (...) {
-        HandleError(kForm, "cmdFind_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmStatement::trvDataList_NodeClick() {
-    try {
+    Handled(kForm, "trvDataList_NodeClick", kErrLog | kErrShow, [&] {
         const std::string word = tree_.TypeWord(trvDataList.SelectedItem());
         if (!word.empty()) StatusBar1.Panel(1).Text = word;
-    } catch (...) {
-        HandleError(kForm, "trvDataList_NodeClick", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmStatement::trvDataList_DblClick() {
-    try {
+    Handled(kForm, "trvDataList_DblClick", kErrLog | kErrShow, [&] {
         if (trvDataList.Count() == 0) return;
         const ui::Node* node = trvDataList.SelectedItem();
         const std::string text = tree_.ScriptText(node);
@@ -216,9 +198,7 @@ void frmStatement::trvDataList_DblClick() {
             txtValue_Change();
         }
         if (tree_.IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
-    } catch (...) {
-        HandleError(kForm, "trvDataList_DblClick", kErrLog | kErrShow);
-    }
+    });
 }
 
 } // namespace qz::editors

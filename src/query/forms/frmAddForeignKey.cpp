@@ -43,7 +43,7 @@ void frmAddForeignKey::SelectText(ui::ComboBox& box, const std::string& text) {
 }
 
 void frmAddForeignKey::Form_Load() {
-    try {
+    Handled(kForm, "Form_Load", kErrLog | kErrShow, [&] {
         Caption = WindowReadOnly ? WindowCaption + " (Read-Only)" : WindowCaption;
         if (!query_) return;
         for (const auto& t : query_->SelectedTableList()) {
@@ -75,9 +75,7 @@ void frmAddForeignKey::Form_Load() {
                 cboBaseColumn[i].Locked = cboRelatedColumn[i].Locked = true;
             }
         }
-    } catch (...) {
-        HandleError(kForm, "Form_Load", kErrLog | kErrShow);
-    }
+    });
 }
 
 const std::vector<ColumnRef>& frmAddForeignKey::ColumnsOf(const std::string& table) const {
@@ -85,7 +83,7 @@ const std::vector<ColumnRef>& frmAddForeignKey::ColumnsOf(const std::string& tab
 }
 
 void frmAddForeignKey::cboBaseTable_Click() {
-    try {
+    Handled(kForm, "cboBaseTable_Click", kErrLog | kErrShow, [&] {
         if (!query_ || cboBaseTable.ListIndex < 0) return;
         const std::string table = cboBaseTable.Text;
         for (auto& box : cboBaseColumn) {
@@ -95,13 +93,11 @@ void frmAddForeignKey::cboBaseTable_Click() {
             QBSetCurSel(box, 0);
         }
         if (!WindowReadOnly) cboRelatedTable.Enabled = true;
-    } catch (...) {
-        HandleError(kForm, "cboBaseTable_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmAddForeignKey::cboRelatedTable_Click() {
-    try {
+    Handled(kForm, "cboRelatedTable_Click", kErrLog | kErrShow, [&] {
         if (!query_ || cboRelatedTable.ListIndex < 0) return;
         const std::string table = cboRelatedTable.Text;
         for (auto& box : cboRelatedColumn) {
@@ -109,9 +105,7 @@ void frmAddForeignKey::cboRelatedTable_Click() {
             for (const auto& c : ColumnsOf(table)) box.AddItem(table + "." + c->name);
         }
         if (!WindowReadOnly) cboBaseColumn[0].Enabled = true;
-    } catch (...) {
-        HandleError(kForm, "cboRelatedTable_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmAddForeignKey::cboBaseColumn_Click(int index) {
@@ -144,7 +138,7 @@ ColumnRef frmAddForeignKey::ColumnOf(const ui::ComboBox& box, const std::string&
 }
 
 void frmAddForeignKey::cmdOk_Click() {
-    try {
+    Handled(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
         // A relationship shown read-only is left as it is.
         if (WindowReadOnly || !query_) {
             Hide();
@@ -185,19 +179,15 @@ void frmAddForeignKey::cmdOk_Click() {
             r->ColumnPairs = pairs;
         }
         Hide();
-    } catch (...) {
-        HandleError(kForm, "cmdOk_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmAddForeignKey::cmdCancel_Click() { Hide(); }
 
 void frmAddForeignKey::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, 1031);
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 } // namespace qz::query

@@ -269,15 +269,13 @@ void frmQueryBuilder::InitializeControls() {
 }
 
 void frmQueryBuilder::Initialize() {
-    try {
+    Handled(kForm, "Initialize", kErrLog | kErrRaise, [&] {
         if (!command_ || !connection_) RaiseError(msg::CannotViewCommandProperties);
         txtCommandName.Text = command_->Name;
         text_ = command_->Text;
         saved_ = false;
         Load(text_);
-    } catch (...) {
-        HandleError(kForm, "Initialize", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmQueryBuilder::Load(const std::string& sql) {
@@ -446,12 +444,10 @@ void frmQueryBuilder::EnableOkAndExecute() {
 }
 
 void frmQueryBuilder::RefreshSQL() {
-    try {
+    Handled(kForm, "RefreshSQL", kErrLog | kErrRaise, [&] {
         SetQueryText(query_ ? query_->GetSQL() : std::string());
         EnableOkAndExecute();
-    } catch (...) {
-        HandleError(kForm, "RefreshSQL", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmQueryBuilder::txtQuery_Change() {
@@ -466,7 +462,7 @@ void frmQueryBuilder::SelectTab(int tab) {
 }
 
 void frmQueryBuilder::tabQueryBuilder_Click() {
-    try {
+    Handled(kForm, "tabQueryBuilder_Click", kErrLog | kErrShow, [&] {
         const int previous = currentTab_;
         currentTab_ = tabQueryBuilder.SelectedTab;
         if (previous != kTabSql || currentTab_ == kTabSql || !QBTextBoxChanged(txtQuery)) return;
@@ -478,9 +474,7 @@ void frmQueryBuilder::tabQueryBuilder_Click() {
         Load(text_);
         txtCommandName.Text = typedName;
         if (tabQueryBuilder.TabIsEnabled(wanted)) tabQueryBuilder.SelectedTab = currentTab_ = wanted;
-    } catch (...) {
-        HandleError(kForm, "tabQueryBuilder_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::cmdExecute_Click() {
@@ -610,12 +604,10 @@ void frmQueryBuilder::cmdCancel_Click() {
 }
 
 void frmQueryBuilder::cmdHelp_Click() {
-    try {
+    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
         if (goDesigner) goDesigner->GetHelpCenter().OpenHelpCenter(0, kHelpContext);
         helpUsed_ = true;
-    } catch (...) {
-        HandleError(kForm, "cmdHelp_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::OnUnload() {
@@ -641,7 +633,7 @@ void frmQueryBuilder::AddTablesToTablesListview(int box) {
 }
 
 void frmQueryBuilder::chkTablesToDisplay_Click(int i) {
-    try {
+    Handled(kForm, "chkTablesToDisplay_Click", kErrLog | kErrShow, [&] {
         if (i < 0 || i > 3 || !query_ || !query_->GetCatalog()) return;
         if (chkTablesToDisplay[i].Value == 1) {
             AddTablesToTablesListview(i);
@@ -669,13 +661,11 @@ void frmQueryBuilder::chkTablesToDisplay_Click(int i) {
             }
             lsvTables.Remove(r);
         }
-    } catch (...) {
-        HandleError(kForm, "chkTablesToDisplay_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::lsvTables_ItemCheck(ui::ListItem& item) {
-    try {
+    Handled(kForm, "lsvTables_ItemCheck", kErrLog | kErrShow, [&] {
         const std::string table = item.Text;
         if (item.Checked) {
             try {
@@ -691,9 +681,7 @@ void frmQueryBuilder::lsvTables_ItemCheck(ui::ListItem& item) {
         }
         RefreshForeignKeys();
         RefreshSQL();
-    } catch (...) {
-        HandleError(kForm, "lsvTables_ItemCheck", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::AddTableFieldsToFieldsListview(const std::string& table) {
@@ -771,16 +759,14 @@ const frmQueryBuilder::Field* frmQueryBuilder::RowField(const ui::ListItem& item
 }
 
 void frmQueryBuilder::lsvColumns_ItemCheck(ui::ListItem& item) {
-    try {
+    Handled(kForm, "lsvColumns_ItemCheck", kErrLog | kErrShow, [&] {
         const Field* f = RowField(item);
         if (!f) return;
         const bool selected = query_->SelectedColumnList().FindItem(item.Key()) != nullptr;
         if (item.Checked && !selected) query_->SelectColumn(f->table, f->column);
         else if (!item.Checked && selected) query_->UnselectColumn(f->table, f->column);
         RefreshSQL();
-    } catch (...) {
-        HandleError(kForm, "lsvColumns_ItemCheck", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::lsvColumns_ItemClick(ui::ListItem& item) {
@@ -846,23 +832,19 @@ void frmQueryBuilder::EditRelationship(const std::string& key) {
 }
 
 void frmQueryBuilder::cmdAddForeignKey_Click() {
-    try {
+    Handled(kForm, "cmdAddForeignKey_Click", kErrLog | kErrShow, [&] {
         EditRelationship("");
-    } catch (...) {
-        HandleError(kForm, "cmdAddForeignKey_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::cmdEditForeignKey_Click() {
-    try {
+    Handled(kForm, "cmdEditForeignKey_Click", kErrLog | kErrShow, [&] {
         if (const ui::ListItem* row = lsvForeignKeys.SelectedItem()) EditRelationship(row->Text);
-    } catch (...) {
-        HandleError(kForm, "cmdEditForeignKey_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::cmdRemoveForeignKey_Click() {
-    try {
+    Handled(kForm, "cmdRemoveForeignKey_Click", kErrLog | kErrShow, [&] {
         const ui::ListItem* row = lsvForeignKeys.SelectedItem();
         if (!row) return;
         const std::string key = row->Text;
@@ -871,9 +853,7 @@ void frmQueryBuilder::cmdRemoveForeignKey_Click() {
             RefreshForeignKeys();
         }
         RefreshSQL();
-    } catch (...) {
-        HandleError(kForm, "cmdRemoveForeignKey_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 // ---- Conditions, rows to select and sorting ---------------------------------
@@ -895,7 +875,7 @@ void frmQueryBuilder::ShowParameterControl(int i, bool boolean) {
 }
 
 void frmQueryBuilder::UpdateFieldCondition(int i) {
-    try {
+    Handled(kForm, "UpdateFieldCondition", kErrLog | kErrRaise, [&] {
         if (i < 0 || i > 5 || !query_) return;
         const Field* f = ConditionField(i);
         const int op = static_cast<int>(cboConditionOperator[i].ListIndex < 0 ? kOpUnset
@@ -917,13 +897,11 @@ void frmQueryBuilder::UpdateFieldCondition(int i) {
             query_->SetSearchCondition(i, f->table, f->column, suits ? op : kOpUnset, suits ? p : "", literal);
         }
         RefreshSQL();
-    } catch (...) {
-        HandleError(kForm, "UpdateFieldCondition", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmQueryBuilder::cboConditionField_Click(int i) {
-    try {
+    Handled(kForm, "cboConditionField_Click", kErrLog | kErrShow, [&] {
         if (i < 0 || i > 5) return;
         if (ConditionField(i)) {
             const int kind = ConditionKind(i);
@@ -943,9 +921,7 @@ void frmQueryBuilder::cboConditionField_Click(int i) {
         }
         UpdateFieldCondition(i);
         ToggleConditionOperator(i);
-    } catch (...) {
-        HandleError(kForm, "cboConditionField_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::ToggleConditionOperator(int i) {
@@ -971,29 +947,23 @@ void frmQueryBuilder::ToggleConditionParameter(int i) {
 }
 
 void frmQueryBuilder::cboConditionOperator_Click(int i) {
-    try {
+    Handled(kForm, "cboConditionOperator_Click", kErrLog | kErrShow, [&] {
         if (i < 0 || i > 5) return;
         UpdateFieldCondition(i);
         ToggleConditionParameter(i);
-    } catch (...) {
-        HandleError(kForm, "cboConditionOperator_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::txtConditionParameter_Change(int i) {
-    try {
+    Handled(kForm, "txtConditionParameter_Change", kErrLog | kErrShow, [&] {
         if (!initializing_) UpdateFieldCondition(i);
-    } catch (...) {
-        HandleError(kForm, "txtConditionParameter_Change", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::cboConditionBooleanParameter_Click(int i) {
-    try {
+    Handled(kForm, "cboConditionBooleanParameter_Click", kErrLog | kErrShow, [&] {
         if (!initializing_) UpdateFieldCondition(i);
-    } catch (...) {
-        HandleError(kForm, "cboConditionBooleanParameter_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::UpdateSearchType() {
@@ -1002,20 +972,16 @@ void frmQueryBuilder::UpdateSearchType() {
 }
 
 void frmQueryBuilder::cboSearchType_Click() {
-    try {
+    Handled(kForm, "cboSearchType_Click", kErrLog | kErrShow, [&] {
         UpdateSearchType();
-    } catch (...) {
-        HandleError(kForm, "cboSearchType_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::cboRowsToSelect_Click() {
-    try {
+    Handled(kForm, "cboRowsToSelect_Click", kErrLog | kErrShow, [&] {
         if (cboRowsToSelect.ListIndex >= 0) query_->SetRowsToSelect(cboRowsToSelect.ItemData(cboRowsToSelect.ListIndex));
         RefreshSQL();
-    } catch (...) {
-        HandleError(kForm, "cboRowsToSelect_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 int frmQueryBuilder::GetOrderType(const std::string& sortType) {
@@ -1070,16 +1036,14 @@ void frmQueryBuilder::UpdateSortType() {
 }
 
 void frmQueryBuilder::cboSortType_Click() {
-    try {
+    Handled(kForm, "cboSortType_Click", kErrLog | kErrShow, [&] {
         UpdateSortType();
         RefreshSQL();
-    } catch (...) {
-        HandleError(kForm, "cboSortType_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::cboSortPriority_Click() {
-    try {
+    Handled(kForm, "cboSortPriority_Click", kErrLog | kErrShow, [&] {
         ui::ListItem* row = lsvColumns.SelectedItem();
         const Field* f = row ? RowField(*row) : nullptr;
         if (!f || cboSortPriority.ListIndex < 0 || row->SubItem(kSortPriorityColumn).empty()) return;
@@ -1098,9 +1062,7 @@ void frmQueryBuilder::cboSortPriority_Click() {
         }
         UpdateSortPriority();
         RefreshSQL();
-    } catch (...) {
-        HandleError(kForm, "cboSortPriority_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmQueryBuilder::txtSortColumnName_Change() {
