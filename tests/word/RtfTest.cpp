@@ -327,6 +327,8 @@ TEST(RtfReader, DamagedInputIsSavedBalancedAndReadBackAsItWasRead) {
         {"{\\rtf1 before{\\*\\unknown \\", "before"},
         {"{\\rtf1 before{\\pict\\bin40 {{{{", "before"},
         {"{\\rtf1 {\\header {\\*\\hx {", ""},
+        // Text after a field's result, with a paragraph mark, before the field's brace.
+        {"{\\rtf1 {\\field{\\*\\fldinst X}{\\fldrslt y} tail\\par}more\\par}", "\x13X\x15 tail\rmore"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rtf);

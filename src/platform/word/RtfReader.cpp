@@ -175,16 +175,6 @@ private:
     std::string Capture(const char* groupStart, int dbcs = 0);
     void SkipGroup() { Capture(p_ - 1); }
 
-    // paraStart: where the paragraph being read started, when the story
-    // goes on one (the text after a field's result); else it starts here.
-    void ParseStory(Story& story, State st, bool isMain, std::size_t paraStart = std::size_t(-1));
-    void ParseField(Story& story, State& st, std::size_t paraStart, bool isMain);
-    void ParseFontTable();
-    void ParseColorTable();
-    void ParseUserProps();
-    std::string ReadGroupText(); // text of a simple group, to its close
-    void AppendChar(Story& story, State& st, char32_t c);
-    void FinishStory(Story& story, std::string& lastProps, const std::string& openProps);
     // Where the paragraph being read starts, and the groups that stood at its
     // start under other paragraph properties (shapes before a frame's \pard).
     struct ParaState {
@@ -192,6 +182,17 @@ private:
         std::size_t leadEnd = 0; // end of those groups, 0 when none
         std::string leadProps;
     };
+    // goesOn: the paragraph state of the story this text goes on (the text
+    // after a field's result, up to the field's closing brace); else the
+    // story starts here. True when the text ended, and with it the story.
+    bool ParseStory(Story& story, State st, bool isMain, ParaState* goesOn = nullptr);
+    bool ParseField(Story& story, State& st, ParaState& ps, bool isMain);
+    void ParseFontTable();
+    void ParseColorTable();
+    void ParseUserProps();
+    std::string ReadGroupText(); // text of a simple group, to its close
+    void AppendChar(Story& story, State& st, char32_t c);
+    void FinishStory(Story& story, std::string& lastProps, const std::string& openProps);
     void Pard(Story& story, State& st, ParaState& ps);
     void EndParagraph(Story& story, State& st, ParaState& ps, std::string_view word);
     void JoinLeadGroups(Story& story, const State& st, ParaState& ps);
@@ -750,22 +751,26 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
     }
 }
 
-void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t paraStart) {
+bool RtfReader::ParseStory(Story& story, State st, bool isMain, ParaState* goesOn) {
     ++nesting_;
     struct Leave {
         int& n;
         ~Leave() { --n; }
     } leave{nesting_};
     std::vector<State> stack;
-    ParaState ps;
-    ps.start = std::min(paraStart, story.size());
+    ParaState own;
+    own.start = story.size();
+    // The text after a field's result goes on the paragraph (and its leading
+    // groups) of the story: the story is finished once, where its text ends,
+    // with the properties stated last.
+    ParaState& ps = goesOn ? *goesOn : own;
     for (;;) {
         Token t = Next();
         switch (t.type) {
         case Token::End:
             JoinLeadGroups(story, st, ps);
             if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
-            return;
+            return true;
         case Token::Open: {
             unicode_.EndFallback();
             Token n = Next();
@@ -778,7 +783,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
                     story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start, st.charset.DoubleByte())), st.fmt));
                 } else if (w == "field") {
-                    ParseField(story, st, ps.start, isMain);
+                    if (ParseField(story, st, ps, isMain)) return true;
                 } else if (isMain && In(w, {"header", "headerl", "headerr", "headerf"})) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
                     HeaderFooter& hf = sec.Headers(HeaderFooterKind(w));
@@ -790,7 +795,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     // Its cells are its own: a cell of the body before it does
                     // not make its cell marks a table's (it is saved apart).
                     const int bodyCells = std::exchange(rowCells_, 0);
-                    ParseStory(hf.story, hs, false);
+                    (void)ParseStory(hf.story, hs, false);
                     rowCells_ = bodyCells;
                     FinishStory(hf.story, hf.lastProps, {});
                 } else if (isMain && In(w, {"footer", "footerl", "footerr", "footerf"})) {
@@ -804,7 +809,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
                     // Its cells are its own: a cell of the body before it does
                     // not make its cell marks a table's (it is saved apart).
                     const int bodyCells = std::exchange(rowCells_, 0);
-                    ParseStory(hf.story, hs, false);
+                    (void)ParseStory(hf.story, hs, false);
                     rowCells_ = bodyCells;
                     FinishStory(hf.story, hf.lastProps, {});
                 } else if (isMain && In(w, {"pnseclvl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn"})) {
@@ -833,9 +838,11 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
         case Token::Close:
             unicode_.EndFallback();
             if (stack.empty()) {
+                // The field's closing brace: the story goes on after it.
+                if (goesOn) return false;
                 JoinLeadGroups(story, st, ps);
                 if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
-                return;
+                return false;
             }
             st = std::move(stack.back());
             stack.pop_back();
@@ -961,7 +968,7 @@ void RtfReader::ParseStory(Story& story, State st, bool isMain, std::size_t para
     }
 }
 
-void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart, bool isMain) {
+bool RtfReader::ParseField(Story& story, State& st, ParaState& ps, bool isMain) {
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
     FieldInfo info;
     std::uint32_t infoId = doc_.AddFieldInfo({});
@@ -991,7 +998,7 @@ void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart, bool 
             State code = fs;
             code.fieldCode = true;
             code.charset = rtf::ByteCharset::FieldCode();
-            ParseStory(story, code, false);
+            (void)ParseStory(story, code, false);
         } else if (n.type == Token::Word && n.name == "fldrslt") {
             std::string g = Capture(t.start, fs.charset.DoubleByte());
             // Keep the content between "\fldrslt" and the group's closing brace.
@@ -1011,7 +1018,7 @@ void RtfReader::ParseField(Story& story, State& st, std::size_t paraStart, bool 
     // The text after the result is read as the story the field stands in,
     // which is how it reads back once saved: in the body a header or footer
     // group there is the section's, as it is anywhere else in the body.
-    if (tail) ParseStory(story, fs, isMain, paraStart);
+    return tail && ParseStory(story, fs, isMain, &ps);
 }
 
 // A field "SYMBOL n \f "font" [\u] ..." becomes one symbol atom.
