@@ -545,4 +545,8 @@ TEST(RtfReader, SectionsKeepTheirOwnHeadersFootersAndRanges) {
     EXPECT_EQ(b.doc->Sections(2).Headers(kHeaderFooterPrimary).GetRange().Text(), "Second header");
     EXPECT_EQ(b.doc->Sections(1).Footers(kHeaderFooterFirstPage).GetRange().Text(), "Title footer");
     EXPECT_NE(b.doc->ToRtf().find("\\sectd\\lndscpsxn"), std::string::npos);
+    // A header's last paragraph, without a mark, keeps its properties.
+    Loaded c("{\\rtf1{\\header\\qc centered}body\\par}");
+    const Range header = c.doc->Sections(1).Headers(kHeaderFooterPrimary).GetRange();
+    EXPECT_EQ(header.ParagraphFormat().alignment, Alignment::Center);
 }

@@ -182,11 +182,13 @@ private:
         std::size_t leadEnd = 0; // end of those groups, 0 when none
         std::string leadProps;
     };
-    // goesOn: the paragraph state of the story this text goes on (the text
-    // after a field's result, up to the field's closing brace); else the
-    // story starts here. True when the text ended, and with it the story.
-    bool ParseStory(Story& story, State st, bool isMain, ParaState* goesOn = nullptr);
-    bool ParseField(Story& story, State& st, ParaState& ps, bool isMain);
+    // lastProps: where the properties of the story's last paragraph go when
+    // the story ends (none for a field's instruction). goesOn: the paragraph
+    // state of the story this text goes on (the text after a field's result,
+    // up to the field's closing brace); else the story starts here. True
+    // when the text ended, and with it the story.
+    bool ParseStory(Story& story, State st, bool isMain, std::string* lastProps, ParaState* goesOn = nullptr);
+    bool ParseField(Story& story, State& st, ParaState& ps, bool isMain, std::string* lastProps);
     void ParseFontTable();
     void ParseColorTable();
     void ParseUserProps();
@@ -548,7 +550,7 @@ void RtfReader::Run() {
     State st;
     st.cf = def;
     SetFont(st, def.font);
-    ParseStory(doc_.MainStory(), st, true);
+    (void)ParseStory(doc_.MainStory(), st, true, &doc_.mainLastProps);
     SettleSymbolFonts();
 }
 
@@ -751,7 +753,7 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
     }
 }
 
-bool RtfReader::ParseStory(Story& story, State st, bool isMain, ParaState* goesOn) {
+bool RtfReader::ParseStory(Story& story, State st, bool isMain, std::string* lastProps, ParaState* goesOn) {
     ++nesting_;
     struct Leave {
         int& n;
@@ -769,7 +771,7 @@ bool RtfReader::ParseStory(Story& story, State st, bool isMain, ParaState* goesO
         switch (t.type) {
         case Token::End:
             JoinLeadGroups(story, st, ps);
-            if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
+            if (lastProps) FinishStory(story, *lastProps, st.para);
             return true;
         case Token::Open: {
             unicode_.EndFallback();
@@ -783,10 +785,12 @@ bool RtfReader::ParseStory(Story& story, State st, bool isMain, ParaState* goesO
                     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
                     story.push_back(Atom::Make(AtomKind::Opaque, doc_.AddOpaque(Capture(t.start, st.charset.DoubleByte())), st.fmt));
                 } else if (w == "field") {
-                    if (ParseField(story, st, ps, isMain)) return true;
-                } else if (isMain && In(w, {"header", "headerl", "headerr", "headerf"})) {
+                    if (ParseField(story, st, ps, isMain, lastProps)) return true;
+                } else if (isMain && In(w, {"header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
+                                            "footerf"})) {
                     Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
-                    HeaderFooter& hf = sec.Headers(HeaderFooterKind(w));
+                    HeaderFooter& hf = w.starts_with("header") ? sec.Headers(HeaderFooterKind(w))
+                                                               : sec.Footers(HeaderFooterKind(w));
                     hf.story.clear();
                     hf.word = std::string(w);
                     hf.stated = true;
@@ -795,23 +799,8 @@ bool RtfReader::ParseStory(Story& story, State st, bool isMain, ParaState* goesO
                     // Its cells are its own: a cell of the body before it does
                     // not make its cell marks a table's (it is saved apart).
                     const int bodyCells = std::exchange(rowCells_, 0);
-                    (void)ParseStory(hf.story, hs, false);
+                    (void)ParseStory(hf.story, hs, false, &hf.lastProps);
                     rowCells_ = bodyCells;
-                    FinishStory(hf.story, hf.lastProps, {});
-                } else if (isMain && In(w, {"footer", "footerl", "footerr", "footerf"})) {
-                    Section& sec = *doc_.sections_[static_cast<std::size_t>(section_)];
-                    HeaderFooter& hf = sec.Footers(HeaderFooterKind(w));
-                    hf.story.clear();
-                    hf.word = std::string(w);
-                    hf.stated = true;
-                    State hs = st;
-                    hs.para.clear();
-                    // Its cells are its own: a cell of the body before it does
-                    // not make its cell marks a table's (it is saved apart).
-                    const int bodyCells = std::exchange(rowCells_, 0);
-                    (void)ParseStory(hf.story, hs, false);
-                    rowCells_ = bodyCells;
-                    FinishStory(hf.story, hf.lastProps, {});
                 } else if (isMain && In(w, {"pnseclvl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn"})) {
                     // Section-level groups stay with the section's properties.
                     doc_.sections_[static_cast<std::size_t>(section_)]->props += Capture(t.start);
@@ -841,7 +830,7 @@ bool RtfReader::ParseStory(Story& story, State st, bool isMain, ParaState* goesO
                 // The field's closing brace: the story goes on after it.
                 if (goesOn) return false;
                 JoinLeadGroups(story, st, ps);
-                if (isMain) FinishStory(story, doc_.mainLastProps, st.para);
+                if (lastProps) FinishStory(story, *lastProps, st.para);
                 return false;
             }
             st = std::move(stack.back());
@@ -968,7 +957,7 @@ bool RtfReader::ParseStory(Story& story, State st, bool isMain, ParaState* goesO
     }
 }
 
-bool RtfReader::ParseField(Story& story, State& st, ParaState& ps, bool isMain) {
+bool RtfReader::ParseField(Story& story, State& st, ParaState& ps, bool isMain, std::string* lastProps) {
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
     FieldInfo info;
     std::uint32_t infoId = doc_.AddFieldInfo({});
@@ -998,7 +987,7 @@ bool RtfReader::ParseField(Story& story, State& st, ParaState& ps, bool isMain) 
             State code = fs;
             code.fieldCode = true;
             code.charset = rtf::ByteCharset::FieldCode();
-            (void)ParseStory(story, code, false);
+            (void)ParseStory(story, code, false, nullptr);
         } else if (n.type == Token::Word && n.name == "fldrslt") {
             std::string g = Capture(t.start, fs.charset.DoubleByte());
             // Keep the content between "\fldrslt" and the group's closing brace.
@@ -1018,7 +1007,7 @@ bool RtfReader::ParseField(Story& story, State& st, ParaState& ps, bool isMain) 
     // The text after the result is read as the story the field stands in,
     // which is how it reads back once saved: in the body a header or footer
     // group there is the section's, as it is anywhere else in the body.
-    return tail && ParseStory(story, fs, isMain, &ps);
+    return tail && ParseStory(story, fs, isMain, lastProps, &ps);
 }
 
 // A field "SYMBOL n \f "font" [\u] ..." becomes one symbol atom.
