@@ -162,6 +162,18 @@ TEST(FileSources, WorkbookSheetsAreTables) {
         EXPECT_NE(e.Description.find("fake.xls"), std::string::npos);
         ASSERT_EQ(bad->errors().size(), 1u);
     }
+    // A directory entry that gives its name more bytes than an entry holds
+    // is refused before the workbook's reader goes past the entry.
+    std::ifstream in(dir.file("book.xls"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::uint32_t directory = 0;
+    std::memcpy(&directory, bytes.data() + 0x30, 4);
+    const std::size_t entry = (directory + 1u) * 512u;
+    ASSERT_LT(entry + 0x41, bytes.size());
+    bytes[entry + 0x40] = bytes[entry + 0x41] = '\xFF';
+    dir.write("long-name.xls", bytes);
+    EXPECT_NE(openError(dir.file("long-name.xls")).find("entry 1 of its directory gives a name of 65535 bytes"),
+              std::string::npos);
     // The Jet provider's formats without a reader here say so.
     EXPECT_NE(openError(dir.str(), "\";Extended Properties=\"dBASE IV;\"").find("dBASE IV files cannot be read"),
               std::string::npos);

@@ -105,6 +105,26 @@ std::string workbookStream(const std::string& f) {
     return out;
 }
 
+// What in the directory of a compound file the FreeXL library would read
+// past its entries: it reads the entries of the directory's first sector
+// (from the position of sector n + 1, in sectors of 512 or 4,096 bytes) and
+// converts each name by the length the entry gives, which may be any up to
+// 65,535 bytes although an entry holds at most 64. The position is reckoned
+// in 32 bits, as the library does. "" when nothing is wrong.
+std::string directoryFault(const std::string& f) {
+    if (f.size() < 512 || u32(f, 0) != 0xE011CFD0u || u32(f, 4) != 0xE11AB1A1u) return {};
+    const unsigned shift = u16(f, 0x1E);
+    if (shift != 9 && shift != 12) return {}; // the library reads no directory
+    const std::size_t sector = std::size_t{1} << shift;
+    const std::size_t at = static_cast<std::uint32_t>((u32(f, 0x30) + 1u) * static_cast<std::uint32_t>(sector));
+    if (at >= f.size() || f.size() - at < sector) return {}; // nor a sector the file does not hold
+    for (std::size_t e = 0; e < sector / 128; ++e)
+        if (const std::size_t length = u16(f, at + e * 128 + 0x40); length > 64)
+            return "entry " + std::to_string(e + 1) + " of its directory gives a name of " + std::to_string(length) +
+                   " bytes, where at most 64 fit";
+    return {};
+}
+
 // A text of the records: `count` characters, one byte each or (flag 1)
 // two, after the flags byte at `at`.
 std::string recordText(const std::string& r, std::size_t at, std::size_t count) {
@@ -270,6 +290,14 @@ Block cutGrid(const Grid& grid, std::string name, int r0, int c0, int r1, int c1
 } // namespace
 
 std::vector<Block> readXls(const std::string& path) {
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    // What the library would read beyond the file's own data is refused first.
+    if (const std::string fault = directoryFault(bytes); !fault.empty())
+        raiseProvider(kSource, "The file '" + path + "' is not an Excel workbook that can be read (" + fault + ").");
     const void* xls = nullptr;
     if (freexl_open(path.c_str(), &xls) != FREEXL_OK) {
         if (xls) freexl_close(xls);
@@ -277,11 +305,6 @@ std::vector<Block> readXls(const std::string& path) {
                                "the .xls format of Excel 97 to 2003 nor the .xlsx format of later versions).");
     }
     struct Closer { const void* h; ~Closer() { freexl_close(h); } } closer{xls};
-    std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
     const Extras extras = readExtras(workbookStream(bytes));
     bytes.clear();
 
