@@ -170,6 +170,22 @@ private:
     Selection* sel_;
 };
 
+// A search of the studio's own: never inside a field (a match lies wholly
+// outside every field), from the selection on, forward or backward, round
+// to the other end of the story when wrap is set and none is left.
+struct TextSearch {
+    std::string text, replacement; // UTF-8
+    bool matchCase = false, wholeWord = false, forward = true, wrap = true;
+};
+
+// What Tab does in a table (Selection::CellMove).
+enum class CellMove {
+    None,   // the selection is not in a table
+    Stay,   // Shift+Tab in the first cell: nothing
+    Cell,   // another cell's text selected
+    NewRow, // after the last cell: a new row, like the last, the caret in its first cell
+};
+
 class Selection : public Range {
 public:
     explicit Selection(Document* doc);
@@ -190,6 +206,50 @@ public:
     // a field, a cell's mark) raises and leaves the selection as it was.
     void TypeBackspace();
     void TypeDelete();
+    // Enter: a new paragraph, as TypeText("\r"); at a caret on an empty
+    // list item (a paragraph that holds nothing but its number) the
+    // paragraph leaves the list instead, the caret at its start.
+    void TypeParagraph();
+    // Whether Enter here ends the list (renumbering it all).
+    bool EnterEndsList() const;
+    // Tab in a table (Shift+Tab: back): the next cell's text selected,
+    // passing over cells merged into another; after the last cell a new row.
+    CellMove NextCellMove(bool back) const;
+    void MoveToCell(bool back);
+    // Table edits at the selection, each leaving the caret in the table
+    // where the author goes on: a table of rows x columns at the cursor
+    // (the caret in its first cell); as many rows above or below the
+    // selected ones as are selected; a column left or right of them; the
+    // selected rows, columns or the whole table deleted; the selected cells
+    // merged, shaded (RGB, -1: none) or given borders (twips, 0: none).
+    // Outside a table each but InsertTable raises.
+    void InsertTable(int rows, int columns);
+    void InsertRows(bool below);
+    void InsertColumn(bool right);
+    void DeleteRows();
+    void DeleteColumns();
+    void DeleteTable();
+    void MergeCells();
+    void ShadeCells(std::int32_t rgb);
+    void SetCellBorders(int width);
+    // The selected paragraphs' left indent, a default tab stop more or less
+    // for each step (never below 0).
+    void Indent(int steps);
+    // What the author changed in a format dialog (`was` as it showed the
+    // selection, `now` as he left it): each property he changed, the
+    // selected paragraphs or runs take; every other one stays each one's own.
+    void TakeParagraphChanges(const ParaFormat& was, const ParaFormat& now);
+    void TakeCharacterChanges(const CharFormat& was, const CharFormat& now);
+    // The studio's search: selects the next (or previous) match after the
+    // selection; false, the selection kept, when there is none.
+    bool FindNext(const TextSearch& s);
+    // Whether the selection is a match of the search.
+    bool SelectsMatch(const TextSearch& s);
+    // Replaces the selected match by the replacement.
+    void ReplaceMatch(const TextSearch& s);
+    // Replaces every match of the story; how many. The caret stays where
+    // the selection started (at most the story's end).
+    int ReplaceAll(const TextSearch& s);
     // A negative number with the Unicode flag means 65536 + n.
     void InsertSymbol(int characterNumber, const std::string& font = {}, bool unicode = false);
     Find& GetFind() { return find_; }

@@ -34,19 +34,8 @@
 
 namespace qz::views {
 
-namespace {
-
 using word::Atom;
 using word::AtomKind;
-
-// What the author changed in a format dialog: the property takes it; one he
-// left as shown stays each paragraph's or run's own.
-template <class T>
-void takeChanged(T& field, const T& shown, const T& chosen) {
-    if (shown != chosen) field = chosen;
-}
-
-} // namespace
 
 DocumentView::DocumentView(word::Document& doc, QWidget* parent) : DocumentView(doc, doc.MainStory(), parent) {}
 
@@ -458,27 +447,10 @@ void DocumentView::deleteBackward() {
 
 void DocumentView::newParagraph() {
     pullSelection();
-    const word::Selection& sel = doc_.GetSelection();
-    // Enter on an empty item of a list ends the list there: the paragraph
-    // leaves it instead of another empty item following.
-    if (sel.Start() == sel.End() && sel.ParagraphFormat().list > 0) {
-        const long n = static_cast<long>(story_.size());
-        long from = sel.Start(), to = sel.Start();
-        while (from > 0 && story_[static_cast<std::size_t>(from - 1)].Kind() != AtomKind::ParaEnd) --from;
-        while (to < n && story_[static_cast<std::size_t>(to)].Kind() != AtomKind::ParaEnd) ++to;
-        bool empty = true;
-        for (long p = from; p < to && empty; ++p) empty = word::HoldsListText(doc_, story_, p);
-        if (empty) {
-            editAll([&] {
-                word::Selection& s = doc_.GetSelection();
-                word::ListFormat(s.GetRange()).RemoveNumbers();
-                // The number is gone: the caret stands at the paragraph's start.
-                s.SetRange(from, from);
-            });
-            return;
-        }
-    }
-    typeText("\r", true);
+    const auto enter = [this] { doc_.GetSelection().TypeParagraph(); };
+    // Ending a list renumbers it: all of it is drawn again.
+    if (doc_.GetSelection().EnterEndsList()) editAll(enter);
+    else edit(enter, true);
 }
 
 void DocumentView::deleteForward() {
@@ -592,16 +564,11 @@ void DocumentView::mouseDoubleClickEvent(QMouseEvent* e) {
     }
     // A field's shown text double-clicked (either side of the caret place
     // the click is nearest to) runs the field's macro, as a word processor does.
-    const word::Story& story = story_;
     const long pos = modelPosition(cursorForPosition(e->position().toPoint()).position());
     std::string macro;
-    long begin = -1;
-    if (onMacroButton && !word::FieldCodesShown(doc_)) {
-        begin = word::MacroButtonAt(story, pos, &macro);
-        if (begin < 0 && pos > 0) begin = word::MacroButtonAt(story, pos - 1, &macro);
-    }
+    const long begin = onMacroButton ? word::MacroButtonNear(doc_, story_, pos, &macro) : -1;
     if (begin < 0) return QTextEdit::mouseDoubleClickEvent(e);
-    doc_.GetSelection().MoveTo(&story_, begin, word::MatchingFieldEnd(story, begin) + 1);
+    doc_.GetSelection().MoveTo(&story_, begin, word::MatchingFieldEnd(story_, begin) + 1);
     pushSelection();
     onMacroButton(macro);
 }
@@ -693,12 +660,7 @@ void DocumentView::setHighlight(const QColor& colour) {
 }
 
 void DocumentView::indent(int steps) {
-    const int step = doc_.PageSetupOf(0).defaultTab;
-    edit([&] {
-        doc_.GetSelection().ChangeParagraphFormat([&](word::ParaFormat& f) {
-            f.leftIndent = std::max(0, (f.leftIndent / step + steps) * step);
-        });
-    });
+    edit([&] { doc_.GetSelection().Indent(steps); });
 }
 
 void DocumentView::insertPageBreak() { typeText(QString(QChar(0x0C))); }
@@ -712,117 +674,56 @@ void DocumentView::setAlignment(int alignment) {
     edit([&] { doc_.GetSelection().ChangeParagraphFormat([to](word::ParaFormat& f) { f.alignment = to; }); });
 }
 
-void DocumentView::tableEdit(const std::function<void(word::Table&, const word::CellSpan&)>& change) {
-    edit([&] {
-        word::Selection& sel = doc_.GetSelection();
-        std::optional<word::Table> table = word::Table::At(doc_, story_, sel.Start());
-        if (!table) word::RaiseWordError(word::kErrTableEdit, "The cursor is not in a table.");
-        change(*table, table->Span(sel.Start(), sel.End()));
-    });
-}
-
 bool DocumentView::inTable() const {
     return word::Table::At(doc_, story_, doc_.GetSelection().Start()).has_value();
 }
 
 void DocumentView::insertTable(int rows, int columns) {
-    edit([&] {
-        word::Selection& sel = doc_.GetSelection();
-        sel.LeaveFieldEdges();
-        const word::Table t = word::Table::Add(doc_, story_, sel.Start(), rows, columns);
-        sel.SetRange(t.CellStart(0, 0), t.CellStart(0, 0));
-    });
+    edit([&] { doc_.GetSelection().InsertTable(rows, columns); });
 }
 
 void DocumentView::insertRows(bool below) {
-    tableEdit([&](word::Table& t, const word::CellSpan& span) {
-        const int count = span.lastRow - span.firstRow + 1;
-        t.InsertRows(below ? span.lastRow : span.firstRow, count, below);
-        const int first = below ? span.lastRow + 1 : span.firstRow;
-        doc_.GetSelection().SetRange(t.CellStart(first, 0), t.CellStart(first, 0));
-    });
+    edit([&] { doc_.GetSelection().InsertRows(below); });
 }
 
 void DocumentView::insertColumn(bool right) {
-    tableEdit([&](word::Table& t, const word::CellSpan& span) {
-        t.InsertColumn(right ? span.lastColumn : span.firstColumn, right);
-        const int column = std::min(right ? span.lastColumn + 1 : span.firstColumn, t.Columns(span.firstRow) - 1);
-        doc_.GetSelection().SetRange(t.CellStart(span.firstRow, column), t.CellStart(span.firstRow, column));
-    });
+    edit([&] { doc_.GetSelection().InsertColumn(right); });
 }
 
 void DocumentView::deleteRows() {
-    tableEdit([&](word::Table& t, const word::CellSpan& span) {
-        t.DeleteRows(span.firstRow, span.lastRow);
-        const long at = t.Rows() > 0 ? t.CellStart(std::min(span.firstRow, t.Rows() - 1), 0) : t.Start();
-        doc_.GetSelection().SetRange(at, at);
-    });
+    edit([&] { doc_.GetSelection().DeleteRows(); });
 }
 
 void DocumentView::deleteColumns() {
-    tableEdit([&](word::Table& t, const word::CellSpan& span) {
-        t.DeleteColumns(span.firstColumn, span.lastColumn);
-        const long at = t.Rows() > 0 ? t.CellStart(std::min(span.firstRow, t.Rows() - 1), 0) : t.Start();
-        doc_.GetSelection().SetRange(at, at);
-    });
+    edit([&] { doc_.GetSelection().DeleteColumns(); });
 }
 
 void DocumentView::deleteTable() {
-    tableEdit([&](word::Table& t, const word::CellSpan&) {
-        t.Delete();
-        doc_.GetSelection().SetRange(t.Start(), t.Start());
-    });
+    edit([&] { doc_.GetSelection().DeleteTable(); });
 }
 
 void DocumentView::mergeCells() {
-    tableEdit([&](word::Table& t, const word::CellSpan& span) {
-        t.MergeCells(span);
-        const long at = t.CellMark(span.firstRow, span.firstColumn);
-        doc_.GetSelection().SetRange(at, at);
-    });
+    edit([&] { doc_.GetSelection().MergeCells(); });
 }
 
 void DocumentView::shadeCells(const QColor& colour) {
-    tableEdit([&](word::Table& t, const word::CellSpan& span) {
-        t.SetShading(span, colour.isValid() ? static_cast<std::int32_t>(colour.rgb() & 0xFFFFFF) : -1);
-    });
+    edit([&] { doc_.GetSelection().ShadeCells(colour.isValid() ? static_cast<std::int32_t>(colour.rgb() & 0xFFFFFF) : -1); });
 }
 
 void DocumentView::setCellBorders(int width) {
-    tableEdit([&](word::Table& t, const word::CellSpan& span) { t.SetBorders(span, width, -1); });
+    edit([&] { doc_.GetSelection().SetCellBorders(width); });
 }
 
 bool DocumentView::moveToCell(bool back) {
     pullSelection();
     word::Selection& sel = doc_.GetSelection();
-    std::optional<word::Table> t = word::Table::At(doc_, story_, sel.Start());
-    if (!t) return false;
-    auto [row, column] = t->CellAt(sel.Start());
-    // The cells merged into another are passed over.
-    auto hidden = [&](int r, int c) {
-        const word::RowFormat f = t->Format(r);
-        return c < static_cast<int>(f.cells.size()) && (f.cells[static_cast<std::size_t>(c)].merged ||
-                                                        f.cells[static_cast<std::size_t>(c)].vmerged);
-    };
-    do {
-        if (back) {
-            if (--column < 0) {
-                if (row == 0) return true;
-                column = t->Columns(--row) - 1;
-            }
-        } else if (++column >= t->Columns(row)) {
-            column = 0;
-            if (++row >= t->Rows()) {
-                // After the last cell a new row, like the last one.
-                edit([&] {
-                    t->InsertRows(row - 1, 1, true);
-                    sel.SetRange(t->CellStart(row, 0), t->CellStart(row, 0));
-                });
-                return true;
-            }
-        }
-    } while (t->Columns(row) == 0 || hidden(row, column));
-    sel.SetRange(t->CellStart(row, column), t->CellMark(row, column));
+    switch (sel.NextCellMove(back)) {
+    case word::CellMove::None: return false;
+    case word::CellMove::Stay: return true;
+    case word::CellMove::NewRow: edit([&] { sel.MoveToCell(back); }); return true;
+    case word::CellMove::Cell: break;
+    }
+    sel.MoveToCell(back);
     pushSelection();
     return true;
 }
@@ -860,80 +761,26 @@ int DocumentView::listType() const { return word::ListFormat(doc_.GetSelection()
 
 void DocumentView::changeParagraphFormat(const word::ParaFormat& was, const word::ParaFormat& now) {
     if (was == now) return;
-    edit([&] {
-        doc_.GetSelection().ChangeParagraphFormat([&](word::ParaFormat& f) {
-            takeChanged(f.alignment, was.alignment, now.alignment);
-            takeChanged(f.leftIndent, was.leftIndent, now.leftIndent);
-            takeChanged(f.rightIndent, was.rightIndent, now.rightIndent);
-            takeChanged(f.firstIndent, was.firstIndent, now.firstIndent);
-            takeChanged(f.spaceBefore, was.spaceBefore, now.spaceBefore);
-            takeChanged(f.spaceAfter, was.spaceAfter, now.spaceAfter);
-            if (was.lineSpacing != now.lineSpacing || was.lineMultiple != now.lineMultiple) {
-                f.lineSpacing = now.lineSpacing;
-                f.lineMultiple = now.lineMultiple;
-            }
-            takeChanged(f.pageBreakBefore, was.pageBreakBefore, now.pageBreakBefore);
-            takeChanged(f.tabs, was.tabs, now.tabs);
-        });
-    });
+    edit([&] { doc_.GetSelection().TakeParagraphChanges(was, now); });
 }
 
 void DocumentView::changeCharacterFormat(const word::CharFormat& was, const word::CharFormat& now) {
     if (was == now) return;
-    changeCharFormat([&](word::CharFormat& f) {
-        takeChanged(f.font, was.font, now.font);
-        takeChanged(f.size, was.size, now.size);
-        takeChanged(f.color, was.color, now.color);
-        takeChanged(f.bold, was.bold, now.bold);
-        takeChanged(f.italic, was.italic, now.italic);
-        takeChanged(f.underline, was.underline, now.underline);
-    });
+    edit([&] { doc_.GetSelection().TakeCharacterChanges(was, now); });
 }
 
 namespace {
 
-// The search settings of the studio on the selection's Find, put back as
-// they were afterwards: the designer's own searches (which look into field
-// codes) use the same object.
-class StudioFind {
-public:
-    StudioFind(word::Find& f, const DocumentView::Search& s) : f_(f), saved_(f) {
-        f.OutsideFields = true;
-        f.MatchCase = s.matchCase;
-        f.MatchWholeWord = s.wholeWord;
-        f.Wrap = 0;
-    }
-    ~StudioFind() {
-        f_.OutsideFields = saved_.OutsideFields;
-        f_.MatchCase = saved_.MatchCase;
-        f_.MatchWholeWord = saved_.MatchWholeWord;
-        f_.Wrap = saved_.Wrap;
-        f_.Forward = saved_.Forward;
-    }
-    StudioFind(const StudioFind&) = delete;
-    StudioFind& operator=(const StudioFind&) = delete;
-
-private:
-    word::Find& f_;
-    word::Find saved_;
-};
+word::TextSearch modelSearch(const DocumentView::Search& s) {
+    return {us(s.text), us(s.replacement), s.matchCase, s.wholeWord, s.forward, s.wrap};
+}
 
 } // namespace
 
 bool DocumentView::findText(const Search& s) {
     if (s.text.isEmpty()) return false;
     pullSelection();
-    word::Selection& sel = doc_.GetSelection();
-    StudioFind settings(sel.GetFind(), s);
-    const long start = sel.Start(), end = sel.End();
-    const long length = static_cast<long>(sel.GetStory()->size());
-    sel.Collapse(!s.forward);
-    bool found = sel.GetFind().Execute(us(s.text), 0, {}, s.forward);
-    if (!found && s.wrap) {
-        sel.SetRange(s.forward ? 0 : length, s.forward ? 0 : length);
-        found = sel.GetFind().Execute(us(s.text), 0, {}, s.forward);
-    }
-    if (!found) sel.SetRange(start, end);
+    const bool found = doc_.GetSelection().FindNext(modelSearch(s));
     pushSelection();
     return found;
 }
@@ -942,18 +789,9 @@ bool DocumentView::replaceText(const Search& s) {
     if (s.text.isEmpty()) return false;
     pullSelection();
     word::Selection& sel = doc_.GetSelection();
-    const long start = sel.Start(), end = sel.End();
-    bool isMatch = false;
-    if (start < end) {
-        StudioFind settings(sel.GetFind(), s);
-        isMatch = sel.GetFind().Execute(us(s.text), 0, {}, true) && sel.Start() == start && sel.End() == end;
-        sel.SetRange(start, end);
-    }
-    if (isMatch) {
-        edit([&] {
-            StudioFind settings(sel.GetFind(), s);
-            sel.GetFind().Execute(us(s.text), 1, us(s.replacement), true);
-        });
+    const word::TextSearch search = modelSearch(s);
+    if (sel.SelectsMatch(search)) {
+        edit([&] { sel.ReplaceMatch(search); });
         doc_.GetSelection().Collapse(false);
         pushSelection();
     }
@@ -963,17 +801,8 @@ bool DocumentView::replaceText(const Search& s) {
 int DocumentView::replaceAll(const Search& s) {
     if (s.text.isEmpty()) return 0;
     pullSelection();
-    word::Selection& sel = doc_.GetSelection();
-    const long at = sel.Start();
     int count = 0;
-    runStep([&] {
-        StudioFind settings(sel.GetFind(), s);
-        sel.SetRange(0, 0);
-        sel.GetFind().Execute(us(s.text), 2, us(s.replacement), true);
-        count = sel.GetFind().Replaced;
-    }, false);
-    const long n = static_cast<long>(story_.size());
-    sel.SetRange(std::min(at, n), std::min(at, n));
+    runStep([&] { count = doc_.GetSelection().ReplaceAll(modelSearch(s)); }, false);
     if (count > 0) {
         renderAll();
         if (onChanged) onChanged();
@@ -992,16 +821,10 @@ QMenu* DocumentView::contextMenuAt(const QPoint& pos) {
     pullSelection();
     auto* menu = new QMenu(this);
     menu->setObjectName("documentMenu");
-    const word::Story& story = story_;
-    const long at = modelPosition(viewPos);
     std::string macro;
-    long begin = -1;
-    if (!word::FieldCodesShown(doc_)) {
-        begin = word::MacroButtonAt(story, at, &macro);
-        if (begin < 0 && at > 0) begin = word::MacroButtonAt(story, at - 1, &macro);
-    }
+    const long begin = word::MacroButtonNear(doc_, story_, modelPosition(viewPos), &macro);
     if (begin >= 0) {
-        const long end = word::MatchingFieldEnd(story, begin) + 1;
+        const long end = word::MatchingFieldEnd(story_, begin) + 1;
         auto select = [this, begin, end] {
             doc_.GetSelection().MoveTo(&story_, begin, end);
             pushSelection();

@@ -236,9 +236,6 @@ private:
     void renderMore();
     void scheduleRest();
 
-    // A table edit at the selection, with the table and the cells selected.
-    void tableEdit(const std::function<void(word::Table&, const word::CellSpan&)>& change);
-
     word::Document& doc_;
     word::Story& story_;
     PageLayout* layout_ = nullptr; // owned by the text document
