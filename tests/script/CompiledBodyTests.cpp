@@ -246,6 +246,23 @@ TEST(CompiledBodies, NamesBoundAnewAfterTheFirstCallAreSeen) {
     EXPECT_EQ(r.str("y") + "/" + r.str("out"), "12/12");
 }
 
+TEST(CompiledBodies, EvalAndExecuteInsideAProcedureKeepTheirOwnCallSites) {
+    // The text Eval and Execute run is numbered apart from the procedure
+    // around it: the same numbers name other call sites and numeric
+    // expressions there, and each must reach its own member.
+    Script s("Dim out\r\n"
+             "Sub T()\r\n"
+             "Dim d, e, i, n : Set d = CreateObject(\"Scripting.Dictionary\") : Set e = New Box\r\n"
+             "d.Add \"a\", 1 : e.v = 5\r\n"
+             "For i = 1 To 3\r\n"
+             "n = e.v + i * 2\r\n"
+             "out = out & Eval(\"d.Item(\"\"a\"\") + i * 3\") & \",\" & n & \";\"\r\n"
+             "Execute \"out = out & e.v - i & \"\"/\"\"\"\r\n"
+             "Next\r\nEnd Sub\r\n"
+             "Class Box : Public v : End Class\r\nT");
+    EXPECT_EQ(s.str("out"), "4,7;4/7,9;3/10,11;2/");
+}
+
 // A host cell whose Value is counted as it is read. A pure cell declares its
 // gets pure and keeps its value until Step; an impure one answers how often
 // it has been read, so that every reading the code makes shows.

@@ -1,6 +1,8 @@
 // The syntax tree of a VBScript program. The parser builds it; the binder
 // resolves every name to a slot (local, global, class field, procedure,
-// built-in) so that running it never looks a name up by its text.
+// built-in) so that running it never looks a name up by its text. After
+// binding the tree is only read: what running it learns and makes lives in
+// the code objects (Code.h).
 #pragma once
 
 #include "platform/automation/Dispatch.h"
@@ -55,18 +57,6 @@ enum class Bind : std::uint8_t {
     Undefined,   // Option Explicit and not declared: error 500 when reached
 };
 
-// One instruction of a numeric expression compiled for the engine's small
-// stack machine (see NumericCode.cpp).
-struct NumIns {
-    std::uint8_t op = 0;
-    std::uint8_t arg = 0;      // operator, number of indices, or literal kind
-    std::int32_t slot = 0;     // variable slot
-    union {
-        std::int64_t i;
-        double d;
-    } lit{0};
-};
-
 struct Expr {
     // The fields every evaluation reads come first, so that a node's first
     // cache line holds them (large programs and the output they write keep
@@ -79,19 +69,15 @@ struct Expr {
     Bind bind = Bind::Unbound;
     std::uint16_t depth = 1;   // height of the tree below (bounded by the parser)
     std::int32_t slot = -1;    // Local / Global / Field / Builtin / Intrinsic / HostMember index
-    mutable std::int32_t cacheId = -1;
+    std::int32_t member = -1;  // HostMember: the member's id on its object
+    // Its entry in its unit's code object (Code.h): a member call site's
+    // cache, a numeric expression's compiled form; -1: none.
+    std::int32_t site = -1;
+    std::int32_t num = -1;
     Variant value;             // Literal
     ExprPtr a, b;              // operands; Member: a is the object (null inside With)
     ProcDef* proc = nullptr;   // Bind::Proc
     std::vector<ExprPtr> args;
-    // Call-site cache of a member id (host objects and class instances).
-    mutable const void* cacheKey = nullptr;
-    mutable Ref<Dispatch> cacheHold;   // keeps a host object alive so its address stays unique
-    mutable bool cachePure = false;    // the cached member of a host object is a pure get
-    // The numeric form of a numeric expression, compiled at its first run;
-    // numGen names the bindings it was compiled against.
-    mutable std::vector<NumIns> numCode;
-    mutable std::uint32_t numGen = 0;
     std::int32_t line = 0, col = 0;
     std::u16string name;       // Ident, Member, New
 
@@ -145,48 +131,15 @@ struct Stmt {
     std::vector<IfBranch> branches;    // If
     std::vector<CaseClause> cases;     // Select (value: the tested expression)
     std::vector<ReDimItem> redims;     // ReDim / Erase (dims empty) / Dim
-    bool preserve = false;             // ReDim Preserve; OnError: true = Resume Next
+    bool keepElements = false;         // ReDim Preserve
+    bool resumeNext = false;           // On Error Resume Next (false: On Error GoTo 0)
+    bool wend = false;                 // Do: written While ... Wend (Exit Do passes through it)
     bool appendInPlace = false;        // Assign "s = s & a & b": append to s itself
     ExitKind exit = ExitKind::None;
     LoopKind loop = LoopKind::None;
     std::int32_t withSlot = -1;        // With: frame slot that holds the object
 
     explicit Stmt(SK k) : kind(k) {}
-};
-
-// A procedure body compiled to a flat list of instructions (BodyCode.cpp):
-// loops and branches become jumps, so that a statement costs one dispatch
-// instead of a walk through the lists that hold it. Instructions point at
-// the syntax nodes they run: a name bound anew later is seen at once.
-// An operand of a register instruction, decoded when the body is compiled:
-// a local variable, a number literal, or an element of a local vector at a
-// local index (a(i)).
-struct RegOperand {
-    std::uint8_t kind = 0;        // the engine's RegKind
-    std::int32_t slot = 0;        // the variable, or the vector's
-    std::int32_t index = 0;       // an element's index variable
-    const Variant* lit = nullptr; // a literal's value (in the syntax tree)
-};
-
-struct BodyIns {
-    std::uint8_t op = 0;
-    std::uint8_t mask = 0;        // a register comparison: the orders (less, equal, greater) that jump; a sum: 1 for -
-    std::int32_t target = -1;     // a jump's target; Exec: where Exit Do goes
-    std::int32_t alt = -1;        // Exec: where Exit For goes; For: its loop's state
-    const Stmt* s = nullptr;      // the statement (its place names errors)
-    const Expr* e = nullptr;      // a condition
-    const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
-    std::uint32_t gen = 0;        // BlankTest, register instructions: the bindings they were compiled against
-    RegOperand to, x, y;          // register instructions: where the result goes, the operands
-};
-struct BodyCode {
-    std::vector<BodyIns> code;
-    std::int32_t loops = 0;       // For loops: each has a state while it runs
-    // Its procedure's frame, read on every call made inside a dispatch loop.
-    std::uint32_t params = 0;     // parameters (the first slots)
-    std::uint32_t frameSize = 0;  // slots
-    std::uint64_t byRef = 0;      // bit i: parameter i is ByRef (up to 64 parameters)
-    bool plainFrame = true;       // no fixed array to make, no constant to set
 };
 
 enum class ProcKind : std::uint8_t { Sub, Function, PropGet, PropLet, PropSet };
@@ -231,9 +184,8 @@ struct ProcDef {
     std::vector<std::u16string> slotNames; // for Execute and Eval inside the procedure
     ClassDef* owner = nullptr;
     struct Block* block = nullptr;    // the code block it came from (for error lines)
-    // Its compiled body, made at the first call; compiled false: not made yet.
-    mutable std::unique_ptr<BodyCode> code;
-    mutable bool compiled = false;
+    std::int32_t index = -1;          // its code object in the engine's table
+    std::int32_t sites = 0, nums = 0; // its call sites and numeric expressions (Expr::site, Expr::num)
 };
 
 struct ClassDef : RefCounted {
@@ -256,6 +208,7 @@ struct Block {
     std::u16string source;            // for Error.Text
     memory::Tally tally;              // what its tree and text take
     std::int32_t frameSize = 0;       // module level: With temporaries and For Each state
+    std::int32_t sites = 0, nums = 0; // module level: call sites and numeric expressions
 };
 
 // Parses a whole block. Throws CompileError.

@@ -218,6 +218,7 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
         mf.resumeNext = false;
     }
     mf.block = b;
+    mf.code = nullptr;  // the block's own code is made once all of it is bound
     for (auto& c : b->consts) {
         bindExpr(*c.value, moduleScope);
         Variant v = letValue(eval(*c.value, mf));
@@ -228,10 +229,15 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     for (ClassInfo* ci : newClasses)
         for (auto& p : ci->def->procs) bindProc(*p, ci, expl);
     bindList(b->body, moduleScope);
+    b->sites = moduleScope.sites;
+    b->nums = moduleScope.nums;
     const std::size_t implicitEnd = implicitNodes_.size();
     rebindImplicitNames();
     std::vector<Variant*> refs;
     if (moduleScope.dyn) mf = withDynamic(mf, refs);  // with the names bound just now
+    // Module-level statements run once: their code goes with this run.
+    Code moduleCode(b->sites, b->nums);
+    mf.code = &moduleCode;
     execList(b->body, mf);
     if (b->procs.empty() && b->classes.empty()) {
         // Nothing of it can run again (Execute in a loop, ExecuteStatement):
@@ -249,6 +255,8 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
 }
 
 void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
+    p.index = static_cast<std::int32_t>(codes_.size());
+    codes_.emplace_back();
     Scope sc;
     sc.proc = &p;
     sc.cls = cls;
@@ -278,6 +286,8 @@ void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
     p.declaredSlots = sc.frameSize;
     bindList(p.body, sc);
     p.frameSize = sc.frameSize;
+    p.sites = sc.sites;
+    p.nums = sc.nums;
 }
 
 void Engine::bindList(StmtList& list, Scope& sc) {
@@ -369,6 +379,7 @@ void Engine::bindExpr(Expr& e, Scope& sc) {
         break;
     case EK::Member:
         if (e.a) bindExpr(*e.a, sc);
+        e.site = sc.sites++;
         break;
     case EK::Paren:
     case EK::Unary:
@@ -394,9 +405,9 @@ void Engine::bindExpr(Expr& e, Scope& sc) {
     }
     if (e.kind == EK::Binary || e.kind == EK::Unary || e.kind == EK::Paren) {
         e.numeric = isNumericTree(e);
-        if (e.numeric) markNumeric(e);
+        if (e.numeric) markNumeric(e, sc.nums);
     } else if ((e.kind == EK::Ident || e.kind == EK::Literal) && isNumericLeaf(e)) {
-        markNumeric(e);  // a variable, a number or an array element: read without copies
+        markNumeric(e, sc.nums);  // a variable, a number or an array element: read without copies
     }
 }
 
@@ -464,7 +475,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         if (id != kDispidUnknown) {
             e.bind = Bind::HostMember;
             e.slot = static_cast<std::int32_t>(i);
-            e.cacheId = id;
+            e.member = id;
             return;
         }
     }
@@ -531,19 +542,21 @@ void Engine::rebindImplicitNames() {
     }
 }
 
-void Engine::markNumeric(Expr& e) {
+// Each node marked gets the number of its numeric form in its unit's code.
+void Engine::markNumeric(Expr& e, std::int32_t& nums) {
     if (e.nk != NkNone) return;  // the subtree is marked already
     switch (e.kind) {
-    case EK::Literal: e.nk = NkLit; return;
+    case EK::Literal: e.nk = NkLit; break;
     case EK::Ident:
         e.nk = e.hasArgs ? NkElem : e.bind == Bind::Local ? NkLocal : e.bind == Bind::Global ? NkGlobal : NkField;
-        for (auto& a : e.args) markNumeric(*a);
-        return;
-    case EK::Paren: e.nk = NkParen; markNumeric(*e.a); return;
-    case EK::Unary: e.nk = NkNeg; markNumeric(*e.a); return;
-    case EK::Binary: e.nk = NkBin; markNumeric(*e.a); markNumeric(*e.b); return;
+        for (auto& a : e.args) markNumeric(*a, nums);
+        break;
+    case EK::Paren: e.nk = NkParen; markNumeric(*e.a, nums); break;
+    case EK::Unary: e.nk = NkNeg; markNumeric(*e.a, nums); break;
+    case EK::Binary: e.nk = NkBin; markNumeric(*e.a, nums); markNumeric(*e.b, nums); break;
     default: return;
     }
+    e.num = nums++;
 }
 
 

@@ -12,6 +12,7 @@
 // statement it happened in.
 #include "platform/script/EngineDetail.h"
 
+#include <deque>
 #include <memory>
 #include <new>
 
@@ -44,9 +45,10 @@ enum BodyOp : std::uint8_t {
 // The kinds of a register operand (RegOperand::kind).
 enum RegKind : std::uint8_t { RLocal, RLit, RElem };
 
-// A register operand decoded from a plain operand of a numeric expression;
-// false for any other shape. A literal must be a number.
-bool regOperand(const Expr& x, RegOperand& o) {
+// A register operand decoded from a plain operand of a numeric expression
+// (a literal's value kept in constants); false for any other shape. A
+// literal must be a number.
+bool regOperand(const Expr& x, RegOperand& o, std::deque<Variant>& constants) {
     if (x.nk == NkLocal && x.bind == Bind::Local && !x.hasArgs) {
         o.kind = RLocal;
         o.slot = x.slot;
@@ -56,7 +58,8 @@ bool regOperand(const Expr& x, RegOperand& o) {
         const VarType t = x.value.type();
         if (t != VarType::Integer && t != VarType::Long && t != VarType::Double) return false;
         o.kind = RLit;
-        o.lit = &x.value;
+        constants.push_back(x.value);
+        o.lit = &constants.back();
         return true;
     }
     if (x.nk == NkElem && x.bind == Bind::Local && x.args.size() == 1 && x.args[0]->nk == NkLocal &&
@@ -239,8 +242,9 @@ const Expr* firstRead(const Stmt& s, const Expr& x) {
 
 class Compiler {
 public:
-    Compiler(BodyCode& out, std::int32_t isNull, std::int32_t isEmpty, std::uint32_t gen)
-        : code_(out.code), forStates_(out.loops), isNull_(isNull), isEmpty_(isEmpty), gen_(gen) {}
+    Compiler(Code& out, std::int32_t isNull, std::int32_t isEmpty, std::uint32_t gen)
+        : code_(out.ins), constants_(out.constants), nums_(out.nums), forStates_(out.loops), isNull_(isNull), isEmpty_(isEmpty),
+          gen_(gen) {}
 
     void list(const StmtList& l) {
         for (const auto& s : l) stmt(*s);
@@ -322,14 +326,15 @@ private:
             r.to.slot = t.slot;
             r.to.index = t.args[0]->slot;
         }
-        if (regOperand(v, r.x)) {
+        if (regOperand(v, r.x, constants_)) {
             r.op = BRegSet;
         } else if (r.to.kind == RLocal && v.kind == EK::Binary && v.numeric && (v.op == Op::Add || v.op == Op::Sub) &&
-                   regOperand(*v.a, r.x) && regOperand(*v.b, r.y)) {
+                   regOperand(*v.a, r.x, constants_) && regOperand(*v.b, r.y, constants_)) {
             r.op = BRegSum;
             r.mask = v.op == Op::Sub ? 1 : 0;
-        } else if (r.to.kind == RLocal) {
+        } else if (r.to.kind == RLocal && static_cast<std::uint32_t>(v.num) < nums_.size()) {
             r.op = BRegNum;
+            r.num = &nums_[static_cast<std::size_t>(v.num)];
         } else {
             return;
         }
@@ -359,7 +364,8 @@ private:
     void jumpOn(const Stmt& s, const Expr& c, bool whenTrue, std::int32_t& at) {
         at = emit(whenTrue ? BJumpIf : BJumpIfNot, &s, &c);
         BodyIns& in = code_[static_cast<std::size_t>(at)];
-        if (c.numeric && isComparison(c) && regOperand(*c.a, in.x) && regOperand(*c.b, in.y)) {
+        if (c.numeric && isComparison(c) && regOperand(*c.a, in.x, constants_) &&
+            regOperand(*c.b, in.y, constants_)) {
             in.op = BRegJump;
             in.alt = whenTrue ? 1 : 0;
             const std::uint8_t holds = orderMask(c.op);
@@ -401,7 +407,7 @@ private:
     void loop(const Stmt& s) {
         // While ... Wend ends at Exit Do no more than the tree walker lets it:
         // its Exit Do leaves the Do around it.
-        const bool isWend = s.preserve;
+        const bool isWend = s.wend;
         if (!isWend) open_.push_back(Loop{false, {}, {}});
         const std::int32_t top = here();
         std::int32_t test = -1;
@@ -441,6 +447,8 @@ private:
     }
 
     std::vector<BodyIns>& code_;
+    std::deque<Variant>& constants_;
+    std::vector<NumCode>& nums_;
     std::int32_t& forStates_;   // For loops so far: each keeps its state in the running call
     std::int32_t isNull_, isEmpty_;  // the library's IsNull and IsEmpty
     std::uint32_t gen_;              // the engine's bindings now
@@ -474,21 +482,22 @@ private:
 
 } // namespace
 
-void Engine::compileBody(const ProcDef& p) {
+Code& Engine::compileProc(const ProcDef& p) {
+    auto c = std::make_unique<Code>(p.sites, p.nums);
     if (!turnsErrorsOff(p.body)) {
-        auto c = std::make_unique<BodyCode>();
         Compiler comp(*c, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty"), numGen_);
         comp.list(p.body);
         comp.end();
-        c->code.shrink_to_fit();
-        c->params = static_cast<std::uint32_t>(p.params.size());
-        c->frameSize = static_cast<std::uint32_t>(p.frameSize);
-        for (std::size_t i = 0; i < p.params.size() && i < 64; ++i)
-            if (p.params[i].byRef) c->byRef |= std::uint64_t{1} << i;
-        c->plainFrame = p.fixedArrays.empty() && p.constInits.empty();
-        p.code = std::move(c);
+        c->ins.shrink_to_fit();
     }
-    p.compiled = true;
+    c->params = static_cast<std::uint32_t>(p.params.size());
+    c->frameSize = static_cast<std::uint32_t>(p.frameSize);
+    for (std::size_t i = 0; i < p.params.size() && i < 64; ++i)
+        if (p.params[i].byRef) c->byRef |= std::uint64_t{1} << i;
+    c->plainFrame = p.fixedArrays.empty() && p.constInits.empty();
+    auto& slot = codes_[static_cast<std::size_t>(p.index)];
+    slot = std::move(c);
+    return *slot;
 }
 
 void Engine::LoopRoom::open() {
@@ -514,9 +523,8 @@ void Engine::LoopRoom::close() noexcept {
 // dispatch loop to pop with the others.
 [[gnu::always_inline]] inline Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller,
                                                                    bool refArgs) {
-    if (!p.compiled) [[unlikely]] compileBody(p);
-    const BodyCode* const c = p.code.get();
-    if (!c || c->params > 64) return nullptr;
+    Code* const c = &procCode(p);
+    if (c->ins.empty() || c->params > 64) return nullptr;
     const std::size_t nargs = args.size();
     if (nargs != c->params) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     if (depth_ >= kMaxDepth) throwRuntimeError(err::OutOfStack);
@@ -537,7 +545,8 @@ void Engine::LoopRoom::close() noexcept {
     a->frame.ref = ref;
     a->frame.proc = &p;
     a->frame.block = p.block;
-    a->base = c->code.data();
+    a->frame.code = c;
+    a->base = c->ins.data();
     // The commonest call gives only local variables to ByRef parameters:
     // when its site was found so, the parameters are those variables.
     Variant** const callerRef = caller.ref;
@@ -578,7 +587,7 @@ void Engine::bindArgs(std::uint64_t byRef, const std::vector<ExprPtr>& args, Var
     releaseFrame(from, size, params);
 }
 
-Flow Engine::runCode(const BodyCode& c, Frame& entry) {
+Flow Engine::runCode(const Code& c, Frame& entry) {
     // The state of each For loop, made only for a body that has loops (most
     // procedures called in a loop have none).
     LoopRoom room(c.loops);
@@ -594,7 +603,7 @@ Flow Engine::runCode(const BodyCode& c, Frame& entry) {
     } unwind{*this, bottom};
     Frame* fp = &entry;
     ForState* states = room.at;
-    const BodyIns* base = c.code.data();
+    const BodyIns* base = c.ins.data();
     const BodyIns* ip = base;
     try {
         // Threaded dispatch: each instruction jumps straight to the next
@@ -688,8 +697,10 @@ Flow Engine::runCode(const BodyCode& c, Frame& entry) {
         // object or array, by the numeric machine.
         if (ip->gen == numGen_) [[likely]] {
             Variant& to = *fp->ref[ip->to.slot];
+            NumCode& form = *ip->num;
+            const NumIns* code = form.gen == numGen_ ? form.code.data() : compileNum(*ip->s->value, form);
             Num n;
-            if (plainValue(to) && evalNum(*ip->s->value, *fp, n)) [[likely]] {
+            if (plainValue(to) && runNum(code, *fp, n)) [[likely]] {
                 to = n.value();
                 ++ip;
                 QZ_NEXT;

@@ -278,6 +278,8 @@ Variant Engine::evalText(std::u16string_view text, const std::function<void()>& 
     auto block = std::make_unique<Block>();
     block->source.assign(text);
     f.block = block.get();
+    Code code(sc.sites, sc.nums);
+    f.code = &code;
     try {
         return eval(*e, f);
     } catch (AutomationError& ex) {
@@ -513,7 +515,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     case SK::ForEach:
         return execForEach(s, f);
     case SK::Do: {
-        const bool isWend = s.preserve;
+        const bool isWend = s.wend;
         // With Resume Next an error in the condition goes on to the next
         // statement: into the body at the top, past the loop at the bottom.
         for (;;) {
@@ -540,7 +542,7 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     case SK::With:
         return execWith(s, f);
     case SK::OnError:
-        f.resumeNext = s.preserve;
+        f.resumeNext = s.resumeNext;
         clearErr();
         return Flow::Normal;
     case SK::ReDim:
@@ -710,14 +712,14 @@ void Engine::redim(const Stmt& s, Frame& f) {
         // A fixed-size array cannot be resized: ReDim refuses it whatever the
         // bounds asked, ReDim Preserve once its bounds are read (a bound that
         // is no number raises 13 first).
-        if (!s.preserve && var->arrayValue() && var->arrayValue()->fixedSize) fail(err::ArrayLocked);
+        if (!s.keepElements && var->arrayValue() && var->arrayValue()->fixedSize) fail(err::ArrayLocked);
         std::vector<std::int32_t> uppers;
         for (const auto& d : item.dims) uppers.push_back(letValue(eval(*d, f)).toLong());
         var = varRef(*item.target, f);  // the bounds may have run code
         SafeArray* old = var->arrayValue();
         if (old && (old->fixedSize || old->locks)) fail(err::ArrayLocked);
         Ref<SafeArray> fresh = makeArray(uppers, false);
-        if (s.preserve && old && !old->bounds.empty()) {
+        if (s.keepElements && old && !old->bounds.empty()) {
             if (old->bounds.size() != fresh->bounds.size()) fail(err::SubscriptOutOfRange);
             std::size_t stride = 1;
             for (std::size_t k = 0; k + 1 < old->bounds.size(); ++k) {
@@ -867,7 +869,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
             case Bind::HostMember: {
                 Args args;
                 args.push_back(std::move(value));
-                memberObjects_[t.slot]->invoke(t.cacheId, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
+                memberObjects_[t.slot]->invoke(t.member, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
                 return;
             }
             default: fail(err::IllegalAssignment);
@@ -914,7 +916,7 @@ void Engine::assign(const Expr& t, Variant value, bool isSet, Frame& f) {
             return;
         case Bind::HostMember:
             args.push_back(std::move(value));
-            memberObjects_[t.slot]->invoke(t.cacheId, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
+            memberObjects_[t.slot]->invoke(t.member, isSet ? kInvokePropertyPutRef : kInvokePropertyPut, args);
             return;
         case Bind::Undefined: failNamed(err::UndefinedVariable, t.name);
         default: fail(err::IllegalAssignment);
@@ -1205,7 +1207,7 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
     case Bind::HostMember: {
         Args args;
         evalArgs(e.args, args, f);
-        Variant r = memberObjects_[e.slot]->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
+        Variant r = memberObjects_[e.slot]->invoke(e.member, kInvokeMethod | kInvokePropertyGet, args);
         checkClock();
         return r;
     }
@@ -1237,25 +1239,27 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
     }
     if (!obj.isObject() || !obj.objectValue()) failNamed(err::ObjectRequired, objectCulprit(e));
     Dispatch* d = obj.objectValue();
-    if (e.cacheKey == d || e.cacheKey == &typeid(*d)) {
+    SiteCache scratch;
+    SiteCache& site = siteOf(e, f, scratch);
+    if (site.key == d || site.key == &typeid(*d)) {
         // The host object this call site saw last (it holds a reference, so
         // the address still names the same object), or one of the type whose
         // members are the same for all (dictionaries).
-        if (e.cacheKey == &typeid(Dictionary)) {
+        if (site.key == &typeid(Dictionary)) {
             // d.Exists(key), d.Item(key), d.Add key, item of a key made of
             // plain operands (and a plain item): by the key's text, with no
             // code of the script run between the reads and the call.
             auto* dict = static_cast<Dictionary*>(d);
             ShortText t;
-            if (e.args.size() == 1 && (e.cacheId == Dictionary::kExistsId || e.cacheId == Dictionary::kItemId) &&
+            if (e.args.size() == 1 && (site.id == Dictionary::kExistsId || site.id == Dictionary::kItemId) &&
                 keyText(*e.args[0], f, t)) {
-                if (!e.cachePure) ++impureCalls_;
-                Variant r = e.cacheId == Dictionary::kExistsId ? Variant(dict->existsText(t.text))
+                if (!site.pure) ++impureCalls_;
+                Variant r = site.id == Dictionary::kExistsId ? Variant(dict->existsText(t.text))
                                                                 : dict->itemText(t.text);
                 checkClock();
                 return r;
             }
-            const Variant* item = e.args.size() == 2 && e.cacheId == Dictionary::kAddId ? plainOperand(*e.args[1], f)
+            const Variant* item = e.args.size() == 2 && site.id == Dictionary::kAddId ? plainOperand(*e.args[1], f)
                                                                                        : nullptr;
             if (item && keyText(*e.args[0], f, t)) {
                 ++impureCalls_;
@@ -1266,8 +1270,8 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         }
         Args args;
         evalArgs(e.args, args, f);
-        if (!e.cachePure) ++impureCalls_;
-        Variant r = d->invoke(e.cacheId, kInvokeMethod | kInvokePropertyGet, args);
+        if (!site.pure) ++impureCalls_;
+        Variant r = d->invoke(site.id, kInvokeMethod | kInvokePropertyGet, args);
         checkClock();
         return r;
     }
@@ -1275,8 +1279,8 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         ++impureCalls_;
         // Script objects: by-reference arguments reach the caller's variables.
         std::int32_t id;
-        if (e.cacheKey == so->cls.get()) {
-            id = e.cacheId;
+        if (site.key == so->cls.get()) {
+            id = site.id;
         } else {
             id = so->memberId(e.name);
             if (id == kDispidUnknown && so == f.me) {
@@ -1284,10 +1288,10 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
                 if (it != so->cls->byName.end()) id = it->second + 1;
             }
             if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(e));
-            e.cacheKey = so->cls.get();
-            e.cacheHold.reset();
-            e.cacheId = id;
-            e.cachePure = false;
+            site.key = so->cls.get();
+            site.hold.reset();
+            site.id = id;
+            site.pure = false;
         }
         Ref<Dispatch> keep(so);
         return callClassMember(so, id - 1, kInvokeMethod | kInvokePropertyGet, &e.args, {}, f);
@@ -1297,44 +1301,46 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
     return invokeOn(obj, e, e.name, kInvokeMethod | kInvokePropertyGet, args, f);
 }
 
-Variant Engine::invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
-                         std::uint8_t kind, Args& args, Frame&) {
-    if (!objv.isObject() || !objv.objectValue()) failNamed(err::ObjectRequired, objectCulprit(site));
+Variant Engine::invokeOn(const Variant& objv, const Expr& at, std::u16string_view name,
+                         std::uint8_t kind, Args& args, Frame& f) {
+    if (!objv.isObject() || !objv.objectValue()) failNamed(err::ObjectRequired, objectCulprit(at));
     Dispatch* d = objv.objectValue();
     Ref<Dispatch> keep(d);
-    ScriptObject* so = site.cacheKey == d ? nullptr : asScriptObject(d);
+    SiteCache scratch;
+    SiteCache& site = siteOf(at, f, scratch);
+    ScriptObject* so = site.key == d ? nullptr : asScriptObject(d);
     if (so) {
         // Script objects are cached by class, never held: Class_Terminate must
         // run when the script drops its last reference.
         std::int32_t id;
-        if (site.cacheKey == so->cls.get()) {
-            id = site.cacheId;
+        if (site.key == so->cls.get()) {
+            id = site.id;
         } else {
             id = so->memberId(name);
-            if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(site));
-            site.cacheKey = so->cls.get();
-            site.cacheHold.reset();
-            site.cacheId = id;
-            site.cachePure = false;
+            if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(at));
+            site.key = so->cls.get();
+            site.hold.reset();
+            site.id = id;
+            site.pure = false;
         }
         ++impureCalls_;
         return invokeClassMember(so, id, kind, args);
     }
     std::int32_t id;
-    if (site.cacheKey == d || site.cacheKey == &typeid(*d)) {
-        id = site.cacheId;
+    if (site.key == d || site.key == &typeid(*d)) {
+        id = site.id;
     } else {
         id = d->memberId(name);
-        if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(site));
+        if (id == kDispidUnknown) failNamed(err::NoSuchMember, memberCulprit(at));
         // A dictionary may hold script objects: the call site must not keep
         // it alive. Its members are the same for every dictionary.
         const bool byType = typeid(*d) == typeid(Dictionary);
-        site.cacheKey = byType ? static_cast<const void*>(&typeid(Dictionary)) : d;
-        site.cacheHold = byType ? Ref<Dispatch>() : keep;
-        site.cacheId = id;
-        site.cachePure = d->pureGet(id);
+        site.key = byType ? static_cast<const void*>(&typeid(Dictionary)) : d;
+        site.hold = byType ? Ref<Dispatch>() : keep;
+        site.id = id;
+        site.pure = d->pureGet(id);
     }
-    if (!site.cachePure || (kind & (kInvokePropertyPut | kInvokePropertyPutRef))) ++impureCalls_;
+    if (!site.pure || (kind & (kInvokePropertyPut | kInvokePropertyPutRef))) ++impureCalls_;
     Variant r = d->invoke(id, kind, args);
     checkClock();
     return r;

@@ -4,7 +4,7 @@
 
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
-#include "platform/script/Ast.h"
+#include "platform/script/Code.h"
 #include "platform/script/runtime/ScriptErrors.h"
 
 #include <atomic>
@@ -137,6 +137,7 @@ struct Frame {
     ScriptObject* me = nullptr;       // running class instance
     const ProcDef* proc = nullptr;
     const Block* block = nullptr;
+    Code* code = nullptr;             // the code object of the unit whose tree runs here
     const Variant* with = nullptr;    // object of the innermost With
     bool resumeNext = false;
     Ref<DynamicScope> dyn;            // variables Execute declared in this call
@@ -191,6 +192,9 @@ private:
         std::int32_t frameSize = 0;
         DynamicScope* dyn = nullptr;  // Execute inside a procedure: new names go here
         std::int32_t dynBase = 0;     // the slot of its first variable
+        // The unit's call sites and numeric expressions numbered so far
+        // (Expr::site, Expr::num).
+        std::int32_t sites = 0, nums = 0;
     };
     static constexpr int kMaxDepth = 3000;   // nested procedure calls
     struct DepthGuard {
@@ -234,10 +238,15 @@ private:
 
     // Running
     Flow execList(const StmtList& list, Frame& f);
-    // A procedure's body: by its compiled form (BodyCode.cpp) when it has one.
+    // A procedure's body: by its instructions (BodyCode.cpp) when it has them.
     Flow runBody(const ProcDef& p, Frame& f);
-    void compileBody(const ProcDef& p);
-    Flow runCode(const BodyCode& c, Frame& f);
+    // The code object of a procedure, made (and its body compiled) at its first call.
+    Code& procCode(const ProcDef& p) {
+        Code* c = codes_[static_cast<std::size_t>(p.index)].get();
+        return c ? *c : compileProc(p);
+    }
+    Code& compileProc(const ProcDef& p);
+    Flow runCode(const Code& c, Frame& f);
     Flow exec(const Stmt& s, Frame& f);
     Flow execAssign(const Stmt& s, Frame& f);
     Flow execCall(const Stmt& s, Frame& f);
@@ -319,8 +328,14 @@ private:
         return it == builtinIndex_.end() ? -1 : it->second;
     }
     Variant callIntrinsic(const Expr& e, Frame& f, bool asStatement = false);
-    Variant invokeOn(const Variant& objv, const Expr& site, std::u16string_view name,
+    Variant invokeOn(const Variant& objv, const Expr& at, std::u16string_view name,
                      std::uint8_t kind, Args& args, Frame& f);
+    // The cache of member call site e in the running code; scratch when the
+    // frame runs no code of e's unit (a constant's value while binding).
+    static SiteCache& siteOf(const Expr& e, Frame& f, SiteCache& scratch) {
+        SiteCache* c = f.code ? f.code->site(e) : nullptr;
+        return c ? *c : scratch;
+    }
     Variant indexInto(const Variant& v, std::span<Variant> idx);
     Variant& elementRef(Variant& var, std::span<Variant> idx);
     Variant& elementAt(Variant& var, const std::int32_t* ix, std::size_t n);
@@ -417,9 +432,21 @@ public:
     // A numeric expression (Expr::nk set) by its compiled form; false when
     // an operand is not a number or the result needs the general rules.
     bool evalNum(const Expr& e, Frame& f, Num& out);
+    // The numeric form of e in the running code (compiled anew after names
+    // were bound anew); null when the frame runs no code of e's unit (a
+    // constant's value while binding): the general rules then take it.
+    const NumIns* numForm(const Expr& e, Frame& f) {
+        Code* const unit = f.code;
+        if (!unit || static_cast<std::uint32_t>(e.num) >= unit->nums.size()) [[unlikely]] return nullptr;
+        NumCode& form = unit->nums[static_cast<std::size_t>(e.num)];
+        return form.gen == numGen_ && form.expr == &e ? form.code.data() : compileNum(e, form);
+    }
+    // The numeric machine (NumericCode.cpp) on a compiled form.
+    bool runNum(const NumIns* ip, Frame& f, Num& out);
     bool numOperand(const Expr& e, Frame& f, Num& out);
-    const NumIns* numCode(const Expr& e);   // compiled at first use
-    static void markNumeric(Expr& e);
+    // Its numeric form, compiled at first use into its entry of the code.
+    const NumIns* compileNum(const Expr& e, NumCode& out);
+    static void markNumeric(Expr& e, std::int32_t& nums);
     // A numeric comparison: 0 / 1, or -1 when not all numbers.
     int compareNum(const Expr& e, Frame& f) {
         Num r;
@@ -442,7 +469,6 @@ private:
     static constexpr std::uint32_t kMemoryCheckMost = 4096;
     [[noreturn]] static void timedOut();
     void checkStack();
-    Frame moduleFrame(const Block* b);
 
     ScriptControl& control_;
     Ref<EngineLink> link_;
@@ -451,6 +477,9 @@ private:
     std::vector<std::uint8_t> globalConst_;   // constants and added objects: not assignable (1)
     bool running_ = false;            // inside a call into the script
     std::vector<std::unique_ptr<Block>> blocks_;
+    // The code objects of the procedures, by ProcDef::index: null until the
+    // procedure's first call.
+    std::vector<std::unique_ptr<Code>> codes_;
     std::unordered_map<std::u16string, Ref<ClassInfo>, NoCaseHash, NoCaseEqual> classes_;
     std::vector<Ref<Dispatch>> memberObjects_;
     std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> builtinIndex_;

@@ -229,9 +229,15 @@ bool holds(Op op, T x, T y) {
     return truth(eval(e, f));
 }
 
+[[gnu::always_inline]] inline bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
+    const NumIns* ip = numForm(e, f);
+    return ip && runNum(ip, f, out);
+}
+
 inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
-    if (!p.compiled) [[unlikely]] compileBody(p);
-    return p.code ? runCode(*p.code, f) : execList(p.body, f);
+    Code& c = procCode(p);
+    f.code = &c;
+    return c.ins.empty() ? execList(p.body, f) : runCode(c, f);
 }
 
 

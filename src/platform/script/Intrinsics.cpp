@@ -153,6 +153,8 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f, bool asStatement) {
         DepthGuard dg(depth_);
         std::vector<Variant*> refs;
         Frame ef = withDynamic(f, refs);  // sees what Execute declared in this call
+        Code code(sc.sites, sc.nums);
+        ef.code = &code;
         return eval(*ex, ef);
     }
     case kExecute:

@@ -284,15 +284,15 @@ inline bool result(const Val& v, Engine::Num& out) {
 
 } // namespace
 
-const NumIns* Engine::numCode(const Expr& e) {
-    e.numCode.clear();
-    Compiler c{e.numCode};
+const NumIns* Engine::compileNum(const Expr& e, NumCode& out) {
+    std::vector<NumIns>& code = out.code;
+    code.clear();
+    Compiler c{code};
     c.emit(e);
     if (!c.ok || c.maxDepth > kMaxStack) {
-        e.numCode.clear();
-        e.numCode.push_back(NumIns{NFail, 0, 0, {0}});
+        code.clear();
+        code.push_back(NumIns{NFail, 0, 0, {0}});
     } else {
-        std::vector<NumIns>& code = e.numCode;
         // A vector element indexed by a local variable (a(i) in every loop
         // over an array): one instruction instead of two.
         for (std::size_t k = 0; k + 1 < code.size(); ++k) {
@@ -323,15 +323,16 @@ const NumIns* Engine::numCode(const Expr& e) {
                 in.op = static_cast<std::uint8_t>(in.op + 3);
         code.push_back(NumIns{NEnd, 0, 0, {0}});
     }
-    e.numCode.shrink_to_fit();
-    e.numGen = numGen_;
-    return e.numCode.data();
+    code.shrink_to_fit();
+    out.expr = &e;
+    out.gen = numGen_;
+    return code.data();
 }
 
 // Dispatch is threaded: each instruction jumps straight to the handler of the
 // next (a computed goto), which saves the loop's bounds check and gives the
 // branch predictor one jump per handler to learn.
-bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
+bool Engine::runNum(const NumIns* ip, Frame& f, Num& out) {
 #define QZ_NUM_LABELS(name) &&L_##name, &&L_##name##Local, &&L_##name##Lit, &&L_##name##LocalLocal, &&L_##name##LocalLit, \
                             &&L_##name##IntLit,
     static const void* const handlers[] = {
@@ -342,7 +343,6 @@ bool Engine::evalNum(const Expr& e, Frame& f, Num& out) {
 #undef QZ_NUM_LABELS
     Val stack[kMaxStack];
     Val* sp = stack;  // the next free entry
-    const NumIns* ip = e.numGen == numGen_ ? e.numCode.data() : numCode(e);
     const Variant* v;
 #define QZ_NEXT goto *handlers[(++ip)->op]
     goto *handlers[ip->op];

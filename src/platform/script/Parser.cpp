@@ -702,7 +702,7 @@ void Parser::statement(StmtList& out) {
     case kwRedim: {
         ++p_;
         auto s = makeS(SK::ReDim, tk);
-        s->preserve = acceptKw(kwPreserve);
+        s->keepElements = acceptKw(kwPreserve);
         for (;;) {
             ReDimItem item;
             const Token& nt = cur();
@@ -780,7 +780,7 @@ void Parser::statement(StmtList& out) {
         auto s = makeS(SK::OnError, tk);
         if (acceptKw(kwResume)) {
             expectKw(kwNext, 1002);
-            s->preserve = true;
+            s->resumeNext = true;
         } else {
             expectKw(kwGoTo, 1002);
             if (!is(Tok::Integer) || cur().ival != 0) fail(1002);
@@ -1031,7 +1031,7 @@ void Parser::whileStatement(StmtList& out, const Token& at) {
     s->body = blockUntil({kwWend});
     expectKw(kwWend, 1018);
     endOfStatement();
-    s->preserve = true; // marks While...Wend: Exit Do passes through it
+    s->wend = true;
     out.push_back(std::move(s));
 }
 

@@ -1,0 +1,116 @@
+// The compiled code of a script, kept apart from its syntax tree. The parser
+// builds the tree and the binder resolves its names; from then on the tree
+// is only read. Everything running it learns as it goes (the member a call
+// site reached last, the numeric form of an expression, a procedure's flat
+// instruction list) lives in a code object: one per procedure, one per
+// module-level block and one per lone expression (Eval). The binder numbers
+// the call sites and numeric expressions of each of those units; a code
+// object holds one entry per number.
+#pragma once
+
+#include "platform/automation/Dispatch.h"
+#include "platform/automation/Variant.h"
+#include "platform/script/Ast.h"
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace qz::script {
+
+// One instruction of a numeric expression compiled for the engine's small
+// stack machine (see NumericCode.cpp).
+struct NumIns {
+    std::uint8_t op = 0;
+    std::uint8_t arg = 0;      // operator, number of indices, or literal kind
+    std::int32_t slot = 0;     // variable slot
+    union {
+        std::int64_t i;
+        double d;
+    } lit{0};
+};
+
+// The numeric form of one numeric expression, compiled at its first run
+// against the bindings of generation gen (names bound anew make it stale).
+struct NumCode {
+    const Expr* expr = nullptr;    // the expression it was compiled from
+    std::uint32_t gen = 0;
+    std::vector<NumIns> code;
+};
+
+// What a member call site (obj.name) reached last: the host object itself
+// (held, so that its address stays unique), the type whose members are the
+// same for every object of it (dictionaries), or a script class; and the
+// member's id there.
+struct SiteCache {
+    const Expr* expr = nullptr;    // the call site it belongs to
+    const void* key = nullptr;
+    Ref<Dispatch> hold;
+    std::int32_t id = -1;
+    bool pure = false;             // a host object's member that only reads
+};
+
+// An operand of a register instruction, decoded when the body is compiled:
+// a local variable, a number constant, or an element of a local vector at a
+// local index (a(i)).
+struct RegOperand {
+    std::uint8_t kind = 0;         // the engine's RegKind
+    std::int32_t slot = 0;         // the variable, or the vector's
+    std::int32_t index = 0;        // an element's index variable
+    const Variant* lit = nullptr;  // a constant (in the code object's constants)
+};
+
+// One instruction of a procedure body compiled to a flat list
+// (BodyCode.cpp): loops and branches become jumps, so that a statement
+// costs one dispatch instead of a walk through the lists that hold it. What
+// the instructions cannot express runs by the tree evaluator on the
+// statement or condition the instruction names.
+struct BodyIns {
+    std::uint8_t op = 0;
+    std::uint8_t mask = 0;        // a register comparison: the orders (less, equal, greater) that jump; a sum: 1 for -
+    std::int32_t target = -1;     // a jump's target; Exec: where Exit Do goes
+    std::int32_t alt = -1;        // Exec: where Exit For goes; For: its loop's state
+    const Stmt* s = nullptr;      // the statement (its place names errors)
+    const Expr* e = nullptr;      // a condition
+    union {
+        const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
+        NumCode* num;                 // RegNum: the numeric form of the value
+    };
+    std::uint32_t gen = 0;        // BlankTest, register instructions: the bindings they were compiled against
+    RegOperand to, x, y;          // register instructions: where the result goes, the operands
+};
+
+// The code of one unit: a procedure, a module-level block or a lone
+// expression. Only a procedure has instructions, and only one that never
+// turns errors off (the tree walker goes on after a failing statement,
+// which needs its lists).
+struct Code {
+    Code(std::int32_t sites, std::int32_t nums)
+        : sites(static_cast<std::size_t>(sites)), nums(static_cast<std::size_t>(nums)) {}
+    Code(const Code&) = delete;
+    Code& operator=(const Code&) = delete;
+
+    std::vector<BodyIns> ins;      // empty: the body runs by the tree walker
+    std::int32_t loops = 0;        // For loops: each has a state while it runs
+    // Its procedure's frame, read on every call made inside a dispatch loop.
+    std::uint32_t params = 0;      // parameters (the first slots)
+    std::uint32_t frameSize = 0;   // slots
+    std::uint64_t byRef = 0;       // bit i: parameter i is ByRef (up to 64 parameters)
+    bool plainFrame = true;        // no fixed array to make, no constant to set
+    std::vector<SiteCache> sites;  // by Expr::site
+    std::vector<NumCode> nums;     // by Expr::num
+    std::deque<Variant> constants; // the register operands' constants (they never move)
+
+    // The cache of call site e, or null when e is none of this unit's.
+    SiteCache* site(const Expr& e) {
+        if (static_cast<std::uint32_t>(e.site) >= sites.size()) [[unlikely]] return nullptr;
+        SiteCache& c = sites[static_cast<std::size_t>(e.site)];
+        if (c.expr != &e) [[unlikely]] {
+            c = SiteCache();
+            c.expr = &e;
+        }
+        return &c;
+    }
+};
+
+} // namespace qz::script
