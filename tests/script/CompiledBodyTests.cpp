@@ -113,6 +113,11 @@ TEST(CompiledBodies, RegisterOperandsAgreeWithTheTreeWalkerOnEverySubtype) {
         "Dim a(2), i : i = -1 : out = a(i) < 1",
         "Dim a(2), i, t : i = 3 : t = a(i)",
         "Dim a, i : a = 5 : i = 0 : If a(i) = 1 Then out = 1",
+        // Comparisons of other numeric shapes, on every subtype (the general rules take what is no number).
+        "Dim v, w, k, i : v = Array(CInt(3), 3.5, \"3\", Empty, Null, True, CByte(2))\r\n"
+        "For k = 0 To 6 : For i = 0 To 6 : w = v(i) : If v(k) * 2 < w + 1 Then\r\nout = out & \"<\"\r\n"
+        "ElseIf (v(k) - w) Mod 2 = 0 Then\r\nout = out & \"=\"\r\nElse\r\nout = out & \"?\"\r\nEnd If : Next : Next\r\n"
+        "i = 0 : Do Until i * 3 > w + 10 : i = i + 1 : Loop : out = out & i : Do While (i - 1) * 2 >= 0 : i = i - 1 : Loop : out = out & i",
         // A Long counter stepped past the ends of a Long, and changed by the body.
         "Dim i : For i = 2147483645 To 2147483647 Step 2 : out = out & TypeName(i) : Next : out = out & TypeName(i) & i\r\n"
         "For i = CLng(-2147483647) To CLng(-2147483647) - 1 Step -1 : out = out & i : Next : out = out & TypeName(i) & i\r\n"
@@ -210,6 +215,23 @@ TEST(CompiledBodies, CallsAgreeWithTheTreeWalker) {
     // Boom raised 11 after x = x + 1; Fresh's local did not write x.
     const Outcome o = runAt(cases[6], true, lib);
     EXPECT_EQ(o.out + "/" + std::to_string(o.error), "11//112/2/28/555/0");
+}
+
+TEST(CompiledBodies, ProceduresOfABlockThatFailedToBindFailCleanly) {
+    // A declares x twice: the block fails while its procedures are bound,
+    // after B's name was defined. Calling what is left raises an error.
+    ScriptControl sc;
+    EXPECT_NE(errorOf([&] { sc.AddCode("Sub A(x)\r\nDim x\r\nEnd Sub\r\nSub B()\r\nDim d : d = 2 : C d\r\nEnd Sub"); })
+                  .Number, 0);
+    EXPECT_EQ(errorOf([&] { sc.Run("B"); }).Number, 501);  // d was never bound
+    EXPECT_EQ(errorOf([&] { sc.ExecuteStatement("A 1 : B"); }).Number, 501);
+}
+
+TEST(CompiledBodies, AppendsTakeEachPartsValue) {
+    // "s = s & ...": an object part gives its default value, the text
+    // itself as a part is read before anything is appended.
+    expectSameBothWays("Dim s, o : Set o = New Def : s = \"x\" : s = s & o & 1 & s : s = s & s : out = s",
+                       "Class Def\r\nPublic Default Property Get V() : V = \"v\" : End Property\r\nEnd Class");
 }
 
 TEST(CompiledBodies, ExitSubLeavesNestedLoopsAndRecursionKeepsItsOwnLoops) {

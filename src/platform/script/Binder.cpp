@@ -112,6 +112,16 @@ void checkRedefinitions(const Block& b) {
 void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     checkRedefinitions(*owned);
     Block* b = owned.get();
+    // Every procedure has a code object from the start, empty until it is
+    // bound: a block that fails to bind halfway may leave some of its
+    // procedures reachable, and those then run by the tree walker.
+    auto placeCode = [&](ProcDef& p) {
+        p.index = static_cast<std::int32_t>(codes_.size());
+        codes_.push_back(std::make_unique<Code>(0, 0));
+    };
+    for (auto& p : b->procs) placeCode(*p);
+    for (auto& cd : b->classes)
+        for (auto& p : cd->procs) placeCode(*p);
     blocks_.push_back(std::move(owned));
     const std::size_t implicitBegin = implicitNodes_.size();
     const bool expl = b->optionExplicit;  // Option Explicit holds for its own block
@@ -233,6 +243,10 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     b->nums = moduleScope.nums;
     const std::size_t implicitEnd = implicitNodes_.size();
     rebindImplicitNames();
+    // The bodies are compiled once every procedure they may call has its code.
+    for (auto& p : b->procs) compileProc(*p);
+    for (ClassInfo* ci : newClasses)
+        for (auto& p : ci->def->procs) compileProc(*p);
     std::vector<Variant*> refs;
     if (moduleScope.dyn) mf = withDynamic(mf, refs);  // with the names bound just now
     // Module-level statements run once: their code goes with this run.
@@ -255,8 +269,6 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
 }
 
 void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
-    p.index = static_cast<std::int32_t>(codes_.size());
-    codes_.emplace_back();
     Scope sc;
     sc.proc = &p;
     sc.cls = cls;
@@ -288,6 +300,7 @@ void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
     p.frameSize = sc.frameSize;
     p.sites = sc.sites;
     p.nums = sc.nums;
+    codes_[static_cast<std::size_t>(p.index)] = std::make_unique<Code>(p.sites, p.nums);
 }
 
 void Engine::bindList(StmtList& list, Scope& sc) {

@@ -40,6 +40,7 @@ enum BodyOp : std::uint8_t {
     BRegSet,     // to = x, to a local variable or a vector's element (else as AssignNum / AssignElem)
     BRegSum,     // to = x + y, or x - y when mask is 1, to a local variable (else as AssignNum)
     BRegNum,     // to = a numeric expression, to a local variable (else as AssignNum)
+    BNumJump,    // to target when the numeric comparison e gives alt (1 true, 0 false), by its numeric form
 };
 
 // The kinds of a register operand (RegOperand::kind).
@@ -242,8 +243,9 @@ const Expr* firstRead(const Stmt& s, const Expr& x) {
 
 class Compiler {
 public:
-    Compiler(Code& out, std::int32_t isNull, std::int32_t isEmpty, std::uint32_t gen)
-        : code_(out.ins), constants_(out.constants), nums_(out.nums), forStates_(out.loops), isNull_(isNull), isEmpty_(isEmpty),
+    Compiler(Code& out, const std::vector<std::unique_ptr<Code>>& procs, std::int32_t isNull, std::int32_t isEmpty,
+             std::uint32_t gen)
+        : unit_(out), procs_(procs), code_(out.ins), constants_(out.constants), forStates_(out.loops), isNull_(isNull), isEmpty_(isEmpty),
           gen_(gen) {}
 
     void list(const StmtList& l) {
@@ -332,9 +334,9 @@ private:
                    regOperand(*v.a, r.x, constants_) && regOperand(*v.b, r.y, constants_)) {
             r.op = BRegSum;
             r.mask = v.op == Op::Sub ? 1 : 0;
-        } else if (r.to.kind == RLocal && static_cast<std::uint32_t>(v.num) < nums_.size()) {
+        } else if (r.to.kind == RLocal && static_cast<std::uint32_t>(v.num) < unit_.numCount) {
             r.op = BRegNum;
-            r.num = &nums_[static_cast<std::size_t>(v.num)];
+            r.num = &unit_.nums[static_cast<std::size_t>(v.num)];
         } else {
             return;
         }
@@ -342,21 +344,23 @@ private:
         in = r;
     }
 
-    // A call whose every argument is a local variable given to a ByRef
-    // parameter, the commonest call: marked (mask 1) so that its parameters
-    // are taken as the caller's variables without a test per argument while
-    // the bindings stay those it was compiled against.
+    // A call of a procedure: its code object is taken here, for as long as
+    // the bindings stay those it was compiled against. A call whose every
+    // argument is a local variable given to a ByRef parameter, the commonest
+    // call, is marked (mask 1) so that its parameters are taken as the
+    // caller's variables without a test per argument.
     void refArgs(BodyIns& in, const Expr& call) const {
         if ((in.op != BAssignCall && in.op != BCall) || call.kind != EK::Ident || call.bind != Bind::Proc || !call.proc)
             return;
         const ProcDef& p = *call.proc;
+        in.callee = procs_[static_cast<std::size_t>(p.index)].get();
+        in.gen = gen_;
         if (call.args.size() != p.params.size() || call.args.size() > 64) return;
         for (std::size_t i = 0; i < call.args.size(); ++i) {
             const Expr& a = *call.args[i];
             if (!p.params[i].byRef || a.kind != EK::Ident || a.hasArgs || a.bind != Bind::Local) return;
         }
         in.mask = 1;
-        in.gen = gen_;
     }
 
     // A conditional jump: when the condition is a comparison of two plain
@@ -371,6 +375,10 @@ private:
             const std::uint8_t holds = orderMask(c.op);
             in.mask = whenTrue ? holds : static_cast<std::uint8_t>(~holds & 0b111);
             in.gen = gen_;
+        } else if (c.numeric && isComparison(c) && static_cast<std::uint32_t>(c.num) < unit_.numCount) {
+            in.op = BNumJump;
+            in.alt = whenTrue ? 1 : 0;
+            in.num = &unit_.nums[static_cast<std::size_t>(c.num)];
         }
     }
 
@@ -446,9 +454,10 @@ private:
         emit(BExit, &s, nullptr, static_cast<std::int32_t>(flow));
     }
 
+    Code& unit_;
+    const std::vector<std::unique_ptr<Code>>& procs_;  // the engine's code objects, by ProcDef::index
     std::vector<BodyIns>& code_;
     std::deque<Variant>& constants_;
-    std::vector<NumCode>& nums_;
     std::int32_t& forStates_;   // For loops so far: each keeps its state in the running call
     std::int32_t isNull_, isEmpty_;  // the library's IsNull and IsEmpty
     std::uint32_t gen_;              // the engine's bindings now
@@ -482,10 +491,10 @@ private:
 
 } // namespace
 
-Code& Engine::compileProc(const ProcDef& p) {
-    auto c = std::make_unique<Code>(p.sites, p.nums);
+void Engine::compileProc(const ProcDef& p) {
+    Code* const c = codes_[static_cast<std::size_t>(p.index)].get();
     if (!turnsErrorsOff(p.body)) {
-        Compiler comp(*c, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty"), numGen_);
+        Compiler comp(*c, codes_, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty"), numGen_);
         comp.list(p.body);
         comp.end();
         c->ins.shrink_to_fit();
@@ -495,9 +504,7 @@ Code& Engine::compileProc(const ProcDef& p) {
     for (std::size_t i = 0; i < p.params.size() && i < 64; ++i)
         if (p.params[i].byRef) c->byRef |= std::uint64_t{1} << i;
     c->plainFrame = p.fixedArrays.empty() && p.constInits.empty();
-    auto& slot = codes_[static_cast<std::size_t>(p.index)];
-    slot = std::move(c);
-    return *slot;
+    c->enters = !c->ins.empty() && c->params <= 64;
 }
 
 void Engine::LoopRoom::open() {
@@ -521,10 +528,11 @@ void Engine::LoopRoom::close() noexcept {
 // caller then calls it the general way. The activation is pushed before the
 // arguments are evaluated, so that a failure among them leaves it for the
 // dispatch loop to pop with the others.
-[[gnu::always_inline]] inline Engine::Activation* Engine::pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller,
+[[gnu::always_inline]] inline Engine::Activation* Engine::pushCall(const ProcDef& p, Code& code,
+                                                                   const std::vector<ExprPtr>& args, Frame& caller,
                                                                    bool refArgs) {
-    Code* const c = &procCode(p);
-    if (c->ins.empty() || c->params > 64) return nullptr;
+    Code* const c = &code;
+    if (!c->enters) return nullptr;
     const std::size_t nargs = args.size();
     if (nargs != c->params) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     if (depth_ >= kMaxDepth) throwRuntimeError(err::OutOfStack);
@@ -532,20 +540,16 @@ void Engine::LoopRoom::close() noexcept {
         calls_ = static_cast<Activation*>(::operator new(sizeof(Activation) * static_cast<std::size_t>(kMaxDepth)));
     const std::size_t n = c->frameSize;
     frameRoom(n);
-    Activation* a = new (calls_ + callDepth_) Activation(c->loops);
-    ++callDepth_;
     const std::size_t from = sp_;
+    Variant** const ref = refs_.data() + from;
+    Activation* a = new (calls_ + callDepth_) Activation(c->loops, ref, p, c);
+    ++callDepth_;
     a->valueBase = from;
     a->size = n;
     a->params = nargs;
     sp_ = from + n;
     ++depth_;
-    Variant** const ref = refs_.data() + from;
     Variant* const vals = values_.data() + from;
-    a->frame.ref = ref;
-    a->frame.proc = &p;
-    a->frame.block = p.block;
-    a->frame.code = c;
     a->base = c->ins.data();
     // The commonest call gives only local variables to ByRef parameters:
     // when its site was found so, the parameters are those variables.
@@ -612,7 +616,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         static const void* const kHandlers[] = {
             &&L_BEnd, &&L_BExec, &&L_BAssign, &&L_BAssignNum, &&L_BAssignCall, &&L_BAssignElem, &&L_BCall,
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
-            &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum,
+            &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum, &&L_BNumJump,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
 // Into the procedure of activation a: its code runs from its start.
@@ -653,6 +657,16 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         }
         ip = test(*ip->e, *fp) == (ip->alt != 0) ? base + ip->target : ip + 1;
         QZ_NEXT;
+    L_BNumJump: {
+        // A numeric comparison by its numeric form (compiled anew once names
+        // are bound anew); a value that is no number takes the general rules.
+        NumCode& form = *ip->num;
+        const NumIns* code = form.gen == numGen_ ? form.code.data() : compileNum(*ip->e, form);
+        Num n;
+        const bool holds = runNum(code, *fp, n) ? n.i != 0 : test(*ip->e, *fp);
+        ip = holds == (ip->alt != 0) ? base + ip->target : ip + 1;
+        QZ_NEXT;
+        }
     L_BRegSet:
         // to = x: a number into a local variable that holds no string, object
         // or array; any value but an object or an array into an element of a
@@ -732,7 +746,9 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         const Expr& t = *st.target;
         const Expr& v = *st.value;
         if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
-            if (Activation* a = pushCall(*v.proc, v.args, *fp, ip->mask && ip->gen == numGen_)) QZ_ENTER(a);
+            const bool same = ip->gen == numGen_;
+            if (Activation* a = pushCall(*v.proc, same ? *ip->callee : procCode(*v.proc), v.args, *fp, ip->mask && same))
+                QZ_ENTER(a);
             Variant r = callProc(*v.proc, nullptr, &v.args, {}, *fp, true);
             if (r.isObject()) r = letValue(std::move(r));
             letInto(*fp->ref[t.slot], std::move(r));
@@ -782,7 +798,9 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
             evalMember(t, *fp);
             checkClock();
         } else if (t.kind == EK::Ident && t.bind == Bind::Proc) {
-            if (Activation* a = pushCall(*t.proc, t.args, *fp, ip->mask && ip->gen == numGen_)) QZ_ENTER(a);
+            const bool same = ip->gen == numGen_;
+            if (Activation* a = pushCall(*t.proc, same ? *ip->callee : procCode(*t.proc), t.args, *fp, ip->mask && same))
+                QZ_ENTER(a);
             callProc(*t.proc, nullptr, &t.args, {}, *fp, false);
             checkClock();
         } else {

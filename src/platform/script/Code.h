@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <vector>
 
 namespace qz::script {
@@ -43,7 +44,6 @@ struct NumCode {
 // same for every object of it (dictionaries), or a script class; and the
 // member's id there.
 struct SiteCache {
-    const Expr* expr = nullptr;    // the call site it belongs to
     const void* key = nullptr;
     Ref<Dispatch> hold;
     std::int32_t id = -1;
@@ -74,19 +74,21 @@ struct BodyIns {
     const Expr* e = nullptr;      // a condition
     union {
         const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
-        NumCode* num;                 // RegNum: the numeric form of the value
+        NumCode* num;                 // RegNum, NumJump: the numeric form of the value or condition
+        struct Code* callee;          // a call of a procedure: its code
     };
     std::uint32_t gen = 0;        // BlankTest, register instructions: the bindings they were compiled against
     RegOperand to, x, y;          // register instructions: where the result goes, the operands
 };
 
 // The code of one unit: a procedure, a module-level block or a lone
-// expression. Only a procedure has instructions, and only one that never
-// turns errors off (the tree walker goes on after a failing statement,
-// which needs its lists).
+// expression (its tables sized by the numbers the binder gave out). Only a
+// procedure has instructions, and only one that never turns errors off (the
+// tree walker goes on after a failing statement, which needs its lists).
 struct Code {
     Code(std::int32_t sites, std::int32_t nums)
-        : sites(static_cast<std::size_t>(sites)), nums(static_cast<std::size_t>(nums)) {}
+        : siteCount(static_cast<std::uint32_t>(sites)), numCount(static_cast<std::uint32_t>(nums)),
+          sites(std::make_unique<SiteCache[]>(siteCount)), nums(std::make_unique<NumCode[]>(numCount)) {}
     Code(const Code&) = delete;
     Code& operator=(const Code&) = delete;
 
@@ -97,20 +99,11 @@ struct Code {
     std::uint32_t frameSize = 0;   // slots
     std::uint64_t byRef = 0;       // bit i: parameter i is ByRef (up to 64 parameters)
     bool plainFrame = true;        // no fixed array to make, no constant to set
-    std::vector<SiteCache> sites;  // by Expr::site
-    std::vector<NumCode> nums;     // by Expr::num
-    std::deque<Variant> constants; // the register operands' constants (they never move)
-
-    // The cache of call site e, or null when e is none of this unit's.
-    SiteCache* site(const Expr& e) {
-        if (static_cast<std::uint32_t>(e.site) >= sites.size()) [[unlikely]] return nullptr;
-        SiteCache& c = sites[static_cast<std::size_t>(e.site)];
-        if (c.expr != &e) [[unlikely]] {
-            c = SiteCache();
-            c.expr = &e;
-        }
-        return &c;
-    }
+    bool enters = false;           // its calls from a body run in the caller's dispatch loop (instructions, <= 64 parameters)
+    std::uint32_t siteCount, numCount;
+    std::unique_ptr<SiteCache[]> sites;  // by Expr::site
+    std::unique_ptr<NumCode[]> nums;     // by Expr::num
+    std::deque<Variant> constants;       // the register operands' constants (they never move)
 };
 
 } // namespace qz::script

@@ -69,6 +69,8 @@ bool isConversion(std::u16string_view name) {
 
 } // namespace
 
+void Engine::noSite() { fail(51); }
+
 Variant Engine::errObjectValue() { return Variant(Ref<Dispatch>(errObject_.get())); }
 
 // ---------------------------------------------------------------------------
@@ -159,7 +161,13 @@ bool Engine::appendInPlace(const Stmt& s, Frame& f) {
     int n = 0;
     for (const Expr* e = s.value.get(); e->kind == EK::Binary; e = e->a.get()) parts[n++] = e->b.get();
     Args values;  // only the parts there are are made and released
-    for (int i = n - 1; i >= 0; --i) values.push_back(letValue(eval(*parts[i], f)));
+    for (int i = n - 1; i >= 0; --i) {
+        // A literal or a variable (not an object, which gives its default
+        // value) is copied without eval's dispatch.
+        const Variant* plain = plainOperand(*parts[i], f);
+        if (plain && !plain->isObject()) values.push_back(*plain);
+        else values.push_back(letValue(eval(*parts[i], f)));
+    }
     // The room the text will move to is asked of the ceiling before it is
     // taken (a number's text takes at most 24 units).
     std::size_t added = 0;
@@ -1219,8 +1227,8 @@ Variant Engine::evalIdent(const Expr& e, Frame& f) {
 }
 
 Variant Engine::evalMember(const Expr& e, Frame& f) {
-    // The object: the commonest shapes (a chain a.b.c, a module-level
-    // object) are taken without eval's dispatch on the kind.
+    // The object: the commonest shapes (a chain a.b.c, a module-level or
+    // local object) are taken without eval's dispatch on the kind.
     Variant obj;
     if (!e.a) {
         if (!f.with) fail(kUnqualifiedReference);
@@ -1229,6 +1237,8 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
         obj = evalMember(*e.a, f);
     } else if (e.a->kind == EK::Ident && !e.a->hasArgs && e.a->bind == Bind::Global) {
         obj = globals_[e.a->slot];
+    } else if (e.a->kind == EK::Ident && !e.a->hasArgs && e.a->bind == Bind::Local) {
+        obj = *f.ref[e.a->slot];
     } else {
         obj = eval(*e.a, f);
     }
@@ -1239,8 +1249,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
     }
     if (!obj.isObject() || !obj.objectValue()) failNamed(err::ObjectRequired, objectCulprit(e));
     Dispatch* d = obj.objectValue();
-    SiteCache scratch;
-    SiteCache& site = siteOf(e, f, scratch);
+    SiteCache& site = siteOf(e, f);
     if (site.key == d || site.key == &typeid(*d)) {
         // The host object this call site saw last (it holds a reference, so
         // the address still names the same object), or one of the type whose
@@ -1269,7 +1278,7 @@ Variant Engine::evalMember(const Expr& e, Frame& f) {
             }
         }
         Args args;
-        evalArgs(e.args, args, f);
+        if (!e.args.empty()) evalArgs(e.args, args, f);
         if (!site.pure) ++impureCalls_;
         Variant r = d->invoke(site.id, kInvokeMethod | kInvokePropertyGet, args);
         checkClock();
@@ -1306,8 +1315,7 @@ Variant Engine::invokeOn(const Variant& objv, const Expr& at, std::u16string_vie
     if (!objv.isObject() || !objv.objectValue()) failNamed(err::ObjectRequired, objectCulprit(at));
     Dispatch* d = objv.objectValue();
     Ref<Dispatch> keep(d);
-    SiteCache scratch;
-    SiteCache& site = siteOf(at, f, scratch);
+    SiteCache& site = siteOf(at, f);
     ScriptObject* so = site.key == d ? nullptr : asScriptObject(d);
     if (so) {
         // Script objects are cached by class, never held: Class_Terminate must

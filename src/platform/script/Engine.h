@@ -133,6 +133,8 @@ private:
 };
 
 struct Frame {
+    Frame() = default;
+    Frame(Variant** r, const ProcDef& p, Code* c) : ref(r), proc(&p), block(p.block), code(c) {}
     Variant** ref = nullptr;          // ref[slot]: the variable of a slot
     ScriptObject* me = nullptr;       // running class instance
     const ProcDef* proc = nullptr;
@@ -240,12 +242,10 @@ private:
     Flow execList(const StmtList& list, Frame& f);
     // A procedure's body: by its instructions (BodyCode.cpp) when it has them.
     Flow runBody(const ProcDef& p, Frame& f);
-    // The code object of a procedure, made (and its body compiled) at its first call.
-    Code& procCode(const ProcDef& p) {
-        Code* c = codes_[static_cast<std::size_t>(p.index)].get();
-        return c ? *c : compileProc(p);
-    }
-    Code& compileProc(const ProcDef& p);
+    // The code object of a procedure: made when it is bound, its body
+    // compiled once its whole block is bound.
+    Code& procCode(const ProcDef& p) { return *codes_[static_cast<std::size_t>(p.index)]; }
+    void compileProc(const ProcDef& p);
     Flow runCode(const Code& c, Frame& f);
     Flow exec(const Stmt& s, Frame& f);
     Flow execAssign(const Stmt& s, Frame& f);
@@ -330,12 +330,19 @@ private:
     Variant callIntrinsic(const Expr& e, Frame& f, bool asStatement = false);
     Variant invokeOn(const Variant& objv, const Expr& at, std::u16string_view name,
                      std::uint8_t kind, Args& args, Frame& f);
-    // The cache of member call site e in the running code; scratch when the
-    // frame runs no code of e's unit (a constant's value while binding).
-    static SiteCache& siteOf(const Expr& e, Frame& f, SiteCache& scratch) {
-        SiteCache* c = f.code ? f.code->site(e) : nullptr;
-        return c ? *c : scratch;
+    // The cache of member call site e in the running code. Every frame
+    // that evaluates a member call runs the code of the call's unit (the
+    // constants evaluated while binding are literals), whose table the
+    // binder sized for every site of it: a member call costs no test of
+    // that, except in the sanitizer builds, which check it on every call.
+    static SiteCache& siteOf(const Expr& e, Frame& f) {
+        Code* const c = f.code;
+#if defined(__SANITIZE_ADDRESS__)
+        if (!c || static_cast<std::uint32_t>(e.site) >= c->siteCount) noSite();
+#endif
+        return c->sites[static_cast<std::size_t>(e.site)];
     }
+    [[noreturn, gnu::cold]] static void noSite();
     Variant indexInto(const Variant& v, std::span<Variant> idx);
     Variant& elementRef(Variant& var, std::span<Variant> idx);
     Variant& elementAt(Variant& var, const std::int32_t* ix, std::size_t n);
@@ -377,7 +384,7 @@ private:
     // A call of a compiled procedure that runs inside its caller's dispatch
     // loop (BodyCode.cpp): the callee's frame and where the caller goes on.
     struct Activation {
-        explicit Activation(std::int32_t loops) : loops(loops) {}
+        Activation(std::int32_t loops, Variant** ref, const ProcDef& p, Code* c) : frame(ref, p, c), loops(loops) {}
         Frame frame;
         const BodyIns* base = nullptr;        // the callee's code
         Frame* callerFrame = nullptr;
@@ -389,7 +396,7 @@ private:
         ElementLocks locked;                  // arrays whose elements it has by reference
         LoopRoom loops;
     };
-    Activation* pushCall(const ProcDef& p, const std::vector<ExprPtr>& args, Frame& caller, bool refArgs);
+    Activation* pushCall(const ProcDef& p, Code& code, const std::vector<ExprPtr>& args, Frame& caller, bool refArgs);
     void popCall() noexcept;
     [[gnu::noinline]] void bindArgs(std::uint64_t byRef, const std::vector<ExprPtr>& args, Variant* vals, Variant** ref,
                                     Frame& caller, ElementLocks& locked);
@@ -437,7 +444,7 @@ public:
     // constant's value while binding): the general rules then take it.
     const NumIns* numForm(const Expr& e, Frame& f) {
         Code* const unit = f.code;
-        if (!unit || static_cast<std::uint32_t>(e.num) >= unit->nums.size()) [[unlikely]] return nullptr;
+        if (!unit || static_cast<std::uint32_t>(e.num) >= unit->numCount) [[unlikely]] return nullptr;
         NumCode& form = unit->nums[static_cast<std::size_t>(e.num)];
         return form.gen == numGen_ && form.expr == &e ? form.code.data() : compileNum(e, form);
     }
@@ -477,8 +484,7 @@ private:
     std::vector<std::uint8_t> globalConst_;   // constants and added objects: not assignable (1)
     bool running_ = false;            // inside a call into the script
     std::vector<std::unique_ptr<Block>> blocks_;
-    // The code objects of the procedures, by ProcDef::index: null until the
-    // procedure's first call.
+    // The code objects of the procedures, by ProcDef::index.
     std::vector<std::unique_ptr<Code>> codes_;
     std::unordered_map<std::u16string, Ref<ClassInfo>, NoCaseHash, NoCaseEqual> classes_;
     std::vector<Ref<Dispatch>> memberObjects_;

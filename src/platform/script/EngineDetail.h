@@ -225,6 +225,8 @@ bool holds(Op op, T x, T y) {
         Variant v = eval(*e.a, f);
         if (v.type() == VarType::Boolean) return !v.boolValue();
         return truth(ops::notOp(v));
+    } else if (e.kind == EK::Member) {
+        return truth(evalMember(e, f));  // "Do Until rs.EOF"
     }
     return truth(eval(e, f));
 }
@@ -245,8 +247,17 @@ inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
     Variant* const vals = values_.data() + from;
     Variant** const ref = refs_.data() + from;
     // The parameters' slots point at their own values again (a ByRef one
-    // pointed at its caller's variable).
-    for (std::size_t i = 0; i < params; ++i) ref[i] = vals + i;
+    // pointed at its caller's variable); the few of most calls without a loop.
+    switch (params) {
+    default:
+        for (std::size_t i = 4; i < params; ++i) ref[i] = vals + i;
+        [[fallthrough]];
+    case 4: ref[3] = vals + 3; [[fallthrough]];
+    case 3: ref[2] = vals + 2; [[fallthrough]];
+    case 2: ref[1] = vals + 1; [[fallthrough]];
+    case 1: ref[0] = vals; [[fallthrough]];
+    case 0: break;
+    }
     // Most slots of a call that returned are Empty (a ByRef parameter's
     // own, a result taken): those need no release, and a frame of only
     // those makes no call (nor the register saves one needs). The slots are
