@@ -185,6 +185,7 @@ struct ProcDef {
     ClassDef* owner = nullptr;
     struct Block* block = nullptr;    // the code block it came from (for error lines)
     std::int32_t index = -1;          // its code object in the engine's table
+    bool bound = false;               // the binder finished it (a block may fail halfway)
     std::int32_t sites = 0, nums = 0; // its call sites and numeric expressions (Expr::site, Expr::num)
 };
 

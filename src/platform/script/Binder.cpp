@@ -301,6 +301,7 @@ void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
     p.sites = sc.sites;
     p.nums = sc.nums;
     codes_[static_cast<std::size_t>(p.index)] = std::make_unique<Code>(p.sites, p.nums);
+    p.bound = true;
 }
 
 void Engine::bindList(StmtList& list, Scope& sc) {

@@ -1449,6 +1449,9 @@ void Engine::initFrame(const ProcDef& p, Variant* vals) {
 Variant Engine::callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                          std::span<Variant> argValues, Frame& caller, bool wantResult) {
     const std::size_t nargs = argExprs ? argExprs->size() : argValues.size();
+    // A procedure of a block that failed to compile is none: its frame
+    // was never laid out.
+    if (!p.bound) [[unlikely]] failNamed(err::TypeMismatch, p.name);
     if (nargs != p.params.size()) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     checkStack();
     const std::size_t n = static_cast<std::size_t>(p.frameSize);
