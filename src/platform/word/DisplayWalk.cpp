@@ -480,10 +480,4 @@ long MacroButtonAt(const Story& story, long pos, std::string* macro) {
     return -1;
 }
 
-long MacroButtonNear(const Document& doc, const Story& story, long pos, std::string* macro) {
-    if (FieldCodesShown(doc)) return -1;
-    const long begin = MacroButtonAt(story, pos, macro);
-    return begin >= 0 || pos <= 0 ? begin : MacroButtonAt(story, pos - 1, macro);
-}
-
 } // namespace qz::word

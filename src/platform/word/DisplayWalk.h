@@ -82,10 +82,6 @@ long OutsideFieldEdges(const Document& doc, const Story& story, long pos);
 // or begins at it, the innermost one first: its begin character, and its
 // macro's name in *macro; -1 when there is none.
 long MacroButtonAt(const Story& story, long pos, std::string* macro);
-// The MACROBUTTON field a click at the caret place pos is on: the one at pos
-// or, failing that, at pos - 1 (either side of the place the click is
-// nearest to); -1 when there is none or the window shows field codes.
-long MacroButtonNear(const Document& doc, const Story& story, long pos, std::string* macro);
 
 // The character a symbol shows: the markers of the designer's fields (215,
 // 216 and 118 of their symbol font) as marker glyphs that every font has,

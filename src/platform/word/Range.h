@@ -304,6 +304,11 @@ std::vector<Atom> TransferAtoms(const Document& from, const Story& story, long s
 bool HoldsWholeFields(const Story& story, long start, long end);
 // The end character matching the begin character at pos, or -1.
 long MatchingFieldEnd(const Story& story, long begin);
+// The MACROBUTTON field a click at the caret place pos is on: the one at pos
+// or, failing that, at pos - 1 (either side of the place the click is
+// nearest to); its begin character and its macro's name in *macro; -1 when
+// there is none or the window shows field codes.
+long MacroButtonNear(const Document& doc, const Story& story, long pos, std::string* macro);
 // UTF-8 text of a part of a story.
 std::string StoryText(const Document& doc, const Story& story, long start, long end);
 // The code point an atom reads as.

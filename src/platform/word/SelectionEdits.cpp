@@ -1,7 +1,9 @@
-// The edits an author makes at the selection with the keyboard and the
-// studio's commands: what Enter and Tab do in lists and tables, the table
-// commands, indents, the format dialogs' changes and the studio's search.
+// The edits an author makes at the selection with the keyboard, the mouse
+// and the studio's commands: what Enter and Tab do in lists and tables, the
+// table commands, indents, the format dialogs' changes, the studio's search,
+// and which field a click is on.
 #include "platform/word/Application.h"
+#include "platform/word/DisplayWalk.h"
 #include "platform/word/Lists.h"
 #include "platform/word/Range.h"
 #include "platform/word/Table.h"
@@ -271,6 +273,12 @@ int Selection::ReplaceAll(const TextSearch& s) {
     SetRange(0, 0);
     find_.Execute(s.text, 2, s.replacement, true);
     return find_.Replaced;
+}
+
+long MacroButtonNear(const Document& doc, const Story& story, long pos, std::string* macro) {
+    if (FieldCodesShown(doc)) return -1;
+    const long begin = MacroButtonAt(story, pos, macro);
+    return begin >= 0 || pos <= 0 ? begin : MacroButtonAt(story, pos - 1, macro);
 }
 
 } // namespace qz::word

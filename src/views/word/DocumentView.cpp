@@ -1,4 +1,5 @@
 #include "views/word/DocumentView.h"
+#include "views/word/DocumentClipboard.h"
 #include "views/word/PageLayout.h"
 #include "views/word/PageObjects.h"
 #include "views/word/PageRenderer.h"
@@ -6,7 +7,6 @@
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Text.h"
 #include "platform/word/Application.h"
-#include "platform/word/DisplayWalk.h"
 #include "platform/word/Pictures.h"
 #include "platform/word/Lists.h"
 #include "platform/word/Range.h"
@@ -28,14 +28,10 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <optional>
 #include <tuple>
 #include <cmath>
 
 namespace qz::views {
-
-using word::Atom;
-using word::AtomKind;
 
 DocumentView::DocumentView(word::Document& doc, QWidget* parent) : DocumentView(doc, doc.MainStory(), parent) {}
 
@@ -84,7 +80,7 @@ void DocumentView::renderAll() {
     QTextCursor cursor(document());
     // One edit block: the document is laid out once, not after each run.
     cursor.beginEditBlock();
-    renderedTo_ = chunkEnd(0);
+    renderedTo_ = renderer_->partEnd(story_, 0);
     renderRange(0, renderedTo_, cursor, map_.blocks(), 0);
     cursor.endEditBlock();
     rendering_ = false;
@@ -206,7 +202,7 @@ DocumentView::~DocumentView() = default;
 
 void DocumentView::paintParagraphBorders(QPainter& p, const QPointF& topLeft, const QRectF& shown) const {
     const int first = cursorForPosition(topLeft.toPoint()).block().blockNumber();
-    renderer_->paintParagraphBorders(p, shown, *document(), first, map_.blocks(), story_);
+    renderer_->paintParagraphBorders(p, shown, *document(), first, map_, story_);
 }
 
 void DocumentView::paintEvent(QPaintEvent* e) {
@@ -215,11 +211,7 @@ void DocumentView::paintEvent(QPaintEvent* e) {
         const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
         p.translate(-scroll);
         const QRectF shown = QRectF(e->rect()).translated(scroll);
-        // The pages in view, of those laid out so far.
-        const double pitch = paged() ? layout_->pageHeight() : pageRect(0).bottom() + 1;
-        const int pages = paged() ? static_cast<int>(std::lround(document()->size().height() / pitch)) : 1;
-        const int first = std::max(0, static_cast<int>(shown.top() / pitch));
-        const int last = std::min(pages - 1, static_cast<int>(shown.bottom() / pitch));
+        const auto [first, last] = pagesIn(shown);
         for (int k = first; k <= last; ++k) {
             const QRectF page = pageRect(k);
             p.fillRect(page.translated(2, 2), QColor(0xA0, 0xA0, 0xA0));
@@ -233,11 +225,15 @@ void DocumentView::paintEvent(QPaintEvent* e) {
     // Drawings in front of the text, and the notes.
     QPainter p(viewport());
     p.translate(-QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value()));
-    const QRectF shown = QRectF(e->rect()).translated(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const auto [first, last] = pagesIn(QRectF(e->rect()).translated(horizontalScrollBar()->value(), verticalScrollBar()->value()));
+    for (int k = first; k <= last; ++k) objects_->paint(p, k, true);
+}
+
+std::pair<int, int> DocumentView::pagesIn(const QRectF& shown) const {
+    // Of the pages laid out so far.
     const double pitch = paged() ? layout_->pageHeight() : pageRect(0).bottom() + 1;
     const int pages = paged() ? static_cast<int>(std::lround(document()->size().height() / pitch)) : 1;
-    for (int k = std::max(0, static_cast<int>(shown.top() / pitch)); k <= std::min(pages - 1, static_cast<int>(shown.bottom() / pitch)); ++k)
-        objects_->paint(p, k, true);
+    return {std::max(0, static_cast<int>(shown.top() / pitch)), std::min(pages - 1, static_cast<int>(shown.bottom() / pitch))};
 }
 
 void DocumentView::resizeEvent(QResizeEvent* e) {
@@ -246,21 +242,6 @@ void DocumentView::resizeEvent(QResizeEvent* e) {
     // resize: the paper's comes back.
     if (pageWidth_) zoomToPageWidth();
     applyPage();
-}
-
-long DocumentView::chunkEnd(long from) const {
-    // A large document is drawn in parts, each ending with a paragraph mark
-    // outside any table, so that the first screen shows at once.
-    constexpr long kChunk = 200'000;
-    const word::Story& story = story_;
-    const long n = static_cast<long>(story.size());
-    for (long p = from + kChunk; p < n; ++p) {
-        const Atom& a = story[static_cast<std::size_t>(p)];
-        if (a.Kind() != AtomKind::ParaEnd) continue;
-        const word::ParaEndInfo& info = doc_.ParaEnd(a.value);
-        if (info.IsPlainParagraph()) return p + 1;
-    }
-    return n;
 }
 
 void DocumentView::scheduleRest() {
@@ -283,7 +264,7 @@ void DocumentView::renderMore() {
     // The part drawn so far ends with a paragraph mark: the next paragraph
     // starts a block of its own.
     cursor.insertBlock();
-    const long to = chunkEnd(renderedTo_);
+    const long to = renderer_->partEnd(story_, renderedTo_);
     // A part ends with a plain paragraph: the next one is of the same section.
     renderRange(renderedTo_, to, cursor, map_.blocks(), map_.empty() ? 0 : map_.blocks().back().section);
     renderedTo_ = to;
@@ -401,40 +382,12 @@ void DocumentView::rerender(long start, long end, long delta, long editStart, lo
             return;
         }
     }
-    const long oldFrom = map_[i].start;
-    const long oldTo = map_[j].start + map_[j].length;
-    const long newTo = oldTo + delta;
-    if (newTo < oldFrom || newTo > static_cast<long>(story_.size())) {
-        renderAll();
-        return;
-    }
     rendering_ = true;
-    QTextCursor cursor(document());
-    const QTextBlock first = document()->findBlockByNumber(static_cast<int>(i));
-    const QTextBlock last = document()->findBlockByNumber(static_cast<int>(j));
-    cursor.setPosition(first.position());
-    cursor.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
-    QTextCursor group(document());
-    group.beginEditBlock();
-    cursor.removeSelectedText();
-    std::vector<ViewBlock> fresh;
-    const int section = renderRange(oldFrom, newTo, cursor, fresh, map_[i].section, cell);
-    group.endEditBlock();
-    if (cell && (section < 0 || fresh.empty() || fresh.back().mark != map_[j].mark)) {
-        rendering_ = false;
-        renderAll();
-        return;
-    }
-    // A section break the edit removed or made: the sections after it are others.
-    const bool sectionsMoved = j + 1 < map_.size() && map_[j + 1].section != section;
-    map_.replace(i, j, std::move(fresh), delta);
-    renderedTo_ += delta;
+    const bool drawn = renderer_->redraw(story_, *document(), map_, i, j, delta, cell);
     rendering_ = false;
-    // The renderer ends the last paragraph of a range with a block of its
-    // own when the range ends without a mark; inside the document that
-    // block is the next one's and is already there.
-    if (sectionsMoved || static_cast<int>(map_.size()) != document()->blockCount()) renderAll();
-    else pushSelection();
+    if (!drawn) return renderAll();
+    renderedTo_ += delta;
+    pushSelection();
 }
 
 void DocumentView::typeText(const QString& text, bool typing) {
@@ -474,60 +427,12 @@ void DocumentView::showUndoRedo() {
     if (onUndoRedo) onUndoRedo();
 }
 
-namespace {
-
-// What the studio copied last, with its formats and fields, kept in a
-// document of its own so that it outlives the document it came from. Other
-// programs get the plain text.
-constexpr const char* kAtomsMime = "application/x-quorvane-studio-atoms";
-
-struct StudioClipboard {
-    word::Application app;
-    word::Document* doc = nullptr;
-    QByteArray token;
-    unsigned count = 0;
-};
-
-StudioClipboard& studioClipboard() {
-    static StudioClipboard c;
-    return c;
-}
-
-} // namespace
-
-QMimeData* DocumentView::createMimeDataFromSelection() const {
-    const word::Selection& sel = doc_.GetSelection();
-    std::string text = sel.Text();
-    std::string plain;
-    for (char c : text) {
-        if (c == '\r') plain += '\n';
-        else if (c != '\x13' && c != '\x15') plain += c;
-    }
-    auto* mime = new QMimeData;
-    mime->setText(qs(plain));
-    const word::Story& story = *sel.GetStory();
-    if (sel.Start() < sel.End() && word::HoldsWholeFields(story, sel.Start(), sel.End())) {
-        StudioClipboard& c = studioClipboard();
-        if (c.doc) c.app.GetDocuments().Close(*c.doc);
-        c.doc = &c.app.GetDocuments().Add();
-        const std::vector<Atom> atoms = word::TransferAtoms(doc_, story, sel.Start(), sel.End(), *c.doc);
-        c.doc->MainStory().insert(0, atoms.data(), atoms.size());
-        c.token = QByteArray::number(++c.count);
-        mime->setData(kAtomsMime, c.token);
-    }
-    return mime;
-}
+QMimeData* DocumentView::createMimeDataFromSelection() const { return copySelection(doc_); }
 
 void DocumentView::paste(const QMimeData* source) {
     if (!source) return;
-    StudioClipboard& c = studioClipboard();
-    if (c.doc && source->hasFormat(kAtomsMime) && source->data(kAtomsMime) == c.token) {
-        edit([&] {
-            word::Selection& sel = doc_.GetSelection();
-            const std::vector<Atom> atoms =
-                word::TransferAtoms(*c.doc, c.doc->MainStory(), 0, static_cast<long>(c.doc->MainStory().size()), doc_);
-            sel.InsertAtoms(atoms);
-        });
+    if (holdsStudioAtoms(*source)) {
+        edit([&] { doc_.GetSelection().InsertAtoms(studioAtoms(doc_)); });
         return;
     }
     if (source->hasText()) typeText(source->text());

@@ -1,8 +1,10 @@
 // The window onto one word-processor document. The document model is the
-// only document: the view renders it into a QTextDocument and sends every edit
-// the user makes through the model's members (Selection, Range), then renders
-// again the paragraphs that changed. The view's cursor and selection are the
-// model's Selection, and every position the view reports is a model position.
+// only document: the page renderer draws it into the view's QTextDocument,
+// and the view sends every edit the user makes through the model's members
+// (Selection, Range), which hold the rules of what an edit does, then has
+// the paragraphs that changed drawn again. The view's cursor and selection
+// are the model's Selection, and every position the view reports is a model
+// position (the position map translates).
 //
 // With field codes hidden a field shows what a word processor shows: a
 // MACROBUTTON field its display text (the designer's label between its two
@@ -199,18 +201,15 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    // Renders the model atoms [from, to) of the main story, paragraph by
-    // paragraph, at the cursor, the first in the given section; appends
-    // their blocks to `out`. Returns the section the range ends in.
-    // With `cell`, [from, to) is paragraphs of one cell of that table, the
-    // cursor in it: they are drawn there, and -1 returned when the range
-    // turns out to be anything else (the caller then draws all again).
+    // PageRenderer::render of the view's story.
     int renderRange(long from, long to, QTextCursor& cursor, std::vector<ViewBlock>& out, int section,
                     QTextTable* cell = nullptr);
     // The page size and margins, at the zoom, to the document's layout.
     void applyPage();
     // The window's width left and right of the page.
     void centrePage();
+    // The pages (first, last) in the rectangle (document coordinates).
+    std::pair<int, int> pagesIn(const QRectF& shown) const;
     // The borders of the paragraphs shown in the rectangle (document
     // coordinates), whose top left is topLeft in the viewport.
     void paintParagraphBorders(QPainter& p, const QPointF& topLeft, const QRectF& shown) const;
@@ -232,7 +231,6 @@ private:
     // Replaces the selection's atoms' character formats.
     void changeCharFormat(const std::function<void(word::CharFormat&)>& change);
 
-    long chunkEnd(long from) const;
     void renderMore();
     void scheduleRest();
 

@@ -574,6 +574,42 @@ int PageRenderer::render(const word::Story& story, long from, long to, QTextCurs
     return sink.section;
 }
 
+bool PageRenderer::redraw(const word::Story& story, QTextDocument& text, PositionMap& map, std::size_t first,
+                          std::size_t last, long delta, QTextTable* cell) {
+    const long from = map[first].start;
+    const long to = map[last].start + map[last].length + delta;
+    if (to < from || to > static_cast<long>(story.size())) return false;
+    QTextCursor cursor(&text);
+    const QTextBlock a = text.findBlockByNumber(static_cast<int>(first));
+    const QTextBlock b = text.findBlockByNumber(static_cast<int>(last));
+    cursor.setPosition(a.position());
+    cursor.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
+    QTextCursor group(&text);
+    group.beginEditBlock();
+    cursor.removeSelectedText();
+    std::vector<ViewBlock> fresh;
+    const int section = render(story, from, to, cursor, fresh, map[first].section, cell);
+    group.endEditBlock();
+    if (cell && (section < 0 || fresh.empty() || fresh.back().mark != map[last].mark)) return false;
+    // A section break the edit removed or made: the sections after it are others.
+    if (last + 1 < map.size() && map[last + 1].section != section) return false;
+    map.replace(first, last, std::move(fresh), delta);
+    // The last paragraph of a range that ends without a mark gets a block of
+    // its own; inside the document that block is the next one's and is
+    // already there.
+    return static_cast<int>(map.size()) == text.blockCount();
+}
+
+long PageRenderer::partEnd(const word::Story& story, long from) const {
+    constexpr long kPart = 200'000;
+    const long n = static_cast<long>(story.size());
+    for (long p = from + kPart; p < n; ++p) {
+        const Atom& a = story[static_cast<std::size_t>(p)];
+        if (a.Kind() == AtomKind::ParaEnd && doc_.ParaEnd(a.value).IsPlainParagraph()) return p + 1;
+    }
+    return n;
+}
+
 int PageRenderer::sectionOf(int page) const { return paged_ ? layout_.pageSection(page) : 0; }
 
 std::unique_ptr<QTextDocument> PageRenderer::renderStory(const word::Story& story, int pageNumber, bool* numbered) {
@@ -663,7 +699,8 @@ void PageRenderer::paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRec
 }
 
 void PageRenderer::paintParagraphBorders(QPainter& p, const QRectF& shown, const QTextDocument& text, int first,
-                                         const std::vector<ViewBlock>& blocks, const word::Story& story) const {
+                                         const PositionMap& map, const word::Story& story) const {
+    const std::vector<ViewBlock>& blocks = map.blocks();
     QAbstractTextDocumentLayout* layout = text.documentLayout();
     // The story's last paragraph has no mark of its own; its format is the
     // story's closing properties.

@@ -48,6 +48,17 @@ public:
     // turns out to be anything else (the caller then draws all again).
     int render(const word::Story& story, long from, long to, QTextCursor& cursor, std::vector<ViewBlock>& out,
                int section, QTextTable* cell = nullptr);
+    // After an edit that changed the story's length by delta: the blocks
+    // [first, last] of the map drawn again in their place in `text`, as the
+    // atoms they held then, and put in the map. With `cell` they are one
+    // cell's paragraphs of that table. False when they cannot be drawn in
+    // place (the text is then to be drawn all again).
+    bool redraw(const word::Story& story, QTextDocument& text, PositionMap& map, std::size_t first, std::size_t last,
+                long delta, QTextTable* cell);
+    // A large story is drawn in parts, so that the first screen shows at
+    // once: where the part from `from` ends (after a paragraph mark outside
+    // any table).
+    long partEnd(const word::Story& story, long from) const;
 
     // The headers and footers of every section drawn again (after a change
     // of the zoom or the document); none for a view that is not paged.
@@ -58,7 +69,7 @@ public:
     // The borders of the paragraphs of `text` from block `first` on that are
     // shown in the rectangle (document coordinates).
     void paintParagraphBorders(QPainter& p, const QRectF& shown, const QTextDocument& text, int first,
-                               const std::vector<ViewBlock>& blocks, const word::Story& story) const;
+                               const PositionMap& map, const word::Story& story) const;
 
 private:
     class Sink;
