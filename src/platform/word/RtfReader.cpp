@@ -19,6 +19,7 @@
 #include <charconv>
 #include <cstring>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -796,11 +797,15 @@ bool RtfReader::ParseStory(Story& story, State st, bool isMain, std::string* las
                     hf.stated = true;
                     State hs = st;
                     hs.para.clear();
-                    // Its cells are its own: a cell of the body before it does
-                    // not make its cell marks a table's (it is saved apart).
+                    // Its cells and paragraph marks are its own: a cell of the
+                    // body before it does not make its cell marks a table's (it
+                    // is saved apart), and the body's paragraph goes on after it
+                    // as it began, in a field's instruction or not.
                     const int bodyCells = std::exchange(rowCells_, 0);
+                    const std::pair bodyMark(lastMarkStory_, lastMarkEnd_);
                     (void)ParseStory(hf.story, hs, false, &hf.lastProps);
                     rowCells_ = bodyCells;
+                    std::tie(lastMarkStory_, lastMarkEnd_) = bodyMark;
                 } else if (isMain && In(w, {"pnseclvl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn"})) {
                     // Section-level groups stay with the section's properties.
                     doc_.sections_[static_cast<std::size_t>(section_)]->props += Capture(t.start);
