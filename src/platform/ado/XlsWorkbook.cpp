@@ -105,23 +105,103 @@ std::string workbookStream(const std::string& f) {
     return out;
 }
 
-// What in the directory of a compound file the FreeXL library would read
-// past its entries: it reads the entries of the directory's first sector
-// (from the position of sector n + 1, in sectors of 512 or 4,096 bytes) and
-// converts each name by the length the entry gives, which may be any up to
-// 65,535 bytes although an entry holds at most 64. The position is reckoned
-// in 32 bits, as the library does. "" when nothing is wrong.
-std::string directoryFault(const std::string& f) {
+// What in a compound file would have the FreeXL library read past its own
+// buffers, keep memory it took or go round a loop: the file is given to the
+// library only when there is none. The library's own reading is followed:
+// sector n lies at (n + 1) sector sizes, reckoned in 32 bits; the allocation
+// table is made of the sectors the header lists and those the DIFAT chain
+// lists; the directory is the entries of its first sector, each name
+// converted by the length its entry gives (up to 65,535 bytes, although an
+// entry holds 64); the stream "Workbook" (or "Book") is read by the table's
+// chain, or from the root entry's mini stream when it is no longer than the
+// mini streams' cut-off. Where the library stops on its own (a sector the
+// file does not hold, no workbook) nothing is said here. "" when nothing is
+// wrong.
+std::string containerFault(const std::string& f) {
     if (f.size() < 512 || u32(f, 0) != 0xE011CFD0u || u32(f, 4) != 0xE11AB1A1u) return {};
     const unsigned shift = u16(f, 0x1E);
-    if (shift != 9 && shift != 12) return {}; // the library reads no directory
-    const std::size_t sector = std::size_t{1} << shift;
-    const std::size_t at = static_cast<std::uint32_t>((u32(f, 0x30) + 1u) * static_cast<std::uint32_t>(sector));
-    if (at >= f.size() || f.size() - at < sector) return {}; // nor a sector the file does not hold
-    for (std::size_t e = 0; e < sector / 128; ++e)
-        if (const std::size_t length = u16(f, at + e * 128 + 0x40); length > 64)
+    if (shift != 9 && shift != 12) return {}; // the library reads no sectors
+    const std::uint32_t size = 1u << shift;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    auto sectorAt = [&](std::uint32_t s) { // its position when the file holds it whole
+        const std::size_t at = static_cast<std::uint32_t>((s + 1u) * size);
+        return at <= f.size() && f.size() - at >= size ? at : kNone;
+    };
+    // The allocation table; a sector listed twice (which no writer does)
+    // would have the library grow it without bound.
+    std::vector<std::uint32_t> fat;
+    std::vector<bool> listed(f.size() / size + 1);
+    std::string fault;
+    auto addFatSector = [&](std::uint32_t s) {
+        const std::size_t at = sectorAt(s);
+        if (at == kNone) return false;
+        if (listed[at / size]) {
+            fault = "its allocation table lists sector " + std::to_string(s) + " more than once";
+            return false;
+        }
+        listed[at / size] = true;
+        for (std::uint32_t k = 0; k < size / 4; ++k) fat.push_back(u32(f, at + k * 4));
+        return true;
+    };
+    for (std::size_t k = 0; k < 109; ++k)
+        if (const std::uint32_t s = u32(f, 0x4C + k * 4); s != 0xFFFFFFFFu && !addFatSector(s)) return fault;
+    if (const std::uint32_t blocks = u32(f, 0x48); blocks > 0) {
+        std::vector<bool> seen(listed.size());
+        std::uint32_t next = u32(f, 0x44), read = 0;
+        for (bool end = false; read < blocks && !end;) {
+            const std::size_t at = sectorAt(next);
+            if (at == kNone) return {};
+            if (seen[at / size]) return "the chain of its allocation table's sectors goes round in a loop";
+            seen[at / size] = true;
+            ++read;
+            for (std::uint32_t k = 0; k < size / 4; ++k) {
+                const std::uint32_t v = u32(f, at + k * 4);
+                if (v == 0xFFFFFFFEu) end = true;
+                else if (k == size / 4 - 1) next = v;
+                else if (v != 0xFFFFFFFFu && !addFatSector(v)) return fault;
+                if (end) break;
+            }
+        }
+        if (read != blocks) return {};
+    }
+    const std::size_t dir = sectorAt(u32(f, 0x30));
+    if (dir == kNone) return {};
+    std::uint32_t rootStart = 0, rootLength = 0, bookStart = 0, bookLength = 0;
+    bool book = false;
+    for (std::size_t e = 0; e < size / 128 && !book; ++e) {
+        const std::size_t at = dir + e * 128, length = u16(f, at + 0x40);
+        if (length > 64)
             return "entry " + std::to_string(e + 1) + " of its directory gives a name of " + std::to_string(length) +
                    " bytes, where at most 64 fit";
+        std::u16string name;
+        for (std::size_t k = 0; k + 1 < length && u16(f, at + k) != 0; k += 2) name += static_cast<char16_t>(u16(f, at + k));
+        if (name == u"Root Entry") {
+            rootStart = u32(f, at + 0x74);
+            rootLength = u32(f, at + 0x78);
+        }
+        if (name == u"Workbook" || name == u"Book") {
+            bookStart = u32(f, at + 0x74);
+            bookLength = u32(f, at + 0x78);
+            book = true;
+        }
+    }
+    if (!book) return {};
+    const std::uint32_t cutOff = u32(f, 0x40) > 0 ? u32(f, 0x38) : 0;
+    const bool mini = bookLength <= cutOff;
+    // The chain the library reads: it copies the root entry's mini stream
+    // into memory of the length the entry gives.
+    std::vector<bool> seen(fat.size());
+    std::uint64_t have = 0;
+    const std::uint32_t length = mini ? rootLength : bookLength;
+    const std::string what = mini ? "the mini stream of its root entry" : "its workbook stream";
+    for (std::uint32_t s = mini ? rootStart : bookStart; have < length; s = fat[s]) {
+        if (sectorAt(s) == kNone || s >= fat.size())
+            return "the chain of sectors of " + what + " (" + std::to_string(length) + " bytes) leaves the file";
+        if (seen[s]) return "the chain of sectors of " + what + " goes round in a loop";
+        seen[s] = true;
+        have += size;
+        if (fat[s] == 0xFFFFFFFEu) break;
+    }
     return {};
 }
 
@@ -296,7 +376,7 @@ std::vector<Block> readXls(const std::string& path) {
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
     // What the library would read beyond the file's own data is refused first.
-    if (const std::string fault = directoryFault(bytes); !fault.empty())
+    if (const std::string fault = containerFault(bytes); !fault.empty())
         raiseProvider(kSource, "The file '" + path + "' is not an Excel workbook that can be read (" + fault + ").");
     const void* xls = nullptr;
     if (freexl_open(path.c_str(), &xls) != FREEXL_OK) {
