@@ -479,6 +479,22 @@ std::string row(Recordset& rs) {
     return all;
 }
 
+// Texts sort and compare as Access's do: letters with accents beside their
+// base letters, not after Z, and without regard to the case of any letter.
+TEST(FileSources, TextsSortAndCompareWithAccentsAndCase) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("names"));
+    std::ofstream(dir.file("names/n.csv"), std::ios::binary)
+        << "Name\r\nZo\xC3\xAB\r\n\xC3\x89mile\r\nEmma\r\nemil\r\nApfel\r\n\xC3\x84pfel\r\n\xC3\xA4rger\r\nBerta\r\n";
+    Ref<Connection> text = makeRef<Connection>();
+    text->open(textString(dir.file("names"), "YES"));
+    std::string sorted;
+    for (Ref<Recordset> rs = text->execute("SELECT Name FROM [n.csv] ORDER BY Name"); !rs->eof(); rs->moveNext())
+        sorted += rs->value(0).toUtf8() + " ";
+    EXPECT_EQ(sorted, "Apfel \xC3\x84pfel \xC3\xA4rger Berta emil \xC3\x89mile Emma Zo\xC3\xAB ");
+    EXPECT_EQ(row(*text->execute("SELECT count(*) FROM [n.csv] WHERE Name = '\xC3\xA4PFEL' OR Name = '\xC3\xA9MILE'")), "2");
+}
+
 TEST(FileSources, JetTextFunctionsInTemplateQueries) {
     TempDir dir;
     std::filesystem::create_directories(dir.file("people"));

@@ -117,7 +117,7 @@ void createTable(SqliteBackend& db, TableText& t) {
         const std::string type = c < t.declared.size() && !t.declared[c].empty() ? t.declared[c] : inferType(t, c);
         keepAsAccessDoes(t, c, type);
         sql += quoteSqlName(t.columns[c]) + " " + type;
-        if (type.starts_with("VARCHAR") || type == "TEXT") sql += " COLLATE NOCASE";
+        if (type.starts_with("VARCHAR") || type == "TEXT") sql += std::string(" COLLATE ") + kJetTextCollation;
     }
     for (const std::string& fk : t.foreignKeys) sql += ", " + fk;
     sql += ")";

@@ -638,6 +638,13 @@ constexpr Own kOwn[] = {
 
 std::string jetName(const char* name) { return "jet_" + toLowerAscii(name); }
 
+// Access's general sort order, the same for every user: the text collation
+// of English (United States).
+int collateText(void*, int n1, const void* p1, int n2, const void* p2) {
+    return compareText(std::string_view(static_cast<const char*>(p1), static_cast<std::size_t>(n1)),
+                       std::string_view(static_cast<const char*>(p2), static_cast<std::size_t>(n2)), 1033);
+}
+
 } // namespace
 
 bool isAccessFunction(std::string_view name) {
@@ -661,6 +668,7 @@ void addAccessFunctions(sqlite3* db, bool accessDialect) {
     for (const Operator& o : kOperators) add(db, o.name, 2, callOperator, &o);
     add(db, "jet_concat", -1, jetConcat, nullptr);
     add(db, "jet_like", 2, jetLike, nullptr);
+    sqlite3_create_collation(db, kJetTextCollation, SQLITE_UTF8, nullptr, collateText);
 }
 
 } // namespace qz::ado

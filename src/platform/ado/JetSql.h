@@ -52,6 +52,12 @@ std::string jetToSqlite(std::string_view accessSql, JetColumns* columns = nullpt
 // built-in where it has one.
 void addAccessFunctions(sqlite3* db, bool accessDialect);
 
+// The collation of the text columns of the tables a file source is read
+// into, registered by addAccessFunctions with `accessDialect`: texts compare
+// and sort as in Access, without regard to case (of any letter) and with
+// letters that carry accents beside their base letters.
+inline constexpr const char* kJetTextCollation = "jet_text";
+
 // Whether an Access function of that name (without regard to case) is
 // registered; jetToSqlite calls it as jet_<name in lower case>.
 bool isAccessFunction(std::string_view name);

@@ -4,6 +4,7 @@
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -179,6 +180,29 @@ int compareText(std::u16string_view a, std::u16string_view b, std::uint32_t lcid
     if (!c) return compareNoCase(a, b);
     UCollationResult r = ucol_strcoll(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
                                       static_cast<int32_t>(b.size()));
+    return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
+}
+
+int compareText(std::string_view a, std::string_view b, std::uint32_t lcid) noexcept {
+    auto ascii = [](std::string_view s) {
+        for (char c : s)
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        return true;
+    };
+    if (ascii(a) && ascii(b)) {
+        const std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            const char16_t x = foldCase(static_cast<char16_t>(a[i])), y = foldCase(static_cast<char16_t>(b[i]));
+            if (x != y) return x < y ? -1 : 1;
+        }
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* c = collatorFor(lcid);
+    const UCollationResult r = c ? ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                                                    static_cast<int32_t>(b.size()), &status)
+                                 : UCOL_EQUAL;
+    if (!c || U_FAILURE(status)) return a < b ? -1 : (a == b ? 0 : 1);
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 

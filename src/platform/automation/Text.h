@@ -70,6 +70,8 @@ bool equalsNoCase(std::u16string_view a, std::u16string_view b) noexcept;
 // text takes the case-blind code-unit order, which agrees with it for letters
 // and digits.
 int compareText(std::u16string_view a, std::u16string_view b, std::uint32_t lcid) noexcept;
+// The same order of two UTF-8 texts, read as they are.
+int compareText(std::string_view a, std::string_view b, std::uint32_t lcid) noexcept;
 // Binary comparison by UTF-16 code unit (-1, 0, 1).
 int compareBinary(std::u16string_view a, std::u16string_view b) noexcept;
 
