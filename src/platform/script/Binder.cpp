@@ -251,8 +251,9 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     if (moduleScope.dyn) mf = withDynamic(mf, refs);  // with the names bound just now
     // Module-level statements run once: their code goes with this run.
     Code moduleCode(b->sites, b->nums);
+    walkCode(moduleCode, b->body);
     mf.code = &moduleCode;
-    execList(b->body, mf);
+    runCode(moduleCode, mf);
     if (b->procs.empty() && b->classes.empty()) {
         // Nothing of it can run again (Execute in a loop, ExecuteStatement):
         // let it go, with its place in the list of undeclared names.

@@ -6,10 +6,11 @@
 // walker; the statements without an instruction of their own (Select, With,
 // For Each, ReDim ...) run through it, and only their Exit reaches back here.
 //
-// A body that turns errors off (On Error Resume Next) is not compiled: the
-// tree walker goes on after a failing statement, which needs its lists. Any
-// other body never goes on after an error, so an error here only needs the
-// statement it happened in.
+// A body that turns errors off (On Error Resume Next) compiles to one
+// instruction that runs it by the tree walker, which goes on after a failing
+// statement and needs its lists for that; so does module-level code, which
+// runs once. Any other body never goes on after an error, so an error here
+// only needs the statement it happened in.
 #include "platform/script/EngineDetail.h"
 
 #include <deque>
@@ -41,6 +42,7 @@ enum BodyOp : std::uint8_t {
     BRegSum,     // to = x + y, or x - y when mask is 1, to a local variable (else as AssignNum)
     BRegNum,     // to = a numeric expression, to a local variable (else as AssignNum)
     BNumJump,    // to target when the numeric comparison e gives alt (1 true, 0 false), by its numeric form
+    BWalk,       // the statement list `list` by the tree walker; its flow ends the body
 };
 
 // The kinds of a register operand (RegOperand::kind).
@@ -465,8 +467,11 @@ private:
 };
 
 // A failure inside the body, named by the statement it happened in (as the
-// tree walker's statement list names it). Called inside a catch block.
-[[noreturn, gnu::cold]] void raiseAt(const Stmt& s, const Block* b) {
+// tree walker's statement list names it; a Walk instruction has none: the
+// tree walker named it). Called inside a catch block.
+[[noreturn, gnu::cold]] void raiseAt(const Stmt* at, const Block* b) {
+    if (!at) throw;
+    const Stmt& s = *at;
     try {
         throw;
     } catch (ScriptFailure&) {
@@ -493,7 +498,9 @@ private:
 
 void Engine::compileProc(const ProcDef& p) {
     Code* const c = codes_[static_cast<std::size_t>(p.index)].get();
-    if (!turnsErrorsOff(p.body)) {
+    if (turnsErrorsOff(p.body)) {
+        walkCode(*c, p.body);
+    } else {
         Compiler comp(*c, codes_, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty"), numGen_);
         comp.list(p.body);
         comp.end();
@@ -504,7 +511,14 @@ void Engine::compileProc(const ProcDef& p) {
     for (std::size_t i = 0; i < p.params.size() && i < 64; ++i)
         if (p.params[i].byRef) c->byRef |= std::uint64_t{1} << i;
     c->plainFrame = p.fixedArrays.empty() && p.constInits.empty();
-    c->enters = !c->ins.empty() && c->params <= 64;
+    c->enters = c->ins.front().op != BWalk && c->params <= 64;
+}
+
+void Engine::walkCode(Code& c, const StmtList& list) {
+    BodyIns in;
+    in.op = BWalk;
+    in.list = &list;
+    c.ins.assign(1, in);
 }
 
 void Engine::LoopRoom::open() {
@@ -616,7 +630,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         static const void* const kHandlers[] = {
             &&L_BEnd, &&L_BExec, &&L_BAssign, &&L_BAssignNum, &&L_BAssignCall, &&L_BAssignElem, &&L_BCall,
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
-            &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum, &&L_BNumJump,
+            &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum, &&L_BNumJump, &&L_BWalk,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
 // Into the procedure of activation a: its code runs from its start.
@@ -889,13 +903,15 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         ++ip;
         QZ_NEXT;
         }
+    L_BWalk:
+        QZ_LEAVE(execList(*ip->list, *fp));
 #undef QZ_LEAVE
 #undef QZ_ENTER
 #undef QZ_NEXT
     } catch (...) {
         reuseSite_ = nullptr;
         reuseValue_ = Variant();
-        raiseAt(*ip->s, fp->block);
+        raiseAt(ip->s, fp->block);
     }
 }
 

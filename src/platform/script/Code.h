@@ -76,15 +76,18 @@ struct BodyIns {
         const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
         NumCode* num;                 // RegNum, NumJump: the numeric form of the value or condition
         struct Code* callee;          // a call of a procedure: its code
+        const StmtList* list;         // Walk: the statements
     };
     std::uint32_t gen = 0;        // BlankTest, register instructions: the bindings they were compiled against
     RegOperand to, x, y;          // register instructions: where the result goes, the operands
 };
 
 // The code of one unit: a procedure, a module-level block or a lone
-// expression (its tables sized by the numbers the binder gave out). Only a
-// procedure has instructions, and only one that never turns errors off (the
-// tree walker goes on after a failing statement, which needs its lists).
+// expression (its tables sized by the numbers the binder gave out). A body
+// runs by its instructions only; a procedure that turns errors off and
+// module-level code have one, which runs their statements by the tree walker
+// (it goes on after a failing statement, which needs its lists; module-level
+// code runs once).
 struct Code {
     Code(std::int32_t sites, std::int32_t nums)
         : siteCount(static_cast<std::uint32_t>(sites)), numCount(static_cast<std::uint32_t>(nums)),
@@ -92,7 +95,7 @@ struct Code {
     Code(const Code&) = delete;
     Code& operator=(const Code&) = delete;
 
-    std::vector<BodyIns> ins;      // empty: the body runs by the tree walker
+    std::vector<BodyIns> ins;      // a body's instructions (none for a lone expression)
     std::int32_t loops = 0;        // For loops: each has a state while it runs
     // Its procedure's frame, read on every call made inside a dispatch loop.
     std::uint32_t params = 0;      // parameters (the first slots)

@@ -240,12 +240,14 @@ private:
 
     // Running
     Flow execList(const StmtList& list, Frame& f);
-    // A procedure's body: by its instructions (BodyCode.cpp) when it has them.
+    // A procedure's body, by its instructions (BodyCode.cpp).
     Flow runBody(const ProcDef& p, Frame& f);
     // The code object of a procedure: made when it is bound, its body
     // compiled once its whole block is bound.
     Code& procCode(const ProcDef& p) { return *codes_[static_cast<std::size_t>(p.index)]; }
     void compileProc(const ProcDef& p);
+    // Code whose one instruction runs the statements by the tree walker.
+    static void walkCode(Code& c, const StmtList& list);
     Flow runCode(const Code& c, Frame& f);
     Flow exec(const Stmt& s, Frame& f);
     Flow execAssign(const Stmt& s, Frame& f);

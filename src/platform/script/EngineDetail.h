@@ -239,7 +239,7 @@ bool holds(Op op, T x, T y) {
 inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
     Code& c = procCode(p);
     f.code = &c;
-    return c.ins.empty() ? execList(p.body, f) : runCode(c, f);
+    return runCode(c, f);
 }
 
 
