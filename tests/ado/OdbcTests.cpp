@@ -33,7 +33,9 @@ public:
                        "CREATE TABLE Customers (CustomerID INTEGER PRIMARY KEY, Name VARCHAR(30));"
                        "CREATE TABLE Sales (SaleID INTEGER, CustomerID INTEGER REFERENCES Customers(CustomerID));"
                        "CREATE TABLE Short (Code VARCHAR(3));"
-                       "INSERT INTO Short VALUES ('abc'), ('longer than declared'), (NULL);");
+                       "INSERT INTO Short VALUES ('abc'), ('longer than declared'), (NULL);"
+                       "CREATE TABLE Amounts (Price MONEY, Rate DECIMAL(10,2), Qty NUMBER);"
+                       "INSERT INTO Amounts VALUES (1234.5, -12.25, 3), (NULL, NULL, NULL);");
         std::ofstream(dir->file("odbcinst.ini")) << "[SQLite3]\nDriver=" << sqliteOdbcDriver() << "\n"
                                                   << "[FreeTDS]\nDriver=" << driver("libtdsodbc.so") << "\n";
         std::ofstream(dir->file("odbc.ini")) << "[Shop]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db") << "\n"
@@ -85,6 +87,22 @@ TEST_F(Odbc, TextsLongerThanTheirDeclaredSizeComeBackWhole) {
     EXPECT_EQ(text(rs->value(0)), "longer than declared");
     rs->moveNext();
     EXPECT_TRUE(rs->value(0).isNull());
+}
+
+// Amounts and decimal numbers the driver knows only by their declared type's
+// name are the numbers they hold, as read from the file directly: as texts a
+// script would read them in its locale (1234.5 as 12345 in German).
+TEST_F(Odbc, AmountsAndDecimalsOfDeclaredTypesAreNumbers) {
+    const std::string sql = "SELECT Price, Rate, Qty FROM Amounts ORDER BY rowid";
+    Ref<Connection> direct = makeRef<Connection>();
+    direct->open("Data Source=" + OdbcSetUp::dir->file("shop.db"));
+    Ref<Connection> c = makeRef<Connection>();
+    c->open("DSN=Shop");
+    Ref<Recordset> rs = c->execute(sql);
+    EXPECT_EQ(dump(*rs), dump(*direct->execute(sql)));
+    EXPECT_EQ(rs->column(0).type, adCurrency);
+    rs->moveFirst();
+    EXPECT_EQ(rs->value(0).currencyValue(), 12345000);
 }
 
 // Rows that would pass the memory ceiling fail with error 7 as they are

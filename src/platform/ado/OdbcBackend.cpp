@@ -113,6 +113,24 @@ std::int32_t adoType(SQLSMALLINT sqlType, SQLULEN size, std::int32_t& definedSiz
     }
 }
 
+// A driver that knows a column's type only by its declared name (SQLite's)
+// gives an amount or a decimal number as text, which a script would read in
+// its locale's way (1234.5 as 12345 in German): by that name it is the
+// number the same file gives read directly. 0 for any other column.
+std::int32_t numberTypeByName(const Stmt& s, SQLUSMALLINT col) {
+    SQLWCHAR name[64];
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLColAttributeW(s.h, col, SQL_DESC_TYPE_NAME, name, sizeof name, &bytes, nullptr)))
+        return 0;
+    const std::size_t got = bytes < 0 ? 0 : std::min(static_cast<std::size_t>(bytes), sizeof name - sizeof(SQLWCHAR));
+    std::string n = toUpperAscii(narrow(name, got / sizeof(SQLWCHAR)));
+    n = n.substr(0, n.find('('));
+    while (!n.empty() && n.back() == ' ') n.pop_back();
+    if (n == "MONEY" || n == "SMALLMONEY" || n == "CURRENCY") return adCurrency;
+    if (n == "DECIMAL" || n == "DEC" || n == "NUMERIC" || n == "NUMBER") return adNumeric;
+    return 0;
+}
+
 void describeColumns(const Stmt& s, RecordsetData& data) {
     SQLSMALLINT n = 0;
     s.check(SQLNumResultCols(s.h, &n));
@@ -123,7 +141,12 @@ void describeColumns(const Stmt& s, RecordsetData& data) {
         s.check(SQLDescribeColW(s.h, static_cast<SQLUSMALLINT>(i), name, 512, &nameLen, &type, &size,
                                 &digits, &nullable));
         std::int32_t defined = 0;
-        const std::int32_t t = adoType(type, size, defined);
+        std::int32_t t = adoType(type, size, defined);
+        if (t == adChar || t == adVarChar || t == adWChar || t == adVarWChar)
+            if (const std::int32_t byName = numberTypeByName(s, static_cast<SQLUSMALLINT>(i))) {
+                t = byName;
+                defined = byName == adCurrency ? 8 : 19;
+            }
         Column c(narrow(name, static_cast<std::size_t>(std::min<SQLSMALLINT>(nameLen < 0 ? 0 : nameLen, 511))), t, defined);
         c.precision = static_cast<std::int32_t>(size);
         c.numericScale = digits;
@@ -161,7 +184,7 @@ Variant fetchValue(const Stmt& s, SQLUSMALLINT col, std::int32_t type, std::stri
         s.check(SQLGetData(s.h, col, SQL_C_SBIGINT, &v, 0, &ind));
         return ind == SQL_NULL_DATA ? Variant::null() : valueFromInt(v, type);
     }
-    if (type == adSingle || type == adDouble || type == adCurrency) {
+    if (type == adSingle || type == adDouble) {
         double v = 0;
         s.check(SQLGetData(s.h, col, SQL_C_DOUBLE, &v, 0, &ind));
         return ind == SQL_NULL_DATA ? Variant::null() : valueFromDouble(v, type);
@@ -179,11 +202,11 @@ Variant fetchValue(const Stmt& s, SQLUSMALLINT col, std::int32_t type, std::stri
         if (!readChunks(s, col, SQL_C_BINARY, scratch)) return Variant::null();
         return valueFromBytes(scratch.data(), scratch.size());
     }
-    // Text, numeric (read as text so that no digit is lost), GUID, others.
+    // Text, numeric and currency (read as text so that no digit is lost), GUID, others.
     if (!readChunks(s, col, SQL_C_WCHAR, scratch)) return Variant::null();
     std::u16string text(scratch.size() / sizeof(SQLWCHAR), u'\0');
     std::memcpy(text.data(), scratch.data(), text.size() * sizeof(char16_t));
-    if (type == adNumeric || type == adDecimal) return valueFromText(Variant(text).toUtf8(), type);
+    if (type == adNumeric || type == adDecimal || type == adCurrency) return valueFromText(Variant(text).toUtf8(), type);
     return Variant(std::move(text));
 }
 
@@ -355,13 +378,14 @@ bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
         if (isIntegerType(col.type) || col.type == adBoolean) {
             b.cType = SQL_C_SBIGINT;
             b.width = sizeof(SQLBIGINT);
-        } else if (col.type == adSingle || col.type == adDouble || col.type == adCurrency) {
+        } else if (col.type == adSingle || col.type == adDouble) {
             b.cType = SQL_C_DOUBLE;
             b.width = sizeof(double);
         } else if (isDateType(col.type)) {
             b.cType = SQL_C_TYPE_TIMESTAMP;
             b.width = sizeof(SQL_TIMESTAMP_STRUCT);
-        } else if (isStringType(col.type) || col.type == adNumeric || col.type == adDecimal || col.type == adGUID) {
+        } else if (isStringType(col.type) || col.type == adNumeric || col.type == adDecimal || col.type == adCurrency ||
+                   col.type == adGUID) {
             const auto chars = static_cast<std::size_t>(std::max(col.definedSize, col.precision));
             if (chars == 0 || chars > kMaxChars) return false;
             b.cType = SQL_C_WCHAR;
@@ -428,7 +452,7 @@ bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
                 } else {
                     std::u16string text(static_cast<std::size_t>(ind) / sizeof(SQLWCHAR), u'\0');
                     std::memcpy(text.data(), p, text.size() * sizeof(char16_t));
-                    data.set(row[c], (type == adNumeric || type == adDecimal)
+                    data.set(row[c], (type == adNumeric || type == adDecimal || type == adCurrency)
                                          ? valueFromText(Variant(text).toUtf8(), type)
                                          : Variant(std::move(text)));
                 }
