@@ -139,11 +139,10 @@ void ShowErrorDialog(const std::string& message, const std::string& frameCaption
         form.ShowModal();
         form.Unload();
     } catch (...) {
-        try {
+        Quietly([&] {
             ui::currentHost().msgBox("An error occured while trying to display an Quorvane error.",
                                      ui::vbOKOnly | ui::vbCritical, "");
-        } catch (...) {
-        }
+        });
     }
 }
 
@@ -210,25 +209,22 @@ void HandleError(AutomationError& err, std::string_view module, std::string_view
                  int flags, std::string_view detail) {
     ErrorInfo info;
     CaptureErrorInfo(err, info);
-    try {
+    Quietly([&] {
         if (info.Description.empty() || info.Description == "Automation error" ||
             info.Description == "Erreur Automation")
             GetResourceErrorDescription(info);
-    } catch (...) {
-    }
+    });
     if (flags & kErrLog) {
-        try {
+        Quietly([&] {
             WriteErrorLog(info, module, routine, detail);
-        } catch (...) {
-        }
+        });
     }
     if (flags & kErrShow) {
-        try {
+        Quietly([&] {
             std::int32_t id = 0;
             if (IsUnexpectedErrorNumber(info.Number, id)) ShowErrorDialog(GetResourceString(id), "");
             else ShowErrorDialog(info.Description, "");
-        } catch (...) {
-        }
+        });
     }
     if (flags & kErrRaise)
         throw AutomationError(info.Number, info.Source, info.Description, info.HelpFile, info.HelpContext);

@@ -96,19 +96,27 @@ auto Handled(std::string_view module, std::string_view routine, int flags, F&& b
     else return R{};
 }
 
-// The same where the routine does more than report: `onFailure` receives the
-// completed error after HandleError has logged and shown it (its own message,
-// a fallback state, a clean-up), and raises what the routine raises, if
-// anything; a kErrRaise among the flags is not acted on. Returns true when
-// the body ran through.
+// The same where the routine does more than report. An `onFailure` that
+// takes no argument runs before the report: a clean-up the author must not
+// wait for behind the error dialog (the busy cursor, a cancelled edit, memory
+// let go); the flags then act as above. One that takes the error runs after
+// HandleError has logged and shown it, with the completed error (its own
+// message, a fallback state), and raises what the routine raises, if
+// anything: a kErrRaise among the flags is not acted on then. Returns true
+// when the body ran through.
 template <class F, class G>
 bool Handled(std::string_view module, std::string_view routine, int flags, F&& body, G&& onFailure) {
     try {
         body();
         return true;
     } catch (...) {
-        AutomationError err = HandleError(module, routine, flags & ~kErrRaise);
-        onFailure(err);
+        if constexpr (std::is_invocable_v<G&>) {
+            onFailure();
+            HandleError(module, routine, flags);
+        } else {
+            AutomationError err = HandleError(module, routine, flags & ~kErrRaise);
+            onFailure(err);
+        }
     }
     return false;
 }
@@ -131,6 +139,9 @@ bool Quietly(F&& step) noexcept {
 // std::filesystem's) as the runtime's file error with its errno, any other
 // exception as a generic failure with its text.
 AutomationError CurrentError();
+
+// True for the own error of a message id.
+inline bool IsOwn(const AutomationError& e, std::int32_t id) noexcept { return e.Number == OwnErrorNumber(id); }
 
 // An own error of a message id with the table's text.
 AutomationError OwnError(std::int32_t id);

@@ -89,9 +89,9 @@ void Main() {
 TerminationCleanup::TerminationCleanup() { Main(); }
 
 TerminationCleanup::~TerminationCleanup() {
-    try { goDesigner = nullptr; } catch (...) {}
-    try { SetApplicationObject(nullptr); } catch (...) {}
-    try { ui::unloadAllForms(); } catch (...) {}
+    Quietly([&] { goDesigner = nullptr; });
+    Quietly([&] { SetApplicationObject(nullptr); });
+    Quietly([&] { ui::unloadAllForms(); });
 }
 
 HelpCenter::HelpCenter()
@@ -249,7 +249,7 @@ void StartSysInfo() {
                sys::fileExists(AddBackSlashInPath(found) + "MSINFO32.EXE")) {
         program = AddBackSlashInPath(found) + "MSINFO32.EXE";
     }
-    try {
+    Handled("ModGlobal", "StartSysInfo", kErrLog, [&] {
         if (program.empty()) {
             // No tool of the machine's: the system's own window.
             frmSysInfo window;
@@ -268,11 +268,10 @@ void StartSysInfo() {
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
         }).detach();
-    } catch (...) {
-        AutomationError err = HandleError("ModGlobal", "StartSysInfo", kErrLog);
+    }, [&](AutomationError& err) {
         err.Description = "System Information is unavailable at this time.";
         ShowErrorDialog(err.Description, "");
-    }
+    });
 }
 
 namespace ModSystemRequirements {

@@ -128,25 +128,19 @@ std::string WinDirs::GetFileName(const std::string& path) {
 }
 
 std::string WinDirs::GetProgramFilesCommonPath() {
-    try {
+    return Handled("WinDirs", "GetProgramFilesCommonPath", kErrLog, [&] {
         std::string p = sys::commonFilesFolder();
         if (p.empty()) throw AutomationError(OwnErrorNumber(msg::NoTemporaryPath), std::string(kErrorSource), "");
         return p;
-    } catch (...) {
-        HandleError("WinDirs", "GetProgramFilesCommonPath", kErrLog);
-    }
-    return {};
+    });
 }
 
 std::string WinDirs::GetPersonalPath() {
-    try {
+    return Handled("WinDirs", "GetPersonalPath", kErrLog, [&] {
         std::string p = sys::personalFolder();
         if (p.empty()) throw AutomationError(OwnErrorNumber(msg::NoTemporaryPath), std::string(kErrorSource), "");
         return p;
-    } catch (...) {
-        HandleError("WinDirs", "GetPersonalPath", kErrLog);
-    }
-    return {};
+    });
 }
 
 } // namespace qz

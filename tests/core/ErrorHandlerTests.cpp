@@ -388,7 +388,17 @@ TEST_F(CoreFixture, HandledHandsTheCompletedErrorToTheRoutinesOwnStep) {
     EXPECT_TRUE(Handled("frmX", "Save", kErrLog, [] {}, [&](const AutomationError&) { cleaned = true; }));
     EXPECT_FALSE(cleaned);
 
+    // A clean-up without the error runs before the report, which then raises as asked.
+    std::size_t shownBefore = 99;
+    EXPECT_EQ(qz::test::numberOf([&] {
+                  Handled("frmX", "Refresh", kErrLog | kErrShow | kErrRaise, [] { RaiseError(2017, ""); },
+                          [&] { shownBefore = host.errorTexts.size(); });
+              }),
+              OwnErrorNumber(2017));
+    EXPECT_EQ(shownBefore, 0u);
+    EXPECT_EQ(host.errorTexts, std::vector<std::string>{"Invalid qzc file."});
+
     EXPECT_TRUE(Quietly([] {}));
     EXPECT_FALSE(Quietly([] { throw 1; }));
-    EXPECT_EQ(logLines().size(), 2u);  // nothing logged by a quiet step
+    EXPECT_EQ(logLines().size(), 3u);  // nothing logged by a quiet step
 }
