@@ -72,18 +72,21 @@ int CharCount(const std::string& text) {
     return n;
 }
 
-void SaveOrRestore(const std::function<void()>& save, const std::function<void()>& restore) {
+void WriteOrRaise(const std::function<void()>& write, const std::function<void()>& undo) {
     try {
-        save();
+        write();
     } catch (...) {
-        const std::exception_ptr failure = std::current_exception();
-        restore();
-        try {
-            save();
-        } catch (...) {
-        }
-        std::rethrow_exception(failure);
+        const AutomationError e = CurrentError();
+        if (undo) undo();
+        RaiseFailedWrite(e);
     }
+}
+
+void SaveOrRestore(const std::function<void()>& save, const std::function<void()>& restore) {
+    WriteOrRaise(save, [&] {
+        restore();
+        Quietly(save);
+    });
 }
 
 } // namespace qz::datasources

@@ -41,10 +41,14 @@ void RequireQzcFile();
 // The number of characters of a UTF-8 text.
 int CharCount(const std::string& text);
 
-// Runs a model write (Save). When it fails, `restore` puts the item's
-// members back and the write is tried once more, so that the document in
-// memory holds what the file holds and no later save of another item writes
-// the refused change; then the first failure is raised again.
+// Runs a write of the QZC file (a Save, a Delete); a failure is raised as
+// RaiseFailedWrite raises it, after `undo` (when given) has put the window's
+// copy of the file back as the file holds it, so that no later save of
+// another item writes the refused change.
+void WriteOrRaise(const std::function<void()>& write, const std::function<void()>& undo = {});
+
+// A Save of an item as WriteOrRaise runs it, where `restore` puts the item's
+// members back and the save is tried once more.
 void SaveOrRestore(const std::function<void()>& save, const std::function<void()>& restore);
 
 } // namespace qz::datasources

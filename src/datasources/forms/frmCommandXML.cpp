@@ -22,8 +22,6 @@ namespace {
 constexpr std::string_view kForm = "frmCommandXML";
 constexpr std::int32_t kHelpContext = 1031;
 
-bool IsOwn(const AutomationError& e, std::int32_t id) { return e.Number == OwnErrorNumber(id); }
-
 // A relative name lies in the template folder.
 fs::path InTemplate(const std::string& name) {
     fs::path p(name);
@@ -69,7 +67,7 @@ frmCommandXML::~frmCommandXML() { CloseRecordset(); }
 void frmCommandXML::OnLoad() { cmdOk.Enabled = !TemplateReadOnly(); }
 
 void frmCommandXML::Initialize() {
-    try {
+    Handled(kForm, "Initialize", kErrLog, [&] {
         if (!command_ || !connection_) RaiseError(msg::CannotViewCommandProperties);
         Caption = "Command Properties (" + connection_->Name + ")";
         saved_ = false;
@@ -77,10 +75,9 @@ void frmCommandXML::Initialize() {
         txtFilename.Text = command_->Text;
         msfgCommand.Clear();
         cmdOk.Enabled = !TemplateReadOnly();
-    } catch (...) {
-        HandleError(kForm, "Initialize", kErrLog);
+    }, [&](const AutomationError&) {
         throw OwnError(msg::CannotViewCommandProperties);
-    }
+    });
 }
 
 void frmCommandXML::Form_Activate() {
@@ -113,10 +110,9 @@ void frmCommandXML::cmdBrowse_Click() {
 }
 
 void frmCommandXML::CloseRecordset() noexcept {
-    try {
+    Quietly([&] {
         if (recordset_ && recordset_->state() == 1) recordset_->close();
-    } catch (...) {
-    }
+    });
     recordset_ = nullptr;
 }
 
@@ -139,14 +135,13 @@ void frmCommandXML::OpenXmlFile() {
 }
 
 void frmCommandXML::cmdOpen_Click() {
-    try {
+    Handled(kForm, "cmdOpen_Click", kErrLog, [&] {
         OpenXmlFile();
-    } catch (...) {
-        AutomationError e = HandleError(kForm, "cmdOpen_Click", kErrLog);
+    }, [&](AutomationError& e) {
         if (IsOwn(e, msg::NoFileToOpen) || IsOwn(e, msg::FileNotFound) || IsOwn(e, msg::InvalidXmlRecordset))
             ShowNumberedError(e);
         else HandleError(e, kForm, "cmdOpen_Click", kErrLog | kErrShow);
-    }
+    });
 }
 
 bool frmCommandXML::QzCommandNameAlreadyExist() const {
@@ -162,7 +157,7 @@ bool frmCommandXML::QzCommandNameAlreadyExist() const {
 }
 
 void frmCommandXML::SaveData(const std::string& sName) {
-    try {
+    Handled(kForm, "SaveData", kErrLog, [&] {
         if (!command_) RaiseError(msg::CannotViewCommandProperties);
         // A file in the template folder is stored by its bare name, so that the
         // template can move with its data; any other name as typed.
@@ -176,38 +171,31 @@ void frmCommandXML::SaveData(const std::string& sName) {
         const std::string oldName = command_->Name, oldText = command_->Text;
         command_->Name = sName;
         command_->Text = text;
-        try {
-            SaveOrRestore([this] { command_->Save(); },
-                          [&] {
-                              command_->Name = oldName;
-                              command_->Text = oldText;
-                          });
-        } catch (...) {
-            RaiseFailedWrite(CurrentError());
-        }
-    } catch (...) {
-        AutomationError e = CurrentError();
-        HandleError(e, kForm, "SaveData", kErrLog);
+        SaveOrRestore([this] { command_->Save(); },
+                      [&] {
+                          command_->Name = oldName;
+                          command_->Text = oldText;
+                      });
+    }, [](AutomationError& e) {
         if (IsOwn(e, msg::CannotUpdateTemplateProperties))
             HandleError(e, kForm, "SaveData", kErrLog | kErrShow | kErrRaise);
         HandleError(e, kForm, "SaveData", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void frmCommandXML::cmdOk_Click() {
-    try {
+    Handled(kForm, "cmdOk_Click", kErrLog, [&] {
         const std::string name = txtCommandName.Text;
         if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
         if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(msg::DuplicateCommandName);
         SaveData(name);
         saved_ = true;
         Hide();
-    } catch (...) {
-        AutomationError e = HandleError(kForm, "cmdOk_Click", kErrLog);
+    }, [&](AutomationError& e) {
         saved_ = false;
         if (IsOwn(e, msg::InvalidName)) ShowErrorDialog(e.Description, "");
         else if (!IsOwn(e, msg::CannotUpdateTemplateProperties)) ShowNumberedError(e);
-    }
+    });
 }
 
 void frmCommandXML::cmdCancel_Click() {

@@ -469,13 +469,9 @@ void frmConnection::cmdBrowseTextFile_Click() {
 
 void frmConnection::cmdNewODBC_Click() {
     ui::currentHost().setBusyCursor(true);
-    try {
+    if (!Handled(kForm, "cmdNewODBC_Click", kErrLog | kErrShow, [&] {
         if (CreateOdbcDataSource(this) != 0) FillODBCCombo();
-    } catch (...) {
-        ui::currentHost().setBusyCursor(false);
-        HandleError(kForm, "cmdNewODBC_Click", kErrLog | kErrShow);
-        return;
-    }
+    }, [&] { ui::currentHost().setBusyCursor(false); })) return;
     ui::currentHost().setBusyCursor(false);
 }
 
@@ -512,14 +508,11 @@ bool frmConnection::TestConnection(int type) {
 
 void frmConnection::cmdTestConnection_Click() {
     ui::currentHost().setBusyCursor(true);
-    try {
+    Handled(kForm, "cmdTestConnection_Click", kErrLog | kErrShow, [&] {
         const bool ok = TestConnection(SelectedType());
         ui::currentHost().setBusyCursor(false);
         if (ok) ui::currentHost().msgBox("Connection succeeded!", ui::vbOKOnly | ui::vbInformation, "");
-    } catch (...) {
-        ui::currentHost().setBusyCursor(false);
-        HandleError(kForm, "cmdTestConnection_Click", kErrLog | kErrShow);
-    }
+    }, [&] { ui::currentHost().setBusyCursor(false); });
 }
 
 void frmConnection::cmdOK_Click() {
@@ -540,16 +533,12 @@ void frmConnection::cmdOK_Click() {
         connection_->Name = trimmed;
         connection_->ConnectionType = ConnectionTypeText(static_cast<ConnectionType>(type));
         connection_->DataSource = dataSource;
-        try {
-            SaveOrRestore([this] { connection_->Save(); },
-                          [this, &before] {
-                              connection_->Name = before.Name;
-                              connection_->ConnectionType = before.ConnectionType;
-                              connection_->DataSource = before.DataSource;
-                          });
-        } catch (...) {
-            RaiseFailedWrite(CurrentError());
-        }
+        SaveOrRestore([this] { connection_->Save(); },
+                      [this, &before] {
+                          connection_->Name = before.Name;
+                          connection_->ConnectionType = before.ConnectionType;
+                          connection_->DataSource = before.DataSource;
+                      });
         saved_ = true;
         Hide();
     });

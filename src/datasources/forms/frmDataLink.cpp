@@ -111,10 +111,7 @@ frmDataLink::frmDataLink() : ui::Form("frmDataLink", "Quorvane Data Sources") {
 }
 
 frmDataLink::~frmDataLink() {
-    try {
-        Unload();  // lets the kept connection editor go
-    } catch (...) {
-    }
+    Quietly([this] { Unload(); });  // lets the kept connection editor go
     connectionEditor_.reset();
 }
 
@@ -159,7 +156,7 @@ void frmDataLink::Reload() noexcept {
 // ---- set-up ------------------------------------------------------------------------
 
 void frmDataLink::Initialize() {
-    try {
+    Handled(kForm, "Initialize", kErrLog | kErrShow, [&] {
         helpOpened_ = false;
         menuNode_ = nullptr;
         file_.reset();
@@ -172,14 +169,13 @@ void frmDataLink::Initialize() {
         file->Load(QzcFullName());
         file_ = std::move(file);
         InitializeTreeview();
-    } catch (...) {
+    }, [&] {
         // The window still opens, on an empty tree, and says why; what was
         // read is let go (memory may be what ran short).
         file_.reset();
         trvDataLink.Clear();
         trvDataLink.Add(kRoot, "Data Sources", kRootImage).Expanded = true;
-        HandleError(kForm, "Initialize", kErrLog | kErrShow);
-    }
+    });
 }
 
 void frmDataLink::Show() {
@@ -216,13 +212,8 @@ void frmDataLink::AddConnectionNode(const std::string& connectionId, const std::
         RequireQzcFile();
         auto cn = List().CreateNew();
         cn->Name = text;
-        try {
-            cn->Save();
-        } catch (...) {
-            const AutomationError e = CurrentError();
-            Reload();  // the new element must not reach the file with a later save
-            RaiseFailedWrite(e);
-        }
+        // On failure the new element must not reach the file with a later save.
+        WriteOrRaise([&] { cn->Save(); }, [this] { Reload(); });
         id = cn->ID;
     }
     ui::Node& node = trvDataLink.Add(kRoot, ui::tvwChild, kConnection + std::to_string(connectionKey_++), text,
@@ -248,13 +239,7 @@ void frmDataLink::AddCommandNode(const std::string& connectionId, const std::str
         RequireQzcFile();
         auto cmd = cn->CommandList()->CreateNew();
         cmd->Name = text;
-        try {
-            cmd->Save();
-        } catch (...) {
-            const AutomationError e = CurrentError();
-            Reload();
-            RaiseFailedWrite(e);
-        }
+        WriteOrRaise([&] { cmd->Save(); }, [this] { Reload(); });
         id = cmd->ID;
     }
     // Under the node of its connection, whichever node is selected: found at
@@ -299,18 +284,15 @@ bool frmDataLink::FindCommandName(const std::string& name, const QZCCommand* sel
 // ---- renaming in place ---------------------------------------------------------------
 
 void frmDataLink::trvDataLink_BeforeLabelEdit(bool& cancel) {
-    try {
+    Handled(kForm, "trvDataLink_BeforeLabelEdit", kErrLog | kErrShow, [&] {
         const ui::Node* node = trvDataLink.SelectedItem();
         if (!node || IsRoot(*node)) cancel = true;
-    } catch (...) {
-        cancel = true;
-        HandleError(kForm, "trvDataLink_BeforeLabelEdit", kErrLog | kErrShow);
-    }
+    }, [&] { cancel = true; });
 }
 
 void frmDataLink::trvDataLink_AfterLabelEdit(bool& cancel, const std::string& newString) {
     ui::Node* node = trvDataLink.SelectedItem();
-    try {
+    Handled(kForm, "trvDataLink_AfterLabelEdit", kErrShow, [&] {
         if (!node || IsRoot(*node) || TemplateReadOnly() || newString == node->Text) {
             cancel = true;
             return;
@@ -325,26 +307,15 @@ void frmDataLink::trvDataLink_AfterLabelEdit(bool& cancel, const std::string& ne
             if (FindCommandName(newString, cmd.get())) RaiseError(msg::InvalidCommandName);
             const std::string old = cmd->Name;
             cmd->Name = newString;
-            try {
-                SaveOrRestore([&] { cmd->Save(); }, [&] { cmd->Name = old; });
-            } catch (...) {
-                RaiseFailedWrite(CurrentError());
-            }
+            SaveOrRestore([&] { cmd->Save(); }, [&] { cmd->Name = old; });
         } else {
             if (ConnectionAlreadyExists(newString, "0")) RaiseError(msg::InvalidConnectionName);
             const auto cn = ConnectionOf(*node);
             const std::string old = cn->Name;
             cn->Name = newString;
-            try {
-                SaveOrRestore([&] { cn->Save(); }, [&] { cn->Name = old; });
-            } catch (...) {
-                RaiseFailedWrite(CurrentError());
-            }
+            SaveOrRestore([&] { cn->Save(); }, [&] { cn->Name = old; });
         }
-    } catch (...) {
-        cancel = true;
-        HandleError(kForm, "trvDataLink_AfterLabelEdit", kErrShow);
-    }
+    }, [&] { cancel = true; });
 }
 
 // ---- properties ------------------------------------------------------------------------
@@ -374,7 +345,7 @@ void frmDataLink::ShowConnectionPropertiesWindow(ui::Node& node) {
 }
 
 void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
-    try {
+    Handled(kForm, "ShowCommandPropertiesWindow", kErrLog, [&] {
         bool saved = false;
         {
             std::unique_ptr<ui::Form> editor;
@@ -415,15 +386,10 @@ void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
             editor->Unload();
         }
         Form_Activate();
-    } catch (...) {
-        AutomationError e = CurrentError();
-        if (e.Number == OwnErrorNumber(msg::InvalidConnectionType)) {
-            HandleError(e, kForm, "ShowCommandPropertiesWindow", kErrLog | kErrShow);
-            return;
-        }
-        HandleError(e, kForm, "ShowCommandPropertiesWindow", kErrLog);
-        throw OwnError(msg::CannotViewCommandProperties);
-    }
+    }, [](const AutomationError& e) {
+        if (!IsOwn(e, msg::InvalidConnectionType)) throw OwnError(msg::CannotViewCommandProperties);
+        ShowErrorDialog(e.Description, "");
+    });
 }
 
 // ---- deleting ----------------------------------------------------------------------------
@@ -447,12 +413,10 @@ void frmDataLink::DeleteCommand(ui::Node& node) {
     if (!node.Parent()) RaiseError(msg::InvalidCommandName);
     const auto cn = ConnectionOf(*node.Parent());
     RequireQzcFile();
-    try {
+    WriteOrRaise([&] {
         if (!cn->CommandList()) RaiseError(msg::InvalidCommandName);
         cn->CommandList()->Delete(node.Tag);
-    } catch (...) {
-        RaiseFailedWrite(CurrentError());
-    }
+    });
     if (menuNode_ == &node) menuNode_ = nullptr;
     trvDataLink.Remove(node.Key());
     ToggleToolBarButton();  // the selection moved
@@ -463,11 +427,7 @@ void frmDataLink::DeleteConnection(ui::Node& node) {
                                  ui::vbYesNo | ui::vbQuestion, "Delete Connection") != ui::vbYes)
         return;
     RequireQzcFile();
-    try {
-        List().Delete(node.Tag);
-    } catch (...) {
-        RaiseFailedWrite(CurrentError());
-    }
+    WriteOrRaise([&] { List().Delete(node.Tag); });
     ui::Node* above = nullptr;
     if (ui::Node* parent = node.Parent())
         for (ui::Node* sibling : parent->Children()) {
@@ -520,7 +480,7 @@ void frmDataLink::ShowPopupMenu(ui::Node& node, int x, int y) {
 }
 
 void frmDataLink::tlbDataLink_ButtonClick(const std::string& key) {
-    try {
+    Handled(kForm, "tlbDataLink_ButtonClick", kErrLog | kErrShow, [&] {
         ui::Node* node = trvDataLink.SelectedItem();
         if (key == "AddCmd") {
             if (node && IsCommand(*node) && node->Parent()) AddCommandNode(node->Parent()->Tag, {}, {});
@@ -533,10 +493,9 @@ void frmDataLink::tlbDataLink_ButtonClick(const std::string& key) {
             if (node) ShowProperties(*node);
         }
         ToggleToolBarButton();
-    } catch (...) {
-        HandleError(kForm, "tlbDataLink_ButtonClick", kErrLog | kErrShow);
-        try { ToggleToolBarButton(); } catch (...) {}
-    }
+    }, [&](const AutomationError&) {
+        Quietly([this] { ToggleToolBarButton(); });
+    });
 }
 
 // ---- tree events ------------------------------------------------------------------------
@@ -627,14 +586,13 @@ void frmDataLink::cmdHelp_Click() {
 }
 
 void frmDataLink::OnUnload() {
-    try {
+    Quietly([this] {
         file_.reset();
         menuNode_ = nullptr;
         if (helpOpened_ && glHelpWindowHandle != 0) ui::currentHost().showHelp("", ui::HelpCloseAll, 0);
         if (connectionEditor_) connectionEditor_->Unload();
         connectionEditor_.reset();
-    } catch (...) {
-    }
+    });
 }
 
 } // namespace qz::datasources
