@@ -61,10 +61,10 @@ void Designer::Terminate() {
             glHelpWindowHandle = 0;
         }
         // The kept dialogs go whatever happens to one of them.
-        try { HideWaitingDialog(); } catch (...) {}
-        try { if (about_) about_->Unload(); } catch (...) {}
+        Quietly([&] { HideWaitingDialog(); });
+        Quietly([&] { if (about_) about_->Unload(); });
         about_.reset();
-        try { if (properties_) properties_->Unload(); } catch (...) {}
+        Quietly([&] { if (properties_) properties_->Unload(); });
         properties_.reset();
         fieldEditors_.reset();
         dataLink_.reset();
@@ -138,7 +138,8 @@ std::string Designer::GetQzcFileNameFromTemplateName(const std::string& template
 }
 
 void Designer::HandleCmd(std::int32_t lMenuItem) {
-    try {
+    // The add-in never sees an error, not even one of the handler.
+    Quietly([&] {
         try {
             RunCommand(lMenuItem);
         } catch (...) {
@@ -146,9 +147,7 @@ void Designer::HandleCmd(std::int32_t lMenuItem) {
             const bool refusedConversion = err.Number == OwnErrorNumber(msg::ConversionCancelled);
             HandleError(err, kModule, "HandleCmd", refusedConversion ? kErrLog : kErrLog | kErrShow);
         }
-    } catch (...) {
-        // The add-in never sees an error, not even one of the handler.
-    }
+    });
 }
 
 void Designer::RunCommand(std::int32_t id) {
@@ -262,12 +261,9 @@ void Designer::WordDocumentChange() {
 }
 
 bool Designer::FileIsReadOnly(const std::string& sFile) {
-    try {
-        return sys::fileIsReadOnly(production::FindFileNoCase(sFile));
-    } catch (...) {
-        HandleError(kModule, "FileIsReadOnly", kErrLog);
-    }
-    return false;
+    // A file that cannot be looked at is taken as writable (false).
+    return Handled(kModule, "FileIsReadOnly", kErrLog,
+                   [&] { return sys::fileIsReadOnly(production::FindFileNoCase(sFile)); });
 }
 
 void Designer::ShowAboutQuorvane() {
@@ -300,14 +296,11 @@ void Designer::RefreshWaitingDialog() {
 }
 
 void Designer::HideWaitingDialog() {
-    try {
+    Handled(kModule, "HideWaitingDialog", kErrLog | kErrRaise, [&] {
         // Unloaded rather than hidden: the next show loads a fresh window.
         if (waiting_) waiting_->Unload();
         waiting_.reset();
-    } catch (...) {
-        waiting_.reset();
-        HandleError(kModule, "HideWaitingDialog", kErrLog | kErrRaise);
-    }
+    }, [&] { waiting_.reset(); });
 }
 
 } // namespace qz::designer

@@ -60,7 +60,7 @@ bool IsPreviewTempName(const std::string& name) {
 void Designer::PreviewDocument() {
     gbScriptErrorOccurred = false;
     production::TemplateData data;
-    try {
+    Handled(kModule, "PreviewDocument", kErrLog, [&] {
         const std::string folder = AddBackSlashInPath(templatePath_);
         QZCFile qzc;
         qzc.Load(folder + qzcFileName_);
@@ -126,13 +126,14 @@ void Designer::PreviewDocument() {
                     " seconds. No document was produced.",
                 ui::vbOKOnly | ui::vbExclamation, "Preview Document");
         }
-    } catch (...) {
+    }, [&](AutomationError& e) {
         previewOutputFile_.clear();
-        HandleError(kModule, "PreviewDocument", gbScriptErrorOccurred ? kErrLog : kErrLog | kErrShow);
-        try { data.Close(); } catch (...) {}
+        // A script error was shown in its own window already.
+        if (!gbScriptErrorOccurred) HandleError(e, kModule, "PreviewDocument", kErrShow);
+        Quietly([&] { data.Close(); });
         moProduction_.reset();
-        try { HideWaitingDialog(); } catch (...) {}
-    }
+        Quietly([&] { HideWaitingDialog(); });
+    });
 }
 
 void Designer::RemoveTempFiles(const std::string& newOutputFile) {
@@ -152,16 +153,13 @@ void Designer::RemoveTempFiles(const std::string& newOutputFile) {
 
 void Designer::moProduction_ExecutionError(const production::ExecutionErrorInfo& e) {
     frmVbScriptError dialog;
-    try {
+    Handled(kModule, "moProduction_ExecutionError", kErrLog | kErrRaise, [&] {
         HideWaitingDialog();
         dialog.InitForm(e.lNumber, e.sSource, e.sDescription, e.sText, e.lFieldLine, e.sFieldLabel,
                         static_cast<std::int32_t>(e.eQzFieldType));
         dialog.ShowModal();
         dialog.Unload();
-    } catch (...) {
-        try { dialog.Unload(); } catch (...) {}
-        HandleError(kModule, "moProduction_ExecutionError", kErrLog | kErrRaise);
-    }
+    }, [&] { Quietly([&] { dialog.Unload(); }); });
 }
 
 } // namespace qz::designer

@@ -200,7 +200,7 @@ bool Designer::SaveQzc() {
 }
 
 void Designer::NewTemplate() {
-    try {
+    if (!Handled(kModule, "NewTemplate", kErrLog | kErrShow, [&] {
         frmQzProperties& d = QzPropertiesDialog();
         d.QzTemplateFileName = RetrieveQzTemplateFileName();
         // The document's own folder (a new document: the documents folder).
@@ -215,15 +215,12 @@ void Designer::NewTemplate() {
         d.QzCurrencyFormat = std::make_shared<QzFormatNumber>(RetrieveNumberFormat("", true));
         d.QzPercentFormat = std::make_shared<QzFormatNumber>(RetrieveNumberFormat("", false));
         d.InitializeControls();
-    } catch (...) {
-        HandleError(kModule, "NewTemplate", kErrLog | kErrShow);
-        return;
-    }
+    })) return;
     RunTemplatePasses(false);
 }
 
 void Designer::EditTemplate() {
-    try {
+    const bool ok = Handled(kModule, "EditTemplate", kErrLog | kErrShow, [&] {
         frmQzProperties& d = QzPropertiesDialog();
         d.QzTemplateFileName = templateFileName_;
         d.QzTemplatePath = templatePath_;
@@ -251,11 +248,8 @@ void Designer::EditTemplate() {
         d.QzCurrencyFormat = std::make_shared<QzFormatNumber>(RetrieveNumberFormat(props.CurrencyFormat, true));
         d.QzPercentFormat = std::make_shared<QzFormatNumber>(RetrieveNumberFormat(props.PercentFormat, false));
         d.InitializeControls();
-    } catch (...) {
-        HandleError(kModule, "EditTemplate", kErrLog | kErrShow);
-        return;
-    }
-    RunTemplatePasses(true);
+    });
+    if (ok) RunTemplatePasses(true);
 }
 
 void Designer::RunTemplatePasses(bool editing) {
@@ -263,7 +257,7 @@ void Designer::RunTemplatePasses(bool editing) {
     frmQzProperties& d = QzPropertiesDialog();
     std::vector<std::string> backups;  // the files this pass replaces, moved aside
     std::vector<std::string> created;  // files this pass writes where none was
-    try {
+    Handled(kModule, routine, kErrLog | kErrShow, [&] {
         for (;;) {
             // A pass that went back puts the files it moved aside in place again.
             RestoreTempFiles(backups);
@@ -318,15 +312,14 @@ void Designer::RunTemplatePasses(bool editing) {
             templateReadOnly_ = false;
             return;
         }
-    } catch (...) {
-        HandleError(kModule, routine, kErrLog | kErrShow);
+    }, [&](const AutomationError&) {
         // Whatever this pass wrote goes, and what it replaced comes back.
         for (const std::string& f : created) {
             std::error_code ec;
             fs::remove(f, ec);
         }
         RestoreTempFiles(backups);
-    }
+    });
 }
 
 } // namespace qz::designer

@@ -198,13 +198,13 @@ void ModConversion::Convert() {
         AutomationError err = CurrentError();
         std::error_code ec;
         if (doc) {
-            try {
+            Quietly([&] {
                 doc->RollBack(mark);
                 doc->EndJournal();
                 if (word::CustomProperty* p = doc->CustomDocumentProperties().Find(kVersionProperty))
                     p->Value = oldVersion;
                 doc->SetSaved(wasSaved);
-            } catch (...) {}
+            });
         }
         // Every file is put back as it was: the old database under the QZC
         // name, no copy of the template, no work file.

@@ -238,17 +238,16 @@ void ModMSWordMenuToolbar::ToggleMenuElements(bool templateLayout) {
 void ModMSWordMenuToolbar::SetMenuEnabled(bool enabled) noexcept {
     // No menu bar or a locked context must not stop the designer: each step
     // is tried on its own.
-    try { BeginQzCustomizationContext(); } catch (...) {}
-    try { if (!menu_) CreateAddinMenu(); } catch (...) {}
-    try { if (menu_) menu_->Enabled = enabled; } catch (...) {}
-    try { MarkCustomizationSaved(); } catch (...) {}
+    Quietly([&] { BeginQzCustomizationContext(); });
+    Quietly([&] { if (!menu_) CreateAddinMenu(); });
+    Quietly([&] { if (menu_) menu_->Enabled = enabled; });
+    Quietly([&] { MarkCustomizationSaved(); });
 }
 
 void ModMSWordMenuToolbar::EnableFirstItem(bool enabled) noexcept {
-    try {
+    Quietly([&] {
         if (menu_ && menu_->Controls().Count() > 0) menu_->Controls().Item(1).Enabled = enabled;
-    } catch (...) {
-    }
+    });
 }
 
 void ModMSWordMenuToolbar::EnableMenu() noexcept { SetMenuEnabled(true); }

@@ -22,7 +22,7 @@ std::string Text(const ado::Recordset& rs, std::u16string_view column) {
 
 void Convert51629To60000(const std::string& workFile, const std::string& databaseFile) {
     Ref<ado::Connection> db = makeRef<ado::Connection>();
-    try {
+    Handled("ModQZCConversion", "Convert51629To60000", kErrLog | kErrRaise, [&] {
         QZCFile qzc;
         qzc.CreateNew(workFile);
         QZCTemplateProperties& props = *qzc.TemplateProperties();
@@ -74,10 +74,7 @@ void Convert51629To60000(const std::string& workFile, const std::string& databas
         }
         connections->close();
         db->close();
-    } catch (...) {
-        try { if (db->isOpen()) db->close(); } catch (...) {}
-        HandleError("ModQZCConversion", "Convert51629To60000", kErrLog | kErrRaise);
-    }
+    }, [&] { Quietly([&] { if (db->isOpen()) db->close(); }); });
 }
 
 } // namespace qz::designer

@@ -455,14 +455,13 @@ void modMSWordFields::OpenSelectedField() {
         sel.MoveRight(word::kUnitWord, 1, word::kExtend);
     });
     if (command == 0) return;
-    try {
+    Handled(kModule, "OpenSelectedField", kErrLog, [&] {
         if (!designer_) RaiseError(msg::CannotOpenField);
         designer_->HandleCmd(command);
-    } catch (...) {
-        HandleError(kModule, "OpenSelectedField", kErrLog);
+    }, [&](const AutomationError&) {
         AutomationError own = OwnError(msg::CannotOpenField, std::string());
         HandleError(own, kModule, "OpenSelectedField", kErrLog | kErrRaise);
-    }
+    });
 }
 
 void modMSWordFields::ConvertFields51629To60000() {

@@ -158,7 +158,7 @@ void frmQzProperties::cmdSaveAs_Click() {
 }
 
 void frmQzProperties::cmdOk_Click() {
-    try {
+    Handled(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
         cancelUpdate_ = false;
         const std::string full = FullTemplateName();
         std::error_code ec;
@@ -176,10 +176,7 @@ void frmQzProperties::cmdOk_Click() {
         }
         QzTemplateFileName = name;
         Hide();
-    } catch (...) {
-        cancelUpdate_ = true;
-        HandleError(kForm, "cmdOk_Click", kErrLog | kErrShow);
-    }
+    }, [&] { cancelUpdate_ = true; });
 }
 
 void frmQzProperties::cmdCancel_Click() {
