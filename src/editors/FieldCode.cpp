@@ -1,4 +1,5 @@
 #include "editors/FieldCode.h"
+#include "core/ModErrors.h"
 
 #include "platform/automation/Text.h"
 #include "platform/ui/Printer.h"
@@ -79,10 +80,7 @@ void PrintFieldCode(const std::string& label, const std::string& code) {
         printer.Print(code);
         printer.EndDoc();
     } catch (...) {
-        try {
-            printer.KillDoc();
-        } catch (...) {
-        }
+        Quietly([&] { printer.KillDoc(); });
         throw;
     }
 }

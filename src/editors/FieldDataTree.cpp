@@ -34,20 +34,18 @@ std::string Head(const std::vector<std::string>& path) {
 struct ClosingConnection {
     Ref<ado::Connection> c = makeRef<ado::Connection>();
     ~ClosingConnection() {
-        try {
+        Quietly([&] {
             if (c->isOpen()) c->close();
-        } catch (...) {
-        }
+        });
     }
 };
 
 struct ClosingRecordset {
     Ref<ado::Recordset> rs;
     ~ClosingRecordset() {
-        try {
+        Quietly([&] {
             if (rs && rs->isOpen()) rs->close();
-        } catch (...) {
-        }
+        });
     }
 };
 
@@ -116,11 +114,8 @@ void FieldDataTree::LoadQueries(const std::string& qzcPath, const std::string& t
         // A connection the editor never saved opens as an Access one.
         const std::int32_t type = ConnectionTypeOf(trimSpaces(conn->ConnectionType)).value_or(kAccess);
         for (const auto& cmd : conn->CommandList()->List()) {
-            try {
-                PopulateTreeView(key, conn->DataSource, cmd->Name, cmd->Text, type);
-            } catch (...) {
-                // Logged where it happened; the command stays without columns.
-            }
+            // A failure is logged where it happened; the command stays without columns.
+            Quietly([&] { PopulateTreeView(key, conn->DataSource, cmd->Name, cmd->Text, type); });
         }
     }
 }
@@ -165,7 +160,7 @@ void FieldDataTree::PrintNodes(const std::string& parentKey, const std::string& 
                                const ado::RecordsetData& chapter, std::vector<std::string> path) {
     path.push_back(chapterName);
     const std::string key = AddNode(parentKey, "childDt", chapterName, {DataNodeKind::Chapter, {}, path}).Key();
-    try {
+    Handled(kModule, "PrintNodes", kErrLog, [&] {
         for (const ado::Column& col : chapter.columns) {
             const std::string word = DataTypeWord(col.type, true);
             if (word.empty()) {
@@ -177,17 +172,10 @@ void FieldDataTree::PrintNodes(const std::string& parentKey, const std::string& 
             AddNode(key, "childRs" + word, col.name, {DataNodeKind::Column, word, std::move(p), col.type == ado::adCurrency});
         }
         AddFunctions(key, path);
-    } catch (const AutomationError& e) {
-        if (e.Number == OwnErrorNumber(msg::InvalidDataType)) {
-            HandleError(kModule, "PrintNodes", kErrLog);
-            return;
-        }
-        const AutomationError logged = HandleError(kModule, "PrintNodes", kErrLog);
-        ShowErrorDialog(logged.Description, {});
-    } catch (...) {
-        const AutomationError logged = HandleError(kModule, "PrintNodes", kErrLog);
-        ShowErrorDialog(logged.Description, {});
-    }
+    }, [](const AutomationError& logged) {
+        // A column of a type the script cannot read is only logged.
+        if (!IsOwn(logged, msg::InvalidDataType)) ShowErrorDialog(logged.Description, {});
+    });
 }
 
 const DataNodeInfo* FieldDataTree::Info(const ui::Node* node) const {

@@ -208,7 +208,7 @@ void Production::GetQzcGlobalInfo(const std::string& qzcPath) {
         const auto& props = file.TemplateProperties();
         if (!props) return;
         // A locale that cannot be read leaves the default (no locale).
-        try { defaults_.Locale = convertToLong(props->Locale); } catch (...) {}
+        Quietly([&] { defaults_.Locale = convertToLong(props->Locale); });
         defaults_.CurrencyFormat = props->CurrencyFormat;
         defaults_.DateTimeFormat = props->DateTimeFormat;
         defaults_.NumberFormat = props->NumberFormat;
@@ -320,7 +320,7 @@ void Production::RunVirtualProgram() {
 }
 
 void Production::Execute() {
-    try {
+    Handled(kModule, "Execute", kErrLog | kErrRaise, [&] {
         RetrieveQzTemplateGlobalInfo();
         ParseQzTemplate();
 
@@ -352,11 +352,7 @@ void Production::Execute() {
         // that was there before as it was.
         if (runFailed_) runTime_->CloseOutputFileClean();
         else runTime_->CloseOutputFile();
-    } catch (...) {
-        AutomationError e = CurrentError();
-        runTime_->CloseOutputFileClean();
-        HandleError(e, kModule, "Execute", kErrLog | kErrRaise);
-    }
+    }, [&] { runTime_->CloseOutputFileClean(); });
 }
 
 // The script control's error event: maps the error back to its field and
@@ -366,7 +362,7 @@ void Production::OnScriptError() {
     gbScriptErrorOccurred = true;
     // A failed write of the output is reported by Execute itself.
     if (runTime_->WriteError()) return;
-    try {
+    Quietly([&] {
         const script::ScriptError& err = scriptControl_->Error();
         QzFieldInfo info;
         try {
@@ -382,8 +378,7 @@ void Production::OnScriptError() {
         e.sFieldLabel = info.SourceName;
         e.eQzFieldType = info.Location;
         if (useEventError_ && ExecutionError) ExecutionError(e);
-    } catch (...) {
-    }
+    });
 }
 
 // Reports a document cut short: through ExecutionError, naming the statement

@@ -112,14 +112,13 @@ void frmExpression::Initialize() {
         UpdateField = false;
         FillInstalledLocaleCombo(cboLocale, 1);
         RetrieveQzcFormatProperties();
-        try {
+        Handled(kForm, "LoadQueries", kErrLog, [&] {
             BusyCursor busy;
             tree_.LoadQueries(TemplateQzcPath(), TemplateFolder());
-        } catch (...) {
-            HandleError(kForm, "LoadQueries", kErrLog);
+        }, [&](const AutomationError&) {
             AutomationError e = OwnError(msg::CannotFillDataTree);
             HandleError(e, kForm, "Initialize", kErrLog);
-        }
+        });
         LoadInfo();
         if (txtLabel.Text.empty()) txtLabel.Text = kDefaultLabel;
         for (int p = 1; p <= 3; ++p) StatusBar1.Panel(p).Text.clear();

@@ -64,13 +64,11 @@ frmStatement::frmStatement() : ui::Form("frmStatement", "Qz Statement") {
 void frmStatement::Initialize() {
     Handled(kForm, "Initialize", kErrLog, [&] {
         UpdateField = false;
-        try {
+        // On failure the editor opens with what the tree holds.
+        Handled(kForm, "LoadQueries", kErrLog, [&] {
             BusyCursor busy;
             tree_.LoadQueries(TemplateQzcPath(), TemplateFolder());
-        } catch (...) {
-            // The editor opens with what the tree holds.
-            HandleError(kForm, "LoadQueries", kErrLog);
-        }
+        });
         LoadInfo();
         if (txtLabel.Text.empty()) txtLabel.Text = "Statement";
         StatusBar1.Panel(1).Text.clear();

@@ -57,7 +57,6 @@ const char* TypeLabel(std::int32_t type) {
 
 bool TemplateReadOnly() { return goDesigner && goDesigner->TemplateReadOnly(); }
 std::string TemplateFolder() { return goDesigner ? goDesigner->TemplatePath() : std::string(); }
-bool IsOwn(const AutomationError& e, std::int32_t id) { return e.Number == OwnErrorNumber(id); }
 
 std::string Trimmed(const std::string& s) {
     const auto a = s.find_first_not_of(" \t\r\n");
@@ -309,16 +308,14 @@ void frmQueryBuilder::Load(const std::string& sql) {
     query_ = std::make_unique<QBSelectQuery>();
     query_->SetRowsToSelect(kRowsAll);
     QBSetCurSel(cboRowsToSelect, 0);
-    try {
+    if (!Handled(kForm, "Initialize", kErrLog, [&] {
         query_->SetConnectionString(AdjustConnectionString(connection_->DataSource, false, TemplateFolder()));
-    } catch (...) {
-        HandleError(kForm, "Initialize", kErrLog);
+    }, [&](const AutomationError&) {
         ui::currentHost().msgBox("Cannot connect to the datasource.", ui::vbOKOnly | ui::vbExclamation, Caption);
         ShowSqlOnly(sql, false);
         cboRowsToSelect.Enabled = false;
         initializing_ = false;
-        return;
-    }
+    })) return;
     cmdExecute.Enabled = cboRowsToSelect.Enabled = true;
     for (int t = 0; t < 4; ++t) tabQueryBuilder.SetTabEnabled(t, true);
 
@@ -334,7 +331,8 @@ void frmQueryBuilder::Load(const std::string& sql) {
         return;
     }
     bool parsed = false;
-    try {
+    // Whatever the panels cannot show is edited as text.
+    Handled(kForm, "Initialize", kErrLog, [&] {
         QBSelectQueryParser parser;
         parser.SetQBSelectQuery(query_.get());
         parser.SetSQL(sql);
@@ -344,11 +342,9 @@ void frmQueryBuilder::Load(const std::string& sql) {
             HandleError(refusal, kForm, "Initialize", kErrLog);
         }
         if (parsed) PopulateFormWithQueryData();
-    } catch (...) {
-        // Whatever the panels cannot show is edited as text.
-        HandleError(kForm, "Initialize", kErrLog);
+    }, [&](const AutomationError&) {
         parsed = false;
-    }
+    });
     if (!parsed) {
         ui::currentHost().msgBox("The command is either invalid or too complex to be modified with the query builder.",
                                  ui::vbOKOnly | ui::vbExclamation, Caption);
@@ -480,7 +476,7 @@ void frmQueryBuilder::tabQueryBuilder_Click() {
 void frmQueryBuilder::cmdExecute_Click() {
     ui::currentHost().setBusyCursor(true);
     bool database = false;  // the failure is the database's: its errors tell it
-    try {
+    Handled(kForm, "cmdExecute_Click", kErrLog, [&] {
         const std::string typed = txtQuery.SelLength > 0 ? txtQuery.SelText() : txtQuery.Text;
         if (Trimmed(typed).empty()) RaiseError(msg::NoSqlToExecute);
         const ado::BoundSql sql = goDesigner ? goDesigner->ResolveSqlParameters(typed) : ado::BoundSql{typed, {}};
@@ -494,15 +490,14 @@ void frmQueryBuilder::cmdExecute_Click() {
         FillGridFromRecordset(msfgrdCommand, *rs);
         lblNumberOfRows.Caption = std::to_string(rs->recordCount()) + " row(s)";
         ui::currentHost().setBusyCursor(false);
-    } catch (...) {
+    }, [&](AutomationError& e) {
         ui::currentHost().setBusyCursor(false);
-        AutomationError e = HandleError(kForm, "cmdExecute_Click", kErrLog);
         std::vector<std::pair<std::int32_t, std::string>> errors;
         if (preview_ && database)
             for (const ado::ProviderError& p : preview_->errors()) errors.emplace_back(p.number, p.description);
         if (!errors.empty()) ShowErrorDialog(DataErrorMessage(errors), "");
         else HandleError(e, kForm, "cmdExecute_Click", kErrShow);
-    }
+    });
 }
 
 // A text the database refuses would fail every production: the database
@@ -564,10 +559,9 @@ void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) 
             // The document in memory keeps what the file holds.
             command_->Name = oldName;
             command_->Text = oldText;
-            try {
+            Quietly([&] {
                 command_->Save();
-            } catch (...) {
-            }
+            });
             if (e.Number == kErrorFail) throw readOnly();
             throw e;
         }
@@ -580,7 +574,7 @@ void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) 
 }
 
 void frmQueryBuilder::cmdOk_Click() {
-    try {
+    Handled(kForm, "cmdOk_Click", kErrLog, [&] {
         const std::string name = txtCommandName.Text;
         if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
         if (Trimmed(txtQuery.Text).empty()) RaiseError(msg::InvalidSqlQuery);
@@ -589,13 +583,12 @@ void frmQueryBuilder::cmdOk_Click() {
         SaveData(name, txtQuery.Text);
         saved_ = true;
         Hide();
-    } catch (...) {
-        AutomationError e = HandleError(kForm, "cmdOk_Click", kErrLog);
+    }, [&](AutomationError& e) {
         saved_ = false;
         if (IsOwn(e, msg::InvalidName)) ShowErrorDialog(e.Description, "");
         else if (!IsOwn(e, msg::CannotUpdateTemplateProperties))
             ShowErrorDialog(DataErrorMessage({{e.Number, e.Description}}), "");
-    }
+    });
 }
 
 void frmQueryBuilder::cmdCancel_Click() {
@@ -611,10 +604,9 @@ void frmQueryBuilder::cmdHelp_Click() {
 }
 
 void frmQueryBuilder::OnUnload() {
-    try {
+    Quietly([&] {
         if (helpUsed_ && glHelpWindowHandle != 0) ui::currentHost().showHelp("", ui::HelpCloseAll, 0);
-    } catch (...) {
-    }
+    });
     preview_ = nullptr;
     query_.reset();
     command_.reset();
