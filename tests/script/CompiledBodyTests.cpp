@@ -160,6 +160,7 @@ TEST(CompiledBodies, CallsAgreeWithTheTreeWalker) {
         "Function Add(a, b)\r\n {w}Add = a + b\r\nEnd Function\r\n"
         "Sub Bump(x, ByVal y)\r\n {w}x = x + 1 : y = y + 1\r\nEnd Sub\r\n"
         "Sub Mark(a)\r\n {w}a = \"m\" & a\r\nEnd Sub\r\n"
+        "Sub Rot(a, b, c, d, e)\r\n {w}Dim k : k = a : a = b : b = c : c = d : d = e : e = k & \"\"\r\nEnd Sub\r\n"
         "Function Fib(n)\r\n {w}If n < 2 Then\r\n  Fib = n\r\n  Exit Function\r\n End If\r\n"
         " Fib = Fib(n - 1) + Fib(n - 2)\r\nEnd Function\r\n"
         "Sub Sort(a, lo, hi)\r\n {w}Dim i, j, p, t\r\n Do While lo < hi\r\n  p = a((lo + hi) \\ 2) : i = lo : j = hi\r\n"
@@ -208,6 +209,9 @@ TEST(CompiledBodies, CallsAgreeWithTheTreeWalker) {
         // variables Execute declared (the object after an Empty slot: a
         // parameter given by reference); an object result given by value.
         "Dim k : k = 4 : Hold 1 : Hold k : Exec 1 : Exec 2 : Dim x : x = MakeBox(3) : out = out & \"|\" & x",
+        // More parameters than the unrolled ways take, each a local variable.
+        "Dim p, q, r, s, t : p = 1 : q = 2 : r = 3 : s = 4 : t = 5 : Rot p, q, r, s, t : Rot p, q, r, s, t\r\n"
+        "out = p & q & r & s & t & TypeName(t) & TypeName(s)",
     };
     for (const char* c : cases) expectSameBothWays(c, lib);
     const std::string sorted = runAt(cases[1], true, lib).out;
@@ -215,6 +219,7 @@ TEST(CompiledBodies, CallsAgreeWithTheTreeWalker) {
     // Boom raised 11 after x = x + 1; Fresh's local did not write x.
     const Outcome o = runAt(cases[6], true, lib);
     EXPECT_EQ(o.out + "/" + std::to_string(o.error), "11//112/2/28/555/0");
+    EXPECT_EQ(runAt(cases[8], true, lib).out, "34512StringString");
 }
 
 TEST(CompiledBodies, ProceduresOfABlockThatFailedToBindAreNone) {

@@ -349,8 +349,8 @@ private:
     // A call of a procedure: its code object is taken here, for as long as
     // the bindings stay those it was compiled against. A call whose every
     // argument is a local variable given to a ByRef parameter, the commonest
-    // call, is marked (mask 1) so that its parameters are taken as the
-    // caller's variables without a test per argument.
+    // call, is marked (mask 1) with the slots of those variables, so that its
+    // parameters are taken as them without a test per argument.
     void refArgs(BodyIns& in, const Expr& call) const {
         if ((in.op != BAssignCall && in.op != BCall) || call.kind != EK::Ident || call.bind != Bind::Proc || !call.proc)
             return;
@@ -362,6 +362,10 @@ private:
             const Expr& a = *call.args[i];
             if (!p.params[i].byRef || a.kind != EK::Ident || a.hasArgs || a.bind != Bind::Local) return;
         }
+        auto slots = std::make_unique<std::int32_t[]>(call.args.size());
+        for (std::size_t i = 0; i < call.args.size(); ++i) slots[i] = call.args[i]->slot;
+        in.argSlots = slots.get();
+        unit_.argSlots.push_back(std::move(slots));
         in.mask = 1;
     }
 
@@ -544,11 +548,12 @@ void Engine::LoopRoom::close() noexcept {
 // dispatch loop to pop with the others.
 [[gnu::always_inline]] inline Engine::Activation* Engine::pushCall(const ProcDef& p, Code& code,
                                                                    const std::vector<ExprPtr>& args, Frame& caller,
-                                                                   bool refArgs) {
+                                                                   const std::int32_t* argSlots) {
     Code* const c = &code;
     if (!c->enters) return nullptr;
-    const std::size_t nargs = args.size();
-    if (nargs != c->params) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
+    // A call given its slots was found to match the parameters when compiled.
+    const std::size_t nargs = c->params;
+    if (!argSlots && args.size() != nargs) failNamed(err::WrongArgCount, p.owner ? std::u16string_view() : p.name);
     if (depth_ >= kMaxDepth) throwRuntimeError(err::OutOfStack);
     if (!calls_) [[unlikely]]
         calls_ = static_cast<Activation*>(::operator new(sizeof(Activation) * static_cast<std::size_t>(kMaxDepth)));
@@ -566,13 +571,23 @@ void Engine::LoopRoom::close() noexcept {
     Variant* const vals = values_.data() + from;
     a->base = c->ins.data();
     // The commonest call gives only local variables to ByRef parameters:
-    // when its site was found so, the parameters are those variables.
-    Variant** const callerRef = caller.ref;
-    const ExprPtr* const ax = args.data();
-    if (refArgs) [[likely]]
-        for (std::size_t i = 0; i < nargs; ++i) ref[i] = callerRef[ax[i]->slot];
-    else
+    // when its site was found so, the parameters are those variables (the
+    // few of most calls without a loop).
+    if (argSlots) [[likely]] {
+        Variant** const callerRef = caller.ref;
+        switch (nargs) {
+        default:
+            for (std::size_t i = 4; i < nargs; ++i) ref[i] = callerRef[argSlots[i]];
+            [[fallthrough]];
+        case 4: ref[3] = callerRef[argSlots[3]]; [[fallthrough]];
+        case 3: ref[2] = callerRef[argSlots[2]]; [[fallthrough]];
+        case 2: ref[1] = callerRef[argSlots[1]]; [[fallthrough]];
+        case 1: ref[0] = callerRef[argSlots[0]]; [[fallthrough]];
+        case 0: break;
+        }
+    } else {
         bindArgs(c->byRef, args, vals, ref, caller, a->locked);
+    }
     if (!c->plainFrame) [[unlikely]] initFrame(p, vals);
     return a;
 }
@@ -761,7 +776,8 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         const Expr& v = *st.value;
         if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
             const bool same = ip->gen == numGen_;
-            if (Activation* a = pushCall(*v.proc, same ? *ip->callee : procCode(*v.proc), v.args, *fp, ip->mask && same))
+            if (Activation* a = pushCall(*v.proc, same ? *ip->callee : procCode(*v.proc), v.args, *fp,
+                                         same && ip->mask ? ip->argSlots : nullptr))
                 QZ_ENTER(a);
             Variant r = callProc(*v.proc, nullptr, &v.args, {}, *fp, true);
             if (r.isObject()) r = letValue(std::move(r));
@@ -813,7 +829,8 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
             checkClock();
         } else if (t.kind == EK::Ident && t.bind == Bind::Proc) {
             const bool same = ip->gen == numGen_;
-            if (Activation* a = pushCall(*t.proc, same ? *ip->callee : procCode(*t.proc), t.args, *fp, ip->mask && same))
+            if (Activation* a = pushCall(*t.proc, same ? *ip->callee : procCode(*t.proc), t.args, *fp,
+                                         same && ip->mask ? ip->argSlots : nullptr))
                 QZ_ENTER(a);
             callProc(*t.proc, nullptr, &t.args, {}, *fp, false);
             checkClock();

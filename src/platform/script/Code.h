@@ -71,7 +71,10 @@ struct BodyIns {
     std::int32_t target = -1;     // a jump's target; Exec: where Exit Do goes
     std::int32_t alt = -1;        // Exec: where Exit For goes; For: its loop's state
     const Stmt* s = nullptr;      // the statement (its place names errors)
-    const Expr* e = nullptr;      // a condition
+    union {
+        const Expr* e = nullptr;      // a condition
+        const std::int32_t* argSlots; // a call given only local variables ByRef (mask 1): their slots
+    };
     union {
         const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
         NumCode* num;                 // RegNum, NumJump: the numeric form of the value or condition
@@ -107,6 +110,7 @@ struct Code {
     std::unique_ptr<SiteCache[]> sites;  // by Expr::site
     std::unique_ptr<NumCode[]> nums;     // by Expr::num
     std::deque<Variant> constants;       // the register operands' constants (they never move)
+    std::vector<std::unique_ptr<std::int32_t[]>> argSlots;  // of the calls given only local variables ByRef
 };
 
 } // namespace qz::script

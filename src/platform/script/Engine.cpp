@@ -1413,6 +1413,7 @@ void Engine::growFrames(std::size_t n) {
     const std::size_t from = values_.size();
     values_.resize(sp_ + n);  // within the room set aside: nothing moves
     refs_.resize(sp_ + n);
+    made_ = values_.size();
     // A slot refers to its own value, except a parameter's while a call has
     // it by reference (the call puts it back when it returns).
     for (std::size_t k = from; k < sp_ + n; ++k) refs_[k] = &values_[k];

@@ -304,7 +304,7 @@ private:
     // Room on the value stack for a frame of n more slots (Out of stack space
     // beyond it); the stack never moves.
     void frameRoom(std::size_t n) {
-        if (sp_ + n > values_.size()) [[unlikely]] growFrames(n);
+        if (sp_ + n > made_) [[unlikely]] growFrames(n);
     }
     void growFrames(std::size_t n);
     // A called procedure's slots: its parameters bound to the arguments
@@ -398,7 +398,9 @@ private:
         ElementLocks locked;                  // arrays whose elements it has by reference
         LoopRoom loops;
     };
-    Activation* pushCall(const ProcDef& p, Code& code, const std::vector<ExprPtr>& args, Frame& caller, bool refArgs);
+    // argSlots: the caller's slots that are the parameters, or null.
+    Activation* pushCall(const ProcDef& p, Code& code, const std::vector<ExprPtr>& args, Frame& caller,
+                         const std::int32_t* argSlots);
     void popCall() noexcept;
     [[gnu::noinline]] void bindArgs(std::uint64_t byRef, const std::vector<ExprPtr>& args, Variant* vals, Variant** ref,
                                     Frame& caller, ElementLocks& locked);
@@ -499,6 +501,7 @@ private:
     std::vector<Variant> values_;
     std::vector<Variant*> refs_;
     std::size_t sp_ = 0;
+    std::size_t made_ = 0;            // slots made so far (values_.size())
     int depth_ = 0;
     // Calls running inside a dispatch loop, innermost last: room for the
     // deepest nesting is taken at the first such call, so that an

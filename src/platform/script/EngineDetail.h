@@ -264,9 +264,17 @@ inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
     // released before the room is: a Class_Terminate's own calls go above.
     Variant* v = vals;
     Variant* const end = vals + size;
-    while (v != end && v->type() == VarType::Empty) ++v;
-    if (v != end) [[unlikely]]
-        return releaseSlots(v, end, from);
+    if (size <= 4) {
+        // Empty is 0: the types of a small frame are looked at together.
+        static_assert(static_cast<unsigned>(VarType::Empty) == 0);
+        auto type = [&](std::size_t k) { return k < size ? static_cast<unsigned>(vals[k].type()) : 0u; };
+        if ((type(0) | type(1) | type(2) | type(3)) != 0) [[unlikely]]
+            return releaseSlots(v, end, from);
+    } else {
+        while (v != end && v->type() == VarType::Empty) ++v;
+        if (v != end) [[unlikely]]
+            return releaseSlots(v, end, from);
+    }
     sp_ = from;
     --depth_;
 }
