@@ -26,22 +26,18 @@ constexpr std::size_t kMaxUnitBytes = 9;
 // into room made for its longest result once.
 constexpr std::size_t kPiece = 4096;
 
-// Appends one UTF-16 code unit in Windows-1252 (the byte itself), or as
-// \uN? when the code page cannot hold it.
+// Appends one UTF-16 code unit: ASCII as itself, any other as \uN?. A byte
+// would be read in the code page of the template and of the font around the
+// value (Cyrillic in a Russian template), which need not be Windows-1252.
 void appendUnit(std::string& out, char16_t c) {
     static constexpr rtf::TextStyle kStyle{false, "?"};
-    const int b = c < 0x80 || (c >= 0xD800 && c <= 0xDFFF) ? -1 : sys::unicodeToCp1252(c);
-    rtf::AppendTextChar(out, c, b, kStyle);
+    rtf::AppendTextChar(out, c, -1, kStyle);
 }
 
 // The same at p, which has room for kMaxUnitBytes.
 char* putUnit(char* p, char16_t c) {
     if (c < 0x80) {
         *p++ = static_cast<char>(c);
-        return p;
-    }
-    if (const int b = c >= 0xD800 && c <= 0xDFFF ? -1 : sys::unicodeToCp1252(c); b >= 0) {
-        *p++ = static_cast<char>(b);
         return p;
     }
     *p++ = '\\';
