@@ -165,7 +165,8 @@ inline Val literalOf(const NumIns& in) {
 // a = a op b under the script's result-type rules.
 template <Op O>
 [[gnu::always_inline]] inline bool arith(Val& a, const Val& b) {
-    if (a.k != KDouble && b.k != KDouble) {
+    static_assert(KInteger == 0 && KLong == 1 && KDouble == 2);
+    if ((a.k | b.k) < KDouble) {  // two whole numbers
         std::int64_t r;
         if constexpr (O == Op::Add) r = a.i + b.i;
         else if constexpr (O == Op::Sub) r = a.i - b.i;
@@ -183,10 +184,9 @@ template <Op O>
             a.k = KDouble;
             return true;
         }
-        if (a.k == KInteger && b.k == KInteger && r >= -32768 && r <= 32767) {
-            a.i = r;
-        } else if (r >= std::numeric_limits<std::int32_t>::min() && r <= std::numeric_limits<std::int32_t>::max()) {
-            a.k = KLong;
+        // An Integer when both are and it fits, else a Long when it fits.
+        if (static_cast<std::int32_t>(r) == r) [[likely]] {
+            a.k = (a.k | b.k) == KInteger && static_cast<std::int16_t>(r) == r ? KInteger : KLong;
             a.i = r;
         } else {
             a.k = KDouble;
