@@ -300,6 +300,9 @@ book(sys.argv[1] + '/good.xlsx',
      '<row r="3"><c r="B3" t="inlineStr"><is><t>A</t></is></c><c r="C3" s="1"><v>0</v></c><c r="D3" s="2"><v>1.5</v></c></row>'
      '<row r="4"><c r="B4" t="e"><v>#N/A</v></c><c r="C4" t="d"><v>2024-02-29T12:00:00</v></c><c r="D4"><v>2</v></c></row>',
      '<si><r><t>Wh</t></r><r><t>en</t></r><rPh><t>x</t></rPh></si>')
+book(sys.argv[1] + '/escaped.xlsx',
+     '<row r="1"><c r="A1" t="inlineStr"><is><t>T_x0065_xt</t></is></c></row><row r="2"><c r="A2" t="s"><v>0</v></c></row>'
+     '<row r="3"><c r="A3" t="str"><v>_x005F_x0041_ _xD83D__xDE00_ _x41_</v></c></row>', '<si><t>L1_x000d_\nL2</t></si>')
 book(sys.argv[1] + '/badindex.xlsx', '<row><c t="s"><v>7</v></c></row>', '<si><t>only</t></si>')
 book(sys.argv[1] + '/badxml.xlsx', '<row><c><v>1</v></row>')
 book(sys.argv[1] + '/nobook.xlsx', '', workbook=False)
@@ -311,6 +314,13 @@ book(sys.argv[1] + '/binary.xlsb', '', workbook=False, part='xl/workbook.bin')
     // The used range starts at B2; 1904 dates count from 1 January 1904.
     EXPECT_EQ(dump(*c->execute("SELECT * FROM [Data$]")),
               "Name:S When:D Ratio:F \n8=A|7=1/1/1904|5=1.5|\n1=|7=2/29/2024 12:00:00 PM|5=2|\n");
+
+    // Characters a text cannot hold as such, written _xHHHH_ (CR of a line
+    // break, the escape's own underscore, a pair of surrogates).
+    Ref<Connection> escaped = makeRef<Connection>();
+    escaped->open(excelString(dir.file("escaped.xlsx")));
+    EXPECT_EQ(dump(*escaped->execute("SELECT * FROM [Data$]")),
+              "Text:S \n8=L1\r\nL2|\n8=_x0041_ \xF0\x9F\x98\x80 _x41_|\n");
 
     const std::string damaged[] = {"badindex.xlsx", "badxml.xlsx", "nobook.xlsx", "binary.xlsb"};
     for (const std::string& name : damaged) {

@@ -12,6 +12,7 @@
 #include "platform/ado/Workbook.h"
 #include "platform/automation/DecimalText.h"
 #include "platform/automation/MemoryMeter.h"
+#include "platform/automation/Text.h"
 #include "platform/system/Deadline.h"
 
 #include <expat.h>
@@ -402,6 +403,35 @@ private:
     std::exception_ptr error_;
 };
 
+// A text as a workbook writes it: a character XML cannot hold, and the
+// underscore that would start such an escape, is _xHHHH_ (its UTF-16 unit;
+// the two halves of a surrogate pair one after the other).
+std::string unescapeText(std::string text) {
+    if (text.find("_x") == std::string::npos) return text;
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    std::string out;
+    std::u16string units; // escaped units in a row, written together so that a pair joins
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i + 7 <= text.size() && text[i] == '_' && text[i + 1] == 'x' && text[i + 6] == '_') {
+            int v = 0;
+            for (std::size_t k = i + 2; k < i + 6 && v >= 0; ++k) v = hex(text[k]) < 0 ? -1 : v * 16 + hex(text[k]);
+            if (v >= 0) {
+                units.push_back(static_cast<char16_t>(v));
+                i += 6;
+                continue;
+            }
+        }
+        if (!units.empty()) {
+            out += toUtf8(units);
+            units.clear();
+        }
+        if (i < text.size()) out += text[i];
+    }
+    return out;
+}
+
 // The shared strings: each item's text, or its runs' texts (phonetic guides
 // left out).
 class SharedStrings final : public XmlStream {
@@ -427,7 +457,7 @@ private:
             --phonetic_;
         } else if (name == "si" && inItem_) {
             budget_.add(static_cast<std::int64_t>(sizeof(std::string) + text_.size()));
-            out_.push_back(std::move(text_));
+            out_.push_back(unescapeText(std::move(text_)));
             text_.clear();
             inItem_ = false;
         }
@@ -469,7 +499,7 @@ SheetCell readCell(std::string_view type, std::string_view style, const std::str
     Cell& cell = out.cell;
     if (type == "inlineStr") {
         cell.kind = CellKind::Text;
-        cell.text = std::move(inlineText);
+        cell.text = unescapeText(std::move(inlineText));
         return out;
     }
     if (!value) return out;
@@ -481,7 +511,7 @@ SheetCell readCell(std::string_view type, std::string_view style, const std::str
         out.shared = static_cast<std::int32_t>(*index);
     } else if (type == "str") {
         cell.kind = CellKind::Text;
-        cell.text = *value;
+        cell.text = unescapeText(*value);
     } else if (type == "b") {
         cell.kind = CellKind::Boolean;
         cell.text = *value == "1" || *value == "true" ? "1" : "0";
