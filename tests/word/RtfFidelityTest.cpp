@@ -263,3 +263,32 @@ TEST(RtfFidelity, AParagraphMarkKeepsItsCharacterFormat) {
     EXPECT_NE(saved.find("{\\f2\\fs20\\cf0 one}\\par "), std::string::npos) << saved;
     EXPECT_NE(saved.find("\\pard\\plain \\f2\\fs20\\cf0\\par "), std::string::npos) << saved;
 }
+
+// Text typed into an empty header takes the format its paragraph mark
+// states, else the document's default character format: the default
+// character properties under the Normal style, as a word processor gives it.
+TEST(RtfFidelity, TextTypedIntoAnEmptyHeaderTakesTheParagraphsOrTheDocumentsFormat) {
+    auto typedInHeader = [](const std::string& head, const std::string& header = {}) {
+        Loaded d("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Times;}{\\f2 Arial;}{\\f3 Verdana;}}" + head +
+                 header + "\\pard\\plain\\f3 body\\par }");
+        HeaderFooter& hf = d.doc->Sections(1).Headers(kHeaderFooterPrimary);
+        hf.GetRange().Select();
+        d.doc->GetSelection().TypeText("Head");
+        const CharFormat f = d.doc->Format(hf.story[0].fmt);
+        return std::to_string(f.font) + "/" + std::to_string(f.size) + (f.bold ? "b" : "") + (f.italic ? "i" : "");
+    };
+    EXPECT_EQ(typedInHeader(""), "-1/0");  // the plain format: the default font at its default size
+    EXPECT_EQ(typedInHeader("{\\*\\defchp \\f2\\fs22\\i}"), "2/22i");
+    // Normal: numbered 0 or not at all; its words stand on the defaults.
+    EXPECT_EQ(typedInHeader("{\\*\\defchp \\fs22}{\\stylesheet{\\s1\\f3\\fs40 Heading;}{\\s0\\loch\\f2\\b Normal;}}"),
+              "2/22b");
+    EXPECT_EQ(typedInHeader("{\\stylesheet{\\cs10\\f3 Default Paragraph Font;}{\\ql\\f2\\fs18 Normal;}}"), "2/18");
+    EXPECT_EQ(typedInHeader("{\\stylesheet{\\s0\\f9\\fs18 Normal;}}"), "-1/18");  // a font the table lacks
+    // An empty header's paragraph states its own format; it is written back.
+    EXPECT_EQ(typedInHeader("{\\stylesheet{\\s0\\f3 Normal;}}", "{\\header\\pard\\plain\\f2\\fs20\\b \\par}"), "2/20b");
+    Loaded e("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times;}{\\f2 Arial;}}{\\header\\pard\\plain\\f2\\fs20 \\par}"
+             "\\pard body\\par }");
+    const std::string saved = e.doc->ToRtf();
+    EXPECT_NE(saved.find("{\\header \r\n\\pard\\plain \\f2\\fs20\\cf0\\par }"), std::string::npos) << saved;
+    EXPECT_EQ(Loaded(saved).doc->ToRtf(), saved);
+}

@@ -217,6 +217,14 @@ std::string* Document::LastProps(const Story& story) {
     return nullptr;
 }
 
+std::uint32_t Document::EmptyStoryFormat(const Story& story) const {
+    for (const auto& sec : sections_)
+        for (const auto* list : {&sec->headers, &sec->footers})
+            for (const HeaderFooter& hf : *list)
+                if (&hf.story == &story && hf.lastFormat) return *hf.lastFormat;
+    return defaultFormat_;
+}
+
 std::uint32_t Document::AddFieldInfo(FieldInfo fi) {
     fieldInfos_.push_back(std::move(fi));
     return static_cast<std::uint32_t>(fieldInfos_.size() - 1);

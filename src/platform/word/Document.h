@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -102,6 +103,7 @@ public:
     Story story;
     std::string word;     // "header", "headerr", "footerf", ... as read or to write
     std::string lastProps; // properties of the story's final paragraph
+    std::optional<std::uint32_t> lastFormat; // the character format of its final mark, when stated
     bool stated = false;   // the document states it (written back even when empty)
 };
 
@@ -206,7 +208,12 @@ public:
     const CharFormat& Format(std::uint32_t id) const { return formats_[id]; }
     // What a format's other control words show (strike-through, highlight ...).
     const CharLook& Look(std::uint32_t id) const { return looks_[id]; }
+    // The format of text where nothing gives it another: the document's
+    // default character properties under its Normal style.
     std::uint32_t DefaultFormat() const { return defaultFormat_; }
+    // The format of text typed into an empty story: its paragraph mark's
+    // (a header's or footer's, as read), else the default.
+    std::uint32_t EmptyStoryFormat(const Story& story) const;
     std::uint32_t InternParaEnd(const std::string& word, const std::string& props,
                                 const std::string& row = {});
     const ParaEndInfo& ParaEnd(std::uint32_t id) const { return paraEnds_[id]; }

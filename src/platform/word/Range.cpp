@@ -99,7 +99,7 @@ std::uint32_t FormatBefore(const Document& doc, const Story& story, long pos) {
         return story[static_cast<std::size_t>(pos)].fmt;
     if (pos > 0) return story[static_cast<std::size_t>(pos - 1)].fmt;
     if (story.size() > 0) return story[0].fmt;
-    return doc.DefaultFormat();
+    return doc.EmptyStoryFormat(story);
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
@@ -94,6 +95,74 @@ bool IsDocumentWord(std::string_view w) {
 }
 
 using rtf::Token;
+
+// Calls word(t) for each control word of the group the lexer is in (not of
+// the groups inside it), up to the group's end.
+template <class F>
+void ForGroupWords(rtf::Lexer& lex, F&& word) {
+    int depth = 1;
+    for (Token t; depth > 0;) {
+        lex.Next(t);
+        if (t.type == Token::End) return;
+        if (t.type == Token::Open) ++depth;
+        else if (t.type == Token::Close) --depth;
+        else if (depth == 1 && t.type == Token::Word) word(t);
+    }
+}
+
+// The character words of the group the lexer is in, applied to f: font,
+// size, bold, italic.
+void ApplyGroupWords(rtf::Lexer& lex, CharFormat& f) {
+    ForGroupWords(lex, [&f](const Token& t) {
+        if (t.name == "f" && t.hasParam) f.font = t.param;
+        else if (t.name == "fs" && t.hasParam) f.size = std::clamp(t.param, 0, 3276);
+        else if (t.name == "b") f.bold = !t.hasParam || t.param != 0;
+        else if (t.name == "i") f.italic = !t.hasParam || t.param != 0;
+    });
+}
+
+// Whether the style group the lexer is in (after its brace) is the Normal
+// paragraph style: numbered \s0, or numbered not at all. The lexer is left
+// where it was.
+bool IsNormalStyle(rtf::Lexer& lex) {
+    const char* from = lex.Position();
+    bool normal = true;
+    ForGroupWords(lex, [&normal](const Token& t) {
+        if (In(t.name, {"s", "cs", "ds", "ts"})) normal = normal && t.name == "s" && t.param == 0;
+    });
+    lex.Seek(from);
+    return normal;
+}
+
+// The document's default character format, from the head's groups: the
+// default character properties (\defchp) under the Normal style's words.
+CharFormat DefaultCharacters(std::string_view head) {
+    const char* defchp = nullptr; // where each group's words start
+    const char* normal = nullptr;
+    rtf::Lexer lex(head);
+    for (Token t; lex.Next(t), t.type != Token::End;) {
+        if (t.type != Token::Open) continue;
+        Token n = lex.Next();
+        if (n.type == Token::Symbol && n.name == "*") n = lex.Next();
+        if (n.type != Token::Word) continue;
+        if (n.name == "defchp") {
+            defchp = lex.Position();
+        } else if (n.name == "stylesheet") {
+            for (Token s; lex.Next(s), s.type != Token::Close && s.type != Token::End;) {
+                if (s.type != Token::Open) continue;
+                if (!normal && IsNormalStyle(lex)) normal = lex.Position();
+                ForGroupWords(lex, [](const Token&) {}); // to the style's end
+            }
+        }
+    }
+    CharFormat f;
+    for (const char* at : {defchp, normal}) {
+        if (!at) continue;
+        lex.Seek(at);
+        ApplyGroupWords(lex, f);
+    }
+    return f;
+}
 
 // The 16-bit unit of \uN (a negative N counts from 65536); U+FFFD when N
 // lies outside the 16-bit range.
@@ -227,6 +296,7 @@ private:
     const char* p_;
     const char* end_;
     rtf::UnicodeText unicode_; // \uN: the fallback to skip, a high surrogate waiting
+    std::optional<std::uint32_t> finishedMark_; // the format of the mark FinishStory last made implicit
     int section_ = 0;
     bool lastRow_ = false; // the last control word was a row property
     int rowCells_ = 0;     // cells of a table ended since the last row mark
@@ -547,7 +617,9 @@ void RtfReader::Run() {
     // Wingdings is needed by the fields of the system.
     if (doc_.fonts.empty()) doc_.AddFont(FontDef{0, "\\froman\\fcharset0\\fprq2", "Times New Roman", 0});
     CharFormat def = PlainFormat();
-    doc_.defaultFormat_ = doc_.InternFormat(def);
+    CharFormat typed = DefaultCharacters(doc_.preamble);
+    if (typed.font >= 0 && !doc_.FontByNumber(typed.font)) typed.font = def.font;
+    doc_.defaultFormat_ = doc_.InternFormat(typed);
     State st;
     st.cf = def;
     SetFont(st, def.font);
@@ -597,6 +669,7 @@ void RtfReader::SettleSymbolFonts() {
 
 void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::string& openProps) {
     const bool isMain = &story == &doc_.MainStory();
+    finishedMark_.reset();
     SettleRowStarts(story, false); // the last paragraph has no mark: it is no table's
     // Groups after a story's last paragraph mark are no paragraph of their
     // own. In the main story they are kept aside and written after that mark
@@ -612,6 +685,7 @@ void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::str
             story.erase(n, story.size() - n);
         } else if (doc_.ParaEnd(story[n - 1].value).word == "par") {
             lastProps = doc_.ParaEnd(story[n - 1].value).props;
+            finishedMark_ = story[n - 1].fmt;
             story.erase(n - 1, 1);
             return;
         }
@@ -621,6 +695,7 @@ void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::str
         const ParaEndInfo& pe = doc_.ParaEnd(story[story.size() - 1].value);
         if (pe.word == "par") {
             lastProps = pe.props;
+            finishedMark_ = story[story.size() - 1].fmt;
             story.pop_back();
             return;
         }
@@ -803,9 +878,13 @@ bool RtfReader::ParseStory(Story& story, State st, bool isMain, std::string* las
                     // as it began, in a field's instruction or not.
                     const int bodyCells = std::exchange(rowCells_, 0);
                     const std::pair bodyMark(lastMarkStory_, lastMarkEnd_);
+                    finishedMark_.reset();
                     (void)ParseStory(hf.story, hs, false, &hf.lastProps);
                     rowCells_ = bodyCells;
                     std::tie(lastMarkStory_, lastMarkEnd_) = bodyMark;
+                    // Its last mark's format: for what is typed into that
+                    // paragraph when it is the only one, and to be written back.
+                    hf.lastFormat = finishedMark_;
                 } else if (isMain && In(w, {"pnseclvl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn"})) {
                     // Section-level groups stay with the section's properties.
                     doc_.sections_[static_cast<std::size_t>(section_)]->props += Capture(t.start);

@@ -91,7 +91,8 @@ private:
     }
     int CodePage(std::uint32_t fmt) const;
     std::string WordsWithoutFont(std::uint32_t fmt);
-    void WriteStory(const Story& s, const std::string& lastProps, bool isMain);
+    void WriteStory(const Story& s, const std::string& lastProps, bool isMain,
+                    std::optional<std::uint32_t> lastFormat = {});
     void WriteAtoms(const Story& s, long from, long to, bool display);
     void WriteSymbol(const Atom& a);
     void WriteSectionStart(int index);
@@ -415,7 +416,7 @@ void RtfWriter::WriteSectionStart(int index) {
         out_ += "{\\";
         out_ += hf.word.empty() ? (header ? headerWords : footerWords)[kind - 1] : hf.word;
         out_ += ' ';
-        WriteStory(hf.story, hf.lastProps, false);
+        WriteStory(hf.story, hf.lastProps, false, hf.lastFormat);
         out_ += "}";
     }
     curIsMain_ = savedMain;
@@ -423,7 +424,8 @@ void RtfWriter::WriteSectionStart(int index) {
     rowHeld_ = savedRow;
 }
 
-void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool isMain) {
+void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool isMain,
+                           std::optional<std::uint32_t> lastFormat) {
     curIsMain_ = isMain;
     curLastProps_ = lastProps;
     long n = static_cast<long>(s.size());
@@ -439,6 +441,7 @@ void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool is
         out_ += ' ';
         out_ += doc_.mainTrailer;
     } else {
+        if (lastFormat && doc_.Format(*lastFormat) != CharFormat{}) out_ += Words(*lastFormat);
         out_ += "\\par ";
     }
 }
