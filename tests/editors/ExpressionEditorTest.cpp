@@ -209,6 +209,16 @@ TEST_F(ExpressionEditor, LocalesAndTheDataTree) {
     EXPECT_EQ(f.txtLabel.Text, "ID");
     EXPECT_EQ(f.cboFormat.ListIndex, 0);
     EXPECT_TRUE(f.cmdOk.Enabled);
+    // Enter in the tree inserts as a double click does; a click shows the type.
+    f.tvList.Select(NodeAt(f.tvList, "Shop/Orders/Created"));
+    f.tvList_NodeClick();
+    EXPECT_EQ(f.StatusBar1.Panel(1).Text, "Date");
+    int enter = 13;
+    f.tvList.KeyPress(enter);
+    EXPECT_EQ(enter, 0);
+    EXPECT_NE(f.txtValue.Text.find("Orders.Fields(\"Created\").Value"), std::string::npos);
+    // The tree comes first in this editor's tab order, the label box next.
+    EXPECT_EQ(f.tvList.TabIndex + 2, f.txtLabel.TabIndex);
 }
 
 // A column of money is offered in the Currency format; other numbers in Number.

@@ -35,14 +35,15 @@ bool BlankCode(const std::string& code) {
 
 } // namespace
 
-frmExpression::frmExpression() : ui::Form("frmExpression", "Qz Expression") {
+frmExpression::frmExpression()
+    : FieldEditorForm("frmExpression", "Qz Expression",
+                      {kForm, kHelpContext, kDefaultLabel, false, kErrLog | kErrShow, true}) {
     control(lblData, "lblData").Caption = "&Data:";
     control(tvList, "tvList");
-    control(lblLabel, "lblLabel").Caption = "&Label:";
+    control(lblLabel, "lblLabel");
     control(txtLabel, "txtLabel");
-    control(lblCode, "lblCode").Caption = "&Code:";
-    control(txtValue, "txtValue").MultiLine = true;
-    txtValue.Font.Name = "Courier New";
+    control(lblCode, "lblCode");
+    control(txtValue, "txtValue");
     control(lblFormat, "lblFormat").Caption = "&Format:";
     control(cboFormat, "cboFormat").Style = 2;
     control(lblLocale, "lblLocale").Caption = "Loc&ale:";
@@ -73,25 +74,20 @@ frmExpression::frmExpression() : ui::Form("frmExpression", "Qz Expression") {
     control(numbers.cboGroupDigits, "cboGroupDigits");
     control(numbers.chkBlankProtect, "chkNumberBlankProtect");
 
-    control(cmdOk, "cmdOk").Caption = "&OK";
-    control(cmdCancel, "cmdCancel").Caption = "Cancel";
-    cmdCancel.Cancel = true;
+    control(cmdOk, "cmdOk");
+    control(cmdCancel, "cmdCancel");
     control(cmdLinkPicture, "cmdLinkPicture").Caption = "&Link Picture";
-    control(cmdPrint, "cmdPrint").Caption = "&Print";
-    control(cmdHelp, "cmdHelp").Caption = "&Help";
+    control(cmdPrint, "cmdPrint");
+    control(cmdHelp, "cmdHelp");
     control(StatusBar1, "StatusBar1");
-    AddFieldStatusPanels(StatusBar1);
+    AttachDataTree(tvList, [this] { tvList_DblClick(); });
 
-    txtLabel.KeyPress = [](int& k) { FilterLabelKey(k); };
-    txtLabel.GotFocus = [this] { SelectWholeText(txtLabel); };
     txtLabel.LostFocus = [this] {
         if (!onlySpaces(txtLabel.Text)) return;
         txtLabel.SetSelText(kDefaultLabel);
         txtLabel_Change();
     };
-    txtValue.GotFocus = [this] { txtValue_CaretMoved(); };
     txtValue.LostFocus = [this] { ClearCaretStatus(StatusBar1); };
-    txtValue.MouseUp = [this](int, int, int, int) { txtValue_CaretMoved(); };
     cboLocale.KeyPress = [this](int& k) { ComboIncrementalSearch(cboLocale, k); };
     cboLocale.Validate = [this](bool&) {
         if (cboLocale.ListIndex == -1 && cboLocale.ListCount() > 0) {
@@ -99,12 +95,6 @@ frmExpression::frmExpression() : ui::Form("frmExpression", "Qz Expression") {
             cboLocale_Click();
         }
     };
-    tvList.KeyPress = [this](int& k) {
-        if (k != 13) return;
-        k = 0;
-        tvList_DblClick();
-    };
-    tvList.MouseMove = [this](int, int, int x, int y) { tvList.ToolTipText = tree_.ToolTipAt(x, y); };
 }
 
 void frmExpression::Initialize() {
@@ -112,18 +102,9 @@ void frmExpression::Initialize() {
         UpdateField = false;
         FillInstalledLocaleCombo(cboLocale, 1);
         RetrieveQzcFormatProperties();
-        Handled(kForm, "LoadQueries", kErrLog, [&] {
-            BusyCursor busy;
-            tree_.LoadQueries(TemplateQzcPath(), TemplateFolder());
-        }, [&](const AutomationError&) {
-            AutomationError e = OwnError(msg::CannotFillDataTree);
-            HandleError(e, kForm, "Initialize", kErrLog);
-        });
+        LoadDataTree();
         LoadInfo();
-        if (txtLabel.Text.empty()) txtLabel.Text = kDefaultLabel;
-        for (int p = 1; p <= 3; ++p) StatusBar1.Panel(p).Text.clear();
-        ValidFieldsValues();
-        firstFocus_ = true;
+        FinishInitialize();
     });
 }
 
@@ -131,11 +112,7 @@ void frmExpression::LoadInfo() {
     Handled(kForm, "LoadInfo", kErrLog | kErrShow, [&] {
         FillFormatCombobox();
         number().Fill();
-        txtLabel.Text = QzExpLabel;
-        txtValue.Text = QzExpCode;
-        ManageCarriageReturn(txtValue);
-        txtLabel.SelStart = txtLabel.SelLength = 0;
-        txtValue.SelStart = txtValue.SelLength = 0;
+        LoadBoxes(QzExpLabel, QzExpCode);
         std::int32_t lcid = -1;
         const std::string_view locale = trimSpaces(QzExpLocale);
         if (!locale.empty()) {
@@ -162,32 +139,15 @@ void frmExpression::ValidFieldsValues() {
                     (cboFormat.ListIndex != -1 || !onlySpaces(cboFormat.Text));
 }
 
-void frmExpression::txtLabel_Change() {
-    Handled(kForm, "txtLabel_Change", kErrLog | kErrShow, [&] {
-        ValidFieldsValues();
-    });
-}
-
-void frmExpression::txtValue_Change() {
-    Handled(kForm, "txtValue_Change", kErrLog | kErrShow, [&] {
-        ValidFieldsValues();
-    });
-}
-
 void frmExpression::cboLocale_Click() {
     Handled(kForm, "cboLocale_Click", kErrLog | kErrShow, [&] {
         ValidFieldsValues();
     });
 }
 
-void frmExpression::txtValue_CaretMoved() { ShowCaretStatus(StatusBar1, txtValue); }
-
 void frmExpression::cmdOk_Click() {
     Handled(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
-        if (!ValidLabel(txtLabel.Text)) {
-            SetFocusTo(txtLabel);
-            RaiseError(msg::InvalidLabelName);
-        }
+        RequireValidLabel();
         const std::string code = crLfFromAnyBreak(txtValue.Text);
         if (onlySpaces(code)) {
             SetFocusTo(txtValue);
@@ -207,11 +167,6 @@ void frmExpression::cmdOk_Click() {
         UpdateField = true;
         Hide();
     });
-}
-
-void frmExpression::cmdCancel_Click() {
-    UpdateField = false;
-    Hide();
 }
 
 void frmExpression::cmdLinkPicture_Click() {
@@ -234,31 +189,12 @@ void frmExpression::cmdLinkPicture_Click() {
     });
 }
 
-void frmExpression::cmdPrint_Click() {
-    Handled(kForm, "cmdPrint_Click", kErrLog | kErrShow, [&] {
-        PrintField(*this, txtLabel.Text, txtValue.Text);
-    });
-}
-
-void frmExpression::cmdHelp_Click() {
-    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
-        OpenEditorHelp(kHelpContext);
-    });
-}
-
-void frmExpression::tvList_NodeClick() {
-    Handled(kForm, "tvList_NodeClick", kErrLog | kErrShow, [&] {
-        const std::string word = tree_.TypeWord(tvList.SelectedItem());
-        if (!word.empty()) StatusBar1.Panel(1).Text = word;
-    });
-}
-
 void frmExpression::tvList_DblClick() {
     Handled(kForm, "tvList_DblClick", kErrLog | kErrShow, [&] {
         if (tvList.Count() == 0) return;
         const ui::Node* node = tvList.SelectedItem();
-        const DataNodeInfo* info = tree_.Info(node);
-        const std::string text = tree_.ScriptText(node);
+        const DataNodeInfo* info = DataTree().Info(node);
+        const std::string text = DataTree().ScriptText(node);
         if (!text.empty()) InsertTextAtCaret(txtValue, text);
         if (info && info->kind == DataNodeKind::Column) {
             if (txtLabel.Text == kDefaultLabel && !node->Text.empty()) txtLabel.Text = node->Text;
@@ -273,7 +209,7 @@ void frmExpression::tvList_DblClick() {
                                                          : -1);
         }
         txtValue_Change();
-        if (text.empty() && tree_.IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
+        if (text.empty() && DataTree().IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
     });
 }
 

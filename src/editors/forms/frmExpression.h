@@ -10,12 +10,8 @@
 #pragma once
 
 #include "core/QzFormat.h"
-#include "editors/FieldDataTree.h"
+#include "editors/forms/FieldEditorForm.h"
 #include "editors/forms/FormatPanel.h"
-#include "platform/ui/Bars.h"
-#include "platform/ui/Controls.h"
-#include "platform/ui/Form.h"
-#include "platform/ui/TreeView.h"
 
 #include <array>
 #include <string>
@@ -23,7 +19,7 @@
 
 namespace qz::editors {
 
-class frmExpression : public ui::Form {
+class frmExpression : public FieldEditorForm {
 public:
     frmExpression();
 
@@ -31,19 +27,14 @@ public:
     std::string QzExpCode;     // line breaks as CR LF
     std::string QzExpFormat;   // kind name, ";" and the kind's options text
     std::string QzExpLocale;   // decimal locale id, "-1" for the template's
-    bool UpdateField = false;
 
-    ui::Label lblLabel, lblCode, lblData, lblFormat, lblLocale;
-    ui::TextBox txtLabel, txtValue;
+    ui::Label lblData, lblFormat, lblLocale;
     ui::TreeView tvList;
     ui::ComboBox cboFormat, cboLocale;
-    ui::CommandButton cmdOk, cmdCancel, cmdLinkPicture, cmdPrint, cmdHelp;
-    ui::StatusBar StatusBar1;
+    ui::CommandButton cmdLinkPicture;
     // The options of the chosen kind; Number, Currency and Percent share its
     // one number frame.
     FormatPanel Format{FormatPanelUse::Field, 1};
-
-    FieldDataTree& DataTree() { return tree_; }
 
     void Initialize();
     // Sets the format panel from a field format text (or an older template's
@@ -52,17 +43,11 @@ public:
     // The field format text of the panel; raises message 4037 for a maximum
     // length or a number of digits that is not a usable number.
     std::string SetFormatString();
-    void Form_Activate();
+    void Form_Activate() override;
 
-    void cmdOk_Click();
-    void cmdCancel_Click();
+    void cmdOk_Click() override;
     void cmdLinkPicture_Click();
-    void cmdPrint_Click();
-    void cmdHelp_Click();
-    void txtLabel_Change();
-    void txtValue_Change();
-    void txtValue_CaretMoved();
-    void tvList_NodeClick();
+    void tvList_NodeClick() { ShowDataNodeType(); }
     void tvList_DblClick();
     void cboFormat_Click();
     void cboLocale_Click();
@@ -71,10 +56,9 @@ public:
     void chkOverrideNumberFormat_Click();
     void optDateTime_Click(int index);
 
-    void OnClose() override { cmdCancel_Click(); }
-
 private:
     void LoadInfo();
+    void EnableOk() override { ValidFieldsValues(); }
     void ValidFieldsValues();
     void SelectKind(int index);
     void RetrieveQzcFormatProperties();
@@ -86,8 +70,6 @@ private:
 
     FormatPanel::NumberFrame& number() { return Format.Number(0); }
 
-    FieldDataTree tree_{tvList, false};
-    bool firstFocus_ = false;
     QzFormatString defaultString_;
     QzFormatDateTime defaultDateTime_;
     std::array<QzFormatNumber, 3> defaultNumber_;  // number, currency, percent

@@ -18,26 +18,23 @@ constexpr const char* kConditionSkeleton = "if()Then";
 
 } // namespace
 
-frmStatement::frmStatement() : ui::Form("frmStatement", "Qz Statement") {
-    control(lblLabel, "lblLabel").Caption = "&Label:";
+frmStatement::frmStatement()
+    : FieldEditorForm("frmStatement", "Qz Statement",
+                      {kForm, kHelpContext, "Statement", true, kErrLog, false}) {
+    control(lblLabel, "lblLabel");
     control(txtLabel, "txtLabel");
     control(Label3, "Label3").Caption = "&Data:";
     control(trvDataList, "trvDataList");
-    control(lblCode, "lblCode").Caption = "&Code:";
+    control(lblCode, "lblCode");
     control(txtValue, "txtValue");
-    txtValue.MultiLine = true;
-    txtValue.Font.Name = "Courier New";
-    control(cmdOk, "cmdOk").Caption = "&OK";
-    control(cmdCancel, "cmdCancel").Caption = "Cancel";
-    cmdCancel.Cancel = true;
+    control(cmdOk, "cmdOk");
+    control(cmdCancel, "cmdCancel");
     control(cmdFind, "cmdFind").Caption = "&Find...";
-    control(cmdPrint, "cmdPrint").Caption = "&Print";
-    control(cmdHelp, "cmdHelp").Caption = "&Help";
+    control(cmdPrint, "cmdPrint");
+    control(cmdHelp, "cmdHelp");
     control(StatusBar1, "StatusBar1");
-    AddFieldStatusPanels(StatusBar1);
+    AttachDataTree(trvDataList, [this] { trvDataList_DblClick(); });
 
-    txtLabel.KeyPress = [](int& k) { FilterLabelKey(k); };
-    txtLabel.GotFocus = [this] { SelectWholeText(txtLabel); };
     txtLabel.LostFocus = [this] {
         if (onlySpaces(txtLabel.Text)) txtLabel.Text = "Statement";
         EnableOk();
@@ -50,41 +47,16 @@ frmStatement::frmStatement() : ui::Form("frmStatement", "Qz Statement") {
         txtValue.SetSelText("   ");
         txtValue_Change();
     };
-    txtValue.GotFocus = [this] { txtValue_CaretMoved(); };
     txtValue.LostFocus = [this] { txtValue_CaretMoved(); };
-    txtValue.MouseUp = [this](int, int, int, int) { txtValue_CaretMoved(); };
-    trvDataList.KeyPress = [this](int& k) {
-        if (k != 13) return;
-        k = 0;
-        trvDataList_DblClick();
-    };
-    trvDataList.MouseMove = [this](int, int, int x, int y) { trvDataList.ToolTipText = tree_.ToolTipAt(x, y); };
 }
 
 void frmStatement::Initialize() {
     Handled(kForm, "Initialize", kErrLog, [&] {
         UpdateField = false;
-        // On failure the editor opens with what the tree holds.
-        Handled(kForm, "LoadQueries", kErrLog, [&] {
-            BusyCursor busy;
-            tree_.LoadQueries(TemplateQzcPath(), TemplateFolder());
-        });
-        LoadInfo();
-        if (txtLabel.Text.empty()) txtLabel.Text = "Statement";
-        StatusBar1.Panel(1).Text.clear();
-        StatusBar1.Panel(2).Text.clear();
-        StatusBar1.Panel(3).Text.clear();
-        EnableOk();
-        firstFocus_ = true;
+        LoadDataTree();
+        LoadBoxes(QzStmntLabel, QzStmntCode);
+        FinishInitialize();
     });
-}
-
-void frmStatement::LoadInfo() {
-    txtLabel.Text = QzStmntLabel;
-    txtValue.Text = QzStmntCode;
-    ManageCarriageReturn(txtValue);
-    txtLabel.SelStart = txtLabel.SelLength = 0;
-    txtValue.SelStart = txtValue.SelLength = 0;
 }
 
 void frmStatement::Form_Activate() {
@@ -105,30 +77,9 @@ void frmStatement::Form_Activate() {
 
 void frmStatement::EnableOk() { cmdOk.Enabled = !onlySpaces(txtLabel.Text) && !onlySpaces(txtValue.Text); }
 
-void frmStatement::txtLabel_Change() {
-    Handled(kForm, "txtLabel_Change", kErrLog, [&] {
-        EnableOk();
-    });
-}
-
-void frmStatement::txtValue_Change() {
-    Handled(kForm, "txtValue_Change", kErrLog, [&] {
-        EnableOk();
-    });
-}
-
-void frmStatement::txtValue_CaretMoved() {
-    Handled(kForm, "txtValue_CaretMoved", kErrLog, [&] {
-        ShowCaretStatus(StatusBar1, txtValue);
-    });
-}
-
 void frmStatement::cmdOk_Click() {
     Handled(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
-        if (!ValidLabel(txtLabel.Text)) {
-            SetFocusTo(txtLabel);
-            RaiseError(msg::InvalidLabelName);
-        }
+        RequireValidLabel();
         if (onlySpaces(txtValue.Text)) {
             SetFocusTo(txtValue);
             RaiseError(msg::EmptyStatement);
@@ -137,23 +88,6 @@ void frmStatement::cmdOk_Click() {
         QzStmntCode = crLfFromAnyBreak(txtValue.Text);
         UpdateField = true;
         Hide();
-    });
-}
-
-void frmStatement::cmdCancel_Click() {
-    UpdateField = false;
-    Hide();
-}
-
-void frmStatement::cmdHelp_Click() {
-    Handled(kForm, "cmdHelp_Click", kErrLog | kErrShow, [&] {
-        OpenEditorHelp(kHelpContext);
-    });
-}
-
-void frmStatement::cmdPrint_Click() {
-    Handled(kForm, "cmdPrint_Click", kErrLog | kErrShow, [&] {
-        PrintField(*this, txtLabel.Text, txtValue.Text);
     });
 }
 
@@ -174,18 +108,11 @@ void frmStatement::cmdFind_Click() {
     });
 }
 
-void frmStatement::trvDataList_NodeClick() {
-    Handled(kForm, "trvDataList_NodeClick", kErrLog | kErrShow, [&] {
-        const std::string word = tree_.TypeWord(trvDataList.SelectedItem());
-        if (!word.empty()) StatusBar1.Panel(1).Text = word;
-    });
-}
-
 void frmStatement::trvDataList_DblClick() {
     Handled(kForm, "trvDataList_DblClick", kErrLog | kErrShow, [&] {
         if (trvDataList.Count() == 0) return;
         const ui::Node* node = trvDataList.SelectedItem();
-        const std::string text = tree_.ScriptText(node);
+        const std::string text = DataTree().ScriptText(node);
         if (!text.empty()) {
             if (txtValue.Text == kConditionSkeleton) {
                 SetFocusTo(txtValue);
@@ -195,7 +122,7 @@ void frmStatement::trvDataList_DblClick() {
             InsertTextAtCaret(txtValue, text);
             txtValue_Change();
         }
-        if (tree_.IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
+        if (DataTree().IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);
     });
 }
 

@@ -26,29 +26,27 @@
 
 namespace qz::views {
 
-class frmExpressionView : public FormatPanelView {
+class frmExpressionView : public FieldEditorView<FormatPanelView> {
 public:
-    frmExpressionView(editors::frmExpression& f, QWidget* parent) : FormatPanelView(f, parent), f_(f) {
+    frmExpressionView(editors::frmExpression& f, QWidget* parent) : FieldEditorView(f, parent) {
         auto* layout = new QVBoxLayout(this);
         auto* body = new QHBoxLayout;
-        auto* split = new QSplitter(Qt::Horizontal, this);
+        QWidget *left = nullptr, *right = nullptr;
+        QSplitter* split = dataBesideCode(left, right);
 
-        auto* left = new QWidget(split);
         auto* inLeft = new QVBoxLayout(left);
         inLeft->setContentsMargins(0, 0, 0, 0);
         inLeft->addWidget(Buddy(bind(f.lblData), bind(f.tvList, [&f] { f.tvList_NodeClick(); }, [&f] { f.tvList_DblClick(); })));
         inLeft->addWidget(widgetOf(f.tvList));
 
-        auto* right = new QWidget(split);
         auto* inRight = new QVBoxLayout(right);
         inRight->setContentsMargins(0, 0, 0, 0);
         auto* labelRow = new QHBoxLayout;
-        labelRow->addWidget(Buddy(bind(f.lblLabel), bind(f.txtLabel, [&f] { f.txtLabel_Change(); })));
+        labelRow->addWidget(Buddy(bind(f.lblLabel), bindLabelBox()));
         labelRow->addWidget(widgetOf(f.txtLabel), 1);
         inRight->addLayout(labelRow);
-        QWidget* code = bind(f.txtValue, [&f] { f.txtValue_Change(); });
+        QWidget* code = bindCodeBox();
         inRight->addWidget(Buddy(bind(f.lblCode), code));
-        code->setFont(QFont("Liberation Mono"));
         inRight->addWidget(code, 1);
         auto* formatRow = new QHBoxLayout;
         formatRow->addWidget(Buddy(bind(f.lblFormat), bind(f.cboFormat, [&f] { f.cboFormat_Click(); })));
@@ -59,33 +57,13 @@ public:
         inRight->addWidget(bindStringFrame(f.Format.String, [&f] { f.chkOverrideStringFormat_Click(); }));
         inRight->addWidget(DateTimeFrame(f));
         inRight->addWidget(bindNumberFrame(f.Format.Number(0), [&f] { f.chkOverrideNumberFormat_Click(); }));
-        split->addWidget(left);
-        split->addWidget(right);
-        split->setStretchFactor(0, 28);
-        split->setStretchFactor(1, 72);
         body->addWidget(split, 1);
-
-        auto* buttons = new QVBoxLayout;
-        buttons->addWidget(bind(f.cmdOk, [&f] { f.cmdOk_Click(); }));
-        buttons->addWidget(bind(f.cmdCancel, [&f] { f.cmdCancel_Click(); }));
-        buttons->addWidget(bind(f.cmdLinkPicture, [&f] { f.cmdLinkPicture_Click(); }));
-        buttons->addWidget(bind(f.cmdPrint, [&f] { f.cmdPrint_Click(); }));
-        buttons->addWidget(bind(f.cmdHelp, [&f] { f.cmdHelp_Click(); }));
-        buttons->addStretch();
-        body->addLayout(buttons);
+        body->addLayout(buttonColumn(f.cmdLinkPicture, [&f] { f.cmdLinkPicture_Click(); }));
         layout->addLayout(body, 1);
         layout->addWidget(bind(f.StatusBar1));
-        OnCaretMoved(*this, code, [&f] { f.txtValue_CaretMoved(); });
         setMinimumSize(640, 420);
         resize(760, 520);
         split->setSizes({200, 520});
-    }
-
-protected:
-    void showEvent(QShowEvent* event) override {
-        FormatPanelView::showEvent(event);
-        run([this] { f_.Form_Activate(); });
-        FocusActiveControl(*this);
     }
 
 private:
@@ -108,8 +86,6 @@ private:
         grid->setRowStretch(4, 1);
         return g;
     }
-
-    editors::frmExpression& f_;
 };
 
 FormView* newView(editors::frmExpression& form, QWidget* parent) { return new frmExpressionView(form, parent); }
