@@ -505,6 +505,26 @@ TEST(FileSources, TextsSortAndCompareWithAccentsAndCase) {
     EXPECT_EQ(row(*text->execute("SELECT count(*) FROM [n.csv] WHERE Name = '\xC3\xA4PFEL' OR Name = '\xC3\xA9MILE'")), "2");
 }
 
+// Text files as a spreadsheet saves "Unicode text": UTF-16 with its byte
+// order mark, either order.
+TEST(FileSources, Utf16TextFilesAreRead) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("u16"));
+    const std::u16string text = u"Name,Amount\r\nM\u00fcller,12.5\r\n\u65e5,-3\r\n";
+    std::string le = "\xFF\xFE", be = "\xFE\xFF";
+    for (char16_t c : text) {
+        le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+    }
+    dir.write("u16/le.csv", le);
+    dir.write("u16/be.csv", be);
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(textString(dir.file("u16"), "YES"));
+    for (const char* table : {"[le.csv]", "[be.csv]"})
+        EXPECT_EQ(dump(*c->execute(std::string("SELECT * FROM ") + table)),
+                  "Name:S Amount:F \n8=M\xC3\xBCller|5=12.5|\n8=\xE6\x97\xA5|5=-3|\n") << table;
+}
+
 TEST(FileSources, JetTextFunctionsInTemplateQueries) {
     TempDir dir;
     std::filesystem::create_directories(dir.file("people"));

@@ -292,7 +292,20 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
         std::ostringstream buf;
         buf << in.rdbuf();
         std::string text = buf.str();
-        if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+        if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            text.erase(0, 3);
+        } else if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
+            // UTF-16 with its byte order mark, as a spreadsheet saves
+            // "Unicode text".
+            const bool little = text[0] == '\xFF';
+            std::u16string units;
+            units.reserve(text.size() / 2);
+            for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
+                const auto a = static_cast<unsigned char>(text[i]), b = static_cast<unsigned char>(text[i + 1]);
+                units.push_back(static_cast<char16_t>(little ? a | b << 8 : a << 8 | b));
+            }
+            text = toUtf8(units);
+        }
         // Text that is not well-formed UTF-8 is read as Windows-1252, the
         // code page such files were written in.
         if (!isValidUtf8(text)) text = sys::cp1252ToUtf8(text);
