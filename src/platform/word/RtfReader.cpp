@@ -674,16 +674,20 @@ void RtfReader::FinishStory(Story& story, std::string& lastProps, const std::str
     // Groups after a story's last paragraph mark are no paragraph of their
     // own. In the main story they are kept aside and written after that mark
     // again.
-    // Elsewhere (headers, footers) they join the last paragraph.
+    // Elsewhere (headers, footers) they join the last paragraph, unless they
+    // led a paragraph under its own \pard (JoinLeadGroups): restating its
+    // properties, they stay that paragraph's, as they read back.
     std::size_t n = story.size();
-    while (n > 0 && story[n - 1].Kind() == AtomKind::Opaque) --n;
+    bool leadGroups = false;
+    while (n > 0 && story[n - 1].Kind() == AtomKind::Opaque)
+        leadGroups |= doc_.Opaque(story[--n].value).starts_with("\\pard");
     if (n < story.size() && n > 0 && story[n - 1].Kind() == AtomKind::ParaEnd) {
         if (isMain) {
             std::string trailer;
             for (std::size_t i = n; i < story.size(); ++i) trailer += doc_.Opaque(story[i].value);
             doc_.mainTrailer = trailer + doc_.mainTrailer;
             story.erase(n, story.size() - n);
-        } else if (doc_.ParaEnd(story[n - 1].value).word == "par") {
+        } else if (!leadGroups && doc_.ParaEnd(story[n - 1].value).word == "par") {
             lastProps = doc_.ParaEnd(story[n - 1].value).props;
             finishedMark_ = story[n - 1].fmt;
             story.erase(n - 1, 1);
