@@ -79,10 +79,10 @@ TEST(AccessSql, CommandsOnAnAccessFileGiveAccessValues) {
         "CCur(Freight) AS CC, CStr(Freight) AS CS, Int(-Freight) AS N, Fix(-Freight) AS X, Round(Freight, 1) AS R, "
         "Round(0.125, 2) AS R2, Abs(-Freight) AS A, Val(' 12 .5 kg') AS V, Nz(ShipRegion, 'none') AS NZ, "
         "Format(Freight * 100, '#,##0.00') AS F, Format(0.256, '0.0%') AS P, Format(7, '000') AS Z, "
-        "Format(Freight, 'Currency') AS C, Format(-2, '0;(0)') AS NEG, Format(Freight * 100, 'Scientific') AS SC "
-        "FROM Orders WHERE OrderID = 10248");
+        "Format(Freight, 'Currency') AS C, Format(-2, '0;(0)') AS NEG, Format(Freight * 100, 'Scientific') AS SC, "
+        "Format(7, '0\" kg') AS Q FROM Orders WHERE OrderID = 10248");
     EXPECT_EQ(row(*rs), "I=high|CI=32|CL=2|CD=1.5|CC=32.38|CS=32.38|N=-33|X=-32|R=32.4|R2=0.12|A=32.38|V=12.5|"
-                        "NZ=none|F=3,238.00|P=25.6%|Z=007|C=$32.38|NEG=(2)|SC=3.24E+03");
+                        "NZ=none|F=3,238.00|P=25.6%|Z=007|C=$32.38|NEG=(2)|SC=3.24E+03|Q=7 kg");
     EXPECT_EQ(rs->column(4).type, adCurrency);
     // True, False, <> and texts compared without regard to case.
     EXPECT_EQ(c->execute("SELECT count(*) FROM Products WHERE Discontinued = True")->value(0).longValue(), 8);

@@ -490,7 +490,8 @@ std::u16string formatDate(std::u16string_view f, double date) {
 std::u16string formatNumber(std::u16string_view f, double v) {
     std::vector<std::u16string_view> sections;
     for (std::size_t i = 0, start = 0; i <= f.size(); ++i) {
-        if (i < f.size() && f[i] == u'"') { i = std::min(f.find(u'"', i + 1), f.size()); continue; }
+        // A quoted literal left open runs to the end: the last section ends there.
+        if (i < f.size() && f[i] == u'"') { i = std::min(f.find(u'"', i + 1), f.size() - 1); continue; }
         if (i == f.size() || f[i] == u';') { sections.push_back(f.substr(start, i - start)); start = i + 1; }
     }
     std::u16string_view sec = sections[0];

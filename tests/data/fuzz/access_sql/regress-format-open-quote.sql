@@ -1,0 +1,1 @@
+SELECT Format(Qty,'0"')FROM[items.csv]
