@@ -107,40 +107,38 @@ std::string workbookStream(const std::string& f) {
 
 // What in a compound file would have the FreeXL library read past its own
 // buffers, keep memory it took or go round a loop: the file is given to the
-// library only when there is none. The library's own reading is followed:
-// sector n lies at (n + 1) sector sizes, reckoned in 32 bits; the allocation
-// table is made of the sectors the header lists and those the DIFAT chain
-// lists; the directory is the entries of its first sector, each name
-// converted by the length its entry gives (up to 65,535 bytes, although an
-// entry holds 64); the stream "Workbook" (or "Book") is read by the table's
-// chain, or from the root entry's mini stream when it is no longer than the
-// mini streams' cut-off. Where the library stops on its own (a sector the
-// file does not hold, no workbook) nothing is said here. "" when nothing is
-// wrong.
+// library only when there is none. What the library reads is checked, and
+// anything there that no writer makes is refused, wherever the library
+// itself would stop: the allocation table, made of the sectors the header
+// lists and those the DIFAT chain lists (sector n lies at (n + 1) sector
+// sizes); the entries of the directory's first sector, whose names it
+// converts by the length each entry gives (up to 65,535 bytes, although an
+// entry holds 64); and the chain of the stream "Workbook" (or "Book"), or of
+// the root entry's mini stream when the workbook is no longer than the mini
+// streams' cut-off (the library copies the mini stream whole into memory of
+// the length the root entry gives). "" when nothing is wrong.
 std::string containerFault(const std::string& f) {
     if (f.size() < 512 || u32(f, 0) != 0xE011CFD0u || u32(f, 4) != 0xE11AB1A1u) return {};
     const unsigned shift = u16(f, 0x1E);
     if (shift != 9 && shift != 12) return {}; // the library reads no sectors
-    const std::uint32_t size = 1u << shift;
+    const std::size_t size = std::size_t{1} << shift;
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     auto sectorAt = [&](std::uint32_t s) { // its position when the file holds it whole
-        const std::size_t at = static_cast<std::uint32_t>((s + 1u) * size);
+        const std::size_t at = (static_cast<std::size_t>(s) + 1) * size;
         return at <= f.size() && f.size() - at >= size ? at : kNone;
     };
-    // The allocation table; a sector listed twice (which no writer does)
-    // would have the library grow it without bound.
+    // The allocation table; a sector listed twice would have the library
+    // grow it without bound.
     std::vector<std::uint32_t> fat;
     std::vector<bool> listed(f.size() / size + 1);
     std::string fault;
     auto addFatSector = [&](std::uint32_t s) {
         const std::size_t at = sectorAt(s);
-        if (at == kNone) return false;
-        if (listed[at / size]) {
-            fault = "its allocation table lists sector " + std::to_string(s) + " more than once";
-            return false;
-        }
+        if (at == kNone) fault = "its allocation table lists sector " + std::to_string(s) + ", which the file does not hold";
+        else if (listed[at / size]) fault = "its allocation table lists sector " + std::to_string(s) + " more than once";
+        if (!fault.empty()) return false;
         listed[at / size] = true;
-        for (std::uint32_t k = 0; k < size / 4; ++k) fat.push_back(u32(f, at + k * 4));
+        for (std::size_t k = 0; k < size / 4; ++k) fat.push_back(u32(f, at + k * 4));
         return true;
     };
     for (std::size_t k = 0; k < 109; ++k)
@@ -148,24 +146,21 @@ std::string containerFault(const std::string& f) {
     if (const std::uint32_t blocks = u32(f, 0x48); blocks > 0) {
         std::vector<bool> seen(listed.size());
         std::uint32_t next = u32(f, 0x44), read = 0;
-        for (bool end = false; read < blocks && !end;) {
+        for (bool end = false; read < blocks && !end; ++read) {
             const std::size_t at = sectorAt(next);
-            if (at == kNone) return {};
+            if (at == kNone) return "the chain of its allocation table's sectors leaves the file";
             if (seen[at / size]) return "the chain of its allocation table's sectors goes round in a loop";
             seen[at / size] = true;
-            ++read;
-            for (std::uint32_t k = 0; k < size / 4; ++k) {
+            for (std::size_t k = 0; k < size / 4 && !end; ++k) {
                 const std::uint32_t v = u32(f, at + k * 4);
                 if (v == 0xFFFFFFFEu) end = true;
                 else if (k == size / 4 - 1) next = v;
                 else if (v != 0xFFFFFFFFu && !addFatSector(v)) return fault;
-                if (end) break;
             }
         }
-        if (read != blocks) return {};
     }
     const std::size_t dir = sectorAt(u32(f, 0x30));
-    if (dir == kNone) return {};
+    if (dir == kNone) return "its directory starts at a sector the file does not hold";
     std::uint32_t rootStart = 0, rootLength = 0, bookStart = 0, bookLength = 0;
     bool book = false;
     for (std::size_t e = 0; e < size / 128 && !book; ++e) {
