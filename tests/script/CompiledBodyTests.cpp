@@ -273,6 +273,12 @@ TEST(CompiledBodies, NamesBoundAnewAfterTheFirstCallAreSeen) {
     r.sc.ExecuteStatement("ExecuteGlobal \"Dim y : y = 10\"");
     r.sc.ExecuteStatement("U");
     EXPECT_EQ(r.str("y") + "/" + r.str("out"), "12/12");
+    // A comparison of two locals, one of them becoming the global z.
+    Script w("Dim out\r\nSub W() : Dim lim : lim = 3 : Do While z < lim : z = z + 1 : Loop : out = z : End Sub\r\nW");
+    EXPECT_EQ(w.str("out"), "3");
+    w.sc.ExecuteStatement("ExecuteGlobal \"Dim z : z = 1\"");
+    w.sc.ExecuteStatement("W");
+    EXPECT_EQ(w.str("z") + "/" + w.str("out"), "3/3");
 }
 
 TEST(CompiledBodies, EvalAndExecuteInsideAProcedureKeepTheirOwnCallSites) {

@@ -43,6 +43,9 @@ enum BodyOp : std::uint8_t {
     BRegNum,     // to = a numeric expression, to a local variable (else as AssignNum)
     BNumJump,    // to target when the numeric comparison e gives alt (1 true, 0 false), by its numeric form
     BWalk,       // the statement list `list` by the tree walker; its flow ends the body
+    BRegJumpLL,  // RegJump of two local variables
+    BRegJumpEL,  // RegJump of a vector's element and a local variable
+    BRegSumLK,   // RegSum of a local variable and a number constant (i = i + 1)
 };
 
 // The kinds of a register operand (RegOperand::kind).
@@ -140,14 +143,14 @@ std::uint8_t orderMask(Op op) {
         // A Long and a whole number: a Long while it fits.
         const std::int64_t p = x.longValue(), q = intOf(y);
         const std::int64_t r = minus ? p - q : p + q;
-        if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max()) return false;
+        if (static_cast<std::int32_t>(r) != r) return false;  // beyond a Long
         to = Variant(static_cast<std::int32_t>(r));
         return true;
     }
     if (isIntLike(x) && isIntLike(y)) {
         const std::int64_t p = intOf(x), q = intOf(y);
         const std::int64_t r = minus ? p - q : p + q;
-        if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max()) return false;
+        if (static_cast<std::int32_t>(r) != r) return false;  // beyond a Long
         if (x.type() == VarType::Integer && y.type() == VarType::Integer && r >= -32768 && r <= 32767)
             to = Variant(static_cast<std::int16_t>(r));
         else
@@ -336,6 +339,7 @@ private:
                    regOperand(*v.a, r.x, constants_) && regOperand(*v.b, r.y, constants_)) {
             r.op = BRegSum;
             r.mask = v.op == Op::Sub ? 1 : 0;
+            if (r.x.kind == RLocal && r.y.kind == RLit) r.op = BRegSumLK;
         } else if (r.to.kind == RLocal && static_cast<std::uint32_t>(v.num) < unit_.numCount) {
             r.op = BRegNum;
             r.num = &unit_.nums[static_cast<std::size_t>(v.num)];
@@ -381,6 +385,9 @@ private:
             const std::uint8_t holds = orderMask(c.op);
             in.mask = whenTrue ? holds : static_cast<std::uint8_t>(~holds & 0b111);
             in.gen = gen_;
+            // The commonest shapes (i <= j, a(i) < p) without the decoding of operand kinds.
+            if (in.x.kind == RLocal && in.y.kind == RLocal) in.op = BRegJumpLL;
+            else if (in.x.kind == RElem && in.y.kind == RLocal) in.op = BRegJumpEL;
         } else if (c.numeric && isComparison(c) && static_cast<std::uint32_t>(c.num) < unit_.numCount) {
             in.op = BNumJump;
             in.alt = whenTrue ? 1 : 0;
@@ -638,6 +645,8 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
     ForState* states = room.at;
     const BodyIns* base = c.ins.data();
     const BodyIns* ip = base;
+    const Variant* rx;  // a register comparison's operands
+    const Variant* ry;
     try {
         // Threaded dispatch: each instruction jumps straight to the next
         // one's handler, so that the branch predictor learns each
@@ -646,6 +655,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
             &&L_BEnd, &&L_BExec, &&L_BAssign, &&L_BAssignNum, &&L_BAssignCall, &&L_BAssignElem, &&L_BCall,
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
             &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum, &&L_BNumJump, &&L_BWalk,
+            &&L_BRegJumpLL, &&L_BRegJumpEL, &&L_BRegSumLK,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
 // Into the procedure of activation a: its code runs from its start.
@@ -676,14 +686,29 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         // general rules, and the whole condition again when names were bound
         // anew since the body was compiled.
         if (ip->gen == numGen_) [[likely]] {
-            const Variant* x = regValue(ip->x, *fp);
-            const Variant* y = x ? regValue(ip->y, *fp) : nullptr;
-            const int c = y ? regOrder(*x, *y) : 2;
-            if (c != 2) [[likely]] {
-                ip = (ip->mask >> (c + 1)) & 1 ? base + ip->target : ip + 1;
-                QZ_NEXT;
-            }
+            rx = regValue(ip->x, *fp);
+            ry = rx ? regValue(ip->y, *fp) : nullptr;
+            if (ry) [[likely]] goto regCompare;
         }
+        goto regGeneral;
+    L_BRegJumpLL:
+        if (ip->gen != numGen_) [[unlikely]] goto regGeneral;
+        rx = fp->ref[ip->x.slot];
+        ry = fp->ref[ip->y.slot];
+        goto regCompare;
+    L_BRegJumpEL:
+        if (ip->gen != numGen_) [[unlikely]] goto regGeneral;
+        rx = regElement(ip->x.slot, ip->x.index, *fp);
+        if (!rx) [[unlikely]] goto regGeneral;
+        ry = fp->ref[ip->y.slot];
+    regCompare: {
+        const int c = regOrder(*rx, *ry);
+        if (c != 2) [[likely]] {
+            ip = (ip->mask >> (c + 1)) & 1 ? base + ip->target : ip + 1;
+            QZ_NEXT;
+        }
+        }
+    regGeneral:
         ip = test(*ip->e, *fp) == (ip->alt != 0) ? base + ip->target : ip + 1;
         QZ_NEXT;
     L_BNumJump: {
@@ -724,6 +749,15 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         }
         if (ip->to.kind == RLocal) goto L_BAssignNum;
         goto L_BAssignElem;
+    L_BRegSumLK:
+        if (ip->gen == numGen_) [[likely]] {
+            Variant& to = *fp->ref[ip->to.slot];
+            if (plainValue(to) && regSum(*fp->ref[ip->x.slot], *ip->y.lit, ip->mask != 0, to)) [[likely]] {
+                ++ip;
+                QZ_NEXT;
+            }
+        }
+        goto L_BAssignNum;
     L_BRegSum:
         if (ip->gen == numGen_) [[likely]] {
             const Variant* x = regValue(ip->x, *fp);
