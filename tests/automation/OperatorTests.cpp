@@ -2,10 +2,12 @@
 #include "TestLocales.h"
 
 #include "platform/automation/NumberText.h"
+#include "platform/automation/Text.h"
 #include "platform/automation/VariantOps.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 using namespace qz;
@@ -243,6 +245,25 @@ TEST(Comparison, BinaryAndTextModes) {
     EXPECT_TRUE(relate(Relation::Gt, I(2), I(1)).boolValue());
     EXPECT_TRUE(relate(Relation::Ge, L(2), I(2)).boolValue());
     EXPECT_TRUE(relate(Relation::Lt, Variant(-1.0), Variant()).boolValue());
+}
+
+// Text order must be one order: texts with and without accents, punctuation
+// and a locale's own letters (Danish "aa" after "z") sorted once are in order
+// pair by pair, in both the UTF-16 and the UTF-8 comparison.
+TEST(Comparison, TextOrderIsTransitiveAcrossAsciiAndAccentedTexts) {
+    const std::vector<std::u16string> texts = {u"_1", u"1", u"{", u"z", u"{\u00E9", u"_\u00E9", u"a-b", u"ab", u"a b",
+                                               u"A", u"\u00C4", u"aa", u"b", u"z\u00E9", u"\u00E5b", u"Zo\u00EB", u"zoe"};
+    for (std::uint32_t lcid : {1033u, 1030u, 1031u}) {
+        std::vector<std::u16string> sorted = texts;
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [&](const auto& x, const auto& y) { return compareText(x, y, lcid) < 0; });
+        for (std::size_t i = 0; i < sorted.size(); ++i)
+            for (std::size_t j = i + 1; j < sorted.size(); ++j) {
+                const std::string a = toUtf8(sorted[i]), b = toUtf8(sorted[j]);
+                EXPECT_LE(compareText(sorted[i], sorted[j], lcid), 0) << lcid << ": " << a << " / " << b;
+                EXPECT_LE(compareText(std::string_view(a), std::string_view(b), lcid), 0) << lcid << ": " << a << " / " << b;
+            }
+    }
 }
 
 TEST(Comparison, KeysAndIdentity) {

@@ -5,7 +5,10 @@
 #include <unicode/uloc.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 namespace qz {
@@ -137,12 +140,22 @@ struct CollatorClose {
     void operator()(UCollator* c) const noexcept { ucol_close(c); }
 };
 
-// One case-blind collator per locale and thread (collators are not shared
-// across threads); null when ICU has none for the LCID.
-UCollator* collatorFor(std::uint32_t lcid) noexcept {
-    thread_local std::vector<std::pair<std::uint32_t, std::unique_ptr<UCollator, CollatorClose>>> cache;
-    for (auto& [id, c] : cache)
-        if (id == lcid) return c.get();
+// A case-blind collator of a locale, and whether two texts of ASCII letters,
+// digits and spaces may be ordered by their case-blind code units instead:
+// only where the locale's order of those characters is the root order (no
+// tailoring such as a Danish "aa" after "z") and spaces count (a locale that
+// passes over spaces would find "a b" equal to "ab").
+struct TextCollator {
+    UCollator* collator = nullptr;
+    bool plainAscii = false;
+};
+
+// One per locale and thread (collators are not shared across threads); a null
+// collator when ICU has none for the LCID.
+TextCollator collatorFor(std::uint32_t lcid) noexcept {
+    thread_local std::vector<std::tuple<std::uint32_t, std::unique_ptr<UCollator, CollatorClose>, bool>> cache;
+    for (auto& [id, c, plain] : cache)
+        if (id == lcid) return {c.get(), plain};
     UErrorCode status = U_ZERO_ERROR;
     char name[ULOC_FULLNAME_CAPACITY] = "";
     uloc_getLocaleForLCID(lcid, name, sizeof name, &status);
@@ -151,58 +164,69 @@ UCollator* collatorFor(std::uint32_t lcid) noexcept {
         name[0] = '\0';
     }
     UCollator* c = ucol_open(name, &status);
+    bool plain = false;
     if (U_FAILURE(status)) {
         if (c) ucol_close(c);
         c = nullptr;
     } else {
         ucol_setStrength(c, UCOL_SECONDARY);
+        std::int32_t rulesLength = 0;
+        ucol_getRules(c, &rulesLength);
+        UErrorCode attr = U_ZERO_ERROR;
+        plain = rulesLength == 0 && ucol_getAttribute(c, UCOL_ALTERNATE_HANDLING, &attr) == UCOL_NON_IGNORABLE &&
+                U_SUCCESS(attr);
     }
     try {
-        cache.emplace_back(lcid, std::unique_ptr<UCollator, CollatorClose>(c));
+        cache.emplace_back(lcid, std::unique_ptr<UCollator, CollatorClose>(c), plain);
     } catch (...) {
         if (c) ucol_close(c);
-        return nullptr;
+        return {};
     }
-    return c;
+    return {c, plain};
 }
 
-bool isAscii(std::u16string_view s) noexcept {
-    for (char16_t c : s)
-        if (c >= 0x80) return false;
+// Letters, digits and spaces of ASCII: the characters whose case-blind code
+// unit order is the collation's own. Punctuation is not: a collation puts "_"
+// and "{" before the digits, so a text holding them must be collated, or an
+// order over texts with and without accents would not be transitive.
+template <class Char>
+bool isPlainAscii(std::basic_string_view<Char> s) noexcept {
+    for (Char ch : s) {
+        const auto c = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<Char>>(ch));
+        if (!(c == ' ' || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))) return false;
+    }
     return true;
+}
+
+template <class Char>
+int compareFolded(std::basic_string_view<Char> a, std::basic_string_view<Char> b) noexcept {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<std::uint32_t>(a[i]) | 0x20, y = static_cast<std::uint32_t>(b[i]) | 0x20;
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 } // namespace
 
 int compareText(std::u16string_view a, std::u16string_view b, std::uint32_t lcid) noexcept {
-    if (isAscii(a) && isAscii(b)) return compareNoCase(a, b);
-    UCollator* c = collatorFor(lcid);
-    if (!c) return compareNoCase(a, b);
-    UCollationResult r = ucol_strcoll(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+    const TextCollator c = collatorFor(lcid);
+    if (!c.collator) return compareNoCase(a, b);
+    if (c.plainAscii && isPlainAscii(a) && isPlainAscii(b)) return compareFolded(a, b);
+    UCollationResult r = ucol_strcoll(c.collator, a.data(), static_cast<int32_t>(a.size()), b.data(),
                                       static_cast<int32_t>(b.size()));
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 
 int compareText(std::string_view a, std::string_view b, std::uint32_t lcid) noexcept {
-    auto ascii = [](std::string_view s) {
-        for (char c : s)
-            if (static_cast<unsigned char>(c) >= 0x80) return false;
-        return true;
-    };
-    if (ascii(a) && ascii(b)) {
-        const std::size_t n = std::min(a.size(), b.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            const char16_t x = foldCase(static_cast<char16_t>(a[i])), y = foldCase(static_cast<char16_t>(b[i]));
-            if (x != y) return x < y ? -1 : 1;
-        }
-        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-    }
+    const TextCollator c = collatorFor(lcid);
+    if (c.collator && c.plainAscii && isPlainAscii(a) && isPlainAscii(b)) return compareFolded(a, b);
     UErrorCode status = U_ZERO_ERROR;
-    UCollator* c = collatorFor(lcid);
-    const UCollationResult r = c ? ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
-                                                    static_cast<int32_t>(b.size()), &status)
-                                 : UCOL_EQUAL;
-    if (!c || U_FAILURE(status)) return a < b ? -1 : (a == b ? 0 : 1);
+    const UCollationResult r = c.collator ? ucol_strcollUTF8(c.collator, a.data(), static_cast<int32_t>(a.size()),
+                                                             b.data(), static_cast<int32_t>(b.size()), &status)
+                                          : UCOL_EQUAL;
+    if (!c.collator || U_FAILURE(status)) return a < b ? -1 : (a == b ? 0 : 1);
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 

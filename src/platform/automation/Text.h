@@ -66,9 +66,9 @@ std::u16string toUpperCase(std::u16string_view s);
 int compareNoCase(std::u16string_view a, std::u16string_view b) noexcept;
 bool equalsNoCase(std::u16string_view a, std::u16string_view b) noexcept;
 // Text-mode ordering (-1, 0, 1) as the script's text compare sorts: by the
-// collation of a locale (LCID), ignoring case but not accents. Pure ASCII
-// text takes the case-blind code-unit order, which agrees with it for letters
-// and digits.
+// collation of a locale (LCID), ignoring case but not accents. Texts of ASCII
+// letters, digits and spaces take the case-blind code-unit order where the
+// locale's collation orders them so.
 int compareText(std::u16string_view a, std::u16string_view b, std::uint32_t lcid) noexcept;
 // The same order of two UTF-8 texts, read as they are.
 int compareText(std::string_view a, std::string_view b, std::uint32_t lcid) noexcept;
