@@ -46,6 +46,7 @@ enum BodyOp : std::uint8_t {
     BRegJumpLL,  // RegJump of two local variables
     BRegJumpEL,  // RegJump of a vector's element and a local variable
     BRegSumLK,   // RegSum of a local variable and a number constant (i = i + 1)
+    BRegSumLL,   // RegSum of two local variables (s = s + x)
 };
 
 // The kinds of a register operand (RegOperand::kind).
@@ -340,6 +341,7 @@ private:
             r.op = BRegSum;
             r.mask = v.op == Op::Sub ? 1 : 0;
             if (r.x.kind == RLocal && r.y.kind == RLit) r.op = BRegSumLK;
+            else if (r.x.kind == RLocal && r.y.kind == RLocal) r.op = BRegSumLL;
         } else if (r.to.kind == RLocal && static_cast<std::uint32_t>(v.num) < unit_.numCount) {
             r.op = BRegNum;
             r.num = &unit_.nums[static_cast<std::size_t>(v.num)];
@@ -655,7 +657,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
             &&L_BEnd, &&L_BExec, &&L_BAssign, &&L_BAssignNum, &&L_BAssignCall, &&L_BAssignElem, &&L_BCall,
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
             &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum, &&L_BNumJump, &&L_BWalk,
-            &&L_BRegJumpLL, &&L_BRegJumpEL, &&L_BRegSumLK,
+            &&L_BRegJumpLL, &&L_BRegJumpEL, &&L_BRegSumLK, &&L_BRegSumLL,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
 // Into the procedure of activation a: its code runs from its start.
@@ -753,6 +755,15 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         if (ip->gen == numGen_) [[likely]] {
             Variant& to = *fp->ref[ip->to.slot];
             if (plainValue(to) && regSum(*fp->ref[ip->x.slot], *ip->y.lit, ip->mask != 0, to)) [[likely]] {
+                ++ip;
+                QZ_NEXT;
+            }
+        }
+        goto L_BAssignNum;
+    L_BRegSumLL:
+        if (ip->gen == numGen_) [[likely]] {
+            Variant& to = *fp->ref[ip->to.slot];
+            if (plainValue(to) && regSum(*fp->ref[ip->x.slot], *fp->ref[ip->y.slot], ip->mask != 0, to)) [[likely]] {
                 ++ip;
                 QZ_NEXT;
             }
