@@ -1,8 +1,10 @@
 #include "config/QZCConnection.h"
 
 #include "config/QZCDocument.h"
+#include "core/ModDesigner.h"
 #include "core/ModErrors.h"
 #include "platform/automation/Text.h"
+#include "resources/MessageIds.h"
 
 #include <initializer_list>
 
@@ -295,6 +297,21 @@ void QZCConnection::detach() {
     if (commandList_) commandList_->detach();
     element_.element = nullptr;
     deleted_ = true;
+}
+
+bool CommandNameTaken(const QZCConnectionList& list, std::string_view name, const QZCCommand* self) noexcept {
+    for (const auto& cn : list.List()) {
+        if (!cn->CommandList()) continue;
+        for (const auto& cmd : cn->CommandList()->List())
+            if (cmd.get() != self && equalsNoCaseAscii(cmd->Name, name)) return true;
+    }
+    return false;
+}
+
+void CheckCommandName(const QZCConnectionList* list, const std::string& name, const QZCCommand* self) {
+    if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
+    if (list && self && name != self->Name && CommandNameTaken(*list, name, self))
+        RaiseError(msg::DuplicateCommandName);
 }
 
 } // namespace qz

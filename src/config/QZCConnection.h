@@ -143,4 +143,14 @@ private:
     bool deleted_ = false;
 };
 
+// True when a command of any connection of the list, other than `self`,
+// bears the name. Letter case does not count: command names become the names
+// of the script's objects, where "Orders" and "orders" are one object.
+bool CommandNameTaken(const QZCConnectionList& list, std::string_view name, const QZCCommand* self) noexcept;
+
+// The rules a command's name meets before the command is saved under it: a
+// blank name or one that cannot name a script object raises 4027; a name
+// changed from the command's own to one another command bears raises 4025.
+void CheckCommandName(const QZCConnectionList* list, const std::string& name, const QZCCommand* self);
+
 } // namespace qz

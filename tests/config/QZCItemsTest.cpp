@@ -304,4 +304,24 @@ TEST(QZCItems, ConnectionTypesRoundTripThroughTheirStoredText) {
     for (const char* other : {"", "9", "-1", " 5", "5 ", "05", "x"}) EXPECT_FALSE(ConnectionTypeOf(other)) << other;
 }
 
+// The one check of a command's name, as the command windows run it before a save.
+TEST(QZCItems, CommandNamesAreValidNamesAndUniqueWithoutLetterCase) {
+    TempDir dir;
+    QZCFile file;
+    file.Load(dir.write("t.qzc", "<QZC><TemplateProperties/><ConnectionList>"
+                                 "<Connection ID=\"ID1\"><Name>C</Name><CommandList>"
+                                 "<Command ID=\"ID1\"><Name>Orders</Name><Text/></Command>"
+                                 "<Command ID=\"ID2\"><Name>Lines</Name><Text/></Command>"
+                                 "</CommandList></Connection></ConnectionList></QZC>"));
+    const auto& list = *file.ConnectionList();
+    const QZCCommand* lines = list.List()[0]->CommandList()->List()[1].get();
+    EXPECT_TRUE(CommandNameTaken(list, "ORDERS", lines));
+    EXPECT_FALSE(CommandNameTaken(list, "Lines", lines));  // its own name
+    EXPECT_EQ(errorNumberOf([&] { CheckCommandName(&list, "orders", lines); }), ownError(4025));
+    EXPECT_EQ(errorNumberOf([&] { CheckCommandName(&list, "   ", lines); }), ownError(4027));
+    EXPECT_EQ(errorNumberOf([&] { CheckCommandName(&list, "1st", lines); }), ownError(4027));
+    EXPECT_EQ(errorNumberOf([&] { CheckCommandName(&list, "Items", lines); }), 0);
+    EXPECT_EQ(errorNumberOf([&] { CheckCommandName(nullptr, "Orders", lines); }), 0);
+}
+
 } // namespace qz

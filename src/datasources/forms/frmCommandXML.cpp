@@ -144,18 +144,6 @@ void frmCommandXML::cmdOpen_Click() {
     });
 }
 
-bool frmCommandXML::QzCommandNameAlreadyExist() const {
-    // Command names become the names of the script's objects, in which letter
-    // case does not count: "Orders" and "orders" would be one object.
-    if (!list_) return false;
-    for (const auto& cn : list_->List()) {
-        if (!cn->CommandList()) continue;
-        for (const auto& cmd : cn->CommandList()->List())
-            if (cmd != command_ && equalsNoCaseAscii(cmd->Name, txtCommandName.Text)) return true;
-    }
-    return false;
-}
-
 void frmCommandXML::SaveData(const std::string& sName) {
     Handled(kForm, "SaveData", kErrLog, [&] {
         if (!command_) RaiseError(msg::CannotViewCommandProperties);
@@ -186,8 +174,7 @@ void frmCommandXML::SaveData(const std::string& sName) {
 void frmCommandXML::cmdOk_Click() {
     Handled(kForm, "cmdOk_Click", kErrLog, [&] {
         const std::string name = txtCommandName.Text;
-        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
-        if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(msg::DuplicateCommandName);
+        CheckCommandName(list_.get(), name, command_.get());
         SaveData(name);
         saved_ = true;
         Hide();

@@ -59,7 +59,6 @@ protected:
 
 private:
     void OpenXmlFile();
-    bool QzCommandNameAlreadyExist() const;
     void CloseRecordset() noexcept;
 
     std::shared_ptr<qz::QZCCommand> command_;

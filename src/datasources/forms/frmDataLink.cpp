@@ -273,12 +273,7 @@ bool frmDataLink::ConnectionAlreadyExists(const std::string& name, const std::st
 }
 
 bool frmDataLink::FindCommandName(const std::string& name, const QZCCommand* self) const {
-    for (const auto& cn : List().List()) {
-        if (!cn->CommandList()) continue;
-        for (const auto& cmd : cn->CommandList()->List())
-            if (cmd.get() != self && equalsNoCaseAscii(cmd->Name, name)) return true;
-    }
-    return false;
+    return CommandNameTaken(List(), name, self);
 }
 
 // ---- renaming in place ---------------------------------------------------------------

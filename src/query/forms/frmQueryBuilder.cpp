@@ -527,18 +527,6 @@ bool frmQueryBuilder::SqlAcceptedForSaving(const std::string& sql) {
                                     ui::vbYesNo | ui::vbExclamation | ui::vbDefaultButton2, Caption) == ui::vbYes;
 }
 
-bool frmQueryBuilder::QzCommandNameAlreadyExist() const {
-    // Command names become the names of the script's objects, in which letter
-    // case does not count.
-    if (!list_) return false;
-    for (const auto& cn : list_->List()) {
-        if (!cn->CommandList()) continue;
-        for (const auto& cmd : cn->CommandList()->List())
-            if (cmd != command_ && equalsNoCaseAscii(cmd->Name, txtCommandName.Text)) return true;
-    }
-    return false;
-}
-
 void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) {
     auto readOnly = [] {
         if (goDesigner) goDesigner->SetTemplateReadOnly(true);
@@ -576,9 +564,8 @@ void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) 
 void frmQueryBuilder::cmdOk_Click() {
     Handled(kForm, "cmdOk_Click", kErrLog, [&] {
         const std::string name = txtCommandName.Text;
-        if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
+        CheckCommandName(list_.get(), name, command_.get());
         if (Trimmed(txtQuery.Text).empty()) RaiseError(msg::InvalidSqlQuery);
-        if (command_ && name != command_->Name && QzCommandNameAlreadyExist()) RaiseError(msg::DuplicateCommandName);
         if (!SqlAcceptedForSaving(txtQuery.Text)) return;
         SaveData(name, txtQuery.Text);
         saved_ = true;

@@ -132,7 +132,6 @@ private:
     void EnableOkAndExecute();
     void SetQueryText(const std::string& text);
     void ClearPreview();
-    bool QzCommandNameAlreadyExist() const;
     bool SqlAcceptedForSaving(const std::string& sql);
     void AddTablesToTablesListview(int box);
     void AddTableFieldsToFieldsListview(const std::string& table);
