@@ -790,8 +790,12 @@ void RtfReader::JoinLeadGroups(Story& story, const State& st, ParaState& ps) {
         g += props;
         if (g.back() != '}') g += ' ';
         Atom lead = Atom::Make(AtomKind::Opaque, doc_.AddOpaque(std::move(g)), story[ps.start].fmt);
-        story.erase(ps.start + 1, ps.leadEnd - ps.start - 1);
+        const std::size_t joined = ps.leadEnd - ps.start - 1;
+        story.erase(ps.start + 1, joined);
         story.at(ps.start) = lead;
+        // Row-start marks put after the groups (a \pard after text) move with the text.
+        for (auto& [in, at] : rowStarts_)
+            if (in == &story && at >= ps.leadEnd) at -= joined;
     }
     ps.leadEnd = 0;
 }
