@@ -197,6 +197,8 @@ std::string containerFault(const std::string& f) {
         have += size;
         if (fat[s] == 0xFFFFFFFEu) break;
     }
+    if (mini && have < length)
+        return "its root entry gives its mini stream " + std::to_string(length) + " bytes, more than its sectors hold";
     return {};
 }
 
