@@ -4,6 +4,9 @@
 // and what is refused. An SQLite file keeps SQLite's SQL.
 #include "SameData.h"
 
+#include "platform/automation/LocaleFormat.h"
+#include "platform/system/Locales.h"
+
 #include <gtest/gtest.h>
 
 namespace qz::ado::test {
@@ -158,6 +161,27 @@ TEST(AccessSql, WhatCannotBeTranslatedIsRefusedByName) {
                                    "DateAdd('yyyy', 1, DateTimeCol) AS N FROM DateTest "
                                    "WHERE DateTimeCol < #1/1/1900# ORDER BY IDCol");
     EXPECT_EQ(rows(*rs), "IDCol=3|Y=1898|F=1898-01-01|N=1/1/1899\nIDCol=4|Y=632|F=0632-01-01|N=1/1/0633\n");
+}
+
+// Access's functions write numbers in the user's regional settings (German
+// here), whatever locale the script running the query has chosen (French).
+TEST(AccessSql, FunctionsWriteNumbersInTheUsersRegionalSettings) {
+    TempDir dir;
+    dir.write("n.csv", "N\r\n1234.5\r\n");
+    struct Locales {
+        Locales() {
+            sys::setUserDefaultLcid(1031);
+            setCurrentLocale(*sys::localeFormatFor(1036));
+        }
+        ~Locales() {
+            setCurrentLocale(LocaleFormat::english());
+            sys::setUserDefaultLcid(0);
+        }
+    } locales;
+    Ref<Connection> c = openJet(dir.str(), ";Extended Properties=\"text;HDR=YES;FMT=Delimited\"");
+    EXPECT_EQ(row(*c->execute("SELECT Format(N, '#,##0.00') AS F, CStr(N) AS S, N & '' AS J FROM [n.csv]")),
+              "F=1.234,50|S=1234,5|J=1234,5");
+    EXPECT_EQ(currentLocale().lcid, 1036u);
 }
 
 // The same Access SQL on a folder of text files: the operators' precedence
