@@ -647,7 +647,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
     ForState* states = room.at;
     const BodyIns* base = c.ins.data();
     const BodyIns* ip = base;
-    const Variant* rx;  // a register comparison's operands
+    const Variant* rx;  // a register comparison's or sum's operands
     const Variant* ry;
     try {
         // Threaded dispatch: each instruction jumps straight to the next
@@ -752,18 +752,15 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         if (ip->to.kind == RLocal) goto L_BAssignNum;
         goto L_BAssignElem;
     L_BRegSumLK:
-        if (ip->gen == numGen_) [[likely]] {
-            Variant& to = *fp->ref[ip->to.slot];
-            if (plainValue(to) && regSum(*fp->ref[ip->x.slot], *ip->y.lit, ip->mask != 0, to)) [[likely]] {
-                ++ip;
-                QZ_NEXT;
-            }
-        }
-        goto L_BAssignNum;
+        ry = ip->y.lit;
+        goto regSumLocal;
     L_BRegSumLL:
+        ry = fp->ref[ip->y.slot];
+    regSumLocal:
+        // x + y or x - y of a local variable x into a local variable.
         if (ip->gen == numGen_) [[likely]] {
             Variant& to = *fp->ref[ip->to.slot];
-            if (plainValue(to) && regSum(*fp->ref[ip->x.slot], *fp->ref[ip->y.slot], ip->mask != 0, to)) [[likely]] {
+            if (plainValue(to) && regSum(*fp->ref[ip->x.slot], *ry, ip->mask != 0, to)) [[likely]] {
                 ++ip;
                 QZ_NEXT;
             }
