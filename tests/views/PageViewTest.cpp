@@ -1,6 +1,7 @@
 // The document window's page view, offscreen: pages of the document's paper
 // and margins, page breaks, headers and footers on every page, zoom.
 #include "platform/word/Application.h"
+#include "platform/word/Drawings.h"
 #include "platform/word/Range.h"
 #include "views/word/DocumentView.h"
 #include "views/word/PageLayout.h"
@@ -341,4 +342,82 @@ TEST(PageView, DrawingsNotesEquationsAndLetterSpacingShow) {
         if (it.fragment().text() == "wide")
             spaced = std::abs(it.fragment().charFormat().fontLetterSpacing() - view.pixels(60)) < 0.01;
     EXPECT_TRUE(spaced);
+}
+
+TEST(PageView, DrawingsAndNotesFollowTheEditsOfTheirText) {
+    // Small pages; on the second, a red rectangle anchored to its paragraph, and a footnote.
+    const char* rtf =
+        R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw7200\paperh4320\margl720\margr720\margt720\margb720)"
+        R"(\pard before\par\pard\page{\shp{\*\shpinst\shpleft0\shptop360\shpright1440\shpbottom1080\shpbxcolumn\shpbypara)"
+        R"({\sp{\sn shapeType}{\sv 1}}{\sp{\sn fillColor}{\sv 255}}}})"
+        R"({\super\chftn}{\footnote\pard{\super\chftn} Note.} Anchored\par})";
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(rtf);
+    views::DocumentView view(doc);
+    view.resize(800, 1000);
+    view.show();
+    QApplication::processEvents();
+    const word::Story& story = doc.MainStory();
+    auto notePos = [&] {
+        for (std::size_t i = 0; i < story.size(); ++i)
+            if (story[i].Kind() == word::AtomKind::Opaque && word::NoteKind(doc.Opaque(story[i].value))) return static_cast<long>(i);
+        return -1L;
+    };
+    // What each page shows: the rectangle's red, and the lines of notes at its text's foot.
+    auto shown = [&](int page) {
+        view.viewport()->repaint();
+        const QImage shot = view.viewport()->grab().toImage();
+        const QRectF r = view.pageRect(page);
+        bool red = false;
+        for (int y = static_cast<int>(r.top()); y < r.bottom() && !red; ++y)
+            for (int x = static_cast<int>(r.left()); x < r.right() && !red; ++x)
+                red = shot.pixel(x, y) == qRgb(255, 0, 0);
+        int lines = 0;
+        bool ink = false;
+        for (int y = static_cast<int>(r.bottom() - 720 / 15.0 - 60); y < r.bottom() - 720 / 15.0; ++y) {
+            bool now = false;
+            for (int x = static_cast<int>(r.left() + 720 / 15.0); x < r.left() + 720 / 15.0 + 200 && !now; ++x)
+                now = qGray(shot.pixel(x, y)) < 200;
+            lines += now && !ink;
+            ink = now;
+        }
+        return std::pair(red, lines);
+    };
+    ASSERT_EQ(view.pageCount(), 2);
+    EXPECT_EQ(shown(0), std::pair(false, 0));
+    EXPECT_EQ(shown(1), std::pair(true, 2)); // the note's line and the note
+
+    // Keys typed in the paragraph before theirs: they stay with their text.
+    doc.GetSelection().SetRange(0, 0);
+    view.pushSelection();
+    for (const char* key : {"a", "b"}) view.typeText(key, true);
+    EXPECT_EQ(shown(0), std::pair(false, 0));
+    EXPECT_EQ(shown(1), std::pair(true, 2));
+    // The note removed with Backspace is no longer drawn; undo brings it back.
+    const long note = notePos();
+    doc.GetSelection().SetRange(note + 1, note + 1);
+    view.pushSelection();
+    view.deleteBackward();
+    ASSERT_EQ(notePos(), -1);
+    EXPECT_EQ(shown(1), std::pair(true, 0));
+    view.undo();
+    EXPECT_EQ(shown(1), std::pair(true, 2));
+    // Nor when typed text takes its place and its mark's (the story keeps its length).
+    const std::size_t length = story.size();
+    doc.GetSelection().SetRange(note - 1, note + 1);
+    view.pushSelection();
+    view.typeText("ab", true);
+    ASSERT_EQ(notePos(), -1);
+    ASSERT_EQ(story.size(), length);
+    EXPECT_EQ(shown(1), std::pair(true, 0));
+    view.undo();
+    // Pasted text holding the note: both notes at the page's foot.
+    doc.GetSelection().SetRange(note - 1, note + 1);
+    view.pushSelection();
+    view.copy();
+    doc.GetSelection().SetRange(note + 1, note + 1);
+    view.pushSelection();
+    view.pasteFromClipboard();
+    EXPECT_EQ(shown(1), std::pair(true, 3));
 }

@@ -354,6 +354,11 @@ std::vector<Drawing> StoryDrawings(const Document& doc, const Story& story) {
     return out;
 }
 
+bool MayBeDrawingOrNote(std::string_view group) {
+    const std::string_view head = HeadWord(group);
+    return head == "shp" || head == "do" || head == "footnote";
+}
+
 int NoteKind(std::string_view group) {
     if (HeadWord(group) != "footnote") return 0;
     const Group tree = ReadTree(group);

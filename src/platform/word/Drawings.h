@@ -41,6 +41,11 @@ std::optional<Drawing> ParseDrawing(const Document& doc, std::string_view group,
 // The drawing objects anchored in a story, in its order.
 std::vector<Drawing> StoryDrawings(const Document& doc, const Story& story);
 
+// Whether a kept group may be a drawing object or a note (one that
+// StoryDrawings or StoryNotes reads), by its first word alone: a view that
+// keeps what they read knows from it whether an edit changed any.
+bool MayBeDrawingOrNote(std::string_view group);
+
 // A footnote or endnote, as its page shows it.
 struct Note {
     long pos = 0;          // its group's story position

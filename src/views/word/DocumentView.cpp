@@ -71,6 +71,7 @@ DocumentView::DocumentView(word::Document& doc, word::Story& story, QWidget* par
 void DocumentView::renderAll() {
     rendering_ = true;
     ++generation_;
+    objects_->forget();
     const int scroll = verticalScrollBar()->value();
     document()->clear();
     map_.clear();
@@ -382,10 +383,13 @@ void DocumentView::rerender(long start, long end, long delta, long editStart, lo
             return;
         }
     }
+    // The model range the blocks showed: the edit stands in it.
+    const long shownFrom = map_[i].start, shownTo = map_[j].start + map_[j].length;
     rendering_ = true;
     const bool drawn = renderer_->redraw(story_, *document(), map_, i, j, delta, cell);
     rendering_ = false;
     if (!drawn) return renderAll();
+    objects_->splice(shownFrom, shownTo, delta);
     renderedTo_ += delta;
     pushSelection();
 }

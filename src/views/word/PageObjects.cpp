@@ -23,7 +23,34 @@ QString Text(const std::u32string& s) {
     return out;
 }
 
+// Whether a list read from the story (in its order) holds one at [from, to).
+template <typename T> bool HoldsIn(const std::vector<T>& read, long from, long to) {
+    const auto at = std::lower_bound(read.begin(), read.end(), from, [](const T& t, long pos) { return t.pos < pos; });
+    return at != read.end() && at->pos < to;
+}
+
+// What was read after an edit's end moves with the text.
+template <typename T> void Shift(std::vector<T>& read, long to, long delta) {
+    for (T& t : read)
+        if (t.pos >= to) t.pos += delta;
+}
+
 } // namespace
+
+void PageObjects::splice(long from, long to, long delta) {
+    if (read_ == SIZE_MAX) return;
+    const word::Story& story = view_.story();
+    const long size = static_cast<long>(story.size());
+    bool stale = static_cast<long>(read_) + delta != size || HoldsIn(drawings_, from, to) || HoldsIn(notes_, from, to);
+    for (long i = std::max(0L, from), end = std::min(size, to + delta); !stale && i < end; ++i) {
+        const word::Atom& a = story[static_cast<std::size_t>(i)];
+        stale = a.Kind() == word::AtomKind::Opaque && word::MayBeDrawingOrNote(view_.model().Opaque(a.value));
+    }
+    if (stale) return forget();
+    read_ = story.size();
+    Shift(drawings_, to, delta);
+    Shift(notes_, to, delta);
+}
 
 void PageObjects::refresh() {
     const word::Story& story = view_.story();

@@ -23,8 +23,16 @@ public:
     // Draws the page's objects behind its text (front false: those the
     // document puts behind it) or in front of it (the others, and the notes).
     void paint(QPainter& p, int page, bool front);
+    // After an edit that made the story's [from, to) (positions before it)
+    // [from, to + delta): what was read moves with the text after the edit,
+    // unless the edit took or brought a drawing or note (or the story is not
+    // the length the edit leaves), when the story is read again.
+    void splice(long from, long to, long delta);
+    // The story is read again before the next paint (the view drew it anew).
+    void forget() { read_ = SIZE_MAX; }
 
 private:
+    // Reads the story's drawings and notes unless what was read is its own.
     void refresh();
     // Where the view shows a story position: the top of its line, and the
     // top of its paragraph.
@@ -37,7 +45,8 @@ private:
                       bool upwards) const;
 
     const DocumentView& view_;
-    std::size_t read_ = SIZE_MAX; // the story's size when it was read
+    // The story's size when it was read, kept by splice; SIZE_MAX: read it again.
+    std::size_t read_ = SIZE_MAX;
     std::vector<word::Drawing> drawings_;
     std::vector<word::Note> notes_;
 };
