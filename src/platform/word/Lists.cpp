@@ -150,7 +150,8 @@ ListTables ReadListTables(std::string_view preamble) {
 // Where the group of a table begins and ends in the preamble ([begin, end)
 // with its braces); begin is npos when there is none.
 std::pair<std::size_t, std::size_t> TableGroup(std::string_view preamble, std::string_view word) {
-    const std::string key = std::string("\\") + std::string(word);
+    std::string key = "\\";
+    key += word;
     for (std::size_t at = preamble.find(key); at != std::string_view::npos; at = preamble.find(key, at + 1)) {
         const std::size_t next = at + key.size();
         if (next < preamble.size() && rtf::IsLetter(preamble[next])) continue; // \listtables...
@@ -378,12 +379,10 @@ void UpdateListNumbers(Document& doc, Story& story, int ls) {
             if (kept && p.format->list == 0) wanted.emplace_back(p.start, std::string());
             continue;
         }
-        std::optional<std::u32string> number = numbering.Next(*p.format);
-        if (!number) {
-            if (kept && ShowsBullet(doc, story, p.start)) continue; // a bullet keeps the one it shows (its symbol font's)
-            number = U"\u2022";
-        }
-        wanted.emplace_back(p.start, ListTextGroup(*number));
+        const std::optional<std::u32string> number = numbering.Next(*p.format);
+        // A bullet keeps the one it shows (its symbol font's); else a plain one.
+        if (!number && kept && ShowsBullet(doc, story, p.start)) continue;
+        wanted.emplace_back(p.start, ListTextGroup(number ? *number : std::u32string(1, U'\u2022')));
     }
     const std::size_t before = story.size();
     bool changed = false;
