@@ -262,6 +262,10 @@ TEST(RtfFidelity, AParagraphMarkKeepsItsCharacterFormat) {
     EXPECT_TRUE(mark(8).bold);
     EXPECT_NE(saved.find("{\\f2\\fs20\\cf0 one}\\par "), std::string::npos) << saved;
     EXPECT_NE(saved.find("\\pard\\plain \\f2\\fs20\\cf0\\par "), std::string::npos) << saved;
+    // The story's last mark too, which the model keeps apart.
+    const std::string last = RoundTrip("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times;}{\\f2 Arial;}}"
+                                       "\\pard one\\par\\pard\\plain\\f2\\fs16 \\par }");
+    EXPECT_EQ(last.substr(last.size() - 18), "\\f2\\fs16\\cf0\\par }") << last;
 }
 
 // Text typed into an empty header takes the format its paragraph mark

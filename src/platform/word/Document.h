@@ -265,6 +265,7 @@ public:
     std::vector<std::unique_ptr<Section>> sections_;
     std::string mainLastProps; // properties of the main story's final paragraph
     std::string mainLastMark = "par"; // the mark that ends the main story ("par", or "sect")
+    std::optional<std::uint32_t> mainLastFormat; // the character format of that mark, when stated
     // Groups after the main story's final paragraph mark (theme, data store,
     // closing bookmarks ...), verbatim: they belong to no paragraph.
     std::string mainTrailer;

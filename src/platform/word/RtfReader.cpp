@@ -624,6 +624,7 @@ void RtfReader::Run() {
     st.cf = def;
     SetFont(st, def.font);
     (void)ParseStory(doc_.MainStory(), st, true, &doc_.mainLastProps);
+    doc_.mainLastFormat = finishedMark_; // the main story is finished last
     SettleSymbolFonts();
 }
 
@@ -1176,6 +1177,7 @@ void Document::LoadRtfText(std::string_view rtf) {
     main_.clear();
     mainLastProps.clear();
     mainLastMark = "par";
+    mainLastFormat.reset();
     mainTrailer.clear();
     charsetWord = "ansi";
     ansiCodePage = 1252;

@@ -435,13 +435,14 @@ void RtfWriter::WriteStory(const Story& s, const std::string& lastProps, bool is
         out_ += lastProps;
         EndWords();
     }
+    // The last mark's own character format, as every mark's.
+    if (lastFormat && doc_.Format(*lastFormat) != CharFormat{}) out_ += Words(*lastFormat);
     if (isMain) {
         out_ += '\\';
         out_ += doc_.mainLastMark;
         out_ += ' ';
         out_ += doc_.mainTrailer;
     } else {
-        if (lastFormat && doc_.Format(*lastFormat) != CharFormat{}) out_ += Words(*lastFormat);
         out_ += "\\par ";
     }
 }
@@ -495,7 +496,7 @@ std::string RtfWriter::Write() {
     section_ = 0;
     curIsMain_ = true;
     WriteSectionStart(0);
-    WriteStory(doc_.MainStory(), doc_.mainLastProps, true);
+    WriteStory(doc_.MainStory(), doc_.mainLastProps, true, doc_.mainLastFormat);
     out_ += "}";
     return std::move(out_);
 }
