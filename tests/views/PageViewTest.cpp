@@ -359,6 +359,10 @@ TEST(PageView, DrawingsAndNotesFollowTheEditsOfTheirText) {
     view.show();
     QApplication::processEvents();
     const word::Story& story = doc.MainStory();
+    auto place = [&](long a, long b) {
+        doc.GetSelection().SetRange(a, b);
+        view.pushSelection();
+    };
     auto notePos = [&] {
         for (std::size_t i = 0; i < story.size(); ++i)
             if (story[i].Kind() == word::AtomKind::Opaque && word::NoteKind(doc.Opaque(story[i].value))) return static_cast<long>(i);
@@ -389,15 +393,13 @@ TEST(PageView, DrawingsAndNotesFollowTheEditsOfTheirText) {
     EXPECT_EQ(shown(1), std::pair(true, 2)); // the note's line and the note
 
     // Keys typed in the paragraph before theirs: they stay with their text.
-    doc.GetSelection().SetRange(0, 0);
-    view.pushSelection();
+    place(0, 0);
     for (const char* key : {"a", "b"}) view.typeText(key, true);
     EXPECT_EQ(shown(0), std::pair(false, 0));
     EXPECT_EQ(shown(1), std::pair(true, 2));
     // The note removed with Backspace is no longer drawn; undo brings it back.
     const long note = notePos();
-    doc.GetSelection().SetRange(note + 1, note + 1);
-    view.pushSelection();
+    place(note + 1, note + 1);
     view.deleteBackward();
     ASSERT_EQ(notePos(), -1);
     EXPECT_EQ(shown(1), std::pair(true, 0));
@@ -405,19 +407,16 @@ TEST(PageView, DrawingsAndNotesFollowTheEditsOfTheirText) {
     EXPECT_EQ(shown(1), std::pair(true, 2));
     // Nor when typed text takes its place and its mark's (the story keeps its length).
     const std::size_t length = story.size();
-    doc.GetSelection().SetRange(note - 1, note + 1);
-    view.pushSelection();
+    place(note - 1, note + 1);
     view.typeText("ab", true);
     ASSERT_EQ(notePos(), -1);
     ASSERT_EQ(story.size(), length);
     EXPECT_EQ(shown(1), std::pair(true, 0));
     view.undo();
     // Pasted text holding the note: both notes at the page's foot.
-    doc.GetSelection().SetRange(note - 1, note + 1);
-    view.pushSelection();
+    place(note - 1, note + 1);
     view.copy();
-    doc.GetSelection().SetRange(note + 1, note + 1);
-    view.pushSelection();
+    place(note + 1, note + 1);
     view.pasteFromClipboard();
     EXPECT_EQ(shown(1), std::pair(true, 3));
 }
