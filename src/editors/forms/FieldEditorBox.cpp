@@ -57,14 +57,8 @@ void OpenEditorHelp(std::int32_t context) {
 
 void PrintField(ui::Form& owner, const std::string& label, const std::string& code) {
     if (!ShowPrinterDialog(&owner, 0)) return;
-    ui::currentHost().setBusyCursor(true);
-    try {
-        PrintFieldCode(label, code);
-    } catch (...) {
-        ui::currentHost().setBusyCursor(false);
-        throw;
-    }
-    ui::currentHost().setBusyCursor(false);
+    BusyCursor busy;
+    PrintFieldCode(label, code);
 }
 
 } // namespace qz::editors
