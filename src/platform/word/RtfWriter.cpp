@@ -205,7 +205,16 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
                 out_ += g;
                 ++i;
             }
-            if (i >= to) break;
+            if (i >= to) {
+                // A story's last paragraph of such groups alone still starts
+                // here: its mark does not take the format the mark before it
+                // stated.
+                if (!display && i > from && to == static_cast<long>(s.size()) && open.empty()) {
+                    out_ += "\r\n\\pard\\plain";
+                    WriteParaWords(nullptr, true, true);
+                }
+                break;
+            }
             // The paragraph's properties are those at its end. Text before a
             // row-start mark stands before the row: the row's definition
             // follows it, at the mark.
