@@ -58,6 +58,39 @@ TEST_F(FromScript, LoopsFieldsAndDefaultMembers) {
     EXPECT_TRUE(sc.Eval("IsNull(Orders.Fields(\"Total\").Value)").toBool());
 }
 
+// IsNull, IsEmpty, IsNumeric, IsDate and VarType read a field's Value, taken
+// from the recordset or out of a Dictionary; to IsObject it stays an object.
+// A template's "If IsNull(x) Or IsEmpty(x) Then ... Else FormatNumber(x)"
+// therefore never formats a Null.
+TEST_F(FromScript, InquiriesReadTheValueOfAField) {
+    sc.AddCode(
+        "Function Look(f)\n"
+        "  Look = IsNull(f) & IsEmpty(f) & IsNumeric(f) & IsDate(f) & VarType(f) & IsObject(f)\n"
+        "End Function\n"
+        "Function Shown()\n"
+        "  Dim s\n"
+        "  Orders.MoveFirst\n"
+        "  Do While Not Orders.EOF\n"
+        "    If IsNull(Orders.Fields(\"Total\")) Or IsEmpty(Orders.Fields(\"Total\")) Then\n"
+        "      s = s & \"-;\"\n"
+        "    Else\n"
+        "      s = s & FormatNumber(Orders.Fields(\"Total\"), 1) & \";\"\n"
+        "    End If\n"
+        "    If IsNull(Orders(\"Total\")) Then s = s & \"null;\" Else s = s & FormatNumber(Orders(\"Total\"), 0) & \";\"\n"
+        "    Orders.MoveNext\n"
+        "  Loop\n"
+        "  Shown = s\n"
+        "End Function\n");
+    EXPECT_EQ(sc.Run("Shown").toUtf8(), "12.5;13;3.0;3;-;null;");
+    sc.ExecuteStatement("Set d = CreateObject(\"Scripting.Dictionary\") : d.Add \"t\", Orders(\"Total\")");
+    sc.ExecuteStatement("Orders.MoveFirst");
+    EXPECT_EQ(sc.Eval("Look(Orders(\"Total\"))").toUtf8(), "FalseFalseTrueFalse5True");
+    sc.ExecuteStatement("Orders.MoveLast");
+    EXPECT_EQ(sc.Eval("Look(Orders(\"Total\"))").toUtf8(), "TrueFalseFalseFalse1True");
+    EXPECT_EQ(sc.Eval("Look(Orders.Fields(1))").toUtf8(), "FalseFalseFalseFalse8True");
+    EXPECT_EQ(sc.Eval("Look(d(\"t\")) & IsNull(d.Item(\"t\"))").toUtf8(), "TrueFalseFalseFalse1TrueTrue");
+}
+
 // Names given in many ways on every pass of a loop (literals in any case, texts
 // built at run time, positions, a variable that changes, a field object)
 // always find the field they name, however often each is used.

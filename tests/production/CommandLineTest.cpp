@@ -5,6 +5,7 @@
 #include "common/Eventually.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -272,6 +273,39 @@ TEST(CommandLine, TemplateConnectionsTakeTheirParametersInOrder) {
     EXPECT_NE(r.err.find("qzstudio: left out connection \"Shop\", command \"Inv\": no value for"),
               std::string::npos) << r.err;
     EXPECT_NE(r.err.find("script error"), std::string::npos) << r.err;
+}
+
+// A Null column prints as nothing and the others with their format, whether the
+// field is given by the recordset's default member, through Fields, or as a
+// Field kept in a Dictionary.
+TEST(CommandLine, NullFieldsPrintEmptyInNumberFields) {
+    qz::test::TempDir dir;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file("shop.db").c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE L (No INTEGER, Amount DOUBLE); INSERT INTO L VALUES (1, 2.5), (2, NULL), (3, 4);",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    dir.write("t.qzc",
+              "<QZC><TemplateProperties><Locale>1033</Locale></TemplateProperties><ConnectionList>"
+              "<Connection ID=\"ID1\"><Name>Shop</Name>"
+              "<DataSource>Provider=Microsoft.Jet.OLEDB.4.0;Data Source=shop.db</DataSource>"
+              "<ConnectionType>0</ConnectionType><CommandList>"
+              "<Command ID=\"ID1\"><Name>Lines</Name><Text>SELECT No, Amount FROM L ORDER BY No</Text></Command>"
+              "</CommandList></Connection></ConnectionList></QZC>");
+    dir.write("t.rtf", rtfDocument(
+        statementField("Start", "Set d = CreateObject(\"Scripting.Dictionary\")_QZCRLF"
+                                "d.Add \"a\", Lines(\"Amount\")_QZCRLFDo While Not Lines.EOF") +
+        "[" + expressionField("A", "Lines(\"Amount\")", "Number;NumDigits:2") + "|" +
+        expressionField("B", "Lines.Fields(\"Amount\")", "Currency;NumDigits:1") + "|" +
+        expressionField("C", "d(\"a\")", "Percent;NumDigits:0") + "]" +
+        statementField("Next", "Lines.MoveNext_QZCRLFLoop")));
+    Result r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string text;
+    const std::string out = qz::test::readFile(dir.file("o.rtf"));
+    for (std::size_t at = out.find("\\cf0 "); at != std::string::npos; at = out.find("\\cf0 ", at + 1))
+        text += out.substr(at + 5, out.find('}', at) - at - 5) + "|";
+    EXPECT_EQ(text, "2.50|$2.5|250%||||4.00|$4.0|400%|") << out;
 }
 
 namespace {

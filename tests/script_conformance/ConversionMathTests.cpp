@@ -342,6 +342,15 @@ TEST(ConformConversions, LimitsOfLongCurrencyAndHex) {
         {"", "Hex(2 ^ 31)", "err:6"},
         {"", "IsEmpty(Nothing)", "Boolean:False"},
         {"", "IsNull(Nothing)", "Boolean:False"},
+        // An object's default value is what the inquiries look at; one
+        // without a default member is neither Null nor Empty, nor an error.
+        {"Class C\n Public v\nEnd Class\nSet o = New C",
+         "IsNull(o) & IsEmpty(o) & IsNumeric(o) & IsDate(o) & IsObject(o) & VarType(o)", "String:FalseFalseFalseFalseTrue9"},
+        {"Class C\n Public Default Function F(i)\n F = i\n End Function\nEnd Class\nSet o = New C",
+         "IsNull(o) & IsEmpty(o) & IsNumeric(o) & IsDate(o)", "String:FalseFalseFalseFalse"},
+        {"Class D\n Public v\n Public Default Property Get Value\n  Value = v\n End Property\nEnd Class\n"
+         "Set o = New D : r = IsEmpty(o) : o.v = Null : r = r & IsNull(o) & IsArray(o) & IsObject(o) : o.v = \"1/2/2003\"",
+         "r & IsDate(o) & IsNumeric(o)", "String:TrueTrueFalseTrueTrueFalse"},
         {"", "CStr(CBool(5))", "String:True"},
     };
     expectAll(cases);

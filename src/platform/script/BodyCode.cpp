@@ -12,6 +12,7 @@
 // runs once. Any other body never goes on after an error, so an error here
 // only needs the statement it happened in.
 #include "platform/script/EngineDetail.h"
+#include "platform/script/runtime/Runtime.h"
 
 #include <deque>
 #include <memory>
@@ -991,11 +992,14 @@ bool Engine::blankTest(const BodyIns& in, Frame& f) {
     const std::uint32_t before = impureCalls_;
     Variant v = evalMember(x, f);
     const bool pure = impureCalls_ == before;
-    const bool isNull = v.isNull();
+    // IsNull and IsEmpty look at an object's default value (a field's Value).
+    Variant value;
+    const Variant& seen = v.isObject() ? (value = inquiryValue(v)) : v;
+    const bool isNull = seen.isNull();
     checkClock();
     bool blank;
     if (pure) {
-        blank = isNull || v.isEmpty();
+        blank = isNull || seen.isEmpty();
         checkClock();
     } else {
         const Variant e = eval(*c.b, f);

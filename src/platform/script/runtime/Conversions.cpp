@@ -109,12 +109,12 @@ Variant Fix(std::span<Variant> a) { return truncateNumber(a[0], false); }
 Variant Int(std::span<Variant> a) { return truncateNumber(a[0], true); }
 
 Variant IsArray(std::span<Variant> a) { return Variant(a[0].isArray()); }
-Variant IsEmpty(std::span<Variant> a) { return Variant(a[0].isEmpty()); }
-Variant IsNull(std::span<Variant> a) { return Variant(a[0].isNull()); }
+Variant IsEmpty(std::span<Variant> a) { return Variant(inquiryValue(a[0]).isEmpty()); }
+Variant IsNull(std::span<Variant> a) { return Variant(inquiryValue(a[0]).isNull()); }
 Variant IsObject(std::span<Variant> a) { return Variant(a[0].isObject()); }
 
 Variant IsDate(std::span<Variant> a) {
-    const Variant& v = a[0];
+    const Variant v = inquiryValue(a[0]);
     if (v.type() == qz::VarType::Date) return Variant(true);
     if (!v.isString()) return Variant(false);
     double d;
@@ -122,7 +122,7 @@ Variant IsDate(std::span<Variant> a) {
 }
 
 Variant IsNumeric(std::span<Variant> a) {
-    const Variant& v = a[0];
+    const Variant v = inquiryValue(a[0]);
     switch (v.type()) {
     case qz::VarType::Empty: case qz::VarType::Boolean: case qz::VarType::Byte: case qz::VarType::Integer:
     case qz::VarType::Long: case qz::VarType::Single: case qz::VarType::Double: case qz::VarType::Currency:
@@ -130,17 +130,6 @@ Variant IsNumeric(std::span<Variant> a) {
     case qz::VarType::String: {
         double d;
         return Variant(parseNumber(v.stringValue(), currentLocale(), d));
-    }
-    case qz::VarType::Object: {
-        // An object is numeric when its default value is.
-        if (!v.objectValue()) return Variant(false);
-        Variant value;
-        try {
-            value = v.dereference();
-        } catch (const AutomationError&) {
-            return Variant(false);
-        }
-        return IsNumeric(std::span<Variant>(&value, 1));
     }
     default:
         return Variant(false);
@@ -161,17 +150,7 @@ Variant TypeName(std::span<Variant> a) {
 }
 
 Variant VarType(std::span<Variant> a) {
-    const Variant& v = a[0];
-    // An object with a default property reports the type of that property's
-    // value; one without (or Nothing) is vbObject.
-    if (v.objectValue()) {
-        try {
-            return Variant(static_cast<std::int16_t>(v.dereference().varType()));
-        } catch (const AutomationError& e) {
-            if (e.Number != err::NoSuchMember && e.Number != err::WrongArgCount) throw;
-        }
-    }
-    return Variant(static_cast<std::int16_t>(v.varType()));
+    return Variant(static_cast<std::int16_t>(inquiryValue(a[0]).varType()));
 }
 
 Variant Array(std::span<Variant> a) {
@@ -197,4 +176,15 @@ Variant RGB(std::span<Variant> a) {
 }
 
 } // namespace fn
+
+Variant inquiryValue(const Variant& v) {
+    if (!v.objectValue()) return v;
+    try {
+        return v.dereference();
+    } catch (const AutomationError& e) {
+        if (e.Number != err::NoSuchMember && e.Number != err::WrongArgCount) throw;
+    }
+    return v;
+}
+
 } // namespace qz::script

@@ -39,6 +39,12 @@ std::span<const BuiltinFunction> builtinFunctions();
 // The function of a name (case-insensitive), or null.
 const BuiltinFunction* findBuiltin(std::u16string_view name);
 
+// The value IsNull, IsEmpty, IsNumeric, IsDate and VarType look at: an
+// object's default value (a recordset field's Value), or the object itself
+// when it has no default member or is Nothing. An error the default member
+// raises (a field read at the end of its recordset) is the caller's.
+Variant inquiryValue(const Variant& v);
+
 // Every vb... constant with its value.
 const std::vector<std::pair<std::u16string, Variant>>& builtinConstants();
 
