@@ -299,7 +299,7 @@ void QZCConnection::detach() {
     deleted_ = true;
 }
 
-bool CommandNameTaken(const QZCConnectionList& list, std::string_view name, const QZCCommand* self) noexcept {
+bool QzCommandNameAlreadyExist(const QZCConnectionList& list, std::string_view name, const QZCCommand* self) noexcept {
     for (const auto& cn : list.List()) {
         if (!cn->CommandList()) continue;
         for (const auto& cmd : cn->CommandList()->List())
@@ -308,9 +308,11 @@ bool CommandNameTaken(const QZCConnectionList& list, std::string_view name, cons
     return false;
 }
 
-void CheckCommandName(const QZCConnectionList* list, const std::string& name, const QZCCommand* self) {
+void CheckCommandName(const QZCConnectionList* list, const std::string& name, const QZCCommand* self,
+                      const std::function<void()>& beforeSearch) {
     if (onlySpaces(name) || !ValidCnOrCmdName(name)) RaiseError(msg::InvalidName);
-    if (list && self && name != self->Name && CommandNameTaken(*list, name, self))
+    if (beforeSearch) beforeSearch();
+    if (list && self && name != self->Name && QzCommandNameAlreadyExist(*list, name, self))
         RaiseError(msg::DuplicateCommandName);
 }
 

@@ -14,6 +14,7 @@
 
 #include "config/QZCNode.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -146,11 +147,14 @@ private:
 // True when a command of any connection of the list, other than `self`,
 // bears the name. Letter case does not count: command names become the names
 // of the script's objects, where "Orders" and "orders" are one object.
-bool CommandNameTaken(const QZCConnectionList& list, std::string_view name, const QZCCommand* self) noexcept;
+bool QzCommandNameAlreadyExist(const QZCConnectionList& list, std::string_view name, const QZCCommand* self) noexcept;
 
 // The rules a command's name meets before the command is saved under it: a
-// blank name or one that cannot name a script object raises 4027; a name
-// changed from the command's own to one another command bears raises 4025.
-void CheckCommandName(const QZCConnectionList* list, const std::string& name, const QZCCommand* self);
+// blank name or one that cannot name a script object raises 4027; then
+// `beforeSearch` runs (a window's own check that comes between, such as the
+// query builder's empty SQL); then a name changed from the command's own to
+// one another command bears raises 4025.
+void CheckCommandName(const QZCConnectionList* list, const std::string& name, const QZCCommand* self,
+                      const std::function<void()>& beforeSearch = {});
 
 } // namespace qz

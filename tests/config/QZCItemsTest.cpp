@@ -315,8 +315,8 @@ TEST(QZCItems, CommandNamesAreValidNamesAndUniqueWithoutLetterCase) {
                                  "</CommandList></Connection></ConnectionList></QZC>"));
     const auto& list = *file.ConnectionList();
     const QZCCommand* lines = list.List()[0]->CommandList()->List()[1].get();
-    EXPECT_TRUE(CommandNameTaken(list, "ORDERS", lines));
-    EXPECT_FALSE(CommandNameTaken(list, "Lines", lines));  // its own name
+    EXPECT_TRUE(QzCommandNameAlreadyExist(list, "ORDERS", lines));
+    EXPECT_FALSE(QzCommandNameAlreadyExist(list, "Lines", lines));  // its own name
     EXPECT_EQ(errorNumberOf([&] { CheckCommandName(&list, "orders", lines); }), ownError(4025));
     EXPECT_EQ(errorNumberOf([&] { CheckCommandName(&list, "   ", lines); }), ownError(4027));
     EXPECT_EQ(errorNumberOf([&] { CheckCommandName(&list, "1st", lines); }), ownError(4027));

@@ -422,13 +422,17 @@ TEST_F(QueryBuilderWindow, OkChecksTheNameAndTheTextAndSaves) {
     int key = ' ';
     b.txtCommandName.KeyPress(key);
     EXPECT_EQ(key, 0);
-    // A text of blanks is refused.
-    b.txtCommandName.Text = "Orders";
+    // A text of blanks is refused, before the name is looked for among the
+    // other commands.
     const std::string sql = b.txtQuery.Text;
     b.txtQuery.Text = "  ";
-    Drive(b, [&] { b.cmdOk_Click(); });
-    EXPECT_EQ(host.errorTexts.back(),
-              GetResourceString(4002) + "\r\n\r\nDetails: error " + std::to_string(OwnErrorNumber(4002)));
+    for (const char* name : {"Orders", "lines"}) {
+        b.txtCommandName.Text = name;
+        Drive(b, [&] { b.cmdOk_Click(); });
+        EXPECT_EQ(host.errorTexts.back(),
+                  GetResourceString(4002) + "\r\n\r\nDetails: error " + std::to_string(OwnErrorNumber(4002)));
+    }
+    b.txtCommandName.Text = "Orders";
     // A file that became read-only is reported, and nothing is written.
     b.txtQuery.Text = sql;
     const std::string stored = Qzc();

@@ -273,7 +273,7 @@ bool frmDataLink::ConnectionAlreadyExists(const std::string& name, const std::st
 }
 
 bool frmDataLink::FindCommandName(const std::string& name, const QZCCommand* self) const {
-    return CommandNameTaken(List(), name, self);
+    return QzCommandNameAlreadyExist(List(), name, self);
 }
 
 // ---- renaming in place ---------------------------------------------------------------

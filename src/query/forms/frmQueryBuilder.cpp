@@ -564,8 +564,9 @@ void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) 
 void frmQueryBuilder::cmdOk_Click() {
     Handled(kForm, "cmdOk_Click", kErrLog, [&] {
         const std::string name = txtCommandName.Text;
-        CheckCommandName(list_.get(), name, command_.get());
-        if (Trimmed(txtQuery.Text).empty()) RaiseError(msg::InvalidSqlQuery);
+        CheckCommandName(list_.get(), name, command_.get(), [&] {
+            if (Trimmed(txtQuery.Text).empty()) RaiseError(msg::InvalidSqlQuery);
+        });
         if (!SqlAcceptedForSaving(txtQuery.Text)) return;
         SaveData(name, txtQuery.Text);
         saved_ = true;
