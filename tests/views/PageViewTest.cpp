@@ -420,3 +420,32 @@ TEST(PageView, DrawingsAndNotesFollowTheEditsOfTheirText) {
     view.pasteFromClipboard();
     EXPECT_EQ(shown(1), std::pair(true, 3));
 }
+
+TEST(PageView, NoteMarksInTheTextAreNumberedAgainWhenANoteGoesOrComes) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\pard one{\super\chftn}{\footnote\pard{\super\chftn} A.}\par)"
+                    R"(\pard middle\par\pard two{\super\chftn}{\footnote\pard{\super\chftn} B.}\par})");
+    views::DocumentView view(doc);
+    auto text = [&] {
+        QString all;
+        for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) all += b.text() + "|";
+        return all.toStdString();
+    };
+    ASSERT_EQ(text(), "one1|middle|two2|");
+    // The first note and its mark removed: the second is note 1.
+    for (long at : {5L, 4L}) {
+        doc.GetSelection().SetRange(at, at);
+        view.pushSelection();
+        view.deleteBackward();
+    }
+    EXPECT_EQ(text(), "one|middle|two1|");
+    // Pasted before it, a note makes it note 2 again.
+    doc.GetSelection().SetRange(14, 16);
+    view.pushSelection();
+    view.copy();
+    doc.GetSelection().SetRange(3, 3);
+    view.pushSelection();
+    view.pasteFromClipboard();
+    EXPECT_EQ(text(), "one1|middle|two2|");
+}

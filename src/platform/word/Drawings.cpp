@@ -325,17 +325,11 @@ std::string_view HeadWord(std::string_view group) {
 } // namespace
 
 std::optional<Drawing> ParseDrawing(const Document& doc, std::string_view group, int font) {
-    const std::string_view head = HeadWord(group);
-    if (head != "shp" && head != "do") return std::nullopt;
+    if (!IsDrawing(group)) return std::nullopt;
     const Group tree = ReadTree(group);
     Drawing d;
-    if (head == "do") {
-        ReadOldDrawing(doc, tree, font, d);
-        return d;
-    }
-    // A picture shape shows as its picture, in the text where it stands.
-    if (ParsePicture(group).kind != Picture::Kind::None) return std::nullopt;
-    ReadShape(doc, tree, font, d);
+    if (tree.head == "do") ReadOldDrawing(doc, tree, font, d);
+    else ReadShape(doc, tree, font, d);
     return d;
 }
 
@@ -354,9 +348,10 @@ std::vector<Drawing> StoryDrawings(const Document& doc, const Story& story) {
     return out;
 }
 
-bool MayBeDrawingOrNote(std::string_view group) {
+bool IsDrawing(std::string_view group) {
+    // A picture shape shows as its picture, in the text where it stands.
     const std::string_view head = HeadWord(group);
-    return head == "shp" || head == "do" || head == "footnote";
+    return head == "do" || (head == "shp" && ParsePicture(group).kind == Picture::Kind::None);
 }
 
 int NoteKind(std::string_view group) {

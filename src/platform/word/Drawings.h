@@ -41,10 +41,10 @@ std::optional<Drawing> ParseDrawing(const Document& doc, std::string_view group,
 // The drawing objects anchored in a story, in its order.
 std::vector<Drawing> StoryDrawings(const Document& doc, const Story& story);
 
-// Whether a kept group may be a drawing object or a note (one that
-// StoryDrawings or StoryNotes reads), by its first word alone: a view that
-// keeps what they read knows from it whether an edit changed any.
-bool MayBeDrawingOrNote(std::string_view group);
+// Whether a kept group is a drawing object (one ParseDrawing reads), without
+// reading it: a view that keeps what StoryDrawings read knows from it
+// whether an edit changed any.
+bool IsDrawing(std::string_view group);
 
 // A footnote or endnote, as its page shows it.
 struct Note {

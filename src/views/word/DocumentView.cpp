@@ -346,6 +346,8 @@ bool DocumentView::edit(const std::function<void()>& change, bool typing) {
     const word::Selection& sel = doc_.GetSelection();
     const long start = sel.Start(), end = sel.End();
     const unsigned numbering = doc_.NumberingChanges();
+    // The drawings and notes before the edit, which it moves, takes or brings.
+    objects_->refresh();
     const bool ok = runStep(change, typing);
     // List numbers given again may stand anywhere after the edit.
     if (doc_.NumberingChanges() != numbering) {
@@ -383,13 +385,13 @@ void DocumentView::rerender(long start, long end, long delta, long editStart, lo
             return;
         }
     }
-    // The model range the blocks showed: the edit stands in it.
-    const long shownFrom = map_[i].start, shownTo = map_[j].start + map_[j].length;
+    // The model range the blocks showed holds the edit. A note it took or
+    // brought gives the note marks after it other numbers, anywhere.
+    if (objects_->splice(map_[i].start, map_[j].start + map_[j].length, delta)) return renderAll();
     rendering_ = true;
     const bool drawn = renderer_->redraw(story_, *document(), map_, i, j, delta, cell);
     rendering_ = false;
     if (!drawn) return renderAll();
-    objects_->splice(shownFrom, shownTo, delta);
     renderedTo_ += delta;
     pushSelection();
 }

@@ -37,19 +37,29 @@ template <typename T> void Shift(std::vector<T>& read, long to, long delta) {
 
 } // namespace
 
-void PageObjects::splice(long from, long to, long delta) {
-    if (read_ == SIZE_MAX) return;
+bool PageObjects::splice(long from, long to, long delta) {
     const word::Story& story = view_.story();
     const long size = static_cast<long>(story.size());
-    bool stale = static_cast<long>(read_) + delta != size || HoldsIn(drawings_, from, to) || HoldsIn(notes_, from, to);
-    for (long i = std::max(0L, from), end = std::min(size, to + delta); !stale && i < end; ++i) {
-        const word::Atom& a = story[static_cast<std::size_t>(i)];
-        stale = a.Kind() == word::AtomKind::Opaque && word::MayBeDrawingOrNote(view_.model().Opaque(a.value));
+    if (read_ == SIZE_MAX || static_cast<long>(read_) + delta != size) {
+        forget();
+        return true;
     }
-    if (stale) return forget();
+    bool drawings = HoldsIn(drawings_, from, to), notes = HoldsIn(notes_, from, to);
+    for (long i = std::max(0L, from), end = std::min(size, to + delta); !notes && i < end; ++i) {
+        const word::Atom& a = story[static_cast<std::size_t>(i)];
+        if (a.Kind() != word::AtomKind::Opaque) continue;
+        const std::string& group = view_.model().Opaque(a.value);
+        if (word::NoteKind(group)) notes = view_.showsMainStory();
+        else drawings = drawings || word::IsDrawing(group);
+    }
+    if (drawings || notes) {
+        forget();
+        return notes;
+    }
     read_ = story.size();
     Shift(drawings_, to, delta);
     Shift(notes_, to, delta);
+    return false;
 }
 
 void PageObjects::refresh() {

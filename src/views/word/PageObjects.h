@@ -23,17 +23,18 @@ public:
     // Draws the page's objects behind its text (front false: those the
     // document puts behind it) or in front of it (the others, and the notes).
     void paint(QPainter& p, int page, bool front);
+    // Reads the story's drawings and notes unless what was read is its own.
+    void refresh();
     // After an edit that made the story's [from, to) (positions before it)
     // [from, to + delta): what was read moves with the text after the edit,
     // unless the edit took or brought a drawing or note (or the story is not
-    // the length the edit leaves), when the story is read again.
-    void splice(long from, long to, long delta);
+    // the length the edit leaves), when the story is read again. True when
+    // the notes may have changed: the marks after the edit take new numbers.
+    bool splice(long from, long to, long delta);
     // The story is read again before the next paint (the view drew it anew).
     void forget() { read_ = SIZE_MAX; }
 
 private:
-    // Reads the story's drawings and notes unless what was read is its own.
-    void refresh();
     // Where the view shows a story position: the top of its line, and the
     // top of its paragraph.
     bool anchor(long pos, double& lineTop, double& paragraphTop) const;
