@@ -35,7 +35,10 @@ public:
                        "CREATE TABLE Short (Code VARCHAR(3));"
                        "INSERT INTO Short VALUES ('abc'), ('longer than declared'), (NULL);"
                        "CREATE TABLE Amounts (Price MONEY, Rate DECIMAL(10,2), Qty NUMBER);"
-                       "INSERT INTO Amounts VALUES (1234.5, -12.25, 3), (NULL, NULL, NULL);");
+                       "INSERT INTO Amounts VALUES (1234.5, -12.25, 3), (NULL, NULL, NULL);"
+                       "CREATE TABLE Stored (Done BOOLEAN, At DATETIME);"
+                       "INSERT INTO Stored VALUES ('true', 1700000000), ('no', 2460000.5), (5, '2024-03-05 10:11:12'),"
+                       "(0, '2024-03-05T10:11'), ('maybe', 'soon'), (NULL, NULL);");
         std::ofstream(dir->file("odbcinst.ini")) << "[SQLite3]\nDriver=" << sqliteOdbcDriver() << "\n"
                                                   << "[FreeTDS]\nDriver=" << driver("libtdsodbc.so") << "\n";
         std::ofstream(dir->file("odbc.ini")) << "[Shop]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db") << "\n"
@@ -103,6 +106,21 @@ TEST_F(Odbc, AmountsAndDecimalsOfDeclaredTypesAreNumbers) {
     EXPECT_EQ(rs->column(0).type, adCurrency);
     rs->moveFirst();
     EXPECT_EQ(rs->value(0).currencyValue(), 12345000);
+}
+
+// Words in a boolean column and numbers in a date column are the values the
+// file gives read directly, not Null.
+TEST_F(Odbc, StoredWordsAndNumbersReadAsTheFileDirectly) {
+    const std::string sql = "SELECT Done, At FROM Stored ORDER BY rowid";
+    Ref<Connection> direct = makeRef<Connection>();
+    direct->open("Data Source=" + OdbcSetUp::dir->file("shop.db"));
+    const std::string want = dump(*direct->execute(sql));
+    ASSERT_EQ(want.find("11=|"), want.rfind("11=|")) << want; // the one Null boolean
+    for (const char* cs : {"DSN=Shop", "DSN=Shop;NoWCHAR=1"}) {
+        Ref<Connection> c = makeRef<Connection>();
+        c->open(cs);
+        EXPECT_EQ(dump(*c->execute(sql)), want) << cs;
+    }
 }
 
 // Rows that would pass the memory ceiling fail with error 7 as they are

@@ -61,6 +61,35 @@ TEST_F(Postgres, ReadsTheSameRowsAsTheSqliteFile) {
     EXPECT_TRUE(isStringType(d->column(0).type));
 }
 
+// Dates the date type cannot hold (the endless ones, years before Christ,
+// before 100 or after 9999) stay texts (as the driver writes them), never
+// another date.
+TEST_F(Postgres, DatesOutOfTheDateRangeStayTexts) {
+    std::string error;
+    ASSERT_TRUE(pg->Execute("shop", "CREATE TABLE Days (N INT, Day DATE, At TIMESTAMP, Zoned TIMESTAMPTZ);"
+                                    "INSERT INTO Days VALUES (1, '2024-03-05', '2024-03-05 10:11:12.5', "
+                                    "'2024-03-05 10:11:12+00'), (2, 'infinity', NULL, NULL),"
+                                    "(3, '-infinity', '-infinity', '-infinity'),"
+                                    "(4, NULL, '0144-03-15 10:00 BC', '0144-03-15 10:00+00 BC'),"
+                                    "(5, '0050-01-01', '10000-01-01', NULL), (6, '0100-01-01', '9999-12-31 23:59:59', NULL);",
+                           &error)) << error;
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(pg->OdbcConnectionString("shop"));
+    Ref<Recordset> rs = c->execute("SELECT Day, At, Zoned FROM Days ORDER BY N");
+    std::string got;
+    for (; !rs->eof(); rs->moveNext()) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            const Variant& v = rs->value(i);
+            got += v.isNull() ? "null" : v.type() == VarType::Date ? "D " + std::to_string(v.toDouble()) : v.isString() ? "S" : "?";
+            got += i < 2 ? "|" : "\n";
+        }
+    }
+    EXPECT_EQ(got, "D 45356.000000|D 45356.424450|D 45356.424444\n"
+                   "S|null|null\nS|S|S\nnull|S|S\nS|S|null\n"
+                   "D -657434.000000|D 2958465.999988|null\n");
+    EXPECT_EQ(rs->column(0).type, adDBDate);
+}
+
 TEST_F(Postgres, CatalogAndServerMessages) {
     Ref<Connection> c = makeRef<Connection>();
     c->open(pg->OdbcConnectionString("shop"));

@@ -188,6 +188,17 @@ double oleDateOfWhole(unsigned y, unsigned m, unsigned d, unsigned seconds) {
     return days < 0 ? days - frac : days + frac;
 }
 
+// A zone after a time ("Z", "+01", "-05:30"), or nothing: the zone is
+// ignored, the values being local as stored. Anything else (an era, "BC")
+// makes the text no date of this calendar.
+bool zoneSuffix(std::string_view z) {
+    if (z.empty() || z == "Z") return true;
+    if (z[0] != '+' && z[0] != '-') return false;
+    for (std::size_t i = 1; i < z.size(); ++i)
+        if ((z[i] < '0' || z[i] > '9') && z[i] != ':') return false;
+    return z.size() > 1;
+}
+
 } // namespace
 
 std::int64_t packedIsoDate(std::string_view text) {
@@ -234,8 +245,7 @@ bool parseIsoDateTime(std::string_view text, double& oleDate) {
     if (i < s.size()) {
         if (s[i] != ' ' && s[i] != 'T') return false;
         ++i;
-        if (!parseTime(s, i, h, mi, sec)) return false;
-        // A zone suffix ("Z", "+01:00") is ignored: the values are local as stored.
+        if (!parseTime(s, i, h, mi, sec) || !zoneSuffix(s.substr(i))) return false;
     }
     oleDate = oleDateFromParts(y, m, d, h, mi, sec);
     return true;
@@ -411,6 +421,18 @@ bool scalarFromText(std::string_view text, std::int32_t type, Variant& out) {
 Variant valueFromText(std::string_view text, std::int32_t type) {
     Variant v;
     return scalarFromText(text, type, v) ? v : stringValue(text);
+}
+
+Variant valueFromStoredText(std::string_view text, std::int32_t type) {
+    Variant v;
+    if (scalarFromText(text, type, v)) return v;
+    if (type == adBoolean || isDateType(type)) {
+        std::int64_t i = 0;
+        double d = 0;
+        if (parseInt64(text, i)) return isDateType(type) ? Variant::date(dateOfUnixSeconds(i)) : valueFromInt(i, type);
+        if (parseDouble(text, d)) return isDateType(type) ? Variant::date(dateOfJulianDay(d)) : valueFromDouble(d, type);
+    }
+    return stringValue(text);
 }
 
 bool isStringType(std::int32_t t) {

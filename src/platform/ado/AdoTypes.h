@@ -76,6 +76,15 @@ Variant valueFromText(std::string_view text, std::int32_t type);
 // The same for the subtypes other than String: false (out unchanged) when the
 // text stays a String.
 bool scalarFromText(std::string_view text, std::int32_t type, Variant& out);
+// Numbers in a date column, by the conventions of SQLite's own date
+// functions: a real number is a Julian day, an integer Unix seconds.
+inline double dateOfJulianDay(double day) { return day - 2415018.5; }
+inline double dateOfUnixSeconds(std::int64_t seconds) { return 25569.0 + static_cast<double>(seconds) / 86400.0; }
+// A value of a column where texts and numbers may be stored side by side (a
+// SQLite file's), given as its text: as valueFromText, and a number the text
+// of which fits no date or boolean is read as the number it is stored as (a
+// date by the conventions above, a boolean true when not zero).
+Variant valueFromStoredText(std::string_view text, std::int32_t type);
 
 // A String Variant of UTF-8 text (fast for the common ASCII text).
 Variant stringValue(std::string_view utf8);

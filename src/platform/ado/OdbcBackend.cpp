@@ -177,9 +177,27 @@ bool readChunks(const Stmt& s, SQLUSMALLINT col, SQLSMALLINT cType, std::string&
     return true;
 }
 
+// Dates and booleans are read as the driver's text: a date's parts in the
+// driver's structure lose what its text keeps (PostgreSQL's driver gives a
+// date of 'infinity' as today, a time stamp before Christ as the same year
+// after him, where its text says "BC"), and SQLite's driver gives a number or
+// a word stored in such a column as Null.
+bool readAsText(std::int32_t type) {
+    return isStringType(type) || isDateType(type) || type == adBoolean || type == adNumeric || type == adDecimal ||
+           type == adCurrency || type == adGUID;
+}
+
+// A value the driver gave as text, as its column's type reads it: a text
+// the type cannot hold (a date out of the years 100 to 9999) stays a text.
+Variant valueOfText(std::u16string text, std::int32_t type) {
+    if (isStringType(type) || type == adGUID) return Variant(std::move(text));
+    const std::string utf8 = toUtf8(text);
+    return type == adBoolean || isDateType(type) ? valueFromStoredText(utf8, type) : valueFromText(utf8, type);
+}
+
 Variant fetchValue(const Stmt& s, SQLUSMALLINT col, std::int32_t type, std::string& scratch) {
     SQLLEN ind = 0;
-    if (isIntegerType(type) || type == adBoolean) {
+    if (isIntegerType(type)) {
         SQLBIGINT v = 0;
         s.check(SQLGetData(s.h, col, SQL_C_SBIGINT, &v, 0, &ind));
         return ind == SQL_NULL_DATA ? Variant::null() : valueFromInt(v, type);
@@ -189,25 +207,15 @@ Variant fetchValue(const Stmt& s, SQLUSMALLINT col, std::int32_t type, std::stri
         s.check(SQLGetData(s.h, col, SQL_C_DOUBLE, &v, 0, &ind));
         return ind == SQL_NULL_DATA ? Variant::null() : valueFromDouble(v, type);
     }
-    if (isDateType(type)) {
-        SQL_TIMESTAMP_STRUCT ts{};
-        s.check(SQLGetData(s.h, col, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind));
-        if (ind == SQL_NULL_DATA) return Variant::null();
-        if (type == adDBTime)
-            return Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0);
-        return Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
-                                              ts.second + ts.fraction / 1e9));
-    }
     if (type == adBinary || type == adVarBinary || type == adLongVarBinary) {
         if (!readChunks(s, col, SQL_C_BINARY, scratch)) return Variant::null();
         return valueFromBytes(scratch.data(), scratch.size());
     }
-    // Text, numeric and currency (read as text so that no digit is lost), GUID, others.
+    // Text, numeric and currency (read as text so that no digit is lost), dates, GUID, others.
     if (!readChunks(s, col, SQL_C_WCHAR, scratch)) return Variant::null();
     std::u16string text(scratch.size() / sizeof(SQLWCHAR), u'\0');
     std::memcpy(text.data(), scratch.data(), text.size() * sizeof(char16_t));
-    if (type == adNumeric || type == adDecimal || type == adCurrency) return valueFromText(Variant(text).toUtf8(), type);
-    return Variant(std::move(text));
+    return readAsText(type) ? valueOfText(std::move(text), type) : Variant(std::move(text));
 }
 
 std::string columnText(const Stmt& s, SQLUSMALLINT col) {
@@ -375,18 +383,17 @@ bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
     for (std::size_t c = 0; c < n; ++c) {
         const Column& col = data.columns[c];
         Bound& b = cols[c];
-        if (isIntegerType(col.type) || col.type == adBoolean) {
+        if (isIntegerType(col.type)) {
             b.cType = SQL_C_SBIGINT;
             b.width = sizeof(SQLBIGINT);
         } else if (col.type == adSingle || col.type == adDouble) {
             b.cType = SQL_C_DOUBLE;
             b.width = sizeof(double);
-        } else if (isDateType(col.type)) {
-            b.cType = SQL_C_TYPE_TIMESTAMP;
-            b.width = sizeof(SQL_TIMESTAMP_STRUCT);
-        } else if (isStringType(col.type) || col.type == adNumeric || col.type == adDecimal || col.type == adCurrency ||
-                   col.type == adGUID) {
-            const auto chars = static_cast<std::size_t>(std::max(col.definedSize, col.precision));
+        } else if (readAsText(col.type)) {
+            // A date's or a boolean's text is short; a longer one is read whole at its row.
+            const auto chars = isDateType(col.type) || col.type == adBoolean
+                                   ? std::size_t{40}
+                                   : static_cast<std::size_t>(std::max(col.definedSize, col.precision));
             if (chars == 0 || chars > kMaxChars) return false;
             b.cType = SQL_C_WCHAR;
             b.width = (chars + 4) * sizeof(SQLWCHAR);
@@ -436,13 +443,6 @@ bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
                     double v;
                     std::memcpy(&v, p, sizeof v);
                     data.set(row[c], valueFromDouble(v, type));
-                } else if (b.cType == SQL_C_TYPE_TIMESTAMP) {
-                    SQL_TIMESTAMP_STRUCT ts;
-                    std::memcpy(&ts, p, sizeof ts);
-                    data.set(row[c], type == adDBTime
-                                         ? Variant::date((ts.hour * 3600.0 + ts.minute * 60.0 + ts.second) / 86400.0)
-                                         : Variant::date(oleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute,
-                                                                          ts.second + ts.fraction / 1e9)));
                 } else if (ind == SQL_NO_TOTAL || ind < 0 ||
                            static_cast<std::size_t>(ind) > b.width - sizeof(SQLWCHAR)) {
                     // Cut: read whole at its row.
@@ -452,9 +452,7 @@ bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
                 } else {
                     std::u16string text(static_cast<std::size_t>(ind) / sizeof(SQLWCHAR), u'\0');
                     std::memcpy(text.data(), p, text.size() * sizeof(char16_t));
-                    data.set(row[c], (type == adNumeric || type == adDecimal || type == adCurrency)
-                                         ? valueFromText(Variant(text).toUtf8(), type)
-                                         : Variant(std::move(text)));
+                    data.set(row[c], valueOfText(std::move(text), type));
                 }
             }
         }

@@ -63,10 +63,8 @@ void describeColumns(sqlite3_stmt* st, RecordsetData& data) {
 }
 
 Variant dateFromNumber(sqlite3_value* v, int storage) {
-    // Numbers in a date column: REAL is a Julian day, INTEGER Unix seconds,
-    // the two conventions of SQLite's own date functions.
-    if (storage == SQLITE_FLOAT) return Variant::date(sqlite3_value_double(v) - 2415018.5);
-    return Variant::date(25569.0 + static_cast<double>(sqlite3_value_int64(v)) / 86400.0);
+    if (storage == SQLITE_FLOAT) return Variant::date(dateOfJulianDay(sqlite3_value_double(v)));
+    return Variant::date(dateOfUnixSeconds(sqlite3_value_int64(v)));
 }
 
 // Access's functions that SQLite lacks under any name (Nz, UCase, LCase,
