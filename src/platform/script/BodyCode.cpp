@@ -627,7 +627,7 @@ void Engine::bindArgs(std::uint64_t byRef, const std::vector<ExprPtr>& args, Var
     // loop state, no variable Execute declared.
     if (a.locked.n != 0 || a.loops.n != 0 || a.frame.dyn) [[unlikely]] a.~Activation();
     --callDepth_;
-    releaseFrame(from, size, params);
+    leaveFrame(from, size, params);
 }
 
 Flow Engine::runCode(const Code& c, Frame& entry) {
@@ -951,8 +951,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         checkClock();
         if (ip->op == BAssignCall) {
             const std::int32_t result = a.frame.proc->resultSlot;
-            Variant r;
-            if (result >= 0) r = std::move(*a.frame.ref[result]);
+            Variant r = result >= 0 ? std::move(*a.frame.ref[result]) : Variant();
             popCall();
             if (r.isObject()) r = letValue(std::move(r));
             letInto(*fp->ref[ip->s->target->slot], std::move(r));

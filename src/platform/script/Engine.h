@@ -405,6 +405,7 @@ private:
     [[gnu::noinline]] void bindArgs(std::uint64_t byRef, const std::vector<ExprPtr>& args, Variant* vals, Variant** ref,
                                     Frame& caller, ElementLocks& locked);
     void releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept;
+    void leaveFrame(std::size_t from, std::size_t size, std::size_t params) noexcept;  // releaseFrame, inlined
     // The rest of releaseFrame once a slot holds something: the values from
     // v to end that hold something are released (an object may run
     // Class_Terminate, whose own calls go above), then the frame's room.

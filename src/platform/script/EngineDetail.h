@@ -243,7 +243,7 @@ inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
 }
 
 
-[[gnu::noinline]] inline void Engine::releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept {
+[[gnu::always_inline]] inline void Engine::leaveFrame(std::size_t from, std::size_t size, std::size_t params) noexcept {
     Variant* const vals = values_.data() + from;
     Variant** const ref = refs_.data() + from;
     // The parameters' slots point at their own values again (a ByRef one
@@ -277,6 +277,10 @@ inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
     }
     sp_ = from;
     --depth_;
+}
+
+[[gnu::noinline]] inline void Engine::releaseFrame(std::size_t from, std::size_t size, std::size_t params) noexcept {
+    leaveFrame(from, size, params);
 }
 
 // Arrays larger than this many elements fail with "Out of memory".
