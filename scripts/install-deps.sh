@@ -11,7 +11,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   # libraries
   libpugixml-dev libsqlite3-dev libicu-dev libpcre2-dev libcli11-dev
-  unixodbc-dev mdbtools-dev libfreexl-dev libzip-dev libexpat1-dev libkrb5-dev
+  unixodbc-dev mdbtools-dev libzip-dev libexpat1-dev libkrb5-dev
   # the ODBC drivers of the connection types (PostgreSQL, SQLite, SQL Server)
   odbc-postgresql libsqliteodbc tdsodbc
   # the desktop studio and its windows, and fonts metric-compatible with

@@ -1,13 +1,11 @@
-// Workbooks of Excel 97 to 2003 (.xls): the cells FreeXL reads, and what it
-// leaves out, read from the workbook's own records: the results that formula
-// cells keep of their last calculation (numbers, dates, texts, booleans),
-// boolean cells, and the defined names, each of one block of cells a table as
-// in the later format.
+// Workbooks of Excel 97 to 2003 (.xls), read from the records of the
+// compound file's workbook stream: the worksheets' cells (shared and inline
+// texts, numbers, dates by their cells' number formats, booleans, and the
+// results that formula cells keep of their last calculation) and the defined
+// names, each of one block of cells a table as in the later format.
 #include "platform/ado/AdoTypes.h"
 #include "platform/ado/Workbook.h"
 #include "platform/automation/Text.h"
-
-#include <freexl.h>
 
 #include <algorithm>
 #include <array>
@@ -105,30 +103,26 @@ std::string workbookStream(const std::string& f) {
     return out;
 }
 
-// What in a compound file would have the FreeXL library read past its own
-// buffers, keep memory it took or go round a loop: the file is given to the
-// library only when there is none. What the library reads is checked, and
-// anything there that no writer makes is refused, wherever the library
-// itself would stop: the allocation table, made of the sectors the header
-// lists and those the DIFAT chain lists (sector n lies at (n + 1) sector
-// sizes); the entries of the directory's first sector, whose names it
-// converts by the length each entry gives (up to 65,535 bytes, although an
-// entry holds 64); and the chain of the stream "Workbook" (or "Book"), or of
-// the root entry's mini stream when the workbook is no longer than the mini
-// streams' cut-off (the library copies the mini stream whole into memory of
-// the length the root entry gives). "" when nothing is wrong.
+// What in a compound file no writer makes and that a reader would have to
+// guess past, refused with its reason rather than read in part: the
+// allocation table, made of the sectors the header lists and those the
+// DIFAT chain lists (sector n lies at (n + 1) sector sizes), each listed
+// once; the entries of the directory's first sector, whose names are at most
+// 64 bytes; and the chain of the stream "Workbook" (or "Book"), or of the
+// root entry's mini stream when the workbook is no longer than the mini
+// streams' cut-off, which must hold the length the root entry gives.
+// "" when nothing is wrong.
 std::string containerFault(const std::string& f) {
     if (f.size() < 512 || u32(f, 0) != 0xE011CFD0u || u32(f, 4) != 0xE11AB1A1u) return {};
     const unsigned shift = u16(f, 0x1E);
-    if (shift != 9 && shift != 12) return {}; // the library reads no sectors
+    if (shift != 9 && shift != 12) return {}; // no version of the format has other sectors
     const std::size_t size = std::size_t{1} << shift;
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     auto sectorAt = [&](std::uint32_t s) { // its position when the file holds it whole
         const std::size_t at = (static_cast<std::size_t>(s) + 1) * size;
         return at <= f.size() && f.size() - at >= size ? at : kNone;
     };
-    // The allocation table; a sector listed twice would have the library
-    // grow it without bound.
+    // The allocation table; a sector listed twice is a damaged file.
     std::vector<std::uint32_t> fat;
     std::vector<bool> listed(f.size() / size + 1);
     std::string fault;
@@ -183,8 +177,8 @@ std::string containerFault(const std::string& f) {
     if (!book) return {};
     const std::uint32_t cutOff = u32(f, 0x40) > 0 ? u32(f, 0x38) : 0;
     const bool mini = bookLength <= cutOff;
-    // The chain the library reads: it copies the root entry's mini stream
-    // into memory of the length the entry gives.
+    // The chain of the workbook, or of the root entry's mini stream, which
+    // holds as much as the entry gives.
     std::vector<bool> seen(fat.size());
     std::uint64_t have = 0;
     const std::uint32_t length = mini ? rootLength : bookLength;
@@ -230,9 +224,95 @@ std::vector<Record> records(const std::string& stream, std::size_t from, bool to
     return out;
 }
 
-// What the workbook's records add to FreeXL's cells.
-struct Extras {
-    std::map<std::string, std::map<std::pair<int, int>, Cell>> cells; // sheet -> (row, column) -> value
+// The shared strings: the SST record's data and that of the CONTINUE
+// records after it, read as one run of bytes, except that a string's
+// characters cut by the end of a record go on after a new flags byte (one
+// byte or two a character). The formatting runs and the phonetic block of a
+// string are skipped by the counts its header gives. Reading stops at the
+// first string the records do not hold whole.
+class SharedStrings {
+public:
+    explicit SharedStrings(std::vector<const std::string*> parts) : parts_(std::move(parts)) {}
+
+    std::vector<std::string> read() {
+        std::vector<std::string> out;
+        std::uint32_t total = 0, unique = 0;
+        if (!number(total, 4) || !number(unique, 4)) return out;
+        for (std::uint32_t i = 0; i < unique; ++i) {
+            std::uint32_t count = 0, runs = 0, phonetic = 0;
+            unsigned char flags = 0;
+            if (!number(count, 2) || !byte(flags)) break;
+            if ((flags & 0x08) && !number(runs, 2)) break;
+            if ((flags & 0x04) && !number(phonetic, 4)) break;
+            std::u16string text;
+            if (!characters(count, flags & 1, text) || !skip(std::uint64_t{runs} * 4 + phonetic)) break;
+            out.push_back(toUtf8(text));
+        }
+        return out;
+    }
+
+private:
+    bool atEnd() {
+        while (part_ < parts_.size() && at_ >= parts_[part_]->size()) {
+            ++part_;
+            at_ = 0;
+        }
+        return part_ >= parts_.size();
+    }
+    bool byte(unsigned char& b) {
+        if (atEnd()) return false;
+        b = static_cast<unsigned char>((*parts_[part_])[at_++]);
+        return true;
+    }
+    bool number(std::uint32_t& v, int bytes) {
+        v = 0;
+        for (int k = 0; k < bytes; ++k) {
+            unsigned char b = 0;
+            if (!byte(b)) return false;
+            v |= static_cast<std::uint32_t>(b) << (8 * k);
+        }
+        return true;
+    }
+    bool skip(std::uint64_t n) {
+        while (n > 0) {
+            if (atEnd()) return false;
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, parts_[part_]->size() - at_));
+            at_ += take;
+            n -= take;
+        }
+        return true;
+    }
+    bool characters(std::uint32_t count, bool wide, std::u16string& text) {
+        for (std::uint32_t k = 0; k < count; ++k) {
+            if (part_ >= parts_.size()) return false;
+            if (at_ >= parts_[part_]->size()) { // cut here: the next record starts with new flags
+                if (++part_ >= parts_.size() || parts_[part_]->empty()) return false;
+                wide = (*parts_[part_])[0] & 1;
+                at_ = 1;
+            }
+            const std::string& p = *parts_[part_];
+            if (wide && at_ + 2 > p.size()) return false;
+            text += wide ? static_cast<char16_t>(u16(p, at_)) : static_cast<char16_t>(static_cast<unsigned char>(p[at_]));
+            at_ += wide ? 2 : 1;
+        }
+        return true;
+    }
+
+    std::vector<const std::string*> parts_;
+    std::size_t part_ = 0, at_ = 0;
+};
+
+// A sheet's rows that hold a value, by number.
+struct Grid {
+    int width = 0;
+    int height = 0;
+    std::map<int, std::vector<Cell>> rows;
+};
+
+// What the workbook's records hold: its worksheets' cells and the defined
+// names, each of one block of cells a table as in the later format.
+struct Book {
+    std::vector<std::pair<std::string, Grid>> grids; // worksheets in their order
     struct Name {
         std::string name;
         int localSheet = -1; // a sheet's own name: the sheet's position
@@ -240,7 +320,7 @@ struct Extras {
         int r0, c0, r1, c1;
     };
     std::vector<Name> names;
-    std::vector<std::string> sheets; // worksheets by position
+    std::vector<std::string> sheets; // every sheet by position, "" for those that hold no cells
 };
 
 bool isDateNumberFormat(std::uint16_t id, const std::map<std::uint16_t, std::string>& custom) {
@@ -248,16 +328,32 @@ bool isDateNumberFormat(std::uint16_t id, const std::map<std::uint16_t, std::str
     return it != custom.end() ? isDateFormat(it->second) : isBuiltinDateFormat(id);
 }
 
-Extras readExtras(const std::string& stream) {
-    Extras x;
+// The number an RK value packs: a 30-bit integer or the high 30 bits of a
+// double, either of them divided by 100 when its lowest bit is set.
+double rkNumber(std::uint32_t rk) {
+    double v;
+    if (rk & 2) {
+        v = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+    } else {
+        const std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&v, &bits, 8);
+    }
+    return (rk & 1) ? v / 100 : v;
+}
+
+Book readBook(const std::string& stream) {
+    Book x;
     std::map<std::uint16_t, std::string> formats;
     std::vector<std::uint16_t> xfFormats;
     std::vector<std::pair<std::uint32_t, std::string>> sheetStarts;
     std::vector<std::array<std::uint16_t, 3>> externSheets; // supporting book, first and last sheet
     std::vector<bool> selfBook;
     std::vector<Record> names;
+    std::vector<std::string> strings;
     bool date1904 = false;
-    for (const Record& r : records(stream, 0, true)) {
+    const std::vector<Record> globals = records(stream, 0, true);
+    for (std::size_t i = 0; i < globals.size(); ++i) {
+        const Record& r = globals[i];
         const std::string& d = r.data;
         switch (r.type) {
         case 0x0022: date1904 = u16(d, 0) == 1; break;
@@ -277,43 +373,100 @@ Extras readExtras(const std::string& stream) {
                 externSheets.push_back({u16(d, 2 + k * 6), u16(d, 4 + k * 6), u16(d, 6 + k * 6)});
             break;
         case 0x0018: names.push_back(r); break;
+        case 0x00FC: {
+            std::vector<const std::string*> parts{&d};
+            while (i + 1 < globals.size() && globals[i + 1].type == 0x003C) parts.push_back(&globals[++i].data);
+            strings = SharedStrings(std::move(parts)).read();
+            break;
+        }
         default: break;
         }
     }
     auto isDateXf = [&](std::uint16_t xf) { return xf < xfFormats.size() && isDateNumberFormat(xfFormats[xf], formats); };
+    // A number, a date when the cell's format shows one.
+    auto numberCell = [&](double v, std::uint16_t xf) -> Cell {
+        if (!std::isfinite(v)) return {};
+        const double ole = date1904 ? v + 1462 : v;
+        if (isDateXf(xf) && ole >= -657434 && ole < 2958466) return {CellKind::Date, isoFromOleDate(ole)};
+        return {CellKind::Number, numberText(v)};
+    };
+    auto rkCell = [&](std::uint32_t rk, std::uint16_t xf) -> Cell {
+        if ((rk & 3) == 2 && !isDateXf(xf)) return {CellKind::Number, std::to_string(static_cast<std::int32_t>(rk) >> 2)};
+        return numberCell(rkNumber(rk), xf);
+    };
     for (const auto& [start, sheet] : sheetStarts) {
-        auto& cells = x.cells[sheet];
+        std::map<std::pair<int, int>, Cell> cells; // (row, column) -> value
+        Grid grid;
+        auto put = [&](std::uint16_t row, std::uint16_t column, Cell cell) {
+            if (cell.kind != CellKind::Empty) cells[{row, column}] = std::move(cell);
+        };
         const std::vector<Record> rs = records(stream, start, true);
         for (std::size_t k = 0; k < rs.size(); ++k) {
             const std::string& d = rs[k].data;
-            if ((rs[k].type != 0x0006 && rs[k].type != 0x0205) || d.size() < 8) continue;
-            Cell cell;
-            const std::uint16_t xf = u16(d, 4);
-            if (rs[k].type == 0x0205) { // a boolean or an error value (read as null)
-                if (d[7] == 0) cell = {CellKind::Boolean, d[6] ? "1" : "0"};
-            } else if (d.size() >= 14 && u16(d, 12) == 0xFFFF) {
+            const std::uint16_t row = u16(d, 0), column = u16(d, 2), xf = u16(d, 4);
+            switch (rs[k].type) {
+            case 0x0200: // the sheet's size: one past its last row and column
+                if (d.size() >= 14) {
+                    grid.height = static_cast<int>(std::min<std::uint32_t>(u32(d, 4), 65536));
+                    grid.width = std::min<int>(u16(d, 10), 256);
+                }
+                break;
+            case 0x00FD: // a shared string; one the table does not hold is no value
+                if (d.size() >= 10 && u32(d, 6) < strings.size()) put(row, column, {CellKind::Text, strings[u32(d, 6)]});
+                break;
+            case 0x0204:
+                if (d.size() >= 9) put(row, column, {CellKind::Text, recordText(d, 8, u16(d, 6))});
+                break;
+            case 0x0203:
+                if (d.size() >= 14) {
+                    double v;
+                    std::memcpy(&v, d.data() + 6, 8);
+                    put(row, column, numberCell(v, xf));
+                }
+                break;
+            case 0x027E:
+                if (d.size() >= 10) put(row, column, rkCell(u32(d, 6), xf));
+                break;
+            case 0x00BD: // several RK values of one row: format and value from the first column on
+                for (std::size_t e = 4, c = column; e + 6 + 2 <= d.size() && c < 256; e += 6, ++c)
+                    put(row, static_cast<std::uint16_t>(c), rkCell(u32(d, e + 2), u16(d, e)));
+                break;
+            case 0x0205: // a boolean or an error value (read as nothing)
+                if (d.size() >= 8 && d[7] == 0) put(row, column, {CellKind::Boolean, d[6] ? "1" : "0"});
+                break;
+            case 0x0006: { // a formula: the result of its last calculation
+                if (d.size() < 14) break;
+                if (u16(d, 12) != 0xFFFF) {
+                    double v;
+                    std::memcpy(&v, d.data() + 6, 8);
+                    put(row, column, numberCell(v, xf));
+                    break;
+                }
                 switch (d[6]) {
                 case 0: // a text, in the STRING record that follows
                     for (std::size_t s = k + 1; s < rs.size() && s <= k + 3; ++s)
                         if (rs[s].type == 0x0207) {
-                            cell = {CellKind::Text, recordText(rs[s].data, 2, u16(rs[s].data, 0))};
+                            put(row, column, {CellKind::Text, recordText(rs[s].data, 2, u16(rs[s].data, 0))});
                             break;
                         }
                     break;
-                case 1: cell = {CellKind::Boolean, d[8] ? "1" : "0"}; break;
-                case 3: cell = {CellKind::Text, ""}; break;
+                case 1: put(row, column, {CellKind::Boolean, d[8] ? "1" : "0"}); break;
+                case 3: put(row, column, {CellKind::Text, ""}); break;
                 default: break; // an error value
                 }
-            } else if (d.size() >= 14) {
-                double v;
-                std::memcpy(&v, d.data() + 6, 8);
-                const double ole = date1904 ? v + 1462 : v;
-                if (!std::isfinite(v)) continue;
-                if (isDateXf(xf) && ole >= -657434 && ole < 2958466) cell = {CellKind::Date, isoFromOleDate(ole)};
-                else cell = {CellKind::Number, numberText(v)};
+                break;
             }
-            if (cell.kind != CellKind::Empty) cells[{u16(d, 0), u16(d, 2)}] = std::move(cell);
+            default: break;
+            }
         }
+        // Only the cells within the sheet's size count, each row as wide as the sheet.
+        for (auto& [at, cell] : cells) {
+            if (at.first >= grid.height || at.second >= grid.width) continue;
+            auto& line = grid.rows[at.first];
+            if (line.empty()) line.resize(static_cast<std::size_t>(grid.width));
+            line[static_cast<std::size_t>(at.second)] = std::move(cell);
+        }
+        x.grids.emplace_back(sheet, std::move(grid));
     }
     // Defined names of one area of one sheet (the token of a 3-D area).
     for (const Record& r : names) {
@@ -329,21 +482,14 @@ Extras readExtras(const std::string& stream) {
         if (ixti >= externSheets.size()) continue;
         const auto& e = externSheets[ixti];
         if (e[0] >= selfBook.size() || !selfBook[e[0]] || e[1] != e[2] || e[1] >= x.sheets.size()) continue;
-        Extras::Name n{name, static_cast<int>(u16(d, 8)) - 1, x.sheets[e[1]],
-                       u16(d, formulaAt + 3), u16(d, formulaAt + 7) & 0xFF, u16(d, formulaAt + 5),
-                       u16(d, formulaAt + 9) & 0xFF};
+        Book::Name n{name, static_cast<int>(u16(d, 8)) - 1, x.sheets[e[1]],
+                     u16(d, formulaAt + 3), u16(d, formulaAt + 7) & 0xFF, u16(d, formulaAt + 5),
+                     u16(d, formulaAt + 9) & 0xFF};
         if (n.sheet.empty()) continue;
         x.names.push_back(std::move(n));
     }
     return x;
 }
-
-// A sheet's rows that hold a value, by number.
-struct Grid {
-    int width = 0;
-    int height = 0;
-    std::map<int, std::vector<Cell>> rows;
-};
 
 // The rows of a sheet from r0 to r1 and columns c0 to c1: its first row,
 // then those that hold a value.
@@ -372,84 +518,28 @@ std::vector<Block> readXls(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
-    // What the library would read beyond the file's own data is refused first.
+    // A damaged container is refused with its reason first.
     if (const std::string fault = containerFault(bytes); !fault.empty())
         raiseProvider(kSource, "The file '" + path + "' is not an Excel workbook that can be read (" + fault + ").");
-    const void* xls = nullptr;
-    if (freexl_open(path.c_str(), &xls) != FREEXL_OK) {
-        if (xls) freexl_close(xls);
+    const std::string stream = workbookStream(bytes);
+    bytes.clear();
+    if (u16(stream, 0) != 0x0809 || u16(stream, 4) != 0x0600)
         raiseProvider(kSource, "The file '" + path + "' is not an Excel workbook that can be read (neither "
                                "the .xls format of Excel 97 to 2003 nor the .xlsx format of later versions).");
-    }
-    struct Closer { const void* h; ~Closer() { freexl_close(h); } } closer{xls};
-    const Extras extras = readExtras(workbookStream(bytes));
-    bytes.clear();
+    const Book book = readBook(stream);
 
     std::vector<Block> blocks;
-    std::vector<std::pair<std::string, Grid>> grids;
-    unsigned int sheets = 0;
-    freexl_get_info(xls, FREEXL_BIFF_SHEET_COUNT, &sheets);
-    // The cell reader stops at what it cannot read (a cell's empty text among
-    // it) and then knows fewer sheets, or none, than the workbook lists: the
-    // workbook is refused rather than read as one without them.
-    const auto listed = std::count_if(extras.sheets.begin(), extras.sheets.end(),
-                                      [](const std::string& n) { return !n.empty(); });
-    if (sheets < static_cast<unsigned int>(listed))
-        raiseProvider(kSource, "The workbook '" + path + "' cannot be read in the format of Excel 97 to 2003 "
-                               "(a cell whose text is empty is one cause); saved as .xlsx it can.");
-    for (unsigned short s = 0; s < sheets; ++s) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(xls, s, &name) != FREEXL_OK || !name) continue;
-        if (freexl_select_active_worksheet(xls, s) != FREEXL_OK) continue;
-        unsigned int rows = 0;
-        unsigned short cols = 0;
-        if (freexl_worksheet_dimensions(xls, &rows, &cols) != FREEXL_OK) continue;
-        const auto more = extras.cells.find(name);
-        Grid grid;
-        grid.width = cols;
-        grid.height = static_cast<int>(rows);
-        for (unsigned int r = 0; r < rows; ++r) {
-            std::vector<Cell> row(cols);
-            bool any = false;
-            for (unsigned short c = 0; c < cols; ++c) {
-                FreeXL_CellValue v;
-                Cell& cell = row[c];
-                if (freexl_get_cell_value(xls, r, c, &v) != FREEXL_OK) continue;
-                switch (v.type) {
-                case FREEXL_CELL_INT: cell = {CellKind::Number, std::to_string(v.value.int_value)}; break;
-                case FREEXL_CELL_DOUBLE: cell = {CellKind::Number, numberText(v.value.double_value)}; break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                    if (v.value.text_value) cell = {CellKind::Text, v.value.text_value};
-                    break;
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    if (v.value.text_value) cell = {CellKind::Date, v.value.text_value};
-                    break;
-                default: break;
-                }
-                // A formula's last result, which FreeXL reads as nothing, or a
-                // boolean, which it reads as a number.
-                if (more != extras.cells.end())
-                    if (const auto it = more->second.find({static_cast<int>(r), static_cast<int>(c)}); it != more->second.end())
-                        cell = it->second;
-                any |= cell.kind != CellKind::Empty;
-            }
-            if (any) grid.rows.emplace(static_cast<int>(r), std::move(row));
-        }
-        blocks.push_back(cutGrid(grid, std::string(name) + "$", 0, 0, grid.height - 1, grid.width - 1));
-        grids.emplace_back(name, std::move(grid));
-    }
+    for (const auto& [name, grid] : book.grids)
+        blocks.push_back(cutGrid(grid, name + "$", 0, 0, grid.height - 1, grid.width - 1));
     // The defined names: a sheet's own one is "Sheet$Name", as the later
     // format's are.
     std::set<std::string> taken;
     for (const Block& b : blocks) taken.insert(toLowerAscii(b.name));
-    for (const Extras::Name& n : extras.names) {
-        for (const auto& [sheet, grid] : grids) {
+    for (const Book::Name& n : book.names) {
+        for (const auto& [sheet, grid] : book.grids) {
             if (sheet != n.sheet) continue;
-            const bool local = n.localSheet >= 0 && static_cast<std::size_t>(n.localSheet) < extras.sheets.size();
-            std::string table = local ? extras.sheets[static_cast<std::size_t>(n.localSheet)] + "$" + n.name : n.name;
+            const bool local = n.localSheet >= 0 && static_cast<std::size_t>(n.localSheet) < book.sheets.size();
+            std::string table = local ? book.sheets[static_cast<std::size_t>(n.localSheet)] + "$" + n.name : n.name;
             if (!taken.insert(toLowerAscii(table)).second) break;
             blocks.push_back(cutGrid(grid, std::move(table), n.r0, n.c0, n.r1, n.c1));
             break;
