@@ -170,10 +170,16 @@ TEST(FileSources, WorkbookSheetsAreTables) {
     std::memcpy(&directory, bytes.data() + 0x30, 4);
     const std::size_t entry = (directory + 1u) * 512u;
     ASSERT_LT(entry + 0x41, bytes.size());
+    const std::string whole = bytes;
     bytes[entry + 0x40] = bytes[entry + 0x41] = '\xFF';
     dir.write("long-name.xls", bytes);
     EXPECT_NE(openError(dir.file("long-name.xls")).find("entry 1 of its directory gives a name of 65535 bytes"),
               std::string::npos);
+    // Sectors of a size the format does not have.
+    bytes = whole;
+    bytes[0x1E] = 16;
+    dir.write("big-sectors.xls", bytes);
+    EXPECT_NE(openError(dir.file("big-sectors.xls")).find("its sectors are of 65536 bytes"), std::string::npos);
     // The Jet provider's formats without a reader here say so.
     EXPECT_NE(openError(dir.str(), "\";Extended Properties=\"dBASE IV;\"").find("dBASE IV files cannot be read"),
               std::string::npos);

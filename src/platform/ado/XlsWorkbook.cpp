@@ -49,9 +49,13 @@ std::string workbookStream(const std::string& f) {
         for (std::size_t i = 0; i + 1 < sector / 4; ++i) fatSectors.push_back(u32(f, at(d) + i * 4));
         d = u32(f, at(d) + sector - 4);
     }
+    // Each sector of the table counts once: one listed again and again
+    // would have the table grow with the square of the file's size.
     std::vector<std::uint32_t> fat;
+    std::vector<bool> inFat(sectors);
     for (std::uint32_t s : fatSectors) {
-        if (s >= sectors) continue;
+        if (s >= sectors || inFat[s]) continue;
+        inFat[s] = true;
         for (std::size_t i = 0; i < sector / 4; ++i) fat.push_back(u32(f, at(s) + i * 4));
     }
     auto chain = [&](std::uint32_t s, const std::vector<std::uint32_t>& table, std::size_t limit) {
@@ -115,7 +119,9 @@ std::string workbookStream(const std::string& f) {
 std::string containerFault(const std::string& f) {
     if (f.size() < 512 || u32(f, 0) != 0xE011CFD0u || u32(f, 4) != 0xE11AB1A1u) return {};
     const unsigned shift = u16(f, 0x1E);
-    if (shift != 9 && shift != 12) return {}; // no version of the format has other sectors
+    if (shift != 9 && shift != 12)
+        return "its sectors are of " + std::to_string(shift < 32 ? std::uint64_t{1} << shift : 0) +
+               " bytes, where the format has 512 or 4096";
     const std::size_t size = std::size_t{1} << shift;
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     auto sectorAt = [&](std::uint32_t s) { // its position when the file holds it whole
