@@ -148,6 +148,51 @@ TEST(PageView, SectionsHaveTheirOwnHeadersAndAContinuousOneStaysOnThePage) {
     EXPECT_EQ(header(1), header(2)); // the fourth goes on with it
 }
 
+TEST(PageView, TheTextKeepsClearOfHeadersAndFootersTallerThanTheirMargins) {
+    // Margins of half an inch; red headers and footers of 3 lines (5 for the
+    // first page's header) that reach past them; 150 lines of black text.
+    std::string rtf = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\colortbl;\red255\green0\blue0;})"
+                      R"(\paperw12240\paperh15840\margl1440\margr1440\margt720\margb720\headery360\footery720\titlepg)"
+                      R"({\headerf\pard\cf1 F1\par F2\par F3\par F4\par F5\par}{\header\pard\cf1 H1\par H2\par H3\par})"
+                      R"({\footerf\pard\cf1 f1\par f2\par f3\par}{\footer\pard\cf1 F1\par F2\par F3\par})";
+    for (int k = 1; k <= 150; ++k) rtf += "\\pard line " + std::to_string(k) + "\\par\n";
+    rtf += "}";
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(rtf);
+    views::DocumentView view(doc);
+    view.resize(1000, 3500);
+    view.show();
+    QApplication::processEvents();
+    ASSERT_GE(view.pageCount(), 3);
+    const QImage shot = view.viewport()->grab().toImage();
+    auto* layout = view.document()->documentLayout();
+    for (int k = 0; k < 3; ++k) {
+        // The red ink of the page's header (top half) and footer (bottom half).
+        const QRect page = view.pageRect(k).toRect();
+        int headerEnd = page.top(), footerStart = page.bottom();
+        for (int y = page.top(); y < page.bottom() && y < shot.height(); ++y)
+            for (int x = page.left(); x < page.right(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c.red() < 150 || c.green() > 100) continue;
+                if (y < page.center().y()) headerEnd = std::max(headerEnd, y);
+                else footerStart = std::min(footerStart, y);
+            }
+        ASSERT_GT(headerEnd, page.top() + 720 / 15) << "page " << k + 1;
+        ASSERT_LT(footerStart, page.bottom() - 720 / 15) << "page " << k + 1;
+        // Every line of the page's text between them, the page filled.
+        double last = 0;
+        for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
+            const QRectF r = layout->blockBoundingRect(b);
+            if (r.top() < page.top() || r.top() > page.bottom()) continue;
+            EXPECT_GT(r.top(), headerEnd) << b.text().toStdString();
+            EXPECT_LT(r.bottom(), footerStart) << b.text().toStdString();
+            last = std::max(last, r.bottom());
+        }
+        EXPECT_GT(last, footerStart - 2 * layout->blockBoundingRect(view.document()->begin()).height());
+    }
+}
+
 TEST(PageView, ZoomScalesPagesAndTextAndFitsTheWidth) {
     word::Application app;
     word::Document& doc = app.GetDocuments().Add();

@@ -75,9 +75,10 @@ void DocumentView::renderAll() {
     const int scroll = verticalScrollBar()->value();
     document()->clear();
     map_.clear();
-    applyPage();
+    // The headers and footers first: the text keeps clear of them.
     renderer_->setZoom(zoom_);
     renderer_->renderHeadersAndFooters();
+    applyPage();
     QTextCursor cursor(document());
     // One edit block: the document is laid out once, not after each run.
     cursor.beginEditBlock();
@@ -106,8 +107,21 @@ void DocumentView::applyPage() {
     for (int k = 0; showsMainStory() && k < doc_.SectionCount(); ++k) {
         const word::PageSetup p = k == 0 ? page_ : doc_.PageSetupOf(k);
         const double height = std::round(pixels(p.height));
-        sections.push_back({kPageGap + pixels(p.top), kPageGap + height - pixels(p.bottom), pixels(p.left),
-                            std::max(1.0, pixels(p.TextWidth())), k > 0 && p.continuous});
+        // The text starts below the header and ends above the footer where
+        // they reach past the margins.
+        auto top = [&](bool first) {
+            const double header = renderer_->marginHeight(k, false, first);
+            return kPageGap + std::max(pixels(p.top), header > 0 ? pixels(p.header) + header : 0.0);
+        };
+        auto bottom = [&](bool first) {
+            const double footer = renderer_->marginHeight(k, true, first);
+            return kPageGap + height - std::max(pixels(p.bottom), footer > 0 ? pixels(p.footer) + footer : 0.0);
+        };
+        PageLayout::SectionPage s{top(false), bottom(false), pixels(p.left), std::max(1.0, pixels(p.TextWidth())),
+                                  k > 0 && p.continuous};
+        if (top(true) != s.top) s.firstTop = top(true);
+        if (bottom(true) != s.bottom) s.firstBottom = bottom(true);
+        sections.push_back(s);
         tallest = std::max(tallest, height);
         widest = std::max(widest, pixels(p.width));
     }

@@ -154,9 +154,21 @@ int PageLayout::pageSection(int page) const {
     return at == items_.begin() ? at->section : (at - 1)->section;
 }
 
+double PageLayout::pageTop(long k, int section) const {
+    const SectionPage page = sectionPage(section);
+    return k * pitch_ + (!std::isnan(page.firstTop) && firstOfSection(k, section) ? page.firstTop : page.top);
+}
+
+double PageLayout::pageBottom(long k, int section) const {
+    const SectionPage page = sectionPage(section);
+    return k * pitch_ + (!std::isnan(page.firstBottom) && firstOfSection(k, section) ? page.firstBottom : page.bottom);
+}
+
 double PageLayout::start() const {
     const int section = items_.empty() ? 0 : items_.front().section;
-    return paged() ? pageTop(0, section) : topMargin_;
+    if (!paged()) return topMargin_;
+    const SectionPage page = sectionPage(section);
+    return std::isnan(page.firstTop) ? page.top : page.firstTop;
 }
 
 PageLayout::Geometry PageLayout::readGeometry() {
@@ -459,6 +471,12 @@ void PageLayout::layoutItem(Item& it) {
     it.laid = true;
 }
 
+void PageLayout::setFirstPage(int section, long page) {
+    if (section < 0) return;
+    if (firstPage_.size() <= static_cast<std::size_t>(section)) firstPage_.resize(static_cast<std::size_t>(section) + 1, -1);
+    firstPage_[static_cast<std::size_t>(section)] = page;
+}
+
 double PageLayout::fit(double y, double h, int section) const {
     if (!paged()) return std::max(y, topMargin_);
     const long k = static_cast<long>(std::floor(y / pitch_));
@@ -479,8 +497,11 @@ double PageLayout::paginate(Item& it, double y, bool place) {
     // the top of one (of the section before).
     if ((sectionStart || (it.laid && it.breakBefore)) && paged()) {
         const long k = static_cast<long>(std::floor(y / pitch_));
-        if (y > pageTop(k, sectionStart ? items_[index - 1].section : s) + 0.5) y = pageTop(k + 1, s);
+        const bool next = y > pageTop(k, sectionStart ? items_[index - 1].section : s) + 0.5;
+        if (sectionStart) setFirstPage(s, k + (next ? 1 : 0));
+        if (next) y = pageTop(k + 1, s);
     }
+    if (index == 0) setFirstPage(s, 0);
     if (!it.laid) {
         it.y = fit(y, 0, s);
         it.bottom = it.y + it.estimate;

@@ -62,10 +62,18 @@ public:
     // Where a section's pages keep their text, at the view's scale: its top
     // and bottom from the top of the page's slot (the gap above the paper
     // included), its left edge and its width.
+    // A header or footer that reaches past its margin pushes the text
+    // back: the section's first page may have its own (firstTop and
+    // firstBottom; NAN: the same as the others).
     struct SectionPage {
         double top = 0, bottom = 0, left = 0, width = 0;
         bool continuous = false; // the section starts on the page the one before it ends on
-        bool operator==(const SectionPage&) const = default;
+        double firstTop = NAN, firstBottom = NAN;
+        bool operator==(const SectionPage& o) const {
+            auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+            return top == o.top && bottom == o.bottom && left == o.left && width == o.width &&
+                   continuous == o.continuous && same(firstTop, o.firstTop) && same(firstBottom, o.firstBottom);
+        }
     };
 
     // Draws a border line, as one stroke of the width or, doubled, as two
@@ -187,8 +195,14 @@ private:
     double fit(double y, double h, int section) const;
     // A section's text area, or the root frame's.
     SectionPage sectionPage(int section) const;
-    double pageTop(long k, int section) const { return k * pitch_ + sectionPage(section).top; }
-    double pageBottom(long k, int section) const { return k * pitch_ + sectionPage(section).bottom; }
+    double pageTop(long k, int section) const;
+    double pageBottom(long k, int section) const;
+    // Whether page k is the first of its section (as paginated so far).
+    bool firstOfSection(long k, int section) const {
+        return section >= 0 && static_cast<std::size_t>(section) < firstPage_.size() &&
+               firstPage_[static_cast<std::size_t>(section)] == k;
+    }
+    void setFirstPage(int section, long page);
     // Where the first item starts.
     double start() const;
     bool paged() const { return pitch_ > 0; }
@@ -204,6 +218,7 @@ private:
 
     std::vector<Item> items_;
     std::vector<SectionPage> sections_;
+    std::vector<long> firstPage_; // each section's first page, as paginated
     std::size_t done_ = 0;        // items_[0, done_) are laid out
     double pitch_ = 0;            // the page's height with the gap; 0: one endless page
     double pageWidth_ = 0, left_ = 0, right_ = 0, topMargin_ = 0, bottomMargin_ = 0;

@@ -659,6 +659,12 @@ void PageRenderer::renderHeadersAndFooters() {
     }
 }
 
+double PageRenderer::marginHeight(int section, bool footer, bool first) const {
+    if (section < 0 || static_cast<std::size_t>(section) >= margins_.size()) return 0;
+    const Margin& m = margins_[static_cast<std::size_t>(section)][(first ? 2U : 0U) + (footer ? 1U : 0U)];
+    return m.shown ? m.shown->size().height() : 0;
+}
+
 QTextDocument* PageRenderer::marginDocument(int slot, int page) {
     if (margins_.empty()) return nullptr;
     const std::size_t section =

@@ -63,6 +63,10 @@ public:
     // The headers and footers of every section drawn again (after a change
     // of the zoom or the document); none for a view that is not paged.
     void renderHeadersAndFooters();
+    // How far a section's header (or footer) reaches into the page from
+    // its distance from the paper's edge, the first page's with `first`;
+    // 0 when it has none.
+    double marginHeight(int section, bool footer, bool first) const;
     // The page's header and footer, those of its section's first page on its
     // first page; rect is the paper's rectangle.
     void paintMargins(QPainter& p, int page, const QRectF& rect);
