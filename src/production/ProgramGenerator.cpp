@@ -33,6 +33,10 @@ bool IsInstalledLocale(std::int32_t lcid) {
     return lcid > 0 && sys::isValidLcid(static_cast<std::uint32_t>(lcid));
 }
 
+std::uint32_t ProgramLocale(std::int32_t templateLocale) {
+    return IsInstalledLocale(templateLocale) ? static_cast<std::uint32_t>(templateLocale) : sys::userDefaultLcid();
+}
+
 std::int32_t CountLineFeeds(std::string_view text) {
     // memchr passes over the text between line feeds many bytes at a time
     // (a byte loop over every generated line shows in the profile).

@@ -66,6 +66,9 @@ private:
 
 // Whether a locale id names an installed locale (IsValidLocale with flag 1).
 bool IsInstalledLocale(std::int32_t lcid);
+// The locale a template's program runs in: the template's Locale when it is
+// installed, else the user's.
+std::uint32_t ProgramLocale(std::int32_t templateLocale);
 
 // CreateVirtualProgram: the generated part of the program (starting with CR LF)
 // and its field line table.

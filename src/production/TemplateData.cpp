@@ -6,6 +6,8 @@
 #include "platform/ado/ConnectionString.h"
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
+#include "production/Errors.h"
+#include "production/ProgramGenerator.h"
 
 namespace qz::production {
 
@@ -27,6 +29,11 @@ void TemplateData::Open(const std::string& qzcPath, const std::string& templateF
     QZCFile file;
     file.Load(qzcPath);
     if (!file.ConnectionList()) return;
+    // The commands run in the locale the template's fields do; a locale that
+    // cannot be read is none.
+    std::int32_t locale = 0;
+    if (const auto& props = file.TemplateProperties()) Quietly([&] { locale = convertToLong(props->Locale); });
+    const std::uint32_t lcid = ProgramLocale(locale);
 
     auto taken = [&](const std::string& name) {
         for (const auto& [n, rs] : recordsets_)
@@ -62,6 +69,7 @@ void TemplateData::Open(const std::string& qzcPath, const std::string& templateF
             continue;
         }
         Ref<ado::Connection> c = makeRef<ado::Connection>();
+        c->setLocale(lcid);
         try {
             c->open(AdjustConnectionString(conn->DataSource, false, templateFolder));
         } catch (const AutomationError& e) {

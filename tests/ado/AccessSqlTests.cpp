@@ -163,9 +163,10 @@ TEST(AccessSql, WhatCannotBeTranslatedIsRefusedByName) {
     EXPECT_EQ(rows(*rs), "IDCol=3|Y=1898|F=1898-01-01|N=1/1/1899\nIDCol=4|Y=632|F=0632-01-01|N=1/1/0633\n");
 }
 
-// Access's functions write numbers in the user's regional settings (German
-// here), whatever locale the script running the query has chosen (French).
-TEST(AccessSql, FunctionsWriteNumbersInTheUsersRegionalSettings) {
+// Access's functions write numbers in the connection's locale (a template's)
+// whatever the thread's and the user's are; without one, in the thread's (a
+// running script's own), not the user's. The thread's comes back after.
+TEST(AccessSql, FunctionsWriteNumbersInTheConnectionsLocale) {
     TempDir dir;
     dir.write("n.csv", "N\r\n1234.5\r\n");
     struct Locales {
@@ -179,8 +180,11 @@ TEST(AccessSql, FunctionsWriteNumbersInTheUsersRegionalSettings) {
         }
     } locales;
     Ref<Connection> c = openJet(dir.str(), ";Extended Properties=\"text;HDR=YES;FMT=Delimited\"");
-    EXPECT_EQ(row(*c->execute("SELECT Format(N, '#,##0.00') AS F, CStr(N) AS S, N & '' AS J FROM [n.csv]")),
-              "F=1.234,50|S=1234,5|J=1234,5");
+    const std::string sql = "SELECT Format(N, '0.00') AS F, CStr(N) AS S, N & '' AS J, CStr(CDbl('1,5')) AS D "
+                            "FROM [n.csv]";
+    EXPECT_EQ(row(*c->execute(sql)), "F=1234,50|S=1234,5|J=1234,5|D=1,5");
+    c->setLocale(1033);
+    EXPECT_EQ(row(*c->execute(sql)), "F=1234.50|S=1234.5|J=1234.5|D=15");
     EXPECT_EQ(currentLocale().lcid, 1036u);
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/script/ScriptControl.h"
 #include "platform/script/runtime/Runtime.h"
+#include "platform/system/Locales.h"
 
 #include <gtest/gtest.h>
 
@@ -211,6 +212,28 @@ TEST_F(FromScript, CreatableConnectionAndRecordset) {
     const std::string f = sc.Run("Failure").toUtf8();
     EXPECT_EQ(f.substr(0, 2), "1|");
     EXPECT_NE(f.find("/no/such/file.db"), std::string::npos);
+}
+
+// A query the script runs reads and writes numbers in the script's locale
+// (its GetLocale), not the user's, and leaves the script's locale as it was.
+TEST_F(FromScript, AccessSqlOfAScriptRunsInItsLocale) {
+    registerCreatables(&script::registerCreatable);
+    struct English {
+        English() { sys::setUserDefaultLcid(1033); }
+        ~English() { sys::setUserDefaultLcid(0); }
+    } user;
+    dir.write("n.csv", "N\r\n1234.5\r\n");
+    sc.AddCode(
+        "Function Q(folder)\n"
+        "  SetLocale 1031\n"
+        "  Dim r\n"
+        "  Set r = CreateObject(\"ADODB.Recordset\")\n"
+        "  r.Open \"SELECT CStr(N) AS S, CStr(CDbl('2,5')) AS D FROM [n.csv]\", _\n"
+        "    \"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\" & folder & \";Extended Properties=text\"\n"
+        "  Q = r(\"S\") & \"|\" & r(\"D\") & \"|\" & GetLocale()\n"
+        "End Function\n");
+    std::vector<Variant> args{Variant::fromUtf8(dir.str())};
+    EXPECT_EQ(sc.Run("Q", args).toUtf8(), "1234,5|2,5|1031");
 }
 
 // A statement the script runs ends by the script's time-out when that is

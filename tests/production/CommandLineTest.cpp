@@ -541,3 +541,40 @@ TEST(CommandLine, TheManualPagesSayWhatTheHelpSays) {
         EXPECT_GE(entries, 5u);
     }
 }
+
+// A template's Access SQL runs in the template's locale, as its fields do:
+// the same document whatever the user's locale. Without a locale of its own,
+// the template's commands and fields run in the user's.
+TEST(CommandLine, AccessSqlRunsInTheTemplatesLocale) {
+    qz::test::TempDir dir;
+    std::filesystem::create_directory(dir.file("data"));
+    dir.write("data/n.csv", "N\r\n1\r\n");
+    auto qzc = [&](const std::string& locale) {
+        dir.write("t.qzc",
+                  "<QZC><TemplateProperties><Locale>" + locale + "</Locale></TemplateProperties><ConnectionList>"
+                  "<Connection ID=\"ID1\"><Name>Txt</Name><DataSource>Provider=Microsoft.Jet.OLEDB.4.0;"
+                  "Data Source=data;Extended Properties=\"text;HDR=YES\"</DataSource>"
+                  "<ConnectionType>0</ConnectionType><CommandList><Command ID=\"ID1\"><Name>Q</Name>"
+                  "<Text>SELECT TOP 1 CDbl('2.5') AS CD, '1.5' + 1 AS Z2, Format(1234.5, 'Currency') AS FC "
+                  "FROM [n.csv]</Text></Command></CommandList></Connection></ConnectionList></QZC>");
+    };
+    std::string body;
+    for (const char* column : {"CD", "Z2", "FC"})
+        body += expressionField(column, std::string("Q(\"") + column + "\")", "String;MaxLength:0") + "|";
+    dir.write("t.rtf", rtfDocument(body));
+    auto produce = [&](const std::string& lang) {
+        const Result r = qzstudio(dir, "produce " + quote(dir.file("t.rtf")) + " -o " + quote(dir.file("o.rtf")) +
+                                           " --connections", "-u LC_ALL -u LC_NUMERIC LANG=" + lang);
+        EXPECT_EQ(r.exitCode, 0) << lang << ": " << r.err;
+        std::string text;
+        const std::string out = qz::test::readFile(dir.file("o.rtf"));
+        for (std::size_t at = out.find("\\cf0 "); at != std::string::npos; at = out.find("\\cf0 ", at + 1))
+            text += out.substr(at + 5, out.find('}', at) - at - 5) + "|";
+        return text;
+    };
+    qzc("1033");
+    for (const char* lang : {"C", "de_DE.UTF-8", "fr_FR.UTF-8", "tr_TR.UTF-8", "ru_RU.UTF-8", "ja_JP.UTF-8"})
+        EXPECT_EQ(produce(lang), "2.5|2.5|$1,234.50|") << lang;
+    qzc("-1");
+    EXPECT_EQ(produce("de_DE.UTF-8"), "25|16|1.234,50 \\u8364?|");
+}

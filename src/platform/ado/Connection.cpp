@@ -15,6 +15,8 @@
 #include "platform/ado/Backend.h"
 #include "platform/ado/ConnectionString.h"
 #include "platform/ado/Members.h"
+#include "platform/automation/LocaleFormat.h"
+#include "platform/system/Locales.h"
 #include "platform/system/Deadline.h"
 #include "platform/system/Paths.h"
 
@@ -22,6 +24,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 namespace qz::ado {
 
@@ -367,6 +370,20 @@ Ref<Recordset> Connection::execute(std::string_view sql, std::span<const SqlPara
     // CommandTimeout (seconds, 0: none) bounds the statement, as does an
     // earlier deadline of the caller's (the script's time-out).
     const sys::DeadlineScope deadline(timeoutFromNow(commandTimeout_));
+    // The connection's locale while the command runs (its functions read
+    // it), the caller's again afterwards.
+    struct CommandLocale {
+        std::optional<LocaleFormat> saved;
+        explicit CommandLocale(std::uint32_t lcid) {
+            const LocaleFormat* f = lcid ? sys::localeFormatFor(lcid) : nullptr;
+            if (!f || f->lcid == currentLocale().lcid) return;
+            saved = currentLocale();
+            setCurrentLocale(*f);
+        }
+        ~CommandLocale() {
+            if (saved) setCurrentLocale(*saved);
+        }
+    } locale(lcid_);
     return guarded([&] {
         Ref<Recordset> rs = makeRef<Recordset>();
         rs->attach(backend_->query(sql, parameters), Variant::fromUtf8(sql).stringValue(), Ref<Dispatch>(this));

@@ -35,6 +35,11 @@ public:
     bool isOpen() const { return backend_ != nullptr; }
     std::int32_t state() const { return isOpen() ? adStateOpen : adStateClosed; }
     const std::string& connectionString() const { return connectionString_; }
+    // The locale Access SQL's functions write and read numbers and dates in
+    // (Format, CStr, a number joined to a text): an LCID (a template's, the
+    // user's), or 0, the default, for the locale of the calling thread when
+    // the command runs, which a running script sets (its GetLocale).
+    void setLocale(std::uint32_t lcid) { lcid_ = lcid; }
 
     // Runs a statement and returns all of its rows as an open recordset; the
     // parameters are bound to its "?", in order.
@@ -62,6 +67,7 @@ private:
     std::int32_t cursorLocation_ = 2;
     std::int32_t connectionTimeout_ = 15;
     std::int32_t commandTimeout_ = 30;
+    std::uint32_t lcid_ = 0;
 };
 
 // The backend for a connection string (exposed for the catalog and tests).

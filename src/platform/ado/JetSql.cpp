@@ -9,7 +9,6 @@
 #include "platform/automation/DateTime.h"
 #include "platform/automation/LocaleFormat.h"
 #include "platform/automation/Text.h"
-#include "platform/system/Locales.h"
 
 #include <algorithm>
 #include <vector>
@@ -666,17 +665,6 @@ bool retype(RecordsetData& data, std::size_t c, Fits fits, Make make) {
 } // namespace
 
 Ref<RecordsetData> JetBackend::query(std::string_view sql, std::span<const SqlParameter> parameters) {
-    // Access's functions (Format, CStr, a number joined to a text...) write
-    // and read numbers and dates in the user's regional settings, as the
-    // provider did: the same for a template's command and for a query a
-    // script runs after choosing a locale of its own.
-    struct UserLocale {
-        LocaleFormat saved = currentLocale();
-        UserLocale() {
-            if (const LocaleFormat* f = sys::localeFormatFor(sys::userDefaultLcid())) setCurrentLocale(*f);
-        }
-        ~UserLocale() { setCurrentLocale(saved); }
-    } userLocale;
     JetColumns typed = columns_;
     const std::string text = jetToSqlite(sql, &typed);
     // Values bound as these databases keep them: True as -1, a date at

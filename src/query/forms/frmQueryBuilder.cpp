@@ -7,6 +7,7 @@
 #include "core/RecordsetGrid.h"
 #include "platform/automation/DecimalText.h"
 #include "platform/automation/Text.h"
+#include "platform/system/Locales.h"
 #include "platform/ui/UiHost.h"
 #include "query/ModQBUtilities.h"
 #include "query/forms/QBControls.h"
@@ -486,6 +487,9 @@ void frmQueryBuilder::cmdExecute_Click() {
         database = true;
         if (!preview_->isOpen())
             preview_->open(AdjustConnectionString(connection_ ? connection_->DataSource : "", false, TemplateFolder()));
+        // A test run outside any template shows the values in the user's
+        // regional settings.
+        preview_->setLocale(sys::userDefaultLcid());
         Ref<ado::Recordset> rs = preview_->execute(sql);
         FillGridFromRecordset(msfgrdCommand, *rs);
         lblNumberOfRows.Caption = std::to_string(rs->recordCount()) + " row(s)";
