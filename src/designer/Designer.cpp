@@ -88,11 +88,12 @@ void Designer::Initialize(word::Application& wordApplication) {
         menuToolbar_ = std::make_unique<ModMSWordMenuToolbar>(wordApplication);
         requirements_ = ModSystemRequirements::Check();
     });
-    // The preview documents a designer that died left in the data folder,
-    // with the word processor's locks of them.
+    // The preview documents a designer that died left in the data folder
+    // (only files of its own naming that it held), with the word
+    // processor's locks of them.
     try {
         const std::string folder = WinDirs::GetApplicationDataPath();
-        sys::removeLeftovers(folder);
+        sys::removeLeftovers(folder, IsPreviewTempName);
         std::error_code ec;
         for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
             const std::string name = it->path().filename().string();

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qz::production {
@@ -132,6 +133,9 @@ public:
     // "RTF<hex>.TMP" of the new output's folder, never the new output itself
     // nor any other file whose name merely begins with "RTF".
     static void RemoveTempFiles(const std::string& newOutputFile);
+    // A name the temporary-file routine makes with the prefix "RTF":
+    // "RTF", hexadecimal digits, ".TMP".
+    static bool IsPreviewTempName(std::string_view name);
     // Removes the preview documents this designer made that no window shows
     // any more (all of them when it ends): each is held (sys::holdFile) from
     // its making, so that what a designer that died left behind goes when the

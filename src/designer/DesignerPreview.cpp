@@ -44,17 +44,6 @@ std::int32_t RevisionKeepOf(const std::string& text) {
     return t[0] == '-' ? -n : n;
 }
 
-// A name the temporary-file routine makes with the prefix "RTF":
-// "RTF", hexadecimal digits, ".TMP".
-bool IsPreviewTempName(const std::string& name) {
-    if (name.size() < 8 || name.compare(0, 3, "RTF") != 0 || name.compare(name.size() - 4, 4, ".TMP") != 0)
-        return false;
-    for (std::size_t i = 3; i < name.size() - 4; ++i)
-        if (!std::isxdigit(static_cast<unsigned char>(name[i])) || std::islower(static_cast<unsigned char>(name[i])))
-            return false;
-    return true;
-}
-
 } // namespace
 
 void Designer::PreviewDocument() {
@@ -134,6 +123,14 @@ void Designer::PreviewDocument() {
         moProduction_.reset();
         Quietly([&] { HideWaitingDialog(); });
     });
+}
+
+bool Designer::IsPreviewTempName(std::string_view name) {
+    if (name.size() < 8 || !name.starts_with("RTF") || !name.ends_with(".TMP")) return false;
+    for (std::size_t i = 3; i < name.size() - 4; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])) || std::islower(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
 }
 
 void Designer::RemoveTempFiles(const std::string& newOutputFile) {

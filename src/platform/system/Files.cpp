@@ -161,33 +161,69 @@ std::string ownTag() {
 
 } // namespace
 
-// Removes the temporary files of writers no longer running from a folder:
-// only regular files of this user whose name carries the tag of a process
-// that is gone (or whose number now belongs to a process started at another
-// time). A held file's mark takes the file it marks with it.
-void removeLeftovers(const std::string& dir) {
+namespace {
+
+// The tag of a process in a name of ours, "<pid>-<start>-": the number and
+// start of a writer or holder, and what follows ("<n>.tmp" or "held.tmp").
+// False when the name is not exactly ".<name>.qzpart-<pid>-<start>-<n>.tmp"
+// or "...-held.tmp".
+bool parseOwnName(std::string_view name, long& pid, unsigned long long& start, bool& held) {
+    const std::size_t at = name.rfind(".qzpart-");
+    if (name.size() < 2 || name[0] != '.' || at == std::string_view::npos || at < 2 || name.size() < at + 12 ||
+        !name.ends_with(".tmp"))
+        return false;
+    std::string_view rest = name.substr(at + 8, name.size() - at - 12);
+    const auto number = [&rest](unsigned long long& value) {
+        std::size_t n = 0;
+        value = 0;
+        for (; n < rest.size() && n < 19 && rest[n] >= '0' && rest[n] <= '9'; ++n) value = value * 10 + (rest[n] - '0');
+        if (n == 0 || n >= rest.size() || rest[n] != '-') return false;
+        rest.remove_prefix(n + 1);
+        return true;
+    };
+    unsigned long long p = 0;
+    if (!number(p) || !number(start) || p == 0 || p > 0x7fffffff) return false;
+    pid = static_cast<long>(p);
+    held = rest == "held";
+    return held || (!rest.empty() && rest.find_first_not_of("0123456789") == std::string_view::npos);
+}
+
+// Whether a name in the folder is a regular file of this user (a symbolic
+// link is not followed).
+bool ownRegularFile(int dfd, const std::string& name) {
+    struct stat st;
+    return ::fstatat(dfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+           st.st_uid == ::geteuid();
+}
+
+} // namespace
+
+// Only this user's regular files whose name is exactly ours and carries the
+// tag of a process that is gone (or whose number now belongs to a process
+// started at another time) are removed; unlinkat removes the name checked,
+// never what a link there points to.
+void removeLeftovers(const std::string& dir, const std::function<bool(std::string_view)>& ownHeldFile) {
     DIR* d = ::opendir(dir.c_str());
     if (!d) return;
     const int dfd = ::dirfd(d);
     while (const dirent* e = ::readdir(d)) {
-        const std::string_view name = e->d_name;
-        const std::size_t at = name.rfind(".qzpart-");
-        if (name.empty() || name[0] != '.' || at == std::string_view::npos || !name.ends_with(".tmp")) continue;
-        char* end = nullptr;
-        const std::string rest(name.substr(at + 8));
-        const long pid = std::strtol(rest.c_str(), &end, 10);
-        if (pid <= 0 || *end != '-') continue;
-        const unsigned long long start = std::strtoull(end + 1, &end, 10);
-        if (*end != '-') continue;
+        const std::string name = e->d_name;
+        long pid = 0;
+        unsigned long long start = 0;
+        bool held = false;
+        if (!parseOwnName(name, pid, start, held) || !ownRegularFile(dfd, name)) continue;
         if (processRunning(pid) && processStart(pid) == start) continue;
-        const auto removeOwn = [dfd](const std::string& name) {
+        if (held) {
+            // The file a mark names stays, unless the caller made it (its
+            // own kind of temporary file) and it is still this user's; the
+            // mark stays with a file it cannot judge, for a caller that can.
+            const std::string file = name.substr(1, name.rfind(".qzpart-") - 1);
             struct stat st;
-            if (::fstatat(dfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-                st.st_uid == ::geteuid())
-                ::unlinkat(dfd, name.c_str(), 0);
-        };
-        if (std::string_view(end + 1) == kHeldMark) removeOwn(std::string(name.substr(1, at - 1)));
-        removeOwn(e->d_name);
+            const bool gone = ::fstatat(dfd, file.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+            if (!gone && !(ownHeldFile && ownHeldFile(file) && ownRegularFile(dfd, file))) continue;
+            if (!gone) ::unlinkat(dfd, file.c_str(), 0);
+        }
+        ::unlinkat(dfd, name.c_str(), 0);
     }
     ::closedir(d);
 }

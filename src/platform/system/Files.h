@@ -89,13 +89,17 @@ void removeOpenReplacements() noexcept;
 // marks a file as this process's with an empty hidden file beside it, named
 // as a ReplacementFile's temporary file is but ending "-held.tmp"
 // (".<name>.qzpart-<process id>-<process start>-held.tmp"); releaseFile()
-// removes the file and its mark. What a process no longer running held is
-// removed with its temporary files by removeLeftovers. holdFile: 0 or errno.
+// removes the file and its mark. holdFile: 0 or errno.
 int holdFile(const std::string& path);
 void releaseFile(const std::string& path) noexcept;
-// Removes from a folder the temporary files of writers no longer running,
-// and the files they held. Writing a ReplacementFile or holding a file in a
-// folder does it first, once per folder and process.
-void removeLeftovers(const std::string& folder);
+// Removes from a folder what writers and holders no longer running left:
+// their temporary files, and the marks of held files that are gone. Only
+// this user's regular files named exactly as ours are removed. The file a
+// mark names is never removed unless `ownHeldFile` says the name is one of
+// the caller's own temporary files (and it is this user's regular file);
+// a mark whose file stays stays with it. Writing a ReplacementFile or
+// holding a file in a folder does it first, once per folder and process.
+void removeLeftovers(const std::string& folder,
+                     const std::function<bool(std::string_view name)>& ownHeldFile = {});
 
 } // namespace qz::sys
