@@ -469,3 +469,38 @@ TEST(DisplayWalk, NoteMarksShowTheirNumbersAndNotesAndDrawingsAreListed) {
                              R"({\shptxt\pard\qc\fs32 Boxed\par})", R"(\dpline\dpptx0\dppty400\dpptx800\dppty0)"})
         EXPECT_NE(saved.find(kept), std::string::npos) << kept;
 }
+
+TEST(DisplayWalk, NoteAndListNumbersAreCountedOnTheirOwn) {
+    // Notes: a footnote, an endnote (lower roman), a footnote; counted from
+    // the start whatever mark is asked about first; a note's own text shows
+    // its own mark.
+    Walked w(R"({\rtf1\ansi\aftnnrlc{\fonttbl{\f0 Arial;}}{\*\listtable{\list{\listlevel\levelnfc1{\leveltext \'02\'00.;}})"
+             R"(\listid5}}{\*\listoverridetable{\listoverride\listid5\ls1}})"
+             R"(\pard a{\chftn}{\footnote x}{\chftn}{\footnote\ftnalt y}{\chftn}{\footnote z}\par)"
+             R"(\pard\ls1 one\par\pard\ls1{\listtext 9.\tab}two\par\pard\par})");
+    const Story& story = w.doc->MainStory();
+    std::vector<long> marks;
+    std::vector<std::pair<long, const ParaFormat*>> paragraphs; // each start, and its mark's format
+    for (long i = 0, start = 0; i < static_cast<long>(story.size()); ++i) {
+        const Atom& a = story[static_cast<std::size_t>(i)];
+        if (a.Kind() == AtomKind::Opaque && w.doc->Opaque(a.value) == "\\chftn ") marks.push_back(i);
+        if (a.Kind() != AtomKind::ParaEnd) continue;
+        paragraphs.emplace_back(start, &w.doc->ParaEnd(a.value).format);
+        start = i + 1;
+    }
+    ASSERT_EQ(marks.size(), 3u);
+    NoteNumbering notes(*w.doc, story, marks[2]);
+    EXPECT_EQ(U8(notes.Mark(marks[2])), "2");
+    NoteNumbering fromStart(*w.doc, story, 0);
+    EXPECT_EQ(U8(fromStart.Mark(marks[1])), "i");
+    fromStart.SetOwnMark(U"*");
+    EXPECT_EQ(U8(fromStart.Mark(marks[0])), "*");
+    // Lists: upper roman from the levels; the kept "9." stands in for the number.
+    ParagraphNumbers numbers(*w.doc, story);
+    std::vector<std::pair<std::string, bool>> shown;
+    for (const auto& [start, format] : paragraphs) {
+        const ParagraphNumbers::Shown s = numbers.At(start, *format);
+        shown.emplace_back(U8(s.text), s.kept);
+    }
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, bool>>{{"", false}, {"I.\t", false}, {"II.\t", true}}));
+}

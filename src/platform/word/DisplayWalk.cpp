@@ -143,285 +143,326 @@ char32_t SymbolGlyph(unsigned number) {
     }
 }
 
-void WalkDisplay(const Document& doc, const Story& story, long from, long to, bool showFieldCodes,
-                 DisplaySink& sink) {
-    to = std::min(to, static_cast<long>(story.size()));
-    std::u32string text;
-    DisplayRun run;
-    auto emit = [&](DisplayRun::Kind kind, long start, long end) {
-        run.kind = kind;
-        run.start = start;
-        run.end = end;
-        sink.Show(run);
-        run = DisplayRun{};
-    };
-    auto emitText = [&](DisplayRun::Kind kind, long start, long end, std::u32string_view t, std::uint32_t fmt) {
-        run.text = t;
-        run.fmt = fmt;
-        emit(kind, start, end);
-    };
-    static constexpr char32_t kOpen[] = U"{", kClose[] = U"}";
-    const std::string* last = doc.LastProps(story);
-    const ParaFormat lastFormat = last ? ParseParaFormat(*last) : ParaFormat{};
+NoteNumbering::NoteNumbering(const Document& doc, const Story& story, long from)
+    : doc_(doc), story_(story), from_(from) {}
 
-    // A list paragraph shows the number its list's levels give it, in place
-    // of the one the file kept (which another program may have left stale,
-    // or not kept at all); a paragraph of a bullet level whose bullet the
-    // file did not keep shows its level's bullet. Lists count from the
-    // story's start, read once a walk, and only when a list paragraph shows.
-    const bool lists = doc.preamble.find("\\listtable") != std::string::npos;
-    std::optional<ListNumbering> numbering;
-    std::u32string listText;
-    long keptNumberAt = -1; // the kept number that listText shows in place of
-    auto showNumber = [&](long i) {
-        const ParaEndInfo* mark = MarkOf(doc, story, i);
-        const ParaFormat& f = mark ? mark->format : lastFormat;
-        if (f.list <= 0) return;
-        if (!numbering) {
-            numbering.emplace(doc);
-            numbering->CountBefore(story, i);
-        }
-        const bool kept = HoldsListText(doc, story, i);
-        if (std::optional<std::u32string> number = numbering->Next(f)) {
-            listText = std::move(*number);
-            if (const char32_t follow = numbering->Follow(f)) listText += follow;
-            if (kept) keptNumberAt = i;
-            else emitText(DisplayRun::Kind::FieldText, i, i, listText, story[static_cast<std::size_t>(i)].fmt);
-            return;
-        }
-        const ListLevel* level = kept ? nullptr : numbering->Level(f);
-        if (!level) return;
-        listText = LevelBullet(doc, *level);
-        if (!listText.empty()) emitText(DisplayRun::Kind::FieldText, i, i, listText, story[static_cast<std::size_t>(i)].fmt);
-    };
-
-    // Notes are numbered from the story's start: those before `from` are
-    // counted when the first mark asks.
-    int notesSeen[2] = {0, 0};
-    bool notesCounted = false;
-    auto FootnoteMark = [&](long at) -> std::u32string {
-        if (!notesCounted) {
-            notesCounted = true;
-            for (long q = 0; q < from; ++q) {
-                const Atom& x = story[static_cast<std::size_t>(q)];
-                if (x.Kind() != AtomKind::Opaque || !doc.Opaque(x.value).starts_with("{\\footnote")) continue;
-                if (const int k = NoteKind(doc.Opaque(x.value))) ++notesSeen[k - 1];
-            }
-        }
-        // The note the mark refers to follows it closely.
-        const long n = static_cast<long>(story.size());
-        for (long q = at + 1; q < n && q < at + 16; ++q) {
-            const Atom& x = story[static_cast<std::size_t>(q)];
-            if (x.Kind() != AtomKind::Opaque) continue;
-            if (const int k = NoteKind(doc.Opaque(x.value))) return NoteMark(doc, k == 2, notesSeen[k - 1] + 1);
-        }
-        return NoteMark(doc, false, notesSeen[0] + 1);
-    };
-
-    bool inTable = false;
-    bool atParagraphStart = true;
-    for (long i = from; i < to;) {
-        if (atParagraphStart) {
-            atParagraphStart = false;
-            if (!inTable && InCell(doc, story, i)) {
-                // Columns: the most cells a row of the table has; the cells'
-                // boundaries as the mark of the first row with that many
-                // states them.
-                int columns = 0;
-                const ParaEndInfo* rowMark = nullptr;
-                const long n = static_cast<long>(story.size());
-                for (long q = i, cells = 0; q < n; ++q) {
-                    const Atom& x = story[static_cast<std::size_t>(q)];
-                    if (x.Kind() != AtomKind::ParaEnd) continue;
-                    const ParaEndInfo& m = doc.ParaEnd(x.value);
-                    if (IsCell(&m)) {
-                        ++cells;
-                        continue;
-                    }
-                    const bool row = IsRow(m);
-                    // A paragraph of a cell of several paragraphs.
-                    if (!row && m.word == "par" && m.props.find("\\intbl") != std::string::npos) continue;
-                    if (cells > columns || !rowMark) {
-                        columns = static_cast<int>(cells);
-                        rowMark = &m;
-                    }
-                    cells = 0;
-                    if (!row || q + 1 >= n || !InCell(doc, story, q + 1)) break;
-                }
-                static const RowFormat kNoCells;
-                run.row = rowMark ? &rowMark->rowFormat : &kNoCells;
-                run.columns = std::max(columns, 1);
-                emit(DisplayRun::Kind::TableStart, i, i);
-                inTable = true;
-            }
-            if (lists) showNumber(i);
-        }
-        const Atom& a = story[static_cast<std::size_t>(i)];
-        switch (a.Kind()) {
-        case AtomKind::Char: {
-            if (a.value == 0x0C) {
-                run.fmt = a.fmt;
-                const ParaEndInfo* mark = MarkOf(doc, story, i);
-                run.para = mark ? &mark->format : &lastFormat;
-                emit(DisplayRun::Kind::PageBreak, i, i + 1);
-                ++i;
-                break;
-            }
-            // The common case: plain characters of one format, many in a row.
-            const long start = i;
-            text.clear();
-            for (; i < to; ++i) {
-                const Atom& c = story[static_cast<std::size_t>(i)];
-                if (c.Kind() != AtomKind::Char || c.value == 0x0C || c.fmt != a.fmt) break;
-                text += static_cast<char32_t>(c.value);
-            }
-            emitText(DisplayRun::Kind::Text, start, i, text, a.fmt);
-            break;
-        }
-        case AtomKind::Symbol: {
-            const char32_t g = SymbolGlyph(a.value);
-            emitText(DisplayRun::Kind::Text, i, i + 1, std::u32string_view(&g, 1), a.fmt);
-            ++i;
-            break;
-        }
-        case AtomKind::ParaEnd: {
-            const ParaEndInfo& m = doc.ParaEnd(a.value);
-            run.para = &m.format;
-            if (inTable && IsRow(m)) {
-                run.tableGoesOn = i + 1 < to && InCell(doc, story, i + 1);
-                run.row = &m.rowFormat;
-                inTable = run.tableGoesOn;
-                emit(DisplayRun::Kind::RowEnd, i, i + 1);
-                ++i;
-                break; // a row that follows starts no table of its own
-            }
-            if (inTable && IsCell(&m)) {
-                const ParaEndInfo* next = i + 1 < to ? MarkOf(doc, story, i + 1) : nullptr;
-                run.tableGoesOn = i + 1 < to && (!next || !IsRow(*next));
-                emit(DisplayRun::Kind::CellEnd, i, i + 1);
-            } else {
-                run.sectionEnd = m.word == "sect";
-                emit(DisplayRun::Kind::ParagraphEnd, i, i + 1);
-            }
-            ++i;
-            atParagraphStart = true;
-            break;
-        }
-        case AtomKind::FieldBegin: {
-            if (showFieldCodes) {
-                emitText(DisplayRun::Kind::CodeMark, i, i + 1, kOpen, a.fmt);
-                ++i;
-                break;
-            }
-            const FieldHead head = ReadFieldHead(story, i);
-            const long after = std::min(to, head.codeEnd + 1);
-            if (head.keyword == "MACROBUTTON") {
-                // The display text, what follows the macro's name, shows as the
-                // document's own atoms; the end character shows nothing.
-                const long shown = DisplayStart(head);
-                emit(DisplayRun::Kind::Hidden, i, std::min(to, shown));
-                i = std::min(to, shown);
-                break;
-            }
-            if (head.keyword == "SET") {
-                emit(DisplayRun::Kind::Hidden, i, after);
-            } else if (head.keyword == "INCLUDEPICTURE") {
-                Picture picture;
-                picture.kind = Picture::Kind::Other;
-                picture.path = LinkedPicturePath(doc, story, i, head.codeEnd);
-                run.picture = &picture;
-                run.fmt = a.fmt;
-                emit(DisplayRun::Kind::Picture, i, after);
-            } else if (head.keyword == "SYMBOL") {
-                unsigned n = 0;
-                const std::string& s = head.second;
-                const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-                std::from_chars(s.data() + (hex ? 2 : 0), s.data() + s.size(), n, hex ? 16 : 10);
-                const char32_t g = SymbolGlyph(n);
-                emitText(DisplayRun::Kind::FieldText, i, after, std::u32string_view(&g, 1), head.fmt);
-            } else {
-                text = FieldResultText(doc, doc.FieldInfoAt(a.value).result, doc.Format(a.fmt).font);
-                // The result shows inside its field's paragraph: its own
-                // paragraph marks show as line breaks.
-                std::replace(text.begin(), text.end(), U'\r', char32_t{0x0B});
-                run.link = head.keyword == "HYPERLINK";
-                run.pageNumber = head.keyword == "PAGE";
-                // The result shows in the format given to the field's code,
-                // as a word processor shows a result it worked out (a page's
-                // number): the format around the field may be another.
-                emitText(DisplayRun::Kind::FieldText, i, after, text, head.fmt);
-            }
-            i = after;
-            break;
-        }
-        case AtomKind::FieldEnd:
-            if (showFieldCodes) emitText(DisplayRun::Kind::CodeMark, i, i + 1, kClose, a.fmt);
-            else emit(DisplayRun::Kind::Hidden, i, i + 1);
-            ++i;
-            break;
-        case AtomKind::Opaque: {
-            const std::string& group = doc.Opaque(a.value);
-            // A note's reference mark: the number of the note that follows it.
-            if (group == "\\chftn ") {
-                text = FootnoteMark(i);
-                emitText(DisplayRun::Kind::FieldText, i, i + 1, text, a.fmt);
-                ++i;
-                break;
-            }
-            if (const int note = group.starts_with("{\\footnote") ? NoteKind(group) : 0) {
-                ++notesSeen[note - 1];
-                emit(DisplayRun::Kind::Hidden, i, i + 1);
-                ++i;
-                break;
-            }
-            // An equation shows as its text in a line, or as the picture
-            // kept for readers that know no equations.
-            const bool equation = IsEquation(group);
-            if (equation) {
-                text = EquationText(doc, group, doc.Format(a.fmt).font);
-                if (!text.empty()) {
-                    emitText(DisplayRun::Kind::FieldText, i, i + 1, text, a.fmt);
-                    ++i;
-                    break;
-                }
-            }
-            // A list's number or bullet, as the writer kept it for readers
-            // that do not number lists themselves.
-            if (const std::string_view kept = KeptListText(group); !kept.empty()) {
-                if (i != keptNumberAt) text = FieldResultText(doc, kept, doc.Format(a.fmt).font);
-                emitText(DisplayRun::Kind::FieldText, i, i + 1, i == keptNumberAt ? listText : text, a.fmt);
-                ++i;
-                break;
-            }
-            // A page number (\chpgn): the number of the page it shows on.
-            if (group.starts_with("\\chpgn")) {
-                static constexpr char32_t kFirst[] = U"1";
-                run.pageNumber = true;
-                emitText(DisplayRun::Kind::FieldText, i, i + 1, kFirst, a.fmt);
-                ++i;
-                break;
-            }
-            Picture picture;
-            if (equation) {
-                if (const std::size_t p = group.find("mmathPict"); p != std::string::npos)
-                    picture = ParsePicture(std::string_view(group).substr(p));
-            } else if (group.find("\\pict") != std::string::npos) {
-                picture = ParsePicture(group);
-            }
-            if (picture.kind != Picture::Kind::None) {
-                run.picture = &picture;
-                run.fmt = a.fmt;
-                emit(DisplayRun::Kind::Picture, i, i + 1);
-            } else {
-                emit(DisplayRun::Kind::Hidden, i, i + 1);
-            }
-            ++i;
-            break;
-        }
+std::u32string NoteNumbering::Mark(long at) {
+    if (!ownMark_.empty()) return ownMark_;
+    if (!counted_) {
+        // The notes before the walk's start, once.
+        counted_ = true;
+        for (long q = 0; q < from_; ++q) {
+            const Atom& x = story_[static_cast<std::size_t>(q)];
+            if (x.Kind() != AtomKind::Opaque || !doc_.Opaque(x.value).starts_with("{\\footnote")) continue;
+            if (const int k = NoteKind(doc_.Opaque(x.value))) ++seen_[k - 1];
         }
     }
-    run.para = &lastFormat;
-    emit(DisplayRun::Kind::RangeEnd, to, to);
+    // The note the mark refers to follows it closely.
+    const long n = static_cast<long>(story_.size());
+    for (long q = at + 1; q < n && q < at + 16; ++q) {
+        const Atom& x = story_[static_cast<std::size_t>(q)];
+        if (x.Kind() != AtomKind::Opaque) continue;
+        if (const int k = NoteKind(doc_.Opaque(x.value))) return NoteMark(doc_, k == 2, seen_[k - 1] + 1);
+    }
+    return NoteMark(doc_, false, seen_[0] + 1);
+}
+
+ParagraphNumbers::ParagraphNumbers(const Document& doc, const Story& story)
+    : doc_(doc), story_(story), lists_(doc.preamble.find("\\listtable") != std::string::npos) {}
+
+ParagraphNumbers::Shown ParagraphNumbers::At(long at, const ParaFormat& f) {
+    Shown shown;
+    if (!lists_ || f.list <= 0) return shown;
+    if (!numbering_) {
+        numbering_.emplace(doc_);
+        numbering_->CountBefore(story_, at);
+    }
+    shown.kept = HoldsListText(doc_, story_, at);
+    if (std::optional<std::u32string> number = numbering_->Next(f)) {
+        shown.text = std::move(*number);
+        if (const char32_t follow = numbering_->Follow(f)) shown.text += follow;
+        return shown;
+    }
+    // A bullet level's bullet, unless the file kept one.
+    const ListLevel* level = shown.kept ? nullptr : numbering_->Level(f);
+    if (level) shown.text = LevelBullet(doc_, *level);
+    return shown;
+}
+
+namespace {
+
+// Goes through a range of a story and tells the sink what each atom shows.
+class DisplayWalker {
+public:
+    DisplayWalker(const Document& doc, const Story& story, long from, long to, bool showFieldCodes, DisplaySink& sink)
+        : doc_(doc), story_(story), from_(from), to_(std::min(to, static_cast<long>(story.size()))),
+          codes_(showFieldCodes), sink_(sink), notes_(doc, story, from), numbers_(doc, story) {
+        const std::string* last = doc.LastProps(story);
+        lastFormat_ = last ? ParseParaFormat(*last) : ParaFormat{};
+    }
+    NoteNumbering& Notes() { return notes_; }
+    void Walk();
+
+private:
+    const Atom& At(long i) const { return story_[static_cast<std::size_t>(i)]; }
+    void Emit(DisplayRun::Kind kind, long start, long end) {
+        run_.kind = kind;
+        run_.start = start;
+        run_.end = end;
+        sink_.Show(run_);
+        run_ = DisplayRun{};
+    }
+    void EmitText(DisplayRun::Kind kind, long start, long end, std::u32string_view t, std::uint32_t fmt) {
+        run_.text = t;
+        run_.fmt = fmt;
+        Emit(kind, start, end);
+    }
+    void StartParagraph(long i);
+    void StartTable(long i);
+    long Chars(long i);
+    long ParagraphMark(long i);
+    long Field(long i);
+    long Opaque(long i);
+
+    const Document& doc_;
+    const Story& story_;
+    const long from_, to_;
+    const bool codes_;
+    DisplaySink& sink_;
+    ParaFormat lastFormat_;
+    DisplayRun run_;
+    std::u32string text_;
+    NoteNumbering notes_;
+    ParagraphNumbers numbers_;
+    std::u32string listText_;
+    long keptNumberAt_ = -1; // the kept number that listText_ shows in place of
+    bool inTable_ = false;
+    bool atParagraphStart_ = true;
+};
+
+void DisplayWalker::Walk() {
+    for (long i = from_; i < to_;) {
+        if (atParagraphStart_) {
+            atParagraphStart_ = false;
+            StartParagraph(i);
+        }
+        const Atom& a = At(i);
+        switch (a.Kind()) {
+        case AtomKind::Char: i = Chars(i); break;
+        case AtomKind::Symbol: {
+            const char32_t g = SymbolGlyph(a.value);
+            EmitText(DisplayRun::Kind::Text, i, i + 1, std::u32string_view(&g, 1), a.fmt);
+            ++i;
+            break;
+        }
+        case AtomKind::ParaEnd: i = ParagraphMark(i); break;
+        case AtomKind::FieldBegin: i = Field(i); break;
+        case AtomKind::FieldEnd:
+            if (codes_) EmitText(DisplayRun::Kind::CodeMark, i, i + 1, U"}", a.fmt);
+            else Emit(DisplayRun::Kind::Hidden, i, i + 1);
+            ++i;
+            break;
+        case AtomKind::Opaque: i = Opaque(i); break;
+        }
+    }
+    run_.para = &lastFormat_;
+    Emit(DisplayRun::Kind::RangeEnd, to_, to_);
+}
+
+void DisplayWalker::StartParagraph(long i) {
+    if (!inTable_ && InCell(doc_, story_, i)) StartTable(i);
+    // A list paragraph shows the number its list's levels give it, in place
+    // of the one the file kept (which another program may have left stale,
+    // or not kept at all).
+    const ParaEndInfo* mark = MarkOf(doc_, story_, i);
+    ParagraphNumbers::Shown shown = numbers_.At(i, mark ? mark->format : lastFormat_);
+    if (shown.text.empty()) return;
+    listText_ = std::move(shown.text);
+    if (shown.kept) keptNumberAt_ = i;
+    else EmitText(DisplayRun::Kind::FieldText, i, i, listText_, At(i).fmt);
+}
+
+void DisplayWalker::StartTable(long i) {
+    // Columns: the most cells a row of the table has; the cells' boundaries
+    // as the mark of the first row with that many states them.
+    int columns = 0;
+    const ParaEndInfo* rowMark = nullptr;
+    const long n = static_cast<long>(story_.size());
+    for (long q = i, cells = 0; q < n; ++q) {
+        const Atom& x = At(q);
+        if (x.Kind() != AtomKind::ParaEnd) continue;
+        const ParaEndInfo& m = doc_.ParaEnd(x.value);
+        if (IsCell(&m)) {
+            ++cells;
+            continue;
+        }
+        const bool row = IsRow(m);
+        // A paragraph of a cell of several paragraphs.
+        if (!row && m.word == "par" && m.props.find("\\intbl") != std::string::npos) continue;
+        if (cells > columns || !rowMark) {
+            columns = static_cast<int>(cells);
+            rowMark = &m;
+        }
+        cells = 0;
+        if (!row || q + 1 >= n || !InCell(doc_, story_, q + 1)) break;
+    }
+    static const RowFormat kNoCells;
+    run_.row = rowMark ? &rowMark->rowFormat : &kNoCells;
+    run_.columns = std::max(columns, 1);
+    Emit(DisplayRun::Kind::TableStart, i, i);
+    inTable_ = true;
+}
+
+long DisplayWalker::Chars(long i) {
+    const Atom& a = At(i);
+    if (a.value == 0x0C) {
+        run_.fmt = a.fmt;
+        const ParaEndInfo* mark = MarkOf(doc_, story_, i);
+        run_.para = mark ? &mark->format : &lastFormat_;
+        Emit(DisplayRun::Kind::PageBreak, i, i + 1);
+        return i + 1;
+    }
+    // The common case: plain characters of one format, many in a row.
+    const long start = i;
+    text_.clear();
+    for (; i < to_; ++i) {
+        const Atom& c = At(i);
+        if (c.Kind() != AtomKind::Char || c.value == 0x0C || c.fmt != a.fmt) break;
+        text_ += static_cast<char32_t>(c.value);
+    }
+    EmitText(DisplayRun::Kind::Text, start, i, text_, a.fmt);
+    return i;
+}
+
+long DisplayWalker::ParagraphMark(long i) {
+    const ParaEndInfo& m = doc_.ParaEnd(At(i).value);
+    run_.para = &m.format;
+    if (inTable_ && IsRow(m)) {
+        run_.tableGoesOn = i + 1 < to_ && InCell(doc_, story_, i + 1);
+        run_.row = &m.rowFormat;
+        inTable_ = run_.tableGoesOn;
+        Emit(DisplayRun::Kind::RowEnd, i, i + 1);
+        return i + 1; // a row that follows starts no table of its own
+    }
+    if (inTable_ && IsCell(&m)) {
+        const ParaEndInfo* next = i + 1 < to_ ? MarkOf(doc_, story_, i + 1) : nullptr;
+        run_.tableGoesOn = i + 1 < to_ && (!next || !IsRow(*next));
+        Emit(DisplayRun::Kind::CellEnd, i, i + 1);
+    } else {
+        run_.sectionEnd = m.word == "sect";
+        Emit(DisplayRun::Kind::ParagraphEnd, i, i + 1);
+    }
+    atParagraphStart_ = true;
+    return i + 1;
+}
+
+long DisplayWalker::Field(long i) {
+    const Atom& a = At(i);
+    if (codes_) {
+        EmitText(DisplayRun::Kind::CodeMark, i, i + 1, U"{", a.fmt);
+        return i + 1;
+    }
+    const FieldHead head = ReadFieldHead(story_, i);
+    const long after = std::min(to_, head.codeEnd + 1);
+    if (head.keyword == "MACROBUTTON") {
+        // The display text, what follows the macro's name, shows as the
+        // document's own atoms; the end character shows nothing.
+        const long shown = std::min(to_, DisplayStart(head));
+        Emit(DisplayRun::Kind::Hidden, i, shown);
+        return shown;
+    }
+    if (head.keyword == "SET") {
+        Emit(DisplayRun::Kind::Hidden, i, after);
+    } else if (head.keyword == "INCLUDEPICTURE") {
+        Picture picture;
+        picture.kind = Picture::Kind::Other;
+        picture.path = LinkedPicturePath(doc_, story_, i, head.codeEnd);
+        run_.picture = &picture;
+        run_.fmt = a.fmt;
+        Emit(DisplayRun::Kind::Picture, i, after);
+    } else if (head.keyword == "SYMBOL") {
+        unsigned n = 0;
+        const std::string& s = head.second;
+        const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+        std::from_chars(s.data() + (hex ? 2 : 0), s.data() + s.size(), n, hex ? 16 : 10);
+        const char32_t g = SymbolGlyph(n);
+        EmitText(DisplayRun::Kind::FieldText, i, after, std::u32string_view(&g, 1), head.fmt);
+    } else {
+        text_ = FieldResultText(doc_, doc_.FieldInfoAt(a.value).result, doc_.Format(a.fmt).font);
+        // The result shows inside its field's paragraph: its own paragraph
+        // marks show as line breaks.
+        std::replace(text_.begin(), text_.end(), U'\r', char32_t{0x0B});
+        run_.link = head.keyword == "HYPERLINK";
+        run_.pageNumber = head.keyword == "PAGE";
+        // The result shows in the format given to the field's code, as a
+        // word processor shows a result it worked out (a page's number):
+        // the format around the field may be another.
+        EmitText(DisplayRun::Kind::FieldText, i, after, text_, head.fmt);
+    }
+    return after;
+}
+
+long DisplayWalker::Opaque(long i) {
+    const Atom& a = At(i);
+    const std::string& group = doc_.Opaque(a.value);
+    // A note's reference mark: the number of the note that follows it.
+    if (group == "\\chftn ") {
+        text_ = notes_.Mark(i);
+        EmitText(DisplayRun::Kind::FieldText, i, i + 1, text_, a.fmt);
+        return i + 1;
+    }
+    if (const int note = group.starts_with("{\\footnote") ? NoteKind(group) : 0) {
+        notes_.Passed(note);
+        Emit(DisplayRun::Kind::Hidden, i, i + 1);
+        return i + 1;
+    }
+    // An equation shows as its text in a line, or as the picture kept for
+    // readers that know no equations.
+    const bool equation = IsEquation(group);
+    if (equation) {
+        text_ = EquationText(doc_, group, doc_.Format(a.fmt).font);
+        if (!text_.empty()) {
+            EmitText(DisplayRun::Kind::FieldText, i, i + 1, text_, a.fmt);
+            return i + 1;
+        }
+    }
+    // A list's number or bullet, as the writer kept it for readers that do
+    // not number lists themselves.
+    if (const std::string_view kept = KeptListText(group); !kept.empty()) {
+        if (i != keptNumberAt_) text_ = FieldResultText(doc_, kept, doc_.Format(a.fmt).font);
+        EmitText(DisplayRun::Kind::FieldText, i, i + 1, i == keptNumberAt_ ? listText_ : text_, a.fmt);
+        return i + 1;
+    }
+    // A page number (\chpgn): the number of the page it shows on.
+    if (group.starts_with("\\chpgn")) {
+        run_.pageNumber = true;
+        EmitText(DisplayRun::Kind::FieldText, i, i + 1, U"1", a.fmt);
+        return i + 1;
+    }
+    Picture picture;
+    if (equation) {
+        if (const std::size_t p = group.find("mmathPict"); p != std::string::npos)
+            picture = ParsePicture(std::string_view(group).substr(p));
+    } else if (group.find("\\pict") != std::string::npos) {
+        picture = ParsePicture(group);
+    }
+    if (picture.kind != Picture::Kind::None) {
+        run_.picture = &picture;
+        run_.fmt = a.fmt;
+        Emit(DisplayRun::Kind::Picture, i, i + 1);
+    } else {
+        Emit(DisplayRun::Kind::Hidden, i, i + 1);
+    }
+    return i + 1;
+}
+
+} // namespace
+
+void WalkDisplay(const Document& doc, const Story& story, long from, long to, bool showFieldCodes, DisplaySink& sink,
+                 std::u32string_view noteMark) {
+    DisplayWalker walker(doc, story, from, to, showFieldCodes, sink);
+    walker.Notes().SetOwnMark(noteMark);
+    walker.Walk();
 }
 
 long FieldDisplayStart(const Story& story, long begin) {

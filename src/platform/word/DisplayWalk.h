@@ -12,7 +12,9 @@
 #pragma once
 
 #include "platform/word/Document.h"
+#include "platform/word/Lists.h"
 
+#include <optional>
 #include <string_view>
 
 namespace qz::word {
@@ -56,9 +58,57 @@ public:
 
 // Walks [from, to) of a story of the document, which should start at a
 // paragraph's start; a field that begins before `to` and ends after it shows
-// as far as `to`.
+// as far as `to`. noteMark: the story is a note's own text, whose reference
+// mark shows that mark.
 void WalkDisplay(const Document& doc, const Story& story, long from, long to, bool showFieldCodes,
-                 DisplaySink& sink);
+                 DisplaySink& sink, std::u32string_view noteMark = {});
+
+// The numbers that a story's note reference marks (\chftn) show: footnotes
+// and endnotes each counted from the story's start, in the document's
+// numbering of their kind.
+class NoteNumbering {
+public:
+    // For a walk of the story from `from` on.
+    NoteNumbering(const Document& doc, const Story& story, long from);
+    // The mark the reference mark at `at` shows: the number of the note
+    // group that follows it closely (the notes before `from` counted on the
+    // first call), or the own mark when one is set.
+    std::u32string Mark(long at);
+    // The walk passed a note group of the kind (1 a footnote, 2 an endnote).
+    void Passed(int kind) { ++seen_[kind - 1]; }
+    // In a note's own text its reference mark shows the note's mark.
+    void SetOwnMark(std::u32string_view mark) { ownMark_ = mark; }
+
+private:
+    const Document& doc_;
+    const Story& story_;
+    const long from_;
+    int seen_[2] = {0, 0};
+    bool counted_ = false;
+    std::u32string ownMark_;
+};
+
+// What the paragraphs of a story's lists start with: the number their
+// list's levels give them, in place of the one the file kept (which another
+// program may have left stale, or not kept at all), or the level's bullet
+// where the file kept none. Lists count from the story's start, read on the
+// first list paragraph asked about; paragraphs are asked about in order.
+class ParagraphNumbers {
+public:
+    ParagraphNumbers(const Document& doc, const Story& story);
+    struct Shown {
+        std::u32string text; // empty: nothing of the list's own
+        bool kept = false;   // the paragraph starts with a kept number, which text shows in place of
+    };
+    // The paragraph at `at`, of format f.
+    Shown At(long at, const ParaFormat& f);
+
+private:
+    const Document& doc_;
+    const Story& story_;
+    const bool lists_; // the document has a list table
+    std::optional<ListNumbering> numbering_;
+};
 
 // Where the display text of a MACROBUTTON field starts, the atoms the walk
 // shows of it (after the macro's name and its blanks; the end character for
