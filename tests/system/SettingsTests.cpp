@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <thread>
 
 using namespace qz::sys;
@@ -78,6 +79,10 @@ TEST(Settings, ConcurrentWritersLoseNothing) {
         for (int i = 0; i < 20; ++i)
             EXPECT_EQ(readSetting(SettingsScope::User, kVendor, "v" + std::to_string(t) + "_" + std::to_string(i)),
                       std::to_string(i));
+    // The store is the folder's only file: no lock file is left beside it.
+    const std::string file = settingsFile(SettingsScope::User);
+    for (const auto& entry : std::filesystem::directory_iterator(file.substr(0, file.rfind('/'))))
+        EXPECT_EQ(entry.path().string(), file);
 }
 
 TEST(Settings, AStoreThatCannotBeWrittenGivesAnErrorAndKeepsTheFile) {

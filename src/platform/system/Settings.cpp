@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qz::sys {
@@ -158,6 +159,30 @@ bool systemKey(SettingsScope scope, const std::string& key) {
     return equalsNoCaseAscii(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
 }
 
+// Opens the store file (made empty when missing) and locks it: a writer
+// holds the lock on the file it read until its replacement has taken the
+// name, so one that waited on the replaced file tries the new one. No lock
+// file is left beside the store. -1 with errno on failure.
+int lockStore(const std::string& file) {
+    for (;;) {
+        const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) return -1;
+        int rc;
+        while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        struct stat locked, named;
+        if (rc == 0 && ::fstat(fd, &locked) == 0 && ::stat(file.c_str(), &named) == 0 &&
+            locked.st_dev == named.st_dev && locked.st_ino == named.st_ino)
+            return fd;
+        const int e = rc != 0 ? errno : 0;
+        ::close(fd);
+        if (e) {
+            errno = e;
+            return -1;
+        }
+    }
+}
+
 // Changes the store under an exclusive lock and replaces the file whole, so
 // that readers see the old or the new file, never a part of one.
 template <typename Change>
@@ -166,20 +191,11 @@ int update(SettingsScope scope, Change change) {
     if (file.empty()) return ENOENT;
     std::string folder = file.substr(0, file.rfind('/'));
     if (int e = createFolderTree(folder)) return e;
-    std::string lockName = file + ".lock";
-    int lock = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int lock = lockStore(file);
     if (lock < 0) return errno;
-    while (::flock(lock, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            int e = errno;
-            ::close(lock);
-            return e;
-        }
-    }
     Store store = load(file);
     int rc = change(store);
     if (rc == 0) rc = replaceFile(file, serialize(store), 0644);
-    ::flock(lock, LOCK_UN);
     ::close(lock);
     return rc;
 }
