@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and renders a picture of every window that has a
+# Sets everything up and builds (or, given a configured build folder, builds
+# only what is out of date in it), and renders a picture of every window that has a
 # sample into out/screenshots/<form name>.png, and the studio with the example
 # template open into studio.png and studio-template.png, and with a document
 # of every formatting kind into studio-page.png (offscreen: no display needed).
@@ -8,8 +9,12 @@
 # Extra arguments name the forms to render (default: every one).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/build.sh"
 build_dir=${BUILD_DIR:-$root/build}
+if [ -f "$build_dir/CMakeCache.txt" ]; then
+  cmake --build "$build_dir" --parallel "$(nproc)" --target qz_screenshots quorvane-studio
+else
+  "$root/scripts/build.sh"
+fi
 out_dir=${OUT_DIR:-$root/out/screenshots}
 mkdir -p "$out_dir"
 

@@ -171,16 +171,12 @@ std::string readFileAt(const std::string& output, const std::vector<std::string>
     return {};
 }
 
-// An answer given with --param that is not one value: the run stops.
-struct RefusedAnswer {
-    std::string message;
-};
-
 // Answers the "?" parameters of the commands' SQL: the --param values in the
 // order they are asked for, then, on a terminal, the user's typed answers.
 // Without either the command is left out, as a preview leaves out a command
-// it cannot open, and the reason is reported. An answer must be one value;
-// a typed one is asked for again, a given one stops the run.
+// it cannot open, and the reason is reported. An answer must be one value:
+// a typed one is asked for again; the given ones were checked with the
+// command line.
 class ParameterAnswers {
 public:
     explicit ParameterAnswers(const std::vector<std::string>& given) : given_(given) {}
@@ -189,15 +185,9 @@ public:
     // out, with the reason.
     qz::ado::BoundSql resolve(const std::string& sql) {
         missing_.clear();
-        refused_.clear();
         qz::ado::BoundSql text = qz::production::ResolveSqlParameters(
             sql, [this](const std::string& caption) -> std::optional<std::string> {
-                if (next_ < given_.size()) {
-                    const std::string& value = given_[next_++];
-                    refused_ = qz::production::ParameterAnswerProblem(value);
-                    if (!refused_.empty()) throw qz::AutomationError(qz::kErrorFail, "qzstudio", refused_);
-                    return value;
-                }
+                if (next_ < given_.size()) return given_[next_++];
                 if (isatty(STDIN_FILENO)) {
                     for (std::string line;;) {
                         std::cerr << caption << " ";
@@ -210,18 +200,23 @@ public:
                 missing_ = caption;
                 throw qz::AutomationError(qz::kErrorFail, "qzstudio", "no value");
             });
-        if (!refused_.empty()) throw RefusedAnswer{"--param " + refused_};
         if (!missing_.empty())
             throw qz::AutomationError(qz::kErrorFail, "qzstudio",
                                       "no value for \"" + missing_ + "\" (give it with --param)");
         return text;
     }
 
+    // Says each answer that no command asked for, rather than dropping it.
+    void warnUnused() const {
+        for (std::size_t i = next_; i < given_.size(); ++i)
+            std::cerr << "qzstudio: warning: --param \"" << given_[i] << "\" was not used: the commands asked for "
+                      << next_ << (next_ == 1 ? " value" : " values") << "\n";
+    }
+
 private:
     const std::vector<std::string>& given_;
     std::size_t next_ = 0;
     std::string missing_;
-    std::string refused_;
 };
 
 // Opens the template's own connections and commands as a preview does and
@@ -303,13 +298,10 @@ int produce(const ProduceOptions& o) {
         if (o.memoryLimitMb >= 0) p.MemoryLimit(o.memoryLimitMb << 20);
         const qz::memory::CeilingScope ceiling(p.MemoryLimit());
         if (o.connections) openTemplateData(data, p, o.templateFile, answers);
+        answers.warnUnused();
         p.OutputFile(o.outputFile);
         p.TimeOut(o.timeOut);
         p.Execute();
-    } catch (const RefusedAnswer& r) {
-        std::cerr << "qzstudio: " << r.message << "\n";
-        notWritten();
-        return 2;
     } catch (const qz::AutomationError& e) {
         // A compile error was already reported through the event; a failure
         // of the output names the output itself.
@@ -377,7 +369,7 @@ std::string manPage(const CLI::App& app) {
 // A command line that cannot be run: one line naming what is wrong and where
 // the help is, and exit status 2.
 int usageError(const CLI::App& produce, const std::string& what) {
-    std::cerr << "qzstudio: " << what << "; see \"qzstudio" << (produce.parsed() ? " produce" : "")
+    std::cerr << "qzstudio: " << std::string_view(what).substr(0, what.size() - what.ends_with('.')) << "; see \"qzstudio" << (produce.parsed() ? " produce" : "")
               << " --help\"\n";
     return 2;
 }
@@ -408,6 +400,9 @@ std::string usageProblem(const CLI::App& produce, const CLI::ParseError& e, cons
         return "no command given (the command is \"produce\")";
     return what;
 }
+
+// An answer for a "?" must be one value, whether or not a command asks for it.
+std::string answerProblem(std::string& text) { return qz::production::ParameterAnswerProblem(text); }
 
 // A time-out as written, whatever the locale: a number of milliseconds, 0 or more.
 std::string millisecondsProblem(std::string& text) {
@@ -455,6 +450,7 @@ int main(int argc, char** argv) {
                   "(the default; --no-connections turns it off)");
     cmd->add_option("--param", o.parameters,
                     "A value for a \"?\" parameter of the commands' SQL, in the order asked (repeatable)")
+        ->check(CLI::Validator(answerProblem, ""))
         ->type_name("VALUE");
     cmd->add_option("-t,--timeout", o.timeOut, "Script time-out in milliseconds (0: none)")
         ->check(CLI::Validator(millisecondsProblem, ""))

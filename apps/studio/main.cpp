@@ -111,6 +111,37 @@ Options ReadOptions(CommandLine& line, const QStringList& arguments) {
     return o;
 }
 
+// The arguments without the toolkit's own options (-platform offscreen,
+// -style=Fusion, --reverse, ...), which the toolkit takes out of the command
+// line itself once it runs: so that the program's own options are checked
+// before a display is needed, and a wrong one is a usage error with or without
+// a display.
+QStringList WithoutToolkitOptions(const QStringList& arguments) {
+    static const QStringList withValue{"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+                                       "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display",
+                                       "geometry", "title", "icon", "name", "style", "stylesheet", "dialogs",
+                                       "fontengine"};
+    static const QStringList flags{"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == "--") {
+            kept << arguments.mid(i);
+            break;
+        }
+        if (i == 0 || !a.startsWith('-')) {
+            kept << a;
+            continue;
+        }
+        const QString word = a.mid(a.startsWith("--") ? 2 : 1);
+        const QString name = word.section('=', 0, 0);
+        if (flags.contains(name) && !word.contains('=')) continue;
+        if (!withValue.contains(name)) kept << a;
+        else if (!word.contains('=')) ++i;  // the value is the next argument
+    }
+    return kept;
+}
+
 // Without a display the toolkit cannot start: one line says so, in place of
 // the toolkit's own lines and its abort.
 QtMessageHandler gToolkitHandler = nullptr;
@@ -139,9 +170,8 @@ int main(int argc, char** argv) {
     CommandLine line;
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    // The toolkit's own options (-platform, -style, ...) are known only once it
-    // runs, so what the first reading cannot place is judged after it starts.
-    line.parser.parse(arguments);
+    // A wrong option is said before the toolkit starts, so without a display too.
+    const Options options = ReadOptions(line, WithoutToolkitOptions(arguments));
     if (line.parser.isSet(line.help)) {
         std::fputs(qPrintable(line.helpText()), stdout);
         return 0;
@@ -161,7 +191,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QZ_VERSION);
     QApplication::setWindowIcon(QIcon(":/quorvane-studio.png"));
     QApplication::setDesktopFileName("quorvane-studio");
-    const Options options = ReadOptions(line, QApplication::arguments());
 
     // 2. The forms' windows, the user interface host and the printers.
     qz::views::registerFormViews();

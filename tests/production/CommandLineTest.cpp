@@ -61,6 +61,7 @@ TEST(CommandLine, AUsageErrorIsOneLineThatNamesTheOption) {
         {run + "-t abc", "--timeout: \"abc\" is not a number of milliseconds"},
         {run + "-t", "--timeout needs a value"},
         {run + "--memory-limit -1", "--memory-limit"},
+        {run + "--param abc", "--param: The value abc is not one value"},
         {"produce x.rtf -o -", "(standard output) cannot take the document"},
     };
     for (const auto& c : cases) {
@@ -96,10 +97,14 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplayAndMakeNothing) {
         EXPECT_TRUE(fs::is_empty(dir.file("tmp"))) << name;
     }
     // Windows need a display: without one the studio says so in one line.
-    const Result r = runProgram(QUORVANE_STUDIO, dir, "", env);
+    Result r = runProgram(QUORVANE_STUDIO, dir, "-platform xcb -reverse", env);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "quorvane-studio: no display to open windows on (DISPLAY is not set); only --help and "
                      "--version work without one\n");
+    // A wrong option of its own is a usage error, display or not.
+    r = runProgram(QUORVANE_STUDIO, dir, "-style=Fusion --bogus", env);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "quorvane-studio: Unknown option 'bogus'; see \"quorvane-studio --help\"\n");
 }
 
 TEST(CommandLine, ProducesTheExampleInvoiceFromEitherSource) {
@@ -155,6 +160,15 @@ TEST(CommandLine, TheInstalledProgramFindsItsData) {
                                  quote(dir.file("validate.txt")) + " 2>&1";
     EXPECT_EQ(std::system(validate.c_str()), 0) << qz::test::readFile(dir.file("validate.txt"));
     EXPECT_FALSE(fs::exists(prefix + "/bin/qzLib.vbs"));
+    // The programs are installed stripped, as a package carries them.
+    for (const std::string name : {"qzstudio", "quorvane-studio"}) {
+        const std::string sections = "readelf -S " + quote(prefix + "/bin/" + name) + " >" +
+                                     quote(dir.file("sections.txt"));
+        ASSERT_EQ(std::system(sections.c_str()), 0);
+        const std::string list = qz::test::readFile(dir.file("sections.txt"));
+        EXPECT_EQ(list.find(".symtab"), std::string::npos) << name;
+        EXPECT_EQ(list.find(".debug_info"), std::string::npos) << name;
+    }
     const std::string run = quote(prefix + "/bin/qzstudio") + " produce " + quote(kExamples + "/invoice.rtf") +
                             " -o " + quote(dir.file("out.rtf")) + " 2>" + quote(dir.file("err.txt"));
     EXPECT_EQ(std::system(run.c_str()), 0) << qz::test::readFile(dir.file("err.txt"));
@@ -261,8 +275,9 @@ TEST(CommandLine, TemplateConnectionsTakeTheirParametersInOrder) {
 
     const std::string args = "produce " + quote(dir.file("p.rtf")) + " -o " + quote(dir.file("o.rtf")) +
                              " --connections";
-    Result r = qzstudio(dir, args + " --param \"'2026-0117'\" </dev/null");
+    Result r = qzstudio(dir, args + " --param \"'2026-0117'\" --param 7 </dev/null");
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "qzstudio: warning: --param \"7\" was not used: the commands asked for 1 value\n");
     EXPECT_NE(qz::test::readFile(dir.file("o.rtf")).find("{\\f0\\fs24\\cf0 2026-0117}"), std::string::npos)
         << qz::test::readFile(dir.file("o.rtf"));
 
