@@ -5,6 +5,7 @@
 #include "SameData.h"
 
 #include "platform/automation/LocaleFormat.h"
+#include "platform/system/Deadline.h"
 #include "platform/system/Locales.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,20 @@ TEST(AccessSql, CommandsOnAnAccessFileGiveAccessValues) {
     EXPECT_EQ(c->execute("SELECT TOP 5 ProductID FROM Products")->recordCount(), 5);
 }
 
+// A text that is no number fails the arithmetic operators and Sum and Avg
+// as it fails +; one that is a number counts as that number.
+TEST(AccessSql, TextThatIsNoNumberIsATypeMismatch) {
+    TempDir dir;
+    Ref<Connection> c = openJet(accessFile("nwind.mdb", dir));
+    for (const char* sql : {"SELECT 'abc' * 2", "SELECT 2 * 'abc'", "SELECT 'abc' / 2", "SELECT 'abc' - 1",
+                            "SELECT 'abc' Mod 2", "SELECT Sum(PostalCode) FROM Customers",
+                            "SELECT Avg(PostalCode) FROM Customers"})
+        EXPECT_NE(refusal(*c, sql).find("Type mismatch"), std::string::npos) << sql << ": " << refusal(*c, sql);
+    // 830 orders whose EmployeeID sum to 3655 (mdb-export).
+    EXPECT_EQ(row(*c->execute("SELECT Sum(CStr(EmployeeID)) AS S, count(*) AS N, '12' * 2 AS P FROM Orders")),
+              "S=3655|N=830|P=24");
+}
+
 TEST(AccessSql, SavedQueriesAreViews) {
     TempDir dir;
     Ref<Connection> c = openJet(accessFile("nwind.mdb", dir));
@@ -215,6 +230,47 @@ TEST(AccessSql, OperatorsAndPatternsOnTextFiles) {
     makeSqlite(dir.file("plain.db"), "CREATE TABLE t (s TEXT); INSERT INTO t VALUES ('ab');");
     Ref<Connection> sqlite = openJet(dir.file("plain.db"));
     EXPECT_EQ(row(*sqlite->execute("SELECT s || 'c' AS j, 7 / 2 AS d, s LIKE 'A%' AS l FROM t")), "j=abc|d=3|l=1");
+}
+
+// What SQLite reads otherwise is read as Access reads it: "--" and "/*" are
+// operators, not comments; long chains and nested IIf run, absurd ones are
+// refused in words; the scientific picture of Format.
+TEST(AccessSql, AccessReadingOfWhatSqliteReadsOtherwise) {
+    TempDir dir;
+    dir.write("q.csv", "Q,Owner\r\n6,me\r\n6,you\r\n");
+    Ref<Connection> c = openJet(dir.str(), ";Extended Properties=\"text;HDR=YES;FMT=Delimited\"");
+    EXPECT_EQ(row(*c->execute("SELECT 5--1 AS A, 5- -1-1 AS B FROM [q.csv] WHERE Q = 5--1 AND Owner = 'me'")),
+              "A=6|B=5");
+    EXPECT_NE(refusal(*c, "SELECT 8 /* a note */ FROM [q.csv]").find("\"*\" is not expected"), std::string::npos);
+    // IIf nested 25 deep in either branch; 1 + 1 + ... of 1,000 terms.
+    std::string last = "Q", first = "Q", sum = "1";
+    for (int k = 1; k <= 25; ++k) {
+        last = "IIf(Q = " + std::to_string(k) + ", " + std::to_string(k * 10) + ", " + last + ")";
+        first = "IIf(Q <> " + std::to_string(k) + ", " + first + ", " + std::to_string(k * 10) + ")";
+    }
+    for (int k = 1; k < 1000; ++k) sum += " + 1";
+    EXPECT_EQ(row(*c->execute("SELECT " + last + " AS L, " + first + " AS F, " + sum + " AS S FROM [q.csv] "
+                              "WHERE Owner = 'me'")),
+              "L=60|F=60|S=1000");
+    std::string deep = "1";
+    for (int k = 0; k < 200; ++k) deep = "IIf(Q = 1, " + deep + ", 0)";
+    EXPECT_NE(refusal(*c, "SELECT " + deep + " FROM [q.csv]").find("too deeply"), std::string::npos);
+    std::string longer = "1";
+    for (int k = 0; k < 20000; ++k) longer += " + 1";
+    EXPECT_NE(refusal(*c, "SELECT " + longer + " FROM [q.csv]").find("chained too long"), std::string::npos);
+    // A long And chain runs; translating hears the deadline.
+    std::string all = "Q = 6";
+    for (int k = 0; k < 20000; ++k) all += " AND Q = 6";
+    EXPECT_EQ(c->execute("SELECT count(*) FROM [q.csv] WHERE " + all)->value(0).longValue(), 2);
+    {
+        const sys::DeadlineScope passed(sys::DeadlineClock::now() - std::chrono::seconds(1));
+        EXPECT_NE(refusal(*c, "SELECT count(*) FROM [q.csv] WHERE " + all).find("timeout"), std::string::npos);
+    }
+    EXPECT_EQ(row(*c->execute("SELECT Format(12345, '0E+0') AS A, Format(12345, '0.00E+00') AS B, "
+                              "Format(0.00012345, '0.0E-0') AS C, Format(-12345, '00E+0') AS D, "
+                              "Format(9.999, '0.0e+0') AS E, Format(3238, 'Scientific') AS F FROM [q.csv] "
+                              "WHERE Owner = 'me'")),
+              "A=1E+4|B=1.23E+04|C=1.2E-4|D=-12E+3|E=1.0e+1|F=3.24E+03");
 }
 
 } // namespace

@@ -591,10 +591,10 @@ TEST(FileSources, JetTextFunctionsInTemplateQueries) {
     Ref<Connection> text = makeRef<Connection>();
     text->open(textString(dir.file("people"), "YES"));
     Ref<Recordset> rs = text->execute(
-        "SELECT ID, Left(Name, 2), RIGHT (Name, 2), left/* a note */(City, 1), Right(Name, 0), Left(Name, 99),\n"
+        "SELECT ID, Left(Name, 2), RIGHT (Name, 2), left\n(City, 1), Right(Name, 0), Left(Name, 99),\n"
         "  Len(Trim(Name)), IIf(Len(Name) > 3, 'long', 'short'), UCase(Mid(Name, 2, 2)),\n"
         "  'Left(x)', [Right], Left(NULL, 2)\n"
-        "FROM [people.csv] -- Right(\n"
+        "FROM [people.csv]\n"
         "WHERE Left(City, 1) <> 'x' ORDER BY ID");
     EXPECT_EQ(row(*rs), "1|Łó|fé|K||Łódź Café|9|long|ÓD|Left(x)|r1|null");
     rs->moveNext();

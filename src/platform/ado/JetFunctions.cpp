@@ -18,6 +18,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -33,16 +34,17 @@ std::string_view textOf(sqlite3_value* v) {
     return {p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(v))};
 }
 
+Variant wholeValue(sqlite3_int64 i) {
+    if (i >= INT32_MIN && i <= INT32_MAX) return Variant(static_cast<std::int32_t>(i));
+    return Variant(static_cast<double>(i));
+}
+
 // A value of the row as the script sees it; with `dates`, a text in the form
 // dates are kept in is a Date.
 Variant valueOf(sqlite3_value* v, bool dates) {
     switch (sqlite3_value_type(v)) {
     case SQLITE_NULL: return Variant::null();
-    case SQLITE_INTEGER: {
-        const sqlite3_int64 i = sqlite3_value_int64(v);
-        if (i >= INT32_MIN && i <= INT32_MAX) return Variant(static_cast<std::int32_t>(i));
-        return Variant(static_cast<double>(i));
-    }
+    case SQLITE_INTEGER: return wholeValue(sqlite3_value_int64(v));
     case SQLITE_FLOAT: return Variant(sqlite3_value_double(v));
     default: {
         const std::string_view text = textOf(v);
@@ -78,13 +80,14 @@ void setResult(sqlite3_context* ctx, const Variant& r) {
     }
 }
 
-// Runs a function's body; an error it raises fails the statement, named.
+// Runs a function's body; an error it raises fails the statement, named
+// (and false is returned).
 template <class F>
-void guarded(sqlite3_context* ctx, std::string_view name, F&& body) {
+bool guarded(sqlite3_context* ctx, std::string_view name, F&& body) {
     std::string why;
     try {
         body();
-        return;
+        return true;
     } catch (const AutomationError& e) {
         why = e.Description;
     } catch (const script::ScriptAbort& a) {
@@ -96,6 +99,7 @@ void guarded(sqlite3_context* ctx, std::string_view name, F&& body) {
     why += name;
     why += ")";
     sqlite3_result_error(ctx, why.data(), static_cast<int>(why.size()));
+    return false;
 }
 
 // ---------------------------------------------------------------- built-ins
@@ -203,29 +207,56 @@ void callBuiltin(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 using BinaryOp = Variant (*)(const Variant&, const Variant&);
 
 struct Operator {
-    const char* name;
+    char sign; // as jetToSqlite writes it: "M" for Mod
     const char* shown; // in messages
     BinaryOp op;
 };
 
 constexpr Operator kOperators[] = {
-    {"jet_add", "+", ops::add},        {"jet_sub", "-", ops::subtract}, {"jet_div", "/", ops::divide},
-    {"jet_intdiv", "\\", ops::intDivide}, {"jet_mod", "Mod", ops::mod},   {"jet_power", "^", ops::power},
+    {'+', "+", ops::add},          {'-', "-", ops::subtract}, {'*', "*", ops::multiply}, {'/', "/", ops::divide},
+    {'\\', "\\", ops::intDivide}, {'M', "Mod", ops::mod},    {'^', "^", ops::power},
 };
 
-void callOperator(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    const auto* o = static_cast<const Operator*>(sqlite3_user_data(ctx));
-    const int ta = sqlite3_value_type(argv[0]), tb = sqlite3_value_type(argv[1]);
-    if (ta == SQLITE_NULL || tb == SQLITE_NULL) return sqlite3_result_null(ctx);
-    // Sums and differences of two whole numbers, the common case, without
-    // a detour through Variants.
-    if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER && (o->op == ops::add || o->op == ops::subtract)) {
-        const sqlite3_int64 a = sqlite3_value_int64(argv[0]), b = sqlite3_value_int64(argv[1]);
-        sqlite3_int64 r;
-        if (!(o->op == ops::add ? __builtin_add_overflow(a, b, &r) : __builtin_sub_overflow(a, b, &r)))
-            return sqlite3_result_int64(ctx, r);
+// jet_ops('<operators>', a, b, ...): the operators applied from the left, as
+// the script applies them; whole numbers added, subtracted and multiplied
+// without a detour through Variants while they fit.
+void jetOps(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    const std::string_view signs = textOf(argv[0]);
+    if (argc < 2 || signs.size() != static_cast<std::size_t>(argc - 2))
+        return sqlite3_result_error(ctx, "jet_ops takes one operand more than its operators", -1);
+    int k = 1;
+    sqlite3_int64 whole = 0;
+    if (sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
+        whole = sqlite3_value_int64(argv[1]);
+        for (; k + 1 < argc && sqlite3_value_type(argv[k + 1]) == SQLITE_INTEGER; ++k) {
+            const sqlite3_int64 b = sqlite3_value_int64(argv[k + 1]);
+            const char sign = signs[static_cast<std::size_t>(k - 1)];
+            sqlite3_int64 r;
+            if (sign == '+' ? __builtin_add_overflow(whole, b, &r)
+                : sign == '-' ? __builtin_sub_overflow(whole, b, &r)
+                : sign == '*' ? __builtin_mul_overflow(whole, b, &r)
+                              : true)
+                break;
+            whole = r;
+        }
+        if (k + 1 == argc) return sqlite3_result_int64(ctx, whole);
     }
-    guarded(ctx, o->shown, [&] { setResult(ctx, o->op(valueOf(argv[0], true), valueOf(argv[1], true))); });
+    Variant acc = k == 1 ? valueOf(argv[1], true) : wholeValue(whole);
+    for (; k + 1 < argc; ++k) {
+        const char sign = signs[static_cast<std::size_t>(k - 1)];
+        const Operator* o = kOperators;
+        while (o != std::end(kOperators) - 1 && o->sign != sign) ++o;
+        if (!guarded(ctx, o->shown, [&] { acc = o->op(acc, valueOf(argv[k + 1], true)); })) return;
+    }
+    setResult(ctx, acc);
+}
+
+// jet_number(x, 'Sum'): the argument of Sum or Avg: a number as it is, a
+// date as its number, a text as the number it writes (in the query's
+// locale), else Type mismatch.
+void jetNumber(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) return sqlite3_result_value(ctx, argv[0]);
+    guarded(ctx, textOf(argv[1]), [&] { sqlite3_result_double(ctx, valueOf(argv[0], true).toDouble()); });
 }
 
 // a & b & ...: the parts as text, a Null part as ""; Null when every part is.
@@ -484,9 +515,31 @@ std::u16string formatDate(std::u16string_view f, double date) {
     return formatDatePicture(pic, parts, loc);
 }
 
+// v as m * 10^e with `intDigits` digits before m's point, rounded to
+// `decimals` after it; m's magnitude written back to v.
+int scaleToExponent(double& v, int intDigits, int decimals) {
+    if (v == 0 || !std::isfinite(v)) return 0;
+    char buf[64];
+    const int precision = std::min(intDigits - 1 + decimals, 40);
+    const char* end = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, precision).ptr;
+    const char* e = std::find(static_cast<const char*>(buf), end, 'e');
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    exponent -= intDigits - 1;
+    std::string digits;
+    for (const char* c = buf; c < e; ++c)
+        if (*c != '.') digits += *c;
+    digits.insert(std::min(digits.size(), static_cast<std::size_t>(intDigits)), 1, '.');
+    double m = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), m);
+    v = v < 0 ? -m : m;
+    return exponent;
+}
+
 // An Access number picture: 0 and # digits, "." the decimal separator, ","
-// grouping, % a percentage, sections for positive;negative;zero, literals
-// around the digits. The digits are laid out by FormatNumber.
+// grouping, % a percentage, E+0 (E-0, e+0, e-0) an exponent of as many
+// digits as its zeros, sections for positive;negative;zero, literals around
+// the digits. The digits are laid out by FormatNumber.
 std::u16string formatNumber(std::u16string_view f, double v) {
     std::vector<std::u16string_view> sections;
     for (std::size_t i = 0, start = 0; i <= f.size(); ++i) {
@@ -499,11 +552,20 @@ std::u16string formatNumber(std::u16string_view f, double v) {
     if (v < 0 && sections.size() > 1 && !sections[1].empty()) { sec = sections[1]; v = -v; signWritten = true; }
     else if (v == 0 && sections.size() > 2 && !sections[2].empty()) sec = sections[2];
     std::u16string prefix, suffix;
-    int intZeros = 0, fracZeros = 0, fracAll = 0;
+    int intZeros = 0, fracZeros = 0, fracAll = 0, expZeros = 0;
     bool point = false, group = false, percent = false, digits = false;
+    std::u16string expMark; // "E+" ...
+    auto placeholder = [&](std::size_t k) { return k < sec.size() && (sec[k] == u'0' || sec[k] == u'#'); };
     for (std::size_t i = 0; i < sec.size(); ++i) {
         const char16_t c = sec[i];
         std::u16string lit;
+        if ((c == u'E' || c == u'e') && digits && expMark.empty() && i + 1 < sec.size() &&
+            (sec[i + 1] == u'+' || sec[i + 1] == u'-') && placeholder(i + 2)) {
+            expMark = sec.substr(i, 2);
+            for (i += 2; placeholder(i); ++i) expZeros += sec[i] == u'0';
+            --i;
+            continue;
+        }
         if (c == u'0' || c == u'#') {
             digits = true;
             if (point) { ++fracAll; fracZeros += c == u'0' ? (fracAll == fracZeros + 1) : 0; }
@@ -525,6 +587,13 @@ std::u16string formatNumber(std::u16string_view f, double v) {
         (digits ? suffix : prefix) += lit;
     }
     if (percent) v *= 100;
+    std::u16string exponent;
+    if (!expMark.empty()) {
+        const int e = scaleToExponent(v, std::max(intZeros, 1), fracAll);
+        std::u16string d = fromUtf8(std::to_string(e < 0 ? -e : e));
+        if (static_cast<int>(d.size()) < expZeros) d.insert(0, static_cast<std::size_t>(expZeros) - d.size(), u'0');
+        exponent = expMark.substr(0, 1) + (e < 0 ? u"-" : expMark[1] == u'+' ? u"+" : u"") + d;
+    }
     std::u16string n = builtin(fn::FormatNumber, {Variant(v), Variant(std::int32_t{fracAll}),
                                                    Variant(std::int32_t{intZeros > 0 ? -1 : 0}),
                                                    Variant(std::int32_t{0}), Variant(std::int32_t{group ? -1 : 0})})
@@ -545,7 +614,7 @@ std::u16string formatNumber(std::u16string_view f, double v) {
         n.insert(first, static_cast<std::size_t>(intZeros) - intDigits, u'0');
     if (!digits) n.clear(); // a section of literals only
     (void)signWritten;
-    return prefix + n + suffix;
+    return prefix + n + exponent + suffix;
 }
 
 bool equalsNoCase16(std::u16string_view a, const char* b) {
@@ -579,14 +648,7 @@ Variant accessFormat(Variant v, const std::u16string& f) {
         case 9: return builtin(fn::FormatNumber, {Variant(number()), Variant(std::int32_t{2}), Variant(yes), Variant(none), Variant(none)});
         case 10: return builtin(fn::FormatNumber, {Variant(number()), Variant(std::int32_t{2}), Variant(yes), Variant(none), Variant(yes)});
         case 11: return builtin(fn::FormatPercent, {Variant(number()), Variant(std::int32_t{2}), Variant(yes), Variant(none), Variant(none)});
-        case 12: {
-            char buf[40];
-            const char* end = std::to_chars(buf, buf + sizeof buf, number(), std::chars_format::scientific, 2).ptr;
-            std::u16string s = fromUtf8({buf, static_cast<std::size_t>(end - buf)});
-            if (const auto e = s.find(u'e'); e != std::u16string::npos) s[e] = u'E';
-            if (const auto dot = s.find(u'.'); dot != std::u16string::npos) s.replace(dot, 1, currentLocale().decimalSep);
-            return Variant(std::move(s));
-        }
+        case 12: return Variant(formatNumber(u"0.00E+00", number()));
         default: {
             const bool on = number() != 0;
             static constexpr const char16_t* kWords[3][2] = {{u"No", u"Yes"}, {u"False", u"True"}, {u"Off", u"On"}};
@@ -666,7 +728,8 @@ void addAccessFunctions(sqlite3* db, bool accessDialect) {
         if (equalsNoCaseAscii(o.name, "Nz")) add(db, o.name, o.args, o.fn, nullptr);
     }
     if (!accessDialect) return;
-    for (const Operator& o : kOperators) add(db, o.name, 2, callOperator, &o);
+    add(db, "jet_ops", -1, jetOps, nullptr);
+    add(db, "jet_number", 2, jetNumber, nullptr);
     add(db, "jet_concat", -1, jetConcat, nullptr);
     add(db, "jet_like", 2, jetLike, nullptr);
     sqlite3_create_collation(db, kJetTextCollation, SQLITE_UTF8, nullptr, collateText);

@@ -9,8 +9,10 @@
 #include "platform/automation/DateTime.h"
 #include "platform/automation/LocaleFormat.h"
 #include "platform/automation/Text.h"
+#include "platform/system/Deadline.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 namespace qz::ado {
@@ -45,18 +47,13 @@ std::vector<Token> tokenize(std::string_view s) {
     const std::size_t n = s.size();
     std::size_t i = 0;
     while (i < n) {
+        if ((out.size() & 0xFFF) == 0 && sys::deadlinePassed()) raiseTimeout(kSource);
         const char c = s[i];
         const std::size_t start = i;
+        // Access SQL has no comments: "--" is two minus signs, "/*" a
+        // division by what follows. No operator is written next to another
+        // in the SQLite text, so neither becomes SQLite's comment there.
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') { ++i; continue; }
-        if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-            while (i < n && s[i] != '\n') ++i;
-            continue;
-        }
-        if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-            const std::size_t end = s.find("*/", i + 2);
-            i = end == std::string_view::npos ? n : end + 2;
-            continue;
-        }
         Tk kind = Tk::Op;
         if (c == '\'' || c == '"' || c == '[' || c == '`' || c == '#') {
             const char close = c == '[' ? ']' : c;
@@ -148,6 +145,7 @@ private:
     bool selectList_ = false; // in an item of a select list
     bool boolean_ = false;    // the expression just read is a truth value
     int depth_ = 0;           // of parentheses and subqueries, bounded
+    std::uint32_t steps_ = 0; // values read, for the deadline
 
     struct Nested {
         Translator& t;
@@ -288,7 +286,7 @@ private:
         // difference, a choice between values.
         static constexpr std::string_view kDated[] = {
             "jet_dateadd(", "jet_dateserial(", "jet_datevalue(", "jet_timeserial(", "jet_timevalue(", "jet_cdate(",
-            "jet_date(",    "jet_now(",        "jet_time(",      "jet_add(",        "jet_sub(",       "jet_nz(", "iif("};
+            "jet_date(",    "jet_now(",        "jet_time(",      "jet_ops('+",     "jet_ops('-",    "jet_nz(", "CASE WHEN "};
         bool dated = t_[start].kind == Tk::Date && i_ == start + 1;
         for (std::string_view d : kDated) dated |= item.size() > d.size() && equalsNoCaseAscii(item.substr(0, d.size()), d);
         const bool currency = item.starts_with("jet_ccur(");
@@ -382,21 +380,36 @@ private:
         return text;
     }
 
-    std::string expression() {
-        std::string l = conjunction();
-        for (;;) {
-            for (const char* op : {"xor", "eqv", "imp"})
-                if (word(peek(), op)) refuseAt("The operator " + std::string(peek().text) + " cannot be run here", peek().pos);
-            if (!accept("or")) return l;
-            l = truth("(" + l + " OR " + conjunction() + ")");
+    // Or and And chains, written as balanced trees: a chain of any length
+    // is read in linear time and nests as deeply as its logarithm in SQLite.
+    static void balanced(std::string& out, std::span<const std::string> parts, std::string_view op) {
+        if (parts.size() == 1) {
+            out += parts[0];
+            return;
         }
+        out += '(';
+        balanced(out, parts.first(parts.size() / 2), op);
+        out += op;
+        balanced(out, parts.subspan(parts.size() / 2), op);
+        out += ')';
     }
-
-    std::string conjunction() {
-        std::string l = negation();
-        while (accept("and")) l = truth("(" + l + " AND " + negation() + ")");
-        return l;
+    std::string logical(std::string (Translator::*operand)(), std::string_view word, std::string_view op) {
+        std::vector<std::string> parts{(this->*operand)()};
+        for (;;) {
+            if (operand == &Translator::conjunction)
+                for (const char* other : {"xor", "eqv", "imp"})
+                    if (Translator::word(peek(), other))
+                        refuseAt("The operator " + std::string(peek().text) + " cannot be run here", peek().pos);
+            if (!accept(word)) break;
+            parts.push_back((this->*operand)());
+        }
+        if (parts.size() == 1) return std::move(parts[0]);
+        std::string out;
+        balanced(out, parts, op);
+        return truth(std::move(out));
     }
+    std::string expression() { return logical(&Translator::conjunction, "or", " OR "); }
+    std::string conjunction() { return logical(&Translator::negation, "and", " AND "); }
 
     std::string negation() {
         const Nested nested(*this);
@@ -406,7 +419,8 @@ private:
 
     std::string comparison() {
         std::string l = concatenation();
-        for (;;) {
+        for (int chained = 0;; ++chained) {
+            if (chained > 100) refuseAt("The command nests parentheses or queries too deeply", peek().pos);
             const Token& t = peek();
             if (t.kind == Tk::Op && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
                                      t.text == "<=" || t.text == ">=" || t.text == "!=")) {
@@ -450,35 +464,39 @@ private:
         return value(call + ")");
     }
 
-    std::string sum() {
-        std::string l = modulo();
+    // A chain of one level's operators, applied from the left as the
+    // script applies them: jet_ops('<operators>', a, b, ...) with "M" for
+    // Mod. A call takes at most kChainOperands operands after the first; a
+    // longer chain continues in a call whose first operand is the call
+    // before. Written once at the end, so that a chain takes linear time.
+    static constexpr std::size_t kChainOperands = 100;
+    std::string chain(std::string (Translator::*operand)(), std::string_view ops) {
+        std::string first = (this->*operand)();
+        std::vector<std::pair<std::string, std::string>> calls; // operators, ", b, c ..."
         for (;;) {
-            if (acceptOp("+")) l = value("jet_add(" + l + ", " + modulo() + ")");
-            else if (acceptOp("-")) l = value("jet_sub(" + l + ", " + modulo() + ")");
-            else return l;
+            const Token& t = peek();
+            char op = 0;
+            for (char c : ops)
+                if (c == 'M' ? word(t, "mod") : t.kind == Tk::Op && t.text.size() == 1 && t.text[0] == c) op = c;
+            if (!op) break;
+            ++i_;
+            if (calls.empty() || calls.back().first.size() == kChainOperands) calls.emplace_back();
+            calls.back().first += op;
+            calls.back().second += ", ";
+            calls.back().second +=
+                op == '^' && (peek().text == "-" || peek().text == "+") ? signedValue() : (this->*operand)();
         }
+        if (calls.empty()) return first;
+        std::string out;
+        for (auto c = calls.rbegin(); c != calls.rend(); ++c) out += "jet_ops('" + c->first + "', ";
+        out += first;
+        for (const auto& c : calls) out += c.second + ")";
+        return value(std::move(out));
     }
-
-    std::string modulo() {
-        std::string l = integerQuotient();
-        while (accept("mod")) l = value("jet_mod(" + l + ", " + integerQuotient() + ")");
-        return l;
-    }
-
-    std::string integerQuotient() {
-        std::string l = product();
-        while (acceptOp("\\")) l = value("jet_intdiv(" + l + ", " + product() + ")");
-        return l;
-    }
-
-    std::string product() {
-        std::string l = signedValue();
-        for (;;) {
-            if (acceptOp("*")) l = value("(" + l + " * " + signedValue() + ")");
-            else if (acceptOp("/")) l = value("jet_div(" + l + ", " + signedValue() + ")");
-            else return l;
-        }
-    }
+    std::string sum() { return chain(&Translator::modulo, "+-"); }
+    std::string modulo() { return chain(&Translator::integerQuotient, "M"); }
+    std::string integerQuotient() { return chain(&Translator::product, "\\"); }
+    std::string product() { return chain(&Translator::signedValue, "*/"); }
 
     std::string signedValue() {
         const Nested nested(*this);
@@ -487,17 +505,12 @@ private:
         return power();
     }
 
-    std::string power() {
-        std::string l = primary();
-        while (acceptOp("^")) {
-            std::string r = peek().text == "-" || peek().text == "+" ? signedValue() : primary();
-            l = value("jet_power(" + l + ", " + r + ")");
-        }
-        return l;
-    }
+    // x ^ y: a sign before y binds to it (2 ^ -1).
+    std::string power() { return chain(&Translator::primary, "^"); }
 
     std::string primary() {
         const Nested nested(*this);
+        if ((++steps_ & 0x3FF) == 0 && sys::deadlinePassed()) raiseTimeout(kSource);
         const Token t = peek();
         switch (t.kind) {
         case Tk::End: refuseAt("The command ends where a value was expected", t.pos);
@@ -536,7 +549,7 @@ private:
             expectOp(")");
             return truth("EXISTS (" + sub + ")");
         }
-        if (peek(1).text == "(" && peek(1).kind == Tk::Op) return value(call());
+        if (peek(1).text == "(" && peek(1).kind == Tk::Op) return value(word(t, "iif") ? iif() : call());
         if (clauseWord(t.text)) refuseAt(std::string(t.text) + " is not expected here", t.pos);
         return value(qualifiedName());
     }
@@ -555,6 +568,26 @@ private:
         return out;
     }
 
+    // IIf(c, a, b) as CASE WHEN c THEN a ELSE b END. An IIf that is a whole
+    // branch joins the same CASE (the first branch after "c IS NOT TRUE",
+    // which Null meets as IIf's condition does), so that chains of IIf do
+    // not nest in SQLite's parser, whose stack holds few levels.
+    std::string iif() {
+        i_ += 2; // IIf (
+        std::string c = expression();
+        expectOp(",");
+        std::string a = expression();
+        expectOp(",");
+        std::string b = expression();
+        expectOp(")");
+        auto whens = [](const std::string& x) { // " WHEN ... ELSE ..." of a CASE an IIf wrote
+            return x.starts_with("CASE WHEN ") && x.ends_with(" END") ? x.substr(4, x.size() - 8) : std::string();
+        };
+        if (std::string w = whens(b); !w.empty()) return "CASE WHEN " + c + " THEN " + a + w + " END";
+        if (std::string w = whens(a); !w.empty()) return "CASE WHEN (" + c + ") IS NOT TRUE THEN " + b + w + " END";
+        return "CASE WHEN " + c + " THEN " + a + " ELSE " + b + " END";
+    }
+
     std::string call() {
         const Token name = peek();
         i_ += 2; // name (
@@ -567,7 +600,10 @@ private:
             out += "*";
         } else {
             if (accept("distinct")) out += "DISTINCT ";
-            out += expressionList();
+            // Sum and Avg take numbers: a text that is none fails them.
+            if (word(name, "sum") || word(name, "avg"))
+                out += "jet_number(" + expression() + ", '" + std::string(name.text) + "')";
+            else out += expressionList();
         }
         expectOp(")");
         return out + ")";
@@ -630,6 +666,8 @@ void JetBackend::explain(const AutomationError& e) {
             if (equalsNoCaseAscii(query, name) || equalsNoCaseAscii("main." + query, name))
                 raiseProvider(kSource, "The saved query '" + query + "' cannot be used here: " + why + ".");
     }
+    if (d.find("parser stack overflow") != std::string::npos || d.find("Expression tree is too large") != std::string::npos)
+        raiseProvider(kSource, "The command's expressions are nested too deeply or chained too long to be run here.");
     if (const auto p = d.find("no such column: "); p != std::string::npos)
         raiseProvider(kSource, d + " (a name that is no column of the tables would be asked for as a parameter "
                                    "by Access; parameters by name cannot be used here: write a \"?\" where the "

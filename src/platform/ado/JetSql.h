@@ -17,8 +17,14 @@ namespace qz::ado {
 //   a & b               jet_concat(a, b): texts joined, Null as "" (Null
 //                       only when every part is Null), numbers and dates as
 //                       the script writes them
-//   + - / \ Mod ^       the script's own operators (jet_add ...): a date plus
-//                       days is a date, "/" never divides whole numbers only
+//   + - * / \ Mod ^     the script's own operators, a chain of one level's
+//                       in one call (jet_ops('+-', a, b, c)): a date plus
+//                       days is a date, "/" never divides whole numbers
+//                       only, a text that is no number is a type mismatch
+//   IIf(c, a, b)        CASE WHEN c THEN a ELSE b END, an IIf in a branch
+//                       joined into the same CASE
+//   And, Or chains      balanced, so that they nest as their logarithm
+//   Sum(x), Avg(x)      of jet_number(x): a text that is no number fails
 //   #7/4/1996#          a date: the text dates are kept in ('1996-07-04',
 //                       with ' HH:MM:SS' when it has a time of day)
 //   "text"              a text literal
@@ -29,7 +35,9 @@ namespace qz::ado {
 //   Left( Right(       calls of the functions, not join keywords
 //   a!b                 a.b
 // An expression in the select list without a name is named Expr1000 and on,
-// by its position (Expr1001 for the second column). Like is SQLite's
+// by its position (Expr1001 for the second column). Access SQL has no
+// comments: "--" and "/*" are operators. Translation ends at the thread's
+// deadline. Like is SQLite's
 // operator, which the registered functions make Access's. What has no
 // equivalent is refused with the provider's error naming it: crosstab
 // queries (TRANSFORM ... PIVOT), action queries (INSERT, UPDATE, DELETE,
