@@ -48,6 +48,13 @@ protected:
     long tableStart = 0;
 };
 
+// Whether a field stands before its row's definition: none since the
+// previous row's end, one after it.
+bool beforeRow(const std::string& rtf, const std::string& field) {
+    const std::size_t f = rtf.find(field), row = rtf.rfind("\\row ", f);
+    return f != std::string::npos && rtf.find("\\trowd", row == std::string::npos ? 0 : row) > f;
+}
+
 int ErrorOf(const std::function<void()>& f) {
     try {
         f();
@@ -183,12 +190,6 @@ TEST_F(WordTable, FieldsBeforeARowsDefinitionAreWrittenBeforeIt) {
     tableStart = 6;
     ASSERT_EQ(table().Rows(), 2); // the field shows in the row's first cell: one table
     EXPECT_EQ(cell(1, 1), "b");
-    // Whether a field stands before its row's definition: none since the
-    // previous row's end, one after it.
-    auto beforeRow = [](const std::string& rtf, const std::string& field) {
-        const std::size_t f = rtf.find(field), row = rtf.rfind("\\row ", f);
-        return f != std::string::npos && rtf.find("\\trowd", row == std::string::npos ? 0 : row) > f;
-    };
     const std::string saved = doc->ToRtf();
     EXPECT_TRUE(beforeRow(saved, "SET before"));
     EXPECT_TRUE(beforeRow(saved, "SET between"));
@@ -214,6 +215,42 @@ TEST_F(WordTable, FieldsBeforeARowsDefinitionAreWrittenBeforeIt) {
     EXPECT_FALSE(beforeRow(made, "SET inside"));
     EXPECT_EQ(table().Rows(), 2);
     EXPECT_EQ(reread(), made);
+}
+
+// A loop's two fields where a row starts, as the designer adds them: the
+// second one cut (its selection reaching past the row's start, as a view's
+// may), pasted after the table, and a field pasted where another row starts.
+TEST_F(WordTable, FieldsCutOrPastedAtARowsStartLeaveTheRowWhole) {
+    tableStart = Table::Add(*doc, main(), 0, 2, 2).Start();
+    type(1, 0, "D");
+    Selection& sel = app.GetSelection();
+    sel.SetRange(table().CellStart(1, 0), table().CellStart(1, 0));
+    for (const char* code : {"SET loop", "SET next"}) {
+        Range at = sel.GetRange();
+        sel.GetFields().Add(at, kFieldEmpty, code);
+    }
+    const long next = doc->Content().GetFields().Item(2).Code().Start() - 1;
+    const long end = doc->Content().GetFields().Item(2).End();
+    ASSERT_TRUE(IsRowStartMark(*doc, main()[static_cast<std::size_t>(end)]));
+    const std::vector<Atom> cut = TransferAtoms(*doc, main(), next, end + 1, *doc);
+    Range(doc, &main(), next, end + 1).Delete();
+    EXPECT_TRUE(beforeRow(doc->ToRtf(), "SET loop"));
+    // Pasted after the table: the field alone, in a plain paragraph.
+    const long last = static_cast<long>(main().size());
+    sel.SetRange(last, last);
+    sel.InsertAtoms(cut);
+    const std::string moved = doc->ToRtf();
+    EXPECT_GT(moved.find("SET next"), moved.rfind("\\row "));
+    EXPECT_EQ(moved.find("\\pard", moved.find("SET next")), std::string::npos) << moved;
+    EXPECT_EQ(table().Rows(), 2);
+    EXPECT_EQ(reread(), moved);
+    // Pasted where the first row starts: before its definition.
+    sel.SetRange(table().CellStart(0, 0), table().CellStart(0, 0));
+    sel.InsertAtoms(std::vector<Atom>(cut.begin(), cut.end() - 1));
+    EXPECT_TRUE(beforeRow(doc->ToRtf(), "SET next"));
+    const long rowStart = table().CellStart(0, 0) + static_cast<long>(cut.size()) - 1;
+    EXPECT_TRUE(IsRowStartMark(*doc, main()[static_cast<std::size_t>(rowStart)]));
+    EXPECT_EQ(sel.Start(), rowStart);
 }
 
 TEST(WordPicture, PngAndJpegAreEmbeddedAndBadFilesRefused) {

@@ -102,6 +102,27 @@ std::uint32_t FormatBefore(const Document& doc, const Story& story, long pos) {
     return doc.EmptyStoryFormat(story);
 }
 
+// The row-start mark that replacing [start, end) with atoms must keep: one
+// the range holds when it takes no row mark, and something stands before
+// it in its paragraph after the replacement.
+std::optional<Atom> KeptRowStart(const Document& doc, const Story& story, long start, long end, const Atom* atoms,
+                                 std::size_t n) {
+    std::optional<Atom> mark;
+    for (long i = start; i < end; ++i) {
+        const Atom& a = story[static_cast<std::size_t>(i)];
+        if (a.Kind() == AtomKind::ParaEnd) {
+            const std::string& w = doc.ParaEnd(a.value).word;
+            if (w == "row" || w == "nestrow") return std::nullopt;
+        } else if (IsRowStartMark(doc, a)) {
+            mark = a;
+        }
+    }
+    if (!mark) return std::nullopt;
+    const auto isMark = [](const Atom& a) { return a.Kind() == AtomKind::ParaEnd; };
+    const bool nothingBefore = n > 0 ? isMark(atoms[n - 1]) : start == 0 || isMark(story[static_cast<std::size_t>(start - 1)]);
+    return nothingBefore ? std::nullopt : mark;
+}
+
 } // namespace
 
 std::vector<Atom> TextAtoms(Document& doc, const std::string& text, std::uint32_t fmt) {
@@ -135,10 +156,20 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
         RaiseWordError(kErrTableEdit, "Only whole rows of a table can be removed; its cells' text can be.");
     // Paragraph marks inserted take the properties of the paragraph they split.
     std::vector<Atom> fixed;
+    // The place where a row starts is no character: it goes only with its
+    // row. Text replaced around it leaves it after the replacement, where
+    // it still parts what stands before the row from the row's first cell
+    // (unless nothing is left before it).
+    if (const std::optional<Atom> keep = KeptRowStart(doc, story, start, end, atoms, n)) {
+        fixed.assign(atoms, atoms + n);
+        fixed.push_back(*keep);
+        atoms = fixed.data();
+        ++n;
+    }
     for (std::size_t i = 0; i < n; ++i) {
         if (atoms[i].Kind() == AtomKind::ParaEnd && doc.ParaEnd(atoms[i].value).props.empty() &&
             doc.ParaEnd(atoms[i].value).word == "par") {
-            fixed.assign(atoms, atoms + n);
+            if (atoms != fixed.data()) fixed.assign(atoms, atoms + n);
             std::uint32_t pe = ParagraphEndAt(doc, story, end);
             for (auto& a : fixed)
                 if (a.Kind() == AtomKind::ParaEnd && doc.ParaEnd(a.value).word == "par" &&
@@ -802,11 +833,26 @@ void Selection::TypeDelete() {
     Place(start_, start_);
 }
 
-void Selection::InsertAtoms(const std::vector<Atom>& atoms) {
+void Selection::InsertAtoms(const std::vector<Atom>& pasted) {
     PlaceForInsertion();
+    // A row-start mark is the place of its own row only; fields pasted where
+    // a row starts stand before its definition, as one added there does.
+    std::vector<Atom> atoms;
+    atoms.reserve(pasted.size() + 1);
+    for (const Atom& a : pasted)
+        if (!IsRowStartMark(*doc_, a)) atoms.push_back(a);
+    long caret = start_ + static_cast<long>(atoms.size());
+    if (start_ == end_ && !atoms.empty() && atoms[0].Kind() == AtomKind::FieldBegin &&
+        std::none_of(atoms.begin(), atoms.end(), [](const Atom& a) { return a.Kind() == AtomKind::ParaEnd; }) &&
+        StartsRowDefinition(*doc_, *story_, start_)) {
+        std::size_t k = 0; // after the leading whole fields
+        for (int depth = 0; k < atoms.size() && (depth > 0 || atoms[k].Kind() == AtomKind::FieldBegin); ++k)
+            depth += atoms[k].Kind() == AtomKind::FieldBegin ? 1 : atoms[k].Kind() == AtomKind::FieldEnd ? -1 : 0;
+        atoms.insert(atoms.begin() + static_cast<long>(k), RowStartMark(*doc_, atoms[0].fmt));
+        caret = start_ + static_cast<long>(atoms.size()) - (k + 1 == atoms.size() ? 1 : 0);
+    }
     ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
-    const long p = start_ + static_cast<long>(atoms.size());
-    Place(p, p);
+    Place(caret, caret);
 }
 
 void Selection::TypeText(const std::string& text) {
