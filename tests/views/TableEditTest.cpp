@@ -3,11 +3,13 @@
 #include "designer/modMSWordFields.h"
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
+#include "platform/word/Table.h"
 #include "production/TestFiles.h"
 #include "views/word/DocumentView.h"
 #include "views/word/PageLayout.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QTest>
 #include <QTextTable>
 
@@ -258,4 +260,53 @@ TEST(TableEdit, AnInsertionAtASelectionAcrossCellsRemovesNoCell) {
     EXPECT_EQ(cellText(doc, 1, 1), "d");
     EXPECT_NE(cellText(doc, 0, 0).find("If"), std::string::npos);
     EXPECT_NE(cellText(doc, 0, 0).find("a"), std::string::npos);
+}
+
+// A row repeated as an author builds it: the loop's two fields inserted
+// where the row starts, the second one selected through its menu and cut,
+// brought back, and deleted through its menu. Each takes the field alone;
+// the first one still stands before the row, and the caret is where the
+// field was.
+TEST(TableEdit, SelectingCuttingAndDeletingALoopFieldTakeTheFieldAlone) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi\pard Orders:\par\trowd\cellx2000\cellx4000\pard\intbl Date\cell H\cell\row)"
+                    R"(\trowd\cellx2000\cellx4000\pard\intbl D\cell A\cell\row\pard After the table\par})");
+    views::DocumentView view(doc);
+    view.show();
+    word::Selection& sel = doc.GetSelection();
+    const long rowStart = word::Table::At(doc, doc.MainStory(), 10)->CellStart(1, 0);
+    sel.SetRange(rowStart, rowStart);
+    view.pushSelection();
+    designer::modMSWordFields fields(app);
+    fields.InsertStatementField({0, 0, "DoWhile", 0, 0, "Do While()"});
+    fields.InsertStatementField({0, 0, "Loop", 0, 0, "Loop"});
+    view.renderAll();
+    const long loopEnd = sel.Start();
+    ASSERT_TRUE(word::IsRowStartMark(doc, doc.MainStory()[static_cast<std::size_t>(loopEnd)]));
+    const long loop = doc.Content().GetFields().Item(doc.Content().GetFields().Count() - 1).Code().Start() - 1;
+    auto fieldMenu = [&](const QString& command) {
+        QTextCursor c = view.textCursor();
+        c.setPosition(view.viewPosition(loop + 3));
+        view.setTextCursor(c);
+        std::unique_ptr<QMenu> menu(view.contextMenuAt(view.cursorRect().center()));
+        for (QAction* a : menu->actions())
+            if (a->text() == command) a->trigger();
+    };
+    const std::string rtf = doc.ToRtf();
+    fieldMenu("&Select Field");
+    view.pullSelection();
+    EXPECT_EQ(sel.Start(), loop);
+    EXPECT_EQ(sel.End(), loopEnd);
+    view.cutToClipboard();
+    EXPECT_TRUE(word::IsRowStartMark(doc, doc.MainStory()[static_cast<std::size_t>(loop)]));
+    view.undo();
+    EXPECT_EQ(doc.ToRtf(), rtf);
+    fieldMenu("&Delete Field");
+    EXPECT_EQ(sel.Start(), loop);
+    EXPECT_EQ(sel.End(), loop);
+    QTest::keyClicks(&view, "y");
+    EXPECT_EQ(cellText(doc, 0, 0), "Date");
+    EXPECT_EQ(doc.MainStory()[static_cast<std::size_t>(loop)].value, U'y');
+    EXPECT_TRUE(word::IsRowStartMark(doc, doc.MainStory()[static_cast<std::size_t>(loop + 1)]));
 }

@@ -317,8 +317,17 @@ void DocumentView::pullSelection() {
         }
     }
     word::Selection& sel = doc_.GetSelection();
-    if (sel.GetStory() != &story_) sel.MoveTo(&story_, a, b);
-    else sel.SetRange(a, std::max(a, b));
+    if (sel.GetStory() != &story_) {
+        sel.MoveTo(&story_, a, b);
+    } else {
+        // Where two model positions show as one (either side of a row's
+        // start), an end that shows where it stands stays where it is.
+        if (!c.hasComplexSelection()) {
+            if (viewPosition(sel.Start()) == c.selectionStart()) a = sel.Start();
+            if (viewPosition(sel.End()) == c.selectionEnd()) b = sel.End();
+        }
+        sel.SetRange(a, std::max(a, b));
+    }
     // The caret before a field's first shown character is before the field,
     // and so on: where the model puts an edit at the selection.
     sel.LeaveFieldEdges();
@@ -761,7 +770,7 @@ QMenu* DocumentView::contextMenuAt(const QPoint& pos) {
         menu->addAction("&Select Field", this, select);
         menu->addAction("&Delete Field", this, [this, select] {
             select();
-            edit([this] { doc_.GetSelection().GetRange().Delete(); });
+            edit([this] { doc_.GetSelection().Delete(); }); // the caret where the field was
         });
         menu->addSeparator();
     }
