@@ -237,6 +237,14 @@ TEST_F(QueryBuilderWindow, ColumnKindsChooseTheParameterControl) {
     b.txtQuery.DataChanged = true;  // the panels are read again from the text
     b.SelectTab(frmQueryBuilder::kTabTables);
     EXPECT_EQ(b.txtConditionParameter[2].Text, "'?'");
+    // A text typed in quotes is not quoted again; a lone quote inside is the text's own.
+    for (const auto& [typed, sql] : {std::pair<std::string, std::string>{"'O''Brien'", "<> 'O''Brien'"},
+                                     {"'France'", "<> 'France'"}, {"O'Brien", "<> 'O''Brien'"},
+                                     {"'a'b'", "<> '''a''b'''"}}) {
+        b.txtConditionParameter[2].Text = typed;
+        b.txtConditionParameter_Change(2);
+        EXPECT_NE(b.txtQuery.Text.find("Customers.CompanyName " + sql + "\r\n"), std::string::npos) << typed;
+    }
     EXPECT_EQ(b.cboConditionBooleanParameter[0].Text, "TRUE");
 }
 

@@ -29,6 +29,19 @@ constexpr const char* kNone = "none";
 constexpr const char* kUserDefined = "User Defined Relation ";
 constexpr int kSortTypeColumn = 3, kSortPriorityColumn = 4;
 
+// A text written as an SQL literal ('O''Brien') becomes what it stands for
+// (O'Brien); false, and the text unchanged, when it is not one.
+bool UnquoteSqlText(std::string& text) {
+    if (text.size() < 2 || text.front() != '\'' || text.back() != '\'') return false;
+    std::string inner;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '\'' && (i + 2 >= text.size() || text[++i] != '\'')) return false;
+        inner += text[i];
+    }
+    text = std::move(inner);
+    return true;
+}
+
 // Object types of the four display boxes: catalog type and the label shown.
 constexpr const char* kTypes[] = {"TABLE", "VIEW", "SYSTEM TABLE", "SYSTEM VIEW"};
 constexpr const char* kTypeLabels[] = {"Table", "View", "System Table", "System View"};
@@ -871,9 +884,12 @@ void frmQueryBuilder::UpdateFieldCondition(int i) {
             if (kind == kKindNotSearchable || kind == kKindUnknown) return;
             std::string p = kind == kKindBoolean ? cboConditionBooleanParameter[i].Text : txtConditionParameter[i].Text;
             if (op == kOpIsNull || op == kOpIsNotNull) p.clear();
-            // "'?'" is a question mark as text; "?" alone is asked for when the query runs.
-            const bool literal = p == "'?'" && (kind == kKindText || kind == kKindDateTime);
-            if (literal) p = "?";
+            // A text or date typed between single quotes, as SQL writes it, is
+            // what stands between them (the query quotes it itself): "'France'"
+            // is France, and "'?'" a question mark as text where "?" alone is
+            // asked for when the query runs.
+            const bool quoted = (kind == kKindText || kind == kKindDateTime) && UnquoteSqlText(p);
+            const bool literal = quoted && p == "?";
             // A value that does not suit the column leaves the condition out
             // of the text until it does.
             const bool suits = QBSelectQuery::IsValidParameter(kind, op, p);
