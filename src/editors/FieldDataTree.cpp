@@ -51,6 +51,17 @@ struct ClosingRecordset {
 
 } // namespace
 
+bool IsWholeNumberType(std::int32_t t) {
+    using namespace ado;
+    switch (t) {
+    case adInteger: case adSmallInt: case adBigInt: case adTinyInt: case 21: case 19: case 18:
+    case adUnsignedTinyInt:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string DataTypeWord(std::int32_t t, bool chapterAllowed) {
     using namespace ado;
     if (t == adChapter && chapterAllowed) return {};
@@ -144,7 +155,7 @@ void FieldDataTree::PopulateTreeView(const std::string& parentKey, const std::st
                     continue;
                 }
                 AddNode(key, "childRs" + word, col.name,
-                        {DataNodeKind::Column, word, {commandName, col.name}, col.type == ado::adCurrency});
+                        {DataNodeKind::Column, word, {commandName, col.name}, col.type});
             }
         } catch (const AutomationError& e) {
             if (e.Number != OwnErrorNumber(msg::InvalidDataType)) throw;
@@ -169,7 +180,7 @@ void FieldDataTree::PrintNodes(const std::string& parentKey, const std::string& 
             }
             std::vector<std::string> p = path;
             p.push_back(col.name);
-            AddNode(key, "childRs" + word, col.name, {DataNodeKind::Column, word, std::move(p), col.type == ado::adCurrency});
+            AddNode(key, "childRs" + word, col.name, {DataNodeKind::Column, word, std::move(p), col.type});
         }
         AddFunctions(key, path);
     }, [](const AutomationError& logged) {

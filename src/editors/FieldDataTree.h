@@ -37,8 +37,12 @@ struct DataNodeInfo {
     DataNodeKind kind = DataNodeKind::Connection;
     std::string typeWord;            // a column's: "String", "Long", "Double", "Date", "Unknown"
     std::vector<std::string> path;   // command, chapters, then the column's or function's name
-    bool money = false;              // a column of the currency type: its values are amounts
+    std::int32_t adoType = 0;        // a column's data type code
 };
+
+// Whether a column of the data type code holds whole numbers only (the
+// integer types; a decimal may have a fraction).
+bool IsWholeNumberType(std::int32_t adoType);
 
 // The record functions of the Functions groups, in their order.
 inline constexpr const char* kRecordFunctions[] = {"RecordCount", "MoveFirst", "MoveNext", "MovePrevious",

@@ -221,14 +221,15 @@ TEST_F(ExpressionEditor, LocalesAndTheDataTree) {
     EXPECT_EQ(f.tvList.TabIndex + 2, f.txtLabel.TabIndex);
 }
 
-// A column of money is offered in the Currency format; other numbers in Number.
+// A column of money is offered in the Currency format; other numbers in
+// Number, whole numbers without decimals.
 TEST_F(ExpressionEditor, AMoneyColumnIsOfferedAsCurrency) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((home.root() + "/shop.db").c_str(), &db), SQLITE_OK);
-    sqlite3_exec(db, "CREATE TABLE Prices (Price CURRENCY, Total DOUBLE);", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "CREATE TABLE Prices (Price CURRENCY, Total DOUBLE, Qty INTEGER);", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     std::string qzc = ShopQzc();
-    qzc.replace(qzc.find("SELECT ID, Name, Total, Created FROM Orders"), 43, "SELECT Price, Total FROM Prices");
+    qzc.replace(qzc.find("SELECT ID, Name, Total, Created FROM Orders"), 43, "SELECT Price, Total, Qty FROM Prices");
     WriteQzc(qzc);
     Open("RTF;", "", "");
     f.tvList.Select(NodeAt(f.tvList, "Shop/Orders/Price"));
@@ -238,4 +239,13 @@ TEST_F(ExpressionEditor, AMoneyColumnIsOfferedAsCurrency) {
     f.tvList.Select(NodeAt(f.tvList, "Shop/Orders/Total"));
     f.tvList_DblClick();
     EXPECT_EQ(f.cboFormat.Text, "Number");
+    EXPECT_EQ(f.Format.Number(0).chkOverride.Value, 0);
+    EXPECT_EQ(f.Format.Number(0).cboNumberOfDigits.Text, "2");
+    f.tvList.Select(NodeAt(f.tvList, "Shop/Orders/Qty"));
+    f.tvList_DblClick();
+    EXPECT_EQ(f.cboFormat.Text, "Number");
+    EXPECT_EQ(f.Format.Number(0).chkOverride.Value, 1);
+    EXPECT_EQ(f.Format.Number(0).cboNumberOfDigits.Text, "0");
+    f.cmdOk_Click();
+    EXPECT_NE(f.QzExpFormat.find("NumDigits:0"), std::string::npos) << f.QzExpFormat;
 }

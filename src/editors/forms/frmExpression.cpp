@@ -7,6 +7,7 @@
 #include "core/ModGlobalControls.h"
 #include "editors/FieldCode.h"
 #include "editors/forms/FieldEditorBox.h"
+#include "platform/ado/AdoTypes.h"
 #include "platform/automation/Text.h"
 #include "platform/ui/UiHost.h"
 #include "resources/MessageIds.h"
@@ -200,13 +201,14 @@ void frmExpression::tvList_DblClick() {
             if (txtLabel.Text == kDefaultLabel && !node->Text.empty()) txtLabel.Text = node->Text;
             StatusBar1.Panel(1).Text = info->typeWord;
             // The format follows the type of the column inserted; an amount
-            // of money is shown as one.
+            // of money is shown as one, and a whole number without decimals.
             const std::string& w = info->typeWord;
             SelectKind(w == "String"                    ? kQzFormatString
                        : w == "Date"                    ? kQzFormatDateTime
-                       : info->money                    ? kQzFormatCurrency
+                       : info->adoType == ado::adCurrency ? kQzFormatCurrency
                        : w == "Long" || w == "Double"   ? kQzFormatNumber
                                                          : -1);
+            if (IsWholeNumberType(info->adoType)) NoDecimals();
         }
         txtValue_Change();
         if (text.empty() && DataTree().IsEmptyConnection(node)) RaiseError(msg::InvalidConnection);

@@ -61,6 +61,9 @@ private:
     void EnableOk() override { ValidFieldsValues(); }
     void ValidFieldsValues();
     void SelectKind(int index);
+    // The number format chosen shows no decimals: the template's other
+    // number options, overridden with no digits after the point.
+    void NoDecimals();
     void RetrieveQzcFormatProperties();
     void FillFormatCombobox();
     void ShowAppropriateFormatFrame();

@@ -58,6 +58,14 @@ void frmExpression::SelectKind(int index) {
     cboFormat_Click();
 }
 
+void frmExpression::NoDecimals() {
+    QzFormatNumber whole = defaultNumber_[0];
+    whole.bOverrideDefaultProperties = true;
+    whole.lNumberOfDigits = 0;
+    number().Set(whole);
+    ToggleNumberFormatProperties(kQzFormatNumber);
+}
+
 void frmExpression::cboFormat_Click() {
     Handled(kForm, "cboFormat_Click", kErrLog | kErrShow, [&] {
         ShowAppropriateFormatFrame();
