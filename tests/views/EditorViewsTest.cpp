@@ -18,6 +18,8 @@
 #include "views/word/DocumentView.h"
 #include "views/studio/StudioWindow.h"
 #include "views/host/ViewRegistry.h"
+#include "platform/word/Table.h"
+#include "word/LibreOfficeText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -430,4 +433,85 @@ TEST(EditorViews, TheDataTreeShowsFocusWhenTabReachesIt) {
     ASSERT_EQ(QApplication::focusWidget(), tree);
     EXPECT_TRUE(tree->grab().toImage() != before);
     view->close();
+}
+
+// A table row repeated as an author builds it in the studio: the caret
+// before the second row's text, Insert > Repeating Paragraph over "Orders"
+// (three records), the loop's end selected through its menu, cut, and
+// pasted at the start of the paragraph after the table; saved and
+// produced, LibreOffice reads one table of whole rows.
+TEST(EditorViews, ARowRepeatedThroughTheStudioIsOneTableInLibreOffice) {
+    if (!HaveSoffice()) GTEST_SKIP() << "soffice (LibreOffice) is not installed";
+    test::TempDir dir;
+    dir.write("orders.xml", std::string(kOrders).replace(std::string(kOrders).find("<rs:data/>"), 10,
+                                                         "<rs:data><z:row Total='1'/><z:row Total='2'/><z:row Total='3'/></rs:data>"));
+    dir.write("Orders.qzc", "<QZC><TemplateProperties><Version>8.2.2</Version></TemplateProperties><ConnectionList>"
+                            "<Connection ID=\"ID1\"><Name>Saved</Name><DataSource/><ConnectionType>8</ConnectionType>"
+                            "<CommandList><Command ID=\"ID1\"><Name>Orders</Name><Text>orders.xml</Text></Command>"
+                            "</CommandList></Connection></ConnectionList></QZC>");
+    dir.write("Orders.rtf", R"({\rtf1\ansi\deff0{\fonttbl{\f0 Arial;}}{\*\userprops{\propname QzVersion}\proptype30{\staticval 8.2.2}})"
+                            R"(\pard Orders:\par\trowd\cellx3000\cellx6000\pard\intbl Date\cell Amount\cell\row)"
+                            R"(\trowd\cellx3000\cellx6000\pard\intbl D\cell A\cell\row\pard After the table\par})");
+    views::QtUiHost host;
+    ui::setCurrentHost(&host);
+    word::Application app;
+    designer::InstallAddinTemplate(app);
+    designer::Designer designer;
+    designer.Initialize(app);
+    views::StudioWindow window(app, designer::CommandIdOfMacro, [&](int id) { designer.HandleCmd(id); });
+    window.runCommand(100);
+    ASSERT_TRUE(window.openFile(QString::fromStdString(dir.file("Orders.rtf"))));
+    window.runCommand(10);
+    views::DocumentView* view = window.activeView();
+    word::Document& doc = view->model();
+    const long rowStart = word::Table::At(doc, doc.MainStory(), 10)->CellStart(1, 0);
+    doc.GetSelection().SetRange(rowStart, rowStart);
+    view->pushSelection();
+    QTimer::singleShot(0, [&] {
+        auto* picker = qobject_cast<views::FormView*>(QApplication::activeModalWidget());
+        if (!picker) return;
+        auto* list = picker->findChild<QListWidget*>("lstQueries");
+        const QList<QListWidgetItem*> found = list ? list->findItems("Orders", Qt::MatchExactly) : QList<QListWidgetItem*>();
+        if (found.isEmpty()) {
+            picker->close();
+            return;
+        }
+        list->setCurrentItem(found[0]);
+        emit list->itemClicked(found[0]);
+        QTest::mouseClick(picker->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
+    });
+    window.runCommand(designer::qzCmdItemInsertRepeatingParagraph);
+    ui::setCurrentHost(nullptr);
+    ASSERT_EQ(doc.Content().GetFields().Count(), 4); // the loop's two: a button with its SET field each
+    const long loop = doc.Content().GetFields().Item(3).Start();
+    QTextCursor c = view->textCursor();
+    c.setPosition(view->viewPosition(loop + 3));
+    view->setTextCursor(c);
+    std::unique_ptr<QMenu> menu(view->contextMenuAt(view->cursorRect().center()));
+    for (QAction* a : menu->actions())
+        if (a->text() == "&Select Field") a->trigger();
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+    const long after = word::Table::At(doc, doc.MainStory(), 10)->End();
+    doc.GetSelection().SetRange(after, after);
+    view->pushSelection();
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(window.saveActive(false));
+
+    const std::string produce = std::string("'") + QZSTUDIO + "' produce '" + dir.file("Orders.rtf") + "' -o '" +
+                                dir.file("out/Orders.rtf") + "' --connections >/dev/null 2>&1";
+    std::filesystem::create_directories(dir.file("out"));
+    ASSERT_EQ(std::system(produce.c_str()), 0);
+    ToFlatOdf(dir.file("out"), dir.file("profile"));
+    const std::string xml = ReadAll(dir.file("out/Orders.fodt"));
+    int tables = 0;
+    for (std::size_t at = xml.find("<table:table "); at != std::string::npos; at = xml.find("<table:table ", at + 1)) ++tables;
+    EXPECT_EQ(tables, 1);
+    // Its lines, each trimmed, the empty ones left out.
+    std::string text;
+    for (QString line : QString::fromStdString(OdfText(xml)).split('\n'))
+        if (!(line = line.trimmed()).isEmpty()) text += line.toStdString() + "|";
+    std::string expected = "Orders:|[row]|[cellx]|Date|[cellx]|Amount|";
+    for (int k = 0; k < 3; ++k) expected += "[row]|[cellx]|D|[cellx]|A|";
+    expected += "After the table|";
+    EXPECT_NE(text.find(expected), std::string::npos) << FirstDifference(text, expected);
 }
