@@ -187,13 +187,15 @@ TEST(FileSources, WorkbookSheetsAreTables) {
 
 // A later version's workbook as a Python writer makes it: sheets and a named
 // range are tables; booleans, texts of digits and merged cells keep what the
-// cells hold; an empty sheet is a table without rows.
+// cells hold; an empty sheet is a table without rows; a formula saved without
+// its value is Null, and the dates of its column stay dates.
 TEST(FileSources, XlsxFromAPythonWriter) {
     TempDir dir;
     ASSERT_TRUE(writeSameXlsx(dir.file("book.xlsx"), dir.str())) << "python3-openpyxl is needed";
     Ref<Connection> c = makeRef<Connection>();
     c->open(excelString(dir.file("book.xlsx")));
-    EXPECT_EQ(tableNames(*c), (std::vector<std::string>{"Empty$", "Flags$", "Orders$", "Prices"}));
+    EXPECT_EQ(tableNames(*c), (std::vector<std::string>{"Due$", "Empty$", "Flags$", "Orders$", "Prices"}));
+    EXPECT_EQ(dump(*c->execute("SELECT * FROM [Due$]")), "Due:D N:L \n7=1/5/2024|3=1|\n7=2/6/2024|3=2|\n1=|3=3|\n");
     EXPECT_EQ(dump(*c->execute("SELECT * FROM [Flags$]")),
               "Group:S Done:? Code:S \n8=North|11=True|8=007|\n1=|11=False|8=008|\n");
     EXPECT_EQ(dump(*c->execute("SELECT * FROM Prices")),

@@ -63,7 +63,8 @@ inline bool writeSameXls(const std::string& path, const std::string& scriptDir) 
 
 // The same workbook as a later version writes it (.xlsx, python3-openpyxl),
 // with more: a named range over the prices, a sheet of booleans and merged
-// cells, and an empty sheet.
+// cells, an empty sheet, and a column of dates whose last is a formula saved
+// without its value.
 inline bool writeSameXlsx(const std::string& path, const std::string& scriptDir) {
     const std::string script = scriptDir + "/make_xlsx.py";
     std::ofstream(script) <<
@@ -83,6 +84,12 @@ inline bool writeSameXlsx(const std::string& path, const std::string& scriptDir)
         "ws2.append([None, False, '008'])\n"
         "ws2.merge_cells('A2:A3')\n"
         "wb.create_sheet('Empty')\n"
+        "ws3 = wb.create_sheet('Due')\n"
+        "ws3.append(['Due', 'N'])\n"
+        "ws3.append([datetime.date(2024,1,5), 1])\n"
+        "ws3.append([datetime.date(2024,2,6), 2])\n"
+        "ws3.append(['=A3+1', 3])\n"
+        "for r in range(2, 5): ws3.cell(r, 1).number_format = 'yyyy-mm-dd'\n"
         "wb.defined_names.append(DefinedName('Prices', attr_text=\"Orders!$B$1:$C$4\"))\n"
         "wb.save(sys.argv[1])\n";
     const std::string cmd = "/usr/bin/python3 '" + script + "' '" + path + "' >/dev/null 2>&1";

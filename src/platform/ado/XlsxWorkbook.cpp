@@ -502,7 +502,9 @@ SheetCell readCell(std::string_view type, std::string_view style, const std::str
         cell.text = unescapeText(std::move(inlineText));
         return out;
     }
-    if (!value) return out;
+    // A formula saved without its value (<v></v>, as some writers leave it)
+    // has none.
+    if (!value || value->empty()) return out;
     if (type == "s") {
         const auto index = smallNumber(*value, 100'000'000);
         if (!index || static_cast<std::size_t>(*index) >= ctx.strings.size())
