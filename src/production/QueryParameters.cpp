@@ -1,5 +1,6 @@
 #include "production/QueryParameters.h"
 
+#include "core/ModErrors.h"
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/Text.h"
 #include "platform/ado/Workbook.h"
@@ -258,29 +259,33 @@ struct Answered {
 
 // Asks for the parameters of one condition (right to left): the condition
 // with an empty answer's "?" removed, the answered ones noted with their
-// places in it (left to right).
+// places in it (left to right). A cancelled prompt, a refused answer or a
+// failing prompt is logged under this step's name and raised again.
 std::string answerCondition(const std::string& condition, const ParameterPrompt& prompt,
                             std::vector<Answered>& answered) {
-    const Scan sc = scan(condition);
-    std::string out = condition;
-    std::vector<Answered> found;
-    for (std::size_t i = condition.size(); i-- > 0;) {
-        if (sc.quoted[i]) continue;
-        if (condition[i] == '=') break;
-        if (condition[i] != '?') continue;
-        const std::optional<std::string> value = prompt(condition.substr(0, i + 1));
-        if (!value) throw AutomationError(kErrorFail, "ResolveSqlParameters", kParameterCancelled);
-        if (const std::string problem = ParameterAnswerProblem(*value); !problem.empty())
-            throw AutomationError(kErrorFail, "ResolveSqlParameters", problem);
-        if (trimSpaces(*value).empty()) {
-            out.erase(i, 1);
-            for (Answered& a : found) --a.at; // each lies right of i
-            continue;
+    return Handled("ModQueryParameters", "ReplaceParameterFields", kErrLog | kErrRaise, [&] {
+        const Scan sc = scan(condition);
+        std::string out = condition;
+        std::vector<Answered> found;
+        for (std::size_t i = condition.size(); i-- > 0;) {
+            if (sc.quoted[i]) continue;
+            if (condition[i] == '=') break;
+            if (condition[i] != '?') continue;
+            const std::optional<std::string> value = prompt(condition.substr(0, i + 1));
+            if (!value) throw AutomationError(kErrorFail, "ReplaceParameterFields", kParameterCancelled);
+            if (const std::string problem = ParameterAnswerProblem(*value); !problem.empty())
+                throw AutomationError(kErrorFail, "ReplaceParameterFields", problem);
+            if (trimSpaces(*value).empty()) {
+                out.erase(i, 1);
+                for (Answered& a : found) --a.at; // each lies right of i
+                continue;
+            }
+            found.push_back({i, ParameterValue(*value)});
         }
-        found.push_back({i, ParameterValue(*value)});
-    }
-    answered.insert(answered.end(), std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
-    return out;
+        answered.insert(answered.end(), std::make_move_iterator(found.rbegin()),
+                        std::make_move_iterator(found.rend()));
+        return out;
+    });
 }
 
 ado::BoundSql resolve(const std::string& sql, const ParameterPrompt& prompt) {

@@ -1,10 +1,13 @@
 #include "designer/ModQueryParameters.h"
 #include "designer/forms/frmParameters.h"
+#include "core/ModErrors.h"
 #include "platform/automation/AutomationError.h"
 #include "platform/ui/UiHost.h"
+#include "system/TestEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <stdexcept>
 
 namespace qz::designer {
@@ -84,6 +87,26 @@ TEST(QueryParameters, AsksForEachConditionsParameter) {
     Answers left({"9", "", "'b'"});
     EXPECT_EQ(resolved("SELECT * FROM T WHERE f(?) = ? AND g(?, ?) -- and ?\n", left.prompt()),
               "SELECT * FROM T WHERE f(?) = ? AND g(?, ) -- and ?\n [Null] [Integer:9] [Text:b]");
+}
+
+// A cancelled prompt and a refused answer are logged under the step that
+// asks for the condition's parameters, and raised again.
+TEST(QueryParameters, FailedAnswersAreLoggedUnderReplaceParameterFields) {
+    const test::TestHome home; // a log of this test's own
+    Answers closed;
+    EXPECT_THROW(ResolveSqlParameters("SELECT * FROM T WHERE a = ?", closed.prompt()), AutomationError);
+    Answers refused({"1; DROP TABLE T"});
+    EXPECT_EQ(resolved("SELECT * FROM T WHERE a = ?", refused.prompt()), "");
+    std::ifstream in(ErrorLogFileName(), std::ios::binary);
+    std::vector<std::string> logged;
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_EQ(line.find("ResolveSqlParameters"), std::string::npos) << line;
+        const std::string head = "\tModQueryParameters\tReplaceParameterFields\tReplaceParameterFields\t";
+        if (const auto at = line.find(head); at != std::string::npos) logged.push_back(line.substr(at + head.size()));
+    }
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_NE(logged[0].find(kParameterCancelled), std::string::npos) << logged[0];
+    EXPECT_NE(logged[1].find(ParameterAnswerProblem("1; DROP TABLE T")), std::string::npos) << logged[1];
 }
 
 TEST(QueryParameters, QuotedTextIsNeitherSplitNorAsked) {
