@@ -359,6 +359,7 @@ void Document::RollBack(std::size_t mark) {
         }
         e.story->erase(static_cast<std::size_t>(e.start), static_cast<std::size_t>(e.newCount));
         e.story->insert(static_cast<std::size_t>(e.start), e.old.data(), e.old.size());
+        selection_->Follow(*e.story, e.start, e.start + e.newCount, static_cast<long>(e.old.size()));
         journal_.pop_back();
     }
 }

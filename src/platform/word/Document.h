@@ -244,6 +244,12 @@ public:
     int ColorEntry(std::int32_t rgb);
     std::int32_t ColorRgb(int entry) const;
 
+    // What is wrong with the model, "" when nothing: every atom's format and
+    // table entries in range, fields begun and ended in order, each table
+    // row's cells ended by its row mark, the selection inside its story.
+    // Every edit leaves this "" (the edit tests check it after each step).
+    std::string CheckModel() const;
+
     // Loads an RTF file into this (new) document. Raises on malformed RTF.
     void LoadRtf(const std::string& path);
     void LoadRtfText(std::string_view rtf);
@@ -308,6 +314,7 @@ private:
     // of each name, and the highest number: lookups take constant time
     // however large the table. Rebuilt when the table's size is not the one
     // indexed.
+    std::string CheckStory(const Story& story) const;
     void IndexFonts() const;
     mutable std::unordered_map<int, std::size_t> fontAt_;
     mutable std::unordered_map<std::string, int> fontNamed_;

@@ -152,8 +152,9 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
     // A field is removed whole or not at all.
     if (!HoldsWholeFields(story, start, end)) RaiseWordError(kErrFieldBoundary);
     // A table keeps its cells: its marks go only with whole rows.
-    if (SplitsTableRows(doc, story, start, end))
-        RaiseWordError(kErrTableEdit, "Only whole rows of a table can be removed; its cells' text can be.");
+    if (SplitsTableRows(doc, story, start, end, atoms, n))
+        RaiseWordError(kErrTableEdit, "Only whole rows of a table can be removed, and rows come in only between rows "
+                                     "outside fields; its cells' text can be edited.");
     // Paragraph marks inserted take the properties of the paragraph they split.
     std::vector<Atom> fixed;
     // The place where a row starts is no character: it goes only with its
@@ -182,6 +183,7 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
     doc.Record(story, start, end, static_cast<long>(n));
     story.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
     story.insert(static_cast<std::size_t>(start), atoms, n);
+    doc.GetSelection().Follow(story, start, end, static_cast<long>(n));
     doc.Changed();
 }
 
@@ -679,7 +681,7 @@ std::uint32_t Selection::InsertFormat() const {
 }
 
 std::uint32_t Selection::ShownFormat() const {
-    if (start_ < end_) return (*story_)[static_cast<std::size_t>(start_)].fmt;
+    if (start_ < end_ && end_ <= StoryLength()) return (*story_)[static_cast<std::size_t>(start_)].fmt;
     return InsertFormat();
 }
 
@@ -788,6 +790,14 @@ void Selection::LeaveFieldEdges() {
     if (a == start_ && b == end_) return;
     std::optional<std::uint32_t> keep = pending_;
     Place(a, std::max(a, b));
+    pending_ = keep;
+}
+
+void Selection::Follow(const Story& story, long start, long end, long count) {
+    if (&story != story_) return;
+    const auto follow = [&](long p) { return p >= end && p > start ? p - (end - start) + count : std::min(p, start); };
+    const std::optional<std::uint32_t> keep = pending_;
+    Place(follow(anchor_), follow(active_));
     pending_ = keep;
 }
 

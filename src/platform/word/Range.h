@@ -277,6 +277,11 @@ public:
     // so such a selection is never the author's text alone). Every insertion
     // at the selection does it first.
     void PlaceForInsertion();
+    // After [start, end) of a story became count atoms: a selection in that
+    // story stays on its text (ends after the range move with the text
+    // after it, ends inside it or at its start go to its start), so that it
+    // never stands past the story's end.
+    void Follow(const Story& story, long start, long end, long count);
 
 private:
     long Step(long pos, int unit, int dir) const;

@@ -104,8 +104,17 @@ bool HoldsTableMarks(const Document& doc, const Story& story, long start, long e
     return false;
 }
 
-bool SplitsTableRows(const Document& doc, const Story& story, long start, long end) {
-    return HoldsTableMarks(doc, story, start, end) && (InsideRow(doc, story, start) || InsideRow(doc, story, end));
+bool SplitsTableRows(const Document& doc, const Story& story, long start, long end, const Atom* atoms,
+                     std::size_t n) {
+    const auto rowMark = [&](const Atom& a) {
+        if (a.Kind() != AtomKind::ParaEnd) return false;
+        const std::string& w = doc.ParaEnd(a.value).word;
+        return w == "cell" || w == "row";
+    };
+    const bool insideRow = InsideRow(doc, story, start) || InsideRow(doc, story, end);
+    if (insideRow && HoldsTableMarks(doc, story, start, end)) return true;
+    if (std::none_of(atoms, atoms + n, rowMark)) return false;
+    return insideRow || !HoldsWholeFields(story, 0, start);
 }
 
 bool StartsRowDefinition(Document& doc, Story& story, long pos) {

@@ -21,10 +21,13 @@ struct CellSpan {
     int firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0;
 };
 
-// Whether replacing [start, end) of a story would take cell or row marks
-// out of rows it does not take whole: a table is changed by its own
-// members, or removed by whole rows.
-bool SplitsTableRows(const Document& doc, const Story& story, long start, long end);
+// Whether replacing [start, end) of a story with atoms would take cell or
+// row marks out of rows it does not take whole, or bring rows (atoms that
+// hold cell or row marks) inside a row or a field: a table is changed by
+// its own members, removed by whole rows, and rows come in between rows or
+// outside tables.
+bool SplitsTableRows(const Document& doc, const Story& story, long start, long end, const Atom* atoms = nullptr,
+                     std::size_t n = 0);
 // Whether [start, end) of a story holds a cell's or a row's end mark (not
 // a paragraph's inside a cell).
 bool HoldsTableMarks(const Document& doc, const Story& story, long start, long end);

@@ -1,0 +1,58 @@
+// Faults the randomised edit test found, each as the smallest edit that
+// showed it: the model stays consistent (Document::CheckModel) after it.
+#include "platform/word/Application.h"
+#include "platform/word/Range.h"
+#include "platform/word/Table.h"
+
+#include <gtest/gtest.h>
+
+using namespace qz::word;
+
+namespace {
+
+struct Doc {
+    Application app;
+    Document* doc = &app.GetDocuments().Add();
+    Selection& sel = doc->GetSelection();
+    Story& story = doc->MainStory();
+    explicit Doc(std::string_view rtf) { doc->LoadRtfText(rtf); }
+    long Size() const { return static_cast<long>(story.size()); }
+};
+
+} // namespace
+
+TEST(EditFaults, TheSelectionStaysOnItsTextWhenARangeEditsTheStory) {
+    // Delete Field: the field selected, then deleted through a range. The
+    // selection stood past the story's end, and the format it showed was
+    // read from there (a crash on the next look at the toolbar).
+    Doc d(R"({\rtf1\ansi ab{\field{\*\fldinst MACROBUTTON m x}{\fldrslt }}})");
+    d.sel.SetRange(2, d.Size());
+    d.sel.GetRange().Delete();
+    EXPECT_EQ(d.doc->CheckModel(), "");
+    EXPECT_EQ(std::make_pair(d.sel.Start(), d.sel.End()), std::make_pair(2L, 2L));
+    // Text put before the caret moves it on; text after it leaves it.
+    Range(d.doc, &d.story, 0, 0).SetText("xyz");
+    Range(d.doc, &d.story, d.Size(), d.Size()).SetText("!");
+    EXPECT_EQ(d.sel.Start(), 5);
+    EXPECT_EQ(d.doc->Format(d.sel.ShownFormat()), d.doc->Format(d.story[4].fmt));
+}
+
+TEST(EditFaults, RowsComeInOnlyBetweenRowsAndOutsideFields) {
+    Doc d(R"({\rtf1\ansi\pard before\par})");
+    const Table t = Table::Add(*d.doc, d.story, 0, 2, 2);
+    const std::vector<Atom> row = TransferAtoms(*d.doc, d.story, t.Start(), t.CellStart(1, 0), *d.doc);
+    // Into a cell, or into a field's code: refused, the table as it was.
+    const long cell = t.CellStart(0, 1);
+    d.sel.SetRange(cell, cell);
+    EXPECT_THROW(d.sel.InsertAtoms(row), qz::AutomationError);
+    Range end(d.doc, &d.story, d.Size(), d.Size());
+    const Field f = end.GetFields().Add(end, kFieldMacroButton, "m x");
+    EXPECT_THROW(ReplaceAtoms(*d.doc, d.story, f.Start() + 2, f.Start() + 2, row.data(), row.size()),
+                 qz::AutomationError);
+    EXPECT_EQ(d.doc->CheckModel(), "");
+    // Where a row starts: one row more.
+    d.sel.SetRange(t.CellStart(1, 0), t.CellStart(1, 0));
+    d.sel.InsertAtoms(row);
+    EXPECT_EQ(Table::At(*d.doc, d.story, t.Start())->Rows(), 3);
+    EXPECT_EQ(d.doc->CheckModel(), "");
+}
