@@ -80,6 +80,7 @@ public:
 
 private:
     [[noreturn]] void explain(const AutomationError& e);
+    JetTableColumns tablesOf(); // the database's tables' columns, for the translation
 
     std::unique_ptr<SqliteBackend> db_;
     std::vector<std::pair<std::string, std::string>> refused_;

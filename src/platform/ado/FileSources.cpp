@@ -362,7 +362,7 @@ int columnOf(const TableText& t, const char* name) {
 std::string bracketed(const std::string& name) { return "[" + name + "]"; }
 
 // The Access SQL of a saved query from its parts (one row per part: 1 the
-// kind, 2 a parameter, 3 DISTINCT or TOP, 5 a table, 6 a column, 7 a join,
+// kind, 2 a parameter, 3 DISTINCT, DISTINCTROW and TOP, 5 a table, 6 a column, 7 a join,
 // 8 WHERE, 9 GROUP BY, 10 HAVING, 11 ORDER BY); "" with `why` set when it is
 // a kind that cannot be run here.
 struct QueryPart {
@@ -383,8 +383,8 @@ std::string savedQuerySql(const std::vector<QueryPart>& parts, std::string& why)
         case 2: why = "it asks for parameters by name ([" + p.name1 + "])"; return {};
         case 3:
             unionDistinct = (p.flag & 0x2) != 0;
-            if (p.flag & 0x30) predicate = " TOP " + p.name1 + ((p.flag & 0x20) ? " PERCENT" : "");
-            else if (p.flag & 0x2) predicate = " DISTINCT";
+            predicate = (p.flag & 0x2) ? " DISTINCT" : (p.flag & 0x8) ? " DISTINCTROW" : "";
+            if (p.flag & 0x30) predicate += " TOP " + p.name1 + ((p.flag & 0x20) ? " PERCENT" : "");
             break;
         case 5:
             if (kind == 9) { unions.push_back(p.expression); break; }

@@ -11,6 +11,8 @@
 #include "platform/automation/Text.h"
 #include "platform/system/Deadline.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <span>
 #include <vector>
@@ -109,9 +111,15 @@ bool clauseWord(std::string_view w) {
     return false;
 }
 
+// A name as written, without its brackets or quotes.
+std::string unquoted(std::string_view name) {
+    if (name.size() >= 2 && (name[0] == '[' || name[0] == '`' || name[0] == '"')) name = name.substr(1, name.size() - 2);
+    return std::string(name);
+}
+
 class Translator {
 public:
-    explicit Translator(std::string_view sql) : t_(tokenize(sql)) {}
+    Translator(std::string_view sql, JetTableColumns columnsOf) : t_(tokenize(sql)), columnsOf_(std::move(columnsOf)) {}
 
     // The names of the select lists' columns whose values are dates when
     // they are texts of the form dates are kept in, and of those that are
@@ -141,7 +149,20 @@ public:
 
 private:
     std::vector<Token> t_;
+    JetTableColumns columnsOf_;
     std::size_t i_ = 0;
+    // The select list being read: the columns it names (qualifier, column)
+    // and whether it aggregates; for DISTINCTROW.
+    struct Named {
+        std::vector<std::pair<std::string, std::string>> columns;
+        bool aggregate = false;
+    };
+    Named* named_ = nullptr;
+    // A table of the FROM clause: its name (or a subquery) and its alias.
+    struct TableRef {
+        std::string name, alias;
+        bool subquery = false;
+    };
     bool selectList_ = false; // in an item of a select list
     bool boolean_ = false;    // the expression just read is a truth value
     int depth_ = 0;           // of parentheses and subqueries, bounded
@@ -203,11 +224,14 @@ private:
 
     std::string select(bool& hadTop) {
         if (!accept("select")) refuseAt("SELECT was expected", peek().pos);
-        bool distinct = false;
+        bool distinct = false, distinctRow = false;
         if (!accept("all")) {
             if (accept("distinct")) distinct = true;
-            else accept("distinctrow"); // rows are whole source rows already
+            else distinctRow = accept("distinctrow");
         }
+        Named named;
+        struct Restore { Named*& at; Named* was; ~Restore() { at = was; } } restore{named_, named_};
+        named_ = &named;
         std::string top;
         bool percent = false;
         if (accept("top")) {
@@ -226,9 +250,13 @@ private:
         if (word(peek(), "into"))
             refuse("An action query (SELECT ... INTO) cannot be run on an Access, Excel or text source: these "
                    "sources are read only.");
+        named_ = nullptr;
         std::string rest; // FROM ... HAVING
-        if (accept("from")) rest += " FROM " + fromClause();
+        std::vector<TableRef> tables;
+        if (accept("from")) rest += " FROM " + fromClause(tables);
         if (accept("where")) rest += " WHERE " + expression();
+        if (distinctRow && !named.aggregate && !word(peek(), "group") && !word(peek(), "having"))
+            if (std::string keys = distinctRowKeys(tables, named); !keys.empty()) rest += " GROUP BY " + keys;
         if (accept("group")) {
             if (!accept("by")) refuseAt("GROUP takes BY", peek().pos);
             rest += " GROUP BY " + expressionList();
@@ -276,7 +304,10 @@ private:
     // One item of the select list; an expression without a name gets
     // Access's name for it.
     std::string selectItem(std::size_t position) {
-        if (acceptOp("*")) return "*";
+        if (acceptOp("*")) {
+            named_->columns.emplace_back(std::string(), "*");
+            return "*";
+        }
         const std::size_t start = i_;
         selectList_ = true;
         std::string item = expression();
@@ -325,9 +356,46 @@ private:
 
     // The tables and their joins: names and join words as written,
     // subqueries and ON conditions translated.
-    std::string fromClause() {
+    // DISTINCTROW drops the rows that repeat all the columns of the tables
+    // whose columns the select list names: a grouping by those columns.
+    // Nothing when they are all of the tables (or none), or when a name
+    // cannot be told (a subquery's, one no table or several tables have).
+    std::string distinctRowKeys(const std::vector<TableRef>& tables, const Named& named) const {
+        if (!columnsOf_ || tables.size() < 2) return {};
+        std::vector<std::vector<std::string>> columns(tables.size());
+        for (std::size_t k = 0; k < tables.size(); ++k)
+            if (!tables[k].subquery) columns[k] = columnsOf_(tables[k].name);
+        std::vector<bool> chosen(tables.size());
+        for (const auto& [qualifier, column] : named.columns) {
+            std::size_t found = 0, matches = 0;
+            for (std::size_t k = 0; k < tables.size(); ++k) {
+                const bool match = qualifier.empty()
+                    ? std::any_of(columns[k].begin(), columns[k].end(), [&](const std::string& c) { return equalsNoCaseAscii(c, column); })
+                    : equalsNoCaseAscii(qualifier, tables[k].alias.empty() ? tables[k].name : tables[k].alias);
+                if (match) {
+                    found = k;
+                    ++matches;
+                }
+            }
+            if (matches == 1) chosen[found] = true;
+            else if (!qualifier.empty() || matches > 1 || column == "*") return {};
+        }
+        const auto count = static_cast<std::size_t>(std::count(chosen.begin(), chosen.end(), true));
+        if (count == 0 || count == tables.size()) return {};
+        std::string keys;
+        for (std::size_t k = 0; k < tables.size(); ++k) {
+            if (!chosen[k]) continue;
+            if (columns[k].empty()) return {};
+            const std::string table = quoteSqlName(tables[k].alias.empty() ? tables[k].name : tables[k].alias);
+            for (const std::string& c : columns[k]) keys += (keys.empty() ? "" : ", ") + table + "." + quoteSqlName(c);
+        }
+        return keys;
+    }
+
+    std::string fromClause(std::vector<TableRef>& tables) {
         std::string out;
         int depth = 0;
+        enum { Table, Alias, Neither } next = Table; // what a name there would be
         for (;;) {
             const Token& t = peek();
             if (t.kind == Tk::End || t.text == ";") break;
@@ -339,13 +407,23 @@ private:
                 ++i_;
                 out += " (" + compound() + ")";
                 expectOp(")");
+                tables.push_back({{}, {}, true});
+                next = Alias;
                 continue;
             }
             ++i_;
             if (word(t, "on")) {
                 out += " ON " + expression();
+                next = Neither;
                 continue;
             }
+            const bool name = (t.kind == Tk::Word && !clauseWord(t.text)) || t.kind == Tk::Name ||
+                              (t.kind == Tk::Text && t.text[0] == '"');
+            if (name && next == Table) tables.push_back({unquoted(t.text), {}, false});
+            else if (name && next == Alias && !tables.empty()) tables.back().alias = unquoted(t.text);
+            if (t.text == "(" || t.text == "," || word(t, "join")) next = Table;
+            else if (name) next = next == Table ? Alias : Neither;
+            else if (!word(t, "as") && t.kind != Tk::Word) next = Neither;
             if (t.text == "(") ++depth;
             if (t.text == ")") --depth;
             if (!out.empty()) out += ' ';
@@ -554,17 +632,23 @@ private:
         return value(qualifiedName());
     }
 
-    // name, name.name, name!name, name.*
+    // name, name.name, name!name, name.*; one in a select list is noted.
     std::string qualifiedName() {
-        std::string out(peek().text);
+        const std::string_view first = peek().text;
+        std::string_view second;
+        std::string out(first);
         ++i_;
         while (peek().kind == Tk::Op && (peek().text == "." || peek().text == "!")) {
             const Token& next = peek(1);
             if (next.kind != Tk::Word && next.kind != Tk::Name && next.text != "*") break;
+            if (second.empty()) second = next.text;
             out += ".";
             out += next.text;
             i_ += 2;
         }
+        if (named_)
+            named_->columns.emplace_back(second.empty() ? std::string() : unquoted(first),
+                                         unquoted(second.empty() ? first : second));
         return out;
     }
 
@@ -600,6 +684,9 @@ private:
             out += "*";
         } else {
             if (accept("distinct")) out += "DISTINCT ";
+            if (named_)
+                for (const char* f : {"sum", "avg", "count", "min", "max", "first", "last", "stdev", "stdevp", "var", "varp"})
+                    named_->aggregate |= word(name, f);
             // Sum and Avg take numbers: a text that is none fails them.
             if (word(name, "sum") || word(name, "avg"))
                 out += "jet_number(" + expression() + ", '" + std::string(name.text) + "')";
@@ -634,8 +721,8 @@ private:
 
 } // namespace
 
-std::string jetToSqlite(std::string_view accessSql, JetColumns* columns) {
-    Translator t(accessSql);
+std::string jetToSqlite(std::string_view accessSql, JetColumns* columns, const JetTableColumns& columnsOf) {
+    Translator t(accessSql, columnsOf);
     std::string out = t.statement();
     if (columns) {
         columns->dates.insert(columns->dates.end(), t.dateColumns.begin(), t.dateColumns.end());
@@ -645,11 +732,31 @@ std::string jetToSqlite(std::string_view accessSql, JetColumns* columns) {
     return out;
 }
 
+namespace {
+
+// The columns of a table or view of the database, by its name; none when it
+// has none of that name.
+std::vector<std::string> tableColumns(sqlite3* db, const std::string& table) {
+    std::vector<std::string> out;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?)", -1, &st, nullptr) != SQLITE_OK) return out;
+    sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_STATIC);
+    while (sqlite3_step(st) == SQLITE_ROW) out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    return out;
+}
+
+} // namespace
+
 JetBackend::JetBackend(std::unique_ptr<SqliteBackend> db) : db_(std::move(db)) {
     addAccessFunctions(db_->handle(), true);
 }
 
 JetBackend::~JetBackend() = default;
+
+JetTableColumns JetBackend::tablesOf() {
+    return [db = db_->handle()](const std::string& table) { return tableColumns(db, table); };
+}
 
 void JetBackend::refuseQuery(const std::string& name, std::string why) {
     refused_.emplace_back(name, std::move(why));
@@ -676,7 +783,7 @@ void JetBackend::explain(const AutomationError& e) {
 }
 
 void JetBackend::addView(const std::string& name, std::string_view accessSql) {
-    db_->exec("CREATE VIEW " + quoteSqlName(name) + " AS " + jetToSqlite(accessSql, &columns_));
+    db_->exec("CREATE VIEW " + quoteSqlName(name) + " AS " + jetToSqlite(accessSql, &columns_, tablesOf()));
 }
 
 namespace {
@@ -704,7 +811,7 @@ bool retype(RecordsetData& data, std::size_t c, Fits fits, Make make) {
 
 Ref<RecordsetData> JetBackend::query(std::string_view sql, std::span<const SqlParameter> parameters) {
     JetColumns typed = columns_;
-    const std::string text = jetToSqlite(sql, &typed);
+    const std::string text = jetToSqlite(sql, &typed, tablesOf());
     // Values bound as these databases keep them: True as -1, a date at
     // midnight without its time, a time of day on day zero.
     std::vector<SqlParameter> values(parameters.begin(), parameters.end());
@@ -766,7 +873,7 @@ Ref<RecordsetData> JetBackend::query(std::string_view sql, std::span<const SqlPa
 }
 
 Ref<RecordsetData> JetBackend::describe(std::string_view sql) {
-    const std::string text = jetToSqlite(sql);
+    const std::string text = jetToSqlite(sql, nullptr, tablesOf());
     try {
         return db_->describe(text);
     } catch (const AutomationError& e) {

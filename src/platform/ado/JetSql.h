@@ -5,6 +5,7 @@
 // SQLite's own SQL.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,10 +48,15 @@ namespace qz::ado {
 // a sum ...), truth values (comparisons, And, Or, Not) and Currency (CCur)
 // are added to `columns`: SQLite's own columns of these expressions have no
 // type.
+// DISTINCTROW groups by the columns of the tables whose columns are
+// selected, which `columnsOf` gives by a table's or view's name (none when
+// it has no such table); without it DISTINCTROW changes nothing.
 struct JetColumns {
     std::vector<std::string> dates, booleans, currencies;
 };
-std::string jetToSqlite(std::string_view accessSql, JetColumns* columns = nullptr);
+using JetTableColumns = std::function<std::vector<std::string>(const std::string& table)>;
+std::string jetToSqlite(std::string_view accessSql, JetColumns* columns = nullptr,
+                        const JetTableColumns& columnsOf = {});
 
 // Registers the Access functions on a database. Every SQLite database gets
 // those that SQLite lacks under any name (Nz, UCase, LCase, Left, Right, Mid,
