@@ -146,17 +146,24 @@ char32_t SymbolGlyph(unsigned number) {
 NoteNumbering::NoteNumbering(const Document& doc, const Story& story, long from)
     : doc_(doc), story_(story), from_(from) {}
 
+void NoteNumbering::CountBefore() {
+    if (counted_) return;
+    counted_ = true;
+    for (long q = 0; q < from_; ++q) {
+        const Atom& x = story_[static_cast<std::size_t>(q)];
+        if (x.Kind() != AtomKind::Opaque || !doc_.Opaque(x.value).starts_with("{\\footnote")) continue;
+        if (const int k = NoteKind(doc_.Opaque(x.value))) ++seen_[k - 1];
+    }
+}
+
+std::u32string NoteNumbering::Passed(int kind) {
+    CountBefore();
+    return NoteMark(doc_, kind == 2, ++seen_[kind - 1]);
+}
+
 std::u32string NoteNumbering::Mark(long at) {
     if (!ownMark_.empty()) return ownMark_;
-    if (!counted_) {
-        // The notes before the walk's start, once.
-        counted_ = true;
-        for (long q = 0; q < from_; ++q) {
-            const Atom& x = story_[static_cast<std::size_t>(q)];
-            if (x.Kind() != AtomKind::Opaque || !doc_.Opaque(x.value).starts_with("{\\footnote")) continue;
-            if (const int k = NoteKind(doc_.Opaque(x.value))) ++seen_[k - 1];
-        }
-    }
+    CountBefore(); // the notes before the walk's start, once
     // The note the mark refers to follows it closely.
     const long n = static_cast<long>(story_.size());
     for (long q = at + 1; q < n && q < at + 16; ++q) {
@@ -412,8 +419,9 @@ long DisplayWalker::Opaque(long i) {
         return i + 1;
     }
     if (const int note = group.starts_with("{\\footnote") ? NoteKind(group) : 0) {
-        notes_.Passed(note);
-        Emit(DisplayRun::Kind::Hidden, i, i + 1);
+        text_ = notes_.Passed(note);
+        run_.note = note;
+        EmitText(DisplayRun::Kind::Hidden, i, i + 1, text_, a.fmt);
         return i + 1;
     }
     // An equation shows as its text in a line, or as the picture kept for

@@ -25,7 +25,7 @@ struct DisplayRun {
         FieldText,    // text: every character shows the atom at start (a field's result, a list's number); [start, end) is the whole field
         CodeMark,     // text ("{" or "}"): a field's begin or end character, field codes shown
         Picture,      // picture: the kept group at start
-        Hidden,       // [start, end) shows nothing
+        Hidden,       // [start, end) shows nothing; note: the footnote or endnote group at start, text its mark
         PageBreak,    // para: the page break character at start, in a paragraph of this format
         ParagraphEnd, // para: the mark at start ends a paragraph
         TableStart,   // row, columns: a table begins with the paragraph at start
@@ -46,6 +46,7 @@ struct DisplayRun {
     bool sectionEnd = false; // ParagraphEnd: the mark ends a section (the next paragraph is the next section's)
     bool link = false;       // FieldText: a hyperlink's text
     bool pageNumber = false; // FieldText: the number of the page it shows on (a PAGE field)
+    int note = 0;            // Hidden: a note group, 1 a footnote, 2 an endnote
 };
 
 class DisplaySink {
@@ -74,12 +75,14 @@ public:
     // group that follows it closely (the notes before `from` counted on the
     // first call), or the own mark when one is set.
     std::u32string Mark(long at);
-    // The walk passed a note group of the kind (1 a footnote, 2 an endnote).
-    void Passed(int kind) { ++seen_[kind - 1]; }
+    // The walk passed a note group of the kind (1 a footnote, 2 an endnote):
+    // its mark.
+    std::u32string Passed(int kind);
     // In a note's own text its reference mark shows the note's mark.
     void SetOwnMark(std::u32string_view mark) { ownMark_ = mark; }
 
 private:
+    void CountBefore();
     const Document& doc_;
     const Story& story_;
     const long from_;

@@ -57,6 +57,11 @@ struct Note {
 int NoteKind(std::string_view group);
 // The mark of the n-th (1-based) note of a kind, in the document's numbering.
 std::u32string NoteMark(const Document& doc, bool endnote, int n);
+// The text of a kept group (a note, a text box's {\shptxt}) as a story of
+// its own, read in the character format `base` (a format of the document)
+// where the group states none, every paragraph ending with its mark. What
+// it holds (formats, marks, groups) joins the document's tables.
+Story GroupStory(Document& doc, std::string_view group, std::uint32_t base);
 // The notes of a story, in its order.
 std::vector<Note> StoryNotes(const Document& doc, const Story& story);
 

@@ -8,6 +8,7 @@
 // their section. SYMBOL fields become symbol atoms.
 #include "platform/word/Application.h"
 #include "platform/word/Document.h"
+#include "platform/word/Drawings.h"
 #include "platform/word/Range.h"
 #include "platform/word/RtfDecoder.h"
 #include "platform/word/RtfLexer.h"
@@ -217,6 +218,10 @@ public:
         : doc_(doc), lex_(src), p_(src.data()), end_(src.data() + src.size()) {}
 
     void Run();
+    // The text of the group at the start of the source, after its first
+    // control word, read into `story` from the character format `base`; every
+    // paragraph ends with a mark, the last one's of the properties in effect.
+    void RunGroup(Story& story, const CharFormat& base);
 
 private:
     struct State {
@@ -1166,6 +1171,30 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
     Atom sym = Atom::Make(AtomKind::Symbol, static_cast<std::uint32_t>(number), id);
     story.erase(static_cast<std::size_t>(fb), static_cast<std::size_t>(fe - fb + 1));
     story.push_back(sym);
+}
+
+void RtfReader::RunGroup(Story& story, const CharFormat& base) {
+    ansiCodePage_ = doc_.ansiCodePage;
+    Token open = Next();
+    if (open.type != Token::Open) return;
+    Token head = Next();
+    if (head.type == Token::Symbol && head.name == "*") head = Next();
+    if (head.type != Token::Word) Rewind(head);
+    State st;
+    st.cf = base;
+    SetFont(st, base.font);
+    std::string lastProps;
+    (void)ParseStory(story, st, false, &lastProps);
+    if (story.size() > 0 || !lastProps.empty())
+        story.push_back(Atom::Make(AtomKind::ParaEnd, doc_.InternParaEnd("par", lastProps, {}),
+                                   finishedMark_.value_or(doc_.InternFormat(base))));
+}
+
+Story GroupStory(Document& doc, std::string_view group, std::uint32_t base) {
+    Story story;
+    RtfReader reader(doc, group);
+    reader.RunGroup(story, doc.Format(base));
+    return story;
 }
 
 void Document::LoadRtfText(std::string_view rtf) {

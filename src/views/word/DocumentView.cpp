@@ -50,7 +50,7 @@ DocumentView::DocumentView(word::Document& doc, word::Story& story, QWidget* par
     // only what it changed.
     layout_ = new PageLayout(document());
     renderer_ = std::make_unique<PageRenderer>(doc_, *layout_, showsMainStory());
-    objects_ = std::make_unique<PageObjects>(*this);
+    objects_ = std::make_unique<PageObjects>(*this, *renderer_);
     document()->setDocumentLayout(layout_);
     // The text edit lays its document out again, without pages, whenever
     // its viewport's width changes; a scroll bar that comes and goes would
@@ -154,6 +154,7 @@ void DocumentView::applyPage() {
     const QSizeF size(width, -1);
     if (document()->pageSize() != size) document()->setPageSize(size);
     layout_->setSections(std::move(sections));
+    layout_->setNoteSeparator(noteSeparator());
     layout_->setPageHeight(paged() ? tallest + kPageGap : 0);
     centrePage();
 }
@@ -207,6 +208,12 @@ QRectF DocumentView::pageRect(int page) const {
     const double pitch = layout_->pageHeight();
     const word::PageSetup p = pageSetup(page);
     return QRectF(0, page * pitch + kPageGap, pixels(p.width), std::round(pixels(p.height)));
+}
+
+double DocumentView::textBottom(int page) const {
+    if (paged()) return layout_->textBottom(page);
+    const QRectF r = pageRect(page);
+    return r.bottom() - pixels(page_.bottom);
 }
 
 word::PageSetup DocumentView::pageSetup(int page) const {

@@ -170,6 +170,10 @@ public:
     QRectF pageRect(int page) const;
     // The paper and margins of a page (its section's).
     word::PageSetup pageSetup(int page) const;
+    // Where the text area of a page ends (above its footer).
+    double textBottom(int page) const;
+    // The room of the line that separates footnotes from the text above them.
+    double noteSeparator() const { return pixels(240); }
     // A length in twips as pixels at the zoom.
     double pixels(int twips) const { return twips * zoom_ / 15.0; }
 

@@ -346,6 +346,13 @@ void PageLayout::layoutParagraph(const QTextBlock& block, double width, Item& it
         y += h;
     }
     tl->endLayout();
+    it.notes.clear();
+    for (const QVariant& note : f.property(kNotes).toList()) {
+        const QVariantList n = note.toList();
+        if (n.size() != 2) continue;
+        const QTextLine line = tl->lineForTextPosition(std::clamp(n[0].toInt(), 0, std::max(0, block.length() - 1)));
+        if (line.isValid()) it.notes.emplace_back(static_cast<std::size_t>(line.lineNumber()), n[1].toDouble());
+    }
     if (f.boolProperty(kBeforeTable)) {
         it.before = it.after = 0;
         std::fill(it.lines.begin(), it.lines.end(), 0.0);
@@ -477,12 +484,50 @@ void PageLayout::setFirstPage(int section, long page) {
     firstPage_[static_cast<std::size_t>(section)] = page;
 }
 
-double PageLayout::fit(double y, double h, int section) const {
+double PageLayout::fit(double y, double h, int section, double room) const {
     if (!paged()) return std::max(y, topMargin_);
     const long k = static_cast<long>(std::floor(y / pitch_));
     if (y < pageTop(k, section)) y = pageTop(k, section);
-    if (y + h > pageBottom(k, section) && y > pageTop(k, section) + 0.5) y = pageTop(k + 1, section);
+    if (y + h > pageBottom(k, section) - room && y > pageTop(k, section) + 0.5) y = pageTop(k + 1, section);
     return y;
+}
+
+void PageLayout::setNoteSeparator(double height) {
+    if (height == noteSeparator_) return;
+    noteSeparator_ = height;
+    repaginate(0, items_.size());
+    changed(0);
+}
+
+double PageLayout::roomBefore(std::size_t index, double y) const {
+    if (index == 0 || index > items_.size()) return 0;
+    const Item& before = items_[index - 1];
+    return pageOf(before.bottom) == pageOf(y) ? before.roomOut : 0;
+}
+
+double PageLayout::noteNeed(const Item& it, std::size_t k, double room) const {
+    double need = 0;
+    for (const auto& [line, height] : it.notes)
+        if (line == k) need += height;
+    return need > 0 && room <= 0 ? need + noteSeparator_ : need;
+}
+
+double PageLayout::placeLines(Item& it, double at, double room, QTextLayout* tl) {
+    const int s = it.section;
+    for (std::size_t k = 0; k < it.lines.size(); ++k) {
+        // A line goes where it fits with its footnotes under the text.
+        const long page = pageOf(at);
+        at = fit(at, it.lines[k], s, room + noteNeed(it, k, room));
+        if (pageOf(at) != page) room = 0;
+        room += noteNeed(it, k, room);
+        if (tl) {
+            QTextLine line = tl->lineAt(static_cast<int>(k));
+            line.setPosition(QPointF(line.x(), at - it.y));
+        }
+        at += it.lines[k];
+    }
+    it.roomOut = room;
+    return at;
 }
 
 double PageLayout::paginate(Item& it, double y, bool place) {
@@ -493,6 +538,8 @@ double PageLayout::paginate(Item& it, double y, bool place) {
     const std::size_t index = static_cast<std::size_t>(&it - items_.data());
     const bool sectionStart =
         index > 0 && index < items_.size() && items_[index - 1].section != s && !sectionPage(s).continuous;
+    it.roomIn = roomBefore(index, y);
+    double room = it.roomIn;
     // A page break before: on to the next page's top, unless already at
     // the top of one (of the section before).
     if ((sectionStart || (it.laid && it.breakBefore)) && paged()) {
@@ -502,52 +549,51 @@ double PageLayout::paginate(Item& it, double y, bool place) {
         if (next) y = pageTop(k + 1, s);
     }
     if (index == 0) setFirstPage(s, 0);
+    auto onPage = [&](double to) {
+        if (pageOf(to) != pageOf(it.in)) room = 0;
+        return to;
+    };
     if (!it.laid) {
-        it.y = fit(y, 0, s);
+        it.y = onPage(fit(y, 0, s, room));
         it.bottom = it.y + it.estimate;
+        it.roomOut = pageOf(it.bottom) == pageOf(it.y) ? room : 0;
         return it.bottom;
     }
     if (it.table) {
         TableBox& box = *it.box;
         box.rowTop.resize(box.rowHeight.size());
         for (std::size_t r = 0; r < box.rowHeight.size(); ++r) {
-            y = fit(y, box.rowHeight[r], s);
+            y = onPage(fit(y, box.rowHeight[r], s, room));
             if (r == 0) it.y = y;
             box.rowTop[r] = y;
             y += box.rowHeight[r];
         }
-        if (box.rowHeight.empty()) it.y = y = fit(y, 0, s);
+        if (box.rowHeight.empty()) it.y = y = onPage(fit(y, 0, s, room));
         if (place) {
             for (const CellText& t : box.texts)
                 t.layout->setPosition(QPointF(t.at.x(), box.rowTop[static_cast<std::size_t>(t.row)] + t.at.y()));
             it.placed = it.y;
         }
         it.bottom = y;
+        it.roomOut = room;
         return y;
     }
     // A paragraph's lines each go where they fit; its top is where its
     // first line's space begins.
-    y = fit(y, 0, s);
+    y = onPage(fit(y, 0, s, room));
     double at = y + it.before;
     if (!it.lines.empty()) {
         // A first line that does not fit takes the paragraph to the next page.
-        const double first = fit(at, it.lines[0], s);
+        const double first = fit(at, it.lines[0], s, room + noteNeed(it, 0, room));
         if (first != at) {
-            y = first;
+            y = onPage(first);
             at = first + it.before;
         }
     }
     it.y = y;
     QTextLayout* tl = place ? document()->findBlock(it.pos).layout() : nullptr;
     if (tl) tl->setPosition(QPointF(sectionPage(s).left, it.y));
-    for (std::size_t k = 0; k < it.lines.size(); ++k) {
-        at = fit(at, it.lines[k], s);
-        if (tl) {
-            QTextLine line = tl->lineAt(static_cast<int>(k));
-            line.setPosition(QPointF(line.x(), at - it.y));
-        }
-        at += it.lines[k];
-    }
+    at = placeLines(it, at, room, tl);
     if (tl) it.placed = it.y;
     it.bottom = at + it.after;
     return it.bottom;
@@ -558,7 +604,7 @@ void PageLayout::repaginate(std::size_t from, std::size_t clean) {
     for (std::size_t k = from; k < items_.size(); ++k) {
         Item& it = items_[k];
         // From here on the document starts where it did: nothing moves.
-        if (k >= clean && it.in == y) break;
+        if (k >= clean && it.in == y && it.roomIn == roomBefore(k, y)) break;
         const double before = it.y;
         y = paginate(it, y, false);
         if (it.y != before) it.placed = NAN;

@@ -50,6 +50,11 @@ public:
     // table cannot start one): it takes no room on the page, the table
     // follows the text above it directly.
     static constexpr int kBeforeTable = QTextFormat::UserProperty + 6;
+    // A paragraph's footnotes (its block format's QVariantList of
+    // QVariantLists: where the note's mark stands in the block, its height):
+    // each takes its height from the foot of the page its mark's line falls
+    // on, and the separator above the page's first.
+    static constexpr int kNotes = QTextFormat::UserProperty + 7;
     // The object type of a page number in the text: it shows the number of
     // the page it is drawn on, in its character format.
     static constexpr int kPageNumberObject = QTextFormat::UserObject + 1;
@@ -102,6 +107,11 @@ public:
     // The section of a page (0-based), as laid out so far.
     int pageSection(int page) const;
 
+    // The room above a page's first footnote: the separator line's.
+    void setNoteSeparator(double height);
+    // Where the text area of a page ends (above its footer), as laid out
+    // so far: its footnotes end there.
+    double textBottom(int page) const { return pageBottom(page, pageSection(page)); }
     // Whether tables show their grid (the thin grey lines where a cell has
     // no border of its own): an aid on screen, never printed.
     void setGridShown(bool shown) { grid_ = shown; }
@@ -151,6 +161,8 @@ private:
         int section = 0;
         double before = 0, after = 0;  // a paragraph's space above and below
         std::vector<double> lines;     // a paragraph's line heights
+        std::vector<std::pair<std::size_t, double>> notes; // a paragraph's footnotes: the line of each one's mark, its height
+        double roomIn = 0, roomOut = 0; // footnotes' room at the foot of the page it starts and ends on
         std::unique_ptr<TableBox> box; // a table's rows and cells
         double estimate = 0;           // the height while not laid out
         double in = NAN;               // where the item before it ended, when pages were assigned
@@ -191,8 +203,18 @@ private:
     void layoutWhileIdle();
     double estimate(const Item& it) const;
     // Where a thing of height h starting at y goes: the next page's top when
-    // it would cross the page's bottom.
-    double fit(double y, double h, int section) const;
+    // it would cross the page's bottom, less `room` taken by footnotes.
+    double fit(double y, double h, int section, double room = 0) const;
+    // The footnotes' room at the foot of the page y is on, as the items
+    // before the one at index left it.
+    double roomBefore(std::size_t index, double y) const;
+    // A paragraph's lines placed from `at` on, footnotes taking `room` on
+    // that page (and put in tl when given); returns where the last ends.
+    double placeLines(Item& it, double at, double room, QTextLayout* tl);
+    // The room the footnotes of a paragraph's line k take, on a page whose
+    // footnotes take `room` so far.
+    double noteNeed(const Item& it, std::size_t k, double room) const;
+    long pageOf(double y) const { return paged() ? static_cast<long>(std::floor(y / pitch_)) : 0; }
     // A section's text area, or the root frame's.
     SectionPage sectionPage(int section) const;
     double pageTop(long k, int section) const;
@@ -223,6 +245,7 @@ private:
     double pitch_ = 0;            // the page's height with the gap; 0: one endless page
     double pageWidth_ = 0, left_ = 0, right_ = 0, topMargin_ = 0, bottomMargin_ = 0;
     double textWidth_ = 0;
+    double noteSeparator_ = 0;
     double tabDistance_ = 0;
     int wrap_ = -1;
     double lineGuess_ = 16, charGuess_ = 7;

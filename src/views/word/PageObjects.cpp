@@ -1,11 +1,13 @@
 #include "views/word/PageObjects.h"
 
 #include "views/word/DocumentView.h"
+#include "views/word/PageRenderer.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -113,18 +115,19 @@ void PageObjects::paint(QPainter& p, int page, bool front) {
         paintDrawing(p, d, r.normalized());
     }
     if (front && !notes_.empty()) {
-        std::vector<const word::Note*> foot, end;
+        std::vector<const word::Note*> foot, endnotes;
         for (const word::Note& n : notes_) {
             double line = 0, paragraph = 0;
-            if (n.endnote) end.push_back(&n);
+            if (n.endnote) endnotes.push_back(&n);
             else if (anchor(n.pos, line, paragraph) && pageOf(line) == page) foot.push_back(&n);
         }
-        if (!foot.empty()) paintNotes(p, foot, text.left(), text.width(), text.bottom(), true);
+        // Footnotes at the foot of the page's text, in the room the layout
+        // left them there.
+        if (!foot.empty()) paintNotes(p, foot, text.left(), view_.textBottom(page), true);
         // Endnotes follow the last page's text.
         const QTextDocument* doc = view_.document();
-        if (!end.empty() && pageOf(doc->documentLayout()->blockBoundingRect(doc->lastBlock()).bottom()) == page)
-            paintNotes(p, end, text.left(), text.width(),
-                       doc->documentLayout()->blockBoundingRect(doc->lastBlock()).bottom() + view_.pixels(240), false);
+        const double end = doc->documentLayout()->blockBoundingRect(doc->lastBlock()).bottom();
+        if (!endnotes.empty() && pageOf(end) == page) paintNotes(p, endnotes, text.left(), end + view_.pixels(240), false);
     }
     p.restore();
 }
@@ -173,38 +176,28 @@ void PageObjects::paintDrawing(QPainter& p, const word::Drawing& d, const QRectF
                align | Qt::AlignTop | Qt::TextWordWrap, Text(d.text));
 }
 
-double PageObjects::paintNotes(QPainter& p, const std::vector<const word::Note*>& notes, double x, double width,
-                               double y, bool upwards) const {
-    QFont font = p.font();
-    const word::FontDef* def = view_.model().FontByNumber(view_.model().deff);
-    if (def) font.setFamily(QString::fromStdString(def->name));
-    font.setPointSizeF(10 * view_.zoom());
-    QFont small = font;
-    small.setPointSizeF(6.5 * view_.zoom());
-    const QFontMetricsF fm(font), sm(small);
-    const double gap = fm.height() * 0.4;
-    // Each note: its mark raised, then its text wrapped after it.
-    std::vector<std::pair<double, QRectF>> placed; // mark width, text box
-    double height = gap;
+void PageObjects::paintNotes(QPainter& p, const std::vector<const word::Note*>& notes, double x, double y,
+                             bool upwards) const {
+    std::vector<QTextDocument*> shown;
+    double height = view_.noteSeparator();
     for (const word::Note* n : notes) {
-        const double markWidth = sm.horizontalAdvance(Text(n->mark)) + fm.horizontalAdvance(' ');
-        const QRectF box = fm.boundingRect(QRectF(0, 0, width - markWidth, 1e6), Qt::TextWordWrap, Text(n->text));
-        placed.push_back({markWidth, box});
-        height += std::max(box.height(), fm.height());
+        shown.push_back(renderer_.noteDocument(view_.story(), n->pos, n->mark));
+        if (shown.back()) height += shown.back()->size().height();
     }
     double top = upwards ? y - height : y;
+    // The separator: a line of two inches in the middle of its room.
+    const double line = top + view_.noteSeparator() / 2;
     p.setPen(QPen(Qt::black, std::max(0.5, view_.zoom() * 0.5)));
-    p.drawLine(QPointF(x, top), QPointF(x + std::min(width, view_.pixels(2880)), top)); // a line of two inches
-    top += gap;
-    for (std::size_t k = 0; k < notes.size(); ++k) {
-        p.setFont(small);
-        p.drawText(QPointF(x, top + sm.ascent()), Text(notes[k]->mark));
-        p.setFont(font);
-        const QRectF box(x + placed[k].first, top, width - placed[k].first, placed[k].second.height());
-        p.drawText(box, Qt::TextWordWrap, Text(notes[k]->text));
-        top += std::max(box.height(), fm.height());
+    p.drawLine(QPointF(x, line), QPointF(x + view_.pixels(2880), line));
+    top += view_.noteSeparator();
+    for (QTextDocument* d : shown) {
+        if (!d) continue;
+        p.save();
+        p.translate(x, top);
+        d->drawContents(&p);
+        p.restore();
+        top += d->size().height();
     }
-    return height;
 }
 
 } // namespace qz::views

@@ -16,10 +16,12 @@ class QPainter;
 namespace qz::views {
 
 class DocumentView;
+class PageRenderer;
 
 class PageObjects {
 public:
-    explicit PageObjects(const DocumentView& view) : view_(view) {}
+    // The notes show as the renderer draws them.
+    PageObjects(const DocumentView& view, PageRenderer& renderer) : view_(view), renderer_(renderer) {}
     // Draws the page's objects behind its text (front false: those the
     // document puts behind it) or in front of it (the others, and the notes).
     void paint(QPainter& p, int page, bool front);
@@ -40,12 +42,12 @@ private:
     bool anchor(long pos, double& lineTop, double& paragraphTop) const;
     int pageOf(double y) const;
     void paintDrawing(QPainter& p, const word::Drawing& d, const QRectF& r) const;
-    // Notes from y down (footnotes: ending at y when upwards), in the text's
-    // width from x; returns their height.
-    double paintNotes(QPainter& p, const std::vector<const word::Note*>& notes, double x, double width, double y,
-                      bool upwards) const;
+    // Notes from y down (footnotes: ending at y when upwards, under the
+    // separator's room), from x.
+    void paintNotes(QPainter& p, const std::vector<const word::Note*>& notes, double x, double y, bool upwards) const;
 
     const DocumentView& view_;
+    PageRenderer& renderer_;
     // The story's size when it was read, kept by splice; SIZE_MAX: read it again.
     std::size_t read_ = SIZE_MAX;
     std::vector<word::Drawing> drawings_;

@@ -3,6 +3,7 @@
 
 #include "platform/word/Application.h"
 #include "platform/word/DisplayWalk.h"
+#include "platform/word/Drawings.h"
 #include "platform/word/Pictures.h"
 #include "views/host/Text.h"
 
@@ -159,7 +160,9 @@ public:
         case K::Text: put(r.text, charFormat(r.fmt), r.start, true); break;
         case K::FieldText: fieldText(r); break;
         case K::CodeMark: put(r.text, codeMark, r.start, false); break;
-        case K::Hidden: break;
+        case K::Hidden:
+            if (r.note == 1 && owner.paged()) noteRoom(r);
+            break;
         case K::PageBreak:
             // The paragraph goes on at the top of the next page, in a
             // block of its own; this one ends with the break.
@@ -203,6 +206,13 @@ public:
     }
 
 private:
+    // A footnote takes room at its page's foot: its height, where it stands
+    // in the block, goes with the block to the layout.
+    void noteRoom(const word::DisplayRun& r) {
+        const QTextDocument* note = owner.noteDocument(story, r.start, r.text);
+        if (note) blockNotes.append(QVariant(QVariantList{static_cast<int>(block.map.size()), note->size().height()}));
+    }
+
     // A field's result; a page number shows the number of the page (in a
     // header's own view the first page's).
     void fieldText(const word::DisplayRun& r) {
@@ -520,6 +530,7 @@ private:
         block.section = section;
         if (breakBefore) f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         breakBefore = false;
+        if (!blockNotes.isEmpty()) f.setProperty(PageLayout::kNotes, std::exchange(blockNotes, {}));
         cursor.setBlockFormat(f);
         out.push_back(std::move(block));
         block = ViewBlock{};
@@ -544,6 +555,7 @@ public:
     ViewBlock block;
     std::unordered_map<std::uint32_t, QTextCharFormat> formats;
     QTextCharFormat codeMark;
+    QVariantList blockNotes; // the footnotes of the block being drawn: (where, height) each
     std::u16string run;
     const QTextCharFormat* runFormat = nullptr;
     QTextTable* table = nullptr;
@@ -569,7 +581,7 @@ int PageRenderer::render(const word::Story& story, long from, long to, QTextCurs
                          int section, QTextTable* cell) {
     const bool showCodes = doc_.GetApplication() && doc_.GetApplication()->ActiveWindow().GetView().ShowFieldCodes;
     Sink sink(*this, story, cursor, out, from, to, section, cell);
-    word::WalkDisplay(doc_, story, from, to, showCodes, sink);
+    word::WalkDisplay(doc_, story, from, to, showCodes, sink, noteMark_);
     if (cell && (sink.failed || out.empty() || out.back().start + out.back().length != to)) return -1;
     return sink.section;
 }
@@ -612,7 +624,8 @@ long PageRenderer::partEnd(const word::Story& story, long from) const {
 
 int PageRenderer::sectionOf(int page) const { return paged_ ? layout_.pageSection(page) : 0; }
 
-std::unique_ptr<QTextDocument> PageRenderer::renderStory(const word::Story& story, int pageNumber, bool* numbered) {
+std::unique_ptr<QTextDocument> PageRenderer::renderStory(const word::Story& story, int pageNumber, bool* numbered,
+                                                        std::u32string_view noteMark) {
     auto target = std::make_unique<QTextDocument>();
     target->setUndoRedoEnabled(false);
     target->setDocumentMargin(0);
@@ -620,16 +633,41 @@ std::unique_ptr<QTextDocument> PageRenderer::renderStory(const word::Story& stor
     target->setTextWidth(pixels(doc_.PageSetupOf(0).TextWidth()));
     QTextCursor cursor(target.get());
     std::vector<ViewBlock> blocks;
-    const int bodyNumber = pageNumber_;
+    // A story drawn while another is (a note of a header's): what the other
+    // one saw and shows stays.
+    const int outerNumber = pageNumber_;
+    const bool outerSeen = pageNumberSeen_;
+    const std::u32string_view outerMark = noteMark_;
     pageNumber_ = pageNumber;
     pageNumberSeen_ = false;
+    noteMark_ = noteMark;
     render(story, 0, static_cast<long>(story.size()), cursor, blocks, 0);
-    pageNumber_ = bodyNumber;
     if (numbered) *numbered = pageNumberSeen_;
+    pageNumber_ = outerNumber;
+    pageNumberSeen_ = outerSeen;
+    noteMark_ = outerMark;
     return target;
 }
 
+QTextDocument* PageRenderer::noteDocument(const word::Story& story, long pos, std::u32string_view mark) {
+    if (pos < 0 || static_cast<std::size_t>(pos) >= story.size()) return nullptr;
+    const Atom& a = story[static_cast<std::size_t>(pos)];
+    if (a.Kind() != AtomKind::Opaque) return nullptr;
+    auto& shown = notes_[{a.value, std::u32string(mark)}];
+    if (shown) return shown.get();
+    const word::Story text = word::GroupStory(doc_, doc_.Opaque(a.value), a.fmt);
+    shown = renderStory(text, 1, nullptr, mark);
+    // Its last paragraph's mark leaves no empty line after it.
+    if (shown->blockCount() > 1 && shown->lastBlock().length() == 1) {
+        QTextCursor end(shown.get());
+        end.movePosition(QTextCursor::End);
+        end.deletePreviousChar();
+    }
+    return shown.get();
+}
+
 void PageRenderer::renderHeadersAndFooters() {
+    notes_.clear();
     numberedCopies_.clear();
     margins_.clear();
     if (!paged_) return;

@@ -67,6 +67,10 @@ public:
     // its distance from the paper's edge, the first page's with `first`;
     // 0 when it has none.
     double marginHeight(int section, bool footer, bool first) const;
+    // A footnote's or endnote's text (the kept group at pos of the story) as
+    // its page shows it, in its own formats, its reference mark showing
+    // `mark`; kept until the headers and footers are drawn again.
+    QTextDocument* noteDocument(const word::Story& story, long pos, std::u32string_view mark);
     // The page's header and footer, those of its section's first page on its
     // first page; rect is the paper's rectangle.
     void paintMargins(QPainter& p, int page, const QRectF& rect);
@@ -78,8 +82,10 @@ public:
 private:
     class Sink;
     // A story drawn into a document of its own, page numbers showing pageNumber
-    // (0: their kept result); numbered tells whether it has any.
-    std::unique_ptr<QTextDocument> renderStory(const word::Story& story, int pageNumber, bool* numbered);
+    // (0: their kept result); numbered tells whether it has any. noteMark:
+    // the story is a note's, whose reference mark shows it.
+    std::unique_ptr<QTextDocument> renderStory(const word::Story& story, int pageNumber, bool* numbered,
+                                               std::u32string_view noteMark = {});
     // The header or footer (slot of margins_) as page (0-based) shows it.
     QTextDocument* marginDocument(int slot, int page);
     void paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, const word::PageSetup& setup,
@@ -104,6 +110,9 @@ private:
     };
     std::vector<std::array<Margin, 4>> margins_;
     std::map<std::pair<int, int>, std::unique_ptr<QTextDocument>> numberedCopies_; // (slot, page)
+    std::u32string_view noteMark_; // what the reference mark of the story being drawn shows (a note's)
+    // Notes as drawn, by their group and mark.
+    std::map<std::pair<std::uint32_t, std::u32string>, std::unique_ptr<QTextDocument>> notes_;
 };
 
 } // namespace qz::views
