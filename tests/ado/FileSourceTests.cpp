@@ -117,6 +117,32 @@ TEST(FileSources, TextFilesWithoutHeaderAndOtherSeparators) {
     EXPECT_THROW(missing->open(textString(dir.file("nope"), "YES")), AutomationError);
 }
 
+// Numbers written with a decimal comma are read as such where the
+// connection declares it; undeclared, they are texts, which a sum refuses
+// rather than reading "1.234,56" as 1.234.
+TEST(FileSources, TextFilesDeclareTheirDecimalComma) {
+    TempDir dir;
+    dir.write("p.csv", "Name;Price;Code\r\ntea;3,5;1.2\r\ncoffee;1.234,56;12.34\r\n");
+    auto open = [&](const std::string& more) {
+        Ref<Connection> c = makeRef<Connection>();
+        c->open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + dir.str() +
+                "\";Extended Properties=\"text;HDR=YES;FMT=Delimited(;)" + more + "\"");
+        return c;
+    };
+    Ref<Recordset> rs = open(";DecimalSymbol=,")->execute("SELECT Sum(Price) AS S, Max(Code) AS C FROM [p.csv]");
+    EXPECT_DOUBLE_EQ(rs->value(0).toDouble(), 1238.06);
+    EXPECT_EQ(text(rs->value(1)), "12.34"); // "12.34" groups no thousands: a text
+    std::string why;
+    try {
+        open("")->execute("SELECT Sum(Price) FROM [p.csv]");
+    } catch (const AutomationError& e) {
+        why = e.Description;
+    }
+    EXPECT_NE(why.find("Type mismatch"), std::string::npos) << why;
+    for (const char* bad : {";DecimalSymbol=,,", ";DecimalSymbol=x"})
+        EXPECT_THROW(open(bad), AutomationError) << bad;
+}
+
 std::string excelString(const std::string& path) {
     return "Provider=Microsoft.ACE.OLEDB.12.0; Data Source=\"" + path + "\";Extended Properties=\"Excel 12.0 Xml;HDR=YES\"";
 }

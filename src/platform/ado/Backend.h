@@ -108,8 +108,11 @@ std::vector<std::pair<std::string, std::string>> odbcDataSources();
 std::string sqliteVersion();
 std::string odbcManagerVersion();
 
-// File sources brought into an in-memory SQLite database.
-std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter);
+// File sources brought into an in-memory SQLite database. A text file's
+// numbers have "." before their decimals, or `decimal` with the other of "."
+// and "," grouping thousands when it is ","; a column of which one value is
+// no such number holds texts.
+std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter, char decimal = '.');
 std::unique_ptr<Backend> importExcel(const std::string& path, bool header);
 std::unique_ptr<Backend> importAccess(const std::string& path);
 

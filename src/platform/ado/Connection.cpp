@@ -170,7 +170,11 @@ std::unique_ptr<Backend> openJet(const std::vector<ConnectionPair>& pairs) {
         else if (const auto p = ext.find("fmt=delimited("); p != std::string::npos && p + 14 < ext.size() &&
                  extText[p + 14] != ')')
             delimiter = extText[p + 14];
-        return importTextFolder(folder.string(), hdr.empty() || isYes(hdr), delimiter);
+        // DecimalSymbol=, declares the files' numbers written with a decimal comma.
+        const std::string decimal = value(props, "DecimalSymbol");
+        if (decimal.size() > 1 || (decimal.size() == 1 && decimal != "." && decimal != ","))
+            raiseProvider(kConnSource, "DecimalSymbol of text files is \".\" or \",\", not \"" + decimal + "\".");
+        return importTextFolder(folder.string(), hdr.empty() || isYes(hdr), delimiter, decimal.empty() ? '.' : decimal[0]);
     }
     if (!sys::regularFileExists(path))
         raiseProvider(kConnSource, "The file '" + path + "' cannot be found.");

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -275,7 +276,54 @@ std::string isoFromOleDate(double v, bool dayOnlyAtMidnight) {
 
 } // namespace workbook
 
-std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter) {
+namespace {
+
+// A number written with a decimal comma and "." grouping thousands
+// ("-1.234,5", "3,5e2") in the form SQL reads; nothing when it is none.
+std::optional<std::string> commaNumber(std::string_view v) {
+    std::string out;
+    std::size_t i = 0, digits = 0, group = 0; // group: digits since the last "."
+    bool grouped = false;
+    if (i < v.size() && (v[i] == '-' || v[i] == '+')) out += v[i++];
+    for (; i < v.size() && (std::isdigit(static_cast<unsigned char>(v[i])) || v[i] == '.'); ++i) {
+        if (v[i] == '.') {
+            if (digits == 0 || (grouped ? group != 3 : group > 3)) return std::nullopt;
+            grouped = true;
+            group = 0;
+            continue;
+        }
+        out += v[i];
+        ++digits;
+        ++group;
+    }
+    if (digits == 0 || (grouped && group != 3)) return std::nullopt;
+    if (i < v.size() && v[i] == ',') {
+        out += '.';
+        ++i;
+    }
+    out += v.substr(i);
+    double d = 0;
+    if (!readDecimal(out, d) || !std::isfinite(d)) return std::nullopt;
+    return out;
+}
+
+// The column's values in the form SQL reads when every one is such a number.
+void readNumbersWithComma(TableText& t, std::size_t c) {
+    std::vector<std::string> read;
+    for (const auto& row : t.rows) {
+        if (c >= row.size() || !row[c]) continue;
+        std::optional<std::string> n = commaNumber(*row[c]);
+        if (!n) return;
+        read.push_back(std::move(*n));
+    }
+    std::size_t k = 0;
+    for (auto& row : t.rows)
+        if (c < row.size() && row[c]) *row[c] = std::move(read[k++]);
+}
+
+} // namespace
+
+std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header, char delimiter, char decimal) {
     auto db = std::make_unique<JetBackend>(SqliteBackend::openMemory());
     std::vector<fs::path> files;
     std::error_code ec;
@@ -322,6 +370,8 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
         }
         for (std::size_t c = t.columns.size(); c < width; ++c) t.columns.push_back("F" + std::to_string(c + 1));
         if (t.columns.empty()) t.columns.push_back("F1");
+        if (decimal != '.')
+            for (std::size_t c = 0; c < width; ++c) readNumbersWithComma(t, c);
         createTable(db->database(), t);
         db->database().exec("CREATE TEMP VIEW " + quoteSqlName(file) + " AS SELECT * FROM " + quoteSqlName(t.name));
     }
