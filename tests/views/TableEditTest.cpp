@@ -263,10 +263,10 @@ TEST(TableEdit, AnInsertionAtASelectionAcrossCellsRemovesNoCell) {
 }
 
 // A row repeated as an author builds it: the loop's two fields inserted
-// where the row starts, the second one selected through its menu and cut,
-// brought back, and deleted through its menu. Each takes the field alone;
-// the first one still stands before the row, and the caret is where the
-// field was.
+// where the row starts (shown before it), the second one selected through
+// its menu and cut, brought back, and deleted through its menu. Each takes
+// the field alone; the first one still stands before the row, and the
+// caret is where the field was.
 TEST(TableEdit, SelectingCuttingAndDeletingALoopFieldTakeTheFieldAlone) {
     word::Application app;
     word::Document& doc = app.GetDocuments().Add();
@@ -285,6 +285,14 @@ TEST(TableEdit, SelectingCuttingAndDeletingALoopFieldTakeTheFieldAlone) {
     const long loopEnd = sel.Start();
     ASSERT_TRUE(word::IsRowStartMark(doc, doc.MainStory()[static_cast<std::size_t>(loopEnd)]));
     const long loop = doc.Content().GetFields().Item(doc.Content().GetFields().Count() - 1).Code().Start() - 1;
+    // The fields show before the row, which starts with "D".
+    auto inTable = [&](long pos) {
+        QTextCursor at(view.document());
+        at.setPosition(view.viewPosition(pos));
+        return at.currentTable() != nullptr;
+    };
+    EXPECT_FALSE(inTable(loop));
+    EXPECT_TRUE(inTable(loopEnd + 1));
     auto fieldMenu = [&](const QString& command) {
         QTextCursor c = view.textCursor();
         c.setPosition(view.viewPosition(loop + 3));

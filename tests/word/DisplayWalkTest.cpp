@@ -152,7 +152,8 @@ TEST(DisplayWalk, TablesStartWithTheirCellsAndRowsTellWhetherTheTableGoesOn) {
 // What a reader shows of rows that lost their start (a repetition that
 // began after a row's definition and \intbl): the first cell is a paragraph
 // of its own, the rest a table; a cell mark in no table ends a paragraph.
-// Text before a row's definition shows in the row's first cell.
+// Text before a row's definition shows as a paragraph before the row, where
+// a production that repeats the row leaves it.
 TEST(DisplayWalk, RowsWithoutTheirStartShowAsReadersPrintThem) {
     Walked w(R"({\rtf1\ansi\trowd\cellx1440\cellx2880\pard\intbl a\cell b\cell\row)"
              R"(\pard c\cell\pard\intbl d\cell\trowd\cellx1440\cellx2880\intbl\row)"
@@ -171,11 +172,27 @@ TEST(DisplayWalk, RowsWithoutTheirStartShowAsReadersPrintThem) {
 
     Walked lead(R"({\rtf1\ansi\pard {\field{\*\fldinst MACROBUTTON m loop}{\fldrslt }}\trowd\cellx1440\pard\intbl a\cell\row})");
     ASSERT_EQ(lead.rec.Of(K::TableStart).size(), 1u);
-    EXPECT_EQ(lead.rec.Of(K::TableStart)[0].start, 0);
-    std::string first;
-    for (const Shown& r : lead.rec.runs)
-        if (r.kind == K::Text) first += r.text;
-    EXPECT_EQ(first, "loopa");
+    const long rowStart = lead.rec.Of(K::TableStart)[0].start;
+    ASSERT_GT(rowStart, 0);
+    EXPECT_TRUE(IsRowStartMark(*lead.doc, lead.doc->MainStory()[static_cast<std::size_t>(rowStart - 1)]));
+    // Paragraphs end in "\n", cells in "|", rows in "]"; tables start with "[".
+    const auto shown = [](const Walked& w) {
+        std::string out;
+        for (const Shown& r : w.rec.runs) {
+            if (r.kind == K::Text) out += r.text;
+            if (r.kind == K::ParagraphEnd) out += "\n";
+            if (r.kind == K::CellEnd) out += "|";
+            if (r.kind == K::RowEnd) out += r.goesOn ? "]" : "]end";
+            if (r.kind == K::TableStart) out += "[";
+        }
+        return out;
+    };
+    EXPECT_EQ(shown(lead), "loop\n[a|]end");
+    // Before a row inside a table: the table ends before the text and goes
+    // on after it.
+    Walked between(R"({\rtf1\ansi\trowd\cellx1440\pard\intbl H\cell\row\pard {\field{\*\fldinst MACROBUTTON m loop}{\fldrslt }})"
+                   R"(\trowd\cellx1440\pard\intbl a\cell\row\trowd\cellx1440\pard\intbl b\cell\row\pard after\par})");
+    EXPECT_EQ(shown(between), "[H|]endloop\n[a|]b|]endafter");
 }
 
 TEST(ParagraphFormat, ReadFromItsWordsAndChangedWithTheOtherWordsKept) {

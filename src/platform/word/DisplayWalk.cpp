@@ -131,6 +131,25 @@ bool InCell(const Document& doc, const Story& story, long pos) {
     return false;
 }
 
+// Where the row starts in a table paragraph that begins at pos and holds
+// text before its row's definition (a loop's field before the row): that
+// text shows as a paragraph of its own before the row, where a production
+// leaves it. -1 when nothing stands before the row.
+long RowStartAfterText(const Document& doc, const Story& story, long pos) {
+    const long n = static_cast<long>(story.size());
+    for (long q = pos; q < n; ++q) {
+        const Atom& x = story[static_cast<std::size_t>(q)];
+        if (x.Kind() == AtomKind::ParaEnd) return -1;
+        if (IsRowStartMark(doc, x)) return q > pos ? q : -1;
+    }
+    return -1;
+}
+
+// Whether a table row starts at pos, nothing standing before it.
+bool RowGoesOnAt(const Document& doc, const Story& story, long pos) {
+    return InCell(doc, story, pos) && RowStartAfterText(doc, story, pos) < 0;
+}
+
 } // namespace
 
 char32_t SymbolGlyph(unsigned number) {
@@ -245,6 +264,7 @@ private:
     long keptNumberAt_ = -1; // the kept number that listText_ shows in place of
     bool inTable_ = false;
     bool atParagraphStart_ = true;
+    long rowStart_ = -1; // the row-start mark that ends text shown before its row
 };
 
 void DisplayWalker::Walk() {
@@ -277,7 +297,7 @@ void DisplayWalker::Walk() {
 }
 
 void DisplayWalker::StartParagraph(long i) {
-    if (!inTable_ && InCell(doc_, story_, i)) StartTable(i);
+    if (!inTable_ && InCell(doc_, story_, i) && (rowStart_ = RowStartAfterText(doc_, story_, i)) < 0) StartTable(i);
     // A list paragraph shows the number its list's levels give it, in place
     // of the one the file kept (which another program may have left stale,
     // or not kept at all).
@@ -311,7 +331,7 @@ void DisplayWalker::StartTable(long i) {
             rowMark = &m;
         }
         cells = 0;
-        if (!row || q + 1 >= n || !InCell(doc_, story_, q + 1)) break;
+        if (!row || q + 1 >= n || !RowGoesOnAt(doc_, story_, q + 1)) break;
     }
     static const RowFormat kNoCells;
     run_.row = rowMark ? &rowMark->rowFormat : &kNoCells;
@@ -345,11 +365,12 @@ long DisplayWalker::ParagraphMark(long i) {
     const ParaEndInfo& m = doc_.ParaEnd(At(i).value);
     run_.para = &m.format;
     if (inTable_ && IsRow(m)) {
-        run_.tableGoesOn = i + 1 < to_ && InCell(doc_, story_, i + 1);
+        run_.tableGoesOn = i + 1 < to_ && RowGoesOnAt(doc_, story_, i + 1);
         run_.row = &m.rowFormat;
         inTable_ = run_.tableGoesOn;
         Emit(DisplayRun::Kind::RowEnd, i, i + 1);
-        return i + 1; // a row that follows starts no table of its own
+        atParagraphStart_ = !inTable_; // a row that follows starts no table of its own
+        return i + 1;
     }
     if (inTable_ && IsCell(&m)) {
         const ParaEndInfo* next = i + 1 < to_ ? MarkOf(doc_, story_, i + 1) : nullptr;
@@ -411,6 +432,16 @@ long DisplayWalker::Field(long i) {
 
 long DisplayWalker::Opaque(long i) {
     const Atom& a = At(i);
+    if (i == rowStart_) {
+        // The text before the row ends here, in its paragraph's format;
+        // the row starts after it.
+        rowStart_ = -1;
+        const ParaEndInfo* mark = MarkOf(doc_, story_, i);
+        run_.para = mark ? &mark->format : &lastFormat_;
+        Emit(DisplayRun::Kind::ParagraphEnd, i, i + 1);
+        if (i + 1 < to_) StartTable(i + 1);
+        return i + 1;
+    }
     const std::string& group = doc_.Opaque(a.value);
     // A note's reference mark: the number of the note that follows it.
     if (group == "\\chftn ") {

@@ -278,6 +278,7 @@ private:
         if (widths.size() == r.columns) tf.setColumnWidthConstraints(widths);
         tf.setProperty(kCellRoom, QVariantList(cellRoom.begin(), cellRoom.end()));
         // The block the table follows shows no atoms of its own.
+        beforeTable = out.size();
         out.push_back(ViewBlock{r.start, 0, {0}, true, false, UINT32_MAX, section});
         {
             QTextBlockFormat before = cursor.blockFormat();
@@ -533,6 +534,9 @@ private:
         if (!blockNotes.isEmpty()) f.setProperty(PageLayout::kNotes, std::exchange(blockNotes, {}));
         cursor.setBlockFormat(f);
         out.push_back(std::move(block));
+        // The block a table follows stands for where its first cell's text
+        // starts (after a field's hidden start there), as that cell's start does.
+        if (beforeTable < out.size() && beforeTable + 2 == out.size()) out[beforeTable].map.front() = out.back().map.front();
         block = ViewBlock{};
         block.start = next;
         block.table = table != nullptr;
@@ -568,6 +572,7 @@ public:
     std::vector<std::size_t> folded; // blocks of cells merged away
     std::vector<int> cellRoom;        // each column's text width, twips
     bool tableEndsRange = false;
+    std::size_t beforeTable = SIZE_MAX; // the block the table being drawn follows, in `out`
     const bool oneCell;               // drawing one cell's paragraphs again
     bool shownAny = false, cellEnded = false, failed = false;
 };
