@@ -266,3 +266,44 @@ TEST(PageLayout, TabLeadersFillTheTabsThatReachTheirStops) {
     EXPECT_TRUE(Inked(shot, gap(2, 500, 2800), 160));
     EXPECT_FALSE(Inked(shot, gap(2, 3300, 5800), 160));
 }
+
+TEST(PageLayout, RowHeightsHoldAndBorderLinesOfEachStyleTakeTheirRoom) {
+    // An exact row of 2 inches: a thick-thin top border, a triple one and a
+    // single one of 10 points. Then a row of at least 600 twips.
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPage + R"(\pard before\par\trowd\trgaph108\trrh-2880\clbrdrt\brdrthtnsg\brdrw60\cellx3000)"
+                            R"(\clbrdrt\brdrtriple\brdrw30\cellx6000\clbrdrt\brdrs\brdrw200\cellx9000)"
+                            R"(\pard\intbl a\cell b\cell thick\cell\row\pard between\par)"
+                            R"(\trowd\trgaph108\trrh600\cellx3000\pard\intbl least\cell\row\pard after\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    QAbstractTextDocumentLayout* layout = view.document()->documentLayout();
+    QTextTable* exact = view.document()->find("thick").currentTable();
+    QTextTable* least = view.document()->find("least").currentTable();
+    ASSERT_TRUE(exact && least);
+    const QRectF box = layout->frameBoundingRect(exact);
+    EXPECT_NEAR(box.height(), 2880 / 15.0, 1);
+    EXPECT_NEAR(layout->frameBoundingRect(least).height(), 600 / 15.0, 1);
+    // The thick line's text below it.
+    const QRectF thick = layout->blockBoundingRect(view.document()->find("thick").block());
+    EXPECT_GE(thick.top(), box.top() + 200 / 15.0 / 2 - 0.5);
+    // Down through each cell's top edge: the separate strokes of its line.
+    const QImage shot = view.viewport()->grab().toImage();
+    auto strokes = [&](double twips) {
+        const int x = static_cast<int>(box.left() + twips / 15.0);
+        int count = 0;
+        bool ink = false;
+        for (int y = static_cast<int>(box.top()) - 8; y < box.top() + 8; ++y) {
+            const bool now = qGray(shot.pixel(x, y)) < 128;
+            count += now && !ink;
+            ink = now;
+        }
+        return count;
+    };
+    EXPECT_EQ(strokes(1500), 2);
+    EXPECT_EQ(strokes(4500), 3);
+    EXPECT_EQ(strokes(7500), 1);
+}

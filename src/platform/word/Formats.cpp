@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace qz::word {
 
@@ -56,6 +57,24 @@ void AppendWord(std::string& out, std::string_view word, int value) {
 
 namespace {
 
+// The line style a border word names; nothing for a word of no style.
+std::optional<BorderStyle> StyleOf(std::string_view w) {
+    using S = BorderStyle;
+    static constexpr std::pair<std::string_view, S> kStyles[] = {
+        {"brdrs", S::Single},         {"brdrth", S::Single},        {"brdrsh", S::Single},
+        {"brdrhair", S::Single},      {"brdrdb", S::Double},        {"brdrthtnsg", S::ThickThin},
+        {"brdrthtnmg", S::ThickThin}, {"brdrthtnlg", S::ThickThin}, {"brdrtnthsg", S::ThinThick},
+        {"brdrtnthmg", S::ThinThick}, {"brdrtnthlg", S::ThinThick}, {"brdrtnthtnsg", S::ThinThickThin},
+        {"brdrtnthtnmg", S::ThinThickThin}, {"brdrtnthtnlg", S::ThinThickThin}, {"brdrtriple", S::Triple},
+        {"brdrinset", S::Inset},      {"brdroutset", S::Outset},    {"brdremboss", S::Emboss},
+        {"brdrengrave", S::Engrave},  {"brdrdot", S::Dotted},       {"brdrdash", S::Dashed},
+        {"brdrdashsm", S::Dashed},    {"brdrdashd", S::Dashed},     {"brdrdashdd", S::Dashed},
+    };
+    for (const auto& [word, style] : kStyles)
+        if (w == word) return style;
+    return std::nullopt;
+}
+
 // Reads border words: a side word (\brdrt, \clbrdrl, \box ...) chooses the
 // sides that the line words after it (\brdrw, \brdrcf, the style) describe.
 struct BorderReader {
@@ -83,8 +102,7 @@ struct BorderReader {
         else if (w == "brdrcf") each([&](Border& b) { b.color = std::max(0, v); });
         else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl") each([&](Border& b) { b.width = 0; });
         else if (w == "brdrth") each([&](Border& b) { b.width = std::max(b.width, 30); });
-        else if (w == "brdrdb") each([&](Border& b) { b.doubled = true; });
-        else if (w == "brdrs") each([&](Border& b) { b.doubled = false; });
+        else if (const std::optional<BorderStyle> style = StyleOf(w)) each([&](Border& b) { b.style = *style; });
         return true;
     }
 };
@@ -206,6 +224,7 @@ RowFormat ParseRowFormat(std::string_view row) {
             borders.current = -1;
         } else if (w == "trleft") r.leftEdge = t.param;
         else if (w == "trgaph") r.cellGap = t.param;
+        else if (w == "trrh") r.height = std::clamp(t.param, -31680, 31680);
         else if (w == "cellx") {
             cell.right = t.param;
             r.cellRights.push_back(t.param);

@@ -27,12 +27,22 @@ struct TabStop {
     bool operator==(const TabStop&) const = default;
 };
 
-// A border line of a paragraph or a cell: width in twips (0: none) and colour
-// (an index of the document's colour table, 0 automatic).
+// How a border line is drawn: one line (\brdrs, \brdrth ...), two
+// (\brdrdb), a thin and a thick one (thick-thin: \brdrthtnsg ..., the thin
+// one outside; thin-thick: \brdrtnthsg ..., the thick one outside), a thick
+// one between two thin ones (\brdrtnthtnsg ...), three (\brdrtriple), a
+// line of two shades that looks sunk or raised (\brdrinset, \brdroutset,
+// \brdrengrave, \brdremboss), dots or dashes (\brdrdot, \brdrdash ...).
+enum class BorderStyle : std::uint8_t {
+    Single, Double, ThickThin, ThinThick, ThinThickThin, Triple, Inset, Outset, Emboss, Engrave, Dotted, Dashed
+};
+
+// A border line of a paragraph or a cell: width in twips (0: none), colour
+// (an index of the document's colour table, 0 automatic) and style.
 struct Border {
     int width = 0;
     int color = 0;
-    bool doubled = false; // two lines (\brdrdb)
+    BorderStyle style = BorderStyle::Single;
     bool operator==(const Border&) const = default;
 };
 
@@ -83,6 +93,7 @@ struct CellFormat {
 struct RowFormat {
     int leftEdge = 0;            // \trleft
     int cellGap = 0;             // \trgaph: half the space between two cells' text
+    int height = 0;              // \trrh: at least this height, exactly -height when negative, twips
     std::vector<int> cellRights; // the right boundary of each cell, twips from the margin
     std::vector<CellFormat> cells;
 };

@@ -75,6 +75,18 @@ QTextTable* topTableAt(QTextFrame* root, int pos) {
     return pos <= f->lastPosition() ? qobject_cast<QTextTable*>(f) : nullptr;
 }
 
+// The style of a cell's border line on side k (top, left, bottom, right).
+PageLayout::Line cellLine(const QTextFormat& f, int k) {
+    const QVariantList lines = f.property(PageLayout::kCellLines).toList();
+    return k < lines.size() ? static_cast<PageLayout::Line>(lines[k].toInt()) : PageLayout::Line::Single;
+}
+
+// How far a cell's border line on side k reaches into the cell.
+double cellBorderInset(const QTextTableCellFormat& f, int k) {
+    const double width = k == 0 ? f.topBorder() : k == 1 ? f.leftBorder() : k == 2 ? f.bottomBorder() : f.rightBorder();
+    return width > 0 ? PageLayout::borderReach(cellLine(f, k), width) : 0;
+}
+
 QList<QTextLayout::FormatRange> selectionRanges(const QTextBlock& block,
                                                 const QAbstractTextDocumentLayout::PaintContext& context) {
     QList<QTextLayout::FormatRange> ranges;
@@ -381,6 +393,7 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
     box.right = x.back();
     const double pad = tf.cellPadding();
     box.rowHeight.assign(static_cast<std::size_t>(rows), 0.0);
+    std::vector<bool> exact(static_cast<std::size_t>(rows), false); // rows of an exact height
     struct Span { int first, last; double height; };
     std::vector<Span> spans;
     for (int r = 0; r < rows; ++r) {
@@ -396,7 +409,10 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
                                        : x[static_cast<std::size_t>(std::min(columns, c + cell.columnSpan()))] - cx;
             box.left = std::min(box.left, cx);
             box.right = std::max(box.right, cx + cw);
-            const double inner = std::max(1.0, cw - 2 * pad);
+            // The text keeps clear of the cell's border lines.
+            const QTextTableCellFormat borders = cellFormat.toTableCellFormat();
+            const double textLeft = cx + std::max(pad, cellBorderInset(borders, 1));
+            const double inner = std::max(1.0, cx + cw - std::max(pad, cellBorderInset(borders, 3)) - textLeft);
             CellBox cb;
             cb.row = r;
             cb.lastRow = last;
@@ -405,11 +421,11 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
             cb.borderWidth = tf.border();
             const std::size_t cellIndex = box.cells.size();
             box.cells.push_back(cb);
-            double h = kCellPadY;
+            double h = kCellPadY + cellBorderInset(borders, 0);
             for (QTextFrame::iterator k = cell.begin(); !k.atEnd(); ++k) {
                 if (QTextTable* nested = qobject_cast<QTextTable*>(k.currentFrame())) {
                     TableBox inside;
-                    measureTable(nested, cx + pad, inner, inside);
+                    measureTable(nested, textLeft, inner, inside);
                     for (CellBox n : inside.cells) {
                         const double top = inside.rowTop[static_cast<std::size_t>(n.row)];
                         double bottom = inside.rowTop[static_cast<std::size_t>(n.lastRow)] +
@@ -433,12 +449,19 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
                 if (!b.isValid()) continue;
                 Item para;
                 layoutParagraph(b, inner, para);
-                box.texts.push_back(CellText{r, b, b.layout(), QPointF(cx + pad, h)});
+                box.texts.push_back(CellText{r, b, b.layout(), QPointF(textLeft, h)});
                 h += paragraphHeight(para);
             }
-            h += kCellPadY;
+            h += kCellPadY + cellBorderInset(borders, 2);
             box.cells[cellIndex].rect = QRectF(cx, 0, cw, h);
-            if (last == r) box.rowHeight[static_cast<std::size_t>(r)] = std::max(box.rowHeight[static_cast<std::size_t>(r)], h);
+            // The row's own height: at least, or exactly.
+            if (const double stated = cellFormat.doubleProperty(kRowHeight); stated != 0 && last == r) {
+                double& row = box.rowHeight[static_cast<std::size_t>(r)];
+                row = stated < 0 ? -stated : std::max(row, stated);
+                exact[static_cast<std::size_t>(r)] = stated < 0;
+            }
+            if (last == r && !exact[static_cast<std::size_t>(r)])
+                box.rowHeight[static_cast<std::size_t>(r)] = std::max(box.rowHeight[static_cast<std::size_t>(r)], h);
             else spans.push_back({r, last, h});
         }
     }
@@ -803,33 +826,64 @@ void PageLayout::drawTable(QPainter* p, const Item& it, const PaintContext& cont
             p->drawRect(r);
         }
         const QTextTableCellFormat& f = c.format;
-        const struct { double width; QBrush brush; QLineF line; QTextFrameFormat::BorderStyle style; } sides[] = {
-            {f.topBorder(), f.topBorderBrush(), QLineF(r.topLeft(), r.topRight()), f.topBorderStyle()},
-            {f.leftBorder(), f.leftBorderBrush(), QLineF(r.topLeft(), r.bottomLeft()), f.leftBorderStyle()},
-            {f.bottomBorder(), f.bottomBorderBrush(), QLineF(r.bottomLeft(), r.bottomRight()), f.bottomBorderStyle()},
-            {f.rightBorder(), f.rightBorderBrush(), QLineF(r.topRight(), r.bottomRight()), f.rightBorderStyle()},
+        const struct { double width; QBrush brush; QLineF line; QPointF inward; } sides[] = {
+            {f.topBorder(), f.topBorderBrush(), QLineF(r.topLeft(), r.topRight()), {0, 1}},
+            {f.leftBorder(), f.leftBorderBrush(), QLineF(r.topLeft(), r.bottomLeft()), {1, 0}},
+            {f.bottomBorder(), f.bottomBorderBrush(), QLineF(r.bottomLeft(), r.bottomRight()), {0, -1}},
+            {f.rightBorder(), f.rightBorderBrush(), QLineF(r.topRight(), r.bottomRight()), {-1, 0}},
         };
-        for (const auto& s : sides) {
-            if (s.width > 0) drawBorder(p, s.line, s.brush, s.width, s.style == QTextFrameFormat::BorderStyle_Double);
-        }
+        for (int k = 0; k < 4; ++k)
+            if (sides[k].width > 0)
+                drawBorder(p, sides[k].line, sides[k].inward, sides[k].brush.color(), sides[k].width, cellLine(f, k));
     }
 }
 
-void PageLayout::drawBorder(QPainter* p, const QLineF& line, const QBrush& brush, double width, bool doubled) {
-    p->setBrush(Qt::NoBrush);
-    if (!doubled) {
-        p->setPen(QPen(brush, width));
-        p->drawLine(line);
-        return;
+namespace {
+
+// One stroke of a border line: its offset from the line towards the
+// inside, its width, and its shade (-1 darker, 0 the colour, 1 lighter).
+struct Stroke {
+    double offset, width;
+    int shade;
+};
+
+std::vector<Stroke> borderStrokes(PageLayout::Line style, double w, bool topOrLeft) {
+    using L = PageLayout::Line;
+    switch (style) {
+    case L::Double: return {{-w, w, 0}, {w, w, 0}};
+    case L::ThickThin: return {{-0.75 * w, w / 2, 0}, {0.5 * w, w, 0}};
+    case L::ThinThick: return {{-0.5 * w, w, 0}, {0.75 * w, w / 2, 0}};
+    case L::ThinThickThin: return {{-w, w / 2, 0}, {0, w, 0}, {w, w / 2, 0}};
+    case L::Triple: return {{-2 * w, w, 0}, {0, w, 0}, {2 * w, w, 0}};
+    // Sunk: lit from the top left, its top and left sides in the shade.
+    case L::Inset: return {{0, w, topOrLeft ? 0 : 1}};
+    case L::Outset: return {{0, w, topOrLeft ? 1 : 0}};
+    case L::Engrave: return {{-w / 4, w / 2, 0}, {w / 4, w / 2, 1}};
+    case L::Emboss: return {{-w / 4, w / 2, 1}, {w / 4, w / 2, 0}};
+    default: return {{0, w, 0}};
     }
-    // The two strokes lie a width to either side of the line.
-    const QPointF d = line.p2() - line.p1();
-    const double length = std::hypot(d.x(), d.y());
-    if (length <= 0) return;
-    const QPointF normal(-d.y() / length * width, d.x() / length * width);
-    p->setPen(QPen(brush, width));
-    p->drawLine(line.translated(normal));
-    p->drawLine(line.translated(-normal));
+}
+
+} // namespace
+
+double PageLayout::borderReach(Line style, double width) {
+    double reach = 0;
+    for (const Stroke& s : borderStrokes(style, width, true)) reach = std::max(reach, std::abs(s.offset) + s.width / 2);
+    return reach;
+}
+
+void PageLayout::drawBorder(QPainter* p, const QLineF& line, const QPointF& inward, const QColor& colour, double width,
+                            Line style) {
+    p->setBrush(Qt::NoBrush);
+    const bool topOrLeft = inward.x() > 0 || inward.y() > 0;
+    // A lighter shade: the colour halfway to a light grey.
+    const QColor light((colour.red() + 2 * 0xB0) / 3, (colour.green() + 2 * 0xB0) / 3, (colour.blue() + 2 * 0xB0) / 3);
+    const Qt::PenStyle pen = style == Line::Dotted ? Qt::DotLine : style == Line::Dashed ? Qt::DashLine : Qt::SolidLine;
+    for (const Stroke& s : borderStrokes(style, width, topOrLeft)) {
+        QPen stroke(s.shade > 0 ? light : colour, std::max(0.5, s.width), pen, Qt::FlatCap);
+        p->setPen(stroke);
+        p->drawLine(line.translated(inward * s.offset));
+    }
 }
 
 void PageLayout::draw(QPainter* painter, const PaintContext& context) {

@@ -81,9 +81,23 @@ public:
         }
     };
 
-    // Draws a border line, as one stroke of the width or, doubled, as two
-    // strokes of it with as much space between them, centred on the line.
-    static void drawBorder(QPainter* p, const QLineF& line, const QBrush& brush, double width, bool doubled);
+    // How a border line is drawn: one stroke, two, a thin one outside a
+    // thick one (ThickThin) or inside it (ThinThick), a thick one between
+    // two thin ones, three, two shades that look sunk or raised, dots or
+    // dashes.
+    enum class Line { Single, Double, ThickThin, ThinThick, ThinThickThin, Triple, Inset, Outset, Emboss, Engrave, Dotted, Dashed };
+    // A table cell's border lines (a QVariantList of four Line ints: top,
+    // left, bottom, right); without it, single ones.
+    static constexpr int kCellLines = QTextFormat::UserProperty + 8;
+    // A table row's height (a double, pixels, on each of its cells): at
+    // least that, or exactly minus that when negative.
+    static constexpr int kRowHeight = QTextFormat::UserProperty + 9;
+    // Draws a border line of the style and width centred on `line`, its
+    // inside towards `inward` (a unit vector).
+    static void drawBorder(QPainter* p, const QLineF& line, const QPointF& inward, const QColor& colour, double width,
+                           Line style);
+    // How far such a line reaches to either side of the line it is drawn on.
+    static double borderReach(Line style, double width);
 
     explicit PageLayout(QTextDocument* doc);
     ~PageLayout() override;

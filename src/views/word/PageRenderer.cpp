@@ -41,6 +41,21 @@ QColor tableColor(const word::Document& doc, int entry) {
     return rgb >= 0 ? rgbColor(rgb) : QColor();
 }
 
+// How the layout draws a border of the style.
+int lineOf(const word::Border& b) {
+    using S = word::BorderStyle;
+    using L = PageLayout::Line;
+    static constexpr std::pair<S, L> kLines[] = {
+        {S::Single, L::Single},       {S::Double, L::Double},       {S::ThickThin, L::ThickThin},
+        {S::ThinThick, L::ThinThick}, {S::ThinThickThin, L::ThinThickThin}, {S::Triple, L::Triple},
+        {S::Inset, L::Inset},         {S::Outset, L::Outset},       {S::Emboss, L::Emboss},
+        {S::Engrave, L::Engrave},     {S::Dotted, L::Dotted},       {S::Dashed, L::Dashed},
+    };
+    for (const auto& [style, line] : kLines)
+        if (style == b.style) return static_cast<int>(line);
+    return static_cast<int>(L::Single);
+}
+
 // A paragraph's format as the view draws it, lengths at a zoom; lineEnd is
 // where its lines end, twips from the margin.
 QTextBlockFormat blockFormat(const word::Document& doc, const word::ParaFormat& p, double zoom, int lineEnd) {
@@ -393,8 +408,11 @@ private:
                 (cf.*setWidth)(std::max(1.0, owner.pixels(line.width)));
                 const QColor colour = tableColor(doc, line.color);
                 (cf.*setBrush)(colour.isValid() ? colour : QColor(Qt::black));
-                (cf.*setStyle)(line.doubled ? QTextFrameFormat::BorderStyle_Double : QTextFrameFormat::BorderStyle_Solid);
+                (cf.*setStyle)(line.style == word::BorderStyle::Double ? QTextFrameFormat::BorderStyle_Double
+                                                                       : QTextFrameFormat::BorderStyle_Solid);
             };
+            cf.setProperty(PageLayout::kCellLines, QVariantList{lineOf(b[0]), lineOf(b[1]), lineOf(b[2]), lineOf(b[3])});
+            if (f.height != 0) cf.setProperty(PageLayout::kRowHeight, owner.pixels(f.height));
             side(b[0], &QTextTableCellFormat::setTopBorder, &QTextTableCellFormat::setTopBorderBrush,
                  &QTextTableCellFormat::setTopBorderStyle);
             side(b[1], &QTextTableCellFormat::setLeftBorder, &QTextTableCellFormat::setLeftBorderBrush,
@@ -777,11 +795,13 @@ void PageRenderer::paintParagraphBorders(QPainter& p, const QRectF& shown, const
                          r.height() - pixels(f.spaceBefore) - pixels(f.spaceAfter) + 2 * space);
         const QLineF sides[4] = {{box.topLeft(), box.topRight()}, {box.topLeft(), box.bottomLeft()},
                                  {box.bottomLeft(), box.bottomRight()}, {box.topRight(), box.bottomRight()}};
+        static const QPointF kInward[4] = {{0, 1}, {1, 0}, {0, -1}, {-1, 0}};
         for (int k = 0; k < 4; ++k) {
             if (f.borders[k].width <= 0) continue;
             const QColor colour = tableColor(doc_, f.borders[k].color);
-            PageLayout::drawBorder(&p, sides[k], colour.isValid() ? colour : QColor(Qt::black),
-                                   std::max(1.0, pixels(f.borders[k].width)), f.borders[k].doubled);
+            PageLayout::drawBorder(&p, sides[k], kInward[k], colour.isValid() ? colour : QColor(Qt::black),
+                                   std::max(1.0, pixels(f.borders[k].width)),
+                                   static_cast<PageLayout::Line>(lineOf(f.borders[k])));
         }
     }
 }
