@@ -42,7 +42,11 @@ public:
         std::ofstream(dir->file("odbcinst.ini")) << "[SQLite3]\nDriver=" << sqliteOdbcDriver() << "\n"
                                                   << "[FreeTDS]\nDriver=" << driver("libtdsodbc.so") << "\n";
         std::ofstream(dir->file("odbc.ini")) << "[Shop]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db") << "\n"
-                                              << "[Planted]\nDriver=" << QZ_PLANTED_LIBRARY << "\n";
+                                              << "[Planted]\nDriver=" << QZ_PLANTED_LIBRARY << "\n"
+                                              << "[Loads]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db")
+                                              << "\nLoadExt=" << QZ_PLANTED_LIBRARY << "\n"
+                                              << "[Traces]\nDriver=SQLite3\nDatabase=" << dir->file("shop.db")
+                                              << "\nTracefile=" << dir->file("written") << "\n";
         setenv("ODBCSYSINI", dir->str().c_str(), 1);
         setenv("ODBCINI", dir->file("odbc.ini").c_str(), 1);
     }
@@ -66,10 +70,14 @@ protected:
 
 TEST_F(Odbc, EveryOdbcFormReadsTheSameRows) {
     const std::string want = expected();
+    const std::string db = OdbcSetUp::dir->file("shop.db");
+    std::ofstream(OdbcSetUp::dir->file("shop.dsn")) << "; a file data source\n[ODBC]\nDRIVER=SQLite3\nDatabase=" << db;
     for (const std::string& cs : {std::string("DSN=Shop;uid=;Persist Security Info=False;"),
+                                 "FILEDSN=" + OdbcSetUp::dir->file("shop.dsn") + ";uid=",
+                                 "Provider=MSDASQL;FileDSN=" + OdbcSetUp::dir->file("shop"),
                                  std::string("Provider=MSDASQL;Data Source=Shop;"),
                                  std::string("Provider=MSDASQL;Extended Properties=\"DSN=Shop\""),
-                                 "Driver={SQLite3};Database=" + OdbcSetUp::dir->file("shop.db") + ";"}) {
+                                 "Driver={SQLite3};Database=" + db + ";"}) {
         Ref<Connection> c = makeRef<Connection>();
         c->open(cs);
         Ref<Recordset> rs = c->execute("SELECT ID, Customer, Total, Created FROM Orders ORDER BY ID");
@@ -306,6 +314,42 @@ TEST_F(Odbc, NoCommandOrKeyLoadsALibraryOrWritesAFile) {
     Ref<Connection> c = makeRef<Connection>();
     EXPECT_THROW(c->open("FileDSN=" + fileDsn), AutomationError);
     EXPECT_FALSE(std::filesystem::exists(written));
+}
+
+// Only the keys a driver needs reach it, however they are hidden: in braces
+// that the SQLite driver does not read (it ends a value at any ";"), or in a
+// data source or a file data source.
+TEST_F(Odbc, KeysHiddenInBracesOrDataSourcesNeverReachTheDriver) {
+    const std::string lib = QZ_PLANTED_LIBRARY, mark = OdbcSetUp::dir->file("loaded");
+    const std::string written = OdbcSetUp::dir->file("written"), fileDsn = OdbcSetUp::dir->file("l.dsn");
+    const std::string base = "Driver=SQLite3;Database=" + OdbcSetUp::dir->file("shop.db");
+    std::ofstream(fileDsn) << "[ODBC]\nDRIVER=SQLite3\nDatabase=" << OdbcSetUp::dir->file("shop.db")
+                           << "\nLoadExt=" << lib << "\n";
+    setenv("QZ_PLANTED_MARK", mark.c_str(), 1);
+    const std::pair<std::string, std::string> cases[] = {
+        {base + ";Timeout={1000;LoadExt=" + lib + ";}", "Timeout"},
+        {base + ";Timeout={1000;Tracefile=" + written + ";}", "Timeout"},
+        {"Provider=MSDASQL;Extended Properties=\"" + base + ";Timeout={1000;LoadExt=" + lib + ";}\"", "Timeout"},
+        {"DSN=Loads", "LoadExt"},
+        {"DSN=Traces;uid=", "Tracefile"},
+        {"FileDSN=" + fileDsn, "LoadExt"},
+        // "Ļ" (U+013B) is ";" to a driver manager that narrows each character to its low byte.
+        {base + ";UID=a\xC4\xBB" "LoadExt=" + lib, "UID"}};
+    for (const auto& [cs, key] : cases) {
+        std::filesystem::remove(mark);
+        std::filesystem::remove(written);
+        Ref<Connection> c = makeRef<Connection>();
+        try {
+            c->open(cs);
+            c->execute("SELECT 1 -- echo written");
+            ADD_FAILURE() << "opened: " << cs;
+        } catch (const AutomationError& e) {
+            EXPECT_NE(e.Description.find("\"" + key + "\""), std::string::npos) << cs << ": " << e.Description;
+        }
+        EXPECT_FALSE(std::filesystem::exists(mark)) << cs;
+        EXPECT_FALSE(std::filesystem::exists(written)) << cs;
+    }
+    unsetenv("QZ_PLANTED_MARK");
 }
 
 } // namespace

@@ -124,6 +124,32 @@ TEST_F(Postgres, CatalogAndServerMessages) {
     EXPECT_NE(bad->errors()[0].description.find("no_such_db"), std::string::npos);
 }
 
+// A data source of odbc.ini and a file data source, with the keys the
+// driver's own set-up writes, read the rows the driver string reads; a value
+// in braces (a password holding ";") reaches the driver whole.
+TEST_F(Postgres, DataSourcesAndFileDataSourcesConnect) {
+    TempDir dir;
+    const std::string keys =
+        "Servername=127.0.0.1\nPort=" + std::to_string(pg->Port()) + "\nDatabase=shop\nUsername=postgres\n";
+    dir.write("odbc.ini", "[QzShopPg]\nDriver=QzPostgreSQL\nDescription=Shop\n" + keys);
+    dir.write("pg.dsn", "[ODBC]\nDRIVER=QzPostgreSQL\n" + keys);
+    struct Ini {
+        const std::string saved = getenv("ODBCINI") ? getenv("ODBCINI") : "";
+        ~Ini() { setenv("ODBCINI", saved.c_str(), 1); }
+    } ini;
+    setenv("ODBCINI", dir.file("odbc.ini").c_str(), 1);
+    const std::string q = "SELECT ID, Customer, true AS Yes FROM Orders ORDER BY ID";
+    Ref<Connection> byString = makeRef<Connection>();
+    byString->open(pg->OdbcConnectionString("shop"));
+    const std::string want = dump(*byString->execute(q));
+    for (const std::string& cs : {std::string("DSN=QzShopPg;PWD={x;y}"), "FILEDSN=" + dir.file("pg.dsn"),
+                                  std::string("Provider=MSDASQL;Data Source=QzShopPg;uid=postgres")}) {
+        Ref<Connection> c = makeRef<Connection>();
+        c->open(cs);
+        EXPECT_EQ(dump(*c->execute(q)), want) << cs;
+    }
+}
+
 // A boolean column reads as Booleans under the driver's own defaults (the
 // string names no option); a string that sets the option keeps its texts.
 TEST_F(Postgres, BooleansAreBooleansUnlessTheStringSaysOtherwise) {

@@ -88,7 +88,13 @@ private:
 };
 
 // ODBC through the driver manager; the string is an ODBC connection string.
-std::unique_ptr<Backend> openOdbc(const std::string& odbcString);
+std::unique_ptr<Backend> openOdbc(const std::string& connectionString);
+// The string the driver manager is handed for an ODBC connection string: an
+// installed driver by its name, then only keys that kind of driver needs,
+// those of a DSN or FILEDSN merged in, every value written so that the driver
+// manager and the driver read it alike. Any other key, or a value the driver
+// cannot take as written, is refused with the provider's error naming it.
+std::string driverManagerString(std::string_view connectionString);
 
 // A driver of the driver manager's list: its name and its library entries.
 struct InstalledDriver {

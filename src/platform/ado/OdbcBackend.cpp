@@ -4,22 +4,17 @@
 #include "platform/ado/Backend.h"
 #include "platform/automation/Text.h"
 
-#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 
-#include "platform/ado/ConnectionString.h"
 #include "platform/ado/SqlText.h"
 #include "platform/system/Deadline.h"
-#include "platform/system/Paths.h"
 
 #include <algorithm>
-#include <cctype>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -639,231 +634,10 @@ public:
     bool givenUp_ = false;
 };
 
-// ---------------------------------------------------------------- what a
-// connection string may make the driver manager do
-
-// The pairs as the driver manager reads them: the key is everything up to
-// "=" (blanks and ";" before it skipped, none trimmed after it), the value
-// either in braces (a doubled "}" standing for one) or up to the next ";".
-std::vector<std::pair<std::string, std::string>> managerPairs(std::string_view s) {
-    std::vector<std::pair<std::string, std::string>> out;
-    std::size_t i = 0;
-    const std::size_t n = s.size();
-    for (;;) {
-        while (i < n && (std::isspace(static_cast<unsigned char>(s[i])) || s[i] == ';')) ++i;
-        const std::size_t keyBegin = i;
-        while (i < n && s[i] != '=') ++i;
-        if (i >= n) return out;
-        std::string key(s.substr(keyBegin, i - keyBegin)), value;
-        ++i;
-        if (i < n && s[i] == '{') {
-            for (++i; i < n && (s[i] != '}' || (i + 1 < n && s[i + 1] == '}')); ++i) {
-                value.push_back(s[i]);
-                if (s[i] == '}') ++i;
-            }
-            if (i < n) ++i;
-        } else {
-            while (i < n && s[i] != ';') value.push_back(s[i++]);
-        }
-        out.emplace_back(std::move(key), std::move(value));
-    }
-}
-
-std::string installedNames(const std::vector<InstalledDriver>& drivers) {
-    std::string out;
-    for (const InstalledDriver& d : drivers) out += (out.empty() ? "" : ", ") + d.name;
-    return out.empty() ? "none is installed" : "the installed ones are " + out;
-}
-
-[[noreturn]] void refuseDriver(const std::string& what, const std::vector<InstalledDriver>& drivers) {
-    raiseProvider(kSource, what + ", which is not an installed ODBC driver; a connection names its driver by "
-                                  "its installed name (" + installedNames(drivers) + ").");
-}
-
-const InstalledDriver* installedByName(const std::vector<InstalledDriver>& drivers, std::string_view name) {
-    for (const InstalledDriver& d : drivers)
-        if (equalsNoCaseAscii(d.name, name)) return &d;
-    return nullptr;
-}
-
-// The driver a data source of odbc.ini names (the user's file, then the
-// system's, as the driver manager looks) must be an installed driver's
-// name, or the very library entry of one.
-std::string dataSourceDriver(const std::string& dsn) {
-    char entry[1024] = {};
-    SQLSetConfigMode(ODBC_BOTH_DSN);
-    SQLGetPrivateProfileString(dsn.c_str(), "Driver", "", entry, sizeof entry, "ODBC.INI");
-    return entry;
-}
-
-void checkDataSource(const std::string& dsn, const std::vector<InstalledDriver>& drivers) {
-    const std::string driver = dataSourceDriver(dsn);
-    if (driver.empty()) return; // no such source: the driver manager says so
-    const InstalledDriver* d = installedByName(drivers, driver);
-    if (d && d->name == driver) return;
-    for (const InstalledDriver& i : drivers)
-        for (const std::string& lib : i.libraries)
-            if (lib == driver) return;
-    refuseDriver("The ODBC data source \"" + dsn + "\" names the driver \"" + driver + "\"", drivers);
-}
-
-void checkPairs(const std::vector<std::pair<std::string, std::string>>& pairs,
-                const std::vector<InstalledDriver>& drivers, bool fileDsnAllowed);
-
-// Keys that make the driver manager or a driver load a library, write a file
-// or a log to a path, or set the driver manager's own attributes: the driver
-// manager's SAVEFILE, trace keys and attribute keys; the SQLite driver's
-// extensions and trace file; FreeTDS's dump file and debug flags; the
-// PostgreSQL driver's logs (by name and by their short names) and their folder.
-bool refusedKey(std::string_view key) {
-    static constexpr std::string_view kRefused[] = {
-        "SAVEFILE", "DMEnvAttr", "DMConnAttr", "DMStmtAttr", "Trace", "TraceFile", "TraceLibrary",
-        "LoadExt", "DumpFile", "DumpFileAppend", "DebugFlags", "Debug", "CommLog", "B2", "B3",
-        "Logdir"};
-    for (std::string_view k : kRefused)
-        if (equalsNoCaseAscii(key, k)) return true;
-    return false;
-}
-
-// A file data source is read as the driver manager reads it: the pairs of
-// its [ODBC] section join the connection's.
-void checkFileDataSource(std::string file, const std::vector<InstalledDriver>& drivers) {
-    // The driver manager looks for a name without a folder in its own
-    // folder of file sources: only a full path is taken here.
-    if (!file.starts_with('/'))
-        raiseProvider(kSource, "A file data source is named by its full path, not \"" + file + "\".");
-    if (!file.ends_with(".dsn")) file += ".dsn";
-    std::ifstream in(file);
-    if (!in) raiseProvider(kSource, "The file data source \"" + file + "\" cannot be read.");
-    std::vector<std::pair<std::string, std::string>> pairs;
-    bool inOdbc = false;
-    for (std::string line; std::getline(in, line);) {
-        const std::string_view t = trimSpaces(line);
-        if (t.starts_with('[')) {
-            inOdbc = equalsNoCaseAscii(t, "[ODBC]");
-            continue;
-        }
-        const auto eq = t.find('=');
-        if (inOdbc && eq != std::string_view::npos)
-            pairs.emplace_back(std::string(trimSpaces(t.substr(0, eq))), std::string(trimSpaces(t.substr(eq + 1))));
-    }
-    checkPairs(pairs, drivers, false);
-}
-
-void checkPairs(const std::vector<std::pair<std::string, std::string>>& pairs,
-                const std::vector<InstalledDriver>& drivers, bool fileDsnAllowed) {
-    bool named = false;
-    for (const auto& [rawKey, value] : pairs) {
-        const std::string_view key = trimSpaces(rawKey);
-        if (equalsNoCaseAscii(key, "DRIVER")) {
-            named = true;
-            const InstalledDriver* d = installedByName(drivers, trimSpaces(value));
-            if (!d || d->name != value) refuseDriver("The connection names the driver \"" + value + "\"", drivers);
-        } else if (equalsNoCaseAscii(key, "DSN")) {
-            named = true;
-            checkDataSource(value, drivers);
-        } else if (equalsNoCaseAscii(key, "FILEDSN")) {
-            named = true;
-            if (!fileDsnAllowed) raiseProvider(kSource, "A file data source cannot name another one.");
-            checkFileDataSource(value, drivers);
-        } else if (refusedKey(key)) {
-            raiseProvider(kSource, "The connection string key \"" + std::string(key) +
-                                       "\" is not accepted: it can load libraries, write files or logs, or set "
-                                       "the ODBC driver manager's own attributes.");
-        }
-    }
-    // With none of these the driver manager opens the source "DEFAULT".
-    if (!named && fileDsnAllowed) checkDataSource("DEFAULT", drivers);
-}
-
-// The string the driver manager is given: each key once (its first value,
-// as ODBC reads repeated keys), a driver named in its installed spelling,
-// every value quoted so that it reads back whole. It is refused when it
-// could make the driver manager load a library that is not an installed
-// driver, or write a file. A text outside ASCII is checked a second time as
-// a driver manager that narrows each character to a byte would read it.
-std::string checkedOdbcString(std::string_view text) {
-    const std::vector<InstalledDriver> drivers = installedDrivers();
-    std::string out, database;
-    bool sqliteDriver = false;
-    std::vector<std::string_view> seen;
-    const std::vector<ConnectionPair> pairs = parseConnectionString(text);
-    for (const ConnectionPair& p : pairs) {
-        for (unsigned char c : p.key)
-            if (c < 0x20 || c >= 0x7F)
-                raiseProvider(kSource, "The connection string holds a key that is not plain text: \"" + p.key + "\".");
-        bool repeated = false;
-        for (std::string_view k : seen) repeated = repeated || equalsNoCaseAscii(k, p.key);
-        if (repeated) continue;
-        seen.push_back(p.key);
-        std::string value = p.value;
-        if (equalsNoCaseAscii(p.key, "DRIVER")) {
-            const InstalledDriver* d = installedByName(drivers, trimSpaces(value));
-            if (!d) refuseDriver("The connection names the driver \"" + value + "\"", drivers);
-            value = d->name;
-            sqliteDriver = toLowerAscii(d->name).find("sqlite") != std::string::npos;
-        } else if (equalsNoCaseAscii(p.key, "Database")) {
-            database = value;
-        }
-        out += p.key;
-        out += '=';
-        out += quoteOdbcValue(value);
-        out += ';';
-    }
-    // The SQLite driver makes an empty database where its file is missing,
-    // and the author then reads "no such table" with a stray file left
-    // behind: a missing file is said as such instead.
-    if (sqliteDriver && !database.empty() && database != ":memory:" && !database.starts_with("file:") &&
-        !sys::regularFileExists(database))
-        raiseProvider(kSource, "The SQLite database file \"" + database + "\" does not exist.");
-    checkPairs(managerPairs(out), drivers, true);
-    bool ascii = true;
-    for (unsigned char c : out) ascii = ascii && c < 0x80;
-    if (!ascii) {
-        std::string narrowed;
-        for (char16_t c : wide(out)) narrowed.push_back(static_cast<char>(c & 0xFF));
-        checkPairs(managerPairs(narrowed), drivers, true);
-    }
-    return out;
-}
-
-// True when a driver name or library entry stands for PostgreSQL's driver.
-bool isPostgresDriver(std::string_view driver, const std::vector<InstalledDriver>& drivers) {
-    auto library = [](std::string_view path) {
-        const std::size_t slash = path.rfind('/');
-        return toLowerAscii(path.substr(slash == std::string_view::npos ? 0 : slash + 1)).starts_with("psqlodbc");
-    };
-    if (const InstalledDriver* d = installedByName(drivers, trimSpaces(driver)))
-        return std::any_of(d->libraries.begin(), d->libraries.end(), library);
-    return library(driver);
-}
-
-// PostgreSQL's driver gives a boolean column as the texts "1" and "0" while
-// its option BoolsAsChar is on, and it is on by default: the option is turned
-// off, so that a boolean reads as a Boolean, unless the string sets it itself
-// (by its name, its short name B9, or the options' bits CX).
-std::string withBooleans(const std::string& odbcString) {
-    std::vector<std::string> named;
-    for (const auto& [rawKey, value] : managerPairs(odbcString)) {
-        const std::string_view key = trimSpaces(rawKey);
-        if (equalsNoCaseAscii(key, "BoolsAsChar") || equalsNoCaseAscii(key, "B9") || equalsNoCaseAscii(key, "CX"))
-            return odbcString;
-        if (equalsNoCaseAscii(key, "DRIVER")) named.push_back(value);
-        else if (equalsNoCaseAscii(key, "DSN")) named.push_back(dataSourceDriver(value));
-    }
-    if (named.empty()) named.push_back(dataSourceDriver("DEFAULT"));
-    const std::vector<InstalledDriver> drivers = installedDrivers();
-    for (const std::string& driver : named)
-        if (isPostgresDriver(driver, drivers)) return odbcString + "BoolsAsChar=0;";
-    return odbcString;
-}
-
 } // namespace
 
 std::unique_ptr<Backend> openOdbc(const std::string& connectionString) {
-    // Only the driver manager's own reading of the string decides which
-    // library it loads: the string is checked in the form it is given.
-    const std::string odbcString = withBooleans(checkedOdbcString(connectionString));
+    const std::string odbcString = driverManagerString(connectionString);
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
         raiseProvider(kSource, "An ODBC connection cannot be allocated.");
