@@ -36,18 +36,19 @@ std::string absoluteIn(std::string_view base, std::string_view path) {
     return out;
 }
 
-// The keys of an ODBC string that name a database file, by its driver: the
-// SQLite drivers read "Database", the Access and Excel ones "DBQ". Other
-// drivers' names there (a server's database) are no files.
+// The keys of an ODBC string that name a file: a file data source, and a
+// database file by its driver: the SQLite drivers read "Database", the
+// Access and Excel ones "DBQ". Other drivers' names there (a server's
+// database) are no files.
 std::vector<std::string_view> odbcFileKeys(const std::vector<ado::ConnectionPair>& pairs) {
+    std::vector<std::string_view> keys{"FileDSN"};
     const std::string* driver = ado::findPair(pairs, "Driver");
-    if (!driver) return {};
-    const std::string d = toLowerAscii(*driver);
-    if (d.find("sqlite") != std::string::npos) return {"Database"};
-    if (d.find("mdb") != std::string::npos || d.find("access") != std::string::npos ||
-        d.find("excel") != std::string::npos)
-        return {"DBQ"};
-    return {};
+    const std::string d = driver ? toLowerAscii(*driver) : std::string();
+    if (d.find("sqlite") != std::string::npos) keys.push_back("Database");
+    else if (d.find("mdb") != std::string::npos || d.find("access") != std::string::npos ||
+             d.find("excel") != std::string::npos)
+        keys.push_back("DBQ");
+    return keys;
 }
 
 // The keys of these pairs that name a data file: "Data Source" for the Jet

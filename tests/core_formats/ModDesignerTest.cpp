@@ -66,6 +66,11 @@ TEST_F(TemplateFolder, OdbcDatabaseFilesBecomeAbsolute) {
               "Provider=MSDASQL;Extended Properties=\"Driver=SQLite3;Database={" + folder + "/ a.db}\"");
     EXPECT_EQ(AdjustConnectionString("Driver={MDBTools};DBQ=data\\x.mdb", false, folder),
               "Driver={MDBTools};DBQ=" + folder + "/data/x.mdb");
+    // A file data source, whatever its driver.
+    EXPECT_EQ(AdjustConnectionString("FILEDSN=shop.dsn;UID=ann", false, folder),
+              "FILEDSN=" + folder + "/shop.dsn;UID=ann");
+    EXPECT_EQ(AdjustConnectionString("Provider=MSDASQL;FileDSN=dsn/pg", false, folder),
+              "Provider=MSDASQL;FileDSN=" + folder + "/dsn/pg");
     // A server's database is no file.
     for (const std::string& s : {std::string("Driver={PostgreSQL Unicode};Database=invoice"),
                                  std::string("Provider=MSDASQL;Driver=SQLite3;Database=/srv/x.db"),
