@@ -112,6 +112,34 @@ bool Locate(std::string& bin, std::string& driver, std::string* whyNot) {
     return true;
 }
 
+// The process's ODBC set-up, independent of the machine's: the PostgreSQL
+// driver as "QzPostgreSQL" and, where installed, the SQLite driver beside it
+// as "QzSQLite3", so that a test can read the same data through ODBC from a
+// SQLite file. The driver manager reads where its set-up is at its first
+// use only, so it is made before main: tests that use ODBC before the
+// server starts leave it as it is, and the order of tests does not matter.
+struct OdbcSetUp {
+    std::string dir;
+    OdbcSetUp() {
+        std::string bin, driver;
+        char tmpl[] = "/tmp/qzodbc-XXXXXX";
+        if (!Locate(bin, driver, nullptr) || !mkdtemp(tmpl)) return;
+        dir = tmpl;
+        std::ofstream ini(dir + "/odbcinst.ini");
+        ini << "[QzPostgreSQL]\nDescription=PostgreSQL Unicode\nDriver=" << driver << "\nUsageCount=1\n";
+        if (const fs::path sqlite = fs::path(driver).parent_path() / "libsqlite3odbc.so"; fs::exists(sqlite))
+            ini << "[QzSQLite3]\nDriver=" << sqlite.string() << "\n";
+        std::ofstream(dir + "/odbc.ini") << "";
+        setenv("ODBCSYSINI", dir.c_str(), 1);
+        setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+    }
+    ~OdbcSetUp() {
+        std::error_code ec;
+        if (!dir.empty()) fs::remove_all(dir, ec);
+    }
+};
+const OdbcSetUp gOdbcSetUp;
+
 } // namespace
 
 bool PgServer::Installed(std::string* whyNot) {
@@ -121,7 +149,6 @@ bool PgServer::Installed(std::string* whyNot) {
 
 bool PgServer::Start(std::string& whyNot) {
     if (!Locate(bin_, driver_, &whyNot)) return false;
-    const std::string& driver = driver_;
     char tmpl[] = "/tmp/qzpg-XXXXXX";
     if (!mkdtemp(tmpl)) {
         whyNot = "cannot create a temporary folder";
@@ -160,17 +187,6 @@ bool PgServer::Start(std::string& whyNot) {
         whyNot = "the server did not start: " + out;
         return false;
     }
-    // An ODBC set-up of our own, independent of the machine's.
-    std::ofstream ini(dir_ + "/odbcinst.ini");
-    ini << "[QzPostgreSQL]\nDescription=PostgreSQL Unicode\nDriver=" << driver << "\nUsageCount=1\n";
-    // The SQLite driver beside it, where installed, so that a test can read
-    // the same data through ODBC from a SQLite file.
-    if (const fs::path sqlite = fs::path(driver).parent_path() / "libsqlite3odbc.so"; fs::exists(sqlite))
-        ini << "[QzSQLite3]\nDriver=" << sqlite.string() << "\n";
-    ini.close();
-    std::ofstream(dir_ + "/odbc.ini") << "";
-    setenv("ODBCSYSINI", dir_.c_str(), 1);
-    setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);
     return true;
 }
 

@@ -2,10 +2,9 @@
 // temporary folder, listening on 127.0.0.1 at a free port, with trust
 // authentication for the user "postgres". Connection strings name the ODBC
 // driver by its installed name, "QzPostgreSQL", of a temporary odbcinst.ini
-// (ODBCSYSINI/ODBCINI point there), for a process that has not used ODBC
-// before the server started; the SQLite ODBC driver is there too, as
-// "QzSQLite3", where it is installed. Started on first use, stopped when the
-// process ends.
+// that ODBCSYSINI/ODBCINI point to from before main, whichever test runs
+// first; the SQLite ODBC driver is there too, as "QzSQLite3", where it is
+// installed. Started on first use, stopped when the process ends.
 #pragma once
 
 #include <string>

@@ -16,14 +16,8 @@ using namespace qz::datasources;
 
 namespace {
 
-// The server sets up the process's ODBC configuration before anything uses ODBC.
-struct ServerFirst : ::testing::Environment {
-    void SetUp() override {
-        test::DataSourceWindows::useOwnOdbcConfig = false;
-        test::PgServer::Instance();
-    }
-};
-[[maybe_unused]] auto* const serverFirst = ::testing::AddGlobalTestEnvironment(new ServerFirst);
+// The process's ODBC configuration is the test server's, made before main.
+[[maybe_unused]] const bool kServersOdbc = (test::DataSourceWindows::useOwnOdbcConfig = false);
 
 struct RealConnections : test::DataSourceWindows {
     frmConnection e;

@@ -29,6 +29,9 @@ INSERT INTO Orders VALUES (10, 1, '2000-01-05', 50), (11, 1, '2000-02-01', 150),
                           (13, 3, '2000-03-01', 120);
 INSERT INTO Products VALUES (1, 'Tea'), (2, 'Rice');)";
 
+// The process's ODBC configuration is the test server's, made before main.
+[[maybe_unused]] const bool kServersOdbc = (qz::test::DataSourceWindows::useOwnOdbcConfig = false);
+
 struct QueryBuilderWindow : qz::test::DataSourceWindows {
     frmQueryBuilder b;
     QZCFile file;
