@@ -3,7 +3,9 @@
 #include "SameData.h"
 #include "common/CommaLocale.h"
 
+#include "platform/ado/Workbook.h"
 #include "platform/automation/MemoryMeter.h"
+#include "platform/system/Deadline.h"
 
 #include <gtest/gtest.h>
 
@@ -477,6 +479,162 @@ book('long.xlsx', [('L' * 100000, head)])
     EXPECT_EQ(dump(*quoted->execute("SELECT * FROM Q")), "N:S \n");
     EXPECT_NE(openError(dir.file("twice.xlsx")).find("two sheets are named 'DATA'"), std::string::npos);
     EXPECT_NE(openError(dir.file("long.xlsx")).find("100000 characters long"), std::string::npos);
+}
+
+// Hostile and odd .xls files, each a compound file packed here around a
+// Python writer's workbook stream: they end within the memory ceiling and the
+// deadline with an error naming the file, or read as they should.
+TEST(FileSources, XlsHostileAndOddFilesEndInClearErrors) {
+    TempDir dir;
+    dir.write("make.py", R"(import sys, struct, os, xlwt
+out = sys.argv[1]
+NONE, END = 0xFFFFFFFF, 0xFFFFFFFE
+
+def cfb(streams, shift=9, loop=False):
+    """A compound file of the streams, every one in the allocation table's sectors."""
+    size = 1 << shift
+    sectors, fat = [], []
+    def add(data):
+        data = data.ljust(max(size, -(-len(data) // size) * size), b'\0')
+        first = len(sectors)
+        for i in range(0, len(data), size):
+            sectors.append(data[i:i + size])
+            fat.append(len(sectors) if i + size < len(data) else END)
+        return first
+    def entry(name, kind, start, length, child=NONE, right=NONE):
+        n = (name + '\0').encode('utf-16-le')
+        return n.ljust(64, b'\0') + struct.pack('<HBBIII', len(n), kind, 1, NONE, right, child) + b'\0' * 36 + struct.pack('<III', start, length, 0)
+    streams = [(name, data.ljust(4096, b'\0')) for name, data in streams]  # none in the mini stream
+    placed = [(name, add(data), len(data)) for name, data in streams]
+    d = entry('Root Entry', 5, END, 0, child=1)
+    for i, (name, start, length) in enumerate(placed):
+        d += entry(name, 2, start, length, right=i + 2 if i + 1 < len(placed) else NONE)
+    d = d.ljust(size * 2, b'\0')
+    directory = add(d)
+    if loop:
+        fat[-1] = directory
+    count = 1
+    while len(sectors) + count > count * size // 4:
+        count += 1
+    first = len(sectors)
+    fat += [0xFFFFFFFD] * count
+    fat += [NONE] * (count * size // 4 - len(fat))
+    table = struct.pack('<%dI' % len(fat), *fat)
+    sectors += [table[i:i + size] for i in range(0, len(table), size)]
+    header = struct.pack('<8s16sHHHHH6sIIIIIIIII', bytes.fromhex('D0CF11E0A1B11AE1'), b'\0' * 16, 0x3E,
+                         3 if shift == 9 else 4, 0xFFFE, shift, 6, b'\0' * 6, 2 if shift == 12 else 0, count,
+                         directory, 0, 4096, END, 0, END, 0)
+    header += struct.pack('<109I', *([first + i for i in range(count)] + [NONE] * (109 - count)))
+    return header.ljust(size, b'\0') + b''.join(sectors)
+
+def records(stream):
+    at = 0
+    while at + 4 <= len(stream):
+        kind, length = struct.unpack_from('<HH', stream, at)
+        yield at, kind, stream[at + 4:at + 4 + length]
+        at += 4 + length
+
+def insert(stream, extra):
+    """The stream with records put just before the globals' EOF, the sheets' positions moved."""
+    out, eof = b'', None
+    for at, kind, data in records(stream):
+        if kind == 0x000A:
+            eof = at
+            break
+    for at, kind, data in records(stream[:eof]):
+        if kind == 0x0085:
+            data = struct.pack('<I', struct.unpack_from('<I', data)[0] + len(extra)) + data[4:]
+        out += struct.pack('<HH', kind, len(data)) + data
+    return out + extra + stream[eof:]
+
+def record(kind, data):
+    return struct.pack('<HH', kind, len(data)) + data
+
+def write(name, data):
+    open(out + '/' + name, 'wb').write(data)
+
+def book(fill, *names):
+    b = xlwt.Workbook()
+    for n in names:
+        fill(b.add_sheet(n))
+    return b.get_biff_data()
+
+def small(s):
+    for r, v in enumerate(['N', 1, 2, 3]):
+        s.write(r, 0, v)
+
+# One long text that many cells show.
+long = 'x' * 32767
+def shared(s):
+    s.write(0, 0, 'T')
+    for r in range(1, 4001):
+        s.write(r, 0, long)
+write('shared.xls', cfb([('Workbook', book(shared, 'Big'))]))
+# Twenty names, each over the whole of a wide sheet.
+def wide(s):
+    s.write(0, 0, 'A')
+    for r in range(1, 2000):
+        s.write(r, 0, r)
+        s.write(r, 255, r)
+names = record(0x01AE, struct.pack('<HH', 1, 0x0401)) + record(0x0017, struct.pack('<HHHH', 1, 0, 0, 0))
+for i in range(20):
+    n = b'n%02d' % i
+    names += record(0x0018, struct.pack('<HBBHHH4B', 0, 0, len(n), 11, 0, 0, 0, 0, 0, 0) + b'\0' + n +
+                    struct.pack('<BHHHHH', 0x3B, 0, 0, 1999, 0, 255))
+write('names.xls', cfb([('Workbook', insert(book(wide, 'Wide'), names))]))
+# Sectors of 4096 bytes; a directory whose chain goes round.
+write('sectors.xls', cfb([('Workbook', book(small, 'Data'))], shift=12))
+plain = xlwt.Workbook()
+small(plain.add_sheet('Data'))
+plain.save(out + '/plain.xls')
+write('loop.xls', cfb([('Workbook', book(small, 'Data'))], loop=True))
+# Two sheets of one name; a password; only the workbook's first record.
+write('twice.xls', cfb([('Workbook', book(small, 'Same', 'Zzzz').replace(b'Zzzz', b'SAME'))]))
+write('password.xls', cfb([('Workbook', insert(book(small, 'Data'), record(0x002F, b'\1\0' + b'\0' * 52)))]))
+write('bof.xls', cfb([('Workbook', record(0x0809, struct.pack('<HHHHII', 0x0600, 5, 0, 0, 0, 0)))]))
+write('password.xlsx', cfb([('EncryptionInfo', os.urandom(512)), ('EncryptedPackage', os.urandom(4096))]))
+# A file larger than the memory ceiling, its bytes not on the disk.
+with open(out + '/huge.xls', 'wb') as f:
+    f.write(cfb([('Workbook', book(small, 'Data'))]))
+    f.truncate(100 << 20)
+)");
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + dir.file("make.py") + "' '" + dir.str() + "'").c_str()), 0)
+        << "python3-xlwt is needed";
+    auto expectError = [&](const char* file, const char* part) {
+        const std::string error = openError(dir.file(file));
+        EXPECT_NE(error.find(part), std::string::npos) << file << ": " << error;
+        EXPECT_NE(error.find(file), std::string::npos) << error;
+    };
+    {
+        // 131 MB of one shared text, 40 MB of name blocks and a file of
+        // 100 MB, under a ceiling of 64 MB.
+        const memory::CeilingScope ceiling(std::int64_t{64} << 20);
+        expectError("shared.xls", "memory ceiling");
+        expectError("names.xls", "memory ceiling");
+        expectError("huge.xls", "memory ceiling");
+    }
+    expectError("loop.xls", "its directory goes round in a loop");
+    expectError("twice.xls", "two sheets are named 'SAME'");
+    expectError("password.xls", "protected by a password");
+    expectError("password.xlsx", "protected by a password");
+    expectError("bof.xls", "holds no worksheet");
+    // Sectors of 4096 bytes, where the header takes the whole first one,
+    // hold what the writer's own file of 512-byte sectors holds.
+    auto read = [&](const char* file) {
+        Ref<Connection> c = makeRef<Connection>();
+        c->open(excelString(dir.file(file)));
+        return dump(*c->execute("SELECT * FROM [Data$]"));
+    };
+    EXPECT_EQ(read("sectors.xls"), read("plain.xls"));
+    EXPECT_NE(read("plain.xls").find("=3|"), std::string::npos);
+    // The reader hears a deadline that has passed.
+    const sys::DeadlineScope past(sys::DeadlineClock::now() - std::chrono::seconds(1));
+    try {
+        workbook::readWorkbook(dir.file("names.xls"));
+        ADD_FAILURE() << "read past the deadline";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Number, kTimeoutExpired);
+    }
 }
 
 std::string fixture(const std::string& name, const TempDir& dir) {

@@ -47,8 +47,8 @@ public:
     void exec(const std::string& sql);
     // Counts what an importer loads into the database against the memory
     // ceiling (error 7 past it), for as long as the database is open.
-    void countLoaded(std::int64_t bytes) {
-        reserveLoad(bytes, "Jet", "the data read from the file");
+    void countLoaded(std::int64_t bytes, const char* what = "the data read from the file") {
+        reserveLoad(bytes, "Jet", what);
         loaded_ += bytes;
         tally_.set(loaded_);
     }

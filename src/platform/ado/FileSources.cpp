@@ -10,6 +10,7 @@
 #include "platform/ado/Workbook.h"
 #include "platform/automation/DecimalText.h"
 #include "platform/system/CodePage.h"
+#include "platform/system/Deadline.h"
 
 #include <mdbtools.h>
 #include <sqlite3.h>
@@ -95,34 +96,38 @@ void uniqueNames(std::vector<std::string>& names) {
     }
 }
 
-// Values as Access SQL compares and computes with them: dates in one text
-// form ('YYYY-MM-DD', with ' HH:MM:SS' when they have a time of day, which
-// sorts as the dates do), True as -1; texts compare without regard to case.
-void keepAsAccessDoes(TableText& t, std::size_t c, const std::string& type) {
-    const bool date = type == "DATETIME", boolean = type == "BOOLEAN";
-    if (!date && !boolean) return;
-    for (auto& row : t.rows) {
-        if (c >= row.size() || !row[c]) continue;
-        std::string& v = *row[c];
-        double d = 0;
-        if (boolean) v = v == "0" || v.empty() ? "0" : "-1";
-        else if (packedIsoDate(v) < 0 && parseIsoDateTime(v, d)) v = workbook::isoFromOleDate(d, true);
-    }
+// A value as Access SQL compares and computes with it: a date in one text
+// form ('YYYY-MM-DD', with ' HH:MM:SS' when it has a time of day, which sorts
+// as dates do), True as -1; texts compare without regard to case.
+void keepAsAccessDoes(std::string& v, const std::string& type) {
+    double d = 0;
+    if (type == "BOOLEAN") v = v == "0" || v.empty() ? "0" : "-1";
+    else if (type == "DATETIME" && packedIsoDate(v) < 0 && parseIsoDateTime(v, d)) v = workbook::isoFromOleDate(d, true);
 }
 
-void createTable(SqliteBackend& db, TableText& t) {
+// Creates the table (its columns' types declared or inferred from its rows)
+// and returns the types.
+std::vector<std::string> defineTable(SqliteBackend& db, TableText& t) {
     uniqueNames(t.columns);
+    std::vector<std::string> types;
     std::string sql = "CREATE TABLE " + quoteSqlName(t.name) + " (";
     for (std::size_t c = 0; c < t.columns.size(); ++c) {
         if (c) sql += ", ";
-        const std::string type = c < t.declared.size() && !t.declared[c].empty() ? t.declared[c] : inferType(t, c);
-        keepAsAccessDoes(t, c, type);
+        const std::string& type = types.emplace_back(
+            c < t.declared.size() && !t.declared[c].empty() ? t.declared[c] : inferType(t, c));
         sql += quoteSqlName(t.columns[c]) + " " + type;
         if (type.starts_with("VARCHAR") || type == "TEXT") sql += std::string(" COLLATE ") + kJetTextCollation;
     }
     for (const std::string& fk : t.foreignKeys) sql += ", " + fk;
     sql += ")";
     db.exec(sql);
+    return types;
+}
+
+// Writes `count` rows into the table, row i as row(i) gives it (its values
+// as Access keeps them), each counted against the memory ceiling as `what`.
+template <typename Row>
+void insertRows(SqliteBackend& db, const TableText& t, std::size_t count, Row row, const char* what) {
     if (t.columns.empty()) return;
     std::string ins = "INSERT INTO " + quoteSqlName(t.name) + " VALUES (";
     for (std::size_t c = 0; c < t.columns.size(); ++c) ins += c ? ",?" : "?";
@@ -132,15 +137,17 @@ void createTable(SqliteBackend& db, TableText& t) {
         raiseProvider(kSource, sqlite3_errmsg(db.handle()));
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalizer(st, sqlite3_finalize);
     db.exec("BEGIN");
-    for (const auto& row : t.rows) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i % 1024 == 1023 && sys::deadlinePassed()) raiseTimeout(kSource);
+        const std::vector<std::optional<std::string>>& values = row(i);
         // A row takes its texts and a little more in the database.
         std::int64_t bytes = 16 * static_cast<std::int64_t>(t.columns.size());
-        for (const auto& v : row)
+        for (const auto& v : values)
             if (v) bytes += static_cast<std::int64_t>(v->size());
-        db.countLoaded(bytes);
+        db.countLoaded(bytes, what);
         for (std::size_t c = 0; c < t.columns.size(); ++c) {
-            if (c < row.size() && row[c])
-                sqlite3_bind_text(st, static_cast<int>(c + 1), row[c]->data(), static_cast<int>(row[c]->size()),
+            if (c < values.size() && values[c])
+                sqlite3_bind_text(st, static_cast<int>(c + 1), values[c]->data(), static_cast<int>(values[c]->size()),
                                   SQLITE_STATIC);
             else
                 sqlite3_bind_null(st, static_cast<int>(c + 1));
@@ -149,6 +156,16 @@ void createTable(SqliteBackend& db, TableText& t) {
         sqlite3_reset(st);
     }
     db.exec("COMMIT");
+}
+
+void createTable(SqliteBackend& db, TableText& t) {
+    const std::vector<std::string> types = defineTable(db, t);
+    insertRows(db, t, t.rows.size(), [&](std::size_t i) -> const std::vector<std::optional<std::string>>& {
+        auto& values = t.rows[i];
+        for (std::size_t c = 0; c < values.size() && c < types.size(); ++c)
+            if (values[c]) keepAsAccessDoes(*values[c], types[c]);
+        return values;
+    }, "the data read from the file");
 }
 
 // ---------------------------------------------------------------- text
@@ -199,14 +216,16 @@ std::vector<std::vector<std::optional<std::string>>> parseDelimited(const std::s
 
 
 // A block of workbook cells as a table: the first row names the columns
-// (with a header), the column types come from the cells' kinds.
-TableText tableOfBlock(workbook::Block& b, bool header) {
+// (with a header), the column types come from the cells' kinds. Its rows
+// are written one at a time, a shared text copied only for its row.
+void createBlockTable(SqliteBackend& db, workbook::Contents& book, const workbook::Block& b, bool header,
+                      const char* what) {
     using workbook::CellKind;
     TableText t;
     t.name = b.name;
     auto rows = b.rows.begin();
     if (header && rows != b.rows.end()) {
-        for (workbook::Cell& c : *rows) t.columns.push_back(std::move(c.text));
+        for (const workbook::Cell& c : *rows) t.columns.push_back(book.text(c));
         ++rows;
     }
     for (std::size_t c = t.columns.size(); c < b.width; ++c) t.columns.push_back("F" + std::to_string(c + 1));
@@ -227,7 +246,7 @@ TableText tableOfBlock(workbook::Block& b, bool header) {
                 if (integral && !isInteger(cell.text)) integral = false;
                 break;
             }
-            longest = std::max(longest, cell.text.size());
+            longest = std::max(longest, book.text(cell).size());
         }
         const int kinds = text + number + date + boolean;
         std::string& type = t.declared[c];
@@ -236,13 +255,21 @@ TableText tableOfBlock(workbook::Block& b, bool header) {
         else if (kinds == 1 && number) type = integral ? "INTEGER" : "DOUBLE";
         else type = longest > 255 ? "TEXT" : "VARCHAR(255)";
     }
-    for (auto r = rows; r != b.rows.end(); ++r) {
-        std::vector<std::optional<std::string>> row(b.width);
-        for (std::size_t c = 0; c < b.width; ++c)
-            if ((*r)[c].kind != CellKind::Empty) row[c] = std::move((*r)[c].text);
-        t.rows.push_back(std::move(row));
-    }
-    return t;
+    const std::vector<std::string> types = defineTable(db, t);
+    std::vector<std::optional<std::string>> values(b.width);
+    const std::size_t first = static_cast<std::size_t>(rows - b.rows.begin());
+    insertRows(db, t, b.rows.size() - first, [&](std::size_t i) -> const std::vector<std::optional<std::string>>& {
+        const std::vector<workbook::Cell>& cells = b.rows[first + i];
+        std::int64_t bytes = 0;
+        for (std::size_t c = 0; c < b.width; ++c) {
+            values[c].reset();
+            if (cells[c].kind == CellKind::Empty) continue;
+            keepAsAccessDoes(values[c].emplace(book.text(cells[c])), types[c]);
+            bytes += static_cast<std::int64_t>(values[c]->size());
+        }
+        book.countText(bytes);
+        return values;
+    }, what);
 }
 
 } // namespace
@@ -378,24 +405,23 @@ std::unique_ptr<Backend> importTextFolder(const std::string& folder, bool header
     return db;
 }
 
-namespace {
-
-bool isZipFile(const std::string& path) {
-    char magic[4] = {};
-    std::ifstream in(path, std::ios::binary);
-    return in.read(magic, sizeof magic) && std::memcmp(magic, "PK\x03\x04", 4) == 0;
-}
-
-} // namespace
-
 std::unique_ptr<Backend> importExcel(const std::string& path, bool header) {
     // The file's own first bytes say its format, whatever the connection
     // string's Excel version says.
-    std::vector<workbook::Block> blocks = isZipFile(path) ? workbook::readXlsx(path) : workbook::readXls(path);
+    const std::unique_ptr<workbook::Contents> book = workbook::readWorkbook(path);
     auto db = std::make_unique<JetBackend>(SqliteBackend::openMemory());
-    for (workbook::Block& b : blocks) {
-        TableText t = tableOfBlock(b, header);
-        createTable(db->database(), t);
+    const std::string what = "the tables of the workbook '" + path + "'";
+    // One table's block of cells at a time: a defined name over a large
+    // sheet holds its cells only while its table is made.
+    try {
+        for (const workbook::TableArea& area : book->tables) {
+            if (sys::deadlinePassed()) raiseTimeout(kSource);
+            const workbook::Block block = book->cut(area);
+            createBlockTable(db->database(), *book, block, header, what.c_str());
+            book->release(block.held);
+        }
+    } catch (const std::bad_alloc&) {
+        raiseOutOfMemory(kSource, what);
     }
     return db;
 }

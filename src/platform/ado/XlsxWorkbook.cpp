@@ -45,13 +45,6 @@ constexpr zip_uint64_t kMaxPart = 256ull << 20;
 constexpr zip_uint64_t kMaxWholePart = 64ull << 20;
 constexpr zip_uint64_t kMaxInflated = 1ull << 30;
 constexpr zip_uint64_t kRatioFree = 1ull << 20, kMaxRatio = 200;
-// The tables made of a workbook hold at most this many cells (named ranges
-// included, empty cells of their rows too) and this much text; a table has
-// at most as many columns as SQLite's.
-constexpr std::size_t kMaxCells = 10'000'000;
-constexpr std::int64_t kMaxText = std::int64_t{1} << 30;
-constexpr int kMaxTableColumns = 2000;
-constexpr int kMaxRow = 1'048'576, kMaxColumn = 16'384;
 // Excel keeps sheet names to 31 characters; other writers go further, but
 // not this far.
 constexpr std::size_t kMaxSheetName = 255;
@@ -59,33 +52,6 @@ constexpr std::size_t kMaxSheetName = 255;
 [[noreturn]] void damaged(const std::string& path, const std::string& why) {
     raiseProvider(kSource, "The workbook '" + path + "' is damaged and cannot be read (" + why + ").");
 }
-
-// What the reader keeps (texts, cells, rows), counted against the memory
-// ceiling and the reader's own bound as it grows.
-class Budget {
-public:
-    explicit Budget(const std::string& path) : path_(path) {}
-    void add(std::int64_t bytes) {
-        if (memory::wouldPass(bytes)) raiseOutOfMemory(kSource, "the cells of the workbook '" + path_ + "'");
-        bytes_ += bytes;
-        if (bytes_ > kMaxText)
-            raiseProvider(kSource, "The workbook '" + path_ + "' holds more data than can be read (over " +
-                                       std::to_string(kMaxText >> 20) + " MB).");
-        tally_.set(bytes_);
-    }
-    void addCells(std::size_t n) {
-        cells_ += n;
-        if (cells_ > kMaxCells)
-            raiseProvider(kSource, "The workbook '" + path_ + "' has more cells than can be read (over " +
-                                       std::to_string(kMaxCells) + ").");
-    }
-
-private:
-    const std::string& path_;
-    memory::Tally tally_;
-    std::int64_t bytes_ = 0;
-    std::size_t cells_ = 0;
-};
 
 std::string_view localName(const char* name) {
     const char* colon = std::strrchr(name, ':');
@@ -188,10 +154,10 @@ public:
     }
 
     // The part parsed as XML; nullopt when the package has no such part.
-    std::optional<pugi::xml_document> xml(const std::string& part, Budget& budget) {
+    std::optional<pugi::xml_document> xml(const std::string& part, Contents& book) {
         std::string data;
         const bool found = stream(part, kMaxWholePart, [&](const char* p, std::size_t n) {
-            budget.add(static_cast<std::int64_t>(n) * 4);  // the text and the tree made of it
+            book.hold(static_cast<std::int64_t>(n) * 4);  // the text and the tree made of it
             data.append(p, n);
         });
         if (!found) return std::nullopt;
@@ -203,12 +169,12 @@ public:
 
     // The relationships of a part: id -> (type, target part name).
     std::map<std::string, std::pair<std::string, std::string>> relationships(const std::string& part,
-                                                                             Budget& budget) {
+                                                                             Contents& book) {
         const std::size_t slash = part.rfind('/');
         const std::string folder = slash == std::string::npos ? "" : part.substr(0, slash + 1);
         const std::string name = slash == std::string::npos ? part : part.substr(slash + 1);
         std::map<std::string, std::pair<std::string, std::string>> out;
-        const auto doc = xml(folder + "_rels/" + name + ".rels", budget);
+        const auto doc = xml(folder + "_rels/" + name + ".rels", book);
         if (!doc) return out;
         eachChild(child(*doc, "Relationships"), "Relationship", [&](pugi::xml_node r) {
             if (std::string_view(attr(r, "TargetMode")) == "External") return;
@@ -282,10 +248,10 @@ bool isBuiltinDateFormat(long id) {
 namespace {
 
 // Cell style index -> shows a date.
-std::vector<bool> dateStyles(Package& pkg, const std::string& stylesPart, Budget& budget) {
+std::vector<bool> dateStyles(Package& pkg, const std::string& stylesPart, Contents& book) {
     std::vector<bool> out;
     if (stylesPart.empty()) return out;
-    const auto doc = pkg.xml(stylesPart, budget);
+    const auto doc = pkg.xml(stylesPart, book);
     if (!doc) return out;
     const pugi::xml_node sheet = child(*doc, "styleSheet");
     std::map<long, bool> custom;
@@ -352,7 +318,6 @@ protected:
     virtual void end(std::string_view name) = 0;
     // Text of the element being collected goes to collect_.
     std::string* collect_ = nullptr;
-    std::int64_t collected_ = 0;  // bytes collected, for the caller's budget
 
     static const char* attribute(const XML_Char** attributes, std::string_view name) {
         for (int i = 0; attributes[i]; i += 2)
@@ -387,10 +352,7 @@ private:
     static void onText(void* self, const XML_Char* text, int length) {
         auto* s = static_cast<XmlStream*>(self);
         if (!s->collect_ || s->error_) return;
-        guarded(self, [&](XmlStream& st) {
-            st.collect_->append(text, static_cast<std::size_t>(length));
-            st.collected_ += length;
-        });
+        guarded(self, [&](XmlStream& st) { st.collect_->append(text, static_cast<std::size_t>(length)); });
     }
     static void onDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
         guarded(self, [](XmlStream& s) { damaged(s.path_, "its part " + *s.part_ + " declares a document type"); });
@@ -436,8 +398,7 @@ std::string unescapeText(std::string text) {
 // left out).
 class SharedStrings final : public XmlStream {
 public:
-    SharedStrings(Package& pkg, const std::string& path, Budget& budget, std::vector<std::string>& out)
-        : XmlStream(pkg, path), budget_(budget), out_(out) {}
+    SharedStrings(Package& pkg, Contents& out) : XmlStream(pkg, out.path()), out_(out) {}
 
 private:
     void start(std::string_view name, const XML_Char**) override {
@@ -456,61 +417,44 @@ private:
         } else if (name == "rPh") {
             --phonetic_;
         } else if (name == "si" && inItem_) {
-            budget_.add(static_cast<std::int64_t>(sizeof(std::string) + text_.size()));
-            out_.push_back(unescapeText(std::move(text_)));
+            out_.addString(unescapeText(std::move(text_)));
             text_.clear();
             inItem_ = false;
         }
     }
 
-    Budget& budget_;
-    std::vector<std::string>& out_;
+    Contents& out_;
     std::string text_;
     bool inItem_ = false;
     int phonetic_ = 0;
 };
 
-// A cell of a sheet as read: its column, and its value; a shared string is
-// named by its index, not copied, until a table takes it.
-struct SheetCell {
-    int column = 0;
-    std::int32_t shared = -1;
-    Cell cell;
-};
-
-// The cells of one worksheet that hold a value, by row, in column order.
-struct SheetCells {
-    std::map<int, std::vector<SheetCell>> rows;
-    int firstRow = kMaxRow, lastRow = -1, firstColumn = kMaxColumn, lastColumn = -1;
-};
-
 struct Context {
+    Contents& book;
     const std::string& path;
-    std::vector<std::string> strings;
     std::vector<bool> dates;
     bool date1904 = false;
 };
 
 // A cell's value from its type ("t"), style ("s"), value ("v", when it has
 // one) and inline text.
-SheetCell readCell(std::string_view type, std::string_view style, const std::string* value, std::string& inlineText,
+Cell readCell(std::string_view type, std::string_view style, const std::string* value, std::string& inlineText,
                    const Context& ctx) {
-    SheetCell out;
-    Cell& cell = out.cell;
+    Cell cell;
     if (type == "inlineStr") {
         cell.kind = CellKind::Text;
         cell.text = unescapeText(std::move(inlineText));
-        return out;
+        return cell;
     }
     // A formula saved without its value (<v></v>, as some writers leave it)
     // has none.
-    if (!value || value->empty()) return out;
+    if (!value || value->empty()) return cell;
     if (type == "s") {
         const auto index = smallNumber(*value, 100'000'000);
-        if (!index || static_cast<std::size_t>(*index) >= ctx.strings.size())
+        if (!index || static_cast<std::size_t>(*index) >= ctx.book.strings.size())
             damaged(ctx.path, "a cell names the shared string " + value->substr(0, 20) + ", which is not there");
         cell.kind = CellKind::Text;
-        out.shared = static_cast<std::int32_t>(*index);
+        cell.shared = static_cast<std::int32_t>(*index);
     } else if (type == "str") {
         cell.kind = CellKind::Text;
         cell.text = unescapeText(*value);
@@ -533,7 +477,7 @@ SheetCell readCell(std::string_view type, std::string_view style, const std::str
         if (!readDecimal(*value, d) || !std::isfinite(d)) {
             cell.kind = CellKind::Text;
             cell.text = *value;
-            return out;
+            return cell;
         }
         const auto styleIndex = smallNumber(style, 10'000'000).value_or(0);
         const bool date =
@@ -547,14 +491,13 @@ SheetCell readCell(std::string_view type, std::string_view style, const std::str
             cell.text = numberText(d);
         }
     }
-    return out;
+    return cell;
 }
 
 // One worksheet, read as a stream: only the cells that hold a value are kept.
 class SheetReader final : public XmlStream {
 public:
-    SheetReader(Package& pkg, const Context& ctx, Budget& budget, SheetCells& out)
-        : XmlStream(pkg, ctx.path), ctx_(ctx), budget_(budget), out_(out) {}
+    SheetReader(Package& pkg, const Context& ctx, SheetCells& out) : XmlStream(pkg, ctx.path), ctx_(ctx), out_(out) {}
 
 private:
     void start(std::string_view name, const XML_Char** attributes) override {
@@ -607,41 +550,12 @@ private:
             inData_ = false;
         } else if (name == "c" && inCell_) {
             inCell_ = false;
-            store(readCell(type_, style_, hasValue_ ? &value_ : nullptr, inline_, ctx_));
-        }
-        // What the texts took as they were read is what the cells keep.
-        if (collected_ > kCountEvery) {
-            budget_.add(collected_);
-            collected_ = 0;
+            ctx_.book.put(out_, cellRow_, column_, readCell(type_, style_, hasValue_ ? &value_ : nullptr, inline_, ctx_));
         }
     }
 
-    void store(SheetCell cell) {
-        if (cell.cell.kind == CellKind::Empty) return;
-        cell.column = column_;
-        budget_.addCells(1);
-        budget_.add(static_cast<std::int64_t>(sizeof(SheetCell)));
-        auto [it, added] = out_.rows.try_emplace(cellRow_);
-        if (added) budget_.add(kRowBytes);
-        std::vector<SheetCell>& row = it->second;
-        if (row.empty() || row.back().column < column_) {
-            row.push_back(std::move(cell));
-        } else {  // written out of order: in its place, a later one of the same column wins
-            auto at = std::lower_bound(row.begin(), row.end(), column_,
-                                       [](const SheetCell& c, int column) { return c.column < column; });
-            if (at != row.end() && at->column == column_) *at = std::move(cell);
-            else row.insert(at, std::move(cell));
-        }
-        out_.firstRow = std::min(out_.firstRow, cellRow_);
-        out_.lastRow = std::max(out_.lastRow, cellRow_);
-        out_.firstColumn = std::min(out_.firstColumn, column_);
-        out_.lastColumn = std::max(out_.lastColumn, column_);
-    }
 
-    static constexpr std::int64_t kCountEvery = 64 * 1024;
-    static constexpr std::int64_t kRowBytes = 64;  // a row's entry of the map
     const Context& ctx_;
-    Budget& budget_;
     SheetCells& out_;
     bool inData_ = false, inCell_ = false, inInline_ = false, hasValue_ = false;
     int phonetic_ = 0;
@@ -649,49 +563,9 @@ private:
     std::string type_, style_, value_, inline_;
 };
 
-SheetCells readSheet(Package& pkg, const std::string& part, const Context& ctx, Budget& budget) {
-    SheetCells out;
-    SheetReader reader(pkg, ctx, budget, out);
+void readSheet(Package& pkg, const std::string& part, const Context& ctx, SheetCells& out) {
+    SheetReader reader(pkg, ctx, out);
     if (!reader.read(part)) damaged(ctx.path, "its worksheet " + part + " is missing");
-    return out;
-}
-
-// The block of cells from (r0, c0) to (r1, c1): its first row, then the
-// rows after it that hold a value.
-Block cut(const SheetCells& s, const Context& ctx, Budget& budget, std::string name, int r0, int c0, int r1, int c1) {
-    Block b;
-    b.name = std::move(name);
-    // Columns past the last one used are empty: a range over whole rows
-    // ("A1:XFD9") gives the columns that hold something.
-    c1 = std::min(c1, std::max(c0, s.lastColumn));
-    if (r1 < r0 || c1 < c0) return b;
-    if (c1 - c0 + 1 > kMaxTableColumns)
-        raiseProvider(kSource, "The table [" + b.name.substr(0, kMaxSheetName + 1) + "] of the workbook '" + ctx.path +
-                                   "' would have " + std::to_string(c1 - c0 + 1) + " columns; a table has at most " +
-                                   std::to_string(kMaxTableColumns) + ".");
-    b.width = static_cast<std::size_t>(c1 - c0 + 1);
-    const auto byColumn = [](const SheetCell& c, int column) { return c.column < column; };
-    // The row's cells within the block, or false when it has none.
-    auto add = [&](const std::vector<SheetCell>* cells) {
-        auto it = cells ? std::lower_bound(cells->begin(), cells->end(), c0, byColumn) : std::vector<SheetCell>::const_iterator();
-        const bool any = cells && it != cells->end() && it->column <= c1;
-        if (!any && !b.rows.empty()) return;
-        budget.addCells(b.width);
-        budget.add(static_cast<std::int64_t>(b.width * sizeof(Cell)));
-        std::vector<Cell>& row = b.rows.emplace_back(b.width);
-        if (!any) return;
-        for (; it != cells->end() && it->column <= c1; ++it) {
-            const std::string& text = it->shared >= 0 ? ctx.strings[static_cast<std::size_t>(it->shared)] : it->cell.text;
-            budget.add(static_cast<std::int64_t>(text.size()));
-            Cell& cell = row[static_cast<std::size_t>(it->column - c0)];
-            cell.kind = it->cell.kind;
-            cell.text = text;
-        }
-    };
-    const auto first = s.rows.find(r0);
-    add(first == s.rows.end() ? nullptr : &first->second);
-    for (auto it = s.rows.upper_bound(r0); it != s.rows.end() && it->first <= r1; ++it) add(&it->second);
-    return b;
 }
 
 // A defined name's reference as one block: "Sheet1!$A$1:$C$9", "'My
@@ -743,11 +617,11 @@ std::string lower(std::string s) {
 
 } // namespace
 
-std::vector<Block> readXlsx(const std::string& path) {
+std::unique_ptr<Contents> readXlsx(const std::string& path) {
     Package pkg(path);
-    Budget budget(path);
+    auto book = std::make_unique<Contents>(path);
     std::string workbookPart;
-    for (const auto& [id, rel] : pkg.relationships("", budget))
+    for (const auto& [id, rel] : pkg.relationships("", *book))
         if (endsWith(rel.first, "/officeDocument")) workbookPart = rel.second;
     if (workbookPart.empty()) {
         if (!pkg.has("xl/workbook.xml"))
@@ -758,28 +632,28 @@ std::vector<Block> readXlsx(const std::string& path) {
     if (!endsWith(workbookPart, ".xml"))
         raiseProvider(kSource, "The workbook '" + path + "' is in the binary format (.xlsb), which cannot be "
                                "read; save it as an .xlsx workbook.");
-    const auto workbook = pkg.xml(workbookPart, budget);
+    const auto workbook = pkg.xml(workbookPart, *book);
     if (!workbook) damaged(path, "its workbook part " + workbookPart + " is missing");
     const pugi::xml_node root = child(*workbook, "workbook");
     if (!root) damaged(path, "its workbook part has no workbook");
 
-    Context ctx{path, {}, {}, false};
+    Context ctx{*book, path, {}, false};
     const std::string_view date1904 = attr(child(root, "workbookPr"), "date1904");
     ctx.date1904 = date1904 == "1" || date1904 == "true";
-    const auto rels = pkg.relationships(workbookPart, budget);
+    const auto rels = pkg.relationships(workbookPart, *book);
     std::string stylesPart;
     for (const auto& [id, rel] : rels) {
         if (endsWith(rel.first, "/sharedStrings")) {
-            SharedStrings(pkg, path, budget, ctx.strings).read(rel.second);
+            SharedStrings(pkg, *book).read(rel.second);
         } else if (endsWith(rel.first, "/styles")) {
             stylesPart = rel.second;
         }
     }
-    ctx.dates = dateStyles(pkg, stylesPart, budget);
+    ctx.dates = dateStyles(pkg, stylesPart, *book);
 
     // Sheet names are tables' names: Excel keeps them unique without regard
     // to case, and so does a table's name.
-    std::vector<std::pair<std::string, SheetCells>> sheets;  // by position, for local names
+    std::vector<std::string> sheets;  // by position, for local names
     std::set<std::string> sheetNames;
     eachChild(child(root, "sheets"), "sheet", [&](pugi::xml_node s) {
         const std::string name = attr(s, "name");
@@ -788,24 +662,24 @@ std::vector<Block> readXlsx(const std::string& path) {
             damaged(path, "a sheet's name is " + std::to_string(name.size()) + " characters long; at most " +
                               std::to_string(kMaxSheetName) + " are read");
         if (!sheetNames.insert(lower(name)).second) damaged(path, "two sheets are named '" + name + "'");
-        sheets.emplace_back(name, SheetCells{});
+        sheets.push_back(name);
     });
-    std::vector<Block> blocks;
+    book->sheets.resize(sheets.size());
     std::size_t position = 0;
     eachChild(child(root, "sheets"), "sheet", [&](pugi::xml_node s) {
-        auto& [name, cellsOfSheet] = sheets[position++];
+        const std::size_t at = position++;
         // Chart sheets and dialog sheets hold no cells.
         const auto rel = rels.find(relId(s));
         if (rel == rels.end() || !endsWith(rel->second.first, "/worksheet")) return;
-        cellsOfSheet = readSheet(pkg, rel->second.second, ctx, budget);
-        blocks.push_back(cut(cellsOfSheet, ctx, budget, name + "$", cellsOfSheet.firstRow, cellsOfSheet.firstColumn,
-                             cellsOfSheet.lastRow, cellsOfSheet.lastColumn));
+        SheetCells& cells = book->sheets[at];
+        readSheet(pkg, rel->second.second, ctx, cells);
+        book->tables.push_back({sheets[at] + "$", at, cells.firstRow, cells.firstColumn, cells.lastRow, cells.lastColumn});
     });
 
     std::set<std::string> taken;
-    for (const Block& b : blocks) taken.insert(lower(b.name));
-    std::map<std::string, const SheetCells*> byName;
-    for (const auto& [sheetName, sheetCells] : sheets) byName.emplace(lower(sheetName), &sheetCells);
+    for (const TableArea& t : book->tables) taken.insert(lower(t.name));
+    std::map<std::string, std::size_t> byName;
+    for (std::size_t i = 0; i < sheets.size(); ++i) byName.emplace(lower(sheets[i]), i);
     eachChild(child(root, "definedNames"), "definedName", [&](pugi::xml_node d) {
         const std::string name = attr(d, "name");
         // The workbook's own names (print areas, filters) are no tables.
@@ -814,19 +688,19 @@ std::vector<Block> readXlsx(const std::string& path) {
         if (!area) return;
         const auto found = byName.find(lower(area->sheet));
         if (found == byName.end()) return;
-        const SheetCells* s = found->second;
+        const SheetCells& s = book->sheets[found->second];
         std::string table = name;
         if (const char* local = attr(d, "localSheetId"); *local) {
             const auto index = smallNumber(local, 100'000);
             if (!index || static_cast<std::size_t>(*index) >= sheets.size()) return;
-            table = sheets[static_cast<std::size_t>(*index)].first + "$" + name;
+            table = sheets[static_cast<std::size_t>(*index)] + "$" + name;
         }
         if (!taken.insert(lower(table)).second) return;
-        const int r0 = area->wholeColumns ? std::max(0, std::min(s->firstRow, s->lastRow)) : area->r0;
-        const int r1 = area->wholeColumns ? s->lastRow : area->r1;
-        blocks.push_back(cut(*s, ctx, budget, table, r0, area->c0, r1, area->c1));
+        const int r0 = area->wholeColumns ? std::max(0, std::min(s.firstRow, s.lastRow)) : area->r0;
+        const int r1 = area->wholeColumns ? s.lastRow : area->r1;
+        book->tables.push_back({table, found->second, r0, area->c0, r1, area->c1});
     });
-    return blocks;
+    return book;
 }
 
 } // namespace qz::ado::workbook
