@@ -260,18 +260,20 @@ QZCDocument::Stamp stampOf(const std::string& path) {
 
 } // namespace
 
+[[noreturn]] void raiseCannotOpen(const std::string& path, const std::string& why) { throw QzcCannotOpenError(path, why); }
+
 std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
     std::string resolved = resolveCaseInsensitive(path);
     std::string bytes;
     // Memory that runs short is said as such, not as a file that cannot be opened.
     if (const int e = sys::readWholeFile(resolved, bytes); e != 0) {
         if (e == ENOMEM) throw std::bad_alloc();
-        raiseMessage(kCannotOpen);
+        raiseCannotOpen(resolved, "cannot be read: " + sys::errnoText(e));
     }
     if (!isWideEncoding(bytes)) {
         std::string_view body = bytes;
         if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
-        if (!isValidUtf8(body)) raiseMessage(kCannotOpen);
+        if (!isValidUtf8(body)) raiseCannotOpen(resolved, "is not UTF-8 text");
     }
 
     auto doc = std::make_shared<QZCDocument>();
@@ -283,7 +285,11 @@ std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
                                 pugi::parse_comments | pugi::parse_ws_pcdata | pugi::parse_fragment;
     pugi::xml_parse_result r = doc->xml.load_buffer(bytes.data(), bytes.size(), kFlags, pugi::encoding_auto);
     if (r.status == pugi::status_out_of_memory) throw std::bad_alloc();
-    if (!r || nestedTooDeep(doc->xml) || holdsInvalidText(doc->xml)) raiseMessage(kCannotOpen);
+    if (!r)
+        raiseCannotOpen(resolved, std::string("is not well-formed XML (") + r.description() + " at byte " +
+                                      std::to_string(r.offset) + ")");
+    if (nestedTooDeep(doc->xml)) raiseCannotOpen(resolved, "nests its elements too deeply");
+    if (holdsInvalidText(doc->xml)) raiseCannotOpen(resolved, "holds a character reference that is no character");
 
     // A well-formed document has exactly one top-level element and no text
     // outside it; anything else beside it (declaration, comment, processing
@@ -295,13 +301,14 @@ std::shared_ptr<QZCDocument> readDocument(const std::string& path) {
         if (isBlankText(top)) {
             doc->xml.remove_child(top);
         } else {
-            if (top.type() == pugi::node_pcdata || top.type() == pugi::node_cdata) raiseMessage(kCannotOpen);
+            if (top.type() == pugi::node_pcdata || top.type() == pugi::node_cdata)
+                raiseCannotOpen(resolved, "holds text outside its root element");
             if (top.type() == pugi::node_element) ++elements;
             ++nodes;
         }
         top = next;
     }
-    if (elements != 1) raiseMessage(kCannotOpen);
+    if (elements != 1) raiseCannotOpen(resolved, elements == 0 ? "has no root element" : "has more than one root element");
     if (nodes != 1) raiseMessage(kInvalidFile);
     doc->disk = stampOf(resolved);
     doc->url = std::move(resolved);

@@ -271,6 +271,10 @@ void RaiseError(std::int32_t id) { throw OwnError(id); }
 
 void RaiseError(std::int32_t id, std::string description) { throw OwnError(id, std::move(description)); }
 
+AutomationError QzcCannotOpenError(const std::string& path, const std::string& why) {
+    return OwnError(msg::CannotOpenQzcFile, GetResourceString(msg::CannotOpenQzcFile) + " The file '" + path + "' " + why + ".");
+}
+
 AutomationError QzcReadOnlyError(const std::string& path) {
     return OwnError(msg::CannotUpdateTemplateProperties, GetResourceString(msg::CannotUpdateTemplateProperties) +
                                                              "\r\n" + GetResourceString(msg::QzcFileReadOnlyStart) +

@@ -149,6 +149,9 @@ AutomationError OwnError(std::int32_t id);
 AutomationError OwnError(std::int32_t id, std::string description);
 [[noreturn]] void RaiseError(std::int32_t id);
 [[noreturn]] void RaiseError(std::int32_t id, std::string description);
+// 2018 "Unable to open qzc file.", going on to name the file at `path` and
+// why it cannot be opened ("is not UTF-8 text").
+AutomationError QzcCannotOpenError(const std::string& path, const std::string& why);
 // The error of a QZC file that cannot be written: the template's properties
 // cannot be updated, and the file at `path` is read-only.
 AutomationError QzcReadOnlyError(const std::string& path);

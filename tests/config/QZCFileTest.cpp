@@ -307,6 +307,30 @@ TEST(QZCFile, RefusesMalformedFilesWithTheirMessageIds) {
     EXPECT_EQ(errorNumberOf([&] { file.Load(fifo); }), ownError(2018)); // refused, not waited on
 }
 
+// Error 2018 keeps its text and goes on to name the file and the reason.
+TEST(QZCFile, AFileThatCannotBeOpenedIsNamedWithTheReason) {
+    TempDir dir;
+    auto description = [](const std::string& path) {
+        try {
+            QZCFile().Load(path);
+        } catch (const AutomationError& e) {
+            return e.Description;
+        }
+        return std::string();
+    };
+    const std::pair<std::string, const char*> cases[] = {{"<QZC><ConnectionList/>", "is not well-formed XML"},
+                                                         {"<QZC/><QZC/>", "has more than one root element"},
+                                                         {"junk<QZC/>", "holds text outside its root element"},
+                                                         {"<QZC>\xC3\x28</QZC>", "is not UTF-8 text"}};
+    for (const auto& [bytes, why] : cases) {
+        const std::string path = dir.write("bad.qzc", bytes);
+        const std::string d = description(path);
+        EXPECT_EQ(d.rfind("Unable to open qzc file. The file '" + path + "' " + why, 0), 0u) << d;
+    }
+    const std::string d = description(dir.file("missing.qzc"));
+    EXPECT_NE(d.find("missing.qzc' cannot be read: "), std::string::npos) << d;
+}
+
 // A load that fails leaves no half-built model behind, even over a file that
 // was loaded before.
 TEST(QZCFile, FailedLoadLeavesNoObjects) {

@@ -1,6 +1,7 @@
 #include "datasources/forms/DataSourceDialogs.h"
 
 #include "platform/system/Files.h"
+#include "platform/system/SystemError.h"
 
 #include "core/DesignerState.h"
 #include "core/ModErrors.h"
@@ -63,7 +64,8 @@ void RaiseFailedWrite(AutomationError error) {
 void RequireQzcFile() {
     const std::string path = QzcFullName();
     struct stat st {};
-    if (!path.empty() && ::stat(path.c_str(), &st) != 0) RaiseError(msg::CannotOpenQzcFile);
+    if (!path.empty() && ::stat(path.c_str(), &st) != 0)
+        throw QzcCannotOpenError(path, "cannot be read: " + sys::errnoText(errno));
 }
 
 int CharCount(const std::string& text) {

@@ -35,7 +35,7 @@ bool OpenAndCloseConnection(const std::string& connectionString);
 
 // Before a write: a QZC file that has gone since it was loaded (the template
 // moved or deleted meanwhile) is not made again from the window's copy; that
-// raises 2018 "Unable to open qzc file.".
+// raises 2018 "Unable to open qzc file." naming the file.
 void RequireQzcFile();
 
 // The number of characters of a UTF-8 text.
