@@ -33,7 +33,7 @@ targets=(
   "query query_parser_fuzzer sql.dict"
   "xlsx xlsx_fuzzer xlsx.dict"
   "access_sql access_sql_fuzzer access.dict"
-  "xls xls_fuzzer"
+  "xls xls_fuzzer xls.dict"
 )
 names=()
 for t in "${targets[@]}"; do set -- $t; names+=("$2"); done
