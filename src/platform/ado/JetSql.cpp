@@ -417,20 +417,21 @@ private:
                 next = Neither;
                 continue;
             }
-            const bool name = (t.kind == Tk::Word && !clauseWord(t.text)) || t.kind == Tk::Name ||
-                              (t.kind == Tk::Text && t.text[0] == '"');
+            const bool name = (t.kind == Tk::Word && !clauseWord(t.text)) || t.kind == Tk::Name;
+            const bool afterTable = next == Alias; // no call of a table-valued function
+            const bool quoted = t.kind == Tk::Text && t.text[0] == '"';
             if (name && next == Table) tables.push_back({unquoted(t.text), {}, false});
-            else if (name && next == Alias && !tables.empty()) tables.back().alias = unquoted(t.text);
+            else if ((name || quoted) && next == Alias && !tables.empty()) tables.back().alias = unquoted(t.text);
             if (t.text == "(" || t.text == "," || word(t, "join")) next = Table;
-            else if (name) next = next == Table ? Alias : Neither;
+            else if (name || quoted) next = next == Table ? Alias : Neither;
             else if (!word(t, "as") && t.kind != Tk::Word) next = Neither;
             if (t.text == "(") ++depth;
             if (t.text == ")") --depth;
             if (!out.empty()) out += ' ';
             if (t.text == "!") out += '.';
             else if (t.kind == Tk::Text && t.text[0] == '"') out += quotedName(t.text); // an alias in quotes
-            else if (t.kind == Tk::Word || t.kind == Tk::Name || t.text == "(" || t.text == ")" || t.text == "." ||
-                     t.text == ",")
+            else if (name) out += asName(t);
+            else if (t.kind == Tk::Word || t.text == ")" || t.text == "." || t.text == "," || (t.text == "(" && !afterTable))
                 out += t.text;
             else refuseAt("\"" + std::string(t.text) + "\" is not expected among the tables", t.pos);
         }
@@ -632,18 +633,24 @@ private:
         return value(qualifiedName());
     }
 
+    // A name written as a word, in brackets: SQLite reads some words as its
+    // own (CURRENT_DATE, NATURAL, INDEXED) that are names in Access SQL.
+    static std::string asName(const Token& t) {
+        return t.kind == Tk::Word ? "[" + std::string(t.text) + "]" : std::string(t.text);
+    }
+
     // name, name.name, name!name, name.*; one in a select list is noted.
     std::string qualifiedName() {
         const std::string_view first = peek().text;
         std::string_view second;
-        std::string out(first);
+        std::string out = asName(peek());
         ++i_;
         while (peek().kind == Tk::Op && (peek().text == "." || peek().text == "!")) {
             const Token& next = peek(1);
             if (next.kind != Tk::Word && next.kind != Tk::Name && next.text != "*") break;
             if (second.empty()) second = next.text;
             out += ".";
-            out += next.text;
+            out += next.text == "*" ? "*" : asName(next);
             i_ += 2;
         }
         if (named_)
@@ -677,16 +684,21 @@ private:
         i_ += 2; // name (
         // Access's functions by their names on the database, which no
         // function of SQLite's own (nor a keyword: Left, Right) takes.
-        std::string out = isAccessFunction(name.text) ? "jet_" + toLowerAscii(name.text) : std::string(name.text);
+        // The aggregates keep SQLite's names; any other function is SQLite's
+        // own, which Access lacks or has otherwise (Hex, Log), unless it is
+        // registered.
+        bool aggregate = false;
+        for (const char* f : {"sum", "avg", "count", "min", "max"}) aggregate |= word(name, f);
+        if (!aggregate && !isAccessFunction(name.text))
+            refuseAt("Undefined function '" + std::string(name.text) + "' in expression", name.pos);
+        std::string out = aggregate ? std::string(name.text) : "jet_" + toLowerAscii(name.text);
         out += "(";
         if (acceptOp(")")) return out + ")";
         if (acceptOp("*")) {
             out += "*";
         } else {
             if (accept("distinct")) out += "DISTINCT ";
-            if (named_)
-                for (const char* f : {"sum", "avg", "count", "min", "max", "first", "last", "stdev", "stdevp", "var", "varp"})
-                    named_->aggregate |= word(name, f);
+            if (named_) named_->aggregate |= aggregate;
             // Sum and Avg take numbers: a text that is none fails them.
             if (word(name, "sum") || word(name, "avg"))
                 out += "jet_number(" + expression() + ", '" + std::string(name.text) + "')";

@@ -35,6 +35,10 @@ namespace qz::ado {
 //                       ORDER BY
 //   Left( Right(       calls of the functions, not join keywords
 //   a!b                 a.b
+//   name                [name]: a word SQLite reads as its own (CURRENT_DATE,
+//                       NATURAL) is a name in Access SQL
+//   f(...)              an Access function (jet_f) or Sum, Avg, Count, Min,
+//                       Max; any other is an undefined function
 // An expression in the select list without a name is named Expr1000 and on,
 // by its position (Expr1001 for the second column). Access SQL has no
 // comments: "--" and "/*" are operators. Translation ends at the thread's
