@@ -4,6 +4,7 @@
 // and what is refused. An SQLite file keeps SQLite's SQL.
 #include "SameData.h"
 
+#include "platform/ado/Backend.h"
 #include "platform/automation/LocaleFormat.h"
 #include "platform/system/Deadline.h"
 #include "platform/system/Locales.h"
@@ -113,6 +114,61 @@ TEST(AccessSql, CommandsOnAnAccessFileGiveAccessValues) {
         << cheapest;
     EXPECT_EQ(c->execute("SELECT TOP 10 PERCENT ProductID FROM Products ORDER BY ProductID")->recordCount(), 8);
     EXPECT_EQ(c->execute("SELECT TOP 5 ProductID FROM Products")->recordCount(), 5);
+}
+
+// The current row's values as "name=VarType:value".
+std::string typedRow(Recordset& rs) {
+    std::string all;
+    for (std::size_t i = 0; i < rs.fieldCount(); ++i) {
+        const Variant v = rs.value(i);
+        all += (i ? "|" : "") + rs.column(i).name + "=" + std::to_string(static_cast<int>(v.type())) + ":" + v.toUtf8();
+    }
+    return all;
+}
+
+// Aggregates of a column keep its type as in Access: Sum and Avg of a
+// Currency column are Currency, summed exactly (Avg rounded to four
+// decimals); Min and Max keep a Currency, a Date, a Single. A Single column
+// gives Singles as stored, and Avg of them is the Double of the Singles
+// widened exactly. Expected values: mdb-export's, summed as decimals.
+TEST(AccessSql, AggregatesKeepTheirColumnsType) {
+    TempDir dir;
+    Ref<Connection> c = openJet(accessFile("nwind.mdb", dir));
+    EXPECT_EQ(typedRow(*c->execute("SELECT Sum(Freight) AS S, AVG(Freight), Min(Freight) AS Lo, Max(OrderDate) AS Hi, "
+                                   "Min(Orders.OrderDate) AS First, Count(*) AS N FROM Orders")),
+              "S=6:64942.69|Expr1001=6:78.2442|Lo=6:0.02|Hi=7:6/5/1996|First=7:8/4/1994|N=3:830");
+    Ref<Recordset> rs = c->execute("SELECT EmployeeID, Sum(Freight) AS S, Avg(Freight) AS A FROM Orders AS O "
+                                   "GROUP BY EmployeeID ORDER BY EmployeeID");
+    std::string sums;
+    for (; !rs->eof(); rs->moveNext()) sums += typedRow(*rs) + "\n";
+    EXPECT_EQ(sums, "EmployeeID=3:1|S=6:8836.64|A=6:71.8426\nEmployeeID=3:2|S=6:8696.41|A=6:90.5876\n"
+                    "EmployeeID=3:3|S=6:10884.74|A=6:85.7066\nEmployeeID=3:4|S=6:11346.14|A=6:72.7317\n"
+                    "EmployeeID=3:5|S=6:3918.71|A=6:93.3026\nEmployeeID=3:6|S=6:3780.47|A=6:56.4249\n"
+                    "EmployeeID=3:7|S=6:6665.44|A=6:92.5756\nEmployeeID=3:8|S=6:7487.88|A=6:71.9988\n"
+                    "EmployeeID=3:9|S=6:3326.26|A=6:77.3549\n");
+    // Order 10250: discounts 0, 0.15 and 0.15 as Singles; their average is
+    // (0 + 2 * 0.150000005960464) / 3.
+    EXPECT_EQ(typedRow(*c->execute("SELECT Discount FROM [Order Details] WHERE OrderID = 10250 AND ProductID = 51")),
+              "Discount=4:0.15");
+    EXPECT_EQ(typedRow(*c->execute("SELECT Max(Discount) AS Hi, Avg(Discount) AS A, Sum(UnitPrice) AS S "
+                                   "FROM [Order Details] WHERE OrderID = 10250")),
+              "Hi=4:0.15|A=5:0.100000003973643|S=6:66.9");
+}
+
+// A saved query's typed columns keep their type where it is read, and give
+// it to no column that the reading statement names itself.
+TEST(AccessSql, SavedQueriesColumnsKeepTheirTypeWhereTheyAreRead) {
+    TempDir dir;
+    const std::unique_ptr<Backend> db = importAccess(accessFile("nwind.mdb", dir));
+    auto& jet = dynamic_cast<JetBackend&>(*db);
+    jet.addView("Totals", "SELECT Sum(Freight), Max(OrderDate) AS Latest FROM Orders");
+    auto first = [&](const std::string& sql) {
+        Ref<Recordset> rs = makeRef<Recordset>();
+        rs->attach(jet.query(sql, {}), u"");
+        return typedRow(*rs);
+    };
+    EXPECT_EQ(first("SELECT * FROM Totals"), "Expr1000=6:64942.69|Latest=7:6/5/1996");
+    EXPECT_EQ(first("SELECT count(*), Latest FROM Totals"), "Expr1000=3:1|Latest=7:6/5/1996");
 }
 
 // A text that is no number fails the arithmetic operators and Sum and Avg

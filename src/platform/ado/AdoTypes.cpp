@@ -305,7 +305,7 @@ void assignUtf8(std::u16string& s, std::string_view utf8) {
 Variant valueFromInt(std::int64_t v, std::int32_t type) {
     switch (type) {
     case adBoolean: return Variant(v != 0);
-    case adSingle:
+    case adSingle: return Variant(static_cast<float>(v));
     case adDouble:
     case adNumeric:
     case adDecimal: return Variant(static_cast<double>(v));
@@ -481,6 +481,7 @@ std::int32_t typeFromDeclaration(std::string_view decl, std::int32_t& definedSiz
         definedSize = size ? size : kLongDefinedSize;
         return size ? adVarBinary : adLongVarBinary;
     }
+    if (has("SINGLE")) { definedSize = 4; return adSingle; }
     if (has("REAL") || has("FLOA") || has("DOUB")) { definedSize = 8; return adDouble; }
     if (has("DEC") || has("NUM")) { definedSize = 19; return adNumeric; }
     return adVarWChar; // an unknown declared type keeps its values as text

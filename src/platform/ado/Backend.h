@@ -84,7 +84,10 @@ private:
 
     std::unique_ptr<SqliteBackend> db_;
     std::vector<std::pair<std::string, std::string>> refused_;
-    JetColumns columns_; // the views' columns of dates and truth values
+    void addViewColumns(JetColumns& typed) const;
+
+    JetColumns columns_; // what the translation is given: the declared types of columns
+    std::vector<std::pair<std::string, JetColumns>> views_; // the typed columns of each view
 };
 
 // ODBC through the driver manager; the string is an ODBC connection string.

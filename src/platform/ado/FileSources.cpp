@@ -136,6 +136,8 @@ void insertRows(SqliteBackend& db, const TableText& t, std::size_t count, Row ro
     if (sqlite3_prepare_v2(db.handle(), ins.c_str(), -1, &st, nullptr) != SQLITE_OK)
         raiseProvider(kSource, sqlite3_errmsg(db.handle()));
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalizer(st, sqlite3_finalize);
+    std::vector<bool> singles(t.columns.size());
+    for (std::size_t c = 0; c < t.declared.size() && c < singles.size(); ++c) singles[c] = t.declared[c] == "SINGLE";
     db.exec("BEGIN");
     for (std::size_t i = 0; i < count; ++i) {
         if (i % 1024 == 1023 && sys::deadlinePassed()) raiseTimeout(kSource);
@@ -146,7 +148,10 @@ void insertRows(SqliteBackend& db, const TableText& t, std::size_t count, Row ro
             if (v) bytes += static_cast<std::int64_t>(v->size());
         db.countLoaded(bytes, what);
         for (std::size_t c = 0; c < t.columns.size(); ++c) {
-            if (c < values.size() && values[c])
+            double real = 0;
+            if (c < values.size() && values[c] && singles[c] && readDecimal(*values[c], real))
+                sqlite3_bind_double(st, static_cast<int>(c + 1), real); // SQLite's reading may miss its last bit
+            else if (c < values.size() && values[c])
                 sqlite3_bind_text(st, static_cast<int>(c + 1), values[c]->data(), static_cast<int>(values[c]->size()),
                                   SQLITE_STATIC);
             else
@@ -627,7 +632,7 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
             case MDB_INT: decl = "SMALLINT"; break;
             case MDB_LONGINT: decl = "INTEGER"; break;
             case MDB_MONEY: decl = "CURRENCY"; break;
-            case MDB_FLOAT:
+            case MDB_FLOAT: decl = "SINGLE"; break;
             case MDB_DOUBLE: decl = "DOUBLE"; break;
             case MDB_DATETIME: decl = "DATETIME"; break;
             case MDB_TEXT: {
@@ -661,8 +666,10 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
                 // the process's locale (a decimal comma under a German one):
                 // they are written here from the stored value, with the
                 // library's digits but always a decimal point.
+                // A Single keeps its exact value, widened to a double as
+                // Access widens it in sums and averages.
                 if (types[i] == MDB_FLOAT && cols[i]->cur_value_len == 4) {
-                    row[i] = decimalText(mdb_get_single(mdb->pg_buf, cols[i]->cur_value_start), 8);
+                    row[i] = roundTripText(mdb_get_single(mdb->pg_buf, cols[i]->cur_value_start));
                     continue;
                 }
                 if (types[i] == MDB_DOUBLE && cols[i]->cur_value_len == 8) {

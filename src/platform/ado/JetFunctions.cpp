@@ -271,6 +271,46 @@ void jetNumber(sqlite3_context* ctx, int, sqlite3_value** argv) {
     guarded(ctx, textOf(argv[1]), [&] { sqlite3_result_double(ctx, valueOf(argv[0], true).toDouble()); });
 }
 
+// Sum and Avg of a Currency column, as Access computes them: each value in
+// whole ten-thousandths, summed exactly in 64 bits (Overflow past them), and
+// Avg's quotient rounded half to even at four decimals, as Currency rounds.
+// The result is the real nearest to it, which the recordset reads back as
+// that Currency (exactly while it stays below 2^53 ten-thousandths).
+struct CurrencyTotal {
+    std::int64_t units;
+    std::int64_t count;
+};
+
+void currencyStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int type = sqlite3_value_type(argv[0]);
+    if (type == SQLITE_NULL) return;
+    auto* total = static_cast<CurrencyTotal*>(sqlite3_aggregate_context(ctx, sizeof(CurrencyTotal)));
+    if (!total) return sqlite3_result_error_nomem(ctx);
+    std::int64_t units = 0;
+    const bool fits = type == SQLITE_INTEGER ? !__builtin_mul_overflow(sqlite3_value_int64(argv[0]), 10000, &units)
+                                             : currencyFromDouble(sqlite3_value_double(argv[0]), units);
+    if (!fits || __builtin_add_overflow(total->units, units, &total->units))
+        return sqlite3_result_error(ctx, static_cast<const char*>(sqlite3_user_data(ctx)), -1);
+    ++total->count;
+}
+
+void currencySum(sqlite3_context* ctx) {
+    const auto* total = static_cast<CurrencyTotal*>(sqlite3_aggregate_context(ctx, 0));
+    if (!total || total->count == 0) return sqlite3_result_null(ctx);
+    sqlite3_result_double(ctx, static_cast<double>(total->units) / 10000.0);
+}
+
+void currencyAverage(sqlite3_context* ctx) {
+    const auto* total = static_cast<CurrencyTotal*>(sqlite3_aggregate_context(ctx, 0));
+    if (!total || total->count == 0) return sqlite3_result_null(ctx);
+    std::int64_t q = total->units / total->count;
+    const std::int64_t r = total->units % total->count;
+    // |r| < count, so twice it cannot overflow a count of rows.
+    const std::int64_t twice = 2 * (r < 0 ? -r : r);
+    if (twice > total->count || (twice == total->count && q % 2 != 0)) q += r < 0 ? -1 : 1;
+    sqlite3_result_double(ctx, static_cast<double>(q) / 10000.0);
+}
+
 // a & b & ...: the parts as text, a Null part as ""; Null when every part is.
 void jetConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::string out;
@@ -743,6 +783,11 @@ void addAccessFunctions(sqlite3* db, bool accessDialect) {
     add(db, "jet_ops", -1, jetOps, nullptr);
     add(db, "jet_number", 2, jetNumber, nullptr);
     add(db, "jet_concat", -1, jetConcat, nullptr);
+    // The user data: the message of an overflow.
+    sqlite3_create_function_v2(db, "jet_sum_currency", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                               const_cast<char*>("Overflow (in Sum)"), nullptr, currencyStep, currencySum, nullptr);
+    sqlite3_create_function_v2(db, "jet_avg_currency", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                               const_cast<char*>("Overflow (in Avg)"), nullptr, currencyStep, currencyAverage, nullptr);
     add(db, "jet_like", 2, jetLike, nullptr);
     sqlite3_create_collation(db, kJetTextCollation, SQLITE_UTF8, nullptr, collateText);
 }

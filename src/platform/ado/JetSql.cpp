@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <span>
+#include <tuple>
 #include <vector>
 
 namespace qz::ado {
@@ -123,8 +124,12 @@ public:
 
     // The names of the select lists' columns whose values are dates when
     // they are texts of the form dates are kept in, and of those that are
-    // truth values.
-    std::vector<std::string> dateColumns, booleanColumns, currencyColumns;
+    // truth values, Currency and Single.
+    std::vector<std::string> dateColumns, booleanColumns, currencyColumns, singleColumns;
+    std::vector<std::string> tablesRead;   // by the FROM clauses
+    std::vector<std::string> namedColumns; // named by the select lists
+    // The declared type of a SELECT's first column (see JetColumns).
+    std::function<std::string(const std::string& select)> declaredType;
 
     std::string statement() {
         const Token& first = peek();
@@ -158,6 +163,14 @@ private:
         bool aggregate = false;
     };
     Named* named_ = nullptr;
+    // The aggregate call read last, Sum(x) ...: its tokens, its function in
+    // lower case and its argument; and the select list's items that are one
+    // such call, whose type is their column's (item, column name, call).
+    struct Aggregate {
+        std::size_t from = 0, to = 0;
+        std::string function, argument;
+    } aggregate_;
+    std::vector<std::tuple<std::size_t, std::string, Aggregate>>* aggregates_ = nullptr;
     // A table of the FROM clause: its name (or a subquery) and its alias.
     struct TableRef {
         std::string name, alias;
@@ -166,6 +179,7 @@ private:
     bool selectList_ = false; // in an item of a select list
     bool boolean_ = false;    // the expression just read is a truth value
     int depth_ = 0;           // of parentheses and subqueries, bounded
+    int expressions_ = 0;     // expressions being read
     std::uint32_t steps_ = 0; // values read, for the deadline
 
     struct Nested {
@@ -241,12 +255,15 @@ private:
             percent = accept("percent");
             hadTop = true;
         }
-        std::string items;
+        std::vector<std::string> itemTexts;
+        std::vector<std::tuple<std::size_t, std::string, Aggregate>> aggregates;
+        auto* const outer = aggregates_;
+        aggregates_ = &aggregates;
         for (std::size_t position = 0;; ++position) {
-            if (position) items += ", ";
-            items += selectItem(position);
+            itemTexts.push_back(selectItem(position));
             if (!acceptOp(",")) break;
         }
+        aggregates_ = outer;
         if (word(peek(), "into"))
             refuse("An action query (SELECT ... INTO) cannot be run on an Access, Excel or text source: these "
                    "sources are read only.");
@@ -254,6 +271,11 @@ private:
         std::string rest; // FROM ... HAVING
         std::vector<TableRef> tables;
         if (accept("from")) rest += " FROM " + fromClause(tables);
+        for (const TableRef& t : tables)
+            if (!t.subquery) tablesRead.push_back(t.name);
+        typeAggregates(aggregates, rest, itemTexts);
+        std::string items;
+        for (const std::string& item : itemTexts) items += (items.empty() ? "" : ", ") + item;
         if (accept("where")) rest += " WHERE " + expression();
         if (distinctRow && !named.aggregate && !word(peek(), "group") && !word(peek(), "having"))
             if (std::string keys = distinctRowKeys(tables, named); !keys.empty()) rest += " GROUP BY " + keys;
@@ -301,6 +323,28 @@ private:
                "\"jet_count\" FROM (" + ranked + ")) WHERE " + within + ")";
     }
 
+    // The items of a select list that are one aggregate of a column whose
+    // declared type the database tells: Min and Max keep a Date, Currency or
+    // Single; Sum and Avg of a Currency are Currency, summed exactly.
+    void typeAggregates(const std::vector<std::tuple<std::size_t, std::string, Aggregate>>& aggregates,
+                        const std::string& from, std::vector<std::string>& items) {
+        if (!declaredType || from.empty()) return;
+        for (const auto& [position, name, call] : aggregates) {
+            std::int32_t size = 0;
+            const std::int32_t type = typeFromDeclaration(declaredType("SELECT " + call.argument + from), size);
+            const bool minMax = call.function == "min" || call.function == "max";
+            if (type == adCurrency) {
+                currencyColumns.push_back(name);
+                std::string& item = items[position]; // the call, as written
+                if (!minMax) item.replace(0, item.find('('), "jet_" + call.function + "_currency");
+            } else if (minMax && isDateType(type)) {
+                dateColumns.push_back(name);
+            } else if (minMax && type == adSingle) {
+                singleColumns.push_back(name);
+            }
+        }
+    }
+
     // One item of the select list; an expression without a name gets
     // Access's name for it.
     std::string selectItem(std::size_t position) {
@@ -321,32 +365,44 @@ private:
         bool dated = t_[start].kind == Tk::Date && i_ == start + 1;
         for (std::string_view d : kDated) dated |= item.size() > d.size() && equalsNoCaseAscii(item.substr(0, d.size()), d);
         const bool currency = item.starts_with("jet_ccur(");
-        std::string name;
+        const bool aggregate = aggregate_.from == start && aggregate_.to == i_ && aggregates_;
+        std::string name, as; // the column's name, and as the SQL gives it
         if (accept("as")) {
             const Token& alias = peek();
             if (alias.kind != Tk::Word && alias.kind != Tk::Name && alias.kind != Tk::Text)
                 refuseAt("AS takes a name", alias.pos);
             ++i_;
             name = alias.kind == Tk::Word ? std::string(alias.text) : std::string(alias.text.substr(1, alias.text.size() - 2));
+            as = " AS " + (alias.kind == Tk::Text ? quotedName(alias.text) : std::string(alias.text));
+        } else if (plainColumn(start)) {
+            return item; // a column keeps its own name
+        } else {
+            name = "Expr" + std::to_string(1000 + position);
+            as = " AS \"" + name + "\"";
+        }
+        // The columns of a subquery in an expression are none of the
+        // statement's.
+        if (expressions_ == 0) {
+            namedColumns.push_back(name);
             if (dated) dateColumns.push_back(name);
             if (truthValue) booleanColumns.push_back(name);
             if (currency) currencyColumns.push_back(name);
-            return item + " AS " + (alias.kind == Tk::Text ? quotedName(alias.text) : std::string(alias.text));
+            if (aggregate) aggregates_->emplace_back(position, name, aggregate_);
         }
-        // A column (qualified or not) keeps its own name.
-        bool plain = true;
-        for (std::size_t k = start; k < i_ && plain; ++k) {
+        return item + as;
+    }
+
+    // Whether the select item from the token `start` to here is a column,
+    // qualified or not.
+    bool plainColumn(std::size_t start) const {
+        for (std::size_t k = start; k < i_; ++k) {
             const Token& t = t_[k];
             const bool nameAt = (k - start) % 2 == 0;
-            plain = nameAt ? (t.kind == Tk::Name || (t.kind == Tk::Word && !clauseWord(t.text)) || t.text == "*")
-                           : (t.text == "." || t.text == "!");
+            if (!(nameAt ? (t.kind == Tk::Name || (t.kind == Tk::Word && !clauseWord(t.text)) || t.text == "*")
+                         : (t.text == "." || t.text == "!")))
+                return false;
         }
-        if (plain && (i_ - start) % 2 == 1) return item;
-        name = "Expr" + std::to_string(1000 + position);
-        if (dated) dateColumns.push_back(name);
-        if (truthValue) booleanColumns.push_back(name);
-        if (currency) currencyColumns.push_back(name);
-        return item + " AS \"" + name + "\"";
+        return (i_ - start) % 2 == 1;
     }
 
     static std::string quotedName(std::string_view text) {
@@ -487,7 +543,14 @@ private:
         balanced(out, parts, op);
         return truth(std::move(out));
     }
-    std::string expression() { return logical(&Translator::conjunction, "or", " OR "); }
+    std::string expression() {
+        struct Counted {
+            int& n;
+            explicit Counted(int& c) : n(++c) {}
+            ~Counted() { --n; }
+        } counted(expressions_);
+        return logical(&Translator::conjunction, "or", " OR ");
+    }
     std::string conjunction() { return logical(&Translator::negation, "and", " AND "); }
 
     std::string negation() {
@@ -680,6 +743,7 @@ private:
     }
 
     std::string call() {
+        const std::size_t from = i_;
         const Token name = peek();
         i_ += 2; // name (
         // Access's functions by their names on the database, which no
@@ -694,17 +758,24 @@ private:
         std::string out = aggregate ? std::string(name.text) : "jet_" + toLowerAscii(name.text);
         out += "(";
         if (acceptOp(")")) return out + ")";
+        std::string argument; // of a call of one argument
         if (acceptOp("*")) {
             out += "*";
         } else {
             if (accept("distinct")) out += "DISTINCT ";
             if (named_) named_->aggregate |= aggregate;
+            argument = expression();
             // Sum and Avg take numbers: a text that is none fails them.
-            if (word(name, "sum") || word(name, "avg"))
-                out += "jet_number(" + expression() + ", '" + std::string(name.text) + "')";
-            else out += expressionList();
+            const bool numbers = word(name, "sum") || word(name, "avg");
+            out += numbers ? "jet_number(" + argument + ", '" + std::string(name.text) + "')" : argument;
+            if (!numbers && acceptOp(",")) {
+                out += ", " + expressionList();
+                argument.clear();
+            }
         }
         expectOp(")");
+        for (const char* f : {"sum", "avg", "min", "max"})
+            if (word(name, f) && !argument.empty()) aggregate_ = {from, i_, f, std::move(argument)};
         return out + ")";
     }
 
@@ -735,8 +806,12 @@ private:
 
 std::string jetToSqlite(std::string_view accessSql, JetColumns* columns, const JetTableColumns& columnsOf) {
     Translator t(accessSql, columnsOf);
+    if (columns) t.declaredType = columns->declaredType;
     std::string out = t.statement();
     if (columns) {
+        columns->singles.insert(columns->singles.end(), t.singleColumns.begin(), t.singleColumns.end());
+        columns->tables.insert(columns->tables.end(), t.tablesRead.begin(), t.tablesRead.end());
+        columns->named.insert(columns->named.end(), t.namedColumns.begin(), t.namedColumns.end());
         columns->dates.insert(columns->dates.end(), t.dateColumns.begin(), t.dateColumns.end());
         columns->booleans.insert(columns->booleans.end(), t.booleanColumns.begin(), t.booleanColumns.end());
         columns->currencies.insert(columns->currencies.end(), t.currencyColumns.begin(), t.currencyColumns.end());
@@ -758,10 +833,23 @@ std::vector<std::string> tableColumns(sqlite3* db, const std::string& table) {
     return out;
 }
 
+// The declared type of a statement's first column, "" when it has none or
+// the statement cannot be prepared.
+std::string declaredType(sqlite3* db, const std::string& select) {
+    sqlite3_stmt* st = nullptr;
+    std::string out;
+    if (sqlite3_prepare_v2(db, select.c_str(), static_cast<int>(select.size()), &st, nullptr) == SQLITE_OK && st &&
+        sqlite3_column_count(st) > 0)
+        if (const char* decl = sqlite3_column_decltype(st, 0)) out = decl;
+    sqlite3_finalize(st);
+    return out;
+}
+
 } // namespace
 
 JetBackend::JetBackend(std::unique_ptr<SqliteBackend> db) : db_(std::move(db)) {
     addAccessFunctions(db_->handle(), true);
+    columns_.declaredType = [db = db_->handle()](const std::string& select) { return declaredType(db, select); };
 }
 
 JetBackend::~JetBackend() = default;
@@ -795,7 +883,10 @@ void JetBackend::explain(const AutomationError& e) {
 }
 
 void JetBackend::addView(const std::string& name, std::string_view accessSql) {
-    db_->exec("CREATE VIEW " + quoteSqlName(name) + " AS " + jetToSqlite(accessSql, &columns_, tablesOf()));
+    JetColumns typed = columns_;
+    db_->exec("CREATE VIEW " + quoteSqlName(name) + " AS " + jetToSqlite(accessSql, &typed, tablesOf()));
+    addViewColumns(typed);
+    views_.emplace_back(name, std::move(typed));
 }
 
 namespace {
@@ -819,11 +910,79 @@ bool retype(RecordsetData& data, std::size_t c, Fits fits, Make make) {
     return true;
 }
 
+// An expression's column has no declared type; one that gives dates (named
+// by the translation, or by a saved query's) is a date column when each of
+// its values is a date in the form dates are kept in; one of truth values is
+// a Boolean column, one of Currency (CCur, an aggregate of a Currency column)
+// a Currency, and a Min or Max of a Single column a Single.
+void typeColumn(RecordsetData& data, std::size_t c, const JetColumns& typed) {
+    Column& col = data.columns[c];
+    const bool number = col.type == adDouble || col.type == adInteger;
+    if (isStringType(col.type) && named(typed.dates, col.name) &&
+        retype(data, c,
+               [](const Cell& cell) { return cell.kind == Cell::kText && packedIsoDate({cell.u.text, cell.size}) >= 0; },
+               [](Cell& cell) {
+                   const std::int64_t packed = packedIsoDate({cell.u.text, cell.size});
+                   cell = Cell{};
+                   cell.type = VarType::Date;
+                   cell.size = Cell::kDateParts;
+                   cell.u.i = packed;
+               })) {
+        col.type = adDBTimeStamp;
+        col.definedSize = 16;
+    } else if (col.type == adInteger && named(typed.booleans, col.name) &&
+               retype(data, c,
+                      [](const Cell& cell) { return cell.type == VarType::Long && (cell.u.i == -1 || cell.u.i == 0); },
+                      [](Cell& cell) { cell.type = VarType::Boolean; })) {
+        col.type = adBoolean;
+        col.definedSize = 2;
+    } else if (number && named(typed.currencies, col.name) &&
+               retype(data, c,
+                      [](const Cell& cell) {
+                          std::int64_t units = 0;
+                          return cell.type == VarType::Long ||
+                                 (cell.type == VarType::Double && currencyFromDouble(cell.u.d, units));
+                      },
+                      [](Cell& cell) {
+                          std::int64_t units = 0;
+                          if (cell.type == VarType::Double) currencyFromDouble(cell.u.d, units);
+                          else units = cell.u.i * 10000; // a Long, which fits
+                          cell.type = VarType::Currency;
+                          cell.u.i = units;
+                      })) {
+        col.type = adCurrency;
+        col.definedSize = 8;
+    } else if (number && named(typed.singles, col.name) &&
+               retype(data, c, [](const Cell& cell) { return cell.type == VarType::Long || cell.type == VarType::Double; },
+                      [](Cell& cell) {
+                          const double v = cell.type == VarType::Double ? cell.u.d : static_cast<double>(cell.u.i);
+                          cell.type = VarType::Single;
+                          cell.u.f = static_cast<float>(v);
+                      })) {
+        col.type = adSingle;
+        col.definedSize = 4;
+    }
+}
+
 } // namespace
+
+// The typed columns of the views a statement reads join its own: a view's
+// column keeps its type, by its name, in the statements that read the view
+// and do not name a column of their own so.
+void JetBackend::addViewColumns(JetColumns& typed) const {
+    for (const std::string& table : typed.tables)
+        for (const auto& [view, columns] : views_) {
+            if (!equalsNoCaseAscii(view, table)) continue;
+            for (auto list : {&JetColumns::dates, &JetColumns::booleans, &JetColumns::currencies, &JetColumns::singles})
+                for (const std::string& name : columns.*list)
+                    if (!named(typed.named, name)) (typed.*list).push_back(name);
+        }
+}
 
 Ref<RecordsetData> JetBackend::query(std::string_view sql, std::span<const SqlParameter> parameters) {
     JetColumns typed = columns_;
     const std::string text = jetToSqlite(sql, &typed, tablesOf());
+    addViewColumns(typed);
     // Values bound as these databases keep them: True as -1, a date at
     // midnight without its time, a time of day on day zero.
     std::vector<SqlParameter> values(parameters.begin(), parameters.end());
@@ -833,51 +992,10 @@ Ref<RecordsetData> JetBackend::query(std::string_view sql, std::span<const SqlPa
         if (v.kind == SqlParameter::Kind::Time) v.text = "1899-12-30 " + v.text;
     }
     try {
-        // An expression's column has no declared type; one that gives dates
-        // (named by the translation, or by a saved query's) is a date column
-        // when each of its values is a date in the form dates are kept in;
-        // one of truth values is a Boolean column, one of CCur a Currency.
         const Ref<RecordsetData> shape = db_->describe(text);
         Ref<RecordsetData> data = db_->query(text, values);
-        for (std::size_t c = 0; c < shape->columns.size() && c < data->columns.size(); ++c) {
-            if (shape->columns[c].type != adVariant || data->rowCount == 0) continue;
-            Column& col = data->columns[c];
-            if (isStringType(col.type) && named(typed.dates, col.name) &&
-                retype(*data, c,
-                       [](const Cell& cell) { return cell.kind == Cell::kText && packedIsoDate({cell.u.text, cell.size}) >= 0; },
-                       [](Cell& cell) {
-                           const std::int64_t packed = packedIsoDate({cell.u.text, cell.size});
-                           cell = Cell{};
-                           cell.type = VarType::Date;
-                           cell.size = Cell::kDateParts;
-                           cell.u.i = packed;
-                       })) {
-                col.type = adDBTimeStamp;
-                col.definedSize = 16;
-            } else if (col.type == adInteger && named(typed.booleans, col.name) &&
-                       retype(*data, c,
-                              [](const Cell& cell) { return cell.type == VarType::Long && (cell.u.i == -1 || cell.u.i == 0); },
-                              [](Cell& cell) { cell.type = VarType::Boolean; })) {
-                col.type = adBoolean;
-                col.definedSize = 2;
-            } else if ((col.type == adDouble || col.type == adInteger) && named(typed.currencies, col.name) &&
-                       retype(*data, c,
-                              [](const Cell& cell) {
-                                  std::int64_t units = 0;
-                                  return cell.type == VarType::Long ||
-                                         (cell.type == VarType::Double && currencyFromDouble(cell.u.d, units));
-                              },
-                              [](Cell& cell) {
-                                  std::int64_t units = 0;
-                                  if (cell.type == VarType::Double) currencyFromDouble(cell.u.d, units);
-                                  else units = cell.u.i * 10000; // a Long, which fits
-                                  cell.type = VarType::Currency;
-                                  cell.u.i = units;
-                              })) {
-                col.type = adCurrency;
-                col.definedSize = 8;
-            }
-        }
+        for (std::size_t c = 0; c < shape->columns.size() && c < data->columns.size(); ++c)
+            if (shape->columns[c].type == adVariant && data->rowCount > 0) typeColumn(*data, c, typed);
         return data;
     } catch (const AutomationError& e) {
         explain(e);

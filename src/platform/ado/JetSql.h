@@ -55,8 +55,18 @@ namespace qz::ado {
 // DISTINCTROW groups by the columns of the tables whose columns are
 // selected, which `columnsOf` gives by a table's or view's name (none when
 // it has no such table); without it DISTINCTROW changes nothing.
+// With `declaredType`, which gives the declared type of the first column of
+// a SELECT statement ("" when it has none), an item that is one Min or Max of
+// a column keeps the column's Date, Currency or Single (added to dates,
+// currencies, singles), and one Sum or Avg of a Currency column is Currency,
+// summed exactly by jet_sum_currency and jet_avg_currency.
+// The names of the tables and views the FROM clauses read are added to
+// `tables`, and those the statement gives its columns (aliases, Expr1000) to
+// `named`.
 struct JetColumns {
-    std::vector<std::string> dates, booleans, currencies;
+    std::vector<std::string> dates, booleans, currencies, singles;
+    std::vector<std::string> tables, named;
+    std::function<std::string(const std::string& select)> declaredType;
 };
 using JetTableColumns = std::function<std::vector<std::string>(const std::string& table)>;
 std::string jetToSqlite(std::string_view accessSql, JetColumns* columns = nullptr,
