@@ -307,3 +307,16 @@ TEST(PageLayout, RowHeightsHoldAndBorderLinesOfEachStyleTakeTheirRoom) {
     EXPECT_EQ(strokes(4500), 3);
     EXPECT_EQ(strokes(7500), 1);
 }
+
+TEST(PageLayout, AParagraphThatStartsInHebrewRunsFromLeftToRight) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(kPage + R"(\pard \u1488?\u1489? then latin\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    const QTextBlock b = view.document()->begin();
+    view.document()->documentLayout()->blockBoundingRect(b);
+    // The Latin text after the Hebrew stands to its right.
+    const QTextLine line = b.layout()->lineAt(0);
+    EXPECT_GT(line.cursorToX(3), line.cursorToX(0));
+}

@@ -521,3 +521,40 @@ TEST(DisplayWalk, NoteAndListNumbersAreCountedOnTheirOwn) {
     }
     EXPECT_EQ(shown, (std::vector<std::pair<std::string, bool>>{{"", false}, {"I.\t", false}, {"II.\t", true}}));
 }
+
+TEST(DisplayWalk, ListNumbersInOtherScriptsAndTheLevelsOwnFontAndSize) {
+    // Chinese counting (its text's bytes in the document's code page, Big5:
+    // \'a1B is the ideographic comma) at 20 points; Hebrew letters; "One" in
+    // the level's font; a format no spelling exists for counts in figures.
+    Walked w(R"({\rtf1\ansi\ansicpg950{\fonttbl{\f0\fcharset136 MingLiU;}{\f1 Times New Roman;}}{\*\listtable)"
+             R"({\list{\listlevel\levelnfc35\levelfollow2{\leveltext\'02\'00\'a1B;}\fs40}\listid5})"
+             R"({\list{\listlevel\levelnfc45\levelfollow1{\leveltext\'02\'00.;}}\listid6})"
+             R"({\list{\listlevel\levelnfc6\levelfollow2{\leveltext\'02\'00:;}\f1}\listid7})"
+             R"({\list{\listlevel\levelnfc12\levelfollow2{\leveltext\'02\'00.;}}\listid8}})"
+             R"({\*\listoverridetable{\listoverride\listid5\ls1}{\listoverride\listid6\ls2})"
+             R"({\listoverride\listid7\ls3}{\listoverride\listid8\ls4}})"
+             R"(\pard\ls1 a\par\pard\ls1 b\par\pard\ls1 c\par\pard\ls1 d\par\pard\ls1 e\par\pard\ls1 f\par)"
+             R"(\pard\ls1 g\par\pard\ls1 h\par\pard\ls1 i\par\pard\ls1 j\par\pard\ls1 k\par)"
+             R"(\pard\ls2 x\par\pard\ls2 y\par\pard\ls3 z\par\pard\ls4 q\par\pard\par})");
+    struct : DisplaySink {
+        std::vector<std::string> numbers;
+        std::vector<std::pair<int, int>> looks; // font, size
+        void Show(const DisplayRun& r) override {
+            if (r.kind != DisplayRun::Kind::FieldText) return;
+            numbers.push_back(U8(std::u32string(r.text)));
+            looks.emplace_back(r.font, r.size);
+        }
+    } rec;
+    WalkDisplay(*w.doc, w.doc->MainStory(), 0, static_cast<long>(w.doc->MainStory().size()), false, rec);
+    ASSERT_EQ(rec.numbers.size(), 15u);
+    EXPECT_EQ(rec.numbers[0], "\xE4\xB8\x80\xE3\x80\x81");                 // 一、
+    EXPECT_EQ(rec.numbers[9], "\xE5\x8D\x81\xE3\x80\x81");                 // 十、
+    EXPECT_EQ(rec.numbers[10], "\xE5\x8D\x81\xE4\xB8\x80\xE3\x80\x81");    // 十一、
+    EXPECT_EQ(rec.numbers[11], "\xD7\x90. ");                              // א.
+    EXPECT_EQ(rec.numbers[12], "\xD7\x91. ");                              // ב.
+    EXPECT_EQ(rec.numbers[13], "One:");
+    EXPECT_EQ(rec.numbers[14], "1.");
+    EXPECT_EQ(rec.looks[0], std::pair(-1, 40));
+    EXPECT_EQ(rec.looks[13], std::pair(1, 0));
+    EXPECT_EQ(rec.looks[11], std::pair(-1, 0));
+}

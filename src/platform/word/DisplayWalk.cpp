@@ -204,6 +204,13 @@ ParagraphNumbers::Shown ParagraphNumbers::At(long at, const ParaFormat& f) {
         numbering_->CountBefore(story_, at);
     }
     shown.kept = HoldsListText(doc_, story_, at);
+    if (const ListLevel* own = numbering_->Level(f)) {
+        // The number shows in its level's font and size; a symbol font's
+        // bullets are shown as the characters they stand for.
+        const FontDef* font = own->font >= 0 ? doc_.FontByNumber(own->font) : nullptr;
+        if (font && font->charset != 2) shown.font = own->font;
+        shown.size = own->size;
+    }
     if (std::optional<std::u32string> number = numbering_->Next(f)) {
         shown.text = std::move(*number);
         if (const char32_t follow = numbering_->Follow(f)) shown.text += follow;
@@ -262,6 +269,7 @@ private:
     ParagraphNumbers numbers_;
     std::u32string listText_;
     long keptNumberAt_ = -1; // the kept number that listText_ shows in place of
+    int listFont_ = -1, listSize_ = 0; // the font and size listText_ shows in
     bool inTable_ = false;
     bool atParagraphStart_ = true;
     long rowStart_ = -1; // the row-start mark that ends text shown before its row
@@ -305,8 +313,15 @@ void DisplayWalker::StartParagraph(long i) {
     ParagraphNumbers::Shown shown = numbers_.At(i, mark ? mark->format : lastFormat_);
     if (shown.text.empty()) return;
     listText_ = std::move(shown.text);
-    if (shown.kept) keptNumberAt_ = i;
-    else EmitText(DisplayRun::Kind::FieldText, i, i, listText_, At(i).fmt);
+    listFont_ = shown.font;
+    listSize_ = shown.size;
+    if (shown.kept) {
+        keptNumberAt_ = i;
+        return;
+    }
+    run_.font = listFont_;
+    run_.size = listSize_;
+    EmitText(DisplayRun::Kind::FieldText, i, i, listText_, At(i).fmt);
 }
 
 void DisplayWalker::StartTable(long i) {
@@ -469,6 +484,10 @@ long DisplayWalker::Opaque(long i) {
     // not number lists themselves.
     if (const std::string_view kept = KeptListText(group); !kept.empty()) {
         if (i != keptNumberAt_) text_ = FieldResultText(doc_, kept, doc_.Format(a.fmt).font);
+        if (i == keptNumberAt_) {
+            run_.font = listFont_;
+            run_.size = listSize_;
+        }
         EmitText(DisplayRun::Kind::FieldText, i, i + 1, i == keptNumberAt_ ? listText_ : text_, a.fmt);
         return i + 1;
     }

@@ -47,6 +47,10 @@ struct DisplayRun {
     bool link = false;       // FieldText: a hyperlink's text
     bool pageNumber = false; // FieldText: the number of the page it shows on (a PAGE field)
     int note = 0;            // Hidden: a note group, 1 a footnote, 2 an endnote
+    // FieldText of a list's number or bullet: its level's own font (-1 the
+    // format's) and size (half points, 0 the format's).
+    int font = -1;
+    int size = 0;
 };
 
 class DisplaySink {
@@ -102,6 +106,8 @@ public:
     struct Shown {
         std::u32string text; // empty: nothing of the list's own
         bool kept = false;   // the paragraph starts with a kept number, which text shows in place of
+        int font = -1;       // the level's own font (not a symbol font's), -1 none
+        int size = 0;        // the level's own size, half points, 0 none
     };
     // The paragraph at `at`, of format f.
     Shown At(long at, const ParaFormat& f);

@@ -4,8 +4,15 @@
 #include "platform/word/RtfLexer.h"
 #include "platform/word/RtfText.h"
 
+#include <unicode/locid.h>
+#include <unicode/numfmt.h>
+#include <unicode/rbnf.h>
+#include <unicode/unistr.h>
+
 #include <algorithm>
 #include <map>
+#include <memory>
+#include <mutex>
 
 namespace qz::word {
 
@@ -60,8 +67,37 @@ struct ListTables {
     int maxId = 0, maxLs = 0;
 };
 
-// Reads the list table and the list override table of the preamble.
-ListTables ReadListTables(std::string_view preamble) {
+// A level's text as it was written: characters, and bytes as kByte + the
+// byte, to be read in the code page of the level's font.
+constexpr char32_t kByte = 0x110000;
+
+// The level's text read from its bytes: double-byte pairs and bytes of the
+// code page of its font (the document's when it names none); its first
+// character is its length, the characters 0 to 8 stand for numbers.
+std::u32string LevelText(const Document& doc, const std::u32string& raw, int font) {
+    const FontDef* f = font >= 0 ? doc.FontByNumber(font) : nullptr;
+    const rtf::ByteCharset bytes = f ? rtf::ByteCharset::OfFont(f->charset, doc.ansiCodePage, false)
+                                     : rtf::ByteCharset::OfCodePage(doc.ansiCodePage);
+    std::u32string text;
+    for (std::size_t k = 0; k < raw.size(); ++k) {
+        if (raw[k] < kByte) {
+            text += raw[k];
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(raw[k] - kByte);
+        if (k == 0 || b < 0x20) text += b; // the length, a number's place
+        else if (bytes.LeadsPair(b) && k + 1 < raw.size() && raw[k + 1] >= kByte)
+            text += bytes.DecodePair(b, static_cast<unsigned char>(raw[++k] - kByte));
+        else text += bytes.Decode(b);
+    }
+    // The first character is the text's length.
+    const std::size_t n = text.empty() ? 0 : std::min<std::size_t>(text[0], text.size() - 1);
+    return text.empty() ? std::u32string() : text.substr(1, n);
+}
+
+// Reads the list table and the list override table of the document's preamble.
+ListTables ReadListTables(const Document& doc) {
+    const std::string_view preamble = doc.preamble;
     ListTables t;
     if (preamble.find("\\list") == std::string_view::npos) return t;
     Lexer lex(preamble);
@@ -79,11 +115,9 @@ ListTables ReadListTables(std::string_view preamble) {
         }
         if (k.type == Token::Close) {
             if (depth == textDepth) {
-                // The first character is the text's length.
-                const std::size_t n = raw.empty() ? 0 : std::min<std::size_t>(raw[0], raw.size() - 1);
-                level.text = raw.empty() ? std::u32string() : raw.substr(1, n);
                 textDepth = -1;
             } else if (depth == levelDepth) {
+                level.text = LevelText(doc, raw, level.font);
                 levels.push_back(level);
                 levelDepth = -1;
             } else if (depth == listDepth) {
@@ -102,7 +136,7 @@ ListTables ReadListTables(std::string_view preamble) {
         if (k.type == Token::Byte) {
             if (depth == textDepth) {
                 if (skipFallback) skipFallback = false;
-                else raw += static_cast<char32_t>(k.byte);
+                else raw += kByte + k.byte;
             }
             continue;
         }
@@ -122,6 +156,7 @@ ListTables ReadListTables(std::string_view preamble) {
             } else if (w == "levelnfc" && levelDepth >= 0) level.nfc = k.param;
             else if (w == "levelstartat" && levelDepth >= 0) level.start = k.param;
             else if (w == "f" && depth == levelDepth) level.font = k.param;
+            else if (w == "fs" && depth == levelDepth) level.size = std::clamp(k.param, 0, 3276);
             else if (w == "levelfollow" && levelDepth >= 0) level.follow = k.param;
             else if (w == "leveltext" && levelDepth >= 0) {
                 textDepth = depth;
@@ -181,8 +216,50 @@ std::u32string Roman(int n, bool upper) {
     return out;
 }
 
+// A number in a numbering system of ICU's ("hant" Chinese counting, "jpan",
+// "hebr", "fullwide" digits ...) or one of its spelling rules ("spellout",
+// "ordinal"), without grouping; empty when ICU has none of the name.
+std::u32string IcuNumber(int n, const char* system) {
+    static std::mutex lock;
+    static std::map<std::string, std::unique_ptr<icu::NumberFormat>> formats;
+    std::lock_guard guard(lock);
+    auto& format = formats[system];
+    if (!format) {
+        UErrorCode status = U_ZERO_ERROR;
+        const std::string_view name = system;
+        if (name == "spellout" || name == "ordinal" || name == "spellout-ordinal") {
+            auto* rules = new icu::RuleBasedNumberFormat(name == "ordinal" ? icu::URBNF_ORDINAL : icu::URBNF_SPELLOUT,
+                                                         icu::Locale::getEnglish(), status);
+            if (U_SUCCESS(status) && name == "spellout-ordinal") rules->setDefaultRuleSet("%spellout-ordinal", status);
+            format.reset(rules);
+        } else {
+            format.reset(icu::NumberFormat::createInstance(icu::Locale(("en@numbers=" + std::string(name)).c_str()), status));
+        }
+        if (U_FAILURE(status)) format.reset();
+        if (format) format->setGroupingUsed(false);
+    }
+    if (!format) return {};
+    icu::UnicodeString out;
+    format->format(static_cast<int32_t>(n), out);
+    std::u32string text;
+    for (int32_t k = 0; k < out.length(); k = out.moveIndex32(k, 1)) text += static_cast<char32_t>(out.char32At(k));
+    return text;
+}
+
+// The n-th of a sequence of characters (letters, ideographs), from its
+// first again after its last.
+std::u32string Cycled(int n, std::u32string_view sequence) {
+    return std::u32string(1, sequence[static_cast<std::size_t>(n - 1) % sequence.size()]);
+}
+
+// A number in a list level's number format (\levelnfc).
 std::u32string FormatNumber(int n, int nfc) {
     if (n < 1) n = 1;
+    // Enclosed figures: as far as the characters go, then plain.
+    auto enclosed = [&](char32_t first, int last) {
+        return n <= last ? std::u32string(1, first + static_cast<char32_t>(n - 1)) : std::u32string();
+    };
+    std::u32string out;
     switch (nfc) {
     case 1: return Roman(n, true);
     case 2: return Roman(n, false);
@@ -192,11 +269,60 @@ std::u32string FormatNumber(int n, int nfc) {
         const char32_t base = nfc == 3 ? U'A' : U'a';
         return std::u32string(static_cast<std::size_t>((n - 1) / 26 + 1), base + static_cast<char32_t>((n - 1) % 26));
     }
+    case 5: out = IcuNumber(n, "ordinal"); break;
+    case 6:
+    case 7:
+        // One, First: spelled out, with a capital.
+        out = IcuNumber(n, nfc == 6 ? "spellout" : "spellout-ordinal");
+        if (!out.empty() && out[0] >= U'a' && out[0] <= U'z') out[0] -= 0x20;
+        break;
+    case 10:
+    case 36:
+    case 43: out = IcuNumber(n, "hanidec"); break;
+    case 11:
+    case 17: out = IcuNumber(n, "jpan"); break;
+    case 16: out = IcuNumber(n, "jpanfin"); break;
+    case 14:
+    case 19: out = IcuNumber(n, "fullwide"); break;
+    case 18:
+    case 28: out = enclosed(U'\u2460', 20); break;
+    case 22: return n < 10 ? U"0" + FormatNumber(n, 0) : FormatNumber(n, 0);
     case 23:
     case 255: return {};
+    case 24: return Cycled(n, U"\uAC00\uB098\uB2E4\uB77C\uB9C8\uBC14\uC0AC\uC544\uC790\uCC28\uCE74\uD0C0\uD30C\uD558");
+    case 25: return Cycled(n, U"\u3131\u3134\u3137\u3139\u3141\u3142\u3145\u3147\u3148\u314A\u314B\u314C\u314D\u314E");
+    case 26: out = enclosed(U'\u2488', 20); break;
+    case 27: out = enclosed(U'\u2474', 20); break;
+    case 29: out = enclosed(U'\u3220', 10); break;
+    case 30: return Cycled(n, U"\u7532\u4E59\u4E19\u4E01\u620A\u5DF1\u5E9A\u8F9B\u58EC\u7678");
+    case 31: return Cycled(n, U"\u5B50\u4E11\u5BC5\u536F\u8FB0\u5DF3\u5348\u672A\u7533\u9149\u620C\u4EA5");
+    case 33:
+    case 35: out = IcuNumber(n, "hant"); break;
+    case 34: out = IcuNumber(n, "hantfin"); break;
+    case 37:
+    case 39: out = IcuNumber(n, "hans"); break;
+    case 38: out = IcuNumber(n, "hansfin"); break;
+    case 45:
+    case 47:
+        // Hebrew letters, without the marks that set numbers apart in text.
+        out = IcuNumber(n, "hebr");
+        std::erase_if(out, [](char32_t c) { return c == 0x05F3 || c == 0x05F4; });
+        break;
+    case 51: out = IcuNumber(n, "deva"); break;
+    case 54: out = IcuNumber(n, "thai"); break;
+    case 58:
+    case 59: {
+        // а ... я, аа ... яя (the letters Russian lists count with)
+        static constexpr std::u32string_view kLetters = U"\u0430\u0431\u0432\u0433\u0434\u0435\u0436\u0437\u0438\u043A"
+                                                        U"\u043B\u043C\u043D\u043E\u043F\u0440\u0441\u0442\u0443\u0444"
+                                                        U"\u0445\u0446\u0447\u0448\u0449\u044D\u044E\u044F";
+        const char32_t c = kLetters[static_cast<std::size_t>(n - 1) % kLetters.size()] - (nfc == 59 ? 0x20 : 0);
+        return std::u32string(static_cast<std::size_t>((n - 1) / kLetters.size() + 1), c);
+    }
     default: break;
     }
-    std::u32string out;
+    if (!out.empty()) return out;
+    // Figures, for decimal and any format there is no spelling of.
     for (const char c : std::to_string(n)) out += static_cast<char32_t>(c);
     return out;
 }
@@ -263,7 +389,7 @@ bool ShowsBullet(const Document& doc, const Story& story, long at) {
 } // namespace
 
 std::vector<ListLevel> ListLevels(const Document& doc, int ls) {
-    const ListTables t = ReadListTables(doc.preamble);
+    const ListTables t = ReadListTables(doc);
     const auto id = t.idOfLs.find(ls);
     if (id == t.idOfLs.end()) return {};
     const auto list = t.byId.find(id->second);
@@ -285,7 +411,7 @@ std::u32string LevelBullet(const Document& doc, const ListLevel& level) {
 }
 
 int AddList(Document& doc, bool numbered) {
-    const ListTables t = ReadListTables(doc.preamble);
+    const ListTables t = ReadListTables(doc);
     const int id = std::max(t.maxId, 1000) + 1, ls = t.maxLs + 1;
     std::string list = "{\\list\\listtemplateid" + std::to_string(id) + "\\listhybrid";
     for (int k = 0; k < 9; ++k) {

@@ -30,13 +30,16 @@ inline constexpr int kListBullet = 2;
 
 // One level of a list: its number format (\levelnfc: 0 decimal, 1 and 2
 // upper and lower roman, 3 and 4 upper and lower letter, 23 bullet, 255
-// none), where it starts, and its text, in which the characters 0 to 8
-// stand for the number of that level.
+// none; the others spell numbers in other scripts: 33 to 39 Chinese
+// counting, 11 Japanese, 45 Hebrew, 14 full-width figures ...), where it
+// starts, and its text (read in its font's code page), in which the
+// characters 0 to 8 stand for the number of that level.
 struct ListLevel {
     int nfc = 0;
     int start = 1;
     std::u32string text;
     int font = -1; // the font its number or bullet shows in (\f), -1 the paragraph's
+    int size = 0;  // its size (\fs, half points), 0 the paragraph's
     int follow = 0; // what follows the number (\levelfollow): 0 a tab, 1 a space, 2 nothing
 };
 

@@ -335,6 +335,9 @@ void PageLayout::layoutParagraph(const QTextBlock& block, double width, Item& it
     const QTextBlockFormat f = block.blockFormat();
     QTextOption option = document()->defaultTextOption();
     option.setAlignment(f.alignment());
+    // Paragraphs run from left to right, as the word processor's do unless
+    // they say otherwise: one that starts with a Hebrew list number too.
+    option.setTextDirection(f.layoutDirection() == Qt::RightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
     if (!f.tabPositions().isEmpty()) option.setTabs(f.tabPositions());
     tl->setTextOption(option);
     const double left = f.leftMargin(), right = f.rightMargin();

@@ -243,6 +243,15 @@ private:
             put(std::u32string_view(U"\uFFFC"), number, r.start, false);
             flush();
             runFormat = nullptr;
+        } else if (r.font >= 0 || r.size > 0) {
+            // A list's number in its level's own font and size.
+            QTextCharFormat number = charFormat(r.fmt);
+            if (const word::FontDef* font = r.font >= 0 ? doc.FontByNumber(r.font) : nullptr)
+                number.setFontFamilies({qs(font->name)});
+            if (r.size > 0) number.setFontPointSize(r.size / 2.0 * zoom);
+            put(r.text, number, r.start, false);
+            flush(); // the run's format is this local one
+            runFormat = nullptr;
         } else if (r.link) {
             QTextCharFormat link = charFormat(r.fmt);
             link.setForeground(QColor(0x05, 0x63, 0xC1));
