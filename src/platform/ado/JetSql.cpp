@@ -642,7 +642,12 @@ private:
 
     std::string signedValue() {
         const Nested nested(*this);
-        if (acceptOp("-")) return value("(- " + signedValue() + ")");
+        // A negated number stays SQLite's; anything else is 0 minus it, so
+        // that a text that is no number fails.
+        if (acceptOp("-")) {
+            if (peek().kind == Tk::Number) return value("(- " + signedValue() + ")");
+            return value("jet_ops('-', 0, " + signedValue() + ")");
+        }
         if (acceptOp("+")) return signedValue();
         return power();
     }
