@@ -435,6 +435,44 @@ TEST(PageView, FootnotesKeepTheirFormatsAndTakeRoomFromTheText) {
     EXPECT_GT(last, redTop - 3 * layout->blockBoundingRect(view.document()->begin()).height() - view.pixels(240));
 }
 
+TEST(PageView, TextBoxesKeepTheirFormatsAndShadowsAndMayBePlacedByTheShapeGroup) {
+    // Two text boxes from the page's corner: the first placed by the words
+    // of the shape group itself, its text bold; the second as plain text,
+    // with a shadow.
+    const char* rtf =
+        R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\paperw12240\paperh15840\margl1440\margr1440\margt1440\margb1440)"
+        R"(\pard Anchor{\shp\shpleft1440\shpright4320\shptop4320\shpbottom5760\shpbxpage\shpbypage{\*\shpinst)"
+        R"({\sp{\sn shapeType}{\sv 202}}{\shptxt\pard\plain\fs40{\b MMMM}\par}}})"
+        R"({\shp{\*\shpinst\shpleft5760\shpright8640\shptop4320\shpbottom5760\shpbxpage\shpbypage)"
+        R"({\sp{\sn shapeType}{\sv 202}}{\sp{\sn fShadow}{\sv 1}}{\shptxt\pard\plain\fs40 MMMM\par}}}\par})";
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(rtf);
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    const QImage shot = view.viewport()->grab().toImage();
+    const QRectF page = view.pageRect(0);
+    auto box = [&](int left) { return QRectF(page.left() + left / 15.0, page.top() + 4320 / 15.0, 2880 / 15.0, 1440 / 15.0); };
+    auto ink = [&](const QRectF& r) {
+        int dark = 0;
+        for (int y = static_cast<int>(r.top()) + 4; y < r.bottom() - 4; ++y)
+            for (int x = static_cast<int>(r.left()) + 4; x < r.right() - 4; ++x) dark += qGray(shot.pixel(x, y)) < 128;
+        return dark;
+    };
+    const int bold = ink(box(1440)), plain = ink(box(5760));
+    EXPECT_GT(plain, 50);
+    EXPECT_GT(bold, plain * 5 / 4);
+    // The shadow: grey just right of the second box, white beside the first.
+    auto beside = [&](int left) {
+        const QRectF r = box(left);
+        return qGray(shot.pixel(QPointF(r.right() + 2, r.center().y()).toPoint()));
+    };
+    EXPECT_LT(beside(5760), 200);
+    EXPECT_EQ(beside(1440), 255);
+}
+
 TEST(PageView, DrawingsAndNotesFollowTheEditsOfTheirText) {
     // Small pages; on the second, a red rectangle anchored to its paragraph, and a footnote.
     const char* rtf =

@@ -122,6 +122,7 @@ std::uint32_t ShapeColor(long long v) {
 // A text's words read for the drawing: its size and alignment, and the
 // text itself without its trailing paragraph marks.
 void ReadText(const Document& doc, const Group& text, int font, Drawing& d) {
+    d.textGroup = "{\\" + std::string(text.head) + " " + std::string(text.body) + "}";
     d.text = FieldResultText(doc, text.body, font);
     while (!d.text.empty() && (d.text.back() == U'\r' || d.text.back() == U' ')) d.text.pop_back();
     if (const int* fs = text.Word("fs")) d.textSize = *fs;
@@ -142,11 +143,10 @@ Drawing::Type ShapeType(long long n) {
     }
 }
 
-void ReadShape(const Document& doc, const Group& shp, int font, Drawing& d) {
-    const Group* inst = shp.Kid("shpinst");
-    const Group& g = inst ? *inst : shp;
-    long long posrelh = -1, posrelv = -1;
-    for (const auto& [w, v] : g.words) {
+// A shape's place and anchor words (\shpleft ...), which stand in the shape
+// group itself or in its instructions.
+void ReadShapePlace(const std::vector<std::pair<std::string_view, int>>& words, Drawing& d) {
+    for (const auto& [w, v] : words) {
         if (w == "shpleft") d.left = v;
         else if (w == "shptop") d.top = v;
         else if (w == "shpright") d.right = v;
@@ -159,6 +159,14 @@ void ReadShape(const Document& doc, const Group& shp, int font, Drawing& d) {
         else if (w == "shpbypara") d.fromY = Drawing::From::Paragraph;
         else if (w == "shpfblwtxt") d.behindText = v != 0;
     }
+}
+
+void ReadShape(const Document& doc, const Group& shp, int font, Drawing& d) {
+    const Group* inst = shp.Kid("shpinst");
+    const Group& g = inst ? *inst : shp;
+    long long posrelh = -1, posrelv = -1;
+    ReadShapePlace(shp.words, d);
+    if (inst) ReadShapePlace(inst->words, d);
     long long type = 1;
     for (const Group& sp : g.kids) {
         if (sp.head != "sp") continue;
@@ -176,6 +184,10 @@ void ReadShape(const Document& doc, const Group& shp, int font, Drawing& d) {
         else if (name == "fFlipH") d.flipH = v != 0;
         else if (name == "fFlipV") d.flipV = v != 0;
         else if (name == "fBehindDocument") d.behindText = v != 0;
+        else if (name == "fShadow") d.shadow = v != 0;
+        else if (name == "shadowColor") d.shadowColor = ShapeColor(v);
+        else if (name == "shadowOffsetX") d.shadowX = static_cast<int>(std::clamp(v / 635, -2000LL, 2000LL)); // EMU
+        else if (name == "shadowOffsetY") d.shadowY = static_cast<int>(std::clamp(v / 635, -2000LL, 2000LL));
         else if (name == "posrelh") posrelh = v;
         else if (name == "posrelv") posrelv = v;
     }
@@ -183,6 +195,7 @@ void ReadShape(const Document& doc, const Group& shp, int font, Drawing& d) {
     if (posrelh >= 0) d.fromX = posrelh == 1 ? Drawing::From::Page : posrelh == 0 ? Drawing::From::Margin : Drawing::From::Column;
     if (posrelv >= 0) d.fromY = posrelv == 1 ? Drawing::From::Page : posrelv == 0 ? Drawing::From::Margin : Drawing::From::Paragraph;
     d.type = ShapeType(type);
+    if (d.shadow && d.shadowX == 0 && d.shadowY == 0) d.shadowX = d.shadowY = 40; // two points down and right
     if (const Group* text = g.Kid("shptxt")) {
         ReadText(doc, *text, font, d);
         if (d.type == Drawing::Type::Other) d.type = Drawing::Type::TextBox;
@@ -226,6 +239,9 @@ void ReadOldDrawing(const Document& doc, const Group& g, int font, Drawing& d) {
         else if (word == "dpfillbgcg") bgc = v;
         else if (word == "dpfillbgcb") bb = v;
         else if (word == "dpfillpat") pattern = v;
+        else if (word == "dpshadow") d.shadow = true;
+        else if (word == "dpshadx") d.shadowX = v;
+        else if (word == "dpshady") d.shadowY = v;
     }
     auto rgb = [](int r, int gr, int b) {
         return static_cast<std::uint32_t>((std::clamp(r, 0, 255) << 16) | (std::clamp(gr, 0, 255) << 8) | std::clamp(b, 0, 255));

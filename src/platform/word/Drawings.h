@@ -31,6 +31,10 @@ struct Drawing {
     std::u32string text; // a text box's (or shape's) text, paragraphs split by "\r"
     int textSize = 0;    // its font size, half points (0: not stated)
     int textAlign = 0;   // 0 left, 1 centre, 2 right
+    std::string textGroup; // the group of its text as written, to be read with its formats (GroupStory)
+    bool shadow = false;   // a shadow falls behind it, offset by shadowX and shadowY (twips)
+    int shadowX = 0, shadowY = 0;
+    std::uint32_t shadowColor = 0x808080;
 };
 
 // The drawing a kept group shows: a {\shp} shape with no picture of its

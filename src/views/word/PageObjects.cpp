@@ -19,12 +19,6 @@ namespace {
 
 QColor Rgb(std::uint32_t c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
 
-QString Text(const std::u32string& s) {
-    QString out = QString::fromUcs4(s.data(), static_cast<qsizetype>(s.size()));
-    out.replace(QChar(0x0B), QChar('\n')).replace(QChar('\r'), QChar('\n'));
-    return out;
-}
-
 // Whether a list read from the story (in its order) holds one at [from, to).
 template <typename T> bool HoldsIn(const std::vector<T>& read, long from, long to) {
     const auto at = std::lower_bound(read.begin(), read.end(), from, [](const T& t, long pos) { return t.pos < pos; });
@@ -134,6 +128,16 @@ void PageObjects::paint(QPainter& p, int page, bool front) {
 
 void PageObjects::paintDrawing(QPainter& p, const word::Drawing& d, const QRectF& r) const {
     using T = word::Drawing::Type;
+    if (d.shadow && d.type != T::Line) {
+        // The shadow: the shape's outline filled, offset, behind it.
+        word::Drawing shade = d;
+        shade.shadow = false;
+        shade.filled = shade.lined = true;
+        shade.fill = shade.line = d.shadowColor;
+        shade.text.clear();
+        shade.textGroup.clear();
+        paintDrawing(p, shade, r.translated(view_.pixels(d.shadowX), view_.pixels(d.shadowY)));
+    }
     const double width = std::max(1.0, view_.pixels(d.lineWidth));
     p.setPen(d.lined ? QPen(Rgb(d.line), width) : QPen(Qt::NoPen));
     p.setBrush(d.filled ? QBrush(Rgb(d.fill)) : QBrush(Qt::NoBrush));
@@ -162,18 +166,16 @@ void PageObjects::paintDrawing(QPainter& p, const word::Drawing& d, const QRectF
         p.drawRect(r);
         break;
     }
-    if (d.text.empty()) return;
-    // The text inside the box's inner margins (0.1 inch at the sides, 0.05
-    // above and below).
-    QFont font = p.font();
-    const word::FontDef* def = view_.model().FontByNumber(view_.model().deff);
-    if (def) font.setFamily(QString::fromStdString(def->name));
-    font.setPointSizeF((d.textSize > 0 ? d.textSize / 2.0 : 12.0) * view_.zoom());
-    p.setFont(font);
-    p.setPen(Qt::black);
-    const int align = d.textAlign == 1 ? Qt::AlignHCenter : d.textAlign == 2 ? Qt::AlignRight : Qt::AlignLeft;
-    p.drawText(r.adjusted(view_.pixels(144), view_.pixels(72), -view_.pixels(144), -view_.pixels(72)),
-               align | Qt::AlignTop | Qt::TextWordWrap, Text(d.text));
+    if (d.textGroup.empty()) return;
+    // The text in its own formats inside the box's inner margins (0.1 inch
+    // at the sides, 0.05 above and below).
+    const QRectF inner = r.adjusted(view_.pixels(144), view_.pixels(72), -view_.pixels(144), -view_.pixels(72));
+    QTextDocument* text = renderer_.textBoxDocument(d.textGroup, inner.width());
+    if (!text) return;
+    p.save();
+    p.translate(inner.topLeft());
+    text->drawContents(&p, QRectF(QPointF(0, 0), inner.size()));
+    p.restore();
 }
 
 void PageObjects::paintNotes(QPainter& p, const std::vector<const word::Note*>& notes, double x, double y,

@@ -687,19 +687,33 @@ QTextDocument* PageRenderer::noteDocument(const word::Story& story, long pos, st
     if (a.Kind() != AtomKind::Opaque) return nullptr;
     auto& shown = notes_[{a.value, std::u32string(mark)}];
     if (shown) return shown.get();
-    const word::Story text = word::GroupStory(doc_, doc_.Opaque(a.value), a.fmt);
-    shown = renderStory(text, 1, nullptr, mark);
+    shown = renderGroup(doc_.Opaque(a.value), a.fmt, mark, pixels(doc_.PageSetupOf(0).TextWidth()));
+    return shown.get();
+}
+
+QTextDocument* PageRenderer::textBoxDocument(const std::string& group, double width) {
+    auto& shown = textBoxes_[{group, width}];
+    if (!shown) shown = renderGroup(group, doc_.InternFormat(word::CharFormat{}), {}, width);
+    return shown.get();
+}
+
+std::unique_ptr<QTextDocument> PageRenderer::renderGroup(std::string_view group, std::uint32_t fmt,
+                                                         std::u32string_view mark, double width) {
+    const word::Story text = word::GroupStory(doc_, group, fmt);
+    std::unique_ptr<QTextDocument> shown = renderStory(text, 1, nullptr, mark);
+    shown->setTextWidth(std::max(1.0, width));
     // Its last paragraph's mark leaves no empty line after it.
     if (shown->blockCount() > 1 && shown->lastBlock().length() == 1) {
         QTextCursor end(shown.get());
         end.movePosition(QTextCursor::End);
         end.deletePreviousChar();
     }
-    return shown.get();
+    return shown;
 }
 
 void PageRenderer::renderHeadersAndFooters() {
     notes_.clear();
+    textBoxes_.clear();
     numberedCopies_.clear();
     margins_.clear();
     if (!paged_) return;

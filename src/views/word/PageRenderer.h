@@ -71,6 +71,9 @@ public:
     // its page shows it, in its own formats, its reference mark showing
     // `mark`; kept until the headers and footers are drawn again.
     QTextDocument* noteDocument(const word::Story& story, long pos, std::u32string_view mark);
+    // The text of a drawing (its group as written, {\shptxt ...}) in its own
+    // formats, laid out to the width (pixels); kept as the notes are.
+    QTextDocument* textBoxDocument(const std::string& group, double width);
     // The page's header and footer, those of its section's first page on its
     // first page; rect is the paper's rectangle.
     void paintMargins(QPainter& p, int page, const QRectF& rect);
@@ -86,6 +89,11 @@ private:
     // the story is a note's, whose reference mark shows it.
     std::unique_ptr<QTextDocument> renderStory(const word::Story& story, int pageNumber, bool* numbered,
                                                std::u32string_view noteMark = {});
+    // A kept group's text read as a story and drawn to the width, in the
+    // character format fmt where it states none, its reference mark
+    // showing `mark` (a note's).
+    std::unique_ptr<QTextDocument> renderGroup(std::string_view group, std::uint32_t fmt, std::u32string_view mark,
+                                               double width);
     // The header or footer (slot of margins_) as page (0-based) shows it.
     QTextDocument* marginDocument(int slot, int page);
     void paintHeaderOrFooter(QPainter& p, QTextDocument* d, const QRectF& page, const word::PageSetup& setup,
@@ -113,6 +121,7 @@ private:
     std::u32string_view noteMark_; // what the reference mark of the story being drawn shows (a note's)
     // Notes as drawn, by their group and mark.
     std::map<std::pair<std::uint32_t, std::u32string>, std::unique_ptr<QTextDocument>> notes_;
+    std::map<std::pair<std::string, double>, std::unique_ptr<QTextDocument>> textBoxes_;
 };
 
 } // namespace qz::views
