@@ -112,7 +112,8 @@ void modMSWordFields::EndFieldManipulation(bool saved) {
 void modMSWordFields::InsertField(bool statement, const std::string& label, const std::string& payload) {
     word::Selection& sel = app_.GetSelection();
     word::Range at = sel.GetRange();
-    sel.GetFields().Add(at, word::kFieldMacroButton, statement ? kStatementMacro : kExpressionMacro, false);
+    const word::Field button =
+        sel.GetFields().Add(at, word::kFieldMacroButton, statement ? kStatementMacro : kExpressionMacro, false);
     sel.MoveLeft(word::kUnitCharacter, 1);
     sel.GetFont().SetColorIndex(FieldColor(statement));
     if (statement) sel.InsertSymbol(215, "Wingdings");
@@ -127,6 +128,10 @@ void modMSWordFields::InsertField(bool statement, const std::string& label, cons
     code.SetText(" " + Trim(code.Text()) + " _" + (statement ? kStatementName : kExpressionName) + " " + payload);
     f.Code().Select();
     sel.MoveRight(word::kUnitCharacter, 3);
+    // A statement where a table row starts stands before the row, so that a
+    // loop or a condition there takes the whole row; an expression stays in
+    // the row's first cell.
+    if (statement) word::Range(sel.GetDocument(), sel.GetStory(), button.Start(), button.End()).StandBeforeRow();
 }
 
 void modMSWordFields::InsertStatementField(const StatementFieldInfo& info) {

@@ -186,7 +186,7 @@ TEST_F(DocumentFields, FailuresRaiseTheOperationsMessageAndLeaveTheDocumentAsItW
 
 // A loop inserted where a table row starts takes the whole row: its field is
 // written before the row's definition, so that each repetition starts the
-// row again; the field shows in the row's first cell.
+// row again. An expression inserted where a row starts is the cell's.
 TEST_F(DocumentFields, AStatementInsertedWhereARowStartsStandsBeforeTheRow) {
     doc->LoadRtfText(R"({\rtf1\ansi\pard Lines\par\trowd\cellx2000\pard\intbl Item\cell\row)"
                      R"(\trowd\cellx2000\pard\intbl x\cell\row\pard End\par})");
@@ -203,5 +203,12 @@ TEST_F(DocumentFields, AStatementInsertedWhereARowStartsStandsBeforeTheRow) {
     EXPECT_EQ(rtf.substr(item, loop - item).find("\\trowd\\cellx2000\\intbl {"), std::string::npos);
     EXPECT_NE(rtf.substr(loop, x - loop).find("\\pard\\plain\\trowd\\cellx2000\\intbl "), std::string::npos);
     EXPECT_LT(rtf.find("\\row", x), rtf.find("Lines.MoveNext"));
+    EXPECT_EQ(word::Table::At(*doc, doc->MainStory(), row)->Rows(), 2);
+
+    const long first = word::Table::At(*doc, doc->MainStory(), row)->CellStart(0, 0);
+    sel().SetRange(first, first);
+    fields.InsertExpressionField("Heading", "\"Item\"", "String;UseDefaultProperties:-1", "-1");
+    const std::string withHeading = doc->ToRtf();
+    EXPECT_LT(withHeading.find("\\intbl"), withHeading.find("_QZExpression"));
     EXPECT_EQ(word::Table::At(*doc, doc->MainStory(), row)->Rows(), 2);
 }

@@ -374,6 +374,16 @@ int Range::Delete(int unit, int count) {
     return static_cast<int>(e - s);
 }
 
+bool Range::StandBeforeRow() {
+    if (start_ >= end_ || !StartsRowDefinition(*doc_, *story_, start_) || !HoldsWholeFields(*story_, start_, end_))
+        return false;
+    for (long i = start_; i < end_; ++i)
+        if ((*story_)[static_cast<std::size_t>(i)].Kind() == AtomKind::ParaEnd) return false;
+    const Atom mark = RowStartMark(*doc_, (*story_)[static_cast<std::size_t>(end_ - 1)].fmt);
+    ReplaceAtoms(*doc_, *story_, end_, end_, &mark, 1);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Font
 
@@ -494,13 +504,8 @@ Field Fields::Add(Range& range, int type, const std::string& text, bool preserve
     atoms.insert(atoms.end(), codeAtoms.begin(), codeAtoms.end());
     atoms.push_back(Atom::Make(AtomKind::FieldEnd, 0, fmt));
     long s = range.start_;
-    // A field added where a row starts stands before the row's definition,
-    // so that a loop or a condition there takes the whole row; shown in the
-    // row's first cell all the same.
-    const bool beforeRow = range.end_ == s && StartsRowDefinition(doc, *range.story_, s);
-    if (beforeRow) atoms.push_back(RowStartMark(doc, fmt));
     ReplaceAtoms(doc, *range.story_, s, range.end_, atoms.data(), atoms.size());
-    long e = s + static_cast<long>(atoms.size()) - (beforeRow ? 1 : 0);
+    long e = s + static_cast<long>(atoms.size());
     range.SetRange(s, e);
     if (atSelection) sel.MoveTo(range.story_, e, e);
     return Field(&doc, range.story_, s);
@@ -845,24 +850,14 @@ void Selection::TypeDelete() {
 
 void Selection::InsertAtoms(const std::vector<Atom>& pasted) {
     PlaceForInsertion();
-    // A row-start mark is the place of its own row only; fields pasted where
-    // a row starts stand before its definition, as one added there does.
+    // A row-start mark is the place of its own row only: no content to paste.
     std::vector<Atom> atoms;
-    atoms.reserve(pasted.size() + 1);
+    atoms.reserve(pasted.size());
     for (const Atom& a : pasted)
         if (!IsRowStartMark(*doc_, a)) atoms.push_back(a);
-    long caret = start_ + static_cast<long>(atoms.size());
-    if (start_ == end_ && !atoms.empty() && atoms[0].Kind() == AtomKind::FieldBegin &&
-        std::none_of(atoms.begin(), atoms.end(), [](const Atom& a) { return a.Kind() == AtomKind::ParaEnd; }) &&
-        StartsRowDefinition(*doc_, *story_, start_)) {
-        std::size_t k = 0; // after the leading whole fields
-        for (int depth = 0; k < atoms.size() && (depth > 0 || atoms[k].Kind() == AtomKind::FieldBegin); ++k)
-            depth += atoms[k].Kind() == AtomKind::FieldBegin ? 1 : atoms[k].Kind() == AtomKind::FieldEnd ? -1 : 0;
-        atoms.insert(atoms.begin() + static_cast<long>(k), RowStartMark(*doc_, atoms[0].fmt));
-        caret = start_ + static_cast<long>(atoms.size()) - (k + 1 == atoms.size() ? 1 : 0);
-    }
     ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
-    Place(caret, caret);
+    const long p = start_ + static_cast<long>(atoms.size());
+    Place(p, p);
 }
 
 void Selection::TypeText(const std::string& text) {

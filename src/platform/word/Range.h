@@ -69,6 +69,11 @@ public:
     void Select();
     // Deletes the range (or, collapsed, count characters after it).
     int Delete(int unit = kUnitCharacter, int count = 1);
+    // When the range holds whole fields in one paragraph and starts where a
+    // table row starts (nothing before it in the row's first paragraph), the
+    // row is made to start after it: it stands before the row's definition,
+    // so that a loop or a condition there takes the whole row. Whether it did.
+    bool StandBeforeRow();
     Range Duplicate() const { return Range(doc_, story_, start_, end_); }
     // The format of the first paragraph the range touches.
     ParaFormat ParagraphFormat() const;
