@@ -126,11 +126,12 @@ TEST_F(Postgres, CatalogAndServerMessages) {
 
 // A data source of odbc.ini and a file data source, with the keys the
 // driver's own set-up writes, read the rows the driver string reads; a value
-// in braces (a password holding ";") reaches the driver whole.
+// in braces (a password holding ";") reaches the driver whole. The driver's
+// logs may be named only to be off.
 TEST_F(Postgres, DataSourcesAndFileDataSourcesConnect) {
     TempDir dir;
-    const std::string keys =
-        "Servername=127.0.0.1\nPort=" + std::to_string(pg->Port()) + "\nDatabase=shop\nUsername=postgres\n";
+    const std::string keys = "Servername=127.0.0.1\nPort=" + std::to_string(pg->Port()) +
+                             "\nDatabase=shop\nUsername=postgres\nCommLog=0\nDebug=No\nConnSettings=\n";
     dir.write("odbc.ini", "[QzShopPg]\nDriver=QzPostgreSQL\nDescription=Shop\n" + keys);
     dir.write("pg.dsn", "[ODBC]\nDRIVER=QzPostgreSQL\n" + keys);
     struct Ini {
@@ -147,6 +148,13 @@ TEST_F(Postgres, DataSourcesAndFileDataSourcesConnect) {
         Ref<Connection> c = makeRef<Connection>();
         c->open(cs);
         EXPECT_EQ(dump(*c->execute(q)), want) << cs;
+    }
+    Ref<Connection> logs = makeRef<Connection>();
+    try {
+        logs->open("DSN=QzShopPg;CommLog=1");
+        ADD_FAILURE() << "opened with CommLog=1";
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description.find("\"CommLog\""), std::string::npos) << e.Description;
     }
 }
 

@@ -27,10 +27,11 @@ namespace {
 
 constexpr const char* kSource = "ODBC";
 
-// The values a key takes: any text, or a single word (a number, a switch,
-// the name of a mode).
-enum class Shape { Text, Word };
-constexpr Shape kText = Shape::Text, kWord = Shape::Word;
+// The values a key takes: any text, a single word (a number, a switch, the
+// name of a mode), or only "off" (empty, 0, No or False: a key that data
+// sources made by the drivers' own tools hold, and that is never let on).
+enum class Shape { Text, Word, Off };
+constexpr Shape kText = Shape::Text, kWord = Shape::Word, kOff = Shape::Off;
 
 struct Key {
     std::string_view name;
@@ -68,7 +69,13 @@ constexpr Key kPostgresKeys[] = {{"SSLMode", kWord},
                                  {"LFConversion", kWord},
                                  {"TrueIsMinus1", kWord},
                                  {"BI", kWord},
-                                 {"Parse", kWord}};
+                                 {"Parse", kWord},
+                                 {"RowVersioning", kWord},
+                                 {"ShowOidColumn", kWord},
+                                 {"FakeOidIndex", kWord},
+                                 {"Debug", kOff},
+                                 {"CommLog", kOff},
+                                 {"ConnSettings", kOff}};
 constexpr Key kFreeTdsKeys[] = {{"Address", kText},         {"TDS_Version", kWord}, {"ClientCharset", kWord},
                                 {"Trusted_Connection", kWord}, {"APP", kText},       {"WSID", kText},
                                 {"Language", kWord},        {"Encryption", kWord},  {"Domain", kText},
@@ -247,6 +254,9 @@ const Key* allowedKey(const DriverKind& kind, std::string_view key) {
 // or a control character; a driver that reads no braces takes no ";" and
 // no "{" either.
 std::string unfitValue(std::string_view value, Shape shape, bool braces) {
+    if (shape == kOff && !value.empty() && value != "0" && !equalsNoCaseAscii(value, "No") &&
+        !equalsNoCaseAscii(value, "False"))
+        return "it may only be empty, 0, No or False";
     for (const char c : value) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F) return "it holds a control character";
