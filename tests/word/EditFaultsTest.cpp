@@ -1,6 +1,7 @@
 // Faults the randomised edit test found, each as the smallest edit that
 // showed it: the model stays consistent (Document::CheckModel) after it.
 #include "platform/word/Application.h"
+#include "platform/word/DisplayWalk.h"
 #include "platform/word/Range.h"
 #include "platform/word/Table.h"
 
@@ -45,6 +46,10 @@ TEST(EditFaults, RowsComeInOnlyBetweenRowsAndOutsideFields) {
     const long cell = t.CellStart(0, 1);
     d.sel.SetRange(cell, cell);
     EXPECT_THROW(d.sel.InsertAtoms(row), qz::AutomationError);
+    // Cells without their row's mark: refused outside tables too.
+    const std::vector<Atom> cells = TransferAtoms(*d.doc, d.story, t.Start(), t.CellMark(0, 1), *d.doc);
+    d.sel.SetRange(d.Size(), d.Size());
+    EXPECT_THROW(d.sel.InsertAtoms(cells), qz::AutomationError);
     Range end(d.doc, &d.story, d.Size(), d.Size());
     const Field f = end.GetFields().Add(end, kFieldMacroButton, "m x");
     EXPECT_THROW(ReplaceAtoms(*d.doc, d.story, f.Start() + 2, f.Start() + 2, row.data(), row.size()),
@@ -55,4 +60,41 @@ TEST(EditFaults, RowsComeInOnlyBetweenRowsAndOutsideFields) {
     d.sel.InsertAtoms(row);
     EXPECT_EQ(Table::At(*d.doc, d.story, t.Start())->Rows(), 3);
     EXPECT_EQ(d.doc->CheckModel(), "");
+}
+
+TEST(EditFaults, AParagraphPastedIntoACellBecomesTheCells) {
+    Doc d(R"({\rtf1\ansi\pard\qc centred\par after})");
+    const std::vector<Atom> para = TransferAtoms(*d.doc, d.story, 0, 9, *d.doc); // "centred" and its mark
+    const Table t = Table::Add(*d.doc, d.story, d.Size(), 1, 2);
+    d.sel.SetRange(t.CellStart(0, 1), t.CellStart(0, 1));
+    d.sel.InsertAtoms(para);
+    EXPECT_EQ(d.doc->CheckModel(), "");
+    const ParaEndInfo& mark = d.doc->ParaEnd(d.story[static_cast<std::size_t>(t.CellStart(0, 1)) + 7].value);
+    EXPECT_NE(mark.props.find("\\intbl"), std::string::npos) << mark.props;
+    EXPECT_NE(mark.props.find("\\qc"), std::string::npos) << mark.props;
+}
+
+TEST(EditFaults, ARowStartThatPartsNothingFromTheRowGoes) {
+    // A field where a row starts stands before the row, the row's start
+    // after it. With the field deleted, or a paragraph begun in its text,
+    // nothing stands before the row any more: no row start is left, as
+    // none is read back from the saved file.
+    const auto rowStarts = [](const Doc& d) {
+        int n = 0;
+        for (std::size_t i = 0; i < d.story.size(); ++i) n += IsRowStartMark(*d.doc, d.story[i]);
+        return n;
+    };
+    for (const bool paragraph : {false, true}) {
+        Doc d(R"({\rtf1\ansi\pard before\par})");
+        const Table t = Table::Add(*d.doc, d.story, 0, 1, 2);
+        Range at(d.doc, &d.story, t.CellStart(0, 0), t.CellStart(0, 0));
+        const Field f = at.GetFields().Add(at, kFieldMacroButton, "m Loop");
+        ASSERT_EQ(rowStarts(d), 1);
+        const long label = FieldDisplayStart(d.story, f.Start()) + 2; // inside "Loop"
+        if (paragraph) Range(d.doc, &d.story, label, label).SetText("\r");
+        else Range(d.doc, &d.story, f.Start(), f.End()).Delete();
+        EXPECT_EQ(rowStarts(d), 0) << paragraph;
+        Doc again(d.doc->ToRtf());
+        EXPECT_EQ(again.Size(), d.Size()) << paragraph;
+    }
 }

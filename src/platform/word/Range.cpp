@@ -123,6 +123,40 @@ std::optional<Atom> KeptRowStart(const Document& doc, const Story& story, long s
     return nothingBefore ? std::nullopt : mark;
 }
 
+void DropAtom(Document& doc, Story& story, long at) {
+    doc.Record(story, at, at + 1, 0);
+    story.erase(static_cast<std::size_t>(at), 1);
+    doc.GetSelection().Follow(story, at, at + 1, 0);
+}
+
+// After an edit of [start, at) (what it put there): a row-start mark that no
+// longer parts text before a row from the row, as a reader would not keep
+// it, goes. That is one with nothing before it in its paragraph but kept
+// groups, or in a paragraph that begins inside a field (a paragraph mark
+// put into a field's text before the mark).
+void DropBareRowStart(Document& doc, Story& story, long start, long at) {
+    const long n = static_cast<long>(story.size());
+    const auto kept = [&](long i) {
+        const Atom& a = story[static_cast<std::size_t>(i)];
+        return a.Kind() == AtomKind::Opaque && !IsRowStartMark(doc, a);
+    };
+    long mark = at, before = at;
+    while (mark < n && kept(mark)) ++mark;
+    if (mark < n && IsRowStartMark(doc, story[static_cast<std::size_t>(mark)])) {
+        while (before > 0 && kept(before - 1)) --before;
+        const Atom* a = before > 0 ? &story[static_cast<std::size_t>(before - 1)] : nullptr;
+        if (!a || a->Kind() == AtomKind::ParaEnd || IsRowStartMark(doc, *a)) return DropAtom(doc, story, mark);
+    }
+    long para = at;
+    while (para > start && story[static_cast<std::size_t>(para - 1)].Kind() != AtomKind::ParaEnd) --para;
+    if (para == start) return;
+    for (mark = para; mark < n && story[static_cast<std::size_t>(mark)].Kind() != AtomKind::ParaEnd; ++mark)
+        if (IsRowStartMark(doc, story[static_cast<std::size_t>(mark)])) {
+            if (!HoldsWholeFields(story, 0, para)) DropAtom(doc, story, mark);
+            return;
+        }
+}
+
 } // namespace
 
 std::vector<Atom> TextAtoms(Document& doc, const std::string& text, std::uint32_t fmt) {
@@ -167,15 +201,24 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
         atoms = fixed.data();
         ++n;
     }
+    // A paragraph pasted into a cell becomes the cell's, and one pasted
+    // from a cell outside tables a plain one (but for the cells' own of
+    // rows pasted whole).
+    const bool rows = HoldsTableMarks(doc, atoms, n);
     for (std::size_t i = 0; i < n; ++i) {
-        if (atoms[i].Kind() == AtomKind::ParaEnd && doc.ParaEnd(atoms[i].value).props.empty() &&
-            doc.ParaEnd(atoms[i].value).word == "par") {
+        if (atoms[i].Kind() == AtomKind::ParaEnd && doc.ParaEnd(atoms[i].value).word == "par") {
             if (atoms != fixed.data()) fixed.assign(atoms, atoms + n);
-            std::uint32_t pe = ParagraphEndAt(doc, story, end);
-            for (auto& a : fixed)
-                if (a.Kind() == AtomKind::ParaEnd && doc.ParaEnd(a.value).word == "par" &&
-                    doc.ParaEnd(a.value).props.empty())
-                    a.value = pe;
+            const std::uint32_t pe = ParagraphEndAt(doc, story, end);
+            const std::string split = doc.ParaEnd(pe).props, row = doc.ParaEnd(pe).row;
+            const bool inTable = split.find("\\intbl") != std::string::npos;
+            for (auto& a : fixed) {
+                if (a.Kind() != AtomKind::ParaEnd || doc.ParaEnd(a.value).word != "par") continue;
+                const std::string props = doc.ParaEnd(a.value).props;
+                if (props.empty()) a.value = pe;
+                else if (!rows && inTable != (props.find("\\intbl") != std::string::npos))
+                    a.value = doc.InternParaEnd("par", inTable ? props + "\\intbl" : WithWord(props, "intbl", -1),
+                                                inTable ? row : std::string());
+            }
             atoms = fixed.data();
             break;
         }
@@ -184,6 +227,7 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
     story.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
     story.insert(static_cast<std::size_t>(start), atoms, n);
     doc.GetSelection().Follow(story, start, end, static_cast<long>(n));
+    DropBareRowStart(doc, story, start, start + static_cast<long>(n));
     doc.Changed();
 }
 

@@ -94,14 +94,22 @@ bool InsideRow(const Document& doc, const Story& story, long pos) {
 
 } // namespace
 
+namespace {
+bool IsCellOrRowMark(const Document& doc, const Atom& a) {
+    if (a.Kind() != AtomKind::ParaEnd) return false;
+    const std::string& w = doc.ParaEnd(a.value).word;
+    return w == "cell" || w == "row" || w == "nestcell" || w == "nestrow";
+}
+} // namespace
+
 bool HoldsTableMarks(const Document& doc, const Story& story, long start, long end) {
-    for (long i = start; i < end; ++i) {
-        const Atom& a = story[static_cast<std::size_t>(i)];
-        if (a.Kind() != AtomKind::ParaEnd) continue;
-        const std::string& w = doc.ParaEnd(a.value).word;
-        if (w == "cell" || w == "row" || w == "nestcell" || w == "nestrow") return true;
-    }
+    for (long i = start; i < end; ++i)
+        if (IsCellOrRowMark(doc, story[static_cast<std::size_t>(i)])) return true;
     return false;
+}
+
+bool HoldsTableMarks(const Document& doc, const Atom* atoms, std::size_t n) {
+    return std::any_of(atoms, atoms + n, [&](const Atom& a) { return IsCellOrRowMark(doc, a); });
 }
 
 bool SplitsTableRows(const Document& doc, const Story& story, long start, long end, const Atom* atoms,
@@ -114,6 +122,9 @@ bool SplitsTableRows(const Document& doc, const Story& story, long start, long e
     const bool insideRow = InsideRow(doc, story, start) || InsideRow(doc, story, end);
     if (insideRow && HoldsTableMarks(doc, story, start, end)) return true;
     if (std::none_of(atoms, atoms + n, rowMark)) return false;
+    // Rows brought in are whole: their cells end with a row mark.
+    const auto last = std::find_if(std::make_reverse_iterator(atoms + n), std::make_reverse_iterator(atoms), rowMark);
+    if (doc.ParaEnd(last->value).word != "row") return true;
     return insideRow || !HoldsWholeFields(story, 0, start);
 }
 

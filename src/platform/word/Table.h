@@ -23,14 +23,15 @@ struct CellSpan {
 
 // Whether replacing [start, end) of a story with atoms would take cell or
 // row marks out of rows it does not take whole, or bring rows (atoms that
-// hold cell or row marks) inside a row or a field: a table is changed by
-// its own members, removed by whole rows, and rows come in between rows or
-// outside tables.
+// hold cell or row marks) that are not whole, or inside a row or a field:
+// a table is changed by its own members, removed by whole rows, and rows
+// come in whole, between rows or outside tables.
 bool SplitsTableRows(const Document& doc, const Story& story, long start, long end, const Atom* atoms = nullptr,
                      std::size_t n = 0);
 // Whether [start, end) of a story holds a cell's or a row's end mark (not
 // a paragraph's inside a cell).
 bool HoldsTableMarks(const Document& doc, const Story& story, long start, long end);
+bool HoldsTableMarks(const Document& doc, const Atom* atoms, std::size_t n);
 
 // Whether pos is where a table row starts (the first position of its first
 // cell) and its first paragraph holds no row-start mark: nothing stands
