@@ -4,7 +4,9 @@
 #include "designer/modMSWordFields.h"
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
+#include "platform/word/Table.h"
 #include "production/RtfInterpreter.h"
+#include "views/word/DocumentClipboard.h"
 #include "views/word/DocumentView.h"
 
 #include <QMimeData>
@@ -148,4 +150,36 @@ TEST(DocumentEdit, ADoubleClickOnAFieldSelectsItAndRunsItsMacro) {
     const word::Field field = doc.Content().GetFields().Item(1);
     EXPECT_EQ(doc.GetSelection().Start(), field.Start());
     EXPECT_EQ(doc.GetSelection().End(), field.End());
+}
+
+TEST(DocumentEdit, AnEditBeforeAnEmptyLastParagraphDrawsItOnce) {
+    // The paragraph before the story's last, empty one, edited: the range
+    // drawn again ends where the story does, and the last paragraph's block
+    // was drawn a second time (a block the model has no paragraph for).
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    views::DocumentView view(doc);
+    view.typeText("abc\r");
+    PutCursor(view, 1);
+    view.deleteForward();
+    EXPECT_EQ(view.document()->toPlainText().toStdString(), "ac\n");
+    EXPECT_EQ(view.blockCount(), 2);
+}
+
+TEST(DocumentEdit, RowsPastedAfterATableAreDrawnAsTheViewDrawsThemAfresh) {
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi before\par after})");
+    const word::Table t = word::Table::Add(doc, doc.MainStory(), 0, 1, 2);
+    views::DocumentView view(doc);
+    doc.GetSelection().SetRange(t.Start(), t.End());
+    const std::unique_ptr<QMimeData> row(views::copySelection(doc));
+    // Into the paragraph after the table: its first part joins the new row's first cell.
+    doc.GetSelection().SetRange(t.End() + 2, t.End() + 2);
+    view.pushSelection();
+    view.paste(row.get());
+    ASSERT_EQ(word::Table::At(doc, doc.MainStory(), t.Start())->Rows(), 2);
+    views::DocumentView fresh(doc);
+    EXPECT_EQ(view.document()->toPlainText().toStdString(), fresh.document()->toPlainText().toStdString());
+    EXPECT_EQ(view.blockCount(), fresh.blockCount());
 }

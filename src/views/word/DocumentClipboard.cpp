@@ -2,6 +2,7 @@
 
 #include "platform/word/Application.h"
 #include "platform/word/Range.h"
+#include "platform/word/Table.h"
 #include "views/host/Text.h"
 
 #include <QMimeData>
@@ -36,7 +37,9 @@ QMimeData* copySelection(word::Document& doc) {
     auto* mime = new QMimeData;
     mime->setText(qs(plain));
     const word::Story& story = *sel.GetStory();
-    if (sel.Start() < sel.End() && word::HoldsWholeFields(story, sel.Start(), sel.End())) {
+    // The studio's own copy is of whole fields and whole rows, what a paste can take.
+    if (sel.Start() < sel.End() && word::HoldsWholeFields(story, sel.Start(), sel.End()) &&
+        !word::SplitsTableRows(doc, story, sel.Start(), sel.End())) {
         StudioClipboard& c = studioClipboard();
         if (c.doc) c.app.GetDocuments().Close(*c.doc);
         c.doc = &c.app.GetDocuments().Add();

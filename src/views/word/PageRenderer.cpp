@@ -5,6 +5,7 @@
 #include "platform/word/DisplayWalk.h"
 #include "platform/word/Drawings.h"
 #include "platform/word/Pictures.h"
+#include "platform/word/Table.h"
 #include "views/host/Text.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -623,6 +624,12 @@ bool PageRenderer::redraw(const word::Story& story, QTextDocument& text, Positio
     const long from = map[first].start;
     const long to = map[last].start + map[last].length + delta;
     if (to < from || to > static_cast<long>(story.size())) return false;
+    // A range that ends where the story does is drawn with the story's last
+    // paragraph (empty, after a mark), whose block the drawing makes again.
+    if (!cell && to == static_cast<long>(story.size())) last = map.size() - 1;
+    // Rows the edit brought in (a paste) are a table of their own, drawn
+    // with the whole text.
+    if (!cell && word::HoldsTableMarks(doc_, story, from, to)) return false;
     QTextCursor cursor(&text);
     const QTextBlock a = text.findBlockByNumber(static_cast<int>(first));
     const QTextBlock b = text.findBlockByNumber(static_cast<int>(last));
