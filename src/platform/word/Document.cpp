@@ -497,14 +497,6 @@ void Document::LoadRtf(const std::string& path) {
     }
 }
 
-namespace {
-// Writes a whole file through a temporary file and a rename, so that a
-// failed write never leaves a half-written document in place.
-void WriteWholeFile(const std::string& path, const std::string& data) {
-    if (const int e = sys::replaceFile(path, data)) RaiseWordError(kErrFileOpen, FileErrorDetail(path, e));
-}
-} // namespace
-
 void Document::Save() {
     if (path_.empty()) RaiseWordError(kErrBadFileName, "The document has never been saved.");
     if (readOnly_)
@@ -512,7 +504,7 @@ void Document::Save() {
                                                           : FullName() + ": it is open for editing by " + lock_.heldBy);
     if (ChangedOnDisk())
         RaiseWordError(kErrChangedOnDisk, FullName());
-    WriteWholeFile(FullName(), ToRtf());
+    WriteLocked(FullName(), ToRtf(), lock_);
     disk_ = StampOf(FullName());
     saved_ = true;
 }
@@ -530,7 +522,7 @@ void Document::SaveAs(const std::string& fileName, int fileFormat) {
     FileLock lock = TakeLock(fs::absolute(fileName, ec).lexically_normal().string());
     if (!lock.heldBy.empty()) RaiseWordError(kErrReadOnly, fileName + ": it is open for editing by " + lock.heldBy);
     try {
-        WriteWholeFile(fileName, ToRtf());
+        WriteLocked(fileName, ToRtf(), lock);
     } catch (...) {
         ReleaseLock(lock);
         throw;

@@ -287,12 +287,14 @@ private:
     bool saved_ = true;
     unsigned numberingChanges_ = 0;
     bool readOnly_ = false;
-    // The lock file beside the document that this document holds, while
-    // open: ".~lock.<name>#" naming the user, the host, the process and the
-    // time. A second opener finds it and opens read-only.
+    // What this document holds while open: the kernel's lock of its file,
+    // which every name of the file meets, and the lock file beside the file
+    // its name leads to, ".~lock.<name>#", naming the user, the host, the
+    // process and the time. A second opener meets them and opens read-only.
     struct FileLock {
-        std::string file, text; // the lock taken, and what it says
+        std::string file, text; // the lock file taken, and what it says
         std::string heldBy;     // or who holds it
+        int fd = -1;            // the document's file, locked
     };
     FileLock lock_;
     // The file as it was when read or last written here.
@@ -306,6 +308,9 @@ private:
     // Takes the lock of a file (nothing when its folder allows none).
     static FileLock TakeLock(const std::string& fullName);
     static void ReleaseLock(FileLock& lock) noexcept;
+    // Replaces the file whole with `data`, moving the lock's hold on the
+    // file to the new one; raises the error of the write.
+    static void WriteLocked(const std::string& path, const std::string& data, FileLock& lock);
     CustomProperties props_;
     Story main_;
     std::unique_ptr<Selection> selection_;
