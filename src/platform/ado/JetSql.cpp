@@ -426,7 +426,8 @@ private:
             std::size_t found = 0, matches = 0;
             for (std::size_t k = 0; k < tables.size(); ++k) {
                 const bool match = qualifier.empty()
-                    ? std::any_of(columns[k].begin(), columns[k].end(), [&](const std::string& c) { return equalsNoCaseAscii(c, column); })
+                    ? std::any_of(columns[k].begin(), columns[k].end(),
+                                  [&, &name = column](const std::string& c) { return equalsNoCaseAscii(c, name); })
                     : equalsNoCaseAscii(qualifier, tables[k].alias.empty() ? tables[k].name : tables[k].alias);
                 if (match) {
                     found = k;
