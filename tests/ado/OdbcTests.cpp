@@ -196,14 +196,19 @@ TEST_F(Odbc, FailuresReportTheDriverManagersMessageWithoutThePassword) {
     ASSERT_EQ(c->errors().size(), 1u);
     EXPECT_EQ(c->state(), adStateClosed);
 
-    // A missing SQLite file is said to be missing, and no empty one is made.
+    // A missing SQLite file is said to be missing, and no empty one is made;
+    // a file data source that is missing or no file cannot be read.
     const std::string missing = OdbcSetUp::dir->file("missing.db");
-    Ref<Connection> none = makeRef<Connection>();
-    try {
-        none->open("Driver={SQLite3};Database=" + missing + ";");
-        FAIL();
-    } catch (const AutomationError& e) {
-        EXPECT_NE(e.Description.find("does not exist"), std::string::npos) << e.Description;
+    for (const auto& [cs, said] : {std::pair{"Driver={SQLite3};Database=" + missing + ";", "does not exist"},
+                                   std::pair{"FileDSN=" + missing, "cannot be read"},
+                                   std::pair{std::string("FileDSN=/dev/zero"), "cannot be read"}}) {
+        Ref<Connection> none = makeRef<Connection>();
+        try {
+            none->open(cs);
+            ADD_FAILURE() << "opened: " << cs;
+        } catch (const AutomationError& e) {
+            EXPECT_NE(e.Description.find(said), std::string::npos) << e.Description;
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(missing));
 

@@ -177,7 +177,7 @@ std::vector<Given> fileDataSourcePairs(const std::string& file, const std::strin
     std::error_code ec;
     std::ifstream in;
     if (sys::regularFileExists(file) && std::filesystem::file_size(file, ec) < (1 << 20)) in.open(file);
-    if (!in) raiseProvider(kSource, "The file data source \"" + file + "\" cannot be read.");
+    if (!in.is_open()) raiseProvider(kSource, "The file data source \"" + file + "\" cannot be read.");
     std::vector<Given> out;
     bool inOdbc = false;
     for (std::string line; std::getline(in, line);) {
