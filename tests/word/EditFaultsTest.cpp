@@ -89,6 +89,7 @@ TEST(EditFaults, ARowStartThatPartsNothingFromTheRowGoes) {
         const Table t = Table::Add(*d.doc, d.story, 0, 1, 2);
         Range at(d.doc, &d.story, t.CellStart(0, 0), t.CellStart(0, 0));
         const Field f = at.GetFields().Add(at, kFieldMacroButton, "m Loop");
+        ASSERT_TRUE(Range(d.doc, &d.story, f.Start(), f.End()).StandBeforeRow());
         ASSERT_EQ(rowStarts(d), 1);
         const long label = FieldDisplayStart(d.story, f.Start()) + 2; // inside "Loop"
         if (paragraph) Range(d.doc, &d.story, label, label).SetText("\r");
