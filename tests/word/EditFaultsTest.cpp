@@ -36,6 +36,12 @@ TEST(EditFaults, TheSelectionStaysOnItsTextWhenARangeEditsTheStory) {
     Range(d.doc, &d.story, d.Size(), d.Size()).SetText("!");
     EXPECT_EQ(d.sel.Start(), 5);
     EXPECT_EQ(d.doc->Format(d.sel.ShownFormat()), d.doc->Format(d.story[4].fmt));
+    // A range past the story's end copies and reads the story's atoms only
+    // (the copy for the clipboard copied table entries read from memory
+    // after them: a std::length_error that ended the program).
+    const Story exact = d.story; // no room after its atoms
+    EXPECT_EQ(TransferAtoms(*d.doc, exact, 0, d.Size() + 3, *d.doc).size(), exact.size());
+    EXPECT_EQ(StoryText(*d.doc, exact, 0, d.Size() + 3), "xyzab!");
 }
 
 TEST(EditFaults, RowsComeInOnlyBetweenRowsAndOutsideFields) {

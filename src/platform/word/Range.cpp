@@ -33,6 +33,7 @@ char32_t AtomChar(const Document& doc, const Atom& a) {
 }
 
 std::string StoryText(const Document& doc, const Story& story, long start, long end) {
+    end = std::min(end, static_cast<long>(story.size())); // never the atoms' memory past the story
     std::string out;
     out.reserve(static_cast<std::size_t>(std::max(0L, end - start)));
     for (long i = start; i < end; ++i) appendUtf8(out, AtomChar(doc, story[static_cast<std::size_t>(i)]));
@@ -246,6 +247,9 @@ bool HoldsWholeFields(const Story& story, long start, long end) {
 
 std::vector<Atom> TransferAtoms(const Document& from, const Story& story, long start, long end,
                                 Document& to) {
+    // Only the story's atoms: past its end, table ids read from memory after
+    // them would be copied as texts of any length.
+    end = std::min(end, static_cast<long>(story.size()));
     std::vector<Atom> out;
     out.reserve(static_cast<std::size_t>(std::max(0L, end - start)));
     // Consecutive atoms mostly share a format: remember the last mapping.
