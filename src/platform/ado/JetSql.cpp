@@ -530,16 +530,19 @@ private:
         out += ')';
     }
     std::string logical(std::string (Translator::*operand)(), std::string_view word, std::string_view op) {
-        std::vector<std::string> parts{(this->*operand)()};
+        std::string first = (this->*operand)();
+        std::vector<std::string> parts; // from the second operand on: most expressions have none
         for (;;) {
+            if (peek().kind != Tk::Word) break;
             if (operand == &Translator::conjunction)
                 for (const char* other : {"xor", "eqv", "imp"})
                     if (Translator::word(peek(), other))
                         refuseAt("The operator " + std::string(peek().text) + " cannot be run here", peek().pos);
             if (!accept(word)) break;
+            if (parts.empty()) parts.push_back(std::move(first));
             parts.push_back((this->*operand)());
         }
-        if (parts.size() == 1) return std::move(parts[0]);
+        if (parts.empty()) return first;
         std::string out;
         balanced(out, parts, op);
         return truth(std::move(out));
