@@ -200,6 +200,13 @@ TEST(AccessSql, DistinctRowIsOneRowPerRowOfTheSelectedTables) {
     EXPECT_EQ(rows(*rs), "CompanyName=Alfreds Futterkiste\nCompanyName=Ana Trujillo Emparedados y helados\n");
     // A saved query with it: the 84 customers of the 391 orders of 1995.
     EXPECT_EQ(c->execute("SELECT * FROM [Quarterly Orders]")->recordCount(), 84);
+    // Text files too; two rows alike in every column are one.
+    dir.write("c.csv", "Id,Name\r\n1,a\r\n2,b\r\n2,b\r\n");
+    dir.write("o.csv", "Cid\r\n1\r\n1\r\n2\r\n");
+    Ref<Connection> text = openJet(dir.str(), ";Extended Properties=\"text;HDR=YES;FMT=Delimited\"");
+    EXPECT_EQ(rows(*text->execute("SELECT DISTINCTROW Name FROM [c.csv] INNER JOIN [o.csv] ON [c.csv].Id = "
+                                  "[o.csv].Cid ORDER BY Name")),
+              "Name=a\nName=b\n");
 }
 
 TEST(AccessSql, SavedQueriesAreViews) {
