@@ -8,6 +8,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -19,6 +20,12 @@ extern __thread std::int64_t tCeiling __attribute__((tls_model("initial-exec")))
 } // namespace detail
 
 inline std::int64_t held() noexcept { return detail::tHeld; }
+// What the allocator takes for a block of `bytes`: its header and the
+// alignment of its blocks (16 bytes, 32 at least), so that many small values
+// are counted as the heap holds them.
+constexpr std::int64_t heapBytes(std::size_t bytes) noexcept {
+    return std::max<std::int64_t>(32, static_cast<std::int64_t>((bytes + 8 + 15) & ~std::size_t{15}));
+}
 // Whether `more` bytes on top of what this thread holds would pass its
 // ceiling (there is none unless a CeilingScope set one).
 inline bool wouldPass(std::int64_t more) noexcept { return detail::tHeld + more > detail::tCeiling; }

@@ -48,24 +48,29 @@ class SafeArray;
 class Variant;
 
 // An immutable shared UTF-16 string (its only owner may append to it in
-// place, then counts its room again). A text short enough to live inside
-// the string itself is not counted: the functions that make such texts in
-// proportion to their input (Split, Filter ...) ask for their room ahead,
-// and counting every short text would cost every string made.
+// place, then counts its room again). Every string counts what the heap
+// holds for it: the box, and the text's own block once it is too long to
+// live inside the box (millions of short texts take as much as a few long
+// ones).
 class StringBox final : public RefCounted {
 public:
     // Taken by reference: a short text would otherwise be copied twice.
     explicit StringBox(std::u16string&& s) : value(std::move(s)) { retally(); }
     explicit StringBox(std::u16string_view s) : value(s) { retally(); }
-    static constexpr std::size_t kUncountedRoom = 15 / sizeof(char16_t);  // the string's own room
+    static constexpr std::size_t kInlineRoom = 15 / sizeof(char16_t);  // the string's own room
     void retally() noexcept {
         const std::size_t room = value.capacity();
-        if (room > kUncountedRoom || !tally_.empty())
-            tally_.set(static_cast<std::int64_t>(sizeof(StringBox) + room * sizeof(char16_t)));
+        tally_.set(memory::heapBytes(sizeof(StringBox)) +
+                   (room > kInlineRoom ? memory::heapBytes((room + 1) * sizeof(char16_t)) : 0));
     }
     std::u16string value;
 
 private:
+    // A text holds no other value, so deleting it can cause no other
+    // deletion: it goes at once rather than through the queue that keeps
+    // nested deletions off the stack (an array of millions of texts would
+    // have queued them all).
+    void lastReleased() noexcept override { delete this; }
     memory::Tally tally_;
 };
 
@@ -233,8 +238,8 @@ public:
     }
     // Counts the room of the elements again, once they are made or resized.
     void retally() noexcept {
-        tally_.set(static_cast<std::int64_t>(sizeof(SafeArray) + data.capacity() * sizeof(Variant) +
-                                             bounds.capacity() * sizeof(Bound)));
+        tally_.set(memory::heapBytes(sizeof(SafeArray)) + memory::heapBytes(data.capacity() * sizeof(Variant)) +
+                   static_cast<std::int64_t>(bounds.capacity() * sizeof(Bound)));
     }
     // The flat position of an element, or -1 when an index is out of range
     // or the number of indices does not match the dimensions.

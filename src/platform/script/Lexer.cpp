@@ -171,6 +171,10 @@ std::vector<Token> tokenize(std::u16string_view src) {
     auto col = [&](size_t at) { return static_cast<std::int32_t>(at - lineStart + 1); };
     auto fail = [&](std::int32_t num, size_t at) { throw CompileError{num, line, col(at)}; };
     auto push = [&](Tok t, size_t at) -> Token& {
+        // A text of short tokens makes more than the room guessed: the room
+        // it moves to, with the room it leaves, is asked of the ceiling too.
+        if (out.size() == out.capacity())
+            reserveMemory(static_cast<std::int64_t>(3 * out.capacity() * sizeof(Token)));
         Token& tk = out.emplace_back();
         tk.type = t;
         tk.line = line;

@@ -98,7 +98,7 @@ private:
     // a million fields is a large one): the parse stops at the statement where
     // it passes the ceiling.
     void grow(std::size_t bytes, const Token& at) {
-        bytes_ += static_cast<std::int64_t>(bytes);
+        bytes_ += memory::heapBytes(bytes);
         if ((++nodes_ & kPollMask) == 0 && memory::wouldPass(bytes_)) {
             ScriptAbort stop{true};
             stop.noteStatement(at.line, at.col, nullptr);

@@ -49,6 +49,24 @@ ops::CompareMode compareArg(std::span<Variant> args, std::size_t i);
 // stops the script when it would take it past its memory ceiling.
 void checkLength(std::int64_t n);
 
+// Makes room for `more` characters in a text a built-in is building (one no
+// value holds yet): past the longest string it is error 7, and the ceiling is
+// asked for the room the text moves to together with the room it leaves,
+// which stand side by side while it moves. The room doubles, or near the
+// ceiling grows by just what is needed.
+inline void roomFor(std::u16string& text, std::size_t more) {
+    const std::size_t units = text.size() + more;
+    if (units <= text.capacity()) return;
+    if (units > static_cast<std::size_t>(kMaxStringLength)) throwRuntimeError(err::OutOfMemory);
+    const auto bytes = [&](std::size_t room) {
+        return static_cast<std::int64_t>((room + text.capacity()) * sizeof(char16_t));
+    };
+    std::size_t room = std::max(units, 2 * text.capacity());
+    if (memory::wouldPass(bytes(room))) room = units;
+    reserveMemory(bytes(room));
+    text.reserve(room);
+}
+
 // Before a list of values built from a built-in's input grows: stops the
 // script when the list's next room, with a short text's box for each value
 // (short texts do not count themselves), would pass the memory ceiling, and

@@ -445,24 +445,28 @@ std::u16string RegExp::replace(std::u16string_view subject, std::u16string_view 
     std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> groups;
     std::size_t pos = 0, copied = 0;
     const bool valid = validUtf16(subject);
+    // Every piece goes through put(): the result asks the ceiling before it grows.
+    const auto put = [&out](std::u16string_view piece) {
+        roomFor(out, piece.size());
+        out.append(piece);
+    };
     while (pos <= subject.size()) {
         checkTimeOut();
         std::size_t b, e;
         if (!matchAt(subject, pos, valid, b, e, &groups)) break;
-        reserveMemory(static_cast<std::int64_t>((out.size() + b - copied + with.size()) * sizeof(char16_t)));
-        out.append(subject.substr(copied, b - copied));
+        put(subject.substr(copied, b - copied));
         // Expand $$, $&, $`, $', $n and $nn.
         for (std::size_t i = 0; i < with.size(); ++i) {
             char16_t c = with[i];
             if (c != u'$' || i + 1 >= with.size()) {
-                out += c;
+                put({&c, 1});
                 continue;
             }
             char16_t n = with[i + 1];
-            if (n == u'$') { out += u'$'; ++i; }
-            else if (n == u'&') { out.append(subject.substr(b, e - b)); ++i; }
-            else if (n == u'`') { out.append(subject.substr(0, b)); ++i; }
-            else if (n == u'\'') { out.append(subject.substr(e)); ++i; }
+            if (n == u'$') { put(u"$"); ++i; }
+            else if (n == u'&') { put(subject.substr(b, e - b)); ++i; }
+            else if (n == u'`') { put(subject.substr(0, b)); ++i; }
+            else if (n == u'\'') { put(subject.substr(e)); ++i; }
             else if (n >= u'0' && n <= u'9') {
                 std::size_t g = n - u'0', used = 1;
                 if (i + 2 < with.size() && with[i + 2] >= u'0' && with[i + 2] <= u'9') {
@@ -472,28 +476,27 @@ std::u16string RegExp::replace(std::u16string_view subject, std::u16string_view 
                 if (g >= 1 && g <= groups.size()) {
                     auto [gb, ge] = groups[g - 1];
                     if (gb >= 0)
-                        out.append(subject.substr(static_cast<std::size_t>(gb), static_cast<std::size_t>(ge - gb)));
+                        put(subject.substr(static_cast<std::size_t>(gb), static_cast<std::size_t>(ge - gb)));
                     i += used;
                 } else {
-                    out += c;
+                    put({&c, 1});
                 }
             } else {
-                out += c;
+                put({&c, 1});
             }
-            checkLength(static_cast<std::int64_t>(out.size()));
         }
         copied = e;
         if (!global) break;
         if (e == b) {
             std::size_t next = stepOver(subject, e);
-            if (e < subject.size()) out.append(subject.substr(e, next - e));
+            if (e < subject.size()) put(subject.substr(e, next - e));
             copied = next;
             pos = next;
         } else {
             pos = e;
         }
     }
-    if (copied < subject.size()) out.append(subject.substr(copied));
+    if (copied < subject.size()) put(subject.substr(copied));
     return out;
 }
 

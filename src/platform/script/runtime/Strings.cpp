@@ -38,13 +38,6 @@ Variant copyOf(u16string_view part) {
     return Variant(part);
 }
 
-// Before a text grows to `units` characters: the ceiling is asked for the
-// room the string would move to.
-void beforeTextGrows(const u16string& s, std::size_t units) {
-    if (units <= s.capacity()) return;
-    if (units > static_cast<std::size_t>(kMaxStringLength)) throwRuntimeError(err::OutOfMemory);
-    reserveMemory(static_cast<std::int64_t>(std::max(units, 2 * s.capacity()) * sizeof(char16_t)));
-}
 
 // Searches needle in hay from position start (0-based), case-blind in text mode.
 std::size_t findFrom(u16string_view hay, u16string_view needle, std::size_t start,
@@ -316,13 +309,13 @@ Variant Replace(std::span<Variant> a) {
     while (count == -1 || done < count) {
         std::size_t p = findFrom(rest, find, pos, mode);
         if (p == u16string::npos) break;
-        beforeTextGrows(out, out.size() + (p - pos) + with.size());
+        roomFor(out, (p - pos) + with.size());
         out.append(rest.substr(pos, p - pos));
         out += with;
         pos = p + find.size();
         if ((++done & kPollMask) == 0) checkTimeOut();
     }
-    beforeTextGrows(out, out.size() + rest.size() - pos);
+    roomFor(out, rest.size() - pos);
     out.append(rest.substr(pos));
     return Variant(std::move(out));
 }
@@ -401,7 +394,7 @@ Variant Join(std::span<Variant> a) {
     for (std::size_t i = 0; i < arr->data.size(); ++i) {
         const Variant& e = arr->data[i];
         const u16string& text = e.isString() ? e.stringValue() : e.toString();
-        checkLength(static_cast<std::int64_t>(out.size() + (i ? delim.size() : 0) + text.size()));
+        roomFor(out, (i ? delim.size() : 0) + text.size());
         if (i) out += delim;
         out += text;
         if ((i & kPollMask) == kPollMask) checkTimeOut();
