@@ -473,6 +473,23 @@ TEST(PageView, TextBoxesKeepTheirFormatsAndShadowsAndMayBePlacedByTheShapeGroup)
     EXPECT_EQ(beside(1440), 255);
 }
 
+TEST(PageView, DeviceIndependentBitmapsShowTheirPixels) {
+    // Two by two red pixels, shown an inch high.
+    word::Application app;
+    word::Document& doc = app.GetDocuments().Add();
+    doc.LoadRtfText(R"({\rtf1\ansi\paperw12240\paperh15840\margl1440\margr1440\margt1440\margb1440\pard )"
+                    R"({\pict\dibitmap0\picw2\pich2\picwgoal1440\pichgoal1440 )"
+                    R"(28000000020000000200000001001800000000001000000000000000000000000000000000000000)" // the header
+                    R"(0000ff0000ff00000000ff0000ff0000}\par})");
+    views::DocumentView view(doc);
+    view.resize(1000, 800);
+    view.show();
+    QApplication::processEvents();
+    const QImage shot = view.viewport()->grab().toImage();
+    const QRectF page = view.pageRect(0);
+    EXPECT_EQ(QColor(shot.pixel((page.topLeft() + QPointF(1440 + 720, 1440 + 720) / 15.0).toPoint())), QColor(255, 0, 0));
+}
+
 TEST(PageView, DrawingsAndNotesFollowTheEditsOfTheirText) {
     // Small pages; on the second, a red rectangle anchored to its paragraph, and a footnote.
     const char* rtf =

@@ -558,3 +558,23 @@ TEST(DisplayWalk, ListNumbersInOtherScriptsAndTheLevelsOwnFontAndSize) {
     EXPECT_EQ(rec.looks[13], std::pair(1, 0));
     EXPECT_EQ(rec.looks[11], std::pair(-1, 0));
 }
+
+TEST(DisplayWalk, SymbolWordsFirstListNamesAndNaryOperandsShowAsTheyPrint) {
+    // A word that stands for a character is text even as the body's first.
+    for (const auto& [rtf, shown] : std::vector<std::pair<std::string, std::string>>{
+             {R"({\rtf1\ansi\emdash dash\par})", "\xE2\x80\x94" "dash"},
+             {R"({\rtf1\ansi\bullet  b\par})", "\xE2\x80\xA2" " b"},
+             {R"({\rtf1\ansi\lquote q\par})", "\xE2\x80\x98" "q"},
+             {R"({\rtf1\ansi\chpgn  p\par})", "1 p"},
+             // A list's name outside the list table shows nothing.
+             {R"({\rtf1\ansi\pard a{\listname ;}b\par})", "ab"},
+             // A sum's operand of more than one thing in brackets.
+             {R"({\rtf1\ansi\pard {\mmath{\mnary{\mnaryPr{\mchr \u8721?}}{\msub{\mr i}}{\msup{\mr n}}{\me{\mr a+b}}}}\par})",
+              "\xE2\x88\x91_i^n(a+b)"},
+         }) {
+        Walked w(rtf);
+        std::string text;
+        for (const Shown& r : w.rec.runs) text += r.text;
+        EXPECT_EQ(text, shown) << rtf;
+    }
+}

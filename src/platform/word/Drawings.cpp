@@ -311,7 +311,9 @@ void Linear(const Document& doc, const Group& g, int font, std::u32string& out, 
         out += PropChar(doc, g, "mchr", U"\u222B", font);
         if (std::u32string s = kid("msub"); !s.empty()) out += U"_" + Operand(s);
         if (std::u32string s = kid("msup"); !s.empty()) out += U"^" + Operand(s);
-        out += kid("me");
+        // Its operand in brackets when it is more than one thing: it would
+        // run into the limits.
+        out += Operand(kid("me"));
     } else if (h == "md") {
         out += PropChar(doc, g, "mbegChr", U"(", font);
         const std::u32string sep = PropChar(doc, g, "msepChr", U"|", font);

@@ -442,7 +442,8 @@ Picture ReadPict(Lexer& lex) {
         else if (w == "jpegblip") p.kind = Picture::Kind::Jpeg;
         else if (w == "emfblip") p.kind = Picture::Kind::Emf;
         else if (w == "wmetafile") p.kind = Picture::Kind::Wmf;
-        else if (w == "dibitmap" || w == "wbitmap") p.kind = Picture::Kind::Bitmap;
+        else if (w == "dibitmap") p.kind = Picture::Kind::Dib;
+        else if (w == "wbitmap") p.kind = Picture::Kind::Bitmap;
         else if (w == "bin" && t.param > 0) {
             const long long n = std::min<long long>(t.param, lex.BufferEnd() - t.end);
             p.data.append(t.end, static_cast<std::size_t>(n));

@@ -160,7 +160,9 @@ PageSetup ParsePageSetup(std::string_view documentWords, std::string_view sectio
 
 // A picture kept in an RTF group ({\pict ...}, alone or inside {\*\shppict}).
 struct Picture {
-    enum class Kind : std::uint8_t { None, Png, Jpeg, Emf, Wmf, Bitmap, Other };
+    // Dib: a device-independent bitmap (\dibitmap), a BMP file's content
+    // after its file header; Bitmap: a device-dependent one (\wbitmap).
+    enum class Kind : std::uint8_t { None, Png, Jpeg, Emf, Wmf, Bitmap, Other, Dib };
     Kind kind = Kind::None;  // None: the group holds no picture to show; Other with a path: a linked file
     int width = 0;           // the size it shows at, twips (0: not stated)
     int height = 0;

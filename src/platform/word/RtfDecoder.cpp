@@ -20,7 +20,7 @@ bool IsDestinationWord(std::string_view w) {
         "upr", "ud", "pgdsctbl", "generator", "xmlnstbl", "latentstyles", "datastore",
         "themedata", "colorschememapping", "filetbl", "mmathPr", "defchp", "defpap",
         "background", "sp", "sn", "sv", "nesttableprops", "nonesttables", "mmath", "mmathPara",
-        "moMath", "moMathPara"};
+        "moMath", "moMathPara", "listname", "listpicture", "liststylename"};
     return std::find(std::begin(kWords), std::end(kWords), w) != std::end(kWords);
 }
 

@@ -585,8 +585,11 @@ void RtfReader::Run() {
                 continue;
             }
             if (w == "rtf") continue;
-            if (w == "pard" || w == "plain" || w == "sectd" || w == "par" || IsParaWord(w) ||
-                IsSectWord(w) || In(w, {"f", "fs", "b", "i", "ul", "cf", "u", "tab", "line", "sect", "cell", "row"})) {
+            // The body starts with its first paragraph, format or text: a word
+            // that stands for a character (\emdash, \bullet, \chpgn) is text.
+            if (w == "pard" || w == "plain" || w == "sectd" || w == "par" || IsParaWord(w) || IsSectWord(w) ||
+                SpecialCharacter(w) || In(w, {"f", "fs", "b", "i", "ul", "cf", "u", "sect", "cell", "row"}) ||
+                In(w, {"chpgn", "chdate", "chtime", "chftn", "chatn", "sectnum"})) {
                 Rewind(t);
                 break;
             }

@@ -121,15 +121,42 @@ QImage linkedImage(const std::string& path) {
     return reader.read();
 }
 
-// A picture of a kept object at a zoom: PNG and JPEG drawn; other pictures
-// a framed box of their size.
+// A device-independent bitmap as a BMP file: the file header that says
+// where its pixels start (after the info header and the colour table) put
+// before it.
+QByteArray bmpFile(const std::string& dib) {
+    auto le32 = [&](std::size_t at) {
+        if (at + 4 > dib.size()) return 0u;
+        return static_cast<unsigned>(static_cast<unsigned char>(dib[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(dib[at + 1])) << 8 |
+               static_cast<unsigned>(static_cast<unsigned char>(dib[at + 2])) << 16 |
+               static_cast<unsigned>(static_cast<unsigned char>(dib[at + 3])) << 24;
+    };
+    const unsigned header = le32(0);
+    if (header < 12 || header > dib.size()) return {};
+    const unsigned bits = header == 12 ? 0 : static_cast<unsigned char>(dib[14]);
+    unsigned colours = header >= 40 ? le32(32) : 0;
+    if (colours == 0 && bits > 0 && bits <= 8) colours = 1u << bits;
+    const unsigned masks = header == 40 && le32(16) == 3 ? 12 : 0; // BI_BITFIELDS after a short header
+    const unsigned offset = 14 + header + masks + std::min(colours, 256u) * 4;
+    QByteArray file("BM", 2);
+    for (unsigned v : {static_cast<unsigned>(dib.size() + 14), 0u, offset})
+        for (int k = 0; k < 4; ++k) file += static_cast<char>((v >> (8 * k)) & 0xFF);
+    file.append(dib.data(), static_cast<qsizetype>(dib.size()));
+    return file;
+}
+
+// A picture of a kept object at a zoom: PNG, JPEG and device-independent
+// bitmaps drawn; other pictures a framed box of their size.
 QImage pictureImage(const word::Picture& p, double zoom) {
     const double twipsPerPixel = 15.0 / zoom; // at 96 dots per inch
     int w = static_cast<int>(p.width / twipsPerPixel), h = static_cast<int>(p.height / twipsPerPixel);
     constexpr int kLargest = 4000;
     const bool linked = !p.path.empty();
-    if (linked || p.kind == word::Picture::Kind::Png || p.kind == word::Picture::Kind::Jpeg) {
+    const bool dib = p.kind == word::Picture::Kind::Dib;
+    if (linked || dib || p.kind == word::Picture::Kind::Png || p.kind == word::Picture::Kind::Jpeg) {
         QImage image = linked ? linkedImage(p.path)
+                       : dib  ? QImage::fromData(bmpFile(p.data), "BMP")
                               : QImage::fromData(QByteArray::fromRawData(p.data.data(), static_cast<qsizetype>(p.data.size())));
         if (!image.isNull()) {
             if (w > 0 && h > 0) image = image.scaled(std::min(w, kLargest), std::min(h, kLargest), Qt::IgnoreAspectRatio,
