@@ -2,7 +2,13 @@
 #include "platform/system/Locales.h"
 #include "system/TestEnv.h"
 
+#include "platform/automation/DateTime.h"
+
 #include <gtest/gtest.h>
+#include <unicode/datefmt.h>
+#include <unicode/locid.h>
+
+#include <memory>
 
 #include <set>
 #include <thread>
@@ -158,4 +164,31 @@ TEST(Locales, UserDefaultComesFromTheEnvironmentUnlessOverridden) {
     EXPECT_EQ(userDefaultLcid(), 1041u);
     setUserDefaultLcid(0);
     EXPECT_EQ(userDefaultLcid(), 1033u);
+}
+
+// A long date puts the month in the form the language gives it beside its
+// day (the genitive in Slavic languages, "de febrer" in Catalan), as ICU's
+// own full date does; a month alone keeps its nominative.
+TEST(Locales, LongDatesGiveTheMonthTheFormOfADate) {
+    const double serial = static_cast<double>(qz::daysFromCivil(1995, 2, 3));
+    const qz::DateParts parts = qz::dateParts(serial);
+    for (std::uint32_t lcid : {1049u, 1045u, 1029u, 1058u, 1032u, 1035u, 1051u, 1063u, 1027u}) {
+        SCOPED_TRACE(lcid);
+        const qz::LocaleFormat* f = localeFormatFor(lcid);
+        ASSERT_NE(f, nullptr);
+        icu::Locale loc(localeNameOf(lcid).c_str());
+        std::unique_ptr<icu::DateFormat> df(icu::DateFormat::createDateInstance(icu::DateFormat::kFull, loc));
+        // ICU counts milliseconds from 1970-01-01, 25569 days after the serial's day zero.
+        icu::UnicodeString icuText;
+        df->format((serial - 25569) * 86400000.0, icuText);
+        std::string expected;
+        icuText.findAndReplace(icu::UnicodeString(static_cast<UChar>(0x202F)), " ").toUTF8String(expected);
+        EXPECT_EQ(utf16ToUtf8(qz::formatDatePicture(f->longDate, parts, *f)), expected);
+    }
+    const qz::LocaleFormat& ru = *localeFormatFor(1049);
+    EXPECT_EQ(qz::formatDatePicture(u"d MMMM", parts, ru), u"3 \u0444\u0435\u0432\u0440\u0430\u043B\u044F");
+    EXPECT_EQ(qz::formatDatePicture(u"MMMM yyyy", parts, ru), u"\u0444\u0435\u0432\u0440\u0430\u043B\u044C 1995");
+    EXPECT_EQ(qz::formatDatePicture(u"'d' MMMM", parts, ru), u"d \u0444\u0435\u0432\u0440\u0430\u043B\u044C");
+    EXPECT_EQ(qz::formatDatePicture(u"d MMMM", parts, *localeFormatFor(1045)), u"3 lutego");
+    EXPECT_EQ(qz::formatDatePicture(u"d MMMM", parts, *localeFormatFor(1027)), u"3 de febrer");
 }

@@ -77,11 +77,37 @@ void appendNumber(std::u16string& out, int v, int minDigits) {
     for (const char* p = buf; p != end; ++p) out += static_cast<char16_t>(*p);
 }
 
+// Whether a picture shows the day of the month (d or dd outside quotes).
+bool showsDayNumber(std::u16string_view pic) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < pic.size();) {
+        if (pic[i] == u'\'') {
+            quoted = !quoted;
+            ++i;
+            continue;
+        }
+        std::size_t run = 1;
+        while (i + run < pic.size() && pic[i + run] == pic[i]) ++run;
+        if (!quoted && pic[i] == u'd' && run <= 2) return true;
+        i += run;
+    }
+    return false;
+}
+
+// A month beside its day takes the form a date gives it (genitive in many
+// languages); alone (MonthName, "MMMM yyyy") it stands in the nominative.
+const std::u16string& monthName(const std::array<std::u16string, 12>& alone,
+                                const std::array<std::u16string, 12>& inDate, int month, bool withDay) {
+    const std::u16string& dated = inDate[month - 1];
+    return withDay && !dated.empty() ? dated : alone[month - 1];
+}
+
 } // namespace
 
 std::u16string formatDatePicture(std::u16string_view pic, const DateParts& p,
                                  const LocaleFormat& loc) {
     std::u16string out;
+    const bool withDay = showsDayNumber(pic);
     std::size_t i = 0;
     while (i < pic.size()) {
         char16_t c = pic[i];
@@ -110,8 +136,8 @@ std::u16string formatDatePicture(std::u16string_view pic, const DateParts& p,
         case u'M':
             if (run == 1) appendNumber(out, p.month, 1);
             else if (run == 2) appendNumber(out, p.month, 2);
-            else if (run == 3) out += loc.abbrevMonthNames[p.month - 1];
-            else out += loc.monthNames[p.month - 1];
+            else if (run == 3) out += monthName(loc.abbrevMonthNames, loc.abbrevDateMonthNames, p.month, withDay);
+            else out += monthName(loc.monthNames, loc.dateMonthNames, p.month, withDay);
             break;
         case u'y':
             if (run == 1) appendNumber(out, p.year % 100, 1);

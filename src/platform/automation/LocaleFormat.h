@@ -43,6 +43,10 @@ struct LocaleFormat {
     int firstDayOfWeek = 0;       // 0 Monday ... 6 Sunday, as Windows numbers it
     std::array<std::u16string, 12> monthNames;      // January...
     std::array<std::u16string, 12> abbrevMonthNames;
+    // The forms a month takes inside a date with its day ("3 февраля", "3 de
+    // febrer"); an empty name is the same as the one standing alone.
+    std::array<std::u16string, 12> dateMonthNames;
+    std::array<std::u16string, 12> abbrevDateMonthNames;
     std::array<std::u16string, 7> dayNames;         // Sunday first
     std::array<std::u16string, 7> abbrevDayNames;   // Sunday first
 

@@ -291,6 +291,11 @@ LocaleFormat build(const LcidEntry& e) {
         for (int i = 0; i < 12 && i < n; ++i) f.monthNames[i] = plain(toU16(months[i]));
         months = dfs.getMonths(n, icu::DateFormatSymbols::STANDALONE, icu::DateFormatSymbols::ABBREVIATED);
         for (int i = 0; i < 12 && i < n; ++i) f.abbrevMonthNames[i] = plain(toU16(months[i]));
+        // ... and as they stand in a date next to the day (genitive in many languages).
+        months = dfs.getMonths(n, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::WIDE);
+        for (int i = 0; i < 12 && i < n; ++i) f.dateMonthNames[i] = plain(toU16(months[i]));
+        months = dfs.getMonths(n, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::ABBREVIATED);
+        for (int i = 0; i < 12 && i < n; ++i) f.abbrevDateMonthNames[i] = plain(toU16(months[i]));
         // ICU numbers weekdays from 1 (Sunday); index 0 is unused.
         const icu::UnicodeString* days =
             dfs.getWeekdays(n, icu::DateFormatSymbols::STANDALONE, icu::DateFormatSymbols::WIDE);
