@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace qz::ado::test {
 namespace {
 
@@ -524,6 +527,33 @@ TEST(FileSources, XlsHostileAndOddFilesEndInClearErrors) {
         EXPECT_EQ(e.Number, kTimeoutExpired);
     }
 }
+
+#if !defined(__SANITIZE_ADDRESS__) // the sanitizer's shadow memory does not fit under a small address space
+// Reads the workbook with 64 MB of address space to spare; exits with 0 when
+// that ends in error 7 naming the file.
+[[noreturn]] void readWithLittleMemory(const std::string& path) {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t room = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (64u << 20);
+    const rlimit limit{room, room};
+    ::setrlimit(RLIMIT_AS, &limit);
+    try {
+        workbook::readWorkbook(path);
+    } catch (const AutomationError& e) {
+        std::_Exit(e.Description.starts_with("Out of memory") && e.Description.find(path) != std::string::npos ? 0 : 1);
+    }
+    std::_Exit(2);
+}
+
+// Memory that runs out while a workbook is read is error 7 naming the file,
+// never an exception that ends the process.
+TEST(FileSourcesDeathTest, MemoryThatRunsOutWhileAWorkbookIsReadIsError7) {
+    TempDir dir;
+    dir.write("big.xls", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+    std::filesystem::resize_file(dir.file("big.xls"), 512u << 20);
+    EXPECT_EXIT(readWithLittleMemory(dir.file("big.xls")), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 std::string fixture(const std::string& name, const TempDir& dir) {
     const std::string src = std::string(QZ_SOURCE_DIR) + "/tests/data/access/" + name;
