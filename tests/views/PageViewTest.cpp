@@ -390,49 +390,54 @@ TEST(PageView, DrawingsNotesEquationsAndLetterSpacingShow) {
 }
 
 TEST(PageView, FootnotesKeepTheirFormatsAndTakeRoomFromTheText) {
-    // 80 lines of black text; on line 30 a note of 48 points in red, its
-    // last word highlighted yellow.
-    std::string rtf = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\colortbl;\red255\green0\blue0;\red255\green255\blue0;})"
-                      R"(\paperw12240\paperh15840\margl1440\margr1440\margt1440\margb1440)";
-    for (int k = 1; k <= 80; ++k) {
-        rtf += "\\pard line " + std::to_string(k);
-        if (k == 30) rtf += R"({\super\chftn}{\footnote\pard\plain{\super\chftn} \fs96\cf1 MMM {\highlight2 MM}})";
-        rtf += "\\par\n";
-    }
-    rtf += "}";
-    word::Application app;
-    word::Document& doc = app.GetDocuments().Add();
-    doc.LoadRtfText(rtf);
-    views::DocumentView view(doc);
-    view.resize(1000, 1200);
-    view.show();
-    QApplication::processEvents();
-    const QImage shot = view.viewport()->grab().toImage();
-    const QRect page = view.pageRect(0).toRect();
-    int redTop = page.bottom(), redBottom = 0;
-    bool yellow = false;
-    for (int y = page.top(); y < page.bottom() && y < shot.height(); ++y)
-        for (int x = page.left(); x < page.right(); ++x) {
-            const QColor c = shot.pixelColor(x, y);
-            yellow = yellow || (c.red() > 200 && c.green() > 200 && c.blue() < 80);
-            if (c.red() < 150 || c.green() > 100 || c.blue() > 100) continue;
-            redTop = std::min(redTop, y);
-            redBottom = std::max(redBottom, y);
+    // 80 lines of black text; on line 30 (a paragraph, or a table's cell) a
+    // note of 48 points in red, its last word highlighted yellow.
+    for (const bool inTable : {false, true}) {
+        SCOPED_TRACE(inTable ? "in a table" : "in a paragraph");
+        std::string rtf = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\colortbl;\red255\green0\blue0;\red255\green255\blue0;})"
+                          R"(\paperw12240\paperh15840\margl1440\margr1440\margt1440\margb1440)";
+        for (int k = 1; k <= 80; ++k) {
+            const std::string line = "line " + std::to_string(k);
+            if (k != 30) rtf += "\\pard " + line + "\\par\n";
+            const std::string note = R"({\super\chftn}{\footnote\pard\plain{\super\chftn} \fs96\cf1 MMM {\highlight2 MM}})";
+            if (k == 30 && inTable) rtf += "\\trowd\\cellx3000\\pard\\intbl " + line + note + "\\cell\\row\n";
+            if (k == 30 && !inTable) rtf += "\\pard " + line + note + "\\par\n";
         }
-    // The note at the foot of the text, in its own size and colour, highlighted.
-    ASSERT_LT(redTop, page.bottom() - 1440 / 15);
-    EXPECT_GT(redBottom - redTop, 30);
-    EXPECT_TRUE(yellow);
-    // No line of the page's text reaches into it, and the text fills the rest.
-    auto* layout = view.document()->documentLayout();
-    double last = 0;
-    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
-        const QRectF r = layout->blockBoundingRect(b);
-        if (r.top() > page.bottom()) break;
-        EXPECT_LT(r.bottom(), redTop) << b.text().toStdString();
-        last = std::max(last, r.bottom());
+        rtf += "}";
+        word::Application app;
+        word::Document& doc = app.GetDocuments().Add();
+        doc.LoadRtfText(rtf);
+        views::DocumentView view(doc);
+        view.resize(1000, 1200);
+        view.show();
+        QApplication::processEvents();
+        const QImage shot = view.viewport()->grab().toImage();
+        const QRect page = view.pageRect(0).toRect();
+        int redTop = page.bottom(), redBottom = 0;
+        bool yellow = false;
+        for (int y = page.top(); y < page.bottom() && y < shot.height(); ++y)
+            for (int x = page.left(); x < page.right(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                yellow = yellow || (c.red() > 200 && c.green() > 200 && c.blue() < 80);
+                if (c.red() < 150 || c.green() > 100 || c.blue() > 100) continue;
+                redTop = std::min(redTop, y);
+                redBottom = std::max(redBottom, y);
+            }
+        // The note at the foot of the text, in its own size and colour, highlighted.
+        ASSERT_LT(redTop, page.bottom() - 1440 / 15);
+        EXPECT_GT(redBottom - redTop, 30);
+        EXPECT_TRUE(yellow);
+        // No line of the page's text reaches into it, and the text fills the rest.
+        auto* layout = view.document()->documentLayout();
+        double last = 0;
+        for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next()) {
+            const QRectF r = layout->blockBoundingRect(b);
+            if (r.top() > page.bottom()) break;
+            EXPECT_LT(r.bottom(), redTop) << b.text().toStdString();
+            last = std::max(last, r.bottom());
+        }
+        EXPECT_GT(last, redTop - 3 * layout->blockBoundingRect(view.document()->begin()).height() - view.pixels(240));
     }
-    EXPECT_GT(last, redTop - 3 * layout->blockBoundingRect(view.document()->begin()).height() - view.pixels(240));
 }
 
 TEST(PageView, TextBoxesKeepTheirFormatsAndShadowsAndMayBePlacedByTheShapeGroup) {

@@ -396,6 +396,7 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
     box.right = x.back();
     const double pad = tf.cellPadding();
     box.rowHeight.assign(static_cast<std::size_t>(rows), 0.0);
+    box.rowNotes.assign(static_cast<std::size_t>(rows), 0.0);
     std::vector<bool> exact(static_cast<std::size_t>(rows), false); // rows of an exact height
     struct Span { int first, last; double height; };
     std::vector<Span> spans;
@@ -445,6 +446,7 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
                         t.row = r;
                         box.texts.push_back(t);
                     }
+                    for (double notes : inside.rowNotes) box.rowNotes[static_cast<std::size_t>(r)] += notes;
                     h += inside.rowTop.empty() ? 0 : inside.rowTop.back() + inside.rowHeight.back();
                     continue;
                 }
@@ -452,6 +454,7 @@ void PageLayout::measureTable(QTextTable* table, double left, double width, Tabl
                 if (!b.isValid()) continue;
                 Item para;
                 layoutParagraph(b, inner, para);
+                for (const auto& note : para.notes) box.rowNotes[static_cast<std::size_t>(r)] += note.second;
                 box.texts.push_back(CellText{r, b, b.layout(), QPointF(textLeft, h)});
                 h += paragraphHeight(para);
             }
@@ -535,7 +538,7 @@ double PageLayout::noteNeed(const Item& it, std::size_t k, double room) const {
     double need = 0;
     for (const auto& [line, height] : it.notes)
         if (line == k) need += height;
-    return need > 0 && room <= 0 ? need + noteSeparator_ : need;
+    return noteRoom(need, room);
 }
 
 double PageLayout::placeLines(Item& it, double at, double room, QTextLayout* tl) {
@@ -589,7 +592,12 @@ double PageLayout::paginate(Item& it, double y, bool place) {
         TableBox& box = *it.box;
         box.rowTop.resize(box.rowHeight.size());
         for (std::size_t r = 0; r < box.rowHeight.size(); ++r) {
-            y = onPage(fit(y, box.rowHeight[r], s, room));
+            // A row goes where it fits with its footnotes under the text.
+            const double notes = r < box.rowNotes.size() ? box.rowNotes[r] : 0;
+            const long page = pageOf(y);
+            y = fit(y, box.rowHeight[r], s, room + noteRoom(notes, room));
+            if (pageOf(y) != page) room = 0;
+            room += noteRoom(notes, room);
             if (r == 0) it.y = y;
             box.rowTop[r] = y;
             y += box.rowHeight[r];

@@ -162,6 +162,7 @@ private:
     struct TableBox {
         std::vector<double> rowHeight;
         std::vector<double> rowTop; // after pages were assigned
+        std::vector<double> rowNotes; // the height of the footnotes of each row's text
         std::vector<CellBox> cells;
         std::vector<CellText> texts;
         double left = 0, right = 0;
@@ -228,6 +229,9 @@ private:
     // The room the footnotes of a paragraph's line k take, on a page whose
     // footnotes take `room` so far.
     double noteNeed(const Item& it, std::size_t k, double room) const;
+    // The room notes of that height take there: the separator's too above
+    // the page's first.
+    double noteRoom(double notes, double room) const { return notes > 0 && room <= 0 ? notes + noteSeparator_ : notes; }
     long pageOf(double y) const { return paged() ? static_cast<long>(std::floor(y / pitch_)) : 0; }
     // A section's text area, or the root frame's.
     SectionPage sectionPage(int section) const;
