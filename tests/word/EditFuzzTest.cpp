@@ -38,15 +38,6 @@ extern "C" void __sanitizer_set_death_callback(void (*)()) __attribute__((weak))
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "qz_edit_fuzz_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication app(argc, argv);
-    return app;
-}
-
 long EnvNumber(const char* name, long fallback) {
     const char* v = std::getenv(name);
     return v && *v ? std::strtol(v, nullptr, 10) : fallback;
@@ -381,7 +372,6 @@ private:
 };
 
 void RunSequences(const std::string& name, const std::string& rtf, long defaultCount) {
-    App();
     std::signal(SIGSEGV, TellWhere);
     std::signal(SIGABRT, TellWhere);
     if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(WriteWhere);

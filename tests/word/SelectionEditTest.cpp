@@ -1,7 +1,10 @@
 // What the keys and the studio's commands do at the selection, on the
 // model alone: Enter in a list, Tab through a table, the format dialogs'
-// changes, the studio's search.
+// changes, the studio's search; and the faults the randomised edit test
+// found, each as the smallest edit that showed it (the model stays
+// consistent, Document::CheckModel, after it).
 #include "platform/word/Application.h"
+#include "platform/word/DisplayWalk.h"
 #include "platform/word/Lists.h"
 #include "platform/word/Table.h"
 
@@ -15,8 +18,10 @@ struct Doc {
     Application app;
     Document* doc = &app.GetDocuments().Add();
     Selection& sel = doc->GetSelection();
+    Story& story = doc->MainStory();
     explicit Doc(std::string_view rtf) { doc->LoadRtfText(rtf); }
     Range At(long p) { return Range(doc, &doc->MainStory(), p, p); }
+    long Size() const { return static_cast<long>(story.size()); }
     std::string Text() const {
         const Story& s = doc->MainStory();
         return StoryText(*doc, s, 0, static_cast<long>(s.size()));
@@ -111,4 +116,88 @@ TEST(SelectionEdits, DialogChangesKeepWhatTheAuthorLeftAndSearchLeavesFieldsAlon
     EXPECT_EQ(d.sel.ReplaceAll(s), 2);
     EXPECT_EQ(d.Text(), "one\rtwo\rid \x13MACROBUTTON x name\x15id");
     EXPECT_EQ(d.sel.Start(), 3);
+}
+
+TEST(EditFaults, TheSelectionStaysOnItsTextWhenARangeEditsTheStory) {
+    // Delete Field: the field selected, then deleted through a range. The
+    // selection stood past the story's end, and the format it showed was
+    // read from there (a crash on the next look at the toolbar).
+    Doc d(R"({\rtf1\ansi ab{\field{\*\fldinst MACROBUTTON m x}{\fldrslt }}})");
+    d.sel.SetRange(2, d.Size());
+    d.sel.GetRange().Delete();
+    EXPECT_EQ(d.doc->CheckModel(), "");
+    EXPECT_EQ(std::make_pair(d.sel.Start(), d.sel.End()), std::make_pair(2L, 2L));
+    // Text put before the caret moves it on; text after it leaves it.
+    Range(d.doc, &d.story, 0, 0).SetText("xyz");
+    Range(d.doc, &d.story, d.Size(), d.Size()).SetText("!");
+    EXPECT_EQ(d.sel.Start(), 5);
+    EXPECT_EQ(d.doc->Format(d.sel.ShownFormat()), d.doc->Format(d.story[4].fmt));
+    // A range past the story's end copies and reads the story's atoms only
+    // (the copy for the clipboard copied table entries read from memory
+    // after them: a std::length_error that ended the program).
+    const Story exact = d.story; // no room after its atoms
+    EXPECT_EQ(TransferAtoms(*d.doc, exact, 0, d.Size() + 3, *d.doc).size(), exact.size());
+    EXPECT_EQ(StoryText(*d.doc, exact, 0, d.Size() + 3), "xyzab!");
+}
+
+TEST(EditFaults, RowsComeInOnlyBetweenRowsAndOutsideFields) {
+    Doc d(R"({\rtf1\ansi\pard before\par})");
+    const Table t = Table::Add(*d.doc, d.story, 0, 2, 2);
+    const std::vector<Atom> row = TransferAtoms(*d.doc, d.story, t.Start(), t.CellStart(1, 0), *d.doc);
+    // Into a cell, or into a field's code: refused, the table as it was.
+    const long cell = t.CellStart(0, 1);
+    d.sel.SetRange(cell, cell);
+    EXPECT_THROW(d.sel.InsertAtoms(row), qz::AutomationError);
+    // Cells without their row's mark: refused outside tables too.
+    const std::vector<Atom> cells = TransferAtoms(*d.doc, d.story, t.Start(), t.CellMark(0, 1), *d.doc);
+    d.sel.SetRange(d.Size(), d.Size());
+    EXPECT_THROW(d.sel.InsertAtoms(cells), qz::AutomationError);
+    Range end(d.doc, &d.story, d.Size(), d.Size());
+    const Field f = end.GetFields().Add(end, kFieldMacroButton, "m x");
+    EXPECT_THROW(ReplaceAtoms(*d.doc, d.story, f.Start() + 2, f.Start() + 2, row.data(), row.size()),
+                 qz::AutomationError);
+    EXPECT_EQ(d.doc->CheckModel(), "");
+    // Where a row starts: one row more.
+    d.sel.SetRange(t.CellStart(1, 0), t.CellStart(1, 0));
+    d.sel.InsertAtoms(row);
+    EXPECT_EQ(Table::At(*d.doc, d.story, t.Start())->Rows(), 3);
+    EXPECT_EQ(d.doc->CheckModel(), "");
+}
+
+TEST(EditFaults, AParagraphPastedIntoACellBecomesTheCells) {
+    Doc d(R"({\rtf1\ansi\pard\qc centred\par after})");
+    const std::vector<Atom> para = TransferAtoms(*d.doc, d.story, 0, 9, *d.doc); // "centred" and its mark
+    const Table t = Table::Add(*d.doc, d.story, d.Size(), 1, 2);
+    d.sel.SetRange(t.CellStart(0, 1), t.CellStart(0, 1));
+    d.sel.InsertAtoms(para);
+    EXPECT_EQ(d.doc->CheckModel(), "");
+    const ParaEndInfo& mark = d.doc->ParaEnd(d.story[static_cast<std::size_t>(t.CellStart(0, 1)) + 7].value);
+    EXPECT_NE(mark.props.find("\\intbl"), std::string::npos) << mark.props;
+    EXPECT_NE(mark.props.find("\\qc"), std::string::npos) << mark.props;
+}
+
+TEST(EditFaults, ARowStartThatPartsNothingFromTheRowGoes) {
+    // A field where a row starts stands before the row, the row's start
+    // after it. With the field deleted, or a paragraph begun in its text,
+    // nothing stands before the row any more: no row start is left, as
+    // none is read back from the saved file.
+    const auto rowStarts = [](const Doc& d) {
+        int n = 0;
+        for (std::size_t i = 0; i < d.story.size(); ++i) n += IsRowStartMark(*d.doc, d.story[i]);
+        return n;
+    };
+    for (const bool paragraph : {false, true}) {
+        Doc d(R"({\rtf1\ansi\pard before\par})");
+        const Table t = Table::Add(*d.doc, d.story, 0, 1, 2);
+        Range at(d.doc, &d.story, t.CellStart(0, 0), t.CellStart(0, 0));
+        const Field f = at.GetFields().Add(at, kFieldMacroButton, "m Loop");
+        ASSERT_TRUE(Range(d.doc, &d.story, f.Start(), f.End()).StandBeforeRow());
+        ASSERT_EQ(rowStarts(d), 1);
+        const long label = FieldDisplayStart(d.story, f.Start()) + 2; // inside "Loop"
+        if (paragraph) Range(d.doc, &d.story, label, label).SetText("\r");
+        else Range(d.doc, &d.story, f.Start(), f.End()).Delete();
+        EXPECT_EQ(rowStarts(d), 0) << paragraph;
+        Doc again(d.doc->ToRtf());
+        EXPECT_EQ(again.Size(), d.Size()) << paragraph;
+    }
 }
