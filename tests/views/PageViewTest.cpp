@@ -32,6 +32,19 @@ bool Inked(const QImage& image, const QRect& r) {
     return false;
 }
 
+// A document read from RTF and shown in a window of the size, laid out.
+struct ShownDocument {
+    word::Application app;
+    word::Document& doc;
+    views::DocumentView view;
+    ShownDocument(const std::string& rtf, int width, int height)
+        : doc(app.GetDocuments().Add()), view((doc.LoadRtfText(rtf), doc)) {
+        view.resize(width, height);
+        view.show();
+        QApplication::processEvents();
+    }
+};
+
 } // namespace
 
 TEST(PageView, PagesHaveThePaperAndMarginsAndAPageBreakStartsAPage) {
@@ -157,13 +170,8 @@ TEST(PageView, TheTextKeepsClearOfHeadersAndFootersTallerThanTheirMargins) {
                       R"({\footerf\pard\cf1 f1\par f2\par f3\par}{\footer\pard\cf1 F1\par F2\par F3\par})";
     for (int k = 1; k <= 150; ++k) rtf += "\\pard line " + std::to_string(k) + "\\par\n";
     rtf += "}";
-    word::Application app;
-    word::Document& doc = app.GetDocuments().Add();
-    doc.LoadRtfText(rtf);
-    views::DocumentView view(doc);
-    view.resize(1000, 3500);
-    view.show();
-    QApplication::processEvents();
+    ShownDocument shown(rtf, 1000, 3500);
+    views::DocumentView& view = shown.view;
     ASSERT_GE(view.pageCount(), 3);
     const QImage shot = view.viewport()->grab().toImage();
     auto* layout = view.document()->documentLayout();
@@ -404,13 +412,8 @@ TEST(PageView, FootnotesKeepTheirFormatsAndTakeRoomFromTheText) {
             if (k == 30 && !inTable) rtf += "\\pard " + line + note + "\\par\n";
         }
         rtf += "}";
-        word::Application app;
-        word::Document& doc = app.GetDocuments().Add();
-        doc.LoadRtfText(rtf);
-        views::DocumentView view(doc);
-        view.resize(1000, 1200);
-        view.show();
-        QApplication::processEvents();
+        ShownDocument shown(rtf, 1000, 1200);
+        views::DocumentView& view = shown.view;
         const QImage shot = view.viewport()->grab().toImage();
         const QRect page = view.pageRect(0).toRect();
         int redTop = page.bottom(), redBottom = 0;
@@ -450,13 +453,8 @@ TEST(PageView, TextBoxesKeepTheirFormatsAndShadowsAndMayBePlacedByTheShapeGroup)
         R"({\sp{\sn shapeType}{\sv 202}}{\shptxt\pard\plain\fs40{\b MMMM}\par}}})"
         R"({\shp{\*\shpinst\shpleft5760\shpright8640\shptop4320\shpbottom5760\shpbxpage\shpbypage)"
         R"({\sp{\sn shapeType}{\sv 202}}{\sp{\sn fShadow}{\sv 1}}{\shptxt\pard\plain\fs40 MMMM\par}}}\par})";
-    word::Application app;
-    word::Document& doc = app.GetDocuments().Add();
-    doc.LoadRtfText(rtf);
-    views::DocumentView view(doc);
-    view.resize(1000, 800);
-    view.show();
-    QApplication::processEvents();
+    ShownDocument shown(rtf, 1000, 800);
+    views::DocumentView& view = shown.view;
     const QImage shot = view.viewport()->grab().toImage();
     const QRectF page = view.pageRect(0);
     auto box = [&](int left) { return QRectF(page.left() + left / 15.0, page.top() + 4320 / 15.0, 2880 / 15.0, 1440 / 15.0); };
@@ -480,16 +478,12 @@ TEST(PageView, TextBoxesKeepTheirFormatsAndShadowsAndMayBePlacedByTheShapeGroup)
 
 TEST(PageView, DeviceIndependentBitmapsShowTheirPixels) {
     // Two by two red pixels, shown an inch high.
-    word::Application app;
-    word::Document& doc = app.GetDocuments().Add();
-    doc.LoadRtfText(R"({\rtf1\ansi\paperw12240\paperh15840\margl1440\margr1440\margt1440\margb1440\pard )"
-                    R"({\pict\dibitmap0\picw2\pich2\picwgoal1440\pichgoal1440 )"
-                    R"(28000000020000000200000001001800000000001000000000000000000000000000000000000000)" // the header
-                    R"(0000ff0000ff00000000ff0000ff0000}\par})");
-    views::DocumentView view(doc);
-    view.resize(1000, 800);
-    view.show();
-    QApplication::processEvents();
+    ShownDocument shown(R"({\rtf1\ansi\paperw12240\paperh15840\margl1440\margr1440\margt1440\margb1440\pard )"
+                        R"({\pict\dibitmap0\picw2\pich2\picwgoal1440\pichgoal1440 )"
+                        R"(28000000020000000200000001001800000000001000000000000000000000000000000000000000)" // the header
+                        R"(0000ff0000ff00000000ff0000ff0000}\par})",
+                        1000, 800);
+    views::DocumentView& view = shown.view;
     const QImage shot = view.viewport()->grab().toImage();
     const QRectF page = view.pageRect(0);
     EXPECT_EQ(QColor(shot.pixel((page.topLeft() + QPointF(1440 + 720, 1440 + 720) / 15.0).toPoint())), QColor(255, 0, 0));
