@@ -51,9 +51,9 @@ std::time_t processStartTime(long pid);
 // (or the destructor) removes that file, leaving whatever was at `path`
 // untouched. Permissions, read-only files and symbolic links as for
 // replaceFileWith. The temporary file is named
-// ".<name>.qzpart-<process id>-<process start>-<n>.tmp"; such files that a
-// process no longer running left in the folder (killed, crashed) are
-// removed the first time this process writes there.
+// ".<name>.qzpart-<process id>-<process start>-<n>.tmp"; such files of this
+// user that a process no longer running left in the folder (killed,
+// crashed) are removed the first time this process writes there.
 class ReplacementFile {
 public:
     ReplacementFile() = default;
