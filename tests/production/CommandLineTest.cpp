@@ -497,6 +497,22 @@ TEST(CommandLine, AScriptPastItsMemoryCeilingFailsWith7) {
         EXPECT_LT(peakKb, (64 + 40) * 1024) << script;
 #endif
     }
+    // So do the rows of a template's command read through an ODBC driver,
+    // which must not hold the whole result where the ceiling cannot see it.
+    dir.write("m.qzc", "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties><ConnectionList>"
+                       "<Connection ID=\"ID1\"><Name>C</Name><DataSource>Driver=SQLite3;Database=:memory:"
+                       "</DataSource><ConnectionType>6</ConnectionType><CommandList><Command ID=\"ID1\"><Name>Rows"
+                       "</Name><Text>WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i &lt; "
+                       "2000000) SELECT i, 'row number ' || i FROM n</Text></Command></CommandList></Connection>"
+                       "</ConnectionList></QZC>");
+    dir.write("m.rtf", rtfDocument(statementField("Count", "n = Rows.RecordCount")));
+    long peakKb = 0;
+    r = qzstudio(dir, run + " --memory-limit 64", {}, &peakKb);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("error 7: Out of memory"), std::string::npos) << r.err;
+#ifndef __SANITIZE_ADDRESS__
+    EXPECT_LT(peakKb, (64 + 40) * 1024);
+#endif
 }
 
 // A user whose home cannot be written is told the private folder the files

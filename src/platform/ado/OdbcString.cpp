@@ -341,19 +341,32 @@ std::string driverManagerString(std::string_view connectionString) {
     std::string out = "Driver=" + quoteOdbcValue(driver->name) + ";";
     std::vector<std::string> keys{"Driver"};
     std::string database;
-    bool booleansSet = false;
     for (const auto& [k, g] : chosen) {
         out += std::string(k->name) + "=" + (kind.braces ? quoteOdbcValue(g->value) : g->value) + ";";
         keys.emplace_back(k->name);
         if (k->name == "Database") database = g->value;
-        booleansSet = booleansSet || k->name == "BoolsAsChar" || k->name == "B9";
     }
+    // Settings of our own, unless the string or the data source makes them.
     // PostgreSQL's driver gives a boolean column as the texts "1" and "0"
-    // under its default BoolsAsChar: it is turned off unless the string or
-    // the data source sets it, so that a boolean reads as a Boolean.
-    if (kind.family == Family::Postgres && !booleansSet) {
-        out += "BoolsAsChar=0;";
-        keys.emplace_back("BoolsAsChar");
+    // under its default BoolsAsChar: off, a boolean reads as a Boolean. Both
+    // drivers otherwise hold a query's whole result in their own memory,
+    // where the memory ceiling cannot see it, before a row is read: they
+    // are asked to hand the rows over as they are read.
+    struct Default {
+        Family family;
+        const char* key;
+        const char* value;
+    };
+    static constexpr Default kDefaults[] = {{Family::Postgres, "BoolsAsChar", "0"},
+                                            {Family::Postgres, "UseDeclareFetch", "1"},
+                                            {Family::Sqlite, "StepAPI", "1"}};
+    for (const Default& d : kDefaults) {
+        const bool set = std::any_of(chosen.begin(), chosen.end(), [&](const auto& c) {
+            return c.first->name == d.key || c.first->same == d.key;
+        });
+        if (d.family != kind.family || set) continue;
+        out += std::string(d.key) + "=" + d.value + ";";
+        keys.emplace_back(d.key);
     }
     // The SQLite driver makes an empty database where its file is missing,
     // and the author then reads "no such table" with a stray file left
