@@ -78,9 +78,14 @@ std::string placeOf(const ExecutionErrorInfo& e) {
     case qz::production::qzstFieldModule: return e.sFieldLabel + ", line " + line;
     default: break;
     }
+    // A program too large to compile is the fields together, no one of them.
+    const bool compiling = e.sSource.find("compilation") != std::string::npos;
+    if (compiling && e.lNumber == 7)
+        return "the whole template: its fields together make a program larger than the memory ceiling allows "
+               "(see --memory-limit)";
     // The program's own lines between the fields: a compile error there comes
     // from a block that a statement field opened and no field closed.
-    if (e.sSource.find("compilation") != std::string::npos)
+    if (compiling)
         return "outside any field: a statement field opens a block (If, For, Do, While, Select, With) that no "
                "field closes, or closes one that none opened";
     return "outside any field";

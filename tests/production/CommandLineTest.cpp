@@ -497,6 +497,18 @@ TEST(CommandLine, AScriptPastItsMemoryCeilingFailsWith7) {
         EXPECT_LT(peakKb, (64 + 40) * 1024) << script;
 #endif
     }
+    // A template whose fields together make a program too large to compile
+    // is told so, as no one field is at fault.
+    std::string sum = "x = 1";
+    for (int i = 0; i < 100; ++i) sum += " + 1";
+    std::string fields;
+    for (int i = 0; i < 2000; ++i) fields += statementField("F" + std::to_string(i), sum);
+    dir.write("m.rtf", rtfDocument(fields));
+    r = qzstudio(dir, run + " --memory-limit 8");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("error 7: Out of memory: the code is too large to compile"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("where: the whole template: its fields together"), std::string::npos) << r.err;
+
     // So do the rows of a template's command read through an ODBC driver,
     // which must not hold the whole result where the ceiling cannot see it.
     dir.write("m.qzc", "<QZC><TemplateProperties><Locale>-1</Locale></TemplateProperties><ConnectionList>"

@@ -70,7 +70,9 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f(std
     // cut short, and a slow one is no code that ran too long. Database
     // statements and long built-ins of the call end by the same deadline.
     std::optional<sys::DeadlineScope> deadline;
+    bool compiled = false;
     const ClockStart startClock = [&] {
+        compiled = true;
         if (!outermost) return;
         engine_->startClock(timeout_);
         if (timeout_ > 0) deadline.emplace(sys::DeadlineClock::now() + std::chrono::milliseconds(timeout_));
@@ -105,8 +107,12 @@ auto ScriptControl::guarded(F&& f, std::u16string_view source) -> decltype(f(std
         if (abort.outOfMemory) {
             const AutomationError e = runtimeError(err::OutOfMemory);
             error_.Number = e.Number;
-            error_.Source = e.Source;
-            error_.Description = e.Description + ": the script grew past its memory ceiling";
+            // Stopped before any statement of the code was read: the code as a
+            // whole is more than the ceiling allows, which no statement is.
+            const bool whole = !compiled && abort.line == 0;
+            error_.Source = whole ? std::string(kCompileErrorSource) : e.Source;
+            error_.Description = e.Description + (whole ? ": the code is too large to compile within the memory ceiling"
+                                                        : ": the script grew past its memory ceiling");
             // The statement it was stopped in, so that its place can be told.
             error_.Line = abort.line;
             error_.Column = abort.col;
