@@ -673,7 +673,7 @@ std::unique_ptr<Backend> importAccess(const std::string& path) {
                     continue;
                 }
                 if (types[i] == MDB_DOUBLE && cols[i]->cur_value_len == 8) {
-                    row[i] = decimalText(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start), 16);
+                    row[i] = roundTripText(mdb_get_double(mdb->pg_buf, cols[i]->cur_value_start));
                     continue;
                 }
                 row[i] = std::string(bound[i].data(), static_cast<std::size_t>(std::min(lens[i], 65536)));
