@@ -81,6 +81,21 @@ struct EditorTemplate : DesignerState {
     ado::BoundSql ResolveSqlParameters(const std::string& sql) override { return {sql, {}}; }
 };
 
+// The studio with the real designer over a Qt host, as it starts.
+struct DesignerStudio {
+    views::QtUiHost host;
+    word::Application app;
+    designer::Designer designer;
+    bool ready = [this] {
+        ui::setCurrentHost(&host);
+        designer::InstallAddinTemplate(app);
+        designer.Initialize(app);
+        return true;
+    }();
+    views::StudioWindow window{app, designer::CommandIdOfMacro, [this](int id) { designer.HandleCmd(id); }};
+    DesignerStudio() { window.runCommand(100); }
+};
+
 QModelIndex IndexNamed(QTreeView* tree, const QString& text) {
     QAbstractItemModel* m = tree->model();
     const auto found = m->match(m->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly | Qt::MatchRecursive);
@@ -214,18 +229,12 @@ TEST(EditorViews, StudioInsertsAnExpressionThroughItsWindow) {
     const std::string examples = std::string(QZ_SOURCE_DIR) + "/examples";
     for (const char* f : {"invoice.rtf", "invoice.qzc", "invoice.db"})
         std::filesystem::copy_file(examples + "/" + f, dir.path() + "/" + f);
-    views::QtUiHost host;
-    ui::setCurrentHost(&host);
-    word::Application app;
-    designer::InstallAddinTemplate(app);
-    designer::Designer designer;
-    designer.Initialize(app);
-    views::StudioWindow window(app, designer::CommandIdOfMacro, [&](int id) { designer.HandleCmd(id); });
-    window.runCommand(100);
+    DesignerStudio studio;
+    views::StudioWindow& window = studio.window;
     ASSERT_TRUE(window.openFile(QString::fromStdString(dir.path() + "/invoice.rtf")));
     window.runCommand(10);
     word::Document& doc = window.activeView()->model();
-    app.GetSelection().SetRange(0, 0);
+    studio.app.GetSelection().SetRange(0, 0);
     const std::string out = dir.path() + "/out.rtf";
     const std::string produce = std::string("'") + QZSTUDIO + "' produce '" + dir.path() + "/invoice.rtf' -o '" +
                                 out + "' --connections >/dev/null 2>&1";
@@ -452,14 +461,8 @@ TEST(EditorViews, ARowRepeatedThroughTheStudioIsOneTableInLibreOffice) {
     dir.write("Orders.rtf", R"({\rtf1\ansi\deff0{\fonttbl{\f0 Arial;}}{\*\userprops{\propname QzVersion}\proptype30{\staticval 8.2.2}})"
                             R"(\pard Orders:\par\trowd\cellx3000\cellx6000\pard\intbl Date\cell Amount\cell\row)"
                             R"(\trowd\cellx3000\cellx6000\pard\intbl D\cell A\cell\row\pard After the table\par})");
-    views::QtUiHost host;
-    ui::setCurrentHost(&host);
-    word::Application app;
-    designer::InstallAddinTemplate(app);
-    designer::Designer designer;
-    designer.Initialize(app);
-    views::StudioWindow window(app, designer::CommandIdOfMacro, [&](int id) { designer.HandleCmd(id); });
-    window.runCommand(100);
+    DesignerStudio studio;
+    views::StudioWindow& window = studio.window;
     ASSERT_TRUE(window.openFile(QString::fromStdString(dir.file("Orders.rtf"))));
     window.runCommand(10);
     views::DocumentView* view = window.activeView();
