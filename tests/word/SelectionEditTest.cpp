@@ -201,3 +201,24 @@ TEST(EditFaults, ARowStartThatPartsNothingFromTheRowGoes) {
         EXPECT_EQ(again.Size(), d.Size()) << paragraph;
     }
 }
+
+TEST(EditFaults, ARowStartJoinedToAParagraphBegunInsideAFieldGoes) {
+    Doc d(R"({\rtf1\ansi\pard before\par})");
+    const Table t = Table::Add(*d.doc, d.story, d.Size(), 1, 2);
+    Range cell(d.doc, &d.story, t.CellStart(0, 0), t.CellStart(0, 0));
+    const Field loop = cell.GetFields().Add(cell, kFieldMacroButton, "m Loop");
+    ASSERT_TRUE(Range(d.doc, &d.story, loop.Start(), loop.End()).StandBeforeRow());
+    // A field before the table whose text holds a paragraph mark: "before"
+    // is a paragraph that begins inside it. Joined to the row's first
+    // paragraph, the row start would be read back as none.
+    Range first(d.doc, &d.story, 0, 0);
+    const Field f = first.GetFields().Add(first, kFieldMacroButton, "m ab");
+    const long label = FieldDisplayStart(d.story, f.Start()) + 1;
+    Range(d.doc, &d.story, label, label).SetText("\r");
+    const long mark = Table::At(*d.doc, d.story, d.Size() - 1)->Start() - 1;
+    ASSERT_EQ(d.story[static_cast<std::size_t>(mark)].Kind(), AtomKind::ParaEnd);
+    Range(d.doc, &d.story, mark, mark + 1).Delete();
+    for (std::size_t i = 0; i < d.story.size(); ++i) EXPECT_FALSE(IsRowStartMark(*d.doc, d.story[i])) << i;
+    Doc again(d.doc->ToRtf());
+    EXPECT_EQ(again.Size(), d.Size());
+}

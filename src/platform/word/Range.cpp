@@ -133,9 +133,10 @@ void DropAtom(Document& doc, Story& story, long at) {
 // After an edit of [start, at) (what it put there): a row-start mark that no
 // longer parts text before a row from the row, as a reader would not keep
 // it, goes. That is one with nothing before it in its paragraph but kept
-// groups, or in a paragraph that begins inside a field (a paragraph mark
-// put into a field's text before the mark).
-void DropBareRowStart(Document& doc, Story& story, long start, long at) {
+// groups, or, after an edit that split or joined paragraphs or put a row
+// start, one in a paragraph that begins inside a field (a paragraph mark in
+// a field's text).
+void DropBareRowStart(Document& doc, Story& story, long at, bool paragraphs) {
     const long n = static_cast<long>(story.size());
     const auto kept = [&](long i) {
         const Atom& a = story[static_cast<std::size_t>(i)];
@@ -148,9 +149,9 @@ void DropBareRowStart(Document& doc, Story& story, long start, long at) {
         const Atom* a = before > 0 ? &story[static_cast<std::size_t>(before - 1)] : nullptr;
         if (!a || a->Kind() == AtomKind::ParaEnd || IsRowStartMark(doc, *a)) return DropAtom(doc, story, mark);
     }
-    long para = at;
-    while (para > start && story[static_cast<std::size_t>(para - 1)].Kind() != AtomKind::ParaEnd) --para;
-    if (para == start) return;
+    if (!paragraphs) return;
+    long para = std::min(at, n);
+    while (para > 0 && story[static_cast<std::size_t>(para - 1)].Kind() != AtomKind::ParaEnd) --para;
     for (mark = para; mark < n && story[static_cast<std::size_t>(mark)].Kind() != AtomKind::ParaEnd; ++mark)
         if (IsRowStartMark(doc, story[static_cast<std::size_t>(mark)])) {
             if (!HoldsWholeFields(story, 0, para)) DropAtom(doc, story, mark);
@@ -224,11 +225,15 @@ void ReplaceAtoms(Document& doc, Story& story, long start, long end, const Atom*
             break;
         }
     }
+    // Whether the edit splits or joins paragraphs, or puts a row start.
+    const auto isMark = [&](const Atom& a) { return a.Kind() == AtomKind::ParaEnd || IsRowStartMark(doc, a); };
+    bool paragraphs = std::any_of(atoms, atoms + n, isMark);
+    for (long i = start; i < end && !paragraphs; ++i) paragraphs = isMark(story[static_cast<std::size_t>(i)]);
     doc.Record(story, start, end, static_cast<long>(n));
     story.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
     story.insert(static_cast<std::size_t>(start), atoms, n);
     doc.GetSelection().Follow(story, start, end, static_cast<long>(n));
-    DropBareRowStart(doc, story, start, start + static_cast<long>(n));
+    DropBareRowStart(doc, story, start + static_cast<long>(n), paragraphs);
     doc.Changed();
 }
 
