@@ -354,24 +354,6 @@ void RtfWriter::WriteAtoms(const Story& s, long from, long to, bool display) {
 // row's for a paragraph of a table (a reader gives row properties to those
 // only; not with rowWords false), or the story's last paragraph's when it
 // has no mark.
-// A table paragraph's properties for the text that stands before its row:
-// without \intbl (and \itap), so that a reader, and a production that
-// leaves the row out, has a plain paragraph there.
-std::string OutsideTable(std::string_view props) {
-    std::string out;
-    for (std::size_t i = 0; i < props.size();) {
-        std::size_t j = i + 1;
-        while (j < props.size() && props[j] != '\\' && props[j] != '{') ++j;
-        const std::string_view word = props.substr(i, j - i);
-        const auto is = [&](std::string_view w) {
-            return word.starts_with(w) && (word.size() == w.size() || !std::isalpha(static_cast<unsigned char>(word[w.size()])));
-        };
-        if (!is("\\intbl") && !is("\\itap")) out += word;
-        i = j;
-    }
-    return out;
-}
-
 void RtfWriter::WriteParaWords(const ParaEndInfo* pe, bool atStart, bool rowWords) {
     if (!pe) {
         out_ += curLastProps_;
@@ -380,8 +362,11 @@ void RtfWriter::WriteParaWords(const ParaEndInfo* pe, bool atStart, bool rowWord
             WriteRowWords(pe->row, atStart && (pe->word == "row" || pe->word == "nestrow")) &&
             IsBorderWord(pe->props))
             out_ += "\\pard"; // the paragraph's border words are not the row's
+        // The text before a row is written in a plain paragraph (without
+        // \intbl), so that a reader, and a production that leaves the row
+        // out, has one there.
         if (rowWords || pe->word.starts_with("nest")) out_ += pe->props;
-        else out_ += OutsideTable(pe->props);
+        else out_ += WithWord(WithWord(pe->props, "intbl", -1), "itap", -1);
     }
     EndWords();
 }
