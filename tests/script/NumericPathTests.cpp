@@ -136,6 +136,40 @@ TEST(ScriptNumericPath, EveryWayAgreesWithTheGeneralRulesOnEveryEdge) {
     EXPECT_EQ(checked, static_cast<int>(std::size(kOperators) * values.size() * values.size()));
 }
 
+// Sums and products read their plain left operand after the right one, and
+// "local op Integer literal" inside an expression is one step: the subtypes,
+// values and errors stay those of the general rules (reached through a
+// dictionary), at the edges of every subtype.
+TEST(ScriptNumericPath, OperandsTakenOutOfOrderKeepTheGeneralRules) {
+    const std::string shapes[] = {"y + (x Mod 7) * 2 - 1", "2 * (x + 32767)", "y * (x - 1)",
+                                  "1.5 + (x \\ 3) * y", "(x Mod 7) + 1 < y"};
+    std::string code = "Dim d\nSet d = CreateObject(\"Scripting.Dictionary\")\n";
+    for (std::size_t k = 0; k < std::size(shapes); ++k) {
+        std::string slow = shapes[k];
+        for (std::size_t at = 0; (at = slow.find_first_of("xy", at)) != std::string::npos; at += 6)
+            slow.replace(at, 1, std::string("d(\"") + slow[at] + "\")");
+        const std::string n = std::to_string(k);
+        code += "Function Reg" + n + "(x, y)\n  Dim r\n  r = " + shapes[k] + "\n  Reg" + n +
+                " = TypeName(r) & \":\" & CStr(r)\nEnd Function\n";
+        code += "Function Slow" + n + "(x, y)\n  Dim r\n  d(\"x\") = x : d(\"y\") = y\n  r = " + slow +
+                "\n  Slow" + n + " = TypeName(r) & \":\" & CStr(r)\nEnd Function\n";
+    }
+    Script s(code);
+    auto run = [&](const std::string& name, const Variant& p, const Variant& q) {
+        Variant args[2] = {p, q};
+        try {
+            return s.sc.Run(name, args).toUtf8();
+        } catch (const AutomationError& e) {
+            return "error " + std::to_string(e.Number);
+        }
+    };
+    for (std::size_t k = 0; k < std::size(shapes); ++k)
+        for (const Variant& p : edgeValues())
+            for (const Variant& q : edgeValues())
+                EXPECT_EQ(run("Reg" + std::to_string(k), p, q), run("Slow" + std::to_string(k), p, q))
+                    << shapes[k] << " on " << Variant(p).toUtf8() << ", " << Variant(q).toUtf8();
+}
+
 // Known answers for the cases where widening and overflow part ways.
 TEST(ScriptNumericPath, IntegerDivisionOverflowsWhereSumsWiden) {
     Script s(

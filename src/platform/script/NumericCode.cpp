@@ -19,14 +19,16 @@ namespace qz::script {
 
 namespace {
 
-// Each operator comes in six forms: both operands on the stack, the right
+// Each operator comes in seven forms: both operands on the stack, the right
 // one a local variable (slot), the right one a literal; two that are a
 // whole expression by themselves, "local op local" (slot, lit.i) and "local
 // op literal" (slot; the literal's kind in arg), the commonest shapes
-// (i + 1, i < n), which then cost one dispatch; and the right one an
-// Integer literal (s + (i Mod 7) * 2 - 1), whose kind need not be looked at.
+// (i + 1, i < n), which then cost one dispatch; the right one an Integer
+// literal (s + (i Mod 7) * 2 - 1), whose kind need not be looked at; and
+// "local op Integer literal" pushed as one operand (i Mod 7 there).
 #define QZ_NUM_OPERATORS(X) X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Eq) X(Ne) X(Lt) X(Le) X(Gt) X(Ge)
-#define QZ_NUM_OPCODES(name) N##name, N##name##Local, N##name##Lit, N##name##LocalLocal, N##name##LocalLit, N##name##IntLit,
+#define QZ_NUM_OPCODES(name) \
+    N##name, N##name##Local, N##name##Lit, N##name##LocalLocal, N##name##LocalLit, N##name##IntLit, N##name##LocalInt,
 enum NumOp : std::uint8_t {
     NEnd,
     NFail,
@@ -38,7 +40,7 @@ enum NumOp : std::uint8_t {
 };
 #undef QZ_NUM_OPCODES
 
-// The first of the six opcodes of an operator; NFail for any other.
+// The first of the seven opcodes of an operator; NFail for any other.
 NumOp opcodeOf(Op op) {
     switch (op) {
 #define QZ_NUM_CASE(name) case Op::name: return N##name;
@@ -50,9 +52,9 @@ NumOp opcodeOf(Op op) {
 
 enum Kind : std::uint8_t { KInteger, KLong, KDouble };
 
-constexpr int kForms = 6;  // opcodes per operator
+constexpr int kForms = 7;  // opcodes per operator
 
-// Which of its operator's six forms an operator's opcode is (0 to 5, in the
+// Which of its operator's seven forms an operator's opcode is (0 to 6, in the
 // order above).
 int formOf(std::uint8_t op) { return (op - (NNeg + 1)) % kForms; }
 
@@ -111,8 +113,15 @@ struct Compiler {
         case NkBin: {
             const NumOp base = opcodeOf(e.op);
             if (base == NFail) ok = false;
-            emit(*e.a);
-            const Expr& b = *e.b;
+            // A sum or product is the same either way round, and these
+            // expressions only read: a plain left operand (s + (i Mod 7) * 2)
+            // rides in the operator's instruction when the right one is not plain.
+            const Expr* a = e.a.get();
+            const Expr* bp = e.b.get();
+            auto plain = [](const Expr& x) { return x.nk == NkLocal || x.nk == NkLit; };
+            if ((e.op == Op::Add || e.op == Op::Mul) && plain(*a) && !plain(*bp)) std::swap(a, bp);
+            emit(*a);
+            const Expr& b = *bp;
             if (b.nk == NkLocal) {
                 in.op = static_cast<std::uint8_t>(base + 1);
                 in.slot = b.slot;
@@ -321,6 +330,17 @@ const NumIns* Engine::compileNum(const Expr& e, NumCode& out) {
         for (NumIns& in : code)
             if (in.op > NNeg && formOf(in.op) == 2 && in.slot == KInteger)
                 in.op = static_cast<std::uint8_t>(in.op + 3);
+        // A local variable and an Integer literal on the right of its
+        // operator: one instruction that pushes the result.
+        for (std::size_t k = 0; k + 1 < code.size(); ++k) {
+            if (code[k].op == NPushLocal && code[k + 1].op > NNeg && formOf(code[k + 1].op) == 5) {
+                NumIns fused = code[k + 1];
+                fused.op = static_cast<std::uint8_t>(fused.op + 1);
+                fused.slot = code[k].slot;
+                code[k] = fused;
+                code.erase(code.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+            }
+        }
         code.push_back(NumIns{NEnd, 0, 0, {0}});
     }
     code.shrink_to_fit();
@@ -334,7 +354,7 @@ const NumIns* Engine::compileNum(const Expr& e, NumCode& out) {
 // branch predictor one jump per handler to learn.
 bool Engine::runNum(const NumIns* ip, Frame& f, Num& out) {
 #define QZ_NUM_LABELS(name) &&L_##name, &&L_##name##Local, &&L_##name##Lit, &&L_##name##LocalLocal, &&L_##name##LocalLit, \
-                            &&L_##name##IntLit,
+                            &&L_##name##IntLit, &&L_##name##LocalInt,
     static const void* const handlers[] = {
         &&L_End, &&L_Fail, &&L_PushLocal, &&L_PushGlobal, &&L_PushField, &&L_PushLit,
         &&L_ElemLocal, &&L_ElemGlobal, &&L_ElemField, &&L_ElemLocalAtLocal, &&L_Neg,
@@ -428,6 +448,14 @@ L_##name##IntLit: {                                                             
     b.k = KInteger;                                                                \
     b.i = ip->lit.i;                                                               \
     if (!apply<Op::name>(sp[-1], b)) return false;                                 \
+    QZ_NEXT;                                                                       \
+}                                                                                  \
+L_##name##LocalInt: {                                                              \
+    Val b;                                                                         \
+    b.k = KInteger;                                                                \
+    b.i = ip->lit.i;                                                               \
+    if (!load(*f.ref[ip->slot], *sp) || !apply<Op::name>(*sp, b)) return false;    \
+    ++sp;                                                                          \
     QZ_NEXT;                                                                       \
 }
     QZ_NUM_OPERATORS(QZ_NUM_HANDLERS)
