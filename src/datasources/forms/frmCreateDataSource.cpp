@@ -40,7 +40,6 @@ frmCreateDataSource::frmCreateDataSource() : ui::Form("frmCreateDataSource", "Cr
 
 void frmCreateDataSource::Initialize() {
     created_ = false;
-    createdName_.clear();
     lstDrivers.Clear();
     for (std::string& d : GetOdbcDriverNames()) lstDrivers.AddItem(std::move(d));
     if (lstDrivers.ListCount() > 0) lstDrivers.Select(0);
@@ -86,7 +85,6 @@ void frmCreateDataSource::cmdFinish_Click() {
         return;
     }
     created_ = true;
-    createdName_ = name;
     Hide();
 }
 

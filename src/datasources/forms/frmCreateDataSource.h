@@ -18,9 +18,8 @@ public:
 
     // Fills the driver list afresh and empties the fields.
     void Initialize();
-    // True once Finish has written a data source; its name.
+    // True once Finish has written a data source.
     bool Created() const noexcept { return created_; }
-    const std::string& DataSourceName() const noexcept { return createdName_; }
 
     ui::Label lblDriver;
     ui::ListBox lstDrivers;
@@ -34,7 +33,6 @@ public:
 
 private:
     bool created_ = false;
-    std::string createdName_;
 };
 
 // Runs the wizard over the owner; 1 when a data source was created, 0 when

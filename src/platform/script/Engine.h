@@ -236,7 +236,6 @@ private:
     };
     std::vector<Expr*> implicitNodes_;       // names bound as undeclared variables
     std::vector<std::u16string> newNames_;   // globals defined since the last rebinding
-    Variant constValue(Expr& e, Scope& sc);
 
     // Running
     Flow execList(const StmtList& list, Frame& f);
@@ -315,7 +314,6 @@ private:
     void bindArg(bool byRef, const Expr& a, Variant& val, Variant*& ref, Frame& caller, ElementLocks& locked);
     void bindValues(const ProcDef& p, std::span<Variant> args, Variant* vals, Variant** ref);
     void initFrame(const ProcDef& p, Variant* vals);
-    void assignIndexed(Variant& var, const Expr& target, Variant&& value, bool isSet, Frame& f);
     Variant callProc(const ProcDef& p, ScriptObject* me, const std::vector<ExprPtr>* argExprs,
                      std::span<Variant> argValues, Frame& caller, bool wantResult);
     Variant callClassMember(ScriptObject* obj, std::int32_t index, std::uint8_t kind,

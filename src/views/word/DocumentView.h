@@ -157,7 +157,6 @@ public:
     double zoom() const { return zoom_; }
     void setZoom(double zoom);   // a fixed zoom, 10% to 500%
     void zoomToPageWidth();      // the page fills the window's width, also when it is resized
-    bool zoomsToPageWidth() const { return pageWidth_; }
     void zoomIn();               // the next step up of kZoomSteps
     void zoomOut();              // the next step down
     static constexpr double kZoomSteps[] = {0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
