@@ -96,27 +96,35 @@ auto Handled(std::string_view module, std::string_view routine, int flags, F&& b
     else return R{};
 }
 
-// The same where the routine does more than report. An `onFailure` that
-// takes no argument runs before the report: a clean-up the author must not
-// wait for behind the error dialog (the busy cursor, a cancelled edit, memory
-// let go); the flags then act as above. One that takes the error runs after
-// HandleError has logged and shown it, with the completed error (its own
-// message, a fallback state), and raises what the routine raises, if
-// anything: a kErrRaise among the flags is not acted on then. Returns true
-// when the body ran through.
+// The same where the routine also cleans up on a failure: `cleanUp` runs
+// before the report, so that the author does not wait behind the error
+// dialog for it (the busy cursor, a cancelled edit, memory let go); the flags
+// then act as in Handled. Returns true when the body ran through.
 template <class F, class G>
-bool Handled(std::string_view module, std::string_view routine, int flags, F&& body, G&& onFailure) {
+bool HandledWithCleanUp(std::string_view module, std::string_view routine, int flags, F&& body, G&& cleanUp) {
     try {
         body();
         return true;
     } catch (...) {
-        if constexpr (std::is_invocable_v<G&>) {
-            onFailure();
-            HandleError(module, routine, flags);
-        } else {
-            AutomationError err = HandleError(module, routine, flags & ~kErrRaise);
-            onFailure(err);
-        }
+        cleanUp();
+        HandleError(module, routine, flags);
+    }
+    return false;
+}
+
+// The same where the routine goes on from the error itself: `onError` runs
+// after HandleError has logged and shown it, with the completed error (its
+// own message, a fallback state), and raises what the routine raises, if
+// anything: a kErrRaise among the flags is not acted on. Returns true when
+// the body ran through.
+template <class F, class G>
+bool HandledWithError(std::string_view module, std::string_view routine, int flags, F&& body, G&& onError) {
+    try {
+        body();
+        return true;
+    } catch (...) {
+        AutomationError err = HandleError(module, routine, flags & ~kErrRaise);
+        onError(err);
     }
     return false;
 }

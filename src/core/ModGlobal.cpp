@@ -249,7 +249,7 @@ void StartSysInfo() {
                sys::fileExists(AddBackSlashInPath(found) + "MSINFO32.EXE")) {
         program = AddBackSlashInPath(found) + "MSINFO32.EXE";
     }
-    Handled("ModGlobal", "StartSysInfo", kErrLog, [&] {
+    HandledWithError("ModGlobal", "StartSysInfo", kErrLog, [&] {
         if (program.empty()) {
             // No tool of the machine's: the system's own window.
             frmSysInfo window;

@@ -297,7 +297,7 @@ void Designer::RefreshWaitingDialog() {
 }
 
 void Designer::HideWaitingDialog() {
-    Handled(kModule, "HideWaitingDialog", kErrLog | kErrRaise, [&] {
+    HandledWithCleanUp(kModule, "HideWaitingDialog", kErrLog | kErrRaise, [&] {
         // Unloaded rather than hidden: the next show loads a fresh window.
         if (waiting_) waiting_->Unload();
         waiting_.reset();

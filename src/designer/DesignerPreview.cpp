@@ -49,7 +49,7 @@ std::int32_t RevisionKeepOf(const std::string& text) {
 void Designer::PreviewDocument() {
     gbScriptErrorOccurred = false;
     production::TemplateData data;
-    Handled(kModule, "PreviewDocument", kErrLog, [&] {
+    HandledWithError(kModule, "PreviewDocument", kErrLog, [&] {
         const std::string folder = AddBackSlashInPath(templatePath_);
         QZCFile qzc;
         qzc.Load(folder + qzcFileName_);
@@ -150,7 +150,7 @@ void Designer::RemoveTempFiles(const std::string& newOutputFile) {
 
 void Designer::moProduction_ExecutionError(const production::ExecutionErrorInfo& e) {
     frmVbScriptError dialog;
-    Handled(kModule, "moProduction_ExecutionError", kErrLog | kErrRaise, [&] {
+    HandledWithCleanUp(kModule, "moProduction_ExecutionError", kErrLog | kErrRaise, [&] {
         HideWaitingDialog();
         dialog.InitForm(e.lNumber, e.sSource, e.sDescription, e.sText, e.lFieldLine, e.sFieldLabel,
                         static_cast<std::int32_t>(e.eQzFieldType));

@@ -257,7 +257,7 @@ void Designer::RunTemplatePasses(bool editing) {
     frmQzProperties& d = QzPropertiesDialog();
     std::vector<std::string> backups;  // the files this pass replaces, moved aside
     std::vector<std::string> created;  // files this pass writes where none was
-    Handled(kModule, routine, kErrLog | kErrShow, [&] {
+    HandledWithError(kModule, routine, kErrLog | kErrShow, [&] {
         for (;;) {
             // A pass that went back puts the files it moved aside in place again.
             RestoreTempFiles(backups);

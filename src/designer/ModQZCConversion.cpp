@@ -22,7 +22,7 @@ std::string Text(const ado::Recordset& rs, std::u16string_view column) {
 
 void Convert51629To60000(const std::string& workFile, const std::string& databaseFile) {
     Ref<ado::Connection> db = makeRef<ado::Connection>();
-    Handled("ModQZCConversion", "Convert51629To60000", kErrLog | kErrRaise, [&] {
+    HandledWithCleanUp("ModQZCConversion", "Convert51629To60000", kErrLog | kErrRaise, [&] {
         QZCFile qzc;
         qzc.CreateNew(workFile);
         QZCTemplateProperties& props = *qzc.TemplateProperties();

@@ -65,7 +65,7 @@ void modMSWordFields::Guarded(const char* routine, std::int32_t messageId, Fn&& 
     }
     bool saved = false;
     bool begun = false;
-    Handled(kModule, routine, kErrLog, [&] {
+    HandledWithError(kModule, routine, kErrLog, [&] {
         BeginFieldManipulation(saved);
         begun = true;
         fn();
@@ -460,7 +460,7 @@ void modMSWordFields::OpenSelectedField() {
         sel.MoveRight(word::kUnitWord, 1, word::kExtend);
     });
     if (command == 0) return;
-    Handled(kModule, "OpenSelectedField", kErrLog, [&] {
+    HandledWithError(kModule, "OpenSelectedField", kErrLog, [&] {
         if (!designer_) RaiseError(msg::CannotOpenField);
         designer_->HandleCmd(command);
     }, [&](const AutomationError&) {

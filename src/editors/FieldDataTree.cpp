@@ -171,7 +171,7 @@ void FieldDataTree::PrintNodes(const std::string& parentKey, const std::string& 
                                const ado::RecordsetData& chapter, std::vector<std::string> path) {
     path.push_back(chapterName);
     const std::string key = AddNode(parentKey, "childDt", chapterName, {DataNodeKind::Chapter, {}, path}).Key();
-    Handled(kModule, "PrintNodes", kErrLog, [&] {
+    HandledWithError(kModule, "PrintNodes", kErrLog, [&] {
         for (const ado::Column& col : chapter.columns) {
             const std::string word = DataTypeWord(col.type, true);
             if (word.empty()) {

@@ -207,8 +207,9 @@ void Production::GetQzcGlobalInfo(const std::string& qzcPath) {
         defaults_ = TemplateDefaults();
         const auto& props = file.TemplateProperties();
         if (!props) return;
-        // A locale that cannot be read leaves the default (no locale).
-        Quietly([&] { defaults_.Locale = convertToLong(props->Locale); });
+        // A locale that cannot be read leaves the default (no locale), and
+        // the log says so.
+        Handled(kModule, "GetQzcGlobalInfo", kErrLog, [&] { defaults_.Locale = convertToLong(props->Locale); });
         defaults_.CurrencyFormat = props->CurrencyFormat;
         defaults_.DateTimeFormat = props->DateTimeFormat;
         defaults_.NumberFormat = props->NumberFormat;
@@ -320,7 +321,7 @@ void Production::RunVirtualProgram() {
 }
 
 void Production::Execute() {
-    Handled(kModule, "Execute", kErrLog | kErrRaise, [&] {
+    HandledWithCleanUp(kModule, "Execute", kErrLog | kErrRaise, [&] {
         RetrieveQzTemplateGlobalInfo();
         ParseQzTemplate();
 

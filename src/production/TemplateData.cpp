@@ -30,9 +30,10 @@ void TemplateData::Open(const std::string& qzcPath, const std::string& templateF
     file.Load(qzcPath);
     if (!file.ConnectionList()) return;
     // The commands run in the locale the template's fields do; a locale that
-    // cannot be read is none.
+    // cannot be read is none, and the log says so.
     std::int32_t locale = 0;
-    if (const auto& props = file.TemplateProperties()) Quietly([&] { locale = convertToLong(props->Locale); });
+    if (const auto& props = file.TemplateProperties())
+        Handled("TemplateData", "Open", kErrLog, [&] { locale = convertToLong(props->Locale); });
     const std::uint32_t lcid = ProgramLocale(locale);
 
     auto taken = [&](const std::string& name) {

@@ -372,7 +372,7 @@ TEST_F(CoreFixture, HandledHandsTheCompletedErrorToTheRoutinesOwnStep) {
     AutomationError seen;
     bool cleaned = false;
     // A raise flag does not skip the routine's own step.
-    EXPECT_FALSE(Handled("frmX", "Initialize", kErrLog | kErrRaise, [] { RaiseError(2017, ""); },
+    EXPECT_FALSE(HandledWithError("frmX", "Initialize", kErrLog | kErrRaise, [] { RaiseError(2017, ""); },
                          [&](const AutomationError& e) { seen = e, cleaned = true; }));
     EXPECT_TRUE(cleaned);
     EXPECT_EQ(seen.Description, "Invalid qzc file.");
@@ -380,18 +380,18 @@ TEST_F(CoreFixture, HandledHandsTheCompletedErrorToTheRoutinesOwnStep) {
     EXPECT_TRUE(host.errorTexts.empty());
     // The step may raise an error of its own.
     EXPECT_EQ(qz::test::numberOf([] {
-                  Handled("frmX", "Save", kErrLog, [] { throw std::runtime_error("x"); },
+                  HandledWithError("frmX", "Save", kErrLog, [] { throw std::runtime_error("x"); },
                           [](const AutomationError&) { RaiseError(4008); });
               }),
               OwnErrorNumber(4008));
     cleaned = false;
-    EXPECT_TRUE(Handled("frmX", "Save", kErrLog, [] {}, [&](const AutomationError&) { cleaned = true; }));
+    EXPECT_TRUE(HandledWithError("frmX", "Save", kErrLog, [] {}, [&](const AutomationError&) { cleaned = true; }));
     EXPECT_FALSE(cleaned);
 
     // A clean-up without the error runs before the report, which then raises as asked.
     std::size_t shownBefore = 99;
     EXPECT_EQ(qz::test::numberOf([&] {
-                  Handled("frmX", "Refresh", kErrLog | kErrShow | kErrRaise, [] { RaiseError(2017, ""); },
+                  HandledWithCleanUp("frmX", "Refresh", kErrLog | kErrShow | kErrRaise, [] { RaiseError(2017, ""); },
                           [&] { shownBefore = host.errorTexts.size(); });
               }),
               OwnErrorNumber(2017));

@@ -3,6 +3,7 @@
 #include "TemplateRtf.h"
 #include "TestFiles.h"
 
+#include "core/ModErrors.h"
 #include "core/ModGlobal.h"
 #include "platform/script/ScriptControl.h"
 #include "platform/word/Application.h"
@@ -120,9 +121,12 @@ TEST_F(ProductionTest, ExpressionKindsAndTemplateDefaults) {
               "{\\f0\\fs24\\cf0 \\b x\\b0}\r\n");
     EXPECT_NE(p.Program().Program.find("\r\nSub Main()\r\nSetLocale(1033)\r\n"), std::string::npos);
 
-    // A template without a readable locale does not inherit the previous one.
+    // A template without a readable locale does not inherit the previous
+    // one, and the log says its locale was not read.
+    const std::size_t logged = test::readFile(ErrorLogFileName()).size();
     produce("x", qzcText("none"));
     EXPECT_NE(p.Program().Program.find("\r\nSub Main()\r\noRun.printRtf ( 0)"), std::string::npos);
+    EXPECT_NE(test::readFile(ErrorLogFileName()).substr(logged).find("Production\tGetQzcGlobalInfo"), std::string::npos);
 }
 
 TEST_F(ProductionTest, CharactersOutsideAsciiBecomeUnicodeEscapes) {

@@ -67,7 +67,7 @@ frmCommandXML::~frmCommandXML() { CloseRecordset(); }
 void frmCommandXML::OnLoad() { cmdOk.Enabled = !TemplateReadOnly(); }
 
 void frmCommandXML::Initialize() {
-    Handled(kForm, "Initialize", kErrLog, [&] {
+    HandledWithError(kForm, "Initialize", kErrLog, [&] {
         if (!command_ || !connection_) RaiseError(msg::CannotViewCommandProperties);
         Caption = "Command Properties (" + connection_->Name + ")";
         saved_ = false;
@@ -135,7 +135,7 @@ void frmCommandXML::OpenXmlFile() {
 }
 
 void frmCommandXML::cmdOpen_Click() {
-    Handled(kForm, "cmdOpen_Click", kErrLog, [&] {
+    HandledWithError(kForm, "cmdOpen_Click", kErrLog, [&] {
         OpenXmlFile();
     }, [&](AutomationError& e) {
         if (IsOwn(e, msg::NoFileToOpen) || IsOwn(e, msg::FileNotFound) || IsOwn(e, msg::InvalidXmlRecordset))
@@ -145,7 +145,7 @@ void frmCommandXML::cmdOpen_Click() {
 }
 
 void frmCommandXML::SaveData(const std::string& sName) {
-    Handled(kForm, "SaveData", kErrLog, [&] {
+    HandledWithError(kForm, "SaveData", kErrLog, [&] {
         if (!command_) RaiseError(msg::CannotViewCommandProperties);
         // A file in the template folder is stored by its bare name, so that the
         // template can move with its data; any other name as typed.
@@ -172,7 +172,7 @@ void frmCommandXML::SaveData(const std::string& sName) {
 }
 
 void frmCommandXML::cmdOk_Click() {
-    Handled(kForm, "cmdOk_Click", kErrLog, [&] {
+    HandledWithError(kForm, "cmdOk_Click", kErrLog, [&] {
         const std::string name = txtCommandName.Text;
         CheckCommandName(list_.get(), name, command_.get());
         SaveData(name);

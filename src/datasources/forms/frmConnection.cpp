@@ -469,7 +469,7 @@ void frmConnection::cmdBrowseTextFile_Click() {
 
 void frmConnection::cmdNewODBC_Click() {
     ui::currentHost().setBusyCursor(true);
-    if (!Handled(kForm, "cmdNewODBC_Click", kErrLog | kErrShow, [&] {
+    if (!HandledWithCleanUp(kForm, "cmdNewODBC_Click", kErrLog | kErrShow, [&] {
         if (CreateOdbcDataSource(this) != 0) FillODBCCombo();
     }, [&] { ui::currentHost().setBusyCursor(false); })) return;
     ui::currentHost().setBusyCursor(false);
@@ -508,7 +508,7 @@ bool frmConnection::TestConnection(int type) {
 
 void frmConnection::cmdTestConnection_Click() {
     ui::currentHost().setBusyCursor(true);
-    Handled(kForm, "cmdTestConnection_Click", kErrLog | kErrShow, [&] {
+    HandledWithCleanUp(kForm, "cmdTestConnection_Click", kErrLog | kErrShow, [&] {
         const bool ok = TestConnection(SelectedType());
         ui::currentHost().setBusyCursor(false);
         if (ok) ui::currentHost().msgBox("Connection succeeded!", ui::vbOKOnly | ui::vbInformation, "");

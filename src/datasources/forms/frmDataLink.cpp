@@ -156,7 +156,7 @@ void frmDataLink::Reload() noexcept {
 // ---- set-up ------------------------------------------------------------------------
 
 void frmDataLink::Initialize() {
-    Handled(kForm, "Initialize", kErrLog | kErrShow, [&] {
+    HandledWithCleanUp(kForm, "Initialize", kErrLog | kErrShow, [&] {
         helpOpened_ = false;
         menuNode_ = nullptr;
         file_.reset();
@@ -279,7 +279,7 @@ bool frmDataLink::FindCommandName(const std::string& name, const QZCCommand* sel
 // ---- renaming in place ---------------------------------------------------------------
 
 void frmDataLink::trvDataLink_BeforeLabelEdit(bool& cancel) {
-    Handled(kForm, "trvDataLink_BeforeLabelEdit", kErrLog | kErrShow, [&] {
+    HandledWithCleanUp(kForm, "trvDataLink_BeforeLabelEdit", kErrLog | kErrShow, [&] {
         const ui::Node* node = trvDataLink.SelectedItem();
         if (!node || IsRoot(*node)) cancel = true;
     }, [&] { cancel = true; });
@@ -287,7 +287,7 @@ void frmDataLink::trvDataLink_BeforeLabelEdit(bool& cancel) {
 
 void frmDataLink::trvDataLink_AfterLabelEdit(bool& cancel, const std::string& newString) {
     ui::Node* node = trvDataLink.SelectedItem();
-    Handled(kForm, "trvDataLink_AfterLabelEdit", kErrShow, [&] {
+    HandledWithCleanUp(kForm, "trvDataLink_AfterLabelEdit", kErrShow, [&] {
         if (!node || IsRoot(*node) || TemplateReadOnly() || newString == node->Text) {
             cancel = true;
             return;
@@ -340,7 +340,7 @@ void frmDataLink::ShowConnectionPropertiesWindow(ui::Node& node) {
 }
 
 void frmDataLink::ShowCommandPropertiesWindow(ui::Node& node) {
-    Handled(kForm, "ShowCommandPropertiesWindow", kErrLog, [&] {
+    HandledWithError(kForm, "ShowCommandPropertiesWindow", kErrLog, [&] {
         bool saved = false;
         {
             std::unique_ptr<ui::Form> editor;
@@ -475,7 +475,7 @@ void frmDataLink::ShowPopupMenu(ui::Node& node, int x, int y) {
 }
 
 void frmDataLink::tlbDataLink_ButtonClick(const std::string& key) {
-    Handled(kForm, "tlbDataLink_ButtonClick", kErrLog | kErrShow, [&] {
+    HandledWithError(kForm, "tlbDataLink_ButtonClick", kErrLog | kErrShow, [&] {
         ui::Node* node = trvDataLink.SelectedItem();
         if (key == "AddCmd") {
             if (node && IsCommand(*node) && node->Parent()) AddCommandNode(node->Parent()->Tag, {}, {});

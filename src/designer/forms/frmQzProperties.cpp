@@ -158,7 +158,7 @@ void frmQzProperties::cmdSaveAs_Click() {
 }
 
 void frmQzProperties::cmdOk_Click() {
-    Handled(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
+    HandledWithCleanUp(kForm, "cmdOk_Click", kErrLog | kErrShow, [&] {
         cancelUpdate_ = false;
         const std::string full = FullTemplateName();
         std::error_code ec;

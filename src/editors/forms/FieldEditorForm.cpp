@@ -40,7 +40,7 @@ void FieldEditorForm::AttachDataTree(ui::TreeView& tree, std::function<void()> d
 }
 
 void FieldEditorForm::LoadDataTree() {
-    Handled(kind_.module, "LoadQueries", kErrLog, [&] {
+    HandledWithError(kind_.module, "LoadQueries", kErrLog, [&] {
         BusyCursor busy;
         tree_->LoadQueries(TemplateQzcPath(), TemplateFolder());
     }, [&](const AutomationError&) {

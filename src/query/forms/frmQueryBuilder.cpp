@@ -322,7 +322,7 @@ void frmQueryBuilder::Load(const std::string& sql) {
     query_ = std::make_unique<QBSelectQuery>();
     query_->SetRowsToSelect(kRowsAll);
     QBSetCurSel(cboRowsToSelect, 0);
-    if (!Handled(kForm, "Initialize", kErrLog, [&] {
+    if (!HandledWithError(kForm, "Initialize", kErrLog, [&] {
         query_->SetConnectionString(AdjustConnectionString(connection_->DataSource, false, TemplateFolder()));
     }, [&](const AutomationError&) {
         ui::currentHost().msgBox("Cannot connect to the datasource.", ui::vbOKOnly | ui::vbExclamation, Caption);
@@ -346,7 +346,7 @@ void frmQueryBuilder::Load(const std::string& sql) {
     }
     bool parsed = false;
     // Whatever the panels cannot show is edited as text.
-    Handled(kForm, "Initialize", kErrLog, [&] {
+    HandledWithError(kForm, "Initialize", kErrLog, [&] {
         QBSelectQueryParser parser;
         parser.SetQBSelectQuery(query_.get());
         parser.SetSQL(sql);
@@ -490,7 +490,7 @@ void frmQueryBuilder::tabQueryBuilder_Click() {
 void frmQueryBuilder::cmdExecute_Click() {
     ui::currentHost().setBusyCursor(true);
     bool database = false;  // the failure is the database's: its errors tell it
-    Handled(kForm, "cmdExecute_Click", kErrLog, [&] {
+    HandledWithError(kForm, "cmdExecute_Click", kErrLog, [&] {
         const std::string typed = txtQuery.SelLength > 0 ? txtQuery.SelText() : txtQuery.Text;
         if (Trimmed(typed).empty()) RaiseError(msg::NoSqlToExecute);
         const ado::BoundSql sql = goDesigner ? goDesigner->ResolveSqlParameters(typed) : ado::BoundSql{typed, {}};
@@ -579,7 +579,7 @@ void frmQueryBuilder::SaveData(const std::string& name, const std::string& sql) 
 }
 
 void frmQueryBuilder::cmdOk_Click() {
-    Handled(kForm, "cmdOk_Click", kErrLog, [&] {
+    HandledWithError(kForm, "cmdOk_Click", kErrLog, [&] {
         const std::string name = txtCommandName.Text;
         CheckCommandName(list_.get(), name, command_.get(), [&] {
             if (Trimmed(txtQuery.Text).empty()) RaiseError(msg::InvalidSqlQuery);
