@@ -221,7 +221,7 @@ public:
     // The text of the group at the start of the source, after its first
     // control word, read into `story` from the character format `base`; every
     // paragraph ends with a mark, the last one's of the properties in effect.
-    void RunGroup(Story& story, const CharFormat& base);
+    void RunGroup(Story& story, CharFormat base);
 
 private:
     struct State {
@@ -1176,7 +1176,8 @@ void RtfReader::ConvertSymbolField(Story& story, long fb) {
     story.push_back(sym);
 }
 
-void RtfReader::RunGroup(Story& story, const CharFormat& base) {
+// base is a copy: the formats read join the document's table, which may move.
+void RtfReader::RunGroup(Story& story, CharFormat base) {
     ansiCodePage_ = doc_.ansiCodePage;
     Token open = Next();
     if (open.type != Token::Open) return;
