@@ -578,3 +578,16 @@ TEST(DisplayWalk, SymbolWordsFirstListNamesAndNaryOperandsShowAsTheyPrint) {
         EXPECT_EQ(text, shown) << rtf;
     }
 }
+
+TEST(DisplayWalk, AGroupReadAsAStoryKeepsItsFormatsAndLeavesTheDocumentAsItWas) {
+    Walked w(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\margl1000\pard a\par})");
+    const std::string preamble = w.doc->preamble;
+    const Story note = GroupStory(*w.doc, R"({\footnote\pard\plain\fs96 {\b M}\margl99\par\qc x})", 0);
+    EXPECT_EQ(w.doc->preamble, preamble);
+    ASSERT_EQ(note.size(), 4u); // M, its mark, x, its mark
+    EXPECT_TRUE(w.doc->Format(note[0].fmt).bold);
+    EXPECT_EQ(w.doc->Format(note[0].fmt).size, 96);
+    EXPECT_FALSE(w.doc->Format(note[2].fmt).bold);
+    EXPECT_EQ(note[3].Kind(), AtomKind::ParaEnd);
+    EXPECT_EQ(w.doc->ParaEnd(note[3].value).format.alignment, Alignment::Center);
+}

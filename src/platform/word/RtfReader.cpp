@@ -1188,7 +1188,11 @@ void RtfReader::RunGroup(Story& story, CharFormat base) {
     st.cf = base;
     SetFont(st, base.font);
     std::string lastProps;
+    // Only read for a view: a document word in the group (which the reader
+    // takes as the document's wherever it stands) leaves the document as it was.
+    const std::size_t preamble = doc_.preamble.size();
     (void)ParseStory(story, st, false, &lastProps);
+    doc_.preamble.resize(preamble);
     if (story.size() > 0 || !lastProps.empty())
         story.push_back(Atom::Make(AtomKind::ParaEnd, doc_.InternParaEnd("par", lastProps, {}),
                                    finishedMark_.value_or(doc_.InternFormat(base))));
