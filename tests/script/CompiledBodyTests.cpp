@@ -281,6 +281,26 @@ TEST(CompiledBodies, NamesBoundAnewAfterTheFirstCallAreSeen) {
     EXPECT_EQ(w.str("z") + "/" + w.str("out"), "3/3");
 }
 
+TEST(CompiledBodies, NamesBoundAnewWhileTheBodyRunsAreSeenAtOnce) {
+    // n is an undeclared local of F until the ExecuteGlobal of F(0) makes a
+    // global n: from there on every running call of F reads and writes the
+    // global, and so does a call of F made while F still runs (F(2)).
+    Script s("Dim out, res\r\n"
+             "Function F(d)\r\n"
+             "  n = 0\r\n"
+             "  For i = 1 To 3\r\n"
+             "    n = n + 1\r\n"
+             "    If d = 0 And i = 2 Then ExecuteGlobal \"Dim n : n = 100\"\r\n"
+             "    If d = 1 And i = 2 Then out = out & F(0) & \" \"\r\n"
+             "    If d = 1 And i = 3 Then out = out & F(2) & \" \"\r\n"
+             "  Next\r\n"
+             "  F = n\r\n"
+             "End Function\r\n"
+             "res = F(1)");
+    EXPECT_EQ(s.str("out") + "/" + s.str("res"), "101 3 /3");
+    EXPECT_EQ(s.str("F(7) & n"), "33");
+}
+
 TEST(CompiledBodies, EvalAndExecuteInsideAProcedureKeepTheirOwnCallSites) {
     // The text Eval and Execute run is numbered apart from the procedure
     // around it: the same numbers name other call sites and numeric

@@ -444,7 +444,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         e.slot = it->second;
         // Every use of an undeclared name follows a global of that name
         // defined later, not only the first one.
-        if (sc.canAddLocals && it->second >= sc.proc->declaredSlots) implicitNodes_.push_back(&e);
+        if (sc.canAddLocals && it->second >= sc.proc->declaredSlots) implicitNodes_.push_back({&e, sc.proc});
         return;
     }
     if (sc.cls) {
@@ -507,7 +507,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
     if (sc.explicitNames) {
         // Error 500 when reached, unless a global of that name appears first.
         e.bind = Bind::Undefined;
-        implicitNodes_.push_back(&e);
+        implicitNodes_.push_back({&e, sc.proc});
         return;
     }
     if (sc.dyn) {
@@ -521,7 +521,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
     // Not declared anywhere yet: a variable of its own (local inside a
     // procedure). A global of that name defined later (ExecuteGlobal, a later
     // AddCode) takes its place, as run-time name lookup would find it.
-    implicitNodes_.push_back(&e);
+    implicitNodes_.push_back({&e, sc.proc});
     if (sc.canAddLocals) {
         std::int32_t slot = sc.frameSize++;
         sc.locals[name] = slot;
@@ -539,8 +539,8 @@ void Engine::rebindImplicitNames() {
     std::unordered_map<std::u16string, int, NoCaseHash, NoCaseEqual> fresh;
     for (auto& n : newNames_) fresh.emplace(std::move(n), 0);
     newNames_.clear();
-    ++numGen_;  // compiled numeric forms may name the old bindings
-    for (Expr* e : implicitNodes_) {
+    bool rebound = false;
+    for (const auto& [e, proc] : implicitNodes_) {
         if (!fresh.count(e->name)) continue;
         auto it = names_.find(e->name);
         if (it == names_.end()) continue;
@@ -554,7 +554,18 @@ void Engine::rebindImplicitNames() {
             e->slot = it->second.slot;
             if (e->nk == NkLocal) e->nk = NkGlobal;
         }
+        rebound = true;
+        // The code compiled against the old binding: the one place that
+        // learns of it.
+        if (proc && proc->bound) {
+            Code& c = procCode(*proc);
+            if (!c.stale) unoptimize(c);
+        }
     }
+    // Module-level code and lone expressions running now (an Execute among
+    // them) read their numeric forms again.
+    if (rebound)
+        for (Code* c : activeCodes_) forgetNumericForms(*c);
 }
 
 // Each node marked gets the number of its numeric form in its unit's code.

@@ -14,6 +14,7 @@
 #include "platform/script/EngineDetail.h"
 #include "platform/script/runtime/Runtime.h"
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <new>
@@ -250,10 +251,9 @@ const Expr* firstRead(const Stmt& s, const Expr& x) {
 
 class Compiler {
 public:
-    Compiler(Code& out, const std::vector<std::unique_ptr<Code>>& procs, std::int32_t isNull, std::int32_t isEmpty,
-             std::uint32_t gen)
-        : unit_(out), procs_(procs), code_(out.ins), constants_(out.constants), forStates_(out.loops), isNull_(isNull), isEmpty_(isEmpty),
-          gen_(gen) {}
+    Compiler(Code& out, const std::vector<std::unique_ptr<Code>>& procs, std::int32_t isNull, std::int32_t isEmpty)
+        : unit_(out), procs_(procs), code_(out.ins), constants_(out.constants), forStates_(out.loops), isNull_(isNull),
+          isEmpty_(isEmpty) {}
 
     void list(const StmtList& l) {
         for (const auto& s : l) stmt(*s);
@@ -349,12 +349,11 @@ private:
         } else {
             return;
         }
-        r.gen = gen_;
         in = r;
     }
 
     // A call of a procedure: its code object is taken here, for as long as
-    // the bindings stay those it was compiled against. A call whose every
+    // the bindings stay those it was compiled against (see unoptimize). A call whose every
     // argument is a local variable given to a ByRef parameter, the commonest
     // call, is marked (mask 1) with the slots of those variables, so that its
     // parameters are taken as them without a test per argument.
@@ -363,7 +362,6 @@ private:
             return;
         const ProcDef& p = *call.proc;
         in.callee = procs_[static_cast<std::size_t>(p.index)].get();
-        in.gen = gen_;
         if (call.args.size() != p.params.size() || call.args.size() > 64) return;
         for (std::size_t i = 0; i < call.args.size(); ++i) {
             const Expr& a = *call.args[i];
@@ -387,7 +385,6 @@ private:
             in.alt = whenTrue ? 1 : 0;
             const std::uint8_t holds = orderMask(c.op);
             in.mask = whenTrue ? holds : static_cast<std::uint8_t>(~holds & 0b111);
-            in.gen = gen_;
             // The commonest shapes (i <= j, a(i) < p) without the decoding of operand kinds.
             if (in.x.kind == RLocal && in.y.kind == RLocal) in.op = BRegJumpLL;
             else if (in.x.kind == RElem && in.y.kind == RLocal) in.op = BRegJumpEL;
@@ -404,7 +401,6 @@ private:
             const Expr& c = *s.branches[0].cond;
             const std::int32_t test = emit(BBlankTest, &s, &c);
             code_[static_cast<std::size_t>(test)].reuse = firstRead(*s.branches[1].body[0], *c.a->args[0]);
-            code_[static_cast<std::size_t>(test)].gen = gen_;
             list(s.branches[0].body);
             const std::int32_t toEnd = emit(BJump, &s);
             code_[static_cast<std::size_t>(test)].target = here();
@@ -476,7 +472,6 @@ private:
     std::deque<Variant>& constants_;
     std::int32_t& forStates_;   // For loops so far: each keeps its state in the running call
     std::int32_t isNull_, isEmpty_;  // the library's IsNull and IsEmpty
-    std::uint32_t gen_;              // the engine's bindings now
     std::vector<Loop> open_;
 };
 
@@ -515,7 +510,7 @@ void Engine::compileProc(const ProcDef& p) {
     if (turnsErrorsOff(p.body)) {
         walkCode(*c, p.body);
     } else {
-        Compiler comp(*c, codes_, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty"), numGen_);
+        Compiler comp(*c, codes_, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty"));
         comp.list(p.body);
         comp.end();
         c->ins.shrink_to_fit();
@@ -526,6 +521,58 @@ void Engine::compileProc(const ProcDef& p) {
         if (p.params[i].byRef) c->byRef |= std::uint64_t{1} << i;
     c->plainFrame = p.fixedArrays.empty() && p.constInits.empty();
     c->enters = c->ins.front().op != BWalk && c->params <= 64;
+}
+
+void Engine::unoptimize(Code& c) {
+    // Each instruction that took a name's binding as it was when compiled
+    // takes its general form, which looks at the names as they are now:
+    // the first form of a register instruction, a plain jump on a condition,
+    // a call that finds its procedure's code when it runs.
+    for (BodyIns& in : c.ins) {
+        switch (in.op) {
+        case BRegJump:
+        case BRegJumpLL:
+        case BRegJumpEL:
+        case BNumJump: in.op = in.alt ? BJumpIf : BJumpIfNot; break;
+        case BBlankTest: in.op = BJumpIfNot; break;
+        case BRegSet: in.op = in.to.kind == RLocal ? BAssignNum : BAssignElem; break;
+        case BRegSum:
+        case BRegSumLK:
+        case BRegSumLL:
+        case BRegNum: in.op = BAssignNum; break;
+        case BAssignCall:
+        case BCall:
+            in.callee = nullptr;
+            in.mask = 0;
+            break;
+        default: break;
+        }
+    }
+    forgetNumericForms(c);
+    c.stale = true;
+    c.enters = false;  // calls of it take the general way, which compiles it again
+}
+
+void Engine::forgetNumericForms(Code& c) {
+    for (std::uint32_t k = 0; k < c.numCount; ++k) c.nums[k].code.clear();
+}
+
+bool Engine::codeRunning(const Code& c) const {
+    for (std::size_t k = 0; k < callDepth_; ++k)
+        if (calls_[k].frame.code == &c) return true;
+    return std::find(activeCodes_.begin(), activeCodes_.end(), &c) != activeCodes_.end();
+}
+
+void Engine::recompile(const ProcDef& p) {
+    Code& c = procCode(p);
+    if (codeRunning(c)) return;  // a call running it goes on by its general forms
+    c.ins.clear();
+    c.loops = 0;
+    c.constants.clear();
+    c.argSlots.clear();
+    c.byRef = 0;
+    c.stale = false;
+    compileProc(p);
 }
 
 void Engine::walkCode(Code& c, const StmtList& list) {
@@ -630,13 +677,14 @@ void Engine::bindArgs(std::uint64_t byRef, const std::vector<ExprPtr>& args, Var
     leaveFrame(from, size, params);
 }
 
-Flow Engine::runCode(const Code& c, Frame& entry) {
+Flow Engine::runCode(Code& c, Frame& entry) {
     // The state of each For loop, made only for a body that has loops (most
     // procedures called in a loop have none).
     LoopRoom room(c.loops);
     // The running body: the one entered here, or a procedure it called,
     // whose activation is above `bottom`.
     const std::size_t bottom = callDepth_;
+    const ActiveCode active(*this, c);
     struct Unwind {
         Engine& en;
         std::size_t bottom;
@@ -686,21 +734,16 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
     L_BRegJump:
         // A comparison of plain operands, read where they are: numbers are
         // compared here, anything else (a string, Empty, Null ...) by the
-        // general rules, and the whole condition again when names were bound
-        // anew since the body was compiled.
-        if (ip->gen == numGen_) [[likely]] {
-            rx = regValue(ip->x, *fp);
-            ry = rx ? regValue(ip->y, *fp) : nullptr;
-            if (ry) [[likely]] goto regCompare;
-        }
+        // general rules.
+        rx = regValue(ip->x, *fp);
+        ry = rx ? regValue(ip->y, *fp) : nullptr;
+        if (ry) [[likely]] goto regCompare;
         goto regGeneral;
     L_BRegJumpLL:
-        if (ip->gen != numGen_) [[unlikely]] goto regGeneral;
         rx = fp->ref[ip->x.slot];
         ry = fp->ref[ip->y.slot];
         goto regCompare;
     L_BRegJumpEL:
-        if (ip->gen != numGen_) [[unlikely]] goto regGeneral;
         rx = regElement(ip->x.slot, ip->x.index, *fp);
         if (!rx) [[unlikely]] goto regGeneral;
         ry = fp->ref[ip->y.slot];
@@ -715,10 +758,10 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         ip = test(*ip->e, *fp) == (ip->alt != 0) ? base + ip->target : ip + 1;
         QZ_NEXT;
     L_BNumJump: {
-        // A numeric comparison by its numeric form (compiled anew once names
-        // are bound anew); a value that is no number takes the general rules.
+        // A numeric comparison by its numeric form (compiled at its first
+        // run); a value that is no number takes the general rules.
         NumCode& form = *ip->num;
-        const NumIns* code = form.gen == numGen_ ? form.code.data() : compileNum(*ip->e, form);
+        const NumIns* code = form.code.empty() ? compileNum(*ip->e, form) : form.code.data();
         Num n;
         const bool holds = runNum(code, *fp, n) ? n.i != 0 : test(*ip->e, *fp);
         ip = holds == (ip->alt != 0) ? base + ip->target : ip + 1;
@@ -728,7 +771,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         // to = x: a number into a local variable that holds no string, object
         // or array; any value but an object or an array into an element of a
         // vector held by this variable alone. Else the instruction's first form.
-        if (ip->gen == numGen_) [[likely]] {
+        {
             const Variant* x = regValue(ip->x, *fp);
             if (ip->to.kind == RLocal) {
                 Variant& to = *fp->ref[ip->to.slot];
@@ -759,7 +802,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         ry = fp->ref[ip->y.slot];
     regSumLocal:
         // x + y or x - y of a local variable x into a local variable.
-        if (ip->gen == numGen_) [[likely]] {
+        {
             Variant& to = *fp->ref[ip->to.slot];
             if (plainValue(to) && regSum(*fp->ref[ip->x.slot], *ry, ip->mask != 0, to)) [[likely]] {
                 ++ip;
@@ -768,7 +811,7 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         }
         goto L_BAssignNum;
     L_BRegSum:
-        if (ip->gen == numGen_) [[likely]] {
+        {
             const Variant* x = regValue(ip->x, *fp);
             const Variant* y = x ? regValue(ip->y, *fp) : nullptr;
             Variant& to = *fp->ref[ip->to.slot];
@@ -781,10 +824,10 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
     L_BRegNum:
         // A numeric expression into a local variable that holds no string,
         // object or array, by the numeric machine.
-        if (ip->gen == numGen_) [[likely]] {
+        {
             Variant& to = *fp->ref[ip->to.slot];
             NumCode& form = *ip->num;
-            const NumIns* code = form.gen == numGen_ ? form.code.data() : compileNum(*ip->s->value, form);
+            const NumIns* code = form.code.empty() ? compileNum(*ip->s->value, form) : form.code.data();
             Num n;
             if (plainValue(to) && runNum(code, *fp, n)) [[likely]] {
                 to = n.value();
@@ -818,9 +861,8 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
         const Expr& t = *st.target;
         const Expr& v = *st.value;
         if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
-            const bool same = ip->gen == numGen_;
-            if (Activation* a = pushCall(*v.proc, same ? *ip->callee : procCode(*v.proc), v.args, *fp,
-                                         same && ip->mask ? ip->argSlots : nullptr))
+            if (Activation* a = pushCall(*v.proc, ip->callee ? *ip->callee : procCode(*v.proc), v.args, *fp,
+                                         ip->mask ? ip->argSlots : nullptr))
                 QZ_ENTER(a);
             Variant r = callProc(*v.proc, nullptr, &v.args, {}, *fp, true);
             if (r.isObject()) r = letValue(std::move(r));
@@ -871,9 +913,8 @@ Flow Engine::runCode(const Code& c, Frame& entry) {
             evalMember(t, *fp);
             checkClock();
         } else if (t.kind == EK::Ident && t.bind == Bind::Proc) {
-            const bool same = ip->gen == numGen_;
-            if (Activation* a = pushCall(*t.proc, same ? *ip->callee : procCode(*t.proc), t.args, *fp,
-                                         same && ip->mask ? ip->argSlots : nullptr))
+            if (Activation* a = pushCall(*t.proc, ip->callee ? *ip->callee : procCode(*t.proc), t.args, *fp,
+                                         ip->mask ? ip->argSlots : nullptr))
                 QZ_ENTER(a);
             callProc(*t.proc, nullptr, &t.args, {}, *fp, false);
             checkClock();
@@ -978,16 +1019,11 @@ bool Engine::blankTest(const BodyIns& in, Frame& f) {
     // What "If IsNull(x) Or IsEmpty(x)" does, x evaluated as the first
     // argument of IsNull; the second reading of x is left out, and the else
     // branch's reading of it too, when no member x got could have changed
-    // anything or answer otherwise the second time (pure gets). Names bound
-    // anew since compiling may have taken the shape away: then it is looked
-    // at again, and the condition runs as written when it no longer holds.
+    // anything or answer otherwise the second time (pure gets).
     const Expr& c = *in.e;
     reuseSite_ = nullptr;
     reuseValue_ = Variant();
     const Expr& x = *c.a->args[0];
-    if (in.gen != numGen_ && !(blankCondition(c, builtinSlot(u"IsNull"), builtinSlot(u"IsEmpty")) &&
-                               firstRead(*in.s->branches[1].body[0], x) == in.reuse))
-        return test(c, f);
     const std::uint32_t before = impureCalls_;
     Variant v = evalMember(x, f);
     const bool pure = impureCalls_ == before;

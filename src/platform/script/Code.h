@@ -32,10 +32,9 @@ struct NumIns {
 };
 
 // The numeric form of one numeric expression, compiled at its first run
-// against the bindings of generation gen (names bound anew make it stale).
+// (none while code is empty; names bound anew empty it).
 struct NumCode {
     const Expr* expr = nullptr;    // the expression it was compiled from
-    std::uint32_t gen = 0;
     std::vector<NumIns> code;
 };
 
@@ -81,7 +80,6 @@ struct BodyIns {
         struct Code* callee;          // a call of a procedure: its code
         const StmtList* list;         // Walk: the statements
     };
-    std::uint32_t gen = 0;        // BlankTest, register instructions: the bindings they were compiled against
     RegOperand to, x, y;          // register instructions: where the result goes, the operands
 };
 
@@ -106,6 +104,10 @@ struct Code {
     std::uint64_t byRef = 0;       // bit i: parameter i is ByRef (up to 64 parameters)
     bool plainFrame = true;        // no fixed array to make, no constant to set
     bool enters = false;           // its calls from a body run in the caller's dispatch loop (instructions, <= 64 parameters)
+    // Names it reads were bound anew since it was compiled: its instructions
+    // were turned into their general forms in place (a call running it goes
+    // on by them), and it is compiled again before it next runs.
+    bool stale = false;
     std::uint32_t siteCount, numCount;
     std::unique_ptr<SiteCache[]> sites;  // by Expr::site
     std::unique_ptr<NumCode[]> nums;     // by Expr::num

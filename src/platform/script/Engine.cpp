@@ -287,6 +287,7 @@ Variant Engine::evalText(std::u16string_view text, const std::function<void()>& 
     block->source.assign(text);
     f.block = block.get();
     Code code(sc.sites, sc.nums);
+    const ActiveCode active(*this, code);
     f.code = &code;
     try {
         return eval(*e, f);

@@ -220,10 +220,16 @@ private:
     void bindName(Expr& e, Scope& sc, bool write);
     std::int32_t newGlobal(const std::u16string& name, GlobalName::Kind kind);
     void rebindImplicitNames();
+    // A name bound as an undeclared variable, and the procedure it is in
+    // (null: module level or a lone expression).
+    struct ImplicitName {
+        Expr* node;
+        const ProcDef* proc;
+    };
     // Binds an expression that lives only for one evaluation (Eval): its
     // undeclared names leave the rebinding list when it goes.
     struct TransientBinding {
-        std::vector<Expr*>& nodes;
+        std::vector<ImplicitName>& nodes;
         std::size_t from, count = 0;
         TransientBinding(Engine& en, Expr& e, Scope& sc) : nodes(en.implicitNodes_), from(nodes.size()) {
             en.bindExpr(e, sc);
@@ -234,7 +240,7 @@ private:
                         nodes.begin() + static_cast<std::ptrdiff_t>(from + count));
         }
     };
-    std::vector<Expr*> implicitNodes_;       // names bound as undeclared variables
+    std::vector<ImplicitName> implicitNodes_;  // names bound as undeclared variables
     std::vector<std::u16string> newNames_;   // globals defined since the last rebinding
 
     // Running
@@ -247,7 +253,15 @@ private:
     void compileProc(const ProcDef& p);
     // Code whose one instruction runs the statements by the tree walker.
     static void walkCode(Code& c, const StmtList& list);
-    Flow runCode(const Code& c, Frame& f);
+    Flow runCode(Code& c, Frame& f);
+    // Names bound anew: the code of a procedure that reads one of them takes
+    // its general forms (unoptimize) and is compiled again before it next
+    // runs (recompile), once no call runs it any more.
+    void unoptimize(Code& c);
+    void recompile(const ProcDef& p);
+    bool codeRunning(const Code& c) const;
+    // A unit's numeric forms are compiled afresh at their next use.
+    static void forgetNumericForms(Code& c);
     Flow exec(const Stmt& s, Frame& f);
     Flow execAssign(const Stmt& s, Frame& f);
     Flow execCall(const Stmt& s, Frame& f);
@@ -449,7 +463,7 @@ public:
         Code* const unit = f.code;
         if (!unit || static_cast<std::uint32_t>(e.num) >= unit->numCount) [[unlikely]] return nullptr;
         NumCode& form = unit->nums[static_cast<std::size_t>(e.num)];
-        return form.gen == numGen_ && form.expr == &e ? form.code.data() : compileNum(e, form);
+        return !form.code.empty() && form.expr == &e ? form.code.data() : compileNum(e, form);
     }
     // The numeric machine (NumericCode.cpp) on a compiled form.
     bool runNum(const NumIns* ip, Frame& f, Num& out);
@@ -514,7 +528,16 @@ private:
     std::unique_ptr<Watchdog> watchdog_;   // started by the first time-out
     char* stackLimit_ = nullptr;
     bool randomized_ = false;
-    std::uint32_t numGen_ = 1;        // bumped when names are bound anew
+    // Code run outside the activations of calls_: the bodies runCode runs
+    // and the lone expressions of Eval (names bound anew reach them too).
+    std::vector<Code*> activeCodes_;
+    struct ActiveCode {
+        Engine& en;
+        ActiveCode(Engine& e, Code& c) : en(e) { en.activeCodes_.push_back(&c); }
+        ~ActiveCode() { en.activeCodes_.pop_back(); }
+        ActiveCode(const ActiveCode&) = delete;
+        ActiveCode& operator=(const ActiveCode&) = delete;
+    };
     // Calls of host members not known to be pure, and of script code, made
     // through member chains: a value read twice with no such call between is
     // the same value.

@@ -238,6 +238,7 @@ bool holds(Op op, T x, T y) {
 
 inline Flow Engine::runBody(const ProcDef& p, Frame& f) {
     Code& c = procCode(p);
+    if (c.stale) [[unlikely]] recompile(p);
     f.code = &c;
     return runCode(c, f);
 }

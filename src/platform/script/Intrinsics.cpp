@@ -154,6 +154,7 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f, bool asStatement) {
         std::vector<Variant*> refs;
         Frame ef = withDynamic(f, refs);  // sees what Execute declared in this call
         Code code(sc.sites, sc.nums);
+        const ActiveCode active(*this, code);
         ef.code = &code;
         return eval(*ex, ef);
     }

@@ -345,7 +345,6 @@ const NumIns* Engine::compileNum(const Expr& e, NumCode& out) {
     }
     code.shrink_to_fit();
     out.expr = &e;
-    out.gen = numGen_;
     return code.data();
 }
 
