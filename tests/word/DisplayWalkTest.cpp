@@ -321,6 +321,21 @@ TEST(DisplayWalk, ListNumbersLinksPageNumbersAndLinkedPicturesShow) {
     EXPECT_EQ(rec.paths, (std::vector<std::string>{"C:/pics/a.png", "/tmp/docs/b.png"}));
 }
 
+// A level's text, a font's name and a document property's name and value
+// read \uN as the document's text does: as many fallback characters skipped
+// as the \ucN before it says (two here), and a surrogate pair as one.
+TEST(DisplayWalk, ListTextFontNamesAndPropertiesSkipTheFallbackUcSays) {
+    Walked w(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f1\uc2\u25991\'ce\'c4Song;}})"
+             R"({\*\listtable{\list{\listlevel\levelnfc23{\leveltext \'02\uc2\u8226\'3f\'3fx;}}\listid7}})"
+             R"({\*\listoverridetable{\listoverride\listid7\ls1}})"
+             R"({\*\userprops{\propname \uc2\u25991\'ce\'c4p}\proptype30{\staticval \u-10179?\u-8704?!}})"
+             R"(\pard\ls1 one\par})");
+    ASSERT_EQ(w.rec.Of(K::FieldText).size(), 1u);
+    EXPECT_EQ(w.rec.Of(K::FieldText)[0].text, "\xE2\x80\xA2x\t");
+    EXPECT_EQ(w.doc->FontByNumber(1)->name, "\xE6\x96\x87Song");
+    EXPECT_EQ(w.doc->CustomDocumentProperties().Item("\xE6\x96\x87p").Value, "\xF0\x9F\x98\x80!");
+}
+
 // A paragraph of a bullet level that kept no bullet of its own shows its
 // level's: U+2022 as written, a symbol font's byte or private-use character
 // as the symbol; a numbered level's paragraph without a kept number shows none.

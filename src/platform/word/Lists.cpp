@@ -104,17 +104,21 @@ ListTables ReadListTables(const Document& doc) {
     enum class In { None, Lists, Overrides } in = In::None;
     int depth = 0, tableDepth = -1, listDepth = -1, levelDepth = -1, textDepth = -1, overrideDepth = -1;
     int listId = 0, overrideId = 0, overrideLs = 0;
-    bool skipFallback = false;
+    int uc = 1;  // the fallback characters of each \uN in a level's text, as \ucN says
+    rtf::UnicodeText unicode;
     std::vector<ListLevel> levels;
     ListLevel level;
     std::u32string raw;
+    auto put = [&](char32_t c) { raw += c; };
     for (Token k; lex.Next(k), k.type != Token::End;) {
+        if (depth == textDepth && unicode.SkipsFallback(k)) continue;
         if (k.type == Token::Open) {
             ++depth;
             continue;
         }
         if (k.type == Token::Close) {
             if (depth == textDepth) {
+                if (unicode.Orphan()) put(0xFFFD);
                 textDepth = -1;
             } else if (depth == levelDepth) {
                 level.text = LevelText(doc, raw, level.font);
@@ -135,8 +139,8 @@ ListTables ReadListTables(const Document& doc) {
         }
         if (k.type == Token::Byte) {
             if (depth == textDepth) {
-                if (skipFallback) skipFallback = false;
-                else raw += kByte + k.byte;
+                if (unicode.Orphan()) put(0xFFFD);
+                raw += kByte + k.byte;
             }
             continue;
         }
@@ -161,9 +165,12 @@ ListTables ReadListTables(const Document& doc) {
             else if (w == "leveltext" && levelDepth >= 0) {
                 textDepth = depth;
                 raw.clear();
+                uc = 1;
+                unicode = rtf::UnicodeText();
             } else if (w == "u" && depth == textDepth) {
-                raw += static_cast<char32_t>(k.param < 0 ? k.param + 65536 : k.param);
-                skipFallback = true;
+                unicode.Unit(k, uc, put);
+            } else if (w == "uc" && depth == textDepth) {
+                uc = rtf::FallbackLength(k.param);
             } else if (w == "listid" && depth == listDepth) {
                 listId = k.param;
                 t.maxId = std::max(t.maxId, k.param);

@@ -165,13 +165,6 @@ CharFormat DefaultCharacters(std::string_view head) {
     return f;
 }
 
-// The 16-bit unit of \uN (a negative N counts from 65536); U+FFFD when N
-// lies outside the 16-bit range.
-char32_t UnitOf(const Token& t) {
-    const long unit = rtf::UnicodeUnit(t.param);
-    return unit < 0 ? 0xFFFD : static_cast<char32_t>(unit);
-}
-
 std::string WordText(const Token& t) {
     std::string s = "\\";
     s += t.name;
@@ -389,24 +382,33 @@ void RtfReader::AppendChar(Story& story, State& st, char32_t c) {
 std::string RtfReader::ReadGroupText() {
     std::string s;
     int depth = 1;
+    int uc = 1;  // the fallback characters of each \uN, as \ucN says
+    rtf::UnicodeText unicode;
+    // Control characters are no part of a property's name or value (a
+    // writer could only write them as control words).
+    auto put = [&](char32_t c) {
+        if (c >= 0x20) appendUtf8(s, c);
+    };
     for (;;) {
         Token t = Next();
-        if (t.type == Token::End) return s;
-        if (t.type == Token::Open) ++depth;
-        else if (t.type == Token::Close) {
-            if (--depth == 0) return s;
-        } else if (t.type == Token::Byte) {
-            // Control characters are no part of a property's name or value
-            // (a writer could only write them as control words).
-            if (t.byte >= 0x20) appendUtf8(s, rtf::ByteCharset::OfCodePage(ansiCodePage_).Decode(t.byte));
-        } else if (t.type == Token::Symbol) {
-            if (const char32_t c = SymbolCharacter(t.name)) appendUtf8(s, c);
+        if (t.type == Token::End) break;
+        if (unicode.SkipsFallback(t)) continue;
+        if (t.type == Token::Open) {
+            ++depth;
+        } else if (t.type == Token::Close) {
+            if (--depth == 0) break;
         } else if (t.type == Token::Word && t.name == "u") {
-            if (UnitOf(t) >= 0x20) appendUtf8(s, UnitOf(t));
-            Token f = Next(); // the fallback character
-            if (f.type != Token::Byte) Rewind(f);
+            unicode.Unit(t, uc, put);
+        } else if (t.type == Token::Word) {
+            if (t.name == "uc") uc = rtf::FallbackLength(t.param);
+        } else if (unicode.Orphan()) {
+            put(0xFFFD);
         }
+        if (t.type == Token::Byte) put(rtf::ByteCharset::OfCodePage(ansiCodePage_).Decode(t.byte));
+        else if (t.type == Token::Symbol) put(SymbolCharacter(t.name));
     }
+    if (unicode.Orphan()) put(0xFFFD);
+    return s;
 }
 
 void RtfReader::ParseFontTable() {
@@ -438,9 +440,11 @@ void RtfReader::ParseFontTable() {
         have = false;
     };
     bool nameDone = false;
+    int uc = 1;  // the fallback characters of each \uN, as \ucN says
     for (;;) {
         Token t = Next();
         if (t.type == Token::End) break;
+        if (unicode_.SkipsFallback(t)) continue;
         if (t.type == Token::Open) {
             Token n = Next();
             bool dest = n.type == Token::Symbol && n.name == "*";
@@ -465,10 +469,13 @@ void RtfReader::ParseFontTable() {
                 cur.charset = 1; // no \fcharset: the document's code page
                 have = true;
                 nameDone = false;
+            } else if (t.name == "uc") {
+                uc = rtf::FallbackLength(t.param);
+                if (have) cur.decl += WordText(t);
             } else if (have) {
                 if (t.name == "fcharset") cur.charset = t.param;
                 if (t.name == "u") {
-                    unicode_.Unit(t, 1, [&](char32_t c) {
+                    unicode_.Unit(t, uc, [&](char32_t c) {
                         if (c >= 0x20) appendUtf8(cur.name, c);
                     });
                 } else {
@@ -478,12 +485,10 @@ void RtfReader::ParseFontTable() {
             continue;
         }
         if (t.type == Token::Symbol && have && SymbolCharacter(t.name) != 0) {
-            if (unicode_.SkipsFallback(t)) continue;
             if (!nameDone) appendUtf8(cur.name, SymbolCharacter(t.name));
             continue;
         }
         if (t.type == Token::Byte && have) {
-            if (unicode_.SkipsFallback(t)) continue;
             if (t.byte == ';' && !t.escaped) { // an escaped one (\'3b) is part of the name
                 nameDone = true;
                 if (depth == 1) finish();
