@@ -238,7 +238,7 @@ void RunTime::OpenOutputFile() {
 // Writes the buffer out; the first failure is kept and raised, and nothing
 // more is written after it.
 void RunTime::flush() {
-    if (!writeError_ && used_ > 0) writeError_ = sys::writeAll(file_.fd(), std::string_view(buffer_.get(), used_));
+    if (!writeError_ && used_ > 0) writeError_ = file_.write(std::string_view(buffer_.get(), used_));
     used_ = 0;
     if (writeError_) throw OutputError(writeError_);
 }

@@ -137,3 +137,23 @@ TEST(Files, AnotherUsersMarksAndTemporariesAreLeftAlone) {
     EXPECT_TRUE(fs::exists(dir + leftBy(gone, "thesis.txt", "held")));
     EXPECT_TRUE(fs::exists(dir + leftBy(gone, "out.rtf", "1")));
 }
+
+TEST(Files, AReplacementWrittenInPiecesHoldsThemInOrder) {
+    TestHome home;
+    const std::string file = home.root() + "/big.rtf";
+    // Pieces past several of the steps at which the disk starts writing, and
+    // the same file object used twice.
+    ReplacementFile out;
+    for (const std::size_t pieces : {9u, 3u}) {
+        ASSERT_EQ(out.open(file), 0);
+        std::string expected;
+        for (std::size_t i = 0; i < pieces; ++i) {
+            const std::string piece((1u << 20) + i, static_cast<char>('a' + i));
+            ASSERT_EQ(out.write(piece), 0);
+            expected += piece;
+        }
+        ASSERT_EQ(out.commit(), 0);
+        EXPECT_TRUE(contents(file) == expected) << pieces;
+    }
+    EXPECT_EQ(out.write("x"), EBADF); // committed: closed
+}

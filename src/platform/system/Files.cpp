@@ -334,6 +334,20 @@ int ReplacementFile::open(const std::string& path, int mode) {
         tmp_.clear();
         return e;
     }
+    written_ = flushedUpTo_ = 0;
+    return 0;
+}
+
+int ReplacementFile::write(std::string_view data) noexcept {
+    constexpr std::uint64_t kWritebackStep = 4 << 20;
+    if (const int e = writeAll(fd_, data)) return e;
+    written_ += data.size();
+    if (written_ - flushedUpTo_ >= kWritebackStep) {
+        // Only a start: failures show at commit's fsync.
+        ::sync_file_range(fd_, static_cast<off_t>(flushedUpTo_), static_cast<off_t>(written_ - flushedUpTo_),
+                          SYNC_FILE_RANGE_WRITE);
+        flushedUpTo_ = written_;
+    }
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // new contents and a failed write leaves the old file as it was.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -65,6 +66,10 @@ public:
     int open(const std::string& path, int mode = -1);
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    // Appends data: 0 or errno. The disk starts writing what was appended
+    // every few megabytes, while the writer goes on, so that commit's flush
+    // of a large file has little left to wait for.
+    int write(std::string_view data) noexcept;
     // Flushes and renames the temporary file over the target: 0 or errno;
     // on failure the temporary file is removed.
     int commit();
@@ -76,6 +81,7 @@ private:
     std::string tmp_, target_, dir_;
     bool keepMode_ = false;
     unsigned mode_ = 0;
+    std::uint64_t written_ = 0, flushedUpTo_ = 0; // bytes appended; bytes handed to the disk
 };
 inline int replaceFile(const std::string& path, std::string_view data, int mode = -1) {
     return replaceFileWith(path, [data](int fd) { return writeAll(fd, data); }, mode);
