@@ -61,6 +61,30 @@ TEST_F(Postgres, ReadsTheSameRowsAsTheSqliteFile) {
     EXPECT_TRUE(isStringType(d->column(0).type));
 }
 
+// Numbers of more digits than a Double keeps arrive whole, as Decimal, and
+// money as Currency: the digits psql prints for the same rows.
+TEST_F(Postgres, ExactNumbersKeepEveryDigit) {
+    std::string error;
+    ASSERT_TRUE(pg->Execute("shop", "CREATE TABLE Big (N INT, Amount NUMERIC(20,4), Count BIGINT, Price MONEY);"
+                                    "INSERT INTO Big VALUES (1, 1234567890123456.7891, 9007199254740993, 1234.56),"
+                                    "(2, -0.5, 42, -0.01), (3, -99999999999999.9999, -9223372036854775808, 0);",
+                           &error)) << error;
+    // CStr leaves out the trailing zeros that psql writes for the scale.
+    const std::string expected =
+        pg->Query("shop", "SELECT trim_scale(Amount), Count, trim_scale(Price::numeric) FROM Big ORDER BY N");
+    Ref<Connection> c = makeRef<Connection>();
+    c->open(pg->OdbcConnectionString("shop"));
+    Ref<Recordset> rs = c->execute("SELECT Amount, Count, Price FROM Big ORDER BY N");
+    std::string got, types;
+    for (; !rs->eof(); rs->moveNext())
+        for (std::size_t i = 0; i < 3; ++i) {
+            got += rs->value(i).toUtf8() + (i < 2 ? "|" : "\n");
+            types += std::to_string(rs->value(i).varType()) + (i < 2 ? " " : ";");
+        }
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(types, "14 14 6;5 3 6;14 14 6;");
+}
+
 // Dates the date type cannot hold (the endless ones, years before Christ,
 // before 100 or after 9999) stay texts (as the driver writes them), never
 // another date.

@@ -65,6 +65,33 @@ TEST_F(SqliteRecordset, FieldTypesAndValueSubtypes) {
     }
 }
 
+// Whole numbers beyond fifteen digits keep every digit (as Decimal), as the
+// file stores them: SQLite's own text of each value.
+TEST_F(SqliteRecordset, WideIntegersKeepEveryDigit) {
+    makeSqlite(dir.file("shop.db"), "CREATE TABLE Big (N INTEGER, Amount NUMERIC(30,4));"
+                                    "INSERT INTO Big VALUES (9007199254740993, 12345678901234567),"
+                                    "(-9223372036854775808, 2.5), (3000000000, 7.25);");
+    std::string expected;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file("shop.db").c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT N, Amount FROM Big", -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        expected += std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + "|" +
+                    reinterpret_cast<const char*>(sqlite3_column_text(st, 1)) + "\n";
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+
+    Ref<Recordset> rs = conn->execute("SELECT N, Amount FROM Big");
+    std::string got, types;
+    for (; !rs->eof(); rs->moveNext()) {
+        got += text(rs->value(0)) + "|" + text(rs->value(1)) + "\n";
+        types += std::to_string(rs->value(0).varType()) + " " + std::to_string(rs->value(1).varType()) + ";";
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(types, "14 14;14 5;5 5;");
+}
+
 TEST_F(SqliteRecordset, NavigationFollowsEofAndBof) {
     Ref<Recordset> rs = conn->execute("SELECT ID FROM Orders ORDER BY ID");
     EXPECT_EQ(rs->recordCount(), 3);

@@ -173,6 +173,23 @@ TEST(SavedRecordset, ValuesThatDoNotFitTheirTypeAreKept) {
     EXPECT_EQ(text(rs->value(1)), "someday");
 }
 
+// Exact numbers of more digits than a Double keeps stay whole (Decimal).
+TEST(SavedRecordset, WideNumbersKeepEveryDigit) {
+    const std::string xml = std::string(kHeader) +
+        "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
+        "<s:AttributeType name='A'><s:datatype dt:type='number' rs:dbtype='numeric'/></s:AttributeType>"
+        "<s:AttributeType name='B'><s:datatype dt:type='i8'/></s:AttributeType>"
+        "</s:ElementType></s:Schema><rs:data><z:row A='1234567890123456.7891' B='9007199254740993'/>"
+        "<z:row A='2.5' B='-9223372036854775808'/></rs:data></xml>";
+    Ref<Recordset> rs = parseSavedRecordset(xml, "wide.xml");
+    EXPECT_EQ(rs->value(0).type(), VarType::Decimal);
+    EXPECT_EQ(text(rs->value(0)), "1234567890123456.7891");
+    EXPECT_EQ(text(rs->value(1)), "9007199254740993");
+    rs->moveNext();
+    EXPECT_EQ(rs->value(0).type(), VarType::Double);
+    EXPECT_EQ(text(rs->value(1)), "-9223372036854775808");
+}
+
 // Whole numbers and amounts in their plain form are read straight into the
 // row; every form must give what the general reading of a text gives.
 TEST(SavedRecordset, NumbersReadAsTheirTextReads) {

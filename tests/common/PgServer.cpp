@@ -211,20 +211,31 @@ std::string PgServer::OdbcConnectionString(const std::string& database) const {
            ";Database=" + database + ";Uid=postgres;Pwd=;";
 }
 
-bool PgServer::Execute(const std::string& database, const std::string& sql,
-                       std::string* error) const {
+int PgServer::RunSql(const std::string& database, const std::string& sql, const std::string& flags,
+                     std::string& out) const {
     char tmpl[] = "/tmp/qzpg-sql-XXXXXX";
     int fd = mkstemp(tmpl);
-    if (fd < 0) return false;
+    if (fd < 0) return -1;
     close(fd);
     std::ofstream(tmpl) << sql;
-    std::string out;
-    int rc = Run(Quote(bin_ + "/psql") + " -X -q -h 127.0.0.1 -p " + std::to_string(port_) +
+    int rc = Run(Quote(bin_ + "/psql") + " -X -q " + flags + " -h 127.0.0.1 -p " + std::to_string(port_) +
                      " -U postgres -d " + Quote(database) + " -v ON_ERROR_STOP=1 -f " + Quote(tmpl),
                  &out);
     std::remove(tmpl);
+    return rc;
+}
+
+bool PgServer::Execute(const std::string& database, const std::string& sql,
+                       std::string* error) const {
+    std::string out;
+    int rc = RunSql(database, sql, "", out);
     if (rc != 0 && error) *error = out;
     return rc == 0;
+}
+
+std::string PgServer::Query(const std::string& database, const std::string& sql) const {
+    std::string out;
+    return RunSql(database, sql, "-A -t", out) == 0 ? out : std::string();
 }
 
 std::string PgServer::ServerLog() const {

@@ -26,6 +26,9 @@ public:
     // Runs SQL text with psql (ON_ERROR_STOP); false with the output in error.
     bool Execute(const std::string& database, const std::string& sql,
                  std::string* error = nullptr) const;
+    // What psql prints for a query: its rows unaligned, without headings
+    // (psql -A -t); empty when it fails.
+    std::string Query(const std::string& database, const std::string& sql) const;
     // The server's log so far: every statement it ran is logged.
     std::string ServerLog() const;
     // Drops the database if present and creates it empty.
@@ -38,6 +41,8 @@ public:
 private:
     PgServer() = default;
     bool Start(std::string& whyNot);
+    int RunSql(const std::string& database, const std::string& sql, const std::string& flags,
+               std::string& out) const;
     void Stop();
 
     std::string dir_;

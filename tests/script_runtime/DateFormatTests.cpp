@@ -245,3 +245,32 @@ TEST(Formats, LocaleDataFromTheSystemLayer) {
 }
 
 } // namespace
+
+namespace {
+
+Variant Dec(const char* text) {
+    DecimalNumber d;
+    EXPECT_TRUE(parseDecimalNumber(text, d)) << text;
+    return Variant::decimal(d);
+}
+
+// A Decimal prints all its digits in every format, and keeps its subtype
+// through the functions that keep one.
+TEST(Formats, DecimalsPrintEveryDigit) {
+    EXPECT_EQ(callStr(u"FormatNumber", {Dec("9007199254740993")}), u"9,007,199,254,740,993.00");
+    EXPECT_EQ(callStr(u"FormatCurrency", {Dec("-1234567890123456.7891")}), u"($1,234,567,890,123,456.79)");
+    EXPECT_EQ(callStr(u"FormatPercent", {Dec("12345678901234.567891")}), u"1,234,567,890,123,456.79%");
+    EXPECT_EQ(callStr(u"CStr", {Dec("1234567890123456.7891")}), u"1234567890123456.7891");
+    EXPECT_EQ(callStr(u"TypeName", {Dec("1")}), u"Decimal");
+    EXPECT_EQ(call(u"VarType", {Dec("1")}).toLong(), 14);
+    EXPECT_TRUE(call(u"IsNumeric", {Dec("1")}).boolValue());
+    EXPECT_EQ(call(u"Round", {Dec("2.345"), I(2)}).toString(), u"2.34");
+    EXPECT_EQ(call(u"Int", {Dec("-9007199254740993.5")}).toString(), u"-9007199254740994");
+    EXPECT_EQ(call(u"Fix", {Dec("-9007199254740993.5")}).toString(), u"-9007199254740993");
+    EXPECT_EQ(call(u"Abs", {Dec("-9007199254740993")}).toString(), u"9007199254740993");
+    EXPECT_EQ(call(u"Round", {Dec("2.5")}).type(), VarType::Decimal);
+    ScopedLocale de(german());
+    EXPECT_EQ(callStr(u"FormatNumber", {Dec("9007199254740993.5")}), u"9.007.199.254.740.993,50");
+}
+
+} // namespace

@@ -302,13 +302,38 @@ void assignUtf8(std::u16string& s, std::string_view utf8) {
     if (!widenAscii(utf8, s.data())) s = fromUtf8(utf8);
 }
 
+namespace {
+
+// A number of more than fifteen significant digits, which a Double would not
+// print whole, is a Decimal; a smaller one a Double, as before.
+constexpr std::int64_t kDoubleDigits = 1'000'000'000'000'000;  // 10^15
+
+Variant wideInteger(std::int64_t v) {
+    if (v > -kDoubleDigits && v < kDoubleDigits) return Variant(static_cast<double>(v));
+    return Variant::decimal(decimalFromInt(v));
+}
+
+// The text of an exact number (a numeric column's) as a Decimal when it has
+// more significant digits than a Double keeps; false otherwise.
+bool decimalOfText(std::string_view text, Variant& out) {
+    DecimalNumber d;
+    if (!parseDecimalNumber(trimmed(text), d)) return false;
+    unsigned __int128 m = d.magnitude;
+    while (m != 0 && m % 10 == 0) m /= 10;
+    if (m < static_cast<unsigned __int128>(kDoubleDigits)) return false;
+    out = Variant::decimal(d);
+    return true;
+}
+
+} // namespace
+
 Variant valueFromInt(std::int64_t v, std::int32_t type) {
     switch (type) {
     case adBoolean: return Variant(v != 0);
     case adSingle: return Variant(static_cast<float>(v));
-    case adDouble:
+    case adDouble: return Variant(static_cast<double>(v));
     case adNumeric:
-    case adDecimal: return Variant(static_cast<double>(v));
+    case adDecimal: return wideInteger(v);
     case adCurrency:
         if (v > std::numeric_limits<std::int64_t>::max() / 10000 ||
             v < std::numeric_limits<std::int64_t>::min() / 10000)
@@ -324,7 +349,7 @@ Variant valueFromInt(std::int64_t v, std::int32_t type) {
     }
     if (isStringType(type)) return Variant::fromUtf8(std::to_string(v));
     if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<std::int32_t>(v));
-    return Variant(static_cast<double>(v));
+    return wideInteger(v);
 }
 
 Variant valueFromDouble(double v, std::int32_t type) {
@@ -409,6 +434,7 @@ bool scalarFromText(std::string_view text, std::int32_t type, Variant& out) {
             out = Variant::currency(units);
             return true;
         }
+        if ((type == adNumeric || type == adDecimal) && decimalOfText(text, out)) return true;
         double dv = 0;
         if (parseDouble(text, dv)) {
             out = valueFromDouble(dv, type);

@@ -137,12 +137,20 @@ void describeColumns(const Stmt& s, RecordsetData& data) {
                                 &digits, &nullable));
         std::int32_t defined = 0;
         std::int32_t t = adoType(type, size, defined);
-        if (t == adChar || t == adVarChar || t == adWChar || t == adVarWChar)
+        bool floating = false;
+        if (t == adChar || t == adVarChar || t == adWChar || t == adVarWChar) {
             if (const std::int32_t byName = numberTypeByName(s, static_cast<SQLUSMALLINT>(i))) {
                 t = byName;
                 defined = byName == adCurrency ? 8 : 19;
             }
+        } else if (t == adDouble && numberTypeByName(s, static_cast<SQLUSMALLINT>(i)) == adCurrency) {
+            // PostgreSQL's money, which its driver gives as a floating number.
+            t = adCurrency;
+            defined = 8;
+            floating = true;
+        }
         Column c(narrow(name, static_cast<std::size_t>(std::min<SQLSMALLINT>(nameLen < 0 ? 0 : nameLen, 511))), t, defined);
+        c.floating = floating;
         c.precision = static_cast<std::int32_t>(size);
         c.numericScale = digits;
         data.columns.push_back(std::move(c));
@@ -190,14 +198,15 @@ Variant valueOfText(std::u16string text, std::int32_t type) {
     return type == adBoolean || isDateType(type) ? valueFromStoredText(utf8, type) : valueFromText(utf8, type);
 }
 
-Variant fetchValue(const Stmt& s, SQLUSMALLINT col, std::int32_t type, std::string& scratch) {
+Variant fetchValue(const Stmt& s, SQLUSMALLINT col, const Column& column, std::string& scratch) {
+    const std::int32_t type = column.type;
     SQLLEN ind = 0;
     if (isIntegerType(type)) {
         SQLBIGINT v = 0;
         s.check(SQLGetData(s.h, col, SQL_C_SBIGINT, &v, 0, &ind));
         return ind == SQL_NULL_DATA ? Variant::null() : valueFromInt(v, type);
     }
-    if (type == adSingle || type == adDouble) {
+    if (type == adSingle || type == adDouble || column.floating) {
         double v = 0;
         s.check(SQLGetData(s.h, col, SQL_C_DOUBLE, &v, 0, &ind));
         return ind == SQL_NULL_DATA ? Variant::null() : valueFromDouble(v, type);
@@ -381,7 +390,7 @@ bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
         if (isIntegerType(col.type)) {
             b.cType = SQL_C_SBIGINT;
             b.width = sizeof(SQLBIGINT);
-        } else if (col.type == adSingle || col.type == adDouble) {
+        } else if (col.type == adSingle || col.type == adDouble || col.floating) {
             b.cType = SQL_C_DOUBLE;
             b.width = sizeof(double);
         } else if (readAsText(col.type)) {
@@ -443,7 +452,7 @@ bool fetchBound(Stmt& s, RecordsetData& data, SQLULEN rows) {
                     // Cut: read whole at its row.
                     if (rows > 1)
                         s.check(SQLSetPos(s.h, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE));
-                    data.set(row[c], fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), type, scratch));
+                    data.set(row[c], fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), data.columns[c], scratch));
                 } else {
                     std::u16string text(static_cast<std::size_t>(ind) / sizeof(SQLWCHAR), u'\0');
                     std::memcpy(text.data(), p, text.size() * sizeof(char16_t));
@@ -473,7 +482,7 @@ Ref<RecordsetData> runQuery(SQLHDBC dbc, const std::u16string& text, std::span<c
         s.check(rc);
         Cell* row = data->addRow();
         for (std::size_t c = 0; c < n; ++c)
-            data->set(row[c], fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), data->columns[c].type, scratch));
+            data->set(row[c], fetchValue(s, static_cast<SQLUSMALLINT>(c + 1), data->columns[c], scratch));
     }
     return data;
 }

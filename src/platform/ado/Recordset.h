@@ -32,6 +32,7 @@ struct Column {
     std::int32_t definedSize = 0;
     std::int32_t precision = 0;
     std::int32_t numericScale = 0;
+    bool floating = false;     // a Currency column that the driver gives as floating numbers
     // For a child-recordset column (adChapter): the child's columns, known
     // even when no row holds a child recordset.
     Ref<RecordsetData> chapter;

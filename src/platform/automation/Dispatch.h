@@ -67,17 +67,19 @@ public:
 namespace qz {
 
 // Reference counting of Variant's shared payloads, inline (here, where
-// Dispatch is complete): every copy and every release of a String, object or
+// Dispatch is complete): every copy and every release of a String, object, Decimal or
 // array Variant comes through here.
 inline void Variant::addRefPayload() const noexcept {
     if (type_ == VarType::String) u_.str->addRef();
     else if (type_ == VarType::Object) { if (u_.obj) u_.obj->addRef(); }
+    else if (type_ == VarType::Decimal) u_.dec->addRef();
     else u_.arr->addRef();
 }
 
 inline void Variant::releasePayload() noexcept {
     if (type_ == VarType::String) u_.str->release();
     else if (type_ == VarType::Object) { if (u_.obj) u_.obj->release(); }
+    else if (type_ == VarType::Decimal) u_.dec->release();
     else u_.arr->release();
 }
 

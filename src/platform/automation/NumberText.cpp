@@ -304,4 +304,13 @@ std::u16string formatCurrencyPlain(std::int64_t scaled, const LocaleFormat& loc)
     return out;
 }
 
+std::u16string formatDecimalPlain(const DecimalNumber& value, const LocaleFormat& loc) {
+    std::u16string out;
+    for (char c : decimalNumberText(value)) {
+        if (c == '.') out += loc.decimalSep;
+        else out += static_cast<char16_t>(c);
+    }
+    return out;
+}
+
 } // namespace qz

@@ -3,6 +3,7 @@
 // the locale's decimal separator and no grouping.
 #pragma once
 
+#include "DecimalNumber.h"
 #include "LocaleFormat.h"
 
 #include <cstdint>
@@ -38,6 +39,10 @@ std::u16string formatFloat(double value, int significantDigits, const LocaleForm
 // The text CStr gives for a Currency (value scaled by 10000): up to four
 // decimals, trailing zeros dropped.
 std::u16string formatCurrencyPlain(std::int64_t scaled, const LocaleFormat& locale);
+
+// The text CStr gives for a Decimal: all its digits, trailing zeros of the
+// decimals dropped.
+std::u16string formatDecimalPlain(const DecimalNumber& value, const LocaleFormat& locale);
 
 // Decimal text of an integer.
 std::u16string formatInteger(std::int64_t value);

@@ -65,6 +65,14 @@ Variant Variant::currency(std::int64_t scaled) noexcept {
     return v;
 }
 
+Variant Variant::decimal(const DecimalNumber& value) {
+    Variant v;
+    v.u_.dec = new DecimalBox(value);
+    v.u_.dec->addRef();
+    v.type_ = VarType::Decimal;
+    return v;
+}
+
 Variant Variant::date(double days) noexcept {
     Variant v;
     v.type_ = VarType::Date;
@@ -89,7 +97,7 @@ const std::u16string& Variant::emptyString() noexcept {
 bool Variant::isNumeric() const noexcept {
     switch (type_) {
     case VarType::Integer: case VarType::Long: case VarType::Single: case VarType::Double:
-    case VarType::Currency: case VarType::Byte:
+    case VarType::Currency: case VarType::Decimal: case VarType::Byte:
         return true;
     default:
         return false;
@@ -139,7 +147,7 @@ std::int64_t currencyToInt(std::int64_t c) {
 }
 
 template <class T>
-T checkedFromInt64(std::int64_t v) {
+T checkedFromInt64(__int128 v) {
     if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max()) overflow();
     return static_cast<T>(v);
 }
@@ -159,6 +167,7 @@ T toIntegral(const Variant& v) {
     case VarType::Double: return roundToInt<T>(v.doubleValue());
     case VarType::Date: return roundToInt<T>(v.dateValue());
     case VarType::Currency: return checkedFromInt64<T>(currencyToInt(v.currencyValue()));
+    case VarType::Decimal: return checkedFromInt64<T>(roundDecimalToInteger(v.decimalValue()));
     case VarType::String: return roundToInt<T>(parseOrMismatch(v.stringValue()));
     case VarType::Object: return toIntegral<T>(v.dereference());
     default: mismatch();
@@ -177,6 +186,7 @@ bool Variant::toBool() const {
     case VarType::Single: return u_.f32 != 0;
     case VarType::Double: case VarType::Date: return u_.f64 != 0;
     case VarType::Currency: return u_.i64 != 0;
+    case VarType::Decimal: return !u_.dec->value.isZero();
     case VarType::String: {
         const std::u16string& s = u_.str->value;
         bool b;
@@ -208,6 +218,7 @@ double Variant::toDouble() const {
     case VarType::Single: return u_.f32;
     case VarType::Double: case VarType::Date: return u_.f64;
     case VarType::Currency: return static_cast<double>(u_.i64) / 10000.0;
+    case VarType::Decimal: return decimalToDouble(u_.dec->value);
     case VarType::String: return parseOrMismatch(u_.str->value);
     case VarType::Object: return dereference().toDouble();
     default: mismatch();
@@ -234,6 +245,12 @@ std::int64_t Variant::toCurrency() const {
         if (r < 0) overflow();
         return c;
     }
+    case VarType::Decimal: {
+        const DecimalNumber d = roundDecimal(u_.dec->value, 4);
+        __int128 units = static_cast<__int128>(d.magnitude);
+        for (int s = d.scale; s < 4; ++s) units *= 10;
+        return checkedFromInt64<std::int64_t>(d.negative ? -units : units);
+    }
     default: break;
     }
     double d = toDouble() * 10000.0;
@@ -241,6 +258,20 @@ std::int64_t Variant::toCurrency() const {
     double r = std::nearbyint(d);
     if (r < -9223372036854775808.0 || r >= 9223372036854775808.0) overflow();
     return static_cast<std::int64_t>(r);
+}
+
+DecimalNumber Variant::toDecimal() const {
+    switch (type_) {
+    case VarType::Decimal: return u_.dec->value;
+    case VarType::Currency: return decimalFromCurrency(u_.i64);
+    case VarType::Object: return dereference().toDecimal();
+    case VarType::Single: case VarType::Double: case VarType::Date: case VarType::String: {
+        DecimalNumber d;
+        if (!decimalFromDouble(toDouble(), d)) overflow();
+        return d;
+    }
+    default: return decimalFromInt(toLong());  // Empty, Boolean, Byte, Integer, Long; Null raises
+    }
 }
 
 double Variant::toDate() const {
@@ -269,6 +300,7 @@ std::u16string Variant::toString() const {
     case VarType::Single: return formatFloat(u_.f32, 7, currentLocale());
     case VarType::Double: return formatFloat(u_.f64, 15, currentLocale());
     case VarType::Currency: return formatCurrencyPlain(u_.i64, currentLocale());
+    case VarType::Decimal: return formatDecimalPlain(u_.dec->value, currentLocale());
     case VarType::Date: return formatDateDefault(u_.f64, currentLocale());
     case VarType::String: return u_.str->value;
     case VarType::Object: return dereference().toString();
@@ -297,6 +329,7 @@ Variant Variant::convertTo(VarType target) const {
     case VarType::Single: return Variant(toSingle());
     case VarType::Double: return Variant(toDouble());
     case VarType::Currency: return currency(toCurrency());
+    case VarType::Decimal: return decimal(toDecimal());
     case VarType::Date: return date(toDate());
     case VarType::String: return Variant(toString());
     case VarType::Object: return Variant(toObject());

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "AutomationError.h"
+#include "DecimalNumber.h"
 #include "MemoryMeter.h"
 #include "Ref.h"
 
@@ -39,6 +40,7 @@ enum class VarType : std::uint16_t {
     Error = 10,
     Boolean = 11,
     Variant = 12,
+    Decimal = 14,
     Byte = 17,
     Array = 0x2000, // or'ed with the element type; script arrays are Array|Variant
 };
@@ -72,6 +74,14 @@ private:
     // have queued them all).
     void lastReleased() noexcept override { delete this; }
     memory::Tally tally_;
+};
+
+// A Decimal's value, shared by the Variants that hold it: the number takes
+// more room than the payload has, and a Variant stays sixteen bytes.
+class DecimalBox final : public RefCounted {
+public:
+    explicit DecimalBox(const DecimalNumber& d) : value(d) {}
+    const DecimalNumber value;
 };
 
 class Variant {
@@ -124,6 +134,7 @@ public:
     static Variant null() noexcept;
     static Variant nothing() noexcept;           // Object subtype, no object
     static Variant currency(std::int64_t scaledBy10000) noexcept;
+    static Variant decimal(const DecimalNumber& value);
     static Variant date(double daysSince18991230) noexcept;
     static Variant error(std::int32_t scode) noexcept;  // Error subtype (missing argument, CVErr)
     static Variant fromUtf8(std::string_view utf8);
@@ -141,7 +152,7 @@ public:
     bool isArray() const noexcept {
         return (static_cast<std::uint16_t>(type_) & static_cast<std::uint16_t>(VarType::Array)) != 0;
     }
-    // Integer, Long, Single, Double, Currency, Byte (not Boolean, not Date).
+    // Integer, Long, Single, Double, Currency, Decimal, Byte (not Boolean, not Date).
     bool isNumeric() const noexcept;
     bool isMissing() const noexcept {
         return type_ == VarType::Error && u_.i32 == kMissingScode;
@@ -155,6 +166,7 @@ public:
     float singleValue() const noexcept { return u_.f32; }
     double doubleValue() const noexcept { return u_.f64; }
     std::int64_t currencyValue() const noexcept { return u_.i64; }
+    const DecimalNumber& decimalValue() const noexcept { return u_.dec->value; }
     double dateValue() const noexcept { return u_.f64; }
     std::int32_t errorValue() const noexcept { return u_.i32; }
     // The text of a String; an empty text for any other subtype.
@@ -182,6 +194,7 @@ public:
     float toSingle() const;
     double toDouble() const;
     std::int64_t toCurrency() const;
+    DecimalNumber toDecimal() const;
     double toDate() const;
     std::u16string toString() const;
     std::string toUtf8() const;
@@ -193,9 +206,11 @@ public:
 
 private:
     static const std::u16string& emptyString() noexcept;
+    // String, Object, Decimal or an array: one test of bits, no branches.
     bool isShared() const noexcept {
-        return type_ == VarType::String || type_ == VarType::Object ||
-               (static_cast<std::uint16_t>(type_) & static_cast<std::uint16_t>(VarType::Array));
+        const unsigned t = static_cast<std::uint16_t>(type_);
+        constexpr unsigned kShared = 1u << 8 | 1u << 9 | 1u << 14;  // String, Object, Decimal
+        return ((kShared >> (t & 31)) | (t >> 13)) & 1;
     }
     void releasePayload() noexcept;
     void addRefPayload() const noexcept;
@@ -209,6 +224,7 @@ private:
         float f32;
         double f64;
         StringBox* str;
+        DecimalBox* dec;
         Dispatch* obj;
         SafeArray* arr;
     } u_;

@@ -53,9 +53,16 @@ inline double dblOf(const Variant& v) {
     case VT::Single: return v.singleValue();
     case VT::Double: case VT::Date: return v.doubleValue();
     case VT::Currency: return static_cast<double>(v.currencyValue()) / 10000.0;
+    case VT::Decimal: return v.toDouble();
     case VT::String: return parseNumberOrRaise(v.stringValue(), currentLocale());
     default: mismatch();
     }
+}
+
+// The Decimal result of an operation, or 6 when it does not fit.
+Variant decimalResult(bool fits, const DecimalNumber& d) {
+    if (!fits) overflow();
+    return Variant::decimal(d);
 }
 
 // The smallest of Byte, Integer, Long, Double (starting at `from`) that holds v.
@@ -101,8 +108,9 @@ __int128 divRoundEven(__int128 n, __int128 d) {
     return q;
 }
 
-// Rank of a numeric subtype for the +, -, * result type.
-enum Rank { kByte, kInteger, kLong, kSingle, kDouble, kDate, kCurrency };
+// Rank of a numeric subtype for the +, -, * result type: a Decimal operand
+// makes the result Decimal, whatever the other one is.
+enum Rank { kByte, kInteger, kLong, kSingle, kDouble, kDate, kCurrency, kDecimal };
 
 inline Rank rankOf(VT t) {
     switch (t) {
@@ -113,6 +121,7 @@ inline Rank rankOf(VT t) {
     case VT::Double: case VT::String: return kDouble;
     case VT::Date: return kDate;
     case VT::Currency: return kCurrency;
+    case VT::Decimal: return kDecimal;
     default: mismatch();
     }
 }
@@ -192,6 +201,13 @@ Variant arithmetic(Arith op, const Variant& a0, const Variant& b0) {
         __int128 x = curOf(a), y = curOf(b);
         return currencyResult(op == Arith::Add ? x + y : x - y);
     }
+    case kDecimal: {
+        const DecimalNumber x = a.toDecimal(), y = b.toDecimal();
+        DecimalNumber d;
+        const bool fits = op == Arith::Mul ? multiplyDecimal(x, y, d)
+                                           : addDecimal(x, op == Arith::Sub ? negated(y) : y, d);
+        return decimalResult(fits, d);
+    }
     }
     mismatch();
 }
@@ -208,7 +224,7 @@ IntOperand integerOperand(const Variant& v) {
     case VT::Byte: return {v.byteValue(), kByte};
     case VT::Integer: case VT::Boolean: return {v.integerValue(), kInteger};
     case VT::Long: return {v.longValue(), kLong};
-    case VT::Single: case VT::Double: case VT::Date: case VT::Currency: case VT::String:
+    case VT::Single: case VT::Double: case VT::Date: case VT::Currency: case VT::Decimal: case VT::String:
         return {v.toLong(), kLong};
     default: mismatch();
     }
@@ -256,7 +272,7 @@ Logical logicalOperand(const Variant& v0) {
         if (parseBooleanText(v.stringValue(), b)) return {false, b ? -1 : 0, VT::Boolean};
         mismatch();
     }
-    case VT::Single: case VT::Double: case VT::Date: case VT::Currency:
+    case VT::Single: case VT::Double: case VT::Date: case VT::Currency: case VT::Decimal:
         return {false, v.toLong(), VT::Long};
     default: mismatch();
     }
@@ -336,11 +352,20 @@ int cmpStr(const std::u16string& x, const std::u16string& y, CompareMode mode) {
 bool isNumberLike(VT t) {
     switch (t) {
     case VT::Byte: case VT::Integer: case VT::Long: case VT::Single: case VT::Double:
-    case VT::Currency: case VT::Date: case VT::Boolean:
+    case VT::Currency: case VT::Decimal: case VT::Date: case VT::Boolean:
         return true;
     default:
         return false;
     }
+}
+
+bool exactOf(const Variant& v, DecimalNumber& d) {
+    const VT t = v.type();
+    if (t == VT::Decimal || t == VT::Currency || isIntegral(t)) {
+        d = v.toDecimal();
+        return true;
+    }
+    return decimalFromDouble(dblOf(v), d);
 }
 
 int cmpNumbers(const Variant& a, const Variant& b) {
@@ -349,6 +374,11 @@ int cmpNumbers(const Variant& a, const Variant& b) {
     if (ta == VT::Currency && tb == VT::Currency) return cmpInt(a.currencyValue(), b.currencyValue());
     if ((ta == VT::Currency && isIntegral(tb)) || (tb == VT::Currency && isIntegral(ta)))
         return cmpInt(a.toCurrency(), b.toCurrency());
+    if (ta == VT::Decimal || tb == VT::Decimal) {
+        // Exactly, unless the other side is a Double beyond the Decimal range.
+        DecimalNumber x, y;
+        if (exactOf(a, x) && exactOf(b, y)) return compareDecimal(x, y);
+    }
     return cmpNum(dblOf(a), dblOf(b));
 }
 
@@ -365,6 +395,12 @@ Variant divide(const Variant& a0, const Variant& b0) {
     VT ta = a.type(), tb = b.type();
     if (ta == VT::Null || tb == VT::Null) return Variant::null();
     if (a.isArray() || b.isArray() || ta == VT::Error || tb == VT::Error) mismatch();
+    if (ta == VT::Decimal || tb == VT::Decimal) {
+        const DecimalNumber x = a.toDecimal(), y = b.toDecimal();
+        if (y.isZero()) throwRuntimeError(x.isZero() ? err::Overflow : err::DivisionByZero);
+        DecimalNumber d;
+        return decimalResult(divideDecimal(x, y, d), d);
+    }
     double x = dblOf(a), y = dblOf(b);
     if (y == 0) throwRuntimeError(x == 0 ? err::Overflow : err::DivisionByZero);
     auto small = [](VT t) {
@@ -407,6 +443,7 @@ Variant negate(const Variant& a0) {
     case VT::Currency:
         if (a.currencyValue() == std::numeric_limits<std::int64_t>::min()) overflow();
         return Variant::currency(-a.currencyValue());
+    case VT::Decimal: return Variant::decimal(negated(a.decimalValue()));
     case VT::String: return Variant(-dblOf(a));
     default: mismatch();
     }

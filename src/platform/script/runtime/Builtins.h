@@ -92,10 +92,10 @@ inline std::int64_t currencyUnits(std::int64_t q, std::int64_t unit) {
 // Fix, Int and Round: rounds a number and keeps its subtype. Null stays
 // Null, Empty gives Integer 0, Boolean its Integer value, whole-number
 // subtypes are returned as they are; `real` rounds Single, Double, Date and
-// text, `currency` the scaled value (units of 1/10000) of a Currency. Other
-// subtypes raise 13.
-template <class Real, class Cur>
-Variant roundKeepingSubtype(const Variant& v, Real real, Cur currency) {
+// text, `currency` the scaled value (units of 1/10000) of a Currency,
+// `decimal` a Decimal. Other subtypes raise 13.
+template <class Real, class Cur, class Dec>
+Variant roundKeepingSubtype(const Variant& v, Real real, Cur currency, Dec decimal) {
     switch (v.type()) {
     case VarType::Null: return Variant::null();
     case VarType::Empty: return Variant(static_cast<std::int16_t>(0));
@@ -106,6 +106,7 @@ Variant roundKeepingSubtype(const Variant& v, Real real, Cur currency) {
     case VarType::Date: return Variant::date(real(v.dateValue()));
     case VarType::Currency: return Variant::currency(currency(v.currencyValue()));
     case VarType::String: return Variant(real(v.toDouble()));
+    case VarType::Decimal: return Variant::decimal(decimal(v.decimalValue()));
     default: throwRuntimeError(err::TypeMismatch);
     }
 }

@@ -64,7 +64,8 @@ Variant truncateNumber(const Variant& arg, bool floorIt) {
             std::int64_t q = c / 10000, r = c % 10000;
             if (floorIt && r < 0) --q;
             return currencyUnits(q, 10000);
-        });
+        },
+        [floorIt](const DecimalNumber& d) { return wholePart(d, floorIt); });
 }
 
 std::u16string typeNameOf(qz::VarType t) {
@@ -76,6 +77,7 @@ std::u16string typeNameOf(qz::VarType t) {
     case qz::VarType::Single: return u"Single";
     case qz::VarType::Double: return u"Double";
     case qz::VarType::Currency: return u"Currency";
+    case qz::VarType::Decimal: return u"Decimal";
     case qz::VarType::Date: return u"Date";
     case qz::VarType::String: return u"String";
     case qz::VarType::Object: return u"Object";
@@ -126,6 +128,7 @@ Variant IsNumeric(std::span<Variant> a) {
     switch (v.type()) {
     case qz::VarType::Empty: case qz::VarType::Boolean: case qz::VarType::Byte: case qz::VarType::Integer:
     case qz::VarType::Long: case qz::VarType::Single: case qz::VarType::Double: case qz::VarType::Currency:
+    case qz::VarType::Decimal:
         return Variant(true);
     case qz::VarType::String: {
         double d;

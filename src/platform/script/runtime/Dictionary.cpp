@@ -61,7 +61,8 @@ private:
 bool numericKey(VarType t) {
     switch (t) {
     case VarType::Byte: case VarType::Integer: case VarType::Long: case VarType::Single:
-    case VarType::Double: case VarType::Currency: case VarType::Date: case VarType::Boolean:
+    case VarType::Double: case VarType::Currency: case VarType::Decimal: case VarType::Date:
+    case VarType::Boolean:
         return true;
     default:
         return false;

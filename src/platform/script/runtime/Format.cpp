@@ -1,6 +1,7 @@
 // FormatNumber, FormatCurrency, FormatPercent and FormatDateTime. Numbers are
-// taken to fifteen significant digits (as their text is), rounded half away
-// from zero at the requested decimals, then laid out by the locale.
+// taken to fifteen significant digits (as their text is; a Currency or a
+// Decimal with all its digits), rounded half away from zero at the requested
+// decimals, then laid out by the locale.
 #include "Builtins.h"
 
 #include "platform/automation/DateTime.h"
@@ -98,6 +99,16 @@ void decimalOf(Decimal& d, const Variant& v, int frac, double scale) {
         const std::uint64_t mag = c < 0 ? 0 - static_cast<std::uint64_t>(c) : static_cast<std::uint64_t>(c);
         const std::string_view digits = digitsOf(text, mag);
         return roundDigits(d, c < 0, digits, static_cast<int>(digits.size()) - 4, frac);
+    }
+    if (v.type() == qz::VarType::Decimal && (scale == 1 || scale == 100)) {
+        // Exact: all the digits, the point `scale` places from the end.
+        const DecimalNumber& dec = v.decimalValue();
+        DecimalNumber whole = dec;
+        whole.scale = 0;
+        whole.negative = false;
+        const std::string digits = decimalNumberText(whole);
+        const int shift = scale == 100 ? 2 : 0;
+        return roundDigits(d, dec.negative, digits, static_cast<int>(digits.size()) - dec.scale + shift, frac);
     }
     if ((v.type() == qz::VarType::Long || v.type() == qz::VarType::Integer || v.type() == qz::VarType::Byte) &&
         (scale == 1 || scale == 100)) {

@@ -84,6 +84,11 @@ Variant Abs(std::span<Variant> a) {
         return Variant::currency(c < 0 ? -c : c);
     }
     case qz::VarType::String: return Variant(std::fabs(v.toDouble()));
+    case qz::VarType::Decimal: {
+        DecimalNumber d = v.decimalValue();
+        d.negative = false;
+        return Variant::decimal(d);
+    }
     default: throwRuntimeError(err::TypeMismatch);
     }
 }
@@ -142,7 +147,8 @@ Variant Round(std::span<Variant> a) {
                                    if (r > half || (r == half && (q & 1))) ++q;
                                    else if (r < -half || (r == -half && (q & 1))) --q;
                                    return currencyUnits(q, unit);
-                               });
+                               },
+                               [digits](const DecimalNumber& d) { return roundDecimal(d, digits); });
 }
 
 } // namespace fn
