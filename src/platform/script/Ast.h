@@ -2,7 +2,8 @@
 // resolves every name to a slot (local, global, class field, procedure,
 // built-in) so that running it never looks a name up by its text. After
 // binding the tree is only read: what running it learns and makes lives in
-// the code objects (Code.h).
+// the code objects (Code.h). Only the binder writes it again, between runs
+// of code, when a global answers a name that was undeclared (Binder.h).
 #pragma once
 
 #include "platform/automation/Dispatch.h"

@@ -78,7 +78,7 @@ bool sameVariable(const Expr& a, const Expr& b) {
 
 } // namespace
 
-void Engine::scopeOfFrame(Scope& sc, const Frame& f) {
+void Binder::scopeOfFrame(Scope& sc, const Frame& f) {
     if (f.proc) {
         for (std::size_t i = 0; i < f.proc->slotNames.size(); ++i)
             sc.locals[f.proc->slotNames[i]] = static_cast<std::int32_t>(i);
@@ -123,7 +123,7 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     for (auto& cd : b->classes)
         for (auto& p : cd->procs) placeCode(*p);
     blocks_.push_back(std::move(owned));
-    const std::size_t implicitBegin = implicitNodes_.size();
+    const std::size_t implicitBegin = binder_.undeclaredCount();
     const bool expl = b->optionExplicit;  // Option Explicit holds for its own block
 
     // Classes
@@ -177,7 +177,7 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
             Scope none;
             Frame at;
             at.block = b;
-            bindExpr(*c.value, none);
+            binder_.bindExpr(*c.value, none);
             std::int32_t slot = static_cast<std::int32_t>(globals_.size());
             globals_.push_back(letValue(eval(*c.value, at)));
             globalConst_.push_back(true);
@@ -199,13 +199,13 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
         g.kind = GlobalName::Proc;
         g.proc = p.get();
         names_[p->name] = g;
-        newNames_.push_back(p->name);
+        binder_.defined(p->name);
     }
     // Variables. Code that Execute runs inside a procedure declares them in
     // the running call instead.
     Scope moduleScope;
     moduleScope.explicitNames = expl;
-    if (caller) scopeOfFrame(moduleScope, *caller);
+    if (caller) Binder::scopeOfFrame(moduleScope, *caller);
     if (caller && caller->proc && caller->dyn) {
         moduleScope.dyn = caller->dyn.get();
         moduleScope.dynBase = caller->proc->frameSize;
@@ -230,19 +230,19 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     mf.block = b;
     mf.code = nullptr;  // the block's own code is made once all of it is bound
     for (auto& c : b->consts) {
-        bindExpr(*c.value, moduleScope);
+        binder_.bindExpr(*c.value, moduleScope);
         Variant v = letValue(eval(*c.value, mf));
         std::int32_t slot = newGlobal(c.name, GlobalName::Const);
         globals_[slot] = std::move(v);
     }
-    for (auto& p : b->procs) bindProc(*p, nullptr, expl);
+    for (auto& p : b->procs) binder_.bindProc(*p, nullptr, expl);
     for (ClassInfo* ci : newClasses)
-        for (auto& p : ci->def->procs) bindProc(*p, ci, expl);
-    bindList(b->body, moduleScope);
+        for (auto& p : ci->def->procs) binder_.bindProc(*p, ci, expl);
+    binder_.bindList(b->body, moduleScope);
     b->sites = moduleScope.sites;
     b->nums = moduleScope.nums;
-    const std::size_t implicitEnd = implicitNodes_.size();
-    rebindImplicitNames();
+    const std::size_t implicitEnd = binder_.undeclaredCount();
+    binder_.rebind();
     // The bodies are compiled once every procedure they may call has its code.
     for (auto& p : b->procs) compileProc(*p);
     for (ClassInfo* ci : newClasses)
@@ -257,8 +257,7 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     if (b->procs.empty() && b->classes.empty()) {
         // Nothing of it can run again (Execute in a loop, ExecuteStatement):
         // let it go, with its place in the list of undeclared names.
-        implicitNodes_.erase(implicitNodes_.begin() + static_cast<std::ptrdiff_t>(implicitBegin),
-                             implicitNodes_.begin() + static_cast<std::ptrdiff_t>(implicitEnd));
+        binder_.forgetUndeclared(implicitBegin, implicitEnd);
         for (auto it = blocks_.end(); it != blocks_.begin();) {
             --it;
             if (it->get() == b) {
@@ -269,7 +268,7 @@ void Engine::loadBlock(std::unique_ptr<Block> owned, Frame* caller) {
     }
 }
 
-void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
+void Binder::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
     Scope sc;
     sc.proc = &p;
     sc.cls = cls;
@@ -292,7 +291,7 @@ void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
     dummy.block = p.block;
     for (auto& c : p.consts) {
         bindExpr(*c.value, sc);
-        Variant v = letValue(eval(*c.value, dummy));
+        Variant v = letValue(en_.eval(*c.value, dummy));
         std::int32_t slot = add(c.name, c.line, c.col);
         p.constInits.emplace_back(slot, std::move(v));
     }
@@ -301,15 +300,15 @@ void Engine::bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames) {
     p.frameSize = sc.frameSize;
     p.sites = sc.sites;
     p.nums = sc.nums;
-    codes_[static_cast<std::size_t>(p.index)] = std::make_unique<Code>(p.sites, p.nums);
+    en_.codes_[static_cast<std::size_t>(p.index)] = std::make_unique<Code>(p.sites, p.nums);
     p.bound = true;
 }
 
-void Engine::bindList(StmtList& list, Scope& sc) {
+void Binder::bindList(StmtList& list, Scope& sc) {
     for (auto& s : list) bindStmt(*s, sc);
 }
 
-void Engine::bindStmt(Stmt& s, Scope& sc) {
+void Binder::bindStmt(Stmt& s, Scope& sc) {
     switch (s.kind) {
     case SK::Assign:
     case SK::Set:
@@ -320,7 +319,7 @@ void Engine::bindStmt(Stmt& s, Scope& sc) {
         } else {
             bindExpr(*s.target, sc);
         }
-        if (s.kind == SK::Assign) s.appendInPlace = isSelfAppend(*s.target, *s.value);
+        if (s.kind == SK::Assign) s.appendInPlace = Engine::isSelfAppend(*s.target, *s.value);
         break;
     case SK::Call:
         bindExpr(*s.target, sc);
@@ -387,7 +386,7 @@ bool Engine::isSelfAppend(const Expr& target, const Expr& value) {
     return parts > 0 && sameVariable(target, *e);
 }
 
-void Engine::bindExpr(Expr& e, Scope& sc) {
+void Binder::bindExpr(Expr& e, Scope& sc) {
     switch (e.kind) {
     case EK::Ident:
         bindName(e, sc, false);
@@ -426,7 +425,7 @@ void Engine::bindExpr(Expr& e, Scope& sc) {
     }
 }
 
-void Engine::bindName(Expr& e, Scope& sc, bool write) {
+void Binder::bindName(Expr& e, Scope& sc, bool write) {
     const std::u16string& name = e.name;
     if (auto it = sc.locals.find(name); it != sc.locals.end()) {
         // Inside Function F, "F(x)" calls F again; a bare "F" is the result.
@@ -444,7 +443,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         e.slot = it->second;
         // Every use of an undeclared name follows a global of that name
         // defined later, not only the first one.
-        if (sc.canAddLocals && it->second >= sc.proc->declaredSlots) implicitNodes_.push_back({&e, sc.proc});
+        if (sc.canAddLocals && it->second >= sc.proc->declaredSlots) implicit_.push_back({&e, sc.proc});
         return;
     }
     if (sc.cls) {
@@ -465,8 +464,8 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
             return;
         }
     }
-    if (auto it = names_.find(name); it != names_.end()) {
-        if (it->second.kind == GlobalName::Proc) {
+    if (auto it = en_.names_.find(name); it != en_.names_.end()) {
+        if (it->second.kind == Engine::GlobalName::Proc) {
             e.bind = Bind::Proc;
             e.proc = it->second.proc;
         } else {
@@ -476,7 +475,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         return;
     }
     if (!write) {
-        if (auto it = constants_.find(name); it != constants_.end()) {
+        if (auto it = en_.constants_.find(name); it != en_.constants_.end()) {
             if (!e.hasArgs) {
                 e.kind = EK::Literal;
                 e.value = it->second;
@@ -485,8 +484,8 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         }
     }
     // Members of objects added with their members come before the library.
-    for (std::size_t i = 0; i < memberObjects_.size(); ++i) {
-        std::int32_t id = memberObjects_[i]->memberId(name);
+    for (std::size_t i = 0; i < en_.memberObjects_.size(); ++i) {
+        std::int32_t id = en_.memberObjects_[i]->memberId(name);
         if (id != kDispidUnknown) {
             e.bind = Bind::HostMember;
             e.slot = static_cast<std::int32_t>(i);
@@ -499,7 +498,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         e.slot = id;
         return;
     }
-    if (auto it = builtinIndex_.find(name); it != builtinIndex_.end()) {
+    if (auto it = en_.builtinIndex_.find(name); it != en_.builtinIndex_.end()) {
         e.bind = Bind::Builtin;
         e.slot = it->second;
         return;
@@ -507,7 +506,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
     if (sc.explicitNames) {
         // Error 500 when reached, unless a global of that name appears first.
         e.bind = Bind::Undefined;
-        implicitNodes_.push_back({&e, sc.proc});
+        implicit_.push_back({&e, sc.proc});
         return;
     }
     if (sc.dyn) {
@@ -521,7 +520,7 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
     // Not declared anywhere yet: a variable of its own (local inside a
     // procedure). A global of that name defined later (ExecuteGlobal, a later
     // AddCode) takes its place, as run-time name lookup would find it.
-    implicitNodes_.push_back({&e, sc.proc});
+    implicit_.push_back({&e, sc.proc});
     if (sc.canAddLocals) {
         std::int32_t slot = sc.frameSize++;
         sc.locals[name] = slot;
@@ -531,20 +530,20 @@ void Engine::bindName(Expr& e, Scope& sc, bool write) {
         return;
     }
     e.bind = Bind::Global;
-    e.slot = newGlobal(name, GlobalName::Var);
+    e.slot = en_.newGlobal(name, Engine::GlobalName::Var);
 }
 
-void Engine::rebindImplicitNames() {
+void Binder::rebind() {
     if (newNames_.empty()) return;
     std::unordered_map<std::u16string, int, NoCaseHash, NoCaseEqual> fresh;
     for (auto& n : newNames_) fresh.emplace(std::move(n), 0);
     newNames_.clear();
     bool rebound = false;
-    for (const auto& [e, proc] : implicitNodes_) {
+    for (const auto& [e, proc] : implicit_) {
         if (!fresh.count(e->name)) continue;
-        auto it = names_.find(e->name);
-        if (it == names_.end()) continue;
-        if (it->second.kind == GlobalName::Proc) {
+        auto it = en_.names_.find(e->name);
+        if (it == en_.names_.end()) continue;
+        if (it->second.kind == Engine::GlobalName::Proc) {
             e->bind = Bind::Proc;
             e->proc = it->second.proc;
             e->nk = NkNone;  // no longer a plain read: the general way
@@ -558,18 +557,18 @@ void Engine::rebindImplicitNames() {
         // The code compiled against the old binding: the one place that
         // learns of it.
         if (proc && proc->bound) {
-            Code& c = procCode(*proc);
-            if (!c.stale) unoptimize(c);
+            Code& c = en_.procCode(*proc);
+            if (!c.stale) en_.unoptimize(c);
         }
     }
     // Module-level code and lone expressions running now (an Execute among
     // them) read their numeric forms again.
     if (rebound)
-        for (Code* c : activeCodes_) forgetNumericForms(*c);
+        for (Code* c : en_.activeCodes_) en_.forgetNumericForms(*c);
 }
 
 // Each node marked gets the number of its numeric form in its unit's code.
-void Engine::markNumeric(Expr& e, std::int32_t& nums) {
+void Binder::markNumeric(Expr& e, std::int32_t& nums) {
     if (e.nk != NkNone) return;  // the subtree is marked already
     switch (e.kind) {
     case EK::Literal: e.nk = NkLit; break;

@@ -109,7 +109,7 @@ void Engine::addObject(const std::u16string& name, Ref<Dispatch> object, bool ad
     std::int32_t slot = newGlobal(name, GlobalName::Object);
     globals_[slot] = Variant(object);
     if (addMembers && object) memberObjects_.push_back(object);
-    rebindImplicitNames();  // code added before may already use the name
+    binder_.rebind();  // code added before may already use the name
 }
 
 bool Engine::hasObject(std::u16string_view name) const {
@@ -130,7 +130,7 @@ std::int32_t Engine::newGlobal(const std::u16string& name, GlobalName::Kind kind
     g.kind = kind;
     g.slot = slot;
     names_[name] = g;
-    newNames_.push_back(name);
+    binder_.defined(name);
     return slot;
 }
 
@@ -278,7 +278,7 @@ void Engine::addCode(std::u16string_view code, const std::function<void()>& comp
 Variant Engine::evalText(std::u16string_view text, const std::function<void()>& compiled) {
     ExprPtr e = parseExpression(text);
     Scope sc;
-    TransientBinding tb(*this, *e, sc);
+    const Binder::Transient tb(binder_, *e, sc);
     compiled();
     RunningGuard g(running_);
     Frame f;

@@ -4,6 +4,7 @@
 
 #include "platform/automation/ErrorTexts.h"
 #include "platform/automation/Text.h"
+#include "platform/script/Binder.h"
 #include "platform/script/Code.h"
 #include "platform/script/runtime/ScriptErrors.h"
 
@@ -185,63 +186,24 @@ private:
         std::int32_t slot = -1;
         ProcDef* proc = nullptr;
     };
-    struct Scope {
-        ProcDef* proc = nullptr;      // procedure being bound (null: module level)
-        ClassInfo* cls = nullptr;
-        std::unordered_map<std::u16string, std::int32_t, NoCaseHash, NoCaseEqual> locals;
-        bool explicitNames = false;
-        bool canAddLocals = false;
-        std::int32_t frameSize = 0;
-        DynamicScope* dyn = nullptr;  // Execute inside a procedure: new names go here
-        std::int32_t dynBase = 0;     // the slot of its first variable
-        // The unit's call sites and numeric expressions numbered so far
-        // (Expr::site, Expr::num).
-        std::int32_t sites = 0, nums = 0;
-    };
     static constexpr int kMaxDepth = 3000;   // nested procedure calls
     struct DepthGuard {
         int& d;
         explicit DepthGuard(int& depth) : d(depth) { ++d; }
         ~DepthGuard() { --d; }
     };
-    void scopeOfFrame(Scope& sc, const Frame& f);
     Variant makeProcRef(std::u16string_view name);
     static constexpr int kMaxAppendParts = 16;
     static bool isSelfAppend(const Expr& target, const Expr& value);
     bool appendInPlace(const Stmt& s, Frame& f);
     Variant errObjectValue();
 
-    // Binding
+    // Binding (Binder.h); a block's names are defined, bound, compiled and
+    // its module-level code run by loadBlock.
+    friend class Binder;
+    using Scope = Binder::Scope;
     void loadBlock(std::unique_ptr<Block> block, Frame* caller);
-    void bindProc(ProcDef& p, ClassInfo* cls, bool explicitNames);
-    void bindList(StmtList& list, Scope& sc);
-    void bindStmt(Stmt& s, Scope& sc);
-    void bindExpr(Expr& e, Scope& sc);
-    void bindName(Expr& e, Scope& sc, bool write);
     std::int32_t newGlobal(const std::u16string& name, GlobalName::Kind kind);
-    void rebindImplicitNames();
-    // A name bound as an undeclared variable, and the procedure it is in
-    // (null: module level or a lone expression).
-    struct ImplicitName {
-        Expr* node;
-        const ProcDef* proc;
-    };
-    // Binds an expression that lives only for one evaluation (Eval): its
-    // undeclared names leave the rebinding list when it goes.
-    struct TransientBinding {
-        std::vector<ImplicitName>& nodes;
-        std::size_t from, count = 0;
-        TransientBinding(Engine& en, Expr& e, Scope& sc) : nodes(en.implicitNodes_), from(nodes.size()) {
-            en.bindExpr(e, sc);
-            count = nodes.size() - from;
-        }
-        ~TransientBinding() {
-            nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(from),
-                        nodes.begin() + static_cast<std::ptrdiff_t>(from + count));
-        }
-    };
-    std::vector<ImplicitName> implicitNodes_;  // names bound as undeclared variables
-    std::vector<std::u16string> newNames_;   // globals defined since the last rebinding
 
     // Running
     Flow execList(const StmtList& list, Frame& f);
@@ -470,7 +432,6 @@ public:
     bool numOperand(const Expr& e, Frame& f, Num& out);
     // Its numeric form, compiled at first use into its entry of the code.
     const NumIns* compileNum(const Expr& e, NumCode& out);
-    static void markNumeric(Expr& e, std::int32_t& nums);
     // A numeric comparison: 0 / 1, or -1 when not all numbers.
     int compareNum(const Expr& e, Frame& f) {
         Num r;
@@ -497,6 +458,7 @@ private:
     ScriptControl& control_;
     Ref<EngineLink> link_;
     std::unordered_map<std::u16string, GlobalName, NoCaseHash, NoCaseEqual> names_;
+    Binder binder_{*this};
     GlobalSlots globals_;
     std::vector<std::uint8_t> globalConst_;   // constants and added objects: not assignable (1)
     bool running_ = false;            // inside a call into the script

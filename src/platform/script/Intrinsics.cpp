@@ -147,8 +147,8 @@ Variant Engine::callIntrinsic(const Expr& e, Frame& f, bool asStatement) {
         }
         Scope sc;
         sc.explicitNames = f.block && f.block->optionExplicit;
-        scopeOfFrame(sc, f);
-        TransientBinding tb(*this, *ex, sc);
+        Binder::scopeOfFrame(sc, f);
+        const Binder::Transient tb(binder_, *ex, sc);
         checkStack();
         DepthGuard dg(depth_);
         std::vector<Variant*> refs;
