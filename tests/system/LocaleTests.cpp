@@ -191,4 +191,8 @@ TEST(Locales, LongDatesGiveTheMonthTheFormOfADate) {
     EXPECT_EQ(qz::formatDatePicture(u"'d' MMMM", parts, ru), u"d \u0444\u0435\u0432\u0440\u0430\u043B\u044C");
     EXPECT_EQ(qz::formatDatePicture(u"d MMMM", parts, *localeFormatFor(1045)), u"3 lutego");
     EXPECT_EQ(qz::formatDatePicture(u"d MMMM", parts, *localeFormatFor(1027)), u"3 de febrer");
+    // and a date so written reads back
+    double back = 0;
+    EXPECT_TRUE(qz::parseDate(qz::formatDatePicture(u"d MMMM yyyy", parts, ru), ru, 2004, back));
+    EXPECT_EQ(back, serial);
 }

@@ -212,12 +212,18 @@ bool startsWithNoCase(std::u16string_view word, std::u16string_view name) {
            equalsNoCase(word, name.substr(0, word.size()));
 }
 
-// Month number (1-12) of a word, full or abbreviated, in the locale or English.
+bool isName(std::u16string_view w, const std::u16string& name) {
+    return !name.empty() && equalsNoCase(w, name);
+}
+
+// Month number (1-12) of a word, full or abbreviated, standing alone or in
+// the form a date gives it ("февраля"), in the locale or English.
 int monthOfWord(std::u16string_view w, const LocaleFormat& loc) {
     const LocaleFormat& en = LocaleFormat::english();
     for (const LocaleFormat* l : {&loc, &en}) {
         for (int i = 0; i < 12; ++i)
-            if (equalsNoCase(w, l->monthNames[i]) || equalsNoCase(w, l->abbrevMonthNames[i]))
+            if (equalsNoCase(w, l->monthNames[i]) || equalsNoCase(w, l->abbrevMonthNames[i]) ||
+                isName(w, l->dateMonthNames[i]) || isName(w, l->abbrevDateMonthNames[i]))
                 return i + 1;
         for (int i = 0; i < 12; ++i)
             if (startsWithNoCase(w, l->monthNames[i])) return i + 1;
