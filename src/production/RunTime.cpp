@@ -14,6 +14,10 @@
 #include <charconv>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qz::production {
 
 namespace {
@@ -61,6 +65,21 @@ constexpr std::array<std::array<bool, 128>, 2> kPlainAscii = [] {
     return t;
 }();
 
+#if defined(__SSE2__)
+// Copies the leading units of the 8 at s that are written as they are
+// (kPlainAscii) to p as bytes; returns how many. p has room for 8 bytes.
+std::size_t copyPlain8(char* p, const char16_t* s, bool blankProtect) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    __m128i bad = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), _mm_setzero_si128());
+    bad = _mm_xor_si128(bad, _mm_set1_epi16(-1)); // not ASCII
+    for (const char c : {'\\', '{', '}', '\r', '\n', '_'}) bad = _mm_or_si128(bad, _mm_cmpeq_epi16(v, _mm_set1_epi16(c)));
+    if (blankProtect) bad = _mm_or_si128(bad, _mm_cmpeq_epi16(v, _mm_set1_epi16(' ')));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(v, v));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(bad));
+    return mask == 0 ? 8 : static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+}
+#endif
+
 // The plain-text escapes, in one pass. Equivalent to the sequence: blanks to
 // \~ (with blank protection); set \{ \} \~ aside; double every backslash;
 // escape { and }; put the set-aside escapes back (the placeholder words
@@ -74,6 +93,16 @@ char* escapePiece(char* p, std::u16string_view s, std::size_t& at, std::size_t e
     const std::array<bool, 128>& plain = kPlainAscii[blankProtect];
     std::size_t i = at; // a local: the bytes written through p might be it, for all the compiler knows
     for (; i < end; ++i) {
+#if defined(__SSE2__)
+        // Runs of plain units, 8 at a time; the unit after a run is taken below.
+        while (end - i >= 8) {
+            const std::size_t n = copyPlain8(p, s.data() + i, blankProtect);
+            p += n;
+            i += n;
+            if (n < 8) break;
+        }
+        if (i == end) break;
+#endif
         const char16_t c = s[i];
         if (c < 0x80 && plain[c]) {
             *p++ = static_cast<char>(c);
