@@ -25,7 +25,7 @@ namespace {
 
 enum BodyOp : std::uint8_t {
     BEnd,        // the end of the body
-    BExec,       // s by the tree walker; its Exit Do / Exit For jump to target / alt
+    BExec,       // s by the tree walker; its Exit Do / Exit For jump to target / exitFor
     BAssign,     // Let
     BAssignNum,  // Let of a numeric expression into a local variable
     BAssignCall, // Let of a function's result into a local variable
@@ -35,15 +35,15 @@ enum BodyOp : std::uint8_t {
     BJumpIfNot,  // to target when the condition e is false
     BJumpIf,     // to target when the condition e is true
     BLoop,       // the end of a loop's turn: the time-out and memory check, then to target
-    BForPrep,    // the head of For s (state alt); to target when it does not run
-    BForNext,    // the next turn of For s (state alt): back to target while it runs
+    BForPrep,    // the head of For s (state loop); to target when it does not run
+    BForNext,    // the next turn of For s (state loop): back to target while it runs
     BExit,       // leaves the body with the flow in target
     BBlankTest,  // an expression field's If: to target when its value is neither Null nor Empty
-    BRegJump,    // to target when x compared with y gives an order in mask (else as JumpIf / JumpIfNot by alt)
+    BRegJump,    // to target when x compared with y gives an order in mask (else as JumpIf / JumpIfNot by whenTrue)
     BRegSet,     // to = x, to a local variable or a vector's element (else as AssignNum / AssignElem)
     BRegSum,     // to = x + y, or x - y when mask is 1, to a local variable (else as AssignNum)
     BRegNum,     // to = a numeric expression, to a local variable (else as AssignNum)
-    BNumJump,    // to target when the numeric comparison e gives alt (1 true, 0 false), by its numeric form
+    BNumJump,    // to target when the numeric comparison e gives whenTrue, by its numeric form
     BWalk,       // the statement list `list` by the tree walker; its flow ends the body
     BRegJumpLL,  // RegJump of two local variables
     BRegJumpEL,  // RegJump of a vector's element and a local variable
@@ -266,7 +266,7 @@ private:
     struct Loop {
         bool isFor;
         std::vector<std::int32_t> exits;   // instructions whose target is the end
-        std::vector<std::int32_t> altExits; // Exec instructions whose alt is the end
+        std::vector<std::int32_t> forExits; // Exec instructions whose exitFor is the end
     };
 
     std::int32_t here() const { return static_cast<std::int32_t>(code_.size()); }
@@ -286,7 +286,7 @@ private:
     }
     void closeLoop() {
         for (std::int32_t k : open_.back().exits) code_[static_cast<std::size_t>(k)].target = here();
-        for (std::int32_t k : open_.back().altExits) code_[static_cast<std::size_t>(k)].alt = here();
+        for (std::int32_t k : open_.back().forExits) code_[static_cast<std::size_t>(k)].exitFor = here();
         open_.pop_back();
     }
 
@@ -303,7 +303,7 @@ private:
             const std::int32_t k = emit(num ? BAssignNum : call ? BAssignCall : elem ? BAssignElem : BAssign, &s);
             // A sum or comparison of two plain operands may take the shortcut of
             // quickNum (binding anew can take a shape out of it, never into it).
-            if (num) code_[static_cast<std::size_t>(k)].alt = quickShape(*s.value) ? 1 : 0;
+            if (num) code_[static_cast<std::size_t>(k)].quick = quickShape(*s.value);
             if (num || elem) regAssign(code_[static_cast<std::size_t>(k)], t, *s.value);
             if (call) refArgs(code_[static_cast<std::size_t>(k)], *s.value);
             return;
@@ -318,7 +318,7 @@ private:
         // The tree walker runs it; an Exit inside it ends here as its flow.
         std::int32_t k = emit(BExec, &s);
         if (Loop* d = innermost(false)) d->exits.push_back(k);
-        if (Loop* f = innermost(true)) f->altExits.push_back(k);
+        if (Loop* f = innermost(true)) f->forExits.push_back(k);
     }
 
     // The register form of a Let into a local variable or an element (the
@@ -355,7 +355,7 @@ private:
     // A call of a procedure: its code object is taken here, for as long as
     // the bindings stay those it was compiled against (see unoptimize). A call whose every
     // argument is a local variable given to a ByRef parameter, the commonest
-    // call, is marked (mask 1) with the slots of those variables, so that its
+    // call, is given the slots of those variables, so that its
     // parameters are taken as them without a test per argument.
     void refArgs(BodyIns& in, const Expr& call) const {
         if ((in.op != BAssignCall && in.op != BCall) || call.kind != EK::Ident || call.bind != Bind::Proc || !call.proc)
@@ -371,7 +371,6 @@ private:
         for (std::size_t i = 0; i < call.args.size(); ++i) slots[i] = call.args[i]->slot;
         in.argSlots = slots.get();
         unit_.argSlots.push_back(std::move(slots));
-        in.mask = 1;
     }
 
     // A conditional jump: when the condition is a comparison of two plain
@@ -382,7 +381,7 @@ private:
         if (c.numeric && isComparison(c) && regOperand(*c.a, in.x, constants_) &&
             regOperand(*c.b, in.y, constants_)) {
             in.op = BRegJump;
-            in.alt = whenTrue ? 1 : 0;
+            in.whenTrue = whenTrue;
             const std::uint8_t holds = orderMask(c.op);
             in.mask = whenTrue ? holds : static_cast<std::uint8_t>(~holds & 0b111);
             // The commonest shapes (i <= j, a(i) < p) without the decoding of operand kinds.
@@ -390,7 +389,7 @@ private:
             else if (in.x.kind == RElem && in.y.kind == RLocal) in.op = BRegJumpEL;
         } else if (c.numeric && isComparison(c) && static_cast<std::uint32_t>(c.num) < unit_.numCount) {
             in.op = BNumJump;
-            in.alt = whenTrue ? 1 : 0;
+            in.whenTrue = whenTrue;
             in.num = &unit_.nums[static_cast<std::size_t>(c.num)];
         }
     }
@@ -444,12 +443,12 @@ private:
     void forLoop(const Stmt& s) {
         const std::int32_t state = forStates_++;
         const std::int32_t prep = emit(BForPrep, &s);
-        code_[static_cast<std::size_t>(prep)].alt = state;
+        code_[static_cast<std::size_t>(prep)].loop = state;
         open_.push_back(Loop{true, {}, {}});
         const std::int32_t body = here();
         list(s.body);
         const std::int32_t next = emit(BForNext, &s, nullptr, body);
-        code_[static_cast<std::size_t>(next)].alt = state;
+        code_[static_cast<std::size_t>(next)].loop = state;
         code_[static_cast<std::size_t>(prep)].target = here();
         closeLoop();
     }
@@ -533,7 +532,7 @@ void Engine::unoptimize(Code& c) {
         case BRegJump:
         case BRegJumpLL:
         case BRegJumpEL:
-        case BNumJump: in.op = in.alt ? BJumpIf : BJumpIfNot; break;
+        case BNumJump: in.op = in.whenTrue ? BJumpIf : BJumpIfNot; break;
         case BBlankTest: in.op = BJumpIfNot; break;
         case BRegSet: in.op = in.to.kind == RLocal ? BAssignNum : BAssignElem; break;
         case BRegSum:
@@ -543,7 +542,7 @@ void Engine::unoptimize(Code& c) {
         case BAssignCall:
         case BCall:
             in.callee = nullptr;
-            in.mask = 0;
+            in.argSlots = nullptr;
             break;
         default: break;
         }
@@ -755,7 +754,7 @@ Flow Engine::runCode(Code& c, Frame& entry) {
         }
         }
     regGeneral:
-        ip = test(*ip->e, *fp) == (ip->alt != 0) ? base + ip->target : ip + 1;
+        ip = test(*ip->e, *fp) == ip->whenTrue ? base + ip->target : ip + 1;
         QZ_NEXT;
     L_BNumJump: {
         // A numeric comparison by its numeric form (compiled at its first
@@ -764,7 +763,7 @@ Flow Engine::runCode(Code& c, Frame& entry) {
         const NumIns* code = form.code.empty() ? compileNum(*ip->e, form) : form.code.data();
         Num n;
         const bool holds = runNum(code, *fp, n) ? n.i != 0 : test(*ip->e, *fp);
-        ip = holds == (ip->alt != 0) ? base + ip->target : ip + 1;
+        ip = holds == ip->whenTrue ? base + ip->target : ip + 1;
         QZ_NEXT;
         }
     L_BRegSet:
@@ -846,7 +845,7 @@ Flow Engine::runCode(Code& c, Frame& entry) {
         const Expr& t = *st.target;
         Num n;
         if (t.bind == Bind::Local && !f.ref[t.slot]->isArray() &&
-            ((ip->alt && quickNum(*st.value, f, n)) || (st.value->nk != 0 && evalNum(*st.value, f, n)))) {
+            ((ip->quick && quickNum(*st.value, f, n)) || (st.value->nk != 0 && evalNum(*st.value, f, n)))) {
             *f.ref[t.slot] = n.value();
         } else {
             execAssign(st, f);
@@ -862,7 +861,7 @@ Flow Engine::runCode(Code& c, Frame& entry) {
         const Expr& v = *st.value;
         if (t.bind == Bind::Local && v.bind == Bind::Proc) [[likely]] {
             if (Activation* a = pushCall(*v.proc, ip->callee ? *ip->callee : procCode(*v.proc), v.args, *fp,
-                                         ip->mask ? ip->argSlots : nullptr))
+                                         ip->argSlots))
                 QZ_ENTER(a);
             Variant r = callProc(*v.proc, nullptr, &v.args, {}, *fp, true);
             if (r.isObject()) r = letValue(std::move(r));
@@ -914,7 +913,7 @@ Flow Engine::runCode(Code& c, Frame& entry) {
             checkClock();
         } else if (t.kind == EK::Ident && t.bind == Bind::Proc) {
             if (Activation* a = pushCall(*t.proc, ip->callee ? *ip->callee : procCode(*t.proc), t.args, *fp,
-                                         ip->mask ? ip->argSlots : nullptr))
+                                         ip->argSlots))
                 QZ_ENTER(a);
             callProc(*t.proc, nullptr, &t.args, {}, *fp, false);
             checkClock();
@@ -941,14 +940,14 @@ Flow Engine::runCode(Code& c, Frame& entry) {
         ip = base + ip->target;
         QZ_NEXT;
     L_BForPrep: {
-        ForState& st = states[ip->alt];
+        ForState& st = states[ip->loop];
         st.var = forVariable(*ip->s, *fp);
         forHead(*ip->s, *fp, st);
         ip = forTest(st) ? ip + 1 : base + ip->target;
         QZ_NEXT;
         }
     L_BForNext: {
-        ForState& st = states[ip->alt];
+        ForState& st = states[ip->loop];
         checkClock();
         Variant& counter = *st.var;
         if (st.whole && counter.type() == VarType::Long) [[likely]] {
@@ -973,8 +972,8 @@ Flow Engine::runCode(Code& c, Frame& entry) {
             ++ip;
         } else if (fl == Flow::ExitDo && ip->target >= 0) {
             ip = base + ip->target;
-        } else if (fl == Flow::ExitFor && ip->alt >= 0) {
-            ip = base + ip->alt;
+        } else if (fl == Flow::ExitFor && ip->exitFor >= 0) {
+            ip = base + ip->exitFor;
         } else {
             QZ_LEAVE(fl);
         }

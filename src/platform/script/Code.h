@@ -67,20 +67,21 @@ struct RegOperand {
 struct BodyIns {
     std::uint8_t op = 0;
     std::uint8_t mask = 0;        // a register comparison: the orders (less, equal, greater) that jump; a sum: 1 for -
+    bool whenTrue = false;        // a conditional jump: it jumps when the condition holds (else when it fails)
+    bool quick = false;           // AssignNum: the value is a sum or comparison of two plain operands
     std::int32_t target = -1;     // a jump's target; Exec: where Exit Do goes
-    std::int32_t alt = -1;        // Exec: where Exit For goes; For: its loop's state
+    std::int32_t exitFor = -1;    // Exec: where Exit For goes
+    std::int32_t loop = -1;       // ForPrep, ForNext: its loop's state
+    // Register instructions: where the result goes, the operands (read
+    // first by the commonest instructions, so they come next).
+    RegOperand to, x, y;
     const Stmt* s = nullptr;      // the statement (its place names errors)
-    union {
-        const Expr* e = nullptr;      // a condition
-        const std::int32_t* argSlots; // a call given only local variables ByRef (mask 1): their slots
-    };
-    union {
-        const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
-        NumCode* num;                 // RegNum, NumJump: the numeric form of the value or condition
-        struct Code* callee;          // a call of a procedure: its code
-        const StmtList* list;         // Walk: the statements
-    };
-    RegOperand to, x, y;          // register instructions: where the result goes, the operands
+    const Expr* e = nullptr;      // a condition
+    NumCode* num = nullptr;       // RegNum, NumJump: the numeric form of the value or condition
+    struct Code* callee = nullptr;          // a call of a procedure: its code (null: looked up when it runs)
+    const std::int32_t* argSlots = nullptr; // a call given only local variables ByRef: their slots
+    const Expr* reuse = nullptr;  // BlankTest: where the else branch reads the tested value again
+    const StmtList* list = nullptr;         // Walk: the statements
 };
 
 // The code of one unit: a procedure, a module-level block or a lone
