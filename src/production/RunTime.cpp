@@ -66,16 +66,17 @@ constexpr std::array<std::array<bool, 128>, 2> kPlainAscii = [] {
 }();
 
 #if defined(__SSE2__)
-// Copies the leading units of the 8 at s that are written as they are
-// (kPlainAscii) to p as bytes; returns how many. p has room for 8 bytes.
+// Copies the leading units of the 8 at s that are surely written as they are
+// to p as bytes; returns how many (the units it stops at may be plain too:
+// below a blank, past 'z', and \ ] ^ _). p has room for 8 bytes.
 std::size_t copyPlain8(char* p, const char16_t* s, bool blankProtect) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    __m128i bad = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), _mm_setzero_si128());
-    bad = _mm_xor_si128(bad, _mm_set1_epi16(-1)); // not ASCII
-    for (const char c : {'\\', '{', '}', '\r', '\n', '_'}) bad = _mm_or_si128(bad, _mm_cmpeq_epi16(v, _mm_set1_epi16(c)));
-    if (blankProtect) bad = _mm_or_si128(bad, _mm_cmpeq_epi16(v, _mm_set1_epi16(' ')));
+    // Signed: a unit from 0x8000 on is below 0x20 too.
+    __m128i stop = _mm_or_si128(_mm_cmplt_epi16(v, _mm_set1_epi16(0x20)), _mm_cmpgt_epi16(v, _mm_set1_epi16(0x7A)));
+    stop = _mm_or_si128(stop, _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(~3)), _mm_set1_epi16(0x5C)));
+    if (blankProtect) stop = _mm_or_si128(stop, _mm_cmpeq_epi16(v, _mm_set1_epi16(' ')));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(v, v));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(bad));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
     return mask == 0 ? 8 : static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
 }
 #endif
