@@ -301,6 +301,44 @@ TEST(CompiledBodies, NamesBoundAnewWhileTheBodyRunsAreSeenAtOnce) {
     EXPECT_EQ(s.str("F(7) & n"), "33");
 }
 
+// With runs by instructions inside a procedure: its object is let go at End
+// With (Class_Terminate runs there) and the With around it is the one again;
+// an Exit Do or Exit For leaves every With it is in on the way out, also from
+// a statement the tree walker runs (a Select); a With of no object fails 424.
+TEST(CompiledBodies, WithBlocksEndOnEveryWayOut) {
+    Script s("Dim out\r\n"
+             "Class T\r\n Public V\r\n"
+             " Private Sub Class_Terminate : out = out & \"~\" & V : End Sub\r\nEnd Class\r\n"
+             "Function Make(v) : Set Make = New T : Make.V = v : End Function\r\n"
+             "Sub W()\r\n"
+             "  Dim i, j\r\n"
+             "  With Make(\"a\")\r\n"
+             "    With Make(\"b\") : out = out & .V : End With\r\n"
+             "    out = out & .V & \" \"\r\n"
+             "    For i = 1 To 3\r\n"
+             "      With Make(\"f\" & i)\r\n"
+             "        If i = 2 Then Exit For\r\n"
+             "        out = out & .V\r\n"
+             "      End With\r\n"
+             "    Next\r\n"
+             "    out = out & .V & \" \"\r\n"
+             "    Do\r\n"
+             "      With Make(\"d\")\r\n"
+             "        Select Case .V\r\n"
+             "        Case \"d\" : Exit Do\r\n"
+             "        End Select\r\n"
+             "      End With\r\n"
+             "    Loop\r\n"
+             "    out = out & .V & \" \"\r\n"
+             "  End With\r\n"
+             "  out = out & \"end\"\r\n"
+             "End Sub\r\n"
+             "Sub Bare() : With 5 : End With : End Sub\r\n"
+             "W");
+    EXPECT_EQ(s.str("out"), "b~ba f1~f1~f2a ~da ~aend");
+    EXPECT_EQ(errorOf([&] { s.sc.ExecuteStatement("Bare"); }).Number, 424);
+}
+
 TEST(CompiledBodies, EvalAndExecuteInsideAProcedureKeepTheirOwnCallSites) {
     // The text Eval and Execute run is numbered apart from the procedure
     // around it: the same numbers name other call sites and numeric

@@ -138,7 +138,7 @@ struct Stmt {
     bool appendInPlace = false;        // Assign "s = s & a & b": append to s itself
     ExitKind exit = ExitKind::None;
     LoopKind loop = LoopKind::None;
-    std::int32_t withSlot = -1;        // With: frame slot that holds the object
+    std::int32_t withSlot = -1;        // With inside a procedure: the frame slot that holds the object
 
     explicit Stmt(SK k) : kind(k) {}
 };

@@ -366,6 +366,12 @@ void Binder::bindStmt(Stmt& s, Scope& sc) {
         break;
     case SK::With:
         bindExpr(*s.value, sc);
+        if (sc.canAddLocals) {
+            // A procedure's With keeps its object in a slot of the frame
+            // (nameless: no name of the script reaches it).
+            s.withSlot = sc.frameSize++;
+            sc.proc->slotNames.emplace_back();
+        }
         bindList(s.body, sc);
         break;
     default:

@@ -49,6 +49,8 @@ enum BodyOp : std::uint8_t {
     BRegJumpEL,  // RegJump of a vector's element and a local variable
     BRegSumLK,   // RegSum of a local variable and a number constant (i = i + 1)
     BRegSumLL,   // RegSum of two local variables (s = s + x)
+    BWithEnter,  // With s: its object into slot `with`, the frame's With object
+    BWithLeave,  // the end of a With: slot `with` let go, the frame's With object that of slot outerWith
 };
 
 // The kinds of a register operand (RegOperand::kind).
@@ -265,8 +267,17 @@ private:
     // of their Exit wait for the loop's end.
     struct Loop {
         bool isFor;
+        std::size_t withs;                 // the Withs open around the loop
         std::vector<std::int32_t> exits;   // instructions whose target is the end
         std::vector<std::int32_t> forExits; // Exec instructions whose exitFor is the end
+        // Exits from inside a With in the loop: each leaves the Withs it is
+        // in first (the With slots open there).
+        struct Crossing {
+            std::int32_t at;
+            bool viaExitFor;
+            std::vector<std::int32_t> withs;
+        };
+        std::vector<Crossing> crossings;
     };
 
     std::int32_t here() const { return static_cast<std::int32_t>(code_.size()); }
@@ -285,9 +296,31 @@ private:
         return nullptr;
     }
     void closeLoop() {
-        for (std::int32_t k : open_.back().exits) code_[static_cast<std::size_t>(k)].target = here();
-        for (std::int32_t k : open_.back().forExits) code_[static_cast<std::size_t>(k)].exitFor = here();
+        Loop& l = open_.back();
+        std::int32_t over = -1;
+        if (!l.crossings.empty()) over = emit(BJump, nullptr);
+        for (const Loop::Crossing& c : l.crossings) {
+            BodyIns& from = code_[static_cast<std::size_t>(c.at)];
+            (c.viaExitFor ? from.exitFor : from.target) = here();
+            for (std::size_t k = c.withs.size(); k-- > l.withs;) leaveWith(c.withs, k);
+            l.exits.push_back(emit(BJump, nullptr));
+        }
+        if (over >= 0) code_[static_cast<std::size_t>(over)].target = here();
+        for (std::int32_t k : l.exits) code_[static_cast<std::size_t>(k)].target = here();
+        for (std::int32_t k : l.forExits) code_[static_cast<std::size_t>(k)].exitFor = here();
         open_.pop_back();
+    }
+    // The instruction that ends the With of withs[k].
+    void leaveWith(const std::vector<std::int32_t>& withs, std::size_t k) {
+        BodyIns& in = code_[static_cast<std::size_t>(emit(BWithLeave, nullptr))];
+        in.with = withs[k];
+        in.outerWith = k > 0 ? withs[k - 1] : -1;
+    }
+    // An exit of loop l from here: straight to its end, or through the
+    // ends of the Withs it leaves.
+    void exitTo(Loop& l, std::int32_t at, bool viaExitFor) {
+        if (withs_.size() > l.withs) l.crossings.push_back({at, viaExitFor, withs_});
+        else (viaExitFor ? l.forExits : l.exits).push_back(at);
     }
 
     void stmt(const Stmt& s) {
@@ -313,12 +346,26 @@ private:
         case SK::Do: loop(s); return;
         case SK::For: forLoop(s); return;
         case SK::Exit: exit(s); return;
+        case SK::With:
+            if (s.withSlot >= 0) {
+                withBlock(s);
+                return;
+            }
+            break;
         default: break;
         }
         // The tree walker runs it; an Exit inside it ends here as its flow.
         std::int32_t k = emit(BExec, &s);
-        if (Loop* d = innermost(false)) d->exits.push_back(k);
-        if (Loop* f = innermost(true)) f->forExits.push_back(k);
+        if (Loop* d = innermost(false)) exitTo(*d, k, false);
+        if (Loop* f = innermost(true)) exitTo(*f, k, true);
+    }
+
+    void withBlock(const Stmt& s) {
+        code_[static_cast<std::size_t>(emit(BWithEnter, &s))].with = s.withSlot;
+        withs_.push_back(s.withSlot);
+        list(s.body);
+        leaveWith(withs_, withs_.size() - 1);
+        withs_.pop_back();
     }
 
     // The register form of a Let into a local variable or an element (the
@@ -427,7 +474,7 @@ private:
         // While ... Wend ends at Exit Do no more than the tree walker lets it:
         // its Exit Do leaves the Do around it.
         const bool isWend = s.wend;
-        if (!isWend) open_.push_back(Loop{false, {}, {}});
+        if (!isWend) open_.push_back(Loop{false, withs_.size(), {}, {}, {}});
         const std::int32_t top = here();
         std::int32_t test = -1;
         if (s.loop == LoopKind::PreWhile) jumpOn(s, *s.value, false, test);
@@ -444,7 +491,7 @@ private:
         const std::int32_t state = forStates_++;
         const std::int32_t prep = emit(BForPrep, &s);
         code_[static_cast<std::size_t>(prep)].loop = state;
-        open_.push_back(Loop{true, {}, {}});
+        open_.push_back(Loop{true, withs_.size(), {}, {}, {}});
         const std::int32_t body = here();
         list(s.body);
         const std::int32_t next = emit(BForNext, &s, nullptr, body);
@@ -457,7 +504,7 @@ private:
         Flow flow = Flow::ExitProc;
         if (s.exit == ExitKind::Do || s.exit == ExitKind::For) {
             if (Loop* l = innermost(s.exit == ExitKind::For)) {
-                l->exits.push_back(emit(BJump, &s));
+                exitTo(*l, emit(BJump, &s), false);
                 return;
             }
             flow = s.exit == ExitKind::Do ? Flow::ExitDo : Flow::ExitFor;
@@ -472,6 +519,7 @@ private:
     std::int32_t& forStates_;   // For loops so far: each keeps its state in the running call
     std::int32_t isNull_, isEmpty_;  // the library's IsNull and IsEmpty
     std::vector<Loop> open_;
+    std::vector<std::int32_t> withs_;  // the slots of the Withs open here, innermost last
 };
 
 // A failure inside the body, named by the statement it happened in (as the
@@ -705,7 +753,7 @@ Flow Engine::runCode(Code& c, Frame& entry) {
             &&L_BEnd, &&L_BExec, &&L_BAssign, &&L_BAssignNum, &&L_BAssignCall, &&L_BAssignElem, &&L_BCall,
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
             &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum, &&L_BNumJump, &&L_BWalk,
-            &&L_BRegJumpLL, &&L_BRegJumpEL, &&L_BRegSumLK, &&L_BRegSumLL,
+            &&L_BRegJumpLL, &&L_BRegJumpEL, &&L_BRegSumLK, &&L_BRegSumLL, &&L_BWithEnter, &&L_BWithLeave,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
 // Into the procedure of activation a: its code runs from its start.
@@ -1002,6 +1050,22 @@ Flow Engine::runCode(Code& c, Frame& entry) {
         ++ip;
         QZ_NEXT;
         }
+    L_BWithEnter:
+        // The object of With must be one (Nothing passes: using it fails).
+        {
+            Variant obj = eval(*ip->s->value, *fp);
+            if (!obj.isObject()) throwRuntimeError(err::ObjectRequired);
+            Variant& held = *fp->ref[ip->with];
+            held = std::move(obj);
+            fp->with = &held;
+        }
+        ++ip;
+        QZ_NEXT;
+    L_BWithLeave:
+        fp->with = ip->outerWith >= 0 ? fp->ref[ip->outerWith] : nullptr;
+        *fp->ref[ip->with] = Variant();
+        ++ip;
+        QZ_NEXT;
     L_BWalk:
         QZ_LEAVE(execList(*ip->list, *fp));
 #undef QZ_LEAVE

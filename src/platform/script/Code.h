@@ -72,6 +72,8 @@ struct BodyIns {
     std::int32_t target = -1;     // a jump's target; Exec: where Exit Do goes
     std::int32_t exitFor = -1;    // Exec: where Exit For goes
     std::int32_t loop = -1;       // ForPrep, ForNext: its loop's state
+    std::int32_t with = -1;       // WithEnter, WithLeave: the slot of the With's object
+    std::int32_t outerWith = -1;  // WithLeave: the slot of the With around it (-1: none)
     // Register instructions: where the result goes, the operands (read
     // first by the commonest instructions, so they come next).
     RegOperand to, x, y;
