@@ -76,6 +76,12 @@ TEST(CompiledBodies, LoopsBranchesAndExitsAgreeWithTheTreeWalker) {
         "a(2) = 7 : j = CInt(2) : out = out & (a(j) < 8) & (a(j) = 7) & (j >= 2) & (a(j) <> a(j - 1))",
         "Dim x, y : x = 1.5 : y = 2 : x = x + y : out = TypeName(x) & x : y = y - x : out = out & TypeName(y) & y & (x > y) & (y <= -1.5)\r\n"
         "x = 1.7E+308 : x = x + x",
+        // Set, ReDim, Erase and With by instructions; a failing Set and With report their line.
+        "Dim a, d : ReDim a(2) : a(2) = 5 : ReDim Preserve a(4) : Set d = CreateObject(\"Scripting.Dictionary\")\r\n"
+        "d.Add 1, UBound(a) & a(2) : out = d(1) : Erase a : out = out & IsArray(a)\r\nSet d = 5",
+        "Dim i : With CreateObject(\"Scripting.Dictionary\") : .Add 0, 0 : For i = 1 To 3\r\n"
+        "With CreateObject(\"Scripting.Dictionary\") : .Add i, i : If i = 2 Then Exit For\r\nout = out & .Count : End With\r\n"
+        "Next : out = out & .Count & i : End With\r\nWith 5 : End With",
         // Errors: in a condition, a bound, a loop's condition, a statement.
         "Dim i : out = \"a\"\r\nIf 1 / 0 > 1 Then out = \"b\"\r\nout = \"c\"",
         "Dim i : For i = 1 To \"x\" : out = out & i : Next",

@@ -51,6 +51,9 @@ enum BodyOp : std::uint8_t {
     BRegSumLL,   // RegSum of two local variables (s = s + x)
     BWithEnter,  // With s: its object into slot `with`, the frame's With object
     BWithLeave,  // the end of a With: slot `with` let go, the frame's With object that of slot outerWith
+    BSet,        // Set
+    BReDim,      // ReDim
+    BErase,      // Erase
 };
 
 // The kinds of a register operand (RegOperand::kind).
@@ -346,6 +349,10 @@ private:
         case SK::Do: loop(s); return;
         case SK::For: forLoop(s); return;
         case SK::Exit: exit(s); return;
+        case SK::Set: emit(BSet, &s); return;
+        case SK::ReDim: emit(BReDim, &s); return;
+        case SK::Erase: emit(BErase, &s); return;
+        case SK::Nop: return;
         case SK::With:
             if (s.withSlot >= 0) {
                 withBlock(s);
@@ -754,6 +761,7 @@ Flow Engine::runCode(Code& c, Frame& entry) {
             &&L_BJump, &&L_BJumpIfNot, &&L_BJumpIf, &&L_BLoop, &&L_BForPrep, &&L_BForNext, &&L_BExit,
             &&L_BBlankTest, &&L_BRegJump, &&L_BRegSet, &&L_BRegSum, &&L_BRegNum, &&L_BNumJump, &&L_BWalk,
             &&L_BRegJumpLL, &&L_BRegJumpEL, &&L_BRegSumLK, &&L_BRegSumLL, &&L_BWithEnter, &&L_BWithLeave,
+            &&L_BSet, &&L_BReDim, &&L_BErase,
         };
 #define QZ_NEXT goto *kHandlers[ip->op]
 // Into the procedure of activation a: its code runs from its start.
@@ -1064,6 +1072,19 @@ Flow Engine::runCode(Code& c, Frame& entry) {
     L_BWithLeave:
         fp->with = ip->outerWith >= 0 ? fp->ref[ip->outerWith] : nullptr;
         *fp->ref[ip->with] = Variant();
+        ++ip;
+        QZ_NEXT;
+    L_BSet:
+        execSet(*ip->s, *fp);
+        ++ip;
+        QZ_NEXT;
+    L_BReDim:
+        redim(*ip->s, *fp);
+        checkClock();  // a large array may take a while
+        ++ip;
+        QZ_NEXT;
+    L_BErase:
+        erase(*ip->s, *fp);
         ++ip;
         QZ_NEXT;
     L_BWalk:

@@ -503,12 +503,9 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     switch (s.kind) {
     case SK::Assign:
         return execAssign(s, f);
-    case SK::Set: {
-        Variant v = eval(*s.value, f);
-        if (!v.isObject()) fail(err::ObjectRequired);
-        assign(*s.target, std::move(v), true, f);
+    case SK::Set:
+        execSet(s, f);
         return Flow::Normal;
-    }
     case SK::Call:
         return execCall(s, f);
     case SK::If:
@@ -573,6 +570,12 @@ Flow Engine::exec(const Stmt& s, Frame& f) {
     default:
         return Flow::Normal;
     }
+}
+
+void Engine::execSet(const Stmt& s, Frame& f) {
+    Variant v = eval(*s.value, f);
+    if (!v.isObject()) fail(err::ObjectRequired);
+    assign(*s.target, std::move(v), true, f);
 }
 
 Flow Engine::execWith(const Stmt& s, Frame& f) {

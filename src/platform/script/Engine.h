@@ -227,6 +227,7 @@ private:
     Flow exec(const Stmt& s, Frame& f);
     Flow execAssign(const Stmt& s, Frame& f);
     Flow execCall(const Stmt& s, Frame& f);
+    void execSet(const Stmt& s, Frame& f);
     Variant eval(const Expr& e, Frame& f);
     Variant evalUnary(const Expr& e, Frame& f);
     Variant evalBinary(const Expr& e, Frame& f);
