@@ -12,10 +12,14 @@ side in one run:
 
 Each producer runs as its own process (reading its data, writing its
 document); the figures are records per second of wall time (best of three
-runs) and the process's peak resident memory. Usage:
+runs) and the process's peak resident memory. With --pairs P, qzstudio
+(SQLite) and each peer then run in turn P times, and the median of the
+pair-by-pair ratios peer time / qzstudio time is printed (above 1: qzstudio
+is faster by that factor); pairing keeps the ratio meaningful on a machine
+whose speed drifts. Usage:
 
   compare.py --qzstudio build/apps/qzstudio/qzstudio --measure build/bench/production/qz_measure
-             [--node-modules DIR] [--n 1000 10000 100000]
+             [--node-modules DIR] [--n 1000 10000 100000] [--pairs 30]
 
 docxtemplater is taken from --node-modules (installed there with npm when
 missing: `npm install --prefix DIR docxtemplater pizzip`).
@@ -175,12 +179,20 @@ def run(cmd, env=None, repeat=3):
     return best, peak
 
 
+def paired(ours, peer, pairs, env=None):
+    """The median of peer seconds / our seconds over `pairs` runs in turn."""
+    ratios = sorted(run(peer, env, 1)[0] / run(ours, None, 1)[0] for _ in range(pairs))
+    mid = len(ratios) // 2
+    return ratios[mid] if len(ratios) % 2 else (ratios[mid - 1] + ratios[mid]) / 2
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--qzstudio", required=True)
     ap.add_argument("--measure", required=True, help="the qz_measure helper (bench/production)")
     ap.add_argument("--node-modules", default=None)
     ap.add_argument("--n", type=int, nargs="+", default=[1000, 10000, 100000])
+    ap.add_argument("--pairs", type=int, default=0, help="paired runs against each peer (0: none)")
     a = ap.parse_args()
     global MEASURE
     MEASURE = os.path.abspath(a.measure)
@@ -233,18 +245,27 @@ def main():
                     "--xml-recordset", "Lines=" + os.path.join(work, "lines.xml")])
         out_mb = os.path.getsize(os.path.join(work, "qz_out.rtf")) / 1e6
         qz = "%8.0f, %6.1f (out %.1f MB)" % (n / t, m, out_mb)
-        t, m = run([a.qzstudio, "produce", os.path.join(work, "linesdb.rtf"), "-o", os.path.join(work, "db_out.rtf"),
-                    "--connections"])
+        ours = [a.qzstudio, "produce", os.path.join(work, "linesdb.rtf"), "-o", os.path.join(work, "db_out.rtf"),
+                "--connections"]
+        t, m = run(ours)
         qzdb = "%8.0f, %6.1f" % (n / t, m)
-        t, m = run([sys.executable, os.path.join(work, "jinja_driver.py"), os.path.join(work, "jinja.rtf"),
-                    os.path.join(work, "lines.json"), os.path.join(work, "jinja_out.rtf")])
+        jinja = [sys.executable, os.path.join(work, "jinja_driver.py"), os.path.join(work, "jinja.rtf"),
+                 os.path.join(work, "lines.json"), os.path.join(work, "jinja_out.rtf")]
+        t, m = run(jinja)
         jj = "%8.0f, %6.1f" % (n / t, m)
         dx = "(not installed)"
+        docx = ["node", os.path.join(work, "docx_driver.js"), os.path.join(work, "lines.docx"),
+                os.path.join(work, "lines.json"), os.path.join(work, "docx_out.docx")]
         if node_ok:
-            t, m = run(["node", os.path.join(work, "docx_driver.js"), os.path.join(work, "lines.docx"),
-                        os.path.join(work, "lines.json"), os.path.join(work, "docx_out.docx")], env=env_node)
+            t, m = run(docx, env=env_node)
             dx = "%8.0f, %6.1f" % (n / t, m)
         print("%-8d | %-32s | %-22s | %-22s | %-22s" % (n, qz, qzdb, jj, dx), flush=True)
+        if a.pairs > 0:
+            line = "  paired (%d), peer time / qzstudio (SQLite) time, median: jinja2 %.2f" % (
+                a.pairs, paired(ours, jinja, a.pairs))
+            if node_ok:
+                line += ", docxtemplater %.2f" % paired(ours, docx, a.pairs, env_node)
+            print(line, flush=True)
 
 
 if __name__ == "__main__":

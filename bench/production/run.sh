@@ -3,6 +3,8 @@
 # production of a repeating row over 1,000 / 10,000 / 100,000 records by
 # qzstudio, Jinja2 and docxtemplater side by side (records/s, peak memory).
 #   BUILD_DIR  the build folder (default: build); it must hold a built tree
+# Arguments go to compare.py (--n 100000 --pairs 30: the median of 30 paired
+# runs against each peer, peer time over ours).
 # docxtemplater is installed with npm into $BUILD_DIR/bench-node when missing;
 # Jinja2 is taken from the python3 in PATH (Debian: python3-jinja2).
 set -euo pipefail
