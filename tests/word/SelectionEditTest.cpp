@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <tuple>
+
 using namespace qz::word;
 
 namespace {
@@ -221,4 +224,53 @@ TEST(EditFaults, ARowStartJoinedToAParagraphBegunInsideAFieldGoes) {
     for (std::size_t i = 0; i < d.story.size(); ++i) EXPECT_FALSE(IsRowStartMark(*d.doc, d.story[i])) << i;
     Doc again(d.doc->ToRtf());
     EXPECT_EQ(again.Size(), d.Size());
+}
+
+// Enter in a field's label, or at the end of the example's loop line shown
+// before its row: the fields stay whole and the loop still stands right
+// before the row, so that it repeats the whole row.
+TEST(SelectionEdits, EnterInALabelOrAfterALoopBeforeARowKeepsFieldsAndRowWhole) {
+    std::ifstream in(QZ_SOURCE_DIR "/examples/invoice.rtf", std::ios::binary);
+    const std::string rtf((std::istreambuf_iterator<char>(in)), {});
+    // The designer's field whose label holds `label`, and its end.
+    const auto field = [](Doc& d, const std::string& label) {
+        for (long b = 0; b < d.Size(); ++b)
+            if (d.story[static_cast<std::size_t>(b)].Kind() == AtomKind::FieldBegin && FieldDisplayStart(d.story, b) > 0 &&
+                Field(d.doc, &d.story, b).Code().Text().find(label) != std::string::npos)
+                return std::pair{b, MatchingFieldEnd(d.story, b)};
+        return std::pair{-1L, -1L};
+    };
+    const auto label = [&](Doc& d, const std::string& l) { return FieldDisplayStart(d.story, field(d, l).first) + 3; };
+    for (const bool inLabel : {false, true}) {
+        Doc d(rtf);
+        auto [loop, loopEnd] = field(d, "Lines loop");
+        ASSERT_TRUE(IsRowStartMark(*d.doc, d.story[static_cast<std::size_t>(loopEnd + 1)]));
+        const long at = inLabel ? label(d, "Lines loop") : loopEnd + 1;
+        d.sel.SetRange(at, at);
+        d.sel.TypeParagraph();
+        SCOPED_TRACE(inLabel);
+        EXPECT_EQ(d.doc->CheckModel(), "");
+        std::tie(loop, loopEnd) = field(d, "Lines loop");
+        EXPECT_EQ(Field(d.doc, &d.story, loop).Code().Text().find('\r'), std::string::npos);
+        // The new paragraph stands before the loop, a plain one, the caret
+        // in it; the loop still right before its row.
+        const Atom& mark = d.story[static_cast<std::size_t>(loop - 1)];
+        ASSERT_EQ(mark.Kind(), AtomKind::ParaEnd);
+        EXPECT_EQ(d.doc->ParaEnd(mark.value).props.find("\\intbl"), std::string::npos);
+        EXPECT_TRUE(IsRowStartMark(*d.doc, d.story[static_cast<std::size_t>(loopEnd + 1)]));
+        EXPECT_EQ(d.sel.Start(), loop - 1);
+        Doc again(d.doc->ToRtf());
+        EXPECT_EQ(again.Text(), d.Text());
+    }
+    // In a cell, Enter or text with a paragraph in it: after the field.
+    for (const std::string typed : {"\r", "a\rb"}) {
+        Doc d(rtf);
+        d.sel.SetRange(label(d, "Amount"), label(d, "Amount"));
+        if (typed == "\r") d.sel.TypeParagraph();
+        else d.sel.TypeText(typed);
+        const auto [amount, amountEnd] = field(d, "Amount");
+        EXPECT_EQ(Field(d.doc, &d.story, amount).Code().Text().find('\r'), std::string::npos);
+        EXPECT_EQ(d.sel.Start(), amountEnd + 1 + static_cast<long>(typed.size()));
+        EXPECT_EQ(d.doc->CheckModel(), "");
+    }
 }

@@ -533,14 +533,14 @@ bool FieldCodesShown(const Document& doc) {
     return !app || !app->Active() || app->ActiveWindow().GetView().ShowFieldCodes;
 }
 
-long OutsideFieldEdges(const Document& doc, const Story& story, long pos) {
+long OutsideFieldEdges(const Document& doc, const Story& story, long pos, bool intoShownText) {
     if (FieldCodesShown(doc)) return pos;
     for (long begin = EnclosingFieldBegin(story, pos); begin >= 0; begin = EnclosingFieldBegin(story, pos)) {
         const FieldHead head = ReadFieldHead(story, begin);
         const long end = head.codeEnd;
         if (end >= static_cast<long>(story.size())) return pos;  // never closed: no edge to keep
         const long text = head.keyword == "MACROBUTTON" ? DisplayStart(head) : -1;
-        if (text >= 0 && text < end && pos > text) {
+        if (intoShownText && text >= 0 && text < end && pos > text) {
             // After the last thing shown: atoms, and nested fields other than
             // SET (which shows nothing).
             long shownEnd = text;
@@ -558,8 +558,9 @@ long OutsideFieldEdges(const Document& doc, const Story& story, long pos) {
             if (pos < shownEnd) return pos;  // strictly inside the shown text
             pos = end + 1;
         } else {
-            // At the start of what the field shows, in its hidden code, or in
-            // a field that shows no atoms.
+            // At the start of what the field shows, in its hidden code, in a
+            // field that shows no atoms, or inside its shown text for what
+            // that text cannot hold.
             pos = text >= 0 && pos <= text ? begin : end + 1;
         }
     }

@@ -134,8 +134,11 @@ bool FieldCodesShown(const Document& doc);
 // or anywhere in a field that shows no atoms, is moved out of the field:
 // before it at its start, after it otherwise, and so on outwards for nested
 // fields. With codes shown every position is the one it says. A field whose
-// code holds a paragraph mark before pos is not seen from there.
-long OutsideFieldEdges(const Document& doc, const Story& story, long pos);
+// code holds a paragraph mark before pos is not seen from there. Without
+// intoShownText a position strictly inside the shown text is moved after
+// the field too: where what a field's label cannot hold (a paragraph mark,
+// a field, a table, a picture) lands.
+long OutsideFieldEdges(const Document& doc, const Story& story, long pos, bool intoShownText = true);
 
 // The MACROBUTTON field that holds pos (begin < pos <= its end character)
 // or begins at it, the innermost one first: its begin character, and its

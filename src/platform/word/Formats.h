@@ -135,6 +135,11 @@ CharLook ParseCharLook(std::string_view words);
 // Control words with every setting of `word` (outside groups) replaced by
 // \wordN, or only removed when value is negative.
 std::string WithWord(std::string_view words, std::string_view word, int value);
+// A table paragraph's words for text that stands before its row: without
+// \intbl and \itap, a plain paragraph.
+inline std::string OutsideTableWords(std::string_view words) {
+    return WithWord(WithWord(words, "intbl", -1), "itap", -1);
+}
 
 // A section's page: paper size, margins and where its header and footer
 // stand, twips. The document states defaults (\paperw, \margl ...) that a

@@ -63,11 +63,19 @@ long MatchingFieldBegin(const Story& story, long end) {
     return -1;
 }
 
+bool HoldsParagraphs(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
 // Properties of the paragraph that holds position pos: those of its end.
 std::uint32_t ParagraphEndAt(Document& doc, const Story& story, long pos) {
     long n = static_cast<long>(story.size());
+    bool beforeRow = false;
     for (long i = pos; i < n; ++i) {
         const Atom& a = story[static_cast<std::size_t>(i)];
+        // Text before a row's start stands in a plain paragraph.
+        beforeRow = beforeRow || IsRowStartMark(doc, a);
+        if (a.Kind() == AtomKind::ParaEnd && beforeRow) {
+            return doc.InternParaEnd("par", OutsideTableWords(doc.ParaEnd(a.value).props));
+        }
         if (a.Kind() == AtomKind::ParaEnd) {
             const ParaEndInfo& pe = doc.ParaEnd(a.value);
             return doc.InternParaEnd("par", pe.props, pe.row);
@@ -322,7 +330,7 @@ void Range::SetRange(long start, long end) {
 std::string Range::Text() const { return StoryText(*doc_, *story_, start_, end_); }
 
 void Range::SetText(const std::string& text) {
-    if (auto* sel = dynamic_cast<Selection*>(this)) sel->LeaveFieldEdges();
+    if (auto* sel = dynamic_cast<Selection*>(this)) sel->LeaveFieldEdges(!HoldsParagraphs(text));
     std::uint32_t fmt;
     if (end_ > start_) fmt = (*story_)[static_cast<std::size_t>(start_)].fmt;
     else if (auto* sel = dynamic_cast<Selection*>(this)) fmt = sel->InsertFormat();
@@ -546,8 +554,9 @@ Field Fields::Add(Range& range, int type, const std::string& text, bool preserve
     bool atSelection = sel.GetStory() == range.story_ && sel.Start() >= range.start_ &&
                        sel.Start() <= range.end_;
     if (atSelection && sel.Start() == range.start_ && sel.End() == range.end_) {
-        // Added at the selection: where any insertion there lands.
-        sel.PlaceForInsertion();
+        // Added at the selection: where any insertion there lands (never
+        // inside a label).
+        sel.PlaceForInsertion(false);
         range.SetRange(sel.Start(), sel.End());
     }
     std::uint32_t fmt = atSelection ? sel.InsertFormat() : FormatBefore(doc, *range.story_, range.start_);
@@ -837,9 +846,9 @@ int Selection::EndKey(int unit, int extend) {
     return old != target ? 1 : 0;
 }
 
-void Selection::LeaveFieldEdges() {
-    long a = OutsideFieldEdges(*doc_, *story_, start_);
-    long b = start_ == end_ ? a : OutsideFieldEdges(*doc_, *story_, end_);
+void Selection::LeaveFieldEdges(bool intoShownText) {
+    long a = OutsideFieldEdges(*doc_, *story_, start_, intoShownText);
+    long b = start_ == end_ ? a : OutsideFieldEdges(*doc_, *story_, end_, intoShownText);
     // A caret before a list's number, at its paragraph's start, stands after
     // it: what is typed there is the item's text.
     if (a == b && (a == 0 || (*story_)[static_cast<std::size_t>(a - 1)].Kind() == AtomKind::ParaEnd) &&
@@ -859,8 +868,8 @@ void Selection::Follow(const Story& story, long start, long end, long count) {
     pending_ = keep;
 }
 
-void Selection::PlaceForInsertion() {
-    LeaveFieldEdges();
+void Selection::PlaceForInsertion(bool textAlone) {
+    LeaveFieldEdges(textAlone);
     if (start_ == end_ || !HoldsTableMarks(*doc_, *story_, start_, end_)) return;
     std::optional<std::uint32_t> keep = pending_;
     Place(start_, start_);
@@ -902,7 +911,9 @@ void Selection::TypeDelete() {
 }
 
 void Selection::InsertAtoms(const std::vector<Atom>& pasted) {
-    PlaceForInsertion();
+    PlaceForInsertion(std::all_of(pasted.begin(), pasted.end(), [](const Atom& a) {
+        return a.Kind() == AtomKind::Char || a.Kind() == AtomKind::Symbol;
+    }));
     // A row-start mark is the place of its own row only: no content to paste.
     std::vector<Atom> atoms;
     atoms.reserve(pasted.size());
@@ -914,7 +925,7 @@ void Selection::InsertAtoms(const std::vector<Atom>& pasted) {
 }
 
 void Selection::TypeText(const std::string& text) {
-    PlaceForInsertion();
+    PlaceForInsertion(!HoldsParagraphs(text));
     std::optional<std::uint32_t> keep = pending_;
     std::vector<Atom> atoms = TextAtoms(*doc_, text, InsertFormat());
     ReplaceAtoms(*doc_, *story_, start_, end_, atoms.data(), atoms.size());
@@ -939,7 +950,7 @@ void Selection::InsertSymbol(int characterNumber, const std::string& font, bool 
     long code = characterNumber;
     if (code < 0) code += unicode ? 65536 : 256;
     if (code < 0 || code > 0xFFFF) RaiseWordError(kErrBadParameter, "The character number is out of range.");
-    PlaceForInsertion();
+    PlaceForInsertion(true);
     std::optional<std::uint32_t> keep = pending_;
     CharFormat f = doc_->Format(InsertFormat());
     if (!font.empty()) f.font = doc_->FontNumber(font);

@@ -213,7 +213,9 @@ public:
     void TypeDelete();
     // Enter: a new paragraph, as TypeText("\r"); at a caret on an empty
     // list item (a paragraph that holds nothing but its number) the
-    // paragraph leaves the list instead, the caret at its start.
+    // paragraph leaves the list instead, the caret at its start. In a
+    // field's label it acts after the field; at the end of text that stands
+    // before a table row the new paragraph goes before that text.
     void TypeParagraph();
     // Whether Enter here ends the list (renumbering it all).
     bool EnterEndsList() const;
@@ -274,14 +276,17 @@ public:
     // caret off the front of a list's number, keeping the pending format:
     // where an edit at the selection lands. Every edit
     // member of the selection does it first; a Range names its atoms
-    // exactly and is taken as it is.
-    void LeaveFieldEdges();
+    // exactly and is taken as it is. Without intoShownText a caret inside
+    // a field's shown text goes after the field too (OutsideFieldEdges).
+    void LeaveFieldEdges(bool intoShownText = true);
     // LeaveFieldEdges, and a selection that holds a table's cell or row
     // marks collapsed to its start: what is inserted at the selection goes
     // into the first cell and removes no cell (the view selects cells whole,
     // so such a selection is never the author's text alone). Every insertion
-    // at the selection does it first.
-    void PlaceForInsertion();
+    // at the selection does it first; only text (characters and symbols, no
+    // paragraph mark) enters a field's label, anything else goes after the
+    // field (textAlone false), which stays whole.
+    void PlaceForInsertion(bool textAlone);
     // After [start, end) of a story became count atoms: a selection in that
     // story stays on its text (ends after the range move with the text
     // after it, ends inside it or at its start go to its start), so that it

@@ -366,7 +366,7 @@ void RtfWriter::WriteParaWords(const ParaEndInfo* pe, bool atStart, bool rowWord
         // \intbl), so that a reader, and a production that leaves the row
         // out, has one there.
         if (rowWords || pe->word.starts_with("nest")) out_ += pe->props;
-        else out_ += WithWord(WithWord(pe->props, "intbl", -1), "itap", -1);
+        else out_ += OutsideTableWords(pe->props);
     }
     EndWords();
 }

@@ -96,6 +96,21 @@ bool Selection::EnterEndsList() const {
 }
 
 void Selection::TypeParagraph() {
+    // A field's label holds no paragraph: Enter in it acts after the field.
+    LeaveFieldEdges(false);
+    if (start_ == end_ && start_ < StoryLength() && IsRowStartMark(*doc_, (*story_)[static_cast<std::size_t>(start_)])) {
+        // At the end of text that stands before a table row (a loop's
+        // start), a paragraph there would take that text away from the row,
+        // leaving the row's paragraph mark inside the loop. The new
+        // paragraph goes before that text, which stays before the row; the
+        // caret goes into the new paragraph.
+        const long from = ParagraphAround(*story_, start_).first;
+        if (from < start_) {
+            SetRange(from, from);
+            TypeText("\r");
+            return SetRange(from, from);
+        }
+    }
     if (!EnterEndsList()) return TypeText("\r");
     const long from = ParagraphAround(*story_, start_).first;
     ListFormat(GetRange()).RemoveNumbers();
@@ -135,7 +150,7 @@ void EditTable(Document& doc, Selection& sel, F&& change) {
 } // namespace
 
 void Selection::InsertTable(int rows, int columns) {
-    LeaveFieldEdges();
+    LeaveFieldEdges(false);
     const Table t = Table::Add(*doc_, *story_, start_, rows, columns);
     SetRange(t.CellStart(0, 0), t.CellStart(0, 0));
 }
