@@ -1,9 +1,10 @@
 // Randomised edits of real templates, as an author makes them in the document
 // view: text typed, cut, pasted and deleted anywhere, the designer's fields
 // inserted, deleted and selected through the field's context menu, text typed
-// in table cells, undo and redo. After each step the model is consistent
-// (Document::CheckModel), saving and loading it gives the same model, and the
-// view's position map agrees with a view drawn afresh.
+// in table cells, Enter in a field's label, undo and redo. After each step the
+// model is consistent (Document::CheckModel), the designer's fields hold no
+// paragraph mark, saving and loading it gives the same model, and the view's
+// position map agrees with a view drawn afresh.
 //
 // Each sequence is seeded: a failure names its seed and step, and the steps
 // taken. QZ_EDIT_FUZZ_SEQUENCES and QZ_EDIT_FUZZ_SEED run more sequences,
@@ -270,8 +271,21 @@ private:
         view_->typeText(kWords[Pick(std::size(kWords))], true);
     }
 
+    // The caret inside a field's label, then Enter (or text typed there).
+    void EnterInField() {
+        const std::vector<long> begins = FieldBegins();
+        if (begins.empty()) return;
+        const long begin = begins[static_cast<std::size_t>(Pick(static_cast<int>(begins.size())))];
+        const long at = word::FieldDisplayStart(doc_->MainStory(), begin) + 1 + Pick(3);
+        doc_->GetSelection().SetRange(at, at);
+        view_->pushSelection();
+        Note("in the field at " + std::to_string(begin) + ", at " + std::to_string(at));
+        if (Pick(3) == 0) view_->typeText(kWords[Pick(std::size(kWords))], true);
+        else view_->newParagraph();
+    }
+
     std::string Step() {
-        switch (Pick(10)) {
+        switch (Pick(11)) {
         case 0:
             PlaceCursor(Pick(3) == 0);
             Note("type");
@@ -303,12 +317,18 @@ private:
         case 6: InsertField(); return "insert field";
         case 7: TypeInCell(); return "type in a cell";
         case 8: Note("undo"); view_->undo(); return "undo";
+        case 9: EnterInField(); return "enter in a field";
         default: Note("redo"); view_->redo(); return "redo";
         }
     }
 
     std::string Check() {
         if (std::string fault = doc_->CheckModel(); !fault.empty()) return "model: " + fault;
+        const word::Story& s = doc_->MainStory();
+        for (const long b : FieldBegins())
+            for (long i = b; i < word::MatchingFieldEnd(s, b); ++i)
+                if (s[static_cast<std::size_t>(i)].Kind() == word::AtomKind::ParaEnd)
+                    return "a paragraph mark in the field at " + std::to_string(b);
         // What a tab switch reads of the selection.
         (void)view_->modelCharFormat();
         (void)view_->modelParaFormat();
