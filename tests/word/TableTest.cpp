@@ -221,6 +221,17 @@ TEST_F(WordTable, FieldsBeforeARowsDefinitionAreWrittenBeforeIt) {
 // A loop's two fields where a row starts, as the designer adds them: the
 // second one cut (its selection reaching past the row's start, as a view's
 // may) and pasted after the table.
+// A paragraph that ends inside a field's instruction, after kept groups and
+// a \pard, leaves the row-start mark of the text before the field where it
+// is: the instruction's text and the document read back whole.
+TEST_F(WordTable, AParagraphEndedInAFieldsInstructionKeepsTheText) {
+    doc->LoadRtfText(R"({\rtf1\ansi b\pard{\field{\*\fldinst{\*\bkmkstart m}\pard SET x\par}{\fldrslt r}}\par})");
+    const std::string text = doc->Content().Text();
+    EXPECT_NE(text.find("SET x"), std::string::npos) << text;
+    const std::string saved = doc->ToRtf();
+    EXPECT_EQ(reread(), saved);
+}
+
 TEST_F(WordTable, AFieldCutFromARowsStartLeavesTheRowWhole) {
     tableStart = Table::Add(*doc, main(), 0, 2, 2).Start();
     type(1, 0, "D");

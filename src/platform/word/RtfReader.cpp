@@ -269,7 +269,7 @@ private:
     void MarkRowStart(Story& story, const State& st, const ParaState& ps);
     // The paragraph being read in a story ends: its row-start marks are
     // kept (a table's paragraph) or taken out.
-    void SettleRowStarts(Story& story, bool keep);
+    void SettleRowStarts(Story& story, bool keep, std::size_t from = 0);
     void ConvertSymbolField(Story& story, long fb);
     void SettleSymbolFonts();
     void SetFont(State& st, int font) {
@@ -774,10 +774,14 @@ void RtfReader::MarkRowStart(Story& story, const State& st, const ParaState& ps)
     story.push_back(RowStartMark(doc_, st.fmt == kNoFmt ? doc_.InternFormat(st.cf) : st.fmt));
 }
 
-void RtfReader::SettleRowStarts(Story& story, bool keep) {
+// Settles the story's row-start marks from position `from` on. A paragraph
+// that ends inside a field's instruction leaves the marks before the field to
+// the paragraph around it: taking one out would move the atoms after it under
+// the positions the field and its instruction hold.
+void RtfReader::SettleRowStarts(Story& story, bool keep, std::size_t from) {
     for (auto it = rowStarts_.end(); it != rowStarts_.begin();) {
         --it;
-        if (it->first != &story) continue;
+        if (it->first != &story || it->second < from) continue;
         if (!keep && it->second < story.size() && IsRowStartMark(doc_, story[it->second])) story.erase(it->second, 1);
         it = rowStarts_.erase(it);
     }
@@ -827,7 +831,7 @@ void RtfReader::EndParagraph(Story& story, State& st, ParaState& ps, std::string
     const bool inTable = w != "par" && w != "sect" ? true : intbl;
     if (w == "cell") ++rowCells_;
     if (w == "row") rowCells_ = 0;
-    if (!rowStarts_.empty()) SettleRowStarts(story, inTable); // only a table's paragraph keeps them
+    if (!rowStarts_.empty()) SettleRowStarts(story, inTable, ps.start); // only a table's paragraph keeps them
     JoinLeadGroups(story, st, ps);
     if (st.fmt == kNoFmt) st.fmt = doc_.InternFormat(st.cf);
     story.push_back(Atom::Make(AtomKind::ParaEnd,
