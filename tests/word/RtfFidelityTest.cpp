@@ -215,6 +215,16 @@ TEST(RtfFidelity, TheReaderAndAFieldResultDecodeTextAlike) {
 }
 
 // The tokenizer both RTF readers share.
+// A font entry's \ucN says how its own name was written, not how the saved
+// name is: the name reads back whole, whatever N the entry stated.
+TEST(RtfFidelity, AFontsUcDoesNotCutItsSavedName) {
+    for (const char* entry : {R"({\f1\uc2\u25991\'ce\'c4Song;})", "{\\f1 \\u25991?Song\\uc;}"}) {
+        SCOPED_TRACE(entry);
+        const std::string saved = RoundTrip(std::string(R"({\rtf1\ansi{\fonttbl)") + entry + R"(}\pard x\par})");
+        EXPECT_EQ(Loaded(saved).doc->FontByNumber(1)->name, "\xE6\x96\x87Song");
+    }
+}
+
 TEST(RtfLexer, CutsGroupsWordsSymbolsAndBytes) {
     const std::string_view src = "{\\b\\fs-24 x\\'e9\\\\\\{\r\n\\~\\'4x\\\r\n\\li99999999999999\\";
     rtf::Lexer lex(src);

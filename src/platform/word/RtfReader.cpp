@@ -470,8 +470,9 @@ void RtfReader::ParseFontTable() {
                 have = true;
                 nameDone = false;
             } else if (t.name == "uc") {
+                // How this text's fallbacks are read, not the font's: the
+                // name is written back with escapes of its own.
                 uc = rtf::FallbackLength(t.param);
-                if (have) cur.decl += WordText(t);
             } else if (have) {
                 if (t.name == "fcharset") cur.charset = t.param;
                 if (t.name == "u") {
