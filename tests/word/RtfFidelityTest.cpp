@@ -184,6 +184,9 @@ TEST(RtfFidelity, LongParametersAndMalformedEscapesLeaveNoTextBehind) {
     // \uN outside 16 bits, and a surrogate left alone, are U+FFFD (no character beyond Unicode).
     RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard a\\u3617999?b\\u-10179?c\\u-8704?\\u-10179?\\u-8704?\\par}", &text);
     EXPECT_EQ(text, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\xF0\x9F\x98\x80");
+    // A negative font number names no font: its text saves as the text before it.
+    RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard a\\f-8 b\\par}", &text);
+    EXPECT_EQ(text, "ab");
 }
 
 // One decoder reads text for the reader and for a field's kept result: code

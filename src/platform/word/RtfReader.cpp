@@ -273,7 +273,8 @@ private:
     void ConvertSymbolField(Story& story, long fb);
     void SettleSymbolFonts();
     void SetFont(State& st, int font) {
-        st.cf.font = font;
+        st.cf.font = std::max(font, -1); // a negative number names no font, as -1 does
+        font = st.cf.font;
         st.fmt = kNoFmt;
         const int used = font >= 0 ? font : doc_.deff; // no font named: the default font's bytes
         if (used != lastFont_) { // runs mostly repeat the same font
