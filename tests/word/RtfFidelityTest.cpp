@@ -187,6 +187,8 @@ TEST(RtfFidelity, LongParametersAndMalformedEscapesLeaveNoTextBehind) {
     // A negative font number names no font: its text saves as the text before it.
     RoundTrip("{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard a\\f-8 b\\par}", &text);
     EXPECT_EQ(text, "ab");
+    // A border word after a kept group follows no row word: the paragraph's, also when saved after the row's.
+    RoundTrip("{\\rtf\x05{\\pn}\\brdr\\cl\\row");
 }
 
 // One decoder reads text for the reader and for a field's kept result: code

@@ -879,6 +879,7 @@ bool RtfReader::ParseStory(Story& story, State st, bool isMain, std::string* las
             return true;
         case Token::Open: {
             unicode_.EndFallback();
+            lastRow_ = false; // a border word after a group follows no row word
             Token n = Next();
             bool starred = n.type == Token::Symbol && n.name == "*";
             if (starred) n = Next();
