@@ -23,6 +23,11 @@ constexpr std::int64_t kMaxText = std::int64_t{1} << 30;
 constexpr int kMaxTableColumns = 2000;
 constexpr std::int64_t kRowBytes = 64;  // a row's entry of a sheet's map
 
+[[noreturn]] void raiseTooMuchData(const std::string& path) {
+    raiseProvider(kSource, "The workbook '" + path + "' holds more data than can be read (over " +
+                               std::to_string(kMaxText >> 20) + " MB).");
+}
+
 bool isZipFile(const std::string& path) {
     char magic[4] = {};
     std::ifstream in(path, std::ios::binary);
@@ -34,9 +39,7 @@ bool isZipFile(const std::string& path) {
 void Contents::hold(std::int64_t bytes) {
     if (memory::wouldPass(bytes)) raiseOutOfMemory(kSource, "the cells of the workbook '" + path_ + "'");
     held_ += bytes;
-    if (held_ > kMaxText)
-        raiseProvider(kSource, "The workbook '" + path_ + "' holds more data than can be read (over " +
-                                   std::to_string(kMaxText >> 20) + " MB).");
+    if (held_ > kMaxText) raiseTooMuchData(path_);
     tally_.set(held_);
 }
 
@@ -47,9 +50,7 @@ void Contents::release(std::int64_t bytes) {
 
 void Contents::countText(std::int64_t bytes) {
     text_ += bytes;
-    if (text_ > kMaxText)
-        raiseProvider(kSource, "The workbook '" + path_ + "' holds more data than can be read (over " +
-                                   std::to_string(kMaxText >> 20) + " MB).");
+    if (text_ > kMaxText) raiseTooMuchData(path_);
 }
 
 void Contents::countCells(std::size_t n) {
@@ -101,6 +102,11 @@ Block Contents::cut(const TableArea& area) {
                                    std::to_string(kMaxTableColumns) + ".");
     b.width = static_cast<std::size_t>(c1 - c0 + 1);
     const auto byColumn = [](const SheetCell& c, int column) { return c.column < column; };
+    // What the block holds is counted by the block and by the reader.
+    const auto take = [&](std::int64_t bytes) {
+        b.held += bytes;
+        hold(bytes);
+    };
     // The row's cells within the block, or none when it has none.
     auto add = [&](const std::vector<SheetCell>* cells) {
         auto it = cells ? std::lower_bound(cells->begin(), cells->end(), c0, byColumn)
@@ -108,16 +114,14 @@ Block Contents::cut(const TableArea& area) {
         const bool any = cells && it != cells->end() && it->column <= c1;
         if (!any && !b.rows.empty()) return;
         countCells(b.width);
-        b.held += static_cast<std::int64_t>(b.width * sizeof(Cell));
-        hold(static_cast<std::int64_t>(b.width * sizeof(Cell)));
+        take(static_cast<std::int64_t>(b.width * sizeof(Cell)));
         std::vector<Cell>& row = b.rows.emplace_back(b.width);
         for (; any && it != cells->end() && it->column <= c1; ++it) {
             Cell& cell = row[static_cast<std::size_t>(it->column - c0)];
             cell.kind = it->cell.kind;
             cell.shared = it->cell.shared;
             if (cell.shared < 0) {
-                b.held += static_cast<std::int64_t>(it->cell.text.size());
-                hold(static_cast<std::int64_t>(it->cell.text.size()));
+                take(static_cast<std::int64_t>(it->cell.text.size()));
                 cell.text = it->cell.text;
             }
         }
